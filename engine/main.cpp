@@ -1,0 +1,5 @@
+#include "engine/dispatcher.h"
+
+int main(int argc, char** argv) {
+  return engine::dispatch(argc, argv, engine::engineOperations());
+}

@@ -1,0 +1,17 @@
+// Wires the modes to the operations of this build.
+#include "engine/archive.h"
+#include "engine/dispatcher.h"
+#include "engine/tree_file.h"
+
+namespace engine {
+
+Operations engineOperations() {
+  Operations ops;
+  ops.pack = packFolder;
+  ops.unpack = unpackArchive;
+  ops.loadTree = [](const std::string& path) { return loadTreeDocument(path); };
+  ops.platform = &systemInstallPlatform();
+  return ops;
+}
+
+}  // namespace engine

@@ -1,0 +1,234 @@
+#include "tree_file.h"
+
+#include <cassert>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#if defined(__unix__) || defined(__APPLE__)
+#include <unistd.h>
+#endif
+
+namespace engine {
+namespace {
+
+constexpr size_t kChunk = 16384;
+constexpr size_t kWriterBuffer = 1 << 18;
+
+int startDeflate(z_stream& stream) {
+  stream.zalloc = Z_NULL;
+  stream.zfree = Z_NULL;
+  stream.opaque = Z_NULL;
+  return deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 15, 8, Z_DEFAULT_STRATEGY);
+}
+
+}  // namespace
+
+void reportCompressorError(int code) {
+  std::fputs("zpipe: ", stderr);
+  switch (code) {
+    case Z_ERRNO:
+      if (std::ferror(stdin)) std::fputs("error reading stdin\n", stderr);
+      if (std::ferror(stdout)) std::fputs("error writing stdout\n", stderr);
+      break;
+    case Z_STREAM_ERROR:
+      std::fputs("invalid compression level\n", stderr);
+      break;
+    case Z_DATA_ERROR:
+      std::fputs("invalid or incomplete deflate data\n", stderr);
+      break;
+    case Z_MEM_ERROR:
+      std::fputs("out of memory\n", stderr);
+      break;
+    case Z_VERSION_ERROR:
+      std::fputs("zlib version mismatch!\n", stderr);
+      break;
+    default:
+      break;
+  }
+}
+
+int compressTextToFile(std::string_view text, std::FILE* out) {
+  z_stream stream{};
+  int ret = startDeflate(stream);
+  if (ret != Z_OK) {
+    reportCompressorError(ret);
+    return ret;
+  }
+  std::vector<unsigned char> buffer(deflateBound(&stream, static_cast<uLong>(text.size())));
+  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+  stream.avail_in = static_cast<uInt>(text.size());
+  stream.next_out = buffer.data();
+  stream.avail_out = static_cast<uInt>(buffer.size());
+  ret = deflate(&stream, Z_NO_FLUSH);
+  assert(ret != Z_STREAM_ERROR);
+  ret = deflate(&stream, Z_FINISH);
+  assert(ret != Z_STREAM_ERROR);
+  const size_t produced = buffer.size() - stream.avail_out;
+  deflateEnd(&stream);
+  std::fwrite(buffer.data(), 1, produced, out);
+  return Z_OK;
+}
+
+CompressedFileWriter::CompressedFileWriter(std::string path) : file_(std::move(path)) {}
+
+CompressedFileWriter::~CompressedFileWriter() {
+  if (started_) deflateEnd(&stream_);
+}
+
+int CompressedFileWriter::begin() {
+  int ret = startDeflate(stream_);
+  if (ret != Z_OK) {
+    reportCompressorError(ret);
+    return ret;
+  }
+  started_ = true;
+  try {
+    out_ = std::make_unique<unsigned char[]>(kWriterBuffer);
+  } catch (const std::bad_alloc&) {
+    failed_ = true;
+    return Z_MEM_ERROR;
+  }
+  if (!file_.open()) {
+    failed_ = true;
+    return Z_ERRNO;
+  }
+  return Z_OK;
+}
+
+bool CompressedFileWriter::drain(int flush) {
+  do {
+    stream_.next_out = out_.get();
+    stream_.avail_out = static_cast<uInt>(kWriterBuffer);
+    int ret = deflate(&stream_, flush);
+    if (ret == Z_STREAM_ERROR) return failed_ = true, false;
+    const size_t produced = kWriterBuffer - stream_.avail_out;
+    if (!file_.write(std::string_view(reinterpret_cast<const char*>(out_.get()), produced)))
+      return failed_ = true, false;
+    if (ret == Z_STREAM_END) break;
+  } while (stream_.avail_out == 0 || (flush == Z_FINISH));
+  return true;
+}
+
+bool CompressedFileWriter::write(std::string_view bytes) {
+  if (!started_ || failed_) return false;
+  while (!bytes.empty()) {
+    const size_t piece = bytes.size() > (1u << 30) ? (1u << 30) : bytes.size();
+    stream_.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
+    stream_.avail_in = static_cast<uInt>(piece);
+    if (!drain(Z_NO_FLUSH)) return false;
+    bytes.remove_prefix(piece);
+  }
+  return true;
+}
+
+bool CompressedFileWriter::finish() {
+  if (!started_ || failed_) return false;
+  stream_.next_in = Z_NULL;
+  stream_.avail_in = 0;
+  if (!drain(Z_FINISH)) return false;
+  deflateEnd(&stream_);
+  started_ = false;
+  return file_.commit();
+}
+
+bool writeTreeFile(const std::string& path,
+                   const std::function<bool(CompressedFileWriter&)>& produce) {
+  CompressedFileWriter writer(path);
+  if (writer.begin() != Z_OK) return false;
+  return writer.write(kTreeDeclaration) && produce(writer) && writer.finish();
+}
+
+bool writeTreeFile(const std::string& path, std::string_view treeText) {
+  return writeTreeFile(path, [&](CompressedFileWriter& writer) { return writer.write(treeText); });
+}
+
+std::optional<std::string> decompressFile(const std::string& path, uint64_t maxBytes) {
+  std::string result;
+  std::FILE* in = std::fopen(path.c_str(), "rb");
+  if (!in) return result;
+  z_stream stream{};
+  if (inflateInit(&stream) != Z_OK) {
+    std::fclose(in);
+    return result;
+  }
+  bool tooLarge = false;
+  try {
+    std::vector<unsigned char> input(kChunk);
+    std::vector<unsigned char> window(kChunk);
+    int ret = Z_OK;
+    bool stop = false;
+    while (!stop && ret != Z_STREAM_END) {
+      stream.avail_in = static_cast<uInt>(std::fread(input.data(), 1, kChunk, in));
+      if (std::ferror(in) || stream.avail_in == 0) break;
+      stream.next_in = input.data();
+      do {
+        stream.avail_out = static_cast<uInt>(kChunk);
+        stream.next_out = window.data();
+        ret = inflate(&stream, Z_NO_FLUSH);
+        if (ret == Z_STREAM_ERROR || ret == Z_NEED_DICT || ret == Z_DATA_ERROR || ret == Z_MEM_ERROR) {
+          stop = true;
+          break;
+        }
+        const size_t produced = kChunk - stream.avail_out;
+        // Appended as a zero-terminated string: a zero byte ends this window.
+        const void* zero = std::memchr(window.data(), 0, produced);
+        const size_t keep = zero ? static_cast<const unsigned char*>(zero) - window.data() : produced;
+        if (result.size() + keep > maxBytes) {
+          tooLarge = true;
+          stop = true;
+          break;
+        }
+        result.append(reinterpret_cast<const char*>(window.data()), keep);
+      } while (stream.avail_out == 0);
+    }
+  } catch (const std::bad_alloc&) {
+    tooLarge = true;
+  }
+  inflateEnd(&stream);
+  std::fclose(in);
+  if (tooLarge) return std::nullopt;
+  return result;
+}
+
+uint64_t treeTextLimit() {
+  // The document built from the text takes several times its size.
+  constexpr uint64_t kFallback = uint64_t{1} << 30;
+#if defined(_SC_PHYS_PAGES) && defined(_SC_PAGE_SIZE)
+  const long pages = sysconf(_SC_PHYS_PAGES);
+  const long pageSize = sysconf(_SC_PAGE_SIZE);
+  if (pages > 0 && pageSize > 0) return static_cast<uint64_t>(pages) * static_cast<uint64_t>(pageSize) / 8;
+#endif
+  return kFallback;
+}
+
+std::string treeFileStem(std::string_view path) {
+  std::string normal(path);
+  for (char& c : normal)
+    if (c == '\\') c = '/';
+  const size_t slash = normal.rfind('/');
+  const size_t start = slash == std::string::npos ? 0 : slash + 1;
+  const size_t dot = normal.rfind('.');
+  const size_t end = dot != std::string::npos && (slash == std::string::npos || dot > slash)
+                         ? dot
+                         : normal.size();
+  return normal.substr(start, end - start);
+}
+
+std::unique_ptr<xml::Document> loadTreeDocument(const std::string& path) {
+  return loadTreeDocument(path, treeTextLimit());
+}
+
+std::unique_ptr<xml::Document> loadTreeDocument(const std::string& path, uint64_t maxBytes) {
+  try {
+    if (treeFileStem(path) != "st") return xml::Document::loadFile(path);
+    std::optional<std::string> text = decompressFile(path, maxBytes);
+    if (!text) return nullptr;
+    if (text->empty()) return std::make_unique<xml::Document>();
+    return xml::Document::loadOwnedText(std::move(*text));
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
+}  // namespace engine

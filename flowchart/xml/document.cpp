@@ -1,0 +1,402 @@
+#include "document.h"
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <new>
+
+#include "atomic_file.h"
+#include "latin1.h"
+
+namespace xml {
+namespace {
+
+constexpr size_t kQueryCacheLimit = 2048;
+constexpr const char* kHolderName = "detached-nodes";
+
+[[noreturn]] void fail(int32_t code, const std::string& what) { throw Error(code, what); }
+
+std::string toInternal(std::string_view latin1) {
+  return isAscii(latin1) ? std::string(latin1) : latin1ToUtf8(latin1);
+}
+
+std::string toExternal(const char* utf8) {
+  std::string_view view(utf8);
+  return isAscii(view) ? std::string(view) : utf8ToLatin1(view);
+}
+
+unsigned parseFlags(const LoadOptions& options) {
+  // As a fragment, text beside the document element is kept, so that
+  // hasOneDocumentElement can refuse it.
+  unsigned flags = pugi::parse_default | pugi::parse_fragment;
+  if (options.keepAttributeWhitespace) flags &= ~pugi::parse_wconv_attribute;
+  return flags;
+}
+
+// A well-formed document has one element at the top and no text beside it.
+bool hasOneDocumentElement(const pugi::xml_document& doc) {
+  int elements = 0;
+  for (pugi::xml_node child : doc.children()) {
+    switch (child.type()) {
+      case pugi::node_element:
+        ++elements;
+        break;
+      case pugi::node_pcdata:
+      case pugi::node_cdata:
+        return false;
+      default:
+        break;
+    }
+  }
+  return elements == 1;
+}
+
+class StringWriter : public pugi::xml_writer {
+ public:
+  explicit StringWriter(std::string& out) : out_(out) {}
+  void write(const void* data, size_t size) override {
+    out_.append(static_cast<const char*>(data), size);
+  }
+
+ private:
+  std::string& out_;
+};
+
+void appendText(pugi::xml_node node, std::string& out) {
+  // Iterative walk: parse trees can be deeper than the C++ stack allows.
+  pugi::xml_node current = node.first_child();
+  while (current) {
+    if (current.type() == pugi::node_pcdata || current.type() == pugi::node_cdata)
+      out += current.value();
+    if (current.first_child()) {
+      current = current.first_child();
+      continue;
+    }
+    while (current && current != node && !current.next_sibling()) current = current.parent();
+    if (!current || current == node) break;
+    current = current.next_sibling();
+  }
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- Node
+
+bool Node::isAttribute() const { return pending_ != nullptr || static_cast<bool>(attr_); }
+
+bool Node::operator==(const Node& other) const {
+  if (doc_ != other.doc_) return false;
+  if (isAttribute() != other.isAttribute()) return false;
+  if (isAttribute()) {
+    if (pending_ && other.pending_) return pending_ == other.pending_;
+    pugi::xml_attribute a = liveAttribute(), b = other.liveAttribute();
+    return a && a == b;
+  }
+  return node_ == other.node_;
+}
+
+void Node::requireNode(const char* operation) const {
+  if (isNull()) fail(kPointer, std::string(operation) + " called through an absent node");
+}
+
+void Node::requireElementOrDocument(const char* operation) const {
+  requireNode(operation);
+  if (isAttribute()) fail(kFail, std::string(operation) + " called on an attribute");
+}
+
+pugi::xml_attribute Node::liveAttribute() const {
+  if (pending_) return pending_->attached;
+  return attr_;
+}
+
+Document& Node::document() const {
+  requireNode("document");
+  return *doc_;
+}
+
+std::string Node::name() const {
+  requireNode("name");
+  if (pending_) return toExternal(pending_->name.c_str());
+  if (attr_) return toExternal(attr_.name());
+  if (node_.type() == pugi::node_document) return "#document";
+  return toExternal(node_.name());
+}
+
+std::string Node::value() const {
+  requireNode("value");
+  if (pending_) {
+    if (pending_->attached) return toExternal(pending_->attached.value());
+    return toExternal(pending_->value.c_str());
+  }
+  if (attr_) return toExternal(attr_.value());
+  return std::string();
+}
+
+std::string Node::text() const {
+  requireNode("text");
+  if (isAttribute()) return value();
+  std::string out;
+  appendText(node_, out);
+  return toExternal(out.c_str());
+}
+
+void Node::setValue(std::string_view value) {
+  requireNode("setValue");
+  if (!isAttribute()) fail(kFail, "setValue called on an element");
+  std::string internal = toInternal(value);
+  if (pending_ && !pending_->attached) {
+    pending_->value = std::move(internal);
+    return;
+  }
+  if (!liveAttribute().set_value(internal.c_str())) fail(kOutOfMemory, "setValue");
+}
+
+Node Node::selectSingleNode(std::string_view xpath) const {
+  requireElementOrDocument("selectSingleNode");
+  const pugi::xpath_query& query = doc_->compiled(xpath);
+  const bool mayReachDetached =
+      node_.type() == pugi::node_document && doc_->holder_ && doc_->holder_.first_child();
+  try {
+    if (!mayReachDetached) {
+      pugi::xpath_node found = query.evaluate_node(node_);
+      if (!found) return Node();
+      if (found.attribute()) return Node(doc_, found.parent(), found.attribute());
+      return Node(doc_, found.node());
+    }
+    pugi::xpath_node_set set = query.evaluate_node_set(node_);
+    set.sort();
+    for (const pugi::xpath_node& found : set) {
+      pugi::xml_node owner = found.attribute() ? found.parent() : found.node();
+      if (doc_->isDetached(owner)) continue;
+      if (found.attribute()) return Node(doc_, found.parent(), found.attribute());
+      return Node(doc_, found.node());
+    }
+    return Node();
+  } catch (const pugi::xpath_exception& e) {
+    fail(kFail, std::string("XPath evaluation failed: ") + e.what());
+  } catch (const std::bad_alloc&) {
+    fail(kOutOfMemory, "XPath evaluation ran out of memory");
+  }
+}
+
+NodeList Node::selectNodes(std::string_view xpath) const {
+  requireElementOrDocument("selectNodes");
+  const pugi::xpath_query& query = doc_->compiled(xpath);
+  const bool mayReachDetached =
+      node_.type() == pugi::node_document && doc_->holder_ && doc_->holder_.first_child();
+  try {
+    pugi::xpath_node_set set = query.evaluate_node_set(node_);
+    set.sort();  // pugixml returns unions in evaluation order
+    NodeList result;
+    result.reserve(set.size());
+    for (const pugi::xpath_node& found : set) {
+      if (found.attribute()) {
+        if (mayReachDetached && doc_->isDetached(found.parent())) continue;
+        result.push_back(Node(doc_, found.parent(), found.attribute()));
+      } else {
+        if (mayReachDetached && doc_->isDetached(found.node())) continue;
+        result.push_back(Node(doc_, found.node()));
+      }
+    }
+    return result;
+  } catch (const pugi::xpath_exception& e) {
+    fail(kFail, std::string("XPath evaluation failed: ") + e.what());
+  } catch (const std::bad_alloc&) {
+    fail(kOutOfMemory, "XPath evaluation ran out of memory");
+  }
+}
+
+size_t Node::countNodes(std::string_view xpath) const {
+  requireElementOrDocument("countNodes");
+  const bool mayReachDetached =
+      node_.type() == pugi::node_document && doc_->holder_ && doc_->holder_.first_child();
+  if (mayReachDetached) return selectNodes(xpath).size();
+  const pugi::xpath_query& query = doc_->compiled(xpath);
+  try {
+    return query.evaluate_node_set(node_).size();
+  } catch (const pugi::xpath_exception& e) {
+    fail(kFail, std::string("XPath evaluation failed: ") + e.what());
+  } catch (const std::bad_alloc&) {
+    fail(kOutOfMemory, "XPath evaluation ran out of memory");
+  }
+}
+
+void Node::setAttributeNode(const Node& attribute) {
+  requireElementOrDocument("setAttributeNode");
+  attribute.requireNode("setAttributeNode");
+  if (node_.type() != pugi::node_element) fail(kFail, "setAttributeNode needs an element");
+  if (attribute.doc_ != doc_) fail(kInvalidArg, "setAttributeNode with a node of another document");
+  detail::PendingAttribute* pending = attribute.pending_;
+  if (!pending) {
+    if (attribute.attr_ && attribute.node_ == node_) return;  // already ours
+    fail(kFail, "setAttributeNode with an attribute that belongs to an element");
+  }
+  if (pending->attached) {
+    if (pending->owner == node_) return;
+    fail(kFail, "setAttributeNode with an attribute that belongs to an element");
+  }
+  pugi::xml_attribute target = node_.attribute(pending->name.c_str());
+  if (!target) target = node_.append_attribute(pending->name.c_str());
+  if (!target || !target.set_value(pending->value.c_str())) fail(kOutOfMemory, "setAttributeNode");
+  pending->attached = target;
+  pending->owner = node_;
+  pending->value.clear();
+}
+
+Node Node::appendChild(const Node& child) {
+  requireElementOrDocument("appendChild");
+  child.requireNode("appendChild");
+  if (child.doc_ != doc_) fail(kInvalidArg, "appendChild with a node of another document");
+  if (child.isAttribute()) fail(kFail, "appendChild with an attribute");
+  if (node_.type() == pugi::node_document) {
+    for (pugi::xml_node top : node_.children())
+      if (top.type() == pugi::node_element && top != doc_->holder_ && top != child.node_)
+        fail(kFail, "the document already has a document element");
+  }
+  pugi::xml_node moved = node_.append_move(child.node_);
+  if (!moved) fail(kFail, "appendChild refused (a node cannot hold its own ancestor)");
+  return Node(doc_, moved);
+}
+
+Node Node::removeChild(const Node& child) {
+  requireElementOrDocument("removeChild");
+  child.requireNode("removeChild");
+  if (child.doc_ != doc_ || child.isAttribute() || child.node_.parent() != node_)
+    fail(kInvalidArg, "removeChild with a node that is not a child");
+  // The node stays alive, detached, so that it can be appended again.
+  pugi::xml_node moved = doc_->holder().append_move(child.node_);
+  if (!moved) fail(kFail, "removeChild failed");
+  return Node(doc_, moved);
+}
+
+Node Node::parent() const {
+  requireNode("parent");
+  if (pending_) return pending_->attached ? Node(doc_, pending_->owner) : Node();
+  if (attr_) return Node(doc_, node_);
+  pugi::xml_node up = node_.parent();
+  if (!up || up == doc_->holder_) return Node();
+  return Node(doc_, up);
+}
+
+// ---------------------------------------------------------------- Document
+
+Document::Document() = default;
+Document::~Document() = default;
+
+std::unique_ptr<Document> Document::loadText(std::string_view text, LoadOptions options) {
+  try {
+    auto doc = std::make_unique<Document>();
+    // Pure ASCII reads the same in every encoding the engine meets; telling
+    // pugixml so spares a converted copy of large trees.
+    const pugi::xml_encoding encoding = isAscii(text) ? pugi::encoding_utf8 : pugi::encoding_auto;
+    pugi::xml_parse_result result =
+        doc->doc_.load_buffer(text.data(), text.size(), parseFlags(options), encoding);
+    if (!result || !hasOneDocumentElement(doc->doc_)) return nullptr;
+    return doc;
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
+std::unique_ptr<Document> Document::loadOwnedText(std::string text, LoadOptions options) {
+  try {
+    auto doc = std::make_unique<Document>();
+    const pugi::xml_encoding encoding = isAscii(text) ? pugi::encoding_utf8 : pugi::encoding_auto;
+    doc->buffer_ = std::move(text);
+    pugi::xml_parse_result result = doc->doc_.load_buffer_inplace(
+        doc->buffer_.data(), doc->buffer_.size(), parseFlags(options), encoding);
+    if (!result || !hasOneDocumentElement(doc->doc_)) return nullptr;
+    return doc;
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
+std::unique_ptr<Document> Document::loadFile(const std::string& path, LoadOptions options) {
+  try {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return nullptr;
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) return nullptr;
+    return loadOwnedText(std::move(bytes), options);
+  } catch (const std::exception&) {
+    // Reading a folder or running out of memory: not a usable file.
+    return nullptr;
+  }
+}
+
+std::string Document::toText() const {
+  std::string out = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n";
+  StringWriter writer(out);
+  for (pugi::xml_node child : doc_.children()) {
+    if (child == holder_) continue;
+    child.print(writer, "", pugi::format_raw, pugi::encoding_latin1);
+  }
+  out += '\n';
+  return out;
+}
+
+bool Document::save(const std::string& path) const {
+  try {
+    return writeFileAtomically(path, toText());
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
+
+Node Document::root() { return Node(this, static_cast<pugi::xml_node>(doc_)); }
+
+Node Document::documentElement() {
+  for (pugi::xml_node child : doc_.children())
+    if (child.type() == pugi::node_element && child != holder_) return Node(this, child);
+  return Node();
+}
+
+bool Document::empty() const {
+  for (pugi::xml_node child : doc_.children())
+    if (child != holder_) return false;
+  return true;
+}
+
+Node Document::createElement(std::string_view name) {
+  pugi::xml_node created = holder().append_child(toInternal(name).c_str());
+  if (!created) fail(kOutOfMemory, "createElement");
+  return Node(this, created);
+}
+
+Node Document::createAttribute(std::string_view name) {
+  pending_.push_back(detail::PendingAttribute{toInternal(name), std::string(), {}, {}});
+  return Node(this, &pending_.back());
+}
+
+const pugi::xpath_query& Document::compiled(std::string_view xpath) {
+  std::string key(xpath);
+  auto found = queries_.find(key);
+  if (found != queries_.end()) return *found->second;
+  if (queries_.size() >= kQueryCacheLimit) queries_.clear();
+  try {
+    auto query = std::make_unique<pugi::xpath_query>(toInternal(xpath).c_str());
+    return *queries_.emplace(std::move(key), std::move(query)).first->second;
+  } catch (const pugi::xpath_exception& e) {
+    fail(kFail, "invalid XPath text \"" + key + "\": " + e.what());
+  } catch (const std::bad_alloc&) {
+    fail(kOutOfMemory, "compiling an XPath text ran out of memory");
+  }
+}
+
+pugi::xml_node Document::holder() {
+  if (!holder_) {
+    holder_ = doc_.append_child(kHolderName);
+    if (!holder_) fail(kOutOfMemory, "createElement");
+  }
+  return holder_;
+}
+
+bool Document::isDetached(pugi::xml_node node) const {
+  if (!holder_) return false;
+  for (pugi::xml_node up = node; up; up = up.parent())
+    if (up == holder_) return true;
+  return false;
+}
+
+}  // namespace xml

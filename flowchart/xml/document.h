@@ -1,0 +1,158 @@
+// The XML document service: a small DOM with XPath 1.0 over pugixml.
+//
+// Text crosses this interface as ISO-8859-1 bytes, the engine's character
+// set; pugixml keeps UTF-8 inside and the conversion happens here.
+// A failed call (a call through an absent node, an XPath text that does not
+// compile, a node from another document, ...) throws xml::Error with a
+// result code; callers let it end their operation.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include <pugixml.hpp>
+
+namespace xml {
+
+// Result codes carried by Error, with the values callers know them by.
+enum ResultCode : int32_t {
+  kPointer = static_cast<int32_t>(0x80004003),      // call through an absent node
+  kFail = static_cast<int32_t>(0x80004005),         // unspecified failure
+  kInvalidArg = static_cast<int32_t>(0x80070057),   // bad argument (XPath text, foreign node)
+  kOutOfMemory = static_cast<int32_t>(0x8007000E),  // allocation failed
+};
+
+class Error : public std::runtime_error {
+ public:
+  Error(int32_t code, const std::string& what) : std::runtime_error(what), code_(code) {}
+  int32_t code() const { return code_; }
+
+ private:
+  int32_t code_;
+};
+
+class Document;
+class Node;
+using NodeList = std::vector<Node>;
+
+namespace detail {
+// An attribute made by createAttribute: it lives here until an element
+// takes it, and afterwards names the attribute it became.
+struct PendingAttribute {
+  std::string name;   // UTF-8
+  std::string value;  // UTF-8
+  pugi::xml_node owner;
+  pugi::xml_attribute attached;
+};
+}  // namespace detail
+
+struct LoadOptions {
+  // Keep line feeds, carriage returns and tabs in attribute values instead
+  // of turning each into a blank (the standard attribute normalisation).
+  bool keepAttributeWhitespace = false;
+};
+
+// A handle to an element, an attribute or the document node; empty when a
+// query found nothing.  Handles are cheap values and stay valid while their
+// document lives, also across removeChild and appendChild.
+class Node {
+ public:
+  Node() = default;
+
+  bool isNull() const { return doc_ == nullptr; }
+  explicit operator bool() const { return !isNull(); }
+  bool isAttribute() const;
+  bool operator==(const Node& other) const;
+  bool operator!=(const Node& other) const { return !(*this == other); }
+
+  std::string name() const;
+  // Element: concatenated descendant text; attribute: its value.
+  std::string text() const;
+  std::string value() const;  // attribute value
+  void setValue(std::string_view value);
+
+  // First match in document order, or an empty node.
+  Node selectSingleNode(std::string_view xpath) const;
+  // All matches in document order.
+  NodeList selectNodes(std::string_view xpath) const;
+  // Number of matches, without making handles.
+  size_t countNodes(std::string_view xpath) const;
+
+  // Attaches an attribute made by Document::createAttribute as the last
+  // attribute; an attribute of the same name has its value replaced.
+  void setAttributeNode(const Node& attribute);
+  Node appendChild(const Node& child);
+  Node removeChild(const Node& child);
+  Node parent() const;
+
+  Document& document() const;
+  pugi::xml_node raw() const { return node_; }
+
+ private:
+  friend class Document;
+  Node(Document* doc, pugi::xml_node node) : doc_(doc), node_(node) {}
+  Node(Document* doc, pugi::xml_node owner, pugi::xml_attribute attr)
+      : doc_(doc), node_(owner), attr_(attr) {}
+  Node(Document* doc, detail::PendingAttribute* pending) : doc_(doc), pending_(pending) {}
+
+  void requireNode(const char* operation) const;
+  void requireElementOrDocument(const char* operation) const;
+  pugi::xml_attribute liveAttribute() const;
+
+  Document* doc_ = nullptr;
+  pugi::xml_node node_;
+  pugi::xml_attribute attr_;
+  detail::PendingAttribute* pending_ = nullptr;
+};
+
+class Document {
+ public:
+  Document();
+  ~Document();
+  Document(const Document&) = delete;
+  Document& operator=(const Document&) = delete;
+
+  // Loads a file; nullptr when it cannot be read or is not well-formed XML
+  // with exactly one document element.  The encoding comes from the
+  // declaration (ISO-8859-1 and UTF-8 both work; UTF-8 without one).
+  static std::unique_ptr<Document> loadFile(const std::string& path, LoadOptions options = {});
+  // Parses text held in memory; nullptr when it does not parse.
+  static std::unique_ptr<Document> loadText(std::string_view text, LoadOptions options = {});
+  // The same, parsing in place: the document keeps the text, so a large
+  // tree is not held twice while it loads.
+  static std::unique_ptr<Document> loadOwnedText(std::string text, LoadOptions options = {});
+
+  // Writes the document as ISO-8859-1 with its declaration, through a
+  // temporary file renamed over the target.  False when it cannot be written;
+  // the old file is then left as it was.
+  bool save(const std::string& path) const;
+  // The same text as save() writes.
+  std::string toText() const;
+
+  Node root();             // the document node, context of "//..." queries
+  Node documentElement();  // empty for a document holding nothing
+  bool empty() const;
+
+  Node createElement(std::string_view name);
+  Node createAttribute(std::string_view name);
+
+ private:
+  friend class Node;
+  const pugi::xpath_query& compiled(std::string_view xpath);
+  pugi::xml_node holder();  // keeps detached nodes outside the document element
+  bool isDetached(pugi::xml_node node) const;
+
+  std::string buffer_;  // the text a document parsed in place points into
+  pugi::xml_document doc_;
+  pugi::xml_node holder_;
+  std::deque<detail::PendingAttribute> pending_;
+  std::unordered_map<std::string, std::unique_ptr<pugi::xpath_query>> queries_;
+};
+
+}  // namespace xml
