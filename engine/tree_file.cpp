@@ -1,5 +1,7 @@
 #include "tree_file.h"
 
+#include "flowchart/xml/large_pages.h"
+
 #include <cassert>
 #include <cstring>
 #include <new>
@@ -154,6 +156,17 @@ std::optional<std::string> decompressFile(const std::string& path, uint64_t maxB
   }
   bool tooLarge = false;
   try {
+    // Tree texts inflate about tenfold.  Room reserved generously costs
+    // nothing until it is written, and spares copying a growing text.
+    if (std::fseek(in, 0, SEEK_END) == 0) {
+      const long compressed = std::ftell(in);
+      if (compressed > 0) {
+        const uint64_t guess = static_cast<uint64_t>(compressed) * 16 + kChunk;
+        result.reserve(static_cast<size_t>(guess < maxBytes ? guess : maxBytes));
+        xml::adviseLargePages(result.data(), result.capacity());
+      }
+      std::rewind(in);
+    }
     std::vector<unsigned char> input(kChunk);
     std::vector<unsigned char> window(kChunk);
     int ret = Z_OK;

@@ -6,12 +6,17 @@
 #include <new>
 
 #include "atomic_file.h"
+#include "large_pages.h"
 #include "latin1.h"
 
 namespace xml {
 namespace {
 
 constexpr size_t kQueryCacheLimit = 2048;
+
+// Before any document allocates: pugixml frees with the function it
+// allocated with.
+const bool kDocumentMemoryReady = (useLargePagesForDocuments(), true);
 constexpr const char* kHolderName = "detached-nodes";
 
 [[noreturn]] void fail(int32_t code, const std::string& what) { throw Error(code, what); }
