@@ -53,7 +53,7 @@ struct TextBoxDef {
 // Fixed text drawn by the master itself, such as the caption of a frame.
 struct CaptionDef {
   std::string text;
-  Point at;                // fraction of the size, where the text starts
+  Point at;                // fraction of the size: the bottom-left of the text
   double fontSize = 9.0;
 };
 

@@ -141,12 +141,12 @@ void appendShape(const Canvas& c, const ShapeModel& shape) {
     FittedText text;
     text.fontSize = caption.fontSize;
     text.lines = displayLines(caption.text);
-    // The caption's point is the top-left corner of its first line, kept
-    // just inside the outline.
-    const double x = box.left + caption.at.x * box.width() + 0.06;
-    const double y = box.bottom + caption.at.y * box.height() - 0.04;
+    // The caption's point is the bottom-left corner of its text, set a
+    // little in from the outline's left edge.
+    const double x = box.left + caption.at.x * box.width() + 0.04;
+    const double y = box.bottom + caption.at.y * box.height() + 0.01;
     const double blockHeight = text.lineHeight() * static_cast<double>(text.lines.size());
-    appendText(c, text, x, y - blockHeight * 0.5, master.style.stroke, "start", x, false);
+    appendText(c, text, x, y + blockHeight * 0.5, master.style.stroke, "start", x, false);
   }
   const std::string& shown = shape.textSet ? shape.text : master.defaultText;
   if (shown.empty()) return;

@@ -10,7 +10,7 @@
 //       <path d="M 0 0.5 L 0.5 1 L 1 0.5 L 0.5 0 Z"/>
 //       <lifeline control="Row_1"/>   dashed line down to a control's y
 //       <text left bottom right top size/>
-//       <caption text x y size/>
+//       <caption text x y size/>      fixed text; (x, y) its bottom-left
 //       <connection name="X1" x="0" y="0.5" dir="left|right|up|down" [snap="side"]/>
 //       <control name="Row_1" x="0.5" y="-2"/>
 //     </master>
