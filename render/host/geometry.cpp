@@ -89,14 +89,16 @@ std::vector<Point> connectorRoute(const ShapeModel& connector, const Obstacles* 
                          routeEnd(connector, false, ends.end), obstacles);
 }
 
-std::vector<std::vector<Point>> pageRoutes(const PageModel& page) {
+const std::vector<std::vector<Point>>& pageRoutes(const PageModel& page) {
+  if (page.routesValid && page.routes.size() == page.shapes.size()) return page.routes;
   const Obstacles obstacles = pageObstacles(page);
-  std::vector<std::vector<Point>> routes;
-  routes.reserve(page.shapes.size());
+  page.routes.clear();
+  page.routes.reserve(page.shapes.size());
   for (const auto& shape : page.shapes)
-    routes.push_back(shape->isConnector() ? connectorRoute(*shape, &obstacles)
-                                          : std::vector<Point>{});
-  return routes;
+    page.routes.push_back(shape->isConnector() ? connectorRoute(*shape, &obstacles)
+                                               : std::vector<Point>{});
+  page.routesValid = true;
+  return page.routes;
 }
 
 std::optional<Box> drawingExtent(const PageModel& page,
@@ -128,6 +130,8 @@ void moveDrawing(PageModel& page, double dx, double dy) {
     shape->begin = {shape->begin.x + dx, shape->begin.y + dy};
     shape->end = {shape->end.x + dx, shape->end.y + dy};
   }
+  for (auto& route : page.routes)
+    for (Point& p : route) p = {p.x + dx, p.y + dy};
 }
 
 }  // namespace host

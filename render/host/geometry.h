@@ -29,7 +29,7 @@ Obstacles pageObstacles(const PageModel& page);
 std::vector<Point> connectorRoute(const ShapeModel& connector, const Obstacles* obstacles);
 
 // All connector routes of a page, in shape order (empty for 2-D shapes).
-std::vector<std::vector<Point>> pageRoutes(const PageModel& page);
+const std::vector<std::vector<Point>>& pageRoutes(const PageModel& page);
 
 // The extent of everything on the page; nullopt for an empty page.
 std::optional<Box> drawingExtent(const PageModel& page,

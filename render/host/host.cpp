@@ -235,6 +235,7 @@ Shape Page::drop(const Master& master, double x, double y) {
   }
   ShapeModel& added = *shape;
   page_->shapes.push_back(std::move(shape));
+  page_->changed();
   page_->rename(added, "Sheet." + std::to_string(added.id));
   record(kOk);
   return Shape(page_, &added);
@@ -411,6 +412,7 @@ Cell Row::cell(int index) {
 int32_t Cell::setResult(double value) {
   if (kind_ == Kind::None) return record(kNotObtained);
   if (!std::isfinite(value)) return record(kInvalidArgument);
+  page_->changed();
   switch (kind_) {
     case Kind::PageWidth:
     case Kind::PageHeight:
@@ -447,12 +449,14 @@ int32_t Cell::setFormula(std::string_view formula) {
   if (kind_ == Kind::None) return record(kNotObtained);
   if (formula == "No Formula") {
     if (kind_ == Kind::RowCell) {
+      page_->changed();
       CellValue& cell = shape_->rows[row_].cells[column_];
       cell = {shape_->evaluate(cell), CellValue::Formula::None, 0.0};
     }
     return record(kOk);
   }
   if (kind_ != Kind::RowCell) return record(kInvalidArgument);
+  page_->changed();
   CellValue::Formula kind;
   std::string_view rest;
   if (formula.substr(0, 6) == "Width*") {
@@ -480,6 +484,7 @@ int32_t Cell::glueTo(const Cell& target) {
   if (!begin && !end) return record(kInvalidArgument);
   if (target.kind_ != Kind::RowCell || target.shape_ == shape_ || target.page_ != page_)
     return record(kInvalidArgument);
+  page_->changed();
   const Glue glue{target.shape_, target.row_};
   const Point at = target.shape_->rowPosition(target.row_);
   if (begin) {

@@ -79,6 +79,11 @@ struct PageModel {
   std::vector<std::unique_ptr<ShapeModel>> shapes;  // in drop order, back to front
   std::unordered_map<std::string, std::vector<ShapeModel*>> byName;
   int nextId = 1;
+  // Connector routes, worked out when first needed and kept until the
+  // page changes; moving the whole drawing moves them along.
+  mutable std::vector<std::vector<Point>> routes;
+  mutable bool routesValid = false;
+  void changed() { routesValid = false; }
 
   ShapeModel* find(const std::string& shapeName) const;
   void rename(ShapeModel& shape, const std::string& newName);

@@ -282,7 +282,7 @@ void appendPageSvg(std::string& out, const PageModel& page, double top,
   attr(out, "stroke", "#b0b0b0");
   attr(out, "stroke-width", "1");
   out += "/>\n";
-  const std::vector<std::vector<Point>> routes = pageRoutes(page);
+  const std::vector<std::vector<Point>>& routes = pageRoutes(page);
   for (size_t i = 0; i < page.shapes.size(); ++i) {
     const ShapeModel& shape = *page.shapes[i];
     std::string href;

@@ -102,6 +102,10 @@ long cellOf(double v, double size) { return static_cast<long>(std::floor(v / siz
 
 void Obstacles::add(const Box& box) {
   const size_t index = boxes_.size();
+  if (boxes_.empty())
+    extent_ = box;
+  else
+    extent_.include(box);
   boxes_.push_back(box);
   seen_.push_back(0);
   for (long cx = cellOf(box.left, kCell); cx <= cellOf(box.right, kCell); ++cx)
@@ -152,7 +156,9 @@ int Obstacles::crossings(Point a, Point b, const Box* skipA, const Box* skipB) c
 std::optional<std::pair<double, double>> Obstacles::horizontalReach(double bottom,
                                                                    double top) const {
   std::optional<std::pair<double, double>> reach;
-  for (const Box& box : boxes_) {
+  if (boxes_.empty()) return reach;
+  for (size_t index : near(Box{extent_.left, bottom, extent_.right, top})) {
+    const Box& box = boxes_[index];
     if (box.top <= bottom || box.bottom >= top) continue;
     if (!reach)
       reach = std::pair{box.left, box.right};
@@ -168,43 +174,16 @@ std::vector<Point> routeOrthogonal(RouteEnd from, RouteEnd to, const Obstacles* 
   const Point s = from.at, e = to.at;
   const Point s1 = add(s, ds, kStub), e1 = add(e, de, kStub);
 
-  // Where a route may run past the end shapes.
-  Box both{std::min(s1.x, e1.x), std::min(s1.y, e1.y), std::max(s1.x, e1.x), std::max(s1.y, e1.y)};
-  if (from.box) both.include(*from.box);
-  if (to.box) both.include(*to.box);
-  std::vector<double> xs{(s1.x + e1.x) * 0.5, both.left - kClearance, both.right + kClearance};
-  std::vector<double> ys{(s1.y + e1.y) * 0.5, both.bottom - kClearance, both.top + kClearance};
-  if (obstacles) {
-    // Around everything that lies between the two ends, for runs past the
-    // shapes between them (the way back to the head of a loop).
-    if (auto reach = obstacles->horizontalReach(both.bottom, both.top)) {
-      xs.push_back(std::min(reach->first, both.left) - kClearance);
-      xs.push_back(std::max(reach->second, both.right) + kClearance);
-    }
-  }
-
-  std::vector<std::vector<Point>> candidates;
-  candidates.push_back({s, s1, {s1.x, e1.y}, e1, e});
-  candidates.push_back({s, s1, {e1.x, s1.y}, e1, e});
-  for (double x : xs) candidates.push_back({s, s1, {x, s1.y}, {x, e1.y}, e1, e});
-  for (double y : ys) candidates.push_back({s, s1, {s1.x, y}, {e1.x, y}, e1, e});
-  // Two-turn detours that leave sideways first, then go round.
-  for (double x : xs)
-    for (double y : ys) {
-      candidates.push_back({s, s1, {x, s1.y}, {x, y}, {e1.x, y}, e1, e});
-      candidates.push_back({s, s1, {s1.x, y}, {x, y}, {x, e1.y}, e1, e});
-    }
-
   const Box* fromBox = from.box ? &*from.box : nullptr;
   const Box* toBox = to.box ? &*to.box : nullptr;
   std::vector<Point> best;
   double bestScore = std::numeric_limits<double>::infinity();
-  for (const auto& raw : candidates) {
+  auto consider = [&](std::vector<Point> raw) {
     std::vector<Point> path = simplify(raw);
-    if (path.size() < 2 || reverses(path)) continue;
+    if (path.size() < 2 || reverses(path)) return;
     double score = length(path) + 0.3 * static_cast<double>(path.size() - 2);
     // Segments other than the two stubs must stay out of the end shapes.
-    for (size_t i = 1; i < path.size(); ++i) {
+    for (size_t i = 1; i < path.size() && score < bestScore; ++i) {
       const bool firstStub = i == 1;
       const bool lastStub = i == path.size() - 1;
       if (!firstStub && fromBox && fromBox->crosses(path[i - 1], path[i])) score += 100.0;
@@ -215,6 +194,37 @@ std::vector<Point> routeOrthogonal(RouteEnd from, RouteEnd to, const Obstacles* 
       bestScore = score;
       best = std::move(path);
     }
+  };
+
+  // Where a route may run past the end shapes.
+  Box both{std::min(s1.x, e1.x), std::min(s1.y, e1.y), std::max(s1.x, e1.x), std::max(s1.y, e1.y)};
+  if (from.box) both.include(*from.box);
+  if (to.box) both.include(*to.box);
+  std::vector<double> xs{(s1.x + e1.x) * 0.5, both.left - kClearance, both.right + kClearance};
+  std::vector<double> ys{(s1.y + e1.y) * 0.5, both.bottom - kClearance, both.top + kClearance};
+
+  // Routes with one or two turns first; most connectors of a layered
+  // chart find a clear one among them.
+  consider({s, s1, {s1.x, e1.y}, e1, e});
+  consider({s, s1, {e1.x, s1.y}, e1, e});
+  for (double x : xs) consider({s, s1, {x, s1.y}, {x, e1.y}, e1, e});
+  for (double y : ys) consider({s, s1, {s1.x, y}, {e1.x, y}, e1, e});
+  // Only a route that still runs through something looks further: past
+  // everything between the ends (the way back to the head of a loop), and
+  // detours that leave sideways first and then go round.
+  if (bestScore >= 50.0) {
+    if (obstacles) {
+      if (auto reach = obstacles->horizontalReach(both.bottom, both.top)) {
+        xs.push_back(std::min(reach->first, both.left) - kClearance);
+        xs.push_back(std::max(reach->second, both.right) + kClearance);
+        for (size_t i = 3; i < xs.size(); ++i) consider({s, s1, {xs[i], s1.y}, {xs[i], e1.y}, e1, e});
+      }
+    }
+    for (double x : xs)
+      for (double y : ys) {
+        consider({s, s1, {x, s1.y}, {x, y}, {e1.x, y}, e1, e});
+        consider({s, s1, {s1.x, y}, {x, y}, {x, e1.y}, e1, e});
+      }
   }
   if (best.empty()) best = simplify({s, s1, {s1.x, e1.y}, e1, e});
   return best;

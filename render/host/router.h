@@ -39,6 +39,7 @@ class Obstacles {
   // Indexes of the boxes that may meet the area, each once.
   std::vector<size_t> near(const Box& area) const;
   std::vector<Box> boxes_;
+  Box extent_;  // of all boxes
   std::unordered_map<long long, std::vector<size_t>> cells_;
   mutable std::vector<unsigned> seen_;  // visit stamps, one per box
   mutable unsigned stamp_ = 0;

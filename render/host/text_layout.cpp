@@ -1,16 +1,16 @@
 #include "render/host/text_layout.h"
 
 #include <cmath>
-#include <cstdio>
-#include <cstring>
+#include <charconv>
 
 namespace host {
 
 std::string formatNumber(double value) {
   if (!std::isfinite(value)) return "0";
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%.4f", value);
-  size_t size = std::strlen(buffer);
+  char buffer[400];  // room for the largest double in fixed notation
+  const auto result =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 4);
+  size_t size = static_cast<size_t>(result.ptr - buffer);
   while (size > 0 && buffer[size - 1] == '0') --size;
   if (size > 0 && buffer[size - 1] == '.') --size;
   std::string text(buffer, size);
