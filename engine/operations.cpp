@@ -2,11 +2,15 @@
 #include "engine/archive.h"
 #include "engine/dispatcher.h"
 #include "engine/tree_file.h"
+#include "render/flowchart_drawing.h"
+#include "render/sequence_drawing.h"
 
 namespace engine {
 
 Operations engineOperations() {
   Operations ops;
+  ops.drawFlowchart = render::drawFlowchart;
+  ops.drawSequence = render::drawSequenceDiagram;
   ops.pack = packFolder;
   ops.unpack = unpackArchive;
   ops.loadTree = [](const std::string& path) { return loadTreeDocument(path); };

@@ -1,0 +1,106 @@
+// What the drawing host holds: documents, pages, shapes and their cells.
+// The handles of host.h point into these; the writers read them.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "render/host/master.h"
+
+namespace host {
+
+// A cell value in inches (or a plain number), optionally driven by a
+// formula of the form Width*k or Height*k of its own shape.
+struct CellValue {
+  double value = 0.0;
+  enum class Formula { None, WidthTimes, HeightTimes };
+  Formula formula = Formula::None;
+  double factor = 0.0;
+};
+
+// A row of the connection-point section: X, Y, DirX, DirY, Type.
+struct ConnectionRow {
+  std::string name;  // empty for added rows, which are known as Row_<n>
+  CellValue cells[5];
+  bool added = false;
+  bool snapToSide = false;
+};
+
+struct HyperlinkModel {
+  std::string description;
+  std::string address;
+  std::string subAddress;
+};
+
+struct ShapeModel;
+
+// A connector end glued to a connection row of a shape.
+struct Glue {
+  ShapeModel* target = nullptr;
+  size_t row = 0;
+};
+
+struct ShapeModel {
+  int id = 0;
+  std::shared_ptr<const MasterDef> master;
+  std::string name;
+  std::string text;
+  bool textSet = false;
+  // 2-D shapes: pin and size.
+  double pinX = 0.0, pinY = 0.0, width = 0.0, height = 0.0;
+  // 1-D shapes: the two ends, and what they are glued to.
+  Point begin, end;
+  Glue beginGlue, endGlue;
+  // Other cells set by name, in the order first set (LockTextEdit, Controls.*).
+  std::vector<std::pair<std::string, double>> namedCells;
+  std::vector<ConnectionRow> rows;
+  std::vector<HyperlinkModel> hyperlinks;
+
+  bool isConnector() const { return master->connector; }
+  const double* namedCell(const std::string& cellName) const;
+  double* namedCell(const std::string& cellName);
+  // The bottom-left corner of the shape's box.
+  Point origin() const { return {pinX - master->pin.x * width, pinY - master->pin.y * height}; }
+  double evaluate(const CellValue& cell) const;
+  // Where a connection row lies on the page.
+  Point rowPosition(size_t row) const;
+  Point rowDirection(size_t row) const;
+  // A row's cell name: Connections.<name>, or Connections.Row_<n> (1-based).
+  std::string rowCellName(size_t row) const;
+};
+
+struct PageModel {
+  std::string name;
+  double width = 8.5;  // page sheet PageWidth, inches
+  double height = 11.0;
+  std::vector<std::unique_ptr<ShapeModel>> shapes;  // in drop order, back to front
+  std::unordered_map<std::string, std::vector<ShapeModel*>> byName;
+  int nextId = 1;
+  // Connector routes, worked out when first needed and kept until the
+  // page changes; moving the whole drawing moves them along.
+  mutable std::vector<std::vector<Point>> routes;
+  mutable bool routesValid = false;
+  void changed() { routesValid = false; }
+
+  ShapeModel* find(const std::string& shapeName) const;
+  void rename(ShapeModel& shape, const std::string& newName);
+};
+
+struct DocumentModel {
+  std::string path;
+  std::string fileName;  // the last part of the path, how Documents.Item knows it
+  bool isStencil = false;
+  std::vector<std::shared_ptr<const MasterDef>> masters;
+  std::vector<std::unique_ptr<PageModel>> pages;
+  std::string templateName;  // the template a drawing was made from
+};
+
+struct ApplicationModel {
+  std::vector<std::unique_ptr<DocumentModel>> documents;
+  uint16_t language = 0;  // a Windows language id such as 1033; 0 when never set
+};
+
+}  // namespace host

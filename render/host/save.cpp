@@ -1,0 +1,32 @@
+#include "render/host/save.h"
+
+#include <cctype>
+
+#include "flowchart/xml/atomic_file.h"
+#include "render/host/drawing_svg.h"
+#include "render/host/drawing_xml.h"
+
+namespace host {
+
+DrawingFormat formatForPath(const std::string& path) {
+  const size_t slash = path.find_last_of("/\\");
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  const size_t dot = name.rfind('.');
+  std::string extension = dot == std::string::npos ? std::string() : name.substr(dot + 1);
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (extension == "svg") return DrawingFormat::Svg;
+  if (extension == "html" || extension == "htm") return DrawingFormat::Html;
+  return DrawingFormat::Xml;
+}
+
+bool saveDrawing(const DocumentModel& drawing, uint16_t language, const std::string& path) {
+  if (path.empty()) return false;
+  switch (formatForPath(path)) {
+    case DrawingFormat::Svg: return xml::writeFileAtomically(path, drawingSvg(drawing));
+    case DrawingFormat::Html: return xml::writeFileAtomically(path, drawingHtml(drawing, language));
+    case DrawingFormat::Xml: return xml::writeFileAtomically(path, drawingXml(drawing, language));
+  }
+  return false;
+}
+
+}  // namespace host

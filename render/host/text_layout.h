@@ -1,0 +1,39 @@
+// Text helpers for the writers: numbers, escaping, and fitting a shape's
+// text into its text box.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace host {
+
+// Up to four decimals, trailing zeros dropped: 1.5, 0.0833, -2, 0.
+std::string formatNumber(double value);
+
+// Escapes the five XML special characters; tab, line feed and carriage
+// return become character references (so attribute values keep them), and
+// the other control bytes, which XML cannot carry, become '?'.  Bytes from
+// 0x80 up are copied: the files are ISO-8859-1.
+std::string escapeXml(std::string_view text);
+void appendEscaped(std::string& out, std::string_view text);
+
+// The lines a text is shown in: a line feed starts a new line, and so do
+// the layout's line-break escapes \n, \l and \r; "\\" shows one backslash.
+std::vector<std::string> displayLines(std::string_view text);
+
+// An estimate of the width of a text in inches at a font size in points.
+double textWidth(std::string_view text, double fontSize);
+
+struct FittedText {
+  double fontSize = 10.0;
+  std::vector<std::string> lines;
+  double lineHeight() const { return fontSize * 1.2 / 72.0; }  // inches
+};
+
+// Wraps the text at blanks to the box width (breaking words that do not
+// fit on a line of their own) and lowers the font size, down to a floor,
+// until the lines fit the box height.
+FittedText fitText(std::string_view text, double boxWidth, double boxHeight, double fontSize);
+
+}  // namespace host
