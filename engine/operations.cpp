@@ -2,6 +2,7 @@
 #include "engine/archive.h"
 #include "engine/dispatcher.h"
 #include "engine/tree_file.h"
+#include "flowchart/build_operation.h"
 
 namespace engine {
 
@@ -9,6 +10,7 @@ Operations engineOperations() {
   Operations ops;
   ops.pack = packFolder;
   ops.unpack = unpackArchive;
+  ops.buildFlowchart = flowchart::buildFlowchartModel;
   ops.loadTree = [](const std::string& path) { return loadTreeDocument(path); };
   ops.platform = &systemInstallPlatform();
   return ops;
