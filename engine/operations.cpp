@@ -2,11 +2,13 @@
 #include "engine/archive.h"
 #include "engine/dispatcher.h"
 #include "engine/tree_file.h"
+#include "frontends/java/parse_java.h"
 
 namespace engine {
 
 Operations engineOperations() {
   Operations ops;
+  ops.parseJava = java::parseJavaFile;
   ops.pack = packFolder;
   ops.unpack = unpackArchive;
   ops.loadTree = [](const std::string& path) { return loadTreeDocument(path); };
