@@ -3,11 +3,13 @@
 #include "engine/dispatcher.h"
 #include "engine/tree_file.h"
 #include "flowchart/build_operation.h"
+#include "frontends/java/parse_java.h"
 
 namespace engine {
 
 Operations engineOperations() {
   Operations ops;
+  ops.parseJava = java::parseJavaFile;
   ops.pack = packFolder;
   ops.unpack = unpackArchive;
   ops.buildFlowchart = flowchart::buildFlowchartModel;
