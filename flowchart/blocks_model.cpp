@@ -8,9 +8,7 @@
 namespace flowchart {
 namespace {
 
-void eraseNode(std::vector<xml::Node>& nodes, const xml::Node& node) {
-  nodes.erase(std::remove(nodes.begin(), nodes.end(), node), nodes.end());
-}
+bool holdsBlocks(const std::string& name) { return name == "block" || name == "blocks"; }
 
 }  // namespace
 
@@ -27,7 +25,7 @@ xml::Node BlocksModel::createWithAttributes(std::string_view name,
 xml::Node BlocksModel::createBlocksContainer(int32_t id) {
   xml::Node container = createWithAttributes("blocks", {"id"});
   setAttribute(container, "@id", std::to_string(id));
-  containers_[id].push_back(container);
+  containers_[id].push_back(Entry{container});
   return container;
 }
 
@@ -124,15 +122,23 @@ std::string BlocksModel::getNameAttr(const xml::Node& node) const {
 void BlocksModel::setBlockId(const xml::Node& node, int32_t id) {
   xml::Node attribute = node.selectSingleNode("@id");
   const bool isBlock = attribute && node.name() == "block";
+  Entry entry{node};
   if (isBlock) {
     const std::string old = attribute.value();
     if (!old.empty()) {
       auto found = blocks_.find(leadingInt(old));
-      if (found != blocks_.end()) eraseNode(found->second, node);
+      if (found != blocks_.end()) {
+        auto& entries = found->second;
+        auto it = std::find_if(entries.begin(), entries.end(), [&](const Entry& e) { return e.node == node; });
+        if (it != entries.end()) {
+          entry = *it;
+          entries.erase(it);
+        }
+      }
     }
   }
   attribute.setValue(std::to_string(id));
-  if (isBlock) blocks_[id].push_back(node);
+  if (isBlock) blocks_[id].push_back(entry);
 }
 
 void BlocksModel::setTypeAttr(const xml::Node& node, std::string_view type) {
@@ -157,13 +163,23 @@ void BlocksModel::setEndLine(const xml::Node& node, int32_t line) {
 
 // ---------------------------------------------------------------- finding
 
-bool BlocksModel::isOwnContainer(const xml::Node& node) const {
-  if (node.isNull() || node.isAttribute()) return false;
-  xml::Node id = node.selectSingleNode("self::blocks/@id");
-  if (!id) return false;
-  auto found = containers_.find(leadingInt(id.value()));
-  if (found == containers_.end()) return false;
-  return std::find(found->second.begin(), found->second.end(), node) != found->second.end();
+BlocksModel::Entry* BlocksModel::entryFor(const xml::Node& node) {
+  if (node.isNull() || node.isAttribute()) return nullptr;
+  const std::string name = node.name();
+  Index* index = name == "block" ? &blocks_ : name == "blocks" ? &containers_ : nullptr;
+  if (!index) return nullptr;
+  xml::Node id = node.selectSingleNode("@id");
+  if (!id) return nullptr;
+  auto found = index->find(leadingInt(id.value()));
+  if (found == index->end()) return nullptr;
+  for (Entry& entry : found->second)
+    if (entry.node == node) return &entry;
+  return nullptr;
+}
+
+bool BlocksModel::isOwnContainer(const xml::Node& node) {
+  Entry* entry = entryFor(node);
+  return entry && entry->node.name() == "blocks";
 }
 
 bool BlocksModel::isBelow(const xml::Node& node, const xml::Node& ancestor, bool orSelf) const {
@@ -173,8 +189,16 @@ bool BlocksModel::isBelow(const xml::Node& node, const xml::Node& ancestor, bool
   return false;
 }
 
+bool BlocksModel::belowRoot(const Entry& entry, bool orSelf) const {
+  if (!flagsHold()) return isBelow(entry.node, root_, orSelf);
+  const bool flagged = entry.node == root_ ? orSelf : entry.attached;
+  if (crossCheck_ && flagged != isBelow(entry.node, root_, orSelf))
+    throw std::logic_error("attachment flag disagrees with the tree");
+  return flagged;
+}
+
 void BlocksModel::check(const xml::Node& indexed, const xml::Node& queried, const char* what) const {
-  if (crossCheck_ && indexed != queried)
+  if (indexed != queried)
     throw std::logic_error(std::string(what) + ": the index disagrees with the query");
 }
 
@@ -197,14 +221,14 @@ xml::Node BlocksModel::findBlock(const xml::Node& node, int32_t id) {
   xml::Node found;
   int matches = 0;
   if (auto candidates = blocks_.find(id); candidates != blocks_.end()) {
-    for (const xml::Node& block : candidates->second) {
-      if (!isBelow(block, root_, false)) continue;
-      found = block;
+    for (const Entry& block : candidates->second) {
+      if (!belowRoot(block, false)) continue;
+      found = block.node;
       ++matches;
     }
   }
   if (matches > 1) return findBlockByQuery(node, id);  // document order decides
-  check(found, findBlockByQuery(node, id), "findBlock");
+  if (crossCheck_) check(found, findBlockByQuery(node, id), "findBlock");
   return found;
 }
 
@@ -213,10 +237,10 @@ void BlocksModel::placeBlock(xml::Node container, const xml::Node& block) {
   xml::Node existing;
   int matches = 0;
   if (auto candidates = blocks_.find(id); candidates != blocks_.end()) {
-    for (const xml::Node& candidate : candidates->second) {
-      xml::Node parent = candidate.parent();
+    for (const Entry& candidate : candidates->second) {
+      xml::Node parent = candidate.node.parent();
       if (!parent || parent != container) continue;
-      existing = candidate;
+      existing = candidate.node;
       ++matches;
     }
   }
@@ -224,10 +248,10 @@ void BlocksModel::placeBlock(xml::Node container, const xml::Node& block) {
   if (matches > 1 || !isOwnContainer(container)) {
     existing = childBlockByQuery(container, id);
   } else {
-    check(existing, childBlockByQuery(container, id), "placeBlock");
+    if (crossCheck_) check(existing, childBlockByQuery(container, id), "placeBlock");
   }
-  if (existing) container.removeChild(existing);
-  container.appendChild(block);
+  if (existing) remove(container, existing);
+  append(container, block);
 }
 
 void BlocksModel::popContainer() {
@@ -241,19 +265,36 @@ xml::Node BlocksModel::currentContainer() {
   xml::Node found;
   int matches = 0;
   if (auto candidates = containers_.find(id); candidates != containers_.end()) {
-    for (const xml::Node& container : candidates->second) {
-      if (!isBelow(container, root_, true)) continue;
-      found = container;
+    for (const Entry& container : candidates->second) {
+      if (!belowRoot(container, true)) continue;
+      found = container.node;
       ++matches;
     }
   }
   if (matches > 1) return containerByQuery(id);
-  check(found, containerByQuery(id), "currentContainer");
+  if (crossCheck_) check(found, containerByQuery(id), "currentContainer");
   return found;
 }
 
-void BlocksModel::append(xml::Node parent, const xml::Node& child) { parent.appendChild(child); }
+void BlocksModel::append(xml::Node parent, const xml::Node& child) {
+  parent.appendChild(child);
+  auto floating = std::find(floating_.begin(), floating_.end(), child);
+  if (floating != floating_.end()) floating_.erase(floating);
+  if (!holdsBlocks(child.name())) return;
+  // The child's flag can be set only from a parent whose own state is known.
+  Entry* parentEntry = parent == root_ ? nullptr : entryFor(parent);
+  const bool parentAttached = parent == root_ || (parentEntry && parentEntry->attached);
+  Entry* childEntry = entryFor(child);
+  if (!childEntry || !floating_.empty() || !parentAttached) {
+    flagsLost_ = true;
+    return;
+  }
+  childEntry->attached = true;
+}
 
-void BlocksModel::remove(xml::Node parent, const xml::Node& child) { parent.removeChild(child); }
+void BlocksModel::remove(xml::Node parent, const xml::Node& child) {
+  parent.removeChild(child);
+  if (holdsBlocks(child.name())) floating_.push_back(child);
+}
 
 }  // namespace flowchart

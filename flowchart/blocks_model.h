@@ -6,6 +6,13 @@
 // them only to pick its candidates; it still checks that a candidate stands
 // where the query would find it, and falls back to the query itself when
 // more than one does, so an index never changes what a lookup returns.
+//
+// Whether a candidate stands below the root container is known from a flag
+// kept on every append and removal, not by walking up from it: a block or
+// container is attached when it is appended to the root or to an attached
+// one.  The flags are trusted only while no removed block or container is
+// waiting to be appended again and every append went to a parent whose
+// state is known; otherwise the lookup walks up to the root.
 // With cross-checking on, every lookup is also run as its query and a
 // disagreement throws std::logic_error.
 #pragma once
@@ -77,10 +84,17 @@ class BlocksModel {
   void remove(xml::Node parent, const xml::Node& child);
 
  private:
-  using Index = std::unordered_map<int32_t, std::vector<xml::Node>>;
+  struct Entry {
+    xml::Node node;
+    bool attached = false;  // below the root container (see flagsHold)
+  };
+  using Index = std::unordered_map<int32_t, std::vector<Entry>>;
 
-  bool isOwnContainer(const xml::Node& node) const;
+  Entry* entryFor(const xml::Node& node);
+  bool isOwnContainer(const xml::Node& node);
   bool isBelow(const xml::Node& node, const xml::Node& ancestor, bool orSelf) const;
+  bool flagsHold() const { return !flagsLost_ && floating_.empty(); }
+  bool belowRoot(const Entry& entry, bool orSelf) const;
   xml::Node findBlockByQuery(const xml::Node& node, int32_t id) const;
   xml::Node childBlockByQuery(const xml::Node& container, int32_t id) const;
   xml::Node containerByQuery(int32_t id) const;
@@ -93,6 +107,8 @@ class BlocksModel {
   std::vector<int32_t> containerStack_;
   Index blocks_;
   Index containers_;
+  std::vector<xml::Node> floating_;  // removed blocks and containers not appended again
+  bool flagsLost_ = false;           // an append the flags cannot follow happened
   bool crossCheck_ = false;
 };
 

@@ -64,8 +64,8 @@ xml::Node FlowchartBuilder::buildLoop(const xml::Node& statement, const xml::Nod
   m.addTypedSuccessor(end, m.getBlockId(head), "loop");
 
   int32_t foldedStart = m.getStartLine(head);
-  xml::Node body = statement.selectSingleNode("IterStmt/Stmt");
-  xml::NodeList list = body.selectSingleNode("Blk")
+  xml::Node bodyStatement = statement.selectSingleNode("IterStmt/Stmt");
+  xml::NodeList list = bodyStatement.selectSingleNode("Blk")
                            ? statement.selectNodes("IterStmt/Stmt/Blk/Stmt|IterStmt/Stmt/Blk/LocVarDecln")
                            : statement.selectNodes("IterStmt/Stmt");
   std::vector<int32_t> ids = sequenceStatements(list, head, end);
@@ -84,9 +84,11 @@ xml::Node FlowchartBuilder::buildLoop(const xml::Node& statement, const xml::Nod
     m.addLabelledSuccessor(end, m.getBlockId(next), "false", "false");
   }
 
-  m.remove(m.currentContainer(), end);
+  // Both containers are looked up before the end block leaves the body's.
+  xml::Node body = m.currentContainer();
   m.popContainer();
   xml::Node container = m.currentContainer();
+  m.remove(body, end);
   m.append(container, end);
   m.remove(container, folded);
   m.append(container, folded);
