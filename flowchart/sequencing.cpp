@@ -1,5 +1,6 @@
 // Statement sequencing: one statement list becomes the boxes of one level.
 #include <algorithm>
+#include <unordered_set>
 
 #include "flowchart/builder.h"
 
@@ -46,9 +47,10 @@ std::vector<int32_t> FlowchartBuilder::sequenceStatements(const xml::NodeList& s
                                                           const xml::Node& entry,
                                                           const xml::Node& exit) {
   BlocksModel& m = *model_;
-  std::vector<int32_t> ids;
-  auto appendId = [&ids](int32_t id) {
-    if (std::find(ids.begin(), ids.end(), id) == ids.end()) ids.push_back(id);
+  std::vector<int32_t> ids;  // each id once, in the order made
+  std::unordered_set<int32_t> listed;
+  auto appendId = [&](int32_t id) {
+    if (listed.insert(id).second) ids.push_back(id);
   };
 
   bool runClosed = true;
