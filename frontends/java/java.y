@@ -26,9 +26,14 @@ using java::Hook;
 
 %{
 /* Parser stacks start with room for 100000 entries and double up to
- * 1000000; deeper input fails as a syntax error would. */
+ * 1000000; deeper input fails as a syntax error would.  (The fuzzing build
+ * shrinks both to reach the growth and overflow paths quickly.) */
+#ifndef YYINITDEPTH
 #define YYINITDEPTH 100000
+#endif
+#ifndef YYMAXDEPTH
 #define YYMAXDEPTH 1000000
+#endif
 %}
 
 %define api.prefix {java_yy}

@@ -62,8 +62,11 @@ PieceTree::~PieceTree() = default;
 
 char* PieceTree::allocateText(size_t size) {
   if (size > chunkLeft_) {
-    const size_t chunk = size > kChunkSize ? size : kChunkSize;
-    chunks_.push_back(std::make_unique<char[]>(chunk));
+    // Chunks grow from small to kChunkSize so that a small tree stays small;
+    // they are not cleared, every byte is written before it is read.
+    const size_t grown = chunks_.size() >= 4 ? kChunkSize : (kChunkSize >> (8 - 2 * chunks_.size()));
+    const size_t chunk = size > grown ? size : grown;
+    chunks_.push_back(std::make_unique_for_overwrite<char[]>(chunk));
     chunkCursor_ = chunks_.back().get();
     chunkLeft_ = chunk;
   }
