@@ -172,5 +172,40 @@ TEST_F(BadInput, CarriageReturnLineFeedSourceGivesTheSameModel) {
   EXPECT_EQ(modelOf(work, "check", "29"), expectedModel("Misc.check.29.model"));
 }
 
+// A results file that cannot be written is not a model built: exit 0 and
+// the old file stays.  The folder is made immutable (possible for root on
+// file systems with that attribute); elsewhere the test is skipped.
+TEST_F(BadInput, ResultsFileThatCannotBeSavedIsNotABuild) {
+  struct Immutable {
+    std::string folder;
+    bool set = false;
+    ~Immutable() {
+      if (set) testing_support::runShell("chattr -i '" + folder + "' 2>/dev/null");
+    }
+  } guard{work.folder};
+  guard.set = testing_support::runShell("chattr +i '" + work.folder + "' 2>/dev/null") == 0;
+  if (!guard.set || fs::exists(work.folder + "/probe") ||
+      testing_support::runShell("touch '" + work.folder + "/probe' 2>/dev/null") == 0) {
+    GTEST_SKIP() << "cannot make a folder unwritable here";
+  }
+  EXPECT_EQ(buildModel(work, "Misc", "1", "find", "17"), 0);
+  EXPECT_TRUE(resultsUnchanged());
+}
+
+// Bytes above 0x7F in the source reach the model's texts unchanged.
+TEST(Latin1, ConditionTextsKeepTheirBytes) {
+  TempDir dir;
+  WorkFolder work(dir);
+  writeFile(work.source, "class L {\n  void f(String s) {\n    if (s == \"caf\xe9\") s = \"\xfc\";\n  }\n}\n");
+  ASSERT_EQ(testing_support::runEngine({"7", work.source, work.tree, work.comments, work.status, work.results, "1", "x"},
+                                       work.folder)
+                .exitCode,
+            0);
+  ASSERT_EQ(buildModel(work, "L", "1", "f", "2"), 1);
+  EXPECT_NE(modelOf(work, "f", "2").find("block 1 if 3 3 \"if(s == \"caf\xe9\")\""), std::string::npos)
+      << modelOf(work, "f", "2");
+  EXPECT_NE(readFile(work.results).find("if(s == &quot;caf\xe9&quot;)"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace flowchart_e2e
