@@ -48,8 +48,6 @@ class FlowchartBuilder {
   int build(const BuildRequest& request);
 
  private:
-  friend class FlowchartBuilderTest;
-
   // A compound statement whose handler has not run yet.
   struct Pending {
     xml::Node statement;
