@@ -2,6 +2,8 @@
 #include "engine/archive.h"
 #include "engine/dispatcher.h"
 #include "engine/tree_file.h"
+#include "flowchart/build_operation.h"
+#include "frontends/java/parse_java.h"
 #include "render/flowchart_drawing.h"
 #include "render/sequence_drawing.h"
 
@@ -9,10 +11,12 @@ namespace engine {
 
 Operations engineOperations() {
   Operations ops;
+  ops.parseJava = java::parseJavaFile;
   ops.drawFlowchart = render::drawFlowchart;
   ops.drawSequence = render::drawSequenceDiagram;
   ops.pack = packFolder;
   ops.unpack = unpackArchive;
+  ops.buildFlowchart = flowchart::buildFlowchartModel;
   ops.loadTree = [](const std::string& path) { return loadTreeDocument(path); };
   ops.platform = &systemInstallPlatform();
   return ops;

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstring>
+#include <stdexcept>
 #include <string>
 
 namespace parsetree {
@@ -61,8 +62,11 @@ PieceTree::~PieceTree() = default;
 
 char* PieceTree::allocateText(size_t size) {
   if (size > chunkLeft_) {
-    const size_t chunk = size > kChunkSize ? size : kChunkSize;
-    chunks_.push_back(std::make_unique<char[]>(chunk));
+    // Chunks grow from small to kChunkSize so that a small tree stays small;
+    // they are not cleared, every byte is written before it is read.
+    const size_t grown = chunks_.size() >= 4 ? kChunkSize : (kChunkSize >> (8 - 2 * chunks_.size()));
+    const size_t chunk = size > grown ? size : grown;
+    chunks_.push_back(std::make_unique_for_overwrite<char[]>(chunk));
     chunkCursor_ = chunks_.back().get();
     chunkLeft_ = chunk;
   }
@@ -73,6 +77,8 @@ char* PieceTree::allocateText(size_t size) {
 }
 
 PieceId PieceTree::add(const Piece& piece) {
+  // Ids are 32 bits wide and kNoPiece is reserved.
+  if (pieces_.size() >= kNoPiece) throw std::length_error("parse tree too large");
   pieces_.push_back(piece);
   return static_cast<PieceId>(pieces_.size() - 1);
 }
@@ -169,6 +175,30 @@ uint64_t PieceTree::textLength(PieceList list) const {
     open.pop_back();
   }
   return total;
+}
+
+std::string PieceTree::prefix(PieceList list, size_t maxBytes) const {
+  struct Collector {
+    const PieceTree& tree;
+    size_t maxBytes;
+    std::string text;
+    bool add(std::string_view a, std::string_view b = {}, std::string_view c = {}) {
+      text.append(a).append(b).append(c);
+      if (text.size() < maxBytes) return true;
+      text.resize(maxBytes);
+      return false;
+    }
+    bool open(PieceId id) { return add("<", name(id), ">\n"); }
+    bool close(PieceId id) { return add("</", name(id), ">\n"); }
+    bool token(PieceId id) { return add(tree.tokenText(tree.piece(id))); }
+    std::string_view name(PieceId id) const {
+      const Piece& piece = tree.piece(id);
+      return std::string_view(piece.text, piece.length);
+    }
+  };
+  Collector collector{*this, maxBytes, {}};
+  if (maxBytes > 0) walk(list, collector);
+  return std::move(collector.text);
 }
 
 void PieceTree::clear() {

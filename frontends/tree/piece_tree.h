@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -72,6 +73,15 @@ class PieceTree {
   }
   size_t pieceCount() const { return pieces_.size(); }
 
+  // Visits the list in document order without recursion:
+  // visitor.open(id) before an element's children, visitor.token(id) for a
+  // token, visitor.close(id) after an element's children.  Each returns
+  // false to end the walk; walk() then returns false.
+  template <class Visitor>
+  bool walk(PieceList list, Visitor& visitor) const;
+  // The first maxBytes bytes of what write() produces (fewer if shorter).
+  std::string prefix(PieceList list, size_t maxBytes) const;
+
   // Writes the list in document order; false when the sink refused.
   bool write(PieceList list, TextSink& sink) const;
   // Exact length of what write() produces.
@@ -88,5 +98,30 @@ class PieceTree {
   char* chunkCursor_ = nullptr;
   size_t chunkLeft_ = 0;
 };
+
+template <class Visitor>
+bool PieceTree::walk(PieceList list, Visitor& visitor) const {
+  std::vector<PieceId> open;
+  PieceId current = list.head;
+  const PieceId stop = list.tail == kNoPiece ? kNoPiece : pieces_[list.tail].next;
+  while (true) {
+    while (current != kNoPiece && !(open.empty() && current == stop)) {
+      const Piece& piece = pieces_[current];
+      if (piece.kind == Kind::Token) {
+        if (!visitor.token(current)) return false;
+        current = piece.next;
+        continue;
+      }
+      if (!visitor.open(current)) return false;
+      open.push_back(current);
+      current = piece.child;
+    }
+    if (open.empty()) return true;
+    const PieceId closing = open.back();
+    open.pop_back();
+    if (!visitor.close(closing)) return false;
+    current = pieces_[closing].next;
+  }
+}
 
 }  // namespace parsetree

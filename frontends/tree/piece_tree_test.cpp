@@ -65,3 +65,51 @@ TEST(PieceTree, DeepNestingNeedsNoDeepRecursion) {
   EXPECT_EQ(sink.text.size(), static_cast<size_t>(kDepth) * 15 + 25);
   EXPECT_EQ(sink.text.substr(0, 14), "<Expr>\n<Expr>\n");
 }
+
+namespace {
+
+// Records the walk as the text write() would produce, one event at a time.
+struct Recorder {
+  const parsetree::PieceTree& tree;
+  std::string text;
+  int stopAfter = -1;
+  bool step() { return stopAfter < 0 || --stopAfter > 0; }
+  bool open(parsetree::PieceId id) {
+    text += "<" + std::string(tree.piece(id).text, tree.piece(id).length) + ">";
+    return step();
+  }
+  bool close(parsetree::PieceId id) {
+    text += "</" + std::string(tree.piece(id).text, tree.piece(id).length) + ">";
+    return step();
+  }
+  bool token(parsetree::PieceId id) {
+    text += std::string(tree.tokenValue(tree.piece(id)));
+    return step();
+  }
+};
+
+}  // namespace
+
+TEST(PieceTree, WalkFollowsDocumentOrderAndStopsOnRequest) {
+  parsetree::PieceTree tree;
+  auto inner = tree.join(tree.token("A", 1, 1, "a"), tree.element("E", tree.token("B", 1, 2, "b")));
+  auto list = tree.join(tree.element("S", inner), tree.token("C", 1, 3, "c"));
+  Recorder all{tree, {}};
+  EXPECT_TRUE(tree.walk(list, all));
+  EXPECT_EQ(all.text, "<S>a<E>b</E></S>c");
+  Recorder some{tree, {}, 3};
+  EXPECT_FALSE(tree.walk(list, some));
+  EXPECT_EQ(some.text, "<S>a<E>");
+  // A run inside a longer chain stops at its own tail.
+  Recorder part{tree, {}};
+  EXPECT_TRUE(tree.walk(inner, part));
+  EXPECT_EQ(part.text, "a<E>b</E>");
+}
+
+TEST(PieceTree, PrefixIsTheStartOfTheWrittenText) {
+  parsetree::PieceTree tree;
+  auto list = tree.element("TypeDecln", tree.element("EnumDecln", tree.token("ENUM", 1, 1, "enum")));
+  const std::string whole = render(tree, list);
+  for (size_t n : {0u, 5u, 12u, 13u, 40u, 1000u})
+    EXPECT_EQ(tree.prefix(list, n), whole.substr(0, n)) << n;
+}

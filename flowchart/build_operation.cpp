@@ -1,0 +1,25 @@
+#include "flowchart/build_operation.h"
+
+#include "flowchart/builder.h"
+#include "flowchart/large_stack.h"
+
+namespace flowchart {
+
+int buildFlowchartModel(const std::string& workFolder, xml::Document& tree,
+                        const std::string& className, int32_t classLine,
+                        const std::string& methodName, int32_t methodLine,
+                        const std::string& sourcePath, xml::Document* comments) {
+  BuildRequest request{workFolder, &tree, className, classLine, methodName, methodLine, comments};
+  int result = 0;
+  runWithLargeStack([&] {
+    FlowchartBuilder builder(sourcePath);
+    try {
+      result = builder.build(request);
+    } catch (const xml::Error&) {
+      result = 0;  // nothing was saved
+    }
+  });
+  return result;
+}
+
+}  // namespace flowchart

@@ -1,0 +1,21 @@
+// Mode 8's operation: build the flowchart model of one method into the
+// results file of its working folder.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "flowchart/xml/document.h"
+
+namespace flowchart {
+
+// 1 when the model is in workFolder/results.xml afterwards, 0 when it
+// cannot be built.  A DOM or XPath failure ends the build with 0 and
+// leaves the results file as it was.  The build runs on a thread with a
+// large stack, so deeply nested methods cannot overflow it.
+int buildFlowchartModel(const std::string& workFolder, xml::Document& tree,
+                        const std::string& className, int32_t classLine,
+                        const std::string& methodName, int32_t methodLine,
+                        const std::string& sourcePath, xml::Document* comments);
+
+}  // namespace flowchart

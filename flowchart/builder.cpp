@@ -1,0 +1,148 @@
+#include "flowchart/builder.h"
+
+#include <stdexcept>
+
+#include "flowchart/number_text.h"
+#include "flowchart/tree_queries.h"
+
+namespace flowchart {
+namespace {
+
+constexpr std::string_view kInitializerName = "#Block#";
+
+template <typename T>
+const T& checked(bool on, const T& walked, const T& queried, const char* what) {
+  if (on && walked != queried) throw std::logic_error(std::string(what) + " disagrees with its query");
+  return walked;
+}
+
+}  // namespace
+
+void FlowchartBuilder::reset() {
+  blockCounter_ = 0;
+  containerCounter_ = 0;
+  breakTargets_.clear();
+  continueTargets_.clear();
+  statementKinds_ = {"IterStmt", "SelStmt", "GrdingStmt", "LblStmt", "IterStmt"};
+  model_.reset();
+  results_.reset();
+  func_ = xml::Node();
+  root_ = xml::Node();
+}
+
+// ---------------------------------------------------------------- lookups
+
+std::string FlowchartBuilder::firstLineText(const xml::Node& node) {
+  std::string walked = firstLineOf(node);
+  if (!crossCheck_) return walked;
+  return checked(true, walked, firstLineOfQuery(node), "firstLineOf");
+}
+
+std::string FlowchartBuilder::lastLineText(const xml::Node& node) {
+  std::string walked = lastLineOf(node);
+  if (!crossCheck_) return walked;
+  return checked(true, walked, lastLineOfQuery(node), "lastLineOf");
+}
+
+int32_t FlowchartBuilder::firstLine(const xml::Node& node) { return leadingInt(firstLineText(node)); }
+
+int32_t FlowchartBuilder::lastLine(const xml::Node& node) { return leadingInt(lastLineText(node)); }
+
+xml::Node FlowchartBuilder::lastLinedElement(const xml::Node& node, bool includeSelf) {
+  xml::Node walked = flowchart::lastLinedElement(node, includeSelf);
+  if (!crossCheck_) return walked;
+  return checked(true, walked, lastLinedElementQuery(node, includeSelf), "last token");
+}
+
+std::string FlowchartBuilder::sourceText(const xml::Node& node) {
+  std::string walked = sourceTextOf(node, sourceLines_);
+  if (!crossCheck_) return walked;
+  return checked(true, walked, sourceTextOfQuery(node, sourceLines_), "sourceTextOf");
+}
+
+std::string FlowchartBuilder::commentTextBetween(int32_t a, int32_t b) {
+  std::string indexed = comments_->between(a, b);
+  if (!crossCheck_) return indexed;
+  return checked(true, indexed, comments_->betweenByQuery(a, b), "commentTextBetween");
+}
+
+// ---------------------------------------------------------------- driver
+
+xml::Node FlowchartBuilder::findMethodNode(xml::Document& tree, const std::string& name,
+                                           int32_t line) {
+  const std::string l = std::to_string(line);
+  if (name == kInitializerName) {
+    return tree.root().selectSingleNode("//StaticInit[STATIC[@l=" + l + "]]|//NonStaticInit[Blk/OBR[@l=" +
+                                        l + "]]");
+  }
+  const std::string test = "[@l=" + l + " and @t=" + xpathLiteral(name) + "]]";
+  return tree.root().selectSingleNode("//CtorDecln[CtorDeclr/IDEN" + test + "|//MtdDecln[MtdDeclr/IDEN" +
+                                      test);
+}
+
+int FlowchartBuilder::build(const BuildRequest& request) {
+  reset();
+  xml::Document& tree = *request.tree;
+
+  std::string lineCount = lastSourceLine(tree);
+  if (crossCheck_) checked(true, lineCount, lastSourceLineQuery(tree), "lastSourceLine");
+  sourceLines_ = SourceLines::read(sourcePath_, leadingInt(lineCount));
+  comments_.emplace(request.comments);
+
+  const std::string resultsPath = request.workFolder + "/results.xml";
+  results_ = xml::Document::loadFile(resultsPath);
+  if (!results_) return 0;
+
+  xml::Node classNode = results_->root().selectSingleNode(
+      "//rclass[@name=" + xpathLiteral(request.className) +
+      " and @sl=" + xpathLiteral(std::to_string(request.classLine)) + "]");
+  if (!classNode) return 0;
+  func_ = classNode.selectSingleNode("func[@name=" + xpathLiteral(request.methodName) + "][@sl=" +
+                                     std::to_string(request.methodLine) + "]");
+  if (!func_) return 0;
+  if (func_.selectSingleNode("blocks")) return 1;  // a model is built only once
+
+  xml::Node method = findMethodNode(tree, request.methodName, request.methodLine);
+  if (!method) return 0;
+
+  model_.emplace(*results_);
+  model_->setCrossCheck(crossCheck_);
+  root_ = model_->createBlocksContainer(0);
+  func_.appendChild(root_);
+  model_->setRootContainer(root_);
+  model_->pushContainer(0);
+  containerCounter_ = 1;
+
+  walkMethodBody(method, func_);
+  computeDepth(root_);
+
+  // A model that did not reach the disk is not built.
+  return results_->save(resultsPath) ? 1 : 0;
+}
+
+void FlowchartBuilder::walkMethodBody(const xml::Node& method, const xml::Node& func) {
+  BlocksModel& m = *model_;
+  xml::Node start = m.createBlock();
+  m.setTextAttr(start, m.getNameAttr(func));
+  m.setStartLine(start, m.getStartLine(func));
+  m.setEndLine(start, m.getStartLine(func));
+  m.setBlockId(start, takeBlockId());
+  m.setTypeAttr(start, "start");
+  m.placeBlock(root_, start);
+
+  xml::NodeList statements =
+      method.selectNodes("MtdBody/Blk/Stmt|Blk/Stmt|MtdBody/Blk/LocVarDecln|Blk/LocVarDecln");
+
+  xml::Node end = m.createBlock();
+  m.setTypeAttr(end, "end");
+  m.setStartLine(end, m.getEndLine(func));
+  m.setEndLine(end, m.getEndLine(func));
+  m.setBlockId(end, -1);
+  m.placeBlock(root_, end);
+
+  std::vector<int32_t> ids = sequenceStatements(statements, start, end);
+  m.addSuccessor(start, ids.empty() ? -1 : ids.front());
+  linkTrySuccessors(root_);
+}
+
+}  // namespace flowchart

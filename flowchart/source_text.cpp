@@ -1,0 +1,94 @@
+#include "flowchart/source_text.h"
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+
+#include "flowchart/number_text.h"
+#include "flowchart/tree_queries.h"
+
+namespace flowchart {
+namespace {
+
+// Characters [from, to) of a line, 0-based, cut to what the line holds.
+std::string_view cut(std::string_view line, int64_t from, int64_t to) {
+  from = std::clamp<int64_t>(from, 0, static_cast<int64_t>(line.size()));
+  to = std::clamp<int64_t>(to, from, static_cast<int64_t>(line.size()));
+  return line.substr(static_cast<size_t>(from), static_cast<size_t>(to - from));
+}
+
+}  // namespace
+
+SourceLines SourceLines::fromText(std::string_view text, int32_t count) {
+  SourceLines lines;
+  size_t start = 0;
+  while (static_cast<int64_t>(lines.lines_.size()) < count && start < text.size()) {
+    size_t end = text.find('\n', start);
+    std::string_view line = text.substr(start, end == std::string_view::npos ? std::string_view::npos
+                                                                             : end - start);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    lines.lines_.emplace_back(line);
+    if (end == std::string_view::npos) break;
+    start = end + 1;
+  }
+  return lines;
+}
+
+SourceLines SourceLines::read(const std::string& path, int32_t count) {
+  if (count < 1) return SourceLines();
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return SourceLines();
+  SourceLines lines;
+  std::string line;
+  while (static_cast<int64_t>(lines.lines_.size()) < count && std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.lines_.push_back(std::move(line));
+  }
+  return lines;
+}
+
+std::string_view SourceLines::line(int64_t n) const {
+  if (n < 1 || n > static_cast<int64_t>(lines_.size())) return std::string_view();
+  return lines_[static_cast<size_t>(n - 1)];
+}
+
+std::string SourceLines::span(int32_t startLine, int32_t startColumn, int32_t endLine,
+                              int32_t endColumn) const {
+  const int64_t sl = startLine, sc = startColumn, el = endLine, ec = endColumn;
+  if (sl == el) return std::string(cut(line(sl), sc - 1, sc - 1 + (ec - sc)));
+  std::string text(cut(line(sl), sc - 1, INT64_MAX));
+  // Lines past the end of the source add nothing, not even a separator, so
+  // a tree that claims far more lines than the file has cannot blow up.
+  const int64_t last = static_cast<int64_t>(lines_.size());
+  for (int64_t n = sl + 1; n < el; ++n) {
+    if (n > last) return text;
+    text += kLineSeparator;
+    text += line(n);
+  }
+  if (el > last) return text;
+  text += kLineSeparator;
+  text += cut(line(el), 0, ec - 1);
+  return text;
+}
+
+std::string sourceTextOf(const xml::Node& node, const SourceLines& lines) {
+  const int32_t sl = leadingInt(firstLineOf(node));
+  const int32_t sc = leadingInt(firstColumnOf(node));
+  xml::Node last = lastLinedElement(node, true);
+  const int32_t el = leadingInt(firstLineOf(last));
+  const int64_t ec = int64_t{leadingInt(firstColumnOf(last))} +
+                     static_cast<int64_t>(last.selectSingleNode("@t").text().size());
+  return lines.span(sl, sc, el, static_cast<int32_t>(std::min<int64_t>(ec, INT32_MAX)));
+}
+
+std::string sourceTextOfQuery(const xml::Node& node, const SourceLines& lines) {
+  const int32_t sl = leadingInt(firstLineOfQuery(node));
+  const int32_t sc = leadingInt(firstColumnOfQuery(node));
+  xml::Node last = lastLinedElementQuery(node, true);
+  const int32_t el = leadingInt(firstLineOfQuery(last));
+  const int64_t ec = int64_t{leadingInt(firstColumnOfQuery(last))} +
+                     static_cast<int64_t>(last.selectSingleNode("@t").text().size());
+  return lines.span(sl, sc, el, static_cast<int32_t>(std::min<int64_t>(ec, INT32_MAX)));
+}
+
+}  // namespace flowchart

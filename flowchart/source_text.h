@@ -1,0 +1,48 @@
+// The Java source lines a model's texts are cut from, and the cutting.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "flowchart/xml/document.h"
+
+namespace flowchart {
+
+// Separator put between source lines inside one text: a backslash and the
+// letter n, never a line feed.
+inline constexpr std::string_view kLineSeparator = "\\n";
+
+class SourceLines {
+ public:
+  SourceLines() = default;
+  // Reads at most count lines of the file, each without its line feed and
+  // without a carriage return before it.  A missing file or one with fewer
+  // lines gives empty lines where there are none; nothing is reserved for
+  // lines the file does not have, so a huge count costs nothing.
+  static SourceLines read(const std::string& path, int32_t count);
+  static SourceLines fromText(std::string_view text, int32_t count);
+
+  // Line n (1-based); empty outside the lines read.
+  std::string_view line(int64_t n) const;
+  size_t size() const { return lines_.size(); }
+
+  // The text from column startColumn of line startLine to just before
+  // column endColumn of line endLine (columns 1-based), lines joined by the
+  // separator.  Columns and lines beyond the source give what is there,
+  // possibly nothing; lines past the end of the source add nothing.
+  std::string span(int32_t startLine, int32_t startColumn, int32_t endLine,
+                   int32_t endColumn) const;
+
+ private:
+  std::vector<std::string> lines_;
+};
+
+// The source text of a parse-tree node: from its first token's line and
+// column to the end of its last token.
+std::string sourceTextOf(const xml::Node& node, const SourceLines& lines);
+// The same with every lookup done by its XPath text.
+std::string sourceTextOfQuery(const xml::Node& node, const SourceLines& lines);
+
+}  // namespace flowchart

@@ -1,0 +1,49 @@
+#include "comments.h"
+
+#include <algorithm>
+
+#include "flowchart/xml/atomic_file.h"
+
+namespace java {
+namespace {
+
+void appendWithoutZeros(std::string& out, std::string_view text) {
+  if (text.find('\0') == std::string_view::npos) {
+    out.append(text);
+    return;
+  }
+  std::copy_if(text.begin(), text.end(), std::back_inserter(out), [](char c) { return c != '\0'; });
+}
+
+}  // namespace
+
+void CommentRecorder::start(int line, std::string_view text) {
+  lines_.push_back(CommentLine{line, {}});
+  appendWithoutZeros(lines_.back().text, text);
+}
+
+void CommentRecorder::append(std::string_view text) {
+  if (lines_.empty()) lines_.push_back(CommentLine{});
+  appendWithoutZeros(lines_.back().text, text);
+}
+
+std::string CommentRecorder::fileText() const {
+  // Each record ends with a carriage return written before a text-mode
+  // line end, hence the three bytes CR CR LF.
+  std::string out = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><preprocessor>\r\n";
+  for (const CommentLine& record : lines_) {
+    out += "<cmt l=\"";
+    out += std::to_string(record.line);
+    out += "\" t=\"";
+    out += record.text;
+    out += "\"/>\r\r\n";
+  }
+  out += "</preprocessor>\r\n";
+  return out;
+}
+
+bool CommentRecorder::write(const std::string& path) const {
+  return xml::writeFileAtomically(path, fileText());
+}
+
+}  // namespace java

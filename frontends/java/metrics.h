@@ -1,0 +1,134 @@
+// The metrics collector: follows classes, methods and initialiser blocks
+// while the file is parsed, counts lines, comment lines, decision points
+// and Halstead operators and operands, and writes the results file.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+namespace java {
+
+struct Measure {
+  std::string id;
+  std::string value;
+};
+
+struct ClassRecord {
+  std::string name;
+  std::string startLine;
+  std::string endLine;
+  std::string type;  // CLS, IFC, ENM or AIC
+  std::vector<size_t> functions;
+  std::vector<size_t> nestedClasses;
+  int64_t enclosingClass = -1;
+  int64_t enclosingFunction = -1;
+  int64_t wmc2 = 0;
+  std::vector<Measure> measures;
+  std::vector<Measure> hints;
+};
+
+struct FunctionRecord {
+  std::string name;
+  std::string startLine;
+  std::string endLine;
+  std::string signature;
+  std::vector<size_t> classes;
+  int64_t enclosingClass = -1;
+  int64_t cc = 1;
+  std::vector<Measure> measures;
+  std::vector<Measure> hints;
+};
+
+// Sorted line numbers; distinct or with repeats.
+class LineList {
+ public:
+  explicit LineList(bool distinct) : distinct_(distinct) {}
+  void add(int line);
+  // Entries from first to last inclusive.
+  int64_t count(int first, int last) const;
+  size_t size() const { return lines_.size(); }
+
+ private:
+  bool distinct_;
+  std::vector<int> lines_;
+};
+
+class Metrics {
+ public:
+  inline static constexpr std::string_view kBlockName = "#Block#";
+
+  // Resets everything and records the source's modification time.
+  void start(int64_t modificationTime);
+
+  void countOperator(std::string_view name);
+  void countOperand(std::string_view name);
+  void countDecision();
+  void noteCommentLine(int line);
+  // The line of a token the grammar is about to use; counted once per line.
+  void tokenLine(int line);
+  void setPendingClassType(std::string_view type) { pendingClassType_ = type; }
+  std::string_view pendingClassType() const { return pendingClassType_; }
+
+  void openClass(std::string name, int firstLine, std::string_view type);
+  void closeClass(int lastLine);
+  void openFunction(std::string name, int firstLine, std::string signature);
+  void closeFunction(int lastLine);
+  // At the end of the file, with the scanner's current line.
+  void finishFile(int currentLine);
+
+  // The results file; written only after a successful parse.
+  std::string resultsText() const;
+  bool writeResults(const std::string& path) const;
+
+  // Read access for tests.
+  const std::vector<ClassRecord>& classes() const { return classes_; }
+  const std::vector<FunctionRecord>& functions() const { return functions_; }
+  int64_t looseDecisions() const { return looseDecisions_; }
+
+ private:
+  enum class ScopeKind { File, Class, Function };
+  struct StringHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+  };
+  using NameSet = std::unordered_set<std::string, StringHash, std::equal_to<>>;
+
+  int64_t nloc(int first, int last) const;
+  int64_t commentLines(int first, int last) const { return comments_.count(first, last); }
+  int64_t physical(int first, int last) const { return physical_.count(first, last); }
+  void writeClass(std::string& out, size_t index) const;
+
+  ScopeKind scopeKind_ = ScopeKind::File;
+  size_t scopeIndex_ = 0;
+  int64_t looseDecisions_ = 0;
+  std::string pendingClassType_ = "CLS";
+
+  std::vector<ClassRecord> classes_;
+  std::vector<FunctionRecord> functions_;
+  std::vector<size_t> fileClasses_;
+  std::vector<size_t> fileFunctions_;
+  int64_t fileNloc_ = 0;
+  std::vector<Measure> fileMeasures_;
+  std::vector<Measure> fileHints_;
+
+  int lastTokenLine_ = 0;
+  LineList code_{true};
+  LineList comments_{false};
+  LineList physical_{true};
+
+  int64_t totalOperators_ = 0;
+  int64_t totalOperands_ = 0;
+  NameSet operators_;
+  NameSet operands_;
+};
+
+// CL / PHYSICAL x 100 as printf's "%f" writes it.
+std::string percentText(int64_t part, int64_t whole);
+// Rounds half up: truncate, then add 1 when the fraction is at least 0.5.
+int64_t roundHalfUp(double value);
+
+}  // namespace java

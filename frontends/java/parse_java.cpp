@@ -1,0 +1,116 @@
+#include "parse_java.h"
+
+#include <chrono>
+#include <climits>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <new>
+#include <stdexcept>
+#include <string_view>
+
+#include "engine/tree_file.h"
+#include "flowchart/xml/atomic_file.h"
+#include "frontends/java/comments.h"
+#include "frontends/java/metrics.h"
+#include "frontends/java/parse_context.h"
+#include "frontends/java/scanner.h"
+
+namespace java {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+// Lines and columns are ints: a larger file cannot be numbered.
+constexpr uintmax_t kLargestSource = INT_MAX - 1;
+
+int64_t modificationTime(const std::string& path) {
+  std::error_code ec;
+  const fs::file_time_type stamp = fs::last_write_time(path, ec);
+  if (ec) return 0;
+  const auto system = std::chrono::file_clock::to_sys(stamp);
+  return std::chrono::floor<std::chrono::seconds>(system).time_since_epoch().count();
+}
+
+// Hands the tree text to the compressor as it is written.
+class CompressorSink : public parsetree::TextSink {
+ public:
+  explicit CompressorSink(engine::CompressedFileWriter& writer) : writer_(writer) {}
+  bool write(std::string_view bytes) override { return writer_.write(bytes); }
+
+ private:
+  engine::CompressedFileWriter& writer_;
+};
+
+bool finishStatus(xml::AtomicFile& status, std::string_view text) {
+  return status.write(text) && status.commit();
+}
+
+int failWith(xml::AtomicFile& status, int line) {
+  finishStatus(status, "<ParseError line=\"" + std::to_string(line) + "\"/>");
+  return 1;
+}
+
+}  // namespace
+
+int parseJavaFile(const std::string& sourcePath, const std::string& treePath,
+                  const std::string& commentsPath, const std::string& statusPath,
+                  const std::string& resultsPath, int enumSwitch) {
+  std::error_code ec;
+  // A folder opens as a file on some systems but cannot be read as one.
+  if (fs::is_directory(sourcePath, ec)) return 1;
+  File source(std::fopen(sourcePath.c_str(), "rb"));
+  if (!source) return 1;
+
+  xml::AtomicFile status(statusPath);
+  if (!status.open()) return 1;
+
+  const uintmax_t size = fs::file_size(sourcePath, ec);
+  if (!ec && size > kLargestSource) return failWith(status, 1);
+
+  CommentRecorder comments;
+  Metrics metrics;
+  LexerState lexer;
+  lexer.enumKeyword = enumSwitch != 0;
+  lexer.comments = &comments;
+  lexer.metrics = &metrics;
+  metrics.start(modificationTime(sourcePath));
+  lexer.column = 1;
+
+  try {
+    Scanner scanner(source.get(), lexer);
+    ParseContext context(scanner, lexer, metrics);
+    const int parsed = parseTokens(context);
+    if (parsed != 0 || !context.reducedProgram()) return failWith(status, lexer.line);
+
+    const parsetree::PieceTree& tree = context.tree();
+    const parsetree::PieceList program = context.program().list;
+    const bool treeWritten = engine::writeTreeFile(treePath, [&](engine::CompressedFileWriter& writer) {
+      CompressorSink sink(writer);
+      return tree.write(program, sink);
+    });
+    // Without its tree the parse is of no use to the flowchart build.
+    if (!treeWritten) return failWith(status, lexer.line);
+
+    // The results and comments files are extras: failing to write one
+    // does not fail the parse.
+    metrics.writeResults(resultsPath);
+    comments.write(commentsPath);
+    return finishStatus(status, "<ParseSuccess/>") ? 0 : 1;
+  } catch (const ScannerFatal& fatal) {
+    std::fprintf(stderr, "%s\n", fatal.what());
+    failWith(status, lexer.line);
+    return 2;
+  } catch (const std::bad_alloc&) {
+    return failWith(status, lexer.line);
+  } catch (const std::length_error&) {
+    return failWith(status, lexer.line);
+  }
+}
+
+}  // namespace java

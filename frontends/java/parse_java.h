@@ -1,0 +1,16 @@
+// Mode 7: parses one Java source file into the compressed parse tree, the
+// results (metrics) file, the comments file and the status file.
+#pragma once
+
+#include <string>
+
+namespace java {
+
+// 0 when the file was parsed and its tree written; 1 when it could not be
+// read, did not parse, or the tree or status could not be written; 2 after
+// a fatal scanner error (its message is printed to standard error).
+int parseJavaFile(const std::string& sourcePath, const std::string& treePath,
+                  const std::string& commentsPath, const std::string& statusPath,
+                  const std::string& resultsPath, int enumSwitch);
+
+}  // namespace java

@@ -1,0 +1,115 @@
+#include "tree_readings.h"
+
+#include <cstdlib>
+
+namespace java {
+namespace {
+
+using parsetree::PieceId;
+using parsetree::PieceList;
+using parsetree::PieceTree;
+
+// A token piece's text begins with "<", its name and a blank.
+bool tokenNamed(const PieceTree& tree, PieceId id, std::string_view name) {
+  std::string_view text = tree.tokenText(tree.piece(id));
+  return text.size() > name.size() + 1 && text.substr(1, name.size()) == name &&
+         text[name.size() + 1] == ' ';
+}
+
+bool elementNamed(const PieceTree& tree, PieceId id, std::string_view name) {
+  const PieceTree::Piece& piece = tree.piece(id);
+  return std::string_view(piece.text, piece.length) == name;
+}
+
+// Base for walks that only look at some pieces.
+struct Visit {
+  const PieceTree& tree;
+  bool open(PieceId) { return true; }
+  bool close(PieceId) { return true; }
+};
+
+}  // namespace
+
+std::string_view trimBlanks(std::string_view text) {
+  const size_t first = text.find_first_not_of(' ');
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+int tokenLine(const PieceTree& tree, PieceId token) {
+  if (token == parsetree::kNoPiece) return 0;
+  return tree.piece(token).line;
+}
+
+std::string firstName(const PieceTree& tree, PieceList list) {
+  struct Finder : Visit {
+    std::string_view found;
+    bool token(PieceId id) {
+      if (!tokenNamed(tree, id, "IDEN")) return true;
+      found = tree.tokenValue(tree.piece(id));
+      return false;
+    }
+  } finder{{tree}, {}};
+  tree.walk(list, finder);
+  return std::string(trimBlanks(finder.found));
+}
+
+std::string declaratorName(const PieceTree& tree, PieceList list, std::string_view declarator) {
+  struct Finder : Visit {
+    std::string_view declarator;
+    bool inside = false;
+    std::string_view found;
+    bool open(PieceId id) {
+      if (elementNamed(tree, id, declarator)) inside = true;
+      return true;
+    }
+    bool token(PieceId id) {
+      if (!inside) return true;
+      found = tree.tokenValue(tree.piece(id));
+      return false;
+    }
+  } finder{{tree}, declarator, false, {}};
+  tree.walk(list, finder);
+  return std::string(trimBlanks(finder.found));
+}
+
+std::string signature(const PieceTree& tree, PieceList list) {
+  struct Joiner : Visit {
+    std::string text;
+    bool token(PieceId id) {
+      text.append(tree.tokenValue(tree.piece(id)));
+      text += ' ';
+      return true;
+    }
+  } joiner{{tree}, {}};
+  tree.walk(list, joiner);
+  return std::string(trimBlanks(joiner.text));
+}
+
+std::string allocatedType(const PieceTree& tree, PieceList list) {
+  struct Collector : Visit {
+    bool inside = false;
+    std::string text;
+    bool open(PieceId id) {
+      if (elementNamed(tree, id, "TName")) inside = true;
+      return true;
+    }
+    bool token(PieceId id) {
+      if (!inside) return true;
+      if (tokenNamed(tree, id, "OPR") || tokenNamed(tree, id, "LT")) return false;
+      text.append(tree.tokenValue(tree.piece(id)));
+      return true;
+    }
+  } collector{{tree}, {}, {}};
+  tree.walk(list, collector);
+  return std::string(trimBlanks(collector.text));
+}
+
+bool holdsEnumAtStart(const PieceTree& tree, PieceList list) {
+  constexpr std::string_view kTag = "<EnumDecln";
+  constexpr size_t kLastStart = 50;
+  const std::string head = tree.prefix(list, kLastStart + kTag.size());
+  return head.find(kTag) != std::string::npos;
+}
+
+}  // namespace java

@@ -1,0 +1,234 @@
+// The parse tree mode 7 writes: the shapes the flowchart builder relies
+// on, token attributes, escaping, and what a failed parse leaves behind.
+#include <gtest/gtest.h>
+
+#include "flowchart/xml/document.h"
+#include "tests/java/java_run.h"
+
+using namespace javatest;
+using testing_support::TempDir;
+
+namespace {
+
+struct Tree {
+  std::string text;
+  std::unique_ptr<xml::Document> document;
+
+  // Names of the children of the first node the query finds.
+  std::string children(std::string_view xpath) const {
+    xml::Node node = document->root().selectSingleNode(xpath);
+    if (!node) return "(none)";
+    std::string names;
+    for (pugi::xml_node child : node.raw().children()) {
+      if (child.type() != pugi::node_element) continue;
+      if (!names.empty()) names += ' ';
+      names += child.name();
+    }
+    return names;
+  }
+  size_t count(std::string_view xpath) const { return document->root().countNodes(xpath); }
+};
+
+Tree parseTree(std::string_view source, int enumSwitch = 1) {
+  TempDir dir;
+  ParseRun run = parseSource(dir, source, enumSwitch);
+  EXPECT_EQ(run.exitCode, 0) << source;
+  EXPECT_EQ(run.status, "<ParseSuccess/>") << source;
+  EXPECT_EQ(run.err, "");
+  Tree tree;
+  tree.text = run.tree.value_or("");
+  tree.document = xml::Document::loadText(tree.text);
+  if (!tree.document) {
+    ADD_FAILURE() << "tree does not load for " << source;
+    tree.document = std::make_unique<xml::Document>();
+  }
+  return tree;
+}
+
+Tree inMethod(std::string_view body) {
+  return parseTree("class A {\n  void f() {\n" + std::string(body) + "\n  }\n}\n");
+}
+
+}  // namespace
+
+TEST(ParseTree, MethodsConstructorsAndInitialisers) {
+  Tree tree = parseTree(
+      "public class A extends B implements C, D {\n"
+      "  private static final int[] n = {1, 2,};\n"
+      "  static { x = 1; }\n"
+      "  { y = 2; }\n"
+      "  public A(int a, final String b) throws E { super(a); }\n"
+      "  protected abstract String[] g(int... xs)[] throws E, F;\n"
+      "  synchronized void h() {}\n"
+      "}\n");
+  EXPECT_EQ(tree.children("//ClsHeader"), "Modifier CLASS IDEN Extends Infaces");
+  EXPECT_EQ(tree.children("//FldVarDecln"), "Modifier Modifier Modifier TypeSpec VarDeclr");
+  EXPECT_EQ(tree.children("//VarInit"), "OBR VarInit CMA VarInit CMA CBR");
+  EXPECT_EQ(tree.children("//StaticInit"), "STATIC Blk");
+  EXPECT_EQ(tree.children("//NonStaticInit"), "Blk");
+  EXPECT_EQ(tree.children("//CtorDecln"), "Modifier CtorDeclr Throws Blk");
+  EXPECT_EQ(tree.children("//CtorDeclr"), "IDEN OPR Param CMA Param CPR");
+  EXPECT_EQ(tree.children("//CtorDeclr/Param[2]"), "FINAL TypeSpec IDEN");
+  EXPECT_EQ(tree.children("//MtdDecln[MtdDeclr//IDEN/@t='g']"), "Modifier Modifier TypeSpec MtdDeclr Throws MtdBody");
+  // A trailing array pair wraps the declarator once more.
+  EXPECT_EQ(tree.children("//MtdDeclr[DIM]"), "MtdDeclr DIM");
+  EXPECT_EQ(tree.children("//MtdDeclr[DIM]/MtdDeclr"), "IDEN OPR Param CPR");
+  EXPECT_EQ(tree.children("//MtdDeclr[DIM]/MtdDeclr/Param"), "TypeSpec ELL IDEN");
+  EXPECT_EQ(tree.children("//MtdBody[SEMI]"), "SEMI");
+  EXPECT_EQ(tree.count("//Throws/CMA"), 1u);
+}
+
+TEST(ParseTree, AFileHoldingOnlyAMethod) {
+  Tree tree = parseTree("int f() { return 1; }\n");
+  EXPECT_EQ(tree.children("/Program"), "MtdDecln");
+}
+
+TEST(ParseTree, StatementShapes) {
+  Tree tree = inMethod(
+      "    int i = 0, j;\n"
+      "    final long k = 1;\n"
+      "    ;\n"
+      "    label: i++;\n"
+      "    switch (i) { case 1: case A + 1: break; default: i--; }\n"
+      "    while (i < 3) i++;\n"
+      "    do { i++; } while (i < 5);\n"
+      "    for (i = 0, j = 1; i < 3; i++, j++) continue label;\n"
+      "    for (;;) break;\n"
+      "    for (int v : list) { }\n"
+      "    try { f(); } catch (final IOException e) { } catch (RuntimeException e) { } finally { }\n"
+      "    synchronized (this) { return; }\n"
+      "    assert i > 0 : \"bad\";\n"
+      "    throw new Error();\n");
+  EXPECT_EQ(tree.children("//MtdBody/Blk"),
+            "OBR LocVarDecln LocVarDecln Stmt Stmt Stmt Stmt Stmt Stmt Stmt Stmt Stmt Stmt Stmt Stmt Stmt CBR");
+  EXPECT_EQ(tree.children("//MtdBody/Blk/LocVarDecln[1]"), "TypeSpec VarDeclr CMA VarDeclr SEMI");
+  EXPECT_EQ(tree.children("//MtdBody/Blk/LocVarDecln[2]"), "FINAL TypeSpec VarDeclr SEMI");
+  EXPECT_EQ(tree.children("//MtdBody/Blk/Stmt[1]"), "EmptyStmt");
+  EXPECT_EQ(tree.children("//MtdBody/Blk/Stmt[2]/LblStmt"), "IDEN COL");
+  EXPECT_EQ(tree.children("//MtdBody/Blk/Stmt[3]"), "ExprStmt SEMI");
+  EXPECT_EQ(tree.children("//SelStmt[SWITCH]"), "SWITCH OPR Expr CPR Blk");
+  // Case labels are statements of their own; the constant is not wrapped.
+  EXPECT_EQ(tree.children("//SelStmt[SWITCH]/Blk"), "OBR Stmt Stmt Stmt Stmt Stmt CBR");
+  EXPECT_EQ(tree.children("//SelStmt[SWITCH]/Blk/Stmt[1]/LblStmt"), "CASE NUMLIT COL");
+  EXPECT_EQ(tree.children("//SelStmt[SWITCH]/Blk/Stmt[2]/LblStmt"), "CASE Qlid ADD NUMLIT COL");
+  EXPECT_EQ(tree.children("//SelStmt[SWITCH]/Blk/Stmt[4]/LblStmt"), "DEFAULT COL");
+  EXPECT_EQ(tree.children("//IterStmt[WHILE and not(DO)]"), "WHILE OPR Expr CPR Stmt");
+  EXPECT_EQ(tree.children("//IterStmt[DO]"), "DO Stmt WHILE OPR Expr CPR SEMI");
+  EXPECT_EQ(tree.children("//IterStmt[FOR][ForIncr]"), "FOR OPR ForInit ForExpr ForIncr CPR Stmt");
+  EXPECT_EQ(tree.children("//IterStmt[FOR][ForIncr]/ForInit"), "ExprStmt CMA ExprStmt SEMI");
+  EXPECT_EQ(tree.children("//IterStmt[FOR][ForIncr]/ForIncr"), "ExprStmt CMA ExprStmt");
+  EXPECT_EQ(tree.children("//IterStmt[FOR][not(ForIncr)][ForInit]"), "FOR OPR ForInit ForExpr CPR Stmt");
+  EXPECT_EQ(tree.children("//IterStmt[for_each_var]"), "FOR OPR for_each_var CPR Stmt");
+  EXPECT_EQ(tree.children("//for_each_var"), "TypeSpec IDEN COL Expr");
+  EXPECT_EQ(tree.children("//GrdingStmt[TRY]"), "TRY Blk Catch Catch Finally");
+  EXPECT_EQ(tree.children("//Catch[1]"), "CatchHeader Blk");
+  EXPECT_EQ(tree.children("//Catch[1]/CatchHeader"), "CATCH OPR FINAL TypeSpec IDEN CPR");
+  EXPECT_EQ(tree.children("//Finally"), "FINALLY Blk");
+  EXPECT_EQ(tree.children("//GrdingStmt[SYNCHRONIZED]"), "SYNCHRONIZED OPR Expr CPR Stmt");
+  EXPECT_EQ(tree.children("//JumpStmt[CONTINUE]"), "CONTINUE IDEN SEMI");
+  EXPECT_EQ(tree.children("//JumpStmt[RETURN]"), "RETURN SEMI");
+  EXPECT_EQ(tree.children("//Stmt[assertStmt]"), "assertStmt SEMI");
+  EXPECT_EQ(tree.children("//JumpStmt[THROW]"), "THROW Expr SEMI");
+}
+
+TEST(ParseTree, ElseBindsToTheNearestIf) {
+  Tree tree = inMethod("    if (a) if (b) x(); else y();\n");
+  EXPECT_EQ(tree.children("//MtdBody/Blk/Stmt/SelStmt"), "IF OPR Expr CPR Stmt");
+  EXPECT_EQ(tree.children("//SelStmt/Stmt/SelStmt"), "IF OPR Expr CPR Stmt ELSE Stmt");
+}
+
+TEST(ParseTree, ExpressionsAreFlat) {
+  Tree tree = inMethod(
+      "    r = a >> b;\n"
+      "    r = (List<String>) x;\n"
+      "    r = (int[]) o;\n"
+      "    r = (String) o;\n"
+      "    r = -a * (b + c) >>> 2 < 1 ? p.q.f(1, x) : new int[3][];\n"
+      "    r = !done && s[i].length() > 0;\n"
+      "    r = this.x++ + A.class.getName();\n");
+  const auto statement = [&](int n) {
+    return "//MtdBody/Blk/Stmt[" + std::to_string(n) + "]/ExprStmt/Expr";
+  };
+  EXPECT_EQ(tree.children(statement(1)), "Qlid AsstOp Qlid GT GT Qlid");
+  EXPECT_EQ(tree.children(statement(2)), "Qlid AsstOp CASTEXPR Qlid");
+  EXPECT_EQ(tree.children(statement(3)), "Qlid AsstOp OPR PrimType Dims CPR Qlid");
+  // A cast to a class name reads as a parenthesised expression.
+  EXPECT_EQ(tree.children(statement(4)), "Qlid AsstOp OPR Expr CPR Qlid");
+  EXPECT_EQ(tree.children(statement(5)),
+            "Qlid AsstOp UnaryOp Qlid MUL OPR Expr CPR SHRR NUMLIT LT NUMLIT QUEST Expr COL Expr");
+  EXPECT_EQ(tree.children(statement(5) + "/Expr[2]"), "MtdCall");
+  EXPECT_EQ(tree.children(statement(5) + "/Expr[2]/MtdCall"), "MtdAcc OPR Expr CMA Expr CPR");
+  EXPECT_EQ(tree.children(statement(5) + "/Expr[3]/NewAllocExpr/AryAllocExpr"), "NEW TName DimExpr Dims");
+  EXPECT_EQ(tree.children(statement(6)), "Qlid AsstOp LogUnaryOp Qlid LAND MtdCall GT NUMLIT");
+  EXPECT_EQ(tree.children(statement(6) + "/MtdCall/MtdAcc/FldAcc"), "AryAcc DOT IDEN");
+  EXPECT_EQ(tree.children(statement(7)), "Qlid AsstOp RealPostfixExpr ADD MtdCall");
+}
+
+TEST(ParseTree, ClassBodiesEnumsAndAnnotations) {
+  Tree tree = parseTree(
+      "@Retention(RUNTIME) @interface Note { String value() default \"\"; int n = 1; }\n"
+      "enum Colour { RED, GREEN(1); Colour() {} }\n"
+      "class Box<T extends Number> {\n"
+      "  @Override public String toString() { return new Object() { }.toString(); }\n"
+      "  Runnable r = new java.lang.Runnable() { public void run() { } };\n"
+      "  Map<String, List<? extends T>> m;\n"
+      "  class Inner { }\n"
+      "}\n");
+  EXPECT_EQ(tree.children("/Program"), "AnnotDecln TypeDecln TypeDecln");
+  EXPECT_EQ(tree.children("/Program/AnnotDecln"), "AnnotType AT_INTERFACE IDEN AnnTypeBody");
+  EXPECT_EQ(tree.children("//AnnTypeBody"), "OBR AnnElemtDecln AnnElemtDecln CBR");
+  EXPECT_EQ(tree.children("//AnnElemtDecln[1]"), "TypeSpec IDEN OPR CPR DEFAULT Expr SEMI");
+  EXPECT_EQ(tree.children("/Program/TypeDecln[1]"), "EnumDecln");
+  EXPECT_EQ(tree.children("//EnumDecln"), "EnumHeader OBR Expr CMA Expr SEMI FldDecln CBR");
+  EXPECT_EQ(tree.children("//EnumHeader"), "ENUM IDEN");
+  EXPECT_EQ(tree.children("//EnumDecln/Expr[2]"), "MtdCall");
+  EXPECT_EQ(tree.children("/Program/TypeDecln[2]/ClsHeader"), "CLASS IDEN LT IDEN EXTENDS TName GT");
+  EXPECT_EQ(tree.count("/Program/TypeDecln[2]/FldDecln/AnnotType"), 1u);
+  // new Object() { } with an empty body is a plain allocation, no AnonyClass.
+  EXPECT_EQ(tree.count("//AnonyClass"), 1u);
+  EXPECT_EQ(tree.children("//AnonyClass"), "ClsAllocExpr OBR FldDecln CBR");
+  EXPECT_EQ(tree.children("//FldVarDecln[VarDeclr/IDEN/@t='m']/TypeSpec/TName/Qlid"), "IDEN");
+  EXPECT_EQ(tree.count("/Program/TypeDecln[2]/FldDecln/TypeDecln/ClsHeader"), 1u);
+}
+
+TEST(ParseTree, EnumIsAnIdentifierWhenTheSwitchIsOff) {
+  TempDir dir;
+  const std::string source = "class A { int enum = 1; }\n";
+  ParseRun on = parseSource(dir, source, 1);
+  EXPECT_EQ(on.exitCode, 1);
+  EXPECT_EQ(on.status, "<ParseError line=\"1\"/>");
+  Tree off = parseTree(source, 0);
+  EXPECT_NE(off.text.find("<IDEN l=\"1\" c=\"15\" t=\"enum\"/>"), std::string::npos);
+}
+
+TEST(ParseTree, TokenTextsAreEscapedAndBytesKept) {
+  Tree tree = inMethod("    s = \"a\" + '\\'' + \"<&>\" + caf\xE9 + x\t/*c*/+ y;\r\n");
+  EXPECT_NE(tree.text.find("<STRLIT l=\"3\" c=\"9\" t=\"&quot;a&quot;\"/>"), std::string::npos);
+  EXPECT_NE(tree.text.find("<CHRLIT l=\"3\" c=\"15\" t=\"&apos;\\&apos;&apos;\"/>"), std::string::npos);
+  EXPECT_NE(tree.text.find("<STRLIT l=\"3\" c=\"22\" t=\"&quot;&lt;&amp;&gt;&quot;\"/>"), std::string::npos);
+  EXPECT_NE(tree.text.find("<IDEN l=\"3\" c=\"30\" t=\"caf\xE9\"/>"), std::string::npos);
+  // The tab counts one column, the comment none.
+  EXPECT_NE(tree.text.find("<ADD l=\"3\" c=\"39\" t=\"+\"/>"), std::string::npos);
+  // Read back as ISO-8859-1, the byte is the same letter.
+  EXPECT_EQ(tree.count("//IDEN[@t='caf\xE9']"), 1u);
+}
+
+TEST(ParseTree, FailedParsesWriteOnlyTheStatus) {
+  const std::pair<std::string, int> cases[] = {
+      {"", 1},
+      {"class A {\n  void f() {\n    x = ;\n  }\n}\n", 3},
+      {"class A {\n  Runnable r = () -> go();\n}\n", 2},
+      {"class A {\n", 2},
+      {"class A { } }", 1},
+  };
+  for (const auto& [source, line] : cases) {
+    TempDir dir;
+    ParseRun run = parseSource(dir, source);
+    EXPECT_EQ(run.exitCode, 1) << source;
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.status, "<ParseError line=\"" + std::to_string(line) + "\"/>") << source;
+    EXPECT_FALSE(run.tree) << source;
+    EXPECT_FALSE(run.results) << source;
+    EXPECT_FALSE(run.comments) << source;
+  }
+}
