@@ -9,16 +9,14 @@ using parsetree::PieceId;
 using parsetree::PieceList;
 using parsetree::PieceTree;
 
-// A token piece's text begins with "<", its name and a blank.
 bool tokenNamed(const PieceTree& tree, PieceId id, std::string_view name) {
-  std::string_view text = tree.tokenText(tree.piece(id));
-  return text.size() > name.size() + 1 && text.substr(1, name.size()) == name &&
-         text[name.size() + 1] == ' ';
+  const PieceTree::Piece& piece = tree.piece(id);
+  return piece.kind == PieceTree::Kind::Token && tree.name(piece) == name;
 }
 
 bool elementNamed(const PieceTree& tree, PieceId id, std::string_view name) {
   const PieceTree::Piece& piece = tree.piece(id);
-  return std::string_view(piece.text, piece.length) == name;
+  return piece.kind == PieceTree::Kind::Element && tree.name(piece) == name;
 }
 
 // Base for walks that only look at some pieces.
@@ -43,7 +41,7 @@ int tokenLine(const PieceTree& tree, PieceId token) {
 
 std::string firstName(const PieceTree& tree, PieceList list) {
   struct Finder : Visit {
-    std::string_view found;
+    std::string found;
     bool token(PieceId id) {
       if (!tokenNamed(tree, id, "IDEN")) return true;
       found = tree.tokenValue(tree.piece(id));
@@ -58,7 +56,7 @@ std::string declaratorName(const PieceTree& tree, PieceList list, std::string_vi
   struct Finder : Visit {
     std::string_view declarator;
     bool inside = false;
-    std::string_view found;
+    std::string found;
     bool open(PieceId id) {
       if (elementNamed(tree, id, declarator)) inside = true;
       return true;
@@ -77,7 +75,7 @@ std::string signature(const PieceTree& tree, PieceList list) {
   struct Joiner : Visit {
     std::string text;
     bool token(PieceId id) {
-      text.append(tree.tokenValue(tree.piece(id)));
+      parsetree::appendEscaped(tree.rawText(tree.piece(id)), text);
       text += ' ';
       return true;
     }
@@ -97,7 +95,7 @@ std::string allocatedType(const PieceTree& tree, PieceList list) {
     bool token(PieceId id) {
       if (!inside) return true;
       if (tokenNamed(tree, id, "OPR") || tokenNamed(tree, id, "LT")) return false;
-      text.append(tree.tokenValue(tree.piece(id)));
+      parsetree::appendEscaped(tree.rawText(tree.piece(id)), text);
       return true;
     }
   } collector{{tree}, {}, {}};

@@ -1,5 +1,6 @@
 #include "piece_tree.h"
 
+#include <array>
 #include <charconv>
 #include <cstring>
 #include <stdexcept>
@@ -8,146 +9,240 @@
 namespace parsetree {
 namespace {
 
-constexpr size_t kChunkSize = 1 << 20;
 constexpr size_t kWriteBuffer = 1 << 16;
+// The longest escape, "&quot;" or "&apos;".
+constexpr size_t kLongestEscape = 6;
+// Room for a decimal int with its sign.
+constexpr size_t kNumberRoom = 12;
 
-// Collects output into large chunks before handing it to the sink.
-class BufferedOut {
- public:
-  explicit BufferedOut(TextSink& sink) : sink_(sink) { buffer_.reserve(kWriteBuffer); }
-  bool put(std::string_view bytes) {
-    if (!ok_) return false;
-    if (buffer_.size() + bytes.size() > kWriteBuffer) {
-      if (!flush()) return false;
-      if (bytes.size() > kWriteBuffer) return ok_ = sink_.write(bytes);
-    }
-    buffer_.append(bytes);
-    return true;
+// The replacement of each byte that is escaped, empty for the others.
+struct EscapeTable {
+  std::array<std::string_view, 256> replacement{};
+  constexpr EscapeTable() {
+    replacement[static_cast<unsigned char>('"')] = "&quot;";
+    replacement[static_cast<unsigned char>('&')] = "&amp;";
+    replacement[static_cast<unsigned char>('\'')] = "&apos;";
+    replacement[static_cast<unsigned char>('<')] = "&lt;";
+    replacement[static_cast<unsigned char>('>')] = "&gt;";
   }
+};
+constexpr EscapeTable kEscapes;
+
+// Escapes raw into out, which has room for kLongestEscape bytes per raw
+// byte; returns the end of what was written.
+char* escapeInto(std::string_view raw, char* out) {
+  for (char c : raw) {
+    const std::string_view replacement = kEscapes.replacement[static_cast<unsigned char>(c)];
+    if (replacement.empty()) {
+      *out++ = c;
+    } else {
+      std::memcpy(out, replacement.data(), replacement.size());
+      out += replacement.size();
+    }
+  }
+  return out;
+}
+
+size_t decimalLength(int value) {
+  char digits[kNumberRoom];
+  return static_cast<size_t>(std::to_chars(digits, digits + sizeof digits, value).ptr - digits);
+}
+
+// Renders into a fixed buffer handed to the sink whenever it fills.
+class Out {
+ public:
+  explicit Out(TextSink& sink)
+      : sink_(sink), buffer_(std::make_unique_for_overwrite<char[]>(kWriteBuffer)),
+        cursor_(buffer_.get()), end_(buffer_.get() + kWriteBuffer) {}
+
+  bool ok() const { return ok_; }
+
+  void put(std::string_view bytes) {
+    while (!bytes.empty() && ok_) {
+      if (cursor_ == end_) flush();
+      const size_t n = std::min(bytes.size(), static_cast<size_t>(end_ - cursor_));
+      std::memcpy(cursor_, bytes.data(), n);
+      cursor_ += n;
+      bytes.remove_prefix(n);
+    }
+  }
+
+  // "<" name suffix, for the tags of an element.
+  void tag(std::string_view open, std::string_view name, std::string_view close) {
+    if (room() < open.size() + name.size() + close.size()) {
+      put(open), put(name), put(close);
+      return;
+    }
+    copy(open), copy(name), copy(close);
+  }
+
+  void token(std::string_view name, int line, int column, std::string_view raw) {
+    // The start tag and both attributes but t, then t's value, then the end.
+    if (room() < name.size() + 2 * kNumberRoom + 16) {
+      flush();
+      if (room() < name.size() + 2 * kNumberRoom + 16) {
+        putToken(name, line, column, raw);
+        return;
+      }
+    }
+    copy("<"), copy(name), copy(" l=\""), number(line);
+    if (column >= 0) copy("\" c=\""), number(column);
+    copy("\" t=\"");
+    escaped(raw);
+    if (room() < 3) flush();
+    put("\"/>");
+  }
+
   bool flush() {
-    if (ok_ && !buffer_.empty()) ok_ = sink_.write(buffer_);
-    buffer_.clear();
+    if (ok_ && cursor_ != buffer_.get())
+      ok_ = sink_.write(std::string_view(buffer_.get(), static_cast<size_t>(cursor_ - buffer_.get())));
+    cursor_ = buffer_.get();
     return ok_;
   }
 
  private:
+  size_t room() const { return static_cast<size_t>(end_ - cursor_); }
+  void copy(std::string_view bytes) {
+    std::memcpy(cursor_, bytes.data(), bytes.size());
+    cursor_ += bytes.size();
+  }
+  void number(int value) { cursor_ = std::to_chars(cursor_, end_, value).ptr; }
+
+  void escaped(std::string_view raw) {
+    while (!raw.empty() && ok_) {
+      if (room() < kLongestEscape) flush();
+      const size_t n = std::min(raw.size(), room() / kLongestEscape);
+      cursor_ = escapeInto(raw.substr(0, n), cursor_);
+      raw.remove_prefix(n);
+    }
+  }
+
+  // The slow way, for a name longer than the buffer.
+  void putToken(std::string_view name, int line, int column, std::string_view raw) {
+    std::string head = "<";
+    head.append(name).append(" l=\"").append(std::to_string(line));
+    if (column >= 0) head.append("\" c=\"").append(std::to_string(column));
+    head.append("\" t=\"");
+    put(head);
+    escaped(raw);
+    put("\"/>");
+  }
+
   TextSink& sink_;
-  std::string buffer_;
+  std::unique_ptr<char[]> buffer_;
+  char* cursor_;
+  char* end_;
   bool ok_ = true;
 };
-
-void appendNumber(std::string& out, int value) {
-  char digits[16];
-  auto result = std::to_chars(digits, digits + sizeof digits, value);
-  out.append(digits, result.ptr);
-}
 
 }  // namespace
 
 void appendEscaped(std::string_view raw, std::string& out) {
-  for (char c : raw) {
-    switch (c) {
-      case '"': out += "&quot;"; break;
-      case '&': out += "&amp;"; break;
-      case '\'': out += "&apos;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      default: out += c; break;
-    }
-  }
+  const size_t start = out.size();
+  out.resize(start + escapedLength(raw));
+  escapeInto(raw, out.data() + start);
 }
 
-PieceTree::PieceTree() = default;
+size_t escapedLength(std::string_view raw) {
+  size_t length = raw.size();
+  for (char c : raw) {
+    const size_t replaced = kEscapes.replacement[static_cast<unsigned char>(c)].size();
+    if (replaced != 0) length += replaced - 1;
+  }
+  return length;
+}
+
+PieceTree::PieceTree() : nameCache_(std::make_unique<CachedName[]>(kNameCache)) {}
 PieceTree::~PieceTree() = default;
 
-char* PieceTree::allocateText(size_t size) {
-  if (size > chunkLeft_) {
-    // Chunks grow from small to kChunkSize so that a small tree stays small;
-    // they are not cleared, every byte is written before it is read.
-    const size_t grown = chunks_.size() >= 4 ? kChunkSize : (kChunkSize >> (8 - 2 * chunks_.size()));
-    const size_t chunk = size > grown ? size : grown;
-    chunks_.push_back(std::make_unique_for_overwrite<char[]>(chunk));
-    chunkCursor_ = chunks_.back().get();
-    chunkLeft_ = chunk;
+uint16_t PieceTree::nameIndex(std::string_view name) {
+  const auto address = reinterpret_cast<uintptr_t>(name.data());
+  CachedName& cached = nameCache_[((address >> 3) ^ (address >> 12)) & (kNameCache - 1)];
+  if (cached.data == name.data() && cached.size == name.size()) return cached.index;
+  auto found = nameIndexes_.find(name);
+  uint16_t index;
+  if (found != nameIndexes_.end()) {
+    index = found->second;
+  } else {
+    if (names_.size() > UINT16_MAX) throw std::length_error("too many names in the parse tree");
+    index = static_cast<uint16_t>(names_.size());
+    names_.push_back(name);
+    nameIndexes_.emplace(name, index);
   }
-  char* out = chunkCursor_;
-  chunkCursor_ += size;
-  chunkLeft_ -= size;
-  return out;
+  cached = CachedName{name.data(), name.size(), index};
+  return index;
 }
 
 PieceId PieceTree::add(const Piece& piece) {
   // Ids are 32 bits wide and kNoPiece is reserved.
-  if (pieces_.size() >= kNoPiece) throw std::length_error("parse tree too large");
-  pieces_.push_back(piece);
-  return static_cast<PieceId>(pieces_.size() - 1);
+  if (count_ >= kNoPiece) throw std::length_error("parse tree too large");
+  if ((count_ & kBlockMask) == 0) blocks_.push_back(std::make_unique_for_overwrite<Piece[]>(kBlockMask + 1));
+  const auto id = static_cast<PieceId>(count_);
+  at(id) = piece;
+  ++count_;
+  return id;
 }
 
 PieceList PieceTree::token(std::string_view name, int line, int column, std::string_view raw) {
-  std::string text;
-  text.reserve(name.size() + raw.size() + 32);
-  text += '<';
-  text.append(name);
-  text += " l=\"";
-  appendNumber(text, line);
-  if (column >= 0) {
-    text += "\" c=\"";
-    appendNumber(text, column);
-  }
-  text += "\" t=\"";
-  const size_t valueOffset = text.size();
-  appendEscaped(raw, text);
-  const size_t valueLength = text.size() - valueOffset;
-  text += "\"/>";
-  char* stored = allocateText(text.size());
-  std::memcpy(stored, text.data(), text.size());
-  Piece piece{stored, static_cast<uint32_t>(text.size()), kNoPiece,
-              static_cast<PieceId>(valueOffset), static_cast<uint32_t>(valueLength),
-              line, column, Kind::Token};
-  PieceId id = add(piece);
+  // Offsets into the text are 32 bits wide.
+  if (raw.size() > UINT32_MAX - text_.size()) throw std::length_error("parse tree text too large");
+  const auto offset = static_cast<uint32_t>(text_.size());
+  text_.insert(text_.end(), raw.begin(), raw.end());
+  const PieceId id = add(Piece{kNoPiece, offset, static_cast<uint32_t>(raw.size()), line, column,
+                               nameIndex(name), Kind::Token});
   return PieceList{id, id};
 }
 
 PieceList PieceTree::element(std::string_view name, PieceList children) {
-  Piece piece{name.data(), static_cast<uint32_t>(name.size()), kNoPiece, children.head, 0, 0, -1,
-              Kind::Element};
-  PieceId id = add(piece);
+  const PieceId id = add(Piece{kNoPiece, children.head, 0, 0, -1, nameIndex(name), Kind::Element});
   return PieceList{id, id};
 }
 
 PieceList PieceTree::join(PieceList first, PieceList second) {
   if (first.empty()) return second;
   if (second.empty()) return first;
-  pieces_[first.tail].next = second.head;
+  at(first.tail).next = second.head;
   return PieceList{first.head, second.tail};
 }
 
+std::string PieceTree::tokenValue(const Piece& token) const {
+  std::string value;
+  appendEscaped(rawText(token), value);
+  return value;
+}
+
+void PieceTree::appendToken(const Piece& token, std::string& out) const {
+  out += '<';
+  out.append(name(token));
+  out.append(" l=\"").append(std::to_string(token.line));
+  if (token.column >= 0) out.append("\" c=\"").append(std::to_string(token.column));
+  out.append("\" t=\"");
+  appendEscaped(rawText(token), out);
+  out.append("\"/>");
+}
+
 bool PieceTree::write(PieceList list, TextSink& sink) const {
-  BufferedOut out(sink);
+  Out out(sink);
   // Each entry is an element whose closing tag is still to be written.
   std::vector<PieceId> open;
   PieceId current = list.head;
-  const PieceId stop = list.tail == kNoPiece ? kNoPiece : pieces_[list.tail].next;
-  while (true) {
+  const PieceId stop = list.tail == kNoPiece ? kNoPiece : piece(list.tail).next;
+  while (out.ok()) {
     while (current != kNoPiece && !(open.empty() && current == stop)) {
-      const Piece& piece = pieces_[current];
-      if (piece.kind == Kind::Token) {
-        if (!out.put(std::string_view(piece.text, piece.length))) return false;
-        current = piece.next;
+      const Piece& p = piece(current);
+      if (p.kind == Kind::Token) {
+        out.token(name(p), p.line, p.column, rawText(p));
+        current = p.next;
         continue;
       }
-      out.put("<");
-      out.put(std::string_view(piece.text, piece.length));
-      if (!out.put(">\n")) return false;
+      out.tag("<", name(p), ">\n");
       open.push_back(current);
-      current = piece.child;
+      current = p.first;
     }
     if (open.empty()) break;
-    const Piece& closing = pieces_[open.back()];
+    const Piece& closing = piece(open.back());
     open.pop_back();
-    out.put("</");
-    out.put(std::string_view(closing.text, closing.length));
-    if (!out.put(">\n")) return false;
+    out.tag("</", name(closing), ">\n");
     current = closing.next;
   }
   return out.flush();
@@ -157,21 +252,23 @@ uint64_t PieceTree::textLength(PieceList list) const {
   uint64_t total = 0;
   std::vector<PieceId> open;
   PieceId current = list.head;
-  const PieceId stop = list.tail == kNoPiece ? kNoPiece : pieces_[list.tail].next;
+  const PieceId stop = list.tail == kNoPiece ? kNoPiece : piece(list.tail).next;
   while (true) {
     while (current != kNoPiece && !(open.empty() && current == stop)) {
-      const Piece& piece = pieces_[current];
-      if (piece.kind == Kind::Token) {
-        total += piece.length;
-        current = piece.next;
+      const Piece& p = piece(current);
+      if (p.kind == Kind::Token) {
+        // <name l="line" c="column" t="value"/>
+        total += 1 + name(p).size() + 4 + decimalLength(p.line) + 5 + escapedLength(rawText(p)) + 3;
+        if (p.column >= 0) total += 5 + decimalLength(p.column);
+        current = p.next;
         continue;
       }
-      total += 2 * uint64_t{piece.length} + 7;  // "<" name ">\n" and "</" name ">\n"
+      total += 2 * uint64_t{name(p).size()} + 7;  // "<" name ">\n" and "</" name ">\n"
       open.push_back(current);
-      current = piece.child;
+      current = p.first;
     }
     if (open.empty()) break;
-    current = pieces_[open.back()].next;
+    current = piece(open.back()).next;
     open.pop_back();
   }
   return total;
@@ -182,18 +279,22 @@ std::string PieceTree::prefix(PieceList list, size_t maxBytes) const {
     const PieceTree& tree;
     size_t maxBytes;
     std::string text;
-    bool add(std::string_view a, std::string_view b = {}, std::string_view c = {}) {
-      text.append(a).append(b).append(c);
-      if (text.size() < maxBytes) return true;
+    bool full() {
+      if (text.size() < maxBytes) return false;
       text.resize(maxBytes);
-      return false;
+      return true;
     }
-    bool open(PieceId id) { return add("<", name(id), ">\n"); }
-    bool close(PieceId id) { return add("</", name(id), ">\n"); }
-    bool token(PieceId id) { return add(tree.tokenText(tree.piece(id))); }
-    std::string_view name(PieceId id) const {
-      const Piece& piece = tree.piece(id);
-      return std::string_view(piece.text, piece.length);
+    bool open(PieceId id) {
+      text.append("<").append(tree.name(tree.piece(id))).append(">\n");
+      return !full();
+    }
+    bool close(PieceId id) {
+      text.append("</").append(tree.name(tree.piece(id))).append(">\n");
+      return !full();
+    }
+    bool token(PieceId id) {
+      tree.appendToken(tree.piece(id), text);
+      return !full();
     }
   };
   Collector collector{*this, maxBytes, {}};
@@ -202,10 +303,9 @@ std::string PieceTree::prefix(PieceList list, size_t maxBytes) const {
 }
 
 void PieceTree::clear() {
-  pieces_.clear();
-  chunks_.clear();
-  chunkCursor_ = nullptr;
-  chunkLeft_ = 0;
+  blocks_.clear();
+  count_ = 0;
+  text_.clear();
 }
 
 }  // namespace parsetree

@@ -1,14 +1,18 @@
 // The parse tree both grammars build while they reduce: a token makes a
-// leaf holding its rendered element text, a nonterminal makes a node that
-// links its children, a transparent nonterminal just joins its children's
-// sibling chains.  Nothing is copied per level, and the finished tree is
-// written once, in document order, with an explicit stack.
+// leaf holding its name, line, column and raw text, a nonterminal makes a
+// node that links its children, a transparent nonterminal just joins its
+// children's sibling chains.  Nothing is copied per level, tokens are
+// rendered (and escaped) only when the finished tree is written once, in
+// document order, with an explicit stack.  A piece takes 24 bytes and the
+// raw token text its own length, which keeps the whole tree smaller than
+// the text it writes.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace parsetree {
@@ -34,19 +38,20 @@ class TextSink {
 // Appends the five XML escapes of the tree format to out: double quote,
 // ampersand, single quote, less-than and greater-than; other bytes as they are.
 void appendEscaped(std::string_view raw, std::string& out);
+// The length appendEscaped would add.
+size_t escapedLength(std::string_view raw);
 
 class PieceTree {
  public:
   enum class Kind : uint8_t { Token, Element };
 
   struct Piece {
-    const char* text;     // Token: rendered element text; Element: name
-    uint32_t length;      // length of text
-    PieceId next;         // next sibling
-    PieceId child;        // Element: first child; Token: offset of the escaped t value in text
-    uint32_t valueLength; // Token: length of the escaped t value
-    int32_t line;         // Token: line
-    int32_t column;       // Token: column, or -1 when the format has none
+    PieceId next;     // next sibling
+    uint32_t first;   // Element: first child; Token: offset of the raw text
+    uint32_t length;  // Token: length of the raw text
+    int32_t line;     // Token: line
+    int32_t column;   // Token: column, or -1 when the format has none
+    uint16_t name;    // index into the name table
     Kind kind;
   };
 
@@ -63,15 +68,17 @@ class PieceTree {
   // The children of a transparent nonterminal, one after the other.
   PieceList join(PieceList first, PieceList second);
 
-  const Piece& piece(PieceId id) const { return pieces_[id]; }
+  const Piece& piece(PieceId id) const { return blocks_[id >> kBlockBits][id & kBlockMask]; }
+  std::string_view name(const Piece& piece) const { return names_[piece.name]; }
+  // The token's text as the scanner matched it.
+  std::string_view rawText(const Piece& token) const {
+    return std::string_view(text_.data() + token.first, token.length);
+  }
   // The escaped t value of a token piece.
-  std::string_view tokenValue(const Piece& token) const {
-    return std::string_view(token.text + token.child, token.valueLength);
-  }
-  std::string_view tokenText(const Piece& token) const {
-    return std::string_view(token.text, token.length);
-  }
-  size_t pieceCount() const { return pieces_.size(); }
+  std::string tokenValue(const Piece& token) const;
+  // Appends the token's element text (what write() produces for it).
+  void appendToken(const Piece& token, std::string& out) const;
+  size_t pieceCount() const { return count_; }
 
   // Visits the list in document order without recursion:
   // visitor.open(id) before an element's children, visitor.token(id) for a
@@ -90,37 +97,54 @@ class PieceTree {
   void clear();
 
  private:
-  char* allocateText(size_t size);
-  PieceId add(const Piece& piece);
+  // Pieces live in blocks of a fixed size, so the tree grows without
+  // copying what it holds or keeping spare room of its own size.
+  static constexpr unsigned kBlockBits = 16;
+  static constexpr PieceId kBlockMask = (PieceId{1} << kBlockBits) - 1;
 
-  std::vector<Piece> pieces_;
-  std::vector<std::unique_ptr<char[]>> chunks_;
-  char* chunkCursor_ = nullptr;
-  size_t chunkLeft_ = 0;
+  Piece& at(PieceId id) { return blocks_[id >> kBlockBits][id & kBlockMask]; }
+  PieceId add(const Piece& piece);
+  uint16_t nameIndex(std::string_view name);
+
+  std::vector<std::unique_ptr<Piece[]>> blocks_;
+  size_t count_ = 0;
+  // Raw token texts, one after the other; pieces refer to them by offset.
+  std::vector<char> text_;
+  std::vector<std::string_view> names_;
+  std::unordered_map<std::string_view, uint16_t> nameIndexes_;
+  // Names are usually the same few literals: the last index given for an
+  // address is tried before the table.
+  struct CachedName {
+    const char* data = nullptr;
+    size_t size = 0;
+    uint16_t index = 0;
+  };
+  static constexpr size_t kNameCache = 512;
+  std::unique_ptr<CachedName[]> nameCache_;
 };
 
 template <class Visitor>
 bool PieceTree::walk(PieceList list, Visitor& visitor) const {
   std::vector<PieceId> open;
   PieceId current = list.head;
-  const PieceId stop = list.tail == kNoPiece ? kNoPiece : pieces_[list.tail].next;
+  const PieceId stop = list.tail == kNoPiece ? kNoPiece : piece(list.tail).next;
   while (true) {
     while (current != kNoPiece && !(open.empty() && current == stop)) {
-      const Piece& piece = pieces_[current];
-      if (piece.kind == Kind::Token) {
+      const Piece& p = piece(current);
+      if (p.kind == Kind::Token) {
         if (!visitor.token(current)) return false;
-        current = piece.next;
+        current = p.next;
         continue;
       }
       if (!visitor.open(current)) return false;
       open.push_back(current);
-      current = piece.child;
+      current = p.first;
     }
     if (open.empty()) return true;
     const PieceId closing = open.back();
     open.pop_back();
     if (!visitor.close(closing)) return false;
-    current = pieces_[closing].next;
+    current = piece(closing).next;
   }
 }
 

@@ -75,15 +75,15 @@ struct Recorder {
   int stopAfter = -1;
   bool step() { return stopAfter < 0 || --stopAfter > 0; }
   bool open(parsetree::PieceId id) {
-    text += "<" + std::string(tree.piece(id).text, tree.piece(id).length) + ">";
+    text += "<" + std::string(tree.name(tree.piece(id))) + ">";
     return step();
   }
   bool close(parsetree::PieceId id) {
-    text += "</" + std::string(tree.piece(id).text, tree.piece(id).length) + ">";
+    text += "</" + std::string(tree.name(tree.piece(id))) + ">";
     return step();
   }
   bool token(parsetree::PieceId id) {
-    text += std::string(tree.tokenValue(tree.piece(id)));
+    text += tree.tokenValue(tree.piece(id));
     return step();
   }
 };
