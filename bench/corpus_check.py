@@ -1,0 +1,444 @@
+#!/usr/bin/env python3
+"""Invariant checks of one accepted Java parse (mode 7).
+
+Usage: bench/corpus_check.py SOURCE TREE [COMMENTS]
+Exit 0 when every check passes, 1 with the first violation of each check.
+
+Checks, from the source bytes and the files the engine wrote:
+  tree     the tree file is one zlib stream of the XML declaration line and
+           the tree text; the text is exactly the layout the tree writer
+           produces (open tag and line feed, close tag and line feed, token
+           element <NAME l="N" c="N" t="..."/>), properly nested, rooted at
+           Program, every element name is a grammar element or token name,
+           no nonterminal is empty; and an XML parser accepts it.
+  tokens   the token elements, in document order, are the tokens that an
+           independent scanner written here from the lexical rules finds in
+           the source: same name, same text (compared escaped, byte for
+           byte), same l and same c, with the column quirks (comments and
+           skipped bytes do not move the column, a tab counts one, line
+           feeds inside literals and comments do not reset it).
+  physical l is the line, counted in the raw bytes, on which the token's
+           text ends; c is the token's byte offset from the start of its
+           line plus one wherever the line before the token holds only
+           blanks, tabs and other tokens (no form feed, carriage return,
+           comment or skipped byte, and the line does not begin inside a
+           multi-line token or comment; a tab is one byte and one column).
+           This needs no column rules at all.
+  comments the comments file (when given) holds the comment lines the
+           scanner records: one <cmt l= t=> per line of every comment, in
+           order, with its escaped text; and an XML parser accepts it.
+"""
+
+import re
+import sys
+import xml.parsers.expat
+import zlib
+
+DECLARATION = b'<?xml version="1.0" encoding="ISO-8859-1"?>\n'
+
+# Token names, in the grammar's declaration order.
+TOKEN_NAMES = """ABSTRACT BOOLEAN BREAK BYTE CASE CATCH CHAR CLASS CONST CONTINUE
+DEFAULT DO DOUBLE ELSE EXTENDS FINAL FINALLY FLOAT FOR GOTO IF IMPLEMENTS IMPORT
+INSTANCEOF INT INTERFACE LONG NATIVE NEW JNULL PACKAGE PRIVATE PROTECTED PUBLIC
+RETURN SHORT STATIC SUPER SWITCH SYNCHRONIZED THIS THROW THROWS TRANSIENT TRY
+VOID VOLATILE WHILE INC DEC SHL SHR SHRR GE LE EQEQ NE LAND LOR DIM ASSMUL
+ASSDIV ASSMOD ASSADD ASSSUB ASSSHL ASSSHR ASSSHRR ASSAND ASSXOR ASSOR IDEN
+NUMLIT CHRLIT STRLIT BOOLLIT DOTSTAR ASSERT STRICTFP ENUM ELL AT_SYM CASTEXPR
+AT_INTERFACE EXCL HASH DOLLAR PC AMP OPR CPR MUL ADD SUB CMA DOT DIV COL SEMI
+LT GT EQ QUEST OSQ CSQ RDIV OBR CBR PIPE TILD CARET""".split()
+
+# Nonterminals that become elements (every grammar symbol without a
+# leading underscore).
+ELEMENT_NAMES = """TName PrimType Program PkgStmt ImpStmt Qlid TypeDecln EnumDecln
+EnumHeader ClsHeader Modifier Infaces FldDecln AnnotDecln AnnTypeBody
+AnnElemtDecln AnnotType FldVarDecln VarDeclr VarInit MtdDecln MtdDeclr Param
+Throws MtdBody CtorDecln CtorDeclr StaticInit NonStaticInit Extends Blk
+LocVarDecln Stmt assertStmt EmptyStmt LblStmt ExprStmt SelStmt IterStmt
+for_each_var ForInit ForExpr ForIncr JumpStmt GrdingStmt Catch CatchHeader
+Finally AryAcc FldAcc MtdCall MtdAcc SplName NewAllocExpr AnonyClass
+ClsAllocExpr AryAllocExpr DimExpr Dims RealPostfixExpr LogUnaryOp UnaryOp
+ClsTypeExpr AsstOp Expr TypeSpec""".split()
+
+TOKEN_SET = frozenset(TOKEN_NAMES)
+ELEMENT_SET = frozenset(ELEMENT_NAMES)
+assert len(TOKEN_SET) == 111 and len(ELEMENT_SET) == 66
+
+# ---------------------------------------------------------------------------
+# Reference scanner.  Works on the source decoded as Latin-1, so that one
+# character is one byte.  At each position the longest match wins, and the
+# rule listed first among equally long matches.
+
+ID_START = "\x01A-Z_a-z\xa1\xa9\xbf-\xc5\xc7-\xcf\xd1-\xd6\xd9-\xdc\xdf-\xe5\xe7-\xef\xf1-\xf6\xf9-\xfd\xff"
+ID_RE = re.compile("[%s][%s0-9$]*|\\$[%s0-9$]+" % (ID_START, ID_START, ID_START))
+ID_START_CHARS = frozenset(c for c in map(chr, range(256)) if re.fullmatch("[%s]" % ID_START, c))
+
+EXP = r"(?:[eE](?:[+-]?[0-9]+)?)"
+NUMBER_RES = [re.compile(p) for p in (
+    r"[1-9][0-9]*[lL]?",
+    r"0[0-7]*[lL]?",
+    r"0[xX][0-9a-fA-F]+[lL]?",
+    r"[0-9]+\.[0-9]*" + EXP + r"?[fFdD]?",
+    r"\.[0-9]+" + EXP + r"?[fFdD]?",
+    r"[0-9]+" + EXP + r"[fFdD]?",
+    r"[0-9]+[fFdD]",
+)]
+ESCAPE = r"\\(?:[btnfr\"'\\]|[0-3][0-7][0-7]|[0-7][0-7]|[0-7]|u+[0-9a-fA-F]{4})"
+# A zero byte never becomes part of a literal: the tree is XML text.
+CHAR_RE = re.compile(r"'(?:[^\\'\x00]|%s)'" % ESCAPE)
+ESCAPE_RE = re.compile(ESCAPE)
+STRING_RUN_RE = re.compile(r'[^"\\\x00]*')
+CAST_ID = "(?:%s)" % ID_RE.pattern
+CAST_RE = re.compile(r"\(%s< *%s *(?:, *%s *)*> *\)" % (CAST_ID, CAST_ID, CAST_ID))
+DIM_RE = re.compile(r"\[[ \t\b\f\r\n]*\]")
+
+KEYWORDS = {w: w.upper() for w in """abstract do implements package throw boolean
+double import private throws break else protected transient byte extends
+instanceof public try case final int finally interface return void catch float
+long short volatile char for native static while class new super const switch
+continue goto synchronized default if this assert strictfp""".split()}
+KEYWORDS["null"] = "JNULL"
+KEYWORDS["true"] = "BOOLLIT"
+KEYWORDS["false"] = "BOOLLIT"
+
+# Operators by first byte, longest first.
+OPERATORS = {
+    "=": [("==", "EQEQ"), ("=", "EQ")],
+    "<": [("<<=", "ASSSHL"), ("<<", "SHL"), ("<=", "LE"), ("<", "LT")],
+    ">": [(">>>=", "ASSSHRR"), (">>>", "SHRR"), (">>=", "ASSSHR"), (">=", "GE"), (">", "GT")],
+    "!": [("!=", "NE"), ("!", "EXCL")],
+    "|": [("||", "LOR"), ("|=", "ASSOR"), ("|", "PIPE")],
+    "&": [("&&", "LAND"), ("&=", "ASSAND"), ("&", "AMP")],
+    "+": [("++", "INC"), ("+=", "ASSADD"), ("+", "ADD")],
+    "-": [("--", "DEC"), ("-=", "ASSSUB"), ("-", "SUB")],
+    "*": [("*=", "ASSMUL"), ("*", "MUL")],
+    "/": [("/=", "ASSDIV"), ("/", "DIV")],
+    "^": [("^=", "ASSXOR"), ("^", "CARET")],
+    "%": [("%=", "ASSMOD"), ("%", "PC")],
+    "#": [("#", "HASH")], ")": [(")", "CPR")], ",": [(",", "CMA")],
+    ":": [(":", "COL")], ";": [(";", "SEMI")], "?": [("?", "QUEST")],
+    "]": [("]", "CSQ")], "\\": [("\\", "RDIV")], "{": [("{", "OBR")],
+    "}": [("}", "CBR")], "~": [("~", "TILD")],
+}
+
+# Bytes that start no token and are not white space: skipped, no column.
+DIGITS = frozenset("0123456789")
+TOKEN_START = set(OPERATORS) | set("$.@'\"([") | DIGITS | ID_START_CHARS
+WHITE = set(" \t\b\r\n\f")
+SKIP_RUN_RE = re.compile("[^%s]+" % re.escape("".join(sorted(TOKEN_START | WHITE))))
+
+
+class Token:
+    __slots__ = ("kind", "text", "line", "col", "start")
+
+    def __init__(self, kind, text, line, col, start):
+        self.kind, self.text, self.line, self.col, self.start = kind, text, line, col, start
+
+    def __repr__(self):
+        return '%s l=%d c=%d t=%r' % (self.kind, self.line, self.col, self.text)
+
+
+def match_string(src, i):
+    """Length of the string literal at i, or 0 when there is none."""
+    j = i + 1
+    n = len(src)
+    while True:
+        j = STRING_RUN_RE.match(src, j).end()
+        if j >= n:
+            return 0
+        ch = src[j]
+        if ch == '"':
+            return j + 1 - i
+        if ch == "\\":
+            m = ESCAPE_RE.match(src, j)
+            if not m:
+                return 0
+            j = m.end()
+        else:  # zero byte
+            return 0
+
+
+def scan(src, enum_keyword=True):
+    """Returns (tokens, comment records, marks) for the source text.
+    Comment records are (line, raw text) per comment line; marks is a list of
+    (start, end, reason) for bytes that break the physical column check."""
+    tokens, comments, marks = [], [], []
+    i, n, line, col = 0, len(src), 1, 1
+
+    def emit(kind, length):
+        nonlocal i, line, col
+        text = src[i:i + length]
+        nl = text.count("\n")
+        line += nl
+        tokens.append(Token(kind, text, line, col, i))
+        if nl or "\r" in text or "\f" in text:
+            marks.append((i, i + length, "multi-line token"))
+        col += length
+        i += length
+
+    while i < n:
+        ch = src[i]
+        if ch == " " or ch == "\t" or ch == "\b":
+            col += 1  # one byte, one column: no mark needed
+            i += 1
+        elif ch == "\n" or ch == "\r" or ch == "\f":
+            if ch == "\n":
+                line += 1
+            else:
+                marks.append((i, i + 1, "carriage return or form feed"))
+            col = 1
+            i += 1
+        elif ch == "/" and src.startswith("/*", i):
+            end = src.find("*/", i + 2)
+            body_end = n if end < 0 else end
+            parts = src[i + 2:body_end].split("\n")
+            parts[0] = "/*" + parts[0]
+            if end >= 0:
+                parts[-1] += "*/"
+            for k, part in enumerate(parts):
+                comments.append((line + k, part))
+            stop = n if end < 0 else end + 2
+            line += len(parts) - 1
+            marks.append((i, stop, "block comment"))
+            i = stop
+        elif ch == "/" and src.startswith("//", i):
+            end = src.find("\n", i)
+            if end < 0:
+                end = n
+            comments.append((line, src[i:end]))
+            marks.append((i, end, "line comment"))
+            i = end
+        elif ch in OPERATORS:
+            for text, kind in OPERATORS[ch]:
+                if src.startswith(text, i):
+                    emit(kind, len(text))
+                    break
+        elif ch in ID_START_CHARS or ch == "$":
+            m = ID_RE.match(src, i)
+            if not m:  # a lone "$"
+                emit("DOLLAR", 1)
+                continue
+            word = m.group()
+            kind = KEYWORDS.get(word)
+            if word == "enum":
+                kind = "ENUM" if enum_keyword else "IDEN"
+            emit(kind or "IDEN", len(word))
+        elif ch in DIGITS or ch == ".":
+            best = max((r.match(src, i) for r in NUMBER_RES),
+                       key=lambda m: m.end() if m else -1)
+            length = best.end() - i if best else 0
+            if ch == ".":
+                if src.startswith("...", i) and length <= 3:
+                    emit("ELL", 3)
+                elif src.startswith(".*", i) and length <= 2:
+                    emit("DOTSTAR", 2)
+                elif length > 1:
+                    emit("NUMLIT", length)
+                else:
+                    emit("DOT", 1)
+            else:
+                emit("NUMLIT", length)
+        elif ch == "(":
+            m = CAST_RE.match(src, i)
+            emit("CASTEXPR" if m else "OPR", m.end() - i if m else 1)
+        elif ch == "[":
+            m = DIM_RE.match(src, i)
+            emit("DIM" if m else "OSQ", m.end() - i if m else 1)
+        elif ch == "@":
+            emit("AT_INTERFACE" if src.startswith("@interface", i) else "AT_SYM",
+                 10 if src.startswith("@interface", i) else 1)
+        elif ch == "'":
+            m = CHAR_RE.match(src, i)
+            if m:
+                emit("CHRLIT", m.end() - i)
+            else:
+                marks.append((i, i + 1, "skipped quote"))
+                i += 1
+        elif ch == '"':
+            length = match_string(src, i)
+            if length:
+                emit("STRLIT", length)
+            else:
+                marks.append((i, i + 1, "skipped quote"))
+                i += 1
+        else:
+            end = SKIP_RUN_RE.match(src, i).end()
+            marks.append((i, end, "skipped byte"))
+            i = end
+    return tokens, comments, marks
+
+
+# ---------------------------------------------------------------------------
+
+def escape(text):
+    return (text.replace("&", "&amp;").replace('"', "&quot;").replace("'", "&apos;")
+            .replace("<", "&lt;").replace(">", "&gt;"))
+
+
+LAYOUT_RE = re.compile(rb'<([A-Za-z_]+)>\n|</([A-Za-z_]+)>\n|<([A-Za-z_]+) l="([0-9]+)" c="([0-9]+)" t="([^"<>]*)"/>')
+BAD_ENTITY_RE = re.compile(rb"&(?!(?:amp|quot|apos|lt|gt);)|'")
+
+
+def check_expat(data, what):
+    parser = xml.parsers.expat.ParserCreate()
+    try:
+        parser.Parse(data, True)
+    except xml.parsers.expat.ExpatError as e:
+        return "%s: XML parser: %s" % (what, e)
+    return None
+
+
+def read_tree(data):
+    """Checks the tree file; returns (problem or None, token list)."""
+    try:
+        d = zlib.decompressobj()
+        text = d.decompress(data) + d.flush()
+        if not d.eof:
+            return "tree: zlib stream is cut off", []
+        if d.unused_data:
+            return "tree: %d bytes after the zlib stream" % len(d.unused_data), []
+    except zlib.error as e:
+        return "tree: not a zlib stream: %s" % e, []
+    if not text.startswith(DECLARATION):
+        return "tree: does not begin with the XML declaration line: %r" % text[:60], []
+    problem = check_expat(text, "tree")
+    if problem:
+        return problem, []
+    tokens = []
+    stack = []  # [name, child count]
+    pos, end = len(DECLARATION), len(text)
+    seen_root = False
+    match = LAYOUT_RE.match
+    while pos < end:
+        m = match(text, pos)
+        if not m:
+            return "tree: unexpected text at byte %d: %r" % (pos, text[pos:pos + 60]), tokens
+        pos = m.end()
+        opened, closed, token = m.group(1), m.group(2), m.group(3)
+        if opened is not None:
+            name = opened.decode()
+            if name not in ELEMENT_SET:
+                return "tree: element %s is not a grammar element" % name, tokens
+            if stack:
+                stack[-1][1] += 1
+            elif seen_root or name != "Program":
+                return "tree: root element is %s" % name, tokens
+            seen_root = True
+            stack.append([name, 0])
+        elif closed is not None:
+            name = closed.decode()
+            if not stack or stack[-1][0] != name:
+                return "tree: </%s> closes %s" % (name, stack[-1][0] if stack else "nothing"), tokens
+            if stack[-1][1] == 0:
+                return "tree: empty element %s" % name, tokens
+            stack.pop()
+        else:
+            name = token.decode()
+            if name not in TOKEN_SET:
+                return "tree: token element %s is not a token name" % name, tokens
+            if not stack:
+                return "tree: token %s outside Program" % name, tokens
+            stack[-1][1] += 1
+            raw = m.group(6)
+            if BAD_ENTITY_RE.search(raw):
+                return "tree: token %s has a badly escaped t=%r" % (name, raw), tokens
+            tokens.append((name, int(m.group(4)), int(m.group(5)), raw))
+    if stack:
+        return "tree: %s is not closed" % stack[-1][0], tokens
+    if not seen_root:
+        return "tree: no Program element", tokens
+    return None, tokens
+
+
+def physical_problems(src, ref, marks):
+    """Checks l and, where nothing irregular precedes the token on its line,
+    c against raw byte positions.  Yields problem texts."""
+    marks.sort()  # disjoint spans, so sorted by start is sorted by end
+    mi = 0
+    line, line_start, last = 1, 0, 0
+    for tok in ref:
+        newlines = src.count("\n", last, tok.start)
+        if newlines:
+            line += newlines
+            line_start = src.rindex("\n", last, tok.start) + 1
+        last = tok.start
+        while mi < len(marks) and marks[mi][1] <= line_start:
+            mi += 1
+        # A comment, skipped byte, carriage return, form feed or multi-line
+        # token between the line start and the token makes c unverifiable.
+        regular = mi >= len(marks) or marks[mi][0] >= tok.start
+        if tok.line != line + tok.text.count("\n"):
+            yield "physical line %d, token %r" % (line + tok.text.count("\n"), tok)
+        if regular and tok.col != tok.start - line_start + 1:
+            yield "physical column %d, token %r" % (tok.start - line_start + 1, tok)
+
+
+def check(src_bytes, tree_bytes, comments_bytes=None, enum_keyword=True):
+    """Returns a dict: check name -> None (passed) or the first problem."""
+    src = src_bytes.decode("latin-1")
+    result = {"tree": None, "tokens": None, "physical": None}
+    problem, tree_tokens = read_tree(tree_bytes)
+    result["tree"] = problem
+    ref, ref_comments, marks = scan(src, enum_keyword)
+    if problem and not tree_tokens:
+        result["tokens"] = "not checked: tree unreadable"
+    else:
+        for k in range(max(len(ref), len(tree_tokens))):
+            got = tree_tokens[k] if k < len(tree_tokens) else None
+            want = ref[k] if k < len(ref) else None
+            if got and want and got == (want.kind, want.line, want.col,
+                                         escape(want.text).encode("latin-1")):
+                continue
+            got_text = ("%s l=%d c=%d t=%r" % (got[0], got[1], got[2], got[3].decode("latin-1"))
+                        if got else "end of tokens")
+            want_text = ("%s l=%d c=%d t=%r" % (want.kind, want.line, want.col, escape(want.text))
+                         if want else "end of tokens")
+            result["tokens"] = "token %d: tree has %s, source has %s" % (k + 1, got_text, want_text)
+            break
+    # The physical check validates the reference scanner's l and c against
+    # raw byte positions, so tree tokens that agree with it agree with both.
+    for p in physical_problems(src, ref, marks):
+        result["physical"] = "reference scanner: " + p
+        break
+    if comments_bytes is not None:
+        result["comments"] = check_comments(comments_bytes, ref_comments)
+    return result
+
+
+CMT_RE = re.compile(rb'<cmt l="([0-9]+)" t="([^"<>]*)"/>')
+
+
+def check_comments(data, ref_comments):
+    problem = check_expat(data, "comments")
+    if problem:
+        return problem
+    got = [(int(m.group(1)), m.group(2)) for m in CMT_RE.finditer(data)]
+    for k in range(max(len(got), len(ref_comments))):
+        g = got[k] if k < len(got) else None
+        w = ref_comments[k] if k < len(ref_comments) else None
+        wv = (w[0], escape(w[1]).encode("latin-1")) if w else None
+        if g != wv:
+            return "comment line %d: file has %r, source has %r" % (k + 1, g, wv)
+    return None
+
+
+def main():
+    if len(sys.argv) not in (3, 4):
+        sys.exit(__doc__)
+    with open(sys.argv[1], "rb") as f:
+        src = f.read()
+    with open(sys.argv[2], "rb") as f:
+        tree = f.read()
+    comments = None
+    if len(sys.argv) == 4:
+        with open(sys.argv[3], "rb") as f:
+            comments = f.read()
+    result = check(src, tree, comments)
+    bad = False
+    for name, problem in result.items():
+        print("%-9s %s" % (name, problem or "ok"))
+        bad = bad or problem is not None
+    sys.exit(1 if bad else 0)
+
+
+if __name__ == "__main__":
+    main()
