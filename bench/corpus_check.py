@@ -10,7 +10,10 @@ Checks, from the source bytes and the files the engine wrote:
            produces (open tag and line feed, close tag and line feed, token
            element <NAME l="N" c="N" t="..."/>), properly nested, rooted at
            Program, every element name is a grammar element or token name,
-           no nonterminal is empty; and an XML parser accepts it.
+           no nonterminal is empty, and the names of each element's
+           children are what one of its rules yields once the transparent
+           (underscore) nonterminals are expanded; and an XML parser
+           accepts it.
   tokens   the token elements, in document order, are the tokens that an
            independent scanner written here from the lexical rules finds in
            the source: same name, same text (compared escaped, byte for
@@ -62,6 +65,222 @@ ClsTypeExpr AsstOp Expr TypeSpec""".split()
 TOKEN_SET = frozenset(TOKEN_NAMES)
 ELEMENT_SET = frozenset(ELEMENT_NAMES)
 assert len(TOKEN_SET) == 111 and len(ELEMENT_SET) == 66
+
+# The grammar: one line per nonterminal, alternatives in rule order.  Names
+# with a leading underscore are transparent (their children stand in the
+# enclosing element); every other nonterminal is an element.
+GRAMMAR = """
+TName: PrimType | PrimType Dims | Qlid
+_ClassNameList: Qlid _opt_type_safety | _ClassNameList CMA Qlid _opt_type_safety
+PrimType: BOOLEAN | CHAR | BYTE | SHORT | INT | LONG | FLOAT | DOUBLE | VOID
+_SemiColons: SEMI | _SemiColons SEMI
+Program: _ProgramFile
+_ProgramFile: PkgStmt _ImportStatements _TypeDeclarations | PkgStmt _ImportStatements | PkgStmt _TypeDeclarations | _ImportStatements _TypeDeclarations | PkgStmt | _TypeDeclarations | MtdDecln
+PkgStmt: PACKAGE Qlid _SemiColons
+_TypeDeclarations: _TypeDeclarationOptSemi | _TypeDeclarationOptSemi _TypeDeclarations
+_TypeDeclarationOptSemi: TypeDecln | AnnotDecln | TypeDecln _SemiColons
+_ImportStatements: ImpStmt | ImpStmt _ImportStatements
+ImpStmt: IMPORT _optStatic Qlid _SemiColons | IMPORT _optStatic Qlid DOTSTAR _SemiColons
+_optStatic: (empty) | STATIC
+Qlid: IDEN | IDEN Dims | IDEN DOT Qlid | IDEN DOT CLASS | THIS DOT Qlid | SUPER DOT Qlid | JNULL DOT Qlid | Qlid DOT IDEN | IDEN DOT CLASS Dims | Qlid DOT CLASS | IDEN DOT THIS | THIS DOT _PlainAlloc | IDEN DOT _PlainAlloc
+TypeDecln: ClsHeader OBR _FieldDeclarations CBR | ClsHeader OBR CBR | EnumDecln
+EnumDecln: EnumHeader _EnumBody
+EnumHeader: _opt_Modifier ENUM IDEN
+_EnumBody: OBR _EnumMemDeclns CBR | OBR CBR
+_EnumMemDeclns: _Expr_list SEMI _FieldDeclarations | _Expr_list _opt_semi
+_Expr_list: Expr _opt_cma | Expr CMA _Expr_list
+_opt_cma: (empty) | CMA
+_opt_semi: (empty) | SEMI
+ClsHeader: _Modifiers _ClassWord IDEN _opt_type_safety Extends Infaces | _Modifiers _ClassWord IDEN _opt_type_safety Extends | _Modifiers _ClassWord IDEN _opt_type_safety Infaces | _ClassWord IDEN _opt_type_safety Extends Infaces | _Modifiers _ClassWord IDEN _opt_type_safety | _ClassWord IDEN _opt_type_safety Extends | _ClassWord IDEN _opt_type_safety Infaces | _ClassWord IDEN _opt_type_safety
+_Modifiers: Modifier | Modifier _Modifiers
+Modifier: ABSTRACT | FINAL | PUBLIC | PROTECTED | PRIVATE | STATIC | TRANSIENT | VOLATILE | NATIVE | SYNCHRONIZED | STRICTFP
+_ClassWord: CLASS | INTERFACE
+Infaces: IMPLEMENTS _ClassNameList
+_FieldDeclarations: _FieldDeclarationOptSemi | _FieldDeclarationOptSemi _FieldDeclarations
+_FieldDeclarationOptSemi: FldDecln | FldDecln _SemiColons
+FldDecln: FldVarDecln SEMI | MtdDecln | CtorDecln | StaticInit | NonStaticInit | TypeDecln | AnnotDecln | AnnotType
+AnnotDecln: _opt_Modifier AT_INTERFACE IDEN AnnTypeBody | _AnnotTypeList _opt_Modifier AT_INTERFACE IDEN AnnTypeBody
+_opt_Modifier: (empty) | _Modifiers
+AnnTypeBody: OBR _AnnTypeElementDeclns CBR | OBR CBR
+_ExprStmt_list: ExprStmt | OBR ExprStmt CBR | ExprStmt CMA _ExprStmt_list | OBR ExprStmt CMA _ExprStmt_list CBR | AnnotType | OBR AnnotType CBR | AnnotType CMA _ExprStmt_list | OBR AnnotType CMA _ExprStmt_list CBR
+_AnnTypeElementDeclns: AnnElemtDecln | AnnElemtDecln _AnnTypeElementDeclns
+_opt_default_value: (empty) | DEFAULT Expr SEMI | DEFAULT OPR CPR | DEFAULT OPR CPR SEMI | DEFAULT OBR CBR SEMI | DEFAULT OBR CBR | SEMI
+AnnElemtDecln: _opt_Modifier TypeSpec IDEN _paran_const _opt_default_value | _opt_Modifier TypeSpec DIM IDEN _paran_const _opt_default_value | TypeDecln | AnnotDecln
+_paran_const: OPR CPR | EQ VarInit
+_AnnotTypeList: (empty) | AnnotType _AnnotTypeList
+AnnotType: AT_SYM IDEN | AT_SYM IDEN OPR _ExprStmt_list CPR
+FldVarDecln: _Modifiers TypeSpec _VariableDeclarators | TypeSpec _VariableDeclarators
+_VariableDeclarators: VarDeclr | VarDeclr CMA _VariableDeclarators
+VarDeclr: _DeclaratorName | _DeclaratorName EQ VarInit
+VarInit: Expr | OBR CBR | OBR _ArrayInitializers CBR
+_ArrayInitializers: VarInit | _ArrayInitializers CMA VarInit | _ArrayInitializers CMA
+MtdDecln: _mtddeclr MtdBody
+_mtddeclr: _Modifiers TypeSpec MtdDeclr Throws | _Modifiers TypeSpec MtdDeclr | TypeSpec MtdDeclr Throws | TypeSpec MtdDeclr
+MtdDeclr: _DeclaratorName OPR _ParameterList CPR | _DeclaratorName OPR CPR | MtdDeclr DIM
+_ParameterList: Param | _ParameterList CMA Param
+Param: TypeSpec _opt_3dots _DeclaratorName | FINAL TypeSpec _DeclaratorName
+_opt_3dots: (empty) | ELL
+_DeclaratorName: IDEN | _DeclaratorName DIM
+Throws: THROWS _ClassNameList
+MtdBody: Blk | SEMI
+CtorDecln: _ctordeclr Blk
+_ctordeclr: _Modifiers CtorDeclr Throws | _Modifiers CtorDeclr | CtorDeclr Throws | CtorDeclr
+CtorDeclr: IDEN OPR _ParameterList CPR | IDEN OPR CPR
+StaticInit: STATIC Blk
+NonStaticInit: Blk
+Extends: EXTENDS _TName_type_safety | Extends CMA _TName_type_safety
+Blk: OBR _LocalVariableDeclarationsAndStatements CBR | OBR CBR
+_LocalVariableDeclarationsAndStatements: _LocalVariableDeclarationOrStatement | _LocalVariableDeclarationOrStatement _LocalVariableDeclarationsAndStatements
+_LocalVariableDeclarationOrStatement: LocVarDecln | Stmt
+LocVarDecln: TypeSpec _VariableDeclarators SEMI | FINAL TypeSpec _VariableDeclarators SEMI
+Stmt: EmptyStmt | LblStmt | ExprStmt SEMI | SelStmt | IterStmt | JumpStmt | assertStmt SEMI | GrdingStmt | Blk | TypeDecln
+assertStmt: ASSERT _expr_col_expr
+_expr_col_expr: ExprStmt | ExprStmt COL ExprStmt
+EmptyStmt: SEMI
+LblStmt: IDEN COL | CASE _ConstantExpression COL | DEFAULT COL
+ExprStmt: Expr
+SelStmt: IF OPR Expr CPR Stmt | IF OPR Expr CPR Stmt ELSE Stmt | SWITCH OPR Expr CPR Blk
+IterStmt: WHILE OPR Expr CPR Stmt | DO Stmt WHILE OPR Expr CPR SEMI | FOR OPR ForInit ForExpr ForIncr CPR Stmt | FOR OPR ForInit ForExpr CPR Stmt | FOR OPR for_each_var CPR Stmt
+for_each_var: TypeSpec _DeclaratorName COL Expr
+ForInit: _ExpressionStatements SEMI | LocVarDecln | SEMI
+ForExpr: Expr SEMI | SEMI
+ForIncr: _ExpressionStatements
+_ExpressionStatements: ExprStmt | _ExpressionStatements CMA ExprStmt
+JumpStmt: BREAK IDEN SEMI | BREAK SEMI | CONTINUE IDEN SEMI | CONTINUE SEMI | RETURN Expr SEMI | RETURN SEMI | THROW Expr SEMI
+GrdingStmt: SYNCHRONIZED OPR Expr CPR Stmt | TRY Blk Finally | TRY Blk _Catches | TRY Blk _Catches Finally
+_Catches: Catch | _Catches Catch
+Catch: CatchHeader Blk
+CatchHeader: CATCH OPR FINAL TypeSpec IDEN CPR | CATCH OPR TypeSpec IDEN CPR | CATCH OPR TypeSpec CPR
+Finally: FINALLY Blk
+_PrimaryExpression: Qlid | _NotJustName
+_NotJustName: SplName | NewAllocExpr | _ComplexPrimary
+_ComplexPrimary: OPR Expr CPR | _ComplexPrimaryNoParenthesis
+_ComplexPrimaryNoParenthesis: CHRLIT | NUMLIT | STRLIT | BOOLLIT | AryAcc | FldAcc | MtdCall
+AryAcc: Qlid OSQ Expr CSQ | _ComplexPrimary OSQ Expr CSQ
+FldAcc: _NotJustName DOT IDEN | _NotJustName DOT ClsAllocExpr | RealPostfixExpr DOT IDEN | Qlid DOT CLASS | PrimType DOT CLASS | PrimType Dims DOT CLASS
+MtdCall: MtdAcc OPR _ArgumentList CPR | MtdAcc OPR CPR
+MtdAcc: _ComplexPrimaryNoParenthesis | SplName | Qlid
+SplName: THIS | SUPER | JNULL
+_ArgumentList: Expr | _ArgumentList CMA Expr
+NewAllocExpr: _PlainNewAllocationExpression | Qlid DOT _PlainNewAllocationExpression
+_PlainNewAllocationExpression: _PlainAlloc | AnonyClass
+_PlainAlloc: AryAllocExpr | ClsAllocExpr | AryAllocExpr OBR CBR | ClsAllocExpr OBR CBR | AryAllocExpr OBR _ArrayInitializers CBR
+AnonyClass: _anonyclass _FieldDeclarations CBR
+_anonyclass: ClsAllocExpr OBR
+ClsAllocExpr: NEW _TName_type_safety OPR _ArgumentList CPR | NEW _TName_type_safety OPR CPR
+AryAllocExpr: NEW _TName_type_safety _DimExprs Dims | NEW _TName_type_safety _DimExprs | NEW _TName_type_safety
+_DimExprs: DimExpr | _DimExprs DimExpr
+DimExpr: OSQ Expr CSQ
+Dims: DIM | Dims DIM
+_PostfixExpression: _PrimaryExpression | RealPostfixExpr
+RealPostfixExpr: _PostfixExpression INC | _PostfixExpression DEC
+_UnaryExpression: INC _UnaryExpression | DEC _UnaryExpression | UnaryOp _CastExpression | _LogicalUnaryExpression
+_LogicalUnaryExpression: _PostfixExpression | LogUnaryOp _UnaryExpression
+LogUnaryOp: TILD | EXCL
+UnaryOp: ADD | SUB
+_CastExpression: _UnaryExpression | OPR _PrimitiveTypeExpression CPR _CastExpression | OPR ClsTypeExpr CPR _CastExpression | OPR Expr CPR _LogicalUnaryExpression | CASTEXPR _CastExpression
+_PrimitiveTypeExpression: PrimType | PrimType Dims
+ClsTypeExpr: Qlid
+_MultiplicativeExpression: _CastExpression | _MultiplicativeExpression MUL _CastExpression | _MultiplicativeExpression DIV _CastExpression | _MultiplicativeExpression PC _CastExpression
+_AdditiveExpression: _MultiplicativeExpression | _AdditiveExpression ADD _MultiplicativeExpression | _AdditiveExpression SUB _MultiplicativeExpression
+_RelationalExpression: _AdditiveExpression | _RelationalExpression LT _AdditiveExpression | _RelationalExpression GT _AdditiveExpression | _RelationalExpression LE _AdditiveExpression | _RelationalExpression GE _AdditiveExpression | _RelationalExpression INSTANCEOF TypeSpec | _RelationalExpression SHL _AdditiveExpression | _RelationalExpression GT GT _AdditiveExpression | _RelationalExpression SHRR _AdditiveExpression
+_EqualityExpression: _RelationalExpression | _EqualityExpression EQEQ _RelationalExpression | _EqualityExpression NE _RelationalExpression
+_AndExpression: _EqualityExpression | _AndExpression AMP _EqualityExpression
+_ExclusiveOrExpression: _AndExpression | _ExclusiveOrExpression CARET _AndExpression
+_InclusiveOrExpression: _ExclusiveOrExpression | _InclusiveOrExpression PIPE _ExclusiveOrExpression
+_ConditionalAndExpression: _InclusiveOrExpression | _ConditionalAndExpression LAND _InclusiveOrExpression
+_ConditionalOrExpression: _ConditionalAndExpression | _ConditionalOrExpression LOR _ConditionalAndExpression
+_ConditionalExpression: _ConditionalOrExpression | _ConditionalOrExpression QUEST Expr COL Expr
+_AssignmentExpression: _ConditionalExpression | _UnaryExpression AsstOp _AssignmentExpression
+AsstOp: EQ | ASSMUL | ASSDIV | ASSMOD | ASSADD | ASSSUB | ASSSHL | ASSSHR | ASSSHRR | ASSAND | ASSXOR | ASSOR
+Expr: _AssignmentExpression
+_ConstantExpression: _ConditionalExpression
+TypeSpec: _TName_type_safety | _TName_type_safety Dims
+_TName_type_safety: TName _opt_type_safety | QUEST EXTENDS TName | IDEN EXTENDS TName | QUEST | _opt_type_safety TName
+_opt_type_safety: (empty) | LT _TName_type_safety_list GT
+_TName_type_safety_list: (empty) | _TName_type_safety | _TName_type_safety CMA _TName_type_safety_list
+"""
+
+
+def load_grammar():
+    rules = {}
+    for line in GRAMMAR.strip().splitlines():
+        name, _, alternatives = line.partition(":")
+        rules[name.strip()] = [tuple(s for s in alt.split() if s != "(empty)")
+                               for alt in alternatives.split("|")]
+    return rules
+
+
+RULES = load_grammar()
+assert {n for n in RULES if not n.startswith("_")} == ELEMENT_SET
+assert all(s in RULES or s in TOKEN_SET for alts in RULES.values() for alt in alts for s in alt)
+
+
+def nullable_names():
+    nullable = set()
+    changed = True
+    while changed:
+        changed = False
+        for name, alts in RULES.items():
+            if name not in nullable and name.startswith("_") and any(
+                    all(s in nullable for s in alt) for alt in alts):
+                nullable.add(name)
+                changed = True
+    return nullable
+
+
+NULLABLE = nullable_names()
+
+
+def derivable(top, children):
+    """True when some rule of the element top, with the transparent
+    nonterminals expanded, yields exactly the child names (elements and
+    tokens count as symbols of their own).  An Earley recogniser."""
+    n = len(children)
+    sets = [set() for _ in range(n + 1)]
+    waiting = [dict() for _ in range(n + 1)]  # symbol -> items expecting it
+
+    def add(i, item, work):
+        if item not in sets[i]:
+            sets[i].add(item)
+            if work is not None:
+                work.append(item)
+
+    for k in range(len(RULES[top])):
+        add(0, (top, k, 0, 0), None)
+    for i in range(n + 1):
+        work = list(sets[i])
+        while work:
+            item = work.pop()
+            lhs, k, dot, origin = item
+            rhs = RULES[lhs][k]
+            if dot < len(rhs):
+                sym = rhs[dot]
+                waiting[i].setdefault(sym, []).append(item)
+                if sym.startswith("_"):
+                    for k2 in range(len(RULES[sym])):
+                        add(i, (sym, k2, 0, i), work)
+                    if sym in NULLABLE:
+                        add(i, (lhs, k, dot + 1, origin), work)
+                elif i < n and children[i] == sym:
+                    add(i + 1, (lhs, k, dot + 1, origin), None)
+            elif lhs != top:
+                for l2, k2, d2, o2 in list(waiting[origin].get(lhs, ())):
+                    add(i, (l2, k2, d2 + 1, o2), work)
+    return any(lhs == top and dot == len(RULES[top][k]) and origin == 0
+               for lhs, k, dot, origin in sets[n])
+
+
+DERIVABLE_CACHE = {}
+
+
+def derivable_cached(top, children):
+    key = (top, children)
+    known = DERIVABLE_CACHE.get(key)
+    if known is None:
+        known = DERIVABLE_CACHE[key] = derivable(top, children)
+    return known
+
 
 # ---------------------------------------------------------------------------
 # Reference scanner.  Works on the source decoded as Latin-1, so that one
@@ -304,7 +523,7 @@ def read_tree(data):
     if problem:
         return problem, []
     tokens = []
-    stack = []  # [name, child count]
+    stack = []  # (name, child names, line of its first token)
     pos, end = len(DECLARATION), len(text)
     seen_root = False
     match = LAYOUT_RE.match
@@ -319,25 +538,28 @@ def read_tree(data):
             if name not in ELEMENT_SET:
                 return "tree: element %s is not a grammar element" % name, tokens
             if stack:
-                stack[-1][1] += 1
+                stack[-1][1].append(name)
             elif seen_root or name != "Program":
                 return "tree: root element is %s" % name, tokens
             seen_root = True
-            stack.append([name, 0])
+            stack.append((name, [], len(tokens)))
         elif closed is not None:
             name = closed.decode()
             if not stack or stack[-1][0] != name:
                 return "tree: </%s> closes %s" % (name, stack[-1][0] if stack else "nothing"), tokens
-            if stack[-1][1] == 0:
+            _, children, first = stack.pop()
+            if not children:
                 return "tree: empty element %s" % name, tokens
-            stack.pop()
+            if not derivable_cached(name, tuple(children)):
+                return ("tree: no rule of %s gives the children %s (line %d)" %
+                        (name, " ".join(children), tokens[first][1])), tokens
         else:
             name = token.decode()
             if name not in TOKEN_SET:
                 return "tree: token element %s is not a token name" % name, tokens
             if not stack:
                 return "tree: token %s outside Program" % name, tokens
-            stack[-1][1] += 1
+            stack[-1][1].append(name)
             raw = m.group(6)
             if BAD_ENTITY_RE.search(raw):
                 return "tree: token %s has a badly escaped t=%r" % (name, raw), tokens
@@ -419,6 +641,28 @@ def check_comments(data, ref_comments):
         if g != wv:
             return "comment line %d: file has %r, source has %r" % (k + 1, g, wv)
     return None
+
+
+# Byte runs that the scanner skips without producing a token: white space,
+# comments and "other" bytes.  A block comment gets a blank in front, so
+# that a division sign before it does not make a line comment.
+SEPARATORS = [" ", "\t", "\b", "\r", "\n", "\r\n", "\f", "`", "\x00", "\x02", "\x7f", "\x80",
+              "\xa0", "\xd7", "\xf7", " /* c */", " /* a\nb */", " /**/", " // x\n", " //\r\n"]
+
+
+def perturb(src_bytes, rng, rate=0.15):
+    """The source with a random separator put before about one token in
+    seven: the token stream stays the same, their lines and columns move."""
+    src = src_bytes.decode("latin-1")
+    tokens, _, _ = scan(src)
+    out, last = [], 0
+    for tok in tokens:
+        if rng.random() < rate:
+            out.append(src[last:tok.start])
+            out.append(rng.choice(SEPARATORS))
+            last = tok.start
+    out.append(src[last:])
+    return "".join(out).encode("latin-1")
 
 
 def main():

@@ -9,11 +9,16 @@ Usage: bench/corpus_run.py [options] NAME=FOLDER ...
   --timeout S      seconds per file before it counts as a hang (default 20)
   --check-every K  check every K-th accepted file (default 1: all of them)
   --log FILE       write every non-accepted file with its outcome to FILE
+  --noise SEED     also parse a copy of each checked file with separators
+                   (blanks, line ends, form feeds, comments, skipped bytes)
+                   put between random tokens, and check that it is accepted
+                   with the same tokens at their moved lines and columns
 Prints one table row per folder and the first problems of each kind."""
 
 import argparse
 import collections
 import os
+import random
 import re
 import resource
 import subprocess
@@ -21,6 +26,7 @@ import sys
 import tempfile
 import time
 
+sys.dont_write_bytecode = True  # no __pycache__ in the work tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import corpus_check  # noqa: E402
 
@@ -103,6 +109,28 @@ def run_one(engine, source, work, timeout):
     return "other", seconds, cpu, "exit %d, status %r" % (rc, status_text)
 
 
+def noisy_check(args, source, src, work, rng):
+    """Parses a perturbed copy of an accepted source and checks it."""
+    noisy_dir = os.path.join(work, "noisy")
+    os.makedirs(noisy_dir, exist_ok=True)
+    copy = os.path.join(noisy_dir, os.path.basename(source))
+    noisy_src = corpus_check.perturb(src, rng)
+    with open(copy, "wb") as f:
+        f.write(noisy_src)
+    outcome, _, _, detail = run_one(args.engine, copy, work, args.timeout)
+    if outcome != "accepted":
+        kept = os.path.join(os.path.dirname(os.path.abspath(args.log)) if args.log != os.devnull
+                            else noisy_dir, "noisy-" + os.path.basename(source))
+        with open(kept, "wb") as f:
+            f.write(noisy_src)
+        return {"noisy": "perturbed copy %s: %s %s" % (kept, outcome, detail)}
+    with open(os.path.join(work, "st.tmp"), "rb") as f:
+        tree = f.read()
+    with open(os.path.join(work, "comments.xml"), "rb") as f:
+        comments = f.read()
+    return {"noisy " + k: v for k, v in corpus_check.check(noisy_src, tree, comments).items()}
+
+
 def run_corpus(name, folder, args, log):
     files = java_files(folder, args.limit)
     counts = collections.Counter()
@@ -112,7 +140,8 @@ def run_corpus(name, folder, args, log):
     problems = collections.defaultdict(list)
     reasons = collections.Counter()
     checked = check_seconds = 0
-    accepted_seen = 0
+    accepted_seen = noisy = 0
+    rng = random.Random(args.noise)
     with tempfile.TemporaryDirectory(prefix="corpus-") as work:
         for source in files:
             outcome, took, cpu, detail = run_one(args.engine, source, work, args.timeout)
@@ -147,6 +176,9 @@ def run_corpus(name, folder, args, log):
                     result = corpus_check.check(src, tree, comments)
                     check_seconds += time.perf_counter() - start
                     checked += 1
+                    if args.noise:
+                        result.update(noisy_check(args, source, src, work, rng))
+                        noisy += 1
                     for check, problem in result.items():
                         if problem:
                             problems["check " + check].append("%s: %s" % (rel, problem))
@@ -162,7 +194,7 @@ def run_corpus(name, folder, args, log):
         "cpu_mbs": parsed / 1e6 / cpu_time if cpu_time else 0.0,
         "big_mbs": size["big"] / 1e6 / cpu_seconds["big"] if cpu_seconds["big"] else 0.0,
         "checked": checked, "violations": sum(len(v) for k, v in problems.items() if k.startswith("check ")),
-        "check_s": check_seconds,
+        "check_s": check_seconds, "noisy": noisy,
     }
     return row, problems, reasons
 
@@ -174,6 +206,7 @@ def main():
     parser.add_argument("--timeout", type=float, default=20)
     parser.add_argument("--check-every", type=int, default=1)
     parser.add_argument("--log", default=os.devnull)
+    parser.add_argument("--noise", type=int, default=0)
     parser.add_argument("corpora", nargs="+", metavar="NAME=FOLDER")
     args = parser.parse_args()
     rows = []
@@ -184,6 +217,8 @@ def main():
             row, problems, reasons = run_corpus(name, folder, args, log)
             rows.append(row)
             print("%s: %d files under %s" % (name, row["files"], folder))
+            if args.noise:
+                print("  perturbed copies parsed and checked (seed %d): %d" % (args.noise, row["noisy"]))
             if reasons:
                 print("  rejections by what the error line holds (rough): " +
                       ", ".join("%s %d" % kv for kv in reasons.most_common()))
