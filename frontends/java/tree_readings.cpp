@@ -10,13 +10,11 @@ using parsetree::PieceList;
 using parsetree::PieceTree;
 
 bool tokenNamed(const PieceTree& tree, PieceId id, std::string_view name) {
-  const PieceTree::Piece& piece = tree.piece(id);
-  return piece.kind == PieceTree::Kind::Token && tree.name(piece) == name;
+  return tree.isToken(id) && tree.name(id) == name;
 }
 
 bool elementNamed(const PieceTree& tree, PieceId id, std::string_view name) {
-  const PieceTree::Piece& piece = tree.piece(id);
-  return piece.kind == PieceTree::Kind::Element && tree.name(piece) == name;
+  return !tree.isToken(id) && tree.name(id) == name;
 }
 
 // Base for walks that only look at some pieces.
@@ -36,7 +34,7 @@ std::string_view trimBlanks(std::string_view text) {
 
 int tokenLine(const PieceTree& tree, PieceId token) {
   if (token == parsetree::kNoPiece) return 0;
-  return tree.piece(token).line;
+  return tree.line(token);
 }
 
 std::string firstName(const PieceTree& tree, PieceList list) {
@@ -44,7 +42,7 @@ std::string firstName(const PieceTree& tree, PieceList list) {
     std::string found;
     bool token(PieceId id) {
       if (!tokenNamed(tree, id, "IDEN")) return true;
-      found = tree.tokenValue(tree.piece(id));
+      found = tree.tokenValue(id);
       return false;
     }
   } finder{{tree}, {}};
@@ -63,7 +61,7 @@ std::string declaratorName(const PieceTree& tree, PieceList list, std::string_vi
     }
     bool token(PieceId id) {
       if (!inside) return true;
-      found = tree.tokenValue(tree.piece(id));
+      found = tree.tokenValue(id);
       return false;
     }
   } finder{{tree}, declarator, false, {}};
@@ -75,7 +73,7 @@ std::string signature(const PieceTree& tree, PieceList list) {
   struct Joiner : Visit {
     std::string text;
     bool token(PieceId id) {
-      parsetree::appendEscaped(tree.rawText(tree.piece(id)), text);
+      parsetree::appendEscaped(tree.rawText(id), text);
       text += ' ';
       return true;
     }
@@ -95,7 +93,7 @@ std::string allocatedType(const PieceTree& tree, PieceList list) {
     bool token(PieceId id) {
       if (!inside) return true;
       if (tokenNamed(tree, id, "OPR") || tokenNamed(tree, id, "LT")) return false;
-      parsetree::appendEscaped(tree.rawText(tree.piece(id)), text);
+      parsetree::appendEscaped(tree.rawText(id), text);
       return true;
     }
   } collector{{tree}, {}, {}};

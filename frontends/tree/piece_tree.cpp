@@ -173,51 +173,58 @@ uint16_t PieceTree::nameIndex(std::string_view name) {
   return index;
 }
 
-PieceId PieceTree::add(const Piece& piece) {
-  // Ids are 32 bits wide and kNoPiece is reserved.
-  if (count_ >= kNoPiece) throw std::length_error("parse tree too large");
-  if ((count_ & kBlockMask) == 0) blocks_.push_back(std::make_unique_for_overwrite<Piece[]>(kBlockMask + 1));
-  const auto id = static_cast<PieceId>(count_);
-  at(id) = piece;
-  ++count_;
-  return id;
-}
-
 PieceList PieceTree::token(std::string_view name, int line, int column, std::string_view raw) {
-  // Offsets into the text are 32 bits wide.
+  // Ids and text offsets are 32 bits wide.
+  if (tokenCount_ >= kElementBit) throw std::length_error("parse tree too large");
   if (raw.size() > UINT32_MAX - text_.size()) throw std::length_error("parse tree text too large");
+  const uint16_t nameId = nameIndex(name);
   const auto offset = static_cast<uint32_t>(text_.size());
   text_.insert(text_.end(), raw.begin(), raw.end());
-  const PieceId id = add(Piece{kNoPiece, offset, static_cast<uint32_t>(raw.size()), line, column,
-                               nameIndex(name), Kind::Token});
+  const PieceId id = tokenCount_;
+  tokens_.grow(id);
+  tokens_[id] = Token{kNoPiece, offset, line, column, nameId};
+  ++tokenCount_;
   return PieceList{id, id};
 }
 
 PieceList PieceTree::element(std::string_view name, PieceList children) {
-  const PieceId id = add(Piece{kNoPiece, children.head, 0, 0, -1, nameIndex(name), Kind::Element});
+  // kNoPiece is reserved.
+  if (elementCount_ >= (kNoPiece & ~kElementBit)) throw std::length_error("parse tree too large");
+  const uint16_t nameId = nameIndex(name);
+  elements_.grow(elementCount_);
+  elements_[elementCount_] = Element{kNoPiece, children.head, nameId};
+  const PieceId id = elementCount_ | kElementBit;
+  ++elementCount_;
   return PieceList{id, id};
 }
 
 PieceList PieceTree::join(PieceList first, PieceList second) {
   if (first.empty()) return second;
   if (second.empty()) return first;
-  at(first.tail).next = second.head;
+  nextOf(first.tail) = second.head;
   return PieceList{first.head, second.tail};
 }
 
-std::string PieceTree::tokenValue(const Piece& token) const {
+std::string_view PieceTree::rawText(PieceId id) const {
+  const uint32_t begin = tokens_[id].offset;
+  const size_t end = id + 1 < tokenCount_ ? tokens_[id + 1].offset : text_.size();
+  return std::string_view(text_.data() + begin, end - begin);
+}
+
+std::string PieceTree::tokenValue(PieceId id) const {
   std::string value;
-  appendEscaped(rawText(token), value);
+  appendEscaped(rawText(id), value);
   return value;
 }
 
-void PieceTree::appendToken(const Piece& token, std::string& out) const {
+void PieceTree::appendToken(PieceId id, std::string& out) const {
+  const Token& token = tokens_[id];
   out += '<';
-  out.append(name(token));
+  out.append(names_[token.name]);
   out.append(" l=\"").append(std::to_string(token.line));
   if (token.column >= 0) out.append("\" c=\"").append(std::to_string(token.column));
   out.append("\" t=\"");
-  appendEscaped(rawText(token), out);
+  appendEscaped(rawText(id), out);
   out.append("\"/>");
 }
 
@@ -226,23 +233,24 @@ bool PieceTree::write(PieceList list, TextSink& sink) const {
   // Each entry is an element whose closing tag is still to be written.
   std::vector<PieceId> open;
   PieceId current = list.head;
-  const PieceId stop = list.tail == kNoPiece ? kNoPiece : piece(list.tail).next;
+  const PieceId stop = list.tail == kNoPiece ? kNoPiece : next(list.tail);
   while (out.ok()) {
     while (current != kNoPiece && !(open.empty() && current == stop)) {
-      const Piece& p = piece(current);
-      if (p.kind == Kind::Token) {
-        out.token(name(p), p.line, p.column, rawText(p));
-        current = p.next;
+      if (isToken(current)) {
+        const Token& token = tokens_[current];
+        out.token(names_[token.name], token.line, token.column, rawText(current));
+        current = token.next;
         continue;
       }
-      out.tag("<", name(p), ">\n");
+      const Element& element = elementAt(current);
+      out.tag("<", names_[element.name], ">\n");
       open.push_back(current);
-      current = p.first;
+      current = element.first;
     }
     if (open.empty()) break;
-    const Piece& closing = piece(open.back());
+    const Element& closing = elementAt(open.back());
     open.pop_back();
-    out.tag("</", name(closing), ">\n");
+    out.tag("</", names_[closing.name], ">\n");
     current = closing.next;
   }
   return out.flush();
@@ -252,23 +260,25 @@ uint64_t PieceTree::textLength(PieceList list) const {
   uint64_t total = 0;
   std::vector<PieceId> open;
   PieceId current = list.head;
-  const PieceId stop = list.tail == kNoPiece ? kNoPiece : piece(list.tail).next;
+  const PieceId stop = list.tail == kNoPiece ? kNoPiece : next(list.tail);
   while (true) {
     while (current != kNoPiece && !(open.empty() && current == stop)) {
-      const Piece& p = piece(current);
-      if (p.kind == Kind::Token) {
+      if (isToken(current)) {
         // <name l="line" c="column" t="value"/>
-        total += 1 + name(p).size() + 4 + decimalLength(p.line) + 5 + escapedLength(rawText(p)) + 3;
-        if (p.column >= 0) total += 5 + decimalLength(p.column);
-        current = p.next;
+        const Token& token = tokens_[current];
+        total += 1 + names_[token.name].size() + 4 + decimalLength(token.line) + 5 +
+                 escapedLength(rawText(current)) + 3;
+        if (token.column >= 0) total += 5 + decimalLength(token.column);
+        current = token.next;
         continue;
       }
-      total += 2 * uint64_t{name(p).size()} + 7;  // "<" name ">\n" and "</" name ">\n"
+      const Element& element = elementAt(current);
+      total += 2 * uint64_t{names_[element.name].size()} + 7;  // "<" name ">\n" and "</" name ">\n"
       open.push_back(current);
-      current = p.first;
+      current = element.first;
     }
     if (open.empty()) break;
-    current = piece(open.back()).next;
+    current = elementAt(open.back()).next;
     open.pop_back();
   }
   return total;
@@ -285,15 +295,15 @@ std::string PieceTree::prefix(PieceList list, size_t maxBytes) const {
       return true;
     }
     bool open(PieceId id) {
-      text.append("<").append(tree.name(tree.piece(id))).append(">\n");
+      text.append("<").append(tree.name(id)).append(">\n");
       return !full();
     }
     bool close(PieceId id) {
-      text.append("</").append(tree.name(tree.piece(id))).append(">\n");
+      text.append("</").append(tree.name(id)).append(">\n");
       return !full();
     }
     bool token(PieceId id) {
-      tree.appendToken(tree.piece(id), text);
+      tree.appendToken(id, text);
       return !full();
     }
   };
@@ -303,8 +313,10 @@ std::string PieceTree::prefix(PieceList list, size_t maxBytes) const {
 }
 
 void PieceTree::clear() {
-  blocks_.clear();
-  count_ = 0;
+  tokens_.blocks.clear();
+  elements_.blocks.clear();
+  tokenCount_ = 0;
+  elementCount_ = 0;
   text_.clear();
 }
 

@@ -3,9 +3,9 @@
 // node that links its children, a transparent nonterminal just joins its
 // children's sibling chains.  Nothing is copied per level, tokens are
 // rendered (and escaped) only when the finished tree is written once, in
-// document order, with an explicit stack.  A piece takes 24 bytes and the
-// raw token text its own length, which keeps the whole tree smaller than
-// the text it writes.
+// document order, with an explicit stack.  A token takes 20 bytes and its
+// raw text, an element 12 bytes: the whole tree is smaller than the text it
+// writes.
 #pragma once
 
 #include <cstdint>
@@ -43,18 +43,6 @@ size_t escapedLength(std::string_view raw);
 
 class PieceTree {
  public:
-  enum class Kind : uint8_t { Token, Element };
-
-  struct Piece {
-    PieceId next;     // next sibling
-    uint32_t first;   // Element: first child; Token: offset of the raw text
-    uint32_t length;  // Token: length of the raw text
-    int32_t line;     // Token: line
-    int32_t column;   // Token: column, or -1 when the format has none
-    uint16_t name;    // index into the name table
-    Kind kind;
-  };
-
   PieceTree();
   ~PieceTree();
   PieceTree(const PieceTree&) = delete;
@@ -68,17 +56,22 @@ class PieceTree {
   // The children of a transparent nonterminal, one after the other.
   PieceList join(PieceList first, PieceList second);
 
-  const Piece& piece(PieceId id) const { return blocks_[id >> kBlockBits][id & kBlockMask]; }
-  std::string_view name(const Piece& piece) const { return names_[piece.name]; }
-  // The token's text as the scanner matched it.
-  std::string_view rawText(const Piece& token) const {
-    return std::string_view(text_.data() + token.first, token.length);
+  bool isToken(PieceId id) const { return (id & kElementBit) == 0; }
+  std::string_view name(PieceId id) const {
+    return names_[isToken(id) ? tokenAt(id).name : elementAt(id).name];
   }
-  // The escaped t value of a token piece.
-  std::string tokenValue(const Piece& token) const;
+  PieceId next(PieceId id) const { return isToken(id) ? tokenAt(id).next : elementAt(id).next; }
+  // Element: its first child.
+  PieceId firstChild(PieceId id) const { return elementAt(id).first; }
+  // Token: its line, its column (-1 when the format has none), the text
+  // the scanner matched and that text escaped (the t value).
+  int line(PieceId id) const { return tokenAt(id).line; }
+  int column(PieceId id) const { return tokenAt(id).column; }
+  std::string_view rawText(PieceId id) const;
+  std::string tokenValue(PieceId id) const;
   // Appends the token's element text (what write() produces for it).
-  void appendToken(const Piece& token, std::string& out) const;
-  size_t pieceCount() const { return count_; }
+  void appendToken(PieceId id, std::string& out) const;
+  size_t pieceCount() const { return tokenCount_ + elementCount_; }
 
   // Visits the list in document order without recursion:
   // visitor.open(id) before an element's children, visitor.token(id) for a
@@ -97,18 +90,50 @@ class PieceTree {
   void clear();
 
  private:
+  // Ids of elements have the top bit set; tokens and elements are kept
+  // apart because an element needs half the room of a token.
+  static constexpr PieceId kElementBit = PieceId{1} << 31;
+
+  // A token's raw text runs from its offset to the offset of the token
+  // made after it: tokens append their texts in the order they are made.
+  struct Token {
+    PieceId next;
+    uint32_t offset;
+    int32_t line;
+    int32_t column;
+    uint16_t name;
+  };
+  struct Element {
+    PieceId next;
+    PieceId first;
+    uint16_t name;
+  };
+  static_assert(sizeof(Token) == 20 && sizeof(Element) == 12);
+
   // Pieces live in blocks of a fixed size, so the tree grows without
   // copying what it holds or keeping spare room of its own size.
   static constexpr unsigned kBlockBits = 16;
-  static constexpr PieceId kBlockMask = (PieceId{1} << kBlockBits) - 1;
+  static constexpr uint32_t kBlockMask = (uint32_t{1} << kBlockBits) - 1;
+  template <class T>
+  struct Blocks {
+    std::vector<std::unique_ptr<T[]>> blocks;
+    T& operator[](uint32_t index) const { return blocks[index >> kBlockBits][index & kBlockMask]; }
+    // Room for the entry at index, which is the next one.
+    void grow(uint32_t index) {
+      if ((index & kBlockMask) == 0) blocks.push_back(std::make_unique_for_overwrite<T[]>(kBlockMask + 1));
+    }
+  };
 
-  Piece& at(PieceId id) { return blocks_[id >> kBlockBits][id & kBlockMask]; }
-  PieceId add(const Piece& piece);
+  const Token& tokenAt(PieceId id) const { return tokens_[id]; }
+  const Element& elementAt(PieceId id) const { return elements_[id & ~kElementBit]; }
+  PieceId& nextOf(PieceId id) { return isToken(id) ? tokens_[id].next : elements_[id & ~kElementBit].next; }
   uint16_t nameIndex(std::string_view name);
 
-  std::vector<std::unique_ptr<Piece[]>> blocks_;
-  size_t count_ = 0;
-  // Raw token texts, one after the other; pieces refer to them by offset.
+  Blocks<Token> tokens_;
+  Blocks<Element> elements_;
+  uint32_t tokenCount_ = 0;
+  uint32_t elementCount_ = 0;
+  // Raw token texts, one after the other.
   std::vector<char> text_;
   std::vector<std::string_view> names_;
   std::unordered_map<std::string_view, uint16_t> nameIndexes_;
@@ -127,24 +152,23 @@ template <class Visitor>
 bool PieceTree::walk(PieceList list, Visitor& visitor) const {
   std::vector<PieceId> open;
   PieceId current = list.head;
-  const PieceId stop = list.tail == kNoPiece ? kNoPiece : piece(list.tail).next;
+  const PieceId stop = list.tail == kNoPiece ? kNoPiece : next(list.tail);
   while (true) {
     while (current != kNoPiece && !(open.empty() && current == stop)) {
-      const Piece& p = piece(current);
-      if (p.kind == Kind::Token) {
+      if (isToken(current)) {
         if (!visitor.token(current)) return false;
-        current = p.next;
+        current = tokenAt(current).next;
         continue;
       }
       if (!visitor.open(current)) return false;
       open.push_back(current);
-      current = p.first;
+      current = elementAt(current).first;
     }
     if (open.empty()) return true;
     const PieceId closing = open.back();
     open.pop_back();
     if (!visitor.close(closing)) return false;
-    current = piece(closing).next;
+    current = elementAt(closing).next;
   }
 }
 

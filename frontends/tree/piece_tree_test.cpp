@@ -43,7 +43,7 @@ TEST(PieceTree, EscapesTokenTextAndOmitsMissingColumn) {
   parsetree::PieceTree tree;
   auto token = tree.token("STR_CON", 2, -1, "a\"&'<>\xE9");
   EXPECT_EQ(render(tree, token), "<STR_CON l=\"2\" t=\"a&quot;&amp;&apos;&lt;&gt;\xE9\"/>");
-  EXPECT_EQ(tree.tokenValue(tree.piece(token.head)), "a&quot;&amp;&apos;&lt;&gt;\xE9");
+  EXPECT_EQ(tree.tokenValue(token.head), "a&quot;&amp;&apos;&lt;&gt;\xE9");
 }
 
 TEST(PieceTree, EmptyElementAndEmptyRun) {
@@ -75,15 +75,15 @@ struct Recorder {
   int stopAfter = -1;
   bool step() { return stopAfter < 0 || --stopAfter > 0; }
   bool open(parsetree::PieceId id) {
-    text += "<" + std::string(tree.name(tree.piece(id))) + ">";
+    text += "<" + std::string(tree.name(id)) + ">";
     return step();
   }
   bool close(parsetree::PieceId id) {
-    text += "</" + std::string(tree.name(tree.piece(id))) + ">";
+    text += "</" + std::string(tree.name(id)) + ">";
     return step();
   }
   bool token(parsetree::PieceId id) {
-    text += tree.tokenValue(tree.piece(id));
+    text += tree.tokenValue(id);
     return step();
   }
 };
