@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Invariant checks of one accepted Java parse (mode 7).
 
-Usage: bench/corpus_check.py SOURCE TREE [COMMENTS]
+Usage: bench/corpus_check.py SOURCE TREE [COMMENTS [RESULTS]]
 Exit 0 when every check passes, 1 with the first violation of each check.
 
 Checks, from the source bytes and the files the engine wrote:
@@ -30,6 +30,8 @@ Checks, from the source bytes and the files the engine wrote:
   comments the comments file (when given) holds the comment lines the
            scanner records: one <cmt l= t=> per line of every comment, in
            order, with its escaped text; and an XML parser accepts it.
+  results  an XML parser accepts the results file (when given); its
+           measures are not checked.
 """
 
 import re
@@ -594,7 +596,7 @@ def physical_problems(src, ref, marks):
             yield "physical column %d, token %r" % (tok.start - line_start + 1, tok)
 
 
-def check(src_bytes, tree_bytes, comments_bytes=None, enum_keyword=True):
+def check(src_bytes, tree_bytes, comments_bytes=None, results_bytes=None, enum_keyword=True):
     """Returns a dict: check name -> None (passed) or the first problem."""
     src = src_bytes.decode("latin-1")
     result = {"tree": None, "tokens": None, "physical": None}
@@ -623,6 +625,8 @@ def check(src_bytes, tree_bytes, comments_bytes=None, enum_keyword=True):
         break
     if comments_bytes is not None:
         result["comments"] = check_comments(comments_bytes, ref_comments)
+    if results_bytes is not None:
+        result["results"] = check_expat(results_bytes, "results")
     return result
 
 
@@ -666,17 +670,17 @@ def perturb(src_bytes, rng, rate=0.15):
 
 
 def main():
-    if len(sys.argv) not in (3, 4):
+    if len(sys.argv) not in (3, 4, 5):
         sys.exit(__doc__)
     with open(sys.argv[1], "rb") as f:
         src = f.read()
     with open(sys.argv[2], "rb") as f:
         tree = f.read()
-    comments = None
-    if len(sys.argv) == 4:
-        with open(sys.argv[3], "rb") as f:
-            comments = f.read()
-    result = check(src, tree, comments)
+    extra = []
+    for path in sys.argv[3:]:
+        with open(path, "rb") as f:
+            extra.append(f.read())
+    result = check(src, tree, *extra)
     bad = False
     for name, problem in result.items():
         print("%-9s %s" % (name, problem or "ok"))

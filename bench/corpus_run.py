@@ -173,7 +173,9 @@ def run_corpus(name, folder, args, log):
                         tree = f.read()
                     with open(os.path.join(work, "comments.xml"), "rb") as f:
                         comments = f.read()
-                    result = corpus_check.check(src, tree, comments)
+                    with open(os.path.join(work, "results.xml"), "rb") as f:
+                        results = f.read()
+                    result = corpus_check.check(src, tree, comments, results)
                     check_seconds += time.perf_counter() - start
                     checked += 1
                     if args.noise:
