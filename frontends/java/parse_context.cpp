@@ -16,22 +16,6 @@ int ParseContext::nextToken(Symbol& value) {
   return kind;
 }
 
-Symbol ParseContext::join(std::initializer_list<Symbol> children) {
-  Symbol result;
-  for (const Symbol& child : children) {
-    result.list = tree_.join(result.list, child.list);
-    if (result.first == parsetree::kNoPiece) result.first = child.first;
-    if (child.last != parsetree::kNoPiece) result.last = child.last;
-  }
-  return result;
-}
-
-Symbol ParseContext::element(const char* name, std::initializer_list<Symbol> children) {
-  Symbol inner = join(children);
-  inner.list = tree_.element(name, inner.list);
-  return inner;
-}
-
 void ParseContext::structure(Hook hook, const Symbol& symbol) {
   const int firstLine = tokenLine(tree_, symbol.first);
   const int lastLine = tokenLine(tree_, symbol.last);

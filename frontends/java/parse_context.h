@@ -48,9 +48,21 @@ class ParseContext {
   int nextToken(Symbol& value);
 
   // A nonterminal that is an element of the tree.
-  Symbol element(const char* name, std::initializer_list<Symbol> children);
+  Symbol element(std::string_view name, std::initializer_list<Symbol> children) {
+    Symbol inner = join(children);
+    inner.list = tree_.element(name, inner.list);
+    return inner;
+  }
   // A transparent nonterminal: its children, one after the other.
-  Symbol join(std::initializer_list<Symbol> children);
+  Symbol join(std::initializer_list<Symbol> children) {
+    Symbol result;
+    for (const Symbol& child : children) {
+      result.list = tree_.join(result.list, child.list);
+      if (result.first == parsetree::kNoPiece) result.first = child.first;
+      if (child.last != parsetree::kNoPiece) result.last = child.last;
+    }
+    return result;
+  }
 
   void structure(Hook hook, const Symbol& symbol);
   void op(std::string_view name) { metrics_.countOperator(name); }

@@ -198,13 +198,6 @@ PieceList PieceTree::element(std::string_view name, PieceList children) {
   return PieceList{id, id};
 }
 
-PieceList PieceTree::join(PieceList first, PieceList second) {
-  if (first.empty()) return second;
-  if (second.empty()) return first;
-  nextOf(first.tail) = second.head;
-  return PieceList{first.head, second.tail};
-}
-
 std::string_view PieceTree::rawText(PieceId id) const {
   const uint32_t begin = tokens_[id].offset;
   const size_t end = id + 1 < tokenCount_ ? tokens_[id + 1].offset : text_.size();

@@ -54,7 +54,12 @@ class PieceTree {
   // <name>\n children </name>\n.  name must outlive the tree.
   PieceList element(std::string_view name, PieceList children);
   // The children of a transparent nonterminal, one after the other.
-  PieceList join(PieceList first, PieceList second);
+  PieceList join(PieceList first, PieceList second) {
+    if (first.empty()) return second;
+    if (second.empty()) return first;
+    nextOf(first.tail) = second.head;
+    return PieceList{first.head, second.tail};
+  }
 
   bool isToken(PieceId id) const { return (id & kElementBit) == 0; }
   std::string_view name(PieceId id) const {
