@@ -1,8 +1,13 @@
 #include "render/layout_queries.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <initializer_list>
 #include <system_error>
+#include <vector>
+
+#include "flowchart/xml/latin1.h"
 
 #include "frontends/dot/dot_parser.h"
 
@@ -14,16 +19,6 @@ constexpr std::string_view kContinuation = "\\\n";
 // A quoted string's piece that stands for one double quote.
 constexpr std::string_view kEscapedQuote = "\\\"";
 
-constexpr std::string_view kPieces = "/STR_CON/@t";
-constexpr std::string_view kAnyToken = "/child::*/@t";
-
-// The value id of the attribute name on a node or edge statement.
-std::string valueOf(std::string_view name) {
-  std::string query = "attr_list/a_list[id/child::*[@t=\"";
-  query += name;
-  query += "\"]]/id[2]";
-  return query;
-}
 
 std::string concat(std::string_view a, std::string_view b) {
   std::string out(a);
@@ -31,27 +26,133 @@ std::string concat(std::string_view a, std::string_view b) {
   return out;
 }
 
-// The text of what a fallback expression found.  The fallback is there for
-// unquoted values; on a quoted value without content it finds the opening
-// quote token, and such a value reads as empty.
+// Text of pugixml's UTF-8 as the engine's ISO-8859-1.
+std::string external(const char* utf8) {
+  const std::string_view text(utf8);
+  return xml::isAscii(text) ? std::string(text) : xml::utf8ToLatin1(text);
+}
+
+// Appends the t texts of the STR_CON children of a value id.
+void appendPieceTexts(pugi::xml_node value, std::vector<std::string>& out) {
+  for (pugi::xml_node piece = value.child("STR_CON"); piece; piece = piece.next_sibling("STR_CON"))
+    if (pugi::xml_attribute text = piece.attribute("t")) out.push_back(external(text.value()));
+}
+
+// Value ids of a node or edge statement, in document order.  The queries
+// run for every attribute of every node and edge, so they walk the children
+// directly instead of evaluating their paths each time.
+class ValueIds {
+ public:
+  // What attr_list/a_list[id/child::*[@t="name"]]/id[2] selects.
+  static ValueIds ofAttribute(const xml::Node& context, std::string_view name) {
+    ValueIds values;
+    const pugi::xml_node statement = elementOf(context);
+    if (!statement) return values;
+    const std::string utf8 = xml::isAscii(name) ? std::string(name) : xml::latin1ToUtf8(name);
+    for (pugi::xml_node list = statement.child("attr_list"); list; list = list.next_sibling("attr_list"))
+      for (pugi::xml_node entry = list.child("a_list"); entry; entry = entry.next_sibling("a_list"))
+        if (pugi::xml_node value = valueOf(entry, utf8)) values.ids_.push_back(value);
+    return values;
+  }
+
+  // What a path of child steps selects, such as node_id/id.
+  static ValueIds ofPath(const xml::Node& context, std::initializer_list<const char*> steps) {
+    ValueIds values;
+    if (const pugi::xml_node statement = elementOf(context)) values.ids_.push_back(statement);
+    for (const char* step : steps) {
+      std::vector<pugi::xml_node> next;
+      for (pugi::xml_node parent : values.ids_)
+        for (pugi::xml_node child = parent.child(step); child; child = child.next_sibling(step))
+          next.push_back(child);
+      values.ids_ = std::move(next);
+    }
+    return values;
+  }
+
+  // The texts of STR_CON/@t of every value id, in document order.
+  std::vector<std::string> pieces() const {
+    std::vector<std::string> found;
+    for (pugi::xml_node id : ids_) appendPieceTexts(id, found);
+    return found;
+  }
+
+  // The first STR_CON with a t attribute, or an empty node.
+  pugi::xml_node firstPiece() const {
+    for (pugi::xml_node id : ids_)
+      for (pugi::xml_node piece = id.child("STR_CON"); piece; piece = piece.next_sibling("STR_CON"))
+        if (piece.attribute("t")) return piece;
+    return {};
+  }
+
+  // The first token with a t attribute (child::*/@t), or an empty node.
+  pugi::xml_node firstToken() const {
+    for (pugi::xml_node id : ids_)
+      for (pugi::xml_node token = id.first_child(); token; token = token.next_sibling())
+        if (token.type() == pugi::node_element && token.attribute("t")) return token;
+    return {};
+  }
+
+  // The first value id with a STR_CON child, or an empty node.
+  pugi::xml_node firstQuoted() const {
+    for (pugi::xml_node id : ids_)
+      if (id.child("STR_CON")) return id;
+    return {};
+  }
+
+ private:
+  // Through an absent node this fails as every query does; from an
+  // attribute the paths find nothing.
+  static pugi::xml_node elementOf(const xml::Node& context) {
+    if (context.isNull()) context.selectSingleNode("attr_list");
+    if (context.isAttribute()) return {};
+    return context.raw();
+  }
+
+  // The second id of an entry whose ids hold a token named name.
+  static pugi::xml_node valueOf(pugi::xml_node entry, const std::string& name) {
+    bool named = false;
+    pugi::xml_node second;
+    int ids = 0;
+    for (pugi::xml_node id = entry.child("id"); id; id = id.next_sibling("id")) {
+      if (++ids == 2) second = id;
+      for (pugi::xml_node token = id.first_child(); token && !named; token = token.next_sibling()) {
+        const pugi::xml_attribute text = token.attribute("t");
+        named = text && std::strcmp(text.value(), name.c_str()) == 0;
+      }
+    }
+    return named ? second : pugi::xml_node();
+  }
+
+  std::vector<pugi::xml_node> ids_;
+};
+
+// The text of what a fallback found: the t attribute of a value's first
+// token.  The fallback is there for unquoted values; on a quoted value
+// without content it finds the opening quote token, and such a value reads
+// as empty.
+std::string fallbackText(pugi::xml_node token) {
+  if (!token) return {};
+  const std::string_view name = token.name();
+  if (name == "STR_ST" || name == "STR_END") return {};
+  return external(token.attribute("t").value());
+}
+
+// The same for what an expression found: a token or its t attribute.
 std::string fallbackText(const xml::Node& found) {
   if (!found) return {};
-  const xml::Node owner = found.isAttribute() ? found.parent() : found;
-  if (owner) {
-    const std::string token = owner.name();
-    if (token == "STR_ST" || token == "STR_END") return {};
+  if (found.isAttribute()) {
+    const std::string_view owner = found.parent().raw().name();
+    if (owner == "STR_ST" || owner == "STR_END") return {};
+    return found.value();
   }
-  if (found.isAttribute()) return found.value();
-  const xml::Node text = found.selectSingleNode("@t");
-  return text ? text.value() : std::string();
+  return fallbackText(found.raw());
 }
 
 // Joins the texts of pieces, dropping continuations; with escapedQuotes a
 // backslash-quote piece becomes one double quote.
-std::string joinPieces(const xml::NodeList& pieces, bool escapedQuotes) {
+std::string joinPieces(const std::vector<std::string>& pieces, bool escapedQuotes) {
   std::string out;
-  for (const xml::Node& piece : pieces) {
-    const std::string text = piece.value();
+  for (const std::string& text : pieces) {
     if (text == kContinuation) continue;
     if (escapedQuotes && text == kEscapedQuote) {
       out += '"';
@@ -62,16 +163,29 @@ std::string joinPieces(const xml::NodeList& pieces, bool escapedQuotes) {
   return out;
 }
 
+std::vector<std::string> texts(const xml::NodeList& found) {
+  std::vector<std::string> out;
+  out.reserve(found.size());
+  for (const xml::Node& node : found) out.push_back(node.value());
+  return out;
+}
+
+std::vector<std::string> pieceTexts(pugi::xml_node value) {
+  std::vector<std::string> out;
+  appendPieceTexts(value, out);
+  return out;
+}
+
 // The first piece of a quoted value as the scanner would have cut it had
 // the string not been continued: the plain runs up to the first escape,
 // continuations left out.
-std::string firstPiece(const xml::Node& firstFound) {
-  const std::string first = firstFound.value();
-  const xml::Node value = firstFound.parent().parent();
-  if (first.find('\\') == std::string::npos && value.countNodes("STR_CON[2]") == 0) return first;
+std::string firstPiece(pugi::xml_node firstFound) {
+  std::string first = external(firstFound.attribute("t").value());
+  const pugi::xml_node value = firstFound.parent();
+  if (first.find('\\') == std::string::npos && !value.child("STR_CON").next_sibling("STR_CON"))
+    return first;
   std::string out;
-  for (const xml::Node& piece : value.selectNodes("STR_CON/@t")) {
-    const std::string text = piece.value();
+  for (const std::string& text : pieceTexts(value)) {
     if (text == kContinuation) continue;
     if (!text.empty() && text[0] == '\\') {
       if (out.empty()) out = text;
@@ -83,16 +197,9 @@ std::string firstPiece(const xml::Node& firstFound) {
 }
 
 // Rule A: the first piece, else the fallback's text.
-std::string readSingle(const xml::Node& context, const std::string& firstForm,
-                       const std::string& fallback) {
-  const xml::Node found = context.selectSingleNode(firstForm);
-  if (found) return firstPiece(found);
-  return fallbackText(context.selectSingleNode(fallback));
-}
-
-std::string readSingle(const xml::Node& context, std::string_view name) {
-  const std::string value = valueOf(name);
-  return readSingle(context, concat(value, kPieces), concat(value, kAnyToken));
+std::string readSingle(const ValueIds& values) {
+  if (pugi::xml_node found = values.firstPiece()) return firstPiece(found);
+  return fallbackText(values.firstToken());
 }
 
 // Rule B: rule A with surrounding double quotes removed.
@@ -102,23 +209,22 @@ std::string withoutQuotes(std::string text) {
 }
 
 std::string readUnquoted(const xml::Node& context, std::string_view name) {
-  return withoutQuotes(readSingle(context, name));
+  return withoutQuotes(readSingle(ValueIds::ofAttribute(context, name)));
 }
 
 // Rule C: every piece of the first form joined, else rule A on the fallback.
 std::string readJoined(const xml::Node& context, std::string_view name) {
-  const std::string value = valueOf(name);
-  std::string joined = joinPieces(context.selectNodes(concat(value, kPieces)), true);
+  const ValueIds values = ValueIds::ofAttribute(context, name);
+  std::string joined = joinPieces(values.pieces(), true);
   if (!joined.empty()) return joined;
-  return fallbackText(context.selectSingleNode(concat(value, kAnyToken)));
+  return fallbackText(values.firstToken());
 }
 
 // Rule D: the pieces of a value that has any, else the fallback's text.
 std::string readPresentPieces(const xml::Node& context, std::string_view name) {
-  const std::string value = valueOf(name);
-  const xml::Node quoted = context.selectSingleNode(value + "[STR_CON]");
-  if (quoted) return joinPieces(quoted.selectNodes("STR_CON/@t"), true);
-  return fallbackText(context.selectSingleNode(concat(value, kAnyToken)));
+  const ValueIds values = ValueIds::ofAttribute(context, name);
+  if (pugi::xml_node quoted = values.firstQuoted()) return joinPieces(pieceTexts(quoted), true);
+  return fallbackText(values.firstToken());
 }
 
 // Rule E: the texts of the selected children of the first form, joined.
@@ -126,7 +232,7 @@ std::string readChildren(const xml::Node& context, const std::string& firstForm,
                          std::string_view children) {
   const xml::Node found = context.selectSingleNode(firstForm);
   if (!found) return {};
-  return joinPieces(found.selectNodes(concat(children, "/@t")), false);
+  return joinPieces(texts(found.selectNodes(concat(children, "/@t"))), false);
 }
 
 constexpr std::string_view kGraphAttribute =
@@ -191,7 +297,7 @@ xml::NodeList dotTryClusters(const xml::Node& document) {
 std::string dotLabel(const xml::Node& nodeOrEdge) { return readJoined(nodeOrEdge, "label"); }
 
 std::string dotNodeId(const xml::Node& node) {
-  return readSingle(node, "node_id/id/STR_CON/@t", "node_id/id/child::*/@t");
+  return readSingle(ValueIds::ofPath(node, {"node_id", "id"}));
 }
 
 std::string dotPosX(const xml::Node& nodeOrEdge) {
@@ -200,7 +306,7 @@ std::string dotPosX(const xml::Node& nodeOrEdge) {
 }
 
 std::string dotPosY(const xml::Node& nodeOrEdge) {
-  const std::string pos = readSingle(nodeOrEdge, "pos");
+  const std::string pos = readSingle(ValueIds::ofAttribute(nodeOrEdge, "pos"));
   const size_t comma = pos.find(',');
   return comma == std::string::npos ? std::string() : pos.substr(comma + 1);
 }
@@ -209,25 +315,24 @@ std::string dotWidth(const xml::Node& node) { return readUnquoted(node, "width")
 std::string dotHeight(const xml::Node& node) { return readUnquoted(node, "height"); }
 
 std::string dotTail(const xml::Node& edge) {
-  return readSingle(edge, "nod_subgrp/node_id/id/STR_CON/@t", "nod_subgrp/node_id/id/child::*/@t");
+  return readSingle(ValueIds::ofPath(edge, {"nod_subgrp", "node_id", "id"}));
 }
 
 std::string dotHead(const xml::Node& edge) {
-  return readSingle(edge, "edgerhs/nod_subgrp/node_id/id/STR_CON/@t",
-                    "edgerhs/nod_subgrp/node_id/id/child::*/@t");
+  return readSingle(ValueIds::ofPath(edge, {"edgerhs", "nod_subgrp", "node_id", "id"}));
 }
 
 std::string dotDir(const xml::Node& edge) { return readUnquoted(edge, "dir"); }
-std::string dotTip(const xml::Node& edge) { return readSingle(edge, "tip"); }
+std::string dotTip(const xml::Node& edge) { return readSingle(ValueIds::ofAttribute(edge, "tip")); }
 std::string dotTailLabel(const xml::Node& edge) { return readJoined(edge, "taillabel"); }
 
 std::string dotAttribute(const xml::Node& nodeOrEdge, std::string_view name) {
   return readJoined(nodeOrEdge, name);
 }
 
-std::string dotLast(const xml::Node& node) { return readSingle(node, "zarnlast"); }
-std::string dotFrom(const xml::Node& edge) { return readSingle(edge, "zarnfrom"); }
-std::string dotTo(const xml::Node& edge) { return readSingle(edge, "zarnto"); }
+std::string dotLast(const xml::Node& node) { return readSingle(ValueIds::ofAttribute(node, "zarnlast")); }
+std::string dotFrom(const xml::Node& edge) { return readSingle(ValueIds::ofAttribute(edge, "zarnfrom")); }
+std::string dotTo(const xml::Node& edge) { return readSingle(ValueIds::ofAttribute(edge, "zarnto")); }
 
 std::string dotConceptId(const xml::Node& node) { return readPresentPieces(node, "CONCEPTID"); }
 std::string dotColor(const xml::Node& edge) { return readPresentPieces(edge, "color"); }
@@ -235,7 +340,7 @@ std::string dotColor(const xml::Node& edge) { return readPresentPieces(edge, "co
 std::string dotParent(const xml::Node& document) {
   const std::string value = concat(kGraphAttribute, "parent\"]]/id[2]");
   const xml::Node quoted = document.selectSingleNode(value + "[STR_CON]");
-  if (quoted) return joinPieces(quoted.selectNodes("child::STR_CON/@t"), false);
+  if (quoted) return joinPieces(pieceTexts(quoted.raw()), false);
   return fallbackText(document.selectSingleNode(value + "/child::*"));
 }
 

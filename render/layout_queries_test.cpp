@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -440,6 +441,117 @@ TEST(LoadLayout, ReadsDeeplyNestedSubgraphs) {
   const xml::NodeList nodes = dotNodes(layout.root());
   ASSERT_EQ(nodes.size(), 1u);
   EXPECT_EQ(dotLabel(nodes[0]), "bottom");
+}
+
+// The attribute queries walk the tree instead of evaluating their paths;
+// on every statement of real layouts they must read what the paths read.
+namespace reference {
+
+std::string valueOf(const std::string& name) {
+  return "attr_list/a_list[id/child::*[@t=\"" + name + "\"]]/id[2]";
+}
+
+std::string fallbackText(const xml::Node& found) {
+  if (!found) return {};
+  const std::string owner = found.parent().name();
+  if (owner == "STR_ST" || owner == "STR_END") return {};
+  return found.value();
+}
+
+std::string joinPieces(const xml::NodeList& pieces) {
+  std::string out;
+  for (const xml::Node& piece : pieces) {
+    const std::string text = piece.value();
+    if (text == "\\\n") continue;
+    out += text == "\\\"" ? std::string("\"") : text;
+  }
+  return out;
+}
+
+std::string firstPiece(const xml::Node& found) {
+  const xml::Node value = found.parent().parent();
+  const std::string first = found.value();
+  if (first.find('\\') == std::string::npos && value.countNodes("STR_CON[2]") == 0) return first;
+  std::string out;
+  for (const xml::Node& piece : value.selectNodes("STR_CON/@t")) {
+    const std::string text = piece.value();
+    if (text == "\\\n") continue;
+    if (!text.empty() && text[0] == '\\') {
+      if (out.empty()) out = text;
+      break;
+    }
+    out += text;
+  }
+  return out;
+}
+
+std::string singleAt(const xml::Node& context, const std::string& value) {
+  const xml::Node found = context.selectSingleNode(value + "/STR_CON/@t");
+  if (found) return firstPiece(found);
+  return fallbackText(context.selectSingleNode(value + "/child::*/@t"));
+}
+
+std::string single(const xml::Node& context, const std::string& name) { return singleAt(context, valueOf(name)); }
+
+std::string joined(const xml::Node& context, const std::string& name) {
+  std::string text = joinPieces(context.selectNodes(valueOf(name) + "/STR_CON/@t"));
+  if (!text.empty()) return text;
+  return fallbackText(context.selectSingleNode(valueOf(name) + "/child::*/@t"));
+}
+
+std::string presentPieces(const xml::Node& context, const std::string& name) {
+  const xml::Node quoted = context.selectSingleNode(valueOf(name) + "[STR_CON]");
+  if (quoted) return joinPieces(quoted.selectNodes("STR_CON/@t"));
+  return fallbackText(context.selectSingleNode(valueOf(name) + "/child::*/@t"));
+}
+
+std::string unquoted(std::string text) {
+  if (text.empty() || text[0] != '"') return text;
+  return text.size() < 2 ? std::string() : text.substr(1, text.size() - 2);
+}
+
+}  // namespace reference
+
+TEST(LayoutQueries, AttributeReadsAgreeWithTheirPaths) {
+  const std::string layouts[] = {"dot/flowchart.layout.dot", "dot/sequence.layout.dot",
+                                 "dot/grammar_cases.dot",    "dot/scanner_cases.dot",
+                                 "dot/small_graph.dot",      "render/flowchart/method.tmp",
+                                 "render/flowchart/n.6.tmp", "render/sequence/calls.tmp"};
+  size_t compared = 0;
+  for (const std::string& name : layouts) {
+    SCOPED_TRACE(name);
+    Layout layout;
+    loadFile(layout, fixture(name).string());
+    ASSERT_TRUE(layout.doc);
+    // Every attribute name the layout uses, and one it does not.
+    std::set<std::string> names = {"no-such-attribute"};
+    for (const xml::Node& id : layout.root().selectNodes("//a_list/id[1]/child::*/@t")) names.insert(id.value());
+    xml::NodeList statements = dotNodes(layout.root());
+    for (const xml::Node& edge : dotEdges(layout.root())) statements.push_back(edge);
+    for (const xml::Node& statement : statements) {
+      for (const std::string& attribute : names) {
+        ASSERT_EQ(dotAttribute(statement, attribute), reference::joined(statement, attribute)) << attribute;
+        ++compared;
+      }
+      EXPECT_EQ(dotLabel(statement), reference::joined(statement, "label"));
+      EXPECT_EQ(dotTailLabel(statement), reference::joined(statement, "taillabel"));
+      EXPECT_EQ(dotTip(statement), reference::single(statement, "tip"));
+      EXPECT_EQ(dotLast(statement), reference::single(statement, "zarnlast"));
+      EXPECT_EQ(dotFrom(statement), reference::single(statement, "zarnfrom"));
+      EXPECT_EQ(dotTo(statement), reference::single(statement, "zarnto"));
+      EXPECT_EQ(dotWidth(statement), reference::unquoted(reference::single(statement, "width")));
+      EXPECT_EQ(dotHeight(statement), reference::unquoted(reference::single(statement, "height")));
+      EXPECT_EQ(dotDir(statement), reference::unquoted(reference::single(statement, "dir")));
+      const std::string pos = reference::single(statement, "pos");
+      EXPECT_EQ(dotPosY(statement), pos.find(',') == std::string::npos ? "" : pos.substr(pos.find(',') + 1));
+      EXPECT_EQ(dotConceptId(statement), reference::presentPieces(statement, "CONCEPTID"));
+      EXPECT_EQ(dotNodeId(statement), reference::singleAt(statement, "node_id/id"));
+      EXPECT_EQ(dotTail(statement), reference::singleAt(statement, "nod_subgrp/node_id/id"));
+      EXPECT_EQ(dotHead(statement), reference::singleAt(statement, "edgerhs/nod_subgrp/node_id/id"));
+      EXPECT_EQ(dotColor(statement), reference::presentPieces(statement, "color"));
+    }
+  }
+  EXPECT_GT(compared, 500u);
 }
 
 }  // namespace
