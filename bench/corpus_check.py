@@ -27,11 +27,21 @@ Checks, from the source bytes and the files the engine wrote:
            comment or skipped byte, and the line does not begin inside a
            multi-line token or comment; a tab is one byte and one column).
            This needs no column rules at all.
-  comments the comments file (when given) holds the comment lines the
-           scanner records: one <cmt l= t=> per line of every comment, in
-           order, with its escaped text; and an XML parser accepts it.
+  comments the comments file (when given) is, byte for byte, the
+           declaration, <preprocessor>, one <cmt l= t=> per line of every
+           comment in order with its escaped text, and </preprocessor>,
+           with their line ends; and an XML parser accepts it.
   results  an XML parser accepts the results file (when given); its
            measures are not checked.
+
+Not checked: that the tree is the one tree the LALR(1) parser builds
+(children are checked against the rules, not against the conflict
+resolution: which "if" an "else" joins, how the expression ladder was
+reduced); the metrics in the results file; the parse with the enum switch
+off.  The reference scanner is written from the same lexical rules as the
+engine's, so a rule both read the same wrong way goes unnoticed except where
+the raw-byte line and column check reaches.  A zero byte ends a character or
+string literal attempt (the opening quote is then skipped), as in the engine.
 """
 
 import re
@@ -634,9 +644,18 @@ CMT_RE = re.compile(rb'<cmt l="([0-9]+)" t="([^"<>]*)"/>')
 
 
 def check_comments(data, ref_comments):
+    """The comments file must be exactly the declaration, the records and
+    the framing, byte for byte; the records' line ends are a carriage
+    return and a text-mode line end, the framing's a text-mode line end."""
     problem = check_expat(data, "comments")
     if problem:
         return problem
+    records = [b'<cmt l="%d" t="%s"/>\r\r\n' % (line, escape(text).encode("latin-1"))
+               for line, text in ref_comments]
+    expected = (DECLARATION.rstrip(b"\n") + b"<preprocessor>\r\n" + b"".join(records)
+                + b"</preprocessor>\r\n")
+    if data == expected:
+        return None
     got = [(int(m.group(1)), m.group(2)) for m in CMT_RE.finditer(data)]
     for k in range(max(len(got), len(ref_comments))):
         g = got[k] if k < len(got) else None
@@ -644,7 +663,10 @@ def check_comments(data, ref_comments):
         wv = (w[0], escape(w[1]).encode("latin-1")) if w else None
         if g != wv:
             return "comment line %d: file has %r, source has %r" % (k + 1, g, wv)
-    return None
+    at = next(i for i in range(min(len(data), len(expected)) + 1)
+              if data[i:i + 1] != expected[i:i + 1])
+    return "comments file differs from the expected bytes at byte %d: %r, expected %r" % (
+        at, data[max(0, at - 20):at + 20], expected[max(0, at - 20):at + 20])
 
 
 # Byte runs that the scanner skips without producing a token: white space,
