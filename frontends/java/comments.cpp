@@ -27,23 +27,45 @@ void CommentRecorder::append(std::string_view text) {
   appendWithoutZeros(lines_.back().text, text);
 }
 
+namespace {
+
+// Each record ends with a carriage return written before a text-mode line
+// end, hence the three bytes CR CR LF.
+constexpr std::string_view kHead = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><preprocessor>\r\n";
+constexpr std::string_view kTail = "</preprocessor>\r\n";
+
+void appendRecord(std::string& out, const CommentLine& record) {
+  out += "<cmt l=\"";
+  out += std::to_string(record.line);
+  out += "\" t=\"";
+  out += record.text;
+  out += "\"/>\r\r\n";
+}
+
+}  // namespace
+
 std::string CommentRecorder::fileText() const {
-  // Each record ends with a carriage return written before a text-mode
-  // line end, hence the three bytes CR CR LF.
-  std::string out = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><preprocessor>\r\n";
-  for (const CommentLine& record : lines_) {
-    out += "<cmt l=\"";
-    out += std::to_string(record.line);
-    out += "\" t=\"";
-    out += record.text;
-    out += "\"/>\r\r\n";
-  }
-  out += "</preprocessor>\r\n";
+  std::string out(kHead);
+  for (const CommentLine& record : lines_) appendRecord(out, record);
+  out += kTail;
   return out;
 }
 
 bool CommentRecorder::write(const std::string& path) const {
-  return xml::writeFileAtomically(path, fileText());
+  // Written in chunks: the records are not held a second time as one text.
+  constexpr size_t kChunk = 1 << 16;
+  xml::AtomicFile file(path);
+  if (!file.open()) return false;
+  std::string out(kHead);
+  for (const CommentLine& record : lines_) {
+    appendRecord(out, record);
+    if (out.size() >= kChunk) {
+      file.write(out);
+      out.clear();
+    }
+  }
+  out += kTail;
+  return file.write(out) && file.commit();
 }
 
 }  // namespace java

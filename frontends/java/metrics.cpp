@@ -12,33 +12,52 @@ namespace {
 
 std::string decimal(int64_t value) { return std::to_string(value); }
 
-void appendMeasures(std::string& out, const std::vector<Measure>& measures, std::string_view tag,
-                    std::string_view skipId = {}) {
-  for (const Measure& measure : measures) {
-    if (!skipId.empty() && measure.id == skipId) continue;
-    out += '<';
-    out += tag;
-    out += " id=\"";
-    out += measure.id;
-    out += "\" value=\"";
-    out += measure.value;
-    out += "\"/>";
-  }
+void appendMeasure(std::string& out, std::string_view tag, std::string_view id, std::string_view value) {
+  out += '<';
+  out += tag;
+  out += " id=\"";
+  out += id;
+  out += "\" value=\"";
+  out += value;
+  out += "\"/>";
 }
 
-void appendResult(std::string& out, const std::vector<Measure>& measures,
-                  const std::vector<Measure>& hints, std::string_view skipId = {}) {
-  out += "<result><metrics>";
-  appendMeasures(out, measures, "measure", skipId);
-  out += "</metrics><bpv/><hints>";
-  appendMeasures(out, hints, "hint");
-  out += "</hints></result>";
+void appendMeasures(std::string& out, const std::vector<Measure>& measures, std::string_view tag) {
+  for (const Measure& measure : measures) appendMeasure(out, tag, measure.id, measure.value);
 }
 
 // A carriage return written before a text-mode line end.
 constexpr std::string_view kBreak = "\r\r\n";
 
+// Above this much text the results file is handed on to the file.
+constexpr size_t kOutputChunk = 1 << 16;
+
 }  // namespace
+
+// Collects the results text, and when it writes a file hands it on in
+// chunks, so that a file of many classes is never held whole.
+class Metrics::Output {
+ public:
+  explicit Output(xml::AtomicFile* file) : file_(file) {}
+  std::string& text() { return text_; }
+  // Called between entries.
+  void entryDone() {
+    if (file_ && text_.size() >= kOutputChunk) {
+      file_->write(text_);
+      text_.clear();
+    }
+  }
+  bool finish() {
+    if (!file_) return true;
+    const bool written = file_->write(text_);
+    text_.clear();
+    return written && file_->commit();
+  }
+
+ private:
+  xml::AtomicFile* file_;
+  std::string text_;
+};
 
 void LineList::add(int line) {
   if (lines_.empty() || line > lines_.back()) {
@@ -123,7 +142,7 @@ int64_t Metrics::nloc(int first, int last) const {
 void Metrics::openClass(std::string name, int firstLine, std::string_view type) {
   ClassRecord record;
   record.name = std::move(name);
-  record.startLine = decimal(firstLine);
+  record.startLine = firstLine;
   record.type = type;
   const size_t index = classes_.size();
   if (scopeKind_ == ScopeKind::Class) {
@@ -140,19 +159,17 @@ void Metrics::openClass(std::string name, int firstLine, std::string_view type) 
   scopeIndex_ = index;
 }
 
+LineCounts Metrics::countLines(int first, int last) const {
+  return LineCounts{commentLines(first, last), physical(first, last), nloc(first, last)};
+}
+
 void Metrics::closeClass(int lastLine) {
   if (scopeKind_ != ScopeKind::Class) return;
   ClassRecord& record = classes_[scopeIndex_];
-  const int first = std::atoi(record.startLine.c_str());
-  record.endLine = decimal(lastLine);
-  const int64_t cl = commentLines(first, lastLine);
-  const int64_t lines = physical(first, lastLine);
-  record.measures.push_back({"WMC2_CLS", decimal(record.wmc2)});
-  record.measures.push_back({"WMC1_CLS", decimal(static_cast<int64_t>(record.functions.size()))});
-  record.measures.push_back({"CL_MTD_CLS", decimal(cl)});
-  record.measures.push_back({"POC_MTD_CLS", percentText(cl, lines)});
-  record.measures.push_back({"NLOC_CLS", decimal(nloc(first, lastLine))});
-  record.hints.push_back({"PHYSICAL_LINES", decimal(lines)});
+  record.endLine = lastLine;
+  record.closed = true;
+  record.wmc1 = static_cast<int64_t>(record.functions.size());
+  record.lines = countLines(record.startLine, lastLine);
   if (record.enclosingClass >= 0) {
     scopeIndex_ = static_cast<size_t>(record.enclosingClass);
   } else if (record.enclosingFunction >= 0) {
@@ -166,7 +183,7 @@ void Metrics::closeClass(int lastLine) {
 void Metrics::openFunction(std::string name, int firstLine, std::string signature) {
   FunctionRecord record;
   record.name = std::move(name);
-  record.startLine = decimal(firstLine);
+  record.startLine = firstLine;
   record.signature = std::move(signature);
   const size_t index = functions_.size();
   if (scopeKind_ == ScopeKind::Class) {
@@ -189,17 +206,11 @@ void Metrics::closeFunction(int lastLine) {
     record.cc = looseDecisions_ + 1;
     looseDecisions_ = 0;
   }
-  const int first = std::atoi(record.startLine.c_str());
-  record.endLine = decimal(lastLine);
-  const int64_t cl = commentLines(first, lastLine);
-  const int64_t lines = physical(first, lastLine);
-  record.measures.push_back({"CL_MTD", decimal(cl)});
-  record.measures.push_back({"POC_MTD", percentText(cl, lines)});
-  record.measures.push_back({"NLOC_MTD", decimal(nloc(first, lastLine))});
-  const bool inInterface =
-      record.enclosingClass >= 0 && classes_[static_cast<size_t>(record.enclosingClass)].type == "IFC";
-  if (!inInterface) record.measures.push_back({"CC_MTD", decimal(record.cc)});
-  record.hints.push_back({"PHYSICAL_LINES", decimal(lines)});
+  record.endLine = lastLine;
+  record.closed = true;
+  record.lines = countLines(record.startLine, lastLine);
+  record.writesCc =
+      record.enclosingClass < 0 || classes_[static_cast<size_t>(record.enclosingClass)].type != "IFC";
   if (record.enclosingClass >= 0) {
     ClassRecord& owner = classes_[static_cast<size_t>(record.enclosingClass)];
     owner.wmc2 += record.cc;
@@ -237,7 +248,7 @@ void Metrics::finishFile(int currentLine) {
   fileMeasures_.push_back({"HE_FIL", decimal(roundHalfUp(effort))});
 }
 
-void Metrics::writeClass(std::string& out, size_t index) const {
+void Metrics::writeClass(Output& output, size_t index) const {
   // Nesting is written with an explicit stack: a file may nest classes
   // and methods far deeper than the call stack allows.
   struct Step {
@@ -246,12 +257,14 @@ void Metrics::writeClass(std::string& out, size_t index) const {
     bool closing;
   };
   std::vector<Step> steps{{true, index, false}};
+  std::string& out = output.text();
   while (!steps.empty()) {
     const Step step = steps.back();
     steps.pop_back();
     if (step.closing) {
       out += step.isClass ? "</rclass>" : "</func>";
       out += kBreak;
+      output.entryDone();
       continue;
     }
     if (step.isClass) {
@@ -259,14 +272,26 @@ void Metrics::writeClass(std::string& out, size_t index) const {
       out += "<rclass name=\"";
       out += record.name;
       out += "\" sl=\"";
-      out += record.startLine;
+      out += decimal(record.startLine);
       out += "\" el=\"";
-      out += record.endLine;
+      if (record.closed) out += decimal(record.endLine);
       out += "\" type=\"";
       out += record.type;
       out += "\">";
       out += kBreak;
-      appendResult(out, record.measures, record.hints, record.type == "IFC" ? "WMC2_CLS" : "");
+      out += "<result><metrics>";
+      if (record.closed) {
+        const LineCounts& lines = record.lines;
+        // An interface's methods have no CC, so it has no WMC2.
+        if (record.type != "IFC") appendMeasure(out, "measure", "WMC2_CLS", decimal(record.wmc2));
+        appendMeasure(out, "measure", "WMC1_CLS", decimal(record.wmc1));
+        appendMeasure(out, "measure", "CL_MTD_CLS", decimal(lines.commentLines));
+        appendMeasure(out, "measure", "POC_MTD_CLS", percentText(lines.commentLines, lines.physicalLines));
+        appendMeasure(out, "measure", "NLOC_CLS", decimal(lines.nloc));
+      }
+      out += "</metrics><bpv/><hints>";
+      if (record.closed) appendMeasure(out, "hint", "PHYSICAL_LINES", decimal(record.lines.physicalLines));
+      out += "</hints></result>";
       steps.push_back({true, step.index, true});
       for (auto it = record.nestedClasses.rbegin(); it != record.nestedClasses.rend(); ++it)
         steps.push_back({true, *it, false});
@@ -277,14 +302,24 @@ void Metrics::writeClass(std::string& out, size_t index) const {
       out += "<func name=\"";
       out += record.name;
       out += "\" sl=\"";
-      out += record.startLine;
+      out += decimal(record.startLine);
       out += "\" el=\"";
-      out += record.endLine;
+      if (record.closed) out += decimal(record.endLine);
       out += "\" sign=\"";
       out += record.signature;
       out += "\">";
       out += kBreak;
-      appendResult(out, record.measures, record.hints);
+      out += "<result><metrics>";
+      if (record.closed) {
+        const LineCounts& lines = record.lines;
+        appendMeasure(out, "measure", "CL_MTD", decimal(lines.commentLines));
+        appendMeasure(out, "measure", "POC_MTD", percentText(lines.commentLines, lines.physicalLines));
+        appendMeasure(out, "measure", "NLOC_MTD", decimal(lines.nloc));
+        if (record.writesCc) appendMeasure(out, "measure", "CC_MTD", decimal(record.cc));
+      }
+      out += "</metrics><bpv/><hints>";
+      if (record.closed) appendMeasure(out, "hint", "PHYSICAL_LINES", decimal(record.lines.physicalLines));
+      out += "</hints></result>";
       steps.push_back({false, step.index, true});
       for (auto it = record.classes.rbegin(); it != record.classes.rend(); ++it)
         steps.push_back({true, *it, false});
@@ -292,19 +327,33 @@ void Metrics::writeClass(std::string& out, size_t index) const {
   }
 }
 
-std::string Metrics::resultsText() const {
-  std::string out = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><results>";
+void Metrics::writeResults(Output& output) const {
+  std::string& out = output.text();
+  out += "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><results>";
   out += kBreak;
-  appendResult(out, fileMeasures_, fileHints_);
+  out += "<result><metrics>";
+  appendMeasures(out, fileMeasures_, "measure");
+  out += "</metrics><bpv/><hints>";
+  appendMeasures(out, fileHints_, "hint");
+  out += "</hints></result>";
   // Functions outside any class are collected but not written.
-  for (size_t index : fileClasses_) writeClass(out, index);
+  for (size_t index : fileClasses_) writeClass(output, index);
   out += "</results>";
   out += kBreak;
-  return out;
+}
+
+std::string Metrics::resultsText() const {
+  Output output(nullptr);
+  writeResults(output);
+  return std::move(output.text());
 }
 
 bool Metrics::writeResults(const std::string& path) const {
-  return xml::writeFileAtomically(path, resultsText());
+  xml::AtomicFile file(path);
+  if (!file.open()) return false;
+  Output output(&file);
+  writeResults(output);
+  return output.finish();
 }
 
 }  // namespace java

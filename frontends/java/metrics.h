@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -12,35 +13,46 @@
 
 namespace java {
 
+// A named value of the results file.
 struct Measure {
   std::string id;
   std::string value;
 };
 
+// Line counts of a closed class or function; the results file writes its
+// measures and hints from them.
+struct LineCounts {
+  int64_t commentLines = 0;   // CL
+  int64_t physicalLines = 0;  // PHYSICAL, also the denominator of POC
+  int64_t nloc = 0;
+};
+
 struct ClassRecord {
   std::string name;
-  std::string startLine;
-  std::string endLine;
+  int startLine = 0;
+  int endLine = 0;  // set, with the counts below, when the class is closed
   std::string type;  // CLS, IFC, ENM or AIC
   std::vector<size_t> functions;
   std::vector<size_t> nestedClasses;
   int64_t enclosingClass = -1;
   int64_t enclosingFunction = -1;
   int64_t wmc2 = 0;
-  std::vector<Measure> measures;
-  std::vector<Measure> hints;
+  bool closed = false;
+  int64_t wmc1 = 0;  // functions directly in the class when it closed
+  LineCounts lines;
 };
 
 struct FunctionRecord {
   std::string name;
-  std::string startLine;
-  std::string endLine;
+  int startLine = 0;
+  int endLine = 0;  // set, with the counts below, when the function is closed
   std::string signature;
   std::vector<size_t> classes;
   int64_t enclosingClass = -1;
   int64_t cc = 1;
-  std::vector<Measure> measures;
-  std::vector<Measure> hints;
+  bool closed = false;
+  bool writesCc = false;  // false inside an interface
+  LineCounts lines;
 };
 
 // Sorted line numbers; distinct or with repeats.
@@ -85,8 +97,8 @@ class Metrics {
   bool writeResults(const std::string& path) const;
 
   // Read access for tests.
-  const std::vector<ClassRecord>& classes() const { return classes_; }
-  const std::vector<FunctionRecord>& functions() const { return functions_; }
+  const std::deque<ClassRecord>& classes() const { return classes_; }
+  const std::deque<FunctionRecord>& functions() const { return functions_; }
   int64_t looseDecisions() const { return looseDecisions_; }
 
  private:
@@ -97,18 +109,23 @@ class Metrics {
   };
   using NameSet = std::unordered_set<std::string, StringHash, std::equal_to<>>;
 
+  class Output;
+
   int64_t nloc(int first, int last) const;
   int64_t commentLines(int first, int last) const { return comments_.count(first, last); }
   int64_t physical(int first, int last) const { return physical_.count(first, last); }
-  void writeClass(std::string& out, size_t index) const;
+  LineCounts countLines(int first, int last) const;
+  void writeResults(Output& out) const;
+  void writeClass(Output& out, size_t index) const;
 
   ScopeKind scopeKind_ = ScopeKind::File;
   size_t scopeIndex_ = 0;
   int64_t looseDecisions_ = 0;
   std::string pendingClassType_ = "CLS";
 
-  std::vector<ClassRecord> classes_;
-  std::vector<FunctionRecord> functions_;
+  // Deques: a file of many classes or methods grows them without copying.
+  std::deque<ClassRecord> classes_;
+  std::deque<FunctionRecord> functions_;
   std::vector<size_t> fileClasses_;
   std::vector<size_t> fileFunctions_;
   int64_t fileNloc_ = 0;

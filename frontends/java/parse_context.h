@@ -72,6 +72,11 @@ class ParseContext {
   // The value of Program, once it has been reduced.
   const Symbol& program() const { return program_; }
   bool reducedProgram() const { return reducedProgram_; }
+  // Frees the tree once it has been written; program() is empty after it.
+  void releaseTree() {
+    tree_.clear();
+    program_ = Symbol{};
+  }
   const LexerState& lexer() const { return lexer_; }
 
  private:

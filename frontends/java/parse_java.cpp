@@ -96,6 +96,7 @@ int parseJavaFile(const std::string& sourcePath, const std::string& treePath,
     });
     // Without its tree the parse is of no use to the flowchart build.
     if (!treeWritten) return failWith(status, lexer.line);
+    context.releaseTree();
 
     // The results and comments files are extras: failing to write one
     // does not fail the parse.

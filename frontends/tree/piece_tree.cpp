@@ -310,7 +310,7 @@ void PieceTree::clear() {
   elements_.blocks.clear();
   tokenCount_ = 0;
   elementCount_ = 0;
-  text_.clear();
+  std::vector<char>().swap(text_);
 }
 
 }  // namespace parsetree

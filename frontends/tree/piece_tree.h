@@ -92,6 +92,7 @@ class PieceTree {
   // Exact length of what write() produces.
   uint64_t textLength(PieceList list) const;
 
+  // Forgets every piece and frees their memory; names stay known.
   void clear();
 
  private:
