@@ -1,5 +1,6 @@
 #include "piece_tree.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstring>
@@ -67,7 +68,7 @@ class Out {
     }
   }
 
-  // "<" name suffix, for the tags of an element.
+  // A tag of an element: open, the name, close.
   void tag(std::string_view open, std::string_view name, std::string_view close) {
     if (room() < open.size() + name.size() + close.size()) {
       put(open), put(name), put(close);

@@ -75,11 +75,11 @@ struct Recorder {
   int stopAfter = -1;
   bool step() { return stopAfter < 0 || --stopAfter > 0; }
   bool open(parsetree::PieceId id) {
-    text += "<" + std::string(tree.name(id)) + ">";
+    text.append("<").append(tree.name(id)).append(">");
     return step();
   }
   bool close(parsetree::PieceId id) {
-    text += "</" + std::string(tree.name(id)) + ">";
+    text.append("</").append(tree.name(id)).append(">");
     return step();
   }
   bool token(parsetree::PieceId id) {
@@ -112,4 +112,49 @@ TEST(PieceTree, PrefixIsTheStartOfTheWrittenText) {
   const std::string whole = render(tree, list);
   for (size_t n : {0u, 5u, 12u, 13u, 40u, 1000u})
     EXPECT_EQ(tree.prefix(list, n), whole.substr(0, n)) << n;
+}
+
+TEST(PieceTree, TokensLongerThanTheWriteBufferAndTheirAccessors) {
+  parsetree::PieceTree tree;
+  // Escaped, the value grows fourfold past any one buffer of the writer.
+  const std::string raw = std::string(200000, '<') + "x";
+  auto big = tree.token("STRLIT", 7, 3, raw);
+  auto small = tree.token("SEMI", 7, 200004, ";");
+  auto list = tree.element("Expr", tree.join(big, small));
+  std::string escaped;
+  for (size_t i = 0; i < 200000; ++i) escaped += "&lt;";
+  EXPECT_EQ(render(tree, list), "<Expr>\n<STRLIT l=\"7\" c=\"3\" t=\"" + escaped + "x\"/><SEMI l=\"7\" c=\"200004\" t=\";\"/></Expr>\n");
+  EXPECT_TRUE(tree.isToken(big.head));
+  EXPECT_FALSE(tree.isToken(list.head));
+  EXPECT_EQ(tree.name(list.head), "Expr");
+  EXPECT_EQ(tree.firstChild(list.head), big.head);
+  EXPECT_EQ(tree.next(big.head), small.head);
+  EXPECT_EQ(tree.rawText(big.head), raw);
+  EXPECT_EQ(tree.rawText(small.head), ";");
+  EXPECT_EQ(tree.line(small.head), 7);
+  EXPECT_EQ(tree.column(small.head), 200004);
+  EXPECT_EQ(tree.pieceCount(), 3u);
+}
+
+TEST(PieceTree, ClearedTreeStartsAfresh) {
+  parsetree::PieceTree tree;
+  tree.element("A", tree.token("B", 1, 1, "b"));
+  tree.clear();
+  EXPECT_EQ(tree.pieceCount(), 0u);
+  auto list = tree.element("A", tree.token("C", 2, 5, "c&"));
+  EXPECT_EQ(render(tree, list), "<A>\n<C l=\"2\" c=\"5\" t=\"c&amp;\"/></A>\n");
+}
+
+TEST(PieceTree, WriteStopsWhenTheSinkRefuses) {
+  class Refusing : public parsetree::TextSink {
+   public:
+    bool write(std::string_view) override { return ++calls, false; }
+    int calls = 0;
+  };
+  parsetree::PieceTree tree;
+  parsetree::PieceList list;
+  for (int i = 0; i < 100000; ++i) list = tree.join(list, tree.token("IDEN", i + 1, 1, "name"));
+  Refusing sink;
+  EXPECT_FALSE(tree.write(list, sink));
+  EXPECT_EQ(sink.calls, 1);
 }
