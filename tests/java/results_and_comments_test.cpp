@@ -21,7 +21,8 @@ ParseRun parsed(std::string_view source) {
 // The text of one element from its opening "<func name=..." or "<rclass
 // name=..." up to the next line break, which holds its own metrics.
 std::string entryOf(const std::string& results, std::string_view tag, std::string_view name) {
-  const std::string start = "<" + std::string(tag) + " name=\"" + std::string(name) + "\"";
+  std::string start = "<";
+  start.append(tag).append(" name=\"").append(name).append("\"");
   const size_t at = results.find(start);
   if (at == std::string::npos) return "(no " + start + ")";
   const size_t lineEnd = results.find("\r\r\n", at);
