@@ -8,13 +8,13 @@ namespace {
 
 // The first element in document order, from node down, that has the
 // attribute.  Throws through the document service on an absent node.
-xml::Node firstWith(const xml::Node& node, std::string_view attributeQuery) {
+xml::Node firstWith(const xml::Node& node, const char* attribute) {
   std::vector<xml::Node> pending{node};
   while (!pending.empty()) {
     xml::Node current = pending.back();
     pending.pop_back();
-    if (current.selectSingleNode(attributeQuery)) return current;
-    xml::NodeList children = current.selectNodes("*");
+    if (current.attributeNamed(attribute)) return current;
+    xml::NodeList children = current.childElements();
     for (auto child = children.rbegin(); child != children.rend(); ++child) pending.push_back(*child);
   }
   return xml::Node();
@@ -23,7 +23,7 @@ xml::Node firstWith(const xml::Node& node, std::string_view attributeQuery) {
 // The last element in document order below node (and node itself when
 // includeSelf) that has the attribute: the subtrees of the children are
 // searched from the last child backwards, each node after its subtree.
-xml::Node lastWith(const xml::Node& node, std::string_view attributeQuery, bool includeSelf) {
+xml::Node lastWith(const xml::Node& node, const char* attribute, bool includeSelf) {
   struct Frame {
     xml::Node node;
     xml::NodeList children;
@@ -31,7 +31,7 @@ xml::Node lastWith(const xml::Node& node, std::string_view attributeQuery, bool 
   };
   std::vector<Frame> stack;
   auto enter = [&](const xml::Node& n) {
-    xml::NodeList children = n.selectNodes("*");
+    xml::NodeList children = n.childElements();
     const size_t count = children.size();
     stack.push_back(Frame{n, std::move(children), count});
   };
@@ -44,15 +44,15 @@ xml::Node lastWith(const xml::Node& node, std::string_view attributeQuery, bool 
       continue;
     }
     const bool isRoot = stack.size() == 1;
-    if ((!isRoot || includeSelf) && top.node.selectSingleNode(attributeQuery)) return top.node;
+    if ((!isRoot || includeSelf) && top.node.attributeNamed(attribute)) return top.node;
     stack.pop_back();
   }
   return xml::Node();
 }
 
-std::string attributeText(const xml::Node& element, std::string_view attributeQuery) {
+std::string attributeText(const xml::Node& element, const char* attribute) {
   if (!element) return std::string();
-  return element.selectSingleNode(attributeQuery).text();
+  return element.attributeNamed(attribute).text();
 }
 
 std::string textOrEmpty(const xml::Node& attribute) {
@@ -61,22 +61,22 @@ std::string textOrEmpty(const xml::Node& attribute) {
 
 }  // namespace
 
-std::string firstLineOf(const xml::Node& node) { return attributeText(firstWith(node, "@l"), "@l"); }
+std::string firstLineOf(const xml::Node& node) { return attributeText(firstWith(node, "l"), "l"); }
 
 std::string lastLineOf(const xml::Node& node) {
-  return attributeText(lastWith(node, "@l", true), "@l");
+  return attributeText(lastWith(node, "l", true), "l");
 }
 
 std::string firstColumnOf(const xml::Node& node) {
-  return attributeText(firstWith(node, "@c"), "@c");
+  return attributeText(firstWith(node, "c"), "c");
 }
 
 xml::Node lastLinedElement(const xml::Node& node, bool includeSelf) {
-  return lastWith(node, "@l", includeSelf);
+  return lastWith(node, "l", includeSelf);
 }
 
 std::string lastSourceLine(xml::Document& tree) {
-  return attributeText(lastWith(tree.root(), "@l", false), "@l");
+  return attributeText(lastWith(tree.root(), "l", false), "l");
 }
 
 std::string firstLineOfQuery(const xml::Node& node) {

@@ -282,6 +282,22 @@ Node Node::parent() const {
   return Node(doc_, up);
 }
 
+NodeList Node::childElements() const {
+  requireNode("childElements");
+  NodeList children;
+  if (isAttribute()) return children;
+  for (pugi::xml_node child = node_.first_child(); child; child = child.next_sibling())
+    if (child.type() == pugi::node_element && child != doc_->holder_) children.push_back(Node(doc_, child));
+  return children;
+}
+
+Node Node::attributeNamed(const char* name) const {
+  requireNode("attributeNamed");
+  if (isAttribute() || node_.type() != pugi::node_element) return Node();
+  pugi::xml_attribute found = node_.attribute(name);
+  return found ? Node(doc_, node_, found) : Node();
+}
+
 // ---------------------------------------------------------------- Document
 
 Document::Document() = default;
@@ -382,9 +398,9 @@ Node Document::createAttribute(std::string_view name) {
 }
 
 const pugi::xpath_query& Document::compiled(std::string_view xpath) {
-  std::string key(xpath);
-  auto found = queries_.find(key);
+  auto found = queries_.find(xpath);
   if (found != queries_.end()) return *found->second;
+  std::string key(xpath);
   if (queries_.size() >= kQueryCacheLimit) queries_.clear();
   try {
     auto query = std::make_unique<pugi::xpath_query>(toInternal(xpath).c_str());

@@ -90,6 +90,11 @@ class Node {
   Node appendChild(const Node& child);
   Node removeChild(const Node& child);
   Node parent() const;
+  // An element's child elements in order, and one of its attributes by
+  // name (an empty node when it has none): what the queries "*" and "@name"
+  // find, without evaluating them.
+  NodeList childElements() const;
+  Node attributeNamed(const char* name) const;
 
   Document& document() const;
   pugi::xml_node raw() const { return node_; }
@@ -152,7 +157,12 @@ class Document {
   pugi::xml_document doc_;
   pugi::xml_node holder_;
   std::deque<detail::PendingAttribute> pending_;
-  std::unordered_map<std::string, std::unique_ptr<pugi::xpath_query>> queries_;
+  // Looked up by the query text without copying it.
+  struct QueryTextHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+  };
+  std::unordered_map<std::string, std::unique_ptr<pugi::xpath_query>, QueryTextHash, std::equal_to<>> queries_;
 };
 
 }  // namespace xml
