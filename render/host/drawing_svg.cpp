@@ -1,7 +1,9 @@
 #include "render/host/drawing_svg.h"
 
 #include <algorithm>
+#include <optional>
 
+#include "render/host/geometry.h"
 #include "render/host/page_svg.h"
 #include "render/host/text_layout.h"
 
@@ -11,6 +13,24 @@ namespace {
 constexpr double kUnits = 96.0;
 constexpr double kTitleBand = 36.0;  // SVG units above each page for its name
 constexpr double kPageGap = 24.0;
+
+// The area of a page's picture in SVG units, y down from the page's top
+// edge: the page itself, widened to take in whatever the drawing puts
+// beyond its edges (a layout may place shapes there), so nothing is cut
+// off.  Here bottom is the smallest y and top the largest.
+Box pageView(const PageModel& page) {
+  Box view{0.0, 0.0, page.width * kUnits, page.height * kUnits};
+  const std::optional<Box> extent = drawingExtent(page, pageRoutes(page));
+  if (!extent) return view;
+  constexpr double kOverflowMargin = 24.0;  // room for connector texts and line ends
+  const double left = extent->left * kUnits, right = extent->right * kUnits;
+  const double high = (page.height - extent->top) * kUnits, low = (page.height - extent->bottom) * kUnits;
+  if (left < view.left) view.left = left - kOverflowMargin;
+  if (right > view.right) view.right = right + kOverflowMargin;
+  if (high < view.bottom) view.bottom = high - kOverflowMargin;
+  if (low > view.top) view.top = low + kOverflowMargin;
+  return view;
+}
 
 LinkResolver resolverFor(const DocumentModel& drawing, std::string_view pagePrefix) {
   return [&drawing, prefix = std::string(pagePrefix)](const HyperlinkModel& link) -> std::string {
@@ -108,12 +128,19 @@ std::string drawingHtml(const DocumentModel& drawing, uint16_t language) {
   const LinkResolver resolve = resolverFor(drawing, "page-");
   for (size_t i = 0; i < drawing.pages.size(); ++i) {
     const PageModel& page = *drawing.pages[i];
-    const std::string width = formatNumber(page.width * kUnits);
-    const std::string height = formatNumber(page.height * kUnits);
+    const Box view = pageView(page);
     out += "<section class=\"page\" id=\"page-" + std::to_string(i + 1) + "\" data-name=\"" +
            escaped(page.name) + "\">\n<h2>" + escaped(page.name) + "</h2>\n";
-    out += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + width + "\" height=\"" +
-           height + "\" viewBox=\"0 0 " + width + " " + height + "\">\n";
+    out += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + formatNumber(view.width()) +
+           "\" height=\"" + formatNumber(view.height()) + "\" viewBox=\"" + formatNumber(view.left) + " " +
+           formatNumber(view.bottom) + " " + formatNumber(view.width()) + " " + formatNumber(view.height()) +
+           "\">\n";
+    const bool overflows = view.left < 0 || view.bottom < 0 || view.right > page.width * kUnits ||
+                           view.top > page.height * kUnits;
+    if (overflows)
+      out += "<rect x=\"0\" y=\"0\" width=\"" + formatNumber(page.width * kUnits) + "\" height=\"" +
+             formatNumber(page.height * kUnits) +
+             "\" fill=\"none\" stroke=\"#b8c0cc\" stroke-dasharray=\"6 4\"/>\n";
     appendPageSvg(out, page, 0.0, resolve);
     out += "</svg>\n</section>\n";
   }
