@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <vector>
 
 #include "render/host/geometry.h"
 #include "render/host/page_svg.h"
@@ -62,15 +63,21 @@ std::string escaped(std::string_view text) { return escapeXml(text); }
 }  // namespace
 
 std::string drawingSvg(const DocumentModel& drawing) {
-  double width = 0.0, height = 0.0;
+  // Pages are stacked top to bottom, each under a band with its name; a
+  // page's picture takes in whatever its drawing puts beyond its edges.
+  std::vector<Box> views;
+  double left = 0.0, right = 0.0, height = 0.0;
   for (const auto& page : drawing.pages) {
-    width = std::max(width, page->width * kUnits);
-    height += kTitleBand + page->height * kUnits + kPageGap;
+    views.push_back(pageView(*page));
+    left = std::min(left, views.back().left);
+    right = std::max(right, views.back().right);
+    height += kTitleBand + views.back().height() + kPageGap;
   }
+  const double width = right - left;
   std::string out = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n";
   out += "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"" +
-         formatNumber(width) + "\" height=\"" + formatNumber(height) + "\" viewBox=\"0 0 " +
-         formatNumber(width) + " " + formatNumber(height) + "\">\n";
+         formatNumber(width) + "\" height=\"" + formatNumber(height) + "\" viewBox=\"" +
+         formatNumber(left) + " 0 " + formatNumber(width) + " " + formatNumber(height) + "\">\n";
   out += "<title>" + escaped(drawing.pages.empty() ? drawing.templateName
                                                    : drawing.pages.front()->name) +
          "</title>\n";
@@ -78,20 +85,20 @@ std::string drawingSvg(const DocumentModel& drawing) {
   double top = 0.0;
   for (size_t i = 0; i < drawing.pages.size(); ++i) {
     const PageModel& page = *drawing.pages[i];
+    const Box& view = views[i];
     const std::string number = std::to_string(i + 1);
-    const double pageHeight = page.height * kUnits;
-    out += "<view id=\"view-page-" + number + "\" viewBox=\"0 " + formatNumber(top) + " " +
-           formatNumber(std::max(page.width * kUnits, 1.0)) + " " +
-           formatNumber(kTitleBand + pageHeight) + "\"/>\n";
+    out += "<view id=\"view-page-" + number + "\" viewBox=\"" + formatNumber(view.left) + " " +
+           formatNumber(top) + " " + formatNumber(std::max(view.width(), 1.0)) + " " +
+           formatNumber(kTitleBand + view.height()) + "\"/>\n";
     out += "<g id=\"page-" + number + "\" class=\"page\">\n<title>" + escaped(page.name) +
            "</title>\n";
-    out += "<text x=\"4\" y=\"" + formatNumber(top + kTitleBand - 10) +
+    out += "<text x=\"" + formatNumber(view.left + 4) + "\" y=\"" + formatNumber(top + kTitleBand - 10) +
            "\" font-family=\"DejaVu Sans, Arial, Helvetica, sans-serif\" font-size=\"18\" "
            "font-weight=\"bold\" fill=\"#333333\">" +
            escaped(page.name) + "</text>\n";
-    appendPageSvg(out, page, top + kTitleBand, resolve);
+    appendPageSvg(out, page, top + kTitleBand - view.bottom, resolve);
     out += "</g>\n";
-    top += kTitleBand + pageHeight + kPageGap;
+    top += kTitleBand + view.height() + kPageGap;
   }
   out += "</svg>\n";
   return out;
