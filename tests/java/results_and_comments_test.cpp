@@ -203,3 +203,20 @@ TEST(Comments, CommentLinesCountInTheMetrics) {
   const std::string results = run.results.value_or("");
   EXPECT_TRUE(holds(results, measure("CL_MTD_FIL", "4"))) << results;
 }
+
+TEST(Comments, MatchesLongerThanTheInputBufferReadWhole) {
+  // A comment, a string and a line comment each far longer than the
+  // scanner's buffer, so the scanner refills and grows it mid-match.
+  const std::string block(3'000'000, 'b');
+  const std::string text(2'000'000, 's');
+  const std::string line(1'000'000, 'l');
+  ParseRun run = parsed("/*" + block + "*/class A {\n  String s = \"" + text + "\"; //" + line + "\n}\n");
+  EXPECT_EQ(run.comments, "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><preprocessor>\r\n"
+                          "<cmt l=\"1\" t=\"/*" + block + "*/\"/>\r\r\n"
+                          "<cmt l=\"2\" t=\"//" + line + "\"/>\r\r\n"
+                          "</preprocessor>\r\n");
+  ASSERT_TRUE(run.tree);
+  EXPECT_NE(run.tree->find("<STRLIT l=\"2\" c=\"14\" t=\"&quot;" + text + "&quot;\"/>"), std::string::npos);
+  EXPECT_NE(run.tree->find("<SEMI l=\"2\" c=\"" + std::to_string(16 + text.size()) + "\" t=\";\"/>"),
+            std::string::npos);
+}
