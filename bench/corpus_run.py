@@ -214,8 +214,8 @@ def main():
     rows = []
     failed = False
     with open(args.log, "w") as log:
-        for spec in args.corpora:
-            name, _, folder = spec.partition("=")
+        for corpus in args.corpora:
+            name, _, folder = corpus.partition("=")
             row, problems, reasons = run_corpus(name, folder, args, log)
             rows.append(row)
             print("%s: %d files under %s" % (name, row["files"], folder))
