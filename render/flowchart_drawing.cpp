@@ -6,6 +6,7 @@
 
 #include "render/host/host.h"
 #include "render/layout_queries.h"
+#include "render/letter_page.h"
 
 namespace render {
 namespace {
@@ -107,14 +108,7 @@ class FlowchartDrawing {
     tree_ = loadLayout(layout, treePath_, statusPath_);
     if (!tree_) return;
     const xml::Node root = tree_->root();
-    const double width = dotGraphRight(root) / kLayoutUnitsPerInch;
-    const double height = dotGraphTop(root) / kLayoutUnitsPerInch;
-    const bool large = height > 11.0 || width > 8.5;
-
-    host::PageSheet sheet = page.pageSheet();
-    sheet.cells("PageWidth").setResult(8.5);
-    sheet.cells("PageHeight").setResult(11.0);
-    resetLayoutScale();
+    const bool large = setUpLetterPage(root, page);
 
     for (const xml::Node& cluster : dotTryClusters(root)) drawTryCluster(cluster, page);
     for (const xml::Node& node : dotNodes(root)) drawBlockNode(node, page);

@@ -7,6 +7,7 @@
 
 #include "render/host/host.h"
 #include "render/layout_queries.h"
+#include "render/letter_page.h"
 
 namespace render {
 namespace {
@@ -76,14 +77,7 @@ class SequenceDrawing {
     tree_ = loadLayout(layoutPath, treePath_, statusPath_);
     if (!tree_) return -1;
     const xml::Node root = tree_->root();
-    const double width = dotGraphRight(root) / kLayoutUnitsPerInch;
-    const double height = dotGraphTop(root) / kLayoutUnitsPerInch;
-    const bool large = height > 11.0 || width > 8.5;
-
-    host::PageSheet sheet = page_.pageSheet();
-    sheet.cells("PageWidth").setResult(8.5);
-    sheet.cells("PageHeight").setResult(11.0);
-    resetLayoutScale();
+    const bool large = setUpLetterPage(root, page_);
 
     nodes_ = std::make_unique<NodesByName>(*tree_);
     for (const xml::Node& node : dotNodes(root)) drawLifeline(node);
