@@ -10,6 +10,9 @@ namespace {
 
 bool holdsBlocks(const std::string& name) { return name == "block" || name == "blocks"; }
 
+const xml::ChildPath kControlflow("controlflow");
+const xml::ChildPath kSuccessors("successor");
+
 }  // namespace
 
 // ---------------------------------------------------------------- creation
@@ -17,15 +20,14 @@ bool holdsBlocks(const std::string& name) { return name == "block" || name == "b
 xml::Node BlocksModel::createWithAttributes(std::string_view name,
                                             std::initializer_list<std::string_view> attributes) {
   xml::Node element = document_.createElement(name);
-  for (std::string_view attribute : attributes)
-    element.setAttributeNode(document_.createAttribute(attribute));
+  for (std::string_view attribute : attributes) element.setAttribute(attribute, "");
   return element;
 }
 
 xml::Node BlocksModel::createBlocksContainer(int32_t id) {
   xml::Node container = createWithAttributes("blocks", {"id"});
-  setAttribute(container, "@id", std::to_string(id));
-  containers_[id].push_back(Entry{container});
+  setAttribute(container, "id", std::to_string(id));
+  containers_[id].push_back(&addEntry(container));
   return container;
 }
 
@@ -44,10 +46,10 @@ xml::Node BlocksModel::createSuccessor() {
 // ---------------------------------------------------------------- edges
 
 void BlocksModel::addSuccessor(const xml::Node& block, int32_t target) {
-  xml::Node flow = block.selectSingleNode("controlflow");
+  xml::Node flow = block.selectSingleNode(kControlflow);
   bool present = false;
-  for (const xml::Node& successor : flow.selectNodes("successor")) {
-    xml::Node id = successor.selectSingleNode("@id");
+  for (const xml::Node& successor : flow.selectNodes(kSuccessors)) {
+    xml::Node id = successor.attributeNamed("id");
     if (id && xpathEqualsInt(id.value(), target)) {
       present = true;
       break;
@@ -65,7 +67,7 @@ void BlocksModel::addSuccessor(const xml::Node& block, int32_t target) {
 }
 
 void BlocksModel::addTypedSuccessor(const xml::Node& block, int32_t target, std::string_view type) {
-  xml::Node flow = block.selectSingleNode("controlflow");
+  xml::Node flow = block.selectSingleNode(kControlflow);
   xml::Node successor = createSuccessor();
   setBlockId(successor, target);
   setTypeAttr(successor, type);
@@ -74,7 +76,7 @@ void BlocksModel::addTypedSuccessor(const xml::Node& block, int32_t target, std:
 
 void BlocksModel::addLabelledSuccessor(const xml::Node& block, int32_t target,
                                        std::string_view type, std::string_view text) {
-  xml::Node flow = block.selectSingleNode("controlflow");
+  xml::Node flow = block.selectSingleNode(kControlflow);
   xml::Node successor = createSuccessor();
   setBlockId(successor, target);
   setTypeAttr(successor, type);
@@ -84,97 +86,81 @@ void BlocksModel::addLabelledSuccessor(const xml::Node& block, int32_t target,
 
 void BlocksModel::appendHint(xml::Node element, std::string_view id, std::string_view value) {
   xml::Node hint = createHint();
-  setAttribute(hint, "@id", id);
+  setAttribute(hint, "id", id);
   setValueAttr(hint, value);
   element.appendChild(hint);
 }
 
 // ---------------------------------------------------------------- attributes
 
-void BlocksModel::setAttribute(const xml::Node& node, std::string_view query, std::string_view value) {
-  node.selectSingleNode(query).setValue(value);
+void BlocksModel::setAttribute(const xml::Node& node, const char* name, std::string_view value) {
+  node.attributeNamed(name).setValue(value);
 }
 
 int32_t BlocksModel::getBlockId(const xml::Node& node) const {
-  return leadingInt(node.selectSingleNode("@id").text());
+  return leadingInt(node.attributeNamed("id").text());
 }
 
 int32_t BlocksModel::getStartLine(const xml::Node& node) const {
-  xml::Node line = node.selectSingleNode("@sln");
-  if (!line) line = node.selectSingleNode("@sl");
+  xml::Node line = node.attributeNamed("sln");
+  if (!line) line = node.attributeNamed("sl");
   return leadingInt(line.text());
 }
 
 int32_t BlocksModel::getEndLine(const xml::Node& node) const {
-  xml::Node line = node.selectSingleNode("@eln");
-  if (!line) line = node.selectSingleNode("@el");
+  xml::Node line = node.attributeNamed("eln");
+  if (!line) line = node.attributeNamed("el");
   return leadingInt(line.text());
 }
 
-std::string BlocksModel::getTypeAttr(const xml::Node& node) const {
-  return node.selectSingleNode("@type").text();
-}
+std::string BlocksModel::getTypeAttr(const xml::Node& node) const { return node.attributeNamed("type").text(); }
 
-std::string BlocksModel::getNameAttr(const xml::Node& node) const {
-  return node.selectSingleNode("@name").text();
-}
+std::string BlocksModel::getNameAttr(const xml::Node& node) const { return node.attributeNamed("name").text(); }
 
 void BlocksModel::setBlockId(const xml::Node& node, int32_t id) {
-  xml::Node attribute = node.selectSingleNode("@id");
+  xml::Node attribute = node.attributeNamed("id");
   const bool isBlock = attribute && node.name() == "block";
-  Entry entry{node};
+  Entry* entry = nullptr;
   if (isBlock) {
-    const std::string old = attribute.value();
-    if (!old.empty()) {
-      auto found = blocks_.find(leadingInt(old));
-      if (found != blocks_.end()) {
-        auto& entries = found->second;
-        auto it = std::find_if(entries.begin(), entries.end(), [&](const Entry& e) { return e.node == node; });
-        if (it != entries.end()) {
-          entry = *it;
-          entries.erase(it);
-        }
-      }
+    entry = entryFor(node);
+    if (entry) {
+      auto& entries = blocks_[leadingInt(attribute.value())];
+      auto listed = std::find(entries.begin(), entries.end(), entry);
+      if (listed != entries.end()) entries.erase(listed);
     }
   }
   attribute.setValue(std::to_string(id));
-  if (isBlock) blocks_[id].push_back(entry);
+  if (isBlock) blocks_[id].push_back(entry ? entry : &addEntry(node));
 }
 
-void BlocksModel::setTypeAttr(const xml::Node& node, std::string_view type) {
-  setAttribute(node, "@type", type);
-}
+void BlocksModel::setTypeAttr(const xml::Node& node, std::string_view type) { setAttribute(node, "type", type); }
 
 void BlocksModel::setValueAttr(const xml::Node& node, std::string_view value) {
-  setAttribute(node, "@value", value);
+  setAttribute(node, "value", value);
 }
 
-void BlocksModel::setTextAttr(const xml::Node& node, std::string_view text) {
-  setAttribute(node, "@text", text);
-}
+void BlocksModel::setTextAttr(const xml::Node& node, std::string_view text) { setAttribute(node, "text", text); }
 
 void BlocksModel::setStartLine(const xml::Node& node, int32_t line) {
-  setAttribute(node, "@sln", std::to_string(line));
+  setAttribute(node, "sln", std::to_string(line));
 }
 
 void BlocksModel::setEndLine(const xml::Node& node, int32_t line) {
-  setAttribute(node, "@eln", std::to_string(line));
+  setAttribute(node, "eln", std::to_string(line));
 }
 
 // ---------------------------------------------------------------- finding
 
+BlocksModel::Entry& BlocksModel::addEntry(const xml::Node& node) {
+  Entry& entry = entries_.emplace_back(Entry{node});
+  entryOfNode_[node.raw().internal_object()] = &entry;
+  return entry;
+}
+
 BlocksModel::Entry* BlocksModel::entryFor(const xml::Node& node) {
   if (node.isNull() || node.isAttribute()) return nullptr;
-  const std::string name = node.name();
-  Index* index = name == "block" ? &blocks_ : name == "blocks" ? &containers_ : nullptr;
-  if (!index) return nullptr;
-  xml::Node id = node.selectSingleNode("@id");
-  if (!id) return nullptr;
-  auto found = index->find(leadingInt(id.value()));
-  if (found == index->end()) return nullptr;
-  for (Entry& entry : found->second)
-    if (entry.node == node) return &entry;
-  return nullptr;
+  auto found = entryOfNode_.find(node.raw().internal_object());
+  return found == entryOfNode_.end() ? nullptr : found->second;
 }
 
 bool BlocksModel::isOwnContainer(const xml::Node& node) {
@@ -221,9 +207,9 @@ xml::Node BlocksModel::findBlock(const xml::Node& node, int32_t id) {
   xml::Node found;
   int matches = 0;
   if (auto candidates = blocks_.find(id); candidates != blocks_.end()) {
-    for (const Entry& block : candidates->second) {
-      if (!belowRoot(block, false)) continue;
-      found = block.node;
+    for (const Entry* block : candidates->second) {
+      if (!belowRoot(*block, false)) continue;
+      found = block->node;
       ++matches;
     }
   }
@@ -237,10 +223,10 @@ void BlocksModel::placeBlock(xml::Node container, const xml::Node& block) {
   xml::Node existing;
   int matches = 0;
   if (auto candidates = blocks_.find(id); candidates != blocks_.end()) {
-    for (const Entry& candidate : candidates->second) {
-      xml::Node parent = candidate.node.parent();
+    for (const Entry* candidate : candidates->second) {
+      xml::Node parent = candidate->node.parent();
       if (!parent || parent != container) continue;
-      existing = candidate.node;
+      existing = candidate->node;
       ++matches;
     }
   }
@@ -265,9 +251,9 @@ xml::Node BlocksModel::currentContainer() {
   xml::Node found;
   int matches = 0;
   if (auto candidates = containers_.find(id); candidates != containers_.end()) {
-    for (const Entry& container : candidates->second) {
-      if (!belowRoot(container, true)) continue;
-      found = container.node;
+    for (const Entry* container : candidates->second) {
+      if (!belowRoot(*container, true)) continue;
+      found = container->node;
       ++matches;
     }
   }

@@ -18,6 +18,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -89,8 +90,10 @@ class BlocksModel {
     xml::Node node;
     bool attached = false;  // below the root container (see flagsHold)
   };
-  using Index = std::unordered_map<int32_t, std::vector<Entry>>;
+  // Entries live in a deque, so the indexes can point at them.
+  using Index = std::unordered_map<int32_t, std::vector<Entry*>>;
 
+  Entry& addEntry(const xml::Node& node);
   Entry* entryFor(const xml::Node& node);
   bool isOwnContainer(const xml::Node& node);
   bool isBelow(const xml::Node& node, const xml::Node& ancestor, bool orSelf) const;
@@ -100,12 +103,14 @@ class BlocksModel {
   xml::Node childBlockByQuery(const xml::Node& container, int32_t id) const;
   xml::Node containerByQuery(int32_t id) const;
   void check(const xml::Node& indexed, const xml::Node& queried, const char* what) const;
-  static void setAttribute(const xml::Node& node, std::string_view query, std::string_view value);
+  static void setAttribute(const xml::Node& node, const char* name, std::string_view value);
   xml::Node createWithAttributes(std::string_view name, std::initializer_list<std::string_view> attributes);
 
   xml::Document& document_;
   xml::Node root_;
   std::vector<int32_t> containerStack_;
+  std::deque<Entry> entries_;
+  std::unordered_map<const void*, Entry*> entryOfNode_;  // by the element's storage
   Index blocks_;
   Index containers_;
   std::vector<xml::Node> floating_;  // removed blocks and containers not appended again

@@ -1,53 +1,50 @@
 #include "flowchart/tree_queries.h"
 
 #include <string_view>
-#include <vector>
 
 namespace flowchart {
 namespace {
 
 // The first element in document order, from node down, that has the
-// attribute.  Throws through the document service on an absent node.
+// attribute: a forward walk that never leaves node's subtree.  Throws
+// through the document service on an absent node.
 xml::Node firstWith(const xml::Node& node, const char* attribute) {
-  std::vector<xml::Node> pending{node};
-  while (!pending.empty()) {
-    xml::Node current = pending.back();
-    pending.pop_back();
+  xml::Node current = node;
+  while (true) {
     if (current.attributeNamed(attribute)) return current;
-    xml::NodeList children = current.childElements();
-    for (auto child = children.rbegin(); child != children.rend(); ++child) pending.push_back(*child);
+    if (xml::Node child = current.firstChildElement()) {
+      current = child;
+      continue;
+    }
+    while (true) {
+      if (current == node) return xml::Node();
+      if (xml::Node next = current.nextSiblingElement()) {
+        current = next;
+        break;
+      }
+      current = current.parent();
+    }
   }
-  return xml::Node();
 }
 
 // The last element in document order below node (and node itself when
-// includeSelf) that has the attribute: the subtrees of the children are
-// searched from the last child backwards, each node after its subtree.
+// includeSelf) that has the attribute: document order backwards, which
+// visits each node after the subtrees of its children, last child first.
 xml::Node lastWith(const xml::Node& node, const char* attribute, bool includeSelf) {
-  struct Frame {
-    xml::Node node;
-    xml::NodeList children;
-    size_t remaining;
+  auto deepestLast = [](xml::Node n) {
+    while (xml::Node child = n.lastChildElement()) n = child;
+    return n;
   };
-  std::vector<Frame> stack;
-  auto enter = [&](const xml::Node& n) {
-    xml::NodeList children = n.childElements();
-    const size_t count = children.size();
-    stack.push_back(Frame{n, std::move(children), count});
-  };
-  enter(node);
-  while (!stack.empty()) {
-    Frame& top = stack.back();
-    if (top.remaining > 0) {
-      xml::Node child = top.children[--top.remaining];
-      enter(child);
-      continue;
+  xml::Node current = deepestLast(node);
+  while (current != node) {
+    if (current.attributeNamed(attribute)) return current;
+    if (xml::Node previous = current.previousSiblingElement()) {
+      current = deepestLast(previous);
+    } else {
+      current = current.parent();
     }
-    const bool isRoot = stack.size() == 1;
-    if ((!isRoot || includeSelf) && top.node.attributeNamed(attribute)) return top.node;
-    stack.pop_back();
   }
-  return xml::Node();
+  return includeSelf && node.attributeNamed(attribute) ? node : xml::Node();
 }
 
 std::string attributeText(const xml::Node& element, const char* attribute) {

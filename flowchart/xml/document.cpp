@@ -157,7 +157,9 @@ void Node::setValue(std::string_view value) {
 
 Node Node::selectSingleNode(std::string_view xpath) const {
   requireElementOrDocument("selectSingleNode");
-  const pugi::xpath_query& query = doc_->compiled(xpath);
+  Document::Query& cached = doc_->query(xpath);
+  if (cached.childPath && node_.type() == pugi::node_element) return firstMatch(*cached.childPath);
+  const pugi::xpath_query& query = doc_->compiled(xpath, cached);
   const bool mayReachDetached =
       node_.type() == pugi::node_document && doc_->holder_ && doc_->holder_.first_child();
   try {
@@ -185,7 +187,9 @@ Node Node::selectSingleNode(std::string_view xpath) const {
 
 NodeList Node::selectNodes(std::string_view xpath) const {
   requireElementOrDocument("selectNodes");
-  const pugi::xpath_query& query = doc_->compiled(xpath);
+  Document::Query& cached = doc_->query(xpath);
+  if (cached.childPath && node_.type() == pugi::node_element) return allMatches(*cached.childPath);
+  const pugi::xpath_query& query = doc_->compiled(xpath, cached);
   const bool mayReachDetached =
       node_.type() == pugi::node_document && doc_->holder_ && doc_->holder_.first_child();
   try {
@@ -212,10 +216,12 @@ NodeList Node::selectNodes(std::string_view xpath) const {
 
 size_t Node::countNodes(std::string_view xpath) const {
   requireElementOrDocument("countNodes");
+  Document::Query& cached = doc_->query(xpath);
+  if (cached.childPath && node_.type() == pugi::node_element) return matchCount(*cached.childPath);
   const bool mayReachDetached =
       node_.type() == pugi::node_document && doc_->holder_ && doc_->holder_.first_child();
   if (mayReachDetached) return selectNodes(xpath).size();
-  const pugi::xpath_query& query = doc_->compiled(xpath);
+  const pugi::xpath_query& query = doc_->compiled(xpath, cached);
   try {
     return query.evaluate_node_set(node_).size();
   } catch (const pugi::xpath_exception& e) {
@@ -223,6 +229,55 @@ size_t Node::countNodes(std::string_view xpath) const {
   } catch (const std::bad_alloc&) {
     fail(kOutOfMemory, "XPath evaluation ran out of memory");
   }
+}
+
+Node Node::selectSingleNode(const ChildPath& path) const {
+  requireElementOrDocument("selectSingleNode");
+  if (node_.type() == pugi::node_element) return firstMatch(path);
+  return selectSingleNode(path.text());
+}
+
+NodeList Node::selectNodes(const ChildPath& path) const {
+  requireElementOrDocument("selectNodes");
+  if (node_.type() == pugi::node_element) return allMatches(path);
+  return selectNodes(path.text());
+}
+
+size_t Node::countNodes(const ChildPath& path) const {
+  requireElementOrDocument("countNodes");
+  if (node_.type() == pugi::node_element) return matchCount(path);
+  return countNodes(path.text());
+}
+
+Node Node::firstMatch(const ChildPath& path) const {
+  Node first;
+  path.forEachMatch(node_, [&](pugi::xml_node owner, pugi::xml_attribute attribute) {
+    first = attribute ? Node(doc_, owner, attribute) : Node(doc_, owner);
+    return false;
+  });
+  return first;
+}
+
+NodeList Node::allMatches(const ChildPath& path) const {
+  NodeList result;
+  try {
+    path.forEachMatch(node_, [&](pugi::xml_node owner, pugi::xml_attribute attribute) {
+      result.push_back(attribute ? Node(doc_, owner, attribute) : Node(doc_, owner));
+      return true;
+    });
+  } catch (const std::bad_alloc&) {
+    fail(kOutOfMemory, "XPath evaluation ran out of memory");
+  }
+  return result;
+}
+
+size_t Node::matchCount(const ChildPath& path) const {
+  size_t count = 0;
+  path.forEachMatch(node_, [&](pugi::xml_node, pugi::xml_attribute) {
+    ++count;
+    return true;
+  });
+  return count;
 }
 
 void Node::setAttributeNode(const Node& attribute) {
@@ -282,13 +337,54 @@ Node Node::parent() const {
   return Node(doc_, up);
 }
 
-NodeList Node::childElements() const {
-  requireNode("childElements");
-  NodeList children;
-  if (isAttribute()) return children;
-  for (pugi::xml_node child = node_.first_child(); child; child = child.next_sibling())
-    if (child.type() == pugi::node_element && child != doc_->holder_) children.push_back(Node(doc_, child));
-  return children;
+void Node::setAttribute(std::string_view name, std::string_view value) {
+  requireElementOrDocument("setAttribute");
+  if (node_.type() != pugi::node_element) fail(kFail, "setAttribute needs an element");
+  const std::string internalName = toInternal(name);
+  pugi::xml_attribute target = node_.attribute(internalName.c_str());
+  if (!target) target = node_.append_attribute(internalName.c_str());
+  if (!target || !target.set_value(toInternal(value).c_str())) fail(kOutOfMemory, "setAttribute");
+}
+
+// The holder of detached nodes is a child of the document node; it is
+// skipped wherever navigation reaches it.
+Node Node::elementOrEmpty(pugi::xml_node node) const {
+  if (!node || node == doc_->holder_) return Node();
+  return Node(doc_, node);
+}
+
+Node Node::firstChildElement() const {
+  requireNode("firstChildElement");
+  if (isAttribute()) return Node();
+  pugi::xml_node child = node_.first_child();
+  while (child && (child.type() != pugi::node_element || child == doc_->holder_)) child = child.next_sibling();
+  return elementOrEmpty(child);
+}
+
+Node Node::lastChildElement() const {
+  requireNode("lastChildElement");
+  if (isAttribute()) return Node();
+  pugi::xml_node child = node_.last_child();
+  while (child && (child.type() != pugi::node_element || child == doc_->holder_)) child = child.previous_sibling();
+  return elementOrEmpty(child);
+}
+
+Node Node::nextSiblingElement() const {
+  requireNode("nextSiblingElement");
+  if (isAttribute() || node_.parent() == doc_->holder_) return Node();  // detached: alone
+  pugi::xml_node sibling = node_.next_sibling();
+  while (sibling && (sibling.type() != pugi::node_element || sibling == doc_->holder_))
+    sibling = sibling.next_sibling();
+  return elementOrEmpty(sibling);
+}
+
+Node Node::previousSiblingElement() const {
+  requireNode("previousSiblingElement");
+  if (isAttribute() || node_.parent() == doc_->holder_) return Node();  // detached: alone
+  pugi::xml_node sibling = node_.previous_sibling();
+  while (sibling && (sibling.type() != pugi::node_element || sibling == doc_->holder_))
+    sibling = sibling.previous_sibling();
+  return elementOrEmpty(sibling);
 }
 
 Node Node::attributeNamed(const char* name) const {
@@ -397,16 +493,28 @@ Node Document::createAttribute(std::string_view name) {
   return Node(this, &pending_.back());
 }
 
-const pugi::xpath_query& Document::compiled(std::string_view xpath) {
+Document::Query& Document::query(std::string_view xpath) {
   auto found = queries_.find(xpath);
   if (found != queries_.end()) return *found->second;
-  std::string key(xpath);
   if (queries_.size() >= kQueryCacheLimit) queries_.clear();
   try {
-    auto query = std::make_unique<pugi::xpath_query>(toInternal(xpath).c_str());
-    return *queries_.emplace(std::move(key), std::move(query)).first->second;
+    auto query = std::make_unique<Query>();
+    query->childPath = ChildPath::parse(xpath);
+    // Anything else is compiled now, so that a bad text fails at once.
+    if (!query->childPath) compiled(xpath, *query);
+    return *queries_.emplace(std::string(xpath), std::move(query)).first->second;
+  } catch (const std::bad_alloc&) {
+    fail(kOutOfMemory, "compiling an XPath text ran out of memory");
+  }
+}
+
+const pugi::xpath_query& Document::compiled(std::string_view xpath, Query& query) {
+  if (query.compiled) return *query.compiled;
+  try {
+    query.compiled = std::make_unique<pugi::xpath_query>(toInternal(xpath).c_str());
+    return *query.compiled;
   } catch (const pugi::xpath_exception& e) {
-    fail(kFail, "invalid XPath text \"" + key + "\": " + e.what());
+    fail(kFail, "invalid XPath text \"" + std::string(xpath) + "\": " + e.what());
   } catch (const std::bad_alloc&) {
     fail(kOutOfMemory, "compiling an XPath text ran out of memory");
   }

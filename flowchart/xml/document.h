@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -17,6 +18,8 @@
 #include <vector>
 
 #include <pugixml.hpp>
+
+#include "child_path.h"
 
 namespace xml {
 
@@ -83,6 +86,11 @@ class Node {
   NodeList selectNodes(std::string_view xpath) const;
   // Number of matches, without making handles.
   size_t countNodes(std::string_view xpath) const;
+  // The same for a child path the caller keeps, which spares looking the
+  // text up; from the document node it is evaluated as its XPath text.
+  Node selectSingleNode(const ChildPath& path) const;
+  NodeList selectNodes(const ChildPath& path) const;
+  size_t countNodes(const ChildPath& path) const;
 
   // Attaches an attribute made by Document::createAttribute as the last
   // attribute; an attribute of the same name has its value replaced.
@@ -90,10 +98,18 @@ class Node {
   Node appendChild(const Node& child);
   Node removeChild(const Node& child);
   Node parent() const;
-  // An element's child elements in order, and one of its attributes by
-  // name (an empty node when it has none): what the queries "*" and "@name"
-  // find, without evaluating them.
-  NodeList childElements() const;
+  // Sets the attribute of that name, adding it as the last attribute when
+  // the element has none.
+  void setAttribute(std::string_view name, std::string_view value);
+
+  // Element navigation: empty nodes where there is none.  Detached nodes
+  // are never reached from the document.
+  Node firstChildElement() const;
+  Node lastChildElement() const;
+  Node nextSiblingElement() const;
+  Node previousSiblingElement() const;
+  // One of an element's attributes by name, or an empty node: what "@name"
+  // finds, without evaluating it.
   Node attributeNamed(const char* name) const;
 
   Document& document() const;
@@ -106,6 +122,11 @@ class Node {
       : doc_(doc), node_(owner), attr_(attr) {}
   Node(Document* doc, detail::PendingAttribute* pending) : doc_(doc), pending_(pending) {}
 
+  // Child paths walked from an element.
+  Node firstMatch(const ChildPath& path) const;
+  NodeList allMatches(const ChildPath& path) const;
+  size_t matchCount(const ChildPath& path) const;
+  Node elementOrEmpty(pugi::xml_node node) const;
   void requireNode(const char* operation) const;
   void requireElementOrDocument(const char* operation) const;
   pugi::xml_attribute liveAttribute() const;
@@ -149,7 +170,14 @@ class Document {
 
  private:
   friend class Node;
-  const pugi::xpath_query& compiled(std::string_view xpath);
+  // A query text as the cache keeps it: compiled when first evaluated by
+  // pugixml, and as a child path when it is one.
+  struct Query {
+    std::optional<ChildPath> childPath;
+    std::unique_ptr<pugi::xpath_query> compiled;
+  };
+  Query& query(std::string_view xpath);
+  const pugi::xpath_query& compiled(std::string_view xpath, Query& query);
   pugi::xml_node holder();  // keeps detached nodes outside the document element
   bool isDetached(pugi::xml_node node) const;
 
@@ -162,7 +190,7 @@ class Document {
     using is_transparent = void;
     size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
   };
-  std::unordered_map<std::string, std::unique_ptr<pugi::xpath_query>, QueryTextHash, std::equal_to<>> queries_;
+  std::unordered_map<std::string, std::unique_ptr<Query>, QueryTextHash, std::equal_to<>> queries_;
 };
 
 }  // namespace xml
