@@ -8,7 +8,7 @@
 namespace flowchart {
 namespace {
 
-bool holdsBlocks(const std::string& name) { return name == "block" || name == "blocks"; }
+bool holdsBlocks(const xml::Node& node) { return node.nameIs("block") || node.nameIs("blocks"); }
 
 const xml::ChildPath kControlflow("controlflow");
 const xml::ChildPath kSuccessors("successor");
@@ -18,9 +18,9 @@ const xml::ChildPath kSuccessors("successor");
 // ---------------------------------------------------------------- creation
 
 xml::Node BlocksModel::createWithAttributes(std::string_view name,
-                                            std::initializer_list<std::string_view> attributes) {
+                                            std::initializer_list<const char*> attributes) {
   xml::Node element = document_.createElement(name);
-  for (std::string_view attribute : attributes) element.setAttribute(attribute, "");
+  for (const char* attribute : attributes) element.setAttribute(attribute, "");
   return element;
 }
 
@@ -31,10 +31,19 @@ xml::Node BlocksModel::createBlocksContainer(int32_t id) {
   return container;
 }
 
+// New blocks, successors and hints are copies of one empty element each,
+// made once: a copy costs less than adding the attributes one by one.
 xml::Node BlocksModel::createBlock() {
-  xml::Node block = createWithAttributes("block", {"id", "type", "sln", "eln", "text"});
-  block.appendChild(document_.createElement("controlflow"));
-  return block;
+  if (!blockPrototype_) {
+    blockPrototype_ = createWithAttributes("block", {"id", "type", "sln", "eln", "text"});
+    blockPrototype_.appendElement("controlflow");
+  }
+  return blockPrototype_.cloneNode();
+}
+
+xml::Node BlocksModel::appendSuccessor(const xml::Node& block) {
+  if (!successorPrototype_) successorPrototype_ = createSuccessor();
+  return block.selectSingleNode(kControlflow).appendCopy(successorPrototype_);
 }
 
 xml::Node BlocksModel::createHint() { return createWithAttributes("hint", {"id", "value"}); }
@@ -61,34 +70,28 @@ void BlocksModel::addSuccessor(const xml::Node& block, int32_t target) {
     if (queried != present) throw std::logic_error("successor test disagrees with its query");
   }
   if (present) return;
-  xml::Node successor = createSuccessor();
-  setBlockId(successor, target);
-  flow.appendChild(successor);
+  setBlockId(appendSuccessor(block), target);
 }
 
 void BlocksModel::addTypedSuccessor(const xml::Node& block, int32_t target, std::string_view type) {
-  xml::Node flow = block.selectSingleNode(kControlflow);
-  xml::Node successor = createSuccessor();
+  xml::Node successor = appendSuccessor(block);
   setBlockId(successor, target);
   setTypeAttr(successor, type);
-  flow.appendChild(successor);
 }
 
 void BlocksModel::addLabelledSuccessor(const xml::Node& block, int32_t target,
                                        std::string_view type, std::string_view text) {
-  xml::Node flow = block.selectSingleNode(kControlflow);
-  xml::Node successor = createSuccessor();
+  xml::Node successor = appendSuccessor(block);
   setBlockId(successor, target);
   setTypeAttr(successor, type);
   setTextAttr(successor, text);
-  flow.appendChild(successor);
 }
 
 void BlocksModel::appendHint(xml::Node element, std::string_view id, std::string_view value) {
-  xml::Node hint = createHint();
+  if (!hintPrototype_) hintPrototype_ = createHint();
+  xml::Node hint = element.appendCopy(hintPrototype_);
   setAttribute(hint, "id", id);
   setValueAttr(hint, value);
-  element.appendChild(hint);
 }
 
 // ---------------------------------------------------------------- attributes
@@ -119,7 +122,7 @@ std::string BlocksModel::getNameAttr(const xml::Node& node) const { return node.
 
 void BlocksModel::setBlockId(const xml::Node& node, int32_t id) {
   xml::Node attribute = node.attributeNamed("id");
-  const bool isBlock = attribute && node.name() == "block";
+  const bool isBlock = attribute && node.nameIs("block");
   Entry* entry = nullptr;
   if (isBlock) {
     entry = entryFor(node);
@@ -165,7 +168,7 @@ BlocksModel::Entry* BlocksModel::entryFor(const xml::Node& node) {
 
 bool BlocksModel::isOwnContainer(const xml::Node& node) {
   Entry* entry = entryFor(node);
-  return entry && entry->node.name() == "blocks";
+  return entry && entry->node.nameIs("blocks");
 }
 
 bool BlocksModel::isBelow(const xml::Node& node, const xml::Node& ancestor, bool orSelf) const {
@@ -266,7 +269,7 @@ void BlocksModel::append(xml::Node parent, const xml::Node& child) {
   parent.appendChild(child);
   auto floating = std::find(floating_.begin(), floating_.end(), child);
   if (floating != floating_.end()) floating_.erase(floating);
-  if (!holdsBlocks(child.name())) return;
+  if (!holdsBlocks(child)) return;
   // The child's flag can be set only from a parent whose own state is known.
   Entry* parentEntry = parent == root_ ? nullptr : entryFor(parent);
   const bool parentAttached = parent == root_ || (parentEntry && parentEntry->attached);
@@ -280,7 +283,7 @@ void BlocksModel::append(xml::Node parent, const xml::Node& child) {
 
 void BlocksModel::remove(xml::Node parent, const xml::Node& child) {
   parent.removeChild(child);
-  if (holdsBlocks(child.name())) floating_.push_back(child);
+  if (holdsBlocks(child)) floating_.push_back(child);
 }
 
 }  // namespace flowchart

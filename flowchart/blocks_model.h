@@ -104,11 +104,14 @@ class BlocksModel {
   xml::Node containerByQuery(int32_t id) const;
   void check(const xml::Node& indexed, const xml::Node& queried, const char* what) const;
   static void setAttribute(const xml::Node& node, const char* name, std::string_view value);
-  xml::Node createWithAttributes(std::string_view name, std::initializer_list<std::string_view> attributes);
+  // A successor with empty attributes, last in the block's controlflow.
+  xml::Node appendSuccessor(const xml::Node& block);
+  xml::Node createWithAttributes(std::string_view name, std::initializer_list<const char*> attributes);
 
   xml::Document& document_;
   xml::Node root_;
   std::vector<int32_t> containerStack_;
+  xml::Node blockPrototype_, successorPrototype_, hintPrototype_;
   std::deque<Entry> entries_;
   std::unordered_map<const void*, Entry*> entryOfNode_;  // by the element's storage
   Index blocks_;

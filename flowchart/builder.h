@@ -105,6 +105,7 @@ class FlowchartBuilder {
   void linkTrySuccessors(const xml::Node& container);
   int32_t resolveTryTarget(const xml::Node& tryBlock);
   int32_t computeDepth(const xml::Node& container);
+  void nestedContainers(const xml::Node& container, xml::NodeList& folded, xml::NodeList& guarded);
 
   static int32_t topOf(const std::vector<int32_t>& stack) { return stack.empty() ? 0 : stack.back(); }
 

@@ -1,20 +1,40 @@
 // Edges across the nesting: jumps, edges into try blocks, and the depth
 // hint of every container.
 #include <algorithm>
+#include <stdexcept>
 
 #include "flowchart/builder.h"
 
 namespace flowchart {
+namespace {
+
+const xml::ChildPath kReturn("JumpStmt/RETURN");
+const xml::ChildPath kBreak("JumpStmt/BREAK");
+const xml::ChildPath kContinue("JumpStmt/CONTINUE");
+const xml::ChildPath kBlocks("block");
+const xml::ChildPath kSuccessors("controlflow/successor");
+const xml::ChildPath kContainers("blocks");
+
+// "controlflow/successor[@type="try"]": the first edge into a try block.
+xml::Node firstTryEdge(const xml::Node& block) {
+  for (const xml::Node& successor : block.selectNodes(kSuccessors)) {
+    xml::Node type = successor.attributeNamed("type");
+    if (type && type.value() == "try") return successor;
+  }
+  return xml::Node();
+}
+
+}  // namespace
 
 void FlowchartBuilder::buildJump(const xml::Node& box, const xml::Node& statement) {
   BlocksModel& m = *model_;
-  if (statement.selectSingleNode("JumpStmt/RETURN")) {
+  if (statement.selectSingleNode(kReturn)) {
     m.addSuccessor(box, -1);
     m.appendHint(box, "EXIT", "RETURN");
-  } else if (statement.selectSingleNode("JumpStmt/BREAK")) {
+  } else if (statement.selectSingleNode(kBreak)) {
     xml::Node target = m.findBlock(root_, topOf(breakTargets_));
     m.addSuccessor(box, m.getBlockId(target));
-  } else if (statement.selectSingleNode("JumpStmt/CONTINUE")) {
+  } else if (statement.selectSingleNode(kContinue)) {
     m.addTypedSuccessor(box, topOf(continueTargets_), "loop");
   }
 }
@@ -28,7 +48,7 @@ void FlowchartBuilder::linkTrySuccessors(const xml::Node& container) {
     size_t next = 0;
   };
   std::vector<Frame> stack;
-  stack.push_back(Frame{container.selectNodes("block")});
+  stack.push_back(Frame{container.selectNodes(kBlocks)});
   while (!stack.empty()) {
     Frame& top = stack.back();
     if (top.next == top.blocks.size()) {
@@ -36,14 +56,14 @@ void FlowchartBuilder::linkTrySuccessors(const xml::Node& container) {
       continue;
     }
     xml::Node block = top.blocks[top.next++];
-    for (xml::Node successor : block.selectNodes("controlflow/successor")) {
+    for (xml::Node successor : block.selectNodes(kSuccessors)) {
       xml::Node target = m.findBlock(root_, m.getBlockId(successor));
       if (target && m.getTypeAttr(target) == "try") m.setBlockId(successor, resolveTryTarget(target));
     }
-    xml::NodeList nested = block.selectNodes("blocks");
+    xml::NodeList nested = block.selectNodes(kContainers);
     // Deeper containers first, in document order: push them in reverse.
     for (auto it = nested.rbegin(); it != nested.rend(); ++it)
-      stack.push_back(Frame{it->selectNodes("block")});
+      stack.push_back(Frame{it->selectNodes(kBlocks)});
   }
 }
 
@@ -53,12 +73,36 @@ int32_t FlowchartBuilder::resolveTryTarget(const xml::Node& tryBlock) {
   // Try edges only lead to later blocks, so the chain ends; the bound only
   // guards against a model that was not built here.
   for (int64_t steps = 0; steps <= int64_t{blockCounter_} + 2; ++steps) {
-    const int32_t id = m.getBlockId(current.selectSingleNode("controlflow/successor[@type=\"try\"]"));
+    xml::Node edge = firstTryEdge(current);
+    if (crossCheck_ && edge != current.selectSingleNode("controlflow/successor[@type=\"try\"]"))
+      throw std::logic_error("try edge disagrees with its query");
+    const int32_t id = m.getBlockId(edge);
     xml::Node target = m.findBlock(root_, id);
     if (m.getTypeAttr(target) != "try") return id;
     current = target;
   }
   throw xml::Error(xml::kFail, "try edges form a cycle");
+}
+
+// The containers in a container's blocks, split as the queries
+// "block[@type!="try" and @type!="catchblock"]/blocks" and
+// "block[@type="try" or @type="catchblock"]/blocks" split them: a block
+// without a type is in neither list.
+void FlowchartBuilder::nestedContainers(const xml::Node& container, xml::NodeList& folded,
+                                        xml::NodeList& guarded) {
+  for (xml::Node block = container.firstChildElement(); block; block = block.nextSiblingElement()) {
+    if (!block.nameIs("block")) continue;
+    xml::Node type = block.attributeNamed("type");
+    if (!type) continue;
+    const std::string value = type.value();
+    xml::NodeList& list = value == "try" || value == "catchblock" ? guarded : folded;
+    for (xml::Node child = block.firstChildElement(); child; child = child.nextSiblingElement())
+      if (child.nameIs("blocks")) list.push_back(child);
+  }
+  if (!crossCheck_) return;
+  if (folded != container.selectNodes("block[@type!=\"try\" and @type!=\"catchblock\"]/blocks") ||
+      guarded != container.selectNodes("block[@type=\"try\" or @type=\"catchblock\"]/blocks"))
+    throw std::logic_error("nested containers disagree with their queries");
 }
 
 // Post-order over the containers with an explicit stack.  Each container
@@ -73,9 +117,10 @@ int32_t FlowchartBuilder::computeDepth(const xml::Node& container) {
     size_t next = 0;
     int32_t depth = 0;
   };
-  auto enter = [](const xml::Node& c) {
-    return Frame{c, c.selectNodes("block[@type!=\"try\" and @type!=\"catchblock\"]/blocks"),
-                 c.selectNodes("block[@type=\"try\" or @type=\"catchblock\"]/blocks")};
+  auto enter = [&](const xml::Node& c) {
+    Frame frame{c};
+    nestedContainers(c, frame.folded, frame.guarded);
+    return frame;
   };
   std::vector<Frame> stack;
   stack.push_back(enter(container));

@@ -29,6 +29,13 @@ std::string toExternal(const char* utf8) {
   return isAscii(view) ? std::string(view) : utf8ToLatin1(view);
 }
 
+// Most values are ASCII, which needs no conversion and no copy.
+bool setAttributeValue(pugi::xml_attribute attribute, std::string_view latin1) {
+  if (isAscii(latin1)) return attribute.set_value(latin1.data(), latin1.size());
+  const std::string internal = latin1ToUtf8(latin1);
+  return attribute.set_value(internal.data(), internal.size());
+}
+
 unsigned parseFlags(const LoadOptions& options) {
   // As a fragment, text beside the document element is kept, so that
   // hasOneDocumentElement can refuse it.
@@ -64,6 +71,17 @@ class StringWriter : public pugi::xml_writer {
 
  private:
   std::string& out_;
+};
+
+class FileWriter : public pugi::xml_writer {
+ public:
+  explicit FileWriter(AtomicFile& file) : file_(file) {}
+  void write(const void* data, size_t size) override {
+    file_.write(std::string_view(static_cast<const char*>(data), size));
+  }
+
+ private:
+  AtomicFile& file_;
 };
 
 void appendText(pugi::xml_node node, std::string& out) {
@@ -147,12 +165,11 @@ std::string Node::text() const {
 void Node::setValue(std::string_view value) {
   requireNode("setValue");
   if (!isAttribute()) fail(kFail, "setValue called on an element");
-  std::string internal = toInternal(value);
   if (pending_ && !pending_->attached) {
-    pending_->value = std::move(internal);
+    pending_->value = toInternal(value);
     return;
   }
-  if (!liveAttribute().set_value(internal.c_str())) fail(kOutOfMemory, "setValue");
+  if (!setAttributeValue(liveAttribute(), value)) fail(kOutOfMemory, "setValue");
 }
 
 Node Node::selectSingleNode(std::string_view xpath) const {
@@ -337,13 +354,54 @@ Node Node::parent() const {
   return Node(doc_, up);
 }
 
-void Node::setAttribute(std::string_view name, std::string_view value) {
+void Node::setAttribute(const char* name, std::string_view value) {
   requireElementOrDocument("setAttribute");
   if (node_.type() != pugi::node_element) fail(kFail, "setAttribute needs an element");
-  const std::string internalName = toInternal(name);
-  pugi::xml_attribute target = node_.attribute(internalName.c_str());
-  if (!target) target = node_.append_attribute(internalName.c_str());
-  if (!target || !target.set_value(toInternal(value).c_str())) fail(kOutOfMemory, "setAttribute");
+  std::string converted;
+  if (!isAscii(name)) {
+    converted = latin1ToUtf8(name);
+    name = converted.c_str();
+  }
+  pugi::xml_attribute target = node_.attribute(name);
+  if (!target) target = node_.append_attribute(name);
+  if (!target || !setAttributeValue(target, value)) fail(kOutOfMemory, "setAttribute");
+}
+
+Node Node::appendElement(std::string_view name) {
+  requireElementOrDocument("appendElement");
+  if (node_.type() != pugi::node_element) fail(kFail, "appendElement needs an element");
+  pugi::xml_node created = node_.append_child(toInternal(name).c_str());
+  if (!created) fail(kOutOfMemory, "appendElement");
+  return Node(doc_, created);
+}
+
+Node Node::cloneNode() const {
+  requireElementOrDocument("cloneNode");
+  if (node_.type() != pugi::node_element) fail(kFail, "cloneNode needs an element");
+  pugi::xml_node copy = doc_->holder().append_copy(node_);
+  if (!copy) fail(kOutOfMemory, "cloneNode");
+  return Node(doc_, copy);
+}
+
+Node Node::appendCopy(const Node& original) {
+  requireElementOrDocument("appendCopy");
+  original.requireElementOrDocument("appendCopy");
+  if (node_.type() != pugi::node_element || original.node_.type() != pugi::node_element)
+    fail(kFail, "appendCopy needs elements");
+  if (original.doc_ != doc_) fail(kInvalidArg, "appendCopy with a node of another document");
+  pugi::xml_node copy = node_.append_copy(original.node_);
+  if (!copy) fail(kFail, "appendCopy refused (a node cannot hold a copy of its own ancestor)");
+  return Node(doc_, copy);
+}
+
+bool Node::nameIs(std::string_view name) const {
+  requireNode("nameIs");
+  if (isAscii(name)) {
+    const char* own = pending_ ? pending_->name.c_str() : attr_ ? attr_.name() : node_.name();
+    if (node_.type() == pugi::node_document && !isAttribute()) own = "#document";
+    return name == own;
+  }
+  return this->name() == name;
 }
 
 // The holder of detached nodes is a child of the document node; it is
@@ -450,22 +508,33 @@ std::unique_ptr<Document> Document::loadFile(const std::string& path, LoadOption
 }
 
 std::string Document::toText() const {
-  std::string out = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n";
+  std::string out;
   StringWriter writer(out);
-  for (pugi::xml_node child : doc_.children()) {
-    if (child == holder_) continue;
-    child.print(writer, "", pugi::format_raw, pugi::encoding_latin1);
-  }
-  out += '\n';
+  writeText(writer);
   return out;
 }
 
 bool Document::save(const std::string& path) const {
+  // Printed straight into the file: a large model is not held twice.
   try {
-    return writeFileAtomically(path, toText());
+    AtomicFile file(path);
+    if (!file.open()) return false;
+    FileWriter writer(file);
+    writeText(writer);
+    return file.commit();
   } catch (const std::bad_alloc&) {
     return false;
   }
+}
+
+void Document::writeText(pugi::xml_writer& writer) const {
+  static constexpr std::string_view kDeclaration = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n";
+  writer.write(kDeclaration.data(), kDeclaration.size());
+  for (pugi::xml_node child : doc_.children()) {
+    if (child == holder_) continue;
+    child.print(writer, "", pugi::format_raw, pugi::encoding_latin1);
+  }
+  writer.write("\n", 1);
 }
 
 Node Document::root() { return Node(this, static_cast<pugi::xml_node>(doc_)); }

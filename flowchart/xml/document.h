@@ -100,7 +100,16 @@ class Node {
   Node parent() const;
   // Sets the attribute of that name, adding it as the last attribute when
   // the element has none.
-  void setAttribute(std::string_view name, std::string_view value);
+  void setAttribute(const char* name, std::string_view value);
+  // A new empty element appended as the last child: createElement and
+  // appendChild in one step.
+  Node appendElement(std::string_view name);
+  // A deep copy of an element (attributes and all it holds), detached like
+  // a created element; and the same copy appended as the last child.
+  Node cloneNode() const;
+  Node appendCopy(const Node& original);
+  // Whether the node's name is this one, without making a copy of it.
+  bool nameIs(std::string_view name) const;
 
   // Element navigation: empty nodes where there is none.  Detached nodes
   // are never reached from the document.
@@ -178,6 +187,7 @@ class Document {
   };
   Query& query(std::string_view xpath);
   const pugi::xpath_query& compiled(std::string_view xpath, Query& query);
+  void writeText(pugi::xml_writer& writer) const;
   pugi::xml_node holder();  // keeps detached nodes outside the document element
   bool isDetached(pugi::xml_node node) const;
 
