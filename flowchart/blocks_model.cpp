@@ -6,238 +6,208 @@
 #include "flowchart/number_text.h"
 
 namespace flowchart {
-namespace {
-
-bool holdsBlocks(const xml::Node& node) { return node.nameIs("block") || node.nameIs("blocks"); }
-
-const xml::ChildPath kControlflow("controlflow");
-const xml::ChildPath kSuccessors("successor");
-
-}  // namespace
 
 // ---------------------------------------------------------------- creation
 
-xml::Node BlocksModel::createWithAttributes(std::string_view name,
-                                            std::initializer_list<const char*> attributes) {
-  xml::Node element = document_.createElement(name);
-  for (const char* attribute : attributes) element.setAttribute(attribute, "");
-  return element;
-}
-
-xml::Node BlocksModel::createBlocksContainer(int32_t id) {
-  xml::Node container = createWithAttributes("blocks", {"id"});
-  setAttribute(container, "id", std::to_string(id));
-  containers_[id].push_back(&addEntry(container));
+ModelNode BlocksModel::createBlocksContainer(int32_t id) {
+  ModelNode container = tree_.create(Tag::kBlocks, {Attr::kId});
+  setBlockId(container, id);
   return container;
 }
 
-// New blocks, successors and hints are copies of one empty element each,
-// made once: a copy costs less than adding the attributes one by one.
-xml::Node BlocksModel::createBlock() {
-  if (!blockPrototype_) {
-    blockPrototype_ = createWithAttributes("block", {"id", "type", "sln", "eln", "text"});
-    blockPrototype_.appendElement("controlflow");
-  }
-  return blockPrototype_.cloneNode();
+ModelNode BlocksModel::createBlock() {
+  ModelNode block = tree_.create(Tag::kBlock, {Attr::kId, Attr::kType, Attr::kSln, Attr::kEln, Attr::kText});
+  tree_.appendChild(block, tree_.create(Tag::kControlflow, {}));
+  return block;
 }
 
-xml::Node BlocksModel::appendSuccessor(const xml::Node& block) {
-  if (!successorPrototype_) successorPrototype_ = createSuccessor();
-  return block.selectSingleNode(kControlflow).appendCopy(successorPrototype_);
-}
+ModelNode BlocksModel::createHint() { return tree_.create(Tag::kHint, {Attr::kId, Attr::kValue}); }
 
-xml::Node BlocksModel::createHint() { return createWithAttributes("hint", {"id", "value"}); }
-
-xml::Node BlocksModel::createSuccessor() {
-  return createWithAttributes("successor", {"id", "type", "text"});
+ModelNode BlocksModel::createSuccessor() {
+  return tree_.create(Tag::kSuccessor, {Attr::kId, Attr::kType, Attr::kText});
 }
 
 // ---------------------------------------------------------------- edges
 
-void BlocksModel::addSuccessor(const xml::Node& block, int32_t target) {
-  xml::Node flow = block.selectSingleNode(kControlflow);
-  bool present = false;
-  for (const xml::Node& successor : flow.selectNodes(kSuccessors)) {
-    xml::Node id = successor.attributeNamed("id");
-    if (id && xpathEqualsInt(id.value(), target)) {
-      present = true;
-      break;
-    }
+namespace {
+
+// The block's first "controlflow" child: where its edges go.
+ModelNode controlflowOf(const ModelTree& tree, ModelNode block) {
+  for (ModelNode child = tree.firstChild(block); child; child = tree.nextSibling(child))
+    if (tree.tag(child) == Tag::kControlflow) return child;
+  return ModelNode();
+}
+
+}  // namespace
+
+ModelNode BlocksModel::appendSuccessor(ModelNode block) {
+  ModelNode flow = controlflowOf(tree_, block);
+  ModelNode successor = createSuccessor();
+  tree_.appendChild(flow, successor);
+  return successor;
+}
+
+void BlocksModel::addSuccessor(ModelNode block, int32_t target) {
+  ModelNode flow = controlflowOf(tree_, block);
+  for (ModelNode child = tree_.firstChild(flow); child; child = tree_.nextSibling(child)) {
+    if (tree_.tag(child) != Tag::kSuccessor) continue;
+    const std::string* id = tree_.attribute(child, Attr::kId);
+    if (id && xpathEqualsInt(*id, target)) return;  // "successor[@id=target]" exists
   }
-  if (crossCheck_) {
-    const bool queried =
-        static_cast<bool>(flow.selectSingleNode("successor[@id=" + std::to_string(target) + "]"));
-    if (queried != present) throw std::logic_error("successor test disagrees with its query");
-  }
-  if (present) return;
   setBlockId(appendSuccessor(block), target);
 }
 
-void BlocksModel::addTypedSuccessor(const xml::Node& block, int32_t target, std::string_view type) {
-  xml::Node successor = appendSuccessor(block);
+void BlocksModel::addTypedSuccessor(ModelNode block, int32_t target, std::string_view type) {
+  ModelNode successor = appendSuccessor(block);
   setBlockId(successor, target);
   setTypeAttr(successor, type);
 }
 
-void BlocksModel::addLabelledSuccessor(const xml::Node& block, int32_t target,
-                                       std::string_view type, std::string_view text) {
-  xml::Node successor = appendSuccessor(block);
+void BlocksModel::addLabelledSuccessor(ModelNode block, int32_t target, std::string_view type,
+                                       std::string_view text) {
+  ModelNode successor = appendSuccessor(block);
   setBlockId(successor, target);
   setTypeAttr(successor, type);
   setTextAttr(successor, text);
 }
 
-void BlocksModel::appendHint(xml::Node element, std::string_view id, std::string_view value) {
-  if (!hintPrototype_) hintPrototype_ = createHint();
-  xml::Node hint = element.appendCopy(hintPrototype_);
-  setAttribute(hint, "id", id);
+ModelNode BlocksModel::firstSuccessor(ModelNode block) const {
+  for (ModelNode flow = tree_.firstChild(block); flow; flow = tree_.nextSibling(flow)) {
+    if (tree_.tag(flow) != Tag::kControlflow) continue;
+    for (ModelNode child = tree_.firstChild(flow); child; child = tree_.nextSibling(child))
+      if (tree_.tag(child) == Tag::kSuccessor) return child;
+  }
+  return ModelNode();
+}
+
+void BlocksModel::appendHint(ModelNode element, std::string_view id, std::string_view value) {
+  ModelNode hint = createHint();
+  setValue(hint, Attr::kId, id);
   setValueAttr(hint, value);
+  tree_.appendChild(element, hint);
 }
 
 // ---------------------------------------------------------------- attributes
 
-void BlocksModel::setAttribute(const xml::Node& node, const char* name, std::string_view value) {
-  node.attributeNamed(name).setValue(value);
+const std::string& BlocksModel::value(ModelNode node, Attr attr) const {
+  const std::string* found = tree_.attribute(node, attr);
+  if (!found) throw xml::Error(xml::kPointer, std::string("no attribute ") + attrName(attr));
+  return *found;
 }
 
-int32_t BlocksModel::getBlockId(const xml::Node& node) const {
-  return leadingInt(node.attributeNamed("id").text());
+void BlocksModel::setValue(ModelNode node, Attr attr, std::string_view value) {
+  std::string* found = tree_.attribute(node, attr);
+  if (!found) throw xml::Error(xml::kPointer, std::string("no attribute ") + attrName(attr));
+  found->assign(value);
 }
 
-int32_t BlocksModel::getStartLine(const xml::Node& node) const {
-  xml::Node line = node.attributeNamed("sln");
-  if (!line) line = node.attributeNamed("sl");
-  return leadingInt(line.text());
-}
+int32_t BlocksModel::getBlockId(ModelNode node) const { return leadingInt(value(node, Attr::kId)); }
 
-int32_t BlocksModel::getEndLine(const xml::Node& node) const {
-  xml::Node line = node.attributeNamed("eln");
-  if (!line) line = node.attributeNamed("el");
-  return leadingInt(line.text());
-}
+int32_t BlocksModel::getStartLine(ModelNode node) const { return leadingInt(value(node, Attr::kSln)); }
 
-std::string BlocksModel::getTypeAttr(const xml::Node& node) const { return node.attributeNamed("type").text(); }
+int32_t BlocksModel::getEndLine(ModelNode node) const { return leadingInt(value(node, Attr::kEln)); }
 
-std::string BlocksModel::getNameAttr(const xml::Node& node) const { return node.attributeNamed("name").text(); }
+const std::string& BlocksModel::getTypeAttr(ModelNode node) const { return value(node, Attr::kType); }
 
-void BlocksModel::setBlockId(const xml::Node& node, int32_t id) {
-  xml::Node attribute = node.attributeNamed("id");
-  const bool isBlock = attribute && node.nameIs("block");
-  Entry* entry = nullptr;
-  if (isBlock) {
-    entry = entryFor(node);
-    if (entry) {
-      auto& entries = blocks_[leadingInt(attribute.value())];
-      auto listed = std::find(entries.begin(), entries.end(), entry);
-      if (listed != entries.end()) entries.erase(listed);
+void BlocksModel::setBlockId(ModelNode node, int32_t id) {
+  std::string* current = tree_.attribute(node, Attr::kId);
+  if (!current) throw xml::Error(xml::kPointer, "no attribute id");
+  const Tag tag = tree_.tag(node);
+  if (tag == Tag::kBlock || tag == Tag::kBlocks) {
+    // The index follows the element from its old id to the new one.
+    Index& index = tag == Tag::kBlock ? blocks_ : containers_;
+    if (!current->empty()) {
+      auto found = index.find(leadingInt(*current));
+      if (found != index.end()) {
+        auto& listed = found->second;
+        listed.erase(std::remove(listed.begin(), listed.end(), node), listed.end());
+      }
     }
+    index[id].push_back(node);
   }
-  attribute.setValue(std::to_string(id));
-  if (isBlock) blocks_[id].push_back(entry ? entry : &addEntry(node));
+  *current = std::to_string(id);
 }
 
-void BlocksModel::setTypeAttr(const xml::Node& node, std::string_view type) { setAttribute(node, "type", type); }
+void BlocksModel::setTypeAttr(ModelNode node, std::string_view type) { setValue(node, Attr::kType, type); }
 
-void BlocksModel::setValueAttr(const xml::Node& node, std::string_view value) {
-  setAttribute(node, "value", value);
-}
+void BlocksModel::setValueAttr(ModelNode node, std::string_view value) { setValue(node, Attr::kValue, value); }
 
-void BlocksModel::setTextAttr(const xml::Node& node, std::string_view text) { setAttribute(node, "text", text); }
+void BlocksModel::setTextAttr(ModelNode node, std::string_view text) { setValue(node, Attr::kText, text); }
 
-void BlocksModel::setStartLine(const xml::Node& node, int32_t line) {
-  setAttribute(node, "sln", std::to_string(line));
-}
+void BlocksModel::setStartLine(ModelNode node, int32_t line) { setValue(node, Attr::kSln, std::to_string(line)); }
 
-void BlocksModel::setEndLine(const xml::Node& node, int32_t line) {
-  setAttribute(node, "eln", std::to_string(line));
-}
+void BlocksModel::setEndLine(ModelNode node, int32_t line) { setValue(node, Attr::kEln, std::to_string(line)); }
 
 // ---------------------------------------------------------------- finding
 
-BlocksModel::Entry& BlocksModel::addEntry(const xml::Node& node) {
-  Entry& entry = entries_.emplace_back(Entry{node});
-  entryOfNode_[node.raw().internal_object()] = &entry;
-  return entry;
+// The first element with the tag and id in document order below node (or
+// node itself, when orSelf): what "descendant::block[@id=id]" and
+// "descendant-or-self::blocks[@id=id]" find.
+ModelNode BlocksModel::searchBelow(ModelNode node, Tag tag, int32_t id, bool orSelf) const {
+  auto matches = [&](ModelNode n) {
+    if (tree_.tag(n) != tag) return false;
+    const std::string* value = tree_.attribute(n, Attr::kId);
+    return value && xpathEqualsInt(*value, id);
+  };
+  if (orSelf && matches(node)) return node;
+  ModelNode current = tree_.firstChild(node);
+  while (current) {
+    if (matches(current)) return current;
+    if (ModelNode child = tree_.firstChild(current)) {
+      current = child;
+      continue;
+    }
+    while (current && current != node && !tree_.nextSibling(current)) current = tree_.parent(current);
+    if (!current || current == node) break;
+    current = tree_.nextSibling(current);
+  }
+  return ModelNode();
 }
 
-BlocksModel::Entry* BlocksModel::entryFor(const xml::Node& node) {
-  if (node.isNull() || node.isAttribute()) return nullptr;
-  auto found = entryOfNode_.find(node.raw().internal_object());
-  return found == entryOfNode_.end() ? nullptr : found->second;
+// "block[@id=id]": the container's first child block with the id.
+ModelNode BlocksModel::searchChildren(ModelNode container, int32_t id) const {
+  for (ModelNode child = tree_.firstChild(container); child; child = tree_.nextSibling(child)) {
+    if (tree_.tag(child) != Tag::kBlock) continue;
+    const std::string* value = tree_.attribute(child, Attr::kId);
+    if (value && xpathEqualsInt(*value, id)) return child;
+  }
+  return ModelNode();
 }
 
-bool BlocksModel::isOwnContainer(const xml::Node& node) {
-  Entry* entry = entryFor(node);
-  return entry && entry->node.nameIs("blocks");
+void BlocksModel::check(ModelNode indexed, ModelNode searched, const char* what) const {
+  if (indexed != searched) throw std::logic_error(std::string(what) + ": the index disagrees with the search");
 }
 
-bool BlocksModel::isBelow(const xml::Node& node, const xml::Node& ancestor, bool orSelf) const {
-  if (orSelf && node == ancestor) return true;
-  for (xml::Node up = node.parent(); up; up = up.parent())
-    if (up == ancestor) return true;
-  return false;
-}
-
-bool BlocksModel::belowRoot(const Entry& entry, bool orSelf) const {
-  if (!flagsHold()) return isBelow(entry.node, root_, orSelf);
-  const bool flagged = entry.node == root_ ? orSelf : entry.attached;
-  if (crossCheck_ && flagged != isBelow(entry.node, root_, orSelf))
-    throw std::logic_error("attachment flag disagrees with the tree");
-  return flagged;
-}
-
-void BlocksModel::check(const xml::Node& indexed, const xml::Node& queried, const char* what) const {
-  if (indexed != queried)
-    throw std::logic_error(std::string(what) + ": the index disagrees with the query");
-}
-
-xml::Node BlocksModel::findBlockByQuery(const xml::Node& node, int32_t id) const {
-  return node.selectSingleNode("descendant::block[@id=" + std::to_string(id) + "]");
-}
-
-xml::Node BlocksModel::childBlockByQuery(const xml::Node& container, int32_t id) const {
-  return container.selectSingleNode("block[@id=" + std::to_string(id) + "]");
-}
-
-xml::Node BlocksModel::containerByQuery(int32_t id) const {
-  return root_.selectSingleNode("descendant-or-self::blocks[@id=" + std::to_string(id) + "]");
-}
-
-xml::Node BlocksModel::findBlock(const xml::Node& node, int32_t id) {
-  // Every block below the root container got its id through setBlockId;
-  // elsewhere the index knows nothing.
-  if (!root_ || node != root_) return findBlockByQuery(node, id);
-  xml::Node found;
+ModelNode BlocksModel::findBlock(ModelNode node, int32_t id) {
+  ModelNode found;
   int matches = 0;
   if (auto candidates = blocks_.find(id); candidates != blocks_.end()) {
-    for (const Entry* block : candidates->second) {
-      if (!belowRoot(*block, false)) continue;
-      found = block->node;
+    for (ModelNode block : candidates->second) {
+      if (!tree_.contains(node, block, false)) continue;
+      found = block;
       ++matches;
     }
   }
-  if (matches > 1) return findBlockByQuery(node, id);  // document order decides
-  if (crossCheck_) check(found, findBlockByQuery(node, id), "findBlock");
+  if (matches > 1) return searchBelow(node, Tag::kBlock, id, false);  // document order decides
+  if (crossCheck_) check(found, searchBelow(node, Tag::kBlock, id, false), "findBlock");
   return found;
 }
 
-void BlocksModel::placeBlock(xml::Node container, const xml::Node& block) {
+void BlocksModel::placeBlock(ModelNode container, ModelNode block) {
   const int32_t id = getBlockId(block);
-  xml::Node existing;
+  ModelNode existing;
   int matches = 0;
   if (auto candidates = blocks_.find(id); candidates != blocks_.end()) {
-    for (const Entry* candidate : candidates->second) {
-      xml::Node parent = candidate->node.parent();
-      if (!parent || parent != container) continue;
-      existing = candidate->node;
+    for (ModelNode candidate : candidates->second) {
+      if (tree_.parent(candidate) != container) continue;
+      existing = candidate;
       ++matches;
     }
   }
-  // The index knows every block of the containers made here.
-  if (matches > 1 || !isOwnContainer(container)) {
-    existing = childBlockByQuery(container, id);
-  } else {
-    if (crossCheck_) check(existing, childBlockByQuery(container, id), "placeBlock");
+  if (matches > 1) {
+    existing = searchChildren(container, id);
+  } else if (crossCheck_) {
+    check(existing, searchChildren(container, id), "placeBlock");
   }
   if (existing) remove(container, existing);
   append(container, block);
@@ -247,43 +217,22 @@ void BlocksModel::popContainer() {
   if (!containerStack_.empty()) containerStack_.pop_back();
 }
 
-xml::Node BlocksModel::currentContainer() {
-  if (!root_) return xml::Node();
+ModelNode BlocksModel::currentContainer() {
+  if (!root_) return ModelNode();
   if (containerStack_.empty()) throw xml::Error(xml::kFail, "no open blocks container");
   const int32_t id = containerStack_.back();
-  xml::Node found;
+  ModelNode found;
   int matches = 0;
   if (auto candidates = containers_.find(id); candidates != containers_.end()) {
-    for (const Entry* container : candidates->second) {
-      if (!belowRoot(*container, true)) continue;
-      found = container->node;
+    for (ModelNode container : candidates->second) {
+      if (!tree_.contains(root_, container, true)) continue;
+      found = container;
       ++matches;
     }
   }
-  if (matches > 1) return containerByQuery(id);
-  if (crossCheck_) check(found, containerByQuery(id), "currentContainer");
+  if (matches > 1) return searchBelow(root_, Tag::kBlocks, id, true);
+  if (crossCheck_) check(found, searchBelow(root_, Tag::kBlocks, id, true), "currentContainer");
   return found;
-}
-
-void BlocksModel::append(xml::Node parent, const xml::Node& child) {
-  parent.appendChild(child);
-  auto floating = std::find(floating_.begin(), floating_.end(), child);
-  if (floating != floating_.end()) floating_.erase(floating);
-  if (!holdsBlocks(child)) return;
-  // The child's flag can be set only from a parent whose own state is known.
-  Entry* parentEntry = parent == root_ ? nullptr : entryFor(parent);
-  const bool parentAttached = parent == root_ || (parentEntry && parentEntry->attached);
-  Entry* childEntry = entryFor(child);
-  if (!childEntry || !floating_.empty() || !parentAttached) {
-    flagsLost_ = true;
-    return;
-  }
-  childEntry->attached = true;
-}
-
-void BlocksModel::remove(xml::Node parent, const xml::Node& child) {
-  parent.removeChild(child);
-  if (holdsBlocks(child)) floating_.push_back(child);
 }
 
 }  // namespace flowchart

@@ -1,123 +1,100 @@
 // The blocks model of one method: creating its elements, reading and
 // writing their attributes, linking, finding and placing blocks.
 //
-// Every element of the model is made and changed through this class, so it
-// can keep two indexes: blocks by id and containers by id.  A lookup uses
-// them only to pick its candidates; it still checks that a candidate stands
-// where the query would find it, and falls back to the query itself when
-// more than one does, so an index never changes what a lookup returns.
-//
-// Whether a candidate stands below the root container is known from a flag
-// kept on every append and removal, not by walking up from it: a block or
-// container is attached when it is appended to the root or to an attached
-// one.  The flags are trusted only while no removed block or container is
-// waiting to be appended again and every append went to a parent whose
-// state is known; otherwise the lookup walks up to the root.
-// With cross-checking on, every lookup is also run as its query and a
-// disagreement throws std::logic_error.
+// The model is built in a ModelTree and copied into the results document
+// when it is complete.  Every element is made and changed through this
+// class, so it can keep two indexes: blocks by id and containers by id.  A
+// lookup uses them only to pick its candidates; it still checks that a
+// candidate stands where the search would find it, and searches the tree
+// in document order when more than one does, so an index never changes
+// what a lookup returns.  With cross-checking on, every lookup is also
+// done by that search and a disagreement throws std::logic_error.
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <initializer_list>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
-#include "flowchart/xml/document.h"
+#include "flowchart/model_tree.h"
 
 namespace flowchart {
 
 class BlocksModel {
  public:
-  explicit BlocksModel(xml::Document& document) : document_(document) {}
+  BlocksModel() = default;
   BlocksModel(const BlocksModel&) = delete;
   BlocksModel& operator=(const BlocksModel&) = delete;
 
   void setCrossCheck(bool on) { crossCheck_ = on; }
-  xml::Document& document() { return document_; }
+  const ModelTree& tree() const { return tree_; }
 
-  // The "blocks" element under the method's "func"; lookups search below it.
-  void setRootContainer(const xml::Node& root) { root_ = root; }
-  const xml::Node& rootContainer() const { return root_; }
+  // The method's "blocks" element; lookups search below it.
+  void setRootContainer(ModelNode root) { root_ = root; }
+  ModelNode rootContainer() const { return root_; }
 
   // Element creation; nothing is attached anywhere.
-  xml::Node createBlocksContainer(int32_t id);
-  xml::Node createBlock();       // id, type, sln, eln, text empty; a "controlflow" child
-  xml::Node createHint();        // id, value empty
-  xml::Node createSuccessor();   // id, type, text empty
+  ModelNode createBlocksContainer(int32_t id);
+  ModelNode createBlock();       // id, type, sln, eln, text empty; a "controlflow" child
+  ModelNode createHint();        // id, value empty
+  ModelNode createSuccessor();   // id, type, text empty
 
   // Edges.  Only the plain form refuses a second edge to the same target.
-  void addSuccessor(const xml::Node& block, int32_t target);
-  void addTypedSuccessor(const xml::Node& block, int32_t target, std::string_view type);
-  void addLabelledSuccessor(const xml::Node& block, int32_t target, std::string_view type,
-                            std::string_view text);
+  void addSuccessor(ModelNode block, int32_t target);
+  void addTypedSuccessor(ModelNode block, int32_t target, std::string_view type);
+  void addLabelledSuccessor(ModelNode block, int32_t target, std::string_view type, std::string_view text);
+  // The first successor of the block's controlflow, or empty.
+  ModelNode firstSuccessor(ModelNode block) const;
   // A hint with the given id and value appended to the element.
-  void appendHint(xml::Node element, std::string_view id, std::string_view value);
+  void appendHint(ModelNode element, std::string_view id, std::string_view value);
 
   // Attributes.  A missing attribute is an xml::Error.
-  int32_t getBlockId(const xml::Node& node) const;
-  int32_t getStartLine(const xml::Node& node) const;  // "@sln", else "@sl"
-  int32_t getEndLine(const xml::Node& node) const;    // "@eln", else "@el"
-  std::string getTypeAttr(const xml::Node& node) const;
-  std::string getNameAttr(const xml::Node& node) const;
-  void setBlockId(const xml::Node& node, int32_t id);
-  void setTypeAttr(const xml::Node& node, std::string_view type);
-  void setValueAttr(const xml::Node& node, std::string_view value);
-  void setTextAttr(const xml::Node& node, std::string_view text);
-  void setStartLine(const xml::Node& node, int32_t line);
-  void setEndLine(const xml::Node& node, int32_t line);
+  int32_t getBlockId(ModelNode node) const;
+  int32_t getStartLine(ModelNode node) const;
+  int32_t getEndLine(ModelNode node) const;
+  const std::string& getTypeAttr(ModelNode node) const;
+  void setBlockId(ModelNode node, int32_t id);
+  void setTypeAttr(ModelNode node, std::string_view type);
+  void setValueAttr(ModelNode node, std::string_view value);
+  void setTextAttr(ModelNode node, std::string_view text);
+  void setStartLine(ModelNode node, int32_t line);
+  void setEndLine(ModelNode node, int32_t line);
 
-  // "descendant::block[@id=id]" below node, first match, or empty.
-  xml::Node findBlock(const xml::Node& node, int32_t id);
+  // The first block below node, in document order, with the id ("descendant::block[@id=id]"),
+  // or empty.
+  ModelNode findBlock(ModelNode node, int32_t id);
   // Removes the container's child block with the block's id, if any, then
   // appends the block.
-  void placeBlock(xml::Node container, const xml::Node& block);
+  void placeBlock(ModelNode container, ModelNode block);
 
   // The stack of open containers; the current one is named by its top.
   void pushContainer(int32_t id) { containerStack_.push_back(id); }
   void popContainer();
-  // "descendant-or-self::blocks[@id=top]" below the root container.
-  xml::Node currentContainer();
+  // The first container, the root or below it, with the top's id
+  // ("descendant-or-self::blocks[@id=top]").
+  ModelNode currentContainer();
 
-  // Plain DOM edits (no id test).
-  void append(xml::Node parent, const xml::Node& child);
-  void remove(xml::Node parent, const xml::Node& child);
+  // Plain tree edits (no id test).
+  void append(ModelNode parent, ModelNode child) { tree_.appendChild(parent, child); }
+  void remove(ModelNode parent, ModelNode child) { tree_.removeChild(parent, child); }
 
  private:
-  struct Entry {
-    xml::Node node;
-    bool attached = false;  // below the root container (see flagsHold)
-  };
-  // Entries live in a deque, so the indexes can point at them.
-  using Index = std::unordered_map<int32_t, std::vector<Entry*>>;
+  using Index = std::unordered_map<int32_t, std::vector<ModelNode>>;
 
-  Entry& addEntry(const xml::Node& node);
-  Entry* entryFor(const xml::Node& node);
-  bool isOwnContainer(const xml::Node& node);
-  bool isBelow(const xml::Node& node, const xml::Node& ancestor, bool orSelf) const;
-  bool flagsHold() const { return !flagsLost_ && floating_.empty(); }
-  bool belowRoot(const Entry& entry, bool orSelf) const;
-  xml::Node findBlockByQuery(const xml::Node& node, int32_t id) const;
-  xml::Node childBlockByQuery(const xml::Node& container, int32_t id) const;
-  xml::Node containerByQuery(int32_t id) const;
-  void check(const xml::Node& indexed, const xml::Node& queried, const char* what) const;
-  static void setAttribute(const xml::Node& node, const char* name, std::string_view value);
-  // A successor with empty attributes, last in the block's controlflow.
-  xml::Node appendSuccessor(const xml::Node& block);
-  xml::Node createWithAttributes(std::string_view name, std::initializer_list<const char*> attributes);
+  const std::string& value(ModelNode node, Attr attr) const;
+  void setValue(ModelNode node, Attr attr, std::string_view value);
+  ModelNode appendSuccessor(ModelNode block);
+  ModelNode searchBelow(ModelNode node, Tag tag, int32_t id, bool orSelf) const;
+  ModelNode searchChildren(ModelNode container, int32_t id) const;
+  void check(ModelNode indexed, ModelNode searched, const char* what) const;
 
-  xml::Document& document_;
-  xml::Node root_;
+  ModelTree tree_;
+  ModelNode root_;
   std::vector<int32_t> containerStack_;
-  xml::Node blockPrototype_, successorPrototype_, hintPrototype_;
-  std::deque<Entry> entries_;
-  std::unordered_map<const void*, Entry*> entryOfNode_;  // by the element's storage
   Index blocks_;
   Index containers_;
-  std::vector<xml::Node> floating_;  // removed blocks and containers not appended again
-  bool flagsLost_ = false;           // an append the flags cannot follow happened
   bool crossCheck_ = false;
 };
 

@@ -11,20 +11,18 @@ constexpr std::string_view kFoldedText = "Folded Block";
 
 }  // namespace
 
-void FlowchartBuilder::addConditionHint(const xml::Node& statement, const xml::Node& box,
-                                        std::string_view query) {
+void FlowchartBuilder::addConditionHint(const xml::Node& statement, ModelNode box, std::string_view query) {
   model_->appendHint(box, "NO_COND", std::to_string(statement.countNodes(query)));
 }
 
-void FlowchartBuilder::addCommentHint(const xml::Node& box, int32_t afterLine) {
+void FlowchartBuilder::addCommentHint(ModelNode box, int32_t afterLine) {
   const int32_t boxLine = model_->getStartLine(box);
   if (int64_t{afterLine} + 1 >= boxLine) return;
   std::string comment = commentTextBetween(afterLine, boxLine);
   if (!comment.empty()) model_->appendHint(box, "COMMENT", comment);
 }
 
-void FlowchartBuilder::describeDecision(const xml::Node& statement, const xml::Node& box,
-                                        std::string_view keyword) {
+void FlowchartBuilder::describeDecision(const xml::Node& statement, ModelNode box, std::string_view keyword) {
   BlocksModel& m = *model_;
   m.setEndLine(box, firstLine(statement.selectSingleNode("SelStmt/CPR")));
   m.setTypeAttr(box, keyword);
@@ -32,11 +30,10 @@ void FlowchartBuilder::describeDecision(const xml::Node& statement, const xml::N
   addConditionHint(statement, box, "SelStmt/Expr/descendant::LAND|SelStmt/Expr/descendant::LOR");
 }
 
-xml::Node FlowchartBuilder::openBranch(const xml::Node& decision, const xml::Node& next,
-                                       std::string_view text, std::string_view type,
-                                       std::string_view label) {
+ModelNode FlowchartBuilder::openBranch(ModelNode decision, ModelNode next, std::string_view text,
+                                       std::string_view type, std::string_view label) {
   BlocksModel& m = *model_;
-  xml::Node folded = m.createBlock();
+  ModelNode folded = m.createBlock();
   m.setTypeAttr(folded, "block");
   m.setBlockId(folded, takeBlockId());
   m.setTextAttr(folded, text);
@@ -50,19 +47,18 @@ xml::Node FlowchartBuilder::openBranch(const xml::Node& decision, const xml::Nod
   return folded;
 }
 
-void FlowchartBuilder::closeBranch(const xml::Node& folded, int32_t startLine, int32_t endLine) {
+void FlowchartBuilder::closeBranch(ModelNode folded, int32_t startLine, int32_t endLine) {
   BlocksModel& m = *model_;
   m.popContainer();
-  xml::Node container = m.currentContainer();
+  ModelNode container = m.currentContainer();
   m.remove(container, folded);
   m.append(container, folded);
   m.setStartLine(folded, startLine);
   m.setEndLine(folded, endLine);
 }
 
-void FlowchartBuilder::buildIf(const xml::Node& statement, const xml::Node& box,
-                               const xml::Node& /*previous*/, const xml::Node& next,
-                               bool nextIsLoopHead) {
+void FlowchartBuilder::buildIf(const xml::Node& statement, ModelNode box, ModelNode /*previous*/,
+                               ModelNode next, bool nextIsLoopHead) {
   BlocksModel& m = *model_;
   describeDecision(statement, box, "if");
   xml::NodeList branches = statement.selectNodes("SelStmt/Stmt");
@@ -79,13 +75,13 @@ void FlowchartBuilder::buildIf(const xml::Node& statement, const xml::Node& box,
   };
 
   xml::Node thenBranch = branches.empty() ? xml::Node() : branches[0];
-  xml::Node folded = openBranch(box, next, kTrueBranchText, "true|blocks", "true");
+  ModelNode folded = openBranch(box, next, kTrueBranchText, "true|blocks", "true");
   xml::NodeList list;
   int32_t endLine = branchBody(thenBranch, "SelStmt/Stmt[1]", list);
   std::vector<int32_t> ids = sequenceStatements(list, box, next);
   int32_t startLine = m.getStartLine(box);
   if (!ids.empty()) {
-    xml::Node first = m.findBlock(root_, ids.front());
+    ModelNode first = m.findBlock(root_, ids.front());
     addCommentHint(first, m.getEndLine(box));
     m.addLabelledSuccessor(box, m.getBlockId(first), "true", "true");
     startLine = m.getStartLine(first);
@@ -102,7 +98,7 @@ void FlowchartBuilder::buildIf(const xml::Node& statement, const xml::Node& box,
   ids = sequenceStatements(list, box, next);
   startLine = m.getStartLine(box);  // an else that makes no box
   if (!ids.empty()) {
-    xml::Node first = m.findBlock(root_, ids.front());
+    ModelNode first = m.findBlock(root_, ids.front());
     m.addLabelledSuccessor(box, m.getBlockId(first), "false", "false");
     addCommentHint(first, firstLine(statement.selectSingleNode("SelStmt/ELSE")));
     startLine = m.getStartLine(first);
@@ -110,12 +106,11 @@ void FlowchartBuilder::buildIf(const xml::Node& statement, const xml::Node& box,
   closeBranch(folded, startLine, endLine);
 }
 
-void FlowchartBuilder::buildSwitch(const xml::Node& statement, const xml::Node& box,
-                                   const xml::Node& /*previous*/, const xml::Node& next,
-                                   bool nextIsLoopHead) {
+void FlowchartBuilder::buildSwitch(const xml::Node& statement, ModelNode box, ModelNode /*previous*/,
+                                   ModelNode next, bool nextIsLoopHead) {
   BlocksModel& m = *model_;
   describeDecision(statement, box, "switch");
-  xml::Node folded = openBranch(box, next, kFoldedText, "true|blocks", "true");
+  ModelNode folded = openBranch(box, next, kFoldedText, "true|blocks", "true");
   std::vector<int32_t> ids = sequenceStatements(statement.selectNodes("SelStmt/Blk/Stmt"), box, next);
   if (statement.countNodes("SelStmt/Blk/Stmt/LblStmt/DEFAULT") == 0)
     m.addLabelledSuccessor(box, m.getBlockId(next), nextIsLoopHead ? "false|loop" : "false", "false");

@@ -3,12 +3,21 @@
 #include <stdexcept>
 
 #include "flowchart/number_text.h"
+#include "flowchart/xml/atomic_file.h"
 #include "flowchart/tree_queries.h"
 
 namespace flowchart {
 namespace {
 
 constexpr std::string_view kInitializerName = "#Block#";
+
+// A line attribute of a results-file element: the long name, else the
+// short one; an xml::Error when it has neither.
+int32_t lineAttribute(const xml::Node& element, const char* name, const char* shortName) {
+  xml::Node line = element.attributeNamed(name);
+  if (!line) line = element.attributeNamed(shortName);
+  return leadingInt(line.text());
+}
 
 template <typename T>
 const T& checked(bool on, const T& walked, const T& queried, const char* what) {
@@ -27,7 +36,7 @@ void FlowchartBuilder::reset() {
   model_.reset();
   results_.reset();
   func_ = xml::Node();
-  root_ = xml::Node();
+  root_ = ModelNode();
 }
 
 // ---------------------------------------------------------------- lookups
@@ -105,10 +114,9 @@ int FlowchartBuilder::build(const BuildRequest& request) {
   xml::Node method = findMethodNode(tree, request.methodName, request.methodLine);
   if (!method) return 0;
 
-  model_.emplace(*results_);
+  model_.emplace();
   model_->setCrossCheck(crossCheck_);
   root_ = model_->createBlocksContainer(0);
-  func_.appendChild(root_);
   model_->setRootContainer(root_);
   model_->pushContainer(0);
   containerCounter_ = 1;
@@ -117,15 +125,44 @@ int FlowchartBuilder::build(const BuildRequest& request) {
   computeDepth(root_);
 
   // A model that did not reach the disk is not built.
-  return results_->save(resultsPath) ? 1 : 0;
+  return saveWithModel(resultsPath) ? 1 : 0;
+}
+
+// The results file with the model as the func's last child.  The model's
+// text goes straight into the printed file, in the place of a marker
+// element: a large model is neither parsed into the document nor printed
+// from it.  Where the marker's text is not found exactly once (a comment
+// holding it, say), the model is parsed into the document instead.  In
+// cross-check mode both are done and must agree byte for byte.
+bool FlowchartBuilder::saveWithModel(const std::string& resultsPath) {
+  static constexpr std::string_view kMarker = "flowchart-model-in-progress";
+  std::string modelText;
+  model_->tree().writeXml(root_, modelText);
+
+  xml::Node marker = func_.appendElement(kMarker);
+  std::string text = results_->toText();
+  func_.removeChild(marker);
+  const std::string markerText = "<" + std::string(kMarker) + "/>";
+  const size_t at = text.find(markerText);
+  const bool spliced = at != std::string::npos && text.find(markerText, at + 1) == std::string::npos;
+  if (spliced) text.replace(at, markerText.size(), modelText);
+  if (!spliced || crossCheck_) {
+    func_.appendParsed(modelText);
+    std::string printed = results_->toText();
+    if (spliced && printed != text) throw std::logic_error("the spliced model differs from the printed one");
+    text = std::move(printed);
+  }
+  return xml::writeFileAtomically(resultsPath, text);
 }
 
 void FlowchartBuilder::walkMethodBody(const xml::Node& method, const xml::Node& func) {
   BlocksModel& m = *model_;
-  xml::Node start = m.createBlock();
-  m.setTextAttr(start, m.getNameAttr(func));
-  m.setStartLine(start, m.getStartLine(func));
-  m.setEndLine(start, m.getStartLine(func));
+  const int32_t funcStart = lineAttribute(func, "sln", "sl");
+  const int32_t funcEnd = lineAttribute(func, "eln", "el");
+  ModelNode start = m.createBlock();
+  m.setTextAttr(start, func.attributeNamed("name").text());
+  m.setStartLine(start, funcStart);
+  m.setEndLine(start, funcStart);
   m.setBlockId(start, takeBlockId());
   m.setTypeAttr(start, "start");
   m.placeBlock(root_, start);
@@ -133,10 +170,10 @@ void FlowchartBuilder::walkMethodBody(const xml::Node& method, const xml::Node& 
   xml::NodeList statements =
       method.selectNodes("MtdBody/Blk/Stmt|Blk/Stmt|MtdBody/Blk/LocVarDecln|Blk/LocVarDecln");
 
-  xml::Node end = m.createBlock();
+  ModelNode end = m.createBlock();
   m.setTypeAttr(end, "end");
-  m.setStartLine(end, m.getEndLine(func));
-  m.setEndLine(end, m.getEndLine(func));
+  m.setStartLine(end, funcEnd);
+  m.setEndLine(end, funcEnd);
   m.setBlockId(end, -1);
   m.placeBlock(root_, end);
 

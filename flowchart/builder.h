@@ -51,14 +51,15 @@ class FlowchartBuilder {
   // A compound statement whose handler has not run yet.
   struct Pending {
     xml::Node statement;
-    xml::Node box;
-    xml::Node enteredFrom;  // the previous box when its box was made
+    ModelNode box;
+    ModelNode enteredFrom;  // the previous box when its box was made
   };
 
   // builder.cpp: the driver.
   void reset();
   xml::Node findMethodNode(xml::Document& tree, const std::string& name, int32_t line);
   void walkMethodBody(const xml::Node& method, const xml::Node& func);
+  bool saveWithModel(const std::string& resultsPath);
   std::string commentTextBetween(int32_t a, int32_t b);
   int32_t takeBlockId() { return blockCounter_++; }
   int32_t takeContainerId() { return containerCounter_++; }
@@ -72,40 +73,39 @@ class FlowchartBuilder {
   std::string sourceText(const xml::Node& node);
 
   // sequencing.cpp
-  std::vector<int32_t> sequenceStatements(const xml::NodeList& statements, const xml::Node& entry,
-                                          const xml::Node& exit);
-  void dispatchCompound(const Pending& compound, const xml::Node& next, bool nextIsLoopHead);
+  std::vector<int32_t> sequenceStatements(const xml::NodeList& statements, ModelNode entry, ModelNode exit);
+  void dispatchCompound(const Pending& compound, ModelNode next, bool nextIsLoopHead);
   std::string statementKind(const xml::Node& statement);
   bool isCompoundKind(std::string_view kind) const;
 
   // branches.cpp
-  void buildIf(const xml::Node& statement, const xml::Node& box, const xml::Node& previous,
-               const xml::Node& next, bool nextIsLoopHead);
-  void buildSwitch(const xml::Node& statement, const xml::Node& box, const xml::Node& previous,
-                   const xml::Node& next, bool nextIsLoopHead);
-  void describeDecision(const xml::Node& statement, const xml::Node& box, std::string_view keyword);
-  xml::Node openBranch(const xml::Node& decision, const xml::Node& next, std::string_view text,
-                       std::string_view type, std::string_view label);
-  void closeBranch(const xml::Node& folded, int32_t startLine, int32_t endLine);
-  void addCommentHint(const xml::Node& box, int32_t afterLine);
+  void buildIf(const xml::Node& statement, ModelNode box, ModelNode previous, ModelNode next,
+               bool nextIsLoopHead);
+  void buildSwitch(const xml::Node& statement, ModelNode box, ModelNode previous, ModelNode next,
+                   bool nextIsLoopHead);
+  void describeDecision(const xml::Node& statement, ModelNode box, std::string_view keyword);
+  ModelNode openBranch(ModelNode decision, ModelNode next, std::string_view text, std::string_view type,
+                       std::string_view label);
+  void closeBranch(ModelNode folded, int32_t startLine, int32_t endLine);
+  void addCommentHint(ModelNode box, int32_t afterLine);
 
   // loops.cpp
-  xml::Node buildLoop(const xml::Node& statement, const xml::Node& head, const xml::Node& previous,
-                      const xml::Node& next, bool nextIsLoopHead);
-  xml::Node buildDoWhile(const xml::Node& statement, const xml::Node& doBox,
-                         const xml::Node& previous, const xml::Node& next, bool nextIsLoopHead);
-  void addConditionHint(const xml::Node& statement, const xml::Node& box, std::string_view query);
+  ModelNode buildLoop(const xml::Node& statement, ModelNode head, ModelNode previous, ModelNode next,
+                      bool nextIsLoopHead);
+  ModelNode buildDoWhile(const xml::Node& statement, ModelNode doBox, ModelNode previous, ModelNode next,
+                         bool nextIsLoopHead);
+  void addConditionHint(const xml::Node& statement, ModelNode box, std::string_view query);
 
   // guarded.cpp
-  xml::Node buildGuardedStatement(const xml::Node& statement, const xml::Node& tryBox,
-                                  const xml::Node& previous, const xml::Node& next);
+  ModelNode buildGuardedStatement(const xml::Node& statement, ModelNode tryBox, ModelNode previous,
+                                  ModelNode next);
 
   // linking.cpp
-  void buildJump(const xml::Node& box, const xml::Node& statement);
-  void linkTrySuccessors(const xml::Node& container);
-  int32_t resolveTryTarget(const xml::Node& tryBlock);
-  int32_t computeDepth(const xml::Node& container);
-  void nestedContainers(const xml::Node& container, xml::NodeList& folded, xml::NodeList& guarded);
+  void buildJump(ModelNode box, const xml::Node& statement);
+  void linkTrySuccessors(ModelNode container);
+  int32_t resolveTryTarget(ModelNode tryBlock);
+  int32_t computeDepth(ModelNode container);
+  void nestedContainers(ModelNode container, std::vector<ModelNode>& folded, std::vector<ModelNode>& guarded);
 
   static int32_t topOf(const std::vector<int32_t>& stack) { return stack.empty() ? 0 : stack.back(); }
 
@@ -117,7 +117,7 @@ class FlowchartBuilder {
   std::unique_ptr<xml::Document> results_;
   std::optional<BlocksModel> model_;
   xml::Node func_;
-  xml::Node root_;
+  ModelNode root_;
 
   int32_t blockCounter_ = 0;
   int32_t containerCounter_ = 0;

@@ -7,22 +7,21 @@
 
 namespace flowchart {
 
-xml::Node FlowchartBuilder::buildGuardedStatement(const xml::Node& statement, const xml::Node& tryBox,
-                                                  const xml::Node& previous,
-                                                  const xml::Node& incomingNext) {
+ModelNode FlowchartBuilder::buildGuardedStatement(const xml::Node& statement, ModelNode tryBox,
+                                                  ModelNode previous, ModelNode incomingNext) {
   BlocksModel& m = *model_;
   xml::NodeList body = statement.selectNodes("GrdingStmt/Blk/Stmt|GrdingStmt/Blk/LocVarDecln");
-  xml::Node next = incomingNext;
+  ModelNode next = incomingNext;
 
   xml::Node finallyNode = statement.selectSingleNode("GrdingStmt/Finally");
   if (finallyNode) {
-    xml::Node finallyBox = m.createBlock();
+    ModelNode finallyBox = m.createBlock();
     m.setBlockId(finallyBox, takeBlockId());
     m.append(m.currentContainer(), finallyBox);
-    xml::Node finallyContainer = m.createBlocksContainer(takeContainerId());
+    ModelNode finallyContainer = m.createBlocksContainer(takeContainerId());
     m.append(finallyBox, finallyContainer);  // not made current
 
-    xml::Node header = m.createBlock();
+    ModelNode header = m.createBlock();
     m.setBlockId(header, takeBlockId());
     m.append(finallyContainer, header);
     m.setTypeAttr(header, "finally");
@@ -45,16 +44,16 @@ xml::Node FlowchartBuilder::buildGuardedStatement(const xml::Node& statement, co
   m.setTypeAttr(tryBox, "try");
 
   const int32_t tryContainerId = takeContainerId();
-  xml::Node tryContainer = m.createBlocksContainer(tryContainerId);
+  ModelNode tryContainer = m.createBlocksContainer(tryContainerId);
   m.append(tryBox, tryContainer);
   m.pushContainer(tryContainerId);
 
   std::vector<int32_t> ids = sequenceStatements(body, previous, next);
   m.addTypedSuccessor(tryBox, ids.empty() ? m.getBlockId(next) : ids.front(), "try");
-  xml::Node firstTryBlock = ids.empty() ? xml::Node() : m.findBlock(root_, ids.front());
+  ModelNode firstTryBlock = ids.empty() ? ModelNode() : m.findBlock(root_, ids.front());
 
   xml::NodeList clauses = statement.selectNodes("GrdingStmt/Catch");
-  xml::Node catchHeader;
+  ModelNode catchHeader;
   if (!clauses.empty()) {
     catchHeader = m.createBlock();
     m.setBlockId(catchHeader, takeBlockId());
@@ -66,16 +65,16 @@ xml::Node FlowchartBuilder::buildGuardedStatement(const xml::Node& statement, co
   m.popContainer();
 
   for (const xml::Node& clause : clauses) {
-    xml::Node catchBox = m.createBlock();
+    ModelNode catchBox = m.createBlock();
     m.setTypeAttr(catchBox, "catchblock");
     m.setBlockId(catchBox, takeBlockId());
     m.append(m.currentContainer(), catchBox);
     const int32_t catchContainerId = takeContainerId();
-    xml::Node catchContainer = m.createBlocksContainer(catchContainerId);
+    ModelNode catchContainer = m.createBlocksContainer(catchContainerId);
     m.append(catchBox, catchContainer);
     m.pushContainer(catchContainerId);
 
-    xml::Node exception = m.createBlock();
+    ModelNode exception = m.createBlock();
     m.setBlockId(exception, takeBlockId());
     m.setTypeAttr(exception, "exception");
     m.setTextAttr(exception, sourceText(clause.selectSingleNode("CatchHeader")));

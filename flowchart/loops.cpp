@@ -18,9 +18,8 @@ std::string lowerCase(std::string text) {
 
 }  // namespace
 
-xml::Node FlowchartBuilder::buildLoop(const xml::Node& statement, const xml::Node& head,
-                                      const xml::Node& /*previous*/, const xml::Node& next,
-                                      bool nextIsLoopHead) {
+ModelNode FlowchartBuilder::buildLoop(const xml::Node& statement, ModelNode head, ModelNode /*previous*/,
+                                      ModelNode next, bool nextIsLoopHead) {
   BlocksModel& m = *model_;
   continueTargets_.push_back(m.getBlockId(head));
 
@@ -37,7 +36,7 @@ xml::Node FlowchartBuilder::buildLoop(const xml::Node& statement, const xml::Nod
   }
   m.setTextAttr(head, text);
 
-  xml::Node folded = m.createBlock();
+  ModelNode folded = m.createBlock();
   m.setTypeAttr(folded, "block");
   m.setBlockId(folded, blockCounter_);
   m.setTextAttr(folded, "Folded Block");
@@ -51,7 +50,7 @@ xml::Node FlowchartBuilder::buildLoop(const xml::Node& statement, const xml::Nod
 
   const int32_t lastTokenLine = firstLine(lastLinedElement(statement, false));
 
-  xml::Node end = m.createBlock();
+  ModelNode end = m.createBlock();
   m.setBlockId(end, blockCounter_);
   m.addSuccessor(folded, blockCounter_);
   takeBlockId();
@@ -69,7 +68,7 @@ xml::Node FlowchartBuilder::buildLoop(const xml::Node& statement, const xml::Nod
                            ? statement.selectNodes("IterStmt/Stmt/Blk/Stmt|IterStmt/Stmt/Blk/LocVarDecln")
                            : statement.selectNodes("IterStmt/Stmt");
   std::vector<int32_t> ids = sequenceStatements(list, head, end);
-  xml::Node first;
+  ModelNode first;
   if (!ids.empty()) {
     first = m.findBlock(root_, ids.front());
     addCommentHint(first, headEnd);
@@ -85,9 +84,9 @@ xml::Node FlowchartBuilder::buildLoop(const xml::Node& statement, const xml::Nod
   }
 
   // Both containers are looked up before the end block leaves the body's.
-  xml::Node body = m.currentContainer();
+  ModelNode body = m.currentContainer();
   m.popContainer();
-  xml::Node container = m.currentContainer();
+  ModelNode container = m.currentContainer();
   m.remove(body, end);
   m.append(container, end);
   m.remove(container, folded);
@@ -99,12 +98,11 @@ xml::Node FlowchartBuilder::buildLoop(const xml::Node& statement, const xml::Nod
   return first;
 }
 
-xml::Node FlowchartBuilder::buildDoWhile(const xml::Node& statement, const xml::Node& doBox,
-                                         const xml::Node& previous, const xml::Node& next,
-                                         bool nextIsLoopHead) {
+ModelNode FlowchartBuilder::buildDoWhile(const xml::Node& statement, ModelNode doBox, ModelNode previous,
+                                         ModelNode next, bool nextIsLoopHead) {
   BlocksModel& m = *model_;
-  xml::Node earlier = doBox.selectSingleNode("controlflow/successor");
-  if (earlier) m.remove(earlier.parent(), earlier);
+  ModelNode earlier = m.firstSuccessor(doBox);
+  if (earlier) m.remove(m.tree().parent(earlier), earlier);
 
   continueTargets_.push_back(m.getBlockId(doBox));
   breakTargets_.push_back(m.getBlockId(next));
@@ -114,7 +112,7 @@ xml::Node FlowchartBuilder::buildDoWhile(const xml::Node& statement, const xml::
   m.setTypeAttr(doBox, "do");
   m.setTextAttr(doBox, "do");
 
-  xml::Node condition = m.createBlock();
+  ModelNode condition = m.createBlock();
   m.setBlockId(condition, takeBlockId());
   m.append(m.currentContainer(), condition);
   const int32_t whileLine = firstLine(statement.selectSingleNode("IterStmt/WHILE"));
@@ -124,7 +122,7 @@ xml::Node FlowchartBuilder::buildDoWhile(const xml::Node& statement, const xml::
   m.setTextAttr(condition, "while(" + sourceText(statement.selectSingleNode("IterStmt/Expr")) + ")");
   addConditionHint(statement, condition, kConditionOperators);
 
-  xml::Node folded = m.createBlock();
+  ModelNode folded = m.createBlock();
   m.setTypeAttr(folded, "block");
   m.setBlockId(folded, blockCounter_);
   m.setTextAttr(folded, "Folded Block");
@@ -144,7 +142,7 @@ xml::Node FlowchartBuilder::buildDoWhile(const xml::Node& statement, const xml::
   std::vector<int32_t> ids = sequenceStatements(list, previous, condition);
   int32_t foldedStart = m.getStartLine(doBox);
   if (!ids.empty()) {
-    xml::Node first = m.findBlock(root_, ids.front());
+    ModelNode first = m.findBlock(root_, ids.front());
     addCommentHint(first, m.getEndLine(doBox));
     m.addSuccessor(doBox, m.getBlockId(first));
     m.addLabelledSuccessor(condition, m.getBlockId(first), "true|loop", "true");
@@ -159,7 +157,7 @@ xml::Node FlowchartBuilder::buildDoWhile(const xml::Node& statement, const xml::
   continueTargets_.pop_back();
   breakTargets_.pop_back();
   m.popContainer();
-  xml::Node container = m.currentContainer();
+  ModelNode container = m.currentContainer();
   m.remove(container, folded);
   m.append(container, folded);
   m.setStartLine(folded, foldedStart);

@@ -19,8 +19,7 @@ bool FlowchartBuilder::isCompoundKind(std::string_view kind) const {
   return std::find(statementKinds_.begin(), statementKinds_.end(), kind) != statementKinds_.end();
 }
 
-void FlowchartBuilder::dispatchCompound(const Pending& compound, const xml::Node& next,
-                                        bool nextIsLoopHead) {
+void FlowchartBuilder::dispatchCompound(const Pending& compound, ModelNode next, bool nextIsLoopHead) {
   const xml::Node& s = compound.statement;
   if (s.selectSingleNode("SelStmt")) {
     if (s.selectSingleNode("SelStmt/IF")) {
@@ -44,8 +43,7 @@ void FlowchartBuilder::dispatchCompound(const Pending& compound, const xml::Node
 }
 
 std::vector<int32_t> FlowchartBuilder::sequenceStatements(const xml::NodeList& statements,
-                                                          const xml::Node& entry,
-                                                          const xml::Node& exit) {
+                                                          ModelNode entry, ModelNode exit) {
   BlocksModel& m = *model_;
   std::vector<int32_t> ids;  // each id once, in the order made
   std::unordered_set<int32_t> listed;
@@ -57,24 +55,24 @@ std::vector<int32_t> FlowchartBuilder::sequenceStatements(const xml::NodeList& s
   bool boxOpen = false;
   int32_t runStartLine = 0;
   int64_t lastCompoundIndex = -2;
-  xml::Node openBox;     // the box later simple statements extend, while boxOpen
-  xml::Node currentBox;  // the box made last at this level
-  xml::Node previousBox = entry;
+  ModelNode openBox;     // the box later simple statements extend, while boxOpen
+  ModelNode currentBox;  // the box made last at this level
+  ModelNode previousBox = entry;
   std::optional<Pending> pending;
 
   // A process box for the current run, ending at endLine, placed and listed.
   auto makeProcessBox = [&](int32_t endLine) {
-    xml::Node box = m.createBlock();
+    ModelNode box = m.createBlock();
     m.setStartLine(box, runStartLine);
     m.setEndLine(box, endLine);
     m.setBlockId(box, takeBlockId());
     return box;
   };
-  auto place = [&](const xml::Node& box) {
+  auto place = [&](ModelNode box) {
     appendId(m.getBlockId(box));
     m.placeBlock(m.currentContainer(), box);
   };
-  auto dispatchPending = [&](const xml::Node& next, bool nextIsLoopHead) {
+  auto dispatchPending = [&](ModelNode next, bool nextIsLoopHead) {
     Pending compound = *pending;
     pending.reset();
     dispatchCompound(compound, next, nextIsLoopHead);
@@ -105,7 +103,7 @@ std::vector<int32_t> FlowchartBuilder::sequenceStatements(const xml::NodeList& s
           } else {
             // Simple statements after a compound still waiting for its
             // handler get their box too, and the compound leads into it.
-            xml::Node box = makeProcessBox(endLine);
+            ModelNode box = makeProcessBox(endLine);
             place(box);
             currentBox = box;
             if (pending) {
@@ -118,7 +116,7 @@ std::vector<int32_t> FlowchartBuilder::sequenceStatements(const xml::NodeList& s
         previousBox = currentBox;
       }
 
-      xml::Node labelBox = m.createBlock();
+      ModelNode labelBox = m.createBlock();
       m.setStartLine(labelBox, line);
       m.setBlockId(labelBox, takeBlockId());
       place(labelBox);
@@ -145,7 +143,7 @@ std::vector<int32_t> FlowchartBuilder::sequenceStatements(const xml::NodeList& s
       runClosed = true;
       if (index != 0 && !afterCompoundOrJump) {
         const int32_t endLine = lastLine(statements[i - 1]);
-        xml::Node runBox;
+        ModelNode runBox;
         if (boxOpen) {
           runBox = openBox;
           m.setEndLine(runBox, endLine);
@@ -161,7 +159,7 @@ std::vector<int32_t> FlowchartBuilder::sequenceStatements(const xml::NodeList& s
         previousBox = entry;
       }
 
-      xml::Node box = m.createBlock();
+      ModelNode box = m.createBlock();
       m.setBlockId(box, takeBlockId());
       m.setStartLine(box, line);
       place(box);
@@ -175,7 +173,7 @@ std::vector<int32_t> FlowchartBuilder::sequenceStatements(const xml::NodeList& s
     }
 
     if (kind == "JumpStmt" && !statement.selectSingleNode("JumpStmt/THROW")) {
-      xml::Node box;
+      ModelNode box;
       if (boxOpen) {
         box = openBox;
         m.setEndLine(box, lastLine(statement));
@@ -185,7 +183,7 @@ std::vector<int32_t> FlowchartBuilder::sequenceStatements(const xml::NodeList& s
       const int32_t boxId = m.getBlockId(box);
       if (ids.size() >= 2) {
         const int32_t lastId = ids.back();
-        xml::Node last = m.findBlock(root_, lastId);
+        ModelNode last = m.findBlock(root_, lastId);
         const bool lastIsWaitingCompound = pending && m.getBlockId(pending->box) == lastId;
         if (m.getTypeAttr(last).empty() && lastId != boxId && !lastIsWaitingCompound)
           m.addSuccessor(last, boxId);
@@ -203,10 +201,10 @@ std::vector<int32_t> FlowchartBuilder::sequenceStatements(const xml::NodeList& s
   }
 
   const bool exitIsLoopHead = isLoopHeadType(m.getTypeAttr(exit));
-  xml::Node nextForPending = exit;
+  ModelNode nextForPending = exit;
   if (!runClosed && !statements.empty()) {
     const int32_t endLine = lastLine(statements.back());
-    xml::Node box = boxOpen ? openBox : makeProcessBox(endLine);
+    ModelNode box = boxOpen ? openBox : makeProcessBox(endLine);
     m.setEndLine(box, endLine);
     if (exitIsLoopHead) {
       m.addTypedSuccessor(box, m.getBlockId(exit), "loop");

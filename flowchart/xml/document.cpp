@@ -375,6 +375,28 @@ Node Node::appendElement(std::string_view name) {
   return Node(doc_, created);
 }
 
+Node Node::appendParsed(std::string_view xmlText) {
+  requireElementOrDocument("appendParsed");
+  if (node_.type() != pugi::node_element) fail(kFail, "appendParsed needs an element");
+  pugi::xml_node before = node_.last_child();
+  std::string converted;
+  if (!isAscii(xmlText)) {
+    converted = latin1ToUtf8(xmlText);
+    xmlText = converted;
+  }
+  pugi::xml_parse_result result;
+  try {
+    result = node_.append_buffer(xmlText.data(), xmlText.size(), pugi::parse_default, pugi::encoding_utf8);
+  } catch (const std::bad_alloc&) {
+    fail(kOutOfMemory, "appendParsed");
+  }
+  if (!result) fail(kInvalidArg, std::string("appendParsed: ") + result.description());
+  for (pugi::xml_node added = before ? before.next_sibling() : node_.first_child(); added;
+       added = added.next_sibling())
+    if (added.type() == pugi::node_element) return Node(doc_, added);
+  return Node();
+}
+
 Node Node::cloneNode() const {
   requireElementOrDocument("cloneNode");
   if (node_.type() != pugi::node_element) fail(kFail, "cloneNode needs an element");

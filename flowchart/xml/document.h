@@ -104,6 +104,10 @@ class Node {
   // A new empty element appended as the last child: createElement and
   // appendChild in one step.
   Node appendElement(std::string_view name);
+  // Parses XML text (elements, no declaration) and appends what it holds
+  // as the last children; returns the first element appended.  The text
+  // is ISO-8859-1.  Fails when it does not parse.
+  Node appendParsed(std::string_view xmlText);
   // A deep copy of an element (attributes and all it holds), detached like
   // a created element; and the same copy appended as the last child.
   Node cloneNode() const;

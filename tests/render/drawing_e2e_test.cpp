@@ -222,7 +222,7 @@ TEST(FlowchartDrawing, BadInputGetsDefinedAnswers) {
   // Broken, empty and binary layouts draw nothing on their page, and the
   // tree the folded block's layout left in the work folder just before is
   // not drawn in their place.
-  for (const std::string content :
+  for (const std::string& content :
        {std::string("digraph { a -> }"), std::string(), std::string("\x01\xff\x00\x7f", 4)}) {
     writeFile(r.layouts / "method.tmp", content);
     ASSERT_EQ(r.run("n.6", save), 0);
