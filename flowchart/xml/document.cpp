@@ -354,19 +354,6 @@ Node Node::parent() const {
   return Node(doc_, up);
 }
 
-void Node::setAttribute(const char* name, std::string_view value) {
-  requireElementOrDocument("setAttribute");
-  if (node_.type() != pugi::node_element) fail(kFail, "setAttribute needs an element");
-  std::string converted;
-  if (!isAscii(name)) {
-    converted = latin1ToUtf8(name);
-    name = converted.c_str();
-  }
-  pugi::xml_attribute target = node_.attribute(name);
-  if (!target) target = node_.append_attribute(name);
-  if (!target || !setAttributeValue(target, value)) fail(kOutOfMemory, "setAttribute");
-}
-
 Node Node::appendElement(std::string_view name) {
   requireElementOrDocument("appendElement");
   if (node_.type() != pugi::node_element) fail(kFail, "appendElement needs an element");
@@ -395,35 +382,6 @@ Node Node::appendParsed(std::string_view xmlText) {
        added = added.next_sibling())
     if (added.type() == pugi::node_element) return Node(doc_, added);
   return Node();
-}
-
-Node Node::cloneNode() const {
-  requireElementOrDocument("cloneNode");
-  if (node_.type() != pugi::node_element) fail(kFail, "cloneNode needs an element");
-  pugi::xml_node copy = doc_->holder().append_copy(node_);
-  if (!copy) fail(kOutOfMemory, "cloneNode");
-  return Node(doc_, copy);
-}
-
-Node Node::appendCopy(const Node& original) {
-  requireElementOrDocument("appendCopy");
-  original.requireElementOrDocument("appendCopy");
-  if (node_.type() != pugi::node_element || original.node_.type() != pugi::node_element)
-    fail(kFail, "appendCopy needs elements");
-  if (original.doc_ != doc_) fail(kInvalidArg, "appendCopy with a node of another document");
-  pugi::xml_node copy = node_.append_copy(original.node_);
-  if (!copy) fail(kFail, "appendCopy refused (a node cannot hold a copy of its own ancestor)");
-  return Node(doc_, copy);
-}
-
-bool Node::nameIs(std::string_view name) const {
-  requireNode("nameIs");
-  if (isAscii(name)) {
-    const char* own = pending_ ? pending_->name.c_str() : attr_ ? attr_.name() : node_.name();
-    if (node_.type() == pugi::node_document && !isAttribute()) own = "#document";
-    return name == own;
-  }
-  return this->name() == name;
 }
 
 // The holder of detached nodes is a child of the document node; it is

@@ -98,9 +98,6 @@ class Node {
   Node appendChild(const Node& child);
   Node removeChild(const Node& child);
   Node parent() const;
-  // Sets the attribute of that name, adding it as the last attribute when
-  // the element has none.
-  void setAttribute(const char* name, std::string_view value);
   // A new empty element appended as the last child: createElement and
   // appendChild in one step.
   Node appendElement(std::string_view name);
@@ -108,12 +105,6 @@ class Node {
   // as the last children; returns the first element appended.  The text
   // is ISO-8859-1.  Fails when it does not parse.
   Node appendParsed(std::string_view xmlText);
-  // A deep copy of an element (attributes and all it holds), detached like
-  // a created element; and the same copy appended as the last child.
-  Node cloneNode() const;
-  Node appendCopy(const Node& original);
-  // Whether the node's name is this one, without making a copy of it.
-  bool nameIs(std::string_view name) const;
 
   // Element navigation: empty nodes where there is none.  Detached nodes
   // are never reached from the document.

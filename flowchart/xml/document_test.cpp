@@ -144,6 +144,38 @@ TEST(DocumentEditing, RemovedNodesCanBeAppendedAgain) {
             "<c><b i=\"2\"/><b i=\"3\"/><b i=\"1\"/></c>\n");
 }
 
+TEST(DocumentEditing, AppendsElementsAndParsedText) {
+  auto doc = parse("<results><func name=\"f\"><old/></func></results>");
+  xml::Node func = doc->root().selectSingleNode("//func");
+  func.appendElement("marker");
+  xml::Node first = func.appendParsed("<blocks id=\"0\"><block text=\"a&amp;&lt;&quot;&#09;&#10;\xE9\"/></blocks><x/>");
+  EXPECT_EQ(first.name(), "blocks");
+  EXPECT_EQ(func.selectSingleNode("blocks/block/@text").value(), "a&<\"\t\n\xE9");
+  EXPECT_EQ(names(func.selectNodes("*")), (std::vector<std::string>{"old", "marker", "blocks", "x"}));
+  EXPECT_EQ(errorCodeOf([&] { func.appendParsed("<open>"); }), xml::kInvalidArg);
+  EXPECT_EQ(errorCodeOf([&] { doc->root().appendElement("second"); }), xml::kFail);
+}
+
+TEST(DocumentEditing, NavigationSkipsWhatIsDetached) {
+  auto doc = parse("<r><a/>text<b/><!--c--><c/></r>");
+  xml::Node r = doc->documentElement();
+  EXPECT_EQ(r.firstChildElement().name(), "a");
+  EXPECT_EQ(r.firstChildElement().nextSiblingElement().name(), "b");
+  EXPECT_EQ(r.lastChildElement().name(), "c");
+  EXPECT_EQ(r.lastChildElement().previousSiblingElement().name(), "b");
+  xml::Node b = r.selectSingleNode("b");
+  r.removeChild(b);
+  doc->createElement("loose");
+  // The detached b has no siblings, and the document holds only r.
+  EXPECT_FALSE(b.nextSiblingElement());
+  EXPECT_FALSE(b.previousSiblingElement());
+  EXPECT_EQ(doc->root().firstChildElement(), r);
+  EXPECT_EQ(doc->root().lastChildElement(), r);
+  EXPECT_FALSE(r.nextSiblingElement());
+  EXPECT_FALSE(r.selectSingleNode("@x").isAttribute());
+  EXPECT_FALSE(r.attributeNamed("x"));
+}
+
 TEST(DocumentSave, FailedSaveKeepsTheOldFile) {
   TempDir dir;
   const std::string path = dir.file("results.xml");
