@@ -120,30 +120,32 @@ namespace {
 // two-digit references; a value ends at a NUL byte, as its copy in a
 // document does.
 void appendEscaped(std::string& out, std::string_view value) {
-  for (char c : value) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte == 0) return;
-    switch (c) {
+  value = value.substr(0, value.find('\0'));
+  size_t plain = 0;  // start of the run of bytes that need no escape
+  for (size_t i = 0; i < value.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(value[i]);
+    if (byte >= 0x20 && byte != '&' && byte != '<' && byte != '"') continue;
+    out.append(value.data() + plain, i - plain);
+    plain = i + 1;
+    switch (byte) {
       case '&': out += "&amp;"; break;
       case '<': out += "&lt;"; break;
       case '"': out += "&quot;"; break;
-      default:
-        if (byte < 0x20) {
-          out += "&#";
-          out += static_cast<char>('0' + byte / 10);
-          out += static_cast<char>('0' + byte % 10);
-          out += ';';
-        } else {
-          out += c;
-        }
+      default: {
+        const char reference[] = {'&', '#', static_cast<char>('0' + byte / 10), static_cast<char>('0' + byte % 10), ';'};
+        out.append(reference, sizeof reference);
+      }
     }
   }
+  out.append(value.data() + plain, value.size() - plain);
 }
 
 }  // namespace
 
 void ModelTree::writeXml(ModelNode element, std::string& out) const {
   at(element, "writeXml");
+  // About the size of the text, so that it grows once or twice at most.
+  out.reserve(out.size() + elements_.size() * 24 + attributes_.size() * 12);
   // Document order with an explicit stack: models nest as deep as the code.
   // A negative entry stands for the end tag of the element it negates.
   std::vector<int32_t> stack{element.index_};

@@ -5,46 +5,10 @@
 namespace flowchart {
 namespace {
 
-// The first element in document order, from node down, that has the
-// attribute: a forward walk that never leaves node's subtree.  Throws
-// through the document service on an absent node.
-xml::Node firstWith(const xml::Node& node, const char* attribute) {
-  xml::Node current = node;
-  while (true) {
-    if (current.attributeNamed(attribute)) return current;
-    if (xml::Node child = current.firstChildElement()) {
-      current = child;
-      continue;
-    }
-    while (true) {
-      if (current == node) return xml::Node();
-      if (xml::Node next = current.nextSiblingElement()) {
-        current = next;
-        break;
-      }
-      current = current.parent();
-    }
-  }
-}
+xml::Node firstWith(const xml::Node& node, const char* attribute) { return node.firstWithAttribute(attribute); }
 
-// The last element in document order below node (and node itself when
-// includeSelf) that has the attribute: document order backwards, which
-// visits each node after the subtrees of its children, last child first.
 xml::Node lastWith(const xml::Node& node, const char* attribute, bool includeSelf) {
-  auto deepestLast = [](xml::Node n) {
-    while (xml::Node child = n.lastChildElement()) n = child;
-    return n;
-  };
-  xml::Node current = deepestLast(node);
-  while (current != node) {
-    if (current.attributeNamed(attribute)) return current;
-    if (xml::Node previous = current.previousSiblingElement()) {
-      current = deepestLast(previous);
-    } else {
-      current = current.parent();
-    }
-  }
-  return includeSelf && node.attributeNamed(attribute) ? node : xml::Node();
+  return node.lastWithAttribute(attribute, includeSelf);
 }
 
 std::string attributeText(const xml::Node& element, const char* attribute) {

@@ -1,6 +1,7 @@
 #include "document.h"
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <new>
 
@@ -430,6 +431,68 @@ Node Node::attributeNamed(const char* name) const {
   if (isAttribute() || node_.type() != pugi::node_element) return Node();
   pugi::xml_attribute found = node_.attribute(name);
   return found ? Node(doc_, node_, found) : Node();
+}
+
+namespace {
+
+bool hasAttribute(pugi::xml_node node, const char* name) {
+  for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute())
+    if (std::strcmp(a.name(), name) == 0) return true;
+  return false;
+}
+
+}  // namespace
+
+Node Node::firstWithAttribute(const char* name) const {
+  requireNode("firstWithAttribute");
+  if (isAttribute()) return Node();
+  auto visible = [&](pugi::xml_node n) { return n.type() == pugi::node_element && n != doc_->holder_; };
+  pugi::xml_node current = node_;
+  while (true) {
+    if (current.type() == pugi::node_element && hasAttribute(current, name)) return Node(doc_, current);
+    pugi::xml_node child = current.first_child();
+    while (child && !visible(child)) child = child.next_sibling();
+    if (child) {
+      current = child;
+      continue;
+    }
+    while (true) {
+      if (current == node_) return Node();
+      pugi::xml_node next = current.next_sibling();
+      while (next && !visible(next)) next = next.next_sibling();
+      if (next) {
+        current = next;
+        break;
+      }
+      current = current.parent();
+    }
+  }
+}
+
+Node Node::lastWithAttribute(const char* name, bool includeSelf) const {
+  requireNode("lastWithAttribute");
+  if (isAttribute()) return Node();
+  auto visible = [&](pugi::xml_node n) { return n.type() == pugi::node_element && n != doc_->holder_; };
+  auto lastVisibleChild = [&](pugi::xml_node n) {
+    pugi::xml_node child = n.last_child();
+    while (child && !visible(child)) child = child.previous_sibling();
+    return child;
+  };
+  // Document order backwards: each node after the subtrees of its
+  // children, last child first.
+  auto deepestLast = [&](pugi::xml_node n) {
+    while (pugi::xml_node child = lastVisibleChild(n)) n = child;
+    return n;
+  };
+  pugi::xml_node current = deepestLast(node_);
+  while (current != node_) {
+    if (hasAttribute(current, name)) return Node(doc_, current);
+    pugi::xml_node previous = current.previous_sibling();
+    while (previous && !visible(previous)) previous = previous.previous_sibling();
+    current = previous ? deepestLast(previous) : current.parent();
+  }
+  if (includeSelf && node_.type() == pugi::node_element && hasAttribute(node_, name)) return Node(doc_, node_);
+  return Node();
 }
 
 // ---------------------------------------------------------------- Document

@@ -115,6 +115,12 @@ class Node {
   // One of an element's attributes by name, or an empty node: what "@name"
   // finds, without evaluating it.
   Node attributeNamed(const char* name) const;
+  // The first element in document order, from this node down, that has
+  // the attribute ("descendant-or-self::*[@name]"); and the last one below
+  // it, itself included when includeSelf ("descendant::*[@name][last()]").
+  // Empty nodes when there is none.  Each walks only as far as it must.
+  Node firstWithAttribute(const char* name) const;
+  Node lastWithAttribute(const char* name, bool includeSelf) const;
 
   Document& document() const;
   pugi::xml_node raw() const { return node_; }
