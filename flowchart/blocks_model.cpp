@@ -91,13 +91,13 @@ void BlocksModel::appendHint(ModelNode element, std::string_view id, std::string
 
 const std::string& BlocksModel::value(ModelNode node, Attr attr) const {
   const std::string* found = tree_.attribute(node, attr);
-  if (!found) throw xml::Error(xml::kPointer, std::string("no attribute ") + attrName(attr));
+  if (!found) throw xml::Error(xml::kPointer, "no attribute " + std::string(attrName(attr)));
   return *found;
 }
 
 void BlocksModel::setValue(ModelNode node, Attr attr, std::string_view value) {
   std::string* found = tree_.attribute(node, attr);
-  if (!found) throw xml::Error(xml::kPointer, std::string("no attribute ") + attrName(attr));
+  if (!found) throw xml::Error(xml::kPointer, "no attribute " + std::string(attrName(attr)));
   found->assign(value);
 }
 

@@ -79,14 +79,44 @@ std::string FlowchartBuilder::commentTextBetween(int32_t a, int32_t b) {
 
 xml::Node FlowchartBuilder::findMethodNode(xml::Document& tree, const std::string& name,
                                            int32_t line) {
+  static const xml::ChildPath kStaticToken("STATIC");
+  static const xml::ChildPath kOpeningBrace("Blk/OBR");
+  static const xml::ChildPath kConstructorName("CtorDeclr/IDEN");
+  static const xml::ChildPath kMethodName("MtdDeclr/IDEN");
+  auto onLine = [&](const xml::Node& token) {
+    xml::Node l = token.attributeNamed("l");
+    return l && xpathEqualsInt(l.value(), line);
+  };
+  auto anyOf = [](const xml::NodeList& tokens, auto&& test) {
+    for (const xml::Node& token : tokens)
+      if (test(token)) return true;
+    return false;
+  };
   const std::string l = std::to_string(line);
+  xml::Node found;
+  std::string query;
   if (name == kInitializerName) {
-    return tree.root().selectSingleNode("//StaticInit[STATIC[@l=" + l + "]]|//NonStaticInit[Blk/OBR[@l=" +
-                                        l + "]]");
+    // "//StaticInit[STATIC[@l=line]]|//NonStaticInit[Blk/OBR[@l=line]]"
+    found = tree.root().firstElementNamed("StaticInit", "NonStaticInit", [&](const xml::Node& e) {
+      return anyOf(e.selectNodes(e.name() == "StaticInit" ? kStaticToken : kOpeningBrace), onLine);
+    });
+    if (crossCheck_) query = "//StaticInit[STATIC[@l=" + l + "]]|//NonStaticInit[Blk/OBR[@l=" + l + "]]";
+  } else {
+    // "//CtorDecln[CtorDeclr/IDEN[@l=line and @t=name]]|//MtdDecln[MtdDeclr/IDEN[...]]"
+    found = tree.root().firstElementNamed("CtorDecln", "MtdDecln", [&](const xml::Node& e) {
+      return anyOf(e.selectNodes(e.name() == "CtorDecln" ? kConstructorName : kMethodName),
+                   [&](const xml::Node& token) {
+                     xml::Node t = token.attributeNamed("t");
+                     return onLine(token) && t && t.value() == name;
+                   });
+    });
+    if (crossCheck_) {
+      const std::string test = "[@l=" + l + " and @t=" + xpathLiteral(name) + "]]";
+      query = "//CtorDecln[CtorDeclr/IDEN" + test + "|//MtdDecln[MtdDeclr/IDEN" + test;
+    }
   }
-  const std::string test = "[@l=" + l + " and @t=" + xpathLiteral(name) + "]]";
-  return tree.root().selectSingleNode("//CtorDecln[CtorDeclr/IDEN" + test + "|//MtdDecln[MtdDeclr/IDEN" +
-                                      test);
+  if (crossCheck_) return checked(true, found, tree.root().selectSingleNode(query), "findMethodNode");
+  return found;
 }
 
 int FlowchartBuilder::build(const BuildRequest& request) {
@@ -140,19 +170,22 @@ bool FlowchartBuilder::saveWithModel(const std::string& resultsPath) {
   model_->tree().writeXml(root_, modelText);
 
   xml::Node marker = func_.appendElement(kMarker);
-  std::string text = results_->toText();
+  const std::string text = results_->toText();
   func_.removeChild(marker);
   const std::string markerText = "<" + std::string(kMarker) + "/>";
   const size_t at = text.find(markerText);
   const bool spliced = at != std::string::npos && text.find(markerText, at + 1) == std::string::npos;
-  if (spliced) text.replace(at, markerText.size(), modelText);
+  const std::string_view before = std::string_view(text).substr(0, spliced ? at : 0);
+  const std::string_view after = std::string_view(text).substr(spliced ? at + markerText.size() : 0);
   if (!spliced || crossCheck_) {
     func_.appendParsed(modelText);
-    std::string printed = results_->toText();
-    if (spliced && printed != text) throw std::logic_error("the spliced model differs from the printed one");
-    text = std::move(printed);
+    const std::string printed = results_->toText();
+    if (spliced && printed != std::string(before) + modelText + std::string(after))
+      throw std::logic_error("the spliced model differs from the printed one");
+    if (!spliced) return xml::writeFileAtomically(resultsPath, printed);
   }
-  return xml::writeFileAtomically(resultsPath, text);
+  xml::AtomicFile file(resultsPath);
+  return file.open() && file.write(before) && file.write(modelText) && file.write(after) && file.commit();
 }
 
 void FlowchartBuilder::walkMethodBody(const xml::Node& method, const xml::Node& func) {

@@ -1,10 +1,13 @@
 #include "flowchart/model_tree.h"
 
+#include <algorithm>
+#include <cstring>
+#include <string_view>
 #include <utility>
 
 namespace flowchart {
 
-const char* tagName(Tag tag) {
+std::string_view tagName(Tag tag) {
   switch (tag) {
     case Tag::kBlocks: return "blocks";
     case Tag::kBlock: return "block";
@@ -15,7 +18,7 @@ const char* tagName(Tag tag) {
   return "";
 }
 
-const char* attrName(Attr attr) {
+std::string_view attrName(Attr attr) {
   switch (attr) {
     case Attr::kId: return "id";
     case Attr::kType: return "type";
@@ -115,37 +118,73 @@ void ModelTree::removeChild(ModelNode parent, ModelNode child) {
 
 namespace {
 
+// Writes into a string through a pointer: the caller makes room for each
+// element first, so that no byte pays for a capacity check.
+class TextWriter {
+ public:
+  explicit TextWriter(std::string& out) : out_(out), used_(out.size()) {}
+  ~TextWriter() { out_.resize(used_); }
+
+  // Grows the string a step at a time within its capacity, since growing
+  // it fills the new bytes.
+  char* room(size_t bytes) {
+    constexpr size_t kStep = size_t{1} << 18;
+    if (out_.size() < used_ + bytes)
+      out_.resize(std::max(used_ + bytes, std::min(out_.capacity(), used_ + bytes + kStep)));
+    return out_.data() + used_;
+  }
+  void advance(char* end) { used_ = static_cast<size_t>(end - out_.data()); }
+
+ private:
+  std::string& out_;
+  size_t used_;
+};
+
+char* put(char* p, std::string_view text) {
+  std::memcpy(p, text.data(), text.size());
+  return p + text.size();
+}
+
 // Attribute values escaped as the document service prints them: the
 // quote, ampersand and less-than sign as entities, control bytes as
 // two-digit references; a value ends at a NUL byte, as its copy in a
-// document does.
-void appendEscaped(std::string& out, std::string_view value) {
+// document does.  At most six bytes for each byte of the value.
+constexpr size_t kMaxEscapedBytes = 6;
+
+char* putEscaped(char* p, std::string_view value) {
   value = value.substr(0, value.find('\0'));
-  size_t plain = 0;  // start of the run of bytes that need no escape
-  for (size_t i = 0; i < value.size(); ++i) {
-    const auto byte = static_cast<unsigned char>(value[i]);
-    if (byte >= 0x20 && byte != '&' && byte != '<' && byte != '"') continue;
-    out.append(value.data() + plain, i - plain);
-    plain = i + 1;
+  for (char c : value) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte != '&' && byte != '<' && byte != '"') {
+      *p++ = c;
+      continue;
+    }
     switch (byte) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '"': out += "&quot;"; break;
-      default: {
-        const char reference[] = {'&', '#', static_cast<char>('0' + byte / 10), static_cast<char>('0' + byte % 10), ';'};
-        out.append(reference, sizeof reference);
-      }
+      case '&': p = put(p, "&amp;"); break;
+      case '<': p = put(p, "&lt;"); break;
+      case '"': p = put(p, "&quot;"); break;
+      default:
+        *p++ = '&';
+        *p++ = '#';
+        *p++ = static_cast<char>('0' + byte / 10);
+        *p++ = static_cast<char>('0' + byte % 10);
+        *p++ = ';';
     }
   }
-  out.append(value.data() + plain, value.size() - plain);
+  return p;
 }
 
 }  // namespace
 
 void ModelTree::writeXml(ModelNode element, std::string& out) const {
   at(element, "writeXml");
-  // About the size of the text, so that it grows once or twice at most.
-  out.reserve(out.size() + elements_.size() * 24 + attributes_.size() * 12);
+  // Room for the longest text the tree could make, taken once: pages of it
+  // that are never written cost nothing.
+  size_t bound = out.size() + 64;
+  for (const Element& e : elements_) bound += 2 * tagName(e.tag).size() + 5;
+  for (const Attribute& a : attributes_) bound += attrName(a.name).size() + 4 + a.value.size() * kMaxEscapedBytes;
+  out.reserve(bound);
+  TextWriter writer(out);
   // Document order with an explicit stack: models nest as deep as the code.
   // A negative entry stands for the end tag of the element it negates.
   std::vector<int32_t> stack{element.index_};
@@ -153,27 +192,41 @@ void ModelTree::writeXml(ModelNode element, std::string& out) const {
     const int32_t next = stack.back();
     stack.pop_back();
     if (next < 0) {
-      out += "</";
-      out += tagName(elements_[static_cast<size_t>(~next)].tag);
-      out += '>';
+      const std::string_view tag = tagName(elements_[static_cast<size_t>(~next)].tag);
+      char* p = writer.room(tag.size() + 3);
+      *p++ = '<';
+      *p++ = '/';
+      p = put(p, tag);
+      *p++ = '>';
+      writer.advance(p);
       continue;
     }
     const Element& source = elements_[static_cast<size_t>(next)];
-    out += '<';
-    out += tagName(source.tag);
-    for (int32_t i = source.firstAttribute; i < source.firstAttribute + source.attributeCount; ++i) {
+    const std::string_view tag = tagName(source.tag);
+    size_t room = tag.size() + 3;
+    const int32_t endAttribute = source.firstAttribute + source.attributeCount;
+    for (int32_t i = source.firstAttribute; i < endAttribute; ++i)
+      room += 16 + attributes_[static_cast<size_t>(i)].value.size() * kMaxEscapedBytes;
+    char* p = writer.room(room);
+    *p++ = '<';
+    p = put(p, tag);
+    for (int32_t i = source.firstAttribute; i < endAttribute; ++i) {
       const Attribute& attribute = attributes_[static_cast<size_t>(i)];
-      out += ' ';
-      out += attrName(attribute.name);
-      out += "=\"";
-      appendEscaped(out, attribute.value);
-      out += '"';
+      *p++ = ' ';
+      p = put(p, attrName(attribute.name));
+      *p++ = '=';
+      *p++ = '"';
+      p = putEscaped(p, attribute.value);
+      *p++ = '"';
     }
     if (source.first == kNone) {
-      out += "/>";
+      *p++ = '/';
+      *p++ = '>';
+      writer.advance(p);
       continue;
     }
-    out += '>';
+    *p++ = '>';
+    writer.advance(p);
     stack.push_back(~next);
     // Children pushed last first, so the first is written first.
     for (int32_t child = source.last; child != kNone; child = elements_[static_cast<size_t>(child)].previous)

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "flowchart/xml/document.h"
@@ -18,8 +19,8 @@ namespace flowchart {
 enum class Tag : uint8_t { kBlocks, kBlock, kControlflow, kSuccessor, kHint };
 enum class Attr : uint8_t { kId, kType, kSln, kEln, kText, kValue };
 
-const char* tagName(Tag tag);
-const char* attrName(Attr attr);
+std::string_view tagName(Tag tag);
+std::string_view attrName(Attr attr);
 
 // A handle to an element of a ModelTree; empty by default.  Calls through
 // an empty handle throw xml::Error, as calls through an absent node do.

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <deque>
 #include <memory>
 #include <optional>
@@ -121,6 +122,11 @@ class Node {
   // Empty nodes when there is none.  Each walks only as far as it must.
   Node firstWithAttribute(const char* name) const;
   Node lastWithAttribute(const char* name, bool includeSelf) const;
+  // The first element in document order, from this node down, named
+  // first or second and for which test(element) holds; empty when none.
+  // A walk that looks at other elements' names only.
+  template <typename Test>
+  Node firstElementNamed(const char* first, const char* second, Test&& test) const;
 
   Document& document() const;
   pugi::xml_node raw() const { return node_; }
@@ -203,5 +209,36 @@ class Document {
   };
   std::unordered_map<std::string, std::unique_ptr<Query>, QueryTextHash, std::equal_to<>> queries_;
 };
+
+template <typename Test>
+Node Node::firstElementNamed(const char* first, const char* second, Test&& test) const {
+  requireNode("firstElementNamed");
+  if (isAttribute()) return Node();
+  const pugi::xml_node holder = doc_->holder_;
+  pugi::xml_node current = node_;
+  while (true) {
+    if (current.type() == pugi::node_element) {
+      const char* name = current.name();
+      if ((std::strcmp(name, first) == 0 || std::strcmp(name, second) == 0) && test(Node(doc_, current)))
+        return Node(doc_, current);
+    }
+    pugi::xml_node child = current.first_child();
+    while (child && child == holder) child = child.next_sibling();
+    if (child) {
+      current = child;
+      continue;
+    }
+    while (true) {
+      if (current == node_) return Node();
+      pugi::xml_node next = current.next_sibling();
+      while (next && next == holder) next = next.next_sibling();
+      if (next) {
+        current = next;
+        break;
+      }
+      current = current.parent();
+    }
+  }
+}
 
 }  // namespace xml
