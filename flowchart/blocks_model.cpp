@@ -7,6 +7,54 @@
 
 namespace flowchart {
 
+// ---------------------------------------------------------------- index
+
+BlocksModel::Index::Slot* BlocksModel::Index::find(int32_t id) {
+  const int64_t at = int64_t{id} + 1;
+  if (at >= 0 && at < static_cast<int64_t>(dense_.size())) return &dense_[static_cast<size_t>(at)];
+  auto found = sparse_.find(id);
+  return found == sparse_.end() ? nullptr : &found->second;
+}
+
+const BlocksModel::Index::Slot* BlocksModel::Index::find(int32_t id) const {
+  return const_cast<Index*>(this)->find(id);
+}
+
+BlocksModel::Index::Slot& BlocksModel::Index::slotFor(int32_t id) {
+  const int64_t at = int64_t{id} + 1;
+  // Dense while the ids stay near the ones seen: growth is bounded by doubling.
+  if (at >= 0 && at < static_cast<int64_t>(dense_.size()) * 2 + 1024) {
+    if (at >= static_cast<int64_t>(dense_.size())) dense_.resize(static_cast<size_t>(at) + 1);
+    return dense_[static_cast<size_t>(at)];
+  }
+  return sparse_[id];
+}
+
+void BlocksModel::Index::add(int32_t id, ModelNode node) {
+  Slot& slot = slotFor(id);
+  if (!slot.first) {
+    slot.first = node;
+  } else {
+    slot.more.push_back(node);
+  }
+}
+
+void BlocksModel::Index::remove(int32_t id, ModelNode node) {
+  Slot* found = find(id);
+  if (!found) return;
+  Slot& slot = *found;
+  if (slot.first == node) {
+    if (slot.more.empty()) {
+      slot.first = ModelNode();
+    } else {
+      slot.first = slot.more.back();
+      slot.more.pop_back();
+    }
+    return;
+  }
+  slot.more.erase(std::remove(slot.more.begin(), slot.more.end(), node), slot.more.end());
+}
+
 // ---------------------------------------------------------------- creation
 
 ModelNode BlocksModel::createBlocksContainer(int32_t id) {
@@ -116,14 +164,8 @@ void BlocksModel::setBlockId(ModelNode node, int32_t id) {
   if (tag == Tag::kBlock || tag == Tag::kBlocks) {
     // The index follows the element from its old id to the new one.
     Index& index = tag == Tag::kBlock ? blocks_ : containers_;
-    if (!current->empty()) {
-      auto found = index.find(leadingInt(*current));
-      if (found != index.end()) {
-        auto& listed = found->second;
-        listed.erase(std::remove(listed.begin(), listed.end(), node), listed.end());
-      }
-    }
-    index[id].push_back(node);
+    if (!current->empty()) index.remove(leadingInt(*current), node);
+    index.add(id, node);
   }
   *current = std::to_string(id);
 }
@@ -181,13 +223,11 @@ void BlocksModel::check(ModelNode indexed, ModelNode searched, const char* what)
 ModelNode BlocksModel::findBlock(ModelNode node, int32_t id) {
   ModelNode found;
   int matches = 0;
-  if (auto candidates = blocks_.find(id); candidates != blocks_.end()) {
-    for (ModelNode block : candidates->second) {
-      if (!tree_.contains(node, block, false)) continue;
-      found = block;
-      ++matches;
-    }
-  }
+  blocks_.forEach(id, [&](ModelNode block) {
+    if (!tree_.contains(node, block, false)) return;
+    found = block;
+    ++matches;
+  });
   if (matches > 1) return searchBelow(node, Tag::kBlock, id, false);  // document order decides
   if (crossCheck_) check(found, searchBelow(node, Tag::kBlock, id, false), "findBlock");
   return found;
@@ -197,13 +237,11 @@ void BlocksModel::placeBlock(ModelNode container, ModelNode block) {
   const int32_t id = getBlockId(block);
   ModelNode existing;
   int matches = 0;
-  if (auto candidates = blocks_.find(id); candidates != blocks_.end()) {
-    for (ModelNode candidate : candidates->second) {
-      if (tree_.parent(candidate) != container) continue;
-      existing = candidate;
-      ++matches;
-    }
-  }
+  blocks_.forEach(id, [&](ModelNode candidate) {
+    if (tree_.parent(candidate) != container) return;
+    existing = candidate;
+    ++matches;
+  });
   if (matches > 1) {
     existing = searchChildren(container, id);
   } else if (crossCheck_) {
@@ -223,13 +261,11 @@ ModelNode BlocksModel::currentContainer() {
   const int32_t id = containerStack_.back();
   ModelNode found;
   int matches = 0;
-  if (auto candidates = containers_.find(id); candidates != containers_.end()) {
-    for (ModelNode container : candidates->second) {
-      if (!tree_.contains(root_, container, true)) continue;
-      found = container;
-      ++matches;
-    }
-  }
+  containers_.forEach(id, [&](ModelNode container) {
+    if (!tree_.contains(root_, container, true)) return;
+    found = container;
+    ++matches;
+  });
   if (matches > 1) return searchBelow(root_, Tag::kBlocks, id, true);
   if (crossCheck_) check(found, searchBelow(root_, Tag::kBlocks, id, true), "currentContainer");
   return found;

@@ -81,7 +81,31 @@ class BlocksModel {
   void remove(ModelNode parent, ModelNode child) { tree_.removeChild(parent, child); }
 
  private:
-  using Index = std::unordered_map<int32_t, std::vector<ModelNode>>;
+  // The elements with each id.  Ids come from counters, so most are small
+  // and dense and have one element: a slot each, with room for one inline.
+  class Index {
+   public:
+    template <typename Visit>
+    void forEach(int32_t id, Visit&& visit) const {
+      const Slot* slot = find(id);
+      if (!slot) return;
+      if (slot->first) visit(slot->first);
+      for (ModelNode node : slot->more) visit(node);
+    }
+    void add(int32_t id, ModelNode node);
+    void remove(int32_t id, ModelNode node);
+
+   private:
+    struct Slot {
+      ModelNode first;
+      std::vector<ModelNode> more;
+    };
+    Slot* find(int32_t id);
+    const Slot* find(int32_t id) const;
+    Slot& slotFor(int32_t id);
+    std::vector<Slot> dense_;  // ids -1 and up, at id + 1
+    std::unordered_map<int32_t, Slot> sparse_;
+  };
 
   const std::string& value(ModelNode node, Attr attr) const;
   void setValue(ModelNode node, Attr attr, std::string_view value);

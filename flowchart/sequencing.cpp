@@ -46,8 +46,14 @@ std::vector<int32_t> FlowchartBuilder::sequenceStatements(const xml::NodeList& s
                                                           ModelNode entry, ModelNode exit) {
   BlocksModel& m = *model_;
   std::vector<int32_t> ids;  // each id once, in the order made
-  std::unordered_set<int32_t> listed;
+  std::unordered_set<int32_t> listed;  // the ids, once there are too many to search
   auto appendId = [&](int32_t id) {
+    constexpr size_t kSearched = 16;
+    if (ids.size() < kSearched) {
+      if (std::find(ids.begin(), ids.end(), id) == ids.end()) ids.push_back(id);
+      return;
+    }
+    if (listed.empty()) listed.insert(ids.begin(), ids.end());
     if (listed.insert(id).second) ids.push_back(id);
   };
 

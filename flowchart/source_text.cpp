@@ -1,8 +1,7 @@
 #include "flowchart/source_text.h"
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
+#include <cstdio>
 
 #include "flowchart/number_text.h"
 #include "flowchart/tree_queries.h"
@@ -19,37 +18,41 @@ std::string_view cut(std::string_view line, int64_t from, int64_t to) {
 
 }  // namespace
 
-SourceLines SourceLines::fromText(std::string_view text, int32_t count) {
+SourceLines SourceLines::fromText(std::string text, int32_t count) {
   SourceLines lines;
   size_t start = 0;
   while (static_cast<int64_t>(lines.lines_.size()) < count && start < text.size()) {
     size_t end = text.find('\n', start);
-    std::string_view line = text.substr(start, end == std::string_view::npos ? std::string_view::npos
-                                                                             : end - start);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    lines.lines_.emplace_back(line);
-    if (end == std::string_view::npos) break;
+    size_t length = (end == std::string::npos ? text.size() : end) - start;
+    if (length > 0 && text[start + length - 1] == '\r') --length;
+    lines.lines_.push_back(Line{start, length});
+    if (end == std::string::npos) break;
     start = end + 1;
   }
+  // Only what the lines hold is kept.
+  text.resize(lines.lines_.empty() ? 0 : lines.lines_.back().start + lines.lines_.back().length);
+  lines.text_ = std::move(text);
   return lines;
 }
 
 SourceLines SourceLines::read(const std::string& path, int32_t count) {
   if (count < 1) return SourceLines();
-  std::ifstream in(path, std::ios::binary);
+  std::FILE* in = std::fopen(path.c_str(), "rb");
   if (!in) return SourceLines();
-  SourceLines lines;
-  std::string line;
-  while (static_cast<int64_t>(lines.lines_.size()) < count && std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.lines_.push_back(std::move(line));
-  }
-  return lines;
+  std::string text;
+  char chunk[1 << 16];
+  size_t got;
+  while ((got = std::fread(chunk, 1, sizeof chunk, in)) > 0) text.append(chunk, got);
+  const bool failed = std::ferror(in) != 0;  // a folder, or a read error
+  std::fclose(in);
+  if (failed) return SourceLines();
+  return fromText(std::move(text), count);
 }
 
 std::string_view SourceLines::line(int64_t n) const {
   if (n < 1 || n > static_cast<int64_t>(lines_.size())) return std::string_view();
-  return lines_[static_cast<size_t>(n - 1)];
+  const Line& line = lines_[static_cast<size_t>(n - 1)];
+  return std::string_view(text_).substr(line.start, line.length);
 }
 
 std::string SourceLines::span(int32_t startLine, int32_t startColumn, int32_t endLine,

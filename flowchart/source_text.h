@@ -22,7 +22,7 @@ class SourceLines {
   // lines gives empty lines where there are none; nothing is reserved for
   // lines the file does not have, so a huge count costs nothing.
   static SourceLines read(const std::string& path, int32_t count);
-  static SourceLines fromText(std::string_view text, int32_t count);
+  static SourceLines fromText(std::string text, int32_t count);
 
   // Line n (1-based); empty outside the lines read.
   std::string_view line(int64_t n) const;
@@ -36,7 +36,12 @@ class SourceLines {
                    int32_t endColumn) const;
 
  private:
-  std::vector<std::string> lines_;
+  struct Line {
+    size_t start;
+    size_t length;
+  };
+  std::string text_;  // the lines read, as the file holds them
+  std::vector<Line> lines_;
 };
 
 // The source text of a parse-tree node: from its first token's line and
