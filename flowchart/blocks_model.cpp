@@ -99,8 +99,8 @@ void BlocksModel::addSuccessor(ModelNode block, int32_t target) {
   ModelNode flow = controlflowOf(tree_, block);
   for (ModelNode child = tree_.firstChild(flow); child; child = tree_.nextSibling(child)) {
     if (tree_.tag(child) != Tag::kSuccessor) continue;
-    const std::string* id = tree_.attribute(child, Attr::kId);
-    if (id && xpathEqualsInt(*id, target)) return;  // "successor[@id=target]" exists
+    if (tree_.hasAttribute(child, Attr::kId) && xpathEqualsInt(tree_.attribute(child, Attr::kId), target))
+      return;  // "successor[@id=target]" exists
   }
   setBlockId(appendSuccessor(block), target);
 }
@@ -137,16 +137,13 @@ void BlocksModel::appendHint(ModelNode element, std::string_view id, std::string
 
 // ---------------------------------------------------------------- attributes
 
-const std::string& BlocksModel::value(ModelNode node, Attr attr) const {
-  const std::string* found = tree_.attribute(node, attr);
-  if (!found) throw xml::Error(xml::kPointer, "no attribute " + std::string(attrName(attr)));
-  return *found;
+std::string_view BlocksModel::value(ModelNode node, Attr attr) const {
+  if (!tree_.hasAttribute(node, attr)) throw xml::Error(xml::kPointer, "no attribute " + std::string(attrName(attr)));
+  return tree_.attribute(node, attr);
 }
 
 void BlocksModel::setValue(ModelNode node, Attr attr, std::string_view value) {
-  std::string* found = tree_.attribute(node, attr);
-  if (!found) throw xml::Error(xml::kPointer, "no attribute " + std::string(attrName(attr)));
-  found->assign(value);
+  tree_.setAttribute(node, attr, value);
 }
 
 int32_t BlocksModel::getBlockId(ModelNode node) const { return leadingInt(value(node, Attr::kId)); }
@@ -155,19 +152,18 @@ int32_t BlocksModel::getStartLine(ModelNode node) const { return leadingInt(valu
 
 int32_t BlocksModel::getEndLine(ModelNode node) const { return leadingInt(value(node, Attr::kEln)); }
 
-const std::string& BlocksModel::getTypeAttr(ModelNode node) const { return value(node, Attr::kType); }
+std::string_view BlocksModel::getTypeAttr(ModelNode node) const { return value(node, Attr::kType); }
 
 void BlocksModel::setBlockId(ModelNode node, int32_t id) {
-  std::string* current = tree_.attribute(node, Attr::kId);
-  if (!current) throw xml::Error(xml::kPointer, "no attribute id");
+  const std::string_view current = value(node, Attr::kId);
   const Tag tag = tree_.tag(node);
   if (tag == Tag::kBlock || tag == Tag::kBlocks) {
     // The index follows the element from its old id to the new one.
     Index& index = tag == Tag::kBlock ? blocks_ : containers_;
-    if (!current->empty()) index.remove(leadingInt(*current), node);
+    if (!current.empty()) index.remove(leadingInt(current), node);
     index.add(id, node);
   }
-  *current = std::to_string(id);
+  setValue(node, Attr::kId, std::to_string(id));
 }
 
 void BlocksModel::setTypeAttr(ModelNode node, std::string_view type) { setValue(node, Attr::kType, type); }
@@ -188,8 +184,7 @@ void BlocksModel::setEndLine(ModelNode node, int32_t line) { setValue(node, Attr
 ModelNode BlocksModel::searchBelow(ModelNode node, Tag tag, int32_t id, bool orSelf) const {
   auto matches = [&](ModelNode n) {
     if (tree_.tag(n) != tag) return false;
-    const std::string* value = tree_.attribute(n, Attr::kId);
-    return value && xpathEqualsInt(*value, id);
+    return tree_.hasAttribute(n, Attr::kId) && xpathEqualsInt(tree_.attribute(n, Attr::kId), id);
   };
   if (orSelf && matches(node)) return node;
   ModelNode current = tree_.firstChild(node);
@@ -210,8 +205,7 @@ ModelNode BlocksModel::searchBelow(ModelNode node, Tag tag, int32_t id, bool orS
 ModelNode BlocksModel::searchChildren(ModelNode container, int32_t id) const {
   for (ModelNode child = tree_.firstChild(container); child; child = tree_.nextSibling(child)) {
     if (tree_.tag(child) != Tag::kBlock) continue;
-    const std::string* value = tree_.attribute(child, Attr::kId);
-    if (value && xpathEqualsInt(*value, id)) return child;
+    if (tree_.hasAttribute(child, Attr::kId) && xpathEqualsInt(tree_.attribute(child, Attr::kId), id)) return child;
   }
   return ModelNode();
 }

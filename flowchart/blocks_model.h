@@ -54,7 +54,7 @@ class BlocksModel {
   int32_t getBlockId(ModelNode node) const;
   int32_t getStartLine(ModelNode node) const;
   int32_t getEndLine(ModelNode node) const;
-  const std::string& getTypeAttr(ModelNode node) const;
+  std::string_view getTypeAttr(ModelNode node) const;
   void setBlockId(ModelNode node, int32_t id);
   void setTypeAttr(ModelNode node, std::string_view type);
   void setValueAttr(ModelNode node, std::string_view value);
@@ -107,7 +107,7 @@ class BlocksModel {
     std::unordered_map<int32_t, Slot> sparse_;
   };
 
-  const std::string& value(ModelNode node, Attr attr) const;
+  std::string_view value(ModelNode node, Attr attr) const;
   void setValue(ModelNode node, Attr attr, std::string_view value);
   ModelNode appendSuccessor(ModelNode block);
   ModelNode searchBelow(ModelNode node, Tag tag, int32_t id, bool orSelf) const;

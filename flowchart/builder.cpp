@@ -166,9 +166,6 @@ int FlowchartBuilder::build(const BuildRequest& request) {
 // cross-check mode both are done and must agree byte for byte.
 bool FlowchartBuilder::saveWithModel(const std::string& resultsPath) {
   static constexpr std::string_view kMarker = "flowchart-model-in-progress";
-  std::string modelText;
-  model_->tree().writeXml(root_, modelText);
-
   xml::Node marker = func_.appendElement(kMarker);
   const std::string text = results_->toText();
   func_.removeChild(marker);
@@ -178,14 +175,19 @@ bool FlowchartBuilder::saveWithModel(const std::string& resultsPath) {
   const std::string_view before = std::string_view(text).substr(0, spliced ? at : 0);
   const std::string_view after = std::string_view(text).substr(spliced ? at + markerText.size() : 0);
   if (!spliced || crossCheck_) {
+    std::string modelText;
+    model_->tree().writeXml(root_, modelText);
     func_.appendParsed(modelText);
     const std::string printed = results_->toText();
     if (spliced && printed != std::string(before) + modelText + std::string(after))
       throw std::logic_error("the spliced model differs from the printed one");
-    if (!spliced) return xml::writeFileAtomically(resultsPath, printed);
+    return xml::writeFileAtomically(resultsPath, printed);
   }
   xml::AtomicFile file(resultsPath);
-  return file.open() && file.write(before) && file.write(modelText) && file.write(after) && file.commit();
+  if (!file.open() || !file.write(before)) return false;
+  bool written = true;
+  model_->tree().writeXml(root_, [&](std::string_view piece) { written = file.write(piece) && written; });
+  return written && file.write(after) && file.commit();
 }
 
 void FlowchartBuilder::walkMethodBody(const xml::Node& method, const xml::Node& func) {

@@ -103,7 +103,7 @@ void FlowchartBuilder::nestedContainers(ModelNode container, std::vector<ModelNo
   const ModelTree& tree = model_->tree();
   for (ModelNode block = nextWithTag(tree, tree.firstChild(container), Tag::kBlock); block;
        block = nextWithTag(tree, tree.nextSibling(block), Tag::kBlock)) {
-    const std::string& type = model_->getTypeAttr(block);
+    const std::string_view type = model_->getTypeAttr(block);
     std::vector<ModelNode>& list = type == "try" || type == "catchblock" ? guarded : folded;
     for (ModelNode child = nextWithTag(tree, tree.firstChild(block), Tag::kBlocks); child;
          child = nextWithTag(tree, tree.nextSibling(child), Tag::kBlocks))

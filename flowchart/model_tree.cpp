@@ -1,7 +1,9 @@
 #include "flowchart/model_tree.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <functional>
 #include <string_view>
 #include <utility>
 
@@ -30,9 +32,35 @@ std::string_view attrName(Attr attr) {
   return "";
 }
 
+TextStore::~TextStore() {
+  for (char* block : blocks_) xml::freeLargePages(block);
+}
+
+std::string_view TextStore::store(std::string_view text) {
+  if (text.empty()) return std::string_view();
+  // Long texts get a block of their own, so that no block is mostly empty.
+  const bool own = text.size() > kBlockBytes / 4;
+  if (own || used_ + text.size() > kBlockBytes) {
+    void* block = xml::allocateLargePages(own ? text.size() : kBlockBytes);
+    if (!block) throw xml::Error(xml::kOutOfMemory, "model text storage");
+    if (own) {
+      // Kept before the current block, which stays the one being filled.
+      blocks_.insert(blocks_.empty() ? blocks_.end() : blocks_.end() - 1, static_cast<char*>(block));
+      std::memcpy(block, text.data(), text.size());
+      return std::string_view(static_cast<char*>(block), text.size());
+    }
+    blocks_.push_back(static_cast<char*>(block));
+    used_ = 0;
+  }
+  char* at = blocks_.back() + used_;
+  std::memcpy(at, text.data(), text.size());
+  used_ += text.size();
+  return std::string_view(at, text.size());
+}
+
 ModelNode ModelTree::create(Tag tag, std::initializer_list<Attr> attributes) {
   Element element{tag, static_cast<uint8_t>(attributes.size()), static_cast<int32_t>(attributes_.size())};
-  for (Attr attr : attributes) attributes_.push_back(Attribute{attr, std::string()});
+  for (Attr attr : attributes) attributes_.push_back(Attribute{attr, 0, nullptr});
   elements_.push_back(element);
   return ModelNode(static_cast<int32_t>(elements_.size() - 1));
 }
@@ -48,15 +76,28 @@ ModelTree::Element& ModelTree::at(ModelNode node, const char* operation) {
 
 Tag ModelTree::tag(ModelNode node) const { return at(node, "tag").tag; }
 
-const std::string* ModelTree::attribute(ModelNode node, Attr attr) const {
+const ModelTree::Attribute* ModelTree::find(ModelNode node, Attr attr) const {
   const Element& element = at(node, "attribute");
   for (int32_t i = element.firstAttribute; i < element.firstAttribute + element.attributeCount; ++i)
-    if (attributes_[static_cast<size_t>(i)].name == attr) return &attributes_[static_cast<size_t>(i)].value;
+    if (attributes_[static_cast<size_t>(i)].name == attr) return &attributes_[static_cast<size_t>(i)];
   return nullptr;
 }
 
-std::string* ModelTree::attribute(ModelNode node, Attr attr) {
-  return const_cast<std::string*>(std::as_const(*this).attribute(node, attr));
+bool ModelTree::hasAttribute(ModelNode node, Attr attr) const { return find(node, attr) != nullptr; }
+
+std::string_view ModelTree::attribute(ModelNode node, Attr attr) const {
+  const Attribute* found = find(node, attr);
+  return found ? found->value() : std::string_view();
+}
+
+void ModelTree::setAttribute(ModelNode node, Attr attr, std::string_view value) {
+  auto* found = const_cast<Attribute*>(find(node, attr));
+  if (!found) throw xml::Error(xml::kPointer, "no attribute " + std::string(attrName(attr)));
+  if (value == found->value()) return;
+  if (value.size() > UINT32_MAX) throw xml::Error(xml::kOutOfMemory, "attribute value too long");
+  const std::string_view stored = values_.store(value);
+  found->data = stored.data();
+  found->size = static_cast<uint32_t>(stored.size());
 }
 
 ModelNode ModelTree::parent(ModelNode node) const { return ModelNode(at(node, "parent").parent); }
@@ -118,26 +159,31 @@ void ModelTree::removeChild(ModelNode parent, ModelNode child) {
 
 namespace {
 
-// Writes into a string through a pointer: the caller makes room for each
-// element first, so that no byte pays for a capacity check.
+// Writes through a pointer into a buffer that is handed on to the sink
+// whenever it holds a good part: the caller makes room for each element
+// first, so that no byte pays for a capacity check, and a large model is
+// never held whole.
 class TextWriter {
  public:
-  explicit TextWriter(std::string& out) : out_(out), used_(out.size()) {}
-  ~TextWriter() { out_.resize(used_); }
+  explicit TextWriter(const std::function<void(std::string_view)>& sink) : sink_(sink) {}
+  void finish() { sink_(std::string_view(buffer_.data(), used_)); }
 
-  // Grows the string a step at a time within its capacity, since growing
-  // it fills the new bytes.
   char* room(size_t bytes) {
-    constexpr size_t kStep = size_t{1} << 18;
-    if (out_.size() < used_ + bytes)
-      out_.resize(std::max(used_ + bytes, std::min(out_.capacity(), used_ + bytes + kStep)));
-    return out_.data() + used_;
+    if (used_ + bytes > buffer_.size()) buffer_.resize(std::max(used_ + bytes, kHandOn + kHandOn / 4));
+    return buffer_.data() + used_;
   }
-  void advance(char* end) { used_ = static_cast<size_t>(end - out_.data()); }
+  void advance(char* end) {
+    used_ = static_cast<size_t>(end - buffer_.data());
+    if (used_ < kHandOn) return;
+    sink_(std::string_view(buffer_.data(), used_));
+    used_ = 0;
+  }
 
  private:
-  std::string& out_;
-  size_t used_;
+  static constexpr size_t kHandOn = size_t{1} << 16;
+  const std::function<void(std::string_view)>& sink_;
+  std::string buffer_;
+  size_t used_ = 0;
 };
 
 char* put(char* p, std::string_view text) {
@@ -177,14 +223,12 @@ char* putEscaped(char* p, std::string_view value) {
 }  // namespace
 
 void ModelTree::writeXml(ModelNode element, std::string& out) const {
+  writeXml(element, [&](std::string_view text) { out += text; });
+}
+
+void ModelTree::writeXml(ModelNode element, const std::function<void(std::string_view)>& sink) const {
   at(element, "writeXml");
-  // Room for the longest text the tree could make, taken once: pages of it
-  // that are never written cost nothing.
-  size_t bound = out.size() + 64;
-  for (const Element& e : elements_) bound += 2 * tagName(e.tag).size() + 5;
-  for (const Attribute& a : attributes_) bound += attrName(a.name).size() + 4 + a.value.size() * kMaxEscapedBytes;
-  out.reserve(bound);
-  TextWriter writer(out);
+  TextWriter writer(sink);
   // Document order with an explicit stack: models nest as deep as the code.
   // A negative entry stands for the end tag of the element it negates.
   std::vector<int32_t> stack{element.index_};
@@ -206,7 +250,7 @@ void ModelTree::writeXml(ModelNode element, std::string& out) const {
     size_t room = tag.size() + 3;
     const int32_t endAttribute = source.firstAttribute + source.attributeCount;
     for (int32_t i = source.firstAttribute; i < endAttribute; ++i)
-      room += 16 + attributes_[static_cast<size_t>(i)].value.size() * kMaxEscapedBytes;
+      room += 16 + attributes_[static_cast<size_t>(i)].size * kMaxEscapedBytes;
     char* p = writer.room(room);
     *p++ = '<';
     p = put(p, tag);
@@ -216,7 +260,7 @@ void ModelTree::writeXml(ModelNode element, std::string& out) const {
       p = put(p, attrName(attribute.name));
       *p++ = '=';
       *p++ = '"';
-      p = putEscaped(p, attribute.value);
+      p = putEscaped(p, attribute.value());
       *p++ = '"';
     }
     if (source.first == kNone) {
@@ -232,6 +276,7 @@ void ModelTree::writeXml(ModelNode element, std::string& out) const {
     for (int32_t child = source.last; child != kNone; child = elements_[static_cast<size_t>(child)].previous)
       stack.push_back(child);
   }
+  writer.finish();
 }
 
 }  // namespace flowchart

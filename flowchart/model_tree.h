@@ -7,12 +7,15 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "flowchart/xml/document.h"
+#include "flowchart/xml/large_pages.h"
 
 namespace flowchart {
 
@@ -37,6 +40,55 @@ class ModelNode {
   int32_t index_ = -1;
 };
 
+// Storage that grows a block at a time from the large-page arena, so that
+// growing never copies and memory is touched once.  For plain structs.
+template <typename T>
+class BlockVector {
+  static_assert(std::is_trivially_copyable_v<T> && std::is_trivially_destructible_v<T>);
+
+ public:
+  BlockVector() = default;
+  BlockVector(const BlockVector&) = delete;
+  BlockVector& operator=(const BlockVector&) = delete;
+  ~BlockVector() {
+    for (T* block : blocks_) xml::freeLargePages(block);
+  }
+
+  size_t size() const { return size_; }
+  T& operator[](size_t i) { return blocks_[i / kPerBlock][i % kPerBlock]; }
+  const T& operator[](size_t i) const { return blocks_[i / kPerBlock][i % kPerBlock]; }
+  void push_back(const T& value) {
+    if (size_ == blocks_.size() * kPerBlock) {
+      void* block = xml::allocateLargePages(kPerBlock * sizeof(T));
+      if (!block) throw xml::Error(xml::kOutOfMemory, "model storage");
+      blocks_.push_back(static_cast<T*>(block));
+    }
+    (*this)[size_++] = value;
+  }
+
+ private:
+  // Under the arena's own-mapping size, so that blocks share its huge pages.
+  static constexpr size_t kPerBlock = (size_t{1} << 19) / sizeof(T);
+  std::vector<T*> blocks_;
+  size_t size_ = 0;
+};
+
+// Attribute values, each stored once where it is set: a new value is
+// written anew, which a model's few changes per value can afford.
+class TextStore {
+ public:
+  TextStore() = default;
+  TextStore(const TextStore&) = delete;
+  TextStore& operator=(const TextStore&) = delete;
+  ~TextStore();
+  std::string_view store(std::string_view text);
+
+ private:
+  static constexpr size_t kBlockBytes = size_t{1} << 18;
+  std::vector<char*> blocks_;
+  size_t used_ = kBlockBytes;  // in the last block
+};
+
 class ModelTree {
  public:
   // A detached element with the attributes, empty, in that order.  An
@@ -44,10 +96,12 @@ class ModelTree {
   ModelNode create(Tag tag, std::initializer_list<Attr> attributes);
 
   Tag tag(ModelNode node) const;
-  // The attribute's value, or nullptr when the element has none.  Valid
-  // until the next create.
-  const std::string* attribute(ModelNode node, Attr attr) const;
-  std::string* attribute(ModelNode node, Attr attr);
+  bool hasAttribute(ModelNode node, Attr attr) const;
+  // The attribute's value; "" when the element has none.  Valid while the
+  // tree lives.
+  std::string_view attribute(ModelNode node, Attr attr) const;
+  // Sets it; an xml::Error when the element has no such attribute.
+  void setAttribute(ModelNode node, Attr attr, std::string_view value);
 
   ModelNode parent(ModelNode node) const;
   ModelNode firstChild(ModelNode node) const;
@@ -65,6 +119,8 @@ class ModelTree {
   // byte as a document holding it would print it; parsing the text gives
   // every value back.
   void writeXml(ModelNode element, std::string& out) const;
+  // The same text handed to sink a piece at a time.
+  void writeXml(ModelNode element, const std::function<void(std::string_view)>& sink) const;
 
  private:
   static constexpr int32_t kNone = -1;
@@ -76,15 +132,19 @@ class ModelTree {
   };
   struct Attribute {
     Attr name;
-    std::string value;
+    uint32_t size;
+    const char* data;  // in values_
+    std::string_view value() const { return std::string_view(data, size); }
   };
 
   const Element& at(ModelNode node, const char* operation) const;
   Element& at(ModelNode node, const char* operation);
+  const Attribute* find(ModelNode node, Attr attr) const;
   void detach(int32_t index);
 
-  std::vector<Element> elements_;
-  std::vector<Attribute> attributes_;
+  BlockVector<Element> elements_;
+  BlockVector<Attribute> attributes_;
+  TextStore values_;
 };
 
 }  // namespace flowchart

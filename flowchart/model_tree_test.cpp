@@ -12,16 +12,16 @@ namespace {
 TEST(ModelTree, WritesWhatTheDocumentPrints) {
   ModelTree tree;
   ModelNode root = tree.create(Tag::kBlocks, {Attr::kId});
-  *tree.attribute(root, Attr::kId) = "0";
+  tree.setAttribute(root, Attr::kId, "0");
   std::string everyByte;
   for (int c = 1; c < 256; ++c) everyByte += static_cast<char>(c);
   for (const std::string& text : {everyByte, std::string(), std::string("cut\0here", 8)}) {
     ModelNode block = tree.create(Tag::kBlock, {Attr::kId, Attr::kType, Attr::kSln, Attr::kEln, Attr::kText});
-    *tree.attribute(block, Attr::kText) = text;
+    tree.setAttribute(block, Attr::kText, text);
     ModelNode flow = tree.create(Tag::kControlflow, {});
     tree.appendChild(block, flow);
     ModelNode hint = tree.create(Tag::kHint, {Attr::kId, Attr::kValue});
-    *tree.attribute(hint, Attr::kValue) = text;
+    tree.setAttribute(hint, Attr::kValue, text);
     tree.appendChild(block, hint);
     tree.appendChild(root, block);
   }

@@ -136,6 +136,9 @@ void useLargePagesForDocuments() {
   (void)installed;
 }
 
+void* allocateLargePages(size_t size) { return allocateForDocuments(size); }
+void freeLargePages(void* data) { deallocateForDocuments(data); }
+
 void adviseLargePages(void* data, size_t size) {
   const auto start = reinterpret_cast<uintptr_t>(data);
   const uintptr_t first = (start + kHugePage - 1) & ~(uintptr_t{kHugePage} - 1);
@@ -147,6 +150,8 @@ void adviseLargePages(void* data, size_t size) {
 
 void useLargePagesForDocuments() {}
 void adviseLargePages(void*, size_t) {}
+void* allocateLargePages(size_t size) { return std::malloc(size); }
+void freeLargePages(void* data) { std::free(data); }
 
 #endif
 

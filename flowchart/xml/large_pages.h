@@ -16,4 +16,9 @@ void useLargePagesForDocuments();
 // that never fails.
 void adviseLargePages(void* data, size_t size);
 
+// Memory from the documents' arena, for other large working structures;
+// nullptr when none is left.  Freed with freeLargePages.
+void* allocateLargePages(size_t size);
+void freeLargePages(void* data);
+
 }  // namespace xml
