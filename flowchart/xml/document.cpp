@@ -105,15 +105,13 @@ void appendText(pugi::xml_node node, std::string& out) {
 
 // ---------------------------------------------------------------- Node
 
-bool Node::isAttribute() const { return pending_ != nullptr || static_cast<bool>(attr_); }
+bool Node::isAttribute() const { return static_cast<bool>(attr_); }
 
 bool Node::operator==(const Node& other) const {
   if (doc_ != other.doc_) return false;
   if (isAttribute() != other.isAttribute()) return false;
   if (isAttribute()) {
-    if (pending_ && other.pending_) return pending_ == other.pending_;
-    pugi::xml_attribute a = liveAttribute(), b = other.liveAttribute();
-    return a && a == b;
+    return attr_ == other.attr_;
   }
   return node_ == other.node_;
 }
@@ -127,11 +125,6 @@ void Node::requireElementOrDocument(const char* operation) const {
   if (isAttribute()) fail(kFail, std::string(operation) + " called on an attribute");
 }
 
-pugi::xml_attribute Node::liveAttribute() const {
-  if (pending_) return pending_->attached;
-  return attr_;
-}
-
 Document& Node::document() const {
   requireNode("document");
   return *doc_;
@@ -139,7 +132,6 @@ Document& Node::document() const {
 
 std::string Node::name() const {
   requireNode("name");
-  if (pending_) return toExternal(pending_->name.c_str());
   if (attr_) return toExternal(attr_.name());
   if (node_.type() == pugi::node_document) return "#document";
   return toExternal(node_.name());
@@ -147,10 +139,6 @@ std::string Node::name() const {
 
 std::string Node::value() const {
   requireNode("value");
-  if (pending_) {
-    if (pending_->attached) return toExternal(pending_->attached.value());
-    return toExternal(pending_->value.c_str());
-  }
   if (attr_) return toExternal(attr_.value());
   return std::string();
 }
@@ -166,11 +154,7 @@ std::string Node::text() const {
 void Node::setValue(std::string_view value) {
   requireNode("setValue");
   if (!isAttribute()) fail(kFail, "setValue called on an element");
-  if (pending_ && !pending_->attached) {
-    pending_->value = toInternal(value);
-    return;
-  }
-  if (!setAttributeValue(liveAttribute(), value)) fail(kOutOfMemory, "setValue");
+  if (!setAttributeValue(attr_, value)) fail(kOutOfMemory, "setValue");
 }
 
 Node Node::selectSingleNode(std::string_view xpath) const {
@@ -298,43 +282,6 @@ size_t Node::matchCount(const ChildPath& path) const {
   return count;
 }
 
-void Node::setAttributeNode(const Node& attribute) {
-  requireElementOrDocument("setAttributeNode");
-  attribute.requireNode("setAttributeNode");
-  if (node_.type() != pugi::node_element) fail(kFail, "setAttributeNode needs an element");
-  if (attribute.doc_ != doc_) fail(kInvalidArg, "setAttributeNode with a node of another document");
-  detail::PendingAttribute* pending = attribute.pending_;
-  if (!pending) {
-    if (attribute.attr_ && attribute.node_ == node_) return;  // already ours
-    fail(kFail, "setAttributeNode with an attribute that belongs to an element");
-  }
-  if (pending->attached) {
-    if (pending->owner == node_) return;
-    fail(kFail, "setAttributeNode with an attribute that belongs to an element");
-  }
-  pugi::xml_attribute target = node_.attribute(pending->name.c_str());
-  if (!target) target = node_.append_attribute(pending->name.c_str());
-  if (!target || !target.set_value(pending->value.c_str())) fail(kOutOfMemory, "setAttributeNode");
-  pending->attached = target;
-  pending->owner = node_;
-  pending->value.clear();
-}
-
-Node Node::appendChild(const Node& child) {
-  requireElementOrDocument("appendChild");
-  child.requireNode("appendChild");
-  if (child.doc_ != doc_) fail(kInvalidArg, "appendChild with a node of another document");
-  if (child.isAttribute()) fail(kFail, "appendChild with an attribute");
-  if (node_.type() == pugi::node_document) {
-    for (pugi::xml_node top : node_.children())
-      if (top.type() == pugi::node_element && top != doc_->holder_ && top != child.node_)
-        fail(kFail, "the document already has a document element");
-  }
-  pugi::xml_node moved = node_.append_move(child.node_);
-  if (!moved) fail(kFail, "appendChild refused (a node cannot hold its own ancestor)");
-  return Node(doc_, moved);
-}
-
 Node Node::removeChild(const Node& child) {
   requireElementOrDocument("removeChild");
   child.requireNode("removeChild");
@@ -348,7 +295,6 @@ Node Node::removeChild(const Node& child) {
 
 Node Node::parent() const {
   requireNode("parent");
-  if (pending_) return pending_->attached ? Node(doc_, pending_->owner) : Node();
   if (attr_) return Node(doc_, node_);
   pugi::xml_node up = node_.parent();
   if (!up || up == doc_->holder_) return Node();
@@ -594,17 +540,6 @@ bool Document::empty() const {
   return true;
 }
 
-Node Document::createElement(std::string_view name) {
-  pugi::xml_node created = holder().append_child(toInternal(name).c_str());
-  if (!created) fail(kOutOfMemory, "createElement");
-  return Node(this, created);
-}
-
-Node Document::createAttribute(std::string_view name) {
-  pending_.push_back(detail::PendingAttribute{toInternal(name), std::string(), {}, {}});
-  return Node(this, &pending_.back());
-}
-
 Document::Query& Document::query(std::string_view xpath) {
   auto found = queries_.find(xpath);
   if (found != queries_.end()) return *found->second;
@@ -635,7 +570,7 @@ const pugi::xpath_query& Document::compiled(std::string_view xpath, Query& query
 pugi::xml_node Document::holder() {
   if (!holder_) {
     holder_ = doc_.append_child(kHolderName);
-    if (!holder_) fail(kOutOfMemory, "createElement");
+    if (!holder_) fail(kOutOfMemory, "removeChild");
   }
   return holder_;
 }

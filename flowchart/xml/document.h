@@ -9,7 +9,6 @@
 
 #include <cstdint>
 #include <cstring>
-#include <deque>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -45,17 +44,6 @@ class Document;
 class Node;
 using NodeList = std::vector<Node>;
 
-namespace detail {
-// An attribute made by createAttribute: it lives here until an element
-// takes it, and afterwards names the attribute it became.
-struct PendingAttribute {
-  std::string name;   // UTF-8
-  std::string value;  // UTF-8
-  pugi::xml_node owner;
-  pugi::xml_attribute attached;
-};
-}  // namespace detail
-
 struct LoadOptions {
   // Keep line feeds, carriage returns and tabs in attribute values instead
   // of turning each into a blank (the standard attribute normalisation).
@@ -64,7 +52,7 @@ struct LoadOptions {
 
 // A handle to an element, an attribute or the document node; empty when a
 // query found nothing.  Handles are cheap values and stay valid while their
-// document lives, also across removeChild and appendChild.
+// document lives, also across removeChild.
 class Node {
  public:
   Node() = default;
@@ -93,14 +81,11 @@ class Node {
   NodeList selectNodes(const ChildPath& path) const;
   size_t countNodes(const ChildPath& path) const;
 
-  // Attaches an attribute made by Document::createAttribute as the last
-  // attribute; an attribute of the same name has its value replaced.
-  void setAttributeNode(const Node& attribute);
-  Node appendChild(const Node& child);
+  // Detaches a child: it is no longer found from the document, and its
+  // handle stays valid.
   Node removeChild(const Node& child);
   Node parent() const;
-  // A new empty element appended as the last child: createElement and
-  // appendChild in one step.
+  // A new empty element appended as the last child.
   Node appendElement(std::string_view name);
   // Parses XML text (elements, no declaration) and appends what it holds
   // as the last children; returns the first element appended.  The text
@@ -136,7 +121,6 @@ class Node {
   Node(Document* doc, pugi::xml_node node) : doc_(doc), node_(node) {}
   Node(Document* doc, pugi::xml_node owner, pugi::xml_attribute attr)
       : doc_(doc), node_(owner), attr_(attr) {}
-  Node(Document* doc, detail::PendingAttribute* pending) : doc_(doc), pending_(pending) {}
 
   // Child paths walked from an element.
   Node firstMatch(const ChildPath& path) const;
@@ -145,12 +129,10 @@ class Node {
   Node elementOrEmpty(pugi::xml_node node) const;
   void requireNode(const char* operation) const;
   void requireElementOrDocument(const char* operation) const;
-  pugi::xml_attribute liveAttribute() const;
 
   Document* doc_ = nullptr;
   pugi::xml_node node_;
   pugi::xml_attribute attr_;
-  detail::PendingAttribute* pending_ = nullptr;
 };
 
 class Document {
@@ -181,8 +163,6 @@ class Document {
   Node documentElement();  // empty for a document holding nothing
   bool empty() const;
 
-  Node createElement(std::string_view name);
-  Node createAttribute(std::string_view name);
 
  private:
   friend class Node;
@@ -201,7 +181,6 @@ class Document {
   std::string buffer_;  // the text a document parsed in place points into
   pugi::xml_document doc_;
   pugi::xml_node holder_;
-  std::deque<detail::PendingAttribute> pending_;
   // Looked up by the query text without copying it.
   struct QueryTextHash {
     using is_transparent = void;
