@@ -134,8 +134,9 @@ void ModelTree::detach(int32_t index) {
 
 void ModelTree::appendChild(ModelNode parent, ModelNode child) {
   at(parent, "appendChild");
-  at(child, "appendChild");
-  if (contains(child, parent, true))
+  // Only an element with children can hold the parent; most are new.
+  const bool mayHoldParent = at(child, "appendChild").first != kNone;
+  if (child == parent || (mayHoldParent && contains(child, parent, false)))
     throw xml::Error(xml::kFail, "appendChild refused (a node cannot hold its own ancestor)");
   detach(child.index_);
   Element& element = elements_[static_cast<size_t>(child.index_)];

@@ -6,6 +6,7 @@
 // once, complete, as XML text.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
@@ -68,7 +69,7 @@ class BlockVector {
 
  private:
   // Under the arena's own-mapping size, so that blocks share its huge pages.
-  static constexpr size_t kPerBlock = (size_t{1} << 19) / sizeof(T);
+  static constexpr size_t kPerBlock = std::bit_floor((size_t{1} << 19) / sizeof(T));
   std::vector<T*> blocks_;
   size_t size_ = 0;
 };
