@@ -392,27 +392,8 @@ bool hasAttribute(pugi::xml_node node, const char* name) {
 Node Node::firstWithAttribute(const char* name) const {
   requireNode("firstWithAttribute");
   if (isAttribute()) return Node();
-  auto visible = [&](pugi::xml_node n) { return n.type() == pugi::node_element && n != doc_->holder_; };
-  pugi::xml_node current = node_;
-  while (true) {
-    if (current.type() == pugi::node_element && hasAttribute(current, name)) return Node(doc_, current);
-    pugi::xml_node child = current.first_child();
-    while (child && !visible(child)) child = child.next_sibling();
-    if (child) {
-      current = child;
-      continue;
-    }
-    while (true) {
-      if (current == node_) return Node();
-      pugi::xml_node next = current.next_sibling();
-      while (next && !visible(next)) next = next.next_sibling();
-      if (next) {
-        current = next;
-        break;
-      }
-      current = current.parent();
-    }
-  }
+  pugi::xml_node found = firstElementWhere([&](pugi::xml_node element) { return hasAttribute(element, name); });
+  return found ? Node(doc_, found) : Node();
 }
 
 Node Node::lastWithAttribute(const char* name, bool includeSelf) const {

@@ -122,6 +122,10 @@ class Node {
   Node(Document* doc, pugi::xml_node owner, pugi::xml_attribute attr)
       : doc_(doc), node_(owner), attr_(attr) {}
 
+  // The first element from this node down, in document order, for which
+  // test(raw element) holds; detached nodes are never reached.
+  template <typename Test>
+  pugi::xml_node firstElementWhere(Test&& test) const;
   // Child paths walked from an element.
   Node firstMatch(const ChildPath& path) const;
   NodeList allMatches(const ChildPath& path) const;
@@ -190,27 +194,22 @@ class Document {
 };
 
 template <typename Test>
-Node Node::firstElementNamed(const char* first, const char* second, Test&& test) const {
-  requireNode("firstElementNamed");
-  if (isAttribute()) return Node();
+pugi::xml_node Node::firstElementWhere(Test&& test) const {
   const pugi::xml_node holder = doc_->holder_;
+  auto visible = [&](pugi::xml_node n) { return n.type() == pugi::node_element && n != holder; };
   pugi::xml_node current = node_;
   while (true) {
-    if (current.type() == pugi::node_element) {
-      const char* name = current.name();
-      if ((std::strcmp(name, first) == 0 || std::strcmp(name, second) == 0) && test(Node(doc_, current)))
-        return Node(doc_, current);
-    }
+    if (current.type() == pugi::node_element && test(current)) return current;
     pugi::xml_node child = current.first_child();
-    while (child && child == holder) child = child.next_sibling();
+    while (child && !visible(child)) child = child.next_sibling();
     if (child) {
       current = child;
       continue;
     }
     while (true) {
-      if (current == node_) return Node();
+      if (current == node_) return pugi::xml_node();
       pugi::xml_node next = current.next_sibling();
-      while (next && next == holder) next = next.next_sibling();
+      while (next && !visible(next)) next = next.next_sibling();
       if (next) {
         current = next;
         break;
@@ -218,6 +217,17 @@ Node Node::firstElementNamed(const char* first, const char* second, Test&& test)
       current = current.parent();
     }
   }
+}
+
+template <typename Test>
+Node Node::firstElementNamed(const char* first, const char* second, Test&& test) const {
+  requireNode("firstElementNamed");
+  if (isAttribute()) return Node();
+  pugi::xml_node found = firstElementWhere([&](pugi::xml_node element) {
+    const char* name = element.name();
+    return (std::strcmp(name, first) == 0 || std::strcmp(name, second) == 0) && test(Node(doc_, element));
+  });
+  return found ? Node(doc_, found) : Node();
 }
 
 }  // namespace xml
