@@ -161,8 +161,8 @@ int FlowchartBuilder::build(const BuildRequest& request) {
 // The results file with the model as the func's last child.  The model's
 // text goes straight into the printed file, in the place of a marker
 // element: a large model is neither parsed into the document nor printed
-// from it.  Where the marker's text is not found exactly once (a comment
-// holding it, say), the model is parsed into the document instead.  In
+// from it.  Where the marker's text is not found exactly once (a CDATA
+// section holding it, say), the model is parsed into the document instead.  In
 // cross-check mode both are done and must agree byte for byte.
 bool FlowchartBuilder::saveWithModel(const std::string& resultsPath) {
   static constexpr std::string_view kMarker = "flowchart-model-in-progress";

@@ -9,6 +9,7 @@ namespace {
 
 using testing_support::readFile;
 using testing_support::TempDir;
+using testing_support::writeFile;
 
 struct Case {
   const char* java;
@@ -88,6 +89,26 @@ TEST(Mode8, BuildingTwiceAndOverloadsShareOneResultsFile) {
   EXPECT_EQ(buildModel(work, "Misc", "1", "find", "17"), 1);
   EXPECT_EQ(modelOf(work, "find", "17"), expectedModel("Misc.find.17.model"));
   EXPECT_EQ(modelOf(work, "twice", "39"), expectedModel("Misc.twice.39.model"));
+}
+
+// A results file whose CDATA section holds the text the model is written
+// in place of still gets the model, where it would have gone without it.
+TEST(Mode8, TextLikeTheModelsPlaceholderChangesNothing) {
+  TempDir dir;
+  WorkFolder work(dir);
+  ASSERT_EQ(parseFixture(work, "Misc.java"), 0);
+  const std::string pristine = readFile(work.results);
+  ASSERT_EQ(buildModel(work, "Misc", "1", "find", "17"), 1);
+  const std::string plain = readFile(work.results);
+
+  const std::string comment = "<![CDATA[<flowchart-model-in-progress/>]]>";
+  const size_t end = pristine.rfind("</results>");
+  ASSERT_NE(end, std::string::npos);
+  writeFile(work.results, pristine.substr(0, end) + comment + pristine.substr(end));
+  ASSERT_EQ(buildModel(work, "Misc", "1", "find", "17"), 1);
+  const size_t plainEnd = plain.rfind("</results>");
+  EXPECT_EQ(readFile(work.results), plain.substr(0, plainEnd) + comment + plain.substr(plainEnd));
+  EXPECT_EQ(modelOf(work, "find", "17"), expectedModel("Misc.find.17.model"));
 }
 
 // The shipped example builds without a failure for every method in it.
