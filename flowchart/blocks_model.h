@@ -33,7 +33,6 @@ class BlocksModel {
 
   // The method's "blocks" element; lookups search below it.
   void setRootContainer(ModelNode root) { root_ = root; }
-  ModelNode rootContainer() const { return root_; }
 
   // Element creation; nothing is attached anywhere.
   ModelNode createBlocksContainer(int32_t id);

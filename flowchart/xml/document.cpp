@@ -245,10 +245,13 @@ NodeList Node::selectNodes(const ChildPath& path) const {
   return selectNodes(path.text());
 }
 
-size_t Node::countNodes(const ChildPath& path) const {
-  requireElementOrDocument("countNodes");
-  if (node_.type() == pugi::node_element) return matchCount(path);
-  return countNodes(path.text());
+size_t Node::matchCount(const ChildPath& path) const {
+  size_t count = 0;
+  path.forEachMatch(node_, [&](pugi::xml_node, pugi::xml_attribute) {
+    ++count;
+    return true;
+  });
+  return count;
 }
 
 Node Node::firstMatch(const ChildPath& path) const {
@@ -271,15 +274,6 @@ NodeList Node::allMatches(const ChildPath& path) const {
     fail(kOutOfMemory, "XPath evaluation ran out of memory");
   }
   return result;
-}
-
-size_t Node::matchCount(const ChildPath& path) const {
-  size_t count = 0;
-  path.forEachMatch(node_, [&](pugi::xml_node, pugi::xml_attribute) {
-    ++count;
-    return true;
-  });
-  return count;
 }
 
 Node Node::removeChild(const Node& child) {
@@ -329,47 +323,6 @@ Node Node::appendParsed(std::string_view xmlText) {
        added = added.next_sibling())
     if (added.type() == pugi::node_element) return Node(doc_, added);
   return Node();
-}
-
-// The holder of detached nodes is a child of the document node; it is
-// skipped wherever navigation reaches it.
-Node Node::elementOrEmpty(pugi::xml_node node) const {
-  if (!node || node == doc_->holder_) return Node();
-  return Node(doc_, node);
-}
-
-Node Node::firstChildElement() const {
-  requireNode("firstChildElement");
-  if (isAttribute()) return Node();
-  pugi::xml_node child = node_.first_child();
-  while (child && (child.type() != pugi::node_element || child == doc_->holder_)) child = child.next_sibling();
-  return elementOrEmpty(child);
-}
-
-Node Node::lastChildElement() const {
-  requireNode("lastChildElement");
-  if (isAttribute()) return Node();
-  pugi::xml_node child = node_.last_child();
-  while (child && (child.type() != pugi::node_element || child == doc_->holder_)) child = child.previous_sibling();
-  return elementOrEmpty(child);
-}
-
-Node Node::nextSiblingElement() const {
-  requireNode("nextSiblingElement");
-  if (isAttribute() || node_.parent() == doc_->holder_) return Node();  // detached: alone
-  pugi::xml_node sibling = node_.next_sibling();
-  while (sibling && (sibling.type() != pugi::node_element || sibling == doc_->holder_))
-    sibling = sibling.next_sibling();
-  return elementOrEmpty(sibling);
-}
-
-Node Node::previousSiblingElement() const {
-  requireNode("previousSiblingElement");
-  if (isAttribute() || node_.parent() == doc_->holder_) return Node();  // detached: alone
-  pugi::xml_node sibling = node_.previous_sibling();
-  while (sibling && (sibling.type() != pugi::node_element || sibling == doc_->holder_))
-    sibling = sibling.previous_sibling();
-  return elementOrEmpty(sibling);
 }
 
 Node Node::attributeNamed(const char* name) const {

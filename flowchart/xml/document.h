@@ -79,7 +79,6 @@ class Node {
   // text up; from the document node it is evaluated as its XPath text.
   Node selectSingleNode(const ChildPath& path) const;
   NodeList selectNodes(const ChildPath& path) const;
-  size_t countNodes(const ChildPath& path) const;
 
   // Detaches a child: it is no longer found from the document, and its
   // handle stays valid.
@@ -92,12 +91,6 @@ class Node {
   // is ISO-8859-1.  Fails when it does not parse.
   Node appendParsed(std::string_view xmlText);
 
-  // Element navigation: empty nodes where there is none.  Detached nodes
-  // are never reached from the document.
-  Node firstChildElement() const;
-  Node lastChildElement() const;
-  Node nextSiblingElement() const;
-  Node previousSiblingElement() const;
   // One of an element's attributes by name, or an empty node: what "@name"
   // finds, without evaluating it.
   Node attributeNamed(const char* name) const;
@@ -130,7 +123,6 @@ class Node {
   Node firstMatch(const ChildPath& path) const;
   NodeList allMatches(const ChildPath& path) const;
   size_t matchCount(const ChildPath& path) const;
-  Node elementOrEmpty(pugi::xml_node node) const;
   void requireNode(const char* operation) const;
   void requireElementOrDocument(const char* operation) const;
 
