@@ -1,7 +1,7 @@
 // Wires the modes to the operations of this build.
 #include "engine/archive.h"
 #include "engine/dispatcher.h"
-#include "engine/tree_file.h"
+#include "flowchart/xml/tree_file.h"
 #include "flowchart/build_operation.h"
 #include "frontends/java/parse_java.h"
 #include "render/flowchart_drawing.h"
@@ -17,7 +17,7 @@ Operations engineOperations() {
   ops.pack = packFolder;
   ops.unpack = unpackArchive;
   ops.buildFlowchart = flowchart::buildFlowchartModel;
-  ops.loadTree = [](const std::string& path) { return loadTreeDocument(path); };
+  ops.loadTree = [](const std::string& path) { return xml::loadTreeDocument(path); };
   ops.platform = &systemInstallPlatform();
   return ops;
 }

@@ -9,7 +9,7 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "engine/tree_file.h"
+#include "flowchart/xml/tree_file.h"
 #include "flowchart/xml/atomic_file.h"
 #include "frontends/java/comments.h"
 #include "frontends/java/metrics.h"
@@ -40,11 +40,11 @@ int64_t modificationTime(const std::string& path) {
 // Hands the tree text to the compressor as it is written.
 class CompressorSink : public parsetree::TextSink {
  public:
-  explicit CompressorSink(engine::CompressedFileWriter& writer) : writer_(writer) {}
+  explicit CompressorSink(xml::CompressedFileWriter& writer) : writer_(writer) {}
   bool write(std::string_view bytes) override { return writer_.write(bytes); }
 
  private:
-  engine::CompressedFileWriter& writer_;
+  xml::CompressedFileWriter& writer_;
 };
 
 bool finishStatus(xml::AtomicFile& status, std::string_view text) {
@@ -90,7 +90,7 @@ int parseJavaFile(const std::string& sourcePath, const std::string& treePath,
 
     const parsetree::PieceTree& tree = context.tree();
     const parsetree::PieceList program = context.program().list;
-    const bool treeWritten = engine::writeTreeFile(treePath, [&](engine::CompressedFileWriter& writer) {
+    const bool treeWritten = xml::writeTreeFile(treePath, [&](xml::CompressedFileWriter& writer) {
       CompressorSink sink(writer);
       return tree.write(program, sink);
     });

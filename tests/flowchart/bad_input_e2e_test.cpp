@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "engine/tree_file.h"
+#include "flowchart/xml/tree_file.h"
 #include "tests/flowchart/mode8_run.h"
 
 namespace flowchart_e2e {
@@ -53,7 +53,7 @@ TEST_F(BadInput, MissingEmptyOrDamagedTreeFile) {
   EXPECT_EQ(buildModel(work, "Misc", "1", "find", "17"), 0);
   EXPECT_TRUE(resultsUnchanged());
 
-  ASSERT_TRUE(engine::writeTreeFile(work.tree, "<Program><MtdDecln>"));  // not well-formed
+  ASSERT_TRUE(xml::writeTreeFile(work.tree, "<Program><MtdDecln>"));  // not well-formed
   EXPECT_EQ(buildModel(work, "Misc", "1", "find", "17"), 0);
   EXPECT_TRUE(resultsUnchanged());
 }
@@ -71,7 +71,7 @@ TEST_F(BadInput, TreeThatBreaksTheBuildLeavesTheResultsFileAsItWas) {
       "<Stmt><GrdingStmt><TRY l=\"18\" c=\"5\" t=\"try\"/></GrdingStmt></Stmt>",
   };
   for (const std::string& statement : badStatements) {
-    ASSERT_TRUE(engine::writeTreeFile(work.tree, "<Program>" + method + statement +
+    ASSERT_TRUE(xml::writeTreeFile(work.tree, "<Program>" + method + statement +
                                                      "<CBR l=\"27\" c=\"3\" t=\"}\"/></Blk></MtdBody></MtdDecln></Program>"));
     EXPECT_EQ(buildModel(work, "Misc", "1", "find", "17"), 0) << statement;
     EXPECT_TRUE(resultsUnchanged()) << statement;

@@ -6,7 +6,7 @@
 
 #include <filesystem>
 
-#include "engine/tree_file.h"
+#include "flowchart/xml/tree_file.h"
 #include "flowchart/builder.h"
 #include "flowchart/large_stack.h"
 #include "tests/flowchart/mode8_run.h"
@@ -52,8 +52,8 @@ TEST(CrossCheck, FastLookupsGiveTheSameFilesAsTheQueries) {
         const std::string engineFile = readFile(work.results);
 
         writeFile(work.results, pristine);
-        auto tree = engine::loadTreeDocument(work.tree);
-        auto comments = engine::loadTreeDocument(work.comments);
+        auto tree = xml::loadTreeDocument(work.tree);
+        auto comments = xml::loadTreeDocument(work.comments);
         ASSERT_TRUE(tree && comments);
         flowchart::FlowchartBuilder builder(work.source);
         builder.setCrossCheck(true);

@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-#include "engine/tree_file.h"
+#include "flowchart/xml/tree_file.h"
 
 namespace fs = std::filesystem;
 
@@ -49,7 +49,7 @@ void setModificationTime(const fs::path& path, long long seconds) {
 }
 
 std::string decompressed(const fs::path& path) {
-  return engine::decompressFile(path.string(), uint64_t{1} << 32).value_or("");
+  return xml::decompressFile(path.string(), uint64_t{1} << 32).value_or("");
 }
 
 size_t entriesIn(const fs::path& dir) {

@@ -11,7 +11,7 @@
 #include <unistd.h>
 #endif
 
-namespace engine {
+namespace xml {
 namespace {
 
 constexpr size_t kChunk = 16384;
@@ -244,4 +244,4 @@ std::unique_ptr<xml::Document> loadTreeDocument(const std::string& path, uint64_
   }
 }
 
-}  // namespace engine
+}  // namespace xml

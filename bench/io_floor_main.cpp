@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "engine/tree_file.h"
+#include "flowchart/xml/tree_file.h"
 #include "flowchart/xml/document.h"
 
 int main(int argc, char** argv) {
@@ -16,8 +16,8 @@ int main(int argc, char** argv) {
   }
   const std::string folder = argv[1];
   const auto start = std::chrono::steady_clock::now();
-  auto tree = engine::loadTreeDocument(folder + "/st.tmp");
-  auto comments = engine::loadTreeDocument(folder + "/cmt.xml");
+  auto tree = xml::loadTreeDocument(folder + "/st.tmp");
+  auto comments = xml::loadTreeDocument(folder + "/cmt.xml");
   auto results = xml::Document::loadFile(folder + "/results.xml");
   if (!tree || !results || !results->save(folder + "/results.floor.xml")) {
     std::fprintf(stderr, "flowchart-io-floor: cannot load or save in %s\n", folder.c_str());

@@ -8,7 +8,7 @@
 #include <fstream>
 #include <string>
 
-#include "engine/tree_file.h"
+#include "flowchart/xml/tree_file.h"
 
 namespace {
 
@@ -25,15 +25,15 @@ int main(int argc, char** argv) {
     in.seekg(0);
     in.read(text.data(), static_cast<std::streamsize>(text.size()));
     // The text file holds the declaration line already; the writer adds it.
-    const std::string_view tree = std::string_view(text).substr(engine::kTreeDeclaration.size());
+    const std::string_view tree = std::string_view(text).substr(xml::kTreeDeclaration.size());
     auto start = std::chrono::steady_clock::now();
-    if (!engine::writeTreeFile(argv[3], tree)) return 1;
+    if (!xml::writeTreeFile(argv[3], tree)) return 1;
     std::printf("%.3f\n", secondsSince(start));
     return 0;
   }
   if (argc == 3 && std::strcmp(argv[1], "load") == 0) {
     auto start = std::chrono::steady_clock::now();
-    auto doc = engine::loadTreeDocument(argv[2]);
+    auto doc = xml::loadTreeDocument(argv[2]);
     if (!doc || !doc->documentElement()) return 1;
     std::printf("%.3f\n", secondsSince(start));
     return 0;

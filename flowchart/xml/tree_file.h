@@ -15,7 +15,7 @@
 
 #include <zlib.h>
 
-namespace engine {
+namespace xml {
 
 inline constexpr std::string_view kTreeDeclaration =
     "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n";
@@ -78,4 +78,4 @@ std::string treeFileStem(std::string_view path);
 std::unique_ptr<xml::Document> loadTreeDocument(const std::string& path);
 std::unique_ptr<xml::Document> loadTreeDocument(const std::string& path, uint64_t maxBytes);
 
-}  // namespace engine
+}  // namespace xml
