@@ -1,16 +1,22 @@
-// The two picture formats of a drawing.
+// The two picture formats of a drawing.  A page's picture shows what is
+// drawn on it with a margin round it, not the whole page sheet.
 //
 // SVG: one document holding every page, stacked top to bottom under its
 // name; each page has a view ("view-page-<n>") that hyperlinks lead to.
 //
-// HTML: one self-contained page with an index of the drawing's pages and
-// each page as inline SVG in a section ("page-<n>").  One section shows at
-// a time: the one the address names, else the first; hyperlinks such as
-// "Open This Block" and "Back" move between them.
+// HTML: one self-contained page (inline style and script, nothing loaded
+// from elsewhere) with a list of the drawing's pages and each page as
+// inline SVG in a section ("page-<n>").  One section shows at a time: the
+// one the address names, else the first; hyperlinks such as "Open This
+// Block" and "Back" move between them and the browser's history follows.
+// The script adds pan and zoom (mouse and keyboard); without it every
+// page still shows, scaled to the window's width.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "render/host/model.h"
 
@@ -18,5 +24,24 @@ namespace host {
 
 std::string drawingSvg(const DocumentModel& drawing);
 std::string drawingHtml(const DocumentModel& drawing, uint16_t language);
+
+// One drawing of several in one HTML page.
+struct NamedDrawing {
+  // Put before its page ids ("<idPrefix>page-<n>"), so that each
+  // drawing's links stay among its own pages: letters, digits, '-' or
+  // '_', different for every drawing.
+  std::string idPrefix;
+  // Shown in its pages' headings; may be empty.
+  std::string title;
+  const DocumentModel* drawing = nullptr;
+};
+
+// Several drawings in one HTML page, as drawingHtml does for one.  A
+// non-empty indexHtml is a ready HTML fragment (such as a table linking to
+// "#<idPrefix>page-1") shown first, as the section "index"; the texts are
+// in the given encoding.
+std::string drawingsHtml(std::string_view title, std::string_view indexHtml,
+                         const std::vector<NamedDrawing>& drawings, TextEncoding encoding,
+                         uint16_t language = 0);
 
 }  // namespace host

@@ -79,7 +79,9 @@ void writeShape(std::string& out, const ShapeModel& shape) {
 }  // namespace
 
 std::string drawingXml(const DocumentModel& drawing, uint16_t language) {
-  std::string out = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<drawing";
+  std::string out = "<?xml version=\"1.0\" encoding=\"";
+  out += encodingName(drawing.encoding);
+  out += "\"?>\n<drawing";
   attribute(out, "template", drawing.templateName);
   if (language != 0) number(out, "language", language);
   out += ">\n";

@@ -155,6 +155,12 @@ int32_t Document::saveAs(const std::string& path) {
   return record(kOk);
 }
 
+int32_t Document::setTextEncoding(TextEncoding encoding) {
+  if (!doc_) return record(kNotObtained);
+  doc_->encoding = encoding;
+  return record(kOk);
+}
+
 Master Masters::item(std::string_view name) {
   if (!doc_) return record(kNotObtained), Master();
   for (const auto& master : doc_->masters)
@@ -295,6 +301,12 @@ int32_t Shape::setText(std::string_view text) {
   if (!shape_) return record(kNotObtained);
   shape_->text = std::string(text);
   shape_->textSet = true;
+  return record(kOk);
+}
+
+int32_t Shape::setComment(std::string_view text) {
+  if (!shape_) return record(kNotObtained);
+  shape_->comment = std::string(text);
   return record(kOk);
 }
 

@@ -79,6 +79,12 @@ class Document {
   // Writes the drawing by the path's extension: ".svg", ".html", else the
   // drawing XML.  kFileFailed when it cannot be written.
   int32_t saveAs(const std::string& path);
+  // The encoding the texts set on the drawing are in (ISO-8859-1 unless
+  // set); the saved files declare it.
+  int32_t setTextEncoding(TextEncoding encoding);
+  // What the drawing holds, for writers that put several drawings in one
+  // file; null for an empty handle.
+  const DocumentModel* model() const { return doc_; }
 
  private:
   friend class Documents;
@@ -176,6 +182,9 @@ class Shape {
   bool isNull() const { return shape_ == nullptr; }
   int32_t setName(std::string_view name);
   int32_t setText(std::string_view text);
+  // A hover text for the pictures, such as a box's full source text; line
+  // feeds break its lines.
+  int32_t setComment(std::string_view text);
   Master master();
   // "PinX", "PinY", "Width", "Height"; "BeginX", "BeginY", "EndX", "EndY"
   // on connectors; "LockTextEdit"; "Controls.<name>[.x|.y]";

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "render/host/drawing_svg.h"
 #include "render/host/save.h"
 #include "tests/support/test_support.h"
 
@@ -53,6 +54,9 @@ TEST(HostObjects, CallsThroughObjectsNeverObtainedAreNotMade) {
   EXPECT_EQ(Cell().setResult(1.0), kNotObtained);
   EXPECT_EQ(Cell().setFormula("Width*0.5"), kNotObtained);
   EXPECT_EQ(Hyperlink().setDescription("x"), kNotObtained);
+  EXPECT_EQ(noShape.setComment("x"), kNotObtained);
+  EXPECT_EQ(none.setTextEncoding(TextEncoding::Utf8), kNotObtained);
+  EXPECT_EQ(none.model(), nullptr);
   EXPECT_EQ(noShape.addRow(kConnectionSection, 0, 0), -1);
   EXPECT_EQ(Master().name(), "");
   EXPECT_EQ(lastHostResult, kNotObtained);
@@ -274,7 +278,7 @@ TEST(HostSave, DrawingXmlListsPagesShapesConnectorsAndLinks) {
   const std::string html = readFile(dir.file("drawing.HTML"));
   EXPECT_EQ(html.rfind("<!DOCTYPE html>\n<html lang=\"en-US\">", 0), 0u);
   EXPECT_NE(html.find("<li><a href=\"#page-2\">block-0</a></li>"), std::string::npos);
-  EXPECT_NE(html.find("<section class=\"page\" id=\"page-2\" data-name=\"block-0\">"),
+  EXPECT_NE(html.find("<section class=\"page\" id=\"page-2\" data-name=\"block-0\" data-drawing=\"0\">"),
             std::string::npos);
   EXPECT_NE(html.find("<a href=\"#page-1\" class=\"hyperlink\">"), std::string::npos);
   EXPECT_EQ(formatForPath("a.b\\c.Svg"), DrawingFormat::Svg);
@@ -313,6 +317,118 @@ TEST(HostSave, UnsafeAndDeadLinksAreNotWrittenAsLinks) {
   const std::string html = readFile(dir.file("l.html"));
   EXPECT_EQ(html.find("alert"), std::string::npos);
   EXPECT_EQ(html.find("class=\"hyperlink\""), std::string::npos);
+}
+
+// The pictures show a page's content with a quarter inch round it, not the
+// page sheet; an empty page shows a small area saying so.
+TEST(HostPictures, PicturesShowTheContentWithAMargin) {
+  FlowchartDrawing d;
+  d.node("Process", "low", 2.0, 3.0).setText("x");
+  d.node("Process", "high", 4.0, 6.0).setText("y");
+  d.doc.pages().add().setName("nothing");
+  TempDir dir;
+  ASSERT_EQ(d.doc.saveAs(dir.file("c.html")), kOk);
+  ASSERT_EQ(d.doc.saveAs(dir.file("c.svg")), kOk);
+  const std::string html = readFile(dir.file("c.html"));
+  const std::string svg = readFile(dir.file("c.svg"));
+  // The boxes span 1.25..4.75 by 2.75..6.25 inches: 4 x 4 inches with the
+  // margin, 384 units.  "low"'s top-left corner (1.25, 3.25) lands a
+  // quarter inch from the left and 3.25 inches below the view's top.
+  EXPECT_NE(html.find("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"384\" height=\"384\" "
+                      "viewBox=\"0 0 384 384\">"),
+            std::string::npos)
+      << html;
+  EXPECT_NE(html.find("<rect x=\"24\" y=\"312\" width=\"144\" height=\"48\""), std::string::npos);
+  EXPECT_NE(html.find("viewBox=\"0 0 288 72\">\n<text"), std::string::npos);
+  EXPECT_NE(html.find(">empty page</text>"), std::string::npos);
+  // The SVG stacks the same pictures, each under a 36 units band.
+  EXPECT_NE(svg.find("<view id=\"view-page-1\" viewBox=\"0 0 384 420\"/>"), std::string::npos) << svg;
+  EXPECT_NE(svg.find("<rect x=\"24\" y=\"348\" width=\"144\" height=\"48\""), std::string::npos);
+  EXPECT_NE(svg.find("<view id=\"view-page-2\" viewBox=\"0 444 288 108\"/>"), std::string::npos);
+  // Nothing the size of the 8.5 x 11 inch sheet is drawn.
+  EXPECT_EQ(html.find("\"816\""), std::string::npos);
+  EXPECT_EQ(svg.find("\"816\""), std::string::npos);
+}
+
+TEST(HostPictures, CommentsBecomeHoverTexts) {
+  FlowchartDrawing d;
+  Shape box = d.node("Process", "p", 2.0, 3.0);
+  box.setText("int a = 1; int b = 2;");
+  EXPECT_EQ(box.setComment("lines 3-4\nint a = 1;\nint b = <2>;"), kOk);
+  Shape fold = d.node("Folded Block", "f", 2.0, 2.0);
+  fold.setComment("lines 5-9");
+  Hyperlink open = fold.addHyperlink();
+  open.setDescription("Open This Block");
+  open.setSubAddress("Page-1");
+  d.node("Process", "plain", 4.0, 3.0);
+  TempDir dir;
+  for (const char* name : {"t.svg", "t.html"}) {
+    ASSERT_EQ(d.doc.saveAs(dir.file(name)), kOk);
+    const std::string text = readFile(dir.file(name));
+    EXPECT_NE(text.find("data-name=\"p\" data-master=\"Process\">\n"
+                        "<title>lines 3-4&#10;int a = 1;&#10;int b = &lt;2&gt;;</title>"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("<title>lines 5-9&#10;Open This Block</title>"), std::string::npos);
+    EXPECT_NE(text.find("data-name=\"plain\" data-master=\"Process\">\n<rect"), std::string::npos);
+  }
+}
+
+TEST(HostPictures, Utf8DrawingsDeclareTheirEncodingAndKeepTheirBytes) {
+  FlowchartDrawing d;
+  EXPECT_EQ(d.doc.setTextEncoding(TextEncoding::Utf8), kOk);
+  const std::string text = "caf\xc3\xa9 \xe2\x86\x92 x";
+  d.node("Process", "p", 2.0, 3.0).setText(text);
+  TempDir dir;
+  const std::pair<const char*, const char*> files[] = {
+      {"u.xml", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<drawing"},
+      {"u.svg", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg"},
+      {"u.html", "<meta charset=\"UTF-8\">"}};
+  for (const auto& [name, declaration] : files) {
+    ASSERT_EQ(d.doc.saveAs(dir.file(name)), kOk);
+    const std::string saved = readFile(dir.file(name));
+    EXPECT_NE(saved.find(declaration), std::string::npos) << saved;
+    EXPECT_NE(saved.find(text), std::string::npos) << name;
+  }
+}
+
+// Two drawings of two linked pages each in one HTML page: every id and
+// link carries its drawing's prefix, and the index comes first.
+TEST(HostPictures, SeveralDrawingsInOnePageKeepTheirLinksApart) {
+  FlowchartDrawing drawings[2];
+  for (FlowchartDrawing& d : drawings) {
+    d.page.setName("main");
+    Hyperlink open = d.node("Folded Block", "n1", 2.0, 2.0).addHyperlink();
+    open.setDescription("Open This Block");
+    open.setSubAddress("block-0");
+    Page block = d.doc.pages().add();
+    block.setName("block-0");
+    Hyperlink back = block.drop(d.masters.item("Back"), 1.0, 1.0).addHyperlink();
+    back.setDescription("Back");
+    back.setSubAddress("main");
+  }
+  const std::string html = drawingsHtml(
+      "Calc.java", "<table><tr><td><a href=\"#b-page-1\">run</a></td></tr></table>",
+      {{"a-", "Calc.add", drawings[0].doc.model()}, {"b-", "Calc.run", drawings[1].doc.model()}},
+      TextEncoding::Utf8);
+  EXPECT_NE(html.find("<meta charset=\"UTF-8\">"), std::string::npos);
+  const size_t index = html.find("<section class=\"page contents\" id=\"index\">\n<table>");
+  EXPECT_LT(index, html.find("<section class=\"page\" id=\"a-page-1\" data-name=\"main\" data-drawing=\"0\">"));
+  EXPECT_NE(html.find("<section class=\"page\" id=\"b-page-2\" data-name=\"block-0\" data-drawing=\"1\">\n"
+                      "<h2>Calc.run &#8250; block-0</h2>"),
+            std::string::npos);
+  EXPECT_NE(html.find("<ol class=\"index\" data-drawing=\"1\">\n<li><a href=\"#b-page-1\">main</a></li>\n"
+                      "<li><a href=\"#b-page-2\">block-0</a></li>\n</ol>"),
+            std::string::npos);
+  // The page links in document order.
+  std::vector<std::string> links;
+  const std::string opening = "<a href=\"";
+  for (size_t at = html.find(opening); at != std::string::npos; at = html.find(opening, at + 1)) {
+    const size_t end = html.find('"', at + opening.size());
+    if (html.compare(end, 20, "\" class=\"hyperlink\">") == 0)
+      links.push_back(html.substr(at + opening.size(), end - at - opening.size()));
+  }
+  EXPECT_EQ(links, (std::vector<std::string>{"#a-page-2", "#a-page-1", "#b-page-2", "#b-page-1"}));
 }
 
 }  // namespace

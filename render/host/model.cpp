@@ -4,6 +4,10 @@
 
 namespace host {
 
+const char* encodingName(TextEncoding encoding) {
+  return encoding == TextEncoding::Utf8 ? "UTF-8" : "ISO-8859-1";
+}
+
 const double* ShapeModel::namedCell(const std::string& cellName) const {
   for (const auto& [name, value] : namedCells)
     if (name == cellName) return &value;

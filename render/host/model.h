@@ -12,6 +12,13 @@
 
 namespace host {
 
+// How a drawing's texts are encoded.  The texts are kept and written byte
+// for byte; the writers only declare the encoding.
+enum class TextEncoding { Latin1, Utf8 };
+
+// The encoding's name as XML and HTML declare it: "ISO-8859-1", "UTF-8".
+const char* encodingName(TextEncoding encoding);
+
 // A cell value in inches (or a plain number), optionally driven by a
 // formula of the form Width*k or Height*k of its own shape.
 struct CellValue {
@@ -49,6 +56,8 @@ struct ShapeModel {
   std::string name;
   std::string text;
   bool textSet = false;
+  // Shown when the pointer rests on the shape in a picture; empty for none.
+  std::string comment;
   // 2-D shapes: pin and size.
   double pinX = 0.0, pinY = 0.0, width = 0.0, height = 0.0;
   // 1-D shapes: the two ends, and what they are glued to.
@@ -96,6 +105,7 @@ struct DocumentModel {
   std::vector<std::shared_ptr<const MasterDef>> masters;
   std::vector<std::unique_ptr<PageModel>> pages;
   std::string templateName;  // the template a drawing was made from
+  TextEncoding encoding = TextEncoding::Latin1;
 };
 
 struct ApplicationModel {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <optional>
 
 #include "render/host/geometry.h"
 #include "render/host/text_layout.h"
@@ -10,17 +11,23 @@
 namespace host {
 namespace {
 
-constexpr double kUnits = 96.0;        // SVG units per inch
+constexpr double kUnits = kSvgUnits;
 constexpr double kArrowLength = 0.11;  // inches
 constexpr double kArrowHalfWidth = 0.045;
+constexpr double kViewMargin = 0.25;   // inches round a page's content
+constexpr double kEmptyWidth = 3.0;    // inches: the view of an empty page
+constexpr double kEmptyHeight = 0.75;
 constexpr const char* kFont = "DejaVu Sans, Arial, Helvetica, sans-serif";
 
+// Maps page inches (y up) to SVG units (y down) with the view's top-left
+// corner at (0, offset).
 struct Canvas {
   std::string& out;
-  double pageHeight;
-  double top;
-  std::string x(double inches) const { return formatNumber(inches * kUnits); }
-  std::string y(double inches) const { return formatNumber(top + (pageHeight - inches) * kUnits); }
+  double left;    // inches
+  double top;     // inches
+  double offset;  // SVG units
+  std::string x(double inches) const { return formatNumber((inches - left) * kUnits); }
+  std::string y(double inches) const { return formatNumber(offset + (top - inches) * kUnits); }
   std::string length(double inches) const { return formatNumber(inches * kUnits); }
 };
 
@@ -41,31 +48,32 @@ void strokeAttributes(std::string& out, const StyleDef& style, bool filled, bool
   if (dashed) attr(out, "stroke-dasharray", "6 4");
 }
 
-void appendText(const Canvas& c, const FittedText& text, double centreX, double centreY,
-                const std::string& color, std::string_view anchor, double anchorX,
-                bool halo) {
-  if (text.lines.empty() || (text.lines.size() == 1 && text.lines[0].empty())) return;
+bool shows(const FittedText& text) {
+  return !text.lines.empty() && !(text.lines.size() == 1 && text.lines[0].empty());
+}
+
+void appendText(const Canvas& c, const PlacedText& placed) {
+  const FittedText& text = placed.text;
   const double lineHeight = text.lineHeight();
   const double total = lineHeight * static_cast<double>(text.lines.size());
   // Baseline of the first line: the block is centred, the ascent is about
   // 0.8 of the font size.
-  double baseline = centreY + total * 0.5 - lineHeight * 0.5 - text.fontSize * 0.35 / 72.0;
+  double baseline = placed.centreY + total * 0.5 - lineHeight * 0.5 - text.fontSize * 0.35 / 72.0;
   std::string& out = c.out;
   out += "<text";
   attr(out, "font-family", kFont);
   attr(out, "font-size", formatNumber(text.fontSize * kUnits / 72.0));
-  attr(out, "fill", color);
-  attr(out, "text-anchor", anchor);
-  if (halo) {
+  attr(out, "fill", *placed.color);
+  attr(out, "text-anchor", placed.anchor);
+  if (placed.halo) {
     attr(out, "stroke", "#ffffff");
     attr(out, "stroke-width", "3");
     attr(out, "paint-order", "stroke");
   }
   out += '>';
-  const double x = anchor == "middle" ? centreX : anchorX;
   for (const std::string& line : text.lines) {
     out += "<tspan";
-    attr(out, "x", c.x(x));
+    attr(out, "x", c.x(placed.x));
     attr(out, "y", c.y(baseline));
     out += '>';
     appendEscaped(out, line);
@@ -73,6 +81,80 @@ void appendText(const Canvas& c, const FittedText& text, double centreX, double 
     baseline -= lineHeight;
   }
   out += "</text>\n";
+}
+
+PlacedText placed(FittedText text, double x, double centreY, std::string_view anchor,
+                  const std::string& color, bool halo) {
+  return {std::move(text), x, centreY, anchor, &color, halo};
+}
+
+// A 2-D shape's captions and its own text.
+std::vector<PlacedText> shapeTexts(const ShapeModel& shape) {
+  std::vector<PlacedText> texts;
+  const MasterDef& master = *shape.master;
+  const Box box = shapeBox(shape);
+  for (const CaptionDef& caption : master.captions) {
+    FittedText text;
+    text.fontSize = caption.fontSize;
+    text.lines = displayLines(caption.text);
+    if (!shows(text)) continue;
+    // The caption's point is the bottom-left corner of its text, set a
+    // little in from the outline's left edge.
+    const double x = box.left + caption.at.x * box.width() + 0.04;
+    const double y = box.bottom + caption.at.y * box.height() + 0.01;
+    const double blockHeight = text.lineHeight() * static_cast<double>(text.lines.size());
+    texts.push_back(placed(std::move(text), x, y + blockHeight * 0.5, "start", master.style.stroke,
+                           false));
+  }
+  const std::string& shown = shape.textSet ? shape.text : master.defaultText;
+  if (shown.empty()) return texts;
+  const TextBoxDef& t = master.textBox;
+  const double width = (t.right - t.left) * box.width();
+  const double height = (t.top - t.bottom) * box.height();
+  FittedText text = fitText(shown, width, height, t.fontSize);
+  if (shows(text))
+    texts.push_back(placed(std::move(text), box.left + (t.left + t.right) * 0.5 * box.width(),
+                           box.bottom + (t.bottom + t.top) * 0.5 * box.height(), "middle",
+                           master.style.textColor, false));
+  return texts;
+}
+
+// Where a connector's text goes: beside its first run for a flowchart
+// connector, above the middle for a straight message.
+std::vector<PlacedText> connectorTexts(const ShapeModel& connector,
+                                       const std::vector<Point>& route) {
+  const MasterDef& master = *connector.master;
+  const std::string& shown = connector.textSet ? connector.text : master.defaultText;
+  if (shown.empty() || route.size() < 2) return {};
+  FittedText text = fitText(shown, 2.5, 1.0, master.textBox.fontSize);
+  if (!shows(text)) return {};
+  const std::string& color = master.style.textColor;
+  const double blockHeight = text.lineHeight() * static_cast<double>(text.lines.size());
+  std::vector<PlacedText> texts;
+  if (master.route == MasterDef::Route::Straight) {
+    if (route.size() == 4) {  // a message to its own lifeline
+      const double x = route[1].x + 0.06;
+      texts.push_back(placed(std::move(text), x, (route[1].y + route[2].y) * 0.5, "start", color, true));
+      return texts;
+    }
+    const Point a = route.front(), b = route.back();
+    texts.push_back(placed(std::move(text), (a.x + b.x) * 0.5,
+                           std::max(a.y, b.y) + 0.04 + blockHeight * 0.5, "middle", color, true));
+    return texts;
+  }
+  // Beside the first run, a little way from the start.
+  const Point a = route[0], b = route[1];
+  const bool vertical = std::fabs(a.x - b.x) < 1e-9;
+  const double run = std::fabs(a.x - b.x) + std::fabs(a.y - b.y);
+  const double along = std::min(0.18, run * 0.5);
+  if (vertical)
+    texts.push_back(placed(std::move(text), a.x + 0.05, a.y + (b.y > a.y ? along : -along), "start",
+                           color, true));
+  else
+    texts.push_back(placed(std::move(text), a.x + (b.x > a.x ? along : -along),
+                           a.y + 0.04 + blockHeight * 0.5, b.x > a.x ? "start" : "end", color,
+                           true));
+  return texts;
 }
 
 void appendOutline(const Canvas& c, const ShapeModel& shape, const OutlinePart& part) {
@@ -133,70 +215,6 @@ void appendOutline(const Canvas& c, const ShapeModel& shape, const OutlinePart& 
   out += "/>\n";
 }
 
-void appendShape(const Canvas& c, const ShapeModel& shape) {
-  const MasterDef& master = *shape.master;
-  for (const OutlinePart& part : master.outline) appendOutline(c, shape, part);
-  const Box box = shapeBox(shape);
-  for (const CaptionDef& caption : master.captions) {
-    FittedText text;
-    text.fontSize = caption.fontSize;
-    text.lines = displayLines(caption.text);
-    // The caption's point is the bottom-left corner of its text, set a
-    // little in from the outline's left edge.
-    const double x = box.left + caption.at.x * box.width() + 0.04;
-    const double y = box.bottom + caption.at.y * box.height() + 0.01;
-    const double blockHeight = text.lineHeight() * static_cast<double>(text.lines.size());
-    appendText(c, text, x, y + blockHeight * 0.5, master.style.stroke, "start", x, false);
-  }
-  const std::string& shown = shape.textSet ? shape.text : master.defaultText;
-  if (shown.empty()) return;
-  const TextBoxDef& t = master.textBox;
-  const double width = (t.right - t.left) * box.width();
-  const double height = (t.top - t.bottom) * box.height();
-  const FittedText text = fitText(shown, width, height, t.fontSize);
-  appendText(c, text, box.left + (t.left + t.right) * 0.5 * box.width(),
-             box.bottom + (t.bottom + t.top) * 0.5 * box.height(), master.style.textColor,
-             "middle", 0, false);
-}
-
-// Where a connector's text goes: beside its first run for a flowchart
-// connector, above the middle for a straight message.
-void appendConnectorText(const Canvas& c, const ShapeModel& connector,
-                         const std::vector<Point>& route) {
-  const MasterDef& master = *connector.master;
-  const std::string& shown = connector.textSet ? connector.text : master.defaultText;
-  if (shown.empty() || route.size() < 2) return;
-  FittedText text = fitText(shown, 2.5, 1.0, master.textBox.fontSize);
-  const double lineHeight = text.lineHeight();
-  const double blockHeight = lineHeight * static_cast<double>(text.lines.size());
-  if (master.route == MasterDef::Route::Straight) {
-    if (route.size() == 4) {  // a message to its own lifeline
-      const double x = route[1].x + 0.06;
-      appendText(c, text, x, (route[1].y + route[2].y) * 0.5, master.style.textColor, "start", x,
-                 true);
-      return;
-    }
-    const Point a = route.front(), b = route.back();
-    appendText(c, text, (a.x + b.x) * 0.5, std::max(a.y, b.y) + 0.04 + blockHeight * 0.5,
-               master.style.textColor, "middle", 0, true);
-    return;
-  }
-  // Beside the first run, a little way from the start.
-  const Point a = route[0], b = route[1];
-  const bool vertical = std::fabs(a.x - b.x) < 1e-9;
-  const double run = std::fabs(a.x - b.x) + std::fabs(a.y - b.y);
-  const double along = std::min(0.18, run * 0.5);
-  if (vertical) {
-    const double y = a.y + (b.y > a.y ? along : -along);
-    const double x = a.x + 0.05;
-    appendText(c, text, x, y, master.style.textColor, "start", x, true);
-  } else {
-    const double x = a.x + (b.x > a.x ? along : -along);
-    appendText(c, text, x, a.y + 0.04 + blockHeight * 0.5, master.style.textColor,
-               b.x > a.x ? "start" : "end", x, true);
-  }
-}
-
 void appendConnector(const Canvas& c, const ShapeModel& connector, std::vector<Point> route) {
   const MasterDef& master = *connector.master;
   std::string& out = c.out;
@@ -241,8 +259,28 @@ void appendConnector(const Canvas& c, const ShapeModel& connector, std::vector<P
     attr(out, "stroke-width", strokeWidth(master.style.lineWidth));
     out += "/>\n";
   }
-  route.back() = tip;
-  appendConnectorText(c, connector, route);
+}
+
+// The hover text: the shape's comment followed by its links'
+// descriptions; without a comment, each description in a title of its own.
+void appendTitles(std::string& out, const ShapeModel& shape) {
+  if (shape.comment.empty()) {
+    for (const HyperlinkModel& each : shape.hyperlinks) {
+      if (each.description.empty()) continue;
+      out += "<title>";
+      appendEscaped(out, each.description);
+      out += "</title>\n";
+    }
+    return;
+  }
+  out += "<title>";
+  appendEscaped(out, shape.comment);
+  for (const HyperlinkModel& each : shape.hyperlinks) {
+    if (each.description.empty()) continue;
+    out += "&#10;";
+    appendEscaped(out, each.description);
+  }
+  out += "</title>\n";
 }
 
 }  // namespace
@@ -270,19 +308,56 @@ bool safeAddress(std::string_view address) {
   return scheme == "http" || scheme == "https" || scheme == "file" || scheme == "mailto";
 }
 
-void appendPageSvg(std::string& out, const PageModel& page, double top,
+Box PlacedText::box() const {
+  double width = 0.0;
+  for (const std::string& line : text.lines) width = std::max(width, textWidth(line, text.fontSize));
+  const double half = text.lineHeight() * static_cast<double>(text.lines.size()) * 0.5;
+  const double left = anchor == "middle" ? x - width * 0.5 : anchor == "end" ? x - width : x;
+  return {left, centreY - half, left + width, centreY + half};
+}
+
+PagePicture pagePicture(const PageModel& page) {
+  PagePicture picture;
+  picture.page = &page;
+  picture.routes = &pageRoutes(page);
+  std::optional<Box> extent = drawingExtent(page, *picture.routes);
+  picture.texts.reserve(page.shapes.size());
+  for (size_t i = 0; i < page.shapes.size(); ++i) {
+    const ShapeModel& shape = *page.shapes[i];
+    picture.texts.push_back(shape.isConnector() ? connectorTexts(shape, (*picture.routes)[i])
+                                                : shapeTexts(shape));
+    for (const PlacedText& text : picture.texts.back()) {
+      if (extent)
+        extent->include(text.box());
+      else
+        extent = text.box();
+    }
+  }
+  picture.empty = !extent;
+  if (!extent) {
+    picture.view = {0.0, 0.0, kEmptyWidth, kEmptyHeight};
+    return picture;
+  }
+  picture.view = {extent->left - kViewMargin, extent->bottom - kViewMargin,
+                  extent->right + kViewMargin, extent->top + kViewMargin};
+  return picture;
+}
+
+void appendPageSvg(std::string& out, const PagePicture& picture, double top,
                    const LinkResolver& resolve) {
-  const Canvas canvas{out, page.height, top};
-  out += "<rect";
-  attr(out, "x", "0");
-  attr(out, "y", formatNumber(top));
-  attr(out, "width", canvas.length(page.width));
-  attr(out, "height", canvas.length(page.height));
-  attr(out, "fill", "#ffffff");
-  attr(out, "stroke", "#b0b0b0");
-  attr(out, "stroke-width", "1");
-  out += "/>\n";
-  const std::vector<std::vector<Point>>& routes = pageRoutes(page);
+  const PageModel& page = *picture.page;
+  const Canvas canvas{out, picture.view.left, picture.view.top, top};
+  if (picture.empty) {
+    out += "<text";
+    attr(out, "x", canvas.x(picture.view.centre().x));
+    attr(out, "y", canvas.y(picture.view.centre().y - 0.05));
+    attr(out, "font-family", kFont);
+    attr(out, "font-size", "13");
+    attr(out, "font-style", "italic");
+    attr(out, "fill", "#8a94a3");
+    attr(out, "text-anchor", "middle");
+    out += ">empty page</text>\n";
+  }
   for (size_t i = 0; i < page.shapes.size(); ++i) {
     const ShapeModel& shape = *page.shapes[i];
     std::string href;
@@ -305,16 +380,12 @@ void appendPageSvg(std::string& out, const PageModel& page, double top,
     attr(out, "data-name", shape.name);
     attr(out, "data-master", shape.master->name);
     out += ">\n";
-    for (const HyperlinkModel& each : shape.hyperlinks) {
-      if (each.description.empty()) continue;
-      out += "<title>";
-      appendEscaped(out, each.description);
-      out += "</title>\n";
-    }
+    appendTitles(out, shape);
     if (shape.isConnector())
-      appendConnector(canvas, shape, routes[i]);
+      appendConnector(canvas, shape, (*picture.routes)[i]);
     else
-      appendShape(canvas, shape);
+      for (const OutlinePart& part : shape.master->outline) appendOutline(canvas, shape, part);
+    for (const PlacedText& text : picture.texts[i]) appendText(canvas, text);
     out += "</g>";
     if (link) out += "</a>";
     out += '\n';

@@ -154,9 +154,14 @@ TEST(FlowchartDrawing, SavesPicturesByExtension) {
   // Both pictures are well-formed XML.
   EXPECT_TRUE(xml::Document::loadFile(svg));
   const std::string htmlText = readFile(html);
-  EXPECT_NE(htmlText.find("<section class=\"page\" id=\"page-2\" data-name=\"block-0\">"),
+  EXPECT_NE(htmlText.find("<section class=\"page\" id=\"page-2\" data-name=\"block-0\" "
+                          "data-drawing=\"0\">"),
             std::string::npos);
   EXPECT_NE(htmlText.find("<a href=\"#page-2\" class=\"hyperlink\">"), std::string::npos);
+  // The HTML is self-contained: nothing is loaded from elsewhere.
+  EXPECT_EQ(htmlText.find(" src="), std::string::npos);
+  EXPECT_EQ(htmlText.find("<link"), std::string::npos);
+  EXPECT_EQ(htmlText.find("@import"), std::string::npos);
 }
 
 TEST(FlowchartDrawing, FoldedListEdgeCases) {
