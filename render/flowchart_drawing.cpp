@@ -78,6 +78,22 @@ class FlowchartDrawing {
 
   int run(const std::string& templatePath, const std::string& savePath) {
     if (host::attachDrawingHost(app_) != 1) return kNoDrawingHost;
+    drawAll(templatePath);
+    app_.setLanguage(1033);
+    if (drawing_.saveAs(savePath) != host::kOk) return kSaveFailed;
+    return kDrawn;
+  }
+
+  // The drawing as run() would save it; nullptr when the template cannot
+  // be opened.
+  std::unique_ptr<host::DocumentModel> draw(const std::string& templatePath) {
+    if (host::attachDrawingHost(app_) != 1) return nullptr;
+    drawAll(templatePath);
+    return app_.release(drawing_);
+  }
+
+ private:
+  void drawAll(const std::string& templatePath) {
     drawing_ = app_.documents().add(templatePath);
     pages_ = drawing_.pages();
     masters_ = drawing_.masters();
@@ -89,13 +105,8 @@ class FlowchartDrawing {
       drawPage(foldedLayoutPath(layoutPath_, folded_[i]), page);
     }
     drawPage(layoutPath_, pages_.item(1));
-
-    app_.setLanguage(1033);
-    if (drawing_.saveAs(savePath) != host::kOk) return kSaveFailed;
-    return kDrawn;
   }
 
- private:
   std::string pageNameFor(const std::string& name) const {
     for (size_t i = 0; i < folded_.size(); ++i)
       if (folded_[i] == name) return "block-" + std::to_string(i);
@@ -208,6 +219,14 @@ class FlowchartDrawing {
 };
 
 }  // namespace
+
+std::unique_ptr<host::DocumentModel> drawFlowchartDocument(const std::string& layoutPath,
+                                                           const std::string& workFolder,
+                                                           const std::string& foldedList,
+                                                           const std::string& templatePath) {
+  FlowchartDrawing drawing(layoutPath, workFolder, foldedList);
+  return drawing.draw(templatePath);
+}
 
 std::vector<std::string> splitList(const std::string& text, char separator) {
   std::vector<std::string> entries;

@@ -86,6 +86,19 @@ int32_t Application::setLanguage(uint16_t languageId) {
   return record(kOk);
 }
 
+std::unique_ptr<DocumentModel> Application::release(Document& document) {
+  if (!model_ || !document.doc_) return nullptr;
+  auto& documents = model_->documents;
+  for (auto it = documents.begin(); it != documents.end(); ++it) {
+    if (it->get() != document.doc_) continue;
+    std::unique_ptr<DocumentModel> released = std::move(*it);
+    documents.erase(it);
+    document = Document();
+    return released;
+  }
+  return nullptr;
+}
+
 // ---- Documents ------------------------------------------------------------
 
 Document Documents::add(const std::string& templatePath) {

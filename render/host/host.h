@@ -46,6 +46,9 @@ class Application {
   Documents documents();
   // The language id the drawing's text is in (1033 for US English).
   int32_t setLanguage(uint16_t languageId);
+  // Hands an open document over to an in-process caller, which writes it
+  // itself; the host no longer has it.  nullptr for an empty handle.
+  std::unique_ptr<DocumentModel> release(Document& document);
 
  private:
   friend int attachDrawingHost(Application& application);
@@ -87,6 +90,7 @@ class Document {
   const DocumentModel* model() const { return doc_; }
 
  private:
+  friend class Application;
   friend class Documents;
   Document(ApplicationModel* app, DocumentModel* doc) : app_(app), doc_(doc) {}
   ApplicationModel* app_ = nullptr;

@@ -88,10 +88,15 @@ int runShell(const std::string& command) {
 RunResult runEngine(const std::vector<std::string>& args, const fs::path& workingDir) {
   const char* engine = std::getenv("FLOWCHART_ENGINE");
   if (!engine) throw std::runtime_error("FLOWCHART_ENGINE is not set (run the tests through ctest)");
+  return runProgram(engine, args, workingDir);
+}
+
+RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
+                     const fs::path& workingDir) {
   TempDir capture;
   std::string command;
   if (!workingDir.empty()) command += "cd " + shellQuote(workingDir.string()) + " && ";
-  command += shellQuote(engine);
+  command += shellQuote(program);
   for (const std::string& arg : args) command += " " + shellQuote(arg);
   command += " >" + shellQuote(capture.file("out")) + " 2>" + shellQuote(capture.file("err"));
   RunResult result;

@@ -43,6 +43,9 @@ struct RunResult {
 // arguments in the given working folder.
 RunResult runEngine(const std::vector<std::string>& args,
                     const std::filesystem::path& workingDir = {});
+// Runs any program the same way.
+RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
+                     const std::filesystem::path& workingDir = {});
 
 // Runs a shell command; returns its exit status.
 int runShell(const std::string& command);

@@ -1,0 +1,295 @@
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <thread>
+
+#include "cli/commands.h"
+#include "cli/file_record.h"
+#include "cli/index_page.h"
+#include "cli/progress_line.h"
+#include "cli/text_output.h"
+#include "cli/worker_pool.h"
+#include "flowchart/xml/atomic_file.h"
+#include "pipeline/method_flowchart.h"
+#include "pipeline/parsed_source.h"
+#include "render/host/save.h"
+
+namespace cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr uint16_t kUsEnglish = 1033;
+constexpr const char* kRecordName = "flowchart-record.tsv";
+
+// One source file of the tree and where its drawings go.
+struct SourceFile {
+  fs::path source;
+  std::string relative;  // below the source folder, with '/'
+  fs::path outputFolder;  // OUT_DIR/<relative>/
+  uint64_t size = 0;
+  bool upToDate = false;
+  std::optional<FileRecord> record;  // the kept record, or the new one
+};
+
+std::atomic<bool> interrupted{false};
+
+extern "C" void onInterrupt(int) { interrupted.store(true); }
+
+std::string readWhole(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+const char* classKind(const std::string& type) {
+  if (type == "IFC") return "interface";
+  if (type == "ENM") return "enum";
+  if (type == "AIC") return "anonymous class";
+  return "class";
+}
+
+// Every .java file below the folder, by path; the output folder is left
+// out when it lies inside.
+std::vector<SourceFile> findSources(const fs::path& root, const fs::path& output) {
+  std::vector<SourceFile> files;
+  std::error_code ec;
+  fs::recursive_directory_iterator it(root, fs::directory_options::skip_permission_denied, ec), end;
+  for (; !ec && it != end; it.increment(ec)) {
+    const fs::directory_entry& entry = *it;
+    std::error_code kindError;
+    if (entry.is_directory(kindError)) {
+      if (fs::equivalent(entry.path(), output, kindError)) it.disable_recursion_pending();
+      continue;
+    }
+    if (entry.path().extension() != ".java" || !entry.is_regular_file(kindError)) continue;
+    SourceFile file;
+    file.source = entry.path();
+    file.relative = entry.path().lexically_relative(root).generic_string();
+    file.outputFolder = output / fs::path(file.relative);
+    file.size = entry.file_size(kindError);
+    files.push_back(std::move(file));
+  }
+  std::sort(files.begin(), files.end(),
+            [](const SourceFile& a, const SourceFile& b) { return a.relative < b.relative; });
+  return files;
+}
+
+// A record newer than its source, whose drawings are all there, is kept.
+std::optional<FileRecord> keptRecord(const SourceFile& file) {
+  std::error_code ec;
+  const fs::path recordPath = file.outputFolder / kRecordName;
+  const auto recordTime = fs::last_write_time(recordPath, ec);
+  if (ec) return std::nullopt;
+  const auto sourceTime = fs::last_write_time(file.source, ec);
+  if (ec || recordTime <= sourceTime) return std::nullopt;
+  std::optional<FileRecord> record = parseRecord(readWhole(recordPath));
+  if (!record) return std::nullopt;
+  for (const MethodRecord& method : record->methods)
+    if (!method.drawing.empty() && !fs::exists(file.outputFolder / method.drawing, ec)) return std::nullopt;
+  return record;
+}
+
+std::string drawingName(const std::string& displayName, int32_t line) {
+  return fileSafeName(displayName) + "-L" + std::to_string(line) + ".html";
+}
+
+// Reports are tab-separated: "m" and 1 or 0 for a method drawn or not,
+// "p" and a message for the user.
+void reportMethod(const std::function<void(std::string_view)>& report, bool drawn) {
+  report(drawn ? "m\t1" : "m\t0");
+}
+
+void reportProblem(const std::function<void(std::string_view)>& report, const std::string& message) {
+  report("p\t" + message);
+}
+
+FileRecord::Status statusFor(pipeline::Problem::Kind kind) {
+  switch (kind) {
+    case pipeline::Problem::Kind::Syntax: return FileRecord::Status::Syntax;
+    case pipeline::Problem::Kind::Unreadable: return FileRecord::Status::Unreadable;
+    default: return FileRecord::Status::Failed;
+  }
+}
+
+// Removes the drawings of an earlier run that the new record no longer has.
+void removeStaleDrawings(const SourceFile& file, const FileRecord& fresh) {
+  std::error_code ec;
+  const std::optional<FileRecord> old = parseRecord(readWhole(file.outputFolder / kRecordName));
+  if (!old) return;
+  std::set<std::string> keep;
+  for (const MethodRecord& method : fresh.methods) keep.insert(method.drawing);
+  for (const MethodRecord& method : old->methods)
+    if (!method.drawing.empty() && !keep.count(method.drawing)) fs::remove(file.outputFolder / method.drawing, ec);
+}
+
+// The work of one file, in a worker process.
+void drawFile(const SourceFile& file, const std::function<void(std::string_view)>& report) {
+  FileRecord record;
+  std::error_code ec;
+  fs::create_directories(file.outputFolder, ec);
+  if (!fs::is_directory(file.outputFolder, ec)) {
+    reportProblem(report, located(file.outputFolder.string(), 0, "cannot make the output folder"));
+    report("x");
+    return;
+  }
+  pipeline::Problem problem;
+  std::optional<pipeline::ParsedSource> parsed = pipeline::ParsedSource::parse(file.source.string(), problem);
+  if (!parsed) {
+    record.status = statusFor(problem.kind);
+    record.problemLine = problem.line;
+    record.problem = problem.message;
+    reportProblem(report, located(file.source.string(), problem.line, problem.message));
+    report("x");
+  } else {
+    const pipeline::FileSummary& summary = parsed->summary();
+    const flowgraph::Charset charset = parsed->charset();
+    record.nloc = summary.nloc;
+    record.halsteadVolume = summary.halsteadVolume;
+    for (const pipeline::ClassSummary& cls : summary.classes)
+      record.classes.push_back(ClassRecord{utf8Text(cls.qualifiedName, charset), classKind(cls.type), cls.line,
+                                           cls.endLine, cls.nloc});
+    for (const pipeline::MethodSummary& method : summary.methods) {
+      MethodRecord entry;
+      entry.classIndex = method.classIndex;
+      entry.name = utf8Text(summary.displayName(method), charset);
+      entry.line = method.line;
+      entry.endLine = method.endLine;
+      entry.nloc = method.nloc;
+      entry.complexity = method.complexity;
+      pipeline::Problem methodProblem;
+      std::optional<pipeline::MethodFlowchart> chart = pipeline::drawMethodFlowchart(*parsed, method, methodProblem);
+      const std::string name = drawingName(entry.name, method.line);
+      if (chart && host::saveDrawing(*chart->drawing, kUsEnglish, (file.outputFolder / name).string())) {
+        entry.drawing = name;
+      } else {
+        entry.problem = chart ? "cannot write " + (file.outputFolder / name).string() : methodProblem.message;
+        reportProblem(report, located(file.source.string(), method.line, entry.problem));
+      }
+      reportMethod(report, !entry.drawing.empty());
+      record.methods.push_back(std::move(entry));
+    }
+  }
+  removeStaleDrawings(file, record);
+  // The record goes last: a run cut short leaves the file to be redone.
+  if (!xml::writeFileAtomically((file.outputFolder / kRecordName).string(), recordText(record)))
+    reportProblem(report, located((file.outputFolder / kRecordName).string(), 0, "cannot be written"));
+}
+
+void reportKept(const SourceFile& file, ProgressLine& progress) {
+  const FileRecord& record = *file.record;
+  if (record.status != FileRecord::Status::Parsed) {
+    progress.fileFailed();
+    progress.message(located(file.source.string(), record.problemLine, record.problem));
+  }
+  for (const MethodRecord& method : record.methods) {
+    progress.methodDone(method.drawing.empty());
+    if (method.drawing.empty()) progress.message(located(file.source.string(), method.line, method.problem));
+  }
+}
+
+}  // namespace
+
+int runBatch(const BatchRequest& request) {
+  std::error_code ec;
+  const fs::path sourceDir = fs::path(request.sourceDir);
+  if (!fs::is_directory(sourceDir, ec)) {
+    std::fprintf(stderr, "%s: %s\n", request.sourceDir.c_str(),
+                 fs::exists(sourceDir, ec) ? "is not a folder" : "no such folder");
+    return kExitUsage;
+  }
+  const fs::path outputDir = fs::path(request.outputDir);
+  fs::create_directories(outputDir, ec);
+  if (!fs::is_directory(outputDir, ec)) {
+    std::fprintf(stderr, "%s: cannot make the output folder%s\n", request.outputDir.c_str(),
+                 ec ? (": " + ec.message()).c_str() : "");
+    return kExitUsage;
+  }
+  // A folder we cannot write in is found out before any work is done.
+  if (::access(outputDir.c_str(), W_OK | X_OK) != 0) {
+    std::fprintf(stderr, "%s: the output folder cannot be written\n", request.outputDir.c_str());
+    return kExitUsage;
+  }
+
+  std::vector<SourceFile> files = findSources(sourceDir, outputDir);
+  std::vector<size_t> toDraw;
+  uint64_t bytesToDraw = 0;
+  for (size_t i = 0; i < files.size(); ++i) {
+    if (!request.force) files[i].record = keptRecord(files[i]);
+    if (files[i].record) continue;
+    toDraw.push_back(i);
+    bytesToDraw += files[i].size;
+  }
+
+  const bool showProgress = !request.quiet && ::isatty(STDERR_FILENO);
+  ProgressLine progress(showProgress, toDraw.size(), bytesToDraw);
+  for (const SourceFile& file : files)
+    if (file.record) reportKept(file, progress);
+  progress.draw(true);
+
+  struct sigaction onCtrlC {}, previous{};
+  onCtrlC.sa_handler = onInterrupt;
+  ::sigaction(SIGINT, &onCtrlC, &previous);
+  const unsigned workers = request.jobs > 0 ? request.jobs : std::max(1u, std::thread::hardware_concurrency());
+
+  WorkerPoolCallbacks callbacks;
+  callbacks.work = [&](size_t job, const std::function<void(std::string_view)>& report) {
+    drawFile(files[toDraw[job]], report);
+  };
+  callbacks.onLine = [&](size_t, std::string_view line) {
+    if (line.rfind("m\t", 0) == 0) progress.methodDone(line == "m\t0");
+    else if (line == "x") progress.fileFailed();
+    else if (line.rfind("p\t", 0) == 0) progress.message(std::string(line.substr(2)));
+    progress.draw();
+  };
+  callbacks.onDone = [&](size_t job, const std::string& lost) {
+    SourceFile& file = files[toDraw[job]];
+    progress.fileDone(file.size);
+    if (!lost.empty()) {
+      progress.fileFailed();
+      progress.message(located(file.source.string(), 0, "not drawn: " + lost));
+      FileRecord failed;
+      failed.status = FileRecord::Status::Failed;
+      failed.problem = "not drawn: " + lost;
+      file.record = failed;
+    } else {
+      file.record = parseRecord(readWhole(file.outputFolder / kRecordName));
+    }
+    progress.draw();
+  };
+  const PoolResult result = runWorkerPool(toDraw.size(), workers, callbacks, interrupted);
+  ::sigaction(SIGINT, &previous, nullptr);
+  progress.finish();
+  if (result == PoolResult::CannotStart) {
+    std::fprintf(stderr, "flowchart: cannot start worker processes\n");
+    return kExitSomeFailed;
+  }
+  if (result == PoolResult::Interrupted) {
+    std::fprintf(stderr, "flowchart: interrupted; run again to finish (finished files are kept)\n");
+    return 130;
+  }
+
+  std::vector<IndexedFile> indexed;
+  for (const SourceFile& file : files) {
+    if (!file.record) continue;
+    indexed.push_back(IndexedFile{file.relative, file.relative + "/", &*file.record});
+  }
+  const std::string title = "Flowcharts of " + fs::absolute(sourceDir).filename().string();
+  const fs::path indexPath = outputDir / "index.html";
+  if (!xml::writeFileAtomically(indexPath.string(), indexPage(title, indexed))) {
+    std::fprintf(stderr, "%s: cannot be written\n", indexPath.string().c_str());
+    return kExitSomeFailed;
+  }
+  if (showProgress) std::fprintf(stderr, "index: %s\n", indexPath.string().c_str());
+  return progress.failures() > 0 ? kExitSomeFailed : kExitDone;
+}
+
+}  // namespace cli

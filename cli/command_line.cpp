@@ -1,0 +1,142 @@
+#include "cli/command_line.h"
+
+#include <charconv>
+
+namespace cli {
+namespace {
+
+constexpr const char* kOverview =
+    "flowchart: flowcharts of Java methods, from source to pictures in one step.\n"
+    "\n"
+    "Usage:\n"
+    "  flowchart list FILE.java [--json]\n"
+    "      Lists the classes and methods of a file with their lines and measures:\n"
+    "      NLOC (lines of code), CC (cyclomatic complexity), and for the file its\n"
+    "      Halstead volume.\n"
+    "  flowchart draw FILE.java [METHOD[:LINE]] [-o OUT]\n"
+    "      Draws one method's flowchart; with no METHOD, every method of the file\n"
+    "      in one HTML page with an index.  METHOD may be qualified by its class\n"
+    "      (Outer.Inner.method) and a line picks one of several overloads.  OUT\n"
+    "      ends in .html (the default), .svg, .xml (the drawing format) or .dot\n"
+    "      (the graphs of the pages before layout, for Graphviz).\n"
+    "  flowchart batch SRC_DIR -o OUT_DIR [-j N] [--force] [--quiet]\n"
+    "      Draws every method of every .java file below SRC_DIR into OUT_DIR,\n"
+    "      mirroring the source tree, with OUT_DIR/index.html listing files,\n"
+    "      classes and methods with their measures.  Outputs newer than their\n"
+    "      source are kept unless --force; -j sets the worker processes (default:\n"
+    "      one per core); --quiet hides the progress line.\n"
+    "  flowchart help [COMMAND] | --help | --version\n"
+    "\n"
+    "Exit codes: 0 all done; 1 some files or methods failed (each is reported as\n"
+    "FILE:LINE: message on standard error); 2 wrong usage or unreadable input.\n";
+
+bool isOption(const std::string& argument) { return argument.size() > 1 && argument[0] == '-'; }
+
+ParseResult refuse(std::string message) { return ParseResult{std::nullopt, std::move(message)}; }
+
+// Takes the value of an option given as "-o VALUE", "--output VALUE" or
+// "--output=VALUE".
+bool optionValue(const std::vector<std::string>& args, size_t& i, std::string_view shortName,
+                 std::string_view longName, std::string& value, std::string& error) {
+  const std::string& arg = args[i];
+  if (!longName.empty() && arg.rfind(std::string(longName) + "=", 0) == 0) {
+    value = arg.substr(longName.size() + 1);
+    return true;
+  }
+  if (arg != shortName && arg != longName) return false;
+  if (i + 1 >= args.size()) {
+    error = "option " + arg + " needs a value";
+    return true;
+  }
+  value = args[++i];
+  return true;
+}
+
+ParseResult parseList(const std::vector<std::string>& args) {
+  ListRequest request;
+  std::vector<std::string> positional;
+  for (size_t i = 1; i < args.size(); ++i) {
+    if (args[i] == "--json") request.json = true;
+    else if (isOption(args[i])) return refuse("list: unknown option " + args[i]);
+    else positional.push_back(args[i]);
+  }
+  if (positional.size() != 1) return refuse("list: give exactly one FILE.java");
+  request.source = positional[0];
+  return ParseResult{Request(request), {}};
+}
+
+ParseResult parseDraw(const std::vector<std::string>& args) {
+  DrawRequest request;
+  std::vector<std::string> positional;
+  for (size_t i = 1; i < args.size(); ++i) {
+    std::string error;
+    if (optionValue(args, i, "-o", "--output", request.output, error)) {
+      if (!error.empty()) return refuse("draw: " + error);
+      continue;
+    }
+    if (isOption(args[i])) return refuse("draw: unknown option " + args[i]);
+    positional.push_back(args[i]);
+  }
+  if (positional.empty() || positional.size() > 2) return refuse("draw: give FILE.java and at most one METHOD");
+  request.source = positional[0];
+  if (positional.size() == 2) request.method = positional[1];
+  return ParseResult{Request(request), {}};
+}
+
+// A worker count from 1 to 256.
+std::optional<unsigned> jobCount(std::string_view text) {
+  unsigned value = 0;
+  const auto [end, failed] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (failed != std::errc() || end != text.data() + text.size() || value == 0 || value > 256)
+    return std::nullopt;
+  return value;
+}
+
+ParseResult parseBatch(const std::vector<std::string>& args) {
+  BatchRequest request;
+  std::vector<std::string> positional;
+  for (size_t i = 1; i < args.size(); ++i) {
+    std::string error, jobs;
+    if (optionValue(args, i, "-o", "--output", request.outputDir, error)) {
+      if (!error.empty()) return refuse("batch: " + error);
+      continue;
+    }
+    const bool joined = args[i].size() > 2 && args[i].rfind("-j", 0) == 0 && args[i][2] != '-';
+    if (joined) jobs = args[i].substr(2);
+    if (joined || optionValue(args, i, "-j", "--jobs", jobs, error)) {
+      if (!error.empty()) return refuse("batch: " + error);
+      const std::optional<unsigned> count = jobCount(jobs);
+      if (!count) return refuse("batch: -j takes a number of workers from 1 to 256, not '" + jobs + "'");
+      request.jobs = *count;
+      continue;
+    }
+    if (args[i] == "--force") request.force = true;
+    else if (args[i] == "--quiet" || args[i] == "-q") request.quiet = true;
+    else if (isOption(args[i])) return refuse("batch: unknown option " + args[i]);
+    else positional.push_back(args[i]);
+  }
+  if (positional.size() != 1) return refuse("batch: give exactly one SRC_DIR");
+  if (request.outputDir.empty()) return refuse("batch: give the output folder with -o OUT_DIR");
+  request.sourceDir = positional[0];
+  return ParseResult{Request(request), {}};
+}
+
+}  // namespace
+
+ParseResult parseCommandLine(const std::vector<std::string>& args) {
+  if (args.empty()) return refuse("no command given");
+  const std::string& command = args[0];
+  for (size_t i = 1; i < args.size(); ++i)
+    if (args[i] == "--help" || args[i] == "-h") return ParseResult{Request(HelpRequest{command}), {}};
+  if (command == "--help" || command == "-h") return ParseResult{Request(HelpRequest{}), {}};
+  if (command == "help") return ParseResult{Request(HelpRequest{args.size() > 1 ? args[1] : ""}), {}};
+  if (command == "--version") return ParseResult{Request(VersionRequest{}), {}};
+  if (command == "list") return parseList(args);
+  if (command == "draw") return parseDraw(args);
+  if (command == "batch") return parseBatch(args);
+  return refuse("unknown command '" + command + "'");
+}
+
+std::string helpText(const std::string&) { return kOverview; }
+
+}  // namespace cli

@@ -1,0 +1,52 @@
+// The flowchart command's arguments, parsed into one struct per command.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace cli {
+
+struct HelpRequest {
+  std::string topic;  // empty for the overview
+};
+struct VersionRequest {};
+
+struct ListRequest {
+  std::string source;
+  bool json = false;
+};
+
+struct DrawRequest {
+  std::string source;
+  std::string method;  // METHOD or Class.METHOD, possibly with :LINE; empty for all
+  std::string output;  // empty: the default name in the current folder
+};
+
+struct BatchRequest {
+  std::string sourceDir;
+  std::string outputDir;
+  unsigned jobs = 0;  // 0: one per core
+  bool force = false;
+  bool quiet = false;
+};
+
+using Request = std::variant<HelpRequest, VersionRequest, ListRequest, DrawRequest, BatchRequest>;
+
+struct ParseResult {
+  std::optional<Request> request;
+  std::string error;  // why the arguments were refused
+};
+
+ParseResult parseCommandLine(const std::vector<std::string>& arguments);
+
+// The help text of a command, or the overview for an empty or unknown one.
+std::string helpText(const std::string& topic);
+
+// Exit codes.
+inline constexpr int kExitDone = 0;
+inline constexpr int kExitSomeFailed = 1;
+inline constexpr int kExitUsage = 2;
+
+}  // namespace cli

@@ -1,0 +1,175 @@
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/commands.h"
+#include "cli/method_choice.h"
+#include "cli/text_output.h"
+#include "pipeline/method_flowchart.h"
+#include "pipeline/parsed_source.h"
+#include "render/host/drawing_svg.h"
+#include "render/host/save.h"
+#include "flowchart/xml/atomic_file.h"
+
+namespace cli {
+namespace {
+
+constexpr uint16_t kUsEnglish = 1033;
+
+std::string fileStem(const std::string& path) {
+  const size_t slash = path.find_last_of("/\\");
+  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  const size_t dot = name.rfind('.');
+  if (dot != std::string::npos && dot > 0) name.erase(dot);
+  return name;
+}
+
+std::string candidateList(const pipeline::FileSummary& summary, const std::vector<size_t>& methods,
+                          flowgraph::Charset charset) {
+  std::string out;
+  for (size_t i : methods) {
+    const pipeline::MethodSummary& method = summary.methods[i];
+    out += "\n  " + utf8Text(summary.displayName(method), charset) + ":" + std::to_string(method.line);
+  }
+  return out;
+}
+
+std::string methodIndex(const pipeline::ParsedSource& parsed, const std::vector<size_t>& methods,
+                        const std::vector<std::string>& anchors) {
+  const pipeline::FileSummary& summary = parsed.summary();
+  std::string out =
+      "<table class=\"methods\">\n<thead><tr><th>Method</th><th>Lines</th><th>NLOC</th><th>CC</th></tr></thead>\n"
+      "<tbody>\n";
+  for (size_t k = 0; k < methods.size(); ++k) {
+    const pipeline::MethodSummary& method = summary.methods[methods[k]];
+    const std::string name = htmlEscaped(summary.displayName(method));
+    out += "<tr><td>" + (anchors[k].empty() ? name : "<a href=\"#" + anchors[k] + "\">" + name + "</a>") +
+           "</td><td>" + std::to_string(method.line) + "-" + std::to_string(method.endLine) + "</td><td>" +
+           numberText(method.nloc) + "</td><td>" + numberText(method.complexity) + "</td></tr>\n";
+  }
+  return out + "</tbody>\n</table>\n";
+}
+
+bool endsWith(const std::string& text, std::string_view end) {
+  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// The graphs of every page, before layout, in one file that Graphviz
+// reads whole: the method's first, then its folded blocks'.
+int writeGraphs(pipeline::ParsedSource& parsed, const pipeline::MethodSummary& method, const std::string& output) {
+  pipeline::Problem problem;
+  std::optional<pipeline::MethodGraphs> graphs = pipeline::methodGraphs(parsed, method, problem);
+  if (!graphs) {
+    std::fprintf(stderr, "%s\n", located(parsed.sourcePath(), problem.line, problem.message).c_str());
+    return kExitSomeFailed;
+  }
+  std::string text;
+  for (size_t page = 0; page < graphs->dot.graphs.size(); ++page)
+    text += "// page: " + (page == 0 ? std::string("method") : graphs->dot.foldedNames[page - 1]) + "\n" +
+            graphs->dot.graphs[page];
+  if (!xml::writeFileAtomically(output, text)) {
+    std::fprintf(stderr, "%s: cannot write the graphs\n", output.c_str());
+    return kExitSomeFailed;
+  }
+  std::printf("%s: %s, %zu graph%s\n", output.c_str(),
+              utf8Text(parsed.summary().displayName(method), parsed.charset()).c_str(), graphs->dot.graphs.size(),
+              graphs->dot.graphs.size() == 1 ? "" : "s");
+  return kExitDone;
+}
+
+int drawOne(pipeline::ParsedSource& parsed, const pipeline::MethodSummary& method, std::string output) {
+  const pipeline::FileSummary& summary = parsed.summary();
+  if (output.empty())
+    output = fileSafeName(utf8Text(summary.displayName(method), parsed.charset())) + ".html";
+  if (endsWith(output, ".dot")) return writeGraphs(parsed, method, output);
+  pipeline::Problem problem;
+  std::optional<pipeline::MethodFlowchart> chart = pipeline::drawMethodFlowchart(parsed, method, problem);
+  if (!chart) {
+    std::fprintf(stderr, "%s\n", located(parsed.sourcePath(), problem.line, problem.message).c_str());
+    return kExitSomeFailed;
+  }
+  if (!host::saveDrawing(*chart->drawing, kUsEnglish, output)) {
+    std::fprintf(stderr, "%s: cannot write the drawing\n", output.c_str());
+    return kExitSomeFailed;
+  }
+  std::printf("%s: %s, %zu page%s\n", output.c_str(), utf8Text(summary.displayName(method), parsed.charset()).c_str(),
+              chart->drawing->pages.size(), chart->drawing->pages.size() == 1 ? "" : "s");
+  return kExitDone;
+}
+
+int drawAll(pipeline::ParsedSource& parsed, std::string output) {
+  const pipeline::FileSummary& summary = parsed.summary();
+  if (output.empty()) output = fileSafeName(fileStem(parsed.sourcePath())) + ".html";
+  if (host::formatForPath(output) != host::DrawingFormat::Html) {
+    std::fprintf(stderr, "draw: every method of a file goes into one HTML page; name a .html output\n");
+    return kExitUsage;
+  }
+  std::vector<size_t> methods;
+  for (size_t i = 0; i < summary.methods.size(); ++i) methods.push_back(i);
+  std::vector<std::unique_ptr<host::DocumentModel>> drawings;
+  std::vector<host::NamedDrawing> sections;
+  std::vector<std::string> anchors;
+  int exitCode = kExitDone;
+  for (size_t i : methods) {
+    const pipeline::MethodSummary& method = summary.methods[i];
+    pipeline::Problem problem;
+    std::optional<pipeline::MethodFlowchart> chart = pipeline::drawMethodFlowchart(parsed, method, problem);
+    if (!chart) {
+      std::fprintf(stderr, "%s\n", located(parsed.sourcePath(), problem.line, problem.message).c_str());
+      exitCode = kExitSomeFailed;
+      anchors.emplace_back();
+      continue;
+    }
+    const std::string prefix = "m" + std::to_string(i + 1) + "-";
+    anchors.push_back(prefix + "page-1");
+    drawings.push_back(std::move(chart->drawing));
+    // The page is written in the source's encoding, like the drawings' texts.
+    sections.push_back(host::NamedDrawing{prefix, summary.displayName(method),
+                                          drawings.back().get()});
+  }
+  const std::string title = fileStem(parsed.sourcePath()) + ".java";
+  const host::TextEncoding encoding =
+      parsed.charset() == flowgraph::Charset::Utf8 ? host::TextEncoding::Utf8 : host::TextEncoding::Latin1;
+  const std::string page =
+      host::drawingsHtml(title, methodIndex(parsed, methods, anchors), sections, encoding, kUsEnglish);
+  if (!xml::writeFileAtomically(output, page)) {
+    std::fprintf(stderr, "%s: cannot write the drawing\n", output.c_str());
+    return kExitSomeFailed;
+  }
+  std::printf("%s: %zu of %zu methods drawn\n", output.c_str(), drawings.size(), methods.size());
+  return exitCode;
+}
+
+}  // namespace
+
+int runDraw(const DrawRequest& request) {
+  pipeline::Problem problem;
+  std::optional<pipeline::ParsedSource> parsed = pipeline::ParsedSource::parse(request.source, problem);
+  if (!parsed) {
+    std::fprintf(stderr, "%s\n", located(request.source, problem.line, problem.message).c_str());
+    return exitCodeFor(problem);
+  }
+  const pipeline::FileSummary& summary = parsed->summary();
+  if (request.method.empty()) return drawAll(*parsed, request.output);
+
+  const std::optional<MethodChoice> choice = parseMethodChoice(request.method);
+  if (!choice) {
+    std::fprintf(stderr, "draw: '%s' is not a method name; write METHOD, Class.METHOD or METHOD:LINE\n",
+                 request.method.c_str());
+    return kExitUsage;
+  }
+  const std::vector<size_t> matches = matchingMethods(summary, *choice);
+  if (matches.size() == 1) return drawOne(*parsed, summary.methods[matches[0]], request.output);
+
+  std::vector<size_t> all;
+  for (size_t i = 0; i < summary.methods.size(); ++i) all.push_back(i);
+  if (matches.empty())
+    std::fprintf(stderr, "%s: no method '%s'; the methods are:%s\n", request.source.c_str(),
+                 request.method.c_str(), candidateList(summary, all, parsed->charset()).c_str());
+  else
+    std::fprintf(stderr, "%s: '%s' names %zu methods; pick one with METHOD:LINE:%s\n", request.source.c_str(),
+                 request.method.c_str(), matches.size(), candidateList(summary, matches, parsed->charset()).c_str());
+  return kExitUsage;
+}
+
+}  // namespace cli

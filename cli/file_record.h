@@ -1,0 +1,50 @@
+// What a batch run keeps of one source file beside its drawings: how it
+// parsed, its measures, and each method with the drawing made of it or
+// the reason there is none.  The index page is made from these records,
+// and a later run reuses a record that is newer than its source.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace cli {
+
+struct ClassRecord {
+  std::string name;  // qualified, UTF-8
+  std::string kind;  // "class", "interface", "enum", "anonymous class"
+  int32_t line = 0;
+  int32_t endLine = 0;
+  std::optional<int64_t> nloc;
+};
+
+struct MethodRecord {
+  size_t classIndex = 0;
+  std::string name;     // "Class.method", UTF-8
+  int32_t line = 0;
+  int32_t endLine = 0;
+  std::optional<int64_t> nloc;
+  std::optional<int64_t> complexity;
+  std::string drawing;  // file name beside the record; empty when it failed
+  std::string problem;  // why there is no drawing
+};
+
+struct FileRecord {
+  enum class Status { Parsed, Syntax, Unreadable, Failed };
+  Status status = Status::Parsed;
+  int32_t problemLine = 0;
+  std::string problem;
+  std::optional<int64_t> nloc;
+  std::optional<int64_t> halsteadVolume;
+  std::vector<ClassRecord> classes;
+  std::vector<MethodRecord> methods;
+
+  size_t failedMethods() const;
+};
+
+// The record as text, and back; nullopt for text that is not a record.
+std::string recordText(const FileRecord& record);
+std::optional<FileRecord> parseRecord(std::string_view text);
+
+}  // namespace cli

@@ -1,0 +1,87 @@
+#include <cstdio>
+#include <string>
+
+#include "cli/commands.h"
+#include "cli/text_output.h"
+#include "pipeline/parsed_source.h"
+
+namespace cli {
+namespace {
+
+using pipeline::FileSummary;
+
+std::string lines(int32_t first, int32_t last) {
+  return std::to_string(first) + "-" + std::to_string(last);
+}
+
+const char* classKind(const std::string& type) {
+  if (type == "IFC") return "interface";
+  if (type == "ENM") return "enum";
+  if (type == "AIC") return "anonymous class";
+  return "class";
+}
+
+void printTable(const std::string& file, const FileSummary& summary, flowgraph::Charset charset) {
+  std::printf("%s: %zu classes, %zu methods; NLOC %s, Halstead volume %s\n", file.c_str(),
+              summary.classes.size(), summary.methods.size(), numberText(summary.nloc).c_str(),
+              numberText(summary.halsteadVolume).c_str());
+  std::printf("%-11s %6s %4s  %s\n", "LINES", "NLOC", "CC", "NAME");
+  for (size_t c = 0; c < summary.classes.size(); ++c) {
+    const pipeline::ClassSummary& cls = summary.classes[c];
+    std::printf("%-11s %6s %4s  %s %s\n", lines(cls.line, cls.endLine).c_str(), numberText(cls.nloc).c_str(),
+                "", classKind(cls.type), utf8Text(cls.qualifiedName, charset).c_str());
+    for (const pipeline::MethodSummary& method : summary.methods) {
+      if (method.classIndex != c) continue;
+      std::printf("%-11s %6s %4s    %s\n", lines(method.line, method.endLine).c_str(),
+                  numberText(method.nloc).c_str(), numberText(method.complexity).c_str(),
+                  utf8Text(summary.displayName(method), charset).c_str());
+    }
+  }
+}
+
+std::string jsonNumber(const std::optional<int64_t>& value) { return value ? std::to_string(*value) : "null"; }
+
+void printJson(const std::string& file, const FileSummary& summary, flowgraph::Charset charset) {
+  std::string out = "{\"file\":" + jsonString(file) + ",\"nloc\":" + jsonNumber(summary.nloc) +
+                    ",\"halsteadVolume\":" + jsonNumber(summary.halsteadVolume) +
+                    ",\"halsteadEffort\":" + jsonNumber(summary.halsteadEffort) +
+                    ",\"commentLines\":" + jsonNumber(summary.commentLines) + ",\"classes\":[";
+  for (size_t c = 0; c < summary.classes.size(); ++c) {
+    const pipeline::ClassSummary& cls = summary.classes[c];
+    if (c > 0) out += ',';
+    out += "{\"name\":" + jsonString(utf8Text(cls.qualifiedName, charset)) + ",\"kind\":" +
+           jsonString(classKind(cls.type)) + ",\"line\":" + std::to_string(cls.line) +
+           ",\"endLine\":" + std::to_string(cls.endLine) + ",\"nloc\":" + jsonNumber(cls.nloc) +
+           ",\"complexity\":" + jsonNumber(cls.wmc) + "}";
+  }
+  out += "],\"methods\":[";
+  for (size_t m = 0; m < summary.methods.size(); ++m) {
+    const pipeline::MethodSummary& method = summary.methods[m];
+    if (m > 0) out += ',';
+    out += "{\"class\":" + jsonString(utf8Text(summary.classes[method.classIndex].qualifiedName, charset)) +
+           ",\"classLine\":" + std::to_string(summary.classes[method.classIndex].line) +
+           ",\"name\":" + jsonString(utf8Text(method.name, charset)) +
+           ",\"signature\":" + jsonString(utf8Text(method.signature, charset)) +
+           ",\"line\":" + std::to_string(method.line) + ",\"endLine\":" + std::to_string(method.endLine) +
+           ",\"nloc\":" + jsonNumber(method.nloc) + ",\"complexity\":" + jsonNumber(method.complexity) +
+           ",\"commentLines\":" + jsonNumber(method.commentLines) + "}";
+  }
+  out += "]}\n";
+  std::fputs(out.c_str(), stdout);
+}
+
+}  // namespace
+
+int runList(const ListRequest& request) {
+  pipeline::Problem problem;
+  std::optional<pipeline::ParsedSource> parsed = pipeline::ParsedSource::parse(request.source, problem);
+  if (!parsed) {
+    std::fprintf(stderr, "%s\n", located(request.source, problem.line, problem.message).c_str());
+    return exitCodeFor(problem);
+  }
+  if (request.json) printJson(request.source, parsed->summary(), parsed->charset());
+  else printTable(request.source, parsed->summary(), parsed->charset());
+  return kExitDone;
+}
+
+}  // namespace cli

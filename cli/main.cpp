@@ -1,0 +1,44 @@
+// flowchart: from Java source to flowchart pictures in one step.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/command_line.h"
+#include "cli/commands.h"
+
+namespace {
+
+constexpr const char* kVersion = "flowchart 1.0";
+
+template <class... Handlers>
+struct Overloaded : Handlers... {
+  using Handlers::operator()...;
+};
+template <class... Handlers>
+Overloaded(Handlers...) -> Overloaded<Handlers...>;
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> arguments(argv + 1, argv + argc);
+  const cli::ParseResult parsed = cli::parseCommandLine(arguments);
+  if (!parsed.request) {
+    std::fprintf(stderr, "flowchart: %s\nRun 'flowchart --help' for usage.\n", parsed.error.c_str());
+    return cli::kExitUsage;
+  }
+  return std::visit(
+      Overloaded{
+          [](const cli::HelpRequest& help) {
+            std::fputs(cli::helpText(help.topic).c_str(), stdout);
+            return cli::kExitDone;
+          },
+          [](const cli::VersionRequest&) {
+            std::printf("%s\n", kVersion);
+            return cli::kExitDone;
+          },
+          [](const cli::ListRequest& request) { return cli::runList(request); },
+          [](const cli::DrawRequest& request) { return cli::runDraw(request); },
+          [](const cli::BatchRequest& request) { return cli::runBatch(request); },
+      },
+      *parsed.request);
+}

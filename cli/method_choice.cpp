@@ -1,0 +1,93 @@
+#include "cli/method_choice.h"
+
+#include <algorithm>
+#include <charconv>
+
+namespace cli {
+namespace {
+
+std::vector<std::string> split(const std::string& text, char separator) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  while (true) {
+    const size_t at = text.find(separator, start);
+    parts.push_back(text.substr(start, at - start));
+    if (at == std::string::npos) return parts;
+    start = at + 1;
+  }
+}
+
+// The class names of a qualified class name, without the "new " of an
+// anonymous class.
+std::vector<std::string> classNames(const std::string& qualified) {
+  std::vector<std::string> names = split(qualified, '.');
+  for (std::string& name : names)
+    if (name.rfind("new ", 0) == 0) name.erase(0, 4);
+  return names;
+}
+
+bool ownersFit(const std::vector<std::string>& owners, const std::vector<std::string>& classes) {
+  if (owners.size() > classes.size()) return false;
+  // The owners given must be the innermost classes, in order.
+  return std::equal(owners.rbegin(), owners.rend(), classes.rbegin());
+}
+
+}  // namespace
+
+std::optional<MethodChoice> parseMethodChoice(const std::string& text) {
+  MethodChoice choice;
+  std::string path = text;
+  const size_t colon = text.rfind(':');
+  if (colon != std::string::npos) {
+    const std::string lineText = text.substr(colon + 1);
+    int32_t line = 0;
+    const auto [end, error] = std::from_chars(lineText.data(), lineText.data() + lineText.size(), line);
+    if (error != std::errc() || end != lineText.data() + lineText.size() || line < 1) return std::nullopt;
+    choice.line = line;
+    path = text.substr(0, colon);
+  }
+  if (path.empty()) {
+    if (!choice.line) return std::nullopt;
+    return choice;  // ":LINE" alone: the method at that line
+  }
+  std::vector<std::string> parts = split(path, '.');
+  for (const std::string& part : parts)
+    if (part.empty()) return std::nullopt;
+  choice.name = parts.back();
+  parts.pop_back();
+  choice.owners = std::move(parts);
+  return choice;
+}
+
+std::vector<size_t> matchingMethods(const pipeline::FileSummary& summary, const MethodChoice& choice) {
+  std::vector<size_t> named;
+  for (size_t i = 0; i < summary.methods.size(); ++i) {
+    const pipeline::MethodSummary& method = summary.methods[i];
+    const std::string name = method.isInitializer() ? "{init}" : method.name;
+    if (!choice.name.empty() && name != choice.name) continue;
+    if (!ownersFit(choice.owners, classNames(summary.classes[method.classIndex].qualifiedName))) continue;
+    named.push_back(i);
+  }
+  if (!choice.line) return named;
+  std::vector<size_t> starting, spanning;
+  for (size_t i : named) {
+    const pipeline::MethodSummary& method = summary.methods[i];
+    if (method.line == *choice.line) starting.push_back(i);
+    else if (method.line <= *choice.line && *choice.line <= method.endLine) spanning.push_back(i);
+  }
+  if (!starting.empty()) return starting;
+  // Of methods spanning the line, the innermost: those no other one lies in.
+  std::vector<size_t> innermost;
+  for (size_t i : spanning) {
+    const pipeline::MethodSummary& outer = summary.methods[i];
+    bool holdsAnother = false;
+    for (size_t k : spanning) {
+      const pipeline::MethodSummary& inner = summary.methods[k];
+      if (k != i && outer.line <= inner.line && inner.endLine <= outer.endLine) holdsAnother = true;
+    }
+    if (!holdsAnother) innermost.push_back(i);
+  }
+  return innermost;
+}
+
+}  // namespace cli

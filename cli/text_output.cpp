@@ -1,0 +1,76 @@
+#include "cli/text_output.h"
+
+#include <cstdio>
+
+#include "flowchart/xml/latin1.h"
+
+namespace cli {
+
+std::string utf8Text(std::string_view text, flowgraph::Charset charset) {
+  return charset == flowgraph::Charset::Utf8 ? std::string(text) : xml::latin1ToUtf8(text);
+}
+
+std::string jsonString(std::string_view utf8) {
+  std::string out = "\"";
+  for (char c : utf8) {
+    const auto byte = static_cast<unsigned char>(c);
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default:
+        if (byte < 0x20) {
+          char escape[8];
+          std::snprintf(escape, sizeof escape, "\\u%04x", byte);
+          out += escape;
+        } else {
+          out += c;
+        }
+    }
+  }
+  return out + "\"";
+}
+
+std::string htmlEscaped(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      case '\'': out += "&#39;"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+std::string numberText(const std::optional<int64_t>& value) {
+  return value ? std::to_string(*value) : std::string();
+}
+
+std::string fileSafeName(std::string_view utf8) {
+  std::string out;
+  for (char c : utf8) {
+    const auto byte = static_cast<unsigned char>(c);
+    const bool kept = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                      c == '.' || c == '-' || c == '_' || byte >= 0x80;
+    out += kept ? c : '_';
+  }
+  if (out.empty() || out == "." || out == "..") out = "_" + out;
+  return out;
+}
+
+std::string located(std::string_view file, int32_t line, std::string_view message) {
+  std::string out(file);
+  if (line > 0) out += ":" + std::to_string(line);
+  out += ": ";
+  out += message;
+  return out;
+}
+
+}  // namespace cli

@@ -1,0 +1,31 @@
+// Text for people and tools: names turned into UTF-8 for terminals, JSON
+// and HTML, escaped as each needs, and made safe for file names.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "flowgraph/box_text.h"
+
+namespace cli {
+
+// Source text in the source's encoding, as UTF-8.
+std::string utf8Text(std::string_view text, flowgraph::Charset charset);
+
+// A JSON string literal of UTF-8 text.
+std::string jsonString(std::string_view utf8);
+// Text escaped for HTML content and attribute values.
+std::string htmlEscaped(std::string_view text);
+// A number, or the empty text for none.
+std::string numberText(const std::optional<int64_t>& value);
+
+// A file name made from a UTF-8 name: letters, digits, '.', '-' and '_'
+// kept (and non-ASCII letters), anything else '_'.
+std::string fileSafeName(std::string_view utf8);
+
+// "FILE:LINE: message" or "FILE: message".
+std::string located(std::string_view file, int32_t line, std::string_view message);
+
+}  // namespace cli

@@ -1,0 +1,216 @@
+#include "cli/worker_pool.h"
+
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <optional>
+#include <vector>
+
+namespace cli {
+namespace {
+
+// Marks the end of a job in a worker's output; reported lines never hold
+// a line feed, so they cannot hold this either.
+constexpr std::string_view kJobDone = "\x01";
+
+bool writeAll(int fd, const void* data, size_t size) {
+  const char* bytes = static_cast<const char*>(data);
+  while (size > 0) {
+    const ssize_t written = ::write(fd, bytes, size);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    bytes += written;
+    size -= static_cast<size_t>(written);
+  }
+  return true;
+}
+
+bool readAll(int fd, void* data, size_t size) {
+  char* bytes = static_cast<char*>(data);
+  while (size > 0) {
+    const ssize_t got = ::read(fd, bytes, size);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return false;
+    bytes += got;
+    size -= static_cast<size_t>(got);
+  }
+  return true;
+}
+
+// The worker's side: take job numbers until the pipe closes.
+[[noreturn]] void workerMain(int jobs, int results, const WorkerPoolCallbacks& callbacks) {
+  // Ctrl-C reaches the whole process group; the caller decides when to
+  // stop, and a worker finishes the job it has.
+  ::signal(SIGINT, SIG_IGN);
+  uint64_t job = 0;
+  const auto report = [results](std::string_view line) {
+    std::string text(line);
+    for (char& c : text)
+      if (c == '\n' || c == '\x01') c = ' ';
+    text += '\n';
+    writeAll(results, text.data(), text.size());
+  };
+  while (readAll(jobs, &job, sizeof job)) {
+    callbacks.work(static_cast<size_t>(job), report);
+    const std::string done = std::string(kJobDone) + "\n";
+    if (!writeAll(results, done.data(), done.size())) break;
+  }
+  ::close(jobs);
+  ::close(results);
+  std::fflush(nullptr);
+  ::_exit(0);
+}
+
+struct Worker {
+  pid_t pid = -1;
+  int jobs = -1;     // we write job numbers here
+  int results = -1;  // and read its lines here
+  std::optional<size_t> job;
+  std::string pending;  // a line not yet complete
+};
+
+void closeFd(int& fd) {
+  if (fd >= 0) ::close(fd);
+  fd = -1;
+}
+
+std::optional<Worker> startWorker(const WorkerPoolCallbacks& callbacks, const std::vector<Worker>& others) {
+  int toWorker[2], fromWorker[2];
+  if (::pipe(toWorker) != 0) return std::nullopt;
+  if (::pipe(fromWorker) != 0) {
+    ::close(toWorker[0]);
+    ::close(toWorker[1]);
+    return std::nullopt;
+  }
+  std::fflush(nullptr);  // nothing buffered may be written twice
+  const pid_t pid = ::fork();
+  if (pid < 0) {
+    for (int fd : {toWorker[0], toWorker[1], fromWorker[0], fromWorker[1]}) ::close(fd);
+    return std::nullopt;
+  }
+  if (pid == 0) {
+    ::close(toWorker[1]);
+    ::close(fromWorker[0]);
+    // The other workers' pipes stay with the caller: a worker holding
+    // them would keep them open after the caller closes its ends.
+    for (const Worker& other : others) {
+      if (other.jobs >= 0) ::close(other.jobs);
+      if (other.results >= 0) ::close(other.results);
+    }
+    workerMain(toWorker[0], fromWorker[1], callbacks);
+  }
+  ::close(toWorker[0]);
+  ::close(fromWorker[1]);
+  Worker worker;
+  worker.pid = pid;
+  worker.jobs = toWorker[1];
+  worker.results = fromWorker[0];
+  return worker;
+}
+
+std::string exitDescription(int status) {
+  if (WIFSIGNALED(status)) return std::string("the worker was killed by signal ") + std::to_string(WTERMSIG(status)) +
+                                  " (" + ::strsignal(WTERMSIG(status)) + ")";
+  if (WIFEXITED(status)) return "the worker stopped with exit code " + std::to_string(WEXITSTATUS(status));
+  return "the worker stopped";
+}
+
+}  // namespace
+
+PoolResult runWorkerPool(size_t jobCount, unsigned workerCount, const WorkerPoolCallbacks& callbacks,
+                         const std::atomic<bool>& stop) {
+  // A worker that dies while we hand it a job must not end this process.
+  struct sigaction ignore {}, previous{};
+  ignore.sa_handler = SIG_IGN;
+  ::sigaction(SIGPIPE, &ignore, &previous);
+
+  std::vector<Worker> workers;
+  size_t nextJob = 0;
+  auto handOut = [&](Worker& worker) {
+    if (stop.load() || nextJob >= jobCount) {
+      closeFd(worker.jobs);  // no more: the worker ends
+      return;
+    }
+    const uint64_t job = nextJob;
+    if (!writeAll(worker.jobs, &job, sizeof job)) return;  // it died; its pipe will say so
+    worker.job = nextJob++;
+  };
+
+  const size_t wanted = std::min<size_t>(workerCount == 0 ? 1 : workerCount, std::max<size_t>(jobCount, 1));
+  for (size_t i = 0; i < wanted && nextJob < jobCount; ++i) {
+    std::optional<Worker> worker = startWorker(callbacks, workers);
+    if (!worker) break;
+    workers.push_back(std::move(*worker));
+    handOut(workers.back());
+  }
+  if (workers.empty() && jobCount > 0) {
+    ::sigaction(SIGPIPE, &previous, nullptr);
+    return PoolResult::CannotStart;
+  }
+
+  while (!workers.empty()) {
+    std::vector<pollfd> fds;
+    for (const Worker& worker : workers) fds.push_back(pollfd{worker.results, POLLIN, 0});
+    if (::poll(fds.data(), fds.size(), 200) < 0 && errno != EINTR) break;
+    // Once stopped, idle workers get no more jobs.
+    for (Worker& worker : workers)
+      if (stop.load() && !worker.job) closeFd(worker.jobs);
+
+    for (size_t i = 0; i < workers.size(); ++i) {
+      if (!(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+      Worker& worker = workers[i];
+      char buffer[4096];
+      const ssize_t got = ::read(worker.results, buffer, sizeof buffer);
+      if (got < 0 && errno == EINTR) continue;
+      if (got > 0) {
+        worker.pending.append(buffer, static_cast<size_t>(got));
+        size_t end;
+        while ((end = worker.pending.find('\n')) != std::string::npos) {
+          const std::string line = worker.pending.substr(0, end);
+          worker.pending.erase(0, end + 1);
+          if (!worker.job) continue;
+          if (line == kJobDone) {
+            const size_t job = *worker.job;
+            worker.job.reset();
+            callbacks.onDone(job, {});
+            handOut(worker);
+          } else {
+            callbacks.onLine(*worker.job, line);
+          }
+        }
+        continue;
+      }
+      // End of its output: the worker has ended, by our closing its job
+      // pipe or by dying.
+      closeFd(worker.jobs);
+      closeFd(worker.results);
+      int status = 0;
+      while (::waitpid(worker.pid, &status, 0) < 0 && errno == EINTR) {
+      }
+      if (worker.job) {
+        const size_t job = *worker.job;
+        worker.job.reset();
+        callbacks.onDone(job, exitDescription(status));
+        // Its place is taken by a new worker while jobs remain.
+        if (!stop.load() && nextJob < jobCount) {
+          if (std::optional<Worker> replacement = startWorker(callbacks, workers)) {
+            worker = std::move(*replacement);
+            handOut(worker);
+            continue;
+          }
+        }
+      }
+      worker.pid = -1;
+    }
+    std::erase_if(workers, [](const Worker& worker) { return worker.pid < 0; });
+  }
+  ::sigaction(SIGPIPE, &previous, nullptr);
+  return stop.load() && nextJob < jobCount ? PoolResult::Interrupted : PoolResult::Finished;
+}
+
+}  // namespace cli

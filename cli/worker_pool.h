@@ -1,0 +1,33 @@
+// Runs numbered jobs in worker processes.  Graphviz's library keeps
+// global state and is not thread-safe, so parallel work needs processes;
+// a worker that crashes loses only its current job, which is reported,
+// and a new worker takes its place.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace cli {
+
+struct WorkerPoolCallbacks {
+  // Runs in a worker: does the job and reports lines with report().
+  std::function<void(size_t job, const std::function<void(std::string_view line)>& report)> work;
+  // Runs in the calling process for each line a worker reported.
+  std::function<void(size_t job, std::string_view line)> onLine;
+  // Runs in the calling process when a job is finished, or lost with its
+  // worker (lost holds why).
+  std::function<void(size_t job, const std::string& lost)> onDone;
+};
+
+enum class PoolResult { Finished, Interrupted, CannotStart };
+
+// Runs jobs 0 to jobCount - 1 in order of handing out, on at most
+// `workers` processes.  Stops handing out jobs once *stop is set (by a
+// signal handler, say); jobs under way are finished.
+PoolResult runWorkerPool(size_t jobCount, unsigned workers, const WorkerPoolCallbacks& callbacks,
+                         const std::atomic<bool>& stop);
+
+}  // namespace cli

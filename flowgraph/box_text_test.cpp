@@ -1,0 +1,56 @@
+#include "flowgraph/box_text.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using flowgraph::Charset;
+
+TEST(BoxText, ShortensLongLinesAndBoxes) {
+  EXPECT_EQ(flowgraph::shortened("abcdefghij", 10, Charset::Latin1), "abcdefghij");
+  EXPECT_EQ(flowgraph::shortened("abcdefghijk", 10, Charset::Latin1), "abcdefg...");
+  // Ten characters of two bytes each fit ten columns; the eleventh cuts
+  // after the seventh character, never inside one.
+  const std::string e = "\xC3\xA9";
+  std::string ten, eleven;
+  for (int i = 0; i < 10; ++i) ten += e;
+  eleven = ten + e;
+  EXPECT_EQ(flowgraph::shortened(ten, 10, Charset::Utf8), ten);
+  EXPECT_EQ(flowgraph::shortened(eleven, 10, Charset::Utf8), ten.substr(0, 14) + "...");
+  EXPECT_EQ(flowgraph::shortened(eleven, 10, Charset::Latin1), eleven.substr(0, 7) + "...");
+
+  const std::vector<std::string> lines{"1", "2", "3", "4", "5"};
+  EXPECT_EQ(flowgraph::labelLines(lines, 5, 10, Charset::Utf8), lines);
+  EXPECT_EQ(flowgraph::labelLines(lines, 4, 10, Charset::Utf8),
+            (std::vector<std::string>{"1", "2", "3", "... (2 more lines)"}));
+}
+
+TEST(BoxText, TellsUtf8FromLatin1) {
+  EXPECT_EQ(flowgraph::charsetOf("plain"), Charset::Utf8);
+  EXPECT_EQ(flowgraph::charsetOf("caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80"), Charset::Utf8);
+  EXPECT_EQ(flowgraph::charsetOf("caf\xE9"), Charset::Latin1);
+  EXPECT_EQ(flowgraph::charsetOf("\xC0\xAF"), Charset::Latin1);          // overlong
+  EXPECT_EQ(flowgraph::charsetOf("\xED\xA0\x80"), Charset::Latin1);      // surrogate
+  EXPECT_EQ(flowgraph::charsetOf("\xE2\x82"), Charset::Latin1);          // cut short
+}
+
+TEST(BoxText, MapsBlocksToTheDrawingsTypes) {
+  flowgraph::Block block;
+  EXPECT_EQ(flowgraph::conceptIdOf(block), "block");
+  block.hints.push_back({"EXIT", "RETURN"});
+  EXPECT_EQ(flowgraph::conceptIdOf(block), "RETURN");
+  block.hints.clear();
+  block.type = "block";
+  EXPECT_EQ(flowgraph::conceptIdOf(block), "blocks");
+  for (const char* type : {"if", "while", "dowhile", "for"}) {
+    block.type = type;
+    block.hints = {{"NO_COND", "0"}};
+    EXPECT_EQ(flowgraph::conceptIdOf(block), type);
+    block.hints = {{"NO_COND", "2"}};
+    EXPECT_EQ(flowgraph::conceptIdOf(block), std::string("Spl-") + type);
+  }
+  block.type = "end-for";
+  EXPECT_EQ(flowgraph::conceptIdOf(block), "end-for");
+}
+
+}  // namespace

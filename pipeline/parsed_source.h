@@ -1,0 +1,52 @@
+// One Java source file parsed in a private work folder: its summary of
+// classes and methods, its lines and text encoding, and the parse tree
+// and comments that flowchart models are built from.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "flowchart/source_text.h"
+#include "flowchart/xml/document.h"
+#include "flowgraph/box_text.h"
+#include "pipeline/problem.h"
+#include "pipeline/source_summary.h"
+#include "pipeline/work_folder.h"
+
+namespace pipeline {
+
+class ParsedSource {
+ public:
+  // Parses the file.  nullopt with the problem when it cannot be read or
+  // does not parse.
+  static std::optional<ParsedSource> parse(const std::string& sourcePath, Problem& problem);
+
+  const std::string& sourcePath() const { return sourcePath_; }
+  const FileSummary& summary() const { return summary_; }
+  flowgraph::Charset charset() const { return charset_; }
+  const flowchart::SourceLines& lines() const { return lines_; }
+  const WorkFolder& work() const { return work_; }
+  xml::Document& tree() { return *tree_; }
+  xml::Document* comments() { return comments_.get(); }
+  // The parser's results file: measures, and where each method is.
+  xml::Document& results() { return *results_; }
+
+ private:
+  ParsedSource(std::string sourcePath, WorkFolder work) : sourcePath_(std::move(sourcePath)), work_(std::move(work)) {}
+
+  std::string sourcePath_;
+  WorkFolder work_;
+  FileSummary summary_;
+  flowgraph::Charset charset_ = flowgraph::Charset::Utf8;
+  flowchart::SourceLines lines_;
+  std::unique_ptr<xml::Document> tree_;
+  std::unique_ptr<xml::Document> comments_;
+  std::unique_ptr<xml::Document> results_;
+};
+
+// Reads a whole file; nullopt with the problem when it is missing, a
+// folder, not a regular file, binary (it holds a NUL byte) or unreadable.
+std::optional<std::string> readSourceFile(const std::string& path, Problem& problem);
+
+}  // namespace pipeline

@@ -1,0 +1,52 @@
+// The classes and methods of a parsed Java file with their measures, as
+// the parser's results file gives them.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "flowchart/xml/document.h"
+
+namespace pipeline {
+
+struct ClassSummary {
+  std::string name;           // as the results file has it (an anonymous class: its type)
+  std::string qualifiedName;  // with the classes and methods that enclose it
+  std::string type;           // "CLS", "IFC", "ENM", "AIC"
+  int32_t line = 0;
+  int32_t endLine = 0;
+  std::optional<int64_t> nloc;  // NLOC_CLS
+  std::optional<int64_t> wmc;   // WMC2_CLS: the sum of its methods' complexities
+};
+
+struct MethodSummary {
+  size_t classIndex = 0;      // into FileSummary::classes
+  std::string name;           // "#Block#" for an initialiser
+  std::string signature;
+  int32_t line = 0;
+  int32_t endLine = 0;
+  std::optional<int64_t> nloc;        // NLOC_MTD
+  std::optional<int64_t> complexity;  // CC_MTD (interfaces' methods have none)
+  std::optional<int64_t> commentLines;  // CL_MTD
+
+  bool isInitializer() const { return name == "#Block#"; }
+};
+
+struct FileSummary {
+  std::vector<ClassSummary> classes;  // in the order of the results file
+  std::vector<MethodSummary> methods;
+  std::optional<int64_t> nloc;            // NLOC_FIL
+  std::optional<int64_t> halsteadVolume;  // HV_FIL
+  std::optional<int64_t> halsteadEffort;  // HE_FIL
+  std::optional<int64_t> commentLines;    // CL_MTD_FIL
+
+  // "Class.method" as a person reads it; initialisers show as "Class.{init}".
+  std::string displayName(const MethodSummary& method) const;
+};
+
+// Reads the summary from a results document; nullopt when it is not one.
+std::optional<FileSummary> readSummary(xml::Document& results);
+
+}  // namespace pipeline

@@ -1,0 +1,33 @@
+// A private folder for one job's intermediate files (parse tree, results,
+// layouts), made under the system's temporary folder and removed with
+// everything in it when the object goes away.  Nothing is ever written
+// beside the user's sources.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace pipeline {
+
+class WorkFolder {
+ public:
+  // A new empty folder readable by this user only; nullopt with a message
+  // when none can be made.
+  static std::optional<WorkFolder> create(std::string* error);
+
+  WorkFolder(WorkFolder&& other) noexcept;
+  WorkFolder& operator=(WorkFolder&& other) noexcept;
+  WorkFolder(const WorkFolder&) = delete;
+  WorkFolder& operator=(const WorkFolder&) = delete;
+  ~WorkFolder();
+
+  const std::filesystem::path& path() const { return path_; }
+  std::string file(std::string_view name) const { return (path_ / name).string(); }
+
+ private:
+  explicit WorkFolder(std::filesystem::path path) : path_(std::move(path)) {}
+  std::filesystem::path path_;
+};
+
+}  // namespace pipeline

@@ -1,0 +1,75 @@
+// Bad input to the flowchart command: a one-line message naming the file,
+// the documented exit code, and no output left behind.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "tests/cli/cli_run.h"
+
+using testing_support::TempDir;
+using testing_support::writeFile;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Case {
+  std::vector<std::string> args;
+  int exitCode;
+  std::string err;  // the whole of standard error
+};
+
+TEST(BadInput, ClearMessagesAndExitCodes) {
+  TempDir dir;
+  writeFile(dir.file("Good.java"), "class Good {\n  void f() { }\n  void f(int x) { }\n  void g() { }\n}\n");
+  writeFile(dir.file("Broken.java"), "class Broken {\n  void f( {\n}\n");
+  writeFile(dir.file("binary.java"), std::string("class \0 x", 9));
+  writeFile(dir.file("plain"), "not a folder");
+  fs::create_directory(dir.path() / "folder.java");
+  const std::vector<Case> cases = {
+      {{"draw", "missing.java"}, 2, "missing.java: no such file\n"},
+      {{"draw", "folder.java"}, 2, "folder.java: is a folder, not a Java source file\n"},
+      {{"list", "binary.java"}, 2, "binary.java: is a binary file, not Java source\n"},
+      {{"draw", "Broken.java"}, 1, "Broken.java:2: does not parse as Java\n"},
+      {{"list", "Broken.java", "--json"}, 1, "Broken.java:2: does not parse as Java\n"},
+      {{"draw", "Good.java", "h"}, 2,
+       "Good.java: no method 'h'; the methods are:\n  Good.f:2\n  Good.f:3\n  Good.g:4\n"},
+      {{"draw", "Good.java", "f"}, 2, "Good.java: 'f' names 2 methods; pick one with METHOD:LINE:\n  Good.f:2\n  Good.f:3\n"},
+      {{"draw", "Good.java", "f:"}, 2,
+       "draw: 'f:' is not a method name; write METHOD, Class.METHOD or METHOD:LINE\n"},
+      {{"draw", "Good.java", "g", "-o", "plain/g.html"}, 1, "plain/g.html: cannot write the drawing\n"},
+      {{"draw", "Good.java", "g", "-o"}, 2, "flowchart: draw: option -o needs a value\nRun 'flowchart --help' for usage.\n"},
+      {{"frobnicate"}, 2, "flowchart: unknown command 'frobnicate'\nRun 'flowchart --help' for usage.\n"},
+      {{}, 2, "flowchart: no command given\nRun 'flowchart --help' for usage.\n"},
+      {{"batch", "."}, 2, "flowchart: batch: give the output folder with -o OUT_DIR\nRun 'flowchart --help' for usage.\n"},
+      {{"batch", ".", "-o", "out", "-j", "0"}, 2,
+       "flowchart: batch: -j takes a number of workers from 1 to 256, not '0'\nRun 'flowchart --help' for usage.\n"},
+      {{"batch", "nowhere", "-o", "out"}, 2, "nowhere: no such folder\n"},
+      {{"batch", "Good.java", "-o", "out"}, 2, "Good.java: is not a folder\n"},
+      {{"batch", ".", "-o", "plain/out"}, 2, "plain/out: cannot make the output folder: Not a directory\n"},
+  };
+  for (const Case& c : cases) {
+    std::string command;
+    for (const std::string& arg : c.args) command += " " + arg;
+    SCOPED_TRACE(command);
+    const auto run = runFlowchart(c.args, dir.path());
+    EXPECT_EQ(run.exitCode, c.exitCode);
+    EXPECT_EQ(run.err, c.err);
+    EXPECT_EQ(run.out, "");
+  }
+  // Nothing was written beside the sources.
+  std::vector<std::string> left;
+  for (const auto& entry : fs::directory_iterator(dir.path())) left.push_back(entry.path().filename().string());
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{"Broken.java", "Good.java", "binary.java", "folder.java", "plain"}));
+}
+
+TEST(BadInput, HelpAndVersion) {
+  const auto help = runFlowchart({"--help"});
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_NE(help.out.find("flowchart batch SRC_DIR -o OUT_DIR [-j N] [--force] [--quiet]"), std::string::npos);
+  EXPECT_EQ(runFlowchart({"draw", "--help"}).exitCode, 0);
+  EXPECT_EQ(runFlowchart({"--version"}).out, "flowchart 1.0\n");
+}
+
+}  // namespace

@@ -1,0 +1,155 @@
+// flowchart batch on a small source tree: drawings mirroring the tree, an
+// index with the right counts and links, failures reported and listed,
+// and a second run that redraws only what changed.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <thread>
+
+#include "tests/cli/cli_run.h"
+
+using testing_support::readFile;
+using testing_support::TempDir;
+using testing_support::writeFile;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* kGood =
+    "class Good {\n"
+    "  int twice(int x) {\n"
+    "    if (x > 0) {\n"
+    "      return 2 * x;\n"
+    "    }\n"
+    "    return 0;\n"
+    "  }\n"
+    "  void loop(int n) { for (int i = 0; i < n; i++) { n--; } }\n"
+    "}\n";
+
+const char* kBroken =
+    "class Broken {\n"
+    "  void f() {\n"
+    "    int = 3;\n"
+    "  }\n"
+    "}\n";
+
+void makeTree(const fs::path& src) {
+  fs::create_directories(src / "a");
+  fs::create_directories(src / "b");
+  writeFile(src / "a/Good.java", kGood);
+  writeFile(src / "b/Broken.java", kBroken);
+  writeFile(src / "Empty.java", "interface Empty { }\n");
+  writeFile(src / "b/notes.txt", "not Java");
+}
+
+std::vector<std::string> filesBelow(const fs::path& folder) {
+  std::vector<std::string> files;
+  for (const auto& entry : fs::recursive_directory_iterator(folder))
+    if (entry.is_regular_file()) files.push_back(entry.path().lexically_relative(folder).generic_string());
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+TEST(BatchCommand, DrawsTheTreeAndIndexesIt) {
+  TempDir dir;
+  makeTree(dir.path() / "src");
+  const auto run = runFlowchart({"batch", "src", "-o", "out", "-j", "2"}, dir.path());
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, "src/b/Broken.java:3: does not parse as Java\n");
+  EXPECT_EQ(filesBelow(dir.path() / "out"),
+            (std::vector<std::string>{"Empty.java/flowchart-record.tsv", "a/Good.java/Good.loop-L8.html",
+                                      "a/Good.java/Good.twice-L2.html", "a/Good.java/flowchart-record.tsv",
+                                      "b/Broken.java/flowchart-record.tsv", "index.html"}));
+  const std::string index = readFile(dir.path() / "out/index.html");
+  EXPECT_NE(index.find("3 files, 2 classes, 2 methods, 2 flowcharts; 1 file did not parse"), std::string::npos);
+  EXPECT_NE(index.find("<a href=\"a/Good.java/Good.twice-L2.html\">twice</a>"), std::string::npos);
+  EXPECT_NE(index.find("<a href=\"a/Good.java/Good.loop-L8.html\">loop</a>"), std::string::npos);
+  EXPECT_NE(index.find("<tr><td>b/Broken.java</td><td class=\"n\">3</td>"
+                       "<td class=\"problem\">does not parse as Java</td></tr>"),
+            std::string::npos);
+  // The drawings are whole HTML pages.
+  const std::string drawing = readFile(dir.path() / "out/a/Good.java/Good.twice-L2.html");
+  EXPECT_EQ(drawing.rfind("<!DOCTYPE html>", 0), 0u);
+  EXPECT_NE(drawing.find("</html>"), std::string::npos);
+
+  // One worker gives the same files.
+  const auto single = runFlowchart({"batch", "src", "-o", "out1", "-j", "1", "--quiet"}, dir.path());
+  EXPECT_EQ(single.exitCode, 1);
+  for (const std::string& file : filesBelow(dir.path() / "out"))
+    EXPECT_EQ(readFile(dir.path() / "out1" / file), readFile(dir.path() / "out" / file)) << file;
+}
+
+TEST(BatchCommand, RedrawsOnlyWhatChanged) {
+  TempDir dir;
+  makeTree(dir.path() / "src");
+  ASSERT_EQ(runFlowchart({"batch", "src", "-o", "out"}, dir.path()).exitCode, 1);
+  const fs::path twice = dir.path() / "out/a/Good.java/Good.twice-L2.html";
+  const auto drawn = fs::last_write_time(twice);
+
+  // Nothing changed: nothing is redrawn, and the failure is reported again.
+  const auto again = runFlowchart({"batch", "src", "-o", "out"}, dir.path());
+  EXPECT_EQ(again.exitCode, 1);
+  EXPECT_EQ(again.err, "src/b/Broken.java:3: does not parse as Java\n");
+  EXPECT_EQ(fs::last_write_time(twice), drawn);
+
+  // A changed file is redrawn; the drawing of a method it lost goes.
+  writeFile(dir.path() / "src/b/Broken.java", "class Broken {\n  void g() { }\n}\n");
+  writeFile(dir.path() / "src/a/Good.java", std::string(kGood).replace(std::string(kGood).find("  void loop"), 0, "\n"));
+  fs::last_write_time(dir.path() / "src/a/Good.java", drawn + std::chrono::seconds(5));
+  fs::last_write_time(dir.path() / "src/b/Broken.java", drawn + std::chrono::seconds(5));
+  const auto fixed = runFlowchart({"batch", "src", "-o", "out"}, dir.path());
+  EXPECT_EQ(fixed.exitCode, 0) << fixed.err;
+  EXPECT_TRUE(fs::exists(dir.path() / "out/a/Good.java/Good.loop-L9.html"));
+  EXPECT_FALSE(fs::exists(dir.path() / "out/a/Good.java/Good.loop-L8.html"));
+  EXPECT_TRUE(fs::exists(dir.path() / "out/b/Broken.java/Broken.g-L2.html"));
+
+  // --force redraws everything.
+  const auto before = fs::last_write_time(dir.path() / "out/b/Broken.java/Broken.g-L2.html");
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  ASSERT_EQ(runFlowchart({"batch", "src", "-o", "out", "--force"}, dir.path()).exitCode, 0);
+  EXPECT_NE(fs::last_write_time(dir.path() / "out/b/Broken.java/Broken.g-L2.html"), before);
+}
+
+// Ctrl-C stops a run between files and methods: every file left behind is
+// whole, and the next run finishes the job.
+TEST(BatchCommand, InterruptedRunLeavesWholeFiles) {
+  TempDir dir;
+  fs::create_directory(dir.path() / "src");
+  for (int i = 0; i < 40; ++i) {
+    std::string source = "class C" + std::to_string(i) + " {\n";
+    for (int m = 0; m < 10; ++m)
+      source += "  int m" + std::to_string(m) + "(int x) { while (x > 1) { if (x % 2 == 0) x /= 2; else x = 3 * x + 1; } return x; }\n";
+    writeFile(dir.path() / "src" / ("C" + std::to_string(i) + ".java"), source + "}\n");
+  }
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::setpgid(0, 0);
+    ::chdir(dir.path().c_str());
+    ::execl(FLOWCHART_CLI, FLOWCHART_CLI, "batch", "src", "-o", "out", "-j", "2", "--quiet", (char*)nullptr);
+    ::_exit(127);
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(400));
+  ::kill(-child, SIGINT);  // as a terminal does: the whole process group
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  if (WEXITSTATUS(status) == 130) EXPECT_FALSE(fs::exists(dir.path() / "out/index.html"));
+  else EXPECT_EQ(WEXITSTATUS(status), 0);
+  for (const std::string& file : filesBelow(dir.path() / "out")) {
+    const bool known = file.ends_with(".html") || file.ends_with("/flowchart-record.tsv");
+    EXPECT_TRUE(known) << "left behind: " << file;
+    if (file.ends_with(".html")) EXPECT_NE(readFile(dir.path() / "out" / file).find("</html>"), std::string::npos);
+  }
+  const auto finish = runFlowchart({"batch", "src", "-o", "out", "--quiet"}, dir.path());
+  EXPECT_EQ(finish.exitCode, 0) << finish.err;
+  EXPECT_EQ(filesBelow(dir.path() / "out").size(), 40u * 11 + 1);
+}
+
+}  // namespace
