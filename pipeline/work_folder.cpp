@@ -2,15 +2,35 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <random>
 
 namespace pipeline {
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// The folder to work in: TMPDIR when the user set it; else a file system
+// in memory where the system has one (a method's drawing writes and reads
+// a dozen small files, which a disk under load makes slow); else the
+// system's temporary folder.
+fs::path workBase(std::error_code& ec) {
+  const char* chosen = std::getenv("TMPDIR");
+  if (chosen && *chosen) return fs::path(chosen);
+  const fs::path memory = "/dev/shm";
+  std::error_code ignored;
+  if (fs::is_directory(memory, ignored) &&
+      (fs::status(memory, ignored).permissions() & fs::perms::others_write) != fs::perms::none)
+    return memory;
+  return fs::temp_directory_path(ec);
+}
+
+}  // namespace
+
 std::optional<WorkFolder> WorkFolder::create(std::string* error) {
   std::error_code ec;
-  const fs::path base = fs::temp_directory_path(ec);
+  const fs::path base = workBase(ec);
   if (ec) {
     if (error) *error = "no temporary folder: " + ec.message();
     return std::nullopt;

@@ -1,7 +1,7 @@
 // A private folder for one job's intermediate files (parse tree, results,
-// layouts), made under the system's temporary folder and removed with
-// everything in it when the object goes away.  Nothing is ever written
-// beside the user's sources.
+// layouts), made under TMPDIR, /dev/shm or the system's temporary folder
+// and removed with everything in it when the object goes away.  Nothing
+// is ever written beside the user's sources.
 #pragma once
 
 #include <filesystem>
