@@ -129,9 +129,10 @@ std::string conceptIdOf(const Block& block) {
 BoxText blockText(const Block& block, const flowchart::SourceLines& source, Charset charset) {
   if (block.type.empty()) return processText(block, source, charset);
   BoxText text;
-  const std::string span = lineSpan(block);
+  std::string span = lineSpan(block);
   if (block.type == "block") {
     text.lines = {"Folded Block"};
+    if (!span.empty()) span[0] = 'l';  // "lines 5-8"
     text.tooltip = "Folded block" + (span.empty() ? std::string() : ", " + span);
     return text;
   }
