@@ -58,11 +58,6 @@ std::string cell(const std::string& html, const char* cls = nullptr) {
 
 std::string numberCell(const std::optional<int64_t>& value) { return cell(numberText(value), "n"); }
 
-std::string counted(size_t count, const std::string& noun) {
-  const std::string plural = noun.back() == 's' ? noun + "es" : noun + "s";
-  return std::to_string(count) + " " + (count == 1 ? noun : plural);
-}
-
 std::string statusText(const FileRecord& record) {
   switch (record.status) {
     case FileRecord::Status::Syntax: return "does not parse";

@@ -22,9 +22,9 @@ const char* classKind(const std::string& type) {
 }
 
 void printTable(const std::string& file, const FileSummary& summary, flowgraph::Charset charset) {
-  std::printf("%s: %zu classes, %zu methods; NLOC %s, Halstead volume %s\n", file.c_str(),
-              summary.classes.size(), summary.methods.size(), numberText(summary.nloc).c_str(),
-              numberText(summary.halsteadVolume).c_str());
+  std::printf("%s: %s, %s; NLOC %s, Halstead volume %s\n", file.c_str(),
+              counted(summary.classes.size(), "class").c_str(), counted(summary.methods.size(), "method").c_str(),
+              numberText(summary.nloc).c_str(), numberText(summary.halsteadVolume).c_str());
   std::printf("%-11s %6s %4s  %s\n", "LINES", "NLOC", "CC", "NAME");
   for (size_t c = 0; c < summary.classes.size(); ++c) {
     const pipeline::ClassSummary& cls = summary.classes[c];

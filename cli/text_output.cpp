@@ -65,6 +65,11 @@ std::string fileSafeName(std::string_view utf8) {
   return out;
 }
 
+std::string counted(size_t count, const std::string& noun) {
+  const std::string plural = noun.back() == 's' ? noun + "es" : noun + "s";
+  return std::to_string(count) + " " + (count == 1 ? noun : plural);
+}
+
 std::string located(std::string_view file, int32_t line, std::string_view message) {
   std::string out(file);
   if (line > 0) out += ":" + std::to_string(line);

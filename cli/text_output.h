@@ -25,6 +25,9 @@ std::string numberText(const std::optional<int64_t>& value);
 // kept (and non-ASCII letters), anything else '_'.
 std::string fileSafeName(std::string_view utf8);
 
+// "1 class", "2 classes", "3 methods".
+std::string counted(size_t count, const std::string& noun);
+
 // "FILE:LINE: message" or "FILE: message".
 std::string located(std::string_view file, int32_t line, std::string_view message);
 
