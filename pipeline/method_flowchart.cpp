@@ -35,7 +35,7 @@ void appendAttribute(std::string& out, const char* name, std::string_view value)
 // A results file holding only the method and its class, so that each
 // build reads and writes a file of the same small size however many
 // methods the source has, and finds exactly this method.
-std::string resultsForOneMethod(const ClassSummary& cls, const MethodSummary& method) {
+std::string resultsForOneMethod(const ClassSummary& cls, const MethodSummary& method, int32_t line) {
   std::string out = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><results>\n<rclass";
   appendAttribute(out, "name", cls.name);
   appendAttribute(out, "sl", std::to_string(cls.line));
@@ -43,7 +43,7 @@ std::string resultsForOneMethod(const ClassSummary& cls, const MethodSummary& me
   appendAttribute(out, "type", cls.type);
   out += ">\n<func";
   appendAttribute(out, "name", method.name);
-  appendAttribute(out, "sl", std::to_string(method.line));
+  appendAttribute(out, "sl", std::to_string(line));
   appendAttribute(out, "el", std::to_string(method.endLine));
   appendAttribute(out, "sign", method.signature);
   out += ">\n</func>\n</rclass>\n</results>\n";
@@ -54,12 +54,14 @@ std::optional<flowgraph::MethodModel> buildModel(ParsedSource& source, const Met
                                                   const std::string& folder, Problem& problem) {
   const ClassSummary& cls = source.summary().classes[method.classIndex];
   const std::string resultsPath = folder + "/results.xml";
-  if (!xml::writeFileAtomically(resultsPath, resultsForOneMethod(cls, method))) {
+  // The builder finds the method by the line of its name.
+  const int32_t line = source.nameLine(method);
+  if (!xml::writeFileAtomically(resultsPath, resultsForOneMethod(cls, method, line))) {
     problem.set(Problem::Kind::Failed, "cannot write in the work folder " + folder);
     return std::nullopt;
   }
-  const int built = flowchart::buildFlowchartModel(folder, source.tree(), cls.name, cls.line, method.name,
-                                                   method.line, source.sourcePath(), source.comments());
+  const int built = flowchart::buildFlowchartModel(folder, source.tree(), cls.name, cls.line, method.name, line,
+                                                   source.sourcePath(), source.comments());
   const std::unique_ptr<xml::Document> results = built == 1 ? xml::Document::loadFile(resultsPath) : nullptr;
   const xml::Node blocks = results ? results->root().selectSingleNode("//func/blocks") : xml::Node();
   if (!blocks) {

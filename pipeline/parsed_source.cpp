@@ -1,5 +1,6 @@
 #include "pipeline/parsed_source.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <filesystem>
@@ -25,6 +26,29 @@ int32_t errorLine(const std::string& statusPath) {
   if (!error || error.name() != "ParseError") return 0;
   const xml::Node line = error.attributeNamed("line");
   return line ? std::atoi(line.value().c_str()) : 0;
+}
+
+// The lines of every method and constructor name in the tree, by name.
+std::unordered_map<std::string, std::vector<int32_t>> declaratorLines(xml::Document& tree) {
+  std::unordered_map<std::string, std::vector<int32_t>> lines;
+  const pugi::xml_node root = tree.root().raw();
+  for (pugi::xml_node node = root.first_child(); node;) {
+    const std::string_view name = node.name();
+    if (name == "MtdDeclr" || name == "CtorDeclr") {
+      const pugi::xml_node identifier = node.child("IDEN");
+      if (identifier)
+        lines[identifier.attribute("t").value()].push_back(identifier.attribute("l").as_int());
+    }
+    // Document order without recursion: down, else along, else up and along.
+    if (node.first_child()) {
+      node = node.first_child();
+      continue;
+    }
+    while (node && !node.next_sibling()) node = node.parent() == root ? pugi::xml_node() : node.parent();
+    if (node) node = node.next_sibling();
+  }
+  for (auto& [name, found] : lines) std::sort(found.begin(), found.end());
+  return lines;
 }
 
 }  // namespace
@@ -98,9 +122,20 @@ std::optional<ParsedSource> ParsedSource::parse(const std::string& sourcePath, P
   }
   parsed.summary_ = std::move(*summary);
   parsed.comments_ = xml::loadTreeDocument(folder.file("comments.xml"));
+  parsed.declaratorLines_ = declaratorLines(*parsed.tree_);
   parsed.charset_ = flowgraph::charsetOf(*text);
   parsed.lines_ = flowchart::SourceLines::fromText(std::move(*text), INT32_MAX);
   return parsed;
+}
+
+int32_t ParsedSource::nameLine(const MethodSummary& method) const {
+  const auto found = declaratorLines_.find(method.name);
+  if (found == declaratorLines_.end()) return method.line;
+  // The first name at or after the method's first line is its own: names
+  // of methods declared inside its body come later.
+  const auto at = std::lower_bound(found->second.begin(), found->second.end(), method.line);
+  if (at == found->second.end() || *at > method.endLine) return method.line;
+  return *at;
 }
 
 }  // namespace pipeline

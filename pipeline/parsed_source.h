@@ -6,6 +6,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "flowchart/source_text.h"
 #include "flowchart/xml/document.h"
@@ -32,6 +34,11 @@ class ParsedSource {
   // The parser's results file: measures, and where each method is.
   xml::Document& results() { return *results_; }
 
+  // The line of a method's or constructor's name, where the model builder
+  // looks for it: the method's first line unless its modifiers or type
+  // stand on lines before the name.
+  int32_t nameLine(const MethodSummary& method) const;
+
  private:
   ParsedSource(std::string sourcePath, WorkFolder work) : sourcePath_(std::move(sourcePath)), work_(std::move(work)) {}
 
@@ -43,6 +50,8 @@ class ParsedSource {
   std::unique_ptr<xml::Document> tree_;
   std::unique_ptr<xml::Document> comments_;
   std::unique_ptr<xml::Document> results_;
+  // The lines of the names of declared methods and constructors, by name.
+  std::unordered_map<std::string, std::vector<int32_t>> declaratorLines_;
 };
 
 // Reads a whole file; nullopt with the problem when it is missing, a

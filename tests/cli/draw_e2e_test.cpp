@@ -127,3 +127,50 @@ TEST(DrawCommand, DrawingsMatchTheModels) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ListCommand, TableAndJson) {
+  const std::string source = fixture("examples/java/Checkout.java").string();
+  const auto table = runFlowchart({"list", source});
+  EXPECT_EQ(table.exitCode, 0);
+  EXPECT_EQ(table.out, source + ": 1 class, 3 methods; NLOC 54, Halstead volume 1081\n"
+                                "LINES         NLOC   CC  NAME\n"
+                                "9-65            52       class Checkout\n"
+                                "13-16            4    1    Checkout.Checkout\n"
+                                "19-57           38   11    Checkout.total\n"
+                                "59-64            6    3    Checkout.charge\n");
+  const auto json = runFlowchart({"list", source, "--json"});
+  EXPECT_EQ(json.exitCode, 0);
+  EXPECT_NE(json.out.find("\"halsteadVolume\":1081"), std::string::npos);
+  EXPECT_NE(json.out.find("{\"class\":\"Checkout\",\"classLine\":9,\"name\":\"total\",\"signature\":"
+                          "\"public int total ( String [] items , int [] prices , int [] quantities , "
+                          "String payment )\",\"line\":19,\"endLine\":57,\"nloc\":38,\"complexity\":11,"
+                          "\"commentLines\":1}"),
+            std::string::npos)
+      << json.out;
+}
+
+TEST(DrawCommand, EveryMethodOfAFileInOnePage) {
+  TempDir dir;
+  testing_support::writeFile(dir.file("Split.java"),
+                             "class Split {\n  public static\n  void main(String[] args) {\n"
+                             "    if (args.length > 0) run(args[0]);\n  }\n"
+                             "  static void run(String s) { System.out.println(s); }\n}\n");
+  const auto run = runFlowchart({"draw", "Split.java"}, dir.path());
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out, "Split.html: 2 of 2 methods drawn\n");
+  const std::string page = readFile(dir.path() / "Split.html");
+  // The index links to each method's first page; a method whose modifiers
+  // stand on a line of their own is drawn too.
+  EXPECT_NE(page.find("<a href=\"#m1-page-1\">Split.main</a>"), std::string::npos);
+  EXPECT_NE(page.find("<a href=\"#m2-page-1\">Split.run</a>"), std::string::npos);
+  EXPECT_NE(page.find("id=\"m1-page-2\""), std::string::npos);  // the if's folded block
+  EXPECT_NE(page.find("data-name=\"b.0\""), std::string::npos);
+
+  const auto one = runFlowchart({"draw", "Split.java", "main"}, dir.path());
+  EXPECT_EQ(one.exitCode, 0);
+  EXPECT_EQ(one.out, "Split.main.html: Split.main, 2 pages\n");
+}
+
+}  // namespace
