@@ -50,13 +50,6 @@ std::string readWhole(const fs::path& path) {
   return text.str();
 }
 
-const char* classKind(const std::string& type) {
-  if (type == "IFC") return "interface";
-  if (type == "ENM") return "enum";
-  if (type == "AIC") return "anonymous class";
-  return "class";
-}
-
 // Every .java file below the folder, by path; the output folder is left
 // out when it lies inside.
 std::vector<SourceFile> findSources(const fs::path& root, const fs::path& output) {
@@ -155,7 +148,7 @@ void drawFile(const SourceFile& file, const std::function<void(std::string_view)
     record.nloc = summary.nloc;
     record.halsteadVolume = summary.halsteadVolume;
     for (const pipeline::ClassSummary& cls : summary.classes)
-      record.classes.push_back(ClassRecord{utf8Text(cls.qualifiedName, charset), classKind(cls.type), cls.line,
+      record.classes.push_back(ClassRecord{utf8Text(cls.qualifiedName, charset), cls.kind(), cls.line,
                                            cls.endLine, cls.nloc});
     for (const pipeline::MethodSummary& method : summary.methods) {
       MethodRecord entry;

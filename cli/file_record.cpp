@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "cli/text_output.h"
+
 namespace cli {
 namespace {
 
@@ -17,17 +19,6 @@ std::string field(std::string_view text) {
 }
 
 std::string number(const std::optional<int64_t>& value) { return value ? std::to_string(*value) : "-"; }
-
-std::vector<std::string_view> split(std::string_view line, char separator) {
-  std::vector<std::string_view> parts;
-  size_t start = 0;
-  while (true) {
-    const size_t at = line.find(separator, start);
-    parts.push_back(line.substr(start, at - start));
-    if (at == std::string_view::npos) return parts;
-    start = at + 1;
-  }
-}
 
 template <typename Int>
 bool readInt(std::string_view text, Int& value) {
@@ -86,13 +77,13 @@ std::string recordText(const FileRecord& record) {
 }
 
 std::optional<FileRecord> parseRecord(std::string_view text) {
-  std::vector<std::string_view> lines = split(text, '\n');
+  std::vector<std::string_view> lines = splitText(text, '\n');
   if (lines.empty() || lines[0] != kHeader) return std::nullopt;
   FileRecord record;
   bool sawFile = false;
   for (size_t i = 1; i < lines.size(); ++i) {
     if (lines[i].empty()) continue;
-    const std::vector<std::string_view> f = split(lines[i], '\t');
+    const std::vector<std::string_view> f = splitText(lines[i], '\t');
     if (f[0] == "file" && f.size() == 6) {
       const std::optional<FileRecord::Status> status = statusNamed(f[1]);
       if (!status || !readInt(f[2], record.problemLine) || !readOptional(f[4], record.nloc) ||

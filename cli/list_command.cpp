@@ -14,13 +14,6 @@ std::string lines(int32_t first, int32_t last) {
   return std::to_string(first) + "-" + std::to_string(last);
 }
 
-const char* classKind(const std::string& type) {
-  if (type == "IFC") return "interface";
-  if (type == "ENM") return "enum";
-  if (type == "AIC") return "anonymous class";
-  return "class";
-}
-
 void printTable(const std::string& file, const FileSummary& summary, flowgraph::Charset charset) {
   std::printf("%s: %s, %s; NLOC %s, Halstead volume %s\n", file.c_str(),
               counted(summary.classes.size(), "class").c_str(), counted(summary.methods.size(), "method").c_str(),
@@ -29,7 +22,7 @@ void printTable(const std::string& file, const FileSummary& summary, flowgraph::
   for (size_t c = 0; c < summary.classes.size(); ++c) {
     const pipeline::ClassSummary& cls = summary.classes[c];
     std::printf("%-11s %6s %4s  %s %s\n", lines(cls.line, cls.endLine).c_str(), numberText(cls.nloc).c_str(),
-                "", classKind(cls.type), utf8Text(cls.qualifiedName, charset).c_str());
+                "", cls.kind(), utf8Text(cls.qualifiedName, charset).c_str());
     for (const pipeline::MethodSummary& method : summary.methods) {
       if (method.classIndex != c) continue;
       std::printf("%-11s %6s %4s    %s\n", lines(method.line, method.endLine).c_str(),
@@ -50,7 +43,7 @@ void printJson(const std::string& file, const FileSummary& summary, flowgraph::C
     const pipeline::ClassSummary& cls = summary.classes[c];
     if (c > 0) out += ',';
     out += "{\"name\":" + jsonString(utf8Text(cls.qualifiedName, charset)) + ",\"kind\":" +
-           jsonString(classKind(cls.type)) + ",\"line\":" + std::to_string(cls.line) +
+           jsonString(cls.kind()) + ",\"line\":" + std::to_string(cls.line) +
            ",\"endLine\":" + std::to_string(cls.endLine) + ",\"nloc\":" + jsonNumber(cls.nloc) +
            ",\"complexity\":" + jsonNumber(cls.wmc) + "}";
   }

@@ -3,18 +3,14 @@
 #include <algorithm>
 #include <charconv>
 
+#include "cli/text_output.h"
+
 namespace cli {
 namespace {
 
 std::vector<std::string> split(const std::string& text, char separator) {
-  std::vector<std::string> parts;
-  size_t start = 0;
-  while (true) {
-    const size_t at = text.find(separator, start);
-    parts.push_back(text.substr(start, at - start));
-    if (at == std::string::npos) return parts;
-    start = at + 1;
-  }
+  const std::vector<std::string_view> parts = splitText(text, separator);
+  return std::vector<std::string>(parts.begin(), parts.end());
 }
 
 // The class names of a qualified class name, without the "new " of an

@@ -65,6 +65,17 @@ std::string fileSafeName(std::string_view utf8) {
   return out;
 }
 
+std::vector<std::string_view> splitText(std::string_view text, char separator) {
+  std::vector<std::string_view> parts;
+  size_t start = 0;
+  while (true) {
+    const size_t at = text.find(separator, start);
+    parts.push_back(text.substr(start, at - start));
+    if (at == std::string_view::npos) return parts;
+    start = at + 1;
+  }
+}
+
 std::string counted(size_t count, const std::string& noun) {
   const std::string plural = noun.back() == 's' ? noun + "es" : noun + "s";
   return std::to_string(count) + " " + (count == 1 ? noun : plural);

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "flowgraph/box_text.h"
 
@@ -24,6 +25,9 @@ std::string numberText(const std::optional<int64_t>& value);
 // A file name made from a UTF-8 name: letters, digits, '.', '-' and '_'
 // kept (and non-ASCII letters), anything else '_'.
 std::string fileSafeName(std::string_view utf8);
+
+// The pieces of a text between separators, empty pieces kept.
+std::vector<std::string_view> splitText(std::string_view text, char separator);
 
 // "1 class", "2 classes", "3 methods".
 std::string counted(size_t count, const std::string& noun);

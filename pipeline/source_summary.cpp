@@ -95,6 +95,13 @@ class SummaryReader {
 
 }  // namespace
 
+const char* ClassSummary::kind() const {
+  if (type == "IFC") return "interface";
+  if (type == "ENM") return "enum";
+  if (type == "AIC") return "anonymous class";
+  return "class";
+}
+
 std::string FileSummary::displayName(const MethodSummary& method) const {
   const std::string& owner = classes[method.classIndex].qualifiedName;
   return owner + "." + (method.isInitializer() ? std::string("{init}") : method.name);

@@ -19,6 +19,9 @@ struct ClassSummary {
   int32_t endLine = 0;
   std::optional<int64_t> nloc;  // NLOC_CLS
   std::optional<int64_t> wmc;   // WMC2_CLS: the sum of its methods' complexities
+
+  // "class", "interface", "enum" or "anonymous class".
+  const char* kind() const;
 };
 
 struct MethodSummary {
