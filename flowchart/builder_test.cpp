@@ -185,5 +185,14 @@ TEST(BuildDriver, BuildsIntoOneFolderTakeTurns) {
   }
 }
 
+TEST(BuildDriver, ASourceThatCannotBeReadBuildsNothing) {
+  TwoMethods folder;
+  ASSERT_TRUE(folder.tree);
+  for (const std::string& source : {folder.dir.file("missing.java"), folder.dir.path().string()}) {
+    EXPECT_EQ(buildFlowchartModel(folder.dir.path().string(), *folder.tree, "A", 1, "f", 2, source, nullptr), 0);
+    EXPECT_EQ(testing_support::readFile(folder.results), TwoMethods::kResults);
+  }
+}
+
 }  // namespace
 }  // namespace flowchart::testing
