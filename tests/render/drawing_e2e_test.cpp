@@ -332,8 +332,27 @@ TEST(SequenceDrawing, UnavailableHostStencilOrLayoutGiveMinusOne) {
   EXPECT_EQ(r.run(r.dir.file("no-layout.tmp"), save), kMinusOne);
   writeFile(r.dir.file("broken.tmp"), "digraph { \"a\" [zarncls=1 ");
   EXPECT_EQ(r.run(r.dir.file("broken.tmp"), save), kMinusOne);
-  // A failed save does not change the result.
-  EXPECT_EQ(r.run(layout, r.dir.file("missing/seq.xml")), 0);
+  // A save that fails is a failure the caller hears of.
+  EXPECT_EQ(r.run(layout, r.dir.file("missing/seq.xml")), kMinusOne);
+}
+
+// Mode 18 reports a save that fails (a missing folder, a folder in the
+// way, a full disk) with -1, as it reports a missing stencil.
+TEST(SequenceDrawing, ASaveThatFailsGivesMinusOne) {
+  SequenceRun r;
+  const std::string layout = fixture("render/sequence/calls.tmp").string();
+  EXPECT_EQ(r.run(layout, r.dir.file("missing/seq.svg")), kMinusOne);
+  fs::create_directory(r.dir.path() / "folder.xml");
+  EXPECT_EQ(r.run(layout, r.dir.file("folder.xml")), kMinusOne);
+  testing_support::SmallDisk disk(64 << 10);
+  if (!disk.mounted()) GTEST_SKIP() << "needs root to mount a small file system";
+  const std::string save = (disk.path() / "seq.html").string();
+  disk.fill(0);
+  EXPECT_EQ(r.run(layout, save), kMinusOne);
+  EXPECT_FALSE(fileExists(save));
+  disk.unfill();
+  EXPECT_EQ(r.run(layout, save), 0);
+  EXPECT_TRUE(fileExists(save));
 }
 
 TEST(SequenceDrawing, NamesThatMatchNoNodeFailQuietly) {
