@@ -240,6 +240,49 @@ TEST(FlowchartDrawing, BadInputGetsDefinedAnswers) {
   EXPECT_EQ(d.text("//page[1]/connector/end/@shape"), "b");
 }
 
+// Each layout is read through out.xml in the work folder: where that
+// cannot be written nothing can be drawn, and the run answers -1 as for a
+// missing drawing host, without saving an empty drawing.
+TEST(FlowchartDrawing, AWorkFolderThatCannotBeWrittenDrawsNothing) {
+  FlowchartRun r;
+  const std::string save = (r.dir.path() / "d.xml").string();
+  writeFile(r.dir.path() / "plain-file", "");
+  fs::create_directories(r.dir.path() / "blocked" / "out.xml");
+  for (const fs::path& work : {r.dir.path() / "missing", r.dir.path() / "plain-file", r.dir.path() / "blocked"}) {
+    EXPECT_EQ(runEngine({"17", (r.layouts / "method.tmp").string(), work.string(), templatePath("flowchart"), "n.6",
+                         save})
+                  .exitCode,
+              kMinusOne)
+        << work;
+    EXPECT_FALSE(fileExists(save)) << work;
+  }
+}
+
+// A folded-list entry names a block whose layout lies beside the method's;
+// one that is a path draws nothing from elsewhere: its page stays, empty,
+// and the page numbering with it.
+TEST(FlowchartDrawing, FoldedEntriesThatArePathsReadNothingElsewhere) {
+  FlowchartRun r;
+  fs::create_directories(r.dir.path() / "elsewhere");
+  fs::create_directories(r.layouts / "sub");
+  writeFile(r.dir.path() / "elsewhere" / "private.tmp",
+            "digraph private { \"secret\" [CONCEPTID=block, label=\"private text\", pos=\"50,50\"]; }\n");
+  fs::copy_file(r.dir.path() / "elsewhere" / "private.tmp", r.layouts / "sub" / "inner.tmp");
+  fs::copy_file(r.dir.path() / "elsewhere" / "private.tmp", r.dir.path() / "..tmp");
+  const std::string save = (r.dir.path() / "d.xml").string();
+  ASSERT_EQ(r.run("n.6;../elsewhere/private;sub/inner;..\\elsewhere\\private;..;n.6", save), 0);
+  Drawing d(save);
+  EXPECT_EQ(d.count("//page"), 7u);
+  EXPECT_EQ(d.count("//page[2]/shape[@name=\"f.1\"]"), 1u);
+  for (int page = 3; page <= 6; ++page) {
+    EXPECT_EQ(d.text("//page[" + std::to_string(page) + "]/@name"), "block-" + std::to_string(page - 2));
+    EXPECT_EQ(d.count("//page[" + std::to_string(page) + "]/*"), 0u) << page;
+  }
+  EXPECT_EQ(d.count("//page[7]/shape[@name=\"f.1\"]"), 1u);
+  EXPECT_EQ(d.count("//shape[@name=\"secret\"]"), 0u);
+  EXPECT_EQ(readFile(save).find("private text"), std::string::npos);
+}
+
 // The pipeline against the installed Graphviz: lay the graph out now and
 // draw the fresh layout.
 TEST(FlowchartDrawing, DrawsALayoutMadeByTheInstalledGraphviz) {
