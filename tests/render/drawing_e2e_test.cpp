@@ -283,6 +283,42 @@ TEST(FlowchartDrawing, FoldedEntriesThatArePathsReadNothingElsewhere) {
   EXPECT_EQ(readFile(save).find("private text"), std::string::npos);
 }
 
+// Layouts made to make the drawing work hard draw in bounded time and
+// memory: a node 10,000 inches on a side (connector routing), a label
+// that is one 300,000-character word (text wrapping), and coordinates of
+// 1e308 (no integer can hold them).  bench/hostile_layouts times them.
+TEST(FlowchartDrawing, HostileLayoutsDrawInBoundedWork) {
+  TempDir dir;
+  const std::string side = "960000";  // points: the node is 13,333 layout inches, drawn 10,000
+  const std::string word(300000, 'w');
+  const std::pair<const char*, std::string> layouts[] = {
+      {"huge", "digraph huge { graph [bb=\"0,0,960200,960200\"];\n"
+               "\"s\" [CONCEPTID=start, label=s, pos=\"480000,960180\", width=0.75, height=0.5];\n"
+               "\"b\" [CONCEPTID=block, label=big, pos=\"480000,480100\", width=13333.34, height=13333.34];\n"
+               "\"e\" [CONCEPTID=end, label=e, pos=\"480000,20\", width=0.75, height=0.5];\n"
+               "\"s\" -> \"b\"; \"b\" -> \"e\"; \"s\" -> \"e\"; }\n"},
+      {"word", "digraph word { graph [bb=\"0,0,300,300\"];\n"
+               "\"s\" [CONCEPTID=start, label=s, pos=\"150,280\", width=0.75, height=0.5];\n"
+               "\"b\" [CONCEPTID=block, label=\"" + word + "\", pos=\"150,150\", width=1.5, height=0.5];\n"
+               "\"s\" -> \"b\"; }\n"},
+      {"far", "digraph far { graph [bb=\"0,0,1e308,1e308\"];\n"
+              "\"s\" [CONCEPTID=start, label=s, pos=\"1e308,1e308\", width=1e308, height=0.5];\n"
+              "\"b\" [CONCEPTID=block, label=b, pos=\"-1e308,5\", width=nan, height=1e308];\n"
+              "\"s\" -> \"b\"; \"b\" -> \"s\"; }\n"},
+  };
+  for (const auto& [name, layout] : layouts) {
+    writeFile(dir.path() / (std::string(name) + ".tmp"), layout);
+    for (const char* extension : {".svg", ".xml"}) {
+      const std::string save = dir.file(std::string(name) + extension);
+      const auto run = runEngine({"17", dir.file(std::string(name) + ".tmp"), dir.path().string(),
+                                  templatePath("flowchart"), "", save},
+                                 {}, 120);
+      EXPECT_EQ(run.exitCode, 0) << name << extension << run.err;
+      EXPECT_TRUE(fileExists(save)) << name << extension;
+    }
+  }
+}
+
 // The pipeline against the installed Graphviz: lay the graph out now and
 // draw the fresh layout.
 TEST(FlowchartDrawing, DrawsALayoutMadeByTheInstalledGraphviz) {
