@@ -145,60 +145,93 @@ bool writeTreeFile(const std::string& path, std::string_view treeText) {
   return writeTreeFile(path, [&](CompressedFileWriter& writer) { return writer.write(treeText); });
 }
 
+namespace {
+
+// Inflates the zlib stream in a file and hands on what each window
+// produces, cut at its first zero byte (the text is appended as a
+// zero-terminated string), until take() says stop.  A damaged or cut-off
+// stream ends quietly after its good prefix.
+void inflateFile(std::FILE* in, const std::function<bool(std::string_view)>& take) {
+  z_stream stream{};
+  if (inflateInit(&stream) != Z_OK) return;
+  std::vector<unsigned char> input(kChunk);
+  std::vector<unsigned char> window(kChunk);
+  int ret = Z_OK;
+  bool stop = false;
+  while (!stop && ret != Z_STREAM_END) {
+    stream.avail_in = static_cast<uInt>(std::fread(input.data(), 1, kChunk, in));
+    if (std::ferror(in) || stream.avail_in == 0) break;
+    stream.next_in = input.data();
+    do {
+      stream.avail_out = static_cast<uInt>(kChunk);
+      stream.next_out = window.data();
+      ret = inflate(&stream, Z_NO_FLUSH);
+      if (ret == Z_STREAM_ERROR || ret == Z_NEED_DICT || ret == Z_DATA_ERROR || ret == Z_MEM_ERROR) {
+        stop = true;
+        break;
+      }
+      const size_t produced = kChunk - stream.avail_out;
+      const void* zero = std::memchr(window.data(), 0, produced);
+      const size_t keep = zero ? static_cast<const unsigned char*>(zero) - window.data() : produced;
+      if (!take(std::string_view(reinterpret_cast<const char*>(window.data()), keep))) {
+        stop = true;
+        break;
+      }
+    } while (stream.avail_out == 0);
+  }
+  inflateEnd(&stream);
+}
+
+// Deflate expands at most about 1032 to 1: a file smaller than this share
+// of the limit cannot inflate past it.
+constexpr uint64_t kLargestExpansion = 1032;
+
+}  // namespace
+
 std::optional<std::string> decompressFile(const std::string& path, uint64_t maxBytes) {
   std::string result;
   std::FILE* in = std::fopen(path.c_str(), "rb");
   if (!in) return result;
-  z_stream stream{};
-  if (inflateInit(&stream) != Z_OK) {
-    std::fclose(in);
-    return result;
+  long compressed = -1;
+  if (std::fseek(in, 0, SEEK_END) == 0) {
+    compressed = std::ftell(in);
+    std::rewind(in);
+  }
+  // A file that could inflate past the limit is measured first without
+  // being held: a hostile one is refused as soon as it passes the limit,
+  // having taken no memory, and a good one is then read into room of its
+  // exact size.
+  std::optional<uint64_t> measured;
+  if (compressed < 0 || static_cast<uint64_t>(compressed) > maxBytes / kLargestExpansion) {
+    uint64_t size = 0;
+    inflateFile(in, [&](std::string_view bytes) {
+      size += bytes.size();
+      return size <= maxBytes;
+    });
+    if (size > maxBytes) {
+      std::fclose(in);
+      return std::nullopt;
+    }
+    measured = size;
+    std::rewind(in);
   }
   bool tooLarge = false;
   try {
     // Tree texts inflate about tenfold.  Room reserved generously costs
     // nothing until it is written, and spares copying a growing text.
-    if (std::fseek(in, 0, SEEK_END) == 0) {
-      const long compressed = std::ftell(in);
-      if (compressed > 0) {
-        const uint64_t guess = static_cast<uint64_t>(compressed) * 16 + kChunk;
-        result.reserve(static_cast<size_t>(guess < maxBytes ? guess : maxBytes));
-        xml::adviseLargePages(result.data(), result.capacity());
-      }
-      std::rewind(in);
+    const uint64_t guess = measured ? *measured : compressed > 0 ? static_cast<uint64_t>(compressed) * 16 + kChunk : 0;
+    if (guess > 0) {
+      result.reserve(static_cast<size_t>(guess < maxBytes ? guess : maxBytes));
+      xml::adviseLargePages(result.data(), result.capacity());
     }
-    std::vector<unsigned char> input(kChunk);
-    std::vector<unsigned char> window(kChunk);
-    int ret = Z_OK;
-    bool stop = false;
-    while (!stop && ret != Z_STREAM_END) {
-      stream.avail_in = static_cast<uInt>(std::fread(input.data(), 1, kChunk, in));
-      if (std::ferror(in) || stream.avail_in == 0) break;
-      stream.next_in = input.data();
-      do {
-        stream.avail_out = static_cast<uInt>(kChunk);
-        stream.next_out = window.data();
-        ret = inflate(&stream, Z_NO_FLUSH);
-        if (ret == Z_STREAM_ERROR || ret == Z_NEED_DICT || ret == Z_DATA_ERROR || ret == Z_MEM_ERROR) {
-          stop = true;
-          break;
-        }
-        const size_t produced = kChunk - stream.avail_out;
-        // Appended as a zero-terminated string: a zero byte ends this window.
-        const void* zero = std::memchr(window.data(), 0, produced);
-        const size_t keep = zero ? static_cast<const unsigned char*>(zero) - window.data() : produced;
-        if (result.size() + keep > maxBytes) {
-          tooLarge = true;
-          stop = true;
-          break;
-        }
-        result.append(reinterpret_cast<const char*>(window.data()), keep);
-      } while (stream.avail_out == 0);
-    }
+    inflateFile(in, [&](std::string_view bytes) {
+      if (result.size() + bytes.size() > maxBytes) return !(tooLarge = true);
+      result.append(bytes);
+      return true;
+    });
   } catch (const std::bad_alloc&) {
     tooLarge = true;
   }
-  inflateEnd(&stream);
   std::fclose(in);
   if (tooLarge) return std::nullopt;
   return result;
