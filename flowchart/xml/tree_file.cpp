@@ -2,6 +2,7 @@
 
 #include "flowchart/xml/large_pages.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cstring>
 #include <new>
@@ -149,9 +150,10 @@ namespace {
 
 // Inflates the zlib stream in a file and hands on what each window
 // produces, cut at its first zero byte (the text is appended as a
-// zero-terminated string), until take() says stop.  A damaged or cut-off
-// stream ends quietly after its good prefix.
-void inflateFile(std::FILE* in, const std::function<bool(std::string_view)>& take) {
+// zero-terminated string), with the compressed bytes consumed so far,
+// until take() says stop.  A damaged or cut-off stream ends quietly after
+// its good prefix.
+void inflateFile(std::FILE* in, const std::function<bool(std::string_view, uint64_t)>& take) {
   z_stream stream{};
   if (inflateInit(&stream) != Z_OK) return;
   std::vector<unsigned char> input(kChunk);
@@ -173,7 +175,7 @@ void inflateFile(std::FILE* in, const std::function<bool(std::string_view)>& tak
       const size_t produced = kChunk - stream.avail_out;
       const void* zero = std::memchr(window.data(), 0, produced);
       const size_t keep = zero ? static_cast<const unsigned char*>(zero) - window.data() : produced;
-      if (!take(std::string_view(reinterpret_cast<const char*>(window.data()), keep))) {
+      if (!take(std::string_view(reinterpret_cast<const char*>(window.data()), keep), stream.total_in)) {
         stop = true;
         break;
       }
@@ -182,9 +184,11 @@ void inflateFile(std::FILE* in, const std::function<bool(std::string_view)>& tak
   inflateEnd(&stream);
 }
 
-// Deflate expands at most about 1032 to 1: a file smaller than this share
-// of the limit cannot inflate past it.
-constexpr uint64_t kLargestExpansion = 1032;
+// Parse trees inflate ten- to twentyfold.  Text beyond this many times the
+// compressed bytes read so far (and beyond the first few MiB) is not held
+// but only counted: a file that inflates that far may be a bomb.
+constexpr uint64_t kHeldExpansion = 64;
+constexpr uint64_t kAlwaysHeld = uint64_t{2} << 20;
 
 }  // namespace
 
@@ -192,48 +196,52 @@ std::optional<std::string> decompressFile(const std::string& path, uint64_t maxB
   std::string result;
   std::FILE* in = std::fopen(path.c_str(), "rb");
   if (!in) return result;
-  long compressed = -1;
-  if (std::fseek(in, 0, SEEK_END) == 0) {
-    compressed = std::ftell(in);
-    std::rewind(in);
-  }
-  // A file that could inflate past the limit is measured first without
-  // being held: a hostile one is refused as soon as it passes the limit,
-  // having taken no memory, and a good one is then read into room of its
-  // exact size.
-  std::optional<uint64_t> measured;
-  if (compressed < 0 || static_cast<uint64_t>(compressed) > maxBytes / kLargestExpansion) {
-    uint64_t size = 0;
-    inflateFile(in, [&](std::string_view bytes) {
-      size += bytes.size();
-      return size <= maxBytes;
-    });
-    if (size > maxBytes) {
-      std::fclose(in);
-      return std::nullopt;
-    }
-    measured = size;
-    std::rewind(in);
-  }
-  bool tooLarge = false;
+  bool counting = false;  // holding stopped; the rest is only counted
+  bool refused = false;
+  uint64_t counted = 0;
   try {
     // Tree texts inflate about tenfold.  Room reserved generously costs
     // nothing until it is written, and spares copying a growing text.
-    const uint64_t guess = measured ? *measured : compressed > 0 ? static_cast<uint64_t>(compressed) * 16 + kChunk : 0;
-    if (guess > 0) {
-      result.reserve(static_cast<size_t>(guess < maxBytes ? guess : maxBytes));
-      xml::adviseLargePages(result.data(), result.capacity());
+    if (std::fseek(in, 0, SEEK_END) == 0) {
+      const long compressed = std::ftell(in);
+      if (compressed > 0) {
+        const uint64_t guess = static_cast<uint64_t>(compressed) * 16 + kChunk;
+        result.reserve(static_cast<size_t>(guess < maxBytes ? guess : maxBytes));
+        xml::adviseLargePages(result.data(), result.capacity());
+      }
+      std::rewind(in);
     }
-    inflateFile(in, [&](std::string_view bytes) {
-      if (result.size() + bytes.size() > maxBytes) return !(tooLarge = true);
-      result.append(bytes);
-      return true;
+    inflateFile(in, [&](std::string_view bytes, uint64_t consumed) {
+      if (!counting) {
+        const uint64_t held = std::min(maxBytes, std::max(kAlwaysHeld, consumed * kHeldExpansion));
+        if (result.size() + bytes.size() <= held) {
+          result.append(bytes);
+          return true;
+        }
+        counting = true;
+        counted = result.size();
+        std::string().swap(result);
+      }
+      counted += bytes.size();
+      refused = counted > maxBytes;  // refused as soon as it passes the limit
+      return !refused;
     });
+    // A text that inflates far more than trees do but stays within the
+    // limit is read again into room of its exact size.
+    if (counting && !refused) {
+      std::rewind(in);
+      result.reserve(static_cast<size_t>(counted));
+      inflateFile(in, [&](std::string_view bytes, uint64_t) {
+        refused = result.size() + bytes.size() > maxBytes;
+        if (!refused) result.append(bytes);
+        return !refused;
+      });
+    }
   } catch (const std::bad_alloc&) {
-    tooLarge = true;
+    refused = true;
   }
   std::fclose(in);
-  if (tooLarge) return std::nullopt;
+  if (refused) return std::nullopt;
   return result;
 }
 
