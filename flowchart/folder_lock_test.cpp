@@ -32,7 +32,7 @@ TEST(FolderLock, AnotherProcessHoldingTheLockIsWaitedFor) {
   const std::string folder = testing_support::shellQuote(dir.path().string());
   const std::string held = testing_support::shellQuote(dir.file("held"));
   ASSERT_EQ(testing_support::runShell("(flock " + folder + " sh -c 'touch " + held +
-                                      "; sleep 1') >/dev/null 2>&1 &"),
+                                      "; sleep 3') >/dev/null 2>&1 &"),
             0);
   for (int i = 0; i < 500 && !testing_support::fileExists(dir.file("held")); ++i)
     std::this_thread::sleep_for(10ms);
