@@ -5,11 +5,13 @@
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <set>
 #include <system_error>
 #include <vector>
 
 #include <unzip.h>
 #include <zip.h>
+#include <zlib.h>
 
 #include "flowchart/xml/atomic_file.h"
 
@@ -75,14 +77,19 @@ zip_fileinfo fileInfoFor(const fs::path& file) {
   return info;
 }
 
-bool addFile(zipFile zip, const fs::path& file, const std::string& storedName) {
+enum class Added { Whole, Skipped, Broken };
+
+// Adds one file.  Skipped: nothing went into the archive (the file cannot
+// be opened).  Broken: an entry went in that is not the file (a read or a
+// write failed part-way); the archive must then be made again without it.
+Added addFile(zipFile zip, const fs::path& file, const std::string& storedName) {
   std::FILE* in = std::fopen(file.string().c_str(), "rb");
-  if (!in) return false;
+  if (!in) return Added::Skipped;
   zip_fileinfo info = fileInfoFor(file);
   if (zipOpenNewFileInZip64(zip, storedName.c_str(), &info, nullptr, 0, nullptr, 0, nullptr,
                             Z_DEFLATED, Z_DEFAULT_COMPRESSION, 1) != ZIP_OK) {
     std::fclose(in);
-    return false;
+    return Added::Broken;
   }
   std::vector<char> buffer(kChunk);
   bool ok = true;
@@ -95,7 +102,30 @@ bool addFile(zipFile zip, const fs::path& file, const std::string& storedName) {
   }
   if (std::ferror(in)) ok = false;
   std::fclose(in);
-  return zipCloseFileInZip(zip) == ZIP_OK && ok;
+  return zipCloseFileInZip(zip) == ZIP_OK && ok ? Added::Whole : Added::Broken;
+}
+
+// Writes the archive of files (but those left out) to path; false when an
+// entry broke, with the file added to leftOut.
+bool writeArchive(const std::string& path, const std::string& root, const std::vector<fs::path>& files,
+                  std::set<fs::path>& leftOut) {
+  zipFile zip = zipOpen64(path.c_str(), APPEND_STATUS_CREATE);
+  if (!zip) return false;
+  bool whole = true;
+  for (const fs::path& file : files) {
+    if (leftOut.count(file)) continue;
+    const std::string full = withSlashes(file.string());
+    // The stored name is the path below the folder: the folder is removed
+    // only as the leading prefix, never where its text recurs deeper.
+    std::string stored = full.substr(root.size());
+    while (!stored.empty() && stored.front() == '/') stored.erase(0, 1);
+    if (stored.empty()) continue;
+    if (addFile(zip, file, stored) == Added::Broken) {
+      leftOut.insert(file);
+      whole = false;
+    }
+  }
+  return zipClose(zip, nullptr) == ZIP_OK && whole;
 }
 
 // Refuses paths that reach outside root through a link already on disk.
@@ -109,23 +139,44 @@ bool staysInside(const fs::path& root, const fs::path& target) {
   return mismatch.first == base.end();
 }
 
-bool extractCurrent(unzFile zip, const std::string& target, std::time_t stamp) {
+// Extracts the current entry to target.  It replaces target only when it
+// reads back whole: as many bytes as the archive states, with its CRC
+// (minizip checks the CRC only of an entry read to its stated end, so an
+// entry whose data ends early would otherwise come out short).
+bool extractCurrent(unzFile zip, const std::string& target, const unz_file_info64& info,
+                    std::time_t stamp) {
   if (unzOpenCurrentFile(zip) != UNZ_OK) return false;
   xml::AtomicFile out(target);
   bool ok = out.open();
   std::vector<char> buffer(kChunk);
+  uLong crc = crc32(0L, Z_NULL, 0);
+  uint64_t total = 0;
   while (ok) {
     const int got = unzReadCurrentFile(zip, buffer.data(), static_cast<unsigned>(buffer.size()));
     if (got < 0) ok = false;
     if (got <= 0) break;
-    ok = out.write(std::string_view(buffer.data(), static_cast<size_t>(got)));
+    crc = crc32(crc, reinterpret_cast<const Bytef*>(buffer.data()), static_cast<uInt>(got));
+    total += static_cast<uint64_t>(got);
+    ok = total <= info.uncompressed_size &&
+         out.write(std::string_view(buffer.data(), static_cast<size_t>(got)));
   }
-  // A damaged entry fails its check here and is not kept.
+  if (total != info.uncompressed_size || crc != info.crc) ok = false;
   if (unzCloseCurrentFile(zip) != UNZ_OK) ok = false;
   if (!ok || !out.commit()) return false;
   std::error_code ec;
   fs::last_write_time(target, fromTimeT(stamp), ec);
   return true;
+}
+
+// Whether an entry of this many bytes leaves the disk its reserve: a
+// thirty-second of it, at most 64 MiB.  When the room cannot be learnt,
+// the entry is tried (its write fails cleanly if the disk fills).
+bool fitsOnDisk(const fs::path& folder, uint64_t bytes) {
+  std::error_code ec;
+  const fs::space_info space = fs::space(folder, ec);
+  if (ec || space.available == static_cast<uintmax_t>(-1)) return true;
+  const uintmax_t reserve = std::min<uintmax_t>(space.capacity / 32, uintmax_t{64} << 20);
+  return space.available >= reserve && bytes <= space.available - reserve;
 }
 
 std::time_t entryTime(const unz_file_info64& info) {
@@ -153,36 +204,31 @@ int packFolder(const std::string& folder) {
   collectFiles(root, files);
 
   const std::string archivePath = root + ".zip";
-  // Written beside the archive and renamed over it when complete.
-  const std::string stagingPath = xml::reserveTemporaryFile(archivePath);
-  if (stagingPath.empty()) return 1;
-  zipFile zip = zipOpen64(stagingPath.c_str(), APPEND_STATUS_CREATE);
-  if (!zip) {
+  // Written beside the archive and renamed over it when complete.  A file
+  // whose reads fail part-way has already put a short entry in; the archive
+  // is then made again without it (a few times at most: each pass leaves
+  // out at least one more file).
+  std::set<fs::path> leftOut;
+  for (int pass = 0; pass < 4; ++pass) {
+    const std::string stagingPath = xml::reserveTemporaryFile(archivePath);
+    if (stagingPath.empty()) return 1;
+    if (writeArchive(stagingPath, root, files, leftOut)) {
+      fs::rename(stagingPath, archivePath, ec);
+      if (ec) fs::remove(stagingPath, ec);
+      return 1;
+    }
     fs::remove(stagingPath, ec);
-    return 1;
   }
-  for (const fs::path& file : files) {
-    const std::string full = withSlashes(file.string());
-    // The stored name is the path below the folder: the folder is removed
-    // only as the leading prefix, never where its text recurs deeper.
-    std::string stored = full.substr(root.size());
-    while (!stored.empty() && stored.front() == '/') stored.erase(0, 1);
-    if (stored.empty()) continue;
-    addFile(zip, file, stored);
-  }
-  if (zipClose(zip, nullptr) != ZIP_OK) {
-    fs::remove(stagingPath, ec);
-    return 1;
-  }
-  fs::rename(stagingPath, archivePath, ec);
-  if (ec) fs::remove(stagingPath, ec);
   return 1;
 }
 
-std::string unpackTargetFolder(std::string_view archive) {
-  const size_t dot = archive.rfind('.');
-  std::string folder(dot == std::string_view::npos ? archive : archive.substr(0, dot));
-  return folder + "/";
+std::optional<std::string> unpackTargetFolder(std::string_view archive) {
+  const size_t slash = archive.find_last_of("/\\");
+  const size_t nameStart = slash == std::string_view::npos ? 0 : slash + 1;
+  const std::string_view name = archive.substr(nameStart);
+  const std::string_view stem = name.substr(0, std::min(name.rfind('.'), name.size()));
+  if (stem.empty() || stem == "." || stem == "..") return std::nullopt;
+  return std::string(archive.substr(0, nameStart)) + std::string(stem) + "/";
 }
 
 std::optional<std::string> cleanStoredName(std::string_view stored) {
@@ -231,7 +277,9 @@ std::optional<std::string> cleanStoredName(std::string_view stored) {
 }
 
 int unpackArchive(const std::string& archive) {
-  const std::string targetFolder = unpackTargetFolder(archive);
+  const std::optional<std::string> folder = unpackTargetFolder(archive);
+  if (!folder) return 1;
+  const std::string& targetFolder = *folder;
   unzFile zip = unzOpen64(archive.c_str());
   if (!zip) return 1;
   std::error_code ec;
@@ -252,8 +300,11 @@ int unpackArchive(const std::string& archive) {
             if (isFolder) {
               fs::create_directories(target, ec);
             } else {
+              // Stop before an entry that would fill the disk; the files
+              // written so far are whole.
+              if (!fitsOnDisk(targetFolder, info.uncompressed_size)) break;
               fs::create_directories(target.parent_path(), ec);
-              if (staysInside(targetFolder, target)) extractCurrent(zip, target.string(), entryTime(info));
+              if (staysInside(targetFolder, target)) extractCurrent(zip, target.string(), info, entryTime(info));
             }
           }
         }

@@ -1,6 +1,7 @@
 #include "flowchart/build_operation.h"
 
 #include "flowchart/builder.h"
+#include "flowchart/folder_lock.h"
 #include "flowchart/large_stack.h"
 
 namespace flowchart {
@@ -9,6 +10,20 @@ int buildFlowchartModel(const std::string& workFolder, xml::Document& tree,
                         const std::string& className, int32_t classLine,
                         const std::string& methodName, int32_t methodLine,
                         const std::string& sourcePath, xml::Document* comments) {
+  return buildFlowchartModelWithLockTimeout(workFolder, tree, className, classLine, methodName, methodLine,
+                             sourcePath, comments, kResultsLockTimeout);
+}
+
+int buildFlowchartModelWithLockTimeout(const std::string& workFolder, xml::Document& tree,
+                                       const std::string& className, int32_t classLine,
+                                       const std::string& methodName, int32_t methodLine,
+                                       const std::string& sourcePath, xml::Document* comments,
+                                       std::chrono::milliseconds lockTimeout) {
+  // Held from reading results.xml to replacing it, so that a build started
+  // meanwhile reads the file with this model in it.
+  const FolderLock lock(workFolder + "/.", lockTimeout);
+  if (lock.state() == FolderLock::State::TimedOut) return 0;
+
   BuildRequest request{workFolder, &tree, className, classLine, methodName, methodLine, comments};
   int result = 0;
   runWithLargeStack([&] {

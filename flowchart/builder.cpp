@@ -123,9 +123,6 @@ int FlowchartBuilder::build(const BuildRequest& request) {
   reset();
   xml::Document& tree = *request.tree;
 
-  std::string lineCount = lastSourceLine(tree);
-  if (crossCheck_) checked(true, lineCount, lastSourceLineQuery(tree), "lastSourceLine");
-  sourceLines_ = SourceLines::read(sourcePath_, leadingInt(lineCount));
   comments_.emplace(request.comments);
 
   const std::string resultsPath = request.workFolder + "/results.xml";
@@ -143,6 +140,14 @@ int FlowchartBuilder::build(const BuildRequest& request) {
 
   xml::Node method = findMethodNode(tree, request.methodName, request.methodLine);
   if (!method) return 0;
+
+  // The boxes' texts are cut from the source: a model built without it
+  // would be stored with empty texts for good.
+  std::string lineCount = lastSourceLine(tree);
+  if (crossCheck_) checked(true, lineCount, lastSourceLineQuery(tree), "lastSourceLine");
+  std::optional<SourceLines> lines = SourceLines::read(sourcePath_, leadingInt(lineCount));
+  if (!lines) return 0;
+  sourceLines_ = std::move(*lines);
 
   model_.emplace();
   model_->setCrossCheck(crossCheck_);

@@ -4,8 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 #include "flowchart/build_operation.h"
+#include "flowchart/folder_lock.h"
 #include "flowchart/large_stack.h"
 #include "flowchart/testing/tree_notation.h"
 #include "tests/support/test_support.h"
@@ -120,6 +123,74 @@ TEST(BuildDriver, DeeplyNestedMethodsBuild) {
     auto results = xml::Document::loadFile(dir.file("results.xml"));
     ASSERT_TRUE(results);
     EXPECT_EQ(results->root().selectSingleNode("//func/blocks/hint[@id=\"DEPTH\"]/@value").value(), shape.depth);
+  }
+}
+
+// Class A with the empty methods f (line 2) and g (line 3), parsed, in a folder.
+struct TwoMethods {
+  TwoMethods() {
+    testing_support::writeFile(dir.file("A.java"), "class A {\nvoid f() { }\nvoid g() { }\n}\n");
+    testing_support::writeFile(results, kResults);
+    tree = xml::Document::loadText(
+        "<Program><TypeDecln><ClsHeader><CLASS l=\"1\" c=\"1\" t=\"class\"/><IDEN l=\"1\" c=\"7\" t=\"A\"/>"
+        "</ClsHeader>" + method("f", 2) + method("g", 3) + "<CBR l=\"4\" c=\"1\" t=\"}\"/></TypeDecln></Program>");
+  }
+  static std::string method(const std::string& name, int line) {
+    const std::string l = std::to_string(line);
+    return "<FldDecln><MtdDecln><MtdDeclr><IDEN l=\"" + l + "\" c=\"6\" t=\"" + name +
+           "\"/></MtdDeclr><MtdBody><Blk><OBR l=\"" + l + "\" c=\"10\" t=\"{\"/><CBR l=\"" + l +
+           "\" c=\"12\" t=\"}\"/></Blk></MtdBody></MtdDecln></FldDecln>";
+  }
+  int build(const std::string& name, int line, std::chrono::milliseconds wait = kResultsLockTimeout) {
+    return buildFlowchartModelWithLockTimeout(dir.path().string(), *tree, "A", 1, name, line, dir.file("A.java"),
+                                                nullptr, wait);
+  }
+  size_t models() const {
+    auto doc = xml::Document::loadFile(results);
+    return doc ? doc->root().countNodes("//func/blocks") : 0;
+  }
+
+  static constexpr const char* kResults =
+      "<results><rclass name=\"A\" sl=\"1\" el=\"4\" type=\"CLS\">"
+      "<func name=\"f\" sl=\"2\" el=\"2\" sign=\"\"/><func name=\"g\" sl=\"3\" el=\"3\" sign=\"\"/>"
+      "</rclass></results>";
+  testing_support::TempDir dir;
+  std::string results = dir.file("results.xml");
+  std::unique_ptr<xml::Document> tree;
+};
+
+TEST(BuildDriver, BuildsIntoOneFolderTakeTurns) {
+  using namespace std::chrono_literals;
+  TwoMethods folder;
+  ASSERT_TRUE(folder.tree);
+  {
+    // While another build holds the folder, a build that cannot wait any
+    // longer gives up and leaves the file alone.
+    FolderLock other(folder.dir.path().string(), 0ms);
+    ASSERT_EQ(other.state(), FolderLock::State::Held);
+    EXPECT_EQ(folder.build("f", 2, 20ms), 0);
+    EXPECT_EQ(testing_support::readFile(folder.results), TwoMethods::kResults);
+  }
+  // Builds on two threads of one process keep both models.
+  for (int round = 0; round < 20; ++round) {
+    testing_support::writeFile(folder.results, TwoMethods::kResults);
+    int f = -1, g = -1;
+    std::thread first([&] { f = folder.build("f", 2); });
+    std::thread second([&] { g = folder.build("g", 3); });
+    first.join();
+    second.join();
+    EXPECT_EQ(f, 1);
+    EXPECT_EQ(g, 1);
+    ASSERT_EQ(folder.models(), 2u) << round;
+  }
+}
+
+TEST(BuildDriver, ASourceThatCannotBeReadBuildsNothing) {
+  TwoMethods folder;
+  ASSERT_TRUE(folder.tree);
+  for (const std::string& source : {folder.dir.file("missing.java"), folder.dir.path().string()}) {
+    EXPECT_EQ(buildFlowchartModel(folder.dir.path().string(), *folder.tree, "A", 1, "f", 2, source, nullptr), 0);
+    EXPECT_EQ(testing_support::readFile(folder.results), TwoMethods::kResults);
   }
 }
 

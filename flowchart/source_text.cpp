@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 #include "flowchart/number_text.h"
 #include "flowchart/tree_queries.h"
@@ -35,17 +37,19 @@ SourceLines SourceLines::fromText(std::string text, int32_t count) {
   return lines;
 }
 
-SourceLines SourceLines::read(const std::string& path, int32_t count) {
-  if (count < 1) return SourceLines();
+std::optional<SourceLines> SourceLines::read(const std::string& path, int32_t count) {
+  // A pipe or a device could block or never end.
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) return std::nullopt;
   std::FILE* in = std::fopen(path.c_str(), "rb");
-  if (!in) return SourceLines();
+  if (!in) return std::nullopt;
   std::string text;
   char chunk[1 << 16];
   size_t got;
-  while ((got = std::fread(chunk, 1, sizeof chunk, in)) > 0) text.append(chunk, got);
-  const bool failed = std::ferror(in) != 0;  // a folder, or a read error
+  while (count >= 1 && (got = std::fread(chunk, 1, sizeof chunk, in)) > 0) text.append(chunk, got);
+  const bool failed = std::ferror(in) != 0;
   std::fclose(in);
-  if (failed) return SourceLines();
+  if (failed) return std::nullopt;
   return fromText(std::move(text), count);
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,10 +19,11 @@ class SourceLines {
  public:
   SourceLines() = default;
   // Reads at most count lines of the file, each without its line feed and
-  // without a carriage return before it.  A missing file or one with fewer
-  // lines gives empty lines where there are none; nothing is reserved for
-  // lines the file does not have, so a huge count costs nothing.
-  static SourceLines read(const std::string& path, int32_t count);
+  // without a carriage return before it.  A file with fewer lines gives
+  // empty lines where there are none; nothing is reserved for lines the
+  // file does not have, so a huge count costs nothing.  nullopt when the
+  // file is not a regular file or cannot be read.
+  static std::optional<SourceLines> read(const std::string& path, int32_t count);
   static SourceLines fromText(std::string text, int32_t count);
 
   // Line n (1-based); empty outside the lines read.

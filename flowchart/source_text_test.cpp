@@ -27,15 +27,17 @@ TEST(SourceText, SpansWithinAndAcrossLines) {
 TEST(SourceText, ReadingStopsAtTheCountAndDropsLineEnds) {
   testing_support::TempDir dir;
   testing_support::writeFile(dir.file("A.java"), "one\r\ntwo\n\xe9t\xe9\r\nfour");
-  SourceLines lines = SourceLines::read(dir.file("A.java"), 3);
+  SourceLines lines = SourceLines::read(dir.file("A.java"), 3).value();
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines.line(1), "one");
   EXPECT_EQ(lines.line(2), "two");
   EXPECT_EQ(lines.line(3), "\xe9t\xe9");
   EXPECT_EQ(lines.line(4), "");
-  EXPECT_EQ(SourceLines::read(dir.file("A.java"), 2000000000).size(), 4u);
-  EXPECT_EQ(SourceLines::read(dir.file("A.java"), 0).size(), 0u);
-  EXPECT_EQ(SourceLines::read(dir.file("missing.java"), 5).size(), 0u);
+  EXPECT_EQ(SourceLines::read(dir.file("A.java"), 2000000000)->size(), 4u);
+  EXPECT_EQ(SourceLines::read(dir.file("A.java"), 0)->size(), 0u);
+  // A source that cannot be read is not taken for an empty one.
+  EXPECT_FALSE(SourceLines::read(dir.file("missing.java"), 5));
+  EXPECT_FALSE(SourceLines::read(dir.path().string(), 5));
 }
 
 TEST(SourceText, TextOfANodeRunsToTheEndOfItsLastToken) {

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string_view>
 
+#include "flowchart/xml/atomic_file.h"
 #include "render/host/host.h"
 #include "render/layout_queries.h"
 #include "render/letter_page.h"
@@ -63,6 +64,15 @@ host::Cell endPointFor(host::Shape& shape) {
   return shape.cells(pointsForMaster(shape.master().name()).end);
 }
 
+bool isBlockName(std::string_view entry) {
+  return entry.find_first_of("/\\") == std::string_view::npos && entry != "..";
+}
+
+bool canWriteBeside(const std::string& path) {
+  xml::AtomicFile probe(path);
+  return probe.open();  // the probe file is removed again at once
+}
+
 // The state of one mode 17 run: the host, the drawing, its master handles
 // and the folded block list.
 class FlowchartDrawing {
@@ -77,6 +87,10 @@ class FlowchartDrawing {
   }
 
   int run(const std::string& templatePath, const std::string& savePath) {
+    // Every layout is read through the tree file in the work folder: where
+    // that cannot be written nothing can be drawn, which is answered as
+    // a missing drawing host is, without saving an empty drawing.
+    if (!canWriteBeside(treePath_)) return kNoDrawingHost;
     if (host::attachDrawingHost(app_) != 1) return kNoDrawingHost;
     drawAll(templatePath);
     app_.setLanguage(1033);
@@ -84,9 +98,9 @@ class FlowchartDrawing {
     return kDrawn;
   }
 
-  // The drawing as run() would save it; nullptr when the template cannot
-  // be opened.
+  // The drawing as run() would save it; nullptr when nothing can be drawn.
   std::unique_ptr<host::DocumentModel> draw(const std::string& templatePath) {
+    if (!canWriteBeside(treePath_)) return nullptr;
     if (host::attachDrawingHost(app_) != 1) return nullptr;
     drawAll(templatePath);
     return app_.release(drawing_);
@@ -102,7 +116,9 @@ class FlowchartDrawing {
     for (size_t i = 0; i < folded_.size(); ++i) {
       host::Page page = pages_.add();
       page.setName("block-" + std::to_string(i));
-      drawPage(foldedLayoutPath(layoutPath_, folded_[i]), page);
+      // An entry names a block beside the method's layout, never a path
+      // elsewhere: one that is a path keeps its (empty) page and links.
+      if (isBlockName(folded_[i])) drawPage(foldedLayoutPath(layoutPath_, folded_[i]), page);
     }
     drawPage(layoutPath_, pages_.item(1));
   }

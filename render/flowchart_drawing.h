@@ -12,19 +12,21 @@ namespace render {
 
 // Result of drawFlowchart.
 inline constexpr int kDrawn = 0;
-inline constexpr int kNoDrawingHost = -1;
+inline constexpr int kNoDrawingHost = -1;  // also: the work folder cannot be written
 inline constexpr int kSaveFailed = 100;
 
 // layoutPath: the method's layout; workFolder receives out.xml and err.xml;
 // foldedList: folded block names separated by ";", each drawn from
-// <layout folder>/<name>.tmp; templatePath: the flowchart template;
+// <layout folder>/<name>.tmp (a name holding "/", "\" or that is ".."
+// gets an empty page); templatePath: the flowchart template;
 // savePath: where the drawing goes (its extension picks the format).
 int drawFlowchart(const std::string& layoutPath, const std::string& workFolder,
                   const std::string& foldedList, const std::string& templatePath,
                   const std::string& savePath);
 
 // Draws as drawFlowchart does and hands the drawing to the caller instead
-// of saving it.  nullptr when the template cannot be opened.
+// of saving it.  nullptr when the work folder cannot be written or the
+// template cannot be opened.
 std::unique_ptr<host::DocumentModel> drawFlowchartDocument(const std::string& layoutPath,
                                                            const std::string& workFolder,
                                                            const std::string& foldedList,

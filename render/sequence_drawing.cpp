@@ -68,7 +68,8 @@ class SequenceDrawing {
     page_ = pages.item(1);
 
     const int result = drawPage(layoutPath);
-    drawing_.saveAs(savePath);
+    // A drawing that could not be saved is not drawn for the caller.
+    if (drawing_.saveAs(savePath) != host::kOk) return -1;
     return result;
   }
 

@@ -6,9 +6,10 @@
 
 namespace render {
 
-// 0 drawn; -1 when the drawing host, the stencil "UML Sequence.vss" or the
-// parsed layout is not available.  The drawing is saved in every case
-// past the stencil check; a failed save does not change the result.
+// 0 drawn and saved; -1 when the drawing host, the stencil "UML
+// Sequence.vss" or the parsed layout is not available, or the drawing
+// could not be saved.  The drawing is saved in every case past the
+// stencil check.
 int drawSequenceDiagram(const std::string& layoutPath, const std::string& workFolder,
                         const std::string& savePath, const std::string& templatePath);
 

@@ -2,6 +2,7 @@
 
 #include "flowchart/xml/large_pages.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cstring>
 #include <new>
@@ -145,16 +146,59 @@ bool writeTreeFile(const std::string& path, std::string_view treeText) {
   return writeTreeFile(path, [&](CompressedFileWriter& writer) { return writer.write(treeText); });
 }
 
+namespace {
+
+// Inflates the zlib stream in a file and hands on what each window
+// produces, cut at its first zero byte (the text is appended as a
+// zero-terminated string), with the compressed bytes consumed so far,
+// until take() says stop.  A damaged or cut-off stream ends quietly after
+// its good prefix.
+void inflateFile(std::FILE* in, const std::function<bool(std::string_view, uint64_t)>& take) {
+  z_stream stream{};
+  if (inflateInit(&stream) != Z_OK) return;
+  std::vector<unsigned char> input(kChunk);
+  std::vector<unsigned char> window(kChunk);
+  int ret = Z_OK;
+  bool stop = false;
+  while (!stop && ret != Z_STREAM_END) {
+    stream.avail_in = static_cast<uInt>(std::fread(input.data(), 1, kChunk, in));
+    if (std::ferror(in) || stream.avail_in == 0) break;
+    stream.next_in = input.data();
+    do {
+      stream.avail_out = static_cast<uInt>(kChunk);
+      stream.next_out = window.data();
+      ret = inflate(&stream, Z_NO_FLUSH);
+      if (ret == Z_STREAM_ERROR || ret == Z_NEED_DICT || ret == Z_DATA_ERROR || ret == Z_MEM_ERROR) {
+        stop = true;
+        break;
+      }
+      const size_t produced = kChunk - stream.avail_out;
+      const void* zero = std::memchr(window.data(), 0, produced);
+      const size_t keep = zero ? static_cast<const unsigned char*>(zero) - window.data() : produced;
+      if (!take(std::string_view(reinterpret_cast<const char*>(window.data()), keep), stream.total_in)) {
+        stop = true;
+        break;
+      }
+    } while (stream.avail_out == 0);
+  }
+  inflateEnd(&stream);
+}
+
+// Parse trees inflate ten- to twentyfold.  Text beyond this many times the
+// compressed bytes read so far (and beyond the first few MiB) is not held
+// but only counted: a file that inflates that far may be a bomb.
+constexpr uint64_t kHeldExpansion = 64;
+constexpr uint64_t kAlwaysHeld = uint64_t{2} << 20;
+
+}  // namespace
+
 std::optional<std::string> decompressFile(const std::string& path, uint64_t maxBytes) {
   std::string result;
   std::FILE* in = std::fopen(path.c_str(), "rb");
   if (!in) return result;
-  z_stream stream{};
-  if (inflateInit(&stream) != Z_OK) {
-    std::fclose(in);
-    return result;
-  }
-  bool tooLarge = false;
+  bool counting = false;  // holding stopped; the rest is only counted
+  bool refused = false;
+  uint64_t counted = 0;
   try {
     // Tree texts inflate about tenfold.  Room reserved generously costs
     // nothing until it is written, and spares copying a growing text.
@@ -167,40 +211,37 @@ std::optional<std::string> decompressFile(const std::string& path, uint64_t maxB
       }
       std::rewind(in);
     }
-    std::vector<unsigned char> input(kChunk);
-    std::vector<unsigned char> window(kChunk);
-    int ret = Z_OK;
-    bool stop = false;
-    while (!stop && ret != Z_STREAM_END) {
-      stream.avail_in = static_cast<uInt>(std::fread(input.data(), 1, kChunk, in));
-      if (std::ferror(in) || stream.avail_in == 0) break;
-      stream.next_in = input.data();
-      do {
-        stream.avail_out = static_cast<uInt>(kChunk);
-        stream.next_out = window.data();
-        ret = inflate(&stream, Z_NO_FLUSH);
-        if (ret == Z_STREAM_ERROR || ret == Z_NEED_DICT || ret == Z_DATA_ERROR || ret == Z_MEM_ERROR) {
-          stop = true;
-          break;
+    inflateFile(in, [&](std::string_view bytes, uint64_t consumed) {
+      if (!counting) {
+        const uint64_t held = std::min(maxBytes, std::max(kAlwaysHeld, consumed * kHeldExpansion));
+        if (result.size() + bytes.size() <= held) {
+          result.append(bytes);
+          return true;
         }
-        const size_t produced = kChunk - stream.avail_out;
-        // Appended as a zero-terminated string: a zero byte ends this window.
-        const void* zero = std::memchr(window.data(), 0, produced);
-        const size_t keep = zero ? static_cast<const unsigned char*>(zero) - window.data() : produced;
-        if (result.size() + keep > maxBytes) {
-          tooLarge = true;
-          stop = true;
-          break;
-        }
-        result.append(reinterpret_cast<const char*>(window.data()), keep);
-      } while (stream.avail_out == 0);
+        counting = true;
+        counted = result.size();
+        std::string().swap(result);
+      }
+      counted += bytes.size();
+      refused = counted > maxBytes;  // refused as soon as it passes the limit
+      return !refused;
+    });
+    // A text that inflates far more than trees do but stays within the
+    // limit is read again into room of its exact size.
+    if (counting && !refused) {
+      std::rewind(in);
+      result.reserve(static_cast<size_t>(counted));
+      inflateFile(in, [&](std::string_view bytes, uint64_t) {
+        refused = result.size() + bytes.size() > maxBytes;
+        if (!refused) result.append(bytes);
+        return !refused;
+      });
     }
   } catch (const std::bad_alloc&) {
-    tooLarge = true;
+    refused = true;
   }
-  inflateEnd(&stream);
   std::fclose(in);
-  if (tooLarge) return std::nullopt;
+  if (refused) return std::nullopt;
   return result;
 }
 

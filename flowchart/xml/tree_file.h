@@ -63,7 +63,9 @@ bool writeTreeFile(const std::string& path, std::string_view treeText);
 // The decompressed bytes of a compressed tree file; a damaged or cut-off
 // file gives its good prefix, an unreadable one the empty text.  nullopt
 // when the text would exceed maxBytes (a hostile file can expand a
-// thousandfold) or memory runs out.
+// thousandfold: text that inflates far beyond what trees do is counted
+// rather than held, so such a file is refused at the limit having taken
+// little memory) or memory runs out.
 std::optional<std::string> decompressFile(const std::string& path, uint64_t maxBytes);
 // The size limit decompressFile is given by the loader: a share of the
 // machine's memory that leaves room for the document built from the text.

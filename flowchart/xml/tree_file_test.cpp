@@ -134,6 +134,49 @@ TEST(TreeFile, ExpansionBeyondTheLimitGivesTheEmptyReference) {
   EXPECT_TRUE(xml::loadTreeDocument(dir.file("st.tmp"), 64 << 20));
 }
 
+namespace {
+
+// The process's peak resident memory in KiB (VmHWM), after resetting it to
+// the current size when the system lets it be reset; -1 where unknown.
+long peakKib(bool reset) {
+  if (reset) {
+    std::FILE* refs = std::fopen("/proc/self/clear_refs", "w");
+    if (!refs) return -1;
+    const bool cleared = std::fputs("5", refs) >= 0;
+    if (std::fclose(refs) != 0 || !cleared) return -1;
+  }
+  std::FILE* status = std::fopen("/proc/self/status", "r");
+  if (!status) return -1;
+  long kib = -1;
+  char line[256];
+  while (std::fgets(line, sizeof line, status))
+    if (std::sscanf(line, "VmHWM: %ld kB", &kib) == 1) break;
+  std::fclose(status);
+  return kib;
+}
+
+}  // namespace
+
+TEST(TreeFile, ATreeInflatingPastTheLimitIsRefusedWithoutBeingHeld) {
+  // 256 MiB inflated from about 256 KiB, against a limit of 32 MiB: the
+  // refusal must not first gather the 32 MiB.
+  TempDir dir;
+  const std::string chunk(1 << 20, 'a');
+  ASSERT_TRUE(xml::writeTreeFile(dir.file("st.tmp"), [&](xml::CompressedFileWriter& writer) {
+    for (int i = 0; i < 256; ++i)
+      if (!writer.write(chunk)) return false;
+    return true;
+  }));
+  const long before = peakKib(true);
+  if (before < 0) GTEST_SKIP() << "the peak memory of a process cannot be read and reset here";
+  EXPECT_FALSE(xml::decompressFile(dir.file("st.tmp"), 32 << 20));
+  EXPECT_LT(peakKib(false) - before, 8 << 10);
+  // Within the limit the same file is read whole.
+  auto text = xml::decompressFile(dir.file("st.tmp"), 512 << 20);
+  ASSERT_TRUE(text);
+  EXPECT_EQ(text->size(), xml::kTreeDeclaration.size() + (256u << 20));
+}
+
 TEST(TreeFile, FailedWriteKeepsTheOldFile) {
   TempDir dir;
   writeFile(dir.file("st.tmp"), "old");

@@ -120,7 +120,8 @@ namespace dotfront {
 int parseDotFile(const std::string& dotPath, const std::string& outPath,
                  const std::string& statusPath) {
   std::error_code ec;
-  if (std::filesystem::is_directory(dotPath, ec)) return 1;
+  // Only a regular file is read: a pipe would block for good.
+  if (!std::filesystem::is_regular_file(dotPath, ec)) return 1;
   InputFile input(std::fopen(dotPath.c_str(), "rb"));
   if (!input) return 1;
   xml::AtomicFile status(statusPath);

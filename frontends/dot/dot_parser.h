@@ -14,8 +14,8 @@ inline constexpr const char* kParseSuccess = "<ParseSuccess/>";
 // "<ParseSuccess/>" to statusPath and returns 0.  On a syntax error or a
 // stack overflow writes "<ParseError line="N"/>" with the line of the token
 // where the parse stopped and returns 1, leaving outPath as it was.  A DOT
-// file that cannot be read or a status file that cannot be written gives 1
-// with nothing written.  Both files are replaced only when complete.
+// file that cannot be read (or is not a regular file) or a status file that
+// cannot be written gives 1 with nothing written.  Both files are replaced only when complete.
 int parseDotFile(const std::string& dotPath, const std::string& outPath,
                  const std::string& statusPath);
 

@@ -117,9 +117,13 @@ TEST(DotParser, FailsWithoutWritingWhenFilesCannotBeOpened) {
   writeFile(dir.file("in.dot"), "digraph { a }");
   const std::string missingFolder = dir.file("missing/out.xml");
 
-  // No layout, or a folder in its place: nothing written.
+  // No layout, or a folder, a pipe or a device in its place (a pipe
+  // would block the read for good): nothing written.
+  ASSERT_EQ(testing_support::runShell("mkfifo '" + dir.file("pipe.dot") + "'"), 0);
   EXPECT_EQ(dotfront::parseDotFile(dir.file("none.dot"), dir.file("out.xml"), dir.file("err.xml")), 1);
   EXPECT_EQ(dotfront::parseDotFile(dir.path().string(), dir.file("out.xml"), dir.file("err.xml")), 1);
+  EXPECT_EQ(dotfront::parseDotFile(dir.file("pipe.dot"), dir.file("out.xml"), dir.file("err.xml")), 1);
+  EXPECT_EQ(dotfront::parseDotFile("/dev/null", dir.file("out.xml"), dir.file("err.xml")), 1);
   EXPECT_FALSE(fileExists(dir.file("err.xml")));
   EXPECT_FALSE(fileExists(dir.file("out.xml")));
 

@@ -13,6 +13,7 @@
 #include "flowchart/xml/atomic_file.h"
 #include "frontends/java/comments.h"
 #include "frontends/java/metrics.h"
+#include "frontends/java/output_unit.h"
 #include "frontends/java/parse_context.h"
 #include "frontends/java/scanner.h"
 
@@ -51,8 +52,14 @@ bool finishStatus(xml::AtomicFile& status, std::string_view text) {
   return status.write(text) && status.commit();
 }
 
-int failWith(xml::AtomicFile& status, int line) {
-  finishStatus(status, "<ParseError line=\"" + std::to_string(line) + "\"/>");
+// Reports a failed parse in the status file.  A status that cannot be
+// written any more is removed rather than left saying an earlier run
+// succeeded.
+int failWith(xml::AtomicFile& status, const std::string& statusPath, int line) {
+  const std::string text = "<ParseError line=\"" + std::to_string(line) + "\"/>";
+  if (finishStatus(status, text) || xml::writeFileAtomically(statusPath, text)) return 1;
+  std::error_code ec;
+  if (!fs::is_directory(statusPath, ec)) fs::remove(statusPath, ec);
   return 1;
 }
 
@@ -62,8 +69,9 @@ int parseJavaFile(const std::string& sourcePath, const std::string& treePath,
                   const std::string& commentsPath, const std::string& statusPath,
                   const std::string& resultsPath, int enumSwitch) {
   std::error_code ec;
-  // A folder opens as a file on some systems but cannot be read as one.
-  if (fs::is_directory(sourcePath, ec)) return 1;
+  // Only a regular file is read: a folder cannot be, and a pipe or a
+  // device could block or never end.
+  if (!fs::is_regular_file(sourcePath, ec)) return 1;
   File source(std::fopen(sourcePath.c_str(), "rb"));
   if (!source) return 1;
 
@@ -71,7 +79,7 @@ int parseJavaFile(const std::string& sourcePath, const std::string& treePath,
   if (!status.open()) return 1;
 
   const uintmax_t size = fs::file_size(sourcePath, ec);
-  if (!ec && size > kLargestSource) return failWith(status, 1);
+  if (!ec && size > kLargestSource) return failWith(status, statusPath, 1);
 
   CommentRecorder comments;
   Metrics metrics;
@@ -86,31 +94,37 @@ int parseJavaFile(const std::string& sourcePath, const std::string& treePath,
     Scanner scanner(source.get(), lexer);
     ParseContext context(scanner, lexer, metrics);
     const int parsed = parseTokens(context);
-    if (parsed != 0 || !context.reducedProgram()) return failWith(status, lexer.line);
+    if (parsed != 0 || !context.reducedProgram()) return failWith(status, statusPath, lexer.line);
 
+    // Tree, results, comments and status are replaced together: a run
+    // that fails part-way (a full disk, say) leaves the earlier ones.
+    OutputUnit outputs(status);
     const parsetree::PieceTree& tree = context.tree();
     const parsetree::PieceList program = context.program().list;
-    const bool treeWritten = xml::writeTreeFile(treePath, [&](xml::CompressedFileWriter& writer) {
-      CompressorSink sink(writer);
-      return tree.write(program, sink);
+    const bool treeWritten = outputs.add(treePath, true, [&](const std::string& path) {
+      return xml::writeTreeFile(path, [&](xml::CompressedFileWriter& writer) {
+        CompressorSink sink(writer);
+        return tree.write(program, sink);
+      });
     });
-    // Without its tree the parse is of no use to the flowchart build.
-    if (!treeWritten) return failWith(status, lexer.line);
     context.releaseTree();
-
-    // The results and comments files are extras: failing to write one
-    // does not fail the parse.
-    metrics.writeResults(resultsPath);
-    comments.write(commentsPath);
-    return finishStatus(status, "<ParseSuccess/>") ? 0 : 1;
+    // The results and comments files are extras where they cannot be made
+    // at all; once made they belong to the unit.
+    const bool written =
+        treeWritten &&
+        outputs.add(resultsPath, false, [&](const std::string& path) { return metrics.writeResults(path); }) &&
+        outputs.add(commentsPath, false, [&](const std::string& path) { return comments.write(path); });
+    if (written && outputs.commit("<ParseSuccess/>")) return 0;
+    outputs.discard();
+    return failWith(status, statusPath, lexer.line);
   } catch (const ScannerFatal& fatal) {
     std::fprintf(stderr, "%s\n", fatal.what());
-    failWith(status, lexer.line);
+    failWith(status, statusPath, lexer.line);
     return 2;
   } catch (const std::bad_alloc&) {
-    return failWith(status, lexer.line);
+    return failWith(status, statusPath, lexer.line);
   } catch (const std::length_error&) {
-    return failWith(status, lexer.line);
+    return failWith(status, statusPath, lexer.line);
   }
 }
 

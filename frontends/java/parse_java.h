@@ -6,9 +6,11 @@
 
 namespace java {
 
-// 0 when the file was parsed and its tree written; 1 when it could not be
-// read, did not parse, or the tree or status could not be written; 2 after
-// a fatal scanner error (its message is printed to standard error).
+// 0 when the file was parsed and its tree, results, comments and status
+// all replaced; 1 when it is not a readable regular file, did not parse, or
+// the outputs could not all be written (the earlier ones are then kept,
+// and the status says the parse failed or is removed); 2 after a fatal
+// scanner error (its message is printed to standard error).
 int parseJavaFile(const std::string& sourcePath, const std::string& treePath,
                   const std::string& commentsPath, const std::string& statusPath,
                   const std::string& resultsPath, int enumSwitch);

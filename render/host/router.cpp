@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 
 namespace host {
@@ -94,11 +95,35 @@ void Box::include(const Box& other) {
 void Box::include(Point p) { include(Box{p.x, p.y, p.x, p.y}); }
 
 namespace {
-long long cellKey(long cx, long cy) {
-  return (static_cast<long long>(cx) << 32) ^ static_cast<long long>(static_cast<uint32_t>(cy));
+
+// Cells a box may cover on each axis of its grid.
+constexpr long long kCellsAcross = 4;
+// Coordinates are clamped to this many inches before they become cell
+// numbers, so that no conversion overflows (a layout may say 1e308, or
+// nothing that is a number).  Clamping keeps every overlap.
+constexpr double kFarthest = 140737488355328.0;  // 2^47
+
+double clamped(double v) {
+  if (std::isnan(v)) return 0.0;
+  return std::clamp(v, -kFarthest, kFarthest);
 }
-long cellOf(double v, double size) { return static_cast<long>(std::floor(v / size)); }
+
+// The cells [first, last] an interval covers on the grid of a level (a
+// box of negative size covers the cells between its edges).
+std::pair<long long, long long> cellsOf(double a, double b, int level) {
+  const double size = std::ldexp(1.0, level);
+  const double low = std::min(clamped(a), clamped(b)), high = std::max(clamped(a), clamped(b));
+  return {static_cast<long long>(std::floor(low / size)), static_cast<long long>(std::floor(high / size))};
+}
+
 }  // namespace
+
+size_t Obstacles::CellHash::operator()(const CellKey& key) const {
+  uint64_t h = static_cast<uint64_t>(key.x) * 0x9E3779B97F4A7C15ULL;
+  h ^= static_cast<uint64_t>(key.y) + 0x7F4A7C159E3779B9ULL + (h << 6) + (h >> 2);
+  h ^= static_cast<uint64_t>(key.level) << 58;
+  return static_cast<size_t>(h);
+}
 
 void Obstacles::add(const Box& box) {
   const size_t index = boxes_.size();
@@ -108,33 +133,50 @@ void Obstacles::add(const Box& box) {
     extent_.include(box);
   boxes_.push_back(box);
   seen_.push_back(0);
-  for (long cx = cellOf(box.left, kCell); cx <= cellOf(box.right, kCell); ++cx)
-    for (long cy = cellOf(box.bottom, kCell); cy <= cellOf(box.top, kCell); ++cy)
-      cells_[cellKey(cx, cy)].push_back(index);
+  int level = 0;
+  std::pair<long long, long long> xs = cellsOf(box.left, box.right, 0);
+  std::pair<long long, long long> ys = cellsOf(box.bottom, box.top, 0);
+  while (level + 1 < kLevels &&
+         (xs.second - xs.first >= kCellsAcross || ys.second - ys.first >= kCellsAcross)) {
+    ++level;
+    xs = cellsOf(box.left, box.right, level);
+    ys = cellsOf(box.bottom, box.top, level);
+  }
+  byLevel_[static_cast<size_t>(level)].push_back(index);
+  for (long long cx = xs.first; cx <= xs.second; ++cx)
+    for (long long cy = ys.first; cy <= ys.second; ++cy) {
+      cells_[CellKey{level, cx, cy}].push_back(index);
+      ++entries_;
+    }
 }
 
 std::vector<size_t> Obstacles::near(const Box& area) const {
   std::vector<size_t> out;
   if (boxes_.empty()) return out;
   ++stamp_;
-  const long x0 = cellOf(area.left, kCell), x1 = cellOf(area.right, kCell);
-  const long y0 = cellOf(area.bottom, kCell), y1 = cellOf(area.top, kCell);
-  // A huge area is cheaper to check box by box than cell by cell.
-  if (static_cast<double>(x1 - x0 + 1) * static_cast<double>(y1 - y0 + 1) >
-      static_cast<double>(boxes_.size())) {
-    for (size_t i = 0; i < boxes_.size(); ++i) out.push_back(i);
-    return out;
-  }
-  for (long cx = x0; cx <= x1; ++cx)
-    for (long cy = y0; cy <= y1; ++cy) {
-      auto it = cells_.find(cellKey(cx, cy));
-      if (it == cells_.end()) continue;
-      for (size_t index : it->second) {
-        if (seen_[index] == stamp_) continue;
-        seen_[index] = stamp_;
-        out.push_back(index);
-      }
+  auto take = [&](size_t index) {
+    if (seen_[index] == stamp_) return;
+    seen_[index] = stamp_;
+    out.push_back(index);
+  };
+  for (int level = 0; level < kLevels; ++level) {
+    const std::vector<size_t>& filed = byLevel_[static_cast<size_t>(level)];
+    if (filed.empty()) continue;
+    const auto [x0, x1] = cellsOf(area.left, area.right, level);
+    const auto [y0, y1] = cellsOf(area.bottom, area.top, level);
+    // A huge area is cheaper to check box by box than cell by cell.
+    if (static_cast<double>(x1 - x0 + 1) * static_cast<double>(y1 - y0 + 1) >
+        static_cast<double>(filed.size())) {
+      for (size_t index : filed) take(index);
+      continue;
     }
+    for (long long cx = x0; cx <= x1; ++cx)
+      for (long long cy = y0; cy <= y1; ++cy) {
+        auto it = cells_.find(CellKey{level, cx, cy});
+        if (it == cells_.end()) continue;
+        for (size_t index : it->second) take(index);
+      }
+  }
   return out;
 }
 

@@ -22,8 +22,11 @@ struct Box {
   void include(Point p);
 };
 
-// Boxes that routes should go around, bucketed on a grid so that a page
-// with thousands of shapes stays quick to route.
+// Boxes that routes should go around, bucketed on grids so that a page
+// with thousands of shapes stays quick to route.  Each box is filed on the
+// finest of a ladder of grids (cells of 1, 2, 4, ... inches) on which it
+// covers at most a few cells, so the grids hold a bounded number of
+// entries per box however large the boxes are.
 class Obstacles {
  public:
   void add(const Box& box);
@@ -33,14 +36,26 @@ class Obstacles {
   // The leftmost left and rightmost right edge of the boxes lying across
   // the band of heights [bottom, top]; nullopt when none does.
   std::optional<std::pair<double, double>> horizontalReach(double bottom, double top) const;
+  // Cell entries held by the grids: a few per box at most.
+  size_t gridEntries() const { return entries_; }
 
  private:
-  static constexpr double kCell = 1.0;  // inches
+  static constexpr int kLevels = 48;  // cells of 1 inch up to 2^47 inches
+  struct CellKey {
+    int level;
+    long long x, y;
+    bool operator==(const CellKey&) const = default;
+  };
+  struct CellHash {
+    size_t operator()(const CellKey& key) const;
+  };
   // Indexes of the boxes that may meet the area, each once.
   std::vector<size_t> near(const Box& area) const;
   std::vector<Box> boxes_;
   Box extent_;  // of all boxes
-  std::unordered_map<long long, std::vector<size_t>> cells_;
+  std::unordered_map<CellKey, std::vector<size_t>, CellHash> cells_;
+  std::vector<std::vector<size_t>> byLevel_ = std::vector<std::vector<size_t>>(kLevels);
+  size_t entries_ = 0;
   mutable std::vector<unsigned> seen_;  // visit stamps, one per box
   mutable unsigned stamp_ = 0;
 };

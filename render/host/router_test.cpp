@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 
 namespace host {
 namespace {
@@ -60,6 +61,34 @@ TEST(Router, UnknownDirectionsComeFromTheBoxSide) {
   auto path = routeOrthogonal({{1, 0.5}, {0, 0}, a}, {{3, 0.5}, {0, 0}, b}, nullptr);
   expectRightAngles(path);
   EXPECT_EQ(path.size(), 2u);
+}
+
+TEST(Router, HugeAndFarAwayBoxesKeepTheGridsSmall) {
+  // A box 10,000 inches on a side, boxes at coordinates no integer can
+  // hold, and boxes that are not numbers at all: a few grid cells each,
+  // every box still found where it lies, and no conversion overflows.
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  const Box huge{0, 0, 10000, 10000};
+  const std::vector<Box> boxes = {huge,
+                                  {1e308, 1e308, 1e308, 1e308},
+                                  {-1e308, -1e308, 1e308, 1e308},
+                                  {-inf, 3, inf, 4},
+                                  {nan, nan, nan, nan},
+                                  {5, 5, -5, -5}};
+  Obstacles obstacles;
+  for (const Box& box : boxes) obstacles.add(box);
+  for (int i = 0; i < 1000; ++i) obstacles.add(Box{i * 2.0, -3, i * 2.0 + 1.5, -2.5});
+  EXPECT_LE(obstacles.gridEntries(), 16 * (boxes.size() + 1000));
+
+  // Every box is still found where it lies.
+  EXPECT_EQ(obstacles.crossings({5000, -1}, {5000, 10001}, nullptr, nullptr), 3);  // huge, everything, the band
+  EXPECT_EQ(obstacles.crossings({20000, 20000}, {30000, 20000}, nullptr, nullptr), 1);
+  EXPECT_EQ(obstacles.crossings({1000.5, -2.8}, {1000.5, -2.7}, nullptr, nullptr), 2);   // a small one, everything
+  EXPECT_EQ(obstacles.crossings({-1e300, 3.5}, {1e300, 3.5}, nullptr, nullptr), 3);
+  // Routes whose ends lie far out still come back.
+  auto path = routeOrthogonal({{1e308, 0}, {0, 0}, std::nullopt}, {{-1e308, nan}, {0, 0}, std::nullopt}, &obstacles);
+  EXPECT_GE(path.size(), 2u);
 }
 
 }  // namespace

@@ -72,62 +72,74 @@ std::vector<std::string> displayLines(std::string_view text) {
   return lines;
 }
 
-double textWidth(std::string_view text, double fontSize) {
-  // Average advance widths of a sans-serif face, in ems.
-  double ems = 0.0;
-  for (char c : text) {
-    if (c == ' ' || c == 'i' || c == 'l' || c == 'j' || c == '.' || c == ',' || c == ':' ||
-        c == ';' || c == '\'' || c == '|' || c == '!' || c == 'I' || c == 'f' || c == 't' ||
-        c == '(' || c == ')' || c == '[' || c == ']')
-      ems += 0.34;
-    else if (c == 'm' || c == 'w' || c == 'M' || c == 'W' || c == '@')
-      ems += 0.9;
-    else if (c >= 'A' && c <= 'Z')
-      ems += 0.68;
-    else
-      ems += 0.58;
-  }
-  return ems * fontSize / 72.0;
-}
-
 namespace {
 
-std::vector<std::string> wrapLine(const std::string& line, double width, double fontSize) {
+// The advance width of a character in ems: averages of a sans-serif face.
+double emsOf(char c) {
+  if (c == ' ' || c == 'i' || c == 'l' || c == 'j' || c == '.' || c == ',' || c == ':' || c == ';' ||
+      c == '\'' || c == '|' || c == '!' || c == 'I' || c == 'f' || c == 't' || c == '(' || c == ')' ||
+      c == '[' || c == ']')
+    return 0.34;
+  if (c == 'm' || c == 'w' || c == 'M' || c == 'W' || c == '@') return 0.9;
+  if (c >= 'A' && c <= 'Z') return 0.68;
+  return 0.58;
+}
+
+double emsOf(std::string_view text, double start = 0.0) {
+  for (char c : text) start += emsOf(c);
+  return start;
+}
+
+double inches(double ems, double fontSize) { return ems * fontSize / 72.0; }
+
+// Wraps one line in time linear in its length.  Widths are summed
+// character by character in the same order as textWidth sums them, so
+// every comparison gives the answer textWidth would.
+std::vector<std::string> wrapLine(std::string_view line, double width, double fontSize) {
+  auto fits = [&](double ems) { return inches(ems, fontSize) <= width; };
+  // With a font size of zero or more a longer text is never narrower, so
+  // the scan for a break also tells whether the rest is too wide.
+  const bool widthsGrow = fontSize >= 0.0 && !std::isnan(width);
   std::vector<std::string> out;
   std::string current;
-  auto flush = [&] {
-    if (!current.empty()) out.push_back(current), current.clear();
-  };
+  double currentEms = 0.0;
   size_t i = 0;
   while (i < line.size()) {
     size_t j = line.find(' ', i);
-    if (j == std::string::npos) j = line.size();
-    std::string word = line.substr(i, j - i);
+    if (j == std::string_view::npos) j = line.size();
+    std::string_view word = line.substr(i, j - i);
     i = j + 1;
     if (word.empty()) continue;
-    std::string joined = current;
-    if (!joined.empty()) joined += ' ';
-    joined += word;
-    if (textWidth(joined, fontSize) <= width) {
-      current = joined;
+    const double joined = emsOf(word, current.empty() ? currentEms : currentEms + emsOf(' '));
+    if (fits(joined)) {
+      if (!current.empty()) current += ' ';
+      current += word;
+      currentEms = joined;
       continue;
     }
-    flush();
-    // A word wider than the box is broken where it reaches the edge.
-    while (textWidth(word, fontSize) > width && word.size() > 1) {
+    if (!current.empty()) out.push_back(std::move(current));
+    // A word wider than the box is broken where it reaches the edge: the
+    // longest piece that fits, one character at least.
+    while (word.size() > 1) {
+      double ems = emsOf(word[0]);
       size_t cut = 1;
-      while (cut < word.size() && textWidth(word.substr(0, cut + 1), fontSize) <= width) ++cut;
-      out.push_back(word.substr(0, cut));
-      word = word.substr(cut);
+      while (cut < word.size() && fits(ems + emsOf(word[cut]))) ems += emsOf(word[cut++]);
+      const bool tooWide = widthsGrow ? cut < word.size() : inches(emsOf(word), fontSize) > width;
+      if (!tooWide) break;
+      out.emplace_back(word.substr(0, cut));
+      word.remove_prefix(cut);
     }
-    current = word;
+    current = std::string(word);
+    currentEms = emsOf(word);
   }
-  flush();
+  if (!current.empty()) out.push_back(std::move(current));
   if (out.empty()) out.emplace_back();
   return out;
 }
 
 }  // namespace
+
+double textWidth(std::string_view text, double fontSize) { return inches(emsOf(text), fontSize); }
 
 FittedText fitText(std::string_view text, double boxWidth, double boxHeight, double fontSize) {
   constexpr double kSmallest = 6.0;
@@ -141,6 +153,8 @@ FittedText fitText(std::string_view text, double boxWidth, double boxHeight, dou
         fitted.lines.push_back(std::move(wrapped));
     const double needed = static_cast<double>(fitted.lines.size()) * fitted.lineHeight();
     if (needed <= boxHeight || size <= kSmallest) break;
+    // A size so large that a step down leaves it as it is would never end.
+    if (size - 0.5 == size) break;
   }
   return fitted;
 }

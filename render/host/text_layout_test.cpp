@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+#include <random>
+
 namespace host {
 namespace {
 
@@ -32,6 +36,78 @@ TEST(TextLayout, LineBreakEscapesAndWrapping) {
   // Too much text for the box: the font shrinks, but not below 6 points.
   const FittedText crowded = fitText(std::string(400, 'x'), 1.0, 0.3, 10);
   EXPECT_DOUBLE_EQ(crowded.fontSize, 6);
+}
+
+// Wrapping as it was first written: every candidate line measured whole.
+// Quadratic in the length of a long word, but plainly right.
+std::vector<std::string> wrapLineByMeasuring(const std::string& line, double width, double fontSize) {
+  std::vector<std::string> out;
+  std::string current;
+  auto flush = [&] {
+    if (!current.empty()) out.push_back(current), current.clear();
+  };
+  size_t i = 0;
+  while (i < line.size()) {
+    size_t j = line.find(' ', i);
+    if (j == std::string::npos) j = line.size();
+    std::string word = line.substr(i, j - i);
+    i = j + 1;
+    if (word.empty()) continue;
+    std::string joined = current;
+    if (!joined.empty()) joined += ' ';
+    joined += word;
+    if (textWidth(joined, fontSize) <= width) {
+      current = joined;
+      continue;
+    }
+    flush();
+    while (textWidth(word, fontSize) > width && word.size() > 1) {
+      size_t cut = 1;
+      while (cut < word.size() && textWidth(word.substr(0, cut + 1), fontSize) <= width) ++cut;
+      out.push_back(word.substr(0, cut));
+      word = word.substr(cut);
+    }
+    current = word;
+  }
+  flush();
+  if (out.empty()) out.emplace_back();
+  return out;
+}
+
+TEST(TextLayout, WrappingBreaksWhereMeasuringEveryCandidateWould) {
+  std::mt19937 random(13);
+  const std::string letters = "aimwMW il.()ABZ    x";
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double widths[] = {0.0, 0.05, 0.4, 1.0, 1.5, 3.7, 100.0, -1.0, nan};
+  const double sizes[] = {10.0, 8.5, 6.0, 14.0, 0.0, -5.0, 1e300};
+  for (int round = 0; round < 300; ++round) {
+    std::string text;
+    const int length = static_cast<int>(random() % (round < 250 ? 80 : 2000));
+    for (int k = 0; k < length; ++k) text += letters[random() % letters.size()];
+    for (double width : widths)
+      for (double size : sizes) {
+        const FittedText fitted = fitText(text, width, 1e9, size);
+        ASSERT_EQ(fitted.lines, wrapLineByMeasuring(text, width, size))
+            << "text \"" << text << "\" width " << width << " size " << size;
+      }
+  }
+}
+
+TEST(TextLayout, OneLongWordIsBrokenIntoPiecesThatFit) {
+  // 300,000 characters: each piece fills the box, and the pieces give
+  // the word back whole.
+  const std::string word(300000, 'w');
+  const FittedText fitted = fitText(word, 1.5, 1e9, 10);
+  ASSERT_GT(fitted.lines.size(), 1000u);
+  std::string joined;
+  for (const std::string& line : fitted.lines) {
+    EXPECT_LE(textWidth(line, 10), 1.5);
+    joined += line;
+  }
+  EXPECT_EQ(joined, word);
+  EXPECT_EQ(fitted.lines.front(), wrapLineByMeasuring(word.substr(0, 100), 1.5, 10).front());
+  // A font size too large to step down ends too.
+  EXPECT_DOUBLE_EQ(fitText("a b", 1.0, 0.1, 1e300).fontSize, 1e300);
 }
 
 }  // namespace

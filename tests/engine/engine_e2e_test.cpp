@@ -85,3 +85,31 @@ TEST(EngineModes, PackAndUnpackThroughTheEngine) {
     EXPECT_EQ(run.out + run.err, "");
   }
 }
+
+// Files are written through temporary names beside them; those names do
+// not grow with the target's, so names as long as the file system allows
+// (255 bytes here) can still be written by every mode.
+TEST(EngineModes, NamesAsLongAsTheFileSystemAllows) {
+  TempDir dir;
+  const std::string name(250, 'n');
+  // Mode 7: all four outputs.
+  writeFile(dir.path() / "A.java", "class A { void f() { } }\n");
+  const std::string tree = dir.file(name + "-st"), comments = dir.file(name + "-c"),
+                    status = dir.file(name + "-s"), results = dir.file(name + ".xml");
+  EXPECT_EQ(runEngine({"7", dir.file("A.java"), tree, comments, status, results, "1", "x"}).exitCode, 0);
+  for (const std::string& path : {tree, comments, status, results}) EXPECT_TRUE(fs::exists(path)) << path;
+  EXPECT_EQ(readFile(status), "<ParseSuccess/>");
+
+  // Mode 11: the archive's name is the folder's plus ".zip", 255 bytes.
+  const fs::path folder = dir.path() / std::string(251, 'f');
+  fs::create_directories(folder);
+  writeFile(folder / name, "long\n");
+  EXPECT_EQ(runEngine({"11", folder.string()}).exitCode, 1);
+  const fs::path archive = folder.string() + ".zip";
+  ASSERT_TRUE(fs::exists(archive));
+
+  // Mode 12: an entry with a long name comes out.
+  fs::rename(archive, dir.path() / "p.zip");
+  EXPECT_EQ(runEngine({"12", dir.file("p.zip")}).exitCode, 1);
+  EXPECT_EQ(readFile(dir.path() / "p" / name), "long\n");
+}

@@ -245,6 +245,85 @@ TEST(FlowchartDrawing, BadInputGetsDefinedAnswers) {
   EXPECT_EQ(d.text("//page[1]/connector/end/@shape"), "b");
 }
 
+// Each layout is read through out.xml in the work folder: where that
+// cannot be written nothing can be drawn, and the run answers -1 as for a
+// missing drawing host, without saving an empty drawing.
+TEST(FlowchartDrawing, AWorkFolderThatCannotBeWrittenDrawsNothing) {
+  FlowchartRun r;
+  const std::string save = (r.dir.path() / "d.xml").string();
+  writeFile(r.dir.path() / "plain-file", "");
+  fs::create_directories(r.dir.path() / "blocked" / "out.xml");
+  for (const fs::path& work : {r.dir.path() / "missing", r.dir.path() / "plain-file", r.dir.path() / "blocked"}) {
+    EXPECT_EQ(runEngine({"17", (r.layouts / "method.tmp").string(), work.string(), templatePath("flowchart"), "n.6",
+                         save})
+                  .exitCode,
+              kMinusOne)
+        << work;
+    EXPECT_FALSE(fileExists(save)) << work;
+  }
+}
+
+// A folded-list entry names a block whose layout lies beside the method's;
+// one that is a path draws nothing from elsewhere: its page stays, empty,
+// and the page numbering with it.
+TEST(FlowchartDrawing, FoldedEntriesThatArePathsReadNothingElsewhere) {
+  FlowchartRun r;
+  fs::create_directories(r.dir.path() / "elsewhere");
+  fs::create_directories(r.layouts / "sub");
+  writeFile(r.dir.path() / "elsewhere" / "private.tmp",
+            "digraph private { \"secret\" [CONCEPTID=block, label=\"private text\", pos=\"50,50\"]; }\n");
+  fs::copy_file(r.dir.path() / "elsewhere" / "private.tmp", r.layouts / "sub" / "inner.tmp");
+  fs::copy_file(r.dir.path() / "elsewhere" / "private.tmp", r.dir.path() / "..tmp");
+  const std::string save = (r.dir.path() / "d.xml").string();
+  ASSERT_EQ(r.run("n.6;../elsewhere/private;sub/inner;..\\elsewhere\\private;..;n.6", save), 0);
+  Drawing d(save);
+  EXPECT_EQ(d.count("//page"), 7u);
+  EXPECT_EQ(d.count("//page[2]/shape[@name=\"f.1\"]"), 1u);
+  for (int page = 3; page <= 6; ++page) {
+    EXPECT_EQ(d.text("//page[" + std::to_string(page) + "]/@name"), "block-" + std::to_string(page - 2));
+    EXPECT_EQ(d.count("//page[" + std::to_string(page) + "]/*"), 0u) << page;
+  }
+  EXPECT_EQ(d.count("//page[7]/shape[@name=\"f.1\"]"), 1u);
+  EXPECT_EQ(d.count("//shape[@name=\"secret\"]"), 0u);
+  EXPECT_EQ(readFile(save).find("private text"), std::string::npos);
+}
+
+// Layouts made to make the drawing work hard draw in bounded time and
+// memory: a node 10,000 inches on a side (connector routing), a label
+// that is one 300,000-character word (text wrapping), and coordinates of
+// 1e308 (no integer can hold them).  bench/hostile_layouts times them.
+TEST(FlowchartDrawing, HostileLayoutsDrawInBoundedWork) {
+  TempDir dir;
+  const std::string side = "960000";  // points: the node is 13,333 layout inches, drawn 10,000
+  const std::string word(300000, 'w');
+  const std::pair<const char*, std::string> layouts[] = {
+      {"huge", "digraph huge { graph [bb=\"0,0,960200,960200\"];\n"
+               "\"s\" [CONCEPTID=start, label=s, pos=\"480000,960180\", width=0.75, height=0.5];\n"
+               "\"b\" [CONCEPTID=block, label=big, pos=\"480000,480100\", width=13333.34, height=13333.34];\n"
+               "\"e\" [CONCEPTID=end, label=e, pos=\"480000,20\", width=0.75, height=0.5];\n"
+               "\"s\" -> \"b\"; \"b\" -> \"e\"; \"s\" -> \"e\"; }\n"},
+      {"word", "digraph word { graph [bb=\"0,0,300,300\"];\n"
+               "\"s\" [CONCEPTID=start, label=s, pos=\"150,280\", width=0.75, height=0.5];\n"
+               "\"b\" [CONCEPTID=block, label=\"" + word + "\", pos=\"150,150\", width=1.5, height=0.5];\n"
+               "\"s\" -> \"b\"; }\n"},
+      {"far", "digraph far { graph [bb=\"0,0,1e308,1e308\"];\n"
+              "\"s\" [CONCEPTID=start, label=s, pos=\"1e308,1e308\", width=1e308, height=0.5];\n"
+              "\"b\" [CONCEPTID=block, label=b, pos=\"-1e308,5\", width=nan, height=1e308];\n"
+              "\"s\" -> \"b\"; \"b\" -> \"s\"; }\n"},
+  };
+  for (const auto& [name, layout] : layouts) {
+    writeFile(dir.path() / (std::string(name) + ".tmp"), layout);
+    for (const char* extension : {".svg", ".xml"}) {
+      const std::string save = dir.file(std::string(name) + extension);
+      const auto run = runEngine({"17", dir.file(std::string(name) + ".tmp"), dir.path().string(),
+                                  templatePath("flowchart"), "", save},
+                                 {}, 120);
+      EXPECT_EQ(run.exitCode, 0) << name << extension << run.err;
+      EXPECT_TRUE(fileExists(save)) << name << extension;
+    }
+  }
+}
+
 // The pipeline against the installed Graphviz: lay the graph out now and
 // draw the fresh layout.
 TEST(FlowchartDrawing, DrawsALayoutMadeByTheInstalledGraphviz) {
@@ -337,8 +416,27 @@ TEST(SequenceDrawing, UnavailableHostStencilOrLayoutGiveMinusOne) {
   EXPECT_EQ(r.run(r.dir.file("no-layout.tmp"), save), kMinusOne);
   writeFile(r.dir.file("broken.tmp"), "digraph { \"a\" [zarncls=1 ");
   EXPECT_EQ(r.run(r.dir.file("broken.tmp"), save), kMinusOne);
-  // A failed save does not change the result.
-  EXPECT_EQ(r.run(layout, r.dir.file("missing/seq.xml")), 0);
+  // A save that fails is a failure the caller hears of.
+  EXPECT_EQ(r.run(layout, r.dir.file("missing/seq.xml")), kMinusOne);
+}
+
+// Mode 18 reports a save that fails (a missing folder, a folder in the
+// way, a full disk) with -1, as it reports a missing stencil.
+TEST(SequenceDrawing, ASaveThatFailsGivesMinusOne) {
+  SequenceRun r;
+  const std::string layout = fixture("render/sequence/calls.tmp").string();
+  EXPECT_EQ(r.run(layout, r.dir.file("missing/seq.svg")), kMinusOne);
+  fs::create_directory(r.dir.path() / "folder.xml");
+  EXPECT_EQ(r.run(layout, r.dir.file("folder.xml")), kMinusOne);
+  testing_support::SmallDisk disk(64 << 10);
+  if (!disk.mounted()) GTEST_SKIP() << "needs root to mount a small file system";
+  const std::string save = (disk.path() / "seq.html").string();
+  disk.fill(0);
+  EXPECT_EQ(r.run(layout, save), kMinusOne);
+  EXPECT_FALSE(fileExists(save));
+  disk.unfill();
+  EXPECT_EQ(r.run(layout, save), 0);
+  EXPECT_TRUE(fileExists(save));
 }
 
 TEST(SequenceDrawing, NamesThatMatchNoNodeFailQuietly) {

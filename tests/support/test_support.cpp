@@ -1,7 +1,9 @@
 #include "test_support.h"
 
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -63,8 +65,6 @@ fs::path sourceDir() {
 
 fs::path fixture(std::string_view relative) { return sourceDir() / "tests" / "fixtures" / relative; }
 
-namespace {
-
 std::string shellQuote(const std::string& text) {
   std::string out = "'";
   for (char c : text) {
@@ -76,8 +76,6 @@ std::string shellQuote(const std::string& text) {
   return out + "'";
 }
 
-}  // namespace
-
 int runShell(const std::string& command) {
   int status = std::system(command.c_str());
   if (status == -1) return -1;
@@ -85,17 +83,27 @@ int runShell(const std::string& command) {
   return -1;
 }
 
-RunResult runEngine(const std::vector<std::string>& args, const fs::path& workingDir) {
+std::string engineCommand(const std::vector<std::string>& args) {
   const char* engine = std::getenv("FLOWCHART_ENGINE");
   if (!engine) throw std::runtime_error("FLOWCHART_ENGINE is not set (run the tests through ctest)");
-  return runProgram(engine, args, workingDir);
+  std::string command = shellQuote(engine);
+  for (const std::string& arg : args) command += " " + shellQuote(arg);
+  return command;
+}
+
+RunResult runEngine(const std::vector<std::string>& args, const fs::path& workingDir,
+                    int timeLimitSeconds) {
+  const char* engine = std::getenv("FLOWCHART_ENGINE");
+  if (!engine) throw std::runtime_error("FLOWCHART_ENGINE is not set (run the tests through ctest)");
+  return runProgram(engine, args, workingDir, timeLimitSeconds);
 }
 
 RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
-                     const fs::path& workingDir) {
+                     const fs::path& workingDir, int timeLimitSeconds) {
   TempDir capture;
   std::string command;
   if (!workingDir.empty()) command += "cd " + shellQuote(workingDir.string()) + " && ";
+  if (timeLimitSeconds > 0) command += "timeout -k 5 " + std::to_string(timeLimitSeconds) + " ";
   command += shellQuote(program);
   for (const std::string& arg : args) command += " " + shellQuote(arg);
   command += " >" + shellQuote(capture.file("out")) + " 2>" + shellQuote(capture.file("err"));
@@ -104,6 +112,36 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
   result.out = readFile(capture.file("out"));
   result.err = readFile(capture.file("err"));
   return result;
+}
+
+SmallDisk::SmallDisk(uintmax_t bytes) {
+  if (geteuid() != 0) return;
+  mounted_ = runShell("mount -t tmpfs -o size=" + std::to_string(bytes) + " tmpfs " +
+                      shellQuote(dir_.path().string()) + " 2>/dev/null") == 0;
+}
+
+SmallDisk::~SmallDisk() {
+  if (mounted_) runShell("umount " + shellQuote(dir_.path().string()) + " 2>/dev/null");
+}
+
+uintmax_t SmallDisk::available() const { return fs::space(dir_.path()).available; }
+
+void SmallDisk::fill(uintmax_t free) {
+  unfill();
+  const uintmax_t room = available();
+  if (room <= free) return;
+  std::ofstream out(dir_.path() / ".filler", std::ios::binary);
+  const std::string block(1 << 16, 'f');
+  for (uintmax_t left = room - free; left > 0 && out;) {
+    const uintmax_t piece = std::min<uintmax_t>(left, block.size());
+    out.write(block.data(), static_cast<std::streamsize>(piece));
+    left -= piece;
+  }
+}
+
+void SmallDisk::unfill() {
+  std::error_code ec;
+  fs::remove(dir_.path() / ".filler", ec);
 }
 
 }  // namespace testing_support

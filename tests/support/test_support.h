@@ -2,6 +2,7 @@
 // whole-file reads and writes, and running the built engine.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -40,14 +41,41 @@ struct RunResult {
 };
 
 // Runs the built engine (FLOWCHART_ENGINE, set by CTest) with the given
-// arguments in the given working folder.
+// arguments in the given working folder.  With a time limit, a run that
+// takes longer is killed and reported with exit code 124.
 RunResult runEngine(const std::vector<std::string>& args,
-                    const std::filesystem::path& workingDir = {});
+                    const std::filesystem::path& workingDir = {}, int timeLimitSeconds = 0);
 // Runs any program the same way.
 RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
-                     const std::filesystem::path& workingDir = {});
+                     const std::filesystem::path& workingDir = {}, int timeLimitSeconds = 0);
+// The shell command runEngine runs, without redirections.
+std::string engineCommand(const std::vector<std::string>& args);
+
+// A small file system (tmpfs) mounted on a fresh folder, for tests of
+// what happens when a disk is full.  Mounting needs root; elsewhere
+// mounted() is false and the test should skip.
+class SmallDisk {
+ public:
+  explicit SmallDisk(uintmax_t bytes);
+  ~SmallDisk();
+  SmallDisk(const SmallDisk&) = delete;
+  SmallDisk& operator=(const SmallDisk&) = delete;
+  bool mounted() const { return mounted_; }
+  const std::filesystem::path& path() const { return dir_.path(); }
+  uintmax_t available() const;
+  // Takes room with a filler file so that about free bytes stay available
+  // (whole pages); unfill() gives it back.
+  void fill(uintmax_t free);
+  void unfill();
+
+ private:
+  TempDir dir_;
+  bool mounted_ = false;
+};
 
 // Runs a shell command; returns its exit status.
 int runShell(const std::string& command);
+// Quotes a text for the shell.
+std::string shellQuote(const std::string& text);
 
 }  // namespace testing_support
