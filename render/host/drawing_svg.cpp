@@ -249,7 +249,7 @@ constexpr const char* kTools =
 
 void appendHtmlPage(std::string& out, const NamedDrawing& named, size_t drawingIndex, size_t pageIndex) {
   const PageModel& page = *named.drawing->pages[pageIndex];
-  const PagePicture picture = pagePicture(page);
+  const PagePicture picture = pagePicture(page, named.drawing->encoding);
   const std::string width = formatNumber(picture.widthUnits());
   const std::string height = formatNumber(picture.heightUnits());
   out += "<section class=\"page\" id=\"" + escaped(named.idPrefix) + "page-" +
@@ -270,10 +270,10 @@ std::string drawingSvg(const DocumentModel& drawing) {
   std::vector<PagePicture> pictures;
   double width = 1.0, height = 0.0;
   for (const auto& page : drawing.pages) {
-    pictures.push_back(pagePicture(*page));
+    pictures.push_back(pagePicture(*page, drawing.encoding));
     // The page's name, bold, fits too.
     const double nameWidth =
-        textWidth(page->name, kTitleSize * 72.0 / kSvgUnits) * kSvgUnits * 1.1 + 8;
+        textWidth(page->name, kTitleSize * 72.0 / kSvgUnits, drawing.encoding) * kSvgUnits * 1.1 + 8;
     width = std::max({width, pictures.back().widthUnits(), nameWidth});
     height += kTitleBand + pictures.back().heightUnits() + kPageGap;
   }

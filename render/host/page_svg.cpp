@@ -89,7 +89,7 @@ PlacedText placed(FittedText text, double x, double centreY, std::string_view an
 }
 
 // A 2-D shape's captions and its own text.
-std::vector<PlacedText> shapeTexts(const ShapeModel& shape) {
+std::vector<PlacedText> shapeTexts(const ShapeModel& shape, TextEncoding encoding) {
   std::vector<PlacedText> texts;
   const MasterDef& master = *shape.master;
   const Box box = shapeBox(shape);
@@ -111,7 +111,7 @@ std::vector<PlacedText> shapeTexts(const ShapeModel& shape) {
   const TextBoxDef& t = master.textBox;
   const double width = (t.right - t.left) * box.width();
   const double height = (t.top - t.bottom) * box.height();
-  FittedText text = fitText(shown, width, height, t.fontSize);
+  FittedText text = fitText(shown, width, height, t.fontSize, encoding);
   if (shows(text))
     texts.push_back(placed(std::move(text), box.left + (t.left + t.right) * 0.5 * box.width(),
                            box.bottom + (t.bottom + t.top) * 0.5 * box.height(), "middle",
@@ -121,12 +121,12 @@ std::vector<PlacedText> shapeTexts(const ShapeModel& shape) {
 
 // Where a connector's text goes: beside its first run for a flowchart
 // connector, above the middle for a straight message.
-std::vector<PlacedText> connectorTexts(const ShapeModel& connector,
-                                       const std::vector<Point>& route) {
+std::vector<PlacedText> connectorTexts(const ShapeModel& connector, const std::vector<Point>& route,
+                                       TextEncoding encoding) {
   const MasterDef& master = *connector.master;
   const std::string& shown = connector.textSet ? connector.text : master.defaultText;
   if (shown.empty() || route.size() < 2) return {};
-  FittedText text = fitText(shown, 2.5, 1.0, master.textBox.fontSize);
+  FittedText text = fitText(shown, 2.5, 1.0, master.textBox.fontSize, encoding);
   if (!shows(text)) return {};
   const std::string& color = master.style.textColor;
   const double blockHeight = text.lineHeight() * static_cast<double>(text.lines.size());
@@ -310,13 +310,14 @@ bool safeAddress(std::string_view address) {
 
 Box PlacedText::box() const {
   double width = 0.0;
-  for (const std::string& line : text.lines) width = std::max(width, textWidth(line, text.fontSize));
+  for (const std::string& line : text.lines)
+    width = std::max(width, textWidth(line, text.fontSize, text.encoding));
   const double half = text.lineHeight() * static_cast<double>(text.lines.size()) * 0.5;
   const double left = anchor == "middle" ? x - width * 0.5 : anchor == "end" ? x - width : x;
   return {left, centreY - half, left + width, centreY + half};
 }
 
-PagePicture pagePicture(const PageModel& page) {
+PagePicture pagePicture(const PageModel& page, TextEncoding encoding) {
   PagePicture picture;
   picture.page = &page;
   picture.routes = &pageRoutes(page);
@@ -324,8 +325,8 @@ PagePicture pagePicture(const PageModel& page) {
   picture.texts.reserve(page.shapes.size());
   for (size_t i = 0; i < page.shapes.size(); ++i) {
     const ShapeModel& shape = *page.shapes[i];
-    picture.texts.push_back(shape.isConnector() ? connectorTexts(shape, (*picture.routes)[i])
-                                                : shapeTexts(shape));
+    picture.texts.push_back(shape.isConnector() ? connectorTexts(shape, (*picture.routes)[i], encoding)
+                                                : shapeTexts(shape, encoding));
     for (const PlacedText& text : picture.texts.back()) {
       if (extent)
         extent->include(text.box());

@@ -53,7 +53,8 @@ struct PagePicture {
   double heightUnits() const { return view.height() * kSvgUnits; }
 };
 
-PagePicture pagePicture(const PageModel& page);
+// Texts are measured and wrapped as the drawing's encoding has them.
+PagePicture pagePicture(const PageModel& page, TextEncoding encoding);
 
 // Appends the page's elements in SVG user units of 1/96 inch with y
 // pointing down; the view's top-left corner lands at (0, top).

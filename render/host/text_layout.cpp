@@ -85,8 +85,20 @@ double emsOf(char c) {
   return 0.58;
 }
 
-double emsOf(std::string_view text, double start = 0.0) {
-  for (char c : text) start += emsOf(c);
+bool isContinuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+// A byte's share of a text's width: in UTF-8 a character's first byte
+// carries the whole width (three- and four-byte characters, mostly of
+// East Asian scripts, are a full em) and the bytes after it none.
+double emsOf(char c, TextEncoding encoding) {
+  const auto byte = static_cast<unsigned char>(c);
+  if (encoding != TextEncoding::Utf8 || byte < 0x80) return emsOf(c);
+  if (isContinuation(c)) return 0.0;
+  return byte >= 0xE0 ? 1.0 : 0.6;
+}
+
+double emsOf(std::string_view text, TextEncoding encoding, double start = 0.0) {
+  for (char c : text) start += emsOf(c, encoding);
   return start;
 }
 
@@ -95,7 +107,7 @@ double inches(double ems, double fontSize) { return ems * fontSize / 72.0; }
 // Wraps one line in time linear in its length.  Widths are summed
 // character by character in the same order as textWidth sums them, so
 // every comparison gives the answer textWidth would.
-std::vector<std::string> wrapLine(std::string_view line, double width, double fontSize) {
+std::vector<std::string> wrapLine(std::string_view line, double width, double fontSize, TextEncoding encoding) {
   auto fits = [&](double ems) { return inches(ems, fontSize) <= width; };
   // With a font size of zero or more a longer text is never narrower, so
   // the scan for a break also tells whether the rest is too wide.
@@ -110,7 +122,7 @@ std::vector<std::string> wrapLine(std::string_view line, double width, double fo
     std::string_view word = line.substr(i, j - i);
     i = j + 1;
     if (word.empty()) continue;
-    const double joined = emsOf(word, current.empty() ? currentEms : currentEms + emsOf(' '));
+    const double joined = emsOf(word, encoding, current.empty() ? currentEms : currentEms + emsOf(' '));
     if (fits(joined)) {
       if (!current.empty()) current += ' ';
       current += word;
@@ -121,16 +133,19 @@ std::vector<std::string> wrapLine(std::string_view line, double width, double fo
     // A word wider than the box is broken where it reaches the edge: the
     // longest piece that fits, one character at least.
     while (word.size() > 1) {
-      double ems = emsOf(word[0]);
+      double ems = emsOf(word[0], encoding);
       size_t cut = 1;
-      while (cut < word.size() && fits(ems + emsOf(word[cut]))) ems += emsOf(word[cut++]);
-      const bool tooWide = widthsGrow ? cut < word.size() : inches(emsOf(word), fontSize) > width;
+      while (cut < word.size() && fits(ems + emsOf(word[cut], encoding))) ems += emsOf(word[cut++], encoding);
+      // A piece ends after a whole character.
+      if (encoding == TextEncoding::Utf8)
+        while (cut < word.size() && isContinuation(word[cut])) ++cut;
+      const bool tooWide = widthsGrow ? cut < word.size() : inches(emsOf(word, encoding), fontSize) > width;
       if (!tooWide) break;
       out.emplace_back(word.substr(0, cut));
       word.remove_prefix(cut);
     }
     current = std::string(word);
-    currentEms = emsOf(word);
+    currentEms = emsOf(word, encoding);
   }
   if (!current.empty()) out.push_back(std::move(current));
   if (out.empty()) out.emplace_back();
@@ -139,17 +154,21 @@ std::vector<std::string> wrapLine(std::string_view line, double width, double fo
 
 }  // namespace
 
-double textWidth(std::string_view text, double fontSize) { return inches(emsOf(text), fontSize); }
+double textWidth(std::string_view text, double fontSize, TextEncoding encoding) {
+  return inches(emsOf(text, encoding), fontSize);
+}
 
-FittedText fitText(std::string_view text, double boxWidth, double boxHeight, double fontSize) {
+FittedText fitText(std::string_view text, double boxWidth, double boxHeight, double fontSize,
+                   TextEncoding encoding) {
   constexpr double kSmallest = 6.0;
   FittedText fitted;
+  fitted.encoding = encoding;
   const std::vector<std::string> lines = displayLines(text);
   for (double size = fontSize;; size = std::max(kSmallest, size - 0.5)) {
     fitted.fontSize = size;
     fitted.lines.clear();
     for (const std::string& line : lines)
-      for (std::string& wrapped : wrapLine(line, boxWidth, size))
+      for (std::string& wrapped : wrapLine(line, boxWidth, size, encoding))
         fitted.lines.push_back(std::move(wrapped));
     const double needed = static_cast<double>(fitted.lines.size()) * fitted.lineHeight();
     if (needed <= boxHeight || size <= kSmallest) break;

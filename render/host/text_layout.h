@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "render/host/model.h"
+
 namespace host {
 
 // Up to four decimals, trailing zeros dropped: 1.5, 0.0833, -2, 0.
@@ -23,17 +25,20 @@ void appendEscaped(std::string& out, std::string_view text);
 std::vector<std::string> displayLines(std::string_view text);
 
 // An estimate of the width of a text in inches at a font size in points.
-double textWidth(std::string_view text, double fontSize);
+// In UTF-8 a character of several bytes counts once.
+double textWidth(std::string_view text, double fontSize, TextEncoding encoding = TextEncoding::Latin1);
 
 struct FittedText {
   double fontSize = 10.0;
   std::vector<std::string> lines;
+  TextEncoding encoding = TextEncoding::Latin1;
   double lineHeight() const { return fontSize * 1.2 / 72.0; }  // inches
 };
 
 // Wraps the text at blanks to the box width (breaking words that do not
-// fit on a line of their own) and lowers the font size, down to a floor,
-// until the lines fit the box height.
-FittedText fitText(std::string_view text, double boxWidth, double boxHeight, double fontSize);
+// fit on a line of their own, never inside a UTF-8 character) and lowers
+// the font size, down to a floor, until the lines fit the box height.
+FittedText fitText(std::string_view text, double boxWidth, double boxHeight, double fontSize,
+                   TextEncoding encoding = TextEncoding::Latin1);
 
 }  // namespace host

@@ -174,3 +174,23 @@ TEST(DrawCommand, EveryMethodOfAFileInOnePage) {
 }
 
 }  // namespace
+
+namespace {
+
+// The pictures keep a source's text as written, in UTF-8 or ISO-8859-1.
+TEST(DrawCommand, KeepsTheSourcesEncoding) {
+  TempDir dir;
+  const std::string utf8 = "class T {\n  void f() {\n    say(\"Gr\xC3\xB6\xC3\x9F" "e\");\n  }\n}\n";
+  const std::string latin1 = "class T {\n  void f() {\n    say(\"Gr\xF6\xDF" "e\");\n  }\n}\n";
+  for (const auto& [source, charset, text] :
+       std::vector<std::tuple<std::string, std::string, std::string>>{
+           {utf8, "UTF-8", "Gr\xC3\xB6\xC3\x9F" "e"}, {latin1, "ISO-8859-1", "Gr\xF6\xDF" "e"}}) {
+    testing_support::writeFile(dir.file("T.java"), source);
+    ASSERT_EQ(runFlowchart({"draw", "T.java", "f", "-o", "f.html"}, dir.path()).exitCode, 0);
+    const std::string page = readFile(dir.path() / "f.html");
+    EXPECT_NE(page.find("<meta charset=\"" + charset + "\">"), std::string::npos) << charset;
+    EXPECT_NE(page.find("say(&quot;" + text + "&quot;);</tspan>"), std::string::npos) << charset;
+  }
+}
+
+}  // namespace
