@@ -1,5 +1,6 @@
-// The flowchart template shipped with the engine, built into the program
-// so that it draws wherever it is installed.
+// The drawing templates shipped with the engine, built into the program so
+// that it draws wherever it is installed: the flowchart template, and the
+// sequence diagram template with the stencil it opens.
 #pragma once
 
 #include <string>
@@ -10,8 +11,12 @@
 namespace pipeline {
 
 extern const std::string_view kFlowchartTemplate;
+extern const std::string_view kSequenceTemplate;
+extern const std::string_view kSequenceStencil;
 
-// Writes the template into the work folder (once) and gives its path.
+// Each writes its template into the work folder (once) and gives its path;
+// the sequence template's stencil goes beside it, where it is looked for.
 std::string writeFlowchartTemplate(const WorkFolder& work);
+std::string writeSequenceTemplate(const WorkFolder& work);
 
 }  // namespace pipeline
