@@ -65,6 +65,10 @@ std::string fileSafeName(std::string_view utf8) {
   return out;
 }
 
+bool endsWith(std::string_view text, std::string_view end) {
+  return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
+}
+
 std::string located(std::string_view file, int32_t line, std::string_view message) {
   std::string out(file);
   if (line > 0) out += ":" + std::to_string(line);

@@ -25,6 +25,8 @@ std::string numberText(const std::optional<int64_t>& value);
 // kept (and non-ASCII letters), anything else '_'.
 std::string fileSafeName(std::string_view utf8);
 
+bool endsWith(std::string_view text, std::string_view end);
+
 // "FILE:LINE: message" or "FILE: message".
 std::string located(std::string_view file, int32_t line, std::string_view message);
 
