@@ -143,6 +143,8 @@ std::optional<MethodSequence> drawMethodSequence(SequenceSources& sources, const
     return std::nullopt;
   }
   setComments(*result->drawing, result->diagram);
+  // The page says whose diagram it is, for the pictures' headings.
+  result->drawing->pages.front()->name = sources.source().summary().displayName(method) + ": sequence diagram";
   if (!result->diagram.notes.empty()) {
     std::string text;
     for (const std::string& note : result->diagram.notes) text += (text.empty() ? "" : "\n") + note;

@@ -1,5 +1,7 @@
 #include "sequence/sequence_dot.h"
 
+#include <vector>
+
 #include "flowgraph/dot_text.h"
 
 namespace sequence {
@@ -20,7 +22,16 @@ std::string lifelineNodeName(size_t lifeline) { return "o." + std::to_string(lif
 
 std::string sequenceDot(const Diagram& diagram, flowgraph::Charset charset) {
   const size_t messages = diagram.messages.size();
-  const size_t lastRow = messages + 1;
+  // Each message has a row; a new object's box, as tall as a row is high,
+  // gets an empty row above it, and the lifelines end two rows below the
+  // last message, clear of a box made by it.
+  std::vector<size_t> rowOf(messages);
+  size_t row = 0;
+  for (size_t k = 0; k < messages; ++k) {
+    if (diagram.messages[k].kind == Message::Kind::Create) ++row;
+    rowOf[k] = ++row;
+  }
+  const size_t lastRow = row + 2;
   std::string out = "digraph \"sequence\" {\n  graph [rankdir=LR, ranksep=0.55, nodesep=0.22";
   if (charset == flowgraph::Charset::Latin1) out += ", charset=latin1";
   out += "];\n";
@@ -33,9 +44,9 @@ std::string sequenceDot(const Diagram& diagram, flowgraph::Charset charset) {
 
   // The rows, top to bottom, in one rank.
   out += "  node [shape=point, width=0.05, height=0.05, label=\"\"];\n  { rank=same;";
-  for (size_t row = 0; row <= lastRow; ++row) out += " " + rowName(row) + ";";
+  for (size_t r = 0; r <= lastRow; ++r) out += " " + rowName(r) + ";";
   out += " }\n  ";
-  for (size_t row = 0; row <= lastRow; ++row) out += (row ? " -> " : "") + rowName(row);
+  for (size_t r = 0; r <= lastRow; ++r) out += (r ? " -> " : "") + rowName(r);
   out += " [style=invis];\n";
 
   // The objects, left to right, each held at its row's height: those there
@@ -49,7 +60,7 @@ std::string sequenceDot(const Diagram& diagram, flowgraph::Charset charset) {
   std::string previousTop = rowName(0);
   for (size_t i = 0; i < diagram.lifelines.size(); ++i) {
     const size_t createdBy = diagram.lifelines[i].createdBy;
-    const std::string from = createdBy == kNone ? previousTop : rowName(createdBy + 1);
+    const std::string from = createdBy == kNone ? previousTop : rowName(rowOf[createdBy]);
     out += "  " + from + " -> " + quotedLifeline(i) + " [style=invis, weight=1000];\n";
     if (createdBy == kNone) previousTop = quotedLifeline(i);
   }
@@ -57,7 +68,7 @@ std::string sequenceDot(const Diagram& diagram, flowgraph::Charset charset) {
   for (size_t k = 0; k < messages; ++k) {
     const Message& message = diagram.messages[k];
     const std::string text = flowgraph::dotShownText(flowgraph::shortened(message.text, kMessageColumns, charset));
-    out += "  " + rowName(k + 1) + " -> " + rowName(k + 1) + " [zarnedge=" +
+    out += "  " + rowName(rowOf[k]) + " -> " + rowName(rowOf[k]) + " [zarnedge=" +
            (message.kind == Message::Kind::Return ? "2" : "1") + ", zarnfrom=" + quotedLifeline(message.from) +
            ", zarnto=" + quotedLifeline(message.to);
     if (message.kind == Message::Kind::SelfCall) out += ", zarnself=1";

@@ -7,8 +7,8 @@
 // Every node name stands in double quotes.
 //
 // Laid out left to right (rankdir=LR), the rows of the diagram are one
-// column of point nodes "t.0" (the objects' row) to "t.<n+1>" (where the
-// lifelines end), in order from the top, and each object is a rank of its
+// column of point nodes "t.0" (the objects' row) to the row where the
+// lifelines end, in order from the top, and each object is a rank of its
 // own, in order of first appearance: one column of rows keeps a diagram of
 // a thousand messages quick to lay out, where a grid of rows by objects
 // costs Graphviz minutes.  A message is a loop on its row's node, so that
@@ -28,7 +28,7 @@ namespace sequence {
 inline constexpr size_t kLifelineColumns = 40;
 inline constexpr size_t kMessageColumns = 48;
 
-// The node names: "o.<n>" for the n-th lifeline (from 1), "t.<row>".
+// The node name of a lifeline: "o.<n>" for the n-th, from 1.
 std::string lifelineNodeName(size_t lifeline);
 
 std::string sequenceDot(const Diagram& diagram, flowgraph::Charset charset);

@@ -45,6 +45,8 @@ std::string sequenceListing(const std::string& path) {
   std::vector<xml::Node> byX(lifelines.begin(), lifelines.end());
   std::sort(byX.begin(), byX.end(), [](const xml::Node& a, const xml::Node& b) { return number(a, "pinX") < number(b, "pinX"); });
   std::map<std::string, xml::Node> named;
+  out += "page: " + attr(drawing->root().selectSingleNode("/drawing/page"), "name") + "\n";
+  EXPECT_EQ(drawing->root().countNodes("/drawing/page"), 1u);
   out += "lifelines:";
   for (const xml::Node& lifeline : byX) {
     out += " " + attr(lifeline, "text");
@@ -107,6 +109,7 @@ std::string shipped(const char* name) { return fixture(std::string("sequence/") 
 // Self calls, creations, parameters, fields, static calls and returns.
 TEST(SequenceCommand, CallsOfEveryKind) {
   EXPECT_EQ(drawn({shipped("Shop.java"), "checkout"}),
+            "page: Shop.checkout: sequence diagram\n"
             "lifelines: :Shop order:Order inventory:Inventory customer:Customer :Pricing receipt:Receipt "
             "ledger:Ledger\n"
             "self :Shop > :Shop [row-row]: validate(item, count)\n"
@@ -129,6 +132,7 @@ TEST(SequenceCommand, CallsOfEveryKind) {
 // source tree, a chained call goes to the type the sources declare.
 TEST(SequenceCommand, FollowedCallsAndChains) {
   EXPECT_EQ(drawn({shipped("Inventory.java"), "priceOf", "--depth", "2"}),
+            "page: Inventory.priceOf: sequence diagram\n"
             "lifelines: :Inventory items:Map<String, Item> item:Item\n"
             "self :Inventory > :Inventory [row-row]: lookup(name)\n"
             "call :Inventory > items:Map<String, Item> [row-row]: get(name)\n"
@@ -136,6 +140,7 @@ TEST(SequenceCommand, FollowedCallsAndChains) {
             "call :Inventory > item:Item [row-row]: price()\n"
             "return item:Item > :Inventory [row-row]: price()\n");
   EXPECT_EQ(drawn({shipped("Shop.java"), "describe", "--src", fixture("sequence").string()}),
+            "page: Shop.describe: sequence diagram\n"
             "lifelines: :Shop inventory:Inventory :Item :String\n"
             "call :Shop > inventory:Inventory [row-row]: lookup(item)\n"
             "return inventory:Inventory > :Shop [row-row]: lookup(item)\n"
@@ -149,12 +154,17 @@ TEST(SequenceCommand, FollowedCallsAndChains) {
 // calls and a capped diagram: each with its note.
 TEST(SequenceCommand, NotesBelowTheDiagram) {
   EXPECT_EQ(drawn({shipped("Maths.java"), "factorial", "--depth", "4"}),
+            "page: Maths.factorial: sequence diagram\n"
             "lifelines: :Maths\n"
             "self :Maths > :Maths [row-row]: factorial(n - 1)\n"
             "note: Recursion: factorial(n - 1) calls Maths.factorial again; the call is shown once and not "
             "followed.\n");
-  EXPECT_EQ(drawn({shipped("Events.java"), "twice"}), "lifelines: :Events\nnote: Events.twice makes no calls.\n");
+  EXPECT_EQ(drawn({shipped("Events.java"), "twice"}),
+            "page: Events.twice: sequence diagram\n"
+            "lifelines: :Events\n"
+            "note: Events.twice makes no calls.\n");
   EXPECT_EQ(drawn({shipped("Events.java"), "subscribe", "--max-messages", "4"}),
+            "page: Events.subscribe: sequence diagram\n"
             "lifelines: :Events :Listener event:Event bus:Bus\n"
             "call :Events > :Listener [row-box]: new Listener()\n"
             "self :Events > :Events [row-row]: handle(event)\n"
