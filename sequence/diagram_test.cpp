@@ -104,37 +104,29 @@ TEST(SequenceDiagram, ReceiversOfEveryKind) {
             "new :Shop > ledger:Ledger: new Ledger(\"main\")\n");
 }
 
-// Depth 2 follows the self calls within the file and, with the source
-// tree, the calls into Inventory; their calls hang under the receiver,
-// and a parameter stands for the object the caller passed.
+// Depth 2 follows a call into Inventory, found in the source tree, and a
+// self call: their calls hang under the receiving object.
 TEST(SequenceDiagram, FollowsCallsOneLevelDeep) {
   Sources sources(/*tree=*/true);
-  EXPECT_EQ(sources.diagram("Shop", "checkout", 15, 2),
-            "lifelines: :Shop :IllegalArgumentException* :Log order:Order* inventory:Inventory item:Item "
-            "customer:Customer :Pricing orders:List<Order> ledger:Ledger receipt:Receipt*\n"
-            "self :Shop > :Shop: validate(item, count)\n"
-            "new :Shop > :IllegalArgumentException: new IllegalArgumentException(\"count\")\n"
-            "call :Shop > :Log: info(\"valid \" + item)\n"
-            "new :Shop > order:Order: new Order(customer, item)\n"
-            "call :Shop > inventory:Inventory: priceOf(item)\n"
+  EXPECT_EQ(sources.diagram("Shop", "restock", 46, 2),
+            "lifelines: :Shop inventory:Inventory item:Item :IllegalArgumentException* :Log\n"
+            "call :Shop > inventory:Inventory: priceOf(name)\n"
             "self inventory:Inventory > inventory:Inventory: lookup(name)\n"
             "call inventory:Inventory > item:Item: price()\n"
             "return item:Item > inventory:Inventory: price()\n"
             "return inventory:Inventory > :Shop: price\n"
-            "call :Shop > customer:Customer: level()\n"
-            "return customer:Customer > :Shop: level()\n"
-            "call :Shop > :Pricing: discount(price * count, customer.level())\n"
-            "return :Pricing > :Shop: discount(price * count, customer.level())\n"
-            "call :Shop > order:Order: setTotal(Pricing.discount(price * count, customer.level()))\n"
-            "self :Shop > :Shop: record(order)\n"
-            "call :Shop > orders:List<Order>: add(order)\n"
-            "call :Shop > order:Order: summary()\n"
-            "return order:Order > :Shop: summary()\n"
-            "call :Shop > ledger:Ledger: note(order.summary())\n"
-            "new :Shop > receipt:Receipt: new Receipt(order)\n"
-            "call :Shop > receipt:Receipt: total()\n"
-            "return receipt:Receipt > :Shop: total()\n"
-            "call :Shop > ledger:Ledger: book(receipt.total())\n");
+            "self :Shop > :Shop: validate(name, count)\n"
+            "new :Shop > :IllegalArgumentException: new IllegalArgumentException(\"count\")\n"
+            "call :Shop > :Log: info(\"valid \" + item)\n");
+  // Without the tree only the self call is followed.
+  Sources alone;
+  EXPECT_EQ(alone.diagram("Shop", "restock", 46, 2),
+            "lifelines: :Shop inventory:Inventory :IllegalArgumentException* :Log\n"
+            "call :Shop > inventory:Inventory: priceOf(name)\n"
+            "return inventory:Inventory > :Shop: price\n"
+            "self :Shop > :Shop: validate(name, count)\n"
+            "new :Shop > :IllegalArgumentException: new IllegalArgumentException(\"count\")\n"
+            "call :Shop > :Log: info(\"valid \" + item)\n");
 }
 
 // a.b().c(): c goes to the type b returns when the sources declare b,

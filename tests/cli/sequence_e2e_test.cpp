@@ -22,10 +22,6 @@ using testing_support::TempDir;
 
 namespace {
 
-std::string attr(const xml::Node& node, const char* name) {
-  const xml::Node a = node.attributeNamed(name);
-  return a ? a.value() : std::string();
-}
 double number(const xml::Node& node, const char* name) { return std::atof(attr(node, name).c_str()); }
 
 // Where a message end is glued: a new connection row or the creation point.
