@@ -171,6 +171,20 @@ TEST(SequenceCommand, NotesBelowTheDiagram) {
             "The diagram stops at 4 messages (--max-messages): 3 more calls are left out.\n");
 }
 
+// A file of the source tree that a diagram needs and that does not parse
+// is left out, and the note says so.
+TEST(SequenceCommand, SourceTreeFilesThatDoNotParse) {
+  TempDir tree;
+  testing_support::writeFile(tree.file("Shop.java"), readFile(shipped("Shop.java")));
+  testing_support::writeFile(tree.file("Inventory.java"), "class Inventory {\n  int priceOf( {\n}\n");
+  const auto run = runFlowchart({"sequence", tree.file("Shop.java"), "restock", "--depth", "2", "--src",
+                                 tree.path().string(), "-o", tree.file("s.dot")});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out, tree.file("s.dot") + ": Shop.restock, 4 lifelines, 5 messages\n  note: " +
+                         tree.file("Inventory.java") +
+                         ":2: does not parse as Java; calls into it are not followed.\n");
+}
+
 // The default output is an HTML page named after the method; the
 // command says what it drew.
 TEST(SequenceCommand, WritesHtmlBesideAndReports) {
