@@ -113,7 +113,12 @@ std::optional<MethodSequence> methodSequenceGraph(SequenceSources& sources, cons
     return std::nullopt;
   }
   MethodSequence result;
-  result.diagram = sequence::buildDiagram(sources.index(), *info, {options.depth, options.maxMessages});
+  try {
+    result.diagram = sequence::buildDiagram(sources.index(), *info, {options.depth, options.maxMessages});
+  } catch (const xml::Error& error) {
+    problem.set(Problem::Kind::Failed, std::string("the calls could not be read: ") + error.what(), method.line);
+    return std::nullopt;
+  }
   for (const std::string& note : sources.problems()) result.diagram.notes.push_back(note);
   result.dot = sequence::sequenceDot(result.diagram, sources.source().charset());
   return result;

@@ -33,7 +33,9 @@ bool isWordByte(char c) {
 
 }  // namespace
 
-xml::NodeList childElements(const xml::Node& node) { return node.selectNodes(anyChild()); }
+xml::NodeList childElements(const xml::Node& node) {
+  return node.isNull() ? xml::NodeList() : node.selectNodes(anyChild());
+}
 
 xml::Node childNamed(const xml::Node& node, std::string_view name) {
   for (const xml::Node& child : childElements(node))
@@ -41,15 +43,17 @@ xml::Node childNamed(const xml::Node& node, std::string_view name) {
   return xml::Node();
 }
 
-bool isToken(const xml::Node& node) { return !node.attributeNamed("t").isNull(); }
+bool isToken(const xml::Node& node) { return !node.isNull() && !node.attributeNamed("t").isNull(); }
 
 std::string tokenText(const xml::Node& node) {
+  if (node.isNull()) return std::string();
   const xml::Node text = node.attributeNamed("t");
   return text ? text.value() : std::string();
 }
 
 std::vector<xml::Node> tokensOf(const xml::Node& node) {
   std::vector<xml::Node> tokens;
+  if (node.isNull()) return tokens;
   // Depth-first by an explicit stack: expressions can nest deeply.
   std::vector<xml::Node> pending{node};
   while (!pending.empty()) {
@@ -66,12 +70,14 @@ std::vector<xml::Node> tokensOf(const xml::Node& node) {
 }
 
 int32_t firstLine(const xml::Node& node) {
+  if (node.isNull()) return 0;
   const xml::Node lined = node.firstWithAttribute("l");
   return lined ? std::atoi(lined.attributeNamed("l").value().c_str()) : 0;
 }
 
 std::string expressionText(const xml::Node& node) {
   std::string out;
+  if (node.isNull()) return out;
   std::string previousName, previousParent, previousText;
   auto append = [&](const std::string& name, const std::string& parent, const std::string& text) {
     if (!out.empty() && !text.empty()) {

@@ -1,5 +1,6 @@
 // Reading the Java parse tree: child elements, tokens, and an
-// expression's text rebuilt from its tokens.
+// expression's text rebuilt from its tokens.  An empty node has no
+// children, no tokens and no text.
 #pragma once
 
 #include <cstdint>
