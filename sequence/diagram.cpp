@@ -307,8 +307,10 @@ class DiagramBuilder {
     if (elements.size() == 1 && receiver.size() == 3 && elements[0].name() == "Expr") {
       const xml::NodeList inner = childElements(elements[0]);
       if (inner.size() == 1) return resolveExpression({inner[0]}, a);
-      // "((Type) value)": the value as that type.
-      if (inner.size() == 4 && inner[0].name() == "OPR" && inner[1].name() == "ClsTypeExpr") {
+      // "((Type) value)": the value as that type.  (The grammar reads the
+      // type in parentheses as an expression.)
+      if (inner.size() == 4 && inner[0].name() == "OPR" && inner[2].name() == "CPR" &&
+          (inner[1].name() == "ClsTypeExpr" || inner[1].name() == "Expr")) {
         ObjectRef ref;
         ref.type = text(inner[1], a);
         ref.label = text(inner[3], a) + ":" + ref.type;

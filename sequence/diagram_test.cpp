@@ -186,6 +186,29 @@ TEST(SequenceDiagram, NotesSayWhatIsLeftOut) {
             "note: The diagram stops at 3 messages (--max-messages): 7 more calls are left out.\n");
 }
 
+// Receivers the rules do not name otherwise are named as written; a cast
+// names its value with the type; a catch clause without a name declares
+// nothing.
+TEST(SequenceDiagram, UnusualReceivers) {
+  Sources sources;
+  EXPECT_EQ(sources.diagram("Odd", "f", 6),
+            "lifelines: :Odd items[0] o:Item \"text\" :Odd* lists[1] lists[1].get(0) :java.util.Arrays "
+            "items:Item[]\n"
+            "self :Odd > :Odd: g()\n"
+            "self :Odd > :Odd: h()\n"
+            "call :Odd > items[0]: price()\n"
+            "call :Odd > o:Item: price()\n"
+            "call :Odd > \"text\": length()\n"
+            "new :Odd > :Odd: new Odd()\n"
+            "call :Odd > :Odd: f(null, lists)\n"
+            "call :Odd > lists[1]: get(0)\n"
+            "return lists[1] > :Odd: get(0)\n"
+            "call :Odd > lists[1].get(0): trim()\n"
+            "call :Odd > :java.util.Arrays: sort(items)\n"
+            "call :Odd > items:Item[]: clone()\n"
+            "note: Recursion: f(null, lists) calls Odd.f again; the call is shown once and not followed.\n");
+}
+
 TEST(SequenceDiagram, ExpressionTextsReadAsWritten) {
   TempDir work;
   testing_support::writeFile(work.file("T.java"),
