@@ -96,7 +96,7 @@ std::optional<FileRecord> keptRecord(const SourceFile& file, bool sequences) {
   if (!record) return std::nullopt;
   for (const MethodRecord& method : record->methods) {
     if (!method.drawing.empty() && !fs::exists(file.outputFolder / method.drawing, ec)) return std::nullopt;
-    if (sequences && !method.drawing.empty() && method.sequence.empty()) return std::nullopt;
+    if (sequences && method.sequence.empty()) return std::nullopt;
     if (!method.sequence.empty() && !fs::exists(file.outputFolder / method.sequence, ec)) return std::nullopt;
   }
   return record;
@@ -186,7 +186,7 @@ void drawFile(const SourceFile& file, bool sequences, const std::function<void(s
         reportProblem(report, located(file.source.string(), method.line, entry.problem));
       }
       bool sequenceDrawn = true;
-      if (sequenceSources && !entry.drawing.empty()) {
+      if (sequenceSources) {
         std::optional<pipeline::MethodSequence> sequence =
             pipeline::drawMethodSequence(*sequenceSources, method, {}, methodProblem);
         const std::string sequenceName = drawingName(entry.name, method.line, "-sequence");
