@@ -207,6 +207,11 @@ TEST(SequenceDiagram, UnusualReceivers) {
             "call :Odd > :java.util.Arrays: sort(items)\n"
             "call :Odd > items:Item[]: clone()\n"
             "note: Recursion: f(null, lists) calls Odd.f again; the call is shown once and not followed.\n");
+  // A method is found by the line its declaration starts on, as the
+  // parser's results give it, or by its name's.
+  EXPECT_EQ(sources.diagram("Odd", "make", 18), "lifelines: :Odd :Odd*\nnew :Odd > :Odd: new Odd()\n");
+  EXPECT_EQ(sources.diagram("Odd", "make", 19), "lifelines: :Odd :Odd*\nnew :Odd > :Odd: new Odd()\n");
+  EXPECT_EQ(sources.diagram("Odd", "make", 20), "no method make");
 }
 
 TEST(SequenceDiagram, ExpressionTextsReadAsWritten) {

@@ -122,6 +122,7 @@ void SourceIndex::indexClass(const xml::Node& element, const JavaSource& source)
     }
     MethodInfo method;
     method.declaration = declaration;
+    method.firstLine = firstLine(declaration);
     if (kind == "MtdDecln") {
       std::string dims;
       const xml::Node declarator = namingDeclarator(childNamed(declaration, "MtdDeclr"), dims);
@@ -180,7 +181,7 @@ const MethodInfo* SourceIndex::methodAt(const JavaSource& source, const std::str
   for (const ClassInfo& cls : classes_) {
     if (cls.source != &source) continue;
     for (const MethodInfo& method : cls.methods)
-      if (method.line == line && method.name == name) return &method;
+      if (method.name == name && method.firstLine <= line && line <= method.line) return &method;
   }
   return nullptr;
 }

@@ -34,6 +34,7 @@ struct MethodInfo {
   size_t parameterCount = 0;
   bool varargs = false;
   int32_t line = 0;          // the line of its name (of "static" or "{" for initialisers)
+  int32_t firstLine = 0;     // the line its declaration starts on
   bool isConstructor = false;
   const ClassInfo* owner = nullptr;
 };
@@ -75,8 +76,10 @@ class SourceIndex {
   const ClassInfo* classNamed(const std::string& simpleName);
   // The class whose body holds a method declaration or any element in it.
   const ClassInfo* classHolding(const xml::Node& element) const;
-  // The method, constructor or initialiser ("#Block#") of that name whose
-  // name (or "static" or "{") is on that line in the file; nullptr when none.
+  // The method, constructor or initialiser ("#Block#") of that name in the
+  // file whose declaration reaches from that line or before to its name
+  // (or "static" or "{") on that line or after: the parser's results give
+  // a method the line its declaration starts on.  nullptr when none.
   const MethodInfo* methodAt(const JavaSource& source, const std::string& name, int32_t line) const;
   // The method of that name and arity declared in the class or, failing
   // that, in its supertypes; nullptr when none.
