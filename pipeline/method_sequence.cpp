@@ -16,9 +16,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr double kNoteWidth = 4.0;      // inches
-constexpr double kNoteFontSize = 8.0;   // points, as the template's Note master has it
-constexpr double kNoteGap = 0.25;       // between the drawing and the note
+constexpr double kNoteWidth = 4.0;     // inches
+constexpr double kNoteFontSize = 8.0;  // points, as the template's Note master has it
+constexpr double kNoteGap = 0.25;      // between the drawing and the note
 
 // Puts the notes in one box below the drawing's lower left corner, where
 // the drawing host would let a person add one.
@@ -116,7 +116,8 @@ std::optional<MethodSequence> methodSequenceGraph(SequenceSources& sources, cons
   try {
     result.diagram = sequence::buildDiagram(sources.index(), *info, {options.depth, options.maxMessages});
   } catch (const xml::Error& error) {
-    problem.set(Problem::Kind::Failed, std::string("the calls could not be read: ") + error.what(), method.line);
+    problem.set(Problem::Kind::Failed, std::string("the calls could not be read: ") + error.what(),
+                method.line);
     return std::nullopt;
   }
   for (const std::string& note : sources.problems()) result.diagram.notes.push_back(note);
@@ -149,14 +150,16 @@ std::optional<MethodSequence> drawMethodSequence(SequenceSources& sources, const
   }
   setComments(*result->drawing, result->diagram);
   // The page says whose diagram it is, for the pictures' headings.
-  result->drawing->pages.front()->name = sources.source().summary().displayName(method) + ": sequence diagram";
+  result->drawing->pages.front()->name =
+      sources.source().summary().displayName(method) + ": sequence diagram";
   if (!result->diagram.notes.empty()) {
     std::string text;
     for (const std::string& note : result->diagram.notes) text += (text.empty() ? "" : "\n") + note;
     result->drawing = withNote(std::move(result->drawing), text);
   }
-  result->drawing->encoding = sources.source().charset() == flowgraph::Charset::Utf8 ? host::TextEncoding::Utf8
-                                                                                     : host::TextEncoding::Latin1;
+  result->drawing->encoding = sources.source().charset() == flowgraph::Charset::Utf8
+                                  ? host::TextEncoding::Utf8
+                                  : host::TextEncoding::Latin1;
   return result;
 }
 

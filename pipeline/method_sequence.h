@@ -21,9 +21,9 @@
 namespace pipeline {
 
 struct SequenceOptions {
-  int depth = 1;              // levels of calls shown
+  int depth = 1;  // levels of calls shown
   size_t maxMessages = 200;
-  std::string sourceTree;     // where to look for further classes; empty for the file alone
+  std::string sourceTree;  // where to look for further classes; empty for the file alone
 };
 
 // The classes a diagram can reach: those of the parsed file and, with a

@@ -15,9 +15,9 @@ namespace {
 struct ObjectRef {
   size_t lifeline = kNone;
   std::string label;
-  std::string type;                  // the declared type, when known
-  const ClassInfo* cls = nullptr;    // its class, when known without a lookup
-  std::string bindKey;               // the variable that holds it, if any
+  std::string type;                // the declared type, when known
+  const ClassInfo* cls = nullptr;  // its class, when known without a lookup
+  std::string bindKey;             // the variable that holds it, if any
 };
 
 struct Variable {
@@ -105,6 +105,8 @@ class DiagramBuilder {
     root.cls = method.owner;
     root.self = addLifeline(":" + method.owner->name, kNone);
     lifelineClasses_[root.self] = method.owner;
+    // Static calls of its own class, from wherever, are the object's own.
+    byLabel_.emplace(diagram_.lifelines[root.self].label, root.self);
     root.id = nextActivation_++;
     declareParameters(root, xml::Node(), nullptr);
     stack_.push_back(&method);
@@ -117,9 +119,9 @@ class DiagramBuilder {
       diagram_.notes.push_back("Calls inside lambdas and anonymous classes of " + holder +
                                " are shown as calls from " + holder + ".");
     if (leftOut_ > 0)
-      diagram_.notes.push_back("The diagram stops at " + std::to_string(options_.maxMessages) + " messages (--max-messages): " +
-                               std::to_string(leftOut_) + " more call" + (leftOut_ == 1 ? " is" : "s are") +
-                               " left out.");
+      diagram_.notes.push_back("The diagram stops at " + std::to_string(options_.maxMessages) +
+                               " messages (--max-messages): " + std::to_string(leftOut_) + " more call" +
+                               (leftOut_ == 1 ? " is" : "s are") + " left out.");
     return std::move(diagram_);
   }
 
@@ -131,7 +133,9 @@ class DiagramBuilder {
     const JavaSource* source = a.cls ? a.cls->source : nullptr;
     return source ? convertText(std::move(text), source->charset, index_.charset()) : text;
   }
-  std::string text(const xml::Node& node, const Activation& a) const { return convert(expressionText(node), a); }
+  std::string text(const xml::Node& node, const Activation& a) const {
+    return convert(expressionText(node), a);
+  }
   std::string token(const xml::Node& node, const Activation& a) const { return convert(tokenText(node), a); }
   std::vector<std::string> nameParts(const xml::Node& qlid, const Activation& a) const {
     std::vector<std::string> parts = qualifiedParts(qlid);
@@ -260,7 +264,8 @@ class DiagramBuilder {
       // A class name, perhaps after its package: the first part that
       // starts with a capital or names a class of the sources.
       size_t typeEnd = 0;
-      while (typeEnd < parts.size() && !startsUpper(parts[typeEnd]) && !index_.classNamed(parts[typeEnd])) ++typeEnd;
+      while (typeEnd < parts.size() && !startsUpper(parts[typeEnd]) && !index_.classNamed(parts[typeEnd]))
+        ++typeEnd;
       if (typeEnd == parts.size()) return textRef(text);
       std::string typeText;
       for (size_t i = 0; i <= typeEnd; ++i) typeText += (i ? "." : "") + parts[i];
@@ -338,7 +343,7 @@ class DiagramBuilder {
       if (parts.size() >= 3 && parts.back().name() == "IDEN") {
         const ObjectRef holder = resolveExpression({parts.begin(), parts.end() - 2}, a);
         const size_t lifeline = holder.lifeline;
-        const ClassInfo* cls = lifeline != kNone    ? classOf(holder, lifeline)
+        const ClassInfo* cls = lifeline != kNone     ? classOf(holder, lifeline)
                                : holder.type.empty() ? nullptr
                                                      : index_.classNamed(simpleTypeName(holder.type));
         const std::string field = token(parts.back(), a);
@@ -488,7 +493,6 @@ class DiagramBuilder {
 
     std::string name, prefix;
     ObjectRef receiver = selfRef(a);
-    const ClassInfo* calleeClass = nullptr;
     bool constructorCall = false;
     if (headName == "SplName") {
       // super(...) or this(...): a constructor of this object.
@@ -514,14 +518,16 @@ class DiagramBuilder {
     }
     const std::string callText = prefix + name + "(" + argumentsText(call, a) + ")";
     const size_t target = constructorCall ? a.self : lifelineFor(receiver);
-    addMessage(target == a.self ? Message::Kind::SelfCall : Message::Kind::Call, a.self, target, callText, line);
+    addMessage(target == a.self ? Message::Kind::SelfCall : Message::Kind::Call, a.self, target, callText,
+               line);
     noteNested(a, 0);
 
     // The method called, when its source is known.
     const MethodInfo* callee = nullptr;
     if (constructorCall) {
-      calleeClass = a.cls;
-      if (name == "super" && a.cls && !a.cls->supertypes.empty()) calleeClass = index_.classNamed(a.cls->supertypes[0]);
+      const ClassInfo* calleeClass = a.cls;
+      if (name == "super" && a.cls && !a.cls->supertypes.empty())
+        calleeClass = index_.classNamed(a.cls->supertypes[0]);
       if (calleeClass) callee = index_.findMethod(*calleeClass, calleeClass->name, arguments);
     } else if (target == a.self && receiver.lifeline == a.self) {
       const bool viaSuper = prefix == "super." && a.cls && !a.cls->supertypes.empty();
@@ -563,15 +569,17 @@ class DiagramBuilder {
     const size_t open = written.find('(');
     std::string type = written.substr(0, open);
     if (type.rfind("new ", 0) == 0) type.erase(0, 4);
-    const xml::Node holder = allocation.parent().name() == "AnonyClass" ? allocation.parent().parent()
-                                                                        : allocation.parent();
+    const xml::Node holder =
+        allocation.parent().name() == "AnonyClass" ? allocation.parent().parent() : allocation.parent();
     const ValueUse use = holder.name() == "NewAllocExpr" ? valueUse(holder) : ValueUse{};
-    const std::string name = use.kind == ValueUse::Kind::Assigned ? convert(withoutThis(use.target), a) : std::string();
+    const std::string name =
+        use.kind == ValueUse::Kind::Assigned ? convert(withoutThis(use.target), a) : std::string();
     const size_t created = addLifeline(name + ":" + type, diagram_.messages.size());
     lifelineTypes_[created] = type;
     const ClassInfo* cls = index_.classNamed(simpleTypeName(type));
     if (allocation.parent().name() == "AnonyClass") {
-      if (const ClassInfo* anonymous = index_.classHolding(childNamed(allocation.parent(), "OBR"))) cls = anonymous;
+      if (const ClassInfo* anonymous = index_.classHolding(childNamed(allocation.parent(), "OBR")))
+        cls = anonymous;
     }
     if (cls) lifelineClasses_[created] = cls;
     if (use.kind == ValueUse::Kind::Assigned) {
@@ -594,8 +602,8 @@ class DiagramBuilder {
     // The constructor's calls, made on the new object.
     const ClassInfo* constructed = index_.classNamed(simpleTypeName(type));
     if (constructed)
-      follow(index_.findMethod(*constructed, constructed->name, expressionChildren(allocation).size()), created,
-             allocation, callText, a);
+      follow(index_.findMethod(*constructed, constructed->name, expressionChildren(allocation).size()),
+             created, allocation, callText, a);
   }
 
   SourceIndex& index_;

@@ -17,7 +17,7 @@ namespace sequence {
 inline constexpr size_t kNone = std::numeric_limits<size_t>::max();
 
 struct Lifeline {
-  std::string label;        // "name:Type", ":Type", or the receiver's text
+  std::string label;         // "name:Type", ":Type", or the receiver's text
   size_t createdBy = kNone;  // the creation message that starts it; kNone: there from the start
 };
 

@@ -26,7 +26,8 @@ class Sources {
   explicit Sources(bool tree = false)
       : index_(flowgraph::Charset::Utf8, [this, tree](const std::string& name) {
           std::vector<const JavaSource*> found;
-          if (tree && std::filesystem::exists(fixture("sequence/" + name + ".java"))) found.push_back(&parse(name));
+          if (tree && std::filesystem::exists(fixture("sequence/" + name + ".java")))
+            found.push_back(&parse(name));
           return found;
         }) {}
 
@@ -39,7 +40,8 @@ class Sources {
                                   work_.file("s.xml"), work_.file("r.xml"), 1),
               0);
     trees_.push_back(xml::loadTreeDocument(tree));
-    sources_.push_back(std::make_unique<JavaSource>(JavaSource{trees_.back().get(), flowgraph::Charset::Utf8}));
+    sources_.push_back(
+        std::make_unique<JavaSource>(JavaSource{trees_.back().get(), flowgraph::Charset::Utf8}));
     return *sources_.back();
   }
 
@@ -55,15 +57,16 @@ class Sources {
 
   static std::string listing(const Diagram& d) {
     std::string out = "lifelines:";
-    for (const Lifeline& lifeline : d.lifelines) out += " " + lifeline.label + (lifeline.createdBy == kNone ? "" : "*");
+    for (const Lifeline& lifeline : d.lifelines)
+      out += " " + lifeline.label + (lifeline.createdBy == kNone ? "" : "*");
     out += "\n";
     static const std::map<Message::Kind, const char*> kKinds = {{Message::Kind::Call, "call"},
                                                                 {Message::Kind::SelfCall, "self"},
                                                                 {Message::Kind::Create, "new"},
                                                                 {Message::Kind::Return, "return"}};
     for (const Message& m : d.messages)
-      out += std::string(kKinds.at(m.kind)) + " " + d.lifelines[m.from].label + " > " + d.lifelines[m.to].label +
-             ": " + m.text + "\n";
+      out += std::string(kKinds.at(m.kind)) + " " + d.lifelines[m.from].label + " > " +
+             d.lifelines[m.to].label + ": " + m.text + "\n";
     for (const std::string& note : d.notes) out += "note: " + note + "\n";
     return out;
   }
@@ -105,13 +108,15 @@ TEST(SequenceDiagram, ReceiversOfEveryKind) {
 }
 
 // Depth 2 follows a call into Inventory, found in the source tree, and a
-// self call: their calls hang under the receiving object.
+// self call: their calls hang under the receiving object.  Inventory's
+// static call of Shop goes to the object the diagram starts from.
 TEST(SequenceDiagram, FollowsCallsOneLevelDeep) {
   Sources sources(/*tree=*/true);
   EXPECT_EQ(sources.diagram("Shop", "restock", 46, 2),
             "lifelines: :Shop inventory:Inventory item:Item :IllegalArgumentException* :Log\n"
             "call :Shop > inventory:Inventory: priceOf(name)\n"
             "self inventory:Inventory > inventory:Inventory: lookup(name)\n"
+            "call inventory:Inventory > :Shop: audit(name)\n"
             "call inventory:Inventory > item:Item: price()\n"
             "return item:Item > inventory:Inventory: price()\n"
             "return inventory:Inventory > :Shop: price\n"
@@ -161,11 +166,12 @@ TEST(SequenceDiagram, NotesSayWhatIsLeftOut) {
             "self :Maths > :Maths: factorial(n - 1)\n"
             "note: Recursion: factorial(n - 1) calls Maths.factorial again; the call is shown once and not "
             "followed.\n");
-  EXPECT_EQ(sources.diagram("Maths", "isEven", 9, 5),
-            "lifelines: :Maths\n"
-            "self :Maths > :Maths: isOdd(n - 1)\n"
-            "self :Maths > :Maths: isEven(n - 1)\n"
-            "note: Recursion: isEven(n - 1) calls Maths.isEven again; the call is shown once and not followed.\n");
+  EXPECT_EQ(
+      sources.diagram("Maths", "isEven", 9, 5),
+      "lifelines: :Maths\n"
+      "self :Maths > :Maths: isOdd(n - 1)\n"
+      "self :Maths > :Maths: isEven(n - 1)\n"
+      "note: Recursion: isEven(n - 1) calls Maths.isEven again; the call is shown once and not followed.\n");
   EXPECT_EQ(sources.diagram("Events", "subscribe", 11),
             "lifelines: :Events :Listener* event:Event bus:Bus :Runnable* handlers:List<Runnable>\n"
             "new :Events > :Listener: new Listener()\n"
@@ -177,7 +183,8 @@ TEST(SequenceDiagram, NotesSayWhatIsLeftOut) {
             "call :Events > handlers:List<Runnable>: add(new Runnable(){...})\n"
             "note: Calls inside lambdas and anonymous classes of Events.subscribe are shown as calls from "
             "Events.subscribe.\n");
-  EXPECT_EQ(sources.diagram("Events", "twice", 25), "lifelines: :Events\nnote: Events.twice makes no calls.\n");
+  EXPECT_EQ(sources.diagram("Events", "twice", 25),
+            "lifelines: :Events\nnote: Events.twice makes no calls.\n");
   EXPECT_EQ(sources.diagram("Shop", "checkout", 15, 1, 3),
             "lifelines: :Shop order:Order* inventory:Inventory\n"
             "self :Shop > :Shop: validate(item, count)\n"
@@ -219,12 +226,13 @@ TEST(SequenceDiagram, ExpressionTextsReadAsWritten) {
   testing_support::writeFile(work.file("T.java"),
                              "class T { void f() { x = a >> 2; y = -b * (c + d); z = (String) o; "
                              "m(new int[] {1, 2}, p[i++], q ? 1 : 2, s instanceof T); } }\n");
-  ASSERT_EQ(java::parseJavaFile(work.file("T.java"), work.file("st.tmp"), work.file("c.xml"), work.file("s.xml"),
-                                work.file("r.xml"), 1),
+  ASSERT_EQ(java::parseJavaFile(work.file("T.java"), work.file("st.tmp"), work.file("c.xml"),
+                                work.file("s.xml"), work.file("r.xml"), 1),
             0);
   auto tree = xml::loadTreeDocument(work.file("st.tmp"));
   std::vector<std::string> texts;
-  for (const xml::Node& statement : tree->root().selectNodes("//ExprStmt")) texts.push_back(expressionText(statement));
+  for (const xml::Node& statement : tree->root().selectNodes("//ExprStmt"))
+    texts.push_back(expressionText(statement));
   EXPECT_EQ(texts, (std::vector<std::string>{"x = a >> 2", "y = -b * (c + d)", "z = (String)o",
                                              "m(new int[]{1, 2}, p[i++], q ? 1 : 2, s instanceof T)"}));
   EXPECT_EQ(simpleTypeName("java.util.Map<String, Item>[]"), "Map");

@@ -18,10 +18,10 @@ const xml::ChildPath& anyChild() {
 // declaration and read best with a blank on either side.
 bool isBinaryOperator(const std::string& token, const std::string& parent) {
   static const std::unordered_set<std::string> kOperators = {
-      "ADD",   "SUB",  "MUL",  "DIV",    "PC",     "LT",     "GT",     "LE",     "GE",
-      "EQEQ",  "NE",   "AMP",  "PIPE",   "CARET",  "LAND",   "LOR",    "QUEST",  "COL",
-      "SHL",   "SHR",  "SHRR", "EQ",     "ASSMUL", "ASSDIV", "ASSMOD", "ASSADD", "ASSSUB",
-      "ASSSHL", "ASSSHR", "ASSSHRR", "ASSAND", "ASSXOR", "ASSOR", "INSTANCEOF"};
+      "ADD",    "SUB",    "MUL",     "DIV",    "PC",     "LT",     "GT",        "LE",     "GE",
+      "EQEQ",   "NE",     "AMP",     "PIPE",   "CARET",  "LAND",   "LOR",       "QUEST",  "COL",
+      "SHL",    "SHR",    "SHRR",    "EQ",     "ASSMUL", "ASSDIV", "ASSMOD",    "ASSADD", "ASSSUB",
+      "ASSSHL", "ASSSHR", "ASSSHRR", "ASSAND", "ASSXOR", "ASSOR",  "INSTANCEOF"};
   if (parent != "Expr" && parent != "AsstOp" && parent != "VarDeclr") return false;
   return kOperators.count(token) > 0;
 }
@@ -82,9 +82,10 @@ std::string expressionText(const xml::Node& node) {
   auto append = [&](const std::string& name, const std::string& parent, const std::string& text) {
     if (!out.empty() && !text.empty()) {
       const bool shiftPair = name == "GT" && previousName == "GT";  // a >> b is two tokens
-      const bool blank = !shiftPair && (previousName == "CMA" || isBinaryOperator(previousName, previousParent) ||
-                                        isBinaryOperator(name, parent) ||
-                                        (isWordByte(previousText.back()) && isWordByte(text.front())));
+      const bool blank =
+          !shiftPair &&
+          (previousName == "CMA" || isBinaryOperator(previousName, previousParent) ||
+           isBinaryOperator(name, parent) || (isWordByte(previousText.back()) && isWordByte(text.front())));
       if (blank) out += ' ';
     }
     out += text;

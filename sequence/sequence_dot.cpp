@@ -38,9 +38,10 @@ std::string sequenceDot(const Diagram& diagram, flowgraph::Charset charset) {
 
   out += "  node [" + std::string(kObjectNode) + "];\n";
   for (size_t i = 0; i < diagram.lifelines.size(); ++i)
-    out += "  " + quotedLifeline(i) + " [zarncls=1, label=" +
-           flowgraph::dotShownText(flowgraph::shortened(diagram.lifelines[i].label, kLifelineColumns, charset)) +
-           ", zarnlast=" + flowgraph::dotQuoted("t." + std::to_string(lastRow)) + "];\n";
+    out +=
+        "  " + quotedLifeline(i) + " [zarncls=1, label=" +
+        flowgraph::dotShownText(flowgraph::shortened(diagram.lifelines[i].label, kLifelineColumns, charset)) +
+        ", zarnlast=" + flowgraph::dotQuoted("t." + std::to_string(lastRow)) + "];\n";
 
   // The rows, top to bottom, in one rank.
   out += "  node [shape=point, width=0.05, height=0.05, label=\"\"];\n  { rank=same;";
@@ -67,10 +68,11 @@ std::string sequenceDot(const Diagram& diagram, flowgraph::Charset charset) {
 
   for (size_t k = 0; k < messages; ++k) {
     const Message& message = diagram.messages[k];
-    const std::string text = flowgraph::dotShownText(flowgraph::shortened(message.text, kMessageColumns, charset));
-    out += "  " + rowName(rowOf[k]) + " -> " + rowName(rowOf[k]) + " [zarnedge=" +
-           (message.kind == Message::Kind::Return ? "2" : "1") + ", zarnfrom=" + quotedLifeline(message.from) +
-           ", zarnto=" + quotedLifeline(message.to);
+    const std::string text =
+        flowgraph::dotShownText(flowgraph::shortened(message.text, kMessageColumns, charset));
+    out += "  " + rowName(rowOf[k]) + " -> " + rowName(rowOf[k]) +
+           " [zarnedge=" + (message.kind == Message::Kind::Return ? "2" : "1") +
+           ", zarnfrom=" + quotedLifeline(message.from) + ", zarnto=" + quotedLifeline(message.to);
     if (message.kind == Message::Kind::SelfCall) out += ", zarnself=1";
     if (message.kind == Message::Kind::Create) out += ", zarnsuper=1";
     out += message.kind == Message::Kind::Return ? ", headlabel=" + text : ", taillabel=" + text;

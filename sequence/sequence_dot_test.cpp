@@ -29,26 +29,29 @@ Diagram smallDiagram() {
 }
 
 TEST(SequenceDot, CarriesWhatTheDrawingReads) {
-  EXPECT_EQ(sequenceDot(smallDiagram(), flowgraph::Charset::Latin1),
-            "digraph \"sequence\" {\n"
-            "  graph [rankdir=LR, ranksep=0.55, nodesep=0.22, charset=latin1];\n"
-            "  node [shape=box, fixedsize=true, width=1.667, height=0.5, fontsize=9];\n"
-            "  \"o.1\" [zarncls=1, label=\":Shop\", zarnlast=\"t.7\"];\n"
-            "  \"o.2\" [zarncls=1, label=\"order:Order\", zarnlast=\"t.7\"];\n"
-            "  \"o.3\" [zarncls=1, label=\"ledger:Ledger\", zarnlast=\"t.7\"];\n"
-            "  node [shape=point, width=0.05, height=0.05, label=\"\"];\n"
-            "  { rank=same; \"t.0\"; \"t.1\"; \"t.2\"; \"t.3\"; \"t.4\"; \"t.5\"; \"t.6\"; \"t.7\"; }\n"
-            "  \"t.0\" -> \"t.1\" -> \"t.2\" -> \"t.3\" -> \"t.4\" -> \"t.5\" -> \"t.6\" -> \"t.7\" [style=invis];\n"
-            "  \"o.1\" -> \"o.2\" -> \"o.3\" [style=invis, weight=0];\n"
-            "  \"t.0\" -> \"o.1\" [style=invis, weight=1000];\n"
-            "  \"t.2\" -> \"o.2\" [style=invis, weight=1000];\n"
-            "  \"o.1\" -> \"o.3\" [style=invis, weight=1000];\n"
-            "  \"t.2\" -> \"t.2\" [zarnedge=1, zarnfrom=\"o.1\", zarnto=\"o.2\", zarnsuper=1, "
-            "taillabel=\"new Order(\\\"a\\\\b\\\")\"];\n"
-            "  \"t.3\" -> \"t.3\" [zarnedge=1, zarnfrom=\"o.1\", zarnto=\"o.1\", zarnself=1, taillabel=\"check()\"];\n"
-            "  \"t.4\" -> \"t.4\" [zarnedge=1, zarnfrom=\"o.1\", zarnto=\"o.3\", taillabel=\"book(order)\"];\n"
-            "  \"t.5\" -> \"t.5\" [zarnedge=2, zarnfrom=\"o.3\", zarnto=\"o.1\", headlabel=\"entry\"];\n"
-            "}\n");
+  EXPECT_EQ(
+      sequenceDot(smallDiagram(), flowgraph::Charset::Latin1),
+      "digraph \"sequence\" {\n"
+      "  graph [rankdir=LR, ranksep=0.55, nodesep=0.22, charset=latin1];\n"
+      "  node [shape=box, fixedsize=true, width=1.667, height=0.5, fontsize=9];\n"
+      "  \"o.1\" [zarncls=1, label=\":Shop\", zarnlast=\"t.7\"];\n"
+      "  \"o.2\" [zarncls=1, label=\"order:Order\", zarnlast=\"t.7\"];\n"
+      "  \"o.3\" [zarncls=1, label=\"ledger:Ledger\", zarnlast=\"t.7\"];\n"
+      "  node [shape=point, width=0.05, height=0.05, label=\"\"];\n"
+      "  { rank=same; \"t.0\"; \"t.1\"; \"t.2\"; \"t.3\"; \"t.4\"; \"t.5\"; \"t.6\"; \"t.7\"; }\n"
+      "  \"t.0\" -> \"t.1\" -> \"t.2\" -> \"t.3\" -> \"t.4\" -> \"t.5\" -> \"t.6\" -> \"t.7\" "
+      "[style=invis];\n"
+      "  \"o.1\" -> \"o.2\" -> \"o.3\" [style=invis, weight=0];\n"
+      "  \"t.0\" -> \"o.1\" [style=invis, weight=1000];\n"
+      "  \"t.2\" -> \"o.2\" [style=invis, weight=1000];\n"
+      "  \"o.1\" -> \"o.3\" [style=invis, weight=1000];\n"
+      "  \"t.2\" -> \"t.2\" [zarnedge=1, zarnfrom=\"o.1\", zarnto=\"o.2\", zarnsuper=1, "
+      "taillabel=\"new Order(\\\"a\\\\b\\\")\"];\n"
+      "  \"t.3\" -> \"t.3\" [zarnedge=1, zarnfrom=\"o.1\", zarnto=\"o.1\", zarnself=1, "
+      "taillabel=\"check()\"];\n"
+      "  \"t.4\" -> \"t.4\" [zarnedge=1, zarnfrom=\"o.1\", zarnto=\"o.3\", taillabel=\"book(order)\"];\n"
+      "  \"t.5\" -> \"t.5\" [zarnedge=2, zarnfrom=\"o.3\", zarnto=\"o.1\", headlabel=\"entry\"];\n"
+      "}\n");
 }
 
 // A diagram of 300 messages among 12 lifelines, some created on the way.

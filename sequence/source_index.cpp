@@ -104,7 +104,8 @@ void SourceIndex::indexClass(const xml::Node& element, const JavaSource& source)
     for (const xml::Node& constant : childElements(enumeration))
       if (constant.name() == "Expr") {
         const xml::NodeList tokens = tokensOf(constant);
-        if (!tokens.empty() && tokens.front().name() == "IDEN") cls.fields.emplace(inCharset(tokenText(tokens.front())), cls.name);
+        if (!tokens.empty() && tokens.front().name() == "IDEN")
+          cls.fields.emplace(inCharset(tokenText(tokens.front())), cls.name);
       }
   }
 
@@ -117,7 +118,8 @@ void SourceIndex::indexClass(const xml::Node& element, const JavaSource& source)
     if (kind == "FldVarDecln") {
       const std::string type = inCharset(expressionText(childNamed(declaration, "TypeSpec")));
       for (const xml::Node& declarator : childElements(declaration))
-        if (declarator.name() == "VarDeclr") cls.fields.emplace(inCharset(declaredName(declarator)), withDims(type, declarator));
+        if (declarator.name() == "VarDeclr")
+          cls.fields.emplace(inCharset(declaredName(declarator)), withDims(type, declarator));
       continue;
     }
     MethodInfo method;
@@ -177,7 +179,8 @@ const ClassInfo* SourceIndex::classHolding(const xml::Node& element) const {
   return nullptr;
 }
 
-const MethodInfo* SourceIndex::methodAt(const JavaSource& source, const std::string& name, int32_t line) const {
+const MethodInfo* SourceIndex::methodAt(const JavaSource& source, const std::string& name,
+                                        int32_t line) const {
   for (const ClassInfo& cls : classes_) {
     if (cls.source != &source) continue;
     for (const MethodInfo& method : cls.methods)

@@ -27,24 +27,24 @@ struct JavaSource {
 struct ClassInfo;
 
 struct MethodInfo {
-  std::string name;          // a constructor has its class's name; initialisers "#Block#"
-  xml::Node declaration;     // MtdDecln, CtorDecln, StaticInit or NonStaticInit
-  xml::Node body;            // its Blk; empty for an abstract or interface method
-  std::string returnType;    // as written ("void" too); empty for constructors and initialisers
+  std::string name;        // a constructor has its class's name; initialisers "#Block#"
+  xml::Node declaration;   // MtdDecln, CtorDecln, StaticInit or NonStaticInit
+  xml::Node body;          // its Blk; empty for an abstract or interface method
+  std::string returnType;  // as written ("void" too); empty for constructors and initialisers
   size_t parameterCount = 0;
   bool varargs = false;
-  int32_t line = 0;          // the line of its name (of "static" or "{" for initialisers)
-  int32_t firstLine = 0;     // the line its declaration starts on
+  int32_t line = 0;       // the line of its name (of "static" or "{" for initialisers)
+  int32_t firstLine = 0;  // the line its declaration starts on
   bool isConstructor = false;
   const ClassInfo* owner = nullptr;
 };
 
 struct ClassInfo {
-  std::string name;             // simple name; an anonymous class: the type it extends
+  std::string name;  // simple name; an anonymous class: the type it extends
   bool anonymous = false;
-  xml::Node element;            // TypeDecln or AnonyClass
+  xml::Node element;  // TypeDecln or AnonyClass
   const JavaSource* source = nullptr;
-  const ClassInfo* outer = nullptr;  // the class whose body holds this one
+  const ClassInfo* outer = nullptr;     // the class whose body holds this one
   std::vector<std::string> supertypes;  // simple names of the classes and interfaces it extends
   std::unordered_map<std::string, std::string> fields;  // name to declared type
   std::vector<MethodInfo> methods;

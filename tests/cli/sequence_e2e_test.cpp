@@ -37,9 +37,11 @@ std::string sequenceListing(const std::string& path) {
   auto drawing = xml::Document::loadFile(path, xml::LoadOptions{true});
   if (!drawing) return "drawing does not load";
   std::string out;
-  const xml::NodeList lifelines = drawing->root().selectNodes("/drawing/page/shape[@master='Object Lifeline']");
+  const xml::NodeList lifelines =
+      drawing->root().selectNodes("/drawing/page/shape[@master='Object Lifeline']");
   std::vector<xml::Node> byX(lifelines.begin(), lifelines.end());
-  std::sort(byX.begin(), byX.end(), [](const xml::Node& a, const xml::Node& b) { return number(a, "pinX") < number(b, "pinX"); });
+  std::sort(byX.begin(), byX.end(),
+            [](const xml::Node& a, const xml::Node& b) { return number(a, "pinX") < number(b, "pinX"); });
   std::map<std::string, xml::Node> named;
   out += "page: " + attr(drawing->root().selectSingleNode("/drawing/page"), "name") + "\n";
   EXPECT_EQ(drawing->root().countNodes("/drawing/page"), 1u);
@@ -57,10 +59,12 @@ std::string sequenceListing(const std::string& path) {
     const xml::Node begin = message.selectSingleNode("begin");
     const xml::Node end = message.selectSingleNode("end");
     const std::string master = attr(message, "master");
-    const std::string kind = master == "Message (call) " ? "self" : master == "Message (call)" ? "call" : "return";
+    const std::string kind = master == "Message (call) "  ? "self"
+                             : master == "Message (call)" ? "call"
+                                                          : "return";
     const std::string from = attr(begin, "shape"), to = attr(end, "shape");
-    out += kind + " " + attr(named[from], "text") + " > " + attr(named[to], "text") + " [" + gluePoint(begin) + "-" +
-           gluePoint(end) + "]: " + attr(message, "text") + "\n";
+    out += kind + " " + attr(named[from], "text") + " > " + attr(named[to], "text") + " [" +
+           gluePoint(begin) + "-" + gluePoint(end) + "]: " + attr(message, "text") + "\n";
     const double y = number(begin, "y");
     EXPECT_LT(y, previous - 0.2) << attr(message, "text") << " is not below the message before it";
     previous = lowest = y;
@@ -85,7 +89,8 @@ std::string sequenceListing(const std::string& path) {
     out += "note: " + attr(note, "text") + "\n";
     EXPECT_LT(number(note, "pinY"), lowest) << "the note is not below the messages";
   }
-  EXPECT_EQ(drawing->root().countNodes("/drawing/page/shape"), named.size() + (out.find("\nnote: ") != std::string::npos));
+  EXPECT_EQ(drawing->root().countNodes("/drawing/page/shape"),
+            named.size() + (out.find("\nnote: ") != std::string::npos));
   return out;
 }
 
@@ -129,10 +134,11 @@ TEST(SequenceCommand, CallsOfEveryKind) {
 TEST(SequenceCommand, FollowedCallsAndChains) {
   EXPECT_EQ(drawn({shipped("Inventory.java"), "priceOf", "--depth", "2"}),
             "page: Inventory.priceOf: sequence diagram\n"
-            "lifelines: :Inventory items:Map<String, Item> item:Item\n"
+            "lifelines: :Inventory items:Map<String, Item> :Shop item:Item\n"
             "self :Inventory > :Inventory [row-row]: lookup(name)\n"
             "call :Inventory > items:Map<String, Item> [row-row]: get(name)\n"
             "return items:Map<String, Item> > :Inventory [row-row]: get(name)\n"
+            "call :Inventory > :Shop [row-row]: audit(name)\n"
             "call :Inventory > item:Item [row-row]: price()\n"
             "return item:Item > :Inventory [row-row]: price()\n");
   EXPECT_EQ(drawn({shipped("Shop.java"), "describe", "--src", fixture("sequence").string()}),
@@ -180,8 +186,8 @@ TEST(SequenceCommand, SourceTreeFilesThatDoNotParse) {
   const auto run = runFlowchart({"sequence", tree.file("Shop.java"), "restock", "--depth", "2", "--src",
                                  tree.path().string(), "-o", tree.file("s.dot")});
   EXPECT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_EQ(run.out, tree.file("s.dot") + ": Shop.restock, 4 lifelines, 5 messages\n  note: " +
-                         tree.file("Inventory.java") +
+  EXPECT_EQ(run.out, tree.file("s.dot") +
+                         ": Shop.restock, 4 lifelines, 5 messages\n  note: " + tree.file("Inventory.java") +
                          ":2: does not parse as Java; calls into it are not followed.\n");
 }
 
@@ -193,7 +199,8 @@ TEST(SequenceCommand, WritesHtmlBesideAndReports) {
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(run.out,
             "Maths.isEven-sequence.html: Maths.isEven, 1 lifeline, 2 messages\n"
-            "  note: Recursion: isEven(n - 1) calls Maths.isEven again; the call is shown once and not followed.\n");
+            "  note: Recursion: isEven(n - 1) calls Maths.isEven again; the call is shown once and not "
+            "followed.\n");
   const std::string page = readFile(dir.path() / "Maths.isEven-sequence.html");
   EXPECT_EQ(page.rfind("<!DOCTYPE html>", 0), 0u);
   EXPECT_NE(page.find("isOdd(n - 1)"), std::string::npos);
