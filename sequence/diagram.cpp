@@ -180,12 +180,16 @@ class DiagramBuilder {
     return added;
   }
 
-  // The class of the object a lifeline stands for, when the index has it.
-  const ClassInfo* classOf(const ObjectRef& ref, size_t lifeline) {
+  // The class of the object a reference stands for (on the lifeline given,
+  // or its own if it has one), when the index has it.
+  const ClassInfo* classOf(const ObjectRef& ref, size_t lifeline = kNone) {
     if (ref.cls) return ref.cls;
-    const auto known = lifelineClasses_.find(lifeline);
-    if (known != lifelineClasses_.end()) return known->second;
-    const std::string& type = ref.type.empty() ? lifelineTypes_[lifeline] : ref.type;
+    if (lifeline == kNone) lifeline = ref.lifeline;
+    if (lifeline != kNone) {
+      const auto known = lifelineClasses_.find(lifeline);
+      if (known != lifelineClasses_.end()) return known->second;
+    }
+    const std::string& type = ref.type.empty() && lifeline != kNone ? lifelineTypes_[lifeline] : ref.type;
     return type.empty() ? nullptr : index_.classNamed(simpleTypeName(type));
   }
 
@@ -284,9 +288,7 @@ class DiagramBuilder {
         path.clear();
         continue;
       }
-      const ClassInfo* cls = current.lifeline != kNone ? classOf(current, current.lifeline)
-                             : current.type.empty()    ? nullptr
-                                                       : index_.classNamed(simpleTypeName(current.type));
+      const ClassInfo* cls = classOf(current);
       const std::string type = cls ? index_.fieldType(*cls, parts[i]) : std::string();
       if (type.empty()) return textRef(text);
       const std::string holderKey = current.lifeline != kNone ? "f" + std::to_string(current.lifeline)
@@ -341,11 +343,7 @@ class DiagramBuilder {
       // A field of an object: known when its class declares it.
       const xml::NodeList parts = childElements(node);
       if (parts.size() >= 3 && parts.back().name() == "IDEN") {
-        const ObjectRef holder = resolveExpression({parts.begin(), parts.end() - 2}, a);
-        const size_t lifeline = holder.lifeline;
-        const ClassInfo* cls = lifeline != kNone     ? classOf(holder, lifeline)
-                               : holder.type.empty() ? nullptr
-                                                     : index_.classNamed(simpleTypeName(holder.type));
+        const ClassInfo* cls = classOf(resolveExpression({parts.begin(), parts.end() - 2}, a));
         const std::string field = token(parts.back(), a);
         const std::string type = cls ? index_.fieldType(*cls, field) : std::string();
         if (!type.empty()) {
