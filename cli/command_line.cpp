@@ -6,7 +6,8 @@ namespace cli {
 namespace {
 
 constexpr const char* kOverview =
-    "flowchart: flowcharts of Java methods, from source to pictures in one step.\n"
+    "flowchart: flowcharts and sequence diagrams of Java methods, from source to\n"
+    "pictures in one step.\n"
     "\n"
     "Usage:\n"
     "  flowchart list FILE.java [--json]\n"

@@ -81,6 +81,8 @@ TEST(BadInput, HelpAndVersion) {
   const auto help = runFlowchart({"--help"});
   EXPECT_EQ(help.exitCode, 0);
   EXPECT_NE(help.out.find("flowchart batch SRC_DIR -o OUT_DIR [-j N] [--force] [--quiet]"), std::string::npos);
+  EXPECT_NE(help.out.find("flowchart sequence FILE.java METHOD[:LINE] [-o OUT] [--depth N] [--src DIR]"),
+            std::string::npos);
   EXPECT_EQ(runFlowchart({"draw", "--help"}).exitCode, 0);
   EXPECT_EQ(runFlowchart({"--version"}).out, "flowchart 1.0\n");
 }
