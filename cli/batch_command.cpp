@@ -18,6 +18,7 @@
 #include "cli/worker_pool.h"
 #include "flowchart/xml/atomic_file.h"
 #include "pipeline/method_flowchart.h"
+#include "pipeline/method_sequence.h"
 #include "pipeline/parsed_source.h"
 #include "render/host/save.h"
 
@@ -26,7 +27,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr uint16_t kUsEnglish = 1033;
 constexpr const char* kRecordName = "flowchart-record.tsv";
 
 // One source file of the tree and where its drawings go.
@@ -76,8 +76,9 @@ std::vector<SourceFile> findSources(const fs::path& root, const fs::path& output
   return files;
 }
 
-// A record newer than its source, whose drawings are all there, is kept.
-std::optional<FileRecord> keptRecord(const SourceFile& file) {
+// A record newer than its source, whose drawings are all there (with the
+// sequence diagrams when they are asked for), is kept.
+std::optional<FileRecord> keptRecord(const SourceFile& file, bool sequences) {
   std::error_code ec;
   const fs::path recordPath = file.outputFolder / kRecordName;
   const auto recordTime = fs::last_write_time(recordPath, ec);
@@ -86,13 +87,16 @@ std::optional<FileRecord> keptRecord(const SourceFile& file) {
   if (ec || recordTime <= sourceTime) return std::nullopt;
   std::optional<FileRecord> record = parseRecord(readWhole(recordPath));
   if (!record) return std::nullopt;
-  for (const MethodRecord& method : record->methods)
+  for (const MethodRecord& method : record->methods) {
     if (!method.drawing.empty() && !fs::exists(file.outputFolder / method.drawing, ec)) return std::nullopt;
+    if (sequences && method.sequence.empty()) return std::nullopt;
+    if (!method.sequence.empty() && !fs::exists(file.outputFolder / method.sequence, ec)) return std::nullopt;
+  }
   return record;
 }
 
-std::string drawingName(const std::string& displayName, int32_t line) {
-  return fileSafeName(displayName) + "-L" + std::to_string(line) + ".html";
+std::string drawingName(const std::string& displayName, int32_t line, const char* suffix = "") {
+  return fileSafeName(displayName) + "-L" + std::to_string(line) + suffix + ".html";
 }
 
 // Reports are tab-separated: "m" and 1 or 0 for a method drawn or not,
@@ -119,13 +123,17 @@ void removeStaleDrawings(const SourceFile& file, const FileRecord& fresh) {
   const std::optional<FileRecord> old = parseRecord(readWhole(file.outputFolder / kRecordName));
   if (!old) return;
   std::set<std::string> keep;
-  for (const MethodRecord& method : fresh.methods) keep.insert(method.drawing);
+  for (const MethodRecord& method : fresh.methods) {
+    keep.insert(method.drawing);
+    keep.insert(method.sequence);
+  }
   for (const MethodRecord& method : old->methods)
-    if (!method.drawing.empty() && !keep.count(method.drawing)) fs::remove(file.outputFolder / method.drawing, ec);
+    for (const std::string& drawing : {method.drawing, method.sequence})
+      if (!drawing.empty() && !keep.count(drawing)) fs::remove(file.outputFolder / drawing, ec);
 }
 
 // The work of one file, in a worker process.
-void drawFile(const SourceFile& file, const std::function<void(std::string_view)>& report) {
+void drawFile(const SourceFile& file, bool sequences, const std::function<void(std::string_view)>& report) {
   FileRecord record;
   std::error_code ec;
   fs::create_directories(file.outputFolder, ec);
@@ -150,6 +158,9 @@ void drawFile(const SourceFile& file, const std::function<void(std::string_view)
     for (const pipeline::ClassSummary& cls : summary.classes)
       record.classes.push_back(ClassRecord{utf8Text(cls.qualifiedName, charset), cls.kind(), cls.line,
                                            cls.endLine, cls.nloc});
+    // Sequence diagrams follow calls within the file only, at depth 1.
+    std::optional<pipeline::SequenceSources> sequenceSources;
+    if (sequences) sequenceSources.emplace(*parsed, std::string());
     for (const pipeline::MethodSummary& method : summary.methods) {
       MethodRecord entry;
       entry.classIndex = method.classIndex;
@@ -167,7 +178,22 @@ void drawFile(const SourceFile& file, const std::function<void(std::string_view)
         entry.problem = chart ? "cannot write " + (file.outputFolder / name).string() : methodProblem.message;
         reportProblem(report, located(file.source.string(), method.line, entry.problem));
       }
-      reportMethod(report, !entry.drawing.empty());
+      bool sequenceDrawn = true;
+      if (sequenceSources) {
+        std::optional<pipeline::MethodSequence> sequence =
+            pipeline::drawMethodSequence(*sequenceSources, method, {}, methodProblem);
+        const std::string sequenceName = drawingName(entry.name, method.line, "-sequence");
+        if (sequence &&
+            host::saveDrawing(*sequence->drawing, kUsEnglish, (file.outputFolder / sequenceName).string())) {
+          entry.sequence = sequenceName;
+        } else {
+          sequenceDrawn = false;
+          const std::string why = sequence ? "cannot write " + (file.outputFolder / sequenceName).string()
+                                           : methodProblem.message;
+          reportProblem(report, located(file.source.string(), method.line, "sequence diagram: " + why));
+        }
+      }
+      reportMethod(report, !entry.drawing.empty() && sequenceDrawn);
       record.methods.push_back(std::move(entry));
     }
   }
@@ -216,7 +242,7 @@ int runBatch(const BatchRequest& request) {
   std::vector<size_t> toDraw;
   uint64_t bytesToDraw = 0;
   for (size_t i = 0; i < files.size(); ++i) {
-    if (!request.force) files[i].record = keptRecord(files[i]);
+    if (!request.force) files[i].record = keptRecord(files[i], request.sequence);
     if (files[i].record) continue;
     toDraw.push_back(i);
     bytesToDraw += files[i].size;
@@ -235,7 +261,7 @@ int runBatch(const BatchRequest& request) {
 
   WorkerPoolCallbacks callbacks;
   callbacks.work = [&](size_t job, const std::function<void(std::string_view)>& report) {
-    drawFile(files[toDraw[job]], report);
+    drawFile(files[toDraw[job]], request.sequence, report);
   };
   callbacks.onLine = [&](size_t, std::string_view line) {
     if (line.rfind("m\t", 0) == 0) progress.methodDone(line == "m\t0");

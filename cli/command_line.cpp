@@ -6,7 +6,8 @@ namespace cli {
 namespace {
 
 constexpr const char* kOverview =
-    "flowchart: flowcharts of Java methods, from source to pictures in one step.\n"
+    "flowchart: flowcharts and sequence diagrams of Java methods, from source to\n"
+    "pictures in one step.\n"
     "\n"
     "Usage:\n"
     "  flowchart list FILE.java [--json]\n"
@@ -19,12 +20,25 @@ constexpr const char* kOverview =
     "      (Outer.Inner.method) and a line picks one of several overloads.  OUT\n"
     "      ends in .html (the default), .svg, .xml (the drawing format) or .dot\n"
     "      (the graphs of the pages before layout, for Graphviz).\n"
-    "  flowchart batch SRC_DIR -o OUT_DIR [-j N] [--force] [--quiet]\n"
+    "  flowchart sequence FILE.java METHOD[:LINE] [-o OUT] [--depth N] [--src DIR]\n"
+    "                    [--max-messages N]\n"
+    "      Draws a UML sequence diagram of the calls METHOD makes, in the order\n"
+    "      they run: the objects it calls as lifelines (this object, name:Type\n"
+    "      for parameters, variables and fields, :Type for static calls and\n"
+    "      new objects, else the receiver as written), calls, creations and the\n"
+    "      returns of values that are used.  --depth N shows N levels of calls\n"
+    "      (default 1: the method's own), following calls into methods of the\n"
+    "      file and, with --src DIR, of the classes found there as Name.java.\n"
+    "      A recursive call is shown once and not followed.  The diagram stops\n"
+    "      at --max-messages messages (default 200) and a note says what is\n"
+    "      left out.  OUT ends in .html (the default), .svg, .xml or .dot.\n"
+    "  flowchart batch SRC_DIR -o OUT_DIR [-j N] [--force] [--quiet] [--sequence]\n"
     "      Draws every method of every .java file below SRC_DIR into OUT_DIR,\n"
     "      mirroring the source tree, with OUT_DIR/index.html listing files,\n"
     "      classes and methods with their measures.  Outputs newer than their\n"
     "      source are kept unless --force; -j sets the worker processes (default:\n"
-    "      one per core); --quiet hides the progress line.\n"
+    "      one per core); --quiet hides the progress line; --sequence adds each\n"
+    "      method's sequence diagram (depth 1) beside its flowchart.\n"
     "  flowchart help [COMMAND] | --help | --version\n"
     "\n"
     "Exit codes: 0 all done; 1 some files or methods failed (each is reported as\n"
@@ -83,13 +97,49 @@ ParseResult parseDraw(const std::vector<std::string>& args) {
   return ParseResult{Request(request), {}};
 }
 
-// A worker count from 1 to 256.
-std::optional<unsigned> jobCount(std::string_view text) {
+// A whole number from low to high.
+std::optional<unsigned> countIn(std::string_view text, unsigned low, unsigned high) {
   unsigned value = 0;
   const auto [end, failed] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (failed != std::errc() || end != text.data() + text.size() || value == 0 || value > 256)
+  if (failed != std::errc() || end != text.data() + text.size() || value < low || value > high)
     return std::nullopt;
   return value;
+}
+
+// A worker count from 1 to 256.
+std::optional<unsigned> jobCount(std::string_view text) { return countIn(text, 1, 256); }
+
+ParseResult parseSequence(const std::vector<std::string>& args) {
+  SequenceRequest request;
+  std::vector<std::string> positional;
+  for (size_t i = 1; i < args.size(); ++i) {
+    std::string error, number;
+    if (optionValue(args, i, "-o", "--output", request.output, error) ||
+        optionValue(args, i, "", "--src", request.sourceTree, error)) {
+      if (!error.empty()) return refuse("sequence: " + error);
+      continue;
+    }
+    if (optionValue(args, i, "", "--depth", number, error)) {
+      if (!error.empty()) return refuse("sequence: " + error);
+      const std::optional<unsigned> depth = countIn(number, 1, 50);
+      if (!depth) return refuse("sequence: --depth takes a number of levels from 1 to 50, not '" + number + "'");
+      request.depth = static_cast<int>(*depth);
+      continue;
+    }
+    if (optionValue(args, i, "", "--max-messages", number, error)) {
+      if (!error.empty()) return refuse("sequence: " + error);
+      const std::optional<unsigned> most = countIn(number, 1, 100000);
+      if (!most) return refuse("sequence: --max-messages takes a number from 1 to 100000, not '" + number + "'");
+      request.maxMessages = *most;
+      continue;
+    }
+    if (isOption(args[i])) return refuse("sequence: unknown option " + args[i]);
+    positional.push_back(args[i]);
+  }
+  if (positional.size() != 2) return refuse("sequence: give FILE.java and one METHOD");
+  request.source = positional[0];
+  request.method = positional[1];
+  return ParseResult{Request(request), {}};
 }
 
 ParseResult parseBatch(const std::vector<std::string>& args) {
@@ -112,6 +162,7 @@ ParseResult parseBatch(const std::vector<std::string>& args) {
     }
     if (args[i] == "--force") request.force = true;
     else if (args[i] == "--quiet" || args[i] == "-q") request.quiet = true;
+    else if (args[i] == "--sequence") request.sequence = true;
     else if (isOption(args[i])) return refuse("batch: unknown option " + args[i]);
     else positional.push_back(args[i]);
   }
@@ -133,6 +184,7 @@ ParseResult parseCommandLine(const std::vector<std::string>& args) {
   if (command == "--version") return ParseResult{Request(VersionRequest{}), {}};
   if (command == "list") return parseList(args);
   if (command == "draw") return parseDraw(args);
+  if (command == "sequence") return parseSequence(args);
   if (command == "batch") return parseBatch(args);
   return refuse("unknown command '" + command + "'");
 }

@@ -24,15 +24,26 @@ struct DrawRequest {
   std::string output;  // empty: the default name in the current folder
 };
 
+struct SequenceRequest {
+  std::string source;
+  std::string method;      // METHOD or Class.METHOD, possibly with :LINE
+  std::string output;      // empty: the default name in the current folder
+  int depth = 1;           // levels of calls shown
+  std::string sourceTree;  // --src: where further classes are found; empty for none
+  size_t maxMessages = 200;
+};
+
 struct BatchRequest {
   std::string sourceDir;
   std::string outputDir;
   unsigned jobs = 0;  // 0: one per core
   bool force = false;
   bool quiet = false;
+  bool sequence = false;  // a sequence diagram beside each flowchart
 };
 
-using Request = std::variant<HelpRequest, VersionRequest, ListRequest, DrawRequest, BatchRequest>;
+using Request =
+    std::variant<HelpRequest, VersionRequest, ListRequest, DrawRequest, SequenceRequest, BatchRequest>;
 
 struct ParseResult {
   std::optional<Request> request;

@@ -2,6 +2,7 @@
 // go to standard output, problems to standard error.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 
 #include "cli/command_line.h"
@@ -9,8 +10,12 @@
 
 namespace cli {
 
+// The language the drawings' texts are in, as the drawing host takes it.
+inline constexpr uint16_t kUsEnglish = 1033;
+
 int runList(const ListRequest& request);
 int runDraw(const DrawRequest& request);
+int runSequence(const SequenceRequest& request);
 int runBatch(const BatchRequest& request);
 
 // Input that cannot be read is wrong usage; anything else a failure.

@@ -14,24 +14,12 @@
 namespace cli {
 namespace {
 
-constexpr uint16_t kUsEnglish = 1033;
-
 std::string fileStem(const std::string& path) {
   const size_t slash = path.find_last_of("/\\");
   std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
   const size_t dot = name.rfind('.');
   if (dot != std::string::npos && dot > 0) name.erase(dot);
   return name;
-}
-
-std::string candidateList(const pipeline::FileSummary& summary, const std::vector<size_t>& methods,
-                          flowgraph::Charset charset) {
-  std::string out;
-  for (size_t i : methods) {
-    const pipeline::MethodSummary& method = summary.methods[i];
-    out += "\n  " + utf8Text(summary.displayName(method), charset) + ":" + std::to_string(method.line);
-  }
-  return out;
 }
 
 std::string methodIndex(const pipeline::ParsedSource& parsed, const std::vector<size_t>& methods,
@@ -48,10 +36,6 @@ std::string methodIndex(const pipeline::ParsedSource& parsed, const std::vector<
            numberText(method.nloc) + "</td><td>" + numberText(method.complexity) + "</td></tr>\n";
   }
   return out + "</tbody>\n</table>\n";
-}
-
-bool endsWith(const std::string& text, std::string_view end) {
-  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
 // The graphs of every page, before layout, in one file that Graphviz
@@ -152,24 +136,9 @@ int runDraw(const DrawRequest& request) {
   const pipeline::FileSummary& summary = parsed->summary();
   if (request.method.empty()) return drawAll(*parsed, request.output);
 
-  const std::optional<MethodChoice> choice = parseMethodChoice(request.method);
-  if (!choice) {
-    std::fprintf(stderr, "draw: '%s' is not a method name; write METHOD, Class.METHOD or METHOD:LINE\n",
-                 request.method.c_str());
-    return kExitUsage;
-  }
-  const std::vector<size_t> matches = matchingMethods(summary, *choice);
-  if (matches.size() == 1) return drawOne(*parsed, summary.methods[matches[0]], request.output);
-
-  std::vector<size_t> all;
-  for (size_t i = 0; i < summary.methods.size(); ++i) all.push_back(i);
-  if (matches.empty())
-    std::fprintf(stderr, "%s: no method '%s'; the methods are:%s\n", request.source.c_str(),
-                 request.method.c_str(), candidateList(summary, all, parsed->charset()).c_str());
-  else
-    std::fprintf(stderr, "%s: '%s' names %zu methods; pick one with METHOD:LINE:%s\n", request.source.c_str(),
-                 request.method.c_str(), matches.size(), candidateList(summary, matches, parsed->charset()).c_str());
-  return kExitUsage;
+  const std::optional<size_t> method = pickMethod(*parsed, request.method, "draw");
+  if (!method) return kExitUsage;
+  return drawOne(*parsed, summary.methods[*method], request.output);
 }
 
 }  // namespace cli

@@ -7,7 +7,7 @@
 namespace cli {
 namespace {
 
-constexpr std::string_view kHeader = "flowchart-record 1";
+constexpr std::string_view kHeader = "flowchart-record 2";
 
 // Fields are separated by tabs and records by line feeds, so neither may
 // appear inside a field.
@@ -35,6 +35,10 @@ bool readOptional(std::string_view text, std::optional<int64_t>& value) {
   if (!readInt(text, number)) return false;
   value = number;
   return true;
+}
+
+bool isPlainFileName(std::string_view name) {
+  return name.find_first_of("/\\") == std::string_view::npos && name != "." && name != "..";
 }
 
 const char* statusName(FileRecord::Status status) {
@@ -72,7 +76,8 @@ std::string recordText(const FileRecord& record) {
   for (const MethodRecord& method : record.methods)
     out += "method\t" + std::to_string(method.classIndex) + "\t" + field(method.name) + "\t" +
            std::to_string(method.line) + "\t" + std::to_string(method.endLine) + "\t" + number(method.nloc) +
-           "\t" + number(method.complexity) + "\t" + field(method.drawing) + "\t" + field(method.problem) + "\n";
+           "\t" + number(method.complexity) + "\t" + field(method.drawing) + "\t" + field(method.problem) + "\t" +
+           field(method.sequence) + "\n";
   return out;
 }
 
@@ -99,18 +104,18 @@ std::optional<FileRecord> parseRecord(std::string_view text) {
       if (!readInt(f[3], cls.line) || !readInt(f[4], cls.endLine) || !readOptional(f[5], cls.nloc))
         return std::nullopt;
       record.classes.push_back(std::move(cls));
-    } else if (f[0] == "method" && f.size() == 9) {
+    } else if (f[0] == "method" && f.size() == 10) {
       MethodRecord method;
       if (!readInt(f[1], method.classIndex) || method.classIndex >= record.classes.size() ||
           !readInt(f[3], method.line) || !readInt(f[4], method.endLine) || !readOptional(f[5], method.nloc) ||
           !readOptional(f[6], method.complexity))
         return std::nullopt;
       method.name = f[2];
-      // A drawing is a file name beside the record, never a path.
-      if (f[7].find_first_of("/\\") != std::string_view::npos || f[7] == "." || f[7] == "..")
-        return std::nullopt;
+      // Drawings are file names beside the record, never paths.
+      if (!isPlainFileName(f[7]) || !isPlainFileName(f[9])) return std::nullopt;
       method.drawing = f[7];
       method.problem = f[8];
+      method.sequence = f[9];
       record.methods.push_back(std::move(method));
     } else {
       return std::nullopt;

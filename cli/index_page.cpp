@@ -89,17 +89,19 @@ std::string urlPath(std::string_view path) {
 }
 
 std::string indexPage(const std::string& title, const std::vector<IndexedFile>& files) {
-  size_t classes = 0, methods = 0, drawn = 0, brokenFiles = 0;
+  size_t classes = 0, methods = 0, drawn = 0, sequences = 0, brokenFiles = 0;
   for (const IndexedFile& file : files) {
     classes += file.record->classes.size();
     methods += file.record->methods.size();
     drawn += file.record->methods.size() - file.record->failedMethods();
+    for (const MethodRecord& method : file.record->methods) sequences += method.sequence.empty() ? 0 : 1;
     if (file.record->status != FileRecord::Status::Parsed) ++brokenFiles;
   }
   std::string out = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"UTF-8\">\n<title>" +
                     htmlEscaped(title) + "</title>\n<style>\n" + kStyle + "</style>\n</head>\n<body>\n";
   out += "<header><h1>" + htmlEscaped(title) + "</h1><p>" + counted(files.size(), "file") + ", " +
          counted(classes, "class") + ", " + counted(methods, "method") + ", " + counted(drawn, "flowchart");
+  if (sequences > 0) out += ", " + counted(sequences, "sequence diagram");
   if (brokenFiles > 0) out += "; " + counted(brokenFiles, "file") + " did not parse";
   if (methods > drawn) out += "; " + counted(methods - drawn, "method") + " could not be drawn";
   out += "</p></header>\n<main>\n";
@@ -131,7 +133,8 @@ std::string indexPage(const std::string& title, const std::vector<IndexedFile>& 
   out += "<h2 id=\"method-list\">Methods</h2>\n"
          "<input type=\"search\" id=\"filter\" placeholder=\"Filter by file, class or method\">\n"
          "<table class=\"sortable\" id=\"methods\">\n<thead><tr><th>File</th><th>Class</th><th>Method</th>"
-         "<th class=\"n\">Line</th><th class=\"n\">NLOC</th><th class=\"n\">CC</th></tr></thead>\n<tbody>\n";
+         "<th class=\"n\">Line</th><th class=\"n\">NLOC</th><th class=\"n\">CC</th>" +
+         std::string(sequences > 0 ? "<th>Sequence</th>" : "") + "</tr></thead>\n<tbody>\n";
   for (const IndexedFile& file : files) {
     const FileRecord& record = *file.record;
     for (const MethodRecord& method : record.methods) {
@@ -143,8 +146,12 @@ std::string indexPage(const std::string& title, const std::vector<IndexedFile>& 
               ? htmlEscaped(name) + " <span class=\"problem\">(" + htmlEscaped(method.problem) + ")</span>"
               : "<a href=\"" + htmlEscaped(urlPath(file.folder + method.drawing)) + "\">" + htmlEscaped(name) + "</a>";
       out += "<tr>" + cell(htmlEscaped(file.path)) + cell(htmlEscaped(owner)) + cell(link) +
-             cell(std::to_string(method.line), "n") + numberCell(method.nloc) + numberCell(method.complexity) +
-             "</tr>\n";
+             cell(std::to_string(method.line), "n") + numberCell(method.nloc) + numberCell(method.complexity);
+      if (sequences > 0)
+        out += cell(method.sequence.empty()
+                        ? std::string()
+                        : "<a href=\"" + htmlEscaped(urlPath(file.folder + method.sequence)) + "\">sequence</a>");
+      out += "</tr>\n";
     }
   }
   out += "</tbody>\n</table>\n</main>\n<script>\n" + std::string(kScript) + "</script>\n</body>\n</html>\n";

@@ -38,6 +38,7 @@ int main(int argc, char** argv) {
           },
           [](const cli::ListRequest& request) { return cli::runList(request); },
           [](const cli::DrawRequest& request) { return cli::runDraw(request); },
+          [](const cli::SequenceRequest& request) { return cli::runSequence(request); },
           [](const cli::BatchRequest& request) { return cli::runBatch(request); },
       },
       *parsed.request);

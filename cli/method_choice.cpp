@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdio>
+
+#include "cli/text_output.h"
 
 #include "cli/text_output.h"
 
@@ -26,6 +29,16 @@ bool ownersFit(const std::vector<std::string>& owners, const std::vector<std::st
   if (owners.size() > classes.size()) return false;
   // The owners given must be the innermost classes, in order.
   return std::equal(owners.rbegin(), owners.rend(), classes.rbegin());
+}
+
+std::string candidateList(const pipeline::FileSummary& summary, const std::vector<size_t>& methods,
+                          flowgraph::Charset charset) {
+  std::string out;
+  for (size_t i : methods) {
+    const pipeline::MethodSummary& method = summary.methods[i];
+    out += "\n  " + utf8Text(summary.displayName(method), charset) + ":" + std::to_string(method.line);
+  }
+  return out;
 }
 
 }  // namespace
@@ -84,6 +97,30 @@ std::vector<size_t> matchingMethods(const pipeline::FileSummary& summary, const 
     if (!holdsAnother) innermost.push_back(i);
   }
   return innermost;
+}
+
+std::optional<size_t> pickMethod(const pipeline::ParsedSource& parsed, const std::string& text,
+                                 std::string_view command) {
+  const std::optional<MethodChoice> choice = parseMethodChoice(text);
+  if (!choice) {
+    std::fprintf(stderr, "%.*s: '%s' is not a method name; write METHOD, Class.METHOD or METHOD:LINE\n",
+                 static_cast<int>(command.size()), command.data(), text.c_str());
+    return std::nullopt;
+  }
+  const pipeline::FileSummary& summary = parsed.summary();
+  const std::vector<size_t> matches = matchingMethods(summary, *choice);
+  if (matches.size() == 1) return matches[0];
+  const std::string& source = parsed.sourcePath();
+  if (matches.empty()) {
+    std::vector<size_t> all;
+    for (size_t i = 0; i < summary.methods.size(); ++i) all.push_back(i);
+    std::fprintf(stderr, "%s: no method '%s'; the methods are:%s\n", source.c_str(), text.c_str(),
+                 candidateList(summary, all, parsed.charset()).c_str());
+  } else {
+    std::fprintf(stderr, "%s: '%s' names %zu methods; pick one with METHOD:LINE:%s\n", source.c_str(),
+                 text.c_str(), matches.size(), candidateList(summary, matches, parsed.charset()).c_str());
+  }
+  return std::nullopt;
 }
 
 }  // namespace cli

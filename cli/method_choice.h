@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "pipeline/parsed_source.h"
 #include "pipeline/source_summary.h"
 
 namespace cli {
@@ -23,5 +24,12 @@ std::optional<MethodChoice> parseMethodChoice(const std::string& text);
 // The indexes of the summary's methods that fit the choice.  A line picks
 // the method starting on it, else the innermost ones spanning it.
 std::vector<size_t> matchingMethods(const pipeline::FileSummary& summary, const MethodChoice& choice);
+
+// The one method of a parsed file that a person's text names; nullopt when
+// the text is not a method name or names none or several, which is said
+// on standard error with the candidates (the command name leads the
+// message about a malformed name).
+std::optional<size_t> pickMethod(const pipeline::ParsedSource& parsed, const std::string& text,
+                                 std::string_view command);
 
 }  // namespace cli

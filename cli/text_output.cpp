@@ -81,6 +81,10 @@ std::string counted(size_t count, const std::string& noun) {
   return std::to_string(count) + " " + (count == 1 ? noun : plural);
 }
 
+bool endsWith(std::string_view text, std::string_view end) {
+  return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
+}
+
 std::string located(std::string_view file, int32_t line, std::string_view message) {
   std::string out(file);
   if (line > 0) out += ":" + std::to_string(line);

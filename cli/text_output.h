@@ -32,6 +32,8 @@ std::vector<std::string_view> splitText(std::string_view text, char separator);
 // "1 class", "2 classes", "3 methods".
 std::string counted(size_t count, const std::string& noun);
 
+bool endsWith(std::string_view text, std::string_view end);
+
 // "FILE:LINE: message" or "FILE: message".
 std::string located(std::string_view file, int32_t line, std::string_view message);
 

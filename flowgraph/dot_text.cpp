@@ -163,6 +163,8 @@ std::string dotQuoted(std::string_view text) {
   return out + "\"";
 }
 
+std::string dotShownText(std::string_view text) { return label({std::string(text)}); }
+
 FlowchartDot flowchartDot(const MethodModel& model, const MethodGraphs& graphs,
                           const flowchart::SourceLines& source, Charset charset) {
   FlowchartDot result;

@@ -8,7 +8,7 @@
 #include "flowgraph/method_model.h"
 #include "flowgraph/page_graphs.h"
 #include "graphviz/dot_layout.h"
-#include "pipeline/flowchart_template.h"
+#include "pipeline/drawing_templates.h"
 #include "render/flowchart_drawing.h"
 
 namespace pipeline {

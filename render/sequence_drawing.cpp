@@ -54,11 +54,29 @@ class SequenceDrawing {
 
   int run(const std::string& layoutPath, const std::string& savePath,
           const std::string& templatePath) {
-    if (host::attachDrawingHost(app_) != 1) return -1;
+    if (!open(templatePath)) return -1;
+    const int result = drawPage(layoutPath);
+    // A drawing that could not be saved is not drawn for the caller.
+    if (drawing_.saveAs(savePath) != host::kOk) return -1;
+    return result;
+  }
+
+  // The drawing as run() would save it; nullptr where run() gives -1.
+  std::unique_ptr<host::DocumentModel> draw(const std::string& layoutPath,
+                                            const std::string& templatePath) {
+    if (!open(templatePath) || drawPage(layoutPath) != 0) return nullptr;
+    return app_.release(drawing_);
+  }
+
+ private:
+  // Attaches the host, opens a drawing from the template and finds the
+  // stencil's masters; false when the host or the stencil is not there.
+  bool open(const std::string& templatePath) {
+    if (host::attachDrawingHost(app_) != 1) return false;
     host::Documents documents = app_.documents();
     drawing_ = documents.add(templatePath);
     host::Document stencil = documents.item("UML Sequence.vss");
-    if (host::lastHostResult != host::kOk) return -1;
+    if (host::lastHostResult != host::kOk) return false;
     host::Pages pages = drawing_.pages();
     host::Masters masters = stencil.masters();
     lifeline_ = masters.item("Object Lifeline");
@@ -66,14 +84,9 @@ class SequenceDrawing {
     selfCall_ = masters.item("Message (call) ");
     return_ = masters.item("Message (return)");
     page_ = pages.item(1);
-
-    const int result = drawPage(layoutPath);
-    // A drawing that could not be saved is not drawn for the caller.
-    if (drawing_.saveAs(savePath) != host::kOk) return -1;
-    return result;
+    return true;
   }
 
- private:
   int drawPage(const std::string& layoutPath) {
     tree_ = loadLayout(layoutPath, treePath_, statusPath_);
     if (!tree_) return -1;
@@ -184,6 +197,13 @@ int drawSequenceDiagram(const std::string& layoutPath, const std::string& workFo
                         const std::string& savePath, const std::string& templatePath) {
   SequenceDrawing drawing(workFolder);
   return drawing.run(layoutPath, savePath, templatePath);
+}
+
+std::unique_ptr<host::DocumentModel> drawSequenceDocument(const std::string& layoutPath,
+                                                          const std::string& workFolder,
+                                                          const std::string& templatePath) {
+  SequenceDrawing drawing(workFolder);
+  return drawing.draw(layoutPath, templatePath);
 }
 
 }  // namespace render

@@ -2,7 +2,10 @@
 // and edges carry the engine's "zarn" attributes, and saves it.
 #pragma once
 
+#include <memory>
 #include <string>
+
+#include "render/host/model.h"
 
 namespace render {
 
@@ -12,5 +15,11 @@ namespace render {
 // stencil check.
 int drawSequenceDiagram(const std::string& layoutPath, const std::string& workFolder,
                         const std::string& savePath, const std::string& templatePath);
+
+// Draws as drawSequenceDiagram does and hands the drawing to the caller
+// instead of saving it; nullptr where drawSequenceDiagram gives -1.
+std::unique_ptr<host::DocumentModel> drawSequenceDocument(const std::string& layoutPath,
+                                                          const std::string& workFolder,
+                                                          const std::string& templatePath);
 
 }  // namespace render

@@ -99,6 +99,13 @@ std::unique_ptr<DocumentModel> Application::release(Document& document) {
   return nullptr;
 }
 
+Document Application::adopt(std::unique_ptr<DocumentModel> document) {
+  if (!model_ || !document) return record(kNotObtained), Document();
+  model_->documents.push_back(std::move(document));
+  record(kOk);
+  return Document(model_.get(), model_->documents.back().get());
+}
+
 // ---- Documents ------------------------------------------------------------
 
 Document Documents::add(const std::string& templatePath) {

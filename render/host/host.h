@@ -49,6 +49,9 @@ class Application {
   // Hands an open document over to an in-process caller, which writes it
   // itself; the host no longer has it.  nullptr for an empty handle.
   std::unique_ptr<DocumentModel> release(Document& document);
+  // Takes a released document back, so that an in-process caller can draw
+  // more on it; empty for nullptr.
+  Document adopt(std::unique_ptr<DocumentModel> document);
 
  private:
   friend int attachDrawingHost(Application& application);

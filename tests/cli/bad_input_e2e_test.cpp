@@ -39,6 +39,19 @@ TEST(BadInput, ClearMessagesAndExitCodes) {
        "draw: 'f:' is not a method name; write METHOD, Class.METHOD or METHOD:LINE\n"},
       {{"draw", "Good.java", "g", "-o", "plain/g.html"}, 1, "plain/g.html: cannot write the drawing\n"},
       {{"draw", "Good.java", "g", "-o"}, 2, "flowchart: draw: option -o needs a value\nRun 'flowchart --help' for usage.\n"},
+      {{"sequence", "Good.java"}, 2,
+       "flowchart: sequence: give FILE.java and one METHOD\nRun 'flowchart --help' for usage.\n"},
+      {{"sequence", "Good.java", "f"}, 2,
+       "Good.java: 'f' names 2 methods; pick one with METHOD:LINE:\n  Good.f:2\n  Good.f:3\n"},
+      {{"sequence", "Good.java", "g", "--depth", "0"}, 2,
+       "flowchart: sequence: --depth takes a number of levels from 1 to 50, not '0'\n"
+       "Run 'flowchart --help' for usage.\n"},
+      {{"sequence", "Good.java", "g", "--max-messages", "x"}, 2,
+       "flowchart: sequence: --max-messages takes a number from 1 to 100000, not 'x'\n"
+       "Run 'flowchart --help' for usage.\n"},
+      {{"sequence", "Good.java", "g", "--src", "nowhere"}, 2, "nowhere: no such folder\n"},
+      {{"sequence", "Broken.java", "f"}, 1, "Broken.java:2: does not parse as Java\n"},
+      {{"sequence", "Good.java", "g", "-o", "plain/g.html"}, 1, "plain/g.html: cannot write the drawing\n"},
       {{"frobnicate"}, 2, "flowchart: unknown command 'frobnicate'\nRun 'flowchart --help' for usage.\n"},
       {{}, 2, "flowchart: no command given\nRun 'flowchart --help' for usage.\n"},
       {{"batch", "."}, 2, "flowchart: batch: give the output folder with -o OUT_DIR\nRun 'flowchart --help' for usage.\n"},
@@ -68,6 +81,8 @@ TEST(BadInput, HelpAndVersion) {
   const auto help = runFlowchart({"--help"});
   EXPECT_EQ(help.exitCode, 0);
   EXPECT_NE(help.out.find("flowchart batch SRC_DIR -o OUT_DIR [-j N] [--force] [--quiet]"), std::string::npos);
+  EXPECT_NE(help.out.find("flowchart sequence FILE.java METHOD[:LINE] [-o OUT] [--depth N] [--src DIR]"),
+            std::string::npos);
   EXPECT_EQ(runFlowchart({"draw", "--help"}).exitCode, 0);
   EXPECT_EQ(runFlowchart({"--version"}).out, "flowchart 1.0\n");
 }

@@ -116,6 +116,37 @@ TEST(BatchCommand, RedrawsOnlyWhatChanged) {
   EXPECT_NE(fs::last_write_time(dir.path() / "out/b/Broken.java/Broken.g-L2.html"), before);
 }
 
+// --sequence puts each method's sequence diagram beside its flowchart,
+// records it and links it from the index; a later run without the option
+// keeps them, and one with it redraws files recorded without them.
+TEST(BatchCommand, SequenceDiagramsBesideTheFlowcharts) {
+  TempDir dir;
+  makeTree(dir.path() / "src");
+  ASSERT_EQ(runFlowchart({"batch", "src", "-o", "out"}, dir.path()).exitCode, 1);
+  const auto run = runFlowchart({"batch", "src", "-o", "out", "--sequence"}, dir.path());
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.err, "src/b/Broken.java:3: does not parse as Java\n");
+  EXPECT_EQ(filesBelow(dir.path() / "out/a/Good.java"),
+            (std::vector<std::string>{"Good.loop-L8-sequence.html", "Good.loop-L8.html", "Good.twice-L2-sequence.html",
+                                      "Good.twice-L2.html", "flowchart-record.tsv"}));
+  const std::string record = readFile(dir.path() / "out/a/Good.java/flowchart-record.tsv");
+  EXPECT_NE(record.find("\tGood.twice-L2.html\t\tGood.twice-L2-sequence.html\n"), std::string::npos) << record;
+  const std::string index = readFile(dir.path() / "out/index.html");
+  EXPECT_NE(index.find("2 flowcharts, 2 sequence diagrams; 1 file did not parse"), std::string::npos);
+  EXPECT_NE(index.find("<th>Sequence</th>"), std::string::npos);
+  EXPECT_NE(index.find("<td><a href=\"a/Good.java/Good.twice-L2-sequence.html\">sequence</a></td>"),
+            std::string::npos);
+  // Good.twice makes no calls: one lifeline and the note saying so.
+  const std::string twice = readFile(dir.path() / "out/a/Good.java/Good.twice-L2-sequence.html");
+  EXPECT_NE(twice.find("Good.twice makes no calls."), std::string::npos);
+
+  const auto kept = fs::last_write_time(dir.path() / "out/a/Good.java/Good.twice-L2-sequence.html");
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  ASSERT_EQ(runFlowchart({"batch", "src", "-o", "out"}, dir.path()).exitCode, 1);
+  EXPECT_EQ(fs::last_write_time(dir.path() / "out/a/Good.java/Good.twice-L2-sequence.html"), kept);
+  EXPECT_NE(readFile(dir.path() / "out/index.html").find("Good.twice-L2-sequence.html"), std::string::npos);
+}
+
 // Ctrl-C stops a run between files and methods: every file left behind is
 // whole, and the next run finishes the job.
 TEST(BatchCommand, InterruptedRunLeavesWholeFiles) {

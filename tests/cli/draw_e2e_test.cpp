@@ -17,11 +17,6 @@ using testing_support::TempDir;
 
 namespace {
 
-std::string attr(const xml::Node& node, const char* name) {
-  const xml::Node a = node.attributeNamed(name);
-  return a ? a.value() : std::string();
-}
-
 // The master a block is drawn with, by the block's type and hints.
 std::string expectedMaster(const xml::Node& block) {
   const std::string type = attr(block, "type");

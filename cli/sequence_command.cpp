@@ -1,0 +1,65 @@
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "cli/commands.h"
+#include "cli/method_choice.h"
+#include "cli/text_output.h"
+#include "flowchart/xml/atomic_file.h"
+#include "pipeline/method_sequence.h"
+#include "pipeline/parsed_source.h"
+#include "render/host/save.h"
+
+namespace cli {
+namespace {
+
+std::string counted(size_t count, const char* noun) {
+  return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
+}
+
+}  // namespace
+
+int runSequence(const SequenceRequest& request) {
+  std::error_code ec;
+  if (!request.sourceTree.empty() && !std::filesystem::is_directory(request.sourceTree, ec)) {
+    std::fprintf(stderr, "%s: %s\n", request.sourceTree.c_str(),
+                 std::filesystem::exists(request.sourceTree, ec) ? "is not a folder" : "no such folder");
+    return kExitUsage;
+  }
+  pipeline::Problem problem;
+  std::optional<pipeline::ParsedSource> parsed = pipeline::ParsedSource::parse(request.source, problem);
+  if (!parsed) {
+    std::fprintf(stderr, "%s\n", located(request.source, problem.line, problem.message).c_str());
+    return exitCodeFor(problem);
+  }
+  const std::optional<size_t> chosen = pickMethod(*parsed, request.method, "sequence");
+  if (!chosen) return kExitUsage;
+  const pipeline::MethodSummary& method = parsed->summary().methods[*chosen];
+  const std::string name = utf8Text(parsed->summary().displayName(method), parsed->charset());
+  const std::string output = request.output.empty() ? fileSafeName(name) + "-sequence.html" : request.output;
+
+  pipeline::SequenceSources sources(*parsed, request.sourceTree);
+  const pipeline::SequenceOptions options{request.depth, request.maxMessages, request.sourceTree};
+  const bool graphOnly = endsWith(output, ".dot");
+  std::optional<pipeline::MethodSequence> sequence =
+      graphOnly ? pipeline::methodSequenceGraph(sources, method, options, problem)
+                : pipeline::drawMethodSequence(sources, method, options, problem);
+  if (!sequence) {
+    std::fprintf(stderr, "%s\n", located(parsed->sourcePath(), problem.line, problem.message).c_str());
+    return kExitSomeFailed;
+  }
+  const bool saved = graphOnly ? xml::writeFileAtomically(output, sequence->dot)
+                               : host::saveDrawing(*sequence->drawing, kUsEnglish, output);
+  if (!saved) {
+    std::fprintf(stderr, "%s: cannot write the %s\n", output.c_str(), graphOnly ? "graph" : "drawing");
+    return kExitSomeFailed;
+  }
+  std::printf("%s: %s, %s, %s\n", output.c_str(), name.c_str(),
+              counted(sequence->diagram.lifelines.size(), "lifeline").c_str(),
+              counted(sequence->diagram.messages.size(), "message").c_str());
+  for (const std::string& note : sequence->diagram.notes)
+    std::printf("  note: %s\n", utf8Text(note, parsed->charset()).c_str());
+  return kExitDone;
+}
+
+}  // namespace cli

@@ -1,0 +1,166 @@
+#include "pipeline/method_sequence.h"
+
+#include <filesystem>
+
+#include "flowchart/xml/atomic_file.h"
+#include "graphviz/dot_layout.h"
+#include "pipeline/drawing_templates.h"
+#include "render/host/geometry.h"
+#include "render/host/host.h"
+#include "render/host/text_layout.h"
+#include "render/sequence_drawing.h"
+#include "sequence/sequence_dot.h"
+
+namespace pipeline {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr double kNoteWidth = 4.0;     // inches
+constexpr double kNoteFontSize = 8.0;  // points, as the template's Note master has it
+constexpr double kNoteGap = 0.25;      // between the drawing and the note
+
+// Puts the notes in one box below the drawing's lower left corner, where
+// the drawing host would let a person add one.
+std::unique_ptr<host::DocumentModel> withNote(std::unique_ptr<host::DocumentModel> drawing,
+                                              const std::string& text) {
+  if (drawing->pages.empty()) return drawing;
+  const host::PageModel& first = *drawing->pages.front();
+  const std::optional<host::Box> extent = host::drawingExtent(first, host::pageRoutes(first));
+  const double left = extent ? extent->left : 0.5;
+  const double top = (extent ? extent->bottom : 10.5) - kNoteGap;
+  const host::FittedText fitted = host::fitText(text, kNoteWidth * 0.92, 1e6, kNoteFontSize);
+  const double height = static_cast<double>(fitted.lines.size()) * fitted.lineHeight() + 0.16;
+
+  host::Application app;
+  host::attachDrawingHost(app);
+  host::Document document = app.adopt(std::move(drawing));
+  host::Page page = document.pages().item(1);
+  // The Note master's pin is its top left corner.
+  host::Shape note = page.drop(document.masters().item("Note"), left, top);
+  note.cells("Width").setResult(kNoteWidth);
+  note.cells("Height").setResult(height);
+  note.setText(text);
+  if (top - height < 0.0) page.resizeToFitContents();
+  return app.release(document);
+}
+
+// Full texts for hovering, where the drawing shows them shortened: each
+// lifeline by its name, each message by its place among the connectors.
+void setComments(host::DocumentModel& drawing, const sequence::Diagram& diagram) {
+  if (drawing.pages.empty()) return;
+  std::vector<host::ShapeModel*> connectors;
+  for (const auto& shape : drawing.pages.front()->shapes) {
+    if (shape->isConnector()) {
+      connectors.push_back(shape.get());
+      continue;
+    }
+    for (size_t i = 0; i < diagram.lifelines.size(); ++i)
+      if (shape->name == sequence::lifelineNodeName(i)) shape->comment = diagram.lifelines[i].label;
+  }
+  if (connectors.size() != diagram.messages.size()) return;
+  for (size_t k = 0; k < connectors.size(); ++k) {
+    const sequence::Message& message = diagram.messages[k];
+    connectors[k]->comment = "line " + std::to_string(message.line) + ": " + message.text;
+  }
+}
+
+}  // namespace
+
+SequenceSources::SequenceSources(ParsedSource& source, std::string sourceTree)
+    : source_(source),
+      sourceTree_(std::move(sourceTree)),
+      java_{&source.tree(), source.charset()},
+      index_(source.charset(), [this](const std::string& name) { return load(name); }) {
+  index_.add(java_);
+}
+
+std::vector<const sequence::JavaSource*> SequenceSources::load(const std::string& simpleName) {
+  std::vector<const sequence::JavaSource*> added;
+  if (sourceTree_.empty()) return added;
+  std::error_code ec;
+  if (!scanned_) {
+    scanned_ = true;
+    fs::recursive_directory_iterator it(sourceTree_, fs::directory_options::skip_permission_denied, ec), end;
+    for (; !ec && it != end; it.increment(ec)) {
+      std::error_code kind;
+      if (it->path().extension() == ".java" && it->is_regular_file(kind))
+        filesByStem_.emplace(it->path().stem().string(), it->path().string());
+    }
+  }
+  const auto [first, last] = filesByStem_.equal_range(simpleName);
+  for (auto file = first; file != last; ++file) {
+    if (fs::equivalent(file->second, source_.sourcePath(), ec)) continue;
+    Problem problem;
+    std::optional<ParsedSource> parsed = ParsedSource::parse(file->second, problem);
+    if (!parsed) {
+      problems_.push_back(file->second + (problem.line > 0 ? ":" + std::to_string(problem.line) : "") + ": " +
+                          problem.message + "; calls into it are not followed.");
+      continue;
+    }
+    loaded_.push_back(std::move(*parsed));
+    loadedJava_.push_back(sequence::JavaSource{&loaded_.back().tree(), loaded_.back().charset()});
+    added.push_back(&loadedJava_.back());
+  }
+  return added;
+}
+
+std::optional<MethodSequence> methodSequenceGraph(SequenceSources& sources, const MethodSummary& method,
+                                                  const SequenceOptions& options, Problem& problem) {
+  const sequence::MethodInfo* info = sources.index().methodAt(sources.javaSource(), method.name, method.line);
+  if (!info) {
+    problem.set(Problem::Kind::Failed, "the parse tree has no method " + method.name + " here", method.line);
+    return std::nullopt;
+  }
+  MethodSequence result;
+  try {
+    result.diagram = sequence::buildDiagram(sources.index(), *info, {options.depth, options.maxMessages});
+  } catch (const xml::Error& error) {
+    problem.set(Problem::Kind::Failed, std::string("the calls could not be read: ") + error.what(),
+                method.line);
+    return std::nullopt;
+  }
+  for (const std::string& note : sources.problems()) result.diagram.notes.push_back(note);
+  result.dot = sequence::sequenceDot(result.diagram, sources.source().charset());
+  return result;
+}
+
+std::optional<MethodSequence> drawMethodSequence(SequenceSources& sources, const MethodSummary& method,
+                                                 const SequenceOptions& options, Problem& problem) {
+  std::optional<MethodSequence> result = methodSequenceGraph(sources, method, options, problem);
+  if (!result) return std::nullopt;
+  const graphviz::LayoutResult layout = graphviz::layOut(result->dot);
+  if (!layout.ok) {
+    problem.set(Problem::Kind::Failed, "Graphviz refused the layout: " + layout.error, method.line);
+    return std::nullopt;
+  }
+  const WorkFolder& work = sources.source().work();
+  const std::string folder = work.file("sequence-" + std::to_string(method.line));
+  std::error_code ec;
+  fs::create_directories(folder, ec);
+  const std::string layoutPath = folder + "/layout.dot";
+  if (!xml::writeFileAtomically(layoutPath, layout.text)) {
+    problem.set(Problem::Kind::Failed, "cannot write in the work folder " + folder);
+    return std::nullopt;
+  }
+  result->drawing = render::drawSequenceDocument(layoutPath, folder, writeSequenceTemplate(work));
+  if (!result->drawing || result->drawing->pages.empty()) {
+    problem.set(Problem::Kind::Failed, "the sequence diagram could not be drawn", method.line);
+    return std::nullopt;
+  }
+  setComments(*result->drawing, result->diagram);
+  // The page says whose diagram it is, for the pictures' headings.
+  result->drawing->pages.front()->name =
+      sources.source().summary().displayName(method) + ": sequence diagram";
+  if (!result->diagram.notes.empty()) {
+    std::string text;
+    for (const std::string& note : result->diagram.notes) text += (text.empty() ? "" : "\n") + note;
+    result->drawing = withNote(std::move(result->drawing), text);
+  }
+  result->drawing->encoding = sources.source().charset() == flowgraph::Charset::Utf8
+                                  ? host::TextEncoding::Utf8
+                                  : host::TextEncoding::Latin1;
+  return result;
+}
+
+}  // namespace pipeline

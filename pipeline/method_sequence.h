@@ -1,0 +1,74 @@
+// One method's sequence diagram, from its parsed source to a drawing: its
+// calls are read from the parse tree (and followed into the methods whose
+// source is at hand), written as one DOT graph, laid out with Graphviz in
+// this process and drawn as the engine draws sequence diagrams, with a
+// note below saying what the diagram leaves out.
+#pragma once
+
+#include <deque>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "pipeline/parsed_source.h"
+#include "pipeline/problem.h"
+#include "render/host/model.h"
+#include "sequence/diagram.h"
+#include "sequence/source_index.h"
+
+namespace pipeline {
+
+struct SequenceOptions {
+  int depth = 1;  // levels of calls shown
+  size_t maxMessages = 200;
+  std::string sourceTree;  // where to look for further classes; empty for the file alone
+};
+
+// The classes a diagram can reach: those of the parsed file and, with a
+// source tree, those of the tree's files named after a class the diagram
+// meets (Name.java), each parsed once, when first needed.
+class SequenceSources {
+ public:
+  SequenceSources(ParsedSource& source, std::string sourceTree);
+  SequenceSources(const SequenceSources&) = delete;
+  SequenceSources& operator=(const SequenceSources&) = delete;
+
+  ParsedSource& source() { return source_; }
+  sequence::SourceIndex& index() { return index_; }
+  const sequence::JavaSource& javaSource() const { return java_; }
+  // Files of the tree that were needed and did not parse, as notes.
+  const std::vector<std::string>& problems() const { return problems_; }
+
+ private:
+  std::vector<const sequence::JavaSource*> load(const std::string& simpleName);
+
+  ParsedSource& source_;
+  std::string sourceTree_;
+  sequence::JavaSource java_;
+  bool scanned_ = false;
+  std::unordered_multimap<std::string, std::string> filesByStem_;
+  std::deque<ParsedSource> loaded_;
+  std::deque<sequence::JavaSource> loadedJava_;
+  std::vector<std::string> problems_;
+  sequence::SourceIndex index_;
+};
+
+struct MethodSequence {
+  sequence::Diagram diagram;
+  std::string dot;  // the graph before layout
+  std::unique_ptr<host::DocumentModel> drawing;
+};
+
+// The diagram and its graph; nullopt with the problem when the method is
+// not in the parse tree.
+std::optional<MethodSequence> methodSequenceGraph(SequenceSources& sources, const MethodSummary& method,
+                                                  const SequenceOptions& options, Problem& problem);
+
+// The same, laid out and drawn; nullopt with the problem when Graphviz
+// refuses the graph or nothing can be drawn.
+std::optional<MethodSequence> drawMethodSequence(SequenceSources& sources, const MethodSummary& method,
+                                                 const SequenceOptions& options, Problem& problem);
+
+}  // namespace pipeline

@@ -1,0 +1,244 @@
+// Sequence diagrams of the shipped Java files with known call structures,
+// each checked whole: its lifelines in order, every message with its
+// kind, ends and text, and its notes.
+#include "sequence/diagram.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+
+#include "flowchart/xml/tree_file.h"
+#include "frontends/java/parse_java.h"
+#include "sequence/java_tree.h"
+#include "tests/support/test_support.h"
+
+namespace sequence {
+namespace {
+
+using testing_support::fixture;
+using testing_support::TempDir;
+
+// The fixture files, parsed; the index finds a class's file by its name
+// when asked, as a source tree would.
+class Sources {
+ public:
+  explicit Sources(bool tree = false)
+      : index_(flowgraph::Charset::Utf8, [this, tree](const std::string& name) {
+          std::vector<const JavaSource*> found;
+          if (tree && std::filesystem::exists(fixture("sequence/" + name + ".java")))
+            found.push_back(&parse(name));
+          return found;
+        }) {}
+
+  const JavaSource& parse(const std::string& stem) {
+    // A tree file is known by its name, st.tmp: one folder per file.
+    const std::filesystem::path folder = work_.path() / std::to_string(trees_.size());
+    std::filesystem::create_directory(folder);
+    const std::string tree = (folder / "st.tmp").string();
+    EXPECT_EQ(java::parseJavaFile(fixture("sequence/" + stem + ".java").string(), tree, work_.file("c.xml"),
+                                  work_.file("s.xml"), work_.file("r.xml"), 1),
+              0);
+    trees_.push_back(xml::loadTreeDocument(tree));
+    sources_.push_back(
+        std::make_unique<JavaSource>(JavaSource{trees_.back().get(), flowgraph::Charset::Utf8}));
+    return *sources_.back();
+  }
+
+  // The listing of a method's diagram.
+  std::string diagram(const std::string& stem, const std::string& method, int32_t line, int depth = 1,
+                      size_t maxMessages = 200) {
+    const JavaSource& source = parse(stem);
+    index_.add(source);
+    const MethodInfo* info = index_.methodAt(source, method, line);
+    if (!info) return "no method " + method;
+    return listing(buildDiagram(index_, *info, {depth, maxMessages}));
+  }
+
+  static std::string listing(const Diagram& d) {
+    std::string out = "lifelines:";
+    for (const Lifeline& lifeline : d.lifelines)
+      out += " " + lifeline.label + (lifeline.createdBy == kNone ? "" : "*");
+    out += "\n";
+    static const std::map<Message::Kind, const char*> kKinds = {{Message::Kind::Call, "call"},
+                                                                {Message::Kind::SelfCall, "self"},
+                                                                {Message::Kind::Create, "new"},
+                                                                {Message::Kind::Return, "return"}};
+    for (const Message& m : d.messages)
+      out += std::string(kKinds.at(m.kind)) + " " + d.lifelines[m.from].label + " > " +
+             d.lifelines[m.to].label + ": " + m.text + "\n";
+    for (const std::string& note : d.notes) out += "note: " + note + "\n";
+    return out;
+  }
+
+ private:
+  TempDir work_;
+  std::vector<std::unique_ptr<xml::Document>> trees_;
+  std::vector<std::unique_ptr<JavaSource>> sources_;
+  SourceIndex index_;
+};
+
+// Self calls, creations named by their variables, parameters, fields,
+// static calls, and returns labelled by what receives them.
+TEST(SequenceDiagram, ReceiversOfEveryKind) {
+  Sources sources;
+  EXPECT_EQ(sources.diagram("Shop", "checkout", 15),
+            "lifelines: :Shop order:Order* inventory:Inventory customer:Customer :Pricing receipt:Receipt* "
+            "ledger:Ledger\n"
+            "self :Shop > :Shop: validate(item, count)\n"
+            "new :Shop > order:Order: new Order(customer, item)\n"
+            "call :Shop > inventory:Inventory: priceOf(item)\n"
+            "return inventory:Inventory > :Shop: price\n"
+            "call :Shop > customer:Customer: level()\n"
+            "return customer:Customer > :Shop: level()\n"
+            "call :Shop > :Pricing: discount(price * count, customer.level())\n"
+            "return :Pricing > :Shop: discount(price * count, customer.level())\n"
+            "call :Shop > order:Order: setTotal(Pricing.discount(price * count, customer.level()))\n"
+            "self :Shop > :Shop: record(order)\n"
+            "new :Shop > receipt:Receipt: new Receipt(order)\n"
+            "call :Shop > receipt:Receipt: total()\n"
+            "return receipt:Receipt > :Shop: total()\n"
+            "call :Shop > ledger:Ledger: book(receipt.total())\n");
+  // A constructor: super(...) runs on the object itself; a field is
+  // named by the field it is assigned to.
+  EXPECT_EQ(sources.diagram("Shop", "Shop", 9),
+            "lifelines: :Shop ledger:Ledger*\n"
+            "self :Shop > :Shop: super()\n"
+            "new :Shop > ledger:Ledger: new Ledger(\"main\")\n");
+}
+
+// Depth 2 follows a call into Inventory, found in the source tree, and a
+// self call: their calls hang under the receiving object.  Inventory's
+// static call of Shop goes to the object the diagram starts from.
+TEST(SequenceDiagram, FollowsCallsOneLevelDeep) {
+  Sources sources(/*tree=*/true);
+  EXPECT_EQ(sources.diagram("Shop", "restock", 46, 2),
+            "lifelines: :Shop inventory:Inventory item:Item :IllegalArgumentException* :Log\n"
+            "call :Shop > inventory:Inventory: priceOf(name)\n"
+            "self inventory:Inventory > inventory:Inventory: lookup(name)\n"
+            "call inventory:Inventory > :Shop: audit(name)\n"
+            "call inventory:Inventory > item:Item: price()\n"
+            "return item:Item > inventory:Inventory: price()\n"
+            "return inventory:Inventory > :Shop: price\n"
+            "self :Shop > :Shop: validate(name, count)\n"
+            "new :Shop > :IllegalArgumentException: new IllegalArgumentException(\"count\")\n"
+            "call :Shop > :Log: info(\"valid \" + item)\n");
+  // Without the tree only the self call is followed.
+  Sources alone;
+  EXPECT_EQ(alone.diagram("Shop", "restock", 46, 2),
+            "lifelines: :Shop inventory:Inventory :IllegalArgumentException* :Log\n"
+            "call :Shop > inventory:Inventory: priceOf(name)\n"
+            "return inventory:Inventory > :Shop: price\n"
+            "self :Shop > :Shop: validate(name, count)\n"
+            "new :Shop > :IllegalArgumentException: new IllegalArgumentException(\"count\")\n"
+            "call :Shop > :Log: info(\"valid \" + item)\n");
+}
+
+// a.b().c(): c goes to the type b returns when the sources declare b,
+// else to a lifeline named by the receiver as written.
+TEST(SequenceDiagram, ChainedCalls) {
+  Sources alone;
+  EXPECT_EQ(alone.diagram("Shop", "describe", 26),
+            "lifelines: :Shop inventory:Inventory inventory.lookup(item) inventory.lookup(item).label()\n"
+            "call :Shop > inventory:Inventory: lookup(item)\n"
+            "return inventory:Inventory > :Shop: lookup(item)\n"
+            "call :Shop > inventory.lookup(item): label()\n"
+            "return inventory.lookup(item) > :Shop: label()\n"
+            "call :Shop > inventory.lookup(item).label(): trim()\n"
+            "return inventory.lookup(item).label() > :Shop: trim()\n");
+  Sources tree(/*tree=*/true);
+  EXPECT_EQ(tree.diagram("Shop", "describe", 26),
+            "lifelines: :Shop inventory:Inventory :Item :String\n"
+            "call :Shop > inventory:Inventory: lookup(item)\n"
+            "return inventory:Inventory > :Shop: lookup(item)\n"
+            "call :Shop > :Item: label()\n"
+            "return :Item > :Shop: label()\n"
+            "call :Shop > :String: trim()\n"
+            "return :String > :Shop: trim()\n");
+}
+
+// Recursion is shown once; lambdas' and anonymous classes' calls are the
+// enclosing method's; a method without calls and a capped diagram say so.
+TEST(SequenceDiagram, NotesSayWhatIsLeftOut) {
+  Sources sources;
+  EXPECT_EQ(sources.diagram("Maths", "factorial", 2, 3),
+            "lifelines: :Maths\n"
+            "self :Maths > :Maths: factorial(n - 1)\n"
+            "note: Recursion: factorial(n - 1) calls Maths.factorial again; the call is shown once and not "
+            "followed.\n");
+  EXPECT_EQ(
+      sources.diagram("Maths", "isEven", 9, 5),
+      "lifelines: :Maths\n"
+      "self :Maths > :Maths: isOdd(n - 1)\n"
+      "self :Maths > :Maths: isEven(n - 1)\n"
+      "note: Recursion: isEven(n - 1) calls Maths.isEven again; the call is shown once and not followed.\n");
+  EXPECT_EQ(sources.diagram("Events", "subscribe", 11),
+            "lifelines: :Events :Listener* event:Event bus:Bus :Runnable* handlers:List<Runnable>\n"
+            "new :Events > :Listener: new Listener()\n"
+            "self :Events > :Events: handle(event)\n"
+            "call :Events > event:Event: acknowledge()\n"
+            "call :Events > bus:Bus: register(topic, new Listener(){...})\n"
+            "new :Events > :Runnable: new Runnable()\n"
+            "call :Events > bus:Bus: publish(topic)\n"
+            "call :Events > handlers:List<Runnable>: add(new Runnable(){...})\n"
+            "note: Calls inside lambdas and anonymous classes of Events.subscribe are shown as calls from "
+            "Events.subscribe.\n");
+  EXPECT_EQ(sources.diagram("Events", "twice", 25),
+            "lifelines: :Events\nnote: Events.twice makes no calls.\n");
+  EXPECT_EQ(sources.diagram("Shop", "checkout", 15, 1, 3),
+            "lifelines: :Shop order:Order* inventory:Inventory\n"
+            "self :Shop > :Shop: validate(item, count)\n"
+            "new :Shop > order:Order: new Order(customer, item)\n"
+            "call :Shop > inventory:Inventory: priceOf(item)\n"
+            "note: The diagram stops at 3 messages (--max-messages): 7 more calls are left out.\n");
+}
+
+// Receivers the rules do not name otherwise are named as written; a cast
+// names its value with the type; a catch clause without a name declares
+// nothing.
+TEST(SequenceDiagram, UnusualReceivers) {
+  Sources sources;
+  EXPECT_EQ(sources.diagram("Odd", "f", 6),
+            "lifelines: :Odd items[0] o:Item \"text\" :Odd* lists[1] lists[1].get(0) :java.util.Arrays "
+            "items:Item[]\n"
+            "self :Odd > :Odd: g()\n"
+            "self :Odd > :Odd: h()\n"
+            "call :Odd > items[0]: price()\n"
+            "call :Odd > o:Item: price()\n"
+            "call :Odd > \"text\": length()\n"
+            "new :Odd > :Odd: new Odd()\n"
+            "call :Odd > :Odd: f(null, lists)\n"
+            "call :Odd > lists[1]: get(0)\n"
+            "return lists[1] > :Odd: get(0)\n"
+            "call :Odd > lists[1].get(0): trim()\n"
+            "call :Odd > :java.util.Arrays: sort(items)\n"
+            "call :Odd > items:Item[]: clone()\n"
+            "note: Recursion: f(null, lists) calls Odd.f again; the call is shown once and not followed.\n");
+  // A method is found by the line its declaration starts on, as the
+  // parser's results give it, or by its name's.
+  EXPECT_EQ(sources.diagram("Odd", "make", 18), "lifelines: :Odd :Odd*\nnew :Odd > :Odd: new Odd()\n");
+  EXPECT_EQ(sources.diagram("Odd", "make", 19), "lifelines: :Odd :Odd*\nnew :Odd > :Odd: new Odd()\n");
+  EXPECT_EQ(sources.diagram("Odd", "make", 20), "no method make");
+}
+
+TEST(SequenceDiagram, ExpressionTextsReadAsWritten) {
+  TempDir work;
+  testing_support::writeFile(work.file("T.java"),
+                             "class T { void f() { x = a >> 2; y = -b * (c + d); z = (String) o; "
+                             "m(new int[] {1, 2}, p[i++], q ? 1 : 2, s instanceof T); } }\n");
+  ASSERT_EQ(java::parseJavaFile(work.file("T.java"), work.file("st.tmp"), work.file("c.xml"),
+                                work.file("s.xml"), work.file("r.xml"), 1),
+            0);
+  auto tree = xml::loadTreeDocument(work.file("st.tmp"));
+  std::vector<std::string> texts;
+  for (const xml::Node& statement : tree->root().selectNodes("//ExprStmt"))
+    texts.push_back(expressionText(statement));
+  EXPECT_EQ(texts, (std::vector<std::string>{"x = a >> 2", "y = -b * (c + d)", "z = (String)o",
+                                             "m(new int[]{1, 2}, p[i++], q ? 1 : 2, s instanceof T)"}));
+  EXPECT_EQ(simpleTypeName("java.util.Map<String, Item>[]"), "Map");
+  EXPECT_EQ(simpleTypeName("<T> T"), "T");
+  EXPECT_EQ(simpleTypeName("String..."), "String");
+}
+
+}  // namespace
+}  // namespace sequence

@@ -1,0 +1,113 @@
+// The sequence graph: its text for a small diagram, and, laid out by
+// Graphviz and read back with the drawing's own layout queries, lifelines
+// left to right in order, messages top to bottom in order, and created
+// objects at their creation's height.
+#include "sequence/sequence_dot.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <map>
+
+#include "graphviz/dot_layout.h"
+#include "render/layout_queries.h"
+#include "tests/support/test_support.h"
+
+namespace sequence {
+namespace {
+
+using testing_support::TempDir;
+
+Diagram smallDiagram() {
+  Diagram d;
+  d.lifelines = {{":Shop", kNone}, {"order:Order", 0}, {"ledger:Ledger", kNone}};
+  d.messages = {{Message::Kind::Create, 0, 1, "new Order(\"a\\b\")", 3},
+                {Message::Kind::SelfCall, 0, 0, "check()", 4},
+                {Message::Kind::Call, 0, 2, "book(order)", 5},
+                {Message::Kind::Return, 2, 0, "entry", 5}};
+  return d;
+}
+
+TEST(SequenceDot, CarriesWhatTheDrawingReads) {
+  EXPECT_EQ(
+      sequenceDot(smallDiagram(), flowgraph::Charset::Latin1),
+      "digraph \"sequence\" {\n"
+      "  graph [rankdir=LR, ranksep=0.55, nodesep=0.22, charset=latin1];\n"
+      "  node [shape=box, fixedsize=true, width=1.667, height=0.5, fontsize=9];\n"
+      "  \"o.1\" [zarncls=1, label=\":Shop\", zarnlast=\"t.7\"];\n"
+      "  \"o.2\" [zarncls=1, label=\"order:Order\", zarnlast=\"t.7\"];\n"
+      "  \"o.3\" [zarncls=1, label=\"ledger:Ledger\", zarnlast=\"t.7\"];\n"
+      "  node [shape=point, width=0.05, height=0.05, label=\"\"];\n"
+      "  { rank=same; \"t.0\"; \"t.1\"; \"t.2\"; \"t.3\"; \"t.4\"; \"t.5\"; \"t.6\"; \"t.7\"; }\n"
+      "  \"t.0\" -> \"t.1\" -> \"t.2\" -> \"t.3\" -> \"t.4\" -> \"t.5\" -> \"t.6\" -> \"t.7\" "
+      "[style=invis];\n"
+      "  \"o.1\" -> \"o.2\" -> \"o.3\" [style=invis, weight=0];\n"
+      "  \"t.0\" -> \"o.1\" [style=invis, weight=1000];\n"
+      "  \"t.2\" -> \"o.2\" [style=invis, weight=1000];\n"
+      "  \"o.1\" -> \"o.3\" [style=invis, weight=1000];\n"
+      "  \"t.2\" -> \"t.2\" [zarnedge=1, zarnfrom=\"o.1\", zarnto=\"o.2\", zarnsuper=1, "
+      "taillabel=\"new Order(\\\"a\\\\b\\\")\"];\n"
+      "  \"t.3\" -> \"t.3\" [zarnedge=1, zarnfrom=\"o.1\", zarnto=\"o.1\", zarnself=1, "
+      "taillabel=\"check()\"];\n"
+      "  \"t.4\" -> \"t.4\" [zarnedge=1, zarnfrom=\"o.1\", zarnto=\"o.3\", taillabel=\"book(order)\"];\n"
+      "  \"t.5\" -> \"t.5\" [zarnedge=2, zarnfrom=\"o.3\", zarnto=\"o.1\", headlabel=\"entry\"];\n"
+      "}\n");
+}
+
+// A diagram of 300 messages among 12 lifelines, some created on the way.
+TEST(SequenceDot, LaidOutLifelinesAndMessagesKeepTheirOrder) {
+  Diagram d;
+  d.lifelines.push_back({":Main", kNone});
+  for (size_t k = 0; k < 300; ++k) {
+    const size_t lifelines = d.lifelines.size();
+    if (k % 25 == 7 && lifelines < 12) {
+      d.lifelines.push_back({"made" + std::to_string(k) + ":Made", k});
+      d.messages.push_back({Message::Kind::Create, 0, lifelines, "new Made()", 1});
+    } else if (k % 9 == 0 && lifelines < 12) {
+      d.lifelines.push_back({"p" + std::to_string(k) + ":Part", kNone});
+      d.messages.push_back({Message::Kind::Call, 0, lifelines, "use()", 1});
+    } else {
+      const size_t to = (k * 7) % lifelines;
+      d.messages.push_back({to == 0 ? Message::Kind::SelfCall : Message::Kind::Return, to, 0, "m()", 1});
+    }
+  }
+  const graphviz::LayoutResult layout = graphviz::layOut(sequenceDot(d, flowgraph::Charset::Utf8));
+  ASSERT_TRUE(layout.ok) << layout.error;
+  TempDir dir;
+  testing_support::writeFile(dir.file("layout.dot"), layout.text);
+  auto tree = render::loadLayout(dir.file("layout.dot"), render::layoutTreePath(dir.path().string()),
+                                 render::layoutStatusPath(dir.path().string()));
+  ASSERT_TRUE(tree);
+
+  std::map<std::string, std::pair<double, double>> nodes;  // by name: x, y
+  for (const xml::Node& node : render::dotNodes(tree->root()))
+    nodes[render::dotNodeId(node)] = {render::layoutNumber(render::dotPosX(node)),
+                                      render::layoutNumber(render::dotPosY(node))};
+  // Message heights as the drawing reads them: the y of the first point.
+  std::vector<int> heights;
+  for (const xml::Node& edge : render::dotEdges(tree->root())) {
+    if (render::dotAttribute(edge, "zarnedge").empty()) continue;
+    std::string y = render::dotPosY(edge);
+    if (render::dotPosX(edge) == "e" || render::dotPosX(edge) == "s") y = y.substr(y.find(',') + 1);
+    heights.push_back(std::atoi(y.c_str()));
+  }
+  ASSERT_EQ(heights.size(), d.messages.size());
+  for (size_t k = 1; k < heights.size(); ++k)
+    EXPECT_LT(heights[k], heights[k - 1] - 20) << "message " << k << " is not below message " << k - 1;
+
+  for (size_t i = 0; i < d.lifelines.size(); ++i) {
+    const auto [x, y] = nodes[lifelineNodeName(i)];
+    if (i > 0) EXPECT_GT(x, nodes[lifelineNodeName(i - 1)].first + 120) << d.lifelines[i].label;
+    const size_t createdBy = d.lifelines[i].createdBy;
+    const double expected = createdBy == kNone ? nodes["t.0"].second : heights[createdBy];
+    EXPECT_NEAR(y, expected, 1.5) << d.lifelines[i].label;
+  }
+  // Every lifeline ends well below the last message.
+  for (const xml::Node& node : render::dotNodes(tree->root())) {
+    const std::string last = render::dotLast(node);
+    if (!last.empty()) EXPECT_LT(nodes[last].second, heights.back() - 30) << render::dotNodeId(node);
+  }
+}
+
+}  // namespace
+}  // namespace sequence
