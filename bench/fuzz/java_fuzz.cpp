@@ -46,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   java::Scanner scanner(source, lexer);
   java::ParseContext context(scanner, lexer, metrics);
-  if (java::parseTokens(context) != 0 || !context.reducedProgram()) return 0;
+  if (java::parseAtLevel(context) != 0 || !context.reducedProgram()) return 0;
 
   StringSink tree;
   if (!context.tree().write(context.program().list, tree)) std::abort();

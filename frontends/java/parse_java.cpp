@@ -60,7 +60,7 @@ int failWith(xml::AtomicFile& status, int line) {
 
 int parseJavaFile(const std::string& sourcePath, const std::string& treePath,
                   const std::string& commentsPath, const std::string& statusPath,
-                  const std::string& resultsPath, int enumSwitch) {
+                  const std::string& resultsPath, int enumSwitch, int languageLevel) {
   std::error_code ec;
   // A folder opens as a file on some systems but cannot be read as one.
   if (fs::is_directory(sourcePath, ec)) return 1;
@@ -77,6 +77,7 @@ int parseJavaFile(const std::string& sourcePath, const std::string& treePath,
   Metrics metrics;
   LexerState lexer;
   lexer.enumKeyword = enumSwitch != 0;
+  lexer.level = effectiveLanguageLevel(languageLevel);
   lexer.comments = &comments;
   lexer.metrics = &metrics;
   metrics.start(modificationTime(sourcePath));
@@ -85,8 +86,8 @@ int parseJavaFile(const std::string& sourcePath, const std::string& treePath,
   try {
     Scanner scanner(source.get(), lexer);
     ParseContext context(scanner, lexer, metrics);
-    const int parsed = parseTokens(context);
-    if (parsed != 0 || !context.reducedProgram()) return failWith(status, lexer.line);
+    const int parsed = parseAtLevel(context);
+    if (parsed != 0 || !context.reducedProgram()) return failWith(status, context.errorLine());
 
     const parsetree::PieceTree& tree = context.tree();
     const parsetree::PieceList program = context.program().list;
