@@ -116,7 +116,8 @@ int ParseContext::classifyWord(const Scanned& word) {
       if (text == "opens") return OPENS;
       if (text == "uses") return USES;
       if (text == "provides") return PROVIDES;
-    } else if (text == "transitive" && (lastKind_ == REQUIRES || lastKind_ == STATIC) && peek(0).kind == IDEN) {
+    } else if (text == "transitive" && (lastKind_ == REQUIRES || lastKind_ == STATIC) &&
+               (peek(0).kind == IDEN || peek(0).kind == STATIC)) {
       return TRANSITIVE;
     } else if (text == "to" && lastKind_ == IDEN && (directive_ == EXPORTS || directive_ == OPENS)) {
       return TO;

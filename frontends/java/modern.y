@@ -40,7 +40,9 @@
  * a case label LblStmt may hold several items, patterns and a Guard;
  * Modifier may be DEFAULT, SEALED or NONSEALED; ImpStmt may hold MODULE.
  *
- * SINCE(n) refuses a construct below the Java release n that brought it. */
+ * SINCE(n) refuses a construct below the Java release n that brought it.
+ * A type pattern of a primitive type outside a record pattern is preview
+ * syntax in the newest release, and refused. */
 
 %code {
 #define SINCE(release) do { if (!P.since(release)) YYERROR; } while (0)
@@ -168,6 +170,13 @@ _EnumCstOpen
   : OBR  { $$ = P.join({$1}); P.openEnumConstantBody($0); }
   ;
 
+/* Annotations before a member: each one a FldDecln of its own, as a
+ * single annotation is in java.y. */
+_FieldDeclarationOptSemi
+  : _AnnotTypeList FldDecln              { $$ = P.join({P.wrapEach("FldDecln", $1), $2}); }
+  | _AnnotTypeList FldDecln _SemiColons  { $$ = P.join({P.wrapEach("FldDecln", $1), $2, $3}); }
+  ;
+
 Modifier
   : DEFAULT    { SINCE(8); $$ = P.element("Modifier", {$1}); }
   | SEALED     { SINCE(17); $$ = P.element("Modifier", {$1}); }
@@ -244,6 +253,16 @@ _TName_type_safety
 _TName_type_safety_list
   : _ModAnnots _TName_type_safety                              { $$ = P.join({$1, $2}); }
   | _ModAnnots _TName_type_safety CMA _TName_type_safety_list  { $$ = P.join({$1, $2, $3, $4}); }
+  ;
+
+/* <T> List<T> as the result type of a generic method; Outer<T>.Inner;
+ * Class<?>[] as a type argument (the same children as java.y gives
+ * List<String>[] as a type). */
+_TName_type_safety
+  : _opt_type_safety TName _opt_type_safety            { $$ = P.join({$1, $2, $3}); }
+  | TName _opt_type_safety DOT TName _opt_type_safety  { $$ = P.join({$1, $2, $3, $4, $5}); }
+  | IDEN EXTENDS TName _opt_type_safety DOT TName _opt_type_safety  { $$ = P.join({$1, $2, $3, $4, $5, $6, $7}); }
+  | TName LT _TName_type_safety_list GT Dims           { $$ = P.join({$1, $2, $3, $4, $5}); P.op("TEMPLATE"); }
   ;
 
 _Bounds
@@ -417,7 +436,7 @@ _CaseItem
   | Qlid _CallTypeArgs OPR _PatList CPR  { SINCE(21); $$ = P.element("RecPat", {P.typeOfName($1, $2), $3, $4, $5}); }
   | Qlid _CallTypeArgs OPR CPR           { SINCE(21); $$ = P.element("RecPat", {P.typeOfName($1, $2), $3, $4}); }
   | PrimType Dims IDEN                   { SINCE(16); $$ = P.element("TypePat", {P.element("TypeSpec", {P.element("TName", {$1, $2})}), $3}); }
-  | FINAL TypeSpec IDEN                  { SINCE(16); $$ = P.element("TypePat", {$1, $2, $3}); }
+  | FINAL TypeSpec IDEN                  { SINCE(16); if (P.isPrimitive($2)) YYERROR; $$ = P.element("TypePat", {$1, $2, $3}); }
   ;
 
 _PatList
@@ -465,8 +484,41 @@ MtdAcc
   | _NotJustName DOT _CallTypeArgs IDEN  { $$ = P.element("MtdAcc", {$1, $2, $3, $4}); P.op("DOT"); }
   ;
 
+/* A cast of a cast: (Byte) (byte) 0, (A) (B) o. */
+_CastExpression
+  : OPR Expr CPR OPR _PrimitiveTypeExpression CPR _CastExpression  { $$ = P.join({$1, $2, $3, $4, $5, $6, $7}); P.op("CAST"); P.op("CAST"); }
+  | OPR Expr CPR OPR Expr CPR _LogicalUnaryExpression              { $$ = P.join({$1, $2, $3, $4, $5, $6, $7}); P.op("CAST"); P.op("CAST"); }
+  | OPR Expr CPR CASTEXPR _CastExpression                          { $$ = P.join({$1, $2, $3, $4, $5}); P.op("CAST"); P.op("CAST"); }
+  ;
+
+/* An anonymous class made through an outer instance, outer.new Inner() { }
+ * (the name is read as the name of the outer instance). */
+NewAllocExpr
+  : IDEN DOT AnonyClass  { $$ = P.element("NewAllocExpr", {P.element("Qlid", {$1}), $2, $3}); P.op("DOT"); }
+  | THIS DOT AnonyClass  { $$ = P.element("NewAllocExpr", {P.element("SplName", {$1}), $2, $3}); P.op("DOT"); }
+  ;
+
+/* The superclass constructor of an inner class, called through an outer
+ * instance: outer.super(), Outer.this.super(), (o).super(). */
+Qlid
+  : IDEN DOT SUPER  { $$ = P.element("Qlid", {$1, $2, $3}); P.op("DOT"); }
+  | Qlid DOT SUPER  { $$ = P.element("Qlid", {$1, $2, $3}); P.op("DOT"); }
+  | THIS DOT SUPER  { $$ = P.element("Qlid", {$1, $2, $3}); P.op("DOT"); }
+  ;
+
+MtdAcc
+  : _NotJustName DOT SUPER  { $$ = P.element("MtdAcc", {$1, $2, $3}); P.op("DOT"); }
+  ;
+
+/* ~(int) x, !(Boolean) o */
 _LogicalUnaryExpression
-  : SwExpr  { $$ = P.join({$1}); }
+  : SwExpr                      { $$ = P.join({$1}); }
+  | LogUnaryOp _CastExpression  { $$ = P.join({$1, $2}); }
+  ;
+
+/* new Class<?>[] { ... } */
+AryAllocExpr
+  : NEW _TName_type_safety Dims  { $$ = P.element("AryAllocExpr", {$1, $2, $3}); }
   ;
 
 SwExpr
@@ -475,8 +527,8 @@ SwExpr
   ;
 
 _RelationalExpression
-  : _RelationalExpression INSTANCEOF TypeSpec IDEN              { SINCE(16); $$ = P.join({$1, $2, P.element("TypePat", {$3, $4})}); }
-  | _RelationalExpression INSTANCEOF FINAL TypeSpec IDEN        { SINCE(16); $$ = P.join({$1, $2, P.element("TypePat", {$3, $4, $5})}); }
+  : _RelationalExpression INSTANCEOF TypeSpec IDEN              { SINCE(16); if (P.isPrimitive($3)) YYERROR; $$ = P.join({$1, $2, P.element("TypePat", {$3, $4})}); }
+  | _RelationalExpression INSTANCEOF FINAL TypeSpec IDEN        { SINCE(16); if (P.isPrimitive($4)) YYERROR; $$ = P.join({$1, $2, P.element("TypePat", {$3, $4, $5})}); }
   | _RelationalExpression INSTANCEOF TypeSpec OPR _PatList CPR  { SINCE(21); $$ = P.join({$1, $2, P.element("RecPat", {$3, $4, $5, $6})}); }
   | _RelationalExpression INSTANCEOF TypeSpec OPR CPR           { SINCE(21); $$ = P.join({$1, $2, P.element("RecPat", {$3, $4, $5})}); }
   ;

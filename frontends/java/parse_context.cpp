@@ -77,6 +77,32 @@ void ParseContext::openEnumConstantBody(const Symbol& constant) {
   metrics_.openClass(firstName(tree_, constant.list), tokenLine(tree_, constant.first), "AIC");
 }
 
+Symbol ParseContext::wrapEach(std::string_view name, const Symbol& pieces) {
+  Symbol result;
+  for (parsetree::PieceId piece = pieces.list.head; piece != parsetree::kNoPiece;) {
+    const parsetree::PieceId following = piece == pieces.list.tail ? parsetree::kNoPiece : tree_.next(piece);
+    Symbol one;
+    tree_.cutAfter(piece);
+    one.list = tree_.element(name, parsetree::PieceList{piece, piece});
+    result = join({result, one});
+    piece = following;
+  }
+  result.first = pieces.first;
+  result.last = pieces.last;
+  return result;
+}
+
+bool ParseContext::isPrimitive(const Symbol& typeSpec) const {
+  // TypeSpec > TName > PrimType, each the only child.
+  parsetree::PieceId piece = typeSpec.list.head;
+  for (std::string_view name : {"TypeSpec", "TName", "PrimType"}) {
+    if (piece == parsetree::kNoPiece || tree_.isToken(piece) || tree_.name(piece) != name) return false;
+    if (name != "TypeSpec" && tree_.next(piece) != parsetree::kNoPiece) return false;
+    piece = tree_.firstChild(piece);
+  }
+  return true;
+}
+
 bool ParseContext::isUnderscore(const Symbol& symbol) const {
   return symbol.first != parsetree::kNoPiece && symbol.first == symbol.last && tree_.isToken(symbol.first) &&
          tree_.rawText(symbol.first) == "_";

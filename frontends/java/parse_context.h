@@ -87,6 +87,10 @@ class ParseContext {
   // Lambda parameters read as expressions: each Expr must be a plain name;
   // names gets the IDEN tokens with the CMA tokens between them.
   bool lambdaNames(const Symbol& expressions, Symbol& names);
+  // Each piece of the list wrapped in an element of its own.
+  Symbol wrapEach(std::string_view name, const Symbol& pieces);
+  // Whether a TypeSpec is a primitive type without brackets.
+  bool isPrimitive(const Symbol& typeSpec) const;
   // Whether the symbol is the single token "_".
   bool isUnderscore(const Symbol& symbol) const;
   // The class body of an enum constant opens (constant: its Expr).
