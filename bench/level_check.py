@@ -29,16 +29,11 @@ import sys
 import tempfile
 import zlib
 
+sys.dont_write_bytecode = True  # no __pycache__ in the work tree
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from corpus_run import java_files  # noqa: E402
+
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-
-
-def java_files(folder, limit):
-    found = []
-    for base, dirs, files in os.walk(folder):
-        dirs.sort()
-        found.extend(os.path.join(base, f) for f in sorted(files) if f.endswith(".java"))
-    found.sort()
-    return found[:limit] if limit else found
 
 
 def parse(engine, source, work, level, timeout=60):
