@@ -136,6 +136,29 @@ int ParseContext::classifyWord(const Scanned& word) {
   return IDEN;
 }
 
+// Whether the parenthesis just read opens lambda parameters whose first
+// type is qualified or generic: a name, then a dot or "<", then only what a
+// parameter list holds up to the closing parenthesis, then the arrow.  The
+// look ahead stops at the first token a parameter list cannot hold, so it
+// never passes the end of the expression it is in.
+bool ParseContext::opensTypedLambdaParameters() {
+  if (peek(0).kind != IDEN || (peek(1).kind != DOT && peek(1).kind != LT)) return false;
+  constexpr size_t kLongestLook = 64;
+  for (size_t n = 2; n < kLongestLook; ++n) {
+    switch (peek(n).kind) {
+      case CPR:
+        return peek(n + 1).kind == ARROW;
+      case IDEN: case DOT: case LT: case GT: case SHRR: case CMA: case QUEST: case EXTENDS: case SUPER:
+      case AMP: case DIM: case ELL: case FINAL: case BOOLEAN: case CHAR: case BYTE: case SHORT: case INT:
+      case LONG: case FLOAT: case DOUBLE:
+        break;
+      default:
+        return false;
+    }
+  }
+  return false;
+}
+
 // Follows what the contextual words depend on: braces, case labels and
 // module declarations.
 void ParseContext::followStructure(int kind) {
@@ -152,6 +175,7 @@ void ParseContext::followStructure(int kind) {
       caseParens_ = 0;
       break;
     case OPR:
+    case LPARAMS:
       ++caseParens_;
       break;
     case CPR:
@@ -190,7 +214,11 @@ int ParseContext::nextModernToken(Symbol& value) {
   if (current.kind == 0) return 0;
 
   int kind = current.kind;
-  if (kind == IDEN && isContextualWord(text)) {
+  if (kind == OPR && since(8)) {
+    if (current.text.empty()) current.text = std::string(text);  // peeking moves the scanner on
+    text = current.text;
+    if (opensTypedLambdaParameters()) kind = LPARAMS;
+  } else if (kind == IDEN && isContextualWord(text)) {
     if (current.text.empty()) current.text = std::string(text);  // peeking moves the scanner on
     kind = classifyWord(current);
     if (kind == NONSEALED) {

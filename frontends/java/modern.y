@@ -50,6 +50,11 @@
 
 %token ARROW COLCOL TXTBLK RECORD YIELD SEALED NONSEALED PERMITS WHEN MODULE
 %token OPEN REQUIRES TRANSITIVE EXPORTS OPENS TO USES PROVIDES WITH
+/* An opening parenthesis before lambda parameters whose first type has
+ * type arguments or dots, (Map.Entry<K, V> e) ->: the token filter tells it
+ * from a parenthesis before an expression, which one token of lookahead
+ * cannot; it is written as OPR. */
+%token LPARAMS
 
 %%
 
@@ -557,6 +562,7 @@ LambdaExpr
   | OPR Expr CPR ARROW _LambdaBody              { SINCE(8); java::Symbol names; if (!P.lambdaNames($2, names)) YYERROR; $$ = P.element("LambdaExpr", {$1, names, $3, $4, $5}); }
   | OPR _ExprPairs CPR ARROW _LambdaBody        { SINCE(8); java::Symbol names; if (!P.lambdaNames($2, names)) YYERROR; $$ = P.element("LambdaExpr", {$1, names, $3, $4, $5}); }
   | OPR _LambdaParams CPR ARROW _LambdaBody     { SINCE(8); $$ = P.element("LambdaExpr", {$1, $2, $3, $4, $5}); }
+  | LPARAMS _ParameterList CPR ARROW _LambdaBody  { SINCE(8); $$ = P.element("LambdaExpr", {$1, $2, $3, $4, $5}); }
   ;
 
 _ExprPairs

@@ -118,6 +118,7 @@ class ParseContext {
   int nextModernToken(Symbol& value);
   const Scanned& peek(size_t n);
   int classifyWord(const Scanned& word);
+  bool opensTypedLambdaParameters();
   void followStructure(int kind);
 
   Scanner& scanner_;
