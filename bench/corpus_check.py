@@ -295,16 +295,16 @@ LblStmt: CASE _CaseItems COL | CASE _CaseItems Guard COL
 Guard: WHEN _ConditionalExpression
 _CaseItems: _CaseItem | _CaseItems CMA _CaseItem
 _CaseItem: _ConstantExpression | DEFAULT | TypePat | RecPat
-TypePat: TypeSpec IDEN | FINAL TypeSpec IDEN
+TypePat: TypeSpec IDEN | FINAL TypeSpec IDEN | _ModAnnots TypeSpec IDEN
 RecPat: TypeSpec OPR _PatList CPR | TypeSpec OPR CPR
 _PatList: _Pat | _PatList CMA _Pat
 _Pat: TypePat | RecPat | IDEN
 _ComplexPrimaryNoParenthesis: TXTBLK
 _PrimaryExpression: MtdRef
-MtdRef: Qlid COLCOL IDEN | Qlid COLCOL NEW | Qlid COLCOL _CallTypeArgs IDEN | _NotJustName COLCOL IDEN | _NotJustName COLCOL _CallTypeArgs IDEN | PrimType Dims COLCOL NEW
+MtdRef: TypeSpec COLCOL IDEN | TypeSpec COLCOL NEW | Qlid COLCOL IDEN | Qlid COLCOL NEW | Qlid COLCOL _CallTypeArgs IDEN | _NotJustName COLCOL IDEN | _NotJustName COLCOL _CallTypeArgs IDEN | PrimType Dims COLCOL NEW
 Qlid: IDEN DOT _CallTypeArgs IDEN | IDEN DOT SUPER | Qlid DOT SUPER | THIS DOT SUPER
 MtdAcc: Qlid DOT _CallTypeArgs IDEN | THIS DOT _CallTypeArgs IDEN | SUPER DOT _CallTypeArgs IDEN | _NotJustName DOT _CallTypeArgs IDEN | _NotJustName DOT SUPER
-_CastExpression: OPR Expr CPR OPR _PrimitiveTypeExpression CPR _CastExpression | OPR Expr CPR OPR Expr CPR _LogicalUnaryExpression | OPR Expr CPR CASTEXPR _CastExpression | OPR Expr CPR LambdaExpr | CASTEXPR LambdaExpr
+_CastExpression: OPR TypeSpec CPR _CastExpression | OPR Expr CPR OPR _PrimitiveTypeExpression CPR _CastExpression | OPR Expr CPR OPR Expr CPR _LogicalUnaryExpression | OPR Expr CPR CASTEXPR _CastExpression | OPR Expr CPR LambdaExpr | CASTEXPR LambdaExpr
 NewAllocExpr: SplName DOT AnonyClass
 _LogicalUnaryExpression: SwExpr | LogUnaryOp _CastExpression
 AryAllocExpr: NEW _TName_type_safety Dims
@@ -504,7 +504,12 @@ class Token:
         return '%s l=%d c=%d t=%r' % (self.kind, self.line, self.col, self.text)
 
 
-def match_string(src, i):
+MODERN_ESCAPE = r"(?:%s|\\s)" % ESCAPE
+MODERN_CHAR_RE = re.compile(r"'(?:[^\\'\x00]|%s)'" % MODERN_ESCAPE)
+MODERN_ESCAPE_RE = re.compile(MODERN_ESCAPE)
+
+
+def match_string(src, i, escape_re=ESCAPE_RE):
     """Length of the string literal at i, or 0 when there is none."""
     j = i + 1
     n = len(src)
@@ -516,7 +521,7 @@ def match_string(src, i):
         if ch == '"':
             return j + 1 - i
         if ch == "\\":
-            m = ESCAPE_RE.match(src, j)
+            m = escape_re.match(src, j)
             if not m:
                 return 0
             j = m.end()
@@ -624,7 +629,7 @@ def scan(src, enum_keyword=True, modern=False):
             emit("AT_INTERFACE" if src.startswith("@interface", i) else "AT_SYM",
                  10 if src.startswith("@interface", i) else 1)
         elif ch == "'":
-            m = CHAR_RE.match(src, i)
+            m = (MODERN_CHAR_RE if modern else CHAR_RE).match(src, i)
             if m:
                 emit("CHRLIT", m.end() - i)
             else:
@@ -633,7 +638,7 @@ def scan(src, enum_keyword=True, modern=False):
         elif ch == '"' and modern and TEXT_BLOCK_RE.match(src, i):
             emit("TXTBLK", TEXT_BLOCK_RE.match(src, i).end() - i)
         elif ch == '"':
-            length = match_string(src, i)
+            length = match_string(src, i, MODERN_ESCAPE_RE if modern else ESCAPE_RE)
             if length:
                 emit("STRLIT", length)
             else:

@@ -159,6 +159,35 @@ bool ParseContext::opensTypedLambdaParameters() {
   return false;
 }
 
+// Whether the "<" just read, after a name, opens type arguments that a
+// method reference (List<T>::size, Class<?>[]::new) or a cast to a generic
+// type ("(" before the name, ")" after the arguments and brackets) follows:
+// up to its closing ">" there are only tokens type arguments hold.
+bool ParseContext::opensMarkedTypeArguments() {
+  if (lastKind_ != IDEN) return false;
+  constexpr size_t kLongestLook = 96;
+  int depth = 1;
+  for (size_t n = 0; n < kLongestLook; ++n) {
+    switch (peek(n).kind) {
+      case LT: ++depth; break;
+      case GT: --depth; break;
+      case SHRR: depth -= 3; break;
+      case IDEN: case DOT: case CMA: case QUEST: case EXTENDS: case SUPER: case AMP: case DIM:
+      case BOOLEAN: case CHAR: case BYTE: case SHORT: case INT: case LONG: case FLOAT: case DOUBLE:
+        break;
+      default:
+        return false;
+    }
+    if (depth < 0) return false;
+    if (depth > 0) continue;
+    size_t after = n + 1;
+    while (peek(after).kind == DIM) ++after;
+    if (peek(after).kind == COLCOL) return true;
+    return peek(after).kind == CPR && beforeName_ == OPR;
+  }
+  return false;
+}
+
 // Follows what the contextual words depend on: braces, case labels and
 // module declarations.
 void ParseContext::followStructure(int kind) {
@@ -218,6 +247,10 @@ int ParseContext::nextModernToken(Symbol& value) {
     if (current.text.empty()) current.text = std::string(text);  // peeking moves the scanner on
     text = current.text;
     if (opensTypedLambdaParameters()) kind = LPARAMS;
+  } else if (kind == LT && since(8) && lastKind_ == IDEN) {
+    if (current.text.empty()) current.text = std::string(text);
+    text = current.text;
+    if (opensMarkedTypeArguments()) kind = LTYPEARGS;
   } else if (kind == IDEN && isContextualWord(text)) {
     if (current.text.empty()) current.text = std::string(text);  // peeking moves the scanner on
     kind = classifyWord(current);
@@ -236,6 +269,7 @@ int ParseContext::nextModernToken(Symbol& value) {
     }
   }
   followStructure(kind);
+  if (kind == IDEN && lastKind_ != DOT) beforeName_ = lastKind_;
   value.list = tree_.token(tokenName(kind), current.line, current.column, text);
   value.first = value.last = value.list.head;
   lastKind_ = kind;

@@ -55,6 +55,12 @@
  * from a parenthesis before an expression, which one token of lookahead
  * cannot; it is written as OPR. */
 %token LPARAMS
+/* A "<" after a name that opens type arguments where an expression could
+ * go on with a comparison: before a method reference, List<T>::size, or in
+ * a cast to a generic type the scanner's cast token does not take,
+ * (List<Map<K, ? super V>>) o.  The token filter tells it from a less-than;
+ * it is written as LT. */
+%token LTYPEARGS
 
 %%
 
@@ -468,7 +474,10 @@ _PrimaryExpression
   ;
 
 MtdRef
-  : Qlid COLCOL IDEN                         { $$ = P.element("MtdRef", {$1, $2, $3}); }
+  : Qlid _MarkedTypeArgs COLCOL IDEN       { $$ = P.element("MtdRef", {P.typeOfName($1, $2), $3, $4}); }
+  | Qlid _MarkedTypeArgs COLCOL NEW        { $$ = P.element("MtdRef", {P.typeOfName($1, $2), $3, $4}); }
+  | Qlid _MarkedTypeArgs Dims COLCOL NEW   { $$ = P.element("MtdRef", {P.element("TypeSpec", {P.element("TName", {$1}), $2, $3}), $4, $5}); }
+  | Qlid COLCOL IDEN                         { $$ = P.element("MtdRef", {$1, $2, $3}); }
   | Qlid COLCOL NEW                          { $$ = P.element("MtdRef", {$1, $2, $3}); }
   | Qlid COLCOL _CallTypeArgs IDEN           { $$ = P.element("MtdRef", {$1, $2, $3, $4}); }
   | _NotJustName COLCOL IDEN                 { $$ = P.element("MtdRef", {$1, $2, $3}); }
@@ -515,6 +524,16 @@ MtdAcc
   : _NotJustName DOT SUPER  { $$ = P.element("MtdAcc", {$1, $2, $3}); P.op("DOT"); }
   ;
 
+_MarkedTypeArgs
+  : LTYPEARGS _TName_type_safety_list GT  { $$ = P.join({$1, $2, $3}); P.op("TEMPLATE"); }
+  | LTYPEARGS _TArgsToShrr                { $$ = P.join({$1, $2}); P.op("TEMPLATE"); }
+  ;
+
+_CastExpression
+  : OPR Qlid _MarkedTypeArgs CPR _CastExpression       { $$ = P.join({$1, P.typeOfName($2, $3), $4, $5}); P.op("CAST"); }
+  | OPR Qlid _MarkedTypeArgs Dims CPR _CastExpression  { $$ = P.join({$1, P.element("TypeSpec", {P.element("TName", {$2}), $3, $4}), $5, $6}); P.op("CAST"); }
+  ;
+
 /* ~(int) x, !(Boolean) o */
 _LogicalUnaryExpression
   : SwExpr                      { $$ = P.join({$1}); }
@@ -533,6 +552,7 @@ SwExpr
 
 _RelationalExpression
   : _RelationalExpression INSTANCEOF TypeSpec IDEN              { SINCE(16); if (P.isPrimitive($3)) YYERROR; $$ = P.join({$1, $2, P.element("TypePat", {$3, $4})}); }
+  | _RelationalExpression INSTANCEOF _ModAnnots TypeSpec IDEN   { SINCE(16); $$ = P.join({$1, $2, P.element("TypePat", {$3, $4, $5})}); }
   | _RelationalExpression INSTANCEOF FINAL TypeSpec IDEN        { SINCE(16); if (P.isPrimitive($4)) YYERROR; $$ = P.join({$1, $2, P.element("TypePat", {$3, $4, $5})}); }
   | _RelationalExpression INSTANCEOF TypeSpec OPR _PatList CPR  { SINCE(21); $$ = P.join({$1, $2, P.element("RecPat", {$3, $4, $5, $6})}); }
   | _RelationalExpression INSTANCEOF TypeSpec OPR CPR           { SINCE(21); $$ = P.join({$1, $2, P.element("RecPat", {$3, $4, $5})}); }

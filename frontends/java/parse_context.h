@@ -119,6 +119,7 @@ class ParseContext {
   const Scanned& peek(size_t n);
   int classifyWord(const Scanned& word);
   bool opensTypedLambdaParameters();
+  bool opensMarkedTypeArguments();
   void followStructure(int kind);
 
   Scanner& scanner_;
@@ -132,6 +133,7 @@ class ParseContext {
   std::deque<Scanned> ahead_;
   int handedLine_ = 0;    // line of the token handed to the parser last
   int lastKind_ = 0;      // its kind
+  int beforeName_ = 0;    // the kind before the name (IDEN DOT IDEN ...) handed out last
   int braceDepth_ = 0;
   bool inCaseLabel_ = false;
   int caseParens_ = 0;
