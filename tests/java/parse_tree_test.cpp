@@ -394,3 +394,25 @@ TEST(ModernParseTree, PreviewSyntaxIsRefused) {
     EXPECT_FALSE(run.tree) << source;
   }
 }
+
+// Where one token of lookahead cannot tell a type from an expression, the
+// token filter marks the parenthesis or "<"; the tree writes them as OPR
+// and LT, and a comparison in parentheses stays a comparison.
+TEST(ModernParseTree, TypesTheFilterTellsFromExpressions) {
+  Tree tree = modernTree(
+      "class A {\n"
+      "  void f() {\n"
+      "    g((Map.Entry<K, V> e) -> 1, Class<?>[]::new, List<T>::size);\n"
+      "    x = (Class<List<Map<K, ? super V>>>) (Object) y;\n"
+      "    z = (a < b) ? 1 : 2;\n"
+      "  }\n"
+      "}\n");
+  EXPECT_EQ(tree.children("//LambdaExpr"), "OPR Param CPR ARROW Expr");
+  EXPECT_EQ(tree.children("//LambdaExpr/Param/TypeSpec"), "TName LT TName CMA TName GT");
+  EXPECT_EQ(tree.children("//MtdRef[NEW]"), "TypeSpec COLCOL NEW");
+  EXPECT_EQ(tree.children("//MtdRef[NEW]/TypeSpec"), "TName LT QUEST GT Dims");
+  EXPECT_EQ(tree.children("//MtdRef[IDEN]"), "TypeSpec COLCOL IDEN");
+  EXPECT_EQ(tree.children("//ExprStmt[Expr/Qlid/IDEN/@t='x']/Expr"), "Qlid AsstOp OPR TypeSpec CPR OPR Expr CPR Qlid");
+  EXPECT_EQ(tree.children("//ExprStmt[Expr/Qlid/IDEN/@t='z']/Expr"), "Qlid AsstOp OPR Expr CPR QUEST Expr COL Expr");
+  EXPECT_EQ(tree.count("//LPARAMS|//LTYPEARGS"), 0u);
+}
