@@ -237,6 +237,8 @@ _TName_type_safety_list: (empty) | _TName_type_safety | _TName_type_safety CMA _
 # as a name first, is given as the tree shows it).
 MODERN_GRAMMAR = """
 _ProgramFile: (empty) | _ImportStatements | _AnnotTypeList PkgStmt | _AnnotTypeList PkgStmt _ImportStatements | _AnnotTypeList PkgStmt _TypeDeclarations | _AnnotTypeList PkgStmt _ImportStatements _TypeDeclarations | _AnnotTypeList ModDecln | _ImportStatements _AnnotTypeList ModDecln
+_ProgramFile: _CompactMembers | _ImportStatements _CompactMembers
+_CompactMembers: FldDecln | _CompactMembers FldDecln
 _TypeDeclarationOptSemi: _AnnotTypeList TypeDecln | _AnnotTypeList TypeDecln _SemiColons
 ImpStmt: IMPORT MODULE Qlid _SemiColons
 ModDecln: MODULE Qlid OBR _ModDirvs CBR | MODULE Qlid OBR CBR | OPEN MODULE Qlid OBR _ModDirvs CBR | OPEN MODULE Qlid OBR CBR

@@ -74,7 +74,18 @@ _ProgramFile
   | _AnnotTypeList PkgStmt _TypeDeclarations                { $$ = P.join({$1, $2, $3}); }
   | _AnnotTypeList PkgStmt _ImportStatements _TypeDeclarations  { $$ = P.join({$1, $2, $3, $4}); }
   | _AnnotTypeList ModDecln                                 { SINCE(9); $$ = P.join({$1, $2}); }
+  | _CompactMembers                                         { SINCE(25); $$ = P.join({$1}); }
+  | _ImportStatements _CompactMembers                       { SINCE(25); $$ = P.join({$1, $2}); }
   | _ImportStatements _AnnotTypeList ModDecln               { SINCE(9); $$ = P.join({$1, $2, $3}); }
+  ;
+
+/* A compact source file: methods and fields outside any class, each a
+ * FldDecln as in a class body (a file that is one method alone stays the
+ * MtdDecln of java.y).  Like that one method, they belong to no class in
+ * the results file. */
+_CompactMembers
+  : FldDecln                  { $$ = P.join({$1}); }
+  | _CompactMembers FldDecln  { $$ = P.join({$1, $2}); }
   ;
 
 _TypeDeclarationOptSemi

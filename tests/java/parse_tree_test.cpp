@@ -377,6 +377,18 @@ TEST(ModernParseTree, TheLevelChoosesTheLanguage) {
   EXPECT_EQ(parseSource(a, lambda, 1, 25).tree, parseSource(b, lambda, 1, 99).tree);
 }
 
+// A compact source file of Java 25: members outside any class, each a
+// FldDecln; one method alone stays the MtdDecln it always was.
+TEST(ModernParseTree, CompactSourceFiles) {
+  const std::string compact = "import java.util.*;\nint count = 0;\nvoid main() {\n  IO.println(\"x\");\n}\n";
+  Tree tree = modernTree(compact);
+  EXPECT_EQ(tree.children("/Program"), "ImpStmt FldDecln FldDecln");
+  EXPECT_EQ(tree.children("/Program/FldDecln[2]"), "MtdDecln");
+  EXPECT_EQ(modernTree("void main() { }\n").children("/Program"), "MtdDecln");
+  TempDir dir;
+  EXPECT_EQ(parseSource(dir, compact, 1, 24).status, "<ParseError line=\"6\"/>");
+}
+
 // Preview syntax of the newest release is refused, on its line.
 TEST(ModernParseTree, PreviewSyntaxIsRefused) {
   const std::pair<std::string, int> cases[] = {
