@@ -583,7 +583,9 @@ _AssignmentExpression
   | _UnaryExpression AsstOp AnnotType                   { $$ = P.join({$1, $2, $3}); }
   ;
 
-/* Parameters in parentheses are read as an expression (or a list of them)
+/* A lambda is no function of the results file: what it counts belongs to
+ * the method or initialiser around it.
+ * Parameters in parentheses are read as an expression (or a list of them)
  * until the arrow shows they were parameters: "(a)" and "(a, b)" are then
  * written as the names alone.  A typed first parameter names its type
  * without type arguments, so that "(a < b)" stays a comparison. */
