@@ -428,3 +428,26 @@ TEST(ModernParseTree, TypesTheFilterTellsFromExpressions) {
   EXPECT_EQ(tree.children("//ExprStmt[Expr/Qlid/IDEN/@t='z']/Expr"), "Qlid AsstOp OPR Expr CPR QUEST Expr COL Expr");
   EXPECT_EQ(tree.count("//LPARAMS|//LTYPEARGS"), 0u);
 }
+
+// Bad input at the newest level: the error line is that of the token the
+// parse stopped at, even where the token filter had read further.
+TEST(ModernParseTree, ErrorsAreReportedOnTheirLine) {
+  const std::pair<std::string, int> cases[] = {
+      {"class A {\n  void f() {\n    x = a < b c\n    ;\n  }\n}\n", 3},
+      {"class A {\n  void f() {\n    g((a.b c d\n    ) -> x);\n  }\n}\n", 3},
+      {"class A {\n  void f() {\n    yield\n    ;\n    int\n  }\n}\n", 6},
+  };
+  for (const auto& [source, line] : cases) {
+    for (int level : {0, 25}) {
+      TempDir dir;
+      ParseRun run = parseSource(dir, source, 1, level);
+      EXPECT_EQ(run.status, "<ParseError line=\"" + std::to_string(line) + "\"/>") << level << source;
+    }
+  }
+}
+
+// Names may hold letters written in UTF-8 at modern levels.
+TEST(ModernParseTree, Utf8Names) {
+  Tree tree = modernTree("class A { int gr\xC3\xBC\xC3\x9F = 1; }\n");
+  EXPECT_NE(tree.text.find("<IDEN l=\"1\" c=\"15\" t=\"gr\xC3\xBC\xC3\x9F\"/>"), std::string::npos);
+}
