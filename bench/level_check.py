@@ -144,7 +144,9 @@ def insertion(engine, source, work, level, old):
     lines = src.split(b"\n")
     line, column = bodies[0]
     text = lines[line - 1]
-    lines[line - 1] = text[:column] + b" Runnable inserted = () -> { };" + text[column:]
+    # A comment before the brace on its line leaves its column short.
+    brace = column - 1 if text[column - 1:column] == b"{" else text.rfind(b"{")
+    lines[line - 1] = text[:brace + 1] + b" Runnable inserted = () -> { };" + text[brace + 1:]
     changed = os.path.join(work, "Changed.java")
     plain = os.path.join(work, "Plain.java")
     open(changed, "wb").write(b"\n".join(lines))
