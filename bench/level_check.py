@@ -24,6 +24,7 @@ import concurrent.futures
 import os
 import re
 import shutil
+import xml.etree.ElementTree as ET
 import subprocess
 import sys
 import tempfile
@@ -53,19 +54,22 @@ def parse(engine, source, work, level, timeout=60):
     return rc, read[2], tree, read[1], read[3]
 
 
-FUNC_RE = re.compile(rb'<rclass name="([^"]*)" sl="([0-9]*)"|<func name="([^"]*)" sl="([0-9]*)" el="([0-9]*)"')
-
-
 def functions(results):
-    """(class name, class line, function name, function line) of every func."""
-    found, classes = [], []
-    for m in FUNC_RE.finditer(results):
-        if m.group(1) is not None:
-            classes.append((m.group(1), m.group(2)))
-        elif classes:
-            found.append((classes[-1][0], classes[-1][1], m.group(3), m.group(4), m.group(5)))
-    # A func after a nested class's entry is given to that class here, and
-    # mode 8 then answers "not built": that counts as not built, not as a fault.
+    """(class name, class line, function name, function line, end line) of
+    every func of the results file, each with the rclass it stands in."""
+    found = []
+
+    def visit(element, cls):
+        for child in element:
+            if child.tag == "rclass":
+                visit(child, child)
+            elif child.tag == "func":
+                if cls is not None:
+                    found.append((cls.get("name").encode("latin-1"), cls.get("sl").encode(),
+                                  child.get("name").encode("latin-1"), child.get("sl").encode(),
+                                  child.get("el").encode()))
+                visit(child, None)
+    visit(ET.fromstring(results), None)
     return found
 
 
