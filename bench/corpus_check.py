@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Invariant checks of one accepted Java parse (mode 7).
 
-Usage: bench/corpus_check.py SOURCE TREE [COMMENTS [RESULTS]]
+Usage: bench/corpus_check.py [--level N] SOURCE TREE [COMMENTS [RESULTS]]
 Exit 0 when every check passes, 1 with the first violation of each check.
 
 Checks, from the source bytes and the files the engine wrote:
@@ -33,6 +33,13 @@ Checks, from the source bytes and the files the engine wrote:
            with their line ends; and an XML parser accepts it.
   results  an XML parser accepts the results file (when given); its
            measures are not checked.
+
+At a modern level (6 and above) the grammar is the Java 5 grammar with the
+additions of the modern one (MODERN_GRAMMAR below), and the reference
+scanner also reads arrows, method-reference colons, text blocks, newer
+number forms, UTF-8 letters in names and the longer generic casts; a
+contextual keyword (RECORD, YIELD, ...) in the tree matches a name of the
+same text, and NONSEALED the three tokens non - sealed.
 
 Not checked: that the tree is the one tree the LALR(1) parser builds
 (children are checked against the rules, not against the conflict
@@ -77,6 +84,16 @@ ClsTypeExpr AsstOp Expr TypeSpec""".split()
 TOKEN_SET = frozenset(TOKEN_NAMES)
 ELEMENT_SET = frozenset(ELEMENT_NAMES)
 assert len(TOKEN_SET) == 111 and len(ELEMENT_SET) == 66
+
+# The modern grammar's tokens and elements.  Contextual keywords are names
+# to the reference scanner; the tree's token of the same text matches.
+CONTEXTUAL_TOKENS = {"RECORD": "record", "YIELD": "yield", "SEALED": "sealed", "PERMITS": "permits",
+                     "WHEN": "when", "MODULE": "module", "OPEN": "open", "REQUIRES": "requires",
+                     "TRANSITIVE": "transitive", "EXPORTS": "exports", "OPENS": "opens", "TO": "to",
+                     "USES": "uses", "PROVIDES": "provides", "WITH": "with"}
+MODERN_TOKEN_SET = TOKEN_SET | {"ARROW", "COLCOL", "TXTBLK", "NONSEALED"} | set(CONTEXTUAL_TOKENS)
+MODERN_ELEMENT_SET = ELEMENT_SET | frozenset("""LambdaExpr MtdRef SwExpr SwBlk SwRule SwLabel Guard
+TypePat RecPat RsrcSpec Rsrc RecDecln RecHeader Permits EnumCstBody YieldStmt ModDecln ModDirv""".split())
 
 # The grammar: one line per nonterminal, alternatives in rule order.  Names
 # with a leading underscore are transparent (their children stand in the
@@ -214,21 +231,113 @@ _TName_type_safety_list: (empty) | _TName_type_safety | _TName_type_safety CMA _
 """
 
 
-def load_grammar():
+# What the modern grammar adds, as the trees show it: new alternatives of
+# old symbols and the new symbols, in the same notation (the tree of a
+# construct the grammar's actions assemble, such as a type pattern read
+# as a name first, is given as the tree shows it).
+MODERN_GRAMMAR = """
+_ProgramFile: (empty) | _ImportStatements | _AnnotTypeList PkgStmt | _AnnotTypeList PkgStmt _ImportStatements | _AnnotTypeList PkgStmt _TypeDeclarations | _AnnotTypeList PkgStmt _ImportStatements _TypeDeclarations | _AnnotTypeList ModDecln | _ImportStatements _AnnotTypeList ModDecln
+_ProgramFile: _CompactMembers | _ImportStatements _CompactMembers
+_CompactMembers: FldDecln | _CompactMembers FldDecln
+_TypeDeclarationOptSemi: _AnnotTypeList TypeDecln | _AnnotTypeList TypeDecln _SemiColons
+ImpStmt: IMPORT MODULE Qlid _SemiColons
+ModDecln: MODULE Qlid OBR _ModDirvs CBR | MODULE Qlid OBR CBR | OPEN MODULE Qlid OBR _ModDirvs CBR | OPEN MODULE Qlid OBR CBR
+_ModDirvs: ModDirv | _ModDirvs ModDirv
+ModDirv: REQUIRES Qlid SEMI | REQUIRES _RequiresMods Qlid SEMI | EXPORTS Qlid SEMI | EXPORTS Qlid TO _QlidList SEMI | OPENS Qlid SEMI | OPENS Qlid TO _QlidList SEMI | USES Qlid SEMI | PROVIDES Qlid WITH _QlidList SEMI
+_RequiresMods: TRANSITIVE | STATIC | TRANSITIVE STATIC | STATIC TRANSITIVE
+_QlidList: Qlid | _QlidList CMA Qlid
+TypeDecln: RecDecln
+RecDecln: RecHeader OBR _FieldDeclarations CBR | RecHeader OBR CBR
+RecHeader: _opt_Modifier RECORD IDEN _opt_type_safety OPR _ParameterList CPR | _opt_Modifier RECORD IDEN _opt_type_safety OPR CPR | _opt_Modifier RECORD IDEN _opt_type_safety OPR _ParameterList CPR Infaces | _opt_Modifier RECORD IDEN _opt_type_safety OPR CPR Infaces
+ClsHeader: _Modifiers _ClassWord IDEN _opt_type_safety _HeaderClauses Permits | _ClassWord IDEN _opt_type_safety _HeaderClauses Permits
+_HeaderClauses: (empty) | Extends | Infaces | Extends Infaces
+Permits: PERMITS _ClassNameList
+EnumHeader: _opt_Modifier ENUM IDEN Infaces
+_EnumMemDeclns: SEMI _FieldDeclarations | SEMI
+_Expr_list: AnnotType _Expr_list | Expr EnumCstBody _opt_cma | Expr EnumCstBody CMA _Expr_list
+EnumCstBody: OBR _FieldDeclarations CBR | OBR CBR
+Modifier: DEFAULT | SEALED | NONSEALED
+_Modifiers: Modifier _ModAnnots | Modifier _ModAnnots _Modifiers
+_ModAnnots: AnnotType | AnnotType _ModAnnots
+_VarMods: _ModAnnots | FINAL _ModAnnots | _ModAnnots FINAL | _ModAnnots FINAL _ModAnnots
+AnnotType: AT_SYM IDEN OPR CPR | AT_SYM _DottedName | AT_SYM _DottedName OPR CPR | AT_SYM _DottedName OPR _ExprStmt_list CPR
+_DottedName: IDEN DOT IDEN | _DottedName DOT IDEN
+_ExprStmt_list: OBR CBR | ExprStmt CMA | AnnotType CMA | OBR ExprStmt CMA CBR | OBR AnnotType CMA CBR
+AnnElemtDecln: _AnnotTypeList _opt_Modifier TypeSpec IDEN _paran_const _opt_default_value | _AnnotTypeList _opt_Modifier TypeSpec _VariableDeclarators SEMI | _AnnotTypeList TypeDecln
+_opt_default_value: DEFAULT OBR _ArrayInitializers CBR SEMI | DEFAULT OBR _ArrayInitializers CBR | DEFAULT AnnotType SEMI | DEFAULT AnnotType
+VarInit: AnnotType
+_TName_type_safety: QUEST EXTENDS TName _opt_type_safety | QUEST SUPER TName _opt_type_safety | IDEN EXTENDS TName _opt_type_safety | IDEN EXTENDS TName _opt_type_safety _Bounds | _opt_type_safety TName _opt_type_safety | TName _opt_type_safety DOT TName _opt_type_safety | IDEN EXTENDS TName _opt_type_safety DOT TName _opt_type_safety | TName LT _TName_type_safety_list GT Dims
+_TName_type_safety_list: _ModAnnots _TName_type_safety | _ModAnnots _TName_type_safety CMA _TName_type_safety_list
+_Bounds: AMP TName _opt_type_safety | _Bounds AMP TName _opt_type_safety
+_opt_type_safety: LT _TArgsToShrr
+_TArgsToShrr: _TArgToShrr2 | _TName_type_safety CMA _TArgsToShrr
+_TArgToShrr2: TName LT _TArgsToShrr1 | QUEST EXTENDS TName LT _TArgsToShrr1 | QUEST SUPER TName LT _TArgsToShrr1 | IDEN EXTENDS TName LT _TArgsToShrr1
+_TArgsToShrr1: _TArgToShrr1 | _TName_type_safety CMA _TArgsToShrr1
+_TArgToShrr1: TName LT _TName_type_safety_list SHRR | QUEST EXTENDS TName LT _TName_type_safety_list SHRR | QUEST SUPER TName LT _TName_type_safety_list SHRR | IDEN EXTENDS TName LT _TName_type_safety_list SHRR
+_CallTypeArgs: LT _TName_type_safety_list GT
+_ctordeclr: _Modifiers _opt_type_safety CtorDeclr Throws | _Modifiers _opt_type_safety CtorDeclr | _opt_type_safety CtorDeclr Throws | _opt_type_safety CtorDeclr
+CtorDeclr: IDEN
+Param: _VarMods TypeSpec _opt_3dots _DeclaratorName | FINAL TypeSpec ELL _DeclaratorName | TypeSpec THIS | TypeSpec _opt_3dots _DeclaratorName DOT THIS
+Stmt: YieldStmt | _ModAnnots TypeDecln
+YieldStmt: YIELD Expr SEMI
+LocVarDecln: _VarMods TypeSpec _VariableDeclarators SEMI
+for_each_var: FINAL TypeSpec _DeclaratorName COL Expr | _VarMods TypeSpec _DeclaratorName COL Expr
+GrdingStmt: TRY RsrcSpec Blk | TRY RsrcSpec Blk Finally | TRY RsrcSpec Blk _Catches | TRY RsrcSpec Blk _Catches Finally
+RsrcSpec: OPR _Rsrcs CPR | OPR _Rsrcs SEMI CPR
+_Rsrcs: Rsrc | _Rsrcs SEMI Rsrc
+Rsrc: TypeSpec _DeclaratorName EQ Expr | FINAL TypeSpec _DeclaratorName EQ Expr | _VarMods TypeSpec _DeclaratorName EQ Expr | Expr
+CatchHeader: CATCH OPR _CatchTypes IDEN CPR | CATCH OPR FINAL _CatchTypes IDEN CPR | CATCH OPR _VarMods TypeSpec IDEN CPR | CATCH OPR _VarMods _CatchTypes IDEN CPR
+_CatchTypes: TypeSpec PIPE TypeSpec | _CatchTypes PIPE TypeSpec
+SelStmt: SWITCH OPR Expr CPR SwBlk
+SwBlk: OBR _SwRules CBR
+_SwRules: SwRule | _SwRules SwRule
+SwRule: SwLabel Stmt
+SwLabel: CASE _CaseItems ARROW | CASE _CaseItems Guard ARROW | DEFAULT ARROW
+LblStmt: CASE _CaseItems COL | CASE _CaseItems Guard COL
+Guard: WHEN _ConditionalExpression
+_CaseItems: _CaseItem | _CaseItems CMA _CaseItem
+_CaseItem: _ConstantExpression | DEFAULT | TypePat | RecPat
+TypePat: TypeSpec IDEN | FINAL TypeSpec IDEN | _ModAnnots TypeSpec IDEN
+RecPat: TypeSpec OPR _PatList CPR | TypeSpec OPR CPR
+_PatList: _Pat | _PatList CMA _Pat
+_Pat: TypePat | RecPat | IDEN
+_ComplexPrimaryNoParenthesis: TXTBLK
+_PrimaryExpression: MtdRef
+MtdRef: TypeSpec COLCOL IDEN | TypeSpec COLCOL NEW | Qlid COLCOL IDEN | Qlid COLCOL NEW | Qlid COLCOL _CallTypeArgs IDEN | _NotJustName COLCOL IDEN | _NotJustName COLCOL _CallTypeArgs IDEN | PrimType Dims COLCOL NEW
+Qlid: IDEN DOT _CallTypeArgs IDEN | IDEN DOT SUPER | Qlid DOT SUPER | THIS DOT SUPER
+MtdAcc: Qlid DOT _CallTypeArgs IDEN | THIS DOT _CallTypeArgs IDEN | SUPER DOT _CallTypeArgs IDEN | _NotJustName DOT _CallTypeArgs IDEN | _NotJustName DOT SUPER
+_CastExpression: OPR TypeSpec CPR _CastExpression | OPR Expr CPR OPR _PrimitiveTypeExpression CPR _CastExpression | OPR Expr CPR OPR Expr CPR _LogicalUnaryExpression | OPR Expr CPR CASTEXPR _CastExpression | OPR Expr CPR LambdaExpr | CASTEXPR LambdaExpr
+NewAllocExpr: SplName DOT AnonyClass
+_LogicalUnaryExpression: SwExpr | LogUnaryOp _CastExpression
+AryAllocExpr: NEW _TName_type_safety Dims
+SwExpr: SWITCH OPR Expr CPR Blk | SWITCH OPR Expr CPR SwBlk
+_RelationalExpression: _RelationalExpression INSTANCEOF TypePat | _RelationalExpression INSTANCEOF RecPat
+_AssignmentExpression: LambdaExpr | _UnaryExpression AsstOp VarInit | _UnaryExpression AsstOp AnnotType
+LambdaExpr: IDEN ARROW _LambdaBody | OPR CPR ARROW _LambdaBody | OPR _LambdaNames CPR ARROW _LambdaBody | OPR _ParameterList CPR ARROW _LambdaBody
+_LambdaNames: IDEN | _LambdaNames CMA IDEN
+_LambdaBody: Expr | Blk
+"""
+
+
+def load_grammar(*texts):
     rules = {}
-    for line in GRAMMAR.strip().splitlines():
-        name, _, alternatives = line.partition(":")
-        rules[name.strip()] = [tuple(s for s in alt.split() if s != "(empty)")
-                               for alt in alternatives.split("|")]
+    for text in texts:
+        for line in text.strip().splitlines():
+            name, _, alternatives = line.partition(":")
+            rules.setdefault(name.strip(), []).extend(
+                tuple(s for s in alt.split() if s != "(empty)") for alt in alternatives.split("|"))
     return rules
 
 
-RULES = load_grammar()
+RULES = load_grammar(GRAMMAR)
 assert {n for n in RULES if not n.startswith("_")} == ELEMENT_SET
 assert all(s in RULES or s in TOKEN_SET for alts in RULES.values() for alt in alts for s in alt)
+MODERN_RULES = load_grammar(GRAMMAR, MODERN_GRAMMAR)
+assert {n for n in MODERN_RULES if not n.startswith("_")} == MODERN_ELEMENT_SET
+assert all(s in MODERN_RULES or s in MODERN_TOKEN_SET for alts in MODERN_RULES.values() for alt in alts for s in alt)
 
 
-def nullable_names():
+def nullable_names(RULES):
     nullable = set()
     changed = True
     while changed:
@@ -241,10 +350,11 @@ def nullable_names():
     return nullable
 
 
-NULLABLE = nullable_names()
+NULLABLE = nullable_names(RULES)
+MODERN_NULLABLE = nullable_names(MODERN_RULES)
 
 
-def derivable(top, children):
+def derivable(top, children, RULES=RULES, NULLABLE=NULLABLE):
     """True when some rule of the element top, with the transparent
     nonterminals expanded, yields exactly the child names (elements and
     tokens count as symbols of their own).  An Earley recogniser."""
@@ -286,11 +396,12 @@ def derivable(top, children):
 DERIVABLE_CACHE = {}
 
 
-def derivable_cached(top, children):
-    key = (top, children)
+def derivable_cached(top, children, modern=False):
+    key = (top, children, modern)
     known = DERIVABLE_CACHE.get(key)
     if known is None:
-        known = DERIVABLE_CACHE[key] = derivable(top, children)
+        known = DERIVABLE_CACHE[key] = (derivable(top, children, MODERN_RULES, MODERN_NULLABLE) if modern
+                                        else derivable(top, children))
     return known
 
 
@@ -320,6 +431,33 @@ ESCAPE_RE = re.compile(ESCAPE)
 STRING_RUN_RE = re.compile(r'[^"\\\x00]*')
 CAST_ID = "(?:%s)" % ID_RE.pattern
 CAST_RE = re.compile(r"\(%s< *%s *(?:, *%s *)*> *\)" % (CAST_ID, CAST_ID, CAST_ID))
+
+# Modern levels: UTF-8 letters in names (seen here as Latin-1 characters),
+# numbers with underscores, binary and hexadecimal floating-point numbers,
+# text blocks and longer generic casts.
+U8 = "(?:[\xc2-\xdf][\x80-\xbf]|[\xe0-\xef][\x80-\xbf]{2}|[\xf0-\xf4][\x80-\xbf]{3})"
+MODERN_ID_RE = re.compile("(?:[%s]|%s)(?:[%s0-9$]|%s)*|\\$(?:[%s0-9$]|%s)+"
+                          % (ID_START, U8, ID_START, U8, ID_START, U8))
+DU, HU, BU = r"[0-9](?:[0-9_]*[0-9])?", r"[0-9a-fA-F](?:[0-9a-fA-F_]*[0-9a-fA-F])?", r"[01](?:[01_]*[01])?"
+EXPU = r"(?:[eE][+-]?%s)" % DU
+MODERN_NUMBER_RES = NUMBER_RES + [re.compile(p) for p in (
+    r"%s[lL]?" % DU, r"0[xX]%s[lL]?" % HU, r"0[bB]%s[lL]?" % BU,
+    r"%s\.(?:%s)?%s?[fFdD]?" % (DU, DU, EXPU),
+    r"\.%s%s?[fFdD]?" % (DU, EXPU),
+    r"%s%s[fFdD]?" % (DU, EXPU),
+    r"%s[fFdD]" % DU,
+    r"0[xX](?:%s\.?|(?:%s)?\.%s)[pP][+-]?%s[fFdD]?" % (HU, HU, HU, DU),
+)]
+TEXT_BLOCK_RE = re.compile(r'"""[ \t\f]*(?:\r\n|\r|\n)(?:"?"?(?:[^"\\\x00]|\\[^\x00]))*"""')
+CB = r"[ \t\r\n]*"
+CNAME = r"(?:%s(?:%s\.%s%s)*)" % (CAST_ID, CB, CB, CAST_ID)
+CDIMS = r"(?:%s\[%s\])*" % (CB, CB)
+CTYPE0 = r"(?:%s%s)" % (CNAME, CDIMS)
+CARG0 = r"(?:\?|\?%s(?:extends|super)%s%s|%s)" % (CB, CB, CTYPE0, CTYPE0)
+CTYPE1 = r"(?:%s(?:%s<%s%s(?:%s,%s%s)*%s>)?%s)" % (CNAME, CB, CB, CARG0, CB, CB, CARG0, CB, CDIMS)
+CARG1 = r"(?:\?|\?%s(?:extends|super)%s%s|%s)" % (CB, CB, CTYPE1, CTYPE1)
+CGEN = r"(?:%s%s<%s%s(?:%s,%s%s)*%s>%s)" % (CNAME, CB, CB, CARG1, CB, CB, CARG1, CB, CDIMS)
+MODERN_CAST_RE = re.compile(r"\(%s%s(?:%s&%s(?:%s|%s))*%s\)" % (CB, CGEN, CB, CB, CGEN, CTYPE0, CB))
 DIM_RE = re.compile(r"\[[ \t\b\f\r\n]*\]")
 
 KEYWORDS = {w: w.upper() for w in """abstract do implements package throw boolean
@@ -368,7 +506,12 @@ class Token:
         return '%s l=%d c=%d t=%r' % (self.kind, self.line, self.col, self.text)
 
 
-def match_string(src, i):
+MODERN_ESCAPE = r"(?:%s|\\s)" % ESCAPE
+MODERN_CHAR_RE = re.compile(r"'(?:[^\\'\x00]|%s)'" % MODERN_ESCAPE)
+MODERN_ESCAPE_RE = re.compile(MODERN_ESCAPE)
+
+
+def match_string(src, i, escape_re=ESCAPE_RE):
     """Length of the string literal at i, or 0 when there is none."""
     j = i + 1
     n = len(src)
@@ -380,7 +523,7 @@ def match_string(src, i):
         if ch == '"':
             return j + 1 - i
         if ch == "\\":
-            m = ESCAPE_RE.match(src, j)
+            m = escape_re.match(src, j)
             if not m:
                 return 0
             j = m.end()
@@ -388,7 +531,7 @@ def match_string(src, i):
             return 0
 
 
-def scan(src, enum_keyword=True):
+def scan(src, enum_keyword=True, modern=False):
     """Returns (tokens, comment records, marks) for the source text.
     Comment records are (line, raw text) per comment line; marks is a list of
     (start, end, reason) for bytes that break the physical column check."""
@@ -439,12 +582,18 @@ def scan(src, enum_keyword=True):
             marks.append((i, end, "line comment"))
             i = end
         elif ch in OPERATORS:
+            if modern and src.startswith("->", i):
+                emit("ARROW", 2)
+                continue
+            if modern and src.startswith("::", i):
+                emit("COLCOL", 2)
+                continue
             for text, kind in OPERATORS[ch]:
                 if src.startswith(text, i):
                     emit(kind, len(text))
                     break
-        elif ch in ID_START_CHARS or ch == "$":
-            m = ID_RE.match(src, i)
+        elif ch in ID_START_CHARS or ch == "$" or (modern and "\xc2" <= ch <= "\xf4" and MODERN_ID_RE.match(src, i)):
+            m = (MODERN_ID_RE if modern else ID_RE).match(src, i)
             if not m:  # a lone "$"
                 emit("DOLLAR", 1)
                 continue
@@ -454,7 +603,7 @@ def scan(src, enum_keyword=True):
                 kind = "ENUM" if enum_keyword else "IDEN"
             emit(kind or "IDEN", len(word))
         elif ch in DIGITS or ch == ".":
-            best = max((r.match(src, i) for r in NUMBER_RES),
+            best = max((r.match(src, i) for r in (MODERN_NUMBER_RES if modern else NUMBER_RES)),
                        key=lambda m: m.end() if m else -1)
             length = best.end() - i if best else 0
             if ch == ".":
@@ -470,6 +619,10 @@ def scan(src, enum_keyword=True):
                 emit("NUMLIT", length)
         elif ch == "(":
             m = CAST_RE.match(src, i)
+            if modern:
+                longer = MODERN_CAST_RE.match(src, i)
+                if longer and (not m or longer.end() > m.end()):
+                    m = longer
             emit("CASTEXPR" if m else "OPR", m.end() - i if m else 1)
         elif ch == "[":
             m = DIM_RE.match(src, i)
@@ -478,14 +631,16 @@ def scan(src, enum_keyword=True):
             emit("AT_INTERFACE" if src.startswith("@interface", i) else "AT_SYM",
                  10 if src.startswith("@interface", i) else 1)
         elif ch == "'":
-            m = CHAR_RE.match(src, i)
+            m = (MODERN_CHAR_RE if modern else CHAR_RE).match(src, i)
             if m:
                 emit("CHRLIT", m.end() - i)
             else:
                 marks.append((i, i + 1, "skipped quote"))
                 i += 1
+        elif ch == '"' and modern and TEXT_BLOCK_RE.match(src, i):
+            emit("TXTBLK", TEXT_BLOCK_RE.match(src, i).end() - i)
         elif ch == '"':
-            length = match_string(src, i)
+            length = match_string(src, i, MODERN_ESCAPE_RE if modern else ESCAPE_RE)
             if length:
                 emit("STRLIT", length)
             else:
@@ -518,7 +673,7 @@ def check_expat(data, what):
     return None
 
 
-def read_tree(data):
+def read_tree(data, modern=False):
     """Checks the tree file; returns (problem or None, token list)."""
     try:
         d = zlib.decompressobj()
@@ -547,7 +702,7 @@ def read_tree(data):
         opened, closed, token = m.group(1), m.group(2), m.group(3)
         if opened is not None:
             name = opened.decode()
-            if name not in ELEMENT_SET:
+            if name not in (MODERN_ELEMENT_SET if modern else ELEMENT_SET):
                 return "tree: element %s is not a grammar element" % name, tokens
             if stack:
                 stack[-1][1].append(name)
@@ -560,14 +715,14 @@ def read_tree(data):
             if not stack or stack[-1][0] != name:
                 return "tree: </%s> closes %s" % (name, stack[-1][0] if stack else "nothing"), tokens
             _, children, first = stack.pop()
-            if not children:
+            if not children and not (modern and name == "Program"):  # an empty file, at modern levels
                 return "tree: empty element %s" % name, tokens
-            if not derivable_cached(name, tuple(children)):
+            if not derivable_cached(name, tuple(children), modern):
                 return ("tree: no rule of %s gives the children %s (line %d)" %
                         (name, " ".join(children), tokens[first][1])), tokens
         else:
             name = token.decode()
-            if name not in TOKEN_SET:
+            if name not in (MODERN_TOKEN_SET if modern else TOKEN_SET):
                 return "tree: token element %s is not a token name" % name, tokens
             if not stack:
                 return "tree: token %s outside Program" % name, tokens
@@ -606,13 +761,33 @@ def physical_problems(src, ref, marks):
             yield "physical column %d, token %r" % (tok.start - line_start + 1, tok)
 
 
-def check(src_bytes, tree_bytes, comments_bytes=None, results_bytes=None, enum_keyword=True):
+def contextual_as_names(tree_tokens, ref):
+    """The tree's tokens with its contextual keywords read as the names the
+    reference scanner sees: a keyword becomes IDEN of the same text, and
+    non-sealed the three tokens IDEN, SUB and IDEN (checked against the
+    reference: written without blanks on one line)."""
+    out = []
+    for token in tree_tokens:
+        name, line, col, raw = token
+        if name in CONTEXTUAL_TOKENS and raw.decode("latin-1") == CONTEXTUAL_TOKENS[name]:
+            out.append(("IDEN", line, col, raw))
+        elif name == "NONSEALED" and raw == b"non-sealed":
+            out.extend([("IDEN", line, col, b"non"), ("SUB", line, col + 3, b"-"), ("IDEN", line, col + 4, b"sealed")])
+        else:
+            out.append(token)
+    return out
+
+
+def check(src_bytes, tree_bytes, comments_bytes=None, results_bytes=None, enum_keyword=True, level=0):
     """Returns a dict: check name -> None (passed) or the first problem."""
     src = src_bytes.decode("latin-1")
+    modern = level >= 6
     result = {"tree": None, "tokens": None, "physical": None}
-    problem, tree_tokens = read_tree(tree_bytes)
+    problem, tree_tokens = read_tree(tree_bytes, modern)
+    if modern:
+        tree_tokens = contextual_as_names(tree_tokens, None)
     result["tree"] = problem
-    ref, ref_comments, marks = scan(src, enum_keyword)
+    ref, ref_comments, marks = scan(src, enum_keyword, modern)
     if problem and not tree_tokens:
         result["tokens"] = "not checked: tree unreadable"
     else:
@@ -676,14 +851,16 @@ SEPARATORS = [" ", "\t", "\b", "\r", "\n", "\r\n", "\f", "`", "\x00", "\x02", "\
               "\xa0", "\xd7", "\xf7", " /* c */", " /* a\nb */", " /**/", " // x\n", " //\r\n"]
 
 
-def perturb(src_bytes, rng, rate=0.15):
+def perturb(src_bytes, rng, rate=0.15, modern=False):
     """The source with a random separator put before about one token in
-    seven: the token stream stays the same, their lines and columns move."""
+    seven: the token stream stays the same, their lines and columns move
+    (non-sealed, one keyword, stays whole)."""
     src = src_bytes.decode("latin-1")
-    tokens, _, _ = scan(src)
+    tokens, _, _ = scan(src, True, modern)
     out, last = [], 0
-    for tok in tokens:
-        if rng.random() < rate:
+    for k, tok in enumerate(tokens):
+        joined = modern and k > 0 and tokens[k - 1].text in ("non", "-") and tok.text in ("-", "sealed")
+        if rng.random() < rate and not joined:
             out.append(src[last:tok.start])
             out.append(rng.choice(SEPARATORS))
             last = tok.start
@@ -692,6 +869,10 @@ def perturb(src_bytes, rng, rate=0.15):
 
 
 def main():
+    level = 0
+    if len(sys.argv) > 2 and sys.argv[1] == "--level":
+        level = int(sys.argv[2])
+        del sys.argv[1:3]
     if len(sys.argv) not in (3, 4, 5):
         sys.exit(__doc__)
     with open(sys.argv[1], "rb") as f:
@@ -702,7 +883,7 @@ def main():
     for path in sys.argv[3:]:
         with open(path, "rb") as f:
             extra.append(f.read())
-    result = check(src, tree, *extra)
+    result = check(src, tree, *extra, level=level)
     bad = False
     for name, problem in result.items():
         print("%-9s %s" % (name, problem or "ok"))

@@ -7,6 +7,8 @@ Usage: bench/corpus_run.py [options] NAME=FOLDER ...
   --engine PATH    the engine to run (default build/engine/flowchart-engine)
   --limit N        only the first N files of each folder (sorted by path)
   --timeout S      seconds per file before it counts as a hang (default 20)
+  --level N        the language level mode 7 parses at (default 0, the Java
+                   5 grammar); the checks follow it
   --check-every K  check every K-th accepted file (default 1: all of them)
   --log FILE       write every non-accepted file with its outcome to FILE
   --noise SEED     also parse a copy of each checked file with separators
@@ -60,7 +62,7 @@ def reject_reason(line_text):
     return "other"
 
 
-def run_one(engine, source, work, timeout):
+def run_one(engine, source, work, timeout, level=0):
     """Runs mode 7 on one file; returns (outcome, wall seconds, engine CPU
     seconds, detail)."""
     tree = os.path.join(work, "st.tmp")
@@ -70,7 +72,7 @@ def run_one(engine, source, work, timeout):
     for path in (tree, comments, status, results):
         if os.path.exists(path):
             os.remove(path)
-    command = [engine, "7", source, tree, comments, status, results, "1", "0"]
+    command = [engine, "7", source, tree, comments, status, results, "1", str(level)]
     before = resource.getrusage(resource.RUSAGE_CHILDREN)
     start = time.perf_counter()
     try:
@@ -114,10 +116,10 @@ def noisy_check(args, source, src, work, rng):
     noisy_dir = os.path.join(work, "noisy")
     os.makedirs(noisy_dir, exist_ok=True)
     copy = os.path.join(noisy_dir, os.path.basename(source))
-    noisy_src = corpus_check.perturb(src, rng)
+    noisy_src = corpus_check.perturb(src, rng, modern=args.level >= 6)
     with open(copy, "wb") as f:
         f.write(noisy_src)
-    outcome, _, _, detail = run_one(args.engine, copy, work, args.timeout)
+    outcome, _, _, detail = run_one(args.engine, copy, work, args.timeout, args.level)
     if outcome != "accepted":
         kept = os.path.join(os.path.dirname(os.path.abspath(args.log)) if args.log != os.devnull
                             else noisy_dir, "noisy-" + os.path.basename(source))
@@ -128,7 +130,7 @@ def noisy_check(args, source, src, work, rng):
         tree = f.read()
     with open(os.path.join(work, "comments.xml"), "rb") as f:
         comments = f.read()
-    return {"noisy " + k: v for k, v in corpus_check.check(noisy_src, tree, comments).items()}
+    return {"noisy " + k: v for k, v in corpus_check.check(noisy_src, tree, comments, level=args.level).items()}
 
 
 def run_corpus(name, folder, args, log):
@@ -144,7 +146,7 @@ def run_corpus(name, folder, args, log):
     rng = random.Random(args.noise)
     with tempfile.TemporaryDirectory(prefix="corpus-") as work:
         for source in files:
-            outcome, took, cpu, detail = run_one(args.engine, source, work, args.timeout)
+            outcome, took, cpu, detail = run_one(args.engine, source, work, args.timeout, args.level)
             nbytes = os.path.getsize(source)
             counts[outcome] += 1
             seconds[outcome] += took
@@ -175,7 +177,7 @@ def run_corpus(name, folder, args, log):
                         comments = f.read()
                     with open(os.path.join(work, "results.xml"), "rb") as f:
                         results = f.read()
-                    result = corpus_check.check(src, tree, comments, results)
+                    result = corpus_check.check(src, tree, comments, results, level=args.level)
                     check_seconds += time.perf_counter() - start
                     checked += 1
                     if args.noise:
@@ -209,6 +211,7 @@ def main():
     parser.add_argument("--check-every", type=int, default=1)
     parser.add_argument("--log", default=os.devnull)
     parser.add_argument("--noise", type=int, default=0)
+    parser.add_argument("--level", type=int, default=0)
     parser.add_argument("corpora", nargs="+", metavar="NAME=FOLDER")
     args = parser.parse_args()
     rows = []

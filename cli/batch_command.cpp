@@ -78,7 +78,7 @@ std::vector<SourceFile> findSources(const fs::path& root, const fs::path& output
 
 // A record newer than its source, whose drawings are all there (with the
 // sequence diagrams when they are asked for), is kept.
-std::optional<FileRecord> keptRecord(const SourceFile& file, bool sequences) {
+std::optional<FileRecord> keptRecord(const SourceFile& file, const BatchRequest& request) {
   std::error_code ec;
   const fs::path recordPath = file.outputFolder / kRecordName;
   const auto recordTime = fs::last_write_time(recordPath, ec);
@@ -86,10 +86,11 @@ std::optional<FileRecord> keptRecord(const SourceFile& file, bool sequences) {
   const auto sourceTime = fs::last_write_time(file.source, ec);
   if (ec || recordTime <= sourceTime) return std::nullopt;
   std::optional<FileRecord> record = parseRecord(readWhole(recordPath));
-  if (!record) return std::nullopt;
+  // A record of another language level may tell another story.
+  if (!record || record->languageLevel != request.languageLevel) return std::nullopt;
   for (const MethodRecord& method : record->methods) {
     if (!method.drawing.empty() && !fs::exists(file.outputFolder / method.drawing, ec)) return std::nullopt;
-    if (sequences && method.sequence.empty()) return std::nullopt;
+    if (request.sequence && method.sequence.empty()) return std::nullopt;
     if (!method.sequence.empty() && !fs::exists(file.outputFolder / method.sequence, ec)) return std::nullopt;
   }
   return record;
@@ -133,7 +134,8 @@ void removeStaleDrawings(const SourceFile& file, const FileRecord& fresh) {
 }
 
 // The work of one file, in a worker process.
-void drawFile(const SourceFile& file, bool sequences, const std::function<void(std::string_view)>& report) {
+void drawFile(const SourceFile& file, const BatchRequest& request,
+              const std::function<void(std::string_view)>& report) {
   FileRecord record;
   std::error_code ec;
   fs::create_directories(file.outputFolder, ec);
@@ -143,7 +145,9 @@ void drawFile(const SourceFile& file, bool sequences, const std::function<void(s
     return;
   }
   pipeline::Problem problem;
-  std::optional<pipeline::ParsedSource> parsed = pipeline::ParsedSource::parse(file.source.string(), problem);
+  std::optional<pipeline::ParsedSource> parsed =
+      pipeline::ParsedSource::parse(file.source.string(), request.languageLevel, problem);
+  record.languageLevel = request.languageLevel;
   if (!parsed) {
     record.status = statusFor(problem.kind);
     record.problemLine = problem.line;
@@ -160,7 +164,7 @@ void drawFile(const SourceFile& file, bool sequences, const std::function<void(s
                                            cls.endLine, cls.nloc});
     // Sequence diagrams follow calls within the file only, at depth 1.
     std::optional<pipeline::SequenceSources> sequenceSources;
-    if (sequences) sequenceSources.emplace(*parsed, std::string());
+    if (request.sequence) sequenceSources.emplace(*parsed, std::string());
     for (const pipeline::MethodSummary& method : summary.methods) {
       MethodRecord entry;
       entry.classIndex = method.classIndex;
@@ -242,7 +246,7 @@ int runBatch(const BatchRequest& request) {
   std::vector<size_t> toDraw;
   uint64_t bytesToDraw = 0;
   for (size_t i = 0; i < files.size(); ++i) {
-    if (!request.force) files[i].record = keptRecord(files[i], request.sequence);
+    if (!request.force) files[i].record = keptRecord(files[i], request);
     if (files[i].record) continue;
     toDraw.push_back(i);
     bytesToDraw += files[i].size;
@@ -261,7 +265,7 @@ int runBatch(const BatchRequest& request) {
 
   WorkerPoolCallbacks callbacks;
   callbacks.work = [&](size_t job, const std::function<void(std::string_view)>& report) {
-    drawFile(files[toDraw[job]], request.sequence, report);
+    drawFile(files[toDraw[job]], request, report);
   };
   callbacks.onLine = [&](size_t, std::string_view line) {
     if (line.rfind("m\t", 0) == 0) progress.methodDone(line == "m\t0");

@@ -41,6 +41,10 @@ constexpr const char* kOverview =
     "      method's sequence diagram (depth 1) beside its flowchart.\n"
     "  flowchart help [COMMAND] | --help | --version\n"
     "\n"
+    "Every command takes --java LEVEL, the Java release the sources are written\n"
+    "for: 5 to 25 (1.5 to 1.8 also read), default 25, the newest.  Below 6 the\n"
+    "sources are read with the Java 5 grammar, as the engine's mode 7 does.\n"
+    "\n"
     "Exit codes: 0 all done; 1 some files or methods failed (each is reported as\n"
     "FILE:LINE: message on standard error); 2 wrong usage or unreadable input.\n";
 
@@ -66,10 +70,39 @@ bool optionValue(const std::vector<std::string>& args, size_t& i, std::string_vi
   return true;
 }
 
+// A whole number from low to high.
+std::optional<unsigned> countIn(std::string_view text, unsigned low, unsigned high) {
+  unsigned value = 0;
+  const auto [end, failed] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (failed != std::errc() || end != text.data() + text.size() || value < low || value > high)
+    return std::nullopt;
+  return value;
+}
+
+// "--java LEVEL": true when args[i] is the option, with error saying why
+// a value is refused.  "1.8" is read as 8, as Java's own tools write it.
+bool languageLevelOption(const std::vector<std::string>& args, size_t& i, int& level, std::string& error) {
+  std::string value;
+  if (!optionValue(args, i, "", "--java", value, error)) return false;
+  if (!error.empty()) return true;
+  std::string_view release = value;
+  if (release.rfind("1.", 0) == 0) release.remove_prefix(2);
+  const std::optional<unsigned> number = countIn(release, 1, java::kNewestLanguageLevel);
+  if (number) level = static_cast<int>(*number);
+  else error = "--java takes a Java release from 1 to " + std::to_string(java::kNewestLanguageLevel) +
+               ", not '" + value + "'";
+  return true;
+}
+
 ParseResult parseList(const std::vector<std::string>& args) {
   ListRequest request;
   std::vector<std::string> positional;
   for (size_t i = 1; i < args.size(); ++i) {
+    std::string error;
+    if (languageLevelOption(args, i, request.languageLevel, error)) {
+      if (!error.empty()) return refuse("list: " + error);
+      continue;
+    }
     if (args[i] == "--json") request.json = true;
     else if (isOption(args[i])) return refuse("list: unknown option " + args[i]);
     else positional.push_back(args[i]);
@@ -84,7 +117,8 @@ ParseResult parseDraw(const std::vector<std::string>& args) {
   std::vector<std::string> positional;
   for (size_t i = 1; i < args.size(); ++i) {
     std::string error;
-    if (optionValue(args, i, "-o", "--output", request.output, error)) {
+    if (optionValue(args, i, "-o", "--output", request.output, error) ||
+        languageLevelOption(args, i, request.languageLevel, error)) {
       if (!error.empty()) return refuse("draw: " + error);
       continue;
     }
@@ -97,15 +131,6 @@ ParseResult parseDraw(const std::vector<std::string>& args) {
   return ParseResult{Request(request), {}};
 }
 
-// A whole number from low to high.
-std::optional<unsigned> countIn(std::string_view text, unsigned low, unsigned high) {
-  unsigned value = 0;
-  const auto [end, failed] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (failed != std::errc() || end != text.data() + text.size() || value < low || value > high)
-    return std::nullopt;
-  return value;
-}
-
 // A worker count from 1 to 256.
 std::optional<unsigned> jobCount(std::string_view text) { return countIn(text, 1, 256); }
 
@@ -115,7 +140,8 @@ ParseResult parseSequence(const std::vector<std::string>& args) {
   for (size_t i = 1; i < args.size(); ++i) {
     std::string error, number;
     if (optionValue(args, i, "-o", "--output", request.output, error) ||
-        optionValue(args, i, "", "--src", request.sourceTree, error)) {
+        optionValue(args, i, "", "--src", request.sourceTree, error) ||
+        languageLevelOption(args, i, request.languageLevel, error)) {
       if (!error.empty()) return refuse("sequence: " + error);
       continue;
     }
@@ -147,7 +173,8 @@ ParseResult parseBatch(const std::vector<std::string>& args) {
   std::vector<std::string> positional;
   for (size_t i = 1; i < args.size(); ++i) {
     std::string error, jobs;
-    if (optionValue(args, i, "-o", "--output", request.outputDir, error)) {
+    if (optionValue(args, i, "-o", "--output", request.outputDir, error) ||
+        languageLevelOption(args, i, request.languageLevel, error)) {
       if (!error.empty()) return refuse("batch: " + error);
       continue;
     }

@@ -6,6 +6,8 @@
 #include <variant>
 #include <vector>
 
+#include "frontends/java/language_level.h"
+
 namespace cli {
 
 struct HelpRequest {
@@ -13,15 +15,20 @@ struct HelpRequest {
 };
 struct VersionRequest {};
 
+// Every command reads sources at a Java language level: the release
+// they are written for (below 6, the Java 5 grammar).
+
 struct ListRequest {
   std::string source;
   bool json = false;
+  int languageLevel = java::kNewestLanguageLevel;
 };
 
 struct DrawRequest {
   std::string source;
   std::string method;  // METHOD or Class.METHOD, possibly with :LINE; empty for all
   std::string output;  // empty: the default name in the current folder
+  int languageLevel = java::kNewestLanguageLevel;
 };
 
 struct SequenceRequest {
@@ -31,6 +38,7 @@ struct SequenceRequest {
   int depth = 1;           // levels of calls shown
   std::string sourceTree;  // --src: where further classes are found; empty for none
   size_t maxMessages = 200;
+  int languageLevel = java::kNewestLanguageLevel;
 };
 
 struct BatchRequest {
@@ -40,6 +48,7 @@ struct BatchRequest {
   bool force = false;
   bool quiet = false;
   bool sequence = false;  // a sequence diagram beside each flowchart
+  int languageLevel = java::kNewestLanguageLevel;
 };
 
 using Request =

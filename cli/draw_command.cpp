@@ -128,7 +128,8 @@ int drawAll(pipeline::ParsedSource& parsed, std::string output) {
 
 int runDraw(const DrawRequest& request) {
   pipeline::Problem problem;
-  std::optional<pipeline::ParsedSource> parsed = pipeline::ParsedSource::parse(request.source, problem);
+  std::optional<pipeline::ParsedSource> parsed =
+      pipeline::ParsedSource::parse(request.source, request.languageLevel, problem);
   if (!parsed) {
     std::fprintf(stderr, "%s\n", located(request.source, problem.line, problem.message).c_str());
     return exitCodeFor(problem);

@@ -38,6 +38,7 @@ struct FileRecord {
   std::string problem;
   std::optional<int64_t> nloc;
   std::optional<int64_t> halsteadVolume;
+  int32_t languageLevel = 0;  // the level the source was read at
   std::vector<ClassRecord> classes;
   std::vector<MethodRecord> methods;
 

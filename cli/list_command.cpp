@@ -67,7 +67,8 @@ void printJson(const std::string& file, const FileSummary& summary, flowgraph::C
 
 int runList(const ListRequest& request) {
   pipeline::Problem problem;
-  std::optional<pipeline::ParsedSource> parsed = pipeline::ParsedSource::parse(request.source, problem);
+  std::optional<pipeline::ParsedSource> parsed =
+      pipeline::ParsedSource::parse(request.source, request.languageLevel, problem);
   if (!parsed) {
     std::fprintf(stderr, "%s\n", located(request.source, problem.line, problem.message).c_str());
     return exitCodeFor(problem);

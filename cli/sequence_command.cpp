@@ -27,7 +27,8 @@ int runSequence(const SequenceRequest& request) {
     return kExitUsage;
   }
   pipeline::Problem problem;
-  std::optional<pipeline::ParsedSource> parsed = pipeline::ParsedSource::parse(request.source, problem);
+  std::optional<pipeline::ParsedSource> parsed =
+      pipeline::ParsedSource::parse(request.source, request.languageLevel, problem);
   if (!parsed) {
     std::fprintf(stderr, "%s\n", located(request.source, problem.line, problem.message).c_str());
     return exitCodeFor(problem);

@@ -43,7 +43,7 @@ int runMode(int mode, int argc, char** argv, const Operations& ops) {
   switch (mode) {
     case 7:
       if (!ops.parseJava) return 0;
-      return ops.parseJava(argv[2], argv[3], argv[4], argv[5], argv[6], number(argv[7]));
+      return ops.parseJava(argv[2], argv[3], argv[4], argv[5], argv[6], number(argv[7]), number(argv[8]));
     case 8: {
       if (!ops.buildFlowchart || !ops.loadTree) return 0;
       const std::string workFolder = argv[3];

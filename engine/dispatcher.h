@@ -14,10 +14,11 @@ namespace engine {
 // The operations the modes call.  An empty entry is an operation this
 // build does not have: its mode answers 0, as a wrong call does.
 struct Operations {
-  // Mode 7: source, tree file, comments file, status file, results file, enum switch.
+  // Mode 7: source, tree file, comments file, status file, results file,
+  // enum switch, language level.
   std::function<int(const std::string& source, const std::string& tree,
                     const std::string& comments, const std::string& status,
-                    const std::string& results, int enumSwitch)>
+                    const std::string& results, int enumSwitch, int languageLevel)>
       parseJava;
   // Mode 8: working folder, parse tree, class name and line, method name and
   // line, source path, comments (nullptr when they did not load).

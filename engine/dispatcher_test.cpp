@@ -15,9 +15,9 @@ struct Recorder {
     engine::Operations ops;
     ops.parseJava = [this](const std::string& source, const std::string& tree,
                            const std::string& comments, const std::string& status,
-                           const std::string& results, int enumSwitch) {
+                           const std::string& results, int enumSwitch, int level) {
       calls.push_back("java " + source + " " + tree + " " + comments + " " + status + " " +
-                      results + " " + std::to_string(enumSwitch));
+                      results + " " + std::to_string(enumSwitch) + " " + std::to_string(level));
       return 5;
     };
     ops.loadTree = [this](const std::string& path) -> std::unique_ptr<xml::Document> {
@@ -83,7 +83,7 @@ TEST(Dispatcher, EveryModePassesItsArgumentsInOrder) {
   EXPECT_EQ(run({"17", "m.dot", "/work", "tmpl", "b1;b2", "out.vsd"}, ops), 100);
   EXPECT_EQ(run({"18", "s.dot", "/work", "out.vsd", "tmpl", "unused"}, ops), -1);
   EXPECT_EQ(rec.calls, (std::vector<std::string>{
-                           "java src.java st.tmp cmt.xml status.xml results.xml 1",
+                           "java src.java st.tmp cmt.xml status.xml results.xml 1 0",
                            "load /work/st.tmp",
                            "load cmt.xml",
                            "build /work Cls 12 run 34 Src.java comments",
@@ -99,7 +99,7 @@ TEST(Dispatcher, NumbersAreReadLikeAtoi) {
   auto ops = rec.operations();
   EXPECT_EQ(run({"7abc", "s", "t", "c", "st", "r", " -3x", "8"}, ops), 5);
   EXPECT_EQ(run({"  8", "a2", "w", "a4", "C", "x", "m", "+7", "a9", "s", "c", "a12"}, ops), 6);
-  EXPECT_EQ(rec.calls[0], "java s t c st r -3");
+  EXPECT_EQ(rec.calls[0], "java s t c st r -3 8");
   EXPECT_EQ(rec.calls[3], "build w C 0 m 7 s comments");
 }
 

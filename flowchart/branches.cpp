@@ -106,8 +106,12 @@ void FlowchartBuilder::buildIf(const xml::Node& statement, ModelNode box, ModelN
   closeBranch(folded, startLine, endLine);
 }
 
-void FlowchartBuilder::buildSwitch(const xml::Node& statement, ModelNode box, ModelNode /*previous*/,
+void FlowchartBuilder::buildSwitch(const xml::Node& statement, ModelNode box, ModelNode previous,
                                    ModelNode next, bool nextIsLoopHead) {
+  if (statement.selectSingleNode("SelStmt/SwBlk")) {
+    buildRuleSwitch(statement, box, previous, next, nextIsLoopHead);
+    return;
+  }
   BlocksModel& m = *model_;
   describeDecision(statement, box, "switch");
   ModelNode folded = openBranch(box, next, kFoldedText, "true|blocks", "true");
@@ -116,6 +120,34 @@ void FlowchartBuilder::buildSwitch(const xml::Node& statement, ModelNode box, Mo
     m.addLabelledSuccessor(box, m.getBlockId(next), nextIsLoopHead ? "false|loop" : "false", "false");
   int32_t startLine = m.getStartLine(box);
   if (!ids.empty()) startLine = m.getStartLine(m.findBlock(root_, ids.front()));
+  closeBranch(folded, startLine, lastLine(statement));
+}
+
+// A switch with rules ("case 1, 2 -> ..."): each rule is a case group of its
+// own, its label box entered from the switch box by a CASE or DEFAULT edge,
+// its body after it; the last box of a rule leads to the next box, as no
+// rule falls through into the next.
+void FlowchartBuilder::buildRuleSwitch(const xml::Node& statement, ModelNode box, ModelNode /*previous*/,
+                                       ModelNode next, bool nextIsLoopHead) {
+  BlocksModel& m = *model_;
+  describeDecision(statement, box, "switch");
+  ModelNode folded = openBranch(box, next, kFoldedText, "true|blocks", "true");
+  int32_t startLine = m.getStartLine(box);
+  bool first = true;
+  for (const xml::Node& rule : statement.selectNodes("SelStmt/SwBlk/SwRule")) {
+    xml::NodeList list{rule.selectSingleNode("SwLabel")};
+    xml::Node body = rule.selectSingleNode("Stmt");
+    if (body.selectSingleNode("Blk")) {
+      for (const xml::Node& inner : body.selectNodes("Blk/Stmt|Blk/LocVarDecln")) list.push_back(inner);
+    } else {
+      list.push_back(body);
+    }
+    std::vector<int32_t> ids = sequenceStatements(list, box, next);
+    if (first && !ids.empty()) startLine = m.getStartLine(m.findBlock(root_, ids.front()));
+    first = false;
+  }
+  if (statement.countNodes("SelStmt/SwBlk/SwRule/SwLabel/DEFAULT") == 0)
+    m.addLabelledSuccessor(box, m.getBlockId(next), nextIsLoopHead ? "false|loop" : "false", "false");
   closeBranch(folded, startLine, lastLine(statement));
 }
 

@@ -83,6 +83,8 @@ class FlowchartBuilder {
                bool nextIsLoopHead);
   void buildSwitch(const xml::Node& statement, ModelNode box, ModelNode previous, ModelNode next,
                    bool nextIsLoopHead);
+  void buildRuleSwitch(const xml::Node& statement, ModelNode box, ModelNode previous, ModelNode next,
+                       bool nextIsLoopHead);
   void describeDecision(const xml::Node& statement, ModelNode box, std::string_view keyword);
   ModelNode openBranch(ModelNode decision, ModelNode next, std::string_view text, std::string_view type,
                        std::string_view label);

@@ -42,6 +42,9 @@ ModelNode FlowchartBuilder::buildGuardedStatement(const xml::Node& statement, Mo
     m.setEndLine(tryBox, firstLine(statement.selectSingleNode("GrdingStmt/Blk/CBR")));
   }
   m.setTypeAttr(tryBox, "try");
+  // A try with resources shows them in its box: "try(Reader r = open())".
+  if (xml::Node resources = statement.selectSingleNode("GrdingStmt/RsrcSpec"))
+    m.setTextAttr(tryBox, "try" + sourceText(resources));
 
   const int32_t tryContainerId = takeContainerId();
   ModelNode tryContainer = m.createBlocksContainer(tryContainerId);

@@ -12,6 +12,8 @@ bool isLoopHeadType(std::string_view type) { return type == "for" || type == "wh
 }  // namespace
 
 std::string FlowchartBuilder::statementKind(const xml::Node& statement) {
+  // The label of a switch rule stands in the rule's list itself.
+  if (statement.name() == "SwLabel") return "SwLabel";
   return statement.selectSingleNode("*").name();
 }
 
@@ -95,7 +97,7 @@ std::vector<int32_t> FlowchartBuilder::sequenceStatements(const xml::NodeList& s
     const std::string kind = statementKind(statement);
     const bool afterCompoundOrJump = index == lastCompoundIndex + 1;
 
-    if (kind == "LblStmt") {
+    if (kind == "LblStmt" || kind == "SwLabel") {
       previousBox = entry;
       bool fallsThrough = false;  // an open box ends here and control runs on
       if (index != 0) {
@@ -129,8 +131,13 @@ std::vector<int32_t> FlowchartBuilder::sequenceStatements(const xml::NodeList& s
       currentBox = labelBox;
       const int32_t labelId = m.getBlockId(labelBox);
 
-      const bool isCase = static_cast<bool>(statement.selectSingleNode("LblStmt/CASE"));
-      const bool isDefault = !isCase && statement.selectSingleNode("LblStmt/DEFAULT");
+      // A rule's label that holds default ("case null, default") is the
+      // default branch.
+      const bool isRuleLabel = kind == "SwLabel";
+      const bool isDefault = isRuleLabel ? static_cast<bool>(statement.selectSingleNode("DEFAULT"))
+                                         : !statement.selectSingleNode("LblStmt/CASE") &&
+                                               statement.selectSingleNode("LblStmt/DEFAULT");
+      const bool isCase = isRuleLabel ? !isDefault : static_cast<bool>(statement.selectSingleNode("LblStmt/CASE"));
       if (isCase || isDefault) {
         if (fallsThrough && !pending) m.addSuccessor(previousBox, labelId);
         m.addTypedSuccessor(entry, labelId, isCase ? "CASE" : "DEFAULT");

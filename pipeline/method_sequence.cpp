@@ -92,7 +92,8 @@ std::vector<const sequence::JavaSource*> SequenceSources::load(const std::string
   for (auto file = first; file != last; ++file) {
     if (fs::equivalent(file->second, source_.sourcePath(), ec)) continue;
     Problem problem;
-    std::optional<ParsedSource> parsed = ParsedSource::parse(file->second, problem);
+    std::optional<ParsedSource> parsed =
+        ParsedSource::parse(file->second, source_.languageLevel(), problem);
     if (!parsed) {
       problems_.push_back(file->second + (problem.line > 0 ? ":" + std::to_string(problem.line) : "") + ": " +
                           problem.message + "; calls into it are not followed.");

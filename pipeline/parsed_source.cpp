@@ -92,7 +92,8 @@ std::optional<std::string> readSourceFile(const std::string& path, Problem& prob
   return text;
 }
 
-std::optional<ParsedSource> ParsedSource::parse(const std::string& sourcePath, Problem& problem) {
+std::optional<ParsedSource> ParsedSource::parse(const std::string& sourcePath, int languageLevel,
+                                                Problem& problem) {
   std::optional<std::string> text = readSourceFile(sourcePath, problem);
   if (!text) return std::nullopt;
   std::string error;
@@ -102,10 +103,11 @@ std::optional<ParsedSource> ParsedSource::parse(const std::string& sourcePath, P
     return std::nullopt;
   }
   ParsedSource parsed(sourcePath, std::move(*work));
+  parsed.languageLevel_ = languageLevel;
   const WorkFolder& folder = parsed.work_;
   const int result = java::parseJavaFile(sourcePath, folder.file("st.tmp"), folder.file("comments.xml"),
                                          folder.file("status.xml"), folder.file("results.xml"),
-                                         /*enumSwitch=*/1);
+                                         /*enumSwitch=*/1, languageLevel);
   if (result != 0) {
     const int32_t line = errorLine(folder.file("status.xml"));
     if (line > 0) problem.set(Problem::Kind::Syntax, "does not parse as Java", line);

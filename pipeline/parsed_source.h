@@ -20,11 +20,13 @@ namespace pipeline {
 
 class ParsedSource {
  public:
-  // Parses the file.  nullopt with the problem when it cannot be read or
-  // does not parse.
-  static std::optional<ParsedSource> parse(const std::string& sourcePath, Problem& problem);
+  // Parses the file at a Java language level (the release it is written
+  // for; below 6 the Java 5 grammar).  nullopt with the problem when it
+  // cannot be read or does not parse.
+  static std::optional<ParsedSource> parse(const std::string& sourcePath, int languageLevel, Problem& problem);
 
   const std::string& sourcePath() const { return sourcePath_; }
+  int languageLevel() const { return languageLevel_; }
   const FileSummary& summary() const { return summary_; }
   flowgraph::Charset charset() const { return charset_; }
   const flowchart::SourceLines& lines() const { return lines_; }
@@ -43,6 +45,7 @@ class ParsedSource {
   ParsedSource(std::string sourcePath, WorkFolder work) : sourcePath_(std::move(sourcePath)), work_(std::move(work)) {}
 
   std::string sourcePath_;
+  int languageLevel_ = 0;
   WorkFolder work_;
   FileSummary summary_;
   flowgraph::Charset charset_ = flowgraph::Charset::Utf8;

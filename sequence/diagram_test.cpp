@@ -37,7 +37,7 @@ class Sources {
     std::filesystem::create_directory(folder);
     const std::string tree = (folder / "st.tmp").string();
     EXPECT_EQ(java::parseJavaFile(fixture("sequence/" + stem + ".java").string(), tree, work_.file("c.xml"),
-                                  work_.file("s.xml"), work_.file("r.xml"), 1),
+                                  work_.file("s.xml"), work_.file("r.xml"), 1, java::kNewestLanguageLevel),
               0);
     trees_.push_back(xml::loadTreeDocument(tree));
     sources_.push_back(
@@ -227,7 +227,7 @@ TEST(SequenceDiagram, ExpressionTextsReadAsWritten) {
                              "class T { void f() { x = a >> 2; y = -b * (c + d); z = (String) o; "
                              "m(new int[] {1, 2}, p[i++], q ? 1 : 2, s instanceof T); } }\n");
   ASSERT_EQ(java::parseJavaFile(work.file("T.java"), work.file("st.tmp"), work.file("c.xml"),
-                                work.file("s.xml"), work.file("r.xml"), 1),
+                                work.file("s.xml"), work.file("r.xml"), 1, java::kNewestLanguageLevel),
             0);
   auto tree = xml::loadTreeDocument(work.file("st.tmp"));
   std::vector<std::string> texts;

@@ -32,21 +32,25 @@ bool wellFormed(const std::string& text) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
-  // The first byte chooses the enum switch.
+  // The first byte chooses the enum switch (bit 0) and the language level
+  // (the rest: 0 and the levels below 6 are the Java 5 grammar; 6 to 25
+  // the modern one; more, the newest).
   const bool enumKeyword = data[0] & 1;
+  const int level = data[0] >> 1;
   const std::string_view source(reinterpret_cast<const char*>(data) + 1, size - 1);
 
   java::CommentRecorder comments;
   java::Metrics metrics;
   java::LexerState lexer;
   lexer.enumKeyword = enumKeyword;
+  lexer.level = java::effectiveLanguageLevel(level);
   lexer.comments = &comments;
   lexer.metrics = &metrics;
   metrics.start(1180000000);
 
   java::Scanner scanner(source, lexer);
   java::ParseContext context(scanner, lexer, metrics);
-  if (java::parseTokens(context) != 0 || !context.reducedProgram()) return 0;
+  if (java::parseAtLevel(context) != 0 || !context.reducedProgram()) return 0;
 
   StringSink tree;
   if (!context.tree().write(context.program().list, tree)) std::abort();

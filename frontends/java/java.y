@@ -817,32 +817,6 @@ _TName_type_safety_list
 
 namespace java {
 
-namespace {
-constexpr std::string_view kTokenNames[] = {
-  "ABSTRACT", "BOOLEAN", "BREAK", "BYTE", "CASE", "CATCH", "CHAR", "CLASS",
-  "CONST", "CONTINUE", "DEFAULT", "DO", "DOUBLE", "ELSE", "EXTENDS", "FINAL",
-  "FINALLY", "FLOAT", "FOR", "GOTO", "IF", "IMPLEMENTS", "IMPORT",
-  "INSTANCEOF", "INT", "INTERFACE", "LONG", "NATIVE", "NEW", "JNULL",
-  "PACKAGE", "PRIVATE", "PROTECTED", "PUBLIC", "RETURN", "SHORT", "STATIC",
-  "SUPER", "SWITCH", "SYNCHRONIZED", "THIS", "THROW", "THROWS", "TRANSIENT",
-  "TRY", "VOID", "VOLATILE", "WHILE", "INC", "DEC", "SHL", "SHR", "SHRR",
-  "GE", "LE", "EQEQ", "NE", "LAND", "LOR", "DIM", "ASSMUL", "ASSDIV",
-  "ASSMOD", "ASSADD", "ASSSUB", "ASSSHL", "ASSSHR", "ASSSHRR", "ASSAND",
-  "ASSXOR", "ASSOR", "IDEN", "NUMLIT", "CHRLIT", "STRLIT", "BOOLLIT",
-  "DOTSTAR", "ASSERT", "STRICTFP", "ENUM", "ELL", "AT_SYM", "CASTEXPR",
-  "AT_INTERFACE", "EXCL", "HASH", "DOLLAR", "PC", "AMP", "OPR", "CPR", "MUL",
-  "ADD", "SUB", "CMA", "DOT", "DIV", "COL", "SEMI", "LT", "GT", "EQ", "QUEST",
-  "OSQ", "CSQ", "RDIV", "OBR", "CBR", "PIPE", "TILD", "CARET",
-};
-static_assert(CARET - ABSTRACT + 1 == sizeof kTokenNames / sizeof kTokenNames[0]);
-}  // namespace
-
-std::string_view tokenName(int kind) {
-  const int index = kind - ABSTRACT;
-  if (index < 0 || index >= static_cast<int>(sizeof kTokenNames / sizeof kTokenNames[0])) return "UNKNOWN";
-  return kTokenNames[index];
-}
-
 int parseTokens(ParseContext& context) { return java_yyparse(context); }
 
 }  // namespace java

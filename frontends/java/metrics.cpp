@@ -209,8 +209,6 @@ void Metrics::closeFunction(int lastLine) {
   record.endLine = lastLine;
   record.closed = true;
   record.lines = countLines(record.startLine, lastLine);
-  record.writesCc =
-      record.enclosingClass < 0 || classes_[static_cast<size_t>(record.enclosingClass)].type != "IFC";
   if (record.enclosingClass >= 0) {
     ClassRecord& owner = classes_[static_cast<size_t>(record.enclosingClass)];
     owner.wmc2 += record.cc;
@@ -220,6 +218,17 @@ void Metrics::closeFunction(int lastLine) {
     scopeKind_ = ScopeKind::File;
   }
 }
+
+// An interface's methods have no CC, so it has no WMC2.  This holds at
+// every level for the default, static and private methods of later Java
+// too: an interface with static methods is Java 5 syntax, and its results
+// are the same at every level.
+bool Metrics::writesCc(const FunctionRecord& record) const {
+  if (record.enclosingClass < 0) return true;
+  return writesWmc2(classes_[static_cast<size_t>(record.enclosingClass)]);
+}
+
+bool Metrics::writesWmc2(const ClassRecord& record) const { return record.type != "IFC"; }
 
 void Metrics::finishFile(int currentLine) {
   const int64_t cl = commentLines(1, currentLine);
@@ -282,8 +291,7 @@ void Metrics::writeClass(Output& output, size_t index) const {
       out += "<result><metrics>";
       if (record.closed) {
         const LineCounts& lines = record.lines;
-        // An interface's methods have no CC, so it has no WMC2.
-        if (record.type != "IFC") appendMeasure(out, "measure", "WMC2_CLS", decimal(record.wmc2));
+        if (writesWmc2(record)) appendMeasure(out, "measure", "WMC2_CLS", decimal(record.wmc2));
         appendMeasure(out, "measure", "WMC1_CLS", decimal(record.wmc1));
         appendMeasure(out, "measure", "CL_MTD_CLS", decimal(lines.commentLines));
         appendMeasure(out, "measure", "POC_MTD_CLS", percentText(lines.commentLines, lines.physicalLines));
@@ -315,7 +323,7 @@ void Metrics::writeClass(Output& output, size_t index) const {
         appendMeasure(out, "measure", "CL_MTD", decimal(lines.commentLines));
         appendMeasure(out, "measure", "POC_MTD", percentText(lines.commentLines, lines.physicalLines));
         appendMeasure(out, "measure", "NLOC_MTD", decimal(lines.nloc));
-        if (record.writesCc) appendMeasure(out, "measure", "CC_MTD", decimal(record.cc));
+        if (writesCc(record)) appendMeasure(out, "measure", "CC_MTD", decimal(record.cc));
       }
       out += "</metrics><bpv/><hints>";
       if (record.closed) appendMeasure(out, "hint", "PHYSICAL_LINES", decimal(record.lines.physicalLines));

@@ -51,7 +51,6 @@ struct FunctionRecord {
   int64_t enclosingClass = -1;
   int64_t cc = 1;
   bool closed = false;
-  bool writesCc = false;  // false inside an interface
   LineCounts lines;
 };
 
@@ -72,6 +71,8 @@ class LineList {
 class Metrics {
  public:
   inline static constexpr std::string_view kBlockName = "#Block#";
+  // The class type of a record (modern levels).
+  inline static constexpr std::string_view kRecordType = "REC";
 
   // Resets everything and records the source's modification time.
   void start(int64_t modificationTime);
@@ -117,6 +118,9 @@ class Metrics {
   LineCounts countLines(int first, int last) const;
   void writeResults(Output& out) const;
   void writeClass(Output& out, size_t index) const;
+
+  bool writesCc(const FunctionRecord& record) const;
+  bool writesWmc2(const ClassRecord& record) const;
 
   ScopeKind scopeKind_ = ScopeKind::File;
   size_t scopeIndex_ = 0;

@@ -5,6 +5,7 @@
 namespace java {
 
 int ParseContext::nextToken(Symbol& value) {
+  if (lexer_.level >= kFirstModernLevel) return nextModernToken(value);
   const int kind = scanner_.next();
   if (kind == 0) return 0;
   const std::string_view text = scanner_.text();
@@ -20,11 +21,19 @@ void ParseContext::structure(Hook hook, const Symbol& symbol) {
   const int firstLine = tokenLine(tree_, symbol.first);
   const int lastLine = tokenLine(tree_, symbol.last);
   switch (hook) {
+    // A header's name is its own IDEN, not one inside an annotation among
+    // its modifiers; without annotations that is the first IDEN.
     case Hook::EnumHeader:
-      metrics_.openClass(firstName(tree_, symbol.list), firstLine, "ENM");
+      metrics_.openClass(headerName(tree_, symbol.list), firstLine, "ENM");
       break;
     case Hook::ClsHeader:
-      metrics_.openClass(firstName(tree_, symbol.list), firstLine, metrics_.pendingClassType());
+      metrics_.openClass(headerName(tree_, symbol.list), firstLine, metrics_.pendingClassType());
+      break;
+    case Hook::RecHeader:
+      metrics_.openClass(headerName(tree_, symbol.list), firstLine, Metrics::kRecordType);
+      break;
+    case Hook::EnumCstBody:
+      metrics_.closeClass(lastLine);
       break;
     case Hook::AnonymousHeader:
       metrics_.openClass(allocatedType(tree_, symbol.list), firstLine, "AIC");
@@ -61,6 +70,69 @@ void ParseContext::structure(Hook hook, const Symbol& symbol) {
       reducedProgram_ = true;
       break;
   }
+}
+
+void ParseContext::openEnumConstantBody(const Symbol& constant) {
+  // Named after the constant, as an anonymous class is after its type.
+  metrics_.openClass(firstName(tree_, constant.list), tokenLine(tree_, constant.first), "AIC");
+}
+
+Symbol ParseContext::wrapEach(std::string_view name, const Symbol& pieces) {
+  Symbol result;
+  for (parsetree::PieceId piece = pieces.list.head; piece != parsetree::kNoPiece;) {
+    const parsetree::PieceId following = piece == pieces.list.tail ? parsetree::kNoPiece : tree_.next(piece);
+    Symbol one;
+    tree_.cutAfter(piece);
+    one.list = tree_.element(name, parsetree::PieceList{piece, piece});
+    result = join({result, one});
+    piece = following;
+  }
+  result.first = pieces.first;
+  result.last = pieces.last;
+  return result;
+}
+
+bool ParseContext::isPrimitive(const Symbol& typeSpec) const {
+  // TypeSpec > TName > PrimType, each the only child.
+  parsetree::PieceId piece = typeSpec.list.head;
+  for (std::string_view name : {"TypeSpec", "TName", "PrimType"}) {
+    if (piece == parsetree::kNoPiece || tree_.isToken(piece) || tree_.name(piece) != name) return false;
+    if (name != "TypeSpec" && tree_.next(piece) != parsetree::kNoPiece) return false;
+    piece = tree_.firstChild(piece);
+  }
+  return true;
+}
+
+bool ParseContext::isUnderscore(const Symbol& symbol) const {
+  return symbol.first != parsetree::kNoPiece && symbol.first == symbol.last && tree_.isToken(symbol.first) &&
+         tree_.rawText(symbol.first) == "_";
+}
+
+bool ParseContext::lambdaNames(const Symbol& expressions, Symbol& names) {
+  names = Symbol{};
+  // The pieces are Expr elements with CMA tokens between them.
+  for (parsetree::PieceId piece = expressions.list.head; piece != parsetree::kNoPiece;) {
+    const parsetree::PieceId following = piece == expressions.list.tail ? parsetree::kNoPiece : tree_.next(piece);
+    Symbol part;
+    if (tree_.isToken(piece)) {
+      part.list = {piece, piece};
+    } else {
+      // Expr > Qlid > IDEN, each the only child.
+      const parsetree::PieceId qlid = tree_.firstChild(piece);
+      if (qlid == parsetree::kNoPiece || tree_.isToken(qlid) || tree_.name(qlid) != "Qlid" ||
+          tree_.next(qlid) != parsetree::kNoPiece)
+        return false;
+      const parsetree::PieceId name = tree_.firstChild(qlid);
+      if (name == parsetree::kNoPiece || !tree_.isToken(name) || tree_.name(name) != "IDEN" ||
+          tree_.next(name) != parsetree::kNoPiece)
+        return false;
+      part.list = {name, name};
+    }
+    part.first = part.last = part.list.head;
+    names = join({names, part});
+    piece = following;
+  }
+  return true;
 }
 
 }  // namespace java

@@ -2,7 +2,9 @@
 // built, the scanner feeding it and the metrics collector it drives.
 #pragma once
 
+#include <deque>
 #include <initializer_list>
+#include <string>
 #include <string_view>
 
 #include "frontends/java/metrics.h"
@@ -34,6 +36,8 @@ enum class Hook {
   StaticInit,
   NonStaticInit,
   Program,
+  RecHeader,    // opens a record (modern levels)
+  EnumCstBody,  // closes the class body of an enum constant
 };
 
 // The grammar's name of a token kind ("ABSTRACT" ... "CARET").
@@ -45,7 +49,12 @@ class ParseContext {
       : scanner_(scanner), lexer_(lexer), metrics_(metrics) {}
 
   // Reads the next token and makes its leaf; 0 at the end of the input.
+  // At modern levels the token filter first decides what the contextual
+  // words are (contextual_words.cpp).
   int nextToken(Symbol& value);
+  // The line a failed parse reports: that of the token the parser failed
+  // at, even when the filter has read beyond it.
+  int errorLine() const { return ahead_.empty() ? lexer_.line : handedLine_; }
 
   // A nonterminal that is an element of the tree.
   Symbol element(std::string_view name, std::initializer_list<Symbol> children) {
@@ -68,6 +77,25 @@ class ParseContext {
   void op(std::string_view name) { metrics_.countOperator(name); }
   void decision() { metrics_.countDecision(); }
 
+  // For the rules of the modern grammar (modern.y).
+  // Whether the language level has what Java release brought.
+  bool since(int release) const { return lexer_.level >= release; }
+  // TypeSpec(TName(name) typeArguments): a type read as a name first.
+  Symbol typeOfName(const Symbol& name, const Symbol& typeArguments) {
+    return element("TypeSpec", {element("TName", {name}), typeArguments});
+  }
+  // Lambda parameters read as expressions: each Expr must be a plain name;
+  // names gets the IDEN tokens with the CMA tokens between them.
+  bool lambdaNames(const Symbol& expressions, Symbol& names);
+  // Each piece of the list wrapped in an element of its own.
+  Symbol wrapEach(std::string_view name, const Symbol& pieces);
+  // Whether a TypeSpec is a primitive type without brackets.
+  bool isPrimitive(const Symbol& typeSpec) const;
+  // Whether the symbol is the single token "_".
+  bool isUnderscore(const Symbol& symbol) const;
+  // The class body of an enum constant opens (constant: its Expr).
+  void openEnumConstantBody(const Symbol& constant);
+
   const parsetree::PieceTree& tree() const { return tree_; }
   // The value of Program, once it has been reduced.
   const Symbol& program() const { return program_; }
@@ -80,16 +108,44 @@ class ParseContext {
   const LexerState& lexer() const { return lexer_; }
 
  private:
+  // A token the filter has read ahead of the parser.
+  struct Scanned {
+    int kind = 0;
+    std::string text;
+    int line = 0;
+    int column = 0;
+  };
+  int nextModernToken(Symbol& value);
+  const Scanned& peek(size_t n);
+  int classifyWord(const Scanned& word);
+  bool opensTypedLambdaParameters();
+  bool opensMarkedTypeArguments();
+  void followStructure(int kind);
+
   Scanner& scanner_;
   LexerState& lexer_;
   Metrics& metrics_;
   parsetree::PieceTree tree_;
   Symbol program_;
   bool reducedProgram_ = false;
+
+  // Token filter state (modern levels).
+  std::deque<Scanned> ahead_;
+  int handedLine_ = 0;    // line of the token handed to the parser last
+  int lastKind_ = 0;      // its kind
+  int beforeName_ = 0;    // the kind before the name (IDEN DOT IDEN ...) handed out last
+  int braceDepth_ = 0;
+  bool inCaseLabel_ = false;
+  int caseParens_ = 0;
+  int moduleDepth_ = -1;  // brace depth of a module declaration's body, -1 outside
+  int directive_ = 0;     // the directive word of the module directive being read
 };
 
 // Runs the grammar on the scanner's tokens: 0 accepted, 1 syntax error,
-// 2 parser stack exhausted.
+// 2 parser stack exhausted.  parseTokens is the Java 5 grammar,
+// parseModernTokens the modern one; parseAtLevel picks by the lexer's level.
 int parseTokens(ParseContext& context);
+int parseModernTokens(ParseContext& context);
+int parseAtLevel(ParseContext& context);
 
 }  // namespace java

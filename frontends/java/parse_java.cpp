@@ -67,7 +67,7 @@ int failWith(xml::AtomicFile& status, const std::string& statusPath, int line) {
 
 int parseJavaFile(const std::string& sourcePath, const std::string& treePath,
                   const std::string& commentsPath, const std::string& statusPath,
-                  const std::string& resultsPath, int enumSwitch) {
+                  const std::string& resultsPath, int enumSwitch, int languageLevel) {
   std::error_code ec;
   // Only a regular file is read: a folder cannot be, and a pipe or a
   // device could block or never end.
@@ -85,6 +85,7 @@ int parseJavaFile(const std::string& sourcePath, const std::string& treePath,
   Metrics metrics;
   LexerState lexer;
   lexer.enumKeyword = enumSwitch != 0;
+  lexer.level = effectiveLanguageLevel(languageLevel);
   lexer.comments = &comments;
   lexer.metrics = &metrics;
   metrics.start(modificationTime(sourcePath));
@@ -93,8 +94,8 @@ int parseJavaFile(const std::string& sourcePath, const std::string& treePath,
   try {
     Scanner scanner(source.get(), lexer);
     ParseContext context(scanner, lexer, metrics);
-    const int parsed = parseTokens(context);
-    if (parsed != 0 || !context.reducedProgram()) return failWith(status, statusPath, lexer.line);
+    const int parsed = parseAtLevel(context);
+    if (parsed != 0 || !context.reducedProgram()) return failWith(status, statusPath, context.errorLine());
 
     // Tree, results, comments and status are replaced together: a run
     // that fails part-way (a full disk, say) leaves the earlier ones.

@@ -7,6 +7,8 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "frontends/java/language_level.h"
+
 namespace java {
 
 class CommentRecorder;
@@ -17,6 +19,7 @@ struct LexerState {
   int line = 1;                   // raised for every line feed in a match, before its action
   int column = 1;                 // position after the last token; see the column rules
   bool enumKeyword = false;       // enum is a keyword (Java 5 source) or an identifier
+  int level = 0;                  // 0: the Java 5 grammar; else a modern level (language_level.h)
   int previousToken = 0;          // kind of the token the grammar received last
   CommentRecorder* comments = nullptr;
   Metrics* metrics = nullptr;

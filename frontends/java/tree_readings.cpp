@@ -50,6 +50,13 @@ std::string firstName(const PieceTree& tree, PieceList list) {
   return std::string(trimBlanks(finder.found));
 }
 
+std::string headerName(const PieceTree& tree, PieceList list) {
+  if (list.empty() || tree.isToken(list.head)) return firstName(tree, list);
+  for (PieceId child = tree.firstChild(list.head); child != parsetree::kNoPiece; child = tree.next(child))
+    if (tokenNamed(tree, child, "IDEN")) return std::string(trimBlanks(tree.tokenValue(child)));
+  return {};
+}
+
 std::string declaratorName(const PieceTree& tree, PieceList list, std::string_view declarator) {
   struct Finder : Visit {
     std::string_view declarator;

@@ -16,6 +16,10 @@ int tokenLine(const parsetree::PieceTree& tree, parsetree::PieceId token);
 // The t value of the first IDEN token, trimmed of blanks.
 std::string firstName(const parsetree::PieceTree& tree, parsetree::PieceList list);
 
+// The t value of the first IDEN token among the element's own children,
+// trimmed; the list holds the element.
+std::string headerName(const parsetree::PieceTree& tree, parsetree::PieceList list);
+
 // The first t value after the first opening tag of the element named
 // declarator (MtdDeclr or CtorDeclr), trimmed; empty when there is none.
 std::string declaratorName(const parsetree::PieceTree& tree, parsetree::PieceList list,

@@ -61,6 +61,10 @@ class PieceTree {
     return PieceList{first.head, second.tail};
   }
 
+  // Ends the sibling chain at id, so that id can become the last child of
+  // an element of its own.
+  void cutAfter(PieceId id) { nextOf(id) = kNoPiece; }
+
   bool isToken(PieceId id) const { return (id & kElementBit) == 0; }
   std::string_view name(PieceId id) const {
     return names_[isToken(id) ? tokenAt(id).name : elementAt(id).name];

@@ -17,6 +17,7 @@ struct Case {
   const char* method;
   const char* line;
   const char* expected;
+  const char* classLine = "1";
 };
 
 const Case kCases[] = {
@@ -49,18 +50,39 @@ const Case kCases[] = {
     {"Mends.java", "Mends", "labelAfterLoop", "12", "Mends.labelAfterLoop.12.model"},
 };
 
+// Methods of the later Java languages, parsed at the newest level.
+const Case kModernCases[] = {
+    {"Modern.java", "Modern", "rules", "5", "Modern.rules.5.model", "4"},
+    {"Modern.java", "Modern", "patterns", "20", "Modern.patterns.20.model", "4"},
+    {"Modern.java", "Modern", "resources", "31", "Modern.resources.31.model", "4"},
+    {"Modern.java", "Modern", "expressions", "41", "Modern.expressions.41.model", "4"},
+    {"Modern.java", "Point", "Point", "59", "Modern.Point.59.model", "58"},
+    {"Modern.java", "PLUS", "apply", "67", "Modern.apply.67.model", "66"},
+    {"Modern.java", "Shape", "corners", "73", "Modern.corners.73.model", "72"},
+};
+
 void PrintTo(const Case& c, std::ostream* out) { *out << c.expected; }
+
+void expectModel(const Case& c, const std::string& level) {
+  TempDir dir;
+  WorkFolder work(dir);
+  ASSERT_EQ(parseFixture(work, c.java, level), 0);
+  ASSERT_EQ(buildModel(work, c.className, c.classLine, c.method, c.line), 1);
+  EXPECT_EQ(modelOf(work, c.method, c.line), expectedModel(c.expected));
+}
 
 class MethodModel : public ::testing::TestWithParam<Case> {};
 
+// A method without constructs of later Java has the same model whichever
+// level parsed its file.
 TEST_P(MethodModel, MatchesTheExpectedModel) {
-  const Case& c = GetParam();
-  TempDir dir;
-  WorkFolder work(dir);
-  ASSERT_EQ(parseFixture(work, c.java), 0);
-  ASSERT_EQ(buildModel(work, c.className, "1", c.method, c.line), 1);
-  EXPECT_EQ(modelOf(work, c.method, c.line), expectedModel(c.expected));
+  expectModel(GetParam(), "x");
+  expectModel(GetParam(), "25");
 }
+
+class ModernMethodModel : public ::testing::TestWithParam<Case> {};
+
+TEST_P(ModernMethodModel, MatchesTheExpectedModel) { expectModel(GetParam(), "25"); }
 
 std::string caseName(const ::testing::TestParamInfo<Case>& info) {
   std::string name = info.param.expected;
@@ -71,6 +93,7 @@ std::string caseName(const ::testing::TestParamInfo<Case>& info) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Java, MethodModel, ::testing::ValuesIn(kCases), caseName);
+INSTANTIATE_TEST_SUITE_P(Java, ModernMethodModel, ::testing::ValuesIn(kModernCases), caseName);
 
 // A second build of the same method answers 1 and leaves the file alone;
 // an overload beside it gets its own model, found by its line.

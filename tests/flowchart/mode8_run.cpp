@@ -18,10 +18,10 @@ WorkFolder::WorkFolder(const testing_support::TempDir& dir)
       status(dir.file("status.xml")),
       results(dir.file("results.xml")) {}
 
-int parseFixture(const WorkFolder& work, const std::string& javaFile) {
+int parseFixture(const WorkFolder& work, const std::string& javaFile, const std::string& level) {
   std::filesystem::copy_file(fixture("flowchart/" + javaFile), work.source,
                              std::filesystem::copy_options::overwrite_existing);
-  return runEngine({"7", work.source, work.tree, work.comments, work.status, work.results, "1", "x"},
+  return runEngine({"7", work.source, work.tree, work.comments, work.status, work.results, "1", level},
                    work.folder)
       .exitCode;
 }

@@ -15,8 +15,9 @@ struct WorkFolder {
 };
 
 // Copies tests/fixtures/flowchart/<javaFile> to the folder's source and
-// runs mode 7 on it; returns mode 7's exit code.
-int parseFixture(const WorkFolder& work, const std::string& javaFile);
+// runs mode 7 on it at the language level given as mode 7's last argument
+// ("x" is level 0); returns mode 7's exit code.
+int parseFixture(const WorkFolder& work, const std::string& javaFile, const std::string& level = "x");
 
 // Runs mode 8 with the given class and method; the numbers are passed as
 // written.  comments defaults to the folder's comments file.

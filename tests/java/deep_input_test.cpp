@@ -83,3 +83,32 @@ TEST(DeepInput, HundredThousandNestedBlocksAndIfsAreAccepted) {
   // Every if is a decision point of f.
   EXPECT_NE(run.results->find("<measure id=\"CC_MTD\" value=\"100001\"/>"), std::string::npos);
 }
+
+// At the newest level too: lambdas and switch expressions nested far deeper
+// than any real source parse with their whole tree, without recursion.
+TEST(DeepInput, DeeplyNestedLambdasAndSwitchExpressionsAreAccepted) {
+  constexpr size_t kLambdas = 100000;
+  std::string lambdas = "class A {\n  Object f = ";
+  for (size_t i = 0; i < kLambdas; ++i) lambdas += "x -> ";
+  lambdas += "x;\n}\n";
+  TempDir dir;
+  ParseRun run = parseSource(dir, lambdas, 1, 25);
+  EXPECT_EQ(run.status, "<ParseSuccess/>");
+  ASSERT_TRUE(run.tree.has_value());
+  EXPECT_EQ(occurrences(*run.tree, "<LambdaExpr>\n"), kLambdas);
+
+  constexpr size_t kSwitches = 20000;
+  std::string switches = "class A {\n  int f(int x) {\n    return ";
+  for (size_t i = 0; i < kSwitches; ++i) switches += "switch (x) { case 1 -> 1; default -> ";
+  switches += "0";
+  for (size_t i = 0; i < kSwitches; ++i) switches += "; }";
+  switches += ";\n  }\n}\n";
+  TempDir other;
+  run = parseSource(other, switches, 1, 25);
+  EXPECT_EQ(run.status, "<ParseSuccess/>");
+  ASSERT_TRUE(run.tree.has_value());
+  EXPECT_EQ(occurrences(*run.tree, "<SwExpr>\n"), kSwitches);
+  ASSERT_TRUE(run.results.has_value());
+  // One decision for each switch and each case.
+  EXPECT_NE(run.results->find("<measure id=\"CC_MTD\" value=\"40001\"/>"), std::string::npos);
+}

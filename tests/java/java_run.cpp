@@ -23,10 +23,10 @@ ParsePaths::ParsePaths(const fs::path& folder)
       status((folder / "status.xml").string()),
       results((folder / "results.xml").string()) {}
 
-ParseRun parsePaths(const ParsePaths& paths, int enumSwitch) {
+ParseRun parsePaths(const ParsePaths& paths, int enumSwitch, int level) {
   auto run = testing_support::runEngine(
       {"7", paths.source, paths.tree, paths.comments, paths.status, paths.results,
-       std::to_string(enumSwitch), "x"});
+       std::to_string(enumSwitch), level == 0 ? "x" : std::to_string(level)});
   ParseRun result;
   result.exitCode = run.exitCode;
   result.err = run.err + run.out;
@@ -37,10 +37,11 @@ ParseRun parsePaths(const ParsePaths& paths, int enumSwitch) {
   return result;
 }
 
-ParseRun parseSource(const testing_support::TempDir& dir, std::string_view source, int enumSwitch) {
+ParseRun parseSource(const testing_support::TempDir& dir, std::string_view source, int enumSwitch,
+                     int level) {
   ParsePaths paths(dir.path());
   testing_support::writeFile(paths.source, source);
-  return parsePaths(paths, enumSwitch);
+  return parsePaths(paths, enumSwitch, level);
 }
 
 void setModificationTime(const fs::path& path, long long seconds) {

@@ -26,10 +26,12 @@ struct ParsePaths {
   std::string source, tree, comments, status, results;
 };
 
-// Writes source as Source.java into dir and parses it.
-ParseRun parseSource(const testing_support::TempDir& dir, std::string_view source, int enumSwitch = 1);
+// Writes source as Source.java into dir and parses it at a language level
+// (0 is passed as "x", as callers of the Java 5 grammar do).
+ParseRun parseSource(const testing_support::TempDir& dir, std::string_view source, int enumSwitch = 1,
+                     int level = 0);
 // Parses with explicit paths and collects whatever exists afterwards.
-ParseRun parsePaths(const ParsePaths& paths, int enumSwitch = 1);
+ParseRun parsePaths(const ParsePaths& paths, int enumSwitch = 1, int level = 0);
 
 // Sets a file's modification time in seconds since 1970.
 void setModificationTime(const std::filesystem::path& path, long long seconds);

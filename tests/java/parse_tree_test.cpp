@@ -29,9 +29,9 @@ struct Tree {
   size_t count(std::string_view xpath) const { return document->root().countNodes(xpath); }
 };
 
-Tree parseTree(std::string_view source, int enumSwitch = 1) {
+Tree parseTree(std::string_view source, int enumSwitch = 1, int level = 0) {
   TempDir dir;
-  ParseRun run = parseSource(dir, source, enumSwitch);
+  ParseRun run = parseSource(dir, source, enumSwitch, level);
   EXPECT_EQ(run.exitCode, 0) << source;
   EXPECT_EQ(run.status, "<ParseSuccess/>") << source;
   EXPECT_EQ(run.err, "");
@@ -231,4 +231,223 @@ TEST(ParseTree, FailedParsesWriteOnlyTheStatus) {
     EXPECT_FALSE(run.results) << source;
     EXPECT_FALSE(run.comments) << source;
   }
+}
+
+// ---------------------------------------------------------------- levels
+
+namespace {
+
+Tree modernTree(std::string_view source) { return parseTree(source, 1, 25); }
+
+}  // namespace
+
+// Lambdas, method references, switch rules and expressions, patterns and
+// try with resources: the shapes of the new elements.
+TEST(ModernParseTree, StatementsAndExpressions) {
+  Tree tree = modernTree(
+      "class A {\n"
+      "  void f() {\n"
+      "    Runnable r = () -> go();\n"
+      "    g(x -> x + 1, (a, b) -> { return a; }, (int a, final String b) -> a, String::length, int[]::new);\n"
+      "    int v = switch (k) { case 1, 2 -> 3; default -> { yield 4; } };\n"
+      "    switch (o) { case Point(int x, var y) when x > 0 -> h(); case String s -> { } case null, default -> throw e; }\n"
+      "    if (o instanceof String s) { }\n"
+      "    try (Reader in = open(); out) { } catch (A | B e) { }\n"
+      "  }\n"
+      "}\n");
+  EXPECT_EQ(tree.children("//LambdaExpr[ARROW/@l=3]"), "OPR CPR ARROW Expr");
+  EXPECT_EQ(tree.children("//LambdaExpr[IDEN/@t='x']"), "IDEN ARROW Expr");
+  // Parameters in parentheses are written as their names alone.
+  EXPECT_EQ(tree.children("//LambdaExpr[Blk]"), "OPR IDEN CMA IDEN CPR ARROW Blk");
+  EXPECT_EQ(tree.children("//LambdaExpr[Param]"), "OPR Param CMA Param CPR ARROW Expr");
+  EXPECT_EQ(tree.children("//MtdRef[IDEN]"), "Qlid COLCOL IDEN");
+  EXPECT_EQ(tree.children("//MtdRef[NEW]"), "PrimType Dims COLCOL NEW");
+  EXPECT_EQ(tree.children("//SwExpr"), "SWITCH OPR Expr CPR SwBlk");
+  EXPECT_EQ(tree.children("//SwExpr/SwBlk"), "OBR SwRule SwRule CBR");
+  EXPECT_EQ(tree.children("//SwExpr//SwRule[1]"), "SwLabel Stmt");
+  EXPECT_EQ(tree.children("//SwExpr//SwRule[1]/SwLabel"), "CASE NUMLIT CMA NUMLIT ARROW");
+  EXPECT_EQ(tree.children("//SwExpr//SwRule[2]/SwLabel"), "DEFAULT ARROW");
+  EXPECT_EQ(tree.children("//YieldStmt"), "YIELD Expr SEMI");
+  EXPECT_EQ(tree.children("//SelStmt[SWITCH]"), "SWITCH OPR Expr CPR SwBlk");
+  EXPECT_EQ(tree.children("//SelStmt[SWITCH]//SwRule[1]/SwLabel"), "CASE RecPat Guard ARROW");
+  EXPECT_EQ(tree.children("//RecPat"), "TypeSpec OPR TypePat CMA TypePat CPR");
+  EXPECT_EQ(tree.children("//Guard"), "WHEN Qlid GT NUMLIT");
+  EXPECT_EQ(tree.children("//SelStmt[SWITCH]//SwRule[3]/SwLabel"), "CASE SplName CMA DEFAULT ARROW");
+  EXPECT_EQ(tree.children("//SelStmt[SWITCH]//SwRule[3]/Stmt"), "JumpStmt");
+  EXPECT_EQ(tree.children("//SelStmt[IF]/Expr"), "Qlid INSTANCEOF TypePat");
+  EXPECT_EQ(tree.children("//GrdingStmt"), "TRY RsrcSpec Blk Catch");
+  EXPECT_EQ(tree.children("//RsrcSpec"), "OPR Rsrc SEMI Rsrc CPR");
+  EXPECT_EQ(tree.children("//Rsrc[1]"), "TypeSpec IDEN EQ Expr");
+  EXPECT_EQ(tree.children("//Rsrc[2]"), "Expr");
+  EXPECT_EQ(tree.children("//CatchHeader"), "CATCH OPR TypeSpec PIPE TypeSpec IDEN CPR");
+  // Tokens keep their line, column and text.
+  EXPECT_NE(tree.text.find("<ARROW l=\"3\" c=\"21\" t=\"-&gt;\"/>"), std::string::npos);
+  EXPECT_NE(tree.text.find("<COLCOL l=\"4\" c=\"80\" t=\"::\"/>"), std::string::npos);
+}
+
+// Records, sealed types, enum constants with bodies, annotations wherever
+// they may stand, nested type arguments, text blocks and newer numbers.
+TEST(ModernParseTree, Declarations) {
+  Tree tree = modernTree(
+      "@Deprecated @SuppressWarnings(\"x\")\n"
+      "public sealed interface S<T extends Comparable<? super T>> permits R, E {\n"
+      "  default List<List<List<T>>> all() { return Collections.<T>emptyList(); }\n"
+      "}\n"
+      "record R<T>(@NonNull T first, int... rest) implements S<T> {\n"
+      "  public R { Objects.requireNonNull(first); }\n"
+      "}\n"
+      "enum E implements S<String> { @Deprecated A(1) { void f() {} }, B; E(int... x) {} }\n"
+      "non-sealed class N { void f(@Nullable String s, final @A int n) { @SuppressWarnings(\"u\") var v = \"\"\"\n"
+      "    text\"\"\";\n"
+      "  int z = 1_000 + 0b11; } }\n");
+  // Annotations before a type stand on their own, as before a member.
+  EXPECT_EQ(tree.children("/Program"), "AnnotType AnnotType TypeDecln TypeDecln TypeDecln TypeDecln");
+  EXPECT_EQ(tree.children("//ClsHeader[INTERFACE]"),
+            "Modifier Modifier INTERFACE IDEN LT IDEN EXTENDS TName LT QUEST SUPER TName GT GT Permits");
+  EXPECT_EQ(tree.children("//ClsHeader[INTERFACE]/Modifier[2]"), "SEALED");
+  EXPECT_EQ(tree.children("//Permits"), "PERMITS Qlid CMA Qlid");
+  EXPECT_EQ(tree.children("//MtdDecln[MtdDeclr/IDEN/@t='all']"), "Modifier TypeSpec MtdDeclr MtdBody");
+  EXPECT_EQ(tree.children("//MtdDecln[MtdDeclr/IDEN/@t='all']/Modifier"), "DEFAULT");
+  EXPECT_EQ(tree.children("//MtdDecln[MtdDeclr/IDEN/@t='all']/TypeSpec"), "TName LT TName LT TName LT TName SHRR");
+  EXPECT_EQ(tree.children("//TypeDecln[RecDecln]"), "RecDecln");
+  EXPECT_EQ(tree.children("//RecDecln"), "RecHeader OBR FldDecln CBR");
+  EXPECT_EQ(tree.children("//RecHeader"), "RECORD IDEN LT TName GT OPR Param CMA Param CPR Infaces");
+  EXPECT_EQ(tree.children("//RecHeader/Param[1]"), "AnnotType TypeSpec IDEN");
+  // The compact constructor: a constructor whose declarator is its name.
+  EXPECT_EQ(tree.children("//RecDecln//CtorDecln"), "Modifier CtorDeclr Blk");
+  EXPECT_EQ(tree.children("//RecDecln//CtorDeclr"), "IDEN");
+  EXPECT_EQ(tree.children("//EnumHeader"), "ENUM IDEN Infaces");
+  EXPECT_EQ(tree.children("//EnumDecln"), "EnumHeader OBR AnnotType Expr EnumCstBody CMA Expr SEMI FldDecln CBR");
+  EXPECT_EQ(tree.children("//EnumCstBody"), "OBR FldDecln CBR");
+  EXPECT_EQ(tree.children("//ClsHeader[CLASS]"), "Modifier CLASS IDEN");
+  EXPECT_EQ(tree.children("//ClsHeader[CLASS]/Modifier"), "NONSEALED");
+  EXPECT_EQ(tree.children("//MtdDeclr[IDEN/@t='f']/Param[1]"), "AnnotType TypeSpec IDEN");
+  EXPECT_EQ(tree.children("//MtdDeclr[IDEN/@t='f']/Param[2]"), "FINAL AnnotType TypeSpec IDEN");
+  EXPECT_EQ(tree.children("//LocVarDecln[1]"), "AnnotType TypeSpec VarDeclr SEMI");
+  // A text block is one token, ending on its last line.
+  EXPECT_NE(tree.text.find("<TXTBLK l=\"10\" c=\"98\" t=\"&quot;&quot;&quot;\n    text&quot;&quot;&quot;\"/>"),
+            std::string::npos);
+  EXPECT_NE(tree.text.find("<NUMLIT l=\"11\" c=\"11\" t=\"1_000\"/>"), std::string::npos);
+  EXPECT_NE(tree.text.find("<NONSEALED l=\"9\" c=\"1\" t=\"non-sealed\"/>"), std::string::npos);
+}
+
+TEST(ModernParseTree, ModuleDeclarationsAndModuleImports) {
+  Tree tree = modernTree(
+      "import module java.base;\n"
+      "@Foo open module a.b { requires transitive static c; exports p to q, r; provides S with I, J; uses T; }\n");
+  EXPECT_EQ(tree.children("/Program"), "ImpStmt AnnotType ModDecln");
+  EXPECT_EQ(tree.children("//ImpStmt"), "IMPORT MODULE Qlid SEMI");
+  EXPECT_EQ(tree.children("//ModDecln"), "OPEN MODULE Qlid OBR ModDirv ModDirv ModDirv ModDirv CBR");
+  EXPECT_EQ(tree.children("//ModDirv[1]"), "REQUIRES TRANSITIVE STATIC Qlid SEMI");
+  EXPECT_EQ(tree.children("//ModDirv[2]"), "EXPORTS Qlid TO Qlid CMA Qlid SEMI");
+  EXPECT_EQ(tree.children("//ModDirv[3]"), "PROVIDES Qlid WITH Qlid CMA Qlid SEMI");
+}
+
+// The contextual words are names wherever they are not keywords.
+TEST(ModernParseTree, ContextualWordsStayNames) {
+  Tree tree = modernTree(
+      "class A {\n"
+      "  int record, yield, sealed, permits, when, module, open, to, with;\n"
+      "  void f(Record record) { yield = record.yield(); int var = 1; var x = non - sealed; }\n"
+      "}\n");
+  EXPECT_EQ(tree.count("//RECORD|//YIELD|//SEALED|//NONSEALED|//PERMITS|//WHEN|//MODULE|//OPEN|//TO|//WITH"), 0u);
+  EXPECT_EQ(tree.count("//IDEN[@t='record']"), 3u);
+}
+
+// Level 0 (and anything below 6) is the Java 5 grammar; a construct is
+// refused below the release that brought it; above the newest level, the
+// newest.
+TEST(ModernParseTree, TheLevelChoosesTheLanguage) {
+  const std::string lambda = "class A {\n  void f() {\n    Runnable r = () -> go();\n  }\n}\n";
+  // At level 15 "record P(int x)" would be a method's header; as a
+  // statement it is nothing.
+  const std::string record = "class A {\n  void f() {\n    record P(int x) { }\n  }\n}\n";
+  const std::pair<int, const char*> lambdaCases[] = {
+      {0, "<ParseError line=\"3\"/>"}, {5, "<ParseError line=\"3\"/>"}, {7, "<ParseError line=\"3\"/>"},
+      {8, "<ParseSuccess/>"}, {25, "<ParseSuccess/>"}, {99, "<ParseSuccess/>"}};
+  for (const auto& [level, status] : lambdaCases) {
+    TempDir dir;
+    EXPECT_EQ(parseSource(dir, lambda, 1, level).status, status) << level;
+  }
+  for (const auto& [level, status] : {std::pair{15, "<ParseError line=\"3\"/>"}, {16, "<ParseSuccess/>"}}) {
+    TempDir dir;
+    EXPECT_EQ(parseSource(dir, record, 1, level).status, status) << level;
+  }
+  TempDir a, b;
+  EXPECT_EQ(parseSource(a, lambda, 1, 25).tree, parseSource(b, lambda, 1, 99).tree);
+}
+
+// A compact source file of Java 25: members outside any class, each a
+// FldDecln; one method alone stays the MtdDecln it always was.
+TEST(ModernParseTree, CompactSourceFiles) {
+  const std::string compact = "import java.util.*;\nint count = 0;\nvoid main() {\n  IO.println(\"x\");\n}\n";
+  Tree tree = modernTree(compact);
+  EXPECT_EQ(tree.children("/Program"), "ImpStmt FldDecln FldDecln");
+  EXPECT_EQ(tree.children("/Program/FldDecln[2]"), "MtdDecln");
+  EXPECT_EQ(modernTree("void main() { }\n").children("/Program"), "MtdDecln");
+  TempDir dir;
+  EXPECT_EQ(parseSource(dir, compact, 1, 24).status, "<ParseError line=\"6\"/>");
+}
+
+// Preview syntax of the newest release is refused, on its line.
+TEST(ModernParseTree, PreviewSyntaxIsRefused) {
+  const std::pair<std::string, int> cases[] = {
+      // Primitive types in patterns.
+      {"class A {\n  void f(Object o) {\n    switch (o) { case int i -> { } default -> { } }\n  }\n}\n", 3},
+      {"class A {\n  boolean f(long n) {\n    return n instanceof int i;\n  }\n}\n", 3},
+      // String templates.
+      {"class A {\n  String f(int x) {\n    return STR.\"x = \\{x}\";\n  }\n}\n", 3},
+  };
+  for (const auto& [source, line] : cases) {
+    TempDir dir;
+    ParseRun run = parseSource(dir, source, 1, 25);
+    EXPECT_EQ(run.exitCode, 1) << source;
+    EXPECT_EQ(run.status, "<ParseError line=\"" + std::to_string(line) + "\"/>") << source;
+    EXPECT_FALSE(run.tree) << source;
+  }
+}
+
+// Where one token of lookahead cannot tell a type from an expression, the
+// token filter marks the parenthesis or "<"; the tree writes them as OPR
+// and LT, and a comparison in parentheses stays a comparison.
+TEST(ModernParseTree, TypesTheFilterTellsFromExpressions) {
+  Tree tree = modernTree(
+      "class A {\n"
+      "  void f() {\n"
+      "    g((Map.Entry<K, V> e) -> 1, Class<?>[]::new, List<T>::size);\n"
+      "    x = (Class<List<Map<K, ? super V>>>) (Object) y;\n"
+      "    z = (a < b) ? 1 : 2;\n"
+      "  }\n"
+      "}\n");
+  EXPECT_EQ(tree.children("//LambdaExpr"), "OPR Param CPR ARROW Expr");
+  EXPECT_EQ(tree.children("//LambdaExpr/Param/TypeSpec"), "TName LT TName CMA TName GT");
+  EXPECT_EQ(tree.children("//MtdRef[NEW]"), "TypeSpec COLCOL NEW");
+  EXPECT_EQ(tree.children("//MtdRef[NEW]/TypeSpec"), "TName LT QUEST GT Dims");
+  EXPECT_EQ(tree.children("//MtdRef[IDEN]"), "TypeSpec COLCOL IDEN");
+  EXPECT_EQ(tree.children("//ExprStmt[Expr/Qlid/IDEN/@t='x']/Expr"), "Qlid AsstOp OPR TypeSpec CPR OPR Expr CPR Qlid");
+  EXPECT_EQ(tree.children("//ExprStmt[Expr/Qlid/IDEN/@t='z']/Expr"), "Qlid AsstOp OPR Expr CPR QUEST Expr COL Expr");
+  EXPECT_EQ(tree.count("//LPARAMS|//LTYPEARGS"), 0u);
+}
+
+// Bad input at the newest level: the error line is that of the token the
+// parse stopped at, even where the token filter had read further.
+TEST(ModernParseTree, ErrorsAreReportedOnTheirLine) {
+  const std::pair<std::string, int> cases[] = {
+      {"class A {\n  void f() {\n    x = a < b c\n    ;\n  }\n}\n", 3},
+      {"class A {\n  void f() {\n    g((a.b c d\n    ) -> x);\n  }\n}\n", 3},
+      {"class A {\n  void f() {\n    yield\n    ;\n    int\n  }\n}\n", 6},
+  };
+  for (const auto& [source, line] : cases) {
+    for (int level : {0, 25}) {
+      TempDir dir;
+      ParseRun run = parseSource(dir, source, 1, level);
+      EXPECT_EQ(run.status, "<ParseError line=\"" + std::to_string(line) + "\"/>") << level << source;
+    }
+  }
+}
+
+// Names may hold letters written in UTF-8 at modern levels.
+TEST(ModernParseTree, Utf8Names) {
+  Tree tree = modernTree("class A { int gr\xC3\xBC\xC3\x9F = 1; }\n");
+  EXPECT_NE(tree.text.find("<IDEN l=\"1\" c=\"15\" t=\"gr\xC3\xBC\xC3\x9F\"/>"), std::string::npos);
 }

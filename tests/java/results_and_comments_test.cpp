@@ -220,3 +220,38 @@ TEST(Comments, MatchesLongerThanTheInputBufferReadWhole) {
   EXPECT_NE(run.tree->find("<SEMI l=\"2\" c=\"" + std::to_string(16 + text.size()) + "\" t=\";\"/>"),
             std::string::npos);
 }
+
+// Later Java's constructs in the results file, at the newest level:
+// records are classes of type REC, an enum constant's body an anonymous
+// class named after the constant, a compact constructor a function; each
+// switch rule's "case" and each "when" guard is a decision point, the
+// alternatives of a multi-catch are not, and the decisions inside a lambda
+// belong to the method around it.
+TEST(ModernResults, ClassesFunctionsAndDecisionPoints) {
+  TempDir dir;
+  const std::string source = testing_support::readFile(testing_support::fixture("flowchart/Modern.java"));
+  ParseRun run = parseSource(dir, source, 1, 25);
+  ASSERT_EQ(run.status, "<ParseSuccess/>");
+  ASSERT_TRUE(run.results);
+  const std::string& results = *run.results;
+  auto has = [&](const std::string& text) { return results.find(text) != std::string::npos; };
+  auto cc = [](int value) { return "<measure id=\"CC_MTD\" value=\"" + std::to_string(value) + "\"/>"; };
+  EXPECT_TRUE(has("<func name=\"rules\" sl=\"5\" el=\"18\" sign=\"int rules ( Object o , int k )\">\r\r\n"
+                  "<result><metrics><measure id=\"CL_MTD\" value=\"0\"/><measure id=\"POC_MTD\" value=\"0.000000\"/>"
+                  "<measure id=\"NLOC_MTD\" value=\"14\"/>" + cc(5)));
+  EXPECT_TRUE(has("<func name=\"patterns\" sl=\"20\" el=\"29\""));
+  EXPECT_TRUE(has("<measure id=\"NLOC_MTD\" value=\"10\"/>" + cc(8)));  // patterns
+  EXPECT_TRUE(has("<measure id=\"NLOC_MTD\" value=\"9\"/>" + cc(2)));   // resources
+  EXPECT_TRUE(has("<measure id=\"NLOC_MTD\" value=\"15\"/>" + cc(4)));  // expressions
+  EXPECT_TRUE(has("<rclass name=\"Pair\" sl=\"46\" el=\"46\" type=\"REC\">"));
+  EXPECT_TRUE(has("<rclass name=\"Point\" sl=\"58\" el=\"63\" type=\"REC\">\r\r\n<result><metrics>"
+                  "<measure id=\"WMC2_CLS\" value=\"3\"/><measure id=\"WMC1_CLS\" value=\"2\"/>"));
+  EXPECT_TRUE(has("<func name=\"Point\" sl=\"59\" el=\"61\" sign=\"Point\">"));
+  EXPECT_TRUE(has("<rclass name=\"PLUS\" sl=\"66\" el=\"68\" type=\"AIC\">"));
+  // An interface's methods have no CC, default methods included.
+  EXPECT_TRUE(has("<rclass name=\"Shape\" sl=\"72\" el=\"74\" type=\"IFC\">\r\r\n<result><metrics>"
+                  "<measure id=\"WMC1_CLS\" value=\"1\"/>"));
+  EXPECT_TRUE(has("<func name=\"corners\" sl=\"73\" el=\"73\" sign=\"default int corners ( )\">\r\r\n<result><metrics>"
+                  "<measure id=\"CL_MTD\" value=\"0\"/><measure id=\"POC_MTD\" value=\"0.000000\"/>"
+                  "<measure id=\"NLOC_MTD\" value=\"1\"/></metrics>"));
+}
