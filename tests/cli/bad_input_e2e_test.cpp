@@ -57,6 +57,8 @@ TEST(BadInput, ClearMessagesAndExitCodes) {
       {{"batch", "."}, 2, "flowchart: batch: give the output folder with -o OUT_DIR\nRun 'flowchart --help' for usage.\n"},
       {{"batch", ".", "-o", "out", "-j", "0"}, 2,
        "flowchart: batch: -j takes a number of workers from 1 to 256, not '0'\nRun 'flowchart --help' for usage.\n"},
+      {{"list", "Good.java", "--java", "26"}, 2,
+       "flowchart: list: --java takes a Java release from 1 to 25, not '26'\nRun 'flowchart --help' for usage.\n"},
       {{"batch", "nowhere", "-o", "out"}, 2, "nowhere: no such folder\n"},
       {{"batch", "Good.java", "-o", "out"}, 2, "Good.java: is not a folder\n"},
       {{"batch", ".", "-o", "plain/out"}, 2, "plain/out: cannot make the output folder: Not a directory\n"},
