@@ -173,6 +173,7 @@ void drawFile(const SourceFile& file, const BatchRequest& request,
       entry.endLine = method.endLine;
       entry.nloc = method.nloc;
       entry.complexity = method.complexity;
+      entry.halsteadVolume = method.halsteadVolume;
       pipeline::Problem methodProblem;
       std::optional<pipeline::MethodFlowchart> chart = pipeline::drawMethodFlowchart(*parsed, method, methodProblem);
       const std::string name = drawingName(entry.name, method.line);

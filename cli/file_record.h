@@ -26,6 +26,7 @@ struct MethodRecord {
   int32_t endLine = 0;
   std::optional<int64_t> nloc;
   std::optional<int64_t> complexity;
+  std::optional<int64_t> halsteadVolume;
   std::string drawing;   // file name beside the record; empty when it failed
   std::string problem;   // why there is no drawing
   std::string sequence;  // its sequence diagram beside the record; empty for none

@@ -133,7 +133,8 @@ std::string indexPage(const std::string& title, const std::vector<IndexedFile>& 
   out += "<h2 id=\"method-list\">Methods</h2>\n"
          "<input type=\"search\" id=\"filter\" placeholder=\"Filter by file, class or method\">\n"
          "<table class=\"sortable\" id=\"methods\">\n<thead><tr><th>File</th><th>Class</th><th>Method</th>"
-         "<th class=\"n\">Line</th><th class=\"n\">NLOC</th><th class=\"n\">CC</th>" +
+         "<th class=\"n\">Line</th><th class=\"n\">NLOC</th><th class=\"n\">CC</th>"
+         "<th class=\"n\">HV</th>" +
          std::string(sequences > 0 ? "<th>Sequence</th>" : "") + "</tr></thead>\n<tbody>\n";
   for (const IndexedFile& file : files) {
     const FileRecord& record = *file.record;
@@ -146,7 +147,8 @@ std::string indexPage(const std::string& title, const std::vector<IndexedFile>& 
               ? htmlEscaped(name) + " <span class=\"problem\">(" + htmlEscaped(method.problem) + ")</span>"
               : "<a href=\"" + htmlEscaped(urlPath(file.folder + method.drawing)) + "\">" + htmlEscaped(name) + "</a>";
       out += "<tr>" + cell(htmlEscaped(file.path)) + cell(htmlEscaped(owner)) + cell(link) +
-             cell(std::to_string(method.line), "n") + numberCell(method.nloc) + numberCell(method.complexity);
+             cell(std::to_string(method.line), "n") + numberCell(method.nloc) + numberCell(method.complexity) +
+             numberCell(method.halsteadVolume);
       if (sequences > 0)
         out += cell(method.sequence.empty()
                         ? std::string()

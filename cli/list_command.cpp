@@ -18,16 +18,16 @@ void printTable(const std::string& file, const FileSummary& summary, flowgraph::
   std::printf("%s: %s, %s; NLOC %s, Halstead volume %s\n", file.c_str(),
               counted(summary.classes.size(), "class").c_str(), counted(summary.methods.size(), "method").c_str(),
               numberText(summary.nloc).c_str(), numberText(summary.halsteadVolume).c_str());
-  std::printf("%-11s %6s %4s  %s\n", "LINES", "NLOC", "CC", "NAME");
+  std::printf("%-11s %6s %4s %6s  %s\n", "LINES", "NLOC", "CC", "HV", "NAME");
   for (size_t c = 0; c < summary.classes.size(); ++c) {
     const pipeline::ClassSummary& cls = summary.classes[c];
-    std::printf("%-11s %6s %4s  %s %s\n", lines(cls.line, cls.endLine).c_str(), numberText(cls.nloc).c_str(),
-                "", cls.kind(), utf8Text(cls.qualifiedName, charset).c_str());
+    std::printf("%-11s %6s %4s %6s  %s %s\n", lines(cls.line, cls.endLine).c_str(), numberText(cls.nloc).c_str(),
+                "", "", cls.kind(), utf8Text(cls.qualifiedName, charset).c_str());
     for (const pipeline::MethodSummary& method : summary.methods) {
       if (method.classIndex != c) continue;
-      std::printf("%-11s %6s %4s    %s\n", lines(method.line, method.endLine).c_str(),
+      std::printf("%-11s %6s %4s %6s    %s\n", lines(method.line, method.endLine).c_str(),
                   numberText(method.nloc).c_str(), numberText(method.complexity).c_str(),
-                  utf8Text(summary.displayName(method), charset).c_str());
+                  numberText(method.halsteadVolume).c_str(), utf8Text(summary.displayName(method), charset).c_str());
     }
   }
 }
@@ -57,6 +57,7 @@ void printJson(const std::string& file, const FileSummary& summary, flowgraph::C
            ",\"signature\":" + jsonString(utf8Text(method.signature, charset)) +
            ",\"line\":" + std::to_string(method.line) + ",\"endLine\":" + std::to_string(method.endLine) +
            ",\"nloc\":" + jsonNumber(method.nloc) + ",\"complexity\":" + jsonNumber(method.complexity) +
+           ",\"halsteadVolume\":" + jsonNumber(method.halsteadVolume) +
            ",\"commentLines\":" + jsonNumber(method.commentLines) + "}";
   }
   out += "]}\n";

@@ -105,9 +105,9 @@ std::optional<ParsedSource> ParsedSource::parse(const std::string& sourcePath, i
   ParsedSource parsed(sourcePath, std::move(*work));
   parsed.languageLevel_ = languageLevel;
   const WorkFolder& folder = parsed.work_;
-  const int result = java::parseJavaFile(sourcePath, folder.file("st.tmp"), folder.file("comments.xml"),
-                                         folder.file("status.xml"), folder.file("results.xml"),
-                                         /*enumSwitch=*/1, languageLevel);
+  const int result = java::parseJavaFileWithMethodVolumes(
+      sourcePath, folder.file("st.tmp"), folder.file("comments.xml"), folder.file("status.xml"),
+      folder.file("results.xml"), /*enumSwitch=*/1, languageLevel, /*methodVolumes=*/true);
   if (result != 0) {
     const int32_t line = errorLine(folder.file("status.xml"));
     if (line > 0) problem.set(Problem::Kind::Syntax, "does not parse as Java", line);

@@ -82,6 +82,7 @@ class SummaryReader {
       method.nloc = measure(func, "NLOC_MTD");
       method.complexity = measure(func, "CC_MTD");
       method.commentLines = measure(func, "CL_MTD");
+      method.halsteadVolume = measure(func, "HV_MTD");
       for (const xml::Node& local : func.selectNodes(kClasses))
         inner.push_back({local, qualified + "." + method.name + "."});
       summary_.methods.push_back(std::move(method));

@@ -33,6 +33,7 @@ struct MethodSummary {
   std::optional<int64_t> nloc;        // NLOC_MTD
   std::optional<int64_t> complexity;  // CC_MTD (interfaces' methods have none)
   std::optional<int64_t> commentLines;  // CL_MTD
+  std::optional<int64_t> halsteadVolume;  // HV_MTD, of the method's body
 
   bool isInitializer() const { return name == "#Block#"; }
 };

@@ -99,18 +99,32 @@ int64_t roundHalfUp(double value) {
 }
 
 void Metrics::start(int64_t modificationTime) {
+  const bool methodVolumes = methodVolumes_;
   *this = Metrics();
+  methodVolumes_ = methodVolumes;
   fileHints_.push_back({"LAST_MOD_TIME", decimal(modificationTime)});
 }
 
 void Metrics::countOperator(std::string_view name) {
   if (operators_.find(name) == operators_.end()) operators_.emplace(name);
   ++totalOperators_;
+  // A method's own volume counts what is met while it is the scope: its
+  // body, from the reduction of its header to its end.
+  if (methodVolumes_ && scopeKind_ == ScopeKind::Function && !openFunctionNames_.empty()) {
+    ++functions_[scopeIndex_].operators;
+    NameSet& names = openFunctionNames_.back().operators;
+    if (names.find(name) == names.end()) names.emplace(name);
+  }
 }
 
 void Metrics::countOperand(std::string_view name) {
   if (operands_.find(name) == operands_.end()) operands_.emplace(name);
   ++totalOperands_;
+  if (methodVolumes_ && scopeKind_ == ScopeKind::Function && !openFunctionNames_.empty()) {
+    ++functions_[scopeIndex_].operands;
+    NameSet& names = openFunctionNames_.back().operands;
+    if (names.find(name) == names.end()) names.emplace(name);
+  }
 }
 
 void Metrics::countDecision() {
@@ -195,6 +209,7 @@ void Metrics::openFunction(std::string name, int firstLine, std::string signatur
   functions_.push_back(std::move(record));
   scopeKind_ = ScopeKind::Function;
   scopeIndex_ = index;
+  if (methodVolumes_) openFunctionNames_.push_back({index, {}, {}});
 }
 
 void Metrics::closeFunction(int lastLine) {
@@ -209,6 +224,15 @@ void Metrics::closeFunction(int lastLine) {
   record.endLine = lastLine;
   record.closed = true;
   record.lines = countLines(record.startLine, lastLine);
+  if (!openFunctionNames_.empty() && openFunctionNames_.back().function == scopeIndex_) {
+    // The volume as the file's: length times the natural logarithm of the
+    // vocabulary.
+    const FunctionNames& names = openFunctionNames_.back();
+    const double vocabulary = static_cast<double>(names.operators.size() + names.operands.size());
+    const double length = static_cast<double>(record.operators + record.operands);
+    record.volume = roundHalfUp(vocabulary > 0 ? length * std::log(vocabulary) : 0.0);
+    openFunctionNames_.pop_back();
+  }
   if (record.enclosingClass >= 0) {
     ClassRecord& owner = classes_[static_cast<size_t>(record.enclosingClass)];
     owner.wmc2 += record.cc;
@@ -324,6 +348,10 @@ void Metrics::writeClass(Output& output, size_t index) const {
         appendMeasure(out, "measure", "POC_MTD", percentText(lines.commentLines, lines.physicalLines));
         appendMeasure(out, "measure", "NLOC_MTD", decimal(lines.nloc));
         if (writesCc(record)) appendMeasure(out, "measure", "CC_MTD", decimal(record.cc));
+        // An initialiser is reduced after its body, which it therefore
+        // has not counted: it has no volume of its own.
+        if (methodVolumes_ && record.name != kBlockName)
+          appendMeasure(out, "measure", "HV_MTD", decimal(record.volume));
       }
       out += "</metrics><bpv/><hints>";
       if (record.closed) appendMeasure(out, "hint", "PHYSICAL_LINES", decimal(record.lines.physicalLines));

@@ -52,6 +52,11 @@ struct FunctionRecord {
   int64_t cc = 1;
   bool closed = false;
   LineCounts lines;
+  // Halstead counts of the operators and operands met while the function
+  // was the scope, and the volume they give when it closes.
+  int64_t operators = 0;
+  int64_t operands = 0;
+  int64_t volume = 0;
 };
 
 // Sorted line numbers; distinct or with repeats.
@@ -92,6 +97,10 @@ class Metrics {
   void closeFunction(int lastLine);
   // At the end of the file, with the scanner's current line.
   void finishFile(int currentLine);
+
+  // Whether each method's Halstead volume goes into the results file as
+  // the measure "HV_MTD" (for in-process callers; mode 7 writes none).
+  void setMethodVolumes(bool written) { methodVolumes_ = written; }
 
   // The results file; written only after a successful parse.
   std::string resultsText() const;
@@ -145,6 +154,16 @@ class Metrics {
   int64_t totalOperands_ = 0;
   NameSet operators_;
   NameSet operands_;
+
+  // The distinct names of the function in scope; a function nested in it
+  // (in an anonymous class) keeps its own while it is open.
+  struct FunctionNames {
+    size_t function;
+    NameSet operators;
+    NameSet operands;
+  };
+  std::vector<FunctionNames> openFunctionNames_;
+  bool methodVolumes_ = false;
 };
 
 // CL / PHYSICAL x 100 as printf's "%f" writes it.

@@ -68,6 +68,14 @@ int failWith(xml::AtomicFile& status, const std::string& statusPath, int line) {
 int parseJavaFile(const std::string& sourcePath, const std::string& treePath,
                   const std::string& commentsPath, const std::string& statusPath,
                   const std::string& resultsPath, int enumSwitch, int languageLevel) {
+  return parseJavaFileWithMethodVolumes(sourcePath, treePath, commentsPath, statusPath, resultsPath,
+                                        enumSwitch, languageLevel, false);
+}
+
+int parseJavaFileWithMethodVolumes(const std::string& sourcePath, const std::string& treePath,
+                                   const std::string& commentsPath, const std::string& statusPath,
+                                   const std::string& resultsPath, int enumSwitch, int languageLevel,
+                                   bool methodVolumes) {
   std::error_code ec;
   // Only a regular file is read: a folder cannot be, and a pipe or a
   // device could block or never end.
@@ -83,6 +91,7 @@ int parseJavaFile(const std::string& sourcePath, const std::string& treePath,
 
   CommentRecorder comments;
   Metrics metrics;
+  metrics.setMethodVolumes(methodVolumes);
   LexerState lexer;
   lexer.enumKeyword = enumSwitch != 0;
   lexer.level = effectiveLanguageLevel(languageLevel);

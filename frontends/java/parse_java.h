@@ -20,4 +20,13 @@ int parseJavaFile(const std::string& sourcePath, const std::string& treePath,
                   const std::string& commentsPath, const std::string& statusPath,
                   const std::string& resultsPath, int enumSwitch, int languageLevel);
 
+// The same, with each method's Halstead volume in the results file when
+// methodVolumes is set: the measure "HV_MTD" after the method's others,
+// from the operators and operands met in its body (for tools that show
+// it; mode 7 never writes it).
+int parseJavaFileWithMethodVolumes(const std::string& sourcePath, const std::string& treePath,
+                                   const std::string& commentsPath, const std::string& statusPath,
+                                   const std::string& resultsPath, int enumSwitch, int languageLevel,
+                                   bool methodVolumes);
+
 }  // namespace java

@@ -130,18 +130,18 @@ TEST(ListCommand, TableAndJson) {
   const auto table = runFlowchart({"list", source});
   EXPECT_EQ(table.exitCode, 0);
   EXPECT_EQ(table.out, source + ": 1 class, 3 methods; NLOC 54, Halstead volume 1081\n"
-                                "LINES         NLOC   CC  NAME\n"
-                                "9-65            52       class Checkout\n"
-                                "13-16            4    1    Checkout.Checkout\n"
-                                "19-57           38   11    Checkout.total\n"
-                                "59-64            6    3    Checkout.charge\n");
+                                "LINES         NLOC   CC     HV  NAME\n"
+                                "9-65            52              class Checkout\n"
+                                "13-16            4    1     16    Checkout.Checkout\n"
+                                "19-57           38   11    661    Checkout.total\n"
+                                "59-64            6    3     55    Checkout.charge\n");
   const auto json = runFlowchart({"list", source, "--json"});
   EXPECT_EQ(json.exitCode, 0);
   EXPECT_NE(json.out.find("\"halsteadVolume\":1081"), std::string::npos);
   EXPECT_NE(json.out.find("{\"class\":\"Checkout\",\"classLine\":9,\"name\":\"total\",\"signature\":"
                           "\"public int total ( String [] items , int [] prices , int [] quantities , "
                           "String payment )\",\"line\":19,\"endLine\":57,\"nloc\":38,\"complexity\":11,"
-                          "\"commentLines\":1}"),
+                          "\"halsteadVolume\":661,\"commentLines\":1}"),
             std::string::npos)
       << json.out;
 }
