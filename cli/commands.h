@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "cli/command_line.h"
+#include "pipeline/parsed_source.h"
 #include "pipeline/problem.h"
 
 namespace cli {
@@ -22,5 +23,9 @@ int runBatch(const BatchRequest& request);
 inline int exitCodeFor(const pipeline::Problem& problem) {
   return problem.kind == pipeline::Problem::Kind::Unreadable ? kExitUsage : kExitSomeFailed;
 }
+
+// The source a command works on, parsed; when it cannot be, the problem
+// is reported as FILE:LINE: message and exitCode says how the command ends.
+std::optional<pipeline::ParsedSource> parseSource(const std::string& path, int languageLevel, int& exitCode);
 
 }  // namespace cli

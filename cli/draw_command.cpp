@@ -127,13 +127,9 @@ int drawAll(pipeline::ParsedSource& parsed, std::string output) {
 }  // namespace
 
 int runDraw(const DrawRequest& request) {
-  pipeline::Problem problem;
-  std::optional<pipeline::ParsedSource> parsed =
-      pipeline::ParsedSource::parse(request.source, request.languageLevel, problem);
-  if (!parsed) {
-    std::fprintf(stderr, "%s\n", located(request.source, problem.line, problem.message).c_str());
-    return exitCodeFor(problem);
-  }
+  int exitCode = kExitDone;
+  std::optional<pipeline::ParsedSource> parsed = parseSource(request.source, request.languageLevel, exitCode);
+  if (!parsed) return exitCode;
   const pipeline::FileSummary& summary = parsed->summary();
   if (request.method.empty()) return drawAll(*parsed, request.output);
 

@@ -66,14 +66,20 @@ void printJson(const std::string& file, const FileSummary& summary, flowgraph::C
 
 }  // namespace
 
-int runList(const ListRequest& request) {
+std::optional<pipeline::ParsedSource> parseSource(const std::string& path, int languageLevel, int& exitCode) {
   pipeline::Problem problem;
-  std::optional<pipeline::ParsedSource> parsed =
-      pipeline::ParsedSource::parse(request.source, request.languageLevel, problem);
+  std::optional<pipeline::ParsedSource> parsed = pipeline::ParsedSource::parse(path, languageLevel, problem);
   if (!parsed) {
-    std::fprintf(stderr, "%s\n", located(request.source, problem.line, problem.message).c_str());
-    return exitCodeFor(problem);
+    std::fprintf(stderr, "%s\n", located(path, problem.line, problem.message).c_str());
+    exitCode = exitCodeFor(problem);
   }
+  return parsed;
+}
+
+int runList(const ListRequest& request) {
+  int exitCode = kExitDone;
+  std::optional<pipeline::ParsedSource> parsed = parseSource(request.source, request.languageLevel, exitCode);
+  if (!parsed) return exitCode;
   if (request.json) printJson(request.source, parsed->summary(), parsed->charset());
   else printTable(request.source, parsed->summary(), parsed->charset());
   return kExitDone;

@@ -26,13 +26,9 @@ int runSequence(const SequenceRequest& request) {
                  std::filesystem::exists(request.sourceTree, ec) ? "is not a folder" : "no such folder");
     return kExitUsage;
   }
-  pipeline::Problem problem;
-  std::optional<pipeline::ParsedSource> parsed =
-      pipeline::ParsedSource::parse(request.source, request.languageLevel, problem);
-  if (!parsed) {
-    std::fprintf(stderr, "%s\n", located(request.source, problem.line, problem.message).c_str());
-    return exitCodeFor(problem);
-  }
+  int exitCode = kExitDone;
+  std::optional<pipeline::ParsedSource> parsed = parseSource(request.source, request.languageLevel, exitCode);
+  if (!parsed) return exitCode;
   const std::optional<size_t> chosen = pickMethod(*parsed, request.method, "sequence");
   if (!chosen) return kExitUsage;
   const pipeline::MethodSummary& method = parsed->summary().methods[*chosen];
@@ -42,6 +38,7 @@ int runSequence(const SequenceRequest& request) {
   pipeline::SequenceSources sources(*parsed, request.sourceTree);
   const pipeline::SequenceOptions options{request.depth, request.maxMessages, request.sourceTree};
   const bool graphOnly = endsWith(output, ".dot");
+  pipeline::Problem problem;
   std::optional<pipeline::MethodSequence> sequence =
       graphOnly ? pipeline::methodSequenceGraph(sources, method, options, problem)
                 : pipeline::drawMethodSequence(sources, method, options, problem);
