@@ -289,7 +289,12 @@ int runBatch(const BatchRequest& request) {
     }
     progress.draw();
   };
-  const PoolResult result = runWorkerPool(toDraw.size(), workers, callbacks, interrupted);
+  // A worker grows with every file it lays out (the layout library keeps
+  // some of what it takes), so it hands over to a fresh one now and then.
+  WorkerLimits limits;
+  limits.jobsPerWorker = 200;
+  limits.peakResidentBytes = size_t{128} << 20;
+  const PoolResult result = runWorkerPool(toDraw.size(), workers, callbacks, interrupted, limits);
   ::sigaction(SIGINT, &previous, nullptr);
   progress.finish();
   if (result == PoolResult::CannotStart) {

@@ -2,6 +2,7 @@
 
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,9 +15,11 @@
 namespace cli {
 namespace {
 
-// Marks the end of a job in a worker's output; reported lines never hold
-// a line feed, so they cannot hold this either.
+// Mark the end of a job in a worker's output, the second also saying
+// that the worker ends after it; reported lines never hold a line feed,
+// so they cannot hold these either.
 constexpr std::string_view kJobDone = "\x01";
+constexpr std::string_view kJobDoneRetiring = "\x02";
 
 bool writeAll(int fd, const void* data, size_t size) {
   const char* bytes = static_cast<const char*>(data);
@@ -42,8 +45,20 @@ bool readAll(int fd, void* data, size_t size) {
   return true;
 }
 
-// The worker's side: take job numbers until the pipe closes.
-[[noreturn]] void workerMain(int jobs, int results, const WorkerPoolCallbacks& callbacks) {
+size_t peakResidentBytes() {
+  rusage usage{};
+  if (::getrusage(RUSAGE_SELF, &usage) != 0) return 0;
+  return static_cast<size_t>(usage.ru_maxrss) * 1024;  // Linux counts kilobytes
+}
+
+bool shouldRetire(size_t jobsDone, const WorkerLimits& limits) {
+  if (limits.jobsPerWorker > 0 && jobsDone >= limits.jobsPerWorker) return true;
+  return limits.peakResidentBytes > 0 && peakResidentBytes() > limits.peakResidentBytes;
+}
+
+// The worker's side: take job numbers until the pipe closes or it retires.
+[[noreturn]] void workerMain(int jobs, int results, const WorkerPoolCallbacks& callbacks,
+                             const WorkerLimits& limits) {
   // Ctrl-C reaches the whole process group; the caller decides when to
   // stop, and a worker finishes the job it has.
   ::signal(SIGINT, SIG_IGN);
@@ -51,14 +66,16 @@ bool readAll(int fd, void* data, size_t size) {
   const auto report = [results](std::string_view line) {
     std::string text(line);
     for (char& c : text)
-      if (c == '\n' || c == '\x01') c = ' ';
+      if (c == '\n' || c == '\x01' || c == '\x02') c = ' ';
     text += '\n';
     writeAll(results, text.data(), text.size());
   };
+  size_t jobsDone = 0;
   while (readAll(jobs, &job, sizeof job)) {
     callbacks.work(static_cast<size_t>(job), report);
-    const std::string done = std::string(kJobDone) + "\n";
-    if (!writeAll(results, done.data(), done.size())) break;
+    const bool retiring = shouldRetire(++jobsDone, limits);
+    const std::string done = std::string(retiring ? kJobDoneRetiring : kJobDone) + "\n";
+    if (!writeAll(results, done.data(), done.size()) || retiring) break;
   }
   ::close(jobs);
   ::close(results);
@@ -71,7 +88,8 @@ struct Worker {
   int jobs = -1;     // we write job numbers here
   int results = -1;  // and read its lines here
   std::optional<size_t> job;
-  std::string pending;  // a line not yet complete
+  bool retiring = false;  // said it ends after its last job
+  std::string pending;    // a line not yet complete
 };
 
 void closeFd(int& fd) {
@@ -79,7 +97,8 @@ void closeFd(int& fd) {
   fd = -1;
 }
 
-std::optional<Worker> startWorker(const WorkerPoolCallbacks& callbacks, const std::vector<Worker>& others) {
+std::optional<Worker> startWorker(const WorkerPoolCallbacks& callbacks, const WorkerLimits& limits,
+                                  const std::vector<Worker>& others) {
   int toWorker[2], fromWorker[2];
   if (::pipe(toWorker) != 0) return std::nullopt;
   if (::pipe(fromWorker) != 0) {
@@ -102,7 +121,7 @@ std::optional<Worker> startWorker(const WorkerPoolCallbacks& callbacks, const st
       if (other.jobs >= 0) ::close(other.jobs);
       if (other.results >= 0) ::close(other.results);
     }
-    workerMain(toWorker[0], fromWorker[1], callbacks);
+    workerMain(toWorker[0], fromWorker[1], callbacks, limits);
   }
   ::close(toWorker[0]);
   ::close(fromWorker[1]);
@@ -123,7 +142,7 @@ std::string exitDescription(int status) {
 }  // namespace
 
 PoolResult runWorkerPool(size_t jobCount, unsigned workerCount, const WorkerPoolCallbacks& callbacks,
-                         const std::atomic<bool>& stop) {
+                         const std::atomic<bool>& stop, const WorkerLimits& limits) {
   // A worker that dies while we hand it a job must not end this process.
   struct sigaction ignore {}, previous{};
   ignore.sa_handler = SIG_IGN;
@@ -143,7 +162,7 @@ PoolResult runWorkerPool(size_t jobCount, unsigned workerCount, const WorkerPool
 
   const size_t wanted = std::min<size_t>(workerCount == 0 ? 1 : workerCount, std::max<size_t>(jobCount, 1));
   for (size_t i = 0; i < wanted && nextJob < jobCount; ++i) {
-    std::optional<Worker> worker = startWorker(callbacks, workers);
+    std::optional<Worker> worker = startWorker(callbacks, limits, workers);
     if (!worker) break;
     workers.push_back(std::move(*worker));
     handOut(workers.back());
@@ -174,11 +193,16 @@ PoolResult runWorkerPool(size_t jobCount, unsigned workerCount, const WorkerPool
           const std::string line = worker.pending.substr(0, end);
           worker.pending.erase(0, end + 1);
           if (!worker.job) continue;
-          if (line == kJobDone) {
+          if (line == kJobDone || line == kJobDoneRetiring) {
             const size_t job = *worker.job;
             worker.job.reset();
             callbacks.onDone(job, {});
-            handOut(worker);
+            if (line == kJobDone) {
+              handOut(worker);
+            } else {
+              worker.retiring = true;
+              closeFd(worker.jobs);
+            }
           } else {
             callbacks.onLine(*worker.job, line);
           }
@@ -192,13 +216,15 @@ PoolResult runWorkerPool(size_t jobCount, unsigned workerCount, const WorkerPool
       int status = 0;
       while (::waitpid(worker.pid, &status, 0) < 0 && errno == EINTR) {
       }
-      if (worker.job) {
-        const size_t job = *worker.job;
-        worker.job.reset();
-        callbacks.onDone(job, exitDescription(status));
+      if (worker.job || worker.retiring) {
+        if (worker.job) {
+          const size_t job = *worker.job;
+          worker.job.reset();
+          callbacks.onDone(job, exitDescription(status));
+        }
         // Its place is taken by a new worker while jobs remain.
         if (!stop.load() && nextJob < jobCount) {
-          if (std::optional<Worker> replacement = startWorker(callbacks, workers)) {
+          if (std::optional<Worker> replacement = startWorker(callbacks, limits, workers)) {
             worker = std::move(*replacement);
             handOut(worker);
             continue;

@@ -1,7 +1,10 @@
 // Runs numbered jobs in worker processes.  Graphviz's library keeps
 // global state and is not thread-safe, so parallel work needs processes;
 // a worker that crashes loses only its current job, which is reported,
-// and a new worker takes its place.
+// and a new worker takes its place.  A worker also retires after a number
+// of jobs or once it has grown past a memory limit: the layout library
+// does not give back everything it takes, and a long-lived worker would
+// grow with the size of the whole tree rather than of one file.
 #pragma once
 
 #include <atomic>
@@ -22,12 +25,18 @@ struct WorkerPoolCallbacks {
   std::function<void(size_t job, const std::string& lost)> onDone;
 };
 
+// When a worker hands its place to a fresh one; 0 means no limit.
+struct WorkerLimits {
+  size_t jobsPerWorker = 0;
+  size_t peakResidentBytes = 0;  // retire once the peak resident size passes this
+};
+
 enum class PoolResult { Finished, Interrupted, CannotStart };
 
 // Runs jobs 0 to jobCount - 1 in order of handing out, on at most
 // `workers` processes.  Stops handing out jobs once *stop is set (by a
 // signal handler, say); jobs under way are finished.
 PoolResult runWorkerPool(size_t jobCount, unsigned workers, const WorkerPoolCallbacks& callbacks,
-                         const std::atomic<bool>& stop);
+                         const std::atomic<bool>& stop, const WorkerLimits& limits = {});
 
 }  // namespace cli
