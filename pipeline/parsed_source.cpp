@@ -105,13 +105,28 @@ std::optional<ParsedSource> ParsedSource::parse(const std::string& sourcePath, i
   ParsedSource parsed(sourcePath, std::move(*work));
   parsed.languageLevel_ = languageLevel;
   const WorkFolder& folder = parsed.work_;
-  const int result = java::parseJavaFileWithMethodVolumes(
-      sourcePath, folder.file("st.tmp"), folder.file("comments.xml"), folder.file("status.xml"),
-      folder.file("results.xml"), /*enumSwitch=*/1, languageLevel, /*methodVolumes=*/true);
-  if (result != 0) {
+  const auto parseAt = [&](int level) {
+    return java::parseJavaFileWithMethodVolumes(sourcePath, folder.file("st.tmp"), folder.file("comments.xml"),
+                                                folder.file("status.xml"), folder.file("results.xml"),
+                                                /*enumSwitch=*/1, level, /*methodVolumes=*/true);
+  };
+  if (parseAt(languageLevel) != 0) {
     const int32_t line = errorLine(folder.file("status.xml"));
-    if (line > 0) problem.set(Problem::Kind::Syntax, "does not parse as Java", line);
-    else problem.set(Problem::Kind::Unreadable, "cannot be parsed");
+    if (line <= 0) {
+      problem.set(Problem::Kind::Unreadable, "cannot be parsed");
+      return std::nullopt;
+    }
+    // Older code may use words that later releases reserved (an unqualified
+    // yield(), a class named var or record, _ as a name); say so when the
+    // file reads as Java 8, rather than only that it does not parse.
+    constexpr int kOlderLevel = 8;
+    if (languageLevel > kOlderLevel && parseAt(kOlderLevel) == 0) {
+      problem.set(Problem::Kind::Syntax,
+                  "does not parse as Java " + std::to_string(languageLevel) + " but does as Java 8 (try --java 8)",
+                  line);
+    } else {
+      problem.set(Problem::Kind::Syntax, "does not parse as Java", line);
+    }
     return std::nullopt;
   }
   parsed.results_ = xml::Document::loadFile(folder.file("results.xml"));

@@ -23,6 +23,7 @@ TEST(BadInput, ClearMessagesAndExitCodes) {
   TempDir dir;
   writeFile(dir.file("Good.java"), "class Good {\n  void f() { }\n  void f(int x) { }\n  void g() { }\n}\n");
   writeFile(dir.file("Broken.java"), "class Broken {\n  void f( {\n}\n");
+  writeFile(dir.file("Old.java"), "class Old extends Thread {\n  public void run() {\n    yield();\n  }\n}\n");
   writeFile(dir.file("binary.java"), std::string("class \0 x", 9));
   writeFile(dir.file("plain"), "not a folder");
   fs::create_directory(dir.path() / "folder.java");
@@ -32,6 +33,8 @@ TEST(BadInput, ClearMessagesAndExitCodes) {
       {{"list", "binary.java"}, 2, "binary.java: is a binary file, not Java source\n"},
       {{"draw", "Broken.java"}, 1, "Broken.java:2: does not parse as Java\n"},
       {{"list", "Broken.java", "--json"}, 1, "Broken.java:2: does not parse as Java\n"},
+      {{"list", "Old.java"}, 1, "Old.java:3: does not parse as Java 25 but does as Java 8 (try --java 8)\n"},
+      {{"list", "Old.java", "--java", "14"}, 1, "Old.java:3: does not parse as Java 14 but does as Java 8 (try --java 8)\n"},
       {{"draw", "Good.java", "h"}, 2,
        "Good.java: no method 'h'; the methods are:\n  Good.f:2\n  Good.f:3\n  Good.g:4\n"},
       {{"draw", "Good.java", "f"}, 2, "Good.java: 'f' names 2 methods; pick one with METHOD:LINE:\n  Good.f:2\n  Good.f:3\n"},
@@ -76,7 +79,7 @@ TEST(BadInput, ClearMessagesAndExitCodes) {
   std::vector<std::string> left;
   for (const auto& entry : fs::directory_iterator(dir.path())) left.push_back(entry.path().filename().string());
   std::sort(left.begin(), left.end());
-  EXPECT_EQ(left, (std::vector<std::string>{"Broken.java", "Good.java", "binary.java", "folder.java", "plain"}));
+  EXPECT_EQ(left, (std::vector<std::string>{"Broken.java", "Good.java", "Old.java", "binary.java", "folder.java", "plain"}));
 }
 
 TEST(BadInput, HelpAndVersion) {
