@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <map>
+#include <set>
 
 namespace {
 
@@ -46,6 +49,41 @@ TEST(WorkerPool, StopsHandingOutJobsWhenAsked) {
   EXPECT_EQ(cli::runWorkerPool(1000, 1, callbacks, stop), cli::PoolResult::Interrupted);
   EXPECT_EQ(finished, 2u);
   EXPECT_EQ(cli::runWorkerPool(0, 4, callbacks, stop), cli::PoolResult::Finished);
+}
+
+// A worker retires after its share of jobs; a fresh one takes the rest
+// and no job is lost or reported twice.
+TEST(WorkerPool, RetiredWorkersAreReplaced) {
+  std::map<size_t, std::string> worker;
+  size_t finished = 0;
+  cli::WorkerPoolCallbacks callbacks;
+  callbacks.work = [](size_t, const std::function<void(std::string_view)>& report) {
+    report(std::to_string(::getpid()));
+  };
+  callbacks.onLine = [&](size_t job, std::string_view line) { worker[job] = std::string(line); };
+  callbacks.onDone = [&](size_t, const std::string& lost) {
+    EXPECT_EQ(lost, "");
+    ++finished;
+  };
+  const std::atomic<bool> stop{false};
+  cli::WorkerLimits limits;
+  limits.jobsPerWorker = 3;
+  EXPECT_EQ(cli::runWorkerPool(10, 2, callbacks, stop, limits), cli::PoolResult::Finished);
+  EXPECT_EQ(finished, 10u);
+  ASSERT_EQ(worker.size(), 10u);
+  std::map<std::string, size_t> jobsOf;
+  for (const auto& [job, pid] : worker) ++jobsOf[pid];
+  EXPECT_GE(jobsOf.size(), 4u);
+  for (const auto& [pid, jobs] : jobsOf) EXPECT_LE(jobs, 3u);
+
+  // Past the memory limit a worker retires after every job.
+  worker.clear();
+  finished = 0;
+  limits = {};
+  limits.peakResidentBytes = 1;
+  EXPECT_EQ(cli::runWorkerPool(4, 1, callbacks, stop, limits), cli::PoolResult::Finished);
+  EXPECT_EQ(finished, 4u);
+  EXPECT_EQ(std::set<std::string>({worker[0], worker[1], worker[2], worker[3]}).size(), 4u);
 }
 
 }  // namespace
