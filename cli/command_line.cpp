@@ -43,7 +43,7 @@ constexpr const char* kOverview =
     "  flowchart help [COMMAND] | --help | --version\n"
     "\n"
     "Every command takes --java LEVEL, the Java release the sources are written\n"
-    "for: 5 to 25 (1.5 to 1.8 also read), default 25, the newest.  Below 6 the\n"
+    "for: 1 to 25 (1.5 to 1.8 also read), default 25, the newest.  Below 6 the\n"
     "sources are read with the Java 5 grammar, as the engine's mode 7 does.\n"
     "\n"
     "Exit codes: 0 all done; 1 some files or methods failed (each is reported as\n"
