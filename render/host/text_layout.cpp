@@ -1,7 +1,9 @@
 #include "render/host/text_layout.h"
 
-#include <cmath>
+#include <algorithm>
 #include <charconv>
+#include <cmath>
+#include <optional>
 
 namespace host {
 
@@ -107,7 +109,8 @@ double inches(double ems, double fontSize) { return ems * fontSize / 72.0; }
 // Wraps one line in time linear in its length.  Widths are summed
 // character by character in the same order as textWidth sums them, so
 // every comparison gives the answer textWidth would.
-std::vector<std::string> wrapLine(std::string_view line, double width, double fontSize, TextEncoding encoding) {
+std::vector<std::string> wrapLine(std::string_view line, double width, double fontSize, TextEncoding encoding,
+                                  bool& brokeWord) {
   auto fits = [&](double ems) { return inches(ems, fontSize) <= width; };
   // With a font size of zero or more a longer text is never narrower, so
   // the scan for a break also tells whether the rest is too wide.
@@ -141,6 +144,7 @@ std::vector<std::string> wrapLine(std::string_view line, double width, double fo
         while (cut < word.size() && isContinuation(word[cut])) ++cut;
       const bool tooWide = widthsGrow ? cut < word.size() : inches(emsOf(word, encoding), fontSize) > width;
       if (!tooWide) break;
+      brokeWord = true;
       out.emplace_back(word.substr(0, cut));
       word.remove_prefix(cut);
     }
@@ -161,21 +165,30 @@ double textWidth(std::string_view text, double fontSize, TextEncoding encoding) 
 FittedText fitText(std::string_view text, double boxWidth, double boxHeight, double fontSize,
                    TextEncoding encoding) {
   constexpr double kSmallest = 6.0;
-  FittedText fitted;
-  fitted.encoding = encoding;
+  // A word that does not fit its line is broken only when a font down to
+  // three quarters of the size asked for would not keep it whole: a name
+  // like "inventory:Inventory" reads better a little smaller than cut in two.
+  const double smallestForWholeWords = std::max(kSmallest, fontSize * 0.75);
   const std::vector<std::string> lines = displayLines(text);
+  std::optional<FittedText> brokenButFitting;
   for (double size = fontSize;; size = std::max(kSmallest, size - 0.5)) {
+    FittedText fitted;
+    fitted.encoding = encoding;
     fitted.fontSize = size;
-    fitted.lines.clear();
+    bool brokeWord = false;
     for (const std::string& line : lines)
-      for (std::string& wrapped : wrapLine(line, boxWidth, size, encoding))
+      for (std::string& wrapped : wrapLine(line, boxWidth, size, encoding, brokeWord))
         fitted.lines.push_back(std::move(wrapped));
     const double needed = static_cast<double>(fitted.lines.size()) * fitted.lineHeight();
-    if (needed <= boxHeight || size <= kSmallest) break;
+    const bool fitsHeight = needed <= boxHeight;
+    if (fitsHeight && !brokeWord && size >= smallestForWholeWords) return fitted;
+    // Otherwise the answer is the first size whose lines fit the box's
+    // height, or the smallest size.
+    if (!brokenButFitting && (fitsHeight || size <= kSmallest)) brokenButFitting = std::move(fitted);
+    if (brokenButFitting && size <= smallestForWholeWords) return std::move(*brokenButFitting);
     // A size so large that a step down leaves it as it is would never end.
-    if (size - 0.5 == size) break;
+    if (size - 0.5 == size || size <= kSmallest) return brokenButFitting ? std::move(*brokenButFitting) : fitted;
   }
-  return fitted;
 }
 
 }  // namespace host

@@ -33,6 +33,16 @@ TEST(TextLayout, LineBreakEscapesAndWrapping) {
   ASSERT_GT(wrapped.lines.size(), 1u);
   for (const std::string& line : wrapped.lines) EXPECT_LE(textWidth(line, 10), 1.2) << line;
 
+  // A word a little too wide for the box is kept whole in a smaller font;
+  // one that would need less than three quarters of the size is broken.
+  const FittedText name = fitText("inventory:Inventory", 1.3, 0.5, 10);
+  EXPECT_EQ(name.lines, (std::vector<std::string>{"inventory:Inventory"}));
+  EXPECT_LT(name.fontSize, 10);
+  EXPECT_GE(name.fontSize, 7.5);
+  const FittedText longName = fitText("exception:IllegalArgumentException", 1.3, 0.5, 10);
+  EXPECT_EQ(longName.fontSize, 10);
+  EXPECT_GT(longName.lines.size(), 1u);
+
   // Too much text for the box: the font shrinks, but not below 6 points.
   const FittedText crowded = fitText(std::string(400, 'x'), 1.0, 0.3, 10);
   EXPECT_DOUBLE_EQ(crowded.fontSize, 6);
@@ -87,7 +97,7 @@ TEST(TextLayout, WrappingBreaksWhereMeasuringEveryCandidateWould) {
     for (double width : widths)
       for (double size : sizes) {
         const FittedText fitted = fitText(text, width, 1e9, size);
-        ASSERT_EQ(fitted.lines, wrapLineByMeasuring(text, width, size))
+        ASSERT_EQ(fitted.lines, wrapLineByMeasuring(text, width, fitted.fontSize))
             << "text \"" << text << "\" width " << width << " size " << size;
       }
   }
