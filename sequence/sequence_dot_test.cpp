@@ -35,7 +35,8 @@ TEST(SequenceDot, CarriesWhatTheDrawingReads) {
       "  graph [rankdir=LR, ranksep=0.55, nodesep=0.22, charset=latin1];\n"
       "  node [shape=box, fixedsize=true, width=1.667, height=0.5, fontsize=9];\n"
       "  \"o.1\" [zarncls=1, label=\":Shop\", zarnlast=\"t.7\"];\n"
-      "  \"o.2\" [zarncls=1, label=\"order:Order\", zarnlast=\"t.7\"];\n"
+      // The creation's text and half the new box need more than one gap.
+      "  \"o.2\" [zarncls=1, label=\"order:Order\", zarnlast=\"t.7\", width=2.411];\n"
       "  \"o.3\" [zarncls=1, label=\"ledger:Ledger\", zarnlast=\"t.7\"];\n"
       "  node [shape=point, width=0.05, height=0.05, label=\"\"];\n"
       "  { rank=same; \"t.0\"; \"t.1\"; \"t.2\"; \"t.3\"; \"t.4\"; \"t.5\"; \"t.6\"; \"t.7\"; }\n"
@@ -97,7 +98,9 @@ TEST(SequenceDot, LaidOutLifelinesAndMessagesKeepTheirOrder) {
 
   for (size_t i = 0; i < d.lifelines.size(); ++i) {
     const auto [x, y] = nodes[lifelineNodeName(i)];
-    if (i > 0) EXPECT_GT(x, nodes[lifelineNodeName(i - 1)].first + 120) << d.lifelines[i].label;
+    if (i > 0) {
+      EXPECT_GT(x, nodes[lifelineNodeName(i - 1)].first + 120) << d.lifelines[i].label;
+    }
     const size_t createdBy = d.lifelines[i].createdBy;
     const double expected = createdBy == kNone ? nodes["t.0"].second : heights[createdBy];
     EXPECT_NEAR(y, expected, 1.5) << d.lifelines[i].label;
@@ -105,7 +108,9 @@ TEST(SequenceDot, LaidOutLifelinesAndMessagesKeepTheirOrder) {
   // Every lifeline ends well below the last message.
   for (const xml::Node& node : render::dotNodes(tree->root())) {
     const std::string last = render::dotLast(node);
-    if (!last.empty()) EXPECT_LT(nodes[last].second, heights.back() - 30) << render::dotNodeId(node);
+    if (!last.empty()) {
+      EXPECT_LT(nodes[last].second, heights.back() - 30) << render::dotNodeId(node);
+    }
   }
 }
 
