@@ -236,7 +236,10 @@ PoolResult runWorkerPool(size_t jobCount, unsigned workerCount, const WorkerPool
     std::erase_if(workers, [](const Worker& worker) { return worker.pid < 0; });
   }
   ::sigaction(SIGPIPE, &previous, nullptr);
-  return stop.load() && nextJob < jobCount ? PoolResult::Interrupted : PoolResult::Finished;
+  if (nextJob >= jobCount) return PoolResult::Finished;
+  // Jobs are left: either we were asked to stop, or no worker could be
+  // started in place of the last one that ended.
+  return stop.load() ? PoolResult::Interrupted : PoolResult::CannotStart;
 }
 
 }  // namespace cli

@@ -31,6 +31,8 @@ struct WorkerLimits {
   size_t peakResidentBytes = 0;  // retire once the peak resident size passes this
 };
 
+// CannotStart: jobs were left and no worker could be started for them,
+// at the beginning or in place of one that ended.
 enum class PoolResult { Finished, Interrupted, CannotStart };
 
 // Runs jobs 0 to jobCount - 1 in order of handing out, on at most
