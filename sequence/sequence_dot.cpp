@@ -22,12 +22,13 @@ constexpr double kRankSeparation = 0.55;
 constexpr double kLayoutInchesPerDrawnInch = 96.0 / 72.0;
 
 // About how wide a message's text is drawn (8 points, 0.6 em a character
-// on average, a little margin), in the layout's inches.
+// on average; longer texts wrap at 2.5 inches), with a little margin, in
+// the layout's inches.
 double messageTextWidth(std::string_view shown, flowgraph::Charset charset) {
   size_t characters = 0;
   for (char c : shown)
     if (charset != flowgraph::Charset::Utf8 || (static_cast<unsigned char>(c) & 0xC0) != 0x80) ++characters;
-  const double drawnInches = static_cast<double>(characters) * 0.6 * 8.0 / 72.0 + 0.25;
+  const double drawnInches = std::min(static_cast<double>(characters) * 0.6 * 8.0 / 72.0, 2.5) + 0.25;
   return drawnInches * kLayoutInchesPerDrawnInch;
 }
 
