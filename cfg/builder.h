@@ -1,0 +1,21 @@
+// Builds the control-flow graph of a method from its parse tree.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "cfg/graph.h"
+#include "flowchart/xml/document.h"
+
+namespace cfg {
+
+// declaration: a MtdDecln, CtorDecln, StaticInit or NonStaticInit element
+// of the Java parse tree.  The graph's texts are the source's bytes, as
+// the tree holds them.  nullopt with a message when the declaration has no
+// body (abstract, interface and native methods) or is not a declaration.
+std::optional<MethodFlow> buildMethodFlow(const xml::Node& declaration, std::string* error);
+
+// True when the declaration has a body to draw.
+bool hasBody(const xml::Node& declaration);
+
+}  // namespace cfg
