@@ -5,6 +5,8 @@
 #include "cli/commands.h"
 #include "cli/method_choice.h"
 #include "cli/text_output.h"
+#include "cfg/json.h"
+#include "pipeline/method_flow.h"
 #include "pipeline/method_flowchart.h"
 #include "pipeline/parsed_source.h"
 #include "render/host/drawing_svg.h"
@@ -61,11 +63,32 @@ int writeGraphs(pipeline::ParsedSource& parsed, const pipeline::MethodSummary& m
   return kExitDone;
 }
 
+// The method's control-flow graph as JSON, for tools.
+int writeFlowJson(pipeline::ParsedSource& parsed, const pipeline::MethodSummary& method, const std::string& output) {
+  pipeline::Problem problem;
+  std::optional<cfg::MethodFlow> flow = pipeline::methodFlow(parsed, method, problem);
+  if (!flow) {
+    std::fprintf(stderr, "%s\n", located(parsed.sourcePath(), problem.line, problem.message).c_str());
+    return kExitSomeFailed;
+  }
+  const bool latin1 = parsed.charset() == flowgraph::Charset::Latin1;
+  if (!xml::writeFileAtomically(output, cfg::methodFlowJson(*flow, latin1))) {
+    std::fprintf(stderr, "%s: cannot write the graph\n", output.c_str());
+    return kExitSomeFailed;
+  }
+  size_t nodes = 0;
+  for (const cfg::Graph& graph : flow->graphs) nodes += graph.nodes.size();
+  std::printf("%s: %s, %zu nodes\n", output.c_str(),
+              utf8Text(parsed.summary().displayName(method), parsed.charset()).c_str(), nodes);
+  return kExitDone;
+}
+
 int drawOne(pipeline::ParsedSource& parsed, const pipeline::MethodSummary& method, std::string output) {
   const pipeline::FileSummary& summary = parsed.summary();
   if (output.empty())
     output = fileSafeName(utf8Text(summary.displayName(method), parsed.charset())) + ".html";
   if (endsWith(output, ".dot")) return writeGraphs(parsed, method, output);
+  if (endsWith(output, ".json")) return writeFlowJson(parsed, method, output);
   pipeline::Problem problem;
   std::optional<pipeline::MethodFlowchart> chart = pipeline::drawMethodFlowchart(parsed, method, problem);
   if (!chart) {

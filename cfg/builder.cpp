@@ -1,0 +1,991 @@
+#include "cfg/builder.h"
+
+#include <algorithm>
+#include <map>
+
+#include "cfg/exception_types.h"
+#include "cfg/java_tree.h"
+
+namespace cfg {
+namespace {
+
+// An edge waiting for its target: control leaves `from` this way and goes
+// wherever the next node built turns out to be.
+struct Exit {
+  size_t from = 0;
+  EdgeKind kind = EdgeKind::Flow;
+  std::string label;
+};
+using Exits = std::vector<Exit>;
+
+// Where an abrupt completion goes.
+struct Destination {
+  enum class Kind { Normal, Break, Continue, Return, Yield, Throw } kind = Kind::Return;
+  size_t frame = 0;                // the loop, switch or labelled statement it leaves (break, continue, yield)
+  std::vector<std::string> types;  // the exception's possible types; empty when unknown
+  std::string name;                // a break's or continue's label
+
+  std::string key() const {
+    switch (kind) {
+      case Kind::Normal: return "n";
+      case Kind::Break: return "b" + std::to_string(frame);
+      case Kind::Continue: return "c" + std::to_string(frame);
+      case Kind::Return: return "r";
+      case Kind::Yield: return "y" + std::to_string(frame);
+      case Kind::Throw: {
+        std::string key = "t";
+        for (const std::string& type : types) key += type + "|";
+        return key;
+      }
+    }
+    return "";
+  }
+
+  // How a finally clause passed on the way is labelled.
+  std::string afterFinally() const {
+    switch (kind) {
+      case Kind::Normal: return "";
+      case Kind::Break: return name.empty() ? "then break" : "then break " + name;
+      case Kind::Continue: return name.empty() ? "then continue" : "then continue " + name;
+      case Kind::Return: return "then return";
+      case Kind::Yield: return "then yield";
+      case Kind::Throw: return "then rethrow";
+    }
+    return "";
+  }
+};
+
+struct CatchClause {
+  size_t node = 0;
+  std::vector<std::string> types;
+};
+
+// A statement that abrupt completions may leave or stop at.
+struct Frame {
+  enum class Kind { Body, Loop, Switch, SwitchExpression, Labelled, Try } kind = Kind::Body;
+  std::vector<std::string> labels;
+  Exits breaks, continues, yields;
+  // A try statement: its catch clauses apply while its block runs; its
+  // finally clause runs on every way out of the block and the catches.
+  bool catchesApply = true;
+  std::vector<CatchClause> catches;
+  Element finallyBlock;
+  size_t region = 0;                    // the try statement's region
+  std::map<std::string, size_t> copies;  // finally copies by destination
+};
+
+bool isConstantTrue(Element expr) {
+  // An Expr that is the literal true, perhaps in parentheses.
+  Element e = expr;
+  while (e) {
+    const std::vector<Element> parts = children(e);
+    if (parts.size() == 1 && named(parts[0], "BOOLLIT")) return tokenText(parts[0]) == "true";
+    if (parts.size() == 3 && named(parts[0], "OPR") && named(parts[1], "Expr") && named(parts[2], "CPR")) {
+      e = parts[1];
+      continue;
+    }
+    return false;
+  }
+  return false;
+}
+
+// The simple name of a type: the last identifier before any type arguments.
+std::string simpleTypeName(Element typeElement) {
+  std::string name;
+  for (const Element& token : tokensBetween(typeElement, typeElement)) {
+    const std::string text = tokenText(token);
+    if (text == "<") break;
+    if (named(token, "IDEN")) name = text;
+  }
+  return name;
+}
+
+class Builder {
+ public:
+  Builder(MethodFlow& flow, size_t graphIndex) : flow_(flow), graphIndex_(graphIndex) {}
+
+  void buildBody(Element body, const std::string& header, int32_t line, int32_t endLine) {
+    Graph& g = graph();
+    g.title = header;
+    g.line = line;
+    g.endLine = endLine;
+    Region bodyRegion;
+    bodyRegion.kind = RegionKind::Body;
+    bodyRegion.title = header;
+    bodyRegion.firstLine = line;
+    bodyRegion.lastLine = endLine;
+    g.regions.push_back(bodyRegion);
+    g.start = addNode(NodeKind::Start, header, line, line, {});
+    g.end = addNode(NodeKind::End, "end", endLine, endLine, {});
+    frames_.push_back(Frame{});
+    Exits exits{{g.start, EdgeKind::Flow, ""}};
+    if (named(body, "Blk"))
+      exits = buildBlock(body, std::move(exits));
+    else if (body)  // a lambda's expression body
+      exits = buildExpressionStatement(body, std::move(exits));
+    connect(exits, graph().end);
+    connect(returns_, graph().end);
+    frames_.pop_back();
+  }
+
+ private:
+  Graph& graph() { return flow_.graphs[graphIndex_]; }
+
+  size_t addNode(NodeKind kind, std::string text, int32_t first, int32_t last, std::vector<int32_t> lines) {
+    Graph& g = graph();
+    Node node;
+    node.kind = kind;
+    node.text = std::move(text);
+    node.firstLine = first;
+    node.lastLine = last;
+    node.lines = std::move(lines);
+    node.region = region_;
+    g.nodes.push_back(std::move(node));
+    return g.nodes.size() - 1;
+  }
+
+  void addEdge(size_t from, size_t to, EdgeKind kind, std::string label, bool back = false) {
+    Graph& g = graph();
+    for (const Edge& e : g.edges)
+      if (e.from == from && e.to == to && e.kind == kind && e.label == label) return;
+    g.edges.push_back(Edge{from, to, kind, std::move(label), back});
+  }
+
+  void connect(const Exits& exits, size_t to, bool back = false) {
+    for (const Exit& exit : exits) addEdge(exit.from, to, exit.kind, exit.label, back);
+  }
+
+  size_t exitNode() {
+    Graph& g = graph();
+    if (!g.exit) {
+      const size_t saved = region_;
+      region_ = 0;
+      g.exit = addNode(NodeKind::Exit, "throws", 0, 0, {});
+      region_ = saved;
+    }
+    return *graph().exit;
+  }
+
+  size_t openRegion(RegionKind kind, std::string title, int32_t first, int32_t last, std::optional<size_t> head) {
+    Region r;
+    r.kind = kind;
+    r.title = std::move(title);
+    r.firstLine = first;
+    r.lastLine = last;
+    r.parent = region_;
+    r.head = head;
+    graph().regions.push_back(std::move(r));
+    const size_t saved = region_;
+    region_ = graph().regions.size() - 1;
+    return saved;
+  }
+  void closeRegion(size_t saved) { region_ = saved; }
+
+  void countStatement() {
+    for (std::optional<size_t> r = region_; r; r = graph().regions[*r].parent) ++graph().regions[*r].statements;
+  }
+
+  // ---------------------------------------------------------------- routing
+
+  // Sends an abrupt completion on its way: through the finally clause of
+  // every try statement it leaves, to the catch clauses that may take an
+  // exception, and on to the frame it stops at.
+  void route(Exits from, const Destination& d) { routeFrom(frames_.size(), std::move(from), d); }
+
+  void routeFrom(size_t top, Exits from, const Destination& d) {
+    using K = Destination::Kind;
+    for (size_t i = top; i-- > 0 && !from.empty();) {
+      Frame& f = frames_[i];
+      if (i == d.frame && (d.kind == K::Break || d.kind == K::Continue || d.kind == K::Yield)) {
+        Exits& target = d.kind == K::Break ? f.breaks : d.kind == K::Continue ? f.continues : f.yields;
+        target.insert(target.end(), from.begin(), from.end());
+        return;
+      }
+      if (f.kind == Frame::Kind::Body) {
+        if (d.kind == K::Throw)
+          connect(from, exitNode());
+        else if (d.kind == K::Return)
+          returns_.insert(returns_.end(), from.begin(), from.end());
+        return;
+      }
+      if (f.kind != Frame::Kind::Try) continue;
+      if (d.kind == K::Throw && f.catchesApply) {
+        bool taken = false;
+        for (const CatchClause& c : f.catches) {
+          const CatchMatch match = matchCatch(d.types, c.types);
+          if (match == CatchMatch::Never) continue;
+          connect(from, c.node);
+          if (match == CatchMatch::Always) {
+            taken = true;
+            break;
+          }
+        }
+        if (taken) return;
+      }
+      if (frames_[i].finallyBlock) {
+        from = throughFinally(i, std::move(from), d);
+        if (d.kind == K::Throw)
+          for (Exit& exit : from) exit.kind = EdgeKind::Exception;
+      }
+    }
+  }
+
+  // Connects the exits to the copy of frame i's finally clause that goes
+  // on to d, building the copy the first time.  Returns the copy's normal
+  // exits still to be routed (none when the copy existed already).
+  Exits throughFinally(size_t i, Exits from, const Destination& d) {
+    const std::string key = d.key();
+    const auto found = frames_[i].copies.find(key);
+    if (found != frames_[i].copies.end()) {
+      connect(from, found->second);
+      return {};
+    }
+    return buildFinallyCopy(i, std::move(from), d.afterFinally(), key);
+  }
+
+  Exits buildFinallyCopy(size_t i, Exits from, const std::string& then, const std::string& key) {
+    const Element block = frames_[i].finallyBlock;
+    const std::string title = then.empty() ? "finally" : "finally (" + then + ")";
+    const size_t savedRegion = region_;
+    region_ = frames_[i].region;
+    const size_t node = addNode(NodeKind::Finally, title, firstLine(block), firstLine(block), {});
+    connect(from, node);
+    frames_[i].copies[key] = node;
+    const size_t outer = openRegion(RegionKind::FinallyBlock, title, firstLine(block), lastLine(block), node);
+    // The clause runs outside its try statement: frames from i on do not
+    // apply inside it.
+    std::vector<Frame> inner(std::make_move_iterator(frames_.begin() + static_cast<std::ptrdiff_t>(i)),
+                             std::make_move_iterator(frames_.end()));
+    frames_.resize(i);
+    Exits exits = buildBlock(block, {{node, EdgeKind::Flow, ""}});
+    frames_.insert(frames_.end(), std::make_move_iterator(inner.begin()), std::make_move_iterator(inner.end()));
+    closeRegion(outer);
+    region_ = savedRegion;
+    return exits;
+  }
+
+  // The frame a break or continue stops at; frames_.size() when none.
+  size_t jumpTarget(bool isContinue, const std::string& label) const {
+    for (size_t i = frames_.size(); i-- > 0;) {
+      const Frame& f = frames_[i];
+      if (f.kind == Frame::Kind::Body || f.kind == Frame::Kind::SwitchExpression) break;
+      if (!label.empty()) {
+        if (std::find(f.labels.begin(), f.labels.end(), label) != f.labels.end()) return i;
+        continue;
+      }
+      if (f.kind == Frame::Kind::Loop) return i;
+      if (!isContinue && f.kind == Frame::Kind::Switch) return i;
+    }
+    return frames_.size();
+  }
+
+  size_t yieldTarget() const {
+    for (size_t i = frames_.size(); i-- > 0;) {
+      if (frames_[i].kind == Frame::Kind::SwitchExpression) return i;
+      if (frames_[i].kind == Frame::Kind::Body) break;
+    }
+    return frames_.size();
+  }
+
+  // ------------------------------------------------------------ statements
+
+  // A statement that runs in a row with its neighbours in one box.
+  static bool isSimple(Element item) {
+    if (named(item, "LocVarDecln")) return findOutermost(item, "SwExpr").empty();
+    if (!named(item, "Stmt")) return false;
+    const std::vector<Element> parts = children(item);
+    if (parts.empty()) return false;
+    const std::string_view kind = parts[0].name();
+    if (kind == "ExprStmt" || kind == "assertStmt") return findOutermost(item, "SwExpr").empty();
+    return kind == "TypeDecln" || kind == "AnnotType";
+  }
+
+  static bool isEmptyStatement(Element item) {
+    const std::vector<Element> parts = children(item);
+    return named(item, "Stmt") && parts.size() == 1 && named(parts[0], "EmptyStmt");
+  }
+
+  // A statement label (`name:`), or an empty element.
+  static Element statementLabel(Element item) {
+    if (!named(item, "Stmt")) return Element();
+    const Element label = childNamed(item, "LblStmt");
+    const Element name = label ? childNamed(label, "IDEN") : Element();
+    const std::vector<Element> parts = label ? children(label) : std::vector<Element>{};
+    return parts.size() == 2 && named(parts[0], "IDEN") ? name : Element();
+  }
+
+  static Element caseLabel(Element item) {
+    if (!named(item, "Stmt")) return Element();
+    const Element label = childNamed(item, "LblStmt");
+    if (!label) return Element();
+    const Element first = firstToken(label);
+    return named(first, "CASE") || named(first, "DEFAULT") ? label : Element();
+  }
+
+  // The text of a simple statement as its box shows it.
+  static std::string simpleText(Element item) {
+    const Element declaration = named(item, "Stmt") ? childNamed(item, "TypeDecln") : Element();
+    if (declaration) {
+      // A local class shows its header; its members are flows of their own.
+      for (Element header : children(childNamed(declaration, "RecDecln") ? childNamed(declaration, "RecDecln")
+                                                                         : declaration))
+        if (named(header, "ClsHeader") || named(header, "RecHeader") || named(header, "EnumHeader"))
+          return elementText(header) + " {...}";
+    }
+    return elementText(item);
+  }
+
+  static constexpr size_t kMaxStatementsInABox = 10;
+
+  // The statements of a block, or of a case group, in a row.  Case labels
+  // (in a switch block) are handed to onCase, which adds the case edge.
+  template <typename OnCase>
+  Exits buildSequence(const std::vector<Element>& items, Exits in, OnCase&& onCase) {
+    std::vector<std::string> labels;
+    for (size_t k = 0; k < items.size(); ++k) {
+      const Element item = items[k];
+      if (named(item, "OBR") || named(item, "CBR")) continue;
+      if (const Element label = caseLabel(item)) {
+        in = onCase(label, std::move(in));
+        continue;
+      }
+      if (const Element name = statementLabel(item)) {
+        labels.push_back(tokenText(name));
+        continue;
+      }
+      if (isEmptyStatement(item)) continue;
+      if (isSimple(item) && labels.empty()) {
+        std::vector<Element> run{item};
+        while (k + 1 < items.size() && run.size() < kMaxStatementsInABox && isSimple(items[k + 1]) &&
+               !caseLabel(items[k + 1]))
+          run.push_back(items[++k]);
+        in = buildSimpleRun(run, std::move(in));
+        continue;
+      }
+      in = buildStatement(item, std::move(in), std::move(labels));
+      labels.clear();
+    }
+    return in;
+  }
+
+  Exits buildBlock(Element block, Exits in) {
+    return buildSequence(children(block), std::move(in), [](Element, Exits exits) { return exits; });
+  }
+
+  Exits buildSimpleRun(const std::vector<Element>& run, Exits in) {
+    std::string text;
+    std::vector<int32_t> lines;
+    for (const Element& item : run) {
+      if (!text.empty()) text += '\n';
+      text += simpleText(item);
+      lines.push_back(firstLine(item));
+      countStatement();
+    }
+    const size_t node = addNode(NodeKind::Statement, std::move(text), firstLine(run.front()),
+                                lastLine(run.back()), std::move(lines));
+    for (const Element& item : run) addLambdas(node, item);
+    connect(in, node);
+    return {{node, EdgeKind::Flow, ""}};
+  }
+
+  // Gives every lambda with a block body inside the element a graph of its
+  // own, linked from the node.
+  void addLambdas(size_t node, Element e) {
+    for (const Element& lambda : findOutermost(e, "LambdaExpr")) {
+      const Element body = childNamed(lambda, "Blk");
+      if (!body) continue;
+      const size_t index = flow_.graphs.size();
+      flow_.graphs.emplace_back();
+      flow_.graphs[index].parentGraph = graphIndex_;
+      flow_.graphs[index].parentNode = node;
+      graph().nodes[node].lambdas.push_back(index);
+      const std::vector<Element> parts = children(lambda);  // parameters, ARROW, Blk
+      const std::string header = parts.size() >= 2 ? rangeText(parts.front(), parts[parts.size() - 2]) : "->";
+      Builder inner(flow_, index);
+      inner.buildBody(body, header, firstLine(lambda), lastLine(lambda));
+    }
+  }
+
+  // Builds the switch expressions inside [from, to] ahead of the node that
+  // uses their values, and lists them so that its text abridges them.
+  Exits expandSwitchExpressions(Element from, Element to, Exits in, std::vector<Element>& expanded) {
+    for (Element e = from; e; e = e.next_sibling()) {
+      if (e.type() == pugi::node_element) {
+        if (named(e, "SwExpr")) {
+          expanded.push_back(e);
+          in = buildSwitch(e, std::move(in), /*isExpression=*/true, {});
+        } else {
+          for (const Element& sw : findOutermost(e, "SwExpr")) {
+            expanded.push_back(sw);
+            in = buildSwitch(sw, std::move(in), true, {});
+          }
+        }
+      }
+      if (e == to) break;
+    }
+    return in;
+  }
+
+  // A node for the code between from and to (siblings), after the switch
+  // expressions inside it.
+  size_t codeNode(NodeKind kind, Element from, Element to, Exits& in, const std::string& prefix = "",
+                  const std::string& suffix = "") {
+    std::vector<Element> expanded;
+    in = expandSwitchExpressions(from, to, std::move(in), expanded);
+    const size_t node = addNode(kind, prefix + textWithAbridged(from, to, expanded) + suffix, firstLine(from),
+                                lastLine(to), {firstLine(from)});
+    for (Element e = from; e; e = e.next_sibling()) {
+      if (e.type() == pugi::node_element) addLambdas(node, e);
+      if (e == to) break;
+    }
+    connect(in, node);
+    in.clear();
+    return node;
+  }
+
+  Exits buildExpressionStatement(Element item, Exits in) {
+    countStatement();
+    const size_t node = codeNode(NodeKind::Statement, item, item, in);
+    return {{node, EdgeKind::Flow, ""}};
+  }
+
+  Exits buildStatement(Element item, Exits in, std::vector<std::string> labels) {
+    if (named(item, "LocVarDecln")) return buildExpressionStatement(item, std::move(in));
+    const std::vector<Element> parts = children(item);
+    if (parts.empty()) return in;
+    const Element s = parts[0];
+    const std::string_view kind = s.name();
+    if (kind == "Blk") return labelled(std::move(labels), item, [&](Exits e) { return buildBlock(s, std::move(e)); },
+                                       std::move(in));
+    if (kind == "IterStmt") return buildLoop(s, std::move(in), std::move(labels));
+    if (kind == "SelStmt") {
+      if (named(firstToken(s), "IF"))
+        return labelled(std::move(labels), item, [&](Exits e) { return buildIf(s, std::move(e)); }, std::move(in));
+      return buildSwitch(s, std::move(in), false, std::move(labels));
+    }
+    if (kind == "JumpStmt") return buildJump(s, std::move(in));
+    if (kind == "YieldStmt") return buildYield(s, std::move(in));
+    if (kind == "GrdingStmt") {
+      if (named(firstToken(s), "SYNCHRONIZED"))
+        return labelled(std::move(labels), item, [&](Exits e) { return buildSynchronized(s, std::move(e)); },
+                        std::move(in));
+      return labelled(std::move(labels), item, [&](Exits e) { return buildTry(s, std::move(e)); }, std::move(in));
+    }
+    if (kind == "LblStmt" || kind == "EmptyStmt") return in;
+    // An expression statement, assert or local class holding a switch
+    // expression, or anything else: one box.
+    return buildExpressionStatement(item, std::move(in));
+  }
+
+  // A labelled statement that is not a loop: `break label` inside it goes
+  // to what follows it.
+  template <typename Build>
+  Exits labelled(std::vector<std::string> labels, Element item, Build&& build, Exits in) {
+    if (labels.empty()) return build(std::move(in));
+    Frame frame;
+    frame.kind = Frame::Kind::Labelled;
+    frame.labels = std::move(labels);
+    frames_.push_back(std::move(frame));
+    const size_t saved = openRegion(RegionKind::Labelled, frames_.back().labels.front() + ":", firstLine(item),
+                                    lastLine(item), std::nullopt);
+    Exits exits = build(std::move(in));
+    closeRegion(saved);
+    Exits breaks = std::move(frames_.back().breaks);
+    frames_.pop_back();
+    exits.insert(exits.end(), breaks.begin(), breaks.end());
+    return exits;
+  }
+
+  Exits buildIf(Element s, Exits in) {
+    countStatement();
+    const std::vector<Element> parts = children(s);  // IF OPR Expr CPR Stmt [ELSE Stmt]
+    const Element cond = childNamed(s, "Expr");
+    std::vector<Element> expanded;
+    in = expandSwitchExpressions(cond, cond, std::move(in), expanded);
+    const std::string header = "if (" + textWithAbridged(cond, cond, expanded) + ")";
+    const size_t decision =
+        addNode(NodeKind::Decision, header, firstLine(s), lastLine(parts[3]), {firstLine(cond)});
+    addLambdas(decision, cond);
+    connect(in, decision);
+    Exits exits;
+    const size_t saved = openRegion(RegionKind::Then, header, firstLine(parts[4]), lastLine(parts[4]), decision);
+    Exits thenExits = buildStatement(parts[4], {{decision, EdgeKind::True, "yes"}}, {});
+    closeRegion(saved);
+    exits.insert(exits.end(), thenExits.begin(), thenExits.end());
+    if (parts.size() >= 7) {
+      const size_t savedElse = openRegion(RegionKind::Else, "else", firstLine(parts[5]), lastLine(parts[6]), decision);
+      Exits elseExits = buildStatement(parts[6], {{decision, EdgeKind::False, "no"}}, {});
+      closeRegion(savedElse);
+      exits.insert(exits.end(), elseExits.begin(), elseExits.end());
+    } else {
+      exits.push_back({decision, EdgeKind::False, "no"});
+    }
+    return exits;
+  }
+
+  Exits buildLoop(Element s, Exits in, std::vector<std::string> labels) {
+    countStatement();
+    const std::string first = tokenText(firstToken(s));
+    Frame frame;
+    frame.kind = Frame::Kind::Loop;
+    frame.labels = labels;
+    frames_.push_back(std::move(frame));
+    const size_t frameIndex = frames_.size() - 1;
+    std::string labelPrefix;
+    for (const std::string& label : labels) labelPrefix += label + ": ";
+    Exits out;
+    if (first == "do")
+      out = buildDo(s, std::move(in), labelPrefix, frameIndex);
+    else if (first == "while")
+      out = buildWhile(s, std::move(in), labelPrefix, frameIndex);
+    else
+      out = buildFor(s, std::move(in), labelPrefix, frameIndex);
+    Exits breaks = std::move(frames_[frameIndex].breaks);
+    frames_.pop_back();
+    out.insert(out.end(), breaks.begin(), breaks.end());
+    return out;
+  }
+
+  // The loop's body in its own region; its exits, with the continues.
+  Exits loopBody(Element body, const std::string& header, size_t head, Exits in, size_t frameIndex,
+                 size_t* bodyRegion = nullptr) {
+    const size_t saved = openRegion(RegionKind::LoopBody, header, firstLine(body), lastLine(body), head);
+    if (bodyRegion) *bodyRegion = region_;
+    Exits exits = buildStatement(body, std::move(in), {});
+    closeRegion(saved);
+    Exits continues = std::move(frames_[frameIndex].continues);
+    exits.insert(exits.end(), continues.begin(), continues.end());
+    return exits;
+  }
+
+  Exits buildWhile(Element s, Exits in, const std::string& labelPrefix, size_t frameIndex) {
+    const std::vector<Element> parts = children(s);  // WHILE OPR Expr CPR Stmt
+    const Element cond = parts[2];
+    const std::string header = labelPrefix + "while (" + elementText(cond) + ")";
+    const size_t mark = graph().nodes.size();
+    std::vector<Element> expanded;
+    in = expandSwitchExpressions(cond, cond, std::move(in), expanded);
+    const bool forever = isConstantTrue(cond);
+    const std::string shown = labelPrefix + "while (" + textWithAbridged(cond, cond, expanded) + ")";
+    const size_t head = addNode(forever ? NodeKind::Join : NodeKind::Decision, shown, firstLine(s), lastLine(parts[3]),
+                                forever ? std::vector<int32_t>{} : std::vector<int32_t>{firstLine(cond)});
+    addLambdas(head, cond);
+    connect(in, head);
+    const size_t loopEntry = mark < graph().nodes.size() ? mark : head;
+    Exits body = loopBody(parts[4], header, head,
+                          {{head, forever ? EdgeKind::Flow : EdgeKind::True, forever ? "" : "yes"}}, frameIndex);
+    connect(body, loopEntry, /*back=*/true);
+    if (forever) return {};
+    return {{head, EdgeKind::False, "no"}};
+  }
+
+  Exits buildDo(Element s, Exits in, const std::string& labelPrefix, size_t frameIndex) {
+    const std::vector<Element> parts = children(s);  // DO Stmt WHILE OPR Expr CPR SEMI
+    const Element cond = parts[4];
+    const std::string header = labelPrefix + "do ... while (" + elementText(cond) + ")";
+    const bool forever = isConstantTrue(cond);
+    const size_t mark = graph().nodes.size();
+    // The body's first node is where each round starts; a body without one
+    // starts at the condition.
+    const size_t saved = openRegion(RegionKind::LoopBody, header, firstLine(parts[1]), lastLine(parts[1]), std::nullopt);
+    const size_t bodyRegion = region_;
+    Exits exits = buildStatement(parts[1], std::move(in), {});
+    closeRegion(saved);
+    Exits continues = std::move(frames_[frameIndex].continues);
+    exits.insert(exits.end(), continues.begin(), continues.end());
+    const std::optional<size_t> bodyEntry =
+        mark < graph().nodes.size() ? std::optional<size_t>(mark) : std::nullopt;
+    std::vector<Element> expanded;
+    const size_t condMark = graph().nodes.size();
+    exits = expandSwitchExpressions(cond, cond, std::move(exits), expanded);
+    const std::string shown = labelPrefix + "while (" + textWithAbridged(cond, cond, expanded) + ")";
+    const size_t tail = addNode(forever ? NodeKind::Join : NodeKind::Decision, shown, firstLine(parts[2]),
+                                lastLine(parts[5]), forever ? std::vector<int32_t>{} : std::vector<int32_t>{firstLine(cond)});
+    addLambdas(tail, cond);
+    connect(exits, tail);
+    graph().regions[bodyRegion].head = tail;
+    const size_t target = bodyEntry ? *bodyEntry : (condMark < tail ? condMark : tail);
+    addEdge(tail, target, forever ? EdgeKind::Flow : EdgeKind::True, forever ? "" : "yes", true);
+    if (forever) return {};
+    return {{tail, EdgeKind::False, "no"}};
+  }
+
+  Exits buildFor(Element s, Exits in, const std::string& labelPrefix, size_t frameIndex) {
+    const std::vector<Element> parts = children(s);
+    const Element body = parts.back();
+    const Element eachVar = childNamed(s, "for_each_var");
+    const Element close = parts[parts.size() - 2];
+    const std::string header = labelPrefix + rangeText(parts[0], close);
+    if (eachVar) {
+      // for (T x : values): one decision per element, taken while there
+      // is a next one.
+      const Element values = childNamed(eachVar, "Expr");
+      std::vector<Element> expanded;
+      in = expandSwitchExpressions(values, values, std::move(in), expanded);
+      const size_t head = addNode(NodeKind::Decision, labelPrefix + textWithAbridged(parts[0], close, expanded),
+                                  firstLine(s), lastLine(close), {firstLine(eachVar)});
+      addLambdas(head, eachVar);
+      connect(in, head);
+      Exits exits = loopBody(body, header, head, {{head, EdgeKind::True, "next"}}, frameIndex);
+      connect(exits, head, true);
+      return {{head, EdgeKind::False, "done"}};
+    }
+    const Element init = childNamed(s, "ForInit");
+    const Element condition = childNamed(s, "ForExpr");
+    const Element update = childNamed(s, "ForIncr");
+    if (init && !(children(init).size() == 1 && named(children(init)[0], "SEMI"))) {
+      countStatement();
+      // The initialisation without its ";".
+      const std::vector<Element> initParts = children(named(children(init)[0], "LocVarDecln") ? children(init)[0] : init);
+      Element last = initParts.back();
+      if (named(last, "SEMI") && initParts.size() > 1) last = initParts[initParts.size() - 2];
+      const size_t node = codeNode(NodeKind::Statement, initParts.front(), last, in);
+      in = {{node, EdgeKind::Flow, ""}};
+    }
+    const Element condExpr = condition ? childNamed(condition, "Expr") : Element();
+    const bool forever = !condExpr || isConstantTrue(condExpr);
+    const size_t mark = graph().nodes.size();
+    std::vector<Element> expanded;
+    if (condExpr) in = expandSwitchExpressions(condExpr, condExpr, std::move(in), expanded);
+    const std::string shown = condExpr ? labelPrefix + textWithAbridged(parts[0], close, expanded) : header;
+    const size_t head = addNode(forever ? NodeKind::Join : NodeKind::Decision, shown, firstLine(s), lastLine(close),
+                                forever ? std::vector<int32_t>{} : std::vector<int32_t>{firstLine(condExpr)});
+    if (condExpr) addLambdas(head, condExpr);
+    connect(in, head);
+    const size_t loopEntry = mark < graph().nodes.size() ? mark : head;
+    size_t bodyRegion = region_;
+    Exits exits = loopBody(body, header, head,
+                           {{head, forever ? EdgeKind::Flow : EdgeKind::True, forever ? "" : "yes"}}, frameIndex,
+                           &bodyRegion);
+    if (update && !tokensBetween(update, update).empty() && !exits.empty()) {
+      // The update runs after each round, as the last step of the body.
+      const size_t saved = region_;
+      region_ = bodyRegion;
+      const std::vector<Element> updateParts = children(update);
+      const size_t node = codeNode(NodeKind::Statement, updateParts.front(), updateParts.back(), exits);
+      region_ = saved;
+      exits = {{node, EdgeKind::Flow, ""}};
+    }
+    connect(exits, loopEntry, true);
+    if (forever) return {};
+    return {{head, EdgeKind::False, "no"}};
+  }
+
+  Exits buildJump(Element s, Exits in) {
+    countStatement();
+    const std::vector<Element> parts = children(s);
+    const std::string word = tokenText(parts[0]);
+    const Element value = childNamed(s, "Expr");
+    const std::string label = named(parts[1], "IDEN") ? tokenText(parts[1]) : "";
+    using K = Destination::Kind;
+    if (word == "return" || word == "throw") {
+      const NodeKind kind = word == "return" ? NodeKind::Return : NodeKind::Throw;
+      size_t node;
+      if (value) {
+        node = codeNode(kind, parts[0], parts[parts.size() - 2], in);
+      } else {
+        node = addNode(kind, "return", firstLine(s), lastLine(s), {firstLine(s)});
+        connect(in, node);
+      }
+      Destination d;
+      d.kind = word == "return" ? K::Return : K::Throw;
+      if (kind == NodeKind::Throw) d.types = thrownTypes(value);
+      const std::string edgeLabel = d.types.size() == 1 ? d.types.front() : "";
+      route({{node, kind == NodeKind::Throw ? EdgeKind::Exception : EdgeKind::Flow, edgeLabel}}, d);
+      return {};
+    }
+    const bool isContinue = word == "continue";
+    const size_t node = addNode(isContinue ? NodeKind::Continue : NodeKind::Break, elementText(parts[0]) +
+                                (label.empty() ? "" : " " + label), firstLine(s), lastLine(s), {});
+    connect(in, node);
+    Destination d;
+    d.kind = isContinue ? K::Continue : K::Break;
+    d.frame = jumpTarget(isContinue, label);
+    d.name = label;
+    if (d.frame < frames_.size()) route({{node, EdgeKind::Flow, ""}}, d);
+    return {};
+  }
+
+  Exits buildYield(Element s, Exits in) {
+    countStatement();
+    const std::vector<Element> parts = children(s);  // YIELD Expr SEMI
+    const size_t node = codeNode(NodeKind::Yield, parts[0], parts[1], in);
+    Destination d;
+    d.kind = Destination::Kind::Yield;
+    d.frame = yieldTarget();
+    if (d.frame < frames_.size()) route({{node, EdgeKind::Flow, ""}}, d);
+    return {};
+  }
+
+  // The types a throw statement's exception may have: a new object's
+  // class, or a catch parameter's types.
+  std::vector<std::string> thrownTypes(Element value) const {
+    const std::vector<Element> parts = children(value);
+    if (parts.size() == 1 && named(parts[0], "NewAllocExpr")) {
+      const Element alloc = childNamed(parts[0], "ClsAllocExpr");
+      const Element type = alloc ? childNamed(alloc, "TName") : Element();
+      if (type) return {simpleTypeName(type)};
+    }
+    if (parts.size() == 1 && named(parts[0], "Qlid") && children(parts[0]).size() == 1) {
+      const std::string name = tokenText(children(parts[0])[0]);
+      for (auto it = catchParameters_.rbegin(); it != catchParameters_.rend(); ++it)
+        if (it->first == name) return it->second;
+    }
+    return {};
+  }
+
+  Exits buildSynchronized(Element s, Exits in) {
+    countStatement();
+    const std::vector<Element> parts = children(s);  // SYNCHRONIZED OPR Expr CPR Stmt
+    const size_t node = codeNode(NodeKind::Synchronized, parts[0], parts[3], in);
+    const size_t saved =
+        openRegion(RegionKind::Synchronized, graph().nodes[node].text, firstLine(s), lastLine(s), node);
+    Exits exits = buildStatement(parts[4], {{node, EdgeKind::Flow, ""}}, {});
+    closeRegion(saved);
+    return exits;
+  }
+
+  Exits buildTry(Element s, Exits in) {
+    countStatement();
+    const std::vector<Element> parts = children(s);
+    const Element resources = childNamed(s, "RsrcSpec");
+    const Element block = childNamed(s, "Blk");
+    const Element finallyClause = childNamed(s, "Finally");
+    const size_t tryNode = addNode(NodeKind::Try, "try", firstLine(s), firstLine(s), {});
+    connect(in, tryNode);
+    const size_t saved = openRegion(RegionKind::TryBlock, "try", firstLine(s), lastLine(s), tryNode);
+    Frame frame;
+    frame.kind = Frame::Kind::Try;
+    frame.region = region_;
+    frame.finallyBlock = finallyClause ? childNamed(finallyClause, "Blk") : Element();
+    // Every catch clause is entered from the try when the block throws an
+    // exception of its types.
+    bool catchesAll = false;
+    std::vector<Element> catchElements;
+    for (const Element& part : parts) {
+      if (!named(part, "Catch")) continue;
+      catchElements.push_back(part);
+      const Element header = childNamed(part, "CatchHeader");
+      CatchClause clause;
+      for (const Element& piece : children(header))
+        if (named(piece, "TypeSpec")) clause.types.push_back(simpleTypeName(piece));
+      std::string typeText;
+      for (const std::string& type : clause.types) typeText += (typeText.empty() ? "" : " | ") + type;
+      clause.node = addNode(NodeKind::Catch, elementText(header), firstLine(header), lastLine(header), {});
+      addEdge(tryNode, clause.node, EdgeKind::Exception, typeText);
+      for (const std::string& type : clause.types)
+        if (type == "Throwable") catchesAll = true;
+      frame.catches.push_back(std::move(clause));
+    }
+    frames_.push_back(std::move(frame));
+    const size_t frameIndex = frames_.size() - 1;
+    Exits bodyIn{{tryNode, EdgeKind::Flow, ""}};
+    if (resources) {
+      std::vector<int32_t> lines;
+      for (const Element& r : children(resources))
+        if (named(r, "Rsrc")) lines.push_back(firstLine(r));
+      const std::vector<Element> rs = children(resources);
+      const size_t node = codeNode(NodeKind::Resources, rs[1], rs[rs.size() - 2], bodyIn);
+      graph().nodes[node].lines = std::move(lines);
+      bodyIn = {{node, EdgeKind::Flow, ""}};
+    }
+    Exits normal = buildBlock(block, std::move(bodyIn));
+    // An exception the catches do not take leaves through finally.
+    frames_[frameIndex].catchesApply = false;
+    if (frames_[frameIndex].finallyBlock && !catchesAll) {
+      Destination d;
+      d.kind = Destination::Kind::Throw;
+      routeFrom(frames_.size(), {{tryNode, EdgeKind::Exception, frames_[frameIndex].catches.empty() ? "" : "other"}},
+                d);
+    }
+    for (size_t c = 0; c < catchElements.size(); ++c) {
+      const CatchClause& clause = frames_[frameIndex].catches[c];
+      const Element header = childNamed(catchElements[c], "CatchHeader");
+      const size_t savedCatch =
+          openRegion(RegionKind::CatchBlock, graph().nodes[clause.node].text, firstLine(catchElements[c]),
+                     lastLine(catchElements[c]), clause.node);
+      graph().nodes[clause.node].region = region_;
+      const Element parameter = lastParameterName(header);
+      catchParameters_.emplace_back(parameter ? tokenText(parameter) : "", clause.types);
+      Exits exits = buildBlock(childNamed(catchElements[c], "Blk"), {{clause.node, EdgeKind::Flow, ""}});
+      catchParameters_.pop_back();
+      closeRegion(savedCatch);
+      normal.insert(normal.end(), exits.begin(), exits.end());
+    }
+    if (frames_[frameIndex].finallyBlock && !normal.empty()) {
+      Destination d;
+      d.kind = Destination::Kind::Normal;
+      normal = throughFinally(frameIndex, std::move(normal), d);
+    }
+    frames_.pop_back();
+    closeRegion(saved);
+    return normal;
+  }
+
+  static Element lastParameterName(Element header) {
+    Element name;
+    for (const Element& part : children(header))
+      if (named(part, "IDEN")) name = part;
+    return name;
+  }
+
+  // ------------------------------------------------------------- switches
+
+  static bool hasDefault(Element label) {
+    for (const Element& token : tokensBetween(label, label))
+      if (named(token, "DEFAULT")) return true;
+    return false;
+  }
+
+  // A pattern or null label makes a switch statement exhaustive.
+  static bool hasPattern(Element label) {
+    for (const Element& part : children(label))
+      if (named(part, "TypePat") || named(part, "RecPat") || named(part, "JNULL")) return true;
+    return false;
+  }
+
+  // "1, 2", "default", "Circle c when c.r() > 0": what a case label
+  // matches, without its case and its colon or arrow.
+  static std::string caseText(Element label) {
+    const std::vector<Element> parts = children(label);
+    if (parts.size() < 2) return "default";
+    if (named(parts[0], "DEFAULT")) return "default";
+    return rangeText(parts[1], parts[parts.size() - 2]);
+  }
+
+  Exits buildSwitch(Element s, Exits in, bool isExpression, std::vector<std::string> labels) {
+    if (!isExpression) countStatement();
+    const std::vector<Element> parts = children(s);  // SWITCH OPR Expr CPR (Blk | SwBlk)
+    const Element body = parts[4];
+    const size_t node = codeNode(NodeKind::Switch, parts[0], parts[3], in);
+    Frame frame;
+    frame.kind = isExpression ? Frame::Kind::SwitchExpression : Frame::Kind::Switch;
+    frame.labels = std::move(labels);
+    frames_.push_back(std::move(frame));
+    const size_t frameIndex = frames_.size() - 1;
+    const std::string header = graph().nodes[node].text;
+    const size_t saved = openRegion(RegionKind::SwitchBody, header, firstLine(body), lastLine(body), node);
+    bool sawDefault = false;
+    bool sawPattern = false;
+    Exits out;
+    if (named(body, "SwBlk")) {
+      for (const Element& rule : children(body)) {
+        if (!named(rule, "SwRule")) continue;
+        const Element label = childNamed(rule, "SwLabel");
+        const Element statement = childNamed(rule, "Stmt");
+        sawDefault = sawDefault || hasDefault(label);
+        sawPattern = sawPattern || hasPattern(label);
+        const std::string values = caseText(label);
+        const size_t savedGroup = openRegion(RegionKind::CaseGroup, "case " + values, firstLine(rule),
+                                             lastLine(rule), node);
+        Exits caseIn{{node, EdgeKind::Case, values}};
+        const Element exprStmt = childNamed(statement, "ExprStmt");
+        if (isExpression && exprStmt) {
+          // `case 1 -> value;` yields the value.
+          countStatement();
+          const size_t value = codeNode(NodeKind::Yield, exprStmt, exprStmt, caseIn);
+          frames_[frameIndex].yields.push_back({value, EdgeKind::Flow, ""});
+        } else {
+          Exits exits = buildStatement(statement, std::move(caseIn), {});
+          out.insert(out.end(), exits.begin(), exits.end());
+        }
+        closeRegion(savedGroup);
+      }
+    } else {
+      // The old form: labels are statements of the block, and control
+      // falls from one group into the next.
+      std::optional<size_t> groupRegion;
+      std::vector<std::string> pending;
+      Element pendingLabel;
+      const std::vector<Element> items = children(body);
+      Exits current;
+      std::vector<Element> group;
+      auto flushLabels = [&](Exits& exits) {
+        if (pending.empty()) return;
+        std::string values;
+        for (const std::string& v : pending) values += (values.empty() ? "" : ", ") + v;
+        exits.push_back({node, EdgeKind::Case, values});
+        if (groupRegion) closeRegion(*groupRegion);
+        groupRegion = openRegion(RegionKind::CaseGroup, "case " + values, firstLine(pendingLabel),
+                                 lastLine(body), node);
+        pending.clear();
+      };
+      for (size_t k = 0; k < items.size(); ++k) {
+        const Element item = items[k];
+        if (named(item, "OBR") || named(item, "CBR")) continue;
+        if (const Element label = caseLabel(item)) {
+          sawDefault = sawDefault || hasDefault(label);
+          sawPattern = sawPattern || hasPattern(label);
+          if (pending.empty()) pendingLabel = label;
+          pending.push_back(caseText(label));
+          continue;
+        }
+        flushLabels(current);
+        // The statements up to the next case label.
+        std::vector<Element> run;
+        while (k < items.size() && !caseLabel(items[k]) && !named(items[k], "CBR")) run.push_back(items[k++]);
+        --k;
+        current = buildSequence(run, std::move(current), [](Element, Exits e) { return e; });
+      }
+      if (!pending.empty()) flushLabels(current);
+      if (groupRegion) closeRegion(*groupRegion);
+      out.insert(out.end(), current.begin(), current.end());
+    }
+    closeRegion(saved);
+    if (!isExpression && !sawDefault && !sawPattern) out.push_back({node, EdgeKind::Case, "no case matches"});
+    Exits breaks = std::move(frames_[frameIndex].breaks);
+    Exits yields = std::move(frames_[frameIndex].yields);
+    frames_.pop_back();
+    out.insert(out.end(), breaks.begin(), breaks.end());
+    out.insert(out.end(), yields.begin(), yields.end());
+    return out;
+  }
+
+  MethodFlow& flow_;
+  size_t graphIndex_;
+  size_t region_ = 0;
+  std::vector<Frame> frames_;
+  Exits returns_;
+  std::vector<std::pair<std::string, std::vector<std::string>>> catchParameters_;
+};
+
+// The declaration's body block; empty when it has none.
+Element bodyOf(Element declaration) {
+  if (named(declaration, "MtdDecln")) {
+    const Element body = childNamed(declaration, "MtdBody");
+    return body ? childNamed(body, "Blk") : Element();
+  }
+  if (named(declaration, "CtorDecln") || named(declaration, "StaticInit") || named(declaration, "NonStaticInit"))
+    return childNamed(declaration, "Blk");
+  return Element();
+}
+
+std::string headerOf(Element declaration) {
+  if (named(declaration, "StaticInit")) return "static {}";
+  if (named(declaration, "NonStaticInit")) return "{}";
+  const Element declarator =
+      childNamed(declaration, named(declaration, "MtdDecln") ? "MtdDeclr" : "CtorDeclr");
+  return declarator ? elementText(declarator) : std::string();
+}
+
+}  // namespace
+
+bool hasBody(const xml::Node& declaration) { return static_cast<bool>(bodyOf(declaration.raw())); }
+
+std::optional<MethodFlow> buildMethodFlow(const xml::Node& declaration, std::string* error) {
+  const Element element = declaration.raw();
+  const Element body = bodyOf(element);
+  if (!body) {
+    if (error) *error = "no body";
+    return std::nullopt;
+  }
+  MethodFlow flow;
+  flow.line = firstLine(element);
+  flow.endLine = lastLine(element);
+  flow.graphs.emplace_back();
+  Builder builder(flow, 0);
+  builder.buildBody(body, headerOf(element), flow.line, flow.endLine);
+  return flow;
+}
+
+}  // namespace cfg

@@ -1,0 +1,87 @@
+#include "cfg/json.h"
+
+#include "flowchart/xml/latin1.h"
+
+namespace cfg {
+namespace {
+
+void appendString(std::string& out, std::string_view text, bool latin1) {
+  const std::string utf8 = latin1 ? xml::latin1ToUtf8(text) : std::string(text);
+  out += '"';
+  for (const char c : utf8) {
+    const auto byte = static_cast<unsigned char>(c);
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default:
+        if (byte < 0x20) {
+          static const char kHex[] = "0123456789abcdef";
+          out += "\\u00";
+          out += kHex[byte >> 4];
+          out += kHex[byte & 15];
+        } else {
+          out += c;
+        }
+    }
+  }
+  out += '"';
+}
+
+}  // namespace
+
+std::string methodFlowJson(const MethodFlow& flow, bool latin1) {
+  std::string out = "{\"file\": ";
+  appendString(out, flow.file, latin1);
+  out += ", \"class\": ";
+  appendString(out, flow.className, latin1);
+  out += ", \"method\": ";
+  appendString(out, flow.method, latin1);
+  out += ", \"line\": " + std::to_string(flow.line) + ", \"endLine\": " + std::to_string(flow.endLine);
+  out += ",\n \"pages\": [";
+  for (size_t g = 0; g < flow.graphs.size(); ++g) {
+    const Graph& graph = flow.graphs[g];
+    out += g ? ",\n  " : "\n  ";
+    out += "{\"id\": " + std::to_string(g) + ", \"title\": ";
+    appendString(out, graph.title, latin1);
+    out += ", \"parent\": " + (graph.parentGraph ? std::to_string(*graph.parentGraph) : std::string("null"));
+    if (graph.parentNode) out += ", \"parentNode\": \"" + nodeId(*graph.parentGraph, *graph.parentNode) + "\"";
+    out += "}";
+  }
+  out += "],\n \"nodes\": [";
+  bool first = true;
+  for (size_t g = 0; g < flow.graphs.size(); ++g) {
+    const Graph& graph = flow.graphs[g];
+    for (size_t n = 0; n < graph.nodes.size(); ++n) {
+      const Node& node = graph.nodes[n];
+      out += first ? "\n  " : ",\n  ";
+      first = false;
+      out += "{\"id\": \"" + nodeId(g, n) + "\", \"kind\": \"" + std::string(kindName(node.kind)) + "\", \"text\": ";
+      appendString(out, node.text, latin1);
+      out += ", \"firstLine\": " + std::to_string(node.firstLine) + ", \"lastLine\": " +
+             std::to_string(node.lastLine) + ", \"page\": " + std::to_string(g) + ", \"lines\": [";
+      for (size_t k = 0; k < node.lines.size(); ++k) out += (k ? ", " : "") + std::to_string(node.lines[k]);
+      out += "], \"region\": " + std::to_string(node.region) + "}";
+    }
+  }
+  out += "],\n \"edges\": [";
+  first = true;
+  for (size_t g = 0; g < flow.graphs.size(); ++g) {
+    const Graph& graph = flow.graphs[g];
+    for (const Edge& edge : graph.edges) {
+      out += first ? "\n  " : ",\n  ";
+      first = false;
+      out += "{\"from\": \"" + nodeId(g, edge.from) + "\", \"to\": \"" + nodeId(g, edge.to) + "\", \"kind\": \"" +
+             std::string(kindName(edge.kind)) + "\", \"label\": ";
+      appendString(out, edge.label, latin1);
+      if (edge.back) out += ", \"back\": true";
+      out += "}";
+    }
+  }
+  out += "]}\n";
+  return out;
+}
+
+}  // namespace cfg
