@@ -116,15 +116,19 @@ class Builder {
     bodyRegion.lastLine = endLine;
     g.regions.push_back(bodyRegion);
     g.start = addNode(NodeKind::Start, header, line, line, {});
-    g.end = addNode(NodeKind::End, "end", endLine, endLine, {});
     frames_.push_back(Frame{});
     Exits exits{{g.start, EdgeKind::Flow, ""}};
     if (named(body, "Blk"))
       exits = buildBlock(body, std::move(exits));
     else if (body)  // a lambda's expression body
       exits = buildExpressionStatement(body, std::move(exits));
-    connect(exits, graph().end);
-    connect(returns_, graph().end);
+    if (!exits.empty() || !returns_.empty()) {
+      region_ = 0;
+      const size_t end = addNode(NodeKind::End, "end", endLine, endLine, {});
+      graph().end = end;
+      connect(exits, end);
+      connect(returns_, end);
+    }
     frames_.pop_back();
   }
 
@@ -224,10 +228,19 @@ class Builder {
       }
       if (frames_[i].finallyBlock) {
         from = throughFinally(i, std::move(from), d);
-        if (d.kind == K::Throw)
-          for (Exit& exit : from) exit.kind = EdgeKind::Exception;
+        if (d.kind == K::Throw && !from.empty()) from = rethrown(std::move(from));
       }
     }
+  }
+
+  // The exception goes on after a finally clause: from its one way out,
+  // or, where the clause ends in several (or in a decision's exit), from a
+  // point where they meet, since the exception may go to several places.
+  Exits rethrown(Exits from) {
+    if (from.size() == 1 && from[0].kind == EdgeKind::Flow) return {{from[0].from, EdgeKind::Exception, ""}};
+    const size_t join = addNode(NodeKind::Join, "rethrow", 0, 0, {});
+    connect(from, join);
+    return {{join, EdgeKind::Exception, ""}};
   }
 
   // Connects the exits to the copy of frame i's finally clause that goes
@@ -595,6 +608,9 @@ class Builder {
     exits.insert(exits.end(), continues.begin(), continues.end());
     const std::optional<size_t> bodyEntry =
         mark < graph().nodes.size() ? std::optional<size_t>(mark) : std::nullopt;
+    // A condition that no round reaches is never evaluated: only a break
+    // leaves the loop.
+    if (exits.empty()) return {};
     std::vector<Element> expanded;
     const size_t condMark = graph().nodes.size();
     exits = expandSwitchExpressions(cond, cond, std::move(exits), expanded);

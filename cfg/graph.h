@@ -116,7 +116,9 @@ struct Graph {
   std::vector<Edge> edges;
   std::vector<Region> regions;  // [0] is the body
   size_t start = 0;
-  size_t end = 0;
+  // None when the body never completes normally: it always throws, or
+  // loops for ever.
+  std::optional<size_t> end;
   std::optional<size_t> exit;  // made when an exception can leave
   // For a lambda: the graph and node whose statement holds it.
   std::optional<size_t> parentGraph;

@@ -1,0 +1,137 @@
+"""Checks a method's control-flow graph (the JSON of `flowchart draw -o
+M.json`) against the rules of Java and against real runs.
+
+A run is the list of lines its statements, conditions, selectors and
+thrown exceptions recorded, in order, and how it ended ("return" or
+"throw").  It must be a path through the graph from the start: each node
+consumes the lines it stands for ("lines" in the JSON) in order, nodes
+that run no code of their own consume none, and the path ends at "end"
+after a return or at "exit" after an exception, the exception taking
+exception edges.
+"""
+
+JUMPS = {"return", "throw", "break", "continue", "yield"}
+
+
+class Graph:
+    def __init__(self, data, page=0):
+        self.nodes = {n["id"]: n for n in data["nodes"] if n["page"] == page}
+        self.out = {nid: [] for nid in self.nodes}
+        self.into = {nid: [] for nid in self.nodes}
+        for e in data["edges"]:
+            if e["from"] in self.nodes:
+                self.out[e["from"]].append(e)
+                self.into[e["to"]].append(e)
+        self.start = next(nid for nid, n in self.nodes.items() if n["kind"] == "start")
+        self.end = next((nid for nid, n in self.nodes.items() if n["kind"] == "end"), None)
+        self.exit = next((nid for nid, n in self.nodes.items() if n["kind"] == "exit"), None)
+
+
+def structural_problems(data):
+    """The rules every graph keeps, as a list of problems (empty when none)."""
+    problems = []
+    pages = {n["page"] for n in data["nodes"]}
+    for page in sorted(pages):
+        g = Graph(data, page)
+        for nid, node in g.nodes.items():
+            kind = node["kind"]
+            outs = g.out[nid]
+            kinds = [e["kind"] for e in outs]
+            if kind == "decision":
+                if kinds.count("true") != 1 or kinds.count("false") != 1 or len(outs) != 2:
+                    problems.append("%s %r: a decision needs one true and one false exit, has %s"
+                                    % (nid, node["text"], kinds))
+            elif "true" in kinds or "false" in kinds:
+                problems.append("%s %r (%s) has a true or false exit" % (nid, node["text"], kind))
+            if kind == "join" and ("false" in kinds):
+                problems.append("%s %r: a loop without a condition has a false exit" % (nid, node["text"]))
+            if kind in ("end", "exit") and outs:
+                problems.append("%s: the %s node has successors" % (nid, kind))
+            if kind in JUMPS:
+                targets = [g.nodes[e["to"]] for e in outs]
+                if kind == "throw":
+                    if not outs or any(k != "exception" for k in kinds):
+                        problems.append("%s %r: a throw leaves by exception edges only, has %s"
+                                        % (nid, node["text"], kinds))
+                elif len(outs) != 1:
+                    problems.append("%s %r: a %s has %d successors" % (nid, node["text"], kind, len(outs)))
+                elif kind == "return" and targets[0]["kind"] not in ("end", "finally"):
+                    problems.append("%s %r: a return leads to %s" % (nid, node["text"], targets[0]["kind"]))
+                expected = {"return": "then return", "throw": "then rethrow"}.get(kind)
+                for t in targets:
+                    if expected and t["kind"] == "finally" and expected not in t["text"]:
+                        problems.append("%s %r: a %s goes through %r" % (nid, node["text"], kind, t["text"]))
+            if kind == "catch" and any(e["kind"] != "exception" for e in g.into[nid]):
+                problems.append("%s: a catch is entered by a non-exception edge" % nid)
+        # Reachable from the start, and reaching an end or exit.
+        seen = {g.start}
+        todo = [g.start]
+        while todo:
+            for e in g.out[todo.pop()]:
+                if e["to"] not in seen:
+                    seen.add(e["to"])
+                    todo.append(e["to"])
+        for nid in g.nodes:
+            if nid not in seen:
+                problems.append("%s %r cannot be reached from the start" % (nid, g.nodes[nid]["text"]))
+        finals = {f for f in (g.end, g.exit) if f}
+        back = {nid: [] for nid in g.nodes}
+        for nid, outs in g.out.items():
+            for e in outs:
+                back[e["to"]].append(nid)
+        reach = set(finals)
+        todo = list(finals)
+        while todo:
+            for p in back[todo.pop()]:
+                if p not in reach:
+                    reach.add(p)
+                    todo.append(p)
+        for nid in g.nodes:
+            if nid not in reach:
+                problems.append("%s %r reaches neither the end nor an exit" % (nid, g.nodes[nid]["text"]))
+    return problems
+
+
+def trace_problem(data, lines, ending):
+    """None when the run is a path through the method's graph, else why not."""
+    g = Graph(data, 0)
+    # A state is (node, how many of its lines the run has consumed, whether
+    # an exception is on its way).
+    def expand(states):
+        frontier = set(states)
+        todo = list(states)
+        while todo:
+            nid, pos = todo.pop()
+            node = g.nodes[nid]
+            if pos < len(node["lines"]):
+                continue
+            for e in g.out[nid]:
+                state = (e["to"], 0)
+                if state not in frontier:
+                    frontier.add(state)
+                    todo.append(state)
+        return frontier
+
+    states = {(g.start, 0)}
+    for k, line in enumerate(lines):
+        nxt = set()
+        for nid, pos in expand(states):
+            node_lines = g.nodes[nid]["lines"]
+            if pos < len(node_lines) and node_lines[pos] == line:
+                nxt.add((nid, pos + 1))
+        if not nxt:
+            before = lines[max(0, k - 8):k]
+            return "line %d (event %d, after %s) is not the next step of any path" % (line, k, before)
+        states = nxt
+    final = g.end if ending == "return" else g.exit
+    if final is None:
+        return "the run ended by %s but the graph has no node for it" % ending
+    if (final, 0) not in expand(states):
+        return "the run ended by %s after line %s, but no path leads from there to %s" % (
+            ending, lines[-1] if lines else "-", g.nodes[final]["kind"])
+    if ending == "throw":
+        # The last step into the exit is an exception edge.
+        last = {nid for nid, pos in expand(states) if pos >= len(g.nodes[nid]["lines"])}
+        if not any(e["kind"] == "exception" and e["from"] in last for e in g.into[final]):
+            return "the exception does not leave by an exception edge"
+    return None
