@@ -12,6 +12,19 @@
 namespace pipeline {
 namespace {
 
+// The results file names every initialiser "#Block#"; the tree tells a
+// static one by its keyword.
+void markStaticInitializers(xml::Document& tree, FileSummary& summary) {
+  for (MethodSummary& method : summary.methods) {
+    if (!method.isInitializer()) continue;
+    const xml::Node found = tree.root().firstElementNamed("StaticInit", "NonStaticInit", [&](const xml::Node& e) {
+      const pugi::xml_node token = e.raw().find_node([](const pugi::xml_node& n) { return n.attribute("l"); });
+      return token && token.attribute("l").as_int() == method.line;
+    });
+    method.isStaticInitializer = found && found.name() == "StaticInit";
+  }
+}
+
 namespace fs = std::filesystem;
 
 struct FileCloser {
@@ -138,6 +151,7 @@ std::optional<ParsedSource> ParsedSource::parse(const std::string& sourcePath, i
     return std::nullopt;
   }
   parsed.summary_ = std::move(*summary);
+  markStaticInitializers(*parsed.tree_, parsed.summary_);
   parsed.comments_ = xml::loadTreeDocument(folder.file("comments.xml"));
   parsed.declaratorLines_ = declaratorLines(*parsed.tree_);
   parsed.charset_ = flowgraph::charsetOf(*text);

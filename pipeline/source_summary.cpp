@@ -105,7 +105,8 @@ const char* ClassSummary::kind() const {
 
 std::string FileSummary::displayName(const MethodSummary& method) const {
   const std::string& owner = classes[method.classIndex].qualifiedName;
-  return owner + "." + (method.isInitializer() ? std::string("{init}") : method.name);
+  if (method.isInitializer()) return owner + (method.isStaticInitializer ? ".static {}" : ".{}");
+  return owner + "." + method.name;
 }
 
 std::optional<FileSummary> readSummary(xml::Document& results) {

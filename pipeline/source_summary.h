@@ -36,6 +36,7 @@ struct MethodSummary {
   std::optional<int64_t> halsteadVolume;  // HV_MTD, of the method's body
 
   bool isInitializer() const { return name == "#Block#"; }
+  bool isStaticInitializer = false;  // static {} rather than {}
 };
 
 struct FileSummary {
@@ -46,7 +47,8 @@ struct FileSummary {
   std::optional<int64_t> halsteadEffort;  // HE_FIL
   std::optional<int64_t> commentLines;    // CL_MTD_FIL
 
-  // "Class.method" as a person reads it; initialisers show as "Class.{init}".
+  // "Class.method" as a person reads it; initialisers show as
+  // "Class.static {}" and "Class.{}".
   std::string displayName(const MethodSummary& method) const;
 };
 
