@@ -811,7 +811,7 @@ class Builder {
     if (frames_[frameIndex].finallyBlock && !catchesAll) {
       Destination d;
       d.kind = Destination::Kind::Throw;
-      routeFrom(frames_.size(), {{tryNode, EdgeKind::Exception, frames_[frameIndex].catches.empty() ? "" : "other"}},
+      routeFrom(frames_.size(), {{tryNode, EdgeKind::Exception, frames_[frameIndex].catches.empty() ? "any exception" : "other exceptions"}},
                 d);
     }
     for (size_t c = 0; c < catchElements.size(); ++c) {
