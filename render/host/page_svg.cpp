@@ -112,7 +112,12 @@ std::vector<PlacedText> shapeTexts(const ShapeModel& shape, TextEncoding encodin
   const double width = (t.right - t.left) * box.width();
   const double height = (t.top - t.bottom) * box.height();
   FittedText text = fitText(shown, width, height, t.fontSize, encoding);
-  if (shows(text))
+  if (shows(text) && t.topLeft) {
+    const double blockHeight = text.lineHeight() * static_cast<double>(text.lines.size());
+    texts.push_back(placed(std::move(text), box.left + t.left * box.width(),
+                           box.bottom + t.top * box.height() - blockHeight * 0.5, "start",
+                           master.style.textColor, true));
+  } else if (shows(text))
     texts.push_back(placed(std::move(text), box.left + (t.left + t.right) * 0.5 * box.width(),
                            box.bottom + (t.bottom + t.top) * 0.5 * box.height(), "middle",
                            master.style.textColor, false));
