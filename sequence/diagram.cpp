@@ -115,8 +115,12 @@ class DiagramBuilder {
     declareParameters(root, xml::Node(), nullptr);
     stack_.push_back(&method);
     const size_t own = openActivation(root.self, kNone);
+    const size_t ambiguitiesBefore = index_.ambiguities().size();
     walk(root);
     stack_.pop_back();
+    for (size_t i = ambiguitiesBefore; i < index_.ambiguities().size(); ++i)
+      diagram_.notes.push_back(index_.ambiguities()[i] +
+                               " (both imported on demand): calls on it are not followed.");
     if (diagram_.messages.empty()) diagram_.activations.clear();
     else closeActivation(own);
     orderFragments();
@@ -625,6 +629,7 @@ class DiagramBuilder {
       size_t feeds = kNone;  // the open fragment whose operands this node's children start
       bool opens = false;    // this node opened that fragment
       bool elseIf = false;   // the statement after "else" that is an if of the same fragment
+      bool continued = false;  // that if, whose operands start at its condition
     };
     // Open fragments are known by their place in open_; those of this
     // method lie above the ones open when it started.
@@ -645,6 +650,11 @@ class DiagramBuilder {
             open_[top.feeds].endAt = diagram_.messages.size();
           } else if (top.elseIf) {
             frame.feeds = top.feeds;  // the if after "else" adds its branches to the fragment
+            frame.continued = true;
+          } else if (top.continued && (name == "Expr" || at == 4)) {
+            // Its operand starts at its condition, asked only once the ones
+            // before it failed, not at its branch.
+            if (name == "Expr") addOperand(top.feeds, text(child, a), false);
           } else if (isElseIf(top.node, child, at)) {
             frame.feeds = top.feeds;
             frame.elseIf = true;

@@ -279,7 +279,11 @@ const ClassInfo* SourceIndex::resolveType(std::string_view written, const ClassI
   for (const std::string& place : places) {
     const ClassInfo* candidate = qualified(place + "." + name);
     if (!candidate || candidate == found) continue;
-    if (found) return nullptr;  // two on-demand imports give one each
+    if (found) {  // two on-demand imports give one each
+      if (ambiguousNames_.insert(name).second)
+        ambiguities_.push_back(name + " is " + found->qualifiedName + " or " + candidate->qualifiedName);
+      return nullptr;
+    }
     found = candidate;
   }
   return found;

@@ -96,6 +96,9 @@ class SourceIndex {
   // or implements an interface or abstract class and is neither; nullptr
   // when there is none or more than one.
   const ClassInfo* onlyImplementation(const ClassInfo& type);
+  // What resolveType left unresolved because two on-demand imports give a
+  // class each: "Money is billing.Money or legacy.Money", once a name.
+  const std::vector<std::string>& ambiguities() const { return ambiguities_; }
   // Gives the further files that may declare a subtype of the named type.
   void setSubtypeLoader(Loader loader) { subtypeLoader_ = std::move(loader); }
   // The class whose body holds a method declaration or any element in it.
@@ -136,6 +139,8 @@ class SourceIndex {
   std::unordered_map<const JavaSource*, FileScope> scopes_;
   std::unordered_map<std::string, const ClassInfo*> byQualifiedName_;
   std::set<std::string> subtypesAsked_;
+  std::vector<std::string> ambiguities_;
+  std::set<std::string> ambiguousNames_;
   std::deque<ClassInfo> classes_;
   std::unordered_map<std::string, std::vector<const ClassInfo*>> byName_;
   std::unordered_map<const void*, const ClassInfo*> byElement_;
