@@ -275,6 +275,9 @@ class SequenceDrawing {
       if (dotPosX(*edge) == "e" || dotPosX(*edge) == "s") py = py.substr(std::min(py.size(), py.find(',') + 1));
       top = std::atoi(py.c_str()) / layoutScaleY;
       if (marked(*edge, "zarnself")) top -= kSelfMessageDrop;
+      // A new object is busy from the bottom of its box, which stands
+      // centred on its creation.
+      if (marked(*edge, "zarnsuper")) top -= kDropOffset + kBarAbove;
     } else {
       lifeline = dotNodeId(lifelineNode);
       const std::optional<double> from = rowHeight(dotAttribute(holder, "zarnbarfrom"));

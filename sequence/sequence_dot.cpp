@@ -154,7 +154,8 @@ std::vector<std::string> piecesAt(std::string_view text, char boundary) {
       current.clear();
     }
     current += c;
-    if (c == boundary && (c == ':' || c == ',')) {
+    // ":Type" keeps its colon: a line of a colon alone says nothing.
+    if (c == boundary && (c == ':' || c == ',') && current.size() > 1) {
       if (c == ',' && i + 1 < text.size() && text[i + 1] == ' ') current += text[++i];
       pieces.push_back(std::move(current));
       current.clear();
