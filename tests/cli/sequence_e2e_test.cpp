@@ -342,6 +342,30 @@ TEST(SequenceCommand, WritesHtmlBesideAndReports) {
 // a stream chain one lifeline of its type, this.store and store one
 // lifeline, and super.place a self call.
 TEST(SequenceCommand, FragmentsAndReceivers) {
+  // A for-each round a do-while, the case groups of a switch (one without
+  // calls draws nothing), and an else alone as the if's negation.
+  EXPECT_EQ(drawn({shipped("Orders.java"), "restock"}),
+            "page: Orders.restock: sequence diagram\n"
+            "lifelines: :Orders store:Store audit:Audit items:List<Item>\n"
+            "call :Orders > store:Store [bar-bar]: reserve(item)\n"
+            "call :Orders > store:Store [bar-bar]: isFull()\n"
+            "return store:Store > :Orders [bar-bar]: isFull()\n"
+            "call :Orders > audit:Audit [bar-bar]: small()\n"
+            "call :Orders > audit:Audit [bar-bar]: large(null)\n"
+            "call :Orders > items:List<Item> [bar-bar]: isEmpty()\n"
+            "return items:List<Item> > :Orders [bar-bar]: isEmpty()\n"
+            "call :Orders > store:Store [bar-bar]: hurry(null)\n"
+            "bar :Orders: reserve(item) .. hurry(null)\n"
+            "bar store:Store: reserve(item) .. reserve(item)\n"
+            "bar store:Store: isFull() .. isFull()\n"
+            "bar audit:Audit: small() .. small()\n"
+            "bar audit:Audit: large(null) .. large(null)\n"
+            "bar items:List<Item>: isEmpty() .. isEmpty()\n"
+            "bar store:Store: hurry(null) .. hurry(null)\n"
+            "fragment loop [for each item in items]: reserve(item) isFull()\n"
+            "  fragment loop [store.isFull()]: reserve(item) isFull()\n"
+            "fragment alt [case 1, case 2] [default]: small() | large(null)\n"
+            "fragment opt [!(items.isEmpty())]: hurry(null)\n");
   EXPECT_EQ(drawn({shipped("Orders.java"), "place"}),
             "page: Orders.place: sequence diagram\n"
             "lifelines: :Orders order:Order audit:Audit store:Store items:List<Item> shipping:Parcel :Stream<Item> :StringBuilder\n"
