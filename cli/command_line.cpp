@@ -22,17 +22,22 @@ constexpr const char* kOverview =
     "      ends in .html (the default), .svg, .xml (the drawing format) or .dot\n"
     "      (the graphs of the pages before layout, for Graphviz).\n"
     "  flowchart sequence FILE.java METHOD[:LINE] [-o OUT] [--depth N] [--src DIR]\n"
-    "                    [--max-messages N]\n"
+    "                    [--max-messages N] [--follow-implementations]\n"
     "      Draws a UML sequence diagram of the calls METHOD makes, in the order\n"
     "      they run: the objects it calls as lifelines (this object, name:Type\n"
     "      for parameters, variables and fields, :Type for static calls and\n"
     "      new objects, else the receiver as written), calls, creations and the\n"
-    "      returns of values that are used.  --depth N shows N levels of calls\n"
-    "      (default 1: the method's own), following calls into methods of the\n"
-    "      file and, with --src DIR, of the classes found there as Name.java.\n"
-    "      A recursive call is shown once and not followed.  The diagram stops\n"
-    "      at --max-messages messages (default 200) and a note says what is\n"
-    "      left out.  OUT ends in .html (the default), .svg, .xml or .dot.\n"
+    "      returns of values that are used, with activation bars, and alt, opt,\n"
+    "      loop, break and critical frames round the calls of ifs, switches,\n"
+    "      loops, synchronized blocks and try/catch.  --depth N shows N levels\n"
+    "      of calls (default 1: the method's own), following calls into methods\n"
+    "      of the file and, with --src DIR, of the classes there, found through\n"
+    "      packages and imports as Java finds them.  --follow-implementations\n"
+    "      follows a call on an interface or abstract class with exactly one\n"
+    "      implementation in DIR into it.  A recursive call is shown once and\n"
+    "      not followed.  The diagram stops at --max-messages messages (default\n"
+    "      200) and a note says what is left out.  OUT ends in .html (the\n"
+    "      default), .svg, .xml or .dot.\n"
     "  flowchart batch SRC_DIR -o OUT_DIR [-j N] [--force] [--quiet] [--sequence]\n"
     "      Draws every method of every .java file below SRC_DIR into OUT_DIR,\n"
     "      mirroring the source tree, with OUT_DIR/index.html listing files,\n"
@@ -158,6 +163,10 @@ ParseResult parseSequence(const std::vector<std::string>& args) {
       const std::optional<unsigned> most = countIn(number, 1, 100000);
       if (!most) return refuse("sequence: --max-messages takes a number from 1 to 100000, not '" + number + "'");
       request.maxMessages = *most;
+      continue;
+    }
+    if (args[i] == "--follow-implementations") {
+      request.followImplementations = true;
       continue;
     }
     if (isOption(args[i])) return refuse("sequence: unknown option " + args[i]);

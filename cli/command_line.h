@@ -39,6 +39,7 @@ struct SequenceRequest {
   std::string sourceTree;  // --src: where further classes are found; empty for none
   size_t maxMessages = 200;
   int languageLevel = java::kNewestLanguageLevel;
+  bool followImplementations = false;  // --follow-implementations
 };
 
 struct BatchRequest {

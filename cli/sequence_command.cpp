@@ -36,7 +36,8 @@ int runSequence(const SequenceRequest& request) {
   const std::string output = request.output.empty() ? fileSafeName(name) + "-sequence.html" : request.output;
 
   pipeline::SequenceSources sources(*parsed, request.sourceTree);
-  const pipeline::SequenceOptions options{request.depth, request.maxMessages, request.sourceTree};
+  const pipeline::SequenceOptions options{request.depth, request.maxMessages, request.sourceTree,
+                                          request.followImplementations};
   const bool graphOnly = endsWith(output, ".dot");
   pipeline::Problem problem;
   std::optional<pipeline::MethodSequence> sequence =

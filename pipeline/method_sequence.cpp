@@ -1,6 +1,9 @@
 #include "pipeline/method_sequence.h"
 
+#include <cctype>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "flowchart/xml/atomic_file.h"
 #include "graphviz/dot_layout.h"
@@ -73,35 +76,83 @@ SequenceSources::SequenceSources(ParsedSource& source, std::string sourceTree)
       java_{&source.tree(), source.charset()},
       index_(source.charset(), [this](const std::string& name) { return load(name); }) {
   index_.add(java_);
+  index_.setSubtypeLoader([this](const std::string& name) { return loadSubtypes(name); });
+}
+
+void SequenceSources::scan() {
+  if (scanned_ || sourceTree_.empty()) return;
+  scanned_ = true;
+  std::error_code ec;
+  fs::recursive_directory_iterator it(sourceTree_, fs::directory_options::skip_permission_denied, ec), end;
+  for (; !ec && it != end; it.increment(ec)) {
+    std::error_code kind;
+    if (it->path().extension() != ".java" || !it->is_regular_file(kind)) continue;
+    if (fs::equivalent(it->path(), source_.sourcePath(), kind)) continue;
+    filesByStem_.emplace(it->path().stem().string(), it->path().generic_string());
+    files_.push_back(it->path().generic_string());
+  }
+}
+
+// Each file once: a file met again gives nothing new.
+const sequence::JavaSource* SequenceSources::parseFile(const std::string& path) {
+  if (parsed_.count(path)) return nullptr;
+  parsed_[path] = nullptr;
+  Problem problem;
+  std::optional<ParsedSource> parsed = ParsedSource::parse(path, source_.languageLevel(), problem);
+  if (!parsed) {
+    problems_.push_back(path + (problem.line > 0 ? ":" + std::to_string(problem.line) : "") + ": " +
+                        problem.message + "; calls into it are not followed.");
+    return nullptr;
+  }
+  loaded_.push_back(std::move(*parsed));
+  loadedJava_.push_back(sequence::JavaSource{&loaded_.back().tree(), loaded_.back().charset()});
+  parsed_[path] = &loadedJava_.back();
+  return &loadedJava_.back();
 }
 
 std::vector<const sequence::JavaSource*> SequenceSources::load(const std::string& simpleName) {
   std::vector<const sequence::JavaSource*> added;
-  if (sourceTree_.empty()) return added;
-  std::error_code ec;
-  if (!scanned_) {
-    scanned_ = true;
-    fs::recursive_directory_iterator it(sourceTree_, fs::directory_options::skip_permission_denied, ec), end;
-    for (; !ec && it != end; it.increment(ec)) {
-      std::error_code kind;
-      if (it->path().extension() == ".java" && it->is_regular_file(kind))
-        filesByStem_.emplace(it->path().stem().string(), it->path().string());
-    }
-  }
+  scan();
   const auto [first, last] = filesByStem_.equal_range(simpleName);
-  for (auto file = first; file != last; ++file) {
-    if (fs::equivalent(file->second, source_.sourcePath(), ec)) continue;
-    Problem problem;
-    std::optional<ParsedSource> parsed =
-        ParsedSource::parse(file->second, source_.languageLevel(), problem);
-    if (!parsed) {
-      problems_.push_back(file->second + (problem.line > 0 ? ":" + std::to_string(problem.line) : "") + ": " +
-                          problem.message + "; calls into it are not followed.");
-      continue;
-    }
-    loaded_.push_back(std::move(*parsed));
-    loadedJava_.push_back(sequence::JavaSource{&loaded_.back().tree(), loaded_.back().charset()});
-    added.push_back(&loadedJava_.back());
+  for (auto file = first; file != last; ++file)
+    if (const sequence::JavaSource* java = parseFile(file->second)) added.push_back(java);
+  return added;
+}
+
+namespace {
+
+bool isWordChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$'; }
+
+// Whether a file's text names a type after "extends" or "implements",
+// before the brace that opens a body: a cheap look before parsing it.
+bool mayExtend(const std::string& text, const std::string& name) {
+  for (size_t at = text.find(name); at != std::string::npos; at = text.find(name, at + 1)) {
+    const bool whole = (at == 0 || !isWordChar(text[at - 1])) &&
+                       (at + name.size() >= text.size() || !isWordChar(text[at + name.size()]));
+    if (!whole) continue;
+    // The nearest keyword before the name, with no body or statement between.
+    const size_t from = at > 400 ? at - 400 : 0;
+    const std::string before = text.substr(from, at - from);
+    size_t nearest = before.rfind("extends");
+    const size_t implementsAt = before.rfind("implements");
+    if (implementsAt != std::string::npos && (nearest == std::string::npos || implementsAt > nearest))
+      nearest = implementsAt;
+    if (nearest != std::string::npos && before.find_first_of("{;", nearest) == std::string::npos) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::vector<const sequence::JavaSource*> SequenceSources::loadSubtypes(const std::string& simpleName) {
+  std::vector<const sequence::JavaSource*> added;
+  scan();
+  for (const std::string& path : files_) {
+    if (parsed_.count(path)) continue;
+    std::ifstream in(path, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (!mayExtend(text, simpleName)) continue;
+    if (const sequence::JavaSource* java = parseFile(path)) added.push_back(java);
   }
   return added;
 }
@@ -115,14 +166,20 @@ std::optional<MethodSequence> methodSequenceGraph(SequenceSources& sources, cons
   }
   MethodSequence result;
   try {
-    result.diagram = sequence::buildDiagram(sources.index(), *info, {options.depth, options.maxMessages});
+    result.diagram = sequence::buildDiagram(sources.index(), *info,
+                                            {options.depth, options.maxMessages, options.followImplementations});
   } catch (const xml::Error& error) {
     problem.set(Problem::Kind::Failed, std::string("the calls could not be read: ") + error.what(),
                 method.line);
     return std::nullopt;
   }
   for (const std::string& note : sources.problems()) result.diagram.notes.push_back(note);
-  result.dot = sequence::sequenceDot(result.diagram, sources.source().charset());
+  const host::TextEncoding encoding =
+      sources.source().charset() == flowgraph::Charset::Utf8 ? host::TextEncoding::Utf8 : host::TextEncoding::Latin1;
+  result.dot = sequence::sequenceDot(result.diagram, sources.source().charset(),
+                                     [encoding](std::string_view text, double fontSize) {
+                                       return host::textWidth(text, fontSize, encoding);
+                                     });
   return result;
 }
 

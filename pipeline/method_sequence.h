@@ -24,11 +24,14 @@ struct SequenceOptions {
   int depth = 1;  // levels of calls shown
   size_t maxMessages = 200;
   std::string sourceTree;  // where to look for further classes; empty for the file alone
+  bool followImplementations = false;
 };
 
 // The classes a diagram can reach: those of the parsed file and, with a
 // source tree, those of the tree's files named after a class the diagram
-// meets (Name.java), each parsed once, when first needed.
+// meets (Name.java) and, asked for the subtypes of a type, those whose
+// text names it after "extends" or "implements"; each parsed once, when
+// first needed.  Packages and imports pick among same-named classes.
 class SequenceSources {
  public:
   SequenceSources(ParsedSource& source, std::string sourceTree);
@@ -43,12 +46,17 @@ class SequenceSources {
 
  private:
   std::vector<const sequence::JavaSource*> load(const std::string& simpleName);
+  std::vector<const sequence::JavaSource*> loadSubtypes(const std::string& simpleName);
+  void scan();
+  const sequence::JavaSource* parseFile(const std::string& path);
 
   ParsedSource& source_;
   std::string sourceTree_;
   sequence::JavaSource java_;
   bool scanned_ = false;
   std::unordered_multimap<std::string, std::string> filesByStem_;
+  std::vector<std::string> files_;
+  std::unordered_map<std::string, const sequence::JavaSource*> parsed_;  // by path; nullptr: does not parse
   std::deque<ParsedSource> loaded_;
   std::deque<sequence::JavaSource> loadedJava_;
   std::vector<std::string> problems_;

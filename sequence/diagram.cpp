@@ -17,7 +17,11 @@ struct ObjectRef {
   std::string label;
   std::string type;                // the declared type, when known
   const ClassInfo* cls = nullptr;  // its class, when known without a lookup
+  const ClassInfo* context = nullptr;  // the class whose source wrote the type
   std::string bindKey;             // the variable that holds it, if any
+  // The value a call gave whose class is not known: a call made on it
+  // goes on along the same chain, on the same lifeline.
+  bool chained = false;
 };
 
 struct Variable {
@@ -26,7 +30,7 @@ struct Variable {
 };
 
 // One method being walked: whose object it runs on and what it declares.
-struct Activation {
+struct MethodRun {
   const MethodInfo* method = nullptr;
   const ClassInfo* cls = nullptr;
   size_t self = 0;
@@ -100,18 +104,26 @@ class DiagramBuilder {
   DiagramBuilder(SourceIndex& index, const DiagramOptions& options) : index_(index), options_(options) {}
 
   Diagram build(const MethodInfo& method) {
-    Activation root;
+    MethodRun root;
     root.method = &method;
     root.cls = method.owner;
     root.self = addLifeline(":" + method.owner->name, kNone);
     lifelineClasses_[root.self] = method.owner;
     // Static calls of its own class, from wherever, are the object's own.
     byLabel_.emplace(diagram_.lifelines[root.self].label, root.self);
-    root.id = nextActivation_++;
+    root.id = nextRun_++;
     declareParameters(root, xml::Node(), nullptr);
     stack_.push_back(&method);
+    const size_t own = openActivation(root.self, kNone);
+    const size_t ambiguitiesBefore = index_.ambiguities().size();
     walk(root);
     stack_.pop_back();
+    for (size_t i = ambiguitiesBefore; i < index_.ambiguities().size(); ++i)
+      diagram_.notes.push_back(index_.ambiguities()[i] +
+                               " (both imported on demand): calls on it are not followed.");
+    if (diagram_.messages.empty()) diagram_.activations.clear();
+    else closeActivation(own);
+    orderFragments();
 
     if (diagram_.messages.empty() && leftOut_ == 0)
       diagram_.notes.push_back(methodDisplayName(method) + " makes no calls.");
@@ -129,20 +141,20 @@ class DiagramBuilder {
   // ---- texts
 
   // Texts of the activation's file, in the diagram's encoding.
-  std::string convert(std::string text, const Activation& a) const {
+  std::string convert(std::string text, const MethodRun& a) const {
     const JavaSource* source = a.cls ? a.cls->source : nullptr;
     return source ? convertText(std::move(text), source->charset, index_.charset()) : text;
   }
-  std::string text(const xml::Node& node, const Activation& a) const {
+  std::string text(const xml::Node& node, const MethodRun& a) const {
     return convert(expressionText(node), a);
   }
-  std::string token(const xml::Node& node, const Activation& a) const { return convert(tokenText(node), a); }
-  std::vector<std::string> nameParts(const xml::Node& qlid, const Activation& a) const {
+  std::string token(const xml::Node& node, const MethodRun& a) const { return convert(tokenText(node), a); }
+  std::vector<std::string> nameParts(const xml::Node& qlid, const MethodRun& a) const {
     std::vector<std::string> parts = qualifiedParts(qlid);
     for (std::string& part : parts) part = convert(std::move(part), a);
     return parts;
   }
-  std::string argumentsText(const xml::Node& call, const Activation& a) const {
+  std::string argumentsText(const xml::Node& call, const MethodRun& a) const {
     std::string out;
     for (const xml::Node& argument : expressionChildren(call)) {
       if (!out.empty()) out += ", ";
@@ -156,6 +168,7 @@ class DiagramBuilder {
   size_t addLifeline(const std::string& label, size_t createdBy) {
     diagram_.lifelines.push_back(Lifeline{label, createdBy});
     lifelineTypes_.emplace_back();
+    lifelineContexts_.push_back(nullptr);
     return diagram_.lifelines.size() - 1;
   }
 
@@ -176,6 +189,7 @@ class DiagramBuilder {
     const size_t added = addLifeline(ref.label, kNone);
     byLabel_.emplace(ref.label, added);
     lifelineTypes_[added] = ref.type;
+    lifelineContexts_[added] = ref.context;
     if (ref.cls) lifelineClasses_[added] = ref.cls;
     return added;
   }
@@ -189,13 +203,14 @@ class DiagramBuilder {
       const auto known = lifelineClasses_.find(lifeline);
       if (known != lifelineClasses_.end()) return known->second;
     }
-    const std::string& type = ref.type.empty() && lifeline != kNone ? lifelineTypes_[lifeline] : ref.type;
-    return type.empty() ? nullptr : index_.classNamed(simpleTypeName(type));
+    const bool ownType = !ref.type.empty() || lifeline == kNone;
+    const std::string& type = ownType ? ref.type : lifelineTypes_[lifeline];
+    return type.empty() ? nullptr : index_.resolveType(type, ownType ? ref.context : lifelineContexts_[lifeline]);
   }
 
   // ---- names to objects
 
-  ObjectRef selfRef(const Activation& a) const {
+  ObjectRef selfRef(const MethodRun& a) const {
     ObjectRef ref;
     ref.lifeline = a.self;
     ref.cls = a.cls;
@@ -218,21 +233,21 @@ class DiagramBuilder {
     return std::string();
   }
 
-  bool isOwnClassName(const Activation& a, const std::string& name) const {
+  bool isOwnClassName(const MethodRun& a, const std::string& name) const {
     for (const ClassInfo* cls = a.cls; cls; cls = cls->outer)
       if (!cls->anonymous && cls->name == name) return true;
     return false;
   }
 
-  std::string variableKey(const Activation& a, const std::string& name) const {
+  std::string variableKey(const MethodRun& a, const std::string& name) const {
     return "a" + std::to_string(a.id) + "." + name;
   }
-  std::string fieldKey(const Activation& a, const std::string& name) const {
+  std::string fieldKey(const MethodRun& a, const std::string& name) const {
     return "f" + std::to_string(a.self) + "." + name;
   }
 
   // The key of the variable or field an assignment names, if it is one.
-  std::string assignedKey(const Activation& a, const std::string& target) {
+  std::string assignedKey(const MethodRun& a, const std::string& target) {
     const std::string name = withoutThis(target);
     if (name.find_first_of(".[(") != std::string::npos) return std::string();
     if (target == name && a.variables.count(name)) return variableKey(a, name);
@@ -242,7 +257,7 @@ class DiagramBuilder {
 
   // A name such as "order", "this.ledger", "Pricing", "java.util.Arrays"
   // or "config.DEFAULTS".
-  ObjectRef resolveName(const std::vector<std::string>& parts, const Activation& a, const std::string& text) {
+  ObjectRef resolveName(const std::vector<std::string>& parts, const MethodRun& a, const std::string& text) {
     ObjectRef current;
     std::string path;  // the text the parts resolved so far stand for in labels
     size_t next = 1;
@@ -257,20 +272,22 @@ class DiagramBuilder {
       } else {
         current.label = first + ":" + variable->second.type;
         current.type = variable->second.type;
+        current.context = a.cls;
         current.bindKey = variableKey(a, first);
       }
     } else if (std::string type = fieldType(a.cls, first); !type.empty()) {
       path = first;
       current.label = first + ":" + type;
       current.type = type;
+      current.context = a.cls;
       current.bindKey = fieldKey(a, first);
     } else {
       // A class name, perhaps after its package: the first part that
       // starts with a capital or names a class of the sources.
       size_t typeEnd = 0;
-      while (typeEnd < parts.size() && !startsUpper(parts[typeEnd]) && !index_.classNamed(parts[typeEnd]))
+      while (typeEnd < parts.size() && !startsUpper(parts[typeEnd]) && !index_.resolveType(parts[typeEnd], a.cls))
         ++typeEnd;
-      if (typeEnd == parts.size()) return textRef(text);
+      if (typeEnd == parts.size()) return textRef(withoutThis(text));
       std::string typeText;
       for (size_t i = 0; i <= typeEnd; ++i) typeText += (i ? "." : "") + parts[i];
       if (isOwnClassName(a, parts[typeEnd])) {
@@ -278,6 +295,7 @@ class DiagramBuilder {
       } else {
         current.label = ":" + typeText;
         current.type = typeText;
+        current.context = a.cls;
         path = typeText;
       }
       next = typeEnd + 1;
@@ -290,7 +308,8 @@ class DiagramBuilder {
       }
       const ClassInfo* cls = classOf(current);
       const std::string type = cls ? index_.fieldType(*cls, parts[i]) : std::string();
-      if (type.empty()) return textRef(text);
+      // "this.cache" and "cache" are one object, known or not.
+      if (type.empty()) return textRef(withoutThis(text));
       const std::string holderKey = current.lifeline != kNone ? "f" + std::to_string(current.lifeline)
                                     : current.bindKey.empty() ? current.label
                                                               : current.bindKey;
@@ -298,13 +317,14 @@ class DiagramBuilder {
       current = ObjectRef();
       current.label = path + ":" + type;
       current.type = type;
+      current.context = cls;
       current.bindKey = holderKey + "." + parts[i];
     }
     return current;
   }
 
   // The object an expression before ".method(...)" stands for.
-  ObjectRef resolveExpression(const std::vector<xml::Node>& receiver, const Activation& a) {
+  ObjectRef resolveExpression(const std::vector<xml::Node>& receiver, const MethodRun& a) {
     std::vector<xml::Node> elements;
     for (const xml::Node& node : receiver)
       if (!isToken(node)) elements.push_back(node);
@@ -314,13 +334,26 @@ class DiagramBuilder {
     if (elements.size() == 1 && receiver.size() == 3 && elements[0].name() == "Expr") {
       const xml::NodeList inner = childElements(elements[0]);
       if (inner.size() == 1) return resolveExpression({inner[0]}, a);
+      // "((Type) value)" as the scanner reads a cast: the value as that type.
+      if (inner.size() == 2 && inner[0].name() == "CASTEXPR") {
+        std::string type = token(inner[0], a);
+        if (type.size() >= 2 && type.front() == '(' && type.back() == ')') type = type.substr(1, type.size() - 2);
+        while (!type.empty() && type.front() == ' ') type.erase(0, 1);
+        while (!type.empty() && type.back() == ' ') type.pop_back();
+        ObjectRef ref;
+        ref.type = type;
+        ref.context = a.cls;
+        ref.label = withoutThis(text(inner[1], a)) + ":" + type;
+        return ref;
+      }
       // "((Type) value)": the value as that type.  (The grammar reads the
       // type in parentheses as an expression.)
       if (inner.size() == 4 && inner[0].name() == "OPR" && inner[2].name() == "CPR" &&
           (inner[1].name() == "ClsTypeExpr" || inner[1].name() == "Expr")) {
         ObjectRef ref;
         ref.type = text(inner[1], a);
-        ref.label = text(inner[3], a) + ":" + ref.type;
+        ref.context = a.cls;
+        ref.label = withoutThis(text(inner[3], a)) + ":" + ref.type;
         return ref;
       }
       return textRef(whole);
@@ -348,8 +381,9 @@ class DiagramBuilder {
         const std::string type = cls ? index_.fieldType(*cls, field) : std::string();
         if (!type.empty()) {
           ObjectRef ref;
-          ref.label = whole + ":" + type;
+          ref.label = withoutThis(whole) + ":" + type;
           ref.type = type;
+          ref.context = cls;
           return ref;
         }
       }
@@ -359,13 +393,13 @@ class DiagramBuilder {
 
   // ---- the walk
 
-  void declare(Activation& a, const std::string& name, const std::string& type) {
+  void declare(MethodRun& a, const std::string& name, const std::string& type) {
     if (name.empty()) return;
     a.variables[name] = Variable{type, std::nullopt};
     bindings_.erase(variableKey(a, name));
   }
 
-  void declareFrom(Activation& a, const xml::Node& node) {
+  void declareFrom(MethodRun& a, const xml::Node& node) {
     const std::string name = node.name();
     if (name == "LocVarDecln") {
       const std::string type = text(childNamed(node, "TypeSpec"), a);
@@ -383,7 +417,7 @@ class DiagramBuilder {
 
   // The method's own parameters; those the caller passed a known object
   // for stand for that object.
-  void declareParameters(Activation& a, const xml::Node& call, const Activation* caller) {
+  void declareParameters(MethodRun& a, const xml::Node& call, const MethodRun* caller) {
     const xml::Node declaration = a.method->declaration;
     xml::Node declarator = childNamed(declaration, a.method->isConstructor ? "CtorDeclr" : "MtdDeclr");
     while (declarator && !childNamed(declarator, "IDEN")) declarator = childNamed(declarator, "MtdDeclr");
@@ -408,28 +442,254 @@ class DiagramBuilder {
     }
   }
 
-  void walk(Activation& a) {
+  // ---- combined fragments
+
+  // A fragment being gathered while its statement is walked.
+  struct OpenFragment {
+    Fragment fragment;
+    size_t endAt = kNone;      // where a finally block starts: its calls come after the fragment
+    bool leaves = false;       // an if whose branch ends in break, continue, return or throw
+    std::string condition;     // an if's condition, for its else alone
+    size_t order = 0;          // in the order the statements start
+  };
+
+  static bool isIf(const xml::Node& node) {
+    return node.name() == "SelStmt" && childNamed(node, "IF");
+  }
+
+  // The statement a Stmt holds, looking through a block of one statement.
+  static bool endsWithJump(const xml::Node& stmt) {
+    xml::Node last = stmt;
+    for (int guard = 0; guard < 64 && last; ++guard) {
+      const xml::NodeList children = childElements(last);
+      if (children.empty()) return false;
+      xml::Node next;
+      for (auto it = children.rbegin(); it != children.rend(); ++it)
+        if (!isToken(*it)) {
+          next = *it;
+          break;
+        }
+      if (!next) return false;
+      if (next.name() == "JumpStmt") {
+        const xml::NodeList jump = childElements(next);
+        return !jump.empty() && jump.front().name() != "CONTINUE";
+      }
+      if (next.name() != "Stmt" && next.name() != "Blk") return false;
+      last = next;
+    }
+    return false;
+  }
+
+  // The operator of the fragment a statement opens; empty for none.
+  static std::string fragmentOperator(const xml::Node& node) {
+    const std::string name = node.name();
+    if (name == "IterStmt") return "loop";
+    if (name == "SelStmt") {
+      if (childNamed(node, "IF")) return "opt";
+      return childNamed(node, "Blk") || childNamed(node, "SwBlk") ? "alt" : "";
+    }
+    if (name == "GrdingStmt") {
+      if (childNamed(node, "SYNCHRONIZED")) return "critical";
+      return childNamed(node, "Catch") ? "alt" : "";
+    }
+    return "";
+  }
+
+  // The statement after "else" of an if, when it is itself an if: its
+  // branches are further operands of the same fragment.
+  static bool isElseIf(const xml::Node& parent, const xml::Node& child, size_t at) {
+    if (!isIf(parent) || at == 0 || child.name() != "Stmt") return false;
+    const xml::NodeList siblings = childElements(parent);
+    if (siblings[at - 1].name() != "ELSE") return false;
+    const xml::NodeList inner = childElements(child);
+    return inner.size() == 1 && isIf(inner[0]);
+  }
+
+  // The guard of the operand that a child of a fragment's statement
+  // starts, if it starts one.
+  std::optional<std::string> operandGuard(const xml::Node& parent, const xml::Node& child, size_t at,
+                                          const MethodRun& a) const {
+    const std::string parentName = parent.name();
+    const std::string name = child.name();
+    const xml::NodeList siblings = childElements(parent);
+    if (parentName == "SelStmt" && childNamed(parent, "IF")) {
+      if (name != "Stmt") return std::nullopt;
+      if (at > 0 && siblings[at - 1].name() == "ELSE") return std::string("else");
+      return text(childNamed(parent, "Expr"), a);
+    }
+    if (parentName == "IterStmt") {
+      const std::string keyword = siblings.empty() ? std::string() : siblings[0].name();
+      if (keyword == "WHILE") return name == "Expr" ? std::optional<std::string>(text(child, a)) : std::nullopt;
+      if (keyword == "DO") {
+        if (name != "Stmt") return std::nullopt;
+        return text(childNamed(parent, "Expr"), a);
+      }
+      if (const xml::Node each = childNamed(parent, "for_each_var")) {
+        if (name != "Stmt") return std::nullopt;
+        return "for each " + token(childNamed(each, "IDEN"), a) + " in " + text(childNamed(each, "Expr"), a);
+      }
+      if (name != "ForExpr") return std::nullopt;
+      const xml::Node condition = childNamed(child, "Expr");
+      return condition ? text(condition, a) : std::string("forever");
+    }
+    if (parentName == "GrdingStmt") {
+      if (childNamed(parent, "SYNCHRONIZED"))
+        return name == "Stmt" ? std::optional<std::string>("synchronized (" + text(childNamed(parent, "Expr"), a) + ")")
+                              : std::nullopt;
+      if (name == "Blk") return std::string("try");
+      if (name == "Catch") {
+        std::string types;
+        const xml::Node header = childNamed(child, "CatchHeader");
+        for (const xml::Node& part : childElements(header)) {
+          if (part.name() == "TypeSpec") types += (types.empty() ? "" : " | ") + text(part, a);
+        }
+        return "catch " + types;
+      }
+      return std::nullopt;
+    }
+    // The cases of a switch: a run of labels starts one operand.
+    if (parentName == "SwBlk" && name == "SwRule") {
+      std::string label = text(childNamed(child, "SwLabel"), a);
+      if (label.size() >= 2 && label.compare(label.size() - 2, 2, "->") == 0) label.erase(label.size() - 2);
+      while (!label.empty() && label.back() == ' ') label.pop_back();
+      return label;
+    }
+    if (parentName == "Blk" && name == "Stmt") {
+      const xml::Node label = childNamed(child, "LblStmt");
+      if (!label || childNamed(label, "IDEN")) return std::nullopt;
+      std::string written = text(label, a);
+      if (!written.empty() && written.back() == ':') written.pop_back();
+      while (!written.empty() && written.back() == ' ') written.pop_back();
+      return written;
+    }
+    return std::nullopt;
+  }
+
+  // Whether the label statement before this one belongs to the same run.
+  static bool followsLabel(const xml::Node& parent, size_t at) {
+    if (parent.name() != "Blk" || at == 0) return false;
+    const xml::NodeList siblings = childElements(parent);
+    for (size_t i = at; i-- > 0;) {
+      if (isToken(siblings[i])) continue;
+      return siblings[i].name() == "Stmt" && childNamed(siblings[i], "LblStmt");
+    }
+    return false;
+  }
+
+  void addOperand(size_t open, std::string guard, bool sameRun) {
+    Fragment& fragment = open_[open].fragment;
+    const size_t here = diagram_.messages.size();
+    if (sameRun && !fragment.operands.empty() && fragment.operands.back().firstMessage == here) {
+      fragment.operands.back().guard += ", " + guard;
+      return;
+    }
+    fragment.operands.push_back(Operand{std::move(guard), here});
+  }
+
+  // Ends a fragment: only the operands that hold a message are kept, and
+  // only a fragment that keeps one is drawn.
+  void closeFragment(size_t open) {
+    // Statements nest, so the fragment ending is the innermost one open.
+    OpenFragment done = std::move(open_[open]);
+    open_.pop_back();
+    const size_t end = done.endAt != kNone ? done.endAt : diagram_.messages.size();
+    Fragment& fragment = done.fragment;
+    const size_t written = fragment.operands.size();
+    std::vector<Operand> kept;
+    for (size_t i = 0; i < fragment.operands.size(); ++i) {
+      const size_t next = i + 1 < fragment.operands.size() ? fragment.operands[i + 1].firstMessage : end;
+      if (fragment.operands[i].firstMessage < std::min(next, end)) kept.push_back(fragment.operands[i]);
+    }
+    if (kept.empty()) return;
+    const bool onlyElse = kept.size() == 1 && kept[0].guard == "else";
+    if (fragment.op == "opt" || fragment.op == "alt") {
+      if (kept.size() > 1) {
+        fragment.op = "alt";
+      } else {
+        fragment.op = "opt";
+        // The else branch of an if alone: the condition it runs on.
+        if (onlyElse && written == 2) kept[0].guard = "!(" + done.condition + ")";
+        if (done.leaves && kept[0].firstMessage == fragment.operands.front().firstMessage && written == 1)
+          fragment.op = "break";
+      }
+    }
+    fragment.operands = std::move(kept);
+    fragment.lastMessage = end - 1;
+    finished_.push_back({done.order, std::move(fragment)});
+  }
+
+  // ---- the walk
+
+  void walk(MethodRun& a) {
     if (!a.method->body) return;
     struct Frame {
       xml::Node node;
       xml::NodeList children;
       size_t next = 0;
+      size_t feeds = kNone;  // the open fragment whose operands this node's children start
+      bool opens = false;    // this node opened that fragment
+      bool elseIf = false;   // the statement after "else" that is an if of the same fragment
+      bool continued = false;  // that if, whose operands start at its condition
     };
+    // Open fragments are known by their place in open_; those of this
+    // method lie above the ones open when it started.
     std::vector<Frame> frames;
     frames.push_back(Frame{a.method->body, childElements(a.method->body), 0});
     while (!frames.empty()) {
       Frame& top = frames.back();
       if (top.next < top.children.size()) {
-        const xml::Node child = top.children[top.next++];
+        const size_t at = top.next++;
+        const xml::Node child = top.children[at];
         if (isToken(child)) continue;
         const std::string name = child.name();
         declareFrom(a, child);
         if (isNestedBody(name)) ++nested_;
-        frames.push_back(Frame{child, childElements(child), 0});
+        Frame frame{child, childElements(child), 0};
+        if (top.feeds != kNone) {
+          if (name == "Finally") {
+            open_[top.feeds].endAt = diagram_.messages.size();
+          } else if (top.elseIf) {
+            frame.feeds = top.feeds;  // the if after "else" adds its branches to the fragment
+            frame.continued = true;
+          } else if (top.continued && (name == "Expr" || at == 4)) {
+            // Its operand starts at its condition, asked only once the ones
+            // before it failed, not at its branch.
+            if (name == "Expr") addOperand(top.feeds, text(child, a), false);
+          } else if (isElseIf(top.node, child, at)) {
+            frame.feeds = top.feeds;
+            frame.elseIf = true;
+          } else if (std::optional<std::string> guard = operandGuard(top.node, child, at, a)) {
+            addOperand(top.feeds, std::move(*guard), followsLabel(top.node, at));
+          }
+          // A switch's cases stand in its body.
+          if ((name == "Blk" || name == "SwBlk") && top.node.name() == "SelStmt" && !childNamed(top.node, "IF"))
+            frame.feeds = top.feeds;
+        }
+        if (frame.feeds == kNone && nested_ == 0) {
+          const std::string op = fragmentOperator(child);
+          if (!op.empty()) {
+            OpenFragment open;
+            open.fragment.op = op;
+            open.fragment.owner = a.self;
+            open.order = nextFragment_++;
+            if (op == "opt") {
+              open.condition = text(childNamed(child, "Expr"), a);
+              const xml::NodeList parts = childElements(child);
+              open.leaves = parts.size() == 5 && endsWithJump(parts[4]);
+            }
+            open_.push_back(std::move(open));
+            frame.feeds = open_.size() - 1;
+            frame.opens = true;
+          }
+        }
+        frames.push_back(std::move(frame));
         continue;
       }
       const xml::Node done = top.node;
+      const bool closes = top.opens;
+      const size_t fragment = top.feeds;
       frames.pop_back();
+      if (closes) closeFragment(fragment);
       const std::string name = done.name();
       if (name == "MtdCall") onCall(done, a);
       else if (name == "ClsAllocExpr") onCreation(done, a);
@@ -437,7 +697,40 @@ class DiagramBuilder {
     }
   }
 
-  void noteNested(const Activation& a, size_t nestedAbove) {
+  // Outer fragments before the ones they hold, each with its depth.
+  void orderFragments() {
+    std::sort(finished_.begin(), finished_.end(), [](const auto& x, const auto& y) {
+      if (x.second.firstMessage() != y.second.firstMessage())
+        return x.second.firstMessage() < y.second.firstMessage();
+      if (x.second.lastMessage != y.second.lastMessage) return x.second.lastMessage > y.second.lastMessage;
+      return x.first < y.first;
+    });
+    std::vector<size_t> enclosing;  // ends of the fragments round the current one
+    for (auto& [order, fragment] : finished_) {
+      while (!enclosing.empty() && enclosing.back() < fragment.firstMessage()) enclosing.pop_back();
+      fragment.depth = static_cast<int>(enclosing.size());
+      enclosing.push_back(fragment.lastMessage);
+      diagram_.fragments.push_back(std::move(fragment));
+    }
+  }
+
+  // ---- activations
+
+  size_t openActivation(size_t lifeline, size_t message) {
+    int level = 0;
+    for (size_t open : openActivations_)
+      if (diagram_.activations[open].lifeline == lifeline) ++level;
+    diagram_.activations.push_back(Activation{lifeline, message, message, level});
+    openActivations_.push_back(diagram_.activations.size() - 1);
+    return diagram_.activations.size() - 1;
+  }
+
+  void closeActivation(size_t activation) {
+    openActivations_.pop_back();
+    diagram_.activations[activation].lastMessage = diagram_.messages.size() - 1;
+  }
+
+  void noteNested(const MethodRun& a, size_t nestedAbove) {
     if (nested_ <= nestedAbove) return;
     const std::string holder = methodDisplayName(*a.method);
     if (std::find(nestedHolders_.begin(), nestedHolders_.end(), holder) == nestedHolders_.end())
@@ -447,7 +740,7 @@ class DiagramBuilder {
   // Walks the callee's body under the receiver's lifeline when the depth
   // allows and it is not already being walked.
   void follow(const MethodInfo* callee, size_t self, const xml::Node& call, const std::string& callText,
-              Activation& caller) {
+              MethodRun& caller) {
     if (!callee || !callee->body) return;
     if (std::find(stack_.begin(), stack_.end(), callee) != stack_.end()) {
       const std::string target = methodDisplayName(*callee);
@@ -459,11 +752,11 @@ class DiagramBuilder {
       return;
     }
     if (caller.depth >= options_.depth || full()) return;
-    Activation next;
+    MethodRun next;
     next.method = callee;
     next.cls = callee->owner;
     next.self = self;
-    next.id = nextActivation_++;
+    next.id = nextRun_++;
     next.depth = caller.depth + 1;
     declareParameters(next, call, &caller);
     // Calls in the callee's lambdas count as its own; the caller's
@@ -476,7 +769,7 @@ class DiagramBuilder {
     nested_ = outerNesting;
   }
 
-  void onCall(const xml::Node& call, Activation& a) {
+  void onCall(const xml::Node& call, MethodRun& a) {
     if (full()) {
       ++leftOut_;
       return;
@@ -514,50 +807,124 @@ class DiagramBuilder {
     } else {
       name = text(head, a);
     }
+    // A call by its name alone: a method of the class or of one round it,
+    // else one a static import brings in.
+    const MethodInfo* ownMethod = nullptr;
+    if (!constructorCall && headName == "Qlid" && receiver.lifeline == a.self && prefix.empty() &&
+        childElements(head).size() == 1) {
+      for (const ClassInfo* cls = a.cls; cls && !ownMethod; cls = cls->outer)
+        ownMethod = index_.findMethod(*cls, name, arguments);
+      if (!ownMethod) {
+        const std::string owner = index_.staticImportOwner(name, a.cls);
+        if (!owner.empty()) {
+          receiver = ObjectRef();
+          receiver.type = owner;
+          receiver.context = a.cls;
+          receiver.label = ":" + owner.substr(owner.rfind('.') + 1);
+          if (const ClassInfo* cls = index_.resolveType(owner, a.cls); cls && isOwnClassName(a, cls->name))
+            receiver = selfRef(a);
+        }
+      }
+    }
     const std::string callText = prefix + name + "(" + argumentsText(call, a) + ")";
     const size_t target = constructorCall ? a.self : lifelineFor(receiver);
     addMessage(target == a.self ? Message::Kind::SelfCall : Message::Kind::Call, a.self, target, callText,
                line);
+    const size_t bar = openActivation(target, diagram_.messages.size() - 1);
     noteNested(a, 0);
 
     // The method called, when its source is known.
     const MethodInfo* callee = nullptr;
     if (constructorCall) {
       const ClassInfo* calleeClass = a.cls;
-      if (name == "super" && a.cls && !a.cls->supertypes.empty())
-        calleeClass = index_.classNamed(a.cls->supertypes[0]);
+      if (name == "super" && a.cls) calleeClass = index_.superclass(*a.cls);
       if (calleeClass) callee = index_.findMethod(*calleeClass, calleeClass->name, arguments);
+    } else if (ownMethod) {
+      callee = ownMethod;
     } else if (target == a.self && receiver.lifeline == a.self) {
-      const bool viaSuper = prefix == "super." && a.cls && !a.cls->supertypes.empty();
-      for (const ClassInfo* cls = viaSuper ? index_.classNamed(a.cls->supertypes[0]) : a.cls; cls && !callee;
+      const bool viaSuper = prefix == "super." && a.cls;
+      for (const ClassInfo* cls = viaSuper ? index_.superclass(*a.cls) : a.cls; cls && !callee;
            cls = viaSuper ? nullptr : cls->outer)
         callee = index_.findMethod(*cls, name, arguments);
     } else if (const ClassInfo* cls = classOf(receiver, target)) {
       callee = index_.findMethod(*cls, name, arguments);
+      if (options_.followImplementations && (!callee || !callee->body) && (cls->isInterface || cls->isAbstract))
+        callee = implementationOf(*cls, name, arguments, callee);
     }
     follow(callee, target, call, callText, a);
+
+    // What the call gives, for a call made on it.  A stream or a builder
+    // and the values an unknown call gives along a chain are one object.
+    ObjectRef result;
+    if (callee && !callee->returnType.empty() && callee->returnType != "void") {
+      result.type = callee->returnType;
+      result.label = ":" + result.type;
+      result.context = callee->owner;
+    } else if (const std::string stream = streamOf(receiver.type.empty() ? lifelineTypes_[target] : receiver.type, name);
+               !stream.empty()) {
+      result.type = stream;
+      result.label = ":" + stream;
+      result.chained = true;
+    } else if (receiver.chained || fluentType(lifelineTypes_[target])) {
+      result.lifeline = target;
+      result.type = lifelineTypes_[target];
+      result.chained = true;
+    } else {
+      result = textRef(withoutThis(text(call, a)));
+      result.chained = true;
+    }
+    results_[elementKey(call)] = result;
 
     const ValueUse use = valueUse(call);
     if (use.kind == ValueUse::Kind::Assigned) {
       const std::string key = assignedKey(a, convert(use.target, a));
       if (!key.empty()) bindings_.erase(key);
     }
-    if (use.kind != ValueUse::Kind::Unused && target != a.self && !full())
+    // A value that only carries the chain on to the same object comes back
+    // at the end of the chain.
+    const bool carriesChain = call.parent().name() == "FldAcc" && result.lifeline == target;
+    if (use.kind != ValueUse::Kind::Unused && target != a.self && !full() && !carriesChain)
       addMessage(Message::Kind::Return, target, a.self,
                  use.kind == ValueUse::Kind::Assigned ? convert(withoutThis(use.target), a) : callText, line);
-
-    // What the call gives, for a call made on it.
-    ObjectRef result;
-    if (callee && !callee->returnType.empty()) {
-      result.type = callee->returnType;
-      result.label = ":" + result.type;
-    } else {
-      result = textRef(text(call, a));
-    }
-    results_[elementKey(call)] = result;
+    closeActivation(bar);
   }
 
-  void onCreation(const xml::Node& allocation, Activation& a) {
+  // "list.stream()": a stream of the collection's elements.
+  static std::string streamOf(const std::string& type, const std::string& method) {
+    if (method != "stream" && method != "parallelStream") return std::string();
+    const size_t open = type.find('<');
+    const size_t close = type.rfind('>');
+    if (open == std::string::npos || close == std::string::npos || close < open) return "Stream";
+    const std::string argument = type.substr(open + 1, close - open - 1);
+    if (argument.find(',') != std::string::npos) return "Stream";
+    return "Stream<" + argument + ">";
+  }
+
+  // Types whose methods give the object itself or one of its kind.
+  static bool fluentType(const std::string& type) {
+    const std::string name = simpleTypeName(type);
+    auto endsWith = [&](std::string_view tail) {
+      return name.size() >= tail.size() && name.compare(name.size() - tail.size(), tail.size(), tail) == 0;
+    };
+    return endsWith("Builder") || endsWith("Buffer") || endsWith("Stream") || name == "Optional";
+  }
+
+  // The method of the only implementation of an interface or abstract
+  // class, noted once for the type.
+  const MethodInfo* implementationOf(const ClassInfo& type, const std::string& name, size_t arguments,
+                                     const MethodInfo* declared) {
+    const ClassInfo* only = index_.onlyImplementation(type);
+    const MethodInfo* method = only ? index_.findMethod(*only, name, arguments) : nullptr;
+    if (!method || !method->body) return declared;
+    if (std::find(implemented_.begin(), implemented_.end(), &type) == implemented_.end()) {
+      implemented_.push_back(&type);
+      diagram_.notes.push_back("Calls on " + type.name + " are followed into " + only->name +
+                               ", its only implementation in the sources (--follow-implementations).");
+    }
+    return method;
+  }
+
+  void onCreation(const xml::Node& allocation, MethodRun& a) {
     if (full()) {
       ++leftOut_;
       return;
@@ -574,7 +941,9 @@ class DiagramBuilder {
         use.kind == ValueUse::Kind::Assigned ? convert(withoutThis(use.target), a) : std::string();
     const size_t created = addLifeline(name + ":" + type, diagram_.messages.size());
     lifelineTypes_[created] = type;
-    const ClassInfo* cls = index_.classNamed(simpleTypeName(type));
+    lifelineContexts_[created] = a.cls;
+    const ClassInfo* constructed = index_.resolveType(type, a.cls);
+    const ClassInfo* cls = constructed;
     if (allocation.parent().name() == "AnonyClass") {
       if (const ClassInfo* anonymous = index_.classHolding(childNamed(allocation.parent(), "OBR")))
         cls = anonymous;
@@ -587,6 +956,7 @@ class DiagramBuilder {
     const int32_t line = firstLine(allocation);
     const std::string callText = "new " + type + "(" + argumentsText(allocation, a) + ")";
     addMessage(Message::Kind::Create, a.self, created, callText, line);
+    const size_t creation = diagram_.messages.size() - 1;
     // The creation of an anonymous object belongs to the method; the
     // calls in its body do not.
     noteNested(a, allocation.parent().name() == "AnonyClass" ? 1 : 0);
@@ -597,17 +967,21 @@ class DiagramBuilder {
     result.cls = cls;
     results_[elementKey(allocation)] = result;
 
-    // The constructor's calls, made on the new object.
-    const ClassInfo* constructed = index_.classNamed(simpleTypeName(type));
-    if (constructed)
+    // The constructor's calls, made on the new object, while it is busy.
+    if (constructed) {
+      const size_t bar = openActivation(created, creation);
       follow(index_.findMethod(*constructed, constructed->name, expressionChildren(allocation).size()),
              created, allocation, callText, a);
+      closeActivation(bar);
+      if (diagram_.activations[bar].lastMessage == creation) diagram_.activations.pop_back();
+    }
   }
 
   SourceIndex& index_;
   const DiagramOptions& options_;
   Diagram diagram_;
   std::vector<std::string> lifelineTypes_;
+  std::vector<const ClassInfo*> lifelineContexts_;  // where each type was written
   std::unordered_map<size_t, const ClassInfo*> lifelineClasses_;
   std::unordered_map<std::string, size_t> byLabel_;
   std::unordered_map<std::string, size_t> bindings_;
@@ -616,11 +990,22 @@ class DiagramBuilder {
   std::vector<std::string> nestedHolders_;
   std::vector<std::string> recursive_;
   size_t nested_ = 0;
-  size_t nextActivation_ = 0;
+  size_t nextRun_ = 0;
+  std::vector<OpenFragment> open_;
+  std::vector<std::pair<size_t, Fragment>> finished_;  // with the order their statements start in
+  size_t nextFragment_ = 0;
+  std::vector<size_t> openActivations_;
+  std::vector<const ClassInfo*> implemented_;
   size_t leftOut_ = 0;
 };
 
 }  // namespace
+
+std::string Fragment::text() const {
+  std::string out = op;
+  for (const Operand& operand : operands) out += " [" + operand.guard + "]";
+  return out;
+}
 
 std::string methodDisplayName(const MethodInfo& method) {
   std::string owner;

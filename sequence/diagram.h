@@ -30,10 +30,41 @@ struct Message {
   int32_t line = 0;  // the source line of the call
 };
 
+// The time an object is busy with a call: from the message that starts it
+// to the last message sent or answered while it lasts.
+struct Activation {
+  size_t lifeline = 0;
+  size_t firstMessage = kNone;  // the call or creation that starts it; kNone: the method's own
+  size_t lastMessage = 0;
+  int level = 0;  // activations of the same object it runs inside (a self call's is 1 deeper)
+};
+
+// One operand of a combined fragment: its guard and its first message;
+// it lasts up to the next operand's first message or the fragment's end.
+struct Operand {
+  std::string guard;  // without brackets: "total > 100", "else", "catch IOException"
+  size_t firstMessage = 0;
+};
+
+// A combined fragment round the messages of an if, a loop, a synchronized
+// block or a try: "alt", "opt", "loop", "break" or "critical".
+struct Fragment {
+  std::string op;
+  std::vector<Operand> operands;  // at least one, each holding a message
+  size_t lastMessage = 0;
+  size_t owner = 0;  // the lifeline whose method has the statement
+  int depth = 0;     // fragments round it
+  size_t firstMessage() const { return operands.front().firstMessage; }
+  // "alt [total > 100] [else]"
+  std::string text() const;
+};
+
 struct Diagram {
   std::vector<Lifeline> lifelines;  // the method's own object first
   std::vector<Message> messages;    // top to bottom
-  std::vector<std::string> notes;   // what the reader should know about what is left out
+  std::vector<Activation> activations;  // the method's own first, then in order of their start
+  std::vector<Fragment> fragments;      // in order of their first message, outer before inner
+  std::vector<std::string> notes;       // what the reader should know about what is left out
 };
 
 struct DiagramOptions {
@@ -41,6 +72,9 @@ struct DiagramOptions {
   // follows calls into the methods the index has the source of.
   int depth = 1;
   size_t maxMessages = 200;
+  // A call through an interface or abstract class with exactly one
+  // implementation among the sources is followed into that one.
+  bool followImplementations = false;
 };
 
 // The diagram of a method, constructor or initialiser of the index, its

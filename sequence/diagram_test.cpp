@@ -134,18 +134,18 @@ TEST(SequenceDiagram, FollowsCallsOneLevelDeep) {
             "call :Shop > :Log: info(\"valid \" + item)\n");
 }
 
-// a.b().c(): c goes to the type b returns when the sources declare b,
-// else to a lifeline named by the receiver as written.
+// a.b().c(): c goes to the type b returns when the sources declare b;
+// else the chain goes on on one lifeline named by its start as written,
+// and only its last value comes back.
 TEST(SequenceDiagram, ChainedCalls) {
   Sources alone;
   EXPECT_EQ(alone.diagram("Shop", "describe", 26),
-            "lifelines: :Shop inventory:Inventory inventory.lookup(item) inventory.lookup(item).label()\n"
+            "lifelines: :Shop inventory:Inventory inventory.lookup(item)\n"
             "call :Shop > inventory:Inventory: lookup(item)\n"
             "return inventory:Inventory > :Shop: lookup(item)\n"
             "call :Shop > inventory.lookup(item): label()\n"
-            "return inventory.lookup(item) > :Shop: label()\n"
-            "call :Shop > inventory.lookup(item).label(): trim()\n"
-            "return inventory.lookup(item).label() > :Shop: trim()\n");
+            "call :Shop > inventory.lookup(item): trim()\n"
+            "return inventory.lookup(item) > :Shop: trim()\n");
   Sources tree(/*tree=*/true);
   EXPECT_EQ(tree.diagram("Shop", "describe", 26),
             "lifelines: :Shop inventory:Inventory :Item :String\n"

@@ -1,6 +1,7 @@
 #include "sequence/sequence_dot.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <string_view>
 #include <vector>
@@ -21,6 +22,47 @@ constexpr double kObjectWidth = 1.667;
 constexpr double kRankSeparation = 0.55;
 constexpr double kLayoutInchesPerDrawnInch = 96.0 / 72.0;
 
+// The drawn object box and its text area (the stencil's Object Lifeline).
+constexpr double kBoxWidth = 1.25;
+constexpr double kBoxHeight = 0.375;
+constexpr double kBoxTextShare = 0.92;   // of the width
+constexpr double kBoxTextHeight = 0.9;   // of the height
+constexpr double kBoxFontSize = 9.0;
+constexpr double kLineHeight = kBoxFontSize * 1.2 / 72.0;
+// The drawn distance between two rows: the point nodes and their gap.
+constexpr double kRowPitch = (0.22 + 0.05) * 72.0 / 96.0;
+
+double estimatedWidth(std::string_view text, double fontSize) {
+  size_t characters = 0;
+  for (char c : text)
+    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++characters;
+  return static_cast<double>(characters) * 0.6 * fontSize / 72.0;
+}
+
+struct BoxSize {
+  double width = kBoxWidth;
+  double height = kBoxHeight;
+  std::string label;  // as the layout writes it, lines joined by "\n"
+};
+
+// The box a lifeline's name needs: the standard one while its lines fit,
+// wider for a piece that fits no line, taller for more than two lines.
+BoxSize boxFor(const std::string& label, const TextMeasure& measure) {
+  BoxSize box;
+  const std::vector<std::string> lines = lifelineLines(label, kBoxWidth * kBoxTextShare, measure);
+  double widest = 0.0;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    widest = std::max(widest, measure(lines[i], kBoxFontSize));
+    box.label += (i ? "\\n" : "") + flowgraph::dotShownText(lines[i]).substr(1);
+    box.label.pop_back();
+  }
+  box.label = "\"" + box.label + "\"";
+  box.width = std::max(kBoxWidth, std::ceil((widest + 0.02) / kBoxTextShare * 100.0) / 100.0);
+  box.height = std::max(kBoxHeight, std::ceil(static_cast<double>(lines.size()) * kLineHeight / kBoxTextHeight * 100.0 + 2.0) / 100.0);
+  return box;
+}
+
+
 // About how wide a message's text is drawn (8 points, 0.6 em a character
 // on average; longer texts wrap at 2.5 inches), with a little margin, in
 // the layout's inches.
@@ -36,7 +78,8 @@ double messageTextWidth(std::string_view shown, flowgraph::Charset charset) {
 // text of every message between two objects fits between their lifelines.
 // Shorter messages are fitted first; a message that needs more room gets
 // it in the gap before its right-hand end.
-std::vector<double> objectWidths(const Diagram& diagram, flowgraph::Charset charset) {
+std::vector<double> objectWidths(const Diagram& diagram, flowgraph::Charset charset,
+                                 const std::vector<BoxSize>& boxes) {
   const size_t objects = diagram.lifelines.size();
   std::vector<double> gapExtra(objects > 0 ? objects - 1 : 0, 0.0);
   struct Span {
@@ -63,6 +106,9 @@ std::vector<double> objectWidths(const Diagram& diagram, flowgraph::Charset char
   // right-hand neighbour grows by twice the room its gap lacks.
   std::vector<double> widths(objects, kObjectWidth);
   for (size_t gap = 0; gap < gapExtra.size(); ++gap) widths[gap + 1] += 2.0 * gapExtra[gap];
+  // A box made wider for its name keeps its neighbours clear of it.
+  for (size_t i = 0; i < objects; ++i)
+    if (boxes[i].width > kBoxWidth) widths[i] += (boxes[i].width - kBoxWidth) * kLayoutInchesPerDrawnInch;
   return widths;
 }
 
@@ -93,16 +139,108 @@ std::string quotedLifeline(size_t lifeline) { return quoted(lifelineNodeName(lif
 
 std::string lifelineNodeName(size_t lifeline) { return "o." + std::to_string(lifeline + 1); }
 
-std::string sequenceDot(const Diagram& diagram, flowgraph::Charset charset) {
+namespace {
+
+// A text in pieces at one kind of boundary: ":" and "," end a piece (the
+// blank after a comma with it), "<" and "." start one.
+std::vector<std::string> piecesAt(std::string_view text, char boundary) {
+  std::vector<std::string> pieces;
+  std::string current;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    const bool starts = c == boundary && (c == '<' || c == '.');
+    if (starts && !current.empty() && current.back() != '.') {
+      pieces.push_back(std::move(current));
+      current.clear();
+    }
+    current += c;
+    // ":Type" keeps its colon: a line of a colon alone says nothing.
+    if (c == boundary && (c == ':' || c == ',') && current.size() > 1) {
+      if (c == ',' && i + 1 < text.size() && text[i + 1] == ' ') current += text[++i];
+      pieces.push_back(std::move(current));
+      current.clear();
+    }
+  }
+  if (!current.empty()) pieces.push_back(std::move(current));
+  return pieces;
+}
+
+}  // namespace
+
+std::vector<std::string> lifelineLines(std::string_view label, double width, const TextMeasure& measure) {
+  // Lines too wide are broken at the boundary that separates most first:
+  // the name from its type, then type arguments, their commas and dots.
+  std::vector<std::string> lines{std::string(label)};
+  for (const char boundary : {':', '<', ',', '.'}) {
+    std::vector<std::string> next;
+    for (std::string& line : lines) {
+      if (measure(line, kBoxFontSize) <= width) {
+        next.push_back(std::move(line));
+        continue;
+      }
+      bool first = true;
+      for (std::string& piece : piecesAt(line, boundary)) {
+        if (!first && measure(next.back() + piece, kBoxFontSize) <= width) {
+          next.back() += piece;
+          continue;
+        }
+        first = false;
+        next.push_back(std::move(piece));
+      }
+    }
+    lines = std::move(next);
+  }
+  // A line does not end with the blank after a comma.
+  for (std::string& line : lines)
+    while (line.size() > 1 && line.back() == ' ') line.pop_back();
+  return lines;
+}
+
+std::string sequenceDot(const Diagram& diagram, flowgraph::Charset charset, const TextMeasure& measure) {
+  const TextMeasure measured = measure ? measure : TextMeasure(estimatedWidth);
   const size_t messages = diagram.messages.size();
+  const size_t fragments = diagram.fragments.size();
+  std::vector<BoxSize> boxes;
+  boxes.reserve(diagram.lifelines.size());
+  for (const Lifeline& lifeline : diagram.lifelines) boxes.push_back(boxFor(lifeline.label, measured));
+
+  // Where fragments and their further operands start and end.
+  std::vector<std::vector<std::pair<size_t, size_t>>> dividersAt(messages);  // fragment, operand
+  std::vector<std::vector<size_t>> headersAt(messages), closingsAt(messages);
+  for (size_t f = 0; f < fragments; ++f) {
+    const Fragment& fragment = diagram.fragments[f];
+    if (fragment.lastMessage >= messages) continue;
+    headersAt[fragment.firstMessage()].push_back(f);
+    for (size_t o = 1; o < fragment.operands.size(); ++o)
+      dividersAt[fragment.operands[o].firstMessage].push_back({f, o});
+  }
+  for (size_t f = fragments; f-- > 0;)
+    if (diagram.fragments[f].lastMessage < messages) closingsAt[diagram.fragments[f].lastMessage].push_back(f);
+
   // Each message has a row; a new object's box, as tall as a row is high,
-  // gets an empty row above it, and the lifelines end two rows below the
+  // gets an empty row above it (more for a taller box), each fragment a
+  // row above its first message and one below its last, and each further
+  // operand a row for its guard.  The lifelines end two rows below the
   // last message, clear of a box made by it.
   std::vector<size_t> rowOf(messages);
+  std::vector<size_t> headerRow(fragments), closingRow(fragments);
+  std::vector<std::pair<size_t, std::string>> dividerRows;  // row, attributes
   size_t row = 0;
   for (size_t k = 0; k < messages; ++k) {
-    if (diagram.messages[k].kind == Message::Kind::Create) ++row;
+    for (const auto& [f, o] : dividersAt[k])
+      dividerRows.push_back({++row, "zarnguard=" +
+                                        flowgraph::dotShownText("[" + diagram.fragments[f].operands[o].guard + "]") +
+                                        ", zarnof=" + flowgraph::dotQuoted("t." + std::to_string(headerRow[f]))});
+    // A fragment round the first message keeps clear of the boxes above.
+    if (k == 0 && !headersAt[k].empty()) ++row;
+    for (size_t f : headersAt[k]) headerRow[f] = ++row;
+    const Message& message = diagram.messages[k];
+    if (message.kind == Message::Kind::Create) {
+      const double extra = message.to < boxes.size() ? boxes[message.to].height - kBoxHeight : 0.0;
+      row += 1 + static_cast<size_t>(std::ceil(std::max(0.0, extra) / kRowPitch - 1e-9));
+    }
     rowOf[k] = ++row;
+    for (size_t f : closingsAt[k]) closingRow[f] = ++row;
   }
   const size_t lastRow = row + 2;
   std::string out = "digraph \"sequence\" {\n  graph [rankdir=LR, ranksep=" + inchesText(kRankSeparation) +
@@ -111,13 +249,18 @@ std::string sequenceDot(const Diagram& diagram, flowgraph::Charset charset) {
   out += "];\n";
 
   out += "  node [" + std::string(kObjectNode) + "];\n";
-  const std::vector<double> widths = objectWidths(diagram, charset);
+  const std::vector<double> widths = objectWidths(diagram, charset, boxes);
+  const Activation* own =
+      !diagram.activations.empty() && diagram.activations.front().firstMessage == kNone ? &diagram.activations.front()
+                                                                                      : nullptr;
   for (size_t i = 0; i < diagram.lifelines.size(); ++i) {
-    out +=
-        "  " + quotedLifeline(i) + " [zarncls=1, label=" +
-        flowgraph::dotShownText(flowgraph::shortened(diagram.lifelines[i].label, kLifelineColumns, charset)) +
-        ", zarnlast=" + flowgraph::dotQuoted("t." + std::to_string(lastRow));
+    out += "  " + quotedLifeline(i) + " [zarncls=1, label=" + boxes[i].label +
+           ", zarnlast=" + flowgraph::dotQuoted("t." + std::to_string(lastRow));
     if (widths[i] > kObjectWidth) out += ", width=" + inchesText(widths[i]);
+    if (boxes[i].width > kBoxWidth) out += ", zarnwidth=" + inchesText(boxes[i].width);
+    if (boxes[i].height > kBoxHeight) out += ", zarnheight=" + inchesText(boxes[i].height);
+    if (own && own->lifeline == i && messages > 0 && own->lastMessage < messages)
+      out += ", zarnbar=" + rowName(rowOf[own->lastMessage]) + ", zarnbarfrom=" + rowName(rowOf[0]);
     out += "];\n";
   }
 
@@ -134,6 +277,23 @@ std::string sequenceDot(const Diagram& diagram, flowgraph::Charset charset) {
     out += rowName(r);
   }
   out += " [style=invis];\n";
+
+  // The fragments on their rows: the objects they span, from the method
+  // whose statement they stand for to every object their messages reach.
+  for (size_t f = 0; f < fragments; ++f) {
+    const Fragment& fragment = diagram.fragments[f];
+    if (fragment.lastMessage >= messages) continue;
+    size_t left = fragment.owner, right = fragment.owner;
+    for (size_t k = fragment.firstMessage(); k <= fragment.lastMessage; ++k) {
+      left = std::min({left, diagram.messages[k].from, diagram.messages[k].to});
+      right = std::max({right, diagram.messages[k].from, diagram.messages[k].to});
+    }
+    out += "  " + rowName(headerRow[f]) + " [zarnfrag=" + flowgraph::dotShownText(fragment.text()) +
+           ", zarnend=" + rowName(closingRow[f]) + ", zarnleft=" + quotedLifeline(left) +
+           ", zarnright=" + quotedLifeline(right) + ", zarnlevel=" + std::to_string(fragment.depth) + "];\n";
+  }
+  for (const auto& [dividerRow, attributes] : dividerRows)
+    out += "  " + rowName(dividerRow) + " [" + attributes + "];\n";
 
   // The objects, left to right, each held at its row's height: those there
   // from the start in a chain from the top row, the others by their
@@ -154,6 +314,11 @@ std::string sequenceDot(const Diagram& diagram, flowgraph::Charset charset) {
     if (createdBy == kNone) previousTop = quotedLifeline(i);
   }
 
+  // The activation each message starts.
+  std::vector<const Activation*> startedBy(messages, nullptr);
+  for (const Activation& activation : diagram.activations)
+    if (activation.firstMessage < messages && activation.lastMessage < messages)
+      startedBy[activation.firstMessage] = &activation;
   for (size_t k = 0; k < messages; ++k) {
     const Message& message = diagram.messages[k];
     const std::string text =
@@ -164,6 +329,9 @@ std::string sequenceDot(const Diagram& diagram, flowgraph::Charset charset) {
     if (message.kind == Message::Kind::SelfCall) out += ", zarnself=1";
     if (message.kind == Message::Kind::Create) out += ", zarnsuper=1";
     out += message.kind == Message::Kind::Return ? ", headlabel=" + text : ", taillabel=" + text;
+    if (const Activation* activation = startedBy[k])
+      out += ", zarnbar=" + rowName(rowOf[activation->lastMessage]) +
+             ", zarnlevel=" + std::to_string(activation->level);
     out += "];\n";
   }
   out += "}\n";

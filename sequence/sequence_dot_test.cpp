@@ -55,6 +55,36 @@ TEST(SequenceDot, CarriesWhatTheDrawingReads) {
       "}\n");
 }
 
+// Lifeline names break between a name and its type, then before type
+// arguments and dots and after commas, never inside a word; a word wider
+// than the box widens it, and more than two lines make it taller.
+TEST(SequenceDot, LifelineNamesWrapAtTheirBoundaries) {
+  const TextMeasure perCharacter = [](std::string_view text, double) { return 0.075 * text.size(); };
+  using Lines = std::vector<std::string>;
+  EXPECT_EQ(lifelineLines("workQueue:BlockingQueue<Runnable>", 1.15, perCharacter),
+            (Lines{"workQueue:", "BlockingQueue", "<Runnable>"}));
+  EXPECT_EQ(lifelineLines("ch:TreeNode<K, V>", 1.15, perCharacter), (Lines{"ch:", "TreeNode<K, V>"}));
+  EXPECT_EQ(lifelineLines("layer.modules().stream()", 1.15, perCharacter),
+            (Lines{"layer.modules()", ".stream()"}));
+  EXPECT_EQ(lifelineLines("m:Map<String, List<Item>>", 1.15, perCharacter),
+            (Lines{"m:", "Map", "<String, List", "<Item>>"}));
+  EXPECT_EQ(lifelineLines(":UnknownFormatConversionException", 1.15, perCharacter),
+            (Lines{":UnknownFormatConversionException"}));
+  EXPECT_EQ(lifelineLines(":Shop", 1.15, perCharacter), (Lines{":Shop"}));
+
+  Diagram d;
+  d.lifelines = {{":UnknownFormatConversionException", kNone}, {"workQueue:BlockingQueue<Runnable>", kNone}};
+  d.messages = {{Message::Kind::Call, 0, 1, "offer(task)", 3}};
+  const std::string dot = sequenceDot(d, flowgraph::Charset::Utf8, perCharacter);
+  EXPECT_NE(dot.find("\"o.1\" [zarncls=1, label=\":UnknownFormatConversionException\", zarnlast=\"t.3\", "
+                     "width=3.627, zarnwidth=2.72"),
+            std::string::npos)
+      << dot;
+  EXPECT_NE(dot.find("label=\"workQueue:\\nBlockingQueue\\n<Runnable>\", zarnlast=\"t.3\", zarnheight=0.52"),
+            std::string::npos)
+      << dot;
+}
+
 // A diagram of 300 messages among 12 lifelines, some created on the way.
 TEST(SequenceDot, LaidOutLifelinesAndMessagesKeepTheirOrder) {
   Diagram d;

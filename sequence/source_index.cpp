@@ -42,6 +42,36 @@ xml::Node namingDeclarator(xml::Node declarator, std::string& dims) {
   return declarator;
 }
 
+// A type as written without type arguments, array pairs or "...":
+// "java.util.Map.Entry<K, V>[]" gives "java.util.Map.Entry".
+std::string erasure(std::string_view type) {
+  std::string out;
+  int depth = 0;
+  for (char c : type) {
+    if (c == '<') ++depth;
+    if (depth == 0 && c != ' ' && c != '[' && c != ']') out += c;
+    if (c == '>' && depth > 0) --depth;
+  }
+  while (!out.empty() && out.back() == '.') out.pop_back();
+  return out;
+}
+
+std::string lastSegment(const std::string& name) {
+  const size_t dot = name.rfind('.');
+  return dot == std::string::npos ? name : name.substr(dot + 1);
+}
+
+std::vector<std::string> segments(const std::string& name) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  for (size_t dot = name.find('.'); dot != std::string::npos; dot = name.find('.', start)) {
+    parts.push_back(name.substr(start, dot - start));
+    start = dot + 1;
+  }
+  parts.push_back(name.substr(start));
+  return parts;
+}
+
 }  // namespace
 
 std::string simpleTypeName(std::string_view type) {
@@ -64,6 +94,19 @@ std::string simpleTypeName(std::string_view type) {
 }
 
 void SourceIndex::add(const JavaSource& source) {
+  auto inCharset = [&](std::string text) { return convertText(std::move(text), source.charset, charset_); };
+  FileScope& scope = scopes_[&source];
+  for (const xml::Node& program : childElements(source.tree->root()))
+    for (const xml::Node& statement : childElements(program)) {
+      const std::string name = statement.name();
+      if (name == "PkgStmt") scope.package = inCharset(expressionText(childNamed(statement, "Qlid")));
+      if (name != "ImpStmt" || childNamed(statement, "MODULE")) continue;
+      Import import;
+      import.name = inCharset(expressionText(childNamed(statement, "Qlid")));
+      import.onDemand = !childNamed(statement, "DOTSTAR").isNull();
+      import.isStatic = !childNamed(statement, "STATIC").isNull();
+      scope.imports.push_back(std::move(import));
+    }
   // Outer classes come before the classes in their bodies, so each finds
   // its outer class indexed.
   std::vector<xml::Node> pending{source.tree->root()};
@@ -88,14 +131,16 @@ void SourceIndex::indexClass(const xml::Node& element, const JavaSource& source)
     cls.anonymous = true;
     const xml::Node type = childNamed(childNamed(element, "ClsAllocExpr"), "TName");
     cls.name = inCharset(simpleTypeName(expressionText(type)));
-    cls.supertypes.push_back(cls.name);
+    cls.supertypes.push_back(inCharset(erasure(expressionText(type))));
   } else if (const xml::Node header = childNamed(element, "ClsHeader")) {
     cls.name = inCharset(declaredName(header));
+    cls.isInterface = !childNamed(header, "INTERFACE").isNull();
     for (const xml::Node& part : childElements(header)) {
+      if (part.name() == "Modifier" && childNamed(part, "ABSTRACT")) cls.isAbstract = true;
       if (part.name() != "Extends" && part.name() != "Infaces") continue;
       for (const xml::Node& type : childElements(part))
         if (type.name() == "TName" || type.name() == "Qlid")
-          cls.supertypes.push_back(inCharset(simpleTypeName(expressionText(type))));
+          cls.supertypes.push_back(inCharset(erasure(expressionText(type))));
     }
   } else if (const xml::Node enumeration = childNamed(element, "EnumDecln")) {
     cls.name = inCharset(declaredName(childNamed(enumeration, "EnumHeader")));
@@ -158,17 +203,152 @@ void SourceIndex::indexClass(const xml::Node& element, const JavaSource& source)
   }
   for (MethodInfo& method : cls.methods) method.owner = &cls;
   byElement_[elementKey(element)] = &cls;
-  if (!cls.anonymous) byName_[cls.name].push_back(&cls);
+  if (cls.anonymous) return;
+  // A class declared among the members of another, or at the top of its
+  // file, has a qualified name; a local class has none.
+  const std::string holder = element.parent().name();
+  if (!cls.outer) {
+    const std::string& package = scopes_[&source].package;
+    cls.qualifiedName = package.empty() ? cls.name : package + "." + cls.name;
+  } else if (holder == "FldDecln" && !cls.outer->qualifiedName.empty()) {
+    cls.qualifiedName = cls.outer->qualifiedName + "." + cls.name;
+  }
+  if (!cls.qualifiedName.empty()) byQualifiedName_.emplace(cls.qualifiedName, &cls);
+  byName_[cls.name].push_back(&cls);
 }
 
-const ClassInfo* SourceIndex::classNamed(const std::string& simpleName) {
-  if (simpleName.empty()) return nullptr;
-  auto found = byName_.find(simpleName);
-  if (found == byName_.end() && loader_ && asked_.insert(simpleName).second) {
-    for (const JavaSource* source : loader_(simpleName)) add(*source);
-    found = byName_.find(simpleName);
+void SourceIndex::load(const std::string& simpleName) {
+  if (simpleName.empty() || !loader_ || !asked_.insert(simpleName).second) return;
+  for (const JavaSource* source : loader_(simpleName)) add(*source);
+}
+
+const ClassInfo* SourceIndex::qualified(const std::string& name) {
+  auto found = byQualifiedName_.find(name);
+  if (found != byQualifiedName_.end()) return found->second;
+  // The file is named after the outermost class: try each name in turn,
+  // from the last.
+  const std::vector<std::string> parts = segments(name);
+  for (auto part = parts.rbegin(); part != parts.rend(); ++part) {
+    load(*part);
+    found = byQualifiedName_.find(name);
+    if (found != byQualifiedName_.end()) return found->second;
   }
-  return found == byName_.end() ? nullptr : found->second.front();
+  return nullptr;
+}
+
+const ClassInfo* SourceIndex::member(const ClassInfo& outer, const std::string& name) {
+  const auto found = byName_.find(name);
+  if (found == byName_.end()) return nullptr;
+  for (const ClassInfo* cls : found->second)
+    if (cls->outer == &outer) return cls;
+  return nullptr;
+}
+
+const ClassInfo* SourceIndex::resolveType(std::string_view written, const ClassInfo* context) {
+  const std::string name = erasure(written);
+  if (name.empty()) return nullptr;
+  const std::vector<std::string> parts = segments(name);
+  if (parts.size() > 1) {
+    // Outer.Inner from where the outer class is known, else a qualified name.
+    if (const ClassInfo* outer = resolveType(parts.front(), context)) {
+      const ClassInfo* cls = outer;
+      for (size_t i = 1; cls && i < parts.size(); ++i) cls = member(*cls, parts[i]);
+      if (cls) return cls;
+    }
+    return qualified(name);
+  }
+  load(name);
+  const auto named = byName_.find(name);
+  if (!context) return named != byName_.end() && named->second.size() == 1 ? named->second.front() : nullptr;
+  // The class itself, the classes nested in it and those round it.
+  for (const ClassInfo* cls = context; cls; cls = cls->outer) {
+    if (!cls->anonymous && cls->name == name) return cls;
+    if (const ClassInfo* inner = member(*cls, name)) return inner;
+  }
+  const auto scope = scopes_.find(context->source);
+  if (scope == scopes_.end()) return nullptr;
+  // A single-type import decides, even for a class the files lack.
+  for (const Import& import : scope->second.imports)
+    if (!import.onDemand && !import.isStatic && lastSegment(import.name) == name) return qualified(import.name);
+  const std::string& package = scope->second.package;
+  if (const ClassInfo* own = qualified(package.empty() ? name : package + "." + name)) return own;
+  const ClassInfo* found = nullptr;
+  std::vector<std::string> places{"java.lang"};
+  for (const Import& import : scope->second.imports)
+    if (import.onDemand) places.push_back(import.name);
+  for (const std::string& place : places) {
+    const ClassInfo* candidate = qualified(place + "." + name);
+    if (!candidate || candidate == found) continue;
+    if (found) {  // two on-demand imports give one each
+      if (ambiguousNames_.insert(name).second)
+        ambiguities_.push_back(name + " is " + found->qualifiedName + " or " + candidate->qualifiedName);
+      return nullptr;
+    }
+    found = candidate;
+  }
+  return found;
+}
+
+std::string SourceIndex::staticImportOwner(const std::string& member, const ClassInfo* context) const {
+  if (!context) return std::string();
+  const auto scope = scopes_.find(context->source);
+  if (scope == scopes_.end()) return std::string();
+  for (const Import& import : scope->second.imports) {
+    if (!import.isStatic) continue;
+    if (!import.onDemand && lastSegment(import.name) == member)
+      return import.name.substr(0, import.name.size() - member.size() - 1);
+  }
+  // "import static p.Q.*": Q when the files have it and it declares the
+  // member, so that nothing is guessed.
+  for (const Import& import : scope->second.imports) {
+    if (!import.isStatic || !import.onDemand) continue;
+    const auto found = byQualifiedName_.find(import.name);
+    if (found == byQualifiedName_.end()) continue;
+    for (const MethodInfo& method : found->second->methods)
+      if (method.name == member) return import.name;
+  }
+  return std::string();
+}
+
+const ClassInfo* SourceIndex::supertype(const ClassInfo& cls, const std::string& written) {
+  const ClassInfo* super = resolveType(written, &cls);
+  // "class Entry extends Map.Entry": the name means the class outside.
+  if (super == &cls) super = cls.outer ? resolveType(written, cls.outer) : nullptr;
+  return super == &cls ? nullptr : super;
+}
+
+const ClassInfo* SourceIndex::superclass(const ClassInfo& cls) {
+  return cls.supertypes.empty() ? nullptr : supertype(cls, cls.supertypes.front());
+}
+
+const ClassInfo* SourceIndex::onlyImplementation(const ClassInfo& type) {
+  if (!type.isInterface && !type.isAbstract) return nullptr;
+  if (subtypeLoader_ && subtypesAsked_.insert(type.qualifiedName + "|" + type.name).second)
+    for (const JavaSource* source : subtypeLoader_(type.name)) add(*source);
+  // Each class's supertypes, followed up to the type.
+  const ClassInfo* only = nullptr;
+  // By index: looking up a supertype may add classes.
+  for (size_t at = 0; at < classes_.size(); ++at) {
+    const ClassInfo& cls = classes_[at];
+    if (cls.isInterface || cls.isAbstract || &cls == &type) continue;
+    std::vector<const ClassInfo*> pending{&cls};
+    std::set<const ClassInfo*> seen;
+    bool implements = false;
+    for (size_t i = 0; i < pending.size() && !implements && i < 64; ++i) {
+      if (!seen.insert(pending[i]).second) continue;
+      for (const std::string& written : pending[i]->supertypes) {
+        // Only names that can mean the type are looked up.
+        if (lastSegment(written) != type.name && !byName_.count(lastSegment(written))) continue;
+        const ClassInfo* super = supertype(*pending[i], written);
+        if (super == &type) implements = true;
+        else if (super) pending.push_back(super);
+      }
+    }
+    if (!implements) continue;
+    if (only) return nullptr;
+    only = &cls;
+  }
+  return only;
 }
 
 const ClassInfo* SourceIndex::classHolding(const xml::Node& element) const {
@@ -204,7 +384,7 @@ const MethodInfo* SourceIndex::findMethod(const ClassInfo& start, const std::str
     }
     if (varargsFit) return varargsFit;
     for (const std::string& super : cls->supertypes)
-      if (const ClassInfo* next = classNamed(super)) pending.push_back(next);
+      if (const ClassInfo* next = supertype(*cls, super)) pending.push_back(next);
   }
   return nullptr;
 }
@@ -218,7 +398,7 @@ std::string SourceIndex::fieldType(const ClassInfo& start, const std::string& na
     const auto found = cls->fields.find(name);
     if (found != cls->fields.end()) return found->second;
     for (const std::string& super : cls->supertypes)
-      if (const ClassInfo* next = classNamed(super)) pending.push_back(next);
+      if (const ClassInfo* next = supertype(*cls, super)) pending.push_back(next);
   }
   return std::string();
 }

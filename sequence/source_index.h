@@ -41,11 +41,16 @@ struct MethodInfo {
 
 struct ClassInfo {
   std::string name;  // simple name; an anonymous class: the type it extends
+  // "java.util.HashMap.Node": the package, the classes round it and its
+  // name; empty for a local or anonymous class.
+  std::string qualifiedName;
   bool anonymous = false;
+  bool isInterface = false;
+  bool isAbstract = false;
   xml::Node element;  // TypeDecln or AnonyClass
   const JavaSource* source = nullptr;
   const ClassInfo* outer = nullptr;     // the class whose body holds this one
-  std::vector<std::string> supertypes;  // simple names of the classes and interfaces it extends
+  std::vector<std::string> supertypes;  // the classes and interfaces it extends, as written, without type arguments
   std::unordered_map<std::string, std::string> fields;  // name to declared type
   std::vector<MethodInfo> methods;
 };
@@ -71,9 +76,31 @@ class SourceIndex {
   // Indexes every class, interface, enum and anonymous class of the file.
   void add(const JavaSource& source);
 
-  // A named class of the files added, asking the loader when none has it;
-  // the first one found when several have the name.  nullptr when none.
-  const ClassInfo* classNamed(const std::string& simpleName);
+  // The class a type as written stands for where a class's source uses
+  // it, as the Java language decides: a class nested in it or in the
+  // classes round it, a single-type import, a class of its package, an
+  // on-demand import or java.lang; a qualified name as it says.  The
+  // loader is asked for the files a name may be in.  nullptr when no
+  // class of the files has that name, or when two on-demand imports give
+  // one each: the diagram never guesses.  Without a context, the class
+  // of that simple name when the files hold exactly one.
+  const ClassInfo* resolveType(std::string_view written, const ClassInfo* context);
+  // The class a static import of the file of context brings a member
+  // from ("java.lang.Math" for max after "import static
+  // java.lang.Math.max;"), as written; empty when no import names it.
+  std::string staticImportOwner(const std::string& member, const ClassInfo* context) const;
+  // The class named first after "extends" (a class's superclass, an
+  // anonymous class's type); nullptr when the files lack it.
+  const ClassInfo* superclass(const ClassInfo& cls);
+  // The only class of the files, asking the subtype loader, that extends
+  // or implements an interface or abstract class and is neither; nullptr
+  // when there is none or more than one.
+  const ClassInfo* onlyImplementation(const ClassInfo& type);
+  // What resolveType left unresolved because two on-demand imports give a
+  // class each: "Money is billing.Money or legacy.Money", once a name.
+  const std::vector<std::string>& ambiguities() const { return ambiguities_; }
+  // Gives the further files that may declare a subtype of the named type.
+  void setSubtypeLoader(Loader loader) { subtypeLoader_ = std::move(loader); }
   // The class whose body holds a method declaration or any element in it.
   const ClassInfo* classHolding(const xml::Node& element) const;
   // The method, constructor or initialiser ("#Block#") of that name in the
@@ -89,10 +116,31 @@ class SourceIndex {
   std::string fieldType(const ClassInfo& cls, const std::string& name);
 
  private:
+  // A file's package and imports.
+  struct Import {
+    std::string name;  // "java.util.List", or "java.util" for java.util.*
+    bool onDemand = false;
+    bool isStatic = false;
+  };
+  struct FileScope {
+    std::string package;
+    std::vector<Import> imports;
+  };
+
   void indexClass(const xml::Node& element, const JavaSource& source);
+  void load(const std::string& simpleName);
+  const ClassInfo* qualified(const std::string& name);
+  const ClassInfo* member(const ClassInfo& outer, const std::string& name);
+  const ClassInfo* supertype(const ClassInfo& cls, const std::string& written);
 
   flowgraph::Charset charset_;
   Loader loader_;
+  Loader subtypeLoader_;
+  std::unordered_map<const JavaSource*, FileScope> scopes_;
+  std::unordered_map<std::string, const ClassInfo*> byQualifiedName_;
+  std::set<std::string> subtypesAsked_;
+  std::vector<std::string> ambiguities_;
+  std::set<std::string> ambiguousNames_;
   std::deque<ClassInfo> classes_;
   std::unordered_map<std::string, std::vector<const ClassInfo*>> byName_;
   std::unordered_map<const void*, const ClassInfo*> byElement_;

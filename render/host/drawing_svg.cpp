@@ -98,7 +98,21 @@ constexpr const char* kScript = R"JS(<script>
       this.svg = box.querySelector('svg');
       [this.left, this.top, this.width, this.height] =
           this.svg.getAttribute('viewBox').split(/[\s,]+/).map(Number);
-      this.fit();
+      // Headers (the boxes of lifelines) are copied into a layer on top
+      // that follows the view down once their own place has left it.
+      this.headers = [...this.svg.querySelectorAll('g.header')].map(header => {
+        const copy = header.cloneNode(true);
+        copy.classList.replace('header', 'kept-header');
+        copy.style.display = 'none';
+        return {top: +header.dataset.top, copy};
+      });
+      if (this.headers.length) {
+        const layer = document.createElementNS('http://www.w3.org/2000/svg', 'g');
+        layer.setAttribute('class', 'kept-headers');
+        for (const h of this.headers) layer.appendChild(h.copy);
+        this.svg.appendChild(layer);
+      }
+      this.start();
       // The view changes size with the window and the header above it.
       if (window.ResizeObserver) new ResizeObserver(() => this.apply()).observe(box);
       else window.addEventListener('resize', () => this.apply());
@@ -146,6 +160,20 @@ constexpr const char* kScript = R"JS(<script>
       const r = this.box.getBoundingClientRect();
       return [r.width, r.height];
     }
+    // Where a page opens: fitted to the width, unless it gives the size of
+    // its smallest text and fitting makes that less than 9 pixels high;
+    // then at the zoom that keeps it readable, from the top left corner.
+    start() {
+      const [w] = this.size();
+      if (!w) return;
+      const smallest = +this.svg.dataset.minText || 0;
+      const readable = smallest ? 9 / smallest : 0;
+      if (Math.min(1, w / this.width) >= readable) return this.fit();
+      this.scale = readable;
+      this.x = this.left;
+      this.y = this.top;
+      this.apply();
+    }
     // The whole width in sight, never enlarged; the top at the top.
     fit() {
       const [w] = this.size();
@@ -158,12 +186,18 @@ constexpr const char* kScript = R"JS(<script>
     apply() {
       const [w, h] = this.size();
       if (!w || !h) return;  // hidden
-      if (!this.scale) return this.fit();
+      if (!this.scale) return this.start();
       const vw = w / this.scale, vh = h / this.scale, keep = 40 / this.scale;
       // Some of the picture stays in sight.
       this.x = Math.min(Math.max(this.x, this.left + keep - vw), this.left + this.width - keep);
       this.y = Math.min(Math.max(this.y, this.top + keep - vh), this.top + this.height - keep);
       this.svg.setAttribute('viewBox', [this.x, this.y, vw, vh].map(n => +n.toFixed(2)).join(' '));
+      const margin = 4 / this.scale;
+      for (const h of this.headers || []) {
+        const down = this.y + margin - h.top;
+        h.copy.style.display = down > 0 ? '' : 'none';
+        if (down > 0) h.copy.setAttribute('transform', 'translate(0 ' + down.toFixed(2) + ')');
+      }
     }
     // Zooms about a point given in pixels from the view's top-left corner.
     zoom(factor, px, py) {
@@ -257,8 +291,21 @@ void appendHtmlPage(std::string& out, const NamedDrawing& named, size_t drawingI
          "\" data-drawing=\"" + std::to_string(drawingIndex) + "\">\n<h2>";
   if (!named.title.empty()) out += escaped(named.title) + " &#8250; ";
   out += escaped(page.name) + "</h2>\n<div class=\"view\">\n";
+  // A page with headers kept in sight (lifelines) is read from the top
+  // down rather than seen whole: it carries its smallest text's size in
+  // SVG units, so that the script opens it at a zoom where that is read.
+  const bool headed = std::any_of(page.shapes.begin(), page.shapes.end(), [](const auto& shape) {
+    return std::any_of(shape->master->outline.begin(), shape->master->outline.end(),
+                       [](const OutlinePart& part) { return part.kind == OutlinePart::Kind::Lifeline; });
+  });
+  double smallest = 0.0;
+  for (const auto& texts : picture.texts)
+    for (const PlacedText& text : texts)
+      if (headed && (smallest == 0.0 || text.text.fontSize < smallest)) smallest = text.text.fontSize;
   out += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + width + "\" height=\"" + height +
-         "\" viewBox=\"0 0 " + width + " " + height + "\">\n";
+         "\" viewBox=\"0 0 " + width + " " + height + "\"";
+  if (smallest > 0.0) out += " data-min-text=\"" + formatNumber(smallest * kSvgUnits / 72.0) + "\"";
+  out += ">\n";
   appendPageSvg(out, picture, 0.0, resolverFor(*named.drawing, named.idPrefix + "page-"));
   out += "</svg>\n</div>\n</section>\n";
 }

@@ -48,6 +48,7 @@ struct ControlDef {
 struct TextBoxDef {
   double left = 0.0, bottom = 0.0, right = 1.0, top = 1.0;  // fractions
   double fontSize = 10.0;                                      // points
+  bool topLeft = false;  // the text starts at the box's top-left corner instead of its middle
 };
 
 // Fixed text drawn by the master itself, such as the caption of a frame.

@@ -112,7 +112,12 @@ std::vector<PlacedText> shapeTexts(const ShapeModel& shape, TextEncoding encodin
   const double width = (t.right - t.left) * box.width();
   const double height = (t.top - t.bottom) * box.height();
   FittedText text = fitText(shown, width, height, t.fontSize, encoding);
-  if (shows(text))
+  if (shows(text) && t.topLeft) {
+    const double blockHeight = text.lineHeight() * static_cast<double>(text.lines.size());
+    texts.push_back(placed(std::move(text), box.left + t.left * box.width(),
+                           box.bottom + t.top * box.height() - blockHeight * 0.5, "start",
+                           master.style.textColor, true));
+  } else if (shows(text))
     texts.push_back(placed(std::move(text), box.left + (t.left + t.right) * 0.5 * box.width(),
                            box.bottom + (t.bottom + t.top) * 0.5 * box.height(), "middle",
                            master.style.textColor, false));
@@ -382,11 +387,29 @@ void appendPageSvg(std::string& out, const PagePicture& picture, double top,
     attr(out, "data-master", shape.master->name);
     out += ">\n";
     appendTitles(out, shape);
-    if (shape.isConnector())
+    // The box of a shape with a lifeline is a header that a viewer may
+    // keep in sight: its parts and texts stand in a group of their own,
+    // with its top in SVG units.
+    const auto& outline = shape.master->outline;
+    const bool headed = std::any_of(outline.begin(), outline.end(), [](const OutlinePart& part) {
+      return part.kind == OutlinePart::Kind::Lifeline;
+    });
+    if (shape.isConnector()) {
       appendConnector(canvas, shape, (*picture.routes)[i]);
-    else
-      for (const OutlinePart& part : shape.master->outline) appendOutline(canvas, shape, part);
+    } else if (headed) {
+      for (const OutlinePart& part : outline)
+        if (part.kind == OutlinePart::Kind::Lifeline) appendOutline(canvas, shape, part);
+      out += "<g";
+      attr(out, "class", "header");
+      attr(out, "data-top", canvas.y(shapeBox(shape).top));
+      out += ">\n";
+      for (const OutlinePart& part : outline)
+        if (part.kind != OutlinePart::Kind::Lifeline) appendOutline(canvas, shape, part);
+    } else {
+      for (const OutlinePart& part : outline) appendOutline(canvas, shape, part);
+    }
     for (const PlacedText& text : picture.texts[i]) appendText(canvas, text);
+    if (headed) out += "</g>\n";
     out += "</g>";
     if (link) out += "</a>";
     out += '\n';

@@ -140,7 +140,7 @@ std::unique_ptr<MasterDef> master(const xml::Node& node) {
     } else if (name == "text") {
       def->textBox = {number(child, "left", 0.0), number(child, "bottom", 0.0),
                       number(child, "right", 1.0), number(child, "top", 1.0),
-                      number(child, "size", 10.0)};
+                      number(child, "size", 10.0), text(child, "align") == "top-left"};
     } else if (name == "caption") {
       def->captions.push_back({text(child, "text"),
                                {number(child, "x", 0.0), number(child, "y", 1.0)},
