@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -13,6 +14,7 @@
 #include "cli/commands.h"
 #include "cli/file_record.h"
 #include "cli/index_page.h"
+#include "cli/method_measures.h"
 #include "cli/progress_line.h"
 #include "cli/text_output.h"
 #include "cli/worker_pool.h"
@@ -157,23 +159,28 @@ void drawFile(const SourceFile& file, const BatchRequest& request,
   } else {
     const pipeline::FileSummary& summary = parsed->summary();
     const flowgraph::Charset charset = parsed->charset();
+    const MeasuredSource measured = measureSource(*parsed);
     record.nloc = summary.nloc;
-    record.halsteadVolume = summary.halsteadVolume;
+    record.halsteadVolume = std::llround(measured.file.halstead.volume());
     for (const pipeline::ClassSummary& cls : summary.classes)
       record.classes.push_back(ClassRecord{utf8Text(cls.qualifiedName, charset), cls.kind(), cls.line,
                                            cls.endLine, cls.nloc});
     // Sequence diagrams follow calls within the file only, at depth 1.
     std::optional<pipeline::SequenceSources> sequenceSources;
     if (request.sequence) sequenceSources.emplace(*parsed, std::string());
-    for (const pipeline::MethodSummary& method : summary.methods) {
+    for (size_t m = 0; m < summary.methods.size(); ++m) {
+      const pipeline::MethodSummary& method = summary.methods[m];
       MethodRecord entry;
       entry.classIndex = method.classIndex;
       entry.name = utf8Text(summary.displayName(method), charset);
       entry.line = method.line;
       entry.endLine = method.endLine;
       entry.nloc = method.nloc;
-      entry.complexity = method.complexity;
-      entry.halsteadVolume = method.halsteadVolume;
+      if (const metrics::MethodMeasures* measures = measured.withBody(m)) {
+        entry.complexity = measures->cyclomatic;
+        entry.cognitive = measures->cognitive;
+        entry.halsteadVolume = std::llround(measures->halstead.volume());
+      }
       pipeline::Problem methodProblem;
       std::optional<pipeline::MethodFlowchart> chart = pipeline::drawMethodFlowchart(*parsed, method, methodProblem);
       const std::string name = drawingName(entry.name, method.line);

@@ -7,7 +7,7 @@
 namespace cli {
 namespace {
 
-constexpr std::string_view kHeader = "flowchart-record 4";
+constexpr std::string_view kHeader = "flowchart-record 5";
 
 // Fields are separated by tabs and records by line feeds, so neither may
 // appear inside a field.
@@ -78,7 +78,7 @@ std::string recordText(const FileRecord& record) {
     out += "method\t" + std::to_string(method.classIndex) + "\t" + field(method.name) + "\t" +
            std::to_string(method.line) + "\t" + std::to_string(method.endLine) + "\t" + number(method.nloc) +
            "\t" + number(method.complexity) + "\t" + field(method.drawing) + "\t" + field(method.problem) + "\t" +
-           field(method.sequence) + "\t" + number(method.halsteadVolume) + "\n";
+           field(method.sequence) + "\t" + number(method.halsteadVolume) + "\t" + number(method.cognitive) + "\n";
   return out;
 }
 
@@ -105,11 +105,11 @@ std::optional<FileRecord> parseRecord(std::string_view text) {
       if (!readInt(f[3], cls.line) || !readInt(f[4], cls.endLine) || !readOptional(f[5], cls.nloc))
         return std::nullopt;
       record.classes.push_back(std::move(cls));
-    } else if (f[0] == "method" && f.size() == 11) {
+    } else if (f[0] == "method" && f.size() == 12) {
       MethodRecord method;
       if (!readInt(f[1], method.classIndex) || method.classIndex >= record.classes.size() ||
           !readInt(f[3], method.line) || !readInt(f[4], method.endLine) || !readOptional(f[5], method.nloc) ||
-          !readOptional(f[6], method.complexity) || !readOptional(f[10], method.halsteadVolume))
+          !readOptional(f[6], method.complexity) || !readOptional(f[10], method.halsteadVolume) || !readOptional(f[11], method.cognitive))
         return std::nullopt;
       method.name = f[2];
       // Drawings are file names beside the record, never paths.

@@ -25,7 +25,8 @@ struct MethodRecord {
   int32_t line = 0;
   int32_t endLine = 0;
   std::optional<int64_t> nloc;
-  std::optional<int64_t> complexity;
+  std::optional<int64_t> complexity;  // cyclomatic, as checkstyle counts it
+  std::optional<int64_t> cognitive;
   std::optional<int64_t> halsteadVolume;
   std::string drawing;   // file name beside the record; empty when it failed
   std::string problem;   // why there is no drawing
