@@ -11,6 +11,7 @@
 #include <sstream>
 #include <thread>
 
+#include "cli/changed_lines.h"
 #include "cli/commands.h"
 #include "cli/file_record.h"
 #include "cli/index_page.h"
@@ -88,8 +89,9 @@ std::optional<FileRecord> keptRecord(const SourceFile& file, const BatchRequest&
   const auto sourceTime = fs::last_write_time(file.source, ec);
   if (ec || recordTime <= sourceTime) return std::nullopt;
   std::optional<FileRecord> record = parseRecord(readWhole(recordPath));
-  // A record of another language level may tell another story.
-  if (!record || record->languageLevel != request.languageLevel) return std::nullopt;
+  // A record of another language level may tell another story; one of
+  // only the changed methods is redone.
+  if (!record || record->partial || record->languageLevel != request.languageLevel) return std::nullopt;
   for (const MethodRecord& method : record->methods) {
     if (!method.drawing.empty() && !fs::exists(file.outputFolder / method.drawing, ec)) return std::nullopt;
     if (request.sequence && method.sequence.empty()) return std::nullopt;
@@ -136,7 +138,7 @@ void removeStaleDrawings(const SourceFile& file, const FileRecord& fresh) {
 }
 
 // The work of one file, in a worker process.
-void drawFile(const SourceFile& file, const BatchRequest& request,
+void drawFile(const SourceFile& file, const BatchRequest& request, const ChangedLines* changed,
               const std::function<void(std::string_view)>& report) {
   FileRecord record;
   std::error_code ec;
@@ -150,6 +152,7 @@ void drawFile(const SourceFile& file, const BatchRequest& request,
   std::optional<pipeline::ParsedSource> parsed =
       pipeline::ParsedSource::parse(file.source.string(), request.languageLevel, problem);
   record.languageLevel = request.languageLevel;
+  record.partial = changed != nullptr;
   if (!parsed) {
     record.status = statusFor(problem.kind);
     record.problemLine = problem.line;
@@ -170,6 +173,7 @@ void drawFile(const SourceFile& file, const BatchRequest& request,
     if (request.sequence) sequenceSources.emplace(*parsed, std::string());
     for (size_t m = 0; m < summary.methods.size(); ++m) {
       const pipeline::MethodSummary& method = summary.methods[m];
+      if (changed && !changed->touches(file.source.string(), method.line, method.endLine)) continue;
       MethodRecord entry;
       entry.classIndex = method.classIndex;
       entry.name = utf8Text(summary.displayName(method), charset);
@@ -251,10 +255,22 @@ int runBatch(const BatchRequest& request) {
   }
 
   std::vector<SourceFile> files = findSources(sourceDir, outputDir);
+  std::optional<ChangedLines> changed;
+  if (!request.changedSince.empty()) {
+    std::string error;
+    changed = ChangedLines::since(request.changedSince, {request.sourceDir}, error);
+    if (!changed) {
+      std::fprintf(stderr, "flowchart: %s\n", error.c_str());
+      return kExitUsage;
+    }
+    files.erase(std::remove_if(files.begin(), files.end(),
+                               [&](const SourceFile& file) { return !changed->touchesFile(file.source.string()); }),
+                files.end());
+  }
   std::vector<size_t> toDraw;
   uint64_t bytesToDraw = 0;
   for (size_t i = 0; i < files.size(); ++i) {
-    if (!request.force) files[i].record = keptRecord(files[i], request);
+    if (!request.force && !changed) files[i].record = keptRecord(files[i], request);
     if (files[i].record) continue;
     toDraw.push_back(i);
     bytesToDraw += files[i].size;
@@ -273,7 +289,7 @@ int runBatch(const BatchRequest& request) {
 
   WorkerPoolCallbacks callbacks;
   callbacks.work = [&](size_t job, const std::function<void(std::string_view)>& report) {
-    drawFile(files[toDraw[job]], request, report);
+    drawFile(files[toDraw[job]], request, changed ? &*changed : nullptr, report);
   };
   callbacks.onLine = [&](size_t, std::string_view line) {
     if (line.rfind("m\t", 0) == 0) progress.methodDone(line == "m\t0");

@@ -41,6 +41,7 @@ struct FileRecord {
   std::optional<int64_t> nloc;
   std::optional<int64_t> halsteadVolume;
   int32_t languageLevel = 0;  // the level the source was read at
+  bool partial = false;       // only the methods changed since a revision
   std::vector<ClassRecord> classes;
   std::vector<MethodRecord> methods;
 
