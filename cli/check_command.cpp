@@ -20,36 +20,28 @@ namespace fs = std::filesystem;
 enum class Measure { Cyclomatic, Cognitive, Nloc };
 constexpr Measure kMeasures[] = {Measure::Cyclomatic, Measure::Cognitive, Measure::Nloc};
 
-const char* ruleId(Measure measure) {
-  switch (measure) {
-    case Measure::Cyclomatic: return "cyclomatic-complexity";
-    case Measure::Cognitive: return "cognitive-complexity";
-    case Measure::Nloc: return "nloc";
-  }
-  return "";
+struct MeasureRule {
+  const char* id;
+  const char* text;
+  const char* description;
+};
+
+const MeasureRule& ruleOf(Measure measure) {
+  static const MeasureRule kRules[] = {
+      {"cyclomatic-complexity", "cyclomatic complexity",
+       "Cyclomatic complexity as checkstyle's CyclomaticComplexity counts it: 1 + if, while, do, for, case, "
+       "catch, ?:, &&, || and when."},
+      {"cognitive-complexity", "cognitive complexity",
+       "Cognitive complexity as SonarSource's whitepaper defines it: breaks in the linear flow, weighted by "
+       "their nesting."},
+      {"nloc", "NLOC", "Lines of the method that hold code (not blank, not only comments)."},
+  };
+  return kRules[static_cast<int>(measure)];
 }
 
-const char* measureText(Measure measure) {
-  switch (measure) {
-    case Measure::Cyclomatic: return "cyclomatic complexity";
-    case Measure::Cognitive: return "cognitive complexity";
-    case Measure::Nloc: return "NLOC";
-  }
-  return "";
-}
-
-const char* ruleDescription(Measure measure) {
-  switch (measure) {
-    case Measure::Cyclomatic:
-      return "Cyclomatic complexity as checkstyle's CyclomaticComplexity counts it: 1 + if, while, do, for, "
-             "case, catch, ?:, &&, || and when.";
-    case Measure::Cognitive:
-      return "Cognitive complexity as SonarSource's whitepaper defines it: breaks in the linear flow, weighted "
-             "by their nesting.";
-    case Measure::Nloc: return "Lines of the method that hold code (not blank, not only comments).";
-  }
-  return "";
-}
+const char* ruleId(Measure measure) { return ruleOf(measure).id; }
+const char* measureText(Measure measure) { return ruleOf(measure).text; }
+const char* ruleDescription(Measure measure) { return ruleOf(measure).description; }
 
 std::optional<int64_t> maximumOf(const CheckRequest& request, Measure measure) {
   switch (measure) {

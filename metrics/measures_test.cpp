@@ -17,6 +17,14 @@ namespace {
 
 using testing_support::TempDir;
 
+void expectCounts(const Halstead& halstead, int64_t operators, int64_t distinctOperators, int64_t operands,
+                  int64_t distinctOperands) {
+  EXPECT_EQ(halstead.operators, operators);
+  EXPECT_EQ(halstead.distinctOperators, distinctOperators);
+  EXPECT_EQ(halstead.operands, operands);
+  EXPECT_EQ(halstead.distinctOperands, distinctOperands);
+}
+
 FileMeasures measureSource(const std::string& source, int level = java::kNewestLanguageLevel) {
   TempDir dir;
   testing_support::writeFile(dir.file("T.java"), source);
@@ -170,10 +178,7 @@ TEST(Measures, HalsteadCountsTokensByTheWrittenRules) {
   // int f ( int a , int b ) { return a + b ; }
   // operators: int (three times) ( , { return + ; -> 9 in all, 7 distinct
   // (a bracket pair once); operands: f a b a b -> 5 in all, 3 distinct
-  EXPECT_EQ(f->halstead.operators, 9);
-  EXPECT_EQ(f->halstead.distinctOperators, 7);
-  EXPECT_EQ(f->halstead.operands, 5);
-  EXPECT_EQ(f->halstead.distinctOperands, 3);
+  expectCounts(f->halstead, 9, 7, 5, 3);
   EXPECT_NEAR(f->halstead.volume(), 14 * std::log2(10.0), 1e-9);
   EXPECT_NEAR(f->halstead.difficulty(), 3.5 * 5.0 / 3.0, 1e-9);
   EXPECT_EQ(f->nloc, 1);
@@ -183,12 +188,9 @@ TEST(Measures, HalsteadCountsTokensByTheWrittenRules) {
       measureSource("class T {\n  java.util.List<String> g(boolean x) {\n    return x == true ? null : null;\n  }\n}\n");
   const MethodMeasures* g = methodNamed(literals, "g");
   ASSERT_NE(g, nullptr);
+  // operators: . . <> ( boolean { return == ? : ; -> 11, 10 distinct;
   // operands: java util List String g x x true null null -> 10, 8 distinct
-  EXPECT_EQ(g->halstead.operands, 10);
-  EXPECT_EQ(g->halstead.distinctOperands, 8);
-  // operators: . . <> ( boolean { return == ? : ; -> 11, 10 distinct
-  EXPECT_EQ(g->halstead.operators, 11);
-  EXPECT_EQ(g->halstead.distinctOperators, 10);
+  expectCounts(g->halstead, 11, 10, 10, 8);
   EXPECT_EQ(g->nloc, 3);
 }
 

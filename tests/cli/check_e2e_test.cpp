@@ -104,3 +104,56 @@ TEST(CheckCommand, ChangedSinceTakesOnlyTheMethodsTouched) {
 }
 
 }  // namespace
+
+namespace {
+
+// Java that the grammar accepted wrongly, or refused wrongly, read as
+// Java 25; the Java 5 grammar (below --java 6) reads as before.
+TEST(ParsingGaps, RefusedConstructsEmptyMembersAndCompactFiles) {
+  TempDir dir;
+  const std::pair<const char*, const char*> refused[] = {
+      {"void f() {\n  i;\n}", "2: does not parse as Java: not a statement"},
+      {"class X<> { }", "1: does not parse as Java: empty type arguments '<>' outside a 'new' expression"},
+      {"int[] a = {1,\n , 2};", "2: does not parse as Java: two commas in an array initialiser"},
+      {"Object f() { return new int[]; }", "1: does not parse as Java: an array creation needs a size or an initialiser"},
+      {"void f() { foo(a)(); }", "1: does not parse as Java: what is called is not a method"},
+      {"void f() { try { } catch (e) { } }", "1: does not parse as Java: a catch clause needs a parameter name"},
+      {"int f() { return (a / 2) 1; }",
+       "1: does not parse as Java: what stands in parentheses before an operand is no type to cast to"},
+      {"int f() { return a > > 1; }", "1: does not parse as Java: '> >' is not an operator (a shift is written '>>')"},
+  };
+  for (const auto& [members, message] : refused) {
+    writeFile(dir.path() / "R.java", std::string("class R {\n") + members + "\n}\n");
+    const auto run = runFlowchart({"list", "R.java"}, dir.path());
+    EXPECT_EQ(run.exitCode, 1) << members;
+    // The message's line counts from the members, below the class's line.
+    const std::string text = message;
+    const int line = std::stoi(text) + 1;
+    EXPECT_EQ(run.err, "R.java:" + std::to_string(line) + text.substr(text.find(':')) + "\n") << members;
+    // The Java 5 grammar still reads them as it always did.
+    EXPECT_EQ(runFlowchart({"list", "R.java", "--java", "5"}, dir.path()).exitCode, 0) << members;
+  }
+
+  // A ";" is an empty member, before the first member and type too.
+  writeFile(dir.path() / "Empty.java",
+            ";\nclass Empty { ; int x; ;\n  enum E { A; ; }\n  Object o = new Object() { ; };\n}\ninterface I { ; }\n");
+  const auto empty = runFlowchart({"list", "Empty.java"}, dir.path());
+  EXPECT_EQ(empty.exitCode, 0) << empty.err;
+  EXPECT_EQ(runFlowchart({"list", "Empty.java", "--java", "5"}, dir.path()).exitCode, 1);
+
+  // A compact source file: its methods belong to the class named after the file.
+  writeFile(dir.path() / "Hello.java",
+            "int count = 0;\n\nvoid main() {\n  if (count > 0) IO.println(\"many\");\n}\n\nint twice(int x) { return 2 * x; }\n");
+  const auto list = runFlowchart({"list", "Hello.java"}, dir.path());
+  EXPECT_EQ(list.exitCode, 0) << list.err;
+  EXPECT_NE(list.out.find("3-7              4                   class Hello\n"
+                          "3-5              3    2    1     "),
+            std::string::npos)
+      << list.out;
+  EXPECT_NE(list.out.find("    Hello.twice\n"), std::string::npos) << list.out;
+  const auto draw = runFlowchart({"draw", "Hello.java", "main"}, dir.path());
+  EXPECT_EQ(draw.exitCode, 0) << draw.err;
+  EXPECT_EQ(draw.out, "Hello.main.html: Hello.main, 2 pages\n");
+}
+
+}  // namespace
