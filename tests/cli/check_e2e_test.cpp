@@ -103,10 +103,6 @@ TEST(CheckCommand, ChangedSinceTakesOnlyTheMethodsTouched) {
   EXPECT_EQ(unknown.err, "flowchart: unknown git revision 'no-such-rev'\n");
 }
 
-}  // namespace
-
-namespace {
-
 // Java that the grammar accepted wrongly, or refused wrongly, read as
 // Java 25; the Java 5 grammar (below --java 6) reads as before.
 TEST(ParsingGaps, RefusedConstructsEmptyMembersAndCompactFiles) {
