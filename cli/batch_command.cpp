@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -10,9 +11,11 @@
 #include <sstream>
 #include <thread>
 
+#include "cli/changed_lines.h"
 #include "cli/commands.h"
 #include "cli/file_record.h"
 #include "cli/index_page.h"
+#include "cli/method_measures.h"
 #include "cli/progress_line.h"
 #include "cli/text_output.h"
 #include "cli/worker_pool.h"
@@ -86,8 +89,9 @@ std::optional<FileRecord> keptRecord(const SourceFile& file, const BatchRequest&
   const auto sourceTime = fs::last_write_time(file.source, ec);
   if (ec || recordTime <= sourceTime) return std::nullopt;
   std::optional<FileRecord> record = parseRecord(readWhole(recordPath));
-  // A record of another language level may tell another story.
-  if (!record || record->languageLevel != request.languageLevel) return std::nullopt;
+  // A record of another language level may tell another story; one of
+  // only the changed methods is redone.
+  if (!record || record->partial || record->languageLevel != request.languageLevel) return std::nullopt;
   for (const MethodRecord& method : record->methods) {
     if (!method.drawing.empty() && !fs::exists(file.outputFolder / method.drawing, ec)) return std::nullopt;
     if (request.sequence && method.sequence.empty()) return std::nullopt;
@@ -134,7 +138,7 @@ void removeStaleDrawings(const SourceFile& file, const FileRecord& fresh) {
 }
 
 // The work of one file, in a worker process.
-void drawFile(const SourceFile& file, const BatchRequest& request,
+void drawFile(const SourceFile& file, const BatchRequest& request, const ChangedLines* changed,
               const std::function<void(std::string_view)>& report) {
   FileRecord record;
   std::error_code ec;
@@ -148,6 +152,7 @@ void drawFile(const SourceFile& file, const BatchRequest& request,
   std::optional<pipeline::ParsedSource> parsed =
       pipeline::ParsedSource::parse(file.source.string(), request.languageLevel, problem);
   record.languageLevel = request.languageLevel;
+  record.partial = changed != nullptr;
   if (!parsed) {
     record.status = statusFor(problem.kind);
     record.problemLine = problem.line;
@@ -157,23 +162,29 @@ void drawFile(const SourceFile& file, const BatchRequest& request,
   } else {
     const pipeline::FileSummary& summary = parsed->summary();
     const flowgraph::Charset charset = parsed->charset();
+    const MeasuredSource measured = measureSource(*parsed);
     record.nloc = summary.nloc;
-    record.halsteadVolume = summary.halsteadVolume;
+    record.halsteadVolume = std::llround(measured.file.halstead.volume());
     for (const pipeline::ClassSummary& cls : summary.classes)
       record.classes.push_back(ClassRecord{utf8Text(cls.qualifiedName, charset), cls.kind(), cls.line,
                                            cls.endLine, cls.nloc});
     // Sequence diagrams follow calls within the file only, at depth 1.
     std::optional<pipeline::SequenceSources> sequenceSources;
     if (request.sequence) sequenceSources.emplace(*parsed, std::string());
-    for (const pipeline::MethodSummary& method : summary.methods) {
+    for (size_t m = 0; m < summary.methods.size(); ++m) {
+      const pipeline::MethodSummary& method = summary.methods[m];
+      if (changed && !changed->touches(file.source.string(), method.line, method.endLine)) continue;
       MethodRecord entry;
       entry.classIndex = method.classIndex;
       entry.name = utf8Text(summary.displayName(method), charset);
       entry.line = method.line;
       entry.endLine = method.endLine;
       entry.nloc = method.nloc;
-      entry.complexity = method.complexity;
-      entry.halsteadVolume = method.halsteadVolume;
+      if (const metrics::MethodMeasures* measures = measured.withBody(m)) {
+        entry.complexity = measures->cyclomatic;
+        entry.cognitive = measures->cognitive;
+        entry.halsteadVolume = std::llround(measures->halstead.volume());
+      }
       pipeline::Problem methodProblem;
       std::optional<pipeline::MethodFlowchart> chart = pipeline::drawMethodFlowchart(*parsed, method, methodProblem);
       const std::string name = drawingName(entry.name, method.line);
@@ -244,10 +255,22 @@ int runBatch(const BatchRequest& request) {
   }
 
   std::vector<SourceFile> files = findSources(sourceDir, outputDir);
+  std::optional<ChangedLines> changed;
+  if (!request.changedSince.empty()) {
+    std::string error;
+    changed = ChangedLines::since(request.changedSince, {request.sourceDir}, error);
+    if (!changed) {
+      std::fprintf(stderr, "flowchart: %s\n", error.c_str());
+      return kExitUsage;
+    }
+    files.erase(std::remove_if(files.begin(), files.end(),
+                               [&](const SourceFile& file) { return !changed->touchesFile(file.source.string()); }),
+                files.end());
+  }
   std::vector<size_t> toDraw;
   uint64_t bytesToDraw = 0;
   for (size_t i = 0; i < files.size(); ++i) {
-    if (!request.force) files[i].record = keptRecord(files[i], request);
+    if (!request.force && !changed) files[i].record = keptRecord(files[i], request);
     if (files[i].record) continue;
     toDraw.push_back(i);
     bytesToDraw += files[i].size;
@@ -266,7 +289,7 @@ int runBatch(const BatchRequest& request) {
 
   WorkerPoolCallbacks callbacks;
   callbacks.work = [&](size_t job, const std::function<void(std::string_view)>& report) {
-    drawFile(files[toDraw[job]], request, report);
+    drawFile(files[toDraw[job]], request, changed ? &*changed : nullptr, report);
   };
   callbacks.onLine = [&](size_t, std::string_view line) {
     if (line.rfind("m\t", 0) == 0) progress.methodDone(line == "m\t0");

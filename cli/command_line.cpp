@@ -12,9 +12,9 @@ constexpr const char* kOverview =
     "Usage:\n"
     "  flowchart list FILE.java [--json]\n"
     "      Lists the classes and methods of a file with their lines and measures:\n"
-    "      NLOC (lines of code), CC (cyclomatic complexity) and HV (Halstead\n"
-    "      volume: length times the natural logarithm of the vocabulary, of each\n"
-    "      method's body and of the whole file).\n"
+    "      NLOC (lines of code), CC (cyclomatic complexity as checkstyle counts\n"
+    "      it), COG (cognitive complexity as SonarSource defines it) and HV\n"
+    "      (Halstead volume: length times log2 of the vocabulary).\n"
     "  flowchart draw FILE.java [METHOD[:LINE]] [-o OUT]\n"
     "      Draws one method's flowchart; with no METHOD, every method of the file\n"
     "      in one HTML page with an index.  METHOD may be qualified by its class\n"
@@ -45,6 +45,15 @@ constexpr const char* kOverview =
     "      source are kept unless --force; -j sets the worker processes (default:\n"
     "      one per core); --quiet hides the progress line; --sequence adds each\n"
     "      method's sequence diagram (depth 1) beside its flowchart.\n"
+    "  flowchart check SRC... [--max-cc N] [--max-cognitive N] [--max-nloc N]\n"
+    "                 [--format text|json|sarif|codeclimate] [-o FILE]\n"
+    "                 [--changed-since REV]\n"
+    "      Measures every method of the files and folders given and reports\n"
+    "      each one over a threshold as FILE:LINE: METHOD: measure N > MAX (no\n"
+    "      threshold: every method's measures); json has every method, sarif is\n"
+    "      SARIF 2.1.0, codeclimate GitLab's code quality report.  Exits 3 when\n"
+    "      a method is over a threshold.  --changed-since REV (check and batch)\n"
+    "      takes only the methods whose lines changed since the git revision.\n"
     "  flowchart help [COMMAND] | --help | --version\n"
     "\n"
     "Every command takes --java LEVEL, the Java release the sources are written\n"
@@ -52,7 +61,8 @@ constexpr const char* kOverview =
     "sources are read with the Java 5 grammar, as the engine's mode 7 does.\n"
     "\n"
     "Exit codes: 0 all done; 1 some files or methods failed (each is reported as\n"
-    "FILE:LINE: message on standard error); 2 wrong usage or unreadable input.\n";
+    "FILE:LINE: message on standard error); 2 wrong usage or unreadable input;\n"
+    "3 (check) a method is over a threshold.\n";
 
 bool isOption(const std::string& argument) { return argument.size() > 1 && argument[0] == '-'; }
 
@@ -184,6 +194,7 @@ ParseResult parseBatch(const std::vector<std::string>& args) {
   for (size_t i = 1; i < args.size(); ++i) {
     std::string error, jobs;
     if (optionValue(args, i, "-o", "--output", request.outputDir, error) ||
+        optionValue(args, i, "", "--changed-since", request.changedSince, error) ||
         languageLevelOption(args, i, request.languageLevel, error)) {
       if (!error.empty()) return refuse("batch: " + error);
       continue;
@@ -209,6 +220,45 @@ ParseResult parseBatch(const std::vector<std::string>& args) {
   return ParseResult{Request(request), {}};
 }
 
+// flowchart check: thresholds, a report format and its file, and sources.
+ParseResult parseCheck(const std::vector<std::string>& args) {
+  CheckRequest request;
+  const std::pair<const char*, std::optional<int64_t>*> thresholds[] = {
+      {"--max-cc", &request.maxCyclomatic}, {"--max-cognitive", &request.maxCognitive}, {"--max-nloc", &request.maxNloc}};
+  for (size_t i = 1; i < args.size(); ++i) {
+    std::string error, value;
+    if (optionValue(args, i, "-o", "--output", request.output, error) ||
+        optionValue(args, i, "", "--changed-since", request.changedSince, error) ||
+        languageLevelOption(args, i, request.languageLevel, error)) {
+      if (!error.empty()) return refuse("check: " + error);
+      continue;
+    }
+    bool taken = false;
+    for (const auto& [name, maximum] : thresholds) {
+      if (!optionValue(args, i, "", name, value, error)) continue;
+      if (!error.empty()) return refuse("check: " + error);
+      const std::optional<unsigned> number = countIn(value, 0, 1000000);
+      if (!number) return refuse(std::string("check: ") + name + " takes a whole number, not '" + value + "'");
+      *maximum = *number;
+      taken = true;
+    }
+    if (taken) continue;
+    if (optionValue(args, i, "-f", "--format", value, error)) {
+      if (!error.empty()) return refuse("check: " + error);
+      if (value == "text") request.format = CheckRequest::Format::Text;
+      else if (value == "json") request.format = CheckRequest::Format::Json;
+      else if (value == "sarif") request.format = CheckRequest::Format::Sarif;
+      else if (value == "codeclimate") request.format = CheckRequest::Format::CodeClimate;
+      else return refuse("check: --format is text, json, sarif or codeclimate, not '" + value + "'");
+      continue;
+    }
+    if (isOption(args[i])) return refuse("check: unknown option " + args[i]);
+    request.sources.push_back(args[i]);
+  }
+  if (request.sources.empty()) return refuse("check: give at least one source file or folder");
+  return ParseResult{Request(request), {}};
+}
+
 }  // namespace
 
 ParseResult parseCommandLine(const std::vector<std::string>& args) {
@@ -223,6 +273,7 @@ ParseResult parseCommandLine(const std::vector<std::string>& args) {
   if (command == "draw") return parseDraw(args);
   if (command == "sequence") return parseSequence(args);
   if (command == "batch") return parseBatch(args);
+  if (command == "check") return parseCheck(args);
   return refuse("unknown command '" + command + "'");
 }
 

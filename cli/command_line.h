@@ -1,6 +1,7 @@
 // The flowchart command's arguments, parsed into one struct per command.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <variant>
@@ -49,11 +50,22 @@ struct BatchRequest {
   bool force = false;
   bool quiet = false;
   bool sequence = false;  // a sequence diagram beside each flowchart
+  std::string changedSince;  // a git revision: only the methods changed since; empty for all
   int languageLevel = java::kNewestLanguageLevel;
 };
 
-using Request =
-    std::variant<HelpRequest, VersionRequest, ListRequest, DrawRequest, SequenceRequest, BatchRequest>;
+struct CheckRequest {
+  enum class Format { Text, Json, Sarif, CodeClimate };
+  std::vector<std::string> sources;  // files and folders
+  std::optional<int64_t> maxCyclomatic, maxCognitive, maxNloc;  // thresholds; none when not given
+  Format format = Format::Text;
+  std::string output;        // empty: standard output
+  std::string changedSince;  // a git revision: only the methods changed since; empty for all
+  int languageLevel = java::kNewestLanguageLevel;
+};
+
+using Request = std::variant<HelpRequest, VersionRequest, ListRequest, DrawRequest, SequenceRequest, BatchRequest,
+                             CheckRequest>;
 
 struct ParseResult {
   std::optional<Request> request;
@@ -69,5 +81,6 @@ std::string helpText(const std::string& topic);
 inline constexpr int kExitDone = 0;
 inline constexpr int kExitSomeFailed = 1;
 inline constexpr int kExitUsage = 2;
+inline constexpr int kExitOverThreshold = 3;  // flowchart check: a method is over a threshold
 
 }  // namespace cli

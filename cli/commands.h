@@ -18,6 +18,7 @@ int runList(const ListRequest& request);
 int runDraw(const DrawRequest& request);
 int runSequence(const SequenceRequest& request);
 int runBatch(const BatchRequest& request);
+int runCheck(const CheckRequest& request);
 
 // Input that cannot be read is wrong usage; anything else a failure.
 inline int exitCodeFor(const pipeline::Problem& problem) {

@@ -7,7 +7,7 @@
 namespace cli {
 namespace {
 
-constexpr std::string_view kHeader = "flowchart-record 4";
+constexpr std::string_view kHeader = "flowchart-record 5";
 
 // Fields are separated by tabs and records by line feeds, so neither may
 // appear inside a field.
@@ -70,7 +70,7 @@ std::string recordText(const FileRecord& record) {
   std::string out(kHeader);
   out += "\nfile\t" + std::string(statusName(record.status)) + "\t" + std::to_string(record.problemLine) +
          "\t" + field(record.problem) + "\t" + number(record.nloc) + "\t" + number(record.halsteadVolume) + "\t" +
-         std::to_string(record.languageLevel) + "\n";
+         std::to_string(record.languageLevel) + "\t" + (record.partial ? "1" : "0") + "\n";
   for (const ClassRecord& cls : record.classes)
     out += "class\t" + field(cls.name) + "\t" + field(cls.kind) + "\t" + std::to_string(cls.line) + "\t" +
            std::to_string(cls.endLine) + "\t" + number(cls.nloc) + "\n";
@@ -78,7 +78,7 @@ std::string recordText(const FileRecord& record) {
     out += "method\t" + std::to_string(method.classIndex) + "\t" + field(method.name) + "\t" +
            std::to_string(method.line) + "\t" + std::to_string(method.endLine) + "\t" + number(method.nloc) +
            "\t" + number(method.complexity) + "\t" + field(method.drawing) + "\t" + field(method.problem) + "\t" +
-           field(method.sequence) + "\t" + number(method.halsteadVolume) + "\n";
+           field(method.sequence) + "\t" + number(method.halsteadVolume) + "\t" + number(method.cognitive) + "\n";
   return out;
 }
 
@@ -90,13 +90,14 @@ std::optional<FileRecord> parseRecord(std::string_view text) {
   for (size_t i = 1; i < lines.size(); ++i) {
     if (lines[i].empty()) continue;
     const std::vector<std::string_view> f = splitText(lines[i], '\t');
-    if (f[0] == "file" && f.size() == 7) {
+    if (f[0] == "file" && f.size() == 8 && (f[7] == "0" || f[7] == "1")) {
       const std::optional<FileRecord::Status> status = statusNamed(f[1]);
       if (!status || !readInt(f[2], record.problemLine) || !readOptional(f[4], record.nloc) ||
           !readOptional(f[5], record.halsteadVolume) || !readInt(f[6], record.languageLevel))
         return std::nullopt;
       record.status = *status;
       record.problem = f[3];
+      record.partial = f[7] == "1";
       sawFile = true;
     } else if (f[0] == "class" && f.size() == 6) {
       ClassRecord cls;
@@ -105,11 +106,11 @@ std::optional<FileRecord> parseRecord(std::string_view text) {
       if (!readInt(f[3], cls.line) || !readInt(f[4], cls.endLine) || !readOptional(f[5], cls.nloc))
         return std::nullopt;
       record.classes.push_back(std::move(cls));
-    } else if (f[0] == "method" && f.size() == 11) {
+    } else if (f[0] == "method" && f.size() == 12) {
       MethodRecord method;
       if (!readInt(f[1], method.classIndex) || method.classIndex >= record.classes.size() ||
           !readInt(f[3], method.line) || !readInt(f[4], method.endLine) || !readOptional(f[5], method.nloc) ||
-          !readOptional(f[6], method.complexity) || !readOptional(f[10], method.halsteadVolume))
+          !readOptional(f[6], method.complexity) || !readOptional(f[10], method.halsteadVolume) || !readOptional(f[11], method.cognitive))
         return std::nullopt;
       method.name = f[2];
       // Drawings are file names beside the record, never paths.

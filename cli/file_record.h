@@ -25,7 +25,8 @@ struct MethodRecord {
   int32_t line = 0;
   int32_t endLine = 0;
   std::optional<int64_t> nloc;
-  std::optional<int64_t> complexity;
+  std::optional<int64_t> complexity;  // cyclomatic, as checkstyle counts it
+  std::optional<int64_t> cognitive;
   std::optional<int64_t> halsteadVolume;
   std::string drawing;   // file name beside the record; empty when it failed
   std::string problem;   // why there is no drawing
@@ -40,6 +41,7 @@ struct FileRecord {
   std::optional<int64_t> nloc;
   std::optional<int64_t> halsteadVolume;
   int32_t languageLevel = 0;  // the level the source was read at
+  bool partial = false;       // only the methods changed since a revision
   std::vector<ClassRecord> classes;
   std::vector<MethodRecord> methods;
 

@@ -133,8 +133,10 @@ std::string indexPage(const std::string& title, const std::vector<IndexedFile>& 
   out += "<h2 id=\"method-list\">Methods</h2>\n"
          "<input type=\"search\" id=\"filter\" placeholder=\"Filter by file, class or method\">\n"
          "<table class=\"sortable\" id=\"methods\">\n<thead><tr><th>File</th><th>Class</th><th>Method</th>"
-         "<th class=\"n\">Line</th><th class=\"n\">NLOC</th><th class=\"n\">CC</th>"
-         "<th class=\"n\">HV</th>" +
+         "<th class=\"n\">Line</th><th class=\"n\">NLOC</th>"
+         "<th class=\"n\" title=\"cyclomatic complexity, as checkstyle counts it\">CC</th>"
+         "<th class=\"n\" title=\"cognitive complexity, as SonarSource defines it\">Cognitive</th>"
+         "<th class=\"n\" title=\"Halstead volume: length times log2 of the vocabulary\">HV</th>" +
          std::string(sequences > 0 ? "<th>Sequence</th>" : "") + "</tr></thead>\n<tbody>\n";
   for (const IndexedFile& file : files) {
     const FileRecord& record = *file.record;
@@ -148,7 +150,7 @@ std::string indexPage(const std::string& title, const std::vector<IndexedFile>& 
               : "<a href=\"" + htmlEscaped(urlPath(file.folder + method.drawing)) + "\">" + htmlEscaped(name) + "</a>";
       out += "<tr>" + cell(htmlEscaped(file.path)) + cell(htmlEscaped(owner)) + cell(link) +
              cell(std::to_string(method.line), "n") + numberCell(method.nloc) + numberCell(method.complexity) +
-             numberCell(method.halsteadVolume);
+             numberCell(method.cognitive) + numberCell(method.halsteadVolume);
       if (sequences > 0)
         out += cell(method.sequence.empty()
                         ? std::string()

@@ -2,6 +2,7 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "cli/method_measures.h"
 #include "cli/text_output.h"
 #include "pipeline/parsed_source.h"
 
@@ -14,30 +15,44 @@ std::string lines(int32_t first, int32_t last) {
   return std::to_string(first) + "-" + std::to_string(last);
 }
 
-void printTable(const std::string& file, const FileSummary& summary, flowgraph::Charset charset) {
+std::string wholeText(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.0f", value);
+  return text;
+}
+
+void printTable(const std::string& file, const FileSummary& summary, const MeasuredSource& measured,
+                flowgraph::Charset charset) {
   std::printf("%s: %s, %s; NLOC %s, Halstead volume %s\n", file.c_str(),
               counted(summary.classes.size(), "class").c_str(), counted(summary.methods.size(), "method").c_str(),
-              numberText(summary.nloc).c_str(), numberText(summary.halsteadVolume).c_str());
-  std::printf("%-11s %6s %4s %6s  %s\n", "LINES", "NLOC", "CC", "HV", "NAME");
+              numberText(summary.nloc).c_str(), wholeText(measured.file.halstead.volume()).c_str());
+  std::printf("%-11s %6s %4s %4s %6s  %s\n", "LINES", "NLOC", "CC", "COG", "HV", "NAME");
   for (size_t c = 0; c < summary.classes.size(); ++c) {
     const pipeline::ClassSummary& cls = summary.classes[c];
-    std::printf("%-11s %6s %4s %6s  %s %s\n", lines(cls.line, cls.endLine).c_str(), numberText(cls.nloc).c_str(),
-                "", "", cls.kind(), utf8Text(cls.qualifiedName, charset).c_str());
-    for (const pipeline::MethodSummary& method : summary.methods) {
+    std::printf("%-11s %6s %4s %4s %6s  %s %s\n", lines(cls.line, cls.endLine).c_str(), numberText(cls.nloc).c_str(),
+                "", "", "", cls.kind(), utf8Text(cls.qualifiedName, charset).c_str());
+    for (size_t m = 0; m < summary.methods.size(); ++m) {
+      const pipeline::MethodSummary& method = summary.methods[m];
       if (method.classIndex != c) continue;
-      std::printf("%-11s %6s %4s %6s    %s\n", lines(method.line, method.endLine).c_str(),
-                  numberText(method.nloc).c_str(), numberText(method.complexity).c_str(),
-                  numberText(method.halsteadVolume).c_str(), utf8Text(summary.displayName(method), charset).c_str());
+      const metrics::MethodMeasures* measures = measured.withBody(m);
+      std::printf("%-11s %6s %4s %4s %6s    %s%s\n", lines(method.line, method.endLine).c_str(),
+                  numberText(method.nloc).c_str(), measures ? std::to_string(measures->cyclomatic).c_str() : "",
+                  measures ? std::to_string(measures->cognitive).c_str() : "",
+                  measures ? wholeText(measures->halstead.volume()).c_str() : "",
+                  utf8Text(summary.displayName(method), charset).c_str(), measures ? "" : " (no body)");
     }
   }
 }
 
 std::string jsonNumber(const std::optional<int64_t>& value) { return value ? std::to_string(*value) : "null"; }
 
-void printJson(const std::string& file, const FileSummary& summary, flowgraph::Charset charset) {
+void printJson(const std::string& file, const FileSummary& summary, const MeasuredSource& measured,
+               flowgraph::Charset charset) {
+  const metrics::Halstead& halstead = measured.file.halstead;
   std::string out = "{\"file\":" + jsonString(file) + ",\"nloc\":" + jsonNumber(summary.nloc) +
-                    ",\"halsteadVolume\":" + jsonNumber(summary.halsteadVolume) +
-                    ",\"halsteadEffort\":" + jsonNumber(summary.halsteadEffort) +
+                    ",\"halsteadVolume\":" + decimalText(halstead.volume()) +
+                    ",\"halsteadEffort\":" + decimalText(halstead.effort()) +
+                    ",\"halstead\":" + halsteadJson(halstead) +
                     ",\"commentLines\":" + jsonNumber(summary.commentLines) + ",\"classes\":[";
   for (size_t c = 0; c < summary.classes.size(); ++c) {
     const pipeline::ClassSummary& cls = summary.classes[c];
@@ -45,7 +60,7 @@ void printJson(const std::string& file, const FileSummary& summary, flowgraph::C
     out += "{\"name\":" + jsonString(utf8Text(cls.qualifiedName, charset)) + ",\"kind\":" +
            jsonString(cls.kind()) + ",\"line\":" + std::to_string(cls.line) +
            ",\"endLine\":" + std::to_string(cls.endLine) + ",\"nloc\":" + jsonNumber(cls.nloc) +
-           ",\"complexity\":" + jsonNumber(cls.wmc) + "}";
+           ",\"complexity\":" + jsonNumber(measured.classComplexity(summary, c)) + "}";
   }
   out += "],\"methods\":[";
   for (size_t m = 0; m < summary.methods.size(); ++m) {
@@ -56,8 +71,7 @@ void printJson(const std::string& file, const FileSummary& summary, flowgraph::C
            ",\"name\":" + jsonString(utf8Text(method.name, charset)) +
            ",\"signature\":" + jsonString(utf8Text(method.signature, charset)) +
            ",\"line\":" + std::to_string(method.line) + ",\"endLine\":" + std::to_string(method.endLine) +
-           ",\"nloc\":" + jsonNumber(method.nloc) + ",\"complexity\":" + jsonNumber(method.complexity) +
-           ",\"halsteadVolume\":" + jsonNumber(method.halsteadVolume) +
+           ",\"nloc\":" + jsonNumber(method.nloc) + measuresJson(measured.withBody(m)) +
            ",\"commentLines\":" + jsonNumber(method.commentLines) + "}";
   }
   out += "]}\n";
@@ -80,8 +94,9 @@ int runList(const ListRequest& request) {
   int exitCode = kExitDone;
   std::optional<pipeline::ParsedSource> parsed = parseSource(request.source, request.languageLevel, exitCode);
   if (!parsed) return exitCode;
-  if (request.json) printJson(request.source, parsed->summary(), parsed->charset());
-  else printTable(request.source, parsed->summary(), parsed->charset());
+  const MeasuredSource measured = measureSource(*parsed);
+  if (request.json) printJson(request.source, parsed->summary(), measured, parsed->charset());
+  else printTable(request.source, parsed->summary(), measured, parsed->charset());
   return kExitDone;
 }
 

@@ -40,6 +40,7 @@ int main(int argc, char** argv) {
           [](const cli::DrawRequest& request) { return cli::runDraw(request); },
           [](const cli::SequenceRequest& request) { return cli::runSequence(request); },
           [](const cli::BatchRequest& request) { return cli::runBatch(request); },
+          [](const cli::CheckRequest& request) { return cli::runCheck(request); },
       },
       *parsed.request);
 }

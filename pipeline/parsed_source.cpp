@@ -8,6 +8,7 @@
 
 #include "flowchart/xml/tree_file.h"
 #include "frontends/java/parse_java.h"
+#include "frontends/java/refused_constructs.h"
 
 namespace pipeline {
 namespace {
@@ -149,6 +150,14 @@ std::optional<ParsedSource> ParsedSource::parse(const std::string& sourcePath, i
   if (!summary || !parsed.tree_) {
     problem.set(Problem::Kind::Failed, "the parser's results could not be read back");
     return std::nullopt;
+  }
+  // The grammar keeps to the Java 5 grammar's trees and so accepts a few
+  // constructs javac refuses; the modern levels refuse them here.
+  if (languageLevel >= java::kFirstModernLevel) {
+    if (const std::optional<java::RefusedConstruct> refused = java::findRefusedConstruct(*parsed.tree_)) {
+      problem.set(Problem::Kind::Syntax, "does not parse as Java: " + refused->message, refused->line);
+      return std::nullopt;
+    }
   }
   parsed.summary_ = std::move(*summary);
   markStaticInitializers(*parsed.tree_, parsed.summary_);

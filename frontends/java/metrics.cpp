@@ -100,8 +100,10 @@ int64_t roundHalfUp(double value) {
 
 void Metrics::start(int64_t modificationTime) {
   const bool methodVolumes = methodVolumes_;
+  std::string implicitClassName = std::move(implicitClassName_);
   *this = Metrics();
   methodVolumes_ = methodVolumes;
+  implicitClassName_ = std::move(implicitClassName);
   fileHints_.push_back({"LAST_MOD_TIME", decimal(modificationTime)});
 }
 
@@ -255,6 +257,21 @@ bool Metrics::writesCc(const FunctionRecord& record) const {
 bool Metrics::writesWmc2(const ClassRecord& record) const { return record.type != "IFC"; }
 
 void Metrics::finishFile(int currentLine) {
+  if (!implicitClassName_.empty() && !fileFunctions_.empty() && scopeKind_ == ScopeKind::File) {
+    const int first = functions_[fileFunctions_.front()].startLine;
+    const int last = functions_[fileFunctions_.back()].endLine;
+    openClass(implicitClassName_, first, "CLS");
+    const size_t index = scopeIndex_;
+    for (size_t function : fileFunctions_) {
+      functions_[function].enclosingClass = static_cast<int64_t>(index);
+      classes_[index].wmc2 += functions_[function].cc;
+    }
+    classes_[index].functions = std::move(fileFunctions_);
+    fileFunctions_.clear();
+    closeClass(last);
+    // The implicit class holds the whole file: it comes first.
+    std::rotate(fileClasses_.begin(), fileClasses_.end() - 1, fileClasses_.end());
+  }
   const int64_t cl = commentLines(1, currentLine);
   const int64_t lines = physical(1, currentLine);
   fileMeasures_.push_back({"CL_MTD_FIL", decimal(cl)});

@@ -101,6 +101,10 @@ class Metrics {
   // Whether each method's Halstead volume goes into the results file as
   // the measure "HV_MTD" (for in-process callers; mode 7 writes none).
   void setMethodVolumes(bool written) { methodVolumes_ = written; }
+  // Names the class the methods and fields outside any class belong to
+  // (a compact source file's implicit class, named after the file), so
+  // that the results file lists them; mode 7 names none and leaves them out.
+  void setImplicitClass(std::string name) { implicitClassName_ = std::move(name); }
 
   // The results file; written only after a successful parse.
   std::string resultsText() const;
@@ -164,6 +168,7 @@ class Metrics {
   };
   std::vector<FunctionNames> openFunctionNames_;
   bool methodVolumes_ = false;
+  std::string implicitClassName_;
 };
 
 // CL / PHYSICAL x 100 as printf's "%f" writes it.

@@ -75,6 +75,7 @@ _ProgramFile
   | _AnnotTypeList PkgStmt _ImportStatements _TypeDeclarations  { $$ = P.join({$1, $2, $3, $4}); }
   | _AnnotTypeList ModDecln                                 { SINCE(9); $$ = P.join({$1, $2}); }
   | _CompactMembers                                         { SINCE(25); $$ = P.join({$1}); }
+  | _SemiColons _TypeDeclarations                           { $$ = P.join({$1, $2}); }
   | _ImportStatements _CompactMembers                       { SINCE(25); $$ = P.join({$1, $2}); }
   | _ImportStatements _AnnotTypeList ModDecln               { SINCE(9); $$ = P.join({$1, $2, $3}); }
   ;
@@ -143,6 +144,23 @@ RecDecln
   | RecHeader OBR CBR                     { $$ = P.element("RecDecln", {$1, $2, $3}); }
   ;
 
+/* A ";" is an empty member wherever a member may stand, also before the
+ * first (java.y takes them only after a member). */
+TypeDecln
+  : ClsHeader OBR _SemiColons _FieldDeclarations CBR  { $$ = P.element("TypeDecln", {$1, $2, $3, $4, $5}); P.structure(Hook::TypeDecln, $$); }
+  | ClsHeader OBR _SemiColons CBR                     { $$ = P.element("TypeDecln", {$1, $2, $3, $4}); P.structure(Hook::TypeDecln, $$); }
+  ;
+
+RecDecln
+  : RecHeader OBR _SemiColons _FieldDeclarations CBR  { $$ = P.element("RecDecln", {$1, $2, $3, $4, $5}); }
+  | RecHeader OBR _SemiColons CBR                     { $$ = P.element("RecDecln", {$1, $2, $3, $4}); }
+  ;
+
+AnonyClass
+  : _anonyclass _SemiColons _FieldDeclarations CBR  { $$ = P.element("AnonyClass", {$1, $2, $3, $4}); P.structure(Hook::AnonyClass, $$); }
+  | _anonyclass _SemiColons CBR                     { $$ = P.element("AnonyClass", {$1, $2, $3}); P.structure(Hook::AnonyClass, $$); }
+  ;
+
 RecHeader
   : _opt_Modifier RECORD IDEN _opt_type_safety OPR _ParameterList CPR          { SINCE(16); $$ = P.element("RecHeader", {$1, $2, $3, $4, $5, $6, $7}); P.structure(Hook::RecHeader, $$); }
   | _opt_Modifier RECORD IDEN _opt_type_safety OPR CPR                         { SINCE(16); $$ = P.element("RecHeader", {$1, $2, $3, $4, $5, $6}); P.structure(Hook::RecHeader, $$); }
@@ -171,8 +189,12 @@ EnumHeader
   ;
 
 _EnumMemDeclns
-  : SEMI _FieldDeclarations  { $$ = P.join({$1, $2}); }
-  | SEMI                     { $$ = P.join({$1}); }
+  : SEMI _FieldDeclarations                   { $$ = P.join({$1, $2}); }
+  | SEMI                                      { $$ = P.join({$1}); }
+  | _SemiColons SEMI _FieldDeclarations       { $$ = P.join({$1, $2, $3}); }
+  | _SemiColons SEMI                          { $$ = P.join({$1, $2}); }
+  | _Expr_list SEMI _SemiColons _FieldDeclarations  { $$ = P.join({$1, $2, $3, $4}); }
+  | _Expr_list SEMI _SemiColons               { $$ = P.join({$1, $2, $3}); }
   ;
 
 _Expr_list

@@ -63,6 +63,19 @@ int failWith(xml::AtomicFile& status, const std::string& statusPath, int line) {
   return 1;
 }
 
+// The name of a compact source file's implicit class: the file's name
+// without its extension, as javac names it, kept to ASCII letters, digits,
+// '_' and '$' (the results file writes names unescaped, in ISO-8859-1).
+std::string implicitClassName(const std::string& sourcePath) {
+  std::string stem = fs::path(sourcePath).stem().string();
+  for (char& c : stem) {
+    const bool javaName =
+        (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '$';
+    if (!javaName) c = '_';
+  }
+  return stem.empty() ? "_" : stem;
+}
+
 }  // namespace
 
 int parseJavaFile(const std::string& sourcePath, const std::string& treePath,
@@ -92,6 +105,7 @@ int parseJavaFileWithMethodVolumes(const std::string& sourcePath, const std::str
   CommentRecorder comments;
   Metrics metrics;
   metrics.setMethodVolumes(methodVolumes);
+  if (methodVolumes) metrics.setImplicitClass(implicitClassName(sourcePath));
   LexerState lexer;
   lexer.enumKeyword = enumSwitch != 0;
   lexer.level = effectiveLanguageLevel(languageLevel);

@@ -129,19 +129,23 @@ TEST(ListCommand, TableAndJson) {
   const std::string source = fixture("examples/java/Checkout.java").string();
   const auto table = runFlowchart({"list", source});
   EXPECT_EQ(table.exitCode, 0);
-  EXPECT_EQ(table.out, source + ": 1 class, 3 methods; NLOC 54, Halstead volume 1081\n"
-                                "LINES         NLOC   CC     HV  NAME\n"
-                                "9-65            52              class Checkout\n"
-                                "13-16            4    1     16    Checkout.Checkout\n"
-                                "19-57           38   11    661    Checkout.total\n"
-                                "59-64            6    3     55    Checkout.charge\n");
+  EXPECT_EQ(table.out, source + ": 1 class, 3 methods; NLOC 54, Halstead volume 1977\n"
+                                "LINES         NLOC   CC  COG     HV  NAME\n"
+                                "9-65            52                   class Checkout\n"
+                                "13-16            4    1    0     90    Checkout.Checkout\n"
+                                "19-57           38   10   10   1351    Checkout.total\n"
+                                "59-64            6    3    2    160    Checkout.charge\n");
   const auto json = runFlowchart({"list", source, "--json"});
   EXPECT_EQ(json.exitCode, 0);
-  EXPECT_NE(json.out.find("\"halsteadVolume\":1081"), std::string::npos);
+  EXPECT_NE(json.out.find("\"halsteadVolume\":1976."), std::string::npos);
+  // The cyclomatic complexity as checkstyle counts it (no else, no
+  // switch, no default), the cognitive complexity, and Halstead with log2.
   EXPECT_NE(json.out.find("{\"class\":\"Checkout\",\"classLine\":9,\"name\":\"total\",\"signature\":"
                           "\"public int total ( String [] items , int [] prices , int [] quantities , "
-                          "String payment )\",\"line\":19,\"endLine\":57,\"nloc\":38,\"complexity\":11,"
-                          "\"halsteadVolume\":661,\"commentLines\":1}"),
+                          "String payment )\",\"line\":19,\"endLine\":57,\"nloc\":38,\"body\":true,"
+                          "\"complexity\":10,\"cognitive\":10,\"halsteadVolume\":1351.21,\"halstead\":{"
+                          "\"length\":219,\"vocabulary\":72,\"volume\":1351.21,\"difficulty\":46.51,"
+                          "\"effort\":62850.73},\"commentLines\":1}"),
             std::string::npos)
       << json.out;
 }

@@ -1,0 +1,198 @@
+// The measures of real Java methods: the constructs on which the
+// conventions of checkstyle, PMD, McCabe and SonarSource differ, each with
+// the value its convention gives, and the worked examples of SonarSource's
+// cognitive complexity paper.
+#include "metrics/measures.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "flowchart/xml/tree_file.h"
+#include "frontends/java/parse_java.h"
+#include "tests/support/test_support.h"
+
+namespace metrics {
+namespace {
+
+using testing_support::TempDir;
+
+void expectCounts(const Halstead& halstead, int64_t operators, int64_t distinctOperators, int64_t operands,
+                  int64_t distinctOperands) {
+  EXPECT_EQ(halstead.operators, operators);
+  EXPECT_EQ(halstead.distinctOperators, distinctOperators);
+  EXPECT_EQ(halstead.operands, operands);
+  EXPECT_EQ(halstead.distinctOperands, distinctOperands);
+}
+
+FileMeasures measureSource(const std::string& source, int level = java::kNewestLanguageLevel) {
+  TempDir dir;
+  testing_support::writeFile(dir.file("T.java"), source);
+  EXPECT_EQ(java::parseJavaFile(dir.file("T.java"), dir.file("st.tmp"), dir.file("c.xml"), dir.file("s.xml"),
+                                dir.file("r.xml"), 1, level),
+            0)
+      << source;
+  const std::unique_ptr<xml::Document> tree = xml::loadTreeDocument(dir.file("st.tmp"));
+  if (!tree) return FileMeasures();
+  return measureTree(*tree);
+}
+
+const MethodMeasures* methodNamed(const FileMeasures& measures, const std::string& name) {
+  for (const MethodMeasures& method : measures.methods)
+    if (method.name == name) return &method;
+  return nullptr;
+}
+
+struct Construct {
+  const char* what;
+  const char* members;  // class members; the method measured is m
+  int64_t cyclomatic;
+  int64_t cognitive;
+};
+
+TEST(Measures, ConstructsWhereConventionsDiffer) {
+  const Construct constructs[] = {
+      {"a plain else", "int m(int a) { if (a > 0) return 1; else return 2; }", 2, 2},
+      {"else if chain", "int m(int a) { if (a > 0) return 1; else if (a < 0) return 2; else return 0; }", 3, 3},
+      {"switch: each case, not the switch nor default",
+       "int m(int a) { switch (a) { case 1: return 1; case 2: case 3: return 2; default: return 0; } }", 4, 1},
+      {"case list is one case keyword",
+       "int m(int a) { return switch (a) { case 1, 2 -> 1; case 3 -> 2; default -> 0; }; }", 3, 1},
+      {"catch counts, try and finally do not",
+       "void m() { try { f(); } catch (RuntimeException e) { g(); } finally { h(); } }", 2, 1},
+      {"throw counts for no convention but PMD's", "void m(int a) { if (a < 0) throw new IllegalArgumentException(); }",
+       2, 1},
+      {"&& and || outside conditions", "boolean m(boolean a, boolean b, boolean c) { return a && b || c; }", 3, 2},
+      {"one run of like operators", "boolean m(boolean a, boolean b, boolean c) { return a && b && c; }", 3, 1},
+      {"parenthesised run is its own", "boolean m(boolean a, boolean b, boolean c) { return a && !(b && c); }", 3, 2},
+      {"conditional operator nests its operands",
+       "int m(boolean a, boolean b) { return a ? 1 : b ? 2 : 3; }", 3, 3},
+      {"lambda body counts for the method, one level deeper",
+       "Runnable m(boolean a) { return () -> { if (a) f(); }; }", 2, 2},
+      {"anonymous class: its methods are their own",
+       "Object m(boolean a) { return new Object() { public int hashCode() { return a ? 1 : 0; } }; }", 1, 0},
+      {"anonymous class: its field initialisers count for the method",
+       "Object m(boolean a) { return new Object() { int x = a ? 1 : 0; }; }", 2, 2},
+      {"do while counts once", "void m() { do { f(); } while (g()); }", 2, 1},
+      {"for each and labelled continue",
+       "void m(int[] xs) { outer: for (int x : xs) { for (int y : xs) { if (x == y) continue outer; } } }", 4, 7},
+      {"recursion", "int m(int n) { return n <= 1 ? 1 : n * m(n - 1); }", 2, 2},
+      {"guard of a case pattern",
+       "int m(Object o) { return switch (o) { case Integer i when i > 0 -> 1; default -> 0; }; }", 3, 1},
+      {"a field initialiser belongs to no method", "int f = g() ? 1 : 2; void m() { }", 1, 0},
+  };
+  for (const Construct& construct : constructs) {
+    const FileMeasures measures = measureSource(std::string("class T {\n") + construct.members + "\n}\n");
+    const MethodMeasures* m = methodNamed(measures, "m");
+    ASSERT_NE(m, nullptr) << construct.what;
+    EXPECT_EQ(m->cyclomatic, construct.cyclomatic) << construct.what;
+    EXPECT_EQ(m->cognitive, construct.cognitive) << construct.what;
+  }
+}
+
+TEST(Measures, InterfaceMethodsWithBodiesAndWithout) {
+  const FileMeasures measures = measureSource(
+      "interface I {\n"
+      "  default int d(int a) { return a > 0 ? 1 : 2; }\n"
+      "  static int s(int a) { if (a > 0 && a < 9) return 1; return 0; }\n"
+      "  private void p() { }\n"
+      "  int abstractOne();\n"
+      "}\n");
+  ASSERT_EQ(measures.methods.size(), 4u);
+  EXPECT_EQ(measures.methods[0].cyclomatic, 2);
+  EXPECT_EQ(measures.methods[1].cyclomatic, 3);
+  EXPECT_EQ(measures.methods[2].cyclomatic, 1);
+  EXPECT_TRUE(measures.methods[2].hasBody);
+  EXPECT_FALSE(measures.methods[3].hasBody);
+}
+
+TEST(Measures, InitialisersAndConstructorsAreMeasuredApart) {
+  const FileMeasures measures = measureSource(
+      "class T {\n"
+      "  static final int K = Boolean.getBoolean(\"k\") ? 1 : 2;\n"
+      "  static { if (K > 1) System.gc(); }\n"
+      "  T(int a) { while (a > 0) a--; }\n"
+      "}\n");
+  ASSERT_EQ(measures.methods.size(), 2u);
+  EXPECT_EQ(measures.methods[0].kind, MethodMeasures::Kind::Initializer);
+  EXPECT_EQ(measures.methods[0].cyclomatic, 2);  // the if only: the field's ?: is no part of it
+  EXPECT_EQ(measures.methods[0].line, 3);
+  EXPECT_EQ(measures.methods[1].kind, MethodMeasures::Kind::Constructor);
+  EXPECT_EQ(measures.methods[1].name, "T");
+  EXPECT_EQ(measures.methods[1].cyclomatic, 2);
+  EXPECT_EQ(measures.methods[1].cognitive, 1);
+}
+
+// The worked examples of the cognitive complexity paper, as it prints them.
+TEST(Measures, CognitiveComplexityPaperExamples) {
+  const FileMeasures measures = measureSource(
+      "class Paper {\n"
+      "  int sumOfPrimes(int max) {\n"
+      "    int total = 0;\n"
+      "    OUT: for (int i = 1; i <= max; ++i) {\n"
+      "      for (int j = 2; j < i; ++j) {\n"
+      "        if (i % j == 0) {\n"
+      "          continue OUT;\n"
+      "        }\n"
+      "      }\n"
+      "      total += i;\n"
+      "    }\n"
+      "    return total;\n"
+      "  }\n"
+      "  String getWords(int number) {\n"
+      "    switch (number) {\n"
+      "      case 1:\n"
+      "        return \"one\";\n"
+      "      case 2:\n"
+      "        return \"a couple\";\n"
+      "      case 3:\n"
+      "        return \"a few\";\n"
+      "      default:\n"
+      "        return \"lots\";\n"
+      "    }\n"
+      "  }\n"
+      "  void myMethod() {\n"
+      "    try {\n"
+      "      if (condition1) {\n"
+      "        for (int i = 0; i < 10; i++) {\n"
+      "          while (condition2) { }\n"
+      "        }\n"
+      "      }\n"
+      "    } catch (ExcepType1 | ExcepType2 e) {\n"
+      "      if (condition2) { }\n"
+      "    }\n"
+      "  }\n"
+      "}\n");
+  ASSERT_NE(methodNamed(measures, "sumOfPrimes"), nullptr);
+  EXPECT_EQ(methodNamed(measures, "sumOfPrimes")->cognitive, 7);
+  EXPECT_EQ(methodNamed(measures, "sumOfPrimes")->cyclomatic, 4);
+  EXPECT_EQ(methodNamed(measures, "getWords")->cognitive, 1);
+  EXPECT_EQ(methodNamed(measures, "getWords")->cyclomatic, 4);
+  EXPECT_EQ(methodNamed(measures, "myMethod")->cognitive, 9);
+}
+
+TEST(Measures, HalsteadCountsTokensByTheWrittenRules) {
+  const FileMeasures measures = measureSource("class T { int f(int a, int b) { return a + b; } }\n");
+  const MethodMeasures* f = methodNamed(measures, "f");
+  ASSERT_NE(f, nullptr);
+  // int f ( int a , int b ) { return a + b ; }
+  // operators: int (three times) ( , { return + ; -> 9 in all, 7 distinct
+  // (a bracket pair once); operands: f a b a b -> 5 in all, 3 distinct
+  expectCounts(f->halstead, 9, 7, 5, 3);
+  EXPECT_NEAR(f->halstead.volume(), 14 * std::log2(10.0), 1e-9);
+  EXPECT_NEAR(f->halstead.difficulty(), 3.5 * 5.0 / 3.0, 1e-9);
+  EXPECT_EQ(f->nloc, 1);
+
+  // true, false and null are operands; type arguments' brackets one operator.
+  const FileMeasures literals =
+      measureSource("class T {\n  java.util.List<String> g(boolean x) {\n    return x == true ? null : null;\n  }\n}\n");
+  const MethodMeasures* g = methodNamed(literals, "g");
+  ASSERT_NE(g, nullptr);
+  // operators: . . <> ( boolean { return == ? : ; -> 11, 10 distinct;
+  // operands: java util List String g x x true null null -> 10, 8 distinct
+  expectCounts(g->halstead, 11, 10, 10, 8);
+  EXPECT_EQ(g->nloc, 3);
+}
+
+}  // namespace
+}  // namespace metrics

@@ -1,0 +1,65 @@
+// Runs `flowchart check --format sarif` on a file with methods over its
+// thresholds and on one that does not parse, and validates the report
+// against the SARIF 2.1.0 schema (from npm) with ajv.  Exits 77 (skipped)
+// when the npm packages are not installed.
+//   node validate.js FLOWCHART NODE_MODULES
+'use strict';
+const childProcess = require('child_process');
+const fs = require('fs');
+const os = require('os');
+const path = require('path');
+
+const flowchart = path.resolve(process.argv[2]);
+const modules = path.resolve(process.argv[3]);
+const schemaPath = path.join(modules, '@microsoft/jest-sarif/lib/schemas/sarif-2.1.0-rtm.5.json');
+if (!fs.existsSync(schemaPath) || !fs.existsSync(path.join(modules, 'ajv'))) {
+  console.log('skipped: the npm packages of tests/sarif are not installed (scripts/setup installs them)');
+  process.exit(77);
+}
+const Ajv = require(path.join(modules, 'ajv'));
+const ajv = new Ajv({schemaId: 'auto', allErrors: true});
+ajv.addMetaSchema(require(path.join(modules, 'ajv/lib/refs/json-schema-draft-04.json')));
+const validate = ajv.compile(JSON.parse(fs.readFileSync(schemaPath, 'utf8')));
+
+const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'sarif-check-'));
+let failed = 0;
+function check(what, condition) {
+  if (!condition) {
+    console.log('FAILED: ' + what);
+    failed++;
+  }
+}
+try {
+  fs.mkdirSync(path.join(dir, 'src dir'));
+  fs.writeFileSync(path.join(dir, 'src dir', 'Busy.java'),
+      'class Busy {\n  int m(int a, boolean b) {\n    if (a > 0 && b) { for (;;) { if (b) return 1; } }\n' +
+      '    return a > 1 ? 2 : 3;\n  }\n  void quiet() { }\n}\n');
+  fs.writeFileSync(path.join(dir, 'src dir', 'Broken.java'), 'class Broken {\n  void m( {\n}\n');
+  const run = childProcess.spawnSync(flowchart,
+      ['check', 'src dir', '--max-cc', '2', '--max-cognitive', '3', '--format', 'sarif', '-o', 'report.sarif'],
+      {cwd: dir, encoding: 'utf8'});
+  check('exit code 1 for the file that does not parse, was ' + run.status, run.status === 1);
+  const report = JSON.parse(fs.readFileSync(path.join(dir, 'report.sarif'), 'utf8'));
+  const valid = validate(report);
+  check('valid SARIF 2.1.0: ' + JSON.stringify(validate.errors, null, 1), valid);
+  const results = report.runs[0].results;
+  check('two results, was ' + results.length, results.length === 2);
+  const rules = report.runs[0].tool.driver.rules.map((rule) => rule.id);
+  for (const result of results) {
+    check('rule index matches ' + result.ruleId, rules[result.ruleIndex] === result.ruleId);
+    const location = result.locations[0];
+    check('uri ' + location.physicalLocation.artifactLocation.uri,
+        location.physicalLocation.artifactLocation.uri === 'src%20dir/Busy.java');
+    check('start line', location.physicalLocation.region.startLine === 2);
+    check('method name', location.logicalLocations[0].fullyQualifiedName === 'Busy.m');
+  }
+  check('cyclomatic 6 > 2', results[0].properties.value === 6 && results[0].properties.maximum === 2);
+  check('cognitive 8 > 3', results[1].properties.value === 8 && results[1].properties.maximum === 3);
+  const notes = report.runs[0].invocations[0].toolExecutionNotifications;
+  check('the file that does not parse is a notification', notes.length === 1 &&
+        notes[0].locations[0].physicalLocation.region.startLine === 2);
+} finally {
+  fs.rmSync(dir, {recursive: true, force: true});
+}
+console.log(failed === 0 ? '1 passed, 0 failed' : '0 passed, 1 failed');
+process.exit(failed === 0 ? 0 : 1);
