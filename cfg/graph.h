@@ -1,5 +1,5 @@
-// The control-flow graph of one Java method, as the Java Language
-// Specification defines how its statements complete: a statement that
+// The control-flow graph of one Java method, as Java's rules of
+// completion say its statements run: a statement that
 // cannot complete normally has no edge to the next one, break and continue
 // lead to their real targets, every way out of a try block and of its
 // catch clauses passes through finally, and a loop's condition is one

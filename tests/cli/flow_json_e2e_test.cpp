@@ -1,5 +1,5 @@
 // The control-flow graph of `flowchart draw -o M.json`, compared whole
-// with graphs checked by hand against the Java Language Specification.
+// with graphs checked by hand against the Java language's rules.
 #include <gtest/gtest.h>
 
 #include "tests/cli/cli_run.h"
