@@ -923,7 +923,7 @@ class Builder {
         exits.push_back({node, EdgeKind::Case, values});
         if (groupRegion) closeRegion(*groupRegion);
         groupRegion = openRegion(RegionKind::CaseGroup, "case " + values, firstLine(pendingLabel),
-                                 lastLine(body), node);
+                                 lastLine(pendingLabel), node);
         pending.clear();
       };
       for (size_t k = 0; k < items.size(); ++k) {
@@ -942,6 +942,8 @@ class Builder {
         while (k < items.size() && !caseLabel(items[k]) && !named(items[k], "CBR")) run.push_back(items[k++]);
         --k;
         current = buildSequence(run, std::move(current), [](Element, Exits e) { return e; });
+        // A group ends where the next label begins.
+        if (groupRegion && !run.empty()) graph().regions[*groupRegion].lastLine = lastLine(run.back());
       }
       if (!pending.empty()) flushLabels(current);
       if (groupRegion) closeRegion(*groupRegion);

@@ -31,6 +31,8 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kRecordName = "flowchart-record.tsv";
+// What the record says of a method without a body.
+constexpr const char* kNoBody = "no body";
 
 // One source file of the tree and where its drawings go.
 struct SourceFile {
@@ -186,10 +188,14 @@ void drawFile(const SourceFile& file, const BatchRequest& request, const Changed
         entry.halsteadVolume = std::llround(measures->halstead.volume());
       }
       pipeline::Problem methodProblem;
-      std::optional<pipeline::MethodFlowchart> chart = pipeline::drawMethodFlowchart(*parsed, method, methodProblem);
+      std::optional<pipeline::MethodFlowchart> chart =
+          pipeline::drawMethodFlowchart(*parsed, method, methodProblem, foldFor(request.fold));
       const std::string name = drawingName(entry.name, method.line);
       if (chart && host::saveDrawing(*chart->drawing, kUsEnglish, (file.outputFolder / name).string())) {
         entry.drawing = name;
+      } else if (methodProblem.kind == pipeline::Problem::Kind::NoBody) {
+        // Listed in the index as such; nothing to draw is no failure.
+        entry.problem = kNoBody;
       } else {
         entry.problem = chart ? "cannot write " + (file.outputFolder / name).string() : methodProblem.message;
         reportProblem(report, located(file.source.string(), method.line, entry.problem));
@@ -209,7 +215,7 @@ void drawFile(const SourceFile& file, const BatchRequest& request, const Changed
           reportProblem(report, located(file.source.string(), method.line, "sequence diagram: " + why));
         }
       }
-      reportMethod(report, !entry.drawing.empty() && sequenceDrawn);
+      reportMethod(report, (!entry.drawing.empty() || entry.problem == kNoBody) && sequenceDrawn);
       record.methods.push_back(std::move(entry));
     }
   }
@@ -226,8 +232,9 @@ void reportKept(const SourceFile& file, ProgressLine& progress) {
     progress.message(located(file.source.string(), record.problemLine, record.problem));
   }
   for (const MethodRecord& method : record.methods) {
-    progress.methodDone(method.drawing.empty());
-    if (method.drawing.empty()) progress.message(located(file.source.string(), method.line, method.problem));
+    const bool failed = method.drawing.empty() && method.problem != kNoBody;
+    progress.methodDone(failed);
+    if (failed) progress.message(located(file.source.string(), method.line, method.problem));
   }
 }
 

@@ -15,12 +15,16 @@ constexpr const char* kOverview =
     "      NLOC (lines of code), CC (cyclomatic complexity as checkstyle counts\n"
     "      it), COG (cognitive complexity as SonarSource defines it) and HV\n"
     "      (Halstead volume: length times log2 of the vocabulary).\n"
-    "  flowchart draw FILE.java [METHOD[:LINE]] [-o OUT]\n"
-    "      Draws one method's flowchart; with no METHOD, every method of the file\n"
-    "      in one HTML page with an index.  METHOD may be qualified by its class\n"
-    "      (Outer.Inner.method) and a line picks one of several overloads.  OUT\n"
-    "      ends in .html (the default), .svg, .xml (the drawing format) or .dot\n"
-    "      (the graphs of the pages before layout, for Graphviz).\n"
+    "  flowchart draw FILE.java [METHOD[:LINE]] [-o OUT] [--fold auto|none|all]\n"
+    "      Draws one method's flowchart as Java runs it; with no METHOD, every\n"
+    "      method of the file in one HTML page with an index.  METHOD may be\n"
+    "      qualified by its class (Outer.Inner.method) and a line picks one of\n"
+    "      several overloads.  OUT ends in .html (the default), .svg, .xml (the\n"
+    "      drawing format), .dot (the pages' graphs before layout) or .json (the\n"
+    "      control-flow graph, unfolded, for tools).  A method is one page;\n"
+    "      --fold auto (the default) moves the largest constructs onto pages of\n"
+    "      their own only when a page is too large to read, none never, all\n"
+    "      every loop body, branch and block.\n"
     "  flowchart sequence FILE.java METHOD[:LINE] [-o OUT] [--depth N] [--src DIR]\n"
     "                    [--max-messages N] [--follow-implementations]\n"
     "      Draws a UML sequence diagram of the calls METHOD makes, in the order\n"
@@ -39,6 +43,7 @@ constexpr const char* kOverview =
     "      200) and a note says what is left out.  OUT ends in .html (the\n"
     "      default), .svg, .xml or .dot.\n"
     "  flowchart batch SRC_DIR -o OUT_DIR [-j N] [--force] [--quiet] [--sequence]\n"
+    "                 [--fold auto|none|all]\n"
     "      Draws every method of every .java file below SRC_DIR into OUT_DIR,\n"
     "      mirroring the source tree, with OUT_DIR/index.html listing files,\n"
     "      classes and methods with their measures.  Outputs newer than their\n"
@@ -95,6 +100,19 @@ std::optional<unsigned> countIn(std::string_view text, unsigned low, unsigned hi
   return value;
 }
 
+// "--fold auto|none|all": true when args[i] is the option, with error
+// saying why a value is refused.
+bool foldOption(const std::vector<std::string>& args, size_t& i, FoldMode& fold, std::string& error) {
+  std::string value;
+  if (!optionValue(args, i, "", "--fold", value, error)) return false;
+  if (!error.empty()) return true;
+  if (value == "auto") fold = FoldMode::Auto;
+  else if (value == "none") fold = FoldMode::None;
+  else if (value == "all") fold = FoldMode::All;
+  else error = "--fold takes auto, none or all, not '" + value + "'";
+  return true;
+}
+
 // "--java LEVEL": true when args[i] is the option, with error saying why
 // a value is refused.  "1.8" is read as 8, as Java's own tools write it.
 bool languageLevelOption(const std::vector<std::string>& args, size_t& i, int& level, std::string& error) {
@@ -134,6 +152,7 @@ ParseResult parseDraw(const std::vector<std::string>& args) {
   for (size_t i = 1; i < args.size(); ++i) {
     std::string error;
     if (optionValue(args, i, "-o", "--output", request.output, error) ||
+        foldOption(args, i, request.fold, error) ||
         languageLevelOption(args, i, request.languageLevel, error)) {
       if (!error.empty()) return refuse("draw: " + error);
       continue;
@@ -195,6 +214,7 @@ ParseResult parseBatch(const std::vector<std::string>& args) {
     std::string error, jobs;
     if (optionValue(args, i, "-o", "--output", request.outputDir, error) ||
         optionValue(args, i, "", "--changed-since", request.changedSince, error) ||
+        foldOption(args, i, request.fold, error) ||
         languageLevelOption(args, i, request.languageLevel, error)) {
       if (!error.empty()) return refuse("batch: " + error);
       continue;

@@ -16,6 +16,10 @@ struct HelpRequest {
 };
 struct VersionRequest {};
 
+// --fold: which constructs of a flowchart go on pages of their own: only
+// what a page is too large for (auto), none, or every one.
+enum class FoldMode { Auto, None, All };
+
 // Every command reads sources at a Java language level: the release
 // they are written for (below 6, the Java 5 grammar).
 
@@ -30,6 +34,7 @@ struct DrawRequest {
   std::string method;  // METHOD or Class.METHOD, possibly with :LINE; empty for all
   std::string output;  // empty: the default name in the current folder
   int languageLevel = java::kNewestLanguageLevel;
+  FoldMode fold = FoldMode::Auto;
 };
 
 struct SequenceRequest {
@@ -50,6 +55,7 @@ struct BatchRequest {
   bool force = false;
   bool quiet = false;
   bool sequence = false;  // a sequence diagram beside each flowchart
+  FoldMode fold = FoldMode::Auto;
   std::string changedSince;  // a git revision: only the methods changed since; empty for all
   int languageLevel = java::kNewestLanguageLevel;
 };

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "cli/command_line.h"
+#include "flowdraw/pages.h"
 #include "pipeline/parsed_source.h"
 #include "pipeline/problem.h"
 
@@ -23,6 +24,14 @@ int runCheck(const CheckRequest& request);
 // Input that cannot be read is wrong usage; anything else a failure.
 inline int exitCodeFor(const pipeline::Problem& problem) {
   return problem.kind == pipeline::Problem::Kind::Unreadable ? kExitUsage : kExitSomeFailed;
+}
+
+inline flowdraw::Fold foldFor(FoldMode mode) {
+  switch (mode) {
+    case FoldMode::None: return flowdraw::Fold::None;
+    case FoldMode::All: return flowdraw::Fold::All;
+    default: return flowdraw::Fold::Auto;
+  }
 }
 
 // The source a command works on, parsed; when it cannot be, the problem

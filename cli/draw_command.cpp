@@ -41,25 +41,24 @@ std::string methodIndex(const pipeline::ParsedSource& parsed, const std::vector<
 }
 
 // The graphs of every page, before layout, in one file that Graphviz
-// reads whole: the method's first, then its folded blocks'.
-int writeGraphs(pipeline::ParsedSource& parsed, const pipeline::MethodSummary& method, const std::string& output) {
+// reads whole: the method's first, then its folded constructs' and lambdas'.
+int writeGraphs(pipeline::ParsedSource& parsed, const pipeline::MethodSummary& method, const std::string& output,
+                FoldMode fold) {
   pipeline::Problem problem;
-  std::optional<pipeline::MethodGraphs> graphs = pipeline::methodGraphs(parsed, method, problem);
-  if (!graphs) {
+  std::optional<std::string> text = pipeline::methodFlowchartDot(parsed, method, problem, foldFor(fold));
+  if (!text) {
     std::fprintf(stderr, "%s\n", located(parsed.sourcePath(), problem.line, problem.message).c_str());
     return kExitSomeFailed;
   }
-  std::string text;
-  for (size_t page = 0; page < graphs->dot.graphs.size(); ++page)
-    text += "// page: " + (page == 0 ? std::string("method") : graphs->dot.foldedNames[page - 1]) + "\n" +
-            graphs->dot.graphs[page];
-  if (!xml::writeFileAtomically(output, text)) {
+  if (!xml::writeFileAtomically(output, *text)) {
     std::fprintf(stderr, "%s: cannot write the graphs\n", output.c_str());
     return kExitSomeFailed;
   }
+  size_t graphs = 0;
+  for (size_t at = text->find("// page: "); at != std::string::npos; at = text->find("\n// page: ", at + 1)) ++graphs;
   std::printf("%s: %s, %zu graph%s\n", output.c_str(),
-              utf8Text(parsed.summary().displayName(method), parsed.charset()).c_str(), graphs->dot.graphs.size(),
-              graphs->dot.graphs.size() == 1 ? "" : "s");
+              utf8Text(parsed.summary().displayName(method), parsed.charset()).c_str(), graphs,
+              graphs == 1 ? "" : "s");
   return kExitDone;
 }
 
@@ -83,16 +82,22 @@ int writeFlowJson(pipeline::ParsedSource& parsed, const pipeline::MethodSummary&
   return kExitDone;
 }
 
-int drawOne(pipeline::ParsedSource& parsed, const pipeline::MethodSummary& method, std::string output) {
+int drawOne(pipeline::ParsedSource& parsed, const pipeline::MethodSummary& method, std::string output,
+            FoldMode fold) {
   const pipeline::FileSummary& summary = parsed.summary();
   if (output.empty())
     output = fileSafeName(utf8Text(summary.displayName(method), parsed.charset())) + ".html";
-  if (endsWith(output, ".dot")) return writeGraphs(parsed, method, output);
+  if (endsWith(output, ".dot")) return writeGraphs(parsed, method, output, fold);
   if (endsWith(output, ".json")) return writeFlowJson(parsed, method, output);
   pipeline::Problem problem;
-  std::optional<pipeline::MethodFlowchart> chart = pipeline::drawMethodFlowchart(parsed, method, problem);
+  std::optional<pipeline::MethodFlowchart> chart =
+      pipeline::drawMethodFlowchart(parsed, method, problem, foldFor(fold));
   if (!chart) {
-    std::fprintf(stderr, "%s\n", located(parsed.sourcePath(), problem.line, problem.message).c_str());
+    const std::string message = problem.kind == pipeline::Problem::Kind::NoBody
+                                    ? utf8Text(summary.displayName(method), parsed.charset()) +
+                                          " has no body (abstract, interface or native): nothing to draw"
+                                    : problem.message;
+    std::fprintf(stderr, "%s\n", located(parsed.sourcePath(), problem.line, message).c_str());
     return kExitSomeFailed;
   }
   if (!host::saveDrawing(*chart->drawing, kUsEnglish, output)) {
@@ -104,7 +109,7 @@ int drawOne(pipeline::ParsedSource& parsed, const pipeline::MethodSummary& metho
   return kExitDone;
 }
 
-int drawAll(pipeline::ParsedSource& parsed, std::string output) {
+int drawAll(pipeline::ParsedSource& parsed, std::string output, FoldMode fold) {
   const pipeline::FileSummary& summary = parsed.summary();
   if (output.empty()) output = fileSafeName(fileStem(parsed.sourcePath())) + ".html";
   if (host::formatForPath(output) != host::DrawingFormat::Html) {
@@ -120,11 +125,14 @@ int drawAll(pipeline::ParsedSource& parsed, std::string output) {
   for (size_t i : methods) {
     const pipeline::MethodSummary& method = summary.methods[i];
     pipeline::Problem problem;
-    std::optional<pipeline::MethodFlowchart> chart = pipeline::drawMethodFlowchart(parsed, method, problem);
+    std::optional<pipeline::MethodFlowchart> chart =
+        pipeline::drawMethodFlowchart(parsed, method, problem, foldFor(fold));
     if (!chart) {
+      anchors.emplace_back();
+      // A method without a body is listed, with nothing to draw.
+      if (problem.kind == pipeline::Problem::Kind::NoBody) continue;
       std::fprintf(stderr, "%s\n", located(parsed.sourcePath(), problem.line, problem.message).c_str());
       exitCode = kExitSomeFailed;
-      anchors.emplace_back();
       continue;
     }
     const std::string prefix = "m" + std::to_string(i + 1) + "-";
@@ -154,11 +162,11 @@ int runDraw(const DrawRequest& request) {
   std::optional<pipeline::ParsedSource> parsed = parseSource(request.source, request.languageLevel, exitCode);
   if (!parsed) return exitCode;
   const pipeline::FileSummary& summary = parsed->summary();
-  if (request.method.empty()) return drawAll(*parsed, request.output);
+  if (request.method.empty()) return drawAll(*parsed, request.output, request.fold);
 
   const std::optional<size_t> method = pickMethod(*parsed, request.method, "draw");
   if (!method) return kExitUsage;
-  return drawOne(*parsed, summary.methods[*method], request.output);
+  return drawOne(*parsed, summary.methods[*method], request.output, request.fold);
 }
 
 }  // namespace cli

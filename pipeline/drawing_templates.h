@@ -11,6 +11,8 @@
 namespace pipeline {
 
 extern const std::string_view kFlowchartTemplate;
+// The template of the flowcharts the flowchart command draws.
+extern const std::string_view kFlowdrawTemplate;
 extern const std::string_view kSequenceTemplate;
 extern const std::string_view kSequenceStencil;
 

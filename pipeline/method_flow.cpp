@@ -39,6 +39,10 @@ std::optional<cfg::MethodFlow> methodFlow(ParsedSource& source, const MethodSumm
     problem.set(Problem::Kind::Failed, "cannot find " + method.name + " in the parse tree", method.line);
     return std::nullopt;
   }
+  if (!cfg::hasBody(declaration)) {
+    problem.set(Problem::Kind::NoBody, "no body", method.line);
+    return std::nullopt;
+  }
   std::string error;
   std::optional<cfg::MethodFlow> flow = cfg::buildMethodFlow(declaration, &error);
   if (!flow) {

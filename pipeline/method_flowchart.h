@@ -1,40 +1,36 @@
-// One method's flowchart, from its parsed source to a drawing: the model
-// is built as the engine's model build does (the same code, in the
-// source's private work folder), written as one DOT graph per page, laid
-// out with Graphviz in this process and drawn as the engine draws
-// flowcharts.
+// One method's flowchart, from its parsed source to a drawing: the
+// method's control-flow graph, folded onto pages where it is too large
+// to read on one, laid out with Graphviz in this process and drawn with
+// the flowchart template.
 #pragma once
 
 #include <memory>
 #include <optional>
+#include <string>
 
-#include "flowgraph/dot_text.h"
-#include "flowgraph/method_model.h"
+#include "flowdraw/drawing.h"
 #include "pipeline/parsed_source.h"
 #include "pipeline/problem.h"
 #include "render/host/model.h"
 
 namespace pipeline {
 
-// A method's model and its pages as DOT graphs, before layout.
-struct MethodGraphs {
-  flowgraph::MethodModel model;
-  flowgraph::FlowchartDot dot;
-  std::string folder;  // the method's own work folder
-};
-
 struct MethodFlowchart {
   std::unique_ptr<host::DocumentModel> drawing;
-  size_t blocks = 0;
-  size_t successors = 0;
+  size_t boxes = 0;
+  size_t arrows = 0;
 };
 
-// nullopt with the problem when the model cannot be built.
-std::optional<MethodGraphs> methodGraphs(ParsedSource& source, const MethodSummary& method, Problem& problem);
+// The masters of the flowchart template built into the program.
+const flowdraw::Masters& flowchartMasters();
 
-// nullopt with the problem when the model cannot be built, a page cannot
-// be laid out or nothing can be drawn.
+// nullopt with the problem when the method has no body (kind NoBody), its
+// graph cannot be built, a page is too large or cannot be laid out.
 std::optional<MethodFlowchart> drawMethodFlowchart(ParsedSource& source, const MethodSummary& method,
-                                                   Problem& problem);
+                                                   Problem& problem, flowdraw::Fold fold = flowdraw::Fold::Auto);
+
+// The pages' graphs in the DOT language, before layout.
+std::optional<std::string> methodFlowchartDot(ParsedSource& source, const MethodSummary& method, Problem& problem,
+                                              flowdraw::Fold fold = flowdraw::Fold::Auto);
 
 }  // namespace pipeline

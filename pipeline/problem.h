@@ -13,6 +13,7 @@ struct Problem {
     Unreadable,  // the input is missing, a folder, binary or cannot be read
     Syntax,      // the source does not parse
     Failed,      // a later step failed (model, layout, drawing, output)
+    NoBody,      // an abstract, interface or native method: nothing to draw
   };
   Kind kind = Kind::None;
   int32_t line = 0;  // 0 when no line applies

@@ -75,6 +75,10 @@ html.js .page.shown{display:flex;flex-direction:column;flex:1;min-height:0;overf
 html.js .view{flex:1;min-height:0;width:auto;overflow:hidden;cursor:grab;touch-action:none;user-select:none}
 html.js .view.dragging{cursor:grabbing}
 html.js .view svg{width:100%;height:100%;max-width:none}
+nav details.legend{margin-top:6px;font-size:12px;color:#e8edf4}
+nav details.legend summary{cursor:pointer;color:#cfe3ff}
+nav ul.legend{margin:4px 0 0;padding:6px 8px;list-style:none;display:flex;flex-wrap:wrap;gap:4px 18px;background:#fff;color:#222;border-radius:3px}
+nav ul.legend li{display:flex;align-items:center;gap:6px}
 </style>
 )CSS";
 
@@ -384,6 +388,12 @@ std::string drawingsHtml(std::string_view title, std::string_view indexHtml,
     out += "</ol>\n";
   }
   out += kTools;
+  // One legend for the page, from the first drawing that has one.
+  for (const NamedDrawing& named : drawings)
+    if (named.drawing && !named.drawing->legendHtml.empty()) {
+      out += named.drawing->legendHtml;
+      break;
+    }
   out += "</nav>\n<main>\n";
   if (!indexHtml.empty()) {
     out += "<section class=\"page contents\" id=\"index\">\n";

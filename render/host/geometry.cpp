@@ -74,6 +74,7 @@ Obstacles pageObstacles(const PageModel& page) {
 }
 
 std::vector<Point> connectorRoute(const ShapeModel& connector, const Obstacles* obstacles) {
+  if (connector.path.size() >= 2) return connector.path;
   const ConnectorEnds ends = connectorEnds(connector);
   const ShapeModel* beginShape = connector.beginGlue.target;
   const ShapeModel* endShape = connector.endGlue.target;
@@ -129,6 +130,8 @@ void moveDrawing(PageModel& page, double dx, double dy) {
     shape->pinY += dy;
     shape->begin = {shape->begin.x + dx, shape->begin.y + dy};
     shape->end = {shape->end.x + dx, shape->end.y + dy};
+    for (Point& p : shape->path) p = {p.x + dx, p.y + dy};
+    shape->textCentre = {shape->textCentre.x + dx, shape->textCentre.y + dy};
   }
   for (auto& route : page.routes)
     for (Point& p : route) p = {p.x + dx, p.y + dy};

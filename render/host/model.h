@@ -63,6 +63,12 @@ struct ShapeModel {
   // 1-D shapes: the two ends, and what they are glued to.
   Point begin, end;
   Glue beginGlue, endGlue;
+  // A connector whose route its drawing fixed (a laid-out curve, as a
+  // polyline from begin to end); empty for routes the host works out.
+  std::vector<Point> path;
+  // Where the centre of a connector's text goes, when its drawing placed it.
+  bool textPlaced = false;
+  Point textCentre;
   // Other cells set by name, in the order first set (LockTextEdit, Controls.*).
   std::vector<std::pair<std::string, double>> namedCells;
   std::vector<ConnectionRow> rows;
@@ -105,6 +111,9 @@ struct DocumentModel {
   std::vector<std::shared_ptr<const MasterDef>> masters;
   std::vector<std::unique_ptr<PageModel>> pages;
   std::string templateName;  // the template a drawing was made from
+  // HTML explaining the drawing's shapes, shown (hideable) beside it in
+  // the HTML page; empty for none.
+  std::string legendHtml;
   TextEncoding encoding = TextEncoding::Latin1;
 };
 

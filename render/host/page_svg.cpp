@@ -136,6 +136,10 @@ std::vector<PlacedText> connectorTexts(const ShapeModel& connector, const std::v
   const std::string& color = master.style.textColor;
   const double blockHeight = text.lineHeight() * static_cast<double>(text.lines.size());
   std::vector<PlacedText> texts;
+  if (connector.textPlaced) {
+    texts.push_back(placed(std::move(text), connector.textCentre.x, connector.textCentre.y, "middle", color, true));
+    return texts;
+  }
   if (master.route == MasterDef::Route::Straight) {
     if (route.size() == 4) {  // a message to its own lifeline
       const double x = route[1].x + 0.06;

@@ -149,7 +149,7 @@ TEST(ParsingGaps, RefusedConstructsEmptyMembersAndCompactFiles) {
   EXPECT_NE(list.out.find("    Hello.twice\n"), std::string::npos) << list.out;
   const auto draw = runFlowchart({"draw", "Hello.java", "main"}, dir.path());
   EXPECT_EQ(draw.exitCode, 0) << draw.err;
-  EXPECT_EQ(draw.out, "Hello.main.html: Hello.main, 2 pages\n");
+  EXPECT_EQ(draw.out, "Hello.main.html: Hello.main, 1 page\n");
 }
 
 }  // namespace

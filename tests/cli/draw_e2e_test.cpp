@@ -1,9 +1,10 @@
-// flowchart draw on shipped sources: the saved drawings have one shape of
-// the right master for every block of the model the engine builds, one
-// glued connector for every successor, and a linked page for every
-// folded block.
+// flowchart draw on shipped sources: unfolded, a drawing has one shape of
+// the right master for every node of the method's control-flow graph (the
+// graph -o OUT.json writes) and one connector for every edge; folded, every
+// link leads to a page of the drawing; and whole drawings stay as they are.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <map>
 #include <set>
 
@@ -12,113 +13,131 @@
 
 using testing_support::fixture;
 using testing_support::readFile;
-using testing_support::runEngine;
 using testing_support::TempDir;
 
 namespace {
 
-// The master a block is drawn with, by the block's type and hints.
-std::string expectedMaster(const xml::Node& block) {
-  const std::string type = attr(block, "type");
-  const bool complex = !block.selectSingleNode("hint[@id='NO_COND' and @value!='0']").isNull();
+// The master each node kind of the JSON graph is drawn with.
+std::string masterForKind(const std::string& kind) {
   static const std::map<std::string, std::string> kMasters = {
-      {"start", "Start"}, {"end", "End"}, {"block", "Folded Block"}, {"switch", "Switch"},
-      {"do", "Do"}, {"end-for", "End For"}, {"end-while", "End While"}, {"catch", "Try"},
-      {"exception", "Catch"}, {"finally", "Finally"}, {"try", "Process"}, {"for", "For"}};
-  if (type.empty()) return block.selectSingleNode("hint[@id='EXIT' and @value='RETURN']") ? "Return" : "Process";
-  if (type == "if") return complex ? "Complex If" : "If";
-  if (type == "while") return complex ? "Complex While" : "While";
-  if (type == "dowhile") return complex ? "Complex Dowhile" : "Do While";
-  return kMasters.at(type);
+      {"start", "Start"},         {"end", "End"},         {"exit", "Exit"},         {"statement", "Statement"},
+      {"decision", "Decision"},   {"switch", "Switch"},   {"return", "Return"},     {"throw", "Throw"},
+      {"break", "Jump"},          {"continue", "Jump"},   {"yield", "Jump"},        {"try", "Try"},
+      {"catch", "Catch"},         {"finally", "Finally"}, {"resources", "Resources"},
+      {"synchronized", "Synchronized"}, {"join", "Join"}};
+  return kMasters.at(kind);
 }
 
-// Blocks that only hold a catch or finally clause are drawn as the group
-// of what they hold.
-bool isGroupOnly(const xml::Node& block) {
-  const std::string type = attr(block, "type");
-  return !block.selectSingleNode("blocks").isNull() && (type == "catchblock" || type.empty());
+// Counts of each "kind" value in a part of the JSON text.
+std::map<std::string, size_t> kindCounts(std::string_view json) {
+  std::map<std::string, size_t> counts;
+  const std::string key = "\"kind\": \"";
+  for (size_t at = json.find(key); at != std::string_view::npos; at = json.find(key, at + 1)) {
+    const size_t begin = at + key.size();
+    ++counts[std::string(json.substr(begin, json.find('"', begin) - begin))];
+  }
+  return counts;
 }
 
-// The model the engine's own modes build for a method.
-std::unique_ptr<xml::Document> engineModel(const std::string& source, const std::string& method, int line) {
-  TempDir work;
-  const std::string copy = work.file("Source.java");
-  testing_support::writeFile(copy, readFile(source));
-  EXPECT_EQ(runEngine({"7", copy, work.file("st.tmp"), work.file("cmt.xml"), work.file("status.xml"),
-                       work.file("results.xml"), "1", "x"}).exitCode, 0);
-  auto results = xml::Document::loadFile(work.file("results.xml"));
-  const xml::Node func =
-      results->root().selectSingleNode("//func[@name='" + method + "' and @sl='" + std::to_string(line) + "']");
-  const xml::Node cls = func.parent();
-  EXPECT_EQ(runEngine({"8", "x", work.path().string(), "x", attr(cls, "name"), attr(cls, "sl"), method,
-                       std::to_string(line), "x", copy, work.file("cmt.xml"), "x"}).exitCode, 1);
-  return xml::Document::loadFile(work.file("results.xml"));
-}
-
-void checkDrawingMatchesModel(const std::string& source, const std::string& method, int line) {
-  SCOPED_TRACE(source + " " + method + ":" + std::to_string(line));
+void checkDrawingShowsTheGraph(const std::string& source, const std::string& method) {
+  SCOPED_TRACE(source + " " + method);
   TempDir out;
-  const auto run = runFlowchart({"draw", source, method + ":" + std::to_string(line), "-o", out.file("d.xml")});
+  const auto graph = runFlowchart({"draw", source, method, "-o", out.file("g.json")});
+  ASSERT_EQ(graph.exitCode, 0) << graph.err;
+  const auto drawn = runFlowchart({"draw", source, method, "--fold", "none", "-o", out.file("d.svg")});
+  ASSERT_EQ(drawn.exitCode, 0) << drawn.err;
+  const std::string json = readFile(out.file("g.json"));
+  const size_t edgesAt = json.find("\"edges\":");
+  ASSERT_NE(edgesAt, std::string::npos);
+  std::map<std::string, size_t> expected;
+  for (const auto& [kind, count] : kindCounts(std::string_view(json).substr(0, edgesAt)))
+    expected[masterForKind(kind)] += count;
+  const std::map<std::string, size_t> edgeKinds = kindCounts(std::string_view(json).substr(edgesAt));
+  size_t edges = 0;
+  for (const auto& [kind, count] : edgeKinds) edges += count;
+
+  auto svg = xml::Document::loadFile(out.file("d.svg"));
+  ASSERT_TRUE(svg);
+  std::map<std::string, size_t> masters;
+  std::map<std::string, size_t> connectors;
+  for (const xml::Node& shape : svg->root().selectNodes("//*[@class='shape']")) {
+    const std::string master = attr(shape, "data-master");
+    if (master != "Frame") ++masters[master];
+  }
+  for (const xml::Node& connector : svg->root().selectNodes("//*[@class='connector']"))
+    ++connectors[attr(connector, "data-master")];
+  EXPECT_EQ(masters, expected);
+  size_t drawnEdges = 0;
+  for (const auto& [master, count] : connectors) drawnEdges += count;
+  EXPECT_EQ(drawnEdges, edges);
+  EXPECT_EQ(connectors["Exception Flow"], edgeKinds.count("exception") ? edgeKinds.at("exception") : 0);
+  EXPECT_EQ(connectors["True Flow"], edgeKinds.count("true") ? edgeKinds.at("true") : 0);
+}
+
+TEST(DrawCommand, DrawingsShowEveryNodeAndEdgeOfTheGraph) {
+  const std::string inventory = fixture("examples/java/Inventory.java").string();
+  for (const char* method : {"Inventory", "add", "take", "itemsToReorder", "total", "describe", "parseAmount",
+                             "drain", "render"})
+    checkDrawingShowsTheGraph(inventory, method);
+  const std::string loops = fixture("flowchart/Loops.java").string();
+  for (const char* method : {"forLoop", "whileLoop", "forEach", "doWhile"}) checkDrawingShowsTheGraph(loops, method);
+  const std::string guarded = fixture("flowchart/Guarded.java").string();
+  for (const char* method : {"oneCatch", "twoCatches", "finallyOnly", "tryInTry", "locked"})
+    checkDrawingShowsTheGraph(guarded, method);
+  checkDrawingShowsTheGraph(fixture("examples/java/Checkout.java").string(), "total");
+}
+
+// Folded, every folded box and off-page connector links to a page of the
+// drawing, and every page but the first is linked from somewhere.
+TEST(DrawCommand, FoldedPagesAreLinkedBothWays) {
+  TempDir out;
+  const std::string source = fixture("examples/java/Checkout.java").string();
+  const auto run = runFlowchart({"draw", source, "total", "--fold", "all", "-o", out.file("d.xml")});
   ASSERT_EQ(run.exitCode, 0) << run.err;
   auto drawing = xml::Document::loadFile(out.file("d.xml"));
   ASSERT_TRUE(drawing);
-  auto results = engineModel(source, method, line);
-  const xml::Node model = results->root().selectSingleNode("//func/blocks");
-  ASSERT_TRUE(model);
-
-  std::map<std::string, std::string> masters;  // shape name to master, over all pages
-  std::map<std::string, std::string> linkOf;   // folded block shape to its page
-  std::set<std::string> pageNames;
-  size_t connectors = 0, tryFrames = 0;
-  for (const xml::Node& page : drawing->root().selectNodes("/drawing/page")) {
-    pageNames.insert(attr(page, "name"));
-    for (const xml::Node& shape : page.selectNodes("shape")) {
-      const std::string master = attr(shape, "master");
-      if (master == "Try Block") ++tryFrames;
-      if (master == "Back" || master == "Try Block") continue;
-      EXPECT_TRUE(masters.emplace(attr(shape, "name"), master).second) << "twice: " << attr(shape, "name");
-      if (const xml::Node link = shape.selectSingleNode("hyperlink[@description='Open This Block']"))
-        linkOf[attr(shape, "name")] = attr(link, "subAddress");
-    }
-    for (const xml::Node& connector : page.selectNodes("connector")) {
-      ++connectors;
-      EXPECT_FALSE(attr(connector.selectSingleNode("begin"), "shape").empty());
-      EXPECT_FALSE(attr(connector.selectSingleNode("end"), "shape").empty());
-    }
+  std::set<std::string> pages, linked;
+  for (const xml::Node& page : drawing->root().selectNodes("/drawing/page")) pages.insert(attr(page, "name"));
+  for (const xml::Node& link : drawing->root().selectNodes("//shape/hyperlink")) {
+    EXPECT_TRUE(pages.count(attr(link, "subAddress"))) << attr(link, "subAddress");
+    linked.insert(attr(link, "subAddress"));
   }
-  size_t blocks = 0, tries = 0;
-  for (const xml::Node& block : model.selectNodes("descendant-or-self::block")) {
-    if (attr(block, "type") == "try") ++tries;
-    if (isGroupOnly(block)) continue;
-    ++blocks;
-    const std::string name = "b." + attr(block, "id");
-    ASSERT_TRUE(masters.count(name)) << "no shape for block " << name;
-    EXPECT_EQ(masters[name], expectedMaster(block)) << name;
-    if (attr(block, "type") == "block") {
-      ASSERT_TRUE(linkOf.count(name)) << name << " has no link";
-      EXPECT_TRUE(pageNames.count(linkOf[name])) << name << " links to a missing page";
-    }
-  }
-  EXPECT_EQ(masters.size(), blocks);
-  EXPECT_EQ(connectors, model.countNodes("descendant::successor"));
-  EXPECT_EQ(tryFrames, tries);
-  EXPECT_EQ(pageNames.size(), 1 + model.countNodes("descendant::block[@type='block']"));
+  EXPECT_GE(pages.size(), 4u);
+  for (const std::string& page : pages)
+    if (page != "total") EXPECT_TRUE(linked.count(page)) << page << " is linked from nowhere";
+  // Folded boxes say what they hold.
+  EXPECT_NE(readFile(out.file("d.xml")).find("for body \xC2\xB7 10 statements \xC2\xB7 L21\xE2\x80\x93L35"),
+            std::string::npos);
 }
 
-TEST(DrawCommand, DrawingsMatchTheModels) {
-  const std::string inventory = fixture("examples/java/Inventory.java").string();
-  for (const auto& [method, line] : std::vector<std::pair<std::string, int>>{
-           {"Inventory", 16}, {"add", 24}, {"take", 34}, {"itemsToReorder", 44}, {"total", 55},
-           {"describe", 63}, {"parseAmount", 78}, {"drain", 91}, {"render", 110}})
-    checkDrawingMatchesModel(inventory, method, line);
-  const std::string loops = fixture("flowchart/Loops.java").string();
-  for (const auto& [method, line] : std::vector<std::pair<std::string, int>>{
-           {"forLoop", 2}, {"whileLoop", 12}, {"forEach", 18}, {"doWhile", 34}})
-    checkDrawingMatchesModel(loops, method, line);
-  const std::string guarded = fixture("flowchart/Guarded.java").string();
-  for (const auto& [method, line] : std::vector<std::pair<std::string, int>>{
-           {"oneCatch", 2}, {"twoCatches", 10}, {"finallyOnly", 20}, {"tryInTry", 35}, {"locked", 47}})
-    checkDrawingMatchesModel(guarded, method, line);
+// Whole drawings of the shipped examples, as SVG.  FLOWCHART_UPDATE_DRAWINGS=1
+// writes them anew from what the command draws now.
+TEST(DrawCommand, WholeDrawingsOfTheShippedExamples) {
+  struct Case {
+    const char* source;
+    const char* method;
+    const char* fold;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"examples/java/Checkout.java", "total", "auto", "Checkout.total.svg"},
+      {"examples/java/Checkout.java", "total", "all", "Checkout.total.folded.svg"},
+      {"examples/java/Inventory.java", "describe", "auto", "Inventory.describe.svg"},
+      {"flowchart/Guarded.java", "tryInTry", "auto", "Guarded.tryInTry.svg"},
+      {"flowchart/Loops.java", "doWhile", "auto", "Loops.doWhile.svg"},
+  };
+  const bool update = std::getenv("FLOWCHART_UPDATE_DRAWINGS") != nullptr;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.expected);
+    TempDir out;
+    const auto run = runFlowchart({"draw", fixture(c.source).string(), c.method, "--fold", c.fold, "-o",
+                                   out.file("d.svg")});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::string drawn = readFile(out.file("d.svg"));
+    const std::filesystem::path expected = fixture("examples/drawings") / c.expected;
+    if (update) testing_support::writeFile(expected.string(), drawn);
+    EXPECT_EQ(drawn, readFile(expected.string()));
+  }
 }
 
 }  // namespace
@@ -164,12 +183,14 @@ TEST(DrawCommand, EveryMethodOfAFileInOnePage) {
   // stand on a line of their own is drawn too.
   EXPECT_NE(page.find("<a href=\"#m1-page-1\">Split.main</a>"), std::string::npos);
   EXPECT_NE(page.find("<a href=\"#m2-page-1\">Split.run</a>"), std::string::npos);
-  EXPECT_NE(page.find("id=\"m1-page-2\""), std::string::npos);  // the if's folded block
-  EXPECT_NE(page.find("data-name=\"b.0\""), std::string::npos);
+  // A method is one page; the legend is there once.
+  EXPECT_EQ(page.find("id=\"m1-page-2\""), std::string::npos);
+  EXPECT_NE(page.find("data-name=\"b1\""), std::string::npos);
+  EXPECT_EQ(page.find("<details class=\"legend\">"), page.rfind("<details class=\"legend\">"));
 
   const auto one = runFlowchart({"draw", "Split.java", "main"}, dir.path());
   EXPECT_EQ(one.exitCode, 0);
-  EXPECT_EQ(one.out, "Split.main.html: Split.main, 2 pages\n");
+  EXPECT_EQ(one.out, "Split.main.html: Split.main, 1 page\n");
 }
 
 }  // namespace

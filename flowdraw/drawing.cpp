@@ -1,0 +1,487 @@
+#include "flowdraw/drawing.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <set>
+
+#include "flowdraw/label_text.h"
+#include "graphviz/graph_layout.h"
+#include "render/host/text_layout.h"
+
+namespace flowdraw {
+namespace {
+
+using cfg::NodeKind;
+using cfg::RegionKind;
+
+constexpr double kFontSize = 10.0;      // points, as the masters' text boxes
+constexpr double kLineHeight = kFontSize * 1.2 / 72.0;  // inches
+constexpr double kFit = 1.06;           // room so that the host never wraps again
+constexpr int kMaxRefolds = 4;          // layouts tried per method when pages are too large
+
+// The middle dot, in the texts' encoding.
+std::string middleDot(bool utf8) { return utf8 ? " \xC2\xB7 " : " \xB7 "; }
+
+std::string firstLineOf(std::string_view text) {
+  const size_t cut = text.find('\n');
+  return std::string(cut == std::string_view::npos ? text : text.substr(0, cut));
+}
+
+std::string lineSpan(int32_t first, int32_t last) {
+  if (first <= 0) return "";
+  return last > first ? "L" + std::to_string(first) + "\xE2\x80\x93L" + std::to_string(last)
+                      : "L" + std::to_string(first);
+}
+
+// The en dash above is UTF-8; ISO-8859-1 texts get a hyphen.
+std::string lineSpan(int32_t first, int32_t last, bool utf8) {
+  std::string span = lineSpan(first, last);
+  if (!utf8) {
+    const size_t dash = span.find("\xE2\x80\x93");
+    if (dash != std::string::npos) span.replace(dash, 3, "-");
+  }
+  return span;
+}
+
+// What a folded construct is called on its box.
+std::string constructName(const cfg::Region& region) {
+  switch (region.kind) {
+    case RegionKind::LoopBody: {
+      const std::string word = region.title.substr(0, region.title.find_first_of(" ("));
+      return (word.empty() ? std::string("loop") : word) + " body";
+    }
+    case RegionKind::Then: return "then";
+    case RegionKind::Else: return "else";
+    case RegionKind::SwitchBody: return "switch body";
+    case RegionKind::TryBlock: return "try block";
+    default: return region.title;
+  }
+}
+
+std::string plural(size_t count, const char* one, const char* many) {
+  return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+const char* masterName(NodeKind kind) {
+  switch (kind) {
+    case NodeKind::Start: return "Start";
+    case NodeKind::End: return "End";
+    case NodeKind::Exit: return "Exit";
+    case NodeKind::Decision: return "Decision";
+    case NodeKind::Switch: return "Switch";
+    case NodeKind::Return: return "Return";
+    case NodeKind::Throw: return "Throw";
+    case NodeKind::Break:
+    case NodeKind::Continue:
+    case NodeKind::Yield: return "Jump";
+    case NodeKind::Try: return "Try";
+    case NodeKind::Catch: return "Catch";
+    case NodeKind::Finally: return "Finally";
+    case NodeKind::Resources: return "Resources";
+    case NodeKind::Synchronized: return "Synchronized";
+    case NodeKind::Join: return "Join";
+    default: return "Statement";
+  }
+}
+
+const char* connectorName(cfg::EdgeKind kind) {
+  switch (kind) {
+    case cfg::EdgeKind::True: return "True Flow";
+    case cfg::EdgeKind::False: return "False Flow";
+    case cfg::EdgeKind::Case: return "Case Flow";
+    case cfg::EdgeKind::Exception: return "Exception Flow";
+    default: return "Flow";
+  }
+}
+
+// Texts shown by the host: a backslash would start one of its escapes.
+std::string hostText(const std::vector<std::string>& lines) {
+  std::string out;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (i > 0) out += '\n';
+    for (char c : lines[i]) {
+      if (c == '\\') out += '\\';
+      out += c;
+    }
+  }
+  return out;
+}
+
+// One box as it will be drawn.
+struct Box {
+  const char* master = "Statement";
+  std::vector<std::string> lines;
+  std::string tooltip;
+  std::optional<size_t> link;  // page it opens
+  graphviz::LayoutShape shape = graphviz::LayoutShape::Box;
+  double width = 1.0, height = 0.5;
+};
+
+struct DrawnPage {
+  std::string title;
+  std::vector<Box> boxes;  // by item
+  graphviz::Graph graph;
+};
+
+class FlowDrawer {
+ public:
+  FlowDrawer(const cfg::MethodFlow& flow, const DrawOptions& options) : flow_(flow), options_(options) {}
+
+  // Pages with their boxes and graphs, folded until they fit or nothing is
+  // left to fold; layouts when `layOut`.  False with *error on failure.
+  bool prepare(bool layOut, std::string* error) {
+    folding_ = chooseFolding(flow_, options_.fold, options_.limits);
+    for (int round = 0;; ++round) {
+      plan_ = planPages(flow_, folding_, options_.limits);
+      if (plan_.oversizedPage) {
+        *error = "too large to draw: " + std::to_string(plan_.oversizedItems) +
+                 " boxes on one page with nothing left to fold (the limit is " +
+                 std::to_string(options_.limits.layoutItems) + "); -o FILE.json writes its graph";
+        return false;
+      }
+      pages_.clear();
+      for (size_t p = 0; p < plan_.pages.size(); ++p) pages_.push_back(describePage(p));
+      uniqueTitles();
+      if (!layOut) return true;
+      layouts_.clear();
+      std::optional<size_t> tooLarge;
+      for (size_t p = 0; p < pages_.size(); ++p) {
+        std::optional<graphviz::Layout> layout = layOutPage(pages_[p].graph, error);
+        if (!layout) {
+          *error = "Graphviz refused the layout of page \"" + pages_[p].title + "\": " + *error;
+          return false;
+        }
+        const graphviz::LayoutBox& b = layout->bounds;
+        if (!tooLarge && (b.right - b.left > options_.pageWidth || b.top - b.bottom > options_.pageHeight))
+          tooLarge = p;
+        layouts_.push_back(std::move(*layout));
+      }
+      if (!tooLarge || options_.fold != Fold::Auto || round + 1 >= kMaxRefolds) return true;
+      if (!foldMore(flow_, plan_, *tooLarge, folding_, options_.limits)) return true;
+    }
+  }
+
+  FlowDrawing draw(const Masters& masters) {
+    std::map<std::string, std::shared_ptr<const host::MasterDef>> byName;
+    for (const auto& master : masters) byName[master->name] = master;
+    FlowDrawing result;
+    result.drawing = std::make_unique<host::DocumentModel>();
+    host::DocumentModel& drawing = *result.drawing;
+    drawing.masters = masters;
+    drawing.encoding = options_.utf8 ? host::TextEncoding::Utf8 : host::TextEncoding::Latin1;
+    drawing.templateName = "flowdraw";
+    drawing.fileName = flow_.method;
+    for (size_t p = 0; p < pages_.size(); ++p) {
+      auto page = std::make_unique<host::PageModel>();
+      page->name = pages_[p].title;
+      drawing.pages.push_back(std::move(page));
+    }
+    for (size_t p = 0; p < pages_.size(); ++p)
+      drawPage(p, *drawing.pages[p], byName, result);
+    return result;
+  }
+
+  std::string dot() const {
+    std::string out;
+    for (const DrawnPage& page : pages_) {
+      std::vector<std::string> labels;
+      for (const Box& box : page.boxes) {
+        std::string label;
+        for (size_t i = 0; i < box.lines.size(); ++i) label += (i ? "\n" : "") + box.lines[i];
+        labels.push_back(label);
+      }
+      out += "// page: " + page.title + "\n" + graphviz::graphDot(page.graph, labels);
+    }
+    return out;
+  }
+
+ private:
+  std::vector<std::string> lines(std::string_view text) const { return boxLines(text, options_.utf8); }
+
+  std::string describe(const cfg::Graph& graph, size_t node) const {
+    const cfg::Node& n = graph.nodes[node];
+    if (n.kind == NodeKind::End) return "end";
+    if (n.kind == NodeKind::Exit) return "throws";
+    std::string text = shortenedInMiddle(firstLineOf(n.text), 36, options_.utf8);
+    return n.firstLine > 0 ? "L" + std::to_string(n.firstLine) + ": " + text : text;
+  }
+
+  std::string pageTitle(size_t p) const {
+    const Page& page = plan_.pages[p];
+    const cfg::Graph& graph = flow_.graphs[page.graph];
+    if (!page.region) return page.graph == 0 ? flow_.method : graph.title;
+    const cfg::Region& region = graph.regions[*page.region];
+    return shortenedInMiddle(region.title, 48, options_.utf8) + middleDot(options_.utf8) + "L" +
+           std::to_string(region.firstLine);
+  }
+
+  void uniqueTitles() {
+    std::map<std::string, int> seen;
+    for (DrawnPage& page : pages_) {
+      const int count = ++seen[page.title];
+      if (count > 1) page.title += " (" + std::to_string(count) + ")";
+    }
+  }
+
+  // The first statement a construct runs, for its folded box.
+  std::string firstStatement(const cfg::Graph& graph, size_t region) const {
+    for (const cfg::Node& node : graph.nodes) {
+      if (node.lines.empty()) continue;
+      for (std::optional<size_t> r = node.region; r; r = graph.regions[*r].parent)
+        if (*r == region) return firstLineOf(node.text);
+    }
+    return "";
+  }
+
+  Box nodeBox(const cfg::Graph& graph, size_t g, size_t node) const {
+    const cfg::Node& n = graph.nodes[node];
+    Box box;
+    box.master = masterName(n.kind);
+    box.lines = lines(n.text);
+    box.tooltip = lineSpan(n.firstLine, n.lastLine, options_.utf8);
+    box.tooltip += (box.tooltip.empty() ? "" : "\n") + n.text;
+    if (!n.lambdas.empty()) {
+      box.link = plan_.regionPage[n.lambdas.front()][0];
+      box.tooltip += "\n(its lambda opens on a page of its own)";
+    }
+    if (n.kind == NodeKind::Join && n.text.empty()) box.lines.clear();
+    (void)g;
+    return box;
+  }
+
+  DrawnPage describePage(size_t p) {
+    const Page& page = plan_.pages[p];
+    const cfg::Graph& graph = flow_.graphs[page.graph];
+    DrawnPage drawn;
+    drawn.title = pageTitle(p);
+    for (const PageItem& item : page.items) {
+      Box box;
+      switch (item.kind) {
+        case ItemKind::Node: box = nodeBox(graph, page.graph, item.node); break;
+        case ItemKind::Folded: {
+          const cfg::Region& region = graph.regions[item.region];
+          box.master = "Folded";
+          std::string head = constructName(region) + middleDot(options_.utf8) +
+                             plural(region.statements, "statement", "statements") + middleDot(options_.utf8) +
+                             lineSpan(region.firstLine, region.lastLine, options_.utf8);
+          box.lines = lines(head);
+          const std::string first = firstStatement(graph, item.region);
+          if (!first.empty()) box.lines.push_back(shortenedInMiddle(first, 44, options_.utf8));
+          box.link = plan_.regionPage[page.graph][item.region];
+          box.tooltip = region.title + "\n" + lineSpan(region.firstLine, region.lastLine, options_.utf8) +
+                        "\nopens its page";
+          break;
+        }
+        case ItemKind::Entry:
+          box.master = "Off Page";
+          box.lines = lines("from " + describe(graph, item.node));
+          box.link = plan_.nodePage[page.graph][item.node];
+          box.tooltip = "entered from " + describe(graph, item.node);
+          break;
+        case ItemKind::Exit:
+          box.master = "Off Page";
+          box.lines = lines("to " + describe(graph, item.node));
+          box.link = plan_.nodePage[page.graph][item.node];
+          box.tooltip = "goes on to " + describe(graph, item.node);
+          break;
+      }
+      size(box);
+      graphviz::GraphNode node;
+      node.width = box.width;
+      node.height = box.height;
+      node.shape = box.shape;
+      node.cluster = item.frame;
+      drawn.graph.nodes.push_back(node);
+      drawn.boxes.push_back(std::move(box));
+    }
+    for (const PageFrame& frame : page.frames) {
+      graphviz::GraphCluster cluster;
+      cluster.parent = frame.parent;
+      cluster.label = shortenedInMiddle(graph.regions[frame.region].title, 60, options_.utf8);
+      drawn.graph.clusters.push_back(std::move(cluster));
+    }
+    for (const PageEdge& edge : page.edges) {
+      graphviz::GraphEdge made;
+      made.tail = edge.from;
+      made.head = edge.to;
+      made.label = shortenedInMiddle(edge.label, 40, options_.utf8);
+      made.back = edge.back;
+      drawn.graph.edges.push_back(std::move(made));
+    }
+    return drawn;
+  }
+
+  // The box's size: its text's, with room for the master's outline.
+  void size(Box& box) const {
+    const host::TextEncoding encoding = options_.utf8 ? host::TextEncoding::Utf8 : host::TextEncoding::Latin1;
+    double textWidth = 0.0;
+    for (const std::string& line : box.lines) textWidth = std::max(textWidth, host::textWidth(line, kFontSize, encoding));
+    const double textHeight = kLineHeight * static_cast<double>(box.lines.size());
+    const std::string_view master = box.master;
+    double widthShare = 0.88, heightShare = 0.88, minWidth = 0.9, minHeight = 0.4;
+    if (master == "Decision" || master == "Switch") {
+      box.shape = graphviz::LayoutShape::Diamond;
+      widthShare = 0.64;
+      heightShare = 0.6;
+      minWidth = 1.2;
+      minHeight = 0.6;
+    } else if (master == "Start" || master == "End" || master == "Return" || master == "Exit") {
+      widthShare = 0.8;
+    } else if (master == "Off Page") {
+      heightShare = 0.7;
+    } else if (master == "Join") {
+      if (box.lines.empty()) {
+        box.shape = graphviz::LayoutShape::Circle;
+        box.width = box.height = 0.2;
+        return;
+      }
+      box.shape = graphviz::LayoutShape::Ellipse;
+      widthShare = 0.75;
+      heightShare = 0.75;
+    }
+    box.width = std::max(minWidth, textWidth * kFit / widthShare + 0.08);
+    box.height = std::max(minHeight, textHeight * kFit / heightShare + 0.06);
+  }
+
+  std::optional<graphviz::Layout> layOutPage(const graphviz::Graph& graph, std::string* error) const {
+    std::optional<graphviz::Layout> layout = graphviz::layOutGraph(graph, error);
+    if (layout || graph.clusters.empty()) return layout;
+    // Graphviz cannot always rank edges that cross frames: lay the page
+    // out without them rather than not at all.
+    graphviz::Graph unframed = graph;
+    unframed.clusters.clear();
+    for (graphviz::GraphNode& node : unframed.nodes) node.cluster.reset();
+    layout = graphviz::layOutGraph(unframed, error);
+    if (layout) layout->clusters.assign(graph.clusters.size(), graphviz::LayoutBox{});
+    return layout;
+  }
+
+  static std::vector<host::Point> polyline(const std::vector<graphviz::LayoutPoint>& curve, double margin) {
+    std::vector<host::Point> points;
+    if (curve.empty()) return points;
+    points.push_back({curve[0].x + margin, curve[0].y + margin});
+    for (size_t i = 0; i + 3 < curve.size(); i += 3) {
+      const auto& p0 = curve[i];
+      const auto& p1 = curve[i + 1];
+      const auto& p2 = curve[i + 2];
+      const auto& p3 = curve[i + 3];
+      const bool straight = std::hypot(p3.x - p0.x, p3.y - p0.y) < 0.05;
+      const int steps = straight ? 1 : 8;
+      for (int s = 1; s <= steps; ++s) {
+        const double t = static_cast<double>(s) / steps, u = 1.0 - t;
+        const double x = u * u * u * p0.x + 3 * u * u * t * p1.x + 3 * u * t * t * p2.x + t * t * t * p3.x;
+        const double y = u * u * u * p0.y + 3 * u * u * t * p1.y + 3 * u * t * t * p2.y + t * t * t * p3.y;
+        points.push_back({x + margin, y + margin});
+      }
+    }
+    return points;
+  }
+
+  void drawPage(size_t p, host::PageModel& page,
+                const std::map<std::string, std::shared_ptr<const host::MasterDef>>& masters,
+                FlowDrawing& result) const {
+    const DrawnPage& drawn = pages_[p];
+    const graphviz::Layout& layout = layouts_[p];
+    constexpr double kMargin = 0.25;
+    page.width = layout.bounds.right + 2 * kMargin;
+    page.height = layout.bounds.top + 2 * kMargin;
+    auto masterFor = [&](const std::string& name) {
+      const auto found = masters.find(name);
+      return found != masters.end() ? found->second : masters.begin()->second;
+    };
+    auto add = [&](const std::string& masterName) -> host::ShapeModel& {
+      auto shape = std::make_unique<host::ShapeModel>();
+      shape->id = page.nextId++;
+      shape->master = masterFor(masterName);
+      page.shapes.push_back(std::move(shape));
+      return *page.shapes.back();
+    };
+    auto linkTo = [&](host::ShapeModel& shape, size_t target, const std::string& description) {
+      shape.hyperlinks.push_back(host::HyperlinkModel{description, "", pages_[target].title});
+    };
+    // Frames behind everything, outermost first.
+    for (size_t c = 0; c < drawn.graph.clusters.size() && c < layout.clusters.size(); ++c) {
+      const graphviz::LayoutBox& b = layout.clusters[c];
+      if (b.right - b.left <= 0.0) continue;
+      host::ShapeModel& frame = add("Frame");
+      frame.name = "frame" + std::to_string(c + 1);
+      frame.pinX = (b.left + b.right) * 0.5 + kMargin;
+      frame.pinY = (b.bottom + b.top) * 0.5 + kMargin;
+      frame.width = b.right - b.left;
+      frame.height = b.top - b.bottom;
+      frame.text = hostText({drawn.graph.clusters[c].label});
+      frame.textSet = true;
+    }
+    for (size_t i = 0; i < drawn.boxes.size(); ++i) {
+      const Box& box = drawn.boxes[i];
+      const graphviz::LayoutBox& b = layout.nodes[i];
+      host::ShapeModel& shape = add(box.master);
+      shape.name = "b" + std::to_string(i + 1);
+      shape.pinX = (b.left + b.right) * 0.5 + kMargin;
+      shape.pinY = (b.bottom + b.top) * 0.5 + kMargin;
+      shape.width = b.right - b.left;
+      shape.height = b.top - b.bottom;
+      shape.text = hostText(box.lines);
+      shape.textSet = true;
+      shape.comment = box.tooltip;
+      if (box.link) linkTo(shape, *box.link, "Open " + pages_[*box.link].title);
+      ++result.boxes;
+    }
+    for (size_t e = 0; e < drawn.graph.edges.size(); ++e) {
+      const graphviz::GraphEdge& edge = drawn.graph.edges[e];
+      const graphviz::PlacedEdge& placed = layout.edges[e];
+      const cfg::EdgeKind kind = plan_.pages[p].edges[e].kind;
+      host::ShapeModel& connector = add(connectorName(kind));
+      connector.name = "e" + std::to_string(e + 1);
+      connector.path = polyline(placed.curve, kMargin);
+      if (connector.path.size() < 2) {
+        const graphviz::LayoutBox& from = layout.nodes[edge.tail];
+        const graphviz::LayoutBox& to = layout.nodes[edge.head];
+        connector.path = {{(from.left + from.right) * 0.5 + kMargin, from.bottom + kMargin},
+                          {(to.left + to.right) * 0.5 + kMargin, to.top + kMargin}};
+      }
+      connector.begin = connector.path.front();
+      connector.end = connector.path.back();
+      if (!edge.label.empty()) {
+        connector.text = hostText({edge.label});
+        connector.textSet = true;
+        if (placed.labelCentre) {
+          connector.textPlaced = true;
+          connector.textCentre = {placed.labelCentre->x + kMargin, placed.labelCentre->y + kMargin};
+        }
+      }
+      ++result.arrows;
+    }
+    for (const auto& shape : page.shapes) page.byName[shape->name].push_back(shape.get());
+    page.changed();
+  }
+
+  const cfg::MethodFlow& flow_;
+  const DrawOptions& options_;
+  Folding folding_;
+  PagePlan plan_;
+  std::vector<DrawnPage> pages_;
+  std::vector<graphviz::Layout> layouts_;
+};
+
+}  // namespace
+
+FlowDrawing drawMethodFlow(const cfg::MethodFlow& flow, const Masters& masters, const DrawOptions& options,
+                           std::string* error) {
+  if (masters.empty()) {
+    *error = "the flowchart template has no masters";
+    return {};
+  }
+  FlowDrawer drawer(flow, options);
+  if (!drawer.prepare(true, error)) return {};
+  return drawer.draw(masters);
+}
+
+std::string methodFlowDot(const cfg::MethodFlow& flow, const DrawOptions& options, std::string* error) {
+  FlowDrawer drawer(flow, options);
+  if (!drawer.prepare(false, error)) return {};
+  return drawer.dot();
+}
+
+}  // namespace flowdraw

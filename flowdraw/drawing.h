@@ -1,0 +1,44 @@
+// Draws a method's control-flow graph as a flowchart: pages as the page
+// plan folds them, each laid out by Graphviz, its boxes and curves put on
+// a page of the drawing host, which writes HTML, SVG or its XML format.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cfg/graph.h"
+#include "flowdraw/pages.h"
+#include "render/host/model.h"
+
+namespace flowdraw {
+
+struct DrawOptions {
+  Fold fold = Fold::Auto;
+  FoldLimits limits;
+  // A laid-out page larger than this (inches) is folded further when auto
+  // folds: about what a laptop screen shows of a chart read at 100%, scrolled.
+  double pageWidth = 24.0;
+  double pageHeight = 32.0;
+  bool utf8 = true;  // the graph's texts are UTF-8, else ISO-8859-1
+};
+
+// The masters the drawing uses, from the flowchart template.
+using Masters = std::vector<std::shared_ptr<const host::MasterDef>>;
+
+struct FlowDrawing {
+  std::unique_ptr<host::DocumentModel> drawing;
+  size_t boxes = 0;   // shapes other than frames, on all pages
+  size_t arrows = 0;  // connectors
+};
+
+// nullptr with the reason in *error when a page is too large to lay out
+// or Graphviz refuses it.
+FlowDrawing drawMethodFlow(const cfg::MethodFlow& flow, const Masters& masters, const DrawOptions& options,
+                           std::string* error);
+
+// Every page's graph in the DOT language, before layout, each after a
+// "// page: TITLE" line.
+std::string methodFlowDot(const cfg::MethodFlow& flow, const DrawOptions& options, std::string* error);
+
+}  // namespace flowdraw

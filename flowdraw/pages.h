@@ -1,0 +1,94 @@
+// Which parts of a method's flowchart go on which page.  A whole method is
+// one page; a construct is folded onto a page of its own only when a page
+// would hold more boxes than a person reads at once, the largest bodies
+// that fit a page first.  A folded construct is one box on the page that
+// holds it; its page shows where it is entered from and each place it
+// leaves to as off-page connectors.  Each lambda with a block body has a
+// page of its own, opened from the statement that holds it.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cfg/graph.h"
+
+namespace flowdraw {
+
+enum class Fold { Auto, None, All };
+
+struct FoldLimits {
+  // Boxes on one page before auto folds a construct of it onto its own.
+  size_t pageItems = 48;
+  // A page that still holds more boxes than this, with nothing left to
+  // fold, is not drawn: its layout would take minutes.
+  size_t layoutItems = 2000;
+};
+
+enum class ItemKind {
+  Node,    // a node of the graph
+  Folded,  // a folded construct, standing for its page
+  Entry,   // where the page is entered from (a node on another page)
+  Exit,    // a place the page leaves to (a node on another page)
+};
+
+struct PageItem {
+  ItemKind kind = ItemKind::Node;
+  // Node: the node; Entry: the node control comes from; Exit: the node it
+  // goes to.
+  size_t node = 0;
+  size_t region = 0;  // Folded: the construct it stands for
+  std::optional<size_t> frame;  // the innermost frame holding it
+};
+
+struct PageEdge {
+  size_t from = 0;  // items
+  size_t to = 0;
+  cfg::EdgeKind kind = cfg::EdgeKind::Flow;
+  std::string label;
+  bool back = false;
+};
+
+// A loop body, try block or synchronized block drawn inline, framed.
+struct PageFrame {
+  size_t region = 0;
+  std::optional<size_t> parent;  // frames, parents first
+};
+
+struct Page {
+  size_t graph = 0;
+  std::optional<size_t> region;  // the folded construct it shows; none for a whole body
+  std::optional<size_t> parent;  // the page it is opened from
+  std::vector<PageItem> items;
+  std::vector<PageEdge> edges;
+  std::vector<PageFrame> frames;
+};
+
+struct PagePlan {
+  std::vector<Page> pages;  // [0] the method's body
+  // The page each node is drawn on, by graph and node.
+  std::vector<std::vector<size_t>> nodePage;
+  // The page of each folded construct, by graph and region.
+  std::vector<std::vector<std::optional<size_t>>> regionPage;
+  // Set when a page is too large to lay out even folded.
+  std::optional<size_t> oversizedPage;
+  size_t oversizedItems = 0;
+};
+
+// Which constructs are folded, by graph and region.
+using Folding = std::vector<std::vector<bool>>;
+
+Folding chooseFolding(const cfg::MethodFlow& flow, Fold fold, const FoldLimits& limits);
+
+// Folds one more construct of the page: the largest that fits a page, else
+// the largest.  False when the page has nothing left to fold.
+bool foldMore(const cfg::MethodFlow& flow, const PagePlan& plan, size_t page, Folding& folding,
+              const FoldLimits& limits);
+
+PagePlan planPages(const cfg::MethodFlow& flow, const Folding& folding, const FoldLimits& limits);
+
+// True for the constructs that can go on a page of their own.
+bool isFoldable(cfg::RegionKind kind);
+
+}  // namespace flowdraw

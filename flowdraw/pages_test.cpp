@@ -1,0 +1,104 @@
+#include "flowdraw/pages.h"
+
+#include <gtest/gtest.h>
+
+namespace flowdraw {
+namespace {
+
+using cfg::EdgeKind;
+using cfg::NodeKind;
+using cfg::RegionKind;
+
+// start -> for decision -> [body: a; if -> (then: b; return) ; c] -> back
+//       -> after; end.  Regions: 0 body, 1 loop body, 2 then.
+cfg::MethodFlow loopWithReturn() {
+  cfg::Graph g;
+  g.regions = {{RegionKind::Body, "run()", 1, 20, std::nullopt, std::nullopt, 6},
+               {RegionKind::LoopBody, "for (int i = 0; i < n; i++)", 3, 10, 0, 1, 4},
+               {RegionKind::Then, "if (done)", 5, 7, 1, 3, 2}};
+  auto node = [&](NodeKind kind, std::string text, int32_t line, size_t region) {
+    cfg::Node n;
+    n.kind = kind;
+    n.text = std::move(text);
+    n.firstLine = n.lastLine = line;
+    if (line > 0) n.lines = {line};
+    n.region = region;
+    g.nodes.push_back(n);
+    return g.nodes.size() - 1;
+  };
+  const size_t start = node(NodeKind::Start, "run()", 1, 0);
+  const size_t loop = node(NodeKind::Decision, "for (int i = 0; i < n; i++)", 2, 0);
+  const size_t a = node(NodeKind::Statement, "a();", 4, 1);
+  const size_t test = node(NodeKind::Decision, "if (done)", 5, 1);
+  const size_t b = node(NodeKind::Statement, "b();", 6, 2);
+  const size_t ret = node(NodeKind::Return, "return", 7, 2);
+  const size_t c = node(NodeKind::Statement, "c();", 9, 1);
+  const size_t after = node(NodeKind::Statement, "after();", 11, 0);
+  const size_t end = node(NodeKind::End, "end", 0, 0);
+  g.end = end;
+  g.edges = {{start, loop}, {loop, a, EdgeKind::True, "yes"}, {a, test}, {test, b, EdgeKind::True, "yes"},
+             {b, ret}, {ret, end}, {test, c, EdgeKind::False, "no"}, {c, loop, EdgeKind::Flow, "", true},
+             {loop, after, EdgeKind::False, "no"}, {after, end}};
+  cfg::MethodFlow flow;
+  flow.method = "run";
+  flow.graphs.push_back(std::move(g));
+  return flow;
+}
+
+TEST(Pages, AWholeMethodIsOnePageUnlessItIsTooLarge) {
+  const cfg::MethodFlow flow = loopWithReturn();
+  const PagePlan whole = planPages(flow, chooseFolding(flow, Fold::Auto, {}), {});
+  ASSERT_EQ(whole.pages.size(), 1u);
+  EXPECT_EQ(whole.pages[0].items.size(), flow.graphs[0].nodes.size());
+  EXPECT_EQ(whole.pages[0].edges.size(), flow.graphs[0].edges.size());
+  ASSERT_EQ(whole.pages[0].frames.size(), 1u);  // the loop body
+  EXPECT_EQ(whole.pages[0].frames[0].region, 1u);
+
+  // With room for four boxes the loop body (five with its branch) does
+  // not fit a page of its own; the branch (two) is the largest that does
+  // and goes first, then the body, which fits once its branch is folded.
+  FoldLimits small;
+  small.pageItems = 4;
+  const Folding folding = chooseFolding(flow, Fold::Auto, small);
+  EXPECT_TRUE(folding[0][2]);
+  EXPECT_TRUE(folding[0][1]);
+}
+
+TEST(Pages, AFoldedPageShowsWhereItIsEnteredAndLeft) {
+  const cfg::MethodFlow flow = loopWithReturn();
+  Folding folding = {{false, true, false}};  // the loop body on a page of its own
+  const PagePlan plan = planPages(flow, folding, {});
+  ASSERT_EQ(plan.pages.size(), 2u);
+  const Page& outer = plan.pages[0];
+  const Page& body = plan.pages[1];
+  EXPECT_EQ(body.parent, 0u);
+
+  // Outside, the body is one box: entered from the decision, left back to
+  // it and to the end (the return); nothing falls through it.
+  size_t folded = outer.items.size();
+  for (size_t i = 0; i < outer.items.size(); ++i)
+    if (outer.items[i].kind == ItemKind::Folded) folded = i;
+  ASSERT_LT(folded, outer.items.size());
+  std::vector<std::pair<NodeKind, EdgeKind>> into, outOf;
+  for (const PageEdge& edge : outer.edges) {
+    if (edge.to == folded) into.push_back({flow.graphs[0].nodes[outer.items[edge.from].node].kind, edge.kind});
+    if (edge.from == folded) outOf.push_back({flow.graphs[0].nodes[outer.items[edge.to].node].kind, edge.kind});
+  }
+  EXPECT_EQ(into, (std::vector<std::pair<NodeKind, EdgeKind>>{{NodeKind::Decision, EdgeKind::True}}));
+  EXPECT_EQ(outOf, (std::vector<std::pair<NodeKind, EdgeKind>>{{NodeKind::End, EdgeKind::Flow},
+                                                               {NodeKind::Decision, EdgeKind::Flow}}));
+
+  // Inside: one entry from the decision, exits to the end and back to it.
+  size_t entries = 0;
+  std::vector<NodeKind> exits;
+  for (const PageItem& item : body.items) {
+    if (item.kind == ItemKind::Entry) ++entries;
+    if (item.kind == ItemKind::Exit) exits.push_back(flow.graphs[0].nodes[item.node].kind);
+  }
+  EXPECT_EQ(entries, 1u);
+  EXPECT_EQ(exits, (std::vector<NodeKind>{NodeKind::End, NodeKind::Decision}));
+  EXPECT_EQ(plan.nodePage[0][4], 1u);  // b() is drawn on the body's page
+}
+
+}  // namespace
+}  // namespace flowdraw

@@ -1,0 +1,255 @@
+#include "graphviz/graph_layout.h"
+
+#include <graphviz/cgraph.h>
+#include <graphviz/gvc.h>
+#include <graphviz/types.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <iterator>
+#include <memory>
+
+namespace graphviz {
+namespace {
+
+// Graphviz reports problems through a process-wide callback; keep the
+// messages of the current call here.
+std::string& pendingMessages() {
+  static std::string messages;
+  return messages;
+}
+
+int collectMessage(char* message) {
+  std::string& messages = pendingMessages();
+  if (messages.size() < 4096) messages += message;
+  return 0;
+}
+
+GVC_t* context() {
+  static GVC_t* gvc = [] {
+    agseterrf(collectMessage);
+    agseterr(AGERR);
+    return gvContext();
+  }();
+  return gvc;
+}
+
+std::string oneLine(std::string text) {
+  for (char& c : text)
+    if (c == '\n' || c == '\r' || c == '\t') c = ' ';
+  while (!text.empty() && text.back() == ' ') text.pop_back();
+  return text.empty() ? "Graphviz could not lay out the graph" : text;
+}
+
+const char* shapeName(LayoutShape shape) {
+  switch (shape) {
+    case LayoutShape::Box: return "box";
+    case LayoutShape::Diamond: return "diamond";
+    case LayoutShape::Ellipse: return "ellipse";
+    case LayoutShape::Hexagon: return "hexagon";
+    case LayoutShape::Circle: return "circle";
+  }
+  return "box";
+}
+
+// A label as Graphviz reads it: backslashes start escapes (\n, \N, \l),
+// so a backslash of the text is doubled; lines are separated by "\n".
+std::string labelText(std::string_view text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\\') out += '\\';
+    if (c == '\n') {
+      out += "\\n";
+      continue;
+    }
+    out += c;
+  }
+  return out;
+}
+
+std::string inches(double value) {
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%.3f", value);
+  return buffer;
+}
+
+struct GraphCloser {
+  void operator()(Agraph_t* graph) const { agclose(graph); }
+};
+
+// The attributes every graph gets: top to bottom, room for labels.
+const std::pair<const char*, const char*> kGraphAttributes[] = {
+    {"rankdir", "TB"}, {"nodesep", "0.3"}, {"ranksep", "0.35"}, {"newrank", "true"},
+    {"fontname", "Helvetica"}, {"labeljust", "l"}, {"outputorder", "edgesfirst"}};
+
+void set(void* object, const char* name, const std::string& value) {
+  agsafeset(object, const_cast<char*>(name), const_cast<char*>(value.c_str()), const_cast<char*>(""));
+}
+
+LayoutBox inchBox(const boxf& box, const pointf& origin) {
+  return {(box.LL.x - origin.x) / 72.0, (box.LL.y - origin.y) / 72.0, (box.UR.x - origin.x) / 72.0,
+          (box.UR.y - origin.y) / 72.0};
+}
+
+LayoutPoint inchPoint(const pointf& point, const pointf& origin) {
+  return {(point.x - origin.x) / 72.0, (point.y - origin.y) / 72.0};
+}
+
+}  // namespace
+
+std::optional<Layout> layOutGraph(const Graph& graph, std::string* error) {
+  GVC_t* gvc = context();
+  if (gvc == nullptr) {
+    *error = "Graphviz could not be started";
+    return std::nullopt;
+  }
+  pendingMessages().clear();
+  agreseterrors();
+  std::unique_ptr<Agraph_t, GraphCloser> owner(agopen(const_cast<char*>("flow"), Agdirected, nullptr));
+  Agraph_t* root = owner.get();
+  for (const auto& [name, value] : kGraphAttributes) set(root, name, value);
+  agattr(root, AGNODE, const_cast<char*>("fixedsize"), const_cast<char*>("true"));
+  agattr(root, AGNODE, const_cast<char*>("label"), const_cast<char*>(""));
+  agattr(root, AGEDGE, const_cast<char*>("fontsize"), const_cast<char*>(inches(kEdgeLabelPoints).c_str()));
+  agattr(root, AGEDGE, const_cast<char*>("fontname"), const_cast<char*>("Helvetica"));
+  agattr(root, AGEDGE, const_cast<char*>("arrowhead"), const_cast<char*>("none"));
+  agattr(root, AGEDGE, const_cast<char*>("arrowtail"), const_cast<char*>("none"));
+
+  std::vector<Agraph_t*> clusters;
+  for (size_t c = 0; c < graph.clusters.size(); ++c) {
+    const GraphCluster& cluster = graph.clusters[c];
+    Agraph_t* parent = cluster.parent && *cluster.parent < c ? clusters[*cluster.parent] : root;
+    const std::string name = "cluster_" + std::to_string(c);
+    Agraph_t* sub = agsubg(parent, const_cast<char*>(name.c_str()), 1);
+    set(sub, "label", labelText(cluster.label));
+    set(sub, "fontsize", inches(kClusterLabelPoints));
+    clusters.push_back(sub);
+  }
+  std::vector<Agnode_t*> nodes;
+  for (size_t n = 0; n < graph.nodes.size(); ++n) {
+    const GraphNode& node = graph.nodes[n];
+    const std::string name = "n" + std::to_string(n);
+    Agnode_t* made = agnode(root, const_cast<char*>(name.c_str()), 1);
+    set(made, "shape", shapeName(node.shape));
+    set(made, "width", inches(node.width));
+    set(made, "height", inches(node.height));
+    if (node.cluster && *node.cluster < clusters.size()) agsubnode(clusters[*node.cluster], made, 1);
+    nodes.push_back(made);
+  }
+  std::vector<Agedge_t*> edges;
+  for (size_t e = 0; e < graph.edges.size(); ++e) {
+    const GraphEdge& edge = graph.edges[e];
+    if (edge.tail >= nodes.size() || edge.head >= nodes.size()) {
+      *error = "an edge names a node the graph does not have";
+      return std::nullopt;
+    }
+    const std::string name = "e" + std::to_string(e);
+    Agnode_t* tail = nodes[edge.back ? edge.head : edge.tail];
+    Agnode_t* head = nodes[edge.back ? edge.tail : edge.head];
+    Agedge_t* made = agedge(root, tail, head, const_cast<char*>(name.c_str()), 1);
+    if (!edge.label.empty()) set(made, "label", labelText(edge.label));
+    if (edge.sideBySide) {
+      set(made, "constraint", "false");
+      set(made, "style", "invis");
+    }
+    edges.push_back(made);
+  }
+  for (size_t r = 0; r < graph.sameRank.size(); ++r) {
+    const std::string name = "rank_" + std::to_string(r);
+    Agraph_t* rank = agsubg(root, const_cast<char*>(name.c_str()), 1);
+    set(rank, "rank", "same");
+    for (size_t n : graph.sameRank[r])
+      if (n < nodes.size()) agsubnode(rank, nodes[n], 1);
+  }
+  if (agerrors() > 0 || gvLayout(gvc, root, "dot") != 0) {
+    *error = oneLine(pendingMessages());
+    return std::nullopt;
+  }
+
+  Layout layout;
+  const boxf bounds = GD_bb(root);
+  const pointf origin = bounds.LL;
+  layout.bounds = inchBox(bounds, origin);
+  for (Agnode_t* node : nodes) {
+    const pointf centre = ND_coord(node);
+    const double halfWidth = ND_width(node) * 36.0, halfHeight = ND_height(node) * 36.0;
+    layout.nodes.push_back(inchBox({{centre.x - halfWidth, centre.y - halfHeight},
+                                    {centre.x + halfWidth, centre.y + halfHeight}},
+                                   origin));
+  }
+  for (size_t e = 0; e < edges.size(); ++e) {
+    PlacedEdge placed;
+    if (const splines* spline = ED_spl(edges[e])) {
+      for (size_t b = 0; b < static_cast<size_t>(spline->size); ++b) {
+        const bezier& piece = spline->list[b];
+        for (size_t p = 0; p < static_cast<size_t>(piece.size); ++p) {
+          if (b > 0 && p == 0 && !placed.curve.empty()) continue;  // pieces meet
+          placed.curve.push_back(inchPoint(piece.list[p], origin));
+        }
+      }
+    }
+    if (graph.edges[e].back) std::reverse(placed.curve.begin(), placed.curve.end());
+    if (const textlabel_t* label = ED_label(edges[e]); label != nullptr && label->set)
+      placed.labelCentre = inchPoint(label->pos, origin);
+    layout.edges.push_back(std::move(placed));
+  }
+  for (Agraph_t* cluster : clusters) layout.clusters.push_back(inchBox(GD_bb(cluster), origin));
+  gvFreeLayout(gvc, root);
+  return layout;
+}
+
+std::string graphDot(const Graph& graph, const std::vector<std::string>& nodeLabels) {
+  auto quoted = [](std::string_view text) {
+    std::string out = "\"";
+    for (char c : text) {
+      if (c == '"') out += '\\';
+      out += c;
+    }
+    if (!text.empty() && text.back() == '\\') out += ' ';
+    return out + "\"";
+  };
+  std::string out = "digraph \"flow\" {\n  graph [";
+  for (size_t i = 0; i < std::size(kGraphAttributes); ++i)
+    out += std::string(i == 0 ? "" : ", ") + kGraphAttributes[i].first + "=" + quoted(kGraphAttributes[i].second);
+  out += "];\n  node [fixedsize=true, fontname=\"Helvetica\", fontsize=10];\n";
+  out += "  edge [fontname=\"Helvetica\", fontsize=" + inches(kEdgeLabelPoints) + "];\n";
+  // Clusters nest, so each is written inside its parent.
+  std::vector<std::vector<size_t>> childClusters(graph.clusters.size() + 1), clusterNodes(graph.clusters.size() + 1);
+  for (size_t c = 0; c < graph.clusters.size(); ++c)
+    childClusters[graph.clusters[c].parent ? *graph.clusters[c].parent + 1 : 0].push_back(c);
+  for (size_t n = 0; n < graph.nodes.size(); ++n)
+    clusterNodes[graph.nodes[n].cluster ? *graph.nodes[n].cluster + 1 : 0].push_back(n);
+  auto writeNode = [&](size_t n, const std::string& indent) {
+    const GraphNode& node = graph.nodes[n];
+    out += indent + "n" + std::to_string(n) + " [shape=" + shapeName(node.shape) + ", width=" + inches(node.width) +
+           ", height=" + inches(node.height) + ", label=" +
+           quoted(labelText(n < nodeLabels.size() ? nodeLabels[n] : std::string())) + "];\n";
+  };
+  auto writeCluster = [&](auto& self, size_t slot, const std::string& indent) -> void {
+    for (size_t n : clusterNodes[slot]) writeNode(n, indent);
+    for (size_t c : childClusters[slot]) {
+      out += indent + "subgraph cluster_" + std::to_string(c) + " {\n" + indent + "  label=" +
+             quoted(labelText(graph.clusters[c].label)) + ";\n";
+      self(self, c + 1, indent + "  ");
+      out += indent + "}\n";
+    }
+  };
+  writeCluster(writeCluster, 0, "  ");
+  for (const std::vector<size_t>& rank : graph.sameRank) {
+    out += "  { rank=same;";
+    for (size_t n : rank) out += " n" + std::to_string(n) + ";";
+    out += " }\n";
+  }
+  for (const GraphEdge& edge : graph.edges) {
+    out += "  n" + std::to_string(edge.back ? edge.head : edge.tail) + " -> n" +
+           std::to_string(edge.back ? edge.tail : edge.head);
+    std::string attributes;
+    if (!edge.label.empty()) attributes += "label=" + quoted(labelText(edge.label));
+    if (edge.back) attributes += std::string(attributes.empty() ? "" : ", ") + "dir=back";
+    if (edge.sideBySide) attributes += std::string(attributes.empty() ? "" : ", ") + "constraint=false, style=invis";
+    out += attributes.empty() ? ";\n" : " [" + attributes + "];\n";
+  }
+  return out + "}\n";
+}
+
+}  // namespace graphviz
