@@ -1,38 +1,15 @@
-// What a node shows and what its tooltip says: the block type the drawing
-// maps to a master, the label (shortened for long boxes) and the full
-// text with its line numbers for hovering.
+// Texts in a source's charset: telling UTF-8 from ISO-8859-1, and
+// shortening lines and boxes without cutting a character.
 #pragma once
 
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "flowchart/source_text.h"
-#include "flowgraph/method_model.h"
 
 namespace flowgraph {
 
 enum class Charset { Utf8, Latin1 };
-
-// The node's "CONCEPTID": the block type, or the front end's own types:
-// "block" for a process box, "RETURN" for one that ends in a return,
-// "blocks" for a folded block, "Spl-if", "Spl-while", "Spl-dowhile" and
-// "Spl-for" for decisions and loops with && or || in their condition.
-std::string conceptIdOf(const Block& block);
-
-struct BoxText {
-  std::vector<std::string> lines;  // the label, line by line, at most kMaxLabelLines
-  std::string tooltip;             // full text and line numbers, lines split by '\n'
-};
-
-inline constexpr size_t kMaxLabelLines = 8;
-inline constexpr size_t kMaxLabelColumns = 48;
-
-// The text of a block's node.  Process boxes show their source lines,
-// trimmed; every other block its model text.
-BoxText blockText(const Block& block, const flowchart::SourceLines& source, Charset charset);
-// The text of the comment node beside a block with a "COMMENT" hint.
-BoxText commentText(const Block& block, Charset charset);
 
 // The first columns of a line; cut lines end in "...".  Columns count
 // characters, so a UTF-8 text is never cut inside a character.

@@ -34,23 +34,4 @@ TEST(BoxText, TellsUtf8FromLatin1) {
   EXPECT_EQ(flowgraph::charsetOf("\xE2\x82"), Charset::Latin1);          // cut short
 }
 
-TEST(BoxText, MapsBlocksToTheDrawingsTypes) {
-  flowgraph::Block block;
-  EXPECT_EQ(flowgraph::conceptIdOf(block), "block");
-  block.hints.push_back({"EXIT", "RETURN"});
-  EXPECT_EQ(flowgraph::conceptIdOf(block), "RETURN");
-  block.hints.clear();
-  block.type = "block";
-  EXPECT_EQ(flowgraph::conceptIdOf(block), "blocks");
-  for (const char* type : {"if", "while", "dowhile", "for"}) {
-    block.type = type;
-    block.hints = {{"NO_COND", "0"}};
-    EXPECT_EQ(flowgraph::conceptIdOf(block), type);
-    block.hints = {{"NO_COND", "2"}};
-    EXPECT_EQ(flowgraph::conceptIdOf(block), std::string("Spl-") + type);
-  }
-  block.type = "end-for";
-  EXPECT_EQ(flowgraph::conceptIdOf(block), "end-for");
-}
-
 }  // namespace
