@@ -120,13 +120,16 @@ struct Box {
 
 struct DrawnPage {
   std::string title;
-  std::vector<Box> boxes;  // by item
-  graphviz::Graph graph;
+  std::vector<Box> boxes;  // by item, then the comments
+  graphviz::Graph graph;   // its edges: the page's, then the comments' links
+  std::vector<std::pair<size_t, size_t>> commentLinks;  // comment box, the box it belongs to
 };
 
 class FlowDrawer {
  public:
-  FlowDrawer(const cfg::MethodFlow& flow, const DrawOptions& options) : flow_(flow), options_(options) {}
+  FlowDrawer(const cfg::MethodFlow& flow, const DrawOptions& options) : flow_(flow), options_(options) {
+    attachComments();
+  }
 
   // Pages with their boxes and graphs, folded until they fit or nothing is
   // left to fold; layouts when `layOut`.  False with *error on failure.
@@ -198,6 +201,36 @@ class FlowDrawer {
 
  private:
   std::vector<std::string> lines(std::string_view text) const { return boxLines(text, options_.utf8); }
+
+  // Each comment goes to the node that runs its line, else to the first
+  // node running a later line.
+  void attachComments() {
+    commentOf_.resize(flow_.graphs.size());
+    for (size_t g = 0; g < flow_.graphs.size(); ++g) commentOf_[g].resize(flow_.graphs[g].nodes.size());
+    for (const SourceComment& comment : options_.comments) {
+      std::optional<std::pair<size_t, size_t>> on, after;
+      int32_t onSpan = 0, afterLine = 0;
+      for (size_t g = 0; g < flow_.graphs.size(); ++g)
+        for (size_t n = 0; n < flow_.graphs[g].nodes.size(); ++n) {
+          const cfg::Node& node = flow_.graphs[g].nodes[n];
+          if (node.firstLine <= 0 || node.kind == NodeKind::Start) continue;
+          // The narrowest node holding the line, else the first one after it.
+          const int32_t span = node.lastLine - node.firstLine;
+          if (node.firstLine <= comment.line && comment.line <= node.lastLine && (!on || span < onSpan)) {
+            on = {g, n};
+            onSpan = span;
+          }
+          if (node.firstLine > comment.line && (!after || node.firstLine < afterLine)) {
+            after = {g, n};
+            afterLine = node.firstLine;
+          }
+        }
+      const auto target = on ? on : after;
+      if (!target) continue;
+      std::string& text = commentOf_[target->first][target->second];
+      text += (text.empty() ? "" : "\n") + comment.text;
+    }
+  }
 
   std::string describe(const cfg::Graph& graph, size_t node) const {
     const cfg::Node& n = graph.nodes[node];
@@ -295,6 +328,27 @@ class FlowDrawer {
       drawn.graph.nodes.push_back(node);
       drawn.boxes.push_back(std::move(box));
     }
+    // Comments beside the boxes they belong to, on the same rank.
+    for (size_t i = 0; i < page.items.size(); ++i) {
+      const PageItem& item = page.items[i];
+      if (item.kind != ItemKind::Node) continue;
+      const std::string& comment = commentOf_[page.graph][item.node];
+      if (comment.empty()) continue;
+      Box box;
+      box.master = "Comment";
+      box.lines = boxLines(comment, options_.utf8, TextLimits{36, 180, 6});
+      box.tooltip = comment;
+      size(box);
+      graphviz::GraphNode node;
+      node.width = box.width;
+      node.height = box.height;
+      node.cluster = item.frame;
+      drawn.graph.nodes.push_back(node);
+      drawn.boxes.push_back(std::move(box));
+      const size_t commentNode = drawn.graph.nodes.size() - 1;
+      drawn.graph.sameRank.push_back({i, commentNode});
+      drawn.commentLinks.push_back({commentNode, i});
+    }
     for (const PageFrame& frame : page.frames) {
       graphviz::GraphCluster cluster;
       cluster.parent = frame.parent;
@@ -308,6 +362,13 @@ class FlowDrawer {
       made.label = shortenedInMiddle(edge.label, 40, options_.utf8);
       made.back = edge.back;
       drawn.graph.edges.push_back(std::move(made));
+    }
+    for (const auto& [comment, box] : drawn.commentLinks) {
+      graphviz::GraphEdge link;
+      link.tail = comment;
+      link.head = box;
+      link.sideBySide = true;
+      drawn.graph.edges.push_back(link);
     }
     return drawn;
   }
@@ -426,13 +487,14 @@ class FlowDrawer {
       shape.textSet = true;
       shape.comment = box.tooltip;
       if (box.link) linkTo(shape, *box.link, "Open " + pages_[*box.link].title);
-      ++result.boxes;
+      if (std::string_view(box.master) != "Comment") ++result.boxes;
     }
     for (size_t e = 0; e < drawn.graph.edges.size(); ++e) {
       const graphviz::GraphEdge& edge = drawn.graph.edges[e];
       const graphviz::PlacedEdge& placed = layout.edges[e];
-      const cfg::EdgeKind kind = plan_.pages[p].edges[e].kind;
-      host::ShapeModel& connector = add(connectorName(kind));
+      const bool commentLink = e >= plan_.pages[p].edges.size();
+      host::ShapeModel& connector =
+          add(commentLink ? "Comment Link" : connectorName(plan_.pages[p].edges[e].kind));
       connector.name = "e" + std::to_string(e + 1);
       connector.path = polyline(placed.curve, kMargin);
       if (connector.path.size() < 2) {
@@ -451,7 +513,7 @@ class FlowDrawer {
           connector.textCentre = {placed.labelCentre->x + kMargin, placed.labelCentre->y + kMargin};
         }
       }
-      ++result.arrows;
+      if (!commentLink) ++result.arrows;
     }
     for (const auto& shape : page.shapes) page.byName[shape->name].push_back(shape.get());
     page.changed();
@@ -463,6 +525,7 @@ class FlowDrawer {
   PagePlan plan_;
   std::vector<DrawnPage> pages_;
   std::vector<graphviz::Layout> layouts_;
+  std::vector<std::vector<std::string>> commentOf_;  // by graph and node
 };
 
 }  // namespace

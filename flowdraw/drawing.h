@@ -13,6 +13,13 @@
 
 namespace flowdraw {
 
+// A source comment: shown beside the statement it belongs to, the one on
+// its line or else the next one.
+struct SourceComment {
+  int32_t line = 0;
+  std::string text;
+};
+
 struct DrawOptions {
   Fold fold = Fold::Auto;
   FoldLimits limits;
@@ -21,6 +28,7 @@ struct DrawOptions {
   double pageWidth = 24.0;
   double pageHeight = 32.0;
   bool utf8 = true;  // the graph's texts are UTF-8, else ISO-8859-1
+  std::vector<SourceComment> comments;  // the method's, in line order
 };
 
 // The masters the drawing uses, from the flowchart template.

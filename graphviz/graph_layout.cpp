@@ -150,7 +150,6 @@ std::optional<Layout> layOutGraph(const Graph& graph, std::string* error) {
     if (!edge.label.empty()) set(made, "label", labelText(edge.label));
     if (edge.sideBySide) {
       set(made, "constraint", "false");
-      set(made, "style", "invis");
     }
     edges.push_back(made);
   }
@@ -246,7 +245,7 @@ std::string graphDot(const Graph& graph, const std::vector<std::string>& nodeLab
     std::string attributes;
     if (!edge.label.empty()) attributes += "label=" + quoted(labelText(edge.label));
     if (edge.back) attributes += std::string(attributes.empty() ? "" : ", ") + "dir=back";
-    if (edge.sideBySide) attributes += std::string(attributes.empty() ? "" : ", ") + "constraint=false, style=invis";
+    if (edge.sideBySide) attributes += std::string(attributes.empty() ? "" : ", ") + "constraint=false, style=dashed";
     out += attributes.empty() ? ";\n" : " [" + attributes + "];\n";
   }
   return out + "}\n";

@@ -1,5 +1,8 @@
 #include "pipeline/method_flowchart.h"
 
+#include <cstdlib>
+
+#include "flowchart/source_text.h"
 #include "flowdraw/legend.h"
 #include "pipeline/drawing_templates.h"
 #include "pipeline/method_flow.h"
@@ -8,10 +11,28 @@
 namespace pipeline {
 namespace {
 
-flowdraw::DrawOptions optionsFor(const ParsedSource& source, flowdraw::Fold fold) {
+// The comments inside the method, each shown beside its statement.
+std::vector<flowdraw::SourceComment> methodComments(ParsedSource& source, const MethodSummary& method) {
+  std::vector<flowdraw::SourceComment> comments;
+  xml::Document* document = source.comments();
+  if (!document) return comments;
+  for (const xml::Node& element : document->root().selectNodes("//cmt")) {
+    const int32_t line = std::atoi(element.attributeNamed("l").value().c_str());
+    if (line < method.line || line > method.endLine) continue;
+    std::string text = element.attributeNamed("t").value();
+    for (size_t at = text.find(flowchart::kLineSeparator); at != std::string::npos;
+         at = text.find(flowchart::kLineSeparator, at))
+      text.replace(at, flowchart::kLineSeparator.size(), "\n");
+    if (!text.empty()) comments.push_back({line, std::move(text)});
+  }
+  return comments;
+}
+
+flowdraw::DrawOptions optionsFor(ParsedSource& source, const MethodSummary& method, flowdraw::Fold fold) {
   flowdraw::DrawOptions options;
   options.fold = fold;
   options.utf8 = source.charset() == flowgraph::Charset::Utf8;
+  options.comments = methodComments(source, method);
   return options;
 }
 
@@ -38,7 +59,7 @@ std::optional<MethodFlowchart> drawMethodFlowchart(ParsedSource& source, const M
   std::optional<cfg::MethodFlow> flow = methodFlow(source, method, problem);
   if (!flow) return std::nullopt;
   std::string error;
-  flowdraw::FlowDrawing drawn = flowdraw::drawMethodFlow(*flow, flowchartMasters(), optionsFor(source, fold), &error);
+  flowdraw::FlowDrawing drawn = flowdraw::drawMethodFlow(*flow, flowchartMasters(), optionsFor(source, method, fold), &error);
   if (!drawn.drawing) {
     problem.set(Problem::Kind::Failed, error, method.line);
     return std::nullopt;
@@ -52,7 +73,7 @@ std::optional<std::string> methodFlowchartDot(ParsedSource& source, const Method
   std::optional<cfg::MethodFlow> flow = methodFlow(source, method, problem);
   if (!flow) return std::nullopt;
   std::string error;
-  std::string dot = flowdraw::methodFlowDot(*flow, optionsFor(source, fold), &error);
+  std::string dot = flowdraw::methodFlowDot(*flow, optionsFor(source, method, fold), &error);
   if (dot.empty()) {
     problem.set(Problem::Kind::Failed, error, method.line);
     return std::nullopt;
