@@ -87,8 +87,8 @@ int drawOne(pipeline::ParsedSource& parsed, const pipeline::MethodSummary& metho
   const pipeline::FileSummary& summary = parsed.summary();
   if (output.empty())
     output = fileSafeName(utf8Text(summary.displayName(method), parsed.charset())) + ".html";
-  if (endsWith(output, ".dot")) return writeGraphs(parsed, method, output);
-  if (endsWith(output, ".json")) return writeFlowJson(parsed, method, output);
+  if (hasExtension(output, ".dot")) return writeGraphs(parsed, method, output);
+  if (hasExtension(output, ".json")) return writeFlowJson(parsed, method, output);
   pipeline::Problem problem;
   std::optional<pipeline::MethodFlowchart> chart = pipeline::drawMethodFlowchart(parsed, method, problem);
   if (!chart) {
