@@ -267,7 +267,19 @@ ParseResult parseBatch(const std::vector<std::string>& args) {
   BatchRequest request;
   std::vector<std::string> positional;
   for (size_t i = 1; i < args.size(); ++i) {
-    std::string error, jobs;
+    std::string error, jobs, shard;
+    if (optionValue(args, i, "", "--shard", shard, error)) {
+      if (!error.empty()) return refuse("batch: " + error);
+      const size_t slash = shard.find('/');
+      const std::optional<unsigned> count =
+          slash == std::string::npos ? std::nullopt : countIn(std::string_view(shard).substr(slash + 1), 1, 10000);
+      const std::optional<unsigned> which =
+          count ? countIn(std::string_view(shard).substr(0, slash), 1, *count) : std::nullopt;
+      if (!which) return refuse("batch: --shard takes K/N, the K-th of N shares (1 <= K <= N), not '" + shard + "'");
+      request.shard = *which;
+      request.shards = *count;
+      continue;
+    }
     if (optionValue(args, i, "-o", "--output", request.outputDir, error) ||
         optionValue(args, i, "", "--changed-since", request.changedSince, error) ||
         languageLevelOption(args, i, request.languageLevel, error)) {
@@ -292,6 +304,22 @@ ParseResult parseBatch(const std::vector<std::string>& args) {
   if (positional.size() != 1) return refuse("batch: give exactly one SRC_DIR");
   if (request.outputDir.empty()) return refuse("batch: give the output folder with -o OUT_DIR");
   request.sourceDir = positional[0];
+  return ParseResult{Request(request), {}};
+}
+
+ParseResult parseIndex(const std::vector<std::string>& args) {
+  IndexRequest request;
+  for (size_t i = 1; i < args.size(); ++i) {
+    std::string error;
+    if (optionValue(args, i, "-o", "--output", request.site, error)) {
+      if (!error.empty()) return refuse("index: " + error);
+      continue;
+    }
+    if (isOption(args[i])) return refuse("index: unknown option " + args[i]);
+    request.outputDirs.push_back(args[i]);
+  }
+  if (request.outputDirs.empty()) return refuse("index: give the output folders of batch runs to merge");
+  if (request.site.empty()) return refuse("index: give the site's folder with -o SITE");
   return ParseResult{Request(request), {}};
 }
 
@@ -354,6 +382,7 @@ ParseResult parseCommandLine(const std::vector<std::string>& args) {
   if (command == "sequence") return parseSequence(args);
   if (command == "batch") return parseBatch(args);
   if (command == "check") return parseCheck(args);
+  if (command == "index") return parseIndex(args);
   return refuse("unknown command '" + command + "'");
 }
 

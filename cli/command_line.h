@@ -52,6 +52,13 @@ struct BatchRequest {
   bool sequence = false;  // a sequence diagram beside each flowchart
   std::string changedSince;  // a git revision: only the methods changed since; empty for all
   int languageLevel = java::kNewestLanguageLevel;
+  unsigned shard = 1, shards = 1;  // --shard K/N: the K-th of N shares of the files
+};
+
+// Merges batch outputs into one site.
+struct IndexRequest {
+  std::vector<std::string> outputDirs;
+  std::string site;
 };
 
 struct CheckRequest {
@@ -65,7 +72,7 @@ struct CheckRequest {
 };
 
 using Request = std::variant<HelpRequest, VersionRequest, ListRequest, DrawRequest, SequenceRequest, BatchRequest,
-                             CheckRequest>;
+                             IndexRequest, CheckRequest>;
 
 struct ParseResult {
   std::optional<Request> request;

@@ -41,6 +41,7 @@ int main(int argc, char** argv) {
           [](const cli::SequenceRequest& request) { return cli::runSequence(request); },
           [](const cli::BatchRequest& request) { return cli::runBatch(request); },
           [](const cli::CheckRequest& request) { return cli::runCheck(request); },
+          [](const cli::IndexRequest& request) { return cli::runIndex(request); },
       },
       *parsed.request);
 }
