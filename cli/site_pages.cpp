@@ -1,5 +1,7 @@
 #include "cli/site_pages.h"
 
+#include <map>
+
 #include "cli/index_page.h"
 #include "cli/site_layout.h"
 #include "cli/text_output.h"
@@ -40,13 +42,17 @@ padding:6px 0 6px 5em;box-shadow:0 1px 3px rgba(0,0,0,.2);overflow-x:auto}
 ol.source li{white-space:pre;padding-left:8px;border-left:1px solid #e3e6ea;color:#222}
 ol.source li::marker{color:#8a94a3}
 ol.source li:target,ol.source li.problem{background:#fff3c4}
+ol.source a.drawing{font-family:"DejaVu Sans",Arial,sans-serif;font-size:11px;margin-left:2em;text-decoration:none}
+ol.source a.drawing::after{content:"\25B8  flowchart of " attr(data-name)}
 )CSS";
 
 // Sorts a table when one of its headers is clicked (numbers as numbers),
 // and filters the methods' table: words match where a name or a word of
-// it starts ("put" finds put and HashMap.putAll, not compute), class:,
-// method: and file: look in one column, and cc>10, cog>=5, nloc<20, hv
-// and line compare a measure.  "#q=..." in the address fills the filter.
+// it starts ("put" finds put and HashMap.putAll, not compute); class:,
+// method: and file: look in one column, where a name starts (after '.',
+// '/', '$'...: "method:transfer" is not helpTransfer); and cc>10, cog>=5,
+// nloc<20, hv and line compare a measure.  "#q=..." in the address fills
+// the filter.
 constexpr const char* kSiteScript = R"JS((() => {
   'use strict';
   document.querySelectorAll('table.sortable').forEach(table => {
@@ -78,13 +84,15 @@ constexpr const char* kSiteScript = R"JS((() => {
   const value = (row, key) => column[key] === undefined ? '' : row.cells[column[key]].textContent;
   const measures = {cc: 'cc', cog: 'cog', cognitive: 'cog', nloc: 'nloc', hv: 'hv', line: 'line'};
   const fields = {class: 'class', method: 'method', file: 'file'};
-  // Where a word of the text starts: its beginning, after a character
-  // that is no letter or digit, or a capital after a small letter.
-  const startsWord = (text, word) => {
+  // Where a name of the text starts: its beginning or after a character
+  // that is no letter or digit; with words, also a capital after a small
+  // letter (the Map of HashMap).
+  const startsAt = (text, word, words) => {
     const lower = text.toLowerCase();
     for (let i = lower.indexOf(word); i >= 0; i = lower.indexOf(word, i + 1)) {
       const before = text[i - 1];
-      if (i === 0 || !/[A-Za-z0-9]/.test(before) || (/[A-Z]/.test(text[i]) && /[a-z0-9]/.test(before))) return true;
+      if (i === 0 || !/[A-Za-z0-9]/.test(before) || (words && /[A-Z]/.test(text[i]) && /[a-z0-9]/.test(before)))
+        return true;
     }
     return false;
   };
@@ -99,11 +107,11 @@ constexpr const char* kSiteScript = R"JS((() => {
     const field = /^([a-z]+):(.*)$/.exec(term);
     if (field && fields[field[1]]) {
       const name = fields[field[1]], word = field[2].toLowerCase();
-      return row => startsWord(value(row, name), word);
+      return row => startsAt(value(row, name), word, false);
     }
     const word = term.toLowerCase();
-    return row => startsWord(value(row, 'method'), word) || startsWord(value(row, 'class'), word) ||
-                  startsWord(value(row, 'file'), word);
+    return row => startsAt(value(row, 'method'), word, true) || startsAt(value(row, 'class'), word, true) ||
+                  startsAt(value(row, 'file'), word, true);
   };
   const apply = () => {
     const tests = filter.value.trim().split(/\s+/).filter(Boolean).map(test);
@@ -296,6 +304,11 @@ std::string filePage(std::string_view relative, const FileRecord& record, std::s
     }
     out += "</tbody>\n</table>\n";
   }
+  // Each method's first line links to its drawing; the link's words come
+  // from the style sheet, so that copying the source copies only source.
+  std::multimap<int32_t, const MethodRecord*> startingOn;
+  for (const MethodRecord& method : record.methods)
+    if (!method.drawing.empty()) startingOn.emplace(method.line, &method);
   out += "<h2 id=\"source\">Source</h2>\n<ol class=\"source\">\n";
   const std::vector<std::string_view> lines = splitText(sourceUtf8, '\n');
   const size_t count = !lines.empty() && lines.back().empty() ? lines.size() - 1 : lines.size();
@@ -304,7 +317,12 @@ std::string filePage(std::string_view relative, const FileRecord& record, std::s
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     const bool problem = record.status != FileRecord::Status::Parsed && record.problemLine == static_cast<int32_t>(i + 1);
     out += "<li id=\"L" + std::to_string(i + 1) + "\"" + (problem ? " class=\"problem\"" : "") + ">" +
-           htmlEscaped(line) + "</li>\n";
+           htmlEscaped(line);
+    const auto [first, last] = startingOn.equal_range(static_cast<int32_t>(i + 1));
+    for (auto it = first; it != last; ++it)
+      out += "<a class=\"drawing\" href=\"" + htmlEscaped(urlPath(it->second->drawing)) + "\" data-name=\"" +
+             htmlEscaped(ownName(record, *it->second)) + "\"></a>";
+    out += "</li>\n";
   }
   out += "</ol>\n</main>\n" + siteScriptTag(root) + "</body>\n</html>\n";
   return out;

@@ -129,6 +129,9 @@ TEST(BatchCommand, DrawsTheTreeAndIndexesIt) {
                           "<td class=\"n\"><a href=\"#L2\">2</a></td>"),
             std::string::npos);
   EXPECT_NE(filePage.find("<li id=\"L4\">      return 2 * x;</li>\n"), std::string::npos);
+  EXPECT_NE(filePage.find("<li id=\"L2\">  int twice(int x) {<a class=\"drawing\" href=\"Good.twice-L2.html\" "
+                          "data-name=\"twice(int)\"></a></li>\n"),
+            std::string::npos);
   EXPECT_NE(filePage.find("<li id=\"L9\">}</li>\n</ol>"), std::string::npos);
   EXPECT_NE(readFile(dir.path() / "out/files/b/Broken.java/index.html").find("<li id=\"L3\" class=\"problem\">"),
             std::string::npos);
