@@ -162,8 +162,8 @@ TEST(DrawCommand, EveryMethodOfAFileInOnePage) {
   const std::string page = readFile(dir.path() / "Split.html");
   // The index links to each method's first page; a method whose modifiers
   // stand on a line of their own is drawn too.
-  EXPECT_NE(page.find("<a href=\"#m1-page-1\">Split.main</a>"), std::string::npos);
-  EXPECT_NE(page.find("<a href=\"#m2-page-1\">Split.run</a>"), std::string::npos);
+  EXPECT_NE(page.find("<a href=\"#m1-page-1\">Split.main(String[])</a>"), std::string::npos);
+  EXPECT_NE(page.find("<a href=\"#m2-page-1\">Split.run(String)</a>"), std::string::npos);
   EXPECT_NE(page.find("id=\"m1-page-2\""), std::string::npos);  // the if's folded block
   EXPECT_NE(page.find("data-name=\"b.0\""), std::string::npos);
 
