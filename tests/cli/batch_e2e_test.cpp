@@ -272,6 +272,8 @@ void makeAwkwardTree(const fs::path& src) {
   writeFile(src / "site/records/Plain.java", "class Plain {\n  void g() { }\n}\n");
   writeFile(src / "files/More.java", "class More {\n  void h(int x) { if (x > 0) h(x - 1); }\n}\n");
   writeFile(src / "Top.java", "class Top {\n  void t() { }\n}\n");
+  // ISO-8859-1: "class Größe { int mü ... }".
+  writeFile(src / "Latin.java", "class Gr\xf6\xdf" "e {\n  int m\xfc(int x) { return x; }\n}\n");
 }
 
 std::vector<std::string> drawingsOf(const fs::path& folder) {
@@ -308,6 +310,12 @@ TEST(BatchCommand, EveryMethodItsOwnPageWhateverTheNames) {
     EXPECT_NE(index.find("files/index.html/Over.java/" + page + "\""), std::string::npos) << page;
   EXPECT_NE(index.find(">f(int)</a>"), std::string::npos);
   EXPECT_NE(index.find(">f(long)</a>"), std::string::npos);
+  // A page in the source's encoding names its method and class as written.
+  const std::string latin = readFile(dir.path() / "out/files/Latin.java/Gr\xc3\xb6\xc3\x9f" "e.m\xc3\xbc-L2.html");
+  EXPECT_NE(latin.find("<meta charset=\"ISO-8859-1\">"), std::string::npos);
+  EXPECT_NE(latin.find("<title>m&#252;(int) &#183; Gr&#246;&#223;e &#183; Latin.java</title>"), std::string::npos);
+  EXPECT_NE(readFile(dir.path() / "out/files/Latin.java/index.html").find("<li id=\"L1\">class Gr\xc3\xb6\xc3\x9f" "e {</li>"),
+            std::string::npos);
 
   // draw picks one of two overloads on one line by its types.
   const auto draw = runFlowchart({"draw", "src/index.html/Over.java", "f(long):2", "-o", "f.json"}, dir.path());
@@ -344,7 +352,7 @@ TEST(BatchCommand, ShardsMergeIntoTheSameSite) {
   EXPECT_EQ(shardFiles, filesBelow(dir.path() / "whole/site/records"));
   const auto merged = runFlowchart({"index", "shard-1", "shard-2", "shard-3", "-o", "site"}, dir.path());
   ASSERT_EQ(merged.exitCode, 0) << merged.err;
-  EXPECT_EQ(merged.out, "site/index.html: 13 files, 18 methods from 3 output folders\n");
+  EXPECT_EQ(merged.out, "site/index.html: 14 files, 19 methods from 3 output folders\n");
   EXPECT_EQ(readFile(dir.path() / "site/index.html"), readFile(dir.path() / "whole/index.html"));
   EXPECT_EQ(filesBelow(dir.path() / "site"), filesBelow(dir.path() / "whole"));
   for (const std::string& file : filesBelow(dir.path() / "whole"))
