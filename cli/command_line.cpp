@@ -386,6 +386,8 @@ ParseResult parseCommandLine(const std::vector<std::string>& args) {
   return refuse("unknown command '" + command + "'");
 }
 
+bool isCommand(std::string_view name) { return commandHelp(name) != nullptr; }
+
 std::string helpText(const std::string& topic) {
   if (const CommandHelp* command = commandHelp(topic))
     return std::string("Usage:\n") + command->text + kTrailer;

@@ -84,6 +84,10 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments);
 // The help text of a command, or the overview for an empty or unknown one.
 std::string helpText(const std::string& topic);
 
+// Whether the name is one of the commands (list, draw, sequence, batch,
+// index, check).
+bool isCommand(std::string_view name);
+
 // Exit codes.
 inline constexpr int kExitDone = 0;
 inline constexpr int kExitSomeFailed = 1;
