@@ -83,9 +83,8 @@ int runIndex(const IndexRequest& request) {
     if (title.empty()) title = siteTitle(root);
     for (fs::recursive_directory_iterator it(records, ec), end; !ec && it != end; it.increment(ec)) {
       std::error_code kind;
-      if (!it->is_regular_file(kind) || it->path().extension() != ".tsv") continue;
-      std::string relative = it->path().lexically_relative(records).generic_string();
-      relative.erase(relative.size() - 4);
+      if (!it->is_regular_file(kind) || it->path().filename() != kRecordName) continue;
+      const std::string relative = it->path().parent_path().lexically_relative(records).generic_string();
       std::optional<FileRecord> record = parseRecord(readWhole(it->path()));
       if (!record) {
         std::fprintf(stderr, "%s: not a record of flowchart batch; left out\n", it->path().string().c_str());

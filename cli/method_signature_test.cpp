@@ -10,7 +10,8 @@ using Types = std::vector<std::string>;
 TEST(MethodSignature, ParameterTypesAsWritten) {
   EXPECT_EQ(parameterTypes("public boolean add ( E e , Object [ ] elementData , int s )", "add"),
             (Types{"E", "Object[]", "int"}));
-  EXPECT_EQ(parameterTypes("< T > void put ( final Map < K , ? extends List < T >> m , @ Nullable String ... rest )", "put"),
+  EXPECT_EQ(parameterTypes("< T > void put ( final Map < K , ? extends List < T >> m , @ Nullable String ... rest )",
+                           "put"),
             (Types{"Map<K, ? extends List<T>>", "String..."}));
   EXPECT_EQ(parameterTypes("int f ( int a [ ] [ ] , @ Ann ( x = 1 ) long b )", "f"), (Types{"int[][]", "long"}));
   EXPECT_EQ(parameterTypes("void run ( )", "run"), Types{});

@@ -8,7 +8,8 @@ namespace cli {
 namespace {
 
 TEST(OutputNames, EveryMethodItsOwnPage) {
-  const std::string longName = "Outer.new Comparator<Map.Entry<String, List<Integer>>>() {...}." + std::string(300, 'x');
+  const std::string longName =
+      "Outer.new Comparator<Map.Entry<String, List<Integer>>>() {...}." + std::string(300, 'x');
   const std::vector<NamedMethod> methods = {
       {"A.run", "", 3},       {"A.f", "(int)", 5},  {"A.f", "(long)", 5}, {"A.a$b", "()", 9},
       {"A.a_b", "()", 9},     {"A.Run", "", 3},     {longName, "()", 12}, {"A.g", "()", 20},

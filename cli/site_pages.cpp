@@ -62,11 +62,18 @@ constexpr const char* kSiteScript = R"JS((() => {
         table.querySelectorAll('th').forEach(h => h.removeAttribute('aria-sort'));
         th.setAttribute('aria-sort', ascending ? 'ascending' : 'descending');
         const body = table.tBodies[0], rows = [...body.rows];
-        const key = row => { const c = row.cells[column]; const v = c.getAttribute('data-v'); return v !== null ? v : c.textContent; };
+        const key = row => {
+          const c = row.cells[column], v = c.getAttribute('data-v');
+          return v !== null ? v : c.textContent;
+        };
         const numeric = th.classList.contains('n');
         rows.sort((a, b) => {
           let x = key(a), y = key(b);
-          if (numeric) { x = x === '' ? -Infinity : +x; y = y === '' ? -Infinity : +y; return ascending ? x - y : y - x; }
+          if (numeric) {
+            x = x === '' ? -Infinity : +x;
+            y = y === '' ? -Infinity : +y;
+            return ascending ? x - y : y - x;
+          }
           return ascending ? x.localeCompare(y) : y.localeCompare(x);
         });
         rows.forEach(r => body.appendChild(r));
@@ -128,7 +135,8 @@ constexpr const char* kSiteScript = R"JS((() => {
   });
   const fromAddress = () => {
     if (!location.hash.startsWith('#q=')) return;
-    try { filter.value = decodeURIComponent(location.hash.slice(3)); } catch (e) { filter.value = location.hash.slice(3); }
+    const text = location.hash.slice(3);
+    try { filter.value = decodeURIComponent(text); } catch (e) { filter.value = text; }
     apply();
   };
   window.addEventListener('hashchange', fromAddress);
@@ -220,8 +228,9 @@ host::HtmlFrame methodFrame(std::string_view relative, const FileRecord& record,
   crumbs.push_back({own + (kind.empty() ? "" : " (" + std::string(kind) + ")"), ""});
   host::HtmlFrame frame;
   frame.headerHtml = crumbsHtml(crumbs);
-  frame.titleHtml = asciiHtml(own + (kind.empty() ? "" : " " + std::string(kind)) + " \xC2\xB7 " + owner + " \xC2\xB7 " +
-                              std::string(relative));
+  const std::string dot = " \xC2\xB7 ";  // a middle dot between the parts
+  const std::string what = own + (kind.empty() ? "" : " " + std::string(kind));
+  frame.titleHtml = asciiHtml(what + dot + owner + dot + std::string(relative));
   frame.assetsUrl = rootUrlFrom(relative) + kSiteFolder + "/";
   return frame;
 }
@@ -315,7 +324,8 @@ std::string filePage(std::string_view relative, const FileRecord& record, std::s
   for (size_t i = 0; i < count; ++i) {
     std::string_view line = lines[i];
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    const bool problem = record.status != FileRecord::Status::Parsed && record.problemLine == static_cast<int32_t>(i + 1);
+    const bool problem =
+        record.status != FileRecord::Status::Parsed && record.problemLine == static_cast<int32_t>(i + 1);
     out += "<li id=\"L" + std::to_string(i + 1) + "\"" + (problem ? " class=\"problem\"" : "") + ">" +
            htmlEscaped(line);
     const auto [first, last] = startingOn.equal_range(static_cast<int32_t>(i + 1));

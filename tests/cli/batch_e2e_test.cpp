@@ -73,8 +73,8 @@ TEST(BatchCommand, DrawsTheTreeAndIndexesIt) {
             (std::vector<std::string>{"files/Empty.java/index.html", "files/a/Good.java/Good.loop-L8.html",
                                       "files/a/Good.java/Good.twice-L2.html", "files/a/Good.java/index.html",
                                       "files/b/Broken.java/index.html", "index.html", "site/drawing.css",
-                                      "site/drawing.js", "site/records/Empty.java.tsv",
-                                      "site/records/a/Good.java.tsv", "site/records/b/Broken.java.tsv",
+                                      "site/drawing.js", "site/records/Empty.java/record.tsv",
+                                      "site/records/a/Good.java/record.tsv", "site/records/b/Broken.java/record.tsv",
                                       "site/site.css", "site/site.js", "site/site.tsv"}));
   const std::string index = readFile(dir.path() / "out/index.html");
   EXPECT_NE(index.find("3 files, 2 classes, 2 methods, 2 flowcharts; 1 file did not parse"), std::string::npos);
@@ -190,7 +190,7 @@ TEST(BatchCommand, SequenceDiagramsBesideTheFlowcharts) {
   EXPECT_EQ(filesBelow(dir.path() / "out/files/a/Good.java"),
             (std::vector<std::string>{"Good.loop-L8-sequence.html", "Good.loop-L8.html", "Good.twice-L2-sequence.html",
                                       "Good.twice-L2.html", "index.html"}));
-  const std::string record = readFile(dir.path() / "out/site/records/a/Good.java.tsv");
+  const std::string record = readFile(dir.path() / "out/site/records/a/Good.java/record.tsv");
   EXPECT_NE(record.find("\tGood.twice-L2.html\t\tGood.twice-L2-sequence.html\t72\t1\n"), std::string::npos) << record;
   const std::string index = readFile(dir.path() / "out/index.html");
   EXPECT_NE(index.find("2 flowcharts, 2 sequence diagrams; 1 file did not parse"), std::string::npos);
@@ -238,7 +238,8 @@ TEST(BatchCommand, InterruptedRunLeavesWholeFiles) {
   if (WEXITSTATUS(status) == 130) EXPECT_FALSE(fs::exists(dir.path() / "out/index.html"));
   else EXPECT_EQ(WEXITSTATUS(status), 0);
   for (const std::string& file : filesBelow(dir.path() / "out")) {
-    const bool known = file.ends_with(".html") || (file.starts_with("site/records/") && file.ends_with(".tsv"));
+    const bool known =
+        file.ends_with(".html") || (file.starts_with("site/records/") && file.ends_with("/record.tsv"));
     EXPECT_TRUE(known) << "left behind: " << file;
     if (file.ends_with(".html")) EXPECT_NE(readFile(dir.path() / "out" / file).find("</html>"), std::string::npos);
   }
@@ -314,7 +315,8 @@ TEST(BatchCommand, EveryMethodItsOwnPageWhateverTheNames) {
   const std::string latin = readFile(dir.path() / "out/files/Latin.java/Gr\xc3\xb6\xc3\x9f" "e.m\xc3\xbc-L2.html");
   EXPECT_NE(latin.find("<meta charset=\"ISO-8859-1\">"), std::string::npos);
   EXPECT_NE(latin.find("<title>m&#252;(int) &#183; Gr&#246;&#223;e &#183; Latin.java</title>"), std::string::npos);
-  EXPECT_NE(readFile(dir.path() / "out/files/Latin.java/index.html").find("<li id=\"L1\">class Gr\xc3\xb6\xc3\x9f" "e {</li>"),
+  EXPECT_NE(readFile(dir.path() / "out/files/Latin.java/index.html")
+                .find("<li id=\"L1\">class Gr\xc3\xb6\xc3\x9f" "e {</li>"),
             std::string::npos);
 
   // draw picks one of two overloads on one line by its types.
