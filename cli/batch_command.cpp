@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -15,8 +16,13 @@
 #include "cli/commands.h"
 #include "cli/file_record.h"
 #include "cli/index_page.h"
+#include "cli/method_choice.h"
 #include "cli/method_measures.h"
+#include "cli/method_signature.h"
+#include "cli/output_names.h"
 #include "cli/progress_line.h"
+#include "cli/site_layout.h"
+#include "cli/site_pages.h"
 #include "cli/text_output.h"
 #include "cli/worker_pool.h"
 #include "flowchart/xml/atomic_file.h"
@@ -30,7 +36,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kRecordName = "flowchart-record.tsv";
 // What the record says of a method without a body.
 constexpr const char* kNoBody = "no body";
 
@@ -38,7 +43,8 @@ constexpr const char* kNoBody = "no body";
 struct SourceFile {
   fs::path source;
   std::string relative;  // below the source folder, with '/'
-  fs::path outputFolder;  // OUT_DIR/<relative>/
+  fs::path outputFolder;  // OUT_DIR/files/<relative>/: its page and its drawings
+  fs::path recordFile;    // OUT_DIR/site/records/<relative>.tsv
   uint64_t size = 0;
   bool upToDate = false;
   std::optional<FileRecord> record;  // the kept record, or the new one
@@ -72,7 +78,8 @@ std::vector<SourceFile> findSources(const fs::path& root, const fs::path& output
     SourceFile file;
     file.source = entry.path();
     file.relative = entry.path().lexically_relative(root).generic_string();
-    file.outputFolder = output / fs::path(file.relative);
+    file.outputFolder = fileOutputFolder(output, file.relative);
+    file.recordFile = recordPath(output, file.relative);
     file.size = entry.file_size(kindError);
     files.push_back(std::move(file));
   }
@@ -85,25 +92,21 @@ std::vector<SourceFile> findSources(const fs::path& root, const fs::path& output
 // sequence diagrams when they are asked for), is kept.
 std::optional<FileRecord> keptRecord(const SourceFile& file, const BatchRequest& request) {
   std::error_code ec;
-  const fs::path recordPath = file.outputFolder / kRecordName;
-  const auto recordTime = fs::last_write_time(recordPath, ec);
+  const auto recordTime = fs::last_write_time(file.recordFile, ec);
   if (ec) return std::nullopt;
   const auto sourceTime = fs::last_write_time(file.source, ec);
   if (ec || recordTime <= sourceTime) return std::nullopt;
-  std::optional<FileRecord> record = parseRecord(readWhole(recordPath));
+  std::optional<FileRecord> record = parseRecord(readWhole(file.recordFile));
   // A record of another language level may tell another story; one of
   // only the changed methods is redone.
   if (!record || record->partial || record->languageLevel != request.languageLevel) return std::nullopt;
+  if (!fs::exists(file.outputFolder / kFilePageName, ec)) return std::nullopt;
   for (const MethodRecord& method : record->methods) {
     if (!method.drawing.empty() && !fs::exists(file.outputFolder / method.drawing, ec)) return std::nullopt;
     if (request.sequence && method.sequence.empty()) return std::nullopt;
     if (!method.sequence.empty() && !fs::exists(file.outputFolder / method.sequence, ec)) return std::nullopt;
   }
   return record;
-}
-
-std::string drawingName(const std::string& displayName, int32_t line, const char* suffix = "") {
-  return fileSafeName(displayName) + "-L" + std::to_string(line) + suffix + ".html";
 }
 
 // Reports are tab-separated: "m" and 1 or 0 for a method drawn or not,
@@ -127,7 +130,7 @@ FileRecord::Status statusFor(pipeline::Problem::Kind kind) {
 // Removes the drawings of an earlier run that the new record no longer has.
 void removeStaleDrawings(const SourceFile& file, const FileRecord& fresh) {
   std::error_code ec;
-  const std::optional<FileRecord> old = parseRecord(readWhole(file.outputFolder / kRecordName));
+  const std::optional<FileRecord> old = parseRecord(readWhole(file.recordFile));
   if (!old) return;
   std::set<std::string> keep;
   for (const MethodRecord& method : fresh.methods) {
@@ -161,6 +164,10 @@ void drawFile(const SourceFile& file, const BatchRequest& request, const Changed
     record.problem = problem.message;
     reportProblem(report, located(file.source.string(), problem.line, problem.message));
     report("x");
+    const std::string source = record.status == FileRecord::Status::Unreadable ? "" : readWhole(file.source);
+    if (!xml::writeFileAtomically((file.outputFolder / kFilePageName).string(),
+                                  filePage(file.relative, record, sourceAsUtf8(source))))
+      reportProblem(report, located((file.outputFolder / kFilePageName).string(), 0, "cannot be written"));
   } else {
     const pipeline::FileSummary& summary = parsed->summary();
     const flowgraph::Charset charset = parsed->charset();
@@ -173,12 +180,19 @@ void drawFile(const SourceFile& file, const BatchRequest& request, const Changed
     // Sequence diagrams follow calls within the file only, at depth 1.
     std::optional<pipeline::SequenceSources> sequenceSources;
     if (request.sequence) sequenceSources.emplace(*parsed, std::string());
+    // Every method's page name, whichever are drawn, so that names stay
+    // the same from run to run.
+    std::vector<NamedMethod> named;
+    for (const pipeline::MethodSummary& method : summary.methods)
+      named.push_back(NamedMethod{utf8Text(summary.displayName(method), charset),
+                                  utf8Text(method.signature, charset), method.line});
+    const std::vector<std::string> stems = methodPageStems(named);
     for (size_t m = 0; m < summary.methods.size(); ++m) {
       const pipeline::MethodSummary& method = summary.methods[m];
       if (changed && !changed->touches(file.source.string(), method.line, method.endLine)) continue;
       MethodRecord entry;
       entry.classIndex = method.classIndex;
-      entry.name = utf8Text(summary.displayName(method), charset);
+      entry.name = utf8Text(methodLabel(summary, method), charset);
       entry.line = method.line;
       entry.endLine = method.endLine;
       entry.nloc = method.nloc;
@@ -190,8 +204,10 @@ void drawFile(const SourceFile& file, const BatchRequest& request, const Changed
       pipeline::Problem methodProblem;
       std::optional<pipeline::MethodFlowchart> chart =
           pipeline::drawMethodFlowchart(*parsed, method, methodProblem, foldFor(request.fold));
-      const std::string name = drawingName(entry.name, method.line);
-      if (chart && host::saveDrawing(*chart->drawing, kUsEnglish, (file.outputFolder / name).string())) {
+      const std::string name = stems[m] + ".html";
+      if (chart && xml::writeFileAtomically((file.outputFolder / name).string(),
+                                            host::drawingHtml(*chart->drawing, kUsEnglish,
+                                                              methodFrame(file.relative, record, entry, "")))) {
         entry.drawing = name;
       } else if (methodProblem.kind == pipeline::Problem::Kind::NoBody) {
         // Listed in the index as such; nothing to draw is no failure.
@@ -204,9 +220,11 @@ void drawFile(const SourceFile& file, const BatchRequest& request, const Changed
       if (sequenceSources) {
         std::optional<pipeline::MethodSequence> sequence =
             pipeline::drawMethodSequence(*sequenceSources, method, {}, methodProblem);
-        const std::string sequenceName = drawingName(entry.name, method.line, "-sequence");
-        if (sequence &&
-            host::saveDrawing(*sequence->drawing, kUsEnglish, (file.outputFolder / sequenceName).string())) {
+        const std::string sequenceName = stems[m] + "-sequence.html";
+        if (sequence && xml::writeFileAtomically(
+                            (file.outputFolder / sequenceName).string(),
+                            host::drawingHtml(*sequence->drawing, kUsEnglish,
+                                              methodFrame(file.relative, record, entry, "sequence diagram")))) {
           entry.sequence = sequenceName;
         } else {
           sequenceDrawn = false;
@@ -218,11 +236,15 @@ void drawFile(const SourceFile& file, const BatchRequest& request, const Changed
       reportMethod(report, (!entry.drawing.empty() || entry.problem == kNoBody) && sequenceDrawn);
       record.methods.push_back(std::move(entry));
     }
+    if (!xml::writeFileAtomically((file.outputFolder / kFilePageName).string(),
+                                  filePage(file.relative, record, utf8Text(readWhole(file.source), charset))))
+      reportProblem(report, located((file.outputFolder / kFilePageName).string(), 0, "cannot be written"));
   }
   removeStaleDrawings(file, record);
   // The record goes last: a run cut short leaves the file to be redone.
-  if (!xml::writeFileAtomically((file.outputFolder / kRecordName).string(), recordText(record)))
-    reportProblem(report, located((file.outputFolder / kRecordName).string(), 0, "cannot be written"));
+  fs::create_directories(file.recordFile.parent_path(), ec);
+  if (!xml::writeFileAtomically(file.recordFile.string(), recordText(record)))
+    reportProblem(report, located(file.recordFile.string(), 0, "cannot be written"));
 }
 
 void reportKept(const SourceFile& file, ProgressLine& progress) {
@@ -239,6 +261,16 @@ void reportKept(const SourceFile& file, ProgressLine& progress) {
 }
 
 }  // namespace
+
+bool writeSite(const fs::path& root, const std::string& title, const std::vector<IndexedFile>& files) {
+  const fs::path indexPath = root / "index.html";
+  if (!writeSiteAssets(root) || !xml::writeFileAtomically(siteInfoPath(root).string(), "title\t" + title + "\n") ||
+      !xml::writeFileAtomically(indexPath.string(), indexPage(title, files))) {
+    std::fprintf(stderr, "%s: the site cannot be written\n", root.string().c_str());
+    return false;
+  }
+  return true;
+}
 
 int runBatch(const BatchRequest& request) {
   std::error_code ec;
@@ -261,7 +293,14 @@ int runBatch(const BatchRequest& request) {
     return kExitUsage;
   }
 
+  const auto started = std::chrono::steady_clock::now();
   std::vector<SourceFile> files = findSources(sourceDir, outputDir);
+  if (request.shards > 1)
+    files.erase(std::remove_if(files.begin(), files.end(),
+                               [&](const SourceFile& file) {
+                                 return !inShard(file.relative, request.shard, request.shards);
+                               }),
+                files.end());
   std::optional<ChangedLines> changed;
   if (!request.changedSince.empty()) {
     std::string error;
@@ -314,8 +353,11 @@ int runBatch(const BatchRequest& request) {
       failed.status = FileRecord::Status::Failed;
       failed.problem = "not drawn: " + lost;
       file.record = failed;
+      // Kept where the other records are, for the index and for merging.
+      fs::create_directories(file.recordFile.parent_path(), ec);
+      xml::writeFileAtomically(file.recordFile.string(), recordText(failed));
     } else {
-      file.record = parseRecord(readWhole(file.outputFolder / kRecordName));
+      file.record = parseRecord(readWhole(file.recordFile));
     }
     progress.draw();
   };
@@ -337,17 +379,29 @@ int runBatch(const BatchRequest& request) {
   }
 
   std::vector<IndexedFile> indexed;
+  size_t drawn = 0;
   for (const SourceFile& file : files) {
     if (!file.record) continue;
-    indexed.push_back(IndexedFile{file.relative, file.relative + "/", &*file.record});
+    indexed.push_back(IndexedFile{file.relative, std::string(kFilesFolder) + "/" + file.relative + "/", &*file.record,
+                                  fs::exists(file.outputFolder / kFilePageName, ec)});
+    drawn += file.record->methods.size() - file.record->failedMethods();
   }
-  const std::string title = "Flowcharts of " + fs::absolute(sourceDir).filename().string();
+  std::string folderName = fs::absolute(sourceDir).lexically_normal().filename().string();
+  if (folderName.empty()) folderName = fs::absolute(sourceDir).lexically_normal().parent_path().filename().string();
+  const std::string title = "Flowcharts of " + folderName;
   const fs::path indexPath = outputDir / "index.html";
-  if (!xml::writeFileAtomically(indexPath.string(), indexPage(title, indexed))) {
-    std::fprintf(stderr, "%s: cannot be written\n", indexPath.string().c_str());
-    return kExitSomeFailed;
+  if (!writeSite(outputDir, title, indexed)) return kExitSomeFailed;
+  if (!request.quiet) {
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    const size_t kept = files.size() - toDraw.size();
+    char elapsed[32];
+    std::snprintf(elapsed, sizeof elapsed, "%.1f", seconds);
+    std::fprintf(stderr, "drew %s of %s in %s s%s; %zu failed; index: %s\n", counted(drawn, "method").c_str(),
+                 counted(indexed.size(), "file").c_str(), elapsed,
+                 kept > 0 ? (" (" + counted(kept, "file") + " up to date, kept)").c_str() : "",
+                 progress.failures(), indexPath.string().c_str());
   }
-  if (showProgress) std::fprintf(stderr, "index: %s\n", indexPath.string().c_str());
   return progress.failures() > 0 ? kExitSomeFailed : kExitDone;
 }
 

@@ -1,65 +1,101 @@
 #include "cli/command_line.h"
 
+#include <cctype>
 #include <charconv>
 
 namespace cli {
 namespace {
 
-constexpr const char* kOverview =
+constexpr const char* kIntro =
     "flowchart: flowcharts and sequence diagrams of Java methods, from source to\n"
     "pictures in one step.\n"
-    "\n"
-    "Usage:\n"
-    "  flowchart list FILE.java [--json]\n"
-    "      Lists the classes and methods of a file with their lines and measures:\n"
-    "      NLOC (lines of code), CC (cyclomatic complexity as checkstyle counts\n"
-    "      it), COG (cognitive complexity as SonarSource defines it) and HV\n"
-    "      (Halstead volume: length times log2 of the vocabulary).\n"
-    "  flowchart draw FILE.java [METHOD[:LINE]] [-o OUT] [--fold auto|none|all]\n"
-    "      Draws one method's flowchart as Java runs it; with no METHOD, every\n"
-    "      method of the file in one HTML page with an index.  METHOD may be\n"
-    "      qualified by its class (Outer.Inner.method) and a line picks one of\n"
-    "      several overloads.  OUT ends in .html (the default), .svg, .xml (the\n"
-    "      drawing format), .dot (the pages' graphs before layout) or .json (the\n"
-    "      control-flow graph, unfolded, for tools).  A method is one page;\n"
-    "      --fold auto (the default) moves the largest constructs onto pages of\n"
-    "      their own only when a page is too large to read, none never, all\n"
-    "      every loop body, branch and block.\n"
-    "  flowchart sequence FILE.java METHOD[:LINE] [-o OUT] [--depth N] [--src DIR]\n"
-    "                    [--max-messages N] [--follow-implementations]\n"
-    "      Draws a UML sequence diagram of the calls METHOD makes, in the order\n"
-    "      they run: the objects it calls as lifelines (this object, name:Type\n"
-    "      for parameters, variables and fields, :Type for static calls and\n"
-    "      new objects, else the receiver as written), calls, creations and the\n"
-    "      returns of values that are used, with activation bars, and alt, opt,\n"
-    "      loop, break and critical frames round the calls of ifs, switches,\n"
-    "      loops, synchronized blocks and try/catch.  --depth N shows N levels\n"
-    "      of calls (default 1: the method's own), following calls into methods\n"
-    "      of the file and, with --src DIR, of the classes there, found through\n"
-    "      packages and imports as Java finds them.  --follow-implementations\n"
-    "      follows a call on an interface or abstract class with exactly one\n"
-    "      implementation in DIR into it.  A recursive call is shown once and\n"
-    "      not followed.  The diagram stops at --max-messages messages (default\n"
-    "      200) and a note says what is left out.  OUT ends in .html (the\n"
-    "      default), .svg, .xml or .dot.\n"
-    "  flowchart batch SRC_DIR -o OUT_DIR [-j N] [--force] [--quiet] [--sequence]\n"
-    "                 [--fold auto|none|all]\n"
-    "      Draws every method of every .java file below SRC_DIR into OUT_DIR,\n"
-    "      mirroring the source tree, with OUT_DIR/index.html listing files,\n"
-    "      classes and methods with their measures.  Outputs newer than their\n"
-    "      source are kept unless --force; -j sets the worker processes (default:\n"
-    "      one per core); --quiet hides the progress line; --sequence adds each\n"
-    "      method's sequence diagram (depth 1) beside its flowchart.\n"
-    "  flowchart check SRC... [--max-cc N] [--max-cognitive N] [--max-nloc N]\n"
-    "                 [--format text|json|sarif|codeclimate] [-o FILE]\n"
-    "                 [--changed-since REV]\n"
-    "      Measures every method of the files and folders given and reports\n"
-    "      each one over a threshold as FILE:LINE: METHOD: measure N > MAX (no\n"
-    "      threshold: every method's measures); json has every method, sarif is\n"
-    "      SARIF 2.1.0, codeclimate GitLab's code quality report.  Exits 3 when\n"
-    "      a method is over a threshold.  --changed-since REV (check and batch)\n"
-    "      takes only the methods whose lines changed since the git revision.\n"
-    "  flowchart help [COMMAND] | --help | --version\n"
+    "\n";
+
+struct CommandHelp {
+  const char* name;
+  const char* text;
+};
+
+// Each command's part of the help, as "flowchart help COMMAND" and
+// "flowchart COMMAND --help" print it.
+constexpr CommandHelp kCommands[] = {
+    {"list",
+     "  flowchart list FILE.java [--json]\n"
+     "      Lists the classes and methods of a file with their parameter types,\n"
+     "      lines and measures: NLOC (lines of code), CC (cyclomatic complexity\n"
+     "      as checkstyle counts it), COG (cognitive complexity as SonarSource\n"
+     "      defines it) and HV (Halstead volume: length times log2 of the\n"
+     "      vocabulary).\n"
+     "      Example: flowchart list tests/fixtures/examples/java/Inventory.java\n"},
+    {"draw",
+     "  flowchart draw FILE.java [METHOD[(TYPES)][:LINE]] [-o OUT] [--fold auto|none|all]\n"
+     "      Draws one method's flowchart as Java runs it; with no METHOD, every\n"
+     "      method of the file in one HTML page with an index.  METHOD may be\n"
+     "      qualified by its class (Outer.Inner.method); its parameter types\n"
+     "      (add(String, int)) or a line (add:24) pick one of several overloads.\n"
+     "      OUT ends in .html (the default), .svg, .xml (the drawing format), .dot\n"
+     "      (the pages' graphs before layout) or .json (the control-flow graph,\n"
+     "      unfolded, for tools).  A method is one page: --fold auto (the\n"
+     "      default) moves its largest constructs onto pages of their own only\n"
+     "      when a page is too large to read, none never, all every loop body,\n"
+     "      branch and block of two boxes or more.\n"
+     "      Example: flowchart draw tests/fixtures/examples/java/Checkout.java total\n"},
+    {"sequence",
+     "  flowchart sequence FILE.java METHOD[(TYPES)][:LINE] [-o OUT] [--depth N]\n"
+     "                    [--src DIR] [--max-messages N] [--follow-implementations]\n"
+     "      Draws a UML sequence diagram of the calls METHOD makes, in the order\n"
+     "      they run: the objects it calls as lifelines (this object, name:Type\n"
+     "      for parameters, variables and fields, :Type for static calls and\n"
+     "      new objects, else the receiver as written), calls, creations and the\n"
+     "      returns of values that are used, with activation bars, and alt, opt,\n"
+     "      loop, break and critical frames round the calls of ifs, switches,\n"
+     "      loops, synchronized blocks and try/catch.  --depth N shows N levels\n"
+     "      of calls (default 1: the method's own), following calls into methods\n"
+     "      of the file and, with --src DIR, of the classes there, found through\n"
+     "      packages and imports as Java finds them.  --follow-implementations\n"
+     "      follows a call on an interface or abstract class with exactly one\n"
+     "      implementation in DIR into it.  A recursive call is shown once and\n"
+     "      not followed.  The diagram stops at --max-messages messages (default\n"
+     "      200) and a note says what is left out.  OUT ends in .html (the\n"
+     "      default), .svg, .xml or .dot.\n"
+     "      Example: flowchart sequence tests/fixtures/examples/java/Checkout.java total\n"},
+    {"batch",
+     "  flowchart batch SRC_DIR -o OUT_DIR [-j N] [--force] [--quiet] [--sequence]\n"
+     "                 [--changed-since REV] [--shard K/N] [--fold auto|none|all]\n"
+     "      Draws every method of every .java file below SRC_DIR into a site in\n"
+     "      OUT_DIR: OUT_DIR/index.html lists the methods with their measures\n"
+     "      (sortable, with a filter) and the files, each file has a page with\n"
+     "      its classes, methods and source, each method a page with its\n"
+     "      flowchart.  Outputs newer than their source are kept unless --force;\n"
+     "      -j sets the worker processes (default: one per core); --quiet hides\n"
+     "      the progress line and the closing summary; --sequence adds each\n"
+     "      method's sequence diagram (depth 1) beside its flowchart;\n"
+     "      --changed-since REV draws only the methods changed since the git\n"
+     "      revision; --shard K/N draws only the K-th of N shares of the files\n"
+     "      (by a hash of their path), for 'flowchart index' to merge; --fold as\n"
+     "      for draw.\n"
+     "      Example: flowchart batch tests/fixtures/examples/java -o flowcharts\n"},
+    {"index",
+     "  flowchart index OUT_DIR... -o SITE\n"
+     "      Merges the outputs of several batch runs (such as the shards of\n"
+     "      'batch --shard K/N') into one site in SITE with one index; SITE may\n"
+     "      be one of the OUT_DIRs.  A file drawn by several runs is taken from\n"
+     "      the newest.\n"
+     "      Example: flowchart index shard-1 shard-2 shard-3 -o site\n"},
+    {"check",
+     "  flowchart check SRC... [--max-cc N] [--max-cognitive N] [--max-nloc N]\n"
+     "                 [--format text|json|sarif|codeclimate] [-o FILE]\n"
+     "                 [--changed-since REV]\n"
+     "      Measures every method of the files and folders given and reports\n"
+     "      each one over a threshold as FILE:LINE: METHOD: measure N > MAX (no\n"
+     "      threshold: every method's measures); json has every method, sarif is\n"
+     "      SARIF 2.1.0, codeclimate GitLab's code quality report.  Exits 3 when\n"
+     "      a method is over a threshold.  --changed-since REV takes only the\n"
+     "      methods whose lines changed since the git revision.\n"
+     "      Example: flowchart check tests/fixtures/examples/java --max-cc 3\n"},
+};
+
+constexpr const char* kTrailer =
     "\n"
     "Every command takes --java LEVEL, the Java release the sources are written\n"
     "for: 1 to 25 (1.5 to 1.8 also read), default 25, the newest.  Below 6 the\n"
@@ -68,6 +104,37 @@ constexpr const char* kOverview =
     "Exit codes: 0 all done; 1 some files or methods failed (each is reported as\n"
     "FILE:LINE: message on standard error); 2 wrong usage or unreadable input;\n"
     "3 (check) a method is over a threshold.\n";
+
+const CommandHelp* commandHelp(std::string_view name) {
+  for (const CommandHelp& command : kCommands)
+    if (name == command.name) return &command;
+  return nullptr;
+}
+
+// The file name's extension, lowercase, with its dot; empty for none.
+std::string extensionOf(std::string_view path) {
+  const size_t slash = path.find_last_of("/\\");
+  const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+  const size_t dot = name.rfind('.');
+  if (dot == std::string_view::npos || dot == 0) return {};
+  std::string extension(name.substr(dot));
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return extension;
+}
+
+// Why an output name is refused: its extension is none of the formats.
+std::string formatError(std::string_view command, const std::string& output,
+                        const std::vector<std::string_view>& formats) {
+  const std::string extension = extensionOf(output);
+  for (std::string_view format : formats)
+    if (extension == format) return {};
+  std::string list;
+  for (size_t i = 0; i < formats.size(); ++i)
+    list += std::string(i == 0 ? "" : i + 1 == formats.size() ? " or " : ", ") + std::string(formats[i]);
+  return std::string(command) + ": cannot write '" + output + "': " +
+         (extension.empty() ? std::string("the name has no extension") : "no format has the extension " + extension) +
+         "; name the output " + list;
+}
 
 bool isOption(const std::string& argument) { return argument.size() > 1 && argument[0] == '-'; }
 
@@ -161,6 +228,10 @@ ParseResult parseDraw(const std::vector<std::string>& args) {
     positional.push_back(args[i]);
   }
   if (positional.empty() || positional.size() > 2) return refuse("draw: give FILE.java and at most one METHOD");
+  if (!request.output.empty()) {
+    const std::string error = formatError("draw", request.output, {".html", ".htm", ".svg", ".xml", ".dot", ".json"});
+    if (!error.empty()) return refuse(error);
+  }
   request.source = positional[0];
   if (positional.size() == 2) request.method = positional[1];
   return ParseResult{Request(request), {}};
@@ -202,6 +273,10 @@ ParseResult parseSequence(const std::vector<std::string>& args) {
     positional.push_back(args[i]);
   }
   if (positional.size() != 2) return refuse("sequence: give FILE.java and one METHOD");
+  if (!request.output.empty()) {
+    const std::string error = formatError("sequence", request.output, {".html", ".htm", ".svg", ".xml", ".dot"});
+    if (!error.empty()) return refuse(error);
+  }
   request.source = positional[0];
   request.method = positional[1];
   return ParseResult{Request(request), {}};
@@ -211,7 +286,19 @@ ParseResult parseBatch(const std::vector<std::string>& args) {
   BatchRequest request;
   std::vector<std::string> positional;
   for (size_t i = 1; i < args.size(); ++i) {
-    std::string error, jobs;
+    std::string error, jobs, shard;
+    if (optionValue(args, i, "", "--shard", shard, error)) {
+      if (!error.empty()) return refuse("batch: " + error);
+      const size_t slash = shard.find('/');
+      const std::optional<unsigned> count =
+          slash == std::string::npos ? std::nullopt : countIn(std::string_view(shard).substr(slash + 1), 1, 10000);
+      const std::optional<unsigned> which =
+          count ? countIn(std::string_view(shard).substr(0, slash), 1, *count) : std::nullopt;
+      if (!which) return refuse("batch: --shard takes K/N, the K-th of N shares (1 <= K <= N), not '" + shard + "'");
+      request.shard = *which;
+      request.shards = *count;
+      continue;
+    }
     if (optionValue(args, i, "-o", "--output", request.outputDir, error) ||
         optionValue(args, i, "", "--changed-since", request.changedSince, error) ||
         foldOption(args, i, request.fold, error) ||
@@ -237,6 +324,22 @@ ParseResult parseBatch(const std::vector<std::string>& args) {
   if (positional.size() != 1) return refuse("batch: give exactly one SRC_DIR");
   if (request.outputDir.empty()) return refuse("batch: give the output folder with -o OUT_DIR");
   request.sourceDir = positional[0];
+  return ParseResult{Request(request), {}};
+}
+
+ParseResult parseIndex(const std::vector<std::string>& args) {
+  IndexRequest request;
+  for (size_t i = 1; i < args.size(); ++i) {
+    std::string error;
+    if (optionValue(args, i, "-o", "--output", request.site, error)) {
+      if (!error.empty()) return refuse("index: " + error);
+      continue;
+    }
+    if (isOption(args[i])) return refuse("index: unknown option " + args[i]);
+    request.outputDirs.push_back(args[i]);
+  }
+  if (request.outputDirs.empty()) return refuse("index: give the output folders of batch runs to merge");
+  if (request.site.empty()) return refuse("index: give the site's folder with -o SITE");
   return ParseResult{Request(request), {}};
 }
 
@@ -285,18 +388,33 @@ ParseResult parseCommandLine(const std::vector<std::string>& args) {
   if (args.empty()) return refuse("no command given");
   const std::string& command = args[0];
   for (size_t i = 1; i < args.size(); ++i)
-    if (args[i] == "--help" || args[i] == "-h") return ParseResult{Request(HelpRequest{command}), {}};
+    if ((args[i] == "--help" || args[i] == "-h") && (commandHelp(command) || command == "help"))
+      return ParseResult{Request(HelpRequest{command == "help" ? "" : command}), {}};
   if (command == "--help" || command == "-h") return ParseResult{Request(HelpRequest{}), {}};
-  if (command == "help") return ParseResult{Request(HelpRequest{args.size() > 1 ? args[1] : ""}), {}};
+  if (command == "help") {
+    const std::string topic = args.size() > 1 ? args[1] : "";
+    if (!topic.empty() && !commandHelp(topic)) return refuse("help: no command '" + topic + "'");
+    return ParseResult{Request(HelpRequest{topic}), {}};
+  }
   if (command == "--version") return ParseResult{Request(VersionRequest{}), {}};
   if (command == "list") return parseList(args);
   if (command == "draw") return parseDraw(args);
   if (command == "sequence") return parseSequence(args);
   if (command == "batch") return parseBatch(args);
   if (command == "check") return parseCheck(args);
+  if (command == "index") return parseIndex(args);
   return refuse("unknown command '" + command + "'");
 }
 
-std::string helpText(const std::string&) { return kOverview; }
+bool isCommand(std::string_view name) { return commandHelp(name) != nullptr; }
+
+std::string helpText(const std::string& topic) {
+  if (const CommandHelp* command = commandHelp(topic))
+    return std::string("Usage:\n") + command->text + kTrailer;
+  std::string out = std::string(kIntro) + "Usage:\n";
+  for (const CommandHelp& command : kCommands) out += command.text;
+  out += "  flowchart help [COMMAND] | COMMAND --help | --help | --version\n";
+  return out + kTrailer;
+}
 
 }  // namespace cli

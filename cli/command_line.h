@@ -58,6 +58,13 @@ struct BatchRequest {
   FoldMode fold = FoldMode::Auto;
   std::string changedSince;  // a git revision: only the methods changed since; empty for all
   int languageLevel = java::kNewestLanguageLevel;
+  unsigned shard = 1, shards = 1;  // --shard K/N: the K-th of N shares of the files
+};
+
+// Merges batch outputs into one site.
+struct IndexRequest {
+  std::vector<std::string> outputDirs;
+  std::string site;
 };
 
 struct CheckRequest {
@@ -71,7 +78,7 @@ struct CheckRequest {
 };
 
 using Request = std::variant<HelpRequest, VersionRequest, ListRequest, DrawRequest, SequenceRequest, BatchRequest,
-                             CheckRequest>;
+                             IndexRequest, CheckRequest>;
 
 struct ParseResult {
   std::optional<Request> request;
@@ -82,6 +89,10 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments);
 
 // The help text of a command, or the overview for an empty or unknown one.
 std::string helpText(const std::string& topic);
+
+// Whether the name is one of the commands (list, draw, sequence, batch,
+// index, check).
+bool isCommand(std::string_view name);
 
 // Exit codes.
 inline constexpr int kExitDone = 0;

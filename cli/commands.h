@@ -20,6 +20,7 @@ int runDraw(const DrawRequest& request);
 int runSequence(const SequenceRequest& request);
 int runBatch(const BatchRequest& request);
 int runCheck(const CheckRequest& request);
+int runIndex(const IndexRequest& request);
 
 // Input that cannot be read is wrong usage; anything else a failure.
 inline int exitCodeFor(const pipeline::Problem& problem) {

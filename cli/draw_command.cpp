@@ -32,7 +32,7 @@ std::string methodIndex(const pipeline::ParsedSource& parsed, const std::vector<
       "<tbody>\n";
   for (size_t k = 0; k < methods.size(); ++k) {
     const pipeline::MethodSummary& method = summary.methods[methods[k]];
-    const std::string name = htmlEscaped(summary.displayName(method));
+    const std::string name = htmlEscaped(methodLabel(summary, method));
     out += "<tr><td>" + (anchors[k].empty() ? name : "<a href=\"#" + anchors[k] + "\">" + name + "</a>") +
            "</td><td>" + std::to_string(method.line) + "-" + std::to_string(method.endLine) + "</td><td>" +
            numberText(method.nloc) + "</td><td>" + numberText(method.complexity) + "</td></tr>\n";
@@ -87,8 +87,8 @@ int drawOne(pipeline::ParsedSource& parsed, const pipeline::MethodSummary& metho
   const pipeline::FileSummary& summary = parsed.summary();
   if (output.empty())
     output = fileSafeName(utf8Text(summary.displayName(method), parsed.charset())) + ".html";
-  if (endsWith(output, ".dot")) return writeGraphs(parsed, method, output, fold);
-  if (endsWith(output, ".json")) return writeFlowJson(parsed, method, output);
+  if (hasExtension(output, ".dot")) return writeGraphs(parsed, method, output, fold);
+  if (hasExtension(output, ".json")) return writeFlowJson(parsed, method, output);
   pipeline::Problem problem;
   std::optional<pipeline::MethodFlowchart> chart =
       pipeline::drawMethodFlowchart(parsed, method, problem, foldFor(fold));

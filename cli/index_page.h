@@ -1,9 +1,11 @@
-// The index page of a batch run: every source file with its measures,
-// every method with a link to its drawing, and the files that did not
-// parse with their error line.  One self-contained HTML page whose tables
-// sort by any column.
+// The index page of a batch run's site: every method with its measures
+// and a link to its drawing, filtered by name, file, class and measure;
+// every source file with a link to its page; and the files that did not
+// parse with their error line.  Its tables sort by any column; its style
+// and script are the site's shared ones (site_layout.h).
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -15,9 +17,14 @@ struct IndexedFile {
   std::string path;    // the source's path below the source folder, UTF-8, with '/'
   std::string folder;  // the relative URL of its drawings' folder, ending in '/'
   const FileRecord* record = nullptr;
+  bool hasPage = true;  // its folder holds the file's page
 };
 
 std::string indexPage(const std::string& title, const std::vector<IndexedFile>& files);
+
+// Writes the index, the site's title and its shared files under root
+// (site_layout.h); false, said on standard error, when they cannot be.
+bool writeSite(const std::filesystem::path& root, const std::string& title, const std::vector<IndexedFile>& files);
 
 // A relative URL path: each byte outside the unreserved set and '/' as %XX.
 std::string urlPath(std::string_view path);

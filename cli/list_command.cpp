@@ -2,6 +2,7 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "cli/method_choice.h"
 #include "cli/method_measures.h"
 #include "cli/text_output.h"
 #include "pipeline/parsed_source.h"
@@ -39,7 +40,7 @@ void printTable(const std::string& file, const FileSummary& summary, const Measu
                   numberText(method.nloc).c_str(), measures ? std::to_string(measures->cyclomatic).c_str() : "",
                   measures ? std::to_string(measures->cognitive).c_str() : "",
                   measures ? wholeText(measures->halstead.volume()).c_str() : "",
-                  utf8Text(summary.displayName(method), charset).c_str(), measures ? "" : " (no body)");
+                  utf8Text(methodLabel(summary, method), charset).c_str(), measures ? "" : " (no body)");
     }
   }
 }

@@ -23,7 +23,10 @@ int main(int argc, char** argv) {
   const std::vector<std::string> arguments(argv + 1, argv + argc);
   const cli::ParseResult parsed = cli::parseCommandLine(arguments);
   if (!parsed.request) {
-    std::fprintf(stderr, "flowchart: %s\nRun 'flowchart --help' for usage.\n", parsed.error.c_str());
+    // A command's own usage is the shorter read.
+    const bool known = !arguments.empty() && cli::isCommand(arguments[0]);
+    std::fprintf(stderr, "flowchart: %s\nRun 'flowchart %s' for usage.\n", parsed.error.c_str(),
+                 known ? ("help " + arguments[0]).c_str() : "--help");
     return cli::kExitUsage;
   }
   return std::visit(
@@ -41,6 +44,7 @@ int main(int argc, char** argv) {
           [](const cli::SequenceRequest& request) { return cli::runSequence(request); },
           [](const cli::BatchRequest& request) { return cli::runBatch(request); },
           [](const cli::CheckRequest& request) { return cli::runCheck(request); },
+          [](const cli::IndexRequest& request) { return cli::runIndex(request); },
       },
       *parsed.request);
 }

@@ -4,8 +4,7 @@
 #include <charconv>
 #include <cstdio>
 
-#include "cli/text_output.h"
-
+#include "cli/method_signature.h"
 #include "cli/text_output.h"
 
 namespace cli {
@@ -31,23 +30,61 @@ bool ownersFit(const std::vector<std::string>& owners, const std::vector<std::st
   return std::equal(owners.rbegin(), owners.rend(), classes.rbegin());
 }
 
+std::string choiceName(const pipeline::MethodSummary& method) {
+  return method.isInitializer() ? "{init}" : method.name;
+}
+
+std::vector<std::string> typesOf(const pipeline::MethodSummary& method) {
+  return parameterTypes(method.signature, method.name);
+}
+
+// A type as compared with one typed: no spaces, no type arguments, no
+// package, "..." as "[]".
+std::string comparableType(std::string_view type) {
+  std::string out;
+  int angle = 0;
+  for (char c : type) {
+    if (c == '<') ++angle;
+    else if (c == '>') --angle;
+    else if (angle == 0 && c != ' ') out += c;
+  }
+  for (size_t at; (at = out.find("...")) != std::string::npos;) out.replace(at, 3, "[]");
+  const size_t dot = out.rfind('.');
+  if (dot != std::string::npos) out.erase(0, dot + 1);
+  return out;
+}
+
+bool typesFit(const std::vector<std::string>& typed, const std::vector<std::string>& declared) {
+  if (typed.size() != declared.size()) return false;
+  for (size_t i = 0; i < typed.size(); ++i)
+    if (comparableType(typed[i]) != comparableType(declared[i])) return false;
+  return true;
+}
+
 std::string candidateList(const pipeline::FileSummary& summary, const std::vector<size_t>& methods,
                           flowgraph::Charset charset) {
   std::string out;
   for (size_t i : methods) {
     const pipeline::MethodSummary& method = summary.methods[i];
-    out += "\n  " + utf8Text(summary.displayName(method), charset) + ":" + std::to_string(method.line);
+    out += "\n  " + utf8Text(methodLabel(summary, method), charset) + ":" + std::to_string(method.line);
   }
   return out;
 }
 
 }  // namespace
 
+std::string methodLabel(const pipeline::FileSummary& summary, const pipeline::MethodSummary& method) {
+  const std::string name = summary.displayName(method);
+  if (method.isInitializer()) return name;
+  return withParameterTypes(name, typesOf(method));
+}
+
 std::optional<MethodChoice> parseMethodChoice(const std::string& text) {
   MethodChoice choice;
   std::string path = text;
   const size_t colon = text.rfind(':');
-  if (colon != std::string::npos) {
+  const size_t close = text.rfind(')');
+  if (colon != std::string::npos && (close == std::string::npos || colon > close)) {
     const std::string lineText = text.substr(colon + 1);
     int32_t line = 0;
     const auto [end, error] = std::from_chars(lineText.data(), lineText.data() + lineText.size(), line);
@@ -55,13 +92,21 @@ std::optional<MethodChoice> parseMethodChoice(const std::string& text) {
     choice.line = line;
     path = text.substr(0, colon);
   }
+  if (!path.empty() && path.back() == ')') {
+    const size_t open = path.find('(');
+    if (open == std::string::npos || open == 0 || path.find(')') != path.size() - 1) return std::nullopt;
+    choice.parameterTypes = typedParameterTypes(std::string_view(path).substr(open + 1, path.size() - open - 2));
+    for (const std::string& type : *choice.parameterTypes)
+      if (type.empty()) return std::nullopt;
+    path.erase(open);
+  }
   if (path.empty()) {
-    if (!choice.line) return std::nullopt;
+    if (!choice.line || choice.parameterTypes) return std::nullopt;
     return choice;  // ":LINE" alone: the method at that line
   }
   std::vector<std::string> parts = split(path, '.');
   for (const std::string& part : parts)
-    if (part.empty()) return std::nullopt;
+    if (part.empty() || part.find_first_of("()") != std::string::npos) return std::nullopt;
   choice.name = parts.back();
   parts.pop_back();
   choice.owners = std::move(parts);
@@ -72,9 +117,10 @@ std::vector<size_t> matchingMethods(const pipeline::FileSummary& summary, const 
   std::vector<size_t> named;
   for (size_t i = 0; i < summary.methods.size(); ++i) {
     const pipeline::MethodSummary& method = summary.methods[i];
-    const std::string name = method.isInitializer() ? "{init}" : method.name;
-    if (!choice.name.empty() && name != choice.name) continue;
+    if (!choice.name.empty() && choiceName(method) != choice.name) continue;
     if (!ownersFit(choice.owners, classNames(summary.classes[method.classIndex].qualifiedName))) continue;
+    if (choice.parameterTypes && (method.isInitializer() || !typesFit(*choice.parameterTypes, typesOf(method))))
+      continue;
     named.push_back(i);
   }
   if (!choice.line) return named;
@@ -103,7 +149,8 @@ std::optional<size_t> pickMethod(const pipeline::ParsedSource& parsed, const std
                                  std::string_view command) {
   const std::optional<MethodChoice> choice = parseMethodChoice(text);
   if (!choice) {
-    std::fprintf(stderr, "%.*s: '%s' is not a method name; write METHOD, Class.METHOD or METHOD:LINE\n",
+    std::fprintf(stderr,
+                 "%.*s: '%s' is not a method name; write METHOD, Class.METHOD, METHOD:LINE or METHOD(TYPES)\n",
                  static_cast<int>(command.size()), command.data(), text.c_str());
     return std::nullopt;
   }
@@ -111,15 +158,50 @@ std::optional<size_t> pickMethod(const pipeline::ParsedSource& parsed, const std
   const std::vector<size_t> matches = matchingMethods(summary, *choice);
   if (matches.size() == 1) return matches[0];
   const std::string& source = parsed.sourcePath();
-  if (matches.empty()) {
-    std::vector<size_t> all;
-    for (size_t i = 0; i < summary.methods.size(); ++i) all.push_back(i);
-    std::fprintf(stderr, "%s: no method '%s'; the methods are:%s\n", source.c_str(), text.c_str(),
-                 candidateList(summary, all, parsed.charset()).c_str());
-  } else {
-    std::fprintf(stderr, "%s: '%s' names %zu methods; pick one with METHOD:LINE:%s\n", source.c_str(),
-                 text.c_str(), matches.size(), candidateList(summary, matches, parsed.charset()).c_str());
+  const flowgraph::Charset charset = parsed.charset();
+  if (!matches.empty()) {
+    std::fprintf(stderr, "%s: '%s' names %zu methods; pick one with METHOD:LINE or METHOD(TYPES):%s\n",
+                 source.c_str(), text.c_str(), matches.size(), candidateList(summary, matches, charset).c_str());
+    return std::nullopt;
   }
+  // The name alone, without the line and types: when it fits, only those
+  // were wrong and the methods of that name are the candidates.
+  MethodChoice nameOnly = *choice;
+  nameOnly.line.reset();
+  nameOnly.parameterTypes.reset();
+  const std::vector<size_t> named = choice->name.empty() ? std::vector<size_t>{} : matchingMethods(summary, nameOnly);
+  if (!named.empty()) {
+    std::string what;
+    if (choice->parameterTypes) what += " with parameters " + withParameterTypes("", *choice->parameterTypes);
+    if (choice->line) what += " at line " + std::to_string(*choice->line);
+    std::fprintf(stderr, "%s: no method '%s'%s; the methods named %s are:%s\n", source.c_str(),
+                 choice->name.c_str(), what.c_str(), choice->name.c_str(),
+                 candidateList(summary, named, charset).c_str());
+    return std::nullopt;
+  }
+  std::vector<size_t> all;
+  std::vector<std::string> names;
+  for (size_t i = 0; i < summary.methods.size(); ++i) {
+    all.push_back(i);
+    if (!summary.methods[i].isInitializer()) names.push_back(summary.methods[i].name);
+  }
+  const std::vector<std::string> close =
+      choice->name.empty() ? std::vector<std::string>{} : closestNames(choice->name, names);
+  if (close.empty()) {
+    std::fprintf(stderr, "%s: no method '%s'; the methods are:%s\n", source.c_str(), text.c_str(),
+                 candidateList(summary, all, charset).c_str());
+    return std::nullopt;
+  }
+  std::string meant, shown;
+  for (size_t k = 0; k < close.size(); ++k)
+    meant += (k == 0 ? "" : k + 1 == close.size() ? " or " : ", ") + utf8Text(close[k], charset);
+  std::vector<size_t> suggested;
+  for (const std::string& name : close)
+    for (size_t i = 0; i < summary.methods.size(); ++i)
+      if (!summary.methods[i].isInitializer() && summary.methods[i].name == name) suggested.push_back(i);
+  std::fprintf(stderr, "%s: no method '%s'; did you mean %s?%s\n(flowchart list %s shows all %s)\n", source.c_str(),
+               text.c_str(), meant.c_str(), candidateList(summary, suggested, charset).c_str(), source.c_str(),
+               counted(summary.methods.size(), "method").c_str());
   return std::nullopt;
 }
 

@@ -1,5 +1,6 @@
 // Picking methods of a file by what a person types: "name",
-// "Class.name", "Outer.Inner.name", each optionally with ":LINE".
+// "Class.name", "Outer.Inner.name", each optionally with its parameter
+// types "(int, String[])" and with ":LINE".
 #pragma once
 
 #include <cstdint>
@@ -16,19 +17,26 @@ struct MethodChoice {
   std::string name;                 // "{init}" picks initialisers
   std::vector<std::string> owners;  // the class names written before it, outermost first
   std::optional<int32_t> line;      // a line the method starts on or spans
+  std::optional<std::vector<std::string>> parameterTypes;  // "(TYPES)" as typed
 };
+
+// "Class.method(int, String)": the display name with the parameter types.
+std::string methodLabel(const pipeline::FileSummary& summary, const pipeline::MethodSummary& method);
 
 // nullopt when the text is not of that form.
 std::optional<MethodChoice> parseMethodChoice(const std::string& text);
 
 // The indexes of the summary's methods that fit the choice.  A line picks
-// the method starting on it, else the innermost ones spanning it.
+// the method starting on it, else the innermost ones spanning it; types
+// pick the methods whose parameters have them (a type may be written
+// without its package or type arguments, "..." as "[]").
 std::vector<size_t> matchingMethods(const pipeline::FileSummary& summary, const MethodChoice& choice);
 
 // The one method of a parsed file that a person's text names; nullopt when
 // the text is not a method name or names none or several, which is said
-// on standard error with the candidates (the command name leads the
-// message about a malformed name).
+// on standard error with the candidates: the closest names to a misspelt
+// one, the methods of the name when only the line or types are wrong (the
+// command name leads the message about a malformed name).
 std::optional<size_t> pickMethod(const pipeline::ParsedSource& parsed, const std::string& text,
                                  std::string_view command);
 

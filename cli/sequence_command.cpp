@@ -38,7 +38,7 @@ int runSequence(const SequenceRequest& request) {
   pipeline::SequenceSources sources(*parsed, request.sourceTree);
   const pipeline::SequenceOptions options{request.depth, request.maxMessages, request.sourceTree,
                                           request.followImplementations};
-  const bool graphOnly = endsWith(output, ".dot");
+  const bool graphOnly = hasExtension(output, ".dot");
   pipeline::Problem problem;
   std::optional<pipeline::MethodSequence> sequence =
       graphOnly ? pipeline::methodSequenceGraph(sources, method, options, problem)

@@ -1,5 +1,6 @@
 #include "cli/text_output.h"
 
+#include <cctype>
 #include <cstdio>
 
 #include "flowchart/xml/latin1.h"
@@ -83,6 +84,15 @@ std::string counted(size_t count, const std::string& noun) {
 
 bool endsWith(std::string_view text, std::string_view end) {
   return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
+}
+
+bool hasExtension(std::string_view path, std::string_view extension) {
+  if (path.size() < extension.size()) return false;
+  const std::string_view end = path.substr(path.size() - extension.size());
+  for (size_t i = 0; i < end.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(end[i])) != std::tolower(static_cast<unsigned char>(extension[i])))
+      return false;
+  return true;
 }
 
 std::string located(std::string_view file, int32_t line, std::string_view message) {

@@ -33,6 +33,8 @@ std::vector<std::string_view> splitText(std::string_view text, char separator);
 std::string counted(size_t count, const std::string& noun);
 
 bool endsWith(std::string_view text, std::string_view end);
+// Whether a file name ends in the extension (".dot"), in any case.
+bool hasExtension(std::string_view path, std::string_view extension);
 
 // "FILE:LINE: message" or "FILE: message".
 std::string located(std::string_view file, int32_t line, std::string_view message);

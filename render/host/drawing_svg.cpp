@@ -82,6 +82,13 @@ nav ul.legend li{display:flex;align-items:center;gap:6px}
 </style>
 )CSS";
 
+// What a site's shared style sheet adds: its pages' breadcrumbs.
+constexpr const char* kCrumbStyle =
+    "nav ol.crumbs{font-size:13px;margin-bottom:4px;color:#cfd8e3}\n"
+    "nav ol.crumbs li+li::before{content:\"\\203A\";margin-right:8px;color:#8fa1b8}\n"
+    "nav ol.crumbs li{overflow-wrap:anywhere}\n"
+    "nav h1{overflow-wrap:anywhere}\n";
+
 // Shows the section the location hash names (else the first), so that
 // links between pages and the browser's back and forward buttons move
 // between them; pans and zooms a page's picture by changing its viewBox.
@@ -361,22 +368,26 @@ std::string drawingSvg(const DocumentModel& drawing) {
   return out;
 }
 
-std::string drawingHtml(const DocumentModel& drawing, uint16_t language) {
-  return drawingsHtml(drawingTitle(drawing), {}, {NamedDrawing{"", "", &drawing}},
-                      drawing.encoding, language);
+namespace {
+
+// The text between a block's opening and closing tags.
+std::string_view tagContent(std::string_view block) {
+  const size_t open = block.find('>') + 1;
+  const size_t close = block.rfind("</");
+  return block.substr(open, close - open);
 }
 
-std::string drawingsHtml(std::string_view title, std::string_view indexHtml,
-                         const std::vector<NamedDrawing>& drawings, TextEncoding encoding,
-                         uint16_t language) {
+std::string framedHtml(std::string titleHtml, std::string_view indexHtml, const std::vector<NamedDrawing>& drawings,
+                       TextEncoding encoding, uint16_t language, const HtmlFrame& frame) {
   std::string out = "<!DOCTYPE html>\n<html";
   if (const char* tag = languageTag(language)) out += std::string(" lang=\"") + tag + "\"";
   out += ">\n<head>\n<meta charset=\"";
   out += encodingName(encoding);
   out += "\">\n<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>" +
-         escaped(title) + "</title>\n";
-  out += kStyle;
-  out += "</head>\n<body>\n<nav>\n<h1>" + escaped(title) + "</h1>\n";
+         titleHtml + "</title>\n";
+  if (frame.assetsUrl.empty()) out += kStyle;
+  else out += "<link rel=\"stylesheet\" href=\"" + escaped(frame.assetsUrl) + "drawing.css\">\n";
+  out += "</head>\n<body>\n<nav>\n" + frame.headerHtml + "<h1>" + titleHtml + "</h1>\n";
   if (!indexHtml.empty()) out += "<a class=\"contents\" href=\"#index\">Index</a>\n";
   for (size_t d = 0; d < drawings.size(); ++d) {
     const NamedDrawing& named = drawings[d];
@@ -406,9 +417,30 @@ std::string drawingsHtml(std::string_view title, std::string_view indexHtml,
       appendHtmlPage(out, drawings[d], d, i);
   }
   out += "</main>\n";
-  out += kScript;
+  if (frame.assetsUrl.empty()) out += kScript;
+  else out += "<script src=\"" + escaped(frame.assetsUrl) + "drawing.js\"></script>\n";
   out += "</body>\n</html>\n";
   return out;
+}
+
+}  // namespace
+
+std::string drawingStyleSheet() { return std::string(tagContent(kStyle)) + kCrumbStyle; }
+std::string_view drawingScript() { return tagContent(kScript); }
+
+std::string drawingHtml(const DocumentModel& drawing, uint16_t language) {
+  return drawingHtml(drawing, language, HtmlFrame{});
+}
+
+std::string drawingHtml(const DocumentModel& drawing, uint16_t language, const HtmlFrame& frame) {
+  return framedHtml(frame.titleHtml.empty() ? escaped(drawingTitle(drawing)) : frame.titleHtml, {},
+                    {NamedDrawing{"", "", &drawing}}, drawing.encoding, language, frame);
+}
+
+std::string drawingsHtml(std::string_view title, std::string_view indexHtml,
+                         const std::vector<NamedDrawing>& drawings, TextEncoding encoding,
+                         uint16_t language) {
+  return framedHtml(escaped(title), indexHtml, drawings, encoding, language, HtmlFrame{});
 }
 
 }  // namespace host

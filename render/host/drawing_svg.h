@@ -25,6 +25,25 @@ namespace host {
 std::string drawingSvg(const DocumentModel& drawing);
 std::string drawingHtml(const DocumentModel& drawing, uint16_t language);
 
+// What a page of a site puts round a drawing.
+struct HtmlFrame {
+  // Ready HTML (plain ASCII with character references, so that it reads
+  // the same in the drawing's encoding): the page's title and heading,
+  // empty for the drawing's first page's name; and a fragment (a
+  // breadcrumb, an ol of class "crumbs") at the top, may be empty.
+  std::string titleHtml;
+  std::string headerHtml;
+  // The relative URL of the folder holding drawingStyleSheet() as
+  // drawing.css and drawingScript() as drawing.js, ending in '/'; the
+  // page links them instead of holding them.  Empty: held inline.
+  std::string assetsUrl;
+};
+std::string drawingHtml(const DocumentModel& drawing, uint16_t language, const HtmlFrame& frame);
+
+// The style sheet and script the HTML pages hold, for a site to share.
+std::string drawingStyleSheet();
+std::string_view drawingScript();
+
 // One drawing of several in one HTML page.
 struct NamedDrawing {
   // Put before its page ids ("<idPrefix>page-<n>"), so that each

@@ -36,32 +36,48 @@ TEST(BadInput, ClearMessagesAndExitCodes) {
       {{"list", "Old.java"}, 1, "Old.java:3: does not parse as Java 25 but does as Java 8 (try --java 8)\n"},
       {{"list", "Old.java", "--java", "14"}, 1, "Old.java:3: does not parse as Java 14 but does as Java 8 (try --java 8)\n"},
       {{"draw", "Good.java", "h"}, 2,
-       "Good.java: no method 'h'; the methods are:\n  Good.f:2\n  Good.f:3\n  Good.g:4\n"},
-      {{"draw", "Good.java", "f"}, 2, "Good.java: 'f' names 2 methods; pick one with METHOD:LINE:\n  Good.f:2\n  Good.f:3\n"},
+       "Good.java: no method 'h'; the methods are:\n  Good.f():2\n  Good.f(int):3\n  Good.g():4\n"},
+      {{"draw", "Good.java", "G"}, 2,
+       "Good.java: no method 'G'; did you mean g?\n  Good.g():4\n(flowchart list Good.java shows all 3 methods)\n"},
+      {{"draw", "Good.java", "F:9"}, 2,
+       "Good.java: no method 'F:9'; did you mean f?\n  Good.f():2\n  Good.f(int):3\n"
+       "(flowchart list Good.java shows all 3 methods)\n"},
+      {{"draw", "Good.java", "f:9"}, 2,
+       "Good.java: no method 'f' at line 9; the methods named f are:\n  Good.f():2\n  Good.f(int):3\n"},
+      {{"draw", "Good.java", "f(long)"}, 2,
+       "Good.java: no method 'f' with parameters (long); the methods named f are:\n  Good.f():2\n  Good.f(int):3\n"},
+      {{"draw", "Good.java", "g", "-o", "g.png"}, 2,
+       "flowchart: draw: cannot write 'g.png': no format has the extension .png; name the output .html, .htm, "
+       ".svg, .xml, .dot or .json\nRun 'flowchart help draw' for usage.\n"},
+      {{"sequence", "Good.java", "g", "-o", "g"}, 2,
+       "flowchart: sequence: cannot write 'g': the name has no extension; name the output .html, .htm, .svg, "
+       ".xml or .dot\nRun 'flowchart help sequence' for usage.\n"},
+      {{"help", "frob"}, 2, "flowchart: help: no command 'frob'\nRun 'flowchart --help' for usage.\n"},
+      {{"draw", "Good.java", "f"}, 2, "Good.java: 'f' names 2 methods; pick one with METHOD:LINE or METHOD(TYPES):\n  Good.f():2\n  Good.f(int):3\n"},
       {{"draw", "Good.java", "f:"}, 2,
-       "draw: 'f:' is not a method name; write METHOD, Class.METHOD or METHOD:LINE\n"},
+       "draw: 'f:' is not a method name; write METHOD, Class.METHOD, METHOD:LINE or METHOD(TYPES)\n"},
       {{"draw", "Good.java", "g", "-o", "plain/g.html"}, 1, "plain/g.html: cannot write the drawing\n"},
-      {{"draw", "Good.java", "g", "-o"}, 2, "flowchart: draw: option -o needs a value\nRun 'flowchart --help' for usage.\n"},
+      {{"draw", "Good.java", "g", "-o"}, 2, "flowchart: draw: option -o needs a value\nRun 'flowchart help draw' for usage.\n"},
       {{"sequence", "Good.java"}, 2,
-       "flowchart: sequence: give FILE.java and one METHOD\nRun 'flowchart --help' for usage.\n"},
+       "flowchart: sequence: give FILE.java and one METHOD\nRun 'flowchart help sequence' for usage.\n"},
       {{"sequence", "Good.java", "f"}, 2,
-       "Good.java: 'f' names 2 methods; pick one with METHOD:LINE:\n  Good.f:2\n  Good.f:3\n"},
+       "Good.java: 'f' names 2 methods; pick one with METHOD:LINE or METHOD(TYPES):\n  Good.f():2\n  Good.f(int):3\n"},
       {{"sequence", "Good.java", "g", "--depth", "0"}, 2,
        "flowchart: sequence: --depth takes a number of levels from 1 to 50, not '0'\n"
-       "Run 'flowchart --help' for usage.\n"},
+       "Run 'flowchart help sequence' for usage.\n"},
       {{"sequence", "Good.java", "g", "--max-messages", "x"}, 2,
        "flowchart: sequence: --max-messages takes a number from 1 to 100000, not 'x'\n"
-       "Run 'flowchart --help' for usage.\n"},
+       "Run 'flowchart help sequence' for usage.\n"},
       {{"sequence", "Good.java", "g", "--src", "nowhere"}, 2, "nowhere: no such folder\n"},
       {{"sequence", "Broken.java", "f"}, 1, "Broken.java:2: does not parse as Java\n"},
       {{"sequence", "Good.java", "g", "-o", "plain/g.html"}, 1, "plain/g.html: cannot write the drawing\n"},
       {{"frobnicate"}, 2, "flowchart: unknown command 'frobnicate'\nRun 'flowchart --help' for usage.\n"},
       {{}, 2, "flowchart: no command given\nRun 'flowchart --help' for usage.\n"},
-      {{"batch", "."}, 2, "flowchart: batch: give the output folder with -o OUT_DIR\nRun 'flowchart --help' for usage.\n"},
+      {{"batch", "."}, 2, "flowchart: batch: give the output folder with -o OUT_DIR\nRun 'flowchart help batch' for usage.\n"},
       {{"batch", ".", "-o", "out", "-j", "0"}, 2,
-       "flowchart: batch: -j takes a number of workers from 1 to 256, not '0'\nRun 'flowchart --help' for usage.\n"},
+       "flowchart: batch: -j takes a number of workers from 1 to 256, not '0'\nRun 'flowchart help batch' for usage.\n"},
       {{"list", "Good.java", "--java", "26"}, 2,
-       "flowchart: list: --java takes a Java release from 1 to 25, not '26'\nRun 'flowchart --help' for usage.\n"},
+       "flowchart: list: --java takes a Java release from 1 to 25, not '26'\nRun 'flowchart help list' for usage.\n"},
       {{"batch", "nowhere", "-o", "out"}, 2, "nowhere: no such folder\n"},
       {{"batch", "Good.java", "-o", "out"}, 2, "Good.java: is not a folder\n"},
       {{"batch", ".", "-o", "plain/out"}, 2, "plain/out: cannot make the output folder: Not a directory\n"},
@@ -86,9 +102,18 @@ TEST(BadInput, HelpAndVersion) {
   const auto help = runFlowchart({"--help"});
   EXPECT_EQ(help.exitCode, 0);
   EXPECT_NE(help.out.find("flowchart batch SRC_DIR -o OUT_DIR [-j N] [--force] [--quiet]"), std::string::npos);
-  EXPECT_NE(help.out.find("flowchart sequence FILE.java METHOD[:LINE] [-o OUT] [--depth N] [--src DIR]"),
+  EXPECT_NE(help.out.find("flowchart sequence FILE.java METHOD[(TYPES)][:LINE] [-o OUT] [--depth N]"),
             std::string::npos);
-  EXPECT_EQ(runFlowchart({"draw", "--help"}).exitCode, 0);
+  EXPECT_NE(help.out.find("flowchart index OUT_DIR... -o SITE"), std::string::npos);
+  // A command's help is its part only, with the options every command takes.
+  for (const std::vector<std::string> args : {std::vector<std::string>{"draw", "--help"}, {"help", "draw"},
+                                              {"draw", "X.java", "-h"}}) {
+    const auto draw = runFlowchart(args);
+    EXPECT_EQ(draw.exitCode, 0);
+    EXPECT_EQ(draw.out.rfind("Usage:\n  flowchart draw FILE.java [METHOD[(TYPES)][:LINE]] [-o OUT] [--fold auto|none|all]\n", 0), 0u) << draw.out;
+    EXPECT_EQ(draw.out.find("flowchart batch"), std::string::npos);
+    EXPECT_NE(draw.out.find("Exit codes:"), std::string::npos);
+  }
   EXPECT_EQ(runFlowchart({"--version"}).out, "flowchart 1.0\n");
 }
 

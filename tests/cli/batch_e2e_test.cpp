@@ -7,7 +7,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <set>
 #include <thread>
 
 #include "tests/cli/cli_run.h"
@@ -61,22 +63,78 @@ TEST(BatchCommand, DrawsTheTreeAndIndexesIt) {
   const auto run = runFlowchart({"batch", "src", "-o", "out", "-j", "2"}, dir.path());
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(run.out, "");
-  EXPECT_EQ(run.err, "src/b/Broken.java:3: does not parse as Java\n");
+  // Errors as they come, then one line saying what was done, also when
+  // standard error is no terminal.
+  EXPECT_NE(run.err.find("src/b/Broken.java:3: does not parse as Java\n"), std::string::npos) << run.err;
+  const std::string summary = run.err.substr(run.err.find('\n') + 1);
+  EXPECT_EQ(summary.rfind("drew 2 methods of 3 files in ", 0), 0u) << run.err;
+  EXPECT_TRUE(summary.ends_with(" s; 1 failed; index: out/index.html\n")) << run.err;
   EXPECT_EQ(filesBelow(dir.path() / "out"),
-            (std::vector<std::string>{"Empty.java/flowchart-record.tsv", "a/Good.java/Good.loop-L8.html",
-                                      "a/Good.java/Good.twice-L2.html", "a/Good.java/flowchart-record.tsv",
-                                      "b/Broken.java/flowchart-record.tsv", "index.html"}));
+            (std::vector<std::string>{"files/Empty.java/index.html", "files/a/Good.java/Good.loop-L8.html",
+                                      "files/a/Good.java/Good.twice-L2.html", "files/a/Good.java/index.html",
+                                      "files/b/Broken.java/index.html", "index.html", "site/drawing.css",
+                                      "site/drawing.js", "site/records/Empty.java/record.tsv",
+                                      "site/records/a/Good.java/record.tsv", "site/records/b/Broken.java/record.tsv",
+                                      "site/site.css", "site/site.js", "site/site.tsv"}));
   const std::string index = readFile(dir.path() / "out/index.html");
   EXPECT_NE(index.find("3 files, 2 classes, 2 methods, 2 flowcharts; 1 file did not parse"), std::string::npos);
-  EXPECT_NE(index.find("<a href=\"a/Good.java/Good.twice-L2.html\">twice</a>"), std::string::npos);
-  EXPECT_NE(index.find("<a href=\"a/Good.java/Good.loop-L8.html\">loop</a>"), std::string::npos);
-  EXPECT_NE(index.find("<tr><td>b/Broken.java</td><td class=\"n\">3</td>"
+  // The methods come first, with their parameter types, linked to their
+  // drawings, their files' pages and their classes there.
+  EXPECT_LT(index.find("id=\"methods\""), index.find("id=\"file-table\""));
+  EXPECT_NE(index.find("<tr><td class=\"name\"><a href=\"files/a/Good.java/index.html\">a/Good.java</a></td>"
+                       "<td class=\"name\"><a href=\"files/a/Good.java/index.html#class-1\">Good</a></td>"
+                       "<td class=\"name\"><a href=\"files/a/Good.java/Good.twice-L2.html\">twice(int)</a></td>"),
+            std::string::npos);
+  EXPECT_NE(index.find("<a href=\"files/a/Good.java/Good.loop-L8.html\">loop(int)</a>"), std::string::npos);
+  EXPECT_NE(index.find("<tr><td class=\"name\"><a href=\"files/b/Broken.java/index.html\">b/Broken.java</a></td>"
+                       "<td class=\"n\"><a href=\"files/b/Broken.java/index.html#L3\">3</a></td>"
                        "<td class=\"problem\">does not parse as Java</td></tr>"),
             std::string::npos);
-  // The drawings are whole HTML pages.
-  const std::string drawing = readFile(dir.path() / "out/a/Good.java/Good.twice-L2.html");
+  // The filter's fields are the columns its headers name.
+  for (const char* key : {"file", "class", "method", "line", "nloc", "cc", "cog", "hv"})
+    EXPECT_NE(index.find(std::string("data-key=\"") + key + "\""), std::string::npos) << key;
+  // One shared style sheet and script per tree; no page holds its own.
+  EXPECT_NE(index.find("<link rel=\"stylesheet\" href=\"site/site.css\">"), std::string::npos);
+  EXPECT_NE(index.find("<script src=\"site/site.js\"></script>"), std::string::npos);
+  EXPECT_NE(readFile(dir.path() / "out/site/site.js").find("cog"), std::string::npos);
+  EXPECT_NE(readFile(dir.path() / "out/site/drawing.js").find("hashchange"), std::string::npos);
+  for (const std::string& file : filesBelow(dir.path() / "out"))
+    if (file.ends_with(".html")) {
+      const std::string page = readFile(dir.path() / "out" / file);
+      EXPECT_EQ(page.find("<style>"), std::string::npos) << file;
+      EXPECT_EQ(page.find("<script>"), std::string::npos) << file;
+    }
+  // A drawing: a whole HTML page with its class and file in the title and
+  // a breadcrumb back to the file's page and the index.
+  const std::string drawing = readFile(dir.path() / "out/files/a/Good.java/Good.twice-L2.html");
   EXPECT_EQ(drawing.rfind("<!DOCTYPE html>", 0), 0u);
   EXPECT_NE(drawing.find("</html>"), std::string::npos);
+  EXPECT_NE(drawing.find("<title>twice(int) &#183; Good &#183; a/Good.java</title>"), std::string::npos);
+  EXPECT_NE(drawing.find("<ol class=\"crumbs\"><li><a href=\"../../../index.html\">index</a></li>"
+                         "<li><a href=\"../../../index.html#q=file%3Aa/\">a</a></li>"
+                         "<li><a href=\"index.html\">Good.java</a></li><li><a href=\"index.html#class-1\">Good</a></li>"
+                         "<li aria-current=\"page\">twice(int)</li></ol>"),
+            std::string::npos);
+  EXPECT_NE(drawing.find("<link rel=\"stylesheet\" href=\"../../../site/drawing.css\">"), std::string::npos);
+  EXPECT_NE(drawing.find("<script src=\"../../../site/drawing.js\"></script>"), std::string::npos);
+  // A file's page: its classes, its methods linked to their drawings, and
+  // its source with numbered lines.
+  const std::string filePage = readFile(dir.path() / "out/files/a/Good.java/index.html");
+  EXPECT_NE(filePage.find("<ol class=\"crumbs\"><li><a href=\"../../../index.html\">index</a></li>"
+                          "<li><a href=\"../../../index.html#q=file%3Aa/\">a</a></li>"
+                          "<li aria-current=\"page\">Good.java</li></ol>"),
+            std::string::npos);
+  EXPECT_NE(filePage.find("<tr id=\"class-1\"><td class=\"name\">Good</td><td>class</td>"), std::string::npos);
+  EXPECT_NE(filePage.find("<td class=\"name\"><a href=\"Good.twice-L2.html\">twice(int)</a></td>"
+                          "<td class=\"n\"><a href=\"#L2\">2</a></td>"),
+            std::string::npos);
+  EXPECT_NE(filePage.find("<li id=\"L4\">      return 2 * x;</li>\n"), std::string::npos);
+  EXPECT_NE(filePage.find("<li id=\"L2\">  int twice(int x) {<a class=\"drawing\" href=\"Good.twice-L2.html\" "
+                          "data-name=\"twice(int)\"></a></li>\n"),
+            std::string::npos);
+  EXPECT_NE(filePage.find("<li id=\"L9\">}</li>\n</ol>"), std::string::npos);
+  EXPECT_NE(readFile(dir.path() / "out/files/b/Broken.java/index.html").find("<li id=\"L3\" class=\"problem\">"),
+            std::string::npos);
 
   // One worker gives the same files.
   const auto single = runFlowchart({"batch", "src", "-o", "out1", "-j", "1", "--quiet"}, dir.path());
@@ -89,13 +147,16 @@ TEST(BatchCommand, RedrawsOnlyWhatChanged) {
   TempDir dir;
   makeTree(dir.path() / "src");
   ASSERT_EQ(runFlowchart({"batch", "src", "-o", "out"}, dir.path()).exitCode, 1);
-  const fs::path twice = dir.path() / "out/a/Good.java/Good.twice-L2.html";
+  const fs::path twice = dir.path() / "out/files/a/Good.java/Good.twice-L2.html";
   const auto drawn = fs::last_write_time(twice);
 
   // Nothing changed: nothing is redrawn, and the failure is reported again.
   const auto again = runFlowchart({"batch", "src", "-o", "out"}, dir.path());
   EXPECT_EQ(again.exitCode, 1);
-  EXPECT_EQ(again.err, "src/b/Broken.java:3: does not parse as Java\n");
+  EXPECT_EQ(again.err.rfind("src/b/Broken.java:3: does not parse as Java\ndrew 2 methods of 3 files in ", 0), 0u)
+      << again.err;
+  EXPECT_NE(again.err.find(" s (3 files up to date, kept); 1 failed; index: out/index.html\n"), std::string::npos)
+      << again.err;
   EXPECT_EQ(fs::last_write_time(twice), drawn);
 
   // A changed file is redrawn; the drawing of a method it lost goes.
@@ -105,15 +166,15 @@ TEST(BatchCommand, RedrawsOnlyWhatChanged) {
   fs::last_write_time(dir.path() / "src/b/Broken.java", drawn + std::chrono::seconds(5));
   const auto fixed = runFlowchart({"batch", "src", "-o", "out"}, dir.path());
   EXPECT_EQ(fixed.exitCode, 0) << fixed.err;
-  EXPECT_TRUE(fs::exists(dir.path() / "out/a/Good.java/Good.loop-L9.html"));
-  EXPECT_FALSE(fs::exists(dir.path() / "out/a/Good.java/Good.loop-L8.html"));
-  EXPECT_TRUE(fs::exists(dir.path() / "out/b/Broken.java/Broken.g-L2.html"));
+  EXPECT_TRUE(fs::exists(dir.path() / "out/files/a/Good.java/Good.loop-L9.html"));
+  EXPECT_FALSE(fs::exists(dir.path() / "out/files/a/Good.java/Good.loop-L8.html"));
+  EXPECT_TRUE(fs::exists(dir.path() / "out/files/b/Broken.java/Broken.g-L2.html"));
 
   // --force redraws everything.
-  const auto before = fs::last_write_time(dir.path() / "out/b/Broken.java/Broken.g-L2.html");
+  const auto before = fs::last_write_time(dir.path() / "out/files/b/Broken.java/Broken.g-L2.html");
   std::this_thread::sleep_for(std::chrono::milliseconds(20));
   ASSERT_EQ(runFlowchart({"batch", "src", "-o", "out", "--force"}, dir.path()).exitCode, 0);
-  EXPECT_NE(fs::last_write_time(dir.path() / "out/b/Broken.java/Broken.g-L2.html"), before);
+  EXPECT_NE(fs::last_write_time(dir.path() / "out/files/b/Broken.java/Broken.g-L2.html"), before);
 }
 
 // --sequence puts each method's sequence diagram beside its flowchart,
@@ -123,36 +184,41 @@ TEST(BatchCommand, SequenceDiagramsBesideTheFlowcharts) {
   TempDir dir;
   makeTree(dir.path() / "src");
   ASSERT_EQ(runFlowchart({"batch", "src", "-o", "out"}, dir.path()).exitCode, 1);
-  const auto run = runFlowchart({"batch", "src", "-o", "out", "--sequence"}, dir.path());
+  const auto run = runFlowchart({"batch", "src", "-o", "out", "--sequence", "--quiet"}, dir.path());
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(run.err, "src/b/Broken.java:3: does not parse as Java\n");
-  EXPECT_EQ(filesBelow(dir.path() / "out/a/Good.java"),
+  EXPECT_EQ(filesBelow(dir.path() / "out/files/a/Good.java"),
             (std::vector<std::string>{"Good.loop-L8-sequence.html", "Good.loop-L8.html", "Good.twice-L2-sequence.html",
-                                      "Good.twice-L2.html", "flowchart-record.tsv"}));
-  const std::string record = readFile(dir.path() / "out/a/Good.java/flowchart-record.tsv");
+                                      "Good.twice-L2.html", "index.html"}));
+  const std::string record = readFile(dir.path() / "out/site/records/a/Good.java/record.tsv");
   EXPECT_NE(record.find("\tGood.twice-L2.html\t\tGood.twice-L2-sequence.html\t72\t1\n"), std::string::npos) << record;
   const std::string index = readFile(dir.path() / "out/index.html");
   EXPECT_NE(index.find("2 flowcharts, 2 sequence diagrams; 1 file did not parse"), std::string::npos);
   EXPECT_NE(index.find("<th>Sequence</th>"), std::string::npos);
-  EXPECT_NE(index.find("<td><a href=\"a/Good.java/Good.twice-L2-sequence.html\">sequence</a></td>"),
+  EXPECT_NE(index.find("<td><a href=\"files/a/Good.java/Good.twice-L2-sequence.html\">sequence</a></td>"),
+            std::string::npos);
+  EXPECT_NE(readFile(dir.path() / "out/files/a/Good.java/Good.twice-L2-sequence.html")
+                .find("<li aria-current=\"page\">twice(int) (sequence diagram)</li>"),
             std::string::npos);
   // Good.twice makes no calls: one lifeline and the note saying so.
-  const std::string twice = readFile(dir.path() / "out/a/Good.java/Good.twice-L2-sequence.html");
+  const std::string twice = readFile(dir.path() / "out/files/a/Good.java/Good.twice-L2-sequence.html");
   EXPECT_NE(twice.find("Good.twice makes no calls."), std::string::npos);
 
-  const auto kept = fs::last_write_time(dir.path() / "out/a/Good.java/Good.twice-L2-sequence.html");
+  const auto kept = fs::last_write_time(dir.path() / "out/files/a/Good.java/Good.twice-L2-sequence.html");
   std::this_thread::sleep_for(std::chrono::milliseconds(20));
   ASSERT_EQ(runFlowchart({"batch", "src", "-o", "out"}, dir.path()).exitCode, 1);
-  EXPECT_EQ(fs::last_write_time(dir.path() / "out/a/Good.java/Good.twice-L2-sequence.html"), kept);
+  EXPECT_EQ(fs::last_write_time(dir.path() / "out/files/a/Good.java/Good.twice-L2-sequence.html"), kept);
   EXPECT_NE(readFile(dir.path() / "out/index.html").find("Good.twice-L2-sequence.html"), std::string::npos);
 }
 
 // Ctrl-C stops a run between files and methods: every file left behind is
 // whole, and the next run finishes the job.
 TEST(BatchCommand, InterruptedRunLeavesWholeFiles) {
+  // Enough work that the interrupt comes while it is under way.
+  constexpr int kFiles = 120;
   TempDir dir;
   fs::create_directory(dir.path() / "src");
-  for (int i = 0; i < 40; ++i) {
+  for (int i = 0; i < kFiles; ++i) {
     std::string source = "class C" + std::to_string(i) + " {\n";
     for (int m = 0; m < 10; ++m)
       source += "  int m" + std::to_string(m) + "(int x) { while (x > 1) { if (x % 2 == 0) x /= 2; else x = 3 * x + 1; } return x; }\n";
@@ -174,13 +240,132 @@ TEST(BatchCommand, InterruptedRunLeavesWholeFiles) {
   if (WEXITSTATUS(status) == 130) EXPECT_FALSE(fs::exists(dir.path() / "out/index.html"));
   else EXPECT_EQ(WEXITSTATUS(status), 0);
   for (const std::string& file : filesBelow(dir.path() / "out")) {
-    const bool known = file.ends_with(".html") || file.ends_with("/flowchart-record.tsv");
+    const bool known =
+        file.ends_with(".html") || (file.starts_with("site/records/") && file.ends_with("/record.tsv")) ||
+        (file.starts_with("site/") && (file.ends_with(".css") || file.ends_with(".js")));
     EXPECT_TRUE(known) << "left behind: " << file;
     if (file.ends_with(".html")) EXPECT_NE(readFile(dir.path() / "out" / file).find("</html>"), std::string::npos);
   }
   const auto finish = runFlowchart({"batch", "src", "-o", "out", "--quiet"}, dir.path());
   EXPECT_EQ(finish.exitCode, 0) << finish.err;
-  EXPECT_EQ(filesBelow(dir.path() / "out").size(), 40u * 11 + 1);
+  // Per file: 10 drawings, its page and its record; the index and the
+  // site's five shared files.
+  EXPECT_EQ(filesBelow(dir.path() / "out").size(), kFiles * 12u + 6);
 }
 
 }  // namespace
+
+namespace {
+
+const std::string kLongName(300, 'n');
+
+// Methods whose plain page names would meet, in folders named as the
+// site's own files are.
+void makeAwkwardTree(const fs::path& src) {
+  fs::create_directories(src / "index.html");
+  fs::create_directories(src / "site/records");
+  fs::create_directories(src / "files");
+  writeFile(src / "index.html/Over.java",
+            "class Over {\n"
+            "  int f(int x) { return x; } long f(long x) { return x; }\n"
+            "  void a$b() { }\n"
+            "  void a_b() { }\n"
+            "  void run() { } void Run() { }\n"
+            "  void " + kLongName + "() { }\n"
+            "}\n");
+  writeFile(src / "site/records/Plain.java", "class Plain {\n  void g() { }\n}\n");
+  writeFile(src / "files/More.java", "class More {\n  void h(int x) { if (x > 0) h(x - 1); }\n}\n");
+  writeFile(src / "Top.java", "class Top {\n  void t() { }\n}\n");
+  // ISO-8859-1: "class Größe { int mü ... }".
+  writeFile(src / "Latin.java", "class Gr\xf6\xdf" "e {\n  int m\xfc(int x) { return x; }\n}\n");
+}
+
+std::vector<std::string> drawingsOf(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder))
+    if (entry.path().filename() != "index.html") names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+}  // namespace
+
+TEST(BatchCommand, EveryMethodItsOwnPageWhateverTheNames) {
+  TempDir dir;
+  makeAwkwardTree(dir.path() / "src");
+  const auto run = runFlowchart({"batch", "src", "-o", "out", "--quiet"}, dir.path());
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_TRUE(fs::is_regular_file(dir.path() / "out/index.html"));
+  EXPECT_TRUE(fs::is_regular_file(dir.path() / "out/files/index.html/Over.java/index.html"));
+  EXPECT_TRUE(fs::is_regular_file(dir.path() / "out/files/site/records/Plain.java/Plain.g-L2.html"));
+  EXPECT_TRUE(fs::is_regular_file(dir.path() / "out/files/files/More.java/More.h-L2.html"));
+  const std::vector<std::string> pages = drawingsOf(dir.path() / "out/files/index.html/Over.java");
+  ASSERT_EQ(pages.size(), 7u);
+  std::set<std::string> folded;
+  for (const std::string& page : pages) {
+    std::string lower = page;
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    EXPECT_TRUE(folded.insert(lower).second) << page;
+    EXPECT_LT(page.size(), 200u) << page;
+  }
+  // The index links every one of them, by the names its parameter types tell apart.
+  const std::string index = readFile(dir.path() / "out/index.html");
+  for (const std::string& page : pages)
+    EXPECT_NE(index.find("files/index.html/Over.java/" + page + "\""), std::string::npos) << page;
+  EXPECT_NE(index.find(">f(int)</a>"), std::string::npos);
+  EXPECT_NE(index.find(">f(long)</a>"), std::string::npos);
+  // A page in the source's encoding names its method and class as written.
+  const std::string latin = readFile(dir.path() / "out/files/Latin.java/Gr\xc3\xb6\xc3\x9f" "e.m\xc3\xbc-L2.html");
+  EXPECT_NE(latin.find("<meta charset=\"ISO-8859-1\">"), std::string::npos);
+  EXPECT_NE(latin.find("<title>m&#252;(int) &#183; Gr&#246;&#223;e &#183; Latin.java</title>"), std::string::npos);
+  EXPECT_NE(readFile(dir.path() / "out/files/Latin.java/index.html")
+                .find("<li id=\"L1\">class Gr\xc3\xb6\xc3\x9f" "e {</li>"),
+            std::string::npos);
+
+  // draw picks one of two overloads on one line by its types.
+  const auto draw = runFlowchart({"draw", "src/index.html/Over.java", "f(long):2", "-o", "f.json"}, dir.path());
+  EXPECT_EQ(draw.exitCode, 0) << draw.err;
+  EXPECT_NE(readFile(dir.path() / "f.json").find("\"method\": \"f\""), std::string::npos);
+  const auto both = runFlowchart({"draw", "src/index.html/Over.java", "f:2"}, dir.path());
+  EXPECT_EQ(both.exitCode, 2);
+  EXPECT_EQ(both.err, "src/index.html/Over.java: 'f:2' names 2 methods; pick one with METHOD:LINE or METHOD(TYPES):\n"
+                      "  Over.f(int):2\n  Over.f(long):2\n");
+}
+
+// Three shards of a tree, drawn apart and merged by flowchart index, make
+// the same site as one run over the whole tree.
+TEST(BatchCommand, ShardsMergeIntoTheSameSite) {
+  TempDir dir;
+  makeTree(dir.path() / "src");
+  makeAwkwardTree(dir.path() / "src");
+  fs::create_directories(dir.path() / "src/p");
+  for (int i = 0; i < 6; ++i)
+    writeFile(dir.path() / "src/p" / ("C" + std::to_string(i) + ".java"),
+              "class C" + std::to_string(i) + " {\n  int m(int x) { return x > 1 ? m(x - 1) : 1; }\n}\n");
+  ASSERT_EQ(runFlowchart({"batch", "src", "-o", "whole", "--quiet"}, dir.path()).exitCode, 1);
+  std::vector<std::string> shardFiles;
+  for (int k = 1; k <= 3; ++k) {
+    const std::string shard = std::to_string(k) + "/3";
+    const auto run = runFlowchart({"batch", "src", "-o", "shard-" + std::to_string(k), "--shard", shard, "--quiet"},
+                                  dir.path());
+    EXPECT_LE(run.exitCode, 1) << run.err;
+    for (const std::string& file : filesBelow(dir.path() / ("shard-" + std::to_string(k)) / "site/records"))
+      shardFiles.push_back(file);
+  }
+  // Every file is in exactly one shard.
+  std::sort(shardFiles.begin(), shardFiles.end());
+  EXPECT_EQ(shardFiles, filesBelow(dir.path() / "whole/site/records"));
+  const auto merged = runFlowchart({"index", "shard-1", "shard-2", "shard-3", "-o", "site"}, dir.path());
+  ASSERT_EQ(merged.exitCode, 0) << merged.err;
+  EXPECT_EQ(merged.out, "site/index.html: 14 files, 19 methods from 3 output folders\n");
+  EXPECT_EQ(readFile(dir.path() / "site/index.html"), readFile(dir.path() / "whole/index.html"));
+  EXPECT_EQ(filesBelow(dir.path() / "site"), filesBelow(dir.path() / "whole"));
+  for (const std::string& file : filesBelow(dir.path() / "whole"))
+    if (!file.starts_with("site/records/"))
+      EXPECT_EQ(readFile(dir.path() / "site" / file), readFile(dir.path() / "whole" / file)) << file;
+
+  EXPECT_EQ(runFlowchart({"batch", "src", "-o", "x", "--shard", "4/3"}, dir.path()).exitCode, 2);
+  const auto notOutput = runFlowchart({"index", "src/a", "-o", "site2"}, dir.path());
+  EXPECT_EQ(notOutput.exitCode, 2);
+  EXPECT_EQ(notOutput.err, "src/a: holds no output of flowchart batch (no site/records folder)\n");
+}

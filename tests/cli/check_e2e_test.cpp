@@ -146,7 +146,7 @@ TEST(ParsingGaps, RefusedConstructsEmptyMembersAndCompactFiles) {
                           "3-5              3    2    1     "),
             std::string::npos)
       << list.out;
-  EXPECT_NE(list.out.find("    Hello.twice\n"), std::string::npos) << list.out;
+  EXPECT_NE(list.out.find("    Hello.twice(int)\n"), std::string::npos) << list.out;
   const auto draw = runFlowchart({"draw", "Hello.java", "main"}, dir.path());
   EXPECT_EQ(draw.exitCode, 0) << draw.err;
   EXPECT_EQ(draw.out, "Hello.main.html: Hello.main, 1 page\n");

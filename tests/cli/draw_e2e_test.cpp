@@ -151,9 +151,9 @@ TEST(ListCommand, TableAndJson) {
   EXPECT_EQ(table.out, source + ": 1 class, 3 methods; NLOC 54, Halstead volume 1977\n"
                                 "LINES         NLOC   CC  COG     HV  NAME\n"
                                 "9-65            52                   class Checkout\n"
-                                "13-16            4    1    0     90    Checkout.Checkout\n"
-                                "19-57           38   10   10   1351    Checkout.total\n"
-                                "59-64            6    3    2    160    Checkout.charge\n");
+                                "13-16            4    1    0     90    Checkout.Checkout(List<String>, int)\n"
+                                "19-57           38   10   10   1351    Checkout.total(String[], int[], int[], String)\n"
+                                "59-64            6    3    2    160    Checkout.charge(String, int)\n");
   const auto json = runFlowchart({"list", source, "--json"});
   EXPECT_EQ(json.exitCode, 0);
   EXPECT_NE(json.out.find("\"halsteadVolume\":1976."), std::string::npos);
@@ -181,8 +181,8 @@ TEST(DrawCommand, EveryMethodOfAFileInOnePage) {
   const std::string page = readFile(dir.path() / "Split.html");
   // The index links to each method's first page; a method whose modifiers
   // stand on a line of their own is drawn too.
-  EXPECT_NE(page.find("<a href=\"#m1-page-1\">Split.main</a>"), std::string::npos);
-  EXPECT_NE(page.find("<a href=\"#m2-page-1\">Split.run</a>"), std::string::npos);
+  EXPECT_NE(page.find("<a href=\"#m1-page-1\">Split.main(String[])</a>"), std::string::npos);
+  EXPECT_NE(page.find("<a href=\"#m2-page-1\">Split.run(String)</a>"), std::string::npos);
   // A method is one page; the legend is there once.
   EXPECT_EQ(page.find("id=\"m1-page-2\""), std::string::npos);
   EXPECT_NE(page.find("data-name=\"b1\""), std::string::npos);

@@ -1,0 +1,34 @@
+// The names of a batch run's outputs: one file name per method page that
+// no other method of the file shares (not even where the file system
+// folds case), short enough for any file system, and the share of the
+// files a shard draws.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace cli {
+
+struct NamedMethod {
+  std::string displayName;  // "Class.method", UTF-8
+  std::string parameters;   // the parameter types, to tell overloads apart
+  int32_t line = 0;
+};
+
+// One stem per method, "<display name>-L<line>", the page being
+// "<stem>.html" and its sequence diagram "<stem>-sequence.html".  Names
+// that would meet ("a$b" and "a_b", overloads on one line, "Run" and
+// "run") get a hash of what tells them apart; a name too long for a file
+// name is cut and given a hash of the whole.
+std::vector<std::string> methodPageStems(const std::vector<NamedMethod>& methods);
+
+// A stable hash of a path, for spreading files over shards.
+uint64_t pathHash(std::string_view path);
+
+// Whether a file (by its path below the source folder) is in the shard-th
+// (1-based) of shards shares.
+bool inShard(std::string_view relativePath, unsigned shard, unsigned shards);
+
+}  // namespace cli
