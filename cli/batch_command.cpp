@@ -12,6 +12,7 @@
 #include <sstream>
 #include <thread>
 
+#include "flowdraw/legend.h"
 #include "cli/changed_lines.h"
 #include "cli/commands.h"
 #include "cli/file_record.h"
@@ -204,6 +205,9 @@ void drawFile(const SourceFile& file, const BatchRequest& request, const Changed
       pipeline::Problem methodProblem;
       std::optional<pipeline::MethodFlowchart> chart =
           pipeline::drawMethodFlowchart(*parsed, method, methodProblem, foldFor(request.fold));
+      if (chart)
+        chart->drawing->legendHtml =
+            flowdraw::linkedLegendHtml(rootUrlFrom(file.relative) + kSiteFolder + "/" + kLegendName);
       const std::string name = stems[m] + ".html";
       if (chart && xml::writeFileAtomically((file.outputFolder / name).string(),
                                             host::drawingHtml(*chart->drawing, kUsEnglish,

@@ -6,6 +6,7 @@
 //   files/<path>/<stem>.html        a method's flowchart
 //   site/site.css, site/site.js     shared by the index and the files' pages
 //   site/drawing.css, drawing.js    shared by the drawings
+//   site/legend.svg                 the flowcharts' legend, shared too
 //   site/records/<path>/record.tsv  what was drawn of each source file
 //   site/site.tsv                   the site's title
 //
@@ -25,6 +26,8 @@ inline constexpr const char* kFilesFolder = "files";
 inline constexpr const char* kSiteFolder = "site";
 inline constexpr const char* kFilePageName = "index.html";
 inline constexpr const char* kRecordName = "record.tsv";
+// The legend of the flowcharts' shapes, which every drawing shows.
+inline constexpr const char* kLegendName = "legend.svg";
 
 inline std::filesystem::path fileOutputFolder(const std::filesystem::path& root, std::string_view relative) {
   return root / kFilesFolder / std::filesystem::path(relative);

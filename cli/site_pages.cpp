@@ -1,3 +1,5 @@
+#include "flowdraw/legend.h"
+#include "pipeline/method_flowchart.h"
 #include "cli/site_pages.h"
 
 #include <map>
@@ -345,7 +347,8 @@ bool writeSiteAssets(const std::filesystem::path& root) {
   return xml::writeFileAtomically((site / "site.css").string(), kSiteStyle) &&
          xml::writeFileAtomically((site / "site.js").string(), kSiteScript) &&
          xml::writeFileAtomically((site / "drawing.css").string(), host::drawingStyleSheet()) &&
-         xml::writeFileAtomically((site / "drawing.js").string(), std::string(host::drawingScript()));
+         xml::writeFileAtomically((site / "drawing.js").string(), std::string(host::drawingScript())) &&
+         xml::writeFileAtomically((site / kLegendName).string(), flowdraw::legendSvg(pipeline::flowchartMasters()));
 }
 
 }  // namespace cli

@@ -174,6 +174,7 @@ class FlowDrawer {
     drawing.masters = masters;
     drawing.encoding = options_.utf8 ? host::TextEncoding::Utf8 : host::TextEncoding::Latin1;
     drawing.templateName = "flowdraw";
+    drawing.compactPictures = true;
     drawing.fileName = flow_.method;
     for (size_t p = 0; p < pages_.size(); ++p) {
       auto page = std::make_unique<host::PageModel>();
@@ -418,24 +419,10 @@ class FlowDrawer {
     return layout;
   }
 
-  static std::vector<host::Point> polyline(const std::vector<graphviz::LayoutPoint>& curve, double margin) {
+  static std::vector<host::Point> shifted(const std::vector<graphviz::LayoutPoint>& curve, double margin) {
     std::vector<host::Point> points;
-    if (curve.empty()) return points;
-    points.push_back({curve[0].x + margin, curve[0].y + margin});
-    for (size_t i = 0; i + 3 < curve.size(); i += 3) {
-      const auto& p0 = curve[i];
-      const auto& p1 = curve[i + 1];
-      const auto& p2 = curve[i + 2];
-      const auto& p3 = curve[i + 3];
-      const bool straight = std::hypot(p3.x - p0.x, p3.y - p0.y) < 0.05;
-      const int steps = straight ? 1 : 8;
-      for (int s = 1; s <= steps; ++s) {
-        const double t = static_cast<double>(s) / steps, u = 1.0 - t;
-        const double x = u * u * u * p0.x + 3 * u * u * t * p1.x + 3 * u * t * t * p2.x + t * t * t * p3.x;
-        const double y = u * u * u * p0.y + 3 * u * u * t * p1.y + 3 * u * t * t * p2.y + t * t * t * p3.y;
-        points.push_back({x + margin, y + margin});
-      }
-    }
+    points.reserve(curve.size());
+    for (const graphviz::LayoutPoint& p : curve) points.push_back({p.x + margin, p.y + margin});
     return points;
   }
 
@@ -496,8 +483,10 @@ class FlowDrawer {
       host::ShapeModel& connector =
           add(commentLink ? "Comment Link" : connectorName(plan_.pages[p].edges[e].kind));
       connector.name = "e" + std::to_string(e + 1);
-      connector.path = polyline(placed.curve, kMargin);
+      connector.path = shifted(placed.curve, kMargin);
+      connector.curve = connector.path.size() >= 4 && (connector.path.size() - 1) % 3 == 0;
       if (connector.path.size() < 2) {
+        connector.curve = false;
         const graphviz::LayoutBox& from = layout.nodes[edge.tail];
         const graphviz::LayoutBox& to = layout.nodes[edge.head];
         connector.path = {{(from.left + from.right) * 0.5 + kMargin, from.bottom + kMargin},

@@ -1,5 +1,6 @@
 #include "flowdraw/legend.h"
 
+#include <algorithm>
 #include <map>
 
 #include "render/host/text_layout.h"
@@ -41,73 +42,94 @@ constexpr Entry kArrows[] = {
     {"Exception Flow", "an exception is thrown: to the catch, finally or exit"},
 };
 
-std::string number(double value) { return host::formatNumber(value); }
+std::string number(double value) { return host::formatNumber(value, 1); }
 
-// A 44 by 22 picture of a master's outline.
-std::string shapePicture(const host::MasterDef& master) {
-  constexpr double w = 44, h = 22, pad = 1.5;
-  const double iw = w - 2 * pad, ih = h - 2 * pad;
-  std::string out = "<svg width=\"44\" height=\"22\" viewBox=\"0 0 44 22\" aria-hidden=\"true\">";
+constexpr double kRow = 24, kColumn = 450, kPictureWidth = 44, kPictureHeight = 20;
+constexpr int kRows = 12;
+
+// A master's outline in a kPictureWidth by kPictureHeight box at (x, y).
+std::string shapePicture(const host::MasterDef& master, double x, double y) {
+  constexpr double w = kPictureWidth, h = kPictureHeight;
+  std::string out;
   for (const host::OutlinePart& part : master.outline) {
     const std::string fill = part.filled ? master.style.fill : "none";
-    const std::string stroke = " fill=\"" + host::escapeXml(fill) + "\" stroke=\"" +
-                               host::escapeXml(master.style.stroke) + "\" stroke-width=\"1.2\"" +
-                               (part.dashed ? " stroke-dasharray=\"4 2\"" : "");
+    const std::string paint = " fill=\"" + host::escapeXml(fill) + "\" stroke=\"" +
+                              host::escapeXml(master.style.stroke) + "\" stroke-width=\"1.2\"" +
+                              (part.dashed ? " stroke-dasharray=\"4 2\"" : "");
     switch (part.kind) {
-      case host::OutlinePart::Kind::Rect: {
-        const double r = part.rounding * ih;
-        out += "<rect x=\"" + number(pad) + "\" y=\"" + number(pad) + "\" width=\"" + number(iw) + "\" height=\"" +
-               number(ih) + "\" rx=\"" + number(r) + "\"" + stroke + "/>";
+      case host::OutlinePart::Kind::Rect:
+        out += "<rect x=\"" + number(x) + "\" y=\"" + number(y) + "\" width=\"" + number(w) + "\" height=\"" +
+               number(h) + "\" rx=\"" + number(part.rounding * h) + "\"" + paint + "/>";
         break;
-      }
       case host::OutlinePart::Kind::Ellipse:
-        out += "<ellipse cx=\"22\" cy=\"11\" rx=\"" + number(ih / 2) + "\" ry=\"" + number(ih / 2) + "\"" + stroke +
-               "/>";
+        out += "<ellipse cx=\"" + number(x + w / 2) + "\" cy=\"" + number(y + h / 2) + "\" rx=\"" + number(h / 2) +
+               "\" ry=\"" + number(h / 2) + "\"" + paint + "/>";
         break;
       case host::OutlinePart::Kind::Path: {
         std::string d;
         for (size_t r = 0; r < part.runs.size(); ++r) {
           for (size_t i = 0; i < part.runs[r].size(); ++i) {
             const host::Point& p = part.runs[r][i];
-            d += (i == 0 ? "M" : " L") + number(pad + p.x * iw) + " " + number(pad + (1 - p.y) * ih);
+            d += (i == 0 ? "M" : " L") + number(x + p.x * w) + " " + number(y + (1 - p.y) * h);
           }
           if (part.closed[r]) d += " Z";
           d += ' ';
         }
-        out += "<path d=\"" + d + "\"" + stroke + "/>";
+        out += "<path d=\"" + d + "\"" + paint + "/>";
         break;
       }
       case host::OutlinePart::Kind::Lifeline: break;
     }
   }
-  return out + "</svg>";
+  return out;
 }
 
-std::string arrowPicture(const host::MasterDef& master) {
-  const std::string& color = master.style.stroke;
-  return "<svg width=\"44\" height=\"22\" viewBox=\"0 0 44 22\" aria-hidden=\"true\"><path d=\"M2 11 L34 11\" "
-         "stroke=\"" + host::escapeXml(color) + "\" stroke-width=\"1.5\" fill=\"none\"" +
-         (master.dashed ? " stroke-dasharray=\"5 3\"" : "") + "/><polygon points=\"34,7 42,11 34,15\" fill=\"" +
-         host::escapeXml(color) + "\"/></svg>";
+std::string arrowPicture(const host::MasterDef& master, double x, double y) {
+  const std::string color = host::escapeXml(master.style.stroke);
+  const double mid = y + kPictureHeight / 2;
+  return "<path d=\"M" + number(x + 2) + " " + number(mid) + " L" + number(x + 34) + " " + number(mid) +
+         "\" stroke=\"" + color + "\" stroke-width=\"1.5\" fill=\"none\"" +
+         (master.dashed ? " stroke-dasharray=\"5 3\"" : "") + "/><polygon points=\"" + number(x + 34) + "," +
+         number(mid - 4) + " " + number(x + 42) + "," + number(mid) + " " + number(x + 34) + "," + number(mid + 4) +
+         "\" fill=\"" + color + "\"/>";
 }
 
 }  // namespace
 
-std::string legendHtml(const Masters& masters) {
+std::string legendSvg(const Masters& masters) {
   std::map<std::string, const host::MasterDef*> byName;
   for (const auto& master : masters) byName[master->name] = master.get();
-  std::string out = "<details class=\"legend\"><summary>Legend</summary>\n<ul class=\"legend\">\n";
-  for (const Entry& entry : kShapes) {
-    const auto found = byName.find(entry.master);
-    if (found == byName.end()) continue;
-    out += "<li>" + shapePicture(*found->second) + " " + entry.meaning + "</li>\n";
-  }
-  for (const Entry& entry : kArrows) {
-    const auto found = byName.find(entry.master);
-    if (found == byName.end()) continue;
-    out += "<li>" + arrowPicture(*found->second) + " " + entry.meaning + "</li>\n";
-  }
-  return out + "</ul>\n</details>\n";
+  std::string body;
+  int entry = 0;
+  auto add = [&](const char* meaning, auto picture) {
+    const double x = 6 + (entry / kRows) * kColumn, y = 4 + (entry % kRows) * kRow;
+    body += picture(x, y);
+    body += "<text x=\"" + number(x + kPictureWidth + 10) + "\" y=\"" + number(y + kPictureHeight / 2 + 4) + "\">" +
+            host::escapeXml(meaning) + "</text>\n";
+    ++entry;
+  };
+  for (const Entry& e : kShapes)
+    if (const auto found = byName.find(e.master); found != byName.end())
+      add(e.meaning, [&](double x, double y) { return shapePicture(*found->second, x, y); });
+  for (const Entry& e : kArrows)
+    if (const auto found = byName.find(e.master); found != byName.end())
+      add(e.meaning, [&](double x, double y) { return arrowPicture(*found->second, x, y); });
+  const int rows = std::min(entry, kRows);
+  const std::string width = number(kColumn * ((entry + kRows - 1) / kRows)), height = number(8 + rows * kRow);
+  return "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + width + "\" height=\"" + height +
+         "\" viewBox=\"0 0 " + width + " " + height +
+         "\" font-family=\"DejaVu Sans, Arial, Helvetica, sans-serif\" font-size=\"12\" fill=\"#222222\">\n"
+         "<title>The shapes and arrows of a flowchart</title>\n" + body + "</svg>\n";
+}
+
+std::string legendHtml(const Masters& masters) {
+  return "<details class=\"legend\"><summary>Legend</summary>\n<div class=\"legend\">" + legendSvg(masters) +
+         "</div>\n</details>\n";
+}
+
+std::string linkedLegendHtml(const std::string& pictureUrl) {
+  return "<details class=\"legend\"><summary>Legend</summary>\n<div class=\"legend\"><img src=\"" +
+         host::escapeXml(pictureUrl) + "\" alt=\"The shapes and arrows of a flowchart\"></div>\n</details>\n";
 }
 
 }  // namespace flowdraw

@@ -1,6 +1,7 @@
-// The legend of a flowchart's shapes and arrows, as HTML with a small
-// picture of each, drawn from the masters themselves so that it always
-// matches the drawing.
+// The legend of a flowchart's shapes and arrows: one SVG picture, drawn
+// from the masters themselves so that it always matches the drawing, shown
+// in a hideable part of each HTML page, inline or as an image file that
+// many pages share.
 #pragma once
 
 #include <string>
@@ -9,6 +10,13 @@
 
 namespace flowdraw {
 
+// The legend as a standalone SVG picture.
+std::string legendSvg(const Masters& masters);
+
+// The hideable legend holding the picture itself.
 std::string legendHtml(const Masters& masters);
+
+// The hideable legend showing the picture at a relative address.
+std::string linkedLegendHtml(const std::string& pictureUrl);
 
 }  // namespace flowdraw

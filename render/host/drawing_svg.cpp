@@ -77,8 +77,8 @@ html.js .view.dragging{cursor:grabbing}
 html.js .view svg{width:100%;height:100%;max-width:none}
 nav details.legend{margin-top:6px;font-size:12px;color:#e8edf4}
 nav details.legend summary{cursor:pointer;color:#cfe3ff}
-nav ul.legend{margin:4px 0 0;padding:6px 8px;list-style:none;display:flex;flex-wrap:wrap;gap:4px 18px;background:#fff;color:#222;border-radius:3px}
-nav ul.legend li{display:flex;align-items:center;gap:6px}
+nav div.legend{margin:4px 0 0;padding:4px;background:#fff;border-radius:3px;width:fit-content;max-width:100%;overflow:auto}
+nav div.legend svg,nav div.legend img{display:block}
 </style>
 )CSS";
 
@@ -294,7 +294,7 @@ constexpr const char* kTools =
 
 void appendHtmlPage(std::string& out, const NamedDrawing& named, size_t drawingIndex, size_t pageIndex) {
   const PageModel& page = *named.drawing->pages[pageIndex];
-  const PagePicture picture = pagePicture(page, named.drawing->encoding);
+  const PagePicture picture = pagePicture(page, named.drawing->encoding, named.drawing->compactPictures);
   const std::string width = formatNumber(picture.widthUnits());
   const std::string height = formatNumber(picture.heightUnits());
   out += "<section class=\"page\" id=\"" + escaped(named.idPrefix) + "page-" +
@@ -316,6 +316,7 @@ void appendHtmlPage(std::string& out, const NamedDrawing& named, size_t drawingI
   out += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + width + "\" height=\"" + height +
          "\" viewBox=\"0 0 " + width + " " + height + "\"";
   if (smallest > 0.0) out += " data-min-text=\"" + formatNumber(smallest * kSvgUnits / 72.0) + "\"";
+  if (named.drawing->compactPictures) out += std::string(" font-family=\"") + kSvgFont + "\" text-anchor=\"middle\"";
   out += ">\n";
   appendPageSvg(out, picture, 0.0, resolverFor(*named.drawing, named.idPrefix + "page-"));
   out += "</svg>\n</div>\n</section>\n";
@@ -328,7 +329,7 @@ std::string drawingSvg(const DocumentModel& drawing) {
   std::vector<PagePicture> pictures;
   double width = 1.0, height = 0.0;
   for (const auto& page : drawing.pages) {
-    pictures.push_back(pagePicture(*page, drawing.encoding));
+    pictures.push_back(pagePicture(*page, drawing.encoding, drawing.compactPictures));
     // The page's name, bold, fits too.
     const double nameWidth =
         textWidth(page->name, kTitleSize * 72.0 / kSvgUnits, drawing.encoding) * kSvgUnits * 1.1 + 8;
@@ -340,7 +341,8 @@ std::string drawingSvg(const DocumentModel& drawing) {
   out += "\"?>\n";
   out += "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"" +
          formatNumber(width) + "\" height=\"" + formatNumber(height) + "\" viewBox=\"0 0 " +
-         formatNumber(width) + " " + formatNumber(height) + "\">\n";
+         formatNumber(width) + " " + formatNumber(height) + "\"" +
+         (drawing.compactPictures ? std::string(" font-family=\"") + kSvgFont + "\" text-anchor=\"middle\"" : std::string()) + ">\n";
   out += "<title>" + escaped(drawingTitle(drawing)) + "</title>\n";
   const LinkResolver resolve = resolverFor(drawing, "view-page-");
   double top = 0.0;
@@ -356,7 +358,7 @@ std::string drawingSvg(const DocumentModel& drawing) {
     out += "<text x=\"4\" y=\"" + formatNumber(top + kTitleBand - 10) +
            "\" font-family=\"DejaVu Sans, Arial, Helvetica, sans-serif\" font-size=\"" +
            formatNumber(kTitleSize) + "\" "
-           "font-weight=\"bold\" fill=\"#333333\">" +
+           "font-weight=\"bold\" fill=\"#333333\"" + (drawing.compactPictures ? " text-anchor=\"start\"" : "") + ">" +
            escaped(name) + "</text>\n";
     out += "<rect x=\"0\" y=\"" + formatNumber(top + kTitleBand) + "\" width=\"" + pictureWidth +
            "\" height=\"" + pictureHeight + "\" fill=\"#ffffff\" stroke=\"#c8ced6\" stroke-width=\"1\"/>\n";

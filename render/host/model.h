@@ -66,6 +66,9 @@ struct ShapeModel {
   // A connector whose route its drawing fixed (a laid-out curve, as a
   // polyline from begin to end); empty for routes the host works out.
   std::vector<Point> path;
+  // The path holds cubic Bezier control points (3k + 1 of them) rather
+  // than a polyline's corners.
+  bool curve = false;
   // Where the centre of a connector's text goes, when its drawing placed it.
   bool textPlaced = false;
   Point textCentre;
@@ -114,6 +117,9 @@ struct DocumentModel {
   // HTML explaining the drawing's shapes, shown (hideable) beside it in
   // the HTML page; empty for none.
   std::string legendHtml;
+  // Pictures written small: numbers to a tenth of a unit, the font named
+  // once for the whole picture, black text without a fill of its own.
+  bool compactPictures = false;
   TextEncoding encoding = TextEncoding::Latin1;
 };
 

@@ -17,7 +17,7 @@ constexpr double kArrowHalfWidth = 0.045;
 constexpr double kViewMargin = 0.25;   // inches round a page's content
 constexpr double kEmptyWidth = 3.0;    // inches: the view of an empty page
 constexpr double kEmptyHeight = 0.75;
-constexpr const char* kFont = "DejaVu Sans, Arial, Helvetica, sans-serif";
+constexpr const char* kFont = kSvgFont;
 
 // Maps page inches (y up) to SVG units (y down) with the view's top-left
 // corner at (0, offset).
@@ -26,12 +26,14 @@ struct Canvas {
   double left;    // inches
   double top;     // inches
   double offset;  // SVG units
-  std::string x(double inches) const { return formatNumber((inches - left) * kUnits); }
-  std::string y(double inches) const { return formatNumber(offset + (top - inches) * kUnits); }
-  std::string length(double inches) const { return formatNumber(inches * kUnits); }
+  bool compact = false;
+  int decimals() const { return compact ? 1 : 4; }
+  std::string x(double inches) const { return formatNumber((inches - left) * kUnits, decimals()); }
+  std::string y(double inches) const { return formatNumber(offset + (top - inches) * kUnits, decimals()); }
+  std::string length(double inches) const { return formatNumber(inches * kUnits, decimals()); }
 };
 
-std::string strokeWidth(double points) { return formatNumber(points * kUnits / 72.0); }
+std::string strokeWidth(double points, int decimals = 4) { return formatNumber(points * kUnits / 72.0, decimals); }
 
 void attr(std::string& out, std::string_view name, std::string_view value) {
   out += ' ';
@@ -41,10 +43,10 @@ void attr(std::string& out, std::string_view name, std::string_view value) {
   out += '"';
 }
 
-void strokeAttributes(std::string& out, const StyleDef& style, bool filled, bool dashed) {
+void strokeAttributes(std::string& out, const StyleDef& style, bool filled, bool dashed, int decimals) {
   attr(out, "fill", filled ? style.fill : "none");
   attr(out, "stroke", style.stroke);
-  attr(out, "stroke-width", strokeWidth(style.lineWidth));
+  attr(out, "stroke-width", strokeWidth(style.lineWidth, decimals));
   if (dashed) attr(out, "stroke-dasharray", "6 4");
 }
 
@@ -61,10 +63,12 @@ void appendText(const Canvas& c, const PlacedText& placed) {
   double baseline = placed.centreY + total * 0.5 - lineHeight * 0.5 - text.fontSize * 0.35 / 72.0;
   std::string& out = c.out;
   out += "<text";
-  attr(out, "font-family", kFont);
-  attr(out, "font-size", formatNumber(text.fontSize * kUnits / 72.0));
-  attr(out, "fill", *placed.color);
-  attr(out, "text-anchor", placed.anchor);
+  // A compact picture names its font once, on its svg element.
+  if (!c.compact) attr(out, "font-family", kFont);
+  attr(out, "font-size", formatNumber(text.fontSize * kUnits / 72.0, c.decimals()));
+  if (!c.compact || *placed.color != "#000000") attr(out, "fill", *placed.color);
+  // A compact picture centres its texts unless they say otherwise.
+  if (!c.compact || placed.anchor != "middle") attr(out, "text-anchor", placed.anchor);
   if (placed.halo) {
     attr(out, "stroke", "#ffffff");
     attr(out, "stroke-width", "3");
@@ -182,7 +186,7 @@ void appendOutline(const Canvas& c, const ShapeModel& shape, const OutlinePart& 
       attr(out, "height", c.length(box.height()));
       if (radius > 0) {
         attr(out, "rx", c.length(radius));
-        attr(out, "ry", c.length(radius));
+        if (!c.compact) attr(out, "ry", c.length(radius));  // ry is rx unless given
       }
       break;
     }
@@ -220,7 +224,7 @@ void appendOutline(const Canvas& c, const ShapeModel& shape, const OutlinePart& 
       break;
     }
   }
-  strokeAttributes(out, style, part.filled, part.dashed);
+  strokeAttributes(out, style, part.filled, part.dashed, c.decimals());
   out += "/>\n";
 }
 
@@ -243,15 +247,23 @@ void appendConnector(const Canvas& c, const ShapeModel& connector, std::vector<P
     }
   }
   std::string d;
+  const bool curve = connector.curve && route.size() >= 4 && (route.size() - 1) % 3 == 0;
+  if (curve && arrow && master.arrow == MasterDef::Arrow::Filled) {
+    // The last control point moves back with the end, so that the curve
+    // still meets the arrow's base head on.
+    Point& control = route[route.size() - 2];
+    const double cut = std::min(kArrowLength, run);
+    control = {control.x - dx * cut, control.y - dy * cut};
+  }
   for (size_t i = 0; i < route.size(); ++i) {
-    d += i == 0 ? "M" : " L";
+    d += i == 0 ? "M" : curve ? ((i - 1) % 3 == 0 ? " C" : " ") : " L";
     d += c.x(route[i].x) + " " + c.y(route[i].y);
   }
   out += "<path";
   attr(out, "d", d);
   attr(out, "fill", "none");
   attr(out, "stroke", master.style.stroke);
-  attr(out, "stroke-width", strokeWidth(master.style.lineWidth));
+  attr(out, "stroke-width", strokeWidth(master.style.lineWidth, c.decimals()));
   if (master.dashed) attr(out, "stroke-dasharray", "6 4");
   out += "/>\n";
   if (arrow) {
@@ -265,7 +277,7 @@ void appendConnector(const Canvas& c, const ShapeModel& connector, std::vector<P
     attr(out, "points", points);
     attr(out, "fill", filled ? master.style.stroke : "none");
     attr(out, "stroke", master.style.stroke);
-    attr(out, "stroke-width", strokeWidth(master.style.lineWidth));
+    attr(out, "stroke-width", strokeWidth(master.style.lineWidth, c.decimals()));
     out += "/>\n";
   }
 }
@@ -326,9 +338,10 @@ Box PlacedText::box() const {
   return {left, centreY - half, left + width, centreY + half};
 }
 
-PagePicture pagePicture(const PageModel& page, TextEncoding encoding) {
+PagePicture pagePicture(const PageModel& page, TextEncoding encoding, bool compact) {
   PagePicture picture;
   picture.page = &page;
+  picture.compact = compact;
   picture.routes = &pageRoutes(page);
   std::optional<Box> extent = drawingExtent(page, *picture.routes);
   picture.texts.reserve(page.shapes.size());
@@ -356,7 +369,7 @@ PagePicture pagePicture(const PageModel& page, TextEncoding encoding) {
 void appendPageSvg(std::string& out, const PagePicture& picture, double top,
                    const LinkResolver& resolve) {
   const PageModel& page = *picture.page;
-  const Canvas canvas{out, picture.view.left, picture.view.top, top};
+  const Canvas canvas{out, picture.view.left, picture.view.top, top, picture.compact};
   if (picture.empty) {
     out += "<text";
     attr(out, "x", canvas.x(picture.view.centre().x));

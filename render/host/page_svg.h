@@ -43,6 +43,7 @@ struct PlacedText {
 // and the area the picture shows.
 struct PagePicture {
   const PageModel* page = nullptr;
+  bool compact = false;  // see DocumentModel::compactPictures
   const std::vector<std::vector<Point>>* routes = nullptr;  // per shape
   std::vector<std::vector<PlacedText>> texts;                // per shape
   // In inches on the page: the extent of every shape, route and text plus
@@ -54,7 +55,10 @@ struct PagePicture {
 };
 
 // Texts are measured and wrapped as the drawing's encoding has them.
-PagePicture pagePicture(const PageModel& page, TextEncoding encoding);
+PagePicture pagePicture(const PageModel& page, TextEncoding encoding, bool compact = false);
+
+// The font of every text, as an SVG attribute value.
+inline constexpr const char* kSvgFont = "DejaVu Sans, Arial, Helvetica, sans-serif";
 
 // Appends the page's elements in SVG user units of 1/96 inch with y
 // pointing down; the view's top-left corner lands at (0, top).

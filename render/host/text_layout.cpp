@@ -7,11 +7,11 @@
 
 namespace host {
 
-std::string formatNumber(double value) {
+std::string formatNumber(double value, int decimals) {
   if (!std::isfinite(value)) return "0";
   char buffer[400];  // room for the largest double in fixed notation
   const auto result =
-      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 4);
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
   size_t size = static_cast<size_t>(result.ptr - buffer);
   while (size > 0 && buffer[size - 1] == '0') --size;
   if (size > 0 && buffer[size - 1] == '.') --size;

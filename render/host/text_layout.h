@@ -10,8 +10,9 @@
 
 namespace host {
 
-// Up to four decimals, trailing zeros dropped: 1.5, 0.0833, -2, 0.
-std::string formatNumber(double value);
+// Up to four decimals (or as many as asked), trailing zeros dropped:
+// 1.5, 0.0833, -2, 0.
+std::string formatNumber(double value, int decimals = 4);
 
 // Escapes the five XML special characters; tab, line feed and carriage
 // return become character references (so attribute values keep them), and

@@ -73,7 +73,7 @@ TEST(BatchCommand, DrawsTheTreeAndIndexesIt) {
             (std::vector<std::string>{"files/Empty.java/index.html", "files/a/Good.java/Good.loop-L8.html",
                                       "files/a/Good.java/Good.twice-L2.html", "files/a/Good.java/index.html",
                                       "files/b/Broken.java/index.html", "index.html", "site/drawing.css",
-                                      "site/drawing.js", "site/records/Empty.java/record.tsv",
+                                      "site/drawing.js", "site/legend.svg", "site/records/Empty.java/record.tsv",
                                       "site/records/a/Good.java/record.tsv", "site/records/b/Broken.java/record.tsv",
                                       "site/site.css", "site/site.js", "site/site.tsv"}));
   const std::string index = readFile(dir.path() / "out/index.html");
@@ -242,15 +242,15 @@ TEST(BatchCommand, InterruptedRunLeavesWholeFiles) {
   for (const std::string& file : filesBelow(dir.path() / "out")) {
     const bool known =
         file.ends_with(".html") || (file.starts_with("site/records/") && file.ends_with("/record.tsv")) ||
-        (file.starts_with("site/") && (file.ends_with(".css") || file.ends_with(".js")));
+        (file.starts_with("site/") && (file.ends_with(".css") || file.ends_with(".js") || file.ends_with(".svg")));
     EXPECT_TRUE(known) << "left behind: " << file;
     if (file.ends_with(".html")) EXPECT_NE(readFile(dir.path() / "out" / file).find("</html>"), std::string::npos);
   }
   const auto finish = runFlowchart({"batch", "src", "-o", "out", "--quiet"}, dir.path());
   EXPECT_EQ(finish.exitCode, 0) << finish.err;
   // Per file: 10 drawings, its page and its record; the index and the
-  // site's five shared files.
-  EXPECT_EQ(filesBelow(dir.path() / "out").size(), kFiles * 12u + 6);
+  // site's six shared files.
+  EXPECT_EQ(filesBelow(dir.path() / "out").size(), kFiles * 12u + 7);
 }
 
 }  // namespace
