@@ -13,6 +13,7 @@
 
 #include "cli/changed_lines.h"
 #include "cli/commands.h"
+#include "cli/failure_reason.h"
 #include "cli/file_record.h"
 #include "cli/index_page.h"
 #include "cli/method_measures.h"
@@ -79,16 +80,33 @@ std::vector<SourceFile> findSources(const fs::path& root, const fs::path& output
   return files;
 }
 
-// A record newer than its source, whose drawings are all there (with the
-// sequence diagrams when they are asked for), is kept.
+// The size and modification time of a source as it is now; zeros when
+// it cannot be read, which no record matches.
+void stampSource(const fs::path& source, FileRecord& record) {
+  std::error_code ec;
+  record.sourceSize = 0;
+  record.sourceTime = 0;
+  const uintmax_t size = fs::file_size(source, ec);
+  if (ec) return;
+  const fs::file_time_type time = fs::last_write_time(source, ec);
+  if (ec) return;
+  record.sourceSize = size;
+  record.sourceTime = time.time_since_epoch().count();
+}
+
+// A record made from the source as it is now (its size and modification
+// time as they were before it was read), whose drawings are all there
+// (with the sequence diagrams when they are asked for), is kept.
 std::optional<FileRecord> keptRecord(const SourceFile& file, const BatchRequest& request) {
   std::error_code ec;
   const fs::path recordPath = file.outputFolder / kRecordName;
-  const auto recordTime = fs::last_write_time(recordPath, ec);
-  if (ec) return std::nullopt;
-  const auto sourceTime = fs::last_write_time(file.source, ec);
-  if (ec || recordTime <= sourceTime) return std::nullopt;
+  if (!fs::exists(recordPath, ec)) return std::nullopt;
   std::optional<FileRecord> record = parseRecord(readWhole(recordPath));
+  FileRecord now;
+  stampSource(file.source, now);
+  if (!record || now.sourceTime == 0 || record->sourceSize != now.sourceSize ||
+      record->sourceTime != now.sourceTime)
+    return std::nullopt;
   // A record of another language level may tell another story; one of
   // only the changed methods is redone.
   if (!record || record->partial || record->languageLevel != request.languageLevel) return std::nullopt;
@@ -137,6 +155,17 @@ void removeStaleDrawings(const SourceFile& file, const FileRecord& fresh) {
       if (!drawing.empty() && !keep.count(drawing)) fs::remove(file.outputFolder / drawing, ec);
 }
 
+// A file whose work the machine cut short (a full disk, a work folder
+// that cannot be written, no memory): reported as such and left without a
+// new record, so that the next run draws it again, while the drawings and
+// record of an earlier run stay as they were.
+void leaveForNextRun(const SourceFile& file, const pipeline::Problem& problem,
+                     const std::function<void(std::string_view)>& report) {
+  reportProblem(report, located(file.source.string(), problem.line, problem.message));
+  report("r\t" + problem.message);
+  report("x");
+}
+
 // The work of one file, in a worker process.
 void drawFile(const SourceFile& file, const BatchRequest& request, const ChangedLines* changed,
               const std::function<void(std::string_view)>& report) {
@@ -144,15 +173,21 @@ void drawFile(const SourceFile& file, const BatchRequest& request, const Changed
   std::error_code ec;
   fs::create_directories(file.outputFolder, ec);
   if (!fs::is_directory(file.outputFolder, ec)) {
-    reportProblem(report, located(file.outputFolder.string(), 0, "cannot make the output folder"));
-    report("x");
+    pipeline::Problem cannotMake;
+    cannotMake.set(pipeline::Problem::Kind::Resource, "cannot make the output folder " + file.outputFolder.string() +
+                                                          (ec ? ": " + ec.message() : ""));
+    leaveForNextRun(file, cannotMake, report);
     return;
   }
+  // What is read is stamped first: a change made while the file is drawn
+  // leaves a stamp that no longer matches, and the next run draws it again.
+  stampSource(file.source, record);
   pipeline::Problem problem;
   std::optional<pipeline::ParsedSource> parsed =
       pipeline::ParsedSource::parse(file.source.string(), request.languageLevel, problem);
   record.languageLevel = request.languageLevel;
   record.partial = changed != nullptr;
+  if (!parsed && problem.kind == pipeline::Problem::Kind::Resource) return leaveForNextRun(file, problem, report);
   if (!parsed) {
     record.status = statusFor(problem.kind);
     record.problemLine = problem.line;
@@ -191,7 +226,10 @@ void drawFile(const SourceFile& file, const BatchRequest& request, const Changed
       if (chart && host::saveDrawing(*chart->drawing, kUsEnglish, (file.outputFolder / name).string())) {
         entry.drawing = name;
       } else {
-        entry.problem = chart ? "cannot write " + (file.outputFolder / name).string() : methodProblem.message;
+        methodProblem = chart ? saveFailure((file.outputFolder / name).string()) : methodFailure(*parsed, methodProblem);
+        methodProblem.line = method.line;
+        if (methodProblem.kind == pipeline::Problem::Kind::Resource) return leaveForNextRun(file, methodProblem, report);
+        entry.problem = methodProblem.message;
         reportProblem(report, located(file.source.string(), method.line, entry.problem));
       }
       bool sequenceDrawn = true;
@@ -204,9 +242,12 @@ void drawFile(const SourceFile& file, const BatchRequest& request, const Changed
           entry.sequence = sequenceName;
         } else {
           sequenceDrawn = false;
-          const std::string why = sequence ? "cannot write " + (file.outputFolder / sequenceName).string()
-                                           : methodProblem.message;
-          reportProblem(report, located(file.source.string(), method.line, "sequence diagram: " + why));
+          methodProblem = sequence ? saveFailure((file.outputFolder / sequenceName).string())
+                                   : methodFailure(*parsed, methodProblem);
+          methodProblem.line = method.line;
+          if (methodProblem.kind == pipeline::Problem::Kind::Resource)
+            return leaveForNextRun(file, methodProblem, report);
+          reportProblem(report, located(file.source.string(), method.line, "sequence diagram: " + methodProblem.message));
         }
       }
       reportMethod(report, !entry.drawing.empty() && sequenceDrawn);
@@ -215,8 +256,12 @@ void drawFile(const SourceFile& file, const BatchRequest& request, const Changed
   }
   removeStaleDrawings(file, record);
   // The record goes last: a run cut short leaves the file to be redone.
-  if (!xml::writeFileAtomically((file.outputFolder / kRecordName).string(), recordText(record)))
-    reportProblem(report, located((file.outputFolder / kRecordName).string(), 0, "cannot be written"));
+  if (!xml::writeFileAtomically((file.outputFolder / kRecordName).string(), recordText(record))) {
+    const pipeline::Problem cannotWrite = saveFailure((file.outputFolder / kRecordName).string());
+    reportProblem(report, located(file.source.string(), 0, cannotWrite.message));
+    report("r\t" + cannotWrite.message);
+    report("x");
+  }
 }
 
 void reportKept(const SourceFile& file, ProgressLine& progress) {
@@ -291,9 +336,12 @@ int runBatch(const BatchRequest& request) {
   callbacks.work = [&](size_t job, const std::function<void(std::string_view)>& report) {
     drawFile(files[toDraw[job]], request, changed ? &*changed : nullptr, report);
   };
-  callbacks.onLine = [&](size_t, std::string_view line) {
+  // Files the machine cut short, by job: why (they get no record).
+  std::vector<std::string> cutShort(toDraw.size());
+  callbacks.onLine = [&](size_t job, std::string_view line) {
     if (line.rfind("m\t", 0) == 0) progress.methodDone(line == "m\t0");
     else if (line == "x") progress.fileFailed();
+    else if (line.rfind("r\t", 0) == 0) cutShort[job] = std::string(line.substr(2));
     else if (line.rfind("p\t", 0) == 0) progress.message(std::string(line.substr(2)));
     progress.draw();
   };
@@ -306,6 +354,13 @@ int runBatch(const BatchRequest& request) {
       FileRecord failed;
       failed.status = FileRecord::Status::Failed;
       failed.problem = "not drawn: " + lost;
+      file.record = failed;
+    } else if (!cutShort[job].empty()) {
+      // Listed as not drawn in this run's index, with the reason; nothing
+      // on disk says so, and the next run draws the file again.
+      FileRecord failed;
+      failed.status = FileRecord::Status::Failed;
+      failed.problem = cutShort[job];
       file.record = failed;
     } else {
       file.record = parseRecord(readWhole(file.outputFolder / kRecordName));

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/failure_reason.h"
 #include "cli/method_choice.h"
 #include "cli/text_output.h"
 #include "cfg/json.h"
@@ -92,11 +93,13 @@ int drawOne(pipeline::ParsedSource& parsed, const pipeline::MethodSummary& metho
   pipeline::Problem problem;
   std::optional<pipeline::MethodFlowchart> chart = pipeline::drawMethodFlowchart(parsed, method, problem);
   if (!chart) {
+    problem = methodFailure(parsed, problem);
     std::fprintf(stderr, "%s\n", located(parsed.sourcePath(), problem.line, problem.message).c_str());
     return kExitSomeFailed;
   }
   if (!host::saveDrawing(*chart->drawing, kUsEnglish, output)) {
-    std::fprintf(stderr, "%s: cannot write the drawing\n", output.c_str());
+    const std::string why = saveTrouble(output);
+    std::fprintf(stderr, "%s: cannot write the drawing%s\n", output.c_str(), why.empty() ? "" : (": " + why).c_str());
     return kExitSomeFailed;
   }
   std::printf("%s: %s, %zu page%s\n", output.c_str(), utf8Text(summary.displayName(method), parsed.charset()).c_str(),
@@ -122,6 +125,7 @@ int drawAll(pipeline::ParsedSource& parsed, std::string output) {
     pipeline::Problem problem;
     std::optional<pipeline::MethodFlowchart> chart = pipeline::drawMethodFlowchart(parsed, method, problem);
     if (!chart) {
+      problem = methodFailure(parsed, problem);
       std::fprintf(stderr, "%s\n", located(parsed.sourcePath(), problem.line, problem.message).c_str());
       exitCode = kExitSomeFailed;
       anchors.emplace_back();

@@ -13,6 +13,9 @@ struct Problem {
     Unreadable,  // the input is missing, a folder, binary or cannot be read
     Syntax,      // the source does not parse
     Failed,      // a later step failed (model, layout, drawing, output)
+    Resource,    // the machine ran short (disk space, memory, a work folder
+                 // that cannot be written): not the input's fault, and a
+                 // later run may succeed
   };
   Kind kind = Kind::None;
   int32_t line = 0;  // 0 when no line applies

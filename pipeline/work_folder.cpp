@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <random>
 
+#include "pipeline/write_trouble.h"
+
 namespace pipeline {
 
 namespace fs = std::filesystem;
@@ -15,22 +17,30 @@ namespace {
 // in memory where the system has one (a method's drawing writes and reads
 // a dozen small files, which a disk under load makes slow); else the
 // system's temporary folder.
-fs::path workBase(std::error_code& ec) {
+fs::path workBase(std::string& place, std::error_code& ec) {
   const char* chosen = std::getenv("TMPDIR");
-  if (chosen && *chosen) return fs::path(chosen);
+  if (chosen && *chosen) {
+    place = "TMPDIR (" + std::string(chosen) + ")";
+    return fs::path(chosen);
+  }
   const fs::path memory = "/dev/shm";
   std::error_code ignored;
   if (fs::is_directory(memory, ignored) &&
-      (fs::status(memory, ignored).permissions() & fs::perms::others_write) != fs::perms::none)
+      (fs::status(memory, ignored).permissions() & fs::perms::others_write) != fs::perms::none) {
+    place = memory.string();
     return memory;
-  return fs::temp_directory_path(ec);
+  }
+  fs::path system = fs::temp_directory_path(ec);
+  place = "the temporary folder " + system.string();
+  return system;
 }
 
 }  // namespace
 
 std::optional<WorkFolder> WorkFolder::create(std::string* error) {
   std::error_code ec;
-  const fs::path base = workBase(ec);
+  std::string place;
+  const fs::path base = workBase(place, ec);
   if (ec) {
     if (error) *error = "no temporary folder: " + ec.message();
     return std::nullopt;
@@ -45,24 +55,35 @@ std::optional<WorkFolder> WorkFolder::create(std::string* error) {
     // create_directory reports false when the name is taken: try another.
     if (fs::create_directory(candidate, ec)) {
       fs::permissions(candidate, fs::perms::owner_all, fs::perm_options::replace, ec);
-      return WorkFolder(candidate);
+      return WorkFolder(candidate, place);
     }
     if (ec) break;
   }
-  if (error) *error = "cannot make a work folder in " + base.string() + (ec ? ": " + ec.message() : "");
+  if (error) {
+    if (ec == std::errc::no_space_on_device) *error = "no space left in " + place;
+    else *error = "cannot make a work folder in " + place + (ec ? ": " + ec.message() : "");
+  }
   return std::nullopt;
 }
 
-WorkFolder::WorkFolder(WorkFolder&& other) noexcept : path_(std::move(other.path_)) { other.path_.clear(); }
+WorkFolder::WorkFolder(WorkFolder&& other) noexcept
+    : path_(std::move(other.path_)), place_(std::move(other.place_)) {
+  other.path_.clear();
+}
 
 WorkFolder& WorkFolder::operator=(WorkFolder&& other) noexcept {
   if (this != &other) {
     std::error_code ec;
     if (!path_.empty()) fs::remove_all(path_, ec);
     path_ = std::move(other.path_);
+    place_ = std::move(other.place_);
     other.path_.clear();
   }
   return *this;
+}
+
+std::optional<std::string> WorkFolder::writeTrouble() const {
+  return pipeline::writeTrouble(path_, place_);
 }
 
 WorkFolder::~WorkFolder() {

@@ -116,6 +116,88 @@ TEST(BatchCommand, RedrawsOnlyWhatChanged) {
   EXPECT_NE(fs::last_write_time(dir.path() / "out/b/Broken.java/Broken.g-L2.html"), before);
 }
 
+// A source saved while it is drawn gets a record of what was read (its
+// size and time before reading), not of the file as saved: here the edit
+// keeps the size and gets a time before the record's, and is drawn all
+// the same on the next run.
+TEST(BatchCommand, AnEditDuringTheRunIsDrawnNextTime) {
+  TempDir dir;
+  makeTree(dir.path() / "src");
+  ASSERT_EQ(runFlowchart({"batch", "src", "-o", "out"}, dir.path()).exitCode, 1);
+  const fs::path good = dir.path() / "src/a/Good.java";
+  const auto read = fs::last_write_time(good);
+  ASSERT_LT(read, fs::last_write_time(dir.path() / "out/a/Good.java/flowchart-record.tsv"));
+  std::string edited = kGood;
+  edited.replace(edited.find("loop"), 4, "pool");
+  writeFile(good, edited);
+  fs::last_write_time(good, read + std::chrono::milliseconds(1));
+  const auto run = runFlowchart({"batch", "src", "-o", "out"}, dir.path());
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_TRUE(fs::exists(dir.path() / "out/a/Good.java/Good.pool-L8.html"));
+  EXPECT_FALSE(fs::exists(dir.path() / "out/a/Good.java/Good.loop-L8.html"));
+}
+
+// A full disk is the machine's trouble, not the source's: a full TMPDIR
+// or OUT_DIR is reported as such, nothing is recorded of the files it cut
+// short, so the next run with room draws them, and a good drawing of an
+// earlier run is never replaced.
+TEST(BatchCommand, AFullDiskIsReportedAndTriedAgain) {
+  testing_support::SmallDisk disk(1 << 20);
+  if (!disk.mounted()) GTEST_SKIP() << "needs root to mount a small file system";
+  TempDir dir;
+  makeTree(dir.path() / "src");
+  const std::string full = disk.path().string();
+  const std::string noSpace = "no space left in TMPDIR (" + full + ")";
+  // The test's own captures stay in the usual temporary folder.
+  const auto batchIn = [&](std::vector<std::string> args) {
+    args.insert(args.begin(), {"TMPDIR=" + full, FLOWCHART_CLI, "batch", "src", "-o", "out"});
+    return testing_support::runProgram("/usr/bin/env", args, dir.path());
+  };
+  disk.fill(0);
+  {
+    const auto run = batchIn({"-j", "1"});
+    EXPECT_EQ(run.exitCode, 1);
+    // Broken.java's error is found before anything is written.
+    EXPECT_EQ(run.err, "src/Empty.java: " + noSpace + "\nsrc/a/Good.java: " + noSpace +
+                           "\nsrc/b/Broken.java:3: does not parse as Java\n");
+    EXPECT_FALSE(fs::exists(dir.path() / "out/a/Good.java/flowchart-record.tsv"));
+    EXPECT_NE(readFile(dir.path() / "out/index.html").find(noSpace), std::string::npos);
+  }
+  disk.unfill();
+  {
+    const auto run = batchIn({});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, "src/b/Broken.java:3: does not parse as Java\n");
+  }
+  const fs::path twice = dir.path() / "out/a/Good.java/Good.twice-L2.html";
+  const std::string drawn = readFile(twice);
+  disk.fill(0);
+  {
+    const auto run = batchIn({"--force", "-j", "1"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, "src/Empty.java: " + noSpace + "\nsrc/a/Good.java: " + noSpace +
+                           "\nsrc/b/Broken.java:3: does not parse as Java\n");
+  }
+  EXPECT_EQ(readFile(twice), drawn);
+
+  // An OUT_DIR without room for the drawings.
+  disk.unfill();
+  const fs::path out = disk.path() / "out";
+  fs::create_directories(out / "a/Good.java");
+  disk.fill(0);
+  const auto cramped = runFlowchart({"batch", "src", "-o", out.string(), "-j", "1"}, dir.path());
+  EXPECT_EQ(cramped.exitCode, 1);
+  EXPECT_NE(cramped.err.find("src/a/Good.java:2: cannot write " + (out / "a/Good.java/Good.twice-L2.html").string() +
+                             ": no space left in " + (out / "a/Good.java").string() + "\n"),
+            std::string::npos)
+      << cramped.err;
+  EXPECT_FALSE(fs::exists(out / "a/Good.java/flowchart-record.tsv"));
+  disk.unfill();
+  const auto roomy = runFlowchart({"batch", "src", "-o", out.string()}, dir.path());
+  EXPECT_EQ(roomy.err, "src/b/Broken.java:3: does not parse as Java\n");
+  EXPECT_TRUE(fs::exists(out / "a/Good.java/Good.twice-L2.html"));
+}
+
 // --sequence puts each method's sequence diagram beside its flowchart,
 // records it and links it from the index; a later run without the option
 // keeps them, and one with it redraws files recorded without them.
