@@ -26,6 +26,9 @@ TEST(BadInput, ClearMessagesAndExitCodes) {
   writeFile(dir.file("Old.java"), "class Old extends Thread {\n  public void run() {\n    yield();\n  }\n}\n");
   writeFile(dir.file("binary.java"), std::string("class \0 x", 9));
   writeFile(dir.file("plain"), "not a folder");
+  // Valid Java nested deeper than the parser's stack: a limit, not a syntax error.
+  writeFile(dir.file("Deep.java"), "class Deep {\n  int f() {\n    return " + std::string(1000000, '(') + "1" +
+                                       std::string(1000000, ')') + ";\n  }\n}\n");
   fs::create_directory(dir.path() / "folder.java");
   const std::vector<Case> cases = {
       {{"draw", "missing.java"}, 2, "missing.java: no such file\n"},
@@ -33,6 +36,9 @@ TEST(BadInput, ClearMessagesAndExitCodes) {
       {{"list", "binary.java"}, 2, "binary.java: is a binary file, not Java source\n"},
       {{"draw", "Broken.java"}, 1, "Broken.java:2: does not parse as Java\n"},
       {{"list", "Broken.java", "--json"}, 1, "Broken.java:2: does not parse as Java\n"},
+      {{"list", "Deep.java"}, 1,
+       "Deep.java:3: reaches the parser's stack limit (1000000 entries): nesting too deep, or a list too long, to "
+       "parse\n"},
       {{"list", "Old.java"}, 1, "Old.java:3: does not parse as Java 25 but does as Java 8 (try --java 8)\n"},
       {{"list", "Old.java", "--java", "14"}, 1, "Old.java:3: does not parse as Java 14 but does as Java 8 (try --java 8)\n"},
       {{"draw", "Good.java", "h"}, 2,
@@ -79,7 +85,7 @@ TEST(BadInput, ClearMessagesAndExitCodes) {
   std::vector<std::string> left;
   for (const auto& entry : fs::directory_iterator(dir.path())) left.push_back(entry.path().filename().string());
   std::sort(left.begin(), left.end());
-  EXPECT_EQ(left, (std::vector<std::string>{"Broken.java", "Good.java", "Old.java", "binary.java", "folder.java", "plain"}));
+  EXPECT_EQ(left, (std::vector<std::string>{"Broken.java", "Deep.java", "Good.java", "Old.java", "binary.java", "folder.java", "plain"}));
 }
 
 TEST(BadInput, HelpAndVersion) {
