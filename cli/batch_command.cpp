@@ -44,8 +44,12 @@ struct SourceFile {
 };
 
 std::atomic<bool> interrupted{false};
+std::atomic<int> stoppingSignal{0};
 
-extern "C" void onInterrupt(int) { interrupted.store(true); }
+extern "C" void onInterrupt(int signal) {
+  stoppingSignal.store(signal);
+  interrupted.store(true);
+}
 
 std::string readWhole(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -207,6 +211,9 @@ void drawFile(const SourceFile& file, const BatchRequest& request, const Changed
     std::optional<pipeline::SequenceSources> sequenceSources;
     if (request.sequence) sequenceSources.emplace(*parsed, std::string());
     for (size_t m = 0; m < summary.methods.size(); ++m) {
+      // Asked to stop: the file is left unrecorded, to be drawn whole by
+      // the next run.
+      if (workerStopRequested()) return;
       const pipeline::MethodSummary& method = summary.methods[m];
       if (changed && !changed->touches(file.source.string(), method.line, method.endLine)) continue;
       MethodRecord entry;
@@ -327,9 +334,11 @@ int runBatch(const BatchRequest& request) {
     if (file.record) reportKept(file, progress);
   progress.draw(true);
 
-  struct sigaction onCtrlC {}, previous{};
-  onCtrlC.sa_handler = onInterrupt;
-  ::sigaction(SIGINT, &onCtrlC, &previous);
+  // Ctrl-C and SIGTERM (kill, timeout) stop the run within seconds.
+  struct sigaction onStop {}, previousInt{}, previousTerm{};
+  onStop.sa_handler = onInterrupt;
+  ::sigaction(SIGINT, &onStop, &previousInt);
+  ::sigaction(SIGTERM, &onStop, &previousTerm);
   const unsigned workers = request.jobs > 0 ? request.jobs : std::max(1u, std::thread::hardware_concurrency());
 
   WorkerPoolCallbacks callbacks;
@@ -373,15 +382,17 @@ int runBatch(const BatchRequest& request) {
   limits.jobsPerWorker = 200;
   limits.peakResidentBytes = size_t{128} << 20;
   const PoolResult result = runWorkerPool(toDraw.size(), workers, callbacks, interrupted, limits);
-  ::sigaction(SIGINT, &previous, nullptr);
+  ::sigaction(SIGINT, &previousInt, nullptr);
+  ::sigaction(SIGTERM, &previousTerm, nullptr);
   progress.finish();
   if (result == PoolResult::CannotStart) {
     std::fprintf(stderr, "flowchart: cannot start worker processes\n");
     return kExitSomeFailed;
   }
-  if (result == PoolResult::Interrupted) {
+  // A stop that came with the last jobs under way cut them short too.
+  if (result == PoolResult::Interrupted || interrupted.load()) {
     std::fprintf(stderr, "flowchart: interrupted; run again to finish (finished files are kept)\n");
-    return 130;
+    return 128 + (stoppingSignal.load() == SIGTERM ? SIGTERM : SIGINT);
   }
 
   std::vector<IndexedFile> indexed;

@@ -7,7 +7,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <thread>
 
 #include "tests/cli/cli_run.h"
@@ -227,6 +230,73 @@ TEST(BatchCommand, SequenceDiagramsBesideTheFlowcharts) {
   ASSERT_EQ(runFlowchart({"batch", "src", "-o", "out"}, dir.path()).exitCode, 1);
   EXPECT_EQ(fs::last_write_time(dir.path() / "out/a/Good.java/Good.twice-L2-sequence.html"), kept);
   EXPECT_NE(readFile(dir.path() / "out/index.html").find("Good.twice-L2-sequence.html"), std::string::npos);
+}
+
+// The processes of a process group that still run (zombies aside).
+size_t runningInGroup(pid_t group) {
+  size_t running = 0;
+  for (const auto& entry : fs::directory_iterator("/proc")) {
+    const std::string name = entry.path().filename().string();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::ifstream in(entry.path() / "stat");
+    const std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const size_t close = stat.rfind(')');
+    if (close == std::string::npos) continue;
+    char state = 0;
+    int parent = 0, pgrp = 0;
+    if (std::sscanf(stat.c_str() + close + 1, " %c %d %d", &state, &parent, &pgrp) == 3 && pgrp == group &&
+        state != 'Z')
+      ++running;
+  }
+  return running;
+}
+
+pid_t startBatch(const fs::path& dir) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::setpgid(0, 0);
+    ::chdir(dir.c_str());
+    ::execl(FLOWCHART_CLI, FLOWCHART_CLI, "batch", "src", "-o", "out", "-j", "2", "--quiet", (char*)nullptr);
+    ::_exit(127);
+  }
+  return child;
+}
+
+// SIGTERM (kill, timeout) stops a run within seconds although a worker is
+// inside a file of thousands of methods, which is left unrecorded; and a
+// run killed outright takes its workers with it.
+TEST(BatchCommand, StopsPromptlyAndLeavesNoWorkerBehind) {
+  TempDir dir;
+  fs::create_directory(dir.path() / "src");
+  std::string big = "class Big {\n";
+  for (int m = 0; m < 3000; ++m)
+    big += "  int m" + std::to_string(m) + "(int x) { while (x > 1) { if (x % 2 == 0) x /= 2; else x = 3 * x + 1; } return x; }\n";
+  writeFile(dir.path() / "src/Big.java", big + "}\n");
+  writeFile(dir.path() / "src/Big2.java", std::string(big).replace(6, 3, "Big2") + "}\n");
+
+  const pid_t child = startBatch(dir.path());
+  ASSERT_GT(child, 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+  const auto asked = std::chrono::steady_clock::now();
+  ::kill(child, SIGTERM);  // the parent only, as kill and timeout do
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(3));
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 143);
+  EXPECT_EQ(runningInGroup(child), 0u);
+  EXPECT_FALSE(fs::exists(dir.path() / "out/Big.java/flowchart-record.tsv"));
+  EXPECT_FALSE(fs::exists(dir.path() / "out/index.html"));
+
+  const pid_t killed = startBatch(dir.path());
+  ASSERT_GT(killed, 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+  ASSERT_EQ(runningInGroup(killed), 3u);  // the parent and its two workers
+  ::kill(killed, SIGKILL);
+  ::waitpid(killed, &status, 0);
+  for (int wait = 0; wait < 20 && runningInGroup(killed) > 0; ++wait)
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_EQ(runningInGroup(killed), 0u);
 }
 
 // Ctrl-C stops a run between files and methods: every file left behind is
