@@ -24,6 +24,7 @@
 #include "pipeline/method_flowchart.h"
 #include "pipeline/method_sequence.h"
 #include "pipeline/parsed_source.h"
+#include "pipeline/work_folder.h"
 #include "render/host/save.h"
 
 namespace cli {
@@ -58,29 +59,74 @@ std::string readWhole(const fs::path& path) {
   return text.str();
 }
 
-// Every .java file below the folder, by path; the output folder is left
-// out when it lies inside.
-std::vector<SourceFile> findSources(const fs::path& root, const fs::path& output) {
-  std::vector<SourceFile> files;
+// What the walk of the source tree met besides sources: folders and
+// files it cannot read (failures of the run) and entries it skips, such
+// as FIFOs, devices and dangling symbolic links (said, not failures).
+struct TreeProblems {
+  std::vector<std::string> unreadable;
+  std::vector<std::string> skipped;
+};
+
+// Why an entry named like a source is no source: nullopt for a regular
+// file (or a link to one).
+std::optional<std::string> notASource(const fs::directory_entry& entry) {
   std::error_code ec;
-  fs::recursive_directory_iterator it(root, fs::directory_options::skip_permission_denied, ec), end;
-  for (; !ec && it != end; it.increment(ec)) {
-    const fs::directory_entry& entry = *it;
-    std::error_code kindError;
-    if (entry.is_directory(kindError)) {
-      if (fs::equivalent(entry.path(), output, kindError)) it.disable_recursion_pending();
+  const fs::file_status target = entry.status(ec);
+  if (fs::is_symlink(entry.symlink_status(ec)) && !fs::exists(target)) return "a dangling symbolic link";
+  if (fs::is_regular_file(target)) return std::nullopt;
+  if (fs::is_fifo(target)) return "a FIFO";
+  if (fs::is_character_file(target) || fs::is_block_file(target)) return "a device";
+  if (fs::is_socket(target)) return "a socket";
+  return "not a regular file";
+}
+
+// Every .java file below the folder, by path; the output folder is left
+// out when it lies inside.  Folders are walked one by one, so that each
+// one that cannot be read is reported rather than skipped in silence;
+// links to folders are not followed.
+std::vector<SourceFile> findSources(const fs::path& root, const fs::path& output, TreeProblems& problems) {
+  std::vector<SourceFile> files;
+  std::vector<fs::path> folders{root};
+  while (!folders.empty()) {
+    const fs::path folder = std::move(folders.back());
+    folders.pop_back();
+    std::error_code ec;
+    fs::directory_iterator it(folder, ec), end;
+    if (ec) {
+      problems.unreadable.push_back(located(folder.string(), 0, "cannot be read: " + ec.message()));
       continue;
     }
-    if (entry.path().extension() != ".java" || !entry.is_regular_file(kindError)) continue;
-    SourceFile file;
-    file.source = entry.path();
-    file.relative = entry.path().lexically_relative(root).generic_string();
-    file.outputFolder = output / fs::path(file.relative);
-    file.size = entry.file_size(kindError);
-    files.push_back(std::move(file));
+    for (; !ec && it != end; it.increment(ec)) {
+      const fs::directory_entry& entry = *it;
+      std::error_code kindError;
+      const fs::file_status own = entry.symlink_status(kindError);
+      if (fs::is_directory(own)) {
+        if (!fs::equivalent(entry.path(), output, kindError)) folders.push_back(entry.path());
+        continue;
+      }
+      if (fs::is_symlink(own) && !fs::exists(entry.status(kindError))) {
+        problems.skipped.push_back(located(entry.path().string(), 0, "skipped: a dangling symbolic link"));
+        continue;
+      }
+      if (entry.path().extension() != ".java") continue;
+      if (const std::optional<std::string> why = notASource(entry)) {
+        if (!fs::is_directory(entry.status(kindError)))
+          problems.skipped.push_back(located(entry.path().string(), 0, "skipped: " + *why));
+        continue;
+      }
+      SourceFile file;
+      file.source = entry.path();
+      file.relative = entry.path().lexically_relative(root).generic_string();
+      file.outputFolder = output / fs::path(file.relative);
+      file.size = entry.file_size(kindError);
+      files.push_back(std::move(file));
+    }
+    if (ec) problems.unreadable.push_back(located(folder.string(), 0, "cannot be read completely: " + ec.message()));
   }
   std::sort(files.begin(), files.end(),
             [](const SourceFile& a, const SourceFile& b) { return a.relative < b.relative; });
+  std::sort(problems.unreadable.begin(), problems.unreadable.end());
+  std::sort(problems.skipped.begin(), problems.skipped.end());
   return files;
 }
 
@@ -113,7 +159,11 @@ std::optional<FileRecord> keptRecord(const SourceFile& file, const BatchRequest&
     return std::nullopt;
   // A record of another language level may tell another story; one of
   // only the changed methods is redone.
-  if (!record || record->partial || record->languageLevel != request.languageLevel) return std::nullopt;
+  // A source that could not be read is tried again: being let read
+  // changes no stamp.
+  if (!record || record->partial || record->languageLevel != request.languageLevel ||
+      record->status == FileRecord::Status::Unreadable)
+    return std::nullopt;
   for (const MethodRecord& method : record->methods) {
     if (!method.drawing.empty() && !fs::exists(file.outputFolder / method.drawing, ec)) return std::nullopt;
     if (request.sequence && method.sequence.empty()) return std::nullopt;
@@ -306,7 +356,10 @@ int runBatch(const BatchRequest& request) {
     return kExitUsage;
   }
 
-  std::vector<SourceFile> files = findSources(sourceDir, outputDir);
+  // Work folders of workers killed in earlier runs go first.
+  pipeline::WorkFolder::removeStale();
+  TreeProblems treeProblems;
+  std::vector<SourceFile> files = findSources(sourceDir, outputDir, treeProblems);
   std::optional<ChangedLines> changed;
   if (!request.changedSince.empty()) {
     std::string error;
@@ -330,6 +383,11 @@ int runBatch(const BatchRequest& request) {
 
   const bool showProgress = !request.quiet && ::isatty(STDERR_FILENO);
   ProgressLine progress(showProgress, toDraw.size(), bytesToDraw);
+  for (const std::string& unreadable : treeProblems.unreadable) {
+    progress.fileFailed();
+    progress.message(unreadable);
+  }
+  for (const std::string& skipped : treeProblems.skipped) progress.message(skipped);
   for (const SourceFile& file : files)
     if (file.record) reportKept(file, progress);
   progress.draw(true);

@@ -66,6 +66,14 @@ constexpr const char* kOverview =
 
 bool isOption(const std::string& argument) { return argument.size() > 1 && argument[0] == '-'; }
 
+// "--" ends the options: every argument after it is a name, even one that
+// starts with a dash.  True when args[i] is "--" (the rest then taken).
+bool restAreNames(const std::vector<std::string>& args, size_t i, std::vector<std::string>& names) {
+  if (args[i] != "--") return false;
+  names.insert(names.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
+  return true;
+}
+
 ParseResult refuse(std::string message) { return ParseResult{std::nullopt, std::move(message)}; }
 
 // Takes the value of an option given as "-o VALUE", "--output VALUE" or
@@ -114,6 +122,7 @@ ParseResult parseList(const std::vector<std::string>& args) {
   ListRequest request;
   std::vector<std::string> positional;
   for (size_t i = 1; i < args.size(); ++i) {
+    if (restAreNames(args, i, positional)) break;
     std::string error;
     if (languageLevelOption(args, i, request.languageLevel, error)) {
       if (!error.empty()) return refuse("list: " + error);
@@ -132,6 +141,7 @@ ParseResult parseDraw(const std::vector<std::string>& args) {
   DrawRequest request;
   std::vector<std::string> positional;
   for (size_t i = 1; i < args.size(); ++i) {
+    if (restAreNames(args, i, positional)) break;
     std::string error;
     if (optionValue(args, i, "-o", "--output", request.output, error) ||
         languageLevelOption(args, i, request.languageLevel, error)) {
@@ -154,6 +164,7 @@ ParseResult parseSequence(const std::vector<std::string>& args) {
   SequenceRequest request;
   std::vector<std::string> positional;
   for (size_t i = 1; i < args.size(); ++i) {
+    if (restAreNames(args, i, positional)) break;
     std::string error, number;
     if (optionValue(args, i, "-o", "--output", request.output, error) ||
         optionValue(args, i, "", "--src", request.sourceTree, error) ||
@@ -192,6 +203,7 @@ ParseResult parseBatch(const std::vector<std::string>& args) {
   BatchRequest request;
   std::vector<std::string> positional;
   for (size_t i = 1; i < args.size(); ++i) {
+    if (restAreNames(args, i, positional)) break;
     std::string error, jobs;
     if (optionValue(args, i, "-o", "--output", request.outputDir, error) ||
         optionValue(args, i, "", "--changed-since", request.changedSince, error) ||
@@ -226,6 +238,7 @@ ParseResult parseCheck(const std::vector<std::string>& args) {
   const std::pair<const char*, std::optional<int64_t>*> thresholds[] = {
       {"--max-cc", &request.maxCyclomatic}, {"--max-cognitive", &request.maxCognitive}, {"--max-nloc", &request.maxNloc}};
   for (size_t i = 1; i < args.size(); ++i) {
+    if (restAreNames(args, i, request.sources)) break;
     std::string error, value;
     if (optionValue(args, i, "-o", "--output", request.output, error) ||
         optionValue(args, i, "", "--changed-since", request.changedSince, error) ||

@@ -1,6 +1,11 @@
 #include "pipeline/work_folder.h"
 
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <random>
@@ -35,7 +40,43 @@ fs::path workBase(std::string& place, std::error_code& ec) {
   return system;
 }
 
+constexpr std::string_view kPrefix = "flowchart-p";
+
+// The process a work folder is named for; 0 for another name.
+pid_t ownerProcess(const std::string& name) {
+  if (name.rfind(kPrefix, 0) != 0) return 0;
+  const size_t dash = name.find('-', kPrefix.size());
+  if (dash == std::string::npos || dash == kPrefix.size()) return 0;
+  pid_t pid = 0;
+  for (size_t i = kPrefix.size(); i < dash; ++i) {
+    if (name[i] < '0' || name[i] > '9' || pid > 100000000) return 0;
+    pid = pid * 10 + (name[i] - '0');
+  }
+  return pid;
+}
+
+bool isRunning(pid_t pid) { return ::kill(pid, 0) == 0 || errno != ESRCH; }
+
 }  // namespace
+
+size_t WorkFolder::removeStale() {
+  std::error_code ec;
+  std::string place;
+  const fs::path base = workBase(place, ec);
+  if (ec) return 0;
+  const auto quiet = fs::file_time_type::clock::now() - std::chrono::minutes(1);
+  size_t removed = 0;
+  for (fs::directory_iterator it(base, ec), end; !ec && it != end; it.increment(ec)) {
+    const pid_t pid = ownerProcess(it->path().filename().string());
+    std::error_code entryError;
+    if (pid <= 0 || isRunning(pid) || !it->is_directory(entryError)) continue;
+    struct stat info {};
+    if (::lstat(it->path().c_str(), &info) != 0 || info.st_uid != ::geteuid()) continue;
+    if (fs::last_write_time(it->path(), entryError) > quiet || entryError) continue;
+    if (fs::remove_all(it->path(), entryError) > 0 && !entryError) ++removed;
+  }
+  return removed;
+}
 
 std::optional<WorkFolder> WorkFolder::create(std::string* error) {
   std::error_code ec;
@@ -50,8 +91,10 @@ std::optional<WorkFolder> WorkFolder::create(std::string* error) {
   std::mt19937_64 random(entropy() ^ static_cast<uint64_t>(
                              std::chrono::steady_clock::now().time_since_epoch().count()));
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const fs::path candidate =
-        base / ("flowchart-" + std::to_string(random() % 1000000000) + "-" + std::to_string(counter++));
+    // Named for this process, so that one left behind by a killed process
+    // can be told from one in use.
+    const fs::path candidate = base / (std::string(kPrefix) + std::to_string(::getpid()) + "-" +
+                                       std::to_string(random() % 1000000000) + "-" + std::to_string(counter++));
     // create_directory reports false when the name is taken: try another.
     if (fs::create_directory(candidate, ec)) {
       fs::permissions(candidate, fs::perms::owner_all, fs::perm_options::replace, ec);

@@ -16,6 +16,11 @@ class WorkFolder {
   // when none can be made.
   static std::optional<WorkFolder> create(std::string* error);
 
+  // Removes the work folders that processes of this user left behind when
+  // they were killed: those named for a process that no longer runs and
+  // untouched for a minute.  Returns how many were removed.
+  static size_t removeStale();
+
   WorkFolder(WorkFolder&& other) noexcept;
   WorkFolder& operator=(WorkFolder&& other) noexcept;
   WorkFolder(const WorkFolder&) = delete;

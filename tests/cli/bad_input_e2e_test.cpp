@@ -98,4 +98,17 @@ TEST(BadInput, HelpAndVersion) {
   EXPECT_EQ(runFlowchart({"--version"}).out, "flowchart 1.0\n");
 }
 
+// "--" ends the options, so that a file whose name starts with a dash can
+// be named.
+TEST(BadInput, DoubleDashBeforeANameThatStartsWithADash) {
+  TempDir dir;
+  writeFile(dir.file("-Dash.java"), "class Dash {\n  void f() { }\n}\n");
+  EXPECT_EQ(runFlowchart({"draw", "-Dash.java", "f"}, dir.path()).exitCode, 2);
+  const auto draw = runFlowchart({"draw", "-o", "f.html", "--", "-Dash.java", "f"}, dir.path());
+  EXPECT_EQ(draw.exitCode, 0) << draw.err;
+  EXPECT_TRUE(fs::exists(dir.path() / "f.html"));
+  EXPECT_EQ(runFlowchart({"list", "--", "-Dash.java"}, dir.path()).exitCode, 0);
+  EXPECT_EQ(runFlowchart({"check", "--", "-Dash.java"}, dir.path()).exitCode, 0);
+}
+
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -230,6 +231,57 @@ TEST(BatchCommand, SequenceDiagramsBesideTheFlowcharts) {
   ASSERT_EQ(runFlowchart({"batch", "src", "-o", "out"}, dir.path()).exitCode, 1);
   EXPECT_EQ(fs::last_write_time(dir.path() / "out/a/Good.java/Good.twice-L2-sequence.html"), kept);
   EXPECT_NE(readFile(dir.path() / "out/index.html").find("Good.twice-L2-sequence.html"), std::string::npos);
+}
+
+// A tree's folders that cannot be read are failures of the run, each
+// reported; FIFOs and dangling symbolic links are skipped with a word,
+// and do not fail it.  Work folders that killed runs left are removed.
+TEST(BatchCommand, ReportsWhatTheTreeHoldsBesidesSources) {
+  TempDir dir;
+  makeTree(dir.path() / "src");
+  fs::create_directories(dir.path() / "src/locked/deep");
+  writeFile(dir.path() / "src/locked/deep/Hidden.java", kGood);
+  ASSERT_EQ(::mkfifo((dir.path() / "src/Pipe.java").c_str(), 0644), 0);
+  fs::create_symlink("nowhere/Gone.java", dir.path() / "src/a/Gone.java");
+  fs::permissions(dir.path() / "src/locked", fs::perms::none);
+  fs::permissions(dir.path(), fs::perms::all);
+  fs::create_directories(dir.path() / "out");
+  fs::create_directories(dir.path() / "tmp");
+  fs::permissions(dir.path() / "tmp", fs::perms::all);
+  // A work folder named for a process that has ended, untouched for an
+  // hour, and one of this running process.
+  const pid_t ended = ::fork();
+  if (ended == 0) ::_exit(0);
+  ::waitpid(ended, nullptr, 0);
+  const fs::path stale = dir.path() / "tmp" / ("flowchart-p" + std::to_string(ended) + "-1-0");
+  const fs::path alive = dir.path() / "tmp" / ("flowchart-p" + std::to_string(::getpid()) + "-1-0");
+  for (const fs::path& work : {stale, alive}) {
+    fs::create_directories(work / "method-3");
+    fs::last_write_time(work, fs::file_time_type::clock::now() - std::chrono::hours(1));
+  }
+  // Root reads every folder: the run is made as nobody then.
+  std::vector<std::string> args = {"TMPDIR=" + (dir.path() / "tmp").string(), FLOWCHART_CLI, "batch", "src",
+                                   "-o", "out", "-j", "1"};
+  std::string program = "/usr/bin/env";
+  if (::geteuid() == 0) {
+    if (!fs::exists("/usr/bin/setpriv")) GTEST_SKIP() << "needs setpriv to run as another user";
+    args.insert(args.begin(), {"--reuid=65534", "--regid=65534", "--clear-groups", "/usr/bin/env"});
+    program = "/usr/bin/setpriv";
+    ASSERT_EQ(testing_support::runShell("chown -R 65534:65534 " + testing_support::shellQuote(dir.file("out")) + " " +
+                                        testing_support::shellQuote(stale.string())),
+              0);
+  }
+  const auto run = testing_support::runProgram(program, args, dir.path());
+  fs::permissions(dir.path() / "src/locked", fs::perms::owner_all);
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.err,
+            "src/locked: cannot be read: Permission denied\n"
+            "src/Pipe.java: skipped: a FIFO\n"
+            "src/a/Gone.java: skipped: a dangling symbolic link\n"
+            "src/b/Broken.java:3: does not parse as Java\n");
+  EXPECT_TRUE(fs::exists(dir.path() / "out/a/Good.java/Good.twice-L2.html"));
+  EXPECT_FALSE(fs::exists(stale));
+  EXPECT_TRUE(fs::exists(alive));
 }
 
 // The processes of a process group that still run (zombies aside).
