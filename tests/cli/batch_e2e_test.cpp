@@ -351,6 +351,21 @@ TEST(BatchCommand, StopsPromptlyAndLeavesNoWorkerBehind) {
   EXPECT_EQ(runningInGroup(killed), 0u);
 }
 
+// Identical inputs give identical bytes, whichever worker draws a file and
+// whatever it drew before: one worker for the tree, two, and draw alone.
+TEST(BatchCommand, SameSourcesSameBytes) {
+  TempDir dir;
+  fs::copy(testing_support::fixture("examples/java"), dir.path() / "src");
+  ASSERT_EQ(runFlowchart({"batch", "src", "-o", "one", "-j", "1"}, dir.path()).exitCode, 0);
+  ASSERT_EQ(runFlowchart({"batch", "src", "-o", "two", "-j", "2"}, dir.path()).exitCode, 0);
+  const std::vector<std::string> files = filesBelow(dir.path() / "one");
+  EXPECT_EQ(files, filesBelow(dir.path() / "two"));
+  for (const std::string& file : files)
+    EXPECT_EQ(readFile(dir.path() / "two" / file), readFile(dir.path() / "one" / file)) << file;
+  ASSERT_EQ(runFlowchart({"draw", "src/Inventory.java", "parseAmount", "-o", "alone.html"}, dir.path()).exitCode, 0);
+  EXPECT_EQ(readFile(dir.path() / "alone.html"), readFile(dir.path() / "one/Inventory.java/Inventory.parseAmount-L78.html"));
+}
+
 // Ctrl-C stops a run between files and methods: every file left behind is
 // whole, and the next run finishes the job.
 TEST(BatchCommand, InterruptedRunLeavesWholeFiles) {
