@@ -181,8 +181,13 @@ ParseResult parseSequence(const std::vector<std::string>& args) {
     }
     if (optionValue(args, i, "", "--max-messages", number, error)) {
       if (!error.empty()) return refuse("sequence: " + error);
-      const std::optional<unsigned> most = countIn(number, 1, 100000);
-      if (!most) return refuse("sequence: --max-messages takes a number from 1 to 100000, not '" + number + "'");
+      // Above this the layout takes over a minute and gigabytes, and past
+      // about 45000 messages Graphviz runs out of memory.
+      constexpr unsigned kMostMessages = 20000;
+      const std::optional<unsigned> most = countIn(number, 1, kMostMessages);
+      if (!most)
+        return refuse("sequence: --max-messages takes a number from 1 to " + std::to_string(kMostMessages) +
+                      " (the most a diagram can be laid out with), not '" + number + "'");
       request.maxMessages = *most;
       continue;
     }

@@ -127,6 +127,17 @@ Agraph_t* readGraph(const std::string& source) {
   return agread(&reader, &discipline);
 }
 
+// Moves each node that names another in ypinto to that node's height.
+void pinHeights(Agraph_t* graph) {
+  Agsym_t* pin = agattr(graph, AGNODE, const_cast<char*>("ypinto"), nullptr);
+  if (pin == nullptr) return;
+  for (Agnode_t* node = agfstnode(graph); node != nullptr; node = agnxtnode(graph, node)) {
+    const char* target = agxget(node, pin);
+    if (target == nullptr || *target == '\0') continue;
+    if (Agnode_t* reference = agnode(graph, const_cast<char*>(target), 0)) ND_coord(node).y = ND_coord(reference).y;
+  }
+}
+
 struct GraphCloser {
   void operator()(Agraph_t* graph) const { agclose(graph); }
 };
@@ -153,6 +164,7 @@ LayoutResult layOut(std::string_view dotText) {
     result.error = oneLine(pendingMessages());
     return result;
   }
+  pinHeights(graph.get());
   char* data = nullptr;
   unsigned int length = 0;
   const int rendered = gvRenderData(gvc, graph.get(), "dot", &data, &length);

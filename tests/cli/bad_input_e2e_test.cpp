@@ -56,7 +56,12 @@ TEST(BadInput, ClearMessagesAndExitCodes) {
        "flowchart: sequence: --depth takes a number of levels from 1 to 50, not '0'\n"
        "Run 'flowchart --help' for usage.\n"},
       {{"sequence", "Good.java", "g", "--max-messages", "x"}, 2,
-       "flowchart: sequence: --max-messages takes a number from 1 to 100000, not 'x'\n"
+       "flowchart: sequence: --max-messages takes a number from 1 to 20000 (the most a diagram can be laid out "
+       "with), not 'x'\n"
+       "Run 'flowchart --help' for usage.\n"},
+      {{"sequence", "Good.java", "g", "--max-messages", "20001"}, 2,
+       "flowchart: sequence: --max-messages takes a number from 1 to 20000 (the most a diagram can be laid out "
+       "with), not '20001'\n"
        "Run 'flowchart --help' for usage.\n"},
       {{"sequence", "Good.java", "g", "--src", "nowhere"}, 2, "nowhere: no such folder\n"},
       {{"sequence", "Broken.java", "f"}, 1, "Broken.java:2: does not parse as Java\n"},
