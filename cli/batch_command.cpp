@@ -461,7 +461,8 @@ int runBatch(const BatchRequest& request) {
   const std::string title = "Flowcharts of " + fs::absolute(sourceDir).filename().string();
   const fs::path indexPath = outputDir / "index.html";
   if (!xml::writeFileAtomically(indexPath.string(), indexPage(title, indexed))) {
-    std::fprintf(stderr, "%s: cannot be written\n", indexPath.string().c_str());
+    const std::string why = saveTrouble(indexPath.string());
+    std::fprintf(stderr, "%s: cannot be written%s\n", indexPath.string().c_str(), why.empty() ? "" : (": " + why).c_str());
     return kExitSomeFailed;
   }
   if (showProgress) std::fprintf(stderr, "index: %s\n", indexPath.string().c_str());

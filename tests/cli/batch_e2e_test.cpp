@@ -234,7 +234,7 @@ TEST(BatchCommand, SequenceDiagramsBesideTheFlowcharts) {
 }
 
 // A tree's folders that cannot be read are failures of the run, each
-// reported; FIFOs and dangling symbolic links are skipped with a word,
+// reported; FIFOs, devices and dangling symbolic links are skipped with a word,
 // and do not fail it.  Work folders that killed runs left are removed.
 TEST(BatchCommand, ReportsWhatTheTreeHoldsBesidesSources) {
   TempDir dir;
@@ -243,6 +243,7 @@ TEST(BatchCommand, ReportsWhatTheTreeHoldsBesidesSources) {
   writeFile(dir.path() / "src/locked/deep/Hidden.java", kGood);
   ASSERT_EQ(::mkfifo((dir.path() / "src/Pipe.java").c_str(), 0644), 0);
   fs::create_symlink("nowhere/Gone.java", dir.path() / "src/a/Gone.java");
+  fs::create_symlink("/dev/null", dir.path() / "src/b/Null.java");
   fs::permissions(dir.path() / "src/locked", fs::perms::none);
   fs::permissions(dir.path(), fs::perms::all);
   fs::create_directories(dir.path() / "out");
@@ -278,6 +279,7 @@ TEST(BatchCommand, ReportsWhatTheTreeHoldsBesidesSources) {
             "src/locked: cannot be read: Permission denied\n"
             "src/Pipe.java: skipped: a FIFO\n"
             "src/a/Gone.java: skipped: a dangling symbolic link\n"
+            "src/b/Null.java: skipped: a device\n"
             "src/b/Broken.java:3: does not parse as Java\n");
   EXPECT_TRUE(fs::exists(dir.path() / "out/a/Good.java/Good.twice-L2.html"));
   EXPECT_FALSE(fs::exists(stale));
