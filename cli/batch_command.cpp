@@ -15,6 +15,7 @@
 #include "flowdraw/legend.h"
 #include "cli/changed_lines.h"
 #include "cli/commands.h"
+#include "cli/failure_reason.h"
 #include "cli/file_record.h"
 #include "cli/index_page.h"
 #include "cli/method_choice.h"
@@ -30,6 +31,7 @@
 #include "pipeline/method_flowchart.h"
 #include "pipeline/method_sequence.h"
 #include "pipeline/parsed_source.h"
+#include "pipeline/work_folder.h"
 #include "render/host/save.h"
 
 namespace cli {
@@ -52,8 +54,12 @@ struct SourceFile {
 };
 
 std::atomic<bool> interrupted{false};
+std::atomic<int> stoppingSignal{0};
 
-extern "C" void onInterrupt(int) { interrupted.store(true); }
+extern "C" void onInterrupt(int signal) {
+  stoppingSignal.store(signal);
+  interrupted.store(true);
+}
 
 std::string readWhole(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -62,45 +68,111 @@ std::string readWhole(const fs::path& path) {
   return text.str();
 }
 
-// Every .java file below the folder, by path; the output folder is left
-// out when it lies inside.
-std::vector<SourceFile> findSources(const fs::path& root, const fs::path& output) {
-  std::vector<SourceFile> files;
+// What the walk of the source tree met besides sources: folders and
+// files it cannot read (failures of the run) and entries it skips, such
+// as FIFOs, devices and dangling symbolic links (said, not failures).
+struct TreeProblems {
+  std::vector<std::string> unreadable;
+  std::vector<std::string> skipped;
+};
+
+// Why an entry named like a source is no source: nullopt for a regular
+// file (or a link to one).
+std::optional<std::string> notASource(const fs::directory_entry& entry) {
   std::error_code ec;
-  fs::recursive_directory_iterator it(root, fs::directory_options::skip_permission_denied, ec), end;
-  for (; !ec && it != end; it.increment(ec)) {
-    const fs::directory_entry& entry = *it;
-    std::error_code kindError;
-    if (entry.is_directory(kindError)) {
-      if (fs::equivalent(entry.path(), output, kindError)) it.disable_recursion_pending();
+  const fs::file_status target = entry.status(ec);
+  if (fs::is_symlink(entry.symlink_status(ec)) && !fs::exists(target)) return "a dangling symbolic link";
+  if (fs::is_regular_file(target)) return std::nullopt;
+  if (fs::is_fifo(target)) return "a FIFO";
+  if (fs::is_character_file(target) || fs::is_block_file(target)) return "a device";
+  if (fs::is_socket(target)) return "a socket";
+  return "not a regular file";
+}
+
+// Every .java file below the folder, by path; the output folder is left
+// out when it lies inside.  Folders are walked one by one, so that each
+// one that cannot be read is reported rather than skipped in silence;
+// links to folders are not followed.
+std::vector<SourceFile> findSources(const fs::path& root, const fs::path& output, TreeProblems& problems) {
+  std::vector<SourceFile> files;
+  std::vector<fs::path> folders{root};
+  while (!folders.empty()) {
+    const fs::path folder = std::move(folders.back());
+    folders.pop_back();
+    std::error_code ec;
+    fs::directory_iterator it(folder, ec), end;
+    if (ec) {
+      problems.unreadable.push_back(located(folder.string(), 0, "cannot be read: " + ec.message()));
       continue;
     }
-    if (entry.path().extension() != ".java" || !entry.is_regular_file(kindError)) continue;
-    SourceFile file;
-    file.source = entry.path();
-    file.relative = entry.path().lexically_relative(root).generic_string();
-    file.outputFolder = fileOutputFolder(output, file.relative);
-    file.recordFile = recordPath(output, file.relative);
-    file.size = entry.file_size(kindError);
-    files.push_back(std::move(file));
+    for (; !ec && it != end; it.increment(ec)) {
+      const fs::directory_entry& entry = *it;
+      std::error_code kindError;
+      const fs::file_status own = entry.symlink_status(kindError);
+      if (fs::is_directory(own)) {
+        if (!fs::equivalent(entry.path(), output, kindError)) folders.push_back(entry.path());
+        continue;
+      }
+      if (fs::is_symlink(own) && !fs::exists(entry.status(kindError))) {
+        problems.skipped.push_back(located(entry.path().string(), 0, "skipped: a dangling symbolic link"));
+        continue;
+      }
+      if (entry.path().extension() != ".java") continue;
+      if (const std::optional<std::string> why = notASource(entry)) {
+        if (!fs::is_directory(entry.status(kindError)))
+          problems.skipped.push_back(located(entry.path().string(), 0, "skipped: " + *why));
+        continue;
+      }
+      SourceFile file;
+      file.source = entry.path();
+      file.relative = entry.path().lexically_relative(root).generic_string();
+      file.outputFolder = fileOutputFolder(output, file.relative);
+      file.recordFile = recordPath(output, file.relative);
+      file.size = entry.file_size(kindError);
+      files.push_back(std::move(file));
+    }
+    if (ec) problems.unreadable.push_back(located(folder.string(), 0, "cannot be read completely: " + ec.message()));
   }
   std::sort(files.begin(), files.end(),
             [](const SourceFile& a, const SourceFile& b) { return a.relative < b.relative; });
+  std::sort(problems.unreadable.begin(), problems.unreadable.end());
+  std::sort(problems.skipped.begin(), problems.skipped.end());
   return files;
 }
 
-// A record newer than its source, whose drawings are all there (with the
-// sequence diagrams when they are asked for), is kept.
+// The size and modification time of a source as it is now; zeros when
+// it cannot be read, which no record matches.
+void stampSource(const fs::path& source, FileRecord& record) {
+  std::error_code ec;
+  record.sourceSize = 0;
+  record.sourceTime = 0;
+  const uintmax_t size = fs::file_size(source, ec);
+  if (ec) return;
+  const fs::file_time_type time = fs::last_write_time(source, ec);
+  if (ec) return;
+  record.sourceSize = size;
+  record.sourceTime = time.time_since_epoch().count();
+}
+
+// A record made from the source as it is now (its size and modification
+// time as they were before it was read), whose drawings are all there
+// (with the sequence diagrams when they are asked for), is kept.
 std::optional<FileRecord> keptRecord(const SourceFile& file, const BatchRequest& request) {
   std::error_code ec;
-  const auto recordTime = fs::last_write_time(file.recordFile, ec);
-  if (ec) return std::nullopt;
-  const auto sourceTime = fs::last_write_time(file.source, ec);
-  if (ec || recordTime <= sourceTime) return std::nullopt;
+  if (!fs::exists(file.recordFile, ec)) return std::nullopt;
   std::optional<FileRecord> record = parseRecord(readWhole(file.recordFile));
+  FileRecord now;
+  stampSource(file.source, now);
+  if (!record || now.sourceTime == 0 || record->sourceSize != now.sourceSize ||
+      record->sourceTime != now.sourceTime)
+    return std::nullopt;
   // A record of another language level may tell another story; one of
   // only the changed methods is redone.
-  if (!record || record->partial || record->languageLevel != request.languageLevel) return std::nullopt;
+  // A source that could not be read is tried again: being let read
+  // changes no stamp.
+  if (!record || record->partial || record->languageLevel != request.languageLevel ||
+      record->status == FileRecord::Status::Unreadable)
+    return std::nullopt;
   if (!fs::exists(file.outputFolder / kFilePageName, ec)) return std::nullopt;
   for (const MethodRecord& method : record->methods) {
     if (!method.drawing.empty() && !fs::exists(file.outputFolder / method.drawing, ec)) return std::nullopt;
@@ -143,6 +215,17 @@ void removeStaleDrawings(const SourceFile& file, const FileRecord& fresh) {
       if (!drawing.empty() && !keep.count(drawing)) fs::remove(file.outputFolder / drawing, ec);
 }
 
+// A file whose work the machine cut short (a full disk, a work folder
+// that cannot be written, no memory): reported as such and left without a
+// new record, so that the next run draws it again, while the drawings and
+// record of an earlier run stay as they were.
+void leaveForNextRun(const SourceFile& file, const pipeline::Problem& problem,
+                     const std::function<void(std::string_view)>& report) {
+  reportProblem(report, located(file.source.string(), problem.line, problem.message));
+  report("r\t" + problem.message);
+  report("x");
+}
+
 // The work of one file, in a worker process.
 void drawFile(const SourceFile& file, const BatchRequest& request, const ChangedLines* changed,
               const std::function<void(std::string_view)>& report) {
@@ -150,15 +233,21 @@ void drawFile(const SourceFile& file, const BatchRequest& request, const Changed
   std::error_code ec;
   fs::create_directories(file.outputFolder, ec);
   if (!fs::is_directory(file.outputFolder, ec)) {
-    reportProblem(report, located(file.outputFolder.string(), 0, "cannot make the output folder"));
-    report("x");
+    pipeline::Problem cannotMake;
+    cannotMake.set(pipeline::Problem::Kind::Resource, "cannot make the output folder " + file.outputFolder.string() +
+                                                          (ec ? ": " + ec.message() : ""));
+    leaveForNextRun(file, cannotMake, report);
     return;
   }
+  // What is read is stamped first: a change made while the file is drawn
+  // leaves a stamp that no longer matches, and the next run draws it again.
+  stampSource(file.source, record);
   pipeline::Problem problem;
   std::optional<pipeline::ParsedSource> parsed =
       pipeline::ParsedSource::parse(file.source.string(), request.languageLevel, problem);
   record.languageLevel = request.languageLevel;
   record.partial = changed != nullptr;
+  if (!parsed && problem.kind == pipeline::Problem::Kind::Resource) return leaveForNextRun(file, problem, report);
   if (!parsed) {
     record.status = statusFor(problem.kind);
     record.problemLine = problem.line;
@@ -189,6 +278,9 @@ void drawFile(const SourceFile& file, const BatchRequest& request, const Changed
                                   utf8Text(method.signature, charset), method.line});
     const std::vector<std::string> stems = methodPageStems(named);
     for (size_t m = 0; m < summary.methods.size(); ++m) {
+      // Asked to stop: the file is left unrecorded, to be drawn whole by
+      // the next run.
+      if (workerStopRequested()) return;
       const pipeline::MethodSummary& method = summary.methods[m];
       if (changed && !changed->touches(file.source.string(), method.line, method.endLine)) continue;
       MethodRecord entry;
@@ -217,7 +309,10 @@ void drawFile(const SourceFile& file, const BatchRequest& request, const Changed
         // Listed in the index as such; nothing to draw is no failure.
         entry.problem = kNoBody;
       } else {
-        entry.problem = chart ? "cannot write " + (file.outputFolder / name).string() : methodProblem.message;
+        methodProblem = chart ? saveFailure((file.outputFolder / name).string()) : methodFailure(*parsed, methodProblem);
+        methodProblem.line = method.line;
+        if (methodProblem.kind == pipeline::Problem::Kind::Resource) return leaveForNextRun(file, methodProblem, report);
+        entry.problem = methodProblem.message;
         reportProblem(report, located(file.source.string(), method.line, entry.problem));
       }
       bool sequenceDrawn = true;
@@ -232,9 +327,12 @@ void drawFile(const SourceFile& file, const BatchRequest& request, const Changed
           entry.sequence = sequenceName;
         } else {
           sequenceDrawn = false;
-          const std::string why = sequence ? "cannot write " + (file.outputFolder / sequenceName).string()
-                                           : methodProblem.message;
-          reportProblem(report, located(file.source.string(), method.line, "sequence diagram: " + why));
+          methodProblem = sequence ? saveFailure((file.outputFolder / sequenceName).string())
+                                   : methodFailure(*parsed, methodProblem);
+          methodProblem.line = method.line;
+          if (methodProblem.kind == pipeline::Problem::Kind::Resource)
+            return leaveForNextRun(file, methodProblem, report);
+          reportProblem(report, located(file.source.string(), method.line, "sequence diagram: " + methodProblem.message));
         }
       }
       reportMethod(report, (!entry.drawing.empty() || entry.problem == kNoBody) && sequenceDrawn);
@@ -247,8 +345,12 @@ void drawFile(const SourceFile& file, const BatchRequest& request, const Changed
   removeStaleDrawings(file, record);
   // The record goes last: a run cut short leaves the file to be redone.
   fs::create_directories(file.recordFile.parent_path(), ec);
-  if (!xml::writeFileAtomically(file.recordFile.string(), recordText(record)))
-    reportProblem(report, located(file.recordFile.string(), 0, "cannot be written"));
+  if (!xml::writeFileAtomically(file.recordFile.string(), recordText(record))) {
+    const pipeline::Problem cannotWrite = saveFailure(file.recordFile.string());
+    reportProblem(report, located(file.source.string(), 0, cannotWrite.message));
+    report("r\t" + cannotWrite.message);
+    report("x");
+  }
 }
 
 void reportKept(const SourceFile& file, ProgressLine& progress) {
@@ -270,7 +372,9 @@ bool writeSite(const fs::path& root, const std::string& title, const std::vector
   const fs::path indexPath = root / "index.html";
   if (!writeSiteAssets(root) || !xml::writeFileAtomically(siteInfoPath(root).string(), "title\t" + title + "\n") ||
       !xml::writeFileAtomically(indexPath.string(), indexPage(title, files))) {
-    std::fprintf(stderr, "%s: the site cannot be written\n", root.string().c_str());
+    const std::string why = saveTrouble(indexPath.string());
+    std::fprintf(stderr, "%s: the site cannot be written%s\n", root.string().c_str(),
+                 why.empty() ? "" : (": " + why).c_str());
     return false;
   }
   return true;
@@ -298,7 +402,10 @@ int runBatch(const BatchRequest& request) {
   }
 
   const auto started = std::chrono::steady_clock::now();
-  std::vector<SourceFile> files = findSources(sourceDir, outputDir);
+  // Work folders of workers killed in earlier runs go first.
+  pipeline::WorkFolder::removeStale();
+  TreeProblems treeProblems;
+  std::vector<SourceFile> files = findSources(sourceDir, outputDir, treeProblems);
   if (request.shards > 1)
     files.erase(std::remove_if(files.begin(), files.end(),
                                [&](const SourceFile& file) {
@@ -328,22 +435,32 @@ int runBatch(const BatchRequest& request) {
 
   const bool showProgress = !request.quiet && ::isatty(STDERR_FILENO);
   ProgressLine progress(showProgress, toDraw.size(), bytesToDraw);
+  for (const std::string& unreadable : treeProblems.unreadable) {
+    progress.fileFailed();
+    progress.message(unreadable);
+  }
+  for (const std::string& skipped : treeProblems.skipped) progress.message(skipped);
   for (const SourceFile& file : files)
     if (file.record) reportKept(file, progress);
   progress.draw(true);
 
-  struct sigaction onCtrlC {}, previous{};
-  onCtrlC.sa_handler = onInterrupt;
-  ::sigaction(SIGINT, &onCtrlC, &previous);
+  // Ctrl-C and SIGTERM (kill, timeout) stop the run within seconds.
+  struct sigaction onStop {}, previousInt{}, previousTerm{};
+  onStop.sa_handler = onInterrupt;
+  ::sigaction(SIGINT, &onStop, &previousInt);
+  ::sigaction(SIGTERM, &onStop, &previousTerm);
   const unsigned workers = request.jobs > 0 ? request.jobs : std::max(1u, std::thread::hardware_concurrency());
 
   WorkerPoolCallbacks callbacks;
   callbacks.work = [&](size_t job, const std::function<void(std::string_view)>& report) {
     drawFile(files[toDraw[job]], request, changed ? &*changed : nullptr, report);
   };
-  callbacks.onLine = [&](size_t, std::string_view line) {
+  // Files the machine cut short, by job: why (they get no record).
+  std::vector<std::string> cutShort(toDraw.size());
+  callbacks.onLine = [&](size_t job, std::string_view line) {
     if (line.rfind("m\t", 0) == 0) progress.methodDone(line == "m\t0");
     else if (line == "x") progress.fileFailed();
+    else if (line.rfind("r\t", 0) == 0) cutShort[job] = std::string(line.substr(2));
     else if (line.rfind("p\t", 0) == 0) progress.message(std::string(line.substr(2)));
     progress.draw();
   };
@@ -360,6 +477,13 @@ int runBatch(const BatchRequest& request) {
       // Kept where the other records are, for the index and for merging.
       fs::create_directories(file.recordFile.parent_path(), ec);
       xml::writeFileAtomically(file.recordFile.string(), recordText(failed));
+    } else if (!cutShort[job].empty()) {
+      // Listed as not drawn in this run's index, with the reason; nothing
+      // on disk says so, and the next run draws the file again.
+      FileRecord failed;
+      failed.status = FileRecord::Status::Failed;
+      failed.problem = cutShort[job];
+      file.record = failed;
     } else {
       file.record = parseRecord(readWhole(file.recordFile));
     }
@@ -371,15 +495,17 @@ int runBatch(const BatchRequest& request) {
   limits.jobsPerWorker = 200;
   limits.peakResidentBytes = size_t{128} << 20;
   const PoolResult result = runWorkerPool(toDraw.size(), workers, callbacks, interrupted, limits);
-  ::sigaction(SIGINT, &previous, nullptr);
+  ::sigaction(SIGINT, &previousInt, nullptr);
+  ::sigaction(SIGTERM, &previousTerm, nullptr);
   progress.finish();
   if (result == PoolResult::CannotStart) {
     std::fprintf(stderr, "flowchart: cannot start worker processes\n");
     return kExitSomeFailed;
   }
-  if (result == PoolResult::Interrupted) {
+  // A stop that came with the last jobs under way cut them short too.
+  if (result == PoolResult::Interrupted || interrupted.load()) {
     std::fprintf(stderr, "flowchart: interrupted; run again to finish (finished files are kept)\n");
-    return 130;
+    return 128 + (stoppingSignal.load() == SIGTERM ? SIGTERM : SIGINT);
   }
 
   std::vector<IndexedFile> indexed;

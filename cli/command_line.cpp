@@ -138,6 +138,14 @@ std::string formatError(std::string_view command, const std::string& output,
 
 bool isOption(const std::string& argument) { return argument.size() > 1 && argument[0] == '-'; }
 
+// "--" ends the options: every argument after it is a name, even one that
+// starts with a dash.  True when args[i] is "--" (the rest then taken).
+bool restAreNames(const std::vector<std::string>& args, size_t i, std::vector<std::string>& names) {
+  if (args[i] != "--") return false;
+  names.insert(names.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
+  return true;
+}
+
 ParseResult refuse(std::string message) { return ParseResult{std::nullopt, std::move(message)}; }
 
 // Takes the value of an option given as "-o VALUE", "--output VALUE" or
@@ -199,6 +207,7 @@ ParseResult parseList(const std::vector<std::string>& args) {
   ListRequest request;
   std::vector<std::string> positional;
   for (size_t i = 1; i < args.size(); ++i) {
+    if (restAreNames(args, i, positional)) break;
     std::string error;
     if (languageLevelOption(args, i, request.languageLevel, error)) {
       if (!error.empty()) return refuse("list: " + error);
@@ -217,6 +226,7 @@ ParseResult parseDraw(const std::vector<std::string>& args) {
   DrawRequest request;
   std::vector<std::string> positional;
   for (size_t i = 1; i < args.size(); ++i) {
+    if (restAreNames(args, i, positional)) break;
     std::string error;
     if (optionValue(args, i, "-o", "--output", request.output, error) ||
         foldOption(args, i, request.fold, error) ||
@@ -244,6 +254,7 @@ ParseResult parseSequence(const std::vector<std::string>& args) {
   SequenceRequest request;
   std::vector<std::string> positional;
   for (size_t i = 1; i < args.size(); ++i) {
+    if (restAreNames(args, i, positional)) break;
     std::string error, number;
     if (optionValue(args, i, "-o", "--output", request.output, error) ||
         optionValue(args, i, "", "--src", request.sourceTree, error) ||
@@ -260,8 +271,13 @@ ParseResult parseSequence(const std::vector<std::string>& args) {
     }
     if (optionValue(args, i, "", "--max-messages", number, error)) {
       if (!error.empty()) return refuse("sequence: " + error);
-      const std::optional<unsigned> most = countIn(number, 1, 100000);
-      if (!most) return refuse("sequence: --max-messages takes a number from 1 to 100000, not '" + number + "'");
+      // Above this the layout takes over a minute and gigabytes, and past
+      // about 45000 messages Graphviz runs out of memory.
+      constexpr unsigned kMostMessages = 20000;
+      const std::optional<unsigned> most = countIn(number, 1, kMostMessages);
+      if (!most)
+        return refuse("sequence: --max-messages takes a number from 1 to " + std::to_string(kMostMessages) +
+                      " (the most a diagram can be laid out with), not '" + number + "'");
       request.maxMessages = *most;
       continue;
     }
@@ -286,6 +302,7 @@ ParseResult parseBatch(const std::vector<std::string>& args) {
   BatchRequest request;
   std::vector<std::string> positional;
   for (size_t i = 1; i < args.size(); ++i) {
+    if (restAreNames(args, i, positional)) break;
     std::string error, jobs, shard;
     if (optionValue(args, i, "", "--shard", shard, error)) {
       if (!error.empty()) return refuse("batch: " + error);
@@ -349,6 +366,7 @@ ParseResult parseCheck(const std::vector<std::string>& args) {
   const std::pair<const char*, std::optional<int64_t>*> thresholds[] = {
       {"--max-cc", &request.maxCyclomatic}, {"--max-cognitive", &request.maxCognitive}, {"--max-nloc", &request.maxNloc}};
   for (size_t i = 1; i < args.size(); ++i) {
+    if (restAreNames(args, i, request.sources)) break;
     std::string error, value;
     if (optionValue(args, i, "-o", "--output", request.output, error) ||
         optionValue(args, i, "", "--changed-since", request.changedSince, error) ||

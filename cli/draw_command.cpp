@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/failure_reason.h"
 #include "cli/method_choice.h"
 #include "cli/text_output.h"
 #include "cfg/json.h"
@@ -93,6 +94,7 @@ int drawOne(pipeline::ParsedSource& parsed, const pipeline::MethodSummary& metho
   std::optional<pipeline::MethodFlowchart> chart =
       pipeline::drawMethodFlowchart(parsed, method, problem, foldFor(fold));
   if (!chart) {
+    if (problem.kind != pipeline::Problem::Kind::NoBody) problem = methodFailure(parsed, problem);
     const std::string message = problem.kind == pipeline::Problem::Kind::NoBody
                                     ? utf8Text(summary.displayName(method), parsed.charset()) +
                                           " has no body (abstract, interface or native): nothing to draw"
@@ -101,7 +103,8 @@ int drawOne(pipeline::ParsedSource& parsed, const pipeline::MethodSummary& metho
     return kExitSomeFailed;
   }
   if (!host::saveDrawing(*chart->drawing, kUsEnglish, output)) {
-    std::fprintf(stderr, "%s: cannot write the drawing\n", output.c_str());
+    const std::string why = saveTrouble(output);
+    std::fprintf(stderr, "%s: cannot write the drawing%s\n", output.c_str(), why.empty() ? "" : (": " + why).c_str());
     return kExitSomeFailed;
   }
   std::printf("%s: %s, %zu page%s\n", output.c_str(), utf8Text(summary.displayName(method), parsed.charset()).c_str(),
@@ -131,6 +134,7 @@ int drawAll(pipeline::ParsedSource& parsed, std::string output, FoldMode fold) {
       anchors.emplace_back();
       // A method without a body is listed, with nothing to draw.
       if (problem.kind == pipeline::Problem::Kind::NoBody) continue;
+      problem = methodFailure(parsed, problem);
       std::fprintf(stderr, "%s\n", located(parsed.sourcePath(), problem.line, problem.message).c_str());
       exitCode = kExitSomeFailed;
       continue;

@@ -7,7 +7,7 @@
 namespace cli {
 namespace {
 
-constexpr std::string_view kHeader = "flowchart-record 5";
+constexpr std::string_view kHeader = "flowchart-record 6";
 
 // Fields are separated by tabs and records by line feeds, so neither may
 // appear inside a field.
@@ -70,7 +70,8 @@ std::string recordText(const FileRecord& record) {
   std::string out(kHeader);
   out += "\nfile\t" + std::string(statusName(record.status)) + "\t" + std::to_string(record.problemLine) +
          "\t" + field(record.problem) + "\t" + number(record.nloc) + "\t" + number(record.halsteadVolume) + "\t" +
-         std::to_string(record.languageLevel) + "\t" + (record.partial ? "1" : "0") + "\n";
+         std::to_string(record.languageLevel) + "\t" + (record.partial ? "1" : "0") + "\t" +
+         std::to_string(record.sourceSize) + "\t" + std::to_string(record.sourceTime) + "\n";
   for (const ClassRecord& cls : record.classes)
     out += "class\t" + field(cls.name) + "\t" + field(cls.kind) + "\t" + std::to_string(cls.line) + "\t" +
            std::to_string(cls.endLine) + "\t" + number(cls.nloc) + "\n";
@@ -90,10 +91,11 @@ std::optional<FileRecord> parseRecord(std::string_view text) {
   for (size_t i = 1; i < lines.size(); ++i) {
     if (lines[i].empty()) continue;
     const std::vector<std::string_view> f = splitText(lines[i], '\t');
-    if (f[0] == "file" && f.size() == 8 && (f[7] == "0" || f[7] == "1")) {
+    if (f[0] == "file" && f.size() == 10 && (f[7] == "0" || f[7] == "1")) {
       const std::optional<FileRecord::Status> status = statusNamed(f[1]);
       if (!status || !readInt(f[2], record.problemLine) || !readOptional(f[4], record.nloc) ||
-          !readOptional(f[5], record.halsteadVolume) || !readInt(f[6], record.languageLevel))
+          !readOptional(f[5], record.halsteadVolume) || !readInt(f[6], record.languageLevel) ||
+          !readInt(f[8], record.sourceSize) || !readInt(f[9], record.sourceTime))
         return std::nullopt;
       record.status = *status;
       record.problem = f[3];

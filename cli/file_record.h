@@ -1,7 +1,7 @@
 // What a batch run keeps of one source file beside its drawings: how it
 // parsed, its measures, and each method with the drawing made of it or
 // the reason there is none.  The index page is made from these records,
-// and a later run reuses a record that is newer than its source.
+// and a later run reuses a record made from the source as it is now.
 #pragma once
 
 #include <cstdint>
@@ -42,6 +42,10 @@ struct FileRecord {
   std::optional<int64_t> halsteadVolume;
   int32_t languageLevel = 0;  // the level the source was read at
   bool partial = false;       // only the methods changed since a revision
+  // The source as it was read, taken before reading it: a source changed
+  // since (even while it was being drawn) no longer matches.
+  uint64_t sourceSize = 0;
+  int64_t sourceTime = 0;  // modification time, in the file clock's ticks
   std::vector<ClassRecord> classes;
   std::vector<MethodRecord> methods;
 

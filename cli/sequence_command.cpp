@@ -3,6 +3,7 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "cli/failure_reason.h"
 #include "cli/method_choice.h"
 #include "cli/text_output.h"
 #include "flowchart/xml/atomic_file.h"
@@ -44,13 +45,16 @@ int runSequence(const SequenceRequest& request) {
       graphOnly ? pipeline::methodSequenceGraph(sources, method, options, problem)
                 : pipeline::drawMethodSequence(sources, method, options, problem);
   if (!sequence) {
+    problem = methodFailure(*parsed, problem);
     std::fprintf(stderr, "%s\n", located(parsed->sourcePath(), problem.line, problem.message).c_str());
     return kExitSomeFailed;
   }
   const bool saved = graphOnly ? xml::writeFileAtomically(output, sequence->dot)
                                : host::saveDrawing(*sequence->drawing, kUsEnglish, output);
   if (!saved) {
-    std::fprintf(stderr, "%s: cannot write the %s\n", output.c_str(), graphOnly ? "graph" : "drawing");
+    const std::string why = saveTrouble(output);
+    std::fprintf(stderr, "%s: cannot write the %s%s\n", output.c_str(), graphOnly ? "graph" : "drawing",
+                 why.empty() ? "" : (": " + why).c_str());
     return kExitSomeFailed;
   }
   std::printf("%s: %s, %s, %s\n", output.c_str(), name.c_str(),

@@ -2,11 +2,14 @@
 
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -14,6 +17,10 @@
 
 namespace cli {
 namespace {
+
+volatile std::sig_atomic_t stopRequested = 0;
+
+extern "C" void onStopRequest(int) { stopRequested = 1; }
 
 // Mark the end of a job in a worker's output, the second also saying
 // that the worker ends after it; reported lines never hold a line feed,
@@ -59,9 +66,12 @@ bool shouldRetire(size_t jobsDone, const WorkerLimits& limits) {
 // The worker's side: take job numbers until the pipe closes or it retires.
 [[noreturn]] void workerMain(int jobs, int results, const WorkerPoolCallbacks& callbacks,
                              const WorkerLimits& limits) {
-  // Ctrl-C reaches the whole process group; the caller decides when to
-  // stop, and a worker finishes the job it has.
-  ::signal(SIGINT, SIG_IGN);
+  // Ctrl-C reaches the whole process group, the caller's SIGTERM only
+  // this worker: either asks the job under way to end early.
+  struct sigaction onStop {};
+  onStop.sa_handler = onStopRequest;
+  ::sigaction(SIGINT, &onStop, nullptr);
+  ::sigaction(SIGTERM, &onStop, nullptr);
   uint64_t job = 0;
   const auto report = [results](std::string_view line) {
     std::string text(line);
@@ -85,6 +95,8 @@ bool shouldRetire(size_t jobsDone, const WorkerLimits& limits) {
 
 struct Worker {
   pid_t pid = -1;
+  bool askedToStop = false;
+  bool killed = false;
   int jobs = -1;     // we write job numbers here
   int results = -1;  // and read its lines here
   std::optional<size_t> job;
@@ -107,12 +119,17 @@ std::optional<Worker> startWorker(const WorkerPoolCallbacks& callbacks, const Wo
     return std::nullopt;
   }
   std::fflush(nullptr);  // nothing buffered may be written twice
+  const pid_t parent = ::getpid();
   const pid_t pid = ::fork();
   if (pid < 0) {
     for (int fd : {toWorker[0], toWorker[1], fromWorker[0], fromWorker[1]}) ::close(fd);
     return std::nullopt;
   }
   if (pid == 0) {
+    // Killed with the caller, however it ends; a caller gone already
+    // (before the request took effect) ends the worker at once.
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != parent) ::_exit(1);
     ::close(toWorker[1]);
     ::close(fromWorker[0]);
     // The other workers' pipes stay with the caller: a worker holding
@@ -140,6 +157,8 @@ std::string exitDescription(int status) {
 }
 
 }  // namespace
+
+bool workerStopRequested() { return stopRequested != 0; }
 
 PoolResult runWorkerPool(size_t jobCount, unsigned workerCount, const WorkerPoolCallbacks& callbacks,
                          const std::atomic<bool>& stop, const WorkerLimits& limits) {
@@ -172,10 +191,28 @@ PoolResult runWorkerPool(size_t jobCount, unsigned workerCount, const WorkerPool
     return PoolResult::CannotStart;
   }
 
+  std::optional<std::chrono::steady_clock::time_point> stoppedAt;
   while (!workers.empty()) {
+    // Once stopped, busy workers are asked to end their jobs, and killed
+    // when they have not after the grace period.
+    if (stop.load()) {
+      const auto now = std::chrono::steady_clock::now();
+      if (!stoppedAt) stoppedAt = now;
+      const bool graceOver = now - *stoppedAt > std::chrono::milliseconds(kStopGraceMilliseconds);
+      for (Worker& worker : workers) {
+        if (!worker.job || worker.pid < 0) continue;
+        if (!worker.askedToStop) {
+          ::kill(worker.pid, SIGTERM);
+          worker.askedToStop = true;
+        } else if (graceOver && !worker.killed) {
+          ::kill(worker.pid, SIGKILL);
+          worker.killed = true;
+        }
+      }
+    }
     std::vector<pollfd> fds;
     for (const Worker& worker : workers) fds.push_back(pollfd{worker.results, POLLIN, 0});
-    if (::poll(fds.data(), fds.size(), 200) < 0 && errno != EINTR) break;
+    if (::poll(fds.data(), fds.size(), 100) < 0 && errno != EINTR) break;
     // Once stopped, idle workers get no more jobs.
     for (Worker& worker : workers)
       if (stop.load() && !worker.job) closeFd(worker.jobs);

@@ -36,9 +36,19 @@ struct WorkerLimits {
 enum class PoolResult { Finished, Interrupted, CannotStart };
 
 // Runs jobs 0 to jobCount - 1 in order of handing out, on at most
-// `workers` processes.  Stops handing out jobs once *stop is set (by a
-// signal handler, say); jobs under way are finished.
+// `workers` processes.  Once *stop is set (by a signal handler, say) no
+// more jobs are handed out and the busy workers are asked to stop
+// (SIGTERM, which workerStopRequested() sees); a worker still busy
+// kStopGraceMilliseconds later is killed and its job reported lost.  A
+// worker never outlives the calling process: it is killed when it ends.
 PoolResult runWorkerPool(size_t jobCount, unsigned workers, const WorkerPoolCallbacks& callbacks,
                          const std::atomic<bool>& stop, const WorkerLimits& limits = {});
+
+inline constexpr int kStopGraceMilliseconds = 1500;
+
+// In a worker: whether it was asked to stop (Ctrl-C, or the caller
+// stopping).  A long job checks it between its steps and ends early,
+// leaving what it did unrecorded.
+bool workerStopRequested();
 
 }  // namespace cli

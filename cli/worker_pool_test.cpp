@@ -4,8 +4,10 @@
 
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <map>
+#include <thread>
 #include <set>
 
 namespace {
@@ -84,6 +86,35 @@ TEST(WorkerPool, RetiredWorkersAreReplaced) {
   EXPECT_EQ(cli::runWorkerPool(4, 1, callbacks, stop, limits), cli::PoolResult::Finished);
   EXPECT_EQ(finished, 4u);
   EXPECT_EQ(std::set<std::string>({worker[0], worker[1], worker[2], worker[3]}).size(), 4u);
+}
+
+// Stopping does not wait for busy workers: one that looks at the request
+// between its steps ends its job at once, one deep in a single long step
+// is killed after the grace period and its job reported lost.
+TEST(WorkerPool, StopEndsBusyWorkersWithinTheGracePeriod) {
+  std::atomic<bool> stop{false};
+  std::map<size_t, std::string> lines, done;
+  cli::WorkerPoolCallbacks callbacks;
+  callbacks.work = [](size_t job, const std::function<void(std::string_view)>& report) {
+    report("started");
+    for (int step = 0; step < 6000; ++step) {
+      if (job == 0 && cli::workerStopRequested()) return report("stopped");
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  };
+  callbacks.onLine = [&](size_t job, std::string_view line) {
+    lines[job] = std::string(line);
+    if (lines.size() == 2) stop.store(true);
+  };
+  callbacks.onDone = [&](size_t job, const std::string& lost) { done[job] = lost; };
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(cli::runWorkerPool(5, 2, callbacks, stop), cli::PoolResult::Interrupted);
+  EXPECT_LT(std::chrono::steady_clock::now() - start,
+            std::chrono::milliseconds(cli::kStopGraceMilliseconds + 1500));
+  EXPECT_EQ(lines[0], "stopped");
+  EXPECT_EQ(done[0], "");
+  EXPECT_EQ(done[1], "the worker was killed by signal 9 (Killed)");
+  EXPECT_EQ(done.size(), 2u);
 }
 
 }  // namespace

@@ -3,7 +3,11 @@
 #include <graphviz/cgraph.h>
 #include <graphviz/gvc.h>
 
+#include <cstring>
+#include <vector>
 #include <memory>
+#include <string>
+#include <unordered_map>
 
 namespace graphviz {
 namespace {
@@ -39,6 +43,101 @@ std::string oneLine(std::string text) {
   return text.empty() ? "Graphviz could not lay out the graph" : text;
 }
 
+// Object IDs in the order names are first met.  Graphviz's own ID scheme
+// makes a named object's ID the address of its interned name, and it
+// orders subgraphs (clusters) by ID: their order, in the layout and in its
+// output, would follow the heap, which differs between processes and with
+// what a process laid out before.  These IDs make equal graphs give equal
+// layouts.  As in Graphviz's scheme, named objects get even IDs and
+// anonymous ones odd, and names are the graph's interned strings (its
+// writer looks at their header to tell HTML-like names); the graph frees
+// them when it closes.
+struct OrderedIds {
+  Agraph_t* graph = nullptr;
+  std::unordered_map<std::string, IDTYPE> byName;
+  std::vector<char*> names;  // names[id / 2 - 1]
+  IDTYPE nextAnonymous = 1;
+};
+
+void* openIds(Agraph_t* graph, Agdisc_t*) {
+  OrderedIds* ids = new OrderedIds;
+  ids->graph = graph;
+  return ids;
+}
+
+long mapId(void* state, int, char* name, IDTYPE* id, int create) {
+  OrderedIds& ids = *static_cast<OrderedIds*>(state);
+  if (name == nullptr) {
+    if (!create) return 0;
+    *id = ids.nextAnonymous;
+    ids.nextAnonymous += 2;
+    return 1;
+  }
+  const auto found = ids.byName.find(name);
+  if (found != ids.byName.end()) {
+    *id = found->second;
+    return 1;
+  }
+  if (!create) return 0;
+  ids.names.push_back(agstrdup(ids.graph, name));
+  *id = 2 * static_cast<IDTYPE>(ids.names.size());
+  ids.byName.emplace(name, *id);
+  return 1;
+}
+
+long allocId(void*, int, IDTYPE) { return 0; }
+void freeId(void*, int, IDTYPE) {}
+
+char* printId(void* state, int, IDTYPE id) {
+  OrderedIds& ids = *static_cast<OrderedIds*>(state);
+  if (id % 2 != 0 || id == 0 || id / 2 > ids.names.size()) return nullptr;
+  return ids.names[id / 2 - 1];
+}
+
+void closeIds(void* state) { delete static_cast<OrderedIds*>(state); }
+void registerId(void*, int, void*) {}
+
+Agiddisc_t orderedIdDiscipline = {openIds, mapId, allocId, freeId, printId, closeIds, registerId};
+
+// Reads the graph text from memory a line at a time, as Graphviz's own
+// reader from memory does.
+struct TextReader {
+  const char* text;
+  size_t size;
+  size_t at = 0;
+};
+
+int readText(void* channel, char* buffer, int bufferSize) {
+  TextReader& reader = *static_cast<TextReader*>(channel);
+  if (bufferSize <= 1 || reader.at >= reader.size) return 0;
+  size_t n = 0;
+  while (n + 1 < static_cast<size_t>(bufferSize) && reader.at < reader.size) {
+    const char c = reader.text[reader.at++];
+    buffer[n++] = c;
+    if (c == '\n') break;
+  }
+  buffer[n] = '\0';
+  return static_cast<int>(n);
+}
+
+Agraph_t* readGraph(const std::string& source) {
+  static Agiodisc_t io = {readText, AgIoDisc.putstr, AgIoDisc.flush};
+  static Agdisc_t discipline = {&AgMemDisc, &orderedIdDiscipline, &io};
+  TextReader reader{source.data(), source.size()};
+  return agread(&reader, &discipline);
+}
+
+// Moves each node that names another in ypinto to that node's height.
+void pinHeights(Agraph_t* graph) {
+  Agsym_t* pin = agattr(graph, AGNODE, const_cast<char*>("ypinto"), nullptr);
+  if (pin == nullptr) return;
+  for (Agnode_t* node = agfstnode(graph); node != nullptr; node = agnxtnode(graph, node)) {
+    const char* target = agxget(node, pin);
+    if (target == nullptr || *target == '\0') continue;
+    if (Agnode_t* reference = agnode(graph, const_cast<char*>(target), 0)) ND_coord(node).y = ND_coord(reference).y;
+  }
+}
+
 struct GraphCloser {
   void operator()(Agraph_t* graph) const { agclose(graph); }
 };
@@ -56,7 +155,7 @@ LayoutResult layOut(std::string_view dotText) {
   agreseterrors();
   // agmemread needs a terminated string.
   const std::string source(dotText);
-  std::unique_ptr<Agraph_t, GraphCloser> graph(agmemread(source.c_str()));
+  std::unique_ptr<Agraph_t, GraphCloser> graph(readGraph(source));
   if (!graph || agerrors() > 0) {
     result.error = oneLine(pendingMessages());
     return result;
@@ -65,6 +164,7 @@ LayoutResult layOut(std::string_view dotText) {
     result.error = oneLine(pendingMessages());
     return result;
   }
+  pinHeights(graph.get());
   char* data = nullptr;
   unsigned int length = 0;
   const int rendered = gvRenderData(gvc, graph.get(), "dot", &data, &length);

@@ -21,6 +21,12 @@ struct LayoutResult {
 // Parses the graph, lays it out with the dot engine and renders it to the
 // "dot" format.  A graph that does not parse or cannot be laid out gives
 // ok == false and Graphviz's message.
+//
+// A node with the attribute ypinto="NAME" is moved, after the layout, to
+// the height (y) of the node NAME, its x kept: a way to place a node at
+// another's height without an edge between them, which the dot engine
+// would route through every rank between the two (a graph with many such
+// edges crossing many ranks takes it minutes).
 LayoutResult layOut(std::string_view dotText);
 
 }  // namespace graphviz

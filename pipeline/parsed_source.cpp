@@ -32,16 +32,6 @@ struct FileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
-// Where the parser left the line of a syntax error.
-int32_t errorLine(const std::string& statusPath) {
-  const std::unique_ptr<xml::Document> status = xml::Document::loadFile(statusPath);
-  if (!status) return 0;
-  const xml::Node error = status->documentElement();
-  if (!error || error.name() != "ParseError") return 0;
-  const xml::Node line = error.attributeNamed("line");
-  return line ? std::atoi(line.value().c_str()) : 0;
-}
-
 // The lines of every method and constructor name in the tree, by name.
 std::unordered_map<std::string, std::vector<int32_t>> declaratorLines(xml::Document& tree) {
   std::unordered_map<std::string, std::vector<int32_t>> lines;
@@ -113,42 +103,68 @@ std::optional<ParsedSource> ParsedSource::parse(const std::string& sourcePath, i
   std::string error;
   std::optional<WorkFolder> work = WorkFolder::create(&error);
   if (!work) {
-    problem.set(Problem::Kind::Failed, error);
+    problem.set(Problem::Kind::Resource, error);
     return std::nullopt;
   }
   ParsedSource parsed(sourcePath, std::move(*work));
   parsed.languageLevel_ = languageLevel;
   const WorkFolder& folder = parsed.work_;
   const auto parseAt = [&](int level) {
-    return java::parseJavaFileWithMethodVolumes(sourcePath, folder.file("st.tmp"), folder.file("comments.xml"),
-                                                folder.file("status.xml"), folder.file("results.xml"),
-                                                /*enumSwitch=*/1, level, /*methodVolumes=*/true);
+    return java::parseJavaFileWithOutcome(sourcePath, folder.file("st.tmp"), folder.file("comments.xml"),
+                                          folder.file("status.xml"), folder.file("results.xml"),
+                                          /*enumSwitch=*/1, level, /*methodVolumes=*/true);
   };
-  if (parseAt(languageLevel) != 0) {
-    const int32_t line = errorLine(folder.file("status.xml"));
-    if (line <= 0) {
+  // A work file that cannot be written is the machine's trouble, never the
+  // source's: it is said as such, so that nobody goes looking for an error
+  // in the code and a later run tries again.
+  const auto workTrouble = [&](const char* writing) {
+    problem.set(Problem::Kind::Resource,
+                folder.writeTrouble().value_or("cannot write " + std::string(writing) + " in " + folder.place()));
+  };
+  const java::ParseOutcome outcome = parseAt(languageLevel);
+  switch (outcome.failure) {
+    case java::ParseFailure::None: break;
+    case java::ParseFailure::CannotWrite: workTrouble("the parse tree"); return std::nullopt;
+    case java::ParseFailure::OutOfMemory:
+      problem.set(Problem::Kind::Resource, "ran out of memory while parsing", outcome.line);
+      return std::nullopt;
+    case java::ParseFailure::StackLimit:
+      problem.set(Problem::Kind::Failed,
+                  "reaches the parser's stack limit (" + std::to_string(java::parserStackLimit()) +
+                      " entries): nesting too deep, or a list too long, to parse",
+                  outcome.line);
+      return std::nullopt;
+    case java::ParseFailure::TooLarge:
+      problem.set(Problem::Kind::Failed, "is larger than the parser's limit of 2 GB");
+      return std::nullopt;
+    case java::ParseFailure::NotReadable:
+    case java::ParseFailure::ScannerFatal:
       problem.set(Problem::Kind::Unreadable, "cannot be parsed");
       return std::nullopt;
+    case java::ParseFailure::Syntax: {
+      // Older code may use words that later releases reserved (an unqualified
+      // yield(), a class named var or record, _ as a name); say so when the
+      // file reads as Java 8, rather than only that it does not parse.
+      constexpr int kOlderLevel = 8;
+      if (languageLevel > kOlderLevel && parseAt(kOlderLevel).status == 0) {
+        problem.set(Problem::Kind::Syntax,
+                    "does not parse as Java " + std::to_string(languageLevel) + " but does as Java 8 (try --java 8)",
+                    outcome.line);
+      } else {
+        problem.set(Problem::Kind::Syntax, "does not parse as Java", outcome.line);
+      }
+      return std::nullopt;
     }
-    // Older code may use words that later releases reserved (an unqualified
-    // yield(), a class named var or record, _ as a name); say so when the
-    // file reads as Java 8, rather than only that it does not parse.
-    constexpr int kOlderLevel = 8;
-    if (languageLevel > kOlderLevel && parseAt(kOlderLevel) == 0) {
-      problem.set(Problem::Kind::Syntax,
-                  "does not parse as Java " + std::to_string(languageLevel) + " but does as Java 8 (try --java 8)",
-                  line);
-    } else {
-      problem.set(Problem::Kind::Syntax, "does not parse as Java", line);
-    }
-    return std::nullopt;
   }
   parsed.results_ = xml::Document::loadFile(folder.file("results.xml"));
   std::optional<FileSummary> summary;
   if (parsed.results_) summary = readSummary(*parsed.results_);
   parsed.tree_ = xml::loadTreeDocument(folder.file("st.tmp"));
   if (!summary || !parsed.tree_) {
-    problem.set(Problem::Kind::Failed, "the parser's results could not be read back");
+    if (const std::optional<std::string> trouble = folder.writeTrouble())
+      problem.set(Problem::Kind::Resource, *trouble);
+    else
+      problem.set(Problem::Kind::Failed, "the parser's results could not be read back");
     return std::nullopt;
   }
   // The grammar keeps to the Java 5 grammar's trees and so accepts a few

@@ -14,6 +14,9 @@ struct Problem {
     Syntax,      // the source does not parse
     Failed,      // a later step failed (model, layout, drawing, output)
     NoBody,      // an abstract, interface or native method: nothing to draw
+    Resource,    // the machine ran short (disk space, memory, a work folder
+                 // that cannot be written): not the input's fault, and a
+                 // later run may succeed
   };
   Kind kind = Kind::None;
   int32_t line = 0;  // 0 when no line applies

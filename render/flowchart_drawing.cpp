@@ -93,6 +93,7 @@ class FlowchartDrawing {
     if (!canWriteBeside(treePath_)) return kNoDrawingHost;
     if (host::attachDrawingHost(app_) != 1) return kNoDrawingHost;
     drawAll(templatePath);
+    if (workFolderFailed_) return kNoDrawingHost;
     app_.setLanguage(1033);
     if (drawing_.saveAs(savePath) != host::kOk) return kSaveFailed;
     return kDrawn;
@@ -103,6 +104,7 @@ class FlowchartDrawing {
     if (!canWriteBeside(treePath_)) return nullptr;
     if (host::attachDrawingHost(app_) != 1) return nullptr;
     drawAll(templatePath);
+    if (workFolderFailed_) return nullptr;
     return app_.release(drawing_);
   }
 
@@ -131,8 +133,13 @@ class FlowchartDrawing {
 
   void drawPage(const std::string& layout, host::Page page) {
     // A layout that does not parse, or whose tree does not load, leaves
-    // its page empty.
-    tree_ = loadLayout(layout, treePath_, statusPath_);
+    // its page empty.  A tree that could not be written (a full disk)
+    // fails the whole drawing instead: its pages would be empty for a
+    // reason that is not the layout's, and the drawing must not replace
+    // a good one.
+    bool cannotWrite = false;
+    tree_ = loadLayout(layout, treePath_, statusPath_, &cannotWrite);
+    if (cannotWrite) workFolderFailed_ = true;
     if (!tree_) return;
     const xml::Node root = tree_->root();
     const bool large = setUpLetterPage(root, page);
@@ -224,6 +231,7 @@ class FlowchartDrawing {
   std::string statusPath_;
   bool hasFolded_;
   std::vector<std::string> folded_;
+  bool workFolderFailed_ = false;  // a layout's tree file could not be written
 
   host::Application app_;
   host::Document drawing_;

@@ -277,10 +277,13 @@ std::string layoutStatusPath(std::string_view workFolder) { return concat(workFo
 
 std::unique_ptr<xml::Document> loadLayout(const std::string& layoutPath,
                                           const std::string& treePath,
-                                          const std::string& statusPath) {
+                                          const std::string& statusPath,
+                                          bool* cannotWrite) {
   std::error_code ec;
   std::filesystem::remove(treePath, ec);
-  if (dotfront::parseDotFile(layoutPath, treePath, statusPath) != 0) return nullptr;
+  const dotfront::DotParse parsed = dotfront::parseDotFileOutcome(layoutPath, treePath, statusPath);
+  if (cannotWrite) *cannotWrite = parsed == dotfront::DotParse::CannotWrite;
+  if (parsed != dotfront::DotParse::Parsed) return nullptr;
   // Line feeds stay in attribute values, so that continuations are seen.
   return xml::Document::loadFile(treePath, xml::LoadOptions{.keepAttributeWhitespace = true});
 }

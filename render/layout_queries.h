@@ -51,10 +51,12 @@ std::string layoutStatusPath(std::string_view workFolder);
 // tree, keeping line feeds inside attribute values.  The tree file is
 // removed first, so a tree left by an earlier layout is never returned;
 // nullptr when the layout is missing or does not parse, or the tree does
-// not load.
+// not load.  With cannotWrite, it is set when the cause is the work
+// folder: the tree or status file could not be written.
 std::unique_ptr<xml::Document> loadLayout(const std::string& layoutPath,
                                           const std::string& treePath,
-                                          const std::string& statusPath);
+                                          const std::string& statusPath,
+                                          bool* cannotWrite = nullptr);
 
 // ------------------------------------------------------------------ lists
 // Context: the document node.

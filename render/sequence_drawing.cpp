@@ -70,6 +70,9 @@ class SequenceDrawing {
           const std::string& templatePath) {
     if (!open(templatePath)) return -1;
     const int result = drawPage(layoutPath);
+    // A layout whose tree did not load (a missing or full work folder)
+    // leaves nothing drawn: no empty drawing replaces a good one.
+    if (result != 0) return result;
     // A drawing that could not be saved is not drawn for the caller.
     if (drawing_.saveAs(savePath) != host::kOk) return -1;
     return result;

@@ -259,6 +259,8 @@ std::string sequenceDot(const Diagram& diagram, flowgraph::Charset charset, cons
     if (widths[i] > kObjectWidth) out += ", width=" + inchesText(widths[i]);
     if (boxes[i].width > kBoxWidth) out += ", zarnwidth=" + inchesText(boxes[i].width);
     if (boxes[i].height > kBoxHeight) out += ", zarnheight=" + inchesText(boxes[i].height);
+    const size_t createdBy = diagram.lifelines[i].createdBy;
+    if (createdBy != kNone && createdBy < messages) out += ", ypinto=" + rowName(rowOf[createdBy]);
     if (own && own->lifeline == i && messages > 0 && own->lastMessage < messages)
       out += ", zarnbar=" + rowName(rowOf[own->lastMessage]) + ", zarnbarfrom=" + rowName(rowOf[0]);
     out += "];\n";
@@ -271,12 +273,10 @@ std::string sequenceDot(const Diagram& diagram, flowgraph::Charset charset, cons
     out += rowName(r);
     out += ';';
   }
-  out += " }\n  ";
-  for (size_t r = 0; r <= lastRow; ++r) {
-    if (r > 0) out += " -> ";
-    out += rowName(r);
-  }
-  out += " [style=invis];\n";
+  out += " }\n";
+  // Chains are written an edge a statement: Graphviz's reader keeps a
+  // chain statement on its parser stack, which a few thousand rows overflow.
+  for (size_t r = 1; r <= lastRow; ++r) out += "  " + rowName(r - 1) + " -> " + rowName(r) + " [style=invis];\n";
 
   // The fragments on their rows: the objects they span, from the method
   // whose statement they stand for to every object their messages reach.
@@ -295,23 +295,17 @@ std::string sequenceDot(const Diagram& diagram, flowgraph::Charset charset, cons
   for (const auto& [dividerRow, attributes] : dividerRows)
     out += "  " + rowName(dividerRow) + " [" + attributes + "];\n";
 
-  // The objects, left to right, each held at its row's height: those there
-  // from the start in a chain from the top row, the others by their
-  // creation's row.  The chain of light edges only orders the ranks.
-  if (diagram.lifelines.size() > 1) {
-    out += "  ";
-    for (size_t i = 0; i < diagram.lifelines.size(); ++i) {
-      if (i > 0) out += " -> ";
-      out += quotedLifeline(i);
-    }
-    out += " [style=invis, weight=0];\n";
-  }
+  // The objects, left to right, each held at its row's height: all in a
+  // chain from the top row, and those created later moved to their
+  // creation's row once laid out (ypinto).  An edge from that row would
+  // cross every rank to its left: many of them make the layout explode.
+  // The chain of light edges only orders the ranks.
+  for (size_t i = 1; i < diagram.lifelines.size(); ++i)
+    out += "  " + quotedLifeline(i - 1) + " -> " + quotedLifeline(i) + " [style=invis, weight=0];\n";
   std::string previousTop = rowName(0);
   for (size_t i = 0; i < diagram.lifelines.size(); ++i) {
-    const size_t createdBy = diagram.lifelines[i].createdBy;
-    const std::string from = createdBy == kNone ? previousTop : rowName(rowOf[createdBy]);
-    out += "  " + from + " -> " + quotedLifeline(i) + " [style=invis, weight=1000];\n";
-    if (createdBy == kNone) previousTop = quotedLifeline(i);
+    out += "  " + previousTop + " -> " + quotedLifeline(i) + " [style=invis, weight=1000];\n";
+    previousTop = quotedLifeline(i);
   }
 
   // The activation each message starts.

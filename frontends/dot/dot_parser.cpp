@@ -119,14 +119,20 @@ namespace dotfront {
 
 int parseDotFile(const std::string& dotPath, const std::string& outPath,
                  const std::string& statusPath) {
+  return parseDotFileOutcome(dotPath, outPath, statusPath) == DotParse::Parsed ? 0 : 1;
+}
+
+DotParse parseDotFileOutcome(const std::string& dotPath, const std::string& outPath,
+                             const std::string& statusPath) {
   std::error_code ec;
   // Only a regular file is read: a pipe would block for good.
-  if (!std::filesystem::is_regular_file(dotPath, ec)) return 1;
+  if (!std::filesystem::is_regular_file(dotPath, ec)) return DotParse::CannotRead;
   InputFile input(std::fopen(dotPath.c_str(), "rb"));
-  if (!input) return 1;
+  if (!input) return DotParse::CannotRead;
   xml::AtomicFile status(statusPath);
-  if (!status.open()) return 1;
+  if (!status.open()) return DotParse::CannotWrite;
 
+  bool parsed = false;
   bool written = false;
   int line = 1;
   Scanner scanner(input.get());
@@ -134,7 +140,7 @@ int parseDotFile(const std::string& dotPath, const std::string& outPath,
     ParseContext context;
     context.scanner = scanner.state();
     try {
-      const bool parsed = dot_yyparse(context) == 0 && context.accepted;
+      parsed = dot_yyparse(context) == 0 && context.accepted;
       line = scanner.line();
       // A tree that cannot be written is a failed parse, not a success.
       written = parsed && writeTree(context, outPath);
@@ -145,9 +151,10 @@ int parseDotFile(const std::string& dotPath, const std::string& outPath,
     }
   }
 
-  if (!status.write(written ? std::string(kParseSuccess) : errorStatus(line))) return 1;
-  if (!status.commit()) return 1;
-  return written ? 0 : 1;
+  if (!status.write(written ? std::string(kParseSuccess) : errorStatus(line))) return DotParse::CannotWrite;
+  if (!status.commit()) return DotParse::CannotWrite;
+  if (written) return DotParse::Parsed;
+  return parsed ? DotParse::CannotWrite : DotParse::NotParsed;
 }
 
 }  // namespace dotfront

@@ -19,4 +19,11 @@ inline constexpr const char* kParseSuccess = "<ParseSuccess/>";
 int parseDotFile(const std::string& dotPath, const std::string& outPath,
                  const std::string& statusPath);
 
+// The same parse, saying why it gave no tree: the layout does not parse,
+// cannot be read, or the tree or status file cannot be written (a full
+// or read-only work folder).
+enum class DotParse { Parsed, NotParsed, CannotRead, CannotWrite };
+DotParse parseDotFileOutcome(const std::string& dotPath, const std::string& outPath,
+                             const std::string& statusPath);
+
 }  // namespace dotfront

@@ -818,5 +818,6 @@ _TName_type_safety_list
 namespace java {
 
 int parseTokens(ParseContext& context) { return java_yyparse(context); }
+int parseTokensStackLimit() { return YYMAXDEPTH; }
 
 }  // namespace java

@@ -146,6 +146,9 @@ class ParseContext {
 // parseModernTokens the modern one; parseAtLevel picks by the lexer's level.
 int parseTokens(ParseContext& context);
 int parseModernTokens(ParseContext& context);
+// The most entries either parser's stack grows to.
+int parseTokensStackLimit();
+int parseModernTokensStackLimit();
 int parseAtLevel(ParseContext& context);
 
 }  // namespace java

@@ -1,5 +1,6 @@
 #include "parse_java.h"
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <cstdio>
@@ -89,18 +90,33 @@ int parseJavaFileWithMethodVolumes(const std::string& sourcePath, const std::str
                                    const std::string& commentsPath, const std::string& statusPath,
                                    const std::string& resultsPath, int enumSwitch, int languageLevel,
                                    bool methodVolumes) {
+  return parseJavaFileWithOutcome(sourcePath, treePath, commentsPath, statusPath, resultsPath, enumSwitch,
+                                  languageLevel, methodVolumes)
+      .status;
+}
+
+int parserStackLimit() { return std::min(parseTokensStackLimit(), parseModernTokensStackLimit()); }
+
+ParseOutcome parseJavaFileWithOutcome(const std::string& sourcePath, const std::string& treePath,
+                                      const std::string& commentsPath, const std::string& statusPath,
+                                      const std::string& resultsPath, int enumSwitch, int languageLevel,
+                                      bool methodVolumes) {
+  const auto failed = [](ParseFailure why, int line = 0) { return ParseOutcome{1, why, line}; };
   std::error_code ec;
   // Only a regular file is read: a folder cannot be, and a pipe or a
   // device could block or never end.
-  if (!fs::is_regular_file(sourcePath, ec)) return 1;
+  if (!fs::is_regular_file(sourcePath, ec)) return failed(ParseFailure::NotReadable);
   File source(std::fopen(sourcePath.c_str(), "rb"));
-  if (!source) return 1;
+  if (!source) return failed(ParseFailure::NotReadable);
 
   xml::AtomicFile status(statusPath);
-  if (!status.open()) return 1;
+  if (!status.open()) return failed(ParseFailure::CannotWrite);
 
   const uintmax_t size = fs::file_size(sourcePath, ec);
-  if (!ec && size > kLargestSource) return failWith(status, statusPath, 1);
+  if (!ec && size > kLargestSource) {
+    failWith(status, statusPath, 1);
+    return failed(ParseFailure::TooLarge, 1);
+  }
 
   CommentRecorder comments;
   Metrics metrics;
@@ -118,7 +134,12 @@ int parseJavaFileWithMethodVolumes(const std::string& sourcePath, const std::str
     Scanner scanner(source.get(), lexer);
     ParseContext context(scanner, lexer, metrics);
     const int parsed = parseAtLevel(context);
-    if (parsed != 0 || !context.reducedProgram()) return failWith(status, statusPath, context.errorLine());
+    if (parsed != 0 || !context.reducedProgram()) {
+      const int line = context.errorLine();
+      failWith(status, statusPath, line);
+      // The parser answers 2 when its stack would grow past its limit.
+      return failed(parsed == 2 ? ParseFailure::StackLimit : ParseFailure::Syntax, line);
+    }
 
     // Tree, results, comments and status are replaced together: a run
     // that fails part-way (a full disk, say) leaves the earlier ones.
@@ -138,17 +159,20 @@ int parseJavaFileWithMethodVolumes(const std::string& sourcePath, const std::str
         treeWritten &&
         outputs.add(resultsPath, false, [&](const std::string& path) { return metrics.writeResults(path); }) &&
         outputs.add(commentsPath, false, [&](const std::string& path) { return comments.write(path); });
-    if (written && outputs.commit("<ParseSuccess/>")) return 0;
+    if (written && outputs.commit("<ParseSuccess/>")) return ParseOutcome{0, ParseFailure::None, 0};
     outputs.discard();
-    return failWith(status, statusPath, lexer.line);
+    failWith(status, statusPath, lexer.line);
+    return failed(ParseFailure::CannotWrite);
   } catch (const ScannerFatal& fatal) {
     std::fprintf(stderr, "%s\n", fatal.what());
     failWith(status, statusPath, lexer.line);
-    return 2;
+    return ParseOutcome{2, ParseFailure::ScannerFatal, lexer.line};
   } catch (const std::bad_alloc&) {
-    return failWith(status, statusPath, lexer.line);
+    failWith(status, statusPath, lexer.line);
+    return failed(ParseFailure::OutOfMemory, lexer.line);
   } catch (const std::length_error&) {
-    return failWith(status, statusPath, lexer.line);
+    failWith(status, statusPath, lexer.line);
+    return failed(ParseFailure::OutOfMemory, lexer.line);
   }
 }
 

@@ -29,4 +29,27 @@ int parseJavaFileWithMethodVolumes(const std::string& sourcePath, const std::str
                                    const std::string& resultsPath, int enumSwitch, int languageLevel,
                                    bool methodVolumes);
 
+// Why a parse gave no tree, for callers that tell the user more than
+// "does not parse": the source's fault (Syntax), a limit of the parser
+// (nesting past its stack, a file too large to number, memory), or the
+// outputs that could not be written (a full disk, say).
+enum class ParseFailure { None, NotReadable, Syntax, StackLimit, TooLarge, OutOfMemory, CannotWrite, ScannerFatal };
+
+struct ParseOutcome {
+  int status = 1;  // what parseJavaFileWithMethodVolumes returns
+  ParseFailure failure = ParseFailure::None;
+  int line = 0;  // where the parse stopped, for Syntax and StackLimit
+};
+
+// The most entries the parser's stack grows to: nesting or a list that
+// needs more fails with ParseFailure::StackLimit.
+int parserStackLimit();
+
+// parseJavaFileWithMethodVolumes, saying why it failed; the files written
+// and the status returned are the same.
+ParseOutcome parseJavaFileWithOutcome(const std::string& sourcePath, const std::string& treePath,
+                                      const std::string& commentsPath, const std::string& statusPath,
+                                      const std::string& resultsPath, int enumSwitch, int languageLevel,
+                                      bool methodVolumes);
+
 }  // namespace java

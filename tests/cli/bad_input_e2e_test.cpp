@@ -26,6 +26,9 @@ TEST(BadInput, ClearMessagesAndExitCodes) {
   writeFile(dir.file("Old.java"), "class Old extends Thread {\n  public void run() {\n    yield();\n  }\n}\n");
   writeFile(dir.file("binary.java"), std::string("class \0 x", 9));
   writeFile(dir.file("plain"), "not a folder");
+  // Valid Java nested deeper than the parser's stack: a limit, not a syntax error.
+  writeFile(dir.file("Deep.java"), "class Deep {\n  int f() {\n    return " + std::string(1000000, '(') + "1" +
+                                       std::string(1000000, ')') + ";\n  }\n}\n");
   fs::create_directory(dir.path() / "folder.java");
   const std::vector<Case> cases = {
       {{"draw", "missing.java"}, 2, "missing.java: no such file\n"},
@@ -33,6 +36,9 @@ TEST(BadInput, ClearMessagesAndExitCodes) {
       {{"list", "binary.java"}, 2, "binary.java: is a binary file, not Java source\n"},
       {{"draw", "Broken.java"}, 1, "Broken.java:2: does not parse as Java\n"},
       {{"list", "Broken.java", "--json"}, 1, "Broken.java:2: does not parse as Java\n"},
+      {{"list", "Deep.java"}, 1,
+       "Deep.java:3: reaches the parser's stack limit (1000000 entries): nesting too deep, or a list too long, to "
+       "parse\n"},
       {{"list", "Old.java"}, 1, "Old.java:3: does not parse as Java 25 but does as Java 8 (try --java 8)\n"},
       {{"list", "Old.java", "--java", "14"}, 1, "Old.java:3: does not parse as Java 14 but does as Java 8 (try --java 8)\n"},
       {{"draw", "Good.java", "h"}, 2,
@@ -66,7 +72,12 @@ TEST(BadInput, ClearMessagesAndExitCodes) {
        "flowchart: sequence: --depth takes a number of levels from 1 to 50, not '0'\n"
        "Run 'flowchart help sequence' for usage.\n"},
       {{"sequence", "Good.java", "g", "--max-messages", "x"}, 2,
-       "flowchart: sequence: --max-messages takes a number from 1 to 100000, not 'x'\n"
+       "flowchart: sequence: --max-messages takes a number from 1 to 20000 (the most a diagram can be laid out "
+       "with), not 'x'\n"
+       "Run 'flowchart help sequence' for usage.\n"},
+      {{"sequence", "Good.java", "g", "--max-messages", "20001"}, 2,
+       "flowchart: sequence: --max-messages takes a number from 1 to 20000 (the most a diagram can be laid out "
+       "with), not '20001'\n"
        "Run 'flowchart help sequence' for usage.\n"},
       {{"sequence", "Good.java", "g", "--src", "nowhere"}, 2, "nowhere: no such folder\n"},
       {{"sequence", "Broken.java", "f"}, 1, "Broken.java:2: does not parse as Java\n"},
@@ -95,7 +106,7 @@ TEST(BadInput, ClearMessagesAndExitCodes) {
   std::vector<std::string> left;
   for (const auto& entry : fs::directory_iterator(dir.path())) left.push_back(entry.path().filename().string());
   std::sort(left.begin(), left.end());
-  EXPECT_EQ(left, (std::vector<std::string>{"Broken.java", "Good.java", "Old.java", "binary.java", "folder.java", "plain"}));
+  EXPECT_EQ(left, (std::vector<std::string>{"Broken.java", "Deep.java", "Good.java", "Old.java", "binary.java", "folder.java", "plain"}));
 }
 
 TEST(BadInput, HelpAndVersion) {
@@ -115,6 +126,19 @@ TEST(BadInput, HelpAndVersion) {
     EXPECT_NE(draw.out.find("Exit codes:"), std::string::npos);
   }
   EXPECT_EQ(runFlowchart({"--version"}).out, "flowchart 1.0\n");
+}
+
+// "--" ends the options, so that a file whose name starts with a dash can
+// be named.
+TEST(BadInput, DoubleDashBeforeANameThatStartsWithADash) {
+  TempDir dir;
+  writeFile(dir.file("-Dash.java"), "class Dash {\n  void f() { }\n}\n");
+  EXPECT_EQ(runFlowchart({"draw", "-Dash.java", "f"}, dir.path()).exitCode, 2);
+  const auto draw = runFlowchart({"draw", "-o", "f.html", "--", "-Dash.java", "f"}, dir.path());
+  EXPECT_EQ(draw.exitCode, 0) << draw.err;
+  EXPECT_TRUE(fs::exists(dir.path() / "f.html"));
+  EXPECT_EQ(runFlowchart({"list", "--", "-Dash.java"}, dir.path()).exitCode, 0);
+  EXPECT_EQ(runFlowchart({"check", "--", "-Dash.java"}, dir.path()).exitCode, 0);
 }
 
 }  // namespace

@@ -4,11 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <set>
 #include <thread>
 
@@ -55,6 +59,12 @@ std::vector<std::string> filesBelow(const fs::path& folder) {
     if (entry.is_regular_file()) files.push_back(entry.path().lexically_relative(folder).generic_string());
   std::sort(files.begin(), files.end());
   return files;
+}
+
+// Standard error without the line every run ends with.
+std::string withoutSummary(const std::string& err) {
+  const size_t last = err.rfind("drew ");
+  return last != std::string::npos && (last == 0 || err[last - 1] == '\n') ? err.substr(0, last) : err;
 }
 
 TEST(BatchCommand, DrawsTheTreeAndIndexesIt) {
@@ -177,6 +187,88 @@ TEST(BatchCommand, RedrawsOnlyWhatChanged) {
   EXPECT_NE(fs::last_write_time(dir.path() / "out/files/b/Broken.java/Broken.g-L2.html"), before);
 }
 
+// A source saved while it is drawn gets a record of what was read (its
+// size and time before reading), not of the file as saved: here the edit
+// keeps the size and gets a time before the record's, and is drawn all
+// the same on the next run.
+TEST(BatchCommand, AnEditDuringTheRunIsDrawnNextTime) {
+  TempDir dir;
+  makeTree(dir.path() / "src");
+  ASSERT_EQ(runFlowchart({"batch", "src", "-o", "out"}, dir.path()).exitCode, 1);
+  const fs::path good = dir.path() / "src/a/Good.java";
+  const auto read = fs::last_write_time(good);
+  ASSERT_LT(read, fs::last_write_time(dir.path() / "out/site/records/a/Good.java/record.tsv"));
+  std::string edited = kGood;
+  edited.replace(edited.find("loop"), 4, "pool");
+  writeFile(good, edited);
+  fs::last_write_time(good, read + std::chrono::milliseconds(1));
+  const auto run = runFlowchart({"batch", "src", "-o", "out"}, dir.path());
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_TRUE(fs::exists(dir.path() / "out/files/a/Good.java/Good.pool-L8.html"));
+  EXPECT_FALSE(fs::exists(dir.path() / "out/files/a/Good.java/Good.loop-L8.html"));
+}
+
+// A full disk is the machine's trouble, not the source's: a full TMPDIR
+// or OUT_DIR is reported as such, nothing is recorded of the files it cut
+// short, so the next run with room draws them, and a good drawing of an
+// earlier run is never replaced.
+TEST(BatchCommand, AFullDiskIsReportedAndTriedAgain) {
+  testing_support::SmallDisk disk(1 << 20);
+  if (!disk.mounted()) GTEST_SKIP() << "needs root to mount a small file system";
+  TempDir dir;
+  makeTree(dir.path() / "src");
+  const std::string full = disk.path().string();
+  const std::string noSpace = "no space left in TMPDIR (" + full + ")";
+  // The test's own captures stay in the usual temporary folder.
+  const auto batchIn = [&](std::vector<std::string> args) {
+    args.insert(args.begin(), {"TMPDIR=" + full, FLOWCHART_CLI, "batch", "src", "-o", "out"});
+    return testing_support::runProgram("/usr/bin/env", args, dir.path());
+  };
+  disk.fill(0);
+  {
+    const auto run = batchIn({"-j", "1"});
+    EXPECT_EQ(run.exitCode, 1);
+    // Broken.java's error is found before anything is written.
+    EXPECT_EQ(withoutSummary(run.err), "src/Empty.java: " + noSpace + "\nsrc/a/Good.java: " + noSpace +
+                           "\nsrc/b/Broken.java:3: does not parse as Java\n");
+    EXPECT_FALSE(fs::exists(dir.path() / "out/site/records/a/Good.java/record.tsv"));
+    EXPECT_NE(readFile(dir.path() / "out/index.html").find(noSpace), std::string::npos);
+  }
+  disk.unfill();
+  {
+    const auto run = batchIn({});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(withoutSummary(run.err), "src/b/Broken.java:3: does not parse as Java\n");
+  }
+  const fs::path twice = dir.path() / "out/files/a/Good.java/Good.twice-L2.html";
+  const std::string drawn = readFile(twice);
+  disk.fill(0);
+  {
+    const auto run = batchIn({"--force", "-j", "1"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(withoutSummary(run.err), "src/Empty.java: " + noSpace + "\nsrc/a/Good.java: " + noSpace +
+                           "\nsrc/b/Broken.java:3: does not parse as Java\n");
+  }
+  EXPECT_EQ(readFile(twice), drawn);
+
+  // An OUT_DIR without room for the drawings.
+  disk.unfill();
+  const fs::path out = disk.path() / "out";
+  fs::create_directories(out / "files/a/Good.java");
+  disk.fill(0);
+  const auto cramped = runFlowchart({"batch", "src", "-o", out.string(), "-j", "1"}, dir.path());
+  EXPECT_EQ(cramped.exitCode, 1);
+  EXPECT_NE(cramped.err.find("src/a/Good.java:2: cannot write " + (out / "files/a/Good.java/Good.twice-L2.html").string() +
+                             ": no space left in " + (out / "files/a/Good.java").string() + "\n"),
+            std::string::npos)
+      << cramped.err;
+  EXPECT_FALSE(fs::exists(out / "site/records/a/Good.java/record.tsv"));
+  disk.unfill();
+  const auto roomy = runFlowchart({"batch", "src", "-o", out.string()}, dir.path());
+  EXPECT_EQ(withoutSummary(roomy.err), "src/b/Broken.java:3: does not parse as Java\n");
+  EXPECT_TRUE(fs::exists(out / "files/a/Good.java/Good.twice-L2.html"));
+}
+
 // --sequence puts each method's sequence diagram beside its flowchart,
 // records it and links it from the index; a later run without the option
 // keeps them, and one with it redraws files recorded without them.
@@ -209,6 +301,147 @@ TEST(BatchCommand, SequenceDiagramsBesideTheFlowcharts) {
   ASSERT_EQ(runFlowchart({"batch", "src", "-o", "out"}, dir.path()).exitCode, 1);
   EXPECT_EQ(fs::last_write_time(dir.path() / "out/files/a/Good.java/Good.twice-L2-sequence.html"), kept);
   EXPECT_NE(readFile(dir.path() / "out/index.html").find("Good.twice-L2-sequence.html"), std::string::npos);
+}
+
+// A tree's folders that cannot be read are failures of the run, each
+// reported; FIFOs, devices and dangling symbolic links are skipped with a word,
+// and do not fail it.  Work folders that killed runs left are removed.
+TEST(BatchCommand, ReportsWhatTheTreeHoldsBesidesSources) {
+  TempDir dir;
+  makeTree(dir.path() / "src");
+  fs::create_directories(dir.path() / "src/locked/deep");
+  writeFile(dir.path() / "src/locked/deep/Hidden.java", kGood);
+  ASSERT_EQ(::mkfifo((dir.path() / "src/Pipe.java").c_str(), 0644), 0);
+  fs::create_symlink("nowhere/Gone.java", dir.path() / "src/a/Gone.java");
+  fs::create_symlink("/dev/null", dir.path() / "src/b/Null.java");
+  fs::permissions(dir.path() / "src/locked", fs::perms::none);
+  fs::permissions(dir.path(), fs::perms::all);
+  fs::create_directories(dir.path() / "out");
+  fs::create_directories(dir.path() / "tmp");
+  fs::permissions(dir.path() / "tmp", fs::perms::all);
+  // A work folder named for a process that has ended, untouched for an
+  // hour, and one of this running process.
+  const pid_t ended = ::fork();
+  if (ended == 0) ::_exit(0);
+  ::waitpid(ended, nullptr, 0);
+  const fs::path stale = dir.path() / "tmp" / ("flowchart-p" + std::to_string(ended) + "-1-0");
+  const fs::path alive = dir.path() / "tmp" / ("flowchart-p" + std::to_string(::getpid()) + "-1-0");
+  for (const fs::path& work : {stale, alive}) {
+    fs::create_directories(work / "method-3");
+    fs::last_write_time(work, fs::file_time_type::clock::now() - std::chrono::hours(1));
+  }
+  // Root reads every folder: the run is made as nobody then.
+  std::vector<std::string> args = {"TMPDIR=" + (dir.path() / "tmp").string(), FLOWCHART_CLI, "batch", "src",
+                                   "-o", "out", "-j", "1"};
+  std::string program = "/usr/bin/env";
+  if (::geteuid() == 0) {
+    if (!fs::exists("/usr/bin/setpriv")) GTEST_SKIP() << "needs setpriv to run as another user";
+    args.insert(args.begin(), {"--reuid=65534", "--regid=65534", "--clear-groups", "/usr/bin/env"});
+    program = "/usr/bin/setpriv";
+    ASSERT_EQ(testing_support::runShell("chown -R 65534:65534 " + testing_support::shellQuote(dir.file("out")) + " " +
+                                        testing_support::shellQuote(stale.string())),
+              0);
+  }
+  const auto run = testing_support::runProgram(program, args, dir.path());
+  fs::permissions(dir.path() / "src/locked", fs::perms::owner_all);
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(withoutSummary(run.err),
+            "src/locked: cannot be read: Permission denied\n"
+            "src/Pipe.java: skipped: a FIFO\n"
+            "src/a/Gone.java: skipped: a dangling symbolic link\n"
+            "src/b/Null.java: skipped: a device\n"
+            "src/b/Broken.java:3: does not parse as Java\n");
+  EXPECT_TRUE(fs::exists(dir.path() / "out/files/a/Good.java/Good.twice-L2.html"));
+  EXPECT_FALSE(fs::exists(stale));
+  EXPECT_TRUE(fs::exists(alive));
+}
+
+// The processes of a process group that still run (zombies aside).
+size_t runningInGroup(pid_t group) {
+  size_t running = 0;
+  for (const auto& entry : fs::directory_iterator("/proc")) {
+    const std::string name = entry.path().filename().string();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::ifstream in(entry.path() / "stat");
+    const std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const size_t close = stat.rfind(')');
+    if (close == std::string::npos) continue;
+    char state = 0;
+    int parent = 0, pgrp = 0;
+    if (std::sscanf(stat.c_str() + close + 1, " %c %d %d", &state, &parent, &pgrp) == 3 && pgrp == group &&
+        state != 'Z')
+      ++running;
+  }
+  return running;
+}
+
+pid_t startBatch(const fs::path& dir) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::setpgid(0, 0);
+    ::chdir(dir.c_str());
+    ::execl(FLOWCHART_CLI, FLOWCHART_CLI, "batch", "src", "-o", "out", "-j", "2", "--quiet", (char*)nullptr);
+    ::_exit(127);
+  }
+  return child;
+}
+
+// SIGTERM (kill, timeout) stops a run within seconds although a worker is
+// inside a file of thousands of methods, which is left unrecorded; and a
+// run killed outright takes its workers with it.
+TEST(BatchCommand, StopsPromptlyAndLeavesNoWorkerBehind) {
+  TempDir dir;
+  fs::create_directory(dir.path() / "src");
+  std::string big = "class Big {\n";
+  for (int m = 0; m < 3000; ++m)
+    big += "  int m" + std::to_string(m) + "(int x) { while (x > 1) { if (x % 2 == 0) x /= 2; else x = 3 * x + 1; } return x; }\n";
+  writeFile(dir.path() / "src/Big.java", big + "}\n");
+  writeFile(dir.path() / "src/Big2.java", std::string(big).replace(6, 3, "Big2") + "}\n");
+
+  const pid_t child = startBatch(dir.path());
+  ASSERT_GT(child, 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+  const auto asked = std::chrono::steady_clock::now();
+  ::kill(child, SIGTERM);  // the parent only, as kill and timeout do
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(3));
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 143);
+  EXPECT_EQ(runningInGroup(child), 0u);
+  EXPECT_FALSE(fs::exists(dir.path() / "out/site/records/Big.java/record.tsv"));
+  EXPECT_FALSE(fs::exists(dir.path() / "out/index.html"));
+
+  const pid_t killed = startBatch(dir.path());
+  ASSERT_GT(killed, 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+  ASSERT_EQ(runningInGroup(killed), 3u);  // the parent and its two workers
+  ::kill(killed, SIGKILL);
+  ::waitpid(killed, &status, 0);
+  for (int wait = 0; wait < 20 && runningInGroup(killed) > 0; ++wait)
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_EQ(runningInGroup(killed), 0u);
+}
+
+// Identical inputs give identical bytes, whichever worker draws a file and
+// whatever it drew before: one worker for the tree, two, and draw alone.
+TEST(BatchCommand, SameSourcesSameBytes) {
+  TempDir dir;
+  fs::copy(testing_support::fixture("examples/java"), dir.path() / "src");
+  ASSERT_EQ(runFlowchart({"batch", "src", "-o", "one", "-j", "1"}, dir.path()).exitCode, 0);
+  ASSERT_EQ(runFlowchart({"batch", "src", "-o", "two", "-j", "2"}, dir.path()).exitCode, 0);
+  const std::vector<std::string> files = filesBelow(dir.path() / "one");
+  EXPECT_EQ(files, filesBelow(dir.path() / "two"));
+  for (const std::string& file : files)
+    EXPECT_EQ(readFile(dir.path() / "two" / file), readFile(dir.path() / "one" / file)) << file;
+  ASSERT_EQ(runFlowchart({"draw", "src/Inventory.java", "parseAmount", "-o", "alone.html"}, dir.path()).exitCode, 0);
+  // The site's page frames the same picture.
+  const auto picture = [](const std::string& page) {
+    const size_t from = page.find("<svg", page.find("<section class=\"page\""));
+    return page.substr(from, page.find("</svg>", from) - from);
+  };
+  EXPECT_EQ(picture(readFile(dir.path() / "alone.html")),
+            picture(readFile(dir.path() / "one/files/Inventory.java/Inventory.parseAmount-L78.html")));
 }
 
 // Ctrl-C stops a run between files and methods: every file left behind is

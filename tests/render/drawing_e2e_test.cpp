@@ -263,6 +263,40 @@ TEST(FlowchartDrawing, AWorkFolderThatCannotBeWrittenDrawsNothing) {
   }
 }
 
+// A work folder on a full disk takes the probe but not the layouts' trees:
+// mode 17 answers -1 rather than saving pages left empty, and mode 18,
+// here also with a missing work folder, answers -1 without saving; the
+// good drawings saved before stay as they were.
+TEST(FlowchartDrawing, AFullWorkFolderKeepsTheGoodDrawing) {
+  FlowchartRun r;
+  const std::string chart = (r.dir.path() / "chart.xml").string();
+  const std::string sequence = (r.dir.path() / "seq.xml").string();
+  const std::string calls = fixture("render/sequence/calls.tmp").string();
+  ASSERT_EQ(r.run("n.6", chart), 0);
+  ASSERT_EQ(runEngine({"18", calls, r.work.string(), sequence, templatePath("sequence"), "x"}).exitCode, 0);
+  const std::string goodChart = readFile(chart), goodSequence = readFile(sequence);
+  EXPECT_EQ(runEngine({"18", calls, (r.dir.path() / "missing").string(), sequence, templatePath("sequence"), "x"})
+                .exitCode,
+            kMinusOne);
+  EXPECT_EQ(readFile(sequence), goodSequence);
+
+  testing_support::SmallDisk disk(64 << 10);
+  if (!disk.mounted()) GTEST_SKIP() << "needs root to mount a small file system";
+  disk.fill(0);
+  const std::string full = disk.path().string();
+  EXPECT_EQ(runEngine({"17", (r.layouts / "method.tmp").string(), full, templatePath("flowchart"), "n.6", chart})
+                .exitCode,
+            kMinusOne);
+  EXPECT_EQ(readFile(chart), goodChart);
+  EXPECT_EQ(runEngine({"18", calls, full, sequence, templatePath("sequence"), "x"}).exitCode, kMinusOne);
+  EXPECT_EQ(readFile(sequence), goodSequence);
+  disk.unfill();
+  EXPECT_EQ(runEngine({"17", (r.layouts / "method.tmp").string(), full, templatePath("flowchart"), "n.6", chart})
+                .exitCode,
+            0);
+  EXPECT_EQ(readFile(chart), goodChart);
+}
+
 // A folded-list entry names a block whose layout lies beside the method's;
 // one that is a path draws nothing from elsewhere: its page stays, empty,
 // and the page numbering with it.
