@@ -19,6 +19,8 @@ constexpr double kFontSize = 10.0;      // points, as the masters' text boxes
 constexpr double kLineHeight = kFontSize * 1.2 / 72.0;  // inches
 constexpr double kFit = 1.06;           // room so that the host never wraps again
 constexpr int kMaxRefolds = 4;          // layouts tried per method when pages are too large
+constexpr size_t kCasesOnOneRow = 8;    // a switch with more case groups staggers them
+constexpr size_t kCaseRows = 4;
 
 // The middle dot, in the texts' encoding.
 std::string middleDot(bool utf8) { return utf8 ? " \xC2\xB7 " : " \xB7 "; }
@@ -356,12 +358,19 @@ class FlowDrawer {
       cluster.label = shortenedInMiddle(graph.regions[frame.region].title, 60, options_.utf8);
       drawn.graph.clusters.push_back(std::move(cluster));
     }
+    // A switch of many case groups puts them on several rows rather than
+    // one very wide one.
+    std::map<size_t, size_t> casesFrom, caseIndex;
+    for (const PageEdge& edge : page.edges)
+      if (edge.kind == cfg::EdgeKind::Case) ++casesFrom[edge.from];
     for (const PageEdge& edge : page.edges) {
       graphviz::GraphEdge made;
       made.tail = edge.from;
       made.head = edge.to;
       made.label = shortenedInMiddle(edge.label, 40, options_.utf8);
       made.back = edge.back;
+      if (edge.kind == cfg::EdgeKind::Case && casesFrom[edge.from] > kCasesOnOneRow)
+        made.minLength = 1 + 2 * static_cast<int>(caseIndex[edge.from]++ % kCaseRows);
       drawn.graph.edges.push_back(std::move(made));
     }
     for (const auto& [comment, box] : drawn.commentLinks) {

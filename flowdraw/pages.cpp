@@ -192,6 +192,32 @@ class PageBuilder {
       if (!seen.emplace(tail, head, edge.kind, edge.label).second) continue;
       page.edges.push_back(PageEdge{tail, head, edge.kind, edge.label, edge.back && from && to});
     }
+    mergeCaseEdges(page);
+  }
+
+  // Case groups folded together leave one case edge each between the same
+  // two boxes: one edge says them all.
+  static void mergeCaseEdges(Page& page) {
+    std::vector<PageEdge> merged;
+    std::map<std::pair<size_t, size_t>, size_t> caseEdge;  // (from, to) -> index in merged
+    std::map<size_t, size_t> groups;                        // index in merged -> case groups
+    for (PageEdge& edge : page.edges) {
+      if (edge.kind != cfg::EdgeKind::Case) {
+        merged.push_back(std::move(edge));
+        continue;
+      }
+      const auto [at, added] = caseEdge.emplace(std::make_pair(edge.from, edge.to), merged.size());
+      if (added) {
+        merged.push_back(std::move(edge));
+        groups[at->second] = 1;
+        continue;
+      }
+      merged[at->second].label += ", " + edge.label;
+      ++groups[at->second];
+    }
+    for (const auto& [index, count] : groups)
+      if (count > 3) merged[index].label = std::to_string(count) + " case groups: " + merged[index].label;
+    page.edges = std::move(merged);
   }
 
   const cfg::MethodFlow& flow_;

@@ -148,6 +148,7 @@ std::optional<Layout> layOutGraph(const Graph& graph, std::string* error) {
     Agnode_t* head = nodes[edge.back ? edge.tail : edge.head];
     Agedge_t* made = agedge(root, tail, head, const_cast<char*>(name.c_str()), 1);
     if (!edge.label.empty()) set(made, "label", labelText(edge.label));
+    if (edge.minLength > 1) set(made, "minlen", std::to_string(edge.minLength));
     if (edge.sideBySide) {
       set(made, "constraint", "false");
     }
@@ -245,6 +246,7 @@ std::string graphDot(const Graph& graph, const std::vector<std::string>& nodeLab
     std::string attributes;
     if (!edge.label.empty()) attributes += "label=" + quoted(labelText(edge.label));
     if (edge.back) attributes += std::string(attributes.empty() ? "" : ", ") + "dir=back";
+    if (edge.minLength > 1) attributes += std::string(attributes.empty() ? "" : ", ") + "minlen=" + std::to_string(edge.minLength);
     if (edge.sideBySide) attributes += std::string(attributes.empty() ? "" : ", ") + "constraint=false, style=dashed";
     out += attributes.empty() ? ";\n" : " [" + attributes + "];\n";
   }

@@ -44,6 +44,9 @@ struct GraphEdge {
   // An edge that only places its ends side by side (a comment beside
   // its statement): kept out of the ranking.
   bool sideBySide = false;
+  // Ranks between its ends, at least: more than one staggers the many
+  // branches of one node over several rows.
+  int minLength = 1;
 };
 
 struct GraphCluster {
