@@ -4,6 +4,8 @@
 #include <graphviz/gvc.h>
 #include <graphviz/types.h>
 
+#include "graphviz/ordered_ids.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <iterator>
@@ -105,7 +107,9 @@ std::optional<Layout> layOutGraph(const Graph& graph, std::string* error) {
   }
   pendingMessages().clear();
   agreseterrors();
-  std::unique_ptr<Agraph_t, GraphCloser> owner(agopen(const_cast<char*>("flow"), Agdirected, nullptr));
+  // Object IDs in the order they are made: clusters keep their order.
+  static Agdisc_t discipline = {&AgMemDisc, &orderedIdDiscipline, &AgIoDisc};
+  std::unique_ptr<Agraph_t, GraphCloser> owner(agopen(const_cast<char*>("flow"), Agdirected, &discipline));
   Agraph_t* root = owner.get();
   for (const auto& [name, value] : kGraphAttributes) set(root, name, value);
   agattr(root, AGNODE, const_cast<char*>("fixedsize"), const_cast<char*>("true"));
