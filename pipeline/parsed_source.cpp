@@ -6,9 +6,9 @@
 #include <filesystem>
 #include <memory>
 
-#include "flowchart/xml/tree_file.h"
-#include "frontends/java/parse_java.h"
+#include "frontends/java/language_level.h"
 #include "frontends/java/refused_constructs.h"
+#include "frontends/java/source_parse.h"
 
 namespace pipeline {
 namespace {
@@ -31,16 +31,6 @@ namespace fs = std::filesystem;
 struct FileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
 };
-
-// Where the parser left the line of a syntax error.
-int32_t errorLine(const std::string& statusPath) {
-  const std::unique_ptr<xml::Document> status = xml::Document::loadFile(statusPath);
-  if (!status) return 0;
-  const xml::Node error = status->documentElement();
-  if (!error || error.name() != "ParseError") return 0;
-  const xml::Node line = error.attributeNamed("line");
-  return line ? std::atoi(line.value().c_str()) : 0;
-}
 
 // The lines of every method and constructor name in the tree, by name.
 std::unordered_map<std::string, std::vector<int32_t>> declaratorLines(xml::Document& tree) {
@@ -110,22 +100,20 @@ std::optional<ParsedSource> ParsedSource::parse(const std::string& sourcePath, i
                                                 Problem& problem) {
   std::optional<std::string> text = readSourceFile(sourcePath, problem);
   if (!text) return std::nullopt;
-  std::string error;
-  std::optional<WorkFolder> work = WorkFolder::create(&error);
-  if (!work) {
-    problem.set(Problem::Kind::Failed, error);
-    return std::nullopt;
-  }
-  ParsedSource parsed(sourcePath, std::move(*work));
+  ParsedSource parsed(sourcePath);
   parsed.languageLevel_ = languageLevel;
-  const WorkFolder& folder = parsed.work_;
+  java::ParseOptions options;
+  options.enumKeyword = true;
+  options.methodVolumes = true;
+  options.implicitClass = java::implicitClassName(sourcePath);
+  options.modificationTime = java::sourceModificationTime(sourcePath);
   const auto parseAt = [&](int level) {
-    return java::parseJavaFileWithMethodVolumes(sourcePath, folder.file("st.tmp"), folder.file("comments.xml"),
-                                                folder.file("status.xml"), folder.file("results.xml"),
-                                                /*enumSwitch=*/1, level, /*methodVolumes=*/true);
+    options.languageLevel = level;
+    return java::parseJavaText(*text, options);
   };
-  if (parseAt(languageLevel) != 0) {
-    const int32_t line = errorLine(folder.file("status.xml"));
+  java::ParsedJava result = parseAt(languageLevel);
+  if (!result.status.parsed()) {
+    const int32_t line = result.status.line;
     if (line <= 0) {
       problem.set(Problem::Kind::Unreadable, "cannot be parsed");
       return std::nullopt;
@@ -134,7 +122,7 @@ std::optional<ParsedSource> ParsedSource::parse(const std::string& sourcePath, i
     // yield(), a class named var or record, _ as a name); say so when the
     // file reads as Java 8, rather than only that it does not parse.
     constexpr int kOlderLevel = 8;
-    if (languageLevel > kOlderLevel && parseAt(kOlderLevel) == 0) {
+    if (languageLevel > kOlderLevel && parseAt(kOlderLevel).status.parsed()) {
       problem.set(Problem::Kind::Syntax,
                   "does not parse as Java " + std::to_string(languageLevel) + " but does as Java 8 (try --java 8)",
                   line);
@@ -143,10 +131,10 @@ std::optional<ParsedSource> ParsedSource::parse(const std::string& sourcePath, i
     }
     return std::nullopt;
   }
-  parsed.results_ = xml::Document::loadFile(folder.file("results.xml"));
+  parsed.results_ = std::move(result.results);
   std::optional<FileSummary> summary;
   if (parsed.results_) summary = readSummary(*parsed.results_);
-  parsed.tree_ = xml::loadTreeDocument(folder.file("st.tmp"));
+  parsed.tree_ = std::move(result.tree);
   if (!summary || !parsed.tree_) {
     problem.set(Problem::Kind::Failed, "the parser's results could not be read back");
     return std::nullopt;
@@ -161,11 +149,19 @@ std::optional<ParsedSource> ParsedSource::parse(const std::string& sourcePath, i
   }
   parsed.summary_ = std::move(*summary);
   markStaticInitializers(*parsed.tree_, parsed.summary_);
-  parsed.comments_ = xml::loadTreeDocument(folder.file("comments.xml"));
+  parsed.comments_ = std::move(result.comments);
   parsed.declaratorLines_ = declaratorLines(*parsed.tree_);
   parsed.charset_ = flowgraph::charsetOf(*text);
   parsed.lines_ = flowchart::SourceLines::fromText(std::move(*text), INT32_MAX);
   return parsed;
+}
+
+const WorkFolder* ParsedSource::work(Problem& problem) const {
+  if (work_) return &*work_;
+  std::string error;
+  work_ = WorkFolder::create(&error);
+  if (!work_) problem.set(Problem::Kind::Failed, error);
+  return work_ ? &*work_ : nullptr;
 }
 
 int32_t ParsedSource::nameLine(const MethodSummary& method) const {

@@ -1,5 +1,7 @@
 // Mode 7: parses one Java source file into the compressed parse tree, the
-// results (metrics) file, the comments file and the status file.
+// results (metrics) file, the comments file and the status file.  The
+// parse itself happens in memory (source_parse.h); this writes what it
+// produced.
 #pragma once
 
 #include <string>
