@@ -10,7 +10,9 @@ namespace fs = std::filesystem;
 
 pipeline::Problem methodFailure(const pipeline::ParsedSource& source, pipeline::Problem problem) {
   if (problem.kind == pipeline::Problem::Kind::Resource) return problem;
-  if (std::optional<std::string> trouble = source.work().writeTrouble())
+  const pipeline::WorkFolder* work = source.madeWork();
+  if (!work) return problem;
+  if (std::optional<std::string> trouble = work->writeTrouble())
     problem.set(pipeline::Problem::Kind::Resource, std::move(*trouble), problem.line);
   return problem;
 }

@@ -192,7 +192,9 @@ std::optional<MethodSequence> drawMethodSequence(SequenceSources& sources, const
     problem.set(Problem::Kind::Failed, "Graphviz refused the layout: " + layout.error, method.line);
     return std::nullopt;
   }
-  const WorkFolder& work = sources.source().work();
+  const WorkFolder* workFolder = sources.source().work(problem);
+  if (!workFolder) return std::nullopt;
+  const WorkFolder& work = *workFolder;
   const std::string folder = work.file("sequence-" + std::to_string(method.line));
   std::error_code ec;
   fs::create_directories(folder, ec);

@@ -6,9 +6,10 @@
 #include <filesystem>
 #include <memory>
 
-#include "flowchart/xml/tree_file.h"
+#include "frontends/java/language_level.h"
 #include "frontends/java/parse_java.h"
 #include "frontends/java/refused_constructs.h"
+#include "frontends/java/source_parse.h"
 
 namespace pipeline {
 namespace {
@@ -100,31 +101,21 @@ std::optional<ParsedSource> ParsedSource::parse(const std::string& sourcePath, i
                                                 Problem& problem) {
   std::optional<std::string> text = readSourceFile(sourcePath, problem);
   if (!text) return std::nullopt;
-  std::string error;
-  std::optional<WorkFolder> work = WorkFolder::create(&error);
-  if (!work) {
-    problem.set(Problem::Kind::Resource, error);
-    return std::nullopt;
-  }
-  ParsedSource parsed(sourcePath, std::move(*work));
+  ParsedSource parsed(sourcePath);
   parsed.languageLevel_ = languageLevel;
-  const WorkFolder& folder = parsed.work_;
+  java::ParseOptions options;
+  options.enumKeyword = true;
+  options.methodVolumes = true;
+  options.implicitClass = java::implicitClassName(sourcePath);
+  options.modificationTime = java::sourceModificationTime(sourcePath);
   const auto parseAt = [&](int level) {
-    return java::parseJavaFileWithOutcome(sourcePath, folder.file("st.tmp"), folder.file("comments.xml"),
-                                          folder.file("status.xml"), folder.file("results.xml"),
-                                          /*enumSwitch=*/1, level, /*methodVolumes=*/true);
+    options.languageLevel = level;
+    return java::parseJavaText(*text, options);
   };
-  // A work file that cannot be written is the machine's trouble, never the
-  // source's: it is said as such, so that nobody goes looking for an error
-  // in the code and a later run tries again.
-  const auto workTrouble = [&](const char* writing) {
-    problem.set(Problem::Kind::Resource,
-                folder.writeTrouble().value_or("cannot write " + std::string(writing) + " in " + folder.place()));
-  };
-  const java::ParseOutcome outcome = parseAt(languageLevel);
+  java::ParsedJava result = parseAt(languageLevel);
+  const java::ParseStatus& outcome = result.status;
   switch (outcome.failure) {
     case java::ParseFailure::None: break;
-    case java::ParseFailure::CannotWrite: workTrouble("the parse tree"); return std::nullopt;
     case java::ParseFailure::OutOfMemory:
       problem.set(Problem::Kind::Resource, "ran out of memory while parsing", outcome.line);
       return std::nullopt;
@@ -138,15 +129,20 @@ std::optional<ParsedSource> ParsedSource::parse(const std::string& sourcePath, i
       problem.set(Problem::Kind::Failed, "is larger than the parser's limit of 2 GB");
       return std::nullopt;
     case java::ParseFailure::NotReadable:
+    case java::ParseFailure::CannotWrite:
     case java::ParseFailure::ScannerFatal:
       problem.set(Problem::Kind::Unreadable, "cannot be parsed");
       return std::nullopt;
     case java::ParseFailure::Syntax: {
+      if (outcome.line <= 0) {
+        problem.set(Problem::Kind::Unreadable, "cannot be parsed");
+        return std::nullopt;
+      }
       // Older code may use words that later releases reserved (an unqualified
       // yield(), a class named var or record, _ as a name); say so when the
       // file reads as Java 8, rather than only that it does not parse.
       constexpr int kOlderLevel = 8;
-      if (languageLevel > kOlderLevel && parseAt(kOlderLevel).status == 0) {
+      if (languageLevel > kOlderLevel && parseAt(kOlderLevel).status.parsed()) {
         problem.set(Problem::Kind::Syntax,
                     "does not parse as Java " + std::to_string(languageLevel) + " but does as Java 8 (try --java 8)",
                     outcome.line);
@@ -156,15 +152,12 @@ std::optional<ParsedSource> ParsedSource::parse(const std::string& sourcePath, i
       return std::nullopt;
     }
   }
-  parsed.results_ = xml::Document::loadFile(folder.file("results.xml"));
+  parsed.results_ = std::move(result.results);
   std::optional<FileSummary> summary;
   if (parsed.results_) summary = readSummary(*parsed.results_);
-  parsed.tree_ = xml::loadTreeDocument(folder.file("st.tmp"));
+  parsed.tree_ = std::move(result.tree);
   if (!summary || !parsed.tree_) {
-    if (const std::optional<std::string> trouble = folder.writeTrouble())
-      problem.set(Problem::Kind::Resource, *trouble);
-    else
-      problem.set(Problem::Kind::Failed, "the parser's results could not be read back");
+    problem.set(Problem::Kind::Failed, "the parser's results could not be read");
     return std::nullopt;
   }
   // The grammar keeps to the Java 5 grammar's trees and so accepts a few
@@ -177,11 +170,20 @@ std::optional<ParsedSource> ParsedSource::parse(const std::string& sourcePath, i
   }
   parsed.summary_ = std::move(*summary);
   markStaticInitializers(*parsed.tree_, parsed.summary_);
-  parsed.comments_ = xml::loadTreeDocument(folder.file("comments.xml"));
+  parsed.comments_ = std::move(result.comments);
   parsed.declaratorLines_ = declaratorLines(*parsed.tree_);
   parsed.charset_ = flowgraph::charsetOf(*text);
   parsed.lines_ = flowchart::SourceLines::fromText(std::move(*text), INT32_MAX);
   return parsed;
+}
+
+const WorkFolder* ParsedSource::work(Problem& problem) const {
+  if (work_) return &*work_;
+  std::string error;
+  work_ = WorkFolder::create(&error);
+  // A work folder that cannot be made is the machine's trouble.
+  if (!work_) problem.set(Problem::Kind::Resource, error);
+  return work_ ? &*work_ : nullptr;
 }
 
 int32_t ParsedSource::nameLine(const MethodSummary& method) const {

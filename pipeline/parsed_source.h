@@ -1,6 +1,6 @@
-// One Java source file parsed in a private work folder: its summary of
-// classes and methods, its lines and text encoding, and the parse tree
-// and comments that flowchart models are built from.
+// One Java source file parsed in memory: its summary of classes and
+// methods, its lines and text encoding, and the parse tree and comments
+// that flowchart models are built from.
 #pragma once
 
 #include <memory>
@@ -30,7 +30,12 @@ class ParsedSource {
   const FileSummary& summary() const { return summary_; }
   flowgraph::Charset charset() const { return charset_; }
   const flowchart::SourceLines& lines() const { return lines_; }
-  const WorkFolder& work() const { return work_; }
+  // A private folder for the intermediate files of what is drawn from
+  // this source (sequence diagrams), made on the first call; nullptr with
+  // the problem when none can be made.  Parsing and flowcharts need none.
+  const WorkFolder* work(Problem& problem) const;
+  // The work folder if one was made; nullptr before.
+  const WorkFolder* madeWork() const { return work_ ? &*work_ : nullptr; }
   xml::Document& tree() { return *tree_; }
   xml::Document* comments() { return comments_.get(); }
   // The parser's results file: measures, and where each method is.
@@ -42,11 +47,11 @@ class ParsedSource {
   int32_t nameLine(const MethodSummary& method) const;
 
  private:
-  ParsedSource(std::string sourcePath, WorkFolder work) : sourcePath_(std::move(sourcePath)), work_(std::move(work)) {}
+  explicit ParsedSource(std::string sourcePath) : sourcePath_(std::move(sourcePath)) {}
 
   std::string sourcePath_;
   int languageLevel_ = 0;
-  WorkFolder work_;
+  mutable std::optional<WorkFolder> work_;
   FileSummary summary_;
   flowgraph::Charset charset_ = flowgraph::Charset::Utf8;
   flowchart::SourceLines lines_;

@@ -1,22 +1,17 @@
 #include "parse_java.h"
 
 #include <algorithm>
-#include <chrono>
-#include <climits>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
-#include <new>
 #include <stdexcept>
 #include <string_view>
 
 #include "flowchart/xml/tree_file.h"
 #include "flowchart/xml/atomic_file.h"
-#include "frontends/java/comments.h"
-#include "frontends/java/metrics.h"
 #include "frontends/java/output_unit.h"
 #include "frontends/java/parse_context.h"
-#include "frontends/java/scanner.h"
+#include "frontends/java/source_parse.h"
 
 namespace java {
 namespace {
@@ -27,17 +22,6 @@ struct FileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
-
-// Lines and columns are ints: a larger file cannot be numbered.
-constexpr uintmax_t kLargestSource = INT_MAX - 1;
-
-int64_t modificationTime(const std::string& path) {
-  std::error_code ec;
-  const fs::file_time_type stamp = fs::last_write_time(path, ec);
-  if (ec) return 0;
-  const auto system = std::chrono::file_clock::to_sys(stamp);
-  return std::chrono::floor<std::chrono::seconds>(system).time_since_epoch().count();
-}
 
 // Hands the tree text to the compressor as it is written.
 class CompressorSink : public parsetree::TextSink {
@@ -62,19 +46,6 @@ int failWith(xml::AtomicFile& status, const std::string& statusPath, int line) {
   std::error_code ec;
   if (!fs::is_directory(statusPath, ec)) fs::remove(statusPath, ec);
   return 1;
-}
-
-// The name of a compact source file's implicit class: the file's name
-// without its extension, as javac names it, kept to ASCII letters, digits,
-// '_' and '$' (the results file writes names unescaped, in ISO-8859-1).
-std::string implicitClassName(const std::string& sourcePath) {
-  std::string stem = fs::path(sourcePath).stem().string();
-  for (char& c : stem) {
-    const bool javaName =
-        (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '$';
-    if (!javaName) c = '_';
-  }
-  return stem.empty() ? "_" : stem;
 }
 
 }  // namespace
@@ -113,66 +84,53 @@ ParseOutcome parseJavaFileWithOutcome(const std::string& sourcePath, const std::
   if (!status.open()) return failed(ParseFailure::CannotWrite);
 
   const uintmax_t size = fs::file_size(sourcePath, ec);
-  if (!ec && size > kLargestSource) {
-    failWith(status, statusPath, 1);
-    return failed(ParseFailure::TooLarge, 1);
+  ParseOptions options;
+  options.languageLevel = languageLevel;
+  options.enumKeyword = enumSwitch != 0;
+  options.methodVolumes = methodVolumes;
+  if (methodVolumes) options.implicitClass = implicitClassName(sourcePath);
+  options.modificationTime = sourceModificationTime(sourcePath);
+  SourceParse parse = SourceParse::ofFile(source.get(), ec ? 0 : size, options);
+  const ParseStatus& outcome = parse.status();
+  if (outcome.kind == ParseStatus::Kind::Fatal) {
+    std::fprintf(stderr, "%s\n", outcome.message.c_str());
+    failWith(status, statusPath, outcome.line);
+    return ParseOutcome{2, ParseFailure::ScannerFatal, outcome.line};
+  }
+  if (!outcome.parsed()) {
+    failWith(status, statusPath, outcome.line);
+    return failed(outcome.failure, outcome.line);
   }
 
-  CommentRecorder comments;
-  Metrics metrics;
-  metrics.setMethodVolumes(methodVolumes);
-  if (methodVolumes) metrics.setImplicitClass(implicitClassName(sourcePath));
-  LexerState lexer;
-  lexer.enumKeyword = enumSwitch != 0;
-  lexer.level = effectiveLanguageLevel(languageLevel);
-  lexer.comments = &comments;
-  lexer.metrics = &metrics;
-  metrics.start(modificationTime(sourcePath));
-  lexer.column = 1;
-
   try {
-    Scanner scanner(source.get(), lexer);
-    ParseContext context(scanner, lexer, metrics);
-    const int parsed = parseAtLevel(context);
-    if (parsed != 0 || !context.reducedProgram()) {
-      const int line = context.errorLine();
-      failWith(status, statusPath, line);
-      // The parser answers 2 when its stack would grow past its limit.
-      return failed(parsed == 2 ? ParseFailure::StackLimit : ParseFailure::Syntax, line);
-    }
-
     // Tree, results, comments and status are replaced together: a run
     // that fails part-way (a full disk, say) leaves the earlier ones.
     OutputUnit outputs(status);
-    const parsetree::PieceTree& tree = context.tree();
-    const parsetree::PieceList program = context.program().list;
     const bool treeWritten = outputs.add(treePath, true, [&](const std::string& path) {
       return xml::writeTreeFile(path, [&](xml::CompressedFileWriter& writer) {
         CompressorSink sink(writer);
-        return tree.write(program, sink);
+        return parse.writeTree(sink);
       });
     });
-    context.releaseTree();
+    parse.releaseTree();
     // The results and comments files are extras where they cannot be made
     // at all; once made they belong to the unit.
     const bool written =
         treeWritten &&
-        outputs.add(resultsPath, false, [&](const std::string& path) { return metrics.writeResults(path); }) &&
-        outputs.add(commentsPath, false, [&](const std::string& path) { return comments.write(path); });
-    if (written && outputs.commit("<ParseSuccess/>")) return ParseOutcome{0, ParseFailure::None, 0};
+        outputs.add(resultsPath, false,
+                    [&](const std::string& path) { return parse.metrics().writeResults(path); }) &&
+        outputs.add(commentsPath, false,
+                    [&](const std::string& path) { return parse.comments().write(path); });
+    if (written && outputs.commit(outcome.text())) return ParseOutcome{0, ParseFailure::None, 0};
     outputs.discard();
-    failWith(status, statusPath, lexer.line);
+    failWith(status, statusPath, parse.endLine());
     return failed(ParseFailure::CannotWrite);
-  } catch (const ScannerFatal& fatal) {
-    std::fprintf(stderr, "%s\n", fatal.what());
-    failWith(status, statusPath, lexer.line);
-    return ParseOutcome{2, ParseFailure::ScannerFatal, lexer.line};
   } catch (const std::bad_alloc&) {
-    failWith(status, statusPath, lexer.line);
-    return failed(ParseFailure::OutOfMemory, lexer.line);
+    failWith(status, statusPath, parse.endLine());
+    return failed(ParseFailure::OutOfMemory, parse.endLine());
   } catch (const std::length_error&) {
-    failWith(status, statusPath, lexer.line);
-    return failed(ParseFailure::OutOfMemory, lexer.line);
+    failWith(status, statusPath, parse.endLine());
+    return failed(ParseFailure::OutOfMemory, parse.endLine());
   }
 }
 

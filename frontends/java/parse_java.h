@@ -1,10 +1,13 @@
 // Mode 7: parses one Java source file into the compressed parse tree, the
-// results (metrics) file, the comments file and the status file.
+// results (metrics) file, the comments file and the status file.  The
+// parse itself happens in memory (source_parse.h); this writes what it
+// produced.
 #pragma once
 
 #include <string>
 
 #include "frontends/java/language_level.h"
+#include "frontends/java/source_parse.h"
 
 namespace java {
 
@@ -29,11 +32,6 @@ int parseJavaFileWithMethodVolumes(const std::string& sourcePath, const std::str
                                    const std::string& resultsPath, int enumSwitch, int languageLevel,
                                    bool methodVolumes);
 
-// Why a parse gave no tree, for callers that tell the user more than
-// "does not parse": the source's fault (Syntax), a limit of the parser
-// (nesting past its stack, a file too large to number, memory), or the
-// outputs that could not be written (a full disk, say).
-enum class ParseFailure { None, NotReadable, Syntax, StackLimit, TooLarge, OutOfMemory, CannotWrite, ScannerFatal };
 
 struct ParseOutcome {
   int status = 1;  // what parseJavaFileWithMethodVolumes returns
