@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <string>
 
-#include "flowchart/xml/tree_file.h"
-#include "flowchart/xml/document.h"
+#include "xml/tree_file.h"
+#include "xml/document.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {

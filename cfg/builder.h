@@ -5,7 +5,7 @@
 #include <string>
 
 #include "cfg/graph.h"
-#include "flowchart/xml/document.h"
+#include "xml/document.h"
 
 namespace cfg {
 

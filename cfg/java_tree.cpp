@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "flowchart/xml/latin1.h"
+#include "xml/latin1.h"
 
 namespace cfg {
 namespace {

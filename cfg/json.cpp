@@ -1,6 +1,6 @@
 #include "cfg/json.h"
 
-#include "flowchart/xml/latin1.h"
+#include "xml/latin1.h"
 
 namespace cfg {
 namespace {

@@ -27,7 +27,7 @@
 #include "cli/site_pages.h"
 #include "cli/text_output.h"
 #include "cli/worker_pool.h"
-#include "flowchart/xml/atomic_file.h"
+#include "xml/atomic_file.h"
 #include "pipeline/method_flowchart.h"
 #include "pipeline/method_sequence.h"
 #include "pipeline/parsed_source.h"
@@ -260,7 +260,7 @@ void drawFile(const SourceFile& file, const BatchRequest& request, const Changed
       reportProblem(report, located((file.outputFolder / kFilePageName).string(), 0, "cannot be written"));
   } else {
     const pipeline::FileSummary& summary = parsed->summary();
-    const flowgraph::Charset charset = parsed->charset();
+    const text::Charset charset = parsed->charset();
     const MeasuredSource measured = measureSource(*parsed);
     record.nloc = summary.nloc;
     record.halsteadVolume = std::llround(measured.file.halstead.volume());

@@ -9,7 +9,7 @@
 #include "cli/index_page.h"
 #include "cli/method_measures.h"
 #include "cli/text_output.h"
-#include "flowchart/xml/atomic_file.h"
+#include "xml/atomic_file.h"
 
 namespace cli {
 namespace {

@@ -12,7 +12,7 @@
 #include "pipeline/parsed_source.h"
 #include "render/host/drawing_svg.h"
 #include "render/host/save.h"
-#include "flowchart/xml/atomic_file.h"
+#include "xml/atomic_file.h"
 
 namespace cli {
 namespace {
@@ -71,7 +71,7 @@ int writeFlowJson(pipeline::ParsedSource& parsed, const pipeline::MethodSummary&
     std::fprintf(stderr, "%s\n", located(parsed.sourcePath(), problem.line, problem.message).c_str());
     return kExitSomeFailed;
   }
-  const bool latin1 = parsed.charset() == flowgraph::Charset::Latin1;
+  const bool latin1 = parsed.charset() == text::Charset::Latin1;
   if (!xml::writeFileAtomically(output, cfg::methodFlowJson(*flow, latin1))) {
     std::fprintf(stderr, "%s: cannot write the graph\n", output.c_str());
     return kExitSomeFailed;
@@ -148,7 +148,7 @@ int drawAll(pipeline::ParsedSource& parsed, std::string output, FoldMode fold) {
   }
   const std::string title = fileStem(parsed.sourcePath()) + ".java";
   const host::TextEncoding encoding =
-      parsed.charset() == flowgraph::Charset::Utf8 ? host::TextEncoding::Utf8 : host::TextEncoding::Latin1;
+      parsed.charset() == text::Charset::Utf8 ? host::TextEncoding::Utf8 : host::TextEncoding::Latin1;
   const std::string page =
       host::drawingsHtml(title, methodIndex(parsed, methods, anchors), sections, encoding, kUsEnglish);
   if (!xml::writeFileAtomically(output, page)) {

@@ -23,7 +23,7 @@ std::string wholeText(double value) {
 }
 
 void printTable(const std::string& file, const FileSummary& summary, const MeasuredSource& measured,
-                flowgraph::Charset charset) {
+                text::Charset charset) {
   std::printf("%s: %s, %s; NLOC %s, Halstead volume %s\n", file.c_str(),
               counted(summary.classes.size(), "class").c_str(), counted(summary.methods.size(), "method").c_str(),
               numberText(summary.nloc).c_str(), wholeText(measured.file.halstead.volume()).c_str());
@@ -48,7 +48,7 @@ void printTable(const std::string& file, const FileSummary& summary, const Measu
 std::string jsonNumber(const std::optional<int64_t>& value) { return value ? std::to_string(*value) : "null"; }
 
 void printJson(const std::string& file, const FileSummary& summary, const MeasuredSource& measured,
-               flowgraph::Charset charset) {
+               text::Charset charset) {
   const metrics::Halstead& halstead = measured.file.halstead;
   std::string out = "{\"file\":" + jsonString(file) + ",\"nloc\":" + jsonNumber(summary.nloc) +
                     ",\"halsteadVolume\":" + decimalText(halstead.volume()) +

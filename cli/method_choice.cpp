@@ -62,7 +62,7 @@ bool typesFit(const std::vector<std::string>& typed, const std::vector<std::stri
 }
 
 std::string candidateList(const pipeline::FileSummary& summary, const std::vector<size_t>& methods,
-                          flowgraph::Charset charset) {
+                          text::Charset charset) {
   std::string out;
   for (size_t i : methods) {
     const pipeline::MethodSummary& method = summary.methods[i];
@@ -158,7 +158,7 @@ std::optional<size_t> pickMethod(const pipeline::ParsedSource& parsed, const std
   const std::vector<size_t> matches = matchingMethods(summary, *choice);
   if (matches.size() == 1) return matches[0];
   const std::string& source = parsed.sourcePath();
-  const flowgraph::Charset charset = parsed.charset();
+  const text::Charset charset = parsed.charset();
   if (!matches.empty()) {
     std::fprintf(stderr, "%s: '%s' names %zu methods; pick one with METHOD:LINE or METHOD(TYPES):%s\n",
                  source.c_str(), text.c_str(), matches.size(), candidateList(summary, matches, charset).c_str());

@@ -6,7 +6,7 @@
 #include "cli/failure_reason.h"
 #include "cli/method_choice.h"
 #include "cli/text_output.h"
-#include "flowchart/xml/atomic_file.h"
+#include "xml/atomic_file.h"
 #include "pipeline/method_sequence.h"
 #include "pipeline/parsed_source.h"
 #include "render/host/save.h"

@@ -7,8 +7,8 @@
 #include "cli/index_page.h"
 #include "cli/site_layout.h"
 #include "cli/text_output.h"
-#include "flowchart/xml/atomic_file.h"
-#include "flowchart/xml/latin1.h"
+#include "xml/atomic_file.h"
+#include "xml/latin1.h"
 
 namespace cli {
 namespace {

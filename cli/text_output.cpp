@@ -3,12 +3,12 @@
 #include <cctype>
 #include <cstdio>
 
-#include "flowchart/xml/latin1.h"
+#include "xml/latin1.h"
 
 namespace cli {
 
-std::string utf8Text(std::string_view text, flowgraph::Charset charset) {
-  return charset == flowgraph::Charset::Utf8 ? std::string(text) : xml::latin1ToUtf8(text);
+std::string utf8Text(std::string_view text, text::Charset charset) {
+  return charset == text::Charset::Utf8 ? std::string(text) : xml::latin1ToUtf8(text);
 }
 
 std::string jsonString(std::string_view utf8) {

@@ -8,12 +8,12 @@
 #include <string_view>
 #include <vector>
 
-#include "flowgraph/box_text.h"
+#include "text/box_text.h"
 
 namespace cli {
 
 // Source text in the source's encoding, as UTF-8.
-std::string utf8Text(std::string_view text, flowgraph::Charset charset);
+std::string utf8Text(std::string_view text, text::Charset charset);
 
 // A JSON string literal of UTF-8 text.
 std::string jsonString(std::string_view utf8);

@@ -13,7 +13,7 @@
 #include <zip.h>
 #include <zlib.h>
 
-#include "flowchart/xml/atomic_file.h"
+#include "xml/atomic_file.h"
 
 namespace engine {
 namespace fs = std::filesystem;

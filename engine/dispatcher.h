@@ -7,7 +7,7 @@
 #include <string>
 
 #include "engine/xml_install.h"
-#include "flowchart/xml/document.h"
+#include "xml/document.h"
 
 namespace engine {
 

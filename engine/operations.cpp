@@ -1,7 +1,7 @@
 // Wires the modes to the operations of this build.
 #include "engine/archive.h"
 #include "engine/dispatcher.h"
-#include "flowchart/xml/tree_file.h"
+#include "xml/tree_file.h"
 #include "flowchart/build_operation.h"
 #include "frontends/java/parse_java.h"
 #include "render/flowchart_drawing.h"

@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "flowchart/xml/document.h"
+#include "xml/document.h"
 
 namespace engine {
 namespace {

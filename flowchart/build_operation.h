@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "flowchart/xml/document.h"
+#include "xml/document.h"
 
 namespace flowchart {
 

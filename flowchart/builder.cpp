@@ -3,7 +3,7 @@
 #include <stdexcept>
 
 #include "flowchart/number_text.h"
-#include "flowchart/xml/atomic_file.h"
+#include "xml/atomic_file.h"
 #include "flowchart/tree_queries.h"
 
 namespace flowchart {

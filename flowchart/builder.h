@@ -19,7 +19,7 @@
 #include "flowchart/blocks_model.h"
 #include "flowchart/comment_lines.h"
 #include "flowchart/source_text.h"
-#include "flowchart/xml/document.h"
+#include "xml/document.h"
 
 namespace flowchart {
 

@@ -15,8 +15,8 @@
 #include <type_traits>
 #include <vector>
 
-#include "flowchart/xml/document.h"
-#include "flowchart/xml/large_pages.h"
+#include "xml/document.h"
+#include "xml/large_pages.h"
 
 namespace flowchart {
 

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "flowchart/xml/document.h"
+#include "xml/document.h"
 
 namespace flowchart {
 namespace {

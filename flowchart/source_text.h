@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "flowchart/xml/document.h"
+#include "xml/document.h"
 
 namespace flowchart {
 

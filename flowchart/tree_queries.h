@@ -10,7 +10,7 @@
 
 #include <string>
 
-#include "flowchart/xml/document.h"
+#include "xml/document.h"
 
 namespace flowchart {
 

@@ -46,7 +46,7 @@
 #include <string>
 #include <vector>
 
-#include "flowchart/xml/document.h"
+#include "xml/document.h"
 
 namespace metrics {
 

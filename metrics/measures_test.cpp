@@ -8,7 +8,7 @@
 
 #include <cmath>
 
-#include "flowchart/xml/tree_file.h"
+#include "xml/tree_file.h"
 #include "frontends/java/parse_java.h"
 #include "tests/support/test_support.h"
 

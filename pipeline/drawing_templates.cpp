@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "flowchart/xml/atomic_file.h"
+#include "xml/atomic_file.h"
 
 namespace pipeline {
 namespace {

@@ -4,7 +4,7 @@
 #include <optional>
 
 #include "cfg/graph.h"
-#include "flowchart/xml/document.h"
+#include "xml/document.h"
 #include "pipeline/parsed_source.h"
 #include "pipeline/problem.h"
 

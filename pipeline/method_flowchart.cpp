@@ -31,7 +31,7 @@ std::vector<flowdraw::SourceComment> methodComments(ParsedSource& source, const 
 flowdraw::DrawOptions optionsFor(ParsedSource& source, const MethodSummary& method, flowdraw::Fold fold) {
   flowdraw::DrawOptions options;
   options.fold = fold;
-  options.utf8 = source.charset() == flowgraph::Charset::Utf8;
+  options.utf8 = source.charset() == text::Charset::Utf8;
   options.comments = methodComments(source, method);
   return options;
 }

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "flowchart/xml/atomic_file.h"
+#include "xml/atomic_file.h"
 #include "graphviz/dot_layout.h"
 #include "pipeline/drawing_templates.h"
 #include "render/host/geometry.h"
@@ -175,7 +175,7 @@ std::optional<MethodSequence> methodSequenceGraph(SequenceSources& sources, cons
   }
   for (const std::string& note : sources.problems()) result.diagram.notes.push_back(note);
   const host::TextEncoding encoding =
-      sources.source().charset() == flowgraph::Charset::Utf8 ? host::TextEncoding::Utf8 : host::TextEncoding::Latin1;
+      sources.source().charset() == text::Charset::Utf8 ? host::TextEncoding::Utf8 : host::TextEncoding::Latin1;
   result.dot = sequence::sequenceDot(result.diagram, sources.source().charset(),
                                      [encoding](std::string_view text, double fontSize) {
                                        return host::textWidth(text, fontSize, encoding);
@@ -217,7 +217,7 @@ std::optional<MethodSequence> drawMethodSequence(SequenceSources& sources, const
     for (const std::string& note : result->diagram.notes) text += (text.empty() ? "" : "\n") + note;
     result->drawing = withNote(std::move(result->drawing), text);
   }
-  result->drawing->encoding = sources.source().charset() == flowgraph::Charset::Utf8
+  result->drawing->encoding = sources.source().charset() == text::Charset::Utf8
                                   ? host::TextEncoding::Utf8
                                   : host::TextEncoding::Latin1;
   return result;

@@ -172,7 +172,7 @@ std::optional<ParsedSource> ParsedSource::parse(const std::string& sourcePath, i
   markStaticInitializers(*parsed.tree_, parsed.summary_);
   parsed.comments_ = std::move(result.comments);
   parsed.declaratorLines_ = declaratorLines(*parsed.tree_);
-  parsed.charset_ = flowgraph::charsetOf(*text);
+  parsed.charset_ = text::charsetOf(*text);
   parsed.lines_ = flowchart::SourceLines::fromText(std::move(*text), INT32_MAX);
   return parsed;
 }

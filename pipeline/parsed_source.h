@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "flowchart/source_text.h"
-#include "flowchart/xml/document.h"
-#include "flowgraph/box_text.h"
+#include "xml/document.h"
+#include "text/box_text.h"
 #include "pipeline/problem.h"
 #include "pipeline/source_summary.h"
 #include "pipeline/work_folder.h"
@@ -28,7 +28,7 @@ class ParsedSource {
   const std::string& sourcePath() const { return sourcePath_; }
   int languageLevel() const { return languageLevel_; }
   const FileSummary& summary() const { return summary_; }
-  flowgraph::Charset charset() const { return charset_; }
+  text::Charset charset() const { return charset_; }
   const flowchart::SourceLines& lines() const { return lines_; }
   // A private folder for the intermediate files of what is drawn from
   // this source (sequence diagrams), made on the first call; nullptr with
@@ -53,7 +53,7 @@ class ParsedSource {
   int languageLevel_ = 0;
   mutable std::optional<WorkFolder> work_;
   FileSummary summary_;
-  flowgraph::Charset charset_ = flowgraph::Charset::Utf8;
+  text::Charset charset_ = text::Charset::Utf8;
   flowchart::SourceLines lines_;
   std::unique_ptr<xml::Document> tree_;
   std::unique_ptr<xml::Document> comments_;

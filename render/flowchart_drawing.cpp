@@ -4,7 +4,7 @@
 #include <memory>
 #include <string_view>
 
-#include "flowchart/xml/atomic_file.h"
+#include "xml/atomic_file.h"
 #include "render/host/host.h"
 #include "render/layout_queries.h"
 #include "render/letter_page.h"

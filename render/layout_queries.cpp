@@ -7,7 +7,7 @@
 #include <system_error>
 #include <vector>
 
-#include "flowchart/xml/latin1.h"
+#include "xml/latin1.h"
 
 #include "frontends/dot/dot_parser.h"
 
@@ -281,9 +281,9 @@ std::unique_ptr<xml::Document> loadLayout(const std::string& layoutPath,
                                           bool* cannotWrite) {
   std::error_code ec;
   std::filesystem::remove(treePath, ec);
-  const dotfront::DotParse parsed = dotfront::parseDotFileOutcome(layoutPath, treePath, statusPath);
-  if (cannotWrite) *cannotWrite = parsed == dotfront::DotParse::CannotWrite;
-  if (parsed != dotfront::DotParse::Parsed) return nullptr;
+  const dot::DotParse parsed = dot::parseDotFileOutcome(layoutPath, treePath, statusPath);
+  if (cannotWrite) *cannotWrite = parsed == dot::DotParse::CannotWrite;
+  if (parsed != dot::DotParse::Parsed) return nullptr;
   // Line feeds stay in attribute values, so that continuations are seen.
   return xml::Document::loadFile(treePath, xml::LoadOptions{.keepAttributeWhitespace = true});
 }

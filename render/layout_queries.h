@@ -20,7 +20,7 @@
 #include <string>
 #include <string_view>
 
-#include "flowchart/xml/document.h"
+#include "xml/document.h"
 
 namespace render {
 

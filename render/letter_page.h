@@ -2,7 +2,7 @@
 // scale reset.
 #pragma once
 
-#include "flowchart/xml/document.h"
+#include "xml/document.h"
 #include "render/host/host.h"
 
 namespace render {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "flowgraph/box_text.h"
+#include "text/box_text.h"
 #include "sequence/source_index.h"
 
 namespace sequence {

@@ -8,7 +8,7 @@
 #include <map>
 #include <memory>
 
-#include "flowchart/xml/tree_file.h"
+#include "xml/tree_file.h"
 #include "frontends/java/parse_java.h"
 #include "sequence/java_tree.h"
 #include "tests/support/test_support.h"
@@ -24,7 +24,7 @@ using testing_support::TempDir;
 class Sources {
  public:
   explicit Sources(bool tree = false)
-      : index_(flowgraph::Charset::Utf8, [this, tree](const std::string& name) {
+      : index_(text::Charset::Utf8, [this, tree](const std::string& name) {
           std::vector<const JavaSource*> found;
           if (tree && std::filesystem::exists(fixture("sequence/" + name + ".java")))
             found.push_back(&parse(name));
@@ -41,7 +41,7 @@ class Sources {
               0);
     trees_.push_back(xml::loadTreeDocument(tree));
     sources_.push_back(
-        std::make_unique<JavaSource>(JavaSource{trees_.back().get(), flowgraph::Charset::Utf8}));
+        std::make_unique<JavaSource>(JavaSource{trees_.back().get(), text::Charset::Utf8}));
     return *sources_.back();
   }
 

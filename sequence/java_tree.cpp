@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <unordered_set>
 
-#include "flowchart/xml/latin1.h"
+#include "xml/latin1.h"
 
 namespace sequence {
 namespace {
@@ -118,9 +118,9 @@ std::string expressionText(const xml::Node& node) {
   return out;
 }
 
-std::string convertText(std::string text, flowgraph::Charset from, flowgraph::Charset to) {
+std::string convertText(std::string text, text::Charset from, text::Charset to) {
   if (from == to || xml::isAscii(text)) return text;
-  return to == flowgraph::Charset::Utf8 ? xml::latin1ToUtf8(text) : xml::utf8ToLatin1(text);
+  return to == text::Charset::Utf8 ? xml::latin1ToUtf8(text) : xml::utf8ToLatin1(text);
 }
 
 }  // namespace sequence

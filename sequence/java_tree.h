@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "flowchart/xml/document.h"
-#include "flowgraph/box_text.h"
+#include "xml/document.h"
+#include "text/box_text.h"
 
 namespace sequence {
 
@@ -36,7 +36,7 @@ std::string expressionText(const xml::Node& node);
 
 // A text of a file in one encoding, in another: the parse tree keeps a
 // file's bytes, and a diagram's texts from several files share one.
-std::string convertText(std::string text, flowgraph::Charset from, flowgraph::Charset to);
+std::string convertText(std::string text, text::Charset from, text::Charset to);
 
 // A key that tells elements apart within their document.
 inline const void* elementKey(const xml::Node& node) { return node.raw().internal_object(); }

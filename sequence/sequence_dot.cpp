@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "flowgraph/dot_text.h"
+#include "text/dot_text.h"
 
 namespace sequence {
 namespace {
@@ -53,7 +53,7 @@ BoxSize boxFor(const std::string& label, const TextMeasure& measure) {
   double widest = 0.0;
   for (size_t i = 0; i < lines.size(); ++i) {
     widest = std::max(widest, measure(lines[i], kBoxFontSize));
-    box.label += (i ? "\\n" : "") + flowgraph::dotShownText(lines[i]).substr(1);
+    box.label += (i ? "\\n" : "") + text::dotShownText(lines[i]).substr(1);
     box.label.pop_back();
   }
   box.label = "\"" + box.label + "\"";
@@ -66,10 +66,10 @@ BoxSize boxFor(const std::string& label, const TextMeasure& measure) {
 // About how wide a message's text is drawn (8 points, 0.6 em a character
 // on average; longer texts wrap at 2.5 inches), with a little margin, in
 // the layout's inches.
-double messageTextWidth(std::string_view shown, flowgraph::Charset charset) {
+double messageTextWidth(std::string_view shown, text::Charset charset) {
   size_t characters = 0;
   for (char c : shown)
-    if (charset != flowgraph::Charset::Utf8 || (static_cast<unsigned char>(c) & 0xC0) != 0x80) ++characters;
+    if (charset != text::Charset::Utf8 || (static_cast<unsigned char>(c) & 0xC0) != 0x80) ++characters;
   const double drawnInches = std::min(static_cast<double>(characters) * 0.6 * 8.0 / 72.0, 2.5) + 0.25;
   return drawnInches * kLayoutInchesPerDrawnInch;
 }
@@ -78,7 +78,7 @@ double messageTextWidth(std::string_view shown, flowgraph::Charset charset) {
 // text of every message between two objects fits between their lifelines.
 // Shorter messages are fitted first; a message that needs more room gets
 // it in the gap before its right-hand end.
-std::vector<double> objectWidths(const Diagram& diagram, flowgraph::Charset charset,
+std::vector<double> objectWidths(const Diagram& diagram, text::Charset charset,
                                  const std::vector<BoxSize>& boxes) {
   const size_t objects = diagram.lifelines.size();
   std::vector<double> gapExtra(objects > 0 ? objects - 1 : 0, 0.0);
@@ -89,7 +89,7 @@ std::vector<double> objectWidths(const Diagram& diagram, flowgraph::Charset char
   std::vector<Span> spans;
   for (const Message& message : diagram.messages) {
     if (message.from == message.to || message.from >= objects || message.to >= objects) continue;
-    const std::string shown = flowgraph::shortened(message.text, kMessageColumns, charset);
+    const std::string shown = text::shortened(message.text, kMessageColumns, charset);
     double needed = messageTextWidth(shown, charset);
     // A creation ends at the new object's box, half a box short of its lifeline.
     if (message.kind == Message::Kind::Create) needed += kObjectWidth / 2.0;
@@ -196,7 +196,7 @@ std::vector<std::string> lifelineLines(std::string_view label, double width, con
   return lines;
 }
 
-std::string sequenceDot(const Diagram& diagram, flowgraph::Charset charset, const TextMeasure& measure) {
+std::string sequenceDot(const Diagram& diagram, text::Charset charset, const TextMeasure& measure) {
   const TextMeasure measured = measure ? measure : TextMeasure(estimatedWidth);
   const size_t messages = diagram.messages.size();
   const size_t fragments = diagram.fragments.size();
@@ -229,8 +229,8 @@ std::string sequenceDot(const Diagram& diagram, flowgraph::Charset charset, cons
   for (size_t k = 0; k < messages; ++k) {
     for (const auto& [f, o] : dividersAt[k])
       dividerRows.push_back({++row, "zarnguard=" +
-                                        flowgraph::dotShownText("[" + diagram.fragments[f].operands[o].guard + "]") +
-                                        ", zarnof=" + flowgraph::dotQuoted("t." + std::to_string(headerRow[f]))});
+                                        text::dotShownText("[" + diagram.fragments[f].operands[o].guard + "]") +
+                                        ", zarnof=" + text::dotQuoted("t." + std::to_string(headerRow[f]))});
     // A fragment round the first message keeps clear of the boxes above.
     if (k == 0 && !headersAt[k].empty()) ++row;
     for (size_t f : headersAt[k]) headerRow[f] = ++row;
@@ -245,7 +245,7 @@ std::string sequenceDot(const Diagram& diagram, flowgraph::Charset charset, cons
   const size_t lastRow = row + 2;
   std::string out = "digraph \"sequence\" {\n  graph [rankdir=LR, ranksep=" + inchesText(kRankSeparation) +
                     ", nodesep=0.22";
-  if (charset == flowgraph::Charset::Latin1) out += ", charset=latin1";
+  if (charset == text::Charset::Latin1) out += ", charset=latin1";
   out += "];\n";
 
   out += "  node [" + std::string(kObjectNode) + "];\n";
@@ -255,7 +255,7 @@ std::string sequenceDot(const Diagram& diagram, flowgraph::Charset charset, cons
                                                                                       : nullptr;
   for (size_t i = 0; i < diagram.lifelines.size(); ++i) {
     out += "  " + quotedLifeline(i) + " [zarncls=1, label=" + boxes[i].label +
-           ", zarnlast=" + flowgraph::dotQuoted("t." + std::to_string(lastRow));
+           ", zarnlast=" + text::dotQuoted("t." + std::to_string(lastRow));
     if (widths[i] > kObjectWidth) out += ", width=" + inchesText(widths[i]);
     if (boxes[i].width > kBoxWidth) out += ", zarnwidth=" + inchesText(boxes[i].width);
     if (boxes[i].height > kBoxHeight) out += ", zarnheight=" + inchesText(boxes[i].height);
@@ -288,7 +288,7 @@ std::string sequenceDot(const Diagram& diagram, flowgraph::Charset charset, cons
       left = std::min({left, diagram.messages[k].from, diagram.messages[k].to});
       right = std::max({right, diagram.messages[k].from, diagram.messages[k].to});
     }
-    out += "  " + rowName(headerRow[f]) + " [zarnfrag=" + flowgraph::dotShownText(fragment.text()) +
+    out += "  " + rowName(headerRow[f]) + " [zarnfrag=" + text::dotShownText(fragment.text()) +
            ", zarnend=" + rowName(closingRow[f]) + ", zarnleft=" + quotedLifeline(left) +
            ", zarnright=" + quotedLifeline(right) + ", zarnlevel=" + std::to_string(fragment.depth) + "];\n";
   }
@@ -316,7 +316,7 @@ std::string sequenceDot(const Diagram& diagram, flowgraph::Charset charset, cons
   for (size_t k = 0; k < messages; ++k) {
     const Message& message = diagram.messages[k];
     const std::string text =
-        flowgraph::dotShownText(flowgraph::shortened(message.text, kMessageColumns, charset));
+        text::dotShownText(text::shortened(message.text, kMessageColumns, charset));
     out += "  " + rowName(rowOf[k]) + " -> " + rowName(rowOf[k]) +
            " [zarnedge=" + (message.kind == Message::Kind::Return ? "2" : "1") +
            ", zarnfrom=" + quotedLifeline(message.from) + ", zarnto=" + quotedLifeline(message.to);

@@ -37,7 +37,7 @@
 #include <string_view>
 #include <vector>
 
-#include "flowgraph/box_text.h"
+#include "text/box_text.h"
 #include "sequence/diagram.h"
 
 namespace sequence {
@@ -53,7 +53,7 @@ using TextMeasure = std::function<double(std::string_view text, double fontSize)
 std::string lifelineNodeName(size_t lifeline);
 
 // Without a measure, a character counts 0.6 of the font size.
-std::string sequenceDot(const Diagram& diagram, flowgraph::Charset charset, const TextMeasure& measure = nullptr);
+std::string sequenceDot(const Diagram& diagram, text::Charset charset, const TextMeasure& measure = nullptr);
 
 // The lines a lifeline's name is shown in within a box of that width:
 // broken after ":" and ",", and before "<" and ".", as few as fit.

@@ -30,7 +30,7 @@ Diagram smallDiagram() {
 
 TEST(SequenceDot, CarriesWhatTheDrawingReads) {
   EXPECT_EQ(
-      sequenceDot(smallDiagram(), flowgraph::Charset::Latin1),
+      sequenceDot(smallDiagram(), text::Charset::Latin1),
       "digraph \"sequence\" {\n"
       "  graph [rankdir=LR, ranksep=0.55, nodesep=0.22, charset=latin1];\n"
       "  node [shape=box, fixedsize=true, width=1.667, height=0.5, fontsize=9];\n"
@@ -81,7 +81,7 @@ TEST(SequenceDot, LifelineNamesWrapAtTheirBoundaries) {
   Diagram d;
   d.lifelines = {{":UnknownFormatConversionException", kNone}, {"workQueue:BlockingQueue<Runnable>", kNone}};
   d.messages = {{Message::Kind::Call, 0, 1, "offer(task)", 3}};
-  const std::string dot = sequenceDot(d, flowgraph::Charset::Utf8, perCharacter);
+  const std::string dot = sequenceDot(d, text::Charset::Utf8, perCharacter);
   EXPECT_NE(dot.find("\"o.1\" [zarncls=1, label=\":UnknownFormatConversionException\", zarnlast=\"t.3\", "
                      "width=3.627, zarnwidth=2.72"),
             std::string::npos)
@@ -108,7 +108,7 @@ TEST(SequenceDot, LaidOutLifelinesAndMessagesKeepTheirOrder) {
       d.messages.push_back({to == 0 ? Message::Kind::SelfCall : Message::Kind::Return, to, 0, "m()", 1});
     }
   }
-  const graphviz::LayoutResult layout = graphviz::layOut(sequenceDot(d, flowgraph::Charset::Utf8));
+  const graphviz::LayoutResult layout = graphviz::layOut(sequenceDot(d, text::Charset::Utf8));
   ASSERT_TRUE(layout.ok) << layout.error;
   TempDir dir;
   testing_support::writeFile(dir.file("layout.dot"), layout.text);

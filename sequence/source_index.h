@@ -13,15 +13,15 @@
 #include <unordered_map>
 #include <vector>
 
-#include "flowchart/xml/document.h"
-#include "flowgraph/box_text.h"
+#include "xml/document.h"
+#include "text/box_text.h"
 
 namespace sequence {
 
 // One parsed Java file.
 struct JavaSource {
   xml::Document* tree = nullptr;
-  flowgraph::Charset charset = flowgraph::Charset::Utf8;
+  text::Charset charset = text::Charset::Utf8;
 };
 
 struct ClassInfo;
@@ -66,12 +66,12 @@ class SourceIndex {
   using Loader = std::function<std::vector<const JavaSource*>(const std::string& simpleName)>;
 
   // Names and types are kept in the charset given, whatever the file's.
-  explicit SourceIndex(flowgraph::Charset charset, Loader loader = nullptr)
+  explicit SourceIndex(text::Charset charset, Loader loader = nullptr)
       : charset_(charset), loader_(std::move(loader)) {}
   SourceIndex(const SourceIndex&) = delete;
   SourceIndex& operator=(const SourceIndex&) = delete;
 
-  flowgraph::Charset charset() const { return charset_; }
+  text::Charset charset() const { return charset_; }
 
   // Indexes every class, interface, enum and anonymous class of the file.
   void add(const JavaSource& source);
@@ -133,7 +133,7 @@ class SourceIndex {
   const ClassInfo* member(const ClassInfo& outer, const std::string& name);
   const ClassInfo* supertype(const ClassInfo& cls, const std::string& written);
 
-  flowgraph::Charset charset_;
+  text::Charset charset_;
   Loader loader_;
   Loader subtypeLoader_;
   std::unordered_map<const JavaSource*, FileScope> scopes_;

@@ -63,8 +63,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 //     -I. -Ibuild/frontends/dot bench/fuzz/dot_fuzz.cpp render/layout_queries.cpp \
 //     frontends/dot/dot_parser.cpp build/frontends/dot/dot_grammar.cpp \
 //     build/frontends/dot/dot_scanner.cpp frontends/tree/piece_tree.cpp \
-//     flowchart/xml/document.cpp flowchart/xml/child_path.cpp flowchart/xml/large_pages.cpp \
-//     flowchart/xml/atomic_file.cpp flowchart/xml/latin1.cpp \
+//     xml/document.cpp xml/child_path.cpp xml/large_pages.cpp \
+//     xml/atomic_file.cpp xml/latin1.cpp \
 //     -lpugixml -o build/dot_fuzz
 //   mkdir -p build/dot_fuzz_corpus && cp tests/fixtures/dot/*.dot build/dot_fuzz_corpus/
 //   build/dot_fuzz -max_total_time=60 -max_len=4096 build/dot_fuzz_corpus

@@ -14,7 +14,7 @@
 
 namespace {
 
-class StringSink : public parsetree::TextSink {
+class StringSink : public tree::TextSink {
  public:
   bool write(std::string_view bytes) override {
     text.append(bytes);

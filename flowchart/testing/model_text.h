@@ -21,7 +21,7 @@
 
 #include <string>
 
-#include "flowchart/xml/document.h"
+#include "xml/document.h"
 
 namespace flowchart::testing {
 

@@ -8,8 +8,8 @@
 %require "3.8"
 %define api.prefix {dot_yy}
 %define api.pure full
-%define api.value.type {parsetree::PieceList}
-%param {dotfront::ParseContext& context}
+%define api.value.type {tree::PieceList}
+%param {dot::ParseContext& context}
 
 /* Bison reports no shift/reduce conflict and one reduce/reduce conflict:
    after "subgraph name" with "{" ahead, _opt_id or the short form
@@ -20,14 +20,14 @@
 
 %code requires {
 #include "frontends/tree/piece_tree.h"
-namespace dotfront {
+namespace dot {
 struct ParseContext;
 }
 }
 
 %code provides {
-int dot_yylex(DOT_YYSTYPE* value, dotfront::ParseContext& context);
-void dot_yyerror(dotfront::ParseContext& context, const char* message);
+int dot_yylex(DOT_YYSTYPE* value, dot::ParseContext& context);
+void dot_yyerror(dot::ParseContext& context, const char* message);
 }
 
 %code {
@@ -40,20 +40,20 @@ void dot_yyerror(dotfront::ParseContext& context, const char* message);
 
 namespace {
 
-using parsetree::PieceList;
+using tree::PieceList;
 
 template <typename... Lists>
-PieceList joined(dotfront::ParseContext& context, PieceList first, Lists... rest) {
+PieceList joined(dot::ParseContext& context, PieceList first, Lists... rest) {
   ((first = context.tree.join(first, rest)), ...);
   return first;
 }
 
 template <typename... Lists>
-PieceList element(dotfront::ParseContext& context, const char* name, Lists... children) {
+PieceList element(dot::ParseContext& context, const char* name, Lists... children) {
   return context.tree.element(name, joined(context, children...));
 }
 
-PieceList element(dotfront::ParseContext& context, const char* name) {
+PieceList element(dot::ParseContext& context, const char* name) {
   return context.tree.element(name, PieceList{});
 }
 
@@ -208,4 +208,4 @@ _opt_str_cont
 %%
 
 /* Nothing is reported: a failed parse shows only in the status file. */
-void dot_yyerror(dotfront::ParseContext&, const char*) { std::fflush(stdout); }
+void dot_yyerror(dot::ParseContext&, const char*) { std::fflush(stdout); }

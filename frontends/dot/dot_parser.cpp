@@ -8,7 +8,7 @@
 #include <system_error>
 
 #include "dot_grammar.h"
-#include "flowchart/xml/atomic_file.h"
+#include "xml/atomic_file.h"
 #include "frontends/dot/parse_context.h"
 
 // The generated scanner's interface (reentrant, prefix dot_yy).
@@ -81,7 +81,7 @@ class Scanner {
   void* state_ = nullptr;
 };
 
-class AtomicFileSink : public parsetree::TextSink {
+class AtomicFileSink : public tree::TextSink {
  public:
   explicit AtomicFileSink(xml::AtomicFile& file) : file_(file) {}
   bool write(std::string_view bytes) override { return file_.write(bytes); }
@@ -90,7 +90,7 @@ class AtomicFileSink : public parsetree::TextSink {
   xml::AtomicFile& file_;
 };
 
-bool writeTree(const dotfront::ParseContext& context, const std::string& outPath) {
+bool writeTree(const dot::ParseContext& context, const std::string& outPath) {
   xml::AtomicFile out(outPath);
   if (!out.open() || !out.write(kDeclaration)) return false;
   AtomicFileSink sink(out);
@@ -106,7 +106,7 @@ std::string errorStatus(int line) {
 
 // The grammar asks for one token at a time; each becomes a leaf of the
 // tree at once, with the line on which it ends.
-int dot_yylex(DOT_YYSTYPE* value, dotfront::ParseContext& context) {
+int dot_yylex(DOT_YYSTYPE* value, dot::ParseContext& context) {
   const int kind = dot_scan(context.scanner);
   if (kind == 0) return 0;
   const std::string_view text(dot_yyget_text(context.scanner),
@@ -115,7 +115,7 @@ int dot_yylex(DOT_YYSTYPE* value, dotfront::ParseContext& context) {
   return kind;
 }
 
-namespace dotfront {
+namespace dot {
 
 int parseDotFile(const std::string& dotPath, const std::string& outPath,
                  const std::string& statusPath) {
@@ -157,4 +157,4 @@ DotParse parseDotFileOutcome(const std::string& dotPath, const std::string& outP
   return parsed ? DotParse::CannotWrite : DotParse::NotParsed;
 }
 
-}  // namespace dotfront
+}  // namespace dot

@@ -5,7 +5,7 @@
 
 #include <string>
 
-namespace dotfront {
+namespace dot {
 
 inline constexpr const char* kParseSuccess = "<ParseSuccess/>";
 
@@ -26,4 +26,4 @@ enum class DotParse { Parsed, NotParsed, CannotRead, CannotWrite };
 DotParse parseDotFileOutcome(const std::string& dotPath, const std::string& outPath,
                              const std::string& statusPath);
 
-}  // namespace dotfront
+}  // namespace dot

@@ -26,7 +26,7 @@ struct Parsed {
 Parsed parse(const TempDir& dir, const std::string& dot) {
   writeFile(dir.file("in.dot"), dot);
   Parsed parsed;
-  parsed.result = dotfront::parseDotFile(dir.file("in.dot"), dir.file("out.xml"), dir.file("err.xml"));
+  parsed.result = dot::parseDotFile(dir.file("in.dot"), dir.file("out.xml"), dir.file("err.xml"));
   parsed.status = readFile(dir.file("err.xml"));
   parsed.treeWritten = fileExists(dir.file("out.xml"));
   if (parsed.treeWritten && parsed.result == 0) {
@@ -50,7 +50,7 @@ TEST(DotParser, WritesTheTreesOfTheCaseFixturesByteForByte) {
     SCOPED_TRACE(name);
     TempDir dir;
     const std::string out = dir.file("out.xml");
-    ASSERT_EQ(dotfront::parseDotFile(fixture(std::string("dot/") + name + ".dot").string(), out,
+    ASSERT_EQ(dot::parseDotFile(fixture(std::string("dot/") + name + ".dot").string(), out,
                                      dir.file("err.xml")),
               0);
     EXPECT_EQ(readFile(out), readFile(fixture(std::string("dot/") + name + ".out.xml")));
@@ -120,19 +120,19 @@ TEST(DotParser, FailsWithoutWritingWhenFilesCannotBeOpened) {
   // No layout, or a folder, a pipe or a device in its place (a pipe
   // would block the read for good): nothing written.
   ASSERT_EQ(testing_support::runShell("mkfifo '" + dir.file("pipe.dot") + "'"), 0);
-  EXPECT_EQ(dotfront::parseDotFile(dir.file("none.dot"), dir.file("out.xml"), dir.file("err.xml")), 1);
-  EXPECT_EQ(dotfront::parseDotFile(dir.path().string(), dir.file("out.xml"), dir.file("err.xml")), 1);
-  EXPECT_EQ(dotfront::parseDotFile(dir.file("pipe.dot"), dir.file("out.xml"), dir.file("err.xml")), 1);
-  EXPECT_EQ(dotfront::parseDotFile("/dev/null", dir.file("out.xml"), dir.file("err.xml")), 1);
+  EXPECT_EQ(dot::parseDotFile(dir.file("none.dot"), dir.file("out.xml"), dir.file("err.xml")), 1);
+  EXPECT_EQ(dot::parseDotFile(dir.path().string(), dir.file("out.xml"), dir.file("err.xml")), 1);
+  EXPECT_EQ(dot::parseDotFile(dir.file("pipe.dot"), dir.file("out.xml"), dir.file("err.xml")), 1);
+  EXPECT_EQ(dot::parseDotFile("/dev/null", dir.file("out.xml"), dir.file("err.xml")), 1);
   EXPECT_FALSE(fileExists(dir.file("err.xml")));
   EXPECT_FALSE(fileExists(dir.file("out.xml")));
 
   // No status file: nothing written either.
-  EXPECT_EQ(dotfront::parseDotFile(dir.file("in.dot"), dir.file("out.xml"), missingFolder), 1);
+  EXPECT_EQ(dot::parseDotFile(dir.file("in.dot"), dir.file("out.xml"), missingFolder), 1);
   EXPECT_FALSE(fileExists(dir.file("out.xml")));
 
   // A tree that cannot be written is a failure, and the status says so.
-  EXPECT_EQ(dotfront::parseDotFile(dir.file("in.dot"), missingFolder, dir.file("err.xml")), 1);
+  EXPECT_EQ(dot::parseDotFile(dir.file("in.dot"), missingFolder, dir.file("err.xml")), 1);
   EXPECT_EQ(readFile(dir.file("err.xml")), "<ParseError line=\"1\"/>");
 }
 

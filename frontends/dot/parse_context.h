@@ -4,18 +4,18 @@
 
 #include "frontends/tree/piece_tree.h"
 
-namespace dotfront {
+namespace dot {
 
 struct ParseContext {
   void* scanner = nullptr;  // the reentrant scanner's state
-  parsetree::PieceTree tree;
-  parsetree::PieceList root;
+  tree::PieceTree tree;
+  tree::PieceList root;
   bool accepted = false;
 
-  void accept(parsetree::PieceList graph) {
+  void accept(tree::PieceList graph) {
     root = graph;
     accepted = true;
   }
 };
 
-}  // namespace dotfront
+}  // namespace dot

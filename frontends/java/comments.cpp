@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "flowchart/xml/atomic_file.h"
+#include "xml/atomic_file.h"
 
 namespace java {
 namespace {

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <limits>
 
-#include "flowchart/xml/atomic_file.h"
+#include "xml/atomic_file.h"
 
 namespace java {
 namespace {

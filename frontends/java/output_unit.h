@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "flowchart/xml/atomic_file.h"
+#include "xml/atomic_file.h"
 
 namespace java {
 

@@ -79,11 +79,11 @@ void ParseContext::openEnumConstantBody(const Symbol& constant) {
 
 Symbol ParseContext::wrapEach(std::string_view name, const Symbol& pieces) {
   Symbol result;
-  for (parsetree::PieceId piece = pieces.list.head; piece != parsetree::kNoPiece;) {
-    const parsetree::PieceId following = piece == pieces.list.tail ? parsetree::kNoPiece : tree_.next(piece);
+  for (tree::PieceId piece = pieces.list.head; piece != tree::kNoPiece;) {
+    const tree::PieceId following = piece == pieces.list.tail ? tree::kNoPiece : tree_.next(piece);
     Symbol one;
     tree_.cutAfter(piece);
-    one.list = tree_.element(name, parsetree::PieceList{piece, piece});
+    one.list = tree_.element(name, tree::PieceList{piece, piece});
     result = join({result, one});
     piece = following;
   }
@@ -94,37 +94,37 @@ Symbol ParseContext::wrapEach(std::string_view name, const Symbol& pieces) {
 
 bool ParseContext::isPrimitive(const Symbol& typeSpec) const {
   // TypeSpec > TName > PrimType, each the only child.
-  parsetree::PieceId piece = typeSpec.list.head;
+  tree::PieceId piece = typeSpec.list.head;
   for (std::string_view name : {"TypeSpec", "TName", "PrimType"}) {
-    if (piece == parsetree::kNoPiece || tree_.isToken(piece) || tree_.name(piece) != name) return false;
-    if (name != "TypeSpec" && tree_.next(piece) != parsetree::kNoPiece) return false;
+    if (piece == tree::kNoPiece || tree_.isToken(piece) || tree_.name(piece) != name) return false;
+    if (name != "TypeSpec" && tree_.next(piece) != tree::kNoPiece) return false;
     piece = tree_.firstChild(piece);
   }
   return true;
 }
 
 bool ParseContext::isUnderscore(const Symbol& symbol) const {
-  return symbol.first != parsetree::kNoPiece && symbol.first == symbol.last && tree_.isToken(symbol.first) &&
+  return symbol.first != tree::kNoPiece && symbol.first == symbol.last && tree_.isToken(symbol.first) &&
          tree_.rawText(symbol.first) == "_";
 }
 
 bool ParseContext::lambdaNames(const Symbol& expressions, Symbol& names) {
   names = Symbol{};
   // The pieces are Expr elements with CMA tokens between them.
-  for (parsetree::PieceId piece = expressions.list.head; piece != parsetree::kNoPiece;) {
-    const parsetree::PieceId following = piece == expressions.list.tail ? parsetree::kNoPiece : tree_.next(piece);
+  for (tree::PieceId piece = expressions.list.head; piece != tree::kNoPiece;) {
+    const tree::PieceId following = piece == expressions.list.tail ? tree::kNoPiece : tree_.next(piece);
     Symbol part;
     if (tree_.isToken(piece)) {
       part.list = {piece, piece};
     } else {
       // Expr > Qlid > IDEN, each the only child.
-      const parsetree::PieceId qlid = tree_.firstChild(piece);
-      if (qlid == parsetree::kNoPiece || tree_.isToken(qlid) || tree_.name(qlid) != "Qlid" ||
-          tree_.next(qlid) != parsetree::kNoPiece)
+      const tree::PieceId qlid = tree_.firstChild(piece);
+      if (qlid == tree::kNoPiece || tree_.isToken(qlid) || tree_.name(qlid) != "Qlid" ||
+          tree_.next(qlid) != tree::kNoPiece)
         return false;
-      const parsetree::PieceId name = tree_.firstChild(qlid);
-      if (name == parsetree::kNoPiece || !tree_.isToken(name) || tree_.name(name) != "IDEN" ||
-          tree_.next(name) != parsetree::kNoPiece)
+      const tree::PieceId name = tree_.firstChild(qlid);
+      if (name == tree::kNoPiece || !tree_.isToken(name) || tree_.name(name) != "IDEN" ||
+          tree_.next(name) != tree::kNoPiece)
         return false;
       part.list = {name, name};
     }

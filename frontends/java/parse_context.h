@@ -16,9 +16,9 @@ namespace java {
 // The value of a grammar symbol: its run of pieces and the first and last
 // token inside it (the first and last l attributes of its text).
 struct Symbol {
-  parsetree::PieceList list;
-  parsetree::PieceId first = parsetree::kNoPiece;
-  parsetree::PieceId last = parsetree::kNoPiece;
+  tree::PieceList list;
+  tree::PieceId first = tree::kNoPiece;
+  tree::PieceId last = tree::kNoPiece;
 };
 
 // The reductions the metrics collector follows the file's structure by.
@@ -67,8 +67,8 @@ class ParseContext {
     Symbol result;
     for (const Symbol& child : children) {
       result.list = tree_.join(result.list, child.list);
-      if (result.first == parsetree::kNoPiece) result.first = child.first;
-      if (child.last != parsetree::kNoPiece) result.last = child.last;
+      if (result.first == tree::kNoPiece) result.first = child.first;
+      if (child.last != tree::kNoPiece) result.last = child.last;
     }
     return result;
   }
@@ -96,7 +96,7 @@ class ParseContext {
   // The class body of an enum constant opens (constant: its Expr).
   void openEnumConstantBody(const Symbol& constant);
 
-  const parsetree::PieceTree& tree() const { return tree_; }
+  const tree::PieceTree& tree() const { return tree_; }
   // The value of Program, once it has been reduced.
   const Symbol& program() const { return program_; }
   bool reducedProgram() const { return reducedProgram_; }
@@ -125,7 +125,7 @@ class ParseContext {
   Scanner& scanner_;
   LexerState& lexer_;
   Metrics& metrics_;
-  parsetree::PieceTree tree_;
+  tree::PieceTree tree_;
   Symbol program_;
   bool reducedProgram_ = false;
 

@@ -7,8 +7,8 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "flowchart/xml/tree_file.h"
-#include "flowchart/xml/atomic_file.h"
+#include "xml/tree_file.h"
+#include "xml/atomic_file.h"
 #include "frontends/java/output_unit.h"
 #include "frontends/java/parse_context.h"
 #include "frontends/java/source_parse.h"
@@ -24,7 +24,7 @@ struct FileCloser {
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
 // Hands the tree text to the compressor as it is written.
-class CompressorSink : public parsetree::TextSink {
+class CompressorSink : public tree::TextSink {
  public:
   explicit CompressorSink(xml::CompressedFileWriter& writer) : writer_(writer) {}
   bool write(std::string_view bytes) override { return writer_.write(bytes); }

@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-#include "flowchart/xml/document.h"
+#include "xml/document.h"
 
 namespace java {
 

@@ -7,8 +7,8 @@
 #include <new>
 #include <stdexcept>
 
-#include "flowchart/xml/large_pages.h"
-#include "flowchart/xml/tree_file.h"
+#include "xml/large_pages.h"
+#include "xml/tree_file.h"
 #include "frontends/java/parse_context.h"
 #include "frontends/java/scanner.h"
 
@@ -29,7 +29,7 @@ struct SourceParse::State {
 namespace {
 
 // Appends the tree text to a string.
-class StringSink : public parsetree::TextSink {
+class StringSink : public tree::TextSink {
  public:
   explicit StringSink(std::string& out) : out_(out) {}
   bool write(std::string_view bytes) override {
@@ -135,7 +135,7 @@ void SourceParse::run(const ParseOptions& options,
 
 int SourceParse::endLine() const { return state_->lexer.line; }
 
-bool SourceParse::writeTree(parsetree::TextSink& sink) const {
+bool SourceParse::writeTree(tree::TextSink& sink) const {
   const ParseContext& context = *state_->context;
   return context.tree().write(context.program().list, sink);
 }

@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "flowchart/xml/document.h"
+#include "xml/document.h"
 #include "frontends/java/comments.h"
 #include "frontends/java/metrics.h"
 #include "frontends/tree/piece_tree.h"
@@ -89,7 +89,7 @@ class SourceParse {
   // After an accepted parse, until releaseTree().
   // Writes the tree text (without the declaration line) to sink; false
   // when the sink refused.
-  bool writeTree(parsetree::TextSink& sink) const;
+  bool writeTree(tree::TextSink& sink) const;
   uint64_t treeTextLength() const;
   // Frees the tree's memory.
   void releaseTree();

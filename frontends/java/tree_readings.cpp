@@ -5,9 +5,9 @@
 namespace java {
 namespace {
 
-using parsetree::PieceId;
-using parsetree::PieceList;
-using parsetree::PieceTree;
+using tree::PieceId;
+using tree::PieceList;
+using tree::PieceTree;
 
 bool tokenNamed(const PieceTree& tree, PieceId id, std::string_view name) {
   return tree.isToken(id) && tree.name(id) == name;
@@ -33,7 +33,7 @@ std::string_view trimBlanks(std::string_view text) {
 }
 
 int tokenLine(const PieceTree& tree, PieceId token) {
-  if (token == parsetree::kNoPiece) return 0;
+  if (token == tree::kNoPiece) return 0;
   return tree.line(token);
 }
 
@@ -52,7 +52,7 @@ std::string firstName(const PieceTree& tree, PieceList list) {
 
 std::string headerName(const PieceTree& tree, PieceList list) {
   if (list.empty() || tree.isToken(list.head)) return firstName(tree, list);
-  for (PieceId child = tree.firstChild(list.head); child != parsetree::kNoPiece; child = tree.next(child))
+  for (PieceId child = tree.firstChild(list.head); child != tree::kNoPiece; child = tree.next(child))
     if (tokenNamed(tree, child, "IDEN")) return std::string(trimBlanks(tree.tokenValue(child)));
   return {};
 }
@@ -80,7 +80,7 @@ std::string signature(const PieceTree& tree, PieceList list) {
   struct Joiner : Visit {
     std::string text;
     bool token(PieceId id) {
-      parsetree::appendEscaped(tree.rawText(id), text);
+      tree::appendEscaped(tree.rawText(id), text);
       text += ' ';
       return true;
     }
@@ -100,7 +100,7 @@ std::string allocatedType(const PieceTree& tree, PieceList list) {
     bool token(PieceId id) {
       if (!inside) return true;
       if (tokenNamed(tree, id, "OPR") || tokenNamed(tree, id, "LT")) return false;
-      parsetree::appendEscaped(tree.rawText(id), text);
+      tree::appendEscaped(tree.rawText(id), text);
       return true;
     }
   } collector{{tree}, {}, {}};

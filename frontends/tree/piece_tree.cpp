@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <string>
 
-namespace parsetree {
+namespace tree {
 namespace {
 
 constexpr size_t kWriteBuffer = 1 << 16;
@@ -314,4 +314,4 @@ void PieceTree::clear() {
   std::vector<char>().swap(text_);
 }
 
-}  // namespace parsetree
+}  // namespace tree

@@ -15,7 +15,7 @@
 #include <unordered_map>
 #include <vector>
 
-namespace parsetree {
+namespace tree {
 
 using PieceId = uint32_t;
 constexpr PieceId kNoPiece = UINT32_MAX;
@@ -182,4 +182,4 @@ bool PieceTree::walk(PieceList list, Visitor& visitor) const {
   }
 }
 
-}  // namespace parsetree
+}  // namespace tree

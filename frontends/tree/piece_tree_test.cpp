@@ -6,7 +6,7 @@
 
 namespace {
 
-class StringSink : public parsetree::TextSink {
+class StringSink : public tree::TextSink {
  public:
   bool write(std::string_view bytes) override {
     text.append(bytes);
@@ -15,7 +15,7 @@ class StringSink : public parsetree::TextSink {
   std::string text;
 };
 
-std::string render(const parsetree::PieceTree& tree, parsetree::PieceList list) {
+std::string render(const tree::PieceTree& tree, tree::PieceList list) {
   StringSink sink;
   EXPECT_TRUE(tree.write(list, sink));
   EXPECT_EQ(tree.textLength(list), sink.text.size());
@@ -25,7 +25,7 @@ std::string render(const parsetree::PieceTree& tree, parsetree::PieceList list) 
 }  // namespace
 
 TEST(PieceTree, WritesElementsTokensAndTransparentRuns) {
-  parsetree::PieceTree tree;
+  tree::PieceTree tree;
   auto ret = tree.token("RETURN", 3, 18, "return");
   auto x = tree.element("Qlid", tree.token("IDEN", 3, 25, "x"));
   auto expr = tree.element("Expr", x);
@@ -40,23 +40,23 @@ TEST(PieceTree, WritesElementsTokensAndTransparentRuns) {
 }
 
 TEST(PieceTree, EscapesTokenTextAndOmitsMissingColumn) {
-  parsetree::PieceTree tree;
+  tree::PieceTree tree;
   auto token = tree.token("STR_CON", 2, -1, "a\"&'<>\xE9");
   EXPECT_EQ(render(tree, token), "<STR_CON l=\"2\" t=\"a&quot;&amp;&apos;&lt;&gt;\xE9\"/>");
   EXPECT_EQ(tree.tokenValue(token.head), "a&quot;&amp;&apos;&lt;&gt;\xE9");
 }
 
 TEST(PieceTree, EmptyElementAndEmptyRun) {
-  parsetree::PieceTree tree;
+  tree::PieceTree tree;
   EXPECT_EQ(render(tree, tree.element("opt_port", {})), "<opt_port>\n</opt_port>\n");
-  EXPECT_EQ(render(tree, parsetree::PieceList{}), "");
+  EXPECT_EQ(render(tree, tree::PieceList{}), "");
   auto a = tree.token("A", 1, 1, "a");
   EXPECT_EQ(tree.join(a, {}).head, a.head);
   EXPECT_EQ(tree.join({}, a).tail, a.tail);
 }
 
 TEST(PieceTree, DeepNestingNeedsNoDeepRecursion) {
-  parsetree::PieceTree tree;
+  tree::PieceTree tree;
   constexpr int kDepth = 2000000;
   auto list = tree.token("IDEN", 1, 1, "x");
   for (int i = 0; i < kDepth; ++i) list = tree.element("Expr", list);
@@ -70,19 +70,19 @@ namespace {
 
 // Records the walk as the text write() would produce, one event at a time.
 struct Recorder {
-  const parsetree::PieceTree& tree;
+  const tree::PieceTree& tree;
   std::string text;
   int stopAfter = -1;
   bool step() { return stopAfter < 0 || --stopAfter > 0; }
-  bool open(parsetree::PieceId id) {
+  bool open(tree::PieceId id) {
     text.append("<").append(tree.name(id)).append(">");
     return step();
   }
-  bool close(parsetree::PieceId id) {
+  bool close(tree::PieceId id) {
     text.append("</").append(tree.name(id)).append(">");
     return step();
   }
-  bool token(parsetree::PieceId id) {
+  bool token(tree::PieceId id) {
     text += tree.tokenValue(id);
     return step();
   }
@@ -91,7 +91,7 @@ struct Recorder {
 }  // namespace
 
 TEST(PieceTree, WalkFollowsDocumentOrderAndStopsOnRequest) {
-  parsetree::PieceTree tree;
+  tree::PieceTree tree;
   auto inner = tree.join(tree.token("A", 1, 1, "a"), tree.element("E", tree.token("B", 1, 2, "b")));
   auto list = tree.join(tree.element("S", inner), tree.token("C", 1, 3, "c"));
   Recorder all{tree, {}};
@@ -107,7 +107,7 @@ TEST(PieceTree, WalkFollowsDocumentOrderAndStopsOnRequest) {
 }
 
 TEST(PieceTree, PrefixIsTheStartOfTheWrittenText) {
-  parsetree::PieceTree tree;
+  tree::PieceTree tree;
   auto list = tree.element("TypeDecln", tree.element("EnumDecln", tree.token("ENUM", 1, 1, "enum")));
   const std::string whole = render(tree, list);
   for (size_t n : {0u, 5u, 12u, 13u, 40u, 1000u})
@@ -115,7 +115,7 @@ TEST(PieceTree, PrefixIsTheStartOfTheWrittenText) {
 }
 
 TEST(PieceTree, TokensLongerThanTheWriteBufferAndTheirAccessors) {
-  parsetree::PieceTree tree;
+  tree::PieceTree tree;
   // Escaped, the value grows fourfold past any one buffer of the writer.
   const std::string raw = std::string(200000, '<') + "x";
   auto big = tree.token("STRLIT", 7, 3, raw);
@@ -137,7 +137,7 @@ TEST(PieceTree, TokensLongerThanTheWriteBufferAndTheirAccessors) {
 }
 
 TEST(PieceTree, ClearedTreeStartsAfresh) {
-  parsetree::PieceTree tree;
+  tree::PieceTree tree;
   tree.element("A", tree.token("B", 1, 1, "b"));
   tree.clear();
   EXPECT_EQ(tree.pieceCount(), 0u);
@@ -146,13 +146,13 @@ TEST(PieceTree, ClearedTreeStartsAfresh) {
 }
 
 TEST(PieceTree, WriteStopsWhenTheSinkRefuses) {
-  class Refusing : public parsetree::TextSink {
+  class Refusing : public tree::TextSink {
    public:
     bool write(std::string_view) override { return ++calls, false; }
     int calls = 0;
   };
-  parsetree::PieceTree tree;
-  parsetree::PieceList list;
+  tree::PieceTree tree;
+  tree::PieceList list;
   for (int i = 0; i < 100000; ++i) list = tree.join(list, tree.token("IDEN", i + 1, 1, "name"));
   Refusing sink;
   EXPECT_FALSE(tree.write(list, sink));

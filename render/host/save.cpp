@@ -2,7 +2,7 @@
 
 #include <cctype>
 
-#include "flowchart/xml/atomic_file.h"
+#include "xml/atomic_file.h"
 #include "render/host/drawing_svg.h"
 #include "render/host/drawing_xml.h"
 

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <stdexcept>
 
-#include "flowchart/xml/document.h"
+#include "xml/document.h"
 
 namespace host {
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "flowchart/xml/document.h"
+#include "xml/document.h"
 #include "tests/support/test_support.h"
 
 inline testing_support::RunResult runFlowchart(const std::vector<std::string>& args,

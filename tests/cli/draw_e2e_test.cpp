@@ -8,7 +8,7 @@
 #include <map>
 #include <set>
 
-#include "flowchart/xml/document.h"
+#include "xml/document.h"
 #include "tests/cli/cli_run.h"
 
 using testing_support::fixture;

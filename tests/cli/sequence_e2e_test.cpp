@@ -14,7 +14,7 @@
 #include <map>
 #include <tuple>
 
-#include "flowchart/xml/document.h"
+#include "xml/document.h"
 #include "tests/cli/cli_run.h"
 
 using testing_support::fixture;

@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "flowchart/xml/tree_file.h"
+#include "xml/tree_file.h"
 #include "tests/flowchart/mode8_run.h"
 
 namespace flowchart_e2e {

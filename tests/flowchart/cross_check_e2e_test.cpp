@@ -6,7 +6,7 @@
 
 #include <filesystem>
 
-#include "flowchart/xml/tree_file.h"
+#include "xml/tree_file.h"
 #include "flowchart/builder.h"
 #include "flowchart/large_stack.h"
 #include "tests/flowchart/mode8_run.h"

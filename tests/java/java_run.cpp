@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-#include "flowchart/xml/tree_file.h"
+#include "xml/tree_file.h"
 
 namespace fs = std::filesystem;
 

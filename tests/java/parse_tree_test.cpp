@@ -2,7 +2,7 @@
 // on, token attributes, escaping, and what a failed parse leaves behind.
 #include <gtest/gtest.h>
 
-#include "flowchart/xml/document.h"
+#include "xml/document.h"
 #include "tests/java/java_run.h"
 
 using namespace javatest;

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "flowchart/xml/document.h"
+#include "xml/document.h"
 #include "tests/support/test_support.h"
 
 namespace {

@@ -1,9 +1,9 @@
-#include "flowgraph/box_text.h"
+#include "text/box_text.h"
 
 #include <algorithm>
 #include <charconv>
 
-namespace flowgraph {
+namespace text {
 namespace {
 
 bool isContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
@@ -60,4 +60,4 @@ Charset charsetOf(std::string_view bytes) {
   return Charset::Utf8;
 }
 
-}  // namespace flowgraph
+}  // namespace text

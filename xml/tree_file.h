@@ -10,8 +10,8 @@
 #include <string>
 #include <string_view>
 
-#include "flowchart/xml/atomic_file.h"
-#include "flowchart/xml/document.h"
+#include "xml/atomic_file.h"
+#include "xml/document.h"
 
 #include <zlib.h>
 

@@ -1,4 +1,4 @@
-#include "flowchart/xml/atomic_file.h"
+#include "xml/atomic_file.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
-#include "flowgraph/dot_text.h"
+#include "text/dot_text.h"
 
 #include <vector>
 
-namespace flowgraph {
+namespace text {
 namespace {
 
 // Escapes one label line: quotes and backslashes, so that Graphviz shows
@@ -40,4 +40,4 @@ std::string dotQuoted(std::string_view text) {
 
 std::string dotShownText(std::string_view text) { return label({std::string(text)}); }
 
-}  // namespace flowgraph
+}  // namespace text

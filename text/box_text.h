@@ -7,7 +7,7 @@
 #include <vector>
 
 
-namespace flowgraph {
+namespace text {
 
 enum class Charset { Utf8, Latin1 };
 
@@ -23,4 +23,4 @@ std::vector<std::string> labelLines(const std::vector<std::string>& lines, size_
 // text holds no byte sequence UTF-8 refuses; anything else is ISO-8859-1.
 Charset charsetOf(std::string_view sourceBytes);
 
-}  // namespace flowgraph
+}  // namespace text

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace flowgraph {
+namespace text {
 
 // A DOT string literal: the text in double quotes, its quotes escaped.
 std::string dotQuoted(std::string_view text);
@@ -12,4 +12,4 @@ std::string dotQuoted(std::string_view text);
 // backslashes escaped, so that the text shows as it is.
 std::string dotShownText(std::string_view text);
 
-}  // namespace flowgraph
+}  // namespace text

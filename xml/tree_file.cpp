@@ -1,6 +1,6 @@
 #include "tree_file.h"
 
-#include "flowchart/xml/large_pages.h"
+#include "xml/large_pages.h"
 
 #include <algorithm>
 #include <cassert>

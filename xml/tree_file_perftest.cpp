@@ -8,7 +8,7 @@
 #include <fstream>
 #include <string>
 
-#include "flowchart/xml/tree_file.h"
+#include "xml/tree_file.h"
 
 namespace {
 
