@@ -3,6 +3,8 @@
 #include <graphviz/cgraph.h>
 #include <graphviz/gvc.h>
 
+#include "graphviz/graphviz_context.h"
+
 #include "graphviz/ordered_ids.h"
 
 #include <cstring>
@@ -14,36 +16,6 @@
 namespace graphviz {
 namespace {
 
-// Graphviz reports problems through a process-wide callback; keep the
-// messages of the current call here.
-std::string& pendingMessages() {
-  static std::string messages;
-  return messages;
-}
-
-int collectMessage(char* message) {
-  std::string& messages = pendingMessages();
-  if (messages.size() < 4096) messages += message;
-  return 0;
-}
-
-// One context for the process: creating it loads Graphviz's plugins,
-// which costs far more than laying out a small graph.
-GVC_t* context() {
-  static GVC_t* gvc = [] {
-    agseterrf(collectMessage);
-    agseterr(AGERR);
-    return gvContext();
-  }();
-  return gvc;
-}
-
-std::string oneLine(std::string text) {
-  for (char& c : text)
-    if (c == '\n' || c == '\r' || c == '\t') c = ' ';
-  while (!text.empty() && text.back() == ' ') text.pop_back();
-  return text.empty() ? "Graphviz could not lay out the graph" : text;
-}
 
 
 // Reads the graph text from memory a line at a time, as Graphviz's own

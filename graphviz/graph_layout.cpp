@@ -2,6 +2,9 @@
 
 #include <graphviz/cgraph.h>
 #include <graphviz/gvc.h>
+
+#include "graphviz/graphviz_context.h"
+#include "text/dot_text.h"
 #include <graphviz/types.h>
 
 #include "graphviz/ordered_ids.h"
@@ -14,34 +17,6 @@
 namespace graphviz {
 namespace {
 
-// Graphviz reports problems through a process-wide callback; keep the
-// messages of the current call here.
-std::string& pendingMessages() {
-  static std::string messages;
-  return messages;
-}
-
-int collectMessage(char* message) {
-  std::string& messages = pendingMessages();
-  if (messages.size() < 4096) messages += message;
-  return 0;
-}
-
-GVC_t* context() {
-  static GVC_t* gvc = [] {
-    agseterrf(collectMessage);
-    agseterr(AGERR);
-    return gvContext();
-  }();
-  return gvc;
-}
-
-std::string oneLine(std::string text) {
-  for (char& c : text)
-    if (c == '\n' || c == '\r' || c == '\t') c = ' ';
-  while (!text.empty() && text.back() == ' ') text.pop_back();
-  return text.empty() ? "Graphviz could not lay out the graph" : text;
-}
 
 const char* shapeName(LayoutShape shape) {
   switch (shape) {
@@ -203,15 +178,7 @@ std::optional<Layout> layOutGraph(const Graph& graph, std::string* error) {
 }
 
 std::string graphDot(const Graph& graph, const std::vector<std::string>& nodeLabels) {
-  auto quoted = [](std::string_view text) {
-    std::string out = "\"";
-    for (char c : text) {
-      if (c == '"') out += '\\';
-      out += c;
-    }
-    if (!text.empty() && text.back() == '\\') out += ' ';
-    return out + "\"";
-  };
+  const auto quoted = [](std::string_view text) { return text::dotQuoted(text); };
   std::string out = "digraph \"flow\" {\n  graph [";
   for (size_t i = 0; i < std::size(kGraphAttributes); ++i)
     out += std::string(i == 0 ? "" : ", ") + kGraphAttributes[i].first + "=" + quoted(kGraphAttributes[i].second);
