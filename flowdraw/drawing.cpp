@@ -310,17 +310,16 @@ class FlowDrawer {
           break;
         }
         case ItemKind::Entry:
+        case ItemKind::Exit: {
+          // Where the page is entered from, or goes on to: the node on its own page.
+          const bool entry = item.kind == ItemKind::Entry;
+          const std::string where = describe(graph, item.node);
           box.master = "Off Page";
-          box.lines = lines("from " + describe(graph, item.node));
+          box.lines = lines((entry ? "from " : "to ") + where);
           box.link = plan_.nodePage[page.graph][item.node];
-          box.tooltip = "entered from " + describe(graph, item.node);
+          box.tooltip = (entry ? "entered from " : "goes on to ") + where;
           break;
-        case ItemKind::Exit:
-          box.master = "Off Page";
-          box.lines = lines("to " + describe(graph, item.node));
-          box.link = plan_.nodePage[page.graph][item.node];
-          box.tooltip = "goes on to " + describe(graph, item.node);
-          break;
+        }
       }
       size(box);
       graphviz::GraphNode node;
