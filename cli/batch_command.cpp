@@ -31,7 +31,6 @@
 #include "pipeline/method_flowchart.h"
 #include "pipeline/method_sequence.h"
 #include "pipeline/parsed_source.h"
-#include "pipeline/work_folder.h"
 #include "render/host/save.h"
 
 namespace cli {
@@ -309,7 +308,7 @@ void drawFile(const SourceFile& file, const BatchRequest& request, const Changed
         // Listed in the index as such; nothing to draw is no failure.
         entry.problem = kNoBody;
       } else {
-        methodProblem = chart ? saveFailure((file.outputFolder / name).string()) : methodFailure(*parsed, methodProblem);
+        methodProblem = chart ? saveFailure((file.outputFolder / name).string()) : methodProblem;
         methodProblem.line = method.line;
         if (methodProblem.kind == pipeline::Problem::Kind::Resource) return leaveForNextRun(file, methodProblem, report);
         entry.problem = methodProblem.message;
@@ -327,8 +326,7 @@ void drawFile(const SourceFile& file, const BatchRequest& request, const Changed
           entry.sequence = sequenceName;
         } else {
           sequenceDrawn = false;
-          methodProblem = sequence ? saveFailure((file.outputFolder / sequenceName).string())
-                                   : methodFailure(*parsed, methodProblem);
+          if (sequence) methodProblem = saveFailure((file.outputFolder / sequenceName).string());
           methodProblem.line = method.line;
           if (methodProblem.kind == pipeline::Problem::Kind::Resource)
             return leaveForNextRun(file, methodProblem, report);
@@ -402,8 +400,6 @@ int runBatch(const BatchRequest& request) {
   }
 
   const auto started = std::chrono::steady_clock::now();
-  // Work folders of workers killed in earlier runs go first.
-  pipeline::WorkFolder::removeStale();
   TreeProblems treeProblems;
   std::vector<SourceFile> files = findSources(sourceDir, outputDir, treeProblems);
   if (request.shards > 1)

@@ -94,7 +94,6 @@ int drawOne(pipeline::ParsedSource& parsed, const pipeline::MethodSummary& metho
   std::optional<pipeline::MethodFlowchart> chart =
       pipeline::drawMethodFlowchart(parsed, method, problem, foldFor(fold));
   if (!chart) {
-    if (problem.kind != pipeline::Problem::Kind::NoBody) problem = methodFailure(parsed, problem);
     const std::string message = problem.kind == pipeline::Problem::Kind::NoBody
                                     ? utf8Text(summary.displayName(method), parsed.charset()) +
                                           " has no body (abstract, interface or native): nothing to draw"
@@ -134,7 +133,6 @@ int drawAll(pipeline::ParsedSource& parsed, std::string output, FoldMode fold) {
       anchors.emplace_back();
       // A method without a body is listed, with nothing to draw.
       if (problem.kind == pipeline::Problem::Kind::NoBody) continue;
-      problem = methodFailure(parsed, problem);
       std::fprintf(stderr, "%s\n", located(parsed.sourcePath(), problem.line, problem.message).c_str());
       exitCode = kExitSomeFailed;
       continue;

@@ -8,15 +8,6 @@ namespace cli {
 
 namespace fs = std::filesystem;
 
-pipeline::Problem methodFailure(const pipeline::ParsedSource& source, pipeline::Problem problem) {
-  if (problem.kind == pipeline::Problem::Kind::Resource) return problem;
-  const pipeline::WorkFolder* work = source.madeWork();
-  if (!work) return problem;
-  if (std::optional<std::string> trouble = work->writeTrouble())
-    problem.set(pipeline::Problem::Kind::Resource, std::move(*trouble), problem.line);
-  return problem;
-}
-
 std::string saveTrouble(const std::string& path) {
   fs::path folder = fs::path(path).parent_path();
   if (folder.empty()) folder = ".";

@@ -1,20 +1,15 @@
-// Why a method was not drawn or a drawing not saved, put down to the
-// machine when that is where the trouble lies: a work folder or output
-// folder that is full or cannot be written is reported as such ("no space
-// left in TMPDIR (/tmp/x)"), never as a fault of the source, so that the
-// user knows where to look and a batch run tries the file again later.
+// Why a drawing was not saved, put down to the machine when that is where
+// the trouble lies: an output folder that is full or cannot be written is
+// reported as such ("no space left in out"), never as a fault of the
+// source, so that the user knows where to look and a batch run tries the
+// file again later.
 #pragma once
 
 #include <string>
 
-#include "pipeline/parsed_source.h"
 #include "pipeline/problem.h"
 
 namespace cli {
-
-// The problem of a step that failed on the parsed source, turned into a
-// resource problem when the source's work folder is the cause.
-pipeline::Problem methodFailure(const pipeline::ParsedSource& source, pipeline::Problem problem);
 
 // After a file could not be saved at path: why, when its folder is full
 // or cannot be written ("no space left in out"); empty otherwise.

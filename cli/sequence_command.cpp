@@ -45,7 +45,6 @@ int runSequence(const SequenceRequest& request) {
       graphOnly ? pipeline::methodSequenceGraph(sources, method, options, problem)
                 : pipeline::drawMethodSequence(sources, method, options, problem);
   if (!sequence) {
-    problem = methodFailure(*parsed, problem);
     std::fprintf(stderr, "%s\n", located(parsed->sourcePath(), problem.line, problem.message).c_str());
     return kExitSomeFailed;
   }

@@ -3,20 +3,20 @@
 #include <graphviz/cgraph.h>
 #include <graphviz/gvc.h>
 
-#include "graphviz/graphviz_context.h"
+#include <graphviz/types.h>
 
-#include "graphviz/ordered_ids.h"
-
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <vector>
 #include <memory>
 #include <string>
-#include <unordered_map>
+#include <vector>
+
+#include "graphviz/graphviz_context.h"
+#include "graphviz/ordered_ids.h"
 
 namespace graphviz {
 namespace {
-
-
 
 // Reads the graph text from memory a line at a time, as Graphviz's own
 // reader from memory does.
@@ -61,39 +61,89 @@ struct GraphCloser {
   void operator()(Agraph_t* graph) const { agclose(graph); }
 };
 
+// The attributes an object sets to other than their defaults, in the order
+// the graph declares them: what a layout file would show for it.
+layout::Attributes setAttributes(Agraph_t* graph, int kind, void* object) {
+  layout::Attributes attributes;
+  for (Agsym_t* sym = agnxtattr(graph, kind, nullptr); sym != nullptr; sym = agnxtattr(graph, kind, sym)) {
+    const char* value = agxget(object, sym);
+    if (value == nullptr || std::strcmp(value, sym->defval) == 0) continue;
+    attributes.emplace_back(sym->name, value);
+  }
+  return attributes;
+}
+
+// A position to the five significant digits Graphviz writes layout files
+// with.  The drawings were made from such files; reading positions at the
+// same precision keeps a drawing from memory the same, byte for byte, as
+// the one drawn from the layout file of the same graph.
+double asWritten(double value) {
+  char digits[32];
+  std::snprintf(digits, sizeof digits, "%.5g", value);
+  return std::strtod(digits, nullptr);
+}
+
+// Where an edge's curve starts as a layout file lists it: the start
+// arrow's point, else the end arrow's, else the first control point.
+double startY(Agedge_t* edge) {
+  const splines* curves = ED_spl(edge);
+  if (curves == nullptr || curves->size == 0) return 0.0;
+  const bezier& first = curves->list[0];
+  if (first.sflag) return asWritten(first.sp.y);
+  if (first.eflag) return asWritten(first.ep.y);
+  return first.size > 0 ? asWritten(first.list[0].y) : 0.0;
+}
+
+bool inSubgraphOf(Agraph_t* graph, Agedge_t* edge) {
+  for (Agraph_t* sub = agfstsubg(graph); sub != nullptr; sub = agnxtsubg(sub))
+    if (agsubedge(sub, edge, 0) != nullptr) return true;
+  return false;
+}
+
+// Edges in the order a layout file lists them: a subgraph's before its
+// parent's, each graph's by tail, as the nodes were created, then as the
+// edges were.
+void collectEdges(Agraph_t* root, Agraph_t* graph, std::vector<layout::LaidOutEdge>& edges) {
+  for (Agraph_t* sub = agfstsubg(graph); sub != nullptr; sub = agnxtsubg(sub)) collectEdges(root, sub, edges);
+  for (Agnode_t* node = agfstnode(graph); node != nullptr; node = agnxtnode(graph, node))
+    for (Agedge_t* edge = agfstout(graph, node); edge != nullptr; edge = agnxtout(graph, edge))
+      if (!inSubgraphOf(graph, edge)) edges.push_back({startY(edge), setAttributes(root, AGEDGE, edge)});
+}
+
+layout::MemoryLayout laidOut(Agraph_t* graph) {
+  std::vector<layout::LaidOutNode> nodes;
+  for (Agnode_t* node = agfstnode(graph); node != nullptr; node = agnxtnode(graph, node))
+    nodes.push_back({agnameof(node), asWritten(ND_coord(node).x), asWritten(ND_coord(node).y),
+                     setAttributes(graph, AGNODE, node)});
+  std::vector<layout::LaidOutEdge> edges;
+  collectEdges(graph, graph, edges);
+  return layout::MemoryLayout(asWritten(GD_bb(graph).UR.x), asWritten(GD_bb(graph).UR.y), std::move(nodes),
+                              std::move(edges));
+}
+
 }  // namespace
 
-LayoutResult layOut(std::string_view dotText) {
-  LayoutResult result;
+std::optional<layout::MemoryLayout> layOut(std::string_view dotText, std::string* error) {
   GVC_t* gvc = context();
   if (gvc == nullptr) {
-    result.error = "Graphviz could not be started";
-    return result;
+    *error = "Graphviz could not be started";
+    return std::nullopt;
   }
   pendingMessages().clear();
   agreseterrors();
-  // agmemread needs a terminated string.
+  // The reader needs a terminated string.
   const std::string source(dotText);
   std::unique_ptr<Agraph_t, GraphCloser> graph(readGraph(source));
   if (!graph || agerrors() > 0) {
-    result.error = oneLine(pendingMessages());
-    return result;
+    *error = oneLine(pendingMessages());
+    return std::nullopt;
   }
   if (gvLayout(gvc, graph.get(), "dot") != 0) {
-    result.error = oneLine(pendingMessages());
-    return result;
+    *error = oneLine(pendingMessages());
+    return std::nullopt;
   }
   pinHeights(graph.get());
-  char* data = nullptr;
-  unsigned int length = 0;
-  const int rendered = gvRenderData(gvc, graph.get(), "dot", &data, &length);
-  if (rendered == 0 && data != nullptr) {
-    result.text.assign(data, length);
-    result.ok = true;
-  } else {
-    result.error = oneLine(pendingMessages());
-  }
-  if (data != nullptr) gvFreeRenderData(data);
+  layout::MemoryLayout result = laidOut(graph.get());
   gvFreeLayout(gvc, graph.get());
   return result;
 }

@@ -5,7 +5,6 @@
 #include <fstream>
 #include <iterator>
 
-#include "xml/atomic_file.h"
 #include "graphviz/dot_layout.h"
 #include "pipeline/drawing_templates.h"
 #include "render/host/geometry.h"
@@ -187,23 +186,14 @@ std::optional<MethodSequence> drawMethodSequence(SequenceSources& sources, const
                                                  const SequenceOptions& options, Problem& problem) {
   std::optional<MethodSequence> result = methodSequenceGraph(sources, method, options, problem);
   if (!result) return std::nullopt;
-  const graphviz::LayoutResult layout = graphviz::layOut(result->dot);
-  if (!layout.ok) {
-    problem.set(Problem::Kind::Failed, "Graphviz refused the layout: " + layout.error, method.line);
+  std::string error;
+  const std::optional<layout::MemoryLayout> layout = graphviz::layOut(result->dot, &error);
+  if (!layout) {
+    problem.set(Problem::Kind::Failed, "Graphviz refused the layout: " + error, method.line);
     return std::nullopt;
   }
-  const WorkFolder* workFolder = sources.source().work(problem);
-  if (!workFolder) return std::nullopt;
-  const WorkFolder& work = *workFolder;
-  const std::string folder = work.file("sequence-" + std::to_string(method.line));
-  std::error_code ec;
-  fs::create_directories(folder, ec);
-  const std::string layoutPath = folder + "/layout.dot";
-  if (!xml::writeFileAtomically(layoutPath, layout.text)) {
-    problem.set(Problem::Kind::Failed, "cannot write in the work folder " + folder);
-    return std::nullopt;
-  }
-  result->drawing = render::drawSequenceDocument(layoutPath, folder, writeSequenceTemplate(work));
+  result->drawing = render::drawSequenceDocument(
+      *layout, {"sequence.template", kSequenceTemplate, "UML Sequence.vss", kSequenceStencil});
   if (!result->drawing || result->drawing->pages.empty()) {
     problem.set(Problem::Kind::Failed, "the sequence diagram could not be drawn", method.line);
     return std::nullopt;

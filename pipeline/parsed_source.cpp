@@ -177,15 +177,6 @@ std::optional<ParsedSource> ParsedSource::parse(const std::string& sourcePath, i
   return parsed;
 }
 
-const WorkFolder* ParsedSource::work(Problem& problem) const {
-  if (work_) return &*work_;
-  std::string error;
-  work_ = WorkFolder::create(&error);
-  // A work folder that cannot be made is the machine's trouble.
-  if (!work_) problem.set(Problem::Kind::Resource, error);
-  return work_ ? &*work_ : nullptr;
-}
-
 int32_t ParsedSource::nameLine(const MethodSummary& method) const {
   const auto found = declaratorLines_.find(method.name);
   if (found == declaratorLines_.end()) return method.line;

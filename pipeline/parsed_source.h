@@ -14,7 +14,6 @@
 #include "text/box_text.h"
 #include "pipeline/problem.h"
 #include "pipeline/source_summary.h"
-#include "pipeline/work_folder.h"
 
 namespace pipeline {
 
@@ -30,12 +29,6 @@ class ParsedSource {
   const FileSummary& summary() const { return summary_; }
   text::Charset charset() const { return charset_; }
   const flowchart::SourceLines& lines() const { return lines_; }
-  // A private folder for the intermediate files of what is drawn from
-  // this source (sequence diagrams), made on the first call; nullptr with
-  // the problem when none can be made.  Parsing and flowcharts need none.
-  const WorkFolder* work(Problem& problem) const;
-  // The work folder if one was made; nullptr before.
-  const WorkFolder* madeWork() const { return work_ ? &*work_ : nullptr; }
   xml::Document& tree() { return *tree_; }
   xml::Document* comments() { return comments_.get(); }
   // The parser's results file: measures, and where each method is.
@@ -51,7 +44,6 @@ class ParsedSource {
 
   std::string sourcePath_;
   int languageLevel_ = 0;
-  mutable std::optional<WorkFolder> work_;
   FileSummary summary_;
   text::Charset charset_ = text::Charset::Utf8;
   flowchart::SourceLines lines_;

@@ -142,7 +142,7 @@ class FlowchartDrawing {
     if (cannotWrite) workFolderFailed_ = true;
     if (!tree_) return;
     const xml::Node root = tree_->root();
-    const bool large = setUpLetterPage(root, page);
+    const bool large = setUpLetterPage(dotGraphRight(root), dotGraphTop(root), page);
 
     for (const xml::Node& cluster : dotTryClusters(root)) drawTryCluster(cluster, page);
     for (const xml::Node& node : dotNodes(root)) drawBlockNode(node, page);

@@ -4,9 +4,9 @@
 
 namespace render {
 
-bool setUpLetterPage(const xml::Node& layoutRoot, host::Page& page) {
-  const double width = dotGraphRight(layoutRoot) / kLayoutUnitsPerInch;
-  const double height = dotGraphTop(layoutRoot) / kLayoutUnitsPerInch;
+bool setUpLetterPage(double right, double top, host::Page& page) {
+  const double width = right / kLayoutUnitsPerInch;
+  const double height = top / kLayoutUnitsPerInch;
   host::PageSheet sheet = page.pageSheet();
   sheet.cells("PageWidth").setResult(8.5);
   sheet.cells("PageHeight").setResult(11.0);

@@ -2,14 +2,14 @@
 // scale reset.
 #pragma once
 
-#include "xml/document.h"
 #include "render/host/host.h"
 
 namespace render {
 
 // Sets the page to 8.5 x 11 inches and resets the layout scale; true when
-// the layout (its bounding box) is larger than that page, so that the page
-// must be fitted to its contents once drawn.
-bool setUpLetterPage(const xml::Node& layoutRoot, host::Page& page);
+// the layout, whose bounding box ends at (right, top) in points, is larger
+// than that page, so that the page must be fitted to its contents once
+// drawn.
+bool setUpLetterPage(double right, double top, host::Page& page);
 
 }  // namespace render

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -10,6 +11,7 @@
 
 #include "render/host/host.h"
 #include "render/host/text_layout.h"
+#include "render/dot_file_layout.h"
 #include "render/layout_queries.h"
 #include "render/letter_page.h"
 
@@ -29,69 +31,14 @@ constexpr double kFrameInset = 0.08;
 constexpr double kFrameFontSize = 8.0;    // the Fragment master's text size
 constexpr double kGuardHeight = 0.16;     // an operand's dashed line with its guard below it
 
-bool marked(const xml::Node& nodeOrEdge, std::string_view attribute) {
-  return !nodeOrEdge
-              .selectSingleNode("attr_list/a_list/id/CHAR_STR[@t=\"" + std::string(attribute) +
-                                "\"]")
-              .isNull();
-}
-
-// The first node statement, in document order, with a quoted name piece
-// equal to a name: what //node_stmt[node_id/id/STR_CON[@t="name"]] selects.
-// Built once per layout, because every message looks up two nodes.
-class NodesByName {
- public:
-  explicit NodesByName(xml::Document& tree) : root_(tree.root()) {
-    for (const xml::Node& node : dotNodes(root_))
-      for (const xml::Node& piece : node.selectNodes("node_id/id/STR_CON/@t"))
-        first_.emplace(piece.value(), node);
-  }
-
-  xml::Node find(const std::string& name) const {
-    // A name with a double quote cannot stand in the expression; the
-    // selection reports that as the document service does.
-    if (name.find('"') != std::string::npos)
-      return root_.selectSingleNode("//node_stmt[node_id/id/STR_CON[@t=\"" + name + "\"]]");
-    auto it = first_.find(name);
-    return it == first_.end() ? xml::Node() : it->second;
-  }
-
- private:
-  xml::Node root_;
-  std::unordered_map<std::string, xml::Node> first_;
-};
-
 class SequenceDrawing {
  public:
-  SequenceDrawing(const std::string& workFolder)
-      : treePath_(layoutTreePath(workFolder)), statusPath_(layoutStatusPath(workFolder)) {}
-
-  int run(const std::string& layoutPath, const std::string& savePath,
-          const std::string& templatePath) {
-    if (!open(templatePath)) return -1;
-    const int result = drawPage(layoutPath);
-    // A layout whose tree did not load (a missing or full work folder)
-    // leaves nothing drawn: no empty drawing replaces a good one.
-    if (result != 0) return result;
-    // A drawing that could not be saved is not drawn for the caller.
-    if (drawing_.saveAs(savePath) != host::kOk) return -1;
-    return result;
-  }
-
-  // The drawing as run() would save it; nullptr where run() gives -1.
-  std::unique_ptr<host::DocumentModel> draw(const std::string& layoutPath,
-                                            const std::string& templatePath) {
-    if (!open(templatePath) || drawPage(layoutPath) != 0) return nullptr;
-    return app_.release(drawing_);
-  }
-
- private:
-  // Attaches the host, opens a drawing from the template and finds the
+  // Attaches the host, opens a drawing with openTemplate and finds the
   // stencil's masters; false when the host or the stencil is not there.
-  bool open(const std::string& templatePath) {
+  bool open(const std::function<host::Document(host::Documents&)>& openTemplate) {
     if (host::attachDrawingHost(app_) != 1) return false;
     host::Documents documents = app_.documents();
-    drawing_ = documents.add(templatePath);
+    drawing_ = openTemplate(documents);
     host::Document stencil = documents.item("UML Sequence.vss");
     if (host::lastHostResult != host::kOk) return false;
     host::Pages pages = drawing_.pages();
@@ -111,82 +58,80 @@ class SequenceDrawing {
     return true;
   }
 
-  int drawPage(const std::string& layoutPath) {
-    tree_ = loadLayout(layoutPath, treePath_, statusPath_);
-    if (!tree_) return -1;
-    const xml::Node root = tree_->root();
-    const bool large = setUpLetterPage(root, page_);
-
-    nodes_ = std::make_unique<NodesByName>(*tree_);
-    const xml::NodeList nodes = dotNodes(root);
-    const xml::NodeList edges = dotEdges(root);
-    for (const xml::Node& node : nodes) drawLifeline(node);
+  void drawPage(const layout::GraphLayout& graph) {
+    layout_ = &graph;
+    const bool large = setUpLetterPage(graph.right(), graph.top(), page_);
+    const size_t nodes = graph.nodeCount();
+    const size_t edges = graph.edgeCount();
+    for (size_t node = 0; node < nodes; ++node) drawLifeline(node);
     // Activations, fragments and operands come only with the layouts that
     // ask for them: the bars behind the messages, the frames in front, so
     // that their texts stay readable.
-    for (const xml::Node& node : nodes)
-      if (marked(node, "zarncls") && marked(node, "zarnbar")) drawBar(node, node, nullptr);
-    for (const xml::Node& edge : edges)
-      if (marked(edge, "zarnedge") && marked(edge, "zarnbar")) drawBar(edge, xml::Node(), &edge);
-    for (const xml::Node& edge : edges) drawMessage(edge);
-    for (const xml::Node& node : nodes)
-      if (marked(node, "zarnfrag")) drawFragment(node);
-    for (const xml::Node& node : nodes)
-      if (marked(node, "zarnguard")) drawOperand(node);
+    for (size_t node = 0; node < nodes; ++node)
+      if (graph.nodeHas(node, "zarncls") && graph.nodeHas(node, "zarnbar")) drawLifelineBar(node);
+    for (size_t edge = 0; edge < edges; ++edge)
+      if (graph.edgeHas(edge, "zarnedge") && graph.edgeHas(edge, "zarnbar")) drawMessageBar(edge);
+    for (size_t edge = 0; edge < edges; ++edge) drawMessage(edge);
+    for (size_t node = 0; node < nodes; ++node)
+      if (graph.nodeHas(node, "zarnfrag")) drawFragment(node);
+    for (size_t node = 0; node < nodes; ++node)
+      if (graph.nodeHas(node, "zarnguard")) drawOperand(node);
 
     if (large) page_.resizeToFitContents();
     page_.setName("Sequence diagram");
-    return 0;
   }
 
-  void drawLifeline(const xml::Node& node) {
-    if (!marked(node, "zarncls")) return;
-    const std::string label = dotLabel(node);
-    const std::string name = dotNodeId(node);
-    const double x = layoutNumber(dotPosX(node)) / layoutScaleX;
-    const double y = layoutNumber(dotPosY(node)) / layoutScaleY;
+  std::unique_ptr<host::DocumentModel> release() { return app_.release(drawing_); }
+  bool save(const std::string& savePath) { return drawing_.saveAs(savePath) == host::kOk; }
+
+ private:
+  // A message's height as the drawing places it: in whole points.
+  int messagePoint(size_t edge) const { return static_cast<int>(layout_->edgeStartY(edge)); }
+
+  void drawLifeline(size_t node) {
+    const layout::GraphLayout& graph = *layout_;
+    if (!graph.nodeHas(node, "zarncls")) return;
+    const std::string label = graph.nodeAttribute(node, "label");
+    const std::string name = graph.nodeName(node);
+    const double x = graph.nodeX(node) / layoutScaleX;
+    const double y = graph.nodeY(node) / layoutScaleY;
     host::Shape lifeline = page_.drop(lifeline_, x - kDropOffset, y - kDropOffset);
     lifeline.setName(name);
     lifeline.setText(label);
     // A box its name needs larger grows about the same centre and upwards
     // from the same bottom edge.
-    if (marked(node, "zarnwidth")) {
-      const double width = layoutNumber(dotAttribute(node, "zarnwidth"));
+    if (graph.nodeHas(node, "zarnwidth")) {
+      const double width = layoutNumber(graph.nodeAttribute(node, "zarnwidth"));
       lifeline.cells("Width").setResult(width);
       lifeline.cells("PinX").setResult(x - kDropOffset * width / kBoxWidth);
     }
-    if (marked(node, "zarnheight")) lifeline.cells("Height").setResult(layoutNumber(dotAttribute(node, "zarnheight")));
+    if (graph.nodeHas(node, "zarnheight"))
+      lifeline.cells("Height").setResult(layoutNumber(graph.nodeAttribute(node, "zarnheight")));
     // The dashed line ends at the height of the node named by zarnlast; a
     // name that matches no node leaves the master's length.
-    const xml::Node last = nodes_->find(dotLast(node));
-    if (last.isNull()) return;
-    const double lastY = layoutNumber(dotPosY(last)) / layoutScaleY;
+    const std::optional<size_t> last = graph.nodeNamed(graph.nodeAttribute(node, "zarnlast"));
+    if (!last) return;
+    const double lastY = graph.nodeY(*last) / layoutScaleY;
     lifeline.cells("Controls.Row_1.y").setResult(lastY - (y - kDropOffset));
   }
 
-  void drawMessage(const xml::Node& edge) {
-    if (!marked(edge, "zarnedge")) return;
-    const std::string kind = dotAttribute(edge, "zarnedge");
-    const std::string from = dotFrom(edge);
-    const std::string to = dotTo(edge);
+  void drawMessage(size_t edge) {
+    const layout::GraphLayout& graph = *layout_;
+    if (!graph.edgeHas(edge, "zarnedge")) return;
+    const std::string kind = graph.edgeAttribute(edge, "zarnedge");
+    const std::string from = graph.edgeAttribute(edge, "zarnfrom");
+    const std::string to = graph.edgeAttribute(edge, "zarnto");
+    const int m = messagePoint(edge);
 
-    const std::string px = dotPosX(edge);
-    std::string py = dotPosY(edge);
-    if (px == "e" || px == "s") {
-      const size_t comma = py.find(',');
-      py = comma == std::string::npos ? std::string() : py.substr(comma + 1);
-    }
-    const int m = std::atoi(py.c_str());
-
-    std::string label = dotTailLabel(edge);
-    const bool self = marked(edge, "zarnself");
+    std::string label = graph.edgeAttribute(edge, "taillabel");
+    const bool self = graph.edgeHas(edge, "zarnself");
     host::Master master;
     if (self) {
       master = selfCall_;
     } else if (kind == "1") {
       master = call_;
     } else {
-      label = dotAttribute(edge, "headlabel");
+      label = graph.edgeAttribute(edge, "headlabel");
       master = return_;
     }
     host::Shape message = page_.drop(master, 1.0, 1.0);
@@ -198,7 +143,7 @@ class SequenceDrawing {
       return;
     }
     message.cells("BeginX").glueTo(lifelinePointAt(from, height));
-    if (marked(edge, "zarnsuper"))
+    if (graph.edgeHas(edge, "zarnsuper"))
       message.cells("EndX").glueTo(lifelinePointAt(to, 0.0));
     else if (self)
       message.cells("EndX").glueTo(lifelinePointAt(to, height - kSelfMessageDrop));
@@ -214,85 +159,87 @@ class SequenceDrawing {
 
   // The height of a row node, in inches; nullopt when no node has the name.
   std::optional<double> rowHeight(const std::string& name) const {
-    const xml::Node row = nodes_->find(name);
-    if (row.isNull()) return std::nullopt;
-    return layoutNumber(dotPosY(row)) / layoutScaleY;
+    const std::optional<size_t> row = layout_->nodeNamed(name);
+    if (!row) return std::nullopt;
+    return layout_->nodeY(*row) / layoutScaleY;
   }
   std::optional<double> lifelineX(const std::string& name) const {
-    const xml::Node node = nodes_->find(name);
-    if (node.isNull()) return std::nullopt;
-    return layoutNumber(dotPosX(node)) / layoutScaleX;
+    const std::optional<size_t> node = layout_->nodeNamed(name);
+    if (!node) return std::nullopt;
+    return layout_->nodeX(*node) / layoutScaleX;
   }
 
   // A frame from the row above its first message down to its closing row,
   // across the lifelines it spans, at least as wide as its text.
-  void drawFragment(const xml::Node& row) {
-    const std::string text = dotAttribute(row, "zarnfrag");
-    const double top = layoutNumber(dotPosY(row)) / layoutScaleY + kFrameAbove;
-    const std::optional<double> end = rowHeight(dotAttribute(row, "zarnend"));
-    const std::optional<double> left = lifelineX(dotAttribute(row, "zarnleft"));
-    const std::optional<double> right = lifelineX(dotAttribute(row, "zarnright"));
+  void drawFragment(size_t row) {
+    const layout::GraphLayout& graph = *layout_;
+    const std::string text = graph.nodeAttribute(row, "zarnfrag");
+    const double top = graph.nodeY(row) / layoutScaleY + kFrameAbove;
+    const std::optional<double> end = rowHeight(graph.nodeAttribute(row, "zarnend"));
+    const std::optional<double> left = lifelineX(graph.nodeAttribute(row, "zarnleft"));
+    const std::optional<double> right = lifelineX(graph.nodeAttribute(row, "zarnright"));
     if (!end || !left || !right) return;
-    const double level = layoutNumber(dotAttribute(row, "zarnlevel"));
+    const double level = layoutNumber(graph.nodeAttribute(row, "zarnlevel"));
     const double margin = std::max(kFrameInset, kFrameMargin - kFrameInset * level);
     const double x = *left - margin;
     const double width = std::max(*right + margin - x, host::textWidth(text, kFrameFontSize) + 0.2);
     const double height = std::max(kGuardHeight, top - (*end + kFrameBelow));
     host::Shape frame = page_.drop(fragment_, x, top);
-    const std::string name = dotNodeId(row) + "/fragment";
-    frame.setName(name);
+    const std::string rowName = graph.nodeName(row);
+    frame.setName(rowName + "/fragment");
     frame.cells("Width").setResult(width);
     frame.cells("Height").setResult(height);
     frame.setText(text);
-    frames_[dotNodeId(row)] = {x, width};
+    frames_[rowName] = {x, width};
   }
 
   // The dashed line that starts a further operand, its guard below it.
-  void drawOperand(const xml::Node& row) {
-    const auto frame = frames_.find(dotAttribute(row, "zarnof"));
+  void drawOperand(size_t row) {
+    const layout::GraphLayout& graph = *layout_;
+    const auto frame = frames_.find(graph.nodeAttribute(row, "zarnof"));
     if (frame == frames_.end()) return;
-    const double top = layoutNumber(dotPosY(row)) / layoutScaleY + kFrameAbove;
+    const double top = graph.nodeY(row) / layoutScaleY + kFrameAbove;
     host::Shape operand = page_.drop(operand_, frame->second.first, top);
-    operand.setName(dotNodeId(row) + "/operand");
+    operand.setName(graph.nodeName(row) + "/operand");
     operand.cells("Width").setResult(frame->second.second);
     operand.cells("Height").setResult(kGuardHeight);
-    operand.setText(dotAttribute(row, "zarnguard"));
+    operand.setText(graph.nodeAttribute(row, "zarnguard"));
   }
 
   struct Bar {
     host::Shape shape;
     double top = 0.0, bottom = 0.0;
     int level = 0;
-    const xml::Node* startedBy = nullptr;  // the message edge, or nullptr for the method's own
+    std::optional<size_t> startedBy;  // the message edge, or none for the method's own
   };
 
   // An activation bar on a lifeline: the method's own from its node's
   // "zarnbarfrom" row, else from the message that starts it, down to its
   // "zarnbar" row.
-  void drawBar(const xml::Node& holder, const xml::Node& lifelineNode, const xml::Node* edge) {
-    std::string lifeline;
-    double top = 0.0;
-    if (edge) {
-      lifeline = dotTo(*edge);
-      std::string py = dotPosY(*edge);
-      if (dotPosX(*edge) == "e" || dotPosX(*edge) == "s") py = py.substr(std::min(py.size(), py.find(',') + 1));
-      top = std::atoi(py.c_str()) / layoutScaleY;
-      if (marked(*edge, "zarnself")) top -= kSelfMessageDrop;
-      // A new object is busy from the bottom of its box, which stands
-      // centred on its creation.
-      if (marked(*edge, "zarnsuper")) top -= kDropOffset + kBarAbove;
-    } else {
-      lifeline = dotNodeId(lifelineNode);
-      const std::optional<double> from = rowHeight(dotAttribute(holder, "zarnbarfrom"));
-      if (!from) return;
-      top = *from;
-    }
-    const std::optional<double> end = rowHeight(dotAttribute(holder, "zarnbar"));
+  void drawLifelineBar(size_t node) {
+    const std::optional<double> from = rowHeight(layout_->nodeAttribute(node, "zarnbarfrom"));
+    if (!from) return;
+    drawBar(layout_->nodeName(node), *from, layout_->nodeAttribute(node, "zarnbar"), 0, std::nullopt);
+  }
+
+  void drawMessageBar(size_t edge) {
+    const layout::GraphLayout& graph = *layout_;
+    double top = messagePoint(edge) / layoutScaleY;
+    if (graph.edgeHas(edge, "zarnself")) top -= kSelfMessageDrop;
+    // A new object is busy from the bottom of its box, which stands
+    // centred on its creation.
+    if (graph.edgeHas(edge, "zarnsuper")) top -= kDropOffset + kBarAbove;
+    drawBar(graph.edgeAttribute(edge, "zarnto"), top, graph.edgeAttribute(edge, "zarnbar"),
+            std::atoi(graph.edgeAttribute(edge, "zarnlevel").c_str()), edge);
+  }
+
+  void drawBar(const std::string& lifeline, double top, const std::string& endRow, int level,
+               std::optional<size_t> edge) {
+    const std::optional<double> end = rowHeight(endRow);
     const std::optional<double> x = lifelineX(lifeline);
     if (!end || !x) return;
     top += kBarAbove;
     const double bottom = std::min(*end, top - kBarAbove) - kBarBelow;
-    const int level = edge ? std::atoi(dotAttribute(*edge, "zarnlevel").c_str()) : 0;
     std::vector<Bar>& bars = bars_[lifeline];
     host::Shape shape = page_.drop(activation_, *x + level * kBarWidth * 0.5, top);
     shape.setName(lifeline + "/bar." + std::to_string(bars.size() + 1));
@@ -302,7 +249,7 @@ class SequenceDrawing {
 
   // The innermost bar of a lifeline at a height, leaving out the one the
   // message itself starts; nullptr when none.
-  Bar* barAt(const std::string& lifeline, double height, const xml::Node* except) {
+  Bar* barAt(const std::string& lifeline, double height, std::optional<size_t> except) {
     const auto found = bars_.find(lifeline);
     if (found == bars_.end()) return nullptr;
     Bar* best = nullptr;
@@ -313,11 +260,11 @@ class SequenceDrawing {
     }
     return best;
   }
-  Bar* barStartedBy(const std::string& lifeline, const xml::Node& edge) {
+  Bar* barStartedBy(const std::string& lifeline, size_t edge) {
     const auto found = bars_.find(lifeline);
     if (found == bars_.end()) return nullptr;
     for (Bar& bar : found->second)
-      if (bar.startedBy == &edge) return &bar;
+      if (bar.startedBy == edge) return &bar;
     return nullptr;
   }
 
@@ -339,9 +286,9 @@ class SequenceDrawing {
   // Glues a message to the bars at its ends, on the sides that face each
   // other; false when the sender has no bar there, and the message is
   // glued to the lifelines as without bars.
-  bool glueToBars(host::Shape& message, const xml::Node& edge, const std::string& from, const std::string& to,
+  bool glueToBars(host::Shape& message, size_t edge, const std::string& from, const std::string& to,
                   double height, bool self) {
-    Bar* sender = barAt(from, height, &edge);
+    Bar* sender = barAt(from, height, edge);
     if (!sender) return false;
     const std::optional<double> fromX = lifelineX(from);
     const std::optional<double> toX = lifelineX(to);
@@ -354,12 +301,12 @@ class SequenceDrawing {
     }
     const bool rightwards = *toX >= *fromX;
     message.cells("BeginX").glueTo(barPointAt(*sender, rightwards ? "Width*1" : "Width*0", height));
-    if (marked(edge, "zarnsuper")) {
+    if (layout_->edgeHas(edge, "zarnsuper")) {
       message.cells("EndX").glueTo(lifelinePointAt(to, 0.0));
       return true;
     }
     Bar* receiver = barStartedBy(to, edge);
-    if (!receiver) receiver = barAt(to, height, nullptr);
+    if (!receiver) receiver = barAt(to, height, std::nullopt);
     if (receiver)
       message.cells("EndX").glueTo(barPointAt(*receiver, rightwards ? "Width*0" : "Width*1", height));
     else
@@ -372,9 +319,10 @@ class SequenceDrawing {
   host::Cell lifelinePointAt(const std::string& name, double v) {
     host::Shape shape = page_.shapes().item(name);
     if (v == 0.0) return shape.cells("Connections.CreationPt");
-    const xml::Node node = nodes_->find(name);
-    if (node.isNull()) return host::Cell();
-    const double nodeY = std::atoi(dotPosY(node).c_str()) / layoutScaleY;
+    const std::optional<size_t> node = layout_->nodeNamed(name);
+    if (!node) return host::Cell();
+    // In whole points, as messages are placed.
+    const double nodeY = static_cast<int>(layout_->nodeY(*node)) / layoutScaleY;
     const double r = v - (nodeY - kDropOffset);
 
     const int n = shape.rowCount(host::kConnectionSection);
@@ -389,31 +337,43 @@ class SequenceDrawing {
     return shape.cells("Connections.Row_" + std::to_string(n + 1));
   }
 
-  std::string treePath_;
-  std::string statusPath_;
+  const layout::GraphLayout* layout_ = nullptr;
   host::Application app_;
   host::Document drawing_;
   host::Page page_;
   host::Master lifeline_, call_, selfCall_, return_, activation_, fragment_, operand_;
   std::unordered_map<std::string, std::vector<Bar>> bars_;  // by lifeline
   std::unordered_map<std::string, std::pair<double, double>> frames_;  // by row: left, width
-  std::unique_ptr<xml::Document> tree_;
-  std::unique_ptr<NodesByName> nodes_;
 };
 
 }  // namespace
 
 int drawSequenceDiagram(const std::string& layoutPath, const std::string& workFolder,
                         const std::string& savePath, const std::string& templatePath) {
-  SequenceDrawing drawing(workFolder);
-  return drawing.run(layoutPath, savePath, templatePath);
+  SequenceDrawing drawing;
+  if (!drawing.open([&](host::Documents& documents) { return documents.add(templatePath); })) return -1;
+  // A layout whose tree did not load (a missing or full work folder)
+  // leaves nothing drawn: no empty drawing replaces a good one.
+  const std::unique_ptr<DotFileLayout> layout = DotFileLayout::load(layoutPath, workFolder);
+  if (!layout) return -1;
+  drawing.drawPage(*layout);
+  // A drawing that could not be saved is not drawn for the caller.
+  return drawing.save(savePath) ? 0 : -1;
 }
 
-std::unique_ptr<host::DocumentModel> drawSequenceDocument(const std::string& layoutPath,
-                                                          const std::string& workFolder,
-                                                          const std::string& templatePath) {
-  SequenceDrawing drawing(workFolder);
-  return drawing.draw(layoutPath, templatePath);
+std::unique_ptr<host::DocumentModel> drawSequenceDocument(const layout::GraphLayout& layout,
+                                                          const SequenceTemplate& sequenceTemplate) {
+  SequenceDrawing drawing;
+  const bool opened = drawing.open([&](host::Documents& documents) {
+    return documents.add(sequenceTemplate.name, sequenceTemplate.text,
+                         [&](std::string_view stencil) -> std::optional<std::string_view> {
+                           if (stencil != sequenceTemplate.stencilName) return std::nullopt;
+                           return sequenceTemplate.stencilText;
+                         });
+  });
+  if (!opened) return nullptr;
+  drawing.drawPage(layout);
+  return drawing.release();
 }
 
 }  // namespace render

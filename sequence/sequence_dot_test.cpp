@@ -1,22 +1,20 @@
 // The sequence graph: its text for a small diagram, and, laid out by
-// Graphviz and read back with the drawing's own layout queries, lifelines
+// Graphviz and read back as the drawing reads it, lifelines
 // left to right in order, messages top to bottom in order, and created
 // objects at their creation's height.
 #include "sequence/sequence_dot.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <map>
+#include <optional>
 
 #include "graphviz/dot_layout.h"
-#include "render/layout_queries.h"
 #include "tests/support/test_support.h"
 
 namespace sequence {
 namespace {
 
-using testing_support::TempDir;
 
 Diagram smallDiagram() {
   Diagram d;
@@ -108,26 +106,16 @@ TEST(SequenceDot, LaidOutLifelinesAndMessagesKeepTheirOrder) {
       d.messages.push_back({to == 0 ? Message::Kind::SelfCall : Message::Kind::Return, to, 0, "m()", 1});
     }
   }
-  const graphviz::LayoutResult layout = graphviz::layOut(sequenceDot(d, text::Charset::Utf8));
-  ASSERT_TRUE(layout.ok) << layout.error;
-  TempDir dir;
-  testing_support::writeFile(dir.file("layout.dot"), layout.text);
-  auto tree = render::loadLayout(dir.file("layout.dot"), render::layoutTreePath(dir.path().string()),
-                                 render::layoutStatusPath(dir.path().string()));
-  ASSERT_TRUE(tree);
+  std::string error;
+  const std::optional<layout::MemoryLayout> layout = graphviz::layOut(sequenceDot(d, text::Charset::Utf8), &error);
+  ASSERT_TRUE(layout) << error;
 
   std::map<std::string, std::pair<double, double>> nodes;  // by name: x, y
-  for (const xml::Node& node : render::dotNodes(tree->root()))
-    nodes[render::dotNodeId(node)] = {render::layoutNumber(render::dotPosX(node)),
-                                      render::layoutNumber(render::dotPosY(node))};
+  for (const layout::LaidOutNode& node : layout->nodes()) nodes[node.name] = {node.x, node.y};
   // Message heights as the drawing reads them: the y of the first point.
   std::vector<int> heights;
-  for (const xml::Node& edge : render::dotEdges(tree->root())) {
-    if (render::dotAttribute(edge, "zarnedge").empty()) continue;
-    std::string y = render::dotPosY(edge);
-    if (render::dotPosX(edge) == "e" || render::dotPosX(edge) == "s") y = y.substr(y.find(',') + 1);
-    heights.push_back(std::atoi(y.c_str()));
-  }
+  for (size_t edge = 0; edge < layout->edgeCount(); ++edge)
+    if (layout->edgeHas(edge, "zarnedge")) heights.push_back(static_cast<int>(layout->edgeStartY(edge)));
   ASSERT_EQ(heights.size(), d.messages.size());
   for (size_t k = 1; k < heights.size(); ++k)
     EXPECT_LT(heights[k], heights[k - 1] - 20) << "message " << k << " is not below message " << k - 1;
@@ -142,10 +130,10 @@ TEST(SequenceDot, LaidOutLifelinesAndMessagesKeepTheirOrder) {
     EXPECT_NEAR(y, expected, 1.5) << d.lifelines[i].label;
   }
   // Every lifeline ends well below the last message.
-  for (const xml::Node& node : render::dotNodes(tree->root())) {
-    const std::string last = render::dotLast(node);
+  for (size_t node = 0; node < layout->nodeCount(); ++node) {
+    const std::string last = layout->nodeAttribute(node, "zarnlast");
     if (!last.empty()) {
-      EXPECT_LT(nodes[last].second, heights.back() - 30) << render::dotNodeId(node);
+      EXPECT_LT(nodes[last].second, heights.back() - 30) << layout->nodeName(node);
     }
   }
 }

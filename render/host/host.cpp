@@ -112,26 +112,41 @@ Document Documents::add(const std::string& templatePath) {
   if (!app_) return record(kNotObtained), Document();
   auto content = loadTemplateFile(templatePath);
   if (!content) return record(kFileFailed), Document();
+  return open(fileNameOf(templatePath), std::move(*content), folderOf(templatePath),
+              [](const std::string& path) { return loadTemplateFile(path); });
+}
 
+Document Documents::add(std::string_view templateName, std::string_view templateText,
+                        const std::function<std::optional<std::string_view>(std::string_view)>& stencilText) {
+  if (!app_) return record(kNotObtained), Document();
+  auto content = parseTemplateText(templateText);
+  if (!content) return record(kFileFailed), Document();
+  return open(std::string(templateName), std::move(*content), "", [&stencilText](const std::string& stencil) {
+    const std::optional<std::string_view> text = stencilText(fileNameOf(stencil));
+    return text ? parseTemplateText(*text) : std::nullopt;
+  });
+}
+
+Document Documents::open(std::string templateName, TemplateContent content, const std::string& folder,
+                         const std::function<std::optional<TemplateContent>(const std::string&)>& loadStencil) {
   auto drawing = std::make_unique<DocumentModel>();
   drawing->path.clear();
-  drawing->templateName = fileNameOf(templatePath);
+  drawing->templateName = std::move(templateName);
   int drawings = 1;
   for (const auto& doc : app_->documents) drawings += doc->isStencil ? 0 : 1;
   drawing->fileName = "Drawing" + std::to_string(drawings);
-  for (auto& master : content->masters) drawing->masters.push_back(std::move(master));
+  for (auto& master : content.masters) drawing->masters.push_back(std::move(master));
   drawing->pages.push_back(newPage(1));
 
   // Stencils open beside the drawing, once each; one that cannot be read
   // stays closed and the drawing opens without it.
-  const std::string folder = folderOf(templatePath);
-  for (const std::string& stencil : content->stencils) {
+  for (const std::string& stencil : content.stencils) {
     const std::string name = fileNameOf(stencil);
     bool open = false;
     for (const auto& doc : app_->documents) open = open || equalsIgnoringCase(doc->fileName, name);
     if (open) continue;
     const std::string path = folder.empty() ? stencil : folder + "/" + stencil;
-    auto stencilContent = loadTemplateFile(path);
+    auto stencilContent = loadStencil(path);
     if (!stencilContent) continue;
     auto doc = std::make_unique<DocumentModel>();
     doc->path = path;

@@ -9,12 +9,15 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <memory>
 #include <string>
 #include <string_view>
 
 #include "render/host/model.h"
 #include "render/host/result.h"
+#include "render/host/template_file.h"
 
 namespace host {
 
@@ -67,12 +70,18 @@ class Documents {
   Documents() = default;
   // Opens a new drawing from the template file, with the stencils it names.
   Document add(const std::string& templatePath);
+  // The same from a template's text held in memory; stencilText gives the
+  // text of a stencil it names by file name, nullopt for one it lacks.
+  Document add(std::string_view templateName, std::string_view templateText,
+               const std::function<std::optional<std::string_view>(std::string_view)>& stencilText);
   // An open document by its file name (the last part of its path).
   Document item(std::string_view fileName);
 
  private:
   friend class Application;
   explicit Documents(ApplicationModel* app) : app_(app) {}
+  Document open(std::string templateName, TemplateContent content, const std::string& folder,
+                const std::function<std::optional<TemplateContent>(const std::string&)>& loadStencil);
   ApplicationModel* app_ = nullptr;
 };
 

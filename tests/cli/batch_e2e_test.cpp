@@ -208,18 +208,16 @@ TEST(BatchCommand, AnEditDuringTheRunIsDrawnNextTime) {
   EXPECT_FALSE(fs::exists(dir.path() / "out/files/a/Good.java/Good.loop-L8.html"));
 }
 
-// A full disk is the machine's trouble, not the source's.  Flowcharts
-// are drawn in memory and need no room in TMPDIR; sequence diagrams still
-// lay out through a work folder, and a full TMPDIR is reported as such,
-// nothing is recorded of the files it cut short, and a good drawing of an
-// earlier run is never replaced.  A full OUT_DIR is reported as such too.
+// A full disk is the machine's trouble, not the source's.  Flowcharts and
+// sequence diagrams are drawn in memory and need no room in TMPDIR; a full
+// OUT_DIR is reported as such, nothing is recorded of the files it cut
+// short, and a good drawing of an earlier run is never replaced.
 TEST(BatchCommand, AFullDiskIsReportedAndTriedAgain) {
   testing_support::SmallDisk disk(1 << 20);
   if (!disk.mounted()) GTEST_SKIP() << "needs root to mount a small file system";
   TempDir dir;
   makeTree(dir.path() / "src");
   const std::string full = disk.path().string();
-  const std::string noSpace = "no space left in TMPDIR (" + full + ")";
   // The test's own captures stay in the usual temporary folder.
   const auto batchIn = [&](std::vector<std::string> args) {
     args.insert(args.begin(), {"TMPDIR=" + full, FLOWCHART_CLI, "batch", "src", "-o", "out"});
@@ -232,19 +230,8 @@ TEST(BatchCommand, AFullDiskIsReportedAndTriedAgain) {
     EXPECT_EQ(withoutSummary(run.err), "src/b/Broken.java:3: does not parse as Java\n");
     EXPECT_TRUE(fs::exists(dir.path() / "out/site/records/a/Good.java/record.tsv"));
   }
-  const fs::path twice = dir.path() / "out/files/a/Good.java/Good.twice-L2.html";
-  const std::string drawn = readFile(twice);
   {
     const auto run = batchIn({"--force", "--sequence", "-j", "1"});
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_NE(run.err.find("src/a/Good.java"), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find(noSpace), std::string::npos) << run.err;
-    EXPECT_EQ(run.err.find("src/a/Good.java:2: does not parse"), std::string::npos) << run.err;
-  }
-  EXPECT_EQ(readFile(twice), drawn);
-  disk.unfill();
-  {
-    const auto run = batchIn({"--sequence"});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(withoutSummary(run.err), "src/b/Broken.java:3: does not parse as Java\n");
     EXPECT_TRUE(fs::exists(dir.path() / "out/files/a/Good.java/Good.twice-L2-sequence.html"));
@@ -316,30 +303,14 @@ TEST(BatchCommand, ReportsWhatTheTreeHoldsBesidesSources) {
   fs::permissions(dir.path() / "src/locked", fs::perms::none);
   fs::permissions(dir.path(), fs::perms::all);
   fs::create_directories(dir.path() / "out");
-  fs::create_directories(dir.path() / "tmp");
-  fs::permissions(dir.path() / "tmp", fs::perms::all);
-  // A work folder named for a process that has ended, untouched for an
-  // hour, and one of this running process.
-  const pid_t ended = ::fork();
-  if (ended == 0) ::_exit(0);
-  ::waitpid(ended, nullptr, 0);
-  const fs::path stale = dir.path() / "tmp" / ("flowchart-p" + std::to_string(ended) + "-1-0");
-  const fs::path alive = dir.path() / "tmp" / ("flowchart-p" + std::to_string(::getpid()) + "-1-0");
-  for (const fs::path& work : {stale, alive}) {
-    fs::create_directories(work / "method-3");
-    fs::last_write_time(work, fs::file_time_type::clock::now() - std::chrono::hours(1));
-  }
   // Root reads every folder: the run is made as nobody then.
-  std::vector<std::string> args = {"TMPDIR=" + (dir.path() / "tmp").string(), FLOWCHART_CLI, "batch", "src",
-                                   "-o", "out", "-j", "1"};
+  std::vector<std::string> args = {FLOWCHART_CLI, "batch", "src", "-o", "out", "-j", "1"};
   std::string program = "/usr/bin/env";
   if (::geteuid() == 0) {
     if (!fs::exists("/usr/bin/setpriv")) GTEST_SKIP() << "needs setpriv to run as another user";
     args.insert(args.begin(), {"--reuid=65534", "--regid=65534", "--clear-groups", "/usr/bin/env"});
     program = "/usr/bin/setpriv";
-    ASSERT_EQ(testing_support::runShell("chown -R 65534:65534 " + testing_support::shellQuote(dir.file("out")) + " " +
-                                        testing_support::shellQuote(stale.string())),
-              0);
+    ASSERT_EQ(testing_support::runShell("chown -R 65534:65534 " + testing_support::shellQuote(dir.file("out"))), 0);
   }
   const auto run = testing_support::runProgram(program, args, dir.path());
   fs::permissions(dir.path() / "src/locked", fs::perms::owner_all);
@@ -351,8 +322,6 @@ TEST(BatchCommand, ReportsWhatTheTreeHoldsBesidesSources) {
             "src/b/Null.java: skipped: a device\n"
             "src/b/Broken.java:3: does not parse as Java\n");
   EXPECT_TRUE(fs::exists(dir.path() / "out/files/a/Good.java/Good.twice-L2.html"));
-  EXPECT_FALSE(fs::exists(stale));
-  EXPECT_TRUE(fs::exists(alive));
 }
 
 // The processes of a process group that still run (zombies aside).
