@@ -10,10 +10,6 @@
 
 namespace pipeline {
 
-// The method's declaration in the parse tree (MtdDecln, CtorDecln,
-// StaticInit or NonStaticInit); an empty node when it cannot be found.
-xml::Node findDeclaration(ParsedSource& source, const MethodSummary& method);
-
 // nullopt with the problem when the method has no body ("no body") or
 // cannot be found in the tree.
 std::optional<cfg::MethodFlow> methodFlow(ParsedSource& source, const MethodSummary& method, Problem& problem);

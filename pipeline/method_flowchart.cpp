@@ -1,6 +1,6 @@
 #include "pipeline/method_flowchart.h"
 
-#include <cstdlib>
+#include <algorithm>
 
 #include "flowchart/source_text.h"
 #include "flowdraw/legend.h"
@@ -14,12 +14,12 @@ namespace {
 // The comments inside the method, each shown beside its statement.
 std::vector<flowdraw::SourceComment> methodComments(ParsedSource& source, const MethodSummary& method) {
   std::vector<flowdraw::SourceComment> comments;
-  xml::Document* document = source.comments();
-  if (!document) return comments;
-  for (const xml::Node& element : document->root().selectNodes("//cmt")) {
-    const int32_t line = std::atoi(element.attributeNamed("l").value().c_str());
-    if (line < method.line || line > method.endLine) continue;
-    std::string text = element.attributeNamed("t").value();
+  const std::vector<ParsedSource::LineComment>& all = source.lineComments();
+  const auto first = std::lower_bound(all.begin(), all.end(), method.line,
+                                      [](const ParsedSource::LineComment& c, int32_t line) { return c.line < line; });
+  for (auto it = first; it != all.end() && it->line <= method.endLine; ++it) {
+    const int32_t line = it->line;
+    std::string text = it->text;
     for (size_t at = text.find(flowchart::kLineSeparator); at != std::string::npos;
          at = text.find(flowchart::kLineSeparator, at))
       text.replace(at, flowchart::kLineSeparator.size(), "\n");

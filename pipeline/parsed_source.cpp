@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "frontends/java/language_level.h"
+#include "cfg/java_tree.h"
 #include "frontends/java/parse_java.h"
 #include "frontends/java/refused_constructs.h"
 #include "frontends/java/source_parse.h"
@@ -175,6 +176,50 @@ std::optional<ParsedSource> ParsedSource::parse(const std::string& sourcePath, i
   parsed.charset_ = text::charsetOf(*text);
   parsed.lines_ = flowchart::SourceLines::fromText(std::move(*text), INT32_MAX);
   return parsed;
+}
+
+namespace {
+
+// The declared name's token: the IDEN of the method's or constructor's
+// declarator.
+pugi::xml_node nameToken(const pugi::xml_node& declaration, std::string_view kind) {
+  const pugi::xml_node declarator = cfg::childNamed(declaration, kind == "MtdDecln" ? "MtdDeclr" : "CtorDeclr");
+  return declarator ? cfg::childNamed(declarator, "IDEN") : pugi::xml_node();
+}
+
+}  // namespace
+
+xml::Node ParsedSource::declarationOf(const MethodSummary& method) {
+  if (!declarations_) {
+    declarations_.emplace();
+    // Every declaration in document order; the first of a key is kept.
+    const xml::Node root = tree_->root();
+    root.firstElementNamed("MtdDecln", "CtorDecln", [&](const xml::Node& e) {
+      if (const pugi::xml_node token = nameToken(e.raw(), e.raw().name()))
+        declarations_->emplace(std::make_pair(cfg::tokenLine(token), cfg::tokenText(token)), e);
+      return false;
+    });
+    root.firstElementNamed("StaticInit", "NonStaticInit", [&](const xml::Node& e) {
+      declarations_->emplace(std::make_pair(cfg::firstLine(e.raw()), std::string()), e);
+      return false;
+    });
+  }
+  const auto key = method.isInitializer() ? std::make_pair(method.line, std::string())
+                                          : std::make_pair(nameLine(method), method.name);
+  const auto found = declarations_->find(key);
+  return found == declarations_->end() ? xml::Node() : found->second;
+}
+
+const std::vector<ParsedSource::LineComment>& ParsedSource::lineComments() {
+  if (lineComments_) return *lineComments_;
+  lineComments_.emplace();
+  if (comments_) {
+    for (const xml::Node& element : comments_->root().selectNodes("//cmt"))
+      lineComments_->push_back({std::atoi(element.attributeNamed("l").value().c_str()), element.attributeNamed("t").value()});
+    std::stable_sort(lineComments_->begin(), lineComments_->end(),
+                     [](const LineComment& a, const LineComment& b) { return a.line < b.line; });
+  }
+  return *lineComments_;
 }
 
 int32_t ParsedSource::nameLine(const MethodSummary& method) const {

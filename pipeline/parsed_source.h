@@ -3,10 +3,12 @@
 // that flowchart models are built from.
 #pragma once
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "flowchart/source_text.h"
@@ -39,6 +41,19 @@ class ParsedSource {
   // stand on lines before the name.
   int32_t nameLine(const MethodSummary& method) const;
 
+  // The declaration of a method, constructor or initialiser in the tree:
+  // the first, in document order, declaring its name on its name line (an
+  // initialiser: starting on its line); a null node when none.  Looked up
+  // in an index of the tree made on the first call.
+  xml::Node declarationOf(const MethodSummary& method);
+
+  // The comments of the file with their lines, in the order of their lines.
+  struct LineComment {
+    int32_t line = 0;
+    std::string text;
+  };
+  const std::vector<LineComment>& lineComments();
+
  private:
   explicit ParsedSource(std::string sourcePath) : sourcePath_(std::move(sourcePath)) {}
 
@@ -52,6 +67,9 @@ class ParsedSource {
   std::unique_ptr<xml::Document> results_;
   // The lines of the names of declared methods and constructors, by name.
   std::unordered_map<std::string, std::vector<int32_t>> declaratorLines_;
+  // Declarations by line and name (initialisers by line, with no name).
+  std::optional<std::map<std::pair<int32_t, std::string>, xml::Node>> declarations_;
+  std::optional<std::vector<LineComment>> lineComments_;
 };
 
 // Reads a whole file; nullopt with the problem when it is missing, a
