@@ -19,12 +19,6 @@ int32_t lineAttribute(const xml::Node& element, const char* name, const char* sh
   return leadingInt(line.text());
 }
 
-template <typename T>
-const T& checked(bool on, const T& walked, const T& queried, const char* what) {
-  if (on && walked != queried) throw std::logic_error(std::string(what) + " disagrees with its query");
-  return walked;
-}
-
 }  // namespace
 
 void FlowchartBuilder::reset() {
@@ -43,14 +37,14 @@ void FlowchartBuilder::reset() {
 
 std::string FlowchartBuilder::firstLineText(const xml::Node& node) {
   std::string walked = firstLineOf(node);
-  if (!crossCheck_) return walked;
-  return checked(true, walked, firstLineOfQuery(node), "firstLineOf");
+  if (check_) check_->firstLine(node, walked);
+  return walked;
 }
 
 std::string FlowchartBuilder::lastLineText(const xml::Node& node) {
   std::string walked = lastLineOf(node);
-  if (!crossCheck_) return walked;
-  return checked(true, walked, lastLineOfQuery(node), "lastLineOf");
+  if (check_) check_->lastLine(node, walked);
+  return walked;
 }
 
 int32_t FlowchartBuilder::firstLine(const xml::Node& node) { return leadingInt(firstLineText(node)); }
@@ -59,20 +53,20 @@ int32_t FlowchartBuilder::lastLine(const xml::Node& node) { return leadingInt(la
 
 xml::Node FlowchartBuilder::lastLinedElement(const xml::Node& node, bool includeSelf) {
   xml::Node walked = flowchart::lastLinedElement(node, includeSelf);
-  if (!crossCheck_) return walked;
-  return checked(true, walked, lastLinedElementQuery(node, includeSelf), "last token");
+  if (check_) check_->lastLinedElement(node, includeSelf, walked);
+  return walked;
 }
 
 std::string FlowchartBuilder::sourceText(const xml::Node& node) {
   std::string walked = sourceTextOf(node, sourceLines_);
-  if (!crossCheck_) return walked;
-  return checked(true, walked, sourceTextOfQuery(node, sourceLines_), "sourceTextOf");
+  if (check_) check_->sourceText(node, sourceLines_, walked);
+  return walked;
 }
 
 std::string FlowchartBuilder::commentTextBetween(int32_t a, int32_t b) {
   std::string indexed = comments_->between(a, b);
-  if (!crossCheck_) return indexed;
-  return checked(true, indexed, comments_->betweenByQuery(a, b), "commentTextBetween");
+  if (check_) check_->commentsBetween(commentsDocument_, a, b, indexed);
+  return indexed;
 }
 
 // ---------------------------------------------------------------- driver
@@ -92,15 +86,12 @@ xml::Node FlowchartBuilder::findMethodNode(xml::Document& tree, const std::strin
       if (test(token)) return true;
     return false;
   };
-  const std::string l = std::to_string(line);
   xml::Node found;
-  std::string query;
   if (name == kInitializerName) {
     // "//StaticInit[STATIC[@l=line]]|//NonStaticInit[Blk/OBR[@l=line]]"
     found = tree.root().firstElementNamed("StaticInit", "NonStaticInit", [&](const xml::Node& e) {
       return anyOf(e.selectNodes(e.name() == "StaticInit" ? kStaticToken : kOpeningBrace), onLine);
     });
-    if (crossCheck_) query = "//StaticInit[STATIC[@l=" + l + "]]|//NonStaticInit[Blk/OBR[@l=" + l + "]]";
   } else {
     // "//CtorDecln[CtorDeclr/IDEN[@l=line and @t=name]]|//MtdDecln[MtdDeclr/IDEN[...]]"
     found = tree.root().firstElementNamed("CtorDecln", "MtdDecln", [&](const xml::Node& e) {
@@ -110,12 +101,8 @@ xml::Node FlowchartBuilder::findMethodNode(xml::Document& tree, const std::strin
                      return onLine(token) && t && t.value() == name;
                    });
     });
-    if (crossCheck_) {
-      const std::string test = "[@l=" + l + " and @t=" + xpathLiteral(name) + "]]";
-      query = "//CtorDecln[CtorDeclr/IDEN" + test + "|//MtdDecln[MtdDeclr/IDEN" + test;
-    }
   }
-  if (crossCheck_) return checked(true, found, tree.root().selectSingleNode(query), "findMethodNode");
+  if (check_) check_->methodNode(tree, name, line, found);
   return found;
 }
 
@@ -124,6 +111,7 @@ int FlowchartBuilder::build(const BuildRequest& request) {
   xml::Document& tree = *request.tree;
 
   comments_.emplace(request.comments);
+  commentsDocument_ = request.comments;
 
   const std::string resultsPath = request.workFolder + "/results.xml";
   results_ = xml::Document::loadFile(resultsPath);
@@ -144,13 +132,13 @@ int FlowchartBuilder::build(const BuildRequest& request) {
   // The boxes' texts are cut from the source: a model built without it
   // would be stored with empty texts for good.
   std::string lineCount = lastSourceLine(tree);
-  if (crossCheck_) checked(true, lineCount, lastSourceLineQuery(tree), "lastSourceLine");
+  if (check_) check_->lastSourceLine(tree, lineCount);
   std::optional<SourceLines> lines = SourceLines::read(sourcePath_, leadingInt(lineCount));
   if (!lines) return 0;
   sourceLines_ = std::move(*lines);
 
   model_.emplace();
-  model_->setCrossCheck(crossCheck_);
+  model_->setCrossCheck(check_ != nullptr);
   root_ = model_->createBlocksContainer(0);
   model_->setRootContainer(root_);
   model_->pushContainer(0);
@@ -168,7 +156,8 @@ int FlowchartBuilder::build(const BuildRequest& request) {
 // element: a large model is neither parsed into the document nor printed
 // from it.  Where the marker's text is not found exactly once (a CDATA
 // section holding it, say), the model is parsed into the document instead.  In
-// cross-check mode both are done and must agree byte for byte.
+// checked builds (a lookup check set) both are done and must agree byte for
+// byte.
 bool FlowchartBuilder::saveWithModel(const std::string& resultsPath) {
   static constexpr std::string_view kMarker = "flowchart-model-in-progress";
   xml::Node marker = func_.appendElement(kMarker);
@@ -179,7 +168,7 @@ bool FlowchartBuilder::saveWithModel(const std::string& resultsPath) {
   const bool spliced = at != std::string::npos && text.find(markerText, at + 1) == std::string::npos;
   const std::string_view before = std::string_view(text).substr(0, spliced ? at : 0);
   const std::string_view after = std::string_view(text).substr(spliced ? at + markerText.size() : 0);
-  if (!spliced || crossCheck_) {
+  if (!spliced || check_) {
     std::string modelText;
     model_->tree().writeXml(root_, modelText);
     func_.appendParsed(modelText);

@@ -18,6 +18,7 @@
 
 #include "flowchart/blocks_model.h"
 #include "flowchart/comment_lines.h"
+#include "flowchart/lookup_check.h"
 #include "flowchart/source_text.h"
 #include "xml/document.h"
 
@@ -38,9 +39,10 @@ class FlowchartBuilder {
  public:
   explicit FlowchartBuilder(std::string sourcePath) : sourcePath_(std::move(sourcePath)) {}
 
-  // Runs every indexed lookup and shortened walk also as its query and
-  // throws std::logic_error where they differ (for tests).
-  void setCrossCheck(bool on) { crossCheck_ = on; }
+  // Hands every indexed lookup and shortened walk to the check, which
+  // throws std::logic_error where it disagrees (for tests); the model's own
+  // lookups are then checked against its searches too.  nullptr for none.
+  void setLookupCheck(LookupCheck* check) { check_ = check; }
 
   // 1 when the model is in the results file afterwards (built now or there
   // before), 0 when it cannot be built.  A DOM or XPath failure during the
@@ -112,7 +114,8 @@ class FlowchartBuilder {
   static int32_t topOf(const std::vector<int32_t>& stack) { return stack.empty() ? 0 : stack.back(); }
 
   std::string sourcePath_;
-  bool crossCheck_ = false;
+  LookupCheck* check_ = nullptr;
+  xml::Document* commentsDocument_ = nullptr;
 
   SourceLines sourceLines_;
   std::optional<CommentLines> comments_;

@@ -44,13 +44,4 @@ std::string CommentLines::between(int32_t a, int32_t b) {
   return joined;
 }
 
-std::string CommentLines::betweenByQuery(int32_t a, int32_t b) {
-  if (!comments_) return std::string();
-  std::string joined;
-  const std::string query =
-      "//cmt[@l>" + std::to_string(a) + " and @l<" + std::to_string(b) + " ]";
-  for (const xml::Node& element : comments_->root().selectNodes(query)) appendText(joined, element);
-  return joined;
-}
-
 }  // namespace flowchart

@@ -19,8 +19,6 @@ class CommentLines {
   // what "//cmt[@l>a and @l<b ]" selects.  The elements are read once, on
   // the first call; a sorted file is then searched by bisection.
   std::string between(int32_t a, int32_t b);
-  // The same by the query itself.
-  std::string betweenByQuery(int32_t a, int32_t b);
 
  private:
   struct Entry {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "flowchart/testing/lookup_queries.h"
+
 namespace flowchart {
 namespace {
 
@@ -22,7 +24,7 @@ TEST(CommentLines, BetweenAgreesWithTheQuery) {
     ASSERT_TRUE(doc);
     CommentLines lines(doc.get());
     for (int a = 0; a < 11; ++a)
-      for (int b = 0; b < 11; ++b) EXPECT_EQ(lines.between(a, b), lines.betweenByQuery(a, b)) << file << a << b;
+      for (int b = 0; b < 11; ++b) EXPECT_EQ(lines.between(a, b), testing::commentsBetweenQuery(doc.get(), a, b)) << file << a << b;
   }
   auto doc = comments(files[0]);
   CommentLines lines(doc.get());

@@ -88,14 +88,4 @@ std::string sourceTextOf(const xml::Node& node, const SourceLines& lines) {
   return lines.span(sl, sc, el, static_cast<int32_t>(std::min<int64_t>(ec, INT32_MAX)));
 }
 
-std::string sourceTextOfQuery(const xml::Node& node, const SourceLines& lines) {
-  const int32_t sl = leadingInt(firstLineOfQuery(node));
-  const int32_t sc = leadingInt(firstColumnOfQuery(node));
-  xml::Node last = lastLinedElementQuery(node, true);
-  const int32_t el = leadingInt(firstLineOfQuery(last));
-  const int64_t ec = int64_t{leadingInt(firstColumnOfQuery(last))} +
-                     static_cast<int64_t>(last.selectSingleNode("@t").text().size());
-  return lines.span(sl, sc, el, static_cast<int32_t>(std::min<int64_t>(ec, INT32_MAX)));
-}
-
 }  // namespace flowchart

@@ -49,7 +49,5 @@ class SourceLines {
 // The source text of a parse-tree node: from its first token's line and
 // column to the end of its last token.
 std::string sourceTextOf(const xml::Node& node, const SourceLines& lines);
-// The same with every lookup done by its XPath text.
-std::string sourceTextOfQuery(const xml::Node& node, const SourceLines& lines);
 
 }  // namespace flowchart

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "flowchart/testing/lookup_queries.h"
 #include "flowchart/testing/tree_notation.h"
 #include "tests/support/test_support.h"
 
@@ -48,7 +49,7 @@ TEST(SourceText, TextOfANodeRunsToTheEndOfItsLastToken) {
   SourceLines lines = SourceLines::fromText(tree.source, 100);
   xml::Node expr = doc->root().selectSingleNode("//Expr");
   EXPECT_EQ(sourceTextOf(expr, lines), "a >\\n10 && \"x\"");
-  EXPECT_EQ(sourceTextOf(expr, lines), sourceTextOfQuery(expr, lines));
+  EXPECT_EQ(sourceTextOf(expr, lines), testing::sourceTextOfQuery(expr, lines));
   EXPECT_EQ(sourceTextOf(expr, SourceLines()), "");
 }
 

@@ -4,8 +4,7 @@
 // only as far as it must: the first match in document order is found by a
 // forward walk from the node, the last by a backward walk from its last
 // child, so a lookup costs the length of one edge of the subtree rather
-// than the whole subtree.  The *Query forms evaluate the XPath text itself;
-// the builder checks the walks against them when asked to.
+// than the whole subtree.
 #pragma once
 
 #include <string>
@@ -25,11 +24,5 @@ std::string firstColumnOf(const xml::Node& node);
 xml::Node lastLinedElement(const xml::Node& node, bool includeSelf);
 // "//*[@l]", last match, its "@l"; "" when the tree has no line at all.
 std::string lastSourceLine(xml::Document& tree);
-
-std::string firstLineOfQuery(const xml::Node& node);
-std::string lastLineOfQuery(const xml::Node& node);
-std::string firstColumnOfQuery(const xml::Node& node);
-xml::Node lastLinedElementQuery(const xml::Node& node, bool includeSelf);
-std::string lastSourceLineQuery(xml::Document& tree);
 
 }  // namespace flowchart

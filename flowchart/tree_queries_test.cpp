@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "flowchart/testing/lookup_queries.h"
 #include "flowchart/testing/tree_notation.h"
 
 namespace flowchart {
@@ -19,14 +20,14 @@ TEST(TreeQueries, WalksAgreeWithTheirQueriesEverywhere) {
   ASSERT_TRUE(doc);
   for (const xml::Node& node : doc->root().selectNodes("//*")) {
     SCOPED_TRACE(node.name());
-    EXPECT_EQ(firstLineOf(node), firstLineOfQuery(node));
-    EXPECT_EQ(lastLineOf(node), lastLineOfQuery(node));
-    EXPECT_EQ(firstColumnOf(node), firstColumnOfQuery(node));
-    EXPECT_EQ(lastLinedElement(node, true), lastLinedElementQuery(node, true));
-    EXPECT_EQ(lastLinedElement(node, false), lastLinedElementQuery(node, false));
+    EXPECT_EQ(firstLineOf(node), testing::firstLineOfQuery(node));
+    EXPECT_EQ(lastLineOf(node), testing::lastLineOfQuery(node));
+    EXPECT_EQ(firstColumnOf(node), testing::firstColumnOfQuery(node));
+    EXPECT_EQ(lastLinedElement(node, true), testing::lastLinedElementQuery(node, true));
+    EXPECT_EQ(lastLinedElement(node, false), testing::lastLinedElementQuery(node, false));
   }
   EXPECT_EQ(lastSourceLine(*doc), "4");
-  EXPECT_EQ(lastSourceLine(*doc), lastSourceLineQuery(*doc));
+  EXPECT_EQ(lastSourceLine(*doc), testing::lastSourceLineQuery(*doc));
   xml::Node empty = doc->root().selectSingleNode("//Empty");
   EXPECT_EQ(firstLineOf(empty), "");
   EXPECT_TRUE(lastLinedElement(empty, true).isNull());

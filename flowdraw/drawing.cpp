@@ -527,20 +527,21 @@ class FlowDrawer {
 
 }  // namespace
 
-FlowDrawing drawMethodFlow(const cfg::MethodFlow& flow, const Masters& masters, const DrawOptions& options,
-                           std::string* error) {
+std::optional<FlowDrawing> drawMethodFlow(const cfg::MethodFlow& flow, const Masters& masters,
+                                          const DrawOptions& options, std::string* error) {
   if (masters.empty()) {
     *error = "the flowchart template has no masters";
-    return {};
+    return std::nullopt;
   }
   FlowDrawer drawer(flow, options);
-  if (!drawer.prepare(true, error)) return {};
+  if (!drawer.prepare(true, error)) return std::nullopt;
   return drawer.draw(masters);
 }
 
-std::string methodFlowDot(const cfg::MethodFlow& flow, const DrawOptions& options, std::string* error) {
+std::optional<std::string> methodFlowDot(const cfg::MethodFlow& flow, const DrawOptions& options,
+                                         std::string* error) {
   FlowDrawer drawer(flow, options);
-  if (!drawer.prepare(false, error)) return {};
+  if (!drawer.prepare(false, error)) return std::nullopt;
   return drawer.dot();
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,13 +41,14 @@ struct FlowDrawing {
   size_t arrows = 0;  // connectors
 };
 
-// nullptr with the reason in *error when a page is too large to lay out
+// nullopt with the reason in *error when a page is too large to lay out
 // or Graphviz refuses it.
-FlowDrawing drawMethodFlow(const cfg::MethodFlow& flow, const Masters& masters, const DrawOptions& options,
-                           std::string* error);
+std::optional<FlowDrawing> drawMethodFlow(const cfg::MethodFlow& flow, const Masters& masters,
+                                          const DrawOptions& options, std::string* error);
 
 // Every page's graph in the DOT language, before layout, each after a
-// "// page: TITLE" line.
-std::string methodFlowDot(const cfg::MethodFlow& flow, const DrawOptions& options, std::string* error);
+// "// page: TITLE" line; nullopt with the reason in *error as above.
+std::optional<std::string> methodFlowDot(const cfg::MethodFlow& flow, const DrawOptions& options,
+                                         std::string* error);
 
 }  // namespace flowdraw

@@ -59,13 +59,14 @@ std::optional<MethodFlowchart> drawMethodFlowchart(ParsedSource& source, const M
   std::optional<cfg::MethodFlow> flow = methodFlow(source, method, problem);
   if (!flow) return std::nullopt;
   std::string error;
-  flowdraw::FlowDrawing drawn = flowdraw::drawMethodFlow(*flow, flowchartMasters(), optionsFor(source, method, fold), &error);
-  if (!drawn.drawing) {
+  std::optional<flowdraw::FlowDrawing> drawn =
+      flowdraw::drawMethodFlow(*flow, flowchartMasters(), optionsFor(source, method, fold), &error);
+  if (!drawn) {
     problem.set(Problem::Kind::Failed, error, method.line);
     return std::nullopt;
   }
-  drawn.drawing->legendHtml = legend();
-  return MethodFlowchart{std::move(drawn.drawing), drawn.boxes, drawn.arrows};
+  drawn->drawing->legendHtml = legend();
+  return MethodFlowchart{std::move(drawn->drawing), drawn->boxes, drawn->arrows};
 }
 
 std::optional<std::string> methodFlowchartDot(ParsedSource& source, const MethodSummary& method, Problem& problem,
@@ -73,11 +74,8 @@ std::optional<std::string> methodFlowchartDot(ParsedSource& source, const Method
   std::optional<cfg::MethodFlow> flow = methodFlow(source, method, problem);
   if (!flow) return std::nullopt;
   std::string error;
-  std::string dot = flowdraw::methodFlowDot(*flow, optionsFor(source, method, fold), &error);
-  if (dot.empty()) {
-    problem.set(Problem::Kind::Failed, error, method.line);
-    return std::nullopt;
-  }
+  std::optional<std::string> dot = flowdraw::methodFlowDot(*flow, optionsFor(source, method, fold), &error);
+  if (!dot) problem.set(Problem::Kind::Failed, error, method.line);
   return dot;
 }
 

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "text/dot_text.h"
+#include "text/dot_graph.h"
 
 namespace sequence {
 namespace {
@@ -14,7 +14,11 @@ namespace {
 // The drawn object box is 1.25 by 0.375 inches, which is 120 by 36 layout
 // points (the drawing divides by 96): the nodes are given that size in
 // inches of 72 points, so that neighbours never overlap.
-constexpr const char* kObjectNode = "shape=box, fixedsize=true, width=1.667, height=0.5, fontsize=9";
+const std::vector<text::DotAttribute> kObjectNode = {{"shape", "box", false},
+                                                    {"fixedsize", "true", false},
+                                                    {"width", "1.667", false},
+                                                    {"height", "0.5", false},
+                                                    {"fontsize", "9", false}};
 
 // Widths in the layout's inches: the drawing shows 72 layout points as
 // three quarters of an inch.
@@ -42,7 +46,7 @@ double estimatedWidth(std::string_view text, double fontSize) {
 struct BoxSize {
   double width = kBoxWidth;
   double height = kBoxHeight;
-  std::string label;  // as the layout writes it, lines joined by "\n"
+  std::string label;  // as Graphviz holds it, lines joined by "\n"
 };
 
 // The box a lifeline's name needs: the standard one while its lines fit,
@@ -53,10 +57,8 @@ BoxSize boxFor(const std::string& label, const TextMeasure& measure) {
   double widest = 0.0;
   for (size_t i = 0; i < lines.size(); ++i) {
     widest = std::max(widest, measure(lines[i], kBoxFontSize));
-    box.label += (i ? "\\n" : "") + text::dotShownText(lines[i]).substr(1);
-    box.label.pop_back();
+    box.label += (i ? "\\n" : "") + text::shownValue(lines[i]);
   }
-  box.label = "\"" + box.label + "\"";
   box.width = std::max(kBoxWidth, std::ceil((widest + 0.02) / kBoxTextShare * 100.0) / 100.0);
   box.height = std::max(kBoxHeight, std::ceil(static_cast<double>(lines.size()) * kLineHeight / kBoxTextHeight * 100.0 + 2.0) / 100.0);
   return box;
@@ -122,18 +124,18 @@ std::string inchesText(double inches) {
   return out;
 }
 
-std::string quoted(std::string_view name) {
-  std::string out;
-  out.reserve(name.size() + 2);
-  out += '"';
-  out += name;
-  out += '"';
-  return out;
+std::string rowName(size_t row) { return "t." + std::to_string(row); }
+
+text::DotAttribute bare(std::string name, std::string value) { return {std::move(name), std::move(value), false}; }
+text::DotAttribute quoted(std::string name, std::string value) { return {std::move(name), std::move(value), true}; }
+
+text::DotStatement node(std::string name, std::vector<text::DotAttribute> attributes) {
+  return {text::DotStatement::Kind::Node, {std::move(name)}, std::move(attributes)};
 }
 
-std::string rowName(size_t row) { return quoted("t." + std::to_string(row)); }
-
-std::string quotedLifeline(size_t lifeline) { return quoted(lifelineNodeName(lifeline)); }
+text::DotStatement edge(std::string tail, std::string head, std::vector<text::DotAttribute> attributes) {
+  return {text::DotStatement::Kind::Edge, {std::move(tail), std::move(head)}, std::move(attributes)};
+}
 
 }  // namespace
 
@@ -197,6 +199,10 @@ std::vector<std::string> lifelineLines(std::string_view label, double width, con
 }
 
 std::string sequenceDot(const Diagram& diagram, text::Charset charset, const TextMeasure& measure) {
+  return text::dotText(sequenceGraph(diagram, charset, measure));
+}
+
+text::DotGraph sequenceGraph(const Diagram& diagram, text::Charset charset, const TextMeasure& measure) {
   const TextMeasure measured = measure ? measure : TextMeasure(estimatedWidth);
   const size_t messages = diagram.messages.size();
   const size_t fragments = diagram.fragments.size();
@@ -224,13 +230,13 @@ std::string sequenceDot(const Diagram& diagram, text::Charset charset, const Tex
   // last message, clear of a box made by it.
   std::vector<size_t> rowOf(messages);
   std::vector<size_t> headerRow(fragments), closingRow(fragments);
-  std::vector<std::pair<size_t, std::string>> dividerRows;  // row, attributes
+  std::vector<std::pair<size_t, std::vector<text::DotAttribute>>> dividerRows;  // row, attributes
   size_t row = 0;
   for (size_t k = 0; k < messages; ++k) {
     for (const auto& [f, o] : dividersAt[k])
-      dividerRows.push_back({++row, "zarnguard=" +
-                                        text::dotShownText("[" + diagram.fragments[f].operands[o].guard + "]") +
-                                        ", zarnof=" + text::dotQuoted("t." + std::to_string(headerRow[f]))});
+      dividerRows.push_back({++row,
+                             {quoted("zarnguard", text::shownValue("[" + diagram.fragments[f].operands[o].guard + "]")),
+                              quoted("zarnof", rowName(headerRow[f]))}});
     // A fragment round the first message keeps clear of the boxes above.
     if (k == 0 && !headersAt[k].empty()) ++row;
     for (size_t f : headersAt[k]) headerRow[f] = ++row;
@@ -243,40 +249,43 @@ std::string sequenceDot(const Diagram& diagram, text::Charset charset, const Tex
     for (size_t f : closingsAt[k]) closingRow[f] = ++row;
   }
   const size_t lastRow = row + 2;
-  std::string out = "digraph \"sequence\" {\n  graph [rankdir=LR, ranksep=" + inchesText(kRankSeparation) +
-                    ", nodesep=0.22";
-  if (charset == text::Charset::Latin1) out += ", charset=latin1";
-  out += "];\n";
+  text::DotGraph graph{"sequence", {}};
+  std::vector<text::DotStatement>& out = graph.statements;
+  std::vector<text::DotAttribute> graphAttributes = {bare("rankdir", "LR"), bare("ranksep", inchesText(kRankSeparation)),
+                                                     bare("nodesep", "0.22")};
+  if (charset == text::Charset::Latin1) graphAttributes.push_back(bare("charset", "latin1"));
+  out.push_back({text::DotStatement::Kind::Graph, {}, std::move(graphAttributes)});
 
-  out += "  node [" + std::string(kObjectNode) + "];\n";
+  out.push_back({text::DotStatement::Kind::NodeDefaults, {}, kObjectNode});
   const std::vector<double> widths = objectWidths(diagram, charset, boxes);
   const Activation* own =
       !diagram.activations.empty() && diagram.activations.front().firstMessage == kNone ? &diagram.activations.front()
                                                                                       : nullptr;
   for (size_t i = 0; i < diagram.lifelines.size(); ++i) {
-    out += "  " + quotedLifeline(i) + " [zarncls=1, label=" + boxes[i].label +
-           ", zarnlast=" + text::dotQuoted("t." + std::to_string(lastRow));
-    if (widths[i] > kObjectWidth) out += ", width=" + inchesText(widths[i]);
-    if (boxes[i].width > kBoxWidth) out += ", zarnwidth=" + inchesText(boxes[i].width);
-    if (boxes[i].height > kBoxHeight) out += ", zarnheight=" + inchesText(boxes[i].height);
+    std::vector<text::DotAttribute> attributes = {bare("zarncls", "1"), quoted("label", boxes[i].label),
+                                                  quoted("zarnlast", rowName(lastRow))};
+    if (widths[i] > kObjectWidth) attributes.push_back(bare("width", inchesText(widths[i])));
+    if (boxes[i].width > kBoxWidth) attributes.push_back(bare("zarnwidth", inchesText(boxes[i].width)));
+    if (boxes[i].height > kBoxHeight) attributes.push_back(bare("zarnheight", inchesText(boxes[i].height)));
     const size_t createdBy = diagram.lifelines[i].createdBy;
-    if (createdBy != kNone && createdBy < messages) out += ", ypinto=" + rowName(rowOf[createdBy]);
-    if (own && own->lifeline == i && messages > 0 && own->lastMessage < messages)
-      out += ", zarnbar=" + rowName(rowOf[own->lastMessage]) + ", zarnbarfrom=" + rowName(rowOf[0]);
-    out += "];\n";
+    if (createdBy != kNone && createdBy < messages) attributes.push_back(quoted("ypinto", rowName(rowOf[createdBy])));
+    if (own && own->lifeline == i && messages > 0 && own->lastMessage < messages) {
+      attributes.push_back(quoted("zarnbar", rowName(rowOf[own->lastMessage])));
+      attributes.push_back(quoted("zarnbarfrom", rowName(rowOf[0])));
+    }
+    out.push_back(node(lifelineNodeName(i), std::move(attributes)));
   }
 
   // The rows, top to bottom, in one rank.
-  out += "  node [shape=point, width=0.05, height=0.05, label=\"\"];\n  { rank=same;";
-  for (size_t r = 0; r <= lastRow; ++r) {
-    out += ' ';
-    out += rowName(r);
-    out += ';';
-  }
-  out += " }\n";
+  out.push_back({text::DotStatement::Kind::NodeDefaults,
+                 {},
+                 {bare("shape", "point"), bare("width", "0.05"), bare("height", "0.05"), quoted("label", "")}});
+  text::DotStatement rows{text::DotStatement::Kind::SameRank, {}, {}};
+  for (size_t r = 0; r <= lastRow; ++r) rows.names.push_back(rowName(r));
+  out.push_back(std::move(rows));
   // Chains are written an edge a statement: Graphviz's reader keeps a
   // chain statement on its parser stack, which a few thousand rows overflow.
-  for (size_t r = 1; r <= lastRow; ++r) out += "  " + rowName(r - 1) + " -> " + rowName(r) + " [style=invis];\n";
+  for (size_t r = 1; r <= lastRow; ++r) out.push_back(edge(rowName(r - 1), rowName(r), {bare("style", "invis")}));
 
   // The fragments on their rows: the objects they span, from the method
   // whose statement they stand for to every object their messages reach.
@@ -288,12 +297,12 @@ std::string sequenceDot(const Diagram& diagram, text::Charset charset, const Tex
       left = std::min({left, diagram.messages[k].from, diagram.messages[k].to});
       right = std::max({right, diagram.messages[k].from, diagram.messages[k].to});
     }
-    out += "  " + rowName(headerRow[f]) + " [zarnfrag=" + text::dotShownText(fragment.text()) +
-           ", zarnend=" + rowName(closingRow[f]) + ", zarnleft=" + quotedLifeline(left) +
-           ", zarnright=" + quotedLifeline(right) + ", zarnlevel=" + std::to_string(fragment.depth) + "];\n";
+    out.push_back(node(rowName(headerRow[f]),
+                       {quoted("zarnfrag", text::shownValue(fragment.text())), quoted("zarnend", rowName(closingRow[f])),
+                        quoted("zarnleft", lifelineNodeName(left)), quoted("zarnright", lifelineNodeName(right)),
+                        bare("zarnlevel", std::to_string(fragment.depth))}));
   }
-  for (const auto& [dividerRow, attributes] : dividerRows)
-    out += "  " + rowName(dividerRow) + " [" + attributes + "];\n";
+  for (auto& [dividerRow, attributes] : dividerRows) out.push_back(node(rowName(dividerRow), std::move(attributes)));
 
   // The objects, left to right, each held at its row's height: all in a
   // chain from the top row, and those created later moved to their
@@ -301,11 +310,11 @@ std::string sequenceDot(const Diagram& diagram, text::Charset charset, const Tex
   // cross every rank to its left: many of them make the layout explode.
   // The chain of light edges only orders the ranks.
   for (size_t i = 1; i < diagram.lifelines.size(); ++i)
-    out += "  " + quotedLifeline(i - 1) + " -> " + quotedLifeline(i) + " [style=invis, weight=0];\n";
+    out.push_back(edge(lifelineNodeName(i - 1), lifelineNodeName(i), {bare("style", "invis"), bare("weight", "0")}));
   std::string previousTop = rowName(0);
   for (size_t i = 0; i < diagram.lifelines.size(); ++i) {
-    out += "  " + previousTop + " -> " + quotedLifeline(i) + " [style=invis, weight=1000];\n";
-    previousTop = quotedLifeline(i);
+    out.push_back(edge(previousTop, lifelineNodeName(i), {bare("style", "invis"), bare("weight", "1000")}));
+    previousTop = lifelineNodeName(i);
   }
 
   // The activation each message starts.
@@ -315,21 +324,20 @@ std::string sequenceDot(const Diagram& diagram, text::Charset charset, const Tex
       startedBy[activation.firstMessage] = &activation;
   for (size_t k = 0; k < messages; ++k) {
     const Message& message = diagram.messages[k];
-    const std::string text =
-        text::dotShownText(text::shortened(message.text, kMessageColumns, charset));
-    out += "  " + rowName(rowOf[k]) + " -> " + rowName(rowOf[k]) +
-           " [zarnedge=" + (message.kind == Message::Kind::Return ? "2" : "1") +
-           ", zarnfrom=" + quotedLifeline(message.from) + ", zarnto=" + quotedLifeline(message.to);
-    if (message.kind == Message::Kind::SelfCall) out += ", zarnself=1";
-    if (message.kind == Message::Kind::Create) out += ", zarnsuper=1";
-    out += message.kind == Message::Kind::Return ? ", headlabel=" + text : ", taillabel=" + text;
-    if (const Activation* activation = startedBy[k])
-      out += ", zarnbar=" + rowName(rowOf[activation->lastMessage]) +
-             ", zarnlevel=" + std::to_string(activation->level);
-    out += "];\n";
+    std::string shown = text::shownValue(text::shortened(message.text, kMessageColumns, charset));
+    std::vector<text::DotAttribute> attributes = {bare("zarnedge", message.kind == Message::Kind::Return ? "2" : "1"),
+                                                  quoted("zarnfrom", lifelineNodeName(message.from)),
+                                                  quoted("zarnto", lifelineNodeName(message.to))};
+    if (message.kind == Message::Kind::SelfCall) attributes.push_back(bare("zarnself", "1"));
+    if (message.kind == Message::Kind::Create) attributes.push_back(bare("zarnsuper", "1"));
+    attributes.push_back(quoted(message.kind == Message::Kind::Return ? "headlabel" : "taillabel", std::move(shown)));
+    if (const Activation* activation = startedBy[k]) {
+      attributes.push_back(quoted("zarnbar", rowName(rowOf[activation->lastMessage])));
+      attributes.push_back(bare("zarnlevel", std::to_string(activation->level)));
+    }
+    out.push_back(edge(rowName(rowOf[k]), rowName(rowOf[k]), std::move(attributes)));
   }
-  out += "}\n";
-  return out;
+  return graph;
 }
 
 }  // namespace sequence

@@ -38,6 +38,7 @@
 #include <vector>
 
 #include "text/box_text.h"
+#include "text/dot_graph.h"
 #include "sequence/diagram.h"
 
 namespace sequence {
@@ -53,6 +54,8 @@ using TextMeasure = std::function<double(std::string_view text, double fontSize)
 std::string lifelineNodeName(size_t lifeline);
 
 // Without a measure, a character counts 0.6 of the font size.
+text::DotGraph sequenceGraph(const Diagram& diagram, text::Charset charset, const TextMeasure& measure = nullptr);
+// The same graph in the DOT language.
 std::string sequenceDot(const Diagram& diagram, text::Charset charset, const TextMeasure& measure = nullptr);
 
 // The lines a lifeline's name is shown in within a box of that width:

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "flowchart/builder.h"
+#include "flowchart/testing/lookup_queries.h"
 #include "flowchart/testing/model_text.h"
 #include "flowchart/testing/tree_notation.h"
 #include "tests/support/test_support.h"
@@ -37,7 +38,8 @@ BuiltModel buildMember(std::string_view members, std::string_view funcName, int 
   if (!treeDocument || !comments) throw std::invalid_argument("test tree does not parse");
 
   FlowchartBuilder builder(dir.file("A.java"));
-  builder.setCrossCheck(true);
+  testing::QueryLookupCheck check;
+  builder.setLookupCheck(&check);
   BuildRequest request{dir.path().string(), treeDocument.get(), "A", 1, std::string(funcName), funcLine,
                        comments.get()};
   BuiltModel built;

@@ -9,6 +9,7 @@
 #include "xml/tree_file.h"
 #include "flowchart/builder.h"
 #include "flowchart/large_stack.h"
+#include "flowchart/testing/lookup_queries.h"
 #include "tests/flowchart/mode8_run.h"
 
 namespace flowchart_e2e {
@@ -56,7 +57,8 @@ TEST(CrossCheck, FastLookupsGiveTheSameFilesAsTheQueries) {
         auto comments = xml::loadTreeDocument(work.comments);
         ASSERT_TRUE(tree && comments);
         flowchart::FlowchartBuilder builder(work.source);
-        builder.setCrossCheck(true);
+        flowchart::testing::QueryLookupCheck check;
+        builder.setLookupCheck(&check);
         flowchart::BuildRequest request{work.folder,  tree.get(), className, std::stoi(classLine),
                                         method,       std::stoi(line), comments.get()};
         int checkedResult = -1;

@@ -498,4 +498,26 @@ TEST(SequenceDrawing, NamesThatMatchNoNodeFailQuietly) {
   EXPECT_EQ(d.text("//shape[@name=\"o.a\"]/cell[@name=\"Controls.Row_1.Y\"]/@value"), "-2");
 }
 
+// Graphviz writes positions of 100,000 points and more (a diagram over
+// 1,389 inches tall) in exponent form: a message there stands at its
+// height, not at the digits before the exponent.
+TEST(SequenceDrawing, TallLayoutsKeepTheirHeights) {
+  SequenceRun r;
+  writeFile(r.dir.file("tall.tmp"),
+            "digraph { graph [bb=\"0,0,300,1.2e+05\"];\n"
+            "\"o.a\" [zarncls=1, label=\"a:A\", pos=\"50,1.1999e+05\"];\n"
+            "\"o.b\" [zarncls=1, label=\"b:B\", pos=\"200,1.1999e+05\"];\n"
+            "\"o.a\" -> \"o.b\" [zarnedge=1, zarnfrom=\"o.a\", zarnto=\"o.b\", taillabel=\"far\", "
+            "pos=\"e,200,1.1e+05 50,1.1e+05\"];\n"
+            "}\n");
+  const std::string save = r.dir.file("tall.xml");
+  ASSERT_EQ(r.run(r.dir.file("tall.tmp"), save), 0);
+  Drawing d(save);
+  // The page is fitted to the drawing, which may move it: measured from
+  // the lifeline's box, dropped 0.1875 inch below its node.
+  const double box = d.number("//shape[@name=\"o.a\"]/@pinY");
+  EXPECT_NEAR(box - d.number(message("far") + "/begin/@y"), (119990.0 - 110000.0) / 96.0 - 0.1875, 1e-3);
+  EXPECT_NEAR(box - d.number(message("far") + "/end/@y"), (119990.0 - 110000.0) / 96.0 - 0.1875, 1e-3);
+}
+
 }  // namespace
