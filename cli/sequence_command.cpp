@@ -8,6 +8,7 @@
 #include "cli/text_output.h"
 #include "xml/atomic_file.h"
 #include "pipeline/method_sequence.h"
+#include "text/dot_graph.h"
 #include "pipeline/parsed_source.h"
 #include "render/host/save.h"
 
@@ -48,7 +49,7 @@ int runSequence(const SequenceRequest& request) {
     std::fprintf(stderr, "%s\n", located(parsed->sourcePath(), problem.line, problem.message).c_str());
     return kExitSomeFailed;
   }
-  const bool saved = graphOnly ? xml::writeFileAtomically(output, sequence->dot)
+  const bool saved = graphOnly ? xml::writeFileAtomically(output, text::dotText(sequence->graph))
                                : host::saveDrawing(*sequence->drawing, kUsEnglish, output);
   if (!saved) {
     const std::string why = saveTrouble(output);

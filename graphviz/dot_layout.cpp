@@ -14,6 +14,7 @@
 
 #include "graphviz/graphviz_context.h"
 #include "graphviz/ordered_ids.h"
+#include "text/dot_graph.h"
 
 namespace graphviz {
 namespace {
@@ -121,21 +122,58 @@ layout::MemoryLayout laidOut(Agraph_t* graph) {
                               std::move(edges));
 }
 
-}  // namespace
-
-std::optional<layout::MemoryLayout> layOut(std::string_view dotText, std::string* error) {
-  GVC_t* gvc = context();
-  if (gvc == nullptr) {
-    *error = "Graphviz could not be started";
-    return std::nullopt;
+// Builds the graph with the calls Graphviz's reader makes for its text:
+// defaults declared where they stand, objects made in the order named,
+// an attribute first set on an object declared with an empty default.
+Agraph_t* buildGraph(const text::DotGraph& dot) {
+  static Agdisc_t discipline = {&AgMemDisc, &orderedIdDiscipline, &AgIoDisc};
+  Agraph_t* graph = agopen(const_cast<char*>(dot.name.c_str()), Agdirected, &discipline);
+  if (graph == nullptr) return nullptr;
+  auto set = [](void* object, const text::DotAttribute& attribute) {
+    agsafeset(object, const_cast<char*>(attribute.name.c_str()), const_cast<char*>(attribute.value.c_str()),
+              const_cast<char*>(""));
+  };
+  auto nodeNamed = [](Agraph_t* in, const std::string& name) {
+    return agnode(in, const_cast<char*>(name.c_str()), 1);
+  };
+  for (const text::DotStatement& statement : dot.statements) {
+    switch (statement.kind) {
+      case text::DotStatement::Kind::Graph:
+        for (const text::DotAttribute& attribute : statement.attributes)
+          agattr(graph, AGRAPH, const_cast<char*>(attribute.name.c_str()), const_cast<char*>(attribute.value.c_str()));
+        break;
+      case text::DotStatement::Kind::NodeDefaults:
+        for (const text::DotAttribute& attribute : statement.attributes)
+          agattr(graph, AGNODE, const_cast<char*>(attribute.name.c_str()), const_cast<char*>(attribute.value.c_str()));
+        break;
+      case text::DotStatement::Kind::Node: {
+        Agnode_t* node = nodeNamed(graph, statement.names.at(0));
+        for (const text::DotAttribute& attribute : statement.attributes) set(node, attribute);
+        break;
+      }
+      case text::DotStatement::Kind::Edge: {
+        Agnode_t* tail = nodeNamed(graph, statement.names.at(0));
+        Agnode_t* head = nodeNamed(graph, statement.names.at(1));
+        Agedge_t* edge = agedge(graph, tail, head, nullptr, 1);
+        for (const text::DotAttribute& attribute : statement.attributes) set(edge, attribute);
+        break;
+      }
+      case text::DotStatement::Kind::SameRank: {
+        Agraph_t* rank = agsubg(graph, nullptr, 1);
+        agsafeset(rank, const_cast<char*>("rank"), const_cast<char*>("same"), const_cast<char*>(""));
+        for (const std::string& name : statement.names) nodeNamed(rank, name);
+        break;
+      }
+    }
   }
-  pendingMessages().clear();
-  agreseterrors();
-  // The reader needs a terminated string.
-  const std::string source(dotText);
-  std::unique_ptr<Agraph_t, GraphCloser> graph(readGraph(source));
-  if (!graph || agerrors() > 0) {
-    *error = oneLine(pendingMessages());
+  return graph;
+}
+
+// Lays out a graph made by the reader or by buildGraph.
+std::optional<layout::MemoryLayout> layOutGraph(std::unique_ptr<Agraph_t, GraphCloser> graph, std::string* error) {
+  GVC_t* gvc = context();
+  if (!graph || agerrors() > 0 || gvc == nullptr) {
+    *error = gvc == nullptr ? "Graphviz could not be started" : oneLine(pendingMessages());
     return std::nullopt;
   }
   if (gvLayout(gvc, graph.get(), "dot") != 0) {
@@ -146,6 +184,30 @@ std::optional<layout::MemoryLayout> layOut(std::string_view dotText, std::string
   layout::MemoryLayout result = laidOut(graph.get());
   gvFreeLayout(gvc, graph.get());
   return result;
+}
+
+}  // namespace
+
+std::optional<layout::MemoryLayout> layOut(std::string_view dotText, std::string* error) {
+  if (context() == nullptr) {
+    *error = "Graphviz could not be started";
+    return std::nullopt;
+  }
+  pendingMessages().clear();
+  agreseterrors();
+  // The reader needs a terminated string.
+  const std::string source(dotText);
+  return layOutGraph(std::unique_ptr<Agraph_t, GraphCloser>(readGraph(source)), error);
+}
+
+std::optional<layout::MemoryLayout> layOut(const text::DotGraph& graph, std::string* error) {
+  if (context() == nullptr) {
+    *error = "Graphviz could not be started";
+    return std::nullopt;
+  }
+  pendingMessages().clear();
+  agreseterrors();
+  return layOutGraph(std::unique_ptr<Agraph_t, GraphCloser>(buildGraph(graph)), error);
 }
 
 }  // namespace graphviz

@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "layout/laid_out_graph.h"
+#include "text/dot_graph.h"
 
 namespace graphviz {
 
@@ -25,5 +26,8 @@ namespace graphviz {
 // would route through every rank between the two (a graph with many such
 // edges crossing many ranks takes it minutes).
 std::optional<layout::MemoryLayout> layOut(std::string_view dotText, std::string* error);
+// The same for a graph held as values, built with Graphviz's calls, not
+// printed and read: it lays out as its text would.
+std::optional<layout::MemoryLayout> layOut(const text::DotGraph& graph, std::string* error);
 
 }  // namespace graphviz

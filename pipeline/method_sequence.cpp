@@ -175,10 +175,10 @@ std::optional<MethodSequence> methodSequenceGraph(SequenceSources& sources, cons
   for (const std::string& note : sources.problems()) result.diagram.notes.push_back(note);
   const host::TextEncoding encoding =
       sources.source().charset() == text::Charset::Utf8 ? host::TextEncoding::Utf8 : host::TextEncoding::Latin1;
-  result.dot = sequence::sequenceDot(result.diagram, sources.source().charset(),
-                                     [encoding](std::string_view text, double fontSize) {
-                                       return host::textWidth(text, fontSize, encoding);
-                                     });
+  result.graph = sequence::sequenceGraph(result.diagram, sources.source().charset(),
+                                         [encoding](std::string_view text, double fontSize) {
+                                           return host::textWidth(text, fontSize, encoding);
+                                         });
   return result;
 }
 
@@ -187,7 +187,7 @@ std::optional<MethodSequence> drawMethodSequence(SequenceSources& sources, const
   std::optional<MethodSequence> result = methodSequenceGraph(sources, method, options, problem);
   if (!result) return std::nullopt;
   std::string error;
-  const std::optional<layout::MemoryLayout> layout = graphviz::layOut(result->dot, &error);
+  const std::optional<layout::MemoryLayout> layout = graphviz::layOut(result->graph, &error);
   if (!layout) {
     problem.set(Problem::Kind::Failed, "Graphviz refused the layout: " + error, method.line);
     return std::nullopt;

@@ -17,6 +17,7 @@
 #include "render/host/model.h"
 #include "sequence/diagram.h"
 #include "sequence/source_index.h"
+#include "text/dot_graph.h"
 
 namespace pipeline {
 
@@ -65,7 +66,7 @@ class SequenceSources {
 
 struct MethodSequence {
   sequence::Diagram diagram;
-  std::string dot;  // the graph before layout
+  text::DotGraph graph;  // before layout
   std::unique_ptr<host::DocumentModel> drawing;
 };
 

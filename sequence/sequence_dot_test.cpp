@@ -1,5 +1,6 @@
 // The sequence graph: its text for a small diagram, and, laid out by
-// Graphviz and read back as the drawing reads it, lifelines
+// Graphviz (built by its calls as its text reads) and read back as the
+// drawing reads it, lifelines
 // left to right in order, messages top to bottom in order, and created
 // objects at their creation's height.
 #include "sequence/sequence_dot.h"
@@ -107,8 +108,21 @@ TEST(SequenceDot, LaidOutLifelinesAndMessagesKeepTheirOrder) {
     }
   }
   std::string error;
-  const std::optional<layout::MemoryLayout> layout = graphviz::layOut(sequenceDot(d, text::Charset::Utf8), &error);
+  const std::optional<layout::MemoryLayout> layout = graphviz::layOut(sequenceGraph(d, text::Charset::Utf8), &error);
   ASSERT_TRUE(layout) << error;
+  // Built with Graphviz's calls, the graph lays out as its text does.
+  const std::optional<layout::MemoryLayout> read = graphviz::layOut(sequenceDot(d, text::Charset::Utf8), &error);
+  ASSERT_TRUE(read) << error;
+  ASSERT_EQ(layout->nodeCount(), read->nodeCount());
+  ASSERT_EQ(layout->edgeCount(), read->edgeCount());
+  for (size_t i = 0; i < layout->nodeCount(); ++i)
+    EXPECT_TRUE(layout->nodes()[i].name == read->nodes()[i].name && layout->nodes()[i].x == read->nodes()[i].x &&
+                layout->nodes()[i].y == read->nodes()[i].y && layout->nodes()[i].attributes == read->nodes()[i].attributes)
+        << layout->nodes()[i].name;
+  for (size_t i = 0; i < layout->edgeCount(); ++i)
+    EXPECT_TRUE(layout->edges()[i].startY == read->edges()[i].startY &&
+                layout->edges()[i].attributes == read->edges()[i].attributes)
+        << "edge " << i;
 
   std::map<std::string, std::pair<double, double>> nodes;  // by name: x, y
   for (const layout::LaidOutNode& node : layout->nodes()) nodes[node.name] = {node.x, node.y};
