@@ -7,9 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <set>
-#include <sstream>
 #include <thread>
 
 #include "flowdraw/legend.h"
@@ -28,6 +26,7 @@
 #include "cli/text_output.h"
 #include "cli/worker_pool.h"
 #include "xml/atomic_file.h"
+#include "xml/file_text.h"
 #include "pipeline/method_flowchart.h"
 #include "pipeline/method_sequence.h"
 #include "pipeline/parsed_source.h"
@@ -60,12 +59,7 @@ extern "C" void onInterrupt(int signal) {
   interrupted.store(true);
 }
 
-std::string readWhole(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+std::string readWhole(const fs::path& path) { return xml::readFileText(path.string()).value_or(std::string()); }
 
 // What the walk of the source tree met besides sources: folders and
 // files it cannot read (failures of the run) and entries it skips, such

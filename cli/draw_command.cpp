@@ -145,8 +145,7 @@ int drawAll(pipeline::ParsedSource& parsed, std::string output, FoldMode fold) {
                                           drawings.back().get()});
   }
   const std::string title = fileStem(parsed.sourcePath()) + ".java";
-  const host::TextEncoding encoding =
-      parsed.charset() == text::Charset::Utf8 ? host::TextEncoding::Utf8 : host::TextEncoding::Latin1;
+  const text::Charset encoding = parsed.charset();
   const std::string page =
       host::drawingsHtml(title, methodIndex(parsed, methods, anchors), sections, encoding, kUsEnglish);
   if (!xml::writeFileAtomically(output, page)) {

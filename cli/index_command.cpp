@@ -4,9 +4,7 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <map>
-#include <sstream>
 
 #include "cli/commands.h"
 #include "cli/file_record.h"
@@ -14,18 +12,14 @@
 #include "cli/site_layout.h"
 #include "cli/text_output.h"
 #include "xml/atomic_file.h"
+#include "xml/file_text.h"
 
 namespace cli {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string readWhole(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+std::string readWhole(const fs::path& path) { return xml::readFileText(path.string()).value_or(std::string()); }
 
 // One source file's outputs, in the run that drew it last.
 struct Drawn {

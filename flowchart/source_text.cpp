@@ -7,6 +7,7 @@
 
 #include "flowchart/number_text.h"
 #include "flowchart/tree_queries.h"
+#include "xml/file_text.h"
 
 namespace flowchart {
 namespace {
@@ -41,16 +42,10 @@ std::optional<SourceLines> SourceLines::read(const std::string& path, int32_t co
   // A pipe or a device could block or never end.
   std::error_code ec;
   if (!std::filesystem::is_regular_file(path, ec)) return std::nullopt;
-  std::FILE* in = std::fopen(path.c_str(), "rb");
-  if (!in) return std::nullopt;
-  std::string text;
-  char chunk[1 << 16];
-  size_t got;
-  while (count >= 1 && (got = std::fread(chunk, 1, sizeof chunk, in)) > 0) text.append(chunk, got);
-  const bool failed = std::ferror(in) != 0;
-  std::fclose(in);
-  if (failed) return std::nullopt;
-  return fromText(std::move(text), count);
+  std::optional<std::string> text = xml::readFileText(path);
+  if (!text) return std::nullopt;
+  if (count < 1) text->clear();
+  return fromText(std::move(*text), count);
 }
 
 std::string_view SourceLines::line(int64_t n) const {

@@ -174,7 +174,7 @@ class FlowDrawer {
     result.drawing = std::make_unique<host::DocumentModel>();
     host::DocumentModel& drawing = *result.drawing;
     drawing.masters = masters;
-    drawing.encoding = options_.utf8 ? host::TextEncoding::Utf8 : host::TextEncoding::Latin1;
+    drawing.encoding = options_.utf8 ? text::Charset::Utf8 : text::Charset::Latin1;
     drawing.templateName = "flowdraw";
     drawing.compactPictures = true;
     drawing.fileName = flow_.method;
@@ -384,7 +384,7 @@ class FlowDrawer {
 
   // The box's size: its text's, with room for the master's outline.
   void size(Box& box) const {
-    const host::TextEncoding encoding = options_.utf8 ? host::TextEncoding::Utf8 : host::TextEncoding::Latin1;
+    const text::Charset encoding = options_.utf8 ? text::Charset::Utf8 : text::Charset::Latin1;
     double textWidth = 0.0;
     for (const std::string& line : box.lines) textWidth = std::max(textWidth, host::textWidth(line, kFontSize, encoding));
     const double textHeight = kLineHeight * static_cast<double>(box.lines.size());

@@ -2,10 +2,9 @@
 
 #include <cctype>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "graphviz/dot_layout.h"
+#include "xml/file_text.h"
 #include "pipeline/drawing_templates.h"
 #include "render/host/geometry.h"
 #include "render/host/host.h"
@@ -148,9 +147,8 @@ std::vector<const sequence::JavaSource*> SequenceSources::loadSubtypes(const std
   scan();
   for (const std::string& path : files_) {
     if (parsed_.count(path)) continue;
-    std::ifstream in(path, std::ios::binary);
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (!mayExtend(text, simpleName)) continue;
+    const std::optional<std::string> text = xml::readFileText(path);
+    if (!text || !mayExtend(*text, simpleName)) continue;
     if (const sequence::JavaSource* java = parseFile(path)) added.push_back(java);
   }
   return added;
@@ -173,8 +171,7 @@ std::optional<MethodSequence> methodSequenceGraph(SequenceSources& sources, cons
     return std::nullopt;
   }
   for (const std::string& note : sources.problems()) result.diagram.notes.push_back(note);
-  const host::TextEncoding encoding =
-      sources.source().charset() == text::Charset::Utf8 ? host::TextEncoding::Utf8 : host::TextEncoding::Latin1;
+  const text::Charset encoding = sources.source().charset();
   result.graph = sequence::sequenceGraph(result.diagram, sources.source().charset(),
                                          [encoding](std::string_view text, double fontSize) {
                                            return host::textWidth(text, fontSize, encoding);
@@ -207,9 +204,7 @@ std::optional<MethodSequence> drawMethodSequence(SequenceSources& sources, const
     for (const std::string& note : result->diagram.notes) text += (text.empty() ? "" : "\n") + note;
     result->drawing = withNote(std::move(result->drawing), text);
   }
-  result->drawing->encoding = sources.source().charset() == text::Charset::Utf8
-                                  ? host::TextEncoding::Utf8
-                                  : host::TextEncoding::Latin1;
+  result->drawing->encoding = sources.source().charset();
   return result;
 }
 

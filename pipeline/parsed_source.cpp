@@ -8,6 +8,7 @@
 
 #include "frontends/java/language_level.h"
 #include "cfg/java_tree.h"
+#include "xml/file_text.h"
 #include "frontends/java/parse_java.h"
 #include "frontends/java/refused_constructs.h"
 #include "frontends/java/source_parse.h"
@@ -29,10 +30,6 @@ void markStaticInitializers(xml::Document& tree, FileSummary& summary) {
 }
 
 namespace fs = std::filesystem;
-
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
 
 // The lines of every method and constructor name in the tree, by name.
 std::unordered_map<std::string, std::vector<int32_t>> declaratorLines(xml::Document& tree) {
@@ -75,23 +72,17 @@ std::optional<std::string> readSourceFile(const std::string& path, Problem& prob
     problem.set(Problem::Kind::Unreadable, "is not a regular file");
     return std::nullopt;
   }
-  std::unique_ptr<std::FILE, FileCloser> in(std::fopen(path.c_str(), "rb"));
-  if (!in) {
+  std::optional<std::string> text = xml::readFileText(path);
+  if (!text) {
     problem.set(Problem::Kind::Unreadable, "cannot be read");
     return std::nullopt;
   }
-  std::string text;
-  char chunk[1 << 16];
-  size_t got;
-  while ((got = std::fread(chunk, 1, sizeof chunk, in.get())) > 0) {
-    text.append(chunk, got);
-    if (text.size() > static_cast<size_t>(INT_MAX)) break;
-  }
-  if (std::ferror(in.get())) {
-    problem.set(Problem::Kind::Unreadable, "cannot be read");
+  // Positions in the parser and the drawings are 32-bit.
+  if (text->size() > static_cast<size_t>(INT_MAX)) {
+    problem.set(Problem::Kind::Unreadable, "is too large to read (over 2 GiB)");
     return std::nullopt;
   }
-  if (text.find('\0') != std::string::npos) {
+  if (text->find('\0') != std::string::npos) {
     problem.set(Problem::Kind::Unreadable, "is a binary file, not Java source");
     return std::nullopt;
   }

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "atomic_file.h"
+#include "file_text.h"
 #include "large_pages.h"
 #include "latin1.h"
 
@@ -411,19 +412,9 @@ std::unique_ptr<Document> Document::loadOwnedText(std::string text, LoadOptions 
 
 std::unique_ptr<Document> Document::loadFile(const std::string& path, LoadOptions options) {
   try {
-    std::FILE* in = std::fopen(path.c_str(), "rb");
-    if (!in) return nullptr;
-    std::string bytes;
-    std::error_code ec;
-    const auto size = std::filesystem::file_size(path, ec);
-    if (!ec) bytes.reserve(static_cast<size_t>(size));
-    char chunk[1 << 16];
-    size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, in)) > 0) bytes.append(chunk, got);
-    const bool failed = std::ferror(in) != 0;
-    std::fclose(in);
-    if (failed) return nullptr;  // a folder, or a read error
-    return loadOwnedText(std::move(bytes), options);
+    std::optional<std::string> bytes = readFileText(path);
+    if (!bytes) return nullptr;  // missing, a folder, or a read error
+    return loadOwnedText(std::move(*bytes), options);
   } catch (const std::exception&) {
     // Reading a folder or running out of memory: not a usable file.
     return nullptr;

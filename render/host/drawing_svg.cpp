@@ -380,7 +380,7 @@ std::string_view tagContent(std::string_view block) {
 }
 
 std::string framedHtml(std::string titleHtml, std::string_view indexHtml, const std::vector<NamedDrawing>& drawings,
-                       TextEncoding encoding, uint16_t language, const HtmlFrame& frame) {
+                       text::Charset encoding, uint16_t language, const HtmlFrame& frame) {
   std::string out = "<!DOCTYPE html>\n<html";
   if (const char* tag = languageTag(language)) out += std::string(" lang=\"") + tag + "\"";
   out += ">\n<head>\n<meta charset=\"";
@@ -440,7 +440,7 @@ std::string drawingHtml(const DocumentModel& drawing, uint16_t language, const H
 }
 
 std::string drawingsHtml(std::string_view title, std::string_view indexHtml,
-                         const std::vector<NamedDrawing>& drawings, TextEncoding encoding,
+                         const std::vector<NamedDrawing>& drawings, text::Charset encoding,
                          uint16_t language) {
   return framedHtml(escaped(title), indexHtml, drawings, encoding, language, HtmlFrame{});
 }

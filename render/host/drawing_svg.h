@@ -60,7 +60,7 @@ struct NamedDrawing {
 // "#<idPrefix>page-1") shown first, as the section "index"; the texts are
 // in the given encoding.
 std::string drawingsHtml(std::string_view title, std::string_view indexHtml,
-                         const std::vector<NamedDrawing>& drawings, TextEncoding encoding,
+                         const std::vector<NamedDrawing>& drawings, text::Charset encoding,
                          uint16_t language = 0);
 
 }  // namespace host

@@ -190,7 +190,7 @@ int32_t Document::saveAs(const std::string& path) {
   return record(kOk);
 }
 
-int32_t Document::setTextEncoding(TextEncoding encoding) {
+int32_t Document::setTextEncoding(text::Charset encoding) {
   if (!doc_) return record(kNotObtained);
   doc_->encoding = encoding;
   return record(kOk);

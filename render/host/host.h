@@ -96,7 +96,7 @@ class Document {
   int32_t saveAs(const std::string& path);
   // The encoding the texts set on the drawing are in (ISO-8859-1 unless
   // set); the saved files declare it.
-  int32_t setTextEncoding(TextEncoding encoding);
+  int32_t setTextEncoding(text::Charset encoding);
   // What the drawing holds, for writers that put several drawings in one
   // file; null for an empty handle.
   const DocumentModel* model() const { return doc_; }

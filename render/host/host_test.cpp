@@ -55,7 +55,7 @@ TEST(HostObjects, CallsThroughObjectsNeverObtainedAreNotMade) {
   EXPECT_EQ(Cell().setFormula("Width*0.5"), kNotObtained);
   EXPECT_EQ(Hyperlink().setDescription("x"), kNotObtained);
   EXPECT_EQ(noShape.setComment("x"), kNotObtained);
-  EXPECT_EQ(none.setTextEncoding(TextEncoding::Utf8), kNotObtained);
+  EXPECT_EQ(none.setTextEncoding(text::Charset::Utf8), kNotObtained);
   EXPECT_EQ(none.model(), nullptr);
   EXPECT_EQ(noShape.addRow(kConnectionSection, 0, 0), -1);
   EXPECT_EQ(Master().name(), "");
@@ -403,7 +403,7 @@ TEST(HostPictures, CommentsBecomeHoverTexts) {
 
 TEST(HostPictures, Utf8DrawingsDeclareTheirEncodingAndKeepTheirBytes) {
   FlowchartDrawing d;
-  EXPECT_EQ(d.doc.setTextEncoding(TextEncoding::Utf8), kOk);
+  EXPECT_EQ(d.doc.setTextEncoding(text::Charset::Utf8), kOk);
   const std::string text = "caf\xc3\xa9 \xe2\x86\x92 x";
   d.node("Process", "p", 2.0, 3.0).setText(text);
   TempDir dir;
@@ -437,7 +437,7 @@ TEST(HostPictures, SeveralDrawingsInOnePageKeepTheirLinksApart) {
   const std::string html = drawingsHtml(
       "Calc.java", "<table><tr><td><a href=\"#b-page-1\">run</a></td></tr></table>",
       {{"a-", "Calc.add", drawings[0].doc.model()}, {"b-", "Calc.run", drawings[1].doc.model()}},
-      TextEncoding::Utf8);
+      text::Charset::Utf8);
   EXPECT_NE(html.find("<meta charset=\"UTF-8\">"), std::string::npos);
   const size_t index = html.find("<section class=\"page contents\" id=\"index\">\n<table>");
   EXPECT_LT(index, html.find("<section class=\"page\" id=\"a-page-1\" data-name=\"main\" data-drawing=\"0\">"));

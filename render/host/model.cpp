@@ -4,8 +4,8 @@
 
 namespace host {
 
-const char* encodingName(TextEncoding encoding) {
-  return encoding == TextEncoding::Utf8 ? "UTF-8" : "ISO-8859-1";
+const char* encodingName(text::Charset encoding) {
+  return encoding == text::Charset::Utf8 ? "UTF-8" : "ISO-8859-1";
 }
 
 const double* ShapeModel::namedCell(const std::string& cellName) const {

@@ -9,15 +9,14 @@
 #include <vector>
 
 #include "render/host/master.h"
+#include "text/box_text.h"
 
 namespace host {
 
-// How a drawing's texts are encoded.  The texts are kept and written byte
-// for byte; the writers only declare the encoding.
-enum class TextEncoding { Latin1, Utf8 };
-
+// A drawing's texts are kept and written byte for byte in their charset;
+// the writers only declare it.
 // The encoding's name as XML and HTML declare it: "ISO-8859-1", "UTF-8".
-const char* encodingName(TextEncoding encoding);
+const char* encodingName(text::Charset encoding);
 
 // A cell value in inches (or a plain number), optionally driven by a
 // formula of the form Width*k or Height*k of its own shape.
@@ -120,7 +119,7 @@ struct DocumentModel {
   // Pictures written small: numbers to a tenth of a unit, the font named
   // once for the whole picture, black text without a fill of its own.
   bool compactPictures = false;
-  TextEncoding encoding = TextEncoding::Latin1;
+  text::Charset encoding = text::Charset::Latin1;
 };
 
 struct ApplicationModel {

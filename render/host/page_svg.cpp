@@ -93,7 +93,7 @@ PlacedText placed(FittedText text, double x, double centreY, std::string_view an
 }
 
 // A 2-D shape's captions and its own text.
-std::vector<PlacedText> shapeTexts(const ShapeModel& shape, TextEncoding encoding) {
+std::vector<PlacedText> shapeTexts(const ShapeModel& shape, text::Charset encoding) {
   std::vector<PlacedText> texts;
   const MasterDef& master = *shape.master;
   const Box box = shapeBox(shape);
@@ -131,7 +131,7 @@ std::vector<PlacedText> shapeTexts(const ShapeModel& shape, TextEncoding encodin
 // Where a connector's text goes: beside its first run for a flowchart
 // connector, above the middle for a straight message.
 std::vector<PlacedText> connectorTexts(const ShapeModel& connector, const std::vector<Point>& route,
-                                       TextEncoding encoding) {
+                                       text::Charset encoding) {
   const MasterDef& master = *connector.master;
   const std::string& shown = connector.textSet ? connector.text : master.defaultText;
   if (shown.empty() || route.size() < 2) return {};
@@ -338,7 +338,7 @@ Box PlacedText::box() const {
   return {left, centreY - half, left + width, centreY + half};
 }
 
-PagePicture pagePicture(const PageModel& page, TextEncoding encoding, bool compact) {
+PagePicture pagePicture(const PageModel& page, text::Charset encoding, bool compact) {
   PagePicture picture;
   picture.page = &page;
   picture.compact = compact;

@@ -55,7 +55,7 @@ struct PagePicture {
 };
 
 // Texts are measured and wrapped as the drawing's encoding has them.
-PagePicture pagePicture(const PageModel& page, TextEncoding encoding, bool compact = false);
+PagePicture pagePicture(const PageModel& page, text::Charset encoding, bool compact = false);
 
 // The font of every text, as an SVG attribute value.
 inline constexpr const char* kSvgFont = "DejaVu Sans, Arial, Helvetica, sans-serif";

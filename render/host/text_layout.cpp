@@ -92,14 +92,14 @@ bool isContinuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0
 // A byte's share of a text's width: in UTF-8 a character's first byte
 // carries the whole width (three- and four-byte characters, mostly of
 // East Asian scripts, are a full em) and the bytes after it none.
-double emsOf(char c, TextEncoding encoding) {
+double emsOf(char c, text::Charset encoding) {
   const auto byte = static_cast<unsigned char>(c);
-  if (encoding != TextEncoding::Utf8 || byte < 0x80) return emsOf(c);
+  if (encoding != text::Charset::Utf8 || byte < 0x80) return emsOf(c);
   if (isContinuation(c)) return 0.0;
   return byte >= 0xE0 ? 1.0 : 0.6;
 }
 
-double emsOf(std::string_view text, TextEncoding encoding, double start = 0.0) {
+double emsOf(std::string_view text, text::Charset encoding, double start = 0.0) {
   for (char c : text) start += emsOf(c, encoding);
   return start;
 }
@@ -109,7 +109,7 @@ double inches(double ems, double fontSize) { return ems * fontSize / 72.0; }
 // Wraps one line in time linear in its length.  Widths are summed
 // character by character in the same order as textWidth sums them, so
 // every comparison gives the answer textWidth would.
-std::vector<std::string> wrapLine(std::string_view line, double width, double fontSize, TextEncoding encoding,
+std::vector<std::string> wrapLine(std::string_view line, double width, double fontSize, text::Charset encoding,
                                   bool& brokeWord) {
   auto fits = [&](double ems) { return inches(ems, fontSize) <= width; };
   // With a font size of zero or more a longer text is never narrower, so
@@ -140,7 +140,7 @@ std::vector<std::string> wrapLine(std::string_view line, double width, double fo
       size_t cut = 1;
       while (cut < word.size() && fits(ems + emsOf(word[cut], encoding))) ems += emsOf(word[cut++], encoding);
       // A piece ends after a whole character.
-      if (encoding == TextEncoding::Utf8)
+      if (encoding == text::Charset::Utf8)
         while (cut < word.size() && isContinuation(word[cut])) ++cut;
       const bool tooWide = widthsGrow ? cut < word.size() : inches(emsOf(word, encoding), fontSize) > width;
       if (!tooWide) break;
@@ -158,12 +158,12 @@ std::vector<std::string> wrapLine(std::string_view line, double width, double fo
 
 }  // namespace
 
-double textWidth(std::string_view text, double fontSize, TextEncoding encoding) {
+double textWidth(std::string_view text, double fontSize, text::Charset encoding) {
   return inches(emsOf(text, encoding), fontSize);
 }
 
 FittedText fitText(std::string_view text, double boxWidth, double boxHeight, double fontSize,
-                   TextEncoding encoding) {
+                   text::Charset encoding) {
   constexpr double kSmallest = 6.0;
   // A word that does not fit its line is broken only when a font down to
   // three quarters of the size asked for would not keep it whole: a name

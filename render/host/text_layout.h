@@ -27,12 +27,12 @@ std::vector<std::string> displayLines(std::string_view text);
 
 // An estimate of the width of a text in inches at a font size in points.
 // In UTF-8 a character of several bytes counts once.
-double textWidth(std::string_view text, double fontSize, TextEncoding encoding = TextEncoding::Latin1);
+double textWidth(std::string_view text, double fontSize, text::Charset encoding = text::Charset::Latin1);
 
 struct FittedText {
   double fontSize = 10.0;
   std::vector<std::string> lines;
-  TextEncoding encoding = TextEncoding::Latin1;
+  text::Charset encoding = text::Charset::Latin1;
   double lineHeight() const { return fontSize * 1.2 / 72.0; }  // inches
 };
 
@@ -40,6 +40,6 @@ struct FittedText {
 // fit on a line of their own, never inside a UTF-8 character) and lowers
 // the font size, down to a floor, until the lines fit the box height.
 FittedText fitText(std::string_view text, double boxWidth, double boxHeight, double fontSize,
-                   TextEncoding encoding = TextEncoding::Latin1);
+                   text::Charset encoding = text::Charset::Latin1);
 
 }  // namespace host
