@@ -396,6 +396,16 @@ std::unique_ptr<Document> Document::loadText(std::string_view text, LoadOptions 
   }
 }
 
+std::unique_ptr<Document> Document::build(const std::function<bool(pugi::xml_node document)>& fill) {
+  try {
+    auto doc = std::make_unique<Document>();
+    if (!fill(doc->doc_) || !hasOneDocumentElement(doc->doc_)) return nullptr;
+    return doc;
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
 std::unique_ptr<Document> Document::loadOwnedText(std::string text, LoadOptions options) {
   try {
     auto doc = std::make_unique<Document>();

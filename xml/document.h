@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -147,6 +148,10 @@ class Document {
   // The same, parsing in place: the document keeps the text, so a large
   // tree is not held twice while it loads.
   static std::unique_ptr<Document> loadOwnedText(std::string text, LoadOptions options = {});
+  // A document built by fill with pugixml's own calls below the document
+  // node it is handed, values in UTF-8 as pugixml keeps them; nullptr when
+  // fill returns false, the result is not one element, or memory runs out.
+  static std::unique_ptr<Document> build(const std::function<bool(pugi::xml_node document)>& fill);
 
   // Writes the document as ISO-8859-1 with its declaration, through a
   // temporary file renamed over the target.  False when it cannot be written;

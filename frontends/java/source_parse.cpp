@@ -7,7 +7,10 @@
 #include <new>
 #include <stdexcept>
 
-#include "xml/large_pages.h"
+#include <unordered_map>
+#include <vector>
+
+#include "xml/latin1.h"
 #include "xml/tree_file.h"
 #include "frontends/java/parse_context.h"
 #include "frontends/java/scanner.h"
@@ -25,23 +28,6 @@ struct SourceParse::State {
   // Declared last, so destroyed first: it refers to the members above.
   std::unique_ptr<ParseContext> context;
 };
-
-namespace {
-
-// Appends the tree text to a string.
-class StringSink : public tree::TextSink {
- public:
-  explicit StringSink(std::string& out) : out_(out) {}
-  bool write(std::string_view bytes) override {
-    out_.append(bytes);
-    return true;
-  }
-
- private:
-  std::string& out_;
-};
-
-}  // namespace
 
 std::string ParseStatus::text() const {
   if (parsed()) return "<ParseSuccess/>";
@@ -145,6 +131,74 @@ uint64_t SourceParse::treeTextLength() const {
   return context.tree().textLength(context.program().list);
 }
 
+namespace {
+
+// Appends the tree's pieces to a document as its tree text would load:
+// tokens as elements with l, c and t, t holding the matched text, line
+// breaks and tabs read as blanks and every byte as an ISO-8859-1
+// character, as the document service reads attribute values of a tree
+// file.
+class DocumentBuilder {
+ public:
+  DocumentBuilder(const tree::PieceTree& tree, pugi::xml_node document) : tree_(tree), open_{document} {}
+
+  // An append that finds no memory gives an empty node: the walk ends.
+  bool open(tree::PieceId id) {
+    open_.push_back(open_.back().append_child(nameOf(id)));
+    return !open_.back().empty();
+  }
+  bool close(tree::PieceId) {
+    open_.pop_back();
+    return true;
+  }
+  bool token(tree::PieceId id) {
+    pugi::xml_node element = open_.back().append_child(nameOf(id));
+    if (!element.append_attribute("l").set_value(tree_.line(id))) return false;
+    if (tree_.column(id) >= 0 && !element.append_attribute("c").set_value(tree_.column(id))) return false;
+    return element.append_attribute("t").set_value(attributeText(tree_.rawText(id)).c_str());
+  }
+
+ private:
+  // Names are the grammar's symbols, few and kept by the tree.
+  const char* nameOf(tree::PieceId id) {
+    const std::string_view name = tree_.name(id);
+    auto it = names_.find(name.data());
+    if (it == names_.end()) it = names_.emplace(name.data(), std::string(name)).first;
+    return it->second.c_str();
+  }
+
+  std::string attributeText(std::string_view raw) {
+    text_.clear();
+    for (size_t i = 0; i < raw.size(); ++i) {
+      const char c = raw[i];
+      if (c == '\r') {
+        text_ += ' ';
+        if (i + 1 < raw.size() && raw[i + 1] == '\n') ++i;
+      } else if (c == '\n' || c == '\t') {
+        text_ += ' ';
+      } else {
+        text_ += c;
+      }
+    }
+    return xml::isAscii(text_) ? text_ : xml::latin1ToUtf8(text_);
+  }
+
+  const tree::PieceTree& tree_;
+  std::vector<pugi::xml_node> open_;
+  std::unordered_map<const char*, std::string> names_;
+  std::string text_;
+};
+
+}  // namespace
+
+std::unique_ptr<xml::Document> SourceParse::treeDocument() const {
+  const ParseContext& context = *state_->context;
+  return xml::Document::build([&](pugi::xml_node document) {
+    DocumentBuilder builder(context.tree(), document);
+    return context.tree().walk(context.program().list, builder);
+  });
+}
+
 void SourceParse::releaseTree() {
   if (state_->context) state_->context->releaseTree();
 }
@@ -154,19 +208,14 @@ const CommentRecorder& SourceParse::comments() const { return state_->comments; 
 
 namespace {
 
-// The tree document, from the same text a tree file holds; null when that
-// text would pass the limit loading a tree file sets.
+// The tree document, as a tree file of the same tree loads; null when the
+// tree's text would pass the limit loading a tree file sets.
 std::unique_ptr<xml::Document> treeDocument(SourceParse& parse) {
   const uint64_t length = xml::kTreeDeclaration.size() + parse.treeTextLength();
   if (length > xml::treeTextLimit()) return nullptr;
-  std::string text;
-  text.reserve(static_cast<size_t>(length));
-  xml::adviseLargePages(text.data(), text.capacity());
-  text += xml::kTreeDeclaration;
-  StringSink sink(text);
-  parse.writeTree(sink);
+  std::unique_ptr<xml::Document> document = parse.treeDocument();
   parse.releaseTree();
-  return xml::Document::loadOwnedText(std::move(text));
+  return document;
 }
 
 }  // namespace

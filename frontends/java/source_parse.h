@@ -91,6 +91,9 @@ class SourceParse {
   // when the sink refused.
   bool writeTree(tree::TextSink& sink) const;
   uint64_t treeTextLength() const;
+  // The tree as a document, built node by node: the document its tree
+  // text would load as.  nullptr when it is not one element.
+  std::unique_ptr<xml::Document> treeDocument() const;
   // Frees the tree's memory.
   void releaseTree();
   const Metrics& metrics() const;
