@@ -24,10 +24,11 @@ int buildFlowchartModelWithLockTimeout(const std::string& workFolder, xml::Docum
   const FolderLock lock(workFolder + "/.", lockTimeout);
   if (lock.state() == FolderLock::State::TimedOut) return 0;
 
-  BuildRequest request{workFolder, &tree, className, classLine, methodName, methodLine, comments};
+  BuildRequest request{&tree, className, classLine, methodName, methodLine, comments};
+  ModelFolder files(workFolder, sourcePath);
   int result = 0;
   runWithLargeStack([&] {
-    FlowchartBuilder builder(sourcePath);
+    FlowchartBuilder builder(files);
     try {
       result = builder.build(request);
     } catch (const xml::Error&) {

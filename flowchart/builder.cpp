@@ -3,7 +3,6 @@
 #include <stdexcept>
 
 #include "flowchart/number_text.h"
-#include "xml/atomic_file.h"
 #include "flowchart/tree_queries.h"
 
 namespace flowchart {
@@ -113,8 +112,7 @@ int FlowchartBuilder::build(const BuildRequest& request) {
   comments_.emplace(request.comments);
   commentsDocument_ = request.comments;
 
-  const std::string resultsPath = request.workFolder + "/results.xml";
-  results_ = xml::Document::loadFile(resultsPath);
+  results_ = files_.loadResults();
   if (!results_) return 0;
 
   xml::Node classNode = results_->root().selectSingleNode(
@@ -133,7 +131,7 @@ int FlowchartBuilder::build(const BuildRequest& request) {
   // would be stored with empty texts for good.
   std::string lineCount = lastSourceLine(tree);
   if (check_) check_->lastSourceLine(tree, lineCount);
-  std::optional<SourceLines> lines = SourceLines::read(sourcePath_, leadingInt(lineCount));
+  std::optional<SourceLines> lines = files_.readSource(leadingInt(lineCount));
   if (!lines) return 0;
   sourceLines_ = std::move(*lines);
 
@@ -147,8 +145,8 @@ int FlowchartBuilder::build(const BuildRequest& request) {
   walkMethodBody(method, func_);
   computeDepth(root_);
 
-  // A model that did not reach the disk is not built.
-  return saveWithModel(resultsPath) ? 1 : 0;
+  // A model that was not saved is not built.
+  return saveWithModel() ? 1 : 0;
 }
 
 // The results file with the model as the func's last child.  The model's
@@ -158,7 +156,7 @@ int FlowchartBuilder::build(const BuildRequest& request) {
 // section holding it, say), the model is parsed into the document instead.  In
 // checked builds (a lookup check set) both are done and must agree byte for
 // byte.
-bool FlowchartBuilder::saveWithModel(const std::string& resultsPath) {
+bool FlowchartBuilder::saveWithModel() {
   static constexpr std::string_view kMarker = "flowchart-model-in-progress";
   xml::Node marker = func_.appendElement(kMarker);
   const std::string text = results_->toText();
@@ -175,13 +173,14 @@ bool FlowchartBuilder::saveWithModel(const std::string& resultsPath) {
     const std::string printed = results_->toText();
     if (spliced && printed != std::string(before) + modelText + std::string(after))
       throw std::logic_error("the spliced model differs from the printed one");
-    return xml::writeFileAtomically(resultsPath, printed);
+    return files_.saveResults([&printed](const auto& write) { return write(printed); });
   }
-  xml::AtomicFile file(resultsPath);
-  if (!file.open() || !file.write(before)) return false;
-  bool written = true;
-  model_->tree().writeXml(root_, [&](std::string_view piece) { written = file.write(piece) && written; });
-  return written && file.write(after) && file.commit();
+  return files_.saveResults([&](const auto& write) {
+    if (!write(before)) return false;
+    bool written = true;
+    model_->tree().writeXml(root_, [&](std::string_view piece) { written = write(piece) && written; });
+    return written && write(after);
+  });
 }
 
 void FlowchartBuilder::walkMethodBody(const xml::Node& method, const xml::Node& func) {

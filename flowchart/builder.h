@@ -19,14 +19,14 @@
 #include "flowchart/blocks_model.h"
 #include "flowchart/comment_lines.h"
 #include "flowchart/lookup_check.h"
+#include "flowchart/model_files.h"
 #include "flowchart/source_text.h"
 #include "xml/document.h"
 
 namespace flowchart {
 
-// What one build needs besides the source path.
+// What one build needs besides its files.
 struct BuildRequest {
-  std::string workFolder;  // holds "results.xml"
   xml::Document* tree = nullptr;
   std::string className;
   int32_t classLine = 0;
@@ -37,7 +37,8 @@ struct BuildRequest {
 
 class FlowchartBuilder {
  public:
-  explicit FlowchartBuilder(std::string sourcePath) : sourcePath_(std::move(sourcePath)) {}
+  // The results and the source are read, and the results saved, through files.
+  explicit FlowchartBuilder(ModelFiles& files) : files_(files) {}
 
   // Hands every indexed lookup and shortened walk to the check, which
   // throws std::logic_error where it disagrees (for tests); the model's own
@@ -61,7 +62,7 @@ class FlowchartBuilder {
   void reset();
   xml::Node findMethodNode(xml::Document& tree, const std::string& name, int32_t line);
   void walkMethodBody(const xml::Node& method, const xml::Node& func);
-  bool saveWithModel(const std::string& resultsPath);
+  bool saveWithModel();
   std::string commentTextBetween(int32_t a, int32_t b);
   int32_t takeBlockId() { return blockCounter_++; }
   int32_t takeContainerId() { return containerCounter_++; }
@@ -113,7 +114,7 @@ class FlowchartBuilder {
 
   static int32_t topOf(const std::vector<int32_t>& stack) { return stack.empty() ? 0 : stack.back(); }
 
-  std::string sourcePath_;
+  ModelFiles& files_;
   LookupCheck* check_ = nullptr;
   xml::Document* commentsDocument_ = nullptr;
 

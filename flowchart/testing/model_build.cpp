@@ -4,6 +4,7 @@
 
 #include "flowchart/builder.h"
 #include "flowchart/testing/lookup_queries.h"
+#include "flowchart/testing/memory_model_files.h"
 #include "flowchart/testing/model_text.h"
 #include "flowchart/testing/tree_notation.h"
 #include "tests/support/test_support.h"
@@ -24,24 +25,21 @@ BuiltModel buildMember(std::string_view members, std::string_view funcName, int 
                        std::string_view commentLines) {
   NotatedTree tree = notate("Program(TypeDecln(ClsHeader(CLASS IDEN:A) OBR " + std::string(members) + " / CBR))");
   const int lastLine = static_cast<int>(std::count(tree.source.begin(), tree.source.end(), '\n'));
-  testing_support::TempDir dir;
-  testing_support::writeFile(dir.file("A.java"), tree.source);
   const std::string results = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><results>\r\r\n<rclass name=\"A\" sl=\"1\" el=\"" +
                               std::to_string(lastLine) + "\" type=\"CLS\">\r\r\n<func name=\"" + std::string(funcName) +
                               "\" sl=\"" + std::to_string(funcLine) + "\" el=\"" + std::to_string(funcEnd) +
                               "\" sign=\"\">\r\r\n<result><metrics/><bpv/><hints/></result></func>\r\r\n</rclass>\r\r\n</results>\r\r\n";
-  testing_support::writeFile(dir.file("results.xml"), results);
 
   std::unique_ptr<xml::Document> treeDocument = xml::Document::loadText(tree.xml);
   std::unique_ptr<xml::Document> comments = xml::Document::loadText(
       "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><preprocessor>" + std::string(commentLines) + "</preprocessor>");
   if (!treeDocument || !comments) throw std::invalid_argument("test tree does not parse");
 
-  FlowchartBuilder builder(dir.file("A.java"));
+  MemoryModelFiles files(results, tree.source);
+  FlowchartBuilder builder(files);
   testing::QueryLookupCheck check;
   builder.setLookupCheck(&check);
-  BuildRequest request{dir.path().string(), treeDocument.get(), "A", 1, std::string(funcName), funcLine,
-                       comments.get()};
+  BuildRequest request{treeDocument.get(), "A", 1, std::string(funcName), funcLine, comments.get()};
   BuiltModel built;
   built.resultsBefore = results;
   try {
@@ -49,8 +47,8 @@ BuiltModel buildMember(std::string_view members, std::string_view funcName, int 
   } catch (const xml::Error&) {
     built.result = -2;  // the build stopped on a DOM error
   }
-  built.resultsAfter = testing_support::readFile(dir.file("results.xml"));
-  built.model = modelTextInResults(dir.file("results.xml"), std::string(funcName), std::to_string(funcLine));
+  built.resultsAfter = files.results();
+  built.model = modelTextInResultsText(files.results(), std::string(funcName), std::to_string(funcLine));
   return built;
 }
 

@@ -94,9 +94,10 @@ std::string modelText(const xml::Node& element) {
   return out;
 }
 
-std::string modelTextInResults(const std::string& resultsPath, const std::string& funcName,
-                               const std::string& funcLine) {
-  std::unique_ptr<xml::Document> results = xml::Document::loadFile(resultsPath);
+namespace {
+
+std::string modelTextIn(std::unique_ptr<xml::Document> results, const std::string& funcName,
+                        const std::string& funcLine) {
   if (!results) return std::string();
   xml::NodeList models = results->root().selectNodes("//func[@name=" + literal(funcName) + " and @sl=" +
                                                      literal(funcLine) + "]/blocks");
@@ -104,6 +105,18 @@ std::string modelTextInResults(const std::string& resultsPath, const std::string
   std::string out;
   for (const xml::Node& model : models) out += modelText(model);
   return out;
+}
+
+}  // namespace
+
+std::string modelTextInResults(const std::string& resultsPath, const std::string& funcName,
+                               const std::string& funcLine) {
+  return modelTextIn(xml::Document::loadFile(resultsPath), funcName, funcLine);
+}
+
+std::string modelTextInResultsText(const std::string& resultsText, const std::string& funcName,
+                                   const std::string& funcLine) {
+  return modelTextIn(xml::Document::loadText(resultsText), funcName, funcLine);
 }
 
 }  // namespace flowchart::testing

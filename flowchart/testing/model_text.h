@@ -31,5 +31,8 @@ std::string modelText(const xml::Node& element);
 // line in a results file; "" when there is none.
 std::string modelTextInResults(const std::string& resultsPath, const std::string& funcName,
                                const std::string& funcLine);
+// The same from the results text.
+std::string modelTextInResultsText(const std::string& resultsText, const std::string& funcName,
+                                   const std::string& funcLine);
 
 }  // namespace flowchart::testing

@@ -56,11 +56,12 @@ TEST(CrossCheck, FastLookupsGiveTheSameFilesAsTheQueries) {
         auto tree = xml::loadTreeDocument(work.tree);
         auto comments = xml::loadTreeDocument(work.comments);
         ASSERT_TRUE(tree && comments);
-        flowchart::FlowchartBuilder builder(work.source);
+        flowchart::ModelFolder files(work.folder, work.source);
+        flowchart::FlowchartBuilder builder(files);
         flowchart::testing::QueryLookupCheck check;
         builder.setLookupCheck(&check);
-        flowchart::BuildRequest request{work.folder,  tree.get(), className, std::stoi(classLine),
-                                        method,       std::stoi(line), comments.get()};
+        flowchart::BuildRequest request{tree.get(), className, std::stoi(classLine), method, std::stoi(line),
+                                        comments.get()};
         int checkedResult = -1;
         flowchart::runWithLargeStack([&] { checkedResult = builder.build(request); });
         EXPECT_EQ(checkedResult, engineResult);
