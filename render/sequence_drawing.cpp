@@ -1,6 +1,7 @@
 #include "render/sequence_drawing.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -30,6 +31,16 @@ constexpr double kFrameMargin = 0.55;     // beside its outermost lifelines, les
 constexpr double kFrameInset = 0.08;
 constexpr double kFrameFontSize = 8.0;    // the Fragment master's text size
 constexpr double kGuardHeight = 0.16;     // an operand's dashed line with its guard below it
+
+// A position in whole points, cut toward zero; one past what an int holds
+// (a hostile layout) is held at the nearest end, and one that is no number
+// is 0.
+int wholePoints(double points) {
+  if (!(points == points)) return 0;
+  if (points >= 2147483647.0) return INT_MAX;
+  if (points <= -2147483648.0) return INT_MIN;
+  return static_cast<int>(points);
+}
 
 class SequenceDrawing {
  public:
@@ -86,7 +97,7 @@ class SequenceDrawing {
 
  private:
   // A message's height as the drawing places it: in whole points.
-  int messagePoint(size_t edge) const { return static_cast<int>(layout_->edgeStartY(edge)); }
+  int messagePoint(size_t edge) const { return wholePoints(layout_->edgeStartY(edge)); }
 
   void drawLifeline(size_t node) {
     const layout::GraphLayout& graph = *layout_;
@@ -322,7 +333,7 @@ class SequenceDrawing {
     const std::optional<size_t> node = layout_->nodeNamed(name);
     if (!node) return host::Cell();
     // In whole points, as messages are placed.
-    const double nodeY = static_cast<int>(layout_->nodeY(*node)) / layoutScaleY;
+    const double nodeY = wholePoints(layout_->nodeY(*node)) / layoutScaleY;
     const double r = v - (nodeY - kDropOffset);
 
     const int n = shape.rowCount(host::kConnectionSection);

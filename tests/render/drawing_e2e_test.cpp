@@ -518,6 +518,16 @@ TEST(SequenceDrawing, TallLayoutsKeepTheirHeights) {
   const double box = d.number("//shape[@name=\"o.a\"]/@pinY");
   EXPECT_NEAR(box - d.number(message("far") + "/begin/@y"), (119990.0 - 110000.0) / 96.0 - 0.1875, 1e-3);
   EXPECT_NEAR(box - d.number(message("far") + "/end/@y"), (119990.0 - 110000.0) / 96.0 - 0.1875, 1e-3);
+
+  // Heights past what the drawing counts in are held at its ends.
+  writeFile(r.dir.file("huge.tmp"),
+            "digraph { graph [bb=\"0,0,300,300\"];\n"
+            "\"o.a\" [zarncls=1, label=\"a:A\", pos=\"50,1e300\"];\n"
+            "\"o.b\" [zarncls=1, label=\"b:B\", pos=\"200,-1e300\"];\n"
+            "\"o.a\" -> \"o.b\" [zarnedge=1, zarnfrom=\"o.a\", zarnto=\"o.b\", taillabel=\"huge\", "
+            "pos=\"e,200,1e300 50,1e300\"];\n"
+            "}\n");
+  EXPECT_EQ(r.run(r.dir.file("huge.tmp"), r.dir.file("huge.xml")), 0);
 }
 
 }  // namespace
