@@ -1,40 +1,21 @@
 #include "cfg/json.h"
 
+#include "text/json_string.h"
 #include "xml/latin1.h"
 
 namespace cfg {
 namespace {
 
+// A text of the graph: ISO-8859-1 or UTF-8 as its source is.
 void appendString(std::string& out, std::string_view text, bool latin1) {
-  const std::string utf8 = latin1 ? xml::latin1ToUtf8(text) : std::string(text);
-  out += '"';
-  for (const char c : utf8) {
-    const auto byte = static_cast<unsigned char>(c);
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default:
-        if (byte < 0x20) {
-          static const char kHex[] = "0123456789abcdef";
-          out += "\\u00";
-          out += kHex[byte >> 4];
-          out += kHex[byte & 15];
-        } else {
-          out += c;
-        }
-    }
-  }
-  out += '"';
+  out += text::jsonString(latin1 ? xml::latin1ToUtf8(text) : std::string(text));
 }
 
 }  // namespace
 
 std::string methodFlowJson(const MethodFlow& flow, bool latin1) {
-  std::string out = "{\"file\": ";
-  appendString(out, flow.file, latin1);
+  // The file's path is a name of the file system, in no source's charset.
+  std::string out = "{\"file\": " + text::jsonString(flow.file);
   out += ", \"class\": ";
   appendString(out, flow.className, latin1);
   out += ", \"method\": ";

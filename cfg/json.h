@@ -9,7 +9,8 @@
 namespace cfg {
 
 // textIsLatin1: the graph's texts are ISO-8859-1 bytes (else UTF-8); the
-// JSON is UTF-8 either way.
+// file's path is the file system's bytes, in no source's charset.  The
+// JSON is UTF-8 either way (text/json_string.h says how).
 std::string methodFlowJson(const MethodFlow& flow, bool textIsLatin1);
 
 }  // namespace cfg

@@ -1,15 +1,18 @@
 #include "cli/changed_lines.h"
 
-#include <cstdio>
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <filesystem>
-#include <set>
+#include <map>
 
 #include "cli/text_output.h"
 
-#ifdef _WIN32
-#define popen _popen
-#define pclose _pclose
-#endif
+extern char** environ;
 
 namespace cli {
 namespace {
@@ -22,37 +25,101 @@ std::string canonicalText(const fs::path& path) {
   return (ec ? path : canonical).generic_string();
 }
 
-std::string shellQuoted(const std::string& text) {
-  std::string out = "'";
-  for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
+// What a run of git gave: its exit status (nullopt when git could not be
+// started at all) and its outputs.
+struct GitRun {
+  std::optional<int> status;
+  std::string out, err;
+  bool succeeded() const { return status && *status == 0; }
+};
 
-// Runs a git command; its standard output, or nullopt when it fails (git
-// says why on standard error).
-std::optional<std::string> runGit(const std::string& arguments, std::string& error) {
-  const std::string command = "git " + arguments;
-  std::FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) {
-    error = "cannot run git";
-    return std::nullopt;
+// Runs git with the arguments, without a shell, so that no path or
+// revision is ever read as shell syntax; its standard input is empty.
+GitRun runGit(const std::vector<std::string>& arguments) {
+  GitRun run;
+  std::vector<char*> argv;
+  std::string program = "git";
+  argv.push_back(program.data());
+  std::vector<std::string> owned(arguments);
+  for (std::string& argument : owned) argv.push_back(argument.data());
+  argv.push_back(nullptr);
+  int outPipe[2], errPipe[2];
+  if (::pipe(outPipe) != 0) return run;
+  if (::pipe(errPipe) != 0) {
+    ::close(outPipe[0]);
+    ::close(outPipe[1]);
+    return run;
   }
-  std::string out;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
+  posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
+  for (int fd : {outPipe[0], outPipe[1], errPipe[0], errPipe[1]}) posix_spawn_file_actions_addclose(&actions, fd);
+  pid_t child = 0;
+  const int spawned = posix_spawnp(&child, "git", &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(outPipe[1]);
+  ::close(errPipe[1]);
+  // Both outputs are read as they come, so that neither pipe fills up
+  // while git writes to the other.
+  pollfd readers[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
+  std::string* targets[2] = {&run.out, &run.err};
+  int open = spawned == 0 ? 2 : 0;
   char chunk[1 << 16];
-  size_t got;
-  while ((got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) out.append(chunk, got);
-  const int status = pclose(pipe);
-  if (status != 0) {
-    error = "git failed";
-    return std::nullopt;
+  while (open > 0) {
+    if (::poll(readers, 2, -1) < 0) {
+      if (errno == EINTR) continue;
+      break;
+    }
+    for (int k = 0; k < 2; ++k) {
+      if (readers[k].fd < 0 || readers[k].revents == 0) continue;
+      const ssize_t got = ::read(readers[k].fd, chunk, sizeof chunk);
+      if (got < 0 && errno == EINTR) continue;
+      if (got > 0) {
+        targets[k]->append(chunk, static_cast<size_t>(got));
+        continue;
+      }
+      readers[k].fd = -1;
+      --open;
+    }
   }
-  return out;
+  ::close(outPipe[0]);
+  ::close(errPipe[0]);
+  if (spawned != 0) return run;
+  int status = 0;
+  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  // posix_spawnp reports a git it cannot find either as its own failure
+  // or as the child's exit status 127.
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 127 && run.out.empty() && run.err.empty()) return run;
+  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return run;
 }
 
-// A path as git writes it in a patch: plain, or in double quotes with C
-// escapes (octal bytes among them).
-std::string unquotedPath(std::string_view text) {
-  if (text.size() < 2 || text.front() != '"') return std::string(text);
+// The first line git wrote on standard error, for a message.
+std::string gitSays(const GitRun& run) {
+  std::string_view said = run.err;
+  const size_t end = said.find('\n');
+  if (end != std::string_view::npos) said = said.substr(0, end);
+  if (said.rfind("fatal: ", 0) == 0) said.remove_prefix(7);
+  return said.empty() ? std::string() : " (git: " + std::string(said) + ")";
+}
+
+constexpr const char* kNoGit = "cannot run git, which --changed-since reads the changes with: it is not installed "
+                               "or not on the PATH";
+
+// A path as git writes it after "+++ " in a patch: in double quotes with
+// C escapes (octal bytes among them) when it holds a quote, a backslash or
+// a control character, else as it is, followed by a tab when it holds a
+// space (a tab in a name is always quoted, so a last tab is git's).
+std::string patchPath(std::string_view text) {
+  if (text.size() < 2 || text.front() != '"') {
+    if (!text.empty() && text.back() == '\t') text.remove_suffix(1);
+    return std::string(text);
+  }
+  const size_t close = text.rfind('"');
+  if (close > 0) text = text.substr(0, close + 1);
   std::string out;
   for (size_t i = 1; i + 1 < text.size(); ++i) {
     if (text[i] != '\\' || i + 2 >= text.size()) {
@@ -63,8 +130,17 @@ std::string unquotedPath(std::string_view text) {
     if (next >= '0' && next <= '7' && i + 2 < text.size()) {
       out += static_cast<char>(((next - '0') << 6) | ((text[i + 1] - '0') << 3) | (text[i + 2] - '0'));
       i += 2;
-    } else {
-      out += next == 'n' ? '\n' : next == 't' ? '\t' : next;
+      continue;
+    }
+    switch (next) {
+      case 'n': out += '\n'; break;
+      case 't': out += '\t'; break;
+      case 'r': out += '\r'; break;
+      case 'a': out += '\a'; break;
+      case 'b': out += '\b'; break;
+      case 'f': out += '\f'; break;
+      case 'v': out += '\v'; break;
+      default: out += next;
     }
   }
   return out;
@@ -98,14 +174,23 @@ bool ChangedLines::touches(const std::string& path, int32_t first, int32_t last)
 
 void ChangedLines::addPatch(const std::string& root, const std::string& patch) {
   FileChanges* current = nullptr;
+  // A file's header runs from "diff --git" to its first hunk; only there
+  // is "+++ " a name, since in a hunk it is an added line "++ ...".
+  bool inHeader = false;
   for (std::string_view line : splitText(patch, '\n')) {
-    if (line.rfind("+++ ", 0) == 0) {
-      std::string path = unquotedPath(line.substr(4));
+    if (line.rfind("diff --git ", 0) == 0) {
+      inHeader = true;
+      current = nullptr;
+      continue;
+    }
+    if (inHeader && line.rfind("+++ ", 0) == 0) {
+      std::string path = patchPath(line.substr(4));
       current = nullptr;
       if (path.rfind("b/", 0) != 0) continue;  // /dev/null: the file was removed
       current = &files_[canonicalText(fs::path(root) / path.substr(2))];
       continue;
     }
+    if (line.rfind("@@ -", 0) == 0) inHeader = false;
     if (!current || line.rfind("@@ -", 0) != 0) continue;
     // @@ -a[,b] +c[,d] @@: d lines from c are new; with d = 0, lines were
     // deleted after line c.
@@ -129,36 +214,70 @@ std::optional<ChangedLines> ChangedLines::since(const std::string& revision, con
     error = "--changed-since takes a git revision, not '" + revision + "'";
     return std::nullopt;
   }
-  ChangedLines changed;
-  std::set<std::string> roots;
+  // The paths by the repository holding them: each repository is asked
+  // about its own paths only.
+  std::map<std::string, std::vector<std::string>> byRepository;
   for (const std::string& path : paths) {
     std::error_code ec;
     const fs::path folder = fs::is_directory(path, ec) ? fs::path(path) : fs::absolute(path, ec).parent_path();
-    std::optional<std::string> top = runGit("-C " + shellQuoted(folder.string()) + " rev-parse --show-toplevel", error);
-    if (!top) {
-      error = path + ": not in a git repository";
+    const GitRun top = runGit({"-C", folder.string(), "rev-parse", "--show-toplevel"});
+    if (!top.status) {
+      error = kNoGit;
       return std::nullopt;
     }
-    while (!top->empty() && (top->back() == '\n' || top->back() == '\r')) top->pop_back();
-    if (!roots.insert(*top).second) continue;
-    const std::string git = "-C " + shellQuoted(*top) + " ";
-    if (!runGit(git + "rev-parse --verify --quiet " + shellQuoted(revision + "^{commit}"), error)) {
-      error = "unknown git revision '" + revision + "'";
+    if (!top.succeeded()) {
+      error = path + ": not in a git repository" + gitSays(top) + "; --changed-since needs the sources' repository";
       return std::nullopt;
     }
-    std::string limits;
-    for (const std::string& each : paths) limits += " " + shellQuoted(fs::absolute(each, ec).string());
-    const std::optional<std::string> patch = runGit(
-        git + "-c core.quotePath=false diff --no-color --no-ext-diff --no-renames -U0 " + shellQuoted(revision) +
-            " --" + limits,
-        error);
-    if (!patch) return std::nullopt;
-    changed.addPatch(*top, *patch);
-    const std::optional<std::string> untracked =
-        runGit(git + "ls-files -z --others --exclude-standard --full-name --" + limits, error);
-    if (!untracked) return std::nullopt;
-    for (std::string_view name : splitText(*untracked, '\0'))
-      if (!name.empty()) changed.files_[canonicalText(fs::path(*top) / std::string(name))].whole = true;
+    std::string root = top.out;
+    while (!root.empty() && (root.back() == '\n' || root.back() == '\r')) root.pop_back();
+    byRepository[root].push_back(fs::absolute(path, ec).string());
+  }
+  ChangedLines changed;
+  for (const auto& [top, limits] : byRepository) {
+    const std::string where = byRepository.size() > 1 ? " in the repository " + top : "";
+    // Paths are taken literally: a folder named "a[1]" or "*" is no pattern.
+    const std::vector<std::string> git = {"--literal-pathspecs", "-C", top, "-c", "core.quotePath=false"};
+    const auto withPaths = [&](std::vector<std::string> arguments) {
+      arguments.insert(arguments.begin(), git.begin(), git.end());
+      arguments.push_back("--");
+      arguments.insert(arguments.end(), limits.begin(), limits.end());
+      return arguments;
+    };
+    std::vector<std::string> verify = git;
+    verify.insert(verify.end(), {"rev-parse", "--verify", "--quiet", revision + "^{commit}"});
+    if (!runGit(verify).succeeded()) {
+      error = "unknown git revision '" + revision + "'" + where;
+      return std::nullopt;
+    }
+    // The patch, with the options that make it plain whatever the user's
+    // configuration: no colours, external or text-converting diff tools,
+    // renames or other prefixes, and every file as text.
+    const GitRun patch = runGit(withPaths({"diff", "--no-color", "--no-ext-diff", "--no-textconv", "--no-renames",
+                                            "--text", "--src-prefix=a/", "--dst-prefix=b/", "-U0", revision}));
+    // The files changed with their exact names, NUL-separated: a file with
+    // added or deleted lines whose patch was not read counts as changed
+    // throughout, so that nothing changed is ever passed over.
+    const GitRun counts = runGit(withPaths({"diff", "--numstat", "-z", "--no-renames", "--text", revision}));
+    const GitRun untracked = runGit(withPaths({"ls-files", "-z", "--others", "--exclude-standard", "--full-name"}));
+    for (const GitRun* run : {&patch, &counts, &untracked})
+      if (!run->succeeded()) {
+        error = "git failed to list the changes since '" + revision + "'" + where + gitSays(*run);
+        return std::nullopt;
+      }
+    changed.addPatch(top, patch.out);
+    for (std::string_view entry : splitText(counts.out, '\0')) {
+      // "ADDED<tab>DELETED<tab>PATH"; "-" for the counts of a binary file.
+      const size_t first = entry.find('\t');
+      const size_t second = first == std::string_view::npos ? first : entry.find('\t', first + 1);
+      if (second == std::string_view::npos) continue;
+      const std::string_view added = entry.substr(0, first), deleted = entry.substr(first + 1, second - first - 1);
+      if (added == "0" && deleted == "0") continue;
+      FileChanges& file = changed.files_[canonicalText(fs::path(top) / std::string(entry.substr(second + 1)))];
+      if (file.lines.empty() && file.deletedAfter.empty()) file.whole = true;
+    }
+    for (std::string_view name : splitText(untracked.out, '\0'))
+      if (!name.empty()) changed.files_[canonicalText(fs::path(top) / std::string(name))].whole = true;
   }
   return changed;
 }

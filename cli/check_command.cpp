@@ -3,10 +3,13 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 
 #include "cli/changed_lines.h"
 #include "cli/commands.h"
+#include "cli/failure_reason.h"
 #include "cli/index_page.h"
+#include "cli/method_choice.h"
 #include "cli/method_measures.h"
 #include "cli/text_output.h"
 #include "xml/atomic_file.h"
@@ -60,7 +63,8 @@ struct Violation {
 
 // One measured method of one file.
 struct CheckedMethod {
-  std::string name;  // Class.method, UTF-8
+  std::string name;   // Class.method, UTF-8
+  std::string label;  // Class.method(int, String), UTF-8
   int32_t line = 0;  // the line of its name
   int32_t endLine = 0;
   std::optional<int64_t> nloc;
@@ -86,41 +90,84 @@ struct Failure {
   std::string message;
 };
 
+// The .java files below a folder, in order of their paths.  Folders are
+// walked one by one, so that each one that cannot be read is reported
+// (its sources would otherwise pass the gate unchecked); links to folders
+// are not followed.
+void javaFilesBelow(const fs::path& root, std::vector<std::string>& files, std::vector<Failure>& unreadable) {
+  std::vector<std::string> found;
+  std::vector<fs::path> folders{root};
+  while (!folders.empty()) {
+    const fs::path folder = std::move(folders.back());
+    folders.pop_back();
+    std::error_code ec;
+    fs::directory_iterator it(folder, ec), end;
+    if (ec) {
+      unreadable.push_back({folder.generic_string(), 0, "cannot be read: " + ec.message() +
+                                                            "; its sources are not checked (make it readable)"});
+      continue;
+    }
+    for (; !ec && it != end; it.increment(ec)) {
+      std::error_code kind;
+      if (fs::is_directory(it->symlink_status(kind))) folders.push_back(it->path());
+      else if (it->path().extension() == ".java" && it->is_regular_file(kind))
+        found.push_back(it->path().generic_string());
+    }
+    if (ec)
+      unreadable.push_back({folder.generic_string(), 0, "cannot be read completely: " + ec.message() +
+                                                            "; some of its sources are not checked"});
+  }
+  std::sort(found.begin(), found.end());
+  files.insert(files.end(), found.begin(), found.end());
+}
+
 // The .java files of the sources: files as given, folders searched, in
 // order of their paths.  Empty with the error for a source that is neither.
-std::vector<std::string> sourceFiles(const std::vector<std::string>& sources, std::string& error) {
+std::vector<std::string> sourceFiles(const std::vector<std::string>& sources, std::vector<Failure>& unreadable,
+                                     std::string& error) {
   std::vector<std::string> files;
   for (const std::string& source : sources) {
     std::error_code ec;
-    if (fs::is_directory(source, ec)) {
-      std::vector<std::string> found;
-      fs::recursive_directory_iterator it(source, fs::directory_options::skip_permission_denied, ec), end;
-      for (; !ec && it != end; it.increment(ec)) {
-        std::error_code kindError;
-        if (it->path().extension() == ".java" && it->is_regular_file(kindError))
-          found.push_back(it->path().generic_string());
-      }
-      std::sort(found.begin(), found.end());
-      files.insert(files.end(), found.begin(), found.end());
-    } else if (fs::exists(source, ec)) {
+    const fs::file_status status = fs::status(source, ec);
+    if (fs::is_directory(status)) {
+      javaFilesBelow(source, files, unreadable);
+    } else if (fs::exists(status)) {
       files.push_back(source);
     } else {
-      error = source + ": no such file or folder";
+      const std::string why = pipeline::missingPathText(ec);
+      error = source + ": " + (why == "no such file" ? "no such file or folder" : why);
       return {};
     }
   }
   return files;
 }
 
+// Whether the report would be written over one of the sources.
+bool isOneOf(const std::string& output, const std::vector<std::string>& sources, const std::vector<std::string>& files) {
+  std::error_code ec;
+  if (!fs::exists(output, ec)) return false;
+  for (const std::vector<std::string>* paths : {&sources, &files})
+    for (const std::string& path : *paths)
+      if (fs::equivalent(output, path, ec)) return true;
+  return false;
+}
+
 std::string jsonOptional(const std::optional<int64_t>& value) {
   return value ? std::to_string(*value) : "null";
 }
 
-// A SARIF artifact URI: a relative reference with '/', or a file URI.
+// A SARIF artifact URI: a relative reference with '/' for a relative
+// path (':' is escaped there, so "x:y/K.java" reads as no scheme), or a
+// file URI for an absolute one.
 std::string artifactUri(const std::string& path) {
-  std::string generic = fs::path(path).generic_string();
-  if (generic.size() > 1 && generic[1] == ':') generic = "/" + generic;  // a drive letter
-  return (fs::path(path).is_absolute() ? "file://" : "") + urlPath(generic);
+  const fs::path given(path);
+  const std::string generic = given.generic_string();
+  if (!given.is_absolute()) return urlPath(generic);
+#ifdef _WIN32
+  // "C:/src/K.java": the drive letter keeps its colon.
+  if (generic.size() > 1 && generic[1] == ':') return "file:///" + generic.substr(0, 2) + urlPath(generic.substr(2));
+#endif
+  return "file://" + urlPath(generic);
 }
 
 std::string violationText(const CheckedMethod& method, const Violation& violation) {
@@ -218,10 +265,14 @@ std::string sarifReport(const std::vector<CheckedFile>& files, const std::vector
   return out + "]}]}\n";
 }
 
-// A fingerprint that stays while the method keeps its file and name.
-std::string fingerprint(const std::string& path, const std::string& method, Measure measure) {
+// A fingerprint that stays while the method keeps its file, name and
+// parameter types (so that overloads differ), and its rule.
+std::string fingerprint(const std::string& path, const std::string& method, Measure measure,
+                        std::optional<int32_t> line = std::nullopt) {
+  std::vector<std::string> parts = {path, method, ruleId(measure)};
+  if (line) parts.push_back(std::to_string(*line));
   uint64_t hash = 14695981039346656037ull;  // FNV-1a
-  for (const std::string& part : {path, method, std::string(ruleId(measure))}) {
+  for (const std::string& part : parts) {
     for (unsigned char c : part) hash = (hash ^ c) * 1099511628211ull;
     hash = (hash ^ 0xff) * 1099511628211ull;
   }
@@ -231,21 +282,38 @@ std::string fingerprint(const std::string& path, const std::string& method, Meas
 }
 
 // Code Climate's issue format, as GitLab's code quality report reads it.
+// GitLab shows one issue per fingerprint: methods that share a name and
+// parameter types (initialisers of one class) are told apart by line.
 std::string codeClimateReport(const std::vector<CheckedFile>& files) {
-  std::string out = "[";
-  bool first = true;
+  struct Issue {
+    const CheckedFile* file;
+    const CheckedMethod* method;
+    const Violation* violation;
+    std::string fingerprint;
+  };
+  std::vector<Issue> issues;
+  std::map<std::string, size_t> uses;
   for (const CheckedFile& file : files)
     for (const CheckedMethod& method : file.methods)
       for (const Violation& violation : method.violations) {
-        out += std::string(first ? "" : ",") + "{\"type\":\"issue\",\"check_name\":" +
-               jsonString(ruleId(violation.measure)) + ",\"description\":" +
-               jsonString(violationText(method, violation)) + ",\"categories\":[\"Complexity\"]," +
-               "\"severity\":\"minor\",\"fingerprint\":\"" + fingerprint(file.path, method.name, violation.measure) +
-               "\",\"location\":{\"path\":" + jsonString(fs::path(file.path).generic_string()) +
-               ",\"lines\":{\"begin\":" + std::to_string(method.line) +
-               ",\"end\":" + std::to_string(std::max(method.line, method.endLine)) + "}}}";
-        first = false;
+        issues.push_back({&file, &method, &violation, fingerprint(file.path, method.label, violation.measure)});
+        ++uses[issues.back().fingerprint];
       }
+  std::string out = "[";
+  for (size_t i = 0; i < issues.size(); ++i) {
+    const Issue& issue = issues[i];
+    const CheckedMethod& method = *issue.method;
+    const std::string print = uses[issue.fingerprint] > 1
+                                  ? fingerprint(issue.file->path, method.label, issue.violation->measure, method.line)
+                                  : issue.fingerprint;
+    out += std::string(i > 0 ? "," : "") + "{\"type\":\"issue\",\"check_name\":" +
+           jsonString(ruleId(issue.violation->measure)) + ",\"description\":" +
+           jsonString(violationText(method, *issue.violation)) + ",\"categories\":[\"Complexity\"]," +
+           "\"severity\":\"minor\",\"fingerprint\":\"" + print +
+           "\",\"location\":{\"path\":" + jsonString(fs::path(issue.file->path).generic_string()) +
+           ",\"lines\":{\"begin\":" + std::to_string(method.line) +
+           ",\"end\":" + std::to_string(std::max(method.line, method.endLine)) + "}}}";
+  }
   return out + "]\n";
 }
 
@@ -253,9 +321,15 @@ std::string codeClimateReport(const std::vector<CheckedFile>& files) {
 
 int runCheck(const CheckRequest& request) {
   std::string error;
-  const std::vector<std::string> paths = sourceFiles(request.sources, error);
+  std::vector<Failure> failures;
+  const std::vector<std::string> paths = sourceFiles(request.sources, failures, error);
   if (!error.empty()) {
     std::fprintf(stderr, "%s\n", error.c_str());
+    return kExitUsage;
+  }
+  if (!request.output.empty() && isOneOf(request.output, request.sources, paths)) {
+    std::fprintf(stderr, "%s: is one of the sources checked; the report would replace it (name another file with -o)\n",
+                 request.output.c_str());
     return kExitUsage;
   }
   std::optional<ChangedLines> changed;
@@ -266,11 +340,12 @@ int runCheck(const CheckRequest& request) {
       return kExitUsage;
     }
   }
+  for (const Failure& failure : failures)
+    std::fprintf(stderr, "%s\n", located(failure.path, failure.line, failure.message).c_str());
   bool anyThreshold = false;
   for (Measure measure : kMeasures) anyThreshold = anyThreshold || maximumOf(request, measure).has_value();
 
   std::vector<CheckedFile> files;
-  std::vector<Failure> failures;
   size_t violations = 0;
   for (const std::string& path : paths) {
     if (changed && !changed->touchesFile(path)) continue;
@@ -290,6 +365,7 @@ int runCheck(const CheckRequest& request) {
       if (changed && !changed->touches(path, summaryMethod.line, summaryMethod.endLine)) continue;
       CheckedMethod method;
       method.name = utf8Text(summary.displayName(summaryMethod), parsed->charset());
+      method.label = utf8Text(methodLabel(summary, summaryMethod), parsed->charset());
       method.measures = file.measured.withBody(m);
       const metrics::MethodMeasures* found = file.measured.byMethod[m];
       method.line = found ? found->nameLine : summaryMethod.line;
@@ -317,7 +393,9 @@ int runCheck(const CheckRequest& request) {
   if (request.output.empty()) {
     std::fputs(report.c_str(), stdout);
   } else if (!xml::writeFileAtomically(request.output, report)) {
-    std::fprintf(stderr, "%s: cannot be written\n", request.output.c_str());
+    const std::string why = whyNotWritten(request.output);
+    std::fprintf(stderr, "%s: cannot write the report%s\n", request.output.c_str(),
+                 why.empty() ? "" : (": " + why).c_str());
     return kExitSomeFailed;
   }
   if (!failures.empty()) return kExitSomeFailed;

@@ -136,6 +136,11 @@ std::string formatError(std::string_view command, const std::string& output,
          "; name the output " + list;
 }
 
+// The most shards --shard splits a tree into, and the largest threshold
+// check takes (past any real method's measures).
+constexpr unsigned kMostShards = 10000;
+constexpr unsigned kLargestThreshold = 1000000;
+
 bool isOption(const std::string& argument) { return argument.size() > 1 && argument[0] == '-'; }
 
 // "--" ends the options: every argument after it is a name, even one that
@@ -173,6 +178,16 @@ std::optional<unsigned> countIn(std::string_view text, unsigned low, unsigned hi
   if (failed != std::errc() || end != text.data() + text.size() || value < low || value > high)
     return std::nullopt;
   return value;
+}
+
+// "--changed-since REV": true when args[i] is the option.  An empty
+// revision (a CI variable left unset) is refused rather than read as no
+// option, which would check everything, or nothing the gate meant.
+bool changedSinceOption(const std::vector<std::string>& args, size_t& i, std::string& revision, std::string& error) {
+  if (!optionValue(args, i, "", "--changed-since", revision, error)) return false;
+  if (error.empty() && revision.empty())
+    error = "--changed-since needs a git revision, and it was given an empty one (is a variable unset?)";
+  return true;
 }
 
 // "--fold auto|none|all": true when args[i] is the option, with error
@@ -308,16 +323,18 @@ ParseResult parseBatch(const std::vector<std::string>& args) {
       if (!error.empty()) return refuse("batch: " + error);
       const size_t slash = shard.find('/');
       const std::optional<unsigned> count =
-          slash == std::string::npos ? std::nullopt : countIn(std::string_view(shard).substr(slash + 1), 1, 10000);
+          slash == std::string::npos ? std::nullopt : countIn(std::string_view(shard).substr(slash + 1), 1, kMostShards);
       const std::optional<unsigned> which =
           count ? countIn(std::string_view(shard).substr(0, slash), 1, *count) : std::nullopt;
-      if (!which) return refuse("batch: --shard takes K/N, the K-th of N shares (1 <= K <= N), not '" + shard + "'");
+      if (!which)
+        return refuse("batch: --shard takes K/N, the K-th of N shares (1 <= K <= N <= " + std::to_string(kMostShards) +
+                      "), not '" + shard + "'");
       request.shard = *which;
       request.shards = *count;
       continue;
     }
     if (optionValue(args, i, "-o", "--output", request.outputDir, error) ||
-        optionValue(args, i, "", "--changed-since", request.changedSince, error) ||
+        changedSinceOption(args, i, request.changedSince, error) ||
         foldOption(args, i, request.fold, error) ||
         languageLevelOption(args, i, request.languageLevel, error)) {
       if (!error.empty()) return refuse("batch: " + error);
@@ -369,7 +386,7 @@ ParseResult parseCheck(const std::vector<std::string>& args) {
     if (restAreNames(args, i, request.sources)) break;
     std::string error, value;
     if (optionValue(args, i, "-o", "--output", request.output, error) ||
-        optionValue(args, i, "", "--changed-since", request.changedSince, error) ||
+        changedSinceOption(args, i, request.changedSince, error) ||
         languageLevelOption(args, i, request.languageLevel, error)) {
       if (!error.empty()) return refuse("check: " + error);
       continue;
@@ -378,8 +395,10 @@ ParseResult parseCheck(const std::vector<std::string>& args) {
     for (const auto& [name, maximum] : thresholds) {
       if (!optionValue(args, i, "", name, value, error)) continue;
       if (!error.empty()) return refuse("check: " + error);
-      const std::optional<unsigned> number = countIn(value, 0, 1000000);
-      if (!number) return refuse(std::string("check: ") + name + " takes a whole number, not '" + value + "'");
+      const std::optional<unsigned> number = countIn(value, 0, kLargestThreshold);
+      if (!number)
+        return refuse(std::string("check: ") + name + " takes a whole number from 0 to " +
+                      std::to_string(kLargestThreshold) + ", not '" + value + "'");
       *maximum = *number;
       taken = true;
     }

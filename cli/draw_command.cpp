@@ -5,6 +5,7 @@
 #include "cli/commands.h"
 #include "cli/failure_reason.h"
 #include "cli/method_choice.h"
+#include "cli/output_names.h"
 #include "cli/text_output.h"
 #include "cfg/json.h"
 #include "pipeline/method_flow.h"
@@ -23,6 +24,13 @@ std::string fileStem(const std::string& path) {
   const size_t dot = name.rfind('.');
   if (dot != std::string::npos && dot > 0) name.erase(dot);
   return name;
+}
+
+// Says why an output was not written, and how the command ends.
+int cannotWrite(const std::string& output, const char* what) {
+  const std::string why = whyNotWritten(output);
+  std::fprintf(stderr, "%s: cannot write %s%s\n", output.c_str(), what, why.empty() ? "" : (": " + why).c_str());
+  return kExitSomeFailed;
 }
 
 std::string methodIndex(const pipeline::ParsedSource& parsed, const std::vector<size_t>& methods,
@@ -51,10 +59,7 @@ int writeGraphs(pipeline::ParsedSource& parsed, const pipeline::MethodSummary& m
     std::fprintf(stderr, "%s\n", located(parsed.sourcePath(), problem.line, problem.message).c_str());
     return kExitSomeFailed;
   }
-  if (!xml::writeFileAtomically(output, *text)) {
-    std::fprintf(stderr, "%s: cannot write the graphs\n", output.c_str());
-    return kExitSomeFailed;
-  }
+  if (!xml::writeFileAtomically(output, *text)) return cannotWrite(output, "the graphs");
   size_t graphs = 0;
   for (size_t at = text->find("// page: "); at != std::string::npos; at = text->find("\n// page: ", at + 1)) ++graphs;
   std::printf("%s: %s, %zu graph%s\n", output.c_str(),
@@ -72,10 +77,7 @@ int writeFlowJson(pipeline::ParsedSource& parsed, const pipeline::MethodSummary&
     return kExitSomeFailed;
   }
   const bool latin1 = parsed.charset() == text::Charset::Latin1;
-  if (!xml::writeFileAtomically(output, cfg::methodFlowJson(*flow, latin1))) {
-    std::fprintf(stderr, "%s: cannot write the graph\n", output.c_str());
-    return kExitSomeFailed;
-  }
+  if (!xml::writeFileAtomically(output, cfg::methodFlowJson(*flow, latin1))) return cannotWrite(output, "the graph");
   size_t nodes = 0;
   for (const cfg::Graph& graph : flow->graphs) nodes += graph.nodes.size();
   std::printf("%s: %s, %zu nodes\n", output.c_str(),
@@ -86,8 +88,8 @@ int writeFlowJson(pipeline::ParsedSource& parsed, const pipeline::MethodSummary&
 int drawOne(pipeline::ParsedSource& parsed, const pipeline::MethodSummary& method, std::string output,
             FoldMode fold) {
   const pipeline::FileSummary& summary = parsed.summary();
-  if (output.empty())
-    output = fileSafeName(utf8Text(summary.displayName(method), parsed.charset())) + ".html";
+  // A name too long for a file name is cut and given a hash, as batch does.
+  if (output.empty()) output = fittedFileName(utf8Text(summary.displayName(method), parsed.charset())) + ".html";
   if (hasExtension(output, ".dot")) return writeGraphs(parsed, method, output, fold);
   if (hasExtension(output, ".json")) return writeFlowJson(parsed, method, output);
   pipeline::Problem problem;
@@ -101,11 +103,7 @@ int drawOne(pipeline::ParsedSource& parsed, const pipeline::MethodSummary& metho
     std::fprintf(stderr, "%s\n", located(parsed.sourcePath(), problem.line, message).c_str());
     return kExitSomeFailed;
   }
-  if (!host::saveDrawing(*chart->drawing, kUsEnglish, output)) {
-    const std::string why = saveTrouble(output);
-    std::fprintf(stderr, "%s: cannot write the drawing%s\n", output.c_str(), why.empty() ? "" : (": " + why).c_str());
-    return kExitSomeFailed;
-  }
+  if (!host::saveDrawing(*chart->drawing, kUsEnglish, output)) return cannotWrite(output, "the drawing");
   std::printf("%s: %s, %zu page%s\n", output.c_str(), utf8Text(summary.displayName(method), parsed.charset()).c_str(),
               chart->drawing->pages.size(), chart->drawing->pages.size() == 1 ? "" : "s");
   return kExitDone;
@@ -148,10 +146,7 @@ int drawAll(pipeline::ParsedSource& parsed, std::string output, FoldMode fold) {
   const text::Charset encoding = parsed.charset();
   const std::string page =
       host::drawingsHtml(title, methodIndex(parsed, methods, anchors), sections, encoding, kUsEnglish);
-  if (!xml::writeFileAtomically(output, page)) {
-    std::fprintf(stderr, "%s: cannot write the drawing\n", output.c_str());
-    return kExitSomeFailed;
-  }
+  if (!xml::writeFileAtomically(output, page)) return cannotWrite(output, "the drawing");
   std::printf("%s: %zu of %zu methods drawn\n", output.c_str(), drawings.size(), methods.size());
   return exitCode;
 }

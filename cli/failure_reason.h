@@ -15,6 +15,12 @@ namespace cli {
 // or cannot be written ("no space left in out"); empty otherwise.
 std::string saveTrouble(const std::string& path);
 
+// After a file a user named could not be written at path: why, in words
+// that say what to do ("no such folder out (make it first)", "no space
+// left in out", "cannot write in out: Permission denied"); empty when no
+// reason can be found.
+std::string whyNotWritten(const std::string& path);
+
 // The same as a problem: a resource problem "cannot write PATH: why" when
 // the folder is the cause, else a failure "cannot write PATH".
 pipeline::Problem saveFailure(const std::string& path);

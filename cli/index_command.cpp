@@ -66,7 +66,9 @@ int runIndex(const IndexRequest& request) {
     const fs::path root(dir);
     const fs::path records = root / kSiteFolder / "records";
     if (!fs::is_directory(root, ec)) {
-      std::fprintf(stderr, "%s: no such folder\n", dir.c_str());
+      std::fprintf(stderr, "%s: %s\n", dir.c_str(),
+                   fs::exists(root, ec) ? "is not a folder; give the output folders of flowchart batch runs"
+                                        : "no such folder");
       return kExitUsage;
     }
     if (!fs::is_directory(records, ec)) {

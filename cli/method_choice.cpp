@@ -6,6 +6,7 @@
 
 #include "cli/method_signature.h"
 #include "cli/text_output.h"
+#include "xml/latin1.h"
 
 namespace cli {
 namespace {
@@ -147,7 +148,10 @@ std::vector<size_t> matchingMethods(const pipeline::FileSummary& summary, const 
 
 std::optional<size_t> pickMethod(const pipeline::ParsedSource& parsed, const std::string& text,
                                  std::string_view command) {
-  const std::optional<MethodChoice> choice = parseMethodChoice(text);
+  // A name typed in a terminal is UTF-8; an ISO-8859-1 source's names are
+  // compared in its own bytes.
+  const bool latin1 = parsed.charset() == text::Charset::Latin1;
+  const std::optional<MethodChoice> choice = parseMethodChoice(latin1 ? xml::utf8ToLatin1(text) : text);
   if (!choice) {
     std::fprintf(stderr,
                  "%.*s: '%s' is not a method name; write METHOD, Class.METHOD, METHOD:LINE or METHOD(TYPES)\n",
@@ -174,9 +178,9 @@ std::optional<size_t> pickMethod(const pipeline::ParsedSource& parsed, const std
     std::string what;
     if (choice->parameterTypes) what += " with parameters " + withParameterTypes("", *choice->parameterTypes);
     if (choice->line) what += " at line " + std::to_string(*choice->line);
-    std::fprintf(stderr, "%s: no method '%s'%s; the methods named %s are:%s\n", source.c_str(),
-                 choice->name.c_str(), what.c_str(), choice->name.c_str(),
-                 candidateList(summary, named, charset).c_str());
+    const std::string name = utf8Text(choice->name, charset);
+    std::fprintf(stderr, "%s: no method '%s'%s; the methods named %s are:%s\n", source.c_str(), name.c_str(),
+                 utf8Text(what, charset).c_str(), name.c_str(), candidateList(summary, named, charset).c_str());
     return std::nullopt;
   }
   std::vector<size_t> all;

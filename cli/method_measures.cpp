@@ -1,9 +1,12 @@
 #include "cli/method_measures.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <map>
-#include <tuple>
+#include <utility>
+
+#include "xml/latin1.h"
 
 namespace cli {
 
@@ -20,19 +23,31 @@ std::optional<int64_t> MeasuredSource::classComplexity(const pipeline::FileSumma
 MeasuredSource measureSource(pipeline::ParsedSource& parsed) {
   MeasuredSource measured;
   measured.file = metrics::measureTree(parsed.tree());
-  // The summary and the tree name a method by its first and last lines and
-  // its name; methods that share all three are taken in order.
-  std::map<std::tuple<int32_t, int32_t, std::string>, std::vector<const metrics::MethodMeasures*>> byPlace;
-  for (auto it = measured.file.methods.rbegin(); it != measured.file.methods.rend(); ++it)
-    byPlace[{it->line, it->endLine, it->name}].push_back(&*it);
+  // The summary and the tree are joined by the place of each declaration,
+  // its first and last lines, never by the text of its name, which the two
+  // hold in different forms once it has a letter outside ASCII.  Methods
+  // sharing a place (several on one line) are told apart by name, then
+  // taken in the order they are declared.
+  std::map<std::pair<int32_t, int32_t>, std::vector<const metrics::MethodMeasures*>> byPlace;
+  for (const metrics::MethodMeasures& method : measured.file.methods)
+    byPlace[{method.line, method.endLine}].push_back(&method);
   for (const pipeline::MethodSummary& method : parsed.summary().methods) {
-    auto found = byPlace.find({method.line, method.endLine, method.name});
+    auto found = byPlace.find({method.line, method.endLine});
     if (found == byPlace.end() || found->second.empty()) {
       measured.byMethod.push_back(nullptr);
       continue;
     }
-    measured.byMethod.push_back(found->second.back());
-    found->second.pop_back();
+    std::vector<const metrics::MethodMeasures*>& here = found->second;
+    auto chosen = here.begin();
+    if (here.size() > 1) {
+      // The tree keeps a name as UTF-8 of the source's single bytes.
+      const auto sameName = std::find_if(here.begin(), here.end(), [&](const metrics::MethodMeasures* each) {
+        return xml::utf8ToLatin1(each->name) == method.name;
+      });
+      if (sameName != here.end()) chosen = sameName;
+    }
+    measured.byMethod.push_back(*chosen);
+    here.erase(chosen);
   }
   return measured;
 }

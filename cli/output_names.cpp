@@ -36,13 +36,16 @@ std::string folded(std::string_view name) {
 
 }  // namespace
 
+std::string fittedFileName(std::string_view utf8Name) {
+  std::string name = fileSafeName(utf8Name);
+  if (name.size() > kLongestName) name = std::string(utf8Prefix(name, kCutName)) + "~" + hashText(utf8Name);
+  return name;
+}
+
 std::vector<std::string> methodPageStems(const std::vector<NamedMethod>& methods) {
   std::vector<std::string> stems;
-  for (const NamedMethod& method : methods) {
-    std::string name = fileSafeName(method.displayName);
-    if (name.size() > kLongestName) name = std::string(utf8Prefix(name, kCutName)) + "~" + hashText(method.displayName);
-    stems.push_back(name + "-L" + std::to_string(method.line));
-  }
+  for (const NamedMethod& method : methods)
+    stems.push_back(fittedFileName(method.displayName) + "-L" + std::to_string(method.line));
   // Stems that meet, case folded, are told apart by a hash of the name and
   // parameters, then (the very same method twice) by their order.
   std::map<std::string, std::vector<size_t>> byStem;

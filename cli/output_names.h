@@ -17,6 +17,11 @@ struct NamedMethod {
   int32_t line = 0;
 };
 
+// A file name made from a UTF-8 name (fileSafeName), cut and given a hash
+// of the whole name when it is too long for a file name with a suffix
+// such as "-L1234-sequence.html" added.
+std::string fittedFileName(std::string_view utf8Name);
+
 // One stem per method, "<display name>-L<line>", the page being
 // "<stem>.html" and its sequence diagram "<stem>-sequence.html".  Names
 // that would meet ("a$b" and "a_b", overloads on one line, "Run" and

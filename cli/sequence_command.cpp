@@ -5,6 +5,7 @@
 #include "cli/commands.h"
 #include "cli/failure_reason.h"
 #include "cli/method_choice.h"
+#include "cli/output_names.h"
 #include "cli/text_output.h"
 #include "xml/atomic_file.h"
 #include "pipeline/method_sequence.h"
@@ -35,7 +36,7 @@ int runSequence(const SequenceRequest& request) {
   if (!chosen) return kExitUsage;
   const pipeline::MethodSummary& method = parsed->summary().methods[*chosen];
   const std::string name = utf8Text(parsed->summary().displayName(method), parsed->charset());
-  const std::string output = request.output.empty() ? fileSafeName(name) + "-sequence.html" : request.output;
+  const std::string output = request.output.empty() ? fittedFileName(name) + "-sequence.html" : request.output;
 
   pipeline::SequenceSources sources(*parsed, request.sourceTree);
   const pipeline::SequenceOptions options{request.depth, request.maxMessages, request.sourceTree,
@@ -52,7 +53,7 @@ int runSequence(const SequenceRequest& request) {
   const bool saved = graphOnly ? xml::writeFileAtomically(output, text::dotText(sequence->graph))
                                : host::saveDrawing(*sequence->drawing, kUsEnglish, output);
   if (!saved) {
-    const std::string why = saveTrouble(output);
+    const std::string why = whyNotWritten(output);
     std::fprintf(stderr, "%s: cannot write the %s%s\n", output.c_str(), graphOnly ? "graph" : "drawing",
                  why.empty() ? "" : (": " + why).c_str());
     return kExitSomeFailed;

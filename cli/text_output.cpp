@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdio>
 
+#include "text/json_string.h"
 #include "xml/latin1.h"
 
 namespace cli {
@@ -11,28 +12,7 @@ std::string utf8Text(std::string_view text, text::Charset charset) {
   return charset == text::Charset::Utf8 ? std::string(text) : xml::latin1ToUtf8(text);
 }
 
-std::string jsonString(std::string_view utf8) {
-  std::string out = "\"";
-  for (char c : utf8) {
-    const auto byte = static_cast<unsigned char>(c);
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default:
-        if (byte < 0x20) {
-          char escape[8];
-          std::snprintf(escape, sizeof escape, "\\u%04x", byte);
-          out += escape;
-        } else {
-          out += c;
-        }
-    }
-  }
-  return out + "\"";
-}
+std::string jsonString(std::string_view text) { return text::jsonString(text); }
 
 std::string htmlEscaped(std::string_view text) {
   std::string out;

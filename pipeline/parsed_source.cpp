@@ -31,7 +31,8 @@ void markStaticInitializers(xml::Document& tree, FileSummary& summary) {
 
 namespace fs = std::filesystem;
 
-// The lines of every method and constructor name in the tree, by name.
+// The lines of every method and constructor name in the tree, by name in
+// the source's bytes (as the summary names methods).
 std::unordered_map<std::string, std::vector<int32_t>> declaratorLines(xml::Document& tree) {
   std::unordered_map<std::string, std::vector<int32_t>> lines;
   const pugi::xml_node root = tree.root().raw();
@@ -40,7 +41,7 @@ std::unordered_map<std::string, std::vector<int32_t>> declaratorLines(xml::Docum
     if (name == "MtdDeclr" || name == "CtorDeclr") {
       const pugi::xml_node identifier = node.child("IDEN");
       if (identifier)
-        lines[identifier.attribute("t").value()].push_back(identifier.attribute("l").as_int());
+        lines[cfg::tokenText(identifier)].push_back(identifier.attribute("l").as_int());
     }
     // Document order without recursion: down, else along, else up and along.
     if (node.first_child()) {
@@ -56,11 +57,19 @@ std::unordered_map<std::string, std::vector<int32_t>> declaratorLines(xml::Docum
 
 }  // namespace
 
+std::string missingPathText(const std::error_code& error) {
+  if (error == std::errc::filename_too_long)
+    return "the path is longer than this system allows (" + error.message() + "); shorten it";
+  if (!error || error == std::errc::no_such_file_or_directory || error == std::errc::not_a_directory)
+    return "no such file";
+  return "cannot be reached: " + error.message();
+}
+
 std::optional<std::string> readSourceFile(const std::string& path, Problem& problem) {
   std::error_code ec;
   const fs::file_status status = fs::status(path, ec);
   if (ec || !fs::exists(status)) {
-    problem.set(Problem::Kind::Unreadable, "no such file");
+    problem.set(Problem::Kind::Unreadable, missingPathText(ec));
     return std::nullopt;
   }
   if (fs::is_directory(status)) {

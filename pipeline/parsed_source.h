@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -71,6 +72,10 @@ class ParsedSource {
   std::optional<std::map<std::pair<int32_t, std::string>, xml::Node>> declarations_;
   std::optional<std::vector<LineComment>> lineComments_;
 };
+
+// Why a path could not be looked at, from the error of the look: "no such
+// file", a path longer than the system allows, or the system's reason.
+std::string missingPathText(const std::error_code& error);
 
 // Reads a whole file; nullopt with the problem when it is missing, a
 // folder, not a regular file, binary (it holds a NUL byte) or unreadable.

@@ -1,6 +1,10 @@
 // flowchart check on real files: its reports, thresholds and exit codes,
-// and --changed-since on a git repository made for the test.
+// and --changed-since on git repositories made for the test.
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <set>
 
 #include "tests/cli/cli_run.h"
 
@@ -9,6 +13,8 @@ namespace {
 using testing_support::readFile;
 using testing_support::TempDir;
 using testing_support::writeFile;
+
+namespace fs = std::filesystem;
 
 constexpr const char* kBusy =
     "class Busy {\n"
@@ -101,6 +107,169 @@ TEST(CheckCommand, ChangedSinceTakesOnlyTheMethodsTouched) {
   const auto unknown = runFlowchart({"check", ".", "--changed-since", "no-such-rev"}, dir.path());
   EXPECT_EQ(unknown.exitCode, 2);
   EXPECT_EQ(unknown.err, "flowchart: unknown git revision 'no-such-rev'\n");
+}
+
+// --changed-since reads every path git writes exactly: spaces (which git
+// ends with a tab in a patch), tabs, quotes, backslashes, colons, bytes
+// that are not UTF-8 and pattern characters, in check and batch alike; and
+// sources in two repositories, an empty revision and a missing git.
+TEST(ChangedSince, ReadsEveryPathExactly) {
+  if (testing_support::runShell("git --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "git is not installed";
+  TempDir dir;
+  const auto commitAll = [&](const fs::path& repo) {
+    const std::string git = "git -C " + testing_support::shellQuote(repo.string()) + " -c user.name=t -c user.email=t@t ";
+    return testing_support::runShell(git + "init -q 2>/dev/null; " + git + "add -A && " + git + "commit -qm one");
+  };
+  const std::string before = "class X {\n  int f(int a) {\n    return a;\n  }\n}\n";
+  const std::string after = "class X {\n  int f(int a) {\n    if (a > 0) a--;\n    return a;\n  }\n}\n";
+  const std::vector<std::string> names = {"Lat\xE9n.java", "[glob]/G.java", "back\\slash.java", "co:lon.java",
+                                          "q\"uote.java", "sp ace/A B.java", "t\tab.java"};
+  const fs::path repo = dir.path() / "repo";
+  for (const std::string& name : names) {
+    fs::create_directories((repo / name).parent_path());
+    writeFile(repo / name, before);
+  }
+  writeFile(repo / "Same.java", after);
+  ASSERT_EQ(commitAll(repo), 0);
+  for (const std::string& name : names) writeFile(repo / name, after);
+  fs::create_directories(repo / "new dir");
+  writeFile(repo / "new dir/N N.java", after);  // not tracked yet: new throughout
+
+  std::string expected;
+  for (const std::string& name : {"Lat\xE9n.java", "[glob]/G.java", "back\\slash.java", "co:lon.java", "new dir/N N.java",
+                                  "q\"uote.java", "sp ace/A B.java", "t\tab.java"})
+    expected += "repo/" + std::string(name) + ":2: X.f: cyclomatic complexity 2 > 1\n";
+  const auto check = runFlowchart({"check", "repo", "--changed-since", "HEAD", "--max-cc", "1"}, dir.path());
+  EXPECT_EQ(check.exitCode, 3) << check.err;
+  EXPECT_EQ(check.out, expected);
+
+  const auto batch = runFlowchart({"batch", "repo", "-o", "out", "--changed-since", "HEAD", "-j", "1"}, dir.path());
+  EXPECT_EQ(batch.exitCode, 0) << batch.err;
+  for (const std::string& name : names) EXPECT_TRUE(fs::exists(dir.path() / "out/files" / name / "X.f-L2.html")) << name;
+  EXPECT_FALSE(fs::exists(dir.path() / "out/files/Same.java"));
+
+  // Sources of two repositories: each is asked about its own.
+  fs::create_directories(dir.path() / "other");
+  writeFile(dir.path() / "other/O.java", before);
+  ASSERT_EQ(commitAll(dir.path() / "other"), 0);
+  writeFile(dir.path() / "other/O.java", after);
+  const auto both = runFlowchart({"check", "repo/sp ace", "other", "--changed-since", "HEAD", "--max-cc", "1"},
+                                 dir.path());
+  EXPECT_EQ(both.exitCode, 3) << both.err;
+  EXPECT_EQ(both.out,
+            "repo/sp ace/A B.java:2: X.f: cyclomatic complexity 2 > 1\nother/O.java:2: X.f: cyclomatic complexity 2 > 1\n");
+
+  // An unset CI variable is no revision; without git nothing can be said.
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"check", "repo", "--changed-since", ""},
+                                               std::vector<std::string>{"batch", "repo", "-o", "out", "--changed-since="}}) {
+    const auto empty = runFlowchart(args, dir.path());
+    EXPECT_EQ(empty.exitCode, 2);
+    EXPECT_EQ(empty.err, "flowchart: " + args[0] +
+                             ": --changed-since needs a git revision, and it was given an empty one (is a variable "
+                             "unset?)\nRun 'flowchart help " + args[0] + "' for usage.\n");
+  }
+  const auto noGit = testing_support::runProgram(
+      "/usr/bin/env", {"PATH=/nowhere", FLOWCHART_CLI, "check", "repo", "--changed-since", "HEAD"}, dir.path());
+  EXPECT_EQ(noGit.exitCode, 2);
+  EXPECT_EQ(noGit.err,
+            "flowchart: cannot run git, which --changed-since reads the changes with: it is not installed or not on "
+            "the PATH\n");
+  const auto notRepo = runFlowchart({"check", "..", "--changed-since", "HEAD"}, dir.path());
+  EXPECT_EQ(notRepo.exitCode, 2);
+  EXPECT_EQ(notRepo.err.rfind("flowchart: ..: not in a git repository (git: not a git repository", 0), 0u) << notRepo.err;
+}
+
+// Methods and constructors whose names hold letters outside ASCII are
+// measured like any other, in UTF-8 and ISO-8859-1 sources alike: the
+// gate fails over them.
+TEST(CheckCommand, NamesOutsideAsciiAreMeasured) {
+  TempDir dir;
+  const std::string utf8 =
+      "class \xC3\x9C" "ber {\n  \xC3\x9C" "ber(int a) {\n    if (a > 0) a--;\n  }\n"
+      "  int gr\xC3\xB6\xC3\x9F" "e(int a) {\n    return a > 0 ? 1 : 2;\n  }\n"
+      "  void caf\xC3\xA9() { if (true) { } } void plain() { }\n}\n";
+  const std::string latin1 =
+      "class \xDC" "ber {\n  \xDC" "ber(int a) {\n    if (a > 0) a--;\n  }\n"
+      "  int gr\xF6\xDF" "e(int a) {\n    return a > 0 ? 1 : 2;\n  }\n"
+      "  void caf\xE9() { if (true) { } } void plain() { }\n}\n";
+  writeFile(dir.path() / "U.java", utf8);
+  writeFile(dir.path() / "L.java", latin1);
+  const auto check = runFlowchart({"check", "U.java", "L.java", "--max-cc", "1"}, dir.path());
+  EXPECT_EQ(check.exitCode, 3) << check.err;
+  std::string expected;
+  for (const char* file : {"U.java", "L.java"})
+    expected += std::string(file) + ":2: \xC3\x9C" "ber.\xC3\x9C" "ber: cyclomatic complexity 2 > 1\n" + file +
+                ":5: \xC3\x9C" "ber.gr\xC3\xB6\xC3\x9F" "e: cyclomatic complexity 2 > 1\n" + file +
+                ":8: \xC3\x9C" "ber.caf\xC3\xA9: cyclomatic complexity 2 > 1\n";
+  EXPECT_EQ(check.out, expected);
+  for (const char* file : {"U.java", "L.java"}) {
+    const auto list = runFlowchart({"list", file}, dir.path());
+    EXPECT_EQ(list.exitCode, 0);
+    EXPECT_EQ(list.out.find("(no body)"), std::string::npos) << list.out;
+    EXPECT_NE(list.out.find("8-8              1    2    1     "), std::string::npos) << list.out;
+  }
+}
+
+// A folder of the tree that cannot be read fails the gate: its sources
+// would pass unchecked.
+TEST(CheckCommand, AnUnreadableFolderFailsTheGate) {
+  TempDir dir;
+  fs::create_directories(dir.path() / "src/locked");
+  writeFile(dir.path() / "src/Ok.java", "class Ok { void f() { } }\n");
+  writeFile(dir.path() / "src/locked/Busy.java", kBusy);
+  fs::permissions(dir.path() / "src/locked", fs::perms::none);
+  fs::permissions(dir.path(), fs::perms::all);
+  // Root reads every folder: the run is made as nobody then.
+  std::vector<std::string> args = {FLOWCHART_CLI, "check", "src", "--max-cc", "1"};
+  std::string program = "/usr/bin/env";
+  if (::geteuid() == 0) {
+    if (!fs::exists("/usr/bin/setpriv")) GTEST_SKIP() << "needs setpriv to run as another user";
+    args.insert(args.begin(), {"--reuid=65534", "--regid=65534", "--clear-groups", "/usr/bin/env"});
+    program = "/usr/bin/setpriv";
+  }
+  const auto run = testing_support::runProgram(program, args, dir.path());
+  fs::permissions(dir.path() / "src/locked", fs::perms::owner_all);
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.err, "src/locked: cannot be read: Permission denied; its sources are not checked (make it readable)\n");
+  EXPECT_EQ(run.out, "");
+}
+
+// What tools read: overloads and initialisers over a threshold each get a
+// fingerprint of their own; a relative path with a colon is a relative
+// SARIF URI; a report never replaces a source, and a report that cannot be
+// written says why.
+TEST(CheckCommand, ReportsForTools) {
+  TempDir dir;
+  fs::create_directories(dir.path() / "x:y");
+  writeFile(dir.path() / "x:y/K.java",
+            "class K {\n  int f(int a) { return a > 0 ? 1 : 2; }\n  int f(long a) { return a > 0 ? 1 : 2; }\n"
+            "  { if (K.class != null) { } }\n  { if (K.class != null) { } }\n}\n");
+  const auto quality = runFlowchart({"check", "x:y", "--max-cc", "1", "-f", "codeclimate"}, dir.path());
+  EXPECT_EQ(quality.exitCode, 3) << quality.err;
+  std::set<std::string> prints;
+  size_t issues = 0;
+  for (size_t at = quality.out.find("\"fingerprint\":\""); at != std::string::npos;
+       at = quality.out.find("\"fingerprint\":\"", at + 1), ++issues)
+    prints.insert(quality.out.substr(at + 15, 16));
+  EXPECT_EQ(issues, 4u) << quality.out;
+  EXPECT_EQ(prints.size(), 4u) << quality.out;
+
+  const auto sarif = runFlowchart({"check", "x:y/K.java", "--max-cc", "1", "-f", "sarif"}, dir.path());
+  EXPECT_EQ(sarif.exitCode, 3);
+  EXPECT_NE(sarif.out.find("\"artifactLocation\":{\"uri\":\"x%3Ay/K.java\"}"), std::string::npos) << sarif.out;
+
+  const std::string source = readFile(dir.path() / "x:y/K.java");
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"check", "x:y", "-o", "x:y/K.java"},
+                                               std::vector<std::string>{"check", "x:y/K.java", "-o", "./x:y/K.java"}}) {
+    const auto over = runFlowchart(args, dir.path());
+    EXPECT_EQ(over.exitCode, 2);
+    EXPECT_EQ(over.err, args[3] + ": is one of the sources checked; the report would replace it (name another "
+                                  "file with -o)\n");
+  }
+  EXPECT_EQ(readFile(dir.path() / "x:y/K.java"), source);
+  const auto nowhere = runFlowchart({"check", "x:y", "-f", "json", "-o", "nowhere/r.json"}, dir.path());
+  EXPECT_EQ(nowhere.exitCode, 1);
+  EXPECT_EQ(nowhere.err, "nowhere/r.json: cannot write the report: no such folder nowhere (make it first)\n");
 }
 
 // Java that the grammar accepted wrongly, or refused wrongly, read as

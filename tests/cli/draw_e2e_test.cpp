@@ -213,4 +213,30 @@ TEST(DrawCommand, KeepsTheSourcesEncoding) {
   }
 }
 
+// A method of an ISO-8859-1 source is named as typed in a UTF-8 terminal;
+// a default file name too long for the file system is cut and given a
+// hash, as batch names its pages.
+TEST(DrawCommand, NamesAsTypedAndDefaultNamesThatFit) {
+  TempDir dir;
+  testing_support::writeFile(dir.file("L.java"), "class L {\n  int caf\xE9(int a) { return a; }\n}\n");
+  const auto cafe = runFlowchart({"draw", "L.java", "caf\xC3\xA9"}, dir.path());
+  EXPECT_EQ(cafe.exitCode, 0) << cafe.err;
+  EXPECT_EQ(cafe.out, "L.caf\xC3\xA9.html: L.caf\xC3\xA9, 1 page\n");
+  const auto typed = runFlowchart({"draw", "L.java", "L.caf\xC3\xA9(int):2", "-o", "c.svg"}, dir.path());
+  EXPECT_EQ(typed.exitCode, 0) << typed.err;
+  const auto wrong = runFlowchart({"draw", "L.java", "caf\xC3\xA9:9"}, dir.path());
+  EXPECT_EQ(wrong.exitCode, 2);
+  EXPECT_EQ(wrong.err, "L.java: no method 'caf\xC3\xA9' at line 9; the methods named caf\xC3\xA9 are:\n  L.caf\xC3\xA9(int):2\n");
+
+  const std::string longName(300, 'n');
+  testing_support::writeFile(dir.file("Long.java"), "class Long {\n  void " + longName + "() { }\n}\n");
+  const auto drawn = runFlowchart({"draw", "Long.java", longName}, dir.path());
+  EXPECT_EQ(drawn.exitCode, 0) << drawn.err;
+  const std::string file = drawn.out.substr(0, drawn.out.find(':'));
+  EXPECT_EQ(file.rfind("Long." + std::string(115, 'n') + "~", 0), 0u) << file;
+  EXPECT_EQ(file.size(), 120 + 1 + 8 + 5);
+  EXPECT_EQ(drawn.out, file + ": Long." + longName + ", 1 page\n");
+  EXPECT_TRUE(std::filesystem::exists(dir.path() / file));
+}
+
 }  // namespace

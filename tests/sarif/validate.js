@@ -1,6 +1,7 @@
 // Runs `flowchart check --format sarif` on a file with methods over its
-// thresholds and on one that does not parse, and validates the report
-// against the SARIF 2.1.0 schema (from npm) with ajv.  Exits 77 (skipped)
+// thresholds and on one that does not parse, and on files with hostile
+// names, and validates the reports against the SARIF 2.1.0 schema (from
+// npm) with ajv.  Exits 77 (skipped)
 // when the npm packages are not installed.
 //   node validate.js FLOWCHART NODE_MODULES
 'use strict';
@@ -58,6 +59,39 @@ try {
   const notes = report.runs[0].invocations[0].toolExecutionNotifications;
   check('the file that does not parse is a notification', notes.length === 1 &&
         notes[0].locations[0].physicalLocation.region.startLine === 2);
+
+  // File names that break naive writers: an ISO-8859-1 byte, spaces,
+  // quotes, a colon, a backslash.  The log must be strict UTF-8 and valid.
+  const hostile = path.join(dir, 'hostile "names"');
+  fs.mkdirSync(hostile);
+  const busy = ' {\n  int f(int a) { return a > 0 ? 1 : 2; }\n}\n';
+  const latin1Name = Buffer.concat([Buffer.from(hostile + '/Lat'), Buffer.from([0xe9]), Buffer.from('n.java')]);
+  fs.writeFileSync(latin1Name, Buffer.concat([Buffer.from('class Lat'), Buffer.from([0xe9]), Buffer.from('n' + busy)]));
+  for (const name of ['sp ace.java', 'q"uote.java', 'co:lon.java', 'back\\slash.java'])
+    fs.writeFileSync(path.join(hostile, name), 'class X' + busy);
+  const hostileRun = childProcess.spawnSync(flowchart,
+      ['check', 'hostile "names"', '--max-cc', '1', '--format', 'sarif', '-o', 'hostile.sarif'], {cwd: dir});
+  check('exit code 3 over the threshold, was ' + hostileRun.status, hostileRun.status === 3);
+  let hostileReport = null;
+  try {
+    const text = new TextDecoder('utf-8', {fatal: true}).decode(fs.readFileSync(path.join(dir, 'hostile.sarif')));
+    hostileReport = JSON.parse(text);
+  } catch (error) {
+    check('the log of hostile names is UTF-8 JSON: ' + error, false);
+  }
+  if (hostileReport) {
+    check('valid SARIF 2.1.0 with hostile names: ' + JSON.stringify(validate.errors, null, 1),
+        validate(hostileReport));
+    const uris = hostileReport.runs[0].results.map(
+        (result) => result.locations[0].physicalLocation.artifactLocation.uri).sort();
+    const folder = 'hostile%20%22names%22/';
+    const expected = ['Lat%E9n.java', 'back%5Cslash.java', 'co%3Alon.java', 'q%22uote.java', 'sp%20ace.java']
+        .map((name) => folder + name);
+    check('uris ' + JSON.stringify(uris), JSON.stringify(uris) === JSON.stringify(expected));
+    const names = hostileReport.runs[0].results.map(
+        (result) => result.locations[0].logicalLocations[0].fullyQualifiedName).sort();
+    check('the Latin-1 class name read once: ' + names[0], names[0] === 'Lat\u00e9n.f');
+  }
 } finally {
   fs.rmSync(dir, {recursive: true, force: true});
 }

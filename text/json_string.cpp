@@ -1,0 +1,83 @@
+#include "text/json_string.h"
+
+#include <cstdint>
+
+namespace text {
+namespace {
+
+// The length of the valid UTF-8 sequence starting at bytes[at] (lead byte
+// above 0x7F), or 0 when there is none: overlong forms, surrogates and
+// code points past U+10FFFF are refused, as strict decoders refuse them.
+size_t sequenceLength(std::string_view bytes, size_t at) {
+  const auto lead = static_cast<unsigned char>(bytes[at]);
+  size_t length = 0;
+  uint32_t minimum = 0, code = 0;
+  if (lead >= 0xC2 && lead <= 0xDF) length = 2, minimum = 0x80, code = lead & 0x1F;
+  else if (lead >= 0xE0 && lead <= 0xEF) length = 3, minimum = 0x800, code = lead & 0x0F;
+  else if (lead >= 0xF0 && lead <= 0xF4) length = 4, minimum = 0x10000, code = lead & 0x07;
+  else return 0;
+  if (at + length > bytes.size()) return 0;
+  for (size_t k = 1; k < length; ++k) {
+    const auto next = static_cast<unsigned char>(bytes[at + k]);
+    if ((next & 0xC0) != 0x80) return 0;
+    code = (code << 6) | (next & 0x3F);
+  }
+  if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
+  return length;
+}
+
+void appendLatin1(std::string& out, unsigned char byte) {
+  out += static_cast<char>(0xC0 | (byte >> 6));
+  out += static_cast<char>(0x80 | (byte & 0x3F));
+}
+
+}  // namespace
+
+std::string validUtf8(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  for (size_t i = 0; i < bytes.size();) {
+    const auto byte = static_cast<unsigned char>(bytes[i]);
+    if (byte < 0x80) {
+      out += bytes[i++];
+      continue;
+    }
+    const size_t length = sequenceLength(bytes, i);
+    if (length == 0) {
+      appendLatin1(out, byte);
+      ++i;
+      continue;
+    }
+    out.append(bytes.substr(i, length));
+    i += length;
+  }
+  return out;
+}
+
+std::string jsonString(std::string_view bytes) {
+  static const char kHex[] = "0123456789abcdef";
+  const std::string utf8 = validUtf8(bytes);
+  std::string out = "\"";
+  out.reserve(utf8.size() + 2);
+  for (const char c : utf8) {
+    const auto byte = static_cast<unsigned char>(c);
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default:
+        if (byte < 0x20) {
+          out += "\\u00";
+          out += kHex[byte >> 4];
+          out += kHex[byte & 15];
+        } else {
+          out += c;
+        }
+    }
+  }
+  return out + "\"";
+}
+
+}  // namespace text
