@@ -143,7 +143,8 @@ std::vector<std::string> sourceFiles(const std::vector<std::string>& sources, st
 }
 
 // Whether the report would be written over one of the sources.
-bool isOneOf(const std::string& output, const std::vector<std::string>& sources, const std::vector<std::string>& files) {
+bool isOneOf(const std::string& output, const std::vector<std::string>& sources,
+             const std::vector<std::string>& files) {
   std::error_code ec;
   if (!fs::exists(output, ec)) return false;
   for (const std::vector<std::string>* paths : {&sources, &files})

@@ -323,7 +323,8 @@ ParseResult parseBatch(const std::vector<std::string>& args) {
       if (!error.empty()) return refuse("batch: " + error);
       const size_t slash = shard.find('/');
       const std::optional<unsigned> count =
-          slash == std::string::npos ? std::nullopt : countIn(std::string_view(shard).substr(slash + 1), 1, kMostShards);
+          slash == std::string::npos ? std::nullopt
+                                     : countIn(std::string_view(shard).substr(slash + 1), 1, kMostShards);
       const std::optional<unsigned> which =
           count ? countIn(std::string_view(shard).substr(0, slash), 1, *count) : std::nullopt;
       if (!which)
