@@ -386,6 +386,9 @@ MergeResult mergeSites(const IndexRequest& request, SiteDisk& disk, const std::a
   if (std::error_code written = disk.writeFile(staging / "index.html", indexPage(info.title, indexed)))
     return failed(written);
 
+  // The new site is let read and written as the old one was.
+  const fs::file_status before = fs::status(target, ec);
+  if (fs::is_directory(before)) fs::permissions(staging, before.permissions(), ec);
   // Past this point a stop waits for the switch: it is one step.
   if (stop.load()) return stopped();
   fs::path old;
