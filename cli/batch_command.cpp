@@ -534,6 +534,9 @@ int runBatch(const BatchRequest& request) {
   callbacks.onDone = [&](size_t job, const std::string& lost) {
     SourceFile& file = files[toDraw[job]];
     progress.fileDone(file.size);
+    // A worker killed because the run was stopped leaves its file for
+    // the next run, unrecorded, as one that stopped in time does.
+    if (!lost.empty() && interrupted.load()) return;
     if (!lost.empty()) {
       progress.fileFailed();
       progress.message(located(file.source.string(), 0, "not drawn: " + lost));
