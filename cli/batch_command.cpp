@@ -48,6 +48,7 @@ struct SourceFile {
   fs::path recordFile;    // OUT_DIR/site/records/<relative>.tsv
   uint64_t size = 0;
   bool upToDate = false;
+  bool drawWhole = false;  // in a run of the changed methods, drawn whole all the same
   std::optional<FileRecord> record;  // the kept record, or the new one
 };
 
@@ -147,13 +148,35 @@ void stampSource(const fs::path& source, FileRecord& record) {
   record.sourceTime = time.time_since_epoch().count();
 }
 
+// The record an earlier run left of the file, when it is whole; a record
+// cut short or damaged is said in damaged (the file is then drawn again),
+// one of an older version is drawn again without a word.
+std::optional<FileRecord> earlierRecord(const SourceFile& file, std::string* damaged) {
+  std::error_code ec;
+  if (!fs::exists(file.recordFile, ec)) return std::nullopt;
+  std::string why;
+  std::optional<FileRecord> record = parseRecord(readWhole(file.recordFile), &why);
+  if (!record && damaged && why.rfind("written by", 0) != 0)
+    *damaged = located(file.recordFile.string(), 0, why + "; " + file.relative + " is drawn again");
+  return record;
+}
+
+// Whether the drawings a record names are all there, with the file's page.
+bool drawingsThere(const SourceFile& file, const FileRecord& record) {
+  std::error_code ec;
+  if (!fs::exists(file.outputFolder / kFilePageName, ec)) return false;
+  for (const MethodRecord& method : record.methods) {
+    if (!method.drawing.empty() && !fs::exists(file.outputFolder / method.drawing, ec)) return false;
+    if (!method.sequence.empty() && !fs::exists(file.outputFolder / method.sequence, ec)) return false;
+  }
+  return true;
+}
+
 // A record made from the source as it is now (its size and modification
 // time as they were before it was read), whose drawings are all there
 // (with the sequence diagrams when they are asked for), is kept.
-std::optional<FileRecord> keptRecord(const SourceFile& file, const BatchRequest& request) {
-  std::error_code ec;
-  if (!fs::exists(file.recordFile, ec)) return std::nullopt;
-  std::optional<FileRecord> record = parseRecord(readWhole(file.recordFile));
+std::optional<FileRecord> keptRecord(const SourceFile& file, const BatchRequest& request, std::string& damaged) {
+  std::optional<FileRecord> record = earlierRecord(file, &damaged);
   FileRecord now;
   stampSource(file.source, now);
   if (!record || now.sourceTime == 0 || record->sourceSize != now.sourceSize ||
@@ -166,12 +189,9 @@ std::optional<FileRecord> keptRecord(const SourceFile& file, const BatchRequest&
   if (!record || record->partial || record->languageLevel != request.languageLevel ||
       record->status == FileRecord::Status::Unreadable)
     return std::nullopt;
-  if (!fs::exists(file.outputFolder / kFilePageName, ec)) return std::nullopt;
-  for (const MethodRecord& method : record->methods) {
-    if (!method.drawing.empty() && !fs::exists(file.outputFolder / method.drawing, ec)) return std::nullopt;
+  if (!drawingsThere(file, *record)) return std::nullopt;
+  for (const MethodRecord& method : record->methods)
     if (request.sequence && method.sequence.empty()) return std::nullopt;
-    if (!method.sequence.empty() && !fs::exists(file.outputFolder / method.sequence, ec)) return std::nullopt;
-  }
   return record;
 }
 
@@ -205,7 +225,7 @@ void removeStaleDrawings(const SourceFile& file, const FileRecord& fresh) {
   }
   for (const MethodRecord& method : old->methods)
     for (const std::string& drawing : {method.drawing, method.sequence})
-      if (!drawing.empty() && !keep.count(drawing)) fs::remove(file.outputFolder / drawing, ec);
+      if (isDrawingName(drawing) && !keep.count(drawing)) fs::remove(file.outputFolder / drawing, ec);
 }
 
 // A file whose work the machine cut short (a full disk, a work folder
@@ -239,7 +259,17 @@ void drawFile(const SourceFile& file, const BatchRequest& request, const Changed
   std::optional<pipeline::ParsedSource> parsed =
       pipeline::ParsedSource::parse(file.source.string(), request.languageLevel, problem);
   record.languageLevel = request.languageLevel;
-  record.partial = changed != nullptr;
+  record.shard = request.shard;
+  record.shards = request.shards;
+  // Of a file drawn before, a run of the changed methods keeps the
+  // drawings of the others where they still stand (same name, same lines,
+  // same page name) and draws the rest, so the file stays whole; of a
+  // file new to the site it draws the changed methods only.
+  std::optional<FileRecord> previous;
+  if (changed && !request.force) previous = earlierRecord(file, nullptr);
+  if (previous && (previous->languageLevel != request.languageLevel || !drawingsThere(file, *previous)))
+    previous.reset();
+  record.partial = changed != nullptr && !previous;
   if (!parsed && problem.kind == pipeline::Problem::Kind::Resource) return leaveForNextRun(file, problem, report);
   if (!parsed) {
     record.status = statusFor(problem.kind);
@@ -275,7 +305,8 @@ void drawFile(const SourceFile& file, const BatchRequest& request, const Changed
       // the next run.
       if (workerStopRequested()) return;
       const pipeline::MethodSummary& method = summary.methods[m];
-      if (changed && !changed->touches(file.source.string(), method.line, method.endLine)) continue;
+      const bool unchanged = changed && !changed->touches(file.source.string(), method.line, method.endLine);
+      if (unchanged && !previous) continue;
       MethodRecord entry;
       entry.classIndex = method.classIndex;
       entry.name = utf8Text(methodLabel(summary, method), charset);
@@ -286,6 +317,21 @@ void drawFile(const SourceFile& file, const BatchRequest& request, const Changed
         entry.complexity = measures->cyclomatic;
         entry.cognitive = measures->cognitive;
         entry.halsteadVolume = std::llround(measures->halstead.volume());
+      }
+      if (unchanged) {
+        const std::string name = stems[m] + ".html";
+        const auto same = std::find_if(previous->methods.begin(), previous->methods.end(), [&](const MethodRecord& old) {
+          return old.name == entry.name && old.line == entry.line && old.endLine == entry.endLine &&
+                 (old.drawing == name || (old.drawing.empty() && old.problem == kNoBody)) &&
+                 (!request.sequence || !old.sequence.empty() || old.drawing.empty());
+        });
+        if (same != previous->methods.end()) {
+          entry.drawing = same->drawing;
+          entry.problem = same->problem;
+          entry.sequence = same->sequence;
+          record.methods.push_back(std::move(entry));
+          continue;
+        }
       }
       pipeline::Problem methodProblem;
       std::optional<pipeline::MethodFlowchart> chart =
@@ -360,10 +406,15 @@ void reportKept(const SourceFile& file, ProgressLine& progress) {
 
 }  // namespace
 
-bool writeSite(const fs::path& root, const std::string& title, const std::vector<IndexedFile>& files) {
+bool writeSite(const fs::path& root, SiteInfo info, const std::vector<IndexedFile>& files) {
   const fs::path indexPath = root / "index.html";
-  if (!writeSiteAssets(root) || !xml::writeFileAtomically(siteInfoPath(root).string(), "title\t" + title + "\n") ||
-      !xml::writeFileAtomically(indexPath.string(), indexPage(title, files))) {
+  info.files.clear();
+  for (const IndexedFile& file : files) info.files.push_back(file.path);
+  std::error_code ec;
+  // Present though no file was drawn: an empty shard is an output too.
+  fs::create_directories(root / kSiteFolder / "records", ec);
+  if (!writeSiteAssets(root) || !xml::writeFileAtomically(siteInfoPath(root).string(), siteInfoText(info)) ||
+      !xml::writeFileAtomically(indexPath.string(), indexPage(info.title, files))) {
     const std::string why = saveTrouble(indexPath.string());
     std::fprintf(stderr, "%s: the site cannot be written%s\n", root.string().c_str(),
                  why.empty() ? "" : (": " + why).c_str());
@@ -410,14 +461,38 @@ int runBatch(const BatchRequest& request) {
       std::fprintf(stderr, "flowchart: %s\n", error.c_str());
       return kExitUsage;
     }
-    files.erase(std::remove_if(files.begin(), files.end(),
-                               [&](const SourceFile& file) { return !changed->touchesFile(file.source.string()); }),
-                files.end());
   }
+  // A run of the changed methods keeps what it does not redraw: a file
+  // without changes keeps its record and drawings and stays in the index
+  // (one whose record is damaged or lacks drawings is drawn whole); a
+  // file never drawn is left out.
+  std::vector<std::string> damagedRecords;
+  std::vector<SourceFile> left;
+  for (SourceFile& file : files) {
+    if (changed) {
+      std::string damaged;
+      std::optional<FileRecord> earlier = earlierRecord(file, &damaged);
+      if (!damaged.empty()) damagedRecords.push_back(damaged);
+      if (earlier && !drawingsThere(file, *earlier)) earlier.reset();
+      const bool touched = changed->touchesFile(file.source.string());
+      // A file drawn before whose record cannot be built on (damaged, of
+      // an older version or level, drawings missing), or any with
+      // --force, is drawn whole.
+      file.drawWhole = fs::exists(file.recordFile, ec) &&
+                       (request.force || !earlier || earlier->languageLevel != request.languageLevel);
+      if (!touched) file.record = std::move(earlier);
+      if (!touched && !file.record && !file.drawWhole) continue;
+    } else if (!request.force) {
+      std::string damaged;
+      file.record = keptRecord(file, request, damaged);
+      if (!damaged.empty()) damagedRecords.push_back(damaged);
+    }
+    left.push_back(std::move(file));
+  }
+  files = std::move(left);
   std::vector<size_t> toDraw;
   uint64_t bytesToDraw = 0;
   for (size_t i = 0; i < files.size(); ++i) {
-    if (!request.force && !changed) files[i].record = keptRecord(files[i], request);
     if (files[i].record) continue;
     toDraw.push_back(i);
     bytesToDraw += files[i].size;
@@ -430,6 +505,7 @@ int runBatch(const BatchRequest& request) {
     progress.message(unreadable);
   }
   for (const std::string& skipped : treeProblems.skipped) progress.message(skipped);
+  for (const std::string& damaged : damagedRecords) progress.message(damaged);
   for (const SourceFile& file : files)
     if (file.record) reportKept(file, progress);
   progress.draw(true);
@@ -443,7 +519,8 @@ int runBatch(const BatchRequest& request) {
 
   WorkerPoolCallbacks callbacks;
   callbacks.work = [&](size_t job, const std::function<void(std::string_view)>& report) {
-    drawFile(files[toDraw[job]], request, changed ? &*changed : nullptr, report);
+    const SourceFile& file = files[toDraw[job]];
+    drawFile(file, request, changed && !file.drawWhole ? &*changed : nullptr, report);
   };
   // Files the machine cut short, by job: why (they get no record).
   std::vector<std::string> cutShort(toDraw.size());
@@ -457,12 +534,17 @@ int runBatch(const BatchRequest& request) {
   callbacks.onDone = [&](size_t job, const std::string& lost) {
     SourceFile& file = files[toDraw[job]];
     progress.fileDone(file.size);
+    // A worker killed because the run was stopped leaves its file for
+    // the next run, unrecorded, as one that stopped in time does.
+    if (!lost.empty() && interrupted.load()) return;
     if (!lost.empty()) {
       progress.fileFailed();
       progress.message(located(file.source.string(), 0, "not drawn: " + lost));
       FileRecord failed;
       failed.status = FileRecord::Status::Failed;
       failed.problem = "not drawn: " + lost;
+      failed.shard = request.shard;
+      failed.shards = request.shards;
       file.record = failed;
       // Kept where the other records are, for the index and for merging.
       fs::create_directories(file.recordFile.parent_path(), ec);
@@ -508,9 +590,12 @@ int runBatch(const BatchRequest& request) {
   }
   std::string folderName = fs::absolute(sourceDir).lexically_normal().filename().string();
   if (folderName.empty()) folderName = fs::absolute(sourceDir).lexically_normal().parent_path().filename().string();
-  const std::string title = "Flowcharts of " + folderName;
+  SiteInfo info;
+  info.title = "Flowcharts of " + folderName;
+  info.shards = request.shards;
+  info.covered = {request.shard};
   const fs::path indexPath = outputDir / "index.html";
-  if (!writeSite(outputDir, title, indexed)) return kExitSomeFailed;
+  if (!writeSite(outputDir, info, indexed)) return kExitSomeFailed;
   if (!request.quiet) {
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();

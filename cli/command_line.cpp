@@ -79,8 +79,10 @@ constexpr CommandHelp kCommands[] = {
      "  flowchart index OUT_DIR... -o SITE\n"
      "      Merges the outputs of several batch runs (such as the shards of\n"
      "      'batch --shard K/N') into one site in SITE with one index; SITE may\n"
-     "      be one of the OUT_DIRs.  A file drawn by several runs is taken from\n"
-     "      the newest.\n"
+     "      be one of the OUT_DIRs.  Takes the files each output's index shows;\n"
+     "      a file drawn by several runs is taken from the newest.  Shards of\n"
+     "      different splits, or a set missing a share, are refused.  The site\n"
+     "      is built beside SITE and put in its place in one step.\n"
      "      Example: flowchart index shard-1 shard-2 shard-3 -o site\n"},
     {"check",
      "  flowchart check SRC... [--max-cc N] [--max-cognitive N] [--max-nloc N]\n"

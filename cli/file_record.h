@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace cli {
@@ -42,6 +43,7 @@ struct FileRecord {
   std::optional<int64_t> halsteadVolume;
   int32_t languageLevel = 0;  // the level the source was read at
   bool partial = false;       // only the methods changed since a revision
+  uint32_t shard = 1, shards = 1;  // drawn by the run of --shard shard/shards
   // The source as it was read, taken before reading it: a source changed
   // since (even while it was being drawn) no longer matches.
   uint64_t sourceSize = 0;
@@ -52,8 +54,32 @@ struct FileRecord {
   size_t failedMethods() const;
 };
 
-// The record as text, and back; nullopt for text that is not a record.
+// The record as text, and back.  The text ends with a checksum of
+// everything before it, so that a record cut short (even at a line end)
+// or damaged is told from a whole one: parseRecord gives nullopt for it,
+// and why, when asked, in words ("cut short", "damaged (...)", "written by
+// an older version of flowchart"); such a record's source is drawn again.
 std::string recordText(const FileRecord& record);
-std::optional<FileRecord> parseRecord(std::string_view text);
+std::optional<FileRecord> parseRecord(std::string_view text, std::string* why = nullptr);
+
+// Whether a record may name the file as a drawing: a plain file name in
+// the file's folder ending in ".html", never the file's own page.
+bool isDrawingName(std::string_view name);
+
+// Whether the text is a source's path as the site keeps it: relative, with
+// '/', no empty, "." or ".." part, ending in ".java".
+bool isSourcePath(std::string_view relative);
+
+// What a batch run or a merge says of the whole site (site/site.tsv): its
+// title, which shares of the tree it covers, and the files its index
+// shows, which are the files a merge takes from it.
+struct SiteInfo {
+  std::string title;  // UTF-8
+  uint32_t shards = 1;
+  std::vector<uint32_t> covered = {1};  // the shares of shards it holds, ascending
+  std::vector<std::string> files;       // paths below the source folder, as batch sorts them
+};
+std::string siteInfoText(const SiteInfo& info);
+std::optional<SiteInfo> parseSiteInfo(std::string_view text, std::string* why = nullptr);
 
 }  // namespace cli

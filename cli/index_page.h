@@ -22,9 +22,10 @@ struct IndexedFile {
 
 std::string indexPage(const std::string& title, const std::vector<IndexedFile>& files);
 
-// Writes the index, the site's title and its shared files under root
-// (site_layout.h); false, said on standard error, when they cannot be.
-bool writeSite(const std::filesystem::path& root, const std::string& title, const std::vector<IndexedFile>& files);
+// Writes the index, what the site holds (info, with the files' list made
+// from files) and its shared files under root (site_layout.h); false,
+// said on standard error, when they cannot be.
+bool writeSite(const std::filesystem::path& root, SiteInfo info, const std::vector<IndexedFile>& files);
 
 // A relative URL path: each byte outside the unreserved set and '/' as %XX.
 std::string urlPath(std::string_view path);

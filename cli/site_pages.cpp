@@ -340,15 +340,21 @@ std::string filePage(std::string_view relative, const FileRecord& record, std::s
   return out;
 }
 
+std::vector<std::pair<std::string, std::string>> siteAssets() {
+  return {{"site.css", kSiteStyle},
+          {"site.js", kSiteScript},
+          {"drawing.css", host::drawingStyleSheet()},
+          {"drawing.js", std::string(host::drawingScript())},
+          {kLegendName, flowdraw::legendSvg(pipeline::flowchartMasters())}};
+}
+
 bool writeSiteAssets(const std::filesystem::path& root) {
   const std::filesystem::path site = root / kSiteFolder;
   std::error_code ec;
   std::filesystem::create_directories(site, ec);
-  return xml::writeFileAtomically((site / "site.css").string(), kSiteStyle) &&
-         xml::writeFileAtomically((site / "site.js").string(), kSiteScript) &&
-         xml::writeFileAtomically((site / "drawing.css").string(), host::drawingStyleSheet()) &&
-         xml::writeFileAtomically((site / "drawing.js").string(), std::string(host::drawingScript())) &&
-         xml::writeFileAtomically((site / kLegendName).string(), flowdraw::legendSvg(pipeline::flowchartMasters()));
+  for (const auto& [name, text] : siteAssets())
+    if (!xml::writeFileAtomically((site / name).string(), text)) return false;
+  return true;
 }
 
 }  // namespace cli

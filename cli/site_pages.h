@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "cli/file_record.h"
@@ -48,6 +49,9 @@ std::string sourceAsUtf8(std::string_view bytes);
 std::string siteHead(std::string_view titleUtf8, std::string_view rootUrl);
 // The shared script, at the end of a site page.
 std::string siteScriptTag(std::string_view rootUrl);
+
+// The shared style sheets and scripts, by their names under root/site/.
+std::vector<std::pair<std::string, std::string>> siteAssets();
 
 // Writes the shared style sheets and scripts under root/site/; false when
 // one cannot be written.

@@ -568,5 +568,5 @@ TEST(BatchCommand, ShardsMergeIntoTheSameSite) {
   EXPECT_EQ(runFlowchart({"batch", "src", "-o", "x", "--shard", "4/3"}, dir.path()).exitCode, 2);
   const auto notOutput = runFlowchart({"index", "src/a", "-o", "site2"}, dir.path());
   EXPECT_EQ(notOutput.exitCode, 2);
-  EXPECT_EQ(notOutput.err, "src/a: holds no output of flowchart batch (no site/records folder)\n");
+  EXPECT_EQ(notOutput.err, "src/a: holds no output of flowchart batch (no site/site.tsv)\n");
 }

@@ -1,0 +1,408 @@
+#include "cli/site_merge.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <stdio.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <map>
+#include <optional>
+#include <set>
+
+#include "cli/file_record.h"
+#include "cli/index_page.h"
+#include "cli/site_layout.h"
+#include "cli/site_pages.h"
+#include "cli/text_output.h"
+#include "xml/file_text.h"
+
+namespace cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::error_code lastError() { return std::error_code(errno, std::generic_category()); }
+
+std::error_code writeAll(int file, const char* bytes, size_t size) {
+  while (size > 0) {
+    const ssize_t put = ::write(file, bytes, size);
+    if (put < 0 && errno == EINTR) continue;
+    if (put < 0) return lastError();
+    bytes += put;
+    size -= static_cast<size_t>(put);
+  }
+  return {};
+}
+
+// Closes the file; the first error of the writes or the close.
+std::error_code closed(int file, std::error_code ec) {
+  if (::close(file) != 0 && !ec) ec = lastError();
+  return ec;
+}
+
+class RealSiteDisk final : public SiteDisk {
+ public:
+  std::error_code makeFolders(const fs::path& folder) override {
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    return ec;
+  }
+
+  std::error_code writeFile(const fs::path& path, std::string_view bytes) override {
+    const int out = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
+    if (out < 0) return lastError();
+    const std::error_code written = writeAll(out, bytes.data(), bytes.size());
+    return closed(out, written);
+  }
+
+  // Read and written here, so that a link is never followed and a full
+  // disk is reported as such.
+  std::error_code copyFile(const fs::path& from, const fs::path& to) override {
+    const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (in < 0) return lastError();
+    const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
+    if (out < 0) {
+      const std::error_code ec = lastError();
+      ::close(in);
+      return ec;
+    }
+    std::error_code ec;
+    char buffer[1 << 16];
+    for (;;) {
+      const ssize_t got = ::read(in, buffer, sizeof buffer);
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0) ec = lastError();
+      if (got <= 0) break;
+      ec = writeAll(out, buffer, static_cast<size_t>(got));
+      if (ec) break;
+    }
+    ::close(in);
+    return closed(out, ec);
+  }
+
+  std::error_code switchFolders(const fs::path& fresh, const fs::path& target, fs::path& old) override {
+    std::error_code ec;
+    old.clear();
+    if (!fs::exists(fs::symlink_status(target, ec))) {
+      fs::rename(fresh, target, ec);
+      return ec;
+    }
+    if (::renameat2(AT_FDCWD, fresh.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE) == 0) {
+      old = fresh;
+      return {};
+    }
+    if (errno != EINVAL && errno != ENOSYS) return std::error_code(errno, std::generic_category());
+    // A file system that cannot exchange: two renames, the old site aside
+    // until the new one is in place.
+    const fs::path aside = fresh.string() + "-old";
+    fs::rename(target, aside, ec);
+    if (ec) return ec;
+    fs::rename(fresh, target, ec);
+    if (ec) {
+      std::error_code back;
+      fs::rename(aside, target, back);
+      return ec;
+    }
+    old = aside;
+    return {};
+  }
+
+  void removeAll(const fs::path& path) override {
+    std::error_code ec;
+    fs::remove_all(path, ec);
+  }
+};
+
+// Why a write failed, in the user's words.
+std::string reason(const std::error_code& ec) {
+  switch (ec.value()) {
+    case ENOSPC: return "no space left on the device";
+    case EDQUOT: return "the disk quota is used up";
+    case EROFS: return "the file system is read-only";
+    case EACCES:
+    case EPERM: return "permission denied";
+    default: return ec.message();
+  }
+}
+
+bool isRealFolder(const fs::path& path) {
+  std::error_code ec;
+  return fs::is_directory(fs::symlink_status(path, ec));
+}
+
+bool isRealFile(const fs::path& path) {
+  std::error_code ec;
+  return fs::is_regular_file(fs::symlink_status(path, ec));
+}
+
+// Whether every folder from root down to root/below is a folder of its
+// own, no symbolic link: what a merge reads never leaves its input.
+bool realFoldersDown(const fs::path& root, const fs::path& below) {
+  fs::path at = root;
+  for (const fs::path& part : below) {
+    at /= part;
+    if (!isRealFolder(at)) return false;
+  }
+  return true;
+}
+
+std::optional<std::string> readRealFile(const fs::path& path) {
+  if (!isRealFile(path)) return std::nullopt;
+  return xml::readFileText(path.string());
+}
+
+std::string sharesText(const std::vector<uint32_t>& covered, uint32_t shards) {
+  std::string out;
+  for (uint32_t k : covered) out += (out.empty() ? "" : ", ") + std::to_string(k) + "/" + std::to_string(shards);
+  return out;
+}
+
+// The record of one source file chosen for the site.
+struct Chosen {
+  size_t input = 0;
+  FileRecord record;
+  fs::file_time_type time;
+  bool whole = false;  // read whole; else record says why not
+  std::string why;     // for standard error, when not whole
+};
+
+uint64_t nameHash(std::string_view text) {
+  uint64_t hash = 1469598103934665603ull;
+  for (char c : text) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+  return hash;
+}
+
+// Folders beside the site that merges which were killed outright left:
+// named after the site, with the number of a process no longer running.
+void removeAbandonedFolders(SiteDisk& disk, const fs::path& parent, const std::string& prefix) {
+  std::error_code ec;
+  for (fs::directory_iterator it(parent, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (name.rfind(prefix, 0) != 0) continue;
+    const std::string rest = name.substr(prefix.size());
+    const std::string digits = rest.substr(0, rest.find('-'));
+    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos || digits.size() > 9) continue;
+    const pid_t pid = static_cast<pid_t>(std::stol(digits));
+    if (pid == ::getpid() || ::kill(pid, 0) == 0 || errno != ESRCH) continue;
+    disk.removeAll(it->path());
+  }
+}
+
+}  // namespace
+
+SiteDisk& realSiteDisk() {
+  static RealSiteDisk disk;
+  return disk;
+}
+
+MergeResult mergeSites(const IndexRequest& request, SiteDisk& disk, const std::atomic<bool>& stop) {
+  MergeResult result;
+  const auto refuse = [&](std::string message) {
+    result.messages.push_back(std::move(message));
+    result.exitCode = kExitUsage;
+    return result;
+  };
+  std::error_code ec;
+
+  // What each output holds: the files its index shows.
+  std::vector<SiteInfo> infos;
+  for (const std::string& dir : request.outputDirs) {
+    const fs::path root(dir);
+    if (!fs::exists(root, ec)) return refuse(dir + ": no such folder");
+    if (!fs::is_directory(root, ec)) return refuse(dir + ": is not a folder; give the output folders of flowchart batch runs");
+    const fs::path infoPath = siteInfoPath(root);
+    if (!isRealFolder(root / kSiteFolder) || !isRealFile(infoPath))
+      return refuse(dir + ": holds no output of flowchart batch (no " + std::string(kSiteFolder) + "/site.tsv)");
+    std::string why;
+    std::optional<SiteInfo> info = parseSiteInfo(readRealFile(infoPath).value_or(""), &why);
+    if (!info) return refuse(infoPath.string() + ": " + why + "; run flowchart batch into " + dir + " again");
+    infos.push_back(std::move(*info));
+  }
+
+  // Shards of one split, all of them: a set that does not cover the tree
+  // would make a site that silently lacks files.
+  uint32_t split = 0;
+  size_t splitFrom = 0;
+  bool whole = false;
+  std::set<uint32_t> covered;
+  for (size_t i = 0; i < infos.size(); ++i) {
+    if (infos[i].shards == 1) {
+      whole = true;
+      continue;
+    }
+    if (split != 0 && infos[i].shards != split)
+      return refuse("flowchart index: " + request.outputDirs[splitFrom] + " holds share " +
+                    sharesText(infos[splitFrom].covered, split) + " and " + request.outputDirs[i] + " share " +
+                    sharesText(infos[i].covered, infos[i].shards) +
+                    ": shards of different splits do not make one tree; merge the shards of one --shard K/N");
+    split = infos[i].shards;
+    splitFrom = i;
+    covered.insert(infos[i].covered.begin(), infos[i].covered.end());
+  }
+  if (!whole && split > 1 && covered.size() < split) {
+    std::vector<uint32_t> missing;
+    for (uint32_t k = 1; k <= split; ++k)
+      if (!covered.count(k)) missing.push_back(k);
+    return refuse("flowchart index: the outputs hold shares " +
+                  sharesText(std::vector<uint32_t>(covered.begin(), covered.end()), split) + " of the tree, not " +
+                  sharesText(missing, split) + ": merge every shard (or the site merged before with them)");
+  }
+
+  // The site's place: beside it the new site is built.
+  // A link to the site is followed: the site goes where it points.
+  fs::path site = fs::weakly_canonical(fs::absolute(request.site), ec);
+  if (ec) site = fs::absolute(request.site);
+  site = site.lexically_normal();
+  const fs::path siteName = site.has_filename() ? site.filename() : site.parent_path().filename();
+  const fs::path parent = site.has_filename() ? site.parent_path() : site.parent_path().parent_path();
+  const fs::path target = parent / siteName;
+  if (fs::exists(target, ec) && !fs::is_directory(target, ec))
+    return refuse(request.site + ": is not a folder; give a new folder, or a site merged before");
+  if (fs::is_directory(target, ec) && !fs::is_empty(target, ec) && !isRealFile(siteInfoPath(target)))
+    return refuse(request.site +
+                  ": holds files that are not a flowchart site, which merging would replace; give a new or empty "
+                  "folder");
+  for (const std::string& dir : request.outputDirs) {
+    const fs::path input = fs::weakly_canonical(fs::absolute(dir), ec);
+    const fs::path below = input.lexically_relative(target);
+    if (!below.empty() && *below.begin() != ".." && below != ".")
+      return refuse(request.site + ": holds the output folder " + dir + ", which merging would replace; merge into "
+                                                                       "another folder");
+  }
+
+  // Each file from the output that drew it last; a whole record wins over
+  // one that is not.
+  std::map<std::string, Chosen> chosen;  // by path below the source folder, as batch sorts them
+  for (size_t i = 0; i < infos.size(); ++i) {
+    const fs::path root(request.outputDirs[i]);
+    for (const std::string& relative : infos[i].files) {
+      const fs::path path = recordPath(root, relative);
+      Chosen candidate;
+      candidate.input = i;
+      std::string why = "missing";
+      if (realFoldersDown(root, fs::path(kSiteFolder) / "records" / relative)) {
+        if (std::optional<std::string> text = readRealFile(path)) {
+          if (std::optional<FileRecord> record = parseRecord(*text, &why)) {
+            candidate.record = std::move(*record);
+            candidate.whole = true;
+          }
+        }
+      }
+      candidate.time = fs::last_write_time(path, ec);
+      if (!candidate.whole) {
+        candidate.record.status = FileRecord::Status::Failed;
+        candidate.record.problem = "not merged: its record in " + request.outputDirs[i] + " is " + why +
+                                   "; run flowchart batch again";
+        candidate.why = path.string() + ": " + why + "; run flowchart batch on its source again";
+      }
+      auto found = chosen.find(relative);
+      if (found != chosen.end() &&
+          std::pair(found->second.whole, found->second.time) >= std::pair(candidate.whole, candidate.time))
+        continue;
+      chosen[relative] = std::move(candidate);
+    }
+  }
+
+  const std::string prefix = ".flowchart-index-" + std::to_string(nameHash(siteName.string()) % 100000000) + "-";
+  removeAbandonedFolders(disk, parent, prefix);
+  const fs::path staging = parent / (prefix + std::to_string(::getpid()));
+  disk.removeAll(staging);
+  const auto failed = [&](const std::error_code& error) {
+    disk.removeAll(staging);
+    result.messages.push_back(request.site + ": cannot build the merged site beside it in " + parent.string() + ": " +
+                              reason(error) + "; the site is left as it was");
+    result.exitCode = kExitSomeFailed;
+    return result;
+  };
+  const auto stopped = [&]() {
+    disk.removeAll(staging);
+    result.interrupted = true;
+    result.messages.push_back("flowchart: interrupted; the site is left as it was");
+    return result;
+  };
+  if (std::error_code made = disk.makeFolders(staging)) return failed(made);
+
+  std::vector<IndexedFile> indexed;
+  size_t methods = 0;
+  for (auto& [relative, file] : chosen) {
+    if (stop.load()) return stopped();
+    const std::string& dir = request.outputDirs[file.input];
+    const fs::path from = fileOutputFolder(fs::path(dir), relative);
+    const fs::path to = fileOutputFolder(staging, relative);
+    bool hasPage = false;
+    if (!file.whole) {
+      result.messages.push_back(file.why);
+      result.exitCode = kExitSomeFailed;
+    } else {
+      const bool folder = realFoldersDown(fs::path(dir), fs::path(kFilesFolder) / relative);
+      if (std::error_code made = disk.makeFolders(to)) return failed(made);
+      if (folder && isRealFile(from / kFilePageName)) {
+        if (std::error_code copied = disk.copyFile(from / kFilePageName, to / kFilePageName)) return failed(copied);
+        hasPage = true;
+      }
+      bool missing = false;
+      for (MethodRecord& method : file.record.methods) {
+        for (std::string* drawing : {&method.drawing, &method.sequence}) {
+          if (drawing->empty()) continue;
+          if (folder && isRealFile(from / *drawing)) {
+            if (std::error_code copied = disk.copyFile(from / *drawing, to / *drawing)) return failed(copied);
+            continue;
+          }
+          result.messages.push_back((from / *drawing).string() + ": missing, though its record names it; run "
+                                                                 "flowchart batch on " + relative + " again");
+          if (drawing == &method.drawing) method.problem = "its drawing is missing from " + dir;
+          drawing->clear();
+          missing = true;
+        }
+      }
+      // A batch run into the merged site draws the file again.
+      if (missing) {
+        file.record.sourceTime = 0;
+        result.exitCode = kExitSomeFailed;
+      }
+    }
+    const fs::path record = recordPath(staging, relative);
+    if (std::error_code made = disk.makeFolders(record.parent_path())) return failed(made);
+    if (std::error_code written = disk.writeFile(record, recordText(file.record))) return failed(written);
+    indexed.push_back(IndexedFile{relative, std::string(kFilesFolder) + "/" + relative + "/", &file.record, hasPage});
+    methods += file.record.methods.size();
+  }
+
+  SiteInfo info;
+  for (const SiteInfo& input : infos)
+    if (info.title.empty()) info.title = input.title;
+  if (info.title.empty()) info.title = "Flowcharts";
+  // The shares merged cover the tree (or the merge was refused): the site
+  // says so as one run over the whole tree does.
+  for (const auto& [relative, file] : chosen) info.files.push_back(relative);
+  if (std::error_code made = disk.makeFolders(staging / kSiteFolder / "records")) return failed(made);
+  for (const auto& [name, text] : siteAssets()) {
+    if (stop.load()) return stopped();
+    if (std::error_code written = disk.writeFile(staging / kSiteFolder / name, text)) return failed(written);
+  }
+  if (std::error_code written = disk.writeFile(siteInfoPath(staging), siteInfoText(info))) return failed(written);
+  if (std::error_code written = disk.writeFile(staging / "index.html", indexPage(info.title, indexed)))
+    return failed(written);
+
+  // The new site is let read and written as the old one was.
+  const fs::file_status before = fs::status(target, ec);
+  if (fs::is_directory(before)) fs::permissions(staging, before.permissions(), ec);
+  // Past this point a stop waits for the switch: it is one step.
+  if (stop.load()) return stopped();
+  fs::path old;
+  if (std::error_code switched = disk.switchFolders(staging, target, old)) {
+    disk.removeAll(staging);
+    result.messages.push_back(request.site + ": cannot put the merged site in its place: " + reason(switched) +
+                              "; the site is left as it was");
+    result.exitCode = kExitSomeFailed;
+    return result;
+  }
+  if (!old.empty()) disk.removeAll(old);
+  result.summary = (fs::path(request.site) / "index.html").string() + ": " + counted(indexed.size(), "file") + ", " +
+                   counted(methods, "method") + " from " + counted(request.outputDirs.size(), "output folder");
+  return result;
+}
+
+}  // namespace cli
