@@ -168,7 +168,8 @@ def exception_path_problems(g):
             heads.append(tid)
         if finals:
             for cid in catches:
-                inside = _reach(g, [e["to"] for e in g.out[cid] if e["kind"] == "flow"], avoid=copies)
+                inside = _reach(g, [e["to"] for e in g.out[cid] if e["kind"] == "flow" and e["to"] not in copies],
+                                avoid=copies)
                 if any(g.nodes[n]["lines"] for n in inside - copies):
                     heads.append(cid)
         for hid in heads:
