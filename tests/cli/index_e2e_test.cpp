@@ -350,24 +350,38 @@ TEST(IndexCommand, AFullDiskOrAStopNeverLosesTheSite) {
   ASSERT_EQ(runFlowchart(merges[1 - now], dir.path()).exitCode, 0);
   now = 1 - now;
   const auto took = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started);
+  // The stop lands at a random moment between the earliest that finds the
+  // handler in place and the latest before the merge ends: the window
+  // narrows as rounds land too early (killed outright) or too late (done),
+  // so that a loaded machine, on which starting takes most of a run, still
+  // stops merges midway.
   std::mt19937 random(28);
   size_t stopped = 0;
-  for (int round = 0; round < 24; ++round) {
+  int64_t early = 0, late = took.count() + 1;
+  for (int round = 0; round < 24 || (stopped < 3 && round < 200); ++round) {
     const pid_t child = startIndex(dir.path(), merges[1 - now]);
     ASSERT_GT(child, 0);
-    std::this_thread::sleep_for(std::chrono::microseconds(random() % (took.count() + 1)));
+    if (early >= late) early = 0, late = 2 * took.count() + 1;
+    const int64_t delay = early + static_cast<int64_t>(random() % static_cast<uint64_t>(late - early));
+    std::this_thread::sleep_for(std::chrono::microseconds(delay));
     ::kill(child, round % 2 ? SIGTERM : SIGINT);
     int status = 0;
     ::waitpid(child, &status, 0);
     const std::map<std::string, std::string> after = contentOf(site);
     if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
       now = 1 - now;
+      late = delay;
     } else if (WIFEXITED(status)) {
       EXPECT_EQ(WEXITSTATUS(status), round % 2 ? 143 : 130);
       ++stopped;
+    } else if (after == *sites[1 - now]) {
+      // Killed after it let the signal go: the merge was done.
+      now = 1 - now;
+      late = delay;
+    } else {
+      // Killed before it took the signal.
+      early = delay + 1;
     }
-    // Killed before it took the signal, or after it let it go: either site.
-    if (WIFSIGNALED(status) && after == *sites[1 - now]) now = 1 - now;
     EXPECT_EQ(after, *sites[now]) << round;
     EXPECT_EQ(onlySite(), std::vector<std::string>{"site"}) << round;
   }
