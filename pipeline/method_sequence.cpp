@@ -158,7 +158,7 @@ std::optional<MethodSequence> methodSequenceGraph(SequenceSources& sources, cons
                                                   const SequenceOptions& options, Problem& problem) {
   const sequence::MethodInfo* info = sources.index().methodAt(sources.javaSource(), method.name, method.line);
   if (!info) {
-    problem.set(Problem::Kind::Failed, "the parse tree has no method " + method.name + " here", method.line);
+    problem.set(Problem::Kind::Failed, "the parse tree has no method " + shownName(method) + " here", method.line);
     return std::nullopt;
   }
   MethodSequence result;

@@ -1011,7 +1011,10 @@ std::string methodDisplayName(const MethodInfo& method) {
   std::string owner;
   for (const ClassInfo* cls = method.owner; cls; cls = cls->outer)
     owner = (cls->anonymous ? "new " + cls->name : cls->name) + (owner.empty() ? "" : "." + owner);
-  const std::string name = method.name == "#Block#" ? "{init}" : method.name;
+  // An initialiser as the flowchart command shows it everywhere.
+  const std::string name = method.name != "#Block#"                         ? method.name
+                           : method.declaration.name() == "StaticInit" ? "static {}"
+                                                                          : "{}";
   return owner.empty() ? name : owner + "." + name;
 }
 
