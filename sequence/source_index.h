@@ -50,6 +50,7 @@ struct ClassInfo {
   xml::Node element;  // TypeDecln or AnonyClass
   const JavaSource* source = nullptr;
   const ClassInfo* outer = nullptr;     // the class whose body holds this one
+  std::string enclosingMethod;          // a local or anonymous class's method ("static {}", "{}" for initialisers)
   std::vector<std::string> supertypes;  // the classes and interfaces it extends, as written, without type arguments
   std::unordered_map<std::string, std::string> fields;  // name to declared type
   std::vector<MethodInfo> methods;

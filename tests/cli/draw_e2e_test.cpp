@@ -308,9 +308,12 @@ TEST(MethodNames, EveryNameShownIsAcceptedBack) {
         << graph.substr(0, 200);
     EXPECT_EQ(drawn.out.rfind("m.json: " + name + ", ", 0), 0u) << drawn.out;
   }
+  // sequence takes the names too, and its notes name the methods so.
   for (const std::string& name : {"Names.static {}", "Names.Inner.run.new Runnable.run:24", "run.Local.twice"}) {
     const auto sequence = runFlowchart({"sequence", "Names.java", name, "-o", "s.svg"}, dir.path());
     EXPECT_EQ(sequence.exitCode, 0) << name << ": " << sequence.err;
+    const std::string shown = name == "run.Local.twice" ? "Names.run.Local.twice" : name.substr(0, name.find(':'));
+    EXPECT_NE(sequence.out.find("note: " + shown + " makes no calls."), std::string::npos) << sequence.out;
   }
   for (const std::string& output : {json.out, check.out, wrong.err}) EXPECT_EQ(output.find("#Block#"), std::string::npos);
 }

@@ -87,9 +87,14 @@ def write_sources(folder, seed, count, max_depth, version):
     return classes, details
 
 
+# `draw --src DIR` where the program has it: the exception classes of
+# Support.java are then known to the graph.
+SOURCE_TREE = []
+
+
 def draw_graph(flowchart, folder, cls, method):
     out = os.path.join(folder, "%s.%s.json" % (cls, method))
-    result = subprocess.run([flowchart, "draw", os.path.join(folder, cls + ".java"), method, "-o", out],
+    result = subprocess.run([flowchart, "draw", os.path.join(folder, cls + ".java"), method, "-o", out] + SOURCE_TREE,
                             capture_output=True, text=True)
     if result.returncode != 0:
         return cls, method, None, result.stderr.strip()
@@ -142,6 +147,9 @@ def main():
 
     folder = args.keep or tempfile.mkdtemp(prefix="trace-")
     os.makedirs(folder, exist_ok=True)
+    usage = subprocess.run([args.flowchart, "help", "draw"], capture_output=True, text=True)
+    if "--src" in usage.stdout + usage.stderr:
+        SOURCE_TREE[:] = ["--src", folder]
     try:
         classes, details = write_sources(folder, args.seed, args.methods, args.depth, args.generator)
         jobs = [(cls, m) for cls, methods in classes for m in methods]
