@@ -380,6 +380,13 @@ const MethodInfo* SourceIndex::methodAt(const JavaSource& source, const std::str
   return nullptr;
 }
 
+const MethodInfo* SourceIndex::methodDeclaredBy(const xml::Node& declaration) const {
+  for (const ClassInfo& cls : classes_)
+    for (const MethodInfo& method : cls.methods)
+      if (method.declaration.raw() == declaration.raw()) return &method;
+  return nullptr;
+}
+
 const MethodInfo* SourceIndex::findMethod(const ClassInfo& start, const std::string& name, size_t arguments) {
   // Breadth first through the supertypes, each class once.
   std::vector<const ClassInfo*> pending{&start};

@@ -109,6 +109,9 @@ class SourceIndex {
   // (or "static" or "{") on that line or after: the parser's results give
   // a method the line its declaration starts on.  nullptr when none.
   const MethodInfo* methodAt(const JavaSource& source, const std::string& name, int32_t line) const;
+  // The method, constructor or initialiser whose declaration is the
+  // element given; nullptr when none.
+  const MethodInfo* methodDeclaredBy(const xml::Node& declaration) const;
   // The method of that name and arity declared in the class or, failing
   // that, in its supertypes; nullptr when none.
   const MethodInfo* findMethod(const ClassInfo& cls, const std::string& name, size_t arguments);
