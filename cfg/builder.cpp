@@ -71,7 +71,12 @@ struct Frame {
   std::vector<CatchClause> catches;
   Element finallyBlock;
   size_t region = 0;                    // the try statement's region
-  std::map<std::string, size_t> copies;  // finally copies by destination
+  std::map<std::string, size_t> copies;  // finally (or closing) copies by destination
+  // The resources of a try-with-resources, closed in reverse order on
+  // every way out of its block: "close second, first".  Empty otherwise.
+  std::string closing;
+  int32_t closingFirstLine = 0;
+  int32_t closingLastLine = 0;
 };
 
 bool isConstantTrue(Element expr) {
@@ -102,7 +107,8 @@ std::string simpleTypeName(Element typeElement) {
 
 class Builder {
  public:
-  Builder(MethodFlow& flow, size_t graphIndex) : flow_(flow), graphIndex_(graphIndex) {}
+  Builder(MethodFlow& flow, size_t graphIndex, const DeclaredSuperclasses& program)
+      : flow_(flow), graphIndex_(graphIndex), program_(program) {}
 
   void buildBody(Element body, const std::string& header, int32_t line, int32_t endLine) {
     Graph& g = graph();
@@ -216,7 +222,7 @@ class Builder {
       if (d.kind == K::Throw && f.catchesApply) {
         bool taken = false;
         for (const CatchClause& c : f.catches) {
-          const CatchMatch match = matchCatch(d.types, c.types);
+          const CatchMatch match = matchCatch(d.types, c.types, program_);
           if (match == CatchMatch::Never) continue;
           connect(from, c.node);
           if (match == CatchMatch::Always) {
@@ -229,15 +235,50 @@ class Builder {
       if (frames_[i].finallyBlock) {
         from = throughFinally(i, std::move(from), d);
         if (d.kind == K::Throw && !from.empty()) from = rethrown(std::move(from));
+      } else if (!frames_[i].closing.empty()) {
+        from = throughClosing(i, std::move(from), d);
+        if (d.kind == K::Throw && !from.empty()) from = rethrown(std::move(from));
       }
     }
+  }
+
+  // Connects the exits to the copy of frame i's closing of resources that
+  // goes on to d, building it the first time.  A close() may throw: on a
+  // way out that is no exception its exception takes the place of that
+  // way (the try's own catches and finally apply); on the way of an
+  // exception it is suppressed, and the first exception goes on.
+  Exits throughClosing(size_t i, Exits from, const Destination& d) {
+    const std::string key = d.key();
+    const auto found = frames_[i].copies.find(key);
+    if (found != frames_[i].copies.end()) {
+      connect(from, found->second);
+      return {};
+    }
+    const std::string then = d.afterFinally();
+    const size_t savedRegion = region_;
+    region_ = frames_[i].region;
+    const size_t node = addNode(NodeKind::Resources, frames_[i].closing + (then.empty() ? "" : " (" + then + ")"),
+                                frames_[i].closingFirstLine, frames_[i].closingLastLine, {});
+    region_ = savedRegion;
+    connect(from, node);
+    frames_[i].copies[key] = node;
+    if (d.kind != Destination::Kind::Throw) {
+      Destination thrown;
+      thrown.kind = Destination::Kind::Throw;
+      routeFrom(i, {{node, EdgeKind::Exception, ""}}, thrown);
+    }
+    return {{node, EdgeKind::Flow, ""}};
   }
 
   // The exception goes on after a finally clause: from its one way out,
   // or, where the clause ends in several (or in a decision's exit), from a
   // point where they meet, since the exception may go to several places.
+  // A break or continue that ends the clause (a `while (true)` left by
+  // `break`) keeps its own flow edge: the exception leaves from a point
+  // after it.
   Exits rethrown(Exits from) {
-    if (from.size() == 1 && from[0].kind == EdgeKind::Flow) return {{from[0].from, EdgeKind::Exception, ""}};
+    if (from.size() == 1 && from[0].kind == EdgeKind::Flow && !isJump(graph().nodes[from[0].from].kind))
+      return {{from[0].from, EdgeKind::Exception, ""}};
     const size_t join = addNode(NodeKind::Join, "rethrow", 0, 0, {});
     connect(from, join);
     return {{join, EdgeKind::Exception, ""}};
@@ -403,10 +444,19 @@ class Builder {
 
   // Gives every lambda with a block body inside the element a graph of its
   // own, linked from the node.
-  void addLambdas(size_t node, Element e) {
+  // A lambda inside a switch expression drawn ahead of the node (listed in
+  // `expanded`) belongs to the node of the case that holds it, not again
+  // to the statement that uses the switch's value.
+  void addLambdas(size_t node, Element e, const std::vector<Element>& expanded = {}) {
     for (const Element& lambda : findOutermost(e, "LambdaExpr")) {
       const Element body = childNamed(lambda, "Blk");
       if (!body) continue;
+      bool insideExpanded = false;
+      for (Element up = lambda.parent(); up && !insideExpanded; up = up.parent()) {
+        insideExpanded = std::find(expanded.begin(), expanded.end(), up) != expanded.end();
+        if (up == e) break;
+      }
+      if (insideExpanded) continue;
       const size_t index = flow_.graphs.size();
       flow_.graphs.emplace_back();
       flow_.graphs[index].parentGraph = graphIndex_;
@@ -414,7 +464,7 @@ class Builder {
       graph().nodes[node].lambdas.push_back(index);
       const std::vector<Element> parts = children(lambda);  // parameters, ARROW, Blk
       const std::string header = parts.size() >= 2 ? rangeText(parts.front(), parts[parts.size() - 2]) : "->";
-      Builder inner(flow_, index);
+      Builder inner(flow_, index, program_);
       inner.buildBody(body, header, firstLine(lambda), lastLine(lambda));
     }
   }
@@ -448,7 +498,7 @@ class Builder {
     const size_t node = addNode(kind, prefix + textWithAbridged(from, to, expanded) + suffix, firstLine(from),
                                 lastLine(to), {firstLine(from)});
     for (Element e = from; e; e = e.next_sibling()) {
-      if (e.type() == pugi::node_element) addLambdas(node, e);
+      if (e.type() == pugi::node_element) addLambdas(node, e, expanded);
       if (e == to) break;
     }
     connect(in, node);
@@ -518,7 +568,7 @@ class Builder {
     const std::string header = "if (" + textWithAbridged(cond, cond, expanded) + ")";
     const size_t decision =
         addNode(NodeKind::Decision, header, firstLine(s), lastLine(parts[3]), {firstLine(cond)});
-    addLambdas(decision, cond);
+    addLambdas(decision, cond, expanded);
     connect(in, decision);
     Exits exits;
     const size_t saved = openRegion(RegionKind::Then, header, firstLine(parts[4]), lastLine(parts[4]), decision);
@@ -582,7 +632,7 @@ class Builder {
     const std::string shown = labelPrefix + "while (" + textWithAbridged(cond, cond, expanded) + ")";
     const size_t head = addNode(forever ? NodeKind::Join : NodeKind::Decision, shown, firstLine(s), lastLine(parts[3]),
                                 forever ? std::vector<int32_t>{} : std::vector<int32_t>{firstLine(cond)});
-    addLambdas(head, cond);
+    addLambdas(head, cond, expanded);
     connect(in, head);
     const size_t loopEntry = mark < graph().nodes.size() ? mark : head;
     Exits body = loopBody(parts[4], header, head,
@@ -617,7 +667,7 @@ class Builder {
     const std::string shown = labelPrefix + "while (" + textWithAbridged(cond, cond, expanded) + ")";
     const size_t tail = addNode(forever ? NodeKind::Join : NodeKind::Decision, shown, firstLine(parts[2]),
                                 lastLine(parts[5]), forever ? std::vector<int32_t>{} : std::vector<int32_t>{firstLine(cond)});
-    addLambdas(tail, cond);
+    addLambdas(tail, cond, expanded);
     connect(exits, tail);
     graph().regions[bodyRegion].head = tail;
     const size_t target = bodyEntry ? *bodyEntry : (condMark < tail ? condMark : tail);
@@ -640,7 +690,7 @@ class Builder {
       in = expandSwitchExpressions(values, values, std::move(in), expanded);
       const size_t head = addNode(NodeKind::Decision, labelPrefix + textWithAbridged(parts[0], close, expanded),
                                   firstLine(s), lastLine(close), {firstLine(eachVar)});
-      addLambdas(head, eachVar);
+      addLambdas(head, eachVar, expanded);
       connect(in, head);
       Exits exits = loopBody(body, header, head, {{head, EdgeKind::True, "next"}}, frameIndex);
       connect(exits, head, true);
@@ -666,7 +716,7 @@ class Builder {
     const std::string shown = condExpr ? labelPrefix + textWithAbridged(parts[0], close, expanded) : header;
     const size_t head = addNode(forever ? NodeKind::Join : NodeKind::Decision, shown, firstLine(s), lastLine(close),
                                 forever ? std::vector<int32_t>{} : std::vector<int32_t>{firstLine(condExpr)});
-    if (condExpr) addLambdas(head, condExpr);
+    if (condExpr) addLambdas(head, condExpr, expanded);
     connect(in, head);
     const size_t loopEntry = mark < graph().nodes.size() ? mark : head;
     size_t bodyRegion = region_;
@@ -798,22 +848,44 @@ class Builder {
     Exits bodyIn{{tryNode, EdgeKind::Flow, ""}};
     if (resources) {
       std::vector<int32_t> lines;
-      for (const Element& r : children(resources))
-        if (named(r, "Rsrc")) lines.push_back(firstLine(r));
+      std::vector<std::string> names;
+      for (const Element& r : children(resources)) {
+        if (!named(r, "Rsrc")) continue;
+        lines.push_back(firstLine(r));
+        names.push_back(resourceName(r));
+      }
       const std::vector<Element> rs = children(resources);
       const size_t node = codeNode(NodeKind::Resources, rs[1], rs[rs.size() - 2], bodyIn);
       graph().nodes[node].lines = std::move(lines);
       bodyIn = {{node, EdgeKind::Flow, ""}};
+      // The resources are closed like a finally clause of their own,
+      // inside the try's catches and finally.
+      Frame closing;
+      closing.kind = Frame::Kind::Try;
+      closing.catchesApply = false;
+      closing.region = region_;
+      closing.closing = "close";
+      for (size_t k = names.size(); k-- > 0;) closing.closing += (k + 1 == names.size() ? " " : ", ") + names[k];
+      closing.closingFirstLine = firstLine(resources);
+      closing.closingLastLine = lastLine(resources);
+      frames_.push_back(std::move(closing));
     }
     Exits normal = buildBlock(block, std::move(bodyIn));
-    // An exception the catches do not take leaves through finally.
+    if (resources && !normal.empty()) {
+      Destination d;
+      d.kind = Destination::Kind::Normal;
+      normal = throughClosing(frames_.size() - 1, std::move(normal), d);
+    }
+    // An exception the catches do not take leaves through the closing of
+    // the resources and through finally.
     frames_[frameIndex].catchesApply = false;
-    if (frames_[frameIndex].finallyBlock && !catchesAll) {
+    if ((frames_[frameIndex].finallyBlock || resources) && !catchesAll) {
       Destination d;
       d.kind = Destination::Kind::Throw;
       routeFrom(frames_.size(), {{tryNode, EdgeKind::Exception, frames_[frameIndex].catches.empty() ? "any exception" : "other exceptions"}},
                 d);
     }
+    if (resources) frames_.pop_back();
     for (size_t c = 0; c < catchElements.size(); ++c) {
       const CatchClause& clause = frames_[frameIndex].catches[c];
       const Element header = childNamed(catchElements[c], "CatchHeader");
@@ -823,10 +895,19 @@ class Builder {
       graph().nodes[clause.node].region = region_;
       const Element parameter = lastParameterName(header);
       catchParameters_.emplace_back(parameter ? tokenText(parameter) : "", clause.types);
+      const size_t catchRegion = region_;
+      const size_t mark = graph().nodes.size();
       Exits exits = buildBlock(childNamed(catchElements[c], "Blk"), {{clause.node, EdgeKind::Flow, ""}});
       catchParameters_.pop_back();
       closeRegion(savedCatch);
       normal.insert(normal.end(), exits.begin(), exits.end());
+      // What the catch block throws runs finally and goes on: the catch
+      // stands for its block as the try stands for the try block.
+      if (frames_[frameIndex].finallyBlock && runsCode(catchRegion, mark)) {
+        Destination d;
+        d.kind = Destination::Kind::Throw;
+        routeFrom(frames_.size(), {{clause.node, EdgeKind::Exception, "any exception"}}, d);
+      }
     }
     if (frames_[frameIndex].finallyBlock && !normal.empty()) {
       Destination d;
@@ -836,6 +917,29 @@ class Builder {
     frames_.pop_back();
     closeRegion(saved);
     return normal;
+  }
+
+  // Whether a node built since `mark` inside the region (or one nested in
+  // it) runs code of its own; the copies of an enclosing finally clause
+  // lie outside the region.
+  bool runsCode(size_t region, size_t mark) {
+    const Graph& g = graph();
+    for (size_t n = mark; n < g.nodes.size(); ++n) {
+      if (g.nodes[n].lines.empty()) continue;
+      for (std::optional<size_t> r = g.nodes[n].region; r; r = g.regions[*r].parent)
+        if (*r == region) return true;
+    }
+    return false;
+  }
+
+  // The variable a resource declares, or the resource as written.
+  static std::string resourceName(Element resource) {
+    Element before;
+    for (const Element& part : children(resource)) {
+      if (named(part, "EQ")) return before ? elementText(before) : elementText(resource);
+      before = part;
+    }
+    return elementText(resource);
   }
 
   static Element lastParameterName(Element header) {
@@ -961,6 +1065,7 @@ class Builder {
 
   MethodFlow& flow_;
   size_t graphIndex_;
+  const DeclaredSuperclasses& program_;
   size_t region_ = 0;
   std::vector<Frame> frames_;
   Exits returns_;
@@ -990,7 +1095,8 @@ std::string headerOf(Element declaration) {
 
 bool hasBody(const xml::Node& declaration) { return static_cast<bool>(bodyOf(declaration.raw())); }
 
-std::optional<MethodFlow> buildMethodFlow(const xml::Node& declaration, std::string* error) {
+std::optional<MethodFlow> buildMethodFlow(const xml::Node& declaration, std::string* error,
+                                         const DeclaredSuperclasses& program) {
   const Element element = declaration.raw();
   const Element body = bodyOf(element);
   if (!body) {
@@ -1001,7 +1107,7 @@ std::optional<MethodFlow> buildMethodFlow(const xml::Node& declaration, std::str
   flow.line = firstLine(element);
   flow.endLine = lastLine(element);
   flow.graphs.emplace_back();
-  Builder builder(flow, 0);
+  Builder builder(flow, 0, program);
   builder.buildBody(body, headerOf(element), flow.line, flow.endLine);
   return flow;
 }

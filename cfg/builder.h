@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "cfg/exception_types.h"
 #include "cfg/graph.h"
 #include "xml/document.h"
 
@@ -13,7 +14,10 @@ namespace cfg {
 // of the Java parse tree.  The graph's texts are the source's bytes, as
 // the tree holds them.  nullopt with a message when the declaration has no
 // body (abstract, interface and native methods) or is not a declaration.
-std::optional<MethodFlow> buildMethodFlow(const xml::Node& declaration, std::string* error);
+// program: the superclasses of the exception classes the program declares
+// itself, which decide the catch clauses their exceptions reach.
+std::optional<MethodFlow> buildMethodFlow(const xml::Node& declaration, std::string* error,
+                                          const DeclaredSuperclasses& program = {});
 
 // True when the declaration has a body to draw.
 bool hasBody(const xml::Node& declaration);

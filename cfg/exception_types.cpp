@@ -1,5 +1,6 @@
 #include "cfg/exception_types.h"
 
+#include <algorithm>
 #include <string_view>
 #include <unordered_map>
 
@@ -54,33 +55,47 @@ const std::unordered_map<std::string_view, std::string_view>& superclasses() {
   return kTable;
 }
 
-bool isKnown(std::string_view type) { return type == "Throwable" || superclasses().count(type) > 0; }
-
-CatchMatch matchOne(const std::string& thrown, const std::vector<std::string>& caught) {
-  CatchMatch best = CatchMatch::Never;
-  for (const std::string& c : caught) {
-    if (c == thrown || c == "Throwable") return CatchMatch::Always;
-    if (isKnown(thrown)) {
-      // The whole chain is known: the catch takes it exactly when it names
-      // one of the superclasses.
-      for (std::string_view t = thrown; t != "Throwable";) {
-        const auto up = superclasses().find(t);
-        if (up == superclasses().end()) break;
-        t = up->second;
-        if (t == c) return CatchMatch::Always;
-      }
+// The class and its superclasses, as far as they are known; `complete`
+// when they reach Throwable.
+std::vector<std::string> ancestry(const std::string& type, const DeclaredSuperclasses& program, bool& complete) {
+  std::vector<std::string> chain{type};
+  complete = false;
+  // A cycle (which javac refuses) or a chain this long ends the walk.
+  for (size_t steps = 0; steps < 64; ++steps) {
+    const std::string& last = chain.back();
+    if (last == "Throwable") {
+      complete = true;
+      break;
+    }
+    // The platform's names first: most exceptions are the platform's, and
+    // the program is read for its classes only when one is not.
+    if (const auto up = superclasses().find(last); up != superclasses().end()) {
+      chain.emplace_back(up->second);
       continue;
     }
-    // A class of the program's own may extend any class but the ones it
-    // is known not to be.
-    best = CatchMatch::Maybe;
+    if (!program) break;
+    const std::optional<std::vector<std::string>> declared = program(last);
+    if (!declared || declared->empty()) break;
+    chain.insert(chain.end(), declared->begin(), declared->end());
   }
-  return best;
+  return chain;
+}
+
+CatchMatch matchOne(const std::string& thrown, const std::vector<std::string>& caught,
+                    const DeclaredSuperclasses& program) {
+  bool complete = false;
+  const std::vector<std::string> chain = ancestry(thrown, program, complete);
+  for (const std::string& c : caught)
+    if (c == "Throwable" || std::find(chain.begin(), chain.end(), c) != chain.end()) return CatchMatch::Always;
+  // A class whose superclasses are not all known may extend any class
+  // but the ones it is known not to be.
+  return complete ? CatchMatch::Never : CatchMatch::Maybe;
 }
 
 }  // namespace
 
-CatchMatch matchCatch(const std::vector<std::string>& thrown, const std::vector<std::string>& caught) {
+CatchMatch matchCatch(const std::vector<std::string>& thrown, const std::vector<std::string>& caught,
+                      const DeclaredSuperclasses& program) {
   if (thrown.empty()) {
     for (const std::string& c : caught)
       if (c == "Throwable") return CatchMatch::Always;
@@ -89,7 +104,7 @@ CatchMatch matchCatch(const std::vector<std::string>& thrown, const std::vector<
   bool always = true;
   bool never = true;
   for (const std::string& t : thrown) {
-    const CatchMatch m = matchOne(t, caught);
+    const CatchMatch m = matchOne(t, caught, program);
     always = always && m == CatchMatch::Always;
     never = never && m == CatchMatch::Never;
   }

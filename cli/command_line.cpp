@@ -29,6 +29,7 @@ constexpr CommandHelp kCommands[] = {
      "      Example: flowchart list tests/fixtures/examples/java/Inventory.java\n"},
     {"draw",
      "  flowchart draw FILE.java [METHOD[(TYPES)][:LINE]] [-o OUT] [--fold auto|none|all]\n"
+     "                [--src DIR]\n"
      "      Draws one method's flowchart as Java runs it; with no METHOD, every\n"
      "      method of the file in one HTML page with an index.  METHOD may be\n"
      "      qualified by its class (Outer.Inner.method); its parameter types\n"
@@ -38,7 +39,9 @@ constexpr CommandHelp kCommands[] = {
      "      unfolded, for tools).  A method is one page: --fold auto (the\n"
      "      default) moves its largest constructs onto pages of their own only\n"
      "      when a page is too large to read, none never, all every loop body,\n"
-     "      branch and block of two boxes or more.\n"
+     "      branch and block of two boxes or more.  Which catch clause takes an\n"
+     "      exception of a class the program declares is decided through the\n"
+     "      classes of the file and, with --src DIR, of the classes there.\n"
      "      Example: flowchart draw tests/fixtures/examples/java/Checkout.java total\n"},
     {"sequence",
      "  flowchart sequence FILE.java METHOD[(TYPES)][:LINE] [-o OUT] [--depth N]\n"
@@ -229,6 +232,7 @@ ParseResult parseDraw(const std::vector<std::string>& args) {
     if (restAreNames(args, i, positional)) break;
     std::string error;
     if (optionValue(args, i, "-o", "--output", request.output, error) ||
+        optionValue(args, i, "", "--src", request.sourceTree, error) ||
         foldOption(args, i, request.fold, error) ||
         languageLevelOption(args, i, request.languageLevel, error)) {
       if (!error.empty()) return refuse("draw: " + error);

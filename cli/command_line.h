@@ -35,6 +35,7 @@ struct DrawRequest {
   std::string output;  // empty: the default name in the current folder
   int languageLevel = java::kNewestLanguageLevel;
   FoldMode fold = FoldMode::Auto;
+  std::string sourceTree;  // --src: where the program's further classes are found; empty for none
 };
 
 struct SequenceRequest {

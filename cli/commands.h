@@ -39,4 +39,8 @@ inline flowdraw::Fold foldFor(FoldMode mode) {
 // is reported as FILE:LINE: message and exitCode says how the command ends.
 std::optional<pipeline::ParsedSource> parseSource(const std::string& path, int languageLevel, int& exitCode);
 
+// A --src DIR that is no folder is reported and ends the command with
+// kExitUsage; 0 when it is a folder or not given.
+int checkSourceTree(const std::string& tree);
+
 }  // namespace cli

@@ -44,9 +44,9 @@ std::string methodIndex(const pipeline::ParsedSource& parsed, const std::vector<
 // The graphs of every page, before layout, in one file that Graphviz
 // reads whole: the method's first, then its folded constructs' and lambdas'.
 int writeGraphs(pipeline::ParsedSource& parsed, const pipeline::MethodSummary& method, const std::string& output,
-                FoldMode fold) {
+                FoldMode fold, pipeline::SequenceSources& classes) {
   pipeline::Problem problem;
-  std::optional<std::string> text = pipeline::methodFlowchartDot(parsed, method, problem, foldFor(fold));
+  std::optional<std::string> text = pipeline::methodFlowchartDot(parsed, method, problem, foldFor(fold), &classes);
   if (!text) {
     std::fprintf(stderr, "%s\n", located(parsed.sourcePath(), problem.line, problem.message).c_str());
     return kExitSomeFailed;
@@ -64,9 +64,10 @@ int writeGraphs(pipeline::ParsedSource& parsed, const pipeline::MethodSummary& m
 }
 
 // The method's control-flow graph as JSON, for tools.
-int writeFlowJson(pipeline::ParsedSource& parsed, const pipeline::MethodSummary& method, const std::string& output) {
+int writeFlowJson(pipeline::ParsedSource& parsed, const pipeline::MethodSummary& method, const std::string& output,
+                  pipeline::SequenceSources& classes) {
   pipeline::Problem problem;
-  std::optional<cfg::MethodFlow> flow = pipeline::methodFlow(parsed, method, problem);
+  std::optional<cfg::MethodFlow> flow = pipeline::methodFlow(parsed, method, problem, &classes);
   if (!flow) {
     std::fprintf(stderr, "%s\n", located(parsed.sourcePath(), problem.line, problem.message).c_str());
     return kExitSomeFailed;
@@ -84,15 +85,15 @@ int writeFlowJson(pipeline::ParsedSource& parsed, const pipeline::MethodSummary&
 }
 
 int drawOne(pipeline::ParsedSource& parsed, const pipeline::MethodSummary& method, std::string output,
-            FoldMode fold) {
+            FoldMode fold, pipeline::SequenceSources& classes) {
   const pipeline::FileSummary& summary = parsed.summary();
   if (output.empty())
     output = fileSafeName(utf8Text(summary.displayName(method), parsed.charset())) + ".html";
-  if (hasExtension(output, ".dot")) return writeGraphs(parsed, method, output, fold);
-  if (hasExtension(output, ".json")) return writeFlowJson(parsed, method, output);
+  if (hasExtension(output, ".dot")) return writeGraphs(parsed, method, output, fold, classes);
+  if (hasExtension(output, ".json")) return writeFlowJson(parsed, method, output, classes);
   pipeline::Problem problem;
   std::optional<pipeline::MethodFlowchart> chart =
-      pipeline::drawMethodFlowchart(parsed, method, problem, foldFor(fold));
+      pipeline::drawMethodFlowchart(parsed, method, problem, foldFor(fold), &classes);
   if (!chart) {
     const std::string message = problem.kind == pipeline::Problem::Kind::NoBody
                                     ? utf8Text(summary.displayName(method), parsed.charset()) +
@@ -111,7 +112,8 @@ int drawOne(pipeline::ParsedSource& parsed, const pipeline::MethodSummary& metho
   return kExitDone;
 }
 
-int drawAll(pipeline::ParsedSource& parsed, std::string output, FoldMode fold) {
+int drawAll(pipeline::ParsedSource& parsed, std::string output, FoldMode fold,
+            pipeline::SequenceSources& classes) {
   const pipeline::FileSummary& summary = parsed.summary();
   if (output.empty()) output = fileSafeName(fileStem(parsed.sourcePath())) + ".html";
   if (host::formatForPath(output) != host::DrawingFormat::Html) {
@@ -128,7 +130,7 @@ int drawAll(pipeline::ParsedSource& parsed, std::string output, FoldMode fold) {
     const pipeline::MethodSummary& method = summary.methods[i];
     pipeline::Problem problem;
     std::optional<pipeline::MethodFlowchart> chart =
-        pipeline::drawMethodFlowchart(parsed, method, problem, foldFor(fold));
+        pipeline::drawMethodFlowchart(parsed, method, problem, foldFor(fold), &classes);
     if (!chart) {
       anchors.emplace_back();
       // A method without a body is listed, with nothing to draw.
@@ -159,15 +161,19 @@ int drawAll(pipeline::ParsedSource& parsed, std::string output, FoldMode fold) {
 }  // namespace
 
 int runDraw(const DrawRequest& request) {
+  if (const int refused = checkSourceTree(request.sourceTree)) return refused;
   int exitCode = kExitDone;
   std::optional<pipeline::ParsedSource> parsed = parseSource(request.source, request.languageLevel, exitCode);
   if (!parsed) return exitCode;
   const pipeline::FileSummary& summary = parsed->summary();
-  if (request.method.empty()) return drawAll(*parsed, request.output, request.fold);
+  // The classes of the file and the tree, for the exception classes the
+  // program declares itself.
+  pipeline::SequenceSources classes(*parsed, request.sourceTree);
+  if (request.method.empty()) return drawAll(*parsed, request.output, request.fold, classes);
 
   const std::optional<size_t> method = pickMethod(*parsed, request.method, "draw");
   if (!method) return kExitUsage;
-  return drawOne(*parsed, summary.methods[*method], request.output, request.fold);
+  return drawOne(*parsed, summary.methods[*method], request.output, request.fold, classes);
 }
 
 }  // namespace cli

@@ -21,13 +21,15 @@ std::string counted(size_t count, const char* noun) {
 
 }  // namespace
 
-int runSequence(const SequenceRequest& request) {
+int checkSourceTree(const std::string& tree) {
   std::error_code ec;
-  if (!request.sourceTree.empty() && !std::filesystem::is_directory(request.sourceTree, ec)) {
-    std::fprintf(stderr, "%s: %s\n", request.sourceTree.c_str(),
-                 std::filesystem::exists(request.sourceTree, ec) ? "is not a folder" : "no such folder");
-    return kExitUsage;
-  }
+  if (tree.empty() || std::filesystem::is_directory(tree, ec)) return 0;
+  std::fprintf(stderr, "%s: %s\n", tree.c_str(), std::filesystem::exists(tree, ec) ? "is not a folder" : "no such folder");
+  return kExitUsage;
+}
+
+int runSequence(const SequenceRequest& request) {
+  if (const int refused = checkSourceTree(request.sourceTree)) return refused;
   int exitCode = kExitDone;
   std::optional<pipeline::ParsedSource> parsed = parseSource(request.source, request.languageLevel, exitCode);
   if (!parsed) return exitCode;

@@ -1,10 +1,43 @@
 #include "pipeline/method_flow.h"
 
+#include <set>
+
 #include "cfg/builder.h"
 #include "cfg/java_tree.h"
 
 namespace pipeline {
-std::optional<cfg::MethodFlow> methodFlow(ParsedSource& source, const MethodSummary& method, Problem& problem) {
+namespace {
+
+// The superclasses of a class the sources declare, as the catch clauses
+// of the method see its name: nearest first, up to the first class the
+// sources lack (a class of the platform, or of a library).
+std::optional<std::vector<std::string>> declaredSuperclasses(SequenceSources& classes, const xml::Node& declaration,
+                                                             const std::string& name) {
+  sequence::SourceIndex& index = classes.index();
+  const sequence::ClassInfo* cls = index.resolveType(name, index.classHolding(declaration));
+  if (!cls || cls->isInterface) return std::nullopt;
+  std::vector<std::string> chain;
+  std::set<const sequence::ClassInfo*> seen{cls};
+  while (true) {
+    if (cls->supertypes.empty()) {
+      chain.emplace_back("Object");
+      break;
+    }
+    const sequence::ClassInfo* up = index.superclass(*cls);
+    if (!up || !seen.insert(up).second) {
+      chain.push_back(sequence::simpleTypeName(cls->supertypes.front()));
+      break;
+    }
+    chain.push_back(up->name);
+    cls = up;
+  }
+  return chain;
+}
+
+}  // namespace
+
+std::optional<cfg::MethodFlow> methodFlow(ParsedSource& source, const MethodSummary& method, Problem& problem,
+                                          SequenceSources* classes) {
   const xml::Node declaration = source.declarationOf(method);
   if (!declaration) {
     problem.set(Problem::Kind::Failed, "cannot find " + shownName(method) + " in the parse tree", method.line);
@@ -15,7 +48,14 @@ std::optional<cfg::MethodFlow> methodFlow(ParsedSource& source, const MethodSumm
     return std::nullopt;
   }
   std::string error;
-  std::optional<cfg::MethodFlow> flow = cfg::buildMethodFlow(declaration, &error);
+  // The file's classes are indexed only when a thrown type is no class of
+  // the platform's that the graph knows.
+  std::optional<SequenceSources> fileAlone;
+  const cfg::DeclaredSuperclasses program = [&](const std::string& name) {
+    if (!classes) classes = &fileAlone.emplace(source, std::string());
+    return declaredSuperclasses(*classes, declaration, name);
+  };
+  std::optional<cfg::MethodFlow> flow = cfg::buildMethodFlow(declaration, &error, program);
   if (!flow) {
     problem.set(Problem::Kind::Failed, error, method.line);
     return std::nullopt;

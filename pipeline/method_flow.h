@@ -5,13 +5,17 @@
 
 #include "cfg/graph.h"
 #include "xml/document.h"
+#include "pipeline/method_sequence.h"
 #include "pipeline/parsed_source.h"
 #include "pipeline/problem.h"
 
 namespace pipeline {
 
 // nullopt with the problem when the method has no body ("no body") or
-// cannot be found in the tree.
-std::optional<cfg::MethodFlow> methodFlow(ParsedSource& source, const MethodSummary& method, Problem& problem);
+// cannot be found in the tree.  The exception classes the program
+// declares are looked up in `classes` (the file's and a source tree's, as
+// sequence diagrams find classes); without it, in the file alone.
+std::optional<cfg::MethodFlow> methodFlow(ParsedSource& source, const MethodSummary& method, Problem& problem,
+                                          SequenceSources* classes = nullptr);
 
 }  // namespace pipeline

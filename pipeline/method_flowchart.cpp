@@ -55,8 +55,8 @@ const flowdraw::Masters& flowchartMasters() {
 }
 
 std::optional<MethodFlowchart> drawMethodFlowchart(ParsedSource& source, const MethodSummary& method,
-                                                   Problem& problem, flowdraw::Fold fold) {
-  std::optional<cfg::MethodFlow> flow = methodFlow(source, method, problem);
+                                                   Problem& problem, flowdraw::Fold fold, SequenceSources* classes) {
+  std::optional<cfg::MethodFlow> flow = methodFlow(source, method, problem, classes);
   if (!flow) return std::nullopt;
   std::string error;
   std::optional<flowdraw::FlowDrawing> drawn =
@@ -70,8 +70,8 @@ std::optional<MethodFlowchart> drawMethodFlowchart(ParsedSource& source, const M
 }
 
 std::optional<std::string> methodFlowchartDot(ParsedSource& source, const MethodSummary& method, Problem& problem,
-                                              flowdraw::Fold fold) {
-  std::optional<cfg::MethodFlow> flow = methodFlow(source, method, problem);
+                                              flowdraw::Fold fold, SequenceSources* classes) {
+  std::optional<cfg::MethodFlow> flow = methodFlow(source, method, problem, classes);
   if (!flow) return std::nullopt;
   std::string error;
   std::optional<std::string> dot = flowdraw::methodFlowDot(*flow, optionsFor(source, method, fold), &error);

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "flowdraw/drawing.h"
+#include "pipeline/method_sequence.h"
 #include "pipeline/parsed_source.h"
 #include "pipeline/problem.h"
 #include "render/host/model.h"
@@ -26,11 +27,14 @@ const flowdraw::Masters& flowchartMasters();
 
 // nullopt with the problem when the method has no body (kind NoBody), its
 // graph cannot be built, a page is too large or cannot be laid out.
+// classes: where the program's exception classes are found (methodFlow).
 std::optional<MethodFlowchart> drawMethodFlowchart(ParsedSource& source, const MethodSummary& method,
-                                                   Problem& problem, flowdraw::Fold fold = flowdraw::Fold::Auto);
+                                                   Problem& problem, flowdraw::Fold fold = flowdraw::Fold::Auto,
+                                                   SequenceSources* classes = nullptr);
 
 // The pages' graphs in the DOT language, before layout.
 std::optional<std::string> methodFlowchartDot(ParsedSource& source, const MethodSummary& method, Problem& problem,
-                                              flowdraw::Fold fold = flowdraw::Fold::Auto);
+                                              flowdraw::Fold fold = flowdraw::Fold::Auto,
+                                              SequenceSources* classes = nullptr);
 
 }  // namespace pipeline

@@ -2,18 +2,25 @@
 // with graphs checked by hand against the Java language's rules.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "tests/cli/cli_run.h"
 
 namespace {
 
-void expectGraph(const std::string& folder, const std::string& source, const std::string& method) {
+void expectGraph(const std::string& folder, const std::string& source, const std::string& method,
+                 const std::vector<std::string>& options = {}) {
   testing_support::TempDir dir;
   const std::string out = dir.file(method + ".json");
-  const auto run = runFlowchart({"draw", source, method, "-o", out}, testing_support::fixture(folder));
+  std::vector<std::string> args{"draw", source, method, "-o", out};
+  args.insert(args.end(), options.begin(), options.end());
+  const auto run = runFlowchart(args, testing_support::fixture(folder));
   ASSERT_EQ(run.exitCode, 0) << run.err;
   const std::string stem = source.substr(0, source.rfind('.'));
   EXPECT_EQ(testing_support::readFile(out),
-            testing_support::readFile(testing_support::fixture("cfg/" + stem + "." + method + ".json")));
+            testing_support::readFile(testing_support::fixture("cfg/" + stem + "." + method + ".json")))
+      << source << " " << method;
 }
 
 // Guards, continue to a for's update, a switch with a throw and fall-off,
@@ -24,6 +31,19 @@ TEST(FlowJson, ShippedExample) { expectGraph("examples/java", "Checkout.java", "
 // and continue out of nested for-each loops, try-with-resources, a
 // lambda's own graph, do ... while (true) left by a break.
 TEST(FlowJson, NewerConstructs) { expectGraph("cfg", "Shapes.java", "describe"); }
+
+// Exceptions: one thrown in a catch block runs finally and leaves; the
+// resources are closed in reverse order on every way out, a close()
+// exception going to the try's catches or out; the program's own
+// exception classes (of the file, and of the --src tree) reach only the
+// catches that take them, also through `throw e` and multi-catch; a
+// finally clause ending in a loop left by break rethrows after the break;
+// a lambda in a switch expression's case is drawn once.
+TEST(FlowJson, ExceptionPaths) {
+  for (const char* method : {"catchThrows", "resources", "ownTypes", "finallyLoop", "switchLambda"})
+    expectGraph("cfg", "Exceptions.java", method);
+  expectGraph("cfg/tree", "Thrower.java", "fail", {"--src", "."});
+}
 
 TEST(FlowJson, MethodWithoutBody) {
   testing_support::TempDir dir;

@@ -53,16 +53,17 @@ def structural_problems(data):
                     if not outs or any(k != "exception" for k in kinds):
                         problems.append("%s %r: a throw leaves by exception edges only, has %s"
                                         % (nid, node["text"], kinds))
-                elif len(outs) != 1:
-                    problems.append("%s %r: a %s has %d successors" % (nid, node["text"], kind, len(outs)))
-                elif kind == "return" and targets[0]["kind"] not in ("end", "finally"):
+                elif len(outs) != 1 or kinds != ["flow"]:
+                    problems.append("%s %r: a %s has %s successors" % (nid, node["text"], kind, kinds))
+                elif kind == "return" and targets[0]["kind"] not in ("end", "finally") and not _is_closing(targets[0]):
                     problems.append("%s %r: a return leads to %s" % (nid, node["text"], targets[0]["kind"]))
                 expected = {"return": "then return", "throw": "then rethrow"}.get(kind)
                 for t in targets:
-                    if expected and t["kind"] == "finally" and expected not in t["text"]:
+                    if expected and (t["kind"] == "finally" or _is_closing(t)) and expected not in t["text"]:
                         problems.append("%s %r: a %s goes through %r" % (nid, node["text"], kind, t["text"]))
             if kind == "catch" and any(e["kind"] != "exception" for e in g.into[nid]):
                 problems.append("%s: a catch is entered by a non-exception edge" % nid)
+        problems.extend(exception_path_problems(g))
         # Reachable from the start, and reaching an end or exit.
         seen = {g.start}
         todo = [g.start]
@@ -89,6 +90,99 @@ def structural_problems(data):
         for nid in g.nodes:
             if nid not in reach:
                 problems.append("%s %r reaches neither the end nor an exit" % (nid, g.nodes[nid]["text"]))
+    return problems
+
+
+def _reach(g, starts, avoid=()):
+    seen = set(starts)
+    todo = list(starts)
+    while todo:
+        for e in g.out[todo.pop()]:
+            if e["to"] not in seen and e["to"] not in avoid:
+                seen.add(e["to"])
+                todo.append(e["to"])
+    return seen
+
+
+def _is_closing(node):
+    """A closing of resources: a resources node that runs no line of its own."""
+    return node["kind"] == "resources" and not node["lines"]
+
+
+def _try_copies(g, tid):
+    """The copies of a try statement's finally clause and of its closing
+    of resources: the finally and closing nodes in the try block's region.
+    That region is found among the regions of the block's own nodes (those
+    reached from the try without entering another try, catch, finally or
+    closing), past the region holding the try."""
+    below = g.nodes[tid]["region"]
+    entries = [e["to"] for e in g.out[tid] if e["kind"] == "flow"]
+    regions = set()
+    seen = set(entries)
+    todo = list(entries)
+    while todo:
+        nid = todo.pop()
+        node = g.nodes[nid]
+        if node["region"] > below:
+            regions.add(node["region"])
+        if node["kind"] in ("try", "catch", "finally", "exit", "end") or _is_closing(node):
+            continue
+        for e in g.out[nid]:
+            if e["kind"] != "exception" and e["to"] not in seen:
+                seen.add(e["to"])
+                todo.append(e["to"])
+    return {nid for nid, n in g.nodes.items()
+            if (n["kind"] == "finally" or _is_closing(n)) and n["region"] in regions}
+
+
+def exception_path_problems(g):
+    """Every way an exception leaves a try statement runs its finally clause
+    (and the closing of its resources) and can reach the exit.  The try
+    node stands for the code of its block and a catch node for the code of
+    its catch block, as the graph draws them: from each, unless a catch of
+    the same try takes everything (Throwable), some path starting with an
+    exception edge passes through a "(then rethrow)" copy of the clause and
+    reaches the exit.  A catch block that runs no code is left out, and a
+    closing of resources on a way out that is no exception has an exception
+    edge of its own that reaches the exit."""
+    problems = []
+    for tid, node in g.nodes.items():
+        if node["kind"] != "try":
+            continue
+        catches = [e["to"] for e in g.out[tid] if e["kind"] == "exception" and g.nodes[e["to"]]["kind"] == "catch"]
+        takes_all = any("Throwable" in e["label"].split(" | ")
+                        for e in g.out[tid] if e["kind"] == "exception" and e["to"] in catches)
+        copies = _try_copies(g, tid)
+        finals = {c for c in copies if g.nodes[c]["kind"] == "finally"}
+        rethrows = {c for c in copies if "then rethrow" in g.nodes[c]["text"]}
+
+        def leaves(starts):
+            through = [c for c in rethrows if c in _reach(g, starts, avoid=set(catches))]
+            return g.exit is not None and any(g.exit in _reach(g, [c]) for c in through)
+
+        opens = [e["to"] for e in g.out[tid] if e["kind"] == "flow"]
+        if any(g.nodes[o]["kind"] == "resources" for o in opens) and not any(_is_closing(g.nodes[c]) for c in copies):
+            problems.append("%s: the resources of a try are never closed" % tid)
+        heads = []
+        if copies and not takes_all:
+            heads.append(tid)
+        if finals:
+            for cid in catches:
+                inside = _reach(g, [e["to"] for e in g.out[cid] if e["kind"] == "flow" and e["to"] not in copies],
+                                avoid=copies)
+                if any(g.nodes[n]["lines"] for n in inside - copies):
+                    heads.append(cid)
+        for hid in heads:
+            starts = [e["to"] for e in g.out[hid] if e["kind"] == "exception" and e["to"] not in catches]
+            if not leaves(starts):
+                problems.append("%s %r: an exception from its block has no way through finally to the exit"
+                                % (hid, g.nodes[hid]["text"]))
+        for cid in copies:
+            if not _is_closing(g.nodes[cid]) or "then rethrow" in g.nodes[cid]["text"]:
+                continue
+            thrown = [e["to"] for e in g.out[cid] if e["kind"] == "exception"]
+            if not thrown or (not takes_all and (g.exit is None or g.exit not in _reach(g, thrown))):
+                problems.append("%s %r: an exception from close() has no way out" % (cid, g.nodes[cid]["text"]))
     return problems
 
 
@@ -227,3 +321,31 @@ def trace_problem(data, lines, ending, page=0, silent=frozenset(), handlers=None
         if not any(e["kind"] == "exception" and e["from"] in last for e in g.into[final]):
             return "the exception does not leave by an exception edge"
     return None
+
+
+def main(paths):
+    """Checks the structural rules on the graphs (JSON files, or folders of
+    them) given; prints each problem and exits 1 when there is one."""
+    import glob
+    import json
+    import os
+    files = []
+    for path in paths:
+        files.extend(sorted(glob.glob(os.path.join(path, "*.json"))) if os.path.isdir(path) else [path])
+    count = problems = 0
+    for name in files:
+        with open(name) as f:
+            data = json.load(f)
+        if "nodes" not in data:
+            continue
+        count += 1
+        for problem in structural_problems(data):
+            print("%s: %s" % (name, problem))
+            problems += 1
+    print("flow_check: %d graphs, %d problems" % (count, problems))
+    return 1 if problems or count == 0 else 0
+
+
+if __name__ == "__main__":
+    import sys
+    sys.exit(main(sys.argv[1:]))
