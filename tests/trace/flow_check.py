@@ -142,7 +142,7 @@ def exception_path_problems(g):
     its catch block, as the graph draws them: from each, unless a catch of
     the same try takes everything (Throwable), some path starting with an
     exception edge passes through a "(then rethrow)" copy of the clause and
-    reaches the exit.  A catch block that runs no code is left out, and a
+    reaches the exit or a catch of a try round it.  A catch block that runs no code is left out, and a
     closing of resources on a way out that is no exception has an exception
     edge of its own that reaches the exit."""
     problems = []
@@ -156,9 +156,16 @@ def exception_path_problems(g):
         finals = {c for c in copies if g.nodes[c]["kind"] == "finally"}
         rethrows = {c for c in copies if "then rethrow" in g.nodes[c]["text"]}
 
+        # The catches of the tries round this one: an exception rethrown
+        # after finally may be taken there (all of it, by Throwable).
+        outer_catches = {nid for nid, n in g.nodes.items() if n["kind"] == "catch"} - set(catches)
+
+        def escapes(reached):
+            return (g.exit is not None and g.exit in reached) or bool(reached & outer_catches)
+
         def leaves(starts):
             through = [c for c in rethrows if c in _reach(g, starts, avoid=set(catches))]
-            return g.exit is not None and any(g.exit in _reach(g, [c]) for c in through)
+            return any(escapes(_reach(g, [c])) for c in through)
 
         opens = [e["to"] for e in g.out[tid] if e["kind"] == "flow"]
         if any(g.nodes[o]["kind"] == "resources" for o in opens) and not any(_is_closing(g.nodes[c]) for c in copies):
@@ -181,7 +188,7 @@ def exception_path_problems(g):
             if not _is_closing(g.nodes[cid]) or "then rethrow" in g.nodes[cid]["text"]:
                 continue
             thrown = [e["to"] for e in g.out[cid] if e["kind"] == "exception"]
-            if not thrown or (not takes_all and (g.exit is None or g.exit not in _reach(g, thrown))):
+            if not thrown or (not takes_all and not escapes(_reach(g, thrown))):
                 problems.append("%s %r: an exception from close() has no way out" % (cid, g.nodes[cid]["text"]))
     return problems
 
