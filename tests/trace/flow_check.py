@@ -142,7 +142,8 @@ def exception_path_problems(g):
     its catch block, as the graph draws them: from each, unless a catch of
     the same try takes everything (Throwable), some path starting with an
     exception edge passes through a "(then rethrow)" copy of the clause and
-    reaches the exit or a catch of a try round it.  A catch block that runs no code is left out, and a
+    reaches the exit, a catch of a try round it, or a jump out of the
+    clause, which discards the exception.  A catch block that runs no code is left out, and a
     closing of resources on a way out that is no exception has an exception
     edge of its own that reaches the exit."""
     problems = []
@@ -160,8 +161,11 @@ def exception_path_problems(g):
         # after finally may be taken there (all of it, by Throwable).
         outer_catches = {nid for nid, n in g.nodes.items() if n["kind"] == "catch"} - set(catches)
 
+        # A finally clause that jumps (return, break, continue) discards the
+        # exception: that way out is Java's too.
         def escapes(reached):
-            return (g.exit is not None and g.exit in reached) or bool(reached & outer_catches)
+            return ((g.exit is not None and g.exit in reached) or bool(reached & outer_catches)
+                    or any(g.nodes[n]["kind"] in ("return", "break", "continue", "yield") for n in reached))
 
         def leaves(starts):
             through = [c for c in rethrows if c in _reach(g, starts, avoid=set(catches))]
