@@ -69,8 +69,9 @@ void printJson(const std::string& file, const FileSummary& summary, const Measur
     if (m > 0) out += ',';
     out += "{\"class\":" + jsonString(utf8Text(summary.classes[method.classIndex].qualifiedName, charset)) +
            ",\"classLine\":" + std::to_string(summary.classes[method.classIndex].line) +
-           ",\"name\":" + jsonString(utf8Text(method.name, charset)) +
-           ",\"signature\":" + jsonString(utf8Text(method.signature, charset)) +
+           ",\"name\":" + jsonString(utf8Text(pipeline::shownName(method), charset)) +
+           ",\"signature\":" +
+           jsonString(utf8Text(method.isInitializer() ? pipeline::shownName(method) : method.signature, charset)) +
            ",\"line\":" + std::to_string(method.line) + ",\"endLine\":" + std::to_string(method.endLine) +
            ",\"nloc\":" + jsonNumber(method.nloc) + measuresJson(measured.withBody(m)) +
            ",\"commentLines\":" + jsonNumber(method.commentLines) + "}";

@@ -16,12 +16,18 @@ std::vector<std::string> split(const std::string& text, char separator) {
   return std::vector<std::string>(parts.begin(), parts.end());
 }
 
+// An anonymous class is named by its type, written with or without the
+// "new " the names shown give it.
+void dropNew(std::vector<std::string>& names) {
+  for (std::string& name : names)
+    if (name.rfind("new ", 0) == 0) name.erase(0, 4);
+}
+
 // The class names of a qualified class name, without the "new " of an
 // anonymous class.
 std::vector<std::string> classNames(const std::string& qualified) {
   std::vector<std::string> names = split(qualified, '.');
-  for (std::string& name : names)
-    if (name.rfind("new ", 0) == 0) name.erase(0, 4);
+  dropNew(names);
   return names;
 }
 
@@ -31,8 +37,12 @@ bool ownersFit(const std::vector<std::string>& owners, const std::vector<std::st
   return std::equal(owners.rbegin(), owners.rend(), classes.rbegin());
 }
 
-std::string choiceName(const pipeline::MethodSummary& method) {
-  return method.isInitializer() ? "{init}" : method.name;
+// Whether the name typed names the method: an initialiser by the name the
+// commands show it by ("static {}", "{}"), or by "{init}" either kind.
+bool nameFits(const std::string& typed, const pipeline::MethodSummary& method) {
+  if (!method.isInitializer()) return typed == method.name;
+  if (typed == "{init}" || typed == pipeline::kInitializerName) return true;
+  return typed == pipeline::initializerName(method);
 }
 
 std::vector<std::string> typesOf(const pipeline::MethodSummary& method) {
@@ -110,6 +120,7 @@ std::optional<MethodChoice> parseMethodChoice(const std::string& text) {
     if (part.empty() || part.find_first_of("()") != std::string::npos) return std::nullopt;
   choice.name = parts.back();
   parts.pop_back();
+  dropNew(parts);
   choice.owners = std::move(parts);
   return choice;
 }
@@ -118,7 +129,7 @@ std::vector<size_t> matchingMethods(const pipeline::FileSummary& summary, const 
   std::vector<size_t> named;
   for (size_t i = 0; i < summary.methods.size(); ++i) {
     const pipeline::MethodSummary& method = summary.methods[i];
-    if (!choice.name.empty() && choiceName(method) != choice.name) continue;
+    if (!choice.name.empty() && !nameFits(choice.name, method)) continue;
     if (!ownersFit(choice.owners, classNames(summary.classes[method.classIndex].qualifiedName))) continue;
     if (choice.parameterTypes && (method.isInitializer() || !typesFit(*choice.parameterTypes, typesOf(method))))
       continue;

@@ -14,8 +14,8 @@
 namespace cli {
 
 struct MethodChoice {
-  std::string name;                 // "{init}" picks initialisers
-  std::vector<std::string> owners;  // the class names written before it, outermost first
+  std::string name;                 // "static {}" or "{}" picks initialisers ("{init}" either)
+  std::vector<std::string> owners;  // the class names written before it, outermost first, without "new "
   std::optional<int32_t> line;      // a line the method starts on or spans
   std::optional<std::vector<std::string>> parameterTypes;  // "(TYPES)" as typed
 };

@@ -40,7 +40,7 @@ std::optional<cfg::MethodFlow> methodFlow(ParsedSource& source, const MethodSumm
                                           SequenceSources* classes) {
   const xml::Node declaration = source.declarationOf(method);
   if (!declaration) {
-    problem.set(Problem::Kind::Failed, "cannot find " + method.name + " in the parse tree", method.line);
+    problem.set(Problem::Kind::Failed, "cannot find " + shownName(method) + " in the parse tree", method.line);
     return std::nullopt;
   }
   if (!cfg::hasBody(declaration)) {
@@ -62,8 +62,10 @@ std::optional<cfg::MethodFlow> methodFlow(ParsedSource& source, const MethodSumm
   }
   const ClassSummary& cls = source.summary().classes[method.classIndex];
   flow->file = source.sourcePath();
-  flow->className = cls.name;
-  flow->method = method.isInitializer() ? flow->graphs.front().title : method.name;
+  // As the other commands name it: the class with those round it, and
+  // "static {}" or "{}" for an initialiser.
+  flow->className = cls.qualifiedName;
+  flow->method = shownName(method);
   return flow;
 }
 

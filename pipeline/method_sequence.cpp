@@ -156,9 +156,13 @@ std::vector<const sequence::JavaSource*> SequenceSources::loadSubtypes(const std
 
 std::optional<MethodSequence> methodSequenceGraph(SequenceSources& sources, const MethodSummary& method,
                                                   const SequenceOptions& options, Problem& problem) {
-  const sequence::MethodInfo* info = sources.index().methodAt(sources.javaSource(), method.name, method.line);
+  // The declaration the flowchart of the method is drawn from; else the
+  // method of that name at that line.
+  const xml::Node declaration = sources.source().declarationOf(method);
+  const sequence::MethodInfo* info = declaration ? sources.index().methodDeclaredBy(declaration) : nullptr;
+  if (!info) info = sources.index().methodAt(sources.javaSource(), method.name, method.line);
   if (!info) {
-    problem.set(Problem::Kind::Failed, "the parse tree has no method " + method.name + " here", method.line);
+    problem.set(Problem::Kind::Failed, "the parse tree has no method " + shownName(method) + " here", method.line);
     return std::nullopt;
   }
   MethodSequence result;

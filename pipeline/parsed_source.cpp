@@ -192,22 +192,32 @@ pugi::xml_node nameToken(const pugi::xml_node& declaration, std::string_view kin
 xml::Node ParsedSource::declarationOf(const MethodSummary& method) {
   if (!declarations_) {
     declarations_.emplace();
-    // Every declaration in document order; the first of a key is kept.
+    // Every declaration, in document order.
     const xml::Node root = tree_->root();
     root.firstElementNamed("MtdDecln", "CtorDecln", [&](const xml::Node& e) {
       if (const pugi::xml_node token = nameToken(e.raw(), e.raw().name()))
-        declarations_->emplace(std::make_pair(cfg::tokenLine(token), cfg::tokenText(token)), e);
+        (*declarations_)[std::make_pair(cfg::tokenLine(token), cfg::tokenText(token))].push_back(e);
       return false;
     });
     root.firstElementNamed("StaticInit", "NonStaticInit", [&](const xml::Node& e) {
-      declarations_->emplace(std::make_pair(cfg::firstLine(e.raw()), std::string()), e);
+      (*declarations_)[std::make_pair(cfg::firstLine(e.raw()), std::string())].push_back(e);
       return false;
     });
   }
-  const auto key = method.isInitializer() ? std::make_pair(method.line, std::string())
-                                          : std::make_pair(nameLine(method), method.name);
+  const auto keyOf = [&](const MethodSummary& m) {
+    return m.isInitializer() ? std::make_pair(m.line, std::string()) : std::make_pair(nameLine(m), m.name);
+  };
+  const auto key = keyOf(method);
   const auto found = declarations_->find(key);
-  return found == declarations_->end() ? xml::Node() : found->second;
+  if (found == declarations_->end() || found->second.empty()) return xml::Node();
+  // The summary lists an outer class's methods before those of the
+  // classes inside them, as the tree does.
+  size_t ordinal = 0;
+  for (const MethodSummary& other : summary_.methods) {
+    if (&other == &method) break;
+    if (keyOf(other) == key) ++ordinal;
+  }
+  return found->second[std::min(ordinal, found->second.size() - 1)];
 }
 
 const std::vector<ParsedSource::LineComment>& ParsedSource::lineComments() {

@@ -42,10 +42,13 @@ class ParsedSource {
   // stand on lines before the name.
   int32_t nameLine(const MethodSummary& method) const;
 
-  // The declaration of a method, constructor or initialiser in the tree:
-  // the first, in document order, declaring its name on its name line (an
-  // initialiser: starting on its line); a null node when none.  Looked up
-  // in an index of the tree made on the first call.
+  // The declaration of a method, constructor or initialiser of the
+  // summary in the tree: of those declaring its name on its name line (an
+  // initialiser: starting on its line), in document order, the one that
+  // is as many after the first as the summary has methods of that name and
+  // line before it (a method and one of an anonymous class inside it on
+  // one line); a null node when none.  Looked up in an index of the tree
+  // made on the first call.
   xml::Node declarationOf(const MethodSummary& method);
 
   // The comments of the file with their lines, in the order of their lines.
@@ -68,8 +71,9 @@ class ParsedSource {
   std::unique_ptr<xml::Document> results_;
   // The lines of the names of declared methods and constructors, by name.
   std::unordered_map<std::string, std::vector<int32_t>> declaratorLines_;
-  // Declarations by line and name (initialisers by line, with no name).
-  std::optional<std::map<std::pair<int32_t, std::string>, xml::Node>> declarations_;
+  // Declarations by line and name (initialisers by line, with no name),
+  // in document order.
+  std::optional<std::map<std::pair<int32_t, std::string>, std::vector<xml::Node>>> declarations_;
   std::optional<std::vector<LineComment>> lineComments_;
 };
 

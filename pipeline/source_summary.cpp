@@ -103,10 +103,14 @@ const char* ClassSummary::kind() const {
   return "class";
 }
 
+std::string initializerName(const MethodSummary& method) { return method.isStaticInitializer ? "static {}" : "{}"; }
+
+std::string shownName(const MethodSummary& method) {
+  return method.isInitializer() ? initializerName(method) : method.name;
+}
+
 std::string FileSummary::displayName(const MethodSummary& method) const {
-  const std::string& owner = classes[method.classIndex].qualifiedName;
-  if (method.isInitializer()) return owner + (method.isStaticInitializer ? ".static {}" : ".{}");
-  return owner + "." + method.name;
+  return classes[method.classIndex].qualifiedName + "." + shownName(method);
 }
 
 std::optional<FileSummary> readSummary(xml::Document& results) {

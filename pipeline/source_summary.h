@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "xml/document.h"
@@ -24,9 +25,13 @@ struct ClassSummary {
   const char* kind() const;
 };
 
+// The results file's name for every initialiser, static or not; the
+// commands show neither it nor "{init}" (see shownName).
+inline constexpr std::string_view kInitializerName = "#Block#";
+
 struct MethodSummary {
   size_t classIndex = 0;      // into FileSummary::classes
-  std::string name;           // "#Block#" for an initialiser
+  std::string name;           // kInitializerName for an initialiser
   std::string signature;
   int32_t line = 0;
   int32_t endLine = 0;
@@ -35,9 +40,15 @@ struct MethodSummary {
   std::optional<int64_t> commentLines;  // CL_MTD
   std::optional<int64_t> halsteadVolume;  // HV_MTD, of the method's body
 
-  bool isInitializer() const { return name == "#Block#"; }
+  bool isInitializer() const { return name == kInitializerName; }
   bool isStaticInitializer = false;  // static {} rather than {}
 };
+
+// An initialiser's name as the commands show it: "static {}" or "{}".
+std::string initializerName(const MethodSummary& method);
+
+// A method's own name as the commands show it: an initialiser's as above.
+std::string shownName(const MethodSummary& method);
 
 struct FileSummary {
   std::vector<ClassSummary> classes;  // in the order of the results file

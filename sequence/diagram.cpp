@@ -1009,9 +1009,19 @@ std::string Fragment::text() const {
 
 std::string methodDisplayName(const MethodInfo& method) {
   std::string owner;
-  for (const ClassInfo* cls = method.owner; cls; cls = cls->outer)
-    owner = (cls->anonymous ? "new " + cls->name : cls->name) + (owner.empty() ? "" : "." + owner);
-  const std::string name = method.name == "#Block#" ? "{init}" : method.name;
+  // As the flowchart command names it: an anonymous class by its type as
+  // written, a class declared in a method after that method.
+  for (const ClassInfo* cls = method.owner; cls; cls = cls->outer) {
+    std::string part = cls->anonymous && !cls->supertypes.empty() ? "new " + cls->supertypes.front()
+                       : cls->anonymous                           ? "new " + cls->name
+                                                                  : cls->name;
+    if (!cls->enclosingMethod.empty()) part = cls->enclosingMethod + "." + part;
+    owner = part + (owner.empty() ? "" : "." + owner);
+  }
+  // An initialiser as the flowchart command shows it everywhere.
+  const std::string name = method.name != "#Block#"                         ? method.name
+                           : method.declaration.name() == "StaticInit" ? "static {}"
+                                                                          : "{}";
   return owner.empty() ? name : owner + "." + name;
 }
 

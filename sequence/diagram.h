@@ -81,8 +81,9 @@ struct DiagramOptions {
 // texts in the index's charset.
 Diagram buildDiagram(SourceIndex& index, const MethodInfo& method, const DiagramOptions& options);
 
-// "Class.method" for notes: outer classes first, "{init}" for an
-// initialiser, an anonymous class as "new Type".
+// "Class.method" for notes, as the other commands name the method: outer
+// classes first, a class declared in a method after that method, "static
+// {}" or "{}" for an initialiser, an anonymous class as "new Type".
 std::string methodDisplayName(const MethodInfo& method);
 
 }  // namespace sequence

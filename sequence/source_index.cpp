@@ -126,6 +126,17 @@ void SourceIndex::indexClass(const xml::Node& element, const JavaSource& source)
   cls.element = element;
   cls.source = &source;
   cls.outer = classHolding(element.parent());
+  // The method, constructor or initialiser that declares a local or
+  // anonymous class: the innermost one between it and its outer class.
+  for (xml::Node node = element.parent(); node && !node.parent().isNull(); node = node.parent()) {
+    if (byElement_.count(elementKey(node))) break;
+    const std::string kind = node.name();
+    if (kind == "MtdDecln") cls.enclosingMethod = inCharset(declaredName(childNamed(node, "MtdDeclr")));
+    else if (kind == "CtorDecln") cls.enclosingMethod = inCharset(declaredName(childNamed(node, "CtorDeclr")));
+    else if (kind == "StaticInit") cls.enclosingMethod = "static {}";
+    else if (kind == "NonStaticInit") cls.enclosingMethod = "{}";
+    if (!cls.enclosingMethod.empty()) break;
+  }
   xml::Node bodyHolder = element;
   if (element.name() == "AnonyClass") {
     cls.anonymous = true;
@@ -366,6 +377,13 @@ const MethodInfo* SourceIndex::methodAt(const JavaSource& source, const std::str
     for (const MethodInfo& method : cls.methods)
       if (method.name == name && method.firstLine <= line && line <= method.line) return &method;
   }
+  return nullptr;
+}
+
+const MethodInfo* SourceIndex::methodDeclaredBy(const xml::Node& declaration) const {
+  for (const ClassInfo& cls : classes_)
+    for (const MethodInfo& method : cls.methods)
+      if (method.declaration.raw() == declaration.raw()) return &method;
   return nullptr;
 }
 

@@ -50,6 +50,7 @@ struct ClassInfo {
   xml::Node element;  // TypeDecln or AnonyClass
   const JavaSource* source = nullptr;
   const ClassInfo* outer = nullptr;     // the class whose body holds this one
+  std::string enclosingMethod;          // a local or anonymous class's method ("static {}", "{}" for initialisers)
   std::vector<std::string> supertypes;  // the classes and interfaces it extends, as written, without type arguments
   std::unordered_map<std::string, std::string> fields;  // name to declared type
   std::vector<MethodInfo> methods;
@@ -108,6 +109,9 @@ class SourceIndex {
   // (or "static" or "{") on that line or after: the parser's results give
   // a method the line its declaration starts on.  nullptr when none.
   const MethodInfo* methodAt(const JavaSource& source, const std::string& name, int32_t line) const;
+  // The method, constructor or initialiser whose declaration is the
+  // element given; nullptr when none.
+  const MethodInfo* methodDeclaredBy(const xml::Node& declaration) const;
   // The method of that name and arity declared in the class or, failing
   // that, in its supertypes; nullptr when none.
   const MethodInfo* findMethod(const ClassInfo& cls, const std::string& name, size_t arguments);

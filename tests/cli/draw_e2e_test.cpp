@@ -240,3 +240,111 @@ TEST(DrawCommand, NamesAsTypedAndDefaultNamesThatFit) {
 }
 
 }  // namespace
+
+namespace {
+
+// Every name a command shows for a method (list's table and JSON, check's
+// report, the candidates of an error, draw's JSON) is the same and is
+// accepted back by draw and sequence: initialisers, methods of anonymous
+// and local classes, two methods on one line.
+TEST(MethodNames, EveryNameShownIsAcceptedBack) {
+  TempDir dir;
+  testing_support::writeFile(dir.file("Names.java"),
+                             "import java.security.PrivilegedAction;\n"
+                             "class Names {\n"
+                             "  static int cache;\n"
+                             "  static {\n    cache = 3;\n  }\n"
+                             "  {\n    cache++;\n  }\n"
+                             "  int run(int a) {\n"
+                             "    PrivilegedAction<Integer> p = new PrivilegedAction<Integer>() {\n"
+                             "      public Integer run() { return a; }\n"
+                             "    };\n"
+                             "    Comparable<String> c = new java.lang.Comparable<String>() {\n"
+                             "      public int compareTo(String s) { return 0; }\n"
+                             "    };\n"
+                             "    class Local {\n      int twice(int y) { return y * 2; }\n    }\n"
+                             "    return p.run() + new Local().twice(a);\n"
+                             "  }\n"
+                             "  static class Inner {\n"
+                             "    static { cache = 4; }\n"
+                             "    void run() { Runnable r = new Runnable() { public void run() { cache++; } }; r.run(); }\n"
+                             "  }\n"
+                             "}\n");
+  const std::vector<std::string> expected = {
+      "Names.static {}:4",     "Names.{}:7",
+      "Names.run:10",          "Names.run.new PrivilegedAction.run:12",
+      "Names.run.new java.lang.Comparable.compareTo:15",
+      "Names.run.Local.twice:18",
+      "Names.Inner.static {}:23",
+      "Names.Inner.run:24",    "Names.Inner.run.new Runnable.run:24"};
+
+  // list --json: "class" "." "name" ":" "line".
+  const auto json = runFlowchart({"list", "--json", "Names.java"}, dir.path());
+  ASSERT_EQ(json.exitCode, 0) << json.err;
+  std::vector<std::string> listed;
+  const std::string classKey = "{\"class\":\"", nameKey = "\"name\":\"", lineKey = "\"line\":";
+  for (size_t at = json.out.find(classKey, json.out.find("\"methods\"")); at != std::string::npos;
+       at = json.out.find(classKey, at + 1)) {
+    const size_t cls = at + classKey.size();
+    const size_t name = json.out.find(nameKey, cls) + nameKey.size();
+    const size_t line = json.out.find(lineKey, name) + lineKey.size();
+    listed.push_back(json.out.substr(cls, json.out.find('"', cls) - cls) + "." +
+                     json.out.substr(name, json.out.find('"', name) - name) + ":" +
+                     std::to_string(std::atoi(json.out.c_str() + line)));
+  }
+  EXPECT_EQ(listed, expected);
+
+  // check's report: "FILE:LINE: NAME: ...", the line its name's.
+  const auto check = runFlowchart({"check", "Names.java"}, dir.path());
+  ASSERT_EQ(check.exitCode, 0) << check.err;
+  std::vector<std::string> checked;
+  for (size_t at = 0; at < check.out.size(); at = check.out.find('\n', at) + 1) {
+    const size_t line = at + std::string("Names.java:").size();
+    const size_t name = check.out.find(": ", line) + 2;
+    checked.push_back(check.out.substr(name, check.out.find(": ", name) - name) + ":" +
+                      check.out.substr(line, name - 2 - line));
+  }
+  EXPECT_EQ(checked, expected);
+
+  // The candidates of a name that names none: list's table's labels.
+  const auto wrong = runFlowchart({"draw", "Names.java", "zzz"}, dir.path());
+  EXPECT_EQ(wrong.exitCode, 2);
+  EXPECT_EQ(wrong.err,
+            "Names.java: no method 'zzz'; the methods are:\n  Names.static {}:4\n  Names.{}:7\n  Names.run(int):10\n"
+            "  Names.run.new PrivilegedAction.run():12\n  Names.run.new java.lang.Comparable.compareTo(String):15\n"
+            "  Names.run.Local.twice(int):18\n  Names.Inner.static {}:23\n  Names.Inner.run():24\n"
+            "  Names.Inner.run.new Runnable.run():24\n");
+  std::vector<std::string> candidates;
+  for (size_t at = wrong.err.find("\n  "); at != std::string::npos; at = wrong.err.find("\n  ", at + 1))
+    candidates.push_back(wrong.err.substr(at + 3, wrong.err.find('\n', at + 1) - at - 3));
+
+  // Each name, and each candidate, draws its method, whose JSON names it so.
+  std::vector<std::string> names = expected;
+  names.insert(names.end(), candidates.begin(), candidates.end());
+  for (size_t k = 0; k < names.size(); ++k) {
+    SCOPED_TRACE(names[k]);
+    const auto drawn = runFlowchart({"draw", "Names.java", names[k], "-o", "m.json"}, dir.path());
+    ASSERT_EQ(drawn.exitCode, 0) << drawn.err;
+    const std::string& shown = expected[k % expected.size()];
+    const std::string name = shown.substr(0, shown.rfind(':'));
+    const size_t dot = name.rfind('.');
+    const std::string graph = readFile(dir.path() / "m.json");
+    EXPECT_NE(graph.find("\"class\": \"" + name.substr(0, dot) + "\", \"method\": \"" + name.substr(dot + 1) + "\""),
+              std::string::npos)
+        << graph.substr(0, 200);
+    EXPECT_EQ(drawn.out.rfind("m.json: " + name + ", ", 0), 0u) << drawn.out;
+    // Of two methods named run on one line, each is drawn, not the first twice.
+    if (name == "Names.Inner.run.new Runnable.run") EXPECT_NE(graph.find("\"text\": \"cache++;\""), std::string::npos);
+    if (name == "Names.Inner.run") EXPECT_EQ(graph.find("\"text\": \"cache++;\""), std::string::npos);
+  }
+  // sequence takes the names too, and its notes name the methods so.
+  for (const std::string& name : {"Names.static {}", "Names.Inner.run.new Runnable.run:24", "run.Local.twice"}) {
+    const auto sequence = runFlowchart({"sequence", "Names.java", name, "-o", "s.svg"}, dir.path());
+    EXPECT_EQ(sequence.exitCode, 0) << name << ": " << sequence.err;
+    const std::string shown = name == "run.Local.twice" ? "Names.run.Local.twice" : name.substr(0, name.find(':'));
+    EXPECT_NE(sequence.out.find("note: " + shown + " makes no calls."), std::string::npos) << sequence.out;
+  }
+  for (const std::string& output : {json.out, check.out, wrong.err}) EXPECT_EQ(output.find("#Block#"), std::string::npos);
+}
+
+}  // namespace

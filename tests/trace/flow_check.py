@@ -142,7 +142,8 @@ def exception_path_problems(g):
     its catch block, as the graph draws them: from each, unless a catch of
     the same try takes everything (Throwable), some path starting with an
     exception edge passes through a "(then rethrow)" copy of the clause and
-    reaches the exit.  A catch block that runs no code is left out, and a
+    reaches the exit, a catch of a try round it, or a jump out of the
+    clause, which discards the exception.  A catch block that runs no code is left out, and a
     closing of resources on a way out that is no exception has an exception
     edge of its own that reaches the exit."""
     problems = []
@@ -156,9 +157,19 @@ def exception_path_problems(g):
         finals = {c for c in copies if g.nodes[c]["kind"] == "finally"}
         rethrows = {c for c in copies if "then rethrow" in g.nodes[c]["text"]}
 
+        # The catches of the tries round this one: an exception rethrown
+        # after finally may be taken there (all of it, by Throwable).
+        outer_catches = {nid for nid, n in g.nodes.items() if n["kind"] == "catch"} - set(catches)
+
+        # A finally clause that jumps (return, break, continue) discards the
+        # exception: that way out is Java's too.
+        def escapes(reached):
+            return ((g.exit is not None and g.exit in reached) or bool(reached & outer_catches)
+                    or any(g.nodes[n]["kind"] in ("return", "break", "continue", "yield") for n in reached))
+
         def leaves(starts):
             through = [c for c in rethrows if c in _reach(g, starts, avoid=set(catches))]
-            return g.exit is not None and any(g.exit in _reach(g, [c]) for c in through)
+            return any(escapes(_reach(g, [c])) for c in through)
 
         opens = [e["to"] for e in g.out[tid] if e["kind"] == "flow"]
         if any(g.nodes[o]["kind"] == "resources" for o in opens) and not any(_is_closing(g.nodes[c]) for c in copies):
@@ -181,51 +192,143 @@ def exception_path_problems(g):
             if not _is_closing(g.nodes[cid]) or "then rethrow" in g.nodes[cid]["text"]:
                 continue
             thrown = [e["to"] for e in g.out[cid] if e["kind"] == "exception"]
-            if not thrown or (not takes_all and (g.exit is None or g.exit not in _reach(g, thrown))):
+            if not thrown or (not takes_all and not escapes(_reach(g, thrown))):
                 problems.append("%s %r: an exception from close() has no way out" % (cid, g.nodes[cid]["text"]))
     return problems
 
 
-def trace_problem(data, lines, ending):
-    """None when the run is a path through the method's graph, else why not."""
-    g = Graph(data, 0)
-    # A state is (node, how many of its lines the run has consumed, whether
-    # an exception is on its way).
+def split_run(events):
+    """A run's events as the lines of the method itself and the runs of the
+    lambdas and inner classes' methods it called: (lines, [(call line,
+    lines, ending)]).  T.call marks a call by ENTER and the call's line,
+    and its end by LEAVE or LEAVE_THROWN; calls do not nest."""
+    lines, calls = [], []
+    k = 0
+    while k < len(events):
+        event = events[k]
+        if event == ENTER:
+            call_line, inner = events[k + 1], []
+            k += 2
+            while k < len(events) and events[k] not in (LEAVE, LEAVE_THROWN):
+                inner.append(events[k])
+                k += 1
+            ending = "return" if k < len(events) and events[k] == LEAVE else "throw"
+            calls.append((call_line, inner, ending))
+        else:
+            lines.append(event)
+        k += 1
+    return lines, calls
+
+
+ENTER, LEAVE, LEAVE_THROWN = -1, -2, -3
+
+
+def lambda_page(data, line):
+    """The page of the lambda whose `->` stands on the line given; None
+    when there is none."""
+    for n in data["nodes"]:
+        if n["kind"] == "start" and n["page"] != 0 and n["firstLine"] == line:
+            return n["page"]
+    return None
+
+
+def trace_problem(data, lines, ending, page=0, silent=frozenset(), handlers=None):
+    """None when the run is a path through the page's graph, else why not.
+    Lines in `silent` are statements that record nothing: a node passes
+    over them.  An exception may leave a node after any of its lines, as a
+    statement raises one after recording its line.  `handlers` says what
+    takes an exception raised on a line: ("try", line) the exception edges
+    of that try (its block's), ("catch", line) those of that catch (its
+    block's), None the method's exit, which the graph does not draw for
+    exceptions raised outside a try."""
+    g = Graph(data, page)
+    own = {nid: [l for l in n["lines"] if l not in silent] for nid, n in g.nodes.items()}
+    takers = {}
+    for nid, n in g.nodes.items():
+        if n["kind"] in ("try", "catch"):
+            takers.setdefault((n["kind"], n["firstLine"]), []).append(nid)
+
+    # A state is (node, how many of its lines the run has consumed).
     def expand(states):
         frontier = set(states)
         todo = list(states)
         while todo:
             nid, pos = todo.pop()
-            node = g.nodes[nid]
-            if pos < len(node["lines"]):
+            whole = pos >= len(own[nid])
+            if not whole and pos == 0:
                 continue
             for e in g.out[nid]:
+                if not whole and e["kind"] != "exception":
+                    continue
                 state = (e["to"], 0)
                 if state not in frontier:
                     frontier.add(state)
                     todo.append(state)
         return frontier
 
+    def raised(states):
+        """Where an exception raised by the last line a state consumed goes
+        on to, and whether it may leave the method unseen by the graph."""
+        out, leaves = set(), False
+        if handlers is None:
+            return out, leaves
+        for nid, pos in states:
+            if pos == 0:
+                continue
+            handler = handlers.get(own[nid][pos - 1], None)
+            seen = set()
+            while handler is not None and handler not in seen:
+                seen.add(handler)
+                passes_on = False
+                for tid in takers.get(handler, []):
+                    edges = [e for e in g.out[tid] if e["kind"] == "exception"]
+                    out |= {(e["to"], 0) for e in edges}
+                    # A try without finally draws only what its catches
+                    # take, and a catch without one nothing: the rest goes
+                    # on to what takes exceptions around the try statement.
+                    if not any(g.nodes[e["to"]]["kind"] != "catch" for e in edges):
+                        passes_on = True
+                if not passes_on:
+                    break
+                handler = handlers.get(handler[1], None)
+            else:
+                leaves = leaves or handler is None
+        return out, leaves
+
     states = {(g.start, 0)}
     for k, line in enumerate(lines):
         nxt = set()
         for nid, pos in expand(states):
-            node_lines = g.nodes[nid]["lines"]
+            node_lines = own[nid]
             if pos < len(node_lines) and node_lines[pos] == line:
                 nxt.add((nid, pos + 1))
+        if not nxt:
+            for nid, pos in expand(raised(states)[0]):
+                node_lines = own[nid]
+                if pos < len(node_lines) and node_lines[pos] == line:
+                    nxt.add((nid, pos + 1))
         if not nxt:
             before = lines[max(0, k - 8):k]
             return "line %d (event %d, after %s) is not the next step of any path" % (line, k, before)
         states = nxt
     final = g.end if ending == "return" else g.exit
+    if ending == "throw":
+        thrown, leaves = raised(states)
+        if leaves:
+            return None
+        reached = expand(states) | expand(thrown)
+    else:
+        # A return completes its node: no exception is on its way.
+        done = {(nid, pos) for nid, pos in states if pos >= len(own[nid])}
+        reached = expand(done) if done else set()
     if final is None:
         return "the run ended by %s but the graph has no node for it" % ending
-    if (final, 0) not in expand(states):
+    if (final, 0) not in reached:
         return "the run ended by %s after line %s, but no path leads from there to %s" % (
             ending, lines[-1] if lines else "-", g.nodes[final]["kind"])
     if ending == "throw":
         # The last step into the exit is an exception edge.
-        last = {nid for nid, pos in expand(states) if pos >= len(g.nodes[nid]["lines"])}
+        last = {nid for nid, pos in reached if pos >= len(own[nid]) or pos > 0}
         if not any(e["kind"] == "exception" and e["from"] in last for e in g.into[final]):
             return "the exception does not leave by an exception edge"
     return None
