@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstdio>
 
+#include "cli/output_names.h"
 #include "cli/site_layout.h"
 #include "cli/text_output.h"
 
@@ -14,19 +15,10 @@ constexpr std::string_view kHeaderStart = "flowchart-record ";
 constexpr std::string_view kSiteHeader = "flowchart-site 2";
 constexpr std::string_view kEndStart = "end\t";
 
-// FNV-1a, 64 bits: enough to tell a damaged text from a whole one.
-uint64_t checksum(std::string_view text) {
-  uint64_t hash = 1469598103934665603ull;
-  for (char c : text) {
-    hash ^= static_cast<unsigned char>(c);
-    hash *= 1099511628211ull;
-  }
-  return hash;
-}
 
 std::string endLine(std::string_view body) {
   char hex[17];
-  std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(checksum(body)));
+  std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(stableHash(body)));
   return std::string(kEndStart) + hex + "\n";
 }
 

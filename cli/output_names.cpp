@@ -15,7 +15,7 @@ constexpr size_t kCutName = 120;
 
 std::string hashText(std::string_view text) {
   char out[9];
-  std::snprintf(out, sizeof out, "%08x", static_cast<unsigned>(pathHash(text) & 0xffffffffu));
+  std::snprintf(out, sizeof out, "%08x", static_cast<unsigned>(stableHash(text) & 0xffffffffu));
   return out;
 }
 
@@ -63,10 +63,9 @@ std::vector<std::string> methodPageStems(const std::vector<NamedMethod>& methods
   return stems;
 }
 
-uint64_t pathHash(std::string_view path) {
-  // FNV-1a: the same on every machine and every run.
+uint64_t stableHash(std::string_view text) {
   uint64_t hash = 14695981039346656037ull;
-  for (char c : path) {
+  for (char c : text) {
     hash ^= static_cast<unsigned char>(c);
     hash *= 1099511628211ull;
   }
@@ -74,7 +73,7 @@ uint64_t pathHash(std::string_view path) {
 }
 
 bool inShard(std::string_view relativePath, unsigned shard, unsigned shards) {
-  return shards <= 1 || pathHash(relativePath) % shards == shard - 1;
+  return shards <= 1 || stableHash(relativePath) % shards == shard - 1;
 }
 
 }  // namespace cli

@@ -29,8 +29,10 @@ std::string fittedFileName(std::string_view utf8Name);
 // name is cut and given a hash of the whole.
 std::vector<std::string> methodPageStems(const std::vector<NamedMethod>& methods);
 
-// A stable hash of a path, for spreading files over shards.
-uint64_t pathHash(std::string_view path);
+// A stable hash of a text (64-bit FNV-1a), the same on every machine and
+// every run: it spreads files over shards, tells page names apart and
+// checks that a record is whole.
+uint64_t stableHash(std::string_view text);
 
 // Whether a file (by its path below the source folder) is in the shard-th
 // (1-based) of shards shares.

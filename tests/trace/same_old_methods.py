@@ -29,9 +29,9 @@ def main():
         path = os.path.join(folder, "old_java_methods.py")
         with open(path, "w") as f:
             f.write(old_text)
-        spec = importlib.util.spec_from_file_location("old_java_methods", path)
-        old = importlib.util.module_from_spec(spec)
-        spec.loader.exec_module(old)
+        found = importlib.util.spec_from_file_location("old_java_methods", path)
+        old = importlib.util.module_from_spec(found)
+        found.loader.exec_module(old)
     different = 0
     # The seeds the trace test and bench/flow_traces use (seed * 100003 + k), and more.
     seeds = sorted({s * 100003 + k for s in range(1, 21) for k in range(40)} | set(range(args.seeds)))
