@@ -368,6 +368,47 @@ class Builder {
     return parts.size() == 2 && named(parts[0], "IDEN") ? name : Element();
   }
 
+  // The parser makes only the label of a labelled statement that stands
+  // as a branch or loop body (`if (c) found: { ... }`) the branch: the
+  // statement it labels, with any further labels, follows as a sibling.
+  // The branch or body that ends the statement (an if's last branch, a
+  // while's or for's body), or a label in its place, or an empty element.
+  static Element lastSubstatement(Element item) {
+    if (!named(item, "Stmt")) return Element();
+    const std::vector<Element> parts = children(item);
+    if (parts.empty()) return Element();
+    const Element s = parts[0];
+    const std::vector<Element> inner = children(s);
+    if (inner.empty() || !named(inner.back(), "Stmt")) return Element();
+    if (named(s, "SelStmt") && named(firstToken(s), "IF")) return inner.back();
+    if (named(s, "IterStmt") && !named(firstToken(s), "DO")) return inner.back();
+    return Element();
+  }
+
+  // How many of the siblings from `from` on complete a label left
+  // dangling at the end of the statement: the further labels and the
+  // labelled statement, and what completes a label dangling in that one.
+  static size_t danglingSpan(Element statement, const std::vector<Element>& siblings, size_t from) {
+    size_t next = from;
+    for (Element e = statement; e;) {
+      if (!statementLabel(e)) {
+        e = lastSubstatement(e);
+        continue;
+      }
+      while (next < siblings.size() && statementLabel(siblings[next])) ++next;
+      if (next >= siblings.size() || !named(siblings[next], "Stmt")) break;
+      e = siblings[next++];
+    }
+    return next - from;
+  }
+
+  // The last line of a branch or body, with the statements that complete
+  // a label dangling in it.
+  int32_t extentLastLine(Element statement) const {
+    const size_t span = danglingSpan(statement, continuation_, 0);
+    return span ? lastLine(continuation_[span - 1]) : lastLine(statement);
+  }
+
   static Element caseLabel(Element item) {
     if (!named(item, "Stmt")) return Element();
     const Element label = childNamed(item, "LblStmt");
@@ -395,6 +436,9 @@ class Builder {
   // (in a switch block) are handed to onCase, which adds the case edge.
   template <typename OnCase>
   Exits buildSequence(const std::vector<Element>& items, Exits in, OnCase&& onCase) {
+    // A sequence's labels complete none of an enclosing statement's.
+    std::vector<Element> enclosing = std::move(continuation_);
+    continuation_.clear();
     std::vector<std::string> labels;
     for (size_t k = 0; k < items.size(); ++k) {
       const Element item = items[k];
@@ -408,6 +452,20 @@ class Builder {
         continue;
       }
       if (isEmptyStatement(item)) continue;
+      if (const size_t span = danglingSpan(item, items, k + 1)) {
+        // The statements that complete a label standing as the item's
+        // last branch or body are built there, not again after the item.
+        continuation_.assign(items.begin() + static_cast<std::ptrdiff_t>(k + 1),
+                             items.begin() + static_cast<std::ptrdiff_t>(k + 1 + span));
+        in = buildStatement(item, std::move(in), std::move(labels));
+        labels.clear();
+        k += span;
+        // What was not taken (none, as the parser shapes the tree) follows.
+        std::vector<Element> rest = std::move(continuation_);
+        continuation_.clear();
+        in = buildSequence(rest, std::move(in), onCase);
+        continue;
+      }
       if (isSimple(item) && labels.empty()) {
         std::vector<Element> run{item};
         while (k + 1 < items.size() && run.size() < kMaxStatementsInABox && isSimple(items[k + 1]) &&
@@ -419,6 +477,7 @@ class Builder {
       in = buildStatement(item, std::move(in), std::move(labels));
       labels.clear();
     }
+    continuation_ = std::move(enclosing);
     return in;
   }
 
@@ -534,6 +593,17 @@ class Builder {
                         std::move(in));
       return labelled(std::move(labels), item, [&](Exits e) { return buildTry(s, std::move(e)); }, std::move(in));
     }
+    if (const Element name = statementLabel(item); name && !continuation_.empty()) {
+      // A label as a branch or body: the statement it labels comes next.
+      labels.push_back(tokenText(name));
+      size_t k = 0;
+      for (; k < continuation_.size() && statementLabel(continuation_[k]); ++k)
+        labels.push_back(tokenText(statementLabel(continuation_[k])));
+      if (k >= continuation_.size()) return in;
+      const Element labelled = continuation_[k];
+      continuation_.erase(continuation_.begin(), continuation_.begin() + static_cast<std::ptrdiff_t>(k + 1));
+      return buildStatement(labelled, std::move(in), std::move(labels));
+    }
     if (kind == "LblStmt" || kind == "EmptyStmt") return in;
     // An expression statement, assert or local class holding a switch
     // expression, or anything else: one box.
@@ -571,12 +641,13 @@ class Builder {
     addLambdas(decision, cond, expanded);
     connect(in, decision);
     Exits exits;
-    const size_t saved = openRegion(RegionKind::Then, header, firstLine(parts[4]), lastLine(parts[4]), decision);
+    const size_t saved = openRegion(RegionKind::Then, header, firstLine(parts[4]), extentLastLine(parts[4]), decision);
     Exits thenExits = buildStatement(parts[4], {{decision, EdgeKind::True, "yes"}}, {});
     closeRegion(saved);
     exits.insert(exits.end(), thenExits.begin(), thenExits.end());
     if (parts.size() >= 7) {
-      const size_t savedElse = openRegion(RegionKind::Else, "else", firstLine(parts[5]), lastLine(parts[6]), decision);
+      const size_t savedElse =
+          openRegion(RegionKind::Else, "else", firstLine(parts[5]), extentLastLine(parts[6]), decision);
       Exits elseExits = buildStatement(parts[6], {{decision, EdgeKind::False, "no"}}, {});
       closeRegion(savedElse);
       exits.insert(exits.end(), elseExits.begin(), elseExits.end());
@@ -612,7 +683,7 @@ class Builder {
   // The loop's body in its own region; its exits, with the continues.
   Exits loopBody(Element body, const std::string& header, size_t head, Exits in, size_t frameIndex,
                  size_t* bodyRegion = nullptr) {
-    const size_t saved = openRegion(RegionKind::LoopBody, header, firstLine(body), lastLine(body), head);
+    const size_t saved = openRegion(RegionKind::LoopBody, header, firstLine(body), extentLastLine(body), head);
     if (bodyRegion) *bodyRegion = region_;
     Exits exits = buildStatement(body, std::move(in), {});
     closeRegion(saved);
@@ -1068,6 +1139,9 @@ class Builder {
   const DeclaredSuperclasses& program_;
   size_t region_ = 0;
   std::vector<Frame> frames_;
+  // The siblings that complete a label standing as a branch or loop body
+  // of the statement being built (see danglingSpan), taken in order.
+  std::vector<Element> continuation_;
   Exits returns_;
   std::vector<std::pair<std::string, std::vector<std::string>>> catchParameters_;
 };

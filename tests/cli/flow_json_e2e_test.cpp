@@ -45,6 +45,15 @@ TEST(FlowJson, ExceptionPaths) {
   expectGraph("cfg/tree", "Thrower.java", "fail", {"--src", "."});
 }
 
+// A labelled statement standing as an if's branch or a loop's body (the
+// parser leaves the statement it labels as the next sibling): it runs
+// only on that branch or as that body, a break to its label leaves it;
+// labels stacked on a block, on an if's branch and on a loop.
+TEST(FlowJson, LabelledBranches) {
+  for (const char* method : {"thenBlock", "elseBlock", "loopBodies", "stacked"})
+    expectGraph("cfg", "Labels.java", method);
+}
+
 TEST(FlowJson, MethodWithoutBody) {
   testing_support::TempDir dir;
   const std::string source = dir.file("A.java");
