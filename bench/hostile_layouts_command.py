@@ -1,0 +1,71 @@
+#!/usr/bin/env python3
+# The flowchart-command half of bench/hostile_layouts, which builds it first.
+# Arguments: FLOWCHART WORK_FOLDER TIMEOUT_SECONDS
+import os, subprocess, sys, time
+
+flowchart, work, limit = sys.argv[1], sys.argv[2], float(sys.argv[3])
+classes = os.path.join(work, "classes")
+os.makedirs(classes, exist_ok=True)
+for i in range(2000):
+    with open(os.path.join(classes, f"D{i}.java"), "w") as f:
+        f.write(f"public class D{i} {{\n  public int m(int x) {{ return x + {i}; }}\n"
+                f"  public static int s(int x) {{ return x - {i}; }}\n}}\n")
+
+
+def method(name, statements):
+    return f"class {name} {{\n  int run() {{\n    int total = 0;\n{statements}    return total;\n  }}\n}}\n"
+
+
+def write(name, text):
+    path = os.path.join(work, name)
+    with open(path, "w") as f:
+        f.write(text)
+    return path
+
+
+# Each created object: its creation, a call and the call's return.
+created = write("Created.java", method("Created", "".join(
+    f"    D{i} o{i} = new D{i}();\n    total += o{i}.m(total);\n" for i in range(334))))
+static = write("Static.java", method("Static", "".join(
+    f"    total += D{i % 2000}.s(total);\n" for i in range(500))))
+most = write("Most.java", method("Most", "".join(
+    f"    total += D{i % 2000}.s(total);\n" for i in range(10000))))
+deep = write("Deep.java", "class Deep {\n  int f() {\n    return " + "(" * 1_000_000 + "1" + ")" * 1_000_000 +
+             ";\n  }\n}\n")
+many = write("Many.java", "class Many {\n" + "".join(f"  void m{i}() {{ }}\n" for i in range(1_000_000)) + "}\n")
+
+ifs = {n: write(f"Ifs{n}.java", method(f"Ifs{n}", "".join(f"    if (total == {i}) total += {i};\n"
+                                                         for i in range(n)))) for n in (250, 500, 950, 20000)}
+nested = write("Nested.java", method("Nested", "".join(f"    {'  ' * i}if (total > {i}) {{ total++;\n" for i in range(300)) +
+                                     "".join("    }\n" for _ in range(300))))
+
+runs = (
+    ("draw: 250 ifs in a row", ["draw", ifs[250], "run"]),
+    ("draw: 500 ifs in a row", ["draw", ifs[500], "run"]),
+    ("draw: 950 ifs (1,904 boxes)", ["draw", ifs[950], "run"]),
+    ("draw: 20,000 ifs (refused)", ["draw", ifs[20000], "run"]),
+    ("draw: 300 nested ifs (folded)", ["draw", nested, "run"]),
+    ("sequence 1000 msgs, 334 created", ["sequence", created, "run", "--src", classes, "--max-messages", "1000"]),
+    ("sequence 1000 msgs, static calls", ["sequence", static, "run", "--src", classes, "--max-messages", "1000"]),
+    ("sequence 20000 msgs (the limit)", ["sequence", most, "run", "--src", classes, "--max-messages", "20000"]),
+    ("list: 1e6 parentheses deep", ["list", deep]),
+    ("list: 1e6 methods", ["list", many]),
+)
+print()
+print(f"{'case':<34} {'seconds':>9} {'peak MiB':>9} {'exit':>5}  message")
+for name, args in runs:
+    out = os.path.join(work, "out.html")
+    if args[0] in ("sequence", "draw"):
+        args = args + ["-o", out]
+    start = time.perf_counter()
+    try:
+        result = subprocess.run(["/usr/bin/time", "-f", "%M", flowchart] + args, stdout=subprocess.PIPE,
+                                stderr=subprocess.PIPE, text=True, timeout=limit)
+    except subprocess.TimeoutExpired:
+        print(f"{name:<34} {'>' + str(int(limit)):>9} {'?':>9} {'-':>5}")
+        continue
+    elapsed = time.perf_counter() - start
+    lines = result.stderr.strip().splitlines()
+    peak = int(lines[-1]) / 1024
+    message = (lines[:-1] or result.stdout.strip().splitlines() or [""])[0]
+    print(f"{name:<34} {elapsed:>9.2f} {peak:>9.1f} {result.returncode:>5}  {message[:90]}")
