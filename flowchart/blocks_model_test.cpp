@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "flowchart/testing/model_text.h"
+#include "tests/support/flowchart_model/model_text.h"
 
 namespace flowchart {
 namespace {

@@ -10,10 +10,10 @@
 #include "flowchart/build_operation.h"
 #include "flowchart/folder_lock.h"
 #include "flowchart/large_stack.h"
-#include "flowchart/testing/tree_notation.h"
+#include "tests/support/flowchart_model/tree_notation.h"
 #include "tests/support/test_support.h"
 
-#include "flowchart/testing/model_build.h"
+#include "tests/support/flowchart_model/model_build.h"
 
 namespace flowchart::testing {
 namespace {

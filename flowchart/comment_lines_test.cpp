@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "flowchart/testing/lookup_queries.h"
+#include "tests/support/flowchart_model/lookup_queries.h"
 
 namespace flowchart {
 namespace {

@@ -2,6 +2,8 @@
 // builder finds lines, last tokens, source texts, comments and the method
 // by short walks and indexes; a check set on it is handed each result with
 // what was looked up, and throws std::logic_error where it disagrees.
+// The one check, which does each lookup again by its XPath query, is
+// QueryLookupCheck in tests/support/flowchart_model/.
 #pragma once
 
 #include <cstdint>

@@ -1,7 +1,7 @@
 // Statement sequencing: runs, compound boxes, labels, jumps.
 #include <gtest/gtest.h>
 
-#include "flowchart/testing/model_build.h"
+#include "tests/support/flowchart_model/model_build.h"
 
 namespace flowchart::testing {
 namespace {

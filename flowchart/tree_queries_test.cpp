@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "flowchart/testing/lookup_queries.h"
-#include "flowchart/testing/tree_notation.h"
+#include "tests/support/flowchart_model/lookup_queries.h"
+#include "tests/support/flowchart_model/tree_notation.h"
 
 namespace flowchart {
 namespace {

@@ -8,44 +8,18 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "graphviz/graphviz_context.h"
+#include "graphviz/made_graph_layout.h"
 #include "graphviz/ordered_ids.h"
 #include "text/dot_graph.h"
 
 namespace graphviz {
 namespace {
-
-// Reads the graph text from memory a line at a time, as Graphviz's own
-// reader from memory does.
-struct TextReader {
-  const char* text;
-  size_t size;
-  size_t at = 0;
-};
-
-int readText(void* channel, char* buffer, int bufferSize) {
-  TextReader& reader = *static_cast<TextReader*>(channel);
-  if (bufferSize <= 1 || reader.at >= reader.size) return 0;
-  size_t n = 0;
-  while (n + 1 < static_cast<size_t>(bufferSize) && reader.at < reader.size) {
-    const char c = reader.text[reader.at++];
-    buffer[n++] = c;
-    if (c == '\n') break;
-  }
-  buffer[n] = '\0';
-  return static_cast<int>(n);
-}
-
-Agraph_t* readGraph(const std::string& source) {
-  static Agiodisc_t io = {readText, AgIoDisc.putstr, AgIoDisc.flush};
-  static Agdisc_t discipline = {&AgMemDisc, &orderedIdDiscipline, &io};
-  TextReader reader{source.data(), source.size()};
-  return agread(&reader, &discipline);
-}
 
 // Moves each node that names another in ypinto to that node's height.
 void pinHeights(Agraph_t* graph) {
@@ -169,7 +143,7 @@ Agraph_t* buildGraph(const text::DotGraph& dot) {
   return graph;
 }
 
-// Lays out a graph made by the reader or by buildGraph.
+// Lays out a graph made by buildGraph or by a caller of layOutMadeGraph.
 std::optional<layout::MemoryLayout> layOutGraph(std::unique_ptr<Agraph_t, GraphCloser> graph, std::string* error) {
   GVC_t* gvc = context();
   if (!graph || agerrors() > 0 || gvc == nullptr) {
@@ -188,26 +162,18 @@ std::optional<layout::MemoryLayout> layOutGraph(std::unique_ptr<Agraph_t, GraphC
 
 }  // namespace
 
-std::optional<layout::MemoryLayout> layOut(std::string_view dotText, std::string* error) {
+std::optional<layout::MemoryLayout> layOutMadeGraph(const std::function<Agraph_t*()>& make, std::string* error) {
   if (context() == nullptr) {
     *error = "Graphviz could not be started";
     return std::nullopt;
   }
   pendingMessages().clear();
   agreseterrors();
-  // The reader needs a terminated string.
-  const std::string source(dotText);
-  return layOutGraph(std::unique_ptr<Agraph_t, GraphCloser>(readGraph(source)), error);
+  return layOutGraph(std::unique_ptr<Agraph_t, GraphCloser>(make()), error);
 }
 
 std::optional<layout::MemoryLayout> layOut(const text::DotGraph& graph, std::string* error) {
-  if (context() == nullptr) {
-    *error = "Graphviz could not be started";
-    return std::nullopt;
-  }
-  pendingMessages().clear();
-  agreseterrors();
-  return layOutGraph(std::unique_ptr<Agraph_t, GraphCloser>(buildGraph(graph)), error);
+  return layOutMadeGraph([&graph] { return buildGraph(graph); }, error);
 }
 
 }  // namespace graphviz

@@ -8,26 +8,24 @@
 
 #include <optional>
 #include <string>
-#include <string_view>
 
 #include "layout/laid_out_graph.h"
 #include "text/dot_graph.h"
 
 namespace graphviz {
 
-// Parses the graph, lays it out with the dot engine and reads the result
-// from Graphviz's graph: nodes as they were created, edges in the order a
-// layout file lists them, each with the attributes it sets.  A graph that does not parse or cannot be
-// laid out gives nullopt and Graphviz's message, on one line, in *error.
+// Builds the graph with Graphviz's calls (it lays out as its DOT text
+// would), lays it out with the dot engine and reads the result from
+// Graphviz's graph: nodes as they were created, edges in the order a
+// layout file lists them, each with the attributes it sets.  A graph that
+// cannot be laid out gives nullopt and Graphviz's message, on one line, in
+// *error.
 //
 // A node with the attribute ypinto="NAME" is moved, after the layout, to
 // the height (y) of the node NAME, its x kept: a way to place a node at
 // another's height without an edge between them, which the dot engine
 // would route through every rank between the two (a graph with many such
 // edges crossing many ranks takes it minutes).
-std::optional<layout::MemoryLayout> layOut(std::string_view dotText, std::string* error);
-// The same for a graph held as values, built with Graphviz's calls, not
-// printed and read: it lays out as its text would.
 std::optional<layout::MemoryLayout> layOut(const text::DotGraph& graph, std::string* error);
 
 }  // namespace graphviz

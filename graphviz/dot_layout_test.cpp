@@ -1,8 +1,9 @@
-#include "graphviz/dot_layout.h"
+#include "graphviz/made_graph_layout.h"
 
 #include <gtest/gtest.h>
 
 
+#include "tests/support/dot_text/dot_text_layout.h"
 #include "tests/support/test_support.h"
 
 
@@ -20,16 +21,16 @@ TEST(DotLayout, SameGraphSameLayoutWhateverCameBefore) {
   }
   graph += "}\n";
   std::string error;
-  const std::optional<layout::MemoryLayout> first = graphviz::layOut(graph, &error);
+  const std::optional<layout::MemoryLayout> first = testing_support::layOutDotText(graph, &error);
   ASSERT_TRUE(first) << error;
   for (int round = 0; round < 5; ++round) {
     // Other graphs between, whose names take other room on the heap.
     std::vector<std::string> kept;
     for (int k = 0; k < 50 * (round + 1); ++k) kept.push_back(std::string(16 + k % 200, 'x'));
-    ASSERT_TRUE(graphviz::layOut("digraph { subgraph cluster_" + std::to_string(round) + " { x" +
+    ASSERT_TRUE(testing_support::layOutDotText("digraph { subgraph cluster_" + std::to_string(round) + " { x" +
                                      std::to_string(round) + " } y -> z }",
                                  &error));
-    const std::optional<layout::MemoryLayout> again = graphviz::layOut(graph, &error);
+    const std::optional<layout::MemoryLayout> again = testing_support::layOutDotText(graph, &error);
     ASSERT_TRUE(again);
     for (size_t i = 0; i < first->nodeCount(); ++i)
       EXPECT_TRUE(again->nodeName(i) == first->nodeName(i) && again->nodeX(i) == first->nodeX(i) &&
@@ -40,16 +41,16 @@ TEST(DotLayout, SameGraphSameLayoutWhateverCameBefore) {
 
 TEST(DotLayout, RefusedGraphsGiveGraphvizMessage) {
   std::string error;
-  EXPECT_FALSE(graphviz::layOut("digraph { a -> ", &error));
+  EXPECT_FALSE(testing_support::layOutDotText("digraph { a -> ", &error));
   EXPECT_NE(error.find("syntax error"), std::string::npos) << error;
   EXPECT_EQ(error.find('\n'), std::string::npos);
 
   error.clear();
-  EXPECT_FALSE(graphviz::layOut("", &error));
+  EXPECT_FALSE(testing_support::layOutDotText("", &error));
   EXPECT_FALSE(error.empty());
 
   // The context survives a refusal: the next graph lays out.
-  const std::optional<layout::MemoryLayout> result = graphviz::layOut("digraph { a -> b }", &error);
+  const std::optional<layout::MemoryLayout> result = testing_support::layOutDotText("digraph { a -> b }", &error);
   ASSERT_TRUE(result) << error;
   EXPECT_EQ(result->nodeCount(), 2u);
   EXPECT_GT(result->nodeY(0), result->nodeY(1));

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "graphviz/dot_layout.h"
+#include "tests/support/dot_text/dot_text_layout.h"
 #include "tests/support/test_support.h"
 
 using testing_support::fixture;
@@ -64,7 +64,7 @@ TEST(DotFileLayout, ReadsAsTheLayoutInMemory) {
   };
   for (const std::string& graph : graphs) {
     std::string error;
-    const std::optional<layout::MemoryLayout> result = graphviz::layOut(graph, &error);
+    const std::optional<layout::MemoryLayout> result = testing_support::layOutDotText(graph, &error);
     ASSERT_TRUE(result) << error;
     expectSameLayout(*result, graph);
   }

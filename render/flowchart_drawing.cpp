@@ -99,15 +99,6 @@ class FlowchartDrawing {
     return kDrawn;
   }
 
-  // The drawing as run() would save it; nullptr when nothing can be drawn.
-  std::unique_ptr<host::DocumentModel> draw(const std::string& templatePath) {
-    if (!canWriteBeside(treePath_)) return nullptr;
-    if (host::attachDrawingHost(app_) != 1) return nullptr;
-    drawAll(templatePath);
-    if (workFolderFailed_) return nullptr;
-    return app_.release(drawing_);
-  }
-
  private:
   void drawAll(const std::string& templatePath) {
     drawing_ = app_.documents().add(templatePath);
@@ -243,14 +234,6 @@ class FlowchartDrawing {
 };
 
 }  // namespace
-
-std::unique_ptr<host::DocumentModel> drawFlowchartDocument(const std::string& layoutPath,
-                                                           const std::string& workFolder,
-                                                           const std::string& foldedList,
-                                                           const std::string& templatePath) {
-  FlowchartDrawing drawing(layoutPath, workFolder, foldedList);
-  return drawing.draw(templatePath);
-}
 
 std::vector<std::string> splitList(const std::string& text, char separator) {
   std::vector<std::string> entries;

@@ -2,11 +2,8 @@
 // folded blocks on a page of its own, and saves the drawing.
 #pragma once
 
-#include <memory>
 #include <string>
 #include <vector>
-
-#include "render/host/model.h"
 
 namespace render {
 
@@ -23,14 +20,6 @@ inline constexpr int kSaveFailed = 100;
 int drawFlowchart(const std::string& layoutPath, const std::string& workFolder,
                   const std::string& foldedList, const std::string& templatePath,
                   const std::string& savePath);
-
-// Draws as drawFlowchart does and hands the drawing to the caller instead
-// of saving it.  nullptr when the work folder cannot be written or the
-// template cannot be opened.
-std::unique_ptr<host::DocumentModel> drawFlowchartDocument(const std::string& layoutPath,
-                                                           const std::string& workFolder,
-                                                           const std::string& foldedList,
-                                                           const std::string& templatePath);
 
 // The pieces between separators, empty pieces dropped; the whole text when
 // the separator does not occur; nothing for the empty text.

@@ -198,10 +198,6 @@ std::vector<std::string> lifelineLines(std::string_view label, double width, con
   return lines;
 }
 
-std::string sequenceDot(const Diagram& diagram, text::Charset charset, const TextMeasure& measure) {
-  return text::dotText(sequenceGraph(diagram, charset, measure));
-}
-
 text::DotGraph sequenceGraph(const Diagram& diagram, text::Charset charset, const TextMeasure& measure) {
   const TextMeasure measured = measure ? measure : TextMeasure(estimatedWidth);
   const size_t messages = diagram.messages.size();

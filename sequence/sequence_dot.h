@@ -55,8 +55,6 @@ std::string lifelineNodeName(size_t lifeline);
 
 // Without a measure, a character counts 0.6 of the font size.
 text::DotGraph sequenceGraph(const Diagram& diagram, text::Charset charset, const TextMeasure& measure = nullptr);
-// The same graph in the DOT language.
-std::string sequenceDot(const Diagram& diagram, text::Charset charset, const TextMeasure& measure = nullptr);
 
 // The lines a lifeline's name is shown in within a box of that width:
 // broken after ":" and ",", and before "<" and ".", as few as fit.

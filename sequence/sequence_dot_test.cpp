@@ -11,7 +11,9 @@
 #include <optional>
 
 #include "graphviz/dot_layout.h"
+#include "tests/support/dot_text/dot_text_layout.h"
 #include "tests/support/test_support.h"
+#include "text/dot_graph.h"
 
 namespace sequence {
 namespace {
@@ -29,7 +31,7 @@ Diagram smallDiagram() {
 
 TEST(SequenceDot, CarriesWhatTheDrawingReads) {
   EXPECT_EQ(
-      sequenceDot(smallDiagram(), text::Charset::Latin1),
+      text::dotText(sequenceGraph(smallDiagram(), text::Charset::Latin1)),
       "digraph \"sequence\" {\n"
       "  graph [rankdir=LR, ranksep=0.55, nodesep=0.22, charset=latin1];\n"
       "  node [shape=box, fixedsize=true, width=1.667, height=0.5, fontsize=9];\n"
@@ -80,7 +82,7 @@ TEST(SequenceDot, LifelineNamesWrapAtTheirBoundaries) {
   Diagram d;
   d.lifelines = {{":UnknownFormatConversionException", kNone}, {"workQueue:BlockingQueue<Runnable>", kNone}};
   d.messages = {{Message::Kind::Call, 0, 1, "offer(task)", 3}};
-  const std::string dot = sequenceDot(d, text::Charset::Utf8, perCharacter);
+  const std::string dot = text::dotText(sequenceGraph(d, text::Charset::Utf8, perCharacter));
   EXPECT_NE(dot.find("\"o.1\" [zarncls=1, label=\":UnknownFormatConversionException\", zarnlast=\"t.3\", "
                      "width=3.627, zarnwidth=2.72"),
             std::string::npos)
@@ -111,7 +113,7 @@ TEST(SequenceDot, LaidOutLifelinesAndMessagesKeepTheirOrder) {
   const std::optional<layout::MemoryLayout> layout = graphviz::layOut(sequenceGraph(d, text::Charset::Utf8), &error);
   ASSERT_TRUE(layout) << error;
   // Built with Graphviz's calls, the graph lays out as its text does.
-  const std::optional<layout::MemoryLayout> read = graphviz::layOut(sequenceDot(d, text::Charset::Utf8), &error);
+  const std::optional<layout::MemoryLayout> read = testing_support::layOutDotText(text::dotText(sequenceGraph(d, text::Charset::Utf8)), &error);
   ASSERT_TRUE(read) << error;
   ASSERT_EQ(layout->nodeCount(), read->nodeCount());
   ASSERT_EQ(layout->edgeCount(), read->edgeCount());

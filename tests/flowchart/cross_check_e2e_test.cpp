@@ -9,7 +9,7 @@
 #include "xml/tree_file.h"
 #include "flowchart/builder.h"
 #include "flowchart/large_stack.h"
-#include "flowchart/testing/lookup_queries.h"
+#include "tests/support/flowchart_model/lookup_queries.h"
 #include "tests/flowchart/mode8_run.h"
 
 namespace flowchart_e2e {

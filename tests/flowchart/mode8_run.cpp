@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "flowchart/testing/model_text.h"
+#include "tests/support/flowchart_model/model_text.h"
 
 namespace flowchart_e2e {
 

@@ -1,4 +1,4 @@
-#include "flowchart/testing/lookup_queries.h"
+#include "tests/support/flowchart_model/lookup_queries.h"
 
 #include <algorithm>
 #include <stdexcept>

@@ -1,12 +1,12 @@
-#include "flowchart/testing/model_build.h"
+#include "tests/support/flowchart_model/model_build.h"
 
 #include <algorithm>
 
 #include "flowchart/builder.h"
-#include "flowchart/testing/lookup_queries.h"
-#include "flowchart/testing/memory_model_files.h"
-#include "flowchart/testing/model_text.h"
-#include "flowchart/testing/tree_notation.h"
+#include "tests/support/flowchart_model/lookup_queries.h"
+#include "tests/support/flowchart_model/memory_model_files.h"
+#include "tests/support/flowchart_model/model_text.h"
+#include "tests/support/flowchart_model/tree_notation.h"
 #include "tests/support/test_support.h"
 
 namespace flowchart::testing {

@@ -1,4 +1,4 @@
-#include "flowchart/testing/model_text.h"
+#include "tests/support/flowchart_model/model_text.h"
 
 #include <initializer_list>
 #include <string_view>

@@ -1,4 +1,4 @@
-#include "flowchart/testing/tree_notation.h"
+#include "tests/support/flowchart_model/tree_notation.h"
 
 #include <cctype>
 #include <map>
