@@ -5,6 +5,7 @@
 #include "cli/commands.h"
 #include "cli/failure_reason.h"
 #include "cli/method_choice.h"
+#include "cli/method_measures.h"
 #include "cli/output_names.h"
 #include "cli/text_output.h"
 #include "cfg/json.h"
@@ -33,18 +34,25 @@ int cannotWrite(const std::string& output, const char* what) {
   return kExitSomeFailed;
 }
 
-std::string methodIndex(const pipeline::ParsedSource& parsed, const std::vector<size_t>& methods,
+// The page's table of methods.  Its measures are the ones list, check and
+// the batch site show (cli/method_measures.h), not the engine's.
+std::string methodIndex(pipeline::ParsedSource& parsed, const std::vector<size_t>& methods,
                         const std::vector<std::string>& anchors) {
   const pipeline::FileSummary& summary = parsed.summary();
+  const MeasuredSource measured = measureSource(parsed);
   std::string out =
-      "<table class=\"methods\">\n<thead><tr><th>Method</th><th>Lines</th><th>NLOC</th><th>CC</th></tr></thead>\n"
+      "<table class=\"methods\">\n<thead><tr><th>Method</th><th>Lines</th><th>NLOC</th>"
+      "<th title=\"cyclomatic complexity, as checkstyle counts it\">CC</th>"
+      "<th title=\"cognitive complexity, as SonarSource defines it\">Cognitive</th></tr></thead>\n"
       "<tbody>\n";
   for (size_t k = 0; k < methods.size(); ++k) {
     const pipeline::MethodSummary& method = summary.methods[methods[k]];
+    const metrics::MethodMeasures* measures = measured.withBody(methods[k]);
     const std::string name = htmlEscaped(methodLabel(summary, method));
     out += "<tr><td>" + (anchors[k].empty() ? name : "<a href=\"#" + anchors[k] + "\">" + name + "</a>") +
            "</td><td>" + std::to_string(method.line) + "-" + std::to_string(method.endLine) + "</td><td>" +
-           numberText(method.nloc) + "</td><td>" + numberText(method.complexity) + "</td></tr>\n";
+           numberText(method.nloc) + "</td><td>" + (measures ? std::to_string(measures->cyclomatic) : "") +
+           "</td><td>" + (measures ? std::to_string(measures->cognitive) : "") + "</td></tr>\n";
   }
   return out + "</tbody>\n</table>\n";
 }
