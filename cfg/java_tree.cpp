@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "xml/latin1.h"
+#include "files/latin1.h"
 
 namespace cfg {
 namespace {
@@ -52,7 +52,7 @@ std::vector<Element> children(Element e) {
   return out;
 }
 
-std::string tokenText(Element token) { return xml::utf8ToLatin1(token.attribute("t").value()); }
+std::string tokenText(Element token) { return files::utf8ToLatin1(token.attribute("t").value()); }
 
 Element firstToken(Element e) {
   while (e && !isToken(e)) {

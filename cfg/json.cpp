@@ -1,14 +1,14 @@
 #include "cfg/json.h"
 
 #include "text/json_string.h"
-#include "xml/latin1.h"
+#include "files/latin1.h"
 
 namespace cfg {
 namespace {
 
 // A text of the graph: ISO-8859-1 or UTF-8 as its source is.
 void appendString(std::string& out, std::string_view text, bool latin1) {
-  out += text::jsonString(latin1 ? xml::latin1ToUtf8(text) : std::string(text));
+  out += text::jsonString(latin1 ? files::latin1ToUtf8(text) : std::string(text));
 }
 
 }  // namespace

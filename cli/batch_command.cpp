@@ -25,8 +25,8 @@
 #include "cli/site_pages.h"
 #include "cli/text_output.h"
 #include "cli/worker_pool.h"
-#include "xml/atomic_file.h"
-#include "xml/file_text.h"
+#include "files/atomic_file.h"
+#include "files/file_text.h"
 #include "pipeline/method_flowchart.h"
 #include "pipeline/method_sequence.h"
 #include "pipeline/parsed_source.h"
@@ -60,7 +60,7 @@ extern "C" void onInterrupt(int signal) {
   interrupted.store(true);
 }
 
-std::string readWhole(const fs::path& path) { return xml::readFileText(path.string()).value_or(std::string()); }
+std::string readWhole(const fs::path& path) { return files::readFileText(path.string()).value_or(std::string()); }
 
 // What the walk of the source tree met besides sources: folders and
 // files it cannot read (failures of the run) and entries it skips, such
@@ -278,7 +278,7 @@ void drawFile(const SourceFile& file, const BatchRequest& request, const Changed
     reportProblem(report, located(file.source.string(), problem.line, problem.message));
     report("x");
     const std::string source = record.status == FileRecord::Status::Unreadable ? "" : readWhole(file.source);
-    if (!xml::writeFileAtomically((file.outputFolder / kFilePageName).string(),
+    if (!files::writeFileAtomically((file.outputFolder / kFilePageName).string(),
                                   filePage(file.relative, record, sourceAsUtf8(source))))
       reportProblem(report, located((file.outputFolder / kFilePageName).string(), 0, "cannot be written"));
   } else {
@@ -340,7 +340,7 @@ void drawFile(const SourceFile& file, const BatchRequest& request, const Changed
         chart->drawing->legendHtml =
             flowdraw::linkedLegendHtml(rootUrlFrom(file.relative) + kSiteFolder + "/" + kLegendName);
       const std::string name = stems[m] + ".html";
-      if (chart && xml::writeFileAtomically((file.outputFolder / name).string(),
+      if (chart && files::writeFileAtomically((file.outputFolder / name).string(),
                                             host::drawingHtml(*chart->drawing, kUsEnglish,
                                                               methodFrame(file.relative, record, entry, "")))) {
         entry.drawing = name;
@@ -359,7 +359,7 @@ void drawFile(const SourceFile& file, const BatchRequest& request, const Changed
         std::optional<pipeline::MethodSequence> sequence =
             pipeline::drawMethodSequence(*sequenceSources, method, {}, methodProblem);
         const std::string sequenceName = stems[m] + "-sequence.html";
-        if (sequence && xml::writeFileAtomically(
+        if (sequence && files::writeFileAtomically(
                             (file.outputFolder / sequenceName).string(),
                             host::drawingHtml(*sequence->drawing, kUsEnglish,
                                               methodFrame(file.relative, record, entry, "sequence diagram")))) {
@@ -376,14 +376,14 @@ void drawFile(const SourceFile& file, const BatchRequest& request, const Changed
       reportMethod(report, (!entry.drawing.empty() || entry.problem == kNoBody) && sequenceDrawn);
       record.methods.push_back(std::move(entry));
     }
-    if (!xml::writeFileAtomically((file.outputFolder / kFilePageName).string(),
+    if (!files::writeFileAtomically((file.outputFolder / kFilePageName).string(),
                                   filePage(file.relative, record, utf8Text(readWhole(file.source), charset))))
       reportProblem(report, located((file.outputFolder / kFilePageName).string(), 0, "cannot be written"));
   }
   removeStaleDrawings(file, record);
   // The record goes last: a run cut short leaves the file to be redone.
   fs::create_directories(file.recordFile.parent_path(), ec);
-  if (!xml::writeFileAtomically(file.recordFile.string(), recordText(record))) {
+  if (!files::writeFileAtomically(file.recordFile.string(), recordText(record))) {
     const pipeline::Problem cannotWrite = saveFailure(file.recordFile.string());
     reportProblem(report, located(file.source.string(), 0, cannotWrite.message));
     report("r\t" + cannotWrite.message);
@@ -413,8 +413,8 @@ bool writeSite(const fs::path& root, SiteInfo info, const std::vector<IndexedFil
   std::error_code ec;
   // Present though no file was drawn: an empty shard is an output too.
   fs::create_directories(root / kSiteFolder / "records", ec);
-  if (!writeSiteAssets(root) || !xml::writeFileAtomically(siteInfoPath(root).string(), siteInfoText(info)) ||
-      !xml::writeFileAtomically(indexPath.string(), indexPage(info.title, files))) {
+  if (!writeSiteAssets(root) || !files::writeFileAtomically(siteInfoPath(root).string(), siteInfoText(info)) ||
+      !files::writeFileAtomically(indexPath.string(), indexPage(info.title, files))) {
     const std::string why = saveTrouble(indexPath.string());
     std::fprintf(stderr, "%s: the site cannot be written%s\n", root.string().c_str(),
                  why.empty() ? "" : (": " + why).c_str());
@@ -548,7 +548,7 @@ int runBatch(const BatchRequest& request) {
       file.record = failed;
       // Kept where the other records are, for the index and for merging.
       fs::create_directories(file.recordFile.parent_path(), ec);
-      xml::writeFileAtomically(file.recordFile.string(), recordText(failed));
+      files::writeFileAtomically(file.recordFile.string(), recordText(failed));
     } else if (!cutShort[job].empty()) {
       // Listed as not drawn in this run's index, with the reason; nothing
       // on disk says so, and the next run draws the file again.

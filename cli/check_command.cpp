@@ -12,7 +12,7 @@
 #include "cli/method_choice.h"
 #include "cli/method_measures.h"
 #include "cli/text_output.h"
-#include "xml/atomic_file.h"
+#include "files/atomic_file.h"
 
 namespace cli {
 namespace {
@@ -393,7 +393,7 @@ int runCheck(const CheckRequest& request) {
   }
   if (request.output.empty()) {
     std::fputs(report.c_str(), stdout);
-  } else if (!xml::writeFileAtomically(request.output, report)) {
+  } else if (!files::writeFileAtomically(request.output, report)) {
     const std::string why = whyNotWritten(request.output);
     std::fprintf(stderr, "%s: cannot write the report%s\n", request.output.c_str(),
                  why.empty() ? "" : (": " + why).c_str());

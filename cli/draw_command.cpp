@@ -14,7 +14,7 @@
 #include "pipeline/parsed_source.h"
 #include "render/host/drawing_svg.h"
 #include "render/host/save.h"
-#include "xml/atomic_file.h"
+#include "files/atomic_file.h"
 
 namespace cli {
 namespace {
@@ -67,7 +67,7 @@ int writeGraphs(pipeline::ParsedSource& parsed, const pipeline::MethodSummary& m
     std::fprintf(stderr, "%s\n", located(parsed.sourcePath(), problem.line, problem.message).c_str());
     return kExitSomeFailed;
   }
-  if (!xml::writeFileAtomically(output, *text)) return cannotWrite(output, "the graphs");
+  if (!files::writeFileAtomically(output, *text)) return cannotWrite(output, "the graphs");
   size_t graphs = 0;
   for (size_t at = text->find("// page: "); at != std::string::npos; at = text->find("\n// page: ", at + 1)) ++graphs;
   std::printf("%s: %s, %zu graph%s\n", output.c_str(),
@@ -86,7 +86,7 @@ int writeFlowJson(pipeline::ParsedSource& parsed, const pipeline::MethodSummary&
     return kExitSomeFailed;
   }
   const bool latin1 = parsed.charset() == text::Charset::Latin1;
-  if (!xml::writeFileAtomically(output, cfg::methodFlowJson(*flow, latin1))) return cannotWrite(output, "the graph");
+  if (!files::writeFileAtomically(output, cfg::methodFlowJson(*flow, latin1))) return cannotWrite(output, "the graph");
   size_t nodes = 0;
   for (const cfg::Graph& graph : flow->graphs) nodes += graph.nodes.size();
   std::printf("%s: %s, %zu nodes\n", output.c_str(),
@@ -156,7 +156,7 @@ int drawAll(pipeline::ParsedSource& parsed, std::string output, FoldMode fold,
   const text::Charset encoding = parsed.charset();
   const std::string page =
       host::drawingsHtml(title, methodIndex(parsed, methods, anchors), sections, encoding, kUsEnglish);
-  if (!xml::writeFileAtomically(output, page)) return cannotWrite(output, "the drawing");
+  if (!files::writeFileAtomically(output, page)) return cannotWrite(output, "the drawing");
   std::printf("%s: %zu of %zu methods drawn\n", output.c_str(), drawings.size(), methods.size());
   return exitCode;
 }

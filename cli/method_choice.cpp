@@ -6,7 +6,7 @@
 
 #include "cli/method_signature.h"
 #include "cli/text_output.h"
-#include "xml/latin1.h"
+#include "files/latin1.h"
 
 namespace cli {
 namespace {
@@ -162,7 +162,7 @@ std::optional<size_t> pickMethod(const pipeline::ParsedSource& parsed, const std
   // A name typed in a terminal is UTF-8; an ISO-8859-1 source's names are
   // compared in its own bytes.
   const bool latin1 = parsed.charset() == text::Charset::Latin1;
-  const std::optional<MethodChoice> choice = parseMethodChoice(latin1 ? xml::utf8ToLatin1(text) : text);
+  const std::optional<MethodChoice> choice = parseMethodChoice(latin1 ? files::utf8ToLatin1(text) : text);
   if (!choice) {
     std::fprintf(stderr,
                  "%.*s: '%s' is not a method name; write METHOD, Class.METHOD, METHOD:LINE or METHOD(TYPES)\n",

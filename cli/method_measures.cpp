@@ -6,7 +6,7 @@
 #include <map>
 #include <utility>
 
-#include "xml/latin1.h"
+#include "files/latin1.h"
 
 namespace cli {
 
@@ -42,7 +42,7 @@ MeasuredSource measureSource(pipeline::ParsedSource& parsed) {
     if (here.size() > 1) {
       // The tree keeps a name as UTF-8 of the source's single bytes.
       const auto sameName = std::find_if(here.begin(), here.end(), [&](const metrics::MethodMeasures* each) {
-        return xml::utf8ToLatin1(each->name) == method.name;
+        return files::utf8ToLatin1(each->name) == method.name;
       });
       if (sameName != here.end()) chosen = sameName;
     }

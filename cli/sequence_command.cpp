@@ -7,7 +7,7 @@
 #include "cli/method_choice.h"
 #include "cli/output_names.h"
 #include "cli/text_output.h"
-#include "xml/atomic_file.h"
+#include "files/atomic_file.h"
 #include "pipeline/method_sequence.h"
 #include "text/dot_graph.h"
 #include "pipeline/parsed_source.h"
@@ -52,7 +52,7 @@ int runSequence(const SequenceRequest& request) {
     std::fprintf(stderr, "%s\n", located(parsed->sourcePath(), problem.line, problem.message).c_str());
     return kExitSomeFailed;
   }
-  const bool saved = graphOnly ? xml::writeFileAtomically(output, text::dotText(sequence->graph))
+  const bool saved = graphOnly ? files::writeFileAtomically(output, text::dotText(sequence->graph))
                                : host::saveDrawing(*sequence->drawing, kUsEnglish, output);
   if (!saved) {
     const std::string why = whyNotWritten(output);

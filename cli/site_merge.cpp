@@ -16,7 +16,7 @@
 #include "cli/site_layout.h"
 #include "cli/site_pages.h"
 #include "cli/text_output.h"
-#include "xml/file_text.h"
+#include "files/file_text.h"
 
 namespace cli {
 namespace {
@@ -150,7 +150,7 @@ bool realFoldersDown(const fs::path& root, const fs::path& below) {
 
 std::optional<std::string> readRealFile(const fs::path& path) {
   if (!isRealFile(path)) return std::nullopt;
-  return xml::readFileText(path.string());
+  return files::readFileText(path.string());
 }
 
 std::string sharesText(const std::vector<uint32_t>& covered, uint32_t shards) {

@@ -7,8 +7,8 @@
 #include "cli/index_page.h"
 #include "cli/site_layout.h"
 #include "cli/text_output.h"
-#include "xml/atomic_file.h"
-#include "xml/latin1.h"
+#include "files/atomic_file.h"
+#include "files/latin1.h"
 
 namespace cli {
 namespace {
@@ -238,7 +238,7 @@ host::HtmlFrame methodFrame(std::string_view relative, const FileRecord& record,
 }
 
 std::string sourceAsUtf8(std::string_view bytes) {
-  return validUtf8(bytes) ? std::string(bytes) : xml::latin1ToUtf8(bytes);
+  return validUtf8(bytes) ? std::string(bytes) : files::latin1ToUtf8(bytes);
 }
 
 std::string siteHead(std::string_view titleUtf8, std::string_view rootUrl) {
@@ -353,7 +353,7 @@ bool writeSiteAssets(const std::filesystem::path& root) {
   std::error_code ec;
   std::filesystem::create_directories(site, ec);
   for (const auto& [name, text] : siteAssets())
-    if (!xml::writeFileAtomically((site / name).string(), text)) return false;
+    if (!files::writeFileAtomically((site / name).string(), text)) return false;
   return true;
 }
 

@@ -4,12 +4,12 @@
 #include <cstdio>
 
 #include "text/json_string.h"
-#include "xml/latin1.h"
+#include "files/latin1.h"
 
 namespace cli {
 
 std::string utf8Text(std::string_view text, text::Charset charset) {
-  return charset == text::Charset::Utf8 ? std::string(text) : xml::latin1ToUtf8(text);
+  return charset == text::Charset::Utf8 ? std::string(text) : files::latin1ToUtf8(text);
 }
 
 std::string jsonString(std::string_view text) { return text::jsonString(text); }

@@ -13,7 +13,7 @@
 #include <zip.h>
 #include <zlib.h>
 
-#include "xml/atomic_file.h"
+#include "files/atomic_file.h"
 
 namespace engine {
 namespace fs = std::filesystem;
@@ -146,7 +146,7 @@ bool staysInside(const fs::path& root, const fs::path& target) {
 bool extractCurrent(unzFile zip, const std::string& target, const unz_file_info64& info,
                     std::time_t stamp) {
   if (unzOpenCurrentFile(zip) != UNZ_OK) return false;
-  xml::AtomicFile out(target);
+  files::AtomicFile out(target);
   bool ok = out.open();
   std::vector<char> buffer(kChunk);
   uLong crc = crc32(0L, Z_NULL, 0);
@@ -210,7 +210,7 @@ int packFolder(const std::string& folder) {
   // out at least one more file).
   std::set<fs::path> leftOut;
   for (int pass = 0; pass < 4; ++pass) {
-    const std::string stagingPath = xml::reserveTemporaryFile(archivePath);
+    const std::string stagingPath = files::reserveTemporaryFile(archivePath);
     if (stagingPath.empty()) return 1;
     if (writeArchive(stagingPath, root, files, leftOut)) {
       fs::rename(stagingPath, archivePath, ec);

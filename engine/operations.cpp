@@ -2,7 +2,7 @@
 #include "engine/archive.h"
 #include "engine/dispatcher.h"
 #include "xml/tree_file.h"
-#include "flowchart/build_operation.h"
+#include "engine/flowchart_model/build_operation.h"
 #include "frontends/java/parse_java.h"
 #include "render/flowchart_drawing.h"
 #include "render/sequence_drawing.h"

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "flowchart/source_text.h"
+#include "files/source_lines.h"
 #include "flowdraw/legend.h"
 #include "pipeline/drawing_templates.h"
 #include "pipeline/method_flow.h"
@@ -20,9 +20,9 @@ std::vector<flowdraw::SourceComment> methodComments(ParsedSource& source, const 
   for (auto it = first; it != all.end() && it->line <= method.endLine; ++it) {
     const int32_t line = it->line;
     std::string text = it->text;
-    for (size_t at = text.find(flowchart::kLineSeparator); at != std::string::npos;
-         at = text.find(flowchart::kLineSeparator, at))
-      text.replace(at, flowchart::kLineSeparator.size(), "\n");
+    for (size_t at = text.find(files::kLineSeparator); at != std::string::npos;
+         at = text.find(files::kLineSeparator, at))
+      text.replace(at, files::kLineSeparator.size(), "\n");
     if (!text.empty()) comments.push_back({line, std::move(text)});
   }
   return comments;

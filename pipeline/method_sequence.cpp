@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "graphviz/dot_layout.h"
-#include "xml/file_text.h"
+#include "files/file_text.h"
 #include "pipeline/drawing_templates.h"
 #include "render/host/geometry.h"
 #include "render/host/host.h"
@@ -147,7 +147,7 @@ std::vector<const sequence::JavaSource*> SequenceSources::loadSubtypes(const std
   scan();
   for (const std::string& path : files_) {
     if (parsed_.count(path)) continue;
-    const std::optional<std::string> text = xml::readFileText(path);
+    const std::optional<std::string> text = files::readFileText(path);
     if (!text || !mayExtend(*text, simpleName)) continue;
     if (const sequence::JavaSource* java = parseFile(path)) added.push_back(java);
   }

@@ -8,7 +8,7 @@
 
 #include "frontends/java/language_level.h"
 #include "cfg/java_tree.h"
-#include "xml/file_text.h"
+#include "files/file_text.h"
 #include "frontends/java/parse_java.h"
 #include "frontends/java/refused_constructs.h"
 #include "frontends/java/source_parse.h"
@@ -81,7 +81,7 @@ std::optional<std::string> readSourceFile(const std::string& path, Problem& prob
     problem.set(Problem::Kind::Unreadable, "is not a regular file");
     return std::nullopt;
   }
-  std::optional<std::string> text = xml::readFileText(path);
+  std::optional<std::string> text = files::readFileText(path);
   if (!text) {
     problem.set(Problem::Kind::Unreadable, "cannot be read");
     return std::nullopt;
@@ -174,7 +174,7 @@ std::optional<ParsedSource> ParsedSource::parse(const std::string& sourcePath, i
   parsed.comments_ = std::move(result.comments);
   parsed.declaratorLines_ = declaratorLines(*parsed.tree_);
   parsed.charset_ = text::charsetOf(*text);
-  parsed.lines_ = flowchart::SourceLines::fromText(std::move(*text), INT32_MAX);
+  parsed.lines_ = files::SourceLines::fromText(std::move(*text), INT32_MAX);
   return parsed;
 }
 

@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "flowchart/source_text.h"
+#include "files/source_lines.h"
 #include "xml/document.h"
 #include "text/box_text.h"
 #include "pipeline/problem.h"
@@ -31,7 +31,7 @@ class ParsedSource {
   int languageLevel() const { return languageLevel_; }
   const FileSummary& summary() const { return summary_; }
   text::Charset charset() const { return charset_; }
-  const flowchart::SourceLines& lines() const { return lines_; }
+  const files::SourceLines& lines() const { return lines_; }
   xml::Document& tree() { return *tree_; }
   xml::Document* comments() { return comments_.get(); }
   // The parser's results file: measures, and where each method is.
@@ -65,7 +65,7 @@ class ParsedSource {
   int languageLevel_ = 0;
   FileSummary summary_;
   text::Charset charset_ = text::Charset::Utf8;
-  flowchart::SourceLines lines_;
+  files::SourceLines lines_;
   std::unique_ptr<xml::Document> tree_;
   std::unique_ptr<xml::Document> comments_;
   std::unique_ptr<xml::Document> results_;

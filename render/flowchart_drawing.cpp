@@ -4,7 +4,7 @@
 #include <memory>
 #include <string_view>
 
-#include "xml/atomic_file.h"
+#include "files/atomic_file.h"
 #include "render/host/host.h"
 #include "render/layout_queries.h"
 #include "render/letter_page.h"
@@ -69,7 +69,7 @@ bool isBlockName(std::string_view entry) {
 }
 
 bool canWriteBeside(const std::string& path) {
-  xml::AtomicFile probe(path);
+  files::AtomicFile probe(path);
   return probe.open();  // the probe file is removed again at once
 }
 

@@ -7,7 +7,7 @@
 #include <system_error>
 #include <vector>
 
-#include "xml/latin1.h"
+#include "files/latin1.h"
 
 #include "frontends/dot/dot_parser.h"
 
@@ -29,7 +29,7 @@ std::string concat(std::string_view a, std::string_view b) {
 // Text of pugixml's UTF-8 as the engine's ISO-8859-1.
 std::string external(const char* utf8) {
   const std::string_view text(utf8);
-  return xml::isAscii(text) ? std::string(text) : xml::utf8ToLatin1(text);
+  return files::isAscii(text) ? std::string(text) : files::utf8ToLatin1(text);
 }
 
 // Appends the t texts of the STR_CON children of a value id.
@@ -48,7 +48,7 @@ class ValueIds {
     ValueIds values;
     const pugi::xml_node statement = elementOf(context);
     if (!statement) return values;
-    const std::string utf8 = xml::isAscii(name) ? std::string(name) : xml::latin1ToUtf8(name);
+    const std::string utf8 = files::isAscii(name) ? std::string(name) : files::latin1ToUtf8(name);
     for (pugi::xml_node list = statement.child("attr_list"); list; list = list.next_sibling("attr_list"))
       for (pugi::xml_node entry = list.child("a_list"); entry; entry = entry.next_sibling("a_list"))
         if (pugi::xml_node value = valueOf(entry, utf8)) values.ids_.push_back(value);

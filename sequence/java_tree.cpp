@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <unordered_set>
 
-#include "xml/latin1.h"
+#include "files/latin1.h"
 
 namespace sequence {
 namespace {
@@ -119,8 +119,8 @@ std::string expressionText(const xml::Node& node) {
 }
 
 std::string convertText(std::string text, text::Charset from, text::Charset to) {
-  if (from == to || xml::isAscii(text)) return text;
-  return to == text::Charset::Utf8 ? xml::latin1ToUtf8(text) : xml::utf8ToLatin1(text);
+  if (from == to || files::isAscii(text)) return text;
+  return to == text::Charset::Utf8 ? files::latin1ToUtf8(text) : files::utf8ToLatin1(text);
 }
 
 }  // namespace sequence

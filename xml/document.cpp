@@ -5,10 +5,10 @@
 #include <filesystem>
 #include <new>
 
-#include "atomic_file.h"
-#include "file_text.h"
+#include "files/atomic_file.h"
+#include "files/file_text.h"
 #include "large_pages.h"
-#include "latin1.h"
+#include "files/latin1.h"
 
 namespace xml {
 namespace {
@@ -23,18 +23,18 @@ constexpr const char* kHolderName = "detached-nodes";
 [[noreturn]] void fail(int32_t code, const std::string& what) { throw Error(code, what); }
 
 std::string toInternal(std::string_view latin1) {
-  return isAscii(latin1) ? std::string(latin1) : latin1ToUtf8(latin1);
+  return files::isAscii(latin1) ? std::string(latin1) : files::latin1ToUtf8(latin1);
 }
 
 std::string toExternal(const char* utf8) {
   std::string_view view(utf8);
-  return isAscii(view) ? std::string(view) : utf8ToLatin1(view);
+  return files::isAscii(view) ? std::string(view) : files::utf8ToLatin1(view);
 }
 
 // Most values are ASCII, which needs no conversion and no copy.
 bool setAttributeValue(pugi::xml_attribute attribute, std::string_view latin1) {
-  if (isAscii(latin1)) return attribute.set_value(latin1.data(), latin1.size());
-  const std::string internal = latin1ToUtf8(latin1);
+  if (files::isAscii(latin1)) return attribute.set_value(latin1.data(), latin1.size());
+  const std::string internal = files::latin1ToUtf8(latin1);
   return attribute.set_value(internal.data(), internal.size());
 }
 
@@ -77,13 +77,13 @@ class StringWriter : public pugi::xml_writer {
 
 class FileWriter : public pugi::xml_writer {
  public:
-  explicit FileWriter(AtomicFile& file) : file_(file) {}
+  explicit FileWriter(files::AtomicFile& file) : file_(file) {}
   void write(const void* data, size_t size) override {
     file_.write(std::string_view(static_cast<const char*>(data), size));
   }
 
  private:
-  AtomicFile& file_;
+  files::AtomicFile& file_;
 };
 
 void appendText(pugi::xml_node node, std::string& out) {
@@ -309,8 +309,8 @@ Node Node::appendParsed(std::string_view xmlText) {
   if (node_.type() != pugi::node_element) fail(kFail, "appendParsed needs an element");
   pugi::xml_node before = node_.last_child();
   std::string converted;
-  if (!isAscii(xmlText)) {
-    converted = latin1ToUtf8(xmlText);
+  if (!files::isAscii(xmlText)) {
+    converted = files::latin1ToUtf8(xmlText);
     xmlText = converted;
   }
   pugi::xml_parse_result result;
@@ -386,7 +386,7 @@ std::unique_ptr<Document> Document::loadText(std::string_view text, LoadOptions 
     auto doc = std::make_unique<Document>();
     // Pure ASCII reads the same in every encoding the engine meets; telling
     // pugixml so spares a converted copy of large trees.
-    const pugi::xml_encoding encoding = isAscii(text) ? pugi::encoding_utf8 : pugi::encoding_auto;
+    const pugi::xml_encoding encoding = files::isAscii(text) ? pugi::encoding_utf8 : pugi::encoding_auto;
     pugi::xml_parse_result result =
         doc->doc_.load_buffer(text.data(), text.size(), parseFlags(options), encoding);
     if (!result || !hasOneDocumentElement(doc->doc_)) return nullptr;
@@ -409,7 +409,7 @@ std::unique_ptr<Document> Document::build(const std::function<bool(pugi::xml_nod
 std::unique_ptr<Document> Document::loadOwnedText(std::string text, LoadOptions options) {
   try {
     auto doc = std::make_unique<Document>();
-    const pugi::xml_encoding encoding = isAscii(text) ? pugi::encoding_utf8 : pugi::encoding_auto;
+    const pugi::xml_encoding encoding = files::isAscii(text) ? pugi::encoding_utf8 : pugi::encoding_auto;
     doc->buffer_ = std::move(text);
     pugi::xml_parse_result result = doc->doc_.load_buffer_inplace(
         doc->buffer_.data(), doc->buffer_.size(), parseFlags(options), encoding);
@@ -422,7 +422,7 @@ std::unique_ptr<Document> Document::loadOwnedText(std::string text, LoadOptions 
 
 std::unique_ptr<Document> Document::loadFile(const std::string& path, LoadOptions options) {
   try {
-    std::optional<std::string> bytes = readFileText(path);
+    std::optional<std::string> bytes = files::readFileText(path);
     if (!bytes) return nullptr;  // missing, a folder, or a read error
     return loadOwnedText(std::move(*bytes), options);
   } catch (const std::exception&) {
@@ -441,7 +441,7 @@ std::string Document::toText() const {
 bool Document::save(const std::string& path) const {
   // Printed straight into the file: a large model is not held twice.
   try {
-    AtomicFile file(path);
+    files::AtomicFile file(path);
     if (!file.open()) return false;
     FileWriter writer(file);
     writeText(writer);

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "xml/atomic_file.h"
+#include "files/atomic_file.h"
 #include "xml/document.h"
 
 #include <zlib.h>
@@ -46,7 +46,7 @@ class CompressedFileWriter {
  private:
   bool drain(int flush);
 
-  xml::AtomicFile file_;
+  files::AtomicFile file_;
   z_stream stream_{};
   bool started_ = false;
   bool failed_ = false;

@@ -8,7 +8,7 @@
 #include <system_error>
 
 #include "dot_grammar.h"
-#include "xml/atomic_file.h"
+#include "files/atomic_file.h"
 #include "frontends/dot/parse_context.h"
 
 // The generated scanner's interface (reentrant, prefix dot_yy).
@@ -83,15 +83,15 @@ class Scanner {
 
 class AtomicFileSink : public tree::TextSink {
  public:
-  explicit AtomicFileSink(xml::AtomicFile& file) : file_(file) {}
+  explicit AtomicFileSink(files::AtomicFile& file) : file_(file) {}
   bool write(std::string_view bytes) override { return file_.write(bytes); }
 
  private:
-  xml::AtomicFile& file_;
+  files::AtomicFile& file_;
 };
 
 bool writeTree(const dot::ParseContext& context, const std::string& outPath) {
-  xml::AtomicFile out(outPath);
+  files::AtomicFile out(outPath);
   if (!out.open() || !out.write(kDeclaration)) return false;
   AtomicFileSink sink(out);
   if (!context.tree.write(context.root, sink)) return false;
@@ -129,7 +129,7 @@ DotParse parseDotFileOutcome(const std::string& dotPath, const std::string& outP
   if (!std::filesystem::is_regular_file(dotPath, ec)) return DotParse::CannotRead;
   InputFile input(std::fopen(dotPath.c_str(), "rb"));
   if (!input) return DotParse::CannotRead;
-  xml::AtomicFile status(statusPath);
+  files::AtomicFile status(statusPath);
   if (!status.open()) return DotParse::CannotWrite;
 
   bool parsed = false;

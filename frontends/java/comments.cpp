@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "xml/atomic_file.h"
+#include "files/atomic_file.h"
 
 namespace java {
 namespace {
@@ -54,7 +54,7 @@ std::string CommentRecorder::fileText() const {
 bool CommentRecorder::write(const std::string& path) const {
   // Written in chunks: the records are not held a second time as one text.
   constexpr size_t kChunk = 1 << 16;
-  xml::AtomicFile file(path);
+  files::AtomicFile file(path);
   if (!file.open()) return false;
   std::string out(kHead);
   for (const CommentLine& record : lines_) {

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <limits>
 
-#include "xml/atomic_file.h"
+#include "files/atomic_file.h"
 
 namespace java {
 namespace {
@@ -38,7 +38,7 @@ constexpr size_t kOutputChunk = 1 << 16;
 // chunks, so that a file of many classes is never held whole.
 class Metrics::Output {
  public:
-  explicit Output(xml::AtomicFile* file) : file_(file) {}
+  explicit Output(files::AtomicFile* file) : file_(file) {}
   std::string& text() { return text_; }
   // Called between entries.
   void entryDone() {
@@ -55,7 +55,7 @@ class Metrics::Output {
   }
 
  private:
-  xml::AtomicFile* file_;
+  files::AtomicFile* file_;
   std::string text_;
 };
 
@@ -402,7 +402,7 @@ std::string Metrics::resultsText() const {
 }
 
 bool Metrics::writeResults(const std::string& path) const {
-  xml::AtomicFile file(path);
+  files::AtomicFile file(path);
   if (!file.open()) return false;
   Output output(&file);
   writeResults(output);

@@ -8,14 +8,14 @@
 #include <string>
 #include <string_view>
 
-#include "xml/atomic_file.h"
+#include "files/atomic_file.h"
 
 namespace java {
 
 class OutputUnit {
  public:
   // status: the status file, opened before the parse began.
-  explicit OutputUnit(xml::AtomicFile& status) : status_(status) {}
+  explicit OutputUnit(files::AtomicFile& status) : status_(status) {}
 
   // Writes one output through write(path of its staging file).  False
   // when the unit cannot be complete: the output could not be written, or
@@ -31,8 +31,8 @@ class OutputUnit {
   void discard() { staged_.discard(); }
 
  private:
-  xml::AtomicFile& status_;
-  xml::StagedFiles staged_;
+  files::AtomicFile& status_;
+  files::StagedFiles staged_;
 };
 
 }  // namespace java

@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "xml/tree_file.h"
-#include "xml/atomic_file.h"
+#include "files/atomic_file.h"
 #include "frontends/java/output_unit.h"
 #include "frontends/java/parse_context.h"
 #include "frontends/java/source_parse.h"
@@ -33,16 +33,16 @@ class CompressorSink : public tree::TextSink {
   xml::CompressedFileWriter& writer_;
 };
 
-bool finishStatus(xml::AtomicFile& status, std::string_view text) {
+bool finishStatus(files::AtomicFile& status, std::string_view text) {
   return status.write(text) && status.commit();
 }
 
 // Reports a failed parse in the status file.  A status that cannot be
 // written any more is removed rather than left saying an earlier run
 // succeeded.
-int failWith(xml::AtomicFile& status, const std::string& statusPath, int line) {
+int failWith(files::AtomicFile& status, const std::string& statusPath, int line) {
   const std::string text = "<ParseError line=\"" + std::to_string(line) + "\"/>";
-  if (finishStatus(status, text) || xml::writeFileAtomically(statusPath, text)) return 1;
+  if (finishStatus(status, text) || files::writeFileAtomically(statusPath, text)) return 1;
   std::error_code ec;
   if (!fs::is_directory(statusPath, ec)) fs::remove(statusPath, ec);
   return 1;
@@ -80,7 +80,7 @@ ParseOutcome parseJavaFileWithOutcome(const std::string& sourcePath, const std::
   File source(std::fopen(sourcePath.c_str(), "rb"));
   if (!source) return failed(ParseFailure::NotReadable);
 
-  xml::AtomicFile status(statusPath);
+  files::AtomicFile status(statusPath);
   if (!status.open()) return failed(ParseFailure::CannotWrite);
 
   const uintmax_t size = fs::file_size(sourcePath, ec);

@@ -10,7 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "xml/latin1.h"
+#include "files/latin1.h"
 #include "xml/tree_file.h"
 #include "frontends/java/parse_context.h"
 #include "frontends/java/scanner.h"
@@ -180,7 +180,7 @@ class DocumentBuilder {
         text_ += c;
       }
     }
-    return xml::isAscii(text_) ? text_ : xml::latin1ToUtf8(text_);
+    return files::isAscii(text_) ? text_ : files::latin1ToUtf8(text_);
   }
 
   const tree::PieceTree& tree_;

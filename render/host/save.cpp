@@ -2,7 +2,7 @@
 
 #include <cctype>
 
-#include "xml/atomic_file.h"
+#include "files/atomic_file.h"
 #include "render/host/drawing_svg.h"
 #include "render/host/drawing_xml.h"
 
@@ -22,9 +22,9 @@ DrawingFormat formatForPath(const std::string& path) {
 bool saveDrawing(const DocumentModel& drawing, uint16_t language, const std::string& path) {
   if (path.empty()) return false;
   switch (formatForPath(path)) {
-    case DrawingFormat::Svg: return xml::writeFileAtomically(path, drawingSvg(drawing));
-    case DrawingFormat::Html: return xml::writeFileAtomically(path, drawingHtml(drawing, language));
-    case DrawingFormat::Xml: return xml::writeFileAtomically(path, drawingXml(drawing, language));
+    case DrawingFormat::Svg: return files::writeFileAtomically(path, drawingSvg(drawing));
+    case DrawingFormat::Html: return files::writeFileAtomically(path, drawingHtml(drawing, language));
+    case DrawingFormat::Xml: return files::writeFileAtomically(path, drawingXml(drawing, language));
   }
   return false;
 }

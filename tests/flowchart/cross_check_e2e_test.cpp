@@ -7,8 +7,8 @@
 #include <filesystem>
 
 #include "xml/tree_file.h"
-#include "flowchart/builder.h"
-#include "flowchart/large_stack.h"
+#include "engine/flowchart_model/builder.h"
+#include "engine/flowchart_model/large_stack.h"
 #include "tests/support/flowchart_model/lookup_queries.h"
 #include "tests/flowchart/mode8_run.h"
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "flowchart/number_text.h"
+#include "engine/flowchart_model/number_text.h"
 
 namespace flowchart::testing {
 namespace {

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string>
 
-#include "flowchart/lookup_check.h"
-#include "flowchart/source_text.h"
+#include "engine/flowchart_model/lookup_check.h"
+#include "engine/flowchart_model/source_text.h"
 #include "xml/document.h"
 
 namespace flowchart::testing {

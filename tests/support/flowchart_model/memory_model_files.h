@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "flowchart/model_files.h"
+#include "engine/flowchart_model/model_files.h"
 
 namespace flowchart::testing {
 

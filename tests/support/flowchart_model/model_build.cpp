@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "flowchart/builder.h"
+#include "engine/flowchart_model/builder.h"
 #include "tests/support/flowchart_model/lookup_queries.h"
 #include "tests/support/flowchart_model/memory_model_files.h"
 #include "tests/support/flowchart_model/model_text.h"
