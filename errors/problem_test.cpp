@@ -1,0 +1,37 @@
+#include "errors/problem.h"
+
+#include <cerrno>
+#include <string>
+
+#include <gtest/gtest.h>
+
+namespace errors {
+namespace {
+
+Result<std::string> named(bool good) {
+  if (!good) return Problem(Problem::Kind::Unreadable, "no such file", 3);
+  return std::string("A.java");
+}
+
+TEST(Result, HoldsTheValueOrTheProblemAndTheSystemsReason) {
+  Result<std::string> good = named(true);
+  ASSERT_TRUE(good);
+  EXPECT_EQ(*good, "A.java");
+  Result<std::string> bad = named(false);
+  ASSERT_FALSE(bad);
+  EXPECT_EQ(bad.problem().line, 3);
+  EXPECT_EQ(bad.problem().kind, Problem::Kind::Unreadable);
+
+  Problem full = Problem::fromSystem("cannot write out/A.html", ENOSPC);
+  EXPECT_EQ(full.kind, Problem::Kind::Resource);
+  EXPECT_EQ(full.systemError, ENOSPC);
+  EXPECT_EQ(full.message, "cannot write out/A.html: No space left on device");
+  EXPECT_EQ(Problem::fromSystem("cannot read A.java", EACCES, Problem::Kind::Unreadable).kind,
+            Problem::Kind::Unreadable);
+  Status done;
+  EXPECT_TRUE(done);
+  EXPECT_FALSE(Status(full));
+}
+
+}  // namespace
+}  // namespace errors
