@@ -199,6 +199,9 @@ std::unique_ptr<xml::Document> SourceParse::treeDocument() const {
   });
 }
 
+const tree::PieceTree& SourceParse::pieces() const { return state_->context->tree(); }
+tree::PieceList SourceParse::program() const { return state_->context->program().list; }
+
 void SourceParse::releaseTree() {
   if (state_->context) state_->context->releaseTree();
 }

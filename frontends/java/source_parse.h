@@ -94,6 +94,10 @@ class SourceParse {
   // The tree as a document, built node by node: the document its tree
   // text would load as.  nullptr when it is not one element.
   std::unique_ptr<xml::Document> treeDocument() const;
+  // The parser's pieces and the run of them that is the program, for
+  // readers that build their own tree from them.
+  const tree::PieceTree& pieces() const;
+  tree::PieceList program() const;
   // Frees the tree's memory.
   void releaseTree();
   const Metrics& metrics() const;
