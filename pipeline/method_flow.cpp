@@ -3,7 +3,6 @@
 #include <set>
 
 #include "cfg/builder.h"
-#include "cfg/java_tree.h"
 
 namespace pipeline {
 namespace {
@@ -38,7 +37,7 @@ std::optional<std::vector<std::string>> declaredSuperclasses(SequenceSources& cl
 
 std::optional<cfg::MethodFlow> methodFlow(ParsedSource& source, const MethodSummary& method, Problem& problem,
                                           SequenceSources* classes) {
-  const xml::Node declaration = source.declarationOf(method);
+  const syntax::Node declaration = source.declarationOf(method);
   if (!declaration) {
     problem.set(Problem::Kind::Failed, "cannot find " + shownName(method) + " in the parse tree", method.line);
     return std::nullopt;
@@ -47,17 +46,20 @@ std::optional<cfg::MethodFlow> methodFlow(ParsedSource& source, const MethodSumm
     problem.set(Problem::Kind::NoBody, "no body", method.line);
     return std::nullopt;
   }
-  std::string error;
   // The file's classes are indexed only when a thrown type is no class of
-  // the platform's that the graph knows.
+  // the platform's that the graph knows; the index reads the tree as a
+  // document.
   std::optional<SequenceSources> fileAlone;
+  std::optional<xml::Node> treeDeclaration;
   const cfg::DeclaredSuperclasses program = [&](const std::string& name) {
     if (!classes) classes = &fileAlone.emplace(source, std::string());
-    return declaredSuperclasses(*classes, declaration, name);
+    if (!treeDeclaration) treeDeclaration = source.treeDeclarationOf(method);
+    return declaredSuperclasses(*classes, *treeDeclaration, name);
   };
-  std::optional<cfg::MethodFlow> flow = cfg::buildMethodFlow(declaration, &error, program);
+  errors::Result<cfg::MethodFlow> flow = cfg::buildMethodFlow(declaration, program);
   if (!flow) {
-    problem.set(Problem::Kind::Failed, error, method.line);
+    problem = flow.problem();
+    if (problem.line == 0) problem.line = method.line;
     return std::nullopt;
   }
   const ClassSummary& cls = source.summary().classes[method.classIndex];
@@ -66,7 +68,7 @@ std::optional<cfg::MethodFlow> methodFlow(ParsedSource& source, const MethodSumm
   // "static {}" or "{}" for an initialiser.
   flow->className = cls.qualifiedName;
   flow->method = shownName(method);
-  return flow;
+  return std::move(*flow);
 }
 
 }  // namespace pipeline

@@ -158,7 +158,7 @@ std::optional<MethodSequence> methodSequenceGraph(SequenceSources& sources, cons
                                                   const SequenceOptions& options, Problem& problem) {
   // The declaration the flowchart of the method is drawn from; else the
   // method of that name at that line.
-  const xml::Node declaration = sources.source().declarationOf(method);
+  const xml::Node declaration = sources.source().treeDeclarationOf(method);
   const sequence::MethodInfo* info = declaration ? sources.index().methodDeclaredBy(declaration) : nullptr;
   if (!info) info = sources.index().methodAt(sources.javaSource(), method.name, method.line);
   if (!info) {

@@ -1,6 +1,6 @@
 // One Java source file parsed in memory: its summary of classes and
-// methods, its lines and text encoding, and the parse tree and comments
-// that flowchart models are built from.
+// methods, its lines and text encoding, its syntax tree and its comments,
+// all taken from the parser's own records.
 #pragma once
 
 #include <map>
@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "files/source_lines.h"
+#include "frontends/java/syntax/syntax_tree.h"
+#include "frontends/java/syntax/syntax_tree.h"
 #include "xml/document.h"
 #include "text/box_text.h"
 #include "pipeline/problem.h"
@@ -32,10 +34,11 @@ class ParsedSource {
   const FileSummary& summary() const { return summary_; }
   text::Charset charset() const { return charset_; }
   const files::SourceLines& lines() const { return lines_; }
-  xml::Document& tree() { return *tree_; }
-  xml::Document* comments() { return comments_.get(); }
-  // The parser's results file: measures, and where each method is.
-  xml::Document& results() { return *results_; }
+  const syntax::Tree& syntax() const { return syntax_; }
+  // The tree as a document, for the readers that still read one (sequence
+  // diagrams): made from the syntax tree on the first call.  Throws
+  // std::bad_alloc when memory runs out.
+  xml::Document& tree();
 
   // The line of a method's or constructor's name, where the model builder
   // looks for it: the method's first line unless its modifiers or type
@@ -47,16 +50,18 @@ class ParsedSource {
   // initialiser: starting on its line), in document order, the one that
   // is as many after the first as the summary has methods of that name and
   // line before it (a method and one of an anonymous class inside it on
-  // one line); a null node when none.  Looked up in an index of the tree
+  // one line); an empty node when none.  Looked up in an index of the tree
   // made on the first call.
-  xml::Node declarationOf(const MethodSummary& method);
+  syntax::Node declarationOf(const MethodSummary& method);
+  // The same declaration in tree(); a null node when none.
+  xml::Node treeDeclarationOf(const MethodSummary& method);
 
   // The comments of the file with their lines, in the order of their lines.
   struct LineComment {
     int32_t line = 0;
     std::string text;
   };
-  const std::vector<LineComment>& lineComments();
+  const std::vector<LineComment>& lineComments() const { return lineComments_; }
 
  private:
   explicit ParsedSource(std::string sourcePath) : sourcePath_(std::move(sourcePath)) {}
@@ -66,15 +71,14 @@ class ParsedSource {
   FileSummary summary_;
   text::Charset charset_ = text::Charset::Utf8;
   files::SourceLines lines_;
+  syntax::Tree syntax_;
   std::unique_ptr<xml::Document> tree_;
-  std::unique_ptr<xml::Document> comments_;
-  std::unique_ptr<xml::Document> results_;
   // The lines of the names of declared methods and constructors, by name.
   std::unordered_map<std::string, std::vector<int32_t>> declaratorLines_;
   // Declarations by line and name (initialisers by line, with no name),
   // in document order.
-  std::optional<std::map<std::pair<int32_t, std::string>, std::vector<xml::Node>>> declarations_;
-  std::optional<std::vector<LineComment>> lineComments_;
+  std::optional<std::map<std::pair<int32_t, std::string>, std::vector<syntax::Node>>> declarations_;
+  std::vector<LineComment> lineComments_;
 };
 
 // Why a path could not be looked at, from the error of the look: "no such
