@@ -146,7 +146,7 @@ std::optional<ParsedSource> ParsedSource::parse(const std::string& sourcePath, i
     options.languageLevel = level;
     return java::SourceParse::ofText(*text, options);
   };
-  const java::SourceParse result = parseAt(languageLevel);
+  java::SourceParse result = parseAt(languageLevel);
   const java::ParseStatus& outcome = result.status();
   switch (outcome.failure) {
     case java::ParseFailure::None: break;
@@ -188,6 +188,7 @@ std::optional<ParsedSource> ParsedSource::parse(const std::string& sourcePath, i
   }
   try {
     parsed.syntax_ = syntax::Tree::fromParse(result);
+    result.releaseTree();
   } catch (const std::bad_alloc&) {
     problem.set(Problem::Kind::Resource, "ran out of memory while parsing", result.endLine());
     return std::nullopt;
