@@ -35,17 +35,11 @@ std::optional<std::vector<std::string>> declaredSuperclasses(SequenceSources& cl
 
 }  // namespace
 
-std::optional<cfg::MethodFlow> methodFlow(ParsedSource& source, const MethodSummary& method, Problem& problem,
-                                          SequenceSources* classes) {
+errors::Result<cfg::MethodFlow> methodFlow(ParsedSource& source, const MethodSummary& method,
+                                           SequenceSources* classes) {
   const syntax::Node declaration = source.declarationOf(method);
-  if (!declaration) {
-    problem.set(Problem::Kind::Failed, "cannot find " + shownName(method) + " in the parse tree", method.line);
-    return std::nullopt;
-  }
-  if (!cfg::hasBody(declaration)) {
-    problem.set(Problem::Kind::NoBody, "no body", method.line);
-    return std::nullopt;
-  }
+  if (!declaration)
+    return Problem(Problem::Kind::Failed, "cannot find " + shownName(method) + " in the parse tree", method.line);
   // The file's classes are indexed only when a thrown type is no class of
   // the platform's that the graph knows; the index reads the tree as a
   // document.
@@ -58,9 +52,9 @@ std::optional<cfg::MethodFlow> methodFlow(ParsedSource& source, const MethodSumm
   };
   errors::Result<cfg::MethodFlow> flow = cfg::buildMethodFlow(declaration, program);
   if (!flow) {
-    problem = flow.problem();
-    if (problem.line == 0) problem.line = method.line;
-    return std::nullopt;
+    Problem problem = std::move(flow).problem();
+    problem.line = method.line;
+    return problem;
   }
   const ClassSummary& cls = source.summary().classes[method.classIndex];
   flow->file = source.sourcePath();
@@ -68,7 +62,7 @@ std::optional<cfg::MethodFlow> methodFlow(ParsedSource& source, const MethodSumm
   // "static {}" or "{}" for an initialiser.
   flow->className = cls.qualifiedName;
   flow->method = shownName(method);
-  return std::move(*flow);
+  return flow;
 }
 
 }  // namespace pipeline

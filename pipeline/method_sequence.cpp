@@ -95,9 +95,9 @@ void SequenceSources::scan() {
 const sequence::JavaSource* SequenceSources::parseFile(const std::string& path) {
   if (parsed_.count(path)) return nullptr;
   parsed_[path] = nullptr;
-  Problem problem;
-  std::optional<ParsedSource> parsed = ParsedSource::parse(path, source_.languageLevel(), problem);
+  errors::Result<ParsedSource> parsed = ParsedSource::parse(path, source_.languageLevel());
   if (!parsed) {
+    const Problem& problem = parsed.problem();
     problems_.push_back(path + (problem.line > 0 ? ":" + std::to_string(problem.line) : "") + ": " +
                         problem.message + "; calls into it are not followed.");
     return nullptr;

@@ -98,43 +98,25 @@ std::string missingPathText(const std::error_code& error) {
   return "cannot be reached: " + error.message();
 }
 
-std::optional<std::string> readSourceFile(const std::string& path, Problem& problem) {
+errors::Result<std::string> readSourceFile(const std::string& path) {
+  const auto unreadable = [](std::string why) { return Problem(Problem::Kind::Unreadable, std::move(why)); };
   std::error_code ec;
   const fs::file_status status = fs::status(path, ec);
-  if (ec || !fs::exists(status)) {
-    problem.set(Problem::Kind::Unreadable, missingPathText(ec));
-    return std::nullopt;
-  }
-  if (fs::is_directory(status)) {
-    problem.set(Problem::Kind::Unreadable, "is a folder, not a Java source file");
-    return std::nullopt;
-  }
+  if (ec || !fs::exists(status)) return unreadable(missingPathText(ec));
+  if (fs::is_directory(status)) return unreadable("is a folder, not a Java source file");
   // A FIFO or a device would block or never end.
-  if (!fs::is_regular_file(status)) {
-    problem.set(Problem::Kind::Unreadable, "is not a regular file");
-    return std::nullopt;
-  }
+  if (!fs::is_regular_file(status)) return unreadable("is not a regular file");
   std::optional<std::string> text = files::readFileText(path);
-  if (!text) {
-    problem.set(Problem::Kind::Unreadable, "cannot be read");
-    return std::nullopt;
-  }
+  if (!text) return unreadable("cannot be read");
   // Positions in the parser and the drawings are 32-bit.
-  if (text->size() > static_cast<size_t>(INT_MAX)) {
-    problem.set(Problem::Kind::Unreadable, "is too large to read (over 2 GiB)");
-    return std::nullopt;
-  }
-  if (text->find('\0') != std::string::npos) {
-    problem.set(Problem::Kind::Unreadable, "is a binary file, not Java source");
-    return std::nullopt;
-  }
-  return text;
+  if (text->size() > static_cast<size_t>(INT_MAX)) return unreadable("is too large to read (over 2 GiB)");
+  if (text->find('\0') != std::string::npos) return unreadable("is a binary file, not Java source");
+  return std::move(*text);
 }
 
-std::optional<ParsedSource> ParsedSource::parse(const std::string& sourcePath, int languageLevel,
-                                                Problem& problem) {
-  std::optional<std::string> text = readSourceFile(sourcePath, problem);
-  if (!text) return std::nullopt;
+errors::Result<ParsedSource> ParsedSource::parse(const std::string& sourcePath, int languageLevel) {
+  errors::Result<std::string> text = readSourceFile(sourcePath);
+  if (!text) return std::move(text).problem();
   ParsedSource parsed(sourcePath);
   parsed.languageLevel_ = languageLevel;
   java::ParseOptions options;
@@ -151,58 +133,44 @@ std::optional<ParsedSource> ParsedSource::parse(const std::string& sourcePath, i
   switch (outcome.failure) {
     case java::ParseFailure::None: break;
     case java::ParseFailure::OutOfMemory:
-      problem.set(Problem::Kind::Resource, "ran out of memory while parsing", outcome.line);
-      return std::nullopt;
+      return Problem(Problem::Kind::Resource, "ran out of memory while parsing", outcome.line);
     case java::ParseFailure::StackLimit:
-      problem.set(Problem::Kind::Failed,
-                  "reaches the parser's stack limit (" + std::to_string(java::parserStackLimit()) +
-                      " entries): nesting too deep, or a list too long, to parse",
-                  outcome.line);
-      return std::nullopt;
+      return Problem(Problem::Kind::Failed,
+                     "reaches the parser's stack limit (" + std::to_string(java::parserStackLimit()) +
+                         " entries): nesting too deep, or a list too long, to parse",
+                     outcome.line);
     case java::ParseFailure::TooLarge:
-      problem.set(Problem::Kind::Failed, "is larger than the parser's limit of 2 GB");
-      return std::nullopt;
+      return Problem(Problem::Kind::Failed, "is larger than the parser's limit of 2 GB");
     case java::ParseFailure::NotReadable:
     case java::ParseFailure::CannotWrite:
     case java::ParseFailure::ScannerFatal:
-      problem.set(Problem::Kind::Unreadable, "cannot be parsed");
-      return std::nullopt;
+      return Problem(Problem::Kind::Unreadable, "cannot be parsed");
     case java::ParseFailure::Syntax: {
-      if (outcome.line <= 0) {
-        problem.set(Problem::Kind::Unreadable, "cannot be parsed");
-        return std::nullopt;
-      }
+      if (outcome.line <= 0) return Problem(Problem::Kind::Unreadable, "cannot be parsed");
       // Older code may use words that later releases reserved (an unqualified
       // yield(), a class named var or record, _ as a name); say so when the
       // file reads as Java 8, rather than only that it does not parse.
       constexpr int kOlderLevel = 8;
-      if (languageLevel > kOlderLevel && parseAt(kOlderLevel).status().parsed()) {
-        problem.set(Problem::Kind::Syntax,
-                    "does not parse as Java " + std::to_string(languageLevel) + " but does as Java 8 (try --java 8)",
-                    outcome.line);
-      } else {
-        problem.set(Problem::Kind::Syntax, "does not parse as Java", outcome.line);
-      }
-      return std::nullopt;
+      if (languageLevel > kOlderLevel && parseAt(kOlderLevel).status().parsed())
+        return Problem(Problem::Kind::Syntax,
+                       "does not parse as Java " + std::to_string(languageLevel) + " but does as Java 8 (try --java 8)",
+                       outcome.line);
+      return Problem(Problem::Kind::Syntax, "does not parse as Java", outcome.line);
     }
   }
   try {
     parsed.syntax_ = syntax::Tree::fromParse(result);
     result.releaseTree();
   } catch (const std::bad_alloc&) {
-    problem.set(Problem::Kind::Resource, "ran out of memory while parsing", result.endLine());
-    return std::nullopt;
+    return Problem(Problem::Kind::Resource, "ran out of memory while parsing", result.endLine());
   } catch (const std::length_error&) {
-    problem.set(Problem::Kind::Resource, "ran out of memory while parsing", result.endLine());
-    return std::nullopt;
+    return Problem(Problem::Kind::Resource, "ran out of memory while parsing", result.endLine());
   }
   // The grammar keeps to the Java 5 grammar's trees and so accepts a few
   // constructs javac refuses; the modern levels refuse them here.
   if (languageLevel >= java::kFirstModernLevel) {
-    if (const std::optional<java::RefusedConstruct> refused = java::findRefusedConstruct(parsed.syntax_)) {
-      problem.set(Problem::Kind::Syntax, "does not parse as Java: " + refused->message, refused->line);
-      return std::nullopt;
-    }
+    if (const std::optional<java::RefusedConstruct> refused = java::findRefusedConstruct(parsed.syntax_))
+      return Problem(Problem::Kind::Syntax, "does not parse as Java: " + refused->message, refused->line);
   }
   parsed.summary_ = summaryOf(result.metrics());
   markStaticInitializers(parsed.syntax_, parsed.summary_);

@@ -25,9 +25,9 @@ namespace pipeline {
 class ParsedSource {
  public:
   // Parses the file at a Java language level (the release it is written
-  // for; below 6 the Java 5 grammar).  nullopt with the problem when it
-  // cannot be read or does not parse.
-  static std::optional<ParsedSource> parse(const std::string& sourcePath, int languageLevel, Problem& problem);
+  // for; below 6 the Java 5 grammar).  The problem when it cannot be read
+  // or does not parse.
+  static errors::Result<ParsedSource> parse(const std::string& sourcePath, int languageLevel);
 
   const std::string& sourcePath() const { return sourcePath_; }
   int languageLevel() const { return languageLevel_; }
@@ -85,8 +85,8 @@ class ParsedSource {
 // file", a path longer than the system allows, or the system's reason.
 std::string missingPathText(const std::error_code& error);
 
-// Reads a whole file; nullopt with the problem when it is missing, a
-// folder, not a regular file, binary (it holds a NUL byte) or unreadable.
-std::optional<std::string> readSourceFile(const std::string& path, Problem& problem);
+// Reads a whole file; an Unreadable problem when it is missing, a folder,
+// not a regular file, binary (it holds a NUL byte) or unreadable.
+errors::Result<std::string> readSourceFile(const std::string& path);
 
 }  // namespace pipeline
