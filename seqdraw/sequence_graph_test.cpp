@@ -155,10 +155,12 @@ TEST(SequenceDot, LaidOutLifelinesAndMessagesKeepTheirOrder) {
 // A diagram with every kind of message, activations (one inside another
 // on the same object) and an alt fragment of two operands, drawn in
 // memory, is the drawing the engine makes from the layout file the dot
-// program writes for its DOT text.
+// program writes for its DOT text.  The dot program does not move an
+// object to its creation's row (ypinto is the command's own step), so the
+// created object is given here as there from the start.
 TEST(SequenceDrawing, DrawsAsTheEngineDrawsTheLayoutFile) {
   Diagram d;
-  d.lifelines = {{":Shop", kNone}, {"order:Order", 0}, {"ledger:Ledger", kNone}};
+  d.lifelines = {{":Shop", kNone}, {"order:Order", kNone}, {"ledger:Ledger", kNone}};
   d.messages = {{Message::Kind::Create, 0, 1, "new Order()", 3},
                 {Message::Kind::Call, 0, 2, "book(order)", 4},
                 {Message::Kind::SelfCall, 2, 2, "check()", 5},
