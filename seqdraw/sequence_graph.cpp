@@ -20,16 +20,15 @@ using sequence::Message;
 
 // The drawn object box is 1.25 by 0.375 inches, which is 120 by 36 layout
 // points (the drawing divides by 96): the nodes are given that size in
-// inches of 72 points, so that neighbours never overlap.
+// inches of 72 points, so that neighbours never overlap.  Sizes in the
+// layout's inches: the drawing shows 72 layout points as three quarters
+// of an inch.
+constexpr double kObjectWidth = 1.667;
 constexpr double kObjectHeight = 0.5;
 constexpr double kObjectFontSize = 9.0;
-constexpr double kRowNodeSize = 0.05;
-constexpr double kNodeSeparation = 0.22;
-
-// Widths in the layout's inches: the drawing shows 72 layout points as
-// three quarters of an inch.
-constexpr double kObjectWidth = 1.667;
-constexpr double kRankSeparation = 0.55;
+constexpr double kRowNodeSize = 0.05;  // a row's point node
+constexpr double kNodeSeparation = 0.22;  // between rows
+constexpr double kRankSeparation = 0.55;  // between objects
 constexpr double kLayoutInchesPerDrawnInch = 96.0 / 72.0;
 
 // The drawn object box and its text area (the stencil's Object Lifeline).
@@ -40,7 +39,7 @@ constexpr double kBoxTextHeight = 0.9;   // of the height
 constexpr double kBoxFontSize = 9.0;
 constexpr double kLineHeight = kBoxFontSize * 1.2 / 72.0;
 // The drawn distance between two rows: the point nodes and their gap.
-constexpr double kRowPitch = (0.22 + 0.05) * 72.0 / 96.0;
+constexpr double kRowPitch = (kNodeSeparation + kRowNodeSize) * 72.0 / 96.0;
 
 double estimatedWidth(std::string_view text, double fontSize) {
   size_t characters = 0;
