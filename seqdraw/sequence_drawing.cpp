@@ -171,6 +171,10 @@ class SequenceDrawer {
     std::optional<size_t> startedBy;  // the message, or none for the method's own
   };
 
+  // Whether a message or fragment names a lifeline of the plan: one that
+  // does not is drawn without glue, as the engine draws a layout naming
+  // no such node.
+  bool known(size_t lifeline) const { return lifeline < lifelines_.size(); }
   const graphviz::LayoutPoint& centre(size_t node) const { return at_.centres[node]; }
   double rowY(size_t row) const { return centre(rowNode(plan_, row)).y / kPointsPerInch; }
   double lifelineX(size_t lifeline) const { return centre(lifelineNode(lifeline)).x / kPointsPerInch; }
@@ -202,6 +206,7 @@ class SequenceDrawer {
 
   void drawMessageBar(size_t k) {
     const PlannedMessage& message = plan_.messages[k];
+    if (!known(message.to)) return;
     double top = messagePoint(k) / kPointsPerInch;
     if (message.kind == Kind::SelfCall) top -= kSelfMessageDrop;
     // A new object is busy from the bottom of its box, which stands
@@ -245,6 +250,7 @@ class SequenceDrawer {
   // across the lifelines it spans, at least as wide as its text.
   void drawFragment(size_t f) {
     const PlannedFragment& fragment = plan_.fragments[f];
+    if (!known(fragment.left) || !known(fragment.right)) return;
     const double top = rowY(fragment.row) + kFrameAbove;
     const double end = rowY(fragment.endRow);
     const double left = lifelineX(fragment.left);
@@ -278,6 +284,7 @@ class SequenceDrawer {
   // message itself starts; nullptr when none.
   Bar* barAt(size_t lifeline, double height, std::optional<size_t> except) {
     Bar* best = nullptr;
+    if (!known(lifeline)) return nullptr;
     for (Bar& bar : bars_[lifeline]) {
       if (except && bar.startedBy == except) continue;
       if (height > bar.top + 1e-9 || height < bar.bottom - 1e-9) continue;
@@ -286,6 +293,7 @@ class SequenceDrawer {
     return best;
   }
   Bar* barStartedBy(size_t lifeline, size_t message) {
+    if (!known(lifeline)) return nullptr;
     for (Bar& bar : bars_[lifeline])
       if (bar.startedBy == message) return &bar;
     return nullptr;
@@ -302,7 +310,7 @@ class SequenceDrawer {
   bool glueToBars(ShapeModel& message, size_t k, double height) {
     const PlannedMessage& planned = plan_.messages[k];
     Bar* sender = barAt(planned.from, height, k);
-    if (!sender) return false;
+    if (!sender || !known(planned.to)) return false;
     if (planned.kind == Kind::SelfCall) {
       // Out of the sender's bar and back into the right side of the one it starts.
       glue(message, true, barPointAt(*sender, 1.0, height));
@@ -327,6 +335,7 @@ class SequenceDrawer {
   // A new connection point on a lifeline at height v (inches), or its
   // creation point when v is 0.
   End lifelinePointAt(size_t lifeline, double v) {
+    if (!known(lifeline)) return {};
     ShapeModel* shape = lifelines_[lifeline];
     if (v == 0.0) return {shape, 0};  // CreationPt, the master's one connection
     // In whole points, as messages are placed.
