@@ -356,8 +356,7 @@ void drawFile(const SourceFile& file, const BatchRequest& request, const Changed
       }
       bool sequenceDrawn = true;
       if (sequenceSources) {
-        std::optional<pipeline::MethodSequence> sequence =
-            pipeline::drawMethodSequence(*sequenceSources, method, {}, methodProblem);
+        errors::Result<pipeline::MethodSequence> sequence = pipeline::drawMethodSequence(*sequenceSources, method, {});
         const std::string sequenceName = stems[m] + "-sequence.html";
         if (sequence && files::writeFileAtomically(
                             (file.outputFolder / sequenceName).string(),
@@ -366,7 +365,7 @@ void drawFile(const SourceFile& file, const BatchRequest& request, const Changed
           entry.sequence = sequenceName;
         } else {
           sequenceDrawn = false;
-          if (sequence) methodProblem = saveFailure((file.outputFolder / sequenceName).string());
+          methodProblem = sequence ? saveFailure((file.outputFolder / sequenceName).string()) : sequence.problem();
           methodProblem.line = method.line;
           if (methodProblem.kind == pipeline::Problem::Kind::Resource)
             return leaveForNextRun(file, methodProblem, report);

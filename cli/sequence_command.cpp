@@ -9,7 +9,6 @@
 #include "cli/text_output.h"
 #include "files/atomic_file.h"
 #include "pipeline/method_sequence.h"
-#include "text/dot_graph.h"
 #include "pipeline/parsed_source.h"
 #include "render/host/save.h"
 
@@ -44,15 +43,15 @@ int runSequence(const SequenceRequest& request) {
   const pipeline::SequenceOptions options{request.depth, request.maxMessages, request.sourceTree,
                                           request.followImplementations};
   const bool graphOnly = hasExtension(output, ".dot");
-  pipeline::Problem problem;
-  std::optional<pipeline::MethodSequence> sequence =
-      graphOnly ? pipeline::methodSequenceGraph(sources, method, options, problem)
-                : pipeline::drawMethodSequence(sources, method, options, problem);
+  errors::Result<pipeline::MethodSequence> sequence = graphOnly
+                                                         ? pipeline::planMethodSequence(sources, method, options)
+                                                         : pipeline::drawMethodSequence(sources, method, options);
   if (!sequence) {
+    const pipeline::Problem& problem = sequence.problem();
     std::fprintf(stderr, "%s\n", located(parsed->sourcePath(), problem.line, problem.message).c_str());
     return kExitSomeFailed;
   }
-  const bool saved = graphOnly ? files::writeFileAtomically(output, text::dotText(sequence->graph))
+  const bool saved = graphOnly ? files::writeFileAtomically(output, pipeline::methodSequenceDot(*sequence))
                                : host::saveDrawing(*sequence->drawing, kUsEnglish, output);
   if (!saved) {
     const std::string why = whyNotWritten(output);

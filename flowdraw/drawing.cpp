@@ -152,9 +152,9 @@ class FlowDrawer {
       layouts_.clear();
       std::optional<size_t> tooLarge;
       for (size_t p = 0; p < pages_.size(); ++p) {
-        std::optional<graphviz::Layout> layout = layOutPage(pages_[p].graph, error);
+        errors::Result<graphviz::Layout> layout = layOutPage(pages_[p].graph);
         if (!layout) {
-          *error = "Graphviz refused the layout of page \"" + pages_[p].title + "\": " + *error;
+          *error = "Graphviz refused the layout of page \"" + pages_[p].title + "\": " + layout.problem().message;
           return false;
         }
         const graphviz::LayoutBox& b = layout->bounds;
@@ -414,17 +414,17 @@ class FlowDrawer {
     box.height = std::max(minHeight, textHeight * kFit / heightShare + 0.06);
   }
 
-  std::optional<graphviz::Layout> layOutPage(const graphviz::Graph& graph, std::string* error) const {
-    std::optional<graphviz::Layout> layout = graphviz::layOutGraph(graph, error);
+  errors::Result<graphviz::Layout> layOutPage(const graphviz::Graph& graph) const {
+    errors::Result<graphviz::Layout> layout = graphviz::layOutGraph(graph);
     if (layout || graph.clusters.empty()) return layout;
     // Graphviz cannot always rank edges that cross frames: lay the page
     // out without them rather than not at all.
     graphviz::Graph unframed = graph;
     unframed.clusters.clear();
     for (graphviz::GraphNode& node : unframed.nodes) node.cluster.reset();
-    layout = graphviz::layOutGraph(unframed, error);
-    if (layout) layout->clusters.assign(graph.clusters.size(), graphviz::LayoutBox{});
-    return layout;
+    errors::Result<graphviz::Layout> unframedLayout = graphviz::layOutGraph(unframed);
+    if (unframedLayout) unframedLayout->clusters.assign(graph.clusters.size(), graphviz::LayoutBox{});
+    return unframedLayout;
   }
 
   static std::vector<host::Point> shifted(const std::vector<graphviz::LayoutPoint>& curve, double margin) {

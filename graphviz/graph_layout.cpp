@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <iterator>
 #include <memory>
 
@@ -25,6 +26,7 @@ const char* shapeName(LayoutShape shape) {
     case LayoutShape::Ellipse: return "ellipse";
     case LayoutShape::Hexagon: return "hexagon";
     case LayoutShape::Circle: return "circle";
+    case LayoutShape::Point: return "point";
   }
   return "box";
 }
@@ -72,20 +74,16 @@ LayoutPoint inchPoint(const pointf& point, const pointf& origin) {
   return {(point.x - origin.x) / 72.0, (point.y - origin.y) / 72.0};
 }
 
-}  // namespace
+// Object IDs in the order they are made: clusters keep their order.
+Agdisc_t discipline = {&AgMemDisc, &orderedIdDiscipline, &AgIoDisc};
 
-std::optional<Layout> layOutGraph(const Graph& graph, std::string* error) {
-  GVC_t* gvc = context();
-  if (gvc == nullptr) {
-    *error = "Graphviz could not be started";
-    return std::nullopt;
-  }
-  pendingMessages().clear();
-  agreseterrors();
-  // Object IDs in the order they are made: clusters keep their order.
-  static Agdisc_t discipline = {&AgMemDisc, &orderedIdDiscipline, &AgIoDisc};
-  std::unique_ptr<Agraph_t, GraphCloser> owner(agopen(const_cast<char*>("flow"), Agdirected, &discipline));
-  Agraph_t* root = owner.get();
+
+// The flowchart's graph: top to bottom, frames as clusters, every object
+// named in the order it is made.  Nullptr when an edge names a node the
+// graph does not have.
+Agraph_t* buildFlowchart(const Graph& graph, std::vector<Agnode_t*>& nodes, std::vector<Agedge_t*>& edges,
+                         std::vector<Agraph_t*>& clusters) {
+  Agraph_t* root = agopen(const_cast<char*>("flow"), Agdirected, &discipline);
   for (const auto& [name, value] : kGraphAttributes) set(root, name, value);
   agattr(root, AGNODE, const_cast<char*>("fixedsize"), const_cast<char*>("true"));
   agattr(root, AGNODE, const_cast<char*>("label"), const_cast<char*>(""));
@@ -94,7 +92,6 @@ std::optional<Layout> layOutGraph(const Graph& graph, std::string* error) {
   agattr(root, AGEDGE, const_cast<char*>("arrowhead"), const_cast<char*>("none"));
   agattr(root, AGEDGE, const_cast<char*>("arrowtail"), const_cast<char*>("none"));
 
-  std::vector<Agraph_t*> clusters;
   for (size_t c = 0; c < graph.clusters.size(); ++c) {
     const GraphCluster& cluster = graph.clusters[c];
     Agraph_t* parent = cluster.parent && *cluster.parent < c ? clusters[*cluster.parent] : root;
@@ -104,7 +101,6 @@ std::optional<Layout> layOutGraph(const Graph& graph, std::string* error) {
     set(sub, "fontsize", inches(kClusterLabelPoints));
     clusters.push_back(sub);
   }
-  std::vector<Agnode_t*> nodes;
   for (size_t n = 0; n < graph.nodes.size(); ++n) {
     const GraphNode& node = graph.nodes[n];
     const std::string name = "n" + std::to_string(n);
@@ -115,13 +111,8 @@ std::optional<Layout> layOutGraph(const Graph& graph, std::string* error) {
     if (node.cluster && *node.cluster < clusters.size()) agsubnode(clusters[*node.cluster], made, 1);
     nodes.push_back(made);
   }
-  std::vector<Agedge_t*> edges;
   for (size_t e = 0; e < graph.edges.size(); ++e) {
     const GraphEdge& edge = graph.edges[e];
-    if (edge.tail >= nodes.size() || edge.head >= nodes.size()) {
-      *error = "an edge names a node the graph does not have";
-      return std::nullopt;
-    }
     const std::string name = "e" + std::to_string(e);
     Agnode_t* tail = nodes[edge.back ? edge.head : edge.tail];
     Agnode_t* head = nodes[edge.back ? edge.tail : edge.head];
@@ -140,21 +131,111 @@ std::optional<Layout> layOutGraph(const Graph& graph, std::string* error) {
     for (size_t n : graph.sameRank[r])
       if (n < nodes.size()) agsubnode(rank, nodes[n], 1);
   }
-  if (agerrors() > 0 || gvLayout(gvc, root, "dot") != 0) {
-    *error = oneLine(pendingMessages());
-    return std::nullopt;
+  return root;
+}
+
+// A diagram of rows: left to right, its nodes named by the caller, its
+// edges and rank sets anonymous.  Nodes are made before the rank sets and
+// edges, in index order, as the DOT text written for the same diagram
+// makes them: the text and the graph lay out alike.
+Agraph_t* buildRows(const Graph& graph, std::vector<Agnode_t*>& nodes, std::vector<Agedge_t*>& edges) {
+  Agraph_t* root = agopen(const_cast<char*>("sequence"), Agdirected, &discipline);
+  auto declare = [root](const char* name, const std::string& value) {
+    agattr(root, AGRAPH, const_cast<char*>(name), const_cast<char*>(value.c_str()));
+  };
+  declare("rankdir", "LR");
+  declare("ranksep", inches(graph.rankSeparation));
+  declare("nodesep", inches(graph.nodeSeparation));
+  if (graph.latin1) declare("charset", "latin1");
+  for (const GraphNode& node : graph.nodes) {
+    Agnode_t* made = agnode(root, const_cast<char*>(node.name.c_str()), 1);
+    set(made, "shape", shapeName(node.shape));
+    set(made, "fixedsize", "true");
+    set(made, "width", inches(node.width));
+    set(made, "height", inches(node.height));
+    set(made, "fontsize", inches(graph.nodeFontPoints));
+    set(made, "label", node.label);
+    nodes.push_back(made);
   }
+  for (const std::vector<size_t>& same : graph.sameRank) {
+    Agraph_t* rank = agsubg(root, nullptr, 1);
+    set(rank, "rank", "same");
+    for (size_t n : same) agsubnode(rank, nodes[n], 1);
+  }
+  for (const GraphEdge& edge : graph.edges) {
+    Agedge_t* made = agedge(root, nodes[edge.tail], nodes[edge.head], nullptr, 1);
+    if (edge.invisible) set(made, "style", "invis");
+    if (edge.weight != 1) set(made, "weight", std::to_string(edge.weight));
+    if (!edge.tailLabel.empty()) set(made, "taillabel", edge.tailLabel);
+    if (!edge.headLabel.empty()) set(made, "headlabel", edge.headLabel);
+    edges.push_back(made);
+  }
+  return root;
+}
+
+// A position to the five significant digits Graphviz writes layout files
+// with.
+double asWritten(double value) {
+  char digits[32];
+  std::snprintf(digits, sizeof digits, "%.5g", value);
+  return std::strtod(digits, nullptr);
+}
+
+double startY(Agedge_t* edge) {
+  const splines* curves = ED_spl(edge);
+  if (curves == nullptr || curves->size == 0) return 0.0;
+  const bezier& first = curves->list[0];
+  if (first.sflag) return asWritten(first.sp.y);
+  if (first.eflag) return asWritten(first.ep.y);
+  return first.size > 0 ? asWritten(first.list[0].y) : 0.0;
+}
+
+bool namesItsNodes(const Graph& graph) {
+  for (const GraphEdge& edge : graph.edges)
+    if (edge.tail >= graph.nodes.size() || edge.head >= graph.nodes.size()) return false;
+  for (const GraphNode& node : graph.nodes)
+    if (node.heightOf && *node.heightOf >= graph.nodes.size()) return false;
+  for (const std::vector<size_t>& same : graph.sameRank)
+    for (size_t n : same)
+      if (n >= graph.nodes.size()) return false;
+  return true;
+}
+
+errors::Problem refused(std::string message) { return errors::Problem(errors::Problem::Kind::Failed, std::move(message)); }
+
+}  // namespace
+
+errors::Result<Layout> layOutGraph(const Graph& graph) {
+  GVC_t* gvc = context();
+  if (gvc == nullptr) return refused("Graphviz could not be started");
+  if (!namesItsNodes(graph)) return refused("an edge names a node the graph does not have");
+  pendingMessages().clear();
+  agreseterrors();
+  std::vector<Agnode_t*> nodes;
+  std::vector<Agedge_t*> edges;
+  std::vector<Agraph_t*> clusters;
+  std::unique_ptr<Agraph_t, GraphCloser> owner(graph.kind == GraphKind::Rows
+                                                   ? buildRows(graph, nodes, edges)
+                                                   : buildFlowchart(graph, nodes, edges, clusters));
+  Agraph_t* root = owner.get();
+  if (root == nullptr || agerrors() > 0 || gvLayout(gvc, root, "dot") != 0)
+    return refused(oneLine(pendingMessages()));
+  for (size_t n = 0; n < nodes.size(); ++n)
+    if (const std::optional<size_t> other = graph.nodes[n].heightOf) ND_coord(nodes[n]).y = ND_coord(nodes[*other]).y;
 
   Layout layout;
   const boxf bounds = GD_bb(root);
   const pointf origin = bounds.LL;
   layout.bounds = inchBox(bounds, origin);
+  layout.written.right = asWritten(bounds.UR.x);
+  layout.written.top = asWritten(bounds.UR.y);
   for (Agnode_t* node : nodes) {
     const pointf centre = ND_coord(node);
     const double halfWidth = ND_width(node) * 36.0, halfHeight = ND_height(node) * 36.0;
     layout.nodes.push_back(inchBox({{centre.x - halfWidth, centre.y - halfHeight},
                                     {centre.x + halfWidth, centre.y + halfHeight}},
                                    origin));
+    layout.written.centres.push_back({asWritten(centre.x), asWritten(centre.y)});
   }
   for (size_t e = 0; e < edges.size(); ++e) {
     PlacedEdge placed;
@@ -171,6 +252,7 @@ std::optional<Layout> layOutGraph(const Graph& graph, std::string* error) {
     if (const textlabel_t* label = ED_label(edges[e]); label != nullptr && label->set)
       placed.labelCentre = inchPoint(label->pos, origin);
     layout.edges.push_back(std::move(placed));
+    layout.written.edgeStartY.push_back(startY(edges[e]));
   }
   for (Agraph_t* cluster : clusters) layout.clusters.push_back(inchBox(GD_bb(cluster), origin));
   gvFreeLayout(gvc, root);

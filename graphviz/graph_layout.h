@@ -4,13 +4,17 @@
 // DOT text is printed or parsed on the way.
 //
 // Sizes and positions are in inches, y pointing up, with the graph's
-// bounding box starting at (0, 0).  Like layOut, call it from one thread
-// of a process only.
+// bounding box starting at (0, 0).
+//
+// Graphviz keeps global state and is not thread-safe: call this from one
+// thread of a process only.  Parallel work runs in worker processes.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "errors/problem.h"
 
 namespace graphviz {
 
@@ -23,13 +27,29 @@ struct LayoutBox {
   double left = 0.0, bottom = 0.0, right = 0.0, top = 0.0;
 };
 
-enum class LayoutShape { Box, Diamond, Ellipse, Hexagon, Circle };
+enum class LayoutShape { Box, Diamond, Ellipse, Hexagon, Circle, Point };
+
+// How a graph is ranked.  A flowchart runs top to bottom, its frames as
+// clusters.  A diagram of rows runs left to right: its rows are one rank
+// of point nodes, top to bottom, and each of its columns is a rank of its
+// own (a sequence diagram's objects); one column of rows keeps a diagram
+// of a thousand rows quick to lay out, where a grid of rows by columns
+// costs Graphviz minutes.
+enum class GraphKind { Flowchart, Rows };
 
 struct GraphNode {
   double width = 1.0;  // fixed: the drawing fits its text before layout
   double height = 0.5;
   LayoutShape shape = LayoutShape::Box;
   std::optional<size_t> cluster;  // innermost cluster holding it
+  // Rows graphs only: the node's name in Graphviz's graph, its text (lines
+  // joined by "\n", as Graphviz reads a label) and the node whose height
+  // it is moved to once laid out, its x kept: a way to put a node at
+  // another's height without an edge between them, which the dot engine
+  // would route through every rank between the two.
+  std::string name;
+  std::string label;
+  std::optional<size_t> heightOf;
 };
 
 struct GraphEdge {
@@ -47,6 +67,13 @@ struct GraphEdge {
   // Ranks between its ends, at least: more than one staggers the many
   // branches of one node over several rows.
   int minLength = 1;
+  // Rows graphs only: an edge that only orders or holds its ends, not
+  // drawn; how strongly it pulls them together (Graphviz's weight); the
+  // texts at its ends, as Graphviz reads a label.
+  bool invisible = false;
+  int weight = 1;
+  std::string tailLabel;
+  std::string headLabel;
 };
 
 struct GraphCluster {
@@ -58,6 +85,13 @@ inline constexpr double kEdgeLabelPoints = 9.0;
 inline constexpr double kClusterLabelPoints = 9.0;
 
 struct Graph {
+  GraphKind kind = GraphKind::Flowchart;
+  // Rows graphs only: the separations, in inches, and whether the labels
+  // are ISO-8859-1 rather than UTF-8.
+  double rankSeparation = 0.35;
+  double nodeSeparation = 0.3;
+  double nodeFontPoints = 14.0;
+  bool latin1 = false;
   std::vector<GraphNode> nodes;
   std::vector<GraphEdge> edges;
   std::vector<GraphCluster> clusters;  // parents before children
@@ -72,18 +106,33 @@ struct PlacedEdge {
   std::optional<LayoutPoint> labelCentre;
 };
 
+// Where a layout file, the text Graphviz's dot program writes, puts a
+// graph's nodes and the first point of its edges: in points, to the five
+// significant digits such a file gives, y up.  The sequence drawing reads
+// these, so that a diagram drawn from memory is the same, byte for byte,
+// as the one the engine draws from the layout file of the same graph.
+struct WrittenPositions {
+  double right = 0.0, top = 0.0;  // the bounding box's upper right corner
+  std::vector<LayoutPoint> centres;  // by node index
+  // The height of each edge's first point: where its start arrow touches,
+  // else where its end arrow does, else its first control point.
+  std::vector<double> edgeStartY;
+};
+
 struct Layout {
   LayoutBox bounds;
   std::vector<LayoutBox> nodes;  // by node index
   std::vector<PlacedEdge> edges;  // by edge index
   std::vector<LayoutBox> clusters;
+  WrittenPositions written;
 };
 
-// nullopt with Graphviz's message (or why it was refused) in *error.
-std::optional<Layout> layOutGraph(const Graph& graph, std::string* error);
+// A Problem of kind Failed with Graphviz's message on one line (or why
+// the graph was refused) when it cannot be laid out.
+errors::Result<Layout> layOutGraph(const Graph& graph);
 
-// The graph in the DOT language, as layOutGraph hands it to Graphviz: for
-// people who want to lay it out with their own tools.
+// A flowchart graph in the DOT language, as layOutGraph hands it to
+// Graphviz: for people who want to lay it out with their own tools.
 std::string graphDot(const Graph& graph, const std::vector<std::string>& nodeLabels);
 
 }  // namespace graphviz

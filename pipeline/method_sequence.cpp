@@ -3,47 +3,23 @@
 #include <cctype>
 #include <filesystem>
 
-#include "graphviz/dot_layout.h"
 #include "files/file_text.h"
+#include "graphviz/graph_layout.h"
 #include "pipeline/drawing_templates.h"
-#include "render/host/geometry.h"
-#include "render/host/host.h"
 #include "render/host/text_layout.h"
-#include "render/sequence_drawing.h"
-#include "sequence/sequence_dot.h"
+#include "seqdraw/sequence_drawing.h"
 
 namespace pipeline {
 namespace {
 
 namespace fs = std::filesystem;
 
-constexpr double kNoteWidth = 4.0;     // inches
-constexpr double kNoteFontSize = 8.0;  // points, as the template's Note master has it
-constexpr double kNoteGap = 0.25;      // between the drawing and the note
-
-// Puts the notes in one box below the drawing's lower left corner, where
-// the drawing host would let a person add one.
-std::unique_ptr<host::DocumentModel> withNote(std::unique_ptr<host::DocumentModel> drawing,
-                                              const std::string& text) {
-  if (drawing->pages.empty()) return drawing;
-  const host::PageModel& first = *drawing->pages.front();
-  const std::optional<host::Box> extent = host::drawingExtent(first, host::pageRoutes(first));
-  const double left = extent ? extent->left : 0.5;
-  const double top = (extent ? extent->bottom : 10.5) - kNoteGap;
-  const host::FittedText fitted = host::fitText(text, kNoteWidth * 0.92, 1e6, kNoteFontSize);
-  const double height = static_cast<double>(fitted.lines.size()) * fitted.lineHeight() + 0.16;
-
-  host::Application app;
-  host::attachDrawingHost(app);
-  host::Document document = app.adopt(std::move(drawing));
-  host::Page page = document.pages().item(1);
-  // The Note master's pin is its top left corner.
-  host::Shape note = page.drop(document.masters().item("Note"), left, top);
-  note.cells("Width").setResult(kNoteWidth);
-  note.cells("Height").setResult(height);
-  note.setText(text);
-  if (top - height < 0.0) page.resizeToFitContents();
-  return app.release(document);
+// The sequence template and its stencil, built into the program: read
+// once, shared by every diagram a process draws.
+const errors::Result<seqdraw::SequenceMasters>& sequenceMasters() {
+  static const errors::Result<seqdraw::SequenceMasters> masters =
+      seqdraw::sequenceMasters("sequence.template", kSequenceTemplate, kSequenceStencil);
+  return masters;
 }
 
 // Full texts for hovering, where the drawing shows them shortened: each
@@ -57,7 +33,7 @@ void setComments(host::DocumentModel& drawing, const sequence::Diagram& diagram)
       continue;
     }
     for (size_t i = 0; i < diagram.lifelines.size(); ++i)
-      if (shape->name == sequence::lifelineNodeName(i)) shape->comment = diagram.lifelines[i].label;
+      if (shape->name == seqdraw::lifelineNodeName(i)) shape->comment = diagram.lifelines[i].label;
   }
   if (connectors.size() != diagram.messages.size()) return;
   for (size_t k = 0; k < connectors.size(); ++k) {
@@ -154,51 +130,39 @@ std::vector<const sequence::JavaSource*> SequenceSources::loadSubtypes(const std
   return added;
 }
 
-std::optional<MethodSequence> methodSequenceGraph(SequenceSources& sources, const MethodSummary& method,
-                                                  const SequenceOptions& options, Problem& problem) {
+errors::Result<MethodSequence> planMethodSequence(SequenceSources& sources, const MethodSummary& method,
+                                                  const SequenceOptions& options) {
   // The declaration the flowchart of the method is drawn from; else the
   // method of that name at that line.
   const xml::Node declaration = sources.source().treeDeclarationOf(method);
   const sequence::MethodInfo* info = declaration ? sources.index().methodDeclaredBy(declaration) : nullptr;
   if (!info) info = sources.index().methodAt(sources.javaSource(), method.name, method.line);
-  if (!info) {
-    problem.set(Problem::Kind::Failed, "the parse tree has no method " + shownName(method) + " here", method.line);
-    return std::nullopt;
-  }
+  if (!info) return Problem(Problem::Kind::Failed, "the parse tree has no method " + shownName(method) + " here", method.line);
   MethodSequence result;
   try {
     result.diagram = sequence::buildDiagram(sources.index(), *info,
                                             {options.depth, options.maxMessages, options.followImplementations});
   } catch (const xml::Error& error) {
-    problem.set(Problem::Kind::Failed, std::string("the calls could not be read: ") + error.what(),
-                method.line);
-    return std::nullopt;
+    return Problem(Problem::Kind::Failed, std::string("the calls could not be read: ") + error.what(), method.line);
   }
   for (const std::string& note : sources.problems()) result.diagram.notes.push_back(note);
   const text::Charset encoding = sources.source().charset();
-  result.graph = sequence::sequenceGraph(result.diagram, sources.source().charset(),
-                                         [encoding](std::string_view text, double fontSize) {
-                                           return host::textWidth(text, fontSize, encoding);
-                                         });
+  result.plan = seqdraw::planSequence(result.diagram, encoding, [encoding](std::string_view text, double fontSize) {
+    return host::textWidth(text, fontSize, encoding);
+  });
   return result;
 }
 
-std::optional<MethodSequence> drawMethodSequence(SequenceSources& sources, const MethodSummary& method,
-                                                 const SequenceOptions& options, Problem& problem) {
-  std::optional<MethodSequence> result = methodSequenceGraph(sources, method, options, problem);
-  if (!result) return std::nullopt;
-  std::string error;
-  const std::optional<layout::MemoryLayout> layout = graphviz::layOut(result->graph, &error);
-  if (!layout) {
-    problem.set(Problem::Kind::Failed, "Graphviz refused the layout: " + error, method.line);
-    return std::nullopt;
-  }
-  result->drawing = render::drawSequenceDocument(
-      *layout, {"sequence.template", kSequenceTemplate, "UML Sequence.vss", kSequenceStencil});
-  if (!result->drawing || result->drawing->pages.empty()) {
-    problem.set(Problem::Kind::Failed, "the sequence diagram could not be drawn", method.line);
-    return std::nullopt;
-  }
+errors::Result<MethodSequence> drawMethodSequence(SequenceSources& sources, const MethodSummary& method,
+                                                  const SequenceOptions& options) {
+  errors::Result<MethodSequence> result = planMethodSequence(sources, method, options);
+  if (!result) return result;
+  const errors::Result<seqdraw::SequenceMasters>& masters = sequenceMasters();
+  if (!masters) return Problem(Problem::Kind::Failed, masters.problem().message, method.line);
+  const errors::Result<graphviz::Layout> layout = graphviz::layOutGraph(seqdraw::sequenceLayoutGraph(result->plan));
+  if (!layout)
+    return Problem(Problem::Kind::Failed, "Graphviz refused the layout: " + layout.problem().message, method.line);
+  result->drawing = seqdraw::drawSequence(result->plan, *layout, *masters);
   setComments(*result->drawing, result->diagram);
   // The page says whose diagram it is, for the pictures' headings.
   result->drawing->pages.front()->name =
@@ -206,10 +170,12 @@ std::optional<MethodSequence> drawMethodSequence(SequenceSources& sources, const
   if (!result->diagram.notes.empty()) {
     std::string text;
     for (const std::string& note : result->diagram.notes) text += (text.empty() ? "" : "\n") + note;
-    result->drawing = withNote(std::move(result->drawing), text);
+    seqdraw::addNote(*result->drawing, *masters, text);
   }
   result->drawing->encoding = sources.source().charset();
   return result;
 }
+
+std::string methodSequenceDot(const MethodSequence& sequence) { return seqdraw::sequenceDotText(sequence.plan); }
 
 }  // namespace pipeline

@@ -1,8 +1,8 @@
 // One method's sequence diagram, from its parsed source to a drawing: its
 // calls are read from the parse tree (and followed into the methods whose
-// source is at hand), written as one DOT graph, laid out with Graphviz in
-// this process and drawn as the engine draws sequence diagrams, with a
-// note below saying what the diagram leaves out.
+// source is at hand), planned on rows, laid out with Graphviz in this
+// process and drawn into the drawing model as the engine draws sequence
+// diagrams, with a note below saying what the diagram leaves out.
 #pragma once
 
 #include <deque>
@@ -12,12 +12,13 @@
 #include <unordered_map>
 #include <vector>
 
+#include "errors/problem.h"
 #include "pipeline/parsed_source.h"
 #include "pipeline/problem.h"
 #include "render/host/model.h"
+#include "seqdraw/sequence_graph.h"
 #include "sequence/diagram.h"
 #include "sequence/source_index.h"
-#include "text/dot_graph.h"
 
 namespace pipeline {
 
@@ -66,18 +67,22 @@ class SequenceSources {
 
 struct MethodSequence {
   sequence::Diagram diagram;
-  text::DotGraph graph;  // before layout
+  seqdraw::SequencePlan plan;  // its rows, before layout
   std::unique_ptr<host::DocumentModel> drawing;
 };
 
-// The diagram and its graph; nullopt with the problem when the method is
-// not in the parse tree.
-std::optional<MethodSequence> methodSequenceGraph(SequenceSources& sources, const MethodSummary& method,
-                                                  const SequenceOptions& options, Problem& problem);
+// The diagram and its plan; a Problem (kind Failed) when the method is not
+// in the parse tree or its calls cannot be read.
+errors::Result<MethodSequence> planMethodSequence(SequenceSources& sources, const MethodSummary& method,
+                                                  const SequenceOptions& options);
 
-// The same, laid out and drawn; nullopt with the problem when Graphviz
-// refuses the graph or nothing can be drawn.
-std::optional<MethodSequence> drawMethodSequence(SequenceSources& sources, const MethodSummary& method,
-                                                 const SequenceOptions& options, Problem& problem);
+// The same, laid out and drawn; a Problem (kind Failed) also when Graphviz
+// refuses the graph.
+errors::Result<MethodSequence> drawMethodSequence(SequenceSources& sources, const MethodSummary& method,
+                                                  const SequenceOptions& options);
+
+// The plan's graph in the DOT language, for people who lay it out with
+// their own tools.
+std::string methodSequenceDot(const MethodSequence& sequence);
 
 }  // namespace pipeline

@@ -21,7 +21,7 @@ std::string describe(const layout::GraphLayout& layout, size_t i, bool node) {
 }
 
 
-void expectSameLayout(const layout::MemoryLayout& memory, const std::string& graph) {
+void expectSameLayout(const testing_support::MemoryLayout& memory, const std::string& graph) {
   TempDir dir;
   writeFile(dir.file("in.dot"), graph);
   ASSERT_EQ(runShell("dot -Tdot '" + dir.file("in.dot") + "' > '" + dir.file("out.dot") + "'"), 0);
@@ -64,7 +64,7 @@ TEST(DotFileLayout, ReadsAsTheLayoutInMemory) {
   };
   for (const std::string& graph : graphs) {
     std::string error;
-    const std::optional<layout::MemoryLayout> result = testing_support::layOutDotText(graph, &error);
+    const std::optional<testing_support::MemoryLayout> result = testing_support::layOutDotText(graph, &error);
     ASSERT_TRUE(result) << error;
     expectSameLayout(*result, graph);
   }

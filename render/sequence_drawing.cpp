@@ -92,7 +92,6 @@ class SequenceDrawing {
     page_.setName("Sequence diagram");
   }
 
-  std::unique_ptr<host::DocumentModel> release() { return app_.release(drawing_); }
   bool save(const std::string& savePath) { return drawing_.saveAs(savePath) == host::kOk; }
 
  private:
@@ -370,21 +369,6 @@ int drawSequenceDiagram(const std::string& layoutPath, const std::string& workFo
   drawing.drawPage(*layout);
   // A drawing that could not be saved is not drawn for the caller.
   return drawing.save(savePath) ? 0 : -1;
-}
-
-std::unique_ptr<host::DocumentModel> drawSequenceDocument(const layout::GraphLayout& layout,
-                                                          const SequenceTemplate& sequenceTemplate) {
-  SequenceDrawing drawing;
-  const bool opened = drawing.open([&](host::Documents& documents) {
-    return documents.add(sequenceTemplate.name, sequenceTemplate.text,
-                         [&](std::string_view stencil) -> std::optional<std::string_view> {
-                           if (stencil != sequenceTemplate.stencilName) return std::nullopt;
-                           return sequenceTemplate.stencilText;
-                         });
-  });
-  if (!opened) return nullptr;
-  drawing.drawPage(layout);
-  return drawing.release();
 }
 
 }  // namespace render

@@ -86,26 +86,6 @@ int32_t Application::setLanguage(uint16_t languageId) {
   return record(kOk);
 }
 
-std::unique_ptr<DocumentModel> Application::release(Document& document) {
-  if (!model_ || !document.doc_) return nullptr;
-  auto& documents = model_->documents;
-  for (auto it = documents.begin(); it != documents.end(); ++it) {
-    if (it->get() != document.doc_) continue;
-    std::unique_ptr<DocumentModel> released = std::move(*it);
-    documents.erase(it);
-    document = Document();
-    return released;
-  }
-  return nullptr;
-}
-
-Document Application::adopt(std::unique_ptr<DocumentModel> document) {
-  if (!model_ || !document) return record(kNotObtained), Document();
-  model_->documents.push_back(std::move(document));
-  record(kOk);
-  return Document(model_.get(), model_->documents.back().get());
-}
-
 // ---- Documents ------------------------------------------------------------
 
 Document Documents::add(const std::string& templatePath) {
@@ -114,17 +94,6 @@ Document Documents::add(const std::string& templatePath) {
   if (!content) return record(kFileFailed), Document();
   return open(fileNameOf(templatePath), std::move(*content), folderOf(templatePath),
               [](const std::string& path) { return loadTemplateFile(path); });
-}
-
-Document Documents::add(std::string_view templateName, std::string_view templateText,
-                        const std::function<std::optional<std::string_view>(std::string_view)>& stencilText) {
-  if (!app_) return record(kNotObtained), Document();
-  auto content = parseTemplateText(templateText);
-  if (!content) return record(kFileFailed), Document();
-  return open(std::string(templateName), std::move(*content), "", [&stencilText](const std::string& stencil) {
-    const std::optional<std::string_view> text = stencilText(fileNameOf(stencil));
-    return text ? parseTemplateText(*text) : std::nullopt;
-  });
 }
 
 Document Documents::open(std::string templateName, TemplateContent content, const std::string& folder,

@@ -49,12 +49,6 @@ class Application {
   Documents documents();
   // The language id the drawing's text is in (1033 for US English).
   int32_t setLanguage(uint16_t languageId);
-  // Hands an open document over to an in-process caller, which writes it
-  // itself; the host no longer has it.  nullptr for an empty handle.
-  std::unique_ptr<DocumentModel> release(Document& document);
-  // Takes a released document back, so that an in-process caller can draw
-  // more on it; empty for nullptr.
-  Document adopt(std::unique_ptr<DocumentModel> document);
 
  private:
   friend int attachDrawingHost(Application& application);
@@ -70,10 +64,6 @@ class Documents {
   Documents() = default;
   // Opens a new drawing from the template file, with the stencils it names.
   Document add(const std::string& templatePath);
-  // The same from a template's text held in memory; stencilText gives the
-  // text of a stencil it names by file name, nullopt for one it lacks.
-  Document add(std::string_view templateName, std::string_view templateText,
-               const std::function<std::optional<std::string_view>(std::string_view)>& stencilText);
   // An open document by its file name (the last part of its path).
   Document item(std::string_view fileName);
 

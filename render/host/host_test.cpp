@@ -214,33 +214,6 @@ TEST(HostObjects, FitPageToContentsAndPages) {
             std::string::npos);
 }
 
-// A drawing handed to the caller can be taken back and drawn on: its
-// masters and shapes come with it, and releasing it again hands it over.
-TEST(HostObjects, ReleasedDocumentsCanBeTakenBack) {
-  FlowchartDrawing d;
-  d.node("Process", "first", 2.0, 2.0);
-  std::unique_ptr<DocumentModel> released = d.app.release(d.doc);
-  ASSERT_TRUE(released);
-  EXPECT_TRUE(d.doc.isNull());
-
-  Application other;
-  EXPECT_TRUE(other.adopt(std::make_unique<DocumentModel>()).isNull());  // no host attached
-  EXPECT_EQ(lastHostResult, kNotObtained);
-  attachDrawingHost(other);
-  EXPECT_TRUE(other.adopt(nullptr).isNull());
-  Document again = other.adopt(std::move(released));
-  ASSERT_FALSE(again.isNull());
-  Page page = again.pages().item(1);
-  EXPECT_FALSE(page.shapes().item("first").isNull());
-  Shape second = page.drop(again.masters().item("Process"), 4.0, 2.0);
-  EXPECT_EQ(second.setName("second"), kOk);
-  std::unique_ptr<DocumentModel> back = other.release(again);
-  ASSERT_TRUE(back);
-  ASSERT_EQ(back->pages.size(), 1u);
-  EXPECT_EQ(back->pages[0]->shapes.size(), 2u);
-  EXPECT_EQ(back->pages[0]->shapes[1]->name, "second");
-}
-
 // The whole drawing XML of a small two-page drawing, byte for byte.
 TEST(HostSave, DrawingXmlListsPagesShapesConnectorsAndLinks) {
   FlowchartDrawing d;

@@ -1,29 +1,34 @@
-#include "sequence/sequence_dot.h"
+#include "seqdraw/sequence_graph.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <string_view>
 #include <vector>
 
-#include "text/dot_graph.h"
+#include "text/dot_text.h"
 
-namespace sequence {
+namespace seqdraw {
 namespace {
+
+using sequence::Activation;
+using sequence::Diagram;
+using sequence::Fragment;
+using sequence::kNone;
+using sequence::Message;
 
 // The drawn object box is 1.25 by 0.375 inches, which is 120 by 36 layout
 // points (the drawing divides by 96): the nodes are given that size in
-// inches of 72 points, so that neighbours never overlap.
-const std::vector<text::DotAttribute> kObjectNode = {{"shape", "box", false},
-                                                    {"fixedsize", "true", false},
-                                                    {"width", "1.667", false},
-                                                    {"height", "0.5", false},
-                                                    {"fontsize", "9", false}};
-
-// Widths in the layout's inches: the drawing shows 72 layout points as
-// three quarters of an inch.
+// inches of 72 points, so that neighbours never overlap.  Sizes in the
+// layout's inches: the drawing shows 72 layout points as three quarters
+// of an inch.
 constexpr double kObjectWidth = 1.667;
-constexpr double kRankSeparation = 0.55;
+constexpr double kObjectHeight = 0.5;
+constexpr double kObjectFontSize = 9.0;
+constexpr double kRowNodeSize = 0.05;  // a row's point node
+constexpr double kNodeSeparation = 0.22;  // between rows
+constexpr double kRankSeparation = 0.55;  // between objects
 constexpr double kLayoutInchesPerDrawnInch = 96.0 / 72.0;
 
 // The drawn object box and its text area (the stencil's Object Lifeline).
@@ -34,7 +39,7 @@ constexpr double kBoxTextHeight = 0.9;   // of the height
 constexpr double kBoxFontSize = 9.0;
 constexpr double kLineHeight = kBoxFontSize * 1.2 / 72.0;
 // The drawn distance between two rows: the point nodes and their gap.
-constexpr double kRowPitch = (0.22 + 0.05) * 72.0 / 96.0;
+constexpr double kRowPitch = (kNodeSeparation + kRowNodeSize) * 72.0 / 96.0;
 
 double estimatedWidth(std::string_view text, double fontSize) {
   size_t characters = 0;
@@ -126,18 +131,9 @@ std::string inchesText(double inches) {
 
 std::string rowName(size_t row) { return "t." + std::to_string(row); }
 
-text::DotAttribute bare(std::string name, std::string value) { return {std::move(name), std::move(value), false}; }
-text::DotAttribute quoted(std::string name, std::string value) { return {std::move(name), std::move(value), true}; }
-
-text::DotStatement node(std::string name, std::vector<text::DotAttribute> attributes) {
-  return {text::DotStatement::Kind::Node, {std::move(name)}, std::move(attributes)};
-}
-
-text::DotStatement edge(std::string tail, std::string head, std::vector<text::DotAttribute> attributes) {
-  return {text::DotStatement::Kind::Edge, {std::move(tail), std::move(head)}, std::move(attributes)};
-}
-
 }  // namespace
+
+double writtenInches(double inches) { return std::strtod(inchesText(inches).c_str(), nullptr); }
 
 std::string lifelineNodeName(size_t lifeline) { return "o." + std::to_string(lifeline + 1); }
 
@@ -198,13 +194,13 @@ std::vector<std::string> lifelineLines(std::string_view label, double width, con
   return lines;
 }
 
-text::DotGraph sequenceGraph(const Diagram& diagram, text::Charset charset, const TextMeasure& measure) {
+SequencePlan planSequence(const Diagram& diagram, text::Charset charset, const TextMeasure& measure) {
   const TextMeasure measured = measure ? measure : TextMeasure(estimatedWidth);
   const size_t messages = diagram.messages.size();
   const size_t fragments = diagram.fragments.size();
   std::vector<BoxSize> boxes;
   boxes.reserve(diagram.lifelines.size());
-  for (const Lifeline& lifeline : diagram.lifelines) boxes.push_back(boxFor(lifeline.label, measured));
+  for (const sequence::Lifeline& lifeline : diagram.lifelines) boxes.push_back(boxFor(lifeline.label, measured));
 
   // Where fragments and their further operands start and end.
   std::vector<std::vector<std::pair<size_t, size_t>>> dividersAt(messages);  // fragment, operand
@@ -224,15 +220,18 @@ text::DotGraph sequenceGraph(const Diagram& diagram, text::Charset charset, cons
   // row above its first message and one below its last, and each further
   // operand a row for its guard.  The lifelines end two rows below the
   // last message, clear of a box made by it.
+  SequencePlan plan;
+  plan.charset = charset;
   std::vector<size_t> rowOf(messages);
   std::vector<size_t> headerRow(fragments), closingRow(fragments);
-  std::vector<std::pair<size_t, std::vector<text::DotAttribute>>> dividerRows;  // row, attributes
+  std::vector<std::pair<size_t, size_t>> dividers;  // fragment, operand, in row order
+  std::vector<size_t> dividerRows;
   size_t row = 0;
   for (size_t k = 0; k < messages; ++k) {
-    for (const auto& [f, o] : dividersAt[k])
-      dividerRows.push_back({++row,
-                             {quoted("zarnguard", text::shownValue("[" + diagram.fragments[f].operands[o].guard + "]")),
-                              quoted("zarnof", rowName(headerRow[f]))}});
+    for (const auto& divider : dividersAt[k]) {
+      dividers.push_back(divider);
+      dividerRows.push_back(++row);
+    }
     // A fragment round the first message keeps clear of the boxes above.
     if (k == 0 && !headersAt[k].empty()) ++row;
     for (size_t f : headersAt[k]) headerRow[f] = ++row;
@@ -244,47 +243,25 @@ text::DotGraph sequenceGraph(const Diagram& diagram, text::Charset charset, cons
     rowOf[k] = ++row;
     for (size_t f : closingsAt[k]) closingRow[f] = ++row;
   }
-  const size_t lastRow = row + 2;
-  text::DotGraph graph{"sequence", {}};
-  std::vector<text::DotStatement>& out = graph.statements;
-  std::vector<text::DotAttribute> graphAttributes = {bare("rankdir", "LR"), bare("ranksep", inchesText(kRankSeparation)),
-                                                     bare("nodesep", "0.22")};
-  if (charset == text::Charset::Latin1) graphAttributes.push_back(bare("charset", "latin1"));
-  out.push_back({text::DotStatement::Kind::Graph, {}, std::move(graphAttributes)});
+  plan.lastRow = row + 2;
 
-  out.push_back({text::DotStatement::Kind::NodeDefaults, {}, kObjectNode});
   const std::vector<double> widths = objectWidths(diagram, charset, boxes);
+  for (size_t i = 0; i < diagram.lifelines.size(); ++i) {
+    PlannedLifeline lifeline{boxes[i].label, widths[i], boxes[i].width, boxes[i].height, std::nullopt};
+    const size_t createdBy = diagram.lifelines[i].createdBy;
+    if (createdBy != kNone && createdBy < messages) lifeline.createdAt = rowOf[createdBy];
+    plan.lifelines.push_back(std::move(lifeline));
+  }
   const Activation* own =
       !diagram.activations.empty() && diagram.activations.front().firstMessage == kNone ? &diagram.activations.front()
                                                                                       : nullptr;
-  for (size_t i = 0; i < diagram.lifelines.size(); ++i) {
-    std::vector<text::DotAttribute> attributes = {bare("zarncls", "1"), quoted("label", boxes[i].label),
-                                                  quoted("zarnlast", rowName(lastRow))};
-    if (widths[i] > kObjectWidth) attributes.push_back(bare("width", inchesText(widths[i])));
-    if (boxes[i].width > kBoxWidth) attributes.push_back(bare("zarnwidth", inchesText(boxes[i].width)));
-    if (boxes[i].height > kBoxHeight) attributes.push_back(bare("zarnheight", inchesText(boxes[i].height)));
-    const size_t createdBy = diagram.lifelines[i].createdBy;
-    if (createdBy != kNone && createdBy < messages) attributes.push_back(quoted("ypinto", rowName(rowOf[createdBy])));
-    if (own && own->lifeline == i && messages > 0 && own->lastMessage < messages) {
-      attributes.push_back(quoted("zarnbar", rowName(rowOf[own->lastMessage])));
-      attributes.push_back(quoted("zarnbarfrom", rowName(rowOf[0])));
-    }
-    out.push_back(node(lifelineNodeName(i), std::move(attributes)));
-  }
-
-  // The rows, top to bottom, in one rank.
-  out.push_back({text::DotStatement::Kind::NodeDefaults,
-                 {},
-                 {bare("shape", "point"), bare("width", "0.05"), bare("height", "0.05"), quoted("label", "")}});
-  text::DotStatement rows{text::DotStatement::Kind::SameRank, {}, {}};
-  for (size_t r = 0; r <= lastRow; ++r) rows.names.push_back(rowName(r));
-  out.push_back(std::move(rows));
-  // Chains are written an edge a statement: Graphviz's reader keeps a
-  // chain statement on its parser stack, which a few thousand rows overflow.
-  for (size_t r = 1; r <= lastRow; ++r) out.push_back(edge(rowName(r - 1), rowName(r), {bare("style", "invis")}));
+  if (own && own->lifeline < diagram.lifelines.size() && messages > 0 && own->lastMessage < messages)
+    plan.ownBar = PlannedBar{own->lifeline, rowOf[0], rowOf[own->lastMessage]};
 
   // The fragments on their rows: the objects they span, from the method
   // whose statement they stand for to every object their messages reach.
+  // Kept in row order, which is the order of their first messages.
+  std::vector<size_t> planned(fragments, kNone);
   for (size_t f = 0; f < fragments; ++f) {
     const Fragment& fragment = diagram.fragments[f];
     if (fragment.lastMessage >= messages) continue;
@@ -293,24 +270,13 @@ text::DotGraph sequenceGraph(const Diagram& diagram, text::Charset charset, cons
       left = std::min({left, diagram.messages[k].from, diagram.messages[k].to});
       right = std::max({right, diagram.messages[k].from, diagram.messages[k].to});
     }
-    out.push_back(node(rowName(headerRow[f]),
-                       {quoted("zarnfrag", text::shownValue(fragment.text())), quoted("zarnend", rowName(closingRow[f])),
-                        quoted("zarnleft", lifelineNodeName(left)), quoted("zarnright", lifelineNodeName(right)),
-                        bare("zarnlevel", std::to_string(fragment.depth))}));
+    planned[f] = plan.fragments.size();
+    plan.fragments.push_back({headerRow[f], closingRow[f], left, right, fragment.depth, text::shownValue(fragment.text())});
   }
-  for (auto& [dividerRow, attributes] : dividerRows) out.push_back(node(rowName(dividerRow), std::move(attributes)));
-
-  // The objects, left to right, each held at its row's height: all in a
-  // chain from the top row, and those created later moved to their
-  // creation's row once laid out (ypinto).  An edge from that row would
-  // cross every rank to its left: many of them make the layout explode.
-  // The chain of light edges only orders the ranks.
-  for (size_t i = 1; i < diagram.lifelines.size(); ++i)
-    out.push_back(edge(lifelineNodeName(i - 1), lifelineNodeName(i), {bare("style", "invis"), bare("weight", "0")}));
-  std::string previousTop = rowName(0);
-  for (size_t i = 0; i < diagram.lifelines.size(); ++i) {
-    out.push_back(edge(previousTop, lifelineNodeName(i), {bare("style", "invis"), bare("weight", "1000")}));
-    previousTop = lifelineNodeName(i);
+  for (size_t d = 0; d < dividers.size(); ++d) {
+    const auto [f, o] = dividers[d];
+    plan.operands.push_back(
+        {dividerRows[d], planned[f], text::shownValue("[" + diagram.fragments[f].operands[o].guard + "]")});
   }
 
   // The activation each message starts.
@@ -320,20 +286,167 @@ text::DotGraph sequenceGraph(const Diagram& diagram, text::Charset charset, cons
       startedBy[activation.firstMessage] = &activation;
   for (size_t k = 0; k < messages; ++k) {
     const Message& message = diagram.messages[k];
-    std::string shown = text::shownValue(text::shortened(message.text, kMessageColumns, charset));
-    std::vector<text::DotAttribute> attributes = {bare("zarnedge", message.kind == Message::Kind::Return ? "2" : "1"),
-                                                  quoted("zarnfrom", lifelineNodeName(message.from)),
-                                                  quoted("zarnto", lifelineNodeName(message.to))};
-    if (message.kind == Message::Kind::SelfCall) attributes.push_back(bare("zarnself", "1"));
-    if (message.kind == Message::Kind::Create) attributes.push_back(bare("zarnsuper", "1"));
-    attributes.push_back(quoted(message.kind == Message::Kind::Return ? "headlabel" : "taillabel", std::move(shown)));
+    PlannedMessage planned{message.kind, rowOf[k], message.from, message.to,
+                           text::shownValue(text::shortened(message.text, kMessageColumns, charset)),
+                           std::nullopt, 0};
     if (const Activation* activation = startedBy[k]) {
-      attributes.push_back(quoted("zarnbar", rowName(rowOf[activation->lastMessage])));
-      attributes.push_back(bare("zarnlevel", std::to_string(activation->level)));
+      planned.barEnd = rowOf[activation->lastMessage];
+      planned.barLevel = activation->level;
     }
-    out.push_back(edge(rowName(rowOf[k]), rowName(rowOf[k]), std::move(attributes)));
+    plan.messages.push_back(std::move(planned));
+  }
+  return plan;
+}
+
+graphviz::Graph sequenceLayoutGraph(const SequencePlan& plan) {
+  graphviz::Graph graph;
+  graph.kind = graphviz::GraphKind::Rows;
+  graph.rankSeparation = kRankSeparation;
+  graph.nodeSeparation = kNodeSeparation;
+  graph.nodeFontPoints = kObjectFontSize;
+  graph.latin1 = plan.charset == text::Charset::Latin1;
+  const size_t objects = plan.lifelines.size();
+  for (size_t i = 0; i < objects; ++i) {
+    const PlannedLifeline& lifeline = plan.lifelines[i];
+    graphviz::GraphNode node;
+    node.name = lifelineNodeName(i);
+    node.label = lifeline.label;
+    node.width = std::max(lifeline.nodeWidth, kObjectWidth);
+    node.height = kObjectHeight;
+    if (lifeline.createdAt) node.heightOf = rowNode(plan, *lifeline.createdAt);
+    graph.nodes.push_back(std::move(node));
+  }
+  // The rows, top to bottom, in one rank.
+  graph.sameRank.emplace_back();
+  for (size_t r = 0; r <= plan.lastRow; ++r) {
+    graphviz::GraphNode node;
+    node.name = rowName(r);
+    node.shape = graphviz::LayoutShape::Point;
+    node.width = node.height = kRowNodeSize;
+    graph.nodes.push_back(std::move(node));
+    graph.sameRank.back().push_back(rowNode(plan, r));
+  }
+  auto invisible = [&graph](size_t tail, size_t head, int weight) {
+    graphviz::GraphEdge edge;
+    edge.tail = tail;
+    edge.head = head;
+    edge.invisible = true;
+    edge.weight = weight;
+    graph.edges.push_back(std::move(edge));
+  };
+  for (size_t r = 1; r <= plan.lastRow; ++r) invisible(rowNode(plan, r - 1), rowNode(plan, r), 1);
+  // The objects, left to right, each held at the top row's height: all in
+  // a chain from the top row.  An edge from a later row would cross every
+  // rank to its left: many of them make the layout explode.  The chain of
+  // light edges only orders the ranks.
+  for (size_t i = 1; i < objects; ++i) invisible(lifelineNode(i - 1), lifelineNode(i), 0);
+  for (size_t i = 0; i < objects; ++i) invisible(i == 0 ? rowNode(plan, 0) : lifelineNode(i - 1), lifelineNode(i), 1000);
+  for (const PlannedMessage& message : plan.messages) {
+    graphviz::GraphEdge edge;
+    edge.tail = edge.head = rowNode(plan, message.row);
+    (message.kind == Message::Kind::Return ? edge.headLabel : edge.tailLabel) = message.label;
+    graph.edges.push_back(std::move(edge));
   }
   return graph;
 }
 
-}  // namespace sequence
+namespace {
+
+// DOT statements written as the engine's layout files read them back.
+struct DotWriter {
+  std::string out;
+
+  static std::string quoted(std::string_view value) { return text::quotedValue(value); }
+
+  void attribute(std::string_view name, std::string_view value, bool quote, bool& first) {
+    out += first ? " [" : ", ";
+    first = false;
+    out += name;
+    out += '=';
+    out += quote ? quoted(value) : std::string(value);
+  }
+};
+
+}  // namespace
+
+std::string sequenceDotText(const SequencePlan& plan) {
+  DotWriter dot;
+  std::string& out = dot.out;
+  out = "digraph \"sequence\" {\n  graph [rankdir=LR, ranksep=" + inchesText(kRankSeparation) +
+        ", nodesep=" + inchesText(kNodeSeparation);
+  if (plan.charset == text::Charset::Latin1) out += ", charset=latin1";
+  out += "];\n  node [shape=box, fixedsize=true, width=" + inchesText(kObjectWidth) + ", height=" +
+         inchesText(kObjectHeight) + ", fontsize=" + inchesText(kObjectFontSize) + "];\n";
+  const std::string lastRow = rowName(plan.lastRow);
+  for (size_t i = 0; i < plan.lifelines.size(); ++i) {
+    const PlannedLifeline& lifeline = plan.lifelines[i];
+    bool first = true;
+    out += "  " + dot.quoted(lifelineNodeName(i));
+    dot.attribute("zarncls", "1", false, first);
+    dot.attribute("label", lifeline.label, true, first);
+    dot.attribute("zarnlast", lastRow, true, first);
+    if (lifeline.nodeWidth > kObjectWidth) dot.attribute("width", inchesText(lifeline.nodeWidth), false, first);
+    if (lifeline.boxWidth > kBoxWidth) dot.attribute("zarnwidth", inchesText(lifeline.boxWidth), false, first);
+    if (lifeline.boxHeight > kBoxHeight) dot.attribute("zarnheight", inchesText(lifeline.boxHeight), false, first);
+    if (lifeline.createdAt) dot.attribute("ypinto", rowName(*lifeline.createdAt), true, first);
+    if (plan.ownBar && plan.ownBar->lifeline == i) {
+      dot.attribute("zarnbar", rowName(plan.ownBar->toRow), true, first);
+      dot.attribute("zarnbarfrom", rowName(plan.ownBar->fromRow), true, first);
+    }
+    out += "];\n";
+  }
+
+  out += "  node [shape=point, width=" + inchesText(kRowNodeSize) + ", height=" + inchesText(kRowNodeSize) +
+         ", label=\"\"];\n  { rank=same;";
+  for (size_t r = 0; r <= plan.lastRow; ++r) out += " " + dot.quoted(rowName(r)) + ";";
+  out += " }\n";
+  // Chains are written an edge a statement: Graphviz's reader keeps a
+  // chain statement on its parser stack, which a few thousand rows overflow.
+  auto invisible = [&](const std::string& tail, const std::string& head, const char* weight) {
+    out += "  " + dot.quoted(tail) + " -> " + dot.quoted(head) + " [style=invis" +
+           (weight ? std::string(", weight=") + weight : std::string()) + "];\n";
+  };
+  for (size_t r = 1; r <= plan.lastRow; ++r) invisible(rowName(r - 1), rowName(r), nullptr);
+  for (const PlannedFragment& fragment : plan.fragments) {
+    bool first = true;
+    out += "  " + dot.quoted(rowName(fragment.row));
+    dot.attribute("zarnfrag", fragment.text, true, first);
+    dot.attribute("zarnend", rowName(fragment.endRow), true, first);
+    dot.attribute("zarnleft", lifelineNodeName(fragment.left), true, first);
+    dot.attribute("zarnright", lifelineNodeName(fragment.right), true, first);
+    dot.attribute("zarnlevel", std::to_string(fragment.level), false, first);
+    out += "];\n";
+  }
+  for (const PlannedOperand& operand : plan.operands) {
+    bool first = true;
+    out += "  " + dot.quoted(rowName(operand.row));
+    dot.attribute("zarnguard", operand.guard, true, first);
+    dot.attribute("zarnof", rowName(plan.fragments[operand.fragment].row), true, first);
+    out += "];\n";
+  }
+  for (size_t i = 1; i < plan.lifelines.size(); ++i) invisible(lifelineNodeName(i - 1), lifelineNodeName(i), "0");
+  std::string previousTop = rowName(0);
+  for (size_t i = 0; i < plan.lifelines.size(); ++i) {
+    invisible(previousTop, lifelineNodeName(i), "1000");
+    previousTop = lifelineNodeName(i);
+  }
+  for (const PlannedMessage& message : plan.messages) {
+    const std::string row = dot.quoted(rowName(message.row));
+    bool first = true;
+    out += "  " + row + " -> " + row;
+    dot.attribute("zarnedge", message.kind == Message::Kind::Return ? "2" : "1", false, first);
+    dot.attribute("zarnfrom", lifelineNodeName(message.from), true, first);
+    dot.attribute("zarnto", lifelineNodeName(message.to), true, first);
+    if (message.kind == Message::Kind::SelfCall) dot.attribute("zarnself", "1", false, first);
+    if (message.kind == Message::Kind::Create) dot.attribute("zarnsuper", "1", false, first);
+    dot.attribute(message.kind == Message::Kind::Return ? "headlabel" : "taillabel", message.label, true, first);
+    if (message.barEnd) {
+      dot.attribute("zarnbar", rowName(*message.barEnd), true, first);
+      dot.attribute("zarnlevel", std::to_string(message.barLevel), false, first);
+    }
+    out += "];\n";
+  }
+  return out + "}\n";
+}
+
+}  // namespace seqdraw

@@ -1,4 +1,4 @@
-#include "graphviz/made_graph_layout.h"
+#include "graphviz/graph_layout.h"
 
 #include <gtest/gtest.h>
 
@@ -21,7 +21,7 @@ TEST(DotLayout, SameGraphSameLayoutWhateverCameBefore) {
   }
   graph += "}\n";
   std::string error;
-  const std::optional<layout::MemoryLayout> first = testing_support::layOutDotText(graph, &error);
+  const std::optional<testing_support::MemoryLayout> first = testing_support::layOutDotText(graph, &error);
   ASSERT_TRUE(first) << error;
   for (int round = 0; round < 5; ++round) {
     // Other graphs between, whose names take other room on the heap.
@@ -30,7 +30,7 @@ TEST(DotLayout, SameGraphSameLayoutWhateverCameBefore) {
     ASSERT_TRUE(testing_support::layOutDotText("digraph { subgraph cluster_" + std::to_string(round) + " { x" +
                                      std::to_string(round) + " } y -> z }",
                                  &error));
-    const std::optional<layout::MemoryLayout> again = testing_support::layOutDotText(graph, &error);
+    const std::optional<testing_support::MemoryLayout> again = testing_support::layOutDotText(graph, &error);
     ASSERT_TRUE(again);
     for (size_t i = 0; i < first->nodeCount(); ++i)
       EXPECT_TRUE(again->nodeName(i) == first->nodeName(i) && again->nodeX(i) == first->nodeX(i) &&
@@ -50,7 +50,7 @@ TEST(DotLayout, RefusedGraphsGiveGraphvizMessage) {
   EXPECT_FALSE(error.empty());
 
   // The context survives a refusal: the next graph lays out.
-  const std::optional<layout::MemoryLayout> result = testing_support::layOutDotText("digraph { a -> b }", &error);
+  const std::optional<testing_support::MemoryLayout> result = testing_support::layOutDotText("digraph { a -> b }", &error);
   ASSERT_TRUE(result) << error;
   EXPECT_EQ(result->nodeCount(), 2u);
   EXPECT_GT(result->nodeY(0), result->nodeY(1));

@@ -1,22 +1,27 @@
-// The sequence graph: its text for a small diagram, and, laid out by
-// Graphviz (built by its calls as its text reads) and read back as the
-// drawing reads it, lifelines
+// The sequence graph: its text for a small diagram; laid out by Graphviz,
+// the same positions as its text read by Graphviz's reader, lifelines
 // left to right in order, messages top to bottom in order, and created
-// objects at their creation's height.
-#include "sequence/sequence_dot.h"
+// objects at their creation's height; and its drawing, shape for shape
+// the one the engine draws from the layout file of its text (mode 18).
+#include "seqdraw/sequence_graph.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
 #include <optional>
 
-#include "graphviz/dot_layout.h"
+#include "render/host/drawing_xml.h"
+#include "render/sequence_drawing.h"
+#include "seqdraw/sequence_drawing.h"
 #include "tests/support/dot_text/dot_text_layout.h"
 #include "tests/support/test_support.h"
-#include "text/dot_graph.h"
 
-namespace sequence {
+namespace seqdraw {
 namespace {
+
+using sequence::Diagram;
+using sequence::kNone;
+using sequence::Message;
 
 
 Diagram smallDiagram() {
@@ -31,7 +36,7 @@ Diagram smallDiagram() {
 
 TEST(SequenceDot, CarriesWhatTheDrawingReads) {
   EXPECT_EQ(
-      text::dotText(sequenceGraph(smallDiagram(), text::Charset::Latin1)),
+      sequenceDotText(planSequence(smallDiagram(), text::Charset::Latin1)),
       "digraph \"sequence\" {\n"
       "  graph [rankdir=LR, ranksep=0.55, nodesep=0.22, charset=latin1];\n"
       "  node [shape=box, fixedsize=true, width=1.667, height=0.5, fontsize=9];\n"
@@ -82,7 +87,7 @@ TEST(SequenceDot, LifelineNamesWrapAtTheirBoundaries) {
   Diagram d;
   d.lifelines = {{":UnknownFormatConversionException", kNone}, {"workQueue:BlockingQueue<Runnable>", kNone}};
   d.messages = {{Message::Kind::Call, 0, 1, "offer(task)", 3}};
-  const std::string dot = text::dotText(sequenceGraph(d, text::Charset::Utf8, perCharacter));
+  const std::string dot = sequenceDotText(planSequence(d, text::Charset::Utf8, perCharacter));
   EXPECT_NE(dot.find("\"o.1\" [zarncls=1, label=\":UnknownFormatConversionException\", zarnlast=\"t.3\", "
                      "width=3.627, zarnwidth=2.72"),
             std::string::npos)
@@ -109,50 +114,86 @@ TEST(SequenceDot, LaidOutLifelinesAndMessagesKeepTheirOrder) {
       d.messages.push_back({to == 0 ? Message::Kind::SelfCall : Message::Kind::Return, to, 0, "m()", 1});
     }
   }
-  std::string error;
-  const std::optional<layout::MemoryLayout> layout = graphviz::layOut(sequenceGraph(d, text::Charset::Utf8), &error);
-  ASSERT_TRUE(layout) << error;
+  const SequencePlan plan = planSequence(d, text::Charset::Utf8);
+  const errors::Result<graphviz::Layout> laidOut = graphviz::layOutGraph(sequenceLayoutGraph(plan));
+  ASSERT_TRUE(laidOut) << laidOut.problem().message;
+  const graphviz::WrittenPositions& at = laidOut->written;
   // Built with Graphviz's calls, the graph lays out as its text does.
-  const std::optional<layout::MemoryLayout> read = testing_support::layOutDotText(text::dotText(sequenceGraph(d, text::Charset::Utf8)), &error);
+  std::string error;
+  const std::optional<testing_support::MemoryLayout> read = testing_support::layOutDotText(sequenceDotText(plan), &error);
   ASSERT_TRUE(read) << error;
-  ASSERT_EQ(layout->nodeCount(), read->nodeCount());
-  ASSERT_EQ(layout->edgeCount(), read->edgeCount());
-  for (size_t i = 0; i < layout->nodeCount(); ++i)
-    EXPECT_TRUE(layout->nodes()[i].name == read->nodes()[i].name && layout->nodes()[i].x == read->nodes()[i].x &&
-                layout->nodes()[i].y == read->nodes()[i].y && layout->nodes()[i].attributes == read->nodes()[i].attributes)
-        << layout->nodes()[i].name;
-  for (size_t i = 0; i < layout->edgeCount(); ++i)
-    EXPECT_TRUE(layout->edges()[i].startY == read->edges()[i].startY &&
-                layout->edges()[i].attributes == read->edges()[i].attributes)
-        << "edge " << i;
+  ASSERT_EQ(at.centres.size(), read->nodeCount());
+  EXPECT_TRUE(at.right == read->right() && at.top == read->top());
+  for (size_t i = 0; i < read->nodeCount(); ++i)
+    EXPECT_TRUE(at.centres[i].x == read->nodeX(i) && at.centres[i].y == read->nodeY(i)) << read->nodeName(i);
+  std::vector<double> readMessages;
+  for (size_t edge = 0; edge < read->edgeCount(); ++edge)
+    if (read->edgeHas(edge, "zarnedge")) readMessages.push_back(read->edgeStartY(edge));
+  ASSERT_EQ(readMessages.size(), d.messages.size());
+  for (size_t k = 0; k < readMessages.size(); ++k)
+    EXPECT_EQ(at.edgeStartY[messageEdge(plan, k)], readMessages[k]) << "message " << k;
 
-  std::map<std::string, std::pair<double, double>> nodes;  // by name: x, y
-  for (const layout::LaidOutNode& node : layout->nodes()) nodes[node.name] = {node.x, node.y};
   // Message heights as the drawing reads them: the y of the first point.
   std::vector<int> heights;
-  for (size_t edge = 0; edge < layout->edgeCount(); ++edge)
-    if (layout->edgeHas(edge, "zarnedge")) heights.push_back(static_cast<int>(layout->edgeStartY(edge)));
-  ASSERT_EQ(heights.size(), d.messages.size());
+  for (size_t k = 0; k < d.messages.size(); ++k) heights.push_back(static_cast<int>(at.edgeStartY[messageEdge(plan, k)]));
   for (size_t k = 1; k < heights.size(); ++k)
     EXPECT_LT(heights[k], heights[k - 1] - 20) << "message " << k << " is not below message " << k - 1;
 
   for (size_t i = 0; i < d.lifelines.size(); ++i) {
-    const auto [x, y] = nodes[lifelineNodeName(i)];
+    const auto [x, y] = at.centres[lifelineNode(i)];
     if (i > 0) {
-      EXPECT_GT(x, nodes[lifelineNodeName(i - 1)].first + 120) << d.lifelines[i].label;
+      EXPECT_GT(x, at.centres[lifelineNode(i - 1)].x + 120) << d.lifelines[i].label;
     }
     const size_t createdBy = d.lifelines[i].createdBy;
-    const double expected = createdBy == kNone ? nodes["t.0"].second : heights[createdBy];
+    const double expected = createdBy == kNone ? at.centres[rowNode(plan, 0)].y : heights[createdBy];
     EXPECT_NEAR(y, expected, 1.5) << d.lifelines[i].label;
   }
   // Every lifeline ends well below the last message.
-  for (size_t node = 0; node < layout->nodeCount(); ++node) {
-    const std::string last = layout->nodeAttribute(node, "zarnlast");
-    if (!last.empty()) {
-      EXPECT_LT(nodes[last].second, heights.back() - 30) << layout->nodeName(node);
-    }
-  }
+  EXPECT_LT(at.centres[rowNode(plan, plan.lastRow)].y, heights.back() - 30);
+}
+
+// A diagram with every kind of message, activations (one inside another
+// on the same object) and an alt fragment of two operands, drawn in
+// memory, is the drawing the engine makes from the layout file the dot
+// program writes for its DOT text.  The dot program does not move an
+// object to its creation's row (ypinto is the command's own step), so the
+// created object is given here as there from the start.
+TEST(SequenceDrawing, DrawsAsTheEngineDrawsTheLayoutFile) {
+  Diagram d;
+  d.lifelines = {{":Shop", kNone}, {"order:Order", kNone}, {"ledger:Ledger", kNone}};
+  d.messages = {{Message::Kind::Create, 0, 1, "new Order()", 3},
+                {Message::Kind::Call, 0, 2, "book(order)", 4},
+                {Message::Kind::SelfCall, 2, 2, "check()", 5},
+                {Message::Kind::Return, 2, 0, "entry", 5},
+                {Message::Kind::Call, 0, 1, "cancel()", 7},
+                {Message::Kind::Call, 0, 2, "undo(order)", 9}};
+  d.activations = {{0, kNone, 5, 0}, {1, 0, 0, 0}, {2, 1, 3, 0}, {2, 2, 2, 1}, {1, 4, 4, 0}, {2, 5, 5, 0}};
+  d.fragments = {{"alt", {{"total > 100", 4}, {"else", 5}}, 5, 0, 0}};
+  const SequencePlan plan = planSequence(d, text::Charset::Latin1);
+
+  const errors::Result<SequenceMasters> masters =
+      sequenceMasters("sequence", testing_support::readFile(testing_support::sourceDir() / "templates/sequence"),
+                      testing_support::readFile(testing_support::sourceDir() / "templates/UML Sequence.vss"));
+  ASSERT_TRUE(masters) << masters.problem().message;
+  const errors::Result<graphviz::Layout> layout = graphviz::layOutGraph(sequenceLayoutGraph(plan));
+  ASSERT_TRUE(layout) << layout.problem().message;
+  const std::unique_ptr<host::DocumentModel> drawn = drawSequence(plan, *layout, *masters);
+
+  testing_support::TempDir dir;
+  testing_support::writeFile(dir.file("graph.dot"), sequenceDotText(plan));
+  ASSERT_EQ(testing_support::runShell("dot -Tdot " + testing_support::shellQuote(dir.file("graph.dot")) + " > " +
+                                      testing_support::shellQuote(dir.file("layout.dot"))),
+            0);
+  ASSERT_EQ(render::drawSequenceDiagram(dir.file("layout.dot"), dir.path().string(), dir.file("engine.xml"),
+                                        (testing_support::sourceDir() / "templates/sequence").string()),
+            0);
+  const std::string xml = host::drawingXml(*drawn, 0);
+  EXPECT_EQ(xml, testing_support::readFile(dir.file("engine.xml")));
+  // What the drawing holds: three lifelines, six messages, five bars, a
+  // frame and its second operand.
+  for (const char* shape : {"name=\"o.3\"", "name=\"o.3/bar.2\"", "/fragment\"", "/operand\"", "check()"})
+    EXPECT_NE(xml.find(shape), std::string::npos) << shape;
 }
 
 }  // namespace
-}  // namespace sequence
+}  // namespace seqdraw
