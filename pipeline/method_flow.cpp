@@ -11,7 +11,7 @@ namespace {
 // The superclasses of a class the sources declare, as the catch clauses
 // of the method see its name: nearest first, up to the first class the
 // sources lack (a class of the platform, or of a library).
-std::optional<std::vector<std::string>> declaredSuperclasses(SequenceSources& classes, const xml::Node& declaration,
+std::optional<std::vector<std::string>> declaredSuperclasses(SequenceSources& classes, const syntax::Node& declaration,
                                                              const std::string& name) {
   sequence::SourceIndex& index = classes.index();
   const sequence::ClassInfo* cls = index.resolveType(name, index.classHolding(declaration));
@@ -53,7 +53,7 @@ std::optional<cfg::MethodFlow> methodFlow(ParsedSource& source, const MethodSumm
   std::optional<SequenceSources> fileAlone;
   const cfg::DeclaredSuperclasses program = [&](const std::string& name) {
     if (!classes) classes = &fileAlone.emplace(source, std::string());
-    return declaredSuperclasses(*classes, declaration, name);
+    return declaredSuperclasses(*classes, source.syntaxDeclarationOf(method), name);
   };
   std::optional<cfg::MethodFlow> flow = cfg::buildMethodFlow(declaration, &error, program);
   if (!flow) {

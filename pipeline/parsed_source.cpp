@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 #include "frontends/java/language_level.h"
@@ -109,11 +110,13 @@ std::optional<ParsedSource> ParsedSource::parse(const std::string& sourcePath, i
   options.methodVolumes = true;
   options.implicitClass = java::implicitClassName(sourcePath);
   options.modificationTime = java::sourceModificationTime(sourcePath);
-  const auto parseAt = [&](int level) {
+  const auto parseAt = [&](int level, const std::function<void(const java::SourceParse&)>& accepted = nullptr) {
     options.languageLevel = level;
-    return java::parseJavaText(*text, options);
+    return java::parseJavaText(*text, options, accepted);
   };
-  java::ParsedJava result = parseAt(languageLevel);
+  java::ParsedJava result = parseAt(languageLevel, [&](const java::SourceParse& accepted) {
+    parsed.syntax_ = syntax::Tree::fromParse(accepted);
+  });
   const java::ParseStatus& outcome = result.status;
   switch (outcome.failure) {
     case java::ParseFailure::None: break;
@@ -204,20 +207,51 @@ xml::Node ParsedSource::declarationOf(const MethodSummary& method) {
       return false;
     });
   }
-  const auto keyOf = [&](const MethodSummary& m) {
-    return m.isInitializer() ? std::make_pair(m.line, std::string()) : std::make_pair(nameLine(m), m.name);
-  };
-  const auto key = keyOf(method);
-  const auto found = declarations_->find(key);
+  const auto found = declarations_->find(declarationKey(method));
   if (found == declarations_->end() || found->second.empty()) return xml::Node();
+  return found->second[std::min(declarationOrdinal(method), found->second.size() - 1)];
+}
+
+syntax::Node ParsedSource::syntaxDeclarationOf(const MethodSummary& method) {
+  if (!syntaxDeclarations_) {
+    syntaxDeclarations_.emplace();
+    // Every declaration, in document order: methods and constructors by
+    // their name's line and name, then initialisers by their first line.
+    syntax_.root().walk([&](const syntax::Node& e) {
+      if (e.is(syntax::Kind::MtdDecln) || e.is(syntax::Kind::CtorDecln)) {
+        const syntax::Node declarator =
+            e.child(e.is(syntax::Kind::MtdDecln) ? syntax::Kind::MtdDeclr : syntax::Kind::CtorDeclr);
+        if (const syntax::Node name = declarator.child(syntax::Kind::IDEN))
+          (*syntaxDeclarations_)[std::make_pair(name.line(), syntax::blankedText(name))].push_back(e);
+      }
+      return syntax::Step::Into;
+    });
+    syntax_.root().walk([&](const syntax::Node& e) {
+      if (e.is(syntax::Kind::StaticInit) || e.is(syntax::Kind::NonStaticInit))
+        (*syntaxDeclarations_)[std::make_pair(e.firstLine(), std::string())].push_back(e);
+      return syntax::Step::Into;
+    });
+  }
+  const auto found = syntaxDeclarations_->find(declarationKey(method));
+  if (found == syntaxDeclarations_->end() || found->second.empty()) return syntax::Node();
+  return found->second[std::min(declarationOrdinal(method), found->second.size() - 1)];
+}
+
+std::pair<int32_t, std::string> ParsedSource::declarationKey(const MethodSummary& method) const {
+  return method.isInitializer() ? std::make_pair(method.line, std::string())
+                                : std::make_pair(nameLine(method), method.name);
+}
+
+size_t ParsedSource::declarationOrdinal(const MethodSummary& method) const {
   // The summary lists an outer class's methods before those of the
   // classes inside them, as the tree does.
+  const auto key = declarationKey(method);
   size_t ordinal = 0;
   for (const MethodSummary& other : summary_.methods) {
     if (&other == &method) break;
-    if (keyOf(other) == key) ++ordinal;
+    if (declarationKey(other) == key) ++ordinal;
   }
-  return found->second[std::min(ordinal, found->second.size() - 1)];
+  return ordinal;
 }
 
 const std::vector<ParsedSource::LineComment>& ParsedSource::lineComments() {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "files/source_lines.h"
+#include "frontends/java/syntax/syntax_tree.h"
 #include "xml/document.h"
 #include "text/box_text.h"
 #include "pipeline/problem.h"
@@ -33,6 +34,8 @@ class ParsedSource {
   text::Charset charset() const { return charset_; }
   const files::SourceLines& lines() const { return lines_; }
   xml::Document& tree() { return *tree_; }
+  // The file's syntax tree, built once from the parser's pieces.
+  const syntax::Tree& syntax() const { return syntax_; }
   xml::Document* comments() { return comments_.get(); }
   // The parser's results file: measures, and where each method is.
   xml::Document& results() { return *results_; }
@@ -50,6 +53,8 @@ class ParsedSource {
   // one line); a null node when none.  Looked up in an index of the tree
   // made on the first call.
   xml::Node declarationOf(const MethodSummary& method);
+  // The same declaration in the syntax tree; an empty node when none.
+  syntax::Node syntaxDeclarationOf(const MethodSummary& method);
 
   // The comments of the file with their lines, in the order of their lines.
   struct LineComment {
@@ -60,6 +65,10 @@ class ParsedSource {
 
  private:
   explicit ParsedSource(std::string sourcePath) : sourcePath_(std::move(sourcePath)) {}
+  // A method's key among the declarations, and how many methods of the
+  // summary before it have that key.
+  std::pair<int32_t, std::string> declarationKey(const MethodSummary& method) const;
+  size_t declarationOrdinal(const MethodSummary& method) const;
 
   std::string sourcePath_;
   int languageLevel_ = 0;
@@ -67,6 +76,7 @@ class ParsedSource {
   text::Charset charset_ = text::Charset::Utf8;
   files::SourceLines lines_;
   std::unique_ptr<xml::Document> tree_;
+  syntax::Tree syntax_;
   std::unique_ptr<xml::Document> comments_;
   std::unique_ptr<xml::Document> results_;
   // The lines of the names of declared methods and constructors, by name.
@@ -74,6 +84,7 @@ class ParsedSource {
   // Declarations by line and name (initialisers by line, with no name),
   // in document order.
   std::optional<std::map<std::pair<int32_t, std::string>, std::vector<xml::Node>>> declarations_;
+  std::optional<std::map<std::pair<int32_t, std::string>, std::vector<syntax::Node>>> syntaxDeclarations_;
   std::optional<std::vector<LineComment>> lineComments_;
 };
 

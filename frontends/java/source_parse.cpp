@@ -223,12 +223,14 @@ std::unique_ptr<xml::Document> treeDocument(SourceParse& parse) {
 
 }  // namespace
 
-ParsedJava parseJavaText(std::string_view source, const ParseOptions& options) {
+ParsedJava parseJavaText(std::string_view source, const ParseOptions& options,
+                         const std::function<void(const SourceParse&)>& accepted) {
   ParsedJava result;
   SourceParse parse = SourceParse::ofText(source, options);
   result.status = parse.status();
   if (!result.status.parsed()) return result;
   try {
+    if (accepted) accepted(parse);
     result.tree = treeDocument(parse);
     if (!result.tree) {
       result.status = ParseStatus{ParseStatus::Kind::Failed, parse.endLine(), {}, ParseFailure::OutOfMemory};

@@ -124,6 +124,9 @@ struct ParsedJava {
   std::unique_ptr<xml::Document> results;
 };
 
-ParsedJava parseJavaText(std::string_view source, const ParseOptions& options);
+// accepted, when given, is handed the parse once it is accepted, before
+// its tree is released: for readers of the parser's own pieces.
+ParsedJava parseJavaText(std::string_view source, const ParseOptions& options,
+                         const std::function<void(const SourceParse&)>& accepted = nullptr);
 
 }  // namespace java

@@ -25,7 +25,7 @@ namespace syntax {
   X(RealPostfixExpr) X(RecDecln) X(RecHeader) X(RecPat) X(Rsrc) X(RsrcSpec) X(SEMI) X(SHL) X(SHR)    \
   X(SHRR) X(STATIC) X(STRLIT) X(SUB) X(SUPER) X(SYNCHRONIZED) X(SelStmt) X(SplName) X(StaticInit)    \
   X(Stmt) X(SwBlk) X(SwExpr) X(SwLabel) X(SwRule) X(THIS) X(TName) X(TXTBLK) X(TypeDecln) X(TypePat) \
-  X(TypeSpec) X(VarDeclr) X(VarInit) X(WHEN) X(WHILE) X(YieldStmt)
+  X(TypeSpec) X(VarDeclr) X(VarInit) X(WHEN) X(WHILE) X(YieldStmt) X(assertStmt) X(for_each_var)
 
 enum class Kind : uint16_t {
   Other,
