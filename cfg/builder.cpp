@@ -84,8 +84,8 @@ bool isConstantTrue(Element expr) {
   Element e = expr;
   while (e) {
     const std::vector<Element> parts = children(e);
-    if (parts.size() == 1 && named(parts[0], "BOOLLIT")) return tokenText(parts[0]) == "true";
-    if (parts.size() == 3 && named(parts[0], "OPR") && named(parts[1], "Expr") && named(parts[2], "CPR")) {
+    if (parts.size() == 1 && named(parts[0], Kind::BOOLLIT)) return tokenText(parts[0]) == "true";
+    if (parts.size() == 3 && named(parts[0], Kind::OPR) && named(parts[1], Kind::Expr) && named(parts[2], Kind::CPR)) {
       e = parts[1];
       continue;
     }
@@ -100,7 +100,7 @@ std::string simpleTypeName(Element typeElement) {
   for (const Element& token : tokensBetween(typeElement, typeElement)) {
     const std::string text = tokenText(token);
     if (text == "<") break;
-    if (named(token, "IDEN")) name = text;
+    if (named(token, Kind::IDEN)) name = text;
   }
   return name;
 }
@@ -124,7 +124,7 @@ class Builder {
     g.start = addNode(NodeKind::Start, header, line, line, {});
     frames_.push_back(Frame{});
     Exits exits{{g.start, EdgeKind::Flow, ""}};
-    if (named(body, "Blk"))
+    if (named(body, Kind::Blk))
       exits = buildBlock(body, std::move(exits));
     else if (body)  // a lambda's expression body
       exits = buildExpressionStatement(body, std::move(exits));
@@ -345,27 +345,27 @@ class Builder {
 
   // A statement that runs in a row with its neighbours in one box.
   static bool isSimple(Element item) {
-    if (named(item, "LocVarDecln")) return findOutermost(item, "SwExpr").empty();
-    if (!named(item, "Stmt")) return false;
+    if (named(item, Kind::LocVarDecln)) return findOutermost(item, Kind::SwExpr).empty();
+    if (!named(item, Kind::Stmt)) return false;
     const std::vector<Element> parts = children(item);
     if (parts.empty()) return false;
-    const std::string_view kind = parts[0].name();
-    if (kind == "ExprStmt" || kind == "assertStmt") return findOutermost(item, "SwExpr").empty();
-    return kind == "TypeDecln" || kind == "AnnotType";
+    const Kind kind = parts[0].kind();
+    if (kind == Kind::ExprStmt || kind == Kind::assertStmt) return findOutermost(item, Kind::SwExpr).empty();
+    return kind == Kind::TypeDecln || kind == Kind::AnnotType;
   }
 
   static bool isEmptyStatement(Element item) {
     const std::vector<Element> parts = children(item);
-    return named(item, "Stmt") && parts.size() == 1 && named(parts[0], "EmptyStmt");
+    return named(item, Kind::Stmt) && parts.size() == 1 && named(parts[0], Kind::EmptyStmt);
   }
 
   // A statement label (`name:`), or an empty element.
   static Element statementLabel(Element item) {
-    if (!named(item, "Stmt")) return Element();
-    const Element label = childNamed(item, "LblStmt");
-    const Element name = label ? childNamed(label, "IDEN") : Element();
+    if (!named(item, Kind::Stmt)) return Element();
+    const Element label = childNamed(item, Kind::LblStmt);
+    const Element name = label ? childNamed(label, Kind::IDEN) : Element();
     const std::vector<Element> parts = label ? children(label) : std::vector<Element>{};
-    return parts.size() == 2 && named(parts[0], "IDEN") ? name : Element();
+    return parts.size() == 2 && named(parts[0], Kind::IDEN) ? name : Element();
   }
 
   // The parser makes only the label of a labelled statement that stands
@@ -374,14 +374,14 @@ class Builder {
   // The branch or body that ends the statement (an if's last branch, a
   // while's or for's body), or a label in its place, or an empty element.
   static Element lastSubstatement(Element item) {
-    if (!named(item, "Stmt")) return Element();
+    if (!named(item, Kind::Stmt)) return Element();
     const std::vector<Element> parts = children(item);
     if (parts.empty()) return Element();
     const Element s = parts[0];
     const std::vector<Element> inner = children(s);
-    if (inner.empty() || !named(inner.back(), "Stmt")) return Element();
-    if (named(s, "SelStmt") && named(firstToken(s), "IF")) return inner.back();
-    if (named(s, "IterStmt") && !named(firstToken(s), "DO")) return inner.back();
+    if (inner.empty() || !named(inner.back(), Kind::Stmt)) return Element();
+    if (named(s, Kind::SelStmt) && named(firstToken(s), Kind::IF)) return inner.back();
+    if (named(s, Kind::IterStmt) && !named(firstToken(s), Kind::DO)) return inner.back();
     return Element();
   }
 
@@ -396,7 +396,7 @@ class Builder {
         continue;
       }
       while (next < siblings.size() && statementLabel(siblings[next])) ++next;
-      if (next >= siblings.size() || !named(siblings[next], "Stmt")) break;
+      if (next >= siblings.size() || !named(siblings[next], Kind::Stmt)) break;
       e = siblings[next++];
     }
     return next - from;
@@ -410,21 +410,21 @@ class Builder {
   }
 
   static Element caseLabel(Element item) {
-    if (!named(item, "Stmt")) return Element();
-    const Element label = childNamed(item, "LblStmt");
+    if (!named(item, Kind::Stmt)) return Element();
+    const Element label = childNamed(item, Kind::LblStmt);
     if (!label) return Element();
     const Element first = firstToken(label);
-    return named(first, "CASE") || named(first, "DEFAULT") ? label : Element();
+    return named(first, Kind::CASE) || named(first, Kind::DEFAULT) ? label : Element();
   }
 
   // The text of a simple statement as its box shows it.
   static std::string simpleText(Element item) {
-    const Element declaration = named(item, "Stmt") ? childNamed(item, "TypeDecln") : Element();
+    const Element declaration = named(item, Kind::Stmt) ? childNamed(item, Kind::TypeDecln) : Element();
     if (declaration) {
       // A local class shows its header; its members are flows of their own.
-      for (Element header : children(childNamed(declaration, "RecDecln") ? childNamed(declaration, "RecDecln")
+      for (Element header : children(childNamed(declaration, Kind::RecDecln) ? childNamed(declaration, Kind::RecDecln)
                                                                          : declaration))
-        if (named(header, "ClsHeader") || named(header, "RecHeader") || named(header, "EnumHeader"))
+        if (named(header, Kind::ClsHeader) || named(header, Kind::RecHeader) || named(header, Kind::EnumHeader))
           return elementText(header) + " {...}";
     }
     return elementText(item);
@@ -442,7 +442,7 @@ class Builder {
     std::vector<std::string> labels;
     for (size_t k = 0; k < items.size(); ++k) {
       const Element item = items[k];
-      if (named(item, "OBR") || named(item, "CBR")) continue;
+      if (named(item, Kind::OBR) || named(item, Kind::CBR)) continue;
       if (const Element label = caseLabel(item)) {
         in = onCase(label, std::move(in));
         continue;
@@ -507,8 +507,8 @@ class Builder {
   // `expanded`) belongs to the node of the case that holds it, not again
   // to the statement that uses the switch's value.
   void addLambdas(size_t node, Element e, const std::vector<Element>& expanded = {}) {
-    for (const Element& lambda : findOutermost(e, "LambdaExpr")) {
-      const Element body = childNamed(lambda, "Blk");
+    for (const Element& lambda : findOutermost(e, Kind::LambdaExpr)) {
+      const Element body = childNamed(lambda, Kind::Blk);
       if (!body) continue;
       bool insideExpanded = false;
       for (Element up = lambda.parent(); up && !insideExpanded; up = up.parent()) {
@@ -531,16 +531,14 @@ class Builder {
   // Builds the switch expressions inside [from, to] ahead of the node that
   // uses their values, and lists them so that its text abridges them.
   Exits expandSwitchExpressions(Element from, Element to, Exits in, std::vector<Element>& expanded) {
-    for (Element e = from; e; e = e.next_sibling()) {
-      if (e.type() == pugi::node_element) {
-        if (named(e, "SwExpr")) {
-          expanded.push_back(e);
-          in = buildSwitch(e, std::move(in), /*isExpression=*/true, {});
-        } else {
-          for (const Element& sw : findOutermost(e, "SwExpr")) {
-            expanded.push_back(sw);
-            in = buildSwitch(sw, std::move(in), true, {});
-          }
+    for (Element e = from; e; e = e.nextSibling()) {
+      if (named(e, Kind::SwExpr)) {
+        expanded.push_back(e);
+        in = buildSwitch(e, std::move(in), /*isExpression=*/true, {});
+      } else {
+        for (const Element& sw : findOutermost(e, Kind::SwExpr)) {
+          expanded.push_back(sw);
+          in = buildSwitch(sw, std::move(in), true, {});
         }
       }
       if (e == to) break;
@@ -556,8 +554,8 @@ class Builder {
     in = expandSwitchExpressions(from, to, std::move(in), expanded);
     const size_t node = addNode(kind, prefix + textWithAbridged(from, to, expanded) + suffix, firstLine(from),
                                 lastLine(to), {firstLine(from)});
-    for (Element e = from; e; e = e.next_sibling()) {
-      if (e.type() == pugi::node_element) addLambdas(node, e, expanded);
+    for (Element e = from; e; e = e.nextSibling()) {
+      addLambdas(node, e, expanded);
       if (e == to) break;
     }
     connect(in, node);
@@ -572,23 +570,23 @@ class Builder {
   }
 
   Exits buildStatement(Element item, Exits in, std::vector<std::string> labels) {
-    if (named(item, "LocVarDecln")) return buildExpressionStatement(item, std::move(in));
+    if (named(item, Kind::LocVarDecln)) return buildExpressionStatement(item, std::move(in));
     const std::vector<Element> parts = children(item);
     if (parts.empty()) return in;
     const Element s = parts[0];
-    const std::string_view kind = s.name();
-    if (kind == "Blk") return labelled(std::move(labels), item, [&](Exits e) { return buildBlock(s, std::move(e)); },
+    const Kind kind = s.kind();
+    if (kind == Kind::Blk) return labelled(std::move(labels), item, [&](Exits e) { return buildBlock(s, std::move(e)); },
                                        std::move(in));
-    if (kind == "IterStmt") return buildLoop(s, std::move(in), std::move(labels));
-    if (kind == "SelStmt") {
-      if (named(firstToken(s), "IF"))
+    if (kind == Kind::IterStmt) return buildLoop(s, std::move(in), std::move(labels));
+    if (kind == Kind::SelStmt) {
+      if (named(firstToken(s), Kind::IF))
         return labelled(std::move(labels), item, [&](Exits e) { return buildIf(s, std::move(e)); }, std::move(in));
       return buildSwitch(s, std::move(in), false, std::move(labels));
     }
-    if (kind == "JumpStmt") return buildJump(s, std::move(in));
-    if (kind == "YieldStmt") return buildYield(s, std::move(in));
-    if (kind == "GrdingStmt") {
-      if (named(firstToken(s), "SYNCHRONIZED"))
+    if (kind == Kind::JumpStmt) return buildJump(s, std::move(in));
+    if (kind == Kind::YieldStmt) return buildYield(s, std::move(in));
+    if (kind == Kind::GrdingStmt) {
+      if (named(firstToken(s), Kind::SYNCHRONIZED))
         return labelled(std::move(labels), item, [&](Exits e) { return buildSynchronized(s, std::move(e)); },
                         std::move(in));
       return labelled(std::move(labels), item, [&](Exits e) { return buildTry(s, std::move(e)); }, std::move(in));
@@ -604,7 +602,7 @@ class Builder {
       continuation_.erase(continuation_.begin(), continuation_.begin() + static_cast<std::ptrdiff_t>(k + 1));
       return buildStatement(labelled, std::move(in), std::move(labels));
     }
-    if (kind == "LblStmt" || kind == "EmptyStmt") return in;
+    if (kind == Kind::LblStmt || kind == Kind::EmptyStmt) return in;
     // An expression statement, assert or local class holding a switch
     // expression, or anything else: one box.
     return buildExpressionStatement(item, std::move(in));
@@ -632,7 +630,7 @@ class Builder {
   Exits buildIf(Element s, Exits in) {
     countStatement();
     const std::vector<Element> parts = children(s);  // IF OPR Expr CPR Stmt [ELSE Stmt]
-    const Element cond = childNamed(s, "Expr");
+    const Element cond = childNamed(s, Kind::Expr);
     std::vector<Element> expanded;
     in = expandSwitchExpressions(cond, cond, std::move(in), expanded);
     const std::string header = "if (" + textWithAbridged(cond, cond, expanded) + ")";
@@ -750,13 +748,13 @@ class Builder {
   Exits buildFor(Element s, Exits in, const std::string& labelPrefix, size_t frameIndex) {
     const std::vector<Element> parts = children(s);
     const Element body = parts.back();
-    const Element eachVar = childNamed(s, "for_each_var");
+    const Element eachVar = childNamed(s, Kind::for_each_var);
     const Element close = parts[parts.size() - 2];
     const std::string header = labelPrefix + rangeText(parts[0], close);
     if (eachVar) {
       // for (T x : values): one decision per element, taken while there
       // is a next one.
-      const Element values = childNamed(eachVar, "Expr");
+      const Element values = childNamed(eachVar, Kind::Expr);
       std::vector<Element> expanded;
       in = expandSwitchExpressions(values, values, std::move(in), expanded);
       const size_t head = addNode(NodeKind::Decision, labelPrefix + textWithAbridged(parts[0], close, expanded),
@@ -767,19 +765,19 @@ class Builder {
       connect(exits, head, true);
       return {{head, EdgeKind::False, "done"}};
     }
-    const Element init = childNamed(s, "ForInit");
-    const Element condition = childNamed(s, "ForExpr");
-    const Element update = childNamed(s, "ForIncr");
-    if (init && !(children(init).size() == 1 && named(children(init)[0], "SEMI"))) {
+    const Element init = childNamed(s, Kind::ForInit);
+    const Element condition = childNamed(s, Kind::ForExpr);
+    const Element update = childNamed(s, Kind::ForIncr);
+    if (init && !(children(init).size() == 1 && named(children(init)[0], Kind::SEMI))) {
       countStatement();
       // The initialisation without its ";".
-      const std::vector<Element> initParts = children(named(children(init)[0], "LocVarDecln") ? children(init)[0] : init);
+      const std::vector<Element> initParts = children(named(children(init)[0], Kind::LocVarDecln) ? children(init)[0] : init);
       Element last = initParts.back();
-      if (named(last, "SEMI") && initParts.size() > 1) last = initParts[initParts.size() - 2];
+      if (named(last, Kind::SEMI) && initParts.size() > 1) last = initParts[initParts.size() - 2];
       const size_t node = codeNode(NodeKind::Statement, initParts.front(), last, in);
       in = {{node, EdgeKind::Flow, ""}};
     }
-    const Element condExpr = condition ? childNamed(condition, "Expr") : Element();
+    const Element condExpr = condition ? childNamed(condition, Kind::Expr) : Element();
     const bool forever = !condExpr || isConstantTrue(condExpr);
     const size_t mark = graph().nodes.size();
     std::vector<Element> expanded;
@@ -812,8 +810,8 @@ class Builder {
     countStatement();
     const std::vector<Element> parts = children(s);
     const std::string word = tokenText(parts[0]);
-    const Element value = childNamed(s, "Expr");
-    const std::string label = named(parts[1], "IDEN") ? tokenText(parts[1]) : "";
+    const Element value = childNamed(s, Kind::Expr);
+    const std::string label = named(parts[1], Kind::IDEN) ? tokenText(parts[1]) : "";
     using K = Destination::Kind;
     if (word == "return" || word == "throw") {
       const NodeKind kind = word == "return" ? NodeKind::Return : NodeKind::Throw;
@@ -858,12 +856,12 @@ class Builder {
   // class, or a catch parameter's types.
   std::vector<std::string> thrownTypes(Element value) const {
     const std::vector<Element> parts = children(value);
-    if (parts.size() == 1 && named(parts[0], "NewAllocExpr")) {
-      const Element alloc = childNamed(parts[0], "ClsAllocExpr");
-      const Element type = alloc ? childNamed(alloc, "TName") : Element();
+    if (parts.size() == 1 && named(parts[0], Kind::NewAllocExpr)) {
+      const Element alloc = childNamed(parts[0], Kind::ClsAllocExpr);
+      const Element type = alloc ? childNamed(alloc, Kind::TName) : Element();
       if (type) return {simpleTypeName(type)};
     }
-    if (parts.size() == 1 && named(parts[0], "Qlid") && children(parts[0]).size() == 1) {
+    if (parts.size() == 1 && named(parts[0], Kind::Qlid) && children(parts[0]).size() == 1) {
       const std::string name = tokenText(children(parts[0])[0]);
       for (auto it = catchParameters_.rbegin(); it != catchParameters_.rend(); ++it)
         if (it->first == name) return it->second;
@@ -885,27 +883,27 @@ class Builder {
   Exits buildTry(Element s, Exits in) {
     countStatement();
     const std::vector<Element> parts = children(s);
-    const Element resources = childNamed(s, "RsrcSpec");
-    const Element block = childNamed(s, "Blk");
-    const Element finallyClause = childNamed(s, "Finally");
+    const Element resources = childNamed(s, Kind::RsrcSpec);
+    const Element block = childNamed(s, Kind::Blk);
+    const Element finallyClause = childNamed(s, Kind::Finally);
     const size_t tryNode = addNode(NodeKind::Try, "try", firstLine(s), firstLine(s), {});
     connect(in, tryNode);
     const size_t saved = openRegion(RegionKind::TryBlock, "try", firstLine(s), lastLine(s), tryNode);
     Frame frame;
     frame.kind = Frame::Kind::Try;
     frame.region = region_;
-    frame.finallyBlock = finallyClause ? childNamed(finallyClause, "Blk") : Element();
+    frame.finallyBlock = finallyClause ? childNamed(finallyClause, Kind::Blk) : Element();
     // Every catch clause is entered from the try when the block throws an
     // exception of its types.
     bool catchesAll = false;
     std::vector<Element> catchElements;
     for (const Element& part : parts) {
-      if (!named(part, "Catch")) continue;
+      if (!named(part, Kind::Catch)) continue;
       catchElements.push_back(part);
-      const Element header = childNamed(part, "CatchHeader");
+      const Element header = childNamed(part, Kind::CatchHeader);
       CatchClause clause;
       for (const Element& piece : children(header))
-        if (named(piece, "TypeSpec")) clause.types.push_back(simpleTypeName(piece));
+        if (named(piece, Kind::TypeSpec)) clause.types.push_back(simpleTypeName(piece));
       std::string typeText;
       for (const std::string& type : clause.types) typeText += (typeText.empty() ? "" : " | ") + type;
       clause.node = addNode(NodeKind::Catch, elementText(header), firstLine(header), lastLine(header), {});
@@ -921,7 +919,7 @@ class Builder {
       std::vector<int32_t> lines;
       std::vector<std::string> names;
       for (const Element& r : children(resources)) {
-        if (!named(r, "Rsrc")) continue;
+        if (!named(r, Kind::Rsrc)) continue;
         lines.push_back(firstLine(r));
         names.push_back(resourceName(r));
       }
@@ -959,7 +957,7 @@ class Builder {
     if (resources) frames_.pop_back();
     for (size_t c = 0; c < catchElements.size(); ++c) {
       const CatchClause& clause = frames_[frameIndex].catches[c];
-      const Element header = childNamed(catchElements[c], "CatchHeader");
+      const Element header = childNamed(catchElements[c], Kind::CatchHeader);
       const size_t savedCatch =
           openRegion(RegionKind::CatchBlock, graph().nodes[clause.node].text, firstLine(catchElements[c]),
                      lastLine(catchElements[c]), clause.node);
@@ -968,7 +966,7 @@ class Builder {
       catchParameters_.emplace_back(parameter ? tokenText(parameter) : "", clause.types);
       const size_t catchRegion = region_;
       const size_t mark = graph().nodes.size();
-      Exits exits = buildBlock(childNamed(catchElements[c], "Blk"), {{clause.node, EdgeKind::Flow, ""}});
+      Exits exits = buildBlock(childNamed(catchElements[c], Kind::Blk), {{clause.node, EdgeKind::Flow, ""}});
       catchParameters_.pop_back();
       closeRegion(savedCatch);
       normal.insert(normal.end(), exits.begin(), exits.end());
@@ -1007,7 +1005,7 @@ class Builder {
   static std::string resourceName(Element resource) {
     Element before;
     for (const Element& part : children(resource)) {
-      if (named(part, "EQ")) return before ? elementText(before) : elementText(resource);
+      if (named(part, Kind::EQ)) return before ? elementText(before) : elementText(resource);
       before = part;
     }
     return elementText(resource);
@@ -1016,7 +1014,7 @@ class Builder {
   static Element lastParameterName(Element header) {
     Element name;
     for (const Element& part : children(header))
-      if (named(part, "IDEN")) name = part;
+      if (named(part, Kind::IDEN)) name = part;
     return name;
   }
 
@@ -1024,14 +1022,14 @@ class Builder {
 
   static bool hasDefault(Element label) {
     for (const Element& token : tokensBetween(label, label))
-      if (named(token, "DEFAULT")) return true;
+      if (named(token, Kind::DEFAULT)) return true;
     return false;
   }
 
   // A pattern or null label makes a switch statement exhaustive.
   static bool hasPattern(Element label) {
     for (const Element& part : children(label))
-      if (named(part, "TypePat") || named(part, "RecPat") || named(part, "JNULL")) return true;
+      if (named(part, Kind::TypePat) || named(part, Kind::RecPat) || named(part, Kind::JNULL)) return true;
     return false;
   }
 
@@ -1040,7 +1038,7 @@ class Builder {
   static std::string caseText(Element label) {
     const std::vector<Element> parts = children(label);
     if (parts.size() < 2) return "default";
-    if (named(parts[0], "DEFAULT")) return "default";
+    if (named(parts[0], Kind::DEFAULT)) return "default";
     return rangeText(parts[1], parts[parts.size() - 2]);
   }
 
@@ -1059,18 +1057,18 @@ class Builder {
     bool sawDefault = false;
     bool sawPattern = false;
     Exits out;
-    if (named(body, "SwBlk")) {
+    if (named(body, Kind::SwBlk)) {
       for (const Element& rule : children(body)) {
-        if (!named(rule, "SwRule")) continue;
-        const Element label = childNamed(rule, "SwLabel");
-        const Element statement = childNamed(rule, "Stmt");
+        if (!named(rule, Kind::SwRule)) continue;
+        const Element label = childNamed(rule, Kind::SwLabel);
+        const Element statement = childNamed(rule, Kind::Stmt);
         sawDefault = sawDefault || hasDefault(label);
         sawPattern = sawPattern || hasPattern(label);
         const std::string values = caseText(label);
         const size_t savedGroup = openRegion(RegionKind::CaseGroup, "case " + values, firstLine(rule),
                                              lastLine(rule), node);
         Exits caseIn{{node, EdgeKind::Case, values}};
-        const Element exprStmt = childNamed(statement, "ExprStmt");
+        const Element exprStmt = childNamed(statement, Kind::ExprStmt);
         if (isExpression && exprStmt) {
           // `case 1 -> value;` yields the value.
           countStatement();
@@ -1103,7 +1101,7 @@ class Builder {
       };
       for (size_t k = 0; k < items.size(); ++k) {
         const Element item = items[k];
-        if (named(item, "OBR") || named(item, "CBR")) continue;
+        if (named(item, Kind::OBR) || named(item, Kind::CBR)) continue;
         if (const Element label = caseLabel(item)) {
           sawDefault = sawDefault || hasDefault(label);
           sawPattern = sawPattern || hasPattern(label);
@@ -1114,7 +1112,7 @@ class Builder {
         flushLabels(current);
         // The statements up to the next case label.
         std::vector<Element> run;
-        while (k < items.size() && !caseLabel(items[k]) && !named(items[k], "CBR")) run.push_back(items[k++]);
+        while (k < items.size() && !caseLabel(items[k]) && !named(items[k], Kind::CBR)) run.push_back(items[k++]);
         --k;
         current = buildSequence(run, std::move(current), [](Element, Exits e) { return e; });
         // A group ends where the next label begins.
@@ -1148,41 +1146,36 @@ class Builder {
 
 // The declaration's body block; empty when it has none.
 Element bodyOf(Element declaration) {
-  if (named(declaration, "MtdDecln")) {
-    const Element body = childNamed(declaration, "MtdBody");
-    return body ? childNamed(body, "Blk") : Element();
+  if (named(declaration, Kind::MtdDecln)) {
+    const Element body = childNamed(declaration, Kind::MtdBody);
+    return body ? childNamed(body, Kind::Blk) : Element();
   }
-  if (named(declaration, "CtorDecln") || named(declaration, "StaticInit") || named(declaration, "NonStaticInit"))
-    return childNamed(declaration, "Blk");
+  if (named(declaration, Kind::CtorDecln) || named(declaration, Kind::StaticInit) || named(declaration, Kind::NonStaticInit))
+    return childNamed(declaration, Kind::Blk);
   return Element();
 }
 
 std::string headerOf(Element declaration) {
-  if (named(declaration, "StaticInit")) return "static {}";
-  if (named(declaration, "NonStaticInit")) return "{}";
+  if (named(declaration, Kind::StaticInit)) return "static {}";
+  if (named(declaration, Kind::NonStaticInit)) return "{}";
   const Element declarator =
-      childNamed(declaration, named(declaration, "MtdDecln") ? "MtdDeclr" : "CtorDeclr");
+      childNamed(declaration, named(declaration, Kind::MtdDecln) ? Kind::MtdDeclr : Kind::CtorDeclr);
   return declarator ? elementText(declarator) : std::string();
 }
 
 }  // namespace
 
-bool hasBody(const xml::Node& declaration) { return static_cast<bool>(bodyOf(declaration.raw())); }
+bool hasBody(const syntax::Node& declaration) { return static_cast<bool>(bodyOf(declaration)); }
 
-std::optional<MethodFlow> buildMethodFlow(const xml::Node& declaration, std::string* error,
-                                         const DeclaredSuperclasses& program) {
-  const Element element = declaration.raw();
-  const Element body = bodyOf(element);
-  if (!body) {
-    if (error) *error = "no body";
-    return std::nullopt;
-  }
+errors::Result<MethodFlow> buildMethodFlow(const syntax::Node& declaration, const DeclaredSuperclasses& program) {
+  const Element body = bodyOf(declaration);
+  if (!body) return errors::Problem(errors::Problem::Kind::NoBody, "no body");
   MethodFlow flow;
-  flow.line = firstLine(element);
-  flow.endLine = lastLine(element);
+  flow.line = firstLine(declaration);
+  flow.endLine = lastLine(declaration);
   flow.graphs.emplace_back();
   Builder builder(flow, 0, program);
-  builder.buildBody(body, headerOf(element), flow.line, flow.endLine);
+  builder.buildBody(body, headerOf(declaration), flow.line, flow.endLine);
   return flow;
 }
 

@@ -1,25 +1,22 @@
-// Builds the control-flow graph of a method from its parse tree.
+// Builds the control-flow graph of a method from its syntax tree.
 #pragma once
-
-#include <optional>
-#include <string>
 
 #include "cfg/exception_types.h"
 #include "cfg/graph.h"
-#include "xml/document.h"
+#include "errors/problem.h"
+#include "frontends/java/syntax/syntax_tree.h"
 
 namespace cfg {
 
-// declaration: a MtdDecln, CtorDecln, StaticInit or NonStaticInit element
-// of the Java parse tree.  The graph's texts are the source's bytes, as
-// the tree holds them.  nullopt with a message when the declaration has no
-// body (abstract, interface and native methods) or is not a declaration.
+// declaration: a MtdDecln, CtorDecln, StaticInit or NonStaticInit node of
+// the Java syntax tree.  The graph's texts are the source's bytes, as the
+// tree holds them.  A NoBody problem when the declaration has no body
+// (abstract, interface and native methods) or is not a declaration.
 // program: the superclasses of the exception classes the program declares
 // itself, which decide the catch clauses their exceptions reach.
-std::optional<MethodFlow> buildMethodFlow(const xml::Node& declaration, std::string* error,
-                                          const DeclaredSuperclasses& program = {});
+errors::Result<MethodFlow> buildMethodFlow(const syntax::Node& declaration, const DeclaredSuperclasses& program = {});
 
 // True when the declaration has a body to draw.
-bool hasBody(const xml::Node& declaration);
+bool hasBody(const syntax::Node& declaration);
 
 }  // namespace cfg

@@ -1,5 +1,5 @@
-// Reading the Java parse tree for the control-flow graph: element
-// children, tokens, and a construct's text rebuilt from its tokens.
+// Reading the Java syntax tree for the control-flow graph: a construct's
+// text rebuilt from its tokens, and the constructs of a flow.
 #pragma once
 
 #include <cstdint>
@@ -7,46 +7,43 @@
 #include <string_view>
 #include <vector>
 
-#include <pugixml.hpp>
+#include "frontends/java/syntax/syntax_tree.h"
 
 namespace cfg {
 
-using Element = pugi::xml_node;
+using Element = syntax::Node;
+using syntax::Kind;
 
-// A token is an element with a text attribute "t".
-inline bool isToken(Element e) { return static_cast<bool>(e.attribute("t")); }
-inline bool named(Element e, std::string_view name) { return e && name == e.name(); }
-// The first child element of that name, or an empty element.
-Element childNamed(Element e, std::string_view name);
-std::vector<Element> children(Element e);
+inline bool named(const Element& e, Kind kind) { return e.is(kind); }
+inline Element childNamed(const Element& e, Kind kind) { return e.child(kind); }
+std::vector<Element> children(const Element& e);
 
-// A token's text as the source has it (its bytes, not pugixml's UTF-8).
-std::string tokenText(Element token);
-inline int32_t tokenLine(Element token) { return token.attribute("l").as_int(); }
+// A token's text as the tree file shows it (line breaks and tabs as
+// blanks), in the source's bytes.
+inline std::string tokenText(const Element& token) { return syntax::blankedText(token); }
+inline int32_t tokenLine(const Element& token) { return token.line(); }
 
-// The first and last token at or below an element; empty when none.
-Element firstToken(Element e);
-Element lastToken(Element e);
-// The line of the first token; 0 when there is none.
-int32_t firstLine(Element e);
-int32_t lastLine(Element e);
+inline Element firstToken(const Element& e) { return e.firstToken(); }
+inline Element lastToken(const Element& e) { return e.lastToken(); }
+// The line of the first and last token; 0 when there is none.
+inline int32_t firstLine(const Element& e) { return e.firstLine(); }
+inline int32_t lastLine(const Element& e) { return e.lastLine(); }
 
 // The tokens at or below a range of sibling elements [from, to], in
 // source order.
-std::vector<Element> tokensBetween(Element from, Element to);
+std::vector<Element> tokensBetween(const Element& from, const Element& to);
 
 // The tokens' text, spaced as the source spaces them (a run of blanks or
-// a line break becomes one blank).  The block of each element listed in
-// `abridged` shows as "{...}".
+// a line break becomes one blank).
 std::string joinedText(const std::vector<Element>& tokens);
-std::string elementText(Element e);
-std::string rangeText(Element from, Element to);
+std::string elementText(const Element& e);
+std::string rangeText(const Element& from, const Element& to);
 // The text with the bodies of the given switch expressions shown as "{...}".
-std::string textWithAbridged(Element from, Element to, const std::vector<Element>& abridged);
+std::string textWithAbridged(const Element& from, const Element& to, const std::vector<Element>& abridged);
 
-// Finds the elements of the given name at or below e, outermost first,
-// not looking inside lambdas, anonymous classes and local classes (which
-// have flows of their own), nor inside a found element.
-std::vector<Element> findOutermost(Element e, std::string_view name);
+// Finds the elements of the kind at or below e, outermost first, not
+// looking inside lambdas, anonymous classes and local classes (which have
+// flows of their own), nor inside a found element.
+std::vector<Element> findOutermost(const Element& e, Kind kind);
 
 }  // namespace cfg

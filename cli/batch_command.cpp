@@ -255,9 +255,9 @@ void drawFile(const SourceFile& file, const BatchRequest& request, const Changed
   // What is read is stamped first: a change made while the file is drawn
   // leaves a stamp that no longer matches, and the next run draws it again.
   stampSource(file.source, record);
-  pipeline::Problem problem;
-  std::optional<pipeline::ParsedSource> parsed =
-      pipeline::ParsedSource::parse(file.source.string(), request.languageLevel, problem);
+  errors::Result<pipeline::ParsedSource> parsed =
+      pipeline::ParsedSource::parse(file.source.string(), request.languageLevel);
+  const pipeline::Problem problem = parsed ? pipeline::Problem() : parsed.problem();
   record.languageLevel = request.languageLevel;
   record.shard = request.shard;
   record.shards = request.shards;

@@ -350,11 +350,11 @@ int runCheck(const CheckRequest& request) {
   size_t violations = 0;
   for (const std::string& path : paths) {
     if (changed && !changed->touchesFile(path)) continue;
-    pipeline::Problem problem;
     CheckedFile file;
     file.path = path;
-    std::optional<pipeline::ParsedSource> parsed = pipeline::ParsedSource::parse(path, request.languageLevel, problem);
+    errors::Result<pipeline::ParsedSource> parsed = pipeline::ParsedSource::parse(path, request.languageLevel);
     if (!parsed) {
+      const pipeline::Problem& problem = parsed.problem();
       std::fprintf(stderr, "%s\n", located(path, problem.line, problem.message).c_str());
       failures.push_back({path, problem.line, problem.message});
       continue;

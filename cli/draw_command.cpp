@@ -79,9 +79,9 @@ int writeGraphs(pipeline::ParsedSource& parsed, const pipeline::MethodSummary& m
 // The method's control-flow graph as JSON, for tools.
 int writeFlowJson(pipeline::ParsedSource& parsed, const pipeline::MethodSummary& method, const std::string& output,
                   pipeline::SequenceSources& classes) {
-  pipeline::Problem problem;
-  std::optional<cfg::MethodFlow> flow = pipeline::methodFlow(parsed, method, problem, &classes);
+  const errors::Result<cfg::MethodFlow> flow = pipeline::methodFlow(parsed, method, &classes);
   if (!flow) {
+    const pipeline::Problem& problem = flow.problem();
     std::fprintf(stderr, "%s\n", located(parsed.sourcePath(), problem.line, problem.message).c_str());
     return kExitSomeFailed;
   }

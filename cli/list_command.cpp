@@ -83,13 +83,14 @@ void printJson(const std::string& file, const FileSummary& summary, const Measur
 }  // namespace
 
 std::optional<pipeline::ParsedSource> parseSource(const std::string& path, int languageLevel, int& exitCode) {
-  pipeline::Problem problem;
-  std::optional<pipeline::ParsedSource> parsed = pipeline::ParsedSource::parse(path, languageLevel, problem);
+  errors::Result<pipeline::ParsedSource> parsed = pipeline::ParsedSource::parse(path, languageLevel);
   if (!parsed) {
+    const pipeline::Problem& problem = parsed.problem();
     std::fprintf(stderr, "%s\n", located(path, problem.line, problem.message).c_str());
     exitCode = exitCodeFor(problem);
+    return std::nullopt;
   }
-  return parsed;
+  return std::move(*parsed);
 }
 
 int runList(const ListRequest& request) {

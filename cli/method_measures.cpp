@@ -6,7 +6,6 @@
 #include <map>
 #include <utility>
 
-#include "files/latin1.h"
 
 namespace cli {
 
@@ -22,12 +21,11 @@ std::optional<int64_t> MeasuredSource::classComplexity(const pipeline::FileSumma
 
 MeasuredSource measureSource(pipeline::ParsedSource& parsed) {
   MeasuredSource measured;
-  measured.file = metrics::measureTree(parsed.tree());
+  measured.file = metrics::measureTree(parsed.syntax());
   // The summary and the tree are joined by the place of each declaration,
-  // its first and last lines, never by the text of its name, which the two
-  // hold in different forms once it has a letter outside ASCII.  Methods
-  // sharing a place (several on one line) are told apart by name, then
-  // taken in the order they are declared.
+  // its first and last lines.  Methods sharing a place (several on one
+  // line) are told apart by name, then taken in the order they are
+  // declared.
   std::map<std::pair<int32_t, int32_t>, std::vector<const metrics::MethodMeasures*>> byPlace;
   for (const metrics::MethodMeasures& method : measured.file.methods)
     byPlace[{method.line, method.endLine}].push_back(&method);
@@ -40,10 +38,8 @@ MeasuredSource measureSource(pipeline::ParsedSource& parsed) {
     std::vector<const metrics::MethodMeasures*>& here = found->second;
     auto chosen = here.begin();
     if (here.size() > 1) {
-      // The tree keeps a name as UTF-8 of the source's single bytes.
-      const auto sameName = std::find_if(here.begin(), here.end(), [&](const metrics::MethodMeasures* each) {
-        return files::utf8ToLatin1(each->name) == method.name;
-      });
+      const auto sameName = std::find_if(here.begin(), here.end(),
+                                         [&](const metrics::MethodMeasures* each) { return each->name == method.name; });
       if (sameName != here.end()) chosen = sameName;
     }
     measured.byMethod.push_back(*chosen);

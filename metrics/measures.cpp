@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
-#include <cstring>
 #include <string_view>
 #include <unordered_set>
 
@@ -22,62 +21,47 @@ double Halstead::difficulty() const {
 
 namespace {
 
-using pugi::xml_node;
-
-bool named(const xml_node& node, const char* name) { return std::strcmp(node.name(), name) == 0; }
-bool isToken(const xml_node& node) { return static_cast<bool>(node.attribute("t")); }
-
-xml_node firstElement(const xml_node& node) {
-  for (xml_node child = node.first_child(); child; child = child.next_sibling())
-    if (child.type() == pugi::node_element) return child;
-  return xml_node();
-}
-
-xml_node previousElement(const xml_node& node) {
-  for (xml_node sibling = node.previous_sibling(); sibling; sibling = sibling.previous_sibling())
-    if (sibling.type() == pugi::node_element) return sibling;
-  return xml_node();
-}
+using syntax::Kind;
+using syntax::Node;
 
 // The elements whose operators are expression operators: an Expr, and the
 // places the grammar puts a constant or conditional expression without an
 // Expr around it (case labels and guards).
-bool isExpressionParent(const xml_node& parent) {
-  return named(parent, "Expr") || named(parent, "LblStmt") || named(parent, "SwLabel") || named(parent, "Guard");
+bool isExpressionParent(const Node& parent) {
+  return parent.is(Kind::Expr) || parent.is(Kind::LblStmt) || parent.is(Kind::SwLabel) || parent.is(Kind::Guard);
 }
 
 // A `?` that is the conditional operator, not a wildcard.
-bool isConditional(const xml_node& token) { return named(token, "QUEST") && isExpressionParent(token.parent()); }
+bool isConditional(const Node& token) { return token.is(Kind::QUEST) && isExpressionParent(token.parent()); }
 
-bool isOperandToken(const char* name) {
-  static const std::unordered_set<std::string_view> kOperands = {"IDEN",   "NUMLIT", "CHRLIT", "STRLIT", "BOOLLIT",
-                                                                 "TXTBLK", "JNULL",  "THIS",   "SUPER"};
-  return kOperands.count(name) > 0;
-}
-
-bool isClosingBracket(const char* name) {
-  return std::strcmp(name, "CPR") == 0 || std::strcmp(name, "CSQ") == 0 || std::strcmp(name, "CBR") == 0;
-}
-
-int32_t lineOf(const xml_node& token) { return token.attribute("l").as_int(); }
-
-// The tokens of a node, in document order, without recursion.
-template <typename Visit>
-void forEachToken(const xml_node& node, Visit&& visit) {
-  if (isToken(node)) {
-    visit(node);
-    return;
+bool isOperandToken(Kind kind) {
+  switch (kind) {
+    case Kind::IDEN:
+    case Kind::NUMLIT:
+    case Kind::CHRLIT:
+    case Kind::STRLIT:
+    case Kind::BOOLLIT:
+    case Kind::TXTBLK:
+    case Kind::JNULL:
+    case Kind::THIS:
+    case Kind::SUPER: return true;
+    default: return false;
   }
-  const xml_node end = node;
-  xml_node current = node.first_child();
-  while (current && current != end) {
-    if (current.type() == pugi::node_element && isToken(current)) visit(current);
-    if (current.type() == pugi::node_element && !isToken(current) && current.first_child()) {
-      current = current.first_child();
-      continue;
-    }
-    while (current != end && !current.next_sibling()) current = current.parent();
-    if (current != end) current = current.next_sibling();
+}
+
+bool isClosingBracket(Kind kind) { return kind == Kind::CPR || kind == Kind::CSQ || kind == Kind::CBR; }
+
+bool isDecision(Kind kind) {
+  switch (kind) {
+    case Kind::IF:
+    case Kind::FOR:
+    case Kind::DO:
+    case Kind::CASE:
+    case Kind::CATCH:
+    case Kind::LAND:
+    case Kind::LOR:
+    case Kind::WHEN: return true;
+    default: return false;
   }
 }
 
@@ -101,22 +85,23 @@ class HalsteadCounter {
 
 // The operator and operand names of one token, by the rules of the header.
 template <typename Counter>
-void countToken(const xml_node& token, Counter& counter) {
-  const char* name = token.name();
-  const std::string_view text = token.attribute("t").value();
-  if (isOperandToken(name)) {
+void countToken(const Node& token, Counter& counter) {
+  const Kind kind = token.kind();
+  const std::string blanked = syntax::blankedText(token);
+  const std::string_view text = blanked;
+  if (isOperandToken(kind)) {
     counter.operandNamed(text);
     return;
   }
-  if (isClosingBracket(name)) return;
+  if (isClosingBracket(kind)) return;
   const bool typeBracket = !isExpressionParent(token.parent());
-  if (std::strcmp(name, "LT") == 0 && typeBracket) {
+  if (kind == Kind::LT && typeBracket) {
     counter.operatorNamed("<>");
     return;
   }
   // The ">", ">>" or ">>>" that closes type arguments closes what "<" counted.
-  if ((std::strcmp(name, "GT") == 0 || std::strcmp(name, "SHRR") == 0) && typeBracket) return;
-  if (std::strcmp(name, "CASTEXPR") == 0) {
+  if ((kind == Kind::GT || kind == Kind::SHRR) && typeBracket) return;
+  if (kind == Kind::CASTEXPR) {
     counter.operatorNamed("(");
     static const std::unordered_set<std::string_view> kWords = {"extends", "super"};
     size_t i = 0;
@@ -151,24 +136,24 @@ struct OpenMethod {
 };
 
 struct Frame {
-  xml_node node;
+  Node node;
   int method = -1;  // into the open methods; -1 outside every method
   int nesting = 0;
 };
 
 class TreeMeasurer {
  public:
-  FileMeasures measure(const xml_node& root) {
+  FileMeasures measure(const Node& root) {
     std::vector<Frame> pending;
-    for (xml_node child = root.last_child(); child; child = child.previous_sibling())
-      if (child.type() == pugi::node_element) pending.push_back({child, -1, 0});
+    for (Node child : root.children()) pending.push_back({child, -1, 0});
+    std::reverse(pending.begin(), pending.end());
     std::vector<int32_t> tokenLines;
     while (!pending.empty()) {
       const Frame frame = pending.back();
       pending.pop_back();
-      if (isToken(frame.node)) {
+      if (frame.node.isToken()) {
         countToken(frame.node, file_);
-        tokenLines.push_back(lineOf(frame.node));
+        tokenLines.push_back(frame.node.line());
         if (frame.method >= 0) onToken(frame.node, methods_[frame.method]);
         continue;
       }
@@ -194,40 +179,34 @@ class TreeMeasurer {
   }
 
  private:
-  static void onToken(const xml_node& token, OpenMethod& method) {
+  static void onToken(const Node& token, OpenMethod& method) {
     countToken(token, method.halstead);
-    const char* name = token.name();
-    static const std::unordered_set<std::string_view> kDecisions = {"IF",    "FOR", "DO",  "CASE",
-                                                                    "CATCH", "LAND", "LOR", "WHEN"};
-    if (kDecisions.count(name) || isConditional(token)) ++method.measures.cyclomatic;
+    if (isDecision(token.kind()) || isConditional(token)) ++method.measures.cyclomatic;
     // The while of a do statement is part of the do.
-    if (std::strcmp(name, "WHILE") == 0 && !named(firstElement(token.parent()), "DO")) ++method.measures.cyclomatic;
+    if (token.is(Kind::WHILE) && !token.parent().firstChild().is(Kind::DO)) ++method.measures.cyclomatic;
   }
 
-  int openMethod(const xml_node& element) {
+  int openMethod(const Node& element) {
     OpenMethod open;
     MethodMeasures& m = open.measures;
     m.cyclomatic = 1;
-    bool first = true;
-    forEachToken(element, [&](const xml_node& token) {
-      if (first) m.line = lineOf(token);
-      first = false;
-      m.endLine = lineOf(token);
-    });
+    m.line = element.firstLine();
+    m.endLine = element.lastLine();
     m.nameLine = m.line;
     m.hasBody = true;
-    const bool method = named(element, "MtdDecln");
-    if (method || named(element, "CtorDecln")) {
+    const bool method = element.is(Kind::MtdDecln);
+    if (method || element.is(Kind::CtorDecln)) {
       m.kind = method ? MethodMeasures::Kind::Method : MethodMeasures::Kind::Constructor;
-      const xml_node declarator = element.child(method ? "MtdDeclr" : "CtorDeclr");
-      const xml_node name = declarator.child("IDEN");
-      m.name = name.attribute("t").value();
-      m.nameLine = lineOf(name);
-      for (xml_node param = declarator.child("Param"); param; param = param.next_sibling("Param")) {
+      const Node declarator = element.child(method ? Kind::MtdDeclr : Kind::CtorDeclr);
+      const Node name = declarator.child(Kind::IDEN);
+      m.name = syntax::blankedText(name);
+      m.nameLine = name.line();
+      for (Node param : declarator.children()) {
+        if (!param.is(Kind::Param)) continue;
         ++open.parameters;
-        if (param.child("ELL")) open.varargs = true;
+        if (param.child(Kind::ELL)) open.varargs = true;
       }
-      if (method) m.hasBody = static_cast<bool>(element.child("MtdBody").child("Blk"));
+      if (method) m.hasBody = static_cast<bool>(element.child(Kind::MtdBody).child(Kind::Blk));
     } else {
       m.kind = MethodMeasures::Kind::Initializer;
       m.name = "#Block#";
@@ -238,90 +217,88 @@ class TreeMeasurer {
 
   // A call of the method itself: its own name alone or on this, with as
   // many arguments (a varargs method: at least all but the last).
-  static bool isSelfCall(const xml_node& call, const OpenMethod& method) {
+  static bool isSelfCall(const Node& call, const OpenMethod& method) {
     if (method.measures.kind != MethodMeasures::Kind::Method) return false;
-    std::vector<xml_node> callee;
-    forEachToken(call.child("MtdAcc"), [&](const xml_node& token) { callee.push_back(token); });
+    const syntax::TokenRange callee = call.child(Kind::MtdAcc).tokens();
     const bool plain = callee.size() == 1;
-    const bool onThis = callee.size() == 3 && named(callee[0], "THIS") && named(callee[1], "DOT");
-    if (!(plain || onThis) || !named(callee.back(), "IDEN") ||
-        method.measures.name != callee.back().attribute("t").value())
+    const bool onThis = callee.size() == 3 && callee.front().is(Kind::THIS) && (*++callee.begin()).is(Kind::DOT);
+    if (!(plain || onThis) || !callee.back().is(Kind::IDEN) || method.measures.name != syntax::blankedText(callee.back()))
       return false;
     size_t arguments = 0;
-    for (xml_node arg = call.child("Expr"); arg; arg = arg.next_sibling("Expr")) ++arguments;
+    for (Node arg : call.children()) arguments += arg.is(Kind::Expr) ? 1 : 0;
     return method.varargs ? arguments + 1 >= method.parameters : arguments == method.parameters;
   }
 
   // An if that is the else branch of another if.
-  static bool isElseIf(const xml_node& ifStatement) {
-    const xml_node stmt = ifStatement.parent();
-    return named(stmt, "Stmt") && named(stmt.parent(), "SelStmt") && named(previousElement(stmt), "ELSE");
+  static bool isElseIf(const Node& ifStatement) {
+    const Node stmt = ifStatement.parent();
+    return stmt.is(Kind::Stmt) && stmt.parent().is(Kind::SelStmt) && stmt.previousSibling().is(Kind::ELSE);
   }
 
-  static bool isIf(const xml_node& node) { return named(node, "SelStmt") && named(firstElement(node), "IF"); }
+  static bool isIf(const Node& node) { return node.is(Kind::SelStmt) && node.firstChild().is(Kind::IF); }
 
   void visitElement(const Frame& frame, std::vector<Frame>& pending) {
-    const xml_node& node = frame.node;
-    if (named(node, "MtdDecln") || named(node, "CtorDecln") || named(node, "StaticInit") ||
-        named(node, "NonStaticInit")) {
+    const Node& node = frame.node;
+    if (node.is(Kind::MtdDecln) || node.is(Kind::CtorDecln) || node.is(Kind::StaticInit) ||
+        node.is(Kind::NonStaticInit)) {
       const int method = openMethod(node);
-      pushChildren(node, method, [](const xml_node&, int) { return 0; }, pending);
+      pushChildren(node, method, [](const Node&, int) { return 0; }, pending);
       return;
     }
     if (frame.method < 0) {
-      pushChildren(node, -1, [](const xml_node&, int) { return 0; }, pending);
+      pushChildren(node, -1, [](const Node&, int) { return 0; }, pending);
       return;
     }
     OpenMethod& method = methods_[frame.method];
     int64_t& cognitive = method.measures.cognitive;
     const int n = frame.nesting;
-    const xml_node head = firstElement(node);
-    const auto same = [n](const xml_node&, int) { return n; };
-    const auto deeper = [n](const xml_node&, int) { return n + 1; };
+    const Node head = node.firstChild();
+    const auto same = [n](const Node&, int) { return n; };
+    const auto deeper = [n](const Node&, int) { return n + 1; };
     // Bodies (Stmt, Blk, SwBlk) one level deeper; the rest where it stands.
-    const auto bodiesDeeper = [n](const xml_node& child, int) {
-      return named(child, "Stmt") || named(child, "Blk") || named(child, "SwBlk") ? n + 1 : n;
+    const auto bodiesDeeper = [n](const Node& child, int) {
+      return child.is(Kind::Stmt) || child.is(Kind::Blk) || child.is(Kind::SwBlk) ? n + 1 : n;
     };
 
     countOperatorRuns(node, cognitive);
     if (isIf(node)) {
       cognitive += isElseIf(node) ? 1 : 1 + n;
       pushChildren(node, frame.method,
-                   [&](const xml_node& child, int) {
-                     if (!named(child, "Stmt")) return n;
-                     if (!named(previousElement(child), "ELSE")) return n + 1;
+                   [&](const Node& child, int) {
+                     if (!child.is(Kind::Stmt)) return n;
+                     if (!child.previousSibling().is(Kind::ELSE)) return n + 1;
                      // An else if stays on the level of its chain; an else goes in.
-                     if (isIf(firstElement(child))) return n;
+                     if (isIf(child.firstChild())) return n;
                      ++cognitive;
                      return n + 1;
                    },
                    pending);
       return;
     }
-    if (named(node, "SelStmt") || named(node, "SwExpr") || named(node, "IterStmt")) {
+    if (node.is(Kind::SelStmt) || node.is(Kind::SwExpr) || node.is(Kind::IterStmt)) {
       cognitive += 1 + n;
       pushChildren(node, frame.method, bodiesDeeper, pending);
       return;
     }
-    if (named(node, "Catch")) {
+    if (node.is(Kind::Catch)) {
       cognitive += 1 + n;
       pushChildren(node, frame.method, bodiesDeeper, pending);
       return;
     }
-    if (named(node, "LambdaExpr") || named(node, "AnonyClass") || named(node, "EnumCstBody") ||
-        (named(node, "TypeDecln"))) {
+    if (node.is(Kind::LambdaExpr) || node.is(Kind::AnonyClass) || node.is(Kind::EnumCstBody) ||
+        node.is(Kind::TypeDecln)) {
       pushChildren(node, frame.method, deeper, pending);
       return;
     }
-    if (named(node, "JumpStmt") && (named(head, "BREAK") || named(head, "CONTINUE")) &&
-        named(head.next_sibling(), "IDEN"))
+    if (node.is(Kind::JumpStmt) && (head.is(Kind::BREAK) || head.is(Kind::CONTINUE)) &&
+        head.nextSibling().is(Kind::IDEN))
       ++cognitive;
-    if (named(node, "MtdCall") && isSelfCall(node, method)) ++cognitive;
+    if (node.is(Kind::MtdCall) && isSelfCall(node, method)) ++cognitive;
     if (isExpressionParent(node)) {
       // The operands of a conditional operator are nested in it.
       bool afterQuestion = false;
       pushChildren(node, frame.method,
-                   [&](const xml_node& child, int) {
+                   [&](const Node& child, int) {
                      if (isConditional(child)) {
                        cognitive += 1 + n;
                        afterQuestion = true;
@@ -336,28 +313,24 @@ class TreeMeasurer {
 
   // One increment for each run of like operators among && and || that
   // stand directly in the node.
-  static void countOperatorRuns(const xml_node& node, int64_t& cognitive) {
+  static void countOperatorRuns(const Node& node, int64_t& cognitive) {
     if (!isExpressionParent(node)) return;
-    const char* previous = nullptr;
-    for (xml_node child = node.first_child(); child; child = child.next_sibling()) {
-      const char* name = child.name();
-      const bool logical = std::strcmp(name, "LAND") == 0 || std::strcmp(name, "LOR") == 0;
-      if (!logical) continue;
-      if (!previous || std::strcmp(previous, name) != 0) ++cognitive;
-      previous = name;
+    Kind previous = Kind::Other;
+    for (Node child : node.children()) {
+      const Kind kind = child.kind();
+      if (kind != Kind::LAND && kind != Kind::LOR) continue;
+      if (kind != previous) ++cognitive;
+      previous = kind;
     }
   }
 
   // Pushes the element children so that they are taken in document order,
   // each with the nesting level levelOf gives it (called in document order).
   template <typename LevelOf>
-  static void pushChildren(const xml_node& node, int method, LevelOf&& levelOf, std::vector<Frame>& pending) {
+  static void pushChildren(const Node& node, int method, LevelOf&& levelOf, std::vector<Frame>& pending) {
     const size_t start = pending.size();
     int index = 0;
-    for (xml_node child = node.first_child(); child; child = child.next_sibling()) {
-      if (child.type() != pugi::node_element) continue;
-      pending.push_back({child, method, levelOf(child, index++)});
-    }
+    for (Node child : node.children()) pending.push_back({child, method, levelOf(child, index++)});
     std::reverse(pending.begin() + static_cast<std::ptrdiff_t>(start), pending.end());
   }
 
@@ -367,12 +340,11 @@ class TreeMeasurer {
 
 }  // namespace
 
-FileMeasures measureTree(xml::Document& tree) {
-  const xml::Node root = tree.documentElement();
-  if (!root) return FileMeasures();
-  // The document element is Program; its children are the file's parts.
-  FileMeasures measures = TreeMeasurer().measure(root.raw());
-  return measures;
+FileMeasures measureTree(const syntax::Tree& tree) {
+  // The document holds Program; its children are the file's parts.
+  const Node program = tree.root().firstChild();
+  if (!program) return FileMeasures();
+  return TreeMeasurer().measure(program);
 }
 
 }  // namespace metrics

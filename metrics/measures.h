@@ -46,7 +46,7 @@
 #include <string>
 #include <vector>
 
-#include "xml/document.h"
+#include "frontends/java/syntax/syntax_tree.h"
 
 namespace metrics {
 
@@ -82,9 +82,8 @@ struct FileMeasures {
   Halstead halstead;                    // of every token of the file
 };
 
-// Measures every method of a parse tree (the Java front end's tree
-// document).  Walks the tree without recursion, so any nesting depth the
+// Measures every method of a file's syntax tree.  Walks the tree without recursion, so any nesting depth the
 // parser accepts is measured.
-FileMeasures measureTree(xml::Document& tree);
+FileMeasures measureTree(const syntax::Tree& tree);
 
 }  // namespace metrics

@@ -8,14 +8,13 @@
 
 #include <cmath>
 
-#include "xml/tree_file.h"
-#include "frontends/java/parse_java.h"
+#include "frontends/java/language_level.h"
+#include "frontends/java/source_parse.h"
 #include "tests/support/test_support.h"
 
 namespace metrics {
 namespace {
 
-using testing_support::TempDir;
 
 void expectCounts(const Halstead& halstead, int64_t operators, int64_t distinctOperators, int64_t operands,
                   int64_t distinctOperands) {
@@ -26,15 +25,12 @@ void expectCounts(const Halstead& halstead, int64_t operators, int64_t distinctO
 }
 
 FileMeasures measureSource(const std::string& source, int level = java::kNewestLanguageLevel) {
-  TempDir dir;
-  testing_support::writeFile(dir.file("T.java"), source);
-  EXPECT_EQ(java::parseJavaFile(dir.file("T.java"), dir.file("st.tmp"), dir.file("c.xml"), dir.file("s.xml"),
-                                dir.file("r.xml"), 1, level),
-            0)
-      << source;
-  const std::unique_ptr<xml::Document> tree = xml::loadTreeDocument(dir.file("st.tmp"));
-  if (!tree) return FileMeasures();
-  return measureTree(*tree);
+  java::ParseOptions options;
+  options.languageLevel = level;
+  const java::SourceParse parse = java::SourceParse::ofText(source, options);
+  EXPECT_TRUE(parse.status().parsed()) << source;
+  if (!parse.status().parsed()) return FileMeasures();
+  return measureTree(syntax::Tree::fromParse(parse));
 }
 
 const MethodMeasures* methodNamed(const FileMeasures& measures, const std::string& name) {

@@ -3,7 +3,6 @@
 #include <set>
 
 #include "cfg/builder.h"
-#include "cfg/java_tree.h"
 
 namespace pipeline {
 namespace {
@@ -36,29 +35,23 @@ std::optional<std::vector<std::string>> declaredSuperclasses(SequenceSources& cl
 
 }  // namespace
 
-std::optional<cfg::MethodFlow> methodFlow(ParsedSource& source, const MethodSummary& method, Problem& problem,
-                                          SequenceSources* classes) {
-  const xml::Node declaration = source.declarationOf(method);
-  if (!declaration) {
-    problem.set(Problem::Kind::Failed, "cannot find " + shownName(method) + " in the parse tree", method.line);
-    return std::nullopt;
-  }
-  if (!cfg::hasBody(declaration)) {
-    problem.set(Problem::Kind::NoBody, "no body", method.line);
-    return std::nullopt;
-  }
-  std::string error;
+errors::Result<cfg::MethodFlow> methodFlow(ParsedSource& source, const MethodSummary& method,
+                                           SequenceSources* classes) {
+  const syntax::Node declaration = source.declarationOf(method);
+  if (!declaration)
+    return Problem(Problem::Kind::Failed, "cannot find " + shownName(method) + " in the parse tree", method.line);
   // The file's classes are indexed only when a thrown type is no class of
   // the platform's that the graph knows.
   std::optional<SequenceSources> fileAlone;
   const cfg::DeclaredSuperclasses program = [&](const std::string& name) {
     if (!classes) classes = &fileAlone.emplace(source, std::string());
-    return declaredSuperclasses(*classes, source.syntaxDeclarationOf(method), name);
+    return declaredSuperclasses(*classes, declaration, name);
   };
-  std::optional<cfg::MethodFlow> flow = cfg::buildMethodFlow(declaration, &error, program);
+  errors::Result<cfg::MethodFlow> flow = cfg::buildMethodFlow(declaration, program);
   if (!flow) {
-    problem.set(Problem::Kind::Failed, error, method.line);
-    return std::nullopt;
+    Problem problem = std::move(flow).problem();
+    problem.line = method.line;
+    return problem;
   }
   const ClassSummary& cls = source.summary().classes[method.classIndex];
   flow->file = source.sourcePath();

@@ -11,11 +11,11 @@
 
 namespace pipeline {
 
-// nullopt with the problem when the method has no body ("no body") or
-// cannot be found in the tree.  The exception classes the program
+// The problem when the method has no body ("no body") or cannot be found
+// in the tree.  The exception classes the program
 // declares are looked up in `classes` (the file's and a source tree's, as
 // sequence diagrams find classes); without it, in the file alone.
-std::optional<cfg::MethodFlow> methodFlow(ParsedSource& source, const MethodSummary& method, Problem& problem,
-                                          SequenceSources* classes = nullptr);
+errors::Result<cfg::MethodFlow> methodFlow(ParsedSource& source, const MethodSummary& method,
+                                           SequenceSources* classes = nullptr);
 
 }  // namespace pipeline

@@ -56,8 +56,11 @@ const flowdraw::Masters& flowchartMasters() {
 
 std::optional<MethodFlowchart> drawMethodFlowchart(ParsedSource& source, const MethodSummary& method,
                                                    Problem& problem, flowdraw::Fold fold, SequenceSources* classes) {
-  std::optional<cfg::MethodFlow> flow = methodFlow(source, method, problem, classes);
-  if (!flow) return std::nullopt;
+  errors::Result<cfg::MethodFlow> flow = methodFlow(source, method, classes);
+  if (!flow) {
+    problem = std::move(flow).problem();
+    return std::nullopt;
+  }
   std::string error;
   std::optional<flowdraw::FlowDrawing> drawn =
       flowdraw::drawMethodFlow(*flow, flowchartMasters(), optionsFor(source, method, fold), &error);
@@ -71,8 +74,11 @@ std::optional<MethodFlowchart> drawMethodFlowchart(ParsedSource& source, const M
 
 std::optional<std::string> methodFlowchartDot(ParsedSource& source, const MethodSummary& method, Problem& problem,
                                               flowdraw::Fold fold, SequenceSources* classes) {
-  std::optional<cfg::MethodFlow> flow = methodFlow(source, method, problem, classes);
-  if (!flow) return std::nullopt;
+  errors::Result<cfg::MethodFlow> flow = methodFlow(source, method, classes);
+  if (!flow) {
+    problem = std::move(flow).problem();
+    return std::nullopt;
+  }
   std::string error;
   std::optional<std::string> dot = flowdraw::methodFlowDot(*flow, optionsFor(source, method, fold), &error);
   if (!dot) problem.set(Problem::Kind::Failed, error, method.line);

@@ -95,9 +95,9 @@ void SequenceSources::scan() {
 const sequence::JavaSource* SequenceSources::parseFile(const std::string& path) {
   if (parsed_.count(path)) return nullptr;
   parsed_[path] = nullptr;
-  Problem problem;
-  std::optional<ParsedSource> parsed = ParsedSource::parse(path, source_.languageLevel(), problem);
+  errors::Result<ParsedSource> parsed = ParsedSource::parse(path, source_.languageLevel());
   if (!parsed) {
+    const Problem& problem = parsed.problem();
     problems_.push_back(path + (problem.line > 0 ? ":" + std::to_string(problem.line) : "") + ": " +
                         problem.message + "; calls into it are not followed.");
     return nullptr;
@@ -158,7 +158,7 @@ std::optional<MethodSequence> methodSequenceGraph(SequenceSources& sources, cons
                                                   const SequenceOptions& options, Problem& problem) {
   // The declaration the flowchart of the method is drawn from; else the
   // method of that name at that line.
-  const syntax::Node declaration = sources.source().syntaxDeclarationOf(method);
+  const syntax::Node declaration = sources.source().declarationOf(method);
   const sequence::MethodInfo* info = declaration ? sources.index().methodDeclaredBy(declaration) : nullptr;
   if (!info) info = sources.index().methodAt(sources.javaSource(), method.name, method.line);
   if (!info) {

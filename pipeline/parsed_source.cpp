@@ -4,29 +4,36 @@
 #include <climits>
 #include <cstdio>
 #include <filesystem>
-#include <functional>
 #include <memory>
 
-#include "frontends/java/language_level.h"
-#include "cfg/java_tree.h"
+#include <new>
+#include <stdexcept>
+
 #include "files/file_text.h"
+#include "frontends/java/language_level.h"
 #include "frontends/java/parse_java.h"
-#include "frontends/java/refused_constructs.h"
 #include "frontends/java/source_parse.h"
+#include "frontends/java/syntax/refused_constructs.h"
+#include "xml/tree_document.h"
 
 namespace pipeline {
 namespace {
 
 // The results file names every initialiser "#Block#"; the tree tells a
 // static one by its keyword.
-void markStaticInitializers(xml::Document& tree, FileSummary& summary) {
+void markStaticInitializers(const syntax::Tree& tree, FileSummary& summary) {
   for (MethodSummary& method : summary.methods) {
     if (!method.isInitializer()) continue;
-    const xml::Node found = tree.root().firstElementNamed("StaticInit", "NonStaticInit", [&](const xml::Node& e) {
-      const pugi::xml_node token = e.raw().find_node([](const pugi::xml_node& n) { return n.attribute("l"); });
-      return token && token.attribute("l").as_int() == method.line;
+    syntax::Node found;
+    tree.root().walk([&](const syntax::Node& e) {
+      if (!e.is(syntax::Kind::StaticInit) && !e.is(syntax::Kind::NonStaticInit)) return syntax::Step::Into;
+      // The first token below the initialiser (not the initialiser itself).
+      const syntax::Node token = e.firstToken();
+      if (!token || token == e || token.line() != method.line) return syntax::Step::Into;
+      found = e;
+      return syntax::Step::Stop;
     });
-    method.isStaticInitializer = found && found.name() == "StaticInit";
+    method.isStaticInitializer = found.is(syntax::Kind::StaticInit);
   }
 }
 
@@ -34,26 +41,51 @@ namespace fs = std::filesystem;
 
 // The lines of every method and constructor name in the tree, by name in
 // the source's bytes (as the summary names methods).
-std::unordered_map<std::string, std::vector<int32_t>> declaratorLines(xml::Document& tree) {
+std::unordered_map<std::string, std::vector<int32_t>> declaratorLines(const syntax::Tree& tree) {
   std::unordered_map<std::string, std::vector<int32_t>> lines;
-  const pugi::xml_node root = tree.root().raw();
-  for (pugi::xml_node node = root.first_child(); node;) {
-    const std::string_view name = node.name();
-    if (name == "MtdDeclr" || name == "CtorDeclr") {
-      const pugi::xml_node identifier = node.child("IDEN");
-      if (identifier)
-        lines[cfg::tokenText(identifier)].push_back(identifier.attribute("l").as_int());
-    }
-    // Document order without recursion: down, else along, else up and along.
-    if (node.first_child()) {
-      node = node.first_child();
-      continue;
-    }
-    while (node && !node.next_sibling()) node = node.parent() == root ? pugi::xml_node() : node.parent();
-    if (node) node = node.next_sibling();
-  }
+  tree.root().walk([&](const syntax::Node& node) {
+    if (node.is(syntax::Kind::MtdDeclr) || node.is(syntax::Kind::CtorDeclr))
+      if (const syntax::Node identifier = node.child(syntax::Kind::IDEN))
+        lines[syntax::blankedText(identifier)].push_back(identifier.line());
+    return syntax::Step::Into;
+  });
   for (auto& [name, found] : lines) std::sort(found.begin(), found.end());
   return lines;
+}
+
+// The comment lines in the order of their lines, as the comments file
+// reads.
+std::vector<ParsedSource::LineComment> lineCommentsOf(const java::CommentRecorder& comments) {
+  std::vector<ParsedSource::LineComment> lines;
+  lines.reserve(comments.lines().size());
+  for (const java::CommentLine& each : comments.lines()) lines.push_back({each.line, recordedText(each.text)});
+  std::stable_sort(lines.begin(), lines.end(),
+                   [](const ParsedSource::LineComment& a, const ParsedSource::LineComment& b) { return a.line < b.line; });
+  return lines;
+}
+
+// Hands the syntax tree to a document writer in document order.
+bool writeTree(const syntax::Tree& tree, xml::TreeDocumentWriter& writer) {
+  std::vector<syntax::Node> open;
+  bool written = true;
+  const syntax::Node document = tree.root();
+  document.walk([&](const syntax::Node& node) {
+    if (node == document) return syntax::Step::Into;
+    while (!open.empty() && !open.back().contains(node)) {
+      written = writer.close();
+      open.pop_back();
+      if (!written) return syntax::Step::Stop;
+    }
+    if (node.isToken()) {
+      written = writer.token(node.name(), node.line(), node.column(), node.raw());
+    } else {
+      written = writer.open(node.name());
+      open.push_back(node);
+    }
+    return written ? syntax::Step::Into : syntax::Step::Stop;
+  });
+  for (; written && !open.empty(); open.pop_back()) written = writer.close();
+  return written;
 }
 
 }  // namespace
@@ -66,43 +98,25 @@ std::string missingPathText(const std::error_code& error) {
   return "cannot be reached: " + error.message();
 }
 
-std::optional<std::string> readSourceFile(const std::string& path, Problem& problem) {
+errors::Result<std::string> readSourceFile(const std::string& path) {
+  const auto unreadable = [](std::string why) { return Problem(Problem::Kind::Unreadable, std::move(why)); };
   std::error_code ec;
   const fs::file_status status = fs::status(path, ec);
-  if (ec || !fs::exists(status)) {
-    problem.set(Problem::Kind::Unreadable, missingPathText(ec));
-    return std::nullopt;
-  }
-  if (fs::is_directory(status)) {
-    problem.set(Problem::Kind::Unreadable, "is a folder, not a Java source file");
-    return std::nullopt;
-  }
+  if (ec || !fs::exists(status)) return unreadable(missingPathText(ec));
+  if (fs::is_directory(status)) return unreadable("is a folder, not a Java source file");
   // A FIFO or a device would block or never end.
-  if (!fs::is_regular_file(status)) {
-    problem.set(Problem::Kind::Unreadable, "is not a regular file");
-    return std::nullopt;
-  }
+  if (!fs::is_regular_file(status)) return unreadable("is not a regular file");
   std::optional<std::string> text = files::readFileText(path);
-  if (!text) {
-    problem.set(Problem::Kind::Unreadable, "cannot be read");
-    return std::nullopt;
-  }
+  if (!text) return unreadable("cannot be read");
   // Positions in the parser and the drawings are 32-bit.
-  if (text->size() > static_cast<size_t>(INT_MAX)) {
-    problem.set(Problem::Kind::Unreadable, "is too large to read (over 2 GiB)");
-    return std::nullopt;
-  }
-  if (text->find('\0') != std::string::npos) {
-    problem.set(Problem::Kind::Unreadable, "is a binary file, not Java source");
-    return std::nullopt;
-  }
-  return text;
+  if (text->size() > static_cast<size_t>(INT_MAX)) return unreadable("is too large to read (over 2 GiB)");
+  if (text->find('\0') != std::string::npos) return unreadable("is a binary file, not Java source");
+  return std::move(*text);
 }
 
-std::optional<ParsedSource> ParsedSource::parse(const std::string& sourcePath, int languageLevel,
-                                                Problem& problem) {
-  std::optional<std::string> text = readSourceFile(sourcePath, problem);
-  if (!text) return std::nullopt;
+errors::Result<ParsedSource> ParsedSource::parse(const std::string& sourcePath, int languageLevel) {
+  errors::Result<std::string> text = readSourceFile(sourcePath);
+  if (!text) return std::move(text).problem();
   ParsedSource parsed(sourcePath);
   parsed.languageLevel_ = languageLevel;
   java::ParseOptions options;
@@ -110,160 +124,120 @@ std::optional<ParsedSource> ParsedSource::parse(const std::string& sourcePath, i
   options.methodVolumes = true;
   options.implicitClass = java::implicitClassName(sourcePath);
   options.modificationTime = java::sourceModificationTime(sourcePath);
-  const auto parseAt = [&](int level, const std::function<void(const java::SourceParse&)>& accepted = nullptr) {
+  const auto parseAt = [&](int level) {
     options.languageLevel = level;
-    return java::parseJavaText(*text, options, accepted);
+    return java::SourceParse::ofText(*text, options);
   };
-  java::ParsedJava result = parseAt(languageLevel, [&](const java::SourceParse& accepted) {
-    parsed.syntax_ = syntax::Tree::fromParse(accepted);
-  });
-  const java::ParseStatus& outcome = result.status;
+  java::SourceParse result = parseAt(languageLevel);
+  const java::ParseStatus& outcome = result.status();
   switch (outcome.failure) {
     case java::ParseFailure::None: break;
     case java::ParseFailure::OutOfMemory:
-      problem.set(Problem::Kind::Resource, "ran out of memory while parsing", outcome.line);
-      return std::nullopt;
+      return Problem(Problem::Kind::Resource, "ran out of memory while parsing", outcome.line);
     case java::ParseFailure::StackLimit:
-      problem.set(Problem::Kind::Failed,
-                  "reaches the parser's stack limit (" + std::to_string(java::parserStackLimit()) +
-                      " entries): nesting too deep, or a list too long, to parse",
-                  outcome.line);
-      return std::nullopt;
+      return Problem(Problem::Kind::Failed,
+                     "reaches the parser's stack limit (" + std::to_string(java::parserStackLimit()) +
+                         " entries): nesting too deep, or a list too long, to parse",
+                     outcome.line);
     case java::ParseFailure::TooLarge:
-      problem.set(Problem::Kind::Failed, "is larger than the parser's limit of 2 GB");
-      return std::nullopt;
+      return Problem(Problem::Kind::Failed, "is larger than the parser's limit of 2 GB");
     case java::ParseFailure::NotReadable:
     case java::ParseFailure::CannotWrite:
     case java::ParseFailure::ScannerFatal:
-      problem.set(Problem::Kind::Unreadable, "cannot be parsed");
-      return std::nullopt;
+      return Problem(Problem::Kind::Unreadable, "cannot be parsed");
     case java::ParseFailure::Syntax: {
-      if (outcome.line <= 0) {
-        problem.set(Problem::Kind::Unreadable, "cannot be parsed");
-        return std::nullopt;
-      }
+      if (outcome.line <= 0) return Problem(Problem::Kind::Unreadable, "cannot be parsed");
       // Older code may use words that later releases reserved (an unqualified
       // yield(), a class named var or record, _ as a name); say so when the
       // file reads as Java 8, rather than only that it does not parse.
       constexpr int kOlderLevel = 8;
-      if (languageLevel > kOlderLevel && parseAt(kOlderLevel).status.parsed()) {
-        problem.set(Problem::Kind::Syntax,
-                    "does not parse as Java " + std::to_string(languageLevel) + " but does as Java 8 (try --java 8)",
-                    outcome.line);
-      } else {
-        problem.set(Problem::Kind::Syntax, "does not parse as Java", outcome.line);
-      }
-      return std::nullopt;
+      if (languageLevel > kOlderLevel && parseAt(kOlderLevel).status().parsed())
+        return Problem(Problem::Kind::Syntax,
+                       "does not parse as Java " + std::to_string(languageLevel) + " but does as Java 8 (try --java 8)",
+                       outcome.line);
+      return Problem(Problem::Kind::Syntax, "does not parse as Java", outcome.line);
     }
   }
-  parsed.results_ = std::move(result.results);
-  std::optional<FileSummary> summary;
-  if (parsed.results_) summary = readSummary(*parsed.results_);
-  parsed.tree_ = std::move(result.tree);
-  if (!summary || !parsed.tree_) {
-    problem.set(Problem::Kind::Failed, "the parser's results could not be read");
-    return std::nullopt;
+  try {
+    parsed.syntax_ = syntax::Tree::fromParse(result);
+    result.releaseTree();
+  } catch (const std::bad_alloc&) {
+    return Problem(Problem::Kind::Resource, "ran out of memory while parsing", result.endLine());
+  } catch (const std::length_error&) {
+    return Problem(Problem::Kind::Resource, "ran out of memory while parsing", result.endLine());
   }
   // The grammar keeps to the Java 5 grammar's trees and so accepts a few
   // constructs javac refuses; the modern levels refuse them here.
   if (languageLevel >= java::kFirstModernLevel) {
-    if (const std::optional<java::RefusedConstruct> refused = java::findRefusedConstruct(*parsed.tree_)) {
-      problem.set(Problem::Kind::Syntax, "does not parse as Java: " + refused->message, refused->line);
-      return std::nullopt;
-    }
+    if (const std::optional<java::RefusedConstruct> refused = java::findRefusedConstruct(parsed.syntax_))
+      return Problem(Problem::Kind::Syntax, "does not parse as Java: " + refused->message, refused->line);
   }
-  parsed.summary_ = std::move(*summary);
-  markStaticInitializers(*parsed.tree_, parsed.summary_);
-  parsed.comments_ = std::move(result.comments);
-  parsed.declaratorLines_ = declaratorLines(*parsed.tree_);
+  parsed.summary_ = summaryOf(result.metrics());
+  markStaticInitializers(parsed.syntax_, parsed.summary_);
+  parsed.lineComments_ = lineCommentsOf(result.comments());
+  parsed.declaratorLines_ = declaratorLines(parsed.syntax_);
   parsed.charset_ = text::charsetOf(*text);
   parsed.lines_ = files::SourceLines::fromText(std::move(*text), INT32_MAX);
   return parsed;
 }
 
-namespace {
-
-// The declared name's token: the IDEN of the method's or constructor's
-// declarator.
-pugi::xml_node nameToken(const pugi::xml_node& declaration, std::string_view kind) {
-  const pugi::xml_node declarator = cfg::childNamed(declaration, kind == "MtdDecln" ? "MtdDeclr" : "CtorDeclr");
-  return declarator ? cfg::childNamed(declarator, "IDEN") : pugi::xml_node();
+xml::Document& ParsedSource::tree() {
+  if (!tree_) {
+    tree_ = xml::buildTreeDocument([&](xml::TreeDocumentWriter& writer) { return writeTree(syntax_, writer); });
+    if (!tree_) throw std::bad_alloc();
+  }
+  return *tree_;
 }
 
-}  // namespace
-
-xml::Node ParsedSource::declarationOf(const MethodSummary& method) {
+syntax::Node ParsedSource::declarationOf(const MethodSummary& method) {
   if (!declarations_) {
     declarations_.emplace();
     // Every declaration, in document order.
-    const xml::Node root = tree_->root();
-    root.firstElementNamed("MtdDecln", "CtorDecln", [&](const xml::Node& e) {
-      if (const pugi::xml_node token = nameToken(e.raw(), e.raw().name()))
-        (*declarations_)[std::make_pair(cfg::tokenLine(token), cfg::tokenText(token))].push_back(e);
-      return false;
-    });
-    root.firstElementNamed("StaticInit", "NonStaticInit", [&](const xml::Node& e) {
-      (*declarations_)[std::make_pair(cfg::firstLine(e.raw()), std::string())].push_back(e);
-      return false;
-    });
-  }
-  const auto found = declarations_->find(declarationKey(method));
-  if (found == declarations_->end() || found->second.empty()) return xml::Node();
-  return found->second[std::min(declarationOrdinal(method), found->second.size() - 1)];
-}
-
-syntax::Node ParsedSource::syntaxDeclarationOf(const MethodSummary& method) {
-  if (!syntaxDeclarations_) {
-    syntaxDeclarations_.emplace();
-    // Every declaration, in document order: methods and constructors by
-    // their name's line and name, then initialisers by their first line.
     syntax_.root().walk([&](const syntax::Node& e) {
       if (e.is(syntax::Kind::MtdDecln) || e.is(syntax::Kind::CtorDecln)) {
         const syntax::Node declarator =
             e.child(e.is(syntax::Kind::MtdDecln) ? syntax::Kind::MtdDeclr : syntax::Kind::CtorDeclr);
         if (const syntax::Node name = declarator.child(syntax::Kind::IDEN))
-          (*syntaxDeclarations_)[std::make_pair(name.line(), syntax::blankedText(name))].push_back(e);
+          (*declarations_)[std::make_pair(name.line(), syntax::blankedText(name))].push_back(e);
       }
       return syntax::Step::Into;
     });
     syntax_.root().walk([&](const syntax::Node& e) {
       if (e.is(syntax::Kind::StaticInit) || e.is(syntax::Kind::NonStaticInit))
-        (*syntaxDeclarations_)[std::make_pair(e.firstLine(), std::string())].push_back(e);
+        (*declarations_)[std::make_pair(e.firstLine(), std::string())].push_back(e);
       return syntax::Step::Into;
     });
   }
-  const auto found = syntaxDeclarations_->find(declarationKey(method));
-  if (found == syntaxDeclarations_->end() || found->second.empty()) return syntax::Node();
-  return found->second[std::min(declarationOrdinal(method), found->second.size() - 1)];
-}
-
-std::pair<int32_t, std::string> ParsedSource::declarationKey(const MethodSummary& method) const {
-  return method.isInitializer() ? std::make_pair(method.line, std::string())
-                                : std::make_pair(nameLine(method), method.name);
-}
-
-size_t ParsedSource::declarationOrdinal(const MethodSummary& method) const {
+  const auto keyOf = [&](const MethodSummary& m) {
+    return m.isInitializer() ? std::make_pair(m.line, std::string()) : std::make_pair(nameLine(m), m.name);
+  };
+  const auto key = keyOf(method);
+  const auto found = declarations_->find(key);
+  if (found == declarations_->end() || found->second.empty()) return syntax::Node();
   // The summary lists an outer class's methods before those of the
   // classes inside them, as the tree does.
-  const auto key = declarationKey(method);
   size_t ordinal = 0;
   for (const MethodSummary& other : summary_.methods) {
     if (&other == &method) break;
-    if (declarationKey(other) == key) ++ordinal;
+    if (keyOf(other) == key) ++ordinal;
   }
-  return ordinal;
+  return found->second[std::min(ordinal, found->second.size() - 1)];
 }
 
-const std::vector<ParsedSource::LineComment>& ParsedSource::lineComments() {
-  if (lineComments_) return *lineComments_;
-  lineComments_.emplace();
-  if (comments_) {
-    for (const xml::Node& element : comments_->root().selectNodes("//cmt"))
-      lineComments_->push_back({std::atoi(element.attributeNamed("l").value().c_str()), element.attributeNamed("t").value()});
-    std::stable_sort(lineComments_->begin(), lineComments_->end(),
-                     [](const LineComment& a, const LineComment& b) { return a.line < b.line; });
-  }
-  return *lineComments_;
+xml::Node ParsedSource::treeDeclarationOf(const MethodSummary& method) {
+  const syntax::Node declaration = declarationOf(method);
+  if (!declaration) return xml::Node();
+  // The document holds the tree's elements in the same order: the
+  // declaration is the element of its kind as many after the first.
+  size_t ordinal = 0;
+  syntax_.root().walk([&](const syntax::Node& e) {
+    if (e == declaration) return syntax::Step::Stop;
+    if (e.kind() == declaration.kind()) ++ordinal;
+    return syntax::Step::Into;
+  });
+  const char* name = syntax::kindName(declaration.kind()).data();
+  size_t seen = 0;
+  return tree().root().firstElementNamed(name, name, [&](const xml::Node&) { return seen++ == ordinal; });
 }
 
 int32_t ParsedSource::nameLine(const MethodSummary& method) const {

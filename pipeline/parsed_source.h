@@ -1,6 +1,6 @@
 // One Java source file parsed in memory: its summary of classes and
-// methods, its lines and text encoding, and the parse tree and comments
-// that flowchart models are built from.
+// methods, its lines and text encoding, its syntax tree and its comments,
+// all taken from the parser's own records.
 #pragma once
 
 #include <map>
@@ -14,6 +14,7 @@
 
 #include "files/source_lines.h"
 #include "frontends/java/syntax/syntax_tree.h"
+#include "frontends/java/syntax/syntax_tree.h"
 #include "xml/document.h"
 #include "text/box_text.h"
 #include "pipeline/problem.h"
@@ -24,21 +25,20 @@ namespace pipeline {
 class ParsedSource {
  public:
   // Parses the file at a Java language level (the release it is written
-  // for; below 6 the Java 5 grammar).  nullopt with the problem when it
-  // cannot be read or does not parse.
-  static std::optional<ParsedSource> parse(const std::string& sourcePath, int languageLevel, Problem& problem);
+  // for; below 6 the Java 5 grammar).  The problem when it cannot be read
+  // or does not parse.
+  static errors::Result<ParsedSource> parse(const std::string& sourcePath, int languageLevel);
 
   const std::string& sourcePath() const { return sourcePath_; }
   int languageLevel() const { return languageLevel_; }
   const FileSummary& summary() const { return summary_; }
   text::Charset charset() const { return charset_; }
   const files::SourceLines& lines() const { return lines_; }
-  xml::Document& tree() { return *tree_; }
-  // The file's syntax tree, built once from the parser's pieces.
   const syntax::Tree& syntax() const { return syntax_; }
-  xml::Document* comments() { return comments_.get(); }
-  // The parser's results file: measures, and where each method is.
-  xml::Document& results() { return *results_; }
+  // The tree as a document, for the readers that still read one (sequence
+  // diagrams): made from the syntax tree on the first call.  Throws
+  // std::bad_alloc when memory runs out.
+  xml::Document& tree();
 
   // The line of a method's or constructor's name, where the model builder
   // looks for it: the method's first line unless its modifiers or type
@@ -50,50 +50,43 @@ class ParsedSource {
   // initialiser: starting on its line), in document order, the one that
   // is as many after the first as the summary has methods of that name and
   // line before it (a method and one of an anonymous class inside it on
-  // one line); a null node when none.  Looked up in an index of the tree
+  // one line); an empty node when none.  Looked up in an index of the tree
   // made on the first call.
-  xml::Node declarationOf(const MethodSummary& method);
-  // The same declaration in the syntax tree; an empty node when none.
-  syntax::Node syntaxDeclarationOf(const MethodSummary& method);
+  syntax::Node declarationOf(const MethodSummary& method);
+  // The same declaration in tree(); a null node when none.
+  xml::Node treeDeclarationOf(const MethodSummary& method);
 
   // The comments of the file with their lines, in the order of their lines.
   struct LineComment {
     int32_t line = 0;
     std::string text;
   };
-  const std::vector<LineComment>& lineComments();
+  const std::vector<LineComment>& lineComments() const { return lineComments_; }
 
  private:
   explicit ParsedSource(std::string sourcePath) : sourcePath_(std::move(sourcePath)) {}
-  // A method's key among the declarations, and how many methods of the
-  // summary before it have that key.
-  std::pair<int32_t, std::string> declarationKey(const MethodSummary& method) const;
-  size_t declarationOrdinal(const MethodSummary& method) const;
 
   std::string sourcePath_;
   int languageLevel_ = 0;
   FileSummary summary_;
   text::Charset charset_ = text::Charset::Utf8;
   files::SourceLines lines_;
-  std::unique_ptr<xml::Document> tree_;
   syntax::Tree syntax_;
-  std::unique_ptr<xml::Document> comments_;
-  std::unique_ptr<xml::Document> results_;
+  std::unique_ptr<xml::Document> tree_;
   // The lines of the names of declared methods and constructors, by name.
   std::unordered_map<std::string, std::vector<int32_t>> declaratorLines_;
   // Declarations by line and name (initialisers by line, with no name),
   // in document order.
-  std::optional<std::map<std::pair<int32_t, std::string>, std::vector<xml::Node>>> declarations_;
-  std::optional<std::map<std::pair<int32_t, std::string>, std::vector<syntax::Node>>> syntaxDeclarations_;
-  std::optional<std::vector<LineComment>> lineComments_;
+  std::optional<std::map<std::pair<int32_t, std::string>, std::vector<syntax::Node>>> declarations_;
+  std::vector<LineComment> lineComments_;
 };
 
 // Why a path could not be looked at, from the error of the look: "no such
 // file", a path longer than the system allows, or the system's reason.
 std::string missingPathText(const std::error_code& error);
 
-// Reads a whole file; nullopt with the problem when it is missing, a
-// folder, not a regular file, binary (it holds a NUL byte) or unreadable.
-std::optional<std::string> readSourceFile(const std::string& path, Problem& problem);
+// Reads a whole file; an Unreadable problem when it is missing, a folder,
+// not a regular file, binary (it holds a NUL byte) or unreadable.
+errors::Result<std::string> readSourceFile(const std::string& path);
 
 }  // namespace pipeline

@@ -1,5 +1,5 @@
 // The classes and methods of a parsed Java file with their measures, as
-// the parser's results file gives them.
+// the parser recorded them while it parsed (what its results file holds).
 #pragma once
 
 #include <cstdint>
@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "xml/document.h"
+#include "frontends/java/metrics.h"
 
 namespace pipeline {
 
@@ -36,7 +36,6 @@ struct MethodSummary {
   int32_t line = 0;
   int32_t endLine = 0;
   std::optional<int64_t> nloc;        // NLOC_MTD
-  std::optional<int64_t> complexity;  // CC_MTD (interfaces' methods have none)
   std::optional<int64_t> commentLines;  // CL_MTD
   std::optional<int64_t> halsteadVolume;  // HV_MTD, of the method's body
 
@@ -63,7 +62,12 @@ struct FileSummary {
   std::string displayName(const MethodSummary& method) const;
 };
 
-// Reads the summary from a results document; nullopt when it is not one.
-std::optional<FileSummary> readSummary(xml::Document& results);
+// A name, signature or comment as the parser records it (XML-escaped, as
+// its files write it) read back as the source has it, a line break or tab
+// read as a blank, as reading those files gives it.
+std::string recordedText(std::string_view escaped);
+
+// The summary of a parse's records, after an accepted parse.
+FileSummary summaryOf(const java::Metrics& metrics);
 
 }  // namespace pipeline

@@ -110,9 +110,15 @@ class Metrics {
   std::string resultsText() const;
   bool writeResults(const std::string& path) const;
 
-  // Read access for tests.
+  // The records, for readers that take them as they are rather than as
+  // the results file writes them.
   const std::deque<ClassRecord>& classes() const { return classes_; }
   const std::deque<FunctionRecord>& functions() const { return functions_; }
+  // The classes the results file lists at its top, in its order.
+  const std::vector<size_t>& fileClasses() const { return fileClasses_; }
+  // The file's measures, as the results file writes them.
+  const std::vector<Measure>& fileMeasures() const { return fileMeasures_; }
+  bool methodVolumes() const { return methodVolumes_; }
   int64_t looseDecisions() const { return looseDecisions_; }
 
  private:

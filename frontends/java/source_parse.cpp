@@ -7,11 +7,7 @@
 #include <new>
 #include <stdexcept>
 
-#include <unordered_map>
-#include <vector>
-
-#include "files/latin1.h"
-#include "xml/tree_file.h"
+#include "xml/tree_document.h"
 #include "frontends/java/parse_context.h"
 #include "frontends/java/scanner.h"
 
@@ -133,69 +129,22 @@ uint64_t SourceParse::treeTextLength() const {
 
 namespace {
 
-// Appends the tree's pieces to a document as its tree text would load:
-// tokens as elements with l, c and t, t holding the matched text, line
-// breaks and tabs read as blanks and every byte as an ISO-8859-1
-// character, as the document service reads attribute values of a tree
-// file.
-class DocumentBuilder {
- public:
-  DocumentBuilder(const tree::PieceTree& tree, pugi::xml_node document) : tree_(tree), open_{document} {}
-
-  // An append that finds no memory gives an empty node: the walk ends.
-  bool open(tree::PieceId id) {
-    open_.push_back(open_.back().append_child(nameOf(id)));
-    return !open_.back().empty();
-  }
-  bool close(tree::PieceId) {
-    open_.pop_back();
-    return true;
-  }
-  bool token(tree::PieceId id) {
-    pugi::xml_node element = open_.back().append_child(nameOf(id));
-    if (!element.append_attribute("l").set_value(tree_.line(id))) return false;
-    if (tree_.column(id) >= 0 && !element.append_attribute("c").set_value(tree_.column(id))) return false;
-    return element.append_attribute("t").set_value(attributeText(tree_.rawText(id)).c_str());
-  }
-
- private:
-  // Names are the grammar's symbols, few and kept by the tree.
-  const char* nameOf(tree::PieceId id) {
-    const std::string_view name = tree_.name(id);
-    auto it = names_.find(name.data());
-    if (it == names_.end()) it = names_.emplace(name.data(), std::string(name)).first;
-    return it->second.c_str();
-  }
-
-  std::string attributeText(std::string_view raw) {
-    text_.clear();
-    for (size_t i = 0; i < raw.size(); ++i) {
-      const char c = raw[i];
-      if (c == '\r') {
-        text_ += ' ';
-        if (i + 1 < raw.size() && raw[i + 1] == '\n') ++i;
-      } else if (c == '\n' || c == '\t') {
-        text_ += ' ';
-      } else {
-        text_ += c;
-      }
-    }
-    return files::isAscii(text_) ? text_ : files::latin1ToUtf8(text_);
-  }
-
-  const tree::PieceTree& tree_;
-  std::vector<pugi::xml_node> open_;
-  std::unordered_map<const char*, std::string> names_;
-  std::string text_;
+// Hands the pieces to the document writer in document order.
+struct DocumentFill {
+  const tree::PieceTree& tree;
+  xml::TreeDocumentWriter& writer;
+  bool open(tree::PieceId id) { return writer.open(tree.name(id)); }
+  bool close(tree::PieceId) { return writer.close(); }
+  bool token(tree::PieceId id) { return writer.token(tree.name(id), tree.line(id), tree.column(id), tree.rawText(id)); }
 };
 
 }  // namespace
 
 std::unique_ptr<xml::Document> SourceParse::treeDocument() const {
   const ParseContext& context = *state_->context;
-  return xml::Document::build([&](pugi::xml_node document) {
-    DocumentBuilder builder(context.tree(), document);
-    return context.tree().walk(context.program().list, builder);
+  return xml::buildTreeDocument([&](xml::TreeDocumentWriter& writer) {
+    DocumentFill fill{context.tree(), writer};
+    return context.tree().walk(context.program().list, fill);
   });
 }
 
@@ -208,44 +157,5 @@ void SourceParse::releaseTree() {
 
 const Metrics& SourceParse::metrics() const { return state_->metrics; }
 const CommentRecorder& SourceParse::comments() const { return state_->comments; }
-
-namespace {
-
-// The tree document, as a tree file of the same tree loads; null when the
-// tree's text would pass the limit loading a tree file sets.
-std::unique_ptr<xml::Document> treeDocument(SourceParse& parse) {
-  const uint64_t length = xml::kTreeDeclaration.size() + parse.treeTextLength();
-  if (length > xml::treeTextLimit()) return nullptr;
-  std::unique_ptr<xml::Document> document = parse.treeDocument();
-  parse.releaseTree();
-  return document;
-}
-
-}  // namespace
-
-ParsedJava parseJavaText(std::string_view source, const ParseOptions& options,
-                         const std::function<void(const SourceParse&)>& accepted) {
-  ParsedJava result;
-  SourceParse parse = SourceParse::ofText(source, options);
-  result.status = parse.status();
-  if (!result.status.parsed()) return result;
-  try {
-    if (accepted) accepted(parse);
-    result.tree = treeDocument(parse);
-    if (!result.tree) {
-      result.status = ParseStatus{ParseStatus::Kind::Failed, parse.endLine(), {}, ParseFailure::OutOfMemory};
-      return result;
-    }
-    result.results = xml::Document::loadOwnedText(parse.metrics().resultsText());
-    result.comments = xml::Document::loadOwnedText(parse.comments().fileText());
-  } catch (const std::bad_alloc&) {
-    result.tree.reset();
-  } catch (const std::length_error&) {
-    result.tree.reset();
-  }
-  // Accepted, yet too large to hold as a document: a limit of memory.
-  if (!result.tree) result.status = ParseStatus{ParseStatus::Kind::Failed, parse.endLine(), {}, ParseFailure::OutOfMemory};
-  return result;
-}
 
 }  // namespace java

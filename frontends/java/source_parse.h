@@ -1,8 +1,8 @@
 // One Java source parsed in memory: the tree of pieces the grammar built,
 // the metrics it collected, the comment lines the scanner met and how the
 // parse ended.  Mode 7 writes these as its four files (parse_java.h); the
-// flowchart command turns them into documents without touching the disk
-// (parseJavaText).
+// flowchart command reads the pieces, the metrics' records and the comment
+// lines as they are (frontends/java/syntax/).
 #pragma once
 
 #include <cstdint>
@@ -12,10 +12,13 @@
 #include <string>
 #include <string_view>
 
-#include "xml/document.h"
 #include "frontends/java/comments.h"
 #include "frontends/java/metrics.h"
 #include "frontends/tree/piece_tree.h"
+
+namespace xml {
+class Document;
+}
 
 namespace java {
 
@@ -112,21 +115,5 @@ class SourceParse {
   std::unique_ptr<State> state_;
   ParseStatus status_;
 };
-
-// What the flowchart command reads of a parse: the documents mode 7 would
-// have written, built in memory.  The documents are set only when the
-// status says the parse was accepted; tree is null also when its text
-// would not fit in memory (the limit loading a tree file applies).
-struct ParsedJava {
-  ParseStatus status;
-  std::unique_ptr<xml::Document> tree;
-  std::unique_ptr<xml::Document> comments;
-  std::unique_ptr<xml::Document> results;
-};
-
-// accepted, when given, is handed the parse once it is accepted, before
-// its tree is released: for readers of the parser's own pieces.
-ParsedJava parseJavaText(std::string_view source, const ParseOptions& options,
-                         const std::function<void(const SourceParse&)>& accepted = nullptr);
 
 }  // namespace java

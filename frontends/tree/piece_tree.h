@@ -81,6 +81,9 @@ class PieceTree {
   // Appends the token's element text (what write() produces for it).
   void appendToken(PieceId id, std::string& out) const;
   size_t pieceCount() const { return tokenCount_ + elementCount_; }
+  size_t tokenCount() const { return tokenCount_; }
+  // The bytes of all tokens' raw texts.
+  size_t textSize() const { return text_.size(); }
 
   // Visits the list in document order without recursion:
   // visitor.open(id) before an element's children, visitor.token(id) for a

@@ -112,12 +112,13 @@ Tree Tree::fromPieces(const tree::PieceTree& pieces, tree::PieceList list) {
   Tree built;
   built.data_ = std::make_unique<detail::TreeData>();
   detail::TreeData& data = *built.data_;
+  // Room for every piece the parser made: the program holds all or most.
   data.nodes.reserve(pieces.pieceCount() + 1);
+  data.tokens.reserve(pieces.tokenCount());
+  data.text.reserve(pieces.textSize());
   Builder builder(pieces, data);
   pieces.walk(list, builder);
   builder.finish();
-  data.tokens.shrink_to_fit();
-  data.text.shrink_to_fit();
   return built;
 }
 

@@ -8,7 +8,9 @@
 // small handle into it, valid while the tree lives.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -142,7 +144,18 @@ class ChildRange {
  public:
   class iterator {
    public:
+    using iterator_category = std::forward_iterator_tag;
+    using value_type = Node;
+    using difference_type = std::ptrdiff_t;
+    using pointer = void;
+    using reference = Node;
+    iterator() = default;
     Node operator*() const { return node_; }
+    iterator operator++(int) {
+      iterator before = *this;
+      ++*this;
+      return before;
+    }
     iterator& operator++() {
       node_ = node_.nextSibling();
       return *this;
@@ -169,7 +182,18 @@ class TokenRange {
  public:
   class iterator {
    public:
+    using iterator_category = std::forward_iterator_tag;
+    using value_type = Node;
+    using difference_type = std::ptrdiff_t;
+    using pointer = void;
+    using reference = Node;
+    iterator() = default;
     Node operator*() const;
+    iterator operator++(int) {
+      iterator before = *this;
+      ++*this;
+      return before;
+    }
     iterator& operator++() {
       ++token_;
       return *this;
@@ -179,8 +203,8 @@ class TokenRange {
    private:
     friend class TokenRange;
     iterator(const detail::TreeData* tree, uint32_t token) : tree_(tree), token_(token) {}
-    const detail::TreeData* tree_;
-    uint32_t token_;
+    const detail::TreeData* tree_ = nullptr;
+    uint32_t token_ = 0;
   };
   TokenRange() = default;
   iterator begin() const { return iterator(tree_, first_); }

@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-#include "xml/document.h"
+#include "frontends/java/syntax/syntax_tree.h"
 
 namespace java {
 
@@ -19,13 +19,13 @@ struct RefusedConstruct {
   std::string message;  // what is wrong, for "FILE:LINE: does not parse as Java: ..."
 };
 
-// The first refused construct of a parse tree in document order, if any:
+// The first refused construct of a syntax tree in document order, if any:
 // an expression that is no statement (`i;`), empty type arguments outside
 // `new` (`class X<> {}`), two commas in an array initialiser
 // (`{1, , 2}`), an array creation with neither a size nor an initialiser
 // (`new int[]`), a call of what is no method (`foo(a)()`), a catch
 // without a parameter name (`catch (e)`), a cast to what is no type
 // (`(a / 2) 1`), and `> >` as a shift.
-std::optional<RefusedConstruct> findRefusedConstruct(xml::Document& tree);
+std::optional<RefusedConstruct> findRefusedConstruct(const syntax::Tree& tree);
 
 }  // namespace java
