@@ -10,7 +10,7 @@ namespace {
 // The superclasses of a class the sources declare, as the catch clauses
 // of the method see its name: nearest first, up to the first class the
 // sources lack (a class of the platform, or of a library).
-std::optional<std::vector<std::string>> declaredSuperclasses(SequenceSources& classes, const xml::Node& declaration,
+std::optional<std::vector<std::string>> declaredSuperclasses(SequenceSources& classes, const syntax::Node& declaration,
                                                              const std::string& name) {
   sequence::SourceIndex& index = classes.index();
   const sequence::ClassInfo* cls = index.resolveType(name, index.classHolding(declaration));
@@ -41,14 +41,11 @@ errors::Result<cfg::MethodFlow> methodFlow(ParsedSource& source, const MethodSum
   if (!declaration)
     return Problem(Problem::Kind::Failed, "cannot find " + shownName(method) + " in the parse tree", method.line);
   // The file's classes are indexed only when a thrown type is no class of
-  // the platform's that the graph knows; the index reads the tree as a
-  // document.
+  // the platform's that the graph knows.
   std::optional<SequenceSources> fileAlone;
-  std::optional<xml::Node> treeDeclaration;
   const cfg::DeclaredSuperclasses program = [&](const std::string& name) {
     if (!classes) classes = &fileAlone.emplace(source, std::string());
-    if (!treeDeclaration) treeDeclaration = source.treeDeclarationOf(method);
-    return declaredSuperclasses(*classes, *treeDeclaration, name);
+    return declaredSuperclasses(*classes, declaration, name);
   };
   errors::Result<cfg::MethodFlow> flow = cfg::buildMethodFlow(declaration, program);
   if (!flow) {

@@ -47,7 +47,7 @@ void setComments(host::DocumentModel& drawing, const sequence::Diagram& diagram)
 SequenceSources::SequenceSources(ParsedSource& source, std::string sourceTree)
     : source_(source),
       sourceTree_(std::move(sourceTree)),
-      java_{&source.tree(), source.charset()},
+      java_{&source.syntax(), source.charset()},
       index_(source.charset(), [this](const std::string& name) { return load(name); }) {
   index_.add(java_);
   index_.setSubtypeLoader([this](const std::string& name) { return loadSubtypes(name); });
@@ -79,7 +79,7 @@ const sequence::JavaSource* SequenceSources::parseFile(const std::string& path) 
     return nullptr;
   }
   loaded_.push_back(std::move(*parsed));
-  loadedJava_.push_back(sequence::JavaSource{&loaded_.back().tree(), loaded_.back().charset()});
+  loadedJava_.push_back(sequence::JavaSource{&loaded_.back().syntax(), loaded_.back().charset()});
   parsed_[path] = &loadedJava_.back();
   return &loadedJava_.back();
 }
@@ -134,17 +134,13 @@ errors::Result<MethodSequence> planMethodSequence(SequenceSources& sources, cons
                                                   const SequenceOptions& options) {
   // The declaration the flowchart of the method is drawn from; else the
   // method of that name at that line.
-  const xml::Node declaration = sources.source().treeDeclarationOf(method);
+  const syntax::Node declaration = sources.source().declarationOf(method);
   const sequence::MethodInfo* info = declaration ? sources.index().methodDeclaredBy(declaration) : nullptr;
   if (!info) info = sources.index().methodAt(sources.javaSource(), method.name, method.line);
   if (!info) return Problem(Problem::Kind::Failed, "the parse tree has no method " + shownName(method) + " here", method.line);
   MethodSequence result;
-  try {
-    result.diagram = sequence::buildDiagram(sources.index(), *info,
-                                            {options.depth, options.maxMessages, options.followImplementations});
-  } catch (const xml::Error& error) {
-    return Problem(Problem::Kind::Failed, std::string("the calls could not be read: ") + error.what(), method.line);
-  }
+  result.diagram = sequence::buildDiagram(sources.index(), *info,
+                                          {options.depth, options.maxMessages, options.followImplementations});
   for (const std::string& note : sources.problems()) result.diagram.notes.push_back(note);
   const text::Charset encoding = sources.source().charset();
   result.plan = seqdraw::planSequence(result.diagram, encoding, [encoding](std::string_view text, double fontSize) {

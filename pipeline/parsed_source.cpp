@@ -14,7 +14,6 @@
 #include "frontends/java/parse_java.h"
 #include "frontends/java/source_parse.h"
 #include "frontends/java/syntax/refused_constructs.h"
-#include "xml/tree_document.h"
 
 namespace pipeline {
 namespace {
@@ -62,30 +61,6 @@ std::vector<ParsedSource::LineComment> lineCommentsOf(const java::CommentRecorde
   std::stable_sort(lines.begin(), lines.end(),
                    [](const ParsedSource::LineComment& a, const ParsedSource::LineComment& b) { return a.line < b.line; });
   return lines;
-}
-
-// Hands the syntax tree to a document writer in document order.
-bool writeTree(const syntax::Tree& tree, xml::TreeDocumentWriter& writer) {
-  std::vector<syntax::Node> open;
-  bool written = true;
-  const syntax::Node document = tree.root();
-  document.walk([&](const syntax::Node& node) {
-    if (node == document) return syntax::Step::Into;
-    while (!open.empty() && !open.back().contains(node)) {
-      written = writer.close();
-      open.pop_back();
-      if (!written) return syntax::Step::Stop;
-    }
-    if (node.isToken()) {
-      written = writer.token(node.name(), node.line(), node.column(), node.raw());
-    } else {
-      written = writer.open(node.name());
-      open.push_back(node);
-    }
-    return written ? syntax::Step::Into : syntax::Step::Stop;
-  });
-  for (; written && !open.empty(); open.pop_back()) written = writer.close();
-  return written;
 }
 
 }  // namespace
@@ -181,14 +156,6 @@ errors::Result<ParsedSource> ParsedSource::parse(const std::string& sourcePath, 
   return parsed;
 }
 
-xml::Document& ParsedSource::tree() {
-  if (!tree_) {
-    tree_ = xml::buildTreeDocument([&](xml::TreeDocumentWriter& writer) { return writeTree(syntax_, writer); });
-    if (!tree_) throw std::bad_alloc();
-  }
-  return *tree_;
-}
-
 syntax::Node ParsedSource::declarationOf(const MethodSummary& method) {
   if (!declarations_) {
     declarations_.emplace();
@@ -222,22 +189,6 @@ syntax::Node ParsedSource::declarationOf(const MethodSummary& method) {
     if (keyOf(other) == key) ++ordinal;
   }
   return found->second[std::min(ordinal, found->second.size() - 1)];
-}
-
-xml::Node ParsedSource::treeDeclarationOf(const MethodSummary& method) {
-  const syntax::Node declaration = declarationOf(method);
-  if (!declaration) return xml::Node();
-  // The document holds the tree's elements in the same order: the
-  // declaration is the element of its kind as many after the first.
-  size_t ordinal = 0;
-  syntax_.root().walk([&](const syntax::Node& e) {
-    if (e == declaration) return syntax::Step::Stop;
-    if (e.kind() == declaration.kind()) ++ordinal;
-    return syntax::Step::Into;
-  });
-  const char* name = syntax::kindName(declaration.kind()).data();
-  size_t seen = 0;
-  return tree().root().firstElementNamed(name, name, [&](const xml::Node&) { return seen++ == ordinal; });
 }
 
 int32_t ParsedSource::nameLine(const MethodSummary& method) const {

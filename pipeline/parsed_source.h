@@ -14,8 +14,6 @@
 
 #include "files/source_lines.h"
 #include "frontends/java/syntax/syntax_tree.h"
-#include "frontends/java/syntax/syntax_tree.h"
-#include "xml/document.h"
 #include "text/box_text.h"
 #include "pipeline/problem.h"
 #include "pipeline/source_summary.h"
@@ -35,10 +33,6 @@ class ParsedSource {
   text::Charset charset() const { return charset_; }
   const files::SourceLines& lines() const { return lines_; }
   const syntax::Tree& syntax() const { return syntax_; }
-  // The tree as a document, for the readers that still read one (sequence
-  // diagrams): made from the syntax tree on the first call.  Throws
-  // std::bad_alloc when memory runs out.
-  xml::Document& tree();
 
   // The line of a method's or constructor's name, where the model builder
   // looks for it: the method's first line unless its modifiers or type
@@ -53,8 +47,6 @@ class ParsedSource {
   // one line); an empty node when none.  Looked up in an index of the tree
   // made on the first call.
   syntax::Node declarationOf(const MethodSummary& method);
-  // The same declaration in tree(); a null node when none.
-  xml::Node treeDeclarationOf(const MethodSummary& method);
 
   // The comments of the file with their lines, in the order of their lines.
   struct LineComment {
@@ -72,7 +64,6 @@ class ParsedSource {
   text::Charset charset_ = text::Charset::Utf8;
   files::SourceLines lines_;
   syntax::Tree syntax_;
-  std::unique_ptr<xml::Document> tree_;
   // The lines of the names of declared methods and constructors, by name.
   std::unordered_map<std::string, std::vector<int32_t>> declaratorLines_;
   // Declarations by line and name (initialisers by line, with no name),

@@ -46,8 +46,8 @@ struct ValueUse {
   std::string target;  // Assigned: the variable or field, as written
 };
 
-bool isNestedBody(const std::string& name) {
-  return name == "AnonyClass" || name == "TypeDecln" || name.rfind("Lambda", 0) == 0;
+bool isNestedBody(const syntax::Node& node) {
+  return node.is(Kind::AnonyClass) || node.is(Kind::TypeDecln) || node.is(Kind::LambdaExpr);
 }
 
 bool startsUpper(const std::string& text) {
@@ -59,41 +59,40 @@ std::string withoutThis(std::string text) {
   return text;
 }
 
-std::vector<xml::Node> expressionChildren(const xml::Node& node) {
-  std::vector<xml::Node> found;
-  for (const xml::Node& child : childElements(node))
-    if (child.name() == "Expr") found.push_back(child);
+std::vector<syntax::Node> expressionChildren(const syntax::Node& node) {
+  std::vector<syntax::Node> found;
+  for (const syntax::Node child : node.children())
+    if (child.is(Kind::Expr)) found.push_back(child);
   return found;
 }
 
 // The names of a qualified name, without its dots: "this.a.b" gives
 // "this", "a", "b".
-std::vector<std::string> qualifiedParts(const xml::Node& qlid) {
+std::vector<std::string> qualifiedParts(const syntax::Node& qlid) {
   std::vector<std::string> parts;
-  for (const xml::Node& token : tokensOf(qlid))
-    if (token.name() != "DOT") parts.push_back(tokenText(token));
+  for (const syntax::Node token : qlid.tokens())
+    if (!token.is(Kind::DOT)) parts.push_back(tokenText(token));
   return parts;
 }
 
-ValueUse valueUse(const xml::Node& expression) {
-  const xml::Node parent = expression.parent();
-  if (parent.name() != "Expr") return {};
-  const xml::NodeList children = childElements(parent);
+ValueUse valueUse(const syntax::Node& expression) {
+  const syntax::Node parent = expression.parent();
+  if (!parent.is(Kind::Expr)) return {};
+  const std::vector<syntax::Node> children = childList(parent);
   size_t at = 0;
   while (at < children.size() && children[at] != expression) ++at;
   if (children.size() == 1) {
-    const xml::Node holder = parent.parent();
-    const std::string holderName = holder.name();
-    if (holderName == "ExprStmt") return {ValueUse::Kind::Unused, {}};
-    if (holderName == "VarInit" && holder.parent().name() == "VarDeclr")
-      return {ValueUse::Kind::Assigned, tokenText(childNamed(holder.parent(), "IDEN"))};
+    const syntax::Node holder = parent.parent();
+    if (holder.is(Kind::ExprStmt)) return {ValueUse::Kind::Unused, {}};
+    if (holder.is(Kind::VarInit) && holder.parent().is(Kind::VarDeclr))
+      return {ValueUse::Kind::Assigned, tokenText(holder.parent().child(Kind::IDEN))};
     return {};
   }
   // "target = value" or "a = target = value": the assigned name stands
   // alone between the assignment before it (or the start) and this one.
-  if (at + 1 == children.size() && at >= 2 && children[at - 1].name() == "AsstOp") {
+  if (at + 1 == children.size() && at >= 2 && children[at - 1].is(Kind::AsstOp)) {
     size_t start = at - 2;
-    if (start == 0 || children[start - 1].name() == "AsstOp")
+    if (start == 0 || children[start - 1].is(Kind::AsstOp))
       return {ValueUse::Kind::Assigned, expressionText(children[start])};
   }
   return {};
@@ -112,7 +111,7 @@ class DiagramBuilder {
     // Static calls of its own class, from wherever, are the object's own.
     byLabel_.emplace(diagram_.lifelines[root.self].label, root.self);
     root.id = nextRun_++;
-    declareParameters(root, xml::Node(), nullptr);
+    declareParameters(root, syntax::Node(), nullptr);
     stack_.push_back(&method);
     const size_t own = openActivation(root.self, kNone);
     const size_t ambiguitiesBefore = index_.ambiguities().size();
@@ -145,18 +144,18 @@ class DiagramBuilder {
     const JavaSource* source = a.cls ? a.cls->source : nullptr;
     return source ? convertText(std::move(text), source->charset, index_.charset()) : text;
   }
-  std::string text(const xml::Node& node, const MethodRun& a) const {
+  std::string text(const syntax::Node& node, const MethodRun& a) const {
     return convert(expressionText(node), a);
   }
-  std::string token(const xml::Node& node, const MethodRun& a) const { return convert(tokenText(node), a); }
-  std::vector<std::string> nameParts(const xml::Node& qlid, const MethodRun& a) const {
+  std::string token(const syntax::Node& node, const MethodRun& a) const { return convert(tokenText(node), a); }
+  std::vector<std::string> nameParts(const syntax::Node& qlid, const MethodRun& a) const {
     std::vector<std::string> parts = qualifiedParts(qlid);
     for (std::string& part : parts) part = convert(std::move(part), a);
     return parts;
   }
-  std::string argumentsText(const xml::Node& call, const MethodRun& a) const {
+  std::string argumentsText(const syntax::Node& call, const MethodRun& a) const {
     std::string out;
-    for (const xml::Node& argument : expressionChildren(call)) {
+    for (const syntax::Node& argument : expressionChildren(call)) {
       if (!out.empty()) out += ", ";
       out += text(argument, a);
     }
@@ -324,18 +323,18 @@ class DiagramBuilder {
   }
 
   // The object an expression before ".method(...)" stands for.
-  ObjectRef resolveExpression(const std::vector<xml::Node>& receiver, const MethodRun& a) {
-    std::vector<xml::Node> elements;
-    for (const xml::Node& node : receiver)
-      if (!isToken(node)) elements.push_back(node);
+  ObjectRef resolveExpression(const std::vector<syntax::Node>& receiver, const MethodRun& a) {
+    std::vector<syntax::Node> elements;
+    for (const syntax::Node& node : receiver)
+      if (!node.isToken()) elements.push_back(node);
     std::string whole;
-    for (const xml::Node& node : receiver) whole += text(node, a);
+    for (const syntax::Node& node : receiver) whole += text(node, a);
     // "(expression)": what the expression inside stands for.
-    if (elements.size() == 1 && receiver.size() == 3 && elements[0].name() == "Expr") {
-      const xml::NodeList inner = childElements(elements[0]);
+    if (elements.size() == 1 && receiver.size() == 3 && elements[0].is(Kind::Expr)) {
+      const std::vector<syntax::Node> inner = childList(elements[0]);
       if (inner.size() == 1) return resolveExpression({inner[0]}, a);
       // "((Type) value)" as the scanner reads a cast: the value as that type.
-      if (inner.size() == 2 && inner[0].name() == "CASTEXPR") {
+      if (inner.size() == 2 && inner[0].is(Kind::CASTEXPR)) {
         std::string type = token(inner[0], a);
         if (type.size() >= 2 && type.front() == '(' && type.back() == ')') type = type.substr(1, type.size() - 2);
         while (!type.empty() && type.front() == ' ') type.erase(0, 1);
@@ -348,8 +347,8 @@ class DiagramBuilder {
       }
       // "((Type) value)": the value as that type.  (The grammar reads the
       // type in parentheses as an expression.)
-      if (inner.size() == 4 && inner[0].name() == "OPR" && inner[2].name() == "CPR" &&
-          (inner[1].name() == "ClsTypeExpr" || inner[1].name() == "Expr")) {
+      if (inner.size() == 4 && inner[0].is(Kind::OPR) && inner[2].is(Kind::CPR) &&
+          (inner[1].is(Kind::ClsTypeExpr) || inner[1].is(Kind::Expr))) {
         ObjectRef ref;
         ref.type = text(inner[1], a);
         ref.context = a.cls;
@@ -359,23 +358,22 @@ class DiagramBuilder {
       return textRef(whole);
     }
     if (elements.size() != 1 || receiver.size() != 1) return textRef(whole);
-    const xml::Node& node = elements[0];
-    const std::string name = node.name();
-    if (name == "Qlid") return resolveName(nameParts(node, a), a, whole);
-    if (name == "SplName") return selfRef(a);
-    if (name == "MtdCall" || name == "NewAllocExpr") {
-      xml::Node key = node;
-      if (name == "NewAllocExpr") {
-        const xml::Node anonymous = childNamed(node, "AnonyClass");
-        key = childNamed(anonymous ? anonymous : node, "ClsAllocExpr");
+    const syntax::Node& node = elements[0];
+    if (node.is(Kind::Qlid)) return resolveName(nameParts(node, a), a, whole);
+    if (node.is(Kind::SplName)) return selfRef(a);
+    if (node.is(Kind::MtdCall) || node.is(Kind::NewAllocExpr)) {
+      syntax::Node key = node;
+      if (node.is(Kind::NewAllocExpr)) {
+        const syntax::Node anonymous = node.child(Kind::AnonyClass);
+        key = (anonymous ? anonymous : node).child(Kind::ClsAllocExpr);
       }
-      const auto result = key ? results_.find(elementKey(key)) : results_.end();
-      return result != results_.end() ? result->second : textRef(whole);
+      const ObjectRef* result = key ? results_.find(key) : nullptr;
+      return result ? *result : textRef(whole);
     }
-    if (name == "FldAcc") {
+    if (node.is(Kind::FldAcc)) {
       // A field of an object: known when its class declares it.
-      const xml::NodeList parts = childElements(node);
-      if (parts.size() >= 3 && parts.back().name() == "IDEN") {
+      const std::vector<syntax::Node> parts = childList(node);
+      if (parts.size() >= 3 && parts.back().is(Kind::IDEN)) {
         const ClassInfo* cls = classOf(resolveExpression({parts.begin(), parts.end() - 2}, a));
         const std::string field = token(parts.back(), a);
         const std::string type = cls ? index_.fieldType(*cls, field) : std::string();
@@ -399,43 +397,42 @@ class DiagramBuilder {
     bindings_.erase(variableKey(a, name));
   }
 
-  void declareFrom(MethodRun& a, const xml::Node& node) {
-    const std::string name = node.name();
-    if (name == "LocVarDecln") {
-      const std::string type = text(childNamed(node, "TypeSpec"), a);
-      for (const xml::Node& declarator : childElements(node))
-        if (declarator.name() == "VarDeclr") {
+  void declareFrom(MethodRun& a, const syntax::Node& node) {
+    if (node.is(Kind::LocVarDecln)) {
+      const std::string type = text(node.child(Kind::TypeSpec), a);
+      for (const syntax::Node declarator : node.children())
+        if (declarator.is(Kind::VarDeclr)) {
           std::string declared = type;
-          for (const xml::Node& part : childElements(declarator))
-            if (part.name() == "DIM") declared += "[]";
-          declare(a, token(childNamed(declarator, "IDEN"), a), declared);
+          for (const syntax::Node part : declarator.children())
+            if (part.is(Kind::DIM)) declared += "[]";
+          declare(a, token(declarator.child(Kind::IDEN), a), declared);
         }
-    } else if (name == "for_each_var" || name == "CatchHeader" || name == "Param") {
-      declare(a, token(childNamed(node, "IDEN"), a), text(childNamed(node, "TypeSpec"), a));
+    } else if (node.is(Kind::for_each_var) || node.is(Kind::CatchHeader) || node.is(Kind::Param)) {
+      declare(a, token(node.child(Kind::IDEN), a), text(node.child(Kind::TypeSpec), a));
     }
   }
 
   // The method's own parameters; those the caller passed a known object
   // for stand for that object.
-  void declareParameters(MethodRun& a, const xml::Node& call, const MethodRun* caller) {
-    const xml::Node declaration = a.method->declaration;
-    xml::Node declarator = childNamed(declaration, a.method->isConstructor ? "CtorDeclr" : "MtdDeclr");
-    while (declarator && !childNamed(declarator, "IDEN")) declarator = childNamed(declarator, "MtdDeclr");
+  void declareParameters(MethodRun& a, const syntax::Node& call, const MethodRun* caller) {
+    const syntax::Node declaration = a.method->declaration;
+    syntax::Node declarator = declaration.child(a.method->isConstructor ? Kind::CtorDeclr : Kind::MtdDeclr);
+    while (declarator && !declarator.child(Kind::IDEN)) declarator = declarator.child(Kind::MtdDeclr);
     if (!declarator) return;
-    const std::vector<xml::Node> arguments = call ? expressionChildren(call) : std::vector<xml::Node>();
+    const std::vector<syntax::Node> arguments = call ? expressionChildren(call) : std::vector<syntax::Node>();
     size_t position = 0;
-    for (const xml::Node& param : childElements(declarator)) {
-      if (param.name() != "Param") continue;
+    for (const syntax::Node param : declarator.children()) {
+      if (!param.is(Kind::Param)) continue;
       declareFrom(a, param);
       if (caller && position < arguments.size()) {
-        const xml::NodeList value = childElements(arguments[position]);
-        if (value.size() == 1 && !isToken(value[0])) {
+        const std::vector<syntax::Node> value = childList(arguments[position]);
+        if (value.size() == 1 && !value[0].isToken()) {
           ObjectRef passed = resolveExpression({value[0]}, *caller);
           if (passed.lifeline == kNone && !passed.bindKey.empty()) {
             const auto bound = bindings_.find(passed.bindKey);
             if (bound != bindings_.end()) passed.lifeline = bound->second;
           }
-          a.variables[token(childNamed(param, "IDEN"), a)].alias = passed;
+          a.variables[token(param.child(Kind::IDEN), a)].alias = passed;
         }
       }
       ++position;
@@ -453,110 +450,104 @@ class DiagramBuilder {
     size_t order = 0;          // in the order the statements start
   };
 
-  static bool isIf(const xml::Node& node) {
-    return node.name() == "SelStmt" && childNamed(node, "IF");
-  }
+  static bool isIf(const syntax::Node& node) { return node.is(Kind::SelStmt) && node.child(Kind::IF); }
 
   // The statement a Stmt holds, looking through a block of one statement.
-  static bool endsWithJump(const xml::Node& stmt) {
-    xml::Node last = stmt;
+  static bool endsWithJump(const syntax::Node& stmt) {
+    syntax::Node last = stmt;
     for (int guard = 0; guard < 64 && last; ++guard) {
-      const xml::NodeList children = childElements(last);
-      if (children.empty()) return false;
-      xml::Node next;
-      for (auto it = children.rbegin(); it != children.rend(); ++it)
-        if (!isToken(*it)) {
-          next = *it;
+      if (!last.firstChild()) return false;
+      syntax::Node next;
+      for (syntax::Node child = last.lastChild(); child; child = child.previousSibling())
+        if (!child.isToken()) {
+          next = child;
           break;
         }
       if (!next) return false;
-      if (next.name() == "JumpStmt") {
-        const xml::NodeList jump = childElements(next);
-        return !jump.empty() && jump.front().name() != "CONTINUE";
+      if (next.is(Kind::JumpStmt)) {
+        const syntax::Node jump = next.firstChild();
+        return jump && !jump.is(Kind::CONTINUE);
       }
-      if (next.name() != "Stmt" && next.name() != "Blk") return false;
+      if (!next.is(Kind::Stmt) && !next.is(Kind::Blk)) return false;
       last = next;
     }
     return false;
   }
 
   // The operator of the fragment a statement opens; empty for none.
-  static std::string fragmentOperator(const xml::Node& node) {
-    const std::string name = node.name();
-    if (name == "IterStmt") return "loop";
-    if (name == "SelStmt") {
-      if (childNamed(node, "IF")) return "opt";
-      return childNamed(node, "Blk") || childNamed(node, "SwBlk") ? "alt" : "";
+  static std::string fragmentOperator(const syntax::Node& node) {
+    if (node.is(Kind::IterStmt)) return "loop";
+    if (node.is(Kind::SelStmt)) {
+      if (node.child(Kind::IF)) return "opt";
+      return node.child(Kind::Blk) || node.child(Kind::SwBlk) ? "alt" : "";
     }
-    if (name == "GrdingStmt") {
-      if (childNamed(node, "SYNCHRONIZED")) return "critical";
-      return childNamed(node, "Catch") ? "alt" : "";
+    if (node.is(Kind::GrdingStmt)) {
+      if (node.child(Kind::SYNCHRONIZED)) return "critical";
+      return node.child(Kind::Catch) ? "alt" : "";
     }
     return "";
   }
 
   // The statement after "else" of an if, when it is itself an if: its
   // branches are further operands of the same fragment.
-  static bool isElseIf(const xml::Node& parent, const xml::Node& child, size_t at) {
-    if (!isIf(parent) || at == 0 || child.name() != "Stmt") return false;
-    const xml::NodeList siblings = childElements(parent);
-    if (siblings[at - 1].name() != "ELSE") return false;
-    const xml::NodeList inner = childElements(child);
-    return inner.size() == 1 && isIf(inner[0]);
+  static bool isElseIf(const syntax::Node& parent, const std::vector<syntax::Node>& siblings, size_t at) {
+    if (!isIf(parent) || at == 0 || !siblings[at].is(Kind::Stmt)) return false;
+    if (!siblings[at - 1].is(Kind::ELSE)) return false;
+    const syntax::Node inner = siblings[at].firstChild();
+    return inner && !inner.nextSibling() && isIf(inner);
   }
 
   // The guard of the operand that a child of a fragment's statement
   // starts, if it starts one.
-  std::optional<std::string> operandGuard(const xml::Node& parent, const xml::Node& child, size_t at,
-                                          const MethodRun& a) const {
-    const std::string parentName = parent.name();
-    const std::string name = child.name();
-    const xml::NodeList siblings = childElements(parent);
-    if (parentName == "SelStmt" && childNamed(parent, "IF")) {
-      if (name != "Stmt") return std::nullopt;
-      if (at > 0 && siblings[at - 1].name() == "ELSE") return std::string("else");
-      return text(childNamed(parent, "Expr"), a);
+  std::optional<std::string> operandGuard(const syntax::Node& parent, const std::vector<syntax::Node>& siblings,
+                                          size_t at, const MethodRun& a) const {
+    const syntax::Node& child = siblings[at];
+    if (parent.is(Kind::SelStmt) && parent.child(Kind::IF)) {
+      if (!child.is(Kind::Stmt)) return std::nullopt;
+      if (at > 0 && siblings[at - 1].is(Kind::ELSE)) return std::string("else");
+      return text(parent.child(Kind::Expr), a);
     }
-    if (parentName == "IterStmt") {
-      const std::string keyword = siblings.empty() ? std::string() : siblings[0].name();
-      if (keyword == "WHILE") return name == "Expr" ? std::optional<std::string>(text(child, a)) : std::nullopt;
-      if (keyword == "DO") {
-        if (name != "Stmt") return std::nullopt;
-        return text(childNamed(parent, "Expr"), a);
+    if (parent.is(Kind::IterStmt)) {
+      const Kind keyword = siblings.empty() ? Kind::Other : siblings[0].kind();
+      if (keyword == Kind::WHILE)
+        return child.is(Kind::Expr) ? std::optional<std::string>(text(child, a)) : std::nullopt;
+      if (keyword == Kind::DO) {
+        if (!child.is(Kind::Stmt)) return std::nullopt;
+        return text(parent.child(Kind::Expr), a);
       }
-      if (const xml::Node each = childNamed(parent, "for_each_var")) {
-        if (name != "Stmt") return std::nullopt;
-        return "for each " + token(childNamed(each, "IDEN"), a) + " in " + text(childNamed(each, "Expr"), a);
+      if (const syntax::Node each = parent.child(Kind::for_each_var)) {
+        if (!child.is(Kind::Stmt)) return std::nullopt;
+        return "for each " + token(each.child(Kind::IDEN), a) + " in " + text(each.child(Kind::Expr), a);
       }
-      if (name != "ForExpr") return std::nullopt;
-      const xml::Node condition = childNamed(child, "Expr");
+      if (!child.is(Kind::ForExpr)) return std::nullopt;
+      const syntax::Node condition = child.child(Kind::Expr);
       return condition ? text(condition, a) : std::string("forever");
     }
-    if (parentName == "GrdingStmt") {
-      if (childNamed(parent, "SYNCHRONIZED"))
-        return name == "Stmt" ? std::optional<std::string>("synchronized (" + text(childNamed(parent, "Expr"), a) + ")")
-                              : std::nullopt;
-      if (name == "Blk") return std::string("try");
-      if (name == "Catch") {
+    if (parent.is(Kind::GrdingStmt)) {
+      if (parent.child(Kind::SYNCHRONIZED))
+        return child.is(Kind::Stmt)
+                   ? std::optional<std::string>("synchronized (" + text(parent.child(Kind::Expr), a) + ")")
+                   : std::nullopt;
+      if (child.is(Kind::Blk)) return std::string("try");
+      if (child.is(Kind::Catch)) {
         std::string types;
-        const xml::Node header = childNamed(child, "CatchHeader");
-        for (const xml::Node& part : childElements(header)) {
-          if (part.name() == "TypeSpec") types += (types.empty() ? "" : " | ") + text(part, a);
+        for (const syntax::Node part : child.child(Kind::CatchHeader).children()) {
+          if (part.is(Kind::TypeSpec)) types += (types.empty() ? "" : " | ") + text(part, a);
         }
         return "catch " + types;
       }
       return std::nullopt;
     }
     // The cases of a switch: a run of labels starts one operand.
-    if (parentName == "SwBlk" && name == "SwRule") {
-      std::string label = text(childNamed(child, "SwLabel"), a);
+    if (parent.is(Kind::SwBlk) && child.is(Kind::SwRule)) {
+      std::string label = text(child.child(Kind::SwLabel), a);
       if (label.size() >= 2 && label.compare(label.size() - 2, 2, "->") == 0) label.erase(label.size() - 2);
       while (!label.empty() && label.back() == ' ') label.pop_back();
       return label;
     }
-    if (parentName == "Blk" && name == "Stmt") {
-      const xml::Node label = childNamed(child, "LblStmt");
-      if (!label || childNamed(label, "IDEN")) return std::nullopt;
+    if (parent.is(Kind::Blk) && child.is(Kind::Stmt)) {
+      const syntax::Node label = child.child(Kind::LblStmt);
+      if (!label || label.child(Kind::IDEN)) return std::nullopt;
       std::string written = text(label, a);
       if (!written.empty() && written.back() == ':') written.pop_back();
       while (!written.empty() && written.back() == ' ') written.pop_back();
@@ -566,12 +557,11 @@ class DiagramBuilder {
   }
 
   // Whether the label statement before this one belongs to the same run.
-  static bool followsLabel(const xml::Node& parent, size_t at) {
-    if (parent.name() != "Blk" || at == 0) return false;
-    const xml::NodeList siblings = childElements(parent);
+  static bool followsLabel(const syntax::Node& parent, const std::vector<syntax::Node>& siblings, size_t at) {
+    if (!parent.is(Kind::Blk) || at == 0) return false;
     for (size_t i = at; i-- > 0;) {
-      if (isToken(siblings[i])) continue;
-      return siblings[i].name() == "Stmt" && childNamed(siblings[i], "LblStmt");
+      if (siblings[i].isToken()) continue;
+      return siblings[i].is(Kind::Stmt) && siblings[i].child(Kind::LblStmt);
     }
     return false;
   }
@@ -623,8 +613,8 @@ class DiagramBuilder {
   void walk(MethodRun& a) {
     if (!a.method->body) return;
     struct Frame {
-      xml::Node node;
-      xml::NodeList children;
+      syntax::Node node;
+      std::vector<syntax::Node> children;
       size_t next = 0;
       size_t feeds = kNone;  // the open fragment whose operands this node's children start
       bool opens = false;    // this node opened that fragment
@@ -634,35 +624,35 @@ class DiagramBuilder {
     // Open fragments are known by their place in open_; those of this
     // method lie above the ones open when it started.
     std::vector<Frame> frames;
-    frames.push_back(Frame{a.method->body, childElements(a.method->body), 0});
+    frames.push_back(Frame{a.method->body, childList(a.method->body), 0});
     while (!frames.empty()) {
       Frame& top = frames.back();
       if (top.next < top.children.size()) {
         const size_t at = top.next++;
-        const xml::Node child = top.children[at];
-        if (isToken(child)) continue;
-        const std::string name = child.name();
+        const syntax::Node child = top.children[at];
+        if (child.isToken()) continue;
         declareFrom(a, child);
-        if (isNestedBody(name)) ++nested_;
-        Frame frame{child, childElements(child), 0};
+        if (isNestedBody(child)) ++nested_;
+        Frame frame{child, childList(child), 0};
         if (top.feeds != kNone) {
-          if (name == "Finally") {
+          if (child.is(Kind::Finally)) {
             open_[top.feeds].endAt = diagram_.messages.size();
           } else if (top.elseIf) {
             frame.feeds = top.feeds;  // the if after "else" adds its branches to the fragment
             frame.continued = true;
-          } else if (top.continued && (name == "Expr" || at == 4)) {
+          } else if (top.continued && (child.is(Kind::Expr) || at == 4)) {
             // Its operand starts at its condition, asked only once the ones
             // before it failed, not at its branch.
-            if (name == "Expr") addOperand(top.feeds, text(child, a), false);
-          } else if (isElseIf(top.node, child, at)) {
+            if (child.is(Kind::Expr)) addOperand(top.feeds, text(child, a), false);
+          } else if (isElseIf(top.node, top.children, at)) {
             frame.feeds = top.feeds;
             frame.elseIf = true;
-          } else if (std::optional<std::string> guard = operandGuard(top.node, child, at, a)) {
-            addOperand(top.feeds, std::move(*guard), followsLabel(top.node, at));
+          } else if (std::optional<std::string> guard = operandGuard(top.node, top.children, at, a)) {
+            addOperand(top.feeds, std::move(*guard), followsLabel(top.node, top.children, at));
           }
           // A switch's cases stand in its body.
-          if ((name == "Blk" || name == "SwBlk") && top.node.name() == "SelStmt" && !childNamed(top.node, "IF"))
+          if ((child.is(Kind::Blk) || child.is(Kind::SwBlk)) && top.node.is(Kind::SelStmt) &&
+              !top.node.child(Kind::IF))
             frame.feeds = top.feeds;
         }
         if (frame.feeds == kNone && nested_ == 0) {
@@ -673,8 +663,8 @@ class DiagramBuilder {
             open.fragment.owner = a.self;
             open.order = nextFragment_++;
             if (op == "opt") {
-              open.condition = text(childNamed(child, "Expr"), a);
-              const xml::NodeList parts = childElements(child);
+              open.condition = text(child.child(Kind::Expr), a);
+              const std::vector<syntax::Node>& parts = frame.children;
               open.leaves = parts.size() == 5 && endsWithJump(parts[4]);
             }
             open_.push_back(std::move(open));
@@ -685,15 +675,14 @@ class DiagramBuilder {
         frames.push_back(std::move(frame));
         continue;
       }
-      const xml::Node done = top.node;
+      const syntax::Node done = top.node;
       const bool closes = top.opens;
       const size_t fragment = top.feeds;
       frames.pop_back();
       if (closes) closeFragment(fragment);
-      const std::string name = done.name();
-      if (name == "MtdCall") onCall(done, a);
-      else if (name == "ClsAllocExpr") onCreation(done, a);
-      else if (isNestedBody(name)) --nested_;
+      if (done.is(Kind::MtdCall)) onCall(done, a);
+      else if (done.is(Kind::ClsAllocExpr)) onCreation(done, a);
+      else if (isNestedBody(done)) --nested_;
     }
   }
 
@@ -739,7 +728,7 @@ class DiagramBuilder {
 
   // Walks the callee's body under the receiver's lifeline when the depth
   // allows and it is not already being walked.
-  void follow(const MethodInfo* callee, size_t self, const xml::Node& call, const std::string& callText,
+  void follow(const MethodInfo* callee, size_t self, const syntax::Node& call, const std::string& callText,
               MethodRun& caller) {
     if (!callee || !callee->body) return;
     if (std::find(stack_.begin(), stack_.end(), callee) != stack_.end()) {
@@ -769,27 +758,25 @@ class DiagramBuilder {
     nested_ = outerNesting;
   }
 
-  void onCall(const xml::Node& call, MethodRun& a) {
+  void onCall(const syntax::Node& call, MethodRun& a) {
     if (full()) {
       ++leftOut_;
       return;
     }
-    const xml::NodeList parts = childElements(call);
-    const xml::NodeList access = parts.empty() ? xml::NodeList() : childElements(parts.front());
-    if (access.empty()) return;
-    const xml::Node& head = access.front();
-    const std::string headName = head.name();
+    const syntax::Node head = call.firstChild().firstChild();
+    if (!head) return;
+    const Kind headKind = head.kind();
     const size_t arguments = expressionChildren(call).size();
-    const int32_t line = firstLine(call);
+    const int32_t line = call.firstLine();
 
     std::string name, prefix;
     ObjectRef receiver = selfRef(a);
     bool constructorCall = false;
-    if (headName == "SplName") {
+    if (headKind == Kind::SplName) {
       // super(...) or this(...): a constructor of this object.
       name = text(head, a);
       constructorCall = true;
-    } else if (headName == "Qlid") {
+    } else if (headKind == Kind::Qlid) {
       std::vector<std::string> names = nameParts(head, a);
       name = names.back();
       names.pop_back();
@@ -799,8 +786,8 @@ class DiagramBuilder {
         receiver = resolveName(names, a, receiverText);
         if (names.size() == 1 && names[0] == "super") prefix = "super.";
       }
-    } else if (headName == "FldAcc") {
-      const xml::NodeList chain = childElements(head);
+    } else if (headKind == Kind::FldAcc) {
+      const std::vector<syntax::Node> chain = childList(head);
       if (chain.size() < 3) return;
       name = token(chain.back(), a);
       receiver = resolveExpression({chain.begin(), chain.end() - 2}, a);
@@ -810,8 +797,8 @@ class DiagramBuilder {
     // A call by its name alone: a method of the class or of one round it,
     // else one a static import brings in.
     const MethodInfo* ownMethod = nullptr;
-    if (!constructorCall && headName == "Qlid" && receiver.lifeline == a.self && prefix.empty() &&
-        childElements(head).size() == 1) {
+    if (!constructorCall && headKind == Kind::Qlid && receiver.lifeline == a.self && prefix.empty() &&
+        head.firstChild() && !head.firstChild().nextSibling()) {
       for (const ClassInfo* cls = a.cls; cls && !ownMethod; cls = cls->outer)
         ownMethod = index_.findMethod(*cls, name, arguments);
       if (!ownMethod) {
@@ -873,7 +860,7 @@ class DiagramBuilder {
       result = textRef(withoutThis(text(call, a)));
       result.chained = true;
     }
-    results_[elementKey(call)] = result;
+    results_.set(call, result);
 
     const ValueUse use = valueUse(call);
     if (use.kind == ValueUse::Kind::Assigned) {
@@ -882,7 +869,7 @@ class DiagramBuilder {
     }
     // A value that only carries the chain on to the same object comes back
     // at the end of the chain.
-    const bool carriesChain = call.parent().name() == "FldAcc" && result.lifeline == target;
+    const bool carriesChain = call.parent().is(Kind::FldAcc) && result.lifeline == target;
     if (use.kind != ValueUse::Kind::Unused && target != a.self && !full() && !carriesChain)
       addMessage(Message::Kind::Return, target, a.self,
                  use.kind == ValueUse::Kind::Assigned ? convert(withoutThis(use.target), a) : callText, line);
@@ -924,7 +911,7 @@ class DiagramBuilder {
     return method;
   }
 
-  void onCreation(const xml::Node& allocation, MethodRun& a) {
+  void onCreation(const syntax::Node& allocation, MethodRun& a) {
     if (full()) {
       ++leftOut_;
       return;
@@ -934,9 +921,9 @@ class DiagramBuilder {
     const size_t open = written.find('(');
     std::string type = written.substr(0, open);
     if (type.rfind("new ", 0) == 0) type.erase(0, 4);
-    const xml::Node holder =
-        allocation.parent().name() == "AnonyClass" ? allocation.parent().parent() : allocation.parent();
-    const ValueUse use = holder.name() == "NewAllocExpr" ? valueUse(holder) : ValueUse{};
+    const bool anonymous = allocation.parent().is(Kind::AnonyClass);
+    const syntax::Node holder = anonymous ? allocation.parent().parent() : allocation.parent();
+    const ValueUse use = holder.is(Kind::NewAllocExpr) ? valueUse(holder) : ValueUse{};
     const std::string name =
         use.kind == ValueUse::Kind::Assigned ? convert(withoutThis(use.target), a) : std::string();
     const size_t created = addLifeline(name + ":" + type, diagram_.messages.size());
@@ -944,28 +931,27 @@ class DiagramBuilder {
     lifelineContexts_[created] = a.cls;
     const ClassInfo* constructed = index_.resolveType(type, a.cls);
     const ClassInfo* cls = constructed;
-    if (allocation.parent().name() == "AnonyClass") {
-      if (const ClassInfo* anonymous = index_.classHolding(childNamed(allocation.parent(), "OBR")))
-        cls = anonymous;
+    if (anonymous) {
+      if (const ClassInfo* body = index_.classHolding(allocation.parent().child(Kind::OBR))) cls = body;
     }
     if (cls) lifelineClasses_[created] = cls;
     if (use.kind == ValueUse::Kind::Assigned) {
       const std::string key = assignedKey(a, convert(use.target, a));
       if (!key.empty()) bindings_[key] = created;
     }
-    const int32_t line = firstLine(allocation);
+    const int32_t line = allocation.firstLine();
     const std::string callText = "new " + type + "(" + argumentsText(allocation, a) + ")";
     addMessage(Message::Kind::Create, a.self, created, callText, line);
     const size_t creation = diagram_.messages.size() - 1;
     // The creation of an anonymous object belongs to the method; the
     // calls in its body do not.
-    noteNested(a, allocation.parent().name() == "AnonyClass" ? 1 : 0);
+    noteNested(a, anonymous ? 1 : 0);
 
     ObjectRef result;
     result.lifeline = created;
     result.type = type;
     result.cls = cls;
-    results_[elementKey(allocation)] = result;
+    results_.set(allocation, result);
 
     // The constructor's calls, made on the new object, while it is busy.
     if (constructed) {
@@ -985,7 +971,7 @@ class DiagramBuilder {
   std::unordered_map<size_t, const ClassInfo*> lifelineClasses_;
   std::unordered_map<std::string, size_t> byLabel_;
   std::unordered_map<std::string, size_t> bindings_;
-  std::unordered_map<const void*, ObjectRef> results_;
+  NodeMap<ObjectRef> results_;  // what each call and creation walked gave
   std::vector<const MethodInfo*> stack_;
   std::vector<std::string> nestedHolders_;
   std::vector<std::string> recursive_;
@@ -1019,9 +1005,9 @@ std::string methodDisplayName(const MethodInfo& method) {
     owner = part + (owner.empty() ? "" : "." + owner);
   }
   // An initialiser as the flowchart command shows it everywhere.
-  const std::string name = method.name != "#Block#"                         ? method.name
-                           : method.declaration.name() == "StaticInit" ? "static {}"
-                                                                          : "{}";
+  const std::string name = method.name != "#Block#"                  ? method.name
+                           : method.declaration.is(Kind::StaticInit) ? "static {}"
+                                                                     : "{}";
   return owner.empty() ? name : owner + "." + name;
 }
 

@@ -8,8 +8,8 @@
 #include <map>
 #include <memory>
 
-#include "xml/tree_file.h"
-#include "frontends/java/parse_java.h"
+#include "frontends/java/language_level.h"
+#include "frontends/java/source_parse.h"
 #include "sequence/java_tree.h"
 #include "tests/support/test_support.h"
 
@@ -17,7 +17,15 @@ namespace sequence {
 namespace {
 
 using testing_support::fixture;
-using testing_support::TempDir;
+
+// A Java text's syntax tree, as the command parses it at the newest level.
+syntax::Tree parsed(std::string_view text) {
+  java::ParseOptions options;
+  options.languageLevel = java::kNewestLanguageLevel;
+  const java::SourceParse parse = java::SourceParse::ofText(text, options);
+  EXPECT_TRUE(parse.status().parsed());
+  return parse.status().parsed() ? syntax::Tree::fromParse(parse) : syntax::Tree();
+}
 
 // The fixture files, parsed; the index finds a class's file by its name
 // when asked, as a source tree would.
@@ -32,16 +40,9 @@ class Sources {
         }) {}
 
   const JavaSource& parse(const std::string& stem) {
-    // A tree file is known by its name, st.tmp: one folder per file.
-    const std::filesystem::path folder = work_.path() / std::to_string(trees_.size());
-    std::filesystem::create_directory(folder);
-    const std::string tree = (folder / "st.tmp").string();
-    EXPECT_EQ(java::parseJavaFile(fixture("sequence/" + stem + ".java").string(), tree, work_.file("c.xml"),
-                                  work_.file("s.xml"), work_.file("r.xml"), 1, java::kNewestLanguageLevel),
-              0);
-    trees_.push_back(xml::loadTreeDocument(tree));
-    sources_.push_back(
-        std::make_unique<JavaSource>(JavaSource{trees_.back().get(), text::Charset::Utf8}));
+    trees_.push_back(std::make_unique<syntax::Tree>(
+        parsed(testing_support::readFile(fixture("sequence/" + stem + ".java")))));
+    sources_.push_back(std::make_unique<JavaSource>(JavaSource{trees_.back().get(), text::Charset::Utf8}));
     return *sources_.back();
   }
 
@@ -72,8 +73,7 @@ class Sources {
   }
 
  private:
-  TempDir work_;
-  std::vector<std::unique_ptr<xml::Document>> trees_;
+  std::vector<std::unique_ptr<syntax::Tree>> trees_;
   std::vector<std::unique_ptr<JavaSource>> sources_;
   SourceIndex index_;
 };
@@ -222,17 +222,14 @@ TEST(SequenceDiagram, UnusualReceivers) {
 }
 
 TEST(SequenceDiagram, ExpressionTextsReadAsWritten) {
-  TempDir work;
-  testing_support::writeFile(work.file("T.java"),
-                             "class T { void f() { x = a >> 2; y = -b * (c + d); z = (String) o; "
-                             "m(new int[] {1, 2}, p[i++], q ? 1 : 2, s instanceof T); } }\n");
-  ASSERT_EQ(java::parseJavaFile(work.file("T.java"), work.file("st.tmp"), work.file("c.xml"),
-                                work.file("s.xml"), work.file("r.xml"), 1, java::kNewestLanguageLevel),
-            0);
-  auto tree = xml::loadTreeDocument(work.file("st.tmp"));
+  const syntax::Tree tree = parsed(
+      "class T { void f() { x = a >> 2; y = -b * (c + d); z = (String) o; "
+      "m(new int[] {1, 2}, p[i++], q ? 1 : 2, s instanceof T); } }\n");
   std::vector<std::string> texts;
-  for (const xml::Node& statement : tree->root().selectNodes("//ExprStmt"))
-    texts.push_back(expressionText(statement));
+  tree.root().walk([&](const syntax::Node& node) {
+    if (node.is(Kind::ExprStmt)) texts.push_back(expressionText(node));
+    return syntax::Step::Into;
+  });
   EXPECT_EQ(texts, (std::vector<std::string>{"x = a >> 2", "y = -b * (c + d)", "z = (String)o",
                                              "m(new int[]{1, 2}, p[i++], q ? 1 : 2, s instanceof T)"}));
   EXPECT_EQ(simpleTypeName("java.util.Map<String, Item>[]"), "Map");

@@ -1,29 +1,27 @@
 #include "sequence/java_tree.h"
 
 #include <cctype>
-#include <cstdlib>
-#include <unordered_set>
 
 #include "files/latin1.h"
 
 namespace sequence {
 namespace {
 
-const xml::ChildPath& anyChild() {
-  static const xml::ChildPath kAnyChild("*");
-  return kAnyChild;
-}
-
 // Tokens that stand between two operands inside an expression or a
 // declaration and read best with a blank on either side.
-bool isBinaryOperator(const std::string& token, const std::string& parent) {
-  static const std::unordered_set<std::string> kOperators = {
-      "ADD",    "SUB",    "MUL",     "DIV",    "PC",     "LT",     "GT",        "LE",     "GE",
-      "EQEQ",   "NE",     "AMP",     "PIPE",   "CARET",  "LAND",   "LOR",       "QUEST",  "COL",
-      "SHL",    "SHR",    "SHRR",    "EQ",     "ASSMUL", "ASSDIV", "ASSMOD",    "ASSADD", "ASSSUB",
-      "ASSSHL", "ASSSHR", "ASSSHRR", "ASSAND", "ASSXOR", "ASSOR",  "INSTANCEOF"};
-  if (parent != "Expr" && parent != "AsstOp" && parent != "VarDeclr") return false;
-  return kOperators.count(token) > 0;
+bool isBinaryOperator(Kind token, Kind parent) {
+  if (parent != Kind::Expr && parent != Kind::AsstOp && parent != Kind::VarDeclr) return false;
+  switch (token) {
+    case Kind::ADD: case Kind::SUB: case Kind::MUL: case Kind::DIV: case Kind::PC: case Kind::LT:
+    case Kind::GT: case Kind::LE: case Kind::GE: case Kind::EQEQ: case Kind::NE: case Kind::AMP:
+    case Kind::PIPE: case Kind::CARET: case Kind::LAND: case Kind::LOR: case Kind::QUEST: case Kind::COL:
+    case Kind::SHL: case Kind::SHR: case Kind::SHRR: case Kind::EQ: case Kind::ASSMUL: case Kind::ASSDIV:
+    case Kind::ASSMOD: case Kind::ASSADD: case Kind::ASSSUB: case Kind::ASSSHL: case Kind::ASSSHR:
+    case Kind::ASSSHRR: case Kind::ASSAND: case Kind::ASSXOR: case Kind::ASSOR: case Kind::INSTANCEOF:
+      return true;
+    default:
+      return false;
+  }
 }
 
 bool isWordByte(char c) {
@@ -33,88 +31,49 @@ bool isWordByte(char c) {
 
 }  // namespace
 
-xml::NodeList childElements(const xml::Node& node) {
-  return node.isNull() ? xml::NodeList() : node.selectNodes(anyChild());
+std::vector<syntax::Node> childList(const syntax::Node& node) {
+  std::vector<syntax::Node> children;
+  for (const syntax::Node child : node.children()) children.push_back(child);
+  return children;
 }
 
-xml::Node childNamed(const xml::Node& node, std::string_view name) {
-  for (const xml::Node& child : childElements(node))
-    if (child.name() == name) return child;
-  return xml::Node();
-}
+std::string tokenText(const syntax::Node& node) { return node.isToken() ? syntax::blankedText(node) : std::string(); }
 
-bool isToken(const xml::Node& node) { return !node.isNull() && !node.attributeNamed("t").isNull(); }
-
-std::string tokenText(const xml::Node& node) {
-  if (node.isNull()) return std::string();
-  const xml::Node text = node.attributeNamed("t");
-  return text ? text.value() : std::string();
-}
-
-std::vector<xml::Node> tokensOf(const xml::Node& node) {
-  std::vector<xml::Node> tokens;
-  if (node.isNull()) return tokens;
-  // Depth-first by an explicit stack: expressions can nest deeply.
-  std::vector<xml::Node> pending{node};
-  while (!pending.empty()) {
-    const xml::Node current = pending.back();
-    pending.pop_back();
-    if (isToken(current)) {
-      tokens.push_back(current);
-      continue;
-    }
-    const xml::NodeList children = childElements(current);
-    for (auto it = children.rbegin(); it != children.rend(); ++it) pending.push_back(*it);
-  }
-  return tokens;
-}
-
-int32_t firstLine(const xml::Node& node) {
-  if (node.isNull()) return 0;
-  const xml::Node lined = node.firstWithAttribute("l");
-  return lined ? std::atoi(lined.attributeNamed("l").value().c_str()) : 0;
-}
-
-std::string expressionText(const xml::Node& node) {
+std::string expressionText(const syntax::Node& node) {
   std::string out;
-  if (node.isNull()) return out;
-  std::string previousName, previousParent, previousText;
-  auto append = [&](const std::string& name, const std::string& parent, const std::string& text) {
+  Kind previousKind = Kind::Other, previousParent = Kind::Other;
+  std::string previousText;
+  auto append = [&](Kind kind, Kind parent, const std::string& text) {
     if (!out.empty() && !text.empty()) {
-      const bool shiftPair = name == "GT" && previousName == "GT";  // a >> b is two tokens
+      const bool shiftPair = kind == Kind::GT && previousKind == Kind::GT;  // a >> b is two tokens
       const bool blank =
           !shiftPair &&
-          (previousName == "CMA" || isBinaryOperator(previousName, previousParent) ||
-           isBinaryOperator(name, parent) || (isWordByte(previousText.back()) && isWordByte(text.front())));
+          (previousKind == Kind::CMA || isBinaryOperator(previousKind, previousParent) ||
+           isBinaryOperator(kind, parent) || (isWordByte(previousText.back()) && isWordByte(text.front())));
       if (blank) out += ' ';
     }
     out += text;
-    previousName = name;
+    previousKind = kind;
     previousParent = parent;
     if (!text.empty()) previousText = text;
   };
   // The bodies of anonymous classes and lambdas inside the expression
   // show as "...": the members of a class body, and a block.
-  std::vector<xml::Node> pending{node};
-  while (!pending.empty()) {
-    const xml::Node current = pending.back();
-    pending.pop_back();
-    if (isToken(current)) {
-      append(current.name(), current.parent().name(), tokenText(current));
-      continue;
+  node.walk([&](const syntax::Node& current) {
+    if (current.isToken()) {
+      append(current.kind(), current.parent().kind(), tokenText(current));
+      return syntax::Step::Into;
     }
-    const std::string name = current.name();
-    if (current != node && name == "Blk") {
-      append("OBR", name, "{...}");
-      continue;
+    if (current != node && current.is(Kind::Blk)) {
+      append(Kind::OBR, Kind::Blk, "{...}");
+      return syntax::Step::Over;
     }
-    if (current != node && name == "FldDecln") {
-      if (previousText != "...") append("ELL", name, "...");
-      continue;
+    if (current != node && current.is(Kind::FldDecln)) {
+      if (previousText != "...") append(Kind::ELL, Kind::FldDecln, "...");
+      return syntax::Step::Over;
     }
-    const xml::NodeList children = childElements(current);
-    for (auto it = children.rbegin(); it != children.rend(); ++it) pending.push_back(*it);
-  }
+    return syntax::Step::Into;
+  });
   return out;
 }
 

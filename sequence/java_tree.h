@@ -1,44 +1,61 @@
-// Reading the Java parse tree: child elements, tokens, and an
-// expression's text rebuilt from its tokens.  An empty node has no
-// children, no tokens and no text.
+// Reading the Java syntax tree: a node's children as a list, tokens'
+// text, and an expression's text rebuilt from its tokens.  An empty node
+// has no children, no tokens and no text.
 #pragma once
 
 #include <cstdint>
 #include <string>
-#include <string_view>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
-#include "xml/document.h"
+#include "frontends/java/syntax/syntax_tree.h"
 #include "text/box_text.h"
 
 namespace sequence {
 
-// The element children of a node, in order.
-xml::NodeList childElements(const xml::Node& node);
-// The first child element of that name, or an empty node.
-xml::Node childNamed(const xml::Node& node, std::string_view name);
+using syntax::Kind;
 
-// A token is an element with a text attribute "t".
-bool isToken(const xml::Node& node);
-// A token's text as the source has it; "" for anything else.
-std::string tokenText(const xml::Node& node);
-// The line of the first token at or below the node; 0 when none.
-int32_t firstLine(const xml::Node& node);
+// The children of a node, in order, for reading by place.
+std::vector<syntax::Node> childList(const syntax::Node& node);
 
-// The tokens at or below a node, in source order.
-std::vector<xml::Node> tokensOf(const xml::Node& node);
+// A token's text as the source has it, each line break and tab read as a
+// blank; "" for anything else.
+std::string tokenText(const syntax::Node& node);
 
 // The text of a node's tokens, joined as a person writes Java: a blank
 // between words, after commas and round binary and assignment operators,
 // none inside names, calls, generics and around dots.  The bodies of
 // anonymous classes and lambdas inside it show as "..." and "{...}".
-std::string expressionText(const xml::Node& node);
+std::string expressionText(const syntax::Node& node);
 
-// A text of a file in one encoding, in another: the parse tree keeps a
+// A text of a file in one encoding, in another: the syntax tree keeps a
 // file's bytes, and a diagram's texts from several files share one.
 std::string convertText(std::string text, text::Charset from, text::Charset to);
 
-// A key that tells elements apart within their document.
-inline const void* elementKey(const xml::Node& node) { return node.raw().internal_object(); }
+// Values kept by node, for nodes of several trees: a node's key tells it
+// apart only within its own tree.
+template <class T>
+class NodeMap {
+ public:
+  const T* find(const syntax::Node& node) const {
+    const auto [first, last] = entries_.equal_range(node.key());
+    for (auto it = first; it != last; ++it)
+      if (it->second.first == node) return &it->second.second;
+    return nullptr;
+  }
+  void set(const syntax::Node& node, T value) {
+    const auto [first, last] = entries_.equal_range(node.key());
+    for (auto it = first; it != last; ++it)
+      if (it->second.first == node) {
+        it->second.second = std::move(value);
+        return;
+      }
+    entries_.emplace(node.key(), std::make_pair(node, std::move(value)));
+  }
+
+ private:
+  std::unordered_multimap<uint32_t, std::pair<syntax::Node, T>> entries_;
+};
 
 }  // namespace sequence

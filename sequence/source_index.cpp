@@ -5,39 +5,39 @@
 namespace sequence {
 namespace {
 
-bool isClassBody(const std::string& name) { return name == "TypeDecln" || name == "AnonyClass"; }
+bool isClassBody(const syntax::Node& node) { return node.is(Kind::TypeDecln) || node.is(Kind::AnonyClass); }
 
 // A declared type with the array pairs written after the name: "int x[]".
-std::string withDims(std::string type, const xml::Node& declarator) {
-  for (const xml::Node& child : childElements(declarator))
-    if (child.name() == "DIM") type += "[]";
+std::string withDims(std::string type, const syntax::Node& declarator) {
+  for (const syntax::Node child : declarator.children())
+    if (child.is(Kind::DIM)) type += "[]";
   return type;
 }
 
 // The first IDEN child: the name a declarator or header declares.
-std::string declaredName(const xml::Node& node) { return tokenText(childNamed(node, "IDEN")); }
+std::string declaredName(const syntax::Node& node) { return tokenText(node.child(Kind::IDEN)); }
 
 struct Parameters {
   size_t count = 0;
   bool varargs = false;
 };
 
-Parameters parametersOf(const xml::Node& declarator) {
+Parameters parametersOf(const syntax::Node& declarator) {
   Parameters parameters;
-  for (const xml::Node& param : childElements(declarator)) {
-    if (param.name() != "Param") continue;
+  for (const syntax::Node param : declarator.children()) {
+    if (!param.is(Kind::Param)) continue;
     ++parameters.count;
-    if (childNamed(param, "ELL")) parameters.varargs = true;
+    if (param.child(Kind::ELL)) parameters.varargs = true;
   }
   return parameters;
 }
 
 // The declarator that names a method: "int f()[]" nests one MtdDeclr per
 // trailing array pair round the one holding the name.
-xml::Node namingDeclarator(xml::Node declarator, std::string& dims) {
-  while (declarator && !childNamed(declarator, "IDEN")) {
+syntax::Node namingDeclarator(syntax::Node declarator, std::string& dims) {
+  while (declarator && !declarator.child(Kind::IDEN)) {
     dims += "[]";
-    declarator = childNamed(declarator, "MtdDeclr");
+    declarator = declarator.child(Kind::MtdDeclr);
   }
   return declarator;
 }
@@ -96,31 +96,25 @@ std::string simpleTypeName(std::string_view type) {
 void SourceIndex::add(const JavaSource& source) {
   auto inCharset = [&](std::string text) { return convertText(std::move(text), source.charset, charset_); };
   FileScope& scope = scopes_[&source];
-  for (const xml::Node& program : childElements(source.tree->root()))
-    for (const xml::Node& statement : childElements(program)) {
-      const std::string name = statement.name();
-      if (name == "PkgStmt") scope.package = inCharset(expressionText(childNamed(statement, "Qlid")));
-      if (name != "ImpStmt" || childNamed(statement, "MODULE")) continue;
+  for (const syntax::Node program : source.tree->root().children())
+    for (const syntax::Node statement : program.children()) {
+      if (statement.is(Kind::PkgStmt)) scope.package = inCharset(expressionText(statement.child(Kind::Qlid)));
+      if (!statement.is(Kind::ImpStmt) || statement.child(Kind::MODULE)) continue;
       Import import;
-      import.name = inCharset(expressionText(childNamed(statement, "Qlid")));
-      import.onDemand = !childNamed(statement, "DOTSTAR").isNull();
-      import.isStatic = !childNamed(statement, "STATIC").isNull();
+      import.name = inCharset(expressionText(statement.child(Kind::Qlid)));
+      import.onDemand = static_cast<bool>(statement.child(Kind::DOTSTAR));
+      import.isStatic = static_cast<bool>(statement.child(Kind::STATIC));
       scope.imports.push_back(std::move(import));
     }
   // Outer classes come before the classes in their bodies, so each finds
   // its outer class indexed.
-  std::vector<xml::Node> pending{source.tree->root()};
-  while (!pending.empty()) {
-    const xml::Node current = pending.back();
-    pending.pop_back();
-    if (isToken(current)) continue;
-    if (isClassBody(current.name())) indexClass(current, source);
-    const xml::NodeList children = childElements(current);
-    for (auto it = children.rbegin(); it != children.rend(); ++it) pending.push_back(*it);
-  }
+  source.tree->root().walk([&](const syntax::Node& node) {
+    if (isClassBody(node)) indexClass(node, source);
+    return syntax::Step::Into;
+  });
 }
 
-void SourceIndex::indexClass(const xml::Node& element, const JavaSource& source) {
+void SourceIndex::indexClass(const syntax::Node& element, const JavaSource& source) {
   auto inCharset = [&](std::string text) { return convertText(std::move(text), source.charset, charset_); };
   ClassInfo& cls = classes_.emplace_back();
   cls.element = element;
@@ -128,100 +122,95 @@ void SourceIndex::indexClass(const xml::Node& element, const JavaSource& source)
   cls.outer = classHolding(element.parent());
   // The method, constructor or initialiser that declares a local or
   // anonymous class: the innermost one between it and its outer class.
-  for (xml::Node node = element.parent(); node && !node.parent().isNull(); node = node.parent()) {
-    if (byElement_.count(elementKey(node))) break;
-    const std::string kind = node.name();
-    if (kind == "MtdDecln") cls.enclosingMethod = inCharset(declaredName(childNamed(node, "MtdDeclr")));
-    else if (kind == "CtorDecln") cls.enclosingMethod = inCharset(declaredName(childNamed(node, "CtorDeclr")));
-    else if (kind == "StaticInit") cls.enclosingMethod = "static {}";
-    else if (kind == "NonStaticInit") cls.enclosingMethod = "{}";
+  for (syntax::Node node = element.parent(); node && node.parent(); node = node.parent()) {
+    if (byElement_.find(node)) break;
+    if (node.is(Kind::MtdDecln)) cls.enclosingMethod = inCharset(declaredName(node.child(Kind::MtdDeclr)));
+    else if (node.is(Kind::CtorDecln)) cls.enclosingMethod = inCharset(declaredName(node.child(Kind::CtorDeclr)));
+    else if (node.is(Kind::StaticInit)) cls.enclosingMethod = "static {}";
+    else if (node.is(Kind::NonStaticInit)) cls.enclosingMethod = "{}";
     if (!cls.enclosingMethod.empty()) break;
   }
-  xml::Node bodyHolder = element;
-  if (element.name() == "AnonyClass") {
+  syntax::Node bodyHolder = element;
+  if (element.is(Kind::AnonyClass)) {
     cls.anonymous = true;
-    const xml::Node type = childNamed(childNamed(element, "ClsAllocExpr"), "TName");
+    const syntax::Node type = element.child(Kind::ClsAllocExpr).child(Kind::TName);
     cls.name = inCharset(simpleTypeName(expressionText(type)));
     cls.supertypes.push_back(inCharset(erasure(expressionText(type))));
-  } else if (const xml::Node header = childNamed(element, "ClsHeader")) {
+  } else if (const syntax::Node header = element.child(Kind::ClsHeader)) {
     cls.name = inCharset(declaredName(header));
-    cls.isInterface = !childNamed(header, "INTERFACE").isNull();
-    for (const xml::Node& part : childElements(header)) {
-      if (part.name() == "Modifier" && childNamed(part, "ABSTRACT")) cls.isAbstract = true;
-      if (part.name() != "Extends" && part.name() != "Infaces") continue;
-      for (const xml::Node& type : childElements(part))
-        if (type.name() == "TName" || type.name() == "Qlid")
+    cls.isInterface = static_cast<bool>(header.child(Kind::INTERFACE));
+    for (const syntax::Node part : header.children()) {
+      if (part.is(Kind::Modifier) && part.child(Kind::ABSTRACT)) cls.isAbstract = true;
+      if (!part.is(Kind::Extends) && !part.is(Kind::Infaces)) continue;
+      for (const syntax::Node type : part.children())
+        if (type.is(Kind::TName) || type.is(Kind::Qlid))
           cls.supertypes.push_back(inCharset(erasure(expressionText(type))));
     }
-  } else if (const xml::Node enumeration = childNamed(element, "EnumDecln")) {
-    cls.name = inCharset(declaredName(childNamed(enumeration, "EnumHeader")));
+  } else if (const syntax::Node enumeration = element.child(Kind::EnumDecln)) {
+    cls.name = inCharset(declaredName(enumeration.child(Kind::EnumHeader)));
     bodyHolder = enumeration;
     // The constants are fields of the enum's own type.
-    for (const xml::Node& constant : childElements(enumeration))
-      if (constant.name() == "Expr") {
-        const xml::NodeList tokens = tokensOf(constant);
-        if (!tokens.empty() && tokens.front().name() == "IDEN")
-          cls.fields.emplace(inCharset(tokenText(tokens.front())), cls.name);
+    for (const syntax::Node constant : enumeration.children())
+      if (constant.is(Kind::Expr)) {
+        const syntax::Node first = constant.firstToken();
+        if (first.is(Kind::IDEN)) cls.fields.emplace(inCharset(tokenText(first)), cls.name);
       }
   }
 
-  for (const xml::Node& member : childElements(bodyHolder)) {
-    if (member.name() != "FldDecln") continue;
-    const xml::NodeList parts = childElements(member);
-    if (parts.empty()) continue;
-    const xml::Node declaration = parts.front();
-    const std::string kind = declaration.name();
-    if (kind == "FldVarDecln") {
-      const std::string type = inCharset(expressionText(childNamed(declaration, "TypeSpec")));
-      for (const xml::Node& declarator : childElements(declaration))
-        if (declarator.name() == "VarDeclr")
+  for (const syntax::Node member : bodyHolder.children()) {
+    if (!member.is(Kind::FldDecln)) continue;
+    const syntax::Node declaration = member.firstChild();
+    if (!declaration) continue;
+    if (declaration.is(Kind::FldVarDecln)) {
+      const std::string type = inCharset(expressionText(declaration.child(Kind::TypeSpec)));
+      for (const syntax::Node declarator : declaration.children())
+        if (declarator.is(Kind::VarDeclr))
           cls.fields.emplace(inCharset(declaredName(declarator)), withDims(type, declarator));
       continue;
     }
     MethodInfo method;
     method.declaration = declaration;
-    method.firstLine = firstLine(declaration);
-    if (kind == "MtdDecln") {
+    method.firstLine = declaration.firstLine();
+    if (declaration.is(Kind::MtdDecln)) {
       std::string dims;
-      const xml::Node declarator = namingDeclarator(childNamed(declaration, "MtdDeclr"), dims);
+      const syntax::Node declarator = namingDeclarator(declaration.child(Kind::MtdDeclr), dims);
       if (!declarator) continue;
-      const xml::Node name = childNamed(declarator, "IDEN");
+      const syntax::Node name = declarator.child(Kind::IDEN);
       method.name = inCharset(tokenText(name));
-      method.line = firstLine(name);
-      method.returnType = inCharset(expressionText(childNamed(declaration, "TypeSpec"))) + dims;
+      method.line = name.firstLine();
+      method.returnType = inCharset(expressionText(declaration.child(Kind::TypeSpec))) + dims;
       const Parameters parameters = parametersOf(declarator);
       method.parameterCount = parameters.count;
       method.varargs = parameters.varargs;
-      method.body = childNamed(childNamed(declaration, "MtdBody"), "Blk");
-    } else if (kind == "CtorDecln") {
-      const xml::Node declarator = childNamed(declaration, "CtorDeclr");
-      const xml::Node name = childNamed(declarator, "IDEN");
+      method.body = declaration.child(Kind::MtdBody).child(Kind::Blk);
+    } else if (declaration.is(Kind::CtorDecln)) {
+      const syntax::Node declarator = declaration.child(Kind::CtorDeclr);
+      const syntax::Node name = declarator.child(Kind::IDEN);
       method.name = inCharset(tokenText(name));
-      method.line = firstLine(name);
+      method.line = name.firstLine();
       method.isConstructor = true;
       const Parameters parameters = parametersOf(declarator);
       method.parameterCount = parameters.count;
       method.varargs = parameters.varargs;
-      method.body = childNamed(declaration, "Blk");
-    } else if (kind == "StaticInit" || kind == "NonStaticInit") {
+      method.body = declaration.child(Kind::Blk);
+    } else if (declaration.is(Kind::StaticInit) || declaration.is(Kind::NonStaticInit)) {
       method.name = "#Block#";
-      method.body = childNamed(declaration, "Blk");
-      method.line = firstLine(kind == "StaticInit" ? childNamed(declaration, "STATIC") : method.body);
+      method.body = declaration.child(Kind::Blk);
+      method.line = (declaration.is(Kind::StaticInit) ? declaration.child(Kind::STATIC) : method.body).firstLine();
     } else {
       continue;
     }
     cls.methods.push_back(std::move(method));
   }
   for (MethodInfo& method : cls.methods) method.owner = &cls;
-  byElement_[elementKey(element)] = &cls;
+  byElement_.set(element, &cls);
   if (cls.anonymous) return;
   // A class declared among the members of another, or at the top of its
   // file, has a qualified name; a local class has none.
-  const std::string holder = element.parent().name();
   if (!cls.outer) {
     const std::string& package = scopes_[&source].package;
     cls.qualifiedName = package.empty() ? cls.name : package + "." + cls.name;
-  } else if (holder == "FldDecln" && !cls.outer->qualifiedName.empty()) {
+  } else if (element.parent().is(Kind::FldDecln) && !cls.outer->qualifiedName.empty()) {
     cls.qualifiedName = cls.outer->qualifiedName + "." + cls.name;
   }
   if (!cls.qualifiedName.empty()) byQualifiedName_.emplace(cls.qualifiedName, &cls);
@@ -362,11 +351,9 @@ const ClassInfo* SourceIndex::onlyImplementation(const ClassInfo& type) {
   return only;
 }
 
-const ClassInfo* SourceIndex::classHolding(const xml::Node& element) const {
-  for (xml::Node node = element; node && !node.parent().isNull(); node = node.parent()) {
-    const auto found = byElement_.find(elementKey(node));
-    if (found != byElement_.end()) return found->second;
-  }
+const ClassInfo* SourceIndex::classHolding(const syntax::Node& element) const {
+  for (syntax::Node node = element; node && node.parent(); node = node.parent())
+    if (const ClassInfo* const* found = byElement_.find(node)) return *found;
   return nullptr;
 }
 
@@ -380,10 +367,10 @@ const MethodInfo* SourceIndex::methodAt(const JavaSource& source, const std::str
   return nullptr;
 }
 
-const MethodInfo* SourceIndex::methodDeclaredBy(const xml::Node& declaration) const {
+const MethodInfo* SourceIndex::methodDeclaredBy(const syntax::Node& declaration) const {
   for (const ClassInfo& cls : classes_)
     for (const MethodInfo& method : cls.methods)
-      if (method.declaration.raw() == declaration.raw()) return &method;
+      if (method.declaration == declaration) return &method;
   return nullptr;
 }
 

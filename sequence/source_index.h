@@ -13,14 +13,15 @@
 #include <unordered_map>
 #include <vector>
 
-#include "xml/document.h"
+#include "frontends/java/syntax/syntax_tree.h"
+#include "sequence/java_tree.h"
 #include "text/box_text.h"
 
 namespace sequence {
 
 // One parsed Java file.
 struct JavaSource {
-  xml::Document* tree = nullptr;
+  const syntax::Tree* tree = nullptr;
   text::Charset charset = text::Charset::Utf8;
 };
 
@@ -28,8 +29,8 @@ struct ClassInfo;
 
 struct MethodInfo {
   std::string name;        // a constructor has its class's name; initialisers "#Block#"
-  xml::Node declaration;   // MtdDecln, CtorDecln, StaticInit or NonStaticInit
-  xml::Node body;          // its Blk; empty for an abstract or interface method
+  syntax::Node declaration;  // MtdDecln, CtorDecln, StaticInit or NonStaticInit
+  syntax::Node body;        // its Blk; empty for an abstract or interface method
   std::string returnType;  // as written ("void" too); empty for constructors and initialisers
   size_t parameterCount = 0;
   bool varargs = false;
@@ -47,7 +48,7 @@ struct ClassInfo {
   bool anonymous = false;
   bool isInterface = false;
   bool isAbstract = false;
-  xml::Node element;  // TypeDecln or AnonyClass
+  syntax::Node element;  // TypeDecln or AnonyClass
   const JavaSource* source = nullptr;
   const ClassInfo* outer = nullptr;     // the class whose body holds this one
   std::string enclosingMethod;          // a local or anonymous class's method ("static {}", "{}" for initialisers)
@@ -103,7 +104,7 @@ class SourceIndex {
   // Gives the further files that may declare a subtype of the named type.
   void setSubtypeLoader(Loader loader) { subtypeLoader_ = std::move(loader); }
   // The class whose body holds a method declaration or any element in it.
-  const ClassInfo* classHolding(const xml::Node& element) const;
+  const ClassInfo* classHolding(const syntax::Node& element) const;
   // The method, constructor or initialiser ("#Block#") of that name in the
   // file whose declaration reaches from that line or before to its name
   // (or "static" or "{") on that line or after: the parser's results give
@@ -111,7 +112,7 @@ class SourceIndex {
   const MethodInfo* methodAt(const JavaSource& source, const std::string& name, int32_t line) const;
   // The method, constructor or initialiser whose declaration is the
   // element given; nullptr when none.
-  const MethodInfo* methodDeclaredBy(const xml::Node& declaration) const;
+  const MethodInfo* methodDeclaredBy(const syntax::Node& declaration) const;
   // The method of that name and arity declared in the class or, failing
   // that, in its supertypes; nullptr when none.
   const MethodInfo* findMethod(const ClassInfo& cls, const std::string& name, size_t arguments);
@@ -131,7 +132,7 @@ class SourceIndex {
     std::vector<Import> imports;
   };
 
-  void indexClass(const xml::Node& element, const JavaSource& source);
+  void indexClass(const syntax::Node& element, const JavaSource& source);
   void load(const std::string& simpleName);
   const ClassInfo* qualified(const std::string& name);
   const ClassInfo* member(const ClassInfo& outer, const std::string& name);
@@ -147,7 +148,7 @@ class SourceIndex {
   std::set<std::string> ambiguousNames_;
   std::deque<ClassInfo> classes_;
   std::unordered_map<std::string, std::vector<const ClassInfo*>> byName_;
-  std::unordered_map<const void*, const ClassInfo*> byElement_;
+  NodeMap<const ClassInfo*> byElement_;
   std::set<std::string> asked_;
 };
 
