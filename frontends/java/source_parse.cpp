@@ -7,7 +7,6 @@
 #include <new>
 #include <stdexcept>
 
-#include "xml/tree_document.h"
 #include "frontends/java/parse_context.h"
 #include "frontends/java/scanner.h"
 
@@ -125,27 +124,6 @@ bool SourceParse::writeTree(tree::TextSink& sink) const {
 uint64_t SourceParse::treeTextLength() const {
   const ParseContext& context = *state_->context;
   return context.tree().textLength(context.program().list);
-}
-
-namespace {
-
-// Hands the pieces to the document writer in document order.
-struct DocumentFill {
-  const tree::PieceTree& tree;
-  xml::TreeDocumentWriter& writer;
-  bool open(tree::PieceId id) { return writer.open(tree.name(id)); }
-  bool close(tree::PieceId) { return writer.close(); }
-  bool token(tree::PieceId id) { return writer.token(tree.name(id), tree.line(id), tree.column(id), tree.rawText(id)); }
-};
-
-}  // namespace
-
-std::unique_ptr<xml::Document> SourceParse::treeDocument() const {
-  const ParseContext& context = *state_->context;
-  return xml::buildTreeDocument([&](xml::TreeDocumentWriter& writer) {
-    DocumentFill fill{context.tree(), writer};
-    return context.tree().walk(context.program().list, fill);
-  });
 }
 
 const tree::PieceTree& SourceParse::pieces() const { return state_->context->tree(); }

@@ -16,10 +16,6 @@
 #include "frontends/java/metrics.h"
 #include "frontends/tree/piece_tree.h"
 
-namespace xml {
-class Document;
-}
-
 namespace java {
 
 class Scanner;
@@ -94,9 +90,6 @@ class SourceParse {
   // when the sink refused.
   bool writeTree(tree::TextSink& sink) const;
   uint64_t treeTextLength() const;
-  // The tree as a document, built node by node: the document its tree
-  // text would load as.  nullptr when it is not one element.
-  std::unique_ptr<xml::Document> treeDocument() const;
   // The parser's pieces and the run of them that is the program, for
   // readers that build their own tree from them.
   const tree::PieceTree& pieces() const;
