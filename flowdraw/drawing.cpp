@@ -134,36 +134,35 @@ class FlowDrawer {
   }
 
   // Pages with their boxes and graphs, folded until they fit or nothing is
-  // left to fold; layouts when `layOut`.  False with *error on failure.
-  bool prepare(bool layOut, std::string* error) {
+  // left to fold; layouts when `layOut`.
+  errors::Status prepare(bool layOut) {
     folding_ = chooseFolding(flow_, options_.fold, options_.limits);
     for (int round = 0;; ++round) {
       plan_ = planPages(flow_, folding_, options_.limits);
       if (plan_.oversizedPage) {
-        *error = "too large to draw: " + std::to_string(plan_.oversizedItems) +
-                 " boxes on one page with nothing left to fold (the limit is " +
-                 std::to_string(options_.limits.layoutItems) + "); -o FILE.json writes its graph";
-        return false;
+        return errors::Problem(errors::Problem::Kind::Failed,
+                               "too large to draw: " + std::to_string(plan_.oversizedItems) +
+                                   " boxes on one page with nothing left to fold (the limit is " +
+                                   std::to_string(options_.limits.layoutItems) + "); -o FILE.json writes its graph");
       }
       pages_.clear();
       for (size_t p = 0; p < plan_.pages.size(); ++p) pages_.push_back(describePage(p));
       uniqueTitles();
-      if (!layOut) return true;
+      if (!layOut) return {};
       layouts_.clear();
       std::optional<size_t> tooLarge;
       for (size_t p = 0; p < pages_.size(); ++p) {
         errors::Result<graphviz::Layout> layout = layOutPage(pages_[p].graph);
-        if (!layout) {
-          *error = "Graphviz refused the layout of page \"" + pages_[p].title + "\": " + layout.problem().message;
-          return false;
-        }
+        if (!layout)
+          return errors::Problem(errors::Problem::Kind::Failed, "Graphviz refused the layout of page \"" +
+                                                                    pages_[p].title + "\": " + layout.problem().message);
         const graphviz::LayoutBox& b = layout->bounds;
         if (!tooLarge && (b.right - b.left > options_.pageWidth || b.top - b.bottom > options_.pageHeight))
           tooLarge = p;
         layouts_.push_back(std::move(*layout));
       }
-      if (!tooLarge || options_.fold != Fold::Auto || round + 1 >= kMaxRefolds) return true;
-      if (!foldMore(flow_, plan_, *tooLarge, folding_, options_.limits)) return true;
+      if (!tooLarge || options_.fold != Fold::Auto || round + 1 >= kMaxRefolds) return {};
+      if (!foldMore(flow_, plan_, *tooLarge, folding_, options_.limits)) return {};
     }
   }
 
@@ -527,21 +526,17 @@ class FlowDrawer {
 
 }  // namespace
 
-std::optional<FlowDrawing> drawMethodFlow(const cfg::MethodFlow& flow, const Masters& masters,
-                                          const DrawOptions& options, std::string* error) {
-  if (masters.empty()) {
-    *error = "the flowchart template has no masters";
-    return std::nullopt;
-  }
+errors::Result<FlowDrawing> drawMethodFlow(const cfg::MethodFlow& flow, const Masters& masters,
+                                           const DrawOptions& options) {
+  if (masters.empty()) return errors::Problem(errors::Problem::Kind::Failed, "the flowchart template has no masters");
   FlowDrawer drawer(flow, options);
-  if (!drawer.prepare(true, error)) return std::nullopt;
+  if (errors::Status prepared = drawer.prepare(true); !prepared) return std::move(prepared).problem();
   return drawer.draw(masters);
 }
 
-std::optional<std::string> methodFlowDot(const cfg::MethodFlow& flow, const DrawOptions& options,
-                                         std::string* error) {
+errors::Result<std::string> methodFlowDot(const cfg::MethodFlow& flow, const DrawOptions& options) {
   FlowDrawer drawer(flow, options);
-  if (!drawer.prepare(false, error)) return std::nullopt;
+  if (errors::Status prepared = drawer.prepare(false); !prepared) return std::move(prepared).problem();
   return drawer.dot();
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cfg/graph.h"
+#include "errors/problem.h"
 #include "flowdraw/pages.h"
 #include "render/host/model.h"
 
@@ -41,14 +42,12 @@ struct FlowDrawing {
   size_t arrows = 0;  // connectors
 };
 
-// nullopt with the reason in *error when a page is too large to lay out
-// or Graphviz refuses it.
-std::optional<FlowDrawing> drawMethodFlow(const cfg::MethodFlow& flow, const Masters& masters,
-                                          const DrawOptions& options, std::string* error);
+// A problem when a page is too large to lay out or Graphviz refuses it.
+errors::Result<FlowDrawing> drawMethodFlow(const cfg::MethodFlow& flow, const Masters& masters,
+                                           const DrawOptions& options);
 
 // Every page's graph in the DOT language, before layout, each after a
-// "// page: TITLE" line; nullopt with the reason in *error as above.
-std::optional<std::string> methodFlowDot(const cfg::MethodFlow& flow, const DrawOptions& options,
-                                         std::string* error);
+// "// page: TITLE" line; a problem as above.
+errors::Result<std::string> methodFlowDot(const cfg::MethodFlow& flow, const DrawOptions& options);
 
 }  // namespace flowdraw

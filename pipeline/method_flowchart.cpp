@@ -61,11 +61,10 @@ std::optional<MethodFlowchart> drawMethodFlowchart(ParsedSource& source, const M
     problem = std::move(flow).problem();
     return std::nullopt;
   }
-  std::string error;
-  std::optional<flowdraw::FlowDrawing> drawn =
-      flowdraw::drawMethodFlow(*flow, flowchartMasters(), optionsFor(source, method, fold), &error);
+  errors::Result<flowdraw::FlowDrawing> drawn =
+      flowdraw::drawMethodFlow(*flow, flowchartMasters(), optionsFor(source, method, fold));
   if (!drawn) {
-    problem.set(Problem::Kind::Failed, error, method.line);
+    problem.set(Problem::Kind::Failed, drawn.problem().message, method.line);
     return std::nullopt;
   }
   drawn->drawing->legendHtml = legend();
@@ -79,10 +78,12 @@ std::optional<std::string> methodFlowchartDot(ParsedSource& source, const Method
     problem = std::move(flow).problem();
     return std::nullopt;
   }
-  std::string error;
-  std::optional<std::string> dot = flowdraw::methodFlowDot(*flow, optionsFor(source, method, fold), &error);
-  if (!dot) problem.set(Problem::Kind::Failed, error, method.line);
-  return dot;
+  errors::Result<std::string> dot = flowdraw::methodFlowDot(*flow, optionsFor(source, method, fold));
+  if (!dot) {
+    problem.set(Problem::Kind::Failed, dot.problem().message, method.line);
+    return std::nullopt;
+  }
+  return std::move(dot).value();
 }
 
 }  // namespace pipeline
