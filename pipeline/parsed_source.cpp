@@ -92,6 +92,11 @@ errors::Result<std::string> readSourceFile(const std::string& path) {
 errors::Result<ParsedSource> ParsedSource::parse(const std::string& sourcePath, int languageLevel) {
   errors::Result<std::string> text = readSourceFile(sourcePath);
   if (!text) return std::move(text).problem();
+  return parseText(sourcePath, std::move(*text), languageLevel);
+}
+
+errors::Result<ParsedSource> ParsedSource::parseText(const std::string& sourcePath, std::string sourceText,
+                                                     int languageLevel) {
   ParsedSource parsed(sourcePath);
   parsed.languageLevel_ = languageLevel;
   java::ParseOptions options;
@@ -101,7 +106,7 @@ errors::Result<ParsedSource> ParsedSource::parse(const std::string& sourcePath, 
   options.modificationTime = java::sourceModificationTime(sourcePath);
   const auto parseAt = [&](int level) {
     options.languageLevel = level;
-    return java::SourceParse::ofText(*text, options);
+    return java::SourceParse::ofText(sourceText, options);
   };
   java::SourceParse result = parseAt(languageLevel);
   const java::ParseStatus& outcome = result.status();
@@ -151,8 +156,8 @@ errors::Result<ParsedSource> ParsedSource::parse(const std::string& sourcePath, 
   markStaticInitializers(parsed.syntax_, parsed.summary_);
   parsed.lineComments_ = lineCommentsOf(result.comments());
   parsed.declaratorLines_ = declaratorLines(parsed.syntax_);
-  parsed.charset_ = text::charsetOf(*text);
-  parsed.lines_ = files::SourceLines::fromText(std::move(*text), INT32_MAX);
+  parsed.charset_ = text::charsetOf(sourceText);
+  parsed.lines_ = files::SourceLines::fromText(std::move(sourceText), INT32_MAX);
   return parsed;
 }
 

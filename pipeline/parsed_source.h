@@ -26,6 +26,9 @@ class ParsedSource {
   // for; below 6 the Java 5 grammar).  The problem when it cannot be read
   // or does not parse.
   static errors::Result<ParsedSource> parse(const std::string& sourcePath, int languageLevel);
+  // The same for a source held in memory, named sourcePath in messages.
+  static errors::Result<ParsedSource> parseText(const std::string& sourcePath, std::string sourceText,
+                                                int languageLevel);
 
   const std::string& sourcePath() const { return sourcePath_; }
   int languageLevel() const { return languageLevel_; }
