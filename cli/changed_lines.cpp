@@ -10,11 +10,13 @@
 #include <filesystem>
 #include <map>
 
-#include "cli/text_output.h"
+#include "text/text_output.h"
 
 extern char** environ;
 
 namespace cli {
+
+using text::splitText;
 namespace {
 
 namespace fs = std::filesystem;

@@ -7,14 +7,20 @@
 
 #include "cli/changed_lines.h"
 #include "cli/commands.h"
-#include "cli/failure_reason.h"
-#include "cli/index_page.h"
+#include "site/write_failure.h"
+#include "site/index_page.h"
 #include "cli/method_choice.h"
 #include "cli/method_measures.h"
-#include "cli/text_output.h"
+#include "text/json_string.h"
+#include "text/text_output.h"
 #include "files/atomic_file.h"
+#include "site/java_files.h"
 
 namespace cli {
+
+using site::urlPath;
+using text::jsonString;
+using text::located;
 namespace {
 
 namespace fs = std::filesystem;
@@ -95,30 +101,14 @@ struct Failure {
 // (its sources would otherwise pass the gate unchecked); links to folders
 // are not followed.
 void javaFilesBelow(const fs::path& root, std::vector<std::string>& files, std::vector<Failure>& unreadable) {
-  std::vector<std::string> found;
-  std::vector<fs::path> folders{root};
-  while (!folders.empty()) {
-    const fs::path folder = std::move(folders.back());
-    folders.pop_back();
-    std::error_code ec;
-    fs::directory_iterator it(folder, ec), end;
-    if (ec) {
-      unreadable.push_back({folder.generic_string(), 0, "cannot be read: " + ec.message() +
-                                                            "; its sources are not checked (make it readable)"});
-      continue;
-    }
-    for (; !ec && it != end; it.increment(ec)) {
-      std::error_code kind;
-      if (fs::is_directory(it->symlink_status(kind))) folders.push_back(it->path());
-      else if (it->path().extension() == ".java" && it->is_regular_file(kind))
-        found.push_back(it->path().generic_string());
-    }
-    if (ec)
-      unreadable.push_back({folder.generic_string(), 0, "cannot be read completely: " + ec.message() +
-                                                            "; some of its sources are not checked"});
+  const site::JavaFiles found = site::javaFilesBelow(site::realSiteFiles(), root);
+  for (const site::UnreadableFolder& folder : found.unreadable) {
+    const std::string why = std::generic_category().message(folder.systemError);
+    unreadable.push_back({folder.folder.generic_string(), 0,
+                          folder.partly ? "cannot be read completely: " + why + "; some of its sources are not checked"
+                                        : "cannot be read: " + why + "; its sources are not checked (make it readable)"});
   }
-  std::sort(found.begin(), found.end());
-  files.insert(files.end(), found.begin(), found.end());
+  for (const site::JavaFile& file : found.files) files.push_back(file.path.generic_string());
 }
 
 // The .java files of the sources: files as given, folders searched, in
@@ -320,25 +310,25 @@ std::string codeClimateReport(const std::vector<CheckedFile>& files) {
 
 }  // namespace
 
-int runCheck(const CheckRequest& request) {
+CommandResult runCheck(const CheckRequest& request) {
   std::string error;
   std::vector<Failure> failures;
   const std::vector<std::string> paths = sourceFiles(request.sources, failures, error);
   if (!error.empty()) {
     std::fprintf(stderr, "%s\n", error.c_str());
-    return kExitUsage;
+    return reported(errors::Problem::Kind::Usage);
   }
   if (!request.output.empty() && isOneOf(request.output, request.sources, paths)) {
     std::fprintf(stderr, "%s: is one of the sources checked; the report would replace it (name another file with -o)\n",
                  request.output.c_str());
-    return kExitUsage;
+    return reported(errors::Problem::Kind::Usage);
   }
   std::optional<ChangedLines> changed;
   if (!request.changedSince.empty()) {
     changed = ChangedLines::since(request.changedSince, request.sources, error);
     if (!changed) {
       std::fprintf(stderr, "flowchart: %s\n", error.c_str());
-      return kExitUsage;
+      return reported(errors::Problem::Kind::Usage);
     }
   }
   for (const Failure& failure : failures)
@@ -393,14 +383,14 @@ int runCheck(const CheckRequest& request) {
   }
   if (request.output.empty()) {
     std::fputs(report.c_str(), stdout);
-  } else if (!files::writeFileAtomically(request.output, report)) {
-    const std::string why = whyNotWritten(request.output);
+  } else if (errors::Status saved = files::writeAtomically(request.output, report); !saved) {
+    const std::string why = site::whyNotWritten(request.output, saved.problem().systemError);
     std::fprintf(stderr, "%s: cannot write the report%s\n", request.output.c_str(),
                  why.empty() ? "" : (": " + why).c_str());
-    return kExitSomeFailed;
+    return reported(errors::Problem::Kind::Failed);
   }
-  if (!failures.empty()) return kExitSomeFailed;
-  return violations > 0 ? kExitOverThreshold : kExitDone;
+  if (!failures.empty()) return reported(errors::Problem::Kind::Failed);
+  return Finished{violations > 0, 0};
 }
 
 }  // namespace cli

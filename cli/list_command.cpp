@@ -4,10 +4,16 @@
 #include "cli/commands.h"
 #include "cli/method_choice.h"
 #include "cli/method_measures.h"
-#include "cli/text_output.h"
+#include "text/json_string.h"
+#include "text/text_output.h"
 #include "pipeline/parsed_source.h"
 
 namespace cli {
+
+using text::counted;
+using text::jsonString;
+using text::located;
+using text::numberText;
 namespace {
 
 using pipeline::FileSummary;
@@ -82,24 +88,23 @@ void printJson(const std::string& file, const FileSummary& summary, const Measur
 
 }  // namespace
 
-std::optional<pipeline::ParsedSource> parseSource(const std::string& path, int languageLevel, int& exitCode) {
+errors::Result<pipeline::ParsedSource> parseSource(const std::string& path, int languageLevel) {
   pipeline::Problem problem;
   std::optional<pipeline::ParsedSource> parsed = pipeline::ParsedSource::parse(path, languageLevel, problem);
   if (!parsed) {
     std::fprintf(stderr, "%s\n", located(path, problem.line, problem.message).c_str());
-    exitCode = exitCodeFor(problem);
+    return problem;
   }
-  return parsed;
+  return std::move(*parsed);
 }
 
-int runList(const ListRequest& request) {
-  int exitCode = kExitDone;
-  std::optional<pipeline::ParsedSource> parsed = parseSource(request.source, request.languageLevel, exitCode);
-  if (!parsed) return exitCode;
+CommandResult runList(const ListRequest& request) {
+  errors::Result<pipeline::ParsedSource> parsed = parseSource(request.source, request.languageLevel);
+  if (!parsed) return parsed.problem();
   const MeasuredSource measured = measureSource(*parsed);
   if (request.json) printJson(request.source, parsed->summary(), measured, parsed->charset());
   else printTable(request.source, parsed->summary(), measured, parsed->charset());
-  return kExitDone;
+  return Finished{};
 }
 
 }  // namespace cli

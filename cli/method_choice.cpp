@@ -5,10 +5,13 @@
 #include <cstdio>
 
 #include "cli/method_signature.h"
-#include "cli/text_output.h"
+#include "text/text_output.h"
 #include "files/latin1.h"
 
 namespace cli {
+
+using text::counted;
+using text::splitText;
 namespace {
 
 std::vector<std::string> split(const std::string& text, char separator) {

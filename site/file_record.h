@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-namespace cli {
+namespace site {
 
 struct ClassRecord {
   std::string name;  // qualified, UTF-8
@@ -82,4 +82,4 @@ struct SiteInfo {
 std::string siteInfoText(const SiteInfo& info);
 std::optional<SiteInfo> parseSiteInfo(std::string_view text, std::string* why = nullptr);
 
-}  // namespace cli
+}  // namespace site

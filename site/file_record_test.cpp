@@ -1,8 +1,8 @@
-#include "cli/file_record.h"
+#include "site/file_record.h"
 
 #include <gtest/gtest.h>
 
-namespace cli {
+namespace site {
 namespace {
 
 FileRecord sampleRecord() {
@@ -84,4 +84,4 @@ TEST(FileRecord, SiteInfoKeepsAnyPath) {
 }
 
 }  // namespace
-}  // namespace cli
+}  // namespace site

@@ -20,7 +20,7 @@
 #include <string>
 #include <string_view>
 
-namespace cli {
+namespace site {
 
 inline constexpr const char* kFilesFolder = "files";
 inline constexpr const char* kSiteFolder = "site";
@@ -49,4 +49,4 @@ inline std::string rootUrlFrom(std::string_view relative) {
   return up + "../";
 }
 
-}  // namespace cli
+}  // namespace site

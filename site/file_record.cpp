@@ -1,13 +1,15 @@
-#include "cli/file_record.h"
+#include "site/file_record.h"
 
 #include <charconv>
 #include <cstdio>
 
-#include "cli/output_names.h"
-#include "cli/site_layout.h"
-#include "cli/text_output.h"
+#include "site/output_names.h"
+#include "site/site_layout.h"
+#include "text/text_output.h"
 
-namespace cli {
+namespace site {
+
+using text::splitText;
 namespace {
 
 constexpr std::string_view kHeader = "flowchart-record 7";
@@ -268,4 +270,4 @@ std::optional<SiteInfo> parseSiteInfo(std::string_view text, std::string* why) {
   return info;
 }
 
-}  // namespace cli
+}  // namespace site
