@@ -11,7 +11,7 @@
 #include "site/index_page.h"
 #include "cli/method_choice.h"
 #include "cli/method_measures.h"
-#include "text/json_string.h"
+#include "text/json_text.h"
 #include "text/text_output.h"
 #include "files/atomic_file.h"
 #include "site/java_files.h"
@@ -19,7 +19,9 @@
 namespace cli {
 
 using site::urlPath;
-using text::jsonString;
+using text::Json;
+using text::jsonNumber;
+using text::jsonText;
 using text::located;
 namespace {
 
@@ -143,7 +145,7 @@ bool isOneOf(const std::string& output, const std::vector<std::string>& sources,
   return false;
 }
 
-std::string jsonOptional(const std::optional<int64_t>& value) {
+std::string optionalText(const std::optional<int64_t>& value) {
   return value ? std::to_string(*value) : "null";
 }
 
@@ -175,7 +177,7 @@ std::string textReport(const std::vector<CheckedFile>& files, bool anyThreshold)
         out += located(file.path, method.line,
                        method.name + ": cyclomatic complexity " + std::to_string(method.measures->cyclomatic) +
                            ", cognitive complexity " + std::to_string(method.measures->cognitive) + ", NLOC " +
-                           jsonOptional(method.nloc)) +
+                           optionalText(method.nloc)) +
                "\n";
         continue;
       }
@@ -187,73 +189,83 @@ std::string textReport(const std::vector<CheckedFile>& files, bool anyThreshold)
 
 std::string jsonReport(const CheckRequest& request, const std::vector<CheckedFile>& files,
                        const std::vector<Failure>& failures, size_t violations) {
-  std::string out = "{\"thresholds\":{";
-  for (Measure measure : kMeasures)
-    out += std::string(measure == Measure::Cyclomatic ? "" : ",") + jsonString(ruleId(measure)) + ":" +
-           jsonOptional(maximumOf(request, measure));
-  out += "},\"violations\":" + std::to_string(violations) + ",\"files\":[";
-  for (size_t f = 0; f < files.size(); ++f) {
-    const CheckedFile& file = files[f];
-    out += std::string(f > 0 ? "," : "") + "{\"file\":" + jsonString(file.path) + ",\"methods\":[";
-    for (size_t m = 0; m < file.methods.size(); ++m) {
-      const CheckedMethod& method = file.methods[m];
-      out += std::string(m > 0 ? "," : "") + "{\"name\":" + jsonString(method.name) +
-             ",\"line\":" + std::to_string(method.line) + ",\"endLine\":" + std::to_string(method.endLine) +
-             ",\"nloc\":" + jsonOptional(method.nloc) + measuresJson(method.measures) + ",\"over\":[";
-      for (size_t v = 0; v < method.violations.size(); ++v)
-        out += std::string(v > 0 ? "," : "") + jsonString(ruleId(method.violations[v].measure));
-      out += "]}";
+  Json thresholds = Json::object();
+  for (Measure measure : kMeasures) thresholds[ruleId(measure)] = jsonNumber(maximumOf(request, measure));
+  Json out = {{"thresholds", std::move(thresholds)}, {"violations", violations}};
+  Json& checked = out["files"] = Json::array();
+  for (const CheckedFile& file : files) {
+    Json methods = Json::array();
+    for (const CheckedMethod& method : file.methods) {
+      Json entry = {{"name", jsonText(method.name)},
+                    {"line", method.line},
+                    {"endLine", method.endLine},
+                    {"nloc", jsonNumber(method.nloc)}};
+      addMeasures(entry, method.measures);
+      Json& over = entry["over"] = Json::array();
+      for (const Violation& violation : method.violations) over.push_back(ruleId(violation.measure));
+      methods.push_back(std::move(entry));
     }
-    out += "]}";
+    checked.push_back({{"file", jsonText(file.path)}, {"methods", std::move(methods)}});
   }
-  out += "],\"failures\":[";
-  for (size_t i = 0; i < failures.size(); ++i)
-    out += std::string(i > 0 ? "," : "") + "{\"file\":" + jsonString(failures[i].path) +
-           ",\"line\":" + std::to_string(failures[i].line) + ",\"message\":" + jsonString(failures[i].message) + "}";
-  return out + "]}\n";
+  Json& failed = out["failures"] = Json::array();
+  for (const Failure& failure : failures)
+    failed.push_back({{"file", jsonText(failure.path)}, {"line", failure.line}, {"message", jsonText(failure.message)}});
+  return text::jsonLine(out) + "\n";
 }
 
-std::string sarifRegion(int32_t line, int32_t endLine) {
-  std::string region = "{\"startLine\":" + std::to_string(std::max(1, line));
-  if (endLine >= line && endLine > 0) region += ",\"endLine\":" + std::to_string(endLine);
-  return region + "}";
+Json sarifRegion(int32_t line, int32_t endLine) {
+  Json region = {{"startLine", std::max(1, line)}};
+  if (endLine >= line && endLine > 0) region["endLine"] = endLine;
+  return region;
+}
+
+Json sarifLocation(const std::string& path, Json region) {
+  Json physical = {{"artifactLocation", {{"uri", jsonText(artifactUri(path))}}}};
+  if (!region.is_null()) physical["region"] = std::move(region);
+  return {{"physicalLocation", std::move(physical)}};
 }
 
 std::string sarifReport(const std::vector<CheckedFile>& files, const std::vector<Failure>& failures) {
-  std::string out =
-      "{\"$schema\":\"https://json.schemastore.org/sarif-2.1.0.json\",\"version\":\"2.1.0\",\"runs\":[{\"tool\":{"
-      "\"driver\":{\"name\":\"flowchart\",\"rules\":[";
+  Json rules = Json::array();
   for (Measure measure : kMeasures)
-    out += std::string(measure == Measure::Cyclomatic ? "" : ",") + "{\"id\":" + jsonString(ruleId(measure)) +
-           ",\"shortDescription\":{\"text\":" + jsonString(std::string(measureText(measure)) + " over its maximum") +
-           "},\"fullDescription\":{\"text\":" + jsonString(ruleDescription(measure)) +
-           "},\"defaultConfiguration\":{\"level\":\"warning\"}}";
-  out += "]}},\"invocations\":[{\"executionSuccessful\":" + std::string(failures.empty() ? "true" : "false") +
-         ",\"toolExecutionNotifications\":[";
-  for (size_t i = 0; i < failures.size(); ++i)
-    out += std::string(i > 0 ? "," : "") + "{\"level\":\"error\",\"message\":{\"text\":" +
-           jsonString(failures[i].message) + "},\"locations\":[{\"physicalLocation\":{\"artifactLocation\":{\"uri\":" +
-           jsonString(artifactUri(failures[i].path)) + "}" +
-           (failures[i].line > 0 ? ",\"region\":" + sarifRegion(failures[i].line, 0) : std::string()) + "}}]}";
-  out += "]}],\"results\":[";
-  bool first = true;
+    rules.push_back({{"id", ruleId(measure)},
+                     {"shortDescription", {{"text", std::string(measureText(measure)) + " over its maximum"}}},
+                     {"fullDescription", {{"text", ruleDescription(measure)}}},
+                     {"defaultConfiguration", {{"level", "warning"}}}});
+  Json notifications = Json::array();
+  for (const Failure& failure : failures)
+    notifications.push_back(
+        {{"level", "error"},
+         {"message", {{"text", jsonText(failure.message)}}},
+         {"locations", Json::array({sarifLocation(failure.path, failure.line > 0 ? sarifRegion(failure.line, 0)
+                                                                                 : Json(nullptr))})}});
+  Json results = Json::array();
   for (const CheckedFile& file : files)
     for (const CheckedMethod& method : file.methods)
       for (const Violation& violation : method.violations) {
-        out += std::string(first ? "" : ",") + "{\"ruleId\":" + jsonString(ruleId(violation.measure)) +
-               ",\"ruleIndex\":" + std::to_string(static_cast<int>(violation.measure)) +
-               ",\"level\":\"warning\",\"message\":{\"text\":" + jsonString(violationText(method, violation)) +
-               "},\"locations\":[{\"physicalLocation\":{\"artifactLocation\":{\"uri\":" +
-               jsonString(artifactUri(file.path)) + "},\"region\":" + sarifRegion(method.line, method.endLine) +
-               "},\"logicalLocations\":[{\"fullyQualifiedName\":" + jsonString(method.name) +
-               ",\"kind\":\"function\"}]}],\"properties\":{\"value\":" + std::to_string(violation.value) +
-               ",\"maximum\":" + std::to_string(violation.maximum) +
-               ",\"cyclomaticComplexity\":" + jsonOptional(method.value(Measure::Cyclomatic)) +
-               ",\"cognitiveComplexity\":" + jsonOptional(method.value(Measure::Cognitive)) +
-               ",\"nloc\":" + jsonOptional(method.nloc) + "}}";
-        first = false;
+        Json location = sarifLocation(file.path, sarifRegion(method.line, method.endLine));
+        location["logicalLocations"] =
+            Json::array({{{"fullyQualifiedName", jsonText(method.name)}, {"kind", "function"}}});
+        results.push_back({{"ruleId", ruleId(violation.measure)},
+                           {"ruleIndex", static_cast<int>(violation.measure)},
+                           {"level", "warning"},
+                           {"message", {{"text", jsonText(violationText(method, violation))}}},
+                           {"locations", Json::array({std::move(location)})},
+                           {"properties",
+                            {{"value", violation.value},
+                             {"maximum", violation.maximum},
+                             {"cyclomaticComplexity", jsonNumber(method.value(Measure::Cyclomatic))},
+                             {"cognitiveComplexity", jsonNumber(method.value(Measure::Cognitive))},
+                             {"nloc", jsonNumber(method.nloc)}}}});
       }
-  return out + "]}]}\n";
+  const Json run = {{"tool", {{"driver", {{"name", "flowchart"}, {"rules", std::move(rules)}}}}},
+                    {"invocations", Json::array({{{"executionSuccessful", failures.empty()},
+                                                  {"toolExecutionNotifications", std::move(notifications)}}})},
+                    {"results", std::move(results)}};
+  const Json out = {{"$schema", "https://json.schemastore.org/sarif-2.1.0.json"},
+                    {"version", "2.1.0"},
+                    {"runs", Json::array({run})}};
+  return text::jsonLine(out) + "\n";
 }
 
 // A fingerprint that stays while the method keeps its file, name and
@@ -290,22 +302,23 @@ std::string codeClimateReport(const std::vector<CheckedFile>& files) {
         issues.push_back({&file, &method, &violation, fingerprint(file.path, method.label, violation.measure)});
         ++uses[issues.back().fingerprint];
       }
-  std::string out = "[";
-  for (size_t i = 0; i < issues.size(); ++i) {
-    const Issue& issue = issues[i];
+  Json out = Json::array();
+  for (const Issue& issue : issues) {
     const CheckedMethod& method = *issue.method;
     const std::string print = uses[issue.fingerprint] > 1
                                   ? fingerprint(issue.file->path, method.label, issue.violation->measure, method.line)
                                   : issue.fingerprint;
-    out += std::string(i > 0 ? "," : "") + "{\"type\":\"issue\",\"check_name\":" +
-           jsonString(ruleId(issue.violation->measure)) + ",\"description\":" +
-           jsonString(violationText(method, *issue.violation)) + ",\"categories\":[\"Complexity\"]," +
-           "\"severity\":\"minor\",\"fingerprint\":\"" + print +
-           "\",\"location\":{\"path\":" + jsonString(fs::path(issue.file->path).generic_string()) +
-           ",\"lines\":{\"begin\":" + std::to_string(method.line) +
-           ",\"end\":" + std::to_string(std::max(method.line, method.endLine)) + "}}}";
+    out.push_back({{"type", "issue"},
+                   {"check_name", ruleId(issue.violation->measure)},
+                   {"description", jsonText(violationText(method, *issue.violation))},
+                   {"categories", Json::array({"Complexity"})},
+                   {"severity", "minor"},
+                   {"fingerprint", print},
+                   {"location",
+                    {{"path", jsonText(fs::path(issue.file->path).generic_string())},
+                     {"lines", {{"begin", method.line}, {"end", std::max(method.line, method.endLine)}}}}}});
   }
-  return out + "]\n";
+  return text::jsonLine(out) + "\n";
 }
 
 }  // namespace

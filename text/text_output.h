@@ -1,5 +1,5 @@
-// Text for people and tools: names turned into UTF-8 for terminals, JSON
-// and HTML, escaped as each needs, and made safe for file names.
+// Text for people and tools: names turned into UTF-8 for terminals and
+// HTML, escaped for HTML, and made safe for file names.
 #pragma once
 
 #include <cstdint>
@@ -15,7 +15,10 @@ namespace text {
 // Source text in the source's encoding, as UTF-8.
 std::string utf8Text(std::string_view text, text::Charset charset);
 
-// Text escaped for HTML content and attribute values.
+// Text escaped for HTML content and attribute values: the command's one
+// HTML escape, for its pages, reports and the flowcharts' legend.  (The
+// drawing host keeps its own XML escape, which the engine's drawing files
+// are written with byte for byte.)
 std::string htmlEscaped(std::string_view text);
 // A number, or the empty text for none.
 std::string numberText(const std::optional<int64_t>& value);
