@@ -1,6 +1,8 @@
 #include "text/json_text.h"
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 
 namespace text {
 namespace {
@@ -60,7 +62,11 @@ Json jsonNumber(const std::optional<int64_t>& value) { return value ? Json(*valu
 
 Json jsonDecimal(double value) {
   if (!std::isfinite(value)) return Json(nullptr);
-  return Json(std::round(value * 100) / 100);
+  // Rounded as printf rounds (the exact binary value, ties to even), so
+  // that the number is the one "%.2f" has always written.
+  char text[400];
+  std::snprintf(text, sizeof text, "%.2f", value);
+  return Json(std::strtod(text, nullptr));
 }
 
 std::string jsonLine(const Json& json) {
