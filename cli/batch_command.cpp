@@ -76,7 +76,7 @@ struct SourceFile {
   fs::path source;
   std::string relative;  // below the source folder, with '/'
   fs::path outputFolder;  // OUT_DIR/files/<relative>/: its page and its drawings
-  fs::path recordFile;    // OUT_DIR/site/records/<relative>.tsv
+  fs::path recordFile;    // OUT_DIR/site/records/<relative>/record.json
   uint64_t size = 0;
   bool upToDate = false;
   bool drawWhole = false;  // in a run of the changed methods, drawn whole all the same

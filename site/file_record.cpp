@@ -1,106 +1,143 @@
 #include "site/file_record.h"
 
-#include <charconv>
 #include <cstdio>
+#include <limits>
 
 #include "site/output_names.h"
 #include "site/site_layout.h"
+#include "errors/problem.h"
+#include "text/json_text.h"
 #include "text/text_output.h"
 
 namespace site {
 
 using text::splitText;
+
 namespace {
 
-constexpr std::string_view kHeader = "flowchart-record 7";
-constexpr std::string_view kHeaderStart = "flowchart-record ";
-constexpr std::string_view kSiteHeader = "flowchart-site 2";
-constexpr std::string_view kEndStart = "end\t";
+using text::Json;
 
+// What each file says it is, first in its object; a record or site file
+// of another version is drawn again (or refused) rather than misread.
+constexpr std::string_view kRecordFormat = "flowchart 8";
+constexpr std::string_view kSiteFormat = "flowchart 3";
+// The first words of the records and site files of versions before JSON.
+constexpr std::string_view kOldRecordStart = "flowchart-record ";
 
-std::string endLine(std::string_view body) {
+std::string checksum(const Json& body) {
   char hex[17];
-  std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(stableHash(body)));
-  return std::string(kEndStart) + hex + "\n";
+  std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(stableHash(text::jsonLine(body))));
+  return hex;
 }
 
-// The text before its end line, when the end line is there and matches;
-// else nullopt and why.
-std::optional<std::string_view> checkedBody(std::string_view text, std::string* why) {
-  const auto fail = [&](const char* reason) -> std::optional<std::string_view> {
-    if (why) *why = reason;
-    return std::nullopt;
-  };
+// The object with its checksum last, on one line.
+std::string sealed(Json body) {
+  const std::string sum = checksum(body);
+  body["checksum"] = sum;
+  return text::jsonLine(body) + "\n";
+}
+
+// The object of a sealed text whose format member is format, when it is
+// whole and its checksum matches; else why not.
+errors::Result<Json> unsealed(std::string_view text, std::string_view formatKey, std::string_view format,
+                              const char* notOurs) {
+  const auto fail = [](std::string why) { return errors::Problem(errors::Problem::Kind::Unreadable, std::move(why)); };
   if (text.empty() || text.back() != '\n') return fail("cut short");
-  const size_t start = text.rfind('\n', text.size() - 2);
-  const size_t lineStart = start == std::string_view::npos ? 0 : start + 1;
-  const std::string_view last = text.substr(lineStart);
-  if (last.rfind(kEndStart, 0) != 0) return fail("cut short (it has no end line)");
-  const std::string_view body = text.substr(0, lineStart);
-  if (last != endLine(body)) return fail("damaged (its checksum does not match)");
+  Json body = Json::parse(text, nullptr, false);
+  if (body.is_discarded()) return fail(text.front() == '{' ? "cut short or damaged (it is not whole JSON)" : notOurs);
+  if (!body.is_object() || !body.contains(formatKey) || !body[formatKey].is_string()) return fail(notOurs);
+  if (body[formatKey].get<std::string>() != format) return fail("written by another version of flowchart");
+  if (!body.contains("checksum") || !body["checksum"].is_string()) return fail("cut short (it has no checksum)");
+  const std::string sum = body["checksum"].get<std::string>();
+  body.erase("checksum");
+  if (checksum(body) != sum) return fail("damaged (its checksum does not match)");
   return body;
 }
 
-// Paths in the site's file list: backslash, tab, line feed and carriage
-// return escaped, as a file name may hold any of them.
-std::string escaped(std::string_view text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '\\') out += "\\\\";
-    else if (c == '\t') out += "\\t";
-    else if (c == '\n') out += "\\n";
-    else if (c == '\r') out += "\\r";
-    else out += c;
-  }
-  return out;
+// A file system path: a string when its bytes are UTF-8, else the array
+// of its bytes, so that any name the file system allows reads back.
+Json pathJson(std::string_view path) {
+  if (text::validUtf8(path) == path) return Json(std::string(path));
+  Json bytes = Json::array();
+  for (char c : path) bytes.push_back(static_cast<unsigned char>(c));
+  return bytes;
 }
 
-std::optional<std::string> unescaped(std::string_view text) {
-  std::string out;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '\\') {
-      out += text[i];
-      continue;
+std::optional<std::string> pathFrom(const Json& json) {
+  if (json.is_string()) return json.get<std::string>();
+  if (!json.is_array()) return std::nullopt;
+  std::string path;
+  for (const Json& byte : json) {
+    if (!byte.is_number_unsigned() || byte.get<uint64_t>() > 255) return std::nullopt;
+    path += static_cast<char>(byte.get<uint64_t>());
+  }
+  return path;
+}
+
+Json optionalJson(const std::optional<int64_t>& value) { return text::jsonNumber(value); }
+
+// Reads the object's members into typed fields; stays false from the
+// first member that is missing or of another type.
+class Fields {
+ public:
+  explicit Fields(const Json& object) : object_(object), ok_(object.is_object()) {}
+  bool ok() const { return ok_; }
+
+  template <typename Int>
+  void integer(const char* key, Int& value) {
+    const Json* member = find(key);
+    if (!member || !member->is_number_integer()) return refuse();
+    constexpr uint64_t kMost = static_cast<uint64_t>(std::numeric_limits<Int>::max());
+    if (member->is_number_unsigned()) {
+      const uint64_t number = member->get<uint64_t>();
+      if (number > kMost) return refuse();
+      value = static_cast<Int>(number);
+      return;
     }
-    if (++i == text.size()) return std::nullopt;
-    switch (text[i]) {
-      case '\\': out += '\\'; break;
-      case 't': out += '\t'; break;
-      case 'n': out += '\n'; break;
-      case 'r': out += '\r'; break;
-      default: return std::nullopt;
+    const int64_t number = member->get<int64_t>();
+    if (number < static_cast<int64_t>(std::numeric_limits<Int>::min()) ||
+        (number > 0 && static_cast<uint64_t>(number) > kMost))
+      return refuse();
+    value = static_cast<Int>(number);
+  }
+  void optional(const char* key, std::optional<int64_t>& value) {
+    const Json* member = find(key);
+    if (!member) return refuse();
+    if (member->is_null()) value.reset();
+    else if (member->is_number_integer()) value = member->get<int64_t>();
+    else refuse();
+  }
+  void string(const char* key, std::string& value) {
+    const Json* member = find(key);
+    if (!member || !member->is_string()) return refuse();
+    value = member->get<std::string>();
+  }
+  void flag(const char* key, bool& value) {
+    const Json* member = find(key);
+    if (!member || !member->is_boolean()) return refuse();
+    value = member->get<bool>();
+  }
+  const Json& array(const char* key) {
+    static const Json kNone = Json::array();
+    const Json* member = find(key);
+    if (!member || !member->is_array()) {
+      refuse();
+      return kNone;
     }
+    return *member;
   }
-  return out;
-}
 
-// Fields are separated by tabs and records by line feeds, so neither may
-// appear inside a field.
-std::string field(std::string_view text) {
-  std::string out(text);
-  for (char& c : out)
-    if (c == '\t' || c == '\n' || c == '\r') c = ' ';
-  return out;
-}
-
-std::string number(const std::optional<int64_t>& value) { return value ? std::to_string(*value) : "-"; }
-
-template <typename Int>
-bool readInt(std::string_view text, Int& value) {
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  return error == std::errc() && end == text.data() + text.size();
-}
-
-bool readOptional(std::string_view text, std::optional<int64_t>& value) {
-  if (text == "-") {
-    value.reset();
-    return true;
+ private:
+  const Json* find(const char* key) {
+    if (!ok_) return nullptr;
+    const auto found = object_.find(key);
+    return found == object_.end() ? nullptr : &*found;
   }
-  int64_t number = 0;
-  if (!readInt(text, number)) return false;
-  value = number;
-  return true;
-}
+  void refuse() { ok_ = false; }
+
+  const Json& object_;
+  bool ok_;
+};
 
 bool isPlainFileName(std::string_view name) {
   return name.find_first_of("/\\") == std::string_view::npos && name != "." && name != "..";
@@ -125,6 +162,13 @@ std::optional<FileRecord::Status> statusNamed(std::string_view name) {
   return std::nullopt;
 }
 
+// Says why when asked.
+template <typename T>
+std::optional<T> refused(std::string* why, std::string reason) {
+  if (why) *why = std::move(reason);
+  return std::nullopt;
+}
+
 }  // namespace
 
 bool isDrawingName(std::string_view name) {
@@ -145,127 +189,136 @@ size_t FileRecord::failedMethods() const {
 }
 
 std::string recordText(const FileRecord& record) {
-  std::string out(kHeader);
-  out += "\nfile\t" + std::string(statusName(record.status)) + "\t" + std::to_string(record.problemLine) +
-         "\t" + field(record.problem) + "\t" + number(record.nloc) + "\t" + number(record.halsteadVolume) + "\t" +
-         std::to_string(record.languageLevel) + "\t" + (record.partial ? "1" : "0") + "\t" +
-         std::to_string(record.sourceSize) + "\t" + std::to_string(record.sourceTime) + "\t" +
-         std::to_string(record.shard) + "\t" + std::to_string(record.shards) + "\n";
+  Json body = {{"record", kRecordFormat},
+               {"status", statusName(record.status)},
+               {"problemLine", record.problemLine},
+               {"problem", text::jsonText(record.problem)},
+               {"nloc", optionalJson(record.nloc)},
+               {"halsteadVolume", optionalJson(record.halsteadVolume)},
+               {"languageLevel", record.languageLevel},
+               {"partial", record.partial},
+               {"sourceSize", record.sourceSize},
+               {"sourceTime", record.sourceTime},
+               {"shard", record.shard},
+               {"shards", record.shards}};
+  Json& classes = body["classes"] = Json::array();
   for (const ClassRecord& cls : record.classes)
-    out += "class\t" + field(cls.name) + "\t" + field(cls.kind) + "\t" + std::to_string(cls.line) + "\t" +
-           std::to_string(cls.endLine) + "\t" + number(cls.nloc) + "\n";
+    classes.push_back({{"name", text::jsonText(cls.name)},
+                       {"kind", text::jsonText(cls.kind)},
+                       {"line", cls.line},
+                       {"endLine", cls.endLine},
+                       {"nloc", optionalJson(cls.nloc)}});
+  Json& methods = body["methods"] = Json::array();
   for (const MethodRecord& method : record.methods)
-    out += "method\t" + std::to_string(method.classIndex) + "\t" + field(method.name) + "\t" +
-           std::to_string(method.line) + "\t" + std::to_string(method.endLine) + "\t" + number(method.nloc) +
-           "\t" + number(method.complexity) + "\t" + field(method.drawing) + "\t" + field(method.problem) + "\t" +
-           field(method.sequence) + "\t" + number(method.halsteadVolume) + "\t" + number(method.cognitive) + "\n";
-  return out + endLine(out);
+    methods.push_back({{"class", method.classIndex},
+                       {"name", text::jsonText(method.name)},
+                       {"line", method.line},
+                       {"endLine", method.endLine},
+                       {"nloc", optionalJson(method.nloc)},
+                       {"complexity", optionalJson(method.complexity)},
+                       {"cognitive", optionalJson(method.cognitive)},
+                       {"halsteadVolume", optionalJson(method.halsteadVolume)},
+                       {"drawing", text::jsonText(method.drawing)},
+                       {"problem", text::jsonText(method.problem)},
+                       {"sequence", text::jsonText(method.sequence)}});
+  return sealed(std::move(body));
 }
 
 std::optional<FileRecord> parseRecord(std::string_view text, std::string* why) {
-  if (text.rfind(kHeaderStart, 0) == 0 && text.rfind(kHeader, 0) != 0) {
-    if (why) *why = "written by an older version of flowchart";
-    return std::nullopt;
-  }
-  if (text.rfind(kHeader, 0) != 0) {
-    if (why) *why = "not a record of flowchart batch";
-    return std::nullopt;
-  }
-  const std::optional<std::string_view> body = checkedBody(text, why);
-  if (!body) return std::nullopt;
-  if (why) *why = "damaged (a line is not what a record holds)";
-  std::vector<std::string_view> lines = splitText(*body, '\n');
-  if (lines.empty() || lines[0] != kHeader) return std::nullopt;
+  if (text.starts_with(kOldRecordStart)) return refused<FileRecord>(why, "written by an older version of flowchart");
+  errors::Result<Json> body = unsealed(text, "record", kRecordFormat, "not a record of flowchart batch");
+  if (!body) return refused<FileRecord>(why, body.problem().message);
+  const std::string damaged = "damaged (a member is not what a record holds)";
   FileRecord record;
-  bool sawFile = false;
-  for (size_t i = 1; i < lines.size(); ++i) {
-    if (lines[i].empty()) continue;
-    const std::vector<std::string_view> f = splitText(lines[i], '\t');
-    if (f[0] == "file" && f.size() == 12 && (f[7] == "0" || f[7] == "1")) {
-      const std::optional<FileRecord::Status> status = statusNamed(f[1]);
-      if (!status || !readInt(f[2], record.problemLine) || !readOptional(f[4], record.nloc) ||
-          !readOptional(f[5], record.halsteadVolume) || !readInt(f[6], record.languageLevel) ||
-          !readInt(f[8], record.sourceSize) || !readInt(f[9], record.sourceTime) || !readInt(f[10], record.shard) ||
-          !readInt(f[11], record.shards) || record.shards == 0 || record.shard == 0 || record.shard > record.shards)
-        return std::nullopt;
-      record.status = *status;
-      record.problem = f[3];
-      record.partial = f[7] == "1";
-      sawFile = true;
-    } else if (f[0] == "class" && f.size() == 6) {
-      ClassRecord cls;
-      cls.name = f[1];
-      cls.kind = f[2];
-      if (!readInt(f[3], cls.line) || !readInt(f[4], cls.endLine) || !readOptional(f[5], cls.nloc))
-        return std::nullopt;
-      record.classes.push_back(std::move(cls));
-    } else if (f[0] == "method" && f.size() == 12) {
-      MethodRecord method;
-      if (!readInt(f[1], method.classIndex) || method.classIndex >= record.classes.size() ||
-          !readInt(f[3], method.line) || !readInt(f[4], method.endLine) || !readOptional(f[5], method.nloc) ||
-          !readOptional(f[6], method.complexity) || !readOptional(f[10], method.halsteadVolume) || !readOptional(f[11], method.cognitive))
-        return std::nullopt;
-      method.name = f[2];
-      // Drawings are pages beside the file's own page, never paths nor
-      // that page itself.
-      if (!isDrawingOrNone(f[7]) || !isDrawingOrNone(f[9])) return std::nullopt;
-      method.drawing = f[7];
-      method.problem = f[8];
-      method.sequence = f[9];
-      record.methods.push_back(std::move(method));
-    } else {
-      return std::nullopt;
-    }
+  Fields file(*body);
+  std::string status;
+  file.string("status", status);
+  file.integer("problemLine", record.problemLine);
+  file.string("problem", record.problem);
+  file.optional("nloc", record.nloc);
+  file.optional("halsteadVolume", record.halsteadVolume);
+  file.integer("languageLevel", record.languageLevel);
+  file.flag("partial", record.partial);
+  file.integer("sourceSize", record.sourceSize);
+  file.integer("sourceTime", record.sourceTime);
+  file.integer("shard", record.shard);
+  file.integer("shards", record.shards);
+  const std::optional<FileRecord::Status> named = statusNamed(status);
+  if (!file.ok() || !named || record.shards == 0 || record.shard == 0 || record.shard > record.shards)
+    return refused<FileRecord>(why, damaged);
+  record.status = *named;
+  for (const Json& entry : file.array("classes")) {
+    ClassRecord cls;
+    Fields fields(entry);
+    fields.string("name", cls.name);
+    fields.string("kind", cls.kind);
+    fields.integer("line", cls.line);
+    fields.integer("endLine", cls.endLine);
+    fields.optional("nloc", cls.nloc);
+    if (!fields.ok()) return refused<FileRecord>(why, damaged);
+    record.classes.push_back(std::move(cls));
   }
-  if (!sawFile) return std::nullopt;
+  for (const Json& entry : file.array("methods")) {
+    MethodRecord method;
+    Fields fields(entry);
+    fields.integer("class", method.classIndex);
+    fields.string("name", method.name);
+    fields.integer("line", method.line);
+    fields.integer("endLine", method.endLine);
+    fields.optional("nloc", method.nloc);
+    fields.optional("complexity", method.complexity);
+    fields.optional("cognitive", method.cognitive);
+    fields.optional("halsteadVolume", method.halsteadVolume);
+    fields.string("drawing", method.drawing);
+    fields.string("problem", method.problem);
+    fields.string("sequence", method.sequence);
+    // Drawings are pages beside the file's own page, never paths nor
+    // that page itself.
+    if (!fields.ok() || method.classIndex >= record.classes.size() || !isDrawingOrNone(method.drawing) ||
+        !isDrawingOrNone(method.sequence))
+      return refused<FileRecord>(why, damaged);
+    record.methods.push_back(std::move(method));
+  }
+  if (!file.ok()) return refused<FileRecord>(why, damaged);
   if (why) why->clear();
   return record;
 }
 
 std::string siteInfoText(const SiteInfo& info) {
-  std::string out(kSiteHeader);
-  out += "\ntitle\t" + field(info.title) + "\nshards\t" + std::to_string(info.shards) + "\t";
-  for (size_t i = 0; i < info.covered.size(); ++i) out += (i ? "," : "") + std::to_string(info.covered[i]);
-  out += "\n";
-  for (const std::string& file : info.files) out += "file\t" + escaped(file) + "\n";
-  return out + endLine(out);
+  Json files = Json::array();
+  for (const std::string& file : info.files) files.push_back(pathJson(file));
+  return sealed({{"site", kSiteFormat},
+                 {"title", text::jsonText(info.title)},
+                 {"shards", info.shards},
+                 {"covered", info.covered},
+                 {"files", std::move(files)}});
 }
 
 std::optional<SiteInfo> parseSiteInfo(std::string_view text, std::string* why) {
-  if (text.rfind(kSiteHeader, 0) != 0) {
-    if (why) *why = "written by an older version of flowchart, or not by flowchart";
-    return std::nullopt;
-  }
-  const std::optional<std::string_view> body = checkedBody(text, why);
-  if (!body) return std::nullopt;
-  if (why) *why = "damaged (a line is not what the file holds)";
+  const char* notOurs = "written by an older version of flowchart, or not by flowchart";
+  if (text.empty() || text.front() != '{') return refused<SiteInfo>(why, notOurs);
+  errors::Result<Json> body = unsealed(text, "site", kSiteFormat, notOurs);
+  if (!body) return refused<SiteInfo>(why, body.problem().message);
+  const std::string damaged = "damaged (a member is not what the file holds)";
   SiteInfo info;
   info.covered.clear();
-  bool sawShards = false;
-  const std::vector<std::string_view> lines = splitText(*body, '\n');
-  for (size_t i = 1; i < lines.size(); ++i) {
-    if (lines[i].empty()) continue;
-    const std::vector<std::string_view> f = splitText(lines[i], '\t');
-    if (f[0] == "title" && f.size() == 2) {
-      info.title = f[1];
-    } else if (f[0] == "shards" && f.size() == 3) {
-      if (!readInt(f[1], info.shards) || info.shards == 0) return std::nullopt;
-      for (std::string_view share : splitText(f[2], ',')) {
-        uint32_t k = 0;
-        if (!readInt(share, k) || k == 0 || k > info.shards || (!info.covered.empty() && k <= info.covered.back()))
-          return std::nullopt;
-        info.covered.push_back(k);
-      }
-      sawShards = true;
-    } else if (f[0] == "file" && f.size() == 2) {
-      std::optional<std::string> path = unescaped(f[1]);
-      if (!path || !isSourcePath(*path)) return std::nullopt;
-      info.files.push_back(std::move(*path));
-    } else {
-      return std::nullopt;
-    }
+  Fields fields(*body);
+  fields.string("title", info.title);
+  fields.integer("shards", info.shards);
+  if (!fields.ok() || info.shards == 0) return refused<SiteInfo>(why, damaged);
+  for (const Json& share : fields.array("covered")) {
+    if (!share.is_number_unsigned()) return refused<SiteInfo>(why, damaged);
+    const uint64_t k = share.get<uint64_t>();
+    if (k == 0 || k > info.shards || (!info.covered.empty() && k <= info.covered.back()))
+      return refused<SiteInfo>(why, damaged);
+    info.covered.push_back(static_cast<uint32_t>(k));
   }
-  if (!sawShards) return std::nullopt;
+  for (const Json& file : fields.array("files")) {
+    std::optional<std::string> path = pathFrom(file);
+    if (!path || !isSourcePath(*path)) return refused<SiteInfo>(why, damaged);
+    info.files.push_back(std::move(*path));
+  }
+  if (!fields.ok()) return refused<SiteInfo>(why, damaged);
   if (why) why->clear();
   return info;
 }

@@ -54,11 +54,11 @@ struct FileRecord {
   size_t failedMethods() const;
 };
 
-// The record as text, and back.  The text ends with a checksum of
-// everything before it, so that a record cut short (even at a line end)
-// or damaged is told from a whole one: parseRecord gives nullopt for it,
-// and why, when asked, in words ("cut short", "damaged (...)", "written by
-// an older version of flowchart"); such a record's source is drawn again.
+// The record as JSON on one line, and back.  Its last member is a
+// checksum of the others, so that a record cut short or damaged is told
+// from a whole one: parseRecord gives nullopt for it, and why, when asked,
+// in words ("cut short", "damaged (...)", "written by an older version of
+// flowchart"); such a record's source is drawn again.
 std::string recordText(const FileRecord& record);
 std::optional<FileRecord> parseRecord(std::string_view text, std::string* why = nullptr);
 
@@ -70,7 +70,7 @@ bool isDrawingName(std::string_view name);
 // '/', no empty, "." or ".." part, ending in ".java".
 bool isSourcePath(std::string_view relative);
 
-// What a batch run or a merge says of the whole site (site/site.tsv): its
+// What a batch run or a merge says of the whole site (site/site.json): its
 // title, which shares of the tree it covers, and the files its index
 // shows, which are the files a merge takes from it.
 struct SiteInfo {

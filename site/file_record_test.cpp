@@ -40,11 +40,12 @@ TEST(FileRecord, OnlyAWholeRecordReadsBack) {
     EXPECT_FALSE(parseRecord(text.substr(0, cut), &why)) << cut;
     EXPECT_FALSE(why.empty()) << cut;
   }
-  // Cut at a line end, before the end line: the case a record without a
-  // checksum could not tell.
-  const std::string lines = text.substr(0, text.rfind("end\t"));
-  EXPECT_FALSE(parseRecord(lines, &why));
-  EXPECT_EQ(why, "cut short (it has no end line)");
+  // Cut at a member, line end added.
+  EXPECT_FALSE(parseRecord(text.substr(0, text.find(",\"methods\"")) + "\n", &why));
+  EXPECT_EQ(why, "cut short or damaged (it is not whole JSON)");
+  // Whole JSON without its checksum.
+  EXPECT_FALSE(parseRecord(text.substr(0, text.find(",\"checksum\"")) + "}\n", &why));
+  EXPECT_EQ(why, "cut short (it has no checksum)");
   std::string flipped = text;
   flipped[flipped.find("A.f(int)")] = 'B';
   EXPECT_FALSE(parseRecord(flipped, &why));
@@ -55,10 +56,10 @@ TEST(FileRecord, OnlyAWholeRecordReadsBack) {
   FileRecord ownPage = sampleRecord();
   ownPage.methods[0].drawing = "index.html";
   EXPECT_FALSE(parseRecord(recordText(ownPage), &why));
-  for (const char* name : {"index.html", "../x.html", "a/b.html", "record.tsv", ".html", "x.htm"})
+  for (const char* name : {"index.html", "../x.html", "a/b.html", "record.json", ".html", "x.htm"})
     EXPECT_FALSE(isDrawingName(name)) << name;
   EXPECT_TRUE(isDrawingName("A.f-L2.html"));
-  for (const char* path : {"", ".", "./A.java", "a/../A.java", "/A.java", "a//A.java", "record.tsv", "a/"})
+  for (const char* path : {"", ".", "./A.java", "a/../A.java", "/A.java", "a//A.java", "record.json", "a/"})
     EXPECT_FALSE(isSourcePath(path)) << path;
   EXPECT_TRUE(isSourcePath("index.html/Over.java"));
 }

@@ -120,7 +120,7 @@ MergeResult mergeSites(const std::vector<std::string>& outputDirs, const std::st
     if (!fs::is_directory(root, ec)) return refuse(dir + ": is not a folder; give the output folders of flowchart batch runs");
     const fs::path infoPath = siteInfoPath(root);
     if (!isRealFolder(root / kSiteFolder) || !isRealFile(infoPath))
-      return refuse(dir + ": holds no output of flowchart batch (no " + std::string(kSiteFolder) + "/site.tsv)");
+      return refuse(dir + ": holds no output of flowchart batch (no " + std::string(kSiteFolder) + "/site.json)");
     std::string why;
     std::optional<SiteInfo> info = parseSiteInfo(readRealFile(infoPath).value_or(""), &why);
     if (!info) return refuse(infoPath.string() + ": " + why + "; run flowchart batch into " + dir + " again");

@@ -2,7 +2,7 @@
 // tree, drawn on several machines) merged into one site.
 //
 // The merge takes from each output the files its own index shows (the
-// list in site/site.tsv), and of each file only its page and the drawings
+// list in site/site.json), and of each file only its page and the drawings
 // its record names, never through a symbolic link.  The new site is built
 // in a folder beside SITE and put in SITE's place in one step, so that a
 // full disk, Ctrl-C or SIGTERM at any point leaves the previous site whole.
