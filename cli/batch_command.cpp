@@ -148,11 +148,12 @@ void stampSource(const fs::path& source, FileRecord& record) {
 std::optional<FileRecord> earlierRecord(const SourceFile& file, std::string* damaged) {
   std::error_code ec;
   if (!fs::exists(file.recordFile, ec)) return std::nullopt;
-  std::string why;
-  std::optional<FileRecord> record = parseRecord(readWhole(file.recordFile), &why);
-  if (!record && damaged && why.rfind("written by", 0) != 0)
+  errors::Result<FileRecord> record = parseRecord(readWhole(file.recordFile));
+  if (record) return std::move(*record);
+  const std::string& why = record.problem().message;
+  if (damaged && why.rfind("written by", 0) != 0)
     *damaged = located(file.recordFile.string(), 0, why + "; " + file.relative + " is drawn again");
-  return record;
+  return std::nullopt;
 }
 
 // Whether the drawings a record names are all there, with the file's page.
@@ -210,7 +211,7 @@ FileRecord::Status statusFor(pipeline::Problem::Kind kind) {
 // Removes the drawings of an earlier run that the new record no longer has.
 void removeStaleDrawings(const SourceFile& file, const FileRecord& fresh) {
   std::error_code ec;
-  const std::optional<FileRecord> old = parseRecord(readWhole(file.recordFile));
+  const errors::Result<FileRecord> old = parseRecord(readWhole(file.recordFile));
   if (!old) return;
   std::set<std::string> keep;
   for (const MethodRecord& method : fresh.methods) {
@@ -438,12 +439,12 @@ CommandResult runBatch(const BatchRequest& request) {
                 files.end());
   std::optional<ChangedLines> changed;
   if (!request.changedSince.empty()) {
-    std::string error;
-    changed = ChangedLines::since(request.changedSince, {request.sourceDir}, error);
-    if (!changed) {
-      std::fprintf(stderr, "flowchart: %s\n", error.c_str());
-      return reported(errors::Problem::Kind::Usage);
+    errors::Result<ChangedLines> since = ChangedLines::since(request.changedSince, {request.sourceDir});
+    if (!since) {
+      std::fprintf(stderr, "flowchart: %s\n", since.problem().message.c_str());
+      return std::move(since).problem();
     }
+    changed = std::move(*since);
   }
   // A run of the changed methods keeps what it does not redraw: a file
   // without changes keeps its record and drawings and stays in the index
@@ -540,7 +541,7 @@ CommandResult runBatch(const BatchRequest& request) {
       failed.problem = cutShort[job];
       file.record = failed;
     } else {
-      file.record = parseRecord(readWhole(file.recordFile));
+      if (errors::Result<FileRecord> record = parseRecord(readWhole(file.recordFile))) file.record = std::move(*record);
     }
     progress.draw();
   };

@@ -114,9 +114,9 @@ void javaFilesBelow(const fs::path& root, std::vector<std::string>& files, std::
 }
 
 // The .java files of the sources: files as given, folders searched, in
-// order of their paths.  Empty with the error for a source that is neither.
-std::vector<std::string> sourceFiles(const std::vector<std::string>& sources, std::vector<Failure>& unreadable,
-                                     std::string& error) {
+// order of their paths; a usage problem for a source that is neither.
+errors::Result<std::vector<std::string>> sourceFiles(const std::vector<std::string>& sources,
+                                                     std::vector<Failure>& unreadable) {
   std::vector<std::string> files;
   for (const std::string& source : sources) {
     std::error_code ec;
@@ -127,8 +127,8 @@ std::vector<std::string> sourceFiles(const std::vector<std::string>& sources, st
       files.push_back(source);
     } else {
       const std::string why = pipeline::missingPathText(ec);
-      error = source + ": " + (why == "no such file" ? "no such file or folder" : why);
-      return {};
+      return errors::Problem(errors::Problem::Kind::Usage,
+                             source + ": " + (why == "no such file" ? "no such file or folder" : why));
     }
   }
   return files;
@@ -324,13 +324,13 @@ std::string codeClimateReport(const std::vector<CheckedFile>& files) {
 }  // namespace
 
 CommandResult runCheck(const CheckRequest& request) {
-  std::string error;
   std::vector<Failure> failures;
-  const std::vector<std::string> paths = sourceFiles(request.sources, failures, error);
-  if (!error.empty()) {
-    std::fprintf(stderr, "%s\n", error.c_str());
-    return reported(errors::Problem::Kind::Usage);
+  const errors::Result<std::vector<std::string>> found = sourceFiles(request.sources, failures);
+  if (!found) {
+    std::fprintf(stderr, "%s\n", found.problem().message.c_str());
+    return found.problem();
   }
+  const std::vector<std::string>& paths = *found;
   if (!request.output.empty() && isOneOf(request.output, request.sources, paths)) {
     std::fprintf(stderr, "%s: is one of the sources checked; the report would replace it (name another file with -o)\n",
                  request.output.c_str());
@@ -338,11 +338,12 @@ CommandResult runCheck(const CheckRequest& request) {
   }
   std::optional<ChangedLines> changed;
   if (!request.changedSince.empty()) {
-    changed = ChangedLines::since(request.changedSince, request.sources, error);
-    if (!changed) {
-      std::fprintf(stderr, "flowchart: %s\n", error.c_str());
-      return reported(errors::Problem::Kind::Usage);
+    errors::Result<ChangedLines> since = ChangedLines::since(request.changedSince, request.sources);
+    if (!since) {
+      std::fprintf(stderr, "flowchart: %s\n", since.problem().message.c_str());
+      return std::move(since).problem();
     }
+    changed = std::move(*since);
   }
   for (const Failure& failure : failures)
     std::fprintf(stderr, "%s\n", located(failure.path, failure.line, failure.message).c_str());

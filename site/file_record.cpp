@@ -24,6 +24,9 @@ constexpr std::string_view kSiteFormat = "flowchart 3";
 // The first words of the records and site files of versions before JSON.
 constexpr std::string_view kOldRecordStart = "flowchart-record ";
 
+// A record or site file that cannot be read back, and why.
+errors::Problem refused(std::string why) { return errors::Problem(errors::Problem::Kind::Unreadable, std::move(why)); }
+
 std::string checksum(const Json& body) {
   char hex[17];
   std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(stableHash(text::jsonLine(body))));
@@ -41,16 +44,15 @@ std::string sealed(Json body) {
 // whole and its checksum matches; else why not.
 errors::Result<Json> unsealed(std::string_view text, std::string_view formatKey, std::string_view format,
                               const char* notOurs) {
-  const auto fail = [](std::string why) { return errors::Problem(errors::Problem::Kind::Unreadable, std::move(why)); };
-  if (text.empty() || text.back() != '\n') return fail("cut short");
+  if (text.empty() || text.back() != '\n') return refused("cut short");
   Json body = Json::parse(text, nullptr, false);
-  if (body.is_discarded()) return fail(text.front() == '{' ? "cut short or damaged (it is not whole JSON)" : notOurs);
-  if (!body.is_object() || !body.contains(formatKey) || !body[formatKey].is_string()) return fail(notOurs);
-  if (body[formatKey].get<std::string>() != format) return fail("written by another version of flowchart");
-  if (!body.contains("checksum") || !body["checksum"].is_string()) return fail("cut short (it has no checksum)");
+  if (body.is_discarded()) return refused(text.front() == '{' ? "cut short or damaged (it is not whole JSON)" : notOurs);
+  if (!body.is_object() || !body.contains(formatKey) || !body[formatKey].is_string()) return refused(notOurs);
+  if (body[formatKey].get<std::string>() != format) return refused("written by another version of flowchart");
+  if (!body.contains("checksum") || !body["checksum"].is_string()) return refused("cut short (it has no checksum)");
   const std::string sum = body["checksum"].get<std::string>();
   body.erase("checksum");
-  if (checksum(body) != sum) return fail("damaged (its checksum does not match)");
+  if (checksum(body) != sum) return refused("damaged (its checksum does not match)");
   return body;
 }
 
@@ -162,12 +164,6 @@ std::optional<FileRecord::Status> statusNamed(std::string_view name) {
   return std::nullopt;
 }
 
-// Says why when asked.
-template <typename T>
-std::optional<T> refused(std::string* why, std::string reason) {
-  if (why) *why = std::move(reason);
-  return std::nullopt;
-}
 
 }  // namespace
 
@@ -224,10 +220,10 @@ std::string recordText(const FileRecord& record) {
   return sealed(std::move(body));
 }
 
-std::optional<FileRecord> parseRecord(std::string_view text, std::string* why) {
-  if (text.starts_with(kOldRecordStart)) return refused<FileRecord>(why, "written by an older version of flowchart");
+errors::Result<FileRecord> parseRecord(std::string_view text) {
+  if (text.starts_with(kOldRecordStart)) return refused("written by an older version of flowchart");
   errors::Result<Json> body = unsealed(text, "record", kRecordFormat, "not a record of flowchart batch");
-  if (!body) return refused<FileRecord>(why, body.problem().message);
+  if (!body) return std::move(body).problem();
   const std::string damaged = "damaged (a member is not what a record holds)";
   FileRecord record;
   Fields file(*body);
@@ -245,7 +241,7 @@ std::optional<FileRecord> parseRecord(std::string_view text, std::string* why) {
   file.integer("shards", record.shards);
   const std::optional<FileRecord::Status> named = statusNamed(status);
   if (!file.ok() || !named || record.shards == 0 || record.shard == 0 || record.shard > record.shards)
-    return refused<FileRecord>(why, damaged);
+    return refused(damaged);
   record.status = *named;
   for (const Json& entry : file.array("classes")) {
     ClassRecord cls;
@@ -255,7 +251,7 @@ std::optional<FileRecord> parseRecord(std::string_view text, std::string* why) {
     fields.integer("line", cls.line);
     fields.integer("endLine", cls.endLine);
     fields.optional("nloc", cls.nloc);
-    if (!fields.ok()) return refused<FileRecord>(why, damaged);
+    if (!fields.ok()) return refused(damaged);
     record.classes.push_back(std::move(cls));
   }
   for (const Json& entry : file.array("methods")) {
@@ -276,11 +272,10 @@ std::optional<FileRecord> parseRecord(std::string_view text, std::string* why) {
     // that page itself.
     if (!fields.ok() || method.classIndex >= record.classes.size() || !isDrawingOrNone(method.drawing) ||
         !isDrawingOrNone(method.sequence))
-      return refused<FileRecord>(why, damaged);
+      return refused(damaged);
     record.methods.push_back(std::move(method));
   }
-  if (!file.ok()) return refused<FileRecord>(why, damaged);
-  if (why) why->clear();
+  if (!file.ok()) return refused(damaged);
   return record;
 }
 
@@ -294,32 +289,31 @@ std::string siteInfoText(const SiteInfo& info) {
                  {"files", std::move(files)}});
 }
 
-std::optional<SiteInfo> parseSiteInfo(std::string_view text, std::string* why) {
+errors::Result<SiteInfo> parseSiteInfo(std::string_view text) {
   const char* notOurs = "written by an older version of flowchart, or not by flowchart";
-  if (text.empty() || text.front() != '{') return refused<SiteInfo>(why, notOurs);
+  if (text.empty() || text.front() != '{') return refused(notOurs);
   errors::Result<Json> body = unsealed(text, "site", kSiteFormat, notOurs);
-  if (!body) return refused<SiteInfo>(why, body.problem().message);
+  if (!body) return std::move(body).problem();
   const std::string damaged = "damaged (a member is not what the file holds)";
   SiteInfo info;
   info.covered.clear();
   Fields fields(*body);
   fields.string("title", info.title);
   fields.integer("shards", info.shards);
-  if (!fields.ok() || info.shards == 0) return refused<SiteInfo>(why, damaged);
+  if (!fields.ok() || info.shards == 0) return refused(damaged);
   for (const Json& share : fields.array("covered")) {
-    if (!share.is_number_unsigned()) return refused<SiteInfo>(why, damaged);
+    if (!share.is_number_unsigned()) return refused(damaged);
     const uint64_t k = share.get<uint64_t>();
     if (k == 0 || k > info.shards || (!info.covered.empty() && k <= info.covered.back()))
-      return refused<SiteInfo>(why, damaged);
+      return refused(damaged);
     info.covered.push_back(static_cast<uint32_t>(k));
   }
   for (const Json& file : fields.array("files")) {
     std::optional<std::string> path = pathFrom(file);
-    if (!path || !isSourcePath(*path)) return refused<SiteInfo>(why, damaged);
+    if (!path || !isSourcePath(*path)) return refused(damaged);
     info.files.push_back(std::move(*path));
   }
-  if (!fields.ok()) return refused<SiteInfo>(why, damaged);
-  if (why) why->clear();
+  if (!fields.ok()) return refused(damaged);
   return info;
 }
 

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "errors/problem.h"
+
 namespace site {
 
 struct ClassRecord {
@@ -56,11 +58,11 @@ struct FileRecord {
 
 // The record as JSON on one line, and back.  Its last member is a
 // checksum of the others, so that a record cut short or damaged is told
-// from a whole one: parseRecord gives nullopt for it, and why, when asked,
-// in words ("cut short", "damaged (...)", "written by an older version of
+// from a whole one: parseRecord gives a problem for it, saying why in
+// words ("cut short", "damaged (...)", "written by an older version of
 // flowchart"); such a record's source is drawn again.
 std::string recordText(const FileRecord& record);
-std::optional<FileRecord> parseRecord(std::string_view text, std::string* why = nullptr);
+errors::Result<FileRecord> parseRecord(std::string_view text);
 
 // Whether a record may name the file as a drawing: a plain file name in
 // the file's folder ending in ".html", never the file's own page.
@@ -80,6 +82,6 @@ struct SiteInfo {
   std::vector<std::string> files;       // paths below the source folder, as batch sorts them
 };
 std::string siteInfoText(const SiteInfo& info);
-std::optional<SiteInfo> parseSiteInfo(std::string_view text, std::string* why = nullptr);
+errors::Result<SiteInfo> parseSiteInfo(std::string_view text);
 
 }  // namespace site

@@ -28,34 +28,30 @@ FileRecord sampleRecord() {
 // and a record naming the file's own page do not, each saying why.
 TEST(FileRecord, OnlyAWholeRecordReadsBack) {
   const std::string text = recordText(sampleRecord());
-  std::string why = "unset";
-  const std::optional<FileRecord> back = parseRecord(text, &why);
-  ASSERT_TRUE(back);
-  EXPECT_EQ(why, "");
+  const errors::Result<FileRecord> back = parseRecord(text);
+  ASSERT_TRUE(back) << back.problem().message;
   EXPECT_EQ(recordText(*back), text);
   EXPECT_EQ(back->shard, 2u);
   EXPECT_EQ(back->shards, 3u);
 
-  for (size_t cut = 0; cut < text.size(); ++cut) {
-    EXPECT_FALSE(parseRecord(text.substr(0, cut), &why)) << cut;
-    EXPECT_FALSE(why.empty()) << cut;
-  }
+  const auto why = [](std::string_view text) {
+    const errors::Result<FileRecord> record = parseRecord(text);
+    return record ? std::string() : record.problem().message;
+  };
+  for (size_t cut = 0; cut < text.size(); ++cut) EXPECT_FALSE(why(text.substr(0, cut)).empty()) << cut;
   // Cut at a member, line end added.
-  EXPECT_FALSE(parseRecord(text.substr(0, text.find(",\"methods\"")) + "\n", &why));
-  EXPECT_EQ(why, "cut short or damaged (it is not whole JSON)");
+  EXPECT_EQ(why(text.substr(0, text.find(",\"methods\"")) + "\n"), "cut short or damaged (it is not whole JSON)");
   // Whole JSON without its checksum.
-  EXPECT_FALSE(parseRecord(text.substr(0, text.find(",\"checksum\"")) + "}\n", &why));
-  EXPECT_EQ(why, "cut short (it has no checksum)");
+  EXPECT_EQ(why(text.substr(0, text.find(",\"checksum\"")) + "}\n"), "cut short (it has no checksum)");
   std::string flipped = text;
   flipped[flipped.find("A.f(int)")] = 'B';
-  EXPECT_FALSE(parseRecord(flipped, &why));
-  EXPECT_EQ(why, "damaged (its checksum does not match)");
-  EXPECT_FALSE(parseRecord("flowchart-record 6\nfile\tparsed\t0\t\t-\t-\t25\t0\t1\t2\n", &why));
-  EXPECT_EQ(why, "written by an older version of flowchart");
+  EXPECT_EQ(why(flipped), "damaged (its checksum does not match)");
+  EXPECT_EQ(why("flowchart-record 7\nfile\tparsed\t0\t\t-\t-\t25\t0\t1\t2\n"),
+            "written by an older version of flowchart");
 
   FileRecord ownPage = sampleRecord();
   ownPage.methods[0].drawing = "index.html";
-  EXPECT_FALSE(parseRecord(recordText(ownPage), &why));
+  EXPECT_EQ(why(recordText(ownPage)), "damaged (a member is not what a record holds)");
   for (const char* name : {"index.html", "../x.html", "a/b.html", "record.json", ".html", "x.htm"})
     EXPECT_FALSE(isDrawingName(name)) << name;
   EXPECT_TRUE(isDrawingName("A.f-L2.html"));
@@ -71,17 +67,18 @@ TEST(FileRecord, SiteInfoKeepsAnyPath) {
   info.covered = {1, 3};
   info.files = {"a b/T\tab.java", "new\nline.java", "back\\slash.java", "x/Lat\xe9n.java"};
   const std::string text = siteInfoText(info);
-  std::string why;
-  const std::optional<SiteInfo> back = parseSiteInfo(text, &why);
-  ASSERT_TRUE(back) << why;
+  const errors::Result<SiteInfo> back = parseSiteInfo(text);
+  ASSERT_TRUE(back) << back.problem().message;
   EXPECT_EQ(back->title, info.title);
   EXPECT_EQ(back->shards, 4u);
   EXPECT_EQ(back->covered, info.covered);
   EXPECT_EQ(back->files, info.files);
-  EXPECT_FALSE(parseSiteInfo("title\tFlowcharts of src\n", &why));
-  EXPECT_EQ(why, "written by an older version of flowchart, or not by flowchart");
-  EXPECT_FALSE(parseSiteInfo(text.substr(0, text.size() - 1), &why));
-  EXPECT_EQ(why, "cut short");
+  const errors::Result<SiteInfo> old = parseSiteInfo("title\tFlowcharts of src\n");
+  ASSERT_FALSE(old);
+  EXPECT_EQ(old.problem().message, "written by an older version of flowchart, or not by flowchart");
+  const errors::Result<SiteInfo> cut = parseSiteInfo(text.substr(0, text.size() - 1));
+  ASSERT_FALSE(cut);
+  EXPECT_EQ(cut.problem().message, "cut short");
 }
 
 }  // namespace

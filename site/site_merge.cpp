@@ -121,9 +121,9 @@ MergeResult mergeSites(const std::vector<std::string>& outputDirs, const std::st
     const fs::path infoPath = siteInfoPath(root);
     if (!isRealFolder(root / kSiteFolder) || !isRealFile(infoPath))
       return refuse(dir + ": holds no output of flowchart batch (no " + std::string(kSiteFolder) + "/site.json)");
-    std::string why;
-    std::optional<SiteInfo> info = parseSiteInfo(readRealFile(infoPath).value_or(""), &why);
-    if (!info) return refuse(infoPath.string() + ": " + why + "; run flowchart batch into " + dir + " again");
+    errors::Result<SiteInfo> info = parseSiteInfo(readRealFile(infoPath).value_or(""));
+    if (!info)
+      return refuse(infoPath.string() + ": " + info.problem().message + "; run flowchart batch into " + dir + " again");
     infos.push_back(std::move(*info));
   }
 
@@ -190,9 +190,12 @@ MergeResult mergeSites(const std::vector<std::string>& outputDirs, const std::st
       std::string why = "missing";
       if (realFoldersDown(root, fs::path(kSiteFolder) / "records" / relative)) {
         if (std::optional<std::string> text = readRealFile(path)) {
-          if (std::optional<FileRecord> record = parseRecord(*text, &why)) {
+          errors::Result<FileRecord> record = parseRecord(*text);
+          if (record) {
             candidate.record = std::move(*record);
             candidate.whole = true;
+          } else {
+            why = record.problem().message;
           }
         }
       }
