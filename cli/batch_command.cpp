@@ -64,6 +64,7 @@ using site::saveFailure;
 using site::writeSite;
 using text::counted;
 using text::located;
+
 namespace {
 
 namespace fs = std::filesystem;

@@ -17,6 +17,7 @@ extern char** environ;
 namespace cli {
 
 using text::splitText;
+
 namespace {
 
 namespace fs = std::filesystem;

@@ -23,6 +23,7 @@ using text::Json;
 using text::jsonNumber;
 using text::jsonText;
 using text::located;
+
 namespace {
 
 namespace fs = std::filesystem;

@@ -25,6 +25,7 @@ using text::hasExtension;
 using text::htmlEscaped;
 using text::located;
 using text::numberText;
+
 namespace {
 
 std::string fileStem(const std::string& path) {
@@ -194,8 +195,8 @@ CommandResult runDraw(const DrawRequest& request) {
   pipeline::SequenceSources classes(*parsed, request.sourceTree);
   if (request.method.empty()) return drawAll(*parsed, request.output, request.fold, classes);
 
-  const std::optional<size_t> method = pickMethod(*parsed, request.method, "draw");
-  if (!method) return reported(errors::Problem::Kind::Usage);
+  const errors::Result<size_t> method = pickMethod(*parsed, request.method, "draw");
+  if (!method) return method.problem();
   return drawOne(*parsed, summary.methods[*method], request.output, request.fold, classes);
 }
 

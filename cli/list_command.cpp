@@ -13,6 +13,7 @@ namespace cli {
 using text::counted;
 using text::located;
 using text::numberText;
+
 namespace {
 
 using pipeline::FileSummary;

@@ -8,6 +8,7 @@
 namespace cli {
 
 using text::splitText;
+
 namespace {
 
 bool isIdentifierStart(char c) {

@@ -17,6 +17,7 @@ namespace cli {
 using site::fittedFileName;
 using text::hasExtension;
 using text::located;
+
 namespace {
 
 std::string counted(size_t count, const char* noun) {
@@ -36,8 +37,8 @@ CommandResult runSequence(const SequenceRequest& request) {
   if (errors::Status tree = checkSourceTree(request.sourceTree); !tree) return tree.problem();
   errors::Result<pipeline::ParsedSource> parsed = parseSource(request.source, request.languageLevel);
   if (!parsed) return parsed.problem();
-  const std::optional<size_t> chosen = pickMethod(*parsed, request.method, "sequence");
-  if (!chosen) return reported(errors::Problem::Kind::Usage);
+  const errors::Result<size_t> chosen = pickMethod(*parsed, request.method, "sequence");
+  if (!chosen) return chosen.problem();
   const pipeline::MethodSummary& method = parsed->summary().methods[*chosen];
   const std::string name = utf8Text(parsed->summary().displayName(method), parsed->charset());
   const std::string output = request.output.empty() ? fittedFileName(name) + "-sequence.html" : request.output;

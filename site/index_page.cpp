@@ -13,6 +13,7 @@ namespace site {
 using text::counted;
 using text::htmlEscaped;
 using text::numberText;
+
 namespace {
 
 std::string cell(const std::string& html, const char* cls = nullptr) {

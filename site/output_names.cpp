@@ -8,6 +8,7 @@
 namespace site {
 
 using text::fileSafeName;
+
 namespace {
 
 // File names stay well below the 255 bytes most file systems allow, with

@@ -21,6 +21,7 @@
 namespace site {
 
 using text::counted;
+
 namespace {
 
 namespace fs = std::filesystem;

@@ -18,6 +18,7 @@ using text::htmlEscaped;
 using text::located;
 using text::numberText;
 using text::splitText;
+
 namespace {
 
 std::string cell(const std::string& html, const char* cls = nullptr) {
