@@ -22,12 +22,12 @@ Overloaded(Handlers...) -> Overloaded<Handlers...>;
 int main(int argc, char** argv) {
   const std::vector<std::string> arguments(argv + 1, argv + argc);
   const cli::ParseResult parsed = cli::parseCommandLine(arguments);
-  if (!parsed.request) {
+  if (!parsed) {
     // A command's own usage is the shorter read.
     const bool known = !arguments.empty() && cli::isCommand(arguments[0]);
-    std::fprintf(stderr, "flowchart: %s\nRun 'flowchart %s' for usage.\n", parsed.error.c_str(),
+    std::fprintf(stderr, "flowchart: %s\nRun 'flowchart %s' for usage.\n", parsed.problem().message.c_str(),
                  known ? ("help " + arguments[0]).c_str() : "--help");
-    return cli::exitCodeFor(errors::Problem::Kind::Usage);
+    return cli::exitCodeFor(parsed.problem().kind);
   }
   return std::visit(
       Overloaded{
@@ -46,5 +46,5 @@ int main(int argc, char** argv) {
           [](const cli::CheckRequest& request) { return cli::exitCode(cli::runCheck(request)); },
           [](const cli::IndexRequest& request) { return cli::exitCode(cli::runIndex(request)); },
       },
-      *parsed.request);
+      *parsed);
 }
