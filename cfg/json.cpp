@@ -1,21 +1,21 @@
 #include "cfg/json.h"
 
-#include "text/json_string.h"
 #include "files/latin1.h"
+#include "text/json_text.h"
 
 namespace cfg {
 namespace {
 
 // A text of the graph: ISO-8859-1 or UTF-8 as its source is.
 void appendString(std::string& out, std::string_view text, bool latin1) {
-  out += text::jsonString(latin1 ? files::latin1ToUtf8(text) : std::string(text));
+  out += text::jsonLine(text::jsonText(latin1 ? files::latin1ToUtf8(text) : std::string(text)));
 }
 
 }  // namespace
 
 std::string methodFlowJson(const MethodFlow& flow, bool latin1) {
   // The file's path is a name of the file system, in no source's charset.
-  std::string out = "{\"file\": " + text::jsonString(flow.file);
+  std::string out = "{\"file\": " + text::jsonLine(text::jsonText(flow.file));
   out += ", \"class\": ";
   appendString(out, flow.className, latin1);
   out += ", \"method\": ";

@@ -13,19 +13,20 @@
 #include "flowdraw/legend.h"
 #include "cli/changed_lines.h"
 #include "cli/commands.h"
-#include "cli/failure_reason.h"
-#include "cli/file_record.h"
-#include "cli/index_page.h"
+#include "site/file_record.h"
+#include "site/index_page.h"
 #include "cli/method_choice.h"
 #include "cli/method_measures.h"
 #include "cli/method_signature.h"
-#include "cli/output_names.h"
+#include "site/output_names.h"
 #include "cli/progress_line.h"
-#include "cli/site_layout.h"
-#include "cli/site_pages.h"
-#include "cli/text_output.h"
+#include "site/site_layout.h"
+#include "site/site_pages.h"
+#include "site/write_failure.h"
+#include "text/text_output.h"
 #include "cli/worker_pool.h"
 #include "files/atomic_file.h"
+#include "site/java_files.h"
 #include "files/file_text.h"
 #include "pipeline/method_flowchart.h"
 #include "pipeline/method_sequence.h"
@@ -33,6 +34,37 @@
 #include "render/host/save.h"
 
 namespace cli {
+
+using site::kFilesFolder;
+
+using site::ClassRecord;
+using site::FileRecord;
+using site::IndexedFile;
+using site::MethodRecord;
+using site::NamedMethod;
+using site::SiteInfo;
+using site::fileOutputFolder;
+using site::filePage;
+using site::inShard;
+using site::indexPage;
+using site::isDrawingName;
+using site::kFilePageName;
+using site::kLegendName;
+using site::kSiteFolder;
+using site::methodFrame;
+using site::methodPageStems;
+using site::parseRecord;
+using site::recordPath;
+using site::recordText;
+using site::rootUrlFrom;
+using site::siteInfoPath;
+using site::siteInfoText;
+using site::sourceAsUtf8;
+using site::saveFailure;
+using site::writeSite;
+using text::counted;
+using text::located;
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -45,7 +77,7 @@ struct SourceFile {
   fs::path source;
   std::string relative;  // below the source folder, with '/'
   fs::path outputFolder;  // OUT_DIR/files/<relative>/: its page and its drawings
-  fs::path recordFile;    // OUT_DIR/site/records/<relative>.tsv
+  fs::path recordFile;    // OUT_DIR/site/records/<relative>/record.json
   uint64_t size = 0;
   bool upToDate = false;
   bool drawWhole = false;  // in a run of the changed methods, drawn whole all the same
@@ -70,62 +102,25 @@ struct TreeProblems {
   std::vector<std::string> skipped;
 };
 
-// Why an entry named like a source is no source: nullopt for a regular
-// file (or a link to one).
-std::optional<std::string> notASource(const fs::directory_entry& entry) {
-  std::error_code ec;
-  const fs::file_status target = entry.status(ec);
-  if (fs::is_symlink(entry.symlink_status(ec)) && !fs::exists(target)) return "a dangling symbolic link";
-  if (fs::is_regular_file(target)) return std::nullopt;
-  if (fs::is_fifo(target)) return "a FIFO";
-  if (fs::is_character_file(target) || fs::is_block_file(target)) return "a device";
-  if (fs::is_socket(target)) return "a socket";
-  return "not a regular file";
-}
-
 // Every .java file below the folder, by path; the output folder is left
-// out when it lies inside.  Folders are walked one by one, so that each
-// one that cannot be read is reported rather than skipped in silence;
-// links to folders are not followed.
+// out when it lies inside.
 std::vector<SourceFile> findSources(const fs::path& root, const fs::path& output, TreeProblems& problems) {
+  const site::JavaFiles found = site::javaFilesBelow(site::realSiteFiles(), root, output);
+  for (const site::UnreadableFolder& folder : found.unreadable)
+    problems.unreadable.push_back(located(folder.folder.string(), 0,
+                                          (folder.partly ? "cannot be read completely: " : "cannot be read: ") +
+                                              std::generic_category().message(folder.systemError)));
+  for (const site::SkippedEntry& entry : found.skipped)
+    problems.skipped.push_back(located(entry.path.string(), 0, "skipped: " + entry.why));
   std::vector<SourceFile> files;
-  std::vector<fs::path> folders{root};
-  while (!folders.empty()) {
-    const fs::path folder = std::move(folders.back());
-    folders.pop_back();
-    std::error_code ec;
-    fs::directory_iterator it(folder, ec), end;
-    if (ec) {
-      problems.unreadable.push_back(located(folder.string(), 0, "cannot be read: " + ec.message()));
-      continue;
-    }
-    for (; !ec && it != end; it.increment(ec)) {
-      const fs::directory_entry& entry = *it;
-      std::error_code kindError;
-      const fs::file_status own = entry.symlink_status(kindError);
-      if (fs::is_directory(own)) {
-        if (!fs::equivalent(entry.path(), output, kindError)) folders.push_back(entry.path());
-        continue;
-      }
-      if (fs::is_symlink(own) && !fs::exists(entry.status(kindError))) {
-        problems.skipped.push_back(located(entry.path().string(), 0, "skipped: a dangling symbolic link"));
-        continue;
-      }
-      if (entry.path().extension() != ".java") continue;
-      if (const std::optional<std::string> why = notASource(entry)) {
-        if (!fs::is_directory(entry.status(kindError)))
-          problems.skipped.push_back(located(entry.path().string(), 0, "skipped: " + *why));
-        continue;
-      }
-      SourceFile file;
-      file.source = entry.path();
-      file.relative = entry.path().lexically_relative(root).generic_string();
-      file.outputFolder = fileOutputFolder(output, file.relative);
-      file.recordFile = recordPath(output, file.relative);
-      file.size = entry.file_size(kindError);
-      files.push_back(std::move(file));
-    }
-    if (ec) problems.unreadable.push_back(located(folder.string(), 0, "cannot be read completely: " + ec.message()));
+  for (const site::JavaFile& source : found.files) {
+    SourceFile file;
+    file.source = source.path;
+    file.relative = source.path.lexically_relative(root).generic_string();
+    file.outputFolder = fileOutputFolder(output, file.relative);
+    file.recordFile = recordPath(output, file.relative);
+    file.size = source.size;
+    files.push_back(std::move(file));
   }
   std::sort(files.begin(), files.end(),
             [](const SourceFile& a, const SourceFile& b) { return a.relative < b.relative; });
@@ -154,11 +149,12 @@ void stampSource(const fs::path& source, FileRecord& record) {
 std::optional<FileRecord> earlierRecord(const SourceFile& file, std::string* damaged) {
   std::error_code ec;
   if (!fs::exists(file.recordFile, ec)) return std::nullopt;
-  std::string why;
-  std::optional<FileRecord> record = parseRecord(readWhole(file.recordFile), &why);
-  if (!record && damaged && why.rfind("written by", 0) != 0)
+  errors::Result<FileRecord> record = parseRecord(readWhole(file.recordFile));
+  if (record) return std::move(*record);
+  const std::string& why = record.problem().message;
+  if (damaged && why.rfind("written by", 0) != 0)
     *damaged = located(file.recordFile.string(), 0, why + "; " + file.relative + " is drawn again");
-  return record;
+  return std::nullopt;
 }
 
 // Whether the drawings a record names are all there, with the file's page.
@@ -216,7 +212,7 @@ FileRecord::Status statusFor(pipeline::Problem::Kind kind) {
 // Removes the drawings of an earlier run that the new record no longer has.
 void removeStaleDrawings(const SourceFile& file, const FileRecord& fresh) {
   std::error_code ec;
-  const std::optional<FileRecord> old = parseRecord(readWhole(file.recordFile));
+  const errors::Result<FileRecord> old = parseRecord(readWhole(file.recordFile));
   if (!old) return;
   std::set<std::string> keep;
   for (const MethodRecord& method : fresh.methods) {
@@ -340,15 +336,18 @@ void drawFile(const SourceFile& file, const BatchRequest& request, const Changed
         chart->drawing->legendHtml =
             flowdraw::linkedLegendHtml(rootUrlFrom(file.relative) + kSiteFolder + "/" + kLegendName);
       const std::string name = stems[m] + ".html";
-      if (chart && files::writeFileAtomically((file.outputFolder / name).string(),
-                                            host::drawingHtml(*chart->drawing, kUsEnglish,
-                                                              methodFrame(file.relative, record, entry, "")))) {
+      const errors::Status saved =
+          chart ? files::writeAtomically((file.outputFolder / name).string(),
+                                         host::drawingHtml(*chart->drawing, kUsEnglish,
+                                                           methodFrame(file.relative, record, entry, "")))
+                : errors::Status(methodProblem);
+      if (saved) {
         entry.drawing = name;
       } else if (methodProblem.kind == pipeline::Problem::Kind::NoBody) {
         // Listed in the index as such; nothing to draw is no failure.
         entry.problem = kNoBody;
       } else {
-        methodProblem = chart ? saveFailure((file.outputFolder / name).string()) : methodProblem;
+        methodProblem = chart ? saveFailure((file.outputFolder / name).string(), saved.problem()) : methodProblem;
         methodProblem.line = method.line;
         if (methodProblem.kind == pipeline::Problem::Kind::Resource) return leaveForNextRun(file, methodProblem, report);
         entry.problem = methodProblem.message;
@@ -358,14 +357,18 @@ void drawFile(const SourceFile& file, const BatchRequest& request, const Changed
       if (sequenceSources) {
         errors::Result<pipeline::MethodSequence> sequence = pipeline::drawMethodSequence(*sequenceSources, method, {});
         const std::string sequenceName = stems[m] + "-sequence.html";
-        if (sequence && files::writeFileAtomically(
-                            (file.outputFolder / sequenceName).string(),
-                            host::drawingHtml(*sequence->drawing, kUsEnglish,
-                                              methodFrame(file.relative, record, entry, "sequence diagram")))) {
+        const errors::Status saved =
+            sequence ? files::writeAtomically(
+                           (file.outputFolder / sequenceName).string(),
+                           host::drawingHtml(*sequence->drawing, kUsEnglish,
+                                             methodFrame(file.relative, record, entry, "sequence diagram")))
+                     : errors::Status(sequence.problem());
+        if (saved) {
           entry.sequence = sequenceName;
         } else {
           sequenceDrawn = false;
-          methodProblem = sequence ? saveFailure((file.outputFolder / sequenceName).string()) : sequence.problem();
+          methodProblem = sequence ? saveFailure((file.outputFolder / sequenceName).string(), saved.problem())
+                                   : saved.problem();
           methodProblem.line = method.line;
           if (methodProblem.kind == pipeline::Problem::Kind::Resource)
             return leaveForNextRun(file, methodProblem, report);
@@ -382,8 +385,8 @@ void drawFile(const SourceFile& file, const BatchRequest& request, const Changed
   removeStaleDrawings(file, record);
   // The record goes last: a run cut short leaves the file to be redone.
   fs::create_directories(file.recordFile.parent_path(), ec);
-  if (!files::writeFileAtomically(file.recordFile.string(), recordText(record))) {
-    const pipeline::Problem cannotWrite = saveFailure(file.recordFile.string());
+  if (errors::Status saved = files::writeAtomically(file.recordFile.string(), recordText(record)); !saved) {
+    const pipeline::Problem cannotWrite = saveFailure(file.recordFile.string(), saved.problem());
     reportProblem(report, located(file.source.string(), 0, cannotWrite.message));
     report("r\t" + cannotWrite.message);
     report("x");
@@ -405,42 +408,25 @@ void reportKept(const SourceFile& file, ProgressLine& progress) {
 
 }  // namespace
 
-bool writeSite(const fs::path& root, SiteInfo info, const std::vector<IndexedFile>& files) {
-  const fs::path indexPath = root / "index.html";
-  info.files.clear();
-  for (const IndexedFile& file : files) info.files.push_back(file.path);
-  std::error_code ec;
-  // Present though no file was drawn: an empty shard is an output too.
-  fs::create_directories(root / kSiteFolder / "records", ec);
-  if (!writeSiteAssets(root) || !files::writeFileAtomically(siteInfoPath(root).string(), siteInfoText(info)) ||
-      !files::writeFileAtomically(indexPath.string(), indexPage(info.title, files))) {
-    const std::string why = saveTrouble(indexPath.string());
-    std::fprintf(stderr, "%s: the site cannot be written%s\n", root.string().c_str(),
-                 why.empty() ? "" : (": " + why).c_str());
-    return false;
-  }
-  return true;
-}
-
-int runBatch(const BatchRequest& request) {
+CommandResult runBatch(const BatchRequest& request) {
   std::error_code ec;
   const fs::path sourceDir = fs::path(request.sourceDir);
   if (!fs::is_directory(sourceDir, ec)) {
     std::fprintf(stderr, "%s: %s\n", request.sourceDir.c_str(),
                  fs::exists(sourceDir, ec) ? "is not a folder" : "no such folder");
-    return kExitUsage;
+    return reported(errors::Problem::Kind::Usage);
   }
   const fs::path outputDir = fs::path(request.outputDir);
   fs::create_directories(outputDir, ec);
   if (!fs::is_directory(outputDir, ec)) {
     std::fprintf(stderr, "%s: cannot make the output folder%s\n", request.outputDir.c_str(),
                  ec ? (": " + ec.message()).c_str() : "");
-    return kExitUsage;
+    return reported(errors::Problem::Kind::Usage);
   }
   // A folder we cannot write in is found out before any work is done.
   if (::access(outputDir.c_str(), W_OK | X_OK) != 0) {
     std::fprintf(stderr, "%s: the output folder cannot be written\n", request.outputDir.c_str());
-    return kExitUsage;
+    return reported(errors::Problem::Kind::Usage);
   }
 
   const auto started = std::chrono::steady_clock::now();
@@ -454,12 +440,12 @@ int runBatch(const BatchRequest& request) {
                 files.end());
   std::optional<ChangedLines> changed;
   if (!request.changedSince.empty()) {
-    std::string error;
-    changed = ChangedLines::since(request.changedSince, {request.sourceDir}, error);
-    if (!changed) {
-      std::fprintf(stderr, "flowchart: %s\n", error.c_str());
-      return kExitUsage;
+    errors::Result<ChangedLines> since = ChangedLines::since(request.changedSince, {request.sourceDir});
+    if (!since) {
+      std::fprintf(stderr, "flowchart: %s\n", since.problem().message.c_str());
+      return std::move(since).problem();
     }
+    changed = std::move(*since);
   }
   // A run of the changed methods keeps what it does not redraw: a file
   // without changes keeps its record and drawings and stays in the index
@@ -556,7 +542,7 @@ int runBatch(const BatchRequest& request) {
       failed.problem = cutShort[job];
       file.record = failed;
     } else {
-      file.record = parseRecord(readWhole(file.recordFile));
+      if (errors::Result<FileRecord> record = parseRecord(readWhole(file.recordFile))) file.record = std::move(*record);
     }
     progress.draw();
   };
@@ -571,12 +557,12 @@ int runBatch(const BatchRequest& request) {
   progress.finish();
   if (result == PoolResult::CannotStart) {
     std::fprintf(stderr, "flowchart: cannot start worker processes\n");
-    return kExitSomeFailed;
+    return reported(errors::Problem::Kind::Failed);
   }
   // A stop that came with the last jobs under way cut them short too.
   if (result == PoolResult::Interrupted || interrupted.load()) {
     std::fprintf(stderr, "flowchart: interrupted; run again to finish (finished files are kept)\n");
-    return 128 + (stoppingSignal.load() == SIGTERM ? SIGTERM : SIGINT);
+    return Finished{false, stoppingSignal.load() == SIGTERM ? SIGTERM : SIGINT};
   }
 
   std::vector<IndexedFile> indexed;
@@ -594,7 +580,10 @@ int runBatch(const BatchRequest& request) {
   info.shards = request.shards;
   info.covered = {request.shard};
   const fs::path indexPath = outputDir / "index.html";
-  if (!writeSite(outputDir, info, indexed)) return kExitSomeFailed;
+  if (errors::Status written = writeSite(outputDir, info, indexed); !written) {
+    std::fprintf(stderr, "%s\n", written.problem().message.c_str());
+    return written.problem();
+  }
   if (!request.quiet) {
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
@@ -606,7 +595,8 @@ int runBatch(const BatchRequest& request) {
                  kept > 0 ? (" (" + counted(kept, "file") + " up to date, kept)").c_str() : "",
                  progress.failures(), indexPath.string().c_str());
   }
-  return progress.failures() > 0 ? kExitSomeFailed : kExitDone;
+  if (progress.failures() > 0) return reported(errors::Problem::Kind::Failed);
+  return Finished{};
 }
 
 }  // namespace cli

@@ -10,11 +10,14 @@
 #include <filesystem>
 #include <map>
 
-#include "cli/text_output.h"
+#include "text/text_output.h"
 
 extern char** environ;
 
 namespace cli {
+
+using text::splitText;
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -208,11 +211,11 @@ void ChangedLines::addPatch(const std::string& root, const std::string& patch) {
   }
 }
 
-std::optional<ChangedLines> ChangedLines::since(const std::string& revision, const std::vector<std::string>& paths,
-                                                std::string& error) {
+errors::Result<ChangedLines> ChangedLines::since(const std::string& revision,
+                                                 const std::vector<std::string>& paths) {
+  const auto refused = [](std::string why) { return errors::Problem(errors::Problem::Kind::Usage, std::move(why)); };
   if (revision.empty() || revision[0] == '-') {
-    error = "--changed-since takes a git revision, not '" + revision + "'";
-    return std::nullopt;
+    return refused("--changed-since takes a git revision, not '" + revision + "'");
   }
   // The paths by the repository holding them: each repository is asked
   // about its own paths only.
@@ -221,14 +224,9 @@ std::optional<ChangedLines> ChangedLines::since(const std::string& revision, con
     std::error_code ec;
     const fs::path folder = fs::is_directory(path, ec) ? fs::path(path) : fs::absolute(path, ec).parent_path();
     const GitRun top = runGit({"-C", folder.string(), "rev-parse", "--show-toplevel"});
-    if (!top.status) {
-      error = kNoGit;
-      return std::nullopt;
-    }
-    if (!top.succeeded()) {
-      error = path + ": not in a git repository" + gitSays(top) + "; --changed-since needs the sources' repository";
-      return std::nullopt;
-    }
+    if (!top.status) return refused(kNoGit);
+    if (!top.succeeded())
+      return refused(path + ": not in a git repository" + gitSays(top) + "; --changed-since needs the sources' repository");
     std::string root = top.out;
     while (!root.empty() && (root.back() == '\n' || root.back() == '\r')) root.pop_back();
     byRepository[root].push_back(fs::absolute(path, ec).string());
@@ -247,8 +245,7 @@ std::optional<ChangedLines> ChangedLines::since(const std::string& revision, con
     std::vector<std::string> verify = git;
     verify.insert(verify.end(), {"rev-parse", "--verify", "--quiet", revision + "^{commit}"});
     if (!runGit(verify).succeeded()) {
-      error = "unknown git revision '" + revision + "'" + where;
-      return std::nullopt;
+      return refused("unknown git revision '" + revision + "'" + where);
     }
     // The patch, with the options that make it plain whatever the user's
     // configuration: no colours, external or text-converting diff tools,
@@ -262,8 +259,7 @@ std::optional<ChangedLines> ChangedLines::since(const std::string& revision, con
     const GitRun untracked = runGit(withPaths({"ls-files", "-z", "--others", "--exclude-standard", "--full-name"}));
     for (const GitRun* run : {&patch, &counts, &untracked})
       if (!run->succeeded()) {
-        error = "git failed to list the changes since '" + revision + "'" + where + gitSays(*run);
-        return std::nullopt;
+        return refused("git failed to list the changes since '" + revision + "'" + where + gitSays(*run));
       }
     changed.addPatch(top, patch.out);
     for (std::string_view entry : splitText(counts.out, '\0')) {

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "errors/problem.h"
+
 namespace cli {
 
 class ChangedLines {
@@ -20,10 +22,9 @@ class ChangedLines {
   bool touchesFile(const std::string& path) const;
 
   // Reads `git diff` of the working tree against the revision, below each
-  // of the paths (files or folders); nullopt with the error when git
+  // of the paths (files or folders); a usage problem saying why when git
   // cannot say (not a repository, an unknown revision, git missing).
-  static std::optional<ChangedLines> since(const std::string& revision, const std::vector<std::string>& paths,
-                                           std::string& error);
+  static errors::Result<ChangedLines> since(const std::string& revision, const std::vector<std::string>& paths);
 
   // What one diff in git's patch format changed, by file below root;
   // public for the tests.

@@ -7,14 +7,23 @@
 
 #include "cli/changed_lines.h"
 #include "cli/commands.h"
-#include "cli/failure_reason.h"
-#include "cli/index_page.h"
+#include "site/write_failure.h"
+#include "site/index_page.h"
 #include "cli/method_choice.h"
 #include "cli/method_measures.h"
-#include "cli/text_output.h"
+#include "text/json_text.h"
+#include "text/text_output.h"
 #include "files/atomic_file.h"
+#include "site/java_files.h"
 
 namespace cli {
+
+using site::urlPath;
+using text::Json;
+using text::jsonNumber;
+using text::jsonText;
+using text::located;
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -95,36 +104,20 @@ struct Failure {
 // (its sources would otherwise pass the gate unchecked); links to folders
 // are not followed.
 void javaFilesBelow(const fs::path& root, std::vector<std::string>& files, std::vector<Failure>& unreadable) {
-  std::vector<std::string> found;
-  std::vector<fs::path> folders{root};
-  while (!folders.empty()) {
-    const fs::path folder = std::move(folders.back());
-    folders.pop_back();
-    std::error_code ec;
-    fs::directory_iterator it(folder, ec), end;
-    if (ec) {
-      unreadable.push_back({folder.generic_string(), 0, "cannot be read: " + ec.message() +
-                                                            "; its sources are not checked (make it readable)"});
-      continue;
-    }
-    for (; !ec && it != end; it.increment(ec)) {
-      std::error_code kind;
-      if (fs::is_directory(it->symlink_status(kind))) folders.push_back(it->path());
-      else if (it->path().extension() == ".java" && it->is_regular_file(kind))
-        found.push_back(it->path().generic_string());
-    }
-    if (ec)
-      unreadable.push_back({folder.generic_string(), 0, "cannot be read completely: " + ec.message() +
-                                                            "; some of its sources are not checked"});
+  const site::JavaFiles found = site::javaFilesBelow(site::realSiteFiles(), root);
+  for (const site::UnreadableFolder& folder : found.unreadable) {
+    const std::string why = std::generic_category().message(folder.systemError);
+    unreadable.push_back({folder.folder.generic_string(), 0,
+                          folder.partly ? "cannot be read completely: " + why + "; some of its sources are not checked"
+                                        : "cannot be read: " + why + "; its sources are not checked (make it readable)"});
   }
-  std::sort(found.begin(), found.end());
-  files.insert(files.end(), found.begin(), found.end());
+  for (const site::JavaFile& file : found.files) files.push_back(file.path.generic_string());
 }
 
 // The .java files of the sources: files as given, folders searched, in
-// order of their paths.  Empty with the error for a source that is neither.
-std::vector<std::string> sourceFiles(const std::vector<std::string>& sources, std::vector<Failure>& unreadable,
-                                     std::string& error) {
+// order of their paths; a usage problem for a source that is neither.
+errors::Result<std::vector<std::string>> sourceFiles(const std::vector<std::string>& sources,
+                                                     std::vector<Failure>& unreadable) {
   std::vector<std::string> files;
   for (const std::string& source : sources) {
     std::error_code ec;
@@ -135,8 +128,8 @@ std::vector<std::string> sourceFiles(const std::vector<std::string>& sources, st
       files.push_back(source);
     } else {
       const std::string why = pipeline::missingPathText(ec);
-      error = source + ": " + (why == "no such file" ? "no such file or folder" : why);
-      return {};
+      return errors::Problem(errors::Problem::Kind::Usage,
+                             source + ": " + (why == "no such file" ? "no such file or folder" : why));
     }
   }
   return files;
@@ -153,7 +146,7 @@ bool isOneOf(const std::string& output, const std::vector<std::string>& sources,
   return false;
 }
 
-std::string jsonOptional(const std::optional<int64_t>& value) {
+std::string optionalText(const std::optional<int64_t>& value) {
   return value ? std::to_string(*value) : "null";
 }
 
@@ -185,7 +178,7 @@ std::string textReport(const std::vector<CheckedFile>& files, bool anyThreshold)
         out += located(file.path, method.line,
                        method.name + ": cyclomatic complexity " + std::to_string(method.measures->cyclomatic) +
                            ", cognitive complexity " + std::to_string(method.measures->cognitive) + ", NLOC " +
-                           jsonOptional(method.nloc)) +
+                           optionalText(method.nloc)) +
                "\n";
         continue;
       }
@@ -197,73 +190,83 @@ std::string textReport(const std::vector<CheckedFile>& files, bool anyThreshold)
 
 std::string jsonReport(const CheckRequest& request, const std::vector<CheckedFile>& files,
                        const std::vector<Failure>& failures, size_t violations) {
-  std::string out = "{\"thresholds\":{";
-  for (Measure measure : kMeasures)
-    out += std::string(measure == Measure::Cyclomatic ? "" : ",") + jsonString(ruleId(measure)) + ":" +
-           jsonOptional(maximumOf(request, measure));
-  out += "},\"violations\":" + std::to_string(violations) + ",\"files\":[";
-  for (size_t f = 0; f < files.size(); ++f) {
-    const CheckedFile& file = files[f];
-    out += std::string(f > 0 ? "," : "") + "{\"file\":" + jsonString(file.path) + ",\"methods\":[";
-    for (size_t m = 0; m < file.methods.size(); ++m) {
-      const CheckedMethod& method = file.methods[m];
-      out += std::string(m > 0 ? "," : "") + "{\"name\":" + jsonString(method.name) +
-             ",\"line\":" + std::to_string(method.line) + ",\"endLine\":" + std::to_string(method.endLine) +
-             ",\"nloc\":" + jsonOptional(method.nloc) + measuresJson(method.measures) + ",\"over\":[";
-      for (size_t v = 0; v < method.violations.size(); ++v)
-        out += std::string(v > 0 ? "," : "") + jsonString(ruleId(method.violations[v].measure));
-      out += "]}";
+  Json thresholds = Json::object();
+  for (Measure measure : kMeasures) thresholds[ruleId(measure)] = jsonNumber(maximumOf(request, measure));
+  Json out = {{"thresholds", std::move(thresholds)}, {"violations", violations}};
+  Json& checked = out["files"] = Json::array();
+  for (const CheckedFile& file : files) {
+    Json methods = Json::array();
+    for (const CheckedMethod& method : file.methods) {
+      Json entry = {{"name", jsonText(method.name)},
+                    {"line", method.line},
+                    {"endLine", method.endLine},
+                    {"nloc", jsonNumber(method.nloc)}};
+      addMeasures(entry, method.measures);
+      Json& over = entry["over"] = Json::array();
+      for (const Violation& violation : method.violations) over.push_back(ruleId(violation.measure));
+      methods.push_back(std::move(entry));
     }
-    out += "]}";
+    checked.push_back({{"file", jsonText(file.path)}, {"methods", std::move(methods)}});
   }
-  out += "],\"failures\":[";
-  for (size_t i = 0; i < failures.size(); ++i)
-    out += std::string(i > 0 ? "," : "") + "{\"file\":" + jsonString(failures[i].path) +
-           ",\"line\":" + std::to_string(failures[i].line) + ",\"message\":" + jsonString(failures[i].message) + "}";
-  return out + "]}\n";
+  Json& failed = out["failures"] = Json::array();
+  for (const Failure& failure : failures)
+    failed.push_back({{"file", jsonText(failure.path)}, {"line", failure.line}, {"message", jsonText(failure.message)}});
+  return text::jsonLine(out) + "\n";
 }
 
-std::string sarifRegion(int32_t line, int32_t endLine) {
-  std::string region = "{\"startLine\":" + std::to_string(std::max(1, line));
-  if (endLine >= line && endLine > 0) region += ",\"endLine\":" + std::to_string(endLine);
-  return region + "}";
+Json sarifRegion(int32_t line, int32_t endLine) {
+  Json region = {{"startLine", std::max(1, line)}};
+  if (endLine >= line && endLine > 0) region["endLine"] = endLine;
+  return region;
+}
+
+Json sarifLocation(const std::string& path, Json region) {
+  Json physical = {{"artifactLocation", {{"uri", jsonText(artifactUri(path))}}}};
+  if (!region.is_null()) physical["region"] = std::move(region);
+  return {{"physicalLocation", std::move(physical)}};
 }
 
 std::string sarifReport(const std::vector<CheckedFile>& files, const std::vector<Failure>& failures) {
-  std::string out =
-      "{\"$schema\":\"https://json.schemastore.org/sarif-2.1.0.json\",\"version\":\"2.1.0\",\"runs\":[{\"tool\":{"
-      "\"driver\":{\"name\":\"flowchart\",\"rules\":[";
+  Json rules = Json::array();
   for (Measure measure : kMeasures)
-    out += std::string(measure == Measure::Cyclomatic ? "" : ",") + "{\"id\":" + jsonString(ruleId(measure)) +
-           ",\"shortDescription\":{\"text\":" + jsonString(std::string(measureText(measure)) + " over its maximum") +
-           "},\"fullDescription\":{\"text\":" + jsonString(ruleDescription(measure)) +
-           "},\"defaultConfiguration\":{\"level\":\"warning\"}}";
-  out += "]}},\"invocations\":[{\"executionSuccessful\":" + std::string(failures.empty() ? "true" : "false") +
-         ",\"toolExecutionNotifications\":[";
-  for (size_t i = 0; i < failures.size(); ++i)
-    out += std::string(i > 0 ? "," : "") + "{\"level\":\"error\",\"message\":{\"text\":" +
-           jsonString(failures[i].message) + "},\"locations\":[{\"physicalLocation\":{\"artifactLocation\":{\"uri\":" +
-           jsonString(artifactUri(failures[i].path)) + "}" +
-           (failures[i].line > 0 ? ",\"region\":" + sarifRegion(failures[i].line, 0) : std::string()) + "}}]}";
-  out += "]}],\"results\":[";
-  bool first = true;
+    rules.push_back({{"id", ruleId(measure)},
+                     {"shortDescription", {{"text", std::string(measureText(measure)) + " over its maximum"}}},
+                     {"fullDescription", {{"text", ruleDescription(measure)}}},
+                     {"defaultConfiguration", {{"level", "warning"}}}});
+  Json notifications = Json::array();
+  for (const Failure& failure : failures)
+    notifications.push_back(
+        {{"level", "error"},
+         {"message", {{"text", jsonText(failure.message)}}},
+         {"locations", Json::array({sarifLocation(failure.path, failure.line > 0 ? sarifRegion(failure.line, 0)
+                                                                                 : Json(nullptr))})}});
+  Json results = Json::array();
   for (const CheckedFile& file : files)
     for (const CheckedMethod& method : file.methods)
       for (const Violation& violation : method.violations) {
-        out += std::string(first ? "" : ",") + "{\"ruleId\":" + jsonString(ruleId(violation.measure)) +
-               ",\"ruleIndex\":" + std::to_string(static_cast<int>(violation.measure)) +
-               ",\"level\":\"warning\",\"message\":{\"text\":" + jsonString(violationText(method, violation)) +
-               "},\"locations\":[{\"physicalLocation\":{\"artifactLocation\":{\"uri\":" +
-               jsonString(artifactUri(file.path)) + "},\"region\":" + sarifRegion(method.line, method.endLine) +
-               "},\"logicalLocations\":[{\"fullyQualifiedName\":" + jsonString(method.name) +
-               ",\"kind\":\"function\"}]}],\"properties\":{\"value\":" + std::to_string(violation.value) +
-               ",\"maximum\":" + std::to_string(violation.maximum) +
-               ",\"cyclomaticComplexity\":" + jsonOptional(method.value(Measure::Cyclomatic)) +
-               ",\"cognitiveComplexity\":" + jsonOptional(method.value(Measure::Cognitive)) +
-               ",\"nloc\":" + jsonOptional(method.nloc) + "}}";
-        first = false;
+        Json location = sarifLocation(file.path, sarifRegion(method.line, method.endLine));
+        location["logicalLocations"] =
+            Json::array({{{"fullyQualifiedName", jsonText(method.name)}, {"kind", "function"}}});
+        results.push_back({{"ruleId", ruleId(violation.measure)},
+                           {"ruleIndex", static_cast<int>(violation.measure)},
+                           {"level", "warning"},
+                           {"message", {{"text", jsonText(violationText(method, violation))}}},
+                           {"locations", Json::array({std::move(location)})},
+                           {"properties",
+                            {{"value", violation.value},
+                             {"maximum", violation.maximum},
+                             {"cyclomaticComplexity", jsonNumber(method.value(Measure::Cyclomatic))},
+                             {"cognitiveComplexity", jsonNumber(method.value(Measure::Cognitive))},
+                             {"nloc", jsonNumber(method.nloc)}}}});
       }
-  return out + "]}]}\n";
+  const Json run = {{"tool", {{"driver", {{"name", "flowchart"}, {"rules", std::move(rules)}}}}},
+                    {"invocations", Json::array({{{"executionSuccessful", failures.empty()},
+                                                  {"toolExecutionNotifications", std::move(notifications)}}})},
+                    {"results", std::move(results)}};
+  const Json out = {{"$schema", "https://json.schemastore.org/sarif-2.1.0.json"},
+                    {"version", "2.1.0"},
+                    {"runs", Json::array({run})}};
+  return text::jsonLine(out) + "\n";
 }
 
 // A fingerprint that stays while the method keeps its file, name and
@@ -300,46 +303,48 @@ std::string codeClimateReport(const std::vector<CheckedFile>& files) {
         issues.push_back({&file, &method, &violation, fingerprint(file.path, method.label, violation.measure)});
         ++uses[issues.back().fingerprint];
       }
-  std::string out = "[";
-  for (size_t i = 0; i < issues.size(); ++i) {
-    const Issue& issue = issues[i];
+  Json out = Json::array();
+  for (const Issue& issue : issues) {
     const CheckedMethod& method = *issue.method;
     const std::string print = uses[issue.fingerprint] > 1
                                   ? fingerprint(issue.file->path, method.label, issue.violation->measure, method.line)
                                   : issue.fingerprint;
-    out += std::string(i > 0 ? "," : "") + "{\"type\":\"issue\",\"check_name\":" +
-           jsonString(ruleId(issue.violation->measure)) + ",\"description\":" +
-           jsonString(violationText(method, *issue.violation)) + ",\"categories\":[\"Complexity\"]," +
-           "\"severity\":\"minor\",\"fingerprint\":\"" + print +
-           "\",\"location\":{\"path\":" + jsonString(fs::path(issue.file->path).generic_string()) +
-           ",\"lines\":{\"begin\":" + std::to_string(method.line) +
-           ",\"end\":" + std::to_string(std::max(method.line, method.endLine)) + "}}}";
+    out.push_back({{"type", "issue"},
+                   {"check_name", ruleId(issue.violation->measure)},
+                   {"description", jsonText(violationText(method, *issue.violation))},
+                   {"categories", Json::array({"Complexity"})},
+                   {"severity", "minor"},
+                   {"fingerprint", print},
+                   {"location",
+                    {{"path", jsonText(fs::path(issue.file->path).generic_string())},
+                     {"lines", {{"begin", method.line}, {"end", std::max(method.line, method.endLine)}}}}}});
   }
-  return out + "]\n";
+  return text::jsonLine(out) + "\n";
 }
 
 }  // namespace
 
-int runCheck(const CheckRequest& request) {
-  std::string error;
+CommandResult runCheck(const CheckRequest& request) {
   std::vector<Failure> failures;
-  const std::vector<std::string> paths = sourceFiles(request.sources, failures, error);
-  if (!error.empty()) {
-    std::fprintf(stderr, "%s\n", error.c_str());
-    return kExitUsage;
+  const errors::Result<std::vector<std::string>> found = sourceFiles(request.sources, failures);
+  if (!found) {
+    std::fprintf(stderr, "%s\n", found.problem().message.c_str());
+    return found.problem();
   }
+  const std::vector<std::string>& paths = *found;
   if (!request.output.empty() && isOneOf(request.output, request.sources, paths)) {
     std::fprintf(stderr, "%s: is one of the sources checked; the report would replace it (name another file with -o)\n",
                  request.output.c_str());
-    return kExitUsage;
+    return reported(errors::Problem::Kind::Usage);
   }
   std::optional<ChangedLines> changed;
   if (!request.changedSince.empty()) {
-    changed = ChangedLines::since(request.changedSince, request.sources, error);
-    if (!changed) {
-      std::fprintf(stderr, "flowchart: %s\n", error.c_str());
-      return kExitUsage;
+    errors::Result<ChangedLines> since = ChangedLines::since(request.changedSince, request.sources);
+    if (!since) {
+      std::fprintf(stderr, "flowchart: %s\n", since.problem().message.c_str());
+      return std::move(since).problem();
     }
+    changed = std::move(*since);
   }
   for (const Failure& failure : failures)
     std::fprintf(stderr, "%s\n", located(failure.path, failure.line, failure.message).c_str());
@@ -393,14 +398,14 @@ int runCheck(const CheckRequest& request) {
   }
   if (request.output.empty()) {
     std::fputs(report.c_str(), stdout);
-  } else if (!files::writeFileAtomically(request.output, report)) {
-    const std::string why = whyNotWritten(request.output);
+  } else if (errors::Status saved = files::writeAtomically(request.output, report); !saved) {
+    const std::string why = site::whyNotWritten(request.output, saved.problem().systemError);
     std::fprintf(stderr, "%s: cannot write the report%s\n", request.output.c_str(),
                  why.empty() ? "" : (": " + why).c_str());
-    return kExitSomeFailed;
+    return reported(errors::Problem::Kind::Failed);
   }
-  if (!failures.empty()) return kExitSomeFailed;
-  return violations > 0 ? kExitOverThreshold : kExitDone;
+  if (!failures.empty()) return reported(errors::Problem::Kind::Failed);
+  return Finished{violations > 0, 0};
 }
 
 }  // namespace cli

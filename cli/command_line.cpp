@@ -156,7 +156,7 @@ bool restAreNames(const std::vector<std::string>& args, size_t i, std::vector<st
   return true;
 }
 
-ParseResult refuse(std::string message) { return ParseResult{std::nullopt, std::move(message)}; }
+ParseResult refuse(std::string message) { return errors::Problem(errors::Problem::Kind::Usage, std::move(message)); }
 
 // Takes the value of an option given as "-o VALUE", "--output VALUE" or
 // "--output=VALUE".
@@ -239,7 +239,7 @@ ParseResult parseList(const std::vector<std::string>& args) {
   }
   if (positional.size() != 1) return refuse("list: give exactly one FILE.java");
   request.source = positional[0];
-  return ParseResult{Request(request), {}};
+  return ParseResult(Request(request));
 }
 
 ParseResult parseDraw(const std::vector<std::string>& args) {
@@ -265,7 +265,7 @@ ParseResult parseDraw(const std::vector<std::string>& args) {
   }
   request.source = positional[0];
   if (positional.size() == 2) request.method = positional[1];
-  return ParseResult{Request(request), {}};
+  return ParseResult(Request(request));
 }
 
 // A worker count from 1 to 256.
@@ -316,7 +316,7 @@ ParseResult parseSequence(const std::vector<std::string>& args) {
   }
   request.source = positional[0];
   request.method = positional[1];
-  return ParseResult{Request(request), {}};
+  return ParseResult(Request(request));
 }
 
 ParseResult parseBatch(const std::vector<std::string>& args) {
@@ -365,7 +365,7 @@ ParseResult parseBatch(const std::vector<std::string>& args) {
   if (positional.size() != 1) return refuse("batch: give exactly one SRC_DIR");
   if (request.outputDir.empty()) return refuse("batch: give the output folder with -o OUT_DIR");
   request.sourceDir = positional[0];
-  return ParseResult{Request(request), {}};
+  return ParseResult(Request(request));
 }
 
 ParseResult parseIndex(const std::vector<std::string>& args) {
@@ -381,7 +381,7 @@ ParseResult parseIndex(const std::vector<std::string>& args) {
   }
   if (request.outputDirs.empty()) return refuse("index: give the output folders of batch runs to merge");
   if (request.site.empty()) return refuse("index: give the site's folder with -o SITE");
-  return ParseResult{Request(request), {}};
+  return ParseResult(Request(request));
 }
 
 // flowchart check: thresholds, a report format and its file, and sources.
@@ -423,7 +423,7 @@ ParseResult parseCheck(const std::vector<std::string>& args) {
     request.sources.push_back(args[i]);
   }
   if (request.sources.empty()) return refuse("check: give at least one source file or folder");
-  return ParseResult{Request(request), {}};
+  return ParseResult(Request(request));
 }
 
 }  // namespace
@@ -433,14 +433,14 @@ ParseResult parseCommandLine(const std::vector<std::string>& args) {
   const std::string& command = args[0];
   for (size_t i = 1; i < args.size(); ++i)
     if ((args[i] == "--help" || args[i] == "-h") && (commandHelp(command) || command == "help"))
-      return ParseResult{Request(HelpRequest{command == "help" ? "" : command}), {}};
-  if (command == "--help" || command == "-h") return ParseResult{Request(HelpRequest{}), {}};
+      return ParseResult(Request(HelpRequest{command == "help" ? "" : command}));
+  if (command == "--help" || command == "-h") return ParseResult(Request(HelpRequest{}));
   if (command == "help") {
     const std::string topic = args.size() > 1 ? args[1] : "";
     if (!topic.empty() && !commandHelp(topic)) return refuse("help: no command '" + topic + "'");
-    return ParseResult{Request(HelpRequest{topic}), {}};
+    return ParseResult(Request(HelpRequest{topic}));
   }
-  if (command == "--version") return ParseResult{Request(VersionRequest{}), {}};
+  if (command == "--version") return ParseResult(Request(VersionRequest{}));
   if (command == "list") return parseList(args);
   if (command == "draw") return parseDraw(args);
   if (command == "sequence") return parseSequence(args);

@@ -7,6 +7,7 @@
 #include <variant>
 #include <vector>
 
+#include "errors/problem.h"
 #include "frontends/java/language_level.h"
 
 namespace cli {
@@ -81,10 +82,8 @@ struct CheckRequest {
 using Request = std::variant<HelpRequest, VersionRequest, ListRequest, DrawRequest, SequenceRequest, BatchRequest,
                              IndexRequest, CheckRequest>;
 
-struct ParseResult {
-  std::optional<Request> request;
-  std::string error;  // why the arguments were refused
-};
+// The request, or a usage problem saying why the arguments were refused.
+using ParseResult = errors::Result<Request>;
 
 ParseResult parseCommandLine(const std::vector<std::string>& arguments);
 

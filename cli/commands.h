@@ -1,12 +1,15 @@
-// The flowchart command's commands.  Each returns the exit code; results
-// go to standard output, problems to standard error.
+// The flowchart command's commands.  Each returns how it ended
+// (command_result.h); results go to standard output, problems to
+// standard error.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 
 #include "cli/command_line.h"
+#include "cli/command_result.h"
 #include "flowdraw/pages.h"
+#include "render/host/model.h"
 #include "pipeline/parsed_source.h"
 #include "pipeline/problem.h"
 
@@ -15,17 +18,12 @@ namespace cli {
 // The language the drawings' texts are in, as the drawing host takes it.
 inline constexpr uint16_t kUsEnglish = 1033;
 
-int runList(const ListRequest& request);
-int runDraw(const DrawRequest& request);
-int runSequence(const SequenceRequest& request);
-int runBatch(const BatchRequest& request);
-int runCheck(const CheckRequest& request);
-int runIndex(const IndexRequest& request);
-
-// Input that cannot be read is wrong usage; anything else a failure.
-inline int exitCodeFor(const pipeline::Problem& problem) {
-  return problem.kind == pipeline::Problem::Kind::Unreadable ? kExitUsage : kExitSomeFailed;
-}
+CommandResult runList(const ListRequest& request);
+CommandResult runDraw(const DrawRequest& request);
+CommandResult runSequence(const SequenceRequest& request);
+CommandResult runBatch(const BatchRequest& request);
+CommandResult runCheck(const CheckRequest& request);
+CommandResult runIndex(const IndexRequest& request);
 
 inline flowdraw::Fold foldFor(FoldMode mode) {
   switch (mode) {
@@ -35,12 +33,16 @@ inline flowdraw::Fold foldFor(FoldMode mode) {
   }
 }
 
-// The source a command works on, parsed; when it cannot be, the problem
-// is reported as FILE:LINE: message and exitCode says how the command ends.
-std::optional<pipeline::ParsedSource> parseSource(const std::string& path, int languageLevel, int& exitCode);
+// The source a command works on, parsed; when it cannot be, the problem,
+// reported as FILE:LINE: message.
+errors::Result<pipeline::ParsedSource> parseSource(const std::string& path, int languageLevel);
 
-// A --src DIR that is no folder is reported and ends the command with
-// kExitUsage; 0 when it is a folder or not given.
-int checkSourceTree(const std::string& tree);
+// Writes the drawing in the format the path's extension asks for
+// (host::formatForPath), through a temporary file.
+errors::Status saveDrawing(const host::DocumentModel& drawing, const std::string& path);
+
+// A --src DIR that is no folder is reported as wrong usage; fine when it
+// is a folder or not given.
+errors::Status checkSourceTree(const std::string& tree);
 
 }  // namespace cli

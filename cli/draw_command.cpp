@@ -3,20 +3,29 @@
 #include <vector>
 
 #include "cli/commands.h"
-#include "cli/failure_reason.h"
 #include "cli/method_choice.h"
 #include "cli/method_measures.h"
-#include "cli/output_names.h"
-#include "cli/text_output.h"
+#include "site/output_names.h"
+#include "text/text_output.h"
 #include "cfg/json.h"
 #include "pipeline/method_flow.h"
 #include "pipeline/method_flowchart.h"
 #include "pipeline/parsed_source.h"
 #include "render/host/drawing_svg.h"
+#include "render/host/drawing_xml.h"
 #include "render/host/save.h"
+#include "site/write_failure.h"
 #include "files/atomic_file.h"
 
 namespace cli {
+
+using site::fittedFileName;
+using text::fileSafeName;
+using text::hasExtension;
+using text::htmlEscaped;
+using text::located;
+using text::numberText;
+
 namespace {
 
 std::string fileStem(const std::string& path) {
@@ -28,10 +37,10 @@ std::string fileStem(const std::string& path) {
 }
 
 // Says why an output was not written, and how the command ends.
-int cannotWrite(const std::string& output, const char* what) {
-  const std::string why = whyNotWritten(output);
+CommandResult cannotWrite(const std::string& output, const char* what, const errors::Problem& refused) {
+  const std::string why = site::whyNotWritten(output, refused.systemError);
   std::fprintf(stderr, "%s: cannot write %s%s\n", output.c_str(), what, why.empty() ? "" : (": " + why).c_str());
-  return kExitSomeFailed;
+  return reported(errors::Problem::Kind::Failed);
 }
 
 // The page's table of methods.  Its measures are the ones list, check and
@@ -59,42 +68,44 @@ std::string methodIndex(pipeline::ParsedSource& parsed, const std::vector<size_t
 
 // The graphs of every page, before layout, in one file that Graphviz
 // reads whole: the method's first, then its folded constructs' and lambdas'.
-int writeGraphs(pipeline::ParsedSource& parsed, const pipeline::MethodSummary& method, const std::string& output,
+CommandResult writeGraphs(pipeline::ParsedSource& parsed, const pipeline::MethodSummary& method, const std::string& output,
                 FoldMode fold, pipeline::SequenceSources& classes) {
   pipeline::Problem problem;
   std::optional<std::string> text = pipeline::methodFlowchartDot(parsed, method, problem, foldFor(fold), &classes);
   if (!text) {
     std::fprintf(stderr, "%s\n", located(parsed.sourcePath(), problem.line, problem.message).c_str());
-    return kExitSomeFailed;
+    return reported(errors::Problem::Kind::Failed);
   }
-  if (!files::writeFileAtomically(output, *text)) return cannotWrite(output, "the graphs");
+  if (errors::Status saved = files::writeAtomically(output, *text); !saved)
+    return cannotWrite(output, "the graphs", saved.problem());
   size_t graphs = 0;
   for (size_t at = text->find("// page: "); at != std::string::npos; at = text->find("\n// page: ", at + 1)) ++graphs;
   std::printf("%s: %s, %zu graph%s\n", output.c_str(),
               utf8Text(parsed.summary().displayName(method), parsed.charset()).c_str(), graphs,
               graphs == 1 ? "" : "s");
-  return kExitDone;
+  return Finished{};
 }
 
 // The method's control-flow graph as JSON, for tools.
-int writeFlowJson(pipeline::ParsedSource& parsed, const pipeline::MethodSummary& method, const std::string& output,
+CommandResult writeFlowJson(pipeline::ParsedSource& parsed, const pipeline::MethodSummary& method, const std::string& output,
                   pipeline::SequenceSources& classes) {
   const errors::Result<cfg::MethodFlow> flow = pipeline::methodFlow(parsed, method, &classes);
   if (!flow) {
     const pipeline::Problem& problem = flow.problem();
     std::fprintf(stderr, "%s\n", located(parsed.sourcePath(), problem.line, problem.message).c_str());
-    return kExitSomeFailed;
+    return reported(errors::Problem::Kind::Failed);
   }
   const bool latin1 = parsed.charset() == text::Charset::Latin1;
-  if (!files::writeFileAtomically(output, cfg::methodFlowJson(*flow, latin1))) return cannotWrite(output, "the graph");
+  if (errors::Status saved = files::writeAtomically(output, cfg::methodFlowJson(*flow, latin1)); !saved)
+    return cannotWrite(output, "the graph", saved.problem());
   size_t nodes = 0;
   for (const cfg::Graph& graph : flow->graphs) nodes += graph.nodes.size();
   std::printf("%s: %s, %zu nodes\n", output.c_str(),
               utf8Text(parsed.summary().displayName(method), parsed.charset()).c_str(), nodes);
-  return kExitDone;
+  return Finished{};
 }
 
-int drawOne(pipeline::ParsedSource& parsed, const pipeline::MethodSummary& method, std::string output,
+CommandResult drawOne(pipeline::ParsedSource& parsed, const pipeline::MethodSummary& method, std::string output,
             FoldMode fold, pipeline::SequenceSources& classes) {
   const pipeline::FileSummary& summary = parsed.summary();
   // A name too long for a file name is cut and given a hash, as batch does.
@@ -110,28 +121,29 @@ int drawOne(pipeline::ParsedSource& parsed, const pipeline::MethodSummary& metho
                                           " has no body (abstract, interface or native): nothing to draw"
                                     : problem.message;
     std::fprintf(stderr, "%s\n", located(parsed.sourcePath(), problem.line, message).c_str());
-    return kExitSomeFailed;
+    return reported(errors::Problem::Kind::Failed);
   }
-  if (!host::saveDrawing(*chart->drawing, kUsEnglish, output)) return cannotWrite(output, "the drawing");
+  if (errors::Status saved = saveDrawing(*chart->drawing, output); !saved)
+    return cannotWrite(output, "the drawing", saved.problem());
   std::printf("%s: %s, %zu page%s\n", output.c_str(), utf8Text(summary.displayName(method), parsed.charset()).c_str(),
               chart->drawing->pages.size(), chart->drawing->pages.size() == 1 ? "" : "s");
-  return kExitDone;
+  return Finished{};
 }
 
-int drawAll(pipeline::ParsedSource& parsed, std::string output, FoldMode fold,
+CommandResult drawAll(pipeline::ParsedSource& parsed, std::string output, FoldMode fold,
             pipeline::SequenceSources& classes) {
   const pipeline::FileSummary& summary = parsed.summary();
   if (output.empty()) output = fileSafeName(fileStem(parsed.sourcePath())) + ".html";
   if (host::formatForPath(output) != host::DrawingFormat::Html) {
     std::fprintf(stderr, "draw: every method of a file goes into one HTML page; name a .html output\n");
-    return kExitUsage;
+    return reported(errors::Problem::Kind::Usage);
   }
   std::vector<size_t> methods;
   for (size_t i = 0; i < summary.methods.size(); ++i) methods.push_back(i);
   std::vector<std::unique_ptr<host::DocumentModel>> drawings;
   std::vector<host::NamedDrawing> sections;
   std::vector<std::string> anchors;
-  int exitCode = kExitDone;
+  CommandResult ending = Finished{};
   for (size_t i : methods) {
     const pipeline::MethodSummary& method = summary.methods[i];
     pipeline::Problem problem;
@@ -142,7 +154,7 @@ int drawAll(pipeline::ParsedSource& parsed, std::string output, FoldMode fold,
       // A method without a body is listed, with nothing to draw.
       if (problem.kind == pipeline::Problem::Kind::NoBody) continue;
       std::fprintf(stderr, "%s\n", located(parsed.sourcePath(), problem.line, problem.message).c_str());
-      exitCode = kExitSomeFailed;
+      ending = reported(errors::Problem::Kind::Failed);
       continue;
     }
     const std::string prefix = "m" + std::to_string(i + 1) + "-";
@@ -156,26 +168,35 @@ int drawAll(pipeline::ParsedSource& parsed, std::string output, FoldMode fold,
   const text::Charset encoding = parsed.charset();
   const std::string page =
       host::drawingsHtml(title, methodIndex(parsed, methods, anchors), sections, encoding, kUsEnglish);
-  if (!files::writeFileAtomically(output, page)) return cannotWrite(output, "the drawing");
+  if (errors::Status saved = files::writeAtomically(output, page); !saved)
+    return cannotWrite(output, "the drawing", saved.problem());
   std::printf("%s: %zu of %zu methods drawn\n", output.c_str(), drawings.size(), methods.size());
-  return exitCode;
+  return ending;
 }
 
 }  // namespace
 
-int runDraw(const DrawRequest& request) {
-  if (const int refused = checkSourceTree(request.sourceTree)) return refused;
-  int exitCode = kExitDone;
-  std::optional<pipeline::ParsedSource> parsed = parseSource(request.source, request.languageLevel, exitCode);
-  if (!parsed) return exitCode;
+errors::Status saveDrawing(const host::DocumentModel& drawing, const std::string& path) {
+  switch (host::formatForPath(path)) {
+    case host::DrawingFormat::Svg: return files::writeAtomically(path, host::drawingSvg(drawing));
+    case host::DrawingFormat::Html: return files::writeAtomically(path, host::drawingHtml(drawing, kUsEnglish));
+    case host::DrawingFormat::Xml: return files::writeAtomically(path, host::drawingXml(drawing, kUsEnglish));
+  }
+  return files::writeAtomically(path, host::drawingXml(drawing, kUsEnglish));
+}
+
+CommandResult runDraw(const DrawRequest& request) {
+  if (errors::Status tree = checkSourceTree(request.sourceTree); !tree) return tree.problem();
+  errors::Result<pipeline::ParsedSource> parsed = parseSource(request.source, request.languageLevel);
+  if (!parsed) return parsed.problem();
   const pipeline::FileSummary& summary = parsed->summary();
   // The classes of the file and the tree, for the exception classes the
   // program declares itself.
   pipeline::SequenceSources classes(*parsed, request.sourceTree);
   if (request.method.empty()) return drawAll(*parsed, request.output, request.fold, classes);
 
-  const std::optional<size_t> method = pickMethod(*parsed, request.method, "draw");
-  if (!method) return kExitUsage;
+  const errors::Result<size_t> method = pickMethod(*parsed, request.method, "draw");
+  if (!method) return method.problem();
   return drawOne(*parsed, summary.methods[*method], request.output, request.fold, classes);
 }
 

@@ -7,7 +7,7 @@
 #include <cstdio>
 
 #include "cli/commands.h"
-#include "cli/site_merge.h"
+#include "site/site_merge.h"
 
 namespace cli {
 namespace {
@@ -22,18 +22,20 @@ extern "C" void onStop(int signal) {
 
 }  // namespace
 
-int runIndex(const IndexRequest& request) {
+CommandResult runIndex(const IndexRequest& request) {
   struct sigaction handler {}, previousInt{}, previousTerm{};
   handler.sa_handler = onStop;
   ::sigaction(SIGINT, &handler, &previousInt);
   ::sigaction(SIGTERM, &handler, &previousTerm);
-  const MergeResult result = mergeSites(request, realSiteDisk(), stopRequested);
+  const site::MergeResult result =
+      site::mergeSites(request.outputDirs, request.site, site::realSiteFiles(), stopRequested);
   ::sigaction(SIGINT, &previousInt, nullptr);
   ::sigaction(SIGTERM, &previousTerm, nullptr);
   for (const std::string& message : result.messages) std::fprintf(stderr, "%s\n", message.c_str());
-  if (result.interrupted) return 128 + (stoppingSignal.load() == SIGTERM ? SIGTERM : SIGINT);
+  if (result.interrupted) return Finished{false, stoppingSignal.load() == SIGTERM ? SIGTERM : SIGINT};
   if (!result.summary.empty()) std::printf("%s\n", result.summary.c_str());
-  return result.exitCode;
+  if (result.failure != errors::Problem::Kind::None) return reported(result.failure);
+  return Finished{};
 }
 
 }  // namespace cli

@@ -4,10 +4,16 @@
 #include "cli/commands.h"
 #include "cli/method_choice.h"
 #include "cli/method_measures.h"
-#include "cli/text_output.h"
+#include "text/json_text.h"
+#include "text/text_output.h"
 #include "pipeline/parsed_source.h"
 
 namespace cli {
+
+using text::counted;
+using text::located;
+using text::numberText;
+
 namespace {
 
 using pipeline::FileSummary;
@@ -45,62 +51,66 @@ void printTable(const std::string& file, const FileSummary& summary, const Measu
   }
 }
 
-std::string jsonNumber(const std::optional<int64_t>& value) { return value ? std::to_string(*value) : "null"; }
-
 void printJson(const std::string& file, const FileSummary& summary, const MeasuredSource& measured,
                text::Charset charset) {
+  using text::Json;
+  using text::jsonNumber;
+  using text::jsonText;
   const metrics::Halstead& halstead = measured.file.halstead;
-  std::string out = "{\"file\":" + jsonString(file) + ",\"nloc\":" + jsonNumber(summary.nloc) +
-                    ",\"halsteadVolume\":" + decimalText(halstead.volume()) +
-                    ",\"halsteadEffort\":" + decimalText(halstead.effort()) +
-                    ",\"halstead\":" + halsteadJson(halstead) +
-                    ",\"commentLines\":" + jsonNumber(summary.commentLines) + ",\"classes\":[";
+  Json out = {{"file", jsonText(file)},
+              {"nloc", jsonNumber(summary.nloc)},
+              {"halsteadVolume", text::jsonDecimal(halstead.volume())},
+              {"halsteadEffort", text::jsonDecimal(halstead.effort())},
+              {"halstead", halsteadJson(halstead)},
+              {"commentLines", jsonNumber(summary.commentLines)}};
+  Json& classes = out["classes"] = Json::array();
   for (size_t c = 0; c < summary.classes.size(); ++c) {
     const pipeline::ClassSummary& cls = summary.classes[c];
-    if (c > 0) out += ',';
-    out += "{\"name\":" + jsonString(utf8Text(cls.qualifiedName, charset)) + ",\"kind\":" +
-           jsonString(cls.kind()) + ",\"line\":" + std::to_string(cls.line) +
-           ",\"endLine\":" + std::to_string(cls.endLine) + ",\"nloc\":" + jsonNumber(cls.nloc) +
-           ",\"complexity\":" + jsonNumber(measured.classComplexity(summary, c)) + "}";
+    classes.push_back({{"name", jsonText(utf8Text(cls.qualifiedName, charset))},
+                       {"kind", jsonText(cls.kind())},
+                       {"line", cls.line},
+                       {"endLine", cls.endLine},
+                       {"nloc", jsonNumber(cls.nloc)},
+                       {"complexity", jsonNumber(measured.classComplexity(summary, c))}});
   }
-  out += "],\"methods\":[";
+  Json& methods = out["methods"] = Json::array();
   for (size_t m = 0; m < summary.methods.size(); ++m) {
     const pipeline::MethodSummary& method = summary.methods[m];
-    if (m > 0) out += ',';
-    out += "{\"class\":" + jsonString(utf8Text(summary.classes[method.classIndex].qualifiedName, charset)) +
-           ",\"classLine\":" + std::to_string(summary.classes[method.classIndex].line) +
-           ",\"name\":" + jsonString(utf8Text(pipeline::shownName(method), charset)) +
-           ",\"signature\":" +
-           jsonString(utf8Text(method.isInitializer() ? pipeline::shownName(method) : method.signature, charset)) +
-           ",\"line\":" + std::to_string(method.line) + ",\"endLine\":" + std::to_string(method.endLine) +
-           ",\"nloc\":" + jsonNumber(method.nloc) + measuresJson(measured.withBody(m)) +
-           ",\"commentLines\":" + jsonNumber(method.commentLines) + "}";
+    const pipeline::ClassSummary& owner = summary.classes[method.classIndex];
+    Json entry = {{"class", jsonText(utf8Text(owner.qualifiedName, charset))},
+                  {"classLine", owner.line},
+                  {"name", jsonText(utf8Text(pipeline::shownName(method), charset))},
+                  {"signature", jsonText(utf8Text(method.isInitializer() ? pipeline::shownName(method) : method.signature,
+                                                  charset))},
+                  {"line", method.line},
+                  {"endLine", method.endLine},
+                  {"nloc", jsonNumber(method.nloc)}};
+    addMeasures(entry, measured.withBody(m));
+    entry["commentLines"] = jsonNumber(method.commentLines);
+    methods.push_back(std::move(entry));
   }
-  out += "]}\n";
-  std::fputs(out.c_str(), stdout);
+  std::fputs((text::jsonLine(out) + "\n").c_str(), stdout);
 }
 
 }  // namespace
 
-std::optional<pipeline::ParsedSource> parseSource(const std::string& path, int languageLevel, int& exitCode) {
+errors::Result<pipeline::ParsedSource> parseSource(const std::string& path, int languageLevel) {
   errors::Result<pipeline::ParsedSource> parsed = pipeline::ParsedSource::parse(path, languageLevel);
   if (!parsed) {
     const pipeline::Problem& problem = parsed.problem();
     std::fprintf(stderr, "%s\n", located(path, problem.line, problem.message).c_str());
-    exitCode = exitCodeFor(problem);
-    return std::nullopt;
+    return problem;
   }
   return std::move(*parsed);
 }
 
-int runList(const ListRequest& request) {
-  int exitCode = kExitDone;
-  std::optional<pipeline::ParsedSource> parsed = parseSource(request.source, request.languageLevel, exitCode);
-  if (!parsed) return exitCode;
+CommandResult runList(const ListRequest& request) {
+  errors::Result<pipeline::ParsedSource> parsed = parseSource(request.source, request.languageLevel);
+  if (!parsed) return parsed.problem();
   const MeasuredSource measured = measureSource(*parsed);
   if (request.json) printJson(request.source, parsed->summary(), measured, parsed->charset());
   else printTable(request.source, parsed->summary(), measured, parsed->charset());
-  return kExitDone;
+  return Finished{};
 }
 
 }  // namespace cli

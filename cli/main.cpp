@@ -22,29 +22,29 @@ Overloaded(Handlers...) -> Overloaded<Handlers...>;
 int main(int argc, char** argv) {
   const std::vector<std::string> arguments(argv + 1, argv + argc);
   const cli::ParseResult parsed = cli::parseCommandLine(arguments);
-  if (!parsed.request) {
+  if (!parsed) {
     // A command's own usage is the shorter read.
     const bool known = !arguments.empty() && cli::isCommand(arguments[0]);
-    std::fprintf(stderr, "flowchart: %s\nRun 'flowchart %s' for usage.\n", parsed.error.c_str(),
+    std::fprintf(stderr, "flowchart: %s\nRun 'flowchart %s' for usage.\n", parsed.problem().message.c_str(),
                  known ? ("help " + arguments[0]).c_str() : "--help");
-    return cli::kExitUsage;
+    return cli::exitCodeFor(parsed.problem().kind);
   }
   return std::visit(
       Overloaded{
           [](const cli::HelpRequest& help) {
             std::fputs(cli::helpText(help.topic).c_str(), stdout);
-            return cli::kExitDone;
+            return cli::exitCode(cli::Finished{});
           },
           [](const cli::VersionRequest&) {
             std::printf("%s\n", kVersion);
-            return cli::kExitDone;
+            return cli::exitCode(cli::Finished{});
           },
-          [](const cli::ListRequest& request) { return cli::runList(request); },
-          [](const cli::DrawRequest& request) { return cli::runDraw(request); },
-          [](const cli::SequenceRequest& request) { return cli::runSequence(request); },
-          [](const cli::BatchRequest& request) { return cli::runBatch(request); },
-          [](const cli::CheckRequest& request) { return cli::runCheck(request); },
-          [](const cli::IndexRequest& request) { return cli::runIndex(request); },
+          [](const cli::ListRequest& request) { return cli::exitCode(cli::runList(request)); },
+          [](const cli::DrawRequest& request) { return cli::exitCode(cli::runDraw(request)); },
+          [](const cli::SequenceRequest& request) { return cli::exitCode(cli::runSequence(request)); },
+          [](const cli::BatchRequest& request) { return cli::exitCode(cli::runBatch(request)); },
+          [](const cli::CheckRequest& request) { return cli::exitCode(cli::runCheck(request)); },
+          [](const cli::IndexRequest& request) { return cli::exitCode(cli::runIndex(request)); },
       },
-      *parsed.request);
+      *parsed);
 }

@@ -4,11 +4,16 @@
 #include <charconv>
 #include <cstdio>
 
+#include "cli/command_result.h"
 #include "cli/method_signature.h"
-#include "cli/text_output.h"
+#include "text/text_output.h"
 #include "files/latin1.h"
 
 namespace cli {
+
+using text::counted;
+using text::splitText;
+
 namespace {
 
 std::vector<std::string> split(const std::string& text, char separator) {
@@ -157,7 +162,7 @@ std::vector<size_t> matchingMethods(const pipeline::FileSummary& summary, const 
   return innermost;
 }
 
-std::optional<size_t> pickMethod(const pipeline::ParsedSource& parsed, const std::string& text,
+errors::Result<size_t> pickMethod(const pipeline::ParsedSource& parsed, const std::string& text,
                                  std::string_view command) {
   // A name typed in a terminal is UTF-8; an ISO-8859-1 source's names are
   // compared in its own bytes.
@@ -167,7 +172,7 @@ std::optional<size_t> pickMethod(const pipeline::ParsedSource& parsed, const std
     std::fprintf(stderr,
                  "%.*s: '%s' is not a method name; write METHOD, Class.METHOD, METHOD:LINE or METHOD(TYPES)\n",
                  static_cast<int>(command.size()), command.data(), text.c_str());
-    return std::nullopt;
+    return reported(errors::Problem::Kind::Usage);
   }
   const pipeline::FileSummary& summary = parsed.summary();
   const std::vector<size_t> matches = matchingMethods(summary, *choice);
@@ -177,7 +182,7 @@ std::optional<size_t> pickMethod(const pipeline::ParsedSource& parsed, const std
   if (!matches.empty()) {
     std::fprintf(stderr, "%s: '%s' names %zu methods; pick one with METHOD:LINE or METHOD(TYPES):%s\n",
                  source.c_str(), text.c_str(), matches.size(), candidateList(summary, matches, charset).c_str());
-    return std::nullopt;
+    return reported(errors::Problem::Kind::Usage);
   }
   // The name alone, without the line and types: when it fits, only those
   // were wrong and the methods of that name are the candidates.
@@ -192,7 +197,7 @@ std::optional<size_t> pickMethod(const pipeline::ParsedSource& parsed, const std
     const std::string name = utf8Text(choice->name, charset);
     std::fprintf(stderr, "%s: no method '%s'%s; the methods named %s are:%s\n", source.c_str(), name.c_str(),
                  utf8Text(what, charset).c_str(), name.c_str(), candidateList(summary, named, charset).c_str());
-    return std::nullopt;
+    return reported(errors::Problem::Kind::Usage);
   }
   std::vector<size_t> all;
   std::vector<std::string> names;
@@ -205,7 +210,7 @@ std::optional<size_t> pickMethod(const pipeline::ParsedSource& parsed, const std
   if (close.empty()) {
     std::fprintf(stderr, "%s: no method '%s'; the methods are:%s\n", source.c_str(), text.c_str(),
                  candidateList(summary, all, charset).c_str());
-    return std::nullopt;
+    return reported(errors::Problem::Kind::Usage);
   }
   std::string meant, shown;
   for (size_t k = 0; k < close.size(); ++k)
@@ -217,7 +222,7 @@ std::optional<size_t> pickMethod(const pipeline::ParsedSource& parsed, const std
   std::fprintf(stderr, "%s: no method '%s'; did you mean %s?%s\n(flowchart list %s shows all %s)\n", source.c_str(),
                text.c_str(), meant.c_str(), candidateList(summary, suggested, charset).c_str(), source.c_str(),
                counted(summary.methods.size(), "method").c_str());
-  return std::nullopt;
+  return reported(errors::Problem::Kind::Usage);
 }
 
 }  // namespace cli

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "errors/problem.h"
 #include "pipeline/parsed_source.h"
 #include "pipeline/source_summary.h"
 
@@ -32,12 +33,12 @@ std::optional<MethodChoice> parseMethodChoice(const std::string& text);
 // without its package or type arguments, "..." as "[]").
 std::vector<size_t> matchingMethods(const pipeline::FileSummary& summary, const MethodChoice& choice);
 
-// The one method of a parsed file that a person's text names; nullopt when
-// the text is not a method name or names none or several, which is said
-// on standard error with the candidates: the closest names to a misspelt
+// The one method of a parsed file that a person's text names; a usage
+// problem when the text is not a method name or names none or several,
+// which is said on standard error with the candidates: the closest names to a misspelt
 // one, the methods of the name when only the line or types are wrong (the
 // command name leads the message about a malformed name).
-std::optional<size_t> pickMethod(const pipeline::ParsedSource& parsed, const std::string& text,
-                                 std::string_view command);
+errors::Result<size_t> pickMethod(const pipeline::ParsedSource& parsed, const std::string& text,
+                                  std::string_view command);
 
 }  // namespace cli

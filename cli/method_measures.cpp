@@ -48,27 +48,21 @@ MeasuredSource measureSource(pipeline::ParsedSource& parsed) {
   return measured;
 }
 
-std::string decimalText(double value) {
-  if (!std::isfinite(value)) return "null";
-  char text[64];
-  std::snprintf(text, sizeof text, "%.2f", value);
-  return text;
+text::Json halsteadJson(const metrics::Halstead& halstead) {
+  return {{"length", halstead.length()},
+          {"vocabulary", halstead.vocabulary()},
+          {"volume", text::jsonDecimal(halstead.volume())},
+          {"difficulty", text::jsonDecimal(halstead.difficulty())},
+          {"effort", text::jsonDecimal(halstead.effort())}};
 }
 
-std::string halsteadJson(const metrics::Halstead& halstead) {
-  return "{\"length\":" + std::to_string(halstead.length()) + ",\"vocabulary\":" +
-         std::to_string(halstead.vocabulary()) + ",\"volume\":" + decimalText(halstead.volume()) +
-         ",\"difficulty\":" + decimalText(halstead.difficulty()) + ",\"effort\":" + decimalText(halstead.effort()) +
-         "}";
-}
-
-std::string measuresJson(const metrics::MethodMeasures* measures) {
-  if (!measures || !measures->hasBody)
-    return ",\"body\":false,\"complexity\":null,\"cognitive\":null,\"halsteadVolume\":null,\"halstead\":null";
-  return ",\"body\":true,\"complexity\":" + std::to_string(measures->cyclomatic) +
-         ",\"cognitive\":" + std::to_string(measures->cognitive) +
-         ",\"halsteadVolume\":" + decimalText(measures->halstead.volume()) +
-         ",\"halstead\":" + halsteadJson(measures->halstead);
+void addMeasures(text::Json& method, const metrics::MethodMeasures* measures) {
+  const bool body = measures && measures->hasBody;
+  method["body"] = body;
+  method["complexity"] = body ? text::Json(measures->cyclomatic) : text::Json(nullptr);
+  method["cognitive"] = body ? text::Json(measures->cognitive) : text::Json(nullptr);
+  method["halsteadVolume"] = body ? text::jsonDecimal(measures->halstead.volume()) : text::Json(nullptr);
+  method["halstead"] = body ? halsteadJson(measures->halstead) : text::Json(nullptr);
 }
 
 }  // namespace cli

@@ -8,6 +8,7 @@
 
 #include "metrics/measures.h"
 #include "pipeline/parsed_source.h"
+#include "text/json_text.h"
 
 namespace cli {
 
@@ -29,13 +30,10 @@ struct MeasuredSource {
 
 MeasuredSource measureSource(pipeline::ParsedSource& parsed);
 
-// A number with two decimals, as JSON writes it.
-std::string decimalText(double value);
-
-// ,"complexity":C,"cognitive":K,"halsteadVolume":V,"halstead":{...}
-// with nulls for a method without a body.
-std::string measuresJson(const metrics::MethodMeasures* measures);
+// Adds "body", "complexity", "cognitive", "halsteadVolume" and "halstead"
+// to a method's object, with nulls for a method without a body.
+void addMeasures(text::Json& method, const metrics::MethodMeasures* measures);
 // {"length":..,"vocabulary":..,"volume":..,"difficulty":..,"effort":..}
-std::string halsteadJson(const metrics::Halstead& halstead);
+text::Json halsteadJson(const metrics::Halstead& halstead);
 
 }  // namespace cli

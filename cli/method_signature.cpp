@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <cctype>
 
-#include "cli/text_output.h"
+#include "text/text_output.h"
 
 namespace cli {
+
+using text::splitText;
+
 namespace {
 
 bool isIdentifierStart(char c) {

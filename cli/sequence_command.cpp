@@ -3,16 +3,20 @@
 #include <string>
 
 #include "cli/commands.h"
-#include "cli/failure_reason.h"
 #include "cli/method_choice.h"
-#include "cli/output_names.h"
-#include "cli/text_output.h"
+#include "site/output_names.h"
+#include "text/text_output.h"
 #include "files/atomic_file.h"
 #include "pipeline/method_sequence.h"
 #include "pipeline/parsed_source.h"
-#include "render/host/save.h"
+#include "site/write_failure.h"
 
 namespace cli {
+
+using site::fittedFileName;
+using text::hasExtension;
+using text::located;
+
 namespace {
 
 std::string counted(size_t count, const char* noun) {
@@ -21,20 +25,19 @@ std::string counted(size_t count, const char* noun) {
 
 }  // namespace
 
-int checkSourceTree(const std::string& tree) {
+errors::Status checkSourceTree(const std::string& tree) {
   std::error_code ec;
-  if (tree.empty() || std::filesystem::is_directory(tree, ec)) return 0;
+  if (tree.empty() || std::filesystem::is_directory(tree, ec)) return {};
   std::fprintf(stderr, "%s: %s\n", tree.c_str(), std::filesystem::exists(tree, ec) ? "is not a folder" : "no such folder");
-  return kExitUsage;
+  return reported(errors::Problem::Kind::Usage);
 }
 
-int runSequence(const SequenceRequest& request) {
-  if (const int refused = checkSourceTree(request.sourceTree)) return refused;
-  int exitCode = kExitDone;
-  std::optional<pipeline::ParsedSource> parsed = parseSource(request.source, request.languageLevel, exitCode);
-  if (!parsed) return exitCode;
-  const std::optional<size_t> chosen = pickMethod(*parsed, request.method, "sequence");
-  if (!chosen) return kExitUsage;
+CommandResult runSequence(const SequenceRequest& request) {
+  if (errors::Status tree = checkSourceTree(request.sourceTree); !tree) return tree.problem();
+  errors::Result<pipeline::ParsedSource> parsed = parseSource(request.source, request.languageLevel);
+  if (!parsed) return parsed.problem();
+  const errors::Result<size_t> chosen = pickMethod(*parsed, request.method, "sequence");
+  if (!chosen) return chosen.problem();
   const pipeline::MethodSummary& method = parsed->summary().methods[*chosen];
   const std::string name = utf8Text(parsed->summary().displayName(method), parsed->charset());
   const std::string output = request.output.empty() ? fittedFileName(name) + "-sequence.html" : request.output;
@@ -49,22 +52,22 @@ int runSequence(const SequenceRequest& request) {
   if (!sequence) {
     const pipeline::Problem& problem = sequence.problem();
     std::fprintf(stderr, "%s\n", located(parsed->sourcePath(), problem.line, problem.message).c_str());
-    return kExitSomeFailed;
+    return reported(errors::Problem::Kind::Failed);
   }
-  const bool saved = graphOnly ? files::writeFileAtomically(output, pipeline::methodSequenceDot(*sequence))
-                               : host::saveDrawing(*sequence->drawing, kUsEnglish, output);
+  const errors::Status saved = graphOnly ? files::writeAtomically(output, pipeline::methodSequenceDot(*sequence))
+                                         : saveDrawing(*sequence->drawing, output);
   if (!saved) {
-    const std::string why = whyNotWritten(output);
+    const std::string why = site::whyNotWritten(output, saved.problem().systemError);
     std::fprintf(stderr, "%s: cannot write the %s%s\n", output.c_str(), graphOnly ? "graph" : "drawing",
                  why.empty() ? "" : (": " + why).c_str());
-    return kExitSomeFailed;
+    return reported(errors::Problem::Kind::Failed);
   }
   std::printf("%s: %s, %s, %s\n", output.c_str(), name.c_str(),
               counted(sequence->diagram.lifelines.size(), "lifeline").c_str(),
               counted(sequence->diagram.messages.size(), "message").c_str());
   for (const std::string& note : sequence->diagram.notes)
     std::printf("  note: %s\n", utf8Text(note, parsed->charset()).c_str());
-  return kExitDone;
+  return Finished{};
 }
 
 }  // namespace cli

@@ -64,15 +64,21 @@ AtomicFile::~AtomicFile() { discard(); }
 bool AtomicFile::open() {
   if (file_) return true;
   std::error_code ec;
-  if (fs::is_directory(target_, ec)) return false;
+  if (fs::is_directory(target_, ec)) {
+    error_ = EISDIR;
+    return false;
+  }
   file_ = createTemporary(target_, temp_);
+  if (!file_) error_ = errno;
   return file_ != nullptr;
 }
 
 bool AtomicFile::write(std::string_view bytes) {
   if (!file_ || failed_) return false;
-  if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size())
+  if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) {
     failed_ = true;
+    error_ = errno;
+  }
   return !failed_;
 }
 
@@ -80,7 +86,10 @@ bool AtomicFile::close() {
   if (closed_) return true;
   if (!file_) return false;
   bool ok = !failed_ && std::fflush(file_) == 0 && !std::ferror(file_);
-  ok = std::fclose(file_) == 0 && ok;
+  if (!ok && error_ == 0) error_ = errno;
+  const bool closedWell = std::fclose(file_) == 0;
+  if (!closedWell && ok) error_ = errno;
+  ok = closedWell && ok;
   file_ = nullptr;
   if (!ok) {
     failed_ = true;
@@ -97,6 +106,7 @@ bool AtomicFile::commit() {
   std::error_code ec;
   fs::rename(temp_, target_, ec);
   if (ec) {
+    error_ = ec.value();
     discard();
     return false;
   }
@@ -152,8 +162,13 @@ std::string reserveTemporaryFile(const std::string& target) {
 }
 
 bool writeFileAtomically(const std::string& path, std::string_view bytes) {
+  return writeAtomically(path, bytes).ok();
+}
+
+errors::Status writeAtomically(const std::string& path, std::string_view bytes) {
   AtomicFile file(path);
-  return file.open() && file.write(bytes) && file.commit();
+  if (file.open() && file.write(bytes) && file.commit()) return {};
+  return errors::Problem::fromSystem(path, file.systemError());
 }
 
 }  // namespace files

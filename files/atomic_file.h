@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "errors/problem.h"
+
 namespace files {
 
 class AtomicFile {
@@ -30,6 +32,9 @@ class AtomicFile {
   // Closes if still open, then renames over the target; false (and the
   // target untouched) when any write failed or the rename is refused.
   bool commit();
+  // After a failure: the system's error number of the step that failed
+  // (EISDIR for a target that is a folder), else 0.
+  int systemError() const { return error_; }
 
  private:
   void discard();
@@ -39,6 +44,7 @@ class AtomicFile {
   std::FILE* file_ = nullptr;
   bool failed_ = false;
   bool closed_ = false;
+  int error_ = 0;
 };
 
 // Files that replace their targets together: each is written in full to a
@@ -74,5 +80,8 @@ std::string reserveTemporaryFile(const std::string& target);
 
 // Writes the whole text to path atomically.
 bool writeFileAtomically(const std::string& path, std::string_view bytes);
+// The same, saying why when it fails: a problem "PATH: the system's
+// reason" with the system's error number (errors::Problem::fromSystem).
+errors::Status writeAtomically(const std::string& path, std::string_view bytes);
 
 }  // namespace files

@@ -4,6 +4,7 @@
 #include <map>
 
 #include "render/host/text_layout.h"
+#include "text/text_output.h"
 
 namespace flowdraw {
 namespace {
@@ -53,8 +54,8 @@ std::string shapePicture(const host::MasterDef& master, double x, double y) {
   std::string out;
   for (const host::OutlinePart& part : master.outline) {
     const std::string fill = part.filled ? master.style.fill : "none";
-    const std::string paint = " fill=\"" + host::escapeXml(fill) + "\" stroke=\"" +
-                              host::escapeXml(master.style.stroke) + "\" stroke-width=\"1.2\"" +
+    const std::string paint = " fill=\"" + text::htmlEscaped(fill) + "\" stroke=\"" +
+                              text::htmlEscaped(master.style.stroke) + "\" stroke-width=\"1.2\"" +
                               (part.dashed ? " stroke-dasharray=\"4 2\"" : "");
     switch (part.kind) {
       case host::OutlinePart::Kind::Rect:
@@ -85,7 +86,7 @@ std::string shapePicture(const host::MasterDef& master, double x, double y) {
 }
 
 std::string arrowPicture(const host::MasterDef& master, double x, double y) {
-  const std::string color = host::escapeXml(master.style.stroke);
+  const std::string color = text::htmlEscaped(master.style.stroke);
   const double mid = y + kPictureHeight / 2;
   return "<path d=\"M" + number(x + 2) + " " + number(mid) + " L" + number(x + 34) + " " + number(mid) +
          "\" stroke=\"" + color + "\" stroke-width=\"1.5\" fill=\"none\"" +
@@ -105,7 +106,7 @@ std::string legendSvg(const Masters& masters) {
     const double x = 6 + (entry / kRows) * kColumn, y = 4 + (entry % kRows) * kRow;
     body += picture(x, y);
     body += "<text x=\"" + number(x + kPictureWidth + 10) + "\" y=\"" + number(y + kPictureHeight / 2 + 4) + "\">" +
-            host::escapeXml(meaning) + "</text>\n";
+            text::htmlEscaped(meaning) + "</text>\n";
     ++entry;
   };
   for (const Entry& e : kShapes)
@@ -129,7 +130,7 @@ std::string legendHtml(const Masters& masters) {
 
 std::string linkedLegendHtml(const std::string& pictureUrl) {
   return "<details class=\"legend\"><summary>Legend</summary>\n<div class=\"legend\"><img src=\"" +
-         host::escapeXml(pictureUrl) + "\" alt=\"The shapes and arrows of a flowchart\"></div>\n</details>\n";
+         text::htmlEscaped(pictureUrl) + "\" alt=\"The shapes and arrows of a flowchart\"></div>\n</details>\n";
 }
 
 }  // namespace flowdraw

@@ -83,9 +83,9 @@ TEST(BatchCommand, DrawsTheTreeAndIndexesIt) {
             (std::vector<std::string>{"files/Empty.java/index.html", "files/a/Good.java/Good.loop-L8.html",
                                       "files/a/Good.java/Good.twice-L2.html", "files/a/Good.java/index.html",
                                       "files/b/Broken.java/index.html", "index.html", "site/drawing.css",
-                                      "site/drawing.js", "site/legend.svg", "site/records/Empty.java/record.tsv",
-                                      "site/records/a/Good.java/record.tsv", "site/records/b/Broken.java/record.tsv",
-                                      "site/site.css", "site/site.js", "site/site.tsv"}));
+                                      "site/drawing.js", "site/legend.svg", "site/records/Empty.java/record.json",
+                                      "site/records/a/Good.java/record.json", "site/records/b/Broken.java/record.json",
+                                      "site/site.css", "site/site.js", "site/site.json"}));
   const std::string index = readFile(dir.path() / "out/index.html");
   EXPECT_NE(index.find("3 files, 2 classes, 2 methods, 2 flowcharts; 1 file did not parse"), std::string::npos);
   // The methods come first, with their parameter types, linked to their
@@ -197,7 +197,7 @@ TEST(BatchCommand, AnEditDuringTheRunIsDrawnNextTime) {
   ASSERT_EQ(runFlowchart({"batch", "src", "-o", "out"}, dir.path()).exitCode, 1);
   const fs::path good = dir.path() / "src/a/Good.java";
   const auto read = fs::last_write_time(good);
-  ASSERT_LT(read, fs::last_write_time(dir.path() / "out/site/records/a/Good.java/record.tsv"));
+  ASSERT_LT(read, fs::last_write_time(dir.path() / "out/site/records/a/Good.java/record.json"));
   std::string edited = kGood;
   edited.replace(edited.find("loop"), 4, "pool");
   writeFile(good, edited);
@@ -228,7 +228,7 @@ TEST(BatchCommand, AFullDiskIsReportedAndTriedAgain) {
     const auto run = batchIn({"-j", "1"});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(withoutSummary(run.err), "src/b/Broken.java:3: does not parse as Java\n");
-    EXPECT_TRUE(fs::exists(dir.path() / "out/site/records/a/Good.java/record.tsv"));
+    EXPECT_TRUE(fs::exists(dir.path() / "out/site/records/a/Good.java/record.json"));
   }
   {
     const auto run = batchIn({"--force", "--sequence", "-j", "1"});
@@ -248,7 +248,7 @@ TEST(BatchCommand, AFullDiskIsReportedAndTriedAgain) {
                              ": no space left in " + (out / "files/a/Good.java").string() + "\n"),
             std::string::npos)
       << cramped.err;
-  EXPECT_FALSE(fs::exists(out / "site/records/a/Good.java/record.tsv"));
+  EXPECT_FALSE(fs::exists(out / "site/records/a/Good.java/record.json"));
   disk.unfill();
   const auto roomy = runFlowchart({"batch", "src", "-o", out.string()}, dir.path());
   EXPECT_EQ(withoutSummary(roomy.err), "src/b/Broken.java:3: does not parse as Java\n");
@@ -268,8 +268,11 @@ TEST(BatchCommand, SequenceDiagramsBesideTheFlowcharts) {
   EXPECT_EQ(filesBelow(dir.path() / "out/files/a/Good.java"),
             (std::vector<std::string>{"Good.loop-L8-sequence.html", "Good.loop-L8.html", "Good.twice-L2-sequence.html",
                                       "Good.twice-L2.html", "index.html"}));
-  const std::string record = readFile(dir.path() / "out/site/records/a/Good.java/record.tsv");
-  EXPECT_NE(record.find("\tGood.twice-L2.html\t\tGood.twice-L2-sequence.html\t72\t1\n"), std::string::npos) << record;
+  const std::string record = readFile(dir.path() / "out/site/records/a/Good.java/record.json");
+  EXPECT_NE(record.find("\"cognitive\":1,\"halsteadVolume\":72,\"drawing\":\"Good.twice-L2.html\",\"problem\":\"\","
+                        "\"sequence\":\"Good.twice-L2-sequence.html\"}"),
+            std::string::npos)
+      << record;
   const std::string index = readFile(dir.path() / "out/index.html");
   EXPECT_NE(index.find("2 flowcharts, 2 sequence diagrams; 1 file did not parse"), std::string::npos);
   EXPECT_NE(index.find("<th>Sequence</th>"), std::string::npos);
@@ -377,7 +380,7 @@ TEST(BatchCommand, StopsPromptlyAndLeavesNoWorkerBehind) {
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 143);
   EXPECT_EQ(runningInGroup(child), 0u);
-  EXPECT_FALSE(fs::exists(dir.path() / "out/site/records/Big.java/record.tsv"));
+  EXPECT_FALSE(fs::exists(dir.path() / "out/site/records/Big.java/record.json"));
   EXPECT_FALSE(fs::exists(dir.path() / "out/index.html"));
 
   const pid_t killed = startBatch(dir.path());
@@ -442,7 +445,7 @@ TEST(BatchCommand, InterruptedRunLeavesWholeFiles) {
   else EXPECT_EQ(WEXITSTATUS(status), 0);
   for (const std::string& file : filesBelow(dir.path() / "out")) {
     const bool known =
-        file.ends_with(".html") || (file.starts_with("site/records/") && file.ends_with("/record.tsv")) ||
+        file.ends_with(".html") || (file.starts_with("site/records/") && file.ends_with("/record.json")) ||
         (file.starts_with("site/") && (file.ends_with(".css") || file.ends_with(".js") || file.ends_with(".svg")));
     EXPECT_TRUE(known) << "left behind: " << file;
     if (file.ends_with(".html")) EXPECT_NE(readFile(dir.path() / "out" / file).find("</html>"), std::string::npos);
@@ -568,5 +571,5 @@ TEST(BatchCommand, ShardsMergeIntoTheSameSite) {
   EXPECT_EQ(runFlowchart({"batch", "src", "-o", "x", "--shard", "4/3"}, dir.path()).exitCode, 2);
   const auto notOutput = runFlowchart({"index", "src/a", "-o", "site2"}, dir.path());
   EXPECT_EQ(notOutput.exitCode, 2);
-  EXPECT_EQ(notOutput.err, "src/a: holds no output of flowchart batch (no site/site.tsv)\n");
+  EXPECT_EQ(notOutput.err, "src/a: holds no output of flowchart batch (no site/site.json)\n");
 }

@@ -52,7 +52,7 @@ std::string classWith(const std::string& name, int methods) {
 // The shard of --shard K/n whose output holds the file's record.
 int shardHolding(const fs::path& dir, int n, const std::string& relative) {
   for (int k = 1; k <= n; ++k)
-    if (fs::exists(dir / ("s" + std::to_string(k)) / "site/records" / relative / "record.tsv")) return k;
+    if (fs::exists(dir / ("s" + std::to_string(k)) / "site/records" / relative / "record.json")) return k;
   return 0;
 }
 
@@ -89,11 +89,11 @@ TEST(IndexCommand, MergesWhatTheOutputsIndexesShow) {
                          dir.path())
                 .exitCode,
             0);
-  EXPECT_TRUE(fs::exists(dir.path() / ("s" + std::to_string(holder)) / "site/records/p/B.java/record.tsv"));
-  // A record.tsv right under records/ names no source.
+  EXPECT_TRUE(fs::exists(dir.path() / ("s" + std::to_string(holder)) / "site/records/p/B.java/record.json"));
+  // A record.json right under records/ names no source.
   const int holderOfA = shardHolding(dir.path(), 4, "A.java");
-  fs::copy_file(dir.path() / ("s" + std::to_string(holderOfA)) / "site/records/A.java/record.tsv",
-                dir.path() / ("s" + std::to_string(holderOfA)) / "site/records/record.tsv");
+  fs::copy_file(dir.path() / ("s" + std::to_string(holderOfA)) / "site/records/A.java/record.json",
+                dir.path() / ("s" + std::to_string(holderOfA)) / "site/records/record.json");
   const auto again = runFlowchart(merge, dir.path());
   ASSERT_EQ(again.exitCode, 0) << again.err;
   EXPECT_EQ(again.out, "site/index.html: 1 file, 2 methods from 4 output folders\n");
@@ -102,11 +102,11 @@ TEST(IndexCommand, MergesWhatTheOutputsIndexesShow) {
   EXPECT_EQ(contentOf(dir.path() / "site", false), contentOf(dir.path() / "whole", false));
 
   // Outputs of an earlier version, and a folder that is not a site.
-  writeFile(dir.path() / "old/site/site.tsv", "title\tFlowcharts of src\n");
+  writeFile(dir.path() / "old/site/site.json", "title\tFlowcharts of src\n");
   fs::create_directories(dir.path() / "old/site/records");
   const auto old = runFlowchart({"index", "old", "-o", "site"}, dir.path());
   EXPECT_EQ(old.exitCode, 2);
-  EXPECT_EQ(old.err, "old/site/site.tsv: written by an older version of flowchart, or not by flowchart; run flowchart "
+  EXPECT_EQ(old.err, "old/site/site.json: written by an older version of flowchart, or not by flowchart; run flowchart "
                      "batch into old again\n");
   writeFile(dir.path() / "home/notes.txt", "mine");
   const auto notSite = runFlowchart({"index", "s1", "s2", "s3", "s4", "-o", "home"}, dir.path());
@@ -126,7 +126,7 @@ TEST(IndexCommand, RefusesShardsThatDoNotMakeOneTree) {
     ASSERT_EQ(runFlowchart({"batch", "src", "-o", out, "--shard", shard, "--quiet"}, dir.path()).exitCode, 0);
   }
   for (const auto& entry : fs::recursive_directory_iterator(dir.path() / "s2of3/site/records"))
-    if (entry.path().filename() == "record.tsv") EXPECT_NE(readFile(entry.path()).find("\t2\t3\nclass\t"), std::string::npos);
+    if (entry.path().filename() == "record.json") EXPECT_NE(readFile(entry.path()).find("\"shard\":2,\"shards\":3,"), std::string::npos);
   const auto mixed = runFlowchart({"index", "s1of2", "s2of3", "-o", "site"}, dir.path());
   EXPECT_EQ(mixed.exitCode, 2);
   EXPECT_EQ(mixed.err, "flowchart index: s1of2 holds share 1/2 and s2of3 share 2/3: shards of different splits do not "
@@ -188,19 +188,19 @@ TEST(IndexCommand, DamagedRecordsAndMissingDrawingsAreReported) {
   writeFile(dir.path() / "src/A.java", classWith("A", 2));
   writeFile(dir.path() / "src/B.java", classWith("B", 1));
   ASSERT_EQ(runFlowchart({"batch", "src", "-o", "out", "--quiet"}, dir.path()).exitCode, 0);
-  const fs::path recordA = dir.path() / "out/site/records/A.java/record.tsv";
+  const fs::path recordA = dir.path() / "out/site/records/A.java/record.json";
   const std::string whole = readFile(recordA);
-  // Cut at a line end: the end line is lost.
-  writeFile(recordA, whole.substr(0, whole.rfind("end\t")));
+  // Cut short, though it ends in a line end.
+  writeFile(recordA, whole.substr(0, whole.size() / 2) + "\n");
   fs::remove(dir.path() / "out/files/B.java/B.m0-L2.html");
   const auto merged = runFlowchart({"index", "out", "-o", "site"}, dir.path());
   EXPECT_EQ(merged.exitCode, 1);
   EXPECT_EQ(merged.err,
-            "out/site/records/A.java/record.tsv: cut short (it has no end line); run flowchart batch on its source "
+            "out/site/records/A.java/record.json: cut short or damaged (it is not whole JSON); run flowchart batch on its source "
             "again\n"
             "out/files/B.java/B.m0-L2.html: missing, though its record names it; run flowchart batch on B.java again\n");
   const std::string index = readFile(dir.path() / "site/index.html");
-  EXPECT_NE(index.find("not merged: its record in out is cut short (it has no end line); run flowchart batch again"),
+  EXPECT_NE(index.find("not merged: its record in out is cut short or damaged (it is not whole JSON); run flowchart batch again"),
             std::string::npos);
   EXPECT_EQ(index.find("B.m0-L2.html"), std::string::npos);
 
@@ -209,20 +209,20 @@ TEST(IndexCommand, DamagedRecordsAndMissingDrawingsAreReported) {
   const auto redraw = runFlowchart({"batch", "src", "-o", "out"}, dir.path());
   EXPECT_EQ(redraw.exitCode, 0);
   EXPECT_EQ(redraw.err.substr(0, redraw.err.find("drew ")),
-            "out/site/records/A.java/record.tsv: cut short (it has no end line); A.java is drawn again\n");
+            "out/site/records/A.java/record.json: cut short or damaged (it is not whole JSON); A.java is drawn again\n");
   EXPECT_EQ(readFile(recordA), whole);
   EXPECT_TRUE(fs::exists(dir.path() / "out/files/B.java/B.m0-L2.html"));
 
   // A record edited to name the file's page as a drawing does not read
   // back: the file is drawn again, and its page stays.
-  const fs::path recordB = dir.path() / "out/site/records/B.java/record.tsv";
+  const fs::path recordB = dir.path() / "out/site/records/B.java/record.json";
   std::string forged = readFile(recordB);
   forged.replace(forged.find("B.m0-L2.html"), 12, "index.html");
   writeFile(recordB, forged);
   const auto again = runFlowchart({"batch", "src", "-o", "out"}, dir.path());
   EXPECT_EQ(again.exitCode, 0);
   EXPECT_EQ(again.err.substr(0, again.err.find("drew ")),
-            "out/site/records/B.java/record.tsv: damaged (its checksum does not match); B.java is drawn again\n");
+            "out/site/records/B.java/record.json: damaged (its checksum does not match); B.java is drawn again\n");
   EXPECT_TRUE(fs::exists(dir.path() / "out/files/B.java/index.html"));
   EXPECT_TRUE(fs::exists(dir.path() / "out/files/B.java/B.m0-L2.html"));
 }

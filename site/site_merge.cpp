@@ -1,4 +1,4 @@
-#include "cli/site_merge.h"
+#include "site/site_merge.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -11,119 +11,30 @@
 #include <optional>
 #include <set>
 
-#include "cli/file_record.h"
-#include "cli/index_page.h"
-#include "cli/site_layout.h"
-#include "cli/site_pages.h"
-#include "cli/text_output.h"
+#include "site/file_record.h"
+#include "site/index_page.h"
+#include "site/site_layout.h"
+#include "site/site_pages.h"
+#include "text/text_output.h"
 #include "files/file_text.h"
 
-namespace cli {
+namespace site {
+
+using text::counted;
+
 namespace {
 
 namespace fs = std::filesystem;
 
-std::error_code lastError() { return std::error_code(errno, std::generic_category()); }
-
-std::error_code writeAll(int file, const char* bytes, size_t size) {
-  while (size > 0) {
-    const ssize_t put = ::write(file, bytes, size);
-    if (put < 0 && errno == EINTR) continue;
-    if (put < 0) return lastError();
-    bytes += put;
-    size -= static_cast<size_t>(put);
-  }
-  return {};
-}
-
-// Closes the file; the first error of the writes or the close.
-std::error_code closed(int file, std::error_code ec) {
-  if (::close(file) != 0 && !ec) ec = lastError();
-  return ec;
-}
-
-class RealSiteDisk final : public SiteDisk {
- public:
-  std::error_code makeFolders(const fs::path& folder) override {
-    std::error_code ec;
-    fs::create_directories(folder, ec);
-    return ec;
-  }
-
-  std::error_code writeFile(const fs::path& path, std::string_view bytes) override {
-    const int out = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
-    if (out < 0) return lastError();
-    const std::error_code written = writeAll(out, bytes.data(), bytes.size());
-    return closed(out, written);
-  }
-
-  // Read and written here, so that a link is never followed and a full
-  // disk is reported as such.
-  std::error_code copyFile(const fs::path& from, const fs::path& to) override {
-    const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    if (in < 0) return lastError();
-    const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
-    if (out < 0) {
-      const std::error_code ec = lastError();
-      ::close(in);
-      return ec;
-    }
-    std::error_code ec;
-    char buffer[1 << 16];
-    for (;;) {
-      const ssize_t got = ::read(in, buffer, sizeof buffer);
-      if (got < 0 && errno == EINTR) continue;
-      if (got < 0) ec = lastError();
-      if (got <= 0) break;
-      ec = writeAll(out, buffer, static_cast<size_t>(got));
-      if (ec) break;
-    }
-    ::close(in);
-    return closed(out, ec);
-  }
-
-  std::error_code switchFolders(const fs::path& fresh, const fs::path& target, fs::path& old) override {
-    std::error_code ec;
-    old.clear();
-    if (!fs::exists(fs::symlink_status(target, ec))) {
-      fs::rename(fresh, target, ec);
-      return ec;
-    }
-    if (::renameat2(AT_FDCWD, fresh.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE) == 0) {
-      old = fresh;
-      return {};
-    }
-    if (errno != EINVAL && errno != ENOSYS) return std::error_code(errno, std::generic_category());
-    // A file system that cannot exchange: two renames, the old site aside
-    // until the new one is in place.
-    const fs::path aside = fresh.string() + "-old";
-    fs::rename(target, aside, ec);
-    if (ec) return ec;
-    fs::rename(fresh, target, ec);
-    if (ec) {
-      std::error_code back;
-      fs::rename(aside, target, back);
-      return ec;
-    }
-    old = aside;
-    return {};
-  }
-
-  void removeAll(const fs::path& path) override {
-    std::error_code ec;
-    fs::remove_all(path, ec);
-  }
-};
-
 // Why a write failed, in the user's words.
-std::string reason(const std::error_code& ec) {
-  switch (ec.value()) {
+std::string reason(const errors::Problem& problem) {
+  switch (problem.systemError) {
     case ENOSPC: return "no space left on the device";
     case EDQUOT: return "the disk quota is used up";
     case EROFS: return "the file system is read-only";
     case EACCES:
     case EPERM: return "permission denied";
-    default: return ec.message();
+    default: return std::generic_category().message(problem.systemError);
   }
 }
 
@@ -176,7 +87,7 @@ uint64_t nameHash(std::string_view text) {
 
 // Folders beside the site that merges which were killed outright left:
 // named after the site, with the number of a process no longer running.
-void removeAbandonedFolders(SiteDisk& disk, const fs::path& parent, const std::string& prefix) {
+void removeAbandonedFolders(SiteFiles& disk, const fs::path& parent, const std::string& prefix) {
   std::error_code ec;
   for (fs::directory_iterator it(parent, ec), end; !ec && it != end; it.increment(ec)) {
     const std::string name = it->path().filename().string();
@@ -192,32 +103,28 @@ void removeAbandonedFolders(SiteDisk& disk, const fs::path& parent, const std::s
 
 }  // namespace
 
-SiteDisk& realSiteDisk() {
-  static RealSiteDisk disk;
-  return disk;
-}
-
-MergeResult mergeSites(const IndexRequest& request, SiteDisk& disk, const std::atomic<bool>& stop) {
+MergeResult mergeSites(const std::vector<std::string>& outputDirs, const std::string& siteDir, SiteFiles& disk,
+                       const std::atomic<bool>& stop) {
   MergeResult result;
   const auto refuse = [&](std::string message) {
     result.messages.push_back(std::move(message));
-    result.exitCode = kExitUsage;
+    result.failure = errors::Problem::Kind::Usage;
     return result;
   };
   std::error_code ec;
 
   // What each output holds: the files its index shows.
   std::vector<SiteInfo> infos;
-  for (const std::string& dir : request.outputDirs) {
+  for (const std::string& dir : outputDirs) {
     const fs::path root(dir);
     if (!fs::exists(root, ec)) return refuse(dir + ": no such folder");
     if (!fs::is_directory(root, ec)) return refuse(dir + ": is not a folder; give the output folders of flowchart batch runs");
     const fs::path infoPath = siteInfoPath(root);
     if (!isRealFolder(root / kSiteFolder) || !isRealFile(infoPath))
-      return refuse(dir + ": holds no output of flowchart batch (no " + std::string(kSiteFolder) + "/site.tsv)");
-    std::string why;
-    std::optional<SiteInfo> info = parseSiteInfo(readRealFile(infoPath).value_or(""), &why);
-    if (!info) return refuse(infoPath.string() + ": " + why + "; run flowchart batch into " + dir + " again");
+      return refuse(dir + ": holds no output of flowchart batch (no " + std::string(kSiteFolder) + "/site.json)");
+    errors::Result<SiteInfo> info = parseSiteInfo(readRealFile(infoPath).value_or(""));
+    if (!info)
+      return refuse(infoPath.string() + ": " + info.problem().message + "; run flowchart batch into " + dir + " again");
     infos.push_back(std::move(*info));
   }
 
@@ -233,8 +140,8 @@ MergeResult mergeSites(const IndexRequest& request, SiteDisk& disk, const std::a
       continue;
     }
     if (split != 0 && infos[i].shards != split)
-      return refuse("flowchart index: " + request.outputDirs[splitFrom] + " holds share " +
-                    sharesText(infos[splitFrom].covered, split) + " and " + request.outputDirs[i] + " share " +
+      return refuse("flowchart index: " + outputDirs[splitFrom] + " holds share " +
+                    sharesText(infos[splitFrom].covered, split) + " and " + outputDirs[i] + " share " +
                     sharesText(infos[i].covered, infos[i].shards) +
                     ": shards of different splits do not make one tree; merge the shards of one --shard K/N");
     split = infos[i].shards;
@@ -252,23 +159,23 @@ MergeResult mergeSites(const IndexRequest& request, SiteDisk& disk, const std::a
 
   // The site's place: beside it the new site is built.
   // A link to the site is followed: the site goes where it points.
-  fs::path site = fs::weakly_canonical(fs::absolute(request.site), ec);
-  if (ec) site = fs::absolute(request.site);
+  fs::path site = fs::weakly_canonical(fs::absolute(siteDir), ec);
+  if (ec) site = fs::absolute(siteDir);
   site = site.lexically_normal();
   const fs::path siteName = site.has_filename() ? site.filename() : site.parent_path().filename();
   const fs::path parent = site.has_filename() ? site.parent_path() : site.parent_path().parent_path();
   const fs::path target = parent / siteName;
   if (fs::exists(target, ec) && !fs::is_directory(target, ec))
-    return refuse(request.site + ": is not a folder; give a new folder, or a site merged before");
+    return refuse(siteDir + ": is not a folder; give a new folder, or a site merged before");
   if (fs::is_directory(target, ec) && !fs::is_empty(target, ec) && !isRealFile(siteInfoPath(target)))
-    return refuse(request.site +
+    return refuse(siteDir +
                   ": holds files that are not a flowchart site, which merging would replace; give a new or empty "
                   "folder");
-  for (const std::string& dir : request.outputDirs) {
+  for (const std::string& dir : outputDirs) {
     const fs::path input = fs::weakly_canonical(fs::absolute(dir), ec);
     const fs::path below = input.lexically_relative(target);
     if (!below.empty() && *below.begin() != ".." && below != ".")
-      return refuse(request.site + ": holds the output folder " + dir + ", which merging would replace; merge into "
+      return refuse(siteDir + ": holds the output folder " + dir + ", which merging would replace; merge into "
                                                                        "another folder");
   }
 
@@ -276,7 +183,7 @@ MergeResult mergeSites(const IndexRequest& request, SiteDisk& disk, const std::a
   // one that is not.
   std::map<std::string, Chosen> chosen;  // by path below the source folder, as batch sorts them
   for (size_t i = 0; i < infos.size(); ++i) {
-    const fs::path root(request.outputDirs[i]);
+    const fs::path root(outputDirs[i]);
     for (const std::string& relative : infos[i].files) {
       const fs::path path = recordPath(root, relative);
       Chosen candidate;
@@ -284,16 +191,19 @@ MergeResult mergeSites(const IndexRequest& request, SiteDisk& disk, const std::a
       std::string why = "missing";
       if (realFoldersDown(root, fs::path(kSiteFolder) / "records" / relative)) {
         if (std::optional<std::string> text = readRealFile(path)) {
-          if (std::optional<FileRecord> record = parseRecord(*text, &why)) {
+          errors::Result<FileRecord> record = parseRecord(*text);
+          if (record) {
             candidate.record = std::move(*record);
             candidate.whole = true;
+          } else {
+            why = record.problem().message;
           }
         }
       }
       candidate.time = fs::last_write_time(path, ec);
       if (!candidate.whole) {
         candidate.record.status = FileRecord::Status::Failed;
-        candidate.record.problem = "not merged: its record in " + request.outputDirs[i] + " is " + why +
+        candidate.record.problem = "not merged: its record in " + outputDirs[i] + " is " + why +
                                    "; run flowchart batch again";
         candidate.why = path.string() + ": " + why + "; run flowchart batch on its source again";
       }
@@ -309,11 +219,11 @@ MergeResult mergeSites(const IndexRequest& request, SiteDisk& disk, const std::a
   removeAbandonedFolders(disk, parent, prefix);
   const fs::path staging = parent / (prefix + std::to_string(::getpid()));
   disk.removeAll(staging);
-  const auto failed = [&](const std::error_code& error) {
+  const auto failed = [&](const errors::Problem& error) {
     disk.removeAll(staging);
-    result.messages.push_back(request.site + ": cannot build the merged site beside it in " + parent.string() + ": " +
+    result.messages.push_back(siteDir + ": cannot build the merged site beside it in " + parent.string() + ": " +
                               reason(error) + "; the site is left as it was");
-    result.exitCode = kExitSomeFailed;
+    result.failure = errors::Problem::Kind::Failed;
     return result;
   };
   const auto stopped = [&]() {
@@ -322,24 +232,24 @@ MergeResult mergeSites(const IndexRequest& request, SiteDisk& disk, const std::a
     result.messages.push_back("flowchart: interrupted; the site is left as it was");
     return result;
   };
-  if (std::error_code made = disk.makeFolders(staging)) return failed(made);
+  if (errors::Status made = disk.makeFolders(staging); !made) return failed(made.problem());
 
   std::vector<IndexedFile> indexed;
   size_t methods = 0;
   for (auto& [relative, file] : chosen) {
     if (stop.load()) return stopped();
-    const std::string& dir = request.outputDirs[file.input];
+    const std::string& dir = outputDirs[file.input];
     const fs::path from = fileOutputFolder(fs::path(dir), relative);
     const fs::path to = fileOutputFolder(staging, relative);
     bool hasPage = false;
     if (!file.whole) {
       result.messages.push_back(file.why);
-      result.exitCode = kExitSomeFailed;
+      result.failure = errors::Problem::Kind::Failed;
     } else {
       const bool folder = realFoldersDown(fs::path(dir), fs::path(kFilesFolder) / relative);
-      if (std::error_code made = disk.makeFolders(to)) return failed(made);
+      if (errors::Status made = disk.makeFolders(to); !made) return failed(made.problem());
       if (folder && isRealFile(from / kFilePageName)) {
-        if (std::error_code copied = disk.copyFile(from / kFilePageName, to / kFilePageName)) return failed(copied);
+        if (errors::Status copied = disk.copyFile(from / kFilePageName, to / kFilePageName); !copied) return failed(copied.problem());
         hasPage = true;
       }
       bool missing = false;
@@ -347,7 +257,7 @@ MergeResult mergeSites(const IndexRequest& request, SiteDisk& disk, const std::a
         for (std::string* drawing : {&method.drawing, &method.sequence}) {
           if (drawing->empty()) continue;
           if (folder && isRealFile(from / *drawing)) {
-            if (std::error_code copied = disk.copyFile(from / *drawing, to / *drawing)) return failed(copied);
+            if (errors::Status copied = disk.copyFile(from / *drawing, to / *drawing); !copied) return failed(copied.problem());
             continue;
           }
           result.messages.push_back((from / *drawing).string() + ": missing, though its record names it; run "
@@ -360,12 +270,12 @@ MergeResult mergeSites(const IndexRequest& request, SiteDisk& disk, const std::a
       // A batch run into the merged site draws the file again.
       if (missing) {
         file.record.sourceTime = 0;
-        result.exitCode = kExitSomeFailed;
+        result.failure = errors::Problem::Kind::Failed;
       }
     }
     const fs::path record = recordPath(staging, relative);
-    if (std::error_code made = disk.makeFolders(record.parent_path())) return failed(made);
-    if (std::error_code written = disk.writeFile(record, recordText(file.record))) return failed(written);
+    if (errors::Status made = disk.makeFolders(record.parent_path()); !made) return failed(made.problem());
+    if (errors::Status written = disk.writeFile(record, recordText(file.record)); !written) return failed(written.problem());
     indexed.push_back(IndexedFile{relative, std::string(kFilesFolder) + "/" + relative + "/", &file.record, hasPage});
     methods += file.record.methods.size();
   }
@@ -377,14 +287,14 @@ MergeResult mergeSites(const IndexRequest& request, SiteDisk& disk, const std::a
   // The shares merged cover the tree (or the merge was refused): the site
   // says so as one run over the whole tree does.
   for (const auto& [relative, file] : chosen) info.files.push_back(relative);
-  if (std::error_code made = disk.makeFolders(staging / kSiteFolder / "records")) return failed(made);
+  if (errors::Status made = disk.makeFolders(staging / kSiteFolder / "records"); !made) return failed(made.problem());
   for (const auto& [name, text] : siteAssets()) {
     if (stop.load()) return stopped();
-    if (std::error_code written = disk.writeFile(staging / kSiteFolder / name, text)) return failed(written);
+    if (errors::Status written = disk.writeFile(staging / kSiteFolder / name, text); !written) return failed(written.problem());
   }
-  if (std::error_code written = disk.writeFile(siteInfoPath(staging), siteInfoText(info))) return failed(written);
-  if (std::error_code written = disk.writeFile(staging / "index.html", indexPage(info.title, indexed)))
-    return failed(written);
+  if (errors::Status written = disk.writeFile(siteInfoPath(staging), siteInfoText(info)); !written) return failed(written.problem());
+  if (errors::Status written = disk.writeFile(staging / "index.html", indexPage(info.title, indexed)); !written)
+    return failed(written.problem());
 
   // The new site is let read and written as the old one was.
   const fs::file_status before = fs::status(target, ec);
@@ -392,17 +302,17 @@ MergeResult mergeSites(const IndexRequest& request, SiteDisk& disk, const std::a
   // Past this point a stop waits for the switch: it is one step.
   if (stop.load()) return stopped();
   fs::path old;
-  if (std::error_code switched = disk.switchFolders(staging, target, old)) {
+  if (errors::Status switched = disk.switchFolders(staging, target, old); !switched) {
     disk.removeAll(staging);
-    result.messages.push_back(request.site + ": cannot put the merged site in its place: " + reason(switched) +
+    result.messages.push_back(siteDir + ": cannot put the merged site in its place: " + reason(switched.problem()) +
                               "; the site is left as it was");
-    result.exitCode = kExitSomeFailed;
+    result.failure = errors::Problem::Kind::Failed;
     return result;
   }
   if (!old.empty()) disk.removeAll(old);
-  result.summary = (fs::path(request.site) / "index.html").string() + ": " + counted(indexed.size(), "file") + ", " +
-                   counted(methods, "method") + " from " + counted(request.outputDirs.size(), "output folder");
+  result.summary = (fs::path(siteDir) / "index.html").string() + ": " + counted(indexed.size(), "file") + ", " +
+                   counted(methods, "method") + " from " + counted(outputDirs.size(), "output folder");
   return result;
 }
 
-}  // namespace cli
+}  // namespace site

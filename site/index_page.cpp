@@ -1,12 +1,19 @@
-#include "cli/index_page.h"
+#include "site/index_page.h"
 
 #include <cstdio>
 
-#include "cli/site_layout.h"
-#include "cli/site_pages.h"
-#include "cli/text_output.h"
+#include "site/site_layout.h"
+#include "site/site_pages.h"
+#include "site/write_failure.h"
+#include "files/atomic_file.h"
+#include "text/text_output.h"
 
-namespace cli {
+namespace site {
+
+using text::counted;
+using text::htmlEscaped;
+using text::numberText;
+
 namespace {
 
 std::string cell(const std::string& html, const char* cls = nullptr) {
@@ -135,4 +142,22 @@ std::string indexPage(const std::string& title, const std::vector<IndexedFile>& 
   return out;
 }
 
-}  // namespace cli
+errors::Status writeSite(const std::filesystem::path& root, SiteInfo info, const std::vector<IndexedFile>& files) {
+  const std::filesystem::path indexPath = root / "index.html";
+  info.files.clear();
+  for (const IndexedFile& file : files) info.files.push_back(file.path);
+  std::error_code ec;
+  // Present though no file was drawn: an empty shard is an output too.
+  std::filesystem::create_directories(root / kSiteFolder / "records", ec);
+  errors::Status written = writeSiteAssets(root);
+  if (written) written = files::writeAtomically(siteInfoPath(root).string(), siteInfoText(info));
+  if (written) written = files::writeAtomically(indexPath.string(), indexPage(info.title, files));
+  if (written) return {};
+  // Said of the output folder, the one the user named.
+  const std::string why = whyNotWritten(indexPath.string(), written.problem().systemError);
+  errors::Problem problem = saveFailure(indexPath.string(), written.problem());
+  problem.message = root.string() + ": the site cannot be written" + (why.empty() ? "" : ": " + why);
+  return problem;
+}
+
+}  // namespace site

@@ -7,8 +7,8 @@
 //   site/site.css, site/site.js     shared by the index and the files' pages
 //   site/drawing.css, drawing.js    shared by the drawings
 //   site/legend.svg                 the flowcharts' legend, shared too
-//   site/records/<path>/record.tsv  what was drawn of each source file
-//   site/site.tsv                   the site's title
+//   site/records/<path>/record.json what was drawn of each source file
+//   site/site.json                  the site's title
 //
 // The source tree is mirrored below files/ only, so no source folder
 // (not even one named index.html or site) meets the site's own files; and
@@ -20,12 +20,12 @@
 #include <string>
 #include <string_view>
 
-namespace cli {
+namespace site {
 
 inline constexpr const char* kFilesFolder = "files";
 inline constexpr const char* kSiteFolder = "site";
 inline constexpr const char* kFilePageName = "index.html";
-inline constexpr const char* kRecordName = "record.tsv";
+inline constexpr const char* kRecordName = "record.json";
 // The legend of the flowcharts' shapes, which every drawing shows.
 inline constexpr const char* kLegendName = "legend.svg";
 
@@ -38,7 +38,7 @@ inline std::filesystem::path recordPath(const std::filesystem::path& root, std::
 }
 
 inline std::filesystem::path siteInfoPath(const std::filesystem::path& root) {
-  return root / kSiteFolder / "site.tsv";
+  return root / kSiteFolder / "site.json";
 }
 
 // The relative URL from a source file's folder of pages back to the root,
@@ -49,4 +49,4 @@ inline std::string rootUrlFrom(std::string_view relative) {
   return up + "../";
 }
 
-}  // namespace cli
+}  // namespace site

@@ -1,11 +1,14 @@
-#include "cli/output_names.h"
+#include "site/output_names.h"
 
 #include <cstdio>
 #include <map>
 
-#include "cli/text_output.h"
+#include "text/text_output.h"
 
-namespace cli {
+namespace site {
+
+using text::fileSafeName;
+
 namespace {
 
 // File names stay well below the 255 bytes most file systems allow, with
@@ -76,4 +79,4 @@ bool inShard(std::string_view relativePath, unsigned shard, unsigned shards) {
   return shards <= 1 || stableHash(relativePath) % shards == shard - 1;
 }
 
-}  // namespace cli
+}  // namespace site

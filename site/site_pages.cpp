@@ -1,151 +1,25 @@
 #include "flowdraw/legend.h"
 #include "pipeline/method_flowchart.h"
-#include "cli/site_pages.h"
+#include "site/site_pages.h"
 
 #include <map>
 
-#include "cli/index_page.h"
-#include "cli/site_layout.h"
-#include "cli/text_output.h"
+#include "site/index_page.h"
+#include "site/site_assets.h"
+#include "site/site_layout.h"
+#include "text/text_output.h"
 #include "files/atomic_file.h"
 #include "files/latin1.h"
 
-namespace cli {
+namespace site {
+
+using text::counted;
+using text::htmlEscaped;
+using text::located;
+using text::numberText;
+using text::splitText;
+
 namespace {
-
-// The index and the files' pages: long names wrap rather than push the
-// measures out of sight.
-constexpr const char* kSiteStyle = R"CSS([hidden]{display:none}
-body{margin:0;font-family:"DejaVu Sans",Arial,Helvetica,sans-serif;background:#f4f5f7;color:#222}
-header{background:#2f3b4c;color:#fff;padding:10px 20px}
-header h1{font-size:20px;margin:0 0 4px;overflow-wrap:anywhere}
-header p{margin:0;color:#cfd8e3}
-header a{color:#cfe3ff}
-ol.crumbs{margin:0 0 6px;padding:0;list-style:none;display:flex;flex-wrap:wrap;gap:4px 8px;font-size:13px;color:#cfd8e3}
-ol.crumbs li{overflow-wrap:anywhere}
-ol.crumbs li+li::before{content:"\203A";margin-right:8px;color:#8fa1b8}
-main{padding:12px 20px}
-h2{font-size:16px;margin:20px 0 8px}
-table{border-collapse:collapse;background:#fff;box-shadow:0 1px 3px rgba(0,0,0,.2);font-size:13px;max-width:100%}
-th,td{padding:4px 10px;border-bottom:1px solid #e3e6ea;text-align:left;vertical-align:top}
-td{overflow-wrap:anywhere}
-td.name{min-width:12em}
-th{background:#e8ecf1;cursor:pointer;user-select:none;white-space:nowrap}
-th[aria-sort=ascending]::after{content:" \25B2"}
-th[aria-sort=descending]::after{content:" \25BC"}
-td.n{text-align:right;font-variant-numeric:tabular-nums;overflow-wrap:normal;white-space:nowrap}
-td.problem,span.problem{color:#a12c2c}
-.filter{display:flex;flex-wrap:wrap;align-items:baseline;gap:4px 12px;margin-bottom:8px}
-.filter input{font-size:14px;padding:4px 8px;width:min(420px,90vw)}
-.filter small{color:#555}
-a{color:#1f5fa8}
-ol.source{font-family:"DejaVu Sans Mono",Consolas,monospace;font-size:12px;background:#fff;margin:0;
-padding:6px 0 6px 5em;box-shadow:0 1px 3px rgba(0,0,0,.2);overflow-x:auto}
-ol.source li{white-space:pre;padding-left:8px;border-left:1px solid #e3e6ea;color:#222}
-ol.source li::marker{color:#8a94a3}
-ol.source li:target,ol.source li.problem{background:#fff3c4}
-ol.source a.drawing{font-family:"DejaVu Sans",Arial,sans-serif;font-size:11px;margin-left:2em;text-decoration:none}
-ol.source a.drawing::after{content:"\25B8  flowchart of " attr(data-name)}
-)CSS";
-
-// Sorts a table when one of its headers is clicked (numbers as numbers),
-// and filters the methods' table: words match where a name or a word of
-// it starts ("put" finds put and HashMap.putAll, not compute); class:,
-// method: and file: look in one column, where a name starts (after '.',
-// '/', '$'...: "method:transfer" is not helpTransfer); and cc>10, cog>=5,
-// nloc<20, hv and line compare a measure.  "#q=..." in the address fills
-// the filter.
-constexpr const char* kSiteScript = R"JS((() => {
-  'use strict';
-  document.querySelectorAll('table.sortable').forEach(table => {
-    table.querySelectorAll('th').forEach((th, column) => {
-      th.addEventListener('click', () => {
-        const ascending = th.getAttribute('aria-sort') !== 'ascending';
-        table.querySelectorAll('th').forEach(h => h.removeAttribute('aria-sort'));
-        th.setAttribute('aria-sort', ascending ? 'ascending' : 'descending');
-        const body = table.tBodies[0], rows = [...body.rows];
-        const key = row => {
-          const c = row.cells[column], v = c.getAttribute('data-v');
-          return v !== null ? v : c.textContent;
-        };
-        const numeric = th.classList.contains('n');
-        rows.sort((a, b) => {
-          let x = key(a), y = key(b);
-          if (numeric) {
-            x = x === '' ? -Infinity : +x;
-            y = y === '' ? -Infinity : +y;
-            return ascending ? x - y : y - x;
-          }
-          return ascending ? x.localeCompare(y) : y.localeCompare(x);
-        });
-        rows.forEach(r => body.appendChild(r));
-      });
-    });
-  });
-  const filter = document.getElementById('filter');
-  if (!filter) return;
-  const count = document.getElementById('filter-count');
-  const table = document.getElementById('methods');
-  const rows = [...table.tBodies[0].rows];
-  // The columns by the keys their headers carry.
-  const column = {};
-  [...table.tHead.rows[0].cells].forEach((th, i) => { if (th.dataset.key) column[th.dataset.key] = i; });
-  const value = (row, key) => column[key] === undefined ? '' : row.cells[column[key]].textContent;
-  const measures = {cc: 'cc', cog: 'cog', cognitive: 'cog', nloc: 'nloc', hv: 'hv', line: 'line'};
-  const fields = {class: 'class', method: 'method', file: 'file'};
-  // Where a name of the text starts: its beginning or after a character
-  // that is no letter or digit; with words, also a capital after a small
-  // letter (the Map of HashMap).
-  const startsAt = (text, word, words) => {
-    const lower = text.toLowerCase();
-    for (let i = lower.indexOf(word); i >= 0; i = lower.indexOf(word, i + 1)) {
-      const before = text[i - 1];
-      if (i === 0 || !/[A-Za-z0-9]/.test(before) || (words && /[A-Z]/.test(text[i]) && /[a-z0-9]/.test(before)))
-        return true;
-    }
-    return false;
-  };
-  const compare = {'>': (a, b) => a > b, '>=': (a, b) => a >= b, '<': (a, b) => a < b, '<=': (a, b) => a <= b,
-                   '=': (a, b) => a === b};
-  const test = term => {
-    const measure = /^([a-z]+)(>=|<=|>|<|=)(\d+(?:\.\d+)?)$/.exec(term);
-    if (measure && measures[measure[1]]) {
-      const name = measures[measure[1]], op = compare[measure[2]], limit = +measure[3];
-      return row => { const v = value(row, name); return v !== '' && op(+v, limit); };
-    }
-    const field = /^([a-z]+):(.*)$/.exec(term);
-    if (field && fields[field[1]]) {
-      const name = fields[field[1]], word = field[2].toLowerCase();
-      return row => startsAt(value(row, name), word, false);
-    }
-    const word = term.toLowerCase();
-    return row => startsAt(value(row, 'method'), word, true) || startsAt(value(row, 'class'), word, true) ||
-                  startsAt(value(row, 'file'), word, true);
-  };
-  const apply = () => {
-    const tests = filter.value.trim().split(/\s+/).filter(Boolean).map(test);
-    let shown = 0;
-    for (const row of rows) {
-      row.hidden = !tests.every(t => t(row));
-      if (!row.hidden) ++shown;
-    }
-    if (count) count.textContent = tests.length ? shown + ' of ' + rows.length + ' methods' : rows.length + ' methods';
-  };
-  filter.addEventListener('input', () => {
-    apply();
-    history.replaceState(null, '', filter.value ? '#q=' + encodeURIComponent(filter.value) : location.pathname);
-  });
-  const fromAddress = () => {
-    if (!location.hash.startsWith('#q=')) return;
-    const text = location.hash.slice(3);
-    try { filter.value = decodeURIComponent(text); } catch (e) { filter.value = text; }
-    apply();
-  };
-  window.addEventListener('hashchange', fromAddress);
-  fromAddress();
-  apply();
-})();
-)JS";
 
 std::string cell(const std::string& html, const char* cls = nullptr) {
   return std::string("<td") + (cls ? std::string(" class=\"") + cls + "\"" : "") + ">" + html + "</td>";
@@ -341,20 +215,20 @@ std::string filePage(std::string_view relative, const FileRecord& record, std::s
 }
 
 std::vector<std::pair<std::string, std::string>> siteAssets() {
-  return {{"site.css", kSiteStyle},
-          {"site.js", kSiteScript},
+  return {{"site.css", std::string(kSiteStyle)},
+          {"site.js", std::string(kSiteScript)},
           {"drawing.css", host::drawingStyleSheet()},
           {"drawing.js", std::string(host::drawingScript())},
           {kLegendName, flowdraw::legendSvg(pipeline::flowchartMasters())}};
 }
 
-bool writeSiteAssets(const std::filesystem::path& root) {
+errors::Status writeSiteAssets(const std::filesystem::path& root) {
   const std::filesystem::path site = root / kSiteFolder;
   std::error_code ec;
   std::filesystem::create_directories(site, ec);
   for (const auto& [name, text] : siteAssets())
-    if (!files::writeFileAtomically((site / name).string(), text)) return false;
-  return true;
+    if (errors::Status written = files::writeAtomically((site / name).string(), text); !written) return written;
+  return {};
 }
 
-}  // namespace cli
+}  // namespace site

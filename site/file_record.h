@@ -10,7 +10,9 @@
 #include <string_view>
 #include <vector>
 
-namespace cli {
+#include "errors/problem.h"
+
+namespace site {
 
 struct ClassRecord {
   std::string name;  // qualified, UTF-8
@@ -54,13 +56,13 @@ struct FileRecord {
   size_t failedMethods() const;
 };
 
-// The record as text, and back.  The text ends with a checksum of
-// everything before it, so that a record cut short (even at a line end)
-// or damaged is told from a whole one: parseRecord gives nullopt for it,
-// and why, when asked, in words ("cut short", "damaged (...)", "written by
-// an older version of flowchart"); such a record's source is drawn again.
+// The record as JSON on one line, and back.  Its last member is a
+// checksum of the others, so that a record cut short or damaged is told
+// from a whole one: parseRecord gives a problem for it, saying why in
+// words ("cut short", "damaged (...)", "written by an older version of
+// flowchart"); such a record's source is drawn again.
 std::string recordText(const FileRecord& record);
-std::optional<FileRecord> parseRecord(std::string_view text, std::string* why = nullptr);
+errors::Result<FileRecord> parseRecord(std::string_view text);
 
 // Whether a record may name the file as a drawing: a plain file name in
 // the file's folder ending in ".html", never the file's own page.
@@ -70,7 +72,7 @@ bool isDrawingName(std::string_view name);
 // '/', no empty, "." or ".." part, ending in ".java".
 bool isSourcePath(std::string_view relative);
 
-// What a batch run or a merge says of the whole site (site/site.tsv): its
+// What a batch run or a merge says of the whole site (site/site.json): its
 // title, which shares of the tree it covers, and the files its index
 // shows, which are the files a merge takes from it.
 struct SiteInfo {
@@ -80,6 +82,6 @@ struct SiteInfo {
   std::vector<std::string> files;       // paths below the source folder, as batch sorts them
 };
 std::string siteInfoText(const SiteInfo& info);
-std::optional<SiteInfo> parseSiteInfo(std::string_view text, std::string* why = nullptr);
+errors::Result<SiteInfo> parseSiteInfo(std::string_view text);
 
-}  // namespace cli
+}  // namespace site

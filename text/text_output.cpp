@@ -1,18 +1,15 @@
-#include "cli/text_output.h"
+#include "text/text_output.h"
 
 #include <cctype>
 #include <cstdio>
 
-#include "text/json_string.h"
 #include "files/latin1.h"
 
-namespace cli {
+namespace text {
 
 std::string utf8Text(std::string_view text, text::Charset charset) {
   return charset == text::Charset::Utf8 ? std::string(text) : files::latin1ToUtf8(text);
 }
-
-std::string jsonString(std::string_view text) { return text::jsonString(text); }
 
 std::string htmlEscaped(std::string_view text) {
   std::string out;
@@ -83,4 +80,4 @@ std::string located(std::string_view file, int32_t line, std::string_view messag
   return out;
 }
 
-}  // namespace cli
+}  // namespace text

@@ -1,6 +1,8 @@
-#include "text/json_string.h"
+#include "text/json_text.h"
 
-#include <cstdint>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
 
 namespace text {
 namespace {
@@ -54,30 +56,23 @@ std::string validUtf8(std::string_view bytes) {
   return out;
 }
 
-std::string jsonString(std::string_view bytes) {
-  static const char kHex[] = "0123456789abcdef";
-  const std::string utf8 = validUtf8(bytes);
-  std::string out = "\"";
-  out.reserve(utf8.size() + 2);
-  for (const char c : utf8) {
-    const auto byte = static_cast<unsigned char>(c);
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default:
-        if (byte < 0x20) {
-          out += "\\u00";
-          out += kHex[byte >> 4];
-          out += kHex[byte & 15];
-        } else {
-          out += c;
-        }
-    }
-  }
-  return out + "\"";
+Json jsonText(std::string_view bytes) { return Json(validUtf8(bytes)); }
+
+Json jsonNumber(const std::optional<int64_t>& value) { return value ? Json(*value) : Json(nullptr); }
+
+Json jsonDecimal(double value) {
+  if (!std::isfinite(value)) return Json(nullptr);
+  // Rounded as printf rounds (the exact binary value, ties to even), so
+  // that the number is the one "%.2f" has always written.
+  char text[400];
+  std::snprintf(text, sizeof text, "%.2f", value);
+  return Json(std::strtod(text, nullptr));
+}
+
+std::string jsonLine(const Json& json) {
+  // Every text went through validUtf8; replacing is only a guard, so that
+  // writing JSON never throws.
+  return json.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
 }  // namespace text

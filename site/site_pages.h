@@ -9,10 +9,11 @@
 #include <utility>
 #include <vector>
 
-#include "cli/file_record.h"
+#include "errors/problem.h"
+#include "site/file_record.h"
 #include "render/host/drawing_svg.h"
 
-namespace cli {
+namespace site {
 
 // UTF-8 text as HTML in plain ASCII: escaped, and every other character
 // as a character reference, so that it reads the same in a page of any
@@ -53,8 +54,8 @@ std::string siteScriptTag(std::string_view rootUrl);
 // The shared style sheets and scripts, by their names under root/site/.
 std::vector<std::pair<std::string, std::string>> siteAssets();
 
-// Writes the shared style sheets and scripts under root/site/; false when
-// one cannot be written.
-bool writeSiteAssets(const std::filesystem::path& root);
+// Writes the shared style sheets and scripts under root/site/; the
+// problem when one cannot be written.
+errors::Status writeSiteAssets(const std::filesystem::path& root);
 
-}  // namespace cli
+}  // namespace site

@@ -9,9 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "cli/file_record.h"
+#include "errors/problem.h"
+#include "site/file_record.h"
 
-namespace cli {
+namespace site {
 
 struct IndexedFile {
   std::string path;    // the source's path below the source folder, UTF-8, with '/'
@@ -23,11 +24,11 @@ struct IndexedFile {
 std::string indexPage(const std::string& title, const std::vector<IndexedFile>& files);
 
 // Writes the index, what the site holds (info, with the files' list made
-// from files) and its shared files under root (site_layout.h); false,
-// said on standard error, when they cannot be.
-bool writeSite(const std::filesystem::path& root, SiteInfo info, const std::vector<IndexedFile>& files);
+// from files) and its shared files under root (site_layout.h); when they
+// cannot be, the problem "ROOT: the site cannot be written: why".
+errors::Status writeSite(const std::filesystem::path& root, SiteInfo info, const std::vector<IndexedFile>& files);
 
 // A relative URL path: each byte outside the unreserved set and '/' as %XX.
 std::string urlPath(std::string_view path);
 
-}  // namespace cli
+}  // namespace site

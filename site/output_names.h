@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-namespace cli {
+namespace site {
 
 struct NamedMethod {
   std::string displayName;  // "Class.method", UTF-8
@@ -38,4 +38,4 @@ uint64_t stableHash(std::string_view text);
 // (1-based) of shards shares.
 bool inShard(std::string_view relativePath, unsigned shard, unsigned shards);
 
-}  // namespace cli
+}  // namespace site

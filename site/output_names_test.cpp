@@ -1,10 +1,10 @@
-#include "cli/output_names.h"
+#include "site/output_names.h"
 
 #include <gtest/gtest.h>
 
 #include <set>
 
-namespace cli {
+namespace site {
 namespace {
 
 TEST(OutputNames, EveryMethodItsOwnPage) {
@@ -52,4 +52,4 @@ TEST(OutputNames, ShardsShareTheFilesOut) {
 }
 
 }  // namespace
-}  // namespace cli
+}  // namespace site

@@ -1,5 +1,5 @@
-// Text for people and tools: names turned into UTF-8 for terminals, JSON
-// and HTML, escaped as each needs, and made safe for file names.
+// Text for people and tools: names turned into UTF-8 for terminals and
+// HTML, escaped for HTML, and made safe for file names.
 #pragma once
 
 #include <cstdint>
@@ -10,16 +10,15 @@
 
 #include "text/box_text.h"
 
-namespace cli {
+namespace text {
 
 // Source text in the source's encoding, as UTF-8.
 std::string utf8Text(std::string_view text, text::Charset charset);
 
-// A JSON string literal of UTF-8 text or of a file name's bytes, always
-// valid UTF-8 (text/json_string.h: bytes that are not UTF-8 are read as
-// ISO-8859-1).
-std::string jsonString(std::string_view text);
-// Text escaped for HTML content and attribute values.
+// Text escaped for HTML content and attribute values: the command's one
+// HTML escape, for its pages, reports and the flowcharts' legend.  (The
+// drawing host keeps its own XML escape, which the engine's drawing files
+// are written with byte for byte.)
 std::string htmlEscaped(std::string_view text);
 // A number, or the empty text for none.
 std::string numberText(const std::optional<int64_t>& value);
@@ -41,4 +40,4 @@ bool hasExtension(std::string_view path, std::string_view extension);
 // "FILE:LINE: message" or "FILE: message".
 std::string located(std::string_view file, int32_t line, std::string_view message);
 
-}  // namespace cli
+}  // namespace text

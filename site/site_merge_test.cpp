@@ -1,18 +1,18 @@
 // flowchart index's merge through a disk that fills up, or is stopped, at
 // every one of its writes in turn: the previous site stays whole every
 // time, and nothing is left beside it.
-#include "cli/site_merge.h"
+#include "site/site_merge.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <map>
 
-#include "cli/file_record.h"
-#include "cli/site_layout.h"
+#include "site/file_record.h"
+#include "site/site_layout.h"
 #include "tests/support/test_support.h"
 
-namespace cli {
+namespace site {
 namespace {
 
 namespace fs = std::filesystem;
@@ -21,41 +21,47 @@ using testing_support::TempDir;
 
 // The real disk, whose write number failAt fails as a full disk does, or
 // at whose write number stopAt a stop is asked for.
-class FaultyDisk final : public SiteDisk {
+class FaultyDisk final : public SiteFiles {
  public:
   size_t writes = 0;
   size_t failAt = 0;
   size_t stopAt = 0;
   std::atomic<bool> stop{false};
 
-  std::error_code makeFolders(const fs::path& folder) override {
-    if (std::error_code ec = next()) return ec;
-    return realSiteDisk().makeFolders(folder);
+  errors::Result<FolderListing> listFolder(const fs::path& folder) override {
+    return realSiteFiles().listFolder(folder);
   }
-  std::error_code writeFile(const fs::path& path, std::string_view bytes) override {
-    if (std::error_code ec = next()) {
+  bool sameFile(const fs::path& a, const fs::path& b) override { return realSiteFiles().sameFile(a, b); }
+  errors::Status makeFolders(const fs::path& folder) override {
+    if (!next(folder)) return full(folder);
+    return realSiteFiles().makeFolders(folder);
+  }
+  errors::Status writeFile(const fs::path& path, std::string_view bytes) override {
+    if (!next(path)) {
       // As a full disk does: part of the file is written.
       testing_support::writeFile(path, bytes.substr(0, bytes.size() / 2));
-      return ec;
+      return full(path);
     }
-    return realSiteDisk().writeFile(path, bytes);
+    return realSiteFiles().writeFile(path, bytes);
   }
-  std::error_code copyFile(const fs::path& from, const fs::path& to) override {
-    if (std::error_code ec = next()) return ec;
-    return realSiteDisk().copyFile(from, to);
+  errors::Status copyFile(const fs::path& from, const fs::path& to) override {
+    if (!next(to)) return full(to);
+    return realSiteFiles().copyFile(from, to);
   }
-  std::error_code switchFolders(const fs::path& fresh, const fs::path& target, fs::path& old) override {
-    if (std::error_code ec = next()) return ec;
-    return realSiteDisk().switchFolders(fresh, target, old);
+  errors::Status switchFolders(const fs::path& fresh, const fs::path& target, fs::path& old) override {
+    if (!next(target)) return full(target);
+    return realSiteFiles().switchFolders(fresh, target, old);
   }
-  void removeAll(const fs::path& path) override { realSiteDisk().removeAll(path); }
+  void removeAll(const fs::path& path) override { realSiteFiles().removeAll(path); }
 
  private:
-  std::error_code next() {
+  // Whether this write may go on.
+  bool next(const fs::path&) {
     ++writes;
     if (writes == stopAt) stop = true;
-    return writes == failAt ? std::error_code(ENOSPC, std::generic_category()) : std::error_code();
+    return writes != failAt;
   }
+  static errors::Problem full(const fs::path& path) { return errors::Problem::fromSystem(path.string(), ENOSPC); }
 };
 
 // Writes a file, making its folders first.
@@ -110,13 +116,12 @@ TEST(SiteMerge, AFullDiskOrAStopAnywhereLeavesThePreviousSiteWhole) {
   const fs::path work = dir.path() / "work";
   makeOutput(work / "one", 1, 2, {"a/A.java", "B.java"}, "first ");
   makeOutput(work / "two", 2, 2, {"c/C.java"}, "first ");
-  IndexRequest request;
-  request.outputDirs = {(work / "one").string(), (work / "two").string()};
-  request.site = (work / "site").string();
+  const std::vector<std::string> outputs = {(work / "one").string(), (work / "two").string()};
+  const std::string siteDir = (work / "site").string();
   std::atomic<bool> never{false};
-  const MergeResult first = mergeSites(request, realSiteDisk(), never);
-  ASSERT_EQ(first.exitCode, kExitDone);
-  EXPECT_EQ(first.summary, request.site + "/index.html: 3 files, 3 methods from 2 output folders");
+  const MergeResult first = mergeSites(outputs, siteDir, realSiteFiles(), never);
+  ASSERT_EQ(first.failure, errors::Problem::Kind::None);
+  EXPECT_EQ(first.summary, siteDir + "/index.html: 3 files, 3 methods from 2 output folders");
   const std::map<std::string, std::string> previous = contentOf(work / "site");
   EXPECT_EQ(previous.size(), 3 * 3 + 7u);  // each file's page, drawing and record; the index and shared files
 
@@ -127,16 +132,16 @@ TEST(SiteMerge, AFullDiskOrAStopAnywhereLeavesThePreviousSiteWhole) {
   for (size_t at = 1;; ++at) {
     FaultyDisk full;
     full.failAt = at;
-    const MergeResult result = mergeSites(request, full, full.stop);
+    const MergeResult result = mergeSites(outputs, siteDir, full, full.stop);
     writes = full.writes;
     if (at > writes) {
-      ASSERT_EQ(result.exitCode, kExitDone);
+      ASSERT_EQ(result.failure, errors::Problem::Kind::None);
       break;
     }
-    ASSERT_EQ(result.exitCode, kExitSomeFailed) << at;
+    ASSERT_EQ(result.failure, errors::Problem::Kind::Failed) << at;
     ASSERT_EQ(result.messages.size(), 1u);
     if (at < writes)
-      EXPECT_EQ(result.messages[0], request.site + ": cannot build the merged site beside it in " + work.string() +
+      EXPECT_EQ(result.messages[0], siteDir + ": cannot build the merged site beside it in " + work.string() +
                                         ": no space left on the device; the site is left as it was");
     EXPECT_EQ(contentOf(work / "site"), previous) << "a full disk at write " << at;
     EXPECT_EQ(namesIn(work), beside) << at;
@@ -152,7 +157,7 @@ TEST(SiteMerge, AFullDiskOrAStopAnywhereLeavesThePreviousSiteWhole) {
   for (size_t at = 1; at <= writes; ++at) {
     FaultyDisk stopping;
     stopping.stopAt = at;
-    const MergeResult result = mergeSites(request, stopping, stopping.stop);
+    const MergeResult result = mergeSites(outputs, siteDir, stopping, stopping.stop);
     EXPECT_EQ(namesIn(work), beside) << at;
     if (at < writes) {
       EXPECT_TRUE(result.interrupted) << at;
@@ -165,4 +170,4 @@ TEST(SiteMerge, AFullDiskOrAStopAnywhereLeavesThePreviousSiteWhole) {
 }
 
 }  // namespace
-}  // namespace cli
+}  // namespace site
