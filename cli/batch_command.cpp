@@ -329,9 +329,9 @@ void drawFile(const SourceFile& file, const BatchRequest& request, const Changed
           continue;
         }
       }
-      pipeline::Problem methodProblem;
-      std::optional<pipeline::MethodFlowchart> chart =
-          pipeline::drawMethodFlowchart(*parsed, method, methodProblem, foldFor(request.fold));
+      errors::Result<pipeline::MethodFlowchart> chart =
+          pipeline::drawMethodFlowchart(*parsed, method, foldFor(request.fold));
+      pipeline::Problem methodProblem = chart ? pipeline::Problem() : chart.problem();
       if (chart)
         chart->drawing->legendHtml =
             flowdraw::linkedLegendHtml(rootUrlFrom(file.relative) + kSiteFolder + "/" + kLegendName);

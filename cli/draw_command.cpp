@@ -70,9 +70,9 @@ std::string methodIndex(pipeline::ParsedSource& parsed, const std::vector<size_t
 // reads whole: the method's first, then its folded constructs' and lambdas'.
 CommandResult writeGraphs(pipeline::ParsedSource& parsed, const pipeline::MethodSummary& method, const std::string& output,
                 FoldMode fold, pipeline::SequenceSources& classes) {
-  pipeline::Problem problem;
-  std::optional<std::string> text = pipeline::methodFlowchartDot(parsed, method, problem, foldFor(fold), &classes);
+  errors::Result<std::string> text = pipeline::methodFlowchartDot(parsed, method, foldFor(fold), &classes);
   if (!text) {
+    const pipeline::Problem& problem = text.problem();
     std::fprintf(stderr, "%s\n", located(parsed.sourcePath(), problem.line, problem.message).c_str());
     return reported(errors::Problem::Kind::Failed);
   }
@@ -112,10 +112,10 @@ CommandResult drawOne(pipeline::ParsedSource& parsed, const pipeline::MethodSumm
   if (output.empty()) output = fittedFileName(utf8Text(summary.displayName(method), parsed.charset())) + ".html";
   if (hasExtension(output, ".dot")) return writeGraphs(parsed, method, output, fold, classes);
   if (hasExtension(output, ".json")) return writeFlowJson(parsed, method, output, classes);
-  pipeline::Problem problem;
-  std::optional<pipeline::MethodFlowchart> chart =
-      pipeline::drawMethodFlowchart(parsed, method, problem, foldFor(fold), &classes);
+  errors::Result<pipeline::MethodFlowchart> chart =
+      pipeline::drawMethodFlowchart(parsed, method, foldFor(fold), &classes);
   if (!chart) {
+    const pipeline::Problem& problem = chart.problem();
     const std::string message = problem.kind == pipeline::Problem::Kind::NoBody
                                     ? utf8Text(summary.displayName(method), parsed.charset()) +
                                           " has no body (abstract, interface or native): nothing to draw"
@@ -146,10 +146,10 @@ CommandResult drawAll(pipeline::ParsedSource& parsed, std::string output, FoldMo
   CommandResult ending = Finished{};
   for (size_t i : methods) {
     const pipeline::MethodSummary& method = summary.methods[i];
-    pipeline::Problem problem;
-    std::optional<pipeline::MethodFlowchart> chart =
-        pipeline::drawMethodFlowchart(parsed, method, problem, foldFor(fold), &classes);
+    errors::Result<pipeline::MethodFlowchart> chart =
+        pipeline::drawMethodFlowchart(parsed, method, foldFor(fold), &classes);
     if (!chart) {
+      const pipeline::Problem& problem = chart.problem();
       anchors.emplace_back();
       // A method without a body is listed, with nothing to draw.
       if (problem.kind == pipeline::Problem::Kind::NoBody) continue;

@@ -54,36 +54,23 @@ const flowdraw::Masters& flowchartMasters() {
   return masters;
 }
 
-std::optional<MethodFlowchart> drawMethodFlowchart(ParsedSource& source, const MethodSummary& method,
-                                                   Problem& problem, flowdraw::Fold fold, SequenceSources* classes) {
-  errors::Result<cfg::MethodFlow> flow = methodFlow(source, method, classes);
-  if (!flow) {
-    problem = std::move(flow).problem();
-    return std::nullopt;
-  }
-  errors::Result<flowdraw::FlowDrawing> drawn =
-      flowdraw::drawMethodFlow(*flow, flowchartMasters(), optionsFor(source, method, fold));
-  if (!drawn) {
-    problem.set(Problem::Kind::Failed, drawn.problem().message, method.line);
-    return std::nullopt;
-  }
+Result<MethodFlowchart> drawMethodFlowchart(ParsedSource& source, const MethodSummary& method, flowdraw::Fold fold,
+                                            SequenceSources* classes) {
+  Result<cfg::MethodFlow> flow = methodFlow(source, method, classes);
+  if (!flow) return std::move(flow).problem();
+  Result<flowdraw::FlowDrawing> drawn = flowdraw::drawMethodFlow(*flow, flowchartMasters(), optionsFor(source, method, fold));
+  if (!drawn) return Problem(Problem::Kind::Failed, drawn.problem().message, method.line);
   drawn->drawing->legendHtml = legend();
   return MethodFlowchart{std::move(drawn->drawing), drawn->boxes, drawn->arrows};
 }
 
-std::optional<std::string> methodFlowchartDot(ParsedSource& source, const MethodSummary& method, Problem& problem,
-                                              flowdraw::Fold fold, SequenceSources* classes) {
-  errors::Result<cfg::MethodFlow> flow = methodFlow(source, method, classes);
-  if (!flow) {
-    problem = std::move(flow).problem();
-    return std::nullopt;
-  }
-  errors::Result<std::string> dot = flowdraw::methodFlowDot(*flow, optionsFor(source, method, fold));
-  if (!dot) {
-    problem.set(Problem::Kind::Failed, dot.problem().message, method.line);
-    return std::nullopt;
-  }
-  return std::move(dot).value();
+Result<std::string> methodFlowchartDot(ParsedSource& source, const MethodSummary& method, flowdraw::Fold fold,
+                                       SequenceSources* classes) {
+  Result<cfg::MethodFlow> flow = methodFlow(source, method, classes);
+  if (!flow) return std::move(flow).problem();
+  Result<std::string> dot = flowdraw::methodFlowDot(*flow, optionsFor(source, method, fold));
+  if (!dot) return Problem(Problem::Kind::Failed, dot.problem().message, method.line);
+  return dot;
 }
 
 }  // namespace pipeline

@@ -25,16 +25,16 @@ struct MethodFlowchart {
 // The masters of the flowchart template built into the program.
 const flowdraw::Masters& flowchartMasters();
 
-// nullopt with the problem when the method has no body (kind NoBody), its
-// graph cannot be built, a page is too large or cannot be laid out.
-// classes: where the program's exception classes are found (methodFlow).
-std::optional<MethodFlowchart> drawMethodFlowchart(ParsedSource& source, const MethodSummary& method,
-                                                   Problem& problem, flowdraw::Fold fold = flowdraw::Fold::Auto,
-                                                   SequenceSources* classes = nullptr);
+// A problem when the method has no body (kind NoBody), its graph cannot
+// be built, a page is too large or cannot be laid out.  classes: where
+// the program's exception classes are found (methodFlow).
+Result<MethodFlowchart> drawMethodFlowchart(ParsedSource& source, const MethodSummary& method,
+                                            flowdraw::Fold fold = flowdraw::Fold::Auto,
+                                            SequenceSources* classes = nullptr);
 
 // The pages' graphs in the DOT language, before layout.
-std::optional<std::string> methodFlowchartDot(ParsedSource& source, const MethodSummary& method, Problem& problem,
-                                              flowdraw::Fold fold = flowdraw::Fold::Auto,
-                                              SequenceSources* classes = nullptr);
+Result<std::string> methodFlowchartDot(ParsedSource& source, const MethodSummary& method,
+                                       flowdraw::Fold fold = flowdraw::Fold::Auto,
+                                       SequenceSources* classes = nullptr);
 
 }  // namespace pipeline

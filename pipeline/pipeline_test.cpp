@@ -75,9 +75,8 @@ TEST(Pipeline, AJavaFileInMemoryGivesItsSummaryGraphFlowchartAndSequence) {
             "return return sum\n"
             "end end\n");
 
-  Problem problem;
-  std::optional<MethodFlowchart> chart = drawMethodFlowchart(*parsed, total, problem);
-  ASSERT_TRUE(chart) << problem.message;
+  Result<MethodFlowchart> chart = drawMethodFlowchart(*parsed, total);
+  ASSERT_TRUE(chart) << chart.problem().message;
   EXPECT_EQ(chart->drawing->pages.size(), 1u);
   EXPECT_GE(chart->boxes, 9u);
 
