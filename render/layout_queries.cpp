@@ -1,7 +1,6 @@
 #include "render/layout_queries.h"
 
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <initializer_list>
 #include <system_error>
@@ -26,16 +25,10 @@ std::string concat(std::string_view a, std::string_view b) {
   return out;
 }
 
-// Text of pugixml's UTF-8 as the engine's ISO-8859-1.
-std::string external(const char* utf8) {
-  const std::string_view text(utf8);
-  return files::isAscii(text) ? std::string(text) : files::utf8ToLatin1(text);
-}
-
 // Appends the t texts of the STR_CON children of a value id.
-void appendPieceTexts(pugi::xml_node value, std::vector<std::string>& out) {
-  for (pugi::xml_node piece = value.child("STR_CON"); piece; piece = piece.next_sibling("STR_CON"))
-    if (pugi::xml_attribute text = piece.attribute("t")) out.push_back(external(text.value()));
+void appendPieceTexts(const xml::Node& value, std::vector<std::string>& out) {
+  for (xml::Node piece = value.firstChildElement("STR_CON"); piece; piece = piece.nextSiblingElement("STR_CON"))
+    if (piece.hasAttribute("t")) out.push_back(piece.attributeText("t"));
 }
 
 // Value ids of a node or edge statement, in document order.  The queries
@@ -46,23 +39,22 @@ class ValueIds {
   // What attr_list/a_list[id/child::*[@t="name"]]/id[2] selects.
   static ValueIds ofAttribute(const xml::Node& context, std::string_view name) {
     ValueIds values;
-    const pugi::xml_node statement = elementOf(context);
+    const xml::Node statement = elementOf(context);
     if (!statement) return values;
-    const std::string utf8 = files::isAscii(name) ? std::string(name) : files::latin1ToUtf8(name);
-    for (pugi::xml_node list = statement.child("attr_list"); list; list = list.next_sibling("attr_list"))
-      for (pugi::xml_node entry = list.child("a_list"); entry; entry = entry.next_sibling("a_list"))
-        if (pugi::xml_node value = valueOf(entry, utf8)) values.ids_.push_back(value);
+    for (xml::Node list = statement.firstChildElement("attr_list"); list; list = list.nextSiblingElement("attr_list"))
+      for (xml::Node entry = list.firstChildElement("a_list"); entry; entry = entry.nextSiblingElement("a_list"))
+        if (xml::Node value = valueOf(entry, name)) values.ids_.push_back(value);
     return values;
   }
 
   // What a path of child steps selects, such as node_id/id.
   static ValueIds ofPath(const xml::Node& context, std::initializer_list<const char*> steps) {
     ValueIds values;
-    if (const pugi::xml_node statement = elementOf(context)) values.ids_.push_back(statement);
+    if (const xml::Node statement = elementOf(context)) values.ids_.push_back(statement);
     for (const char* step : steps) {
-      std::vector<pugi::xml_node> next;
-      for (pugi::xml_node parent : values.ids_)
-        for (pugi::xml_node child = parent.child(step); child; child = child.next_sibling(step))
+      std::vector<xml::Node> next;
+      for (const xml::Node& parent : values.ids_)
+        for (xml::Node child = parent.firstChildElement(step); child; child = child.nextSiblingElement(step))
           next.push_back(child);
       values.ids_ = std::move(next);
     }
@@ -72,80 +64,71 @@ class ValueIds {
   // The texts of STR_CON/@t of every value id, in document order.
   std::vector<std::string> pieces() const {
     std::vector<std::string> found;
-    for (pugi::xml_node id : ids_) appendPieceTexts(id, found);
+    for (const xml::Node& id : ids_) appendPieceTexts(id, found);
     return found;
   }
 
   // The first STR_CON with a t attribute, or an empty node.
-  pugi::xml_node firstPiece() const {
-    for (pugi::xml_node id : ids_)
-      for (pugi::xml_node piece = id.child("STR_CON"); piece; piece = piece.next_sibling("STR_CON"))
-        if (piece.attribute("t")) return piece;
+  xml::Node firstPiece() const {
+    for (const xml::Node& id : ids_)
+      for (xml::Node piece = id.firstChildElement("STR_CON"); piece; piece = piece.nextSiblingElement("STR_CON"))
+        if (piece.hasAttribute("t")) return piece;
     return {};
   }
 
   // The first token with a t attribute (child::*/@t), or an empty node.
-  pugi::xml_node firstToken() const {
-    for (pugi::xml_node id : ids_)
-      for (pugi::xml_node token = id.first_child(); token; token = token.next_sibling())
-        if (token.type() == pugi::node_element && token.attribute("t")) return token;
+  xml::Node firstToken() const {
+    for (const xml::Node& id : ids_)
+      for (xml::Node token = id.firstChildElement(); token; token = token.nextSiblingElement())
+        if (token.hasAttribute("t")) return token;
     return {};
   }
 
   // The first value id with a STR_CON child, or an empty node.
-  pugi::xml_node firstQuoted() const {
-    for (pugi::xml_node id : ids_)
-      if (id.child("STR_CON")) return id;
+  xml::Node firstQuoted() const {
+    for (const xml::Node& id : ids_)
+      if (id.firstChildElement("STR_CON")) return id;
     return {};
   }
 
  private:
   // Through an absent node this fails as every query does; from an
   // attribute the paths find nothing.
-  static pugi::xml_node elementOf(const xml::Node& context) {
+  static xml::Node elementOf(const xml::Node& context) {
     if (context.isNull()) context.selectSingleNode("attr_list");
     if (context.isAttribute()) return {};
-    return context.raw();
+    return context;
   }
 
   // The second id of an entry whose ids hold a token named name.
-  static pugi::xml_node valueOf(pugi::xml_node entry, const std::string& name) {
+  static xml::Node valueOf(const xml::Node& entry, std::string_view name) {
     bool named = false;
-    pugi::xml_node second;
+    xml::Node second;
     int ids = 0;
-    for (pugi::xml_node id = entry.child("id"); id; id = id.next_sibling("id")) {
+    for (xml::Node id = entry.firstChildElement("id"); id; id = id.nextSiblingElement("id")) {
       if (++ids == 2) second = id;
-      for (pugi::xml_node token = id.first_child(); token && !named; token = token.next_sibling()) {
-        const pugi::xml_attribute text = token.attribute("t");
-        named = text && std::strcmp(text.value(), name.c_str()) == 0;
-      }
+      for (xml::Node token = id.firstChildElement(); token && !named; token = token.nextSiblingElement())
+        named = token.attributeEquals("t", name);
     }
-    return named ? second : pugi::xml_node();
+    return named ? second : xml::Node();
   }
 
-  std::vector<pugi::xml_node> ids_;
+  std::vector<xml::Node> ids_;
 };
 
-// The text of what a fallback found: the t attribute of a value's first
-// token.  The fallback is there for unquoted values; on a quoted value
-// without content it finds the opening quote token, and such a value reads
-// as empty.
-std::string fallbackText(pugi::xml_node token) {
-  if (!token) return {};
-  const std::string_view name = token.name();
-  if (name == "STR_ST" || name == "STR_END") return {};
-  return external(token.attribute("t").value());
+bool isQuoteToken(const xml::Node& token) {
+  const std::string name = token.name();
+  return name == "STR_ST" || name == "STR_END";
 }
 
-// The same for what an expression found: a token or its t attribute.
+// The text of what a fallback found: the t attribute of a value's first
+// token, or that attribute itself.  The fallback is there for unquoted
+// values; on a quoted value without content it finds the opening quote
+// token, and such a value reads as empty.
 std::string fallbackText(const xml::Node& found) {
   if (!found) return {};
-  if (found.isAttribute()) {
-    const std::string_view owner = found.parent().raw().name();
-    if (owner == "STR_ST" || owner == "STR_END") return {};
-    return found.value();
-  }
-  return fallbackText(found.raw());
+  if (found.isAttribute()) return isQuoteToken(found.parent()) ? std::string() : found.value();
+  return isQuoteToken(found) ? std::string() : found.attributeText("t");
 }
 
 // Joins the texts of pieces, dropping continuations; with escapedQuotes a
@@ -170,7 +153,7 @@ std::vector<std::string> texts(const xml::NodeList& found) {
   return out;
 }
 
-std::vector<std::string> pieceTexts(pugi::xml_node value) {
+std::vector<std::string> pieceTexts(const xml::Node& value) {
   std::vector<std::string> out;
   appendPieceTexts(value, out);
   return out;
@@ -179,10 +162,11 @@ std::vector<std::string> pieceTexts(pugi::xml_node value) {
 // The first piece of a quoted value as the scanner would have cut it had
 // the string not been continued: the plain runs up to the first escape,
 // continuations left out.
-std::string firstPiece(pugi::xml_node firstFound) {
-  std::string first = external(firstFound.attribute("t").value());
-  const pugi::xml_node value = firstFound.parent();
-  if (first.find('\\') == std::string::npos && !value.child("STR_CON").next_sibling("STR_CON"))
+std::string firstPiece(const xml::Node& firstFound) {
+  std::string first = firstFound.attributeText("t");
+  const xml::Node value = firstFound.parent();
+  if (first.find('\\') == std::string::npos &&
+      !value.firstChildElement("STR_CON").nextSiblingElement("STR_CON"))
     return first;
   std::string out;
   for (const std::string& text : pieceTexts(value)) {
@@ -198,7 +182,7 @@ std::string firstPiece(pugi::xml_node firstFound) {
 
 // Rule A: the first piece, else the fallback's text.
 std::string readSingle(const ValueIds& values) {
-  if (pugi::xml_node found = values.firstPiece()) return firstPiece(found);
+  if (const xml::Node found = values.firstPiece()) return firstPiece(found);
   return fallbackText(values.firstToken());
 }
 
@@ -223,7 +207,7 @@ std::string readJoined(const xml::Node& context, std::string_view name) {
 // Rule D: the pieces of a value that has any, else the fallback's text.
 std::string readPresentPieces(const xml::Node& context, std::string_view name) {
   const ValueIds values = ValueIds::ofAttribute(context, name);
-  if (pugi::xml_node quoted = values.firstQuoted()) return joinPieces(pieceTexts(quoted), true);
+  if (const xml::Node quoted = values.firstQuoted()) return joinPieces(pieceTexts(quoted), true);
   return fallbackText(values.firstToken());
 }
 
@@ -343,7 +327,7 @@ std::string dotColor(const xml::Node& edge) { return readPresentPieces(edge, "co
 std::string dotParent(const xml::Node& document) {
   const std::string value = concat(kGraphAttribute, "parent\"]]/id[2]");
   const xml::Node quoted = document.selectSingleNode(value + "[STR_CON]");
-  if (quoted) return joinPieces(pieceTexts(quoted.raw()), false);
+  if (quoted) return joinPieces(pieceTexts(quoted), false);
   return fallbackText(document.selectSingleNode(value + "/child::*"));
 }
 

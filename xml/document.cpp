@@ -326,6 +326,71 @@ Node Node::appendParsed(std::string_view xmlText) {
   return Node();
 }
 
+namespace {
+
+bool isElementNamed(pugi::xml_node node, const char* name) {
+  return node.type() == pugi::node_element && (name == nullptr || std::strcmp(node.name(), name) == 0);
+}
+
+// Whether UTF-8 text spells the ISO-8859-1 text: each byte from 0x80 is
+// two bytes in UTF-8.
+bool utf8SpellsLatin1(const char* utf8, std::string_view latin1) {
+  const auto* in = reinterpret_cast<const unsigned char*>(utf8);
+  for (const char c : latin1) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x80) {
+      if (*in++ != byte) return false;
+      continue;
+    }
+    if (*in++ != (0xC0 | (byte >> 6))) return false;
+    if (*in++ != (0x80 | (byte & 0x3F))) return false;
+  }
+  return *in == 0;
+}
+
+}  // namespace
+
+Node Node::firstChildElement(const char* name) const {
+  requireNode("firstChildElement");
+  if (isAttribute()) return Node();
+  for (pugi::xml_node child = node_.first_child(); child; child = child.next_sibling())
+    if (isElementNamed(child, name) && child != doc_->holder_) return Node(doc_, child);
+  return Node();
+}
+
+Node Node::nextSiblingElement(const char* name) const {
+  requireNode("nextSiblingElement");
+  if (isAttribute()) return Node();
+  for (pugi::xml_node next = node_.next_sibling(); next; next = next.next_sibling())
+    if (isElementNamed(next, name) && next != doc_->holder_) return Node(doc_, next);
+  return Node();
+}
+
+NodeList Node::childElements() const {
+  NodeList children;
+  for (Node child = firstChildElement(); child; child = child.nextSiblingElement()) children.push_back(child);
+  return children;
+}
+
+bool Node::hasAttribute(const char* name) const {
+  requireNode("hasAttribute");
+  return !isAttribute() && node_.attribute(name);
+}
+
+std::string Node::attributeText(const char* name) const {
+  requireNode("attributeText");
+  if (isAttribute()) return std::string();
+  const pugi::xml_attribute found = node_.attribute(name);
+  return found ? toExternal(found.value()) : std::string();
+}
+
+bool Node::attributeEquals(const char* name, std::string_view value) const {
+  requireNode("attributeEquals");
+  if (isAttribute()) return false;
+  const pugi::xml_attribute found = node_.attribute(name);
+  return found && utf8SpellsLatin1(found.value(), value);
+}
+
 Node Node::attributeNamed(const char* name) const {
   requireNode("attributeNamed");
   if (isAttribute() || node_.type() != pugi::node_element) return Node();
@@ -335,7 +400,7 @@ Node Node::attributeNamed(const char* name) const {
 
 namespace {
 
-bool hasAttribute(pugi::xml_node node, const char* name) {
+bool elementHasAttribute(pugi::xml_node node, const char* name) {
   for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute())
     if (std::strcmp(a.name(), name) == 0) return true;
   return false;
@@ -346,7 +411,7 @@ bool hasAttribute(pugi::xml_node node, const char* name) {
 Node Node::firstWithAttribute(const char* name) const {
   requireNode("firstWithAttribute");
   if (isAttribute()) return Node();
-  pugi::xml_node found = firstElementWhere([&](pugi::xml_node element) { return hasAttribute(element, name); });
+  pugi::xml_node found = firstElementWhere([&](pugi::xml_node element) { return elementHasAttribute(element, name); });
   return found ? Node(doc_, found) : Node();
 }
 
@@ -367,12 +432,12 @@ Node Node::lastWithAttribute(const char* name, bool includeSelf) const {
   };
   pugi::xml_node current = deepestLast(node_);
   while (current != node_) {
-    if (hasAttribute(current, name)) return Node(doc_, current);
+    if (elementHasAttribute(current, name)) return Node(doc_, current);
     pugi::xml_node previous = current.previous_sibling();
     while (previous && !visible(previous)) previous = previous.previous_sibling();
     current = previous ? deepestLast(previous) : current.parent();
   }
-  if (includeSelf && node_.type() == pugi::node_element && hasAttribute(node_, name)) return Node(doc_, node_);
+  if (includeSelf && node_.type() == pugi::node_element && elementHasAttribute(node_, name)) return Node(doc_, node_);
   return Node();
 }
 

@@ -107,8 +107,21 @@ class Node {
   template <typename Test>
   Node firstElementNamed(const char* first, const char* second, Test&& test) const;
 
+  // Walks over an element's element children for readers that visit
+  // every statement of a large tree: no XPath, nothing copied.  A null
+  // name matches any element.  From an attribute they find nothing.
+  Node firstChildElement(const char* name = nullptr) const;
+  Node nextSiblingElement(const char* name = nullptr) const;
+  // The element children in document order.
+  NodeList childElements() const;
+  // An element's attribute by name: whether it is there, its value as
+  // ISO-8859-1 text (empty when absent), and whether it is there with the
+  // given ISO-8859-1 value, compared without copying.
+  bool hasAttribute(const char* name) const;
+  std::string attributeText(const char* name) const;
+  bool attributeEquals(const char* name, std::string_view value) const;
+
   Document& document() const;
-  pugi::xml_node raw() const { return node_; }
 
  private:
   friend class Document;

@@ -19,8 +19,7 @@ struct Tree {
     xml::Node node = document->root().selectSingleNode(xpath);
     if (!node) return "(none)";
     std::string names;
-    for (pugi::xml_node child : node.raw().children()) {
-      if (child.type() != pugi::node_element) continue;
+    for (const xml::Node& child : node.childElements()) {
       if (!names.empty()) names += ' ';
       names += child.name();
     }
