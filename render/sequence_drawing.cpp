@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "render/host/host.h"
+#include "render/host/sequence_stencil.h"
 #include "render/host/text_layout.h"
 #include "render/dot_file_layout.h"
 #include "render/layout_queries.h"
@@ -19,18 +20,7 @@
 namespace render {
 namespace {
 
-constexpr double kDropOffset = 0.1875;  // a lifeline is dropped this far left of and below its node
-constexpr double kSelfMessageDrop = 0.1;
-constexpr double kBoxWidth = 1.25;        // the Object Lifeline master's width
-constexpr double kBarWidth = 0.1;         // the Activation master's width
-constexpr double kBarAbove = 0.04;        // a bar starts this far above the message that starts it
-constexpr double kBarBelow = 0.06;        // and ends this far below its last message
-constexpr double kFrameAbove = 0.1;       // a fragment's edge above its row
-constexpr double kFrameBelow = 0.04;      // its bottom edge above its closing row
-constexpr double kFrameMargin = 0.55;     // beside its outermost lifelines, less for each one round it
-constexpr double kFrameInset = 0.08;
-constexpr double kFrameFontSize = 8.0;    // the Fragment master's text size
-constexpr double kGuardHeight = 0.16;     // an operand's dashed line with its guard below it
+using namespace host::sequence_stencil;
 
 // A position in whole points, cut toward zero; one past what an int holds
 // (a hostile layout) is held at the nearest end, and one that is no number

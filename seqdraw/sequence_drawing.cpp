@@ -8,29 +8,19 @@
 #include <vector>
 
 #include "render/host/geometry.h"
+#include "render/host/sequence_stencil.h"
 #include "render/host/template_file.h"
 #include "render/host/text_layout.h"
 
 namespace seqdraw {
 namespace {
 
+using namespace host::sequence_stencil;
+
 using host::ShapeModel;
 using Kind = sequence::Message::Kind;
 
 constexpr double kPointsPerInch = 96.0;   // layout points per drawn inch
-constexpr double kDropOffset = 0.1875;    // a lifeline is dropped this far left of and below its node
-constexpr double kSelfMessageDrop = 0.1;
-constexpr double kBoxWidth = 1.25;        // the Object Lifeline master's size
-constexpr double kBoxHeight = 0.375;
-constexpr double kBarWidth = 0.1;         // the Activation master's width
-constexpr double kBarAbove = 0.04;        // a bar starts this far above the message that starts it
-constexpr double kBarBelow = 0.06;        // and ends this far below its last message
-constexpr double kFrameAbove = 0.1;       // a fragment's edge above its row
-constexpr double kFrameBelow = 0.04;      // its bottom edge above its closing row
-constexpr double kFrameMargin = 0.55;     // beside its outermost lifelines, less for each one round it
-constexpr double kFrameInset = 0.08;
-constexpr double kFrameFontSize = 8.0;    // the Fragment master's text size
-constexpr double kGuardHeight = 0.16;     // an operand's dashed line with its guard below it
 constexpr double kPageWidth = 8.5;        // US letter, where a drawing starts
 constexpr double kPageHeight = 11.0;
 constexpr double kFitMargin = 0.25;       // kept round a drawing fitted to its page
