@@ -551,16 +551,16 @@ CommandResult runBatch(const BatchRequest& request) {
   WorkerLimits limits;
   limits.jobsPerWorker = 200;
   limits.peakResidentBytes = size_t{128} << 20;
-  const PoolResult result = runWorkerPool(toDraw.size(), workers, callbacks, interrupted, limits);
+  const errors::Result<PoolEnd> result = runWorkerPool(toDraw.size(), workers, callbacks, interrupted, limits);
   ::sigaction(SIGINT, &previousInt, nullptr);
   ::sigaction(SIGTERM, &previousTerm, nullptr);
   progress.finish();
-  if (result == PoolResult::CannotStart) {
-    std::fprintf(stderr, "flowchart: cannot start worker processes\n");
+  if (!result) {
+    std::fprintf(stderr, "flowchart: %s\n", result.problem().message.c_str());
     return reported(errors::Problem::Kind::Failed);
   }
   // A stop that came with the last jobs under way cut them short too.
-  if (result == PoolResult::Interrupted || interrupted.load()) {
+  if (*result == PoolEnd::Interrupted || interrupted.load()) {
     std::fprintf(stderr, "flowchart: interrupted; run again to finish (finished files are kept)\n");
     return Finished{false, stoppingSignal.load() == SIGTERM ? SIGTERM : SIGINT};
   }

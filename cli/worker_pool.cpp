@@ -109,21 +109,27 @@ void closeFd(int& fd) {
   fd = -1;
 }
 
-std::optional<Worker> startWorker(const WorkerPoolCallbacks& callbacks, const WorkerLimits& limits,
-                                  const std::vector<Worker>& others) {
+errors::Problem cannotStart(int error) {
+  return errors::Problem::fromSystem("cannot start worker processes", error, errors::Problem::Kind::Failed);
+}
+
+errors::Result<Worker> startWorker(const WorkerPoolCallbacks& callbacks, const WorkerLimits& limits,
+                                   const std::vector<Worker>& others) {
   int toWorker[2], fromWorker[2];
-  if (::pipe(toWorker) != 0) return std::nullopt;
+  if (::pipe(toWorker) != 0) return cannotStart(errno);
   if (::pipe(fromWorker) != 0) {
+    const int error = errno;
     ::close(toWorker[0]);
     ::close(toWorker[1]);
-    return std::nullopt;
+    return cannotStart(error);
   }
   std::fflush(nullptr);  // nothing buffered may be written twice
   const pid_t parent = ::getpid();
   const pid_t pid = ::fork();
   if (pid < 0) {
+    const int error = errno;
     for (int fd : {toWorker[0], toWorker[1], fromWorker[0], fromWorker[1]}) ::close(fd);
-    return std::nullopt;
+    return cannotStart(error);
   }
   if (pid == 0) {
     // Killed with the caller, however it ends; a caller gone already
@@ -160,7 +166,7 @@ std::string exitDescription(int status) {
 
 bool workerStopRequested() { return stopRequested != 0; }
 
-PoolResult runWorkerPool(size_t jobCount, unsigned workerCount, const WorkerPoolCallbacks& callbacks,
+errors::Result<PoolEnd> runWorkerPool(size_t jobCount, unsigned workerCount, const WorkerPoolCallbacks& callbacks,
                          const std::atomic<bool>& stop, const WorkerLimits& limits) {
   // A worker that dies while we hand it a job must not end this process.
   struct sigaction ignore {}, previous{};
@@ -169,6 +175,7 @@ PoolResult runWorkerPool(size_t jobCount, unsigned workerCount, const WorkerPool
 
   std::vector<Worker> workers;
   size_t nextJob = 0;
+  errors::Problem lastStartProblem = cannotStart(0);
   auto handOut = [&](Worker& worker) {
     if (stop.load() || nextJob >= jobCount) {
       closeFd(worker.jobs);  // no more: the worker ends
@@ -181,14 +188,17 @@ PoolResult runWorkerPool(size_t jobCount, unsigned workerCount, const WorkerPool
 
   const size_t wanted = std::min<size_t>(workerCount == 0 ? 1 : workerCount, std::max<size_t>(jobCount, 1));
   for (size_t i = 0; i < wanted && nextJob < jobCount; ++i) {
-    std::optional<Worker> worker = startWorker(callbacks, limits, workers);
-    if (!worker) break;
+    errors::Result<Worker> worker = startWorker(callbacks, limits, workers);
+    if (!worker) {
+      lastStartProblem = std::move(worker).problem();
+      break;
+    }
     workers.push_back(std::move(*worker));
     handOut(workers.back());
   }
   if (workers.empty() && jobCount > 0) {
     ::sigaction(SIGPIPE, &previous, nullptr);
-    return PoolResult::CannotStart;
+    return lastStartProblem;
   }
 
   std::optional<std::chrono::steady_clock::time_point> stoppedAt;
@@ -261,11 +271,13 @@ PoolResult runWorkerPool(size_t jobCount, unsigned workerCount, const WorkerPool
         }
         // Its place is taken by a new worker while jobs remain.
         if (!stop.load() && nextJob < jobCount) {
-          if (std::optional<Worker> replacement = startWorker(callbacks, limits, workers)) {
+          errors::Result<Worker> replacement = startWorker(callbacks, limits, workers);
+          if (replacement) {
             worker = std::move(*replacement);
             handOut(worker);
             continue;
           }
+          lastStartProblem = std::move(replacement).problem();
         }
       }
       worker.pid = -1;
@@ -273,10 +285,11 @@ PoolResult runWorkerPool(size_t jobCount, unsigned workerCount, const WorkerPool
     std::erase_if(workers, [](const Worker& worker) { return worker.pid < 0; });
   }
   ::sigaction(SIGPIPE, &previous, nullptr);
-  if (nextJob >= jobCount) return PoolResult::Finished;
+  if (nextJob >= jobCount) return PoolEnd::Finished;
   // Jobs are left: either we were asked to stop, or no worker could be
   // started in place of the last one that ended.
-  return stop.load() ? PoolResult::Interrupted : PoolResult::CannotStart;
+  if (stop.load()) return PoolEnd::Interrupted;
+  return lastStartProblem;
 }
 
 }  // namespace cli

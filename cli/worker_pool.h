@@ -13,6 +13,8 @@
 #include <string>
 #include <string_view>
 
+#include "errors/problem.h"
+
 namespace cli {
 
 struct WorkerPoolCallbacks {
@@ -31,9 +33,10 @@ struct WorkerLimits {
   size_t peakResidentBytes = 0;  // retire once the peak resident size passes this
 };
 
-// CannotStart: jobs were left and no worker could be started for them,
-// at the beginning or in place of one that ended.
-enum class PoolResult { Finished, Interrupted, CannotStart };
+// How a pool ends when it can: every job handed out, or stopped.  When
+// jobs were left and no worker could be started for them, at the
+// beginning or in place of one that ended, the problem says why.
+enum class PoolEnd { Finished, Interrupted };
 
 // Runs jobs 0 to jobCount - 1 in order of handing out, on at most
 // `workers` processes.  Once *stop is set (by a signal handler, say) no
@@ -41,8 +44,8 @@ enum class PoolResult { Finished, Interrupted, CannotStart };
 // (SIGTERM, which workerStopRequested() sees); a worker still busy
 // kStopGraceMilliseconds later is killed and its job reported lost.  A
 // worker never outlives the calling process: it is killed when it ends.
-PoolResult runWorkerPool(size_t jobCount, unsigned workers, const WorkerPoolCallbacks& callbacks,
-                         const std::atomic<bool>& stop, const WorkerLimits& limits = {});
+errors::Result<PoolEnd> runWorkerPool(size_t jobCount, unsigned workers, const WorkerPoolCallbacks& callbacks,
+                                      const std::atomic<bool>& stop, const WorkerLimits& limits = {});
 
 inline constexpr int kStopGraceMilliseconds = 1500;
 
