@@ -173,22 +173,7 @@ Agraph_t* buildRows(const Graph& graph, std::vector<Agnode_t*>& nodes, std::vect
   return root;
 }
 
-// A position to the five significant digits Graphviz writes layout files
-// with.
-double asWritten(double value) {
-  char digits[32];
-  std::snprintf(digits, sizeof digits, "%.5g", value);
-  return std::strtod(digits, nullptr);
-}
 
-double startY(Agedge_t* edge) {
-  const splines* curves = ED_spl(edge);
-  if (curves == nullptr || curves->size == 0) return 0.0;
-  const bezier& first = curves->list[0];
-  if (first.sflag) return asWritten(first.sp.y);
-  if (first.eflag) return asWritten(first.ep.y);
-  return first.size > 0 ? asWritten(first.list[0].y) : 0.0;
-}
 
 bool namesItsNodes(const Graph& graph) {
   for (const GraphEdge& edge : graph.edges)
@@ -252,7 +237,7 @@ errors::Result<Layout> layOutGraph(const Graph& graph) {
     if (const textlabel_t* label = ED_label(edges[e]); label != nullptr && label->set)
       placed.labelCentre = inchPoint(label->pos, origin);
     layout.edges.push_back(std::move(placed));
-    layout.written.edgeStartY.push_back(startY(edges[e]));
+    layout.written.edgeStartY.push_back(writtenStartY(edges[e]));
   }
   for (Agraph_t* cluster : clusters) layout.clusters.push_back(inchBox(GD_bb(cluster), origin));
   gvFreeLayout(gvc, root);

@@ -1,6 +1,10 @@
 #include "graphviz/graphviz_context.h"
 
 #include <graphviz/cgraph.h>
+#include <graphviz/types.h>
+
+#include <cstdio>
+#include <cstdlib>
 
 namespace graphviz {
 namespace {
@@ -32,6 +36,21 @@ std::string oneLine(std::string text) {
     if (c == '\n' || c == '\r' || c == '\t') c = ' ';
   while (!text.empty() && text.back() == ' ') text.pop_back();
   return text.empty() ? "Graphviz could not lay out the graph" : text;
+}
+
+double asWritten(double value) {
+  char digits[32];
+  std::snprintf(digits, sizeof digits, "%.5g", value);
+  return std::strtod(digits, nullptr);
+}
+
+double writtenStartY(Agedge_t* edge) {
+  const splines* curves = ED_spl(edge);
+  if (curves == nullptr || curves->size == 0) return 0.0;
+  const bezier& first = curves->list[0];
+  if (first.sflag) return asWritten(first.sp.y);
+  if (first.eflag) return asWritten(first.ep.y);
+  return first.size > 0 ? asWritten(first.list[0].y) : 0.0;
 }
 
 }  // namespace graphviz

@@ -19,4 +19,12 @@ std::string& pendingMessages();
 // The messages on one line, or a general message when there are none.
 std::string oneLine(std::string text);
 
+// A position to the five significant digits Graphviz writes layout files
+// with, so that a layout read in memory equals the one read from its file.
+double asWritten(double value);
+
+// Where a laid-out edge's curve starts as a layout file lists it: the start
+// arrow's point, else the end arrow's, else the first control point.
+double writtenStartY(Agedge_t* edge);
+
 }  // namespace graphviz

@@ -70,24 +70,7 @@ Attributes setAttributes(Agraph_t* graph, int kind, void* object) {
   return attributes;
 }
 
-// A position to the five significant digits Graphviz writes layout files
-// with.
-double asWritten(double value) {
-  char digits[32];
-  std::snprintf(digits, sizeof digits, "%.5g", value);
-  return std::strtod(digits, nullptr);
-}
 
-// Where an edge's curve starts as a layout file lists it: the start
-// arrow's point, else the end arrow's, else the first control point.
-double startY(Agedge_t* edge) {
-  const splines* curves = ED_spl(edge);
-  if (curves == nullptr || curves->size == 0) return 0.0;
-  const bezier& first = curves->list[0];
-  if (first.sflag) return asWritten(first.sp.y);
-  if (first.eflag) return asWritten(first.ep.y);
-  return first.size > 0 ? asWritten(first.list[0].y) : 0.0;
-}
 
 bool inSubgraphOf(Agraph_t* graph, Agedge_t* edge) {
   for (Agraph_t* sub = agfstsubg(graph); sub != nullptr; sub = agnxtsubg(sub))
@@ -102,17 +85,17 @@ void collectEdges(Agraph_t* root, Agraph_t* graph, std::vector<LaidOutEdge>& edg
   for (Agraph_t* sub = agfstsubg(graph); sub != nullptr; sub = agnxtsubg(sub)) collectEdges(root, sub, edges);
   for (Agnode_t* node = agfstnode(graph); node != nullptr; node = agnxtnode(graph, node))
     for (Agedge_t* edge = agfstout(graph, node); edge != nullptr; edge = agnxtout(graph, edge))
-      if (!inSubgraphOf(graph, edge)) edges.push_back({startY(edge), setAttributes(root, AGEDGE, edge)});
+      if (!inSubgraphOf(graph, edge)) edges.push_back({graphviz::writtenStartY(edge), setAttributes(root, AGEDGE, edge)});
 }
 
 MemoryLayout laidOut(Agraph_t* graph) {
   std::vector<LaidOutNode> nodes;
   for (Agnode_t* node = agfstnode(graph); node != nullptr; node = agnxtnode(graph, node))
-    nodes.push_back({agnameof(node), asWritten(ND_coord(node).x), asWritten(ND_coord(node).y),
+    nodes.push_back({agnameof(node), graphviz::asWritten(ND_coord(node).x), graphviz::asWritten(ND_coord(node).y),
                      setAttributes(graph, AGNODE, node)});
   std::vector<LaidOutEdge> edges;
   collectEdges(graph, graph, edges);
-  return MemoryLayout(asWritten(GD_bb(graph).UR.x), asWritten(GD_bb(graph).UR.y), std::move(nodes), std::move(edges));
+  return MemoryLayout(graphviz::asWritten(GD_bb(graph).UR.x), graphviz::asWritten(GD_bb(graph).UR.y), std::move(nodes), std::move(edges));
 }
 
 const std::string* find(const Attributes& attributes, std::string_view name) {
