@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "render/host/drawing_assets.h"
 #include "render/host/page_svg.h"
 #include "render/host/text_layout.h"
 
@@ -43,44 +44,6 @@ std::string drawingTitle(const DocumentModel& drawing) {
   return drawing.pages.empty() ? drawing.templateName : drawing.pages.front()->name;
 }
 
-// Without the script, the section the address names shows, else the first
-// one, and pictures scale down to the window's width.  With it (html.js),
-// the shown section fills the window below the header and its picture is
-// panned and zoomed inside it.
-constexpr const char* kStyle = R"CSS(<style>
-[hidden]{display:none}
-body{margin:0;font-family:"DejaVu Sans",Arial,Helvetica,sans-serif;background:#eef0f3;color:#222}
-nav{background:#2f3b4c;color:#fff;padding:8px 16px}
-nav h1{font-size:16px;margin:0 0 4px}
-nav ol{margin:0;padding:0;list-style:none;display:flex;flex-wrap:wrap;gap:4px 16px}
-nav a{color:#cfe3ff}
-nav a[aria-current]{color:#fff;font-weight:bold}
-nav .tools{margin-top:6px;font-size:12px;color:#b8c4d4}
-nav .tools button{font:inherit;min-width:28px;margin-right:4px}
-.page{padding:12px 16px}
-.page h2{font-size:18px;margin:0 0 8px}
-.view{background:#fff;box-shadow:0 1px 4px rgba(0,0,0,.25);width:fit-content;max-width:100%}
-.view svg{display:block;max-width:100%;height:auto}
-.contents table{border-collapse:collapse;background:#fff}
-.contents th,.contents td{padding:3px 10px;border-bottom:1px solid #d8dde4;text-align:left}
-a.hyperlink{cursor:pointer}
-a.hyperlink:hover path,a.hyperlink:hover rect{stroke-width:3}
-html:not(.js) .page{display:none}
-html:not(.js) .page:target{display:block}
-html:not(.js) main:not(:has(.page:target)) .page:first-child{display:block}
-html.js body{height:100vh;display:flex;flex-direction:column;overflow:hidden}
-html.js main{flex:1;min-height:0;display:flex;flex-direction:column}
-html.js .page{display:none}
-html.js .page.shown{display:flex;flex-direction:column;flex:1;min-height:0;overflow:auto}
-html.js .view{flex:1;min-height:0;width:auto;overflow:hidden;cursor:grab;touch-action:none;user-select:none}
-html.js .view.dragging{cursor:grabbing}
-html.js .view svg{width:100%;height:100%;max-width:none}
-nav details.legend{margin-top:6px;font-size:12px;color:#e8edf4}
-nav details.legend summary{cursor:pointer;color:#cfe3ff}
-nav div.legend{margin:4px 0 0;padding:4px;background:#fff;border-radius:3px;width:fit-content;max-width:100%;overflow:auto}
-nav div.legend svg,nav div.legend img{display:block}
-</style>
-)CSS";
 
 // What a site's shared style sheet adds: its pages' breadcrumbs.
 constexpr const char* kCrumbStyle =
@@ -89,202 +52,6 @@ constexpr const char* kCrumbStyle =
     "nav ol.crumbs li{overflow-wrap:anywhere}\n"
     "nav h1{overflow-wrap:anywhere}\n";
 
-// Shows the section the location hash names (else the first), so that
-// links between pages and the browser's back and forward buttons move
-// between them; pans and zooms a page's picture by changing its viewBox.
-constexpr const char* kScript = R"JS(<script>
-(() => {
-  'use strict';
-  document.documentElement.classList.add('js');
-  const pages = [...document.querySelectorAll('main > .page')];
-  const tools = document.querySelector('nav .tools');
-  const views = new Map();
-  let current = null;
-
-  // scale: screen pixels per picture unit; (x, y): the picture point at
-  // the view's top-left corner.
-  class View {
-    constructor(box) {
-      this.box = box;
-      this.svg = box.querySelector('svg');
-      [this.left, this.top, this.width, this.height] =
-          this.svg.getAttribute('viewBox').split(/[\s,]+/).map(Number);
-      // Headers (the boxes of lifelines) are copied into a layer on top
-      // that follows the view down once their own place has left it.
-      this.headers = [...this.svg.querySelectorAll('g.header')].map(header => {
-        const copy = header.cloneNode(true);
-        copy.classList.replace('header', 'kept-header');
-        copy.style.display = 'none';
-        return {top: +header.dataset.top, copy};
-      });
-      if (this.headers.length) {
-        const layer = document.createElementNS('http://www.w3.org/2000/svg', 'g');
-        layer.setAttribute('class', 'kept-headers');
-        for (const h of this.headers) layer.appendChild(h.copy);
-        this.svg.appendChild(layer);
-      }
-      this.start();
-      // The view changes size with the window and the header above it.
-      if (window.ResizeObserver) new ResizeObserver(() => this.apply()).observe(box);
-      else window.addEventListener('resize', () => this.apply());
-      let drag = null;
-      box.addEventListener('wheel', e => {
-        e.preventDefault();
-        const r = box.getBoundingClientRect();
-        const unit = e.deltaMode === 1 ? 16 : e.deltaMode === 2 ? 400 : 1;
-        this.zoom(Math.exp(-e.deltaY * unit * 0.002), e.clientX - r.left, e.clientY - r.top);
-      }, {passive: false});
-      box.addEventListener('pointerdown', e => {
-        this.dragged = false;
-        if (e.button === 0) drag = {id: e.pointerId, x: e.clientX, y: e.clientY, moved: false};
-      });
-      box.addEventListener('pointermove', e => {
-        if (!drag || e.pointerId !== drag.id) return;
-        const dx = e.clientX - drag.x, dy = e.clientY - drag.y;
-        if (!drag.moved && Math.abs(dx) + Math.abs(dy) < 4) return;
-        if (!drag.moved) {
-          // Captured only once it moves, so that a plain click still follows a link.
-          drag.moved = true;
-          box.setPointerCapture(e.pointerId);
-          box.classList.add('dragging');
-        }
-        drag.x = e.clientX;
-        drag.y = e.clientY;
-        this.pan(dx, dy);
-      });
-      const end = e => {
-        if (!drag || e.pointerId !== drag.id) return;
-        this.dragged = drag.moved;
-        drag = null;
-        box.classList.remove('dragging');
-      };
-      box.addEventListener('pointerup', end);
-      box.addEventListener('pointercancel', end);
-      box.addEventListener('dragstart', e => e.preventDefault());
-      // A drag that ends on a link does not follow it.
-      box.addEventListener('click', e => {
-        if (this.dragged) e.preventDefault();
-        this.dragged = false;
-      }, true);
-    }
-    size() {
-      const r = this.box.getBoundingClientRect();
-      return [r.width, r.height];
-    }
-    // Where a page opens: fitted to the width, unless it gives the size of
-    // its smallest text and fitting makes that less than 9 pixels high;
-    // then at the zoom that keeps it readable, from the top left corner.
-    start() {
-      const [w] = this.size();
-      if (!w) return;
-      const smallest = +this.svg.dataset.minText || 0;
-      const readable = smallest ? 9 / smallest : 0;
-      if (Math.min(1, w / this.width) >= readable) return this.fit();
-      this.scale = readable;
-      this.x = this.left;
-      this.y = this.top;
-      this.apply();
-    }
-    // The whole width in sight, never enlarged; the top at the top.
-    fit() {
-      const [w] = this.size();
-      if (!w) return;
-      this.scale = Math.min(1, w / this.width);
-      this.x = this.left - Math.max(0, w / this.scale - this.width) / 2;
-      this.y = this.top;
-      this.apply();
-    }
-    apply() {
-      const [w, h] = this.size();
-      if (!w || !h) return;  // hidden
-      if (!this.scale) return this.start();
-      const vw = w / this.scale, vh = h / this.scale, keep = 40 / this.scale;
-      // Some of the picture stays in sight.
-      this.x = Math.min(Math.max(this.x, this.left + keep - vw), this.left + this.width - keep);
-      this.y = Math.min(Math.max(this.y, this.top + keep - vh), this.top + this.height - keep);
-      this.svg.setAttribute('viewBox', [this.x, this.y, vw, vh].map(n => +n.toFixed(2)).join(' '));
-      const margin = 4 / this.scale;
-      for (const h of this.headers || []) {
-        const down = this.y + margin - h.top;
-        h.copy.style.display = down > 0 ? '' : 'none';
-        if (down > 0) h.copy.setAttribute('transform', 'translate(0 ' + down.toFixed(2) + ')');
-      }
-    }
-    // Zooms about a point given in pixels from the view's top-left corner.
-    zoom(factor, px, py) {
-      const scale = Math.min(Math.max(this.scale * factor, 0.02), 32);
-      this.x += px / this.scale - px / scale;
-      this.y += py / this.scale - py / scale;
-      this.scale = scale;
-      this.apply();
-    }
-    zoomAtCentre(factor) {
-      const [w, h] = this.size();
-      this.zoom(factor, w / 2, h / 2);
-    }
-    pan(dx, dy) {
-      this.x -= dx / this.scale;
-      this.y -= dy / this.scale;
-      this.apply();
-    }
-  }
-
-  // Made when its page first shows, so that it fits the real view size.
-  function makeView(page) {
-    if (views.has(page)) return;
-    const box = page.querySelector('.view');
-    views.set(page, box && box.querySelector('svg[viewBox]') ? new View(box) : null);
-  }
-
-  function show(id) {
-    const page = pages.find(p => p.id === id) || pages[0];
-    if (!page || page === current) return;
-    if (current) current.classList.remove('shown');
-    page.classList.add('shown');
-    current = page;
-    for (const list of document.querySelectorAll('nav ol.index'))
-      list.hidden = list.dataset.drawing !== page.dataset.drawing;
-    for (const a of document.querySelectorAll('nav a')) {
-      if (a.getAttribute('href') === '#' + page.id) a.setAttribute('aria-current', 'page');
-      else a.removeAttribute('aria-current');
-    }
-    if (tools) tools.hidden = !page.querySelector('.view svg[viewBox]');
-    makeView(page);
-    window.scrollTo(0, 0);
-  }
-
-  function showHash() {
-    let id = location.hash.slice(1);
-    try { id = decodeURIComponent(id); } catch (e) { /* keep it as it is */ }
-    show(id);
-  }
-
-  const keys = {
-    '+': v => v.zoomAtCentre(1.25), '=': v => v.zoomAtCentre(1.25),
-    '-': v => v.zoomAtCentre(0.8), '_': v => v.zoomAtCentre(0.8), '0': v => v.fit(),
-    ArrowLeft: v => v.pan(60, 0), ArrowRight: v => v.pan(-60, 0),
-    ArrowUp: v => v.pan(0, 60), ArrowDown: v => v.pan(0, -60),
-  };
-  document.addEventListener('keydown', e => {
-    const v = current && views.get(current);
-    const act = keys[e.key];
-    if (!v || !act || e.ctrlKey || e.metaKey || e.altKey) return;
-    if (/^(INPUT|TEXTAREA|SELECT)$/.test(e.target.tagName)) return;
-    e.preventDefault();
-    act(v);
-  });
-  if (tools) {
-    tools.addEventListener('click', e => {
-      const button = e.target.closest('button');
-      const v = current && views.get(current);
-      if (button && v) keys[button.dataset.key](v);
-    });
-  }
-  window.addEventListener('hashchange', showHash);
-  showHash();
-})();
-</script>
-)JS";
 
 constexpr const char* kTools =
     "<div class=\"tools\" hidden><button type=\"button\" data-key=\"+\" title=\"Zoom in (+)\">+"
@@ -372,13 +139,6 @@ std::string drawingSvg(const DocumentModel& drawing) {
 
 namespace {
 
-// The text between a block's opening and closing tags.
-std::string_view tagContent(std::string_view block) {
-  const size_t open = block.find('>') + 1;
-  const size_t close = block.rfind("</");
-  return block.substr(open, close - open);
-}
-
 std::string framedHtml(std::string titleHtml, std::string_view indexHtml, const std::vector<NamedDrawing>& drawings,
                        text::Charset encoding, uint16_t language, const HtmlFrame& frame) {
   std::string out = "<!DOCTYPE html>\n<html";
@@ -387,7 +147,7 @@ std::string framedHtml(std::string titleHtml, std::string_view indexHtml, const 
   out += encodingName(encoding);
   out += "\">\n<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>" +
          titleHtml + "</title>\n";
-  if (frame.assetsUrl.empty()) out += kStyle;
+  if (frame.assetsUrl.empty()) out += "<style>\n" + std::string(kDrawingStyle) + "</style>\n";
   else out += "<link rel=\"stylesheet\" href=\"" + escaped(frame.assetsUrl) + "drawing.css\">\n";
   out += "</head>\n<body>\n<nav>\n" + frame.headerHtml + "<h1>" + titleHtml + "</h1>\n";
   if (!indexHtml.empty()) out += "<a class=\"contents\" href=\"#index\">Index</a>\n";
@@ -419,7 +179,7 @@ std::string framedHtml(std::string titleHtml, std::string_view indexHtml, const 
       appendHtmlPage(out, drawings[d], d, i);
   }
   out += "</main>\n";
-  if (frame.assetsUrl.empty()) out += kScript;
+  if (frame.assetsUrl.empty()) out += "<script>\n" + std::string(kDrawingScript) + "</script>\n";
   else out += "<script src=\"" + escaped(frame.assetsUrl) + "drawing.js\"></script>\n";
   out += "</body>\n</html>\n";
   return out;
@@ -427,8 +187,8 @@ std::string framedHtml(std::string titleHtml, std::string_view indexHtml, const 
 
 }  // namespace
 
-std::string drawingStyleSheet() { return std::string(tagContent(kStyle)) + kCrumbStyle; }
-std::string_view drawingScript() { return tagContent(kScript); }
+std::string drawingStyleSheet() { return std::string(kDrawingStyle) + kCrumbStyle; }
+std::string_view drawingScript() { return kDrawingScript; }
 
 std::string drawingHtml(const DocumentModel& drawing, uint16_t language) {
   return drawingHtml(drawing, language, HtmlFrame{});

@@ -884,6 +884,8 @@ def main():
     parser.add_argument("--flowchart", required=True, help="the built flowchart command")
     parser.add_argument("--out", required=True, help="folder for the drawings and screenshots (emptied first)")
     parser.add_argument("--source-dir", default=default_source, help="the project's source tree")
+    parser.add_argument("--node-modules", default="",
+                        help="npm packages of tests/browser/package.json (mermaid, axe-core)")
     parser.add_argument("--jdk-sources", default=JDK_SOURCES, help="the JDK's src.zip, when installed")
     args = parser.parse_args()
     args.source_dir = os.path.abspath(args.source_dir)

@@ -1,0 +1,22 @@
+// The style sheet and script of every HTML drawing, built into the
+// program from drawing.css and drawing.js beside this header: inlined in
+// a page of its own, or shared by a site's pages from its site/ folder.
+//
+// drawing.css: without the script, the section the address names shows,
+// else the first one, and pictures scale down to the window's width; with
+// it, the shown section fills the window below the header and its picture
+// is panned and zoomed inside it.
+// drawing.js: shows the section the location hash names (else the first),
+// so that links between pages and the browser's back and forward buttons
+// move between them; pans and zooms a page's picture by changing its
+// viewBox.
+#pragma once
+
+#include <string_view>
+
+namespace host {
+
+extern const std::string_view kDrawingStyle;
+extern const std::string_view kDrawingScript;
+
+}  // namespace host
