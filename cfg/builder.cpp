@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
+#include <tuple>
 
 #include "cfg/exception_types.h"
 #include "cfg/java_tree.h"
@@ -155,10 +157,8 @@ class Builder {
   }
 
   void addEdge(size_t from, size_t to, EdgeKind kind, std::string label, bool back = false) {
-    Graph& g = graph();
-    for (const Edge& e : g.edges)
-      if (e.from == from && e.to == to && e.kind == kind && e.label == label) return;
-    g.edges.push_back(Edge{from, to, kind, std::move(label), back});
+    if (!edgeKeys_.emplace(from, to, kind, label).second) return;
+    graph().edges.push_back(Edge{from, to, kind, std::move(label), back});
   }
 
   void connect(const Exits& exits, size_t to, bool back = false) {
@@ -1141,6 +1141,8 @@ class Builder {
   // of the statement being built (see danglingSpan), taken in order.
   std::vector<Element> continuation_;
   Exits returns_;
+  // The edges made so far, so that a second way along one edge adds nothing.
+  std::set<std::tuple<size_t, size_t, EdgeKind, std::string>> edgeKeys_;
   std::vector<std::pair<std::string, std::vector<std::string>>> catchParameters_;
 };
 
