@@ -131,6 +131,7 @@ class FlowDrawer {
  public:
   FlowDrawer(const cfg::MethodFlow& flow, const DrawOptions& options) : flow_(flow), options_(options) {
     attachComments();
+    findFirstStatements();
   }
 
   // Pages with their boxes and graphs, folded until they fit or nothing is
@@ -259,14 +260,25 @@ class FlowDrawer {
     }
   }
 
-  // The first statement a construct runs, for its folded box.
-  std::string firstStatement(const cfg::Graph& graph, size_t region) const {
-    for (const cfg::Node& node : graph.nodes) {
-      if (node.lines.empty()) continue;
-      for (std::optional<size_t> r = node.region; r; r = graph.regions[*r].parent)
-        if (*r == region) return firstLineOf(node.text);
+  // The first statement each construct runs, for its folded box: a node
+  // names itself to the regions holding it up to the first that has one.
+  void findFirstStatements() {
+    firstStatement_.resize(flow_.graphs.size());
+    for (size_t g = 0; g < flow_.graphs.size(); ++g) {
+      const cfg::Graph& graph = flow_.graphs[g];
+      std::vector<std::optional<size_t>> first(graph.regions.size());
+      for (size_t n = 0; n < graph.nodes.size(); ++n) {
+        if (graph.nodes[n].lines.empty()) continue;
+        for (std::optional<size_t> r = graph.nodes[n].region; r && !first[*r]; r = graph.regions[*r].parent)
+          first[*r] = n;
+      }
+      firstStatement_[g] = std::move(first);
     }
-    return "";
+  }
+
+  std::string firstStatement(size_t g, size_t region) const {
+    const std::optional<size_t> node = firstStatement_[g][region];
+    return node ? firstLineOf(flow_.graphs[g].nodes[*node].text) : "";
   }
 
   Box nodeBox(const cfg::Graph& graph, size_t g, size_t node) const {
@@ -301,7 +313,7 @@ class FlowDrawer {
                              plural(region.statements, "statement", "statements") + middleDot(options_.utf8) +
                              lineSpan(region.firstLine, region.lastLine, options_.utf8);
           box.lines = lines(head);
-          const std::string first = firstStatement(graph, item.region);
+          const std::string first = firstStatement(page.graph, item.region);
           if (!first.empty()) box.lines.push_back(shortenedInMiddle(first, 44, options_.utf8));
           box.link = plan_.regionPage[page.graph][item.region];
           box.tooltip = region.title + "\n" + lineSpan(region.firstLine, region.lastLine, options_.utf8) +
@@ -522,6 +534,7 @@ class FlowDrawer {
   std::vector<DrawnPage> pages_;
   std::vector<graphviz::Layout> layouts_;
   std::vector<std::vector<std::string>> commentOf_;  // by graph and node
+  std::vector<std::vector<std::optional<size_t>>> firstStatement_;  // its node, by graph and region
 };
 
 }  // namespace
