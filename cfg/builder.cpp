@@ -112,7 +112,8 @@ class Builder {
   Builder(MethodFlow& flow, size_t graphIndex, const DeclaredSuperclasses& program)
       : flow_(flow), graphIndex_(graphIndex), program_(program) {}
 
-  void buildBody(Element body, const std::string& header, int32_t line, int32_t endLine) {
+  void buildBody(Element body, const std::string& header, int32_t line, int32_t endLine,
+                 const std::string& modifiers = "") {
     Graph& g = graph();
     g.title = header;
     g.line = line;
@@ -123,7 +124,7 @@ class Builder {
     bodyRegion.firstLine = line;
     bodyRegion.lastLine = endLine;
     g.regions.push_back(bodyRegion);
-    g.start = addNode(NodeKind::Start, header, line, line, {});
+    g.start = addNode(NodeKind::Start, modifiers + header, line, line, {});
     frames_.push_back(Frame{});
     Exits exits{{g.start, EdgeKind::Flow, ""}};
     if (named(body, Kind::Blk))
@@ -1165,6 +1166,18 @@ std::string headerOf(Element declaration) {
   return declarator ? elementText(declarator) : std::string();
 }
 
+// The modifiers that change how a method runs (without an instance, on a
+// monitor taken for the whole call), as its start box shows them.
+std::string runModifiers(Element declaration) {
+  std::string modifiers;
+  for (Element part : children(declaration)) {
+    if (!named(part, Kind::Modifier)) continue;
+    const std::string word = elementText(part);
+    if (word == "static" || word == "synchronized") modifiers += word + " ";
+  }
+  return modifiers;
+}
+
 }  // namespace
 
 bool hasBody(const syntax::Node& declaration) { return static_cast<bool>(bodyOf(declaration)); }
@@ -1177,7 +1190,7 @@ errors::Result<MethodFlow> buildMethodFlow(const syntax::Node& declaration, cons
   flow.endLine = lastLine(declaration);
   flow.graphs.emplace_back();
   Builder builder(flow, 0, program);
-  builder.buildBody(body, headerOf(declaration), flow.line, flow.endLine);
+  builder.buildBody(body, headerOf(declaration), flow.line, flow.endLine, runModifiers(declaration));
   return flow;
 }
 
