@@ -252,11 +252,27 @@ class FlowDrawer {
            std::to_string(region.firstLine);
   }
 
+  // Pages of one construct copied into several places (a finally clause's
+  // copies, one per way it goes on) say which copy they are: the nearest
+  // finally or catch clause holding them.  Titles still alike are numbered.
   void uniqueTitles() {
+    std::map<std::string, int> count;
+    for (const DrawnPage& page : pages_) ++count[page.title];
+    for (size_t p = 0; p < pages_.size(); ++p) {
+      const Page& page = plan_.pages[p];
+      if (count[pages_[p].title] < 2 || !page.region) continue;
+      const cfg::Graph& graph = flow_.graphs[page.graph];
+      for (std::optional<size_t> r = graph.regions[*page.region].parent; r; r = graph.regions[*r].parent) {
+        const cfg::Region& holder = graph.regions[*r];
+        if (holder.kind != RegionKind::FinallyBlock && holder.kind != RegionKind::CatchBlock) continue;
+        pages_[p].title += middleDot(options_.utf8) + "in " + shortenedInMiddle(holder.title, 40, options_.utf8);
+        break;
+      }
+    }
     std::map<std::string, int> seen;
     for (DrawnPage& page : pages_) {
-      const int count = ++seen[page.title];
-      if (count > 1) page.title += " (" + std::to_string(count) + ")";
+      const int number = ++seen[page.title];
+      if (number > 1) page.title += " (" + std::to_string(number) + ")";
     }
   }
 

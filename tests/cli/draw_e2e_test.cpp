@@ -110,6 +110,27 @@ TEST(DrawCommand, FoldedPagesAreLinkedBothWays) {
             std::string::npos);
 }
 
+// A construct inside a finally clause is drawn once for each way the clause
+// goes on; each copy's page says which it is.
+TEST(DrawCommand, CopiedConstructsSayWhichCopyTheyAre) {
+  TempDir out;
+  testing_support::writeFile(out.file("Copies.java"),
+                             "class Copies {\n  int run(int x) {\n    try {\n      if (x > 0) return 1;\n"
+                             "      x++;\n    } finally {\n      try {\n        log(x);\n        flush(x);\n"
+                             "      } catch (RuntimeException e) {\n        x--;\n      }\n    }\n"
+                             "    return x;\n  }\n}\n");
+  const auto run = runFlowchart({"draw", out.file("Copies.java"), "run", "--fold", "all", "-o", out.file("d.dot")});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  std::vector<std::string> tries;
+  const std::string dot = readFile(out.file("d.dot"));
+  const std::string mark = "// page: try \xC2\xB7 L7";
+  for (size_t at = dot.find(mark); at != std::string::npos; at = dot.find(mark, at + 1))
+    tries.push_back(dot.substr(at + 9, dot.find('\n', at) - at - 9));
+  EXPECT_EQ(tries, (std::vector<std::string>{"try \xC2\xB7 L7 \xC2\xB7 in finally (then return)",
+                                             "try \xC2\xB7 L7 \xC2\xB7 in finally (then rethrow)",
+                                             "try \xC2\xB7 L7 \xC2\xB7 in finally"}));
+}
+
 // Whole drawings of the shipped examples, as SVG.  FLOWCHART_UPDATE_DRAWINGS=1
 // writes them anew from what the command draws now.
 TEST(DrawCommand, WholeDrawingsOfTheShippedExamples) {
