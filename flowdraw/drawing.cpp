@@ -205,30 +205,60 @@ class FlowDrawer {
  private:
   std::vector<std::string> lines(std::string_view text) const { return boxLines(text, options_.utf8); }
 
-  // Each comment goes to the node that runs its line, else to the first
-  // node running a later line.
+  // Each comment belongs to the statement whose line it ends, else to the
+  // statement it precedes in its own block (the innermost construct whose
+  // lines hold it), else, closing its block, to the statement before it
+  // there.
   void attachComments() {
     commentOf_.resize(flow_.graphs.size());
     for (size_t g = 0; g < flow_.graphs.size(); ++g) commentOf_[g].resize(flow_.graphs[g].nodes.size());
     for (const SourceComment& comment : options_.comments) {
-      std::optional<std::pair<size_t, size_t>> on, after;
-      int32_t onSpan = 0, afterLine = 0;
-      for (size_t g = 0; g < flow_.graphs.size(); ++g)
+      std::optional<std::pair<size_t, size_t>> on, block;
+      int32_t onSpan = 0, blockSpan = 0;
+      for (size_t g = 0; g < flow_.graphs.size(); ++g) {
+        for (size_t r = 0; r < flow_.graphs[g].regions.size(); ++r) {
+          const cfg::Region& region = flow_.graphs[g].regions[r];
+          const int32_t span = region.lastLine - region.firstLine;
+          if (region.firstLine > 0 && region.firstLine <= comment.line && comment.line <= region.lastLine &&
+              (!block || span < blockSpan)) {
+            block = {g, r};
+            blockSpan = span;
+          }
+        }
         for (size_t n = 0; n < flow_.graphs[g].nodes.size(); ++n) {
           const cfg::Node& node = flow_.graphs[g].nodes[n];
           if (node.firstLine <= 0 || node.kind == NodeKind::Start) continue;
-          // The narrowest node holding the line, else the first one after it.
           const int32_t span = node.lastLine - node.firstLine;
           if (node.firstLine <= comment.line && comment.line <= node.lastLine && (!on || span < onSpan)) {
             on = {g, n};
             onSpan = span;
           }
-          if (node.firstLine > comment.line && (!after || node.firstLine < afterLine)) {
-            after = {g, n};
-            afterLine = node.firstLine;
-          }
         }
-      const auto target = on ? on : after;
+      }
+      std::optional<std::pair<size_t, size_t>> target = on;
+      if (!target && block) {
+        const cfg::Graph& graph = flow_.graphs[block->first];
+        auto inBlock = [&](const cfg::Node& node) {
+          for (std::optional<size_t> r = node.region; r; r = graph.regions[*r].parent)
+            if (*r == block->second) return true;
+          return false;
+        };
+        std::optional<size_t> after, before;
+        for (size_t n = 0; n < graph.nodes.size(); ++n) {
+          const cfg::Node& node = graph.nodes[n];
+          if (node.firstLine <= 0 || node.kind == NodeKind::Start || node.kind == NodeKind::End ||
+              node.kind == NodeKind::Exit || !inBlock(node))
+            continue;
+          if (node.firstLine > comment.line && (!after || node.firstLine < graph.nodes[*after].firstLine)) after = n;
+          // Of the statements before it, the last one of the block itself
+          // rather than one nested in it.
+          const auto rank = [&](size_t m) {
+            return std::make_pair(graph.nodes[m].region == block->second, graph.nodes[m].lastLine);
+          };
+          if (node.lastLine < comment.line && (!before || rank(n) >= rank(*before))) before = n;
+        }
+        if (after || before) target = std::make_pair(block->first, after ? *after : *before);
+      }
       if (!target) continue;
       std::string& text = commentOf_[target->first][target->second];
       text += (text.empty() ? "" : "\n") + comment.text;
