@@ -419,6 +419,8 @@ class FlowDrawer {
     std::map<size_t, size_t> casesFrom, caseIndex;
     for (const PageEdge& edge : page.edges)
       if (edge.kind == cfg::EdgeKind::Case) ++casesFrom[edge.from];
+    // Case groups leave their switch in the source's order.
+    for (const auto& [from, count] : casesFrom) drawn.graph.nodes[from].orderedOut = true;
     for (const PageEdge& edge : page.edges) {
       graphviz::GraphEdge made;
       made.tail = edge.from;
