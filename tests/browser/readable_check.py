@@ -51,6 +51,21 @@ ON_SCREEN = """(() => {
 })()"""
 
 
+# Another script's way to bring a box into sight: the view's reveal() with
+# the lowest box's rectangle in picture units; whether it is then on screen.
+REVEAL = """(() => {
+  const s = [...document.querySelectorAll('section.page')].find(s => getComputedStyle(s).display !== 'none');
+  const svg = s.querySelector('.view svg'), view = svg.parentElement.getBoundingClientRect();
+  let lowest = null;
+  for (const g of svg.querySelectorAll('g.shape'))
+    if (!lowest || g.getBBox().y > lowest.getBBox().y) lowest = g;
+  const b = lowest.getBBox();
+  window.flowchartViews.current().reveal(b.x, b.y, b.width, b.height);
+  const r = lowest.getBoundingClientRect();
+  return r.left >= view.left && r.right <= view.right && r.top >= view.top && r.bottom <= view.bottom;
+})()"""
+
+
 def find(root, tail):
     for folder, _, files in os.walk(root):
         for name in files:
@@ -94,24 +109,43 @@ def screenshots(page):
         page.open(f"readable-{name}.html", "#" + largest["id"])
         opened = page.evaluate(ON_SCREEN)
         page.screenshot(f"readable-{name}.png")
+        moved = None
+        if opened["map"]:
+            # Dragging the map's view rectangle moves the view as far, in the picture, as the rectangle moved.
+            at = page.centre_of(f"section#{largest['id']} .minimap-view")
+            ratio = page.evaluate(f"(() => {{ const m = document.querySelector('section#{largest['id']} .minimap svg');"
+                                  " return m.viewBox.baseVal.width / m.getBoundingClientRect().width; })()")
+            before = page.view_box().split()
+            page.drag(at["x"], at["y"], 12, 10)
+            after = page.view_box().split()
+            moved = (float(after[0]) - float(before[0]), float(after[1]) - float(before[1]), 12 * ratio, 10 * ratio)
         page.press("0")
         fitted = page.evaluate(ON_SCREEN)
         page.screenshot(f"readable-{name}-fit.png")
-        seen.append((name, largest, opened, fitted))
+        page.press("+")
+        page.press("+")
+        page.press("+")
+        revealed = page.evaluate(REVEAL) if page.evaluate("!!window.flowchartViews") else False
+        seen.append((name, largest, opened, fitted, revealed, moved))
     page.set_window(1280, 1000)
     return seen
 
 
 def check_readable(page, check):
     print("large flowcharts open readable")
-    for name, largest, opened, fitted in screenshots(page):
+    for name, largest, opened, fitted, revealed, moved in screenshots(page):
         check(opened["smallest"] >= 8.99,
               f"{name}: its largest page ({largest['width']:.0f} x {largest['height']:.0f}) opens with its "
               f"smallest text {opened['smallest']:.1f} px high")
         check(opened["map"] == (not opened["inside"]),
               f"{name}: a mini-map shows when the picture is larger than the view ({opened['map']})")
+        if moved:
+            check(abs(moved[0] - moved[2]) < 2 and abs(moved[1] - moved[3]) < 2,
+                  f"{name}: dragging the map's rectangle moves the view ({moved[0]:.0f}, {moved[1]:.0f}) "
+                  f"picture units for ({moved[2]:.0f}, {moved[3]:.0f})")
         check(fitted["inside"] and fitted["parts"] > 0 and not fitted["map"],
               f"{name}: Fit shows the whole picture ({fitted['parts']} boxes and arrows at {fitted['scale']:.0%})")
+        check(revealed, f"{name}: zoomed in, the view's reveal() brings its lowest box into sight")
 
 
 if __name__ == "__main__":
@@ -139,7 +173,7 @@ if __name__ == "__main__":
             target = next(t for t in json.load(answer) if t.get("type") == "page")
         tools = b.DevTools(target["webSocketDebuggerUrl"], end)
         tools.call("Page.enable")
-        for name, largest, opened, fitted in screenshots(b.Page(tools, out, b.Checks())):
+        for name, largest, opened, fitted, _, _ in screenshots(b.Page(tools, out, b.Checks())):
             print(name, largest, "opened:", opened, "fitted:", fitted)
         tools.close()
     finally:
