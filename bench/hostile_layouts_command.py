@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 # The flowchart-command half of bench/hostile_layouts, which builds it first.
 # Arguments: FLOWCHART WORK_FOLDER TIMEOUT_SECONDS
-import os, subprocess, sys, time
+import math, os, subprocess, sys, time
 
 flowchart, work, limit = sys.argv[1], sys.argv[2], float(sys.argv[3])
 classes = os.path.join(work, "classes")
@@ -84,7 +84,6 @@ def sequential_ifs(count):
     return method(f"Row{count}", "".join(f"    if (total == {i}) total += {i};\n" for i in range(count)))
 
 
-import math
 for label, make, sizes in (("nested ifs, depth", nested_ifs, (200, 400, 800, 1600, 3200)),
                            ("ifs in a row", sequential_ifs, (1000, 4000, 16000, 64000))):
     print()

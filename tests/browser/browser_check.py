@@ -8,8 +8,8 @@ drawn by `flowchart draw`, also with every construct folded; the site
 `flowchart sequence` makes from a shipped Java method; and, when Debian's
 openjdk-17-source is installed, drawings and a site of JDK classes.
 
-Then checks, through Chromium's DevTools protocol, that every page shows
-fitted to the window's width; that the wheel, the keys and dragging pan
+Then checks, through Chromium's DevTools protocol, that every page opens
+whole, or at the zoom where its smallest text is 9 pixels high; that the wheel, the keys and dragging pan
 and zoom the picture; that the "Open This Block" and "Back" links reach
 their pages and the browser's history follows them; that without
 JavaScript every page still shows; that the site's index, filter, file
