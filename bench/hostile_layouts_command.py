@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 # The flowchart-command half of bench/hostile_layouts, which builds it first.
 # Arguments: FLOWCHART WORK_FOLDER TIMEOUT_SECONDS
-import os, subprocess, sys, time
+import math, os, subprocess, sys, time
 
 flowchart, work, limit = sys.argv[1], sys.argv[2], float(sys.argv[3])
 classes = os.path.join(work, "classes")
@@ -69,3 +69,40 @@ for name, args in runs:
     peak = int(lines[-1]) / 1024
     message = (lines[:-1] or result.stdout.strip().splitlines() or [""])[0]
     print(f"{name:<34} {elapsed:>9.2f} {peak:>9.1f} {result.returncode:>5}  {message[:90]}")
+
+
+# How the time grows with the method's size: nested ifs (folded onto many
+# pages) and ifs in a row (refused past the layout limit, so this is the
+# cost of building the graph and planning its pages).  The growth exponent
+# is the slope of log(time) over log(size) from the first size to the last.
+def nested_ifs(depth):
+    return method(f"Nested{depth}", "".join(f"    if (total > {i}) {{ total++;\n" for i in range(depth)) +
+                  "".join("    }\n" for _ in range(depth)))
+
+
+def sequential_ifs(count):
+    return method(f"Row{count}", "".join(f"    if (total == {i}) total += {i};\n" for i in range(count)))
+
+
+for label, make, sizes in (("nested ifs, depth", nested_ifs, (200, 400, 800, 1600, 3200)),
+                           ("ifs in a row", sequential_ifs, (1000, 4000, 16000, 64000))):
+    print()
+    print(f"{label:<20} {'seconds':>9} {'peak MiB':>9} {'exit':>5}")
+    times = []
+    for size in sizes:
+        path = write(f"Grow{size}.java", make(size))
+        start = time.perf_counter()
+        try:
+            result = subprocess.run(["/usr/bin/time", "-f", "%M", flowchart, "draw", path, "run", "-o",
+                                     os.path.join(work, "out.html")], stdout=subprocess.PIPE,
+                                    stderr=subprocess.PIPE, text=True, timeout=limit)
+        except subprocess.TimeoutExpired:
+            print(f"{size:<20} {'>' + str(int(limit)):>9} {'?':>9} {'-':>5}")
+            continue
+        elapsed = time.perf_counter() - start
+        peak = int(result.stderr.strip().splitlines()[-1]) / 1024
+        print(f"{size:<20} {elapsed:>9.2f} {peak:>9.1f} {result.returncode:>5}")
+        times.append((size, elapsed))
+    if len(times) >= 2:
+        (n0, t0), (n1, t1) = times[0], times[-1]
+        print(f"growth exponent {math.log(t1 / t0) / math.log(n1 / n0):.2f} ({n0:,} to {n1:,})")

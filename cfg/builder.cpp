@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
+#include <tuple>
 
 #include "cfg/exception_types.h"
 #include "cfg/java_tree.h"
@@ -110,7 +112,8 @@ class Builder {
   Builder(MethodFlow& flow, size_t graphIndex, const DeclaredSuperclasses& program)
       : flow_(flow), graphIndex_(graphIndex), program_(program) {}
 
-  void buildBody(Element body, const std::string& header, int32_t line, int32_t endLine) {
+  void buildBody(Element body, const std::string& header, int32_t line, int32_t endLine,
+                 const std::string& modifiers = "") {
     Graph& g = graph();
     g.title = header;
     g.line = line;
@@ -121,7 +124,7 @@ class Builder {
     bodyRegion.firstLine = line;
     bodyRegion.lastLine = endLine;
     g.regions.push_back(bodyRegion);
-    g.start = addNode(NodeKind::Start, header, line, line, {});
+    g.start = addNode(NodeKind::Start, modifiers + header, line, line, {});
     frames_.push_back(Frame{});
     Exits exits{{g.start, EdgeKind::Flow, ""}};
     if (named(body, Kind::Blk))
@@ -155,10 +158,8 @@ class Builder {
   }
 
   void addEdge(size_t from, size_t to, EdgeKind kind, std::string label, bool back = false) {
-    Graph& g = graph();
-    for (const Edge& e : g.edges)
-      if (e.from == from && e.to == to && e.kind == kind && e.label == label) return;
-    g.edges.push_back(Edge{from, to, kind, std::move(label), back});
+    if (!edgeKeys_.emplace(from, to, kind, label).second) return;
+    graph().edges.push_back(Edge{from, to, kind, std::move(label), back});
   }
 
   void connect(const Exits& exits, size_t to, bool back = false) {
@@ -1141,6 +1142,8 @@ class Builder {
   // of the statement being built (see danglingSpan), taken in order.
   std::vector<Element> continuation_;
   Exits returns_;
+  // The edges made so far, so that a second way along one edge adds nothing.
+  std::set<std::tuple<size_t, size_t, EdgeKind, std::string>> edgeKeys_;
   std::vector<std::pair<std::string, std::vector<std::string>>> catchParameters_;
 };
 
@@ -1163,6 +1166,18 @@ std::string headerOf(Element declaration) {
   return declarator ? elementText(declarator) : std::string();
 }
 
+// The modifiers that change how a method runs (without an instance, on a
+// monitor taken for the whole call), as its start box shows them.
+std::string runModifiers(Element declaration) {
+  std::string modifiers;
+  for (Element part : children(declaration)) {
+    if (!named(part, Kind::Modifier)) continue;
+    const std::string word = elementText(part);
+    if (word == "static" || word == "synchronized") modifiers += word + " ";
+  }
+  return modifiers;
+}
+
 }  // namespace
 
 bool hasBody(const syntax::Node& declaration) { return static_cast<bool>(bodyOf(declaration)); }
@@ -1175,7 +1190,7 @@ errors::Result<MethodFlow> buildMethodFlow(const syntax::Node& declaration, cons
   flow.endLine = lastLine(declaration);
   flow.graphs.emplace_back();
   Builder builder(flow, 0, program);
-  builder.buildBody(body, headerOf(declaration), flow.line, flow.endLine);
+  builder.buildBody(body, headerOf(declaration), flow.line, flow.endLine, runModifiers(declaration));
   return flow;
 }
 

@@ -125,5 +125,21 @@ TEST(MethodFlow, DeclarationsWithAndWithoutBodies) {
   EXPECT_EQ(initializer->graphs[0].title, "static {}");
 }
 
+// The start box names the modifiers that change how a method runs, in the
+// source's order, and no others; the graph's title stays the declarator.
+TEST(MethodFlow, StartShowsStaticAndSynchronized) {
+  const Parsed parsed = parseJava(
+      "class A {\n"
+      "  @Deprecated public synchronized static final int f(int x) { return x; }\n"
+      "  private final void g() { }\n"
+      "}\n");
+  const errors::Result<MethodFlow> f = buildMethodFlow(declarationNamed(parsed.tree, "f"));
+  const errors::Result<MethodFlow> g = buildMethodFlow(declarationNamed(parsed.tree, "g"));
+  ASSERT_TRUE(f.ok() && g.ok());
+  EXPECT_EQ(f->graphs[0].nodes[f->graphs[0].start].text, "synchronized static f(int x)");
+  EXPECT_EQ(f->graphs[0].title, "f(int x)");
+  EXPECT_EQ(g->graphs[0].nodes[g->graphs[0].start].text, "g()");
+}
+
 }  // namespace
 }  // namespace cfg

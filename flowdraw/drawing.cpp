@@ -131,6 +131,7 @@ class FlowDrawer {
  public:
   FlowDrawer(const cfg::MethodFlow& flow, const DrawOptions& options) : flow_(flow), options_(options) {
     attachComments();
+    findFirstStatements();
   }
 
   // Pages with their boxes and graphs, folded until they fit or nothing is
@@ -204,30 +205,60 @@ class FlowDrawer {
  private:
   std::vector<std::string> lines(std::string_view text) const { return boxLines(text, options_.utf8); }
 
-  // Each comment goes to the node that runs its line, else to the first
-  // node running a later line.
+  // Each comment belongs to the statement whose line it ends, else to the
+  // statement it precedes in its own block (the innermost construct whose
+  // lines hold it), else, closing its block, to the statement before it
+  // there.
   void attachComments() {
     commentOf_.resize(flow_.graphs.size());
     for (size_t g = 0; g < flow_.graphs.size(); ++g) commentOf_[g].resize(flow_.graphs[g].nodes.size());
     for (const SourceComment& comment : options_.comments) {
-      std::optional<std::pair<size_t, size_t>> on, after;
-      int32_t onSpan = 0, afterLine = 0;
-      for (size_t g = 0; g < flow_.graphs.size(); ++g)
+      std::optional<std::pair<size_t, size_t>> on, block;
+      int32_t onSpan = 0, blockSpan = 0;
+      for (size_t g = 0; g < flow_.graphs.size(); ++g) {
+        for (size_t r = 0; r < flow_.graphs[g].regions.size(); ++r) {
+          const cfg::Region& region = flow_.graphs[g].regions[r];
+          const int32_t span = region.lastLine - region.firstLine;
+          if (region.firstLine > 0 && region.firstLine <= comment.line && comment.line <= region.lastLine &&
+              (!block || span < blockSpan)) {
+            block = {g, r};
+            blockSpan = span;
+          }
+        }
         for (size_t n = 0; n < flow_.graphs[g].nodes.size(); ++n) {
           const cfg::Node& node = flow_.graphs[g].nodes[n];
           if (node.firstLine <= 0 || node.kind == NodeKind::Start) continue;
-          // The narrowest node holding the line, else the first one after it.
           const int32_t span = node.lastLine - node.firstLine;
           if (node.firstLine <= comment.line && comment.line <= node.lastLine && (!on || span < onSpan)) {
             on = {g, n};
             onSpan = span;
           }
-          if (node.firstLine > comment.line && (!after || node.firstLine < afterLine)) {
-            after = {g, n};
-            afterLine = node.firstLine;
-          }
         }
-      const auto target = on ? on : after;
+      }
+      std::optional<std::pair<size_t, size_t>> target = on;
+      if (!target && block) {
+        const cfg::Graph& graph = flow_.graphs[block->first];
+        auto inBlock = [&](const cfg::Node& node) {
+          for (std::optional<size_t> r = node.region; r; r = graph.regions[*r].parent)
+            if (*r == block->second) return true;
+          return false;
+        };
+        std::optional<size_t> after, before;
+        for (size_t n = 0; n < graph.nodes.size(); ++n) {
+          const cfg::Node& node = graph.nodes[n];
+          if (node.firstLine <= 0 || node.kind == NodeKind::Start || node.kind == NodeKind::End ||
+              node.kind == NodeKind::Exit || !inBlock(node))
+            continue;
+          if (node.firstLine > comment.line && (!after || node.firstLine < graph.nodes[*after].firstLine)) after = n;
+          // Of the statements before it, the last one of the block itself
+          // rather than one nested in it.
+          const auto rank = [&](size_t m) {
+            return std::make_pair(graph.nodes[m].region == block->second, graph.nodes[m].lastLine);
+          };
+          if (node.lastLine < comment.line && (!before || rank(n) >= rank(*before))) before = n;
+        }
+        if (after || before) target = std::make_pair(block->first, after ? *after : *before);
+      }
       if (!target) continue;
       std::string& text = commentOf_[target->first][target->second];
       text += (text.empty() ? "" : "\n") + comment.text;
@@ -251,22 +282,49 @@ class FlowDrawer {
            std::to_string(region.firstLine);
   }
 
+  // Pages of one construct copied into several places (a finally clause's
+  // copies, one per way it goes on) say which copy they are: the nearest
+  // finally or catch clause holding them.  Titles still alike are numbered.
   void uniqueTitles() {
+    std::map<std::string, int> count;
+    for (const DrawnPage& page : pages_) ++count[page.title];
+    for (size_t p = 0; p < pages_.size(); ++p) {
+      const Page& page = plan_.pages[p];
+      if (count[pages_[p].title] < 2 || !page.region) continue;
+      const cfg::Graph& graph = flow_.graphs[page.graph];
+      for (std::optional<size_t> r = graph.regions[*page.region].parent; r; r = graph.regions[*r].parent) {
+        const cfg::Region& holder = graph.regions[*r];
+        if (holder.kind != RegionKind::FinallyBlock && holder.kind != RegionKind::CatchBlock) continue;
+        pages_[p].title += middleDot(options_.utf8) + "in " + shortenedInMiddle(holder.title, 40, options_.utf8);
+        break;
+      }
+    }
     std::map<std::string, int> seen;
     for (DrawnPage& page : pages_) {
-      const int count = ++seen[page.title];
-      if (count > 1) page.title += " (" + std::to_string(count) + ")";
+      const int number = ++seen[page.title];
+      if (number > 1) page.title += " (" + std::to_string(number) + ")";
     }
   }
 
-  // The first statement a construct runs, for its folded box.
-  std::string firstStatement(const cfg::Graph& graph, size_t region) const {
-    for (const cfg::Node& node : graph.nodes) {
-      if (node.lines.empty()) continue;
-      for (std::optional<size_t> r = node.region; r; r = graph.regions[*r].parent)
-        if (*r == region) return firstLineOf(node.text);
+  // The first statement each construct runs, for its folded box: a node
+  // names itself to the regions holding it up to the first that has one.
+  void findFirstStatements() {
+    firstStatement_.resize(flow_.graphs.size());
+    for (size_t g = 0; g < flow_.graphs.size(); ++g) {
+      const cfg::Graph& graph = flow_.graphs[g];
+      std::vector<std::optional<size_t>> first(graph.regions.size());
+      for (size_t n = 0; n < graph.nodes.size(); ++n) {
+        if (graph.nodes[n].lines.empty()) continue;
+        for (std::optional<size_t> r = graph.nodes[n].region; r && !first[*r]; r = graph.regions[*r].parent)
+          first[*r] = n;
+      }
+      firstStatement_[g] = std::move(first);
     }
-    return "";
+  }
+
+  std::string firstStatement(size_t g, size_t region) const {
+    const std::optional<size_t> node = firstStatement_[g][region];
+    return node ? firstLineOf(flow_.graphs[g].nodes[*node].text) : "";
   }
 
   Box nodeBox(const cfg::Graph& graph, size_t g, size_t node) const {
@@ -301,7 +359,7 @@ class FlowDrawer {
                              plural(region.statements, "statement", "statements") + middleDot(options_.utf8) +
                              lineSpan(region.firstLine, region.lastLine, options_.utf8);
           box.lines = lines(head);
-          const std::string first = firstStatement(graph, item.region);
+          const std::string first = firstStatement(page.graph, item.region);
           if (!first.empty()) box.lines.push_back(shortenedInMiddle(first, 44, options_.utf8));
           box.link = plan_.regionPage[page.graph][item.region];
           box.tooltip = region.title + "\n" + lineSpan(region.firstLine, region.lastLine, options_.utf8) +
@@ -361,6 +419,8 @@ class FlowDrawer {
     std::map<size_t, size_t> casesFrom, caseIndex;
     for (const PageEdge& edge : page.edges)
       if (edge.kind == cfg::EdgeKind::Case) ++casesFrom[edge.from];
+    // Case groups leave their switch in the source's order.
+    for (const auto& [from, count] : casesFrom) drawn.graph.nodes[from].orderedOut = true;
     for (const PageEdge& edge : page.edges) {
       graphviz::GraphEdge made;
       made.tail = edge.from;
@@ -522,6 +582,7 @@ class FlowDrawer {
   std::vector<DrawnPage> pages_;
   std::vector<graphviz::Layout> layouts_;
   std::vector<std::vector<std::string>> commentOf_;  // by graph and node
+  std::vector<std::vector<std::optional<size_t>>> firstStatement_;  // its node, by graph and region
 };
 
 }  // namespace

@@ -22,32 +22,70 @@ std::string_view trimmed(std::string_view text) {
   return text;
 }
 
-// Wraps one statement: breaks after a blank or a comma where it can, else
-// inside a word at a character boundary; continuation lines are indented.
+bool isLower(char c) { return c >= 'a' && c <= 'z'; }
+bool isUpper(char c) { return c >= 'A' && c <= 'Z'; }
+bool isOperator(char c) { return std::string_view("+-*/%=<>!&|^?:").find(c) != std::string_view::npos; }
+
+// A break after a blank, a comma, a semicolon or an opening parenthesis.
+bool isPause(std::string_view text, size_t i) {
+  const char before = text[i - 1];
+  return text[i] == ' ' || before == ' ' || before == ',' || before == ';' || before == '(';
+}
+
+// A break at a joint of a name or an expression: before a dot, after an
+// underscore, at a camel-case hump, or around a run of operator signs.
+bool isJoint(std::string_view text, size_t i) {
+  const char before = text[i - 1], at = text[i];
+  if (at == '.' || (before == '_' && at != '_') || (isLower(before) && isUpper(at))) return true;
+  return isOperator(before) != isOperator(at);
+}
+
+// Where to end a line of `text` at most `limit` bytes long (a character
+// boundary): the last pause past a third of it, else the last joint, else
+// the first pause or joint after it (a long word overflows rather than
+// being cut); npos when nothing of the text may be cut.
+size_t breakAt(std::string_view text, size_t limit, bool utf8) {
+  auto allowed = [&](size_t i, bool (*rule)(std::string_view, size_t)) {
+    return !isContinuation(text[i], utf8) && rule(text, i);
+  };
+  for (size_t i = limit; i > limit / 3; --i)
+    if (allowed(i, isPause)) return i;
+  for (size_t i = limit; i > 0; --i)
+    if (allowed(i, isJoint)) return i;
+  for (size_t i = limit + 1; i < text.size(); ++i)
+    if (allowed(i, isPause) || allowed(i, isJoint)) return i;
+  return std::string_view::npos;
+}
+
+// Wraps one statement at pauses where it can, else at the joints of names;
+// never inside a word.  Continuation lines are indented.
 void wrapInto(std::vector<std::string>& lines, std::string_view text, bool utf8, size_t columns) {
   std::string_view rest = text;
   bool first = true;
   while (!rest.empty()) {
     const size_t width = first ? columns : columns - 2;
     const std::string indent = first ? "" : "  ";
-    if (characterCount(rest, utf8) <= width) {
+    const size_t cut = characterCount(rest, utf8) <= width ? std::string_view::npos
+                                                           : breakAt(rest, offsetOf(rest, width, utf8), utf8);
+    if (cut == std::string_view::npos) {
       lines.push_back(indent + std::string(rest));
       return;
     }
-    const size_t limit = offsetOf(rest, width, utf8);
-    size_t cut = std::string_view::npos;
-    for (size_t i = limit; i > limit / 3; --i) {
-      const char before = rest[i - 1];
-      if (rest[i] == ' ' || before == ' ' || before == ',' || before == ';' || before == '(') {
-        cut = i;
-        break;
-      }
-    }
-    if (cut == std::string_view::npos) cut = limit;
     lines.push_back(indent + std::string(trimmed(rest.substr(0, cut))));
     rest = trimmed(rest.substr(cut));
     first = false;
   }
+}
+
+// Moves a cut to the nearest pause or joint within `reach` bytes, forward
+// or back, so that shortening keeps whole words where it can.
+size_t atJoint(std::string_view text, size_t at, size_t reach, bool forward, bool utf8) {
+  for (size_t step = 0; step <= reach; ++step) {
+    const size_t i = forward ? at + step : at - step;
+    if (i == 0 || i >= text.size()) break;
+    if (!isContinuation(text[i], utf8) && (isPause(text, i) || isJoint(text, i))) return i;
+  }
+  return at;
 }
 
 }  // namespace
@@ -64,8 +102,8 @@ std::string shortenedInMiddle(std::string_view text, size_t limit, bool utf8) {
   if (count <= limit || limit < 10) return std::string(text);
   const size_t head = limit * 3 / 5;
   const size_t tail = limit - head - 5;
-  const size_t headEnd = offsetOf(text, head, utf8);
-  const size_t tailStart = offsetOf(text, count - tail, utf8);
+  const size_t headEnd = atJoint(text, offsetOf(text, head, utf8), head / 2, false, utf8);
+  const size_t tailStart = atJoint(text, offsetOf(text, count - tail, utf8), tail / 2, true, utf8);
   return std::string(trimmed(text.substr(0, headEnd))) + " ... " + std::string(trimmed(text.substr(tailStart)));
 }
 

@@ -33,6 +33,20 @@ TEST(LabelText, WrapsLongStatementsAndKeepsTheEndOfShortenedOnes) {
   EXPECT_EQ(box[4], "... 16 more lines");
 }
 
+// Names break only at their joints: a dot, an underscore, a camel-case
+// hump or an operator; a word with none overflows the line whole.
+TEST(LabelText, BreaksNamesOnlyAtTheirJoints) {
+  EXPECT_EQ(boxLines("throw StandardException.newException(SQLState.RAWSTORE_CANNOT_BACKUP_TO_NONDIRECTORY);",
+                     false),
+            (std::vector<std::string>{"throw StandardException.newException(", "  SQLState.RAWSTORE_CANNOT_BACKUP_TO_",
+                                      "  NONDIRECTORY);"}));
+  EXPECT_EQ(boxLines("int valueOfTheFirstColumnBeforeTheLogRecordIsWritten=readIt();", false,
+                     TextLimits{30, 180, 12}),
+            (std::vector<std::string>{"int valueOfTheFirstColumn", "  BeforeTheLogRecordIsWritten=", "  readIt();"}));
+  EXPECT_EQ(boxLines("x = abcdefghijklmnopqrstuvwxyzabcdefghijklmnopqrstuvwxyz;", false, TextLimits{20, 180, 12}),
+            (std::vector<std::string>{"x =", "  abcdefghijklmnopqrstuvwxyzabcdefghijklmnopqrstuvwxyz;"}));
+}
+
 TEST(LabelText, CountsAndCutsUtf8ByCharacter) {
   const std::string text = "receipt.add(\"Größe des Belegs für den Kunden: \" + größe + \" €\");";
   for (const std::string& line : boxLines(text, true, TextLimits{20, 180, 12})) {

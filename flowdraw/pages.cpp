@@ -77,11 +77,11 @@ class PageBuilder {
   void build() {
     plan_.nodePage.resize(flow_.graphs.size());
     plan_.regionPage.resize(flow_.graphs.size());
-    owner_.resize(flow_.graphs.size());
     // Pages first, so that every node knows its page before edges are drawn.
+    std::vector<std::vector<size_t>> owner(flow_.graphs.size());
     for (size_t g = 0; g < flow_.graphs.size(); ++g) {
       const cfg::Graph& graph = flow_.graphs[g];
-      owner_[g] = owners(graph, folding_[g]);
+      owner[g] = owners(graph, folding_[g]);
       plan_.regionPage[g].assign(graph.regions.size(), std::nullopt);
       std::optional<size_t> parentPage;
       if (graph.parentGraph && graph.parentNode && *graph.parentGraph < g)
@@ -89,14 +89,16 @@ class PageBuilder {
       plan_.regionPage[g][0] = addPage(g, std::nullopt, parentPage);
       for (size_t r = 1; r < graph.regions.size(); ++r) {
         if (!folding_[g][r]) continue;
-        const size_t holder = owner_[g][*graph.regions[r].parent];
+        const size_t holder = owner[g][*graph.regions[r].parent];
         plan_.regionPage[g][r] = addPage(g, r, plan_.regionPage[g][holder]);
       }
       plan_.nodePage[g].resize(graph.nodes.size());
       for (size_t n = 0; n < graph.nodes.size(); ++n)
-        plan_.nodePage[g][n] = *plan_.regionPage[g][owner_[g][graph.nodes[n].region]];
+        plan_.nodePage[g][n] = *plan_.regionPage[g][owner[g][graph.nodes[n].region]];
     }
-    for (size_t p = 0; p < plan_.pages.size(); ++p) fill(p);
+    itemIds_.resize(plan_.pages.size());
+    for (size_t g = 0; g < flow_.graphs.size(); ++g) fillGraph(g, owner[g]);
+    for (Page& page : plan_.pages) mergeCaseEdges(page);
   }
 
  private:
@@ -109,90 +111,134 @@ class PageBuilder {
     return plan_.pages.size() - 1;
   }
 
-  // The region of the page's own construct (the body for a whole page).
-  size_t pageOwner(const Page& page) const { return page.region ? *page.region : 0; }
-
-  // How a node shows on a page: itself, the folded box that holds it, or
-  // (none) a node elsewhere.
+  // How a node shows on a page: itself, or the folded box that holds it.
   struct Shown {
+    size_t page;
+    size_t pageRegion;  // the region whose page it is
     ItemKind kind;
     size_t id;  // node or region
   };
-  std::optional<Shown> shownOn(const Page& page, size_t node) const {
-    const cfg::Graph& graph = flow_.graphs[page.graph];
-    const std::vector<size_t>& owner = owner_[page.graph];
-    const size_t target = pageOwner(page);
-    size_t q = owner[graph.nodes[node].region];
-    if (q == target) return Shown{ItemKind::Node, node};
-    while (q != 0) {
-      const size_t holder = owner[*graph.regions[q].parent];
-      if (holder == target) return Shown{ItemKind::Folded, q};
-      q = holder;
+
+  // The item standing for `id` on page `p`, made on first use.
+  size_t item(size_t p, ItemKind kind, size_t id, std::optional<size_t> frame) {
+    Page& page = plan_.pages[p];
+    const auto [at, added] = itemIds_[p].emplace(std::make_pair(kind, id), page.items.size());
+    if (added) {
+      PageItem made;
+      made.kind = kind;
+      if (kind == ItemKind::Folded) made.region = id;
+      else made.node = id;
+      made.frame = frame;
+      page.items.push_back(made);
     }
-    return std::nullopt;
+    return at->second;
   }
 
-  // The innermost frame of the page holding a region's content.
-  std::optional<size_t> frameOf(size_t region) const { return region < frameByRegion_.size() ? frameByRegion_[region] : std::nullopt; }
+  // Every page's frames, boxes and arrows for one graph, each node and
+  // edge visited once: a node shows on its own page and, as the folded box
+  // holding it, on each page its page is opened from; an edge shows on the
+  // pages of its ends up to the first page showing both.
+  void fillGraph(size_t g, const std::vector<size_t>& owner) {
+    const cfg::Graph& graph = flow_.graphs[g];
+    const std::vector<bool>& folded = folding_[g];
+    const size_t regions = graph.regions.size();
+    auto pageOf = [&](size_t ownerRegion) { return *plan_.regionPage[g][ownerRegion]; };
+    auto holder = [&](size_t q) { return owner[*graph.regions[q].parent]; };
 
-  void fill(size_t p) {
-    Page& page = plan_.pages[p];
-    const cfg::Graph& graph = flow_.graphs[page.graph];
-    const std::vector<size_t>& owner = owner_[page.graph];
-    const std::vector<bool>& folded = folding_[page.graph];
-    const size_t target = pageOwner(page);
-
-    // Frames: the framed constructs drawn inline on this page.
-    frameByRegion_.assign(graph.regions.size(), std::nullopt);
-    for (size_t r = 0; r < graph.regions.size(); ++r) {
-      const std::optional<size_t> parent = graph.regions[r].parent;
-      std::optional<size_t> inherited = parent ? frameByRegion_[*parent] : std::nullopt;
-      if (r == target || folded[r] || owner[r] != target) {
-        frameByRegion_[r] = r == target ? std::nullopt : inherited;
-        continue;
-      }
+    // Frames: the framed constructs drawn inline on their owner's page,
+    // parents before children.  A region's frame is the innermost frame
+    // holding its content on the page it is drawn on.
+    std::vector<std::optional<size_t>> frameOf(regions);
+    for (size_t r = 0; r < regions; ++r) {
+      const size_t target = owner[r];
+      if (r == target) continue;
+      const std::optional<size_t> inherited = frameOf[*graph.regions[r].parent];
       if (isFramed(graph.regions[r].kind)) {
+        Page& page = plan_.pages[pageOf(target)];
         page.frames.push_back(PageFrame{r, inherited});
-        frameByRegion_[r] = page.frames.size() - 1;
+        frameOf[r] = page.frames.size() - 1;
       } else {
-        frameByRegion_[r] = inherited;
+        frameOf[r] = inherited;
       }
     }
 
-    std::map<std::pair<ItemKind, size_t>, size_t> itemIds;
-    auto item = [&](ItemKind kind, size_t id) {
-      const auto [at, added] = itemIds.emplace(std::make_pair(kind, id), page.items.size());
-      if (added) {
-        PageItem made;
-        made.kind = kind;
-        if (kind == ItemKind::Folded) {
-          made.region = id;
-          made.frame = frameOf(*graph.regions[id].parent);
-        } else {
-          made.node = id;
-          if (kind == ItemKind::Node) made.frame = frameOf(graph.nodes[id].region);
-        }
-        page.items.push_back(made);
+    // How deep each page's construct is among the folded ones, and the
+    // first node inside each region.
+    std::vector<size_t> depth(regions, 0);
+    for (size_t r = 1; r < regions; ++r)
+      if (folded[r]) depth[r] = depth[holder(r)] + 1;
+    std::vector<size_t> firstNode(regions, graph.nodes.size());
+    for (size_t n = graph.nodes.size(); n-- > 0;) firstNode[graph.nodes[n].region] = n;
+    for (size_t r = regions; r-- > 1;) {
+      const size_t parent = *graph.regions[r].parent;
+      firstNode[parent] = std::min(firstNode[parent], firstNode[r]);
+    }
+
+    // Boxes in the order of the graph's nodes, which is the source's order:
+    // a folded box where its first node would be.
+    std::vector<std::pair<size_t, std::pair<ItemKind, size_t>>> order;  // (first node, (kind, id))
+    order.reserve(graph.nodes.size() + regions);
+    for (size_t n = 0; n < graph.nodes.size(); ++n) order.push_back({n, {ItemKind::Node, n}});
+    for (size_t r = 1; r < regions; ++r)
+      if (folded[r] && firstNode[r] < graph.nodes.size()) order.push_back({firstNode[r], {ItemKind::Folded, r}});
+    std::stable_sort(order.begin(), order.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (const auto& [first, shown] : order) {
+      if (shown.first == ItemKind::Node) {
+        const size_t region = graph.nodes[shown.second].region;
+        item(pageOf(owner[region]), ItemKind::Node, shown.second, frameOf[region]);
+      } else {
+        const size_t parent = *graph.regions[shown.second].parent;
+        item(pageOf(owner[parent]), ItemKind::Folded, shown.second, frameOf[parent]);
       }
-      return at->second;
+    }
+
+    // The pages a node shows on, its own first.
+    auto climb = [&](size_t node, std::vector<Shown>& chain) {
+      chain.clear();
+      size_t q = owner[graph.nodes[node].region];
+      chain.push_back(Shown{pageOf(q), q, ItemKind::Node, node});
+      while (q != 0) {
+        const size_t up = holder(q);
+        chain.push_back(Shown{pageOf(up), up, ItemKind::Folded, q});
+        q = up;
+      }
     };
-    // Items in the order of the graph's nodes, which is the source's order.
-    for (size_t n = 0; n < graph.nodes.size(); ++n)
-      if (const std::optional<Shown> shown = shownOn(page, n)) item(shown->kind, shown->id);
-
-    std::set<std::tuple<size_t, size_t, cfg::EdgeKind, std::string>> seen;
-    for (const cfg::Edge& edge : graph.edges) {
-      const std::optional<Shown> from = shownOn(page, edge.from);
-      const std::optional<Shown> to = shownOn(page, edge.to);
-      if (!from && !to) continue;
-      const size_t tail = from ? item(from->kind, from->id) : item(ItemKind::Entry, edge.from);
-      const size_t head = to ? item(to->kind, to->id) : item(ItemKind::Exit, edge.to);
+    std::vector<Shown> tails, heads;
+    std::map<size_t, std::set<std::tuple<size_t, size_t, cfg::EdgeKind, std::string>>> seen;  // by page
+    auto add = [&](size_t p, size_t tail, size_t head, const cfg::Edge& edge, bool both) {
+      Page& page = plan_.pages[p];
       // What happens inside a folded box is on its own page.
-      if (tail == head && page.items[tail].kind == ItemKind::Folded) continue;
-      if (!seen.emplace(tail, head, edge.kind, edge.label).second) continue;
-      page.edges.push_back(PageEdge{tail, head, edge.kind, edge.label, edge.back && from && to});
+      if (tail == head && page.items[tail].kind == ItemKind::Folded) return;
+      if (!seen[p].emplace(tail, head, edge.kind, edge.label).second) return;
+      page.edges.push_back(PageEdge{tail, head, edge.kind, edge.label, edge.back && both});
+    };
+    auto shownItem = [&](const Shown& s) {
+      const size_t region = s.kind == ItemKind::Node ? graph.nodes[s.id].region : *graph.regions[s.id].parent;
+      return item(s.page, s.kind, s.id, frameOf[region]);
+    };
+    for (const cfg::Edge& edge : graph.edges) {
+      climb(edge.from, tails);
+      climb(edge.to, heads);
+      // The lowest page showing both ends: below it, on either side, the
+      // other end is off the page; above it both are inside one folded box.
+      size_t t = 0, h = 0;
+      while (depth[tails[t].pageRegion] > depth[heads[h].pageRegion]) ++t;
+      while (depth[heads[h].pageRegion] > depth[tails[t].pageRegion]) ++h;
+      while (tails[t].page != heads[h].page) {
+        ++t;
+        ++h;
+      }
+      for (size_t i = 0; i < t; ++i) {
+        const size_t p = tails[i].page;
+        add(p, shownItem(tails[i]), item(p, ItemKind::Exit, edge.to, std::nullopt), edge, false);
+      }
+      for (size_t i = 0; i < h; ++i) {
+        const size_t p = heads[i].page;
+        add(p, item(p, ItemKind::Entry, edge.from, std::nullopt), shownItem(heads[i]), edge, false);
+      }
+      add(tails[t].page, shownItem(tails[t]), shownItem(heads[h]), edge, true);
     }
-    mergeCaseEdges(page);
   }
 
   // Case groups folded together leave one case edge each between the same
@@ -223,8 +269,7 @@ class PageBuilder {
   const cfg::MethodFlow& flow_;
   const Folding& folding_;
   PagePlan& plan_;
-  std::vector<std::vector<size_t>> owner_;
-  std::vector<std::optional<size_t>> frameByRegion_;
+  std::vector<std::map<std::pair<ItemKind, size_t>, size_t>> itemIds_;  // by page
 };
 
 }  // namespace

@@ -108,6 +108,7 @@ Agraph_t* buildFlowchart(const Graph& graph, std::vector<Agnode_t*>& nodes, std:
     set(made, "shape", shapeName(node.shape));
     set(made, "width", inches(node.width));
     set(made, "height", inches(node.height));
+    if (node.orderedOut) set(made, "ordering", "out");
     if (node.cluster && *node.cluster < clusters.size()) agsubnode(clusters[*node.cluster], made, 1);
     nodes.push_back(made);
   }
@@ -260,7 +261,7 @@ std::string graphDot(const Graph& graph, const std::vector<std::string>& nodeLab
   auto writeNode = [&](size_t n, const std::string& indent) {
     const GraphNode& node = graph.nodes[n];
     out += indent + "n" + std::to_string(n) + " [shape=" + shapeName(node.shape) + ", width=" + inches(node.width) +
-           ", height=" + inches(node.height) + ", label=" +
+           ", height=" + inches(node.height) + (node.orderedOut ? ", ordering=out" : "") + ", label=" +
            quoted(labelText(n < nodeLabels.size() ? nodeLabels[n] : std::string())) + "];\n";
   };
   auto writeCluster = [&](auto& self, size_t slot, const std::string& indent) -> void {

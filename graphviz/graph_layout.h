@@ -42,6 +42,9 @@ struct GraphNode {
   double height = 0.5;
   LayoutShape shape = LayoutShape::Box;
   std::optional<size_t> cluster;  // innermost cluster holding it
+  // Its out-edges leave it in the order they are given (a switch's case
+  // groups in the source's order), not reordered to save crossings.
+  bool orderedOut = false;
   // Rows graphs only: the node's name in Graphviz's graph, its text (lines
   // joined by "\n", as Graphviz reads a label) and the node whose height
   // it is moved to once laid out, its x kept: a way to put a node at

@@ -14,6 +14,7 @@
       this.svg = box.querySelector('svg');
       [this.left, this.top, this.width, this.height] =
           this.svg.getAttribute('viewBox').split(/[\s,]+/).map(Number);
+      this.makeMap();
       // Headers (the boxes of lifelines) are copied into a layer on top
       // that follows the view down once their own place has left it.
       this.headers = [...this.svg.querySelectorAll('g.header')].map(header => {
@@ -76,27 +77,78 @@
       const r = this.box.getBoundingClientRect();
       return [r.width, r.height];
     }
-    // Where a page opens: fitted to the width, unless it gives the size of
-    // its smallest text and fitting makes that less than 9 pixels high;
-    // then at the zoom that keeps it readable, from the top left corner.
+    // The size of the smallest text in picture units: given by pages read
+    // from the top down, else found among the picture's texts.
+    smallestText() {
+      if (this.smallest === undefined) {
+        this.smallest = +this.svg.dataset.minText || 0;
+        if (!this.smallest) {
+          for (const t of this.svg.querySelectorAll('text[font-size]')) {
+            const size = parseFloat(t.getAttribute('font-size'));
+            if (size > 0 && (!this.smallest || size < this.smallest)) this.smallest = size;
+          }
+        }
+      }
+      return this.smallest;
+    }
+    // The zoom that shows the whole picture, never enlarged.
+    fitScale() {
+      const [w, h] = this.size();
+      return Math.min(1, w / this.width, h / this.height);
+    }
+    // Where a page opens: whole, when that keeps its smallest text at
+    // least 9 pixels high; else at the zoom that does, at the top left of
+    // a page read from the top down, or with a flowchart's start (its
+    // topmost box when folded) at the top of the view.
     start() {
-      const [w] = this.size();
-      if (!w) return;
-      const smallest = +this.svg.dataset.minText || 0;
+      const [w, h] = this.size();
+      if (!w || !h) return;
+      const smallest = this.smallestText();
       const readable = smallest ? 9 / smallest : 0;
-      if (Math.min(1, w / this.width) >= readable) return this.fit();
+      if (this.fitScale() >= readable) return this.fit();
       this.scale = readable;
       this.x = this.left;
       this.y = this.top;
+      const first = this.headers.length ? null : this.firstBox();
+      if (first) {
+        const vw = w / this.scale, vh = h / this.scale;
+        this.x = Math.min(Math.max(first.x + first.width / 2 - vw / 2, this.left), this.left + this.width - vw);
+        this.y = Math.min(Math.max(first.y - 12 / this.scale, this.top), this.top + this.height - vh);
+      }
       this.apply();
     }
-    // The whole width in sight, never enlarged; the top at the top.
+    firstBox() {
+      const start = this.svg.querySelector('g.shape[data-master="Start"]');
+      if (start) return start.getBBox();
+      let top = null;
+      for (const shape of this.svg.querySelectorAll('g.shape:not([data-master="Frame"])')) {
+        const b = shape.getBBox();
+        if (b.width && (!top || b.y < top.y)) top = b;
+      }
+      return top;
+    }
+    // The whole picture in sight, centred, never enlarged.
     fit() {
-      const [w] = this.size();
-      if (!w) return;
-      this.scale = Math.min(1, w / this.width);
-      this.x = this.left - Math.max(0, w / this.scale - this.width) / 2;
-      this.y = this.top;
+      const [w, h] = this.size();
+      if (!w || !h) return;
+      this.scale = this.fitScale();
+      this.x = this.left - (w / this.scale - this.width) / 2;
+      this.y = this.top - (h / this.scale - this.height) / 2;
+      this.apply();
+    }
+    // Pans the least that brings a rectangle of the picture into sight
+    // (its top left corner when it is larger than the view).
+    reveal(x, y, width, height) {
+      const [w, h] = this.size();
+      if (!w || !h || !this.scale) return;
+      const vw = w / this.scale, vh = h / this.scale, margin = 16 / this.scale;
+      const along = (from, size, start, room) => {
+        if (size + 2 * margin > room || from - margin < start) return from - margin;
+        if (from + size + margin > start + room) return from + size + margin - room;
+        return start;
+      };
+      this.x = along(x, width, this.x, vw);
+      this.y = along(y, height, this.y, vh);
       this.apply();
     }
     apply() {
@@ -108,6 +160,7 @@
       this.x = Math.min(Math.max(this.x, this.left + keep - vw), this.left + this.width - keep);
       this.y = Math.min(Math.max(this.y, this.top + keep - vh), this.top + this.height - keep);
       this.svg.setAttribute('viewBox', [this.x, this.y, vw, vh].map(n => +n.toFixed(2)).join(' '));
+      if (this.map) this.showMap(w, h, vw, vh);
       const margin = 4 / this.scale;
       for (const h of this.headers || []) {
         const down = this.y + margin - h.top;
@@ -131,6 +184,81 @@
       this.x -= dx / this.scale;
       this.y -= dy / this.scale;
       this.apply();
+    }
+    // A small copy of the whole picture in a corner, shown while the
+    // picture is larger than the view, with the view's rectangle on it:
+    // dragging the rectangle, or pressing anywhere on the map, moves the
+    // view there.
+    makeMap() {
+      const ns = 'http://www.w3.org/2000/svg';
+      const picture = document.createElementNS(ns, 'g');
+      picture.id = (this.box.closest('.page') || this.box).id + '-picture';
+      while (this.svg.firstChild) picture.appendChild(this.svg.firstChild);
+      this.svg.appendChild(picture);
+      const map = document.createElement('div');
+      map.className = 'minimap';
+      map.hidden = true;
+      const side = 180 / Math.max(this.width, this.height);
+      const svg = document.createElementNS(ns, 'svg');
+      svg.setAttribute('viewBox', [this.left, this.top, this.width, this.height].join(' '));
+      svg.setAttribute('width', Math.max(24, this.width * side).toFixed(0));
+      svg.setAttribute('height', Math.max(24, this.height * side).toFixed(0));
+      svg.setAttribute('aria-hidden', 'true');
+      const use = document.createElementNS(ns, 'use');
+      use.setAttribute('href', '#' + picture.id);
+      const rect = document.createElementNS(ns, 'rect');
+      rect.setAttribute('class', 'minimap-view');
+      svg.append(use, rect);
+      map.appendChild(svg);
+      this.box.appendChild(map);
+      this.map = {box: map, svg, rect};
+      let dragging = null;
+      const toPicture = e => {
+        const r = svg.getBoundingClientRect();
+        return [this.left + (e.clientX - r.left) / r.width * this.width,
+                this.top + (e.clientY - r.top) / r.height * this.height];
+      };
+      map.addEventListener('pointerdown', e => {
+        e.stopPropagation();
+        if (e.button !== 0) return;
+        const [w, h] = this.size();
+        const [px, py] = toPicture(e);
+        const vw = w / this.scale, vh = h / this.scale;
+        // Pressed on the rectangle it is picked up where it is held; elsewhere it centres there.
+        const inside = px >= this.x && px <= this.x + vw && py >= this.y && py <= this.y + vh;
+        if (!inside) {
+          this.x = px - vw / 2;
+          this.y = py - vh / 2;
+          this.apply();
+        }
+        dragging = {id: e.pointerId, dx: px - this.x, dy: py - this.y};
+        map.setPointerCapture(e.pointerId);
+      });
+      map.addEventListener('pointermove', e => {
+        if (!dragging || e.pointerId !== dragging.id) return;
+        e.stopPropagation();
+        const [px, py] = toPicture(e);
+        this.x = px - dragging.dx;
+        this.y = py - dragging.dy;
+        this.apply();
+      });
+      const drop = e => {
+        if (dragging && e.pointerId === dragging.id) dragging = null;
+        e.stopPropagation();
+      };
+      map.addEventListener('pointerup', drop);
+      map.addEventListener('pointercancel', drop);
+      map.addEventListener('wheel', e => e.stopPropagation());
+    }
+    showMap(w, h, vw, vh) {
+      const { box, rect } = this.map;
+      box.hidden = this.width * this.scale <= w + 1 && this.height * this.scale <= h + 1;
+      if (box.hidden) return;
+      const x = Math.max(this.x, this.left), y = Math.max(this.y, this.top);
+      rect.setAttribute('x', x.toFixed(2));
+      rect.setAttribute('y', y.toFixed(2));
+      rect.setAttribute('width', Math.max(0, Math.min(this.x + vw, this.left + this.width) - x).toFixed(2));
+      rect.setAttribute('height', Math.max(0, Math.min(this.y + vh, this.top + this.height) - y).toFixed(2));
     }
   }
 
@@ -187,4 +315,9 @@
   }
   window.addEventListener('hashchange', showHash);
   showHash();
+
+  // For other scripts of the page: the view of the page shown, whose
+  // reveal(x, y, width, height) brings a rectangle of its picture (in the
+  // picture's units) into sight.
+  window.flowchartViews = { current: () => (current && views.get(current)) || null };
 })();

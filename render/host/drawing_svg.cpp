@@ -56,7 +56,7 @@ constexpr const char* kCrumbStyle =
 constexpr const char* kTools =
     "<div class=\"tools\" hidden><button type=\"button\" data-key=\"+\" title=\"Zoom in (+)\">+"
     "</button><button type=\"button\" data-key=\"-\" title=\"Zoom out (-)\">&#8722;</button>"
-    "<button type=\"button\" data-key=\"0\" title=\"Fit to the width (0)\">Fit</button> "
+    "<button type=\"button\" data-key=\"0\" title=\"Fit the whole picture (0)\">Fit</button> "
     "Drag to move, wheel to zoom, arrow keys to scroll.</div>\n";
 
 void appendHtmlPage(std::string& out, const NamedDrawing& named, size_t drawingIndex, size_t pageIndex) {

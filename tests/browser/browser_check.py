@@ -8,8 +8,8 @@ drawn by `flowchart draw`, also with every construct folded; the site
 `flowchart sequence` makes from a shipped Java method; and, when Debian's
 openjdk-17-source is installed, drawings and a site of JDK classes.
 
-Then checks, through Chromium's DevTools protocol, that every page shows
-fitted to the window's width; that the wheel, the keys and dragging pan
+Then checks, through Chromium's DevTools protocol, that every page opens
+whole, or at the zoom where its smallest text is 9 pixels high; that the wheel, the keys and dragging pan
 and zoom the picture; that the "Open This Block" and "Back" links reach
 their pages and the browser's history follows them; that without
 JavaScript every page still shows; that the site's index, filter, file
@@ -35,6 +35,8 @@ import time
 import urllib.parse
 import urllib.request
 import zipfile
+
+import readable_check
 
 SKIPPED = 77
 
@@ -113,6 +115,7 @@ def draw_all(args, out):
                 [flowchart, "sequence", "tests/fixtures/sequence/Shop.java", "checkout", "--depth", "2",
                  "--src", "tests/fixtures/sequence", "-o", f"{out}/method-sequence.html"], src)
     draw_jdk(args, out)
+    readable_check.draw(flowchart, out, args.jdk_sources, os.environ.get("FLOWCHART_DERBY_SOURCES", ""))
 
 
 def draw_jdk(args, out):
@@ -275,7 +278,8 @@ PICTURE = """(() => {
           picture: [Number(svg.getAttribute('width')), Number(svg.getAttribute('height'))],
           content: {left: Math.min(...parts.map(r => r.left)),
                     right: Math.max(...parts.map(r => r.right)),
-                    top: Math.min(...parts.map(r => r.top))}};
+                    top: Math.min(...parts.map(r => r.top)),
+                    bottom: Math.max(...parts.map(r => r.bottom))}};
 })()"""
 
 # The viewBox of the picture on show, as text.
@@ -470,19 +474,29 @@ class Page:
                        f"{what}: page '{s['name']}' shown at {s['width']:.0f} x {s['height']:.0f} px")
 
     def fitted(self, what):
-        """The picture starts with its whole width in sight, at most at 100%."""
+        """The picture starts whole, at most at 100%, when that keeps its
+        smallest text at least 9 pixels high; else at the zoom that does."""
         p = self.picture()
         if not p:
             self.check(False, f"{what}: a picture is shown")
             return
         scale = p["view"]["width"] / p["viewBox"][2]
-        expected = min(1.0, p["view"]["width"] / p["picture"][0])
-        inside = (p["content"]["left"] >= p["view"]["left"] - 1 and
-                  p["content"]["right"] <= p["view"]["left"] + p["view"]["width"] + 1)
+        smallest = self.evaluate("window.flowchartViews.current().smallestText()")
+        expected = min(1.0, p["view"]["width"] / p["picture"][0], p["view"]["height"] / p["picture"][1])
+        if expected * smallest < 9:
+            self.check(abs(scale * smallest - 9) < 0.01,
+                       f"{what}: opens at {scale:.0%}, its smallest text {scale * smallest:.1f} px high")
+            return
+        view = p["view"]
+        inside = (p["content"]["left"] >= view["left"] - 1 and
+                  p["content"]["right"] <= view["left"] + view["width"] + 1 and
+                  p["content"]["top"] >= view["top"] - 1 and
+                  p["content"]["bottom"] <= view["top"] + view["height"] + 1)
         self.check(abs(scale - expected) < 0.01 and inside,
-                   f"{what}: fitted at {scale:.0%} with the drawing in sight "
-                   f"({p['content']['left']:.0f}..{p['content']['right']:.0f} px in a "
-                   f"{p['view']['width']:.0f} px view)")
+                   f"{what}: fitted at {scale:.0%} with the whole drawing in sight "
+                   f"({p['content']['left']:.0f}..{p['content']['right']:.0f} x "
+                   f"{p['content']['top']:.0f}..{p['content']['bottom']:.0f} px in a "
+                   f"{view['width']:.0f} x {view['height']:.0f} px view)")
 
     def readable(self, what):
         """A sequence diagram wider than the window opens with its smallest
@@ -553,8 +567,11 @@ def check_pan_and_zoom(page, check):
           f"dragging pans the picture with the pointer: viewBox x {before[0]:.0f} -> {dragged[0]:.0f}")
     check(page.shown()[0]["id"] == "page-1" and page.location_hash() == "", "a drag over a link does not follow it")
     page.press("0")
-    reset = page.picture()["viewBox"]
-    check(reset == start, f"'0' goes back to the fitted view {start}: {reset}")
+    p = page.picture()
+    view, content = p["view"], p["content"]
+    check(content["left"] >= view["left"] - 1 and content["right"] <= view["left"] + view["width"] + 1
+          and content["top"] >= view["top"] - 1 and content["bottom"] <= view["top"] + view["height"] + 1,
+          f"'0' shows the whole picture: viewBox {p['viewBox']}")
 
 
 def check_links_and_history(page, check):
@@ -849,6 +866,7 @@ def run_checks(page, check, source_dir):
     check_sequences(page, check)
     check_jdk_sequences(page, check)
     check_jdk_flowcharts(page, check)
+    readable_check.check_readable(page, check)
 
 
 def browse(out, check, source_dir):

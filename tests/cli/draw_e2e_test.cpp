@@ -110,6 +110,57 @@ TEST(DrawCommand, FoldedPagesAreLinkedBothWays) {
             std::string::npos);
 }
 
+// A construct inside a finally clause is drawn once for each way the clause
+// goes on; each copy's page says which it is.
+TEST(DrawCommand, CopiedConstructsSayWhichCopyTheyAre) {
+  TempDir out;
+  testing_support::writeFile(out.file("Copies.java"),
+                             "class Copies {\n  int run(int x) {\n    try {\n      if (x > 0) return 1;\n"
+                             "      x++;\n    } finally {\n      try {\n        log(x);\n        flush(x);\n"
+                             "      } catch (RuntimeException e) {\n        x--;\n      }\n    }\n"
+                             "    return x;\n  }\n}\n");
+  const auto run = runFlowchart({"draw", out.file("Copies.java"), "run", "--fold", "all", "-o", out.file("d.dot")});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  std::vector<std::string> tries;
+  const std::string dot = readFile(out.file("d.dot"));
+  const std::string mark = "// page: try \xC2\xB7 L7";
+  for (size_t at = dot.find(mark); at != std::string::npos; at = dot.find(mark, at + 1))
+    tries.push_back(dot.substr(at + 9, dot.find('\n', at) - at - 9));
+  EXPECT_EQ(tries, (std::vector<std::string>{"try \xC2\xB7 L7 \xC2\xB7 in finally (then return)",
+                                             "try \xC2\xB7 L7 \xC2\xB7 in finally (then rethrow)",
+                                             "try \xC2\xB7 L7 \xC2\xB7 in finally"}));
+}
+
+// A comment is drawn beside the statement whose line it ends, else the one
+// it precedes in its block, else (closing the block) the block's last one.
+TEST(DrawCommand, CommentsSitBesideTheirStatements) {
+  TempDir out;
+  testing_support::writeFile(out.file("Notes.java"),
+                             "class Notes {\n  int run(int x) {\n    int y = 0; // starts empty\n"
+                             "    for (int i = 0; i < x; i++) {\n      // doubled first\n      y += 2 * i;\n"
+                             "      if (y > 100) break;\n      // then the loop goes on\n    }\n"
+                             "    return y;\n  }\n}\n");
+  const auto run = runFlowchart({"draw", out.file("Notes.java"), "run", "-o", out.file("d.dot")});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  const std::string dot = readFile(out.file("d.dot"));
+  auto labelOf = [&](const std::string& node) {
+    const size_t at = dot.find("  " + node + " [");
+    const size_t begin = dot.find("label=\"", at) + 7;
+    return dot.substr(begin, dot.find('"', begin) - begin);
+  };
+  std::map<std::string, std::string> beside;  // comment -> statement
+  const std::string mark = "{ rank=same; ";
+  for (size_t at = dot.find(mark); at != std::string::npos; at = dot.find(mark, at + 1)) {
+    const size_t first = at + mark.size(), semi = dot.find(';', first);
+    const std::string box = dot.substr(first, semi - first);
+    const std::string comment = dot.substr(semi + 2, dot.find(';', semi + 2) - semi - 2);
+    beside[labelOf(comment)] = labelOf(box);
+  }
+  EXPECT_EQ(beside, (std::map<std::string, std::string>{{"// starts empty", "int y = 0;"},
+                                                        {"// doubled first", "y += 2 * i;"},
+                                                        {"// then the loop goes on", "if (y > 100)"}}));
+}
+
 // Whole drawings of the shipped examples, as SVG.  FLOWCHART_UPDATE_DRAWINGS=1
 // writes them anew from what the command draws now.
 TEST(DrawCommand, WholeDrawingsOfTheShippedExamples) {
