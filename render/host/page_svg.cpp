@@ -392,16 +392,37 @@ void appendPageSvg(std::string& out, const PagePicture& picture, double top,
         break;
       }
     }
+    // A shape a reader is told of takes the focus (its link does, when
+    // it has one) and says where it goes.
+    const ShapeAccess* access = shape.access ? &*shape.access : nullptr;
+    auto accessAttributes = [&] {
+      attr(out, "aria-label", access->label);
+      if (!access->next.empty()) {
+        std::string next;
+        for (const std::string& name : access->next) next += (next.empty() ? "" : " ") + name;
+        attr(out, "data-next", next);
+      }
+      if (access->firstLine > 0)
+        attr(out, "data-lines", std::to_string(access->firstLine) + "-" +
+                                    std::to_string(std::max(access->firstLine, access->lastLine)));
+    };
     if (link) {
       out += "<a";
       attr(out, "href", href);
       attr(out, "class", "hyperlink");
+      if (access) accessAttributes();
       out += ">";
     }
     out += "<g";
     attr(out, "class", shape.isConnector() ? "connector" : "shape");
     attr(out, "data-name", shape.name);
     attr(out, "data-master", shape.master->name);
+    if (access && !access->node.empty()) attr(out, "data-node", access->node);
+    if (access && !link) {
+      attr(out, "tabindex", "0");
+      attr(out, "role", "graphics-symbol");
+      accessAttributes();
+    }
     out += ">\n";
     appendTitles(out, shape);
     // The box of a shape with a lifeline is a header that a viewer may
