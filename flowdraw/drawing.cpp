@@ -460,6 +460,13 @@ class FlowDrawer {
     }
     for (const PageEdge& edge : page.edges)
       if (edge.from == i) access.next.push_back("b" + std::to_string(edge.to + 1));
+    // A box that is a link is named by what it shows first, as a reader
+    // who sees it would call it.
+    if (pages_[p].boxes[i].link) {
+      std::string shown;
+      for (const std::string& line : pages_[p].boxes[i].lines) shown += (shown.empty() ? "" : " ") + line;
+      access.label = shown + "; " + access.label;
+    }
     return access;
   }
 

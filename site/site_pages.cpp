@@ -211,6 +211,7 @@ std::string filePage(std::string_view relative, const FileRecord& record, std::s
     const auto [first, last] = startingOn.equal_range(static_cast<int32_t>(i + 1));
     for (auto it = first; it != last; ++it)
       out += "<a class=\"drawing\" href=\"" + htmlEscaped(urlPath(it->second->drawing)) + "\" data-name=\"" +
+             htmlEscaped(ownName(record, *it->second)) + "\" aria-label=\"flowchart of " +
              htmlEscaped(ownName(record, *it->second)) + "\"></a>";
     out += "</li>\n";
   }

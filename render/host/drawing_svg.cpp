@@ -41,6 +41,17 @@ const char* languageTag(uint16_t id) {
 
 std::string escaped(std::string_view text) { return escapeXml(text); }
 
+// The masters a drawing's shapes are drawn with: its own and those of the
+// stencils it opened.
+std::vector<std::shared_ptr<const MasterDef>> usedMasters(const DocumentModel& drawing) {
+  std::vector<std::shared_ptr<const MasterDef>> masters = drawing.masters;
+  for (const auto& page : drawing.pages)
+    for (const auto& shape : page->shapes)
+      if (std::none_of(masters.begin(), masters.end(), [&](const auto& m) { return m->name == shape->master->name; }))
+        masters.push_back(shape->master);
+  return masters;
+}
+
 std::string drawingTitle(const DocumentModel& drawing) {
   return drawing.pages.empty() ? drawing.templateName : drawing.pages.front()->name;
 }
@@ -117,7 +128,7 @@ std::string drawingSvg(const DocumentModel& drawing) {
   out += "<title>" + escaped(drawingTitle(drawing)) + "</title>\n";
   // A drawing told to readers carries its dark palette, for a viewer
   // whose scheme is dark.
-  if (drawing.readerAids) out += "<style>\n" + darkDrawingCss(drawing.masters) + "</style>\n";
+  if (drawing.readerAids) out += "<style>\n" + darkDrawingCss(usedMasters(drawing)) + "</style>\n";
   const LinkResolver resolve = resolverFor(drawing, "view-page-");
   double top = 0.0;
   for (size_t i = 0; i < pictures.size(); ++i) {
@@ -185,7 +196,7 @@ std::string framedHtml(std::string titleHtml, std::string_view indexHtml, const 
   });
   const bool aids = aided != drawings.end();
   if (aids && frame.assetsUrl.empty())
-    out += "<style>\n" + std::string(kThemeStyle) + darkDrawingCss(aided->drawing->masters) + "</style>\n";
+    out += "<style>\n" + std::string(kThemeStyle) + darkDrawingCss(usedMasters(*aided->drawing)) + "</style>\n";
   else if (aids)
     out += "<link rel=\"stylesheet\" href=\"" + escaped(frame.assetsUrl) + "theme.css\">\n";
   out += "</head>\n<body>\n<nav>\n" + frame.headerHtml + "<h1>" + titleHtml + "</h1>\n";

@@ -54,7 +54,9 @@ bool shows(const FittedText& text) {
   return !text.lines.empty() && !(text.lines.size() == 1 && text.lines[0].empty());
 }
 
-void appendText(const Canvas& c, const PlacedText& placed) {
+// spaced: a space between the lines, so that a reader of the text
+// (a link's visible name) hears words where the lines break.
+void appendText(const Canvas& c, const PlacedText& placed, bool spaced = false) {
   const FittedText& text = placed.text;
   const double lineHeight = text.lineHeight();
   const double total = lineHeight * static_cast<double>(text.lines.size());
@@ -76,6 +78,7 @@ void appendText(const Canvas& c, const PlacedText& placed) {
   }
   out += '>';
   for (const std::string& line : text.lines) {
+    if (spaced && &line != &text.lines.front()) out += ' ';
     out += "<tspan";
     attr(out, "x", c.x(placed.x));
     attr(out, "y", c.y(baseline));
@@ -446,7 +449,7 @@ void appendPageSvg(std::string& out, const PagePicture& picture, double top,
     } else {
       for (const OutlinePart& part : outline) appendOutline(canvas, shape, part);
     }
-    for (const PlacedText& text : picture.texts[i]) appendText(canvas, text);
+    for (const PlacedText& text : picture.texts[i]) appendText(canvas, text, access && link);
     if (headed) out += "</g>\n";
     out += "</g>";
     if (link) out += "</a>";

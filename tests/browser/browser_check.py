@@ -36,6 +36,8 @@ import urllib.parse
 import urllib.request
 import zipfile
 
+import access_check
+
 SKIPPED = 77
 
 try:
@@ -113,6 +115,7 @@ def draw_all(args, out):
                 [flowchart, "sequence", "tests/fixtures/sequence/Shop.java", "checkout", "--depth", "2",
                  "--src", "tests/fixtures/sequence", "-o", f"{out}/method-sequence.html"], src)
     draw_jdk(args, out)
+    access_check.draw(args, out)
 
 
 def draw_jdk(args, out):
@@ -849,6 +852,7 @@ def run_checks(page, check, source_dir):
     check_sequences(page, check)
     check_jdk_sequences(page, check)
     check_jdk_flowcharts(page, check)
+    access_check.run(page, check, NODE_MODULES)
 
 
 def browse(out, check, source_dir):
@@ -889,6 +893,8 @@ def main():
     parser.add_argument("--jdk-sources", default=JDK_SOURCES, help="the JDK's src.zip, when installed")
     args = parser.parse_args()
     args.source_dir = os.path.abspath(args.source_dir)
+    global NODE_MODULES
+    NODE_MODULES = args.node_modules
     out = os.path.abspath(args.out)
 
     if websocket is None:

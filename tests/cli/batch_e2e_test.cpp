@@ -140,7 +140,7 @@ TEST(BatchCommand, DrawsTheTreeAndIndexesIt) {
             std::string::npos);
   EXPECT_NE(filePage.find("<li id=\"L4\">      return 2 * x;</li>\n"), std::string::npos);
   EXPECT_NE(filePage.find("<li id=\"L2\">  int twice(int x) {<a class=\"drawing\" href=\"Good.twice-L2.html\" "
-                          "data-name=\"twice(int)\"></a></li>\n"),
+                          "data-name=\"twice(int)\" aria-label=\"flowchart of twice(int)\"></a></li>\n"),
             std::string::npos);
   EXPECT_NE(filePage.find("<li id=\"L9\">}</li>\n</ol>"), std::string::npos);
   EXPECT_NE(readFile(dir.path() / "out/files/b/Broken.java/index.html").find("<li id=\"L3\" class=\"problem\">"),
