@@ -53,7 +53,7 @@ std::string nodeName(const cfg::Graph& graph, size_t node, bool utf8) {
     case NodeKind::Join: if (n.text.empty()) return "join"; break;
     default: break;
   }
-  std::string text = shortenedInMiddle(joined(n.text), 60, utf8);
+  std::string text = shortenedInMiddle(joined(n.text), 32, utf8);
   const std::string_view kind = cfg::kindName(n.kind);
   // A break or return says what it is in its own text.
   std::string out = n.kind == NodeKind::Statement || text.rfind(kind, 0) == 0 ? text : std::string(kind) + " " + text;
