@@ -120,6 +120,7 @@
       [...list.children].forEach((li, i) => {
         const n = start + i;
         li.hidden = n < first - 2 || n > last + 2;
+        li.value = n;  // hidden items would not be counted
         li.classList.toggle('marked', n >= first && n <= last);
       });
     }

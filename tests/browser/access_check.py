@@ -37,8 +37,9 @@ def draw(args, out):
     """The method's graph as JSON beside its page, and HashMap.putVal when
     the JDK's sources were unpacked for the other checks."""
     examples = os.path.join(args.source_dir, "tests/fixtures/examples")
-    subprocess.run([args.flowchart, "draw", f"{examples}/java/Checkout.java", "total",
-                    "-o", f"{out}/checkout-total.json"], check=True, stdout=subprocess.DEVNULL)
+    for output in ("checkout-total.json", "checkout-total.svg"):
+        subprocess.run([args.flowchart, "draw", f"{examples}/java/Checkout.java", "total",
+                        "-o", f"{out}/{output}"], check=True, stdout=subprocess.DEVNULL)
     hashmap = os.path.join(out, "jdk/java.base/java/util/HashMap.java")
     if os.path.isfile(hashmap):
         subprocess.run([args.flowchart, "draw", hashmap, "putVal", "-o", f"{out}/jdk-hashmap-putval-flow.html"],
@@ -87,6 +88,32 @@ def focused(page):
       const g = e && (e.matches('g') ? e : e.querySelector && e.querySelector('g'));
       return g && g.dataset.name || null;
     })()""")
+
+
+DECISION_FILL = """getComputedStyle(document.querySelector('g[data-master="Decision"] path')).fill"""
+
+
+def check_schemes(page, check):
+    """The standalone picture follows the scheme by its own style; printing
+    takes the light colours whatever the scheme or the switch say."""
+    light, dark = "rgb(255, 242, 204)", "rgb(69, 58, 18)"
+    for name in ("checkout-total.svg", "checkout-total.html"):
+        scheme(page, True)
+        page.open(name)
+        on_screen = page.evaluate(DECISION_FILL)
+        page.tools.call("Emulation.setEmulatedMedia", media="print",
+                        features=[{"name": "prefers-color-scheme", "value": "dark"}])
+        printed = page.evaluate(DECISION_FILL)
+        check(on_screen == dark and printed == light,
+              f"{name}: a decision is {on_screen} on a dark screen, {printed} in print")
+    scheme(page, False)
+    page.open("checkout-total.html")
+    page.evaluate("document.querySelector('button.theme').click(), true")
+    switched = page.evaluate(DECISION_FILL)
+    page.open("checkout-total.html")
+    kept = page.evaluate("document.documentElement.dataset.theme + ' ' + " + DECISION_FILL)
+    page.evaluate("localStorage.removeItem('flowchart-theme'), true")
+    check(switched == dark and kept == "dark " + dark, f"the switch gives the dark theme ({switched}) and is kept ({kept})")
 
 
 def check_keyboard(page, check, out):
@@ -181,6 +208,7 @@ def screenshots(page, check, out):
 def run(page, check, node_modules):
     out = page.out
     check_axe(page, check, node_modules)
+    check_schemes(page, check)
     check_keyboard(page, check, out)
     check_site_source(page, check)
     screenshots(page, check, out)
