@@ -335,6 +335,19 @@ void drawFile(const SourceFile& file, const BatchRequest& request, const Changed
       if (chart)
         chart->drawing->legendHtml =
             flowdraw::linkedLegendHtml(rootUrlFrom(file.relative) + kSiteFolder + "/" + kLegendName);
+      // A box opens the file's page at its lines rather than a panel of
+      // its own.
+      if (chart && chart->drawing->readerAids) {
+        host::ReaderAids& aids = *chart->drawing->readerAids;
+        aids.sourceLines.clear();
+        aids.sourcePageUrl = kFilePageName;
+        if (!request.editor.empty()) {
+          std::error_code ec;
+          const std::filesystem::path absolute = std::filesystem::absolute(file.source, ec);
+          aids.editorUrl = request.editor;
+          aids.sourcePath = ec ? file.source.string() : absolute.lexically_normal().string();
+        }
+      }
       const std::string name = stems[m] + ".html";
       const errors::Status saved =
           chart ? files::writeAtomically((file.outputFolder / name).string(),
@@ -356,6 +369,10 @@ void drawFile(const SourceFile& file, const BatchRequest& request, const Changed
       bool sequenceDrawn = true;
       if (sequenceSources) {
         errors::Result<pipeline::MethodSequence> sequence = pipeline::drawMethodSequence(*sequenceSources, method, {});
+        if (sequence && sequence->drawing->readerAids) {
+          sequence->drawing->readerAids->sourceLines.clear();
+          sequence->drawing->readerAids->sourcePageUrl = kFilePageName;
+        }
         const std::string sequenceName = stems[m] + "-sequence.html";
         const errors::Status saved =
             sequence ? files::writeAtomically(

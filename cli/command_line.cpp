@@ -1,5 +1,6 @@
 #include "cli/command_line.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 
@@ -29,7 +30,7 @@ constexpr CommandHelp kCommands[] = {
      "      Example: flowchart list tests/fixtures/examples/java/Inventory.java\n"},
     {"draw",
      "  flowchart draw FILE.java [METHOD[(TYPES)][:LINE]] [-o OUT] [--fold auto|none|all]\n"
-     "                [--src DIR]\n"
+     "                [--src DIR] [--editor URL]\n"
      "      Draws one method's flowchart as Java runs it; with no METHOD, every\n"
      "      method of the file in one HTML page with an index.  METHOD may be\n"
      "      qualified by its class (Outer.Inner.method); its parameter types\n"
@@ -42,6 +43,8 @@ constexpr CommandHelp kCommands[] = {
      "      branch and block of two boxes or more.  Which catch clause takes an\n"
      "      exception of a class the program declares is decided through the\n"
      "      classes of the file and, with --src DIR, of the classes there.\n"
+     "      Enter on a box, or a click, shows its source lines; --editor URL\n"
+     "      (such as vscode://file/{path}:{line}) also opens the editor there.\n"
      "      Example: flowchart draw tests/fixtures/examples/java/Checkout.java total\n"},
     {"sequence",
      "  flowchart sequence FILE.java METHOD[(TYPES)][:LINE] [-o OUT] [--depth N]\n"
@@ -65,6 +68,7 @@ constexpr CommandHelp kCommands[] = {
     {"batch",
      "  flowchart batch SRC_DIR -o OUT_DIR [-j N] [--force] [--quiet] [--sequence]\n"
      "                 [--changed-since REV] [--shard K/N] [--fold auto|none|all]\n"
+     "                 [--editor URL]\n"
      "      Draws every method of every .java file below SRC_DIR into a site in\n"
      "      OUT_DIR: OUT_DIR/index.html lists the methods with their measures\n"
      "      (sortable, with a filter) and the files, each file has a page with\n"
@@ -75,8 +79,8 @@ constexpr CommandHelp kCommands[] = {
      "      method's sequence diagram (depth 1) beside its flowchart;\n"
      "      --changed-since REV draws only the methods changed since the git\n"
      "      revision; --shard K/N draws only the K-th of N shares of the files\n"
-     "      (by a hash of their path), for 'flowchart index' to merge; --fold as\n"
-     "      for draw.\n"
+     "      (by a hash of their path), for 'flowchart index' to merge; --fold and\n"
+     "      --editor as for draw.\n"
      "      Example: flowchart batch tests/fixtures/examples/java -o flowcharts\n"},
     {"index",
      "  flowchart index OUT_DIR... -o SITE\n"
@@ -223,6 +227,29 @@ bool languageLevelOption(const std::vector<std::string>& args, size_t& i, int& l
   return true;
 }
 
+// "--editor URL": true when args[i] is the option.  The URL is put into
+// pages as a link, so it must name its scheme and the line, and may not
+// run script.
+bool editorOption(const std::vector<std::string>& args, size_t& i, std::string& url, std::string& error) {
+  if (!optionValue(args, i, "", "--editor", url, error)) return false;
+  if (!error.empty()) return true;
+  const size_t colon = url.find(':');
+  std::string scheme = url.substr(0, colon == std::string::npos ? 0 : colon);
+  for (char& c : scheme) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const bool named = !scheme.empty() && std::isalpha(static_cast<unsigned char>(scheme[0])) &&
+                     std::all_of(scheme.begin(), scheme.end(), [](char c) {
+                       return std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '.';
+                     });
+  const bool plain = std::none_of(url.begin(), url.end(), [](char c) {
+    return static_cast<unsigned char>(c) <= ' ' || c == '"' || c == '<' || c == '>' || c == '\\';
+  });
+  if (!named || !plain || url.find("{line}") == std::string::npos || scheme == "javascript" || scheme == "data" ||
+      scheme == "vbscript")
+    error = "--editor takes a URL with its scheme and {line} (and usually {path}), such as "
+            "vscode://file/{path}:{line}, not '" + url + "'";
+  return true;
+}
+
 ParseResult parseList(const std::vector<std::string>& args) {
   ListRequest request;
   std::vector<std::string> positional;
@@ -251,6 +278,7 @@ ParseResult parseDraw(const std::vector<std::string>& args) {
     if (optionValue(args, i, "-o", "--output", request.output, error) ||
         optionValue(args, i, "", "--src", request.sourceTree, error) ||
         foldOption(args, i, request.fold, error) ||
+        editorOption(args, i, request.editor, error) ||
         languageLevelOption(args, i, request.languageLevel, error)) {
       if (!error.empty()) return refuse("draw: " + error);
       continue;
@@ -343,6 +371,7 @@ ParseResult parseBatch(const std::vector<std::string>& args) {
     if (optionValue(args, i, "-o", "--output", request.outputDir, error) ||
         changedSinceOption(args, i, request.changedSince, error) ||
         foldOption(args, i, request.fold, error) ||
+        editorOption(args, i, request.editor, error) ||
         languageLevelOption(args, i, request.languageLevel, error)) {
       if (!error.empty()) return refuse("batch: " + error);
       continue;

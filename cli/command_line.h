@@ -37,6 +37,7 @@ struct DrawRequest {
   int languageLevel = java::kNewestLanguageLevel;
   FoldMode fold = FoldMode::Auto;
   std::string sourceTree;  // --src: where the program's further classes are found; empty for none
+  std::string editor;      // --editor: a URL opening the reader's editor at {path} and {line}; empty for none
 };
 
 struct SequenceRequest {
@@ -61,6 +62,7 @@ struct BatchRequest {
   std::string changedSince;  // a git revision: only the methods changed since; empty for all
   int languageLevel = java::kNewestLanguageLevel;
   unsigned shard = 1, shards = 1;  // --shard K/N: the K-th of N shares of the files
+  std::string editor;  // --editor, as for draw
 };
 
 // Merges batch outputs into one site.

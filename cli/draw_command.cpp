@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -105,8 +106,17 @@ CommandResult writeFlowJson(pipeline::ParsedSource& parsed, const pipeline::Meth
   return Finished{};
 }
 
+// Boxes open the reader's editor at their lines, given its URL.
+void linkEditor(host::DocumentModel& drawing, const std::string& editor, const std::string& sourcePath) {
+  if (editor.empty() || !drawing.readerAids) return;
+  std::error_code ec;
+  const std::filesystem::path absolute = std::filesystem::absolute(sourcePath, ec);
+  drawing.readerAids->editorUrl = editor;
+  drawing.readerAids->sourcePath = ec ? sourcePath : absolute.lexically_normal().string();
+}
+
 CommandResult drawOne(pipeline::ParsedSource& parsed, const pipeline::MethodSummary& method, std::string output,
-            FoldMode fold, pipeline::SequenceSources& classes) {
+            FoldMode fold, pipeline::SequenceSources& classes, const std::string& editor) {
   const pipeline::FileSummary& summary = parsed.summary();
   // A name too long for a file name is cut and given a hash, as batch does.
   if (output.empty()) output = fittedFileName(utf8Text(summary.displayName(method), parsed.charset())) + ".html";
@@ -123,6 +133,7 @@ CommandResult drawOne(pipeline::ParsedSource& parsed, const pipeline::MethodSumm
     std::fprintf(stderr, "%s\n", located(parsed.sourcePath(), problem.line, message).c_str());
     return reported(errors::Problem::Kind::Failed);
   }
+  linkEditor(*chart->drawing, editor, parsed.sourcePath());
   if (errors::Status saved = saveDrawing(*chart->drawing, output); !saved)
     return cannotWrite(output, "the drawing", saved.problem());
   std::printf("%s: %s, %zu page%s\n", output.c_str(), utf8Text(summary.displayName(method), parsed.charset()).c_str(),
@@ -131,7 +142,7 @@ CommandResult drawOne(pipeline::ParsedSource& parsed, const pipeline::MethodSumm
 }
 
 CommandResult drawAll(pipeline::ParsedSource& parsed, std::string output, FoldMode fold,
-            pipeline::SequenceSources& classes) {
+            pipeline::SequenceSources& classes, const std::string& editor) {
   const pipeline::FileSummary& summary = parsed.summary();
   if (output.empty()) output = fileSafeName(fileStem(parsed.sourcePath())) + ".html";
   if (host::formatForPath(output) != host::DrawingFormat::Html) {
@@ -159,6 +170,7 @@ CommandResult drawAll(pipeline::ParsedSource& parsed, std::string output, FoldMo
     }
     const std::string prefix = "m" + std::to_string(i + 1) + "-";
     anchors.push_back(prefix + "page-1");
+    linkEditor(*chart->drawing, editor, parsed.sourcePath());
     drawings.push_back(std::move(chart->drawing));
     // The page is written in the source's encoding, like the drawings' texts.
     sections.push_back(host::NamedDrawing{prefix, summary.displayName(method),
@@ -193,11 +205,11 @@ CommandResult runDraw(const DrawRequest& request) {
   // The classes of the file and the tree, for the exception classes the
   // program declares itself.
   pipeline::SequenceSources classes(*parsed, request.sourceTree);
-  if (request.method.empty()) return drawAll(*parsed, request.output, request.fold, classes);
+  if (request.method.empty()) return drawAll(*parsed, request.output, request.fold, classes, request.editor);
 
   const errors::Result<size_t> method = pickMethod(*parsed, request.method, "draw");
   if (!method) return method.problem();
-  return drawOne(*parsed, summary.methods[*method], request.output, request.fold, classes);
+  return drawOne(*parsed, summary.methods[*method], request.output, request.fold, classes, request.editor);
 }
 
 }  // namespace cli

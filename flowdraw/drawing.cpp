@@ -6,6 +6,7 @@
 #include <set>
 
 #include "flowdraw/label_text.h"
+#include "flowdraw/reader_text.h"
 #include "graphviz/graph_layout.h"
 #include "render/host/text_layout.h"
 
@@ -185,6 +186,18 @@ class FlowDrawer {
     }
     for (size_t p = 0; p < pages_.size(); ++p)
       drawPage(p, *drawing.pages[p], byName, result);
+    // The outline leads to each node's box on its page.
+    std::map<std::pair<size_t, size_t>, std::pair<size_t, std::string>> boxes;
+    for (size_t p = 0; p < plan_.pages.size(); ++p)
+      for (size_t i = 0; i < plan_.pages[p].items.size(); ++i)
+        if (plan_.pages[p].items[i].kind == ItemKind::Node)
+          boxes[{plan_.pages[p].graph, plan_.pages[p].items[i].node}] = {p + 1, "b" + std::to_string(i + 1)};
+    host::ReaderAids aids;
+    aids.outlineHtml = outlineHtml(flow_, options_.utf8, [&](size_t g, size_t n) {
+      const auto found = boxes.find({g, n});
+      return found == boxes.end() ? std::nullopt : std::optional(found->second);
+    });
+    drawing.readerAids = std::move(aids);
     return result;
   }
 
@@ -473,6 +486,64 @@ class FlowDrawer {
     box.height = std::max(minHeight, textHeight * kFit / heightShare + 0.06);
   }
 
+  // What a reader is told of a page's box, and where the keyboard goes
+  // from it: the page's edges in order, the main way first.
+  host::ShapeAccess boxAccess(size_t p, size_t i) const {
+    const Page& page = plan_.pages[p];
+    const cfg::Graph& graph = flow_.graphs[page.graph];
+    const PageItem& item = page.items[i];
+    host::ShapeAccess access;
+    switch (item.kind) {
+      case ItemKind::Node: {
+        const cfg::Node& node = graph.nodes[item.node];
+        access.label = nodeLabel(graph, item.node, options_.utf8);
+        access.node = cfg::nodeId(page.graph, item.node);
+        access.firstLine = node.firstLine;
+        access.lastLine = node.lastLine;
+        if (!node.lambdas.empty()) access.label += "; its lambda opens on a page of its own";
+        break;
+      }
+      case ItemKind::Folded: {
+        const cfg::Region& region = graph.regions[item.region];
+        access.label = "folded " + constructName(region) + ": " + region.title + ", lines " +
+                       std::to_string(region.firstLine) + " to " + std::to_string(region.lastLine) + ", " +
+                       plural(region.statements, "statement", "statements") + "; opens its page";
+        access.firstLine = region.firstLine;
+        access.lastLine = region.lastLine;
+        break;
+      }
+      case ItemKind::Entry:
+      case ItemKind::Exit:
+        access.label = (item.kind == ItemKind::Entry ? "entered from " : "goes on to ") +
+                       nodeName(graph, item.node, options_.utf8) + "; opens its page";
+        break;
+    }
+    for (const PageEdge& edge : page.edges)
+      if (edge.from == i) access.next.push_back("b" + std::to_string(edge.to + 1));
+    // A box that is a link is named by what it shows first, as a reader
+    // who sees it would call it.
+    if (pages_[p].boxes[i].link) {
+      std::string shown;
+      for (const std::string& line : pages_[p].boxes[i].lines) shown += (shown.empty() ? "" : " ") + line;
+      access.label = shown + "; " + access.label;
+    }
+    return access;
+  }
+
+  std::string pageDescription(size_t p) const {
+    const Page& page = plan_.pages[p];
+    const cfg::Graph& graph = flow_.graphs[page.graph];
+    std::vector<size_t> nodes;
+    size_t folded = 0;
+    for (const PageItem& item : page.items) {
+      if (item.kind == ItemKind::Node) nodes.push_back(item.node);
+      if (item.kind == ItemKind::Folded) ++folded;
+    }
+    std::string out = pages_[p].title + ": " + constructSummary(graph, nodes);
+    if (folded) out += "; " + plural(folded, "construct", "constructs") + " on pages of their own";
+    return out + "; " + plural(page.items.size(), "box", "boxes") + ".";
+  }
+
   errors::Result<graphviz::Layout> layOutPage(const graphviz::Graph& graph) const {
     errors::Result<graphviz::Layout> layout = graphviz::layOutGraph(graph);
     if (layout || graph.clusters.empty()) return layout;
@@ -542,7 +613,9 @@ class FlowDrawer {
       shape.comment = box.tooltip;
       if (box.link) linkTo(shape, *box.link, "Open " + pages_[*box.link].title);
       if (std::string_view(box.master) != "Comment") ++result.boxes;
+      if (i < plan_.pages[p].items.size()) shape.access = boxAccess(p, i);
     }
+    page.description = pageDescription(p);
     for (size_t e = 0; e < drawn.graph.edges.size(); ++e) {
       const graphviz::GraphEdge& edge = drawn.graph.edges[e];
       const graphviz::PlacedEdge& placed = layout.edges[e];

@@ -4,6 +4,7 @@
 #include <map>
 
 #include "render/host/text_layout.h"
+#include "render/host/theme.h"
 #include "text/text_output.h"
 
 namespace flowdraw {
@@ -97,7 +98,7 @@ std::string arrowPicture(const host::MasterDef& master, double x, double y) {
 
 }  // namespace
 
-std::string legendSvg(const Masters& masters) {
+std::string legendSvg(const Masters& masters, bool ownStyle) {
   std::map<std::string, const host::MasterDef*> byName;
   for (const auto& master : masters) byName[master->name] = master.get();
   std::string body;
@@ -111,16 +112,21 @@ std::string legendSvg(const Masters& masters) {
   };
   for (const Entry& e : kShapes)
     if (const auto found = byName.find(e.master); found != byName.end())
-      add(e.meaning, [&](double x, double y) { return shapePicture(*found->second, x, y); });
+      add(e.meaning, [&](double x, double y) {
+        return "<g data-master=\"" + text::htmlEscaped(e.master) + "\">" + shapePicture(*found->second, x, y) + "</g>";
+      });
   for (const Entry& e : kArrows)
     if (const auto found = byName.find(e.master); found != byName.end())
-      add(e.meaning, [&](double x, double y) { return arrowPicture(*found->second, x, y); });
+      add(e.meaning, [&](double x, double y) {
+        return "<g data-master=\"" + text::htmlEscaped(e.master) + "\">" + arrowPicture(*found->second, x, y) + "</g>";
+      });
   const int rows = std::min(entry, kRows);
   const std::string width = number(kColumn * ((entry + kRows - 1) / kRows)), height = number(8 + rows * kRow);
   return "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + width + "\" height=\"" + height +
          "\" viewBox=\"0 0 " + width + " " + height +
          "\" font-family=\"DejaVu Sans, Arial, Helvetica, sans-serif\" font-size=\"12\" fill=\"#222222\">\n"
-         "<title>The shapes and arrows of a flowchart</title>\n" + body + "</svg>\n";
+         "<title>The shapes and arrows of a flowchart</title>\n" +
+         (ownStyle ? "<style>\n" + host::darkDrawingCss(masters) + "</style>\n" : std::string()) + body + "</svg>\n";
 }
 
 std::string legendHtml(const Masters& masters) {

@@ -10,8 +10,9 @@
 
 namespace flowdraw {
 
-// The legend as a standalone SVG picture.
-std::string legendSvg(const Masters& masters);
+// The legend as a standalone SVG picture; with its own style, it takes
+// the dark palette when the viewer's scheme is dark.
+std::string legendSvg(const Masters& masters, bool ownStyle = false);
 
 // The hideable legend holding the picture itself.
 std::string legendHtml(const Masters& masters);

@@ -61,6 +61,13 @@ Result<MethodFlowchart> drawMethodFlowchart(ParsedSource& source, const MethodSu
   Result<flowdraw::FlowDrawing> drawn = flowdraw::drawMethodFlow(*flow, flowchartMasters(), optionsFor(source, method, fold));
   if (!drawn) return Problem(Problem::Kind::Failed, drawn.problem().message, method.line);
   drawn->drawing->legendHtml = legend();
+  // The method's lines, shown beside the drawing when a box is opened.
+  if (drawn->drawing->readerAids) {
+    host::ReaderAids& aids = *drawn->drawing->readerAids;
+    aids.firstLine = method.line;
+    for (int32_t line = method.line; line > 0 && line <= method.endLine; ++line)
+      aids.sourceLines.emplace_back(source.lines().line(line));
+  }
   return MethodFlowchart{std::move(drawn->drawing), drawn->boxes, drawn->arrows};
 }
 

@@ -42,6 +42,66 @@ void setComments(host::DocumentModel& drawing, const sequence::Diagram& diagram)
   }
 }
 
+// What a screen reader says of each lifeline, message and fragment, and
+// the keyboard's way through them: lifelines left to right, messages top
+// to bottom.
+void describeForReaders(host::DocumentModel& drawing, const sequence::Diagram& diagram, const std::string& title) {
+  if (drawing.pages.empty()) return;
+  host::PageModel& page = *drawing.pages.front();
+  std::vector<host::ShapeModel*> lifelines(diagram.lifelines.size(), nullptr), messages;
+  std::vector<host::ShapeModel*> fragments;
+  for (const auto& shape : page.shapes) {
+    if (shape->isConnector()) messages.push_back(shape.get());
+    else if (shape->name.ends_with("/fragment")) fragments.push_back(shape.get());
+    for (size_t i = 0; i < diagram.lifelines.size(); ++i)
+      if (shape->name == seqdraw::lifelineNodeName(i)) lifelines[i] = shape.get();
+  }
+  if (messages.size() != diagram.messages.size()) messages.clear();
+  auto lifelineName = [&](size_t i) { return i < diagram.lifelines.size() ? diagram.lifelines[i].label : std::string("?"); };
+  for (size_t i = 0; i < lifelines.size(); ++i) {
+    if (!lifelines[i]) continue;
+    host::ShapeAccess access;
+    size_t sent = 0, received = 0;
+    for (const sequence::Message& message : diagram.messages) {
+      sent += message.from == i;
+      received += message.to == i && message.from != i;
+    }
+    access.label = "lifeline " + lifelineName(i) + ": sends " + std::to_string(sent) + ", receives " +
+                   std::to_string(received) + (received == 1 ? " message" : " messages");
+    for (size_t k = 0; k < diagram.messages.size() && k < messages.size(); ++k)
+      if (diagram.messages[k].from == i || diagram.messages[k].to == i) {
+        access.next.push_back(messages[k]->name);
+        break;
+      }
+    if (i + 1 < lifelines.size() && lifelines[i + 1]) access.next.push_back(lifelines[i + 1]->name);
+    lifelines[i]->access = std::move(access);
+  }
+  for (size_t k = 0; k < messages.size(); ++k) {
+    const sequence::Message& message = diagram.messages[k];
+    using Kind = sequence::Message::Kind;
+    const char* kind = message.kind == Kind::Return   ? "return"
+                       : message.kind == Kind::Create ? "creation"
+                       : message.kind == Kind::SelfCall ? "call to itself"
+                                                        : "call";
+    host::ShapeAccess access;
+    access.label = std::string(kind) + " from " + lifelineName(message.from) +
+                   (message.kind == Kind::SelfCall ? "" : " to " + lifelineName(message.to)) + ": " + message.text;
+    if (message.line > 0) access.label += ", line " + std::to_string(message.line);
+    access.firstLine = access.lastLine = message.line;
+    if (k + 1 < messages.size()) access.next.push_back(messages[k + 1]->name);
+    messages[k]->access = std::move(access);
+  }
+  for (host::ShapeModel* fragment : fragments) {
+    host::ShapeAccess access;
+    access.label = "fragment " + fragment->text;
+    fragment->access = std::move(access);
+  }
+  page.description = title + ": " + std::to_string(diagram.lifelines.size()) + " lifelines, " +
+                     std::to_string(diagram.messages.size()) + " messages, " +
+                     std::to_string(diagram.fragments.size()) + " fragments.";
+  drawing.readerAids.emplace();
+}
+
 }  // namespace
 
 SequenceSources::SequenceSources(ParsedSource& source, std::string sourceTree)
@@ -163,6 +223,11 @@ errors::Result<MethodSequence> drawMethodSequence(SequenceSources& sources, cons
   // The page says whose diagram it is, for the pictures' headings.
   result->drawing->pages.front()->name =
       sources.source().summary().displayName(method) + ": sequence diagram";
+  describeForReaders(*result->drawing, result->diagram, result->drawing->pages.front()->name);
+  host::ReaderAids& aids = *result->drawing->readerAids;
+  aids.firstLine = method.line;
+  for (int32_t line = method.line; line > 0 && line <= method.endLine; ++line)
+    aids.sourceLines.emplace_back(sources.source().lines().line(line));
   if (!result->diagram.notes.empty()) {
     std::string text;
     for (const std::string& note : result->diagram.notes) text += (text.empty() ? "" : "\n") + note;
@@ -170,6 +235,16 @@ errors::Result<MethodSequence> drawMethodSequence(SequenceSources& sources, cons
   }
   result->drawing->encoding = sources.source().charset();
   return result;
+}
+
+std::vector<std::shared_ptr<const host::MasterDef>> sequenceDrawingMasters() {
+  const errors::Result<seqdraw::SequenceMasters>& masters = sequenceMasters();
+  if (!masters) return {};
+  std::vector<std::shared_ptr<const host::MasterDef>> all = masters->templateMasters;
+  for (const auto& master : {masters->lifeline, masters->call, masters->selfCall, masters->reply, masters->activation,
+                             masters->fragment, masters->operand, masters->note})
+    if (master) all.push_back(master);
+  return all;
 }
 
 std::string methodSequenceDot(const MethodSequence& sequence) { return seqdraw::sequenceDotText(sequence.plan); }

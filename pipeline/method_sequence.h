@@ -81,6 +81,10 @@ errors::Result<MethodSequence> planMethodSequence(SequenceSources& sources, cons
 errors::Result<MethodSequence> drawMethodSequence(SequenceSources& sources, const MethodSummary& method,
                                                   const SequenceOptions& options);
 
+// The masters sequence diagrams are drawn with (for the site's shared
+// dark palette); empty when the built-in template does not read.
+std::vector<std::shared_ptr<const host::MasterDef>> sequenceDrawingMasters();
+
 // The plan's graph in the DOT language, for people who lay it out with
 // their own tools.
 std::string methodSequenceDot(const MethodSequence& sequence);

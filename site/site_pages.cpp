@@ -1,5 +1,7 @@
 #include "flowdraw/legend.h"
 #include "pipeline/method_flowchart.h"
+#include "pipeline/method_sequence.h"
+#include "render/host/theme.h"
 #include "site/site_pages.h"
 
 #include <map>
@@ -119,11 +121,13 @@ std::string siteHead(std::string_view titleUtf8, std::string_view rootUrl) {
   return "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"UTF-8\">\n"
          "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>" +
          htmlEscaped(titleUtf8) + "</title>\n<link rel=\"stylesheet\" href=\"" + std::string(rootUrl) + kSiteFolder +
-         "/site.css\">\n</head>\n<body>\n";
+         "/site.css\">\n<link rel=\"stylesheet\" href=\"" + std::string(rootUrl) + kSiteFolder +
+         "/theme.css\">\n</head>\n<body>\n";
 }
 
 std::string siteScriptTag(std::string_view rootUrl) {
-  return "<script src=\"" + std::string(rootUrl) + kSiteFolder + "/site.js\"></script>\n";
+  return "<script src=\"" + std::string(rootUrl) + kSiteFolder + "/site.js\"></script>\n<script src=\"" +
+         std::string(rootUrl) + kSiteFolder + "/access.js\"></script>\n";
 }
 
 std::string filePage(std::string_view relative, const FileRecord& record, std::string_view sourceUtf8) {
@@ -207,6 +211,7 @@ std::string filePage(std::string_view relative, const FileRecord& record, std::s
     const auto [first, last] = startingOn.equal_range(static_cast<int32_t>(i + 1));
     for (auto it = first; it != last; ++it)
       out += "<a class=\"drawing\" href=\"" + htmlEscaped(urlPath(it->second->drawing)) + "\" data-name=\"" +
+             htmlEscaped(ownName(record, *it->second)) + "\" aria-label=\"flowchart of " +
              htmlEscaped(ownName(record, *it->second)) + "\"></a>";
     out += "</li>\n";
   }
@@ -214,12 +219,26 @@ std::string filePage(std::string_view relative, const FileRecord& record, std::s
   return out;
 }
 
+namespace {
+
+// The pages' colours, with the dark palette of every master a site's
+// drawings use.
+std::string siteThemeStyleSheet() {
+  std::vector<std::shared_ptr<const host::MasterDef>> masters = pipeline::flowchartMasters();
+  for (auto& master : pipeline::sequenceDrawingMasters()) masters.push_back(std::move(master));
+  return std::string(host::themeStyleSheet()) + host::darkDrawingCss(masters);
+}
+
+}  // namespace
+
 std::vector<std::pair<std::string, std::string>> siteAssets() {
   return {{"site.css", std::string(kSiteStyle)},
           {"site.js", std::string(kSiteScript)},
           {"drawing.css", host::drawingStyleSheet()},
           {"drawing.js", std::string(host::drawingScript())},
-          {kLegendName, flowdraw::legendSvg(pipeline::flowchartMasters())}};
+          {"theme.css", siteThemeStyleSheet()},
+          {"access.js", std::string(host::accessScript())},
+          {kLegendName, flowdraw::legendSvg(pipeline::flowchartMasters(), true)}};
 }
 
 errors::Status writeSiteAssets(const std::filesystem::path& root) {

@@ -18,5 +18,12 @@ namespace host {
 
 extern const std::string_view kDrawingStyle;
 extern const std::string_view kDrawingScript;
+// drawing_theme.css: the pages' colours in the light and the dark scheme,
+// the focus ring, the outline and the source panel; drawing_access.js: the
+// theme switch, the keyboard's way through the boxes, the outline's links
+// to them and a box's source lines.  Only pages of drawings that carry
+// reader aids hold them; a site's pages share them.
+extern const std::string_view kThemeStyle;
+extern const std::string_view kAccessScript;
 
 }  // namespace host

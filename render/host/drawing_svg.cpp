@@ -5,6 +5,7 @@
 #include "render/host/drawing_assets.h"
 #include "render/host/page_svg.h"
 #include "render/host/text_layout.h"
+#include "render/host/theme.h"
 
 namespace host {
 namespace {
@@ -39,6 +40,17 @@ const char* languageTag(uint16_t id) {
 }
 
 std::string escaped(std::string_view text) { return escapeXml(text); }
+
+// The masters a drawing's shapes are drawn with: its own and those of the
+// stencils it opened.
+std::vector<std::shared_ptr<const MasterDef>> usedMasters(const DocumentModel& drawing) {
+  std::vector<std::shared_ptr<const MasterDef>> masters = drawing.masters;
+  for (const auto& page : drawing.pages)
+    for (const auto& shape : page->shapes)
+      if (std::none_of(masters.begin(), masters.end(), [&](const auto& m) { return m->name == shape->master->name; }))
+        masters.push_back(shape->master);
+  return masters;
+}
 
 std::string drawingTitle(const DocumentModel& drawing) {
   return drawing.pages.empty() ? drawing.templateName : drawing.pages.front()->name;
@@ -84,7 +96,10 @@ void appendHtmlPage(std::string& out, const NamedDrawing& named, size_t drawingI
          "\" viewBox=\"0 0 " + width + " " + height + "\"";
   if (smallest > 0.0) out += " data-min-text=\"" + formatNumber(smallest * kSvgUnits / 72.0) + "\"";
   if (named.drawing->compactPictures) out += std::string(" font-family=\"") + kSvgFont + "\" text-anchor=\"middle\"";
+  if (!page.description.empty()) out += " role=\"graphics-document\"";
   out += ">\n";
+  if (!page.description.empty())
+    out += "<title>" + escaped(page.name) + "</title>\n<desc>" + escaped(page.description) + "</desc>\n";
   appendPageSvg(out, picture, 0.0, resolverFor(*named.drawing, named.idPrefix + "page-"));
   out += "</svg>\n</div>\n</section>\n";
 }
@@ -111,6 +126,9 @@ std::string drawingSvg(const DocumentModel& drawing) {
          formatNumber(width) + " " + formatNumber(height) + "\"" +
          (drawing.compactPictures ? std::string(" font-family=\"") + kSvgFont + "\" text-anchor=\"middle\"" : std::string()) + ">\n";
   out += "<title>" + escaped(drawingTitle(drawing)) + "</title>\n";
+  // A drawing told to readers carries its dark palette, for a viewer
+  // whose scheme is dark.
+  if (drawing.readerAids) out += "<style>\n" + darkDrawingCss(usedMasters(drawing)) + "</style>\n";
   const LinkResolver resolve = resolverFor(drawing, "view-page-");
   double top = 0.0;
   for (size_t i = 0; i < pictures.size(); ++i) {
@@ -121,14 +139,19 @@ std::string drawingSvg(const DocumentModel& drawing) {
     const std::string pictureHeight = formatNumber(picture.heightUnits());
     out += "<view id=\"view-page-" + number + "\" viewBox=\"0 " + formatNumber(top) + " " +
            pictureWidth + " " + formatNumber(kTitleBand + picture.heightUnits()) + "\"/>\n";
-    out += "<g id=\"page-" + number + "\" class=\"page\">\n<title>" + escaped(name) + "</title>\n";
+    out += "<g id=\"page-" + number + "\" class=\"page\"" +
+           (drawing.pages[i]->description.empty() ? std::string()
+                                                  : " role=\"graphics-document\" aria-label=\"" + escaped(name) + "\"") +
+           ">\n<title>" + escaped(name) + "</title>\n";
+    if (!drawing.pages[i]->description.empty()) out += "<desc>" + escaped(drawing.pages[i]->description) + "</desc>\n";
     out += "<text x=\"4\" y=\"" + formatNumber(top + kTitleBand - 10) +
            "\" font-family=\"DejaVu Sans, Arial, Helvetica, sans-serif\" font-size=\"" +
            formatNumber(kTitleSize) + "\" "
            "font-weight=\"bold\" fill=\"#333333\"" + (drawing.compactPictures ? " text-anchor=\"start\"" : "") + ">" +
            escaped(name) + "</text>\n";
     out += "<rect x=\"0\" y=\"" + formatNumber(top + kTitleBand) + "\" width=\"" + pictureWidth +
-           "\" height=\"" + pictureHeight + "\" fill=\"#ffffff\" stroke=\"#c8ced6\" stroke-width=\"1\"/>\n";
+           "\" height=\"" + pictureHeight + "\"" + (drawing.readerAids ? " class=\"sheet\"" : "") +
+           " fill=\"#ffffff\" stroke=\"#c8ced6\" stroke-width=\"1\"/>\n";
     appendPageSvg(out, picture, top + kTitleBand, resolve);
     out += "</g>\n";
     top += kTitleBand + picture.heightUnits() + kPageGap;
@@ -138,6 +161,24 @@ std::string drawingSvg(const DocumentModel& drawing) {
 }
 
 namespace {
+
+// Where a box's source lines show: a panel holding the drawing's lines
+// (a single page), or the source file's page of a site; with an editor's
+// URL, the editor too.  Hidden until a box is opened.
+void appendSourcePanel(std::string& out, const ReaderAids& aids, size_t drawingIndex) {
+  out += "<aside class=\"source\" hidden aria-labelledby=\"source-title-" + std::to_string(drawingIndex) +
+         "\" data-drawing=\"" + std::to_string(drawingIndex) + "\"";
+  if (!aids.sourcePageUrl.empty()) out += " data-source-page=\"" + escaped(aids.sourcePageUrl) + "\"";
+  if (!aids.editorUrl.empty())
+    out += " data-editor=\"" + escaped(aids.editorUrl) + "\" data-path=\"" + escaped(aids.sourcePath) + "\"";
+  out += ">\n<h2 id=\"source-title-" + std::to_string(drawingIndex) + "\" tabindex=\"-1\">Source</h2>\n";
+  if (!aids.sourceLines.empty()) {
+    out += "<ol start=\"" + std::to_string(aids.firstLine) + "\">\n";
+    for (const std::string& line : aids.sourceLines) out += "<li>" + escaped(line) + "</li>\n";
+    out += "</ol>\n";
+  }
+  out += "<div class=\"actions\"></div>\n</aside>\n";
+}
 
 std::string framedHtml(std::string titleHtml, std::string_view indexHtml, const std::vector<NamedDrawing>& drawings,
                        text::Charset encoding, uint16_t language, const HtmlFrame& frame) {
@@ -149,6 +190,15 @@ std::string framedHtml(std::string titleHtml, std::string_view indexHtml, const 
          titleHtml + "</title>\n";
   if (frame.assetsUrl.empty()) out += "<style>\n" + std::string(kDrawingStyle) + "</style>\n";
   else out += "<link rel=\"stylesheet\" href=\"" + escaped(frame.assetsUrl) + "drawing.css\">\n";
+  // Pages of drawings told to readers follow the reader's colour scheme.
+  const auto aided = std::find_if(drawings.begin(), drawings.end(), [](const NamedDrawing& named) {
+    return named.drawing && named.drawing->readerAids;
+  });
+  const bool aids = aided != drawings.end();
+  if (aids && frame.assetsUrl.empty())
+    out += "<style>\n" + std::string(kThemeStyle) + darkDrawingCss(usedMasters(*aided->drawing)) + "</style>\n";
+  else if (aids)
+    out += "<link rel=\"stylesheet\" href=\"" + escaped(frame.assetsUrl) + "theme.css\">\n";
   out += "</head>\n<body>\n<nav>\n" + frame.headerHtml + "<h1>" + titleHtml + "</h1>\n";
   if (!indexHtml.empty()) out += "<a class=\"contents\" href=\"#index\">Index</a>\n";
   for (size_t d = 0; d < drawings.size(); ++d) {
@@ -167,6 +217,10 @@ std::string framedHtml(std::string titleHtml, std::string_view indexHtml, const 
       out += named.drawing->legendHtml;
       break;
     }
+  for (size_t d = 0; d < drawings.size(); ++d)
+    if (drawings[d].drawing && drawings[d].drawing->readerAids && !drawings[d].drawing->readerAids->outlineHtml.empty())
+      out += "<details class=\"outline\" data-drawing=\"" + std::to_string(d) + "\"><summary>Outline</summary>\n" +
+             drawings[d].drawing->readerAids->outlineHtml + "</details>\n";
   out += "</nav>\n<main>\n";
   if (!indexHtml.empty()) {
     out += "<section class=\"page contents\" id=\"index\">\n";
@@ -178,9 +232,13 @@ std::string framedHtml(std::string titleHtml, std::string_view indexHtml, const 
     for (size_t i = 0; i < drawings[d].drawing->pages.size(); ++i)
       appendHtmlPage(out, drawings[d], d, i);
   }
+  for (size_t d = 0; d < drawings.size(); ++d)
+    if (drawings[d].drawing && drawings[d].drawing->readerAids) appendSourcePanel(out, *drawings[d].drawing->readerAids, d);
   out += "</main>\n";
   if (frame.assetsUrl.empty()) out += "<script>\n" + std::string(kDrawingScript) + "</script>\n";
   else out += "<script src=\"" + escaped(frame.assetsUrl) + "drawing.js\"></script>\n";
+  if (aids && frame.assetsUrl.empty()) out += "<script>\n" + std::string(kAccessScript) + "</script>\n";
+  else if (aids) out += "<script src=\"" + escaped(frame.assetsUrl) + "access.js\"></script>\n";
   out += "</body>\n</html>\n";
   return out;
 }
@@ -189,6 +247,8 @@ std::string framedHtml(std::string titleHtml, std::string_view indexHtml, const 
 
 std::string drawingStyleSheet() { return std::string(kDrawingStyle) + kCrumbStyle; }
 std::string_view drawingScript() { return kDrawingScript; }
+std::string_view themeStyleSheet() { return kThemeStyle; }
+std::string_view accessScript() { return kAccessScript; }
 
 std::string drawingHtml(const DocumentModel& drawing, uint16_t language) {
   return drawingHtml(drawing, language, HtmlFrame{});

@@ -43,6 +43,12 @@ std::string drawingHtml(const DocumentModel& drawing, uint16_t language, const H
 // The style sheet and script the HTML pages hold, for a site to share.
 std::string drawingStyleSheet();
 std::string_view drawingScript();
+// The same for the theme and the reader aids (drawing_assets.h), shared
+// as theme.css (with the dark palette of the site's masters,
+// theme.h) and access.js in the same folder; every page of a site links
+// them.
+std::string_view themeStyleSheet();
+std::string_view accessScript();
 
 // One drawing of several in one HTML page.
 struct NamedDrawing {

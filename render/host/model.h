@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -49,6 +50,22 @@ struct Glue {
   size_t row = 0;
 };
 
+// What a reader who does not see the picture is told of a shape, and
+// where the keyboard goes from it.  Shapes without it are written as
+// they always were.
+struct ShapeAccess {
+  // Its accessible name: its kind, text, lines and where it goes.
+  std::string label;
+  // The graph's id of the node it shows ("n4"), for tools; may be empty.
+  std::string node;
+  // The shapes (by name, on the same page) control goes on to, the main
+  // way first.
+  std::vector<std::string> next;
+  // The source lines it stands for; 0 for none.
+  int32_t firstLine = 0;
+  int32_t lastLine = 0;
+};
+
 struct ShapeModel {
   int id = 0;
   std::shared_ptr<const MasterDef> master;
@@ -75,6 +92,7 @@ struct ShapeModel {
   std::vector<std::pair<std::string, double>> namedCells;
   std::vector<ConnectionRow> rows;
   std::vector<HyperlinkModel> hyperlinks;
+  std::optional<ShapeAccess> access;
 
   bool isConnector() const { return master->connector; }
   const double* namedCell(const std::string& cellName) const;
@@ -91,6 +109,9 @@ struct ShapeModel {
 
 struct PageModel {
   std::string name;
+  // What the page shows, told in words to a screen reader; empty for
+  // pages written as they always were.
+  std::string description;
   double width = 8.5;  // page sheet PageWidth, inches
   double height = 11.0;
   std::vector<std::unique_ptr<ShapeModel>> shapes;  // in drop order, back to front
@@ -104,6 +125,25 @@ struct PageModel {
 
   ShapeModel* find(const std::string& shapeName) const;
   void rename(ShapeModel& shape, const std::string& newName);
+};
+
+// What makes a drawing's HTML page readable without the picture and in
+// either colour scheme.  A drawing without it is written as it always was.
+struct ReaderAids {
+  // A ready HTML fragment (in the drawing's encoding): the drawing told as
+  // a nested list.
+  std::string outlineHtml;
+  // The source lines the drawing stands for, from firstLine, shown beside
+  // it when a box is opened; empty when a page of the site shows them.
+  int32_t firstLine = 0;
+  std::vector<std::string> sourceLines;
+  // The page holding the whole source file with its lines as "#L<n>", a
+  // relative URL; empty for none.
+  std::string sourcePageUrl;
+  // A URL opening the reader's editor, with {path} and {line} to fill
+  // in, and the source file's path for it; empty for none.
+  std::string editorUrl;
+  std::string sourcePath;
 };
 
 struct DocumentModel {
@@ -120,6 +160,7 @@ struct DocumentModel {
   // once for the whole picture, black text without a fill of its own.
   bool compactPictures = false;
   text::Charset encoding = text::Charset::Latin1;
+  std::optional<ReaderAids> readerAids;
 };
 
 struct ApplicationModel {

@@ -54,7 +54,9 @@ bool shows(const FittedText& text) {
   return !text.lines.empty() && !(text.lines.size() == 1 && text.lines[0].empty());
 }
 
-void appendText(const Canvas& c, const PlacedText& placed) {
+// spaced: a space between the lines, so that a reader of the text
+// (a link's visible name) hears words where the lines break.
+void appendText(const Canvas& c, const PlacedText& placed, bool spaced = false) {
   const FittedText& text = placed.text;
   const double lineHeight = text.lineHeight();
   const double total = lineHeight * static_cast<double>(text.lines.size());
@@ -76,6 +78,7 @@ void appendText(const Canvas& c, const PlacedText& placed) {
   }
   out += '>';
   for (const std::string& line : text.lines) {
+    if (spaced && &line != &text.lines.front()) out += ' ';
     out += "<tspan";
     attr(out, "x", c.x(placed.x));
     attr(out, "y", c.y(baseline));
@@ -392,16 +395,37 @@ void appendPageSvg(std::string& out, const PagePicture& picture, double top,
         break;
       }
     }
+    // A shape a reader is told of takes the focus (its link does, when
+    // it has one) and says where it goes.
+    const ShapeAccess* access = shape.access ? &*shape.access : nullptr;
+    auto accessAttributes = [&] {
+      attr(out, "aria-label", access->label);
+      if (!access->next.empty()) {
+        std::string next;
+        for (const std::string& name : access->next) next += (next.empty() ? "" : " ") + name;
+        attr(out, "data-next", next);
+      }
+      if (access->firstLine > 0)
+        attr(out, "data-lines", std::to_string(access->firstLine) + "-" +
+                                    std::to_string(std::max(access->firstLine, access->lastLine)));
+    };
     if (link) {
       out += "<a";
       attr(out, "href", href);
       attr(out, "class", "hyperlink");
+      if (access) accessAttributes();
       out += ">";
     }
     out += "<g";
     attr(out, "class", shape.isConnector() ? "connector" : "shape");
     attr(out, "data-name", shape.name);
     attr(out, "data-master", shape.master->name);
+    if (access && !access->node.empty()) attr(out, "data-node", access->node);
+    if (access && !link) {
+      attr(out, "tabindex", "0");
+      attr(out, "role", "graphics-symbol");
+      accessAttributes();
+    }
     out += ">\n";
     appendTitles(out, shape);
     // The box of a shape with a lifeline is a header that a viewer may
@@ -425,7 +449,7 @@ void appendPageSvg(std::string& out, const PagePicture& picture, double top,
     } else {
       for (const OutlinePart& part : outline) appendOutline(canvas, shape, part);
     }
-    for (const PlacedText& text : picture.texts[i]) appendText(canvas, text);
+    for (const PlacedText& text : picture.texts[i]) appendText(canvas, text, access && link);
     if (headed) out += "</g>\n";
     out += "</g>";
     if (link) out += "</a>";

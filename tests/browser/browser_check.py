@@ -37,6 +37,7 @@ import urllib.request
 import zipfile
 
 import readable_check
+import access_check
 
 SKIPPED = 77
 
@@ -116,6 +117,7 @@ def draw_all(args, out):
                  "--src", "tests/fixtures/sequence", "-o", f"{out}/method-sequence.html"], src)
     draw_jdk(args, out)
     readable_check.draw(flowchart, out, args.jdk_sources, os.environ.get("FLOWCHART_DERBY_SOURCES", ""))
+    access_check.draw(args, out)
 
 
 def draw_jdk(args, out):
@@ -867,6 +869,7 @@ def run_checks(page, check, source_dir):
     check_jdk_sequences(page, check)
     check_jdk_flowcharts(page, check)
     readable_check.check_readable(page, check)
+    access_check.run(page, check, NODE_MODULES)
 
 
 def browse(out, check, source_dir):
@@ -907,6 +910,8 @@ def main():
     parser.add_argument("--jdk-sources", default=JDK_SOURCES, help="the JDK's src.zip, when installed")
     args = parser.parse_args()
     args.source_dir = os.path.abspath(args.source_dir)
+    global NODE_MODULES
+    NODE_MODULES = args.node_modules
     out = os.path.abspath(args.out)
 
     if websocket is None:

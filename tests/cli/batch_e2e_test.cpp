@@ -82,10 +82,10 @@ TEST(BatchCommand, DrawsTheTreeAndIndexesIt) {
   EXPECT_EQ(filesBelow(dir.path() / "out"),
             (std::vector<std::string>{"files/Empty.java/index.html", "files/a/Good.java/Good.loop-L8.html",
                                       "files/a/Good.java/Good.twice-L2.html", "files/a/Good.java/index.html",
-                                      "files/b/Broken.java/index.html", "index.html", "site/drawing.css",
-                                      "site/drawing.js", "site/legend.svg", "site/records/Empty.java/record.json",
+                                      "files/b/Broken.java/index.html", "index.html", "site/access.js",
+                                      "site/drawing.css", "site/drawing.js", "site/legend.svg", "site/records/Empty.java/record.json",
                                       "site/records/a/Good.java/record.json", "site/records/b/Broken.java/record.json",
-                                      "site/site.css", "site/site.js", "site/site.json"}));
+                                      "site/site.css", "site/site.js", "site/site.json", "site/theme.css"}));
   const std::string index = readFile(dir.path() / "out/index.html");
   EXPECT_NE(index.find("3 files, 2 classes, 2 methods, 2 flowcharts; 1 file did not parse"), std::string::npos);
   // The methods come first, with their parameter types, linked to their
@@ -140,7 +140,7 @@ TEST(BatchCommand, DrawsTheTreeAndIndexesIt) {
             std::string::npos);
   EXPECT_NE(filePage.find("<li id=\"L4\">      return 2 * x;</li>\n"), std::string::npos);
   EXPECT_NE(filePage.find("<li id=\"L2\">  int twice(int x) {<a class=\"drawing\" href=\"Good.twice-L2.html\" "
-                          "data-name=\"twice(int)\"></a></li>\n"),
+                          "data-name=\"twice(int)\" aria-label=\"flowchart of twice(int)\"></a></li>\n"),
             std::string::npos);
   EXPECT_NE(filePage.find("<li id=\"L9\">}</li>\n</ol>"), std::string::npos);
   EXPECT_NE(readFile(dir.path() / "out/files/b/Broken.java/index.html").find("<li id=\"L3\" class=\"problem\">"),
@@ -454,7 +454,7 @@ TEST(BatchCommand, InterruptedRunLeavesWholeFiles) {
   EXPECT_EQ(finish.exitCode, 0) << finish.err;
   // Per file: 10 drawings, its page and its record; the index and the
   // site's six shared files.
-  EXPECT_EQ(filesBelow(dir.path() / "out").size(), kFiles * 12u + 7);
+  EXPECT_EQ(filesBelow(dir.path() / "out").size(), kFiles * 12u + 9);
 }
 
 }  // namespace

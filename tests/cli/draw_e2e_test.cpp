@@ -398,4 +398,32 @@ TEST(MethodNames, EveryNameShownIsAcceptedBack) {
   for (const std::string& output : {json.out, check.out, wrong.err}) EXPECT_EQ(output.find("#Block#"), std::string::npos);
 }
 
+// A single page carries the method's lines for its boxes and, with
+// --editor, the editor's URL and the file's absolute path; an editor URL
+// that could run script or names no line is refused as wrong usage.
+TEST(DrawCommand, BoxesLeadToTheirSourceAndTheEditor) {
+  TempDir out;
+  const std::string source = fixture("examples/java/Checkout.java").string();
+  const auto drawn = runFlowchart({"draw", source, "total", "--editor", "vscode://file/{path}:{line}", "-o",
+                                   out.file("t.html")});
+  ASSERT_EQ(drawn.exitCode, 0) << drawn.err;
+  const std::string page = readFile(out.file("t.html"));
+  EXPECT_NE(page.find("data-editor=\"vscode://file/{path}:{line}\" data-path=\"" + source + "\""),
+            std::string::npos);
+  // The panel's list starts at the method's first line and holds its lines.
+  const size_t list = page.find("<aside class=\"source\"");
+  ASSERT_NE(list, std::string::npos);
+  const std::string text = readFile(source);
+  size_t at = 0;
+  for (int line = 1; line < 19; ++line) at = text.find('\n', at) + 1;
+  EXPECT_NE(page.find("<ol start=\"19\">\n<li>" + text.substr(at, text.find('\n', at) - at) + "</li>", list),
+            std::string::npos);
+  for (const char* bad : {"javascript:alert(1)//{line}", "vscode://file/{path}", "no scheme {line}"}) {
+    const auto refused = runFlowchart({"draw", source, "total", "--editor", bad, "-o", out.file("r.html")});
+    EXPECT_EQ(refused.exitCode, 2) << bad;
+    EXPECT_NE(refused.err.find("--editor takes a URL"), std::string::npos) << refused.err;
+    EXPECT_FALSE(testing_support::fileExists(out.file("r.html")));
+  }
+}
+
 }  // namespace
