@@ -284,7 +284,7 @@ std::string flowchartPageText(const cfg::MethodFlow& flow, const flowdraw::PageP
 }
 
 bool fits(const DiagramSize& size, const DiagramSize& limits) {
-  return size.characters <= limits.characters && size.edges <= limits.edges;
+  return size.characters < limits.characters && size.edges < limits.edges;
 }
 
 DiagramSize measure(std::string_view diagram) {

@@ -53,6 +53,7 @@ struct DiagramSize {
   size_t edges = 0;
 };
 inline constexpr DiagramSize kGitHubLimits{50000, 500};
+// Under the limits: Mermaid refuses a diagram that reaches either.
 bool fits(const DiagramSize& size, const DiagramSize& limits = kGitHubLimits);
 DiagramSize measure(std::string_view diagram);
 
