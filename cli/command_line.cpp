@@ -37,8 +37,9 @@ constexpr CommandHelp kCommands[] = {
      "      OUT ends in .html (the default), .svg, .png, .pdf, .xml (the drawing\n"
      "      format), .dot (the pages' graphs before layout), .json (the\n"
      "      control-flow graph, unfolded, for tools), .mmd (the graph as a\n"
-     "      Mermaid flowchart) or .md (Markdown with Mermaid blocks; with no\n"
-     "      METHOD, every method of the file).  A method is one page: --fold auto (the\n"
+     "      Mermaid flowchart), .puml (a PlantUML activity diagram) or .md\n"
+     "      (Markdown with Mermaid blocks; with no METHOD, every method of the\n"
+     "      file).  A method is one page: --fold auto (the\n"
      "      default) moves its largest constructs onto pages of their own only\n"
      "      when a page is too large to read, none never, all every loop body,\n"
      "      branch and block of two boxes or more.  Which catch clause takes an\n"
@@ -63,7 +64,7 @@ constexpr CommandHelp kCommands[] = {
      "      not followed.  The diagram stops at --max-messages messages (default\n"
      "      200) and a note says what is left out.  OUT ends in .html (the\n"
      "      default), .svg, .png, .pdf, .xml, .dot, .mmd (a Mermaid\n"
-     "      sequenceDiagram) or .md (Markdown holding it).\n"
+     "      sequenceDiagram), .md (Markdown holding it) or .puml (PlantUML).\n"
      "      Example: flowchart sequence tests/fixtures/examples/java/Checkout.java total\n"},
     {"batch",
      "  flowchart batch SRC_DIR -o OUT_DIR [-j N] [--force] [--quiet] [--sequence]\n"
@@ -263,7 +264,7 @@ ParseResult parseDraw(const std::vector<std::string>& args) {
   }
   if (positional.empty() || positional.size() > 2) return refuse("draw: give FILE.java and at most one METHOD");
   if (!request.output.empty()) {
-    const std::string error = formatError("draw", request.output, {".html", ".htm", ".svg", ".xml", ".dot", ".json", ".mmd", ".md", ".png", ".pdf"});
+    const std::string error = formatError("draw", request.output, {".html", ".htm", ".svg", ".xml", ".dot", ".json", ".mmd", ".md", ".puml", ".png", ".pdf"});
     if (!error.empty()) return refuse(error);
   }
   request.source = positional[0];
@@ -314,7 +315,7 @@ ParseResult parseSequence(const std::vector<std::string>& args) {
   }
   if (positional.size() != 2) return refuse("sequence: give FILE.java and one METHOD");
   if (!request.output.empty()) {
-    const std::string error = formatError("sequence", request.output, {".html", ".htm", ".svg", ".xml", ".dot", ".mmd", ".md", ".png", ".pdf"});
+    const std::string error = formatError("sequence", request.output, {".html", ".htm", ".svg", ".xml", ".dot", ".mmd", ".md", ".puml", ".png", ".pdf"});
     if (!error.empty()) return refuse(error);
   }
   request.source = positional[0];

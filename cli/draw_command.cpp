@@ -18,6 +18,7 @@
 #include "files/atomic_file.h"
 #include "mermaid/flowchart_text.h"
 #include "mermaid/markdown.h"
+#include "plantuml/activity_text.h"
 #include "raster/raster.h"
 
 namespace cli {
@@ -126,8 +127,9 @@ mermaid::MarkdownMethod markdownMethod(pipeline::ParsedSource& parsed, const pip
   return section;
 }
 
-// Mermaid text: one method's flowchart (.mmd), or a Markdown document of
-// the given methods (.md), for the places people write.
+// Text for the places people write: one method's flowchart as Mermaid
+// (.mmd) or a PlantUML activity diagram (.puml), or a Markdown document of
+// the given methods (.md).
 CommandResult writeMermaid(pipeline::ParsedSource& parsed, const std::vector<const pipeline::MethodSummary*>& methods,
                            const std::string& output, pipeline::SequenceSources& classes) {
   const pipeline::FileSummary& summary = parsed.summary();
@@ -159,7 +161,8 @@ CommandResult writeMermaid(pipeline::ParsedSource& parsed, const std::vector<con
     sections.push_back(markdownMethod(parsed, *method, measured.withBody(index), flows.back().get()));
   }
   std::string text;
-  if (!markdown) text = mermaid::flowchartText(*flows.front(), nullptr, latin1);
+  if (hasExtension(output, ".puml")) text = plantuml::activityText(*flows.front(), latin1);
+  else if (!markdown) text = mermaid::flowchartText(*flows.front(), nullptr, latin1);
   else if (methods.size() == 1) text = mermaid::methodMarkdown(sections.front(), "m1");
   else text = mermaid::fileMarkdown(fileStem(parsed.sourcePath()) + ".java", sections);
   if (errors::Status saved = files::writeAtomically(output, text); !saved)
@@ -181,7 +184,7 @@ CommandResult drawOne(pipeline::ParsedSource& parsed, const pipeline::MethodSumm
   if (output.empty()) output = fittedFileName(utf8Text(summary.displayName(method), parsed.charset())) + ".html";
   if (hasExtension(output, ".dot")) return writeGraphs(parsed, method, output, fold, classes);
   if (hasExtension(output, ".json")) return writeFlowJson(parsed, method, output, classes);
-  if (hasExtension(output, ".mmd") || hasExtension(output, ".md"))
+  if (hasExtension(output, ".mmd") || hasExtension(output, ".md") || hasExtension(output, ".puml"))
     return writeMermaid(parsed, {&method}, output, classes);
   errors::Result<pipeline::MethodFlowchart> chart =
       pipeline::drawMethodFlowchart(parsed, method, foldFor(fold), &classes);

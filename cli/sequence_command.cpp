@@ -12,6 +12,7 @@
 #include "site/write_failure.h"
 #include "mermaid/markdown.h"
 #include "mermaid/sequence_text.h"
+#include "plantuml/sequence_text.h"
 
 namespace cli {
 
@@ -48,7 +49,7 @@ CommandResult runSequence(const SequenceRequest& request) {
   const pipeline::SequenceOptions options{request.depth, request.maxMessages, request.sourceTree,
                                           request.followImplementations};
   // The text forms need the diagram only, not its layout.
-  const bool mermaidText = hasExtension(output, ".mmd") || hasExtension(output, ".md");
+  const bool mermaidText = hasExtension(output, ".mmd") || hasExtension(output, ".md") || hasExtension(output, ".puml");
   const bool graphOnly = hasExtension(output, ".dot") || mermaidText;
   errors::Result<pipeline::MethodSequence> sequence = graphOnly
                                                          ? pipeline::planMethodSequence(sources, method, options)
@@ -60,7 +61,9 @@ CommandResult runSequence(const SequenceRequest& request) {
   }
   const bool latin1 = parsed->charset() == text::Charset::Latin1;
   const errors::Status saved =
-      hasExtension(output, ".mmd")
+      hasExtension(output, ".puml")
+          ? files::writeAtomically(output, plantuml::sequenceText(sequence->diagram, latin1))
+      : hasExtension(output, ".mmd")
           ? files::writeAtomically(output, mermaid::sequenceText(sequence->diagram, latin1))
       : hasExtension(output, ".md")
           ? files::writeAtomically(output, mermaid::sequenceMarkdown(name, sequence->diagram, latin1))
