@@ -1,5 +1,7 @@
 #include "cli/command_line.h"
 
+#include <algorithm>
+
 #include <cctype>
 #include <charconv>
 
@@ -69,6 +71,7 @@ constexpr CommandHelp kCommands[] = {
     {"batch",
      "  flowchart batch SRC_DIR -o OUT_DIR [-j N] [--force] [--quiet] [--sequence]\n"
      "                 [--changed-since REV] [--shard K/N] [--fold auto|none|all]\n"
+     "                 [--format html,md,mmd,puml,png,pdf]\n"
      "      Draws every method of every .java file below SRC_DIR into a site in\n"
      "      OUT_DIR: OUT_DIR/index.html lists the methods with their measures\n"
      "      (sortable, with a filter) and the files, each file has a page with\n"
@@ -80,7 +83,9 @@ constexpr CommandHelp kCommands[] = {
      "      --changed-since REV draws only the methods changed since the git\n"
      "      revision; --shard K/N draws only the K-th of N shares of the files\n"
      "      (by a hash of their path), for 'flowchart index' to merge; --fold as\n"
-     "      for draw.\n"
+     "      for draw; --format adds each method's flowchart in other forms\n"
+     "      beside its page, linked from it (md: Markdown with Mermaid, mmd:\n"
+     "      Mermaid, puml: PlantUML, png, pdf; default html alone).\n"
      "      Example: flowchart batch tests/fixtures/examples/java -o flowcharts\n"},
     {"index",
      "  flowchart index OUT_DIR... -o SITE\n"
@@ -358,6 +363,22 @@ ParseResult parseBatch(const std::vector<std::string>& args) {
       const std::optional<unsigned> count = jobCount(jobs);
       if (!count) return refuse("batch: -j takes a number of workers from 1 to 256, not '" + jobs + "'");
       request.jobs = *count;
+      continue;
+    }
+    std::string formats;
+    if (optionValue(args, i, "", "--format", formats, error)) {
+      if (!error.empty()) return refuse("batch: " + error);
+      request.formats.clear();
+      for (size_t at = 0; at <= formats.size();) {
+        const size_t comma = std::min(formats.find(',', at), formats.size());
+        const std::string format = formats.substr(at, comma - at);
+        at = comma + 1;
+        if (format == "html") continue;
+        if (format != "md" && format != "mmd" && format != "puml" && format != "png" && format != "pdf")
+          return refuse("batch: --format takes a list of html, md, mmd, puml, png and pdf, not '" + format + "'");
+        if (std::find(request.formats.begin(), request.formats.end(), format) == request.formats.end())
+          request.formats.push_back(format);
+      }
       continue;
     }
     if (args[i] == "--force") request.force = true;

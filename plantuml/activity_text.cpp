@@ -179,8 +179,10 @@ class Lowering {
     return false;
   }
 
+  // An action saying where control goes, since a branch may not begin
+  // with detach.
   void jump(size_t n) {
-    line("note right: goes on at " + describe(n));
+    line(":" + lineText("\xE2\x86\xB7 goes on at ") + describe(n) + ";");
     line("detach");
   }
 
@@ -301,11 +303,21 @@ class Lowering {
     return join;
   }
 
+  bool doWhileTest(size_t n) const {
+    if (graph_.nodes[n].kind != NodeKind::Decision) return false;
+    return std::any_of(graph_.regions.begin(), graph_.regions.end(), [&](const cfg::Region& region) {
+      return region.kind == cfg::RegionKind::LoopBody && region.head == n;
+    });
+  }
+
   // A loop whose head is n; returns where it goes on after the loop.
   size_t loop(size_t head, const std::vector<Frame>& frames) {
     const cfg::Node& node = graph_.nodes[head];
     const std::vector<Out>& outs = out_edges_[head];
-    if (node.kind == NodeKind::Decision && outs.size() == 2) {
+    bool tested = false;
+    for (const cfg::Edge& edge : graph_.edges)
+      if (edge.back && edge.to == head && doWhileTest(edge.from)) tested = true;
+    if (node.kind == NodeKind::Decision && outs.size() == 2 && !tested) {
       const size_t exit = outs[1].to;
       line("while (" + wrapped(node) + ") is (" + lineText(utf8(outs[0].label)) + ")");
       ++depth_;
@@ -314,23 +326,27 @@ class Lowering {
       line("endwhile (" + lineText(utf8(outs[1].label)) + ")");
       return exit;
     }
-    // Tested at the end (do-while): the back edge leaves a decision.
+    // Tested at the end (do-while): the back edge leaves the decision that
+    // heads the loop's body.
     size_t test = kNoNode;
     for (const cfg::Edge& edge : graph_.edges)
-      if (edge.back && edge.to == head && graph_.nodes[edge.from].kind == NodeKind::Decision) test = edge.from;
+      if (edge.back && edge.to == head && doWhileTest(edge.from)) test = edge.from;
     line("repeat");
     ++depth_;
-    if (node.kind != NodeKind::Join || !node.text.empty()) action(head);
     if (test != kNoNode && out_edges_[test].size() == 2) {
       const size_t exit = out_edges_[test][1].to;
       const std::vector<Frame> inner = with(with(frames, exit, Frame::Exit), test, Frame::Head);
-      for (const Out& o : outs) emit(o.to, inner);
+      // The body starts at the head itself, which may be a branch.
+      emitted_[head] = false;
+      loopHead_[head] = false;
+      emit(head, inner);
       --depth_;
       emitted_[test] = true;
       line("repeat while (" + wrapped(graph_.nodes[test]) + ") is (" + lineText(utf8(out_edges_[test][0].label)) +
            ") not (" + lineText(utf8(out_edges_[test][1].label)) + ")");
       return exit;
     }
+    if (node.kind != NodeKind::Join || !node.text.empty()) action(head);
     // Without a condition it ends only by a jump: where the jumps meet.
     const size_t exit = ipdom_[head];
     const std::vector<Frame> inner = with(with(frames, exit, Frame::Exit), head, Frame::Head);
