@@ -218,7 +218,7 @@ std::string recordText(const FileRecord& record) {
                        {"endLine", cls.endLine},
                        {"nloc", optionalJson(cls.nloc)}});
   Json& methods = body["methods"] = Json::array();
-  for (const MethodRecord& method : record.methods)
+  for (const MethodRecord& method : record.methods) {
     methods.push_back({{"class", method.classIndex},
                        {"name", text::jsonText(method.name)},
                        {"line", method.line},
@@ -229,8 +229,10 @@ std::string recordText(const FileRecord& record) {
                        {"halsteadVolume", optionalJson(method.halsteadVolume)},
                        {"drawing", text::jsonText(method.drawing)},
                        {"problem", text::jsonText(method.problem)},
-                       {"sequence", text::jsonText(method.sequence)},
-                       {"exports", exportsJson(method.exports)}});
+                       {"sequence", text::jsonText(method.sequence)}});
+    // Only a run with --format has other forms: records without stay as they were.
+    if (!method.exports.empty()) methods.back()["exports"] = exportsJson(method.exports);
+  }
   return sealed(std::move(body));
 }
 
