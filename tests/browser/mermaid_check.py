@@ -3,7 +3,7 @@
 Chromium with the npm mermaid package.
 
 draw() writes, into OUT/mermaid: every method of the shipped examples and of
-a sample of JDK classes as a .mmd beside its .json graph, each file's .md,
+a sample of JDK classes as a .mmd beside its .json graph, each example's .md,
 sequence diagrams as .mmd, a generated method too large for one Mermaid
 diagram as .md, and pages showing Mermaid's picture of HashMap.putVal and of
 a sequence diagram beside our own SVG.  check() renders every diagram and
@@ -93,7 +93,8 @@ def draw(args, out):
         stem = os.path.splitext(os.path.basename(java))[0]
         for method in methods:
             _draw_method(flowchart, java, method, folder, f"{stem}.{method.replace(':', '-')}", src, entries)
-        if java in files or java.endswith(JDK_WHOLE):
+        # The examples' documents; the JDK's would repeat its .mmd files.
+        if java in files:
             document = os.path.join(folder, stem + ".md")
             made = _run([flowchart, "draw", java, "-o", document], src)
             if made.returncode != 0:
