@@ -30,6 +30,12 @@
 #include "files/file_text.h"
 #include "pipeline/method_flowchart.h"
 #include "pipeline/method_sequence.h"
+#include "pipeline/method_flow.h"
+#include "mermaid/flowchart_text.h"
+#include "mermaid/markdown.h"
+#include "plantuml/activity_text.h"
+#include "raster/raster.h"
+#include "render/host/drawing_svg.h"
 #include "pipeline/parsed_source.h"
 #include "render/host/save.h"
 
@@ -164,8 +170,20 @@ bool drawingsThere(const SourceFile& file, const FileRecord& record) {
   for (const MethodRecord& method : record.methods) {
     if (!method.drawing.empty() && !fs::exists(file.outputFolder / method.drawing, ec)) return false;
     if (!method.sequence.empty() && !fs::exists(file.outputFolder / method.sequence, ec)) return false;
+    for (const std::string& name : method.exports)
+      if (!fs::exists(file.outputFolder / name, ec)) return false;
   }
   return true;
+}
+
+// Whether a method's record has every form --format asks for.
+bool hasFormats(const MethodRecord& method, const BatchRequest& request) {
+  if (method.drawing.empty()) return true;
+  const std::string stem = method.drawing.substr(0, method.drawing.size() - 5);
+  for (const std::string& format : request.formats)
+    if (std::find(method.exports.begin(), method.exports.end(), stem + "." + format) == method.exports.end())
+      return false;
+  return method.exports.size() == request.formats.size();
 }
 
 // A record made from the source as it is now (its size and modification
@@ -187,7 +205,7 @@ std::optional<FileRecord> keptRecord(const SourceFile& file, const BatchRequest&
     return std::nullopt;
   if (!drawingsThere(file, *record)) return std::nullopt;
   for (const MethodRecord& method : record->methods)
-    if (request.sequence && method.sequence.empty()) return std::nullopt;
+    if ((request.sequence && method.sequence.empty()) || !hasFormats(method, request)) return std::nullopt;
   return record;
 }
 
@@ -218,10 +236,14 @@ void removeStaleDrawings(const SourceFile& file, const FileRecord& fresh) {
   for (const MethodRecord& method : fresh.methods) {
     keep.insert(method.drawing);
     keep.insert(method.sequence);
+    keep.insert(method.exports.begin(), method.exports.end());
   }
-  for (const MethodRecord& method : old->methods)
+  for (const MethodRecord& method : old->methods) {
     for (const std::string& drawing : {method.drawing, method.sequence})
       if (isDrawingName(drawing) && !keep.count(drawing)) fs::remove(file.outputFolder / drawing, ec);
+    for (const std::string& name : method.exports)
+      if (site::isExportName(name) && !keep.count(name)) fs::remove(file.outputFolder / name, ec);
+  }
 }
 
 // A file whose work the machine cut short (a full disk, a work folder
@@ -233,6 +255,49 @@ void leaveForNextRun(const SourceFile& file, const pipeline::Problem& problem,
   reportProblem(report, located(file.source.string(), problem.line, problem.message));
   report("r\t" + problem.message);
   report("x");
+}
+
+// A method's other forms beside its page, as --format asks: Markdown and
+// Mermaid, PlantUML, PNG and PDF.  The names written go into the record;
+// the first problem is returned.
+pipeline::Problem writeExports(pipeline::ParsedSource& parsed, const pipeline::MethodSummary& method,
+                               const pipeline::MethodFlowchart& chart, const std::string& stem,
+                               const SourceFile& file, const BatchRequest& request, MethodRecord& entry) {
+  pipeline::Problem first;
+  const bool latin1 = parsed.charset() == text::Charset::Latin1;
+  std::optional<cfg::MethodFlow> flow;
+  std::string svg;
+  for (const std::string& format : request.formats) {
+    const std::string name = stem + "." + format;
+    errors::Result<std::string> text = std::string();
+    if (format == "png" || format == "pdf") {
+      if (svg.empty()) svg = host::drawingSvg(*chart.drawing);
+      text = format == "png" ? raster::pngFromSvg(svg) : raster::pdfFromSvg(svg);
+    } else {
+      if (!flow) {
+        errors::Result<cfg::MethodFlow> made = pipeline::methodFlow(parsed, method);
+        if (!made) {
+          if (!first) first = made.problem();
+          continue;
+        }
+        flow = std::move(*made);
+      }
+      if (format == "md")
+        text = mermaid::methodMarkdown(mermaid::MarkdownMethod{entry.name, "", &*flow, latin1}, "m1");
+      else if (format == "mmd")
+        text = mermaid::flowchartText(*flow, nullptr, latin1);
+      else
+        text = plantuml::activityText(*flow, latin1);
+    }
+    const errors::Status saved = text ? files::writeAtomically((file.outputFolder / name).string(), *text)
+                                      : errors::Status(text.problem());
+    if (saved) {
+      entry.exports.push_back(name);
+    } else if (!first) {
+      first = text ? saveFailure((file.outputFolder / name).string(), saved.problem()) : saved.problem();
+    }
+  }
+  return first;
 }
 
 // The work of one file, in a worker process.
@@ -319,12 +384,13 @@ void drawFile(const SourceFile& file, const BatchRequest& request, const Changed
         const auto same = std::find_if(previous->methods.begin(), previous->methods.end(), [&](const MethodRecord& old) {
           return old.name == entry.name && old.line == entry.line && old.endLine == entry.endLine &&
                  (old.drawing == name || (old.drawing.empty() && old.problem == kNoBody)) &&
-                 (!request.sequence || !old.sequence.empty() || old.drawing.empty());
+                 (!request.sequence || !old.sequence.empty() || old.drawing.empty()) && hasFormats(old, request);
         });
         if (same != previous->methods.end()) {
           entry.drawing = same->drawing;
           entry.problem = same->problem;
           entry.sequence = same->sequence;
+          entry.exports = same->exports;
           record.methods.push_back(std::move(entry));
           continue;
         }
@@ -349,6 +415,12 @@ void drawFile(const SourceFile& file, const BatchRequest& request, const Changed
         }
       }
       const std::string name = stems[m] + ".html";
+      // The other forms first, so that the page links the ones written.
+      if (chart && !request.formats.empty()) {
+        const pipeline::Problem failed = writeExports(*parsed, method, *chart, stems[m], file, request, entry);
+        if (failed.kind == pipeline::Problem::Kind::Resource) return leaveForNextRun(file, failed, report);
+        if (failed) reportProblem(report, located(file.source.string(), method.line, failed.message));
+      }
       const errors::Status saved =
           chart ? files::writeAtomically((file.outputFolder / name).string(),
                                          host::drawingHtml(*chart->drawing, kUsEnglish,

@@ -35,9 +35,12 @@ constexpr CommandHelp kCommands[] = {
      "      method of the file in one HTML page with an index.  METHOD may be\n"
      "      qualified by its class (Outer.Inner.method); its parameter types\n"
      "      (add(String, int)) or a line (add:24) pick one of several overloads.\n"
-     "      OUT ends in .html (the default), .svg, .xml (the drawing format), .dot\n"
-     "      (the pages' graphs before layout) or .json (the control-flow graph,\n"
-     "      unfolded, for tools).  A method is one page: --fold auto (the\n"
+     "      OUT ends in .html (the default), .svg, .png, .pdf, .xml (the drawing\n"
+     "      format), .dot (the pages' graphs before layout), .json (the\n"
+     "      control-flow graph, unfolded, for tools), .mmd (the graph as a\n"
+     "      Mermaid flowchart), .puml (a PlantUML activity diagram) or .md\n"
+     "      (Markdown with Mermaid blocks; with no METHOD, every method of the\n"
+     "      file).  A method is one page: --fold auto (the\n"
      "      default) moves its largest constructs onto pages of their own only\n"
      "      when a page is too large to read, none never, all every loop body,\n"
      "      branch and block of two boxes or more.  Which catch clause takes an\n"
@@ -63,12 +66,13 @@ constexpr CommandHelp kCommands[] = {
      "      implementation in DIR into it.  A recursive call is shown once and\n"
      "      not followed.  The diagram stops at --max-messages messages (default\n"
      "      200) and a note says what is left out.  OUT ends in .html (the\n"
-     "      default), .svg, .xml or .dot.\n"
+     "      default), .svg, .png, .pdf, .xml, .dot, .mmd (a Mermaid\n"
+     "      sequenceDiagram), .md (Markdown holding it) or .puml (PlantUML).\n"
      "      Example: flowchart sequence tests/fixtures/examples/java/Checkout.java total\n"},
     {"batch",
      "  flowchart batch SRC_DIR -o OUT_DIR [-j N] [--force] [--quiet] [--sequence]\n"
      "                 [--changed-since REV] [--shard K/N] [--fold auto|none|all]\n"
-     "                 [--editor URL]\n"
+     "                 [--editor URL] [--format html,md,mmd,puml,png,pdf]\n"
      "      Draws every method of every .java file below SRC_DIR into a site in\n"
      "      OUT_DIR: OUT_DIR/index.html lists the methods with their measures\n"
      "      (sortable, with a filter) and the files, each file has a page with\n"
@@ -80,7 +84,9 @@ constexpr CommandHelp kCommands[] = {
      "      --changed-since REV draws only the methods changed since the git\n"
      "      revision; --shard K/N draws only the K-th of N shares of the files\n"
      "      (by a hash of their path), for 'flowchart index' to merge; --fold and\n"
-     "      --editor as for draw.\n"
+     "      --editor as for draw; --format adds each method's flowchart in other\n"
+     "      forms beside its page, linked from it (md: Markdown with Mermaid, mmd:\n"
+     "      Mermaid, puml: PlantUML, png, pdf; default html alone).\n"
      "      Example: flowchart batch tests/fixtures/examples/java -o flowcharts\n"},
     {"index",
      "  flowchart index OUT_DIR... -o SITE\n"
@@ -288,7 +294,7 @@ ParseResult parseDraw(const std::vector<std::string>& args) {
   }
   if (positional.empty() || positional.size() > 2) return refuse("draw: give FILE.java and at most one METHOD");
   if (!request.output.empty()) {
-    const std::string error = formatError("draw", request.output, {".html", ".htm", ".svg", ".xml", ".dot", ".json"});
+    const std::string error = formatError("draw", request.output, {".html", ".htm", ".svg", ".xml", ".dot", ".json", ".mmd", ".md", ".puml", ".png", ".pdf"});
     if (!error.empty()) return refuse(error);
   }
   request.source = positional[0];
@@ -339,7 +345,7 @@ ParseResult parseSequence(const std::vector<std::string>& args) {
   }
   if (positional.size() != 2) return refuse("sequence: give FILE.java and one METHOD");
   if (!request.output.empty()) {
-    const std::string error = formatError("sequence", request.output, {".html", ".htm", ".svg", ".xml", ".dot"});
+    const std::string error = formatError("sequence", request.output, {".html", ".htm", ".svg", ".xml", ".dot", ".mmd", ".md", ".puml", ".png", ".pdf"});
     if (!error.empty()) return refuse(error);
   }
   request.source = positional[0];
@@ -383,6 +389,22 @@ ParseResult parseBatch(const std::vector<std::string>& args) {
       const std::optional<unsigned> count = jobCount(jobs);
       if (!count) return refuse("batch: -j takes a number of workers from 1 to 256, not '" + jobs + "'");
       request.jobs = *count;
+      continue;
+    }
+    std::string formats;
+    if (optionValue(args, i, "", "--format", formats, error)) {
+      if (!error.empty()) return refuse("batch: " + error);
+      request.formats.clear();
+      for (size_t at = 0; at <= formats.size();) {
+        const size_t comma = std::min(formats.find(',', at), formats.size());
+        const std::string format = formats.substr(at, comma - at);
+        at = comma + 1;
+        if (format == "html") continue;
+        if (format != "md" && format != "mmd" && format != "puml" && format != "png" && format != "pdf")
+          return refuse("batch: --format takes a list of html, md, mmd, puml, png and pdf, not '" + format + "'");
+        if (std::find(request.formats.begin(), request.formats.end(), format) == request.formats.end())
+          request.formats.push_back(format);
+      }
       continue;
     }
     if (args[i] == "--force") request.force = true;

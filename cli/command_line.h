@@ -58,6 +58,9 @@ struct BatchRequest {
   bool force = false;
   bool quiet = false;
   bool sequence = false;  // a sequence diagram beside each flowchart
+  // The forms beside each method's page (--format): "md", "mmd", "puml",
+  // "png", "pdf"; the HTML page is always written.
+  std::vector<std::string> formats;
   FoldMode fold = FoldMode::Auto;
   std::string changedSince;  // a git revision: only the methods changed since; empty for all
   int languageLevel = java::kNewestLanguageLevel;

@@ -147,6 +147,12 @@ bool isPlainFileName(std::string_view name) {
 
 bool isDrawingOrNone(std::string_view name) { return name.empty() || isDrawingName(name); }
 
+Json exportsJson(const std::vector<std::string>& names) {
+  Json out = Json::array();
+  for (const std::string& name : names) out.push_back(text::jsonText(name));
+  return out;
+}
+
 const char* statusName(FileRecord::Status status) {
   switch (status) {
     case FileRecord::Status::Parsed: return "parsed";
@@ -166,6 +172,13 @@ std::optional<FileRecord::Status> statusNamed(std::string_view name) {
 
 
 }  // namespace
+
+bool isExportName(std::string_view name) {
+  if (!isPlainFileName(name)) return false;
+  for (std::string_view ending : {".md", ".mmd", ".puml", ".png", ".pdf"})
+    if (name.size() > ending.size() && name.ends_with(ending)) return true;
+  return false;
+}
 
 bool isDrawingName(std::string_view name) {
   return name.size() > 5 && isPlainFileName(name) && name.ends_with(".html") && name != kFilePageName;
@@ -205,7 +218,7 @@ std::string recordText(const FileRecord& record) {
                        {"endLine", cls.endLine},
                        {"nloc", optionalJson(cls.nloc)}});
   Json& methods = body["methods"] = Json::array();
-  for (const MethodRecord& method : record.methods)
+  for (const MethodRecord& method : record.methods) {
     methods.push_back({{"class", method.classIndex},
                        {"name", text::jsonText(method.name)},
                        {"line", method.line},
@@ -217,6 +230,9 @@ std::string recordText(const FileRecord& record) {
                        {"drawing", text::jsonText(method.drawing)},
                        {"problem", text::jsonText(method.problem)},
                        {"sequence", text::jsonText(method.sequence)}});
+    // Only a run with --format has other forms: records without stay as they were.
+    if (!method.exports.empty()) methods.back()["exports"] = exportsJson(method.exports);
+  }
   return sealed(std::move(body));
 }
 
@@ -268,6 +284,12 @@ errors::Result<FileRecord> parseRecord(std::string_view text) {
     fields.string("drawing", method.drawing);
     fields.string("problem", method.problem);
     fields.string("sequence", method.sequence);
+    // Records of runs before batch --format have none.
+    if (entry.is_object() && entry.contains("exports"))
+      for (const Json& name : fields.array("exports")) {
+        if (!name.is_string() || !isExportName(name.get<std::string>())) return refused(damaged);
+        method.exports.push_back(name.get<std::string>());
+      }
     // Drawings are pages beside the file's own page, never paths nor
     // that page itself.
     if (!fields.ok() || method.classIndex >= record.classes.size() || !isDrawingOrNone(method.drawing) ||

@@ -34,7 +34,13 @@ struct MethodRecord {
   std::string drawing;   // file name beside the record; empty when it failed
   std::string problem;   // why there is no drawing
   std::string sequence;  // its sequence diagram beside the record; empty for none
+  // Its other forms beside the record (batch --format): "<stem>.md", ".png", ...
+  std::vector<std::string> exports;
 };
+
+// A name batch gives one of a method's other forms: a plain file name
+// ending in .md, .mmd, .puml, .png or .pdf.
+bool isExportName(std::string_view name);
 
 struct FileRecord {
   enum class Status { Parsed, Syntax, Unreadable, Failed };

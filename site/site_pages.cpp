@@ -106,6 +106,21 @@ host::HtmlFrame methodFrame(std::string_view relative, const FileRecord& record,
   crumbs.push_back({own + (kind.empty() ? "" : " (" + std::string(kind) + ")"), ""});
   host::HtmlFrame frame;
   frame.headerHtml = crumbsHtml(crumbs);
+  // The method's other forms, for people who put them in documents.
+  if (kind.empty() && !method.exports.empty()) {
+    frame.headerHtml += "<p class=\"exports\">Also as:";
+    for (size_t i = 0; i < method.exports.size(); ++i) {
+      const std::string& name = method.exports[i];
+      const std::string label = name.ends_with(".md")     ? "Markdown (Mermaid)"
+                                : name.ends_with(".mmd")  ? "Mermaid"
+                                : name.ends_with(".puml") ? "PlantUML"
+                                : name.ends_with(".png")  ? "PNG"
+                                                          : "PDF";
+      frame.headerHtml += std::string(i ? " &#183;" : "") + " <a href=\"" + htmlEscaped(urlPath(name)) + "\">" +
+                          label + "</a>";
+    }
+    frame.headerHtml += "</p>\n";
+  }
   const std::string dot = " \xC2\xB7 ";  // a middle dot between the parts
   const std::string what = own + (kind.empty() ? "" : " " + std::string(kind));
   frame.titleHtml = asciiHtml(what + dot + owner + dot + std::string(relative));

@@ -295,6 +295,38 @@ TEST(BatchCommand, SequenceDiagramsBesideTheFlowcharts) {
 // A tree's folders that cannot be read are failures of the run, each
 // reported; FIFOs, devices and dangling symbolic links are skipped with a word,
 // and do not fail it.  Work folders that killed runs left are removed.
+// --format writes each method's other forms beside its page, each the same
+// text `draw -o` writes, records them and links them from the page; a run
+// asking for fewer forms redraws and removes the ones no longer asked for.
+TEST(BatchCommand, OtherFormsBesideEachPage) {
+  TempDir dir;
+  makeTree(dir.path() / "src");
+  const auto run = runFlowchart({"batch", "src", "-o", "out", "--format", "html,md,puml,png", "--quiet"}, dir.path());
+  EXPECT_EQ(run.exitCode, 1) << run.err;
+  const fs::path files = dir.path() / "out/files/a/Good.java";
+  EXPECT_EQ(filesBelow(files),
+            (std::vector<std::string>{"Good.loop-L8.html", "Good.loop-L8.md", "Good.loop-L8.png", "Good.loop-L8.puml",
+                                      "Good.twice-L2.html", "Good.twice-L2.md", "Good.twice-L2.png",
+                                      "Good.twice-L2.puml", "index.html"}));
+  ASSERT_EQ(runFlowchart({"draw", "src/a/Good.java", "twice", "-o", "twice.puml"}, dir.path()).exitCode, 0);
+  ASSERT_EQ(runFlowchart({"draw", "src/a/Good.java", "twice", "-o", "twice.png"}, dir.path()).exitCode, 0);
+  EXPECT_EQ(readFile(files / "Good.twice-L2.puml"), readFile(dir.path() / "twice.puml"));
+  EXPECT_EQ(readFile(files / "Good.twice-L2.png"), readFile(dir.path() / "twice.png"));
+  EXPECT_NE(readFile(files / "Good.twice-L2.md").find("## Good.twice(int)\n\n```mermaid\nflowchart TD\n"),
+            std::string::npos);
+  EXPECT_NE(readFile(files / "Good.twice-L2.html")
+                .find("<p class=\"exports\">Also as: <a href=\"Good.twice-L2.md\">Markdown (Mermaid)</a> &#183; "
+                      "<a href=\"Good.twice-L2.puml\">PlantUML</a> &#183; <a href=\"Good.twice-L2.png\">PNG</a></p>"),
+            std::string::npos);
+  EXPECT_NE(readFile(dir.path() / "out/site/records/a/Good.java/record.json")
+                .find("\"exports\":[\"Good.twice-L2.md\",\"Good.twice-L2.puml\",\"Good.twice-L2.png\"]"),
+            std::string::npos);
+
+  ASSERT_EQ(runFlowchart({"batch", "src", "-o", "out", "--format", "md", "--quiet"}, dir.path()).exitCode, 1);
+  EXPECT_EQ(filesBelow(files), (std::vector<std::string>{"Good.loop-L8.html", "Good.loop-L8.md", "Good.twice-L2.html",
+                                                         "Good.twice-L2.md", "index.html"}));
+}
+
 TEST(BatchCommand, ReportsWhatTheTreeHoldsBesidesSources) {
   TempDir dir;
   makeTree(dir.path() / "src");

@@ -1,0 +1,108 @@
+#include "plantuml/sequence_text.h"
+
+#include <cstdint>
+
+#include "files/latin1.h"
+#include "sequence/steps.h"
+
+namespace plantuml {
+namespace {
+
+std::string id(size_t lifeline) { return "p" + std::to_string(lifeline); }
+
+std::string textOf(const std::string& text, bool latin1) {
+  return lineText(latin1 ? files::latin1ToUtf8(text) : text);
+}
+
+}  // namespace
+
+std::string lineText(std::string_view utf8) {
+  std::string out;
+  for (size_t i = 0; i < utf8.size();) {
+    const unsigned char c = static_cast<unsigned char>(utf8[i]);
+    if (c == '\n') {
+      out += "\\n";
+      ++i;
+      continue;
+    }
+    if (c < 0x80) {
+      if (std::string_view("\"\\<>&~*_/-=#|[](){}'^`:;").find(static_cast<char>(c)) != std::string_view::npos)
+        out += "&#" + std::to_string(c) + ";";
+      else
+        out += c < 0x20 ? ' ' : static_cast<char>(c);
+      ++i;
+      continue;
+    }
+    size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+    uint32_t code = length == 4 ? c & 0x07 : length == 3 ? c & 0x0F : length == 2 ? c & 0x1F : c;
+    bool valid = length > 1 && i + length <= utf8.size();
+    for (size_t k = 1; valid && k < length; ++k) {
+      const unsigned char more = static_cast<unsigned char>(utf8[i + k]);
+      if ((more & 0xC0) != 0x80) valid = false;
+      code = (code << 6) | (more & 0x3F);
+    }
+    if (!valid) {
+      length = 1;
+      code = c;
+    }
+    out += "&#" + std::to_string(code) + ";";
+    i += length;
+  }
+  return out;
+}
+
+std::string sequenceText(const sequence::Diagram& diagram, bool latin1) {
+  using sequence::Message;
+  using sequence::Step;
+  std::string out = "@startuml\n";
+  for (size_t l = 0; l < diagram.lifelines.size(); ++l)
+    if (diagram.lifelines[l].createdBy == sequence::kNone)
+      out += "participant \"" + textOf(diagram.lifelines[l].label, latin1) + "\" as " + id(l) + "\n";
+  int depth = 0;
+  auto indent = [&] { return std::string(2 * depth, ' '); };
+  for (const Step& step : sequence::diagramSteps(diagram)) {
+    switch (step.kind) {
+      case Step::Kind::Open: {
+        const sequence::Fragment& fragment = diagram.fragments[step.index];
+        out += indent() + fragment.op + " " + textOf(fragment.operands.front().guard, latin1) + "\n";
+        ++depth;
+        break;
+      }
+      case Step::Kind::NextOperand:
+        --depth;
+        out += indent() + "else " + textOf(diagram.fragments[step.index].operands[step.operand].guard, latin1) + "\n";
+        ++depth;
+        break;
+      case Step::Kind::Close:
+        --depth;
+        out += indent() + "end\n";
+        break;
+      case Step::Kind::Create:
+        out += indent() + "create participant \"" + textOf(diagram.lifelines[step.index].label, latin1) + "\" as " +
+               id(step.index) + "\n";
+        break;
+      case Step::Kind::Send: {
+        const Message& message = diagram.messages[step.index];
+        const char* arrow = message.kind == Message::Kind::Return ? " --> " : " -> ";
+        out += indent() + id(message.from) + arrow + id(message.to) + " : " + textOf(message.text, latin1) + "\n";
+        break;
+      }
+      case Step::Kind::Activate:
+        out += indent() + "activate " + id(diagram.activations[step.index].lifeline) + "\n";
+        break;
+      case Step::Kind::Deactivate:
+        out += indent() + "deactivate " + id(diagram.activations[step.index].lifeline) + "\n";
+        break;
+    }
+  }
+  if (!diagram.notes.empty() && !diagram.lifelines.empty()) {
+    std::string text;
+    for (const std::string& note : diagram.notes) text += (text.empty() ? "" : "\n") + note;
+    const std::string over =
+        diagram.lifelines.size() == 1 ? id(0) : id(0) + ", " + id(diagram.lifelines.size() - 1);
+    out += "note over " + over + " : " + textOf(text, latin1) + "\n";
+  }
+  return out + "@enduml\n";
+}
+
+}  // namespace plantuml

@@ -1,0 +1,171 @@
+#!/usr/bin/python3
+"""The exports other programs read, checked by those programs.
+
+plantuml: every .puml `flowchart draw` and `flowchart sequence` write for
+the shipped examples (every method) and, when Debian's openjdk-17-source
+is installed, for every method of a sample of JDK classes, read by
+Debian's `plantuml -syntax`: no error, and an activity diagram for each
+flowchart (one per graph: the method's and each lambda's), a sequence
+diagram for each sequence.
+
+pictures: PNG and PDF of flowcharts and sequence diagrams: the PNG is twice
+the SVG's size; `pdftotext` finds a statement's text, `pdfinfo` as many
+pages as the drawing has; both are byte-identical on a second run.
+
+Exits 77 (skipped) when the program it needs is missing.
+"""
+import json
+import math
+import os
+import re
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import zipfile
+
+SKIPPED = 77
+JDK_SOURCES = "/usr/lib/jvm/openjdk-17/lib/src.zip"
+# Every method of these; Pattern.java's hundreds of small methods add
+# little but time.
+JDK_CLASSES = ("java/util/HashMap.java", "java/util/concurrent/ThreadPoolExecutor.java")
+
+
+def run(command, **extra):
+    return subprocess.run(command, capture_output=True, text=True, **extra)
+
+
+def methods_of(flowchart, java):
+    listed = run([flowchart, "list", java, "--json"])
+    assert listed.returncode == 0, listed.stderr
+    return [(m["name"], m["line"]) for m in json.loads(listed.stdout)["methods"] if m.get("body")]
+
+
+def check_plantuml(flowchart, source_dir, work):
+    if shutil.which("plantuml") is None:
+        print("plantuml is missing (Debian plantuml): skipped")
+        return SKIPPED
+    files = [os.path.join(source_dir, "tests/fixtures/examples/java", f)
+             for f in sorted(os.listdir(os.path.join(source_dir, "tests/fixtures/examples/java")))]
+    if os.path.isfile(JDK_SOURCES):
+        with zipfile.ZipFile(JDK_SOURCES) as archive:
+            archive.extractall(work, [f"java.base/{name}" for name in JDK_CLASSES])
+        files += [os.path.join(work, "java.base", name) for name in JDK_CLASSES]
+    else:
+        print(f"{JDK_SOURCES} missing: the JDK sample is left out")
+    expected = []  # (file, kind) for each diagram, in order
+    texts = []
+    failures = 0
+    for java in files:
+        for name, line in methods_of(flowchart, java):
+            puml = os.path.join(work, f"{os.path.basename(java)}.{name}.{line}.puml")
+            made = run([flowchart, "draw", java, f"{name}:{line}", "-o", puml])
+            if made.returncode != 0:
+                print(f"FAIL: draw {java} {name}:{line} -o .puml: {made.stderr.strip()}")
+                failures += 1
+                continue
+            graph = run([flowchart, "draw", java, f"{name}:{line}", "-o", puml + ".json"])
+            with open(puml + ".json", encoding="utf-8") as f:
+                graphs = len(json.load(f)["pages"])
+            with open(puml, encoding="utf-8") as f:
+                texts.append(f.read())
+            expected += [(puml, "ACTIVITY")] * graphs
+    sequences = [(os.path.join(source_dir, "tests/fixtures/sequence/Shop.java"), "checkout"),
+                 (os.path.join(source_dir, "tests/fixtures/examples/java/Checkout.java"), "total")]
+    if os.path.isfile(JDK_SOURCES):
+        sequences += [(os.path.join(work, "java.base/java/util/HashMap.java"), "putVal"),
+                      (os.path.join(work, "java.base/java/util/concurrent/ThreadPoolExecutor.java"), "addWorker")]
+    for java, method in sequences:
+        puml = os.path.join(work, f"{os.path.basename(java)}.{method}.sequence.puml")
+        made = run([flowchart, "sequence", java, method, "--depth", "2", "--src", os.path.dirname(java), "-o", puml])
+        if made.returncode != 0:
+            print(f"FAIL: sequence {java} {method} -o .puml: {made.stderr.strip()}")
+            failures += 1
+            continue
+        with open(puml, encoding="utf-8") as f:
+            texts.append(f.read())
+        expected.append((puml, "SEQUENCE"))
+    # One Java machine reads every diagram: -pipe answers for each in turn.
+    read = run(["plantuml", "-syntax", "-pipe"], input="".join(texts))
+    kinds = [line for line in read.stdout.splitlines()
+             if line in ("ACTIVITY", "SEQUENCE", "ERROR", "DESCRIPTION", "CLASS", "STATE", "UNKNOWN")]
+    if len(kinds) != len(expected):
+        print(f"FAIL: plantuml answered for {len(kinds)} diagrams of {len(expected)}")
+        failures += 1
+    wrong = [(file, want, got) for (file, want), got in zip(expected, kinds) if want != got]
+    for file, want, got in wrong[:10]:
+        print(f"FAIL: {file}: plantuml reads {got}, not {want}")
+    failures += len(wrong)
+    activity = sum(1 for _, kind in expected if kind == "ACTIVITY")
+    print(f"plantuml -syntax: {len(kinds) - len(wrong)} of {len(expected)} diagrams read as their kind "
+          f"({activity} activity, {len(expected) - activity} sequence)")
+    return 1 if failures else 0
+
+
+def png_size(path):
+    with open(path, "rb") as f:
+        head = f.read(24)
+    assert head[:8] == b"\x89PNG\r\n\x1a\n", f"{path} is no PNG"
+    return struct.unpack(">II", head[16:24])
+
+
+def svg_size(path):
+    with open(path, encoding="utf-8", errors="replace") as f:
+        text = f.read(2000)
+    found = re.search(r'<svg[^>]* width="([\d.]+)" height="([\d.]+)"', text)
+    return float(found.group(1)), float(found.group(2))
+
+
+def check_pictures(flowchart, source_dir, work):
+    if shutil.which("pdftotext") is None or shutil.which("pdfinfo") is None:
+        print("pdftotext or pdfinfo is missing (Debian poppler-utils): skipped")
+        return SKIPPED
+    failures = 0
+
+    def check(ok, what):
+        nonlocal failures
+        print(("ok:   " if ok else "FAIL: ") + what)
+        failures += 0 if ok else 1
+
+    checkout = os.path.join(source_dir, "tests/fixtures/examples/java/Checkout.java")
+    cases = (("flowchart", ["draw", checkout, "total", "--fold", "all"], "receipt.add(\"paid in cash\");"),
+             ("sequence", ["sequence", os.path.join(source_dir, "tests/fixtures/sequence/Shop.java"), "checkout",
+                           "--depth", "2", "--src", os.path.join(source_dir, "tests/fixtures/sequence")],
+              "validate(item, count)"))
+    for name, command, statement in cases:
+        outputs = {}
+        for form in ("svg", "png", "pdf"):
+            for attempt in (1, 2):
+                path = os.path.join(work, f"{name}-{attempt}.{form}")
+                made = run([flowchart] + command + ["-o", path])
+                check(made.returncode == 0, f"{name} -o .{form} (run {attempt}) {made.stderr.strip()}")
+                with open(path, "rb") as f:
+                    outputs[(form, attempt)] = f.read()
+            check(outputs[(form, 1)] == outputs[(form, 2)], f"{name}: .{form} byte-identical on two runs")
+        width, height = svg_size(os.path.join(work, f"{name}-1.svg"))
+        got = png_size(os.path.join(work, f"{name}-1.png"))
+        check(got == (math.ceil(2 * width), math.ceil(2 * height)),
+              f"{name}: the PNG is {got[0]} x {got[1]}, twice the SVG's {width} x {height}")
+        pdf = os.path.join(work, f"{name}-1.pdf")
+        text = run(["pdftotext", pdf, "-"]).stdout
+        check(statement in text, f"{name}: pdftotext finds {statement!r} in the PDF")
+        pages = re.search(r"^Pages:\s+(\d+)", run(["pdfinfo", pdf]).stdout, re.M)
+        with open(os.path.join(work, f"{name}-1.svg"), encoding="utf-8") as f:
+            drawn = len(re.findall(r'<g id="page-\d+" class="page"[ >]', f.read()))
+        check(pages is not None and int(pages.group(1)) == drawn > 0,
+              f"{name}: the PDF has a page for each of the drawing's {drawn} pages ({pages and pages.group(1)})")
+    return 1 if failures else 0
+
+
+def main():
+    what, flowchart, source_dir = sys.argv[1], sys.argv[2], sys.argv[3]
+    work = tempfile.mkdtemp(prefix="flowchart-exports-")
+    try:
+        return (check_plantuml if what == "plantuml" else check_pictures)(flowchart, source_dir, work)
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
