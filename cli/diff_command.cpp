@@ -123,7 +123,7 @@ CommandResult runDiff(const DiffRequest& request) {
   }
   if (!outcome) return outcome;
   if (form != Form::Summary)
-    std::fprintf(stderr, "%s: %zu methods changed, %zu unchanged\n", request.output.c_str(), result.methods.size(),
+    std::fprintf(stderr, "%s: %zu methods listed, %zu unchanged\n", request.output.c_str(), result.methods.size(),
                  result.unchanged);
   const bool held = gateHolds(request, result);
   if (!sides->failures.empty()) return reported(errors::Problem::Kind::Failed);

@@ -134,7 +134,7 @@ std::string mergedMermaid(const MethodDiff& method, const MarkdownLimits& limits
 std::string diffMarkdown(const Diff& diff, const std::string& linkPrefix, const MarkdownLimits& limits) {
   std::string head = "## Control-flow changes: " + diff.base + " \u2192 " + diff.head + "\n\n";
   head += std::to_string(diff.methods.size()) + (diff.methods.size() == 1 ? " method" : " methods") +
-          " changed, " + std::to_string(diff.unchanged) + " unchanged.  Marks: `+` added, `\u2212` removed (dashed), "
+          " listed, " + std::to_string(diff.unchanged) + " unchanged.  Marks: `+` added, `\u2212` removed (dashed), "
           "`~` changed.\n\n";
   for (const FileFailure& failure : diff.failures)
     head += "- `" + cell(failure.file) + "` (" + cell(failure.side) + ") was not compared: " + cell(failure.message) +
