@@ -34,9 +34,11 @@ constexpr CommandHelp kCommands[] = {
      "      method of the file in one HTML page with an index.  METHOD may be\n"
      "      qualified by its class (Outer.Inner.method); its parameter types\n"
      "      (add(String, int)) or a line (add:24) pick one of several overloads.\n"
-     "      OUT ends in .html (the default), .svg, .xml (the drawing format), .dot\n"
-     "      (the pages' graphs before layout) or .json (the control-flow graph,\n"
-     "      unfolded, for tools).  A method is one page: --fold auto (the\n"
+     "      OUT ends in .html (the default), .svg, .png, .pdf, .xml (the drawing\n"
+     "      format), .dot (the pages' graphs before layout), .json (the\n"
+     "      control-flow graph, unfolded, for tools), .mmd (the graph as a\n"
+     "      Mermaid flowchart) or .md (Markdown with Mermaid blocks; with no\n"
+     "      METHOD, every method of the file).  A method is one page: --fold auto (the\n"
      "      default) moves its largest constructs onto pages of their own only\n"
      "      when a page is too large to read, none never, all every loop body,\n"
      "      branch and block of two boxes or more.  Which catch clause takes an\n"
@@ -60,7 +62,8 @@ constexpr CommandHelp kCommands[] = {
      "      implementation in DIR into it.  A recursive call is shown once and\n"
      "      not followed.  The diagram stops at --max-messages messages (default\n"
      "      200) and a note says what is left out.  OUT ends in .html (the\n"
-     "      default), .svg, .xml or .dot.\n"
+     "      default), .svg, .png, .pdf, .xml, .dot, .mmd (a Mermaid\n"
+     "      sequenceDiagram) or .md (Markdown holding it).\n"
      "      Example: flowchart sequence tests/fixtures/examples/java/Checkout.java total\n"},
     {"batch",
      "  flowchart batch SRC_DIR -o OUT_DIR [-j N] [--force] [--quiet] [--sequence]\n"
@@ -260,7 +263,7 @@ ParseResult parseDraw(const std::vector<std::string>& args) {
   }
   if (positional.empty() || positional.size() > 2) return refuse("draw: give FILE.java and at most one METHOD");
   if (!request.output.empty()) {
-    const std::string error = formatError("draw", request.output, {".html", ".htm", ".svg", ".xml", ".dot", ".json"});
+    const std::string error = formatError("draw", request.output, {".html", ".htm", ".svg", ".xml", ".dot", ".json", ".mmd", ".md", ".png", ".pdf"});
     if (!error.empty()) return refuse(error);
   }
   request.source = positional[0];
@@ -311,7 +314,7 @@ ParseResult parseSequence(const std::vector<std::string>& args) {
   }
   if (positional.size() != 2) return refuse("sequence: give FILE.java and one METHOD");
   if (!request.output.empty()) {
-    const std::string error = formatError("sequence", request.output, {".html", ".htm", ".svg", ".xml", ".dot"});
+    const std::string error = formatError("sequence", request.output, {".html", ".htm", ".svg", ".xml", ".dot", ".mmd", ".md", ".png", ".pdf"});
     if (!error.empty()) return refuse(error);
   }
   request.source = positional[0];

@@ -16,6 +16,9 @@
 #include "render/host/save.h"
 #include "site/write_failure.h"
 #include "files/atomic_file.h"
+#include "mermaid/flowchart_text.h"
+#include "mermaid/markdown.h"
+#include "raster/raster.h"
 
 namespace cli {
 
@@ -38,7 +41,10 @@ std::string fileStem(const std::string& path) {
 
 // Says why an output was not written, and how the command ends.
 CommandResult cannotWrite(const std::string& output, const char* what, const errors::Problem& refused) {
-  const std::string why = site::whyNotWritten(output, refused.systemError);
+  // A picture that cannot be made says why itself; a file that cannot be
+  // written, through the system's reason.
+  const std::string why =
+      refused.systemError == 0 ? refused.message : site::whyNotWritten(output, refused.systemError);
   std::fprintf(stderr, "%s: cannot write %s%s\n", output.c_str(), what, why.empty() ? "" : (": " + why).c_str());
   return reported(errors::Problem::Kind::Failed);
 }
@@ -105,6 +111,69 @@ CommandResult writeFlowJson(pipeline::ParsedSource& parsed, const pipeline::Meth
   return Finished{};
 }
 
+// One method's sections of a Markdown document.
+mermaid::MarkdownMethod markdownMethod(pipeline::ParsedSource& parsed, const pipeline::MethodSummary& method,
+                                       const metrics::MethodMeasures* measures, const cfg::MethodFlow* flow) {
+  mermaid::MarkdownMethod section;
+  section.title = utf8Text(methodLabel(parsed.summary(), method), parsed.charset());
+  section.measures = "Lines " + std::to_string(method.line) + "-" + std::to_string(method.endLine) +
+                     " \xC2\xB7 NLOC " + numberText(method.nloc);
+  if (measures)
+    section.measures += " \xC2\xB7 CC " + std::to_string(measures->cyclomatic) + " \xC2\xB7 cognitive " +
+                        std::to_string(measures->cognitive);
+  section.flow = flow;
+  section.latin1 = parsed.charset() == text::Charset::Latin1;
+  return section;
+}
+
+// Mermaid text: one method's flowchart (.mmd), or a Markdown document of
+// the given methods (.md), for the places people write.
+CommandResult writeMermaid(pipeline::ParsedSource& parsed, const std::vector<const pipeline::MethodSummary*>& methods,
+                           const std::string& output, pipeline::SequenceSources& classes) {
+  const pipeline::FileSummary& summary = parsed.summary();
+  const bool latin1 = parsed.charset() == text::Charset::Latin1;
+  const bool markdown = hasExtension(output, ".md");
+  const MeasuredSource measured = measureSource(parsed);
+  std::vector<std::unique_ptr<cfg::MethodFlow>> flows;
+  std::vector<mermaid::MarkdownMethod> sections;
+  CommandResult ending = Finished{};
+  for (const pipeline::MethodSummary* method : methods) {
+    errors::Result<cfg::MethodFlow> flow = pipeline::methodFlow(parsed, *method, &classes);
+    if (!flow) {
+      const pipeline::Problem& problem = flow.problem();
+      const bool noBody = problem.kind == pipeline::Problem::Kind::NoBody;
+      if (noBody && methods.size() > 1) {
+        sections.push_back(markdownMethod(parsed, *method, nullptr, nullptr));
+        continue;
+      }
+      const std::string message = noBody ? utf8Text(summary.displayName(*method), parsed.charset()) +
+                                               " has no body (abstract, interface or native): nothing to draw"
+                                         : problem.message;
+      std::fprintf(stderr, "%s\n", located(parsed.sourcePath(), problem.line, message).c_str());
+      if (methods.size() == 1) return reported(errors::Problem::Kind::Failed);
+      ending = reported(errors::Problem::Kind::Failed);
+      continue;
+    }
+    flows.push_back(std::make_unique<cfg::MethodFlow>(std::move(*flow)));
+    const size_t index = static_cast<size_t>(method - summary.methods.data());
+    sections.push_back(markdownMethod(parsed, *method, measured.withBody(index), flows.back().get()));
+  }
+  std::string text;
+  if (!markdown) text = mermaid::flowchartText(*flows.front(), nullptr, latin1);
+  else if (methods.size() == 1) text = mermaid::methodMarkdown(sections.front(), "m1");
+  else text = mermaid::fileMarkdown(fileStem(parsed.sourcePath()) + ".java", sections);
+  if (errors::Status saved = files::writeAtomically(output, text); !saved)
+    return cannotWrite(output, markdown ? "the document" : "the diagram", saved.problem());
+  if (methods.size() == 1)
+    std::printf("%s: %s, %zu diagram%s\n", output.c_str(),
+                utf8Text(summary.displayName(*methods.front()), parsed.charset()).c_str(),
+                markdown ? mermaid::flowBlocks(*flows.front(), latin1).size() : size_t{1},
+                markdown && mermaid::flowBlocks(*flows.front(), latin1).size() != 1 ? "s" : "");
+  else
+    std::printf("%s: %zu of %zu methods drawn\n", output.c_str(), flows.size(), methods.size());
+  return ending;
+}
+
 CommandResult drawOne(pipeline::ParsedSource& parsed, const pipeline::MethodSummary& method, std::string output,
             FoldMode fold, pipeline::SequenceSources& classes) {
   const pipeline::FileSummary& summary = parsed.summary();
@@ -112,6 +181,8 @@ CommandResult drawOne(pipeline::ParsedSource& parsed, const pipeline::MethodSumm
   if (output.empty()) output = fittedFileName(utf8Text(summary.displayName(method), parsed.charset())) + ".html";
   if (hasExtension(output, ".dot")) return writeGraphs(parsed, method, output, fold, classes);
   if (hasExtension(output, ".json")) return writeFlowJson(parsed, method, output, classes);
+  if (hasExtension(output, ".mmd") || hasExtension(output, ".md"))
+    return writeMermaid(parsed, {&method}, output, classes);
   errors::Result<pipeline::MethodFlowchart> chart =
       pipeline::drawMethodFlowchart(parsed, method, foldFor(fold), &classes);
   if (!chart) {
@@ -134,8 +205,14 @@ CommandResult drawAll(pipeline::ParsedSource& parsed, std::string output, FoldMo
             pipeline::SequenceSources& classes) {
   const pipeline::FileSummary& summary = parsed.summary();
   if (output.empty()) output = fileSafeName(fileStem(parsed.sourcePath())) + ".html";
+  if (hasExtension(output, ".md")) {
+    std::vector<const pipeline::MethodSummary*> all;
+    for (const pipeline::MethodSummary& method : summary.methods) all.push_back(&method);
+    return writeMermaid(parsed, all, output, classes);
+  }
   if (host::formatForPath(output) != host::DrawingFormat::Html) {
-    std::fprintf(stderr, "draw: every method of a file goes into one HTML page; name a .html output\n");
+    std::fprintf(stderr, "draw: every method of a file goes into one HTML page or Markdown document; name a .html "
+                         "or .md output\n");
     return reported(errors::Problem::Kind::Usage);
   }
   std::vector<size_t> methods;
@@ -177,6 +254,13 @@ CommandResult drawAll(pipeline::ParsedSource& parsed, std::string output, FoldMo
 }  // namespace
 
 errors::Status saveDrawing(const host::DocumentModel& drawing, const std::string& path) {
+  if (hasExtension(path, ".png") || hasExtension(path, ".pdf")) {
+    const errors::Result<std::string> picture =
+        hasExtension(path, ".png") ? raster::pngFromSvg(host::drawingSvg(drawing))
+                                   : raster::pdfFromSvg(host::drawingSvg(drawing));
+    if (!picture) return picture.problem();
+    return files::writeAtomically(path, *picture);
+  }
   switch (host::formatForPath(path)) {
     case host::DrawingFormat::Svg: return files::writeAtomically(path, host::drawingSvg(drawing));
     case host::DrawingFormat::Html: return files::writeAtomically(path, host::drawingHtml(drawing, kUsEnglish));

@@ -10,6 +10,8 @@
 #include "pipeline/method_sequence.h"
 #include "pipeline/parsed_source.h"
 #include "site/write_failure.h"
+#include "mermaid/markdown.h"
+#include "mermaid/sequence_text.h"
 
 namespace cli {
 
@@ -45,7 +47,9 @@ CommandResult runSequence(const SequenceRequest& request) {
   pipeline::SequenceSources sources(*parsed, request.sourceTree);
   const pipeline::SequenceOptions options{request.depth, request.maxMessages, request.sourceTree,
                                           request.followImplementations};
-  const bool graphOnly = hasExtension(output, ".dot");
+  // The text forms need the diagram only, not its layout.
+  const bool mermaidText = hasExtension(output, ".mmd") || hasExtension(output, ".md");
+  const bool graphOnly = hasExtension(output, ".dot") || mermaidText;
   errors::Result<pipeline::MethodSequence> sequence = graphOnly
                                                          ? pipeline::planMethodSequence(sources, method, options)
                                                          : pipeline::drawMethodSequence(sources, method, options);
@@ -54,11 +58,19 @@ CommandResult runSequence(const SequenceRequest& request) {
     std::fprintf(stderr, "%s\n", located(parsed->sourcePath(), problem.line, problem.message).c_str());
     return reported(errors::Problem::Kind::Failed);
   }
-  const errors::Status saved = graphOnly ? files::writeAtomically(output, pipeline::methodSequenceDot(*sequence))
-                                         : saveDrawing(*sequence->drawing, output);
+  const bool latin1 = parsed->charset() == text::Charset::Latin1;
+  const errors::Status saved =
+      hasExtension(output, ".mmd")
+          ? files::writeAtomically(output, mermaid::sequenceText(sequence->diagram, latin1))
+      : hasExtension(output, ".md")
+          ? files::writeAtomically(output, mermaid::sequenceMarkdown(name, sequence->diagram, latin1))
+      : graphOnly ? files::writeAtomically(output, pipeline::methodSequenceDot(*sequence))
+                  : saveDrawing(*sequence->drawing, output);
   if (!saved) {
-    const std::string why = site::whyNotWritten(output, saved.problem().systemError);
-    std::fprintf(stderr, "%s: cannot write the %s%s\n", output.c_str(), graphOnly ? "graph" : "drawing",
+    const std::string why = saved.problem().systemError == 0
+                                ? saved.problem().message
+                                : site::whyNotWritten(output, saved.problem().systemError);
+    std::fprintf(stderr, "%s: cannot write the %s%s\n", output.c_str(), mermaidText ? "diagram" : graphOnly ? "graph" : "drawing",
                  why.empty() ? "" : (": " + why).c_str());
     return reported(errors::Problem::Kind::Failed);
   }

@@ -36,6 +36,8 @@ import urllib.parse
 import urllib.request
 import zipfile
 
+import mermaid_check
+
 SKIPPED = 77
 
 try:
@@ -113,6 +115,7 @@ def draw_all(args, out):
                 [flowchart, "sequence", "tests/fixtures/sequence/Shop.java", "checkout", "--depth", "2",
                  "--src", "tests/fixtures/sequence", "-o", f"{out}/method-sequence.html"], src)
     draw_jdk(args, out)
+    mermaid_check.draw(args, out)
 
 
 def draw_jdk(args, out):
@@ -849,6 +852,7 @@ def run_checks(page, check, source_dir):
     check_sequences(page, check)
     check_jdk_sequences(page, check)
     check_jdk_flowcharts(page, check)
+    mermaid_check.check(page, check)
 
 
 def browse(out, check, source_dir):

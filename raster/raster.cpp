@@ -1,0 +1,142 @@
+#include "raster/raster.h"
+
+#include <cairo-pdf.h>
+#include <cairo.h>
+#include <librsvg/rsvg.h>
+
+#include <cmath>
+#include <memory>
+#include <vector>
+
+namespace raster {
+namespace {
+
+using errors::Problem;
+
+struct HandleFree {
+  void operator()(RsvgHandle* handle) const { g_object_unref(handle); }
+};
+struct SurfaceFree {
+  void operator()(cairo_surface_t* surface) const { cairo_surface_destroy(surface); }
+};
+struct ContextFree {
+  void operator()(cairo_t* cr) const { cairo_destroy(cr); }
+};
+using Handle = std::unique_ptr<RsvgHandle, HandleFree>;
+using Surface = std::unique_ptr<cairo_surface_t, SurfaceFree>;
+using Context = std::unique_ptr<cairo_t, ContextFree>;
+
+cairo_status_t appendBytes(void* closure, const unsigned char* data, unsigned int length) {
+  static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
+  return CAIRO_STATUS_SUCCESS;
+}
+
+errors::Result<Handle> readSvg(std::string_view svg) {
+  GError* error = nullptr;
+  // Nothing the picture names outside itself is loaded.
+  RsvgHandle* handle = rsvg_handle_new_from_data(reinterpret_cast<const guint8*>(svg.data()), svg.size(), &error);
+  if (!handle) {
+    std::string why = error ? error->message : "unreadable SVG";
+    if (error) g_error_free(error);
+    return Problem(Problem::Kind::Failed, "the picture cannot be drawn: " + why);
+  }
+  return Handle(handle);
+}
+
+// The SVG's own size in pixels.
+bool svgSize(RsvgHandle* handle, double& width, double& height) {
+  return rsvg_handle_get_intrinsic_size_in_pixels(handle, &width, &height) && width > 0 && height > 0;
+}
+
+std::string cairoProblem(cairo_status_t status) { return cairo_status_to_string(status); }
+
+}  // namespace
+
+errors::Result<std::string> pngFromSvg(std::string_view svg, double scale) {
+  errors::Result<Handle> handle = readSvg(svg);
+  if (!handle) return handle.problem();
+  double width = 0, height = 0;
+  if (!svgSize(handle->get(), width, height))
+    return Problem(Problem::Kind::Failed, "the picture cannot be drawn: it has no size");
+  // cairo's image surfaces stop at 32767 pixels a side.
+  constexpr double kLargest = 32767;
+  if (width * scale > kLargest || height * scale > kLargest)
+    return Problem(Problem::Kind::Failed, "the picture is too large for a PNG (" + std::to_string(int(width * scale)) +
+                                              " x " + std::to_string(int(height * scale)) +
+                                              " pixels; a side holds at most 32767): write a PDF or SVG");
+  Surface surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, static_cast<int>(std::ceil(width * scale)),
+                                             static_cast<int>(std::ceil(height * scale))));
+  if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS)
+    return Problem(Problem::Kind::Failed, "the picture cannot be drawn: " + cairoProblem(cairo_surface_status(surface.get())));
+  Context cr(cairo_create(surface.get()));
+  cairo_set_source_rgb(cr.get(), 1, 1, 1);
+  cairo_paint(cr.get());
+  const RsvgRectangle viewport{0, 0, width * scale, height * scale};
+  GError* error = nullptr;
+  if (!rsvg_handle_render_document(handle->get(), cr.get(), &viewport, &error)) {
+    std::string why = error ? error->message : "librsvg refused it";
+    if (error) g_error_free(error);
+    return Problem(Problem::Kind::Failed, "the picture cannot be drawn: " + why);
+  }
+  std::string png;
+  if (cairo_status_t status = cairo_surface_write_to_png_stream(surface.get(), appendBytes, &png);
+      status != CAIRO_STATUS_SUCCESS)
+    return Problem(Problem::Kind::Failed, "the PNG cannot be made: " + cairoProblem(status));
+  return png;
+}
+
+errors::Result<std::string> pdfFromSvg(std::string_view svg, std::string_view title) {
+  errors::Result<Handle> handle = readSvg(svg);
+  if (!handle) return handle.problem();
+  double width = 0, height = 0;
+  if (!svgSize(handle->get(), width, height))
+    return Problem(Problem::Kind::Failed, "the picture cannot be drawn: it has no size");
+  const RsvgRectangle whole{0, 0, width, height};
+  // Each page's extent inside the whole picture.
+  std::vector<std::pair<std::string, RsvgRectangle>> pages;
+  for (int n = 1;; ++n) {
+    const std::string id = "#page-" + std::to_string(n);
+    if (!rsvg_handle_has_sub(handle->get(), id.c_str())) break;
+    RsvgRectangle ink{}, logical{};
+    if (!rsvg_handle_get_geometry_for_layer(handle->get(), id.c_str(), &whole, &ink, &logical, nullptr)) break;
+    pages.emplace_back(id, ink);
+  }
+  if (pages.empty()) pages.emplace_back("", whole);
+
+  std::string pdf;
+  // PDF points are 1/72 inch; the SVG's pixels 1/96.
+  constexpr double kPoints = 72.0 / 96.0;
+  Surface surface(cairo_pdf_surface_create_for_stream(appendBytes, &pdf, pages.front().second.width * kPoints,
+                                                      pages.front().second.height * kPoints));
+  cairo_pdf_surface_set_metadata(surface.get(), CAIRO_PDF_METADATA_CREATE_DATE, "2000-01-01T00:00:00Z");
+  cairo_pdf_surface_set_metadata(surface.get(), CAIRO_PDF_METADATA_MOD_DATE, "2000-01-01T00:00:00Z");
+  cairo_pdf_surface_set_metadata(surface.get(), CAIRO_PDF_METADATA_CREATOR, "flowchart");
+  if (!title.empty())
+    cairo_pdf_surface_set_metadata(surface.get(), CAIRO_PDF_METADATA_TITLE, std::string(title).c_str());
+  Context cr(cairo_create(surface.get()));
+  for (size_t p = 0; p < pages.size(); ++p) {
+    const RsvgRectangle& area = pages[p].second;
+    cairo_pdf_surface_set_size(surface.get(), area.width * kPoints, area.height * kPoints);
+    cairo_save(cr.get());
+    cairo_scale(cr.get(), kPoints, kPoints);
+    cairo_translate(cr.get(), -area.x, -area.y);
+    GError* error = nullptr;
+    const bool drawn = pages[p].first.empty()
+                           ? rsvg_handle_render_document(handle->get(), cr.get(), &whole, &error)
+                           : rsvg_handle_render_layer(handle->get(), cr.get(), pages[p].first.c_str(), &whole, &error);
+    cairo_restore(cr.get());
+    if (!drawn) {
+      std::string why = error ? error->message : "librsvg refused it";
+      if (error) g_error_free(error);
+      return Problem(Problem::Kind::Failed, "the picture cannot be drawn: " + why);
+    }
+    cairo_show_page(cr.get());
+  }
+  cr.reset();
+  cairo_surface_finish(surface.get());
+  if (cairo_status_t status = cairo_surface_status(surface.get()); status != CAIRO_STATUS_SUCCESS)
+    return Problem(Problem::Kind::Failed, "the PDF cannot be made: " + cairoProblem(status));
+  return pdf;
+}
+
+}  // namespace raster
