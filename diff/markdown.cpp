@@ -1,13 +1,11 @@
 #include <algorithm>
 #include <set>
 
-#include "diff/mermaid_stand_in.h"
 #include "diff/reports.h"
+#include "mermaid/flowchart_text.h"
 
 namespace diff {
 namespace {
-
-namespace mermaid = mermaid_stand_in;
 
 mermaid::Mark markOf(Change change) {
   switch (change) {
@@ -29,12 +27,6 @@ std::string mermaidOf(const MergedFlow& merged) {
     for (Change change : graph) marks.edges.back().push_back(markOf(change));
   }
   return mermaid::flowchartText(merged.flow, &marks);
-}
-
-size_t edgeCount(const MergedFlow& merged) {
-  size_t count = 0;
-  for (const cfg::Graph& graph : merged.flow.graphs) count += graph.edges.size() + (graph.parentNode ? 1 : 0);
-  return count;
 }
 
 // Only the nodes kept and the edges between them; the rest said in one node.
@@ -85,8 +77,8 @@ MethodDiff region(const MethodDiff& method, const std::vector<bool>& keep) {
 
 std::string fenced(const std::string& text) { return "```mermaid\n" + text + "```\n"; }
 
-bool fits(const std::string& text, const MergedFlow& merged, const MarkdownLimits& limits) {
-  return text.size() <= limits.block && edgeCount(merged) <= limits.blockEdges;
+bool fits(const std::string& text, const MarkdownLimits& limits) {
+  return mermaid::fits(mermaid::measure(text), {limits.block, limits.blockEdges});
 }
 
 std::string cell(std::string text) {
@@ -111,7 +103,7 @@ std::string mergedMermaid(const MethodDiff& method, const MarkdownLimits& limits
   {
     const MergedFlow whole = mergedFlow(method, false);
     std::string text = mermaidOf(whole);
-    if (fits(text, whole, limits)) return text;
+    if (fits(text, limits)) return text;
   }
   // Too large: the changed nodes with their neighbours, then the changed
   // nodes alone.
@@ -126,7 +118,7 @@ std::string mergedMermaid(const MethodDiff& method, const MarkdownLimits& limits
     const MethodDiff part = region(method, keep);
     const MergedFlow merged = mergedFlow(part, false);
     std::string text = mermaidOf(merged);
-    if (fits(text, merged, limits)) return text;
+    if (fits(text, limits)) return text;
   }
   return {};
 }
