@@ -157,4 +157,177 @@ TEST(DiffCommand, DeletedNewOverloadedAndRenamedMethods) {
   for (const json& node : (*removed)["nodes"]) EXPECT_EQ(node["change"], "removed");
 }
 
+// A git repository made for the test, run by the shell with its path quoted.
+class Repository {
+ public:
+  Repository() : git_("git -C " + testing_support::shellQuote(dir_.path().string()) + " -c user.name=t -c user.email=t@t ") {
+    EXPECT_EQ(run("init -q"), 0);
+  }
+  int run(const std::string& arguments) const { return testing_support::runShell(git_ + arguments + " >/dev/null 2>&1"); }
+  void commit(const std::string& message) const {
+    ASSERT_EQ(run("add -A"), 0);
+    ASSERT_EQ(run("commit -qm " + message), 0);
+    ASSERT_EQ(run("tag " + message), 0);
+  }
+  void write(const std::string& name, const std::string& text) const {
+    std::filesystem::create_directories((dir_.path() / name).parent_path());
+    writeFile(dir_.path() / name, text);
+  }
+  const std::filesystem::path& path() const { return dir_.path(); }
+
+ private:
+  TempDir dir_;
+  std::string git_;
+};
+
+std::string listed(const json& report) {
+  std::string out;
+  for (const json& method : report["methods"])
+    out += method["change"].get<std::string>() + " " + method["file"].get<std::string>() + " " +
+           (method["baseFile"].is_null() ? "-" : method["baseFile"].get<std::string>()) + " " +
+           method["class"].get<std::string>() + "." + method["signature"].get<std::string>() + "\n";
+  return out;
+}
+
+// Revisions, the working tree with its new files, a renamed file, a file
+// removed whole, paths below a folder and after "--", and the gate.
+TEST(DiffCommand, GitRevisionsWorkingTreeAndGate) {
+  if (testing_support::runShell("git --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "git is not installed";
+  Repository repo;
+  repo.write("src/Shop.java", "class Shop {\n  int pay(int a) {\n    return a;\n  }\n}\n");
+  repo.write("src/Old.java", "class Old {\n  int f(int a) {\n    if (a > 1) { return 1; }\n    return a;\n  }\n}\n");
+  repo.write("src/Gone.java", "class Gone { void g() {} }\n");
+  repo.write("-lib/Dash.java", "class Dash { int d() { return 1; } }\n");
+  repo.write("notes.txt", "not java\n");
+  repo.commit("base");
+  // Shop.pay gains a guard; Old.java moves to Moved.java with a changed
+  // condition; Gone.java goes; notes.txt is no Java.
+  repo.write("src/Shop.java",
+             "class Shop {\n  int pay(int a) {\n    if (a < 0) {\n      throw new IllegalArgumentException();\n    }\n"
+             "    return a;\n  }\n}\n");
+  ASSERT_EQ(repo.run("mv src/Old.java src/Moved.java"), 0);
+  repo.write("src/Moved.java",
+             "class Old {\n  int f(int a) {\n    if (a > 2) { return 1; }\n    return a;\n  }\n}\n");
+  ASSERT_EQ(repo.run("rm -q src/Gone.java"), 0);
+  repo.write("notes.txt", "still not java\n");
+  repo.commit("head");
+  const auto revisions = runFlowchart({"diff", "base", "head", "-o", "out.json"}, repo.path());
+  ASSERT_EQ(revisions.exitCode, 0) << revisions.err;
+  const json report = json::parse(readFile(repo.path() / "out.json"));
+  EXPECT_EQ(report["base"], "base");
+  EXPECT_EQ(report["head"], "head");
+  EXPECT_EQ(listed(report),
+            "removed src/Gone.java src/Gone.java Gone.g()\n"
+            "changed src/Moved.java src/Old.java Old.f(int)\n"
+            "changed src/Shop.java src/Shop.java Shop.pay(int)\n");
+  EXPECT_EQ(report["unchanged"], 0);
+
+  // The working tree: an edit not committed and a new file; from a
+  // folder below the top, with a path.
+  repo.write("src/Shop.java", readFile(repo.path() / "src/Shop.java") + "// a comment only\n");
+  repo.write("src/New.java", "class New { int n(int x) { return x > 0 ? x : -x; } }\n");
+  repo.write("-lib/Dash.java", "class Dash { int d() { return 2; } }\n");
+  const auto tree = runFlowchart({"diff", "head", "."}, repo.path() / "src");
+  EXPECT_EQ(tree.exitCode, 0) << tree.err;
+  EXPECT_EQ(tree.out, "src/New.java:1 New.n added: 3 nodes; CC - \u2192 2\n1 method listed, 1 unchanged\n");
+  // A path that starts with a dash, after "--".
+  const auto dashed = runFlowchart({"diff", "head", "--", "-lib"}, repo.path());
+  EXPECT_EQ(dashed.exitCode, 0) << dashed.err;
+  EXPECT_EQ(dashed.out, "-lib/Dash.java:1 Dash.d changed: ~1; CC 1 \u2192 1\n1 method listed, 0 unchanged\n");
+
+  // The gate: on changed and new methods of the head, and on a rise.
+  const auto over = runFlowchart({"diff", "base", "head", "--max-cc", "1", "-o", "gate.json"}, repo.path());
+  EXPECT_EQ(over.exitCode, 3) << over.err;
+  EXPECT_NE(over.err.find("src/Shop.java:2: Shop.pay: cyclomatic complexity 2 > 1"), std::string::npos) << over.err;
+  EXPECT_EQ(runFlowchart({"diff", "base", "head", "--max-cc", "2"}, repo.path()).exitCode, 0);
+  const auto rose = runFlowchart({"diff", "base", "head", "--max-increase-cc", "0"}, repo.path());
+  EXPECT_EQ(rose.exitCode, 3);
+  EXPECT_NE(rose.err.find("Shop.pay: cyclomatic complexity rose by 1 > 0"), std::string::npos) << rose.err;
+  EXPECT_EQ(runFlowchart({"diff", "base", "head", "--max-increase-cognitive", "1"}, repo.path()).exitCode, 0);
+}
+
+// Bad input: a file that does not parse on one side is listed with its
+// error and the rest compared (exit 1); a binary .java file; an unknown
+// revision and a folder outside any repository (exit 2).
+TEST(DiffCommand, BadInput) {
+  if (testing_support::runShell("git --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "git is not installed";
+  Repository repo;
+  repo.write("A.java", "class A { int a() { return 1; } }\n");
+  repo.write("B.java", "class B { int b() { return 1; } }\n");
+  repo.write("C.java", "class C { int c() { return 1; } }\n");
+  repo.commit("base");
+  repo.write("A.java", "class A { int a() { return 1 }\n");
+  repo.write("B.java", "class B { int b() { return 2; } }\n");
+  repo.write("C.java", std::string("\0\1binary", 8));
+  const auto run = runFlowchart({"diff", "base", "-o", "out.json"}, repo.path());
+  EXPECT_EQ(run.exitCode, 1) << run.err;
+  const json report = json::parse(readFile(repo.path() / "out.json"));
+  EXPECT_EQ(listed(report), "changed B.java B.java B.b()\n");
+  ASSERT_EQ(report["failures"].size(), 2u);
+  EXPECT_EQ(report["failures"][0]["file"], "A.java");
+  EXPECT_EQ(report["failures"][0]["side"], "working tree");
+  EXPECT_EQ(report["failures"][1]["message"], "a binary file, not compared");
+  EXPECT_NE(run.err.find("A.java:1: "), std::string::npos) << run.err;
+
+  const auto unknown = runFlowchart({"diff", "no-such-rev", "--", "."}, repo.path());
+  EXPECT_EQ(unknown.exitCode, 2);
+  EXPECT_EQ(unknown.err, "flowchart: unknown git revision 'no-such-rev'\n");
+  TempDir outside;
+  const auto notRepo = runFlowchart({"diff", "HEAD"}, outside.path());
+  EXPECT_EQ(notRepo.exitCode, 2);
+  EXPECT_EQ(notRepo.err.rfind("flowchart: the current folder is not in a git repository", 0), 0u) << notRepo.err;
+  const auto mixed = runFlowchart({"diff", "A.java", "nothing.java", "x"}, outside.path());
+  EXPECT_EQ(mixed.exitCode, 2);
+  EXPECT_EQ(runFlowchart({"diff", "base", "--max-cc", "many"}, repo.path()).exitCode, 2);
+}
+
+// The Markdown report within GitHub's limits: a method too large for one
+// Mermaid block shows its changed region; past the comment's size the
+// table stays and the report says what it left out.
+TEST(DiffCommand, MarkdownWithinGitHubLimits) {
+  TempDir dir;
+  const auto big = [](int changedAt, int methods) {
+    std::string text = "class Big {\n  int large(int x) {\n";
+    for (int k = 0; k < 400; ++k)
+      text += "    if (x == " + std::to_string(k == changedAt ? 10000 + k : k) + ") { x += " + std::to_string(k) + "; }\n";
+    text += "    return x;\n  }\n";
+    for (int m = 0; m < methods; ++m)
+      text += "  int m" + std::to_string(m) + "(int y) { if (y > " + std::to_string(changedAt < 0 ? m : m + 1) +
+              ") { return y + y + y + y + y + y + y + y + y + y + y + y + y; } return 0; }\n";
+    return text + "}\n";
+  };
+  writeFile(dir.path() / "Old.java", big(-1, 300));
+  writeFile(dir.path() / "New.java", big(200, 300));
+  const auto run = runFlowchart({"diff", "Old.java", "New.java", "-o", "out.md"}, dir.path());
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  const std::string report = readFile(dir.path() / "out.md");
+  EXPECT_LE(report.size(), 65536u);
+  // Every Mermaid block under GitHub's limits, counted here by its arrows.
+  size_t blocks = 0, at = 0;
+  bool largeShown = false;
+  while ((at = report.find("```mermaid\n", at)) != std::string::npos) {
+    const size_t end = report.find("```\n", at + 11);
+    ASSERT_NE(end, std::string::npos);
+    const std::string block = report.substr(at + 11, end - at - 11);
+    const std::regex arrow("(-->|==>|-\\.->|-\\.-|~~~)");
+    const auto edges = std::distance(std::sregex_iterator(block.begin(), block.end(), arrow), std::sregex_iterator());
+    EXPECT_LE(block.size(), 50000u);
+    EXPECT_LE(edges, 500);
+    if (block.find("x == 10200") != std::string::npos) {
+      largeShown = true;
+      EXPECT_NE(block.find("unchanged nodes not shown"), std::string::npos);
+      EXPECT_EQ(block.find("x == 100)"), std::string::npos);  // far from the change
+    }
+    ++blocks;
+    at = end;
+  }
+  EXPECT_TRUE(largeShown);
+  EXPECT_GT(blocks, 1u);
+  EXPECT_LT(blocks, 301u);
+  EXPECT_NE(report.find("flowcharts left out to stay within GitHub's comment size"), std::string::npos);
+  // The table lists every method all the same.
+  EXPECT_NE(report.find("`Big.m299(int)`"), std::string::npos);
+  EXPECT_NE(report.find("`Big.large(int)`"), std::string::npos);
+}
+
 }  // namespace
