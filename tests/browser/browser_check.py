@@ -36,6 +36,7 @@ import urllib.parse
 import urllib.request
 import zipfile
 
+import diff_check
 import mermaid_check
 
 SKIPPED = 77
@@ -116,6 +117,7 @@ def draw_all(args, out):
                  "--src", "tests/fixtures/sequence", "-o", f"{out}/method-sequence.html"], src)
     draw_jdk(args, out)
     mermaid_check.draw(args, out)
+    diff_check.draw(args, out)
 
 
 def draw_jdk(args, out):
@@ -853,6 +855,7 @@ def run_checks(page, check, source_dir):
     check_jdk_sequences(page, check)
     check_jdk_flowcharts(page, check)
     mermaid_check.check(page, check)
+    diff_check.check(page, check)
 
 
 def browse(out, check, source_dir):
