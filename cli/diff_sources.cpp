@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <set>
 
+#include "cfg/java_tree.h"
 #include "cli/git_run.h"
 #include "cli/method_measures.h"
 #include "cli/method_signature.h"
@@ -23,6 +24,13 @@ errors::Problem usage(std::string why) { return errors::Problem(errors::Problem:
 
 bool isJava(const std::string& path) { return path.size() > 5 && path.compare(path.size() - 5, 5, ".java") == 0; }
 
+// A method's name, parameters and tokens: two methods with the same are the same.
+std::string twinKey(const diff::MethodVersion& method) {
+  std::string key = method.className + '\x1f' + method.method + '\x1f';
+  for (const std::string& type : method.parameterTypes) key += type + ',';
+  return key + '\x1f' + method.fingerprint;
+}
+
 // The flow's texts in UTF-8, as the reports write them.
 void toUtf8(cfg::MethodFlow& flow) {
   for (cfg::Graph& graph : flow.graphs) {
@@ -34,35 +42,59 @@ void toUtf8(cfg::MethodFlow& flow) {
   flow.method = files::latin1ToUtf8(flow.method);
 }
 
-// The methods of one source text of one side; a problem when it does not
-// parse, or when it is binary.
-errors::Result<std::vector<diff::MethodVersion>> methodsOf(const std::string& path, std::string source,
-                                                          const DiffReading& reading) {
+// One side of a file, parsed, with its methods read but their graphs not
+// yet built; a problem when it does not parse, or when it is binary.
+struct ReadSide {
+  std::optional<pipeline::ParsedSource> parsed;
+  std::vector<diff::MethodVersion> methods;
+};
+
+errors::Result<ReadSide> readSide(const std::string& path, std::string source, const DiffReading& reading) {
   if (source.find('\0') != std::string::npos)
     return errors::Problem(errors::Problem::Kind::Unreadable, "a binary file, not compared");
   errors::Result<pipeline::ParsedSource> parsed =
       pipeline::ParsedSource::parseText(path, std::move(source), reading.languageLevel);
   if (!parsed) return std::move(parsed).problem();
-  const bool latin1 = parsed->charset() == text::Charset::Latin1;
-  const MeasuredSource measured = measureSource(*parsed);
-  const pipeline::FileSummary& summary = parsed->summary();
-  std::optional<pipeline::SequenceSources> classes;
-  std::vector<diff::MethodVersion> methods;
+  ReadSide side;
+  side.parsed.emplace(std::move(*parsed));
+  pipeline::ParsedSource& source_ = *side.parsed;
+  const MeasuredSource measured = measureSource(source_);
+  const pipeline::FileSummary& summary = source_.summary();
   for (size_t m = 0; m < summary.methods.size(); ++m) {
     const pipeline::MethodSummary& method = summary.methods[m];
     diff::MethodVersion version;
     version.file = text::validUtf8(path);
-    version.className = utf8Text(summary.classes[method.classIndex].qualifiedName, parsed->charset());
-    version.method = utf8Text(pipeline::shownName(method), parsed->charset());
+    version.className = utf8Text(summary.classes[method.classIndex].qualifiedName, source_.charset());
+    version.method = utf8Text(pipeline::shownName(method), source_.charset());
     if (!method.isInitializer())
       for (const std::string& type : parameterTypes(method.signature, method.name))
-        version.parameterTypes.push_back(utf8Text(type, parsed->charset()));
+        version.parameterTypes.push_back(utf8Text(type, source_.charset()));
     version.signature = method.isInitializer() ? version.method : withParameterTypes(version.method, version.parameterTypes);
     const metrics::MethodMeasures* found = measured.byMethod[m];
     version.line = found ? found->nameLine : method.line;
     if (const metrics::MethodMeasures* measures = measured.withBody(m))
       version.measures = diff::Measures{measures->cyclomatic, measures->cognitive, method.nloc.value_or(measures->nloc)};
-    errors::Result<cfg::MethodFlow> flow = pipeline::methodFlow(*parsed, method);
+    if (const syntax::Node declaration = source_.declarationOf(method))
+      version.fingerprint = diff::normalText(utf8Text(cfg::elementText(declaration), source_.charset()));
+    side.methods.push_back(std::move(version));
+  }
+  return side;
+}
+
+// Builds the graphs (and, for the site, the calls and source lines) of the
+// methods that need them: those without a twin of the same name,
+// parameters and tokens on the other side, which compare as unchanged
+// without a graph.
+errors::Status completeSide(ReadSide& side, const std::set<std::string>& twins, const DiffReading& reading) {
+  pipeline::ParsedSource& parsed = *side.parsed;
+  const pipeline::FileSummary& summary = parsed.summary();
+  const bool latin1 = parsed.charset() == text::Charset::Latin1;
+  std::optional<pipeline::SequenceSources> classes;
+  for (size_t m = 0; m < summary.methods.size(); ++m) {
+    diff::MethodVersion& version = side.methods[m];
+    if (!version.fingerprint.empty() && twins.count(twinKey(version))) continue;
+    const pipeline::MethodSummary& method = summary.methods[m];
+    errors::Result<cfg::MethodFlow> flow = pipeline::methodFlow(parsed, method);
     if (flow) {
       if (latin1) toUtf8(*flow);
       flow->file = version.file;
@@ -70,26 +102,22 @@ errors::Result<std::vector<diff::MethodVersion>> methodsOf(const std::string& pa
     } else if (flow.problem().kind != errors::Problem::Kind::NoBody) {
       return errors::Problem(flow.problem().kind, flow.problem().message, flow.problem().line);
     }
-    if (reading.messages) {
-      version.sourceLine = method.line;
-      for (int32_t line = method.line; line <= method.endLine; ++line)
-        version.source.push_back(utf8Text(parsed->lines().line(line), parsed->charset()));
-    }
-    if (reading.messages && version.flow) {
-      if (!classes) classes.emplace(*parsed, std::string());
-      errors::Result<pipeline::MethodSequence> sequence = pipeline::planMethodSequence(*classes, method, {});
-      if (sequence)
-        for (const sequence::Message& message : sequence->diagram.messages) {
-          if (message.kind == sequence::Message::Kind::Return) continue;
-          const std::string& to = sequence->diagram.lifelines[message.to].label;
-          version.messages.push_back(utf8Text(
-              message.kind == sequence::Message::Kind::Create ? "new " + to : to + ": " + message.text,
-              parsed->charset()));
-        }
-    }
-    methods.push_back(std::move(version));
+    if (!reading.messages) continue;
+    version.sourceLine = method.line;
+    for (int32_t line = method.line; line <= method.endLine; ++line)
+      version.source.push_back(utf8Text(parsed.lines().line(line), parsed.charset()));
+    if (!version.flow) continue;
+    if (!classes) classes.emplace(parsed, std::string());
+    errors::Result<pipeline::MethodSequence> sequence = pipeline::planMethodSequence(*classes, method, {});
+    if (sequence)
+      for (const sequence::Message& message : sequence->diagram.messages) {
+        if (message.kind == sequence::Message::Kind::Return) continue;
+        const std::string& to = sequence->diagram.lifelines[message.to].label;
+        version.messages.push_back(utf8Text(
+            message.kind == sequence::Message::Kind::Create ? "new " + to : to + ": " + message.text, parsed.charset()));
+      }
   }
-  return methods;
+  return {};
 }
 
 // One file of each side (either missing for a file added or removed
@@ -104,17 +132,26 @@ struct FilePair {
 
 void compareFiles(std::vector<FilePair>& pairs, const DiffReading& reading, DiffSides& sides) {
   for (FilePair& pair : pairs) {
-    errors::Result<std::vector<diff::MethodVersion>> base = std::vector<diff::MethodVersion>();
-    errors::Result<std::vector<diff::MethodVersion>> head = std::vector<diff::MethodVersion>();
+    errors::Result<ReadSide> base = ReadSide();
+    errors::Result<ReadSide> head = ReadSide();
     if (pair.basePath) {
-      if (pair.baseText) base = methodsOf(*pair.basePath, std::move(*pair.baseText), reading);
+      if (pair.baseText) base = readSide(*pair.basePath, std::move(*pair.baseText), reading);
       else base = errors::Problem(errors::Problem::Kind::Unreadable, pair.baseWhy);
     }
     if (pair.headPath) {
-      if (pair.headText) head = methodsOf(*pair.headPath, std::move(*pair.headText), reading);
+      if (pair.headText) head = readSide(*pair.headPath, std::move(*pair.headText), reading);
       else head = errors::Problem(errors::Problem::Kind::Unreadable, pair.headWhy);
     }
     ++sides.files;
+    if (base && head) {
+      std::set<std::string> baseKeys, headKeys;
+      for (const diff::MethodVersion& method : base->methods) baseKeys.insert(twinKey(method));
+      for (const diff::MethodVersion& method : head->methods) headKeys.insert(twinKey(method));
+      if (base->parsed)
+        if (errors::Status done = completeSide(*base, headKeys, reading); !done) base = std::move(done).problem();
+      if (head && head->parsed)
+        if (errors::Status done = completeSide(*head, baseKeys, reading); !done) head = std::move(done).problem();
+    }
     bool failed = false;
     if (!base) {
       sides.failures.push_back({sides.base.name, *pair.basePath, base.problem().line, base.problem().message});
@@ -125,8 +162,8 @@ void compareFiles(std::vector<FilePair>& pairs, const DiffReading& reading, Diff
       failed = true;
     }
     if (failed) continue;
-    for (diff::MethodVersion& method : *base) sides.base.methods.push_back(std::move(method));
-    for (diff::MethodVersion& method : *head) sides.head.methods.push_back(std::move(method));
+    for (diff::MethodVersion& method : base->methods) sides.base.methods.push_back(std::move(method));
+    for (diff::MethodVersion& method : head->methods) sides.head.methods.push_back(std::move(method));
     if (pair.basePath && pair.headPath && *pair.basePath != *pair.headPath)
       sides.renamedFiles[text::validUtf8(*pair.basePath)] = text::validUtf8(*pair.headPath);
   }
@@ -200,25 +237,55 @@ errors::Result<DiffSides> readRevisions(const std::string& base, const std::opti
     for (std::string_view name : text::splitText(untracked.out, '\0'))
       if (!name.empty() && isJava(std::string(name))) pairs.push_back({std::nullopt, std::string(name), {}, {}, {}, {}});
   }
+  // Every blob of both revisions from one git process; a path git's batch
+  // protocol cannot carry (a line break in it) is read on its own.
+  std::vector<std::pair<std::string, std::optional<std::string>*>> wanted;
+  std::vector<std::string*> whys;
   for (FilePair& pair : pairs) {
     if (pair.basePath) {
-      const GitRun blob = runGit({"-C", root, "cat-file", "blob", base + ":" + *pair.basePath});
-      if (blob.succeeded()) pair.baseText = blob.out;
-      else pair.baseWhy = "cannot be read from " + base + gitSays(blob);
+      wanted.emplace_back(base + ":" + *pair.basePath, &pair.baseText);
+      whys.push_back(&pair.baseWhy);
     }
-    if (pair.headPath) {
-      if (head) {
-        const GitRun blob = runGit({"-C", root, "cat-file", "blob", *head + ":" + *pair.headPath});
-        if (blob.succeeded()) pair.headText = blob.out;
-        else pair.headWhy = "cannot be read from " + *head + gitSays(blob);
-      } else {
-        errors::Result<std::string> read = pipeline::readSourceFile((fs::path(root) / *pair.headPath).string());
-        if (read) pair.headText = std::move(*read);
-        else if (read.problem().message.find("binary") != std::string::npos) pair.headText = std::string(1, '\0');
-        else pair.headWhy = read.problem().message;
-      }
+    if (pair.headPath && head) {
+      wanted.emplace_back(*head + ":" + *pair.headPath, &pair.headText);
+      whys.push_back(&pair.headWhy);
     }
   }
+  std::string batch;
+  for (const auto& [object, text] : wanted)
+    if (object.find('\n') == std::string::npos) batch += object + "\n";
+  const GitRun blobs = batch.empty() ? GitRun{} : runGit({"-C", root, "cat-file", "--batch"}, batch);
+  size_t at = 0;
+  for (size_t k = 0; k < wanted.size(); ++k) {
+    const auto& [object, text] = wanted[k];
+    if (object.find('\n') == std::string::npos && blobs.succeeded()) {
+      // "<id> blob <size>\n<bytes>\n", or "<object> missing\n".
+      const size_t end = blobs.out.find('\n', at);
+      if (end == std::string::npos) break;
+      const std::string header = blobs.out.substr(at, end - at);
+      at = end + 1;
+      const size_t space = header.rfind(' ');
+      if (header.find(" blob ") != std::string::npos && space != std::string::npos) {
+        const size_t size = std::stoull(header.substr(space + 1));
+        *text = blobs.out.substr(at, size);
+        at += size + 1;
+      } else {
+        *whys[k] = "cannot be read from the revision (" + header + ")";
+      }
+      continue;
+    }
+    const GitRun blob = runGit({"-C", root, "cat-file", "blob", object});
+    if (blob.succeeded()) *text = blob.out;
+    else *whys[k] = "cannot be read from the revision" + gitSays(blob);
+  }
+  if (!head)
+    for (FilePair& pair : pairs) {
+      if (!pair.headPath) continue;
+      errors::Result<std::string> read = pipeline::readSourceFile((fs::path(root) / *pair.headPath).string());
+      if (read) pair.headText = std::move(*read);
+      else if (read.problem().message.find("binary") != std::string::npos) pair.headText = std::string(1, '\0');
+      else pair.headWhy = read.problem().message;
+    }
   compareFiles(pairs, reading, sides);
   return sides;
 }

@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace cli {
@@ -17,8 +18,9 @@ struct GitRun {
   bool succeeded() const { return status && *status == 0; }
 };
 
-// Runs git with the arguments; its standard input is empty.
-GitRun runGit(const std::vector<std::string>& arguments);
+// Runs git with the arguments and the input on its standard input (empty:
+// none).
+GitRun runGit(const std::vector<std::string>& arguments, std::string_view input = {});
 
 // The first line git wrote on standard error, as " (git: ...)" for a
 // message; empty when it wrote nothing.

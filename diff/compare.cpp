@@ -504,7 +504,14 @@ Diff compare(const Side& base, const Side& head, const std::map<std::string, std
       out.methods.push_back(compareMethods(&base.methods[b], nullptr, Change::Removed));
       continue;
     }
-    MethodDiff method = compareMethods(&base.methods[b], &head.methods[toHead[b]], how[b]);
+    const MethodVersion& bm = base.methods[b];
+    const MethodVersion& hm = head.methods[toHead[b]];
+    if (how[b] == Change::Changed && !bm.fingerprint.empty() && bm.fingerprint == hm.fingerprint &&
+        bm.signature == hm.signature) {
+      ++out.unchanged;
+      continue;
+    }
+    MethodDiff method = compareMethods(&bm, &hm, how[b]);
     if (method.change == Change::Changed && unchanged(method)) {
       ++out.unchanged;
       continue;
