@@ -123,8 +123,8 @@ CommandResult runDiff(const DiffRequest& request) {
   }
   if (!outcome) return outcome;
   if (form != Form::Summary)
-    std::fprintf(stderr, "%s: %zu methods listed, %zu unchanged\n", request.output.c_str(), result.methods.size(),
-                 result.unchanged);
+    std::fprintf(stderr, "%s: %zu method%s listed, %zu unchanged\n", request.output.c_str(), result.methods.size(),
+                 result.methods.size() == 1 ? "" : "s", result.unchanged);
   const bool held = gateHolds(request, result);
   if (!sides->failures.empty()) return reported(errors::Problem::Kind::Failed);
   return Finished{held, 0};

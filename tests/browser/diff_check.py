@@ -212,13 +212,17 @@ def check(page, check):
             check(sorted_ in ("ascending", "descending"), f"{site}: the index sorts by ΔCC (was {first!r} first)")
         if not link:
             continue
-        page.set_window(1400, 1000)
+        # Tall enough that the side-by-side drawings are in view: a frame
+        # out of view is not painted into the screenshot.
+        page.set_window(1400, 2200)
         page.open(f"diff/{site}/{link}")
+        page.settled()
         frames = page.evaluate("[...document.querySelectorAll('iframe')].map(f => f.getAttribute('src'))")
         check(len(frames) >= 2, f"{site}: the method's page holds the merged drawing and the sides ({frames})")
         page.screenshot(f"diff-{site}.png")
         merged = [f for f in frames if f.endswith("-merged.html")]
         if merged:
+            page.set_window(1400, 1000)
             page.open(f"diff/{site}/methods/{merged[0]}")
             text = page.evaluate("document.body.textContent")
             check(("+ " in text or "~ " in text), f"{site}: the merged drawing marks what changed in its texts")
