@@ -101,6 +101,24 @@ constexpr CommandHelp kCommands[] = {
      "      a method is over a threshold.  --changed-since REV takes only the\n"
      "      methods whose lines changed since the git revision.\n"
      "      Example: flowchart check tests/fixtures/examples/java --max-cc 3\n"},
+
+    {"diff",
+     "  flowchart diff BASE [HEAD] [--] [PATH...] [-o OUT] [--link URL_PREFIX]\n"
+     "                [--max-cc N] [--max-cognitive N] [--max-nloc N]\n"
+     "                [--max-increase-cc N] [--max-increase-cognitive N]\n"
+     "  flowchart diff OLD NEW [-o OUT] ...\n"
+     "      Shows how a change alters each method's control flow: the methods\n"
+     "      added, removed, renamed or changed between the git revisions BASE\n"
+     "      and HEAD (left out: the working tree, new files included), below\n"
+     "      the PATHs given, or between two .java files or two folders.  A\n"
+     "      method only reformatted, commented or moved is not listed.  OUT\n"
+     "      ending in .json is the changes node by node for tools, in .md a\n"
+     "      Markdown report with Mermaid flowcharts for a pull-request comment\n"
+     "      (its links below --link URL_PREFIX), else a folder for an HTML\n"
+     "      site; without -o, one line per method.  The --max options gate\n"
+     "      the changed and added methods as check does, --max-increase-*\n"
+     "      how much a method's measure rose: exit 3 when one is passed.\n"
+     "      Example: flowchart diff main HEAD -- src -o review.md\n"},
 };
 
 constexpr const char* kTrailer =

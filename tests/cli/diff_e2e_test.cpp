@@ -279,6 +279,12 @@ TEST(DiffCommand, BadInput) {
   const auto mixed = runFlowchart({"diff", "A.java", "nothing.java", "x"}, outside.path());
   EXPECT_EQ(mixed.exitCode, 2);
   EXPECT_EQ(runFlowchart({"diff", "base", "--max-cc", "many"}, repo.path()).exitCode, 2);
+  const auto wrong = runFlowchart({"diff", "base", "--max-cc", "many"}, repo.path());
+  EXPECT_EQ(wrong.err, "flowchart: diff: --max-cc takes a whole number from 0 to 1000000, not 'many'\n"
+                       "Run 'flowchart help diff' for usage.\n");
+  const auto help = runFlowchart({"diff", "--help"});
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_EQ(help.out.rfind("Usage:\n  flowchart diff BASE [HEAD] [--] [PATH...]", 0), 0u) << help.out;
 }
 
 // The Markdown report within GitHub's limits: a method too large for one
