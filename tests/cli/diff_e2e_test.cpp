@@ -155,6 +155,16 @@ TEST(DiffCommand, DeletedNewOverloadedAndRenamedMethods) {
   EXPECT_TRUE((*removed)["measures"]["head"].is_null());
   EXPECT_EQ((*removed)["measures"]["base"]["complexity"], 1);
   for (const json& node : (*removed)["nodes"]) EXPECT_EQ(node["change"], "removed");
+
+  // A rename and a removal, reformatted on the way: the whole report.
+  TempDir dir;
+  writeFile(dir.path() / "Old.java", "class R {\n  int twice(int x) { return x * 2; }\n  void gone() { }\n}\n");
+  writeFile(dir.path() / "New.java", "class R {\n  int doubled(int x) {\n    return x * 2;\n  }\n}\n");
+  ASSERT_EQ(runFlowchart({"diff", "Old.java", "New.java", "-o", "o.json"}, dir.path()).exitCode, 0);
+  EXPECT_EQ(
+      readFile(dir.path() / "o.json"),
+      R"x({"base":"Old.java","head":"New.java","methods":[{"change":"renamed","file":"New.java","baseFile":"Old.java","class":"R","method":"doubled","signature":"doubled(int)","baseMethod":"twice(int)","baseLine":2,"headLine":2,"measures":{"base":{"complexity":1,"cognitive":0,"nloc":1},"head":{"complexity":1,"cognitive":0,"nloc":3}},"nodes":[{"id":"n0","change":"changed","kind":"start","text":"doubled(int x)","baseText":"twice(int x)","baseLines":[],"headLines":[]},{"id":"n1","change":"same","kind":"return","text":"return x * 2","baseText":"return x * 2","baseLines":[2],"headLines":[3]},{"id":"n2","change":"same","kind":"end","text":"end","baseText":"end","baseLines":[],"headLines":[]}],"edges":[{"from":"n0","to":"n1","kind":"flow","label":"","change":"same"},{"from":"n1","to":"n2","kind":"flow","label":"","change":"same"}]},{"change":"removed","file":"Old.java","baseFile":"Old.java","class":"R","method":"gone","signature":"gone()","baseMethod":"gone()","baseLine":3,"headLine":null,"measures":{"base":{"complexity":1,"cognitive":0,"nloc":1},"head":null},"nodes":[{"id":"bn0","change":"removed","kind":"start","text":"gone()","baseText":null,"baseLines":[],"headLines":[]},{"id":"bn1","change":"removed","kind":"end","text":"end","baseText":null,"baseLines":[],"headLines":[]}],"edges":[{"from":"bn0","to":"bn1","kind":"flow","label":"","change":"removed"}]}],"unchanged":0,"failures":[]})x"
+      "\n");
 }
 
 // A git repository made for the test, run by the shell with its path quoted.
