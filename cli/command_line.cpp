@@ -118,7 +118,8 @@ constexpr CommandHelp kCommands[] = {
      "      site; without -o, one line per method.  The --max options gate\n"
      "      the changed and added methods as check does, --max-increase-*\n"
      "      how much a method's measure rose: exit 3 when one is passed.\n"
-     "      Example: flowchart diff main HEAD -- src -o review.md\n"},
+     "      Options go before --: every name after it is a path.\n"
+     "      Example: flowchart diff main HEAD -o review.md -- src\n"},
 };
 
 constexpr const char* kTrailer =
