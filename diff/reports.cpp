@@ -108,7 +108,7 @@ std::string diffSummary(const Diff& diff) {
     out += ": " + counts + "; CC " + measureText(method, false) + "\n";
   }
   for (const FileFailure& failure : diff.failures)
-    out += failure.file + ":" + std::to_string(failure.line) + " not compared (" + failure.side + "): " +
+    out += failure.file + (failure.line > 0 ? ":" + std::to_string(failure.line) : std::string()) + " not compared (" + failure.side + "): " +
            failure.message + "\n";
   out += std::to_string(diff.methods.size()) + (diff.methods.size() == 1 ? " method" : " methods") + " listed, " +
          std::to_string(diff.unchanged) + " unchanged\n";
