@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cctype>
 #include <functional>
 #include <map>
 #include <set>
