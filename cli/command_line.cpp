@@ -108,6 +108,25 @@ constexpr CommandHelp kCommands[] = {
      "      a method is over a threshold.  --changed-since REV takes only the\n"
      "      methods whose lines changed since the git revision.\n"
      "      Example: flowchart check tests/fixtures/examples/java --max-cc 3\n"},
+
+    {"diff",
+     "  flowchart diff BASE [HEAD] [--] [PATH...] [-o OUT] [--link URL_PREFIX]\n"
+     "                [--max-cc N] [--max-cognitive N] [--max-nloc N]\n"
+     "                [--max-increase-cc N] [--max-increase-cognitive N]\n"
+     "  flowchart diff OLD NEW [-o OUT] ...\n"
+     "      Shows how a change alters each method's control flow: the methods\n"
+     "      added, removed, renamed or changed between the git revisions BASE\n"
+     "      and HEAD (left out: the working tree, new files included), below\n"
+     "      the PATHs given, or between two .java files or two folders.  A\n"
+     "      method only reformatted, commented or moved is not listed.  OUT\n"
+     "      ending in .json is the changes node by node for tools, in .md a\n"
+     "      Markdown report with Mermaid flowcharts for a pull-request comment\n"
+     "      (its links below --link URL_PREFIX), else a folder for an HTML\n"
+     "      site; without -o, one line per method.  The --max options gate\n"
+     "      the changed and added methods as check does, --max-increase-*\n"
+     "      how much a method's measure rose: exit 3 when one is passed.\n"
+     "      Options go before --: every name after it is a path.\n"
+     "      Example: flowchart diff main HEAD -o review.md -- src\n"},
 };
 
 constexpr const char* kTrailer =
@@ -118,7 +137,7 @@ constexpr const char* kTrailer =
     "\n"
     "Exit codes: 0 all done; 1 some files or methods failed (each is reported as\n"
     "FILE:LINE: message on standard error); 2 wrong usage or unreadable input;\n"
-    "3 (check) a method is over a threshold.\n";
+    "3 (check, diff) a method is over a threshold.\n";
 
 const CommandHelp* commandHelp(std::string_view name) {
   for (const CommandHelp& command : kCommands)
@@ -477,6 +496,51 @@ ParseResult parseCheck(const std::vector<std::string>& args) {
   return ParseResult(Request(request));
 }
 
+// flowchart diff: revisions or two paths, paths after "--", an output,
+// and the gate's thresholds.
+ParseResult parseDiff(const std::vector<std::string>& args) {
+  DiffRequest request;
+  const std::pair<const char*, std::optional<int64_t>*> thresholds[] = {
+      {"--max-cc", &request.maxCyclomatic},
+      {"--max-cognitive", &request.maxCognitive},
+      {"--max-nloc", &request.maxNloc},
+      {"--max-increase-cc", &request.maxIncreaseCyclomatic},
+      {"--max-increase-cognitive", &request.maxIncreaseCognitive}};
+  for (size_t i = 1; i < args.size(); ++i) {
+    if (args[i] == "--") {
+      request.pathsMarked = true;
+      restAreNames(args, i, request.paths);
+      break;
+    }
+    std::string error, value;
+    if (optionValue(args, i, "-o", "--output", request.output, error) ||
+        optionValue(args, i, "", "--link", request.link, error) ||
+        languageLevelOption(args, i, request.languageLevel, error)) {
+      if (!error.empty()) return refuse("diff: " + error);
+      continue;
+    }
+    bool taken = false;
+    for (const auto& [name, maximum] : thresholds) {
+      if (!optionValue(args, i, "", name, value, error)) continue;
+      if (!error.empty()) return refuse("diff: " + error);
+      const std::optional<unsigned> number = countIn(value, 0, kLargestThreshold);
+      if (!number)
+        return refuse(std::string("diff: ") + name + " takes a whole number from 0 to " +
+                      std::to_string(kLargestThreshold) + ", not '" + value + "'");
+      *maximum = *number;
+      taken = true;
+    }
+    if (taken) continue;
+    if (isOption(args[i])) return refuse("diff: unknown option " + args[i]);
+    request.names.push_back(args[i]);
+  }
+  if (request.names.empty()) return refuse("diff: give a git revision to compare with, or two files or folders");
+  if (request.pathsMarked && request.names.size() > 2)
+    return refuse("diff: give at most two revisions before --, the paths after it");
+  if (request.output.empty() && !request.link.empty()) return refuse("diff: --link is for the Markdown report (-o OUT.md)");
+  return ParseResult(Request(request));
+}
+
 }  // namespace
 
 ParseResult parseCommandLine(const std::vector<std::string>& args) {
@@ -497,6 +561,7 @@ ParseResult parseCommandLine(const std::vector<std::string>& args) {
   if (command == "sequence") return parseSequence(args);
   if (command == "batch") return parseBatch(args);
   if (command == "check") return parseCheck(args);
+  if (command == "diff") return parseDiff(args);
   if (command == "index") return parseIndex(args);
   return refuse("unknown command '" + command + "'");
 }

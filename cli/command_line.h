@@ -84,8 +84,21 @@ struct CheckRequest {
   int languageLevel = java::kNewestLanguageLevel;
 };
 
+// flowchart diff: the control-flow changes between two git revisions (or a
+// revision and the working tree), or between two files or two folders.
+struct DiffRequest {
+  std::vector<std::string> names;  // before "--": revisions, or OLD NEW, or a revision and paths
+  std::vector<std::string> paths;  // after "--"
+  bool pathsMarked = false;        // "--" was given
+  std::string output;              // .json, .md, a folder; empty: a summary on standard output
+  std::string link;                // --link: the prefix of the Markdown report's links to the sources
+  std::optional<int64_t> maxCyclomatic, maxCognitive, maxNloc;  // on changed and added methods
+  std::optional<int64_t> maxIncreaseCyclomatic, maxIncreaseCognitive;
+  int languageLevel = java::kNewestLanguageLevel;
+};
+
 using Request = std::variant<HelpRequest, VersionRequest, ListRequest, DrawRequest, SequenceRequest, BatchRequest,
-                             IndexRequest, CheckRequest>;
+                             IndexRequest, CheckRequest, DiffRequest>;
 
 // The request, or a usage problem saying why the arguments were refused.
 using ParseResult = errors::Result<Request>;
@@ -96,13 +109,13 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments);
 std::string helpText(const std::string& topic);
 
 // Whether the name is one of the commands (list, draw, sequence, batch,
-// index, check).
+// index, check, diff).
 bool isCommand(std::string_view name);
 
 // Exit codes.
 inline constexpr int kExitDone = 0;
 inline constexpr int kExitSomeFailed = 1;
 inline constexpr int kExitUsage = 2;
-inline constexpr int kExitOverThreshold = 3;  // flowchart check: a method is over a threshold
+inline constexpr int kExitOverThreshold = 3;  // check, diff: a method is over a threshold
 
 }  // namespace cli

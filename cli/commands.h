@@ -24,6 +24,7 @@ CommandResult runSequence(const SequenceRequest& request);
 CommandResult runBatch(const BatchRequest& request);
 CommandResult runCheck(const CheckRequest& request);
 CommandResult runIndex(const IndexRequest& request);
+CommandResult runDiff(const DiffRequest& request);
 
 inline flowdraw::Fold foldFor(FoldMode mode) {
   switch (mode) {

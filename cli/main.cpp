@@ -44,6 +44,7 @@ int main(int argc, char** argv) {
           [](const cli::SequenceRequest& request) { return cli::exitCode(cli::runSequence(request)); },
           [](const cli::BatchRequest& request) { return cli::exitCode(cli::runBatch(request)); },
           [](const cli::CheckRequest& request) { return cli::exitCode(cli::runCheck(request)); },
+          [](const cli::DiffRequest& request) { return cli::exitCode(cli::runDiff(request)); },
           [](const cli::IndexRequest& request) { return cli::exitCode(cli::runIndex(request)); },
       },
       *parsed);

@@ -98,10 +98,14 @@ std::string edgeLine(const std::string& from, const std::string& to, EdgeKind ki
                      Mark mark) {
   std::string arrow = kind == EdgeKind::Exception || mark == Mark::Removed ? "-.->" : "-->";
   if (mark == Mark::Added) arrow = "==>";
-  std::string text = mark == Mark::Added ? "+ " : mark == Mark::Removed ? "\xE2\x88\x92 " : "";
-  if (mark == Mark::Changed) text = "~ ";
-  text += label;
-  if (label.empty() && !text.empty()) text.pop_back();
+  // "+ " would open a Markdown list in Mermaid's labels ("Unsupported
+  // markdown: list"): a no-break space follows the sign instead, and
+  // follows "+" alone, which would be an empty list item.
+  const std::string sign = mark == Mark::Added     ? "+"
+                           : mark == Mark::Removed ? "\xE2\x88\x92"
+                           : mark == Mark::Changed ? "~"
+                                                   : "";
+  const std::string text = sign.empty() ? label : label.empty() && sign != "+" ? sign : sign + "\xC2\xA0" + label;
   if (text.empty()) return "  " + from + " " + arrow + " " + to + "\n";
   return "  " + from + " " + arrow + "|\"" + labelText(text) + "\"| " + to + "\n";
 }
@@ -113,7 +117,7 @@ Mark markOf(const std::vector<std::vector<Mark>>* marks, size_t g, size_t i) {
 
 const char* markPrefix(Mark mark) {
   switch (mark) {
-    case Mark::Added: return "+ ";
+    case Mark::Added: return "+\xC2\xA0";  // not "+ ": see edgeLine
     case Mark::Removed: return "\xE2\x88\x92 ";
     case Mark::Changed: return "~ ";
     default: return "";

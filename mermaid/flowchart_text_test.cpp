@@ -80,7 +80,7 @@ TEST(MermaidFlowchart, LambdasAreSubgraphsAndMarksShowInTextClassAndDash) {
   const std::string text = flowchartText(flow, &marks);
   EXPECT_NE(text.find("  subgraph l1[\"" + labelText(flow.graphs[1].title) + "\"]\n    l1_n0(["), std::string::npos) << text;
   EXPECT_NE(text.find("  l1_n1{\"#8722; if (x.isEmpty())\"}\n"), std::string::npos) << text;
-  EXPECT_NE(text.find("  l1_n2(\"+ return\")\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("  l1_n2(\"+#160;return\")\n"), std::string::npos) << text;
   EXPECT_NE(text.find("System.out.println(#34;#35;#34; + x)"), std::string::npos) << text;
   // The first edge of the method's graph is edge 0; the lambda's first follows the method's.
   const size_t methodEdges = flow.graphs[0].edges.size();

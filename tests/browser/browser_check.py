@@ -38,6 +38,7 @@ import zipfile
 
 import readable_check
 import access_check
+import diff_check
 import mermaid_check
 
 SKIPPED = 77
@@ -120,6 +121,7 @@ def draw_all(args, out):
     readable_check.draw(flowchart, out, args.jdk_sources, os.environ.get("FLOWCHART_DERBY_SOURCES", ""))
     access_check.draw(args, out)
     mermaid_check.draw(args, out)
+    diff_check.draw(args, out)
 
 
 def draw_jdk(args, out):
@@ -873,6 +875,7 @@ def run_checks(page, check, source_dir):
     readable_check.check_readable(page, check)
     access_check.run(page, check, NODE_MODULES)
     mermaid_check.check(page, check)
+    diff_check.check(page, check)
 
 
 def browse(out, check, source_dir):

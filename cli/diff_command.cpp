@@ -1,0 +1,133 @@
+// flowchart diff: how a change alters the control flow of each method,
+// for code review, as JSON, a Markdown comment, an HTML site or a summary.
+#include <cstdio>
+#include <filesystem>
+
+#include "cli/commands.h"
+#include "cli/diff_sources.h"
+#include "diff/reports.h"
+#include "files/atomic_file.h"
+#include "site/write_failure.h"
+#include "text/json_text.h"
+#include "text/text_output.h"
+
+namespace cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+enum class Form { Summary, Json, Markdown, Site };
+
+std::string lowerExtension(const std::string& path) {
+  std::string extension = fs::path(path).extension().string();
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return extension;
+}
+
+Form formOf(const std::string& output) {
+  if (output.empty()) return Form::Summary;
+  const std::string extension = lowerExtension(output);
+  if (extension == ".json") return Form::Json;
+  if (extension == ".md") return Form::Markdown;
+  return Form::Site;
+}
+
+// The gate: the thresholds on the methods of HEAD that changed or are new,
+// and on how much a measure rose.  Each one passed is said on standard
+// error; true when any was.
+bool gateHolds(const DiffRequest& request, const diff::Diff& result) {
+  bool held = false;
+  for (const diff::MethodDiff& method : result.methods) {
+    if (!method.head || !method.head->measures) continue;
+    const diff::MethodVersion& head = *method.head;
+    const diff::Measures& now = *head.measures;
+    const std::string where = head.file + ":" + std::to_string(head.line) + ": " + head.className + "." + head.method;
+    const auto over = [&](const char* what, int64_t value, const std::optional<int64_t>& maximum) {
+      if (!maximum || value <= *maximum) return;
+      std::fprintf(stderr, "%s: %s %lld > %lld\n", where.c_str(), what, static_cast<long long>(value),
+                   static_cast<long long>(*maximum));
+      held = true;
+    };
+    over("cyclomatic complexity", now.complexity, request.maxCyclomatic);
+    over("cognitive complexity", now.cognitive, request.maxCognitive);
+    over("NLOC", now.nloc, request.maxNloc);
+    const diff::Measures before = method.base && method.base->measures ? *method.base->measures : diff::Measures{};
+    if (!method.base || !method.base->measures) continue;  // a new method rose from nothing: the --max options gate it
+    over("cyclomatic complexity rose by", now.complexity - before.complexity, request.maxIncreaseCyclomatic);
+    over("cognitive complexity rose by", now.cognitive - before.cognitive, request.maxIncreaseCognitive);
+  }
+  return held;
+}
+
+CommandResult written(const std::string& output, errors::Status saved) {
+  if (saved) return Finished{};
+  const std::string why = site::whyNotWritten(output, saved.problem().systemError);
+  std::fprintf(stderr, "%s: cannot write the report%s\n", output.c_str(), why.empty() ? "" : (": " + why).c_str());
+  return reported(saved.problem().kind == errors::Problem::Kind::Resource ? errors::Problem::Kind::Resource
+                                                                            : errors::Problem::Kind::Failed);
+}
+
+}  // namespace
+
+CommandResult runDiff(const DiffRequest& request) {
+  const Form form = formOf(request.output);
+  if (!request.link.empty() && form != Form::Markdown) {
+    std::fprintf(stderr, "flowchart: diff: --link is for the Markdown report (-o OUT.md)\n");
+    return reported(errors::Problem::Kind::Usage);
+  }
+  DiffReading reading;
+  reading.languageLevel = request.languageLevel;
+  reading.messages = form == Form::Site;
+  // Two files or two folders are compared as they are; else the names
+  // are revisions, and a second name that is no revision is a path.
+  errors::Result<DiffSides> sides = errors::Problem(errors::Problem::Kind::Usage, "");
+  const std::vector<std::string>& names = request.names;
+  std::error_code ec;
+  const auto bothAre = [&](auto test) { return names.size() == 2 && test(names[0]) && test(names[1]); };
+  const bool pathsCompared =
+      !request.pathsMarked && (bothAre([&](const std::string& name) { return fs::is_directory(name, ec); }) ||
+                               bothAre([&](const std::string& name) { return fs::is_regular_file(name, ec); }));
+  if (pathsCompared) {
+    sides = readPaths(names[0], names[1], reading);
+  } else {
+    std::optional<std::string> head;
+    std::vector<std::string> paths;
+    if (names.size() >= 2) {
+      if (request.pathsMarked || isRevision(names[1])) head = names[1];
+      else paths.push_back(names[1]);
+    }
+    for (size_t k = 2; k < names.size(); ++k) paths.push_back(names[k]);
+    paths.insert(paths.end(), request.paths.begin(), request.paths.end());
+    sides = readRevisions(names[0], head, paths, reading);
+  }
+  if (!sides) {
+    std::fprintf(stderr, "flowchart: %s\n", sides.problem().message.c_str());
+    return std::move(sides).problem();
+  }
+  for (const DiffFailure& failure : sides->failures)
+    std::fprintf(stderr, "%s\n",
+                 text::located(failure.path, failure.line, failure.message + " (in " + failure.side + ")").c_str());
+  diff::Diff result = diff::compare(sides->base, sides->head, sides->renamedFiles);
+  for (const DiffFailure& failure : sides->failures)
+    result.failures.push_back({failure.side, text::validUtf8(failure.path), failure.line, failure.message});
+
+  CommandResult outcome = Finished{};
+  switch (form) {
+    case Form::Summary: std::fputs(diff::diffSummary(result).c_str(), stdout); break;
+    case Form::Json: outcome = written(request.output, files::writeAtomically(request.output, diff::diffJson(result))); break;
+    case Form::Markdown:
+      outcome = written(request.output,
+                        files::writeAtomically(request.output, diff::diffMarkdown(result, request.link)));
+      break;
+    case Form::Site: outcome = written(request.output, diff::writeDiffSite(result, request.output)); break;
+  }
+  if (!outcome) return outcome;
+  if (form != Form::Summary)
+    std::fprintf(stderr, "%s: %zu method%s listed, %zu unchanged\n", request.output.c_str(), result.methods.size(),
+                 result.methods.size() == 1 ? "" : "s", result.unchanged);
+  const bool held = gateHolds(request, result);
+  if (!sides->failures.empty()) return reported(errors::Problem::Kind::Failed);
+  return Finished{held, 0};
+}
+
+}  // namespace cli

@@ -1,0 +1,344 @@
+#include "cli/diff_sources.h"
+
+#include <filesystem>
+#include <set>
+
+#include "cfg/java_tree.h"
+#include "cli/git_run.h"
+#include "cli/method_measures.h"
+#include "cli/method_signature.h"
+#include "files/latin1.h"
+#include "pipeline/method_flow.h"
+#include "pipeline/method_sequence.h"
+#include "pipeline/parsed_source.h"
+#include "site/java_files.h"
+#include "text/json_text.h"
+#include "text/text_output.h"
+
+namespace cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+errors::Problem usage(std::string why) { return errors::Problem(errors::Problem::Kind::Usage, std::move(why)); }
+
+bool isJava(const std::string& path) { return path.size() > 5 && path.compare(path.size() - 5, 5, ".java") == 0; }
+
+// A method's name, parameters and tokens: two methods with the same are the same.
+std::string twinKey(const diff::MethodVersion& method) {
+  std::string key = method.className + '\x1f' + method.method + '\x1f';
+  for (const std::string& type : method.parameterTypes) key += type + ',';
+  return key + '\x1f' + method.fingerprint;
+}
+
+// The flow's texts in UTF-8, as the reports write them.
+void toUtf8(cfg::MethodFlow& flow) {
+  for (cfg::Graph& graph : flow.graphs) {
+    graph.title = files::latin1ToUtf8(graph.title);
+    for (cfg::Node& node : graph.nodes) node.text = files::latin1ToUtf8(node.text);
+    for (cfg::Edge& edge : graph.edges) edge.label = files::latin1ToUtf8(edge.label);
+  }
+  flow.className = files::latin1ToUtf8(flow.className);
+  flow.method = files::latin1ToUtf8(flow.method);
+}
+
+// One side of a file, parsed, with its methods read but their graphs not
+// yet built; a problem when it does not parse, or when it is binary.
+struct ReadSide {
+  std::optional<pipeline::ParsedSource> parsed;
+  std::vector<diff::MethodVersion> methods;
+};
+
+errors::Result<ReadSide> readSide(const std::string& path, std::string source, const DiffReading& reading) {
+  if (source.find('\0') != std::string::npos)
+    return errors::Problem(errors::Problem::Kind::Unreadable, "a binary file, not compared");
+  errors::Result<pipeline::ParsedSource> parsed =
+      pipeline::ParsedSource::parseText(path, std::move(source), reading.languageLevel);
+  if (!parsed) return std::move(parsed).problem();
+  ReadSide side;
+  side.parsed.emplace(std::move(*parsed));
+  pipeline::ParsedSource& source_ = *side.parsed;
+  const MeasuredSource measured = measureSource(source_);
+  const pipeline::FileSummary& summary = source_.summary();
+  for (size_t m = 0; m < summary.methods.size(); ++m) {
+    const pipeline::MethodSummary& method = summary.methods[m];
+    diff::MethodVersion version;
+    version.file = text::validUtf8(path);
+    version.className = utf8Text(summary.classes[method.classIndex].qualifiedName, source_.charset());
+    version.method = utf8Text(pipeline::shownName(method), source_.charset());
+    if (!method.isInitializer())
+      for (const std::string& type : parameterTypes(method.signature, method.name))
+        version.parameterTypes.push_back(utf8Text(type, source_.charset()));
+    version.signature = method.isInitializer() ? version.method : withParameterTypes(version.method, version.parameterTypes);
+    const metrics::MethodMeasures* found = measured.byMethod[m];
+    version.line = found ? found->nameLine : method.line;
+    if (const metrics::MethodMeasures* measures = measured.withBody(m))
+      version.measures = diff::Measures{measures->cyclomatic, measures->cognitive, method.nloc.value_or(measures->nloc)};
+    if (const syntax::Node declaration = source_.declarationOf(method))
+      version.fingerprint = diff::normalText(utf8Text(cfg::elementText(declaration), source_.charset()));
+    side.methods.push_back(std::move(version));
+  }
+  return side;
+}
+
+// Builds the graphs (and, for the site, the calls and source lines) of the
+// methods that need them: those without a twin of the same name,
+// parameters and tokens on the other side, which compare as unchanged
+// without a graph.
+errors::Status completeSide(ReadSide& side, const std::set<std::string>& twins, const DiffReading& reading) {
+  pipeline::ParsedSource& parsed = *side.parsed;
+  const pipeline::FileSummary& summary = parsed.summary();
+  const bool latin1 = parsed.charset() == text::Charset::Latin1;
+  std::optional<pipeline::SequenceSources> classes;
+  for (size_t m = 0; m < summary.methods.size(); ++m) {
+    diff::MethodVersion& version = side.methods[m];
+    if (!version.fingerprint.empty() && twins.count(twinKey(version))) continue;
+    const pipeline::MethodSummary& method = summary.methods[m];
+    errors::Result<cfg::MethodFlow> flow = pipeline::methodFlow(parsed, method);
+    if (flow) {
+      if (latin1) toUtf8(*flow);
+      flow->file = version.file;
+      version.flow = std::move(*flow);
+    } else if (flow.problem().kind != errors::Problem::Kind::NoBody) {
+      return errors::Problem(flow.problem().kind, flow.problem().message, flow.problem().line);
+    }
+    if (!reading.messages) continue;
+    version.sourceLine = method.line;
+    for (int32_t line = method.line; line <= method.endLine; ++line)
+      version.source.push_back(utf8Text(parsed.lines().line(line), parsed.charset()));
+    if (!version.flow) continue;
+    if (!classes) classes.emplace(parsed, std::string());
+    errors::Result<pipeline::MethodSequence> sequence = pipeline::planMethodSequence(*classes, method, {});
+    if (sequence)
+      for (const sequence::Message& message : sequence->diagram.messages) {
+        if (message.kind == sequence::Message::Kind::Return) continue;
+        const std::string& to = sequence->diagram.lifelines[message.to].label;
+        version.messages.push_back(utf8Text(
+            message.kind == sequence::Message::Kind::Create ? "new " + to : to + ": " + message.text, parsed.charset()));
+      }
+  }
+  return {};
+}
+
+// One file of each side (either missing for a file added or removed
+// whole); a side that cannot be read or parsed is a failure, and the
+// other side's methods are then left out too, so that nothing is listed
+// for a file that was not compared.
+struct FilePair {
+  std::optional<std::string> basePath, headPath;
+  std::optional<std::string> baseText, headText;
+  std::string baseWhy, headWhy;  // why a text is missing that should be there
+};
+
+void compareFiles(std::vector<FilePair>& pairs, const DiffReading& reading, DiffSides& sides) {
+  for (FilePair& pair : pairs) {
+    errors::Result<ReadSide> base = ReadSide();
+    errors::Result<ReadSide> head = ReadSide();
+    if (pair.basePath) {
+      if (pair.baseText) base = readSide(*pair.basePath, std::move(*pair.baseText), reading);
+      else base = errors::Problem(errors::Problem::Kind::Unreadable, pair.baseWhy);
+    }
+    if (pair.headPath) {
+      if (pair.headText) head = readSide(*pair.headPath, std::move(*pair.headText), reading);
+      else head = errors::Problem(errors::Problem::Kind::Unreadable, pair.headWhy);
+    }
+    ++sides.files;
+    if (base && head) {
+      std::set<std::string> baseKeys, headKeys;
+      for (const diff::MethodVersion& method : base->methods) baseKeys.insert(twinKey(method));
+      for (const diff::MethodVersion& method : head->methods) headKeys.insert(twinKey(method));
+      if (base->parsed)
+        if (errors::Status done = completeSide(*base, headKeys, reading); !done) base = std::move(done).problem();
+      if (head && head->parsed)
+        if (errors::Status done = completeSide(*head, baseKeys, reading); !done) head = std::move(done).problem();
+    }
+    bool failed = false;
+    if (!base) {
+      sides.failures.push_back({sides.base.name, *pair.basePath, base.problem().line, base.problem().message});
+      failed = true;
+    }
+    if (!head) {
+      sides.failures.push_back({sides.head.name, *pair.headPath, head.problem().line, head.problem().message});
+      failed = true;
+    }
+    if (failed) continue;
+    for (diff::MethodVersion& method : base->methods) sides.base.methods.push_back(std::move(method));
+    for (diff::MethodVersion& method : head->methods) sides.head.methods.push_back(std::move(method));
+    if (pair.basePath && pair.headPath && *pair.basePath != *pair.headPath)
+      sides.renamedFiles[text::validUtf8(*pair.basePath)] = text::validUtf8(*pair.headPath);
+  }
+}
+
+std::string trimmed(std::string text) {
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  return text;
+}
+
+constexpr const char* kNoGit = "cannot run git, which diff reads the revisions with: it is not installed or not on the PATH";
+
+}  // namespace
+
+bool isRevision(const std::string& name) {
+  if (name.empty() || name[0] == '-') return false;
+  return runGit({"rev-parse", "--verify", "--quiet", name + "^{commit}"}).succeeded();
+}
+
+errors::Result<DiffSides> readRevisions(const std::string& base, const std::optional<std::string>& head,
+                                        const std::vector<std::string>& paths, const DiffReading& reading) {
+  const GitRun top = runGit({"rev-parse", "--show-toplevel"});
+  if (!top.status) return usage(kNoGit);
+  if (!top.succeeded()) return usage("the current folder is not in a git repository" + gitSays(top) +
+                                     "; diff compares revisions of it, or two files or folders");
+  const std::string root = trimmed(top.out);
+  for (const std::string* revision : {&base, head ? &*head : nullptr}) {
+    if (!revision) continue;
+    if (revision->empty() || (*revision)[0] == '-' || !isRevision(*revision))
+      return usage("unknown git revision '" + *revision + "'");
+  }
+  const std::vector<std::string> git = {"--literal-pathspecs", "-C", root, "-c", "core.quotePath=false"};
+  const auto withPaths = [&](std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), git.begin(), git.end());
+    arguments.push_back("--");
+    std::error_code ec;
+    for (const std::string& path : paths) arguments.push_back(fs::absolute(path, ec).string());
+    return arguments;
+  };
+  std::vector<std::string> changes = {"diff", "--name-status", "-z", "-M", "--no-color", "--no-ext-diff", base};
+  if (head) changes.push_back(*head);
+  const GitRun listed = runGit(withPaths(changes));
+  if (!listed.succeeded()) return usage("git could not list the changes since '" + base + "'" + gitSays(listed));
+  DiffSides sides;
+  sides.base.name = base;
+  sides.head.name = head ? *head : "working tree";
+  std::vector<FilePair> pairs;
+  const std::vector<std::string_view> fields = text::splitText(listed.out, '\0');
+  for (size_t k = 0; k + 1 < fields.size();) {
+    const std::string_view status = fields[k];
+    if (status.empty()) break;
+    FilePair pair;
+    const char what = status[0];
+    if (what == 'R' || what == 'C') {
+      if (k + 2 >= fields.size()) break;
+      if (what == 'R') pair.basePath = std::string(fields[k + 1]);
+      pair.headPath = std::string(fields[k + 2]);
+      k += 3;
+    } else {
+      const std::string path(fields[k + 1]);
+      if (what != 'A') pair.basePath = path;
+      if (what != 'D') pair.headPath = path;
+      k += 2;
+    }
+    if (!(pair.basePath && isJava(*pair.basePath)) && !(pair.headPath && isJava(*pair.headPath))) continue;
+    pairs.push_back(std::move(pair));
+  }
+  if (!head) {
+    const GitRun untracked = runGit(withPaths({"ls-files", "-z", "--others", "--exclude-standard", "--full-name"}));
+    if (!untracked.succeeded()) return usage("git could not list the new files" + gitSays(untracked));
+    for (std::string_view name : text::splitText(untracked.out, '\0'))
+      if (!name.empty() && isJava(std::string(name))) pairs.push_back({std::nullopt, std::string(name), {}, {}, {}, {}});
+  }
+  // Every blob of both revisions from one git process; a path git's batch
+  // protocol cannot carry (a line break in it) is read on its own.
+  std::vector<std::pair<std::string, std::optional<std::string>*>> wanted;
+  std::vector<std::string*> whys;
+  for (FilePair& pair : pairs) {
+    if (pair.basePath) {
+      wanted.emplace_back(base + ":" + *pair.basePath, &pair.baseText);
+      whys.push_back(&pair.baseWhy);
+    }
+    if (pair.headPath && head) {
+      wanted.emplace_back(*head + ":" + *pair.headPath, &pair.headText);
+      whys.push_back(&pair.headWhy);
+    }
+  }
+  std::string batch;
+  for (const auto& [object, text] : wanted)
+    if (object.find('\n') == std::string::npos) batch += object + "\n";
+  const GitRun blobs = batch.empty() ? GitRun{} : runGit({"-C", root, "cat-file", "--batch"}, batch);
+  size_t at = 0;
+  for (size_t k = 0; k < wanted.size(); ++k) {
+    const auto& [object, text] = wanted[k];
+    if (object.find('\n') == std::string::npos && blobs.succeeded()) {
+      // "<id> blob <size>\n<bytes>\n", or "<object> missing\n".
+      const size_t end = blobs.out.find('\n', at);
+      if (end == std::string::npos) break;
+      const std::string header = blobs.out.substr(at, end - at);
+      at = end + 1;
+      const size_t space = header.rfind(' ');
+      if (header.find(" blob ") != std::string::npos && space != std::string::npos) {
+        const size_t size = std::stoull(header.substr(space + 1));
+        *text = blobs.out.substr(at, size);
+        at += size + 1;
+      } else {
+        *whys[k] = "cannot be read from the revision (" + header + ")";
+      }
+      continue;
+    }
+    const GitRun blob = runGit({"-C", root, "cat-file", "blob", object});
+    if (blob.succeeded()) *text = blob.out;
+    else *whys[k] = "cannot be read from the revision" + gitSays(blob);
+  }
+  if (!head)
+    for (FilePair& pair : pairs) {
+      if (!pair.headPath) continue;
+      errors::Result<std::string> read = pipeline::readSourceFile((fs::path(root) / *pair.headPath).string());
+      if (read) pair.headText = std::move(*read);
+      else if (read.problem().message.find("binary") != std::string::npos) pair.headText = std::string(1, '\0');
+      else pair.headWhy = read.problem().message;
+    }
+  compareFiles(pairs, reading, sides);
+  return sides;
+}
+
+errors::Result<DiffSides> readPaths(const std::string& oldPath, const std::string& newPath, const DiffReading& reading) {
+  std::error_code ec;
+  DiffSides sides;
+  sides.base.name = oldPath;
+  sides.head.name = newPath;
+  std::vector<FilePair> pairs;
+  const auto read = [](const std::string& path, std::optional<std::string>& text, std::string& why) {
+    errors::Result<std::string> got = pipeline::readSourceFile(path);
+    if (got) text = std::move(*got);
+    else if (got.problem().message.find("binary") != std::string::npos) text = std::string(1, '\0');
+    else why = got.problem().message;
+  };
+  if (fs::is_directory(oldPath, ec) && fs::is_directory(newPath, ec)) {
+    // Files by their path below each folder.
+    std::map<std::string, std::pair<bool, bool>> below;
+    for (const auto& [folder, isBase] : {std::pair(oldPath, true), std::pair(newPath, false)}) {
+      const site::JavaFiles found = site::javaFilesBelow(site::realSiteFiles(), folder);
+      for (const site::UnreadableFolder& unreadable : found.unreadable)
+        sides.failures.push_back({folder, unreadable.folder.generic_string(), 0,
+                                  "cannot be read: " + std::generic_category().message(unreadable.systemError)});
+      for (const site::JavaFile& file : found.files) {
+        const std::string relative = fs::relative(file.path, folder, ec).generic_string();
+        (isBase ? below[relative].first : below[relative].second) = true;
+      }
+    }
+    for (const auto& [relative, present] : below) {
+      FilePair pair;
+      if (present.first) {
+        pair.basePath = relative;
+        read((fs::path(oldPath) / relative).string(), pair.baseText, pair.baseWhy);
+      }
+      if (present.second) {
+        pair.headPath = relative;
+        read((fs::path(newPath) / relative).string(), pair.headText, pair.headWhy);
+      }
+      pairs.push_back(std::move(pair));
+    }
+  } else if (fs::is_regular_file(oldPath, ec) && fs::is_regular_file(newPath, ec)) {
+    FilePair pair;
+    pair.basePath = oldPath;
+    pair.headPath = newPath;
+    read(oldPath, pair.baseText, pair.baseWhy);
+    read(newPath, pair.headText, pair.headWhy);
+    pairs.push_back(std::move(pair));
+  } else {
+    return usage("diff: " + oldPath + " and " + newPath + " are not two files nor two folders");
+  }
+  compareFiles(pairs, reading, sides);
+  return sides;
+}
+
+}  // namespace cli

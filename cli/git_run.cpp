@@ -1,0 +1,108 @@
+#include "cli/git_run.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cerrno>
+
+extern char** environ;
+
+namespace cli {
+
+GitRun runGit(const std::vector<std::string>& arguments, std::string_view input) {
+  GitRun run;
+  std::vector<char*> argv;
+  std::string program = "git";
+  argv.push_back(program.data());
+  std::vector<std::string> owned(arguments);
+  for (std::string& argument : owned) argv.push_back(argument.data());
+  argv.push_back(nullptr);
+  int outPipe[2], errPipe[2], inPipe[2] = {-1, -1};
+  if (::pipe(outPipe) != 0) return run;
+  if (::pipe(errPipe) != 0 || (!input.empty() && ::pipe(inPipe) != 0)) {
+    for (int fd : {outPipe[0], outPipe[1], errPipe[0], errPipe[1]})
+      if (fd >= 0) ::close(fd);
+    return run;
+  }
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  if (input.empty()) posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  else posix_spawn_file_actions_adddup2(&actions, inPipe[0], 0);
+  posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
+  posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
+  for (int fd : {outPipe[0], outPipe[1], errPipe[0], errPipe[1], inPipe[0], inPipe[1]})
+    if (fd >= 0) posix_spawn_file_actions_addclose(&actions, fd);
+  // A git that ends before it read all its input must not end us.
+  struct sigaction ignore {}, previous {};
+  ignore.sa_handler = SIG_IGN;
+  if (!input.empty()) ::sigaction(SIGPIPE, &ignore, &previous);
+  pid_t child = 0;
+  const int spawned = posix_spawnp(&child, "git", &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(outPipe[1]);
+  ::close(errPipe[1]);
+  if (inPipe[0] >= 0) ::close(inPipe[0]);
+  // Both outputs are read as they come, and the input written as git takes
+  // it, so that no pipe fills up while git waits on another.
+  pollfd readers[3] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}, {inPipe[1], POLLOUT, 0}};
+  std::string* targets[2] = {&run.out, &run.err};
+  int open = spawned == 0 ? 2 : 0;
+  if (spawned != 0 && inPipe[1] >= 0) {
+    ::close(inPipe[1]);
+    readers[2].fd = -1;
+  }
+  size_t written = 0;
+  char chunk[1 << 16];
+  while (open > 0) {
+    if (::poll(readers, 3, -1) < 0) {
+      if (errno == EINTR) continue;
+      break;
+    }
+    if (readers[2].fd >= 0 && readers[2].revents != 0) {
+      const ssize_t put = (readers[2].revents & POLLOUT) ? ::write(readers[2].fd, input.data() + written, input.size() - written) : -1;
+      if (put > 0) written += static_cast<size_t>(put);
+      if ((put < 0 && errno != EINTR && errno != EAGAIN) || written == input.size()) {
+        ::close(readers[2].fd);
+        readers[2].fd = -1;
+      }
+    }
+    for (int k = 0; k < 2; ++k) {
+      if (readers[k].fd < 0 || readers[k].revents == 0) continue;
+      const ssize_t got = ::read(readers[k].fd, chunk, sizeof chunk);
+      if (got < 0 && errno == EINTR) continue;
+      if (got > 0) {
+        targets[k]->append(chunk, static_cast<size_t>(got));
+        continue;
+      }
+      readers[k].fd = -1;
+      --open;
+    }
+  }
+  ::close(outPipe[0]);
+  ::close(errPipe[0]);
+  if (readers[2].fd >= 0) ::close(readers[2].fd);
+  if (!input.empty()) ::sigaction(SIGPIPE, &previous, nullptr);
+  if (spawned != 0) return run;
+  int status = 0;
+  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  // posix_spawnp reports a git it cannot find either as its own failure
+  // or as the child's exit status 127.
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 127 && run.out.empty() && run.err.empty()) return run;
+  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return run;
+}
+
+std::string gitSays(const GitRun& run) {
+  std::string_view said = run.err;
+  const size_t end = said.find('\n');
+  if (end != std::string_view::npos) said = said.substr(0, end);
+  if (said.rfind("fatal: ", 0) == 0) said.remove_prefix(7);
+  return said.empty() ? std::string() : " (git: " + std::string(said) + ")";
+}
+
+}  // namespace cli

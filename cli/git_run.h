@@ -1,0 +1,29 @@
+// Running git for the commands that read a repository (--changed-since,
+// diff): by argv, never through a shell, so that no path or revision is
+// ever read as shell syntax.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace cli {
+
+// What a run of git gave: its exit status (nullopt when git could not be
+// started at all) and its outputs.
+struct GitRun {
+  std::optional<int> status;
+  std::string out, err;
+  bool succeeded() const { return status && *status == 0; }
+};
+
+// Runs git with the arguments and the input on its standard input (empty:
+// none).
+GitRun runGit(const std::vector<std::string>& arguments, std::string_view input = {});
+
+// The first line git wrote on standard error, as " (git: ...)" for a
+// message; empty when it wrote nothing.
+std::string gitSays(const GitRun& run);
+
+}  // namespace cli

@@ -1,0 +1,605 @@
+#include <algorithm>
+#include <cctype>
+#include <functional>
+#include <map>
+#include <set>
+#include <unordered_map>
+
+#include "diff/model.h"
+
+namespace diff {
+namespace {
+
+using cfg::Graph;
+using cfg::NodeKind;
+
+bool isWordChar(unsigned char c) { return std::isalnum(c) || c == '_' || c == '$' || c >= 0x80; }
+
+// The node's identity for exact matching: its kind and its text.
+std::string nodeKey(const cfg::Node& node) {
+  return std::string(cfg::kindName(node.kind)) + '\x1f' + normalText(node.text);
+}
+
+// Dice's coefficient of the character bigrams of two texts.
+double textSimilarity(const std::string& a, const std::string& b) {
+  if (a == b) return 1.0;
+  if (a.size() < 2 || b.size() < 2) return 0.0;
+  std::unordered_map<uint32_t, int> grams;
+  for (size_t i = 0; i + 1 < a.size(); ++i) ++grams[(uint32_t(uint8_t(a[i])) << 8) | uint8_t(a[i + 1])];
+  size_t shared = 0;
+  for (size_t i = 0; i + 1 < b.size(); ++i) {
+    auto found = grams.find((uint32_t(uint8_t(b[i])) << 8) | uint8_t(b[i + 1]));
+    if (found != grams.end() && found->second > 0) {
+      --found->second;
+      ++shared;
+    }
+  }
+  return 2.0 * double(shared) / double(a.size() - 1 + b.size() - 1);
+}
+
+// Matches the nodes of two graphs: base node -> head node.
+class NodeMatcher {
+ public:
+  NodeMatcher(const Graph& base, const Graph& head) : b_(base), h_(head) {
+    toHead_.assign(b_.nodes.size(), kNone);
+    toBase_.assign(h_.nodes.size(), kNone);
+    for (const cfg::Node& node : b_.nodes) bText_.push_back(normalText(node.text));
+    for (const cfg::Node& node : h_.nodes) hText_.push_back(normalText(node.text));
+  }
+
+  std::vector<size_t> run() {
+    // The method's own entry and ways out stand for each other whatever
+    // their text (a renamed method, a changed header).
+    pair(b_.start, h_.start);
+    if (b_.end && h_.end) pair(*b_.end, *h_.end);
+    if (b_.exit && h_.exit) pair(*b_.exit, *h_.exit);
+    identicalNeighbourhoods();
+    propagate();
+    bySimilarity();
+    propagate();
+    return toHead_;
+  }
+
+ private:
+  static constexpr size_t kNone = static_cast<size_t>(-1);
+  static constexpr int kRounds = 4;
+
+  void pair(size_t b, size_t h) {
+    if (b >= toHead_.size() || h >= toBase_.size() || toHead_[b] != kNone || toBase_[h] != kNone) return;
+    toHead_[b] = h;
+    toBase_[h] = b;
+  }
+
+  // Nodes whose kind, text and surroundings up to k edges away are found
+  // once on each side are the same node; wider surroundings are tried
+  // first, so that of two alike statements the one in the same place is
+  // taken.
+  void identicalNeighbourhoods() {
+    const auto hashes = [](const Graph& graph, const std::vector<std::string>& texts) {
+      std::vector<std::vector<size_t>> rounds(kRounds + 1, std::vector<size_t>(graph.nodes.size()));
+      std::hash<std::string> hash;
+      for (size_t n = 0; n < graph.nodes.size(); ++n)
+        rounds[0][n] = hash(std::string(cfg::kindName(graph.nodes[n].kind)) + '\x1f' + texts[n]);
+      for (int r = 1; r <= kRounds; ++r) {
+        std::vector<std::vector<size_t>> out(graph.nodes.size()), in(graph.nodes.size());
+        for (const cfg::Edge& edge : graph.edges) {
+          const size_t kind = hash(std::string(cfg::kindName(edge.kind)) + '\x1f' + normalText(edge.label));
+          out[edge.from].push_back(kind * 31 + rounds[r - 1][edge.to]);
+          in[edge.to].push_back(kind * 37 + rounds[r - 1][edge.from]);
+        }
+        for (size_t n = 0; n < graph.nodes.size(); ++n) {
+          std::sort(out[n].begin(), out[n].end());
+          std::sort(in[n].begin(), in[n].end());
+          size_t value = rounds[r - 1][n];
+          for (size_t v : out[n]) value = value * 1000003 ^ v;
+          value = value * 7919 + 17;
+          for (size_t v : in[n]) value = value * 1000033 ^ v;
+          rounds[r][n] = value;
+        }
+      }
+      return rounds;
+    };
+    const auto bHash = hashes(b_, bText_), hHash = hashes(h_, hText_);
+    for (int r = kRounds; r >= 0; --r) {
+      std::unordered_map<size_t, std::pair<std::vector<size_t>, std::vector<size_t>>> groups;
+      for (size_t n = 0; n < b_.nodes.size(); ++n)
+        if (toHead_[n] == kNone) groups[bHash[r][n]].first.push_back(n);
+      for (size_t n = 0; n < h_.nodes.size(); ++n)
+        if (toBase_[n] == kNone) groups[hHash[r][n]].second.push_back(n);
+      for (const auto& [key, sides] : groups)
+        if (sides.first.size() == 1 && sides.second.size() == 1) pair(sides.first[0], sides.second[0]);
+    }
+  }
+
+  // Where a matched node has one unmatched neighbour of a kind along an
+  // edge of a kind and label on each side, those are the same node, its
+  // text changed or not.
+  void propagate() {
+    std::vector<std::vector<const cfg::Edge*>> bOut(b_.nodes.size()), bIn(b_.nodes.size()),
+        hOut(h_.nodes.size()), hIn(h_.nodes.size());
+    for (const cfg::Edge& edge : b_.edges) {
+      bOut[edge.from].push_back(&edge);
+      bIn[edge.to].push_back(&edge);
+    }
+    for (const cfg::Edge& edge : h_.edges) {
+      hOut[edge.from].push_back(&edge);
+      hIn[edge.to].push_back(&edge);
+    }
+    bool more = true;
+    while (more) {
+      more = false;
+      for (size_t b = 0; b < b_.nodes.size(); ++b) {
+        const size_t h = toHead_[b];
+        if (h == kNone) continue;
+        for (bool outward : {true, false})
+          for (bool withLabel : {true, false}) {
+            const auto& bEdges = outward ? bOut[b] : bIn[b];
+            const auto& hEdges = outward ? hOut[h] : hIn[h];
+            std::map<std::string, std::pair<std::vector<size_t>, std::vector<size_t>>> groups;
+            const auto keyOf = [&](const cfg::Edge& edge, const cfg::Node& other) {
+              return std::string(cfg::kindName(edge.kind)) + '\x1f' + (withLabel ? normalText(edge.label) : "") +
+                     '\x1f' + std::string(cfg::kindName(other.kind));
+            };
+            for (const cfg::Edge* edge : bEdges) {
+              const size_t other = outward ? edge->to : edge->from;
+              if (toHead_[other] == kNone) groups[keyOf(*edge, b_.nodes[other])].first.push_back(other);
+            }
+            for (const cfg::Edge* edge : hEdges) {
+              const size_t other = outward ? edge->to : edge->from;
+              if (toBase_[other] == kNone) groups[keyOf(*edge, h_.nodes[other])].second.push_back(other);
+            }
+            for (auto& [key, sides] : groups) {
+              std::sort(sides.first.begin(), sides.first.end());
+              sides.first.erase(std::unique(sides.first.begin(), sides.first.end()), sides.first.end());
+              std::sort(sides.second.begin(), sides.second.end());
+              sides.second.erase(std::unique(sides.second.begin(), sides.second.end()), sides.second.end());
+              if (sides.first.size() != 1 || sides.second.size() != 1) continue;
+              // A node only reached along this way is the same node even
+              // when its text changed; one whose text is far off must have
+              // its place to show for it.
+              const size_t bn = sides.first[0], hn = sides.second[0];
+              if (textSimilarity(bText_[bn], hText_[hn]) < 0.3 && !placeAgrees(bn, hn)) continue;
+              pair(bn, hn);
+              more = true;
+            }
+          }
+      }
+    }
+  }
+
+  // Whether the matched neighbours of two nodes agree on both sides: every
+  // matched successor and predecessor of one is matched to one of the other's.
+  bool placeAgrees(size_t b, size_t h) const {
+    size_t agree = 0, total = 0;
+    for (const cfg::Edge& edge : b_.edges) {
+      const size_t other = edge.from == b ? edge.to : edge.to == b ? edge.from : kNone;
+      if (other == kNone || toHead_[other] == kNone) continue;
+      ++total;
+      for (const cfg::Edge& hEdge : h_.edges)
+        if ((hEdge.from == h && hEdge.to == toHead_[other]) || (hEdge.to == h && hEdge.from == toHead_[other])) {
+          ++agree;
+          break;
+        }
+    }
+    return total > 0 && agree * 2 >= total + 1;
+  }
+
+  // What is left: nodes of the same kind with similar texts, the closest
+  // pairs first.
+  void bySimilarity() {
+    struct Candidate {
+      double score;
+      size_t b, h;
+    };
+    std::vector<Candidate> candidates;
+    for (size_t b = 0; b < b_.nodes.size(); ++b) {
+      if (toHead_[b] != kNone) continue;
+      for (size_t h = 0; h < h_.nodes.size(); ++h) {
+        if (toBase_[h] != kNone || b_.nodes[b].kind != h_.nodes[h].kind) continue;
+        const double text = textSimilarity(bText_[b], hText_[h]);
+        const double score = text + (placeAgrees(b, h) ? 0.25 : 0.0);
+        if (text >= 0.6 || score >= 0.75) candidates.push_back({score, b, h});
+      }
+    }
+    std::stable_sort(candidates.begin(), candidates.end(),
+                     [](const Candidate& x, const Candidate& y) { return x.score > y.score; });
+    for (const Candidate& candidate : candidates) pair(candidate.b, candidate.h);
+  }
+
+  const Graph& b_;
+  const Graph& h_;
+  std::vector<std::string> bText_, hText_;
+  std::vector<size_t> toHead_, toBase_;
+};
+
+// The multiset of a method's node keys, without its entry and ways out.
+std::multiset<std::string> bodyKeys(const MethodVersion& method) {
+  std::multiset<std::string> keys;
+  if (!method.flow) return keys;
+  for (const Graph& graph : method.flow->graphs)
+    for (const cfg::Node& node : graph.nodes)
+      if (node.kind != NodeKind::Start && node.kind != NodeKind::End && node.kind != NodeKind::Exit)
+        keys.insert(nodeKey(node));
+  return keys;
+}
+
+// Dice's coefficient of two methods' node keys.
+double bodySimilarity(const std::multiset<std::string>& a, const std::multiset<std::string>& b) {
+  if (a.empty() && b.empty()) return 1.0;
+  std::vector<std::string> shared;
+  std::set_intersection(a.begin(), a.end(), b.begin(), b.end(), std::back_inserter(shared));
+  return 2.0 * double(shared.size()) / double(a.size() + b.size());
+}
+
+std::string textKey(const std::vector<std::string>& parts) {
+  std::string key;
+  for (const std::string& part : parts) key += part + '\x1f';
+  return key;
+}
+
+// Compares two matched methods node by node.
+MethodDiff compareMethods(const MethodVersion* base, const MethodVersion* head, Change change) {
+  MethodDiff out;
+  out.change = change;
+  out.base = base;
+  out.head = head;
+  static const cfg::MethodFlow kNoFlow;
+  const cfg::MethodFlow& bFlow = base && base->flow ? *base->flow : kNoFlow;
+  const cfg::MethodFlow& hFlow = head && head->flow ? *head->flow : kNoFlow;
+  // The base's graph each head graph stands for: the method's for the
+  // method's; a lambda's by its place among the lambdas of the node that
+  // holds it, once that node is matched.
+  std::vector<std::optional<size_t>> graphOfHead(hFlow.graphs.size());
+  std::vector<std::optional<size_t>> graphOfBase(bFlow.graphs.size());
+  std::vector<std::vector<size_t>> bToH(bFlow.graphs.size());
+  std::vector<size_t> merged(hFlow.graphs.size());
+  for (size_t g = 0; g < hFlow.graphs.size(); ++g) merged[g] = g;
+  for (size_t g = 0; g < hFlow.graphs.size(); ++g) {
+    std::optional<size_t> baseGraph;
+    if (g == 0) {
+      if (!bFlow.graphs.empty()) baseGraph = 0;
+    } else if (const Graph& graph = hFlow.graphs[g]; graph.parentGraph && graph.parentNode) {
+      const std::optional<size_t> parentBase = graphOfHead[*graph.parentGraph];
+      if (parentBase) {
+        const std::vector<size_t>& back = bToH[*parentBase];
+        for (size_t bn = 0; bn < back.size(); ++bn) {
+          if (back[bn] != *graph.parentNode) continue;
+          const auto& hLambdas = hFlow.graphs[*graph.parentGraph].nodes[*graph.parentNode].lambdas;
+          const auto& bLambdas = bFlow.graphs[*parentBase].nodes[bn].lambdas;
+          const size_t at = static_cast<size_t>(std::find(hLambdas.begin(), hLambdas.end(), g) - hLambdas.begin());
+          if (at < bLambdas.size() && !graphOfBase[bLambdas[at]]) baseGraph = bLambdas[at];
+        }
+      }
+    }
+    if (baseGraph) {
+      graphOfHead[g] = baseGraph;
+      graphOfBase[*baseGraph] = g;
+      bToH[*baseGraph] = NodeMatcher(bFlow.graphs[*baseGraph], hFlow.graphs[g]).run();
+    }
+  }
+  // Nodes: the head's in order, then the base's removed ones.
+  std::vector<std::vector<size_t>> hIndex(hFlow.graphs.size()), bIndex(bFlow.graphs.size());
+  for (size_t g = 0; g < hFlow.graphs.size(); ++g) {
+    const Graph& graph = hFlow.graphs[g];
+    out.graphs.push_back({graph.title, graph.parentGraph, std::nullopt});
+    for (size_t n = 0; n < graph.nodes.size(); ++n) {
+      const cfg::Node& node = graph.nodes[n];
+      NodeDiff entry;
+      entry.id = cfg::nodeId(g, n);
+      entry.kind = node.kind;
+      entry.text = node.text;
+      entry.headLines = node.lines;
+      entry.graph = g;
+      entry.change = Change::Added;
+      hIndex[g].push_back(out.nodes.size());
+      out.nodes.push_back(std::move(entry));
+    }
+  }
+  for (size_t g = 0; g < bFlow.graphs.size(); ++g) {
+    const Graph& graph = bFlow.graphs[g];
+    size_t mergedGraph = 0;
+    if (graphOfBase[g]) {
+      mergedGraph = *graphOfBase[g];
+    } else {
+      mergedGraph = out.graphs.size();
+      out.graphs.push_back({graph.title, std::nullopt, std::nullopt});
+    }
+    for (size_t n = 0; n < graph.nodes.size(); ++n) {
+      const cfg::Node& node = graph.nodes[n];
+      const size_t h = graphOfBase[g] ? bToH[g][n] : static_cast<size_t>(-1);
+      if (h != static_cast<size_t>(-1)) {
+        NodeDiff& entry = out.nodes[hIndex[*graphOfBase[g]][h]];
+        entry.baseText = node.text;
+        entry.baseLines = node.lines;
+        entry.change = normalText(node.text) == normalText(entry.text) ? Change::Same : Change::Changed;
+        bIndex[g].push_back(hIndex[*graphOfBase[g]][h]);
+        continue;
+      }
+      NodeDiff entry;
+      entry.id = "b" + cfg::nodeId(g, n);
+      entry.kind = node.kind;
+      entry.text = node.text;
+      entry.baseLines = node.lines;
+      entry.graph = mergedGraph;
+      entry.change = Change::Removed;
+      bIndex[g].push_back(out.nodes.size());
+      out.nodes.push_back(std::move(entry));
+    }
+  }
+  // Where a lambda's graph hangs in the merged method.
+  for (size_t g = 0; g < hFlow.graphs.size(); ++g)
+    if (hFlow.graphs[g].parentNode) out.graphs[g].parentNode = hIndex[*hFlow.graphs[g].parentGraph][*hFlow.graphs[g].parentNode];
+  for (size_t g = 0; g < bFlow.graphs.size(); ++g) {
+    if (graphOfBase[g] || !bFlow.graphs[g].parentNode) continue;
+    const size_t node = bIndex[*bFlow.graphs[g].parentGraph][*bFlow.graphs[g].parentNode];
+    const size_t mergedGraph = out.nodes[bIndex[g][0]].graph;
+    out.graphs[mergedGraph].parentNode = node;
+    out.graphs[mergedGraph].parentGraph = out.nodes[node].graph;
+  }
+  // Edges: the same where both ends and the kind and label agree.
+  std::map<std::string, std::vector<size_t>> headEdges;
+  const auto edgeKey = [](size_t from, size_t to, const cfg::Edge& edge) {
+    return std::to_string(from) + ' ' + std::to_string(to) + ' ' + std::string(cfg::kindName(edge.kind)) + ' ' +
+           normalText(edge.label);
+  };
+  for (size_t g = 0; g < hFlow.graphs.size(); ++g)
+    for (const cfg::Edge& edge : hFlow.graphs[g].edges) {
+      headEdges[edgeKey(hIndex[g][edge.from], hIndex[g][edge.to], edge)].push_back(out.edges.size());
+      out.edges.push_back({hIndex[g][edge.from], hIndex[g][edge.to], edge.kind, edge.label, edge.back, Change::Added});
+    }
+  for (size_t g = 0; g < bFlow.graphs.size(); ++g)
+    for (const cfg::Edge& edge : bFlow.graphs[g].edges) {
+      const size_t from = bIndex[g][edge.from], to = bIndex[g][edge.to];
+      auto found = headEdges.find(edgeKey(from, to, edge));
+      if (found != headEdges.end() && !found->second.empty()) {
+        out.edges[found->second.back()].change = Change::Same;
+        found->second.pop_back();
+        continue;
+      }
+      out.edges.push_back({from, to, edge.kind, edge.label, edge.back, Change::Removed});
+    }
+  return out;
+}
+
+bool unchanged(const MethodDiff& method) {
+  if (method.base->signature != method.head->signature) return false;
+  for (const NodeDiff& node : method.nodes)
+    if (node.change != Change::Same) return false;
+  for (const EdgeDiff& edge : method.edges)
+    if (edge.change != Change::Same) return false;
+  return true;
+}
+
+}  // namespace
+
+std::string_view changeName(Change change) {
+  switch (change) {
+    case Change::Same: return "same";
+    case Change::Changed: return "changed";
+    case Change::Added: return "added";
+    case Change::Removed: return "removed";
+    case Change::Renamed: return "renamed";
+  }
+  return "same";
+}
+
+std::string normalText(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  char quote = 0;
+  bool blank = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (quote) {
+      out += c;
+      if (c == '\\' && i + 1 < text.size()) out += text[++i];
+      else if (c == quote) quote = 0;
+      continue;
+    }
+    if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f') {
+      blank = true;
+      continue;
+    }
+    if (blank && !out.empty() && isWordChar(static_cast<unsigned char>(out.back())) &&
+        isWordChar(static_cast<unsigned char>(c)))
+      out += ' ';
+    blank = false;
+    if (c == '"' || c == '\'') quote = c;
+    out += c;
+  }
+  return out;
+}
+
+size_t MethodDiff::count(Change nodeChange) const {
+  return static_cast<size_t>(
+      std::count_if(nodes.begin(), nodes.end(), [&](const NodeDiff& node) { return node.change == nodeChange; }));
+}
+
+size_t MethodDiff::edgesChanged() const {
+  return static_cast<size_t>(
+      std::count_if(edges.begin(), edges.end(), [](const EdgeDiff& edge) { return edge.change != Change::Same; }));
+}
+
+size_t MethodDiff::size() const {
+  return count(Change::Added) + count(Change::Removed) + count(Change::Changed) + edgesChanged();
+}
+
+Diff compare(const Side& base, const Side& head, const std::map<std::string, std::string>& renamedFiles) {
+  Diff out;
+  out.base = base.name;
+  out.head = head.name;
+  const size_t none = static_cast<size_t>(-1);
+  std::vector<size_t> toHead(base.methods.size(), none), toBase(head.methods.size(), none);
+  std::vector<Change> how(base.methods.size(), Change::Changed);
+  const auto headFileOf = [&](const MethodVersion& method) {
+    const auto found = renamedFiles.find(method.file);
+    return found == renamedFiles.end() ? method.file : found->second;
+  };
+  // 1. The same class, name and parameter types; in the same file first.
+  for (bool sameFile : {true, false}) {
+    std::map<std::string, std::vector<size_t>> byKey;
+    for (size_t h = 0; h < head.methods.size(); ++h) {
+      const MethodVersion& method = head.methods[h];
+      byKey[textKey({sameFile ? method.file : "", method.className, method.method, textKey(method.parameterTypes)})]
+          .push_back(h);
+    }
+    for (size_t b = 0; b < base.methods.size(); ++b) {
+      const MethodVersion& method = base.methods[b];
+      auto found = byKey.find(
+          textKey({sameFile ? headFileOf(method) : "", method.className, method.method, textKey(method.parameterTypes)}));
+      if (found == byKey.end()) continue;
+      for (size_t h : found->second)
+        if (toBase[h] == none) {
+          toHead[b] = h;
+          toBase[h] = b;
+          break;
+        }
+    }
+  }
+  // 2. and 3. Of what is left in a class, an overload whose parameters
+  // changed by its name and body, then a renamed method by its body.
+  std::vector<std::multiset<std::string>> bKeys(base.methods.size()), hKeys(head.methods.size());
+  for (size_t b = 0; b < base.methods.size(); ++b)
+    if (toHead[b] == none) bKeys[b] = bodyKeys(base.methods[b]);
+  for (size_t h = 0; h < head.methods.size(); ++h)
+    if (toBase[h] == none) hKeys[h] = bodyKeys(head.methods[h]);
+  for (bool sameName : {true, false}) {
+    struct Candidate {
+      double score;
+      size_t b, h;
+    };
+    std::vector<Candidate> candidates;
+    for (size_t b = 0; b < base.methods.size(); ++b) {
+      if (toHead[b] != none) continue;
+      for (size_t h = 0; h < head.methods.size(); ++h) {
+        if (toBase[h] != none) continue;
+        const MethodVersion &bm = base.methods[b], &hm = head.methods[h];
+        if (bm.className != hm.className || (bm.method == hm.method) != sameName) continue;
+        if (!bm.flow || !hm.flow) continue;
+        const double score = bodySimilarity(bKeys[b], hKeys[h]);
+        // An overload set of one on each side is the same method whatever
+        // its body became; a new name needs a body most of which stayed.
+        bool alone = false;
+        if (sameName) {
+          size_t bLeft = 0, hLeft = 0;
+          for (size_t k = 0; k < base.methods.size(); ++k)
+            bLeft += toHead[k] == none && base.methods[k].className == bm.className && base.methods[k].method == bm.method;
+          for (size_t k = 0; k < head.methods.size(); ++k)
+            hLeft += toBase[k] == none && head.methods[k].className == hm.className && head.methods[k].method == hm.method;
+          alone = bLeft == 1 && hLeft == 1;
+        }
+        if (alone || score >= (sameName ? 0.3 : 0.6)) candidates.push_back({alone ? 2.0 : score, b, h});
+      }
+    }
+    std::stable_sort(candidates.begin(), candidates.end(),
+                     [](const Candidate& x, const Candidate& y) { return x.score > y.score; });
+    for (const Candidate& candidate : candidates) {
+      if (toHead[candidate.b] != none || toBase[candidate.h] != none) continue;
+      toHead[candidate.b] = candidate.h;
+      toBase[candidate.h] = candidate.b;
+      how[candidate.b] = sameName ? Change::Changed : Change::Renamed;
+    }
+  }
+  for (size_t b = 0; b < base.methods.size(); ++b) {
+    if (toHead[b] == none) {
+      out.methods.push_back(compareMethods(&base.methods[b], nullptr, Change::Removed));
+      continue;
+    }
+    const MethodVersion& bm = base.methods[b];
+    const MethodVersion& hm = head.methods[toHead[b]];
+    if (how[b] == Change::Changed && !bm.fingerprint.empty() && bm.fingerprint == hm.fingerprint &&
+        bm.signature == hm.signature) {
+      ++out.unchanged;
+      continue;
+    }
+    MethodDiff method = compareMethods(&bm, &hm, how[b]);
+    if (method.change == Change::Changed && unchanged(method)) {
+      ++out.unchanged;
+      continue;
+    }
+    out.methods.push_back(std::move(method));
+  }
+  for (size_t h = 0; h < head.methods.size(); ++h)
+    if (toBase[h] == none) out.methods.push_back(compareMethods(nullptr, &head.methods[h], Change::Added));
+  std::stable_sort(out.methods.begin(), out.methods.end(), [](const MethodDiff& x, const MethodDiff& y) {
+    const MethodVersion &a = x.shown(), &b = y.shown();
+    if (a.file != b.file) return a.file < b.file;
+    return a.line < b.line;
+  });
+  return out;
+}
+
+MergedFlow mergedFlow(const MethodDiff& method, bool markTexts) {
+  MergedFlow out;
+  const MethodVersion& shown = method.shown();
+  out.flow.file = shown.file;
+  out.flow.className = shown.className;
+  out.flow.method = shown.method;
+  out.flow.line = shown.line;
+  std::vector<size_t> local(method.nodes.size());
+  out.flow.graphs.resize(method.graphs.size());
+  out.nodeChanges.resize(method.graphs.size());
+  out.edgeChanges.resize(method.graphs.size());
+  for (size_t g = 0; g < method.graphs.size(); ++g) {
+    cfg::Graph& graph = out.flow.graphs[g];
+    graph.title = method.graphs[g].title;
+    cfg::Region body;
+    body.kind = cfg::RegionKind::Body;
+    body.title = graph.title;
+    graph.regions.push_back(body);
+  }
+  // The start of each graph goes first, as a graph's node 0 is its start.
+  std::vector<size_t> order;
+  for (size_t k = 0; k < method.nodes.size(); ++k)
+    if (method.nodes[k].kind == NodeKind::Start) order.push_back(k);
+  for (size_t k = 0; k < method.nodes.size(); ++k)
+    if (method.nodes[k].kind != NodeKind::Start) order.push_back(k);
+  for (size_t k : order) {
+    const NodeDiff& node = method.nodes[k];
+    cfg::Graph& graph = out.flow.graphs[node.graph];
+    cfg::Node made;
+    made.kind = node.kind;
+    const char* mark = node.change == Change::Added     ? "+ "
+                       : node.change == Change::Removed ? "\u2212 "
+                       : node.change == Change::Changed ? "~ "
+                                                        : "";
+    made.text = markTexts ? mark + node.text : node.text;
+    const std::vector<int32_t>& lines = node.headLines.empty() ? node.baseLines : node.headLines;
+    made.lines = lines;
+    if (!lines.empty()) {
+      made.firstLine = *std::min_element(lines.begin(), lines.end());
+      made.lastLine = *std::max_element(lines.begin(), lines.end());
+    }
+    local[k] = graph.nodes.size();
+    if (node.kind == NodeKind::Start && graph.nodes.empty()) graph.start = 0;
+    if (node.kind == NodeKind::End && !graph.end) graph.end = graph.nodes.size();
+    if (node.kind == NodeKind::Exit && !graph.exit) graph.exit = graph.nodes.size();
+    graph.nodes.push_back(std::move(made));
+    out.nodeChanges[node.graph].push_back(node.change);
+  }
+  for (size_t g = 0; g < method.graphs.size(); ++g) {
+    if (method.graphs[g].parentNode) {
+      const size_t parent = *method.graphs[g].parentNode;
+      out.flow.graphs[g].parentGraph = method.nodes[parent].graph;
+      out.flow.graphs[g].parentNode = local[parent];
+      out.flow.graphs[method.nodes[parent].graph].nodes[local[parent]].lambdas.push_back(g);
+    }
+  }
+  for (const EdgeDiff& edge : method.edges) {
+    const size_t g = method.nodes[edge.from].graph;
+    if (method.nodes[edge.to].graph != g) continue;
+    cfg::Edge made;
+    made.from = local[edge.from];
+    made.to = local[edge.to];
+    made.kind = edge.kind;
+    made.back = edge.back;
+    const char* mark = edge.change == Change::Added ? "+" : edge.change == Change::Removed ? "\u2212" : "";
+    made.label = markTexts && *mark ? (edge.label.empty() ? std::string(mark) : std::string(mark) + " " + edge.label)
+                                    : edge.label;
+    out.flow.graphs[g].edges.push_back(std::move(made));
+    out.edgeChanges[g].push_back(edge.change);
+  }
+  return out;
+}
+
+}  // namespace diff

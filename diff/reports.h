@@ -1,0 +1,38 @@
+// The forms a diff is written in: JSON for tools, one line a method for
+// the terminal, Markdown for a pull-request comment, and an HTML site.
+#pragma once
+
+#include <string>
+
+#include "diff/model.h"
+#include "errors/problem.h"
+
+namespace diff {
+
+std::string diffJson(const Diff& diff);
+
+// "src/Shop.java:42 Shop.checkout changed: +2 nodes, ~1; CC 5 → 6", one a
+// listed method, then how many were unchanged.
+std::string diffSummary(const Diff& diff);
+
+// GitHub's limits on a comment and on one Mermaid block in it.
+struct MarkdownLimits {
+  size_t comment = 65536;
+  size_t block = 50000;
+  size_t blockEdges = 500;
+};
+
+// The table of the listed methods (with links below linkPrefix when it is
+// given), then each changed or added method's merged flowchart, the largest
+// change first; within the limits.
+std::string diffMarkdown(const Diff& diff, const std::string& linkPrefix, const MarkdownLimits& limits = {});
+
+// The Mermaid text of one method's merged flowchart within the limits: the
+// whole union, or, when that is too large, the changed nodes with their
+// neighbours and a note of what is left out; empty when even that is.
+std::string mergedMermaid(const MethodDiff& method, const MarkdownLimits& limits);
+
+// The site below folder: index.html and a page per listed method.
+errors::Status writeDiffSite(const Diff& diff, const std::string& folder);
+
+}  // namespace diff

@@ -1,0 +1,257 @@
+// The HTML site of a diff: an index of the listed methods with their
+// measures before and after (sortable by the batch site's script), and a
+// page per method with its merged flowchart, both sides' flowcharts side
+// by side, its calls added and removed, and both sides' source lines.
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <set>
+
+#include "diff/reports.h"
+#include "files/atomic_file.h"
+#include "flowdraw/drawing.h"
+#include "pipeline/method_flowchart.h"
+#include "render/host/drawing_svg.h"
+#include "site/site_assets.h"
+#include "text/text_output.h"
+
+namespace diff {
+
+extern const std::string_view kDiffStyle;
+
+namespace {
+
+namespace fs = std::filesystem;
+using text::htmlEscaped;
+
+// The drawing host's frame takes ASCII with character references.
+std::string asciiHtml(std::string_view utf8) {
+  const std::string escaped = htmlEscaped(utf8);
+  std::string out;
+  for (size_t i = 0; i < escaped.size();) {
+    const unsigned char c = static_cast<unsigned char>(escaped[i]);
+    if (c < 0x80) {
+      out += escaped[i++];
+      continue;
+    }
+    const int length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+    uint32_t code = length == 1 ? c : c & (0x7F >> length);
+    for (int k = 1; k < length && i + k < escaped.size(); ++k)
+      code = (code << 6) | (static_cast<unsigned char>(escaped[i + k]) & 0x3F);
+    out += "&#" + std::to_string(code) + ";";
+    i += length;
+  }
+  return out;
+}
+
+std::string measure(const MethodVersion* side, int64_t Measures::*member) {
+  return side && side->measures ? std::to_string((*side->measures).*member) : "";
+}
+
+std::string delta(const MethodDiff& method, int64_t Measures::*member) {
+  if (!method.base || !method.head || !method.base->measures || !method.head->measures) return "";
+  const int64_t change = (*method.head->measures).*member - (*method.base->measures).*member;
+  return change > 0 ? "+" + std::to_string(change) : change < 0 ? "\u2212" + std::to_string(-change) : "0";
+}
+
+std::string pageName(size_t index) { return "m" + std::to_string(index + 1); }
+
+std::string page(const std::string& title, const std::string& assets, const std::string& body) {
+  return "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">\n<title>" + htmlEscaped(title) +
+         "</title>\n<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+         "<link rel=\"stylesheet\" href=\"" + assets + "site.css\">\n<link rel=\"stylesheet\" href=\"" + assets +
+         "diff.css\">\n<script src=\"" + assets + "site.js\" defer></script>\n</head>\n<body>\n" + body +
+         "</body></html>\n";
+}
+
+const char* markOf(Change change) {
+  switch (change) {
+    case Change::Added: return "+";
+    case Change::Removed: return "\u2212";
+    case Change::Changed: return "~";
+    default: return "";
+  }
+}
+
+// One flowchart as a drawing page of its own, with a way back.
+errors::Status writeDrawing(const cfg::MethodFlow& flow, const std::string& path, const std::string& title,
+                            const std::string& back, std::string& why) {
+  flowdraw::DrawOptions options;
+  errors::Result<flowdraw::FlowDrawing> drawn = flowdraw::drawMethodFlow(flow, pipeline::flowchartMasters(), options);
+  if (!drawn) {
+    why = drawn.problem().message;
+    return errors::Status();
+  }
+  host::HtmlFrame frame;
+  frame.titleHtml = asciiHtml(title);
+  frame.headerHtml = "<ol class=\"crumbs\"><li><a href=\"" + back + "\">" + asciiHtml("\u2190 the method's changes") +
+                     "</a></li></ol>";
+  return files::writeAtomically(path, host::drawingHtml(*drawn->drawing, 1033, frame));
+}
+
+// The calls of the head not in the base (added) and of the base not in
+// the head (removed), as many times as they are more.
+std::pair<std::vector<std::string>, std::vector<std::string>> messageChanges(const MethodDiff& method) {
+  std::map<std::string, int> count;
+  if (method.head)
+    for (const std::string& message : method.head->messages) ++count[message];
+  if (method.base)
+    for (const std::string& message : method.base->messages) --count[message];
+  std::vector<std::string> added, removed;
+  if (method.head)
+    for (const std::string& message : method.head->messages)
+      if (count[message] > 0) {
+        --count[message];
+        added.push_back(message);
+      }
+  if (method.base)
+    for (const std::string& message : method.base->messages)
+      if (count[message] < 0) {
+        ++count[message];
+        removed.push_back(message);
+      }
+  return {added, removed};
+}
+
+std::string sourceTable(const MethodVersion& side, const char* prefix, const std::set<int32_t>& marked) {
+  std::string out = "<table class=\"source\">";
+  for (size_t k = 0; k < side.source.size(); ++k) {
+    const int32_t line = side.sourceLine + static_cast<int32_t>(k);
+    out += std::string("<tr id=\"") + prefix + std::to_string(line) + "\"" +
+           (marked.count(line) ? " class=\"marked\"" : "") + "><th>" + std::to_string(line) + "</th><td><code>" +
+           htmlEscaped(side.source[k]) + "</code></td></tr>";
+  }
+  return out + "</table>";
+}
+
+std::string lineLinks(const std::vector<int32_t>& lines, const char* prefix) {
+  std::string out;
+  for (int32_t line : lines)
+    out += (out.empty() ? "" : ", ") + std::string("<a href=\"#") + prefix + std::to_string(line) + "\">" +
+           std::to_string(line) + "</a>";
+  return out;
+}
+
+std::string methodPage(const MethodDiff& method, size_t index, const std::string& folder, std::string& problems) {
+  const MethodVersion& shown = method.shown();
+  const std::string name = pageName(index);
+  const std::string title = shown.className + "." + shown.signature;
+  std::string body = "<ol class=\"crumbs\"><li><a href=\"../index.html\">index</a></li><li>" + htmlEscaped(shown.file) +
+                     "</li><li>" + htmlEscaped(title) + "</li></ol>\n<h1>" + htmlEscaped(title) + " <small>" +
+                     std::string(changeName(method.change)) + "</small></h1>\n";
+  if (method.change == Change::Renamed || (method.base && method.head && method.base->signature != method.head->signature))
+    body += "<p>Was <code>" + htmlEscaped(method.base->className + "." + method.base->signature) + "</code> in " +
+            htmlEscaped(method.base->file) + ".</p>\n";
+  body += "<table class=\"measures\"><tr><th></th><th>base</th><th>head</th><th>change</th></tr>";
+  for (const auto& [label, member] : {std::pair("CC", &Measures::complexity), std::pair("COG", &Measures::cognitive),
+                                      std::pair("NLOC", &Measures::nloc)})
+    body += std::string("<tr><th>") + label + "</th><td>" + measure(method.base, member) + "</td><td>" +
+            measure(method.head, member) + "</td><td>" + delta(method, member) + "</td></tr>";
+  body += "</table>\n";
+  body += "<p class=\"legend\">Marks: <span class=\"added\">+ added</span> <span class=\"removed\">\u2212 removed</span> "
+          "<span class=\"changed\">~ changed</span>; a node's mark leads its text, an arrow's its label.</p>\n";
+  // The flowcharts: merged, then base and head side by side.
+  const auto drawing = [&](const cfg::MethodFlow& flow, const std::string& suffix, const std::string& caption) {
+    std::string why;
+    const std::string file = name + "-" + suffix + ".html";
+    if (errors::Status saved = writeDrawing(flow, (fs::path(folder) / file).string(), title + " (" + caption + ")",
+                                            name + ".html", why);
+        !saved || !why.empty()) {
+      if (why.empty()) problems += file + ": cannot be written\n";
+      return "<figure><figcaption>" + htmlEscaped(caption) + "</figcaption><p>not drawn: " + htmlEscaped(why) +
+             "</p></figure>";
+    }
+    return "<figure><figcaption><a href=\"" + file + "\">" + htmlEscaped(caption) + "</a></figcaption><iframe src=\"" +
+           file + "\" title=\"" + htmlEscaped(caption) + "\"></iframe></figure>";
+  };
+  body += "<section class=\"merged\">" + drawing(mergedFlow(method, true).flow, "merged", "both versions merged") +
+          "</section>\n<section class=\"sides\">";
+  body += method.base && method.base->flow ? drawing(*method.base->flow, "base", "base") : "<figure><p>no base</p></figure>";
+  body += method.head && method.head->flow ? drawing(*method.head->flow, "head", "head") : "<figure><p>no head</p></figure>";
+  body += "</section>\n";
+  // What changed, node by node, linked to the lines of both sides.
+  std::set<int32_t> baseMarked, headMarked;
+  body += "<h2>Changed nodes</h2>\n<table class=\"nodes\"><tr><th>mark</th><th>kind</th><th>text</th><th>base lines</th>"
+          "<th>head lines</th></tr>";
+  for (const NodeDiff& node : method.nodes) {
+    if (node.change == Change::Same) continue;
+    baseMarked.insert(node.baseLines.begin(), node.baseLines.end());
+    headMarked.insert(node.headLines.begin(), node.headLines.end());
+    body += std::string("<tr class=\"") + std::string(changeName(node.change)) + "\"><td>" + markOf(node.change) +
+            "</td><td>" + std::string(cfg::kindName(node.kind)) + "</td><td><code>" + htmlEscaped(node.text) + "</code>" +
+            (node.change == Change::Changed && node.baseText ? "<br>was <code>" + htmlEscaped(*node.baseText) + "</code>"
+                                                             : std::string()) +
+            "</td><td>" + lineLinks(node.baseLines, "b") + "</td><td>" + lineLinks(node.headLines, "h") + "</td></tr>";
+  }
+  body += "</table>\n";
+  const auto [added, removed] = messageChanges(method);
+  body += "<h2>Calls (sequence-diagram messages)</h2>\n<ul class=\"messages\">";
+  for (const std::string& message : added) body += "<li class=\"added\">+ <code>" + htmlEscaped(message) + "</code></li>";
+  for (const std::string& message : removed)
+    body += "<li class=\"removed\">\u2212 <code>" + htmlEscaped(message) + "</code></li>";
+  if (added.empty() && removed.empty()) body += "<li>no call added or removed</li>";
+  body += "</ul>\n<h2>Source</h2>\n<section class=\"sides\">";
+  body += method.base ? "<figure><figcaption>base: " + htmlEscaped(method.base->file) + "</figcaption>" +
+                            sourceTable(*method.base, "b", baseMarked) + "</figure>"
+                      : std::string("<figure><p>no base</p></figure>");
+  body += method.head ? "<figure><figcaption>head: " + htmlEscaped(method.head->file) + "</figcaption>" +
+                            sourceTable(*method.head, "h", headMarked) + "</figure>"
+                      : std::string("<figure><p>no head</p></figure>");
+  body += "</section>\n";
+  return page(title, "../site/", body);
+}
+
+std::string indexPage(const Diff& diff) {
+  std::string body = "<h1>Control-flow changes: " + htmlEscaped(diff.base) + " \u2192 " + htmlEscaped(diff.head) +
+                     "</h1>\n<p>" + std::to_string(diff.methods.size()) + " methods listed, " +
+                     std::to_string(diff.unchanged) + " unchanged (reformatted, commented or moved only).</p>\n";
+  if (!diff.failures.empty()) {
+    body += "<h2>Not compared</h2><ul>";
+    for (const FileFailure& failure : diff.failures)
+      body += "<li>" + htmlEscaped(failure.file) + ":" + std::to_string(failure.line) + " (" +
+              htmlEscaped(failure.side) + "): " + htmlEscaped(failure.message) + "</li>";
+    body += "</ul>\n";
+  }
+  body += "<table class=\"sortable\" id=\"methods\"><thead><tr><th>file</th><th>method</th><th>change</th>"
+          "<th>CC before</th><th>CC after</th><th>\u0394CC</th><th>COG before</th><th>COG after</th><th>\u0394COG</th>"
+          "<th>\u0394NLOC</th><th>+ nodes</th><th>\u2212 nodes</th><th>~ nodes</th></tr></thead><tbody>\n";
+  for (size_t k = 0; k < diff.methods.size(); ++k) {
+    const MethodDiff& method = diff.methods[k];
+    const MethodVersion& shown = method.shown();
+    body += "<tr><td>" + htmlEscaped(shown.file) + ":" + std::to_string(shown.line) + "</td><td><a href=\"methods/" +
+            pageName(k) + ".html\">" + htmlEscaped(shown.className + "." + shown.signature) + "</a></td><td>" +
+            std::string(changeName(method.change)) + "</td><td>" + measure(method.base, &Measures::complexity) +
+            "</td><td>" + measure(method.head, &Measures::complexity) + "</td><td>" +
+            delta(method, &Measures::complexity) + "</td><td>" + measure(method.base, &Measures::cognitive) +
+            "</td><td>" + measure(method.head, &Measures::cognitive) + "</td><td>" +
+            delta(method, &Measures::cognitive) + "</td><td>" + delta(method, &Measures::nloc) + "</td><td>" +
+            std::to_string(method.count(Change::Added)) + "</td><td>" + std::to_string(method.count(Change::Removed)) +
+            "</td><td>" + std::to_string(method.count(Change::Changed)) + "</td></tr>\n";
+  }
+  body += "</tbody></table>\n";
+  return page("Control-flow changes", "site/", body);
+}
+
+}  // namespace
+
+errors::Status writeDiffSite(const Diff& diff, const std::string& folder) {
+  std::error_code ec;
+  const fs::path root(folder);
+  fs::create_directories(root / "site", ec);
+  if (!ec) fs::create_directories(root / "methods", ec);
+  if (ec) return errors::Problem::fromSystem(folder + ": cannot make the folder", ec.value());
+  const auto write = [](const fs::path& path, std::string_view bytes) { return files::writeAtomically(path.string(), bytes); };
+  for (const auto& [name, bytes] : {std::pair("site.css", site::kSiteStyle), std::pair("site.js", site::kSiteScript),
+                                    std::pair("diff.css", kDiffStyle)})
+    if (errors::Status saved = write(root / "site" / name, bytes); !saved) return saved;
+  std::string problems;
+  for (size_t k = 0; k < diff.methods.size(); ++k)
+    if (errors::Status saved = write(root / "methods" / (pageName(k) + ".html"),
+                                     methodPage(diff.methods[k], k, (root / "methods").string(), problems));
+        !saved)
+      return saved;
+  if (!problems.empty()) return errors::Problem(errors::Problem::Kind::Failed, problems);
+  return write(root / "index.html", indexPage(diff));
+}
+
+}  // namespace diff

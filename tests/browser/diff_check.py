@@ -1,0 +1,230 @@
+"""`flowchart diff`'s reports in the browser check's Chromium.
+
+draw() writes, into OUT/diff: three real changes, each as a Markdown report
+and an HTML site (two JDK classes edited here: HashMap.putVal gains a guard
+clause and a changed condition, ThreadPoolExecutor.execute an extracted
+variable and a try/finally round its last steps; and a change from this
+repository's own history, a call added to a fixture's method), and a
+generated change too large for one Mermaid block.  check() renders every
+Mermaid block of the reports with the npm mermaid package at GitHub's limits
+(no error, every node declared drawn), and opens each site: the index sorts,
+a method's page shows the merged flowchart and both sides' drawings.
+"""
+import json
+import os
+import re
+import shutil
+import subprocess
+import time
+import zipfile
+
+# A change of this repository's history: Shop.audit called from Inventory.priceOf.
+HISTORY_COMMIT = "a768d9a"
+HISTORY_PATH = "tests/fixtures/sequence"
+
+# (class file, [(text, replacement)], method page to show)
+JDK_EDITS = (
+    ("java.base/java/util/HashMap.java", [
+        ("        Node<K,V>[] tab; Node<K,V> p; int n, i;\n        if ((tab = table) == null || (n = tab.length) == 0)\n"
+         "            n = (tab = resize()).length;",
+         "        Node<K,V>[] tab; Node<K,V> p; int n, i;\n        if (key == null && value == null && !evict)\n"
+         "            return null;\n        if ((tab = table) == null || (n = tab.length) == 0)\n"
+         "            n = (tab = resize()).length;"),
+        ("        if (++size > threshold)\n            resize();\n        afterNodeInsertion(evict);",
+         "        if (++size >= threshold)\n            resize();\n        afterNodeInsertion(evict);"),
+    ], "putVal"),
+    ("java.base/java/util/concurrent/ThreadPoolExecutor.java", [
+        ("        int c = ctl.get();\n        if (workerCountOf(c) < corePoolSize) {\n            if (addWorker(command, true))",
+         "        int c = ctl.get();\n        boolean underCore = workerCountOf(c) < corePoolSize;\n"
+         "        if (underCore) {\n            if (addWorker(command, true))"),
+        ("        if (isRunning(c) && workQueue.offer(command)) {\n            int recheck = ctl.get();\n"
+         "            if (! isRunning(recheck) && remove(command))\n                reject(command);\n"
+         "            else if (workerCountOf(recheck) == 0)\n                addWorker(null, false);\n        }\n"
+         "        else if (!addWorker(command, false))\n            reject(command);\n",
+         "        mainLock.lock();\n        try {\n"
+         "        if (isRunning(c) && workQueue.offer(command)) {\n            int recheck = ctl.get();\n"
+         "            if (! isRunning(recheck) && remove(command))\n                reject(command);\n"
+         "            else if (workerCountOf(recheck) == 0)\n                addWorker(null, false);\n        }\n"
+         "        else if (!addWorker(command, false))\n            reject(command);\n"
+         "        } finally {\n            mainLock.unlock();\n        }\n"),
+    ], "execute"),
+)
+
+NODE = re.compile(r"^\s+([A-Za-z_][\w-]*)\s*(\(\[|\[\[|\[/|\[\\|\[|\(\(|\(|\{\{|\{|>)", re.M)
+NOT_NODES = {"class", "classDef", "linkStyle", "subgraph", "end", "style", "click"}
+
+
+def _run(command, cwd):
+    return subprocess.run(command, cwd=cwd, capture_output=True, text=True)
+
+
+def _blocks(path):
+    if not os.path.exists(path):
+        return []
+    with open(path, encoding="utf-8") as f:
+        return re.findall(r"```mermaid\n(.*?)```", f.read(), re.S)
+
+
+def _large_change(folder):
+    """Two versions of a class whose one method is too large for a Mermaid
+    block on GitHub, changed in one branch among hundreds."""
+    def version(changed):
+        body = "".join(f"    if (x == {k if k != 150 or not changed else 9150}) {{ x += {k}; }}\n" for k in range(400))
+        return f"class Big {{\n  int large(int x) {{\n{body}    return x;\n  }}\n}}\n"
+    for name, changed in (("Big-old.java", False), ("Big-new.java", True)):
+        with open(os.path.join(folder, name), "w", encoding="utf-8") as f:
+            f.write(version(changed))
+
+
+def draw(args, out):
+    folder = os.path.join(out, "diff")
+    os.makedirs(folder, exist_ok=True)
+    flowchart, src = args.flowchart, args.source_dir
+    changes = []  # {name, site, md, method, failed}
+
+    def diff(name, command_args, cwd, method):
+        site, md = os.path.join(folder, name), os.path.join(folder, name + ".md")
+        made = _run([flowchart, "diff", "-o", site] + command_args, cwd)
+        made_md = _run([flowchart, "diff", "-o", md] + command_args, cwd)
+        failed = "" if made.returncode == 0 and made_md.returncode == 0 else (made.stderr + made_md.stderr).strip()
+        changes.append({"name": name, "site": name, "md": name + ".md", "method": method, "failed": failed})
+
+    if os.path.isfile(args.jdk_sources):
+        with zipfile.ZipFile(args.jdk_sources) as archive:
+            for path, edits, method in JDK_EDITS:
+                stem = os.path.splitext(os.path.basename(path))[0]
+                base, head = os.path.join(folder, stem + "-base.java"), os.path.join(folder, stem + "-head.java")
+                text = archive.read(path).decode("utf-8")
+                with open(base, "w", encoding="utf-8") as f:
+                    f.write(text)
+                for old, new in edits:
+                    if old not in text:
+                        changes.append({"name": stem, "failed": f"the edit of {stem} no longer applies"})
+                    text = text.replace(old, new, 1)
+                with open(head, "w", encoding="utf-8") as f:
+                    f.write(text)
+                diff(stem, [os.path.basename(base), os.path.basename(head)], folder, method)
+    if _run(["git", "rev-parse", "--verify", "--quiet", HISTORY_COMMIT + "^{commit}"], src).returncode == 0:
+        diff("history", [HISTORY_COMMIT + "~1", HISTORY_COMMIT, "--", HISTORY_PATH], src, "priceOf")
+    _large_change(folder)
+    made = _run([flowchart, "diff", "Big-old.java", "Big-new.java", "-o", "large.md"], folder)
+    if made.returncode != 0:
+        changes.append({"name": "large", "failed": made.stderr.strip()})
+
+    entries = []
+    for change in changes + [{"name": "large", "md": "large.md"}]:
+        for k, block in enumerate(_blocks(os.path.join(folder, change.get("md", "")))):
+            nodes = {m.group(1) for m in NODE.finditer(block) if m.group(1) not in NOT_NODES}
+            entries.append({"name": f"{change['name']}.md block {k + 1}", "text": block, "nodes": len(nodes),
+                            "large": change["name"] == "large"})
+    modules = os.path.join(args.node_modules, "mermaid/dist/mermaid.min.js") if args.node_modules else ""
+    with open(os.path.join(folder, "render.html"), "w", encoding="utf-8") as f:
+        f.write(_render_page(modules, entries))
+    with open(os.path.join(folder, "changes.json"), "w", encoding="utf-8") as f:
+        json.dump(changes, f)
+
+
+def _render_page(mermaid_js, entries):
+    return """<!DOCTYPE html><html><head><meta charset="utf-8"><title>Mermaid of flowchart diff</title>
+<script src="file://%s"></script></head><body><div id="scratch"></div>
+<script>
+const entries = %s;
+window.results = null;
+window.addEventListener('load', () => setTimeout(async () => {
+  if (typeof mermaid === 'undefined') { window.results = 'mermaid did not load'; return; }
+  // GitHub's limits are Mermaid's defaults: 50,000 characters, 500 edges.
+  mermaid.initialize({startOnLoad: false, securityLevel: 'strict'});
+  const results = [];
+  for (let i = 0; i < entries.length; i++) {
+    await new Promise(resolve => setTimeout(resolve, 0));
+    const e = entries[i];
+    try {
+      const {svg} = await mermaid.render('d' + i, e.text);
+      const holder = document.getElementById('scratch');
+      holder.innerHTML = svg;
+      const s = holder.querySelector('svg');
+      results.push({name: e.name, large: e.large, nodes: s.querySelectorAll('g.node').length, wantNodes: e.nodes,
+                    dashed: [...s.querySelectorAll('path.flowchart-link')].filter(
+                        p => getComputedStyle(p).strokeDasharray !== 'none').length,
+                    text: s.textContent, error: s.querySelector('.error-icon') ? 'drawn as an error' : ''});
+      if (i < 2) document.body.insertAdjacentHTML('beforeend', '<h2>' + e.name + '</h2>' + svg);
+      holder.innerHTML = '';
+    } catch (error) {
+      results.push({name: e.name, error: String(error && error.message || error)});
+    }
+  }
+  window.results = results;
+}, 0));
+</script></body></html>
+""" % (mermaid_js, json.dumps(entries))
+
+
+def check(page, check):
+    folder = os.path.join(page.out, "diff")
+    if not os.path.exists(os.path.join(folder, "changes.json")):
+        check(False, "flowchart diff's reports were made")
+        return
+    with open(os.path.join(folder, "changes.json"), encoding="utf-8") as f:
+        changes = json.load(f)
+    failed = [c for c in changes if c.get("failed")]
+    check(not failed, "flowchart diff made every report" + (f": {failed}" if failed else ""))
+    print("diff/render.html")
+    page.open("diff/render.html")
+    end = time.monotonic() + 120
+    while not page.evaluate("window.results !== null") and time.monotonic() < end:
+        time.sleep(0.25)
+    results = page.evaluate("window.results")
+    if not isinstance(results, list):
+        check(False, f"Mermaid rendered the diff reports' blocks: {results!r}")
+        return
+    errors = [r for r in results if r.get("error")]
+    check(results and not errors, f"Mermaid renders all {len(results)} blocks of the diff reports at GitHub's limits"
+                                  + (f": {errors[:3]}" if errors else ""))
+    wrong = [(r["name"], r["nodes"], r["wantNodes"]) for r in results if not r.get("error") and r["nodes"] != r["wantNodes"]]
+    check(not wrong, "each block draws every node it declares" + (f": {wrong}" if wrong else ""))
+    unmarked = [r["name"] for r in results
+                if not r.get("error") and not re.search("[+~\u2212][ \u00a0]", r["text"])]
+    check(not unmarked, "every block's changed nodes say so in their text (+, ~, \u2212)"
+                        + (f": {unmarked}" if unmarked else ""))
+    # Mermaid reads a label as Markdown: a mark must not turn into a list.
+    misread = [r["name"] for r in results if "Unsupported markdown" in r.get("text", "")]
+    check(not misread, "no label is misread as Markdown" + (f": {misread}" if misread else ""))
+    large = [r for r in results if r.get("large") and not r.get("error")]
+    check(len(large) == 1 and "unchanged nodes not shown" in large[0]["text"] and "9150" in large[0]["text"],
+          "a method too large for a block shows its changed region")
+    page.screenshot("diff-mermaid.png")
+
+    for change in changes:
+        if not change.get("site") or change.get("failed"):
+            continue
+        site = change["site"]
+        page.open(f"diff/{site}/index.html")
+        rows = page.evaluate("document.querySelectorAll('#methods tbody tr').length")
+        link = page.evaluate("(() => { const a = [...document.querySelectorAll('#methods a')].find(a => "
+                             f"a.textContent.includes('.{change['method']}(')); return a ? a.getAttribute('href') : null; }})()")
+        check(rows >= 1 and link, f"{site}: the index lists {rows} methods, {change['method']} among them")
+        if rows > 1:
+            first = page.evaluate("document.querySelector('#methods tbody tr td:nth-child(6)').textContent")
+            page.click("#methods thead th:nth-child(6)", "the ΔCC header")
+            page.click("#methods thead th:nth-child(6)", "the ΔCC header")
+            sorted_ = page.evaluate("document.querySelector('#methods thead th:nth-child(6)')"
+                                    ".getAttribute('aria-sort')")
+            check(sorted_ in ("ascending", "descending"), f"{site}: the index sorts by ΔCC (was {first!r} first)")
+        if not link:
+            continue
+        # Tall enough that the side-by-side drawings are in view: a frame
+        # out of view is not painted into the screenshot.
+        page.set_window(1400, 2200)
+        page.open(f"diff/{site}/{link}")
+        page.settled()
+        frames = page.evaluate("[...document.querySelectorAll('iframe')].map(f => f.getAttribute('src'))")
+        check(len(frames) >= 2, f"{site}: the method's page holds the merged drawing and the sides ({frames})")
+        page.screenshot(f"diff-{site}.png")
+        merged = [f for f in frames if f.endswith("-merged.html")]
+        if merged:
+            page.set_window(1400, 1000)
+            page.open(f"diff/{site}/methods/{merged[0]}")
+            text = page.evaluate("document.body.textContent")
+            check(("+ " in text or "~ " in text), f"{site}: the merged drawing marks what changed in its texts")
+            page.screenshot(f"diff-{site}-merged.png")
+        page.set_window(1280, 1000)

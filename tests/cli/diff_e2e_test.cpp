@@ -1,0 +1,349 @@
+// flowchart diff run on pairs of real Java sources, grouped by the kind of
+// change a reviewer meets, and on git repositories made for the test.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <regex>
+
+#include "tests/cli/cli_run.h"
+
+namespace {
+
+using nlohmann::json;
+using testing_support::readFile;
+using testing_support::TempDir;
+using testing_support::writeFile;
+
+// Runs diff OLD.java NEW.java -o OUT.json on the two sources; the report.
+json diffOf(const std::string& before, const std::string& after, int expectedExit = 0) {
+  TempDir dir;
+  writeFile(dir.path() / "Old.java", before);
+  writeFile(dir.path() / "New.java", after);
+  const auto run = runFlowchart({"diff", "Old.java", "New.java", "-o", "out.json"}, dir.path());
+  EXPECT_EQ(run.exitCode, expectedExit) << run.err;
+  return json::parse(readFile(dir.path() / "out.json"));
+}
+
+// "change kind text" for each node that is not the same, in order.
+std::vector<std::string> nodeChanges(const json& method) {
+  std::vector<std::string> out;
+  for (const json& node : method["nodes"])
+    if (node["change"] != "same")
+      out.push_back(node["change"].get<std::string>() + " " + node["kind"].get<std::string>() + " " +
+                    node["text"].get<std::string>());
+  return out;
+}
+
+const json* methodNamed(const json& report, const std::string& signature) {
+  for (const json& method : report["methods"])
+    if (method["signature"] == signature) return &method;
+  return nullptr;
+}
+
+// Reformatting, comments and moving a method: nothing is listed.
+TEST(DiffCommand, LayoutOnlyChangesListNoMethod) {
+  const std::string before =
+      "class K {\n"
+      "  int a(int x) { if (x > 0) { return x + 1; } return 0; }\n"
+      "  String b(String s) { return s == null ? \"a  b\" : s.trim(); }\n"
+      "  void c() { for (int i = 0; i < 3; i++) System.out.println(i); }\n"
+      "}\n";
+  const std::string after =
+      "class K {\n"
+      "  // moved up, reformatted and commented\n"
+      "  void c()\n  {\n    for (int i=0; i<3; i++)   /* loop */\n      System.out.println( i );\n  }\n"
+      "  int a(int x) {\n    if (x>0) {\n      return x+1; // one more\n    }\n    return 0;\n  }\n"
+      "  /** Trimmed. */\n  String b(String s) {\n    return s == null\n        ? \"a  b\"\n        : s.trim();\n  }\n"
+      "}\n";
+  const json report = diffOf(before, after);
+  EXPECT_EQ(report["methods"].size(), 0u) << report.dump();
+  EXPECT_EQ(report["unchanged"], 3);
+  // A space inside a literal is no layout.
+  std::string literal = before;
+  literal.replace(literal.find("\"a  b\""), 6, "\"a b\"");
+  const json changed = diffOf(before, literal);
+  ASSERT_EQ(changed["methods"].size(), 1u);
+  EXPECT_EQ(nodeChanges(changed["methods"][0]),
+            std::vector<std::string>{"changed return return s == null ? \"a b\" : s.trim()"});
+}
+
+// A new guard clause is its decision and its statement added; a changed
+// condition is one changed decision.  The whole report is compared.
+TEST(DiffCommand, GuardClauseAndChangedConditionWholeReport) {
+  TempDir dir;
+  writeFile(dir.path() / "A.java",
+            "class G {\n  int f(int[] a) {\n    int n = a.length;\n    return n;\n  }\n"
+            "  int g(int x) {\n    if (x > 0) {\n      x--;\n    }\n    return x;\n  }\n}\n");
+  writeFile(dir.path() / "B.java",
+            "class G {\n  int f(int[] a) {\n    if (a == null) {\n      return 0;\n    }\n    int n = a.length;\n"
+            "    return n;\n  }\n  int g(int x) {\n    if (x >= 0) {\n      x--;\n    }\n    return x;\n  }\n}\n");
+  const auto run = runFlowchart({"diff", "A.java", "B.java", "-o", "out.json"}, dir.path());
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  const std::string expected =
+      R"x({"base":"A.java","head":"B.java","methods":[{"change":"changed","file":"B.java","baseFile":"A.java","class":"G","method":"f","signature":"f(int[])","baseMethod":"f(int[])","baseLine":2,"headLine":2,"measures":{"base":{"complexity":1,"cognitive":0,"nloc":4},"head":{"complexity":2,"cognitive":1,"nloc":7}},"nodes":[{"id":"n0","change":"same","kind":"start","text":"f(int[] a)","baseText":"f(int[] a)","baseLines":[],"headLines":[]},{"id":"n1","change":"added","kind":"decision","text":"if (a == null)","baseText":null,"baseLines":[],"headLines":[3]},{"id":"n2","change":"added","kind":"return","text":"return 0","baseText":null,"baseLines":[],"headLines":[4]},{"id":"n3","change":"same","kind":"statement","text":"int n = a.length;","baseText":"int n = a.length;","baseLines":[3],"headLines":[6]},{"id":"n4","change":"same","kind":"return","text":"return n","baseText":"return n","baseLines":[4],"headLines":[7]},{"id":"n5","change":"same","kind":"end","text":"end","baseText":"end","baseLines":[],"headLines":[]}],"edges":[{"from":"n0","to":"n1","kind":"flow","label":"","change":"added"},{"from":"n1","to":"n2","kind":"true","label":"yes","change":"added"},{"from":"n1","to":"n3","kind":"false","label":"no","change":"added"},{"from":"n3","to":"n4","kind":"flow","label":"","change":"same"},{"from":"n2","to":"n5","kind":"flow","label":"","change":"added"},{"from":"n4","to":"n5","kind":"flow","label":"","change":"same"},{"from":"n0","to":"n3","kind":"flow","label":"","change":"removed"}]},{"change":"changed","file":"B.java","baseFile":"A.java","class":"G","method":"g","signature":"g(int)","baseMethod":"g(int)","baseLine":6,"headLine":9,"measures":{"base":{"complexity":2,"cognitive":1,"nloc":6},"head":{"complexity":2,"cognitive":1,"nloc":6}},"nodes":[{"id":"n0","change":"same","kind":"start","text":"g(int x)","baseText":"g(int x)","baseLines":[],"headLines":[]},{"id":"n1","change":"changed","kind":"decision","text":"if (x >= 0)","baseText":"if (x > 0)","baseLines":[7],"headLines":[10]},{"id":"n2","change":"same","kind":"statement","text":"x--;","baseText":"x--;","baseLines":[8],"headLines":[11]},{"id":"n3","change":"same","kind":"return","text":"return x","baseText":"return x","baseLines":[10],"headLines":[13]},{"id":"n4","change":"same","kind":"end","text":"end","baseText":"end","baseLines":[],"headLines":[]}],"edges":[{"from":"n0","to":"n1","kind":"flow","label":"","change":"same"},{"from":"n1","to":"n2","kind":"true","label":"yes","change":"same"},{"from":"n2","to":"n3","kind":"flow","label":"","change":"same"},{"from":"n1","to":"n3","kind":"false","label":"no","change":"same"},{"from":"n3","to":"n4","kind":"flow","label":"","change":"same"}]}],"unchanged":0,"failures":[]})x"
+      "\n";
+  EXPECT_EQ(readFile(dir.path() / "out.json"), expected);
+  // The summary says the same in a line a method.
+  const auto summary = runFlowchart({"diff", "A.java", "B.java"}, dir.path());
+  EXPECT_EQ(summary.out,
+            "B.java:2 G.f changed: +2 nodes; CC 1 \u2192 2\n"
+            "B.java:9 G.g changed: ~1; CC 2 \u2192 2\n"
+            "2 methods listed, 0 unchanged\n");
+}
+
+// Statements reshaped inside the same flow: an extracted variable changes
+// the one statement box; a try/finally wrapped round statements adds the
+// try and the finally clause's copies, the statements stay.
+TEST(DiffCommand, ExtractedVariableAndWrappedTryFinally) {
+  const json extracted = diffOf("class E { void f(int a) { use(a * 2 + 1); done(); } void use(int v) {} void done() {} }\n",
+                                "class E { void f(int a) { int v = a * 2 + 1; use(v); done(); } void use(int v) {} "
+                                "void done() {} }\n");
+  ASSERT_EQ(extracted["methods"].size(), 1u);
+  EXPECT_EQ(nodeChanges(extracted["methods"][0]),
+            std::vector<std::string>{"changed statement int v = a * 2 + 1;\nuse(v);\ndone();"});
+
+  const json wrapped = diffOf(
+      "class T { int f(java.io.Reader r) throws Exception { int c = r.read(); if (c < 0) { return -1; } return c; } }\n",
+      "class T { int f(java.io.Reader r) throws Exception { try { int c = r.read(); if (c < 0) { return -1; } return c; "
+      "} finally { r.close(); } } }\n");
+  ASSERT_EQ(wrapped["methods"].size(), 1u);
+  const json& method = wrapped["methods"][0];
+  // Every node the base had stays the same; what is new is the try, the
+  // finally clause's copies and what they run, and the way out they open.
+  for (const json& node : method["nodes"]) {
+    const std::string kind = node["kind"], text = node["text"];
+    if (node["change"] == "added")
+      EXPECT_TRUE(kind == "try" || kind == "finally" || kind == "exit" || text == "r.close();") << node.dump();
+    else
+      EXPECT_EQ(node["change"], "same") << node.dump();
+  }
+  EXPECT_EQ(nodeChanges(method).front(), "added try try");
+}
+
+// Methods that come and go, overloads whose parameters changed, and a
+// method renamed with a similar body.
+TEST(DiffCommand, DeletedNewOverloadedAndRenamedMethods) {
+  const json report = diffOf(
+      "class M {\n"
+      "  int gone(int x) { return x * 2; }\n"
+      "  int put(int k) { if (k > 0) { return k; } return 0; }\n"
+      "  int put(String k) { return k.length(); }\n"
+      "  int total(int[] xs) { int t = 0; for (int x : xs) { t += x; } if (t > 10) { t = 10; } return t; }\n"
+      "  long only(int v) { return v; }\n"
+      "}\n",
+      "class M {\n"
+      "  int sum(int[] xs) { int t = 0; for (int x : xs) { t += x; } if (t > 10) { t = 10; } return t; }\n"
+      "  int put(String k) { return k.length(); }\n"
+      "  int put(long k) { if (k > 0) { return (int) k; } return 0; }\n"
+      "  long only(long v) { return v; }\n"
+      "  void fresh() { System.out.println(); }\n"
+      "}\n");
+  std::vector<std::string> listed;
+  for (const json& method : report["methods"])
+    listed.push_back(method["change"].get<std::string>() + " " + method["signature"].get<std::string>() + " was " +
+                     (method["baseMethod"].is_null() ? "-" : method["baseMethod"].get<std::string>()));
+  std::sort(listed.begin(), listed.end());
+  EXPECT_EQ(listed, (std::vector<std::string>{"added fresh() was -", "changed only(long) was only(int)",
+                                              "changed put(long) was put(int)", "removed gone(int) was gone(int)",
+                                              "renamed sum(int[]) was total(int[])"}));
+  EXPECT_EQ(report["unchanged"], 1);  // put(String)
+  const json* renamed = methodNamed(report, "sum(int[])");
+  ASSERT_TRUE(renamed);
+  EXPECT_EQ(nodeChanges(*renamed), std::vector<std::string>{"changed start sum(int[] xs)"});
+  const json* removed = methodNamed(report, "gone(int)");
+  ASSERT_TRUE(removed);
+  EXPECT_TRUE((*removed)["measures"]["head"].is_null());
+  EXPECT_EQ((*removed)["measures"]["base"]["complexity"], 1);
+  for (const json& node : (*removed)["nodes"]) EXPECT_EQ(node["change"], "removed");
+
+  // A rename and a removal, reformatted on the way: the whole report.
+  TempDir dir;
+  writeFile(dir.path() / "Old.java", "class R {\n  int twice(int x) { return x * 2; }\n  void gone() { }\n}\n");
+  writeFile(dir.path() / "New.java", "class R {\n  int doubled(int x) {\n    return x * 2;\n  }\n}\n");
+  ASSERT_EQ(runFlowchart({"diff", "Old.java", "New.java", "-o", "o.json"}, dir.path()).exitCode, 0);
+  EXPECT_EQ(
+      readFile(dir.path() / "o.json"),
+      R"x({"base":"Old.java","head":"New.java","methods":[{"change":"renamed","file":"New.java","baseFile":"Old.java","class":"R","method":"doubled","signature":"doubled(int)","baseMethod":"twice(int)","baseLine":2,"headLine":2,"measures":{"base":{"complexity":1,"cognitive":0,"nloc":1},"head":{"complexity":1,"cognitive":0,"nloc":3}},"nodes":[{"id":"n0","change":"changed","kind":"start","text":"doubled(int x)","baseText":"twice(int x)","baseLines":[],"headLines":[]},{"id":"n1","change":"same","kind":"return","text":"return x * 2","baseText":"return x * 2","baseLines":[2],"headLines":[3]},{"id":"n2","change":"same","kind":"end","text":"end","baseText":"end","baseLines":[],"headLines":[]}],"edges":[{"from":"n0","to":"n1","kind":"flow","label":"","change":"same"},{"from":"n1","to":"n2","kind":"flow","label":"","change":"same"}]},{"change":"removed","file":"Old.java","baseFile":"Old.java","class":"R","method":"gone","signature":"gone()","baseMethod":"gone()","baseLine":3,"headLine":null,"measures":{"base":{"complexity":1,"cognitive":0,"nloc":1},"head":null},"nodes":[{"id":"bn0","change":"removed","kind":"start","text":"gone()","baseText":null,"baseLines":[],"headLines":[]},{"id":"bn1","change":"removed","kind":"end","text":"end","baseText":null,"baseLines":[],"headLines":[]}],"edges":[{"from":"bn0","to":"bn1","kind":"flow","label":"","change":"removed"}]}],"unchanged":0,"failures":[]})x"
+      "\n");
+}
+
+// A git repository made for the test, run by the shell with its path quoted.
+class Repository {
+ public:
+  Repository() : git_("git -C " + testing_support::shellQuote(dir_.path().string()) + " -c user.name=t -c user.email=t@t ") {
+    EXPECT_EQ(run("init -q"), 0);
+  }
+  int run(const std::string& arguments) const { return testing_support::runShell(git_ + arguments + " >/dev/null 2>&1"); }
+  void commit(const std::string& message) const {
+    ASSERT_EQ(run("add -A"), 0);
+    ASSERT_EQ(run("commit -qm " + message), 0);
+    ASSERT_EQ(run("tag " + message), 0);
+  }
+  void write(const std::string& name, const std::string& text) const {
+    std::filesystem::create_directories((dir_.path() / name).parent_path());
+    writeFile(dir_.path() / name, text);
+  }
+  const std::filesystem::path& path() const { return dir_.path(); }
+
+ private:
+  TempDir dir_;
+  std::string git_;
+};
+
+std::string listed(const json& report) {
+  std::string out;
+  for (const json& method : report["methods"])
+    out += method["change"].get<std::string>() + " " + method["file"].get<std::string>() + " " +
+           (method["baseFile"].is_null() ? "-" : method["baseFile"].get<std::string>()) + " " +
+           method["class"].get<std::string>() + "." + method["signature"].get<std::string>() + "\n";
+  return out;
+}
+
+// Revisions, the working tree with its new files, a renamed file, a file
+// removed whole, paths below a folder and after "--", and the gate.
+TEST(DiffCommand, GitRevisionsWorkingTreeAndGate) {
+  if (testing_support::runShell("git --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "git is not installed";
+  Repository repo;
+  repo.write("src/Shop.java", "class Shop {\n  int pay(int a) {\n    return a;\n  }\n}\n");
+  repo.write("src/Old.java", "class Old {\n  int f(int a) {\n    if (a > 1) { return 1; }\n    return a;\n  }\n}\n");
+  repo.write("src/Gone.java", "class Gone { void g() {} }\n");
+  repo.write("-lib/Dash.java", "class Dash { int d() { return 1; } }\n");
+  repo.write("notes.txt", "not java\n");
+  repo.commit("base");
+  // Shop.pay gains a guard; Old.java moves to Moved.java with a changed
+  // condition; Gone.java goes; notes.txt is no Java.
+  repo.write("src/Shop.java",
+             "class Shop {\n  int pay(int a) {\n    if (a < 0) {\n      throw new IllegalArgumentException();\n    }\n"
+             "    return a;\n  }\n}\n");
+  ASSERT_EQ(repo.run("mv src/Old.java src/Moved.java"), 0);
+  repo.write("src/Moved.java",
+             "class Old {\n  int f(int a) {\n    if (a > 2) { return 1; }\n    return a;\n  }\n}\n");
+  ASSERT_EQ(repo.run("rm -q src/Gone.java"), 0);
+  repo.write("notes.txt", "still not java\n");
+  repo.commit("head");
+  const auto revisions = runFlowchart({"diff", "base", "head", "-o", "out.json"}, repo.path());
+  ASSERT_EQ(revisions.exitCode, 0) << revisions.err;
+  const json report = json::parse(readFile(repo.path() / "out.json"));
+  EXPECT_EQ(report["base"], "base");
+  EXPECT_EQ(report["head"], "head");
+  EXPECT_EQ(listed(report),
+            "removed src/Gone.java src/Gone.java Gone.g()\n"
+            "changed src/Moved.java src/Old.java Old.f(int)\n"
+            "changed src/Shop.java src/Shop.java Shop.pay(int)\n");
+  EXPECT_EQ(report["unchanged"], 0);
+
+  // The working tree: an edit not committed and a new file; from a
+  // folder below the top, with a path.
+  repo.write("src/Shop.java", readFile(repo.path() / "src/Shop.java") + "// a comment only\n");
+  repo.write("src/New.java", "class New { int n(int x) { return x > 0 ? x : -x; } }\n");
+  repo.write("-lib/Dash.java", "class Dash { int d() { return 2; } }\n");
+  const auto tree = runFlowchart({"diff", "head", "."}, repo.path() / "src");
+  EXPECT_EQ(tree.exitCode, 0) << tree.err;
+  EXPECT_EQ(tree.out, "src/New.java:1 New.n added: 3 nodes; CC - \u2192 2\n1 method listed, 1 unchanged\n");
+  // A path that starts with a dash, after "--".
+  const auto dashed = runFlowchart({"diff", "head", "--", "-lib"}, repo.path());
+  EXPECT_EQ(dashed.exitCode, 0) << dashed.err;
+  EXPECT_EQ(dashed.out, "-lib/Dash.java:1 Dash.d changed: ~1; CC 1 \u2192 1\n1 method listed, 0 unchanged\n");
+
+  // The gate: on changed and new methods of the head, and on a rise.
+  const auto over = runFlowchart({"diff", "base", "head", "--max-cc", "1", "-o", "gate.json"}, repo.path());
+  EXPECT_EQ(over.exitCode, 3) << over.err;
+  EXPECT_NE(over.err.find("src/Shop.java:2: Shop.pay: cyclomatic complexity 2 > 1"), std::string::npos) << over.err;
+  EXPECT_EQ(runFlowchart({"diff", "base", "head", "--max-cc", "2"}, repo.path()).exitCode, 0);
+  const auto rose = runFlowchart({"diff", "base", "head", "--max-increase-cc", "0"}, repo.path());
+  EXPECT_EQ(rose.exitCode, 3);
+  EXPECT_NE(rose.err.find("Shop.pay: cyclomatic complexity rose by 1 > 0"), std::string::npos) << rose.err;
+  EXPECT_EQ(runFlowchart({"diff", "base", "head", "--max-increase-cognitive", "1"}, repo.path()).exitCode, 0);
+}
+
+// Bad input: a file that does not parse on one side is listed with its
+// error and the rest compared (exit 1); a binary .java file; an unknown
+// revision and a folder outside any repository (exit 2).
+TEST(DiffCommand, BadInput) {
+  if (testing_support::runShell("git --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "git is not installed";
+  Repository repo;
+  repo.write("A.java", "class A { int a() { return 1; } }\n");
+  repo.write("B.java", "class B { int b() { return 1; } }\n");
+  repo.write("C.java", "class C { int c() { return 1; } }\n");
+  repo.commit("base");
+  repo.write("A.java", "class A { int a() { return 1 }\n");
+  repo.write("B.java", "class B { int b() { return 2; } }\n");
+  repo.write("C.java", std::string("\0\1binary", 8));
+  const auto run = runFlowchart({"diff", "base", "-o", "out.json"}, repo.path());
+  EXPECT_EQ(run.exitCode, 1) << run.err;
+  const json report = json::parse(readFile(repo.path() / "out.json"));
+  EXPECT_EQ(listed(report), "changed B.java B.java B.b()\n");
+  ASSERT_EQ(report["failures"].size(), 2u);
+  EXPECT_EQ(report["failures"][0]["file"], "A.java");
+  EXPECT_EQ(report["failures"][0]["side"], "working tree");
+  EXPECT_EQ(report["failures"][1]["message"], "a binary file, not compared");
+  EXPECT_NE(run.err.find("A.java:1: "), std::string::npos) << run.err;
+
+  const auto unknown = runFlowchart({"diff", "no-such-rev", "--", "."}, repo.path());
+  EXPECT_EQ(unknown.exitCode, 2);
+  EXPECT_EQ(unknown.err, "flowchart: unknown git revision 'no-such-rev'\n");
+  TempDir outside;
+  const auto notRepo = runFlowchart({"diff", "HEAD"}, outside.path());
+  EXPECT_EQ(notRepo.exitCode, 2);
+  EXPECT_EQ(notRepo.err.rfind("flowchart: the current folder is not in a git repository", 0), 0u) << notRepo.err;
+  const auto mixed = runFlowchart({"diff", "A.java", "nothing.java", "x"}, outside.path());
+  EXPECT_EQ(mixed.exitCode, 2);
+  EXPECT_EQ(runFlowchart({"diff", "base", "--max-cc", "many"}, repo.path()).exitCode, 2);
+  const auto wrong = runFlowchart({"diff", "base", "--max-cc", "many"}, repo.path());
+  EXPECT_EQ(wrong.err, "flowchart: diff: --max-cc takes a whole number from 0 to 1000000, not 'many'\n"
+                       "Run 'flowchart help diff' for usage.\n");
+  const auto help = runFlowchart({"diff", "--help"});
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_EQ(help.out.rfind("Usage:\n  flowchart diff BASE [HEAD] [--] [PATH...]", 0), 0u) << help.out;
+}
+
+// The Markdown report within GitHub's limits: a method too large for one
+// Mermaid block shows its changed region; past the comment's size the
+// table stays and the report says what it left out.
+TEST(DiffCommand, MarkdownWithinGitHubLimits) {
+  TempDir dir;
+  const auto big = [](int changedAt, int methods) {
+    std::string text = "class Big {\n  int large(int x) {\n";
+    for (int k = 0; k < 400; ++k)
+      text += "    if (x == " + std::to_string(k == changedAt ? 10000 + k : k) + ") { x += " + std::to_string(k) + "; }\n";
+    text += "    return x;\n  }\n";
+    for (int m = 0; m < methods; ++m)
+      text += "  int m" + std::to_string(m) + "(int y) { if (y > " + std::to_string(changedAt < 0 ? m : m + 1) +
+              ") { return y + y + y + y + y + y + y + y + y + y + y + y + y; } return 0; }\n";
+    return text + "}\n";
+  };
+  writeFile(dir.path() / "Old.java", big(-1, 300));
+  writeFile(dir.path() / "New.java", big(200, 300));
+  const auto run = runFlowchart({"diff", "Old.java", "New.java", "-o", "out.md"}, dir.path());
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  const std::string report = readFile(dir.path() / "out.md");
+  EXPECT_LE(report.size(), 65536u);
+  // Every Mermaid block under GitHub's limits, counted here by its arrows.
+  size_t blocks = 0, at = 0;
+  bool largeShown = false;
+  while ((at = report.find("```mermaid\n", at)) != std::string::npos) {
+    const size_t end = report.find("```\n", at + 11);
+    ASSERT_NE(end, std::string::npos);
+    const std::string block = report.substr(at + 11, end - at - 11);
+    const std::regex arrow("(-->|==>|-\\.->|-\\.-|~~~)");
+    const auto edges = std::distance(std::sregex_iterator(block.begin(), block.end(), arrow), std::sregex_iterator());
+    EXPECT_LE(block.size(), 50000u);
+    EXPECT_LE(edges, 500);
+    if (block.find("x == 10200") != std::string::npos) {
+      largeShown = true;
+      EXPECT_NE(block.find("unchanged nodes not shown"), std::string::npos);
+      EXPECT_EQ(block.find("x == 100)"), std::string::npos);  // far from the change
+    }
+    ++blocks;
+    at = end;
+  }
+  EXPECT_TRUE(largeShown);
+  EXPECT_GT(blocks, 1u);
+  EXPECT_LT(blocks, 301u);
+  EXPECT_NE(report.find("flowcharts left out to stay within GitHub's comment size"), std::string::npos);
+  // The table lists every method all the same.
+  EXPECT_NE(report.find("`Big.m299(int)`"), std::string::npos);
+  EXPECT_NE(report.find("`Big.large(int)`"), std::string::npos);
+}
+
+}  // namespace
