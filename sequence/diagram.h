@@ -22,7 +22,9 @@ struct Lifeline {
 };
 
 struct Message {
-  enum class Kind { Call, SelfCall, Create, Return };
+  // Throw: an exception made and thrown at once, "throw new E(...)", on
+  // the lifeline that throws it; the exception gets no lifeline.
+  enum class Kind { Call, SelfCall, Create, Return, Throw };
   Kind kind = Kind::Call;
   size_t from = 0;  // lifelines
   size_t to = 0;
@@ -55,7 +57,8 @@ struct Fragment {
   size_t owner = 0;  // the lifeline whose method has the statement
   int depth = 0;     // fragments round it
   size_t firstMessage() const { return operands.front().firstMessage; }
-  // "alt [total > 100] [else]"
+  // The header names the first operand's guard only, "alt [total > 100]":
+  // each further operand's guard stands at its own divider.
   std::string text() const;
 };
 
