@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "render/host/drawing_svg.h"
 #include "render/host/drawing_xml.h"
 #include "render/host/save.h"
+#include "site/site_pages.h"
 #include "site/write_failure.h"
 #include "files/atomic_file.h"
 
@@ -105,11 +107,14 @@ CommandResult writeFlowJson(pipeline::ParsedSource& parsed, const pipeline::Meth
   return Finished{};
 }
 
-CommandResult drawOne(pipeline::ParsedSource& parsed, const pipeline::MethodSummary& method, std::string output,
-            FoldMode fold, pipeline::SequenceSources& classes) {
+CommandResult drawOne(pipeline::ParsedSource& parsed, size_t index, std::string output, FoldMode fold,
+                      pipeline::SequenceSources& classes) {
   const pipeline::FileSummary& summary = parsed.summary();
-  // A name too long for a file name is cut and given a hash, as batch does.
-  if (output.empty()) output = fittedFileName(utf8Text(summary.displayName(method), parsed.charset())) + ".html";
+  const pipeline::MethodSummary& method = summary.methods[index];
+  // Overloads get names of their own, as batch names them; a name too
+  // long for a file name is cut and given a hash.
+  const bool named = output.empty();
+  if (named) output = defaultOutputStem(parsed, index) + ".html";
   if (hasExtension(output, ".dot")) return writeGraphs(parsed, method, output, fold, classes);
   if (hasExtension(output, ".json")) return writeFlowJson(parsed, method, output, classes);
   errors::Result<pipeline::MethodFlowchart> chart =
@@ -123,10 +128,15 @@ CommandResult drawOne(pipeline::ParsedSource& parsed, const pipeline::MethodSumm
     std::fprintf(stderr, "%s\n", located(parsed.sourcePath(), problem.line, message).c_str());
     return reported(errors::Problem::Kind::Failed);
   }
-  if (errors::Status saved = saveDrawing(*chart->drawing, output); !saved)
+  const bool replacing = named && std::filesystem::exists(output);
+  // The page says which method of which class and file it shows.
+  host::HtmlFrame frame;
+  frame.titleHtml = site::asciiHtml(methodPlace(parsed, index));
+  if (errors::Status saved = saveDrawing(*chart->drawing, output, &frame); !saved)
     return cannotWrite(output, "the drawing", saved.problem());
-  std::printf("%s: %s, %zu page%s\n", output.c_str(), utf8Text(summary.displayName(method), parsed.charset()).c_str(),
-              chart->drawing->pages.size(), chart->drawing->pages.size() == 1 ? "" : "s");
+  std::printf("%s: %s, %zu page%s%s\n", output.c_str(), utf8Text(summary.displayName(method), parsed.charset()).c_str(),
+              chart->drawing->pages.size(), chart->drawing->pages.size() == 1 ? "" : "s",
+              replacing ? " (replacing the earlier drawing)" : "");
   return Finished{};
 }
 
@@ -176,10 +186,12 @@ CommandResult drawAll(pipeline::ParsedSource& parsed, std::string output, FoldMo
 
 }  // namespace
 
-errors::Status saveDrawing(const host::DocumentModel& drawing, const std::string& path) {
+errors::Status saveDrawing(const host::DocumentModel& drawing, const std::string& path, const host::HtmlFrame* frame) {
   switch (host::formatForPath(path)) {
     case host::DrawingFormat::Svg: return files::writeAtomically(path, host::drawingSvg(drawing));
-    case host::DrawingFormat::Html: return files::writeAtomically(path, host::drawingHtml(drawing, kUsEnglish));
+    case host::DrawingFormat::Html:
+      return files::writeAtomically(path, frame ? host::drawingHtml(drawing, kUsEnglish, *frame)
+                                                : host::drawingHtml(drawing, kUsEnglish));
     case host::DrawingFormat::Xml: return files::writeAtomically(path, host::drawingXml(drawing, kUsEnglish));
   }
   return files::writeAtomically(path, host::drawingXml(drawing, kUsEnglish));
@@ -189,7 +201,6 @@ CommandResult runDraw(const DrawRequest& request) {
   if (errors::Status tree = checkSourceTree(request.sourceTree); !tree) return tree.problem();
   errors::Result<pipeline::ParsedSource> parsed = parseSource(request.source, request.languageLevel);
   if (!parsed) return parsed.problem();
-  const pipeline::FileSummary& summary = parsed->summary();
   // The classes of the file and the tree, for the exception classes the
   // program declares itself.
   pipeline::SequenceSources classes(*parsed, request.sourceTree);
@@ -197,7 +208,7 @@ CommandResult runDraw(const DrawRequest& request) {
 
   const errors::Result<size_t> method = pickMethod(*parsed, request.method, "draw");
   if (!method) return method.problem();
-  return drawOne(*parsed, summary.methods[*method], request.output, request.fold, classes);
+  return drawOne(*parsed, *method, request.output, request.fold, classes);
 }
 
 }  // namespace cli
