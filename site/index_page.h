@@ -31,7 +31,8 @@ inline constexpr const char* kWithoutBody = "no body";
 inline constexpr const char* kMethodDataName = "methods.js";
 
 std::string indexPage(const std::string& title, const std::vector<IndexedFile>& files);
-// The text of that script: window.flowchartMethods = {files: [[path,
+// The text of that script: window.flowchartMethods = JSON.parse('...')
+// of {files: [[path,
 // folder URL or "" without a page]], methods: [[file, class number, class,
 // method, drawing, problem, line, nloc, cc, cog, hv, sequence]]}, URLs
 // percent-encoded.

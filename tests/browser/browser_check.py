@@ -36,6 +36,8 @@ import urllib.parse
 import urllib.request
 import zipfile
 
+from bigsite_check import check_bigsite, draw_bigsite
+
 SKIPPED = 77
 
 try:
@@ -113,6 +115,7 @@ def draw_all(args, out):
                 [flowchart, "sequence", "tests/fixtures/sequence/Shop.java", "checkout", "--depth", "2",
                  "--src", "tests/fixtures/sequence", "-o", f"{out}/method-sequence.html"], src)
     draw_jdk(args, out)
+    draw_bigsite(args, out)
 
 
 def draw_jdk(args, out):
@@ -846,6 +849,7 @@ def run_checks(page, check, source_dir):
     check_folded_method(page, check)
     check_site(page, check, source_dir)
     check_jdk_site(page, check)
+    check_bigsite(page, check)
     check_sequences(page, check)
     check_jdk_sequences(page, check)
     check_jdk_flowcharts(page, check)
