@@ -128,6 +128,7 @@ class DiagramBuilder {
     // Static calls of its own class, from wherever, are the object's own.
     byLabel_.emplace(diagram_.lifelines[root.self].label, root.self);
     root.id = nextRun_++;
+    if (method.body) ownCalls_ = callsIn(method.body);
     declareParameters(root, syntax::Node(), nullptr);
     stack_.push_back(&method);
     const size_t own = openActivation(root.self, kNone);
@@ -782,6 +783,11 @@ class DiagramBuilder {
       return;
     }
     if (caller.depth >= options_.depth || full()) return;
+    if (!fitsOnPage(*callee)) {
+      // A callee that calls nothing leaves nothing out.
+      if (callsIn(callee->body) > 0) refer(callee, self);
+      return;
+    }
     MethodRun next;
     next.method = callee;
     next.cls = callee->owner;
@@ -799,7 +805,37 @@ class DiagramBuilder {
     nested_ = outerNesting;
   }
 
+  // The calls and creations a body makes, as written.
+  static size_t callsIn(const syntax::Node& body) {
+    size_t calls = 0;
+    body.walk([&](const syntax::Node& node) {
+      if (node.is(Kind::MtdCall) || node.is(Kind::ClsAllocExpr)) ++calls;
+      return syntax::Step::Into;
+    });
+    return calls;
+  }
+
+  // Whether a callee's calls fit on the page beside the ones the method
+  // has yet to make itself.
+  bool fitsOnPage(const MethodInfo& callee) {
+    if (options_.pageMessages == 0) return true;
+    const size_t ownLeft = ownCalls_ > ownCallsMade_ ? ownCalls_ - ownCallsMade_ : 0;
+    return diagram_.messages.size() + callsIn(callee.body) + ownLeft <= options_.pageMessages;
+  }
+
+  // The call just made, framed as an interaction use of its callee.
+  void refer(const MethodInfo* callee, size_t self) {
+    Fragment ref;
+    ref.op = "ref";
+    ref.operands.push_back(Operand{methodDisplayName(*callee), diagram_.messages.size() - 1});
+    ref.lastMessage = diagram_.messages.size() - 1;
+    ref.owner = self;
+    ref.reference = callee;
+    finished_.push_back({nextFragment_++, std::move(ref)});
+  }
+
   void onCall(const syntax::Node& call, MethodRun& a) {
+    if (a.depth == 1) ++ownCallsMade_;
     if (full()) {
       ++leftOut_;
       return;
@@ -954,6 +990,7 @@ class DiagramBuilder {
   }
 
   void onCreation(const syntax::Node& allocation, MethodRun& a) {
+    if (a.depth == 1) ++ownCallsMade_;
     if (full()) {
       ++leftOut_;
       return;
@@ -1031,12 +1068,15 @@ class DiagramBuilder {
   std::vector<size_t> openActivations_;
   std::vector<const ClassInfo*> implemented_;
   size_t leftOut_ = 0;
+  size_t ownCalls_ = 0;      // the calls and creations the method's body makes
+  size_t ownCallsMade_ = 0;  // those walked so far
 };
 
 }  // namespace
 
 std::string Fragment::text() const {
-  return operands.empty() ? op : op + " [" + operands.front().guard + "]";
+  if (operands.empty()) return op;
+  return op == "ref" ? op + " " + operands.front().guard : op + " [" + operands.front().guard + "]";
 }
 
 std::string methodDisplayName(const MethodInfo& method) {

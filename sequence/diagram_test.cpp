@@ -184,6 +184,38 @@ TEST(SequenceDiagram, FragmentsOfTriesAndIfs) {
             "break [!parent.exists()]: !parent.exists()@getPath()\n");
 }
 
+// Below the method's own calls, a callee is followed only while its calls
+// fit on the page; else its call is framed as an interaction use of it.
+TEST(SequenceDiagram, CallsPastThePageAreInteractionUses) {
+  const auto framed = [](size_t pageMessages) {
+    Sources sources(/*tree=*/true);
+    const JavaSource& source = sources.parse("Shop");
+    SourceIndex index(text::Charset::Utf8, [&](const std::string& name) {
+      return name == "Inventory" ? std::vector<const JavaSource*>{&sources.parse("Inventory")}
+                                 : std::vector<const JavaSource*>{};
+    });
+    index.add(source);
+    const MethodInfo* restock = index.methodAt(source, "restock", 46);
+    DiagramOptions options;
+    options.depth = 2;
+    options.pageMessages = pageMessages;
+    const Diagram diagram = buildDiagram(index, *restock, options);
+    std::string out = std::to_string(diagram.messages.size()) + " messages;";
+    for (const Fragment& fragment : diagram.fragments)
+      out += " " + fragment.text() + " at " + diagram.messages[fragment.firstMessage()].text + " on " +
+             diagram.lifelines[fragment.owner].label + (fragment.reference ? " linked" : "");
+    return out;
+  };
+  const std::string whole = "9 messages; break [count <= 0] at throw new IllegalArgumentException(\"count\") on :Shop";
+  EXPECT_EQ(framed(0), whole);
+  EXPECT_EQ(framed(9), whole);
+  // After priceOf and its 3 calls, validate's 2 calls pass a page of 8.
+  EXPECT_EQ(framed(8), "7 messages; ref Shop.validate at validate(name, count) on :Shop linked");
+  // On a page of 4 neither callee's calls fit.
+  EXPECT_EQ(framed(4), "3 messages; ref Inventory.priceOf at priceOf(name) on inventory:Inventory linked "
+                       "ref Shop.validate at validate(name, count) on :Shop linked");
+}
+
 // a.b().c(): c goes to the type b returns when the sources declare b;
 // else the chain goes on on one lifeline named by its start as written,
 // and only its last value comes back.
