@@ -891,6 +891,14 @@ class DiagramBuilder {
       }
     }
     const std::string callText = prefix + name + "(" + argumentsText(call, a) + ")";
+    // "throw Errors.make(...)": the call only makes the exception to throw,
+    // so it is the throw, at its line, as "throw new E(...)" is.
+    if (isThrown(call) && !constructorCall) {
+      addMessage(Message::Kind::Throw, a.self, a.self, "throw " + withoutThis(text(call, a)), line);
+      ObjectRef thrown = textRef(withoutThis(text(call, a)));
+      results_.set(call, thrown);
+      return;
+    }
     const size_t target = constructorCall ? a.self : lifelineFor(receiver);
     addMessage(target == a.self ? Message::Kind::SelfCall : Message::Kind::Call, a.self, target, callText,
                line);
@@ -915,8 +923,7 @@ class DiagramBuilder {
       if (options_.followImplementations && (!callee || !callee->body) && (cls->isInterface || cls->isAbstract))
         callee = implementationOf(*cls, name, arguments, callee);
     }
-    // A call that makes the exception to throw is shown, not followed.
-    if (!isThrown(call)) follow(callee, target, call, callText, a);
+    follow(callee, target, call, callText, a);
 
     // What the call gives, for a call made on it.  A stream or a builder
     // and the values an unknown call gives along a chain are one object.

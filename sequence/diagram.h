@@ -22,8 +22,9 @@ struct Lifeline {
 };
 
 struct Message {
-  // Throw: an exception made and thrown at once, "throw new E(...)", on
-  // the lifeline that throws it; the exception gets no lifeline.
+  // Throw: an exception made and thrown at once, "throw new E(...)" or
+  // "throw Errors.make(...)", on the lifeline that throws it; the
+  // exception (or its maker) gets no lifeline and is not followed.
   enum class Kind { Call, SelfCall, Create, Return, Throw };
   Kind kind = Kind::Call;
   size_t from = 0;  // lifelines

@@ -138,13 +138,13 @@ TEST(SequenceDiagram, FollowsCallsOneLevelDeep) {
 // A var takes the type its initialiser gives where the sources declare
 // it (a creation, a method of the sources), else it is named alone; a
 // try whose catches make no calls has no fragment; an exception made to
-// be thrown is a throw message, not an object, and its constructor is
-// not followed.
+// be thrown, by "new" or by a call, is a throw message, not an object, and
+// its constructor or maker is not followed.
 TEST(SequenceDiagram, VarTypesTriesAndThrows) {
   Sources sources;
   const std::string listing = sources.diagram("Backup", "copy", 11);
   EXPECT_EQ(listing,
-            "lifelines: :Backup file:File* stock:Inventory parent inventory:Inventory\n"
+            "lifelines: :Backup file:File* stock:Inventory parent inventory:Inventory target:File\n"
             "self :Backup > :Backup: open(name)\n"
             "new :Backup > file:File: new File(target, name)\n"
             "call :Backup > file:File: getParentFile()\n"
@@ -159,7 +159,12 @@ TEST(SequenceDiagram, VarTypesTriesAndThrows) {
             "return parent > :Backup: exists()\n"
             "call :Backup > parent: getPath()\n"
             "return parent > :Backup: getPath()\n"
-            "throw :Backup > :Backup: throw new IllegalStateException(\"cannot make \" + parent.getPath())\n");
+            "throw :Backup > :Backup: throw new IllegalStateException(\"cannot make \" + parent.getPath())\n"
+            "call :Backup > target:File: isHidden()\n"
+            "return target:File > :Backup: isHidden()\n"
+            "call :Backup > target:File: getName()\n"
+            "return target:File > :Backup: getName()\n"
+            "throw :Backup > :Backup: throw Failures.hidden(target.getName())\n");
 }
 
 // A try with a calling catch is an alt of the try and the catch; one whose
@@ -181,7 +186,8 @@ TEST(SequenceDiagram, FragmentsOfTriesAndIfs) {
   }
   EXPECT_EQ(fragments,
             "alt [try]: try@priceOf(name) catch RuntimeException@log(e)\n"
-            "break [!parent.exists()]: !parent.exists()@getPath()\n");
+            "break [!parent.exists()]: !parent.exists()@getPath()\n"
+            "break [target.isHidden()]: target.isHidden()@getName()\n");
 }
 
 // Below the method's own calls, a callee is followed only while its calls
