@@ -19,13 +19,12 @@ import sys
 import tempfile
 import time
 
-DERBY_DEFAULT = "/work/derby-src/java/org.apache.derby.engine"
 OPENINGS = 5
 
 
 def derby_sources():
-    folder = os.environ.get("FLOWCHART_DERBY_SOURCES", DERBY_DEFAULT)
-    return folder if os.path.isdir(folder) else None
+    folder = os.environ.get("FLOWCHART_DERBY_SOURCES", "")
+    return folder if folder and os.path.isdir(folder) else None
 
 
 def draw_bigsite(args, out):
