@@ -59,8 +59,11 @@ Measures jsonMeasures(const std::string& json, std::string file) {
 // then each method's line, CC and cognitive complexity at their places.
 Measures siteMeasures(const std::string& script) {
   Measures measures;
-  const size_t start = script.find('{');
-  const text::Json data = text::Json::parse(script.substr(start, script.rfind('}') - start + 1));
+  // JSON.parse('...'): the JSON with its backslashes and quotes escaped.
+  const size_t start = script.find("('") + 2;
+  std::string json;
+  for (size_t i = start; i < script.rfind("')"); ++i) json += script[i] == '\\' ? script[++i] : script[i];
+  const text::Json data = text::Json::parse(json);
   const auto shown = [](const text::Json& value) { return value.is_null() ? std::string() : value.dump(); };
   for (const text::Json& method : data["methods"])
     add(measures, data["files"][method[0].get<size_t>()][0].get<std::string>(), shown(method[6]), shown(method[8]),
