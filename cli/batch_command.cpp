@@ -76,7 +76,7 @@ namespace {
 namespace fs = std::filesystem;
 
 // What the record says of a method without a body.
-constexpr const char* kNoBody = "no body";
+constexpr const char* kNoBody = site::kWithoutBody;
 
 // One source file of the tree and where its drawings go.
 struct SourceFile {

@@ -322,6 +322,31 @@ std::string codeClimateReport(const std::vector<CheckedFile>& files) {
   return text::jsonLine(out) + "\n";
 }
 
+// "3,188": a count with its thousands set apart, for people.
+std::string grouped(size_t count) {
+  std::string digits = std::to_string(count);
+  for (size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
+  return digits;
+}
+
+// The closing line: what was checked and what was found, said whether or
+// not anything is over a threshold, whatever the report's format.
+std::string summaryLine(const std::vector<CheckedFile>& files, size_t failed) {
+  size_t methods = 0, withoutBody = 0, over = 0;
+  for (const CheckedFile& file : files)
+    for (const CheckedMethod& method : file.methods) {
+      ++methods;
+      if (!method.measures) ++withoutBody;
+      if (!method.violations.empty()) ++over;
+    }
+  std::string line = "checked " + grouped(methods) + (methods == 1 ? " method" : " methods") + " in " +
+                     grouped(files.size()) + (files.size() == 1 ? " file" : " files");
+  if (withoutBody > 0) line += " (" + grouped(withoutBody) + " without a body)";
+  line += "; " + grouped(over) + " over a threshold";
+  if (failed > 0) line += "; " + grouped(failed) + (failed == 1 ? " source" : " sources") + " could not be checked";
+  return line + "\n";
+}
+
 }  // namespace
 
 CommandResult runCheck(const CheckRequest& request) {
@@ -404,6 +429,7 @@ CommandResult runCheck(const CheckRequest& request) {
                  why.empty() ? "" : (": " + why).c_str());
     return reported(errors::Problem::Kind::Failed);
   }
+  std::fputs(summaryLine(files, failures.size()).c_str(), stderr);
   if (!failures.empty()) return reported(errors::Problem::Kind::Failed);
   return Finished{violations > 0, 0};
 }

@@ -9,6 +9,7 @@
 #include "cli/command_line.h"
 #include "cli/command_result.h"
 #include "flowdraw/pages.h"
+#include "render/host/drawing_svg.h"
 #include "render/host/model.h"
 #include "pipeline/parsed_source.h"
 #include "pipeline/problem.h"
@@ -39,8 +40,10 @@ inline flowdraw::Fold foldFor(FoldMode mode) {
 errors::Result<pipeline::ParsedSource> parseSource(const std::string& path, int languageLevel);
 
 // Writes the drawing in the format the path's extension asks for
-// (host::formatForPath), through a temporary file.
-errors::Status saveDrawing(const host::DocumentModel& drawing, const std::string& path);
+// (host::formatForPath), through a temporary file; an HTML page framed as
+// the frame says, when one is given.
+errors::Status saveDrawing(const host::DocumentModel& drawing, const std::string& path,
+                           const host::HtmlFrame* frame = nullptr);
 
 // A --src DIR that is no folder is reported as wrong usage; fine when it
 // is a folder or not given.

@@ -15,6 +15,7 @@
 #include "render/host/drawing_svg.h"
 #include "render/host/drawing_xml.h"
 #include "render/host/save.h"
+#include "site/site_pages.h"
 #include "site/write_failure.h"
 #include "files/atomic_file.h"
 #include "mermaid/flowchart_text.h"
@@ -187,11 +188,14 @@ CommandResult writeMermaid(pipeline::ParsedSource& parsed, const std::vector<con
   return ending;
 }
 
-CommandResult drawOne(pipeline::ParsedSource& parsed, const pipeline::MethodSummary& method, std::string output,
-            FoldMode fold, pipeline::SequenceSources& classes, const std::string& editor) {
+CommandResult drawOne(pipeline::ParsedSource& parsed, size_t index, std::string output, FoldMode fold,
+                      pipeline::SequenceSources& classes, const std::string& editor) {
   const pipeline::FileSummary& summary = parsed.summary();
-  // A name too long for a file name is cut and given a hash, as batch does.
-  if (output.empty()) output = fittedFileName(utf8Text(summary.displayName(method), parsed.charset())) + ".html";
+  const pipeline::MethodSummary& method = summary.methods[index];
+  // Overloads get names of their own, as batch names them; a name too
+  // long for a file name is cut and given a hash.
+  const bool named = output.empty();
+  if (named) output = defaultOutputStem(parsed, index) + ".html";
   if (hasExtension(output, ".dot")) return writeGraphs(parsed, method, output, fold, classes);
   if (hasExtension(output, ".json")) return writeFlowJson(parsed, method, output, classes);
   if (hasExtension(output, ".mmd") || hasExtension(output, ".md") || hasExtension(output, ".puml"))
@@ -207,11 +211,16 @@ CommandResult drawOne(pipeline::ParsedSource& parsed, const pipeline::MethodSumm
     std::fprintf(stderr, "%s\n", located(parsed.sourcePath(), problem.line, message).c_str());
     return reported(errors::Problem::Kind::Failed);
   }
+  const bool replacing = named && std::filesystem::exists(output);
   linkEditor(*chart->drawing, editor, parsed.sourcePath());
-  if (errors::Status saved = saveDrawing(*chart->drawing, output); !saved)
+  // The page says which method of which class and file it shows.
+  host::HtmlFrame frame;
+  frame.titleHtml = site::asciiHtml(methodPlace(parsed, index));
+  if (errors::Status saved = saveDrawing(*chart->drawing, output, &frame); !saved)
     return cannotWrite(output, "the drawing", saved.problem());
-  std::printf("%s: %s, %zu page%s\n", output.c_str(), utf8Text(summary.displayName(method), parsed.charset()).c_str(),
-              chart->drawing->pages.size(), chart->drawing->pages.size() == 1 ? "" : "s");
+  std::printf("%s: %s, %zu page%s%s\n", output.c_str(), utf8Text(summary.displayName(method), parsed.charset()).c_str(),
+              chart->drawing->pages.size(), chart->drawing->pages.size() == 1 ? "" : "s",
+              replacing ? " (replacing the earlier drawing)" : "");
   return Finished{};
 }
 
@@ -268,7 +277,7 @@ CommandResult drawAll(pipeline::ParsedSource& parsed, std::string output, FoldMo
 
 }  // namespace
 
-errors::Status saveDrawing(const host::DocumentModel& drawing, const std::string& path) {
+errors::Status saveDrawing(const host::DocumentModel& drawing, const std::string& path, const host::HtmlFrame* frame) {
   if (hasExtension(path, ".png") || hasExtension(path, ".pdf")) {
     const errors::Result<std::string> picture =
         hasExtension(path, ".png") ? raster::pngFromSvg(host::drawingSvg(drawing))
@@ -278,7 +287,9 @@ errors::Status saveDrawing(const host::DocumentModel& drawing, const std::string
   }
   switch (host::formatForPath(path)) {
     case host::DrawingFormat::Svg: return files::writeAtomically(path, host::drawingSvg(drawing));
-    case host::DrawingFormat::Html: return files::writeAtomically(path, host::drawingHtml(drawing, kUsEnglish));
+    case host::DrawingFormat::Html:
+      return files::writeAtomically(path, frame ? host::drawingHtml(drawing, kUsEnglish, *frame)
+                                                : host::drawingHtml(drawing, kUsEnglish));
     case host::DrawingFormat::Xml: return files::writeAtomically(path, host::drawingXml(drawing, kUsEnglish));
   }
   return files::writeAtomically(path, host::drawingXml(drawing, kUsEnglish));
@@ -288,7 +299,6 @@ CommandResult runDraw(const DrawRequest& request) {
   if (errors::Status tree = checkSourceTree(request.sourceTree); !tree) return tree.problem();
   errors::Result<pipeline::ParsedSource> parsed = parseSource(request.source, request.languageLevel);
   if (!parsed) return parsed.problem();
-  const pipeline::FileSummary& summary = parsed->summary();
   // The classes of the file and the tree, for the exception classes the
   // program declares itself.
   pipeline::SequenceSources classes(*parsed, request.sourceTree);
@@ -296,7 +306,7 @@ CommandResult runDraw(const DrawRequest& request) {
 
   const errors::Result<size_t> method = pickMethod(*parsed, request.method, "draw");
   if (!method) return method.problem();
-  return drawOne(*parsed, summary.methods[*method], request.output, request.fold, classes, request.editor);
+  return drawOne(*parsed, *method, request.output, request.fold, classes, request.editor);
 }
 
 }  // namespace cli

@@ -8,6 +8,7 @@
 #include "cli/method_signature.h"
 #include "text/text_output.h"
 #include "files/latin1.h"
+#include "site/output_names.h"
 
 namespace cli {
 
@@ -93,6 +94,35 @@ std::string methodLabel(const pipeline::FileSummary& summary, const pipeline::Me
   const std::string name = summary.displayName(method);
   if (method.isInitializer()) return name;
   return withParameterTypes(name, typesOf(method));
+}
+
+std::string defaultOutputStem(const pipeline::ParsedSource& parsed, size_t method) {
+  const pipeline::FileSummary& summary = parsed.summary();
+  const text::Charset charset = parsed.charset();
+  std::vector<site::NamedMethod> named;
+  size_t sameName = 0;
+  const std::string own = summary.displayName(summary.methods[method]);
+  for (const pipeline::MethodSummary& other : summary.methods) {
+    const std::string name = summary.displayName(other);
+    if (name == own) ++sameName;
+    named.push_back(site::NamedMethod{utf8Text(name, charset), utf8Text(other.signature, charset), other.line});
+  }
+  if (sameName == 1) return site::fittedFileName(utf8Text(own, charset));
+  return site::methodPageStems(named)[method];
+}
+
+std::string methodPlace(const pipeline::ParsedSource& parsed, size_t method) {
+  const pipeline::FileSummary& summary = parsed.summary();
+  const pipeline::MethodSummary& chosen = summary.methods[method];
+  const std::string& owner = summary.classes[chosen.classIndex].qualifiedName;
+  std::string label = methodLabel(summary, chosen);
+  // The method by its own name; its class follows.
+  if (label.rfind(owner + ".", 0) == 0) label.erase(0, owner.size() + 1);
+  const std::string& path = parsed.sourcePath();
+  const size_t slash = path.find_last_of("/\\");
+  const std::string file = slash == std::string::npos ? path : path.substr(slash + 1);
+  const std::string dot = " \xC2\xB7 ";  // a middle dot between the parts
+  return utf8Text(label, parsed.charset()) + dot + utf8Text(owner, parsed.charset()) + dot + file;
 }
 
 std::optional<MethodChoice> parseMethodChoice(const std::string& text) {

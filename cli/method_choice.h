@@ -24,6 +24,15 @@ struct MethodChoice {
 // "Class.method(int, String)": the display name with the parameter types.
 std::string methodLabel(const pipeline::FileSummary& summary, const pipeline::MethodSummary& method);
 
+// The stem of the file a drawing of the method is written to without -o:
+// "Class.method", or, when another method of the file has the same name
+// (an overload), the stem the batch site gives its page, "Class.method-L12".
+std::string defaultOutputStem(const pipeline::ParsedSource& parsed, size_t method);
+
+// "add(String, int) · Inventory · Inventory.java": what a drawing of the
+// method is, where, as its page's title and heading say it (UTF-8).
+std::string methodPlace(const pipeline::ParsedSource& parsed, size_t method);
+
 // nullopt when the text is not of that form.
 std::optional<MethodChoice> parseMethodChoice(const std::string& text);
 

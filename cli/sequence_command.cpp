@@ -9,6 +9,7 @@
 #include "files/atomic_file.h"
 #include "pipeline/method_sequence.h"
 #include "pipeline/parsed_source.h"
+#include "site/site_pages.h"
 #include "site/write_failure.h"
 #include "mermaid/markdown.h"
 #include "mermaid/sequence_text.h"
@@ -43,7 +44,9 @@ CommandResult runSequence(const SequenceRequest& request) {
   if (!chosen) return chosen.problem();
   const pipeline::MethodSummary& method = parsed->summary().methods[*chosen];
   const std::string name = utf8Text(parsed->summary().displayName(method), parsed->charset());
-  const std::string output = request.output.empty() ? fittedFileName(name) + "-sequence.html" : request.output;
+  const bool named = request.output.empty();
+  const std::string output = named ? defaultOutputStem(*parsed, *chosen) + "-sequence.html" : request.output;
+  const bool replacing = named && std::filesystem::exists(output);
 
   pipeline::SequenceSources sources(*parsed, request.sourceTree);
   const pipeline::SequenceOptions options{request.depth, request.maxMessages, request.sourceTree,
@@ -51,6 +54,8 @@ CommandResult runSequence(const SequenceRequest& request) {
   // The text forms need the diagram only, not its layout.
   const bool mermaidText = hasExtension(output, ".mmd") || hasExtension(output, ".md") || hasExtension(output, ".puml");
   const bool graphOnly = hasExtension(output, ".dot") || mermaidText;
+  host::HtmlFrame frame;
+  frame.titleHtml = site::asciiHtml(methodPlace(*parsed, *chosen) + " \xC2\xB7 sequence diagram");
   errors::Result<pipeline::MethodSequence> sequence = graphOnly
                                                          ? pipeline::planMethodSequence(sources, method, options)
                                                          : pipeline::drawMethodSequence(sources, method, options);
@@ -68,7 +73,7 @@ CommandResult runSequence(const SequenceRequest& request) {
       : hasExtension(output, ".md")
           ? files::writeAtomically(output, mermaid::sequenceMarkdown(name, sequence->diagram, latin1))
       : graphOnly ? files::writeAtomically(output, pipeline::methodSequenceDot(*sequence))
-                  : saveDrawing(*sequence->drawing, output);
+                  : saveDrawing(*sequence->drawing, output, &frame);
   if (!saved) {
     const std::string why = saved.problem().systemError == 0
                                 ? saved.problem().message
@@ -77,9 +82,10 @@ CommandResult runSequence(const SequenceRequest& request) {
                  why.empty() ? "" : (": " + why).c_str());
     return reported(errors::Problem::Kind::Failed);
   }
-  std::printf("%s: %s, %s, %s\n", output.c_str(), name.c_str(),
+  std::printf("%s: %s, %s, %s%s\n", output.c_str(), name.c_str(),
               counted(sequence->diagram.lifelines.size(), "lifeline").c_str(),
-              counted(sequence->diagram.messages.size(), "message").c_str());
+              counted(sequence->diagram.messages.size(), "message").c_str(),
+              replacing ? " (replacing the earlier drawing)" : "");
   for (const std::string& note : sequence->diagram.notes)
     std::printf("  note: %s\n", utf8Text(note, parsed->charset()).c_str());
   return Finished{};

@@ -35,6 +35,16 @@ std::string sequenceText(const sequence::Diagram& diagram, bool latin1) {
     switch (step.kind) {
       case Step::Kind::Open: {
         const sequence::Fragment& fragment = diagram.fragments[step.index];
+        if (fragment.op == "ref") {
+          // Mermaid has no interaction use: a shaded band round the call,
+          // named by a note on its caller.
+          const size_t caller = diagram.messages[fragment.firstMessage()].from;
+          out += indent() + "rect rgba(128, 128, 128, 0.15)\n";
+          ++depth;
+          out += indent() + "Note over " + id(caller) + ": ref " + lineText(fragment.operands.front().guard, latin1) +
+                 "\n";
+          break;
+        }
         out += indent() + fragment.op + " " + lineText(fragment.operands.front().guard, latin1) + "\n";
         ++depth;
         break;

@@ -86,7 +86,7 @@ TEST(Pipeline, AJavaFileInMemoryGivesItsSummaryGraphFlowchartAndSequence) {
   std::string messages;
   for (const sequence::Message& message : sequence->diagram.messages)
     messages += std::to_string(message.line) + " " + message.text + "\n";
-  EXPECT_EQ(messages, "9 new IllegalArgumentException(\"negative\")\n12 add(sum)\n");
+  EXPECT_EQ(messages, "9 throw new IllegalArgumentException(\"negative\")\n12 add(sum)\n");
   EXPECT_TRUE(sequence->drawing);
 }
 

@@ -64,7 +64,12 @@ std::string sequenceText(const sequence::Diagram& diagram, bool latin1) {
     switch (step.kind) {
       case Step::Kind::Open: {
         const sequence::Fragment& fragment = diagram.fragments[step.index];
-        out += indent() + fragment.op + " " + textOf(fragment.operands.front().guard, latin1) + "\n";
+        // An interaction use holds the call it stands for: a group named
+        // "ref", since PlantUML's own ref cannot hold messages.
+        if (fragment.op == "ref")
+          out += indent() + "group ref [" + textOf(fragment.operands.front().guard, latin1) + "]\n";
+        else
+          out += indent() + fragment.op + " " + textOf(fragment.operands.front().guard, latin1) + "\n";
         ++depth;
         break;
       }

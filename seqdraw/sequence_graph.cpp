@@ -286,7 +286,9 @@ SequencePlan planSequence(const Diagram& diagram, text::Charset charset, const T
       startedBy[activation.firstMessage] = &activation;
   for (size_t k = 0; k < messages; ++k) {
     const Message& message = diagram.messages[k];
-    PlannedMessage planned{message.kind, rowOf[k], message.from, message.to,
+    // A throw is drawn as a message to the thrower itself, with no bar.
+    const Message::Kind kind = message.kind == Message::Kind::Throw ? Message::Kind::SelfCall : message.kind;
+    PlannedMessage planned{kind, rowOf[k], message.from, message.to,
                            text::shownValue(text::shortened(message.text, kMessageColumns, charset)),
                            std::nullopt, 0};
     if (const Activation* activation = startedBy[k]) {

@@ -75,6 +75,23 @@ std::vector<std::string> qualifiedParts(const syntax::Node& qlid) {
   return parts;
 }
 
+// Whether an expression's value is what a throw statement throws.
+bool isThrown(const syntax::Node& expression) {
+  const syntax::Node parent = expression.parent();
+  if (!parent.is(Kind::Expr) || childList(parent).size() != 1) return false;
+  const syntax::Node statement = parent.parent();
+  return statement.is(Kind::JumpStmt) && tokenText(statement.firstChild()) == "throw";
+}
+
+// An exception's constructor only keeps what it is told: following into
+// it shows nothing a reviewer needs.
+bool isExceptionType(const std::string& type) {
+  const std::string name = simpleTypeName(type);
+  for (const std::string_view tail : {"Exception", "Error"})
+    if (name.size() >= tail.size() && name.compare(name.size() - tail.size(), tail.size(), tail) == 0) return true;
+  return false;
+}
+
 ValueUse valueUse(const syntax::Node& expression) {
   const syntax::Node parent = expression.parent();
   if (!parent.is(Kind::Expr)) return {};
@@ -111,6 +128,7 @@ class DiagramBuilder {
     // Static calls of its own class, from wherever, are the object's own.
     byLabel_.emplace(diagram_.lifelines[root.self].label, root.self);
     root.id = nextRun_++;
+    if (method.body) ownCalls_ = callsIn(method.body);
     declareParameters(root, syntax::Node(), nullptr);
     stack_.push_back(&method);
     const size_t own = openActivation(root.self, kNone);
@@ -268,6 +286,10 @@ class DiagramBuilder {
       path = first;
       if (variable->second.alias) {
         current = *variable->second.alias;
+      } else if (variable->second.type == "var") {
+        // A var whose initialiser the sources do not type: its name alone.
+        current.label = first;
+        current.bindKey = variableKey(a, first);
       } else {
         current.label = first + ":" + variable->second.type;
         current.type = variable->second.type;
@@ -439,6 +461,21 @@ class DiagramBuilder {
     }
   }
 
+  // "var x = new T(...)" or "var x = call()" of a method the sources
+  // declare: x has the type the initialiser gives.
+  void typeFromInitialiser(const syntax::Node& declarator, MethodRun& a) {
+    const auto variable = a.variables.find(token(declarator.child(Kind::IDEN), a));
+    if (variable == a.variables.end() || variable->second.type != "var" || variable->second.alias) return;
+    const syntax::Node value = declarator.child(Kind::VarInit).child(Kind::Expr);
+    const std::vector<syntax::Node> parts = childList(value);
+    if (parts.size() != 1) return;
+    syntax::Node key = parts[0];
+    if (key.is(Kind::NewAllocExpr)) key = key.child(Kind::ClsAllocExpr);
+    else if (!key.is(Kind::MtdCall)) return;
+    const ObjectRef* result = key ? results_.find(key) : nullptr;
+    if (result && !result->type.empty() && !result->chained) variable->second.type = result->type;
+  }
+
   // ---- combined fragments
 
   // A fragment being gathered while its statement is walked.
@@ -447,6 +484,7 @@ class DiagramBuilder {
     size_t endAt = kNone;      // where a finally block starts: its calls come after the fragment
     bool leaves = false;       // an if whose branch ends in break, continue, return or throw
     std::string condition;     // an if's condition, for its else alone
+    bool isTry = false;        // a try with catches: no fragment when only its block makes calls
     size_t order = 0;          // in the order the statements start
   };
 
@@ -591,6 +629,8 @@ class DiagramBuilder {
       if (fragment.operands[i].firstMessage < std::min(next, end)) kept.push_back(fragment.operands[i]);
     }
     if (kept.empty()) return;
+    // The try block runs whatever happens: it needs no frame of its own.
+    if (done.isTry && kept.size() == 1 && kept[0].firstMessage == fragment.operands.front().firstMessage) return;
     const bool onlyElse = kept.size() == 1 && kept[0].guard == "else";
     if (fragment.op == "opt" || fragment.op == "alt") {
       if (kept.size() > 1) {
@@ -662,6 +702,7 @@ class DiagramBuilder {
             open.fragment.op = op;
             open.fragment.owner = a.self;
             open.order = nextFragment_++;
+            open.isTry = child.is(Kind::GrdingStmt) && !child.child(Kind::SYNCHRONIZED);
             if (op == "opt") {
               open.condition = text(child.child(Kind::Expr), a);
               const std::vector<syntax::Node>& parts = frame.children;
@@ -680,6 +721,7 @@ class DiagramBuilder {
       const size_t fragment = top.feeds;
       frames.pop_back();
       if (closes) closeFragment(fragment);
+      if (done.is(Kind::VarDeclr)) typeFromInitialiser(done, a);
       if (done.is(Kind::MtdCall)) onCall(done, a);
       else if (done.is(Kind::ClsAllocExpr)) onCreation(done, a);
       else if (isNestedBody(done)) --nested_;
@@ -741,6 +783,11 @@ class DiagramBuilder {
       return;
     }
     if (caller.depth >= options_.depth || full()) return;
+    if (!fitsOnPage(*callee)) {
+      // A callee that calls nothing leaves nothing out.
+      if (callsIn(callee->body) > 0) refer(callee, self);
+      return;
+    }
     MethodRun next;
     next.method = callee;
     next.cls = callee->owner;
@@ -758,7 +805,37 @@ class DiagramBuilder {
     nested_ = outerNesting;
   }
 
+  // The calls and creations a body makes, as written.
+  static size_t callsIn(const syntax::Node& body) {
+    size_t calls = 0;
+    body.walk([&](const syntax::Node& node) {
+      if (node.is(Kind::MtdCall) || node.is(Kind::ClsAllocExpr)) ++calls;
+      return syntax::Step::Into;
+    });
+    return calls;
+  }
+
+  // Whether a callee's calls fit on the page beside the ones the method
+  // has yet to make itself.
+  bool fitsOnPage(const MethodInfo& callee) {
+    if (options_.pageMessages == 0) return true;
+    const size_t ownLeft = ownCalls_ > ownCallsMade_ ? ownCalls_ - ownCallsMade_ : 0;
+    return diagram_.messages.size() + callsIn(callee.body) + ownLeft <= options_.pageMessages;
+  }
+
+  // The call just made, framed as an interaction use of its callee.
+  void refer(const MethodInfo* callee, size_t self) {
+    Fragment ref;
+    ref.op = "ref";
+    ref.operands.push_back(Operand{methodDisplayName(*callee), diagram_.messages.size() - 1});
+    ref.lastMessage = diagram_.messages.size() - 1;
+    ref.owner = self;
+    ref.reference = callee;
+    finished_.push_back({nextFragment_++, std::move(ref)});
+  }
+
   void onCall(const syntax::Node& call, MethodRun& a) {
+    if (a.depth == 1) ++ownCallsMade_;
     if (full()) {
       ++leftOut_;
       return;
@@ -814,6 +891,14 @@ class DiagramBuilder {
       }
     }
     const std::string callText = prefix + name + "(" + argumentsText(call, a) + ")";
+    // "throw Errors.make(...)": the call only makes the exception to throw,
+    // so it is the throw, at its line, as "throw new E(...)" is.
+    if (isThrown(call) && !constructorCall) {
+      addMessage(Message::Kind::Throw, a.self, a.self, "throw " + withoutThis(text(call, a)), line);
+      ObjectRef thrown = textRef(withoutThis(text(call, a)));
+      results_.set(call, thrown);
+      return;
+    }
     const size_t target = constructorCall ? a.self : lifelineFor(receiver);
     addMessage(target == a.self ? Message::Kind::SelfCall : Message::Kind::Call, a.self, target, callText,
                line);
@@ -912,6 +997,7 @@ class DiagramBuilder {
   }
 
   void onCreation(const syntax::Node& allocation, MethodRun& a) {
+    if (a.depth == 1) ++ownCallsMade_;
     if (full()) {
       ++leftOut_;
       return;
@@ -924,6 +1010,14 @@ class DiagramBuilder {
     const bool anonymous = allocation.parent().is(Kind::AnonyClass);
     const syntax::Node holder = anonymous ? allocation.parent().parent() : allocation.parent();
     const ValueUse use = holder.is(Kind::NewAllocExpr) ? valueUse(holder) : ValueUse{};
+    const int32_t line = allocation.firstLine();
+    const std::string callText = "new " + type + "(" + argumentsText(allocation, a) + ")";
+    // An exception made to be thrown lives no longer than the throw: it is
+    // the throw, at its line, not an object of the diagram.
+    if (!anonymous && holder.is(Kind::NewAllocExpr) && isThrown(holder)) {
+      addMessage(Message::Kind::Throw, a.self, a.self, "throw " + callText, line);
+      return;
+    }
     const std::string name =
         use.kind == ValueUse::Kind::Assigned ? convert(withoutThis(use.target), a) : std::string();
     const size_t created = addLifeline(name + ":" + type, diagram_.messages.size());
@@ -939,8 +1033,6 @@ class DiagramBuilder {
       const std::string key = assignedKey(a, convert(use.target, a));
       if (!key.empty()) bindings_[key] = created;
     }
-    const int32_t line = allocation.firstLine();
-    const std::string callText = "new " + type + "(" + argumentsText(allocation, a) + ")";
     addMessage(Message::Kind::Create, a.self, created, callText, line);
     const size_t creation = diagram_.messages.size() - 1;
     // The creation of an anonymous object belongs to the method; the
@@ -954,7 +1046,7 @@ class DiagramBuilder {
     results_.set(allocation, result);
 
     // The constructor's calls, made on the new object, while it is busy.
-    if (constructed) {
+    if (constructed && !isExceptionType(type)) {
       const size_t bar = openActivation(created, creation);
       follow(index_.findMethod(*constructed, constructed->name, expressionChildren(allocation).size()),
              created, allocation, callText, a);
@@ -983,14 +1075,15 @@ class DiagramBuilder {
   std::vector<size_t> openActivations_;
   std::vector<const ClassInfo*> implemented_;
   size_t leftOut_ = 0;
+  size_t ownCalls_ = 0;      // the calls and creations the method's body makes
+  size_t ownCallsMade_ = 0;  // those walked so far
 };
 
 }  // namespace
 
 std::string Fragment::text() const {
-  std::string out = op;
-  for (const Operand& operand : operands) out += " [" + operand.guard + "]";
-  return out;
+  if (operands.empty()) return op;
+  return op == "ref" ? op + " " + operands.front().guard : op + " [" + operands.front().guard + "]";
 }
 
 std::string methodDisplayName(const MethodInfo& method) {

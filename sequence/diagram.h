@@ -22,7 +22,10 @@ struct Lifeline {
 };
 
 struct Message {
-  enum class Kind { Call, SelfCall, Create, Return };
+  // Throw: an exception made and thrown at once, "throw new E(...)" or
+  // "throw Errors.make(...)", on the lifeline that throws it; the
+  // exception (or its maker) gets no lifeline and is not followed.
+  enum class Kind { Call, SelfCall, Create, Return, Throw };
   Kind kind = Kind::Call;
   size_t from = 0;  // lifelines
   size_t to = 0;
@@ -47,15 +50,20 @@ struct Operand {
 };
 
 // A combined fragment round the messages of an if, a loop, a synchronized
-// block or a try: "alt", "opt", "loop", "break" or "critical".
+// block or a try: "alt", "opt", "loop", "break" or "critical"; or an
+// interaction use, "ref", round a call whose own calls are left to the
+// callee's diagram (its one operand's guard the callee's name).
 struct Fragment {
   std::string op;
   std::vector<Operand> operands;  // at least one, each holding a message
   size_t lastMessage = 0;
   size_t owner = 0;  // the lifeline whose method has the statement
   int depth = 0;     // fragments round it
+  const MethodInfo* reference = nullptr;  // "ref": the method called, for a link to its own diagram
   size_t firstMessage() const { return operands.front().firstMessage; }
-  // "alt [total > 100] [else]"
+  // The header names the first operand's guard only, "alt [total > 100]":
+  // each further operand's guard stands at its own divider; "ref
+  // Class.method" for an interaction use.
   std::string text() const;
 };
 
@@ -75,6 +83,11 @@ struct DiagramOptions {
   // A call through an interface or abstract class with exactly one
   // implementation among the sources is followed into that one.
   bool followImplementations = false;
+  // The messages a diagram holds to stay readable on a few screens: below
+  // the method's own calls, a call is followed only while what its method
+  // calls fits; else it is drawn as an interaction use ("ref") of the
+  // callee.  0: no such bound.
+  size_t pageMessages = 60;
 };
 
 // The diagram of a method, constructor or initialiser of the index, its

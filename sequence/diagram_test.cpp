@@ -64,7 +64,8 @@ class Sources {
     static const std::map<Message::Kind, const char*> kKinds = {{Message::Kind::Call, "call"},
                                                                 {Message::Kind::SelfCall, "self"},
                                                                 {Message::Kind::Create, "new"},
-                                                                {Message::Kind::Return, "return"}};
+                                                                {Message::Kind::Return, "return"},
+                                                                {Message::Kind::Throw, "throw"}};
     for (const Message& m : d.messages)
       out += std::string(kKinds.at(m.kind)) + " " + d.lifelines[m.from].label + " > " +
              d.lifelines[m.to].label + ": " + m.text + "\n";
@@ -113,7 +114,7 @@ TEST(SequenceDiagram, ReceiversOfEveryKind) {
 TEST(SequenceDiagram, FollowsCallsOneLevelDeep) {
   Sources sources(/*tree=*/true);
   EXPECT_EQ(sources.diagram("Shop", "restock", 46, 2),
-            "lifelines: :Shop inventory:Inventory item:Item :IllegalArgumentException* :Log\n"
+            "lifelines: :Shop inventory:Inventory item:Item :Log\n"
             "call :Shop > inventory:Inventory: priceOf(name)\n"
             "self inventory:Inventory > inventory:Inventory: lookup(name)\n"
             "call inventory:Inventory > :Shop: audit(name)\n"
@@ -121,17 +122,104 @@ TEST(SequenceDiagram, FollowsCallsOneLevelDeep) {
             "return item:Item > inventory:Inventory: price()\n"
             "return inventory:Inventory > :Shop: price\n"
             "self :Shop > :Shop: validate(name, count)\n"
-            "new :Shop > :IllegalArgumentException: new IllegalArgumentException(\"count\")\n"
+            "throw :Shop > :Shop: throw new IllegalArgumentException(\"count\")\n"
             "call :Shop > :Log: info(\"valid \" + item)\n");
   // Without the tree only the self call is followed.
   Sources alone;
   EXPECT_EQ(alone.diagram("Shop", "restock", 46, 2),
-            "lifelines: :Shop inventory:Inventory :IllegalArgumentException* :Log\n"
+            "lifelines: :Shop inventory:Inventory :Log\n"
             "call :Shop > inventory:Inventory: priceOf(name)\n"
             "return inventory:Inventory > :Shop: price\n"
             "self :Shop > :Shop: validate(name, count)\n"
-            "new :Shop > :IllegalArgumentException: new IllegalArgumentException(\"count\")\n"
+            "throw :Shop > :Shop: throw new IllegalArgumentException(\"count\")\n"
             "call :Shop > :Log: info(\"valid \" + item)\n");
+}
+
+// A var takes the type its initialiser gives where the sources declare
+// it (a creation, a method of the sources), else it is named alone; a
+// try whose catches make no calls has no fragment; an exception made to
+// be thrown, by "new" or by a call, is a throw message, not an object, and
+// its constructor or maker is not followed.
+TEST(SequenceDiagram, VarTypesTriesAndThrows) {
+  Sources sources;
+  const std::string listing = sources.diagram("Backup", "copy", 11);
+  EXPECT_EQ(listing,
+            "lifelines: :Backup file:File* stock:Inventory parent inventory:Inventory target:File\n"
+            "self :Backup > :Backup: open(name)\n"
+            "new :Backup > file:File: new File(target, name)\n"
+            "call :Backup > file:File: getParentFile()\n"
+            "return file:File > :Backup: parent\n"
+            "call :Backup > stock:Inventory: lookup(name)\n"
+            "call :Backup > file:File: delete()\n"
+            "call :Backup > parent: mkdirs()\n"
+            "call :Backup > inventory:Inventory: priceOf(name)\n"
+            "call :Backup > stock:Inventory: priceOf(name)\n"
+            "self :Backup > :Backup: log(e)\n"
+            "call :Backup > parent: exists()\n"
+            "return parent > :Backup: exists()\n"
+            "call :Backup > parent: getPath()\n"
+            "return parent > :Backup: getPath()\n"
+            "throw :Backup > :Backup: throw new IllegalStateException(\"cannot make \" + parent.getPath())\n"
+            "call :Backup > target:File: isHidden()\n"
+            "return target:File > :Backup: isHidden()\n"
+            "call :Backup > target:File: getName()\n"
+            "return target:File > :Backup: getName()\n"
+            "throw :Backup > :Backup: throw Failures.hidden(target.getName())\n");
+}
+
+// A try with a calling catch is an alt of the try and the catch; one whose
+// catch makes no calls has none; an alt's header names its first guard.
+TEST(SequenceDiagram, FragmentsOfTriesAndIfs) {
+  Sources sources;
+  const JavaSource& source = sources.parse("Backup");
+  SourceIndex index(text::Charset::Utf8, [](const std::string&) { return std::vector<const JavaSource*>{}; });
+  index.add(source);
+  const MethodInfo* copy = index.methodAt(source, "copy", 11);
+  ASSERT_TRUE(copy);
+  const Diagram diagram = buildDiagram(index, *copy, {});
+  std::string fragments;
+  for (const Fragment& fragment : diagram.fragments) {
+    fragments += fragment.text() + ":";
+    for (const Operand& operand : fragment.operands)
+      fragments += " " + operand.guard + "@" + diagram.messages[operand.firstMessage].text;
+    fragments += "\n";
+  }
+  EXPECT_EQ(fragments,
+            "alt [try]: try@priceOf(name) catch RuntimeException@log(e)\n"
+            "break [!parent.exists()]: !parent.exists()@getPath()\n"
+            "break [target.isHidden()]: target.isHidden()@getName()\n");
+}
+
+// Below the method's own calls, a callee is followed only while its calls
+// fit on the page; else its call is framed as an interaction use of it.
+TEST(SequenceDiagram, CallsPastThePageAreInteractionUses) {
+  const auto framed = [](size_t pageMessages) {
+    Sources sources(/*tree=*/true);
+    const JavaSource& source = sources.parse("Shop");
+    SourceIndex index(text::Charset::Utf8, [&](const std::string& name) {
+      return name == "Inventory" ? std::vector<const JavaSource*>{&sources.parse("Inventory")}
+                                 : std::vector<const JavaSource*>{};
+    });
+    index.add(source);
+    const MethodInfo* restock = index.methodAt(source, "restock", 46);
+    DiagramOptions options;
+    options.depth = 2;
+    options.pageMessages = pageMessages;
+    const Diagram diagram = buildDiagram(index, *restock, options);
+    std::string out = std::to_string(diagram.messages.size()) + " messages;";
+    for (const Fragment& fragment : diagram.fragments)
+      out += " " + fragment.text() + " at " + diagram.messages[fragment.firstMessage()].text + " on " +
+             diagram.lifelines[fragment.owner].label + (fragment.reference ? " linked" : "");
+    return out;
+  };
+  const std::string whole = "9 messages; break [count <= 0] at throw new IllegalArgumentException(\"count\") on :Shop";
+  EXPECT_EQ(framed(0), whole);
+  EXPECT_EQ(framed(9), whole);
+  // After priceOf and its 3 calls, validate's 2 calls pass a page of 8.
+  EXPECT_EQ(framed(8), "7 messages; ref Shop.validate at validate(name, count) on :Shop linked");
+  // On a page of 4 neither callee's calls fit.
+  EXPECT_EQ(framed(4), "3 messages; ref Inventory.priceOf at priceOf(name) on inventory:Inventory linked "
+                       "ref Shop.validate at validate(name, count) on :Shop linked");
 }
 
 // a.b().c(): c goes to the type b returns when the sources declare b;

@@ -1,11 +1,14 @@
 #include "site/index_page.h"
 
+#include <array>
 #include <cstdio>
+#include <map>
 
 #include "site/site_layout.h"
 #include "site/site_pages.h"
 #include "site/write_failure.h"
 #include "files/atomic_file.h"
+#include "text/json_text.h"
 #include "text/text_output.h"
 
 namespace site {
@@ -52,23 +55,31 @@ std::string urlPath(std::string_view path) {
   return out;
 }
 
+bool withoutBody(const MethodRecord& method) { return method.drawing.empty() && method.problem == kWithoutBody; }
+
 std::string indexPage(const std::string& title, const std::vector<IndexedFile>& files) {
-  size_t classes = 0, methods = 0, drawn = 0, sequences = 0, brokenFiles = 0;
+  size_t classes = 0, methods = 0, drawn = 0, bodiless = 0, sequences = 0, brokenFiles = 0;
   for (const IndexedFile& file : files) {
     classes += file.record->classes.size();
     methods += file.record->methods.size();
-    drawn += file.record->methods.size() - file.record->failedMethods();
-    for (const MethodRecord& method : file.record->methods) sequences += method.sequence.empty() ? 0 : 1;
+    for (const MethodRecord& method : file.record->methods) {
+      drawn += method.drawing.empty() ? 0 : 1;
+      bodiless += withoutBody(method) ? 1 : 0;
+      sequences += method.sequence.empty() ? 0 : 1;
+    }
     if (file.record->status != FileRecord::Status::Parsed) ++brokenFiles;
   }
+  const size_t failed = methods - drawn - bodiless;
   std::string out = siteHead(title, "");
   out += "<header><ol class=\"crumbs\"><li aria-current=\"page\">index</li></ol><h1>" + htmlEscaped(title) +
          "</h1><p>" + counted(files.size(), "file") + ", " + counted(classes, "class") + ", " +
          counted(methods, "method") + ", " + counted(drawn, "flowchart");
   if (sequences > 0) out += ", " + counted(sequences, "sequence diagram");
+  if (bodiless > 0) out += ", " + std::to_string(bodiless) + " without a body";
   if (brokenFiles > 0) out += "; " + counted(brokenFiles, "file") + " did not parse";
-  if (methods > drawn) out += "; " + counted(methods - drawn, "method") + " could not be drawn";
-  out += " &#8226; <a href=\"#method-list\">methods</a> &#8226; <a href=\"#files\">files</a>";
+  if (failed > 0) out += "; " + counted(failed, "method") + " could not be drawn";
+  out += " &#8226; <a href=\"#method-list\">methods</a> &#8226; <a href=\"#folders\">folders</a> &#8226; "
+         "<a href=\"#files\">files</a>";
   if (brokenFiles > 0) out += " &#8226; <a href=\"#problems\">problems</a>";
   out += "</p></header>\n<main>\n";
 
@@ -78,11 +89,14 @@ std::string indexPage(const std::string& title, const std::vector<IndexedFile>& 
            "</a>";
   };
 
+  // The methods' rows are made by the script from the site's method data:
+  // a page of thousands of rows in HTML takes seconds to open, and the
+  // filter and the sorting work over every method all the same.
   out += "<h2 id=\"method-list\">Methods</h2>\n"
          "<div class=\"filter\"><input type=\"search\" id=\"filter\" "
          "placeholder=\"put  class:HashMap  file:java/util/  method:get  cc&gt;10\" "
          "title=\"Words match where a name or a word of it starts; class:, method: and file: look in one column; "
-         "cc, cog, nloc, hv and line compare with &gt;, &gt;=, &lt;, &lt;= or =\">"
+         "cc, cog, nloc, hv and line compare with &gt;, &gt;=, &lt;, &lt;= or =\" aria-label=\"filter the methods\">"
          "<small id=\"filter-count\">" + counted(methods, "method") + "</small></div>\n"
          "<table class=\"sortable\" id=\"methods\">\n<thead><tr><th data-key=\"file\">File</th>"
          "<th data-key=\"class\">Class</th><th data-key=\"method\">Method</th>"
@@ -90,27 +104,34 @@ std::string indexPage(const std::string& title, const std::vector<IndexedFile>& 
          "<th class=\"n\" data-key=\"cc\" title=\"cyclomatic complexity, as checkstyle counts it\">CC</th>"
          "<th class=\"n\" data-key=\"cog\" title=\"cognitive complexity, as SonarSource defines it\">Cognitive</th>"
          "<th class=\"n\" data-key=\"hv\" title=\"Halstead volume: length times log2 of the vocabulary\">HV</th>" +
-         std::string(sequences > 0 ? "<th>Sequence</th>" : "") + "</tr></thead>\n<tbody>\n";
+         std::string(sequences > 0 ? "<th data-key=\"sequence\">Sequence</th>" : "") +
+         "</tr></thead>\n<tbody>\n</tbody>\n</table>\n"
+         "<p id=\"more-methods\" hidden><button type=\"button\" id=\"show-more\">show more</button> "
+         "<button type=\"button\" id=\"show-all\">show all</button></p>\n"
+         "<noscript><p>The methods table is made by the page's script; each file's page below lists its "
+         "methods.</p></noscript>\n";
+
+  // Each folder with how much it holds, leading to its methods.
+  std::map<std::string, std::array<size_t, 3>> folders;  // files, methods, without a body
   for (const IndexedFile& file : files) {
-    const FileRecord& record = *file.record;
-    for (const MethodRecord& method : record.methods) {
-      const std::string owner = record.classes.size() > method.classIndex ? record.classes[method.classIndex].name : "";
-      std::string name = method.name;
-      if (!owner.empty() && name.rfind(owner + ".", 0) == 0) name.erase(0, owner.size() + 1);
-      const std::string link =
-          method.drawing.empty()
-              ? htmlEscaped(name) + " <span class=\"problem\">(" + htmlEscaped(method.problem) + ")</span>"
-              : "<a href=\"" + htmlEscaped(urlPath(file.folder + method.drawing)) + "\">" + htmlEscaped(name) + "</a>";
-      out += "<tr>" + cell(pageLink(file, "", file.path), "name") +
-             cell(pageLink(file, "#class-" + std::to_string(method.classIndex + 1), owner), "name") +
-             cell(link, "name") + cell(std::to_string(method.line), "n") + numberCell(method.nloc) +
-             numberCell(method.complexity) + numberCell(method.cognitive) + numberCell(method.halsteadVolume);
-      if (sequences > 0)
-        out += cell(method.sequence.empty()
-                        ? std::string()
-                        : "<a href=\"" + htmlEscaped(urlPath(file.folder + method.sequence)) + "\">sequence</a>");
-      out += "</tr>\n";
-    }
+    const size_t slash = file.path.rfind('/');
+    auto& counts = folders[slash == std::string::npos ? std::string() : file.path.substr(0, slash + 1)];
+    ++counts[0];
+    counts[1] += file.record->methods.size();
+    for (const MethodRecord& method : file.record->methods) counts[2] += withoutBody(method) ? 1 : 0;
+  }
+  // What lies below the methods is laid out only once scrolled to.
+  out += "<div class=\"later\">\n";
+  out += "<h2 id=\"folders\">Folders</h2>\n<table class=\"sortable\" id=\"folder-table\">\n<thead><tr>"
+         "<th>Folder</th><th class=\"n\">Files</th><th class=\"n\">Methods</th>"
+         "<th class=\"n\">Without a body</th></tr></thead>\n<tbody>\n";
+  for (const auto& [folder, counts] : folders) {
+    const std::string shown = folder.empty() ? "(top)" : folder;
+    const std::string link = folder.empty() ? htmlEscaped(shown)
+                                            : "<a href=\"#q=" + htmlEscaped(urlPath("file:" + folder)) + "\">" +
+                                                  htmlEscaped(shown) + "</a>";
+    out += "<tr>" + cell(link, "name") + cell(std::to_string(counts[0]), "n") + cell(std::to_string(counts[1]), "n") +
+           cell(std::to_string(counts[2]), "n") + "</tr>\n";
   }
   out += "</tbody>\n</table>\n";
 
@@ -119,9 +140,11 @@ std::string indexPage(const std::string& title, const std::vector<IndexedFile>& 
          "<th class=\"n\">Halstead volume</th><th class=\"n\">Not drawn</th></tr></thead>\n<tbody>\n";
   for (const IndexedFile& file : files) {
     const FileRecord& record = *file.record;
+    size_t notDrawn = 0;
+    for (const MethodRecord& method : record.methods) notDrawn += method.drawing.empty() && !withoutBody(method) ? 1 : 0;
     out += "<tr>" + cell(pageLink(file, "", file.path), "name") + cell(std::to_string(record.classes.size()), "n") +
            cell(std::to_string(record.methods.size()), "n") + numberCell(record.nloc) +
-           numberCell(record.halsteadVolume) + cell(std::to_string(record.failedMethods()), "n") + "</tr>\n";
+           numberCell(record.halsteadVolume) + cell(std::to_string(notDrawn), "n") + "</tr>\n";
   }
   out += "</tbody>\n</table>\n";
 
@@ -138,8 +161,37 @@ std::string indexPage(const std::string& title, const std::vector<IndexedFile>& 
     }
     out += "</tbody>\n</table>\n";
   }
-  out += "</main>\n" + siteScriptTag("") + "</body>\n</html>\n";
+  out += "</div>\n</main>\n<script src=\"" + std::string(kSiteFolder) + "/" + kMethodDataName + "\"></script>\n" +
+         siteScriptTag("") + "</body>\n</html>\n";
   return out;
+}
+
+std::string methodData(const std::vector<IndexedFile>& files) {
+  // Compact rows, one array a method, the file and its links once per file.
+  text::Json fileRows = text::Json::array(), methodRows = text::Json::array();
+  for (size_t f = 0; f < files.size(); ++f) {
+    const IndexedFile& file = files[f];
+    const FileRecord& record = *file.record;
+    fileRows.push_back(text::Json::array({file.path, file.hasPage ? urlPath(file.folder) : std::string()}));
+    for (const MethodRecord& method : record.methods) {
+      const std::string owner = record.classes.size() > method.classIndex ? record.classes[method.classIndex].name : "";
+      std::string name = method.name;
+      if (!owner.empty() && name.rfind(owner + ".", 0) == 0) name.erase(0, owner.size() + 1);
+      methodRows.push_back(text::Json::array(
+          {f, method.classIndex + 1, owner, name, urlPath(method.drawing), method.drawing.empty() ? method.problem : "",
+           method.line, text::jsonNumber(method.nloc), text::jsonNumber(method.complexity),
+           text::jsonNumber(method.cognitive), text::jsonNumber(method.halsteadVolume), urlPath(method.sequence)}));
+    }
+  }
+  text::Json data = {{"files", std::move(fileRows)}, {"methods", std::move(methodRows)}};
+  // Read as a JSON string: browsers parse JSON several times faster than
+  // the same data written as script.
+  std::string literal;
+  for (const char c : text::jsonLine(data)) {
+    if (c == '\\' || c == '\'') literal += '\\';
+    literal += c;
+  }
+  return "window.flowchartMethods=JSON.parse('" + literal + "');\n";
 }
 
 errors::Status writeSite(const std::filesystem::path& root, SiteInfo info, const std::vector<IndexedFile>& files) {
@@ -151,6 +203,8 @@ errors::Status writeSite(const std::filesystem::path& root, SiteInfo info, const
   std::filesystem::create_directories(root / kSiteFolder / "records", ec);
   errors::Status written = writeSiteAssets(root);
   if (written) written = files::writeAtomically(siteInfoPath(root).string(), siteInfoText(info));
+  if (written)
+    written = files::writeAtomically((root / kSiteFolder / kMethodDataName).string(), methodData(files));
   if (written) written = files::writeAtomically(indexPath.string(), indexPage(info.title, files));
   if (written) return {};
   // Said of the output folder, the one the user named.

@@ -1,7 +1,8 @@
 // The index page of a batch run's site: every method with its measures
-// and a link to its drawing, filtered by name, file, class and measure;
-// every source file with a link to its page; and the files that did not
-// parse with their error line.  Its tables sort by any column; its style
+// and a link to its drawing, filtered by name, file, class and measure
+// (its rows made by the script from a data file, a page of them at a
+// time); every folder with its counts; every source file with a link to
+// its page; and the files that did not parse with their error line.  Its tables sort by any column; its style
 // and script are the site's shared ones (site_layout.h).
 #pragma once
 
@@ -21,7 +22,21 @@ struct IndexedFile {
   bool hasPage = true;  // its folder holds the file's page
 };
 
+// What a method's record says of it when it has no body (abstract,
+// interface or native): not drawn, and not a failure either.
+inline constexpr const char* kWithoutBody = "no body";
+
+// The script file below the site folder that holds every method's row of
+// the index, for the index's script to show, filter and sort.
+inline constexpr const char* kMethodDataName = "methods.js";
+
 std::string indexPage(const std::string& title, const std::vector<IndexedFile>& files);
+// The text of that script: window.flowchartMethods = JSON.parse('...')
+// of {files: [[path,
+// folder URL or "" without a page]], methods: [[file, class number, class,
+// method, drawing, problem, line, nloc, cc, cog, hv, sequence]]}, URLs
+// percent-encoded.
+std::string methodData(const std::vector<IndexedFile>& files);
 
 // Writes the index, what the site holds (info, with the files' list made
 // from files) and its shared files under root (site_layout.h); when they

@@ -1,6 +1,7 @@
 (() => {
   'use strict';
-  document.querySelectorAll('table.sortable').forEach(table => {
+  // The methods' table of the index sorts its data, below.
+  document.querySelectorAll('table.sortable:not(#methods)').forEach(table => {
     table.querySelectorAll('th').forEach((th, column) => {
       th.addEventListener('click', () => {
         const ascending = th.getAttribute('aria-sort') !== 'ascending';
@@ -26,14 +27,35 @@
     });
   });
   const filter = document.getElementById('filter');
-  if (!filter) return;
-  const count = document.getElementById('filter-count');
   const table = document.getElementById('methods');
-  const rows = [...table.tBodies[0].rows];
-  // The columns by the keys their headers carry.
-  const column = {};
-  [...table.tHead.rows[0].cells].forEach((th, i) => { if (th.dataset.key) column[th.dataset.key] = i; });
-  const value = (row, key) => column[key] === undefined ? '' : row.cells[column[key]].textContent;
+  const data = window.flowchartMethods;
+  if (!filter || !table || !data) return;
+  const count = document.getElementById('filter-count');
+  const more = document.getElementById('more-methods');
+  const escaped = text => String(text).replace(/[&<>"']/g,
+      c => ({'&': '&amp;', '<': '&lt;', '>': '&gt;', '"': '&quot;', "'": '&#39;'})[c]);
+  const shown = v => v === null || v === undefined ? '' : String(v);
+  // Every method, as the rows of the table show it; a row's HTML is made
+  // only when it is shown.
+  const rows = data.methods.map(m => {
+    const [path, folder] = data.files[m[0]];
+    return {file: path, folder, classNumber: m[1], class: m[2], method: m[3], drawing: m[4], problem: m[5],
+            line: m[6], nloc: m[7], cc: m[8], cog: m[9], hv: m[10], sequence: m[11] ? 'sequence' : '',
+            sequenceUrl: m[11]};
+  });
+  const sequences = !!table.querySelector('th[data-key=sequence]');
+  const link = (row, anchor, text) => row.folder
+      ? '<a href="' + escaped(row.folder + 'index.html' + anchor) + '">' + escaped(text) + '</a>' : escaped(text);
+  const cell = (html, cls) => '<td' + (cls ? ' class="' + cls + '"' : '') + '>' + html + '</td>';
+  const rowHtml = row => '<tr>' + cell(link(row, '', row.file), 'name') +
+      cell(link(row, '#class-' + row.classNumber, row.class), 'name') +
+      cell(row.drawing ? '<a href="' + escaped(row.folder + row.drawing) + '">' + escaped(row.method) + '</a>'
+                       : escaped(row.method) + ' <span class="problem">(' + escaped(row.problem) + ')</span>', 'name') +
+      cell(shown(row.line), 'n') + cell(shown(row.nloc), 'n') + cell(shown(row.cc), 'n') + cell(shown(row.cog), 'n') +
+      cell(shown(row.hv), 'n') +
+      (sequences ? cell(row.sequenceUrl ? '<a href="' + escaped(row.folder + row.sequenceUrl) + '">sequence</a>' : '')
+                 : '') + '</tr>';
+  const value = (row, key) => shown(row[key]);
   const measures = {cc: 'cc', cog: 'cog', cognitive: 'cog', nloc: 'nloc', hv: 'hv', line: 'line'};
   const fields = {class: 'class', method: 'method', file: 'file'};
   // Where a name of the text starts: its beginning or after a character
@@ -62,18 +84,48 @@
       return row => startsAt(value(row, name), word, false);
     }
     const word = term.toLowerCase();
-    return row => startsAt(value(row, 'method'), word, true) || startsAt(value(row, 'class'), word, true) ||
-                  startsAt(value(row, 'file'), word, true);
+    return row => startsAt(row.method, word, true) || startsAt(row.class, word, true) ||
+                  startsAt(row.file, word, true);
+  };
+  // The rows in the order the last header clicked asks for.
+  let ordered = rows;
+  let matching = rows;
+  const page = 500;
+  let limit = page;
+  const render = () => {
+    const body = table.tBodies[0];
+    body.innerHTML = matching.slice(0, limit).map(rowHtml).join('');
+    more.hidden = matching.length <= limit;
+    const of = matching.length > limit ? ' (' + limit + ' shown)' : '';
+    if (count)
+      count.textContent = (matching.length === rows.length && !filter.value.trim()
+          ? rows.length + ' methods' : matching.length + ' of ' + rows.length + ' methods') + of;
   };
   const apply = () => {
     const tests = filter.value.trim().split(/\s+/).filter(Boolean).map(test);
-    let shown = 0;
-    for (const row of rows) {
-      row.hidden = !tests.every(t => t(row));
-      if (!row.hidden) ++shown;
-    }
-    if (count) count.textContent = tests.length ? shown + ' of ' + rows.length + ' methods' : rows.length + ' methods';
+    matching = tests.length ? ordered.filter(row => tests.every(t => t(row))) : ordered;
+    limit = page;
+    render();
   };
+  table.querySelectorAll('th').forEach(th => {
+    th.addEventListener('click', () => {
+      const ascending = th.getAttribute('aria-sort') !== 'ascending';
+      table.querySelectorAll('th').forEach(h => h.removeAttribute('aria-sort'));
+      th.setAttribute('aria-sort', ascending ? 'ascending' : 'descending');
+      const key = th.dataset.key, numeric = th.classList.contains('n');
+      const sign = ascending ? 1 : -1;
+      ordered = [...rows].sort((a, b) => {
+        if (numeric) {
+          const x = a[key] === null ? -Infinity : +a[key], y = b[key] === null ? -Infinity : +b[key];
+          return sign * (x - y);
+        }
+        return sign * value(a, key).localeCompare(value(b, key));
+      });
+      apply();
+    });
+  });
+  document.getElementById('show-more').addEventListener('click', () => { limit += page; render(); });
+  document.getElementById('show-all').addEventListener('click', () => { limit = matching.length; render(); });
   filter.addEventListener('input', () => {
     apply();
     history.replaceState(null, '', filter.value ? '#q=' + encodeURIComponent(filter.value) : location.pathname);

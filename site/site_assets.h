@@ -3,7 +3,9 @@
 //
 // site.css: long names wrap rather than push the measures out of sight.
 // site.js: sorts a table when one of its headers is clicked (numbers as
-// numbers), and filters the methods' table: words match where a name or a
+// numbers); makes the index's methods' table from the site's method data
+// (methods.js), 500 rows at a time with buttons for more, and sorts and
+// filters it over every method: words match where a name or a
 // word of it starts ("put" finds put and HashMap.putAll, not compute);
 // class:, method: and file: look in one column, where a name starts (after
 // '.', '/', '$'...: "method:transfer" is not helpTransfer); and cc>10,

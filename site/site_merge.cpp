@@ -293,6 +293,8 @@ MergeResult mergeSites(const std::vector<std::string>& outputDirs, const std::st
     if (errors::Status written = disk.writeFile(staging / kSiteFolder / name, text); !written) return failed(written.problem());
   }
   if (errors::Status written = disk.writeFile(siteInfoPath(staging), siteInfoText(info)); !written) return failed(written.problem());
+  if (errors::Status written = disk.writeFile(staging / kSiteFolder / kMethodDataName, methodData(indexed)); !written)
+    return failed(written.problem());
   if (errors::Status written = disk.writeFile(staging / "index.html", indexPage(info.title, indexed)); !written)
     return failed(written.problem());
 

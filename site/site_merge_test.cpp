@@ -123,7 +123,7 @@ TEST(SiteMerge, AFullDiskOrAStopAnywhereLeavesThePreviousSiteWhole) {
   ASSERT_EQ(first.failure, errors::Problem::Kind::None);
   EXPECT_EQ(first.summary, siteDir + "/index.html: 3 files, 3 methods from 2 output folders");
   const std::map<std::string, std::string> previous = contentOf(work / "site");
-  EXPECT_EQ(previous.size(), 3 * 3 + 9u);  // each file's page, drawing and record; the index and shared files
+  EXPECT_EQ(previous.size(), 3 * 3 + 10u);  // each file's page, drawing and record; the index, its method data and shared files
 
   // The shards drawn again: new drawings, and a file more.
   makeOutput(work / "one", 1, 2, {"a/A.java", "B.java", "D.java"}, "second ");
@@ -148,7 +148,7 @@ TEST(SiteMerge, AFullDiskOrAStopAnywhereLeavesThePreviousSiteWhole) {
   }
   EXPECT_GT(writes, 20u);
   const std::map<std::string, std::string> merged = contentOf(work / "site");
-  EXPECT_EQ(merged.size(), 4 * 3 + 9u);
+  EXPECT_EQ(merged.size(), 4 * 3 + 10u);
   EXPECT_EQ(merged.at("files/B.java/C.m-L2.html"), "second B.java");
 
   // Stopped at any write before the switch, the site is as it was; at the

@@ -70,6 +70,14 @@ def _large_method():
     return "class Large {\n  int many(int x) {\n    int y = 0;\n" + body + "    return y;\n  }\n}\n"
 
 
+def _referring_method():
+    """A call whose callee makes more calls than a page holds: drawn as an
+    interaction use (ref) of the callee, which Mermaid has no word for."""
+    calls = "".join(f"    step({i});\n" for i in range(70))
+    return ("class Refs {\n  void run() {\n    prepare();\n    busy();\n  }\n"
+            "  void prepare() { step(0); }\n  void busy() {\n" + calls + "  }\n  void step(int i) {}\n}\n")
+
+
 def draw(args, out):
     folder = os.path.join(out, "mermaid")
     os.makedirs(folder, exist_ok=True)
@@ -114,9 +122,13 @@ def draw(args, out):
         with open(large + ".json", encoding="utf-8") as f:
             large_edges = len(json.load(f)["edges"])
 
+    refs = os.path.join(folder, "Refs.java")
+    with open(refs, "w", encoding="utf-8") as f:
+        f.write(_referring_method())
     for stem, java, method, extra in (
             ("Shop.checkout-sequence", "tests/fixtures/sequence/Shop.java", "checkout",
              ["--depth", "2", "--src", "tests/fixtures/sequence"]),
+            ("Refs.run-sequence", refs, "run", ["--depth", "2"]),
             ("Checkout.total-sequence", "tests/fixtures/examples/java/Checkout.java", "total", [])):
         mmd = os.path.join(folder, stem + ".mmd")
         made = _run([flowchart, "sequence", java, method, "-o", mmd] + extra, src)

@@ -83,19 +83,25 @@ TEST(BatchCommand, DrawsTheTreeAndIndexesIt) {
             (std::vector<std::string>{"files/Empty.java/index.html", "files/a/Good.java/Good.loop-L8.html",
                                       "files/a/Good.java/Good.twice-L2.html", "files/a/Good.java/index.html",
                                       "files/b/Broken.java/index.html", "index.html", "site/access.js",
-                                      "site/drawing.css", "site/drawing.js", "site/legend.svg", "site/records/Empty.java/record.json",
+                                      "site/drawing.css", "site/drawing.js", "site/legend.svg", "site/methods.js",
+                                      "site/records/Empty.java/record.json",
                                       "site/records/a/Good.java/record.json", "site/records/b/Broken.java/record.json",
                                       "site/site.css", "site/site.js", "site/site.json", "site/theme.css"}));
   const std::string index = readFile(dir.path() / "out/index.html");
   EXPECT_NE(index.find("3 files, 2 classes, 2 methods, 2 flowcharts; 1 file did not parse"), std::string::npos);
-  // The methods come first, with their parameter types, linked to their
-  // drawings, their files' pages and their classes there.
+  // The methods come first, their rows made from the site's method data:
+  // each with its parameter types, its drawing, its file's page and its
+  // class there.
   EXPECT_LT(index.find("id=\"methods\""), index.find("id=\"file-table\""));
-  EXPECT_NE(index.find("<tr><td class=\"name\"><a href=\"files/a/Good.java/index.html\">a/Good.java</a></td>"
-                       "<td class=\"name\"><a href=\"files/a/Good.java/index.html#class-1\">Good</a></td>"
-                       "<td class=\"name\"><a href=\"files/a/Good.java/Good.twice-L2.html\">twice(int)</a></td>"),
+  EXPECT_NE(index.find("<script src=\"site/methods.js\"></script>"), std::string::npos);
+  const std::string methods = readFile(dir.path() / "out/site/methods.js");
+  EXPECT_NE(methods.find("[\"a/Good.java\",\"files/a/Good.java/\"]"), std::string::npos) << methods;
+  EXPECT_NE(methods.find(",1,\"Good\",\"twice(int)\",\"Good.twice-L2.html\",\"\",2,"), std::string::npos);
+  EXPECT_NE(methods.find(",1,\"Good\",\"loop(int)\",\"Good.loop-L8.html\",\"\",8,"), std::string::npos);
+  // Each folder with its counts, leading to its methods.
+  EXPECT_NE(index.find("<tr><td class=\"name\"><a href=\"#q=file%3Aa/\">a/</a></td><td class=\"n\">1</td>"
+                       "<td class=\"n\">2</td><td class=\"n\">0</td></tr>"),
             std::string::npos);
-  EXPECT_NE(index.find("<a href=\"files/a/Good.java/Good.loop-L8.html\">loop(int)</a>"), std::string::npos);
   EXPECT_NE(index.find("<tr><td class=\"name\"><a href=\"files/b/Broken.java/index.html\">b/Broken.java</a></td>"
                        "<td class=\"n\"><a href=\"files/b/Broken.java/index.html#L3\">3</a></td>"
                        "<td class=\"problem\">does not parse as Java</td></tr>"),
@@ -275,9 +281,8 @@ TEST(BatchCommand, SequenceDiagramsBesideTheFlowcharts) {
       << record;
   const std::string index = readFile(dir.path() / "out/index.html");
   EXPECT_NE(index.find("2 flowcharts, 2 sequence diagrams; 1 file did not parse"), std::string::npos);
-  EXPECT_NE(index.find("<th>Sequence</th>"), std::string::npos);
-  EXPECT_NE(index.find("<td><a href=\"files/a/Good.java/Good.twice-L2-sequence.html\">sequence</a></td>"),
-            std::string::npos);
+  EXPECT_NE(index.find("<th data-key=\"sequence\">Sequence</th>"), std::string::npos);
+  EXPECT_NE(readFile(dir.path() / "out/site/methods.js").find("\"Good.twice-L2-sequence.html\"]"), std::string::npos);
   EXPECT_NE(readFile(dir.path() / "out/files/a/Good.java/Good.twice-L2-sequence.html")
                 .find("<li aria-current=\"page\">twice(int) (sequence diagram)</li>"),
             std::string::npos);
@@ -289,7 +294,7 @@ TEST(BatchCommand, SequenceDiagramsBesideTheFlowcharts) {
   std::this_thread::sleep_for(std::chrono::milliseconds(20));
   ASSERT_EQ(runFlowchart({"batch", "src", "-o", "out"}, dir.path()).exitCode, 1);
   EXPECT_EQ(fs::last_write_time(dir.path() / "out/files/a/Good.java/Good.twice-L2-sequence.html"), kept);
-  EXPECT_NE(readFile(dir.path() / "out/index.html").find("Good.twice-L2-sequence.html"), std::string::npos);
+  EXPECT_NE(readFile(dir.path() / "out/site/methods.js").find("Good.twice-L2-sequence.html"), std::string::npos);
 }
 
 // A tree's folders that cannot be read are failures of the run, each
@@ -484,9 +489,9 @@ TEST(BatchCommand, InterruptedRunLeavesWholeFiles) {
   }
   const auto finish = runFlowchart({"batch", "src", "-o", "out", "--quiet"}, dir.path());
   EXPECT_EQ(finish.exitCode, 0) << finish.err;
-  // Per file: 10 drawings, its page and its record; the index and the
-  // site's six shared files.
-  EXPECT_EQ(filesBelow(dir.path() / "out").size(), kFiles * 12u + 9);
+  // Per file: 10 drawings, its page and its record; the index, its
+  // method data and the site's shared files.
+  EXPECT_EQ(filesBelow(dir.path() / "out").size(), kFiles * 12u + 10);
 }
 
 }  // namespace
@@ -545,11 +550,11 @@ TEST(BatchCommand, EveryMethodItsOwnPageWhateverTheNames) {
     EXPECT_LT(page.size(), 200u) << page;
   }
   // The index links every one of them, by the names its parameter types tell apart.
-  const std::string index = readFile(dir.path() / "out/index.html");
-  for (const std::string& page : pages)
-    EXPECT_NE(index.find("files/index.html/Over.java/" + page + "\""), std::string::npos) << page;
-  EXPECT_NE(index.find(">f(int)</a>"), std::string::npos);
-  EXPECT_NE(index.find(">f(long)</a>"), std::string::npos);
+  const std::string index = readFile(dir.path() / "out/site/methods.js");
+  EXPECT_NE(index.find("\"files/index.html/Over.java/\""), std::string::npos);
+  for (const std::string& page : pages) EXPECT_NE(index.find("\"" + page + "\""), std::string::npos) << page;
+  EXPECT_NE(index.find("\"f(int)\""), std::string::npos);
+  EXPECT_NE(index.find("\"f(long)\""), std::string::npos);
   // A page in the source's encoding names its method and class as written.
   const std::string latin = readFile(dir.path() / "out/files/Latin.java/Gr\xc3\xb6\xc3\x9f" "e.m\xc3\xbc-L2.html");
   EXPECT_NE(latin.find("<meta charset=\"ISO-8859-1\">"), std::string::npos);

@@ -34,6 +34,8 @@ TEST(CheckCommand, ThresholdsReportsAndExitCodes) {
   writeFile(dir.path() / "src" / "Busy.java", kBusy);
   const auto all = runFlowchart({"check", "src"}, dir.path());
   EXPECT_EQ(all.exitCode, 0) << all.err;
+  // The closing line on standard error, whether or not anything is over.
+  EXPECT_EQ(all.err, "checked 3 methods in 1 file (1 without a body); 0 over a threshold\n");
   EXPECT_EQ(all.out,
             "src/Busy.java:2: Busy.m: cyclomatic complexity 6, cognitive complexity 8, NLOC 4\n"
             "src/Busy.java:8: Busy.Shape.big: cyclomatic complexity 2, cognitive complexity 1, NLOC 1\n");
@@ -41,6 +43,7 @@ TEST(CheckCommand, ThresholdsReportsAndExitCodes) {
   const auto over = runFlowchart({"check", "src", "--max-cc", "5", "--max-cognitive", "8", "--max-nloc", "3"},
                                  dir.path());
   EXPECT_EQ(over.exitCode, 3);
+  EXPECT_EQ(over.err, "checked 3 methods in 1 file (1 without a body); 1 over a threshold\n");
   EXPECT_EQ(over.out,
             "src/Busy.java:2: Busy.m: cyclomatic complexity 6 > 5\n"
             "src/Busy.java:2: Busy.m: NLOC 4 > 3\n");
@@ -77,7 +80,13 @@ TEST(CheckCommand, ThresholdsReportsAndExitCodes) {
   writeFile(dir.path() / "src" / "Broken.java", "class Broken {\n  void m( {\n}\n");
   const auto broken = runFlowchart({"check", "src", "--max-cc", "1"}, dir.path());
   EXPECT_EQ(broken.exitCode, 1);  // a file that does not parse outweighs the methods over the threshold
-  EXPECT_EQ(broken.err, "src/Broken.java:2: does not parse as Java\n");
+  EXPECT_EQ(broken.err,
+            "src/Broken.java:2: does not parse as Java\n"
+            "checked 3 methods in 1 file (1 without a body); 2 over a threshold; 1 source could not be checked\n");
+  std::string many = "class Many {\n";
+  for (int i = 0; i < 1001; ++i) many += "  void m" + std::to_string(i) + "() { }\n";
+  writeFile(dir.path() / "Many.java", many + "}\n");
+  EXPECT_EQ(runFlowchart({"check", "Many.java"}, dir.path()).err, "checked 1,001 methods in 1 file; 0 over a threshold\n");
 
   EXPECT_EQ(runFlowchart({"check", "nowhere"}, dir.path()).exitCode, 2);
   EXPECT_EQ(runFlowchart({"check", "src", "--max-cc", "x"}, dir.path()).exitCode, 2);
@@ -230,7 +239,9 @@ TEST(CheckCommand, AnUnreadableFolderFailsTheGate) {
   const auto run = testing_support::runProgram(program, args, dir.path());
   fs::permissions(dir.path() / "src/locked", fs::perms::owner_all);
   EXPECT_EQ(run.exitCode, 1);
-  EXPECT_EQ(run.err, "src/locked: cannot be read: Permission denied; its sources are not checked (make it readable)\n");
+  EXPECT_EQ(run.err,
+            "src/locked: cannot be read: Permission denied; its sources are not checked (make it readable)\n"
+            "checked 1 method in 1 file; 0 over a threshold; 1 source could not be checked\n");
   EXPECT_EQ(run.out, "");
 }
 

@@ -290,6 +290,41 @@ TEST(DrawCommand, NamesAsTypedAndDefaultNamesThatFit) {
   EXPECT_TRUE(std::filesystem::exists(dir.path() / file));
 }
 
+// Without -o, overloads are written to files of their own, named as batch
+// names their pages, and drawing one again says it replaces its file; a
+// page's title and heading name the method with its parameter types, its
+// class and its file.
+TEST(DrawCommand, OverloadsGetFilesOfTheirOwnAndPagesSayWhereTheyAre) {
+  TempDir dir;
+  testing_support::writeFile(dir.file("O.java"),
+                             "class O {\n  int f(int a) { return g(a); }\n  int f(String s) { return g(1); }\n"
+                             "  static class In { int g(int b) { return b; } }\n  int g(int c) { return c; }\n}\n");
+  const std::string dot = " &#183; ";
+  struct Case {
+    std::vector<std::string> args;
+    std::string out, file, title;
+  };
+  for (const Case& c : std::vector<Case>{
+           {{"draw", "O.java", "f(int)"}, "O.f-L2.html: O.f, 1 page\n", "O.f-L2.html", "f(int)" + dot + "O" + dot + "O.java"},
+           {{"draw", "O.java", "f(String)"}, "O.f-L3.html: O.f, 1 page\n", "O.f-L3.html",
+            "f(String)" + dot + "O" + dot + "O.java"},
+           {{"draw", "O.java", "O.g"}, "O.g.html: O.g, 1 page\n", "O.g.html", "g(int)" + dot + "O" + dot + "O.java"},
+           {{"draw", "O.java", "In.g"}, "O.In.g.html: O.In.g, 1 page\n", "O.In.g.html",
+            "g(int)" + dot + "O.In" + dot + "O.java"},
+           {{"draw", "O.java", "f:2"}, "O.f-L2.html: O.f, 1 page (replacing the earlier drawing)\n", "O.f-L2.html",
+            "f(int)" + dot + "O" + dot + "O.java"},
+           {{"sequence", "O.java", "f(String)"}, "O.f-L3-sequence.html: O.f, 1 lifeline, 1 message\n",
+            "O.f-L3-sequence.html", "f(String)" + dot + "O" + dot + "O.java" + dot + "sequence diagram"}}) {
+    SCOPED_TRACE(c.out);
+    const auto run = runFlowchart(c.args, dir.path());
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, c.out);
+    const std::string page = readFile(dir.path() / c.file);
+    EXPECT_NE(page.find("<title>" + c.title + "</title>"), std::string::npos);
+    EXPECT_NE(page.find("<h1>" + c.title + "</h1>"), std::string::npos);
+  }
+}
+
 }  // namespace
 
 namespace {

@@ -178,15 +178,18 @@ std::string sequenceListing(const std::string& path) {
         ++depth;
     }
     std::vector<double> lines{top};
+    std::vector<std::string> guards{""};
     for (const xml::Node& operand : operands)
       if (std::fabs(number(operand, "pinX") - left) < 1e-6 && std::fabs(number(operand, "width") - (right - left)) < 1e-6 &&
-          number(operand, "pinY") < top && number(operand, "pinY") > bottom)
+          number(operand, "pinY") < top && number(operand, "pinY") > bottom) {
         lines.push_back(number(operand, "pinY"));
+        guards.push_back(attr(operand, "text"));
+      }
     operandsSeen += lines.size() - 1;
     lines.push_back(bottom);
     out += std::string(2 * depth, ' ') + "fragment " + attr(frame, "text") + ":";
     for (size_t i = 0; i + 1 < lines.size(); ++i) {
-      out += i ? " |" : "";
+      out += i ? " | " + guards[i] : "";
       for (const Message& message : messages)
         if (message.kind != "return" && message.y < lines[i] && message.y > lines[i + 1]) out += " " + message.text;
     }
@@ -314,7 +317,7 @@ TEST(SequenceCommand, SourceTreeFilesThatDoNotParse) {
                                  tree.path().string(), "-o", tree.file("s.dot")});
   EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(run.out, tree.file("s.dot") +
-                         ": Shop.restock, 4 lifelines, 5 messages\n  note: " + tree.file("Inventory.java") +
+                         ": Shop.restock, 3 lifelines, 5 messages\n  note: " + tree.file("Inventory.java") +
                          ":2: does not parse as Java; calls into it are not followed.\n");
 }
 
@@ -364,7 +367,7 @@ TEST(SequenceCommand, FragmentsAndReceivers) {
             "bar store:Store: hurry(null) .. hurry(null)\n"
             "fragment loop [for each item in items]: reserve(item) isFull()\n"
             "  fragment loop [store.isFull()]: reserve(item) isFull()\n"
-            "fragment alt [case 1, case 2] [default]: small() | large(null)\n"
+            "fragment alt [case 1, case 2]: small() | [default] large(null)\n"
             "fragment opt [!(items.isEmpty())]: hurry(null)\n");
   EXPECT_EQ(drawn({shipped("Orders.java"), "place"}),
             "page: Orders.place: sequence diagram\n"
@@ -428,12 +431,12 @@ TEST(SequenceCommand, FragmentsAndReceivers) {
             "bar :StringBuilder: append(count) .. append(count)\n"
             "bar :StringBuilder: toString() .. note\n"
             "bar :Orders: super.place(order, items, shipping) .. super.place(order, items, shipping)\n"
-            "fragment alt [order.total() > 100] [order.rush()] [else]: large(order) | rush() hurry(order) | queue(order)\n"
+            "fragment alt [order.total() > 100]: large(order) | [order.rush()] rush() hurry(order) | [else] queue(order)\n"
             "fragment opt [order.isEmpty()]: empty(order)\n"
             "fragment loop [i < items.size()]: size() get(i) reserve(items.get(i)) isFull() full()\n"
             "  fragment break [store.isFull()]: full()\n"
             "fragment critical [synchronized (this)]: commit()\n"
-            "fragment alt [try] [catch IllegalStateException]: pay(order) | failed(e)\n");
+            "fragment alt [try]: pay(order) | [catch IllegalStateException] failed(e)\n");
 }
 
 // Two classes named Money in two packages: the import decides which one
