@@ -13,6 +13,7 @@
 #include "pipeline/method_flowchart.h"
 #include "render/host/drawing_svg.h"
 #include "site/site_assets.h"
+#include "site/site_pages.h"
 #include "text/text_output.h"
 
 namespace diff {
@@ -60,7 +61,8 @@ std::string page(const std::string& title, const std::string& assets, const std:
   return "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">\n<title>" + htmlEscaped(title) +
          "</title>\n<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
          "<link rel=\"stylesheet\" href=\"" + assets + "site.css\">\n<link rel=\"stylesheet\" href=\"" + assets +
-         "diff.css\">\n<script src=\"" + assets + "site.js\" defer></script>\n</head>\n<body>\n" + body +
+         "theme.css\">\n<link rel=\"stylesheet\" href=\"" + assets + "diff.css\">\n<script src=\"" + assets +
+         "site.js\" defer></script>\n<script src=\"" + assets + "access.js\" defer></script>\n</head>\n<body>\n" + body +
          "</body></html>\n";
 }
 
@@ -75,8 +77,19 @@ const char* markOf(Change change) {
 
 // One flowchart as a drawing page of its own, with a way back.
 errors::Status writeDrawing(const cfg::MethodFlow& flow, const std::string& path, const std::string& title,
-                            const std::string& back, std::string& why) {
+                            const std::string& back, std::string& why, const MergedFlow* merged = nullptr) {
   flowdraw::DrawOptions options;
+  // What was taken away is dashed, beside its sign.
+  if (merged) {
+    for (const auto& graph : merged->nodeChanges) {
+      options.struckNodes.emplace_back();
+      for (Change change : graph) options.struckNodes.back().push_back(change == Change::Removed);
+    }
+    for (const auto& graph : merged->edgeChanges) {
+      options.struckEdges.emplace_back();
+      for (Change change : graph) options.struckEdges.back().push_back(change == Change::Removed);
+    }
+  }
   errors::Result<flowdraw::FlowDrawing> drawn = flowdraw::drawMethodFlow(flow, pipeline::flowchartMasters(), options);
   if (!drawn) {
     why = drawn.problem().message;
@@ -149,13 +162,15 @@ std::string methodPage(const MethodDiff& method, size_t index, const std::string
             measure(method.head, member) + "</td><td>" + delta(method, member) + "</td></tr>";
   body += "</table>\n";
   body += "<p class=\"legend\">Marks: <span class=\"added\">+ added</span> <span class=\"removed\">\u2212 removed</span> "
-          "<span class=\"changed\">~ changed</span>; a node's mark leads its text, an arrow's its label.</p>\n";
+          "<span class=\"changed\">~ changed</span>; a node's mark leads its text, an arrow's its label; what was "
+          "removed is dashed in the merged drawing.</p>\n";
   // The flowcharts: merged, then base and head side by side.
-  const auto drawing = [&](const cfg::MethodFlow& flow, const std::string& suffix, const std::string& caption) {
+  const auto drawing = [&](const cfg::MethodFlow& flow, const std::string& suffix, const std::string& caption,
+                           const MergedFlow* merged = nullptr) {
     std::string why;
     const std::string file = name + "-" + suffix + ".html";
     if (errors::Status saved = writeDrawing(flow, (fs::path(folder) / file).string(), title + " (" + caption + ")",
-                                            name + ".html", why);
+                                            name + ".html", why, merged);
         !saved || !why.empty()) {
       if (why.empty()) problems += file + ": cannot be written\n";
       return "<figure><figcaption>" + htmlEscaped(caption) + "</figcaption><p>not drawn: " + htmlEscaped(why) +
@@ -164,7 +179,8 @@ std::string methodPage(const MethodDiff& method, size_t index, const std::string
     return "<figure><figcaption><a href=\"" + file + "\">" + htmlEscaped(caption) + "</a></figcaption><iframe src=\"" +
            file + "\" title=\"" + htmlEscaped(caption) + "\"></iframe></figure>";
   };
-  body += "<section class=\"merged\">" + drawing(mergedFlow(method, true).flow, "merged", "both versions merged") +
+  const MergedFlow merged = mergedFlow(method, true);
+  body += "<section class=\"merged\">" + drawing(merged.flow, "merged", "both versions merged", &merged) +
           "</section>\n<section class=\"sides\">";
   body += method.base && method.base->flow ? drawing(*method.base->flow, "base", "base") : "<figure><p>no base</p></figure>";
   body += method.head && method.head->flow ? drawing(*method.head->flow, "head", "head") : "<figure><p>no head</p></figure>";
@@ -212,7 +228,7 @@ std::string indexPage(const Diff& diff) {
               htmlEscaped(failure.side) + "): " + htmlEscaped(failure.message) + "</li>";
     body += "</ul>\n";
   }
-  body += "<table class=\"sortable\" id=\"methods\"><thead><tr><th>file</th><th>method</th><th>change</th>"
+  body += "<table class=\"sortable\" id=\"changes\"><thead><tr><th>file</th><th>method</th><th>change</th>"
           "<th>CC before</th><th>CC after</th><th>\u0394CC</th><th>COG before</th><th>COG after</th><th>\u0394COG</th>"
           "<th>\u0394NLOC</th><th>+ nodes</th><th>\u2212 nodes</th><th>~ nodes</th></tr></thead><tbody>\n";
   for (size_t k = 0; k < diff.methods.size(); ++k) {
@@ -241,8 +257,10 @@ errors::Status writeDiffSite(const Diff& diff, const std::string& folder) {
   if (!ec) fs::create_directories(root / "methods", ec);
   if (ec) return errors::Problem::fromSystem(folder + ": cannot make the folder", ec.value());
   const auto write = [](const fs::path& path, std::string_view bytes) { return files::writeAtomically(path.string(), bytes); };
-  for (const auto& [name, bytes] : {std::pair("site.css", site::kSiteStyle), std::pair("site.js", site::kSiteScript),
-                                    std::pair("diff.css", kDiffStyle)})
+  // The batch site's shared files (its themes and keys among them), and the diff's own style.
+  std::vector<std::pair<std::string, std::string>> assets = site::siteAssets();
+  assets.emplace_back("diff.css", std::string(kDiffStyle));
+  for (const auto& [name, bytes] : assets)
     if (errors::Status saved = write(root / "site" / name, bytes); !saved) return saved;
   std::string problems;
   for (size_t k = 0; k < diff.methods.size(); ++k)

@@ -218,6 +218,27 @@ class FlowDrawer {
  private:
   std::vector<std::string> lines(std::string_view text) const { return boxLines(text, options_.utf8); }
 
+  static bool struck(const std::vector<std::vector<bool>>& marks, size_t graph, size_t index) {
+    return graph < marks.size() && index < marks[graph].size() && marks[graph][index];
+  }
+
+  // A page's arrow is struck when a struck edge of the graph joins the
+  // nodes its ends stand for, of its kind and label.
+  bool struckEdge(const Page& page, const PageEdge& edge) const {
+    if (page.graph >= options_.struckEdges.size()) return false;
+    const PageItem& from = page.items[edge.from];
+    const PageItem& to = page.items[edge.to];
+    if (from.kind == ItemKind::Folded || to.kind == ItemKind::Folded) return false;
+    const cfg::Graph& graph = flow_.graphs[page.graph];
+    for (size_t e = 0; e < graph.edges.size(); ++e) {
+      const cfg::Edge& each = graph.edges[e];
+      if (each.from == from.node && each.to == to.node && each.kind == edge.kind && each.label == edge.label &&
+          struck(options_.struckEdges, page.graph, e))
+        return true;
+    }
+    return false;
+  }
+
   // Each comment belongs to the statement whose line it ends, else to the
   // statement it precedes in its own block (the innermost construct whose
   // lines hold it), else, closing its block, to the statement before it
@@ -613,7 +634,11 @@ class FlowDrawer {
       shape.comment = box.tooltip;
       if (box.link) linkTo(shape, *box.link, "Open " + pages_[*box.link].title);
       if (std::string_view(box.master) != "Comment") ++result.boxes;
-      if (i < plan_.pages[p].items.size()) shape.access = boxAccess(p, i);
+      if (i < plan_.pages[p].items.size()) {
+        shape.access = boxAccess(p, i);
+        const PageItem& item = plan_.pages[p].items[i];
+        shape.struck = item.kind == ItemKind::Node && struck(options_.struckNodes, plan_.pages[p].graph, item.node);
+      }
     }
     page.description = pageDescription(p);
     for (size_t e = 0; e < drawn.graph.edges.size(); ++e) {
@@ -623,6 +648,7 @@ class FlowDrawer {
       host::ShapeModel& connector =
           add(commentLink ? "Comment Link" : connectorName(plan_.pages[p].edges[e].kind));
       connector.name = "e" + std::to_string(e + 1);
+      connector.struck = !commentLink && struckEdge(plan_.pages[p], plan_.pages[p].edges[e]);
       connector.path = shifted(placed.curve, kMargin);
       connector.curve = connector.path.size() >= 4 && (connector.path.size() - 1) % 3 == 0;
       if (connector.path.size() < 2) {

@@ -31,6 +31,10 @@ struct DrawOptions {
   double pageHeight = 32.0;
   bool utf8 = true;  // the graph's texts are UTF-8, else ISO-8859-1
   std::vector<SourceComment> comments;  // the method's, in line order
+  // By graph, then node or edge: drawn dashed, as a comparison shows what
+  // was taken away; empty for none.
+  std::vector<std::vector<bool>> struckNodes;
+  std::vector<std::vector<bool>> struckEdges;
 };
 
 // The masters the drawing uses, from the flowchart template.

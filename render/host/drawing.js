@@ -193,7 +193,10 @@
       const ns = 'http://www.w3.org/2000/svg';
       const picture = document.createElementNS(ns, 'g');
       picture.id = (this.box.closest('.page') || this.box).id + '-picture';
-      while (this.svg.firstChild) picture.appendChild(this.svg.firstChild);
+      // The picture's own title and description stay where a screen
+      // reader looks for them: the svg's first children.
+      for (const child of [...this.svg.childNodes])
+        if (!/^(title|desc)$/.test(child.localName || '')) picture.appendChild(child);
       this.svg.appendChild(picture);
       const map = document.createElement('div');
       map.className = 'minimap';

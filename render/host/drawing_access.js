@@ -26,7 +26,7 @@
   });
   if (scheme && scheme.addEventListener) scheme.addEventListener('change', () => { if (!chosen()) applyTheme(); });
   applyTheme();
-  const heading = document.querySelector('nav h1, header h1');
+  const heading = document.querySelector('nav h1, header h1, body > h1');
   if (heading) heading.after(themeButton);
 
   // A site's source page opened at a box's lines ("#L22-L25"): the lines

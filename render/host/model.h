@@ -93,6 +93,9 @@ struct ShapeModel {
   std::vector<ConnectionRow> rows;
   std::vector<HyperlinkModel> hyperlinks;
   std::optional<ShapeAccess> access;
+  // Drawn dashed whatever its master says: what a comparison shows as
+  // taken away.
+  bool struck = false;
 
   bool isConnector() const { return master->connector; }
   const double* namedCell(const std::string& cellName) const;

@@ -227,7 +227,7 @@ void appendOutline(const Canvas& c, const ShapeModel& shape, const OutlinePart& 
       break;
     }
   }
-  strokeAttributes(out, style, part.filled, part.dashed, c.decimals());
+  strokeAttributes(out, style, part.filled, part.dashed || shape.struck, c.decimals());
   out += "/>\n";
 }
 
@@ -267,7 +267,7 @@ void appendConnector(const Canvas& c, const ShapeModel& connector, std::vector<P
   attr(out, "fill", "none");
   attr(out, "stroke", master.style.stroke);
   attr(out, "stroke-width", strokeWidth(master.style.lineWidth, c.decimals()));
-  if (master.dashed) attr(out, "stroke-dasharray", "6 4");
+  if (master.dashed || connector.struck) attr(out, "stroke-dasharray", "6 4");
   out += "/>\n";
   if (arrow) {
     const Point base{tip.x - dx * kArrowLength, tip.y - dy * kArrowLength};

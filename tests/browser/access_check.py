@@ -18,6 +18,9 @@ AXE_PAGES = (
     ("the site's index", "batch/index.html", ""),
     ("a file page", "batch/files/java/Checkout.java/index.html", ""),
     ("a site's drawing", "batch/files/java/Checkout.java/Checkout.total-L19.html", ""),
+    ("a diff's index", "diff/history/index.html", ""),
+    ("a diff's method page", "diff/history/methods/m1.html", ""),
+    ("a diff's merged drawing", "diff/history/methods/m1-merged.html", ""),
 )
 
 BOX = "g[tabindex], a[aria-label]"

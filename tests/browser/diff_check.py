@@ -199,15 +199,15 @@ def check(page, check):
             continue
         site = change["site"]
         page.open(f"diff/{site}/index.html")
-        rows = page.evaluate("document.querySelectorAll('#methods tbody tr').length")
-        link = page.evaluate("(() => { const a = [...document.querySelectorAll('#methods a')].find(a => "
+        rows = page.evaluate("document.querySelectorAll('#changes tbody tr').length")
+        link = page.evaluate("(() => { const a = [...document.querySelectorAll('#changes a')].find(a => "
                              f"a.textContent.includes('.{change['method']}(')); return a ? a.getAttribute('href') : null; }})()")
         check(rows >= 1 and link, f"{site}: the index lists {rows} methods, {change['method']} among them")
         if rows > 1:
-            first = page.evaluate("document.querySelector('#methods tbody tr td:nth-child(6)').textContent")
-            page.click("#methods thead th:nth-child(6)", "the ΔCC header")
-            page.click("#methods thead th:nth-child(6)", "the ΔCC header")
-            sorted_ = page.evaluate("document.querySelector('#methods thead th:nth-child(6)')"
+            first = page.evaluate("document.querySelector('#changes tbody tr td:nth-child(6)').textContent")
+            page.click("#changes thead th:nth-child(6)", "the ΔCC header")
+            page.click("#changes thead th:nth-child(6)", "the ΔCC header")
+            sorted_ = page.evaluate("document.querySelector('#changes thead th:nth-child(6)')"
                                     ".getAttribute('aria-sort')")
             check(sorted_ in ("ascending", "descending"), f"{site}: the index sorts by ΔCC (was {first!r} first)")
         if not link:
