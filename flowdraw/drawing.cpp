@@ -129,7 +129,8 @@ struct DrawnPage {
 
 class FlowDrawer {
  public:
-  FlowDrawer(const cfg::MethodFlow& flow, const DrawOptions& options) : flow_(flow), options_(options) {
+  FlowDrawer(const cfg::MethodFlow& flow, const DrawOptions& options)
+      : runs_(withCaseRuns(flow, options.limits.caseRun)), source_(flow), flow_(runs_.flow), options_(options) {
     attachComments();
     findFirstStatements();
   }
@@ -151,18 +152,22 @@ class FlowDrawer {
       uniqueTitles();
       if (!layOut) return {};
       layouts_.clear();
-      std::optional<size_t> tooLarge;
+      std::optional<size_t> tooLarge, tooWide;
       for (size_t p = 0; p < pages_.size(); ++p) {
         errors::Result<graphviz::Layout> layout = layOutPage(pages_[p].graph);
         if (!layout)
           return errors::Problem(errors::Problem::Kind::Failed, "Graphviz refused the layout of page \"" +
                                                                     pages_[p].title + "\": " + layout.problem().message);
         const graphviz::LayoutBox& b = layout->bounds;
-        if (!tooLarge && (b.right - b.left > options_.pageWidth || b.top - b.bottom > options_.pageHeight))
-          tooLarge = p;
+        const bool wide = b.right - b.left > options_.pageWidth;
+        if (wide && !tooWide) tooWide = p;
+        if (!tooLarge && (wide || b.top - b.bottom > options_.pageHeight)) tooLarge = p;
         layouts_.push_back(std::move(*layout));
       }
       if (!tooLarge || options_.fold != Fold::Auto || round + 1 >= kMaxRefolds) return {};
+      // A page too wide for its switch's case groups side by side folds
+      // them by runs; else one more construct folds.
+      if (tooWide && foldCaseRuns(flow_, plan_, *tooWide, runs_.isRun, folding_)) continue;
       if (!foldMore(flow_, plan_, *tooLarge, folding_, options_.limits)) return {};
     }
   }
@@ -210,14 +215,15 @@ class FlowDrawer {
   // lines hold it), else, closing its block, to the statement before it
   // there.
   void attachComments() {
-    commentOf_.resize(flow_.graphs.size());
-    for (size_t g = 0; g < flow_.graphs.size(); ++g) commentOf_[g].resize(flow_.graphs[g].nodes.size());
+    // The source's own blocks, not the runs of case groups drawn.
+    commentOf_.resize(source_.graphs.size());
+    for (size_t g = 0; g < source_.graphs.size(); ++g) commentOf_[g].resize(source_.graphs[g].nodes.size());
     for (const SourceComment& comment : options_.comments) {
       std::optional<std::pair<size_t, size_t>> on, block;
       int32_t onSpan = 0, blockSpan = 0;
-      for (size_t g = 0; g < flow_.graphs.size(); ++g) {
-        for (size_t r = 0; r < flow_.graphs[g].regions.size(); ++r) {
-          const cfg::Region& region = flow_.graphs[g].regions[r];
+      for (size_t g = 0; g < source_.graphs.size(); ++g) {
+        for (size_t r = 0; r < source_.graphs[g].regions.size(); ++r) {
+          const cfg::Region& region = source_.graphs[g].regions[r];
           const int32_t span = region.lastLine - region.firstLine;
           if (region.firstLine > 0 && region.firstLine <= comment.line && comment.line <= region.lastLine &&
               (!block || span < blockSpan)) {
@@ -225,8 +231,8 @@ class FlowDrawer {
             blockSpan = span;
           }
         }
-        for (size_t n = 0; n < flow_.graphs[g].nodes.size(); ++n) {
-          const cfg::Node& node = flow_.graphs[g].nodes[n];
+        for (size_t n = 0; n < source_.graphs[g].nodes.size(); ++n) {
+          const cfg::Node& node = source_.graphs[g].nodes[n];
           if (node.firstLine <= 0 || node.kind == NodeKind::Start) continue;
           const int32_t span = node.lastLine - node.firstLine;
           if (node.firstLine <= comment.line && comment.line <= node.lastLine && (!on || span < onSpan)) {
@@ -237,7 +243,7 @@ class FlowDrawer {
       }
       std::optional<std::pair<size_t, size_t>> target = on;
       if (!target && block) {
-        const cfg::Graph& graph = flow_.graphs[block->first];
+        const cfg::Graph& graph = source_.graphs[block->first];
         auto inBlock = [&](const cfg::Node& node) {
           for (std::optional<size_t> r = node.region; r; r = graph.regions[*r].parent)
             if (*r == block->second) return true;
@@ -575,7 +581,9 @@ class FlowDrawer {
     page.changed();
   }
 
-  const cfg::MethodFlow& flow_;
+  CaseRuns runs_;
+  const cfg::MethodFlow& source_;
+  const cfg::MethodFlow& flow_;  // as drawn, with its runs of case groups
   const DrawOptions& options_;
   Folding folding_;
   PagePlan plan_;

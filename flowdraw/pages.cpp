@@ -318,6 +318,90 @@ bool foldMore(const cfg::MethodFlow& flow, const PagePlan& plan, size_t page, Fo
   return true;
 }
 
+CaseRuns withCaseRuns(const cfg::MethodFlow& flow, size_t caseRun) {
+  CaseRuns result{flow, {}};
+  for (cfg::Graph& graph : result.flow.graphs) {
+    const size_t regions = graph.regions.size();
+    std::vector<std::vector<size_t>> groups(regions);  // by switch body
+    for (size_t r = 1; r < regions; ++r) {
+      const std::optional<size_t> parent = graph.regions[r].parent;
+      if (graph.regions[r].kind == RegionKind::CaseGroup && graph.regions[*parent].kind == RegionKind::SwitchBody)
+        groups[*parent].push_back(r);
+    }
+    // The run each case group opens, if any, by old region.
+    std::vector<std::optional<cfg::Region>> opens(regions);
+    std::vector<size_t> runOf(regions, 0);  // case group -> the run's first group
+    for (size_t body = 0; body < regions; ++body) {
+      const std::vector<size_t>& list = groups[body];
+      if (caseRun == 0 || list.size() <= caseRun) continue;
+      const size_t runs = (list.size() + caseRun - 1) / caseRun;
+      for (size_t k = 0, begin = 0; k < runs; ++k) {
+        const size_t end = (list.size() * (k + 1)) / runs;  // even runs, the longer ones last
+        const cfg::Region& first = graph.regions[list[begin]];
+        const cfg::Region& last = graph.regions[list[end - 1]];
+        cfg::Region run;
+        run.kind = RegionKind::CaseGroup;
+        // From the first value of its first group to the last of its last.
+        auto values = [](const std::string& title) { return title.rfind("case ", 0) == 0 ? title.substr(5) : title; };
+        const std::string from = values(first.title), to = values(last.title);
+        const size_t lastComma = to.rfind(", ");
+        run.title = "cases " + from.substr(0, from.find(", ")) + " to " +
+                    (lastComma == std::string::npos ? to : to.substr(lastComma + 2));
+        run.firstLine = first.firstLine;
+        run.lastLine = last.lastLine;
+        run.parent = body;
+        run.head = first.head;
+        for (size_t i = begin; i < end; ++i) {
+          run.statements += graph.regions[list[i]].statements;
+          runOf[list[i]] = list[begin];
+        }
+        opens[list[begin]] = std::move(run);
+        begin = end;
+      }
+    }
+    // Each run goes just before its first case group, so that parents
+    // still come before their children.
+    std::vector<cfg::Region> placed;
+    std::vector<bool> isRun;
+    std::vector<size_t> index(regions, 0);
+    for (size_t r = 0; r < regions; ++r) {
+      if (opens[r]) {
+        opens[r]->parent = index[*opens[r]->parent];
+        placed.push_back(std::move(*opens[r]));
+        isRun.push_back(true);
+      }
+      index[r] = placed.size();
+      placed.push_back(graph.regions[r]);
+      isRun.push_back(false);
+    }
+    for (size_t r = 0; r < regions; ++r) {
+      cfg::Region& region = placed[index[r]];
+      if (!region.parent) continue;
+      region.parent = runOf[r] != 0 ? index[runOf[r]] - 1 : index[*region.parent];
+    }
+    for (cfg::Node& node : graph.nodes) node.region = index[node.region];
+    graph.regions = std::move(placed);
+    result.isRun.push_back(std::move(isRun));
+  }
+  return result;
+}
+
+bool foldCaseRuns(const cfg::MethodFlow& flow, const PagePlan& plan, size_t page,
+                  const std::vector<std::vector<bool>>& isRun, Folding& folding) {
+  const Page& shown = plan.pages[page];
+  const cfg::Graph& graph = flow.graphs[shown.graph];
+  std::vector<bool>& folded = folding[shown.graph];
+  const std::vector<size_t> owner = owners(graph, folded);
+  const std::vector<size_t> size = inlineSizes(graph, folded);
+  bool any = false;
+  for (size_t r = 1; r < graph.regions.size(); ++r) {
+    if (!isRun[shown.graph][r] || folded[r] || size[r] < 2 || owner[r] != (shown.region ? *shown.region : 0)) continue;
+    folded[r] = true;
+    any = true;
+  }
+  return any;
+}
+
 PagePlan planPages(const cfg::MethodFlow& flow, const Folding& folding, const FoldLimits& limits) {
   PagePlan plan;
   PageBuilder(flow, folding, plan).build();
