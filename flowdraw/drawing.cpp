@@ -130,14 +130,25 @@ struct DrawnPage {
 class FlowDrawer {
  public:
   FlowDrawer(const cfg::MethodFlow& flow, const DrawOptions& options)
-      : runs_(withCaseRuns(flow, options.limits.caseRun)), source_(flow), flow_(runs_.flow), options_(options) {
+      : source_(flow), flow_(runs_.flow), options_(options) {
     attachComments();
-    findFirstStatements();
   }
 
   // Pages with their boxes and graphs, folded until they fit or nothing is
   // left to fold; layouts when `layOut`.
+  // A run of case groups still too wide for a page gives way to shorter
+  // runs, and the method is folded again from the start.
   errors::Status prepare(bool layOut) {
+    for (size_t caseRun = options_.limits.caseRun;; caseRun = (caseRun + 1) / 2) {
+      runs_ = withCaseRuns(source_, caseRun);
+      findFirstStatements();
+      errors::Status status = prepareWithRuns(layOut);
+      if (!status || !wideRun_ || caseRun <= 2 || options_.fold != Fold::Auto) return status;
+    }
+  }
+
+  errors::Status prepareWithRuns(bool layOut) {
+    wideRun_ = false;
     folding_ = chooseFolding(flow_, options_.fold, options_.limits);
     for (int round = 0;; ++round) {
       plan_ = planPages(flow_, folding_, options_.limits);
@@ -152,7 +163,8 @@ class FlowDrawer {
       uniqueTitles();
       if (!layOut) return {};
       layouts_.clear();
-      std::optional<size_t> tooLarge, tooWide;
+      std::optional<size_t> tooLarge;
+      std::vector<size_t> tooWide;
       for (size_t p = 0; p < pages_.size(); ++p) {
         errors::Result<graphviz::Layout> layout = layOutPage(pages_[p].graph);
         if (!layout)
@@ -160,14 +172,20 @@ class FlowDrawer {
                                                                     pages_[p].title + "\": " + layout.problem().message);
         const graphviz::LayoutBox& b = layout->bounds;
         const bool wide = b.right - b.left > options_.pageWidth;
-        if (wide && !tooWide) tooWide = p;
+        if (wide) tooWide.push_back(p);
         if (!tooLarge && (wide || b.top - b.bottom > options_.pageHeight)) tooLarge = p;
         layouts_.push_back(std::move(*layout));
       }
+      wideRun_ = std::any_of(tooWide.begin(), tooWide.end(), [&](size_t p) {
+        const Page& page = plan_.pages[p];
+        return page.region && runs_.isRun[page.graph][*page.region];
+      });
       if (!tooLarge || options_.fold != Fold::Auto || round + 1 >= kMaxRefolds) return {};
-      // A page too wide for its switch's case groups side by side folds
+      // Pages too wide for their switches' case groups side by side fold
       // them by runs; else one more construct folds.
-      if (tooWide && foldCaseRuns(flow_, plan_, *tooWide, runs_.isRun, folding_)) continue;
+      bool foldedRuns = false;
+      for (size_t p : tooWide) foldedRuns = foldCaseRuns(flow_, plan_, p, runs_.isRun, folding_) || foldedRuns;
+      if (foldedRuns) continue;
       if (!foldMore(flow_, plan_, *tooLarge, folding_, options_.limits)) return {};
     }
   }
@@ -581,11 +599,12 @@ class FlowDrawer {
     page.changed();
   }
 
-  CaseRuns runs_;
   const cfg::MethodFlow& source_;
+  CaseRuns runs_;  // remade by prepare()
   const cfg::MethodFlow& flow_;  // as drawn, with its runs of case groups
   const DrawOptions& options_;
   Folding folding_;
+  bool wideRun_ = false;  // a run of case groups laid out wider than a page
   PagePlan plan_;
   std::vector<DrawnPage> pages_;
   std::vector<graphviz::Layout> layouts_;

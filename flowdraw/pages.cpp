@@ -328,56 +328,84 @@ CaseRuns withCaseRuns(const cfg::MethodFlow& flow, size_t caseRun) {
       if (graph.regions[r].kind == RegionKind::CaseGroup && graph.regions[*parent].kind == RegionKind::SwitchBody)
         groups[*parent].push_back(r);
     }
-    // The run each case group opens, if any, by old region.
-    std::vector<std::optional<cfg::Region>> opens(regions);
-    std::vector<size_t> runOf(regions, 0);  // case group -> the run's first group
+    // Runs of case groups and, while there are more runs than a run holds,
+    // runs of runs: no box fans out to more than `caseRun` others.
+    struct Run {
+      cfg::Region region;
+      std::optional<size_t> parentRun;  // else the switch's body
+    };
+    std::vector<Run> runs;
+    std::vector<std::vector<size_t>> opens(regions);  // runs each case group opens, outermost first
+    std::vector<std::optional<size_t>> groupRun(regions);  // the run holding each case group
     for (size_t body = 0; body < regions; ++body) {
       const std::vector<size_t>& list = groups[body];
-      if (caseRun == 0 || list.size() <= caseRun) continue;
-      const size_t runs = (list.size() + caseRun - 1) / caseRun;
-      for (size_t k = 0, begin = 0; k < runs; ++k) {
-        const size_t end = (list.size() * (k + 1)) / runs;  // even runs, the longer ones last
-        const cfg::Region& first = graph.regions[list[begin]];
-        const cfg::Region& last = graph.regions[list[end - 1]];
-        cfg::Region run;
-        run.kind = RegionKind::CaseGroup;
-        // From the first value of its first group to the last of its last.
-        auto values = [](const std::string& title) { return title.rfind("case ", 0) == 0 ? title.substr(5) : title; };
-        const std::string from = values(first.title), to = values(last.title);
-        const size_t lastComma = to.rfind(", ");
-        run.title = "cases " + from.substr(0, from.find(", ")) + " to " +
-                    (lastComma == std::string::npos ? to : to.substr(lastComma + 2));
-        run.firstLine = first.firstLine;
-        run.lastLine = last.lastLine;
-        run.parent = body;
-        run.head = first.head;
-        for (size_t i = begin; i < end; ++i) {
-          run.statements += graph.regions[list[i]].statements;
-          runOf[list[i]] = list[begin];
+      if (caseRun < 2 || list.size() <= caseRun) continue;
+      // Each level's runs as ranges of the level below, the case groups first.
+      std::vector<std::pair<size_t, size_t>> below;  // ranges of case groups held
+      for (size_t i = 0; i < list.size(); ++i) below.push_back({i, i + 1});
+      std::vector<std::vector<std::pair<size_t, size_t>>> levels;
+      std::vector<std::vector<size_t>> levelRuns;
+      std::vector<std::vector<std::pair<size_t, size_t>>> levelMembers;  // ranges of the level below
+      while (below.size() > caseRun) {
+        const size_t count = (below.size() + caseRun - 1) / caseRun;
+        std::vector<std::pair<size_t, size_t>> level, members;
+        for (size_t k = 0, begin = 0; k < count; ++k) {
+          const size_t end = (below.size() * (k + 1)) / count;  // even runs, the longer ones last
+          level.push_back({below[begin].first, below[end - 1].second});
+          members.push_back({begin, end});
+          begin = end;
         }
-        opens[list[begin]] = std::move(run);
-        begin = end;
+        levels.push_back(level);
+        levelMembers.push_back(members);
+        below = std::move(level);
+      }
+      // Regions, the outermost level first, so that parents come first.
+      std::vector<std::vector<size_t>> ids(levels.size());
+      for (size_t l = levels.size(); l-- > 0;) {
+        for (size_t k = 0; k < levels[l].size(); ++k) {
+          const auto [begin, end] = levels[l][k];
+          const cfg::Region& first = graph.regions[list[begin]];
+          const cfg::Region& last = graph.regions[list[end - 1]];
+          Run run;
+          // From the first value of its first group to the last of its last.
+          auto values = [](const std::string& title) { return title.rfind("case ", 0) == 0 ? title.substr(5) : title; };
+          const std::string from = values(first.title), to = values(last.title);
+          const size_t lastComma = to.rfind(", ");
+          run.region.kind = RegionKind::CaseGroup;
+          run.region.title = "cases " + from.substr(0, from.find(", ")) + " to " +
+                             (lastComma == std::string::npos ? to : to.substr(lastComma + 2));
+          run.region.firstLine = first.firstLine;
+          run.region.lastLine = last.lastLine;
+          run.region.parent = body;
+          run.region.head = first.head;
+          for (size_t i = begin; i < end; ++i) run.region.statements += graph.regions[list[i]].statements;
+          if (l + 1 < levels.size())
+            for (size_t up = 0; up < levels[l + 1].size(); ++up)
+              if (levelMembers[l + 1][up].first <= k && k < levelMembers[l + 1][up].second) run.parentRun = ids[l + 1][up];
+          runs.push_back(std::move(run));
+          ids[l].push_back(runs.size() - 1);
+          opens[list[begin]].push_back(runs.size() - 1);
+          if (l == 0)
+            for (size_t i = begin; i < end; ++i) groupRun[list[i]] = runs.size() - 1;
+        }
       }
     }
-    // Each run goes just before its first case group, so that parents
-    // still come before their children.
+    // Each run goes just before its first case group.
     std::vector<cfg::Region> placed;
     std::vector<bool> isRun;
-    std::vector<size_t> index(regions, 0);
+    std::vector<size_t> index(regions, 0), runIndex(runs.size(), 0);
     for (size_t r = 0; r < regions; ++r) {
-      if (opens[r]) {
-        opens[r]->parent = index[*opens[r]->parent];
-        placed.push_back(std::move(*opens[r]));
+      for (size_t id : opens[r]) {
+        cfg::Region region = runs[id].region;
+        region.parent = runs[id].parentRun ? runIndex[*runs[id].parentRun] : index[*region.parent];
+        runIndex[id] = placed.size();
+        placed.push_back(std::move(region));
         isRun.push_back(true);
       }
       index[r] = placed.size();
       placed.push_back(graph.regions[r]);
       isRun.push_back(false);
-    }
-    for (size_t r = 0; r < regions; ++r) {
-      cfg::Region& region = placed[index[r]];
-      if (!region.parent) continue;
-      region.parent = runOf[r] != 0 ? index[runOf[r]] - 1 : index[*region.parent];
+      if (placed.back().parent) placed.back().parent = groupRun[r] ? runIndex[*groupRun[r]] : index[*placed.back().parent];
     }
     for (cfg::Node& node : graph.nodes) node.region = index[node.region];
     graph.regions = std::move(placed);
