@@ -136,8 +136,8 @@ class FlowDrawer {
 
   // Pages with their boxes and graphs, folded until they fit or nothing is
   // left to fold; layouts when `layOut`.
-  // A run of case groups still too wide for a page gives way to shorter
-  // runs, and the method is folded again from the start.
+  // A switch's case groups still too wide for a page side by side give
+  // way to shorter runs, and the method is folded again from the start.
   errors::Status prepare(bool layOut) {
     for (size_t caseRun = options_.limits.caseRun;; caseRun = (caseRun + 1) / 2) {
       runs_ = withCaseRuns(source_, caseRun);
@@ -176,9 +176,13 @@ class FlowDrawer {
         if (!tooLarge && (wide || b.top - b.bottom > options_.pageHeight)) tooLarge = p;
         layouts_.push_back(std::move(*layout));
       }
+      // Too wide with a switch's case edges side by side on it: shorter
+      // runs may fit where these do not.
       wideRun_ = std::any_of(tooWide.begin(), tooWide.end(), [&](size_t p) {
-        const Page& page = plan_.pages[p];
-        return page.region && runs_.isRun[page.graph][*page.region];
+        std::map<size_t, size_t> casesFrom;
+        for (const PageEdge& edge : plan_.pages[p].edges)
+          if (edge.kind == cfg::EdgeKind::Case && ++casesFrom[edge.from] > 2) return true;
+        return false;
       });
       if (!tooLarge || options_.fold != Fold::Auto || round + 1 >= kMaxRefolds) return {};
       // Pages too wide for their switches' case groups side by side fold
@@ -604,7 +608,7 @@ class FlowDrawer {
   const cfg::MethodFlow& flow_;  // as drawn, with its runs of case groups
   const DrawOptions& options_;
   Folding folding_;
-  bool wideRun_ = false;  // a run of case groups laid out wider than a page
+  bool wideRun_ = false;  // case groups side by side on a page too wide
   PagePlan plan_;
   std::vector<DrawnPage> pages_;
   std::vector<graphviz::Layout> layouts_;
