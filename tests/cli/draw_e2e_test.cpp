@@ -162,14 +162,15 @@ TEST(DrawCommand, CommentsSitBesideTheirStatements) {
                                                         {"// then the loop goes on", "if (y > 100)"}}));
 }
 
-// A switch of 40 case groups, too wide for one page side by side, folds
-// into runs of case groups in source order: no page is wider than the
+// A switch of 70 case groups, too wide for one page side by side, folds
+// into runs (and runs of runs) of case groups in source order: no page is wider than the
 // limit (24 inches and the page's margins), and every case group is drawn
 // once, on a page reached by links from the method's first page.
 TEST(DrawCommand, WideSwitchesFoldByRunsOfCaseGroups) {
   TempDir out;
   std::string java = "class Wide {\n  static String name(int c) {\n    switch (c) {\n";
-  for (int k = 0; k < 40; ++k) java += "      case " + std::to_string(k) + ": return \"value number " + std::to_string(k) + "\";\n";
+  for (int k = 0; k < 70; ++k)
+    java += "      case " + std::to_string(k) + ": return \"value number " + std::to_string(k) + "\";\n";
   java += "      default: return null;\n    }\n  }\n}\n";
   testing_support::writeFile(out.file("Wide.java"), java);
   const auto run = runFlowchart({"draw", out.file("Wide.java"), "name", "-o", out.file("d.xml")});
@@ -199,7 +200,7 @@ TEST(DrawCommand, WideSwitchesFoldByRunsOfCaseGroups) {
       if (reached.insert(to).second) todo.push_back(to);
   }
   ptrdiff_t previousPage = 0;
-  for (int k = 0; k < 40; ++k) {
+  for (int k = 0; k < 70; ++k) {
     const std::string text = "return \"value number " + std::to_string(k) + "\"";
     EXPECT_EQ(drawn[text], 1) << text;
     EXPECT_TRUE(reached.count(pageOf[text])) << text;
