@@ -344,7 +344,6 @@ CaseRuns withCaseRuns(const cfg::MethodFlow& flow, size_t caseRun) {
       std::vector<std::pair<size_t, size_t>> below;  // ranges of case groups held
       for (size_t i = 0; i < list.size(); ++i) below.push_back({i, i + 1});
       std::vector<std::vector<std::pair<size_t, size_t>>> levels;
-      std::vector<std::vector<size_t>> levelRuns;
       std::vector<std::vector<std::pair<size_t, size_t>>> levelMembers;  // ranges of the level below
       while (below.size() > caseRun) {
         const size_t count = (below.size() + caseRun - 1) / caseRun;
@@ -381,7 +380,8 @@ CaseRuns withCaseRuns(const cfg::MethodFlow& flow, size_t caseRun) {
           for (size_t i = begin; i < end; ++i) run.region.statements += graph.regions[list[i]].statements;
           if (l + 1 < levels.size())
             for (size_t up = 0; up < levels[l + 1].size(); ++up)
-              if (levelMembers[l + 1][up].first <= k && k < levelMembers[l + 1][up].second) run.parentRun = ids[l + 1][up];
+              if (levelMembers[l + 1][up].first <= k && k < levelMembers[l + 1][up].second)
+                run.parentRun = ids[l + 1][up];
           runs.push_back(std::move(run));
           ids[l].push_back(runs.size() - 1);
           opens[list[begin]].push_back(runs.size() - 1);
@@ -405,7 +405,8 @@ CaseRuns withCaseRuns(const cfg::MethodFlow& flow, size_t caseRun) {
       index[r] = placed.size();
       placed.push_back(graph.regions[r]);
       isRun.push_back(false);
-      if (placed.back().parent) placed.back().parent = groupRun[r] ? runIndex[*groupRun[r]] : index[*placed.back().parent];
+      std::optional<size_t>& parent = placed.back().parent;
+      if (parent) parent = groupRun[r] ? runIndex[*groupRun[r]] : index[*parent];
     }
     for (cfg::Node& node : graph.nodes) node.region = index[node.region];
     graph.regions = std::move(placed);
