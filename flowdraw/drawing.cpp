@@ -130,14 +130,26 @@ struct DrawnPage {
 
 class FlowDrawer {
  public:
-  FlowDrawer(const cfg::MethodFlow& flow, const DrawOptions& options) : flow_(flow), options_(options) {
+  FlowDrawer(const cfg::MethodFlow& flow, const DrawOptions& options)
+      : source_(flow), flow_(runs_.flow), options_(options) {
     attachComments();
-    findFirstStatements();
   }
 
   // Pages with their boxes and graphs, folded until they fit or nothing is
   // left to fold; layouts when `layOut`.
+  // A switch's case groups still too wide for a page side by side give
+  // way to shorter runs, and the method is folded again from the start.
   errors::Status prepare(bool layOut) {
+    for (size_t caseRun = options_.limits.caseRun;; caseRun = (caseRun + 1) / 2) {
+      runs_ = withCaseRuns(source_, caseRun);
+      findFirstStatements();
+      errors::Status status = prepareWithRuns(layOut);
+      if (!status || !wideRun_ || caseRun <= 2 || options_.fold != Fold::Auto) return status;
+    }
+  }
+
+  errors::Status prepareWithRuns(bool layOut) {
+    wideRun_ = false;
     folding_ = chooseFolding(flow_, options_.fold, options_.limits);
     for (int round = 0;; ++round) {
       plan_ = planPages(flow_, folding_, options_.limits);
@@ -153,17 +165,32 @@ class FlowDrawer {
       if (!layOut) return {};
       layouts_.clear();
       std::optional<size_t> tooLarge;
+      std::vector<size_t> tooWide;
       for (size_t p = 0; p < pages_.size(); ++p) {
         errors::Result<graphviz::Layout> layout = layOutPage(pages_[p].graph);
         if (!layout)
           return errors::Problem(errors::Problem::Kind::Failed, "Graphviz refused the layout of page \"" +
                                                                     pages_[p].title + "\": " + layout.problem().message);
         const graphviz::LayoutBox& b = layout->bounds;
-        if (!tooLarge && (b.right - b.left > options_.pageWidth || b.top - b.bottom > options_.pageHeight))
-          tooLarge = p;
+        const bool wide = b.right - b.left > options_.pageWidth;
+        if (wide) tooWide.push_back(p);
+        if (!tooLarge && (wide || b.top - b.bottom > options_.pageHeight)) tooLarge = p;
         layouts_.push_back(std::move(*layout));
       }
+      // Too wide with a switch's case edges side by side on it: shorter
+      // runs may fit where these do not.
+      wideRun_ = std::any_of(tooWide.begin(), tooWide.end(), [&](size_t p) {
+        std::map<size_t, size_t> casesFrom;
+        for (const PageEdge& edge : plan_.pages[p].edges)
+          if (edge.kind == cfg::EdgeKind::Case && ++casesFrom[edge.from] > 2) return true;
+        return false;
+      });
       if (!tooLarge || options_.fold != Fold::Auto || round + 1 >= kMaxRefolds) return {};
+      // Pages too wide for their switches' case groups side by side fold
+      // them by runs; else one more construct folds.
+      bool foldedRuns = false;
+      for (size_t p : tooWide) foldedRuns = foldCaseRuns(flow_, plan_, p, runs_.isRun, folding_) || foldedRuns;
+      if (foldedRuns) continue;
       if (!foldMore(flow_, plan_, *tooLarge, folding_, options_.limits)) return {};
     }
   }
@@ -244,14 +271,15 @@ class FlowDrawer {
   // lines hold it), else, closing its block, to the statement before it
   // there.
   void attachComments() {
-    commentOf_.resize(flow_.graphs.size());
-    for (size_t g = 0; g < flow_.graphs.size(); ++g) commentOf_[g].resize(flow_.graphs[g].nodes.size());
+    // The source's own blocks, not the runs of case groups drawn.
+    commentOf_.resize(source_.graphs.size());
+    for (size_t g = 0; g < source_.graphs.size(); ++g) commentOf_[g].resize(source_.graphs[g].nodes.size());
     for (const SourceComment& comment : options_.comments) {
       std::optional<std::pair<size_t, size_t>> on, block;
       int32_t onSpan = 0, blockSpan = 0;
-      for (size_t g = 0; g < flow_.graphs.size(); ++g) {
-        for (size_t r = 0; r < flow_.graphs[g].regions.size(); ++r) {
-          const cfg::Region& region = flow_.graphs[g].regions[r];
+      for (size_t g = 0; g < source_.graphs.size(); ++g) {
+        for (size_t r = 0; r < source_.graphs[g].regions.size(); ++r) {
+          const cfg::Region& region = source_.graphs[g].regions[r];
           const int32_t span = region.lastLine - region.firstLine;
           if (region.firstLine > 0 && region.firstLine <= comment.line && comment.line <= region.lastLine &&
               (!block || span < blockSpan)) {
@@ -259,8 +287,8 @@ class FlowDrawer {
             blockSpan = span;
           }
         }
-        for (size_t n = 0; n < flow_.graphs[g].nodes.size(); ++n) {
-          const cfg::Node& node = flow_.graphs[g].nodes[n];
+        for (size_t n = 0; n < source_.graphs[g].nodes.size(); ++n) {
+          const cfg::Node& node = source_.graphs[g].nodes[n];
           if (node.firstLine <= 0 || node.kind == NodeKind::Start) continue;
           const int32_t span = node.lastLine - node.firstLine;
           if (node.firstLine <= comment.line && comment.line <= node.lastLine && (!on || span < onSpan)) {
@@ -271,7 +299,7 @@ class FlowDrawer {
       }
       std::optional<std::pair<size_t, size_t>> target = on;
       if (!target && block) {
-        const cfg::Graph& graph = flow_.graphs[block->first];
+        const cfg::Graph& graph = source_.graphs[block->first];
         auto inBlock = [&](const cfg::Node& node) {
           for (std::optional<size_t> r = node.region; r; r = graph.regions[*r].parent)
             if (*r == block->second) return true;
@@ -674,9 +702,12 @@ class FlowDrawer {
     page.changed();
   }
 
-  const cfg::MethodFlow& flow_;
+  const cfg::MethodFlow& source_;
+  CaseRuns runs_;  // remade by prepare()
+  const cfg::MethodFlow& flow_;  // as drawn, with its runs of case groups
   const DrawOptions& options_;
   Folding folding_;
+  bool wideRun_ = false;  // case groups side by side on a page too wide
   PagePlan plan_;
   std::vector<DrawnPage> pages_;
   std::vector<graphviz::Layout> layouts_;

@@ -318,6 +318,119 @@ bool foldMore(const cfg::MethodFlow& flow, const PagePlan& plan, size_t page, Fo
   return true;
 }
 
+CaseRuns withCaseRuns(const cfg::MethodFlow& flow, size_t caseRun) {
+  CaseRuns result{flow, {}};
+  for (cfg::Graph& graph : result.flow.graphs) {
+    const size_t regions = graph.regions.size();
+    std::vector<std::vector<size_t>> groups(regions);  // by switch body
+    for (size_t r = 1; r < regions; ++r) {
+      const std::optional<size_t> parent = graph.regions[r].parent;
+      if (graph.regions[r].kind == RegionKind::CaseGroup && graph.regions[*parent].kind == RegionKind::SwitchBody)
+        groups[*parent].push_back(r);
+    }
+    // Runs of case groups and, while there are more runs than a run holds,
+    // runs of runs: no box fans out to more than `caseRun` others.
+    struct Run {
+      cfg::Region region;
+      std::optional<size_t> parentRun;  // else the switch's body
+    };
+    std::vector<Run> runs;
+    std::vector<std::vector<size_t>> opens(regions);  // runs each case group opens, outermost first
+    std::vector<std::optional<size_t>> groupRun(regions);  // the run holding each case group
+    for (size_t body = 0; body < regions; ++body) {
+      const std::vector<size_t>& list = groups[body];
+      if (caseRun < 2 || list.size() <= caseRun) continue;
+      // Each level's runs as ranges of the level below, the case groups first.
+      std::vector<std::pair<size_t, size_t>> below;  // ranges of case groups held
+      for (size_t i = 0; i < list.size(); ++i) below.push_back({i, i + 1});
+      std::vector<std::vector<std::pair<size_t, size_t>>> levels;
+      std::vector<std::vector<std::pair<size_t, size_t>>> levelMembers;  // ranges of the level below
+      while (below.size() > caseRun) {
+        const size_t count = (below.size() + caseRun - 1) / caseRun;
+        std::vector<std::pair<size_t, size_t>> level, members;
+        for (size_t k = 0, begin = 0; k < count; ++k) {
+          const size_t end = (below.size() * (k + 1)) / count;  // even runs, the longer ones last
+          level.push_back({below[begin].first, below[end - 1].second});
+          members.push_back({begin, end});
+          begin = end;
+        }
+        levels.push_back(level);
+        levelMembers.push_back(members);
+        below = std::move(level);
+      }
+      // Regions, the outermost level first, so that parents come first.
+      std::vector<std::vector<size_t>> ids(levels.size());
+      for (size_t l = levels.size(); l-- > 0;) {
+        for (size_t k = 0; k < levels[l].size(); ++k) {
+          const auto [begin, end] = levels[l][k];
+          const cfg::Region& first = graph.regions[list[begin]];
+          const cfg::Region& last = graph.regions[list[end - 1]];
+          Run run;
+          // From the first value of its first group to the last of its last.
+          auto values = [](const std::string& title) { return title.rfind("case ", 0) == 0 ? title.substr(5) : title; };
+          const std::string from = values(first.title), to = values(last.title);
+          const size_t lastComma = to.rfind(", ");
+          run.region.kind = RegionKind::CaseGroup;
+          run.region.title = "cases " + from.substr(0, from.find(", ")) + " to " +
+                             (lastComma == std::string::npos ? to : to.substr(lastComma + 2));
+          run.region.firstLine = first.firstLine;
+          run.region.lastLine = last.lastLine;
+          run.region.parent = body;
+          run.region.head = first.head;
+          for (size_t i = begin; i < end; ++i) run.region.statements += graph.regions[list[i]].statements;
+          if (l + 1 < levels.size())
+            for (size_t up = 0; up < levels[l + 1].size(); ++up)
+              if (levelMembers[l + 1][up].first <= k && k < levelMembers[l + 1][up].second)
+                run.parentRun = ids[l + 1][up];
+          runs.push_back(std::move(run));
+          ids[l].push_back(runs.size() - 1);
+          opens[list[begin]].push_back(runs.size() - 1);
+          if (l == 0)
+            for (size_t i = begin; i < end; ++i) groupRun[list[i]] = runs.size() - 1;
+        }
+      }
+    }
+    // Each run goes just before its first case group.
+    std::vector<cfg::Region> placed;
+    std::vector<bool> isRun;
+    std::vector<size_t> index(regions, 0), runIndex(runs.size(), 0);
+    for (size_t r = 0; r < regions; ++r) {
+      for (size_t id : opens[r]) {
+        cfg::Region region = runs[id].region;
+        region.parent = runs[id].parentRun ? runIndex[*runs[id].parentRun] : index[*region.parent];
+        runIndex[id] = placed.size();
+        placed.push_back(std::move(region));
+        isRun.push_back(true);
+      }
+      index[r] = placed.size();
+      placed.push_back(graph.regions[r]);
+      isRun.push_back(false);
+      std::optional<size_t>& parent = placed.back().parent;
+      if (parent) parent = groupRun[r] ? runIndex[*groupRun[r]] : index[*parent];
+    }
+    for (cfg::Node& node : graph.nodes) node.region = index[node.region];
+    graph.regions = std::move(placed);
+    result.isRun.push_back(std::move(isRun));
+  }
+  return result;
+}
+
+bool foldCaseRuns(const cfg::MethodFlow& flow, const PagePlan& plan, size_t page,
+                  const std::vector<std::vector<bool>>& isRun, Folding& folding) {
+  const Page& shown = plan.pages[page];
+  const cfg::Graph& graph = flow.graphs[shown.graph];
+  std::vector<bool>& folded = folding[shown.graph];
+  const std::vector<size_t> owner = owners(graph, folded);
+  const std::vector<size_t> size = inlineSizes(graph, folded);
+  bool any = false;
+  for (size_t r = 1; r < graph.regions.size(); ++r) {
+    if (!isRun[shown.graph][r] || folded[r] || size[r] < 2 || owner[r] != (shown.region ? *shown.region : 0)) continue;
+    folded[r] = true;
+    any = true;
+  }
+  return any;
+}
+
 PagePlan planPages(const cfg::MethodFlow& flow, const Folding& folding, const FoldLimits& limits) {
   PagePlan plan;
   PageBuilder(flow, folding, plan).build();

@@ -24,6 +24,11 @@ struct FoldLimits {
   // A page that still holds more boxes than this, with nothing left to
   // fold, is not drawn: its layout would take minutes.
   size_t layoutItems = 2000;
+  // A switch of more case groups than this is drawn in runs of about this
+  // many, each a construct that folds onto a page of its own when the
+  // switch's page is too wide: side by side, its case edges would cross
+  // every rank below the switch.
+  size_t caseRun = 8;
 };
 
 enum class ItemKind {
@@ -87,6 +92,21 @@ bool foldMore(const cfg::MethodFlow& flow, const PagePlan& plan, size_t page, Fo
               const FoldLimits& limits);
 
 PagePlan planPages(const cfg::MethodFlow& flow, const Folding& folding, const FoldLimits& limits);
+
+// A method's graphs as drawn: the case groups of each switch of more than
+// `caseRun` of them gathered, in source order, into runs of about that
+// many, each a region of its own ("cases 'a' to 'h'") between the switch's
+// body and its case groups.  Nodes and edges stay as they are.
+struct CaseRuns {
+  cfg::MethodFlow flow;
+  std::vector<std::vector<bool>> isRun;  // by graph and region of `flow`
+};
+CaseRuns withCaseRuns(const cfg::MethodFlow& flow, size_t caseRun);
+
+// Folds every run of case groups drawn inline on the page, for a page too
+// wide to read.  False when it has none.
+bool foldCaseRuns(const cfg::MethodFlow& flow, const PagePlan& plan, size_t page,
+                  const std::vector<std::vector<bool>>& isRun, Folding& folding);
 
 // True for the constructs that can go on a page of their own.
 bool isFoldable(cfg::RegionKind kind);

@@ -4,6 +4,7 @@
 // link leads to a page of the drawing; and whole drawings stay as they are.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <map>
 #include <set>
@@ -159,6 +160,56 @@ TEST(DrawCommand, CommentsSitBesideTheirStatements) {
   EXPECT_EQ(beside, (std::map<std::string, std::string>{{"// starts empty", "int y = 0;"},
                                                         {"// doubled first", "y += 2 * i;"},
                                                         {"// then the loop goes on", "if (y > 100)"}}));
+}
+
+// A switch of 70 case groups, too wide for one page side by side, folds
+// into runs (and runs of runs) of case groups in source order: no page is wider than the
+// limit (24 inches and the page's margins), and every case group is drawn
+// once, on a page reached by links from the method's first page.
+TEST(DrawCommand, WideSwitchesFoldByRunsOfCaseGroups) {
+  TempDir out;
+  std::string java = "class Wide {\n  static String name(int c) {\n    switch (c) {\n";
+  for (int k = 0; k < 70; ++k)
+    java += "      case " + std::to_string(k) + ": return \"value number " + std::to_string(k) + "\";\n";
+  java += "      default: return null;\n    }\n  }\n}\n";
+  testing_support::writeFile(out.file("Wide.java"), java);
+  const auto run = runFlowchart({"draw", out.file("Wide.java"), "name", "-o", out.file("d.xml")});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  auto drawing = xml::Document::loadFile(out.file("d.xml"));
+  ASSERT_TRUE(drawing);
+  std::vector<std::string> order;
+  std::map<std::string, std::set<std::string>> links;  // page -> pages it links to
+  std::map<std::string, std::string> pageOf;           // return statement -> its page
+  std::map<std::string, int> drawn;
+  for (const xml::Node& page : drawing->root().selectNodes("/drawing/page")) {
+    const std::string name = attr(page, "name");
+    order.push_back(name);
+    EXPECT_LE(std::stod(attr(page, "width")), 24.5) << name;
+    for (const xml::Node& link : page.selectNodes(".//hyperlink")) links[name].insert(attr(link, "subAddress"));
+    for (const xml::Node& shape : page.selectNodes("shape[@master='Return']")) {
+      ++drawn[attr(shape, "text")];
+      pageOf[attr(shape, "text")] = name;
+    }
+  }
+  ASSERT_GT(order.size(), 1u);
+  std::set<std::string> reached{order.front()};
+  for (std::vector<std::string> todo{order.front()}; !todo.empty();) {
+    const std::string page = todo.back();
+    todo.pop_back();
+    for (const std::string& to : links[page])
+      if (reached.insert(to).second) todo.push_back(to);
+  }
+  ptrdiff_t previousPage = 0;
+  for (int k = 0; k < 70; ++k) {
+    const std::string text = "return \"value number " + std::to_string(k) + "\"";
+    EXPECT_EQ(drawn[text], 1) << text;
+    EXPECT_TRUE(reached.count(pageOf[text])) << text;
+    // Runs hold case groups in the source's order.
+    const ptrdiff_t page = std::find(order.begin(), order.end(), pageOf[text]) - order.begin();
+    EXPECT_GE(page, previousPage) << text;
+    previousPage = page;
+  }
+  EXPECT_GT(previousPage, 1) << "the case groups were not folded";
 }
 
 // Whole drawings of the shipped examples, as SVG.  FLOWCHART_UPDATE_DRAWINGS=1
