@@ -73,8 +73,10 @@
         this.dragged = false;
       }, true);
     }
+    // The picture's own box: what else the view holds (a border, a panel)
+    // must not count, or the picture would be scaled down to fit.
     size() {
-      const r = this.box.getBoundingClientRect();
+      const r = this.svg.getBoundingClientRect();
       return [r.width, r.height];
     }
     // The size of the smallest text in picture units: given by pages read
