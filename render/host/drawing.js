@@ -31,7 +31,13 @@
       }
       this.start();
       // The view changes size with the window and the header above it.
-      if (window.ResizeObserver) new ResizeObserver(() => this.apply()).observe(box);
+      if (window.ResizeObserver) {
+        // The picture can change size without its view: something else
+        // the view holds may come or go.
+        const observer = new ResizeObserver(() => this.apply());
+        observer.observe(box);
+        observer.observe(this.svg);
+      }
       else window.addEventListener('resize', () => this.apply());
       let drag = null;
       box.addEventListener('wheel', e => {
