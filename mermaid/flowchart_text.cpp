@@ -4,6 +4,7 @@
 
 #include "files/latin1.h"
 #include "flowdraw/label_text.h"
+#include "text/entity_text.h"
 
 namespace mermaid {
 namespace {
@@ -156,43 +157,7 @@ void addMember(std::vector<std::pair<std::string, std::string>>& members, const 
 }  // namespace
 
 std::string labelText(std::string_view utf8) {
-  std::string out;
-  for (size_t i = 0; i < utf8.size();) {
-    const unsigned char c = static_cast<unsigned char>(utf8[i]);
-    if (c == '\n') {
-      out += "<br>";
-      ++i;
-      continue;
-    }
-    if (c < 0x80) {
-      switch (c) {
-        case '"': case '#': case '<': case '>': case '&': case '|': case '`':
-          out += "#" + std::to_string(c) + ";";
-          break;
-        case '\t': case '\r': out += ' '; break;
-        default: out += c < 0x20 ? ' ' : static_cast<char>(c);
-      }
-      ++i;
-      continue;
-    }
-    // A UTF-8 sequence as its code point; a byte that starts none stands
-    // for itself, as ISO-8859-1 would read it.
-    size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
-    uint32_t code = length == 4 ? c & 0x07 : length == 3 ? c & 0x0F : length == 2 ? c & 0x1F : c;
-    bool valid = length > 1 && i + length <= utf8.size();
-    for (size_t k = 1; valid && k < length; ++k) {
-      const unsigned char more = static_cast<unsigned char>(utf8[i + k]);
-      if ((more & 0xC0) != 0x80) valid = false;
-      code = (code << 6) | (more & 0x3F);
-    }
-    if (!valid) {
-      length = 1;
-      code = c;
-    }
-    out += "#" + std::to_string(code) + ";";
-    i += length;
-  }
-  return out;
+  return text::entityText(utf8, {"#", "<br>", "\"#<>&|`"});
 }
 
 std::string flowchartText(const cfg::MethodFlow& flow, const FlowMarks* marks, bool latin1) {

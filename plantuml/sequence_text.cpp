@@ -4,6 +4,7 @@
 
 #include "files/latin1.h"
 #include "sequence/steps.h"
+#include "text/entity_text.h"
 
 namespace plantuml {
 namespace {
@@ -17,38 +18,7 @@ std::string textOf(const std::string& text, bool latin1) {
 }  // namespace
 
 std::string lineText(std::string_view utf8) {
-  std::string out;
-  for (size_t i = 0; i < utf8.size();) {
-    const unsigned char c = static_cast<unsigned char>(utf8[i]);
-    if (c == '\n') {
-      out += "\\n";
-      ++i;
-      continue;
-    }
-    if (c < 0x80) {
-      if (std::string_view("\"\\<>&~*_/-=#|[](){}'^`:;").find(static_cast<char>(c)) != std::string_view::npos)
-        out += "&#" + std::to_string(c) + ";";
-      else
-        out += c < 0x20 ? ' ' : static_cast<char>(c);
-      ++i;
-      continue;
-    }
-    size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
-    uint32_t code = length == 4 ? c & 0x07 : length == 3 ? c & 0x0F : length == 2 ? c & 0x1F : c;
-    bool valid = length > 1 && i + length <= utf8.size();
-    for (size_t k = 1; valid && k < length; ++k) {
-      const unsigned char more = static_cast<unsigned char>(utf8[i + k]);
-      if ((more & 0xC0) != 0x80) valid = false;
-      code = (code << 6) | (more & 0x3F);
-    }
-    if (!valid) {
-      length = 1;
-      code = c;
-    }
-    out += "&#" + std::to_string(code) + ";";
-    i += length;
-  }
-  return out;
+  return text::entityText(utf8, {"&#", "\\n", "\"\\<>&~*_/-=#|[](){}'^`:;"});
 }
 
 std::string sequenceText(const sequence::Diagram& diagram, bool latin1) {
