@@ -1244,8 +1244,9 @@ Diagram cutOut(Diagram& diagram, size_t a, size_t b, const Fragment& folded, con
   // Lifelines only the part used leave the page with it.
   std::vector<bool> kept(lifelines, false);
   kept[0] = true;
+  // Ref frames span what stays of their lifelines (see spanParts).
   for (size_t k = 0; k < messages.size(); ++k)
-    if (k != a) kept[messages[k].from] = kept[messages[k].to] = true;
+    if (messages[k].kind != Message::Kind::Ref) kept[messages[k].from] = kept[messages[k].to] = true;
   for (const Activation& activation : activations) kept[activation.lifeline] = true;
   for (const Fragment& fragment : fragments) kept[fragment.owner] = true;
   std::vector<size_t> keptIndex(lifelines, kNone);
@@ -1270,8 +1271,9 @@ Diagram cutOut(Diagram& diagram, size_t a, size_t b, const Fragment& folded, con
       messages[k].to = left == kNone ? 0 : right;
       continue;
     }
-    messages[k].from = keptIndex[messages[k].from];
-    messages[k].to = keptIndex[messages[k].to];
+    const bool ref = messages[k].kind == Message::Kind::Ref;
+    messages[k].from = ref && keptIndex[messages[k].from] == kNone ? 0 : keptIndex[messages[k].from];
+    messages[k].to = ref && keptIndex[messages[k].to] == kNone ? 0 : keptIndex[messages[k].to];
   }
   for (Activation& activation : activations) activation.lifeline = keptIndex[activation.lifeline];
   for (Fragment& fragment : fragments) fragment.owner = keptIndex[fragment.owner];
@@ -1424,6 +1426,28 @@ void orderPages(std::vector<DiagramPage>& pages) {
   pages = std::move(ordered);
 }
 
+// Each part's ref frame spans the lifelines of its page that its own
+// page still has, its owner's at least.
+void spanParts(std::vector<DiagramPage>& pages) {
+  for (DiagramPage& page : pages) {
+    Diagram& diagram = page.diagram;
+    for (const Fragment& fragment : diagram.fragments) {
+      if (fragment.op != "ref" || fragment.reference || fragment.page >= pages.size()) continue;
+      Message& ref = diagram.messages[fragment.firstMessage()];
+      if (ref.kind != Message::Kind::Ref) continue;
+      size_t left = fragment.owner, right = fragment.owner;
+      for (const Lifeline& used : pages[fragment.page].diagram.lifelines)
+        for (size_t l = 0; l < diagram.lifelines.size(); ++l)
+          if (diagram.lifelines[l].label == used.label) {
+            left = std::min(left, l);
+            right = std::max(right, l);
+          }
+      ref.from = left;
+      ref.to = right;
+    }
+  }
+}
+
 std::vector<DiagramPage> fold(Diagram diagram, const PageBudget& budget, text::Charset charset,
                               const MethodInfo* root) {
   std::vector<DiagramPage> pages;
@@ -1454,6 +1478,7 @@ std::vector<DiagramPage> fold(Diagram diagram, const PageBudget& budget, text::C
     }
   }
   orderPages(pages);
+  spanParts(pages);
   return pages;
 }
 
