@@ -115,8 +115,11 @@ void describeForReaders(host::PageModel& page, const sequence::Diagram& diagram,
     for (const sequence::Fragment& ref : diagram.fragments)
       if (!fragment->hyperlinks.empty() && ref.op == "ref" && ref.page < calleePages.size() &&
           fragment->text == ref.text())
+      {
         access.label += calleePages[ref.page] ? ": opens the diagram of the method it calls, " + ref.operands.front().guard
                                               : ": opens this part's diagram on a page of its own";
+        break;
+      }
     fragment->access = std::move(access);
   }
   page.description = title + ": " + std::to_string(diagram.lifelines.size()) + " lifelines, " +

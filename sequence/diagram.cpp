@@ -1316,10 +1316,13 @@ constexpr size_t kRunMessages = 30;
 std::pair<size_t, size_t> longestRun(const Diagram& diagram, const PageBudget& budget) {
   const size_t count = diagram.messages.size();
   const std::vector<bool> boundary = runBoundaries(diagram);
-  std::vector<bool> split(count + 1, false);  // an operand starts here: no run crosses it
+  // A further operand of a fragment round the whole page starts here: no
+  // run crosses it (the page's other fragments lie inside runs or round them).
+  std::vector<bool> split(count + 1, false);
   for (const Fragment& fragment : diagram.fragments)
-    for (const Operand& operand : fragment.operands)
-      if (operand.firstMessage < count) split[operand.firstMessage] = true;
+    if (fragment.firstMessage() == 0 && fragment.lastMessage + 1 >= count)
+      for (size_t o = 1; o < fragment.operands.size(); ++o)
+        if (fragment.operands[o].firstMessage < count) split[fragment.operands[o].firstMessage] = true;
   // A part already folded away is not folded again into another.
   for (size_t k = 0; k < count; ++k)
     if (diagram.messages[k].kind == Message::Kind::Ref) split[k] = true;

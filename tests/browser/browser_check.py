@@ -37,6 +37,7 @@ import urllib.request
 import zipfile
 
 import readable_check
+import sequence_fit_check
 import access_check
 import diff_check
 import mermaid_check
@@ -120,6 +121,7 @@ def draw_all(args, out):
                  "--src", "tests/fixtures/sequence", "-o", f"{out}/method-sequence.html"], src)
     draw_jdk(args, out)
     readable_check.draw(flowchart, out, args.jdk_sources, os.environ.get("FLOWCHART_DERBY_SOURCES", ""))
+    sequence_fit_check.draw(args, out)
     access_check.draw(args, out)
     mermaid_check.draw(args, out)
     diff_check.draw(args, out)
@@ -877,6 +879,7 @@ def run_checks(page, check, source_dir):
     check_jdk_sequences(page, check)
     check_jdk_flowcharts(page, check)
     readable_check.check_readable(page, check)
+    sequence_fit_check.check(page, check)
     access_check.run(page, check, NODE_MODULES)
     mermaid_check.check(page, check)
     diff_check.check(page, check)
