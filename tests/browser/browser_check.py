@@ -829,7 +829,14 @@ def check_jdk_sequences(page, check):
 
         bars, frames = count("Activation"), count("Fragment")
         check(bars > 0 and frames > 0, f"{what}: {bars} activation bars and {frames} fragments")
-        page.readable(what)
+        # Folded onto pages, its first page may open whole, at a zoom still readable.
+        p, smallest = page.picture(), page.evaluate("window.flowchartViews.current().smallestText()")
+        scale = p["view"]["width"] / p["viewBox"][2]
+        if min(1.0, p["view"]["width"] / p["picture"][0], p["view"]["height"] / p["picture"][1]) * smallest >= 9:
+            check(scale * smallest >= 8.99, f"{what}: opens whole at {scale:.0%}, its smallest text "
+                                            f"{scale * smallest:.1f} px")
+        else:
+            page.readable(what)
         page.screenshot(name + ".png")
         for _ in range(12):
             page.press("ArrowDown")
