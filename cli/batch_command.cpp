@@ -440,7 +440,7 @@ void drawFile(const SourceFile& file, const BatchRequest& request, const Changed
       }
       bool sequenceDrawn = true;
       if (sequenceSources) {
-        errors::Result<pipeline::MethodSequence> sequence = pipeline::drawMethodSequence(*sequenceSources, method, {});
+        errors::Result<pipeline::MethodSequence> sequence = pipeline::drawMethodSequence(*sequenceSources, method, {.screens = 3});
         if (sequence && sequence->drawing->readerAids) {
           sequence->drawing->readerAids->sourceLines.clear();
           sequence->drawing->readerAids->sourcePageUrl = kFilePageName;

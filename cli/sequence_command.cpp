@@ -49,11 +49,12 @@ CommandResult runSequence(const SequenceRequest& request) {
   const bool replacing = named && std::filesystem::exists(output);
 
   pipeline::SequenceSources sources(*parsed, request.sourceTree);
-  const pipeline::SequenceOptions options{request.depth, request.maxMessages, request.sourceTree,
-                                          request.followImplementations};
-  // The text forms need the diagram only, not its layout.
+  // The text forms need the diagram only, not its layout, and have no
+  // pages to fold it onto.
   const bool mermaidText = hasExtension(output, ".mmd") || hasExtension(output, ".md") || hasExtension(output, ".puml");
   const bool graphOnly = hasExtension(output, ".dot") || mermaidText;
+  const pipeline::SequenceOptions options{request.depth, request.maxMessages, request.sourceTree,
+                                          request.followImplementations, graphOnly ? 0.0 : 3.0};
   host::HtmlFrame frame;
   frame.titleHtml = site::asciiHtml(methodPlace(*parsed, *chosen) + " \xC2\xB7 sequence diagram");
   errors::Result<pipeline::MethodSequence> sequence = graphOnly
@@ -82,9 +83,12 @@ CommandResult runSequence(const SequenceRequest& request) {
                  why.empty() ? "" : (": " + why).c_str());
     return reported(errors::Problem::Kind::Failed);
   }
-  std::printf("%s: %s, %s, %s%s\n", output.c_str(), name.c_str(),
+  // The first page's counts; the pages a large diagram is folded onto after.
+  const size_t pages = graphOnly ? 1 : sequence->pages.size();
+  std::printf("%s: %s, %s, %s%s%s\n", output.c_str(), name.c_str(),
               counted(sequence->diagram.lifelines.size(), "lifeline").c_str(),
               counted(sequence->diagram.messages.size(), "message").c_str(),
+              pages > 1 ? (", " + counted(pages, "page")).c_str() : "",
               replacing ? " (replacing the earlier drawing)" : "");
   for (const std::string& note : sequence->diagram.notes)
     std::printf("  note: %s\n", utf8Text(note, parsed->charset()).c_str());

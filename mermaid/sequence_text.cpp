@@ -35,6 +35,14 @@ std::string sequenceText(const sequence::Diagram& diagram, bool latin1) {
     switch (step.kind) {
       case Step::Kind::Open: {
         const sequence::Fragment& fragment = diagram.fragments[step.index];
+        const Message& first = diagram.messages[fragment.firstMessage()];
+        if (first.kind == Message::Kind::Ref) {
+          // A part drawn on a page of its own: a note naming it, over
+          // the lifelines it spans.
+          out += indent() + "Note over " + id(first.from) + (first.to != first.from ? "," + id(first.to) : "") +
+                 ": ref " + lineText(first.text, latin1) + "\n";
+          break;
+        }
         if (fragment.op == "ref") {
           // Mermaid has no interaction use: a shaded band round the call,
           // named by a note on its caller.
@@ -58,6 +66,7 @@ std::string sequenceText(const sequence::Diagram& diagram, bool latin1) {
         break;
       }
       case Step::Kind::Close:
+        if (diagram.messages[diagram.fragments[step.index].firstMessage()].kind == Message::Kind::Ref) break;
         --depth;
         out += indent() + "end\n";
         break;
@@ -67,6 +76,7 @@ std::string sequenceText(const sequence::Diagram& diagram, bool latin1) {
         break;
       case Step::Kind::Send: {
         const Message& message = diagram.messages[step.index];
+        if (message.kind == Message::Kind::Ref) break;
         const char* arrow = message.kind == Message::Kind::Return ? "-->>" : "->>";
         out += indent() + id(message.from) + arrow + id(message.to) + ": " + lineText(message.text, latin1) + "\n";
         break;

@@ -1,5 +1,6 @@
 #include "pipeline/method_sequence.h"
 
+#include <algorithm>
 #include <cctype>
 #include <filesystem>
 
@@ -24,10 +25,17 @@ const errors::Result<seqdraw::SequenceMasters>& sequenceMasters() {
 
 // Full texts for hovering, where the drawing shows them shortened: each
 // lifeline by its name, each message by its place among the connectors.
-void setComments(host::DocumentModel& drawing, const sequence::Diagram& diagram) {
-  if (drawing.pages.empty()) return;
+// The messages drawn as connectors, in order: all but the parts' places.
+std::vector<size_t> drawnMessages(const sequence::Diagram& diagram) {
+  std::vector<size_t> drawn;
+  for (size_t k = 0; k < diagram.messages.size(); ++k)
+    if (diagram.messages[k].kind != sequence::Message::Kind::Ref) drawn.push_back(k);
+  return drawn;
+}
+
+void setComments(host::PageModel& page, const sequence::Diagram& diagram) {
   std::vector<host::ShapeModel*> connectors;
-  for (const auto& shape : drawing.pages.front()->shapes) {
+  for (const auto& shape : page.shapes) {
     if (shape->isConnector()) {
       connectors.push_back(shape.get());
       continue;
@@ -35,9 +43,10 @@ void setComments(host::DocumentModel& drawing, const sequence::Diagram& diagram)
     for (size_t i = 0; i < diagram.lifelines.size(); ++i)
       if (shape->name == seqdraw::lifelineNodeName(i)) shape->comment = diagram.lifelines[i].label;
   }
-  if (connectors.size() != diagram.messages.size()) return;
+  const std::vector<size_t> drawn = drawnMessages(diagram);
+  if (connectors.size() != drawn.size()) return;
   for (size_t k = 0; k < connectors.size(); ++k) {
-    const sequence::Message& message = diagram.messages[k];
+    const sequence::Message& message = diagram.messages[drawn[k]];
     connectors[k]->comment = "line " + std::to_string(message.line) + ": " + message.text;
   }
 }
@@ -45,18 +54,21 @@ void setComments(host::DocumentModel& drawing, const sequence::Diagram& diagram)
 // What a screen reader says of each lifeline, message and fragment, and
 // the keyboard's way through them: lifelines left to right, messages top
 // to bottom.
-void describeForReaders(host::DocumentModel& drawing, const sequence::Diagram& diagram, const std::string& title) {
-  if (drawing.pages.empty()) return;
-  host::PageModel& page = *drawing.pages.front();
-  std::vector<host::ShapeModel*> lifelines(diagram.lifelines.size(), nullptr), messages;
+void describeForReaders(host::PageModel& page, const sequence::Diagram& diagram, const std::string& title,
+                        const std::vector<bool>& calleePages) {
+  std::vector<host::ShapeModel*> lifelines(diagram.lifelines.size(), nullptr), connectors;
   std::vector<host::ShapeModel*> fragments;
   for (const auto& shape : page.shapes) {
-    if (shape->isConnector()) messages.push_back(shape.get());
+    if (shape->isConnector()) connectors.push_back(shape.get());
     else if (shape->name.ends_with("/fragment")) fragments.push_back(shape.get());
     for (size_t i = 0; i < diagram.lifelines.size(); ++i)
       if (shape->name == seqdraw::lifelineNodeName(i)) lifelines[i] = shape.get();
   }
-  if (messages.size() != diagram.messages.size()) messages.clear();
+  // The connector of each message; none for the parts' places.
+  const std::vector<size_t> drawn = drawnMessages(diagram);
+  std::vector<host::ShapeModel*> messages(diagram.messages.size(), nullptr);
+  if (connectors.size() == drawn.size())
+    for (size_t i = 0; i < drawn.size(); ++i) messages[drawn[i]] = connectors[i];
   auto lifelineName = [&](size_t i) { return i < diagram.lifelines.size() ? diagram.lifelines[i].label : std::string("?"); };
   for (size_t i = 0; i < lifelines.size(); ++i) {
     if (!lifelines[i]) continue;
@@ -68,8 +80,8 @@ void describeForReaders(host::DocumentModel& drawing, const sequence::Diagram& d
     }
     access.label = "lifeline " + lifelineName(i) + ": sends " + std::to_string(sent) + ", receives " +
                    std::to_string(received) + (received == 1 ? " message" : " messages");
-    for (size_t k = 0; k < diagram.messages.size() && k < messages.size(); ++k)
-      if (diagram.messages[k].from == i || diagram.messages[k].to == i) {
+    for (size_t k = 0; k < diagram.messages.size(); ++k)
+      if (messages[k] && (diagram.messages[k].from == i || diagram.messages[k].to == i)) {
         access.next.push_back(messages[k]->name);
         break;
       }
@@ -77,6 +89,7 @@ void describeForReaders(host::DocumentModel& drawing, const sequence::Diagram& d
     lifelines[i]->access = std::move(access);
   }
   for (size_t k = 0; k < messages.size(); ++k) {
+    if (!messages[k]) continue;
     const sequence::Message& message = diagram.messages[k];
     using Kind = sequence::Message::Kind;
     const char* kind = message.kind == Kind::Return   ? "return"
@@ -88,18 +101,30 @@ void describeForReaders(host::DocumentModel& drawing, const sequence::Diagram& d
                    (message.kind == Kind::SelfCall ? "" : " to " + lifelineName(message.to)) + ": " + message.text;
     if (message.line > 0) access.label += ", line " + std::to_string(message.line);
     access.firstLine = access.lastLine = message.line;
-    if (k + 1 < messages.size()) access.next.push_back(messages[k + 1]->name);
+    for (size_t next = k + 1; next < messages.size(); ++next)
+      if (messages[next]) {
+        access.next.push_back(messages[next]->name);
+        break;
+      }
     messages[k]->access = std::move(access);
   }
   for (host::ShapeModel* fragment : fragments) {
     host::ShapeAccess access;
     access.label = "fragment " + fragment->text;
+    // A ref frame's link says where it goes.
+    for (const sequence::Fragment& ref : diagram.fragments)
+      if (!fragment->hyperlinks.empty() && ref.op == "ref" && ref.page < calleePages.size() &&
+          fragment->text == ref.text())
+      {
+        access.label += calleePages[ref.page] ? ": opens the diagram of the method it calls, " + ref.operands.front().guard
+                                              : ": opens this part's diagram on a page of its own";
+        break;
+      }
     fragment->access = std::move(access);
   }
   page.description = title + ": " + std::to_string(diagram.lifelines.size()) + " lifelines, " +
                      std::to_string(diagram.messages.size()) + " messages, " +
                      std::to_string(diagram.fragments.size()) + " fragments.";
-  drawing.readerAids.emplace();
 }
 
 }  // namespace
@@ -190,6 +215,34 @@ std::vector<const sequence::JavaSource*> SequenceSources::loadSubtypes(const std
   return added;
 }
 
+namespace {
+
+seqdraw::SequencePlan planPage(const sequence::Diagram& diagram, text::Charset encoding) {
+  return seqdraw::planSequence(diagram, encoding, [encoding](std::string_view text, double fontSize) {
+    return host::textWidth(text, fontSize, encoding);
+  });
+}
+
+// About how many screens of 1400 by 1000 pixels a plan's drawing takes
+// at the zoom a page opens at (its smallest text, the notes' 8 points, at
+// 9 px): its area in screens, a side shorter than the screen's counting
+// as a whole one, so that a narrow page is not let grow long.  The
+// pixels a layout inch and a row take are as measured on drawn pages.
+double screensFor(const seqdraw::SequencePlan& plan) {
+  constexpr double kPixelsPerLayoutInch = 75.0;
+  constexpr double kRowPixels = 28.5;
+  constexpr double kZoom = 9.0 / 8.0;
+  constexpr double kRankSeparation = 0.55;
+  double width = 0.0;
+  for (const seqdraw::PlannedLifeline& lifeline : plan.lifelines) width += std::max(lifeline.nodeWidth, 1.667);
+  if (!plan.lifelines.empty()) width += (plan.lifelines.size() - 1) * kRankSeparation;
+  const double across = (width * kPixelsPerLayoutInch + 60.0) * kZoom / 1400.0;
+  const double down = (static_cast<double>(plan.lastRow) * kRowPixels + 120.0) * kZoom / 1000.0;
+  return std::max(1.0, across) * std::max(1.0, down);
+}
+
+}  // namespace
+
 errors::Result<MethodSequence> planMethodSequence(SequenceSources& sources, const MethodSummary& method,
                                                   const SequenceOptions& options) {
   // The declaration the flowchart of the method is drawn from; else the
@@ -199,13 +252,20 @@ errors::Result<MethodSequence> planMethodSequence(SequenceSources& sources, cons
   if (!info) info = sources.index().methodAt(sources.javaSource(), method.name, method.line);
   if (!info) return Problem(Problem::Kind::Failed, "the parse tree has no method " + shownName(method) + " here", method.line);
   MethodSequence result;
-  result.diagram = sequence::buildDiagram(sources.index(), *info,
-                                          {options.depth, options.maxMessages, options.followImplementations});
-  for (const std::string& note : sources.problems()) result.diagram.notes.push_back(note);
-  const text::Charset encoding = sources.source().charset();
-  result.plan = seqdraw::planSequence(result.diagram, encoding, [encoding](std::string_view text, double fontSize) {
-    return host::textWidth(text, fontSize, encoding);
-  });
+  sequence::PageBudget budget{0, 0, nullptr};
+  if (options.screens > 0) {
+    const text::Charset encoding = sources.source().charset();
+    const double screens = options.screens;
+    budget.fits = [encoding, screens](const sequence::Diagram& diagram) {
+      return screensFor(planPage(diagram, encoding)) <= screens;
+    };
+  }
+  result.pages = sequence::buildDiagramPages(sources.index(), *info,
+                                             {options.depth, options.maxMessages, options.followImplementations},
+                                             budget);
+  for (const std::string& note : sources.problems()) result.pages.front().diagram.notes.push_back(note);
+  result.diagram = result.pages.front().diagram;
+  result.plan = planPage(result.diagram, sources.source().charset());
   return result;
 }
 
@@ -215,24 +275,42 @@ errors::Result<MethodSequence> drawMethodSequence(SequenceSources& sources, cons
   if (!result) return result;
   const errors::Result<seqdraw::SequenceMasters>& masters = sequenceMasters();
   if (!masters) return Problem(Problem::Kind::Failed, masters.problem().message, method.line);
-  const errors::Result<graphviz::Layout> layout = graphviz::layOutGraph(seqdraw::sequenceLayoutGraph(result->plan));
-  if (!layout)
-    return Problem(Problem::Kind::Failed, "Graphviz refused the layout: " + layout.problem().message, method.line);
-  result->drawing = seqdraw::drawSequence(result->plan, *layout, *masters);
-  setComments(*result->drawing, result->diagram);
-  // The page says whose diagram it is, for the pictures' headings.
-  result->drawing->pages.front()->name =
-      sources.source().summary().displayName(method) + ": sequence diagram";
-  describeForReaders(*result->drawing, result->diagram, result->drawing->pages.front()->name);
-  host::ReaderAids& aids = *result->drawing->readerAids;
+  // Each page named so that ref frames can link to it: the method's own
+  // by the method, the others by their titles.
+  std::vector<sequence::DiagramPage>& pages = result->pages;
+  std::vector<std::string> names;
+  std::vector<bool> calleePages(pages.size(), false);
+  for (const sequence::DiagramPage& page : pages) {
+    names.push_back(names.empty() ? sources.source().summary().displayName(method) + ": sequence diagram" : page.title);
+    for (const sequence::Fragment& fragment : page.diagram.fragments)
+      if (fragment.reference && fragment.page < calleePages.size()) calleePages[fragment.page] = true;
+  }
+  for (size_t p = 0; p < pages.size(); ++p) {
+    seqdraw::SequencePlan plan = p == 0 ? result->plan : planPage(pages[p].diagram, sources.source().charset());
+    for (seqdraw::PlannedFragment& fragment : plan.fragments)
+      if (fragment.page < names.size()) fragment.link = names[fragment.page];
+    const errors::Result<graphviz::Layout> layout = graphviz::layOutGraph(seqdraw::sequenceLayoutGraph(plan));
+    if (!layout)
+      return Problem(Problem::Kind::Failed, "Graphviz refused the layout: " + layout.problem().message, method.line);
+    std::unique_ptr<host::DocumentModel> drawn = seqdraw::drawSequence(plan, *layout, *masters);
+    if (p == 0) result->drawing = std::move(drawn);
+    else result->drawing->pages.push_back(std::move(drawn->pages.front()));
+    host::PageModel& page = *result->drawing->pages.back();
+    const sequence::Diagram& diagram = pages[p].diagram;
+    setComments(page, diagram);
+    // The page says whose diagram it is, for the pictures' headings.
+    page.name = names[p];
+    describeForReaders(page, diagram, page.name, calleePages);
+    if (!diagram.notes.empty()) {
+      std::string text;
+      for (const std::string& note : diagram.notes) text += (text.empty() ? "" : "\n") + note;
+      seqdraw::addNote(page, *masters, text);
+    }
+  }
+  host::ReaderAids& aids = result->drawing->readerAids.emplace();
   aids.firstLine = method.line;
   for (int32_t line = method.line; line > 0 && line <= method.endLine; ++line)
     aids.sourceLines.emplace_back(sources.source().lines().line(line));
-  if (!result->diagram.notes.empty()) {
-    std::string text;
-    for (const std::string& note : result->diagram.notes) text += (text.empty() ? "" : "\n") + note;
-    seqdraw::addNote(*result->drawing, *masters, text);
-  }
   result->drawing->encoding = sources.source().charset();
   return result;
 }

@@ -27,6 +27,10 @@ struct SequenceOptions {
   size_t maxMessages = 200;
   std::string sourceTree;  // where to look for further classes; empty for the file alone
   bool followImplementations = false;
+  // A diagram whose page would take more screens than this at the zoom
+  // it opens at is folded onto further pages; 0: never (the text forms,
+  // which have no pages).
+  double screens = 0;
 };
 
 // The classes a diagram can reach: those of the parsed file and, with a
@@ -66,8 +70,11 @@ class SequenceSources {
 };
 
 struct MethodSequence {
-  sequence::Diagram diagram;
+  sequence::Diagram diagram;  // the first page's: the method's own
   seqdraw::SequencePlan plan;  // its rows, before layout
+  // Every page: the method's own first, then its folded parts and the
+  // methods its ref frames open; the drawing has a page for each.
+  std::vector<sequence::DiagramPage> pages;
   std::unique_ptr<host::DocumentModel> drawing;
 };
 

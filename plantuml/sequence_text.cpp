@@ -34,6 +34,13 @@ std::string sequenceText(const sequence::Diagram& diagram, bool latin1) {
     switch (step.kind) {
       case Step::Kind::Open: {
         const sequence::Fragment& fragment = diagram.fragments[step.index];
+        const Message& first = diagram.messages[fragment.firstMessage()];
+        if (first.kind == Message::Kind::Ref) {
+          // A part drawn on a page of its own: an interaction use alone.
+          out += indent() + "ref over " + id(first.from) + (first.to != first.from ? ", " + id(first.to) : "") +
+                 " : " + textOf(first.text, latin1) + "\n";
+          break;
+        }
         // An interaction use holds the call it stands for: a group named
         // "ref", since PlantUML's own ref cannot hold messages.
         if (fragment.op == "ref")
@@ -49,6 +56,7 @@ std::string sequenceText(const sequence::Diagram& diagram, bool latin1) {
         ++depth;
         break;
       case Step::Kind::Close:
+        if (diagram.messages[diagram.fragments[step.index].firstMessage()].kind == Message::Kind::Ref) break;
         --depth;
         out += indent() + "end\n";
         break;
@@ -58,6 +66,7 @@ std::string sequenceText(const sequence::Diagram& diagram, bool latin1) {
         break;
       case Step::Kind::Send: {
         const Message& message = diagram.messages[step.index];
+        if (message.kind == Message::Kind::Ref) break;
         const char* arrow = message.kind == Message::Kind::Return ? " --> " : " -> ";
         out += indent() + id(message.from) + arrow + id(message.to) + " : " + textOf(message.text, latin1) + "\n";
         break;

@@ -220,6 +220,7 @@ class SequenceDrawer {
 
   void drawMessage(size_t k) {
     const PlannedMessage& planned = plan_.messages[k];
+    if (planned.kind == Kind::Ref) return;  // its ref frame stands for it
     const bool self = planned.kind == Kind::SelfCall;
     const auto& master = self ? masters_.selfCall : planned.kind == Kind::Return ? masters_.reply : masters_.call;
     ShapeModel& message = drop(page_, master, 1.0, 1.0);
@@ -255,6 +256,7 @@ class SequenceDrawer {
     frame.height = height;
     frame.text = fragment.text;
     frame.textSet = true;
+    if (!fragment.link.empty()) frame.hyperlinks.push_back(host::HyperlinkModel{"Open " + fragment.link, "", fragment.link});
     frames_[f] = std::make_pair(x, width);
   }
 
@@ -386,9 +388,7 @@ std::unique_ptr<host::DocumentModel> drawSequence(const SequencePlan& plan, cons
   return drawing;
 }
 
-void addNote(host::DocumentModel& drawing, const SequenceMasters& masters, const std::string& text) {
-  if (drawing.pages.empty()) return;
-  host::PageModel& page = *drawing.pages.front();
+void addNote(host::PageModel& page, const SequenceMasters& masters, const std::string& text) {
   const std::optional<host::Box> extent = host::drawingExtent(page, host::pageRoutes(page));
   const double left = extent ? extent->left : 0.5;
   const double top = (extent ? extent->bottom : 10.5) - kNoteGap;

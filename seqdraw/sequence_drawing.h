@@ -35,6 +35,6 @@ std::unique_ptr<host::DocumentModel> drawSequence(const SequencePlan& plan, cons
 
 // Puts a note in one box below the drawing's lower left corner, where the
 // drawing host would let a person add one.
-void addNote(host::DocumentModel& drawing, const SequenceMasters& masters, const std::string& text);
+void addNote(host::PageModel& page, const SequenceMasters& masters, const std::string& text);
 
 }  // namespace seqdraw

@@ -95,7 +95,9 @@ std::vector<double> objectWidths(const Diagram& diagram, text::Charset charset,
   };
   std::vector<Span> spans;
   for (const Message& message : diagram.messages) {
-    if (message.from == message.to || message.from >= objects || message.to >= objects) continue;
+    if (message.from == message.to || message.from >= objects || message.to >= objects ||
+        message.kind == Message::Kind::Ref)
+      continue;
     const std::string shown = text::shortened(message.text, kMessageColumns, charset);
     double needed = messageTextWidth(shown, charset);
     // A creation ends at the new object's box, half a box short of its lifeline.
@@ -271,7 +273,8 @@ SequencePlan planSequence(const Diagram& diagram, text::Charset charset, const T
       right = std::max({right, diagram.messages[k].from, diagram.messages[k].to});
     }
     planned[f] = plan.fragments.size();
-    plan.fragments.push_back({headerRow[f], closingRow[f], left, right, fragment.depth, text::shownValue(fragment.text())});
+    plan.fragments.push_back({headerRow[f], closingRow[f], left, right, fragment.depth,
+                              text::shownValue(fragment.text()), fragment.page, std::string()});
   }
   for (size_t d = 0; d < dividers.size(); ++d) {
     const auto [f, o] = dividers[d];
@@ -288,8 +291,11 @@ SequencePlan planSequence(const Diagram& diagram, text::Charset charset, const T
     const Message& message = diagram.messages[k];
     // A throw is drawn as a message to the thrower itself, with no bar.
     const Message::Kind kind = message.kind == Message::Kind::Throw ? Message::Kind::SelfCall : message.kind;
+    // A part on a page of its own is shown by its ref frame alone.
     PlannedMessage planned{kind, rowOf[k], message.from, message.to,
-                           text::shownValue(text::shortened(message.text, kMessageColumns, charset)),
+                           kind == Message::Kind::Ref
+                               ? std::string()
+                               : text::shownValue(text::shortened(message.text, kMessageColumns, charset)),
                            std::nullopt, 0};
     if (const Activation* activation = startedBy[k]) {
       planned.barEnd = rowOf[activation->lastMessage];
@@ -433,6 +439,7 @@ std::string sequenceDotText(const SequencePlan& plan) {
     previousTop = lifelineNodeName(i);
   }
   for (const PlannedMessage& message : plan.messages) {
+    if (message.kind == Message::Kind::Ref) continue;
     const std::string row = dot.quoted(rowName(message.row));
     bool first = true;
     out += "  " + row + " -> " + row;

@@ -77,6 +77,8 @@ struct PlannedFragment {
   size_t right = 0;
   int level = 0;  // fragments round it
   std::string text;  // "alt [x > 0] [else]"
+  size_t page = sequence::kNone;  // a ref frame's page among the diagram's pages
+  std::string link;               // that page's name, once the pages are named
 };
 
 struct PlannedOperand {

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <string>
 #include <vector>
@@ -25,7 +26,10 @@ struct Message {
   // Throw: an exception made and thrown at once, "throw new E(...)" or
   // "throw Errors.make(...)", on the lifeline that throws it; the
   // exception (or its maker) gets no lifeline and is not followed.
-  enum class Kind { Call, SelfCall, Create, Return, Throw };
+  // Ref: no message but the place of a part of the method drawn on a
+  // page of its own, spanning the lifelines from `from` to `to`; it
+  // stands alone in a "ref" fragment that names the part.
+  enum class Kind { Call, SelfCall, Create, Return, Throw, Ref };
   Kind kind = Kind::Call;
   size_t from = 0;  // lifelines
   size_t to = 0;
@@ -60,6 +64,13 @@ struct Fragment {
   size_t owner = 0;  // the lifeline whose method has the statement
   int depth = 0;     // fragments round it
   const MethodInfo* reference = nullptr;  // "ref": the method called, for a link to its own diagram
+  int referenceDepth = 0;                 // the levels of calls left below that call
+  size_t page = kNone;                    // "ref": the page of the diagram it opens
+  // Where the statement stands, to name a page it is folded onto:
+  // "try", "for", "while", "if"..., its first line and the method.
+  std::string construct;
+  int32_t line = 0;
+  const MethodInfo* method = nullptr;
   size_t firstMessage() const { return operands.front().firstMessage; }
   // The header names the first operand's guard only, "alt [total > 100]":
   // each further operand's guard stands at its own divider; "ref
@@ -93,6 +104,40 @@ struct DiagramOptions {
 // The diagram of a method, constructor or initialiser of the index, its
 // texts in the index's charset.
 Diagram buildDiagram(SourceIndex& index, const MethodInfo& method, const DiagramOptions& options);
+
+// What one page of a drawing may hold and stay within about three
+// screens at a readable size; 0: no bound.
+struct PageBudget {
+  size_t messages = 45;
+  size_t lifelines = 9;
+  // Whether a page fits, when its drawing is known better than by
+  // counts; the counts still bound a run of statements folded away (at
+  // most half the messages).
+  std::function<bool(const Diagram&)> fits;
+};
+
+// One page of a method's diagram: the method's own (its title empty), a
+// part of it folded away, or a callee a "ref" frame opens.
+struct DiagramPage {
+  std::string title;  // "try · L1011", "Class.method"; unique within the pages
+  Diagram diagram;
+};
+
+// Folds a diagram over its budget: its largest combined fragments, one
+// after another, each give their messages and the lifelines only they
+// use to a page of their own (folded the same way), and leave a "ref"
+// frame in their place naming the page (`page` relative to the first
+// page returned, which is the diagram itself).  A diagram within its
+// budget comes back alone and unchanged.
+std::vector<DiagramPage> foldDiagram(Diagram diagram, const PageBudget& budget, text::Charset charset);
+
+// The method's diagram folded to its budget, then one page for each
+// method a "ref" frame calls, its own diagram at the depth left there,
+// each method once, folded the same way; each ref frame knows its page.
+// At most `maxPages` pages: refs beyond them open nothing.
+std::vector<DiagramPage> buildDiagramPages(SourceIndex& index, const MethodInfo& method,
+                                           const DiagramOptions& options, const PageBudget& budget,
+                                           size_t maxPages = 40);
 
 // "Class.method" for notes, as the other commands name the method: outer
 // classes first, a class declared in a method after that method, "static

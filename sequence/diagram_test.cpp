@@ -65,7 +65,8 @@ class Sources {
                                                                 {Message::Kind::SelfCall, "self"},
                                                                 {Message::Kind::Create, "new"},
                                                                 {Message::Kind::Return, "return"},
-                                                                {Message::Kind::Throw, "throw"}};
+                                                                {Message::Kind::Throw, "throw"},
+                                                                {Message::Kind::Ref, "ref"}};
     for (const Message& m : d.messages)
       out += std::string(kKinds.at(m.kind)) + " " + d.lifelines[m.from].label + " > " +
              d.lifelines[m.to].label + ": " + m.text + "\n";
@@ -220,6 +221,107 @@ TEST(SequenceDiagram, CallsPastThePageAreInteractionUses) {
   // On a page of 4 neither callee's calls fit.
   EXPECT_EQ(framed(4), "3 messages; ref Inventory.priceOf at priceOf(name) on inventory:Inventory linked "
                        "ref Shop.validate at validate(name, count) on :Shop linked");
+}
+
+// A diagram over its budget gives its largest fragment a page of its
+// own, with only the lifelines that uses; the callee its ref frame names
+// gets a page at the depth left; each ref frame knows its page.
+TEST(SequenceDiagram, LargeDiagramsFoldOntoPages) {
+  Sources sources;
+  const JavaSource& source = sources.parse("Folds");
+  SourceIndex index(text::Charset::Utf8, [](const std::string&) { return std::vector<const JavaSource*>{}; });
+  index.add(source);
+  const MethodInfo* run = index.methodAt(source, "run", 5);
+  ASSERT_NE(run, nullptr);
+  DiagramOptions options;
+  options.depth = 2;
+  options.pageMessages = 8;  // check's calls do not fit beside run's
+  const auto listed = [](const std::vector<DiagramPage>& pages) {
+    std::string out;
+    for (const DiagramPage& page : pages) {
+      out += "page " + (page.title.empty() ? std::string("(method)") : page.title) + "\n" + Sources::listing(page.diagram);
+      for (const Fragment& fragment : page.diagram.fragments)
+        out += "fragment " + fragment.text() + " from " + std::to_string(fragment.firstMessage()) + " to " +
+               std::to_string(fragment.lastMessage) + " depth " + std::to_string(fragment.depth) +
+               (fragment.page == kNone ? "" : " opens page " + std::to_string(fragment.page)) + "\n";
+    }
+    return out;
+  };
+  const std::string unfolded = listed(buildDiagramPages(index, *run, options, {0, 0, nullptr}));
+  EXPECT_EQ(listed(buildDiagramPages(index, *run, options, {8, 3, nullptr})), unfolded);
+  EXPECT_EQ(unfolded,
+            "page (method)\n"
+            "lifelines: :Folds store:Store audit:Audit\n"
+            "call :Folds > store:Store: open()\n"
+            "call :Folds > store:Store: read(i)\n"
+            "call :Folds > store:Store: write(i)\n"
+            "call :Folds > store:Store: flush()\n"
+            "call :Folds > audit:Audit: note(n)\n"
+            "self :Folds > :Folds: check(n)\n"
+            "call :Folds > store:Store: close()\n"
+            "call :Folds > audit:Audit: done()\n"
+            "fragment loop [i < n] from 1 to 3 depth 0\n"
+            "fragment opt [n > 2] from 4 to 5 depth 0\n"
+            "fragment ref Folds.check from 5 to 5 depth 1 opens page 1\n"
+            "page Folds.check\n"
+            "lifelines: :Folds audit:Audit\n"
+            "call :Folds > audit:Audit: count(n)\n"
+            "call :Folds > audit:Audit: log()\n");
+  // Six messages a page: the loop goes, the if stays.
+  EXPECT_EQ(listed(buildDiagramPages(index, *run, options, {6, 0, nullptr})),
+            "page (method)\n"
+            "lifelines: :Folds store:Store audit:Audit\n"
+            "call :Folds > store:Store: open()\n"
+            "ref :Folds > store:Store: for \xC2\xB7 L7\n"
+            "call :Folds > audit:Audit: note(n)\n"
+            "self :Folds > :Folds: check(n)\n"
+            "call :Folds > store:Store: close()\n"
+            "call :Folds > audit:Audit: done()\n"
+            "fragment ref for \xC2\xB7 L7 from 1 to 1 depth 0 opens page 1\n"
+            "fragment opt [n > 2] from 2 to 3 depth 0\n"
+            "fragment ref Folds.check from 3 to 3 depth 1 opens page 2\n"
+            "page for \xC2\xB7 L7\n"
+            "lifelines: :Folds store:Store\n"
+            "call :Folds > store:Store: read(i)\n"
+            "call :Folds > store:Store: write(i)\n"
+            "call :Folds > store:Store: flush()\n"
+            "fragment loop [i < n] from 0 to 2 depth 0\n"
+            "page Folds.check\n"
+            "lifelines: :Folds audit:Audit\n"
+            "call :Folds > audit:Audit: count(n)\n"
+            "call :Folds > audit:Audit: log()\n");
+  // Two lifelines a page: the if goes too, then the last run of calls
+  // that uses audit; the first call alone is too short to fold.
+  EXPECT_EQ(listed(buildDiagramPages(index, *run, options, {0, 2, nullptr})),
+            "page (method)\n"
+            "lifelines: :Folds store:Store\n"
+            "call :Folds > store:Store: open()\n"
+            "ref :Folds > store:Store: for \xC2\xB7 L7\n"
+            "ref :Folds > :Folds: if \xC2\xB7 L12\n"
+            "ref :Folds > store:Store: lines \xC2\xB7 L16-L17\n"
+            "fragment ref for \xC2\xB7 L7 from 1 to 1 depth 0 opens page 1\n"
+            "fragment ref if \xC2\xB7 L12 from 2 to 2 depth 0 opens page 2\n"
+            "fragment ref lines \xC2\xB7 L16-L17 from 3 to 3 depth 0 opens page 3\n"
+            "page for \xC2\xB7 L7\n"
+            "lifelines: :Folds store:Store\n"
+            "call :Folds > store:Store: read(i)\n"
+            "call :Folds > store:Store: write(i)\n"
+            "call :Folds > store:Store: flush()\n"
+            "fragment loop [i < n] from 0 to 2 depth 0\n"
+            "page if \xC2\xB7 L12\n"
+            "lifelines: :Folds audit:Audit\n"
+            "call :Folds > audit:Audit: note(n)\n"
+            "self :Folds > :Folds: check(n)\n"
+            "fragment opt [n > 2] from 0 to 1 depth 0\n"
+            "fragment ref Folds.check from 1 to 1 depth 1 opens page 4\n"
+            "page lines \xC2\xB7 L16-L17\n"
+            "lifelines: :Folds store:Store audit:Audit\n"
+            "call :Folds > store:Store: close()\n"
+            "call :Folds > audit:Audit: done()\n"
+            "page Folds.check\n"
+            "lifelines: :Folds audit:Audit\n"
+            "call :Folds > audit:Audit: count(n)\n"
+            "call :Folds > audit:Audit: log()\n");
 }
 
 // a.b().c(): c goes to the type b returns when the sources declare b;

@@ -37,6 +37,7 @@ import urllib.request
 import zipfile
 
 import readable_check
+import sequence_fit_check
 import access_check
 import diff_check
 import mermaid_check
@@ -120,6 +121,7 @@ def draw_all(args, out):
                  "--src", "tests/fixtures/sequence", "-o", f"{out}/method-sequence.html"], src)
     draw_jdk(args, out)
     readable_check.draw(flowchart, out, args.jdk_sources, os.environ.get("FLOWCHART_DERBY_SOURCES", ""))
+    sequence_fit_check.draw(args, out)
     access_check.draw(args, out)
     mermaid_check.draw(args, out)
     diff_check.draw(args, out)
@@ -827,7 +829,14 @@ def check_jdk_sequences(page, check):
 
         bars, frames = count("Activation"), count("Fragment")
         check(bars > 0 and frames > 0, f"{what}: {bars} activation bars and {frames} fragments")
-        page.readable(what)
+        # Folded onto pages, its first page may open whole, at a zoom still readable.
+        p, smallest = page.picture(), page.evaluate("window.flowchartViews.current().smallestText()")
+        scale = p["view"]["width"] / p["viewBox"][2]
+        if min(1.0, p["view"]["width"] / p["picture"][0], p["view"]["height"] / p["picture"][1]) * smallest >= 9:
+            check(scale * smallest >= 8.99, f"{what}: opens whole at {scale:.0%}, its smallest text "
+                                            f"{scale * smallest:.1f} px")
+        else:
+            page.readable(what)
         page.screenshot(name + ".png")
         for _ in range(12):
             page.press("ArrowDown")
@@ -877,6 +886,7 @@ def run_checks(page, check, source_dir):
     check_jdk_sequences(page, check)
     check_jdk_flowcharts(page, check)
     readable_check.check_readable(page, check)
+    sequence_fit_check.check(page, check)
     access_check.run(page, check, NODE_MODULES)
     mermaid_check.check(page, check)
     diff_check.check(page, check)
