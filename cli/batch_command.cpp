@@ -73,6 +73,13 @@ using text::located;
 
 namespace {
 
+// A site's sequence pages fold onto pages of their own past three screens.
+pipeline::SequenceOptions pagedSequence() {
+  pipeline::SequenceOptions options;
+  options.screens = 3;
+  return options;
+}
+
 namespace fs = std::filesystem;
 
 // What the record says of a method without a body.
@@ -440,7 +447,7 @@ void drawFile(const SourceFile& file, const BatchRequest& request, const Changed
       }
       bool sequenceDrawn = true;
       if (sequenceSources) {
-        errors::Result<pipeline::MethodSequence> sequence = pipeline::drawMethodSequence(*sequenceSources, method, {.screens = 3});
+        errors::Result<pipeline::MethodSequence> sequence = pipeline::drawMethodSequence(*sequenceSources, method, pagedSequence());
         if (sequence && sequence->drawing->readerAids) {
           sequence->drawing->readerAids->sourceLines.clear();
           sequence->drawing->readerAids->sourcePageUrl = kFilePageName;
