@@ -98,9 +98,9 @@
   let matching = rows;
   const page = 500;
   let limit = page;
-  const render = () => {
+  const render = (rowsAsShown) => {
     const body = table.tBodies[0];
-    body.innerHTML = matching.slice(0, limit).map(rowHtml).join('');
+    if (!rowsAsShown) body.innerHTML = matching.slice(0, limit).map(rowHtml).join('');
     more.hidden = matching.length <= limit;
     const of = matching.length > limit ? ' (' + limit + ' shown)' : '';
     const loading = missing ? '; ' + missing + ' could not be loaded: ' + (total - rows.length) + ' methods missing'
@@ -142,12 +142,20 @@
     });
   });
   window.flowchartAddMethods = part => {
-    rows = rows.concat(rowsOf(part));
+    const before = rows.length;
+    for (const row of rowsOf(part)) rows.push(row);
     ++partsLoaded;
+    // Unsorted and unfiltered, the rows on show stay as they are when
+    // they are a whole page already: the new rows come after them.
+    if (!sortedBy && !filter.value.trim()) {
+      ordered = matching = rows;
+      render(before >= limit);
+      return;
+    }
     sort();
     apply(true);
   };
-  // Once the page has opened with the first rows, not before.
+  // Once the page has opened and drawn its first rows, not before.
   const loadParts = () => {
     const firstPart = document.querySelector('script[src$="methods.js"]');
     for (let p = 2; p <= parts && firstPart; ++p) {
@@ -161,8 +169,9 @@
       document.body.appendChild(script);
     }
   };
-  if (document.readyState === 'complete') loadParts();
-  else window.addEventListener('load', loadParts);
+  const afterFirstFrame = () => requestAnimationFrame(() => setTimeout(loadParts, 0));
+  if (document.readyState === 'complete') afterFirstFrame();
+  else window.addEventListener('load', afterFirstFrame);
   document.getElementById('show-more').addEventListener('click', () => { limit += page; render(); });
   document.getElementById('show-all').addEventListener('click', () => { limit = matching.length; render(); });
   filter.addEventListener('input', () => {
