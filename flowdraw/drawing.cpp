@@ -19,9 +19,17 @@ using cfg::RegionKind;
 constexpr double kFontSize = 10.0;      // points, as the masters' text boxes
 constexpr double kLineHeight = kFontSize * 1.2 / 72.0;  // inches
 constexpr double kFit = 1.06;           // room so that the host never wraps again
-constexpr int kMaxRefolds = 4;          // layouts tried per method when pages are too large
+constexpr int kMaxRefolds = 4;          // layouts tried per method when pages are too tall
+// Layouts tried while pages are too wide: each round folds one construct
+// of each such page, and only changed pages are laid out again.
+constexpr int kMaxWidthRefolds = 24;
+// A construct narrower than this is about as wide folded as drawn inline.
+constexpr double kFoldedWidth = 3.5;  // inches
+// What a fold for width must take off the page's width to be kept.
+constexpr double kNarrower = 0.5;  // inches
 constexpr size_t kCasesOnOneRow = 8;    // a switch with more case groups staggers them
 constexpr size_t kCaseRows = 4;
+constexpr double kMargin = 0.25;        // inches round a page's picture
 
 // The middle dot, in the texts' encoding.
 std::string middleDot(bool utf8) { return utf8 ? " \xC2\xB7 " : " \xB7 "; }
@@ -151,6 +159,10 @@ class FlowDrawer {
   errors::Status prepareWithRuns(bool layOut) {
     wideRun_ = false;
     folding_ = chooseFolding(flow_, options_.fold, options_.limits);
+    Folding keptInline;  // constructs that folded for width in vain
+    for (const std::vector<bool>& graph : folding_) keptInline.emplace_back(graph.size(), false);
+    std::vector<WidthFold> widthFolds;  // those of the last round
+    int tallFolds = 0;
     for (int round = 0;; ++round) {
       plan_ = planPages(flow_, folding_, options_.limits);
       if (plan_.oversizedPage) {
@@ -164,17 +176,18 @@ class FlowDrawer {
       uniqueTitles();
       if (!layOut) return {};
       layouts_.clear();
-      std::optional<size_t> tooLarge;
+      std::optional<size_t> tooTall;
       std::vector<size_t> tooWide;
       for (size_t p = 0; p < pages_.size(); ++p) {
-        errors::Result<graphviz::Layout> layout = layOutPage(pages_[p].graph);
+        errors::Result<graphviz::Layout> layout = cachedLayout(pages_[p]);
         if (!layout)
           return errors::Problem(errors::Problem::Kind::Failed, "Graphviz refused the layout of page \"" +
                                                                     pages_[p].title + "\": " + layout.problem().message);
         const graphviz::LayoutBox& b = layout->bounds;
-        const bool wide = b.right - b.left > options_.pageWidth;
+        // As wide as the page is drawn, its margins too.
+        const bool wide = b.right - b.left + 2 * kMargin > options_.pageWidth;
         if (wide) tooWide.push_back(p);
-        if (!tooLarge && (wide || b.top - b.bottom > options_.pageHeight)) tooLarge = p;
+        if (!tooTall && b.top - b.bottom > options_.pageHeight) tooTall = p;
         layouts_.push_back(std::move(*layout));
       }
       // Too wide with a switch's case edges side by side on it: shorter
@@ -185,14 +198,82 @@ class FlowDrawer {
           if (edge.kind == cfg::EdgeKind::Case && ++casesFrom[edge.from] > 2) return true;
         return false;
       });
-      if (!tooLarge || options_.fold != Fold::Auto || round + 1 >= kMaxRefolds) return {};
+      if ((!tooTall && tooWide.empty()) || options_.fold != Fold::Auto) return {};
+      // A construct folded for width whose page, or the page showing its
+      // box, is still as wide as the page it left (its exits side by side
+      // where it was one box) goes back inline, and stays there.
+      bool reverted = false;
+      for (const WidthFold& tried : widthFolds) {
+        if (widthAfterFold(tried) + kNarrower <= tried.before) continue;
+        folding_[tried.graph][tried.region] = false;
+        keptInline[tried.graph][tried.region] = true;
+        reverted = true;
+      }
+      widthFolds.clear();
+      if (reverted) continue;
+      if (round + 1 >= kMaxWidthRefolds) return {};
       // Pages too wide for their switches' case groups side by side fold
-      // them by runs; else one more construct folds.
+      // them by runs; else each too wide page folds what makes it wide;
+      // else one more construct, the largest that fits a page, folds from
+      // a page too tall, a few times at most.
       bool foldedRuns = false;
       for (size_t p : tooWide) foldedRuns = foldCaseRuns(flow_, plan_, p, runs_.isRun, folding_) || foldedRuns;
       if (foldedRuns) continue;
-      if (!foldMore(flow_, plan_, *tooLarge, folding_, options_.limits)) return {};
+      for (size_t p : tooWide) {
+        const std::optional<size_t> folded =
+            foldWidest(flow_, plan_, p, itemSpans(p), options_.pageWidth, kFoldedWidth, keptInline, folding_);
+        if (folded) widthFolds.push_back(WidthFold{plan_.pages[p].graph, *folded, pageWidth(p)});
+      }
+      if (!widthFolds.empty()) continue;
+      if (!tooTall || ++tallFolds >= kMaxRefolds || !foldMore(flow_, plan_, *tooTall, folding_, options_.limits))
+        return {};
     }
+  }
+
+  struct WidthFold {
+    size_t graph = 0, region = 0;
+    double before = 0.0;  // the width of the page it was folded from
+  };
+
+  double pageWidth(size_t p) const { return layouts_[p].bounds.right - layouts_[p].bounds.left; }
+
+  // The wider of a folded construct's own page and the page its box is on.
+  double widthAfterFold(const WidthFold& fold) const {
+    double widest = 0.0;
+    for (size_t p = 0; p < plan_.pages.size(); ++p) {
+      const Page& page = plan_.pages[p];
+      if (page.graph != fold.graph) continue;
+      bool shows = page.region == fold.region;
+      for (const PageItem& item : page.items)
+        shows = shows || (item.kind == ItemKind::Folded && item.region == fold.region);
+      if (shows) widest = std::max(widest, pageWidth(p));
+    }
+    return widest;
+  }
+
+  // Where each of a page's items lies across it, with the comment beside it.
+  std::vector<ItemSpan> itemSpans(size_t p) const {
+    const graphviz::Layout& layout = layouts_[p];
+    std::vector<ItemSpan> spans;
+    for (size_t i = 0; i < plan_.pages[p].items.size(); ++i)
+      spans.push_back(ItemSpan{layout.nodes[i].left, layout.nodes[i].right});
+    for (const auto& [comment, box] : pages_[p].commentLinks) {
+      spans[box].left = std::min(spans[box].left, layout.nodes[comment].left);
+      spans[box].right = std::max(spans[box].right, layout.nodes[comment].right);
+    }
+    return spans;
+  }
+
+  // A page drawn again as it was in an earlier round is not laid out again.
+  errors::Result<graphviz::Layout> cachedLayout(const DrawnPage& page) {
+    std::vector<std::string> labels;
+    for (const Box& box : page.boxes) labels.push_back(hostText(box.lines));
+    std::string key = graphviz::graphDot(page.graph, labels);
+    const auto found = layoutCache_.find(key);
+    if (found != layoutCache_.end()) return found->second;
+    errors::Result<graphviz::Layout> layout = layOutPage(page.graph);
+    if (layout) layoutCache_.emplace(std::move(key), *layout);
+    return layout;
   }
 
   FlowDrawing draw(const Masters& masters) {
@@ -618,7 +699,6 @@ class FlowDrawer {
                 FlowDrawing& result) const {
     const DrawnPage& drawn = pages_[p];
     const graphviz::Layout& layout = layouts_[p];
-    constexpr double kMargin = 0.25;
     page.width = layout.bounds.right + 2 * kMargin;
     page.height = layout.bounds.top + 2 * kMargin;
     auto masterFor = [&](const std::string& name) {
@@ -711,6 +791,7 @@ class FlowDrawer {
   PagePlan plan_;
   std::vector<DrawnPage> pages_;
   std::vector<graphviz::Layout> layouts_;
+  std::map<std::string, graphviz::Layout> layoutCache_;  // by the page's graph in DOT
   std::vector<std::vector<std::string>> commentOf_;  // by graph and node
   std::vector<std::vector<std::optional<size_t>>> firstStatement_;  // its node, by graph and region
 };

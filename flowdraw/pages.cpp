@@ -431,6 +431,55 @@ bool foldCaseRuns(const cfg::MethodFlow& flow, const PagePlan& plan, size_t page
   return any;
 }
 
+std::optional<size_t> foldWidest(const cfg::MethodFlow& flow, const PagePlan& plan, size_t page,
+                                 const std::vector<ItemSpan>& spans, double pageWidth, double narrowest,
+                                 const Folding& keepInline, Folding& folding) {
+  const Page& shown = plan.pages[page];
+  const cfg::Graph& graph = flow.graphs[shown.graph];
+  std::vector<bool>& folded = folding[shown.graph];
+  const size_t pageOwner = shown.region ? *shown.region : 0;
+  const std::vector<size_t> owner = owners(graph, folded);
+  const std::vector<size_t> size = inlineSizes(graph, folded);
+  // Each construct's extent: its items' and those of the constructs in it.
+  std::vector<std::optional<ItemSpan>> extent(graph.regions.size());
+  for (size_t i = 0; i < shown.items.size() && i < spans.size(); ++i) {
+    const PageItem& item = shown.items[i];
+    if (item.kind == ItemKind::Entry || item.kind == ItemKind::Exit) continue;
+    std::optional<size_t> r = item.kind == ItemKind::Node ? graph.nodes[item.node].region : item.region;
+    for (; r && *r != pageOwner; r = graph.regions[*r].parent) {
+      std::optional<ItemSpan>& e = extent[*r];
+      e = e ? ItemSpan{std::min(e->left, spans[i].left), std::max(e->right, spans[i].right)} : spans[i];
+    }
+  }
+  auto width = [&](size_t r) { return extent[r]->right - extent[r]->left; };
+  auto candidate = [&](size_t r) {
+    return !folded[r] && !keepInline[shown.graph][r] && isFoldable(graph.regions[r].kind) && size[r] >= 2 &&
+           owner[r] == pageOwner && extent[r] && width(r) > narrowest;
+  };
+  std::optional<size_t> fits, widest;
+  for (size_t r = 1; r < graph.regions.size(); ++r) {
+    if (!candidate(r)) continue;
+    if (width(r) <= pageWidth && (!fits || width(r) > width(*fits))) fits = r;
+    if (!widest || width(r) > width(*widest)) widest = r;
+  }
+  std::optional<size_t> chosen = fits ? fits : widest;
+  // A construct wider than a page would make a page as wide: go into the
+  // construct inside it that is nearly as wide, as long as there is one.
+  for (bool deeper = !fits; chosen && deeper;) {
+    deeper = false;
+    for (size_t r = *chosen + 1; r < graph.regions.size(); ++r) {
+      if (graph.regions[r].parent != chosen || !candidate(r)) continue;
+      if (width(r) * 4 >= width(*chosen) * 3) {
+        chosen = r;
+        deeper = true;
+        break;
+      }
+    }
+  }
+  if (chosen) folded[*chosen] = true;
+  return chosen;
+}
+
 PagePlan planPages(const cfg::MethodFlow& flow, const Folding& folding, const FoldLimits& limits) {
   PagePlan plan;
   PageBuilder(flow, folding, plan).build();

@@ -108,6 +108,21 @@ CaseRuns withCaseRuns(const cfg::MethodFlow& flow, size_t caseRun);
 bool foldCaseRuns(const cfg::MethodFlow& flow, const PagePlan& plan, size_t page,
                   const std::vector<std::vector<bool>>& isRun, Folding& folding);
 
+// Where one of a page's items lies across the page as laid out, in inches.
+struct ItemSpan {
+  double left = 0.0, right = 0.0;
+};
+
+// Folds what makes a page too wide: of the constructs drawn inline on it,
+// by the width their items take as laid out (`spans`, by item), the widest
+// that is no wider than `pageWidth`, else the widest, or the innermost
+// construct inside it nearly as wide.  A construct no wider than
+// `narrowest` would be about as wide folded to one box and is left, as
+// are those marked in `keepInline`.  The construct folded, if any.
+std::optional<size_t> foldWidest(const cfg::MethodFlow& flow, const PagePlan& plan, size_t page,
+                                 const std::vector<ItemSpan>& spans, double pageWidth, double narrowest,
+                                 const Folding& keepInline, Folding& folding);
+
 // True for the constructs that can go on a page of their own.
 bool isFoldable(cfg::RegionKind kind);
 

@@ -100,5 +100,39 @@ TEST(Pages, AFoldedPageShowsWhereItIsEnteredAndLeft) {
   EXPECT_EQ(plan.nodePage[0][4], 1u);  // b() is drawn on the body's page
 }
 
+// What folds from a page too wide: the widest construct that would fit a
+// page of its own, else the widest, or the one inside it nearly as wide;
+// never one kept inline or too narrow to gain anything folded.
+TEST(Pages, APageTooWideFoldsItsWidestConstruct) {
+  const cfg::MethodFlow flow = loopWithReturn();
+  const Folding none = {{false, false, false}};
+  const PagePlan plan = planPages(flow, none, {});
+  // Where each node lies across the page, by node: the branch (b, return)
+  // to the right of the loop body's other boxes.
+  auto spansOf = [&](const std::vector<ItemSpan>& byNode) {
+    std::vector<ItemSpan> spans;
+    for (const PageItem& item : plan.pages[0].items) spans.push_back(byNode[item.node]);
+    return spans;
+  };
+  const std::vector<ItemSpan> branchRight = spansOf(
+      {{0, 1}, {0, 1}, {0, 2}, {0, 2}, {4, 9}, {4, 8}, {0, 2}, {0, 1}, {0, 1}});  // body 9 wide, branch 5
+  auto fold = [&](const std::vector<ItemSpan>& spans, double pageWidth, double narrowest, const Folding& kept) {
+    Folding folding = none;
+    const std::optional<size_t> folded = foldWidest(flow, plan, 0, spans, pageWidth, narrowest, kept, folding);
+    EXPECT_EQ(folded.has_value(), folding != none);
+    if (folded) EXPECT_TRUE(folding[0][*folded]);
+    return folded;
+  };
+  EXPECT_EQ(fold(branchRight, 6, 1, none), 2u);                        // the branch fits a page
+  EXPECT_EQ(fold(branchRight, 6, 1, {{false, false, true}}), 1u);     // kept inline: the body
+  EXPECT_EQ(fold(branchRight, 4, 1, none), 1u);                        // nothing fits: the widest
+  EXPECT_EQ(fold(branchRight, 6, 5, none), 1u);                        // the branch too narrow to gain
+  EXPECT_EQ(fold(branchRight, 6, 9, none), std::nullopt);             // nothing worth folding
+  // A branch nearly as wide as the body holding it folds rather than the body.
+  const std::vector<ItemSpan> branchWide = spansOf(
+      {{0, 1}, {0, 1}, {0, 2}, {0, 2}, {1, 9}, {2, 8}, {0, 2}, {0, 1}, {0, 1}});  // body 9 wide, branch 8
+  EXPECT_EQ(fold(branchWide, 4, 1, none), 2u);
+}
+
 }  // namespace
 }  // namespace flowdraw

@@ -166,11 +166,21 @@ std::string indexPage(const std::string& title, const std::vector<IndexedFile>& 
   return out;
 }
 
-std::string methodData(const std::vector<IndexedFile>& files) {
-  // Compact rows, one array a method, the file and its links once per file.
-  text::Json fileRows = text::Json::array(), methodRows = text::Json::array();
-  for (size_t f = 0; f < files.size(); ++f) {
-    const IndexedFile& file = files[f];
+std::string methodDataName(size_t part) {
+  return part == 0 ? std::string(kMethodDataName) : "methods-" + std::to_string(part + 1) + ".js";
+}
+
+std::vector<std::string> methodData(const std::vector<IndexedFile>& files, size_t methodsPerPart) {
+  // Compact rows, one array a method, the file and its links once per file
+  // of a part.  A file's methods stay in one part.
+  std::vector<text::Json> parts;
+  size_t total = 0;
+  for (const IndexedFile& file : files) {
+    if (parts.empty() || parts.back()["methods"].size() >= methodsPerPart)
+      parts.push_back({{"files", text::Json::array()}, {"methods", text::Json::array()}});
+    text::Json& fileRows = parts.back()["files"];
+    text::Json& methodRows = parts.back()["methods"];
+    const size_t f = fileRows.size();
     const FileRecord& record = *file.record;
     fileRows.push_back(text::Json::array({file.path, file.hasPage ? urlPath(file.folder) : std::string()}));
     for (const MethodRecord& method : record.methods) {
@@ -182,16 +192,24 @@ std::string methodData(const std::vector<IndexedFile>& files) {
            method.line, text::jsonNumber(method.nloc), text::jsonNumber(method.complexity),
            text::jsonNumber(method.cognitive), text::jsonNumber(method.halsteadVolume), urlPath(method.sequence)}));
     }
+    total += record.methods.size();
   }
-  text::Json data = {{"files", std::move(fileRows)}, {"methods", std::move(methodRows)}};
-  // Read as a JSON string: browsers parse JSON several times faster than
-  // the same data written as script.
-  std::string literal;
-  for (const char c : text::jsonLine(data)) {
-    if (c == '\\' || c == '\'') literal += '\\';
-    literal += c;
+  if (parts.empty()) parts.push_back({{"files", text::Json::array()}, {"methods", text::Json::array()}});
+  parts.front()["parts"] = parts.size();
+  parts.front()["total"] = total;
+  std::vector<std::string> texts;
+  for (size_t p = 0; p < parts.size(); ++p) {
+    // Read as a JSON string: browsers parse JSON several times faster than
+    // the same data written as script.
+    std::string literal;
+    for (const char c : text::jsonLine(parts[p])) {
+      if (c == '\\' || c == '\'') literal += '\\';
+      literal += c;
+    }
+    texts.push_back(p == 0 ? "window.flowchartMethods=JSON.parse('" + literal + "');\n"
+                           : "window.flowchartAddMethods(JSON.parse('" + literal + "'));\n");
   }
-  return "window.flowchartMethods=JSON.parse('" + literal + "');\n";
+  return texts;
 }
 
 errors::Status writeSite(const std::filesystem::path& root, SiteInfo info, const std::vector<IndexedFile>& files) {
@@ -203,8 +221,12 @@ errors::Status writeSite(const std::filesystem::path& root, SiteInfo info, const
   std::filesystem::create_directories(root / kSiteFolder / "records", ec);
   errors::Status written = writeSiteAssets(root);
   if (written) written = files::writeAtomically(siteInfoPath(root).string(), siteInfoText(info));
-  if (written)
-    written = files::writeAtomically((root / kSiteFolder / kMethodDataName).string(), methodData(files));
+  const std::vector<std::string> parts = methodData(files);
+  for (size_t p = 0; written && p < parts.size(); ++p)
+    written = files::writeAtomically((root / kSiteFolder / methodDataName(p)).string(), parts[p]);
+  // Parts of an earlier, larger run of the site are no longer read.
+  for (size_t p = parts.size(); written && std::filesystem::remove(root / kSiteFolder / methodDataName(p), ec); ++p) {
+  }
   if (written) written = files::writeAtomically(indexPath.string(), indexPage(info.title, files));
   if (written) return {};
   // Said of the output folder, the one the user named.

@@ -26,17 +26,27 @@ struct IndexedFile {
 // interface or native): not drawn, and not a failure either.
 inline constexpr const char* kWithoutBody = "no body";
 
-// The script file below the site folder that holds every method's row of
-// the index, for the index's script to show, filter and sort.
+// The script file below the site folder that holds the first methods'
+// rows of the index, for the index's script to show, filter and sort; the
+// rest are in methods-2.js, methods-3.js ..., which the script loads once
+// the first rows are shown.
 inline constexpr const char* kMethodDataName = "methods.js";
+// About how many methods' rows each of those files holds (whole files'
+// methods): a part opens in about the time a site of that many does.
+inline constexpr size_t kMethodsPerPart = 2000;
+// The name of the n-th of those files (from 0).
+std::string methodDataName(size_t part);
 
 std::string indexPage(const std::string& title, const std::vector<IndexedFile>& files);
-// The text of that script: window.flowchartMethods = JSON.parse('...')
-// of {files: [[path,
-// folder URL or "" without a page]], methods: [[file, class number, class,
-// method, drawing, problem, line, nloc, cc, cog, hv, sequence]]}, URLs
-// percent-encoded.
-std::string methodData(const std::vector<IndexedFile>& files);
+// The texts of those scripts.  Each part is {files: [[path, folder URL or
+// "" without a page]], methods: [[file, class number, class, method,
+// drawing, problem, line, nloc, cc, cog, hv, sequence]]}, URLs
+// percent-encoded, a method's file an index into its part's files.  The
+// first is window.flowchartMethods = JSON.parse('...') of its part with
+// `parts` (how many there are) and `total` (methods in all of them); each
+// other calls window.flowchartAddMethods(JSON.parse('...')) with its part.
+std::vector<std::string> methodData(const std::vector<IndexedFile>& files,
+                                    size_t methodsPerPart = kMethodsPerPart);
 
 // Writes the index, what the site holds (info, with the files' list made
 // from files) and its shared files under root (site_layout.h); when they

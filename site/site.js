@@ -37,12 +37,18 @@
   const shown = v => v === null || v === undefined ? '' : String(v);
   // Every method, as the rows of the table show it; a row's HTML is made
   // only when it is shown.
-  const rows = data.methods.map(m => {
-    const [path, folder] = data.files[m[0]];
+  const rowsOf = part => part.methods.map(m => {
+    const [path, folder] = part.files[m[0]];
     return {file: path, folder, classNumber: m[1], class: m[2], method: m[3], drawing: m[4], problem: m[5],
             line: m[6], nloc: m[7], cc: m[8], cog: m[9], hv: m[10], sequence: m[11] ? 'sequence' : '',
             sequenceUrl: m[11]};
   });
+  let rows = rowsOf(data);
+  // A big site's rows come in parts: the first is shown at once, the
+  // others are loaded after it, in order, by script tags (a page opened
+  // from a file may not fetch its neighbours).
+  const parts = data.parts || 1, total = data.total === undefined ? rows.length : data.total;
+  let partsLoaded = 1, missing = '';
   const sequences = !!table.querySelector('th[data-key=sequence]');
   const link = (row, anchor, text) => row.folder
       ? '<a href="' + escaped(row.folder + 'index.html' + anchor) + '">' + escaped(text) + '</a>' : escaped(text);
@@ -92,38 +98,80 @@
   let matching = rows;
   const page = 500;
   let limit = page;
-  const render = () => {
+  const render = (rowsAsShown) => {
     const body = table.tBodies[0];
-    body.innerHTML = matching.slice(0, limit).map(rowHtml).join('');
+    if (!rowsAsShown) body.innerHTML = matching.slice(0, limit).map(rowHtml).join('');
     more.hidden = matching.length <= limit;
     const of = matching.length > limit ? ' (' + limit + ' shown)' : '';
+    const loading = missing ? '; ' + missing + ' could not be loaded: ' + (total - rows.length) + ' methods missing'
+        : partsLoaded < parts
+        ? '; loading: ' + rows.length + ' of ' + total + ' methods so far, the filter and sorting over those' : '';
     if (count)
       count.textContent = (matching.length === rows.length && !filter.value.trim()
-          ? rows.length + ' methods' : matching.length + ' of ' + rows.length + ' methods') + of;
+          ? rows.length + ' methods' : matching.length + ' of ' + rows.length + ' methods') + of + loading;
   };
-  const apply = () => {
+  const apply = (keepLimit) => {
     const tests = filter.value.trim().split(/\s+/).filter(Boolean).map(test);
     matching = tests.length ? ordered.filter(row => tests.every(t => t(row))) : ordered;
-    limit = page;
+    if (!keepLimit) limit = page;
     render();
+  };
+  let sortedBy = null;  // the key, whether numeric, and 1 or -1
+  const sort = () => {
+    if (!sortedBy) {
+      ordered = rows;
+      return;
+    }
+    const {key, numeric, sign} = sortedBy;
+    ordered = [...rows].sort((a, b) => {
+      if (numeric) {
+        const x = a[key] === null ? -Infinity : +a[key], y = b[key] === null ? -Infinity : +b[key];
+        return sign * (x - y);
+      }
+      return sign * value(a, key).localeCompare(value(b, key));
+    });
   };
   table.querySelectorAll('th').forEach(th => {
     th.addEventListener('click', () => {
       const ascending = th.getAttribute('aria-sort') !== 'ascending';
       table.querySelectorAll('th').forEach(h => h.removeAttribute('aria-sort'));
       th.setAttribute('aria-sort', ascending ? 'ascending' : 'descending');
-      const key = th.dataset.key, numeric = th.classList.contains('n');
-      const sign = ascending ? 1 : -1;
-      ordered = [...rows].sort((a, b) => {
-        if (numeric) {
-          const x = a[key] === null ? -Infinity : +a[key], y = b[key] === null ? -Infinity : +b[key];
-          return sign * (x - y);
-        }
-        return sign * value(a, key).localeCompare(value(b, key));
-      });
+      sortedBy = {key: th.dataset.key, numeric: th.classList.contains('n'), sign: ascending ? 1 : -1};
+      sort();
       apply();
     });
   });
+  window.flowchartAddMethods = part => {
+    const before = rows.length;
+    for (const row of rowsOf(part)) rows.push(row);
+    ++partsLoaded;
+    // Unsorted and unfiltered, the rows on show stay as they are when
+    // they are a whole page already: the new rows come after them.
+    if (!sortedBy && !filter.value.trim()) {
+      ordered = matching = rows;
+      render(before >= limit);
+      return;
+    }
+    sort();
+    apply(true);
+  };
+  // Once the page has opened and drawn its first rows, not before.
+  const loadParts = () => {
+    const firstPart = document.querySelector('script[src$="methods.js"]');
+    for (let p = 2; p <= parts && firstPart; ++p) {
+      const script = document.createElement('script');
+      script.src = firstPart.getAttribute('src').replace(/methods\.js$/, 'methods-' + p + '.js');
+      script.async = false;  // run in order
+      script.onerror = () => {
+        missing = script.getAttribute('src');
+        render();
+      };
+      document.body.appendChild(script);
+    }
+  };
+  const afterFirstFrame = () => requestAnimationFrame(() => setTimeout(loadParts, 0));
+  if (document.readyState === 'complete') afterFirstFrame();
+  else window.addEventListener('load', afterFirstFrame);
   document.getElementById('show-more').addEventListener('click', () => { limit += page; render(); });
   document.getElementById('show-all').addEventListener('click', () => { limit = matching.length; render(); });
   filter.addEventListener('input', () => {

@@ -293,8 +293,10 @@ MergeResult mergeSites(const std::vector<std::string>& outputDirs, const std::st
     if (errors::Status written = disk.writeFile(staging / kSiteFolder / name, text); !written) return failed(written.problem());
   }
   if (errors::Status written = disk.writeFile(siteInfoPath(staging), siteInfoText(info)); !written) return failed(written.problem());
-  if (errors::Status written = disk.writeFile(staging / kSiteFolder / kMethodDataName, methodData(indexed)); !written)
-    return failed(written.problem());
+  const std::vector<std::string> parts = methodData(indexed);
+  for (size_t p = 0; p < parts.size(); ++p)
+    if (errors::Status written = disk.writeFile(staging / kSiteFolder / methodDataName(p), parts[p]); !written)
+      return failed(written.problem());
   if (errors::Status written = disk.writeFile(staging / "index.html", indexPage(info.title, indexed)); !written)
     return failed(written.problem());
 

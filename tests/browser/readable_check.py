@@ -18,7 +18,17 @@ METHODS = (
     ("pattern-escape", ("jdk", "java.base/java/util/regex/Pattern.java"), "escape"),
     ("derby-storedpage-logrow", ("derby", "impl/store/raw/data/StoredPage.java"), "logRow"),
     ("derby-rawstore-backup", ("derby", "impl/store/raw/RawStore.java"), "backup(Transaction, File)"),
+    # Wide without a switch: its branches side by side made a page 3,139 px wide.
+    ("gregoriancalendar-computefields", ("jdk", "java.base/java/util/GregorianCalendar.java"),
+     "computeFields(int, int)"),
 )
+
+# Names of drawings whose every page must stay within the width auto
+# folding keeps to (24 inches at 96 px, the margins included).
+WITHIN_WIDTH = {"gregoriancalendar-computefields": 2304}
+
+# The widest page of the drawing.
+WIDEST = "Math.max(...[...document.querySelectorAll('section.page .view svg')].map(s => +s.getAttribute('width')))"
 
 # The largest page of the drawing, by its picture's area.
 LARGEST = """(() => {
@@ -106,6 +116,7 @@ def screenshots(page):
             continue
         page.open(f"readable-{name}.html")
         largest = page.evaluate(LARGEST)
+        largest["widest"] = page.evaluate(WIDEST)
         page.open(f"readable-{name}.html", "#" + largest["id"])
         opened = page.evaluate(ON_SCREEN)
         page.screenshot(f"readable-{name}.png")
@@ -134,6 +145,9 @@ def screenshots(page):
 def check_readable(page, check):
     print("large flowcharts open readable")
     for name, largest, opened, fitted, revealed, moved in screenshots(page):
+        if name in WITHIN_WIDTH:
+            check(largest["widest"] <= WITHIN_WIDTH[name],
+                  f"{name}: no page wider than {WITHIN_WIDTH[name]} px (the widest {largest['widest']:.0f} px)")
         check(opened["smallest"] >= 8.99,
               f"{name}: its largest page ({largest['width']:.0f} x {largest['height']:.0f}) opens with its "
               f"smallest text {opened['smallest']:.1f} px high")

@@ -610,3 +610,37 @@ TEST(BatchCommand, ShardsMergeIntoTheSameSite) {
   EXPECT_EQ(notOutput.exitCode, 2);
   EXPECT_EQ(notOutput.err, "src/a: holds no output of flowchart batch (no site/site.json)\n");
 }
+
+// A site of more methods than one part of the index's data holds: the
+// rows in several files, whole source files in each, which a merge makes
+// alike and a later run of fewer methods takes back.
+TEST(BatchCommand, TheIndexDataOfABigSiteComesInParts) {
+  TempDir dir;
+  makeTree(dir.path() / "src");
+  fs::create_directories(dir.path() / "src/big");
+  // Methods without a body: rows of the index, with nothing to draw.
+  for (const auto& [name, count] : {std::pair{"A", 2100}, std::pair{"B", 3}}) {
+    std::string text = std::string("interface ") + name + " {\n";
+    for (int i = 0; i < count; ++i) text += "  void m" + std::to_string(i) + "();\n";
+    writeFile(dir.path() / "src/big" / (std::string(name) + ".java"), text + "}\n");
+  }
+  ASSERT_EQ(runFlowchart({"batch", "src", "-o", "out", "--quiet"}, dir.path()).exitCode, 1);
+  const std::string first = readFile(dir.path() / "out/site/methods.js");
+  const std::string second = readFile(dir.path() / "out/site/methods-2.js");
+  EXPECT_FALSE(fs::exists(dir.path() / "out/site/methods-3.js"));
+  // Files in the tree's order, A filling the first part, B in the second.
+  EXPECT_NE(first.find("\"big/A.java\""), std::string::npos);
+  EXPECT_EQ(first.find("\"big/B.java\""), std::string::npos);
+  EXPECT_NE(first.find("\"parts\":2,\"total\":2105}"), std::string::npos) << first.substr(first.size() - 80);
+  EXPECT_EQ(second.rfind("window.flowchartAddMethods(JSON.parse('{\"files\":[[\"big/B.java\"", 0), 0u) << second;
+
+  const auto merged = runFlowchart({"index", "out", "-o", "site"}, dir.path());
+  ASSERT_EQ(merged.exitCode, 0) << merged.err;
+  EXPECT_EQ(readFile(dir.path() / "site/site/methods.js"), first);
+  EXPECT_EQ(readFile(dir.path() / "site/site/methods-2.js"), second);
+
+  fs::remove(dir.path() / "src/big/A.java");
+  ASSERT_EQ(runFlowchart({"batch", "src", "-o", "out", "--quiet"}, dir.path()).exitCode, 1);
+  EXPECT_NE(readFile(dir.path() / "out/site/methods.js").find("\"parts\":1,\"total\":5}"), std::string::npos);
+  EXPECT_FALSE(fs::exists(dir.path() / "out/site/methods-2.js"));
+}
