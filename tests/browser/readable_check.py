@@ -118,6 +118,9 @@ def screenshots(page):
         largest = page.evaluate(LARGEST)
         largest["widest"] = page.evaluate(WIDEST)
         page.open(f"readable-{name}.html", "#" + largest["id"])
+        # Measured as first painted: the load event can come before the
+        # view has been fitted to the page's final layout.
+        page.settled()
         opened = page.evaluate(ON_SCREEN)
         page.screenshot(f"readable-{name}.png")
         moved = None
