@@ -1,7 +1,10 @@
 #include "cli/diff_sources.h"
 
+#include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <set>
+#include <thread>
 
 #include "cfg/java_tree.h"
 #include "cli/git_run.h"
@@ -130,28 +133,57 @@ struct FilePair {
   std::string baseWhy, headWhy;  // why a text is missing that should be there
 };
 
+// Both sides of one file read, their graphs built, the parse let go.
+struct ReadPair {
+  errors::Result<ReadSide> base = ReadSide();
+  errors::Result<ReadSide> head = ReadSide();
+};
+
+ReadPair readPair(FilePair& pair, const DiffReading& reading) {
+  ReadPair out;
+  errors::Result<ReadSide>& base = out.base;
+  errors::Result<ReadSide>& head = out.head;
+  if (pair.basePath) {
+    if (pair.baseText) base = readSide(*pair.basePath, std::move(*pair.baseText), reading);
+    else base = errors::Problem(errors::Problem::Kind::Unreadable, pair.baseWhy);
+  }
+  if (pair.headPath) {
+    if (pair.headText) head = readSide(*pair.headPath, std::move(*pair.headText), reading);
+    else head = errors::Problem(errors::Problem::Kind::Unreadable, pair.headWhy);
+  }
+  if (base && head) {
+    std::set<std::string> baseKeys, headKeys;
+    for (const diff::MethodVersion& method : base->methods) baseKeys.insert(twinKey(method));
+    for (const diff::MethodVersion& method : head->methods) headKeys.insert(twinKey(method));
+    if (base->parsed)
+      if (errors::Status done = completeSide(*base, headKeys, reading); !done) base = std::move(done).problem();
+    if (head && head->parsed)
+      if (errors::Status done = completeSide(*head, baseKeys, reading); !done) head = std::move(done).problem();
+  }
+  if (base) base->parsed.reset();
+  if (head) head->parsed.reset();
+  return out;
+}
+
+// The files are read on several threads (parsing, graphs and measures
+// keep no shared state; drawing, which does, comes later), each taking the
+// next file, and their methods joined in the files' order.
 void compareFiles(std::vector<FilePair>& pairs, const DiffReading& reading, DiffSides& sides) {
-  for (FilePair& pair : pairs) {
-    errors::Result<ReadSide> base = ReadSide();
-    errors::Result<ReadSide> head = ReadSide();
-    if (pair.basePath) {
-      if (pair.baseText) base = readSide(*pair.basePath, std::move(*pair.baseText), reading);
-      else base = errors::Problem(errors::Problem::Kind::Unreadable, pair.baseWhy);
-    }
-    if (pair.headPath) {
-      if (pair.headText) head = readSide(*pair.headPath, std::move(*pair.headText), reading);
-      else head = errors::Problem(errors::Problem::Kind::Unreadable, pair.headWhy);
-    }
+  std::vector<std::optional<ReadPair>> read(pairs.size());
+  std::atomic<size_t> next{0};
+  const auto work = [&] {
+    for (size_t k = next++; k < pairs.size(); k = next++) read[k] = readPair(pairs[k], reading);
+  };
+  const size_t threads = std::min<size_t>(std::max(1u, std::thread::hardware_concurrency()), pairs.size());
+  std::vector<std::thread> helpers;
+  for (size_t t = 1; t < threads; ++t) helpers.emplace_back(work);
+  work();
+  for (std::thread& helper : helpers) helper.join();
+  for (size_t k = 0; k < pairs.size(); ++k) {
+    const FilePair& pair = pairs[k];
+    errors::Result<ReadSide>& base = read[k]->base;
+    errors::Result<ReadSide>& head = read[k]->head;
     ++sides.files;
-    if (base && head) {
-      std::set<std::string> baseKeys, headKeys;
-      for (const diff::MethodVersion& method : base->methods) baseKeys.insert(twinKey(method));
-      for (const diff::MethodVersion& method : head->methods) headKeys.insert(twinKey(method));
-      if (base->parsed)
-        if (errors::Status done = completeSide(*base, headKeys, reading); !done) base = std::move(done).problem();
-      if (head && head->parsed)
-        if (errors::Status done = completeSide(*head, baseKeys, reading); !done) head = std::move(done).problem();
-    }
     bool failed = false;
     if (!base) {
       sides.failures.push_back({sides.base.name, *pair.basePath, base.problem().line, base.problem().message});

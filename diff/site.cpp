@@ -99,6 +99,8 @@ errors::Status writeDrawing(const cfg::MethodFlow& flow, const std::string& path
   frame.titleHtml = asciiHtml(title);
   frame.headerHtml = "<ol class=\"crumbs\"><li><a href=\"" + back + "\">" + asciiHtml("\u2190 the method's changes") +
                      "</a></li></ol>";
+  // The drawing script and style come once, from the site's folder, not in every page.
+  frame.assetsUrl = "../site/";
   return files::writeAtomically(path, host::drawingHtml(*drawn->drawing, 1033, frame));
 }
 
@@ -250,26 +252,33 @@ std::string indexPage(const Diff& diff) {
 
 }  // namespace
 
-errors::Status writeDiffSite(const Diff& diff, const std::string& folder) {
+errors::Status startDiffSite(const std::string& folder) {
   std::error_code ec;
   const fs::path root(folder);
   fs::create_directories(root / "site", ec);
   if (!ec) fs::create_directories(root / "methods", ec);
   if (ec) return errors::Problem::fromSystem(folder + ": cannot make the folder", ec.value());
-  const auto write = [](const fs::path& path, std::string_view bytes) { return files::writeAtomically(path.string(), bytes); };
   // The batch site's shared files (its themes and keys among them), and the diff's own style.
   std::vector<std::pair<std::string, std::string>> assets = site::siteAssets();
   assets.emplace_back("diff.css", std::string(kDiffStyle));
   for (const auto& [name, bytes] : assets)
-    if (errors::Status saved = write(root / "site" / name, bytes); !saved) return saved;
+    if (errors::Status saved = files::writeAtomically((root / "site" / name).string(), bytes); !saved) return saved;
+  return {};
+}
+
+errors::Status writeMethodPage(const Diff& diff, size_t index, const std::string& folder) {
+  const fs::path methods = fs::path(folder) / "methods";
   std::string problems;
-  for (size_t k = 0; k < diff.methods.size(); ++k)
-    if (errors::Status saved = write(root / "methods" / (pageName(k) + ".html"),
-                                     methodPage(diff.methods[k], k, (root / "methods").string(), problems));
-        !saved)
-      return saved;
+  if (errors::Status saved = files::writeAtomically((methods / (pageName(index) + ".html")).string(),
+                                                    methodPage(diff.methods[index], index, methods.string(), problems));
+      !saved)
+    return saved;
   if (!problems.empty()) return errors::Problem(errors::Problem::Kind::Failed, problems);
-  return write(root / "index.html", indexPage(diff));
+  return {};
+}
+
+errors::Status finishDiffSite(const Diff& diff, const std::string& folder) {
+  return files::writeAtomically((fs::path(folder) / "index.html").string(), indexPage(diff));
 }
 
 }  // namespace diff
