@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
+#include <map>
 #include <set>
 #include <thread>
 
@@ -131,7 +132,65 @@ struct FilePair {
   std::optional<std::string> basePath, headPath;
   std::optional<std::string> baseText, headText;
   std::string baseWhy, headWhy;  // why a text is missing that should be there
+  bool untracked = false;        // a working-tree file git does not track yet
 };
+
+// How much of two texts is the same, as git's rename detection scores it:
+// the bytes of the lines the two share (each line as often as it is on
+// both sides) over the size of the larger text.
+double sharedShare(const std::string& a, const std::string& b) {
+  if (a.empty() && b.empty()) return 1.0;
+  std::map<std::string_view, size_t> lines;
+  const auto eachLine = [](const std::string& text, auto use) {
+    for (size_t at = 0; at < text.size();) {
+      const size_t end = text.find('\n', at);
+      const size_t next = end == std::string::npos ? text.size() : end + 1;
+      use(std::string_view(text).substr(at, next - at));
+      at = next;
+    }
+  };
+  eachLine(a, [&](std::string_view line) { ++lines[line]; });
+  size_t shared = 0;
+  eachLine(b, [&](std::string_view line) {
+    auto found = lines.find(line);
+    if (found == lines.end() || found->second == 0) return;
+    --found->second;
+    shared += line.size();
+  });
+  return double(shared) / double(std::max(a.size(), b.size()));
+}
+
+// Git's rename detection sees only files it tracks: a file deleted from the
+// working tree and a new one it does not track yet are one file moved when
+// at least half of them is the same (git's default), the most alike first.
+void followUntrackedRenames(std::vector<FilePair>& pairs) {
+  struct Candidate {
+    double share;
+    size_t gone, made;
+  };
+  std::vector<Candidate> candidates;
+  for (size_t g = 0; g < pairs.size(); ++g) {
+    if (!pairs[g].basePath || pairs[g].headPath || !pairs[g].baseText) continue;
+    for (size_t m = 0; m < pairs.size(); ++m)
+      if (pairs[m].untracked && pairs[m].headText)
+        if (const double share = sharedShare(*pairs[g].baseText, *pairs[m].headText); share >= 0.5)
+          candidates.push_back({share, g, m});
+  }
+  std::stable_sort(candidates.begin(), candidates.end(),
+                   [](const Candidate& x, const Candidate& y) { return x.share > y.share; });
+  std::vector<bool> taken(pairs.size());
+  for (const Candidate& candidate : candidates) {
+    if (taken[candidate.gone] || taken[candidate.made]) continue;
+    taken[candidate.gone] = taken[candidate.made] = true;
+    FilePair& made = pairs[candidate.made];
+    FilePair& gone = pairs[candidate.gone];
+    gone.headPath = std::move(made.headPath);
+    gone.headText = std::move(made.headText);
+    gone.headWhy = std::move(made.headWhy);
+    made.headPath.reset();
+  }
+  std::erase_if(pairs, [](const FilePair& pair) { return !pair.basePath && !pair.headPath; });
+}
 
 // Both sides of one file read, their graphs built, the parse let go.
 struct ReadPair {
@@ -267,7 +326,7 @@ errors::Result<DiffSides> readRevisions(const std::string& base, const std::opti
     const GitRun untracked = runGit(withPaths({"ls-files", "-z", "--others", "--exclude-standard", "--full-name"}));
     if (!untracked.succeeded()) return usage("git could not list the new files" + gitSays(untracked));
     for (std::string_view name : text::splitText(untracked.out, '\0'))
-      if (!name.empty() && isJava(std::string(name))) pairs.push_back({std::nullopt, std::string(name), {}, {}, {}, {}});
+      if (!name.empty() && isJava(std::string(name))) pairs.push_back({std::nullopt, std::string(name), {}, {}, {}, {}, true});
   }
   // Every blob of both revisions from one git process; a path git's batch
   // protocol cannot carry (a line break in it) is read on its own.
@@ -318,6 +377,7 @@ errors::Result<DiffSides> readRevisions(const std::string& base, const std::opti
       else if (read.problem().message.find("binary") != std::string::npos) pair.headText = std::string(1, '\0');
       else pair.headWhy = read.problem().message;
     }
+  if (!head) followUntrackedRenames(pairs);
   compareFiles(pairs, reading, sides);
   return sides;
 }
