@@ -116,9 +116,10 @@ errors::Status completeSide(ReadSide& side, const std::set<std::string>& twins, 
     if (sequence)
       for (const sequence::Message& message : sequence->diagram.messages) {
         if (message.kind == sequence::Message::Kind::Return) continue;
-        const std::string& to = sequence->diagram.lifelines[message.to].label;
-        version.messages.push_back(utf8Text(
-            message.kind == sequence::Message::Kind::Create ? "new " + to : to + ": " + message.text, parsed.charset()));
+        const std::string to = utf8Text(sequence->diagram.lifelines[message.to].label, parsed.charset());
+        const std::string text = utf8Text(message.text, parsed.charset());
+        version.calls.push_back(diff::callOf(
+            to, text, message.kind == sequence::Message::Kind::Create ? "new " + to : to + ": " + text));
       }
   }
   return {};

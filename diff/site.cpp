@@ -104,30 +104,6 @@ errors::Status writeDrawing(const cfg::MethodFlow& flow, const std::string& path
   return files::writeAtomically(path, host::drawingHtml(*drawn->drawing, 1033, frame));
 }
 
-// The calls of the head not in the base (added) and of the base not in
-// the head (removed), as many times as they are more.
-std::pair<std::vector<std::string>, std::vector<std::string>> messageChanges(const MethodDiff& method) {
-  std::map<std::string, int> count;
-  if (method.head)
-    for (const std::string& message : method.head->messages) ++count[message];
-  if (method.base)
-    for (const std::string& message : method.base->messages) --count[message];
-  std::vector<std::string> added, removed;
-  if (method.head)
-    for (const std::string& message : method.head->messages)
-      if (count[message] > 0) {
-        --count[message];
-        added.push_back(message);
-      }
-  if (method.base)
-    for (const std::string& message : method.base->messages)
-      if (count[message] < 0) {
-        ++count[message];
-        removed.push_back(message);
-      }
-  return {added, removed};
-}
-
 std::string sourceTable(const MethodVersion& side, const char* prefix, const std::set<int32_t>& marked) {
   std::string out = "<table class=\"source\">";
   for (size_t k = 0; k < side.source.size(); ++k) {
@@ -202,11 +178,13 @@ std::string methodPage(const MethodDiff& method, size_t index, const std::string
             "</td><td>" + lineLinks(node.baseLines, "b") + "</td><td>" + lineLinks(node.headLines, "h") + "</td></tr>";
   }
   body += "</table>\n";
-  const auto [added, removed] = messageChanges(method);
+  static const std::vector<Call> kNoCalls;
+  const auto [added, removed] =
+      callChanges(method.base ? method.base->calls : kNoCalls, method.head ? method.head->calls : kNoCalls);
   body += "<h2>Calls (sequence-diagram messages)</h2>\n<ul class=\"messages\">";
-  for (const std::string& message : added) body += "<li class=\"added\">+ <code>" + htmlEscaped(message) + "</code></li>";
-  for (const std::string& message : removed)
-    body += "<li class=\"removed\">\u2212 <code>" + htmlEscaped(message) + "</code></li>";
+  for (const Call* call : added) body += "<li class=\"added\">+ <code>" + htmlEscaped(call->shown) + "</code></li>";
+  for (const Call* call : removed)
+    body += "<li class=\"removed\">\u2212 <code>" + htmlEscaped(call->shown) + "</code></li>";
   if (added.empty() && removed.empty()) body += "<li>no call added or removed</li>";
   body += "</ul>\n<h2>Source</h2>\n<section class=\"sides\">";
   body += method.base ? "<figure><figcaption>base: " + htmlEscaped(method.base->file) + "</figcaption>" +
