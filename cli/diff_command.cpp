@@ -96,7 +96,8 @@ errors::Status writeSite(const diff::Diff& result, const std::string& folder) {
          std::string(line.substr(parts[0].size() + parts[1].size() + 2)));
   };
   callbacks.onDone = [&](size_t job, const std::string& lost) {
-    if (!lost.empty()) fail(errors::Problem::Kind::Failed, 0, "the page of method " + std::to_string(job + 1) + " was lost: " + lost);
+    if (!lost.empty())
+      fail(errors::Problem::Kind::Failed, 0, "the page of method " + std::to_string(job + 1) + " was lost: " + lost);
   };
   static const std::atomic<bool> kNeverStopped{false};
   WorkerLimits limits;

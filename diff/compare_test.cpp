@@ -96,7 +96,8 @@ TEST(CompareNodes, AlikeNodesKeepTheirPlace) {
 TEST(CompareCalls, ByReceiverCalleeAndArgumentCountInOrder) {
   const auto names = [](const std::vector<const Call*>& calls) {
     std::string out;
-    for (const Call* call : calls) out += call->receiver + "." + call->callee + "/" + std::to_string(call->arguments) + " ";
+    for (const Call* call : calls)
+      out += call->receiver + "." + call->callee + "/" + std::to_string(call->arguments) + " ";
     return out;
   };
   const Call add = callOf("basket:Cart", "add(item, prices.get(item, \"a,b\"))", "");
