@@ -1,10 +1,14 @@
 // flowchart diff: how a change alters the control flow of each method,
 // for code review, as JSON, a Markdown comment, an HTML site or a summary.
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <filesystem>
+#include <thread>
 
 #include "cli/commands.h"
 #include "cli/diff_sources.h"
+#include "cli/worker_pool.h"
 #include "diff/reports.h"
 #include "files/atomic_file.h"
 #include "site/write_failure.h"
@@ -67,6 +71,45 @@ CommandResult written(const std::string& output, errors::Status saved) {
                                                                             : errors::Problem::Kind::Failed);
 }
 
+// The site: its pages drawn by as many worker processes as batch uses
+// (the layout library is not thread-safe), then its index.  The first
+// page that failed says why, as one write would.
+errors::Status writeSite(const diff::Diff& result, const std::string& folder) {
+  if (errors::Status started = diff::startDiffSite(folder); !started) return started;
+  std::optional<errors::Problem> first;
+  const auto fail = [&](errors::Problem::Kind kind, int systemError, std::string message) {
+    if (first) return;
+    first = errors::Problem(kind, std::move(message));
+    first->systemError = systemError;
+  };
+  WorkerPoolCallbacks callbacks;
+  callbacks.work = [&](size_t job, const std::function<void(std::string_view)>& report) {
+    const errors::Status saved = diff::writeMethodPage(result, job, folder);
+    if (!saved)
+      report(std::to_string(static_cast<int>(saved.problem().kind)) + "\t" +
+             std::to_string(saved.problem().systemError) + "\t" + saved.problem().message);
+  };
+  callbacks.onLine = [&](size_t, std::string_view line) {
+    const std::vector<std::string_view> parts = text::splitText(line, '\t');
+    if (parts.size() < 3) return;
+    fail(static_cast<errors::Problem::Kind>(std::stoi(std::string(parts[0]))), std::stoi(std::string(parts[1])),
+         std::string(line.substr(parts[0].size() + parts[1].size() + 2)));
+  };
+  callbacks.onDone = [&](size_t job, const std::string& lost) {
+    if (!lost.empty())
+      fail(errors::Problem::Kind::Failed, 0, "the page of method " + std::to_string(job + 1) + " was lost: " + lost);
+  };
+  static const std::atomic<bool> kNeverStopped{false};
+  WorkerLimits limits;
+  limits.jobsPerWorker = 200;
+  limits.peakResidentBytes = size_t{128} << 20;
+  const unsigned workers = std::max(1u, std::thread::hardware_concurrency());
+  const errors::Result<PoolEnd> ran = runWorkerPool(result.methods.size(), workers, callbacks, kNeverStopped, limits);
+  if (!ran) return ran.problem();
+  if (first) return *first;
+  return diff::finishDiffSite(result, folder);
+}
+
 }  // namespace
 
 CommandResult runDiff(const DiffRequest& request) {
@@ -119,7 +162,7 @@ CommandResult runDiff(const DiffRequest& request) {
       outcome = written(request.output,
                         files::writeAtomically(request.output, diff::diffMarkdown(result, request.link)));
       break;
-    case Form::Site: outcome = written(request.output, diff::writeDiffSite(result, request.output)); break;
+    case Form::Site: outcome = written(request.output, writeSite(result, request.output)); break;
   }
   if (!outcome) return outcome;
   if (form != Form::Summary)

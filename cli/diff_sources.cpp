@@ -1,7 +1,11 @@
 #include "cli/diff_sources.h"
 
+#include <algorithm>
+#include <atomic>
 #include <filesystem>
+#include <map>
 #include <set>
+#include <thread>
 
 #include "cfg/java_tree.h"
 #include "cli/git_run.h"
@@ -112,9 +116,10 @@ errors::Status completeSide(ReadSide& side, const std::set<std::string>& twins, 
     if (sequence)
       for (const sequence::Message& message : sequence->diagram.messages) {
         if (message.kind == sequence::Message::Kind::Return) continue;
-        const std::string& to = sequence->diagram.lifelines[message.to].label;
-        version.messages.push_back(utf8Text(
-            message.kind == sequence::Message::Kind::Create ? "new " + to : to + ": " + message.text, parsed.charset()));
+        const std::string to = utf8Text(sequence->diagram.lifelines[message.to].label, parsed.charset());
+        const std::string text = utf8Text(message.text, parsed.charset());
+        version.calls.push_back(diff::callOf(
+            to, text, message.kind == sequence::Message::Kind::Create ? "new " + to : to + ": " + text));
       }
   }
   return {};
@@ -128,30 +133,117 @@ struct FilePair {
   std::optional<std::string> basePath, headPath;
   std::optional<std::string> baseText, headText;
   std::string baseWhy, headWhy;  // why a text is missing that should be there
+  bool untracked = false;        // a working-tree file git does not track yet
 };
 
+// How much of two texts is the same, as git's rename detection scores it:
+// the bytes of the lines the two share (each line as often as it is on
+// both sides) over the size of the larger text.
+double sharedShare(const std::string& a, const std::string& b) {
+  if (a.empty() && b.empty()) return 1.0;
+  std::map<std::string_view, size_t> lines;
+  const auto eachLine = [](const std::string& text, auto use) {
+    for (size_t at = 0; at < text.size();) {
+      const size_t end = text.find('\n', at);
+      const size_t next = end == std::string::npos ? text.size() : end + 1;
+      use(std::string_view(text).substr(at, next - at));
+      at = next;
+    }
+  };
+  eachLine(a, [&](std::string_view line) { ++lines[line]; });
+  size_t shared = 0;
+  eachLine(b, [&](std::string_view line) {
+    auto found = lines.find(line);
+    if (found == lines.end() || found->second == 0) return;
+    --found->second;
+    shared += line.size();
+  });
+  return double(shared) / double(std::max(a.size(), b.size()));
+}
+
+// Git's rename detection sees only files it tracks: a file deleted from the
+// working tree and a new one it does not track yet are one file moved when
+// at least half of them is the same (git's default), the most alike first.
+void followUntrackedRenames(std::vector<FilePair>& pairs) {
+  struct Candidate {
+    double share;
+    size_t gone, made;
+  };
+  std::vector<Candidate> candidates;
+  for (size_t g = 0; g < pairs.size(); ++g) {
+    if (!pairs[g].basePath || pairs[g].headPath || !pairs[g].baseText) continue;
+    for (size_t m = 0; m < pairs.size(); ++m)
+      if (pairs[m].untracked && pairs[m].headText)
+        if (const double share = sharedShare(*pairs[g].baseText, *pairs[m].headText); share >= 0.5)
+          candidates.push_back({share, g, m});
+  }
+  std::stable_sort(candidates.begin(), candidates.end(),
+                   [](const Candidate& x, const Candidate& y) { return x.share > y.share; });
+  std::vector<bool> taken(pairs.size());
+  for (const Candidate& candidate : candidates) {
+    if (taken[candidate.gone] || taken[candidate.made]) continue;
+    taken[candidate.gone] = taken[candidate.made] = true;
+    FilePair& made = pairs[candidate.made];
+    FilePair& gone = pairs[candidate.gone];
+    gone.headPath = std::move(made.headPath);
+    gone.headText = std::move(made.headText);
+    gone.headWhy = std::move(made.headWhy);
+    made.headPath.reset();
+  }
+  std::erase_if(pairs, [](const FilePair& pair) { return !pair.basePath && !pair.headPath; });
+}
+
+// Both sides of one file read, their graphs built, the parse let go.
+struct ReadPair {
+  errors::Result<ReadSide> base = ReadSide();
+  errors::Result<ReadSide> head = ReadSide();
+};
+
+ReadPair readPair(FilePair& pair, const DiffReading& reading) {
+  ReadPair out;
+  errors::Result<ReadSide>& base = out.base;
+  errors::Result<ReadSide>& head = out.head;
+  if (pair.basePath) {
+    if (pair.baseText) base = readSide(*pair.basePath, std::move(*pair.baseText), reading);
+    else base = errors::Problem(errors::Problem::Kind::Unreadable, pair.baseWhy);
+  }
+  if (pair.headPath) {
+    if (pair.headText) head = readSide(*pair.headPath, std::move(*pair.headText), reading);
+    else head = errors::Problem(errors::Problem::Kind::Unreadable, pair.headWhy);
+  }
+  if (base && head) {
+    std::set<std::string> baseKeys, headKeys;
+    for (const diff::MethodVersion& method : base->methods) baseKeys.insert(twinKey(method));
+    for (const diff::MethodVersion& method : head->methods) headKeys.insert(twinKey(method));
+    if (base->parsed)
+      if (errors::Status done = completeSide(*base, headKeys, reading); !done) base = std::move(done).problem();
+    if (head && head->parsed)
+      if (errors::Status done = completeSide(*head, baseKeys, reading); !done) head = std::move(done).problem();
+  }
+  if (base) base->parsed.reset();
+  if (head) head->parsed.reset();
+  return out;
+}
+
+// The files are read on several threads (parsing, graphs and measures
+// keep no shared state; drawing, which does, comes later), each taking the
+// next file, and their methods joined in the files' order.
 void compareFiles(std::vector<FilePair>& pairs, const DiffReading& reading, DiffSides& sides) {
-  for (FilePair& pair : pairs) {
-    errors::Result<ReadSide> base = ReadSide();
-    errors::Result<ReadSide> head = ReadSide();
-    if (pair.basePath) {
-      if (pair.baseText) base = readSide(*pair.basePath, std::move(*pair.baseText), reading);
-      else base = errors::Problem(errors::Problem::Kind::Unreadable, pair.baseWhy);
-    }
-    if (pair.headPath) {
-      if (pair.headText) head = readSide(*pair.headPath, std::move(*pair.headText), reading);
-      else head = errors::Problem(errors::Problem::Kind::Unreadable, pair.headWhy);
-    }
+  std::vector<std::optional<ReadPair>> read(pairs.size());
+  std::atomic<size_t> next{0};
+  const auto work = [&] {
+    for (size_t k = next++; k < pairs.size(); k = next++) read[k] = readPair(pairs[k], reading);
+  };
+  const size_t threads = std::min<size_t>(std::max(1u, std::thread::hardware_concurrency()), pairs.size());
+  std::vector<std::thread> helpers;
+  for (size_t t = 1; t < threads; ++t) helpers.emplace_back(work);
+  work();
+  for (std::thread& helper : helpers) helper.join();
+  for (size_t k = 0; k < pairs.size(); ++k) {
+    const FilePair& pair = pairs[k];
+    errors::Result<ReadSide>& base = read[k]->base;
+    errors::Result<ReadSide>& head = read[k]->head;
     ++sides.files;
-    if (base && head) {
-      std::set<std::string> baseKeys, headKeys;
-      for (const diff::MethodVersion& method : base->methods) baseKeys.insert(twinKey(method));
-      for (const diff::MethodVersion& method : head->methods) headKeys.insert(twinKey(method));
-      if (base->parsed)
-        if (errors::Status done = completeSide(*base, headKeys, reading); !done) base = std::move(done).problem();
-      if (head && head->parsed)
-        if (errors::Status done = completeSide(*head, baseKeys, reading); !done) head = std::move(done).problem();
-    }
     bool failed = false;
     if (!base) {
       sides.failures.push_back({sides.base.name, *pair.basePath, base.problem().line, base.problem().message});
@@ -235,7 +327,7 @@ errors::Result<DiffSides> readRevisions(const std::string& base, const std::opti
     const GitRun untracked = runGit(withPaths({"ls-files", "-z", "--others", "--exclude-standard", "--full-name"}));
     if (!untracked.succeeded()) return usage("git could not list the new files" + gitSays(untracked));
     for (std::string_view name : text::splitText(untracked.out, '\0'))
-      if (!name.empty() && isJava(std::string(name))) pairs.push_back({std::nullopt, std::string(name), {}, {}, {}, {}});
+      if (!name.empty() && isJava(std::string(name))) pairs.push_back({std::nullopt, std::string(name), {}, {}, {}, {}, true});
   }
   // Every blob of both revisions from one git process; a path git's batch
   // protocol cannot carry (a line break in it) is read on its own.
@@ -286,6 +378,7 @@ errors::Result<DiffSides> readRevisions(const std::string& base, const std::opti
       else if (read.problem().message.find("binary") != std::string::npos) pair.headText = std::string(1, '\0');
       else pair.headWhy = read.problem().message;
     }
+  if (!head) followUntrackedRenames(pairs);
   compareFiles(pairs, reading, sides);
   return sides;
 }

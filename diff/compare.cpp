@@ -54,9 +54,14 @@ class NodeMatcher {
     if (b_.end && h_.end) pair(*b_.end, *h_.end);
     if (b_.exit && h_.exit) pair(*b_.exit, *h_.exit);
     identicalNeighbourhoods();
-    propagate();
+    // Neighbours of the same text first: otherwise the first matched
+    // neighbour reached could take, as changed, a node whose unchanged
+    // twin another matched neighbour leads to.
+    propagate(true);
+    propagate(false);
     bySimilarity();
-    propagate();
+    propagate(true);
+    propagate(false);
     return toHead_;
   }
 
@@ -113,8 +118,8 @@ class NodeMatcher {
 
   // Where a matched node has one unmatched neighbour of a kind along an
   // edge of a kind and label on each side, those are the same node, its
-  // text changed or not.
-  void propagate() {
+  // text changed or not (with sameText, only when it is the same).
+  void propagate(bool sameText) {
     std::vector<std::vector<const cfg::Edge*>> bOut(b_.nodes.size()), bIn(b_.nodes.size()),
         hOut(h_.nodes.size()), hIn(h_.nodes.size());
     for (const cfg::Edge& edge : b_.edges) {
@@ -158,6 +163,7 @@ class NodeMatcher {
               // when its text changed; one whose text is far off must have
               // its place to show for it.
               const size_t bn = sides.first[0], hn = sides.second[0];
+              if (sameText && bText_[bn] != hText_[hn]) continue;
               if (textSimilarity(bText_[bn], hText_[hn]) < 0.3 && !placeAgrees(bn, hn)) continue;
               pair(bn, hn);
               more = true;
@@ -407,6 +413,65 @@ std::string normalText(std::string_view text) {
     if (c == '"' || c == '\'') quote = c;
     out += c;
   }
+  return out;
+}
+
+Call callOf(std::string_view lifeline, std::string_view text, std::string shown) {
+  Call call;
+  call.shown = std::move(shown);
+  const size_t colon = lifeline.find(':');
+  call.receiver = normalText(colon == std::string_view::npos ? lifeline : lifeline.substr(colon + 1));
+  const size_t open = text.find('(');
+  std::string name = normalText(text.substr(0, open));
+  // "super.run" and "run" call the same name; "new a.B" keeps its type whole.
+  if (const size_t dot = name.rfind('.'); dot != std::string::npos && name.find(' ') == std::string::npos)
+    name = name.substr(dot + 1);
+  call.callee = name;
+  if (open == std::string_view::npos) return call;
+  // The arguments: commas outside brackets and literals, up to the closing parenthesis.
+  int depth = 0;
+  char quote = 0;
+  bool any = false;
+  for (size_t i = open + 1; i < text.size(); ++i) {
+    const char c = text[i];
+    if (quote) {
+      if (c == '\\') ++i;
+      else if (c == quote) quote = 0;
+      continue;
+    }
+    if (c == '"' || c == '\'') quote = c;
+    // Not '<': in an argument it is more often a comparison than a type's.
+    if (c == '(' || c == '[' || c == '{') ++depth;
+    else if (c == ']' || c == '}') --depth;
+    else if (c == ')' && depth-- == 0) break;
+    else if (c == ',' && depth == 0) ++call.arguments;
+    if (c != ' ' && c != '\t' && c != '\n') any = true;
+  }
+  if (any) ++call.arguments;
+  return call;
+}
+
+CallChanges callChanges(const std::vector<Call>& base, const std::vector<Call>& head) {
+  // The longest run of calls both keep in order, by dynamic programming from the ends.
+  const size_t n = base.size(), m = head.size();
+  std::vector<std::vector<uint32_t>> kept(n + 1, std::vector<uint32_t>(m + 1, 0));
+  for (size_t i = n; i-- > 0;)
+    for (size_t j = m; j-- > 0;)
+      kept[i][j] = base[i] == head[j] ? kept[i + 1][j + 1] + 1 : std::max(kept[i + 1][j], kept[i][j + 1]);
+  CallChanges out;
+  size_t i = 0, j = 0;
+  while (i < n && j < m) {
+    if (base[i] == head[j]) {
+      ++i;
+      ++j;
+    } else if (kept[i + 1][j] >= kept[i][j + 1]) {
+      out.removed.push_back(&base[i++]);
+    } else {
+      out.added.push_back(&head[j++]);
+    }
+  }
+  for (; i < n; ++i) out.removed.push_back(&base[i]);
+  for (; j < m; ++j) out.added.push_back(&head[j]);
   return out;
 }
 

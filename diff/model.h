@@ -23,6 +23,33 @@ struct Measures {
   int64_t nloc = 0;
 };
 
+// A message of a method's sequence diagram, as a call: what receives it,
+// what is called and with how many arguments.  Two calls with the same
+// receiver, callee and number of arguments are the same call, however
+// they are laid out or whatever their arguments are named.
+struct Call {
+  std::string receiver;  // the lifeline's type ("Cart" of "basket:Cart"), or its text when it has none
+  std::string callee;    // "add"; "new Cart" for a creation, "throw new E" for a throw
+  size_t arguments = 0;
+  std::string shown;     // as a page shows it: "basket:Cart: add(item, 1)"
+  bool operator==(const Call& other) const {
+    return receiver == other.receiver && callee == other.callee && arguments == other.arguments;
+  }
+};
+
+// The call a message makes: lifeline is its receiver's label ("name:Type",
+// ":Type" or a text), text the call as written ("add(item, 1)",
+// "new Cart(n)"), shown how the page shows it.
+Call callOf(std::string_view lifeline, std::string_view text, std::string shown);
+
+// The calls of head not in base (added) and of base not in head
+// (removed), in their order: the calls both keep in the same order (the
+// longest such run) are neither.
+struct CallChanges {
+  std::vector<const Call*> added, removed;
+};
+CallChanges callChanges(const std::vector<Call>& base, const std::vector<Call>& head);
+
 // One method of one side, with every text in UTF-8.
 struct MethodVersion {
   std::string file;       // the path as the report names it
@@ -36,7 +63,7 @@ struct MethodVersion {
   // parameters and tokens on the other side is unchanged, and needs no graph.
   std::string fingerprint;
   std::optional<cfg::MethodFlow> flow;  // none without a body, or for an unchanged twin
-  std::vector<std::string> messages;    // its sequence diagram's calls, in order
+  std::vector<Call> calls;              // its sequence diagram's calls, in order
   // Its source lines from sourceLine on, when asked for (the site shows them).
   int32_t sourceLine = 0;
   std::vector<std::string> source;

@@ -32,7 +32,12 @@ std::string diffMarkdown(const Diff& diff, const std::string& linkPrefix, const 
 // neighbours and a note of what is left out; empty when even that is.
 std::string mergedMermaid(const MethodDiff& method, const MarkdownLimits& limits);
 
-// The site below folder: index.html and a page per listed method.
-errors::Status writeDiffSite(const Diff& diff, const std::string& folder);
+// The site below folder, in three steps so that the pages of the methods
+// can be written by several processes: its folders and shared files; the
+// page of the listed method at index with its drawings (each on its own,
+// in any order); then index.html, once the pages are there.
+errors::Status startDiffSite(const std::string& folder);
+errors::Status writeMethodPage(const Diff& diff, size_t index, const std::string& folder);
+errors::Status finishDiffSite(const Diff& diff, const std::string& folder);
 
 }  // namespace diff

@@ -99,31 +99,9 @@ errors::Status writeDrawing(const cfg::MethodFlow& flow, const std::string& path
   frame.titleHtml = asciiHtml(title);
   frame.headerHtml = "<ol class=\"crumbs\"><li><a href=\"" + back + "\">" + asciiHtml("\u2190 the method's changes") +
                      "</a></li></ol>";
+  // The drawing script and style come once, from the site's folder, not in every page.
+  frame.assetsUrl = "../site/";
   return files::writeAtomically(path, host::drawingHtml(*drawn->drawing, 1033, frame));
-}
-
-// The calls of the head not in the base (added) and of the base not in
-// the head (removed), as many times as they are more.
-std::pair<std::vector<std::string>, std::vector<std::string>> messageChanges(const MethodDiff& method) {
-  std::map<std::string, int> count;
-  if (method.head)
-    for (const std::string& message : method.head->messages) ++count[message];
-  if (method.base)
-    for (const std::string& message : method.base->messages) --count[message];
-  std::vector<std::string> added, removed;
-  if (method.head)
-    for (const std::string& message : method.head->messages)
-      if (count[message] > 0) {
-        --count[message];
-        added.push_back(message);
-      }
-  if (method.base)
-    for (const std::string& message : method.base->messages)
-      if (count[message] < 0) {
-        ++count[message];
-        removed.push_back(message);
-      }
-  return {added, removed};
 }
 
 std::string sourceTable(const MethodVersion& side, const char* prefix, const std::set<int32_t>& marked) {
@@ -200,11 +178,13 @@ std::string methodPage(const MethodDiff& method, size_t index, const std::string
             "</td><td>" + lineLinks(node.baseLines, "b") + "</td><td>" + lineLinks(node.headLines, "h") + "</td></tr>";
   }
   body += "</table>\n";
-  const auto [added, removed] = messageChanges(method);
+  static const std::vector<Call> kNoCalls;
+  const auto [added, removed] =
+      callChanges(method.base ? method.base->calls : kNoCalls, method.head ? method.head->calls : kNoCalls);
   body += "<h2>Calls (sequence-diagram messages)</h2>\n<ul class=\"messages\">";
-  for (const std::string& message : added) body += "<li class=\"added\">+ <code>" + htmlEscaped(message) + "</code></li>";
-  for (const std::string& message : removed)
-    body += "<li class=\"removed\">\u2212 <code>" + htmlEscaped(message) + "</code></li>";
+  for (const Call* call : added) body += "<li class=\"added\">+ <code>" + htmlEscaped(call->shown) + "</code></li>";
+  for (const Call* call : removed)
+    body += "<li class=\"removed\">\u2212 <code>" + htmlEscaped(call->shown) + "</code></li>";
   if (added.empty() && removed.empty()) body += "<li>no call added or removed</li>";
   body += "</ul>\n<h2>Source</h2>\n<section class=\"sides\">";
   body += method.base ? "<figure><figcaption>base: " + htmlEscaped(method.base->file) + "</figcaption>" +
@@ -250,26 +230,33 @@ std::string indexPage(const Diff& diff) {
 
 }  // namespace
 
-errors::Status writeDiffSite(const Diff& diff, const std::string& folder) {
+errors::Status startDiffSite(const std::string& folder) {
   std::error_code ec;
   const fs::path root(folder);
   fs::create_directories(root / "site", ec);
   if (!ec) fs::create_directories(root / "methods", ec);
   if (ec) return errors::Problem::fromSystem(folder + ": cannot make the folder", ec.value());
-  const auto write = [](const fs::path& path, std::string_view bytes) { return files::writeAtomically(path.string(), bytes); };
   // The batch site's shared files (its themes and keys among them), and the diff's own style.
   std::vector<std::pair<std::string, std::string>> assets = site::siteAssets();
   assets.emplace_back("diff.css", std::string(kDiffStyle));
   for (const auto& [name, bytes] : assets)
-    if (errors::Status saved = write(root / "site" / name, bytes); !saved) return saved;
+    if (errors::Status saved = files::writeAtomically((root / "site" / name).string(), bytes); !saved) return saved;
+  return {};
+}
+
+errors::Status writeMethodPage(const Diff& diff, size_t index, const std::string& folder) {
+  const fs::path methods = fs::path(folder) / "methods";
   std::string problems;
-  for (size_t k = 0; k < diff.methods.size(); ++k)
-    if (errors::Status saved = write(root / "methods" / (pageName(k) + ".html"),
-                                     methodPage(diff.methods[k], k, (root / "methods").string(), problems));
-        !saved)
-      return saved;
+  if (errors::Status saved = files::writeAtomically((methods / (pageName(index) + ".html")).string(),
+                                                    methodPage(diff.methods[index], index, methods.string(), problems));
+      !saved)
+    return saved;
   if (!problems.empty()) return errors::Problem(errors::Problem::Kind::Failed, problems);
-  return write(root / "index.html", indexPage(diff));
+  return {};
+}
+
+errors::Status finishDiffSite(const Diff& diff, const std::string& folder) {
+  return files::writeAtomically((fs::path(folder) / "index.html").string(), indexPage(diff));
 }
 
 }  // namespace diff

@@ -184,6 +184,13 @@ class Repository {
     writeFile(dir_.path() / name, text);
   }
   const std::filesystem::path& path() const { return dir_.path(); }
+  // What git status says of the working tree and the index.
+  std::string status() const {
+    const std::filesystem::path file = dir_.path() / ".git" / "test-status";
+    testing_support::runShell(git_ + "status --porcelain -uall >" + testing_support::shellQuote(file.string()) +
+                              " 2>/dev/null");
+    return readFile(file);
+  }
 
  private:
   TempDir dir_;
@@ -244,6 +251,27 @@ TEST(DiffCommand, GitRevisionsWorkingTreeAndGate) {
   const auto dashed = runFlowchart({"diff", "head", "--", "-lib"}, repo.path());
   EXPECT_EQ(dashed.exitCode, 0) << dashed.err;
   EXPECT_EQ(dashed.out, "-lib/Dash.java:1 Dash.d changed: ~1; CC 1 \u2192 1\n1 method listed, 0 unchanged\n");
+
+  // A file moved in the working tree to a name git does not track yet is
+  // followed as git follows a tracked one (read-only: the index is left as
+  // it was); when the moved file does not parse, its methods are not
+  // listed as removed.
+  std::filesystem::rename(repo.path() / "src/Moved.java", repo.path() / "src/Again.java");
+  repo.write("src/Again.java",
+             "class Old {\n  int f(int a) {\n    if (a >= 2) { return 1; }\n    return a;\n  }\n}\n");
+  const std::string status = repo.status();
+  TempDir out;
+  const auto moved = runFlowchart({"diff", "head", "-o", (out.path() / "moved.json").string()}, repo.path());
+  EXPECT_EQ(moved.exitCode, 0) << moved.err;
+  EXPECT_EQ(listed(json::parse(readFile(out.path() / "moved.json"))),
+            "changed -lib/Dash.java -lib/Dash.java Dash.d()\n"
+            "changed src/Again.java src/Moved.java Old.f(int)\n"
+            "added src/New.java - New.n(int)\n");
+  EXPECT_EQ(repo.status(), status);
+  repo.write("src/Again.java", "class Old {\n  int f(int a) {\n    if (a >= 2) { return 1; }\n    return a;\n  }\n");
+  const auto broken = runFlowchart({"diff", "head", "-o", (out.path() / "broken.json").string(), "--", "src"}, repo.path());
+  EXPECT_EQ(broken.exitCode, 1) << broken.err;
+  EXPECT_EQ(listed(json::parse(readFile(out.path() / "broken.json"))), "added src/New.java - New.n(int)\n");
 
   // The gate: on changed and new methods of the head, and on a rise.
   const auto over = runFlowchart({"diff", "base", "head", "--max-cc", "1", "-o", "gate.json"}, repo.path());
