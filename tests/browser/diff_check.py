@@ -15,8 +15,9 @@ import os
 import re
 import shutil
 import subprocess
-import time
 import zipfile
+
+import mermaid_check
 
 # A change of this repository's history: Shop.audit called from Inventory.priceOf.
 HISTORY_COMMIT = "a768d9a"
@@ -169,11 +170,7 @@ def check(page, check):
     failed = [c for c in changes if c.get("failed")]
     check(not failed, "flowchart diff made every report" + (f": {failed}" if failed else ""))
     print("diff/render.html")
-    page.open("diff/render.html")
-    end = time.monotonic() + 120
-    while not page.evaluate("window.results !== null") and time.monotonic() < end:
-        time.sleep(0.25)
-    results = page.evaluate("window.results")
+    results = mermaid_check.rendered(page, "diff/render.html", 120)
     if not isinstance(results, list):
         check(False, f"Mermaid rendered the diff reports' blocks: {results!r}")
         return

@@ -205,6 +205,16 @@ window.addEventListener('load', () => setTimeout(async () => {
 """ % (mermaid_js, json.dumps(entries), LIMIT_CHARACTERS, LIMIT_EDGES)
 
 
+def rendered(page, name, seconds):
+    """Opens a page of Mermaid renderings and answers its window.results
+    once its script has set them (None when it has not in time)."""
+    page.open(name)
+    end = time.monotonic() + seconds
+    while not page.evaluate("window.results !== null") and time.monotonic() < end:
+        time.sleep(0.25)
+    return page.evaluate("window.results")
+
+
 def _side_by_side_page(mermaid_js, text, ours):
     return """<!DOCTYPE html><html><head><meta charset="utf-8"><title>Mermaid beside ours</title>
 <style>body{margin:0;font-family:sans-serif;display:flex;gap:16px;align-items:flex-start}
@@ -233,12 +243,8 @@ def check(page, check):
     print("mermaid/render.html")
     with open(os.path.join(folder, "expected.json"), encoding="utf-8") as f:
         expected = json.load(f)
-    page.open("mermaid/render.html")
     # Some hundred diagrams take Mermaid longer than one step's wait.
-    end = time.monotonic() + 150
-    while not page.evaluate("window.results !== null") and time.monotonic() < end:
-        time.sleep(0.5)
-    results = page.evaluate("window.results")
+    results = rendered(page, "mermaid/render.html", 150)
     if not isinstance(results, list):
         check(False, f"Mermaid rendered the diagrams: {results!r}")
         return
