@@ -46,12 +46,18 @@ class Sources {
     return *sources_.back();
   }
 
+  // A method of a fixture file, added to the index.
+  const MethodInfo* method(const std::string& stem, const std::string& name, int32_t line) {
+    const JavaSource& source = parse(stem);
+    index_.add(source);
+    return index_.methodAt(source, name, line);
+  }
+  SourceIndex& index() { return index_; }
+
   // The listing of a method's diagram.
   std::string diagram(const std::string& stem, const std::string& method, int32_t line, int depth = 1,
                       size_t maxMessages = 200) {
-    const JavaSource& source = parse(stem);
-    index_.add(source);
-    const MethodInfo* info = index_.methodAt(source, method, line);
+    const MethodInfo* info = this->method(stem, method, line);
     if (!info) return "no method " + method;
     return listing(buildDiagram(index_, *info, {depth, maxMessages}));
   }
@@ -172,12 +178,9 @@ TEST(SequenceDiagram, VarTypesTriesAndThrows) {
 // catch makes no calls has none; an alt's header names its first guard.
 TEST(SequenceDiagram, FragmentsOfTriesAndIfs) {
   Sources sources;
-  const JavaSource& source = sources.parse("Backup");
-  SourceIndex index(text::Charset::Utf8, [](const std::string&) { return std::vector<const JavaSource*>{}; });
-  index.add(source);
-  const MethodInfo* copy = index.methodAt(source, "copy", 11);
+  const MethodInfo* copy = sources.method("Backup", "copy", 11);
   ASSERT_TRUE(copy);
-  const Diagram diagram = buildDiagram(index, *copy, {});
+  const Diagram diagram = buildDiagram(sources.index(), *copy, {});
   std::string fragments;
   for (const Fragment& fragment : diagram.fragments) {
     fragments += fragment.text() + ":";
@@ -228,10 +231,7 @@ TEST(SequenceDiagram, CallsPastThePageAreInteractionUses) {
 // gets a page at the depth left; each ref frame knows its page.
 TEST(SequenceDiagram, LargeDiagramsFoldOntoPages) {
   Sources sources;
-  const JavaSource& source = sources.parse("Folds");
-  SourceIndex index(text::Charset::Utf8, [](const std::string&) { return std::vector<const JavaSource*>{}; });
-  index.add(source);
-  const MethodInfo* run = index.methodAt(source, "run", 5);
+  const MethodInfo* run = sources.method("Folds", "run", 5);
   ASSERT_NE(run, nullptr);
   DiagramOptions options;
   options.depth = 2;
@@ -247,8 +247,8 @@ TEST(SequenceDiagram, LargeDiagramsFoldOntoPages) {
     }
     return out;
   };
-  const std::string unfolded = listed(buildDiagramPages(index, *run, options, {0, 0, nullptr}));
-  EXPECT_EQ(listed(buildDiagramPages(index, *run, options, {8, 3, nullptr})), unfolded);
+  const std::string unfolded = listed(buildDiagramPages(sources.index(), *run, options, {0, 0, nullptr}));
+  EXPECT_EQ(listed(buildDiagramPages(sources.index(), *run, options, {8, 3, nullptr})), unfolded);
   EXPECT_EQ(unfolded,
             "page (method)\n"
             "lifelines: :Folds store:Store audit:Audit\n"
@@ -268,7 +268,7 @@ TEST(SequenceDiagram, LargeDiagramsFoldOntoPages) {
             "call :Folds > audit:Audit: count(n)\n"
             "call :Folds > audit:Audit: log()\n");
   // Six messages a page: the loop goes, the if stays.
-  EXPECT_EQ(listed(buildDiagramPages(index, *run, options, {6, 0, nullptr})),
+  EXPECT_EQ(listed(buildDiagramPages(sources.index(), *run, options, {6, 0, nullptr})),
             "page (method)\n"
             "lifelines: :Folds store:Store audit:Audit\n"
             "call :Folds > store:Store: open()\n"
@@ -292,7 +292,7 @@ TEST(SequenceDiagram, LargeDiagramsFoldOntoPages) {
             "call :Folds > audit:Audit: log()\n");
   // Two lifelines a page: the if goes too, then the last run of calls
   // that uses audit; the first call alone is too short to fold.
-  EXPECT_EQ(listed(buildDiagramPages(index, *run, options, {0, 2, nullptr})),
+  EXPECT_EQ(listed(buildDiagramPages(sources.index(), *run, options, {0, 2, nullptr})),
             "page (method)\n"
             "lifelines: :Folds store:Store\n"
             "call :Folds > store:Store: open()\n"
