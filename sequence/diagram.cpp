@@ -934,7 +934,10 @@ class DiagramBuilder {
       if (options_.followImplementations && (!callee || !callee->body) && (cls->isInterface || cls->isAbstract))
         callee = implementationOf(*cls, name, arguments, callee);
     }
+    const size_t framesBefore = finished_.size();
     follow(callee, target, call, callText, a);
+    // An interaction use stands for the whole call, its answer included.
+    const bool referred = finished_.size() == framesBefore + 1 && finished_.back().second.reference;
 
     // What the call gives, for a call made on it.  A stream or a builder
     // and the values an unknown call gives along a chain are one object.
@@ -966,9 +969,11 @@ class DiagramBuilder {
     // A value that only carries the chain on to the same object comes back
     // at the end of the chain.
     const bool carriesChain = call.parent().is(Kind::FldAcc) && result.lifeline == target;
-    if (use.kind != ValueUse::Kind::Unused && target != a.self && !full() && !carriesChain)
+    if (use.kind != ValueUse::Kind::Unused && target != a.self && !full() && !carriesChain) {
       addMessage(Message::Kind::Return, target, a.self,
                  use.kind == ValueUse::Kind::Assigned ? convert(withoutThis(use.target), a) : callText, line);
+      if (referred) finished_[framesBefore].second.lastMessage = diagram_.messages.size() - 1;
+    }
     closeActivation(bar);
   }
 

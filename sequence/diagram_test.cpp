@@ -212,18 +212,20 @@ TEST(SequenceDiagram, CallsPastThePageAreInteractionUses) {
     const Diagram diagram = buildDiagram(index, *restock, options);
     std::string out = std::to_string(diagram.messages.size()) + " messages;";
     for (const Fragment& fragment : diagram.fragments)
-      out += " " + fragment.text() + " at " + diagram.messages[fragment.firstMessage()].text + " on " +
+      out += " " + fragment.text() + " at " + diagram.messages[fragment.firstMessage()].text + " to " +
+             diagram.messages[fragment.lastMessage].text + " on " +
              diagram.lifelines[fragment.owner].label + (fragment.reference ? " linked" : "");
     return out;
   };
-  const std::string whole = "9 messages; break [count <= 0] at throw new IllegalArgumentException(\"count\") on :Shop";
+  const std::string whole = "9 messages; break [count <= 0] at throw new IllegalArgumentException(\"count\") to "
+                            "throw new IllegalArgumentException(\"count\") on :Shop";
   EXPECT_EQ(framed(0), whole);
   EXPECT_EQ(framed(9), whole);
   // After priceOf and its 3 calls, validate's 2 calls pass a page of 8.
-  EXPECT_EQ(framed(8), "7 messages; ref Shop.validate at validate(name, count) on :Shop linked");
-  // On a page of 4 neither callee's calls fit.
-  EXPECT_EQ(framed(4), "3 messages; ref Inventory.priceOf at priceOf(name) on inventory:Inventory linked "
-                       "ref Shop.validate at validate(name, count) on :Shop linked");
+  EXPECT_EQ(framed(8), "7 messages; ref Shop.validate at validate(name, count) to validate(name, count) on :Shop linked");
+  // On a page of 4 neither callee's calls fit; a frame holds its call's answer too.
+  EXPECT_EQ(framed(4), "3 messages; ref Inventory.priceOf at priceOf(name) to price on inventory:Inventory linked "
+                       "ref Shop.validate at validate(name, count) to validate(name, count) on :Shop linked");
 }
 
 // A diagram over its budget gives its largest fragment a page of its
