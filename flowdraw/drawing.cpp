@@ -158,13 +158,14 @@ class FlowDrawer {
 
   errors::Status prepareWithRuns(bool layOut) {
     wideRun_ = false;
+    endPerReturn_ = false;
     folding_ = chooseFolding(flow_, options_.fold, options_.limits);
     Folding keptInline;  // constructs that folded for width in vain
     for (const std::vector<bool>& graph : folding_) keptInline.emplace_back(graph.size(), false);
     std::vector<WidthFold> widthFolds;  // those of the last round
     int tallFolds = 0;
     for (int round = 0;; ++round) {
-      plan_ = planPages(flow_, folding_, options_.limits);
+      plan_ = planPages(flow_, folding_, options_.limits, endPerReturn_);
       if (plan_.oversizedPage) {
         return errors::Problem(errors::Problem::Kind::Failed,
                                "too large to draw: " + std::to_string(plan_.oversizedItems) +
@@ -190,12 +191,21 @@ class FlowDrawer {
         if (!tooTall && b.top - b.bottom > options_.pageHeight) tooTall = p;
         layouts_.push_back(std::move(*layout));
       }
-      // Too wide with a switch's case edges side by side on it: shorter
-      // runs may fit where these do not.
+      // Too wide with a switch's case edges, or the exception edges into
+      // a try's catch clauses, side by side on it: shorter runs may fit
+      // where these do not.
       wideRun_ = std::any_of(tooWide.begin(), tooWide.end(), [&](size_t p) {
+        const Page& page = plan_.pages[p];
+        const cfg::Graph& graph = flow_.graphs[page.graph];
+        auto isCatch = [&](const PageItem& item) {
+          return item.kind == ItemKind::Folded ? graph.regions[item.region].kind == RegionKind::CatchBlock
+                                               : graph.nodes[item.node].kind == NodeKind::Catch;
+        };
         std::map<size_t, size_t> casesFrom;
-        for (const PageEdge& edge : plan_.pages[p].edges)
-          if (edge.kind == cfg::EdgeKind::Case && ++casesFrom[edge.from] > 2) return true;
+        for (const PageEdge& edge : page.edges)
+          if ((edge.kind == cfg::EdgeKind::Case || (edge.kind == cfg::EdgeKind::Exception && isCatch(page.items[edge.to]))) &&
+              ++casesFrom[edge.from] > 2)
+            return true;
         return false;
       });
       if ((!tooTall && tooWide.empty()) || options_.fold != Fold::Auto) return {};
@@ -213,12 +223,20 @@ class FlowDrawer {
       if (reverted) continue;
       if (round + 1 >= kMaxWidthRefolds) return {};
       // Pages too wide for their switches' case groups side by side fold
-      // them by runs; else each too wide page folds what makes it wide;
+      // them by runs; else pages too wide with many returns into one end
+      // draw an end below each; else each too wide page folds what makes it wide;
       // else one more construct, the largest that fits a page, folds from
       // a page too tall, a few times at most.
       bool foldedRuns = false;
       for (size_t p : tooWide) foldedRuns = foldCaseRuns(flow_, plan_, p, runs_.isRun, folding_) || foldedRuns;
       if (foldedRuns) continue;
+      // Many returns into one end box: one end box below each of them.
+      if (!endPerReturn_ && std::any_of(tooWide.begin(), tooWide.end(), [&](size_t p) {
+            return hasSharedEnd(flow_, plan_.pages[p], options_.limits);
+          })) {
+        endPerReturn_ = true;
+        continue;
+      }
       for (size_t p : tooWide) {
         const std::optional<size_t> folded =
             foldWidest(flow_, plan_, p, itemSpans(p), options_.pageWidth, kFoldedWidth, keptInline, folding_);
@@ -788,6 +806,7 @@ class FlowDrawer {
   const DrawOptions& options_;
   Folding folding_;
   bool wideRun_ = false;  // case groups side by side on a page too wide
+  bool endPerReturn_ = false;  // an end box below each return
   PagePlan plan_;
   std::vector<DrawnPage> pages_;
   std::vector<graphviz::Layout> layouts_;
