@@ -29,6 +29,7 @@ constexpr double kFoldedWidth = 3.5;  // inches
 constexpr double kNarrower = 0.5;  // inches
 constexpr size_t kCasesOnOneRow = 8;    // a switch with more case groups staggers them
 constexpr size_t kCaseRows = 4;
+constexpr int kChainWeight = 8;         // how firmly a chain of else-ifs is kept in line
 constexpr double kMargin = 0.25;        // inches round a page's picture
 
 // The middle dot, in the texts' encoding.
@@ -163,6 +164,8 @@ class FlowDrawer {
     Folding keptInline;  // constructs that folded for width in vain
     for (const std::vector<bool>& graph : folding_) keptInline.emplace_back(graph.size(), false);
     std::vector<WidthFold> widthFolds;  // those of the last round
+    bool endsTried = false;
+    double endsBefore = 0.0;  // the widest page before ends were drawn below returns, that round; else 0
     int tallFolds = 0;
     for (int round = 0;; ++round) {
       plan_ = planPages(flow_, folding_, options_.limits, endPerReturn_);
@@ -213,6 +216,13 @@ class FlowDrawer {
       // box, is still as wide as the page it left (its exits side by side
       // where it was one box) goes back inline, and stays there.
       bool reverted = false;
+      // So does an end box below each return that left the widest page
+      // about as wide.
+      if (endsBefore > 0.0 && widestPage() + kNarrower > endsBefore) {
+        endPerReturn_ = false;
+        reverted = true;
+      }
+      endsBefore = 0.0;
       for (const WidthFold& tried : widthFolds) {
         if (widthAfterFold(tried) + kNarrower <= tried.before) continue;
         folding_[tried.graph][tried.region] = false;
@@ -231,10 +241,12 @@ class FlowDrawer {
       for (size_t p : tooWide) foldedRuns = foldCaseRuns(flow_, plan_, p, runs_.isRun, folding_) || foldedRuns;
       if (foldedRuns) continue;
       // Many returns into one end box: one end box below each of them.
-      if (!endPerReturn_ && std::any_of(tooWide.begin(), tooWide.end(), [&](size_t p) {
+      if (!endPerReturn_ && !endsTried && std::any_of(tooWide.begin(), tooWide.end(), [&](size_t p) {
             return hasSharedEnd(flow_, plan_.pages[p], options_.limits);
           })) {
         endPerReturn_ = true;
+        endsTried = true;
+        endsBefore = widestPage();
         continue;
       }
       for (size_t p : tooWide) {
@@ -254,6 +266,12 @@ class FlowDrawer {
   };
 
   double pageWidth(size_t p) const { return layouts_[p].bounds.right - layouts_[p].bounds.left; }
+
+  double widestPage() const {
+    double widest = 0.0;
+    for (size_t p = 0; p < layouts_.size(); ++p) widest = std::max(widest, pageWidth(p));
+    return widest;
+  }
 
   // The wider of a folded construct's own page and the page its box is on.
   double widthAfterFold(const WidthFold& fold) const {
@@ -590,6 +608,9 @@ class FlowDrawer {
       made.back = edge.back;
       if (edge.kind == cfg::EdgeKind::Case && casesFrom[edge.from] > kCasesOnOneRow)
         made.minLength = 1 + 2 * static_cast<int>(caseIndex[edge.from]++ % kCaseRows);
+      // With no end box below to hold a chain of decisions in line (each
+      // return ending at its own), it would step aside at every link.
+      if (endPerReturn_ && edge.kind == cfg::EdgeKind::False && isDecision(page, edge.to)) made.weight = kChainWeight;
       drawn.graph.edges.push_back(std::move(made));
     }
     for (const auto& [comment, box] : drawn.commentLinks) {
@@ -600,6 +621,11 @@ class FlowDrawer {
       drawn.graph.edges.push_back(link);
     }
     return drawn;
+  }
+
+  bool isDecision(const Page& page, size_t item) const {
+    const PageItem& shown = page.items[item];
+    return shown.kind == ItemKind::Node && flow_.graphs[page.graph].nodes[shown.node].kind == NodeKind::Decision;
   }
 
   // The box's size: its text's, with room for the master's outline.
