@@ -29,6 +29,7 @@ constexpr double kFoldedWidth = 3.5;  // inches
 constexpr double kNarrower = 0.5;  // inches
 constexpr size_t kCasesOnOneRow = 8;    // a switch with more case groups staggers them
 constexpr size_t kCaseRows = 4;
+constexpr size_t kEntriesOnOneRow = 4;  // on a page too wide, more entries into one box stagger
 constexpr int kChainWeight = 8;         // how firmly a chain of else-ifs is kept in line
 constexpr double kMargin = 0.25;        // inches round a page's picture
 
@@ -160,12 +161,15 @@ class FlowDrawer {
   errors::Status prepareWithRuns(bool layOut) {
     wideRun_ = false;
     endPerReturn_ = false;
+    staggerEntries_ = false;
     folding_ = chooseFolding(flow_, options_.fold, options_.limits);
     Folding keptInline;  // constructs that folded for width in vain
     for (const std::vector<bool>& graph : folding_) keptInline.emplace_back(graph.size(), false);
     std::vector<WidthFold> widthFolds;  // those of the last round
     bool endsTried = false;
-    double endsBefore = 0.0;  // the widest page before ends were drawn below returns, that round; else 0
+    double endsBefore = 0.0;  // excessWidth() before ends were drawn below returns, that round; else 0
+    bool entriesTried = false;
+    double entriesBefore = 0.0;  // as endsBefore, for entries staggered
     int tallFolds = 0;
     for (int round = 0;; ++round) {
       plan_ = planPages(flow_, folding_, options_.limits, endPerReturn_);
@@ -216,13 +220,19 @@ class FlowDrawer {
       // box, is still as wide as the page it left (its exits side by side
       // where it was one box) goes back inline, and stays there.
       bool reverted = false;
-      // So does an end box below each return that left the widest page
-      // about as wide.
-      if (endsBefore > 0.0 && widestPage() + kNarrower > endsBefore) {
+      // So does an end box below each return that left the pages about
+      // as much too wide.
+      if (endsBefore > 0.0 && excessWidth() + kNarrower > endsBefore) {
         endPerReturn_ = false;
         reverted = true;
       }
       endsBefore = 0.0;
+      // And entries staggered over rows.
+      if (entriesBefore > 0.0 && excessWidth() + kNarrower > entriesBefore) {
+        staggerEntries_ = false;
+        reverted = true;
+      }
+      entriesBefore = 0.0;
       for (const WidthFold& tried : widthFolds) {
         if (widthAfterFold(tried) + kNarrower <= tried.before) continue;
         folding_[tried.graph][tried.region] = false;
@@ -246,7 +256,17 @@ class FlowDrawer {
           })) {
         endPerReturn_ = true;
         endsTried = true;
-        endsBefore = widestPage();
+        endsBefore = excessWidth();
+        continue;
+      }
+      // A box entered from many places on other pages: their connectors
+      // staggered over rows above it rather than in one.
+      if (!staggerEntries_ && !entriesTried && std::any_of(tooWide.begin(), tooWide.end(), [&](size_t p) {
+            return !entriesInto(plan_.pages[p]).empty();
+          })) {
+        staggerEntries_ = true;
+        entriesTried = true;
+        entriesBefore = excessWidth();
         continue;
       }
       for (size_t p : tooWide) {
@@ -267,10 +287,13 @@ class FlowDrawer {
 
   double pageWidth(size_t p) const { return layouts_[p].bounds.right - layouts_[p].bounds.left; }
 
-  double widestPage() const {
-    double widest = 0.0;
-    for (size_t p = 0; p < layouts_.size(); ++p) widest = std::max(widest, pageWidth(p));
-    return widest;
+  // How much wider than a page the pages are, together, their margins
+  // too; above 0 whenever a page is too wide.
+  double excessWidth() const {
+    double excess = 0.0;
+    for (size_t p = 0; p < layouts_.size(); ++p)
+      excess += std::max(0.0, pageWidth(p) + 2 * kMargin - options_.pageWidth);
+    return excess;
   }
 
   // The wider of a folded construct's own page and the page its box is on.
@@ -600,6 +623,8 @@ class FlowDrawer {
       if (edge.kind == cfg::EdgeKind::Case) ++casesFrom[edge.from];
     // Case groups leave their switch in the source's order.
     for (const auto& [from, count] : casesFrom) drawn.graph.nodes[from].orderedOut = true;
+    const std::set<size_t> staggered = entriesInto(page);
+    std::map<size_t, size_t> entryIndex;
     for (const PageEdge& edge : page.edges) {
       graphviz::GraphEdge made;
       made.tail = edge.from;
@@ -611,6 +636,8 @@ class FlowDrawer {
       // With no end box below to hold a chain of decisions in line (each
       // return ending at its own), it would step aside at every link.
       if (endPerReturn_ && edge.kind == cfg::EdgeKind::False && isDecision(page, edge.to)) made.weight = kChainWeight;
+      if (staggerEntries_ && staggered.count(edge.to) && page.items[edge.from].kind == ItemKind::Entry)
+        made.minLength = 1 + 2 * static_cast<int>(entryIndex[edge.to]++ % kCaseRows);
       drawn.graph.edges.push_back(std::move(made));
     }
     for (const auto& [comment, box] : drawn.commentLinks) {
@@ -621,6 +648,18 @@ class FlowDrawer {
       drawn.graph.edges.push_back(link);
     }
     return drawn;
+  }
+
+  // The boxes a page enters from more places on other pages than fit
+  // one row.
+  static std::set<size_t> entriesInto(const Page& page) {
+    std::map<size_t, size_t> count;
+    for (const PageEdge& edge : page.edges)
+      if (page.items[edge.from].kind == ItemKind::Entry) ++count[edge.to];
+    std::set<size_t> many;
+    for (const auto& [item, entries] : count)
+      if (entries > kEntriesOnOneRow) many.insert(item);
+    return many;
   }
 
   bool isDecision(const Page& page, size_t item) const {
@@ -833,6 +872,7 @@ class FlowDrawer {
   Folding folding_;
   bool wideRun_ = false;  // case groups side by side on a page too wide
   bool endPerReturn_ = false;  // an end box below each return
+  bool staggerEntries_ = false;  // many entries into one box over several rows
   PagePlan plan_;
   std::vector<DrawnPage> pages_;
   std::vector<graphviz::Layout> layouts_;

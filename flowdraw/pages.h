@@ -32,7 +32,7 @@ struct FoldLimits {
   // On a page too wide, an end or throws box entered from more boxes than
   // this is drawn once below each of them: the arrows of many returns to
   // one end box run side by side down the rest of the page.
-  size_t sharedEnd = 3;
+  size_t sharedEnd = 2;
 };
 
 enum class ItemKind {
