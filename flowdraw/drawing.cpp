@@ -29,6 +29,8 @@ constexpr double kFoldedWidth = 3.5;  // inches
 constexpr double kNarrower = 0.5;  // inches
 constexpr size_t kCasesOnOneRow = 8;    // a switch with more case groups staggers them
 constexpr size_t kCaseRows = 4;
+constexpr size_t kEntriesOnOneRow = 4;  // on a page too wide, more entries into one box stagger
+constexpr int kChainWeight = 8;         // how firmly a chain of else-ifs is kept in line
 constexpr double kMargin = 0.25;        // inches round a page's picture
 
 // The middle dot, in the texts' encoding.
@@ -158,13 +160,19 @@ class FlowDrawer {
 
   errors::Status prepareWithRuns(bool layOut) {
     wideRun_ = false;
+    endPerReturn_ = false;
+    staggerEntries_ = false;
     folding_ = chooseFolding(flow_, options_.fold, options_.limits);
     Folding keptInline;  // constructs that folded for width in vain
     for (const std::vector<bool>& graph : folding_) keptInline.emplace_back(graph.size(), false);
     std::vector<WidthFold> widthFolds;  // those of the last round
+    bool endsTried = false;
+    double endsBefore = 0.0;  // excessWidth() before ends were drawn below returns, that round; else 0
+    bool entriesTried = false;
+    double entriesBefore = 0.0;  // as endsBefore, for entries staggered
     int tallFolds = 0;
     for (int round = 0;; ++round) {
-      plan_ = planPages(flow_, folding_, options_.limits);
+      plan_ = planPages(flow_, folding_, options_.limits, endPerReturn_);
       if (plan_.oversizedPage) {
         return errors::Problem(errors::Problem::Kind::Failed,
                                "too large to draw: " + std::to_string(plan_.oversizedItems) +
@@ -190,12 +198,21 @@ class FlowDrawer {
         if (!tooTall && b.top - b.bottom > options_.pageHeight) tooTall = p;
         layouts_.push_back(std::move(*layout));
       }
-      // Too wide with a switch's case edges side by side on it: shorter
-      // runs may fit where these do not.
+      // Too wide with a switch's case edges, or the exception edges into
+      // a try's catch clauses, side by side on it: shorter runs may fit
+      // where these do not.
       wideRun_ = std::any_of(tooWide.begin(), tooWide.end(), [&](size_t p) {
+        const Page& page = plan_.pages[p];
+        const cfg::Graph& graph = flow_.graphs[page.graph];
+        auto isCatch = [&](const PageItem& item) {
+          return item.kind == ItemKind::Folded ? graph.regions[item.region].kind == RegionKind::CatchBlock
+                                               : graph.nodes[item.node].kind == NodeKind::Catch;
+        };
         std::map<size_t, size_t> casesFrom;
-        for (const PageEdge& edge : plan_.pages[p].edges)
-          if (edge.kind == cfg::EdgeKind::Case && ++casesFrom[edge.from] > 2) return true;
+        for (const PageEdge& edge : page.edges)
+          if ((edge.kind == cfg::EdgeKind::Case || (edge.kind == cfg::EdgeKind::Exception && isCatch(page.items[edge.to]))) &&
+              ++casesFrom[edge.from] > 2)
+            return true;
         return false;
       });
       if ((!tooTall && tooWide.empty()) || options_.fold != Fold::Auto) return {};
@@ -203,6 +220,19 @@ class FlowDrawer {
       // box, is still as wide as the page it left (its exits side by side
       // where it was one box) goes back inline, and stays there.
       bool reverted = false;
+      // So does an end box below each return that left the pages about
+      // as much too wide.
+      if (endsBefore > 0.0 && excessWidth() + kNarrower > endsBefore) {
+        endPerReturn_ = false;
+        reverted = true;
+      }
+      endsBefore = 0.0;
+      // And entries staggered over rows.
+      if (entriesBefore > 0.0 && excessWidth() + kNarrower > entriesBefore) {
+        staggerEntries_ = false;
+        reverted = true;
+      }
+      entriesBefore = 0.0;
       for (const WidthFold& tried : widthFolds) {
         if (widthAfterFold(tried) + kNarrower <= tried.before) continue;
         folding_[tried.graph][tried.region] = false;
@@ -213,12 +243,32 @@ class FlowDrawer {
       if (reverted) continue;
       if (round + 1 >= kMaxWidthRefolds) return {};
       // Pages too wide for their switches' case groups side by side fold
-      // them by runs; else each too wide page folds what makes it wide;
+      // them by runs; else pages too wide with many returns into one end
+      // draw an end below each; else each too wide page folds what makes it wide;
       // else one more construct, the largest that fits a page, folds from
       // a page too tall, a few times at most.
       bool foldedRuns = false;
       for (size_t p : tooWide) foldedRuns = foldCaseRuns(flow_, plan_, p, runs_.isRun, folding_) || foldedRuns;
       if (foldedRuns) continue;
+      // Many returns into one end box: one end box below each of them.
+      if (!endPerReturn_ && !endsTried && std::any_of(tooWide.begin(), tooWide.end(), [&](size_t p) {
+            return hasSharedEnd(flow_, plan_.pages[p], options_.limits);
+          })) {
+        endPerReturn_ = true;
+        endsTried = true;
+        endsBefore = excessWidth();
+        continue;
+      }
+      // A box entered from many places on other pages: their connectors
+      // staggered over rows above it rather than in one.
+      if (!staggerEntries_ && !entriesTried && std::any_of(tooWide.begin(), tooWide.end(), [&](size_t p) {
+            return !entriesInto(plan_.pages[p]).empty();
+          })) {
+        staggerEntries_ = true;
+        entriesTried = true;
+        entriesBefore = excessWidth();
+        continue;
+      }
       for (size_t p : tooWide) {
         const std::optional<size_t> folded =
             foldWidest(flow_, plan_, p, itemSpans(p), options_.pageWidth, kFoldedWidth, keptInline, folding_);
@@ -236,6 +286,15 @@ class FlowDrawer {
   };
 
   double pageWidth(size_t p) const { return layouts_[p].bounds.right - layouts_[p].bounds.left; }
+
+  // How much wider than a page the pages are, together, their margins
+  // too; above 0 whenever a page is too wide.
+  double excessWidth() const {
+    double excess = 0.0;
+    for (size_t p = 0; p < layouts_.size(); ++p)
+      excess += std::max(0.0, pageWidth(p) + 2 * kMargin - options_.pageWidth);
+    return excess;
+  }
 
   // The wider of a folded construct's own page and the page its box is on.
   double widthAfterFold(const WidthFold& fold) const {
@@ -564,6 +623,8 @@ class FlowDrawer {
       if (edge.kind == cfg::EdgeKind::Case) ++casesFrom[edge.from];
     // Case groups leave their switch in the source's order.
     for (const auto& [from, count] : casesFrom) drawn.graph.nodes[from].orderedOut = true;
+    const std::set<size_t> staggered = entriesInto(page);
+    std::map<size_t, size_t> entryIndex;
     for (const PageEdge& edge : page.edges) {
       graphviz::GraphEdge made;
       made.tail = edge.from;
@@ -572,6 +633,11 @@ class FlowDrawer {
       made.back = edge.back;
       if (edge.kind == cfg::EdgeKind::Case && casesFrom[edge.from] > kCasesOnOneRow)
         made.minLength = 1 + 2 * static_cast<int>(caseIndex[edge.from]++ % kCaseRows);
+      // With no end box below to hold a chain of decisions in line (each
+      // return ending at its own), it would step aside at every link.
+      if (endPerReturn_ && edge.kind == cfg::EdgeKind::False && isDecision(page, edge.to)) made.weight = kChainWeight;
+      if (staggerEntries_ && staggered.count(edge.to) && page.items[edge.from].kind == ItemKind::Entry)
+        made.minLength = 1 + 2 * static_cast<int>(entryIndex[edge.to]++ % kCaseRows);
       drawn.graph.edges.push_back(std::move(made));
     }
     for (const auto& [comment, box] : drawn.commentLinks) {
@@ -582,6 +648,23 @@ class FlowDrawer {
       drawn.graph.edges.push_back(link);
     }
     return drawn;
+  }
+
+  // The boxes a page enters from more places on other pages than fit
+  // one row.
+  static std::set<size_t> entriesInto(const Page& page) {
+    std::map<size_t, size_t> count;
+    for (const PageEdge& edge : page.edges)
+      if (page.items[edge.from].kind == ItemKind::Entry) ++count[edge.to];
+    std::set<size_t> many;
+    for (const auto& [item, entries] : count)
+      if (entries > kEntriesOnOneRow) many.insert(item);
+    return many;
+  }
+
+  bool isDecision(const Page& page, size_t item) const {
+    const PageItem& shown = page.items[item];
+    return shown.kind == ItemKind::Node && flow_.graphs[page.graph].nodes[shown.node].kind == NodeKind::Decision;
   }
 
   // The box's size: its text's, with room for the master's outline.
@@ -788,6 +871,8 @@ class FlowDrawer {
   const DrawOptions& options_;
   Folding folding_;
   bool wideRun_ = false;  // case groups side by side on a page too wide
+  bool endPerReturn_ = false;  // an end box below each return
+  bool staggerEntries_ = false;  // many entries into one box over several rows
   PagePlan plan_;
   std::vector<DrawnPage> pages_;
   std::vector<graphviz::Layout> layouts_;

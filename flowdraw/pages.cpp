@@ -8,6 +8,7 @@
 namespace flowdraw {
 namespace {
 
+using cfg::NodeKind;
 using cfg::RegionKind;
 
 bool isFramed(RegionKind kind) {
@@ -99,6 +100,7 @@ class PageBuilder {
     itemIds_.resize(plan_.pages.size());
     for (size_t g = 0; g < flow_.graphs.size(); ++g) fillGraph(g, owner[g]);
     for (Page& page : plan_.pages) mergeCaseEdges(page);
+    for (Page& page : plan_.pages) mergeCatchEdges(page);
   }
 
  private:
@@ -266,11 +268,67 @@ class PageBuilder {
     page.edges = std::move(merged);
   }
 
+  // Catch clauses folded together are entered from their try by one
+  // exception edge each: one edge names their types.  So are many catch
+  // clauses folded with their try block.
+  void mergeCatchEdges(Page& page) const {
+    const cfg::Graph& graph = flow_.graphs[page.graph];
+    std::map<std::pair<size_t, size_t>, size_t> count;  // exception edges by (from, to)
+    for (const PageEdge& edge : page.edges)
+      if (edge.kind == cfg::EdgeKind::Exception) ++count[{edge.from, edge.to}];
+    auto merges = [&](const PageEdge& edge) {
+      const PageItem& head = page.items[edge.to];
+      if (edge.kind != cfg::EdgeKind::Exception || head.kind != ItemKind::Folded) return false;
+      return graph.regions[head.region].kind == RegionKind::CatchBlock || count[{edge.from, edge.to}] > 3;
+    };
+    std::vector<PageEdge> merged;
+    std::map<std::pair<size_t, size_t>, size_t> catchEdge;  // (from, to) -> index in merged
+    for (PageEdge& edge : page.edges) {
+      if (!merges(edge)) {
+        merged.push_back(std::move(edge));
+        continue;
+      }
+      const auto [at, added] = catchEdge.emplace(std::make_pair(edge.from, edge.to), merged.size());
+      if (added) merged.push_back(std::move(edge));
+      else merged[at->second].label += (merged[at->second].label.empty() || edge.label.empty() ? "" : ", ") + edge.label;
+    }
+    page.edges = std::move(merged);
+  }
+
   const cfg::MethodFlow& flow_;
   const Folding& folding_;
   PagePlan& plan_;
   std::vector<std::map<std::pair<ItemKind, size_t>, size_t>> itemIds_;  // by page
 };
+
+// From the first value of its first case group to the last of its last.
+std::string caseRunTitle(const std::string& first, const std::string& last) {
+  auto values = [](const std::string& title) { return title.rfind("case ", 0) == 0 ? title.substr(5) : title; };
+  const std::string from = values(first), to = values(last);
+  const size_t lastComma = to.rfind(", ");
+  return "cases " + from.substr(0, from.find(", ")) + " to " +
+         (lastComma == std::string::npos ? to : to.substr(lastComma + 2));
+}
+
+// From the first type its first catch clause takes to the last of its last:
+// "catch (IOException | SQLException e)" gives its types without the name.
+std::string catchRunTitle(const std::string& first, const std::string& last) {
+  auto types = [](const std::string& header) {
+    std::string inside = header;
+    const size_t open = inside.find('('), close = inside.rfind(')');
+    if (open != std::string::npos && close != std::string::npos && close > open)
+      inside = inside.substr(open + 1, close - open - 1);
+    while (!inside.empty() && inside.back() == ' ') inside.pop_back();
+    const size_t name = inside.find_last_of(' ');
+    if (name != std::string::npos) inside.erase(name);
+    while (!inside.empty() && inside.back() == ' ') inside.pop_back();
+    if (inside.rfind("final ", 0) == 0) inside.erase(0, 6);
+    return inside;
+  };
+  const std::string from = types(first), to = types(last);
+  const size_t bar = to.rfind("| ");
+  return "catches " + from.substr(0, from.find(" |")) + " to " + (bar == std::string::npos ? to : to.substr(bar + 2));
+}
 
 }  // namespace
 
@@ -322,10 +380,14 @@ CaseRuns withCaseRuns(const cfg::MethodFlow& flow, size_t caseRun) {
   CaseRuns result{flow, {}};
   for (cfg::Graph& graph : result.flow.graphs) {
     const size_t regions = graph.regions.size();
-    std::vector<std::vector<size_t>> groups(regions);  // by switch body
+    // By switch body, the case groups; by try block, the catch clauses:
+    // both leave one box side by side.
+    std::vector<std::vector<size_t>> groups(regions);
     for (size_t r = 1; r < regions; ++r) {
       const std::optional<size_t> parent = graph.regions[r].parent;
-      if (graph.regions[r].kind == RegionKind::CaseGroup && graph.regions[*parent].kind == RegionKind::SwitchBody)
+      const RegionKind kind = graph.regions[r].kind, holder = graph.regions[*parent].kind;
+      if ((kind == RegionKind::CaseGroup && holder == RegionKind::SwitchBody) ||
+          (kind == RegionKind::CatchBlock && holder == RegionKind::TryBlock))
         groups[*parent].push_back(r);
     }
     // Runs of case groups and, while there are more runs than a run holds,
@@ -366,13 +428,9 @@ CaseRuns withCaseRuns(const cfg::MethodFlow& flow, size_t caseRun) {
           const cfg::Region& first = graph.regions[list[begin]];
           const cfg::Region& last = graph.regions[list[end - 1]];
           Run run;
-          // From the first value of its first group to the last of its last.
-          auto values = [](const std::string& title) { return title.rfind("case ", 0) == 0 ? title.substr(5) : title; };
-          const std::string from = values(first.title), to = values(last.title);
-          const size_t lastComma = to.rfind(", ");
-          run.region.kind = RegionKind::CaseGroup;
-          run.region.title = "cases " + from.substr(0, from.find(", ")) + " to " +
-                             (lastComma == std::string::npos ? to : to.substr(lastComma + 2));
+          run.region.kind = first.kind;
+          run.region.title = first.kind == RegionKind::CatchBlock ? catchRunTitle(first.title, last.title)
+                                                                  : caseRunTitle(first.title, last.title);
           run.region.firstLine = first.firstLine;
           run.region.lastLine = last.lastLine;
           run.region.parent = body;
@@ -480,9 +538,49 @@ std::optional<size_t> foldWidest(const cfg::MethodFlow& flow, const PagePlan& pl
   return chosen;
 }
 
-PagePlan planPages(const cfg::MethodFlow& flow, const Folding& folding, const FoldLimits& limits) {
+namespace {
+
+// The end or throws box, or a connector to it from a folded page.
+bool isEnd(const cfg::MethodFlow& flow, const Page& page, const PageItem& item) {
+  if (item.kind != ItemKind::Node && item.kind != ItemKind::Exit) return false;
+  const NodeKind kind = flow.graphs[page.graph].nodes[item.node].kind;
+  return kind == NodeKind::End || kind == NodeKind::Exit;
+}
+
+// The arrows into each end or throws box of a page, by item.
+std::map<size_t, std::vector<size_t>> endEdges(const cfg::MethodFlow& flow, const Page& page) {
+  std::map<size_t, std::vector<size_t>> into;
+  for (size_t e = 0; e < page.edges.size(); ++e)
+    if (isEnd(flow, page, page.items[page.edges[e].to])) into[page.edges[e].to].push_back(e);
+  return into;
+}
+
+// Each arrow into a shared end box gets a box of its own, the same node
+// drawn again: every return still ends at "end".
+void separateEnds(const cfg::MethodFlow& flow, Page& page, const FoldLimits& limits) {
+  for (const auto& [item, edges] : endEdges(flow, page)) {
+    if (edges.size() <= limits.sharedEnd) continue;
+    for (size_t k = 1; k < edges.size(); ++k) {
+      page.items.push_back(page.items[item]);
+      page.edges[edges[k]].to = page.items.size() - 1;
+    }
+  }
+}
+
+}  // namespace
+
+bool hasSharedEnd(const cfg::MethodFlow& flow, const Page& page, const FoldLimits& limits) {
+  for (const auto& [item, edges] : endEdges(flow, page))
+    if (edges.size() > limits.sharedEnd) return true;
+  return false;
+}
+
+PagePlan planPages(const cfg::MethodFlow& flow, const Folding& folding, const FoldLimits& limits,
+                   bool endPerReturn) {
   PagePlan plan;
   PageBuilder(flow, folding, plan).build();
+  if (endPerReturn)
+    for (Page& page : plan.pages) separateEnds(flow, page, limits);
   for (size_t p = 0; p < plan.pages.size(); ++p)
     if (plan.pages[p].items.size() > limits.layoutItems && plan.pages[p].items.size() > plan.oversizedItems) {
       plan.oversizedPage = p;

@@ -29,6 +29,10 @@ struct FoldLimits {
   // switch's page is too wide: side by side, its case edges would cross
   // every rank below the switch.
   size_t caseRun = 8;
+  // On a page too wide, an end or throws box entered from more boxes than
+  // this is drawn once below each of them: the arrows of many returns to
+  // one end box run side by side down the rest of the page.
+  size_t sharedEnd = 2;
 };
 
 enum class ItemKind {
@@ -91,7 +95,14 @@ Folding chooseFolding(const cfg::MethodFlow& flow, Fold fold, const FoldLimits& 
 bool foldMore(const cfg::MethodFlow& flow, const PagePlan& plan, size_t page, Folding& folding,
               const FoldLimits& limits);
 
-PagePlan planPages(const cfg::MethodFlow& flow, const Folding& folding, const FoldLimits& limits);
+// With `endPerReturn`, each page draws its end and throws boxes entered
+// from more than `limits.sharedEnd` boxes once for each of them.
+PagePlan planPages(const cfg::MethodFlow& flow, const Folding& folding, const FoldLimits& limits,
+                   bool endPerReturn = false);
+
+// The boxes of a page entered from more boxes than `limits.sharedEnd` that
+// `endPerReturn` would draw once for each.
+bool hasSharedEnd(const cfg::MethodFlow& flow, const Page& page, const FoldLimits& limits);
 
 // A method's graphs as drawn: the case groups of each switch of more than
 // `caseRun` of them gathered, in source order, into runs of about that

@@ -134,5 +134,103 @@ TEST(Pages, APageTooWideFoldsItsWidestConstruct) {
   EXPECT_EQ(fold(branchWide, 4, 1, none), 2u);
 }
 
+// start -> try -> a(); return; ten catch clauses, each returning.
+// Regions: 0 body, 1 try block, 2..11 the catch blocks.
+cfg::MethodFlow tryWithTenCatches() {
+  cfg::Graph g;
+  g.regions = {{RegionKind::Body, "run()", 1, 40, std::nullopt, std::nullopt, 22},
+               {RegionKind::TryBlock, "try", 2, 40, 0, 1, 22}};
+  auto node = [&](NodeKind kind, std::string text, int32_t line, size_t region) {
+    cfg::Node n;
+    n.kind = kind;
+    n.text = std::move(text);
+    n.firstLine = n.lastLine = line;
+    if (line > 0) n.lines = {line};
+    n.region = region;
+    g.nodes.push_back(n);
+    return g.nodes.size() - 1;
+  };
+  const size_t start = node(NodeKind::Start, "run()", 1, 0);
+  const size_t tryNode = node(NodeKind::Try, "try", 2, 0);
+  const size_t a = node(NodeKind::Statement, "a();", 3, 1);
+  const size_t ret = node(NodeKind::Return, "return", 4, 1);
+  g.edges = {{start, tryNode}, {tryNode, a}, {a, ret}};
+  std::vector<size_t> returns = {ret};
+  for (int c = 0; c < 10; ++c) {
+    const int32_t line = 5 + 3 * c;
+    const std::string type = "T" + std::to_string(c);
+    const std::string header = c == 0 ? "catch (final T0 e)" : c == 9 ? "catch (T9 | U9 e)" : "catch (" + type + " e)";
+    g.regions.push_back({RegionKind::CatchBlock, header, line, line + 2, 1, std::nullopt, 1});
+    const size_t region = g.regions.size() - 1;
+    const size_t caught = node(NodeKind::Catch, header, line, region);
+    g.regions.back().head = caught;
+    returns.push_back(node(NodeKind::Return, "return " + std::to_string(c), line + 1, region));
+    g.edges.push_back({tryNode, caught, EdgeKind::Exception, c == 9 ? "T9 | U9" : type});
+    g.edges.push_back({caught, returns.back()});
+  }
+  const size_t end = node(NodeKind::End, "end", 0, 0);
+  g.end = end;
+  for (size_t r : returns) g.edges.push_back({r, end});
+  cfg::MethodFlow flow;
+  flow.method = "run";
+  flow.graphs.push_back(std::move(g));
+  return flow;
+}
+
+// Many catch clauses leave their try side by side, as many case groups
+// leave their switch: they are drawn in runs in source order, each run
+// folding to one box entered by one exception edge naming its types.
+TEST(Pages, ManyCatchClausesAreDrawnInRuns) {
+  const CaseRuns runs = withCaseRuns(tryWithTenCatches(), 4);
+  const cfg::Graph& graph = runs.flow.graphs[0];
+  std::vector<std::string> titles;
+  for (size_t r = 0; r < graph.regions.size(); ++r) {
+    const cfg::Region& region = graph.regions[r];
+    if (runs.isRun[0][r]) {
+      titles.push_back(region.title);
+      EXPECT_EQ(graph.regions[*region.parent].kind, RegionKind::TryBlock);
+    } else if (region.kind == RegionKind::CatchBlock) {
+      EXPECT_TRUE(runs.isRun[0][*region.parent]) << region.title;
+    }
+  }
+  EXPECT_EQ(titles, (std::vector<std::string>{"catches T0 to T2", "catches T3 to T5", "catches T6 to U9"}));
+  for (const cfg::Node& node : graph.nodes)
+    if (node.kind == NodeKind::Catch) EXPECT_EQ(graph.regions[node.region].kind, RegionKind::CatchBlock);
+
+  Folding folding = {runs.isRun[0]};
+  const PagePlan plan = planPages(runs.flow, folding, {});
+  std::vector<std::string> caught;
+  for (const PageEdge& edge : plan.pages[0].edges)
+    if (edge.kind == EdgeKind::Exception) caught.push_back(edge.label);
+  EXPECT_EQ(caught, (std::vector<std::string>{"T0, T1, T2", "T3, T4, T5", "T6, T7, T8, T9 | U9"}));
+}
+
+// On a page too wide, each of many returns ends at an end box of its own,
+// the same end node drawn again; a few returns still share one.
+TEST(Pages, ManyReturnsEachEndAtAnEndBoxOfTheirOwn) {
+  const cfg::MethodFlow flow = tryWithTenCatches();
+  const Folding none = {std::vector<bool>(flow.graphs[0].regions.size(), false)};
+  auto ends = [&](const PagePlan& plan) {
+    std::vector<size_t> into;  // arrows into each end box
+    const Page& page = plan.pages[0];
+    for (size_t i = 0; i < page.items.size(); ++i) {
+      if (page.items[i].kind != ItemKind::Node || page.items[i].node != *flow.graphs[0].end) continue;
+      into.push_back(0);
+      for (const PageEdge& edge : page.edges) into.back() += edge.to == i;
+    }
+    return into;
+  };
+  const PagePlan shared = planPages(flow, none, {});
+  EXPECT_EQ(ends(shared), std::vector<size_t>{11});
+  EXPECT_TRUE(hasSharedEnd(flow, shared.pages[0], {}));
+  const PagePlan separate = planPages(flow, none, {}, true);
+  EXPECT_EQ(ends(separate), std::vector<size_t>(11, 1));
+  EXPECT_FALSE(hasSharedEnd(flow, separate.pages[0], {}));
+  EXPECT_EQ(separate.pages[0].edges.size(), shared.pages[0].edges.size());
+  FoldLimits many;
+  many.sharedEnd = 11;
+  EXPECT_EQ(ends(planPages(flow, none, many, true)), std::vector<size_t>{11});
+}
+
 }  // namespace
 }  // namespace flowdraw

@@ -120,6 +120,7 @@ Agraph_t* buildFlowchart(const Graph& graph, std::vector<Agnode_t*>& nodes, std:
     Agedge_t* made = agedge(root, tail, head, const_cast<char*>(name.c_str()), 1);
     if (!edge.label.empty()) set(made, "label", labelText(edge.label));
     if (edge.minLength > 1) set(made, "minlen", std::to_string(edge.minLength));
+    if (edge.weight != 1) set(made, "weight", std::to_string(edge.weight));
     if (edge.sideBySide) {
       set(made, "constraint", "false");
     }
@@ -286,6 +287,7 @@ std::string graphDot(const Graph& graph, const std::vector<std::string>& nodeLab
     if (!edge.label.empty()) attributes += "label=" + quoted(labelText(edge.label));
     if (edge.back) attributes += std::string(attributes.empty() ? "" : ", ") + "dir=back";
     if (edge.minLength > 1) attributes += std::string(attributes.empty() ? "" : ", ") + "minlen=" + std::to_string(edge.minLength);
+    if (edge.weight != 1) attributes += std::string(attributes.empty() ? "" : ", ") + "weight=" + std::to_string(edge.weight);
     if (edge.sideBySide) attributes += std::string(attributes.empty() ? "" : ", ") + "constraint=false, style=dashed";
     out += attributes.empty() ? ";\n" : " [" + attributes + "];\n";
   }

@@ -70,11 +70,11 @@ struct GraphEdge {
   // Ranks between its ends, at least: more than one staggers the many
   // branches of one node over several rows.
   int minLength = 1;
-  // Rows graphs only: an edge that only orders or holds its ends, not
-  // drawn; how strongly it pulls them together (Graphviz's weight); the
-  // texts at its ends, as Graphviz reads a label.
-  bool invisible = false;
+  // How strongly it pulls its ends into line (Graphviz's weight).
   int weight = 1;
+  // Rows graphs only: an edge that only orders or holds its ends, not
+  // drawn; the texts at its ends, as Graphviz reads a label.
+  bool invisible = false;
   std::string tailLabel;
   std::string headLabel;
 };
