@@ -1,9 +1,18 @@
 (() => {
   'use strict';
+  // A header sorts its table when clicked; its text is made a button so
+  // that the keyboard reaches it and sorts by it too.
+  const sortsOn = (th, sort) => {
+    const button = document.createElement('button');
+    button.type = 'button';
+    button.append(...th.childNodes);
+    th.append(button);
+    th.addEventListener('click', sort);
+  };
   // The index's tables of methods and files sort their data, below.
   document.querySelectorAll('table.sortable:not(#methods):not(#file-table)').forEach(table => {
     table.querySelectorAll('th').forEach((th, column) => {
-      th.addEventListener('click', () => {
+      sortsOn(th, () => {
         const ascending = th.getAttribute('aria-sort') !== 'ascending';
         table.querySelectorAll('th').forEach(h => h.removeAttribute('aria-sort'));
         th.setAttribute('aria-sort', ascending ? 'ascending' : 'descending');
@@ -92,21 +101,37 @@
     return row => startsAt(row.method, word, true) || startsAt(row.class, word, true) ||
                   startsAt(row.file, word, true);
   };
+  // Runs `then` once the page as it stands has been drawn: the browser
+  // asks for the second frame only when the first is on its way to the
+  // screen, which work begun sooner would hold up.
+  const afterFrames = then => requestAnimationFrame(() => requestAnimationFrame(() => setTimeout(then, 0)));
   // A table whose rows are made from data, a page of them at a time, in
   // the order its last header clicked asks for: the methods' (filtered)
   // and the files'.
   const pagedTable = (element, rows, {page, rowHtml, counted, moreButtons}) => {
-    const t = {rows, ordered: rows, matching: rows, limit: page, sortedBy: null, tests: []};
+    const t = {rows, ordered: rows, matching: rows, limit: page, sortedBy: null, tests: [], made: 0};
     const [more, showMore, showAll] = moreButtons.map(id => document.getElementById(id));
-    t.render = rowsAsShown => {
-      if (!rowsAsShown) element.tBodies[0].innerHTML = t.matching.slice(0, t.limit).map(rowHtml).join('');
+    // Opening, the rows a window holds are made first and the rest of the
+    // page once they are drawn: a page of rows takes several times as long
+    // to lay out as the window's worth.
+    t.render = (rowsAsShown, opening) => {
+      if (!rowsAsShown) {
+        const body = element.tBodies[0], page = t.matching.slice(0, t.limit), made = ++t.made;
+        const first = opening ? Math.min(page.length, Math.ceil(innerHeight / 20)) : page.length;
+        body.innerHTML = page.slice(0, first).map(rowHtml).join('');
+        if (first < page.length) {
+          afterFrames(() => {
+            if (made === t.made) body.insertAdjacentHTML('beforeend', page.slice(first).map(rowHtml).join(''));
+          });
+        }
+      }
       more.hidden = t.matching.length <= t.limit;
       counted(t);
     };
-    t.apply = keepLimit => {
+    t.apply = (keepLimit, opening) => {
       t.matching = t.tests.length ? t.ordered.filter(row => t.tests.every(test => test(row))) : t.ordered;
       if (!keepLimit) t.limit = page;
-      t.render();
+      t.render(false, opening);
     };
     t.sort = () => {
       if (!t.sortedBy) {
@@ -137,7 +162,7 @@
       t.apply(true);
     };
     element.querySelectorAll('th').forEach(th => {
-      th.addEventListener('click', () => {
+      sortsOn(th, () => {
         const ascending = th.getAttribute('aria-sort') !== 'ascending';
         element.querySelectorAll('th').forEach(h => h.removeAttribute('aria-sort'));
         th.setAttribute('aria-sort', ascending ? 'ascending' : 'descending');
@@ -160,9 +185,9 @@
         count.textContent = (t.matching.length === t.rows.length && !filter.value.trim()
             ? t.rows.length + ' methods' : t.matching.length + ' of ' + t.rows.length + ' methods') + of + loading();
     }});
-  const apply = keepLimit => {
+  const apply = (keepLimit, opening) => {
     methods.tests = filter.value.trim().split(/\s+/).filter(Boolean).map(test);
-    methods.apply(keepLimit);
+    methods.apply(keepLimit, opening);
   };
   // The files' table, below the methods, is made once the first rows are
   // shown.
@@ -199,20 +224,19 @@
       document.body.appendChild(script);
     }
   };
-  const afterFirstFrame = () => requestAnimationFrame(() => setTimeout(loadParts, 0));
-  if (document.readyState === 'complete') afterFirstFrame();
-  else window.addEventListener('load', afterFirstFrame);
+  if (document.readyState === 'complete') afterFrames(loadParts);
+  else window.addEventListener('load', () => afterFrames(loadParts));
   filter.addEventListener('input', () => {
     apply();
     history.replaceState(null, '', filter.value ? '#q=' + encodeURIComponent(filter.value) : location.pathname);
   });
   const fromAddress = () => {
-    if (!location.hash.startsWith('#q=')) return;
+    if (!location.hash.startsWith('#q=')) return false;
     const text = location.hash.slice(3);
     try { filter.value = decodeURIComponent(text); } catch (e) { filter.value = text; }
-    apply();
+    return true;
   };
-  window.addEventListener('hashchange', fromAddress);
+  window.addEventListener('hashchange', () => fromAddress() && apply());
   fromAddress();
-  apply();
+  apply(false, true);
 })();
