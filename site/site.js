@@ -117,7 +117,7 @@
     t.render = (rowsAsShown, opening) => {
       if (!rowsAsShown) {
         const body = element.tBodies[0], page = t.matching.slice(0, t.limit), made = ++t.made;
-        const first = opening ? Math.min(page.length, Math.ceil(innerHeight / 20)) : page.length;
+        const first = opening ? Math.min(page.length, Math.max(20, Math.ceil(innerHeight / 20))) : page.length;
         body.innerHTML = page.slice(0, first).map(rowHtml).join('');
         if (first < page.length) {
           afterFrames(() => {
