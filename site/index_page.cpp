@@ -15,15 +15,12 @@ namespace site {
 
 using text::counted;
 using text::htmlEscaped;
-using text::numberText;
 
 namespace {
 
 std::string cell(const std::string& html, const char* cls = nullptr) {
   return std::string("<td") + (cls ? std::string(" class=\"") + cls + "\"" : "") + ">" + html + "</td>";
 }
-
-std::string numberCell(const std::optional<int64_t>& value) { return cell(numberText(value), "n"); }
 
 std::string statusText(const FileRecord& record) {
   switch (record.status) {
@@ -108,8 +105,7 @@ std::string indexPage(const std::string& title, const std::vector<IndexedFile>& 
          "</tr></thead>\n<tbody>\n</tbody>\n</table>\n"
          "<p id=\"more-methods\" hidden><button type=\"button\" id=\"show-more\">show more</button> "
          "<button type=\"button\" id=\"show-all\">show all</button></p>\n"
-         "<noscript><p>The methods table is made by the page's script; each file's page below lists its "
-         "methods.</p></noscript>\n";
+         "<noscript><p>The tables of methods and files are made by the page's script.</p></noscript>\n";
 
   // Each folder with how much it holds, leading to its methods.
   std::map<std::string, std::array<size_t, 3>> folders;  // files, methods, without a body
@@ -135,18 +131,15 @@ std::string indexPage(const std::string& title, const std::vector<IndexedFile>& 
   }
   out += "</tbody>\n</table>\n";
 
-  out += "<h2 id=\"files\">Files</h2>\n<table class=\"sortable\" id=\"file-table\">\n<thead><tr><th>File</th>"
-         "<th class=\"n\">Classes</th><th class=\"n\">Methods</th><th class=\"n\">NLOC</th>"
-         "<th class=\"n\">Halstead volume</th><th class=\"n\">Not drawn</th></tr></thead>\n<tbody>\n";
-  for (const IndexedFile& file : files) {
-    const FileRecord& record = *file.record;
-    size_t notDrawn = 0;
-    for (const MethodRecord& method : record.methods) notDrawn += method.drawing.empty() && !withoutBody(method) ? 1 : 0;
-    out += "<tr>" + cell(pageLink(file, "", file.path), "name") + cell(std::to_string(record.classes.size()), "n") +
-           cell(std::to_string(record.methods.size()), "n") + numberCell(record.nloc) +
-           numberCell(record.halsteadVolume) + cell(std::to_string(notDrawn), "n") + "</tr>\n";
-  }
-  out += "</tbody>\n</table>\n";
+  // Made by the script from the method data as well, a page of rows at a
+  // time: a big tree's files in HTML were most of what the index opened on.
+  out += "<h2 id=\"files\">Files</h2>\n<p class=\"filter\"><small id=\"file-count\">" + counted(files.size(), "file") +
+         "</small></p>\n<table class=\"sortable\" id=\"file-table\">\n<thead><tr><th data-key=\"path\">File</th>"
+         "<th class=\"n\" data-key=\"classes\">Classes</th><th class=\"n\" data-key=\"methods\">Methods</th>"
+         "<th class=\"n\" data-key=\"nloc\">NLOC</th><th class=\"n\" data-key=\"hv\">Halstead volume</th>"
+         "<th class=\"n\" data-key=\"notDrawn\">Not drawn</th></tr></thead>\n<tbody>\n</tbody>\n</table>\n"
+         "<p id=\"more-files\" hidden><button type=\"button\" id=\"show-more-files\">show more</button> "
+         "<button type=\"button\" id=\"show-all-files\">show all</button></p>\n";
 
   if (brokenFiles > 0) {
     out += "<h2 id=\"problems\">Files that did not parse</h2>\n<table class=\"sortable\" id=\"broken\">\n"
@@ -170,19 +163,23 @@ std::string methodDataName(size_t part) {
   return part == 0 ? std::string(kMethodDataName) : "methods-" + std::to_string(part + 1) + ".js";
 }
 
-std::vector<std::string> methodData(const std::vector<IndexedFile>& files, size_t methodsPerPart) {
+std::vector<std::string> methodData(const std::vector<IndexedFile>& files, size_t firstPart, size_t methodsPerPart) {
   // Compact rows, one array a method, the file and its links once per file
   // of a part.  A file's methods stay in one part.
   std::vector<text::Json> parts;
   size_t total = 0;
   for (const IndexedFile& file : files) {
-    if (parts.empty() || parts.back()["methods"].size() >= methodsPerPart)
+    if (parts.empty() || parts.back()["methods"].size() >= (parts.size() == 1 ? firstPart : methodsPerPart))
       parts.push_back({{"files", text::Json::array()}, {"methods", text::Json::array()}});
     text::Json& fileRows = parts.back()["files"];
     text::Json& methodRows = parts.back()["methods"];
     const size_t f = fileRows.size();
     const FileRecord& record = *file.record;
-    fileRows.push_back(text::Json::array({file.path, file.hasPage ? urlPath(file.folder) : std::string()}));
+    size_t notDrawn = 0;
+    for (const MethodRecord& method : record.methods) notDrawn += method.drawing.empty() && !withoutBody(method) ? 1 : 0;
+    fileRows.push_back(text::Json::array({file.path, file.hasPage ? urlPath(file.folder) : std::string(),
+                                          record.classes.size(), record.methods.size(), text::jsonNumber(record.nloc),
+                                          text::jsonNumber(record.halsteadVolume), notDrawn}));
     for (const MethodRecord& method : record.methods) {
       const std::string owner = record.classes.size() > method.classIndex ? record.classes[method.classIndex].name : "";
       std::string name = method.name;
@@ -197,6 +194,7 @@ std::vector<std::string> methodData(const std::vector<IndexedFile>& files, size_
   if (parts.empty()) parts.push_back({{"files", text::Json::array()}, {"methods", text::Json::array()}});
   parts.front()["parts"] = parts.size();
   parts.front()["total"] = total;
+  parts.front()["totalFiles"] = files.size();
   std::vector<std::string> texts;
   for (size_t p = 0; p < parts.size(); ++p) {
     // Read as a JSON string: browsers parse JSON several times faster than

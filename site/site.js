@@ -1,9 +1,18 @@
 (() => {
   'use strict';
-  // The methods' table of the index sorts its data, below.
-  document.querySelectorAll('table.sortable:not(#methods)').forEach(table => {
+  // A header sorts its table when clicked; its text is made a button so
+  // that the keyboard reaches it and sorts by it too.
+  const sortsOn = (th, sort) => {
+    const button = document.createElement('button');
+    button.type = 'button';
+    button.append(...th.childNodes);
+    th.append(button);
+    th.addEventListener('click', sort);
+  };
+  // The index's tables of methods and files sort their data, below.
+  document.querySelectorAll('table.sortable:not(#methods):not(#file-table)').forEach(table => {
     table.querySelectorAll('th').forEach((th, column) => {
-      th.addEventListener('click', () => {
+      sortsOn(th, () => {
         const ascending = th.getAttribute('aria-sort') !== 'ascending';
         table.querySelectorAll('th').forEach(h => h.removeAttribute('aria-sort'));
         th.setAttribute('aria-sort', ascending ? 'ascending' : 'descending');
@@ -31,7 +40,6 @@
   const data = window.flowchartMethods;
   if (!filter || !table || !data) return;
   const count = document.getElementById('filter-count');
-  const more = document.getElementById('more-methods');
   const escaped = text => String(text).replace(/[&<>"']/g,
       c => ({'&': '&amp;', '<': '&lt;', '>': '&gt;', '"': '&quot;', "'": '&#39;'})[c]);
   const shown = v => v === null || v === undefined ? '' : String(v);
@@ -43,7 +51,7 @@
             line: m[6], nloc: m[7], cc: m[8], cog: m[9], hv: m[10], sequence: m[11] ? 'sequence' : '',
             sequenceUrl: m[11]};
   });
-  let rows = rowsOf(data);
+  const rows = rowsOf(data);
   // A big site's rows come in parts: the first is shown at once, the
   // others are loaded after it, in order, by script tags (a page opened
   // from a file may not fetch its neighbours).
@@ -93,70 +101,117 @@
     return row => startsAt(row.method, word, true) || startsAt(row.class, word, true) ||
                   startsAt(row.file, word, true);
   };
-  // The rows in the order the last header clicked asks for.
-  let ordered = rows;
-  let matching = rows;
-  const page = 500;
-  let limit = page;
-  const render = (rowsAsShown) => {
-    const body = table.tBodies[0];
-    if (!rowsAsShown) body.innerHTML = matching.slice(0, limit).map(rowHtml).join('');
-    more.hidden = matching.length <= limit;
-    const of = matching.length > limit ? ' (' + limit + ' shown)' : '';
-    const loading = missing ? '; ' + missing + ' could not be loaded: ' + (total - rows.length) + ' methods missing'
-        : partsLoaded < parts
-        ? '; loading: ' + rows.length + ' of ' + total + ' methods so far, the filter and sorting over those' : '';
-    if (count)
-      count.textContent = (matching.length === rows.length && !filter.value.trim()
-          ? rows.length + ' methods' : matching.length + ' of ' + rows.length + ' methods') + of + loading;
-  };
-  const apply = (keepLimit) => {
-    const tests = filter.value.trim().split(/\s+/).filter(Boolean).map(test);
-    matching = tests.length ? ordered.filter(row => tests.every(t => t(row))) : ordered;
-    if (!keepLimit) limit = page;
-    render();
-  };
-  let sortedBy = null;  // the key, whether numeric, and 1 or -1
-  const sort = () => {
-    if (!sortedBy) {
-      ordered = rows;
-      return;
-    }
-    const {key, numeric, sign} = sortedBy;
-    ordered = [...rows].sort((a, b) => {
-      if (numeric) {
-        const x = a[key] === null ? -Infinity : +a[key], y = b[key] === null ? -Infinity : +b[key];
-        return sign * (x - y);
+  // Runs `then` once the page as it stands has been drawn: the browser
+  // asks for the second frame only when the first is on its way to the
+  // screen, which work begun sooner would hold up.
+  const afterFrames = then => requestAnimationFrame(() => requestAnimationFrame(() => setTimeout(then, 0)));
+  // A table whose rows are made from data, a page of them at a time, in
+  // the order its last header clicked asks for: the methods' (filtered)
+  // and the files'.
+  const pagedTable = (element, rows, {page, rowHtml, counted, moreButtons}) => {
+    const t = {rows, ordered: rows, matching: rows, limit: page, sortedBy: null, tests: [], made: 0};
+    const [more, showMore, showAll] = moreButtons.map(id => document.getElementById(id));
+    // Opening, the rows a window holds are made first and the rest of the
+    // page once they are drawn: a page of rows takes several times as long
+    // to lay out as the window's worth.
+    t.render = (rowsAsShown, opening) => {
+      if (!rowsAsShown) {
+        const body = element.tBodies[0], page = t.matching.slice(0, t.limit), made = ++t.made;
+        const first = opening ? Math.min(page.length, Math.max(20, Math.ceil(innerHeight / 20))) : page.length;
+        body.innerHTML = page.slice(0, first).map(rowHtml).join('');
+        if (first < page.length) {
+          afterFrames(() => {
+            if (made === t.made) body.insertAdjacentHTML('beforeend', page.slice(first).map(rowHtml).join(''));
+          });
+        }
       }
-      return sign * value(a, key).localeCompare(value(b, key));
+      more.hidden = t.matching.length <= t.limit;
+      counted(t);
+    };
+    t.apply = (keepLimit, opening) => {
+      t.matching = t.tests.length ? t.ordered.filter(row => t.tests.every(test => test(row))) : t.ordered;
+      if (!keepLimit) t.limit = page;
+      t.render(false, opening);
+    };
+    t.sort = () => {
+      if (!t.sortedBy) {
+        t.ordered = t.rows;
+        return;
+      }
+      const {key, numeric, sign} = t.sortedBy;
+      t.ordered = [...t.rows].sort((a, b) => {
+        if (numeric) {
+          const x = a[key] === null ? -Infinity : +a[key], y = b[key] === null ? -Infinity : +b[key];
+          return sign * (x - y);
+        }
+        return sign * value(a, key).localeCompare(value(b, key));
+      });
+    };
+    // Rows of a part loaded later: unsorted and unfiltered, the rows on
+    // show stay as they are when they are a whole page already, the new
+    // rows coming after them.
+    t.add = added => {
+      const before = t.rows.length;
+      for (const row of added) t.rows.push(row);
+      if (!t.sortedBy && !t.tests.length) {
+        t.ordered = t.matching = t.rows;
+        t.render(before >= t.limit);
+        return;
+      }
+      t.sort();
+      t.apply(true);
+    };
+    element.querySelectorAll('th').forEach(th => {
+      sortsOn(th, () => {
+        const ascending = th.getAttribute('aria-sort') !== 'ascending';
+        element.querySelectorAll('th').forEach(h => h.removeAttribute('aria-sort'));
+        th.setAttribute('aria-sort', ascending ? 'ascending' : 'descending');
+        t.sortedBy = {key: th.dataset.key, numeric: th.classList.contains('n'), sign: ascending ? 1 : -1};
+        t.sort();
+        t.apply();
+      });
     });
+    showMore.addEventListener('click', () => { t.limit += page; t.render(); });
+    showAll.addEventListener('click', () => { t.limit = t.matching.length; t.render(); });
+    return t;
   };
-  table.querySelectorAll('th').forEach(th => {
-    th.addEventListener('click', () => {
-      const ascending = th.getAttribute('aria-sort') !== 'ascending';
-      table.querySelectorAll('th').forEach(h => h.removeAttribute('aria-sort'));
-      th.setAttribute('aria-sort', ascending ? 'ascending' : 'descending');
-      sortedBy = {key: th.dataset.key, numeric: th.classList.contains('n'), sign: ascending ? 1 : -1};
-      sort();
-      apply();
-    });
-  });
+  const loading = () => missing ? '; ' + missing + ' could not be loaded: ' + (total - methods.rows.length) +
+      ' methods missing' : partsLoaded < parts ? '; loading: ' + methods.rows.length + ' of ' + total +
+      ' methods so far, the filter and sorting over those' : '';
+  const methods = pagedTable(table, rows, {page: 500, rowHtml, moreButtons: ['more-methods', 'show-more', 'show-all'],
+    counted: t => {
+      const of = t.matching.length > t.limit ? ' (' + t.limit + ' shown)' : '';
+      if (count)
+        count.textContent = (t.matching.length === t.rows.length && !filter.value.trim()
+            ? t.rows.length + ' methods' : t.matching.length + ' of ' + t.rows.length + ' methods') + of + loading();
+    }});
+  const apply = (keepLimit, opening) => {
+    methods.tests = filter.value.trim().split(/\s+/).filter(Boolean).map(test);
+    methods.apply(keepLimit, opening);
+  };
+  // The files' table, below the methods, is made once the first rows are
+  // shown.
+  const filesOf = part => part.files.map(([path, folder, classes, methodCount, nloc, hv, notDrawn]) =>
+      ({path, folder, classes, methods: methodCount, nloc, hv, notDrawn}));
+  const fileTable = document.getElementById('file-table'), fileCount = document.getElementById('file-count');
+  const totalFiles = data.totalFiles === undefined ? data.files.length : data.totalFiles;
+  const fileRowHtml = row => '<tr>' + cell(link({folder: row.folder}, '', row.path), 'name') +
+      cell(shown(row.classes), 'n') + cell(shown(row.methods), 'n') + cell(shown(row.nloc), 'n') +
+      cell(shown(row.hv), 'n') + cell(shown(row.notDrawn), 'n') + '</tr>';
+  const files = fileTable && fileCount && pagedTable(fileTable, filesOf(data), {
+    page: 200, rowHtml: fileRowHtml, moreButtons: ['more-files', 'show-more-files', 'show-all-files'],
+    counted: t => {
+      fileCount.textContent = (t.rows.length < totalFiles ? t.rows.length + ' of ' + totalFiles + ' files loaded'
+          : t.rows.length + ' files') + (t.matching.length > t.limit ? ' (' + t.limit + ' shown)' : '');
+    }});
   window.flowchartAddMethods = part => {
-    const before = rows.length;
-    for (const row of rowsOf(part)) rows.push(row);
     ++partsLoaded;
-    // Unsorted and unfiltered, the rows on show stay as they are when
-    // they are a whole page already: the new rows come after them.
-    if (!sortedBy && !filter.value.trim()) {
-      ordered = matching = rows;
-      render(before >= limit);
-      return;
-    }
-    sort();
-    apply(true);
+    methods.add(rowsOf(part));
+    if (files) files.add(filesOf(part));
   };
   // Once the page has opened and drawn its first rows, not before.
   const loadParts = () => {
+    if (files) files.render();
     const firstPart = document.querySelector('script[src$="methods.js"]');
     for (let p = 2; p <= parts && firstPart; ++p) {
       const script = document.createElement('script');
@@ -164,27 +219,24 @@
       script.async = false;  // run in order
       script.onerror = () => {
         missing = script.getAttribute('src');
-        render();
+        methods.render(true);
       };
       document.body.appendChild(script);
     }
   };
-  const afterFirstFrame = () => requestAnimationFrame(() => setTimeout(loadParts, 0));
-  if (document.readyState === 'complete') afterFirstFrame();
-  else window.addEventListener('load', afterFirstFrame);
-  document.getElementById('show-more').addEventListener('click', () => { limit += page; render(); });
-  document.getElementById('show-all').addEventListener('click', () => { limit = matching.length; render(); });
+  if (document.readyState === 'complete') afterFrames(loadParts);
+  else window.addEventListener('load', () => afterFrames(loadParts));
   filter.addEventListener('input', () => {
     apply();
     history.replaceState(null, '', filter.value ? '#q=' + encodeURIComponent(filter.value) : location.pathname);
   });
   const fromAddress = () => {
-    if (!location.hash.startsWith('#q=')) return;
+    if (!location.hash.startsWith('#q=')) return false;
     const text = location.hash.slice(3);
     try { filter.value = decodeURIComponent(text); } catch (e) { filter.value = text; }
-    apply();
+    return true;
   };
-  window.addEventListener('hashchange', fromAddress);
+  window.addEventListener('hashchange', () => fromAddress() && apply());
   fromAddress();
-  apply();
+  apply(false, true);
 })();

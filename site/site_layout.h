@@ -5,7 +5,8 @@
 //                                   methods and source)
 //   files/<path>/<stem>.html        a method's flowchart
 //   site/site.css, site/site.js     shared by the index and the files' pages
-//   site/methods.js                 every method's row of the index, as data
+//   site/methods.js, methods-2.js.. every method's and file's row of the
+//                                   index, as data, in parts
 //   site/drawing.css, drawing.js    shared by the drawings
 //   site/legend.svg                 the flowcharts' legend, shared too
 //   site/records/<path>/record.json what was drawn of each source file

@@ -95,7 +95,10 @@ TEST(BatchCommand, DrawsTheTreeAndIndexesIt) {
   EXPECT_LT(index.find("id=\"methods\""), index.find("id=\"file-table\""));
   EXPECT_NE(index.find("<script src=\"site/methods.js\"></script>"), std::string::npos);
   const std::string methods = readFile(dir.path() / "out/site/methods.js");
-  EXPECT_NE(methods.find("[\"a/Good.java\",\"files/a/Good.java/\"]"), std::string::npos) << methods;
+  // Each file with its classes, methods, NLOC, Halstead volume and
+  // methods not drawn, for the files' table.
+  EXPECT_NE(methods.find("[\"a/Good.java\",\"files/a/Good.java/\",1,2,9,208,0]"), std::string::npos) << methods;
+  EXPECT_NE(methods.find("[\"b/Broken.java\",\"files/b/Broken.java/\",0,0,null,null,0]"), std::string::npos);
   EXPECT_NE(methods.find(",1,\"Good\",\"twice(int)\",\"Good.twice-L2.html\",\"\",2,"), std::string::npos);
   EXPECT_NE(methods.find(",1,\"Good\",\"loop(int)\",\"Good.loop-L8.html\",\"\",8,"), std::string::npos);
   // Each folder with its counts, leading to its methods.
@@ -490,8 +493,9 @@ TEST(BatchCommand, InterruptedRunLeavesWholeFiles) {
   const auto finish = runFlowchart({"batch", "src", "-o", "out", "--quiet"}, dir.path());
   EXPECT_EQ(finish.exitCode, 0) << finish.err;
   // Per file: 10 drawings, its page and its record; the index, its
-  // method data and the site's shared files.
-  EXPECT_EQ(filesBelow(dir.path() / "out").size(), kFiles * 12u + 10);
+  // method data (in two parts: the first page of rows, then the rest) and
+  // the site's shared files.
+  EXPECT_EQ(filesBelow(dir.path() / "out").size(), kFiles * 12u + 11);
 }
 
 }  // namespace
@@ -631,7 +635,8 @@ TEST(BatchCommand, TheIndexDataOfABigSiteComesInParts) {
   // Files in the tree's order, A filling the first part, B in the second.
   EXPECT_NE(first.find("\"big/A.java\""), std::string::npos);
   EXPECT_EQ(first.find("\"big/B.java\""), std::string::npos);
-  EXPECT_NE(first.find("\"parts\":2,\"total\":2105}"), std::string::npos) << first.substr(first.size() - 80);
+  EXPECT_NE(first.find("\"parts\":2,\"total\":2105,\"totalFiles\":5}"), std::string::npos)
+      << first.substr(first.size() - 80);
   EXPECT_EQ(second.rfind("window.flowchartAddMethods(JSON.parse('{\"files\":[[\"big/B.java\"", 0), 0u) << second;
 
   const auto merged = runFlowchart({"index", "out", "-o", "site"}, dir.path());
@@ -641,6 +646,7 @@ TEST(BatchCommand, TheIndexDataOfABigSiteComesInParts) {
 
   fs::remove(dir.path() / "src/big/A.java");
   ASSERT_EQ(runFlowchart({"batch", "src", "-o", "out", "--quiet"}, dir.path()).exitCode, 1);
-  EXPECT_NE(readFile(dir.path() / "out/site/methods.js").find("\"parts\":1,\"total\":5}"), std::string::npos);
+  EXPECT_NE(readFile(dir.path() / "out/site/methods.js").find("\"parts\":1,\"total\":5,\"totalFiles\":4}"),
+            std::string::npos);
   EXPECT_FALSE(fs::exists(dir.path() / "out/site/methods-2.js"));
 }
