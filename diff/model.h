@@ -146,6 +146,8 @@ struct MergedFlow {
   cfg::MethodFlow flow;
   std::vector<std::vector<Change>> nodeChanges;
   std::vector<std::vector<Change>> edgeChanges;
+  // The base's text of each changed node (marked as the texts are), empty for the others.
+  std::vector<std::vector<std::string>> baseTexts;
 };
 MergedFlow mergedFlow(const MethodDiff& method, bool markTexts);
 

@@ -199,6 +199,7 @@ std::string framedHtml(std::string titleHtml, std::string_view indexHtml, const 
     out += "<style>\n" + std::string(kThemeStyle) + darkDrawingCss(usedMasters(*aided->drawing)) + "</style>\n";
   else if (aids)
     out += "<link rel=\"stylesheet\" href=\"" + escaped(frame.assetsUrl) + "theme.css\">\n";
+  out += frame.styleHtml;
   out += "</head>\n<body>\n<nav>\n" + frame.headerHtml + "<h1>" + titleHtml + "</h1>\n";
   if (!indexHtml.empty()) out += "<a class=\"contents\" href=\"#index\">Index</a>\n";
   for (size_t d = 0; d < drawings.size(); ++d) {
