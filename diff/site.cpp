@@ -122,18 +122,20 @@ errors::Status writeDrawings(const MergedFlow& merged, const std::string& folder
     why = drawn.problem().message;
     return errors::Status();
   }
+  std::vector<host::HtmlFrame> frames;
   for (const View& view : kViews) {
-    host::HtmlFrame frame;
+    host::HtmlFrame& frame = frames.emplace_back();
     frame.titleHtml = asciiHtml(title + " (" + view.caption + ")");
     frame.headerHtml = "<ol class=\"crumbs\"><li><a href=\"" + name + ".html\">" +
                        asciiHtml("\u2190 the method's changes") + "</a></li></ol>";
     // The drawing script and style come once, from the site's folder, not in every page.
     frame.assetsUrl = "../site/";
     frame.styleHtml = std::string("<style>") + view.style + "</style>\n";
-    const fs::path path = fs::path(folder) / (name + "-" + view.suffix + ".html");
-    if (errors::Status saved = files::writeAtomically(path.string(), host::drawingHtml(*drawn->drawing, 1033, frame));
-        !saved)
-      return saved;
+  }
+  const std::vector<std::string> pages = host::drawingHtmlViews(*drawn->drawing, 1033, frames);
+  for (size_t v = 0; v < pages.size(); ++v) {
+    const fs::path path = fs::path(folder) / (name + "-" + kViews[v].suffix + ".html");
+    if (errors::Status saved = files::writeAtomically(path.string(), pages[v]); !saved) return saved;
   }
   return {};
 }

@@ -42,6 +42,9 @@ struct HtmlFrame {
   std::string styleHtml;
 };
 std::string drawingHtml(const DocumentModel& drawing, uint16_t language, const HtmlFrame& frame);
+// The same drawing in a page for each frame, its pictures made once.
+std::vector<std::string> drawingHtmlViews(const DocumentModel& drawing, uint16_t language,
+                                          const std::vector<HtmlFrame>& frames);
 
 // The style sheet and script the HTML pages hold, for a site to share.
 std::string drawingStyleSheet();
