@@ -232,10 +232,15 @@ def check(page, check):
 
 
 # What a drawing page shows: the texts a reader sees, and the picture's size.
-_SHOWN_TEXTS = """(() => ({
-  texts: [...document.querySelectorAll('svg text')].filter(t => t.checkVisibility()).map(t => t.textContent),
-  hidden: [...document.querySelectorAll('svg g.shape, svg g.connector')].filter(g => !g.checkVisibility()).length,
-  box: [...document.querySelectorAll('svg')].map(s => s.getAttribute('viewBox')).join(' ')}))()"""
+_SHOWN_TEXTS = """(() => {
+  // Drawn: neither it nor anything round it is display:none (Chromium's
+  // checkVisibility does not look at an SVG group's own display).
+  const drawn = e => { for (; e; e = e.parentElement) if (getComputedStyle(e).display === 'none') return false; return true; };
+  return {
+    texts: [...document.querySelectorAll('main svg text')].filter(drawn).map(t => t.textContent),
+    hidden: [...document.querySelectorAll('main svg g.shape, main svg g.connector')].filter(g => !drawn(g)).length,
+    box: [...document.querySelectorAll('main svg')].map(s => s.getAttribute('viewBox')).join(' ')};
+})()"""
 
 
 def _check_sides(page, check, site, link, frames):
