@@ -7,9 +7,10 @@
 #include <set>
 #include <thread>
 
-#include "cfg/java_tree.h"
+#include "frontends/java/syntax/syntax_tree.h"
 #include "cli/git_run.h"
 #include "cli/method_measures.h"
+#include "metrics/measures.h"
 #include "cli/method_signature.h"
 #include "files/latin1.h"
 #include "pipeline/method_flow.h"
@@ -28,11 +29,29 @@ errors::Problem usage(std::string why) { return errors::Problem(errors::Problem:
 
 bool isJava(const std::string& path) { return path.size() > 5 && path.compare(path.size() - 5, 5, ".java") == 0; }
 
-// A method's name, parameters and tokens: two methods with the same are the same.
-std::string twinKey(const diff::MethodVersion& method) {
+// A method's class, name and parameters, as methods are matched.
+std::string signatureKey(const diff::MethodVersion& method) {
   std::string key = method.className + '\x1f' + method.method + '\x1f';
   for (const std::string& type : method.parameterTypes) key += type + ',';
-  return key + '\x1f' + method.fingerprint;
+  return key;
+}
+
+// A method's signature and tokens: two methods with the same are the same.
+std::string twinKey(const diff::MethodVersion& method) { return signatureKey(method) + '\x1f' + method.fingerprint; }
+
+// The twin keys of one side's methods whose signature both sides hold
+// once: only then is the twin the method it is matched with.  (Local
+// classes of one name in several overloads give one signature to several
+// methods, and one of them may have changed.)
+std::set<std::string> twinKeys(const std::vector<diff::MethodVersion>& side,
+                               const std::vector<diff::MethodVersion>& other) {
+  std::map<std::string, int> signatures;
+  for (const diff::MethodVersion& method : side) ++signatures[signatureKey(method)];
+  for (const diff::MethodVersion& method : other) signatures[signatureKey(method)] += 1000;
+  std::set<std::string> keys;
+  for (const diff::MethodVersion& method : side)
+    if (signatures[signatureKey(method)] == 1001) keys.insert(twinKey(method));
+  return keys;
 }
 
 // The flow's texts in UTF-8, as the reports write them.
@@ -46,8 +65,20 @@ void toUtf8(cfg::MethodFlow& flow) {
   flow.method = files::latin1ToUtf8(flow.method);
 }
 
-// One side of a file, parsed, with its methods read but their graphs not
-// yet built; a problem when it does not parse, or when it is binary.
+// A declaration's tokens as they were scanned, one after another: two
+// declarations with the same are the same up to layout and comments.
+// (Cheaper than their text, and never looser.)
+std::string tokenText(const syntax::Node& declaration) {
+  std::string out;
+  for (const syntax::Node token : declaration.tokens()) {
+    out += token.raw();
+    out += '\x1f';
+  }
+  return out;
+}
+
+// One side of a file, parsed, with its methods read but their graphs and
+// measures not yet taken; a problem when it does not parse, or when it is binary.
 struct ReadSide {
   std::optional<pipeline::ParsedSource> parsed;
   std::vector<diff::MethodVersion> methods;
@@ -62,7 +93,6 @@ errors::Result<ReadSide> readSide(const std::string& path, std::string source, c
   ReadSide side;
   side.parsed.emplace(std::move(*parsed));
   pipeline::ParsedSource& source_ = *side.parsed;
-  const MeasuredSource measured = measureSource(source_);
   const pipeline::FileSummary& summary = source_.summary();
   for (size_t m = 0; m < summary.methods.size(); ++m) {
     const pipeline::MethodSummary& method = summary.methods[m];
@@ -74,19 +104,16 @@ errors::Result<ReadSide> readSide(const std::string& path, std::string source, c
       for (const std::string& type : parameterTypes(method.signature, method.name))
         version.parameterTypes.push_back(utf8Text(type, source_.charset()));
     version.signature = method.isInitializer() ? version.method : withParameterTypes(version.method, version.parameterTypes);
-    const metrics::MethodMeasures* found = measured.byMethod[m];
-    version.line = found ? found->nameLine : method.line;
-    if (const metrics::MethodMeasures* measures = measured.withBody(m))
-      version.measures = diff::Measures{measures->cyclomatic, measures->cognitive, method.nloc.value_or(measures->nloc)};
+    version.line = method.line;
     if (const syntax::Node declaration = source_.declarationOf(method))
-      version.fingerprint = diff::normalText(utf8Text(cfg::elementText(declaration), source_.charset()));
+      version.fingerprint = utf8Text(tokenText(declaration), source_.charset());
     side.methods.push_back(std::move(version));
   }
   return side;
 }
 
-// Builds the graphs (and, for the site, the calls and source lines) of the
-// methods that need them: those without a twin of the same name,
+// Takes the measures and builds the graphs (and, for the site, the calls
+// and source lines) of the methods that need them: those without a twin of the same name,
 // parameters and tokens on the other side, which compare as unchanged
 // without a graph.
 errors::Status completeSide(ReadSide& side, const std::set<std::string>& twins, const DiffReading& reading) {
@@ -94,10 +121,22 @@ errors::Status completeSide(ReadSide& side, const std::set<std::string>& twins, 
   const pipeline::FileSummary& summary = parsed.summary();
   const bool latin1 = parsed.charset() == text::Charset::Latin1;
   std::optional<pipeline::SequenceSources> classes;
+  std::optional<MeasuredSource> whole;
   for (size_t m = 0; m < summary.methods.size(); ++m) {
     diff::MethodVersion& version = side.methods[m];
     if (!version.fingerprint.empty() && twins.count(twinKey(version))) continue;
     const pipeline::MethodSummary& method = summary.methods[m];
+    // Measured here, not when read: most methods of a changed file have a
+    // twin, and their measures are never shown.  A declaration the tree's
+    // index does not place where the summary has the method is measured
+    // with the whole file, as check joins them.
+    std::optional<metrics::MethodMeasures> alone = metrics::measureDeclaration(parsed.declarationOf(method));
+    if (alone && (alone->line != method.line || alone->endLine != method.endLine)) alone.reset();
+    if (!alone && !whole) whole.emplace(measureSource(parsed));
+    const metrics::MethodMeasures* measures = alone ? &*alone : whole->byMethod[m];
+    if (measures) version.line = measures->nameLine;
+    if (measures && measures->hasBody)
+      version.measures = diff::Measures{measures->cyclomatic, measures->cognitive, method.nloc.value_or(measures->nloc)};
     errors::Result<cfg::MethodFlow> flow = pipeline::methodFlow(parsed, method);
     if (flow) {
       if (latin1) toUtf8(*flow);
@@ -212,9 +251,8 @@ ReadPair readPair(FilePair& pair, const DiffReading& reading) {
     else head = errors::Problem(errors::Problem::Kind::Unreadable, pair.headWhy);
   }
   if (base && head) {
-    std::set<std::string> baseKeys, headKeys;
-    for (const diff::MethodVersion& method : base->methods) baseKeys.insert(twinKey(method));
-    for (const diff::MethodVersion& method : head->methods) headKeys.insert(twinKey(method));
+    const std::set<std::string> baseKeys = twinKeys(base->methods, head->methods);
+    const std::set<std::string> headKeys = twinKeys(head->methods, base->methods);
     if (base->parsed)
       if (errors::Status done = completeSide(*base, headKeys, reading); !done) base = std::move(done).problem();
     if (head && head->parsed)

@@ -605,6 +605,7 @@ MergedFlow mergedFlow(const MethodDiff& method, bool markTexts) {
   out.flow.graphs.resize(method.graphs.size());
   out.nodeChanges.resize(method.graphs.size());
   out.edgeChanges.resize(method.graphs.size());
+  out.baseTexts.resize(method.graphs.size());
   for (size_t g = 0; g < method.graphs.size(); ++g) {
     cfg::Graph& graph = out.flow.graphs[g];
     graph.title = method.graphs[g].title;
@@ -641,6 +642,9 @@ MergedFlow mergedFlow(const MethodDiff& method, bool markTexts) {
     if (node.kind == NodeKind::Exit && !graph.exit) graph.exit = graph.nodes.size();
     graph.nodes.push_back(std::move(made));
     out.nodeChanges[node.graph].push_back(node.change);
+    out.baseTexts[node.graph].push_back(node.change == Change::Changed && node.baseText
+                                            ? (markTexts ? mark : "") + *node.baseText
+                                            : std::string());
   }
   for (size_t g = 0; g < method.graphs.size(); ++g) {
     if (method.graphs[g].parentNode) {

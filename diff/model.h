@@ -59,7 +59,7 @@ struct MethodVersion {
   std::string signature;  // "name(int, String)"
   int32_t line = 0;       // the line of its name
   std::optional<Measures> measures;  // none without a body
-  // Its declaration's tokens up to layout: a method with the same name,
+  // Its declaration's tokens, apart from layout and comments: a method with the same name,
   // parameters and tokens on the other side is unchanged, and needs no graph.
   std::string fingerprint;
   std::optional<cfg::MethodFlow> flow;  // none without a body, or for an unchanged twin
@@ -146,6 +146,8 @@ struct MergedFlow {
   cfg::MethodFlow flow;
   std::vector<std::vector<Change>> nodeChanges;
   std::vector<std::vector<Change>> edgeChanges;
+  // The base's text of each changed node (marked as the texts are), empty for the others.
+  std::vector<std::vector<std::string>> baseTexts;
 };
 MergedFlow mergedFlow(const MethodDiff& method, bool markTexts);
 

@@ -75,33 +75,69 @@ const char* markOf(Change change) {
   }
 }
 
-// One flowchart as a drawing page of its own, with a way back.
-errors::Status writeDrawing(const cfg::MethodFlow& flow, const std::string& path, const std::string& title,
-                            const std::string& back, std::string& why, const MergedFlow* merged = nullptr) {
+// Which view of the merged drawing a page shows: one layout for all
+// three, so that a method is laid out once; a side's view hides what only
+// the other side has, and shows its own text of a changed node.
+struct View {
+  const char* suffix;
+  const char* caption;
+  const char* style;
+};
+constexpr View kViews[] = {
+    {"merged", "both versions merged", ".other-text{display:none}"},
+    {"base", "base", ".head-only,.own-text{display:none}"},
+    {"head", "head", ".base-only,.other-text{display:none}"},
+};
+
+// The merged flowchart drawn once and written as a drawing page for each
+// view, with a way back; why, when it cannot be drawn.
+errors::Status writeDrawings(const MergedFlow& merged, const std::string& folder, const std::string& name,
+                             const std::string& title, std::string& why) {
   flowdraw::DrawOptions options;
-  // What was taken away is dashed, beside its sign.
-  if (merged) {
-    for (const auto& graph : merged->nodeChanges) {
-      options.struckNodes.emplace_back();
-      for (Change change : graph) options.struckNodes.back().push_back(change == Change::Removed);
+  // What was taken away is dashed, beside its sign; what one side has
+  // alone is classed so that the other side's view can hide it.
+  const auto classOf = [](Change change) {
+    return change == Change::Added ? "head-only" : change == Change::Removed ? "base-only" : "";
+  };
+  for (size_t g = 0; g < merged.nodeChanges.size(); ++g) {
+    options.struckNodes.emplace_back();
+    options.nodeClasses.emplace_back();
+    for (Change change : merged.nodeChanges[g]) {
+      options.struckNodes.back().push_back(change == Change::Removed);
+      options.nodeClasses.back().push_back(classOf(change));
     }
-    for (const auto& graph : merged->edgeChanges) {
-      options.struckEdges.emplace_back();
-      for (Change change : graph) options.struckEdges.back().push_back(change == Change::Removed);
+    options.otherNodeTexts.push_back(merged.baseTexts[g]);
+  }
+  for (const auto& graph : merged.edgeChanges) {
+    options.struckEdges.emplace_back();
+    options.edgeClasses.emplace_back();
+    for (Change change : graph) {
+      options.struckEdges.back().push_back(change == Change::Removed);
+      options.edgeClasses.back().push_back(classOf(change));
     }
   }
-  errors::Result<flowdraw::FlowDrawing> drawn = flowdraw::drawMethodFlow(flow, pipeline::flowchartMasters(), options);
+  errors::Result<flowdraw::FlowDrawing> drawn =
+      flowdraw::drawMethodFlow(merged.flow, pipeline::flowchartMasters(), options);
   if (!drawn) {
     why = drawn.problem().message;
     return errors::Status();
   }
-  host::HtmlFrame frame;
-  frame.titleHtml = asciiHtml(title);
-  frame.headerHtml = "<ol class=\"crumbs\"><li><a href=\"" + back + "\">" + asciiHtml("\u2190 the method's changes") +
-                     "</a></li></ol>";
-  // The drawing script and style come once, from the site's folder, not in every page.
-  frame.assetsUrl = "../site/";
-  return files::writeAtomically(path, host::drawingHtml(*drawn->drawing, 1033, frame));
+  std::vector<host::HtmlFrame> frames;
+  for (const View& view : kViews) {
+    host::HtmlFrame& frame = frames.emplace_back();
+    frame.titleHtml = asciiHtml(title + " (" + view.caption + ")");
+    frame.headerHtml = "<ol class=\"crumbs\"><li><a href=\"" + name + ".html\">" +
+                       asciiHtml("\u2190 the method's changes") + "</a></li></ol>";
+    // The drawing script and style come once, from the site's folder, not in every page.
+    frame.assetsUrl = "../site/";
+    frame.styleHtml = std::string("<style>") + view.style + "</style>\n";
+  }
+  const std::vector<std::string> pages = host::drawingHtmlViews(*drawn->drawing, 1033, frames);
+  for (size_t v = 0; v < pages.size(); ++v) {
+    const fs::path path = fs::path(folder) / (name + "-" + kViews[v].suffix + ".html");
+    if (errors::Status saved = files::writeAtomically(path.string(), pages[v]); !saved) return saved;
+  }
+  return {};
 }
 
 std::string sourceTable(const MethodVersion& side, const char* prefix, const std::set<int32_t>& marked) {
@@ -141,28 +177,24 @@ std::string methodPage(const MethodDiff& method, size_t index, const std::string
   body += "</table>\n";
   body += "<p class=\"legend\">Marks: <span class=\"added\">+ added</span> <span class=\"removed\">\u2212 removed</span> "
           "<span class=\"changed\">~ changed</span>; a node's mark leads its text, an arrow's its label; what was "
-          "removed is dashed in the merged drawing.</p>\n";
-  // The flowcharts: merged, then base and head side by side.
-  const auto drawing = [&](const cfg::MethodFlow& flow, const std::string& suffix, const std::string& caption,
-                           const MergedFlow* merged = nullptr) {
-    std::string why;
-    const std::string file = name + "-" + suffix + ".html";
-    if (errors::Status saved = writeDrawing(flow, (fs::path(folder) / file).string(), title + " (" + caption + ")",
-                                            name + ".html", why, merged);
-        !saved || !why.empty()) {
-      if (why.empty()) problems += file + ": cannot be written\n";
-      return "<figure><figcaption>" + htmlEscaped(caption) + "</figcaption><p>not drawn: " + htmlEscaped(why) +
-             "</p></figure>";
-    }
-    return "<figure><figcaption><a href=\"" + file + "\">" + htmlEscaped(caption) + "</a></figcaption><iframe src=\"" +
-           file + "\" title=\"" + htmlEscaped(caption) + "\"></iframe></figure>";
-  };
+          "removed is dashed. Base and head are the merged drawing's layout, each showing only its own side.</p>\n";
+  // The flowcharts: merged, then base and head side by side, each a view of the one layout.
+  std::string why;
   const MergedFlow merged = mergedFlow(method, true);
-  body += "<section class=\"merged\">" + drawing(merged.flow, "merged", "both versions merged", &merged) +
-          "</section>\n<section class=\"sides\">";
-  body += method.base && method.base->flow ? drawing(*method.base->flow, "base", "base") : "<figure><p>no base</p></figure>";
-  body += method.head && method.head->flow ? drawing(*method.head->flow, "head", "head") : "<figure><p>no head</p></figure>";
-  body += "</section>\n";
+  if (errors::Status saved = writeDrawings(merged, folder, name, title, why); !saved)
+    problems += name + ": its drawings cannot be written\n";
+  const auto figure = [&](const View& view, bool shown) {
+    const std::string caption = view.caption;
+    if (!shown) return "<figure><p>no " + caption + "</p></figure>";
+    if (!why.empty())
+      return "<figure><figcaption>" + caption + "</figcaption><p>not drawn: " + htmlEscaped(why) + "</p></figure>";
+    const std::string file = name + "-" + view.suffix + ".html";
+    return "<figure><figcaption><a href=\"" + file + "\">" + caption + "</a></figcaption><iframe src=\"" + file +
+           "\" title=\"" + caption + "\"></iframe></figure>";
+  };
+  body += "<section class=\"merged\">" + figure(kViews[0], true) + "</section>\n<section class=\"sides\">" +
+          figure(kViews[1], method.base && method.base->flow) + figure(kViews[2], method.head && method.head->flow) +
+          "</section>\n";
   // What changed, node by node, linked to the lines of both sides.
   std::set<int32_t> baseMarked, headMarked;
   body += "<h2>Changed nodes</h2>\n<table class=\"nodes\"><tr><th>mark</th><th>kind</th><th>text</th><th>base lines</th>"

@@ -389,6 +389,28 @@ class FlowDrawer {
     return graph < marks.size() && index < marks[graph].size() && marks[graph][index];
   }
 
+  static const std::string& marked(const std::vector<std::vector<std::string>>& marks, size_t graph, size_t index) {
+    static const std::string kNone;
+    return graph < marks.size() && index < marks[graph].size() ? marks[graph][index] : kNone;
+  }
+
+  // The classes of the first edge of the graph that a page's arrow stands
+  // for (as struckEdge matches them).
+  const std::string& edgeClasses(const Page& page, const PageEdge& edge) const {
+    static const std::string kNone;
+    if (page.graph >= options_.edgeClasses.size()) return kNone;
+    const PageItem& from = page.items[edge.from];
+    const PageItem& to = page.items[edge.to];
+    if (from.kind == ItemKind::Folded || to.kind == ItemKind::Folded) return kNone;
+    const cfg::Graph& graph = flow_.graphs[page.graph];
+    for (size_t e = 0; e < graph.edges.size(); ++e) {
+      const cfg::Edge& each = graph.edges[e];
+      if (each.from == from.node && each.to == to.node && each.kind == edge.kind && each.label == edge.label)
+        return marked(options_.edgeClasses, page.graph, e);
+    }
+    return kNone;
+  }
+
   // A page's arrow is struck when a struck edge of the graph joins the
   // nodes its ends stand for, of its kind and label.
   bool struckEdge(const Page& page, const PageEdge& edge) const {
@@ -829,6 +851,11 @@ class FlowDrawer {
         shape.access = boxAccess(p, i);
         const PageItem& item = plan_.pages[p].items[i];
         shape.struck = item.kind == ItemKind::Node && struck(options_.struckNodes, plan_.pages[p].graph, item.node);
+        if (item.kind == ItemKind::Node) {
+          shape.viewClasses = marked(options_.nodeClasses, plan_.pages[p].graph, item.node);
+          if (const std::string& other = marked(options_.otherNodeTexts, plan_.pages[p].graph, item.node); !other.empty())
+            shape.otherText = hostText(lines(other));
+        }
       }
     }
     page.description = pageDescription(p);
@@ -840,6 +867,7 @@ class FlowDrawer {
           add(commentLink ? "Comment Link" : connectorName(plan_.pages[p].edges[e].kind));
       connector.name = "e" + std::to_string(e + 1);
       connector.struck = !commentLink && struckEdge(plan_.pages[p], plan_.pages[p].edges[e]);
+      if (!commentLink) connector.viewClasses = edgeClasses(plan_.pages[p], plan_.pages[p].edges[e]);
       connector.path = shifted(placed.curve, kMargin);
       connector.curve = connector.path.size() >= 4 && (connector.path.size() - 1) % 3 == 0;
       if (connector.path.size() < 2) {

@@ -35,6 +35,13 @@ struct DrawOptions {
   // was taken away; empty for none.
   std::vector<std::vector<bool>> struckNodes;
   std::vector<std::vector<bool>> struckEdges;
+  // By graph, then node or edge: classes the page's style may hide the
+  // shape by, so that one layout shows either side of a comparison; and
+  // for a node, the text shown where the page hides its own (the other
+  // side's text of a changed node).  Empty for none.
+  std::vector<std::vector<std::string>> nodeClasses;
+  std::vector<std::vector<std::string>> edgeClasses;
+  std::vector<std::vector<std::string>> otherNodeTexts;
 };
 
 // The masters the drawing uses, from the flowchart template.

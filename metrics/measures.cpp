@@ -143,9 +143,8 @@ struct Frame {
 
 class TreeMeasurer {
  public:
-  FileMeasures measure(const Node& root) {
-    std::vector<Frame> pending;
-    for (Node child : root.children()) pending.push_back({child, -1, 0});
+  // The tokens and elements of the nodes, each with what it holds.
+  FileMeasures measure(std::vector<Frame> pending) {
     std::reverse(pending.begin(), pending.end());
     std::vector<int32_t> tokenLines;
     while (!pending.empty()) {
@@ -344,7 +343,19 @@ FileMeasures measureTree(const syntax::Tree& tree) {
   // The document holds Program; its children are the file's parts.
   const Node program = tree.root().firstChild();
   if (!program) return FileMeasures();
-  return TreeMeasurer().measure(program);
+  std::vector<Frame> parts;
+  for (Node child : program.children()) parts.push_back({child, -1, 0});
+  return TreeMeasurer().measure(std::move(parts));
+}
+
+std::optional<MethodMeasures> measureDeclaration(const syntax::Node& declaration) {
+  if (!(declaration.is(Kind::MtdDecln) || declaration.is(Kind::CtorDecln) || declaration.is(Kind::StaticInit) ||
+        declaration.is(Kind::NonStaticInit)))
+    return std::nullopt;
+  FileMeasures measured = TreeMeasurer().measure({Frame{declaration, -1, 0}});
+  // The first method opened is the declaration itself (any after it are of classes inside it).
+  if (measured.methods.empty()) return std::nullopt;
+  return std::move(measured.methods.front());
 }
 
 }  // namespace metrics

@@ -43,6 +43,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -85,5 +86,10 @@ struct FileMeasures {
 // Measures every method of a file's syntax tree.  Walks the tree without recursion, so any nesting depth the
 // parser accepts is measured.
 FileMeasures measureTree(const syntax::Tree& tree);
+
+// The measures of one method, constructor or initialiser declaration of a
+// tree, as measureTree gives them, without walking the rest of the file;
+// nullopt for a node that is no such declaration.
+std::optional<MethodMeasures> measureDeclaration(const syntax::Node& declaration);
 
 }  // namespace metrics

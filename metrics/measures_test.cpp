@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 
 #include "frontends/java/language_level.h"
 #include "frontends/java/source_parse.h"
@@ -117,6 +118,47 @@ TEST(Measures, InitialisersAndConstructorsAreMeasuredApart) {
   EXPECT_EQ(measures.methods[1].name, "T");
   EXPECT_EQ(measures.methods[1].cyclomatic, 2);
   EXPECT_EQ(measures.methods[1].cognitive, 1);
+}
+
+// One declaration measured alone gives what the whole file's walk gives
+// it: methods of classes inside it, lambdas, two methods on a line and an
+// initialiser included; a node that declares no method gives nothing.
+TEST(Measures, OneDeclarationAloneAsInTheFile) {
+  java::ParseOptions options;
+  options.languageLevel = java::kNewestLanguageLevel;
+  const java::SourceParse parse = java::SourceParse::ofText(
+      "class T {\n"
+      "  int a(int x) { return x > 0 && x < 9 ? 1 : 2; } int b() { return 0; }\n"
+      "  @Deprecated\n"
+      "  void c(java.util.List<Integer> xs) {\n"
+      "    class Local { int d(int y) { if (y > 1) { for (;;) { if (y-- < 0) break; } } return y; } }\n"
+      "    xs.forEach(x -> { if (x > 0) c(xs); });\n"
+      "    new Thread() { public void run() { while (true) {} } };\n"
+      "  }\n"
+      "  static { if (Boolean.getBoolean(\"k\")) System.gc(); }\n"
+      "  T() { this(1); }\n  T(int k) {}\n"
+      "}\n",
+      options);
+  ASSERT_TRUE(parse.status().parsed());
+  const syntax::Tree tree = syntax::Tree::fromParse(parse);
+  const FileMeasures whole = measureTree(tree);
+  std::vector<MethodMeasures> alone;
+  tree.root().walk([&](const syntax::Node& node) {
+    if (std::optional<MethodMeasures> measured = measureDeclaration(node)) alone.push_back(std::move(*measured));
+    return syntax::Step::Into;
+  });
+  ASSERT_EQ(alone.size(), whole.methods.size());
+  ASSERT_EQ(whole.methods.size(), 8u);
+  for (size_t k = 0; k < alone.size(); ++k) {
+    const MethodMeasures& one = alone[k];
+    const MethodMeasures& all = whole.methods[k];
+    EXPECT_EQ(std::tie(one.name, one.line, one.nameLine, one.endLine, one.hasBody, one.nloc, one.cyclomatic,
+                       one.cognitive, one.halstead.operators, one.halstead.operands),
+              std::tie(all.name, all.line, all.nameLine, all.endLine, all.hasBody, all.nloc, all.cyclomatic,
+                       all.cognitive, all.halstead.operators, all.halstead.operands))
+        << all.name;
+  }
+  EXPECT_FALSE(measureDeclaration(tree.root()));
 }
 
 // The worked examples of the cognitive complexity paper, as it prints them.

@@ -96,6 +96,13 @@ struct ShapeModel {
   // Drawn dashed whatever its master says: what a comparison shows as
   // taken away.
   bool struck = false;
+  // Classes a page's own style may hide the shape by, to show one side of
+  // a comparison from the same layout; empty for none.
+  std::string viewClasses;
+  // The text shown instead of the shape's own where a page's style hides
+  // that (class "own-text", this one "other-text"): the other side's text
+  // of a node a comparison changed.  Empty for none.
+  std::string otherText;
 
   bool isConnector() const { return master->connector; }
   const double* namedCell(const std::string& cellName) const;

@@ -65,6 +65,7 @@ void appendText(const Canvas& c, const PlacedText& placed, bool spaced = false) 
   double baseline = placed.centreY + total * 0.5 - lineHeight * 0.5 - text.fontSize * 0.35 / 72.0;
   std::string& out = c.out;
   out += "<text";
+  if (!placed.className.empty()) attr(out, "class", placed.className);
   // A compact picture names its font once, on its svg element.
   if (!c.compact) attr(out, "font-family", kFont);
   attr(out, "font-size", formatNumber(text.fontSize * kUnits / 72.0, c.decimals()));
@@ -92,7 +93,7 @@ void appendText(const Canvas& c, const PlacedText& placed, bool spaced = false) 
 
 PlacedText placed(FittedText text, double x, double centreY, std::string_view anchor,
                   const std::string& color, bool halo) {
-  return {std::move(text), x, centreY, anchor, &color, halo};
+  return {std::move(text), x, centreY, anchor, &color, halo, {}};
 }
 
 // A 2-D shape's captions and its own text.
@@ -113,21 +114,26 @@ std::vector<PlacedText> shapeTexts(const ShapeModel& shape, text::Charset encodi
     texts.push_back(placed(std::move(text), x, y + blockHeight * 0.5, "start", master.style.stroke,
                            false));
   }
-  const std::string& shown = shape.textSet ? shape.text : master.defaultText;
-  if (shown.empty()) return texts;
+  const std::string& own = shape.textSet ? shape.text : master.defaultText;
   const TextBoxDef& t = master.textBox;
   const double width = (t.right - t.left) * box.width();
   const double height = (t.top - t.bottom) * box.height();
-  FittedText text = fitText(shown, width, height, t.fontSize, encoding);
-  if (shows(text) && t.topLeft) {
-    const double blockHeight = text.lineHeight() * static_cast<double>(text.lines.size());
-    texts.push_back(placed(std::move(text), box.left + t.left * box.width(),
-                           box.bottom + t.top * box.height() - blockHeight * 0.5, "start",
-                           master.style.textColor, true));
-  } else if (shows(text))
-    texts.push_back(placed(std::move(text), box.left + (t.left + t.right) * 0.5 * box.width(),
-                           box.bottom + (t.bottom + t.top) * 0.5 * box.height(), "middle",
-                           master.style.textColor, false));
+  for (const std::string* shown : {&own, &shape.otherText}) {
+    if (shown->empty()) continue;
+    FittedText text = fitText(*shown, width, height, t.fontSize, encoding);
+    if (!shows(text)) continue;
+    if (t.topLeft) {
+      const double blockHeight = text.lineHeight() * static_cast<double>(text.lines.size());
+      texts.push_back(placed(std::move(text), box.left + t.left * box.width(),
+                             box.bottom + t.top * box.height() - blockHeight * 0.5, "start",
+                             master.style.textColor, true));
+    } else {
+      texts.push_back(placed(std::move(text), box.left + (t.left + t.right) * 0.5 * box.width(),
+                             box.bottom + (t.bottom + t.top) * 0.5 * box.height(), "middle",
+                             master.style.textColor, false));
+    }
+    if (!shape.otherText.empty()) texts.back().className = shown == &own ? "own-text" : "other-text";
+  }
   return texts;
 }
 
@@ -417,7 +423,8 @@ void appendPageSvg(std::string& out, const PagePicture& picture, double top,
       out += ">";
     }
     out += "<g";
-    attr(out, "class", shape.isConnector() ? "connector" : "shape");
+    attr(out, "class", std::string(shape.isConnector() ? "connector" : "shape") +
+                           (shape.viewClasses.empty() ? "" : " " + shape.viewClasses));
     attr(out, "data-name", shape.name);
     attr(out, "data-master", shape.master->name);
     if (access && !access->node.empty()) attr(out, "data-node", access->node);

@@ -36,6 +36,7 @@ struct PlacedText {
   std::string_view anchor;    // "middle", "start" or "end"
   const std::string* color = nullptr;
   bool halo = false;          // a white outline that keeps it readable over lines
+  std::string_view className;  // empty for none
   Box box() const;
 };
 

@@ -8,7 +8,10 @@ repository's own history, a call added to a fixture's method), and a
 generated change too large for one Mermaid block.  check() renders every
 Mermaid block of the reports with the npm mermaid package at GitHub's limits
 (no error, every node declared drawn), and opens each site: the index sorts,
-a method's page shows the merged flowchart and both sides' drawings.
+a method's page shows the merged flowchart and both sides' drawings, the
+sides views of the merged drawing's one layout, each showing its own side
+alone (no "+" text in the base, no "\u2212" in the head, a changed node's
+own text).
 """
 import json
 import os
@@ -217,6 +220,7 @@ def check(page, check):
         frames = page.evaluate("[...document.querySelectorAll('iframe')].map(f => f.getAttribute('src'))")
         check(len(frames) >= 2, f"{site}: the method's page holds the merged drawing and the sides ({frames})")
         page.screenshot(f"diff-{site}.png")
+        _check_sides(page, check, site, link, frames)
         merged = [f for f in frames if f.endswith("-merged.html")]
         if merged:
             page.set_window(1400, 1000)
@@ -225,3 +229,52 @@ def check(page, check):
             check(("+ " in text or "~ " in text), f"{site}: the merged drawing marks what changed in its texts")
             page.screenshot(f"diff-{site}-merged.png")
         page.set_window(1280, 1000)
+
+
+# What a drawing page shows: the texts a reader sees, and the picture's size.
+_SHOWN_TEXTS = """(() => {
+  // Drawn: neither it nor anything round it is display:none (Chromium's
+  // checkVisibility does not look at an SVG group's own display).
+  const drawn = e => { for (; e; e = e.parentElement) if (getComputedStyle(e).display === 'none') return false; return true; };
+  return {
+    texts: [...document.querySelectorAll('main svg text')].filter(drawn).map(t => t.textContent),
+    hidden: [...document.querySelectorAll('main svg g.shape, main svg g.connector')].filter(g => !drawn(g)).length,
+    box: [...document.querySelectorAll('main svg')].map(s => s.getAttribute('viewBox')).join(' ')};
+})()"""
+
+
+def _check_sides(page, check, site, link, frames):
+    """The base and head drawings are the merged one's layout, each showing
+    its own side: nothing the other side has alone, a changed node's own
+    text; then the page at 1400x1000 with the sides in view."""
+    views = {}
+    for frame in frames:
+        for side in ("merged", "base", "head"):
+            if frame.endswith(f"-{side}.html"):
+                page.open(f"diff/{site}/methods/{frame}")
+                page.settled()
+                views[side] = page.evaluate(_SHOWN_TEXTS)
+    if "merged" not in views:
+        return
+    merged = views["merged"]
+    for side, foreign in (("base", "+ "), ("head", "\u2212 ")):
+        if side not in views:
+            continue
+        shown = views[side]
+        wrong = [t for t in shown["texts"] if t.startswith(foreign)]
+        check(shown["box"] == merged["box"] and not wrong,
+              f"{site}: the {side} drawing is the merged layout ({shown['box'] == merged['box']}) "
+              f"showing no text of the other side alone ({wrong[:3]}), {shown['hidden']} shapes hidden")
+    if "base" in views and "head" in views:
+        # A changed node shows the base's text in one and the head's in the other.
+        changed_base = sorted(t for t in views["base"]["texts"] if t.startswith("~ "))
+        changed_head = sorted(t for t in views["head"]["texts"] if t.startswith("~ "))
+        changed_merged = sorted(t for t in merged["texts"] if t.startswith("~ "))
+        check(changed_head == changed_merged and len(changed_base) == len(changed_head)
+              and (not changed_head or changed_base != changed_head),
+              f"{site}: a changed node shows each side's own text ({changed_base[:2]} / {changed_head[:2]})")
+    page.set_window(1400, 1000)
+    page.open(f"diff/{site}/{link}")
+    page.evaluate("document.querySelector('section.sides').scrollIntoView(), true")
+    page.settled()
+    page.screenshot(f"diff-{site}-sides.png")

@@ -156,6 +156,18 @@ TEST(DiffCommand, DeletedNewOverloadedAndRenamedMethods) {
   EXPECT_EQ((*removed)["measures"]["base"]["complexity"], 1);
   for (const json& node : (*removed)["nodes"]) EXPECT_EQ(node["change"], "removed");
 
+  // Local classes of one name in two overloads: their methods share a
+  // signature, and the one that gained a guard clause shows just that.
+  const std::string sink = "{ class Sink implements Runnable { public void run() { GUARDa(); } } return new Sink(); }\n";
+  const auto overloads = [&](const std::string& guard) {
+    return "class L {\n  Runnable f(int a) " + std::regex_replace(sink, std::regex("GUARD"), "") +
+           "  Runnable f(long a) " + std::regex_replace(sink, std::regex("GUARD"), guard) + "  static void a() {}\n}\n";
+  };
+  const json locals = diffOf(overloads(""), overloads("if (Thread.interrupted()) { return; } "));
+  ASSERT_EQ(locals["methods"].size(), 1u);
+  EXPECT_EQ(nodeChanges(locals["methods"][0]),
+            (std::vector<std::string>{"added decision if (Thread.interrupted())", "added return return"}));
+
   // A rename and a removal, reformatted on the way: the whole report.
   TempDir dir;
   writeFile(dir.path() / "Old.java", "class R {\n  int twice(int x) { return x * 2; }\n  void gone() { }\n}\n");
