@@ -41,7 +41,7 @@ import sequence_fit_check
 import access_check
 import diff_check
 import mermaid_check
-from bigsite_check import check_bigsite, draw_bigsite
+from bigsite_check import ALL_LOADED, check_bigsite, draw_bigsite
 
 SKIPPED = 77
 
@@ -771,6 +771,8 @@ def check_jdk_site(page, check):
     page.open("jdk-site/index.html")
     wide = page.evaluate("document.getElementById('methods').getBoundingClientRect().right")
     check(wide <= 1400, f"long names wrap: the methods table ends at {wide:.0f} px of 1400")
+    # The filter covers the parts loaded so far; these methods may be in a later one.
+    check(page.until(ALL_LOADED), "every part of the index's data is loaded")
     transfers = page.type_filter("method:transfer")
     owners = sorted(r[1] for r in transfers)
     check(len(owners) >= 3, f"'method:transfer' finds the transfer methods of {owners}")

@@ -476,7 +476,12 @@ TEST(BatchCommand, InterruptedRunLeavesWholeFiles) {
     ::execl(FLOWCHART_CLI, FLOWCHART_CLI, "batch", "src", "-o", "out", "-j", "2", "--quiet", (char*)nullptr);
     ::_exit(127);
   }
-  std::this_thread::sleep_for(std::chrono::milliseconds(400));
+  // Interrupted once drawing is under way (its first record's folder is
+  // made), however slowly the program starts on a loaded machine.
+  const fs::path records = dir.path() / "out/site/records";
+  for (int waited = 0; waited < 3000 && !fs::exists(records); ++waited)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
   ::kill(-child, SIGINT);  // as a terminal does: the whole process group
   int status = 0;
   ::waitpid(child, &status, 0);
