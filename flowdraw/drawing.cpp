@@ -394,38 +394,39 @@ class FlowDrawer {
     return graph < marks.size() && index < marks[graph].size() ? marks[graph][index] : kNone;
   }
 
+  // The first edge of the page's graph that a page's arrow stands for (one
+  // joining the nodes its ends stand for, of its kind and label) and that
+  // passes the test; none for an arrow to or from a folded box.
+  template <typename Test>
+  std::optional<size_t> graphEdgeWhere(const Page& page, const PageEdge& edge, Test test) const {
+    const PageItem& from = page.items[edge.from];
+    const PageItem& to = page.items[edge.to];
+    if (from.kind == ItemKind::Folded || to.kind == ItemKind::Folded) return std::nullopt;
+    const cfg::Graph& graph = flow_.graphs[page.graph];
+    for (size_t e = 0; e < graph.edges.size(); ++e) {
+      const cfg::Edge& each = graph.edges[e];
+      if (each.from == from.node && each.to == to.node && each.kind == edge.kind && each.label == edge.label &&
+          test(e))
+        return e;
+    }
+    return std::nullopt;
+  }
+
   // The classes of the first edge of the graph that a page's arrow stands
   // for (as struckEdge matches them).
   const std::string& edgeClasses(const Page& page, const PageEdge& edge) const {
     static const std::string kNone;
     if (page.graph >= options_.edgeClasses.size()) return kNone;
-    const PageItem& from = page.items[edge.from];
-    const PageItem& to = page.items[edge.to];
-    if (from.kind == ItemKind::Folded || to.kind == ItemKind::Folded) return kNone;
-    const cfg::Graph& graph = flow_.graphs[page.graph];
-    for (size_t e = 0; e < graph.edges.size(); ++e) {
-      const cfg::Edge& each = graph.edges[e];
-      if (each.from == from.node && each.to == to.node && each.kind == edge.kind && each.label == edge.label)
-        return marked(options_.edgeClasses, page.graph, e);
-    }
-    return kNone;
+    const std::optional<size_t> e = graphEdgeWhere(page, edge, [](size_t) { return true; });
+    return e ? marked(options_.edgeClasses, page.graph, *e) : kNone;
   }
 
   // A page's arrow is struck when a struck edge of the graph joins the
   // nodes its ends stand for, of its kind and label.
   bool struckEdge(const Page& page, const PageEdge& edge) const {
     if (page.graph >= options_.struckEdges.size()) return false;
-    const PageItem& from = page.items[edge.from];
-    const PageItem& to = page.items[edge.to];
-    if (from.kind == ItemKind::Folded || to.kind == ItemKind::Folded) return false;
-    const cfg::Graph& graph = flow_.graphs[page.graph];
-    for (size_t e = 0; e < graph.edges.size(); ++e) {
-      const cfg::Edge& each = graph.edges[e];
-      if (each.from == from.node && each.to == to.node && each.kind == edge.kind && each.label == edge.label &&
-          struck(options_.struckEdges, page.graph, e))
-        return true;
-    }
-    return false;
+    return graphEdgeWhere(page, edge, [&](size_t e) { return struck(options_.struckEdges, page.graph, e); })
+        .has_value();
   }
 
   // Each comment belongs to the statement whose line it ends, else to the

@@ -9,6 +9,18 @@ using cfg::EdgeKind;
 using cfg::NodeKind;
 using cfg::RegionKind;
 
+// A node of the graph on the given line and region; its index.
+size_t addNode(cfg::Graph& g, NodeKind kind, std::string text, int32_t line, size_t region) {
+  cfg::Node n;
+  n.kind = kind;
+  n.text = std::move(text);
+  n.firstLine = n.lastLine = line;
+  if (line > 0) n.lines = {line};
+  n.region = region;
+  g.nodes.push_back(n);
+  return g.nodes.size() - 1;
+}
+
 // start -> for decision -> [body: a; if -> (then: b; return) ; c] -> back
 //       -> after; end.  Regions: 0 body, 1 loop body, 2 then.
 cfg::MethodFlow loopWithReturn() {
@@ -17,14 +29,7 @@ cfg::MethodFlow loopWithReturn() {
                {RegionKind::LoopBody, "for (int i = 0; i < n; i++)", 3, 10, 0, 1, 4},
                {RegionKind::Then, "if (done)", 5, 7, 1, 3, 2}};
   auto node = [&](NodeKind kind, std::string text, int32_t line, size_t region) {
-    cfg::Node n;
-    n.kind = kind;
-    n.text = std::move(text);
-    n.firstLine = n.lastLine = line;
-    if (line > 0) n.lines = {line};
-    n.region = region;
-    g.nodes.push_back(n);
-    return g.nodes.size() - 1;
+    return addNode(g, kind, std::move(text), line, region);
   };
   const size_t start = node(NodeKind::Start, "run()", 1, 0);
   const size_t loop = node(NodeKind::Decision, "for (int i = 0; i < n; i++)", 2, 0);
@@ -141,14 +146,7 @@ cfg::MethodFlow tryWithTenCatches() {
   g.regions = {{RegionKind::Body, "run()", 1, 40, std::nullopt, std::nullopt, 22},
                {RegionKind::TryBlock, "try", 2, 40, 0, 1, 22}};
   auto node = [&](NodeKind kind, std::string text, int32_t line, size_t region) {
-    cfg::Node n;
-    n.kind = kind;
-    n.text = std::move(text);
-    n.firstLine = n.lastLine = line;
-    if (line > 0) n.lines = {line};
-    n.region = region;
-    g.nodes.push_back(n);
-    return g.nodes.size() - 1;
+    return addNode(g, kind, std::move(text), line, region);
   };
   const size_t start = node(NodeKind::Start, "run()", 1, 0);
   const size_t tryNode = node(NodeKind::Try, "try", 2, 0);
