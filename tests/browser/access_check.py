@@ -21,6 +21,8 @@ AXE_PAGES = (
     ("a diff's index", "diff/history/index.html", ""),
     ("a diff's method page", "diff/history/methods/m1.html", ""),
     ("a diff's merged drawing", "diff/history/methods/m1-merged.html", ""),
+    ("a diff's base drawing", "diff/history/methods/m1-base.html", ""),
+    ("a diff's head drawing", "diff/history/methods/m1-head.html", ""),
 )
 
 BOX = "g[tabindex], a[aria-label]"
