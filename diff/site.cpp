@@ -75,24 +75,37 @@ const char* markOf(Change change) {
   }
 }
 
-// Which view of the merged drawing a page shows: one layout for all
-// three, so that a method is laid out once; a side's view hides what only
-// the other side has, and shows its own text of a changed node.
+// The views of a method's merged drawing: one page, laid out once, whose
+// address picks the view ("#base", "#head"; none for both merged). A
+// side's view hides what only the other side has and shows its own text
+// of a changed node. The view holds without a script (the marker the
+// address targets) and, with one, also once the reader moves to another
+// page of the drawing ("#page-2"), which the address then names instead.
 struct View {
-  const char* suffix;
+  const char* id;  // the address's fragment, empty for the merged view
   const char* caption;
-  const char* style;
 };
-constexpr View kViews[] = {
-    {"merged", "both versions merged", ".other-text{display:none}"},
-    {"base", "base", ".head-only,.own-text{display:none}"},
-    {"head", "head", ".base-only,.other-text{display:none}"},
-};
+constexpr View kViews[] = {{"", "both versions merged"}, {"base", "base"}, {"head", "head"}};
 
-// The merged flowchart drawn once and written as a drawing page for each
-// view, with a way back; why, when it cannot be drawn.
-errors::Status writeDrawings(const MergedFlow& merged, const std::string& folder, const std::string& name,
-                             const std::string& title, std::string& why) {
+constexpr const char* kViewStyle =
+    "<style>\n"
+    ":root:not([data-view]):not(:has(#base:target,#head:target)) :is(.other-text,.in-base,.in-head),\n"
+    ":is(:root[data-view=base],:root:has(#base:target)) :is(.head-only,.own-text,.in-merged,.in-head,.not-in-base),\n"
+    ":is(:root[data-view=head],:root:has(#head:target)) :is(.base-only,.other-text,.in-merged,.in-base,.not-in-head)"
+    "{display:none}\n</style>\n"
+    "<script>(() => { const v = location.hash.slice(1); if (v !== 'base' && v !== 'head') return;"
+    " document.documentElement.dataset.view = v; document.title += ' (' + v + ')'; })();</script>\n";
+
+std::string drawingFile(const std::string& name) { return name + "-drawing.html"; }
+
+std::string viewUrl(const std::string& name, const View& view) {
+  return drawingFile(name) + (*view.id ? std::string("#") + view.id : std::string());
+}
+
+// The merged flowchart drawn and written as the page of its views, with a
+// way back; why, when it cannot be drawn.
+errors::Status writeDrawing(const MergedFlow& merged, const std::string& folder, const std::string& name,
+                            const std::string& title, std::string& why) {
   flowdraw::DrawOptions options;
   // What was taken away is dashed, beside its sign; what one side has
   // alone is classed so that the other side's view can hide it.
@@ -122,22 +135,18 @@ errors::Status writeDrawings(const MergedFlow& merged, const std::string& folder
     why = drawn.problem().message;
     return errors::Status();
   }
-  std::vector<host::HtmlFrame> frames;
-  for (const View& view : kViews) {
-    host::HtmlFrame& frame = frames.emplace_back();
-    frame.titleHtml = asciiHtml(title + " (" + view.caption + ")");
-    frame.headerHtml = "<ol class=\"crumbs\"><li><a href=\"" + name + ".html\">" +
-                       asciiHtml("\u2190 the method's changes") + "</a></li></ol>";
-    // The drawing script and style come once, from the site's folder, not in every page.
-    frame.assetsUrl = "../site/";
-    frame.styleHtml = std::string("<style>") + view.style + "</style>\n";
-  }
-  const std::vector<std::string> pages = host::drawingHtmlViews(*drawn->drawing, 1033, frames);
-  for (size_t v = 0; v < pages.size(); ++v) {
-    const fs::path path = fs::path(folder) / (name + "-" + kViews[v].suffix + ".html");
-    if (errors::Status saved = files::writeAtomically(path.string(), pages[v]); !saved) return saved;
-  }
-  return {};
+  host::HtmlFrame frame;
+  frame.titleHtml = asciiHtml(title);
+  std::string shown;
+  for (const View& view : kViews)
+    shown += std::string("<span class=\"in-") + (*view.id ? view.id : "merged") + "\">" + view.caption + "</span>";
+  frame.headerHtml = "<span id=\"base\" hidden></span><span id=\"head\" hidden></span><ol class=\"crumbs\"><li><a href=\"" +
+                     name + ".html\">" + asciiHtml("\u2190 the method's changes") + "</a></li><li>" + shown + "</li></ol>";
+  // The drawing script and style come once, from the site's folder, not in every page.
+  frame.assetsUrl = "../site/";
+  frame.styleHtml = kViewStyle;
+  return files::writeAtomically((fs::path(folder) / drawingFile(name)).string(),
+                                host::drawingHtml(*drawn->drawing, 1033, frame));
 }
 
 std::string sourceTable(const MethodVersion& side, const char* prefix, const std::set<int32_t>& marked) {
@@ -181,14 +190,14 @@ std::string methodPage(const MethodDiff& method, size_t index, const std::string
   // The flowcharts: merged, then base and head side by side, each a view of the one layout.
   std::string why;
   const MergedFlow merged = mergedFlow(method, true);
-  if (errors::Status saved = writeDrawings(merged, folder, name, title, why); !saved)
+  if (errors::Status saved = writeDrawing(merged, folder, name, title, why); !saved)
     problems += name + ": its drawings cannot be written\n";
   const auto figure = [&](const View& view, bool shown) {
     const std::string caption = view.caption;
     if (!shown) return "<figure><p>no " + caption + "</p></figure>";
     if (!why.empty())
       return "<figure><figcaption>" + caption + "</figcaption><p>not drawn: " + htmlEscaped(why) + "</p></figure>";
-    const std::string file = name + "-" + view.suffix + ".html";
+    const std::string file = viewUrl(name, view);
     return "<figure><figcaption><a href=\"" + file + "\">" + caption + "</a></figcaption><iframe src=\"" + file +
            "\" title=\"" + caption + "\"></iframe></figure>";
   };

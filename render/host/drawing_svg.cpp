@@ -180,84 +180,68 @@ void appendSourcePanel(std::string& out, const ReaderAids& aids, size_t drawingI
   out += "<div class=\"actions\"></div>\n</aside>\n";
 }
 
-// One page for each frame (with its title) around the same drawings, which
-// are written once.
-std::vector<std::string> framedHtmls(const std::vector<std::string>& titlesHtml, std::string_view indexHtml,
-                                     const std::vector<NamedDrawing>& drawings, text::Charset encoding,
-                                     uint16_t language, const std::vector<HtmlFrame>& frames) {
+std::string framedHtml(std::string titleHtml, std::string_view indexHtml, const std::vector<NamedDrawing>& drawings,
+                       text::Charset encoding, uint16_t language, const HtmlFrame& frame) {
+  std::string out = "<!DOCTYPE html>\n<html";
+  if (const char* tag = languageTag(language)) out += std::string(" lang=\"") + tag + "\"";
+  out += ">\n<head>\n<meta charset=\"";
+  out += encodingName(encoding);
+  out += "\">\n<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>" +
+         titleHtml + "</title>\n";
+  if (frame.assetsUrl.empty()) out += "<style>\n" + std::string(kDrawingStyle) + "</style>\n";
+  else out += "<link rel=\"stylesheet\" href=\"" + escaped(frame.assetsUrl) + "drawing.css\">\n";
   // Pages of drawings told to readers follow the reader's colour scheme.
   const auto aided = std::find_if(drawings.begin(), drawings.end(), [](const NamedDrawing& named) {
     return named.drawing && named.drawing->readerAids;
   });
   const bool aids = aided != drawings.end();
-  std::string shared;
-  if (!indexHtml.empty()) shared += "<a class=\"contents\" href=\"#index\">Index</a>\n";
+  if (aids && frame.assetsUrl.empty())
+    out += "<style>\n" + std::string(kThemeStyle) + darkDrawingCss(usedMasters(*aided->drawing)) + "</style>\n";
+  else if (aids)
+    out += "<link rel=\"stylesheet\" href=\"" + escaped(frame.assetsUrl) + "theme.css\">\n";
+  out += frame.styleHtml;
+  out += "</head>\n<body>\n<nav>\n" + frame.headerHtml + "<h1>" + titleHtml + "</h1>\n";
+  if (!indexHtml.empty()) out += "<a class=\"contents\" href=\"#index\">Index</a>\n";
   for (size_t d = 0; d < drawings.size(); ++d) {
     const NamedDrawing& named = drawings[d];
     if (!named.drawing) continue;
-    shared += "<ol class=\"index\" data-drawing=\"" + std::to_string(d) + "\">\n";
+    out += "<ol class=\"index\" data-drawing=\"" + std::to_string(d) + "\">\n";
     for (size_t i = 0; i < named.drawing->pages.size(); ++i)
-      shared += "<li><a href=\"#" + escaped(named.idPrefix) + "page-" + std::to_string(i + 1) + "\">" +
-                escaped(named.drawing->pages[i]->name) + "</a></li>\n";
-    shared += "</ol>\n";
+      out += "<li><a href=\"#" + escaped(named.idPrefix) + "page-" + std::to_string(i + 1) + "\">" +
+             escaped(named.drawing->pages[i]->name) + "</a></li>\n";
+    out += "</ol>\n";
   }
-  shared += kTools;
+  out += kTools;
   // One legend for the page, from the first drawing that has one.
   for (const NamedDrawing& named : drawings)
     if (named.drawing && !named.drawing->legendHtml.empty()) {
-      shared += named.drawing->legendHtml;
+      out += named.drawing->legendHtml;
       break;
     }
   for (size_t d = 0; d < drawings.size(); ++d)
     if (drawings[d].drawing && drawings[d].drawing->readerAids && !drawings[d].drawing->readerAids->outlineHtml.empty())
-      shared += "<details class=\"outline\" data-drawing=\"" + std::to_string(d) + "\"><summary>Outline</summary>\n" +
-                drawings[d].drawing->readerAids->outlineHtml + "</details>\n";
-  shared += "</nav>\n<main>\n";
+      out += "<details class=\"outline\" data-drawing=\"" + std::to_string(d) + "\"><summary>Outline</summary>\n" +
+             drawings[d].drawing->readerAids->outlineHtml + "</details>\n";
+  out += "</nav>\n<main>\n";
   if (!indexHtml.empty()) {
-    shared += "<section class=\"page contents\" id=\"index\">\n";
-    shared += indexHtml;
-    shared += "\n</section>\n";
+    out += "<section class=\"page contents\" id=\"index\">\n";
+    out += indexHtml;
+    out += "\n</section>\n";
   }
   for (size_t d = 0; d < drawings.size(); ++d) {
     if (!drawings[d].drawing) continue;
     for (size_t i = 0; i < drawings[d].drawing->pages.size(); ++i)
-      appendHtmlPage(shared, drawings[d], d, i);
+      appendHtmlPage(out, drawings[d], d, i);
   }
   for (size_t d = 0; d < drawings.size(); ++d)
-    if (drawings[d].drawing && drawings[d].drawing->readerAids) appendSourcePanel(shared, *drawings[d].drawing->readerAids, d);
-  shared += "</main>\n";
-  std::vector<std::string> pages;
-  for (size_t f = 0; f < frames.size(); ++f) {
-    const HtmlFrame& frame = frames[f];
-    const std::string& titleHtml = titlesHtml[f];
-    std::string out = "<!DOCTYPE html>\n<html";
-    if (const char* tag = languageTag(language)) out += std::string(" lang=\"") + tag + "\"";
-    out += ">\n<head>\n<meta charset=\"";
-    out += encodingName(encoding);
-    out += "\">\n<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>" +
-           titleHtml + "</title>\n";
-    if (frame.assetsUrl.empty()) out += "<style>\n" + std::string(kDrawingStyle) + "</style>\n";
-    else out += "<link rel=\"stylesheet\" href=\"" + escaped(frame.assetsUrl) + "drawing.css\">\n";
-    if (aids && frame.assetsUrl.empty())
-      out += "<style>\n" + std::string(kThemeStyle) + darkDrawingCss(usedMasters(*aided->drawing)) + "</style>\n";
-    else if (aids)
-      out += "<link rel=\"stylesheet\" href=\"" + escaped(frame.assetsUrl) + "theme.css\">\n";
-    out += frame.styleHtml;
-    out += "</head>\n<body>\n<nav>\n" + frame.headerHtml + "<h1>" + titleHtml + "</h1>\n";
-    out += shared;
-    if (frame.assetsUrl.empty()) out += "<script>\n" + std::string(kDrawingScript) + "</script>\n";
-    else out += "<script src=\"" + escaped(frame.assetsUrl) + "drawing.js\"></script>\n";
-    if (aids && frame.assetsUrl.empty()) out += "<script>\n" + std::string(kAccessScript) + "</script>\n";
-    else if (aids) out += "<script src=\"" + escaped(frame.assetsUrl) + "access.js\"></script>\n";
-    out += "</body>\n</html>\n";
-    pages.push_back(std::move(out));
-  }
-  return pages;
-}
-
-std::string framedHtml(std::string titleHtml, std::string_view indexHtml, const std::vector<NamedDrawing>& drawings,
-                       text::Charset encoding, uint16_t language, const HtmlFrame& frame) {
-  return std::move(framedHtmls({std::move(titleHtml)}, indexHtml, drawings, encoding, language, {frame}).front());
+    if (drawings[d].drawing && drawings[d].drawing->readerAids) appendSourcePanel(out, *drawings[d].drawing->readerAids, d);
+  out += "</main>\n";
+  if (frame.assetsUrl.empty()) out += "<script>\n" + std::string(kDrawingScript) + "</script>\n";
+  else out += "<script src=\"" + escaped(frame.assetsUrl) + "drawing.js\"></script>\n";
+  if (aids && frame.assetsUrl.empty()) out += "<script>\n" + std::string(kAccessScript) + "</script>\n";
+  else if (aids) out += "<script src=\"" + escaped(frame.assetsUrl) + "access.js\"></script>\n";
+  out += "</body>\n</html>\n";
+  return out;
 }
 
 }  // namespace
@@ -274,14 +258,6 @@ std::string drawingHtml(const DocumentModel& drawing, uint16_t language) {
 std::string drawingHtml(const DocumentModel& drawing, uint16_t language, const HtmlFrame& frame) {
   return framedHtml(frame.titleHtml.empty() ? escaped(drawingTitle(drawing)) : frame.titleHtml, {},
                     {NamedDrawing{"", "", &drawing}}, drawing.encoding, language, frame);
-}
-
-std::vector<std::string> drawingHtmlViews(const DocumentModel& drawing, uint16_t language,
-                                          const std::vector<HtmlFrame>& frames) {
-  std::vector<std::string> titles;
-  for (const HtmlFrame& frame : frames)
-    titles.push_back(frame.titleHtml.empty() ? escaped(drawingTitle(drawing)) : frame.titleHtml);
-  return framedHtmls(titles, {}, {NamedDrawing{"", "", &drawing}}, drawing.encoding, language, frames);
 }
 
 std::string drawingsHtml(std::string_view title, std::string_view indexHtml,

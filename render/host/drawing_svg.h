@@ -37,14 +37,11 @@ struct HtmlFrame {
   // drawing.css and drawingScript() as drawing.js, ending in '/'; the
   // page links them instead of holding them.  Empty: held inline.
   std::string assetsUrl;
-  // Style sheets of the page's own (ready HTML link elements, after the
-  // drawing's), e.g. one that shows a single side of a comparison; may be empty.
+  // Ready HTML of the page's own for its head, after the drawing's style
+  // (e.g. a style and a script that show one side of a comparison); may be empty.
   std::string styleHtml;
 };
 std::string drawingHtml(const DocumentModel& drawing, uint16_t language, const HtmlFrame& frame);
-// The same drawing in a page for each frame, its pictures made once.
-std::vector<std::string> drawingHtmlViews(const DocumentModel& drawing, uint16_t language,
-                                          const std::vector<HtmlFrame>& frames);
 
 // The style sheet and script the HTML pages hold, for a site to share.
 std::string drawingStyleSheet();

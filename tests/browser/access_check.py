@@ -20,9 +20,9 @@ AXE_PAGES = (
     ("a site's drawing", "batch/files/java/Checkout.java/Checkout.total-L19.html", ""),
     ("a diff's index", "diff/history/index.html", ""),
     ("a diff's method page", "diff/history/methods/m1.html", ""),
-    ("a diff's merged drawing", "diff/history/methods/m1-merged.html", ""),
-    ("a diff's base drawing", "diff/history/methods/m1-base.html", ""),
-    ("a diff's head drawing", "diff/history/methods/m1-head.html", ""),
+    ("a diff's merged drawing", "diff/history/methods/m1-drawing.html", ""),
+    ("a diff's base drawing", "diff/history/methods/m1-drawing.html", "#base"),
+    ("a diff's head drawing", "diff/history/methods/m1-drawing.html", "#head"),
 )
 
 BOX = "g[tabindex], a[aria-label]"

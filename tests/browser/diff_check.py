@@ -9,8 +9,8 @@ generated change too large for one Mermaid block.  check() renders every
 Mermaid block of the reports with the npm mermaid package at GitHub's limits
 (no error, every node declared drawn), and opens each site: the index sorts,
 a method's page shows the merged flowchart and both sides' drawings, the
-sides views of the merged drawing's one layout, each showing its own side
-alone (no "+" text in the base, no "\u2212" in the head, a changed node's
+sides views of the merged drawing's one page and layout, chosen by the
+address, each showing its own side alone (no "+" text in the base, no "\u2212" in the head, a changed node's
 own text).
 """
 import json
@@ -221,7 +221,7 @@ def check(page, check):
         check(len(frames) >= 2, f"{site}: the method's page holds the merged drawing and the sides ({frames})")
         page.screenshot(f"diff-{site}.png")
         _check_sides(page, check, site, link, frames)
-        merged = [f for f in frames if f.endswith("-merged.html")]
+        merged = [f for f in frames if "#" not in f]
         if merged:
             page.set_window(1400, 1000)
             page.open(f"diff/{site}/methods/{merged[0]}")
@@ -249,11 +249,11 @@ def _check_sides(page, check, site, link, frames):
     text; then the page at 1400x1000 with the sides in view."""
     views = {}
     for frame in frames:
-        for side in ("merged", "base", "head"):
-            if frame.endswith(f"-{side}.html"):
-                page.open(f"diff/{site}/methods/{frame}")
-                page.settled()
-                views[side] = page.evaluate(_SHOWN_TEXTS)
+        # One page of the drawing, its view chosen by the address: none for both merged, #base or #head.
+        file, _, side = frame.partition("#")
+        page.open(f"diff/{site}/methods/{file}", "#" + side if side else "")
+        page.settled()
+        views[side or "merged"] = page.evaluate(_SHOWN_TEXTS)
     if "merged" not in views:
         return
     merged = views["merged"]
