@@ -4,6 +4,7 @@
 #include <atomic>
 #include <filesystem>
 #include <map>
+#include <numeric>
 #include <set>
 #include <thread>
 
@@ -268,9 +269,17 @@ ReadPair readPair(FilePair& pair, const DiffReading& reading) {
 // next file, and their methods joined in the files' order.
 void compareFiles(std::vector<FilePair>& pairs, const DiffReading& reading, DiffSides& sides) {
   std::vector<std::optional<ReadPair>> read(pairs.size());
+  // The largest pairs first, so that no thread is left with a large one
+  // at the end while the others wait.
+  std::vector<size_t> order(pairs.size());
+  std::iota(order.begin(), order.end(), size_t{0});
+  const auto size = [&](size_t k) {
+    return (pairs[k].baseText ? pairs[k].baseText->size() : 0) + (pairs[k].headText ? pairs[k].headText->size() : 0);
+  };
+  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return size(a) > size(b); });
   std::atomic<size_t> next{0};
   const auto work = [&] {
-    for (size_t k = next++; k < pairs.size(); k = next++) read[k] = readPair(pairs[k], reading);
+    for (size_t k = next++; k < pairs.size(); k = next++) read[order[k]] = readPair(pairs[order[k]], reading);
   };
   const size_t threads = std::min<size_t>(std::max(1u, std::thread::hardware_concurrency()), pairs.size());
   std::vector<std::thread> helpers;
@@ -315,15 +324,33 @@ bool isRevision(const std::string& name) {
 
 errors::Result<DiffSides> readRevisions(const std::string& base, const std::optional<std::string>& head,
                                         const std::vector<std::string>& paths, const DiffReading& reading) {
-  const GitRun top = runGit({"rev-parse", "--show-toplevel"});
+  // The top folder and both revisions' commits from one git run, as each
+  // run costs a process; only when that fails is each asked on its own, to
+  // say which is wrong.
+  std::vector<std::string> revisions = {base};
+  if (head) revisions.push_back(*head);
+  std::vector<std::string> probe = {"rev-parse", "--show-toplevel"};
+  for (const std::string& revision : revisions)
+    if (!revision.empty() && revision[0] != '-') probe.push_back(revision + "^{commit}");
+  const GitRun top = runGit(probe);
   if (!top.status) return usage(kNoGit);
-  if (!top.succeeded()) return usage("the current folder is not in a git repository" + gitSays(top) +
-                                     "; diff compares revisions of it, or two files or folders");
-  const std::string root = trimmed(top.out);
-  for (const std::string* revision : {&base, head ? &*head : nullptr}) {
-    if (!revision) continue;
-    if (revision->empty() || (*revision)[0] == '-' || !isRevision(*revision))
-      return usage("unknown git revision '" + *revision + "'");
+  const std::string answered = trimmed(top.out);
+  const std::vector<std::string_view> answers = text::splitText(answered, '\n');
+  // A range ("a..b") also answers, with two lines for itself: each must be one commit.
+  const bool commits = top.succeeded() && probe.size() == revisions.size() + 2 && answers.size() == probe.size() - 1 &&
+                       std::all_of(answers.begin() + 1, answers.end(), [](std::string_view id) {
+                         return !id.empty() && id.find_first_not_of("0123456789abcdef") == std::string_view::npos;
+                       });
+  std::string root = answers.empty() ? std::string() : std::string(answers.front());
+  if (!commits) {
+    const GitRun alone = runGit({"rev-parse", "--show-toplevel"});
+    if (!alone.status) return usage(kNoGit);
+    if (!alone.succeeded()) return usage("the current folder is not in a git repository" + gitSays(alone) +
+                                         "; diff compares revisions of it, or two files or folders");
+    root = trimmed(alone.out);
+    for (const std::string& revision : revisions)
+      if (revision.empty() || revision[0] == '-' || !isRevision(revision))
+        return usage("unknown git revision '" + revision + "'");
   }
   const std::vector<std::string> git = {"--literal-pathspecs", "-C", root, "-c", "core.quotePath=false"};
   const auto withPaths = [&](std::vector<std::string> arguments) {
