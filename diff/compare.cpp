@@ -606,6 +606,7 @@ MergedFlow mergedFlow(const MethodDiff& method, bool markTexts) {
   out.nodeChanges.resize(method.graphs.size());
   out.edgeChanges.resize(method.graphs.size());
   out.baseTexts.resize(method.graphs.size());
+  out.nodeDiffs.resize(method.graphs.size());
   for (size_t g = 0; g < method.graphs.size(); ++g) {
     cfg::Graph& graph = out.flow.graphs[g];
     graph.title = method.graphs[g].title;
@@ -642,6 +643,7 @@ MergedFlow mergedFlow(const MethodDiff& method, bool markTexts) {
     if (node.kind == NodeKind::Exit && !graph.exit) graph.exit = graph.nodes.size();
     graph.nodes.push_back(std::move(made));
     out.nodeChanges[node.graph].push_back(node.change);
+    out.nodeDiffs[node.graph].push_back(k);
     out.baseTexts[node.graph].push_back(node.change == Change::Changed && node.baseText
                                             ? (markTexts ? mark : "") + *node.baseText
                                             : std::string());

@@ -148,6 +148,8 @@ struct MergedFlow {
   std::vector<std::vector<Change>> edgeChanges;
   // The base's text of each changed node (marked as the texts are), empty for the others.
   std::vector<std::vector<std::string>> baseTexts;
+  // Which of MethodDiff::nodes each node is.
+  std::vector<std::vector<size_t>> nodeDiffs;
 };
 MergedFlow mergedFlow(const MethodDiff& method, bool markTexts);
 

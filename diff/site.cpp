@@ -10,6 +10,8 @@
 #include "diff/reports.h"
 #include "files/atomic_file.h"
 #include "flowdraw/drawing.h"
+#include "flowdraw/label_text.h"
+#include "flowdraw/reader_text.h"
 #include "pipeline/method_flowchart.h"
 #include "render/host/drawing_svg.h"
 #include "site/site_assets.h"
@@ -92,9 +94,135 @@ constexpr const char* kViewStyle =
     ":root:not([data-view]):not(:has(#base:target,#head:target)) :is(.other-text,.in-base,.in-head),\n"
     ":is(:root[data-view=base],:root:has(#base:target)) :is(.head-only,.own-text,.in-merged,.in-head,.not-in-base),\n"
     ":is(:root[data-view=head],:root:has(#head:target)) :is(.base-only,.other-text,.in-merged,.in-base,.not-in-head)"
-    "{display:none}\n</style>\n"
-    "<script>(() => { const v = location.hash.slice(1); if (v !== 'base' && v !== 'head') return;"
-    " document.documentElement.dataset.view = v; document.title += ' (' + v + ')'; })();</script>\n";
+    // Chromium keeps an SVG group that is display:none in its accessibility
+    // tree, told as it is; a hidden one it leaves out.
+    "{display:none;visibility:hidden}\n</style>\n"
+    // A box told otherwise in a view is drawn once for each; the keyboard
+    // finds a box by its name, which only the copy shown keeps.
+    "<script>(() => {\n"
+    "  let v = location.hash.slice(1);\n"
+    "  if (v === 'base' || v === 'head') {\n"
+    "    document.documentElement.dataset.view = v;\n"
+    "    document.title += ' (' + v + ')';\n"
+    "  } else v = '';\n"
+    "  const hidden = v ? '.not-in-' + v + ', .in-' + (v === 'base' ? 'head' : 'base') : '.in-base, .in-head';\n"
+    "  document.addEventListener('DOMContentLoaded', () => {\n"
+    "    for (const g of document.querySelectorAll('g[data-name]')) if (g.matches(hidden)) g.removeAttribute('data-name');\n"
+    "  });\n"
+    "})();</script>\n";
+
+// One side of the merged graphs as its view shows them: the same nodes
+// (those of the other side alone unreached), with this side's texts and
+// lines, and only this side's edges.
+cfg::MethodFlow sideFlow(const MethodDiff& method, const MergedFlow& merged, bool base) {
+  cfg::MethodFlow flow = merged.flow;
+  const Change alone = base ? Change::Added : Change::Removed;
+  for (size_t g = 0; g < flow.graphs.size(); ++g) {
+    cfg::Graph& graph = flow.graphs[g];
+    for (size_t n = 0; n < graph.nodes.size(); ++n) {
+      cfg::Node& node = graph.nodes[n];
+      const NodeDiff& diff = method.nodes[merged.nodeDiffs[g][n]];
+      if (base && diff.change == Change::Changed) node.text = merged.baseTexts[g][n];
+      node.lines = base ? diff.baseLines : diff.headLines;
+      node.firstLine = node.lines.empty() ? 0 : *std::min_element(node.lines.begin(), node.lines.end());
+      node.lastLine = node.lines.empty() ? 0 : *std::max_element(node.lines.begin(), node.lines.end());
+    }
+    std::vector<cfg::Edge> kept;
+    for (size_t e = 0; e < graph.edges.size(); ++e)
+      if (merged.edgeChanges[g][e] != alone) kept.push_back(graph.edges[e]);
+    graph.edges = std::move(kept);
+  }
+  return flow;
+}
+
+// A node's lines and text as its box's hover text gives them: "L12\ntext", "L12–L14\ntext".
+std::string spanned(const cfg::Node& node) {
+  std::string span;
+  if (node.firstLine > 0)
+    span = "L" + std::to_string(node.firstLine) +
+           (node.lastLine > node.firstLine ? "\u2013L" + std::to_string(node.lastLine) : std::string());
+  return span + (span.empty() ? "" : "\n") + node.text;
+}
+
+// What a screen reader is told of each box in a side's view: its own side
+// only, its text, lines and ways on, none to a box the view hides.
+void tellSides(const MethodDiff& method, const MergedFlow& merged, host::DocumentModel& drawing) {
+  std::map<std::string, std::pair<size_t, size_t>> nodes;
+  for (size_t g = 0; g < merged.flow.graphs.size(); ++g)
+    for (size_t n = 0; n < merged.flow.graphs[g].nodes.size(); ++n) nodes[cfg::nodeId(g, n)] = {g, n};
+  const auto hides = [](const host::ShapeModel& shape, std::string_view hidden) {
+    for (std::string_view each : text::splitText(shape.viewClasses, ' '))
+      if (each == hidden) return true;
+    return false;
+  };
+  // Each view's outline leads to the boxes as the drawing named them.
+  std::map<std::pair<size_t, size_t>, std::pair<size_t, std::string>> boxes;
+  for (size_t p = drawing.pages.size(); p-- > 0;)
+    for (const auto& shape : drawing.pages[p]->shapes)
+      if (const auto found = shape->access ? nodes.find(shape->access->node) : nodes.end(); found != nodes.end())
+        boxes[found->second] = {p + 1, shape->name};
+  const auto boxOf = [&](size_t g, size_t n) {
+    const auto found = boxes.find({g, n});
+    return found == boxes.end() ? std::nullopt : std::optional(found->second);
+  };
+  std::string outlines;
+  if (drawing.readerAids) outlines = "<div class=\"in-merged\">" + drawing.readerAids->outlineHtml + "</div>\n";
+  for (const bool base : {true, false}) {
+    const cfg::MethodFlow side = sideFlow(method, merged, base);
+    const char* hidden = base ? "head-only" : "base-only";
+    const Change alone = base ? Change::Added : Change::Removed;
+    if (drawing.readerAids)
+      outlines += std::string("<div class=\"in-") + (base ? "base" : "head") + "\">" +
+                  flowdraw::outlineHtml(side, true, boxOf,
+                                        [&](size_t g, size_t n) { return merged.nodeChanges[g][n] == alone; }) +
+                  "</div>\n";
+    for (const auto& page : drawing.pages)
+      for (const auto& shape : page->shapes) {
+        if (!shape->access || hides(*shape, hidden)) continue;
+        const auto found = nodes.find(shape->access->node);
+        if (found == nodes.end()) continue;
+        const auto [g, n] = found->second;
+        const cfg::Graph& graph = side.graphs[g];
+        host::ShapeAccess told = *shape->access;
+        // The label is the node's words, perhaps after the box's text
+        // (a link) and before a note on its lambda.
+        const std::string both = flowdraw::nodeLabel(merged.flow.graphs[g], n, true);
+        const size_t at = told.label.find(both);
+        std::string before = at == std::string::npos ? "" : told.label.substr(0, at);
+        const std::string after = at == std::string::npos ? "" : told.label.substr(at + both.size());
+        if (!before.empty()) {
+          before.clear();
+          for (const std::string& line : flowdraw::boxLines(graph.nodes[n].text, true))
+            before += (before.empty() ? "" : " ") + line;
+          before += "; ";
+        }
+        told.label = before + flowdraw::nodeLabel(graph, n, true) + after;
+        told.firstLine = graph.nodes[n].firstLine;
+        told.lastLine = graph.nodes[n].lastLine;
+        told.next.clear();
+        for (const std::string& name : shape->access->next) {
+          const auto target = page->byName.find(name);
+          if (target == page->byName.end() || target->second.empty() || hides(*target->second.front(), hidden)) continue;
+          const host::ShapeModel& to = *target->second.front();
+          const auto toNode = to.access ? nodes.find(to.access->node) : nodes.end();
+          if (toNode != nodes.end() && std::none_of(graph.edges.begin(), graph.edges.end(), [&](const cfg::Edge& edge) {
+                return edge.from == n && toNode->second.first == g && edge.to == toNode->second.second;
+              }))
+            continue;
+          told.next.push_back(name);
+        }
+        // Its hover text: its lines and text, perhaps with a note after them.
+        std::string comment = shape->comment;
+        const std::string shown = spanned(merged.flow.graphs[g].nodes[n]);
+        if (comment.rfind(shown, 0) == 0) comment = spanned(graph.nodes[n]) + comment.substr(shown.size());
+        if (told.label != shape->access->label || told.next != shape->access->next ||
+            told.firstLine != shape->access->firstLine || told.lastLine != shape->access->lastLine ||
+            comment != shape->comment)
+          shape->viewsTold.push_back({base ? "base" : "head", std::move(told), std::move(comment)});
+      }
+  }
+  if (drawing.readerAids) drawing.readerAids->outlineHtml = outlines;
+}
 
 std::string drawingFile(const std::string& name) { return name + "-drawing.html"; }
 
@@ -104,8 +232,8 @@ std::string viewUrl(const std::string& name, const View& view) {
 
 // The merged flowchart drawn and written as the page of its views, with a
 // way back; why, when it cannot be drawn.
-errors::Status writeDrawing(const MergedFlow& merged, const std::string& folder, const std::string& name,
-                            const std::string& title, std::string& why) {
+errors::Status writeDrawing(const MethodDiff& method, const MergedFlow& merged, const std::string& folder,
+                            const std::string& name, const std::string& title, std::string& why) {
   flowdraw::DrawOptions options;
   // What was taken away is dashed, beside its sign; what one side has
   // alone is classed so that the other side's view can hide it.
@@ -135,6 +263,7 @@ errors::Status writeDrawing(const MergedFlow& merged, const std::string& folder,
     why = drawn.problem().message;
     return errors::Status();
   }
+  tellSides(method, merged, *drawn->drawing);
   host::HtmlFrame frame;
   frame.titleHtml = asciiHtml(title);
   std::string shown;
@@ -190,7 +319,7 @@ std::string methodPage(const MethodDiff& method, size_t index, const std::string
   // The flowcharts: merged, then base and head side by side, each a view of the one layout.
   std::string why;
   const MergedFlow merged = mergedFlow(method, true);
-  if (errors::Status saved = writeDrawing(merged, folder, name, title, why); !saved)
+  if (errors::Status saved = writeDrawing(method, merged, folder, name, title, why); !saved)
     problems += name + ": its drawings cannot be written\n";
   const auto figure = [&](const View& view, bool shown) {
     const std::string caption = view.caption;

@@ -102,7 +102,8 @@ std::string constructSummary(const cfg::Graph& graph, const std::vector<size_t>&
   return out + "; " + count(ways, "way out", "ways out");
 }
 
-std::string outlineHtml(const cfg::MethodFlow& flow, bool utf8, const BoxOf& boxOf) {
+std::string outlineHtml(const cfg::MethodFlow& flow, bool utf8, const BoxOf& boxOf,
+                        const std::function<bool(size_t graph, size_t node)>& leftOut) {
   std::string out = "<ol>\n";
   for (size_t g = 0; g < flow.graphs.size(); ++g) {
     const cfg::Graph& graph = flow.graphs[g];
@@ -110,6 +111,7 @@ std::string outlineHtml(const cfg::MethodFlow& flow, bool utf8, const BoxOf& box
     // The regions open round the current node, outermost first.
     std::vector<size_t> open;
     for (size_t n = 0; n < graph.nodes.size(); ++n) {
+      if (leftOut && leftOut(g, n)) continue;
       std::vector<size_t> chain;
       for (std::optional<size_t> r = graph.nodes[n].region; r && *r != 0; r = graph.regions[*r].parent)
         chain.push_back(*r);

@@ -30,8 +30,10 @@ std::string constructSummary(const cfg::Graph& graph, const std::vector<size_t>&
 // graph's encoding): each graph (the method's, then its lambdas'), its
 // nodes in order, nested in the constructs holding them.  boxOf tells
 // the page (from 1) and shape name a node is drawn as, so that the
-// outline can lead to it; none when it is not drawn.
+// outline can lead to it; none when it is not drawn.  A node `leftOut`
+// says yes to is not listed (what one side of a comparison lacks).
 using BoxOf = std::function<std::optional<std::pair<size_t, std::string>>(size_t graph, size_t node)>;
-std::string outlineHtml(const cfg::MethodFlow& flow, bool utf8, const BoxOf& boxOf);
+std::string outlineHtml(const cfg::MethodFlow& flow, bool utf8, const BoxOf& boxOf,
+                        const std::function<bool(size_t graph, size_t node)>& leftOut = {});
 
 }  // namespace flowdraw

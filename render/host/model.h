@@ -103,6 +103,16 @@ struct ShapeModel {
   // that (class "own-text", this one "other-text"): the other side's text
   // of a node a comparison changed.  Empty for none.
   std::string otherText;
+  // The shape as other views of its page tell it (the sides of a
+  // comparison drawn from one layout): drawn again for each view, classed
+  // "in-<view>", and itself classed "not-in-<view>", so that the page's
+  // style shows one of them in each view.  Empty for none.
+  struct ViewTold {
+    std::string view;
+    ShapeAccess access;
+    std::string comment;  // as `comment` above
+  };
+  std::vector<ViewTold> viewsTold;
 
   bool isConnector() const { return master->connector; }
   const double* namedCell(const std::string& cellName) const;

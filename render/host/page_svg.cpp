@@ -293,8 +293,8 @@ void appendConnector(const Canvas& c, const ShapeModel& connector, std::vector<P
 
 // The hover text: the shape's comment followed by its links'
 // descriptions; without a comment, each description in a title of its own.
-void appendTitles(std::string& out, const ShapeModel& shape) {
-  if (shape.comment.empty()) {
+void appendTitles(std::string& out, const ShapeModel& shape, const std::string& comment) {
+  if (comment.empty()) {
     for (const HyperlinkModel& each : shape.hyperlinks) {
       if (each.description.empty()) continue;
       out += "<title>";
@@ -304,7 +304,7 @@ void appendTitles(std::string& out, const ShapeModel& shape) {
     return;
   }
   out += "<title>";
-  appendEscaped(out, shape.comment);
+  appendEscaped(out, comment);
   for (const HyperlinkModel& each : shape.hyperlinks) {
     if (each.description.empty()) continue;
     out += "&#10;";
@@ -402,65 +402,71 @@ void appendPageSvg(std::string& out, const PagePicture& picture, double top,
       }
     }
     // A shape a reader is told of takes the focus (its link does, when
-    // it has one) and says where it goes.
-    const ShapeAccess* access = shape.access ? &*shape.access : nullptr;
-    auto accessAttributes = [&] {
-      attr(out, "aria-label", access->label);
-      if (!access->next.empty()) {
-        std::string next;
-        for (const std::string& name : access->next) next += (next.empty() ? "" : " ") + name;
-        attr(out, "data-next", next);
+    // it has one) and says where it goes; once for each view that tells it
+    // otherwise, with the classes that show it in its view alone.
+    const auto appendShape = [&](const ShapeAccess* access, const std::string& comment, const std::string& classes) {
+      auto accessAttributes = [&] {
+        attr(out, "aria-label", access->label);
+        if (!access->next.empty()) {
+          std::string next;
+          for (const std::string& name : access->next) next += (next.empty() ? "" : " ") + name;
+          attr(out, "data-next", next);
+        }
+        if (access->firstLine > 0)
+          attr(out, "data-lines", std::to_string(access->firstLine) + "-" +
+                                      std::to_string(std::max(access->firstLine, access->lastLine)));
+      };
+      if (link) {
+        out += "<a";
+        attr(out, "href", href);
+        attr(out, "class", "hyperlink" + (shape.viewClasses.empty() ? "" : " " + shape.viewClasses) + classes);
+        if (access) accessAttributes();
+        out += ">";
       }
-      if (access->firstLine > 0)
-        attr(out, "data-lines", std::to_string(access->firstLine) + "-" +
-                                    std::to_string(std::max(access->firstLine, access->lastLine)));
-    };
-    if (link) {
-      out += "<a";
-      attr(out, "href", href);
-      attr(out, "class", "hyperlink");
-      if (access) accessAttributes();
-      out += ">";
-    }
-    out += "<g";
-    attr(out, "class", std::string(shape.isConnector() ? "connector" : "shape") +
-                           (shape.viewClasses.empty() ? "" : " " + shape.viewClasses));
-    attr(out, "data-name", shape.name);
-    attr(out, "data-master", shape.master->name);
-    if (access && !access->node.empty()) attr(out, "data-node", access->node);
-    if (access && !link) {
-      attr(out, "tabindex", "0");
-      attr(out, "role", "graphics-symbol");
-      accessAttributes();
-    }
-    out += ">\n";
-    appendTitles(out, shape);
-    // The box of a shape with a lifeline is a header that a viewer may
-    // keep in sight: its parts and texts stand in a group of their own,
-    // with its top in SVG units.
-    const auto& outline = shape.master->outline;
-    const bool headed = std::any_of(outline.begin(), outline.end(), [](const OutlinePart& part) {
-      return part.kind == OutlinePart::Kind::Lifeline;
-    });
-    if (shape.isConnector()) {
-      appendConnector(canvas, shape, (*picture.routes)[i]);
-    } else if (headed) {
-      for (const OutlinePart& part : outline)
-        if (part.kind == OutlinePart::Kind::Lifeline) appendOutline(canvas, shape, part);
       out += "<g";
-      attr(out, "class", "header");
-      attr(out, "data-top", canvas.y(shapeBox(shape).top));
+      attr(out, "class", std::string(shape.isConnector() ? "connector" : "shape") +
+                             (shape.viewClasses.empty() ? "" : " " + shape.viewClasses) + classes);
+      attr(out, "data-name", shape.name);
+      attr(out, "data-master", shape.master->name);
+      if (access && !access->node.empty()) attr(out, "data-node", access->node);
+      if (access && !link) {
+        attr(out, "tabindex", "0");
+        attr(out, "role", "graphics-symbol");
+        accessAttributes();
+      }
       out += ">\n";
-      for (const OutlinePart& part : outline)
-        if (part.kind != OutlinePart::Kind::Lifeline) appendOutline(canvas, shape, part);
-    } else {
-      for (const OutlinePart& part : outline) appendOutline(canvas, shape, part);
-    }
-    for (const PlacedText& text : picture.texts[i]) appendText(canvas, text, access && link);
-    if (headed) out += "</g>\n";
-    out += "</g>";
-    if (link) out += "</a>";
-    out += '\n';
+      appendTitles(out, shape, comment);
+      // The box of a shape with a lifeline is a header that a viewer may
+      // keep in sight: its parts and texts stand in a group of their own,
+      // with its top in SVG units.
+      const auto& outline = shape.master->outline;
+      const bool headed = std::any_of(outline.begin(), outline.end(), [](const OutlinePart& part) {
+        return part.kind == OutlinePart::Kind::Lifeline;
+      });
+      if (shape.isConnector()) {
+        appendConnector(canvas, shape, (*picture.routes)[i]);
+      } else if (headed) {
+        for (const OutlinePart& part : outline)
+          if (part.kind == OutlinePart::Kind::Lifeline) appendOutline(canvas, shape, part);
+        out += "<g";
+        attr(out, "class", "header");
+        attr(out, "data-top", canvas.y(shapeBox(shape).top));
+        out += ">\n";
+        for (const OutlinePart& part : outline)
+          if (part.kind != OutlinePart::Kind::Lifeline) appendOutline(canvas, shape, part);
+      } else {
+        for (const OutlinePart& part : outline) appendOutline(canvas, shape, part);
+      }
+      for (const PlacedText& text : picture.texts[i]) appendText(canvas, text, access && link);
+      if (headed) out += "</g>\n";
+      out += "</g>";
+      if (link) out += "</a>";
+      out += '\n';
+    };
+    std::string others;
+    for (const ShapeModel::ViewTold& told : shape.viewsTold) others += " not-in-" + told.view;
+    appendShape(shape.access ? &*shape.access : nullptr, shape.comment, others);
+    for (const ShapeModel::ViewTold& told : shape.viewsTold) appendShape(&told.access, told.comment, " in-" + told.view);
   }
 }
 

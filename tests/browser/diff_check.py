@@ -90,7 +90,9 @@ def draw(args, out):
         site, md = os.path.join(folder, name), os.path.join(folder, name + ".md")
         made = _run([flowchart, "diff", "-o", site] + command_args, cwd)
         made_md = _run([flowchart, "diff", "-o", md] + command_args, cwd)
-        failed = "" if made.returncode == 0 and made_md.returncode == 0 else (made.stderr + made_md.stderr).strip()
+        made_json = _run([flowchart, "diff", "-o", site + ".json"] + command_args, cwd)
+        failed = "" if made.returncode == made_md.returncode == made_json.returncode == 0 else (
+            made.stderr + made_md.stderr + made_json.stderr).strip()
         changes.append({"name": name, "site": name, "md": name + ".md", "method": method, "failed": failed})
 
     if os.path.isfile(args.jdk_sources):
@@ -273,8 +275,71 @@ def _check_sides(page, check, site, link, frames):
         check(changed_head == changed_merged and len(changed_base) == len(changed_head)
               and (not changed_head or changed_base != changed_head),
               f"{site}: a changed node shows each side's own text ({changed_base[:2]} / {changed_head[:2]})")
+    _check_told(page, check, site, frames)
     page.set_window(1400, 1000)
     page.open(f"diff/{site}/{link}")
     page.evaluate("document.querySelector('section.sides').scrollIntoView(), true")
     page.settled()
     page.screenshot(f"diff-{site}-sides.png")
+
+
+# A mark that leads a node's or an arrow's text in what a reader is told.
+_MARK = r"(?:^|: |; )%s "
+
+
+def _told(page):
+    """Every name and description in Chromium's accessibility tree of the
+    page shown, its outline opened."""
+    page.evaluate("document.querySelectorAll('details').forEach(d => d.open = true), true")
+    page.settled()
+    told = []
+    for node in page.tools.call("Accessibility.getFullAXTree").get("nodes", []):
+        if node.get("ignored"):
+            continue
+        for field in ("name", "description"):
+            value = (node.get(field) or {}).get("value")
+            if value:
+                told.append(value)
+    return told
+
+
+def _check_told(page, check, site, frames):
+    """In each side's view a screen reader hears that side alone: no name
+    or description speaks of what only the other side has, a changed node
+    is told by its own side's text, and the keyboard's ways on lead only to
+    boxes shown."""
+    file = next((f for f in frames if "#" not in f), None)
+    if not file:
+        return
+    # The method's nodes as the JSON report gives them, the truth to hold the views to.
+    with open(os.path.join(page.out, "diff", site + ".json"), encoding="utf-8") as f:
+        report = json.load(f)
+    method = next((m for m in report["methods"] if m["change"] != "removed"), None)
+    if not method:
+        return
+    changed = [n for n in method["nodes"] if n["change"] == "changed" and n["baseText"] != n["text"]]
+    for side, foreign, own_text, other_text in (("base", "+", "baseText", "text"), ("head", "\u2212", "text", "baseText")):
+        page.open(f"diff/{site}/methods/{file}", "#" + side)
+        page.settled()
+        told = _told(page)
+        marked = [t for t in told if re.search(_MARK % re.escape(foreign), t)]
+        # A changed node's own words are told of it; the other side's never.
+        joined = lambda text: text.replace("\n", "; ")
+        missing = [n[own_text] for n in changed if not any(joined(n[own_text]) in t for t in told)]
+        wrong = [n[other_text] for n in changed if joined(n[other_text]) not in joined(n[own_text])
+                 and any(joined(n[other_text]) in t for t in told)]
+        ways = page.evaluate("""(() => {
+          const drawn = e => { for (; e; e = e.parentElement) if (getComputedStyle(e).display === 'none') return false; return true; };
+          const boxes = [...document.querySelectorAll('main svg g[tabindex], main svg a[aria-label]')].filter(drawn);
+          const bad = [];
+          for (const box of boxes)
+            for (const name of (box.dataset.next || '').split(' ').filter(Boolean)) {
+              const to = document.querySelector('main svg g[data-name="' + CSS.escape(name) + '"]');
+              if (!to || !drawn(to)) bad.push(name);
+            }
+          return {boxes: boxes.length, bad};
+        })()""")
+        check(told and not marked and not missing and not wrong and ways["boxes"] and not ways["bad"],
+              f"{site}: the {side} view tells a screen reader its own side alone ({len(told)} names; "
+              f"marked {foreign}: {marked[:2]}; own text missing: {missing[:2]}; other side's text: {wrong[:2]}; "
+              f"{ways['boxes']} boxes, ways on to boxes not shown: {ways['bad'][:3]})")
