@@ -264,28 +264,31 @@ ReadPair readPair(FilePair& pair, const DiffReading& reading) {
   return out;
 }
 
-// The files are read on several threads (parsing, graphs and measures
-// keep no shared state; drawing, which does, comes later), each taking the
-// next file, and their methods joined in the files' order.
-void compareFiles(std::vector<FilePair>& pairs, const DiffReading& reading, DiffSides& sides) {
-  std::vector<std::optional<ReadPair>> read(pairs.size());
-  // The largest pairs first, so that no thread is left with a large one
-  // at the end while the others wait.
-  std::vector<size_t> order(pairs.size());
-  std::iota(order.begin(), order.end(), size_t{0});
+// The pairs from `from` to `to` are read on several threads (parsing,
+// graphs and measures keep no shared state; drawing, which does, comes
+// later), each taking the next pair, the largest first, so that no thread
+// is left with a large one at the end while the others wait.
+void readPairs(std::vector<FilePair>& pairs, size_t from, size_t to, const DiffReading& reading,
+               std::vector<std::optional<ReadPair>>& read) {
+  std::vector<size_t> order(to - from);
+  std::iota(order.begin(), order.end(), from);
   const auto size = [&](size_t k) {
     return (pairs[k].baseText ? pairs[k].baseText->size() : 0) + (pairs[k].headText ? pairs[k].headText->size() : 0);
   };
   std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return size(a) > size(b); });
   std::atomic<size_t> next{0};
   const auto work = [&] {
-    for (size_t k = next++; k < pairs.size(); k = next++) read[order[k]] = readPair(pairs[order[k]], reading);
+    for (size_t k = next++; k < order.size(); k = next++) read[order[k]] = readPair(pairs[order[k]], reading);
   };
-  const size_t threads = std::min<size_t>(std::max(1u, std::thread::hardware_concurrency()), pairs.size());
+  const size_t threads = std::min<size_t>(std::max(1u, std::thread::hardware_concurrency()), order.size());
   std::vector<std::thread> helpers;
   for (size_t t = 1; t < threads; ++t) helpers.emplace_back(work);
   work();
   for (std::thread& helper : helpers) helper.join();
+}
+
+// The methods of the pairs read, joined in the files' order.
+void joinPairs(const std::vector<FilePair>& pairs, std::vector<std::optional<ReadPair>>& read, DiffSides& sides) {
   for (size_t k = 0; k < pairs.size(); ++k) {
     const FilePair& pair = pairs[k];
     errors::Result<ReadSide>& base = read[k]->base;
@@ -306,6 +309,12 @@ void compareFiles(std::vector<FilePair>& pairs, const DiffReading& reading, Diff
     if (pair.basePath && pair.headPath && *pair.basePath != *pair.headPath)
       sides.renamedFiles[text::validUtf8(*pair.basePath)] = text::validUtf8(*pair.headPath);
   }
+}
+
+void compareFiles(std::vector<FilePair>& pairs, const DiffReading& reading, DiffSides& sides) {
+  std::vector<std::optional<ReadPair>> read(pairs.size());
+  readPairs(pairs, 0, pairs.size(), reading, read);
+  joinPairs(pairs, read, sides);
 }
 
 std::string trimmed(std::string text) {
@@ -394,56 +403,74 @@ errors::Result<DiffSides> readRevisions(const std::string& base, const std::opti
     for (std::string_view name : text::splitText(untracked.out, '\0'))
       if (!name.empty() && isJava(std::string(name))) pairs.push_back({std::nullopt, std::string(name), {}, {}, {}, {}, true});
   }
-  // Every blob of both revisions from one git process; a path git's batch
-  // protocol cannot carry (a line break in it) is read on its own.
-  std::vector<std::pair<std::string, std::optional<std::string>*>> wanted;
-  std::vector<std::string*> whys;
-  for (FilePair& pair : pairs) {
-    if (pair.basePath) {
-      wanted.emplace_back(base + ":" + *pair.basePath, &pair.baseText);
-      whys.push_back(&pair.baseWhy);
-    }
-    if (pair.headPath && head) {
-      wanted.emplace_back(*head + ":" + *pair.headPath, &pair.headText);
-      whys.push_back(&pair.headWhy);
-    }
-  }
-  std::string batch;
-  for (const auto& [object, text] : wanted)
-    if (object.find('\n') == std::string::npos) batch += object + "\n";
-  const GitRun blobs = batch.empty() ? GitRun{} : runGit({"-C", root, "cat-file", "--batch"}, batch);
-  size_t at = 0;
-  for (size_t k = 0; k < wanted.size(); ++k) {
-    const auto& [object, text] = wanted[k];
-    if (object.find('\n') == std::string::npos && blobs.succeeded()) {
-      // "<id> blob <size>\n<bytes>\n", or "<object> missing\n".
-      const size_t end = blobs.out.find('\n', at);
-      if (end == std::string::npos) break;
-      const std::string header = blobs.out.substr(at, end - at);
-      at = end + 1;
-      const size_t space = header.rfind(' ');
-      if (header.find(" blob ") != std::string::npos && space != std::string::npos) {
-        const size_t size = std::stoull(header.substr(space + 1));
-        *text = blobs.out.substr(at, size);
-        at += size + 1;
-      } else {
-        *whys[k] = "cannot be read from the revision (" + header + ")";
+  // The blobs of both revisions of the pairs from `from` to `to` from one
+  // git process; a path git's batch protocol cannot carry (a line break in
+  // it) is read on its own.
+  const auto readBlobs = [&](size_t from, size_t to) {
+    std::vector<std::pair<std::string, std::optional<std::string>*>> wanted;
+    std::vector<std::string*> whys;
+    for (size_t p = from; p < to; ++p) {
+      FilePair& pair = pairs[p];
+      if (pair.basePath) {
+        wanted.emplace_back(base + ":" + *pair.basePath, &pair.baseText);
+        whys.push_back(&pair.baseWhy);
       }
-      continue;
+      if (pair.headPath && head) {
+        wanted.emplace_back(*head + ":" + *pair.headPath, &pair.headText);
+        whys.push_back(&pair.headWhy);
+      }
     }
-    const GitRun blob = runGit({"-C", root, "cat-file", "blob", object});
-    if (blob.succeeded()) *text = blob.out;
-    else *whys[k] = "cannot be read from the revision" + gitSays(blob);
+    std::string batch;
+    for (const auto& [object, text] : wanted)
+      if (object.find('\n') == std::string::npos) batch += object + "\n";
+    const GitRun blobs = batch.empty() ? GitRun{} : runGit({"-C", root, "cat-file", "--batch"}, batch);
+    size_t at = 0;
+    for (size_t k = 0; k < wanted.size(); ++k) {
+      const auto& [object, text] = wanted[k];
+      if (object.find('\n') == std::string::npos && blobs.succeeded()) {
+        // "<id> blob <size>\n<bytes>\n", or "<object> missing\n".
+        const size_t end = blobs.out.find('\n', at);
+        if (end == std::string::npos) break;
+        const std::string header = blobs.out.substr(at, end - at);
+        at = end + 1;
+        const size_t space = header.rfind(' ');
+        if (header.find(" blob ") != std::string::npos && space != std::string::npos) {
+          const size_t size = std::stoull(header.substr(space + 1));
+          *text = blobs.out.substr(at, size);
+          at += size + 1;
+        } else {
+          *whys[k] = "cannot be read from the revision (" + header + ")";
+        }
+        continue;
+      }
+      const GitRun blob = runGit({"-C", root, "cat-file", "blob", object});
+      if (blob.succeeded()) *text = blob.out;
+      else *whys[k] = "cannot be read from the revision" + gitSays(blob);
+    }
+  };
+  if (head) {
+    // Two revisions: the first half's files are read while git gives the
+    // second half's blobs (one git at a time).
+    const size_t half = pairs.size() / 2;
+    readBlobs(0, half);
+    std::vector<std::optional<ReadPair>> read(pairs.size());
+    std::thread second([&] { readBlobs(half, pairs.size()); });
+    readPairs(pairs, 0, half, reading, read);
+    second.join();
+    readPairs(pairs, half, pairs.size(), reading, read);
+    joinPairs(pairs, read, sides);
+    return sides;
   }
-  if (!head)
-    for (FilePair& pair : pairs) {
-      if (!pair.headPath) continue;
-      errors::Result<std::string> read = pipeline::readSourceFile((fs::path(root) / *pair.headPath).string());
-      if (read) pair.headText = std::move(*read);
-      else if (read.problem().message.find("binary") != std::string::npos) pair.headText = std::string(1, '\0');
-      else pair.headWhy = read.problem().message;
-    }
-  if (!head) followUntrackedRenames(pairs);
+  // The working tree: its files as they are, a new one perhaps a deleted one moved.
+  readBlobs(0, pairs.size());
+  for (FilePair& pair : pairs) {
+    if (!pair.headPath) continue;
+    errors::Result<std::string> read = pipeline::readSourceFile((fs::path(root) / *pair.headPath).string());
+    if (read) pair.headText = std::move(*read);
+    else if (read.problem().message.find("binary") != std::string::npos) pair.headText = std::string(1, '\0');
+    else pair.headWhy = read.problem().message;
+  }
+  followUntrackedRenames(pairs);
   compareFiles(pairs, reading, sides);
   return sides;
 }
