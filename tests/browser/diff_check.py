@@ -245,6 +245,11 @@ _SHOWN_TEXTS = """(() => {
 })()"""
 
 
+# Which shapes and texts the view's style hides, each in document order.
+_HIDDEN_BY_VIEW = """[...document.querySelectorAll('main svg g.shape, main svg g.connector, main svg text')]
+  .map(e => getComputedStyle(e).display === 'none')"""
+
+
 def _check_sides(page, check, site, link, frames):
     """The base and head drawings are the merged one's layout, each showing
     its own side: nothing the other side has alone, a changed node's own
@@ -256,6 +261,14 @@ def _check_sides(page, check, site, link, frames):
         page.open(f"diff/{site}/methods/{file}", "#" + side if side else "")
         page.settled()
         views[side or "merged"] = page.evaluate(_SHOWN_TEXTS)
+        # The address alone picks the view: without scripts it hides the same.
+        scripted = page.evaluate(_HIDDEN_BY_VIEW)
+        page.tools.call("Emulation.setScriptExecutionDisabled", value=True)
+        page.open(f"diff/{site}/methods/{file}", "#" + side if side else "")
+        bare = page.evaluate(_HIDDEN_BY_VIEW)
+        page.tools.call("Emulation.setScriptExecutionDisabled", value=False)
+        check(bare == scripted, f"{site}: the {side or 'merged'} view hides the same "
+                                f"{sum(scripted)} of {len(scripted)} shapes and texts without scripts")
     if "merged" not in views:
         return
     merged = views["merged"]
