@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
+#include <algorithm>
+#include <filesystem>
 #include <regex>
+#include <set>
 
 #include "tests/cli/cli_run.h"
 
@@ -94,6 +97,50 @@ TEST(DiffCommand, GuardClauseAndChangedConditionWholeReport) {
 // Statements reshaped inside the same flow: an extracted variable changes
 // the one statement box; a try/finally wrapped round statements adds the
 // try and the finally clause's copies, the statements stay.
+// The site: one drawing page a method, whose base and head views tell a
+// screen reader their own side alone: no name shown in the base view
+// speaks of the guard clause only the head has, a changed condition is
+// told by each side's text, and the base's boxes by the base's lines.
+TEST(DiffCommand, SiteViewsTellTheirOwnSide) {
+  TempDir dir;
+  writeFile(dir.path() / "A.java",
+            "class G {\n  int f(int[] a) {\n    int n = a.length;\n    return n;\n  }\n"
+            "  int g(int x) {\n    if (x > 0) {\n      x--;\n    }\n    return x;\n  }\n}\n");
+  writeFile(dir.path() / "B.java",
+            "class G {\n  int f(int[] a) {\n    if (a == null) {\n      return 0;\n    }\n    int n = a.length;\n"
+            "    return n;\n  }\n  int g(int x) {\n    if (x >= 0) {\n      x--;\n    }\n    return x;\n  }\n}\n");
+  const auto run = runFlowchart({"diff", "A.java", "B.java", "-o", "site"}, dir.path());
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  std::set<std::string> pages;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path() / "site" / "methods"))
+    pages.insert(entry.path().filename().string());
+  EXPECT_EQ(pages, (std::set<std::string>{"m1.html", "m1-drawing.html", "m2.html", "m2-drawing.html"}));
+  // The names each view shows (as the page holds them, escaped): a box whose
+  // classes the view hides is not told.
+  const auto told = [&](const std::string& page, const std::vector<std::string>& hidden) {
+    const std::string html = readFile(dir.path() / "site" / "methods" / page);
+    const std::regex box("<g class=\"([^\"]*)\"[^>]*aria-label=\"([^\"]*)\"");
+    std::string out;
+    for (auto it = std::sregex_iterator(html.begin(), html.end(), box); it != std::sregex_iterator(); ++it) {
+      const std::string classes = " " + (*it)[1].str() + " ";
+      if (std::none_of(hidden.begin(), hidden.end(), [&](const std::string& c) { return classes.find(" " + c + " ") != std::string::npos; }))
+        out += (*it)[2].str() + "\n";
+    }
+    return out;
+  };
+  const std::vector<std::string> inBase = {"head-only", "in-head", "not-in-base"};
+  const std::vector<std::string> inHead = {"base-only", "in-base", "not-in-head"};
+  const std::string fBase = told("m1-drawing.html", inBase), fHead = told("m1-drawing.html", inHead);
+  EXPECT_EQ(fBase.find("a == null"), std::string::npos) << fBase;
+  EXPECT_NE(fHead.find("then: decision + if (a == null), line 3"), std::string::npos) << fHead;
+  EXPECT_NE(fBase.find("statement: int n = a.length;, line 3; then: return n, line 4"), std::string::npos) << fBase;
+  const std::string gBase = told("m2-drawing.html", inBase), gHead = told("m2-drawing.html", inHead);
+  EXPECT_NE(gBase.find("decision: ~ if (x &gt; 0), line 7"), std::string::npos) << gBase;
+  EXPECT_EQ(gBase.find("x &gt;= 0"), std::string::npos) << gBase;
+  EXPECT_NE(gHead.find("decision: ~ if (x &gt;= 0), line 10"), std::string::npos) << gHead;
+  EXPECT_EQ(gHead.find("x &gt; 0"), std::string::npos) << gHead;
+}
+
 TEST(DiffCommand, ExtractedVariableAndWrappedTryFinally) {
   const json extracted = diffOf("class E { void f(int a) { use(a * 2 + 1); done(); } void use(int v) {} void done() {} }\n",
                                 "class E { void f(int a) { int v = a * 2 + 1; use(v); done(); } void use(int v) {} "
