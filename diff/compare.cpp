@@ -322,7 +322,7 @@ MethodDiff compareMethods(const MethodVersion* base, const MethodVersion* head, 
         continue;
       }
       NodeDiff entry;
-      entry.id = "b" + cfg::nodeId(g, n);
+      entry.id = std::string(1, 'b').append(cfg::nodeId(g, n));
       entry.kind = node.kind;
       entry.text = node.text;
       entry.baseLines = node.lines;

@@ -122,7 +122,7 @@ TEST(DiffCommand, SiteViewsTellTheirOwnSide) {
     const std::regex box("<g class=\"([^\"]*)\"[^>]*aria-label=\"([^\"]*)\"");
     std::string out;
     for (auto it = std::sregex_iterator(html.begin(), html.end(), box); it != std::sregex_iterator(); ++it) {
-      const std::string classes = " " + (*it)[1].str() + " ";
+      const std::string classes = std::string(1, ' ').append((*it)[1].str()).append(1, ' ');
       if (std::none_of(hidden.begin(), hidden.end(), [&](const std::string& c) { return classes.find(" " + c + " ") != std::string::npos; }))
         out += (*it)[2].str() + "\n";
     }
