@@ -100,6 +100,18 @@ bool foldMore(const cfg::MethodFlow& flow, const PagePlan& plan, size_t page, Fo
 PagePlan planPages(const cfg::MethodFlow& flow, const Folding& folding, const FoldLimits& limits,
                    bool endPerReturn = false);
 
+// Each exception arrow from where a page is entered leaves a connector of
+// its own, the same node drawn again: from the one connector at its top,
+// arrows to catch clauses at its foot would run round everything between.
+void entryPerException(Page& page);
+
+// Each exception arrow from a box of a page to a catch clause folded on it
+// ends at a connector of its own beside the box, which opens the clause's
+// page: arrows from deep in a try to its catch clauses at the page's foot
+// would run down beside everything between.  `isRun` marks the runs of
+// catch clauses (by region), which keep their arrows.
+void catchesByConnector(const cfg::MethodFlow& flow, Page& page, const std::vector<bool>& isRun);
+
 // The boxes of a page entered from more boxes than `limits.sharedEnd` that
 // `endPerReturn` would draw once for each.
 bool hasSharedEnd(const cfg::MethodFlow& flow, const Page& page, const FoldLimits& limits);
