@@ -179,7 +179,7 @@ class FlowDrawer {
       for (size_t p = 0; p < plan_.pages.size(); ++p)
         if (tightened_.count(keyOf(p))) {
           entryPerException(plan_.pages[p]);
-          catchesByConnector(flow_, plan_.pages[p], runs_.isRun[plan_.pages[p].graph]);
+          catchesByConnector(flow_, plan_.pages[p]);
         }
       if (plan_.oversizedPage) {
         return errors::Problem(errors::Problem::Kind::Failed,
@@ -582,6 +582,12 @@ class FlowDrawer {
     return n.firstLine > 0 ? "L" + std::to_string(n.firstLine) + ": " + text : text;
   }
 
+  // A construct as a connector names it: "L12: catches IOException to
+  // SQLException".
+  std::string constructAt(const cfg::Region& region) const {
+    return "L" + std::to_string(region.firstLine) + ": " + shortenedInMiddle(region.title, 36, options_.utf8);
+  }
+
   std::string pageTitle(size_t p) const {
     const Page& page = plan_.pages[p];
     const cfg::Graph& graph = flow_.graphs[page.graph];
@@ -684,11 +690,11 @@ class FlowDrawer {
         case ItemKind::Exit: {
           // Where the page is entered from, or goes on to: the node on its own page.
           const bool entry = item.kind == ItemKind::Entry;
-          const std::string where = describe(graph, item.node);
+          const std::string where = item.into ? constructAt(graph.regions[*item.into]) : describe(graph, item.node);
           box.master = "Off Page";
           box.lines = tight ? boxLines((entry ? "from " : "to ") + where, options_.utf8, TextLimits{24, 180, 12})
                             : lines((entry ? "from " : "to ") + where);
-          box.link = plan_.nodePage[page.graph][item.node];
+          box.link = item.into ? plan_.regionPage[page.graph][*item.into] : plan_.nodePage[page.graph][item.node];
           box.tooltip = (entry ? "entered from " : "goes on to ") + where;
           break;
         }
@@ -842,7 +848,8 @@ class FlowDrawer {
       case ItemKind::Entry:
       case ItemKind::Exit:
         access.label = (item.kind == ItemKind::Entry ? "entered from " : "goes on to ") +
-                       nodeName(graph, item.node, options_.utf8) + "; opens its page";
+                       (item.into ? constructAt(graph.regions[*item.into]) : nodeName(graph, item.node, options_.utf8)) +
+                       "; opens its page";
         break;
     }
     for (const PageEdge& edge : page.edges)

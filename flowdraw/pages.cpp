@@ -585,7 +585,7 @@ void entryPerException(Page& page) {
     }
 }
 
-void catchesByConnector(const cfg::MethodFlow& flow, Page& page, const std::vector<bool>& isRun) {
+void catchesByConnector(const cfg::MethodFlow& flow, Page& page) {
   const cfg::Graph& graph = flow.graphs[page.graph];
   for (PageEdge& edge : page.edges) {
     const PageItem& tail = page.items[edge.from];
@@ -593,10 +593,11 @@ void catchesByConnector(const cfg::MethodFlow& flow, Page& page, const std::vect
     if (edge.kind != cfg::EdgeKind::Exception || tail.kind == ItemKind::Entry || head.kind != ItemKind::Folded)
       continue;
     const cfg::Region& caught = graph.regions[head.region];
-    if (caught.kind != RegionKind::CatchBlock || isRun[head.region] || !caught.head) continue;
+    if (caught.kind != RegionKind::CatchBlock || !caught.head) continue;
     PageItem exit;
     exit.kind = ItemKind::Exit;
     exit.node = *caught.head;
+    exit.into = head.region;
     exit.frame = tail.frame;
     page.items.push_back(exit);
     edge.to = page.items.size() - 1;
