@@ -590,7 +590,9 @@ void catchesByConnector(const cfg::MethodFlow& flow, Page& page) {
   for (PageEdge& edge : page.edges) {
     const PageItem& tail = page.items[edge.from];
     const PageItem& head = page.items[edge.to];
-    if (edge.kind != cfg::EdgeKind::Exception || tail.kind == ItemKind::Entry || head.kind != ItemKind::Folded)
+    // The arrows from the try itself keep the clause in its place below it.
+    if (edge.kind != cfg::EdgeKind::Exception || tail.kind == ItemKind::Entry || head.kind != ItemKind::Folded ||
+        (tail.kind == ItemKind::Node && graph.nodes[tail.node].kind == NodeKind::Try))
       continue;
     const cfg::Region& caught = graph.regions[head.region];
     if (caught.kind != RegionKind::CatchBlock || !caught.head) continue;

@@ -111,7 +111,8 @@ void entryPerException(Page& page);
 // Each exception arrow from a box of a page to a catch clause (or a run of
 // them) folded on it ends at a connector of its own beside the box, which
 // opens the clause's page: arrows from deep in a try to its catch clauses
-// at the page's foot would run down beside everything between.
+// at the page's foot would run down beside everything between.  Arrows
+// from the try itself stay.
 void catchesByConnector(const cfg::MethodFlow& flow, Page& page);
 
 // The boxes of a page entered from more boxes than `limits.sharedEnd` that
