@@ -235,7 +235,7 @@ TEST(Pages, ManyReturnsEachEndAtAnEndBoxOfTheirOwn) {
 // On a page drawn tighter, no exception arrow runs the length of the page:
 // each one from where the page is entered leaves a connector of its own,
 // and one from a box inside the try ends at a connector beside it that
-// opens the run of catch clauses it went to.
+// opens the run of catch clauses it went to; those from the try stay.
 TEST(Pages, ExceptionArrowsLeaveAndEndAtConnectorsOfTheirOwn) {
   cfg::MethodFlow flow = tryWithTenCatches();
   const size_t a = 2, firstCatch = 4;
@@ -283,6 +283,19 @@ TEST(Pages, ExceptionArrowsLeaveAndEndAtConnectorsOfTheirOwn) {
   ASSERT_EQ(into.size(), 1u);
   EXPECT_TRUE(runs.isRun[0][into[0]]);
   EXPECT_EQ(runs.flow.graphs[0].regions[into[0]].title, "catches T0 to T2");
+
+  // On the page holding the try itself, its arrows keep ending at the runs.
+  Page whole = planPages(runs.flow, {runs.isRun[0]}, {}).pages[0];
+  catchesByConnector(runs.flow, whole);
+  size_t fromTry = 0, exits = 0;
+  for (const PageEdge& edge : whole.edges) {
+    if (edge.kind != EdgeKind::Exception) continue;
+    const bool fromTheTry = whole.items[edge.from].node == 1u;
+    fromTry += fromTheTry && whole.items[edge.to].kind == ItemKind::Folded;
+    exits += !fromTheTry && whole.items[edge.to].kind == ItemKind::Exit;
+  }
+  EXPECT_EQ(fromTry, 3u);
+  EXPECT_EQ(exits, 1u);
 }
 
 }  // namespace
