@@ -162,6 +162,7 @@ class FlowDrawer {
     wideRun_ = false;
     endPerReturn_ = false;
     staggerEntries_ = false;
+    tightened_.clear();
     folding_ = chooseFolding(flow_, options_.fold, options_.limits);
     Folding keptInline;  // constructs that folded for width in vain
     for (const std::vector<bool>& graph : folding_) keptInline.emplace_back(graph.size(), false);
@@ -170,9 +171,16 @@ class FlowDrawer {
     double endsBefore = 0.0;  // excessWidth() before ends were drawn below returns, that round; else 0
     bool entriesTried = false;
     double entriesBefore = 0.0;  // as endsBefore, for entries staggered
+    std::set<PageKey> tightenTried;
+    std::map<PageKey, double> tightenedBefore;  // pages drawn tighter that round, their widths before
     int tallFolds = 0;
     for (int round = 0;; ++round) {
       plan_ = planPages(flow_, folding_, options_.limits, endPerReturn_);
+      for (size_t p = 0; p < plan_.pages.size(); ++p)
+        if (tightened_.count(keyOf(p))) {
+          entryPerException(plan_.pages[p]);
+          catchesByConnector(flow_, plan_.pages[p]);
+        }
       if (plan_.oversizedPage) {
         return errors::Problem(errors::Problem::Kind::Failed,
                                "too large to draw: " + std::to_string(plan_.oversizedItems) +
@@ -192,11 +200,9 @@ class FlowDrawer {
           return errors::Problem(errors::Problem::Kind::Failed, "Graphviz refused the layout of page \"" +
                                                                     pages_[p].title + "\": " + layout.problem().message);
         const graphviz::LayoutBox& b = layout->bounds;
-        // As wide as the page is drawn, its margins too.
-        const bool wide = b.right - b.left + 2 * kMargin > options_.pageWidth;
-        if (wide) tooWide.push_back(p);
         if (!tooTall && b.top - b.bottom > options_.pageHeight) tooTall = p;
         layouts_.push_back(std::move(*layout));
+        if (!withinWidth(p)) tooWide.push_back(p);
       }
       // Too wide with a switch's case edges, or the exception edges into
       // a try's catch clauses, side by side on it: shorter runs may fit
@@ -222,19 +228,28 @@ class FlowDrawer {
       bool reverted = false;
       // So does an end box below each return that left the pages about
       // as much too wide.
-      if (endsBefore > 0.0 && excessWidth() + kNarrower > endsBefore) {
+      if (endsBefore > 0.0 && excessWidth() > 0.0 && excessWidth() + kNarrower > endsBefore) {
         endPerReturn_ = false;
         reverted = true;
       }
       endsBefore = 0.0;
       // And entries staggered over rows.
-      if (entriesBefore > 0.0 && excessWidth() + kNarrower > entriesBefore) {
+      if (entriesBefore > 0.0 && excessWidth() > 0.0 && excessWidth() + kNarrower > entriesBefore) {
         staggerEntries_ = false;
         reverted = true;
       }
       entriesBefore = 0.0;
+      // And a page drawn tighter in vain.
+      for (const auto& [key, before] : tightenedBefore) {
+        const std::optional<size_t> p = pageWithKey(key);
+        if (!p || withinWidth(*p) || pageWidth(*p) + kNarrower <= before) continue;
+        tightened_.erase(key);
+        reverted = true;
+      }
+      tightenedBefore.clear();
       for (const WidthFold& tried : widthFolds) {
-        if (widthAfterFold(tried) + kNarrower <= tried.before) continue;
+        const double after = widthAfterFold(tried);
+        if (after + kNarrower <= tried.before || after + 2 * kMargin <= options_.pageWidth) continue;
         folding_[tried.graph][tried.region] = false;
         keptInline[tried.graph][tried.region] = true;
         reverted = true;
@@ -269,6 +284,19 @@ class FlowDrawer {
         entriesBefore = excessWidth();
         continue;
       }
+      // A page too wide drawn tighter (before anything on it folds away):
+      // its loops' exits held in line with their conditions, so that the
+      // main line does not step aside at each loop; its exception arrows
+      // from where it is entered, and those to the catch clauses at its
+      // foot, ending at connectors of their own rather than running round
+      // the page; its comments and connectors wrapped narrower.
+      for (size_t p : tooWide) {
+        const PageKey key = keyOf(p);
+        if (!canTighten(p) || !tightenTried.insert(key).second) continue;
+        tightened_.insert(key);
+        tightenedBefore[key] = pageWidth(p);
+      }
+      if (!tightenedBefore.empty()) continue;
       for (size_t p : tooWide) {
         const std::optional<size_t> folded =
             foldWidest(flow_, plan_, p, itemSpans(p), options_.pageWidth, kFoldedWidth, keptInline, folding_);
@@ -285,7 +313,63 @@ class FlowDrawer {
     double before = 0.0;  // the width of the page it was folded from
   };
 
-  double pageWidth(size_t p) const { return layouts_[p].bounds.right - layouts_[p].bounds.left; }
+  // As wide as the page is drawn: its boxes as laid out, its arrows with
+  // every control point of their curves, and their labels as the page
+  // measures their text; curves and labels may reach a little past the
+  // bounds Graphviz gives.
+  double pageWidth(size_t p) const {
+    const graphviz::Layout& layout = layouts_[p];
+    const graphviz::Graph& graph = pages_[p].graph;
+    double left = layout.bounds.left, right = layout.bounds.right;
+    const text::Charset encoding = options_.utf8 ? text::Charset::Utf8 : text::Charset::Latin1;
+    for (const graphviz::PlacedEdge& edge : layout.edges)
+      for (const graphviz::LayoutPoint& point : edge.curve) {
+        left = std::min(left, point.x);
+        right = std::max(right, point.x);
+      }
+    for (size_t e = 0; e < graph.edges.size() && e < layout.edges.size(); ++e) {
+      const std::optional<graphviz::LayoutPoint>& centre = layout.edges[e].labelCentre;
+      if (!centre || graph.edges[e].label.empty()) continue;
+      const double half = host::textWidth(graph.edges[e].label, graphviz::kEdgeLabelPoints, encoding) * 0.5;
+      left = std::min(left, centre->x - half);
+      right = std::max(right, centre->x + half);
+    }
+    return right - left;
+  }
+
+  // Within the page width, its margins too.
+  bool withinWidth(size_t p) const { return pageWidth(p) + 2 * kMargin <= options_.pageWidth; }
+
+  // A page by what it shows, the same from one round to the next: its
+  // graph and folded construct (none for a whole body).
+  using PageKey = std::pair<size_t, size_t>;
+  PageKey keyOf(size_t p) const {
+    const Page& page = plan_.pages[p];
+    return {page.graph, page.region ? *page.region : SIZE_MAX};
+  }
+  std::optional<size_t> pageWithKey(const PageKey& key) const {
+    for (size_t p = 0; p < plan_.pages.size(); ++p)
+      if (keyOf(p) == key) return p;
+    return std::nullopt;
+  }
+
+  // A page with a comment, a loop's exit, an exception arrow or a
+  // connector, which a tighter drawing may change.
+  bool canTighten(size_t p) const {
+    const Page& page = plan_.pages[p];
+    if (pages_[p].boxes.size() > page.items.size()) return true;  // comments
+    return std::any_of(page.edges.begin(), page.edges.end(), [&](const PageEdge& edge) {
+      return edge.kind == cfg::EdgeKind::Exception || isLoopExit(page, edge) ||
+             page.items[edge.from].kind != ItemKind::Node || page.items[edge.to].kind == ItemKind::Exit;
+    });
+  }
+
+  // The arrow out of a loop's condition to what follows the loop.
+  bool isLoopExit(const Page& page, const PageEdge& edge) const {
+    const PageItem& from = page.items[edge.from];
+    return edge.kind == cfg::EdgeKind::False && from.kind == ItemKind::Node &&
+           loopHeads_[page.graph].count(from.node) > 0;
+  }
 
   // How much wider than a page the pages are, together, their margins
   // too; above 0 whenever a page is too wide.
@@ -498,6 +582,12 @@ class FlowDrawer {
     return n.firstLine > 0 ? "L" + std::to_string(n.firstLine) + ": " + text : text;
   }
 
+  // A construct as a connector names it: "L12: catches IOException to
+  // SQLException".
+  std::string constructAt(const cfg::Region& region) const {
+    return "L" + std::to_string(region.firstLine) + ": " + shortenedInMiddle(region.title, 36, options_.utf8);
+  }
+
   std::string pageTitle(size_t p) const {
     const Page& page = plan_.pages[p];
     const cfg::Graph& graph = flow_.graphs[page.graph];
@@ -545,6 +635,10 @@ class FlowDrawer {
       }
       firstStatement_[g] = std::move(first);
     }
+    loopHeads_.assign(flow_.graphs.size(), {});
+    for (size_t g = 0; g < flow_.graphs.size(); ++g)
+      for (const cfg::Region& region : flow_.graphs[g].regions)
+        if (region.kind == RegionKind::LoopBody && region.head) loopHeads_[g].insert(*region.head);
   }
 
   std::string firstStatement(size_t g, size_t region) const {
@@ -573,6 +667,7 @@ class FlowDrawer {
     const cfg::Graph& graph = flow_.graphs[page.graph];
     DrawnPage drawn;
     drawn.title = pageTitle(p);
+    const bool tight = tightened_.count(keyOf(p)) > 0;
     for (const PageItem& item : page.items) {
       Box box;
       switch (item.kind) {
@@ -595,10 +690,11 @@ class FlowDrawer {
         case ItemKind::Exit: {
           // Where the page is entered from, or goes on to: the node on its own page.
           const bool entry = item.kind == ItemKind::Entry;
-          const std::string where = describe(graph, item.node);
+          const std::string where = item.into ? constructAt(graph.regions[*item.into]) : describe(graph, item.node);
           box.master = "Off Page";
-          box.lines = lines((entry ? "from " : "to ") + where);
-          box.link = plan_.nodePage[page.graph][item.node];
+          box.lines = tight ? boxLines((entry ? "from " : "to ") + where, options_.utf8, TextLimits{24, 180, 12})
+                            : lines((entry ? "from " : "to ") + where);
+          box.link = item.into ? plan_.regionPage[page.graph][*item.into] : plan_.nodePage[page.graph][item.node];
           box.tooltip = (entry ? "entered from " : "goes on to ") + where;
           break;
         }
@@ -620,7 +716,7 @@ class FlowDrawer {
       if (comment.empty()) continue;
       Box box;
       box.master = "Comment";
-      box.lines = boxLines(comment, options_.utf8, TextLimits{36, 180, 6});
+      box.lines = boxLines(comment, options_.utf8, tight ? TextLimits{24, 180, 8} : TextLimits{36, 180, 6});
       box.tooltip = comment;
       size(box);
       graphviz::GraphNode node;
@@ -659,6 +755,7 @@ class FlowDrawer {
       // With no end box below to hold a chain of decisions in line (each
       // return ending at its own), it would step aside at every link.
       if (endPerReturn_ && edge.kind == cfg::EdgeKind::False && isDecision(page, edge.to)) made.weight = kChainWeight;
+      if (tight && isLoopExit(page, edge)) made.weight = kChainWeight;
       if (staggerEntries_ && staggered.count(edge.to) && page.items[edge.from].kind == ItemKind::Entry)
         made.minLength = 1 + 2 * static_cast<int>(entryIndex[edge.to]++ % kCaseRows);
       drawn.graph.edges.push_back(std::move(made));
@@ -751,7 +848,8 @@ class FlowDrawer {
       case ItemKind::Entry:
       case ItemKind::Exit:
         access.label = (item.kind == ItemKind::Entry ? "entered from " : "goes on to ") +
-                       nodeName(graph, item.node, options_.utf8) + "; opens its page";
+                       (item.into ? constructAt(graph.regions[*item.into]) : nodeName(graph, item.node, options_.utf8)) +
+                       "; opens its page";
         break;
     }
     for (const PageEdge& edge : page.edges)
@@ -902,6 +1000,8 @@ class FlowDrawer {
   bool wideRun_ = false;  // case groups side by side on a page too wide
   bool endPerReturn_ = false;  // an end box below each return
   bool staggerEntries_ = false;  // many entries into one box over several rows
+  std::set<std::pair<size_t, size_t>> tightened_;  // pages too wide drawn tighter, as keyOf() names them
+  std::vector<std::set<size_t>> loopHeads_;  // the conditions of loops, by graph
   PagePlan plan_;
   std::vector<DrawnPage> pages_;
   std::vector<graphviz::Layout> layouts_;

@@ -569,6 +569,43 @@ void separateEnds(const cfg::MethodFlow& flow, Page& page, const FoldLimits& lim
 
 }  // namespace
 
+void entryPerException(Page& page) {
+  std::map<size_t, std::vector<size_t>> exceptions;  // by entry item, its exception arrows
+  std::set<size_t> flowsOn;                          // entries with other arrows too
+  for (size_t e = 0; e < page.edges.size(); ++e) {
+    const PageEdge& edge = page.edges[e];
+    if (page.items[edge.from].kind != ItemKind::Entry) continue;
+    if (edge.kind == cfg::EdgeKind::Exception) exceptions[edge.from].push_back(e);
+    else flowsOn.insert(edge.from);
+  }
+  for (const auto& [item, edges] : exceptions)
+    for (size_t k = flowsOn.count(item) ? 0 : 1; k < edges.size(); ++k) {
+      page.items.push_back(page.items[item]);
+      page.edges[edges[k]].from = page.items.size() - 1;
+    }
+}
+
+void catchesByConnector(const cfg::MethodFlow& flow, Page& page) {
+  const cfg::Graph& graph = flow.graphs[page.graph];
+  for (PageEdge& edge : page.edges) {
+    const PageItem& tail = page.items[edge.from];
+    const PageItem& head = page.items[edge.to];
+    // The arrows from the try itself keep the clause in its place below it.
+    if (edge.kind != cfg::EdgeKind::Exception || tail.kind == ItemKind::Entry || head.kind != ItemKind::Folded ||
+        (tail.kind == ItemKind::Node && graph.nodes[tail.node].kind == NodeKind::Try))
+      continue;
+    const cfg::Region& caught = graph.regions[head.region];
+    if (caught.kind != RegionKind::CatchBlock || !caught.head) continue;
+    PageItem exit;
+    exit.kind = ItemKind::Exit;
+    exit.node = *caught.head;
+    exit.into = head.region;
+    exit.frame = tail.frame;
+    page.items.push_back(exit);
+    edge.to = page.items.size() - 1;
+  }
+}
+
 bool hasSharedEnd(const cfg::MethodFlow& flow, const Page& page, const FoldLimits& limits) {
   for (const auto& [item, edges] : endEdges(flow, page))
     if (edges.size() > limits.sharedEnd) return true;

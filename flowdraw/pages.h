@@ -48,6 +48,9 @@ struct PageItem {
   // goes to.
   size_t node = 0;
   size_t region = 0;  // Folded: the construct it stands for
+  // Exit: the folded construct on this page it leads into (a catch clause
+  // or a run of them), when it stands for an arrow to its box.
+  std::optional<size_t> into;
   std::optional<size_t> frame;  // the innermost frame holding it
 };
 
@@ -99,6 +102,18 @@ bool foldMore(const cfg::MethodFlow& flow, const PagePlan& plan, size_t page, Fo
 // from more than `limits.sharedEnd` boxes once for each of them.
 PagePlan planPages(const cfg::MethodFlow& flow, const Folding& folding, const FoldLimits& limits,
                    bool endPerReturn = false);
+
+// Each exception arrow from where a page is entered leaves a connector of
+// its own, the same node drawn again: from the one connector at its top,
+// arrows to catch clauses at its foot would run round everything between.
+void entryPerException(Page& page);
+
+// Each exception arrow from a box of a page to a catch clause (or a run of
+// them) folded on it ends at a connector of its own beside the box, which
+// opens the clause's page: arrows from deep in a try to its catch clauses
+// at the page's foot would run down beside everything between.  Arrows
+// from the try itself stay.
+void catchesByConnector(const cfg::MethodFlow& flow, Page& page);
 
 // The boxes of a page entered from more boxes than `limits.sharedEnd` that
 // `endPerReturn` would draw once for each.

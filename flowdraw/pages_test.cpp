@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 namespace flowdraw {
 namespace {
 
@@ -228,6 +230,72 @@ TEST(Pages, ManyReturnsEachEndAtAnEndBoxOfTheirOwn) {
   FoldLimits many;
   many.sharedEnd = 11;
   EXPECT_EQ(ends(planPages(flow, none, many, true)), std::vector<size_t>{11});
+}
+
+// On a page drawn tighter, no exception arrow runs the length of the page:
+// each one from where the page is entered leaves a connector of its own,
+// and one from a box inside the try ends at a connector beside it that
+// opens the run of catch clauses it went to; those from the try stay.
+TEST(Pages, ExceptionArrowsLeaveAndEndAtConnectorsOfTheirOwn) {
+  cfg::MethodFlow flow = tryWithTenCatches();
+  const size_t a = 2, firstCatch = 4;
+  flow.graphs[0].edges.push_back({a, firstCatch, EdgeKind::Exception, "T0"});
+  const CaseRuns runs = withCaseRuns(flow, 4);
+  Folding folding = {runs.isRun[0]};
+  folding[0][1] = true;  // the try block on a page of its own
+  const PagePlan plan = planPages(runs.flow, folding, {});
+  Page page = plan.pages[*plan.regionPage[0][1]];
+  const size_t edges = page.edges.size();
+  entryPerException(page);
+  catchesByConnector(runs.flow, page);
+  ASSERT_EQ(page.edges.size(), edges);
+  size_t entries = 0, exceptionsFromEntries = 0;
+  std::vector<size_t> into;  // the runs the exit connectors open
+  std::map<size_t, size_t> out;  // arrows from each item
+  for (const PageEdge& edge : page.edges) ++out[edge.from];
+  for (size_t i = 0; i < page.items.size(); ++i) {
+    const PageItem& item = page.items[i];
+    if (item.kind == ItemKind::Entry) {
+      ++entries;
+      EXPECT_EQ(item.node, 1u);  // the try
+      if (out[i] != 1) ADD_FAILURE() << "an entry with " << out[i] << " arrows";
+    }
+    if (item.kind == ItemKind::Exit && item.into) {
+      into.push_back(*item.into);
+      EXPECT_EQ(item.node, firstCatch);
+    }
+  }
+  for (const PageEdge& edge : page.edges) {
+    if (edge.kind != EdgeKind::Exception) continue;
+    const PageItem& tail = page.items[edge.from];
+    const PageItem& head = page.items[edge.to];
+    if (tail.kind == ItemKind::Entry) {
+      ++exceptionsFromEntries;
+      EXPECT_EQ(head.kind, ItemKind::Folded);
+    } else {
+      EXPECT_EQ(tail.node, a);
+      EXPECT_EQ(head.kind, ItemKind::Exit);
+      EXPECT_EQ(edge.label, "T0");
+    }
+  }
+  EXPECT_EQ(exceptionsFromEntries, 3u);  // one for each run
+  EXPECT_EQ(entries, 4u);                // and one into the try block
+  ASSERT_EQ(into.size(), 1u);
+  EXPECT_TRUE(runs.isRun[0][into[0]]);
+  EXPECT_EQ(runs.flow.graphs[0].regions[into[0]].title, "catches T0 to T2");
+
+  // On the page holding the try itself, its arrows keep ending at the runs.
+  Page whole = planPages(runs.flow, {runs.isRun[0]}, {}).pages[0];
+  catchesByConnector(runs.flow, whole);
+  size_t fromTry = 0, exits = 0;
+  for (const PageEdge& edge : whole.edges) {
+    if (edge.kind != EdgeKind::Exception) continue;
+    const bool fromTheTry = whole.items[edge.from].node == 1u;
+    fromTry += fromTheTry && whole.items[edge.to].kind == ItemKind::Folded;
+    exits += !fromTheTry && whole.items[edge.to].kind == ItemKind::Exit;
+  }
+  EXPECT_EQ(fromTry, 3u);
+  EXPECT_EQ(exits, 1u);
 }
 
 }  // namespace

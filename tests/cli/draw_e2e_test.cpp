@@ -212,6 +212,31 @@ TEST(DrawCommand, WideSwitchesFoldByRunsOfCaseGroups) {
   EXPECT_GT(previousPage, 1) << "the case groups were not folded";
 }
 
+// A long run of loops, each with a comment, stays on one page within the
+// width: drawn side by side, the main line would step aside at each loop's
+// exit, 31 inches across for fourteen of them.
+TEST(DrawCommand, ARunOfLoopsStaysWithinThePageWidth) {
+  TempDir out;
+  std::string java = "class Steps {\n  static int run(int[] a, int[] b, String s) {\n    int total = 0;\n";
+  for (int k = 0; k < 14; ++k) {
+    const std::string i = "i" + std::to_string(k);
+    java += "    // step " + std::to_string(k) + ": adds the values of the array and checks each of them on the way\n";
+    java += "    for (int " + i + " = 0; " + i + " < a.length; " + i + "++) total += a[" + i + "] * " +
+            std::to_string(k + 1) + " + b[" + i + " % b.length] + s.length();\n";
+  }
+  java += "    return total;\n  }\n}\n";
+  testing_support::writeFile(out.file("Steps.java"), java);
+  const auto run = runFlowchart({"draw", out.file("Steps.java"), "run", "-o", out.file("d.xml")});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  auto drawing = xml::Document::loadFile(out.file("d.xml"));
+  ASSERT_TRUE(drawing);
+  const std::vector<xml::Node> pages = drawing->root().selectNodes("/drawing/page");
+  ASSERT_FALSE(pages.empty());
+  for (const xml::Node& page : pages) EXPECT_LE(std::stod(attr(page, "width")), 24.0) << attr(page, "name");
+  EXPECT_EQ(pages.front().selectNodes("shape[@master='Decision']").size(), 14u);
+  EXPECT_EQ(pages.front().selectNodes("shape[@master='Comment']").size(), 14u);
+}
+
 // Whole drawings of the shipped examples, as SVG.  FLOWCHART_UPDATE_DRAWINGS=1
 // writes them anew from what the command draws now.
 TEST(DrawCommand, WholeDrawingsOfTheShippedExamples) {
