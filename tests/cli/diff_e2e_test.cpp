@@ -70,16 +70,21 @@ TEST(DiffCommand, LayoutOnlyChangesListNoMethod) {
             std::vector<std::string>{"changed return return s == null ? \"a b\" : s.trim()"});
 }
 
-// A new guard clause is its decision and its statement added; a changed
-// condition is one changed decision.  The whole report is compared.
-TEST(DiffCommand, GuardClauseAndChangedConditionWholeReport) {
-  TempDir dir;
+// A.java and B.java: B adds a guard clause to f and changes g's condition.
+void writeGuardAndChangedCondition(const TempDir& dir) {
   writeFile(dir.path() / "A.java",
             "class G {\n  int f(int[] a) {\n    int n = a.length;\n    return n;\n  }\n"
             "  int g(int x) {\n    if (x > 0) {\n      x--;\n    }\n    return x;\n  }\n}\n");
   writeFile(dir.path() / "B.java",
             "class G {\n  int f(int[] a) {\n    if (a == null) {\n      return 0;\n    }\n    int n = a.length;\n"
             "    return n;\n  }\n  int g(int x) {\n    if (x >= 0) {\n      x--;\n    }\n    return x;\n  }\n}\n");
+}
+
+// A new guard clause is its decision and its statement added; a changed
+// condition is one changed decision.  The whole report is compared.
+TEST(DiffCommand, GuardClauseAndChangedConditionWholeReport) {
+  TempDir dir;
+  writeGuardAndChangedCondition(dir);
   const auto run = runFlowchart({"diff", "A.java", "B.java", "-o", "out.json"}, dir.path());
   ASSERT_EQ(run.exitCode, 0) << run.err;
   const std::string expected =
@@ -94,21 +99,13 @@ TEST(DiffCommand, GuardClauseAndChangedConditionWholeReport) {
             "2 methods listed, 0 unchanged\n");
 }
 
-// Statements reshaped inside the same flow: an extracted variable changes
-// the one statement box; a try/finally wrapped round statements adds the
-// try and the finally clause's copies, the statements stay.
 // The site: one drawing page a method, whose base and head views tell a
 // screen reader their own side alone: no name shown in the base view
 // speaks of the guard clause only the head has, a changed condition is
 // told by each side's text, and the base's boxes by the base's lines.
 TEST(DiffCommand, SiteViewsTellTheirOwnSide) {
   TempDir dir;
-  writeFile(dir.path() / "A.java",
-            "class G {\n  int f(int[] a) {\n    int n = a.length;\n    return n;\n  }\n"
-            "  int g(int x) {\n    if (x > 0) {\n      x--;\n    }\n    return x;\n  }\n}\n");
-  writeFile(dir.path() / "B.java",
-            "class G {\n  int f(int[] a) {\n    if (a == null) {\n      return 0;\n    }\n    int n = a.length;\n"
-            "    return n;\n  }\n  int g(int x) {\n    if (x >= 0) {\n      x--;\n    }\n    return x;\n  }\n}\n");
+  writeGuardAndChangedCondition(dir);
   const auto run = runFlowchart({"diff", "A.java", "B.java", "-o", "site"}, dir.path());
   ASSERT_EQ(run.exitCode, 0) << run.err;
   std::set<std::string> pages;
@@ -141,6 +138,9 @@ TEST(DiffCommand, SiteViewsTellTheirOwnSide) {
   EXPECT_EQ(gHead.find("x &gt; 0"), std::string::npos) << gHead;
 }
 
+// Statements reshaped inside the same flow: an extracted variable changes
+// the one statement box; a try/finally wrapped round statements adds the
+// try and the finally clause's copies, the statements stay.
 TEST(DiffCommand, ExtractedVariableAndWrappedTryFinally) {
   const json extracted = diffOf("class E { void f(int a) { use(a * 2 + 1); done(); } void use(int v) {} void done() {} }\n",
                                 "class E { void f(int a) { int v = a * 2 + 1; use(v); done(); } void use(int v) {} "
