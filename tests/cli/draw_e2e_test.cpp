@@ -88,14 +88,22 @@ TEST(DrawCommand, DrawingsShowEveryNodeAndEdgeOfTheGraph) {
   checkDrawingShowsTheGraph(fixture("examples/java/Checkout.java").string(), "total");
 }
 
+// Draws with the arguments given as the drawing's XML, read back; null,
+// with the failure said, when the draw fails.
+std::unique_ptr<xml::Document> drawnXml(const TempDir& out, std::vector<std::string> arguments) {
+  arguments.insert(arguments.begin(), "draw");
+  arguments.insert(arguments.end(), {"-o", out.file("d.xml")});
+  const auto run = runFlowchart(arguments);
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  return run.exitCode == 0 ? xml::Document::loadFile(out.file("d.xml")) : nullptr;
+}
+
 // Folded, every folded box and off-page connector links to a page of the
 // drawing, and every page but the first is linked from somewhere.
 TEST(DrawCommand, FoldedPagesAreLinkedBothWays) {
   TempDir out;
   const std::string source = fixture("examples/java/Checkout.java").string();
-  const auto run = runFlowchart({"draw", source, "total", "--fold", "all", "-o", out.file("d.xml")});
-  ASSERT_EQ(run.exitCode, 0) << run.err;
-  auto drawing = xml::Document::loadFile(out.file("d.xml"));
+  const std::unique_ptr<xml::Document> drawing = drawnXml(out, {source, "total", "--fold", "all"});
   ASSERT_TRUE(drawing);
   std::set<std::string> pages, linked;
   for (const xml::Node& page : drawing->root().selectNodes("/drawing/page")) pages.insert(attr(page, "name"));
@@ -173,9 +181,7 @@ TEST(DrawCommand, WideSwitchesFoldByRunsOfCaseGroups) {
     java += "      case " + std::to_string(k) + ": return \"value number " + std::to_string(k) + "\";\n";
   java += "      default: return null;\n    }\n  }\n}\n";
   testing_support::writeFile(out.file("Wide.java"), java);
-  const auto run = runFlowchart({"draw", out.file("Wide.java"), "name", "-o", out.file("d.xml")});
-  ASSERT_EQ(run.exitCode, 0) << run.err;
-  auto drawing = xml::Document::loadFile(out.file("d.xml"));
+  const std::unique_ptr<xml::Document> drawing = drawnXml(out, {out.file("Wide.java"), "name"});
   ASSERT_TRUE(drawing);
   std::vector<std::string> order;
   std::map<std::string, std::set<std::string>> links;  // page -> pages it links to
@@ -226,9 +232,7 @@ TEST(DrawCommand, ARunOfLoopsStaysWithinThePageWidth) {
   }
   java += "    return total;\n  }\n}\n";
   testing_support::writeFile(out.file("Steps.java"), java);
-  const auto run = runFlowchart({"draw", out.file("Steps.java"), "run", "-o", out.file("d.xml")});
-  ASSERT_EQ(run.exitCode, 0) << run.err;
-  auto drawing = xml::Document::loadFile(out.file("d.xml"));
+  const std::unique_ptr<xml::Document> drawing = drawnXml(out, {out.file("Steps.java"), "run"});
   ASSERT_TRUE(drawing);
   const std::vector<xml::Node> pages = drawing->root().selectNodes("/drawing/page");
   ASSERT_FALSE(pages.empty());
