@@ -137,10 +137,7 @@ cfg::MethodFlow sideFlow(const MethodDiff& method, const MergedFlow& merged, boo
 
 // A node's lines and text as its box's hover text gives them: "L12\ntext", "L12–L14\ntext".
 std::string spanned(const cfg::Node& node) {
-  std::string span;
-  if (node.firstLine > 0)
-    span = "L" + std::to_string(node.firstLine) +
-           (node.lastLine > node.firstLine ? "\u2013L" + std::to_string(node.lastLine) : std::string());
+  const std::string span = flowdraw::lineSpan(node.firstLine, node.lastLine, true);
   return span + (span.empty() ? "" : "\n") + node.text;
 }
 

@@ -41,22 +41,6 @@ std::string firstLineOf(std::string_view text) {
   return std::string(cut == std::string_view::npos ? text : text.substr(0, cut));
 }
 
-std::string lineSpan(int32_t first, int32_t last) {
-  if (first <= 0) return "";
-  return last > first ? "L" + std::to_string(first) + "\xE2\x80\x93L" + std::to_string(last)
-                      : "L" + std::to_string(first);
-}
-
-// The en dash above is UTF-8; ISO-8859-1 texts get a hyphen.
-std::string lineSpan(int32_t first, int32_t last, bool utf8) {
-  std::string span = lineSpan(first, last);
-  if (!utf8) {
-    const size_t dash = span.find("\xE2\x80\x93");
-    if (dash != std::string::npos) span.replace(dash, 3, "-");
-  }
-  return span;
-}
-
 // What a folded construct is called on its box.
 std::string constructName(const cfg::Region& region) {
   switch (region.kind) {

@@ -127,4 +127,11 @@ std::vector<std::string> boxLines(std::string_view text, bool utf8, const TextLi
   return lines;
 }
 
+// The en dash is UTF-8; ISO-8859-1 texts get a hyphen.
+std::string lineSpan(int32_t first, int32_t last, bool utf8) {
+  if (first <= 0) return "";
+  if (last <= first) return "L" + std::to_string(first);
+  return "L" + std::to_string(first) + (utf8 ? "\xE2\x80\x93L" : "-L") + std::to_string(last);
+}
+
 }  // namespace flowdraw

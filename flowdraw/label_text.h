@@ -4,6 +4,7 @@
 // text keeps it whole.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,5 +28,9 @@ std::string shortenedInMiddle(std::string_view text, size_t limit, bool utf8);
 
 // Characters of the text (UTF-8 characters when utf8).
 size_t characterCount(std::string_view text, bool utf8);
+
+// Where a box's source lies, as its hover text begins: "L12", "L12–L14";
+// empty for no line.
+std::string lineSpan(int32_t first, int32_t last, bool utf8);
 
 }  // namespace flowdraw
