@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <deque>
 #include <filesystem>
+#include <numeric>
 #include <thread>
 
 #include "cli/commands.h"
@@ -82,9 +84,14 @@ errors::Status writeSite(const diff::Diff& result, const std::string& folder) {
     first = errors::Problem(kind, std::move(message));
     first->systemError = systemError;
   };
+  // The largest drawings first, so that no worker is left with a large one at the end.
+  std::vector<size_t> order(result.methods.size());
+  std::iota(order.begin(), order.end(), size_t{0});
+  const auto size = [&](size_t k) { return result.methods[k].nodes.size() + result.methods[k].edges.size(); };
+  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return size(a) > size(b); });
   WorkerPoolCallbacks callbacks;
   callbacks.work = [&](size_t job, const std::function<void(std::string_view)>& report) {
-    const errors::Status saved = diff::writeMethodPage(result, job, folder);
+    const errors::Status saved = diff::writeMethodPage(result, order[job], folder);
     if (!saved)
       report(std::to_string(static_cast<int>(saved.problem().kind)) + "\t" +
              std::to_string(saved.problem().systemError) + "\t" + saved.problem().message);
@@ -97,7 +104,7 @@ errors::Status writeSite(const diff::Diff& result, const std::string& folder) {
   };
   callbacks.onDone = [&](size_t job, const std::string& lost) {
     if (!lost.empty())
-      fail(errors::Problem::Kind::Failed, 0, "the page of method " + std::to_string(job + 1) + " was lost: " + lost);
+      fail(errors::Problem::Kind::Failed, 0, "the page of method " + std::to_string(order[job] + 1) + " was lost: " + lost);
   };
   static const std::atomic<bool> kNeverStopped{false};
   WorkerLimits limits;
@@ -108,6 +115,16 @@ errors::Status writeSite(const diff::Diff& result, const std::string& folder) {
   if (!ran) return ran.problem();
   if (first) return *first;
   return diff::finishDiffSite(result, folder);
+}
+
+// Holds a value to the end of the process, never freeing it.  What diff
+// read and compared is let go with the process: once the site's workers
+// are forked, every page that freeing touches takes a fault of its own,
+// and freeing it all took longer than writing the site's index.
+template <typename T>
+T& keptToTheEnd(T value) {
+  static auto* kept = new std::deque<T>();
+  return kept->emplace_back(std::move(value));
 }
 
 }  // namespace
@@ -123,7 +140,8 @@ CommandResult runDiff(const DiffRequest& request) {
   reading.messages = form == Form::Site;
   // Two files or two folders are compared as they are; else the names
   // are revisions, and a second name that is no revision is a path.
-  errors::Result<DiffSides> sides = errors::Problem(errors::Problem::Kind::Usage, "");
+  errors::Result<DiffSides>& sides =
+      keptToTheEnd<errors::Result<DiffSides>>(errors::Problem(errors::Problem::Kind::Usage, ""));
   const std::vector<std::string>& names = request.names;
   std::error_code ec;
   const auto bothAre = [&](auto test) { return names.size() == 2 && test(names[0]) && test(names[1]); };
@@ -134,14 +152,10 @@ CommandResult runDiff(const DiffRequest& request) {
     sides = readPaths(names[0], names[1], reading);
   } else {
     std::optional<std::string> head;
-    std::vector<std::string> paths;
-    if (names.size() >= 2) {
-      if (request.pathsMarked || isRevision(names[1])) head = names[1];
-      else paths.push_back(names[1]);
-    }
-    for (size_t k = 2; k < names.size(); ++k) paths.push_back(names[k]);
+    if (names.size() >= 2) head = names[1];
+    std::vector<std::string> paths(names.begin() + std::min<size_t>(names.size(), 2), names.end());
     paths.insert(paths.end(), request.paths.begin(), request.paths.end());
-    sides = readRevisions(names[0], head, paths, reading);
+    sides = readRevisions(names[0], head, paths, reading, names.size() >= 2 && !request.pathsMarked);
   }
   if (!sides) {
     std::fprintf(stderr, "flowchart: %s\n", sides.problem().message.c_str());
@@ -150,7 +164,7 @@ CommandResult runDiff(const DiffRequest& request) {
   for (const DiffFailure& failure : sides->failures)
     std::fprintf(stderr, "%s\n",
                  text::located(failure.path, failure.line, failure.message + " (in " + failure.side + ")").c_str());
-  diff::Diff result = diff::compare(sides->base, sides->head, sides->renamedFiles);
+  diff::Diff& result = keptToTheEnd(diff::compare(sides->base, sides->head, sides->renamedFiles));
   for (const DiffFailure& failure : sides->failures)
     result.failures.push_back({failure.side, text::validUtf8(failure.path), failure.line, failure.message});
 

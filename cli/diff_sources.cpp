@@ -1,14 +1,16 @@
 #include "cli/diff_sources.h"
 
 #include <algorithm>
-#include <atomic>
+#include <condition_variable>
 #include <filesystem>
+#include <functional>
 #include <map>
-#include <numeric>
+#include <mutex>
 #include <set>
 #include <thread>
 
 #include "frontends/java/syntax/syntax_tree.h"
+#include "cli/cat_file_reader.h"
 #include "cli/git_run.h"
 #include "cli/method_measures.h"
 #include "metrics/measures.h"
@@ -264,31 +266,88 @@ ReadPair readPair(FilePair& pair, const DiffReading& reading) {
   return out;
 }
 
-// The pairs from `from` to `to` are read on several threads (parsing,
-// graphs and measures keep no shared state; drawing, which does, comes
-// later), each taking the next pair, the largest first, so that no thread
-// is left with a large one at the end while the others wait.
-void readPairs(std::vector<FilePair>& pairs, size_t from, size_t to, const DiffReading& reading,
-               std::vector<std::optional<ReadPair>>& read) {
-  std::vector<size_t> order(to - from);
-  std::iota(order.begin(), order.end(), from);
-  const auto size = [&](size_t k) {
-    return (pairs[k].baseText ? pairs[k].baseText->size() : 0) + (pairs[k].headText ? pairs[k].headText->size() : 0);
-  };
-  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return size(a) > size(b); });
-  std::atomic<size_t> next{0};
-  const auto work = [&] {
-    for (size_t k = next++; k < order.size(); k = next++) read[order[k]] = readPair(pairs[order[k]], reading);
-  };
-  const size_t threads = std::min<size_t>(std::max(1u, std::thread::hardware_concurrency()), order.size());
-  std::vector<std::thread> helpers;
-  for (size_t t = 1; t < threads; ++t) helpers.emplace_back(work);
-  work();
-  for (std::thread& helper : helpers) helper.join();
-}
+// Reads pairs on several threads (parsing, graphs and measures keep no
+// shared state; drawing, which does, comes later) as they are handed in,
+// each thread taking the largest pair waiting, so that no thread is left
+// with a large one at the end while the others wait.
+class PairReaders {
+ public:
+  PairReaders(std::vector<FilePair>& pairs, const DiffReading& reading)
+      : pairs_(pairs), reading_(reading), read_(pairs.size()) {
+    const size_t threads = std::min<size_t>(std::max(1u, std::thread::hardware_concurrency()), pairs.size());
+    for (size_t t = 0; t < threads; ++t) threads_.emplace_back([this] { work(); });
+  }
+  ~PairReaders() { finish(); }
+
+  // A pair whose texts are all in.
+  void add(size_t pair) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      waiting_.push_back(pair);
+    }
+    wake_.notify_one();
+  }
+
+  void addAll() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      for (size_t k = 0; k < pairs_.size(); ++k) waiting_.push_back(k);
+    }
+    wake_.notify_all();
+  }
+
+  // Every pair, once all have been added.
+  std::vector<std::optional<ReadPair>>& finish() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      closed_ = true;
+    }
+    wake_.notify_all();
+    for (std::thread& thread : threads_) thread.join();
+    threads_.clear();
+    return read_;
+  }
+
+ private:
+  size_t sizeOf(size_t k) const {
+    return (pairs_[k].baseText ? pairs_[k].baseText->size() : 0) + (pairs_[k].headText ? pairs_[k].headText->size() : 0);
+  }
+
+  void work() {
+    for (;;) {
+      size_t pair = 0;
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        wake_.wait(lock, [this] { return closed_ || !waiting_.empty(); });
+        if (waiting_.empty()) return;
+        const auto largest = std::max_element(waiting_.begin(), waiting_.end(),
+                                              [this](size_t a, size_t b) { return sizeOf(a) < sizeOf(b); });
+        pair = *largest;
+        waiting_.erase(largest);
+      }
+      read_[pair] = readPair(pairs_[pair], reading_);
+    }
+  }
+
+  std::vector<FilePair>& pairs_;
+  const DiffReading& reading_;
+  std::vector<std::optional<ReadPair>> read_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::vector<size_t> waiting_;
+  bool closed_ = false;
+  std::vector<std::thread> threads_;
+};
 
 // The methods of the pairs read, joined in the files' order.
 void joinPairs(const std::vector<FilePair>& pairs, std::vector<std::optional<ReadPair>>& read, DiffSides& sides) {
+  size_t baseMethods = 0, headMethods = 0;
+  for (const std::optional<ReadPair>& pair : read) {
+    baseMethods += pair->base ? pair->base->methods.size() : 0;
+    headMethods += pair->head ? pair->head->methods.size() : 0;
+  }
+  sides.base.methods.reserve(baseMethods);
+  sides.head.methods.reserve(headMethods);
   for (size_t k = 0; k < pairs.size(); ++k) {
     const FilePair& pair = pairs[k];
     errors::Result<ReadSide>& base = read[k]->base;
@@ -312,9 +371,62 @@ void joinPairs(const std::vector<FilePair>& pairs, std::vector<std::optional<Rea
 }
 
 void compareFiles(std::vector<FilePair>& pairs, const DiffReading& reading, DiffSides& sides) {
-  std::vector<std::optional<ReadPair>> read(pairs.size());
-  readPairs(pairs, 0, pairs.size(), reading, read);
-  joinPairs(pairs, read, sides);
+  PairReaders readers(pairs, reading);
+  readers.addAll();
+  joinPairs(pairs, readers.finish(), sides);
+}
+
+// Reads the blobs of the pairs' files at the revisions (head: none for
+// the working tree, whose files are not read here) from one git process,
+// handing each pair to onRead as soon as all its blobs are in, or known
+// to be missing.  A path git's batch protocol cannot carry (a line break
+// in it) is read on its own.
+void readBlobs(const std::string& root, const std::string& base, const std::optional<std::string>& head,
+               std::vector<FilePair>& pairs, const std::function<void(size_t pair)>& onRead) {
+  struct Wanted {
+    std::string object;
+    size_t pair;
+    std::optional<std::string>* text;
+    std::string* why;
+  };
+  std::vector<Wanted> wanted, alone;
+  std::vector<int> awaited(pairs.size());
+  for (size_t p = 0; p < pairs.size(); ++p) {
+    FilePair& pair = pairs[p];
+    const auto ask = [&](std::string object, std::optional<std::string>* text, std::string* why) {
+      const bool batched = object.find('\n') == std::string::npos;
+      (batched ? wanted : alone).push_back({std::move(object), p, text, why});
+      if (batched) ++awaited[p];
+    };
+    if (pair.basePath) ask(base + ":" + *pair.basePath, &pair.baseText, &pair.baseWhy);
+    if (pair.headPath && head) ask(*head + ":" + *pair.headPath, &pair.headText, &pair.headWhy);
+  }
+  for (const Wanted& object : alone) {
+    const GitRun blob = runGit({"-C", root, "cat-file", "blob", object.object});
+    if (blob.succeeded()) *object.text = blob.out;
+    else *object.why = "cannot be read from the revision" + gitSays(blob);
+  }
+  for (size_t p = 0; p < pairs.size(); ++p)
+    if (awaited[p] == 0) onRead(p);
+  if (wanted.empty()) return;
+  const auto arrived = [&](size_t k) {
+    if (--awaited[wanted[k].pair] == 0) onRead(wanted[k].pair);
+  };
+  CatFileReader reader([&](CatFileReader::Object object) {
+    if (object.index >= wanted.size()) return;
+    const Wanted& asked = wanted[object.index];
+    if (object.bytes) *asked.text = std::move(*object.bytes);
+    else *asked.why = "cannot be read from the revision (" + object.why + ")";
+    arrived(object.index);
+  });
+  std::string batch;
+  for (const Wanted& object : wanted) batch += object.object + "\n";
+  const GitRun run = streamGit({"-C", root, "cat-file", "--batch"}, batch,
+                               [&](std::string_view piece) { reader.feed(piece); });
+  for (size_t k = reader.answered(); k < wanted.size(); ++k) {
+    *wanted[k].why = "cannot be read from the revision" + gitSays(run);
+    arrived(k);
+  }
 }
 
 std::string trimmed(std::string text) {
@@ -324,15 +436,17 @@ std::string trimmed(std::string text) {
 
 constexpr const char* kNoGit = "cannot run git, which diff reads the revisions with: it is not installed or not on the PATH";
 
-}  // namespace
-
+// Whether a name is a commit git knows in the repository of the current folder.
 bool isRevision(const std::string& name) {
   if (name.empty() || name[0] == '-') return false;
   return runGit({"rev-parse", "--verify", "--quiet", name + "^{commit}"}).succeeded();
 }
 
+}  // namespace
+
 errors::Result<DiffSides> readRevisions(const std::string& base, const std::optional<std::string>& head,
-                                        const std::vector<std::string>& paths, const DiffReading& reading) {
+                                        const std::vector<std::string>& paths, const DiffReading& reading,
+                                        bool headMayBePath) {
   // The top folder and both revisions' commits from one git run, as each
   // run costs a process; only when that fails is each asked on its own, to
   // say which is wrong.
@@ -351,6 +465,12 @@ errors::Result<DiffSides> readRevisions(const std::string& base, const std::opti
                          return !id.empty() && id.find_first_not_of("0123456789abcdef") == std::string_view::npos;
                        });
   std::string root = answers.empty() ? std::string() : std::string(answers.front());
+  if (!commits && headMayBePath && head && !isRevision(*head)) {
+    // "diff BASE PATH": the working tree below the path.
+    std::vector<std::string> below = paths;
+    below.insert(below.begin(), *head);
+    return readRevisions(base, std::nullopt, below, reading);
+  }
   if (!commits) {
     const GitRun alone = runGit({"rev-parse", "--show-toplevel"});
     if (!alone.status) return usage(kNoGit);
@@ -403,66 +523,15 @@ errors::Result<DiffSides> readRevisions(const std::string& base, const std::opti
     for (std::string_view name : text::splitText(untracked.out, '\0'))
       if (!name.empty() && isJava(std::string(name))) pairs.push_back({std::nullopt, std::string(name), {}, {}, {}, {}, true});
   }
-  // The blobs of both revisions of the pairs from `from` to `to` from one
-  // git process; a path git's batch protocol cannot carry (a line break in
-  // it) is read on its own.
-  const auto readBlobs = [&](size_t from, size_t to) {
-    std::vector<std::pair<std::string, std::optional<std::string>*>> wanted;
-    std::vector<std::string*> whys;
-    for (size_t p = from; p < to; ++p) {
-      FilePair& pair = pairs[p];
-      if (pair.basePath) {
-        wanted.emplace_back(base + ":" + *pair.basePath, &pair.baseText);
-        whys.push_back(&pair.baseWhy);
-      }
-      if (pair.headPath && head) {
-        wanted.emplace_back(*head + ":" + *pair.headPath, &pair.headText);
-        whys.push_back(&pair.headWhy);
-      }
-    }
-    std::string batch;
-    for (const auto& [object, text] : wanted)
-      if (object.find('\n') == std::string::npos) batch += object + "\n";
-    const GitRun blobs = batch.empty() ? GitRun{} : runGit({"-C", root, "cat-file", "--batch"}, batch);
-    size_t at = 0;
-    for (size_t k = 0; k < wanted.size(); ++k) {
-      const auto& [object, text] = wanted[k];
-      if (object.find('\n') == std::string::npos && blobs.succeeded()) {
-        // "<id> blob <size>\n<bytes>\n", or "<object> missing\n".
-        const size_t end = blobs.out.find('\n', at);
-        if (end == std::string::npos) break;
-        const std::string header = blobs.out.substr(at, end - at);
-        at = end + 1;
-        const size_t space = header.rfind(' ');
-        if (header.find(" blob ") != std::string::npos && space != std::string::npos) {
-          const size_t size = std::stoull(header.substr(space + 1));
-          *text = blobs.out.substr(at, size);
-          at += size + 1;
-        } else {
-          *whys[k] = "cannot be read from the revision (" + header + ")";
-        }
-        continue;
-      }
-      const GitRun blob = runGit({"-C", root, "cat-file", "blob", object});
-      if (blob.succeeded()) *text = blob.out;
-      else *whys[k] = "cannot be read from the revision" + gitSays(blob);
-    }
-  };
   if (head) {
-    // Two revisions: the first half's files are read while git gives the
-    // second half's blobs (one git at a time).
-    const size_t half = pairs.size() / 2;
-    readBlobs(0, half);
-    std::vector<std::optional<ReadPair>> read(pairs.size());
-    std::thread second([&] { readBlobs(half, pairs.size()); });
-    readPairs(pairs, 0, half, reading, read);
-    second.join();
-    readPairs(pairs, half, pairs.size(), reading, read);
-    joinPairs(pairs, read, sides);
+    // Each file is parsed as soon as git has given both its blobs.
+    PairReaders readers(pairs, reading);
+    readBlobs(root, base, head, pairs, [&](size_t pair) { readers.add(pair); });
+    joinPairs(pairs, readers.finish(), sides);
     return sides;
   }
   // The working tree: its files as they are, a new one perhaps a deleted one moved.
-  readBlobs(0, pairs.size());
+  readBlobs(root, base, head, pairs, [](size_t) {});
   for (FilePair& pair : pairs) {
     if (!pair.headPath) continue;
     errors::Result<std::string> read = pipeline::readSourceFile((fs::path(root) / *pair.headPath).string());

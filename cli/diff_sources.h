@@ -34,12 +34,12 @@ struct DiffReading {
 
 // Between two revisions of the repository holding the current folder
 // (head: none for the working tree), below the paths; a usage problem for
-// no repository, an unknown revision or git missing.
+// no repository, an unknown revision or git missing.  With headMayBePath,
+// a head that is no revision is the first path instead, against the
+// working tree.
 errors::Result<DiffSides> readRevisions(const std::string& base, const std::optional<std::string>& head,
-                                        const std::vector<std::string>& paths, const DiffReading& reading);
-
-// Whether a name is a commit git knows in the repository of the current folder.
-bool isRevision(const std::string& name);
+                                        const std::vector<std::string>& paths, const DiffReading& reading,
+                                        bool headMayBePath = false);
 
 // Between two .java files, or two folders (their files matched by path
 // below them); a usage problem when they are neither.

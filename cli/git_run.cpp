@@ -13,7 +13,11 @@ extern char** environ;
 
 namespace cli {
 
-GitRun runGit(const std::vector<std::string>& arguments, std::string_view input) {
+namespace {
+
+// Standard output goes to onOutput when there is one, else into run.out.
+GitRun runGitWith(const std::vector<std::string>& arguments, std::string_view input,
+                  const std::function<void(std::string_view)>* onOutput) {
   GitRun run;
   std::vector<char*> argv;
   std::string program = "git";
@@ -56,6 +60,7 @@ GitRun runGit(const std::vector<std::string>& arguments, std::string_view input)
     readers[2].fd = -1;
   }
   size_t written = 0;
+  bool gaveOutput = false;
   char chunk[1 << 16];
   while (open > 0) {
     if (::poll(readers, 3, -1) < 0) {
@@ -75,7 +80,9 @@ GitRun runGit(const std::vector<std::string>& arguments, std::string_view input)
       const ssize_t got = ::read(readers[k].fd, chunk, sizeof chunk);
       if (got < 0 && errno == EINTR) continue;
       if (got > 0) {
-        targets[k]->append(chunk, static_cast<size_t>(got));
+        gaveOutput = true;
+        if (k == 0 && onOutput) (*onOutput)(std::string_view(chunk, static_cast<size_t>(got)));
+        else targets[k]->append(chunk, static_cast<size_t>(got));
         continue;
       }
       readers[k].fd = -1;
@@ -92,9 +99,20 @@ GitRun runGit(const std::vector<std::string>& arguments, std::string_view input)
   }
   // posix_spawnp reports a git it cannot find either as its own failure
   // or as the child's exit status 127.
-  if (WIFEXITED(status) && WEXITSTATUS(status) == 127 && run.out.empty() && run.err.empty()) return run;
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 127 && !gaveOutput) return run;
   run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   return run;
+}
+
+}  // namespace
+
+GitRun runGit(const std::vector<std::string>& arguments, std::string_view input) {
+  return runGitWith(arguments, input, nullptr);
+}
+
+GitRun streamGit(const std::vector<std::string>& arguments, std::string_view input,
+                 const std::function<void(std::string_view piece)>& onOutput) {
+  return runGitWith(arguments, input, &onOutput);
 }
 
 std::string gitSays(const GitRun& run) {

@@ -3,6 +3,7 @@
 // ever read as shell syntax.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,6 +22,12 @@ struct GitRun {
 // Runs git with the arguments and the input on its standard input (empty:
 // none).
 GitRun runGit(const std::vector<std::string>& arguments, std::string_view input = {});
+
+// Runs git as runGit does, but hands its standard output to onOutput piece
+// by piece as it comes, instead of keeping it in the run's out, so that
+// the caller can start on the first part of a long answer.
+GitRun streamGit(const std::vector<std::string>& arguments, std::string_view input,
+                 const std::function<void(std::string_view piece)>& onOutput);
 
 // The first line git wrote on standard error, as " (git: ...)" for a
 // message; empty when it wrote nothing.

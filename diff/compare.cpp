@@ -1,8 +1,10 @@
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <functional>
 #include <map>
 #include <set>
+#include <thread>
 #include <unordered_map>
 
 #include "diff/model.h"
@@ -565,9 +567,16 @@ Diff compare(const Side& base, const Side& head, const std::map<std::string, std
       how[candidate.b] = sameName ? Change::Changed : Change::Renamed;
     }
   }
+  // 4. Each pair compared node by node, on several threads: the pairs
+  // share nothing but the sides they read.
+  struct Pair {
+    const MethodVersion *base, *head;
+    Change change;
+  };
+  std::vector<Pair> pairs;
   for (size_t b = 0; b < base.methods.size(); ++b) {
     if (toHead[b] == none) {
-      out.methods.push_back(compareMethods(&base.methods[b], nullptr, Change::Removed));
+      pairs.push_back({&base.methods[b], nullptr, Change::Removed});
       continue;
     }
     const MethodVersion& bm = base.methods[b];
@@ -577,15 +586,28 @@ Diff compare(const Side& base, const Side& head, const std::map<std::string, std
       ++out.unchanged;
       continue;
     }
-    MethodDiff method = compareMethods(&bm, &hm, how[b]);
+    pairs.push_back({&bm, &hm, how[b]});
+  }
+  for (size_t h = 0; h < head.methods.size(); ++h)
+    if (toBase[h] == none) pairs.push_back({nullptr, &head.methods[h], Change::Added});
+  std::vector<MethodDiff> compared(pairs.size());
+  std::atomic<size_t> next{0};
+  const auto work = [&] {
+    for (size_t k = next++; k < pairs.size(); k = next++)
+      compared[k] = compareMethods(pairs[k].base, pairs[k].head, pairs[k].change);
+  };
+  std::vector<std::thread> helpers;
+  const size_t threads = std::min<size_t>(std::max(1u, std::thread::hardware_concurrency()), pairs.size() / 8 + 1);
+  for (size_t t = 1; t < threads; ++t) helpers.emplace_back(work);
+  work();
+  for (std::thread& helper : helpers) helper.join();
+  for (MethodDiff& method : compared) {
     if (method.change == Change::Changed && unchanged(method)) {
       ++out.unchanged;
       continue;
     }
     out.methods.push_back(std::move(method));
   }
-  for (size_t h = 0; h < head.methods.size(); ++h)
-    if (toBase[h] == none) out.methods.push_back(compareMethods(nullptr, &head.methods[h], Change::Added));
   std::stable_sort(out.methods.begin(), out.methods.end(), [](const MethodDiff& x, const MethodDiff& y) {
     const MethodVersion &a = x.shown(), &b = y.shown();
     if (a.file != b.file) return a.file < b.file;
