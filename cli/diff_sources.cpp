@@ -15,6 +15,7 @@
 #include "cli/method_measures.h"
 #include "metrics/measures.h"
 #include "cli/method_signature.h"
+#include "cli/unchanged_bodies.h"
 #include "files/latin1.h"
 #include "pipeline/method_flow.h"
 #include "pipeline/method_sequence.h"
@@ -241,24 +242,56 @@ struct ReadPair {
   errors::Result<ReadSide> head = ReadSide();
 };
 
+// Base's side of a file whose head side was read, with the bodies head
+// left as they were not parsed (see unchanged_bodies.h): those methods
+// take head's tokens, and stand in blanked for the head methods they
+// repeat.  None when no body could be left out.
+std::optional<ReadSide> readBaseSkeleton(const std::string& path, std::string_view source, ReadSide& head,
+                                         const DiffReading& reading, std::map<size_t, size_t>& blanked) {
+  if (!head.parsed || source.find('\0') != std::string_view::npos) return std::nullopt;
+  std::optional<Skeleton> skeleton = skeletonOf(source, *head.parsed);
+  if (!skeleton) return std::nullopt;
+  errors::Result<ReadSide> side = readSide(path, std::move(skeleton->text), reading);
+  if (!side || !side->parsed) return std::nullopt;
+  std::optional<std::map<size_t, size_t>> methods = blankedMethods(*skeleton, *side->parsed, *head.parsed);
+  if (!methods) return std::nullopt;
+  for (const auto& [b, h] : *methods) side->methods[b].fingerprint = head.methods[h].fingerprint;
+  blanked = std::move(*methods);
+  return std::move(*side);
+}
+
 ReadPair readPair(FilePair& pair, const DiffReading& reading) {
   ReadPair out;
   errors::Result<ReadSide>& base = out.base;
   errors::Result<ReadSide>& head = out.head;
-  if (pair.basePath) {
-    if (pair.baseText) base = readSide(*pair.basePath, std::move(*pair.baseText), reading);
-    else base = errors::Problem(errors::Problem::Kind::Unreadable, pair.baseWhy);
-  }
   if (pair.headPath) {
     if (pair.headText) head = readSide(*pair.headPath, std::move(*pair.headText), reading);
     else head = errors::Problem(errors::Problem::Kind::Unreadable, pair.headWhy);
   }
+  std::map<size_t, size_t> blanked;
+  if (pair.basePath) {
+    std::optional<ReadSide> skeleton;
+    if (pair.baseText && pair.headPath && head) skeleton = readBaseSkeleton(*pair.basePath, *pair.baseText, *head, reading, blanked);
+    if (skeleton) base = std::move(*skeleton);
+    else if (pair.baseText) base = readSide(*pair.basePath, std::move(*pair.baseText), reading);
+    else base = errors::Problem(errors::Problem::Kind::Unreadable, pair.baseWhy);
+  }
   if (base && head) {
-    const std::set<std::string> baseKeys = twinKeys(base->methods, head->methods);
-    const std::set<std::string> headKeys = twinKeys(head->methods, base->methods);
-    if (base->parsed)
+    std::set<std::string> baseKeys = twinKeys(base->methods, head->methods);
+    std::set<std::string> headKeys = twinKeys(head->methods, base->methods);
+    // A blanked method that is no twin (its class renamed, or its name
+    // given to two methods) needs its graph: base is read whole.
+    if (std::any_of(blanked.begin(), blanked.end(),
+                    [&](const auto& b) { return !headKeys.count(twinKey(base->methods[b.first])); })) {
+      base = readSide(*pair.basePath, std::move(*pair.baseText), reading);
+      if (base) {
+        baseKeys = twinKeys(base->methods, head->methods);
+        headKeys = twinKeys(head->methods, base->methods);
+      }
+    }
+    if (base && base->parsed)
       if (errors::Status done = completeSide(*base, headKeys, reading); !done) base = std::move(done).problem();
-    if (head && head->parsed)
+    if (head->parsed)
       if (errors::Status done = completeSide(*head, baseKeys, reading); !done) head = std::move(done).problem();
   }
   if (base) base->parsed.reset();
@@ -455,7 +488,25 @@ errors::Result<DiffSides> readRevisions(const std::string& base, const std::opti
   std::vector<std::string> probe = {"rev-parse", "--show-toplevel"};
   for (const std::string& revision : revisions)
     if (!revision.empty() && revision[0] != '-') probe.push_back(revision + "^{commit}");
+  // The changes are listed while the revisions are checked, from the
+  // current folder (paths from the top folder all the same), and used once
+  // both are found to be commits.
+  std::vector<std::string> changes = {"diff", "--name-status", "-z", "-M", "--no-relative", "--no-color", "--no-ext-diff",
+                                      base};
+  if (head) changes.push_back(*head);
+  const auto withPaths = [&](std::vector<std::string> arguments, const std::string& root) {
+    const std::vector<std::string> git = {"--literal-pathspecs", "-C", root, "-c", "core.quotePath=false"};
+    arguments.insert(arguments.begin(), git.begin(), git.end());
+    arguments.push_back("--");
+    std::error_code ec;
+    for (const std::string& path : paths) arguments.push_back(fs::absolute(path, ec).string());
+    return arguments;
+  };
+  std::optional<GitRun> listedEarly;
+  std::thread lister;
+  if (probe.size() == revisions.size() + 2) lister = std::thread([&] { listedEarly = runGit(withPaths(changes, ".")); });
   const GitRun top = runGit(probe);
+  if (lister.joinable()) lister.join();
   if (!top.status) return usage(kNoGit);
   const std::string answered = trimmed(top.out);
   const std::vector<std::string_view> answers = text::splitText(answered, '\n');
@@ -481,17 +532,7 @@ errors::Result<DiffSides> readRevisions(const std::string& base, const std::opti
       if (revision.empty() || revision[0] == '-' || !isRevision(revision))
         return usage("unknown git revision '" + revision + "'");
   }
-  const std::vector<std::string> git = {"--literal-pathspecs", "-C", root, "-c", "core.quotePath=false"};
-  const auto withPaths = [&](std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), git.begin(), git.end());
-    arguments.push_back("--");
-    std::error_code ec;
-    for (const std::string& path : paths) arguments.push_back(fs::absolute(path, ec).string());
-    return arguments;
-  };
-  std::vector<std::string> changes = {"diff", "--name-status", "-z", "-M", "--no-color", "--no-ext-diff", base};
-  if (head) changes.push_back(*head);
-  const GitRun listed = runGit(withPaths(changes));
+  const GitRun listed = commits && listedEarly ? std::move(*listedEarly) : runGit(withPaths(changes, root));
   if (!listed.succeeded()) return usage("git could not list the changes since '" + base + "'" + gitSays(listed));
   DiffSides sides;
   sides.base.name = base;
@@ -518,7 +559,7 @@ errors::Result<DiffSides> readRevisions(const std::string& base, const std::opti
     pairs.push_back(std::move(pair));
   }
   if (!head) {
-    const GitRun untracked = runGit(withPaths({"ls-files", "-z", "--others", "--exclude-standard", "--full-name"}));
+    const GitRun untracked = runGit(withPaths({"ls-files", "-z", "--others", "--exclude-standard", "--full-name"}, root));
     if (!untracked.succeeded()) return usage("git could not list the new files" + gitSays(untracked));
     for (std::string_view name : text::splitText(untracked.out, '\0'))
       if (!name.empty() && isJava(std::string(name))) pairs.push_back({std::nullopt, std::string(name), {}, {}, {}, {}, true});

@@ -1,0 +1,166 @@
+#include "cli/unchanged_bodies.h"
+
+#include <algorithm>
+#include <iterator>
+#include <unordered_map>
+
+#include "frontends/java/syntax/syntax_tree.h"
+
+namespace cli {
+namespace {
+
+using syntax::Kind;
+
+// A declaration's body block: none for an abstract or native method.
+syntax::Node bodyOf(const syntax::Node& declaration) {
+  if (declaration.is(Kind::MtdDecln)) return declaration.child(Kind::MtdBody).child(Kind::Blk);
+  if (declaration.is(Kind::CtorDecln) || declaration.is(Kind::StaticInit) || declaration.is(Kind::NonStaticInit))
+    return declaration.child(Kind::Blk);
+  return syntax::Node();
+}
+
+bool isAscii(std::string_view text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+std::string_view trimmed(std::string_view line) {
+  const size_t first = line.find_first_not_of(" \t\f");
+  if (first == std::string_view::npos) return {};
+  return line.substr(first, line.find_last_not_of(" \t\f") - first + 1);
+}
+
+// Token lines are counted by line feeds alone only when the text has no
+// carriage return standing alone and no escaped line break (\u000a,
+// \u000d), which Java also ends lines at.
+bool linesAreLineFeeds(std::string_view text) {
+  for (size_t at = text.find('\r'); at != std::string_view::npos; at = text.find('\r', at + 1))
+    if (at + 1 == text.size() || text[at + 1] != '\n') return false;
+  for (std::string_view escape : {"u000a", "u000A", "u000d", "u000D"})
+    if (text.find(escape) != std::string_view::npos) return false;
+  return true;
+}
+
+// A text's lines as the source lines count them: by line feed, without a
+// carriage return before it; with where each starts.
+struct Lines {
+  std::vector<std::string_view> text;
+  std::vector<size_t> start;
+};
+Lines linesOf(std::string_view text) {
+  Lines lines;
+  for (size_t at = 0; at <= text.size();) {
+    const size_t end = std::min(text.find('\n', at), text.size());
+    std::string_view line = text.substr(at, end - at);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    lines.text.push_back(line);
+    lines.start.push_back(at);
+    at = end + 1;
+  }
+  return lines;
+}
+
+// The tokens of a declaration before its body, as the scanner gave them.
+std::vector<std::string_view> headerTokens(const syntax::Node& declaration, const syntax::Node& body) {
+  std::vector<std::string_view> tokens;
+  const syntax::Node open = body.firstToken();
+  for (const syntax::Node token : declaration.tokens()) {
+    if (token == open) break;
+    tokens.push_back(token.raw());
+  }
+  return tokens;
+}
+
+}  // namespace
+
+std::optional<Skeleton> skeletonOf(std::string_view baseText, pipeline::ParsedSource& head) {
+  const files::SourceLines& headLines = head.lines();
+  if (!linesAreLineFeeds(baseText)) return std::nullopt;
+  const pipeline::FileSummary& summary = head.summary();
+  struct Candidate {
+    size_t method;
+    int32_t first, last, open, close;  // head's lines
+  };
+  std::vector<Candidate> spans;
+  for (size_t m = 0; m < summary.methods.size(); ++m) {
+    const syntax::Node declaration = head.declarationOf(summary.methods[m]);
+    if (!declaration) return std::nullopt;  // what nests in what is not known
+    const syntax::Node body = bodyOf(declaration);
+    const Candidate span{m, declaration.firstLine(), declaration.lastLine(), body ? body.firstToken().line() : 0,
+                         body ? body.lastToken().line() : 0};
+    spans.push_back(span);
+  }
+  // Head's lines too must be counted by line feeds (a carriage return left
+  // in a line stood alone).
+  for (size_t line = 1; line <= headLines.size(); ++line)
+    if (!linesAreLineFeeds(headLines.line(static_cast<int64_t>(line)))) return std::nullopt;
+  std::vector<Candidate> candidates;
+  for (const Candidate& span : spans) {
+    if (span.open <= 0 || span.close - span.open < 2 || span.first > span.open) continue;
+    // Nothing nests in it, and it nests in nothing.
+    const bool alone = std::none_of(spans.begin(), spans.end(), [&](const Candidate& other) {
+      return other.method != span.method && other.first <= span.last && span.first <= other.last;
+    });
+    if (!alone) continue;
+    const std::string_view openLine = trimmed(headLines.line(span.open));
+    const std::string_view closeLine = trimmed(headLines.line(span.close));
+    if (openLine.empty() || openLine.back() != '{' || closeLine.empty() || closeLine.front() != '}') continue;
+    bool ascii = true;
+    for (int32_t line = span.first; line <= span.last && ascii; ++line) ascii = isAscii(headLines.line(line));
+    if (ascii) candidates.push_back(span);
+  }
+  if (candidates.empty()) return std::nullopt;
+  std::sort(candidates.begin(), candidates.end(),
+            [](const Candidate& a, const Candidate& b) { return a.first < b.first; });
+  const Lines base = linesOf(baseText);
+  std::unordered_map<std::string_view, std::vector<int32_t>> where;  // base's lines (from 1) by their text
+  for (size_t k = 0; k < base.text.size(); ++k) where[base.text[k]].push_back(static_cast<int32_t>(k + 1));
+  Skeleton skeleton;
+  skeleton.text = std::string(baseText);
+  int32_t from = 1;  // base's lines before this are taken
+  for (const Candidate& candidate : candidates) {
+    const auto found = where.find(headLines.line(candidate.first));
+    if (found == where.end()) continue;
+    const int32_t length = candidate.last - candidate.first + 1;
+    for (int32_t at : found->second) {
+      if (at < from || at + length - 1 > static_cast<int32_t>(base.text.size())) continue;
+      bool same = true;
+      for (int32_t k = 1; k < length && same; ++k) same = base.text[at + k - 1] == headLines.line(candidate.first + k);
+      if (!same) continue;
+      const int32_t shift = at - candidate.first;
+      for (int32_t line = candidate.open + 1; line < candidate.close; ++line) {
+        const size_t start = base.start[line + shift - 1];
+        std::fill_n(skeleton.text.begin() + static_cast<std::ptrdiff_t>(start), base.text[line + shift - 1].size(), ' ');
+      }
+      skeleton.bodies.push_back({candidate.open + shift, candidate.method});
+      from = at + length;
+      break;
+    }
+  }
+  if (skeleton.bodies.empty()) return std::nullopt;
+  return skeleton;
+}
+
+std::optional<std::map<size_t, size_t>> blankedMethods(const Skeleton& skeleton, pipeline::ParsedSource& base,
+                                                       pipeline::ParsedSource& head) {
+  std::map<int32_t, size_t> byOpenLine;  // base's methods with a body, by the line of its "{"
+  const pipeline::FileSummary& summary = base.summary();
+  for (size_t m = 0; m < summary.methods.size(); ++m)
+    if (const syntax::Node declaration = base.declarationOf(summary.methods[m]))
+      if (const syntax::Node body = bodyOf(declaration)) byOpenLine.emplace(body.firstToken().line(), m);
+  std::map<size_t, size_t> blanked;
+  for (const BlankedBody& body : skeleton.bodies) {
+    const auto found = byOpenLine.find(body.openLine);
+    if (found == byOpenLine.end()) return std::nullopt;
+    const syntax::Node baseDeclaration = base.declarationOf(summary.methods[found->second]);
+    const syntax::Node headDeclaration = head.declarationOf(head.summary().methods[body.headMethod]);
+    const syntax::Node baseBody = bodyOf(baseDeclaration);
+    // "{" and "}" alone, after the same tokens.
+    if (std::distance(baseBody.tokens().begin(), baseBody.tokens().end()) != 2 ||
+        headerTokens(baseDeclaration, baseBody) != headerTokens(headDeclaration, bodyOf(headDeclaration)))
+      return std::nullopt;
+    blanked.emplace(found->second, body.headMethod);
+  }
+  return blanked;
+}
+
+}  // namespace cli
