@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <iterator>
-#include <unordered_map>
+#include <functional>
 
 #include "frontends/java/syntax/syntax_tree.h"
 
@@ -35,8 +35,8 @@ std::string_view trimmed(std::string_view line) {
 bool linesAreLineFeeds(std::string_view text) {
   for (size_t at = text.find('\r'); at != std::string_view::npos; at = text.find('\r', at + 1))
     if (at + 1 == text.size() || text[at + 1] != '\n') return false;
-  for (std::string_view escape : {"u000a", "u000A", "u000d", "u000D"})
-    if (text.find(escape) != std::string_view::npos) return false;
+  for (size_t at = text.find("u000"); at != std::string_view::npos; at = text.find("u000", at + 1))
+    if (at + 4 < text.size() && std::string_view("aAdD").find(text[at + 4]) != std::string_view::npos) return false;
   return true;
 }
 
@@ -89,10 +89,7 @@ std::optional<Skeleton> skeletonOf(std::string_view baseText, pipeline::ParsedSo
                          body ? body.lastToken().line() : 0};
     spans.push_back(span);
   }
-  // Head's lines too must be counted by line feeds (a carriage return left
-  // in a line stood alone).
-  for (size_t line = 1; line <= headLines.size(); ++line)
-    if (!linesAreLineFeeds(headLines.line(static_cast<int64_t>(line)))) return std::nullopt;
+  if (!linesAreLineFeeds(headLines.text())) return std::nullopt;
   std::vector<Candidate> candidates;
   for (const Candidate& span : spans) {
     if (span.open <= 0 || span.close - span.open < 2 || span.first > span.open) continue;
@@ -112,17 +109,18 @@ std::optional<Skeleton> skeletonOf(std::string_view baseText, pipeline::ParsedSo
   std::sort(candidates.begin(), candidates.end(),
             [](const Candidate& a, const Candidate& b) { return a.first < b.first; });
   const Lines base = linesOf(baseText);
-  std::unordered_map<std::string_view, std::vector<int32_t>> where;  // base's lines (from 1) by their text
-  for (size_t k = 0; k < base.text.size(); ++k) where[base.text[k]].push_back(static_cast<int32_t>(k + 1));
+  std::vector<size_t> hashes(base.text.size());  // of base's lines, to find a head line among them quickly
+  std::transform(base.text.begin(), base.text.end(), hashes.begin(), std::hash<std::string_view>());
   Skeleton skeleton;
   skeleton.text = std::string(baseText);
   int32_t from = 1;  // base's lines before this are taken
+  const auto lineCount = static_cast<int32_t>(base.text.size());
   for (const Candidate& candidate : candidates) {
-    const auto found = where.find(headLines.line(candidate.first));
-    if (found == where.end()) continue;
     const int32_t length = candidate.last - candidate.first + 1;
-    for (int32_t at : found->second) {
-      if (at < from || at + length - 1 > static_cast<int32_t>(base.text.size())) continue;
+    const std::string_view firstLine = headLines.line(candidate.first);
+    const size_t firstHash = std::hash<std::string_view>()(firstLine);
+    for (int32_t at = from; at + length - 1 <= lineCount; ++at) {
+      if (hashes[at - 1] != firstHash || base.text[at - 1] != firstLine) continue;
       bool same = true;
       for (int32_t k = 1; k < length && same; ++k) same = base.text[at + k - 1] == headLines.line(candidate.first + k);
       if (!same) continue;

@@ -108,6 +108,7 @@ constexpr const char* kViewStyle =
     "  const hidden = v ? '.not-in-' + v + ', .in-' + (v === 'base' ? 'head' : 'base') : '.in-base, .in-head';\n"
     "  document.addEventListener('DOMContentLoaded', () => {\n"
     "    for (const g of document.querySelectorAll('g[data-name]')) if (g.matches(hidden)) g.removeAttribute('data-name');\n"
+    "    if (v) for (const d of document.querySelectorAll('desc[data-told-' + v + ']')) d.textContent = d.getAttribute('data-told-' + v);\n"
     "  });\n"
     "})();</script>\n";
 
@@ -143,7 +144,8 @@ std::string spanned(const cfg::Node& node) {
 
 // What a screen reader is told of each box in a side's view: its own side
 // only, its text, lines and ways on, none to a box the view hides.
-void tellSides(const MethodDiff& method, const MergedFlow& merged, host::DocumentModel& drawing) {
+void tellSides(const MergedFlow& merged, const cfg::MethodFlow& baseSide, const cfg::MethodFlow& headSide,
+               host::DocumentModel& drawing) {
   std::map<std::string, std::pair<size_t, size_t>> nodes;
   for (size_t g = 0; g < merged.flow.graphs.size(); ++g)
     for (size_t n = 0; n < merged.flow.graphs[g].nodes.size(); ++n) nodes[cfg::nodeId(g, n)] = {g, n};
@@ -165,7 +167,7 @@ void tellSides(const MethodDiff& method, const MergedFlow& merged, host::Documen
   std::string outlines;
   if (drawing.readerAids) outlines = "<div class=\"in-merged\">" + drawing.readerAids->outlineHtml + "</div>\n";
   for (const bool base : {true, false}) {
-    const cfg::MethodFlow side = sideFlow(method, merged, base);
+    const cfg::MethodFlow& side = base ? baseSide : headSide;
     const char* hidden = base ? "head-only" : "base-only";
     const Change alone = base ? Change::Added : Change::Removed;
     if (drawing.readerAids)
@@ -254,13 +256,19 @@ errors::Status writeDrawing(const MethodDiff& method, const MergedFlow& merged, 
       options.edgeClasses.back().push_back(classOf(change));
     }
   }
+  // Each side's view tells its pages from that side's graph.
+  const cfg::MethodFlow baseSide = sideFlow(method, merged, true), headSide = sideFlow(method, merged, false);
+  const auto leftOut = [&](Change alone) {
+    return [&merged, alone](size_t g, size_t n) { return merged.nodeChanges[g][n] == alone; };
+  };
+  options.views = {{"base", &baseSide, leftOut(Change::Added)}, {"head", &headSide, leftOut(Change::Removed)}};
   errors::Result<flowdraw::FlowDrawing> drawn =
       flowdraw::drawMethodFlow(merged.flow, pipeline::flowchartMasters(), options);
   if (!drawn) {
     why = drawn.problem().message;
     return errors::Status();
   }
-  tellSides(method, merged, *drawn->drawing);
+  tellSides(merged, baseSide, headSide, *drawn->drawing);
   host::HtmlFrame frame;
   frame.titleHtml = asciiHtml(title);
   std::string shown;

@@ -27,6 +27,8 @@ class SourceLines {
 
   // Line n (1-based); empty outside the lines read.
   std::string_view line(int64_t n) const;
+  // The lines read, as the file holds them.
+  std::string_view text() const { return text_; }
   size_t size() const { return lines_.size(); }
 
   // The text from column startColumn of line startLine to just before

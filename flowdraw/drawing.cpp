@@ -848,18 +848,22 @@ class FlowDrawer {
     return access;
   }
 
-  std::string pageDescription(size_t p) const {
+  // The page told in words: as the whole drawing shows it, or as a view
+  // of it does.
+  std::string pageDescription(size_t p, const DrawOptions::View* view = nullptr) const {
     const Page& page = plan_.pages[p];
-    const cfg::Graph& graph = flow_.graphs[page.graph];
+    const cfg::Graph& graph = (view ? *view->flow : flow_).graphs[page.graph];
     std::vector<size_t> nodes;
-    size_t folded = 0;
+    size_t folded = 0, boxes = 0;
     for (const PageItem& item : page.items) {
+      if (item.kind == ItemKind::Node && view && view->leftOut(page.graph, item.node)) continue;
+      ++boxes;
       if (item.kind == ItemKind::Node) nodes.push_back(item.node);
       if (item.kind == ItemKind::Folded) ++folded;
     }
     std::string out = pages_[p].title + ": " + constructSummary(graph, nodes);
     if (folded) out += "; " + plural(folded, "construct", "constructs") + " on pages of their own";
-    return out + "; " + plural(page.items.size(), "box", "boxes") + ".";
+    return out + "; " + plural(boxes, "box", "boxes") + ".";
   }
 
   errors::Result<graphviz::Layout> layOutPage(const graphviz::Graph& graph) const {
@@ -942,6 +946,9 @@ class FlowDrawer {
       }
     }
     page.description = pageDescription(p);
+    for (const DrawOptions::View& view : options_.views)
+      if (std::string told = pageDescription(p, &view); told != page.description)
+        page.descriptionsTold.emplace_back(view.name, std::move(told));
     for (size_t e = 0; e < drawn.graph.edges.size(); ++e) {
       const graphviz::GraphEdge& edge = drawn.graph.edges[e];
       const graphviz::PlacedEdge& placed = layout.edges[e];

@@ -3,6 +3,7 @@
 // a page of the drawing host, which writes HTML, SVG or its XML format.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -42,6 +43,16 @@ struct DrawOptions {
   std::vector<std::vector<std::string>> nodeClasses;
   std::vector<std::vector<std::string>> edgeClasses;
   std::vector<std::vector<std::string>> otherNodeTexts;
+  // Views of the same layout that show a part of it (a comparison's
+  // sides): each page's description is also told as the view shows it,
+  // from the view's own graph (the same nodes), without the nodes it
+  // leaves out.
+  struct View {
+    std::string name;
+    const cfg::MethodFlow* flow = nullptr;
+    std::function<bool(size_t graph, size_t node)> leftOut;
+  };
+  std::vector<View> views;
 };
 
 // The masters the drawing uses, from the flowchart template.

@@ -98,8 +98,14 @@ void appendHtmlPage(std::string& out, const NamedDrawing& named, size_t drawingI
   if (named.drawing->compactPictures) out += std::string(" font-family=\"") + kSvgFont + "\" text-anchor=\"middle\"";
   if (!page.description.empty()) out += " role=\"graphics-document\"";
   out += ">\n";
-  if (!page.description.empty())
-    out += "<title>" + escaped(page.name) + "</title>\n<desc>" + escaped(page.description) + "</desc>\n";
+  if (!page.description.empty()) {
+    // A view of the drawing that tells a page otherwise finds its words
+    // beside the whole drawing's (its page script puts them in).
+    std::string told;
+    for (const auto& [view, description] : page.descriptionsTold)
+      told += " data-told-" + view + "=\"" + escaped(description) + "\"";
+    out += "<title>" + escaped(page.name) + "</title>\n<desc" + told + ">" + escaped(page.description) + "</desc>\n";
+  }
   appendPageSvg(out, picture, 0.0, resolverFor(*named.drawing, named.idPrefix + "page-"));
   out += "</svg>\n</div>\n</section>\n";
 }

@@ -132,6 +132,9 @@ struct PageModel {
   // What the page shows, told in words to a screen reader; empty for
   // pages written as they always were.
   std::string description;
+  // The description as a view of the drawing tells it, where it differs:
+  // (view, description).
+  std::vector<std::pair<std::string, std::string>> descriptionsTold;
   double width = 8.5;  // page sheet PageWidth, inches
   double height = 11.0;
   std::vector<std::unique_ptr<ShapeModel>> shapes;  // in drop order, back to front

@@ -352,6 +352,16 @@ def _check_told(page, check, site, frames):
             }
           return {boxes: boxes.length, bad};
         })()""")
+        # Each page is described as the view shows it: its decisions counted on this side.
+        pages = page.evaluate("""[...document.querySelectorAll('main svg > desc')].map(d => ({
+          told: d.textContent, own: d.getAttribute('data-told-%s')}))""" % side)
+        decisions = sum(1 for n in method["nodes"] if n["kind"] == "decision"
+                        and n["change"] != ("added" if side == "base" else "removed"))
+        counted = "no decisions" if decisions == 0 else f"{decisions} decision{'s' if decisions > 1 else ''}"
+        described = [p["told"] for p in pages]
+        check(pages and all(p["own"] is None or p["told"] == p["own"] for p in pages)
+              and all(d in told for d in described) and (len(pages) > 1 or re.search(f": {counted}[,;]", described[0])),
+              f"{site}: the {side} view describes its pages as its side has them ({counted}: {described[:2]})")
         check(told and not marked and not missing and not wrong and ways["boxes"] and not ways["bad"],
               f"{site}: the {side} view tells a screen reader its own side alone ({len(told)} names; "
               f"marked {foreign}: {marked[:2]}; own text missing: {missing[:2]}; other side's text: {wrong[:2]}; "

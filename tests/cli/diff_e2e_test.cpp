@@ -136,6 +136,10 @@ TEST(DiffCommand, SiteViewsTellTheirOwnSide) {
   EXPECT_EQ(gBase.find("x &gt;= 0"), std::string::npos) << gBase;
   EXPECT_NE(gHead.find("decision: ~ if (x &gt;= 0), line 10"), std::string::npos) << gHead;
   EXPECT_EQ(gHead.find("x &gt; 0"), std::string::npos) << gHead;
+  // A page is described as each view shows it: base's f has no decision yet.
+  EXPECT_NE(readFile(dir.path() / "site" / "methods" / "m1-drawing.html")
+                .find("<desc data-told-base=\"f: no decisions; 2 ways out; 4 boxes.\">f: 1 decision; 3 ways out; 6 boxes."),
+            std::string::npos);
 }
 
 // Statements reshaped inside the same flow: an extracted variable changes
