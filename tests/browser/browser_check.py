@@ -407,10 +407,12 @@ class Page:
             f.write(base64.b64decode(data["data"]))
 
     def screenshot_of(self, selector, file):
+        # The clip is in the document's coordinates, wherever it is scrolled to.
         box = self.evaluate("(() => { const r = document.querySelector(%s).getBoundingClientRect();"
-                            " return {x: r.left, y: r.top, width: r.width, height: r.height}; })()"
+                            " return {x: r.left + scrollX, y: r.top + scrollY, width: r.width, height: r.height}; })()"
                             % json.dumps(selector))
-        data = self.tools.call("Page.captureScreenshot", format="png", clip=dict(box, scale=1))
+        data = self.tools.call("Page.captureScreenshot", format="png", clip=dict(box, scale=1),
+                               captureBeyondViewport=True)
         with open(os.path.join(self.out, file), "wb") as f:
             f.write(base64.b64decode(data["data"]))
 

@@ -293,7 +293,7 @@ def _check_sides(page, check, site, link, frames):
     page.open(f"diff/{site}/{link}")
     page.evaluate("document.querySelector('section.sides').scrollIntoView(), true")
     page.settled()
-    page.screenshot(f"diff-{site}-sides.png")
+    page.screenshot_of("section.sides", f"diff-{site}-sides.png")
 
 
 # A mark that leads a node's or an arrow's text in what a reader is told.
