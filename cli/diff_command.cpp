@@ -104,7 +104,8 @@ errors::Status writeSite(const diff::Diff& result, const std::string& folder) {
   };
   callbacks.onDone = [&](size_t job, const std::string& lost) {
     if (!lost.empty())
-      fail(errors::Problem::Kind::Failed, 0, "the page of method " + std::to_string(order[job] + 1) + " was lost: " + lost);
+      fail(errors::Problem::Kind::Failed, 0,
+           "the page of method " + std::to_string(order[job] + 1) + " was lost: " + lost);
   };
   static const std::atomic<bool> kNeverStopped{false};
   WorkerLimits limits;

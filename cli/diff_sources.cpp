@@ -271,7 +271,8 @@ ReadPair readPair(FilePair& pair, const DiffReading& reading) {
   std::map<size_t, size_t> blanked;
   if (pair.basePath) {
     std::optional<ReadSide> skeleton;
-    if (pair.baseText && pair.headPath && head) skeleton = readBaseSkeleton(*pair.basePath, *pair.baseText, *head, reading, blanked);
+    if (pair.baseText && pair.headPath && head)
+      skeleton = readBaseSkeleton(*pair.basePath, *pair.baseText, *head, reading, blanked);
     if (skeleton) base = std::move(*skeleton);
     else if (pair.baseText) base = readSide(*pair.basePath, std::move(*pair.baseText), reading);
     else base = errors::Problem(errors::Problem::Kind::Unreadable, pair.baseWhy);
@@ -504,7 +505,8 @@ errors::Result<DiffSides> readRevisions(const std::string& base, const std::opti
   };
   std::optional<GitRun> listedEarly;
   std::thread lister;
-  if (probe.size() == revisions.size() + 2) lister = std::thread([&] { listedEarly = runGit(withPaths(changes, ".")); });
+  if (probe.size() == revisions.size() + 2)
+    lister = std::thread([&] { listedEarly = runGit(withPaths(changes, ".")); });
   const GitRun top = runGit(probe);
   if (lister.joinable()) lister.join();
   if (!top.status) return usage(kNoGit);
@@ -559,7 +561,8 @@ errors::Result<DiffSides> readRevisions(const std::string& base, const std::opti
     pairs.push_back(std::move(pair));
   }
   if (!head) {
-    const GitRun untracked = runGit(withPaths({"ls-files", "-z", "--others", "--exclude-standard", "--full-name"}, root));
+    const GitRun untracked =
+        runGit(withPaths({"ls-files", "-z", "--others", "--exclude-standard", "--full-name"}, root));
     if (!untracked.succeeded()) return usage("git could not list the new files" + gitSays(untracked));
     for (std::string_view name : text::splitText(untracked.out, '\0'))
       if (!name.empty() && isJava(std::string(name))) pairs.push_back({std::nullopt, std::string(name), {}, {}, {}, {}, true});

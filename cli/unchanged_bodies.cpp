@@ -127,7 +127,8 @@ std::optional<Skeleton> skeletonOf(std::string_view baseText, pipeline::ParsedSo
       const int32_t shift = at - candidate.first;
       for (int32_t line = candidate.open + 1; line < candidate.close; ++line) {
         const size_t start = base.start[line + shift - 1];
-        std::fill_n(skeleton.text.begin() + static_cast<std::ptrdiff_t>(start), base.text[line + shift - 1].size(), ' ');
+        std::fill_n(skeleton.text.begin() + static_cast<std::ptrdiff_t>(start), base.text[line + shift - 1].size(),
+                    ' ');
       }
       skeleton.bodies.push_back({candidate.open + shift, candidate.method});
       from = at + length;

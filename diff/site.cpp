@@ -108,7 +108,8 @@ constexpr const char* kViewStyle =
     "  const hidden = v ? '.not-in-' + v + ', .in-' + (v === 'base' ? 'head' : 'base') : '.in-base, .in-head';\n"
     "  document.addEventListener('DOMContentLoaded', () => {\n"
     "    for (const g of document.querySelectorAll('g[data-name]')) if (g.matches(hidden)) g.removeAttribute('data-name');\n"
-    "    if (v) for (const d of document.querySelectorAll('desc[data-told-' + v + ']')) d.textContent = d.getAttribute('data-told-' + v);\n"
+    "    if (v) for (const d of document.querySelectorAll('desc[data-told-' + v + ']'))\n"
+    "      d.textContent = d.getAttribute('data-told-' + v);\n"
     "  });\n"
     "})();</script>\n";
 
