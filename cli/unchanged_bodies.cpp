@@ -1,9 +1,10 @@
 #include "cli/unchanged_bodies.h"
 
 #include <algorithm>
-#include <iterator>
 #include <functional>
+#include <iterator>
 
+#include "files/source_lines.h"
 #include "frontends/java/syntax/syntax_tree.h"
 
 namespace cli {
@@ -38,25 +39,6 @@ bool linesAreLineFeeds(std::string_view text) {
   for (size_t at = text.find("u000"); at != std::string_view::npos; at = text.find("u000", at + 1))
     if (at + 4 < text.size() && std::string_view("aAdD").find(text[at + 4]) != std::string_view::npos) return false;
   return true;
-}
-
-// A text's lines as the source lines count them: by line feed, without a
-// carriage return before it; with where each starts.
-struct Lines {
-  std::vector<std::string_view> text;
-  std::vector<size_t> start;
-};
-Lines linesOf(std::string_view text) {
-  Lines lines;
-  for (size_t at = 0; at <= text.size();) {
-    const size_t end = std::min(text.find('\n', at), text.size());
-    std::string_view line = text.substr(at, end - at);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    lines.text.push_back(line);
-    lines.start.push_back(at);
-    at = end + 1;
-  }
-  return lines;
 }
 
 // The tokens of a declaration before its body, as the scanner gave them.
@@ -108,27 +90,27 @@ std::optional<Skeleton> skeletonOf(std::string_view baseText, pipeline::ParsedSo
   if (candidates.empty()) return std::nullopt;
   std::sort(candidates.begin(), candidates.end(),
             [](const Candidate& a, const Candidate& b) { return a.first < b.first; });
-  const Lines base = linesOf(baseText);
-  std::vector<size_t> hashes(base.text.size());  // of base's lines, to find a head line among them quickly
-  std::transform(base.text.begin(), base.text.end(), hashes.begin(), std::hash<std::string_view>());
+  const files::SourceLines base = files::SourceLines::fromText(std::string(baseText), INT32_MAX);
+  const auto lineCount = static_cast<int32_t>(base.size());
+  std::vector<size_t> hashes(base.size());  // of base's lines, to find a head line among them quickly
+  for (int32_t line = 1; line <= lineCount; ++line) hashes[line - 1] = std::hash<std::string_view>()(base.line(line));
   Skeleton skeleton;
   skeleton.text = std::string(baseText);
   int32_t from = 1;  // base's lines before this are taken
-  const auto lineCount = static_cast<int32_t>(base.text.size());
   for (const Candidate& candidate : candidates) {
     const int32_t length = candidate.last - candidate.first + 1;
     const std::string_view firstLine = headLines.line(candidate.first);
     const size_t firstHash = std::hash<std::string_view>()(firstLine);
     for (int32_t at = from; at + length - 1 <= lineCount; ++at) {
-      if (hashes[at - 1] != firstHash || base.text[at - 1] != firstLine) continue;
+      if (hashes[at - 1] != firstHash || base.line(at) != firstLine) continue;
       bool same = true;
-      for (int32_t k = 1; k < length && same; ++k) same = base.text[at + k - 1] == headLines.line(candidate.first + k);
+      for (int32_t k = 1; k < length && same; ++k) same = base.line(at + k) == headLines.line(candidate.first + k);
       if (!same) continue;
       const int32_t shift = at - candidate.first;
       for (int32_t line = candidate.open + 1; line < candidate.close; ++line) {
-        const size_t start = base.start[line + shift - 1];
-        std::fill_n(skeleton.text.begin() + static_cast<std::ptrdiff_t>(start), base.text[line + shift - 1].size(),
-                    ' ');
+        // The line's place in base's text: the source lines keep the text as it came.
+        const std::string_view blanked = base.line(line + shift);
+        std::fill_n(skeleton.text.begin() + (blanked.data() - base.text().data()), blanked.size(), ' ');
       }
       skeleton.bodies.push_back({candidate.open + shift, candidate.method});
       from = at + length;
