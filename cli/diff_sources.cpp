@@ -505,7 +505,9 @@ errors::Result<DiffSides> readRevisions(const std::string& base, const std::opti
   };
   std::optional<GitRun> listedEarly;
   std::thread lister;
-  if (probe.size() == revisions.size() + 2)
+  std::error_code ec;
+  // (A second name that names a file or folder here is most likely a path.)
+  if (probe.size() == revisions.size() + 2 && !(headMayBePath && head && fs::exists(*head, ec)))
     lister = std::thread([&] { listedEarly = runGit(withPaths(changes, ".")); });
   const GitRun top = runGit(probe);
   if (lister.joinable()) lister.join();
