@@ -56,7 +56,7 @@ std::vector<std::string_view> headerTokens(const syntax::Node& declaration, cons
 
 std::optional<Skeleton> skeletonOf(std::string_view baseText, pipeline::ParsedSource& head) {
   const files::SourceLines& headLines = head.lines();
-  if (!linesAreLineFeeds(baseText)) return std::nullopt;
+  if (!linesAreLineFeeds(baseText) || !linesAreLineFeeds(headLines.text())) return std::nullopt;
   const pipeline::FileSummary& summary = head.summary();
   struct Candidate {
     size_t method;
@@ -71,15 +71,17 @@ std::optional<Skeleton> skeletonOf(std::string_view baseText, pipeline::ParsedSo
                          body ? body.lastToken().line() : 0};
     spans.push_back(span);
   }
-  if (!linesAreLineFeeds(headLines.text())) return std::nullopt;
+  // In the order of their first lines, a method shares lines with another
+  // (one nests in the other) when it reaches the next one's first line, or
+  // one before it reaches its own.
+  std::sort(spans.begin(), spans.end(), [](const Candidate& a, const Candidate& b) { return a.first < b.first; });
   std::vector<Candidate> candidates;
-  for (const Candidate& span : spans) {
-    if (span.open <= 0 || span.close - span.open < 2 || span.first > span.open) continue;
-    // Nothing nests in it, and it nests in nothing.
-    const bool alone = std::none_of(spans.begin(), spans.end(), [&](const Candidate& other) {
-      return other.method != span.method && other.first <= span.last && span.first <= other.last;
-    });
-    if (!alone) continue;
+  int32_t reached = 0;  // the last line of the methods before
+  for (size_t k = 0; k < spans.size(); ++k) {
+    const Candidate& span = spans[k];
+    const bool alone = reached < span.first && (k + 1 == spans.size() || span.last < spans[k + 1].first);
+    reached = std::max(reached, span.last);
+    if (!alone || span.open <= 0 || span.close - span.open < 2 || span.first > span.open) continue;
     const std::string_view openLine = trimmed(headLines.line(span.open));
     const std::string_view closeLine = trimmed(headLines.line(span.close));
     if (openLine.empty() || openLine.back() != '{' || closeLine.empty() || closeLine.front() != '}') continue;
@@ -88,8 +90,6 @@ std::optional<Skeleton> skeletonOf(std::string_view baseText, pipeline::ParsedSo
     if (ascii) candidates.push_back(span);
   }
   if (candidates.empty()) return std::nullopt;
-  std::sort(candidates.begin(), candidates.end(),
-            [](const Candidate& a, const Candidate& b) { return a.first < b.first; });
   const files::SourceLines base = files::SourceLines::fromText(std::string(baseText), INT32_MAX);
   const auto lineCount = static_cast<int32_t>(base.size());
   std::vector<size_t> hashes(base.size());  // of base's lines, to find a head line among them quickly
