@@ -552,12 +552,12 @@ void readBlobs(const std::string& root, std::vector<FilePair>& pairs, bool headB
 // follows; empty when there is none.
 std::string linkOnTheWay(const fs::path& root, const std::string& relative) {
   fs::path at = root;
-  for (const fs::path& part : fs::path(relative)) {
-    at /= part;
+  const fs::path path(relative);
+  for (auto part = path.begin(); part != path.end(); ++part) {
+    at /= *part;
     std::error_code ec;
     if (!fs::is_symlink(fs::symlink_status(at, ec))) continue;
-    return at.filename() == fs::path(relative).filename() ? kLink
-                                                         : "below a symbolic link, which git does not follow: not compared";
+    return std::next(part) == path.end() ? kLink : "below a symbolic link, which git does not follow: not compared";
   }
   return {};
 }
