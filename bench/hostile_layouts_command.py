@@ -4,6 +4,9 @@
 import math, os, subprocess, sys, time
 
 flowchart, work, limit = sys.argv[1], sys.argv[2], float(sys.argv[3])
+# Which parts to run: "runs" (the cases), "growth" (nested and sequential
+# ifs), "deep" (constructs nested thousands deep); all by default.
+parts = set((sys.argv[4] if len(sys.argv) > 4 else "runs,growth,deep").split(","))
 classes = os.path.join(work, "classes")
 os.makedirs(classes, exist_ok=True)
 for i in range(2000):
@@ -52,8 +55,9 @@ runs = (
     ("list: 1e6 methods", ["list", many]),
 )
 print()
-print(f"{'case':<34} {'seconds':>9} {'peak MiB':>9} {'exit':>5}  message")
-for name, args in runs:
+if "runs" in parts:
+    print(f"{'case':<34} {'seconds':>9} {'peak MiB':>9} {'exit':>5}  message")
+for name, args in runs if "runs" in parts else ():
     out = os.path.join(work, "out.html")
     if args[0] in ("sequence", "draw"):
         args = args + ["-o", out]
@@ -85,7 +89,7 @@ def sequential_ifs(count):
 
 
 for label, make, sizes in (("nested ifs, depth", nested_ifs, (200, 400, 800, 1600, 3200)),
-                           ("ifs in a row", sequential_ifs, (1000, 4000, 16000, 64000))):
+                           ("ifs in a row", sequential_ifs, (1000, 4000, 16000, 64000))) if "growth" in parts else ():
     print()
     print(f"{label:<20} {'seconds':>9} {'peak MiB':>9} {'exit':>5}")
     times = []
@@ -103,6 +107,55 @@ for label, make, sizes in (("nested ifs, depth", nested_ifs, (200, 400, 800, 160
         peak = int(result.stderr.strip().splitlines()[-1]) / 1024
         print(f"{size:<20} {elapsed:>9.2f} {peak:>9.1f} {result.returncode:>5}")
         times.append((size, elapsed))
+    if len(times) >= 2:
+        (n0, t0), (n1, t1) = times[0], times[-1]
+        print(f"growth exponent {math.log(t1 / t0) / math.log(n1 / n0):.2f} ({n0:,} to {n1:,})")
+
+
+# Constructs nested thousands deep, as generated code has them: the graph
+# alone (-o OUT.json), whose building once recursed on the machine stack
+# (and crashed past about 7,000 levels) and walked an else-if chain once
+# per branch.  The best of three runs; the exponent over the sizes drawn.
+def deep(shape, n):
+    lines = lambda count, line: "".join(f"    {line(i)}\n" for i in range(count))
+    if shape == "else-if chain":
+        body = "    if (total == 0) total = 0;\n" + lines(n - 1, lambda i: f"else if (total == {i + 1}) total = {i + 1};")
+    elif shape == "nested ifs":
+        body = lines(n, lambda i: f"if (total > {i}) {{") + "    total++;\n" + lines(n, lambda i: "}")
+    elif shape == "nested trys":
+        body = (lines(n, lambda i: "try {") + "    total++;\n" +
+                lines(n, lambda i: f"}} catch (RuntimeException e{i}) {{ total--; }}"))
+    else:
+        body = lines(n, lambda i: f"l{i}: while (total > {i}) {{") + "    total++; break l0;\n" + lines(n, lambda i: "}")
+    return method(f"Deep{n}", body)
+
+
+for shape in ("else-if chain", "nested ifs", "nested trys", "labelled loops") if "deep" in parts else ():
+    print()
+    print(f"{shape + ', -o .json':<28} {'seconds':>9} {'peak MiB':>9} {'exit':>5}")
+    times = []
+    for size in (1000, 2000, 4000, 8000):
+        path = write(f"Deep{size}.java", deep(shape, size))
+        best, peak, code = None, 0.0, 0
+        for _ in range(3):
+            start = time.perf_counter()
+            try:
+                result = subprocess.run(["/usr/bin/time", "-f", "%M", flowchart, "draw", path, "run", "-o",
+                                         os.path.join(work, "out.json")], stdout=subprocess.PIPE,
+                                        stderr=subprocess.PIPE, text=True, timeout=limit)
+            except subprocess.TimeoutExpired:
+                code = None
+                break
+            elapsed = time.perf_counter() - start
+            best = elapsed if best is None else min(best, elapsed)
+            peak = max(peak, int(result.stderr.strip().splitlines()[-1]) / 1024)
+            code = result.returncode
+        if code is None:
+            print(f"{size:<28} {'>' + str(int(limit)):>9} {'?':>9} {'-':>5}")
+            continue
+        print(f"{size:<28} {best:>9.2f} {peak:>9.1f} {code:>5}")
+        if code == 0:
+            times.append((size, best))
     if len(times) >= 2:
         (n0, t0), (n1, t1) = times[0], times[-1]
         print(f"growth exponent {math.log(t1 / t0) / math.log(n1 / n0):.2f} ({n0:,} to {n1:,})")
