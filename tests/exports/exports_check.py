@@ -2,11 +2,14 @@
 """The exports other programs read, checked by those programs.
 
 plantuml: every .puml `flowchart draw` and `flowchart sequence` write for
-the shipped examples (every method) and, when Debian's openjdk-17-source
-is installed, for every method of a sample of JDK classes, read by
-Debian's `plantuml -syntax`: no error, and an activity diagram for each
-flowchart (one per graph: the method's and each lambda's), a sequence
-diagram for each sequence.
+the shipped examples and tests/fixtures/plantuml (every method) and, when
+Debian's openjdk-17-source is installed, for every method of a sample of
+JDK classes, read by Debian's `plantuml -syntax`: no error, and an
+activity diagram for each flowchart (one per graph: the method's and each
+lambda's), a sequence diagram for each sequence; then drawn by `plantuml
+-tsvg`: no error page, every box's statement among the texts drawn, and
+the fixtures' flow as the code has it (k's return drawn in the branch its
+if takes, no jump drawn where the syntax has a construct for it).
 
 pictures: PNG and PDF of flowcharts and sequence diagrams: the PNG is twice
 the SVG's size; `pdftotext` finds a statement's text, `pdfinfo` as many
@@ -14,6 +17,7 @@ pages as the drawing has; both are byte-identical on a second run.
 
 Exits 77 (skipped) when the program it needs is missing.
 """
+import html
 import json
 import math
 import os
@@ -46,8 +50,8 @@ def check_plantuml(flowchart, source_dir, work):
     if shutil.which("plantuml") is None:
         print("plantuml is missing (Debian plantuml): skipped")
         return SKIPPED
-    files = [os.path.join(source_dir, "tests/fixtures/examples/java", f)
-             for f in sorted(os.listdir(os.path.join(source_dir, "tests/fixtures/examples/java")))]
+    files = [os.path.join(source_dir, folder, f) for folder in ("tests/fixtures/examples/java", "tests/fixtures/plantuml")
+             for f in sorted(os.listdir(os.path.join(source_dir, folder)))]
     if os.path.isfile(JDK_SOURCES):
         with zipfile.ZipFile(JDK_SOURCES) as archive:
             archive.extractall(work, [f"java.base/{name}" for name in JDK_CLASSES])
@@ -56,6 +60,7 @@ def check_plantuml(flowchart, source_dir, work):
         print(f"{JDK_SOURCES} missing: the JDK sample is left out")
     expected = []  # (file, kind) for each diagram, in order
     texts = []
+    drawn = []  # (.puml, its graph's JSON, the Java file) of each flowchart
     failures = 0
     for java in files:
         for name, line in methods_of(flowchart, java):
@@ -71,6 +76,7 @@ def check_plantuml(flowchart, source_dir, work):
             with open(puml, encoding="utf-8") as f:
                 texts.append(f.read())
             expected += [(puml, "ACTIVITY")] * graphs
+            drawn.append((puml, puml + ".json", java))
     sequences = [(os.path.join(source_dir, "tests/fixtures/sequence/Shop.java"), "checkout"),
                  (os.path.join(source_dir, "tests/fixtures/examples/java/Checkout.java"), "total")]
     if os.path.isfile(JDK_SOURCES):
@@ -100,7 +106,105 @@ def check_plantuml(flowchart, source_dir, work):
     activity = sum(1 for _, kind in expected if kind == "ACTIVITY")
     print(f"plantuml -syntax: {len(kinds) - len(wrong)} of {len(expected)} diagrams read as their kind "
           f"({activity} activity, {len(expected) - activity} sequence)")
+    failures += check_drawn(work, drawn, [file for file, kind in expected if kind == "SEQUENCE"])
     return 1 if failures else 0
+
+
+def svg_texts(path):
+    """Each text the SVG draws: (text, x, y, width)."""
+    with open(path, encoding="utf-8") as f:
+        svg = f.read()
+    found = []
+    for attributes, text in re.findall(r"<text([^>]*)>([^<]*)</text>", svg):
+        number = lambda name: float((re.search(name + r'="([-\d.]+)"', attributes) or [0, 0])[1])
+        found.append((html.unescape(text).replace("\xa0", " "), number(" x"), number(" y"), number("textLength")))
+    return found
+
+
+def svg_boxes(path):
+    """Each rectangle the SVG draws: (left, top, width, height)."""
+    with open(path, encoding="utf-8") as f:
+        svg = f.read()
+    boxes = []
+    for attributes in re.findall(r"<rect([^>]*)/?>", svg):
+        number = lambda name: float((re.search(" " + name + r'="([-\d.]+)"', attributes) or [0, 0])[1])
+        boxes.append((number("x"), number("y"), number("width"), number("height")))
+    return boxes
+
+
+def squashed(text):
+    return re.sub(r"\s+", "", text)
+
+
+def check_drawn(work, drawn, sequences):
+    """Draws every diagram with plantuml -tsvg (one Java process) and checks what it draws."""
+    out = os.path.join(work, "svg")
+    os.makedirs(out, exist_ok=True)
+    pumls = [puml for puml, _, _ in drawn] + sequences
+    made = run(["plantuml", "-tsvg", "-o", out] + pumls)
+    failures = 0 if made.returncode == 0 else 1
+    if made.returncode != 0:
+        print(f"FAIL: plantuml -tsvg exits {made.returncode}: {made.stderr.strip()[:300]}")
+    pictures = {}
+    for puml in pumls:
+        stem = os.path.splitext(os.path.basename(puml))[0]
+        pictures[puml] = sorted(os.path.join(out, f) for f in os.listdir(out)
+                                if f == stem + ".svg" or re.fullmatch(re.escape(stem) + r"_\d{3}\.svg", f))
+    errors = [puml for puml in pumls if not pictures[puml] or any(
+        "An error has occured" in text or "Syntax Error" in text
+        for picture in pictures[puml] for text, *_ in svg_texts(picture))]
+    for puml in errors[:10]:
+        print(f"FAIL: plantuml draws an error page for {puml}")
+    failures += len(errors)
+    # Each box's first statement line among the texts drawn, blanks aside
+    # (PlantUML's lines break where ours do).
+    missing = []
+    for puml, graph, _ in drawn:
+        texts = squashed(" ".join(text for picture in pictures[puml] for text, *_ in svg_texts(picture)))
+        with open(graph, encoding="utf-8") as f:
+            nodes = json.load(f)["nodes"]
+        for node in nodes:
+            if node["kind"] in ("start", "end", "exit") or not node["text"]:
+                continue
+            if squashed(node["text"].split("\n")[0])[:40] not in texts:
+                missing.append(f"{puml}: {node['id']} {node['text'][:60]!r}")
+    for line in missing[:10]:
+        print(f"FAIL: not drawn: {line}")
+    failures += len(missing)
+    print(f"plantuml -tsvg: {len(pumls) - len(errors)} of {len(pumls)} files drawn without an error page, "
+          f"{len(missing)} boxes' statements missing")
+    fixtures = {os.path.basename(puml).split(".")[2]: pictures[puml] for puml, _, java in drawn
+                if java.endswith("tests/fixtures/plantuml/Lowering.java")}
+    if fixtures:
+        failures += check_lowering(fixtures)
+    return failures
+
+
+def check_lowering(pictures):
+    """The fixtures' flow as PlantUML draws it."""
+    failures = 0
+
+    def check(ok, what):
+        nonlocal failures
+        print(("ok:   " if ok else "FAIL: ") + what)
+        failures += 0 if ok else 1
+
+    # k: the if's "yes" way leads into the box of `return x` (the box the
+    # label stands above), not past the branches' meeting point.
+    texts = svg_texts(pictures["k"][0])
+    condition = next((t for t in texts if t[0] == "if (e == x)"), None)
+    answer = next((t for t in texts if t[0] == "return x"), None)
+    yes = min((t for t in texts if t[0] == "yes" and condition and t[2] > condition[2]), key=lambda t: t[2],
+              default=None)
+    below = [b for b in svg_boxes(pictures["k"][0]) if yes and b[1] >= yes[2] and b[0] <= yes[1] <= b[0] + b[2]]
+    into = min(below, key=lambda b: b[1], default=None)
+    check(bool(condition and answer and into and into[0] <= answer[1] <= into[0] + into[2] and
+               into[1] <= answer[2] <= into[1] + into[3]),
+          "k: the if's yes way leads into `return x`, inside the loop's round")
+    for name, files in sorted(pictures.items()):
+        jumps = [text for picture in files for text, *_ in svg_texts(picture) if "goes on at" in text]
+        check(not jumps, f"{name}: no jump drawn as a note ({jumps[:2]})")
+    return failures
 
 
 def png_size(path):
