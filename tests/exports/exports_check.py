@@ -13,7 +13,9 @@ if takes, no jump drawn where the syntax has a construct for it).
 
 pictures: PNG and PDF of flowcharts and sequence diagrams: the PNG is twice
 the SVG's size; `pdftotext` finds a statement's text, `pdfinfo` as many
-pages as the drawing has; both are byte-identical on a second run.
+pages as the drawing has, each the size of its page in the SVG (of a
+method folded onto 81 pages, none over PDF's 14,400 points); both are
+byte-identical on a second run.
 
 Exits 77 (skipped) when the program it needs is missing.
 """
@@ -233,13 +235,22 @@ def check_pictures(flowchart, source_dir, work):
         failures += 0 if ok else 1
 
     checkout = os.path.join(source_dir, "tests/fixtures/examples/java/Checkout.java")
+    # A method of 80 loops, each a page of its own folded.
+    loops = os.path.join(work, "Loops.java")
+    with open(loops, "w", encoding="utf-8") as f:
+        f.write("class Loops {\n  void run(int[] a) {\n" + "".join(
+            f"    for (int i{k} = 0; i{k} < a.length; i{k}++) {{ a[i{k}] += {k}; a[0]--; }}\n" for k in range(80)) +
+            "  }\n}\n")
+    # Its PNG would be too tall: it is left out.
     cases = (("flowchart", ["draw", checkout, "total", "--fold", "all"], "receipt.add(\"paid in cash\");"),
              ("sequence", ["sequence", os.path.join(source_dir, "tests/fixtures/sequence/Shop.java"), "checkout",
                            "--depth", "2", "--src", os.path.join(source_dir, "tests/fixtures/sequence")],
-              "validate(item, count)"))
+              "validate(item, count)"),
+             ("loops", ["draw", loops, "run", "--fold", "all"], "a[i79] += 79;"))
     for name, command, statement in cases:
         outputs = {}
-        for form in ("svg", "png", "pdf"):
+        forms = ("svg", "pdf") if name == "loops" else ("svg", "png", "pdf")
+        for form in forms:
             for attempt in (1, 2):
                 path = os.path.join(work, f"{name}-{attempt}.{form}")
                 made = run([flowchart] + command + ["-o", path])
@@ -247,10 +258,11 @@ def check_pictures(flowchart, source_dir, work):
                 with open(path, "rb") as f:
                     outputs[(form, attempt)] = f.read()
             check(outputs[(form, 1)] == outputs[(form, 2)], f"{name}: .{form} byte-identical on two runs")
-        width, height = svg_size(os.path.join(work, f"{name}-1.svg"))
-        got = png_size(os.path.join(work, f"{name}-1.png"))
-        check(got == (math.ceil(2 * width), math.ceil(2 * height)),
-              f"{name}: the PNG is {got[0]} x {got[1]}, twice the SVG's {width} x {height}")
+        if "png" in forms:
+            width, height = svg_size(os.path.join(work, f"{name}-1.svg"))
+            got = png_size(os.path.join(work, f"{name}-1.png"))
+            check(got == (math.ceil(2 * width), math.ceil(2 * height)),
+                  f"{name}: the PNG is {got[0]} x {got[1]}, twice the SVG's {width} x {height}")
         pdf = os.path.join(work, f"{name}-1.pdf")
         text = run(["pdftotext", pdf, "-"]).stdout
         check(statement in text, f"{name}: pdftotext finds {statement!r} in the PDF")
@@ -259,6 +271,19 @@ def check_pictures(flowchart, source_dir, work):
             drawn = len(re.findall(r'<g id="page-\d+" class="page"[ >]', f.read()))
         check(pages is not None and int(pages.group(1)) == drawn > 0,
               f"{name}: the PDF has a page for each of the drawing's {drawn} pages ({pages and pages.group(1)})")
+        # Each page as large as its view in the SVG (the page's title and
+        # picture), in points of 1/72 inch for the SVG's pixels of 1/96.
+        with open(os.path.join(work, f"{name}-1.svg"), encoding="utf-8") as f:
+            views = [(float(w) * 0.75, float(h) * 0.75) for w, h in
+                     re.findall(r'<view id="view-page-\d+" viewBox="[-\d.]+ [-\d.]+ ([\d.]+) ([\d.]+)"/>', f.read())]
+        sizes = [tuple(map(float, found)) for found in re.findall(
+            r"^Page\s+\d+ size:\s+([\d.]+) x ([\d.]+) pts", run(["pdfinfo", "-f", "1", "-l", str(drawn), pdf]).stdout, re.M)]
+        wrong = [(k + 1, size, view) for k, (size, view) in enumerate(zip(sizes, views))
+                 if abs(size[0] - view[0]) > 0.5 or abs(size[1] - view[1]) > 0.5]
+        check(len(sizes) == len(views) == drawn and not wrong,
+              f"{name}: each of the PDF's {len(sizes)} pages the size of its page in the SVG ({wrong[:2]})")
+        check(all(max(size) <= 14400 for size in sizes),
+              f"{name}: no page over 14,400 points (largest {max((max(size) for size in sizes), default=0):.0f})")
     return 1 if failures else 0
 
 
