@@ -157,7 +157,9 @@ void addMember(std::vector<std::pair<std::string, std::string>>& members, const 
 }  // namespace
 
 std::string labelText(std::string_view utf8) {
-  return text::entityText(utf8, {"#", "<br>", "\"#<>&|`"});
+  // '%' too: Mermaid finds a directive ("%%{init: ...}%%") anywhere in a
+  // diagram's text, and a line's "%%" starts a comment.
+  return text::entityText(utf8, {"#", "<br>", "\"#<>&|`%"});
 }
 
 std::string flowchartText(const cfg::MethodFlow& flow, const FlowMarks* marks, bool latin1) {

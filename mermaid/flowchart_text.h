@@ -42,8 +42,8 @@ std::string flowchartPageText(const cfg::MethodFlow& flow, const flowdraw::PageP
                               const PageNames& names, bool latin1 = false);
 
 // A text as a Mermaid quoted label: '"', '#', '<', '>', '&', '|', '`',
-// and every non-ASCII character as entity codes ("#35;"); UTF-8
-// in.  Newlines become line breaks.
+// '%' (a directive or comment), and every non-ASCII character as entity
+// codes ("#35;"); UTF-8 in.  Newlines become line breaks.
 std::string labelText(std::string_view utf8);
 
 // The size of one Mermaid diagram, against the limits of the places that
