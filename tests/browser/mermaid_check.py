@@ -11,6 +11,9 @@ block: no error, as many drawn nodes and edges as the JSON graph has (as
 many messages as the command reported for a sequence), and the large
 method's blocks each under GitHub's limits (50,000 characters, 500 edges:
 Mermaid's own defaults, so that they render as GitHub renders them).
+A method of 6,000 plain statements, which has nothing to fold, as .md
+from draw and from batch --format md: its blocks, parts of its one page,
+each under GitHub's limits, its last statement shown.
 A method whose strings hold Mermaid's own syntax (a directive that would
 set the dark theme, a comment) is drawn as .mmd, .md, a sequence diagram
 and a diff's review comment: Mermaid shows the strings as text and does
@@ -84,6 +87,24 @@ def _hostile_method(extra=""):
             f"    log(\"{HOSTILE}\");\n"
             "    if (s.equals(\"%% not a comment\")) {\n      return theme;\n    }\n"
             f"{extra}    return s;\n  }}\n  void log(String s) {{ }}\n}}\n")
+
+
+def _plain(flowchart, folder, src, entries):
+    """A run of 6,000 statements as Markdown, from draw and from batch."""
+    tree = os.path.join(folder, "plain")
+    os.makedirs(tree, exist_ok=True)
+    with open(os.path.join(tree, "Plain.java"), "w", encoding="utf-8") as f:
+        f.write("class Plain {\n  int run() {\n    int total = 0;\n" +
+                "".join(f"    total += {i};\n" for i in range(6000)) + "    return total;\n  }\n}\n")
+    drawn = os.path.join(folder, "Plain.md")
+    made = _run([flowchart, "draw", os.path.join(tree, "Plain.java"), "run", "-o", drawn], src)
+    site = os.path.join(folder, "plain-site")
+    batch = _run([flowchart, "batch", tree, "-o", site, "--format", "md", "--quiet"], src)
+    for name, path, run in (("Plain.md", drawn, made),
+                            ("batch Plain.run.md", os.path.join(site, "files/Plain.java/Plain.run-L2.md"), batch)):
+        blocks = _markdown_blocks(path) if run.returncode == 0 and os.path.exists(path) else []
+        entries += [{"name": f"{name} block {k + 1}", "text": block, "plain": name} for k, block in enumerate(blocks)] \
+            if blocks else [{"name": name, "failed": run.stderr.strip() or "no Mermaid block", "plain": name}]
 
 
 def _hostile(flowchart, folder, src, entries):
@@ -189,6 +210,7 @@ def draw(args, out):
         with open(mmd, encoding="utf-8") as f:
             entries.append({"name": stem, "text": f.read(), "messages": int(counted.group(1))})
 
+    _plain(flowchart, folder, src, entries)
     _hostile(flowchart, folder, src, entries)
 
     modules = os.path.join(args.node_modules, "mermaid/dist/mermaid.min.js") if args.node_modules else ""
@@ -248,6 +270,7 @@ window.addEventListener('load', () => setTimeout(async () => {
                     // the code's text among what it shows.
                     hostile: e.hostile ? {dark: /#1f2020/i.test(svg), light: /#ececff/i.test(svg),
                                           shows: s.textContent.includes(e.hostile)} : null,
+                    plain: e.plain, last: s.textContent.includes('total += 5999;'),
                     error: s.querySelector('.error-icon') ? 'drawn as an error' : ''});
       holder.innerHTML = '';
     } catch (error) {
@@ -319,6 +342,12 @@ def check(page, check):
     check(expected["large_edges"] > LIMIT_EDGES and len(limited) == expected["large_blocks"] > 1 and not over,
           f"a method of {expected['large_edges']} edges gives {len(limited)} blocks, each under GitHub's limits"
           + (f": {over}" if over else ""))
+    for source in ("Plain.md", "batch Plain.run.md"):
+        parts = [r for r in results if r.get("plain") == source]
+        over = [r for r in parts if r.get("error") or r["characters"] > LIMIT_CHARACTERS or r["edges"] > LIMIT_EDGES]
+        check(len(parts) > 1 and not over and sum(1 for r in parts if r["last"]) == 1,
+              f"{source}: 6,000 plain statements give {len(parts)} blocks, each under GitHub's limits, the last "
+              f"statement in one" + (f": {over}" if over else ""))
     hostile = [r for r in results if r.get("hostile")]
     obeyed = [(r["name"], r["hostile"]) for r in hostile
               if r["hostile"]["dark"] or not r["hostile"]["light"] or not r["hostile"]["shows"]]
