@@ -5,8 +5,9 @@ import math, os, subprocess, sys, time
 
 flowchart, work, limit = sys.argv[1], sys.argv[2], float(sys.argv[3])
 # Which parts to run: "runs" (the cases), "growth" (nested and sequential
-# ifs), "deep" (constructs nested thousands deep); all by default.
-parts = set((sys.argv[4] if len(sys.argv) > 4 else "runs,growth,deep").split(","))
+# ifs), "deep" (constructs nested thousands deep), "lambdas" (lambdas
+# nested in lambdas); all by default.
+parts = set((sys.argv[4] if len(sys.argv) > 4 else "runs,growth,deep,lambdas").split(","))
 classes = os.path.join(work, "classes")
 os.makedirs(classes, exist_ok=True)
 for i in range(2000):
@@ -159,3 +160,37 @@ for shape in ("else-if chain", "nested ifs", "nested trys", "labelled loops") if
     if len(times) >= 2:
         (n0, t0), (n1, t1) = times[0], times[-1]
         print(f"growth exponent {math.log(t1 / t0) / math.log(n1 / n0):.2f} ({n0:,} to {n1:,})")
+
+
+# Lambdas nested in lambdas, each a graph and a page of its own: the peak
+# memory of the graph (-o OUT.json) and of the drawing (HTML) at 1,000 to
+# 8,000 levels (to 4,000 for the drawing), with the memory's growth
+# exponent.  A statement's text once held every lambda inside it, so that
+# the texts grew as the square of the levels.
+def nested_lambdas(n):
+    body = "".join(f"    Runnable r{i} = () -> {{ total++;\n" for i in range(n)) + "    };\n" * n
+    return method(f"Lambdas{n}", body).replace("int total = 0;", "int[] box = {0};").replace("total", "box[0]")
+
+
+for form, sizes in (("json", (1000, 2000, 4000, 8000)), ("html", (1000, 2000, 4000))) if "lambdas" in parts else ():
+    print()
+    print(f"{'nested lambdas, -o .' + form:<28} {'seconds':>9} {'peak MiB':>9} {'exit':>5}")
+    peaks = []
+    for size in sizes:
+        path = write(f"Lambdas{size}.java", nested_lambdas(size))
+        start = time.perf_counter()
+        try:
+            result = subprocess.run(["/usr/bin/time", "-f", "%M", flowchart, "draw", path, "run", "-o",
+                                     os.path.join(work, "out." + form)], stdout=subprocess.PIPE,
+                                    stderr=subprocess.PIPE, text=True, timeout=limit)
+        except subprocess.TimeoutExpired:
+            print(f"{size:<28} {'>' + str(int(limit)):>9} {'?':>9} {'-':>5}")
+            continue
+        elapsed = time.perf_counter() - start
+        peak = int(result.stderr.strip().splitlines()[-1]) / 1024
+        print(f"{size:<28} {elapsed:>9.2f} {peak:>9.1f} {result.returncode:>5}")
+        if result.returncode == 0:
+            peaks.append((size, peak))
+    if len(peaks) >= 2:
+        (n0, m0), (n1, m1) = peaks[0], peaks[-1]
+        print(f"memory growth exponent {math.log(m1 / m0) / math.log(n1 / n0):.2f} ({n0:,} to {n1:,})")

@@ -475,6 +475,20 @@ class Builder {
     return named(first, Kind::CASE) || named(first, Kind::DEFAULT) ? label : Element();
   }
 
+  // The text of the elements from..to as their box shows it: the bodies of
+  // the switch expressions drawn ahead of it (`abridged`) and those of the
+  // lambdas drawn as graphs of their own as "{...}".  So no box holds the
+  // text of a lambda's statements, which lambdas nested a thousand deep
+  // would repeat at every level.
+  static std::string shownText(Element from, Element to, std::vector<Element> abridged = {}) {
+    for (Element e = from; e; e = e.nextSibling()) {
+      for (const Element& lambda : findOutermost(e, Kind::LambdaExpr))
+        if (childNamed(lambda, Kind::Blk)) abridged.push_back(lambda);
+      if (e == to) break;
+    }
+    return textWithAbridged(from, to, abridged);
+  }
+
   // The text of a simple statement as its box shows it.
   static std::string simpleText(Element item) {
     const Element declaration = named(item, Kind::Stmt) ? childNamed(item, Kind::TypeDecln) : Element();
@@ -485,7 +499,7 @@ class Builder {
         if (named(header, Kind::ClsHeader) || named(header, Kind::RecHeader) || named(header, Kind::EnumHeader))
           return elementText(header) + " {...}";
     }
-    return elementText(item);
+    return shownText(item, item);
   }
 
   static constexpr size_t kMaxStatementsInABox = 10;
@@ -612,7 +626,7 @@ class Builder {
                             const std::string& suffix = "") {
     std::vector<Element> expanded;
     in = co_await expandSwitchExpressions(from, to, std::move(in), expanded);
-    const size_t node = addNode(kind, prefix + textWithAbridged(from, to, expanded) + suffix, firstLine(from),
+    const size_t node = addNode(kind, prefix + shownText(from, to, expanded) + suffix, firstLine(from),
                                 lastLine(to), {firstLine(from)});
     for (Element e = from; e; e = e.nextSibling()) {
       co_await addLambdas(node, e, expanded);
@@ -711,7 +725,7 @@ class Builder {
       const Element cond = childNamed(s, Kind::Expr);
       std::vector<Element> expanded;
       in = co_await expandSwitchExpressions(cond, cond, std::move(in), expanded);
-      const std::string header = "if (" + textWithAbridged(cond, cond, expanded) + ")";
+      const std::string header = "if (" + shownText(cond, cond, expanded) + ")";
       const size_t decision =
           addNode(NodeKind::Decision, header, firstLine(s), lastLine(parts[3]), {firstLine(cond)});
       co_await addLambdas(decision, cond, expanded);
@@ -778,12 +792,12 @@ class Builder {
   FlatCall<Exits> buildWhile(Element s, Exits in, const std::string& labelPrefix, size_t frameIndex) {
     const std::vector<Element> parts = children(s);  // WHILE OPR Expr CPR Stmt
     const Element cond = parts[2];
-    const std::string header = labelPrefix + "while (" + elementText(cond) + ")";
+    const std::string header = labelPrefix + "while (" + shownText(cond, cond) + ")";
     const size_t mark = graph().nodes.size();
     std::vector<Element> expanded;
     in = co_await expandSwitchExpressions(cond, cond, std::move(in), expanded);
     const bool forever = isConstantTrue(cond);
-    const std::string shown = labelPrefix + "while (" + textWithAbridged(cond, cond, expanded) + ")";
+    const std::string shown = labelPrefix + "while (" + shownText(cond, cond, expanded) + ")";
     const size_t head = addNode(forever ? NodeKind::Join : NodeKind::Decision, shown, firstLine(s), lastLine(parts[3]),
                                 forever ? std::vector<int32_t>{} : std::vector<int32_t>{firstLine(cond)});
     co_await addLambdas(head, cond, expanded);
@@ -799,7 +813,7 @@ class Builder {
   FlatCall<Exits> buildDo(Element s, Exits in, const std::string& labelPrefix, size_t frameIndex) {
     const std::vector<Element> parts = children(s);  // DO Stmt WHILE OPR Expr CPR SEMI
     const Element cond = parts[4];
-    const std::string header = labelPrefix + "do ... while (" + elementText(cond) + ")";
+    const std::string header = labelPrefix + "do ... while (" + shownText(cond, cond) + ")";
     const bool forever = isConstantTrue(cond);
     const size_t mark = graph().nodes.size();
     // The body's first node is where each round starts; a body without one
@@ -818,7 +832,7 @@ class Builder {
     std::vector<Element> expanded;
     const size_t condMark = graph().nodes.size();
     exits = co_await expandSwitchExpressions(cond, cond, std::move(exits), expanded);
-    const std::string shown = labelPrefix + "while (" + textWithAbridged(cond, cond, expanded) + ")";
+    const std::string shown = labelPrefix + "while (" + shownText(cond, cond, expanded) + ")";
     const size_t tail = addNode(forever ? NodeKind::Join : NodeKind::Decision, shown, firstLine(parts[2]),
                                 lastLine(parts[5]), forever ? std::vector<int32_t>{} : std::vector<int32_t>{firstLine(cond)});
     co_await addLambdas(tail, cond, expanded);
@@ -835,14 +849,14 @@ class Builder {
     const Element body = parts.back();
     const Element eachVar = childNamed(s, Kind::for_each_var);
     const Element close = parts[parts.size() - 2];
-    const std::string header = labelPrefix + rangeText(parts[0], close);
+    const std::string header = labelPrefix + shownText(parts[0], close);
     if (eachVar) {
       // for (T x : values): one decision per element, taken while there
       // is a next one.
       const Element values = childNamed(eachVar, Kind::Expr);
       std::vector<Element> expanded;
       in = co_await expandSwitchExpressions(values, values, std::move(in), expanded);
-      const size_t head = addNode(NodeKind::Decision, labelPrefix + textWithAbridged(parts[0], close, expanded),
+      const size_t head = addNode(NodeKind::Decision, labelPrefix + shownText(parts[0], close, expanded),
                                   firstLine(s), lastLine(close), {firstLine(eachVar)});
       co_await addLambdas(head, eachVar, expanded);
       connect(in, head);
@@ -867,7 +881,7 @@ class Builder {
     const size_t mark = graph().nodes.size();
     std::vector<Element> expanded;
     if (condExpr) in = co_await expandSwitchExpressions(condExpr, condExpr, std::move(in), expanded);
-    const std::string shown = condExpr ? labelPrefix + textWithAbridged(parts[0], close, expanded) : header;
+    const std::string shown = condExpr ? labelPrefix + shownText(parts[0], close, expanded) : header;
     const size_t head = addNode(forever ? NodeKind::Join : NodeKind::Decision, shown, firstLine(s), lastLine(close),
                                 forever ? std::vector<int32_t>{} : std::vector<int32_t>{firstLine(condExpr)});
     if (condExpr) co_await addLambdas(head, condExpr, expanded);

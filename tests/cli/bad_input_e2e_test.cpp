@@ -168,6 +168,26 @@ TEST(BadInput, DoubleDashBeforeANameThatStartsWithADash) {
   EXPECT_EQ(runFlowchart({"check", "--", "-Dash.java"}, dir.path()).exitCode, 0);
 }
 
+// Lambdas nested 2,000 deep: each a graph of its own, and each statement
+// holding one shows its body as "{...}" rather than the text of every
+// lambda inside it, so that the graph grows as the source does (its JSON
+// was 80 MB).
+TEST(BadInput, NestedLambdasKeepTheirTextsToThemselves) {
+  TempDir dir;
+  std::string body;
+  for (int i = 0; i < 2000; ++i) body += "    Runnable r" + std::to_string(i) + " = () -> { box[0]++;\n";
+  for (int i = 0; i < 2000; ++i) body += "    };\n";
+  writeFile(dir.file("Lambdas.java"),
+            "class Lambdas {\n  int run() {\n    int[] box = {0};\n" + body + "    return box[0];\n  }\n}\n");
+  const auto draw = runFlowchart({"draw", "Lambdas.java", "run", "-o", "lambdas.json"}, dir.path());
+  EXPECT_EQ(draw.exitCode, 0) << draw.err;
+  EXPECT_EQ(draw.out, "lambdas.json: Lambdas.run, 6004 nodes\n");
+  const std::string json = testing_support::readFile(dir.file("lambdas.json"));
+  EXPECT_NE(json.find("\"text\": \"int[] box = {0};\\nRunnable r0 = () -> {...};\""), std::string::npos);
+  EXPECT_NE(json.find("\"text\": \"box[0]++;\\nRunnable r1999 = () -> {...};\""), std::string::npos);
+  EXPECT_LT(json.size(), 2000000u);
+}
+
 }  // namespace
 
 // Constructs nested thousands deep (an else-if chain, ifs, trys, labelled
