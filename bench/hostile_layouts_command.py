@@ -89,28 +89,51 @@ def sequential_ifs(count):
     return method(f"Row{count}", "".join(f"    if (total == {i}) total += {i};\n" for i in range(count)))
 
 
-for label, make, sizes in (("nested ifs, depth", nested_ifs, (200, 400, 800, 1600, 3200)),
-                           ("ifs in a row", sequential_ifs, (1000, 4000, 16000, 64000))) if "growth" in parts else ():
-    print()
-    print(f"{label:<20} {'seconds':>9} {'peak MiB':>9} {'exit':>5}")
-    times = []
-    for size in sizes:
-        path = write(f"Grow{size}.java", make(size))
+def draw_timed(path, form, rounds=1):
+    """flowchart draw of the method `run` to out.FORM: the best time of the
+    rounds, the largest peak memory in MiB and the exit code; None when a
+    run takes longer than the limit."""
+    best, peak, code = None, 0.0, 0
+    for _ in range(rounds):
         start = time.perf_counter()
         try:
             result = subprocess.run(["/usr/bin/time", "-f", "%M", flowchart, "draw", path, "run", "-o",
-                                     os.path.join(work, "out.html")], stdout=subprocess.PIPE,
+                                     os.path.join(work, "out." + form)], stdout=subprocess.PIPE,
                                     stderr=subprocess.PIPE, text=True, timeout=limit)
         except subprocess.TimeoutExpired:
-            print(f"{size:<20} {'>' + str(int(limit)):>9} {'?':>9} {'-':>5}")
-            continue
+            return None
         elapsed = time.perf_counter() - start
-        peak = int(result.stderr.strip().splitlines()[-1]) / 1024
-        print(f"{size:<20} {elapsed:>9.2f} {peak:>9.1f} {result.returncode:>5}")
-        times.append((size, elapsed))
-    if len(times) >= 2:
-        (n0, t0), (n1, t1) = times[0], times[-1]
-        print(f"growth exponent {math.log(t1 / t0) / math.log(n1 / n0):.2f} ({n0:,} to {n1:,})")
+        best = elapsed if best is None else min(best, elapsed)
+        peak = max(peak, int(result.stderr.strip().splitlines()[-1]) / 1024)
+        code = result.returncode
+    return best, peak, code
+
+
+def growth(label, width, sizes, source, form, rounds=1, drawn_only=False, of_memory=False):
+    """A table of draw_timed over the sizes (source(size) gives the file),
+    and the growth exponent of the time (or the peak memory) from the
+    first size to the last, of the runs that drew (with drawn_only)."""
+    print()
+    print(f"{label:<{width}} {'seconds':>9} {'peak MiB':>9} {'exit':>5}")
+    points = []
+    for size in sizes:
+        measured = draw_timed(source(size), form, rounds)
+        if measured is None:
+            print(f"{size:<{width}} {'>' + str(int(limit)):>9} {'?':>9} {'-':>5}")
+            continue
+        elapsed, peak, code = measured
+        print(f"{size:<{width}} {elapsed:>9.2f} {peak:>9.1f} {code:>5}")
+        if code == 0 or not drawn_only:
+            points.append((size, peak if of_memory else elapsed))
+    if len(points) >= 2:
+        (n0, v0), (n1, v1) = points[0], points[-1]
+        what = "memory growth exponent" if of_memory else "growth exponent"
+        print(f"{what} {math.log(v1 / v0) / math.log(n1 / n0):.2f} ({n0:,} to {n1:,})")
+
+
+for label, make, sizes in (("nested ifs, depth", nested_ifs, (200, 400, 800, 1600, 3200)),
+                           ("ifs in a row", sequential_ifs, (1000, 4000, 16000, 64000))) if "growth" in parts else ():
+    growth(label, 20, sizes, lambda size: write(f"Grow{size}.java", make(size)), "html")
 
 
 # Constructs nested thousands deep, as generated code has them: the graph
@@ -132,34 +155,8 @@ def deep(shape, n):
 
 
 for shape in ("else-if chain", "nested ifs", "nested trys", "labelled loops") if "deep" in parts else ():
-    print()
-    print(f"{shape + ', -o .json':<28} {'seconds':>9} {'peak MiB':>9} {'exit':>5}")
-    times = []
-    for size in (1000, 2000, 4000, 8000):
-        path = write(f"Deep{size}.java", deep(shape, size))
-        best, peak, code = None, 0.0, 0
-        for _ in range(3):
-            start = time.perf_counter()
-            try:
-                result = subprocess.run(["/usr/bin/time", "-f", "%M", flowchart, "draw", path, "run", "-o",
-                                         os.path.join(work, "out.json")], stdout=subprocess.PIPE,
-                                        stderr=subprocess.PIPE, text=True, timeout=limit)
-            except subprocess.TimeoutExpired:
-                code = None
-                break
-            elapsed = time.perf_counter() - start
-            best = elapsed if best is None else min(best, elapsed)
-            peak = max(peak, int(result.stderr.strip().splitlines()[-1]) / 1024)
-            code = result.returncode
-        if code is None:
-            print(f"{size:<28} {'>' + str(int(limit)):>9} {'?':>9} {'-':>5}")
-            continue
-        print(f"{size:<28} {best:>9.2f} {peak:>9.1f} {code:>5}")
-        if code == 0:
-            times.append((size, best))
-    if len(times) >= 2:
-        (n0, t0), (n1, t1) = times[0], times[-1]
-        print(f"growth exponent {math.log(t1 / t0) / math.log(n1 / n0):.2f} ({n0:,} to {n1:,})")
+    growth(shape + ", -o .json", 28, (1000, 2000, 4000, 8000),
+           lambda size: write(f"Deep{size}.java", deep(shape, size)), "json", rounds=3, drawn_only=True)
 
 
 # Lambdas nested in lambdas, each a graph and a page of its own: the peak
@@ -173,24 +170,5 @@ def nested_lambdas(n):
 
 
 for form, sizes in (("json", (1000, 2000, 4000, 8000)), ("html", (1000, 2000, 4000))) if "lambdas" in parts else ():
-    print()
-    print(f"{'nested lambdas, -o .' + form:<28} {'seconds':>9} {'peak MiB':>9} {'exit':>5}")
-    peaks = []
-    for size in sizes:
-        path = write(f"Lambdas{size}.java", nested_lambdas(size))
-        start = time.perf_counter()
-        try:
-            result = subprocess.run(["/usr/bin/time", "-f", "%M", flowchart, "draw", path, "run", "-o",
-                                     os.path.join(work, "out." + form)], stdout=subprocess.PIPE,
-                                    stderr=subprocess.PIPE, text=True, timeout=limit)
-        except subprocess.TimeoutExpired:
-            print(f"{size:<28} {'>' + str(int(limit)):>9} {'?':>9} {'-':>5}")
-            continue
-        elapsed = time.perf_counter() - start
-        peak = int(result.stderr.strip().splitlines()[-1]) / 1024
-        print(f"{size:<28} {elapsed:>9.2f} {peak:>9.1f} {result.returncode:>5}")
-        if result.returncode == 0:
-            peaks.append((size, peak))
-    if len(peaks) >= 2:
-        (n0, m0), (n1, m1) = peaks[0], peaks[-1]
-        print(f"memory growth exponent {math.log(m1 / m0) / math.log(n1 / n0):.2f} ({n0:,} to {n1:,})")
+    growth("nested lambdas, -o ." + form, 28, sizes, lambda size: write(f"Lambdas{size}.java", nested_lambdas(size)),
+           form, drawn_only=True, of_memory=True)
