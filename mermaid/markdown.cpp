@@ -37,10 +37,6 @@ std::string pageTitle(const cfg::MethodFlow& flow, const flowdraw::Page& page, b
 
 std::string block(const std::string& text) { return "```mermaid\n" + text + "```\n"; }
 
-}  // namespace
-
-namespace {
-
 // A block of a page before the blocks are numbered: its title and text,
 // and the pages (their first parts) or the parts of its own page it opens.
 struct PagePart {
