@@ -554,9 +554,10 @@ CommandResult runBatch(const BatchRequest& request) {
   if (const std::vector<fs::path> links = site::linksWhereTheSiteIsWritten(site::realSiteFiles(), outputDir);
       !links.empty()) {
     for (const fs::path& link : links)
-      std::fprintf(stderr, "%s: is a symbolic link, which batch would write through; remove it or give another "
-                           "output folder\n",
-                   link.string().c_str());
+      std::fprintf(stderr, "%s\n",
+                   located(link.string(), 0,
+                           "is a symbolic link, which batch would write through; remove it or give another output folder")
+                       .c_str());
     return reported(errors::Problem::Kind::Usage);
   }
 
