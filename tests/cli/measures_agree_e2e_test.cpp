@@ -178,8 +178,9 @@ TEST(MeasuresAgree, DrawListCheckAndTheSiteShowTheSameComplexities) {
 
 // A method beside an anonymous class's method of the same name on one
 // line (the anonymous one written first, in a field or an enum constant's
-// body) keeps its own measures and its own graph in list, check, draw and
-// diff, though the parser lists a class's methods before its inner ones.
+// body) keeps its own measures and its own graph in list, check (its
+// text, SARIF and Code Climate), draw and diff, though the parser lists a
+// class's methods before its inner ones.
 TEST(MeasuresAgree, SameNamedMethodsOnOneLineKeepTheirOwn) {
   TempDir dir;
   const std::string a =
@@ -201,6 +202,22 @@ TEST(MeasuresAgree, SameNamedMethodsOnOneLineKeepTheirOwn) {
   EXPECT_EQ(check.out,
             "A.java:1: A.new Object.v: cyclomatic complexity 3 > 2\n"
             "E.java:1: E.new X.v: cyclomatic complexity 3 > 2\n");
+  // The reports CI reads name the same methods, with both measures.
+  const auto report = [&](const std::string& format) {
+    const auto checked = runFlowchart({"check", "A.java", "E.java", "--max-cc", "2", "--format", format}, dir.path());
+    return text::Json::parse(checked.out);
+  };
+  std::vector<std::string> sarif;
+  const text::Json sarifLog = report("sarif");
+  for (const text::Json& result : sarifLog["runs"][0]["results"])
+    sarif.push_back(result["locations"][0]["logicalLocations"][0]["fullyQualifiedName"].get<std::string>() + " " +
+                    result["properties"]["cyclomaticComplexity"].dump() + "/" +
+                    result["properties"]["cognitiveComplexity"].dump());
+  EXPECT_EQ(sarif, (std::vector<std::string>{"A.new Object.v 3/2", "E.new X.v 3/2"}));
+  std::vector<std::string> codeClimate;
+  for (const text::Json& issue : report("codeclimate")) codeClimate.push_back(issue["description"].get<std::string>());
+  EXPECT_EQ(codeClimate, (std::vector<std::string>{"A.new Object.v: cyclomatic complexity 3 > 2",
+                                                   "E.new X.v: cyclomatic complexity 3 > 2"}));
   const auto draw = runFlowchart({"draw", "A.java", "A.v", "-o", "v.json"}, dir.path());
   EXPECT_EQ(draw.out, "v.json: A.v, 3 nodes\n");
   fs::create_directories(dir.path() / "old");
