@@ -241,8 +241,6 @@ TEST(DrawCommand, ARunOfLoopsStaysWithinThePageWidth) {
   EXPECT_EQ(pages.front().selectNodes("shape[@master='Comment']").size(), 14u);
 }
 
-// Whole drawings of the shipped examples, as SVG.  FLOWCHART_UPDATE_DRAWINGS=1
-// writes them anew from what the command draws now.
 // 6,000 statements in a row have nothing to fold: their Markdown cuts the
 // one page into parts in order, each block under GitHub's limits, each
 // statement's box in one, each part's connectors naming the next and the
@@ -284,6 +282,8 @@ TEST(DrawCommand, MarkdownCutsARunTooLongForOneDiagramIntoParts) {
   }
 }
 
+// Whole drawings of the shipped examples, as SVG.  FLOWCHART_UPDATE_DRAWINGS=1
+// writes them anew from what the command draws now.
 TEST(DrawCommand, WholeDrawingsOfTheShippedExamples) {
   struct Case {
     const char* source;
