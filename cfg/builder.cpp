@@ -476,14 +476,16 @@ class Builder {
   }
 
   // The text of the elements from..to as their box shows it: the bodies of
-  // the switch expressions drawn ahead of it (`abridged`) and those of the
-  // lambdas drawn as graphs of their own as "{...}".  So no box holds the
-  // text of a lambda's statements, which lambdas nested a thousand deep
-  // would repeat at every level.
+  // the switch expressions drawn ahead of it (`abridged`), those of the
+  // lambdas drawn as graphs of their own and the members of anonymous
+  // classes (methods of their own) as "{...}".  So no box holds the text
+  // of a lambda's or an anonymous class's statements, which lambdas or
+  // classes nested a thousand deep would repeat at every level.
   static std::string shownText(Element from, Element to, std::vector<Element> abridged = {}) {
     for (Element e = from; e; e = e.nextSibling()) {
       for (const Element& lambda : findOutermost(e, Kind::LambdaExpr))
         if (childNamed(lambda, Kind::Blk)) abridged.push_back(lambda);
+      for (const Element& anonymous : findOutermost(e, Kind::AnonyClass)) abridged.push_back(anonymous);
       if (e == to) break;
     }
     return textWithAbridged(from, to, abridged);

@@ -188,6 +188,23 @@ TEST(BadInput, NestedLambdasKeepTheirTextsToThemselves) {
   EXPECT_LT(json.size(), 2000000u);
 }
 
+// The same of anonymous classes, whose methods are methods of their own:
+// a statement creating one shows its members as "{...}", so that each of
+// the nested classes' methods does not hold the text of all inside it.
+TEST(BadInput, NestedAnonymousClassesKeepTheirTextsToThemselves) {
+  TempDir dir;
+  std::string body;
+  for (int i = 0; i < 300; ++i) body += "    Runnable r = new Runnable() { public void run() { step();\n";
+  for (int i = 0; i < 300; ++i) body += "    } };\n";
+  writeFile(dir.file("Anonymous.java"),
+            "class Anonymous {\n  static void step() {}\n  void run() {\n" + body + "  }\n}\n");
+  const auto draw = runFlowchart({"draw", "Anonymous.java", "run:4", "-o", "second.json"}, dir.path());
+  EXPECT_EQ(draw.exitCode, 0) << draw.err;
+  const std::string json = testing_support::readFile(dir.file("second.json"));
+  EXPECT_NE(json.find("\"text\": \"step();\\nRunnable r = new Runnable() {...};\""), std::string::npos) << json;
+  EXPECT_LT(json.size(), 3000u);
+}
+
 }  // namespace
 
 // Constructs nested thousands deep (an else-if chain, ifs, trys, labelled
