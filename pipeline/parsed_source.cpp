@@ -67,6 +67,14 @@ std::vector<ParsedSource::LineComment> lineCommentsOf(const java::CommentRecorde
 
 }  // namespace
 
+text::Json hiddenCodeJson(const java::HiddenCode& code) {
+  return {{"line", code.line},
+          {"column", code.column},
+          {"endColumn", code.endColumn},
+          {"escape", code.written},
+          {"message", code.message()}};
+}
+
 std::string missingPathText(const std::error_code& error) {
   if (error == std::errc::filename_too_long)
     return "the path is longer than this system allows (" + error.message() + "); shorten it";
@@ -245,10 +253,10 @@ const Span* innermost(const std::vector<Span>& spans, int32_t line) {
 
 }  // namespace
 
-std::vector<const java::HiddenCode*> ParsedSource::hiddenCodeOf(const MethodSummary& method) const {
-  std::vector<const java::HiddenCode*> found;
+std::vector<java::HiddenCode> ParsedSource::hiddenCodeOf(const MethodSummary& method) const {
+  std::vector<java::HiddenCode> found;
   for (const java::HiddenCode& code : hiddenCode_)
-    if (innermost(summary_.methods, code.line) == &method) found.push_back(&code);
+    if (innermost(summary_.methods, code.line) == &method) found.push_back(code);
   return found;
 }
 

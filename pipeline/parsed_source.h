@@ -16,6 +16,7 @@
 #include "frontends/java/hidden_code.h"
 #include "frontends/java/syntax/syntax_tree.h"
 #include "text/box_text.h"
+#include "text/json_text.h"
 #include "pipeline/problem.h"
 #include "pipeline/source_summary.h"
 
@@ -66,7 +67,7 @@ class ParsedSource {
   const std::vector<java::HiddenCode>& hiddenCode() const { return hiddenCode_; }
   // Those inside a method or constructor, and not inside one declared
   // within it: in the innermost summary method holding their line.
-  std::vector<const java::HiddenCode*> hiddenCodeOf(const MethodSummary& method) const;
+  std::vector<java::HiddenCode> hiddenCodeOf(const MethodSummary& method) const;
   // Those outside every method, each with the innermost class holding its
   // line (an index into the summary's classes; none outside every class).
   struct LooseHiddenCode {
@@ -94,6 +95,10 @@ class ParsedSource {
   std::vector<LineComment> lineComments_;
   std::vector<java::HiddenCode> hiddenCode_;
 };
+
+// Hidden code as the JSON reports write it:
+// {"line":4,"column":16,"endColumn":22,"escape":"\\u000a","message":"Unicode escape ..."}.
+text::Json hiddenCodeJson(const java::HiddenCode& code);
 
 // Why a path could not be looked at, from the error of the look: "no such
 // file", a path longer than the system allows, or the system's reason.
