@@ -144,6 +144,7 @@ errors::Result<ReadSide> readSide(const std::string& path, std::string source, c
         version.parameterTypes.push_back(utf8Text(type, source_.charset()));
     version.signature = method.isInitializer() ? version.method : withParameterTypes(version.method, version.parameterTypes);
     version.line = method.line;
+    version.hiddenCode = source_.hiddenCodeOf(method);
     if (const syntax::Node declaration = source_.declarationOf(method))
       version.fingerprint = utf8Text(tokenText(declaration), source_.charset());
     side.methods.push_back(std::move(version));

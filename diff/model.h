@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "cfg/graph.h"
+#include "frontends/java/hidden_code.h"
 
 namespace diff {
 
@@ -67,6 +68,8 @@ struct MethodVersion {
   // Its source lines from sourceLine on, when asked for (the site shows them).
   int32_t sourceLine = 0;
   std::vector<std::string> source;
+  // Where Unicode escapes hide code in it: a finding of head's methods.
+  std::vector<java::HiddenCode> hiddenCode;
 };
 
 // A file one side could not be compared in, and why.

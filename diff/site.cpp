@@ -270,6 +270,9 @@ errors::Status writeDrawing(const MethodDiff& method, const MergedFlow& merged, 
     return errors::Status();
   }
   tellSides(merged, baseSide, headSide, *drawn->drawing);
+  if (method.head && drawn->drawing->readerAids)
+    if (const std::string note = pipeline::hiddenCodeNote(method.head->hiddenCode); !note.empty())
+      drawn->drawing->readerAids->notes.push_back(note);
   host::HtmlFrame frame;
   frame.titleHtml = asciiHtml(title);
   std::string shown;
