@@ -120,13 +120,7 @@ std::string hiddenCodeLine(const std::string& path, const std::string& holder, c
   return located(path, code.line, code.column, holder + ": " + code.message()) + "\n";
 }
 
-text::Json hiddenCodeJson(const java::HiddenCode& code) {
-  return {{"line", code.line},
-          {"column", code.column},
-          {"endColumn", code.endColumn},
-          {"escape", code.written},
-          {"message", code.message()}};
-}
+
 
 struct Failure {
   std::string path;
@@ -207,7 +201,14 @@ std::string violationText(const CheckedMethod& method, const Violation& violatio
 std::string textReport(const std::vector<CheckedFile>& files, bool anyThreshold) {
   std::string out;
   for (const CheckedFile& file : files) {
+    // Code hidden outside the methods, in line order among them.
+    auto loose = file.looseHiddenCode.begin();
+    const auto looseBefore = [&](int32_t line) {
+      for (; loose != file.looseHiddenCode.end() && loose->code.line < line; ++loose)
+        out += hiddenCodeLine(file.path, loose->holder, loose->code);
+    };
     for (const CheckedMethod& method : file.methods) {
+      looseBefore(method.line);
       if (!anyThreshold && method.measures)
         out += located(file.path, method.line,
                        method.name + ": cyclomatic complexity " + std::to_string(method.measures->cyclomatic) +
@@ -218,7 +219,7 @@ std::string textReport(const std::vector<CheckedFile>& files, bool anyThreshold)
         out += located(file.path, method.line, violationText(method, violation)) + "\n";
       for (const java::HiddenCode& code : method.hiddenCode) out += hiddenCodeLine(file.path, method.name, code);
     }
-    for (const LooseHiddenCode& loose : file.looseHiddenCode) out += hiddenCodeLine(file.path, loose.holder, loose.code);
+    looseBefore(INT32_MAX);
   }
   return out;
 }
@@ -242,7 +243,7 @@ std::string jsonReport(const CheckRequest& request, const std::vector<CheckedFil
       if (!method.hiddenCode.empty()) {
         over.push_back(kEscapeRule);
         Json& hidden = entry["unicodeEscapes"] = Json::array();
-        for (const java::HiddenCode& code : method.hiddenCode) hidden.push_back(hiddenCodeJson(code));
+        for (const java::HiddenCode& code : method.hiddenCode) hidden.push_back(pipeline::hiddenCodeJson(code));
       }
       methods.push_back(std::move(entry));
     }
@@ -250,7 +251,7 @@ std::string jsonReport(const CheckRequest& request, const std::vector<CheckedFil
     if (!file.looseHiddenCode.empty()) {
       Json& hidden = entry["unicodeEscapes"] = Json::array();
       for (const LooseHiddenCode& loose : file.looseHiddenCode) {
-        Json code = hiddenCodeJson(loose.code);
+        Json code = pipeline::hiddenCodeJson(loose.code);
         code["name"] = jsonText(loose.holder);
         hidden.push_back(std::move(code));
       }
@@ -370,6 +371,7 @@ std::string codeClimateReport(const std::vector<CheckedFile>& files) {
     std::string label;  // what the fingerprint names
     const char* rule;
     std::string detail;  // of the fingerprint, besides the rule
+    std::string place;   // of the fingerprint that tells apart issues alike, besides the line
     std::string description;
     const char* category;
     const char* severity;
@@ -386,20 +388,21 @@ std::string codeClimateReport(const std::vector<CheckedFile>& files) {
   for (const CheckedFile& file : files) {
     for (const CheckedMethod& method : file.methods) {
       for (const Violation& violation : method.violations)
-        add({&file, method.label, ruleId(violation.measure), "", violationText(method, violation), "Complexity",
+        add({&file, method.label, ruleId(violation.measure), "", "", violationText(method, violation), "Complexity",
              "minor", method.line, std::max(method.line, method.endLine), ""});
       for (const java::HiddenCode& code : method.hiddenCode)
-        add({&file, method.label, kEscapeRule, code.written, method.name + ": " + code.message(), "Security",
-             "critical", code.line, code.line, ""});
+        add({&file, method.label, kEscapeRule, code.written, code.written + "@" + std::to_string(code.column),
+             method.name + ": " + code.message(), "Security", "critical", code.line, code.line, ""});
     }
     for (const LooseHiddenCode& loose : file.looseHiddenCode)
-      add({&file, loose.holder, kEscapeRule, loose.code.written, loose.holder + ": " + loose.code.message(),
+      add({&file, loose.holder, kEscapeRule, loose.code.written,
+           loose.code.written + "@" + std::to_string(loose.code.column), loose.holder + ": " + loose.code.message(),
            "Security", "critical", loose.code.line, loose.code.line, ""});
   }
   Json out = Json::array();
   for (const Issue& issue : issues) {
     const std::string print = uses[issue.fingerprint] > 1
-                                  ? fingerprint(issue.file->path, issue.label, issue.rule, issue.begin, issue.detail)
+                                  ? fingerprint(issue.file->path, issue.label, issue.rule, issue.begin, issue.place)
                                   : issue.fingerprint;
     out.push_back({{"type", "issue"},
                    {"check_name", issue.rule},
@@ -504,7 +507,7 @@ CommandResult runCheck(const CheckRequest& request) {
           const std::optional<int64_t> value = method.value(measure);
           if (maximum && value && *value > *maximum) method.violations.push_back({measure, *value, *maximum});
         }
-      for (const java::HiddenCode* code : parsed->hiddenCodeOf(summaryMethod)) method.hiddenCode.push_back(*code);
+      method.hiddenCode = parsed->hiddenCodeOf(summaryMethod);
       violations += method.violations.size() + method.hiddenCode.size();
       file.methods.push_back(std::move(method));
     }
