@@ -126,7 +126,8 @@ errors::Result<ParsedSource> ParsedSource::parseText(const std::string& sourcePa
   }
   const std::string& javaText = translated ? translated->text : sourceText;
   java::ParseOptions options;
-  if (translated) options.escapedLineBreaks = &translated->escapedLineBreaks;
+  // Only line breaks escapes stand for need the scanner's care.
+  if (translated && !translated->escapedLineBreaks.empty()) options.escapedLineBreaks = &translated->escapedLineBreaks;
   options.enumKeyword = true;
   options.methodVolumes = true;
   options.implicitClass = java::implicitClassName(sourcePath);

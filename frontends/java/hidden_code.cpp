@@ -109,6 +109,13 @@ std::string_view literalName(Piece piece) {
   }
 }
 
+// Whether an escape can hide code at all: a non-ASCII character is no
+// delimiter, blank or part of a keyword, nor is a digit; one left as
+// written stands in a literal (elsewhere the file does not parse).
+bool mayHide(const UnicodeEscape& escape) {
+  return !escape.keptAsWritten() && escape.character < 0x80 && !(escape.character >= '0' && escape.character <= '9');
+}
+
 // What one escape does, if it hides code.
 struct Finding {
   std::string effect;  // empty: it hides nothing
@@ -137,7 +144,7 @@ Finding findingOf(std::string_view text, const Span& span, const Span* before, c
       const bool escapesWritten = after < span.end &&
                                   (text[after] == '"' || text[after] == '\'' || text[after] == '\\') &&
                                   !(next && next->offset == after);
-      if (escape.character == '\\' && !escape.keptAsWritten() && escapesWritten)
+      if (escape.character == '\\' && escapesWritten)
         return {", which changes where the " + name + " ends"};
       return {};
     }
@@ -160,13 +167,6 @@ Finding findingOf(std::string_view text, const Span& span, const Span* before, c
 
 // The name of a character that is not shown as itself; empty for one that is.
 std::string namedReading(const UnicodeEscape& escape) {
-  if (escape.keptAsWritten()) {
-    static const char kHex[] = "0123456789ABCDEF";
-    std::string out = "U+";
-    for (int shift = escape.character > 0xFFFF ? 20 : 12; shift >= 0; shift -= 4)
-      out += kHex[(escape.character >> shift) & 0xF];
-    return out;
-  }
   switch (escape.character) {
     case '\n':
     case '\r': return "a line break";
@@ -175,17 +175,6 @@ std::string namedReading(const UnicodeEscape& escape) {
     case '\f': return "a form feed";
     default: return {};
   }
-}
-
-// The characters from one offset of a line to another.
-int32_t unitsBetween(std::string_view source, size_t from, size_t to, bool utf8) {
-  int32_t units = 0;
-  for (size_t k = from; k < to; ++k) {
-    const auto byte = static_cast<unsigned char>(source[k]);
-    if (!utf8) ++units;
-    else if ((byte & 0xC0) != 0x80) units += byte >= 0xF0 ? 2 : 1;
-  }
-  return units;
 }
 
 // Offsets in the translated text back to those in the file as written.
@@ -220,7 +209,10 @@ std::vector<HiddenCode> findHiddenCode(std::string_view source, const Translated
   std::vector<HiddenCode> found;
   const std::string_view text = translated.text;
   const std::vector<UnicodeEscape>& escapes = translated.escapes;
+  // Most files' escapes are letters of other scripts in literals: nothing to read.
+  if (std::none_of(escapes.begin(), escapes.end(), mayHide)) return found;
   const RawOffsets raw(escapes);
+  SourcePositions positions(source, translated.utf8);
   Span span, before;
   bool haveBefore = false;
   size_t at = 0;
@@ -236,6 +228,10 @@ std::vector<HiddenCode> findHiddenCode(std::string_view source, const Translated
   };
   for (size_t e = 0; e < escapes.size(); ++e) {
     const UnicodeEscape& escape = escapes[e];
+    if (!mayHide(escape)) {
+      close();
+      continue;
+    }
     while (at <= escape.offset && at < text.size()) {
       before = span;
       haveBefore = at > 0;
@@ -258,7 +254,7 @@ std::vector<HiddenCode> findHiddenCode(std::string_view source, const Translated
       ++code.escapes;
       if (!finding.keyword) {
         code.written += source.substr(escape.rawOffset, escape.rawLength);
-        code.endColumn = escape.column + static_cast<int32_t>(escape.rawLength);
+        code.endColumn += static_cast<int32_t>(escape.rawLength);
         characters += text.substr(escape.offset, escape.length);
       }
       last = &escape;
@@ -266,9 +262,10 @@ std::vector<HiddenCode> findHiddenCode(std::string_view source, const Translated
     }
     close();
     HiddenCode code;
-    code.line = escape.line;
-    code.column = escape.column;
-    code.endColumn = escape.column + static_cast<int32_t>(escape.rawLength);
+    positions.moveTo(escape.rawOffset);
+    code.line = positions.line();
+    code.column = positions.column();
+    code.endColumn = code.column + static_cast<int32_t>(escape.rawLength);
     code.escapes = 1;
     code.effect = finding.effect;
     code.written = source.substr(escape.rawOffset, escape.rawLength);
@@ -277,8 +274,8 @@ std::vector<HiddenCode> findHiddenCode(std::string_view source, const Translated
     if (finding.keyword) {
       // The whole word as written.
       const size_t first = raw.of(span.begin), end = raw.of(span.end);
-      code.column -= unitsBetween(source, first, escape.rawOffset, translated.utf8);
-      code.endColumn = code.column + unitsBetween(source, first, end, translated.utf8);
+      code.column -= characterCount(source.substr(first, escape.rawOffset - first), translated.utf8);
+      code.endColumn = code.column + characterCount(source.substr(first, end - first), translated.utf8);
       code.written = source.substr(first, end - first);
       code.reading = "the keyword '" + std::string(text.substr(span.begin, span.end - span.begin)) + "'";
     }

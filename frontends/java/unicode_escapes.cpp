@@ -1,16 +1,22 @@
 #include "frontends/java/unicode_escapes.h"
 
+#include <array>
+#include <cstdint>
 #include <cstring>
 
 namespace java {
 namespace {
 
-int hexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
+// The value of each hexadecimal digit, -1 for any other byte.
+constexpr std::array<int8_t, 256> kHexValues = [] {
+  std::array<int8_t, 256> values{};
+  values.fill(-1);
+  for (int d = 0; d < 10; ++d) values['0' + d] = static_cast<int8_t>(d);
+  for (int d = 0; d < 6; ++d) values['a' + d] = values['A' + d] = static_cast<int8_t>(10 + d);
+  return values;
+}();
+
+int hexValue(char c) { return kHexValues[static_cast<unsigned char>(c)]; }
 
 bool isHighSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool isLowSurrogate(char32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
@@ -36,21 +42,24 @@ ReadEscape readEscape(std::string_view source, size_t backslash) {
 }
 
 void appendUtf8(std::string& out, char32_t c) {
+  char bytes[4];
+  size_t length = 0;
   if (c < 0x80) {
-    out += static_cast<char>(c);
+    bytes[length++] = static_cast<char>(c);
   } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
+    bytes[length++] = static_cast<char>(0xC0 | (c >> 6));
+    bytes[length++] = static_cast<char>(0x80 | (c & 0x3F));
   } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
+    bytes[length++] = static_cast<char>(0xE0 | (c >> 12));
+    bytes[length++] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    bytes[length++] = static_cast<char>(0x80 | (c & 0x3F));
   } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
+    bytes[length++] = static_cast<char>(0xF0 | (c >> 18));
+    bytes[length++] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    bytes[length++] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    bytes[length++] = static_cast<char>(0x80 | (c & 0x3F));
   }
+  out.append(bytes, length);
 }
 
 // Characters no box or page should hold as they are: controls (but the
@@ -63,47 +72,36 @@ bool keptAsWritten(char32_t c, EscapeEncoding encoding) {
   return encoding == EscapeEncoding::Latin1 && c > 0xFF;
 }
 
-// The line and column of positions met in order.
-class Positions {
- public:
-  Positions(std::string_view source, bool utf8) : source_(source), utf8_(utf8) {}
-
-  void moveTo(size_t at) {
-    while (scanned_ < at) {
-      const void* feed = std::memchr(source_.data() + scanned_, '\n', at - scanned_);
-      if (!feed) break;
-      ++line_;
-      scanned_ = lineStart_ = counted_ = static_cast<const char*>(feed) - source_.data() + 1;
-      units_ = 0;
-    }
-    scanned_ = at;
-    for (; counted_ < at; ++counted_) {
-      const auto byte = static_cast<unsigned char>(source_[counted_]);
-      if (!utf8_) ++units_;
-      else if ((byte & 0xC0) != 0x80) units_ += byte >= 0xF0 ? 2 : 1;
-    }
-  }
-  int32_t line() const { return line_; }
-  int32_t column() const { return static_cast<int32_t>(units_) + 1; }
-
- private:
-  std::string_view source_;
-  bool utf8_;
-  size_t scanned_ = 0;    // line feeds are counted up to here
-  size_t lineStart_ = 0;
-  size_t counted_ = 0;    // the line's characters are counted up to here
-  size_t units_ = 0;
-  int32_t line_ = 1;
-};
-
 }  // namespace
+
+int32_t characterCount(std::string_view text, bool utf8) {
+  if (!utf8) return static_cast<int32_t>(text.size());
+  int32_t units = 0;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if ((byte & 0xC0) != 0x80) units += byte >= 0xF0 ? 2 : 1;
+  }
+  return units;
+}
+
+void SourcePositions::moveTo(size_t offset) {
+  while (scanned_ < offset) {
+    const void* feed = std::memchr(source_.data() + scanned_, '\n', offset - scanned_);
+    if (!feed) break;
+    ++line_;
+    scanned_ = counted_ = static_cast<const char*>(feed) - source_.data() + 1;
+    units_ = 0;
+  }
+  scanned_ = offset;
+  units_ += characterCount(source_.substr(counted_, offset - counted_), utf8_);
+  counted_ = offset;
+}
 
 TranslatedSource translateUnicodeEscapes(std::string_view source, EscapeEncoding encoding) {
   const bool utf8 = encoding != EscapeEncoding::Latin1;
   TranslatedSource out;
   out.utf8 = utf8;
   out.text.reserve(source.size());
-  Positions positions(source, utf8);
   size_t copied = 0;  // the source is in the text up to here
   for (size_t at = source.find('\\'); at != std::string_view::npos; at = source.find('\\', at)) {
     size_t run = at;
@@ -114,10 +112,11 @@ TranslatedSource translateUnicodeEscapes(std::string_view source, EscapeEncoding
     const bool escape = (backslash - at) % 2 == 0 && run < source.size() && source[run] == 'u';
     at = run;
     if (!escape) continue;
-    positions.moveTo(backslash);
     ReadEscape read = readEscape(source, backslash);
     if (read.end == 0) {
       out.text.append(source.substr(copied, backslash - copied));
+      SourcePositions positions(source, utf8);
+      positions.moveTo(backslash);
       out.malformedLine = positions.line();
       out.malformedColumn = positions.column();
       return out;
@@ -135,8 +134,6 @@ TranslatedSource translateUnicodeEscapes(std::string_view source, EscapeEncoding
     entry.rawLength = static_cast<uint32_t>(read.end - backslash);
     entry.offset = static_cast<uint32_t>(out.text.size());
     entry.character = read.value;
-    entry.line = positions.line();
-    entry.column = positions.column();
     if (read.value == '\n' || read.value == '\r') {
       out.escapedLineBreaks.push_back(entry.offset);
       out.text += '\n';

@@ -23,8 +23,6 @@ struct UnicodeEscape {
   uint32_t offset = 0;     // where it stands in the translated text
   uint32_t length = 0;     // its bytes there
   char32_t character = 0;  // what it stands for
-  int32_t line = 0;        // of its backslash in the file as written
-  int32_t column = 0;      // 1-based, in characters (UTF-16 units, as javac and SARIF count)
   // Left as written (its bytes in the text are its own): a character no
   // text shows (a control character, a lone surrogate) or, in an
   // ISO-8859-1 file, one that charset does not have (see EscapeEncoding).  String and
@@ -44,6 +42,29 @@ struct TranslatedSource {
   int32_t malformedLine = 0;
   int32_t malformedColumn = 0;
 };
+
+// The lines and columns of offsets in the file as written, asked for in
+// order: lines counted by line feeds, as the scanner counts them, columns
+// 1-based in characters (UTF-16 units, as javac and SARIF count them).
+class SourcePositions {
+ public:
+  SourcePositions(std::string_view source, bool utf8) : source_(source), utf8_(utf8) {}
+  // To an offset at or after the last one.
+  void moveTo(size_t offset);
+  int32_t line() const { return line_; }
+  int32_t column() const { return static_cast<int32_t>(units_) + 1; }
+
+ private:
+  std::string_view source_;
+  bool utf8_;
+  size_t scanned_ = 0;  // line feeds are counted up to here
+  size_t counted_ = 0;  // the line's characters are counted up to here
+  size_t units_ = 0;
+  int32_t line_ = 1;
+};
+
+// The characters of a text, as SourcePositions counts them.
+int32_t characterCount(std::string_view text, bool utf8);
 
 // What javac says of a malformed escape.
 inline constexpr std::string_view kIllegalEscape = "illegal unicode escape";

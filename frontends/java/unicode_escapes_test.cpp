@@ -14,12 +14,12 @@ using java::TranslatedSource;
 using java::translateUnicodeEscapes;
 constexpr java::EscapeEncoding kUtf8 = java::EscapeEncoding::Utf8;
 
-// "text | line:column raw>translated ..." of a translation.
+// "text | @offset raw>translated ..." of a translation.
 std::string described(const TranslatedSource& t) {
   std::ostringstream out;
   out << t.text << " |";
   for (const java::UnicodeEscape& e : t.escapes)
-    out << " " << e.line << ":" << e.column << " " << e.rawLength << ">" << e.length;
+    out << " @" << e.rawOffset << " " << e.rawLength << ">" << e.length;
   for (uint32_t at : t.escapedLineBreaks) out << " break@" << at;
   if (t.malformedLine) out << " malformed " << t.malformedLine << ":" << t.malformedColumn;
   return out.str();
@@ -37,20 +37,18 @@ std::string hidden(std::string_view source) {
 TEST(UnicodeEscapes, TranslatedAsJavacReadsThem) {
   // An even run of backslashes begins no escape; any number of u's may.
   EXPECT_EQ(described(translateUnicodeEscapes("a\\\\u0041 \\\\\\u0041 \\uuuu0041", kUtf8)),
-            "a\\\\u0041 \\\\A A | 1:12 6>1 1:19 9>1");
+            "a\\\\u0041 \\\\A A | @11 6>1 @18 9>1");
   // A backslash an escape stands for begins no escape, but the one after it may.
-  EXPECT_EQ(described(translateUnicodeEscapes("\\u005cu0041\\u005c\\u0041", kUtf8)), "\\u0041\\A | 1:1 6>1 1:12 6>1 1:18 6>1");
+  EXPECT_EQ(described(translateUnicodeEscapes("\\u005cu0041\\u005c\\u0041", kUtf8)), "\\u0041\\A | @0 6>1 @11 6>1 @17 6>1");
   // Line breaks escapes stand for are marked; lines and columns are the file's.
   EXPECT_EQ(described(translateUnicodeEscapes("x\n// \\u000a y\n\t\\u000D", kUtf8)),
-            "x\n// \n y\n\t\n | 2:4 6>1 3:2 6>1 break@5 break@10");
+            "x\n// \n y\n\t\n | @5 6>1 @15 6>1 break@5 break@10");
   // Non-ASCII characters in the file's charset (a pair of surrogates is one
   // character); characters no text shows stay as written.
   EXPECT_EQ(described(translateUnicodeEscapes("\\u00e9\\ud83d\\ude00'\\u0000'\\ud800", kUtf8)),
-            "\xC3\xA9\xF0\x9F\x98\x80'\\u0000'\\ud800 | 1:1 6>2 1:7 12>4 1:20 6>6 1:27 6>6");
-  EXPECT_EQ(described(translateUnicodeEscapes("\xE9\\u00e9\\u20ac", java::EscapeEncoding::Latin1)), "\xE9\xE9\\u20ac | 1:2 6>1 1:8 6>6");
-  EXPECT_EQ(described(translateUnicodeEscapes("'\\u00e9'\\u0041", java::EscapeEncoding::Ascii)), "'\\u00e9'A | 1:2 6>6 1:9 6>1");
-  // Columns count characters: é before the escape is one.
-  EXPECT_EQ(described(translateUnicodeEscapes("\xC3\xA9\\u0041", kUtf8)), "\xC3\xA9" "A | 1:2 6>1");
+            "\xC3\xA9\xF0\x9F\x98\x80'\\u0000'\\ud800 | @0 6>2 @6 12>4 @19 6>6 @26 6>6");
+  EXPECT_EQ(described(translateUnicodeEscapes("\xE9\\u00e9\\u20ac", java::EscapeEncoding::Latin1)), "\xE9\xE9\\u20ac | @1 6>1 @7 6>6");
+  EXPECT_EQ(described(translateUnicodeEscapes("'\\u00e9'\\u0041", java::EscapeEncoding::Ascii)), "'\\u00e9'A | @1 6>6 @8 6>1");
   // A malformed escape, as javac refuses it, even in a comment.
   EXPECT_EQ(described(translateUnicodeEscapes("ok\n  // c:\\users\n", kUtf8)), "ok\n  // c: | malformed 2:8");
   EXPECT_EQ(described(translateUnicodeEscapes("\\u00g1", kUtf8)), " | malformed 1:1");
@@ -74,6 +72,8 @@ TEST(UnicodeEscapes, HiddenCodeIsFoundWhereJavacReadsOtherwise) {
   EXPECT_EQ(hidden("int \\u0069f = 1; i\\u0066 (a) b();\n"),
             "1:5-12 Unicode escape \\u0069f is the keyword 'if', written so that it reads as a name\n"
             "1:18-25 Unicode escape i\\u0066 is the keyword 'if', written so that it reads as a name\n");
+  // Columns count characters: the two bytes of é are one.
+  EXPECT_EQ(hidden("\xC3\xA9 \\u003d"), "1:3-9 Unicode escape \\u003d is '=' outside any literal or comment\n");
   EXPECT_EQ(hidden("x \\u003d\\u003d 1;\\u000ay();int\\u0020z;\n"),
             "1:3-15 Unicode escapes \\u003d\\u003d are '==' outside any literal or comment\n"
             "1:18-24 Unicode escape \\u000a is a line break outside any literal or comment\n"

@@ -130,8 +130,14 @@ TEST(CheckCommand, UnicodeEscapesThatHideCode) {
       "code\n"
       "Hidden.java:12:42: Hidden.quote: Unicode escape \\u0022 is '\"', which begins a string literal: what follows is "
       "not code\n";
-  const auto measured = runFlowchart({"check", "Hidden.java"}, dir.path());
-  EXPECT_EQ(measured.exitCode, 3);
+  // Every report of the file fails the gate, whatever the thresholds.
+  const auto checked = [&](std::vector<std::string> options) {
+    options.insert(options.begin(), {"check", "Hidden.java"});
+    const auto report = runFlowchart(options, dir.path());
+    EXPECT_EQ(report.exitCode, 3);
+    return report;
+  };
+  const auto measured = checked({});
   EXPECT_EQ(measured.out, seen +
                               "Hidden.java:3: Hidden.tidy: cyclomatic complexity 2, cognitive complexity 1, NLOC 4\n" +
                               tidy +
@@ -142,15 +148,11 @@ TEST(CheckCommand, UnicodeEscapesThatHideCode) {
                               "Hidden.java:14: Hidden.abc: cyclomatic complexity 1, cognitive complexity 0, NLOC 1\n"
                               "Hidden.java:15: Hidden.g: cyclomatic complexity 1, cognitive complexity 0, NLOC 1\n");
   EXPECT_EQ(measured.err, "checked 5 methods in 1 file; 0 over a threshold; 5 places where Unicode escapes hide code\n");
-  const auto over = runFlowchart({"check", "Hidden.java", "--max-cc", "1"}, dir.path());
-  EXPECT_EQ(over.exitCode, 3);
-  EXPECT_EQ(over.out, seen + "Hidden.java:3: Hidden.tidy: cyclomatic complexity 2 > 1\n" + tidy +
+  EXPECT_EQ(checked({"--max-cc", "1"}).out, seen + "Hidden.java:3: Hidden.tidy: cyclomatic complexity 2 > 1\n" + tidy +
                           "Hidden.java:7: Hidden.close: cyclomatic complexity 2 > 1\n" + close +
                           "Hidden.java:11: Hidden.quote: cyclomatic complexity 2 > 1\n" + quote);
 
-  const auto json = runFlowchart({"check", "Hidden.java", "--max-cc", "9", "-f", "json"}, dir.path());
-  EXPECT_EQ(json.exitCode, 3);
-  EXPECT_EQ(json.out,
+  EXPECT_EQ(checked({"--max-cc", "9", "-f", "json"}).out,
             "{\"thresholds\":{\"cyclomatic-complexity\":9,\"cognitive-complexity\":null,\"nloc\":null},\"violations\":5,"
             "\"files\":[{\"file\":\"Hidden.java\",\"methods\":["
             "{\"name\":\"Hidden.tidy\",\"line\":3,\"endLine\":6,\"nloc\":4,\"body\":true,\"complexity\":2,\"cognitive\":1,"
@@ -180,9 +182,7 @@ TEST(CheckCommand, UnicodeEscapesThatHideCode) {
             "\"Unicode escape \\\\u000a is a line break that ends a // comment: the rest of the line is code\","
             "\"name\":\"Hidden\"}]}],\"failures\":[]}\n");
 
-  const auto sarif = runFlowchart({"check", "Hidden.java", "-f", "sarif"}, dir.path());
-  EXPECT_EQ(sarif.exitCode, 3);
-  const nlohmann::ordered_json run = nlohmann::ordered_json::parse(sarif.out)["runs"][0];
+  const nlohmann::ordered_json run = nlohmann::ordered_json::parse(checked({"-f", "sarif"}).out)["runs"][0];
   EXPECT_EQ(run["tool"]["driver"]["rules"][3]["id"], "unicode-escape");
   EXPECT_EQ(run["tool"]["driver"]["rules"][3]["defaultConfiguration"]["level"], "error");
   EXPECT_TRUE(run["tool"]["driver"]["rules"][3]["help"]["text"].is_string());
@@ -193,9 +193,7 @@ TEST(CheckCommand, UnicodeEscapesThatHideCode) {
             "{\"physicalLocation\":{\"artifactLocation\":{\"uri\":\"Hidden.java\"},\"region\":{\"startLine\":8,"
             "\"startColumn\":8,\"endLine\":8,\"endColumn\":20}},\"logicalLocations\":[{\"fullyQualifiedName\":"
             "\"Hidden.close\",\"kind\":\"function\"}]}],\"properties\":{\"escape\":\"\\\\u002a\\\\u002f\"}}");
-  const auto quality = runFlowchart({"check", "Hidden.java", "-f", "codeclimate"}, dir.path());
-  EXPECT_EQ(quality.exitCode, 3);
-  const nlohmann::ordered_json issues = nlohmann::ordered_json::parse(quality.out);
+  const nlohmann::ordered_json issues = nlohmann::ordered_json::parse(checked({"-f", "codeclimate"}).out);
   ASSERT_EQ(issues.size(), 5u);
   EXPECT_EQ(issues[4]["check_name"], "unicode-escape");
   EXPECT_EQ(issues[4]["categories"].dump(), "[\"Security\"]");
