@@ -441,7 +441,8 @@ std::string summaryLine(const std::vector<CheckedFile>& files, size_t failed) {
                      grouped(files.size()) + (files.size() == 1 ? " file" : " files");
   if (withoutBody > 0) line += " (" + grouped(withoutBody) + " without a body)";
   line += "; " + grouped(over) + " over a threshold";
-  if (hidden > 0) line += "; " + grouped(hidden) + (hidden == 1 ? " place" : " places") + " where Unicode escapes hide code";
+  if (hidden > 0)
+    line += "; " + grouped(hidden) + (hidden == 1 ? " place" : " places") + " where Unicode escapes hide code";
   if (failed > 0) line += "; " + grouped(failed) + (failed == 1 ? " source" : " sources") + " could not be checked";
   return line + "\n";
 }

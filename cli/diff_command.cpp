@@ -49,7 +49,8 @@ bool gateHolds(const DiffRequest& request, const diff::Diff& result) {
     // Code hidden behind Unicode escapes fails the gate whatever the thresholds.
     for (const java::HiddenCode& code : head.hiddenCode) {
       const std::string name = head.className + "." + head.method;
-      std::fprintf(stderr, "%s\n", text::located(head.file, code.line, code.column, name + ": " + code.message()).c_str());
+      const std::string said = text::located(head.file, code.line, code.column, name + ": " + code.message());
+      std::fprintf(stderr, "%s\n", said.c_str());
       held = true;
     }
     if (!head.measures) continue;

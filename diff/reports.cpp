@@ -120,7 +120,8 @@ std::string diffSummary(const Diff& diff) {
       counts = std::to_string(method.nodes.size()) + " nodes";
     }
     out += ": " + counts + "; CC " + measureText(method, false);
-    if (method.head && !method.head->hiddenCode.empty()) out += "; Unicode escapes hide code at " + hiddenLines(*method.head);
+    if (method.head && !method.head->hiddenCode.empty())
+      out += "; Unicode escapes hide code at " + hiddenLines(*method.head);
     out += "\n";
   }
   for (const FileFailure& failure : diff.failures)

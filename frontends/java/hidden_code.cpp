@@ -238,7 +238,8 @@ std::vector<HiddenCode> findHiddenCode(std::string_view source, const Translated
       span = pieceAt(text, at);
       at = span.end;
     }
-    const Finding finding = findingOf(text, span, haveBefore ? &before : nullptr, escape, e + 1 < escapes.size() ? &escapes[e + 1] : nullptr);
+    const UnicodeEscape* next = e + 1 < escapes.size() ? &escapes[e + 1] : nullptr;
+    const Finding finding = findingOf(text, span, haveBefore ? &before : nullptr, escape, next);
     if (finding.effect.empty()) {
       close();
       continue;
