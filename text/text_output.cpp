@@ -145,7 +145,7 @@ std::string located(std::string_view file, int32_t line, std::string_view messag
 }
 
 std::string located(std::string_view file, int32_t line, int32_t column, std::string_view message) {
-  return std::string(file) + ":" + std::to_string(line) + ":" + std::to_string(column) + ": " + std::string(message);
+  return quotedName(file) + ":" + std::to_string(line) + ":" + std::to_string(column) + ": " + std::string(message);
 }
 
 }  // namespace text
