@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <span>
 
 #include "cli/changed_lines.h"
 #include "cli/commands.h"
@@ -53,6 +54,9 @@ const MeasureRule& ruleOf(Measure measure) {
 
 const char* ruleId(Measure measure) { return ruleOf(measure).id; }
 
+const char* measureText(Measure measure) { return ruleOf(measure).text; }
+const char* ruleDescription(Measure measure) { return ruleOf(measure).description; }
+
 // Code hidden behind Unicode escapes: a finding whatever the thresholds.
 constexpr const char* kEscapeRule = "unicode-escape";
 constexpr int kEscapeRuleIndex = 3;  // after the measures' rules
@@ -65,8 +69,6 @@ constexpr const char* kEscapeRuleHelp =
     "Write the characters the escapes stand for as themselves, or keep escapes inside string and character "
     "literals, where they stay part of the literal. The finding says what javac reads at the escape and what "
     "it does there; the flowchart shows the code javac compiles.";
-const char* measureText(Measure measure) { return ruleOf(measure).text; }
-const char* ruleDescription(Measure measure) { return ruleOf(measure).description; }
 
 std::optional<int64_t> maximumOf(const CheckRequest& request, Measure measure) {
   switch (measure) {
@@ -92,7 +94,6 @@ struct CheckedMethod {
   std::optional<int64_t> nloc;
   const metrics::MethodMeasures* measures = nullptr;  // nullptr: no body
   std::vector<Violation> violations;
-  std::vector<java::HiddenCode> hiddenCode;
 
   std::optional<int64_t> value(Measure measure) const {
     if (measure == Measure::Nloc) return nloc;
@@ -108,19 +109,33 @@ struct LooseHiddenCode {
   java::HiddenCode code;
 };
 
+// Code hidden in one of a file's methods (an index into its methods).
+struct MethodHiddenCode {
+  size_t method = 0;
+  java::HiddenCode code;
+};
+
 struct CheckedFile {
   std::string path;  // as given or found, for messages
   MeasuredSource measured;
   std::vector<CheckedMethod> methods;
+  // Kept here rather than with each method: nearly every method has none.
+  std::vector<MethodHiddenCode> hiddenCode;  // in the order of the methods
   std::vector<LooseHiddenCode> looseHiddenCode;
+
+  std::span<const MethodHiddenCode> hiddenCodeOf(size_t method) const {
+    const auto [first, end] = std::equal_range(hiddenCode.begin(), hiddenCode.end(), MethodHiddenCode{method, {}},
+                                               [](const MethodHiddenCode& a, const MethodHiddenCode& b) {
+                                                 return a.method < b.method;
+                                               });
+    return {first, end};
+  }
 };
 
 // "Hidden.java:4:14: Hidden.tidy: Unicode escape \u000a is ...".
 std::string hiddenCodeLine(const std::string& path, const std::string& holder, const java::HiddenCode& code) {
   return located(path, code.line, code.column, holder + ": " + code.message()) + "\n";
 }
-
-
 
 struct Failure {
   std::string path;
@@ -207,7 +222,8 @@ std::string textReport(const std::vector<CheckedFile>& files, bool anyThreshold)
       for (; loose != file.looseHiddenCode.end() && loose->code.line < line; ++loose)
         out += hiddenCodeLine(file.path, loose->holder, loose->code);
     };
-    for (const CheckedMethod& method : file.methods) {
+    for (size_t m = 0; m < file.methods.size(); ++m) {
+      const CheckedMethod& method = file.methods[m];
       looseBefore(method.line);
       if (!anyThreshold && method.measures)
         out += located(file.path, method.line,
@@ -217,7 +233,8 @@ std::string textReport(const std::vector<CheckedFile>& files, bool anyThreshold)
                "\n";
       for (const Violation& violation : method.violations)
         out += located(file.path, method.line, violationText(method, violation)) + "\n";
-      for (const java::HiddenCode& code : method.hiddenCode) out += hiddenCodeLine(file.path, method.name, code);
+      for (const MethodHiddenCode& hidden : file.hiddenCodeOf(m))
+        out += hiddenCodeLine(file.path, method.name, hidden.code);
     }
     looseBefore(INT32_MAX);
   }
@@ -232,7 +249,8 @@ std::string jsonReport(const CheckRequest& request, const std::vector<CheckedFil
   Json& checked = out["files"] = Json::array();
   for (const CheckedFile& file : files) {
     Json methods = Json::array();
-    for (const CheckedMethod& method : file.methods) {
+    for (size_t m = 0; m < file.methods.size(); ++m) {
+      const CheckedMethod& method = file.methods[m];
       Json entry = {{"name", jsonText(method.name)},
                     {"line", method.line},
                     {"endLine", method.endLine},
@@ -240,10 +258,10 @@ std::string jsonReport(const CheckRequest& request, const std::vector<CheckedFil
       addMeasures(entry, method.measures);
       Json& over = entry["over"] = Json::array();
       for (const Violation& violation : method.violations) over.push_back(ruleId(violation.measure));
-      if (!method.hiddenCode.empty()) {
+      if (const std::span<const MethodHiddenCode> hiddenCode = file.hiddenCodeOf(m); !hiddenCode.empty()) {
         over.push_back(kEscapeRule);
         Json& hidden = entry["unicodeEscapes"] = Json::array();
-        for (const java::HiddenCode& code : method.hiddenCode) hidden.push_back(pipeline::hiddenCodeJson(code));
+        for (const MethodHiddenCode& each : hiddenCode) hidden.push_back(pipeline::hiddenCodeJson(each.code));
       }
       methods.push_back(std::move(entry));
     }
@@ -330,8 +348,8 @@ std::string sarifReport(const std::vector<CheckedFile>& files, const std::vector
                        {"properties", {{"escape", code.written}}}});
   };
   for (const CheckedFile& file : files) {
-    for (const CheckedMethod& method : file.methods)
-      for (const java::HiddenCode& code : method.hiddenCode) hiddenResult(file.path, method.name, "function", code);
+    for (const MethodHiddenCode& hidden : file.hiddenCode)
+      hiddenResult(file.path, file.methods[hidden.method].name, "function", hidden.code);
     for (const LooseHiddenCode& loose : file.looseHiddenCode) hiddenResult(file.path, loose.holder, "type", loose.code);
   }
   const Json run = {{"tool", {{"driver", {{"name", "flowchart"}, {"rules", std::move(rules)}}}}},
@@ -386,13 +404,16 @@ std::string codeClimateReport(const std::vector<CheckedFile>& files) {
     issues.push_back(std::move(issue));
   };
   for (const CheckedFile& file : files) {
-    for (const CheckedMethod& method : file.methods) {
+    for (size_t m = 0; m < file.methods.size(); ++m) {
+      const CheckedMethod& method = file.methods[m];
       for (const Violation& violation : method.violations)
         add({&file, method.label, ruleId(violation.measure), "", "", violationText(method, violation), "Complexity",
              "minor", method.line, std::max(method.line, method.endLine), ""});
-      for (const java::HiddenCode& code : method.hiddenCode)
+      for (const MethodHiddenCode& hidden : file.hiddenCodeOf(m)) {
+        const java::HiddenCode& code = hidden.code;
         add({&file, method.label, kEscapeRule, code.written, code.written + "@" + std::to_string(code.column),
              method.name + ": " + code.message(), "Security", "critical", code.line, code.line, ""});
+      }
     }
     for (const LooseHiddenCode& loose : file.looseHiddenCode)
       add({&file, loose.holder, kEscapeRule, loose.code.written,
@@ -433,9 +454,8 @@ std::string summaryLine(const std::vector<CheckedFile>& files, size_t failed) {
       ++methods;
       if (!method.measures) ++withoutBody;
       if (!method.violations.empty()) ++over;
-      hidden += method.hiddenCode.size();
     }
-    hidden += file.looseHiddenCode.size();
+    hidden += file.hiddenCode.size() + file.looseHiddenCode.size();
   }
   std::string line = "checked " + grouped(methods) + (methods == 1 ? " method" : " methods") + " in " +
                      grouped(files.size()) + (files.size() == 1 ? " file" : " files");
@@ -508,8 +528,9 @@ CommandResult runCheck(const CheckRequest& request) {
           const std::optional<int64_t> value = method.value(measure);
           if (maximum && value && *value > *maximum) method.violations.push_back({measure, *value, *maximum});
         }
-      method.hiddenCode = parsed->hiddenCodeOf(summaryMethod);
-      violations += method.violations.size() + method.hiddenCode.size();
+      for (java::HiddenCode& code : parsed->hiddenCodeOf(summaryMethod))
+        file.hiddenCode.push_back({file.methods.size(), std::move(code)});
+      violations += method.violations.size();
       file.methods.push_back(std::move(method));
     }
     for (const pipeline::ParsedSource::LooseHiddenCode& loose : parsed->hiddenCodeOutsideMethods()) {
@@ -519,6 +540,7 @@ CommandResult runCheck(const CheckRequest& request) {
       file.looseHiddenCode.push_back({utf8Text(holder, parsed->charset()), *loose.code});
       ++violations;
     }
+    violations += file.hiddenCode.size();
     files.push_back(std::move(file));
   }
 

@@ -56,8 +56,9 @@ const flowdraw::Masters& flowchartMasters() {
 
 std::string hiddenCodeNote(const std::vector<java::HiddenCode>& hidden) {
   if (hidden.empty()) return {};
-  std::string note = "Warning: Unicode escapes hide code here. javac reads them first, and this chart shows the code it "
-                     "compiles, not what the source seems to say.";
+  std::string note =
+      "Warning: Unicode escapes hide code here. javac reads them first, and this chart shows the code it compiles, "
+      "not what the source seems to say.";
   for (const java::HiddenCode& code : hidden)
     note += " Line " + std::to_string(code.line) + ": " + code.message() + ".";
   return note;

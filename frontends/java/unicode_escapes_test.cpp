@@ -39,7 +39,8 @@ TEST(UnicodeEscapes, TranslatedAsJavacReadsThem) {
   EXPECT_EQ(described(translateUnicodeEscapes("a\\\\u0041 \\\\\\u0041 \\uuuu0041", kUtf8)),
             "a\\\\u0041 \\\\A A | @11 6>1 @18 9>1");
   // A backslash an escape stands for begins no escape, but the one after it may.
-  EXPECT_EQ(described(translateUnicodeEscapes("\\u005cu0041\\u005c\\u0041", kUtf8)), "\\u0041\\A | @0 6>1 @11 6>1 @17 6>1");
+  EXPECT_EQ(described(translateUnicodeEscapes("\\u005cu0041\\u005c\\u0041", kUtf8)),
+            "\\u0041\\A | @0 6>1 @11 6>1 @17 6>1");
   // Line breaks escapes stand for are marked; lines and columns are the file's.
   EXPECT_EQ(described(translateUnicodeEscapes("x\n// \\u000a y\n\t\\u000D", kUtf8)),
             "x\n// \n y\n\t\n | @5 6>1 @15 6>1 break@5 break@10");
@@ -47,8 +48,10 @@ TEST(UnicodeEscapes, TranslatedAsJavacReadsThem) {
   // character); characters no text shows stay as written.
   EXPECT_EQ(described(translateUnicodeEscapes("\\u00e9\\ud83d\\ude00'\\u0000'\\ud800", kUtf8)),
             "\xC3\xA9\xF0\x9F\x98\x80'\\u0000'\\ud800 | @0 6>2 @6 12>4 @19 6>6 @26 6>6");
-  EXPECT_EQ(described(translateUnicodeEscapes("\xE9\\u00e9\\u20ac", java::EscapeEncoding::Latin1)), "\xE9\xE9\\u20ac | @1 6>1 @7 6>6");
-  EXPECT_EQ(described(translateUnicodeEscapes("'\\u00e9'\\u0041", java::EscapeEncoding::Ascii)), "'\\u00e9'A | @1 6>6 @8 6>1");
+  EXPECT_EQ(described(translateUnicodeEscapes("\xE9\\u00e9\\u20ac", java::EscapeEncoding::Latin1)),
+            "\xE9\xE9\\u20ac | @1 6>1 @7 6>6");
+  EXPECT_EQ(described(translateUnicodeEscapes("'\\u00e9'\\u0041", java::EscapeEncoding::Ascii)),
+            "'\\u00e9'A | @1 6>6 @8 6>1");
   // A malformed escape, as javac refuses it, even in a comment.
   EXPECT_EQ(described(translateUnicodeEscapes("ok\n  // c:\\users\n", kUtf8)), "ok\n  // c: | malformed 2:8");
   EXPECT_EQ(described(translateUnicodeEscapes("\\u00g1", kUtf8)), " | malformed 1:1");
@@ -65,7 +68,8 @@ TEST(UnicodeEscapes, HiddenCodeIsFoundWhereJavacReadsOtherwise) {
             "1:6-12 Unicode escape \\u0022 is '\"', which ends a string literal: what follows is code\n"
             "1:35-41 Unicode escape \\u0022 is '\"', which begins a string literal: what follows is not code\n");
   EXPECT_EQ(hidden("x = 1; \\u002f\\u002f x = 2;\n"),
-            "1:8-20 Unicode escapes \\u002f\\u002f are '//', which begins a comment: the rest of the line is not code\n");
+            "1:8-20 Unicode escapes \\u002f\\u002f are '//', which begins a comment: the rest of the line is not "
+            "code\n");
   EXPECT_EQ(hidden("s = \"a\\u005c\"\";\nc = '\\u005c'';\n"),
             "1:7-13 Unicode escape \\u005c is '\\', which changes where the string literal ends\n"
             "2:6-12 Unicode escape \\u005c is '\\', which changes where the character literal ends\n");
