@@ -122,7 +122,13 @@ errors::Result<ParsedSource> ParsedSource::parseText(const std::string& sourcePa
     if (translated->malformedLine > 0)
       return Problem(Problem::Kind::Syntax, "does not parse as Java: " + std::string(java::kIllegalEscape),
                      translated->malformedLine);
-    if (translated->escapes.empty()) translated.reset();
+    if (translated->escapes.empty()) {
+      translated.reset();
+    } else {
+      // Found before the parse, so that the escapes' list is let go before the parser's memory is taken.
+      parsed.hiddenCode_ = java::findHiddenCode(sourceText, *translated);
+      std::vector<java::UnicodeEscape>().swap(translated->escapes);
+    }
   }
   const std::string& javaText = translated ? translated->text : sourceText;
   java::ParseOptions options;
@@ -184,7 +190,6 @@ errors::Result<ParsedSource> ParsedSource::parseText(const std::string& sourcePa
   markStaticInitializers(parsed.syntax_, parsed.summary_);
   parsed.lineComments_ = lineCommentsOf(result.comments());
   parsed.declaratorLines_ = declaratorLines(parsed.syntax_);
-  if (translated) parsed.hiddenCode_ = java::findHiddenCode(sourceText, *translated);
   parsed.lines_ = files::SourceLines::fromText(std::move(sourceText), INT32_MAX);
   return parsed;
 }
