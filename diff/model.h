@@ -60,8 +60,9 @@ struct MethodVersion {
   std::string signature;  // "name(int, String)"
   int32_t line = 0;       // the line of its name
   std::optional<Measures> measures;  // none without a body
-  // Its declaration's tokens, apart from layout and comments: a method with the same name,
-  // parameters and tokens on the other side is unchanged, and needs no graph.
+  // Its declaration's tokens, apart from layout and comments, and what
+  // Unicode escapes hide in it: a method with the same name, parameters,
+  // tokens and hidden code on the other side is unchanged, and needs no graph.
   std::string fingerprint;
   std::optional<cfg::MethodFlow> flow;  // none without a body, or for an unchanged twin
   std::vector<Call> calls;              // its sequence diagram's calls, in order

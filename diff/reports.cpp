@@ -116,6 +116,7 @@ std::string diffSummary(const Diff& diff) {
       part("\u2212", removed, removed == 1 ? " node" : " nodes");
       part("~", changed, "");
       if (counts.empty() && method.edgesChanged()) counts = std::to_string(method.edgesChanged()) + " edges";
+      if (counts.empty()) counts = "the same flow";
     } else {
       counts = std::to_string(method.nodes.size()) + " nodes";
     }

@@ -80,11 +80,11 @@ void writeGuardAndChangedCondition(const TempDir& dir) {
             "    return n;\n  }\n  int g(int x) {\n    if (x >= 0) {\n      x--;\n    }\n    return x;\n  }\n}\n");
 }
 
-// A new guard clause is its decision and its statement added; a changed
-// condition is one changed decision.  The whole report is compared.
 // An edit that looks like a comment's but adds an escaped line break: the
 // method's tokens changed, so it is listed as changed, with its hidden
-// code, and the gate fails whatever the thresholds.
+// code, and the gate fails whatever the thresholds.  One that seems to
+// comment a statement out but hides it keeps the flow, and is listed too;
+// hidden code head only moves is no change.
 TEST(DiffCommand, AnEscapeThatHidesCodeIsNoCommentChange) {
   const std::string before = "class K {\n  int tidy(int x) {\n    // tidy up\n    return x;\n  }\n}\n";
   const std::string after =
@@ -117,8 +117,25 @@ TEST(DiffCommand, AnEscapeThatHidesCodeIsNoCommentChange) {
                       "| file | method | change | CC | COG | nodes +/\u2212/~ |\n|---|---|---|---|---|---|\n"
                       "| `New.java` | `K.tidy(int)` ([chart](#m1)) | changed, hidden code at line 3 | 1 \u2192 2 |"),
             std::string::npos);
+
+  const std::string disabled =
+      "class K {\n  int tidy(int x) {\n    /* off \\u002a\\u002f x = g(); /* */\n    return x;\n  }\n}\n";
+  writeFile(dir.path() / "Old.java", "class K {\n  int tidy(int x) {\n    x = g();\n    return x;\n  }\n}\n");
+  writeFile(dir.path() / "New.java", disabled);
+  const auto seemsOff = runFlowchart({"diff", "Old.java", "New.java"}, dir.path());
+  EXPECT_EQ(seemsOff.exitCode, 3);
+  EXPECT_EQ(seemsOff.out,
+            "New.java:2 K.tidy changed: the same flow; CC 1 \u2192 1; Unicode escapes hide code at line 3\n"
+            "1 method listed, 0 unchanged\n");
+  writeFile(dir.path() / "Old.java", disabled);
+  writeFile(dir.path() / "New.java", "// moved\n" + disabled);
+  const auto moved = runFlowchart({"diff", "Old.java", "New.java"}, dir.path());
+  EXPECT_EQ(moved.exitCode, 0);
+  EXPECT_EQ(moved.out, "0 methods listed, 1 unchanged\n");
 }
 
+// A new guard clause is its decision and its statement added; a changed
+// condition is one changed decision.  The whole report is compared.
 TEST(DiffCommand, GuardClauseAndChangedConditionWholeReport) {
   TempDir dir;
   writeGuardAndChangedCondition(dir);
