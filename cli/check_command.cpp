@@ -53,7 +53,6 @@ const MeasureRule& ruleOf(Measure measure) {
 }
 
 const char* ruleId(Measure measure) { return ruleOf(measure).id; }
-
 const char* measureText(Measure measure) { return ruleOf(measure).text; }
 const char* ruleDescription(Measure measure) { return ruleOf(measure).description; }
 

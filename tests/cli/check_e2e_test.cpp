@@ -231,6 +231,10 @@ TEST(CheckCommand, UnicodeEscapesThatHideCode) {
       "rest of the line is code.";
   EXPECT_NE(page.find("<p class=\"note\" role=\"note\">" + note + "</p>"), std::string::npos);
   EXPECT_NE(page.find("<desc>" + note + " tidy: 1 decision; 2 ways out; 5 boxes.</desc>"), std::string::npos);
+  ASSERT_EQ(runFlowchart({"draw", "Hidden.java", "tidy", "-o", "tidy.md"}, dir.path()).exitCode, 0);
+  std::string quoted = "> " + note + "\n\n```mermaid\n";
+  quoted.replace(quoted.find("\\u000a"), 1, "\\\\");  // Markdown's escaped backslash
+  EXPECT_NE(readFile(dir.path() / "tidy.md").find(quoted), std::string::npos);
   ASSERT_EQ(runFlowchart({"draw", "Hidden.java", "abc", "-o", "abc.json"}, dir.path()).exitCode, 0);
   EXPECT_NE(readFile(dir.path() / "abc.json").find("\"text\": \"return \\\"\\\\\\\\u0041\\\".length() + 'A' + '\xC3\xA9'\""),
             std::string::npos);
