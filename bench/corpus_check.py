@@ -316,6 +316,21 @@ _AssignmentExpression: LambdaExpr | _UnaryExpression AsstOp VarInit | _UnaryExpr
 LambdaExpr: IDEN ARROW _LambdaBody | OPR CPR ARROW _LambdaBody | OPR _LambdaNames CPR ARROW _LambdaBody | OPR _ParameterList CPR ARROW _LambdaBody
 _LambdaNames: IDEN | _LambdaNames CMA IDEN
 _LambdaBody: Expr | Blk
+TName: _ModAnnots PrimType | _ModAnnots PrimType Dims | _ModAnnots Qlid
+Qlid: IDEN DOT _ModAnnots Qlid | THIS DOT _CallTypeArgs IDEN | SUPER DOT _CallTypeArgs IDEN
+Dims: _ModAnnots DIM | Dims _ModAnnots DIM
+_DeclaratorName: _DeclaratorName _ModAnnots DIM
+DimExpr: _ModAnnots OSQ Expr CSQ
+_opt_3dots: _ModAnnots ELL
+Param: FINAL TypeSpec _ModAnnots ELL _DeclaratorName | _VarMods TypeSpec THIS | _VarMods TypeSpec _opt_3dots _DeclaratorName DOT THIS
+_ClassNameList: _ModAnnots Qlid _opt_type_safety | _ClassNameList CMA _ModAnnots Qlid _opt_type_safety
+_RelationalExpression: _RelationalExpression INSTANCEOF _ModAnnots TypeSpec
+_CastExpression: OPR _CastTypes CPR _CastExpression | OPR _CastTypes CPR LambdaExpr
+_CastTypes: TypeSpec | _CastTypes AMP TypeSpec
+_CallTypeArgs: LT _TArgsToShrr
+_TArgToShrr2: IDEN EXTENDS TName _opt_type_safety AMP TName LT _TArgsToShrr1 | IDEN EXTENDS TName _opt_type_safety _Bounds AMP TName LT _TArgsToShrr1
+_TArgToShrr1: IDEN EXTENDS TName _opt_type_safety AMP TName LT _TName_type_safety_list SHRR | IDEN EXTENDS TName _opt_type_safety _Bounds AMP TName LT _TName_type_safety_list SHRR
+MtdAcc: _CallTypeArgs SplName
 """
 
 

@@ -148,6 +148,12 @@ bool ParseContext::opensTypedLambdaParameters() {
     switch (peek(n).kind) {
       case CPR:
         return peek(n + 1).kind == ARROW;
+      case AT_SYM:
+        // An annotation among the types, List<@A T>: on after it.
+        n = afterAnnotation(n + 1);
+        if (n == static_cast<size_t>(-1)) return false;
+        --n;
+        break;
       case IDEN: case DOT: case LT: case GT: case SHRR: case CMA: case QUEST: case EXTENDS: case SUPER:
       case AMP: case DIM: case ELL: case FINAL: case BOOLEAN: case CHAR: case BYTE: case SHORT: case INT:
       case LONG: case FLOAT: case DOUBLE:
@@ -205,6 +211,7 @@ void ParseContext::followStructure(int kind) {
       break;
     case OPR:
     case LPARAMS:
+    case LCAST:
       ++caseParens_;
       break;
     case CPR:
@@ -243,14 +250,23 @@ int ParseContext::nextModernToken(Symbol& value) {
   if (current.kind == 0) return 0;
 
   int kind = current.kind;
-  if (kind == OPR && since(8)) {
+  if (kind == OPR) {
     if (current.text.empty()) current.text = std::string(text);  // peeking moves the scanner on
     text = current.text;
-    if (opensTypedLambdaParameters()) kind = LPARAMS;
+    if (since(8) && opensTypedLambdaParameters()) kind = LPARAMS;
+    else if (opensMarkedCast()) kind = LCAST;
   } else if (kind == LT && since(8) && lastKind_ == IDEN) {
     if (current.text.empty()) current.text = std::string(text);
     text = current.text;
     if (opensMarkedTypeArguments()) kind = LTYPEARGS;
+  } else if (kind == LT && lastKind_ != IDEN) {
+    if (current.text.empty()) current.text = std::string(text);
+    text = current.text;
+    if (opensConstructorTypeArguments()) kind = LTYPEARGS;
+  } else if (kind == AT_SYM && since(8)) {
+    if (current.text.empty()) current.text = std::string(text);
+    text = current.text;
+    kind = classifyAnnotation();
   } else if (kind == IDEN && isContextualWord(text)) {
     if (current.text.empty()) current.text = std::string(text);  // peeking moves the scanner on
     kind = classifyWord(current);
@@ -269,6 +285,7 @@ int ParseContext::nextModernToken(Symbol& value) {
     }
   }
   followStructure(kind);
+  followTypeLists(kind);
   if (kind == IDEN && lastKind_ != DOT) beforeName_ = lastKind_;
   value.list = tree_.token(tokenName(kind), current.line, current.column, text);
   value.first = value.last = value.list.head;

@@ -38,7 +38,12 @@
  * Modifier elements, before a Param, a local declaration, a local or
  * top-level type; a multi-catch CatchHeader holds TypeSpec PIPE TypeSpec;
  * a case label LblStmt may hold several items, patterns and a Guard;
- * Modifier may be DEFAULT, SEALED or NONSEALED; ImpStmt may hold MODULE.
+ * Modifier may be DEFAULT, SEALED or NONSEALED; ImpStmt may hold MODULE;
+ * an annotation of a type is an AnnotType where it is written (in TName,
+ * Qlid, Dims, DimExpr, Param, Throws, Infaces, Extends); a cast to a type
+ * the expression grammar cannot read is OPR TypeSpec [AMP TypeSpec ...] CPR
+ * and the operand; explicit type arguments stand in the Qlid or MtdAcc of
+ * the call, before the method's IDEN (or this, super).
  *
  * SINCE(n) refuses a construct below the Java release n that brought it.
  * A type pattern of a primitive type outside a record pattern is preview
@@ -61,6 +66,23 @@
  * (List<Map<K, ? super V>>) o.  The token filter tells it from a less-than;
  * it is written as LT. */
 %token LTYPEARGS
+/* An opening parenthesis of a cast whose type the expression grammar cannot
+ * read: one with annotations, (@NonNull String) o, or a member type of a
+ * parameterized type, (Graph<?>.Edge) o.  The token filter tells it from
+ * the other parentheses by reading the type up to its ")"; it is written
+ * as OPR. */
+%token LCAST
+/* The "@" of an annotation of a type (Java 8), told apart by the token
+ * filter from one of a declaration by what comes before and after the
+ * annotation, as the Java compiler's parser looks ahead: before a type in
+ * a place only a type can stand (after extends, implements, throws, new,
+ * a "." or the type parameters of a method), before the "[]" of an array
+ * type, before the "[n]" of an array creation and before the "..." of
+ * varargs.  One token for each, because the grammar must know which of
+ * these it reads before it reads the annotation: after String in
+ * "String @A []" and "String @A ..." it either goes on with the type or
+ * ends it.  All are written as AT_SYM. */
+%token AT_TYPE AT_DIMS AT_SIZE AT_ELL
 
 %%
 
@@ -332,6 +354,13 @@ _TArgToShrr2
   | IDEN EXTENDS TName LT _TArgsToShrr1        { $$ = P.join({$1, $2, $3, $4, $5}); P.op("TEMPLATE"); }
   ;
 
+/* The same where the last of several bounds has the arguments:
+ * <T extends B<T> & I<J<T>>> */
+_TArgToShrr2
+  : IDEN EXTENDS TName _opt_type_safety AMP TName LT _TArgsToShrr1          { $$ = P.join({$1, $2, $3, $4, $5, $6, $7, $8}); P.op("TEMPLATE"); }
+  | IDEN EXTENDS TName _opt_type_safety _Bounds AMP TName LT _TArgsToShrr1  { $$ = P.join({$1, $2, $3, $4, $5, $6, $7, $8, $9}); P.op("TEMPLATE"); }
+  ;
+
 _TArgsToShrr1
   : _TArgToShrr1                           { $$ = P.join({$1}); }
   | _TName_type_safety CMA _TArgsToShrr1   { $$ = P.join({$1, $2, $3}); }
@@ -344,9 +373,16 @@ _TArgToShrr1
   | IDEN EXTENDS TName LT _TName_type_safety_list SHRR  { $$ = P.join({$1, $2, $3, $4, $5, $6}); P.op("TEMPLATE"); }
   ;
 
-/* Explicit type arguments of a method call. */
+_TArgToShrr1
+  : IDEN EXTENDS TName _opt_type_safety AMP TName LT _TName_type_safety_list SHRR          { $$ = P.join({$1, $2, $3, $4, $5, $6, $7, $8}); P.op("TEMPLATE"); }
+  | IDEN EXTENDS TName _opt_type_safety _Bounds AMP TName LT _TName_type_safety_list SHRR  { $$ = P.join({$1, $2, $3, $4, $5, $6, $7, $8, $9}); P.op("TEMPLATE"); }
+  ;
+
+/* Explicit type arguments of a method call; B.<C<D<E>>>m() closes three
+ * lists with one ">>>". */
 _CallTypeArgs
   : LT _TName_type_safety_list GT  { $$ = P.join({$1, $2, $3}); P.op("TEMPLATE"); }
+  | LT _TArgsToShrr                { $$ = P.join({$1, $2}); P.op("TEMPLATE"); }
   ;
 
 /* ------------------------------------------------------------ members */
@@ -531,6 +567,14 @@ MtdAcc
   | _NotJustName DOT _CallTypeArgs IDEN  { $$ = P.element("MtdAcc", {$1, $2, $3, $4}); P.op("DOT"); }
   ;
 
+/* The same after this and super inside a qualified name,
+ * Outer.this.<V>lookup(key), Outer.super.<T>m() (after the rules above, so
+ * that this.<T>m() stays the MtdAcc it is). */
+Qlid
+  : THIS DOT _CallTypeArgs IDEN   { $$ = P.element("Qlid", {$1, $2, $3, $4}); P.op("DOT"); }
+  | SUPER DOT _CallTypeArgs IDEN  { $$ = P.element("Qlid", {$1, $2, $3, $4}); P.op("DOT"); }
+  ;
+
 /* A cast of a cast: (Byte) (byte) 0, (A) (B) o. */
 _CastExpression
   : OPR Expr CPR OPR _PrimitiveTypeExpression CPR _CastExpression  { $$ = P.join({$1, $2, $3, $4, $5, $6, $7}); P.op("CAST"); P.op("CAST"); }
@@ -560,6 +604,13 @@ MtdAcc
 _MarkedTypeArgs
   : LTYPEARGS _TName_type_safety_list GT  { $$ = P.join({$1, $2, $3}); P.op("TEMPLATE"); }
   | LTYPEARGS _TArgsToShrr                { $$ = P.join({$1, $2}); P.op("TEMPLATE"); }
+  ;
+
+/* A constructor's call of another with explicit type arguments, <T>this(t),
+ * <T>super(t): the token filter marks the "<" at the statement's start. */
+MtdAcc
+  : _MarkedTypeArgs THIS   { $$ = P.element("MtdAcc", {$1, P.element("SplName", {$2})}); }
+  | _MarkedTypeArgs SUPER  { $$ = P.element("MtdAcc", {$1, P.element("SplName", {$2})}); }
   ;
 
 _CastExpression
@@ -642,4 +693,108 @@ _LambdaParam1
 _LambdaBody
   : Expr  { $$ = P.join({$1}); }
   | Blk   { $$ = P.join({$1}); }
+  ;
+
+/* ------------------------------------------------------------ type annotations */
+
+/* Each annotation of a type is an AnnotType element where it is written:
+ * in TName before the type's name, in Qlid after a dot, in Dims before its
+ * "[]", in DimExpr, before the ELL of varargs, before a name of a throws or
+ * implements list.  What reads types for names and measures leaves them
+ * out, as it leaves out a declaration's annotations. */
+_TypeAnnot
+  : AT_TYPE _AnnotBody  { $$ = P.element("AnnotType", {$1, $2}); }
+  ;
+_TypeAnnots
+  : _TypeAnnot              { $$ = P.join({$1}); }
+  | _TypeAnnots _TypeAnnot  { $$ = P.join({$1, $2}); }
+  ;
+_DimsAnnots
+  : AT_DIMS _AnnotBody              { $$ = P.element("AnnotType", {$1, $2}); }
+  | _DimsAnnots AT_DIMS _AnnotBody  { $$ = P.join({$1, P.element("AnnotType", {$2, $3})}); }
+  ;
+_SizeAnnots
+  : AT_SIZE _AnnotBody              { $$ = P.element("AnnotType", {$1, $2}); }
+  | _SizeAnnots AT_SIZE _AnnotBody  { $$ = P.join({$1, P.element("AnnotType", {$2, $3})}); }
+  ;
+_EllAnnots
+  : AT_ELL _AnnotBody             { $$ = P.element("AnnotType", {$1, $2}); }
+  | _EllAnnots AT_ELL _AnnotBody  { $$ = P.join({$1, P.element("AnnotType", {$2, $3})}); }
+  ;
+
+/* What follows the "@" of an annotation. */
+_AnnotBody
+  : IDEN                                   { $$ = P.join({$1}); }
+  | _DottedName                            { $$ = P.join({$1}); }
+  | IDEN OPR CPR                           { $$ = P.join({$1, $2, $3}); }
+  | _DottedName OPR CPR                    { $$ = P.join({$1, $2, $3}); }
+  | IDEN OPR _ExprStmt_list CPR            { $$ = P.join({$1, $2, $3, $4}); }
+  | _DottedName OPR _ExprStmt_list CPR     { $$ = P.join({$1, $2, $3, $4}); }
+  ;
+
+TName
+  : _TypeAnnots PrimType       { $$ = P.element("TName", {$1, $2}); }
+  | _TypeAnnots PrimType Dims  { $$ = P.element("TName", {$1, $2, $3}); }
+  | _TypeAnnots Qlid           { $$ = P.element("TName", {$1, $2}); }
+  ;
+
+/* java.lang.@NonNull String, Outer.@A Inner */
+Qlid
+  : IDEN DOT _TypeAnnots Qlid  { $$ = P.element("Qlid", {$1, $2, $3, $4}); P.op("DOT"); }
+  ;
+
+/* String @A [] @B [] */
+Dims
+  : _DimsAnnots DIM       { $$ = P.element("Dims", {$1, $2}); }
+  | Dims _DimsAnnots DIM  { $$ = P.element("Dims", {$1, $2, $3}); }
+  ;
+
+/* String name @A [] */
+_DeclaratorName
+  : _DeclaratorName _DimsAnnots DIM  { $$ = P.join({$1, $2, $3}); }
+  ;
+
+/* new int @A [2] */
+DimExpr
+  : _SizeAnnots OSQ Expr CSQ  { $$ = P.element("DimExpr", {$1, $2, $3, $4}); P.op("SQ"); }
+  ;
+
+/* Object @A ... args */
+_opt_3dots
+  : _EllAnnots ELL  { $$ = P.join({$1, $2}); }
+  ;
+
+Param
+  : FINAL TypeSpec _EllAnnots ELL _DeclaratorName  { $$ = P.element("Param", {$1, $2, $3, $4, $5}); }
+  /* A receiver parameter with annotations: m(@A Foo this), Inner(@A Outer Outer.this). */
+  | _VarMods TypeSpec THIS                         { SINCE(8); $$ = P.element("Param", {$1, $2, $3}); }
+  | _VarMods TypeSpec _opt_3dots _DeclaratorName DOT THIS  { SINCE(8); $$ = P.element("Param", {$1, $2, $3, $4, $5, $6}); }
+  ;
+
+_LambdaParam1
+  : Qlid _EllAnnots ELL _DeclaratorName  { $$ = P.element("Param", {P.typeOfName($1, {}), $2, $3, $4}); }
+  ;
+
+/* throws @A E, implements @A I */
+_ClassNameList
+  : _TypeAnnots Qlid _opt_type_safety                     { $$ = P.join({$1, $2, $3}); }
+  | _ClassNameList CMA _TypeAnnots Qlid _opt_type_safety  { $$ = P.join({$1, $2, $3, $4, $5}); }
+  ;
+
+/* o instanceof @A String */
+_RelationalExpression
+  : _RelationalExpression INSTANCEOF _ModAnnots TypeSpec  { SINCE(8); $$ = P.join({$1, $2, $3, $4}); }
+  ;
+
+/* (@A String) o, (Graph<?>.Edge) o, (@A Runnable & Serializable) () -> { } */
+_CastExpression
+  : LCAST _CastTypes CPR _CastExpression  { $$ = P.join({$1, $2, $3, $4}); P.op("CAST"); }
+  | LCAST _CastTypes CPR LambdaExpr       { $$ = P.join({$1, $2, $3, $4}); P.op("CAST"); }
+  /* A cast to a generic type the token filter marks, before a lambda. */
+  | OPR Qlid _MarkedTypeArgs CPR LambdaExpr  { $$ = P.join({$1, P.typeOfName($2, $3), $4, $5}); P.op("CAST"); }
+  ;
+
+_CastTypes
+  : TypeSpec                 { $$ = P.join({$1}); }
+  | _CastTypes AMP TypeSpec  { $$ = P.join({$1, $2, $3}); }
   ;

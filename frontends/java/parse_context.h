@@ -121,6 +121,15 @@ class ParseContext {
   bool opensTypedLambdaParameters();
   bool opensMarkedTypeArguments();
   void followStructure(int kind);
+  // type_marks.cpp
+  size_t afterAnnotation(size_t n);
+  size_t afterAnnotations(size_t n, bool& found);
+  size_t afterTypeArguments(size_t n, int depth, bool& annotated);
+  bool opensMarkedCast();
+  bool opensConstructorTypeArguments();
+  int classifyAnnotation();
+  bool startsTypeAnnotation() const;
+  void followTypeLists(int kind);
 
   Scanner& scanner_;
   LexerState& lexer_;
@@ -139,6 +148,10 @@ class ParseContext {
   int caseParens_ = 0;
   int moduleDepth_ = -1;  // brace depth of a module declaration's body, -1 outside
   int directive_ = 0;     // the directive word of the module directive being read
+  bool headerOpen_ = false;  // between class (interface, enum, record) and its body
+  int headerDepth_ = 0;      // type argument lists open since then
+  bool typeList_ = false;    // in the types of extends, implements, permits or throws
+  int typeListDepth_ = 0;    // type argument lists open since the list began
 };
 
 // Runs the grammar on the scanner's tokens: 0 accepted, 1 syntax error,
