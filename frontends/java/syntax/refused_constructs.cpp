@@ -84,9 +84,10 @@ std::optional<RefusedConstruct> checkElement(const Node& node) {
   if (node.is(Kind::CatchHeader) && !node.child(Kind::IDEN)) return refused(node, "a catch clause needs a parameter name");
   if (node.is(Kind::AryAllocExpr) && !node.child(Kind::DimExpr) && !node.nextSibling().is(Kind::OBR))
     return refused(node, "an array creation needs a size or an initialiser");
-  if (node.is(Kind::MtdAcc)) {
-    const std::vector<Node> children = elements(node);
-    const Node head = children.empty() ? Node() : children[0];
+  // What is called is the whole access: foo(a)(), "s"(), null(), A.class().
+  // A call through one, foo(a).<T>bar(), names its method after a dot.
+  if (node.is(Kind::MtdAcc) && node.firstChild() && !node.firstChild().nextSibling()) {
+    const Node head = node.firstChild();
     static const std::unordered_set<Kind> kNoMethod = {Kind::MtdCall, Kind::AryAcc,  Kind::NUMLIT, Kind::STRLIT,
                                                        Kind::CHRLIT,  Kind::BOOLLIT, Kind::TXTBLK};
     const bool nullCall = head.is(Kind::SplName) && head.child(Kind::JNULL);
