@@ -134,8 +134,8 @@ void SourceIndex::indexClass(const syntax::Node& element, const JavaSource& sour
   if (element.is(Kind::AnonyClass)) {
     cls.anonymous = true;
     const syntax::Node type = element.child(Kind::ClsAllocExpr).child(Kind::TName);
-    cls.name = inCharset(simpleTypeName(expressionText(type)));
-    cls.supertypes.push_back(inCharset(erasure(expressionText(type))));
+    cls.name = inCharset(simpleTypeName(typeText(type)));
+    cls.supertypes.push_back(inCharset(erasure(typeText(type))));
   } else if (const syntax::Node header = element.child(Kind::ClsHeader)) {
     cls.name = inCharset(declaredName(header));
     cls.isInterface = static_cast<bool>(header.child(Kind::INTERFACE));
@@ -144,7 +144,7 @@ void SourceIndex::indexClass(const syntax::Node& element, const JavaSource& sour
       if (!part.is(Kind::Extends) && !part.is(Kind::Infaces)) continue;
       for (const syntax::Node type : part.children())
         if (type.is(Kind::TName) || type.is(Kind::Qlid))
-          cls.supertypes.push_back(inCharset(erasure(expressionText(type))));
+          cls.supertypes.push_back(inCharset(erasure(typeText(type))));
     }
   } else if (const syntax::Node enumeration = element.child(Kind::EnumDecln)) {
     cls.name = inCharset(declaredName(enumeration.child(Kind::EnumHeader)));
@@ -162,7 +162,7 @@ void SourceIndex::indexClass(const syntax::Node& element, const JavaSource& sour
     const syntax::Node declaration = member.firstChild();
     if (!declaration) continue;
     if (declaration.is(Kind::FldVarDecln)) {
-      const std::string type = inCharset(expressionText(declaration.child(Kind::TypeSpec)));
+      const std::string type = inCharset(typeText(declaration.child(Kind::TypeSpec)));
       for (const syntax::Node declarator : declaration.children())
         if (declarator.is(Kind::VarDeclr))
           cls.fields.emplace(inCharset(declaredName(declarator)), withDims(type, declarator));
@@ -178,7 +178,7 @@ void SourceIndex::indexClass(const syntax::Node& element, const JavaSource& sour
       const syntax::Node name = declarator.child(Kind::IDEN);
       method.name = inCharset(tokenText(name));
       method.line = name.firstLine();
-      method.returnType = inCharset(expressionText(declaration.child(Kind::TypeSpec))) + dims;
+      method.returnType = inCharset(typeText(declaration.child(Kind::TypeSpec))) + dims;
       const Parameters parameters = parametersOf(declarator);
       method.parameterCount = parameters.count;
       method.varargs = parameters.varargs;
