@@ -218,9 +218,17 @@ class TreeMeasurer {
   // many arguments (a varargs method: at least all but the last).
   static bool isSelfCall(const Node& call, const OpenMethod& method) {
     if (method.measures.kind != MethodMeasures::Kind::Method) return false;
-    const syntax::TokenRange callee = call.child(Kind::MtdAcc).tokens();
+    // Its tokens without explicit type arguments: this.<T>f(x) is f(x).
+    std::vector<Node> callee;
+    int typeArguments = 0;
+    for (Node token : call.child(Kind::MtdAcc).tokens()) {
+      if (token.is(Kind::LT)) ++typeArguments;
+      else if (token.is(Kind::GT)) --typeArguments;
+      else if (token.is(Kind::SHRR)) typeArguments -= 3;
+      else if (typeArguments <= 0) callee.push_back(token);
+    }
     const bool plain = callee.size() == 1;
-    const bool onThis = callee.size() == 3 && callee.front().is(Kind::THIS) && (*++callee.begin()).is(Kind::DOT);
+    const bool onThis = callee.size() == 3 && callee[0].is(Kind::THIS) && callee[1].is(Kind::DOT);
     if (!(plain || onThis) || !callee.back().is(Kind::IDEN) || method.measures.name != syntax::blankedText(callee.back()))
       return false;
     size_t arguments = 0;
