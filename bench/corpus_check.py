@@ -331,6 +331,10 @@ _CallTypeArgs: LT _TArgsToShrr
 _TArgToShrr2: IDEN EXTENDS TName _opt_type_safety AMP TName LT _TArgsToShrr1 | IDEN EXTENDS TName _opt_type_safety _Bounds AMP TName LT _TArgsToShrr1
 _TArgToShrr1: IDEN EXTENDS TName _opt_type_safety AMP TName LT _TName_type_safety_list SHRR | IDEN EXTENDS TName _opt_type_safety _Bounds AMP TName LT _TName_type_safety_list SHRR
 MtdAcc: _CallTypeArgs SplName
+MtdDeclr: MtdDeclr _ModAnnots DIM
+MtdRef: PrimType Dims COLCOL IDEN
+VarInit: OBR CMA CBR
+_PlainAlloc: AryAllocExpr OBR CMA CBR
 """
 
 

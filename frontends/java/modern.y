@@ -749,6 +749,11 @@ Dims
   | Dims _DimsAnnots DIM  { $$ = P.element("Dims", {$1, $2, $3}); }
   ;
 
+/* int f() @A [] */
+MtdDeclr
+  : MtdDeclr _DimsAnnots DIM  { $$ = P.element("MtdDeclr", {$1, $2, $3}); }
+  ;
+
 /* String name @A [] */
 _DeclaratorName
   : _DeclaratorName _DimsAnnots DIM  { $$ = P.join({$1, $2, $3}); }
@@ -788,7 +793,9 @@ _RelationalExpression
 
 /* (@A String) o, (Graph<?>.Edge) o, (@A Runnable & Serializable) () -> { } */
 _CastExpression
-  : LCAST _CastTypes CPR _CastExpression  { $$ = P.join({$1, $2, $3, $4}); P.op("CAST"); }
+  /* A cast to a reference type takes no operand with a sign: (T) -x is a
+   * subtraction, (@A T) -x no Java. */
+  : LCAST _CastTypes CPR _CastExpression  { if (P.castsToReference($2) && P.startsWithSign($4)) YYERROR; $$ = P.join({$1, $2, $3, $4}); P.op("CAST"); }
   | LCAST _CastTypes CPR LambdaExpr       { $$ = P.join({$1, $2, $3, $4}); P.op("CAST"); }
   /* A cast to a generic type the token filter marks, before a lambda. */
   | OPR Qlid _MarkedTypeArgs CPR LambdaExpr  { $$ = P.join({$1, P.typeOfName($2, $3), $4, $5}); P.op("CAST"); }
@@ -797,4 +804,26 @@ _CastExpression
 _CastTypes
   : TypeSpec                 { $$ = P.join({$1}); }
   | _CastTypes AMP TypeSpec  { $$ = P.join({$1, $2, $3}); }
+  ;
+
+/* @A String::length */
+MtdRef
+  : _TypeAnnots Qlid COLCOL IDEN                  { $$ = P.element("MtdRef", {P.element("TypeSpec", {P.element("TName", {$1, $2})}), $3, $4}); }
+  | _TypeAnnots Qlid COLCOL NEW                   { $$ = P.element("MtdRef", {P.element("TypeSpec", {P.element("TName", {$1, $2})}), $3, $4}); }
+  | _TypeAnnots Qlid _MarkedTypeArgs COLCOL IDEN  { $$ = P.element("MtdRef", {P.element("TypeSpec", {P.element("TName", {$1, $2}), $3}), $4, $5}); }
+  ;
+
+/* ------------------------------------------------------------ more forms */
+
+/* int[]::clone */
+MtdRef
+  : PrimType Dims COLCOL IDEN  { $$ = P.element("MtdRef", {$1, $2, $3, $4}); }
+  ;
+
+/* An array initialiser of a comma alone: int[] a = {,}; */
+VarInit
+  : OBR CMA CBR  { $$ = P.element("VarInit", {$1, $2, $3}); }
+  ;
+_PlainAlloc
+  : AryAllocExpr OBR CMA CBR  { $$ = P.join({$1, $2, $3, $4}); }
   ;

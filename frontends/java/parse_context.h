@@ -91,6 +91,12 @@ class ParseContext {
   Symbol wrapEach(std::string_view name, const Symbol& pieces);
   // Whether a TypeSpec is a primitive type without brackets.
   bool isPrimitive(const Symbol& typeSpec) const;
+  // Whether a cast to these types (a TypeSpec, or several joined by AMP)
+  // may not take an operand that starts with a sign, (T) -x: any but a
+  // primitive type (int, int[]), whatever its annotations.
+  bool castsToReference(const Symbol& types) const;
+  // Whether the symbol's first token is + - ++ or --.
+  bool startsWithSign(const Symbol& symbol) const;
   // Whether the symbol is the single token "_".
   bool isUnderscore(const Symbol& symbol) const;
   // The class body of an enum constant opens (constant: its Expr).
@@ -129,6 +135,7 @@ class ParseContext {
   bool opensConstructorTypeArguments();
   int classifyAnnotation();
   bool startsTypeAnnotation() const;
+  bool referencesMethodOfType(size_t n);
   void followTypeLists(int kind);
 
   Scanner& scanner_;
@@ -150,7 +157,7 @@ class ParseContext {
   int directive_ = 0;     // the directive word of the module directive being read
   bool headerOpen_ = false;  // between class (interface, enum, record) and its body
   int headerDepth_ = 0;      // type argument lists open since then
-  bool typeList_ = false;    // in the types of extends, implements, permits or throws
+  bool typeList_ = false;    // in the types of extends, implements or throws
   int typeListDepth_ = 0;    // type argument lists open since the list began
 };
 

@@ -156,7 +156,7 @@ int ParseContext::classifyAnnotation() {
     case OSQ: kind = AT_SIZE; break;
     case ELL: kind = AT_ELL; break;
     default:
-      if (startsTypeAnnotation()) kind = AT_TYPE;
+      if (startsTypeAnnotation() || referencesMethodOfType(after)) kind = AT_TYPE;
   }
   for (size_t at : run) ahead_[at].kind = kind;
   return kind;
@@ -171,13 +171,28 @@ bool ParseContext::opensConstructorTypeArguments() {
   return n != kNotFound && (peek(n).kind == THIS || peek(n).kind == SUPER) && peek(n + 1).kind == OPR;
 }
 
+// Whether a type whose name is at n is that of a method reference,
+// @A List<T>::size: a name, its type arguments and brackets, then "::".
+bool ParseContext::referencesMethodOfType(size_t n) {
+  if (peek(n).kind != IDEN) return false;
+  ++n;
+  while (peek(n).kind == DOT && peek(n + 1).kind == IDEN) n += 2;
+  if (peek(n).kind == LT) {
+    bool annotated = false;
+    n = afterTypeArguments(n + 1, 1, annotated);
+    if (n == kNotFound) return false;
+  }
+  while (peek(n).kind == DIM) ++n;
+  return peek(n).kind == COLCOL;
+}
+
 // Whether an annotation after the token handed out last stands before a
 // type where no declaration can start: "? extends @A T", "new @A T()",
 // "java.lang.@A String", "<T> @A T f()", "throws @A E, @B F",
 // "(@A T) x" (the parenthesis of a marked cast).
 bool ParseContext::startsTypeAnnotation() const {
   switch (lastKind_) {
-    case EXTENDS: case SUPER: case AMP: case IMPLEMENTS: case THROWS: case PERMITS: case NEW: case DOT:
+    case EXTENDS: case SUPER: case AMP: case IMPLEMENTS: case THROWS: case NEW: case DOT:
     case GT: case SHRR: case PIPE: case LCAST:
       return true;
     case CMA:
@@ -188,7 +203,8 @@ bool ParseContext::startsTypeAnnotation() const {
 }
 
 // Follows the lists of types of a declaration's header (extends, implements,
-// permits, throws), where a "," goes on to the next type.
+// throws), where a "," goes on to the next type.  (The classes a permits
+// clause names are names, without annotations.)
 void ParseContext::followTypeLists(int kind) {
   if (headerOpen_ || typeList_) {
     const int change = kind == LT || kind == LTYPEARGS ? 1 : kind == GT ? -1 : kind == SHRR ? -3 : 0;
@@ -206,11 +222,11 @@ void ParseContext::followTypeLists(int kind) {
       // Not the bound of a type parameter or wildcard.
       if (!headerOpen_ || headerDepth_ != 0) break;
       [[fallthrough]];
-    case IMPLEMENTS: case PERMITS: case THROWS:
+    case IMPLEMENTS: case THROWS:
       typeList_ = true;
       typeListDepth_ = 0;
       break;
-    case OBR: case SEMI:
+    case OBR: case SEMI: case PERMITS:
       headerOpen_ = typeList_ = false;
       break;
     default:

@@ -95,6 +95,11 @@ std::optional<RefusedConstruct> checkElement(const Node& node) {
     if ((head && kNoMethod.count(head.kind())) || nullCall || classCall)
       return refused(node, "what is called is not a method");
   }
+  // a.@A b as a value: an annotation stands only in a type's name (and
+  // before the name of a method called on one, java.lang.@A String.valueOf(1)).
+  if (node.is(Kind::Qlid) && node.parent().is(Kind::Expr))
+    for (Node name = node; name.is(Kind::Qlid); name = name.child(Kind::Qlid))
+      if (name.child(Kind::AnnotType)) return refused(name, "an annotation in a name that is no type");
   const std::vector<Node> children = elements(node);
   for (size_t i = 0; i < children.size(); ++i) {
     const Node& child = children[i];
