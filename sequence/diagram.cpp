@@ -333,7 +333,7 @@ class DiagramBuilder {
       next = typeEnd + 1;
     }
     for (size_t i = next; i < parts.size(); ++i) {
-      if (parts[i] == "this") {  // Outer.this
+      if (parts[i] == "this" || parts[i] == "super") {  // Outer.this, Interface.super
         current = selfRef(a);
         path.clear();
         continue;
@@ -892,7 +892,7 @@ class DiagramBuilder {
         std::string receiverText;
         for (size_t i = 0; i < names.size(); ++i) receiverText += (i ? "." : "") + names[i];
         receiver = resolveName(names, a, receiverText);
-        if (names.size() == 1 && names[0] == "super") prefix = "super.";
+        if (names.back() == "super") prefix = "super.";
       }
     } else if (headKind == Kind::FldAcc) {
       const std::vector<syntax::Node> chain = childList(head);
