@@ -278,6 +278,40 @@ TEST(SequenceCommand, FollowedCallsAndChains) {
             "bar :String: trim() .. trim()\n");
 }
 
+// Calls with explicit type arguments go to the method after them, on what
+// stands before the dot; this and super (Outer.super too) are the object
+// itself.
+TEST(SequenceCommand, CallsWithTypeArguments) {
+  EXPECT_EQ(drawn({fixture("java/modern/TypeArguments.java").string(), "chain"}),
+            "page: TypeArguments.chain: sequence diagram\n"
+            "lifelines: :TypeArguments :B a() attributes:|Attributes attributes|.getAnnotation(\"anno\") :Collections\n"
+            "call :TypeArguments > :B [bar-bar]: m()\n"
+            "return :B > :TypeArguments [bar-bar]: nested\n"
+            "self :TypeArguments > :TypeArguments [bar-bar]: a()\n"
+            "call :TypeArguments > a() [bar-bar]: c(key)\n"
+            "return a() > :TypeArguments [bar-bar]: onResult\n"
+            "call :TypeArguments > attributes:|Attributes [bar-bar]: getAnnotation(\"anno\")\n"
+            "return attributes:|Attributes > :TypeArguments [bar-bar]: getAnnotation(\"anno\")\n"
+            "call :TypeArguments > attributes|.getAnnotation(\"anno\") [bar-bar]: getNumber(\"value\")\n"
+            "return attributes|.getAnnotation(\"anno\") > :TypeArguments [bar-bar]: number\n"
+            "self :TypeArguments > :TypeArguments [bar-bar]: super.find(key)\n"
+            "self :TypeArguments > :TypeArguments [bar-bar]: find(key)\n"
+            "call :TypeArguments > :Collections [bar-bar]: emptyList()\n"
+            "return :Collections > :TypeArguments [bar-bar]: none\n"
+            "self :TypeArguments > :TypeArguments [bar-bar]: super.find(mine)\n"
+            "bar :TypeArguments: m() .. super.find(mine)\n"
+            "bar :B: m() .. nested\n"
+            "bar :TypeArguments: a() .. a()\n"
+            "bar a(): c(key) .. onResult\n"
+            "bar attributes:|Attributes: getAnnotation(\"anno\") .. getAnnotation(\"anno\")\n"
+            "bar attributes|.getAnnotation(\"anno\"): getNumber(\"value\") .. number\n"
+            "bar :TypeArguments: super.find(key) .. super.find(key)\n"
+            "bar :TypeArguments: find(key) .. find(key)\n"
+            "bar :Collections: emptyList() .. none\n"
+            "bar :TypeArguments: super.find(mine) .. super.find(mine)\n"
+            "fragment break [number == null]: super.find(key)\n");
+}
+
 // Recursion shown once, calls in anonymous classes, a method without
 // calls and a capped diagram: each with its note.
 TEST(SequenceCommand, NotesBelowTheDiagram) {
