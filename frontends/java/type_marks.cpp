@@ -40,9 +40,9 @@ bool isAt(int kind) {
 // n: the token after an "@".  The index past the annotation (its name, and
 // its arguments in parentheses), or kNotFound.
 size_t ParseContext::afterAnnotation(size_t n) {
-  if (peek(n).kind != IDEN) return kNotFound;
+  if (n >= kLongestLook || peek(n).kind != IDEN) return kNotFound;
   ++n;
-  while (peek(n).kind == DOT && peek(n + 1).kind == IDEN) n += 2;
+  while (n < kLongestLook && peek(n).kind == DOT && peek(n + 1).kind == IDEN) n += 2;
   if (peek(n).kind != OPR) return n;
   int depth = 0;
   for (; n < kLongestLook; ++n) {
@@ -103,7 +103,7 @@ bool ParseContext::opensMarkedCast() {
   size_t n = 0;
   for (;;) {
     n = afterAnnotations(n, annotated);
-    if (n == kNotFound) return false;
+    if (n == kNotFound || n >= kLongestLook) return false;
     if (isPrimitiveWord(peek(n).kind)) {
       ++n;
     } else if (peek(n).kind == IDEN) {
@@ -116,7 +116,7 @@ bool ParseContext::opensMarkedCast() {
         }
         if (peek(n).kind != DOT) break;
         n = afterAnnotations(n + 1, annotated);
-        if (n == kNotFound || peek(n).kind != IDEN) return false;
+        if (n == kNotFound || n >= kLongestLook || peek(n).kind != IDEN) return false;
         ++n;
       }
     } else {
@@ -126,7 +126,7 @@ bool ParseContext::opensMarkedCast() {
     for (;;) {
       bool dimsAnnotated = false;
       const size_t bracket = afterAnnotations(n, dimsAnnotated);
-      if (bracket == kNotFound || peek(bracket).kind != DIM) break;
+      if (bracket == kNotFound || bracket >= kLongestLook || peek(bracket).kind != DIM) break;
       annotated = annotated || dimsAnnotated;
       n = bracket + 1;
     }
@@ -176,13 +176,13 @@ bool ParseContext::opensConstructorTypeArguments() {
 bool ParseContext::referencesMethodOfType(size_t n) {
   if (peek(n).kind != IDEN) return false;
   ++n;
-  while (peek(n).kind == DOT && peek(n + 1).kind == IDEN) n += 2;
+  while (n < kLongestLook && peek(n).kind == DOT && peek(n + 1).kind == IDEN) n += 2;
   if (peek(n).kind == LT) {
     bool annotated = false;
     n = afterTypeArguments(n + 1, 1, annotated);
     if (n == kNotFound) return false;
   }
-  while (peek(n).kind == DIM) ++n;
+  while (n < kLongestLook && peek(n).kind == DIM) ++n;
   return peek(n).kind == COLCOL;
 }
 
