@@ -428,6 +428,43 @@ TEST(ModernParseTree, TypesTheFilterTellsFromExpressions) {
   EXPECT_EQ(tree.count("//LPARAMS|//LTYPEARGS"), 0u);
 }
 
+// An annotation of a type is an AnnotType where it is written, and its
+// "@" an AT_SYM; a cast the filter marks reads its type as a TypeSpec;
+// explicit type arguments stand before the name they are given to.
+TEST(ModernParseTree, AnnotationsOfTypesAndTypeArguments) {
+  Tree tree = modernTree(
+      "class A {\n"
+      "  <T> @N T f(@N Object @N ... xs, String @N [] a) throws @N E, java.io.@N IOException {\n"
+      "    Object o = (@N Runnable & Serializable) () -> { };\n"
+      "    int[][] g = new int @N [2] @M [];\n"
+      "    return B.<C<D<E>>>m(a().<T>c(e), Outer.this.<V>lookup(k), (Graph<?>.Edge) o);\n"
+      "  }\n"
+      "  A(@N A this) { <T>this(1); }\n"
+      "}\n");
+  EXPECT_EQ(tree.children("//MtdDecln/TypeSpec"), "LT TName GT TName");
+  EXPECT_EQ(tree.children("//MtdDecln/TypeSpec/TName[2]"), "AnnotType Qlid");
+  EXPECT_EQ(tree.children("//MtdDecln/TypeSpec/TName[2]/AnnotType"), "AT_SYM IDEN");
+  EXPECT_EQ(tree.children("//MtdDeclr/Param[1]"), "AnnotType TypeSpec AnnotType ELL IDEN");
+  EXPECT_EQ(tree.children("//MtdDeclr/Param[2]/TypeSpec/TName/Qlid/Dims"), "AnnotType DIM");
+  EXPECT_EQ(tree.children("//Throws"), "THROWS AnnotType Qlid CMA Qlid");
+  EXPECT_EQ(tree.children("//Throws/Qlid/Qlid"), "IDEN DOT AnnotType Qlid");
+  EXPECT_EQ(tree.children("//LocVarDecln[1]//VarInit/Expr"), "OPR TypeSpec AMP TypeSpec CPR LambdaExpr");
+  EXPECT_EQ(tree.children("//AryAllocExpr"), "NEW TName DimExpr Dims");
+  EXPECT_EQ(tree.children("//AryAllocExpr/DimExpr"), "AnnotType OSQ Expr CSQ");
+  EXPECT_EQ(tree.children("//JumpStmt/Expr/MtdCall/MtdAcc/Qlid"), "IDEN DOT LT TName LT TName LT TName SHRR IDEN");
+  EXPECT_EQ(tree.children("//JumpStmt/Expr/MtdCall/Expr[1]/MtdCall/MtdAcc"), "MtdCall DOT LT TName GT IDEN");
+  EXPECT_EQ(tree.children("//JumpStmt/Expr/MtdCall/Expr[2]/MtdCall/MtdAcc/Qlid/Qlid"), "THIS DOT LT TName GT IDEN");
+  EXPECT_EQ(tree.children("//JumpStmt/Expr/MtdCall/Expr[3]"), "OPR TypeSpec CPR Qlid");
+  EXPECT_EQ(tree.children("//JumpStmt/Expr/MtdCall/Expr[3]/TypeSpec"), "TName LT QUEST GT DOT TName");
+  EXPECT_EQ(tree.children("//CtorDeclr/Param"), "AnnotType TypeSpec THIS");
+  EXPECT_EQ(tree.children("//CtorDecln//MtdAcc"), "LT TName GT SplName");
+  // Java 7 has neither; the Java 5 grammar neither.
+  for (int level : {0, 7}) {
+    TempDir dir;
+    EXPECT_EQ(parseSource(dir, "class A { String @N [] a; }\n", 1, level).status, "<ParseError line=\"1\"/>") << level;
+  }
+}
+
 // Bad input at the newest level: the error line is that of the token the
 // parse stopped at, even where the token filter had read further.
 TEST(ModernParseTree, ErrorsAreReportedOnTheirLine) {
