@@ -98,6 +98,14 @@ size_t ParseContext::afterTypeArguments(size_t n, int depth, bool& annotated) {
 // a "." follows.  A parameter list has a name after its type, and is not
 // taken.
 bool ParseContext::opensMarkedCast() {
+  // A call's parenthesis, f( or if (, opens no cast: most are not looked at.
+  switch (lastKind_) {
+    case IDEN: case THIS: case SUPER: case IF: case WHILE: case FOR: case SWITCH: case CATCH:
+    case SYNCHRONIZED: case TRY:
+      return false;
+    default:
+      break;
+  }
   bool annotated = false;
   bool memberOfGeneric = false;
   size_t n = 0;
