@@ -70,17 +70,30 @@ class HalsteadCounter {
  public:
   void operatorNamed(std::string_view name) {
     ++counts_.operators;
-    if (operators_.insert(std::string(name)).second) ++counts_.distinctOperators;
+    if (met(operators_, name)) ++counts_.distinctOperators;
   }
   void operandNamed(std::string_view name) {
     ++counts_.operands;
-    if (operands_.insert(std::string(name)).second) ++counts_.distinctOperands;
+    if (met(operands_, name)) ++counts_.distinctOperands;
   }
   const Halstead& counts() const { return counts_; }
 
  private:
+  // Names are looked up as they are and kept only when new.
+  struct NameHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view name) const { return std::hash<std::string_view>{}(name); }
+  };
+  using Names = std::unordered_set<std::string, NameHash, std::equal_to<>>;
+  // Whether the name is new to the set (it is then added).
+  static bool met(Names& names, std::string_view name) {
+    if (names.find(name) != names.end()) return false;
+    names.emplace(name);
+    return true;
+  }
+
   Halstead counts_;
-  std::unordered_set<std::string> operators_, operands_;
+  Names operators_, operands_;
 };
 
 // The operator and operand names of one token, by the rules of the header.
