@@ -332,7 +332,7 @@ _TArgToShrr2: IDEN EXTENDS TName _opt_type_safety AMP TName LT _TArgsToShrr1 | I
 _TArgToShrr1: IDEN EXTENDS TName _opt_type_safety AMP TName LT _TName_type_safety_list SHRR | IDEN EXTENDS TName _opt_type_safety _Bounds AMP TName LT _TName_type_safety_list SHRR
 MtdAcc: _CallTypeArgs SplName
 MtdDeclr: MtdDeclr _ModAnnots DIM
-MtdRef: PrimType Dims COLCOL IDEN
+MtdRef: PrimType Dims COLCOL IDEN | TypeSpec COLCOL _CallTypeArgs IDEN
 VarInit: OBR CMA CBR
 _PlainAlloc: AryAllocExpr OBR CMA CBR
 """

@@ -811,6 +811,7 @@ MtdRef
   : _TypeAnnots Qlid COLCOL IDEN                  { $$ = P.element("MtdRef", {P.element("TypeSpec", {P.element("TName", {$1, $2})}), $3, $4}); }
   | _TypeAnnots Qlid COLCOL NEW                   { $$ = P.element("MtdRef", {P.element("TypeSpec", {P.element("TName", {$1, $2})}), $3, $4}); }
   | _TypeAnnots Qlid _MarkedTypeArgs COLCOL IDEN  { $$ = P.element("MtdRef", {P.element("TypeSpec", {P.element("TName", {$1, $2}), $3}), $4, $5}); }
+  | _TypeAnnots Qlid COLCOL _CallTypeArgs IDEN    { $$ = P.element("MtdRef", {P.element("TypeSpec", {P.element("TName", {$1, $2})}), $3, $4, $5}); }
   ;
 
 /* ------------------------------------------------------------ more forms */
