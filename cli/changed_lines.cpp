@@ -139,8 +139,10 @@ errors::Result<ChangedLines> ChangedLines::since(const std::string& revision,
     if (!top.status) return refused(kNoGit);
     if (!top.succeeded())
       return refused(path + ": not in a git repository" + gitSays(top) + "; --changed-since needs the sources' repository");
+    // The top folder exactly as git wrote it, but for the line break after
+    // it: a folder's name may end in a line break of its own.
     std::string root = top.out;
-    while (!root.empty() && (root.back() == '\n' || root.back() == '\r')) root.pop_back();
+    if (!root.empty() && root.back() == '\n') root.pop_back();
     byRepository[root].push_back(fs::absolute(path, ec).string());
   }
   ChangedLines changed;

@@ -121,10 +121,11 @@ constexpr CommandHelp kCommands[] = {
      "      method only reformatted, commented or moved is not listed.  OUT\n"
      "      ending in .json is the changes node by node for tools, in .md a\n"
      "      Markdown report with Mermaid flowcharts for a pull-request comment\n"
-     "      (its links below --link URL_PREFIX), else a folder for an HTML\n"
-     "      site; without -o, one line per method.  The --max options gate\n"
-     "      the changed and added methods as check does, --max-increase-*\n"
-     "      how much a method's measure rose: exit 3 when one is passed.\n"
+     "      (its links below --link URL_PREFIX), without an extension or\n"
+     "      ending in / a folder for an HTML site; without -o, one line per\n"
+     "      method.  The --max options gate the changed and added methods as\n"
+     "      check does, --max-increase-* how much a method's measure rose:\n"
+     "      exit 3 when one is passed.\n"
      "      Options go before --: every name after it is a path.\n"
      "      Example: flowchart diff main HEAD -o review.md -- src\n"},
 };
@@ -538,6 +539,13 @@ ParseResult parseDiff(const std::vector<std::string>& args) {
   if (request.pathsMarked && request.names.size() > 2)
     return refuse("diff: give at most two revisions before --, the paths after it");
   if (request.output.empty() && !request.link.empty()) return refuse("diff: --link is for the Markdown report (-o OUT.md)");
+  // A folder for the site is a name without an extension, or one ending in '/'.
+  const std::string extension = extensionOf(request.output);
+  const bool folder = !request.output.empty() && request.output.back() == '/';
+  if (!request.output.empty() && !folder && !extension.empty() && extension != ".json" && extension != ".md")
+    return refuse("diff: cannot write '" + request.output + "': no report has the extension " + extension +
+                  "; name the output .json (for tools), .md (a pull-request comment), or a folder for the HTML "
+                  "site: a name without an extension, or ending in /");
   return ParseResult(Request(request));
 }
 

@@ -47,7 +47,7 @@ bool gateHolds(const DiffRequest& request, const diff::Diff& result) {
     if (!method.head || !method.head->measures) continue;
     const diff::MethodVersion& head = *method.head;
     const diff::Measures& now = *head.measures;
-    const std::string where = head.file + ":" + std::to_string(head.line) + ": " + head.className + "." + head.method;
+    const std::string where = text::located(head.file, head.line, head.className + "." + head.method);
     const auto over = [&](const char* what, int64_t value, const std::optional<int64_t>& maximum) {
       if (!maximum || value <= *maximum) return;
       std::fprintf(stderr, "%s: %s %lld > %lld\n", where.c_str(), what, static_cast<long long>(value),
@@ -68,7 +68,8 @@ bool gateHolds(const DiffRequest& request, const diff::Diff& result) {
 CommandResult written(const std::string& output, errors::Status saved) {
   if (saved) return Finished{};
   const std::string why = site::whyNotWritten(output, saved.problem().systemError);
-  std::fprintf(stderr, "%s: cannot write the report%s\n", output.c_str(), why.empty() ? "" : (": " + why).c_str());
+  std::fprintf(stderr, "%s: cannot write the report%s\n", text::quotedName(output).c_str(),
+               why.empty() ? "" : (": " + why).c_str());
   return reported(saved.problem().kind == errors::Problem::Kind::Resource ? errors::Problem::Kind::Resource
                                                                             : errors::Problem::Kind::Failed);
 }
@@ -156,7 +157,7 @@ CommandResult runDiff(const DiffRequest& request) {
     if (names.size() >= 2) head = names[1];
     std::vector<std::string> paths(names.begin() + std::min<size_t>(names.size(), 2), names.end());
     paths.insert(paths.end(), request.paths.begin(), request.paths.end());
-    sides = readRevisions(names[0], head, paths, reading, names.size() >= 2 && !request.pathsMarked);
+    sides = readRevisions(names[0], head, paths, reading, !request.pathsMarked);
   }
   if (!sides) {
     std::fprintf(stderr, "flowchart: %s\n", sides.problem().message.c_str());
@@ -164,7 +165,8 @@ CommandResult runDiff(const DiffRequest& request) {
   }
   for (const DiffFailure& failure : sides->failures)
     std::fprintf(stderr, "%s\n",
-                 text::located(failure.path, failure.line, failure.message + " (in " + failure.side + ")").c_str());
+                 text::located(failure.path, failure.line, failure.message + " (in " + text::quotedName(failure.side) + ")")
+                     .c_str());
   diff::Diff& result = keptToTheEnd(diff::compare(sides->base, sides->head, sides->renamedFiles));
   for (const DiffFailure& failure : sides->failures)
     result.failures.push_back({failure.side, text::validUtf8(failure.path), failure.line, failure.message});
@@ -181,7 +183,8 @@ CommandResult runDiff(const DiffRequest& request) {
   }
   if (!outcome) return outcome;
   if (form != Form::Summary)
-    std::fprintf(stderr, "%s: %zu method%s listed, %zu unchanged\n", request.output.c_str(), result.methods.size(),
+    std::fprintf(stderr, "%s: %zu method%s listed, %zu unchanged\n", text::quotedName(request.output).c_str(),
+                 result.methods.size(),
                  result.methods.size() == 1 ? "" : "s", result.unchanged);
   const bool held = gateHolds(request, result);
   if (!sides->failures.empty()) return reported(errors::Problem::Kind::Failed);

@@ -81,12 +81,47 @@ std::string tokenText(const syntax::Node& declaration) {
   return out;
 }
 
+// The headers of the classes a file declares (names, what they extend and
+// implement), token by token: where a catch clause takes what a throw
+// makes is decided by the superclasses the file declares.
+std::string classHeaders(const syntax::Tree& tree) {
+  std::string out;
+  tree.root().walk([&](const syntax::Node& node) {
+    if (!node.is(syntax::Kind::ClsHeader) && !node.is(syntax::Kind::EnumHeader) && !node.is(syntax::Kind::RecHeader))
+      return syntax::Step::Into;
+    out += tokenText(node);
+    out += '\x1e';
+    return syntax::Step::Over;
+  });
+  return out;
+}
+
+// Whether the tokens (as tokenText joins them) hold the token.
+bool holdsToken(std::string_view tokens, std::string_view token) {
+  for (size_t at = tokens.find(token); at != std::string_view::npos; at = tokens.find(token, at + 1))
+    if ((at == 0 || tokens[at - 1] == '\x1f') && at + token.size() < tokens.size() && tokens[at + token.size()] == '\x1f')
+      return true;
+  return false;
+}
+
 // One side of a file, parsed, with its methods read but their graphs and
 // measures not yet taken; a problem when it does not parse, or when it is binary.
 struct ReadSide {
   std::optional<pipeline::ParsedSource> parsed;
   std::vector<diff::MethodVersion> methods;
+  std::string classHeaders;
 };
+
+// Where the two sides' class headers differ (a class's superclass
+// changed), a method that throws and catches may take another way with
+// the same tokens: its fingerprint holds its side's headers, so that it
+// has no twin and its graphs are compared.
+void markHeaderDependents(const ReadSide& other, ReadSide& side) {
+  if (side.classHeaders == other.classHeaders) return;
+  for (diff::MethodVersion& method : side.methods)
+    if (holdsToken(method.fingerprint, "throw") && holdsToken(method.fingerprint, "catch"))
+      method.fingerprint += '\x1e' + side.classHeaders;
+}
 
 errors::Result<ReadSide> readSide(const std::string& path, std::string source, const DiffReading& reading) {
   if (source.find('\0') != std::string::npos)
@@ -113,6 +148,7 @@ errors::Result<ReadSide> readSide(const std::string& path, std::string source, c
       version.fingerprint = utf8Text(tokenText(declaration), source_.charset());
     side.methods.push_back(std::move(version));
   }
+  side.classHeaders = classHeaders(source_.syntax());
   return side;
 }
 
@@ -175,8 +211,9 @@ errors::Status completeSide(ReadSide& side, const std::set<std::string>& twins, 
 struct FilePair {
   std::optional<std::string> basePath, headPath;
   std::optional<std::string> baseText, headText;
-  std::string baseWhy, headWhy;  // why a text is missing that should be there
-  bool untracked = false;        // a working-tree file git does not track yet
+  std::string baseWhy, headWhy;    // why a text is missing that should be there
+  std::string baseBlob, headBlob;  // the ids of a revision's blobs
+  bool untracked = false;          // a working-tree file git does not track yet
 };
 
 // How much of two texts is the same, as git's rename detection scores it:
@@ -278,6 +315,8 @@ ReadPair readPair(FilePair& pair, const DiffReading& reading) {
     else base = errors::Problem(errors::Problem::Kind::Unreadable, pair.baseWhy);
   }
   if (base && head) {
+    markHeaderDependents(*head, *base);
+    markHeaderDependents(*base, *head);
     std::set<std::string> baseKeys = twinKeys(base->methods, head->methods);
     std::set<std::string> headKeys = twinKeys(head->methods, base->methods);
     // A blanked method that is no twin (its class renamed, or its name
@@ -286,6 +325,7 @@ ReadPair readPair(FilePair& pair, const DiffReading& reading) {
                     [&](const auto& b) { return !headKeys.count(twinKey(base->methods[b.first])); })) {
       base = readSide(*pair.basePath, std::move(*pair.baseText), reading);
       if (base) {
+        markHeaderDependents(*head, *base);
         baseKeys = twinKeys(base->methods, head->methods);
         headKeys = twinKeys(head->methods, base->methods);
       }
@@ -410,35 +450,78 @@ void compareFiles(std::vector<FilePair>& pairs, const DiffReading& reading, Diff
   joinPairs(pairs, readers.finish(), sides);
 }
 
-// Reads the blobs of the pairs' files at the revisions (head: none for
-// the working tree, whose files are not read here) from one git process,
-// handing each pair to onRead as soon as all its blobs are in, or known
-// to be missing.  A path git's batch protocol cannot carry (a line break
-// in it) is read on its own.
-void readBlobs(const std::string& root, const std::string& base, const std::optional<std::string>& head,
-               std::vector<FilePair>& pairs, const std::function<void(size_t pair)>& onRead) {
+constexpr const char* kLink = "a symbolic link, which git keeps as a link (it is not followed): not compared";
+
+// Why what git keeps at a path of a mode has no Java text; empty for a file.
+std::string whyNoText(std::string_view mode) {
+  if (mode == "120000") return kLink;
+  if (mode == "160000") return "a submodule, not a file: not compared";
+  return {};
+}
+
+bool isObjectId(std::string_view text) {
+  return (text.size() == 40 || text.size() == 64) && text.find_first_not_of("0123456789abcdef") == std::string_view::npos;
+}
+
+// The Java files of what `git diff --raw -z` lists, record by record:
+// ":MODE MODE ID ID STATUS\0PATH\0", with a second path after a rename or
+// a copy.  Each side's blob id is kept, or why it holds no Java text.
+std::vector<FilePair> listedPairs(std::string_view raw) {
+  std::vector<FilePair> pairs;
+  const std::vector<std::string_view> fields = text::splitText(raw, '\0');
+  for (size_t k = 0; k < fields.size();) {
+    const std::string_view header = fields[k];
+    const std::vector<std::string_view> parts =
+        header.empty() || header[0] != ':' ? std::vector<std::string_view>() : text::splitText(header.substr(1), ' ');
+    if (parts.size() != 5 || parts[4].empty()) break;
+    const char what = parts[4][0];
+    const size_t names = what == 'R' || what == 'C' ? 2 : 1;
+    if (k + names >= fields.size()) break;
+    FilePair pair;
+    if (what != 'A' && what != 'C') {
+      pair.basePath = std::string(fields[k + 1]);
+      pair.baseBlob = std::string(parts[2]);
+      pair.baseWhy = whyNoText(parts[0]);
+    }
+    if (what != 'D') {
+      pair.headPath = std::string(fields[k + names]);
+      pair.headBlob = std::string(parts[3]);
+      pair.headWhy = whyNoText(parts[1]);
+    }
+    k += names + 1;
+    if ((pair.basePath && isJava(*pair.basePath)) || (pair.headPath && isJava(*pair.headPath)))
+      pairs.push_back(std::move(pair));
+  }
+  return pairs;
+}
+
+// Reads the blobs of the pairs' files by their ids (head's too when
+// headBlobs; the working tree's files are not read here) from one git
+// process, handing each pair to onRead as soon as all its blobs are in,
+// or known to be missing.
+void readBlobs(const std::string& root, std::vector<FilePair>& pairs, bool headBlobs,
+               const std::function<void(size_t pair)>& onRead) {
   struct Wanted {
-    std::string object;
     size_t pair;
+    const std::string* id;
     std::optional<std::string>* text;
     std::string* why;
   };
-  std::vector<Wanted> wanted, alone;
+  std::vector<Wanted> wanted;
   std::vector<int> awaited(pairs.size());
   for (size_t p = 0; p < pairs.size(); ++p) {
     FilePair& pair = pairs[p];
-    const auto ask = [&](std::string object, std::optional<std::string>* text, std::string* why) {
-      const bool batched = object.find('\n') == std::string::npos;
-      (batched ? wanted : alone).push_back({std::move(object), p, text, why});
-      if (batched) ++awaited[p];
+    const auto ask = [&](const std::string& id, std::optional<std::string>* text, std::string* why) {
+      if (!why->empty()) return;
+      if (!isObjectId(id) || id.find_first_not_of('0') == std::string::npos) {
+        *why = "cannot be read from the revision";
+        return;
+      }
+      wanted.push_back({p, &id, text, why});
+      ++awaited[p];
     };
-    if (pair.basePath) ask(base + ":" + *pair.basePath, &pair.baseText, &pair.baseWhy);
-    if (pair.headPath && head) ask(*head + ":" + *pair.headPath, &pair.headText, &pair.headWhy);
-  }
-  for (const Wanted& object : alone) {
-    const GitRun blob = runGit({"-C", root, "cat-file", "blob", object.object});
-    if (blob.succeeded()) *object.text = blob.out;
-    else *object.why = "cannot be read from the revision" + gitSays(blob);
+    if (pair.basePath) ask(pair.baseBlob, &pair.baseText, &pair.baseWhy);
+    if (pair.headPath && headBlobs) ask(pair.headBlob, &pair.headText, &pair.headWhy);
   }
   for (size_t p = 0; p < pairs.size(); ++p)
     if (awaited[p] == 0) onRead(p);
@@ -454,7 +537,8 @@ void readBlobs(const std::string& root, const std::string& base, const std::opti
     arrived(object.index);
   });
   std::string batch;
-  for (const Wanted& object : wanted) batch += object.object + "\n";
+  batch.reserve(wanted.size() * 65);
+  for (const Wanted& object : wanted) batch.append(*object.id).append(1, '\n');
   const GitRun run = streamGit({"-C", root, "cat-file", "--batch"}, batch,
                                [&](std::string_view piece) { reader.feed(piece); });
   for (size_t k = reader.answered(); k < wanted.size(); ++k) {
@@ -463,39 +547,85 @@ void readBlobs(const std::string& root, const std::string& base, const std::opti
   }
 }
 
-std::string trimmed(std::string text) {
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-  return text;
+// Why a working-tree file is not read: a symbolic link at it, or on the
+// way to it from the top folder, which git keeps as a link and never
+// follows; empty when there is none.
+std::string linkOnTheWay(const fs::path& root, const std::string& relative) {
+  fs::path at = root;
+  const fs::path path(relative);
+  for (auto part = path.begin(); part != path.end(); ++part) {
+    at /= *part;
+    std::error_code ec;
+    if (!fs::is_symlink(fs::symlink_status(at, ec))) continue;
+    return std::next(part) == path.end() ? kLink : "below a symbolic link, which git does not follow: not compared";
+  }
+  return {};
 }
 
 constexpr const char* kNoGit = "cannot run git, which diff reads the revisions with: it is not installed or not on the PATH";
 
-// Whether a name is a commit git knows in the repository of the current folder.
-bool isRevision(const std::string& name) {
-  if (name.empty() || name[0] == '-') return false;
-  return runGit({"rev-parse", "--verify", "--quiet", name + "^{commit}"}).succeeded();
+// A name resolved to its commit, once: afterwards git is given only the id.
+struct Commit {
+  std::string id;     // empty when the name is no commit
+  bool range = false; // the name is git's syntax for a range of commits
+};
+
+// Asks git for the commit a name is, in a form in which no name is ever
+// read as an option.  "^A" is answered "^ID" and "A..B" with two lines:
+// ranges, which diff does not take for one revision.
+Commit resolveCommit(const std::string& name) {
+  Commit commit;
+  if (name.empty() || name[0] == '-') return commit;  // no ref starts so, whatever git's version reads as an option
+  const GitRun run = runGit({"rev-parse", "--verify", "--quiet", "--end-of-options", name + "^{commit}"});
+  std::string_view said = run.out;
+  if (!said.empty() && said.back() == '\n') said.remove_suffix(1);
+  if (run.succeeded() && isObjectId(said)) {
+    commit.id = std::string(said);
+    return commit;
+  }
+  const auto ends = [&](std::string_view end) { return text::endsWith(name, end); };
+  commit.range = (!said.empty() && said[0] == '^') || (!name.empty() && name[0] == '^') ||
+                 name.find("..") != std::string::npos || ends("^!") || ends("^@") ||
+                 (name.find("^-") != std::string::npos &&
+                  name.find_first_not_of("0123456789", name.rfind("^-") + 2) == std::string::npos);
+  return commit;
 }
 
-}  // namespace
+// The name, quoted for a message.
+std::string named(const std::string& name) { return "'" + text::quotedName(name) + "'"; }
 
-errors::Result<DiffSides> readRevisions(const std::string& base, const std::optional<std::string>& head,
-                                        const std::vector<std::string>& paths, const DiffReading& reading,
-                                        bool headMayBePath) {
-  // The top folder and both revisions' commits from one git run, as each
-  // run costs a process; only when that fails is each asked on its own, to
-  // say which is wrong.
-  std::vector<std::string> revisions = {base};
-  if (head) revisions.push_back(*head);
-  std::vector<std::string> probe = {"rev-parse", "--show-toplevel"};
-  for (const std::string& revision : revisions)
-    if (!revision.empty() && revision[0] != '-') probe.push_back(revision + "^{commit}");
-  // The changes are listed while the revisions are checked, from the
-  // current folder (paths from the top folder all the same), and used once
-  // both are found to be commits.
-  std::vector<std::string> changes = {"diff", "--name-status", "-z", "-M", "--no-relative", "--no-color", "--no-ext-diff",
-                                      base};
-  if (head) changes.push_back(*head);
-  const auto withPaths = [&](std::vector<std::string> arguments, const std::string& root) {
+errors::Problem rangeRefused(const std::string& name) {
+  return usage(named(name) + " is git's syntax for a range of commits; diff compares two revisions: give them as "
+                             "BASE HEAD (flowchart diff main HEAD)");
+}
+
+// A name given before "--" that is neither a revision nor a file or folder
+// here, as git refuses one.
+errors::Problem ambiguous(const std::string& name) {
+  return usage("ambiguous argument " + named(name) +
+               ": unknown revision or path not in the working tree; put paths after '--' "
+               "(flowchart diff BASE [HEAD] -- PATH...)");
+}
+
+// "diff OLD NEW" where one of the two is a file or folder here and the
+// other is not (or is not of the same kind): what is wrong with the paths.
+std::optional<errors::Problem> pathsProblem(const std::string& first, const std::string& second) {
+  std::error_code ec;
+  const bool firstThere = fs::exists(first, ec), secondThere = fs::exists(second, ec);
+  if (!firstThere && !secondThere) return std::nullopt;
+  if (firstThere && secondThere)
+    return usage("diff: " + text::quotedName(first) + " and " + text::quotedName(second) +
+                 " are not two files nor two folders");
+  return usage("diff: " + text::quotedName(firstThere ? second : first) +
+               ": no such file or folder (diff OLD NEW compares two files or two folders)");
+}
+
+// Both sides' files between the commits (head: none for the working
+// tree) of the repository whose top folder is root, below the paths.
+errors::Result<DiffSides> readCommits(const std::string& root, const std::string& baseName, const std::string& baseId,
+                                      const std::optional<std::string>& headName, const std::string& headId,
+                                      const std::vector<std::string>& paths, const DiffReading& reading) {
+  const auto withPaths = [&](std::vector<std::string> arguments) {
     const std::vector<std::string> git = {"--literal-pathspecs", "-C", root, "-c", "core.quotePath=false"};
     arguments.insert(arguments.begin(), git.begin(), git.end());
     arguments.push_back("--");
@@ -503,83 +633,37 @@ errors::Result<DiffSides> readRevisions(const std::string& base, const std::opti
     for (const std::string& path : paths) arguments.push_back(fs::absolute(path, ec).string());
     return arguments;
   };
-  std::optional<GitRun> listedEarly;
-  std::thread lister;
-  std::error_code ec;
-  // (A second name that names a file or folder here is most likely a path.)
-  if (probe.size() == revisions.size() + 2 && !(headMayBePath && head && fs::exists(*head, ec)))
-    lister = std::thread([&] { listedEarly = runGit(withPaths(changes, ".")); });
-  const GitRun top = runGit(probe);
-  if (lister.joinable()) lister.join();
-  if (!top.status) return usage(kNoGit);
-  const std::string answered = trimmed(top.out);
-  const std::vector<std::string_view> answers = text::splitText(answered, '\n');
-  // A range ("a..b") also answers, with two lines for itself: each must be one commit.
-  const bool commits = top.succeeded() && probe.size() == revisions.size() + 2 && answers.size() == probe.size() - 1 &&
-                       std::all_of(answers.begin() + 1, answers.end(), [](std::string_view id) {
-                         return !id.empty() && id.find_first_not_of("0123456789abcdef") == std::string_view::npos;
-                       });
-  std::string root = answers.empty() ? std::string() : std::string(answers.front());
-  if (!commits && headMayBePath && head && !isRevision(*head)) {
-    // "diff BASE PATH": the working tree below the path.
-    std::vector<std::string> below = paths;
-    below.insert(below.begin(), *head);
-    return readRevisions(base, std::nullopt, below, reading);
-  }
-  if (!commits) {
-    const GitRun alone = runGit({"rev-parse", "--show-toplevel"});
-    if (!alone.status) return usage(kNoGit);
-    if (!alone.succeeded()) return usage("the current folder is not in a git repository" + gitSays(alone) +
-                                         "; diff compares revisions of it, or two files or folders");
-    root = trimmed(alone.out);
-    for (const std::string& revision : revisions)
-      if (revision.empty() || revision[0] == '-' || !isRevision(revision))
-        return usage("unknown git revision '" + revision + "'");
-  }
-  const GitRun listed = commits && listedEarly ? std::move(*listedEarly) : runGit(withPaths(changes, root));
-  if (!listed.succeeded()) return usage("git could not list the changes since '" + base + "'" + gitSays(listed));
+  std::vector<std::string> changes = {"diff", "--raw", "-z", "-M", "--no-abbrev", "--no-relative", "--no-color",
+                                      "--no-ext-diff", baseId};
+  if (headName) changes.push_back(headId);
+  const GitRun listed = runGit(withPaths(changes));
+  if (!listed.succeeded()) return usage("git could not list the changes since " + named(baseName) + gitSays(listed));
   DiffSides sides;
-  sides.base.name = base;
-  sides.head.name = head ? *head : "working tree";
-  std::vector<FilePair> pairs;
-  const std::vector<std::string_view> fields = text::splitText(listed.out, '\0');
-  for (size_t k = 0; k + 1 < fields.size();) {
-    const std::string_view status = fields[k];
-    if (status.empty()) break;
-    FilePair pair;
-    const char what = status[0];
-    if (what == 'R' || what == 'C') {
-      if (k + 2 >= fields.size()) break;
-      if (what == 'R') pair.basePath = std::string(fields[k + 1]);
-      pair.headPath = std::string(fields[k + 2]);
-      k += 3;
-    } else {
-      const std::string path(fields[k + 1]);
-      if (what != 'A') pair.basePath = path;
-      if (what != 'D') pair.headPath = path;
-      k += 2;
-    }
-    if (!(pair.basePath && isJava(*pair.basePath)) && !(pair.headPath && isJava(*pair.headPath))) continue;
-    pairs.push_back(std::move(pair));
-  }
-  if (!head) {
-    const GitRun untracked =
-        runGit(withPaths({"ls-files", "-z", "--others", "--exclude-standard", "--full-name"}, root));
-    if (!untracked.succeeded()) return usage("git could not list the new files" + gitSays(untracked));
-    for (std::string_view name : text::splitText(untracked.out, '\0'))
-      if (!name.empty() && isJava(std::string(name))) pairs.push_back({std::nullopt, std::string(name), {}, {}, {}, {}, true});
-  }
-  if (head) {
+  sides.base.name = baseName;
+  sides.head.name = headName ? *headName : "working tree";
+  std::vector<FilePair> pairs = listedPairs(listed.out);
+  if (headName) {
     // Each file is parsed as soon as git has given both its blobs.
     PairReaders readers(pairs, reading);
-    readBlobs(root, base, head, pairs, [&](size_t pair) { readers.add(pair); });
+    readBlobs(root, pairs, true, [&](size_t pair) { readers.add(pair); });
     joinPairs(pairs, readers.finish(), sides);
     return sides;
   }
+  const GitRun untracked = runGit(withPaths({"ls-files", "-z", "--others", "--exclude-standard", "--full-name"}));
+  if (!untracked.succeeded()) return usage("git could not list the new files" + gitSays(untracked));
+  for (std::string_view name : text::splitText(untracked.out, '\0'))
+    if (!name.empty() && isJava(std::string(name))) {
+      FilePair pair;
+      pair.headPath = std::string(name);
+      pair.untracked = true;
+      pairs.push_back(std::move(pair));
+    }
   // The working tree: its files as they are, a new one perhaps a deleted one moved.
-  readBlobs(root, base, head, pairs, [](size_t) {});
+  readBlobs(root, pairs, false, [](size_t) {});
   for (FilePair& pair : pairs) {
-    if (!pair.headPath) continue;
+    if (!pair.headPath || !pair.headWhy.empty()) continue;
+    pair.headWhy = linkOnTheWay(root, *pair.headPath);
+    if (!pair.headWhy.empty()) continue;
     errors::Result<std::string> read = pipeline::readSourceFile((fs::path(root) / *pair.headPath).string());
     if (read) pair.headText = std::move(*read);
     else if (read.problem().message.find("binary") != std::string::npos) pair.headText = std::string(1, '\0');
@@ -588,6 +672,54 @@ errors::Result<DiffSides> readRevisions(const std::string& base, const std::opti
   followUntrackedRenames(pairs);
   compareFiles(pairs, reading, sides);
   return sides;
+}
+
+}  // namespace
+
+errors::Result<DiffSides> readRevisions(const std::string& base, const std::optional<std::string>& head,
+                                        const std::vector<std::string>& paths, const DiffReading& reading,
+                                        bool namesBeforeSeparator) {
+  // The top folder and each name's commit are asked at once, each name
+  // once: what is listed and read after is the commits' ids, so that a ref
+  // moved meanwhile (a fetch in the background) cannot mix two commits.
+  Commit baseCommit, headCommit;
+  std::thread baseAsked([&] { baseCommit = resolveCommit(base); });
+  std::optional<std::thread> headAsked;
+  if (head) headAsked.emplace([&] { headCommit = resolveCommit(*head); });
+  const GitRun top = runGit({"rev-parse", "--show-toplevel"});
+  baseAsked.join();
+  if (headAsked) headAsked->join();
+  if (!top.status) return usage(kNoGit);
+  const bool pathsPossible = namesBeforeSeparator && head;
+  if (!top.succeeded()) {
+    if (pathsPossible)
+      if (std::optional<errors::Problem> problem = pathsProblem(base, *head)) return *problem;
+    return usage("the current folder is not in a git repository" + gitSays(top) +
+                 "; diff compares revisions of it, or two files or folders");
+  }
+  // The top folder exactly as git wrote it, but for the line break after it.
+  std::string root = top.out;
+  if (!root.empty() && root.back() == '\n') root.pop_back();
+  if (baseCommit.id.empty()) {
+    if (pathsPossible)
+      if (std::optional<errors::Problem> problem = pathsProblem(base, *head)) return *problem;
+    if (baseCommit.range) return rangeRefused(base);
+    return usage("unknown git revision " + named(base));
+  }
+  std::error_code ec;
+  if (namesBeforeSeparator)
+    for (const std::string& path : paths)
+      if (!fs::exists(fs::symlink_status(path, ec))) return ambiguous(path);
+  if (head && headCommit.id.empty()) {
+    if (headCommit.range) return rangeRefused(*head);
+    if (!namesBeforeSeparator) return usage("unknown git revision " + named(*head));
+    if (!fs::exists(fs::symlink_status(*head, ec))) return ambiguous(*head);
+    // "diff BASE PATH": the working tree below the path.
+    std::vector<std::string> below = paths;
+    below.insert(below.begin(), *head);
+    return readCommits(root, base, baseCommit.id, std::nullopt, {}, below, reading);
+  }
+  return readCommits(root, base, baseCommit.id, head, headCommit.id, paths, reading);
 }
 
 errors::Result<DiffSides> readPaths(const std::string& oldPath, const std::string& newPath, const DiffReading& reading) {
@@ -611,7 +743,8 @@ errors::Result<DiffSides> readPaths(const std::string& oldPath, const std::strin
         sides.failures.push_back({folder, unreadable.folder.generic_string(), 0,
                                   "cannot be read: " + std::generic_category().message(unreadable.systemError)});
       for (const site::JavaFile& file : found.files) {
-        const std::string relative = fs::relative(file.path, folder, ec).generic_string();
+        // The path below the folder as listed: a link is named by its own path, not its target's.
+        const std::string relative = file.path.lexically_relative(folder).generic_string();
         (isBase ? below[relative].first : below[relative].second) = true;
       }
     }
@@ -635,7 +768,8 @@ errors::Result<DiffSides> readPaths(const std::string& oldPath, const std::strin
     read(newPath, pair.headText, pair.headWhy);
     pairs.push_back(std::move(pair));
   } else {
-    return usage("diff: " + oldPath + " and " + newPath + " are not two files nor two folders");
+    return usage("diff: " + text::quotedName(oldPath) + " and " + text::quotedName(newPath) +
+                 " are not two files nor two folders");
   }
   compareFiles(pairs, reading, sides);
   return sides;

@@ -34,12 +34,14 @@ struct DiffReading {
 
 // Between two revisions of the repository holding the current folder
 // (head: none for the working tree), below the paths; a usage problem for
-// no repository, an unknown revision or git missing.  With headMayBePath,
-// a head that is no revision is the first path instead, against the
-// working tree.
+// no repository, an unknown revision or git missing.  With
+// namesBeforeSeparator (no "--" was given), a head that is no revision but
+// a file or folder here is the first path instead, against the working
+// tree, and every name that is neither, or a path that is not here, is
+// refused as git refuses one.
 errors::Result<DiffSides> readRevisions(const std::string& base, const std::optional<std::string>& head,
                                         const std::vector<std::string>& paths, const DiffReading& reading,
-                                        bool headMayBePath = false);
+                                        bool namesBeforeSeparator = false);
 
 // Between two .java files, or two folders (their files matched by path
 // below them); a usage problem when they are neither.

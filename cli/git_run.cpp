@@ -25,13 +25,20 @@ GitRun runGitWith(const std::vector<std::string>& arguments, std::string_view in
   std::vector<std::string> owned(arguments);
   for (std::string& argument : owned) argv.push_back(argument.data());
   argv.push_back(nullptr);
-  int outPipe[2], errPipe[2], inPipe[2] = {-1, -1};
-  if (::pipe(outPipe) != 0) return run;
-  if (::pipe(errPipe) != 0 || (!input.empty() && ::pipe(inPipe) != 0)) {
+  // The pipes are closed on exec, so that a git started at the same time
+  // by another thread does not hold this one's ends open (only the ends
+  // dup'd onto a child's 0, 1 and 2 stay open in it).
+  int outPipe[2], errPipe[2] = {-1, -1}, inPipe[2] = {-1, -1};
+  if (::pipe2(outPipe, O_CLOEXEC) != 0) return run;
+  if (::pipe2(errPipe, O_CLOEXEC) != 0 || (!input.empty() && ::pipe2(inPipe, O_CLOEXEC) != 0)) {
     for (int fd : {outPipe[0], outPipe[1], errPipe[0], errPipe[1]})
       if (fd >= 0) ::close(fd);
     return run;
   }
+  // The input is written only as far as the pipe takes it at once: a
+  // write that waited for the rest would wait for git, which may itself
+  // be waiting for its answers to be read.
+  if (inPipe[1] >= 0) ::fcntl(inPipe[1], F_SETFL, ::fcntl(inPipe[1], F_GETFL) | O_NONBLOCK);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   if (input.empty()) posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);

@@ -1,8 +1,10 @@
 #include <algorithm>
+#include <cctype>
 #include <set>
 
 #include "diff/reports.h"
 #include "mermaid/flowchart_text.h"
+#include "text/text_output.h"
 
 namespace diff {
 namespace {
@@ -91,6 +93,66 @@ std::string cell(std::string text) {
   return out;
 }
 
+// Text as a code span, in which nothing is Markdown (CommonMark): fenced
+// by a run of backticks longer than any the text holds, a space inside
+// each fence where the text starts or ends with a backtick, or with a
+// space at both ends (one of each is taken off); a table's '|' escaped.
+std::string codeSpan(const std::string& text) {
+  const std::string inside = cell(text);
+  size_t longest = 0, run = 0;
+  for (char c : inside) {
+    run = c == '`' ? run + 1 : 0;
+    longest = std::max(longest, run);
+  }
+  const bool blanks = !inside.empty() && inside.front() == ' ' && inside.back() == ' ' &&
+                      inside.find_first_not_of(' ') != std::string::npos;
+  const bool padded = !inside.empty() && (inside.front() == '`' || inside.back() == '`' || blanks);
+  const std::string fence(longest + 1, '`');
+  return padded ? fence + " " + inside + " " + fence : fence + inside + fence;
+}
+
+// A file's name in a code span, quoted as messages quote it when it holds
+// a control character.
+std::string fileSpan(const std::string& file) { return codeSpan(text::quotedName(file)); }
+
+// Text in a line of Markdown, taken as it is: the ASCII punctuation that
+// could start emphasis, a link, an image, HTML, a code span or a strike
+// escaped with a backslash, a table's '|' too.
+std::string plainText(const std::string& text) {
+  std::string out;
+  for (char c : cell(text)) {
+    if (std::string_view("\\`*_[]<>!~#&").find(c) != std::string_view::npos) out += '\\';
+    out += c;
+  }
+  return out;
+}
+
+// The bytes percent-encoded, but those kept.
+template <typename Kept>
+std::string percentEncoded(std::string_view text, Kept kept) {
+  static const char* kHex = "0123456789ABCDEF";
+  std::string out;
+  for (char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (kept(byte)) out += c;
+    else out.append(1, '%').append(1, kHex[byte >> 4]).append(1, kHex[byte & 15]);
+  }
+  return out;
+}
+
+// A link's destination: the prefix given, with what would end a
+// destination encoded (blanks, control characters, angle brackets and
+// parentheses), then the path with every byte but letters, digits, "-._~"
+// and '/' encoded.
+std::string linkTo(std::string_view prefix, std::string_view path) {
+  return percentEncoded(prefix, [](unsigned char byte) {
+           return byte > 0x20 && byte < 0x7F && std::string_view("<>()").find(char(byte)) == std::string_view::npos;
+         }) +
+         percentEncoded(path, [](unsigned char byte) {
+           return (byte < 0x80 && std::isalnum(byte)) || std::string_view("-._~/").find(char(byte)) != std::string_view::npos;
+         });
+}
+
 std::string valueText(const MethodVersion* side, int64_t Measures::*member) {
   return side && side->measures ? std::to_string((*side->measures).*member) : "\u2013";
 }
@@ -124,13 +186,25 @@ std::string mergedMermaid(const MethodDiff& method, const MarkdownLimits& limits
 }
 
 std::string diffMarkdown(const Diff& diff, const std::string& linkPrefix, const MarkdownLimits& limits) {
-  std::string head = "## Control-flow changes: " + diff.base + " \u2192 " + diff.head + "\n\n";
+  const auto sideName = [](const std::string& side) {
+    return plainText(text::shortened(text::quotedName(side), 200, text::Charset::Utf8));
+  };
+  std::string head = "## Control-flow changes: " + sideName(diff.base) + " \u2192 " + sideName(diff.head) + "\n\n";
   head += std::to_string(diff.methods.size()) + (diff.methods.size() == 1 ? " method" : " methods") +
           " listed, " + std::to_string(diff.unchanged) + " unchanged.  Marks: `+` added, `\u2212` removed (dashed), "
           "`~` changed.\n\n";
-  for (const FileFailure& failure : diff.failures)
-    head += "- `" + cell(failure.file) + "` (" + cell(failure.side) + ") was not compared: " + cell(failure.message) +
-            "\n";
+  // The files not compared take at most half the comment; the rest are counted.
+  size_t failuresShown = 0;
+  for (const FileFailure& failure : diff.failures) {
+    const std::string line = "- " + fileSpan(failure.file) + " (" + sideName(failure.side) +
+                             ") was not compared: " + plainText(failure.message) + "\n";
+    if (head.size() + line.size() > limits.comment / 2) break;
+    head += line;
+    ++failuresShown;
+  }
+  if (failuresShown < diff.failures.size())
+    head += "- \u2026 and " + std::to_string(diff.failures.size() - failuresShown) +
+            " more files not compared: `-o OUT.json` lists them all.\n";
   if (!diff.failures.empty()) head += "\n";
   std::string table = "| file | method | change | CC | COG | nodes +/\u2212/~ |\n|---|---|---|---|---|---|\n";
   // The flowcharts, the largest change first.
@@ -144,16 +218,16 @@ std::string diffMarkdown(const Diff& diff, const std::string& linkPrefix, const 
   for (size_t k = 0; k < diff.methods.size(); ++k) {
     const MethodDiff& method = diff.methods[k];
     const MethodVersion& shown = method.shown();
-    std::string file = "`" + cell(shown.file) + "`";
-    std::string name = "`" + cell(shown.className + "." + shown.signature) + "`";
+    std::string file = fileSpan(shown.file);
+    std::string name = codeSpan(shown.className + "." + shown.signature);
     if (!linkPrefix.empty()) {
-      const std::string target = linkPrefix + shown.file + "#L" + std::to_string(shown.line);
-      file = "[" + file + "](" + linkPrefix + shown.file + ")";
-      name = "[" + name + "](" + target + ")";
+      const std::string target = linkTo(linkPrefix, shown.file);
+      file = "[" + file + "](" + target + ")";
+      name = "[" + name + "](" + target + "#L" + std::to_string(shown.line) + ")";
     }
     if (charted.count(k)) name += " ([chart](#" + anchorOf(k) + "))";
     std::string change(changeName(method.change));
-    if (method.change == Change::Renamed) change += " from `" + cell(method.base->signature) + "`";
+    if (method.change == Change::Renamed) change += " from " + codeSpan(method.base->signature);
     rows.push_back("| " + file + " | " + name + " | " + change + " | " +
                    valueText(method.base, &Measures::complexity) + " \u2192 " +
                    valueText(method.head, &Measures::complexity) + " | " +
@@ -177,36 +251,59 @@ std::string diffMarkdown(const Diff& diff, const std::string& linkPrefix, const 
            "Run `flowchart diff` with `-o OUT.json` or `-o DIR` for all.\n";
     return out;
   }
-  std::vector<std::string> leftOut, tooLarge;
-  for (size_t k : order) {
+  const auto titleOf = [&](size_t k) {
+    const MethodVersion& shown = diff.methods[k].shown();
+    return shown.className + "." + shown.signature;
+  };
+  // By their place in order: the charts too large for a block, those left
+  // out for the comment's size, and those written, where each begins.
+  std::vector<size_t> tooLarge, leftOut;
+  std::vector<std::pair<size_t, size_t>> written;
+  for (size_t at = 0; at < order.size(); ++at) {
+    const size_t k = order[at];
     const MethodDiff& method = diff.methods[k];
-    const MethodVersion& shown = method.shown();
-    const std::string title = shown.className + "." + shown.signature;
     const std::string chart = mergedMermaid(method, limits);
     if (chart.empty()) {
-      tooLarge.push_back(title);
+      tooLarge.push_back(at);
       continue;
     }
-    std::string section = "\n<a id=\"" + anchorOf(k) + "\"></a>\n### `" + title + "` (" +
+    std::string section = "\n<a id=\"" + anchorOf(k) + "\"></a>\n### " + codeSpan(titleOf(k)) + " (" +
                           std::string(changeName(method.change)) + ")\n\n" + fenced(chart);
     if (out.size() + section.size() + reserve > limits.comment) {
-      leftOut.push_back(title);
+      leftOut.push_back(at);
       continue;
     }
+    written.emplace_back(at, out.size());
     out += section;
   }
-  const auto listed = [](const std::vector<std::string>& names) {
+  // The closing notes, naming up to five charts each (or only counting
+  // them, where even that would pass the limit).
+  const auto notes = [&](bool named) {
+    const auto listed = [&](const std::vector<size_t>& places) {
+      std::string text;
+      for (size_t n = 0; n < places.size() && n < 5; ++n)
+        text += (n ? ", " : "") + codeSpan(text::shortened(titleOf(order[places[n]]), 200, text::Charset::Utf8));
+      if (places.size() > 5) text += " and " + std::to_string(places.size() - 5) + " more";
+      return text;
+    };
     std::string text;
-    for (size_t k = 0; k < names.size() && k < 5; ++k) text += (k ? ", `" : "`") + names[k] + "`";
-    if (names.size() > 5) text += " and " + std::to_string(names.size() - 5) + " more";
+    if (!tooLarge.empty())
+      text += named ? "\nToo large for a Mermaid block even as its changed region: " + listed(tooLarge) + ".\n"
+                    : "\n" + std::to_string(tooLarge.size()) + " flowcharts too large for a Mermaid block.\n";
+    if (!leftOut.empty())
+      text += "\n" + std::to_string(leftOut.size()) + " flowcharts left out to stay within GitHub's comment size" +
+              (named ? ": " + listed(leftOut) : std::string()) + ".\n";
     return text;
   };
-  if (!tooLarge.empty())
-    out += "\nToo large for a Mermaid block even as its changed region: " + listed(tooLarge) + ".\n";
-  if (!leftOut.empty())
-    out += "\n" + std::to_string(leftOut.size()) + " flowcharts left out to stay within GitHub's comment size: " +
-           listed(leftOut) + ".\n";
-  return out;
+  std::string closing = notes(true);
+  while (out.size() + closing.size() > limits.comment && !written.empty()) {
+    out.resize(written.back().second);
+    leftOut.insert(std::lower_bound(leftOut.begin(), leftOut.end(), written.back().first), written.back().first);
+    written.pop_back();
+    closing = notes(true);
+  }
+  if (out.size() + closing.size() > limits.comment) closing = notes(false);
+  return out + closing;
 }
 
 }  // namespace diff

@@ -1,6 +1,7 @@
 #include "diff/reports.h"
 
 #include "text/json_text.h"
+#include "text/text_output.h"
 
 namespace diff {
 namespace {
@@ -85,7 +86,7 @@ std::string diffSummary(const Diff& diff) {
   std::string out;
   for (const MethodDiff& method : diff.methods) {
     const MethodVersion& shown = method.shown();
-    out += shown.file + ":" + std::to_string(shown.line) + " " + shown.className + "." + shown.method + " " +
+    out += text::quotedName(shown.file) + ":" + std::to_string(shown.line) + " " + shown.className + "." + shown.method + " " +
            std::string(changeName(method.change));
     if (method.change == Change::Renamed) out += " from " + method.base->signature;
     else if (method.base && method.head && method.base->signature != method.head->signature)
@@ -108,7 +109,8 @@ std::string diffSummary(const Diff& diff) {
     out += ": " + counts + "; CC " + measureText(method, false) + "\n";
   }
   for (const FileFailure& failure : diff.failures)
-    out += failure.file + (failure.line > 0 ? ":" + std::to_string(failure.line) : std::string()) + " not compared (" + failure.side + "): " +
+    out += text::quotedName(failure.file) + (failure.line > 0 ? ":" + std::to_string(failure.line) : std::string()) +
+           " not compared (" + text::quotedName(failure.side) + "): " +
            failure.message + "\n";
   out += std::to_string(diff.methods.size()) + (diff.methods.size() == 1 ? " method" : " methods") + " listed, " +
          std::to_string(diff.unchanged) + " unchanged\n";

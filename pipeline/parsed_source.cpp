@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 #include <new>
@@ -183,16 +184,25 @@ syntax::Node ParsedSource::declarationOf(const MethodSummary& method) {
   const auto keyOf = [&](const MethodSummary& m) {
     return m.isInitializer() ? std::make_pair(m.line, std::string()) : std::make_pair(nameLine(m), m.name);
   };
+  // The summary lists an outer class's methods before those of the
+  // classes inside them, as the tree does: each method's place among the
+  // summary's methods of its key, counted once for them all.
+  if (!ordinals_) {
+    ordinals_.emplace();
+    ordinals_->reserve(summary_.methods.size());
+    std::map<std::pair<int32_t, std::string>, size_t> seen;
+    for (const MethodSummary& other : summary_.methods) ordinals_->push_back(seen[keyOf(other)]++);
+  }
   const auto key = keyOf(method);
   const auto found = declarations_->find(key);
   if (found == declarations_->end() || found->second.empty()) return syntax::Node();
-  // The summary lists an outer class's methods before those of the
-  // classes inside them, as the tree does.
+  const std::less<const MethodSummary*> before;
+  const MethodSummary* first = summary_.methods.data();
+  const bool listed = !before(&method, first) && before(&method, first + summary_.methods.size());
   size_t ordinal = 0;
-  for (const MethodSummary& other : summary_.methods) {
-    if (&other == &method) break;
-    if (keyOf(other) == key) ++ordinal;
-  }
+  if (listed) ordinal = (*ordinals_)[static_cast<size_t>(&method - first)];
+  else
+    for (const MethodSummary& other : summary_.methods) ordinal += keyOf(other) == key;
   return found->second[std::min(ordinal, found->second.size() - 1)];
 }
 

@@ -72,6 +72,8 @@ class ParsedSource {
   // Declarations by line and name (initialisers by line, with no name),
   // in document order.
   std::optional<std::map<std::pair<int32_t, std::string>, std::vector<syntax::Node>>> declarations_;
+  // Each summary method's place among the methods of its line and name.
+  std::optional<std::vector<size_t>> ordinals_;
   std::vector<LineComment> lineComments_;
 };
 

@@ -7,10 +7,14 @@
 namespace text {
 namespace {
 
-// The length of the valid UTF-8 sequence starting at bytes[at] (lead byte
-// above 0x7F), or 0 when there is none: overlong forms, surrogates and
-// code points past U+10FFFF are refused, as strict decoders refuse them.
-size_t sequenceLength(std::string_view bytes, size_t at) {
+void appendLatin1(std::string& out, unsigned char byte) {
+  out += static_cast<char>(0xC0 | (byte >> 6));
+  out += static_cast<char>(0x80 | (byte & 0x3F));
+}
+
+}  // namespace
+
+size_t utf8SequenceLength(std::string_view bytes, size_t at) {
   const auto lead = static_cast<unsigned char>(bytes[at]);
   size_t length = 0;
   uint32_t minimum = 0, code = 0;
@@ -28,13 +32,6 @@ size_t sequenceLength(std::string_view bytes, size_t at) {
   return length;
 }
 
-void appendLatin1(std::string& out, unsigned char byte) {
-  out += static_cast<char>(0xC0 | (byte >> 6));
-  out += static_cast<char>(0x80 | (byte & 0x3F));
-}
-
-}  // namespace
-
 std::string validUtf8(std::string_view bytes) {
   std::string out;
   out.reserve(bytes.size());
@@ -44,7 +41,7 @@ std::string validUtf8(std::string_view bytes) {
       out += bytes[i++];
       continue;
     }
-    const size_t length = sequenceLength(bytes, i);
+    const size_t length = utf8SequenceLength(bytes, i);
     if (length == 0) {
       appendLatin1(out, byte);
       ++i;

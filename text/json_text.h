@@ -21,6 +21,10 @@ using Json = nlohmann::ordered_json;
 
 // The bytes as valid UTF-8, by the rule above.
 std::string validUtf8(std::string_view bytes);
+// The length of the valid UTF-8 sequence starting at bytes[at] (its lead
+// byte above 0x7F), or 0 when there is none: overlong forms, surrogates
+// and code points past U+10FFFF are refused, as strict decoders refuse them.
+size_t utf8SequenceLength(std::string_view bytes, size_t at);
 
 // A JSON string of the bytes made valid UTF-8.
 Json jsonText(std::string_view bytes);

@@ -1,9 +1,11 @@
 #include "text/text_output.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 
 #include "files/latin1.h"
+#include "text/json_text.h"
 
 namespace text {
 
@@ -72,9 +74,71 @@ bool hasExtension(std::string_view path, std::string_view extension) {
   return true;
 }
 
+namespace {
+
+// The length of the character at bytes[at]: 1 in ASCII, else its UTF-8
+// sequence's, or 0 for a byte that starts none.
+size_t characterLength(std::string_view bytes, size_t at) {
+  return static_cast<unsigned char>(bytes[at]) < 0x80 ? 1 : utf8SequenceLength(bytes, at);
+}
+
+// Whether the character at bytes[at], `length` long, drives a terminal:
+// C0, DEL, C1, or a lone byte that ISO-8859-1 would read as C1.
+bool isControl(std::string_view bytes, size_t at, size_t length) {
+  const auto byte = static_cast<unsigned char>(bytes[at]);
+  if (byte < 0x20 || byte == 0x7F) return true;
+  if (length == 0) return byte < 0xA0;
+  return length == 2 && byte == 0xC2 && static_cast<unsigned char>(bytes[at + 1]) < 0xA0;
+}
+
+}  // namespace
+
+std::string quotedName(std::string_view bytes) {
+  bool needed = false;
+  for (size_t i = 0, length = 0; i < bytes.size() && !needed; i += std::max<size_t>(length, 1)) {
+    length = characterLength(bytes, i);
+    needed = isControl(bytes, i, length);
+  }
+  if (!needed) return std::string(bytes);
+  std::string out = "\"";
+  for (size_t i = 0, length = 0; i < bytes.size(); i += std::max<size_t>(length, 1)) {
+    length = characterLength(bytes, i);
+    if (length > 1 && !isControl(bytes, i, length)) {
+      out.append(bytes.substr(i, length));
+      continue;
+    }
+    const auto byte = static_cast<unsigned char>(bytes[i]);
+    const char* escape = byte == '\a'   ? "\\a"
+                         : byte == '\b' ? "\\b"
+                         : byte == '\t' ? "\\t"
+                         : byte == '\n' ? "\\n"
+                         : byte == '\v' ? "\\v"
+                         : byte == '\f' ? "\\f"
+                         : byte == '\r' ? "\\r"
+                         : byte == '"'  ? "\\\""
+                         : byte == '\\' ? "\\\\"
+                                        : nullptr;
+    if (escape) {
+      out += escape;
+    } else if (length == 1 && !isControl(bytes, i, 1)) {
+      out += bytes[i];
+    } else {
+      // A control character, or a byte of no UTF-8, in octal, byte by byte.
+      for (size_t k = 0; k < std::max<size_t>(length, 1); ++k) {
+        const auto each = static_cast<unsigned char>(bytes[i + k]);
+        out += '\\';
+        out += static_cast<char>('0' + (each >> 6));
+        out += static_cast<char>('0' + ((each >> 3) & 7));
+        out += static_cast<char>('0' + (each & 7));
+      }
+    }
+  }
+  return out + "\"";
+}
+
 std::string located(std::string_view file, int32_t line, std::string_view message) {
-  std::string out(file);
-  if (line > 0) out += ":" + std::to_string(line);
+  std::string out = quotedName(file);
+  if (line > 0) out.append(1, ':').append(std::to_string(line));
   out += ": ";
   out += message;
   return out;

@@ -37,7 +37,15 @@ bool endsWith(std::string_view text, std::string_view end);
 // Whether a file name ends in the extension (".dot"), in any case.
 bool hasExtension(std::string_view path, std::string_view extension);
 
-// "FILE:LINE: message" or "FILE: message".
+// A file name as a terminal or a log is shown it: as it is, or, when it
+// holds a control character (a line break, ESC, DEL, a C1 control, or a
+// byte that is no UTF-8 and would be one read as ISO-8859-1), in double
+// quotes with C escapes, as git quotes names: "a\nb.java", "\033[31m.java".
+// Within the quotes '"' and '\' are escaped too, and every byte that is
+// not part of valid UTF-8 is written in octal.
+std::string quotedName(std::string_view bytes);
+
+// "FILE:LINE: message" or "FILE: message", the file quoted as quotedName does.
 std::string located(std::string_view file, int32_t line, std::string_view message);
 
 }  // namespace text

@@ -144,10 +144,11 @@ TEST(ChangedSince, ReadsEveryPathExactly) {
   fs::create_directories(repo / "new dir");
   writeFile(repo / "new dir/N N.java", after);  // not tracked yet: new throughout
 
+  // A name holding a control character is quoted, as git quotes it.
   std::string expected;
-  for (const std::string& name : {"Lat\xE9n.java", "[glob]/G.java", "back\\slash.java", "co:lon.java", "new dir/N N.java",
-                                  "q\"uote.java", "sp ace/A B.java", "t\tab.java"})
-    expected += "repo/" + std::string(name) + ":2: X.f: cyclomatic complexity 2 > 1\n";
+  for (const std::string& name : {"repo/Lat\xE9n.java", "repo/[glob]/G.java", "repo/back\\slash.java", "repo/co:lon.java",
+                                  "repo/new dir/N N.java", "repo/q\"uote.java", "repo/sp ace/A B.java", "\"repo/t\\tab.java\""})
+    expected += name + ":2: X.f: cyclomatic complexity 2 > 1\n";
   const auto check = runFlowchart({"check", "repo", "--changed-since", "HEAD", "--max-cc", "1"}, dir.path());
   EXPECT_EQ(check.exitCode, 3) << check.err;
   EXPECT_EQ(check.out, expected);
@@ -167,6 +168,18 @@ TEST(ChangedSince, ReadsEveryPathExactly) {
   EXPECT_EQ(both.exitCode, 3) << both.err;
   EXPECT_EQ(both.out,
             "repo/sp ace/A B.java:2: X.f: cyclomatic complexity 2 > 1\nother/O.java:2: X.f: cyclomatic complexity 2 > 1\n");
+
+  // A repository whose folder's name ends in a line break is read there,
+  // not in the sibling folder of the name without it.
+  for (const std::string& name : {std::string("nl"), std::string("nl\n")}) {
+    fs::create_directories(dir.path() / name);
+    writeFile(dir.path() / name / "X.java", before);
+    ASSERT_EQ(commitAll(dir.path() / name), 0);
+  }
+  writeFile(dir.path() / "nl\n" / "X.java", after);
+  const auto broken = runFlowchart({"check", "nl\n", "--changed-since", "HEAD", "--max-cc", "1"}, dir.path());
+  EXPECT_EQ(broken.exitCode, 3) << broken.err;
+  EXPECT_EQ(broken.out, "\"nl\\n/X.java\":2: X.f: cyclomatic complexity 2 > 1\n");
 
   // An unset CI variable is no revision; without git nothing can be said.
   for (const std::vector<std::string>& args : {std::vector<std::string>{"check", "repo", "--changed-since", ""},

@@ -373,12 +373,46 @@ TEST(DiffCommand, BadInput) {
   const auto unknown = runFlowchart({"diff", "no-such-rev", "--", "."}, repo.path());
   EXPECT_EQ(unknown.exitCode, 2);
   EXPECT_EQ(unknown.err, "flowchart: unknown git revision 'no-such-rev'\n");
+  // Before "--", a name that is neither a revision nor a path here is
+  // refused as git refuses it; after it, a path is a path.  A range is no
+  // revision.
+  const std::string ambiguous = ": unknown revision or path not in the working tree; put paths after '--' "
+                                "(flowchart diff BASE [HEAD] -- PATH...)\n";
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"diff", "base", "HAED", "--max-cc", "2"},
+                                               std::vector<std::string>{"diff", "base", "base", "HAED"}}) {
+    const auto typo = runFlowchart(args, repo.path());
+    EXPECT_EQ(typo.exitCode, 2);
+    EXPECT_EQ(typo.err, "flowchart: ambiguous argument 'HAED'" + ambiguous);
+  }
+  const auto later = runFlowchart({"diff", "base", "--", "HAED"}, repo.path());
+  EXPECT_EQ(later.exitCode, 0) << later.err;
+  EXPECT_EQ(later.out, "0 methods listed, 0 unchanged\n");
+  for (const std::string& range : {"^base", "base..base", "base^!"}) {
+    const auto refused = runFlowchart({"diff", range}, repo.path());
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_EQ(refused.err, "flowchart: '" + range + "' is git's syntax for a range of commits; diff compares two "
+                           "revisions: give them as BASE HEAD (flowchart diff main HEAD)\n");
+  }
+  // -o names what is written: a form diff writes, or a folder.
+  const auto html = runFlowchart({"diff", "base", "-o", "review.html"}, repo.path());
+  EXPECT_EQ(html.exitCode, 2);
+  EXPECT_EQ(html.err, "flowchart: diff: cannot write 'review.html': no report has the extension .html; name the "
+                      "output .json (for tools), .md (a pull-request comment), or a folder for the HTML site: a name "
+                      "without an extension, or ending in /\nRun 'flowchart help diff' for usage.\n");
+  EXPECT_FALSE(std::filesystem::exists(repo.path() / "review.html"));
+  EXPECT_EQ(runFlowchart({"diff", "base", "-o", "site.d/"}, repo.path()).exitCode, 1);
+  EXPECT_TRUE(std::filesystem::exists(repo.path() / "site.d" / "index.html"));
   TempDir outside;
   const auto notRepo = runFlowchart({"diff", "HEAD"}, outside.path());
   EXPECT_EQ(notRepo.exitCode, 2);
   EXPECT_EQ(notRepo.err.rfind("flowchart: the current folder is not in a git repository", 0), 0u) << notRepo.err;
   const auto mixed = runFlowchart({"diff", "A.java", "nothing.java", "x"}, outside.path());
   EXPECT_EQ(mixed.exitCode, 2);
+  writeFile(outside.path() / "A.java", "class A {}\n");
+  const auto typo = runFlowchart({"diff", "A.java", "b/Typo.java"}, outside.path());
+  EXPECT_EQ(typo.exitCode, 2);
+  EXPECT_EQ(typo.err,
+            "flowchart: diff: b/Typo.java: no such file or folder (diff OLD NEW compares two files or two folders)\n");
   EXPECT_EQ(runFlowchart({"diff", "base", "--max-cc", "many"}, repo.path()).exitCode, 2);
   const auto wrong = runFlowchart({"diff", "base", "--max-cc", "many"}, repo.path());
   EXPECT_EQ(wrong.err, "flowchart: diff: --max-cc takes a whole number from 0 to 1000000, not 'many'\n"
@@ -435,6 +469,165 @@ TEST(DiffCommand, MarkdownWithinGitHubLimits) {
   // The table lists every method all the same.
   EXPECT_NE(report.find("`Big.m299(int)`"), std::string::npos);
   EXPECT_NE(report.find("`Big.large(int)`"), std::string::npos);
+}
+
+// A ref that moves while diff runs (a fetch in the background) does not
+// mix two commits: each name is resolved once, and only the ids are used
+// after.  A git in front of the real one moves "topic" on to a commit
+// that also changes B.java just before the changes are listed.
+TEST(DiffCommand, RevisionsAreReadAtTheCommitsFirstResolved) {
+  if (testing_support::runShell("git --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "git is not installed";
+  Repository repo;
+  repo.write("A.java", "class A { int a() { return 1; } }\n");
+  repo.write("B.java", "class B { int b() { return 1; } }\n");
+  repo.commit("base");
+  repo.write("A.java", "class A { int a() { if (a > 0) { return 2; } return 1; } int a; }\n");
+  repo.commit("first");
+  repo.write("B.java", "class B { int b() { if (b > 0) { return 2; } return 1; } int b; }\n");
+  repo.commit("moved");
+  ASSERT_EQ(repo.run("branch topic first"), 0);
+  TempDir bin;
+  const std::string repoPath = testing_support::shellQuote(repo.path().string());
+  writeFile(bin.path() / "git",
+            "#!/bin/sh\n"
+            "case \" $* \" in *\" diff \"*) " + std::string("PATH=\"$REAL_PATH\" git -C ") + repoPath +
+                " update-ref refs/heads/topic moved ;; esac\n"
+                "PATH=\"$REAL_PATH\" exec git \"$@\"\n");
+  std::filesystem::permissions(bin.path() / "git", std::filesystem::perms::owner_all);
+  const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin";
+  const auto run = testing_support::runProgram(
+      "/usr/bin/env", {"REAL_PATH=" + path, "PATH=" + bin.path().string() + ":" + path, FLOWCHART_CLI, "diff", "base", "topic"},
+      repo.path());
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out, "A.java:1 A.a changed: +2 nodes; CC 1 \u2192 2\n1 method listed, 0 unchanged\n");
+  ASSERT_EQ(repo.run("rev-parse --verify --quiet topic^{commit}"), 0);
+  EXPECT_EQ(runFlowchart({"diff", "base", "topic"}, repo.path()).out,
+            "A.java:1 A.a changed: +2 nodes; CC 1 \u2192 2\nB.java:1 B.b changed: +2 nodes; CC 1 \u2192 2\n"
+            "2 methods listed, 0 unchanged\n");
+}
+
+// Links, a submodule, names with control characters, and a repository
+// whose folder's name ends in a line break: git's view of each.  A
+// symbolic link, committed or new, is a link whose target is never read;
+// a gitlink named like a Java file is a submodule; a name holding a line
+// break is quoted in the summary and messages, and kept in JSON; the top
+// folder is the one git names, not the sibling without the line break.
+TEST(DiffCommand, LinksSubmodulesAndOddNamesAreReadAsGitKeepsThem) {
+  if (testing_support::runShell("git --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "git is not installed";
+  TempDir dir;
+  const std::filesystem::path outside = dir.path() / "outside", top = dir.path() / "repo\n";
+  for (const std::filesystem::path& folder : {outside, top, dir.path() / "repo"}) std::filesystem::create_directories(folder);
+  writeFile(outside / "Keys.java", "class Keys { String k() { if (k == null) { return \"SECRET\"; } return k; } String k; }\n");
+  const std::string git = "git -C " + testing_support::shellQuote(top.string()) + " -c user.name=t -c user.email=t@t ";
+  const auto sh = [&](const std::string& arguments) { return testing_support::runShell(git + arguments + " >/dev/null 2>&1"); };
+  ASSERT_EQ(sh("init -q"), 0);
+  ASSERT_EQ(testing_support::runShell("git -C " + testing_support::shellQuote((dir.path() / "repo").string()) + " init -q"), 0);
+  writeFile(top / "A.java", "class A { int a() { return 1; } }\n");
+  writeFile(top / "a\nb.java", "class N { int n() { return 1; } }\n");
+  std::filesystem::create_symlink("../outside/Old.java", top / "Committed.java");
+  ASSERT_EQ(sh("add -A"), 0);
+  ASSERT_EQ(sh("update-index --add --cacheinfo 160000,1111111111111111111111111111111111111111,lib.java"), 0);
+  ASSERT_EQ(sh("commit -qm base"), 0);
+  ASSERT_EQ(sh("tag base"), 0);
+  writeFile(top / "A.java", "class A { int a() { return 2; } }\n");
+  writeFile(top / "a\nb.java", "class N { int n() { return 2; } }\n");
+  std::filesystem::create_symlink("../outside/Keys.java", top / "Leak.java");
+  std::filesystem::remove(top / "Committed.java");
+  std::filesystem::create_symlink("../outside/Keys.java", top / "Committed.java");
+  writeFile(outside / "Keys.java", "class Keys { String k() { return \"SECRET\"; } }\n");
+  const auto tree = runFlowchart({"diff", "base"}, top);
+  EXPECT_EQ(tree.exitCode, 1);
+  const std::string link = "a symbolic link, which git keeps as a link (it is not followed): not compared";
+  EXPECT_EQ(tree.out, "A.java:1 A.a changed: ~1; CC 1 \u2192 1\n\"a\\nb.java\":1 N.n changed: ~1; CC 1 \u2192 1\n"
+                      "Committed.java not compared (base): " + link + "\n"
+                      "Committed.java not compared (working tree): " + link + "\n"
+                      "lib.java not compared (base): a submodule, not a file: not compared\n"
+                      "Leak.java not compared (working tree): " + link + "\n"
+                      "2 methods listed, 0 unchanged\n");
+  EXPECT_EQ(tree.err, "Committed.java: " + link + " (in base)\nCommitted.java: " + link + " (in working tree)\n"
+                      "lib.java: a submodule, not a file: not compared (in base)\nLeak.java: " + link + " (in working tree)\n");
+  ASSERT_EQ(sh("add -A"), 0);
+  ASSERT_EQ(sh("commit -qm head"), 0);
+  const auto revisions = runFlowchart({"diff", "base", "HEAD", "-o", "../out.json"}, top);
+  EXPECT_EQ(revisions.exitCode, 1);
+  const json report = json::parse(readFile(dir.path() / "out.json"));
+  EXPECT_EQ(listed(report), "changed A.java A.java A.a()\nchanged a\nb.java a\nb.java N.n()\n");
+  std::string failures;
+  for (const json& failure : report["failures"])
+    failures += failure["file"].get<std::string>() + " (" + failure["side"].get<std::string>() + "): " +
+                failure["message"].get<std::string>() + "\n";
+  EXPECT_EQ(failures, "Committed.java (base): " + link + "\nCommitted.java (HEAD): " + link + "\nLeak.java (HEAD): " + link +
+                          "\nlib.java (base): a submodule, not a file: not compared\n");
+
+  // Two folders compared without git: a link is followed, and named by its own path.
+  std::filesystem::create_directories(dir.path() / "old");
+  std::filesystem::create_directories(dir.path() / "new");
+  writeFile(dir.path() / "old/A.java", "class A { int a() { return 1; } }\n");
+  writeFile(outside / "A2.java", "class A { int a() { return 2; } }\n");
+  std::filesystem::create_symlink("../outside/A2.java", dir.path() / "new/A.java");
+  const auto folders = runFlowchart({"diff", "old", "new"}, dir.path());
+  EXPECT_EQ(folders.exitCode, 0) << folders.err;
+  EXPECT_EQ(folders.out, "A.java:1 A.a changed: ~1; CC 1 \u2192 1\n1 method listed, 0 unchanged\n");
+}
+
+// A range of 700 changed files with long paths finishes: git's answers
+// are read while the requests are written.
+TEST(DiffCommand, HundredsOfChangedFilesFinish) {
+  if (testing_support::runShell("git --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "git is not installed";
+  Repository repo;
+  const std::string folder = "src/main/java/" + std::string(120, 'p') + "/";
+  const auto files = [&](int value) {
+    for (int k = 0; k < 700; ++k)
+      repo.write(folder + "Class" + std::to_string(k) + std::string(60, 'x') + ".java",
+                 "class C" + std::to_string(k) + " { int f() { return " + std::to_string(value) + "; } }\n");
+  };
+  files(1);
+  repo.commit("base");
+  files(2);
+  repo.commit("head");
+  const auto run = testing_support::runProgram(FLOWCHART_CLI, {"diff", "base", "head", "-o", "out.json"}, repo.path(), 120);
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.err, "out.json: 700 methods listed, 0 unchanged\n");
+}
+
+// A method whose tokens stayed but whose throw another catch clause now
+// takes, its exception class having a new superclass in the file: its
+// graphs are compared, and the way out of the method it lost is listed.
+TEST(DiffCommand, ExceptionPathsFollowTheFilesClasses) {
+  const std::string before =
+      "class Gate {\n"
+      "  static class Failure extends RuntimeException {}\n"
+      "  static class Refused extends RuntimeException {}\n"
+      "  int check(int a) {\n"
+      "    try {\n"
+      "      if (a < 0) {\n"
+      "        throw new Refused();\n"
+      "      }\n"
+      "      return a;\n"
+      "    } catch (Failure e) {\n"
+      "      return -1;\n"
+      "    }\n"
+      "  }\n"
+      "  int plain(int a) {\n"
+      "    return a + 1;\n"
+      "  }\n"
+      "}\n";
+  std::string after = before;
+  after.replace(after.find("Refused extends RuntimeException"), 32, "Refused extends Failure");
+  TempDir dir;
+  writeFile(dir.path() / "Old.java", before);
+  writeFile(dir.path() / "New.java", after);
+  const auto run = runFlowchart({"diff", "Old.java", "New.java"}, dir.path());
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out, "New.java:4 Gate.check changed: \u22121 node; CC 3 \u2192 3\n1 method listed, 1 unchanged\n");
+  const json report = diffOf(before, after);
+  ASSERT_EQ(report["methods"].size(), 1u);
+  std::string edges;
+  for (const json& edge : report["methods"][0]["edges"])
+    if (edge["change"] != "same") edges += edge["change"].get<std::string>() + " " + edge["from"].get<std::string>() + "->" +
+                                          edge["to"].get<std::string>() + " " + edge["kind"].get<std::string>() + "\n";
+  EXPECT_EQ(nodeChanges(report["methods"][0]), std::vector<std::string>{"removed exit throws"});
+  EXPECT_EQ(edges, "added n4->n2 exception\nremoved n4->bn5 exception\n");
 }
 
 }  // namespace
