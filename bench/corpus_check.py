@@ -48,7 +48,11 @@ reduced); the metrics in the results file; the parse with the enum switch
 off.  The reference scanner is written from the same lexical rules as the
 engine's, so a rule both read the same wrong way goes unnoticed except where
 the raw-byte line and column check reaches.  A zero byte ends a character or
-string literal attempt (the opening quote is then skipped), as in the engine.
+string literal attempt (the opening quote is then skipped), as in the engine;
+at a modern level a literal holds it (javac reads it as U+0000), and the tree
+writes it and the other bytes XML cannot hold (control characters but tab,
+line feed and carriage return) as octal escapes, \\000.  A comment's zero
+bytes are left out of the comments file.
 """
 
 import re
@@ -467,7 +471,7 @@ MODERN_NUMBER_RES = NUMBER_RES + [re.compile(p) for p in (
     r"%s[fFdD]" % DU,
     r"0[xX](?:%s\.?|(?:%s)?\.%s)[pP][+-]?%s[fFdD]?" % (HU, HU, HU, DU),
 )]
-TEXT_BLOCK_RE = re.compile(r'"""[ \t\f]*(?:\r\n|\r|\n)(?:"?"?(?:[^"\\\x00]|\\[^\x00]))*"""')
+TEXT_BLOCK_RE = re.compile(r'"""[ \t\f]*(?:\r\n|\r|\n)(?:"?"?(?:[^"\\]|\\[^\x00]))*"""')
 CB = r"[ \t\r\n]*"
 CNAME = r"(?:%s(?:%s\.%s%s)*)" % (CAST_ID, CB, CB, CAST_ID)
 CDIMS = r"(?:%s\[%s\])*" % (CB, CB)
@@ -526,12 +530,14 @@ class Token:
 
 
 MODERN_ESCAPE = r"(?:%s|\\s)" % ESCAPE
-MODERN_CHAR_RE = re.compile(r"'(?:[^\\'\x00]|%s)'" % MODERN_ESCAPE)
+MODERN_CHAR_RE = re.compile(r"'(?:[^\\']|%s)'" % MODERN_ESCAPE)
 MODERN_ESCAPE_RE = re.compile(MODERN_ESCAPE)
+OUTSIDE_XML_RE = re.compile("[\x00-\x08\x0b\x0c\x0e-\x1f]")
 
 
-def match_string(src, i, escape_re=ESCAPE_RE):
-    """Length of the string literal at i, or 0 when there is none."""
+def match_string(src, i, escape_re=ESCAPE_RE, zero_byte=False):
+    """Length of the string literal at i, or 0 when there is none; with
+    zero_byte (the modern levels) it may hold zero bytes."""
     j = i + 1
     n = len(src)
     while True:
@@ -546,7 +552,9 @@ def match_string(src, i, escape_re=ESCAPE_RE):
             if not m:
                 return 0
             j = m.end()
-        else:  # zero byte
+        elif zero_byte:
+            j += 1
+        else:
             return 0
 
 
@@ -588,7 +596,7 @@ def scan(src, enum_keyword=True, modern=False):
             if end >= 0:
                 parts[-1] += "*/"
             for k, part in enumerate(parts):
-                comments.append((line + k, part))
+                comments.append((line + k, part.replace("\x00", "")))
             stop = n if end < 0 else end + 2
             line += len(parts) - 1
             marks.append((i, stop, "block comment"))
@@ -597,7 +605,7 @@ def scan(src, enum_keyword=True, modern=False):
             end = src.find("\n", i)
             if end < 0:
                 end = n
-            comments.append((line, src[i:end]))
+            comments.append((line, src[i:end].replace("\x00", "")))
             marks.append((i, end, "line comment"))
             i = end
         elif ch in OPERATORS:
@@ -659,7 +667,7 @@ def scan(src, enum_keyword=True, modern=False):
         elif ch == '"' and modern and TEXT_BLOCK_RE.match(src, i):
             emit("TXTBLK", TEXT_BLOCK_RE.match(src, i).end() - i)
         elif ch == '"':
-            length = match_string(src, i, MODERN_ESCAPE_RE if modern else ESCAPE_RE)
+            length = match_string(src, i, MODERN_ESCAPE_RE if modern else ESCAPE_RE, modern)
             if length:
                 emit("STRLIT", length)
             else:
@@ -813,12 +821,16 @@ def check(src_bytes, tree_bytes, comments_bytes=None, results_bytes=None, enum_k
         for k in range(max(len(ref), len(tree_tokens))):
             got = tree_tokens[k] if k < len(tree_tokens) else None
             want = ref[k] if k < len(ref) else None
-            if got and want and got == (want.kind, want.line, want.col,
-                                         escape(want.text).encode("latin-1")):
+            shown = None
+            if want:
+                shown = escape(want.text)
+                if modern and want.kind in ("STRLIT", "CHRLIT", "TXTBLK"):
+                    shown = OUTSIDE_XML_RE.sub(lambda m: "\\%03o" % ord(m.group()), shown)
+            if got and want and got == (want.kind, want.line, want.col, shown.encode("latin-1")):
                 continue
             got_text = ("%s l=%d c=%d t=%r" % (got[0], got[1], got[2], got[3].decode("latin-1"))
                         if got else "end of tokens")
-            want_text = ("%s l=%d c=%d t=%r" % (want.kind, want.line, want.col, escape(want.text))
+            want_text = ("%s l=%d c=%d t=%r" % (want.kind, want.line, want.col, shown)
                          if want else "end of tokens")
             result["tokens"] = "token %d: tree has %s, source has %s" % (k + 1, got_text, want_text)
             break

@@ -57,6 +57,36 @@ bool beginsYieldValue(int kind) {
   }
 }
 
+// The bytes of a literal that XML text cannot hold (a zero byte, other
+// control characters but tab, line feed and carriage return) are written
+// in the tree as octal escapes, \000 or \001, which mean the same
+// character (three digits, so that no digit after one joins it).
+bool outsideXml(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return byte < 0x20 && c != '\t' && c != '\n' && c != '\r';
+}
+
+bool holdsBytesOutsideXml(int kind, std::string_view text) {
+  return (kind == STRLIT || kind == CHRLIT || kind == TXTBLK) && std::any_of(text.begin(), text.end(), outsideXml);
+}
+
+std::string withOctalEscapes(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() + 8);
+  for (char c : text) {
+    if (!outsideXml(c)) {
+      out += c;
+      continue;
+    }
+    const auto byte = static_cast<unsigned char>(c);
+    out += '\\';
+    out += static_cast<char>('0' + (byte >> 6));
+    out += static_cast<char>('0' + ((byte >> 3) & 7));
+    out += static_cast<char>('0' + (byte & 7));
+  }
+  return out;
+}
+
 }  // namespace
 
 bool isContextualWord(std::string_view word) {
@@ -72,6 +102,7 @@ const ParseContext::Scanned& ParseContext::peek(size_t n) {
       next.text = std::string(scanner_.text());
       next.column = lexer_.column - static_cast<int>(next.text.size());
       lexer_.previousToken = next.kind;
+      if (holdsBytesOutsideXml(next.kind, next.text)) next.text = withOctalEscapes(next.text);
     }
     next.line = lexer_.line;
     ahead_.push_back(std::move(next));
@@ -246,6 +277,10 @@ int ParseContext::nextModernToken(Symbol& value) {
     current.column = lexer_.column - static_cast<int>(text.size());
     current.line = lexer_.line;
     lexer_.previousToken = current.kind;
+    if (holdsBytesOutsideXml(current.kind, text)) {
+      current.text = withOctalEscapes(text);
+      text = current.text;
+    }
   }
   if (current.kind == 0) return 0;
 

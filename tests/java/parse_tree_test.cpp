@@ -483,6 +483,21 @@ TEST(ModernParseTree, ErrorsAreReportedOnTheirLine) {
 }
 
 // Names may hold letters written in UTF-8 at modern levels.
+// javac reads a zero byte in a literal as the character U+0000, and one
+// in a comment as part of it: the tree writes it, and the other bytes XML
+// cannot hold, as an octal escape; the comments file leaves it out.
+TEST(ModernParseTree, ZeroBytesInLiteralsAndComments) {
+  TempDir dir;
+  static const char kSource[] =
+      "class A {\n  String s = \"a\0b\x01\"; char c = '\0'; /* x\0y */\n  String t = \"\"\"\n    \0\n    \"\"\";\n}\n";
+  ParseRun run = parseSource(dir, std::string(kSource, sizeof kSource - 1), 1, 25);
+  ASSERT_EQ(run.status, "<ParseSuccess/>");
+  EXPECT_NE(run.tree->find("<STRLIT l=\"2\" c=\"14\" t=\"&quot;a\\000b\\001&quot;\"/>"), std::string::npos) << *run.tree;
+  EXPECT_NE(run.tree->find("<CHRLIT l=\"2\" c=\"31\" t=\"&apos;\\000&apos;\"/>"), std::string::npos) << *run.tree;
+  EXPECT_NE(run.tree->find("t=\"&quot;&quot;&quot;\n    \\000\n    &quot;&quot;&quot;\"/>"), std::string::npos) << *run.tree;
+  EXPECT_NE(run.comments->find("/* xy */"), std::string::npos) << *run.comments;
+}
+
 TEST(ModernParseTree, Utf8Names) {
   Tree tree = modernTree("class A { int gr\xC3\xBC\xC3\x9F = 1; }\n");
   EXPECT_NE(tree.text.find("<IDEN l=\"1\" c=\"15\" t=\"gr\xC3\xBC\xC3\x9F\"/>"), std::string::npos);
