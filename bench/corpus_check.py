@@ -241,7 +241,7 @@ _TName_type_safety_list: (empty) | _TName_type_safety | _TName_type_safety CMA _
 # as a name first, is given as the tree shows it).
 MODERN_GRAMMAR = """
 _ProgramFile: (empty) | _ImportStatements | _AnnotTypeList PkgStmt | _AnnotTypeList PkgStmt _ImportStatements | _AnnotTypeList PkgStmt _TypeDeclarations | _AnnotTypeList PkgStmt _ImportStatements _TypeDeclarations | _AnnotTypeList ModDecln | _ImportStatements _AnnotTypeList ModDecln
-_ProgramFile: _CompactMembers | _ImportStatements _CompactMembers
+_ProgramFile: _CompactMembers | _ImportStatements _CompactMembers | _SemiColons _TypeDeclarations
 _CompactMembers: FldDecln | _CompactMembers FldDecln
 _TypeDeclarationOptSemi: _AnnotTypeList TypeDecln | _AnnotTypeList TypeDecln _SemiColons
 ImpStmt: IMPORT MODULE Qlid _SemiColons
@@ -339,6 +339,16 @@ MtdDeclr: MtdDeclr _ModAnnots DIM
 MtdRef: PrimType Dims COLCOL IDEN | TypeSpec COLCOL _CallTypeArgs IDEN
 VarInit: OBR CMA CBR
 _PlainAlloc: AryAllocExpr OBR CMA CBR
+_TName_type_safety: _MemberType | IDEN EXTENDS _MemberType | IDEN EXTENDS _MemberType _Bounds | IDEN EXTENDS TName _Bounds | QUEST EXTENDS _MemberType | QUEST SUPER _MemberType
+_MemberType: TName _opt_type_safety DOT TName _opt_type_safety | _MemberType DOT TName _opt_type_safety
+_Bounds: AMP _MemberType | _Bounds AMP _MemberType
+_ClassNameList: _MemberClassName | _ClassNameList CMA _MemberClassName
+_MemberClassName: Qlid _opt_type_safety DOT Qlid _opt_type_safety | Qlid _opt_type_safety DOT _ModAnnots Qlid _opt_type_safety | _ModAnnots Qlid _opt_type_safety DOT Qlid _opt_type_safety | _ModAnnots Qlid _opt_type_safety DOT _ModAnnots Qlid _opt_type_safety | _MemberClassName DOT Qlid _opt_type_safety | _MemberClassName DOT _ModAnnots Qlid _opt_type_safety
+MtdRef: Qlid COLCOL _CallTypeArgs NEW | TypeSpec COLCOL _CallTypeArgs NEW
+_CastExpression: OPR Expr CPR OPR Expr CPR LambdaExpr | OPR Expr CPR CASTEXPR LambdaExpr | OPR Expr CPR OPR _CastTypes CPR LambdaExpr
+_CastExpression: OPR Expr CPR OPR _CastTypes CPR _CastExpression | OPR Expr CPR OPR Expr CPR OPR Expr CPR _LogicalUnaryExpression | OPR Expr CPR OPR Expr CPR OPR _PrimitiveTypeExpression CPR _CastExpression | OPR Expr CPR OPR Expr CPR CASTEXPR _CastExpression
+AryAcc: NewAllocExpr OSQ Expr CSQ
+TypePat: _VarMods TypeSpec IDEN
 """
 
 

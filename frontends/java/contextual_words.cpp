@@ -174,6 +174,9 @@ int ParseContext::classifyWord(const Scanned& word) {
 // never passes the end of the expression it is in.
 bool ParseContext::opensTypedLambdaParameters() {
   if (peek(0).kind != IDEN || (peek(1).kind != DOT && peek(1).kind != LT)) return false;
+  // In a case label the arrow after the parentheses ends the label:
+  // case (Color.RED) -> ...
+  if (inCaseLabel_ && caseParens_ <= 0) return false;
   constexpr size_t kLongestLook = 64;
   for (size_t n = 2; n < kLongestLook; ++n) {
     switch (peek(n).kind) {
@@ -197,32 +200,32 @@ bool ParseContext::opensTypedLambdaParameters() {
 }
 
 // Whether the "<" just read, after a name, opens type arguments that a
-// method reference (List<T>::size, Class<?>[]::new) or a cast to a generic
-// type ("(" before the name, ")" after the arguments and brackets) follows:
-// up to its closing ">" there are only tokens type arguments hold.
+// method reference (List<T>::size, Class<?>[]::new, Outer<T>.Inner::new), a
+// cast to a generic type ("(" before the name, ")" after the arguments and
+// brackets) or, in a case label, a pattern (case List<T> l, case Box<T>(var
+// v)) follows: up to its closing ">" there are only tokens type arguments
+// hold.  In a case label "<" is otherwise a comparison: case a < b ? 1 : 2.
 bool ParseContext::opensMarkedTypeArguments() {
   if (lastKind_ != IDEN) return false;
-  constexpr size_t kLongestLook = 96;
-  int depth = 1;
-  for (size_t n = 0; n < kLongestLook; ++n) {
-    switch (peek(n).kind) {
-      case LT: ++depth; break;
-      case GT: --depth; break;
-      case SHRR: depth -= 3; break;
-      case IDEN: case DOT: case CMA: case QUEST: case EXTENDS: case SUPER: case AMP: case DIM:
-      case BOOLEAN: case CHAR: case BYTE: case SHORT: case INT: case LONG: case FLOAT: case DOUBLE:
-        break;
-      default:
-        return false;
-    }
-    if (depth < 0) return false;
-    if (depth > 0) continue;
-    size_t after = n + 1;
-    while (peek(after).kind == DIM) ++after;
-    if (peek(after).kind == COLCOL) return true;
-    return peek(after).kind == CPR && beforeName_ == OPR;
+  constexpr size_t kNotFound = static_cast<size_t>(-1);
+  constexpr size_t kLongestLook = 256;
+  bool annotated = false;
+  const size_t closed = afterTypeArguments(0, 1, annotated);
+  if (closed == kNotFound) return false;
+  size_t after = closed;
+  // The names of member types, each with its own type arguments.
+  while (after < kLongestLook && peek(after).kind == DOT && peek(after + 1).kind == IDEN) {
+    after += 2;
+    if (peek(after).kind != LT) continue;
+    after = afterTypeArguments(after + 1, 1, annotated);
+    if (after == kNotFound) return false;
   }
-  return false;
+  const bool member = after != closed;
+  while (peek(after).kind == DIM) ++after;
+  const int next = peek(after).kind;
+  if (next == COLCOL) return true;
+  if (inCaseLabel_ && caseParens_ <= 0 && since(16)) return next == IDEN || next == OPR;
+  return !member && next == CPR && beforeName_ == OPR;
 }
 
 // Follows what the contextual words depend on: braces, case labels and

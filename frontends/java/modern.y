@@ -326,14 +326,51 @@ _TName_type_safety_list
  * List<String>[] as a type). */
 _TName_type_safety
   : _opt_type_safety TName _opt_type_safety            { $$ = P.join({$1, $2, $3}); }
-  | TName _opt_type_safety DOT TName _opt_type_safety  { $$ = P.join({$1, $2, $3, $4, $5}); }
-  | IDEN EXTENDS TName _opt_type_safety DOT TName _opt_type_safety  { $$ = P.join({$1, $2, $3, $4, $5, $6, $7}); }
+  | _MemberType                                        { $$ = P.join({$1}); }
+  | IDEN EXTENDS _MemberType                           { $$ = P.join({$1, $2, $3}); }
   | TName LT _TName_type_safety_list GT Dims           { $$ = P.join({$1, $2, $3, $4, $5}); P.op("TEMPLATE"); }
+  ;
+
+/* A member type of a parameterized type, Outer<T>.Inner, A<K>.B<V>.C: each
+ * part a TName with its type arguments, the parts joined by DOT.  It
+ * stands wherever a class type does, as a bound too (of a type parameter,
+ * with more after "&", or of a wildcard). */
+_MemberType
+  : TName _opt_type_safety DOT TName _opt_type_safety  { $$ = P.join({$1, $2, $3, $4, $5}); }
+  | _MemberType DOT TName _opt_type_safety             { $$ = P.join({$1, $2, $3, $4}); }
+  ;
+
+_TName_type_safety
+  : IDEN EXTENDS _MemberType _Bounds  { $$ = P.join({$1, $2, $3, $4}); }
+  /* After an annotation, <@A T extends B & C>, the parser has read B as a
+   * whole bound before it sees the "&" (a state it shares with places where
+   * "&" ends a type): this rule takes the "&" there.  Its pieces are those
+   * of the rule with the empty type arguments. */
+  | IDEN EXTENDS TName _Bounds        { $$ = P.join({$1, $2, $3, $4}); }
+  | QUEST EXTENDS _MemberType         { $$ = P.join({$1, $2, $3}); }
+  | QUEST SUPER _MemberType           { $$ = P.join({$1, $2, $3}); }
   ;
 
 _Bounds
   : AMP TName _opt_type_safety          { $$ = P.join({$1, $2, $3}); }
   | _Bounds AMP TName _opt_type_safety  { $$ = P.join({$1, $2, $3, $4}); }
+  | AMP _MemberType                     { $$ = P.join({$1, $2}); }
+  | _Bounds AMP _MemberType             { $$ = P.join({$1, $2, $3}); }
+  ;
+
+/* In the list of implements each type is a Qlid, as java.y writes it. */
+_ClassNameList
+  : _MemberClassName                     { $$ = P.join({$1}); }
+  | _ClassNameList CMA _MemberClassName  { $$ = P.join({$1, $2, $3}); }
+  ;
+
+_MemberClassName
+  : Qlid _opt_type_safety DOT Qlid _opt_type_safety                          { $$ = P.join({$1, $2, $3, $4, $5}); }
+  | Qlid _opt_type_safety DOT _TypeAnnots Qlid _opt_type_safety              { $$ = P.join({$1, $2, $3, $4, $5, $6}); }
+  | _TypeAnnots Qlid _opt_type_safety DOT Qlid _opt_type_safety              { $$ = P.join({$1, $2, $3, $4, $5, $6}); }
+  | _TypeAnnots Qlid _opt_type_safety DOT _TypeAnnots Qlid _opt_type_safety  { $$ = P.join({$1, $2, $3, $4, $5, $6, $7}); }
+  | _MemberClassName DOT Qlid _opt_type_safety                               { $$ = P.join({$1, $2, $3, $4}); }
+  | _MemberClassName DOT _TypeAnnots Qlid _opt_type_safety                   { $$ = P.join({$1, $2, $3, $4, $5}); }
   ;
 
 _opt_type_safety
@@ -512,11 +549,26 @@ _CaseItem
   | Qlid IDEN                            { SINCE(16); $$ = P.element("TypePat", {P.typeOfName($1, {}), $2}); }
   | Qlid OPR _PatList CPR                { SINCE(21); $$ = P.element("RecPat", {P.typeOfName($1, {}), $2, $3, $4}); }
   | Qlid OPR CPR                         { SINCE(21); $$ = P.element("RecPat", {P.typeOfName($1, {}), $2, $3}); }
-  | Qlid _CallTypeArgs IDEN              { SINCE(16); $$ = P.element("TypePat", {P.typeOfName($1, $2), $3}); }
-  | Qlid _CallTypeArgs OPR _PatList CPR  { SINCE(21); $$ = P.element("RecPat", {P.typeOfName($1, $2), $3, $4, $5}); }
-  | Qlid _CallTypeArgs OPR CPR           { SINCE(21); $$ = P.element("RecPat", {P.typeOfName($1, $2), $3, $4}); }
+  | Qlid _MarkedTypeArgs IDEN              { SINCE(16); $$ = P.element("TypePat", {P.typeOfName($1, $2), $3}); }
+  | Qlid _MarkedTypeArgs OPR _PatList CPR  { SINCE(21); $$ = P.element("RecPat", {P.typeOfName($1, $2), $3, $4, $5}); }
+  | Qlid _MarkedTypeArgs OPR CPR           { SINCE(21); $$ = P.element("RecPat", {P.typeOfName($1, $2), $3, $4}); }
   | PrimType Dims IDEN                   { SINCE(16); $$ = P.element("TypePat", {P.element("TypeSpec", {P.element("TName", {$1, $2})}), $3}); }
   | FINAL TypeSpec IDEN                  { SINCE(16); if (P.isPrimitive($2)) YYERROR; $$ = P.element("TypePat", {$1, $2, $3}); }
+  | _VarMods TypeSpec IDEN               { SINCE(21); if (P.isPrimitive($2)) YYERROR; $$ = P.element("TypePat", {$1, $2, $3}); }
+  | Qlid _MarkedTypeArgs Dims IDEN         { SINCE(16); $$ = P.element("TypePat", {P.element("TypeSpec", {P.element("TName", {$1}), $2, $3}), $4}); }
+  | _CaseMemberType IDEN                 { SINCE(16); $$ = P.element("TypePat", {P.element("TypeSpec", {$1}), $2}); }
+  | _CaseMemberType Dims IDEN            { SINCE(16); $$ = P.element("TypePat", {P.element("TypeSpec", {$1, $2}), $3}); }
+  | _CaseMemberType OPR _PatList CPR     { SINCE(21); $$ = P.element("RecPat", {P.element("TypeSpec", {$1}), $2, $3, $4}); }
+  | _CaseMemberType OPR CPR              { SINCE(21); $$ = P.element("RecPat", {P.element("TypeSpec", {$1}), $2, $3}); }
+  ;
+
+/* A member type of a parameterized type in a pattern, case Outer<?>.Inner i:
+ * its parts as in a declaration's type. */
+_CaseMemberType
+  : Qlid _MarkedTypeArgs DOT Qlid                  { $$ = P.join({P.element("TName", {$1}), $2, $3, P.element("TName", {$4})}); }
+  | Qlid _MarkedTypeArgs DOT Qlid _MarkedTypeArgs  { $$ = P.join({P.element("TName", {$1}), $2, $3, P.element("TName", {$4}), $5}); }
+  | _CaseMemberType DOT Qlid                      { $$ = P.join({$1, $2, P.element("TName", {$3})}); }
+  | _CaseMemberType DOT Qlid _MarkedTypeArgs      { $$ = P.join({$1, $2, P.element("TName", {$3}), $4}); }
   ;
 
 _PatList
@@ -527,6 +579,7 @@ _PatList
 _Pat
   : TypeSpec IDEN               { $$ = P.element("TypePat", {$1, $2}); }
   | FINAL TypeSpec IDEN         { $$ = P.element("TypePat", {$1, $2, $3}); }
+  | _VarMods TypeSpec IDEN      { $$ = P.element("TypePat", {$1, $2, $3}); }
   | TypeSpec OPR _PatList CPR   { $$ = P.element("RecPat", {$1, $2, $3, $4}); }
   | TypeSpec OPR CPR            { $$ = P.element("RecPat", {$1, $2, $3}); }
   | IDEN                        { SINCE(22); if (!P.isUnderscore($1)) YYERROR; $$ = P.join({$1}); }
@@ -554,6 +607,31 @@ MtdRef
   | PrimType Dims COLCOL NEW                 { $$ = P.element("MtdRef", {$1, $2, $3, $4}); }
   ;
 
+/* Type arguments of the method or constructor after the "::", ArrayList::<T>new,
+ * M<T>::<U>m; the brackets of an array of a generic type before a method,
+ * M<T>[]::clone; member types of parameterized types, Outer<T>.Inner::new. */
+MtdRef
+  : Qlid COLCOL _CallTypeArgs NEW                        { $$ = P.element("MtdRef", {$1, $2, $3, $4}); }
+  | Qlid _MarkedTypeArgs COLCOL _CallTypeArgs IDEN       { $$ = P.element("MtdRef", {P.typeOfName($1, $2), $3, $4, $5}); }
+  | Qlid _MarkedTypeArgs COLCOL _CallTypeArgs NEW        { $$ = P.element("MtdRef", {P.typeOfName($1, $2), $3, $4, $5}); }
+  | Qlid _MarkedTypeArgs Dims COLCOL IDEN                { $$ = P.element("MtdRef", {P.element("TypeSpec", {P.element("TName", {$1}), $2, $3}), $4, $5}); }
+  | _MemberRefType COLCOL IDEN                           { $$ = P.element("MtdRef", {P.element("TypeSpec", {$1}), $2, $3}); }
+  | _MemberRefType COLCOL NEW                            { $$ = P.element("MtdRef", {P.element("TypeSpec", {$1}), $2, $3}); }
+  | _MemberRefType COLCOL _CallTypeArgs IDEN             { $$ = P.element("MtdRef", {P.element("TypeSpec", {$1}), $2, $3, $4}); }
+  | _MemberRefType COLCOL _CallTypeArgs NEW              { $$ = P.element("MtdRef", {P.element("TypeSpec", {$1}), $2, $3, $4}); }
+  | _MemberRefType Dims COLCOL IDEN                      { $$ = P.element("MtdRef", {P.element("TypeSpec", {$1, $2}), $3, $4}); }
+  | _MemberRefType Dims COLCOL NEW                       { $$ = P.element("MtdRef", {P.element("TypeSpec", {$1, $2}), $3, $4}); }
+  ;
+
+/* The parts of a member type of a parameterized type before "::", each a
+ * TName with its type arguments, as in a declaration's type. */
+_MemberRefType
+  : Qlid _MarkedTypeArgs DOT Qlid                  { $$ = P.join({P.element("TName", {$1}), $2, $3, P.element("TName", {$4})}); }
+  | Qlid _MarkedTypeArgs DOT Qlid _MarkedTypeArgs  { $$ = P.join({P.element("TName", {$1}), $2, $3, P.element("TName", {$4}), $5}); }
+  | _MemberRefType DOT Qlid                        { $$ = P.join({$1, $2, P.element("TName", {$3})}); }
+  | _MemberRefType DOT Qlid _MarkedTypeArgs        { $$ = P.join({$1, $2, P.element("TName", {$3}), $4}); }
+  ;
+
 /* A name with explicit type arguments before its last part, as in
  * Collections.<String>emptyList (the call is MtdCall as usual). */
 Qlid
@@ -573,6 +651,28 @@ MtdAcc
 Qlid
   : THIS DOT _CallTypeArgs IDEN   { $$ = P.element("Qlid", {$1, $2, $3, $4}); P.op("DOT"); }
   | SUPER DOT _CallTypeArgs IDEN  { $$ = P.element("Qlid", {$1, $2, $3, $4}); P.op("DOT"); }
+  ;
+
+/* A cast of a cast before a lambda, (Object) (Runnable) () -> { }: after
+ * the parentheses of a type read as an expression, where a cast's operand
+ * stands, a cast of a lambda in each form of one. */
+_CastExpression
+  : OPR Expr CPR OPR Expr CPR LambdaExpr                  { $$ = P.join({$1, $2, $3, $4, $5, $6, $7}); P.op("CAST"); P.op("CAST"); }
+  | OPR Expr CPR CASTEXPR LambdaExpr                      { $$ = P.join({$1, $2, $3, $4, $5}); P.op("CAST"); P.op("CAST"); }
+  | OPR Expr CPR LCAST _CastTypes CPR LambdaExpr          { $$ = P.join({$1, $2, $3, $4, $5, $6, $7}); P.op("CAST"); P.op("CAST"); }
+  | OPR Expr CPR OPR Qlid _MarkedTypeArgs CPR LambdaExpr  { $$ = P.join({$1, $2, $3, $4, P.typeOfName($5, $6), $7, $8}); P.op("CAST"); P.op("CAST"); }
+  ;
+
+/* A cast of a cast only the modern rules read, (Object) (@A String) x,
+ * (Object) (List<Map<K, V>>) x, and a cast of a cast of a cast,
+ * (Integer) (Object) (Number) 1. */
+_CastExpression
+  : OPR Expr CPR LCAST _CastTypes CPR _CastExpression                          { if (P.castsToReference($5) && P.startsWithSign($7)) YYERROR; $$ = P.join({$1, $2, $3, $4, $5, $6, $7}); P.op("CAST"); P.op("CAST"); }
+  | OPR Expr CPR OPR Qlid _MarkedTypeArgs CPR _CastExpression                  { $$ = P.join({$1, $2, $3, $4, P.typeOfName($5, $6), $7, $8}); P.op("CAST"); P.op("CAST"); }
+  | OPR Expr CPR OPR Qlid _MarkedTypeArgs Dims CPR _CastExpression             { $$ = P.join({$1, $2, $3, $4, P.element("TypeSpec", {P.element("TName", {$5}), $6, $7}), $8, $9}); P.op("CAST"); P.op("CAST"); }
+  | OPR Expr CPR OPR Expr CPR OPR Expr CPR _LogicalUnaryExpression              { $$ = P.join({$1, $2, $3, $4, $5, $6, $7, $8, $9, $10}); P.op("CAST"); P.op("CAST"); P.op("CAST"); }
+  | OPR Expr CPR OPR Expr CPR OPR _PrimitiveTypeExpression CPR _CastExpression  { $$ = P.join({$1, $2, $3, $4, $5, $6, $7, $8, $9, $10}); P.op("CAST"); P.op("CAST"); P.op("CAST"); }
+  | OPR Expr CPR OPR Expr CPR CASTEXPR _CastExpression                          { $$ = P.join({$1, $2, $3, $4, $5, $6, $7, $8}); P.op("CAST"); P.op("CAST"); P.op("CAST"); }
   ;
 
 /* A cast of a cast: (Byte) (byte) 0, (A) (B) o. */
@@ -638,6 +738,10 @@ _RelationalExpression
   : _RelationalExpression INSTANCEOF TypeSpec IDEN              { SINCE(16); if (P.isPrimitive($3)) YYERROR; $$ = P.join({$1, $2, P.element("TypePat", {$3, $4})}); }
   | _RelationalExpression INSTANCEOF _ModAnnots TypeSpec IDEN   { SINCE(16); $$ = P.join({$1, $2, P.element("TypePat", {$3, $4, $5})}); }
   | _RelationalExpression INSTANCEOF FINAL TypeSpec IDEN        { SINCE(16); if (P.isPrimitive($4)) YYERROR; $$ = P.join({$1, $2, P.element("TypePat", {$3, $4, $5})}); }
+  /* final and annotations in either order: o instanceof final @A String s */
+  | _RelationalExpression INSTANCEOF FINAL _ModAnnots TypeSpec IDEN             { SINCE(16); if (P.isPrimitive($5)) YYERROR; $$ = P.join({$1, $2, P.element("TypePat", {$3, $4, $5, $6})}); }
+  | _RelationalExpression INSTANCEOF _ModAnnots FINAL TypeSpec IDEN             { SINCE(16); if (P.isPrimitive($5)) YYERROR; $$ = P.join({$1, $2, P.element("TypePat", {$3, $4, $5, $6})}); }
+  | _RelationalExpression INSTANCEOF _ModAnnots FINAL _ModAnnots TypeSpec IDEN  { SINCE(16); if (P.isPrimitive($6)) YYERROR; $$ = P.join({$1, $2, P.element("TypePat", {$3, $4, $5, $6, $7})}); }
   | _RelationalExpression INSTANCEOF TypeSpec OPR _PatList CPR  { SINCE(21); $$ = P.join({$1, $2, P.element("RecPat", {$3, $4, $5, $6})}); }
   | _RelationalExpression INSTANCEOF TypeSpec OPR CPR           { SINCE(21); $$ = P.join({$1, $2, P.element("RecPat", {$3, $4, $5})}); }
   ;
@@ -819,6 +923,12 @@ MtdRef
 /* int[]::clone */
 MtdRef
   : PrimType Dims COLCOL IDEN  { $$ = P.element("MtdRef", {$1, $2, $3, $4}); }
+  ;
+
+/* An element of an array made with its initialiser, new int[] {1, 2}[i]
+ * (javac reads it, though the language's grammar has no such primary). */
+AryAcc
+  : NewAllocExpr OSQ Expr CSQ  { $$ = P.element("AryAcc", {$1, $2, $3, $4}); P.op("SQ"); }
   ;
 
 /* An array initialiser of a comma alone: int[] a = {,}; */

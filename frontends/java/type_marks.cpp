@@ -94,9 +94,10 @@ size_t ParseContext::afterTypeArguments(size_t n, int depth, bool& annotated) {
 // Whether the "(" just read opens a cast the expression grammar cannot
 // read: up to its ")" one type or an intersection of them (A & B), holding
 // an annotation (from Java 8) or a member type of a parameterized type,
-// Graph<?>.Edge.  An expression never holds an annotation, nor a ">" that
-// a "." follows.  A parameter list has a name after its type, and is not
-// taken.
+// Graph<?>.Edge, or an intersection with type arguments, (A & B<C<D>>).
+// An expression never holds an annotation, nor a ">" that a "." follows or
+// that ends a term of "&".  A parameter list has a name after its type,
+// and is not taken.
 bool ParseContext::opensMarkedCast() {
   // A call's parenthesis, f( or if (, opens no cast: most are not looked at.
   switch (lastKind_) {
@@ -108,6 +109,8 @@ bool ParseContext::opensMarkedCast() {
   }
   bool annotated = false;
   bool memberOfGeneric = false;
+  bool generic = false;
+  bool intersection = false;
   size_t n = 0;
   for (;;) {
     n = afterAnnotations(n, annotated);
@@ -120,6 +123,7 @@ bool ParseContext::opensMarkedCast() {
         if (peek(n).kind == LT) {
           n = afterTypeArguments(n + 1, 1, annotated);
           if (n == kNotFound) return false;
+          generic = true;
           if (peek(n).kind == DOT) memberOfGeneric = true;
         }
         if (peek(n).kind != DOT) break;
@@ -139,9 +143,10 @@ bool ParseContext::opensMarkedCast() {
       n = bracket + 1;
     }
     if (peek(n).kind != AMP) break;
+    intersection = true;
     ++n;
   }
-  return peek(n).kind == CPR && (memberOfGeneric || (annotated && since(8)));
+  return peek(n).kind == CPR && (memberOfGeneric || ((annotated || (intersection && generic)) && since(8)));
 }
 
 // What the "@" just read begins: an annotation of a declaration (AT_SYM)

@@ -38,7 +38,8 @@ bool startsOperand(const Node& node) {
   static const std::unordered_set<Kind> kOperators = {
       Kind::ADD,   Kind::SUB, Kind::MUL,  Kind::DIV,   Kind::PC,  Kind::LT,  Kind::GT,   Kind::LE,
       Kind::GE,    Kind::EQEQ, Kind::NE,  Kind::AMP,   Kind::PIPE, Kind::CARET, Kind::LAND, Kind::LOR,
-      Kind::QUEST, Kind::COL, Kind::SHL,  Kind::SHR,   Kind::SHRR, Kind::CMA, Kind::INSTANCEOF, Kind::CPR};
+      Kind::QUEST, Kind::COL, Kind::SHL,  Kind::SHR,   Kind::SHRR, Kind::CMA, Kind::INSTANCEOF, Kind::CPR,
+      Kind::ARROW};
   if (!node) return false;
   if (node.isToken()) return kOperators.count(node.kind()) == 0;
   return !node.is(Kind::AsstOp) && !node.is(Kind::TypePat) && !node.is(Kind::RecPat);
