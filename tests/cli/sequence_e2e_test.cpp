@@ -312,6 +312,28 @@ TEST(SequenceCommand, CallsWithTypeArguments) {
             "fragment break [number == null]: super.find(key)\n");
 }
 
+// A class's supertypes are the types its extends clause names, a member
+// type of a parameterized type as one (Outer<Helper>.Inner), not the type
+// arguments: a call of the method it inherits is followed, one of the type
+// argument's is not.
+TEST(SequenceCommand, InheritedFromMemberTypeOfParameterizedType) {
+  TempDir dir;
+  testing_support::writeFile(dir.file("Child.java"),
+                             "class Helper {\n  void help() { other(); }\n  void other() { }\n}\n"
+                             "class Outer<T> {\n  class Inner {\n    void lift() { up(); }\n    void up() { }\n  }\n}\n"
+                             "class Child extends Outer<Helper>.Inner {\n  void run() {\n    lift();\n    help();\n  }\n}\n");
+  EXPECT_EQ(drawn({dir.file("Child.java"), "run", "--depth", "2"}),
+            "page: Child.run: sequence diagram\n"
+            "lifelines: :Child\n"
+            "self :Child > :Child [bar-bar]: lift()\n"
+            "self :Child > :Child [bar-bar]: up()\n"
+            "self :Child > :Child [bar-bar]: help()\n"
+            "bar :Child: lift() .. help()\n"
+            "bar :Child: lift() .. up()\n"
+            "bar :Child: up() .. up()\n"
+            "bar :Child: help() .. help()\n");
+}
+
 // Recursion shown once, calls in anonymous classes, a method without
 // calls and a capped diagram: each with its note.
 TEST(SequenceCommand, NotesBelowTheDiagram) {
