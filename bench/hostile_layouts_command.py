@@ -4,6 +4,10 @@
 import math, os, subprocess, sys, time
 
 flowchart, work, limit = sys.argv[1], sys.argv[2], float(sys.argv[3])
+# Which parts to run: "runs" (the cases), "growth" (nested and sequential
+# ifs), "deep" (constructs nested thousands deep), "lambdas" (lambdas
+# nested in lambdas); all by default.
+parts = set((sys.argv[4] if len(sys.argv) > 4 else "runs,growth,deep,lambdas").split(","))
 classes = os.path.join(work, "classes")
 os.makedirs(classes, exist_ok=True)
 for i in range(2000):
@@ -52,8 +56,9 @@ runs = (
     ("list: 1e6 methods", ["list", many]),
 )
 print()
-print(f"{'case':<34} {'seconds':>9} {'peak MiB':>9} {'exit':>5}  message")
-for name, args in runs:
+if "runs" in parts:
+    print(f"{'case':<34} {'seconds':>9} {'peak MiB':>9} {'exit':>5}  message")
+for name, args in runs if "runs" in parts else ():
     out = os.path.join(work, "out.html")
     if args[0] in ("sequence", "draw"):
         args = args + ["-o", out]
@@ -84,25 +89,86 @@ def sequential_ifs(count):
     return method(f"Row{count}", "".join(f"    if (total == {i}) total += {i};\n" for i in range(count)))
 
 
-for label, make, sizes in (("nested ifs, depth", nested_ifs, (200, 400, 800, 1600, 3200)),
-                           ("ifs in a row", sequential_ifs, (1000, 4000, 16000, 64000))):
-    print()
-    print(f"{label:<20} {'seconds':>9} {'peak MiB':>9} {'exit':>5}")
-    times = []
-    for size in sizes:
-        path = write(f"Grow{size}.java", make(size))
+def draw_timed(path, form, rounds=1):
+    """flowchart draw of the method `run` to out.FORM: the best time of the
+    rounds, the largest peak memory in MiB and the exit code; None when a
+    run takes longer than the limit."""
+    best, peak, code = None, 0.0, 0
+    for _ in range(rounds):
         start = time.perf_counter()
         try:
             result = subprocess.run(["/usr/bin/time", "-f", "%M", flowchart, "draw", path, "run", "-o",
-                                     os.path.join(work, "out.html")], stdout=subprocess.PIPE,
+                                     os.path.join(work, "out." + form)], stdout=subprocess.PIPE,
                                     stderr=subprocess.PIPE, text=True, timeout=limit)
         except subprocess.TimeoutExpired:
-            print(f"{size:<20} {'>' + str(int(limit)):>9} {'?':>9} {'-':>5}")
-            continue
+            return None
         elapsed = time.perf_counter() - start
-        peak = int(result.stderr.strip().splitlines()[-1]) / 1024
-        print(f"{size:<20} {elapsed:>9.2f} {peak:>9.1f} {result.returncode:>5}")
-        times.append((size, elapsed))
-    if len(times) >= 2:
-        (n0, t0), (n1, t1) = times[0], times[-1]
-        print(f"growth exponent {math.log(t1 / t0) / math.log(n1 / n0):.2f} ({n0:,} to {n1:,})")
+        best = elapsed if best is None else min(best, elapsed)
+        peak = max(peak, int(result.stderr.strip().splitlines()[-1]) / 1024)
+        code = result.returncode
+    return best, peak, code
+
+
+def growth(label, width, sizes, source, form, rounds=1, drawn_only=False, of_memory=False):
+    """A table of draw_timed over the sizes (source(size) gives the file),
+    and the growth exponent of the time (or the peak memory) from the
+    first size to the last, of the runs that drew (with drawn_only)."""
+    print()
+    print(f"{label:<{width}} {'seconds':>9} {'peak MiB':>9} {'exit':>5}")
+    points = []
+    for size in sizes:
+        measured = draw_timed(source(size), form, rounds)
+        if measured is None:
+            print(f"{size:<{width}} {'>' + str(int(limit)):>9} {'?':>9} {'-':>5}")
+            continue
+        elapsed, peak, code = measured
+        print(f"{size:<{width}} {elapsed:>9.2f} {peak:>9.1f} {code:>5}")
+        if code == 0 or not drawn_only:
+            points.append((size, peak if of_memory else elapsed))
+    if len(points) >= 2:
+        (n0, v0), (n1, v1) = points[0], points[-1]
+        what = "memory growth exponent" if of_memory else "growth exponent"
+        print(f"{what} {math.log(v1 / v0) / math.log(n1 / n0):.2f} ({n0:,} to {n1:,})")
+
+
+for label, make, sizes in (("nested ifs, depth", nested_ifs, (200, 400, 800, 1600, 3200)),
+                           ("ifs in a row", sequential_ifs, (1000, 4000, 16000, 64000))) if "growth" in parts else ():
+    growth(label, 20, sizes, lambda size: write(f"Grow{size}.java", make(size)), "html")
+
+
+# Constructs nested thousands deep, as generated code has them: the graph
+# alone (-o OUT.json), whose building once recursed on the machine stack
+# (and crashed past about 7,000 levels) and walked an else-if chain once
+# per branch.  The best of three runs; the exponent over the sizes drawn.
+def deep(shape, n):
+    lines = lambda count, line: "".join(f"    {line(i)}\n" for i in range(count))
+    if shape == "else-if chain":
+        body = "    if (total == 0) total = 0;\n" + lines(n - 1, lambda i: f"else if (total == {i + 1}) total = {i + 1};")
+    elif shape == "nested ifs":
+        body = lines(n, lambda i: f"if (total > {i}) {{") + "    total++;\n" + lines(n, lambda i: "}")
+    elif shape == "nested trys":
+        body = (lines(n, lambda i: "try {") + "    total++;\n" +
+                lines(n, lambda i: f"}} catch (RuntimeException e{i}) {{ total--; }}"))
+    else:
+        body = lines(n, lambda i: f"l{i}: while (total > {i}) {{") + "    total++; break l0;\n" + lines(n, lambda i: "}")
+    return method(f"Deep{n}", body)
+
+
+for shape in ("else-if chain", "nested ifs", "nested trys", "labelled loops") if "deep" in parts else ():
+    growth(shape + ", -o .json", 28, (1000, 2000, 4000, 8000),
+           lambda size: write(f"Deep{size}.java", deep(shape, size)), "json", rounds=3, drawn_only=True)
+
+
+# Lambdas nested in lambdas, each a graph and a page of its own: the peak
+# memory of the graph (-o OUT.json) and of the drawing (HTML) at 1,000 to
+# 8,000 levels (500 to 2,000 for the drawing), with the memory's growth
+# exponent.  A statement's text once held every lambda inside it, so that
+# the texts grew as the square of the levels.
+def nested_lambdas(n):
+    body = "".join(f"    Runnable r{i} = () -> {{ total++;\n" for i in range(n)) + "    };\n" * n
+    return method(f"Lambdas{n}", body).replace("int total = 0;", "int[] box = {0};").replace("total", "box[0]")
+
+
+for form, sizes in (("json", (1000, 2000, 4000, 8000)), ("html", (500, 1000, 2000))) if "lambdas" in parts else ():
+    growth("nested lambdas, -o ." + form, 28, sizes, lambda size: write(f"Lambdas{size}.java", nested_lambdas(size)),
+           form, drawn_only=True, of_memory=True)

@@ -4,8 +4,10 @@
 #include <map>
 #include <set>
 #include <tuple>
+#include <unordered_map>
 
 #include "cfg/exception_types.h"
+#include "cfg/flat_call.h"
 #include "cfg/java_tree.h"
 
 namespace cfg {
@@ -20,6 +22,21 @@ struct Exit {
 };
 using Exits = std::vector<Exit>;
 
+// The one way out of a node.  (A function rather than a braced list: see
+// flat_call.h on GCC 12.)
+Exits exitFrom(size_t from, EdgeKind kind = EdgeKind::Flow, std::string label = {}) {
+  return {Exit{from, kind, std::move(label)}};
+}
+
+// Adds the exits after those there, in order; taken whole when there are
+// none, so that exits passed up through many levels are never copied.
+void append(Exits& to, Exits&& more) {
+  if (to.empty())
+    to = std::move(more);
+  else
+    to.insert(to.end(), std::make_move_iterator(more.begin()), std::make_move_iterator(more.end()));
+}
+
 // Where an abrupt completion goes.
 struct Destination {
   enum class Kind { Normal, Break, Continue, Return, Yield, Throw } kind = Kind::Return;
@@ -30,10 +47,10 @@ struct Destination {
   std::string key() const {
     switch (kind) {
       case Kind::Normal: return "n";
-      case Kind::Break: return "b" + std::to_string(frame);
-      case Kind::Continue: return "c" + std::to_string(frame);
+      case Kind::Break: return std::string(1, 'b').append(std::to_string(frame));
+      case Kind::Continue: return std::string(1, 'c').append(std::to_string(frame));
       case Kind::Return: return "r";
-      case Kind::Yield: return "y" + std::to_string(frame);
+      case Kind::Yield: return std::string(1, 'y').append(std::to_string(frame));
       case Kind::Throw: {
         std::string key = "t";
         for (const std::string& type : types) key += type + "|";
@@ -112,8 +129,9 @@ class Builder {
   Builder(MethodFlow& flow, size_t graphIndex, const DeclaredSuperclasses& program)
       : flow_(flow), graphIndex_(graphIndex), program_(program) {}
 
-  void buildBody(Element body, const std::string& header, int32_t line, int32_t endLine,
-                 const std::string& modifiers = "") {
+  // A coroutine, as every step that may nest: see flat_call.h.
+  FlatCall<> buildBody(Element body, const std::string& header, int32_t line, int32_t endLine,
+                       const std::string& modifiers = "") {
     Graph& g = graph();
     g.title = header;
     g.line = line;
@@ -126,11 +144,11 @@ class Builder {
     g.regions.push_back(bodyRegion);
     g.start = addNode(NodeKind::Start, modifiers + header, line, line, {});
     frames_.push_back(Frame{});
-    Exits exits{{g.start, EdgeKind::Flow, ""}};
+    Exits exits = exitFrom(g.start);
     if (named(body, Kind::Blk))
-      exits = buildBlock(body, std::move(exits));
+      exits = co_await buildBlock(body, std::move(exits));
     else if (body)  // a lambda's expression body
-      exits = buildExpressionStatement(body, std::move(exits));
+      exits = co_await buildExpressionStatement(body, std::move(exits));
     if (!exits.empty() || !returns_.empty()) {
       region_ = 0;
       const size_t end = addNode(NodeKind::End, "end", endLine, endLine, {});
@@ -139,6 +157,7 @@ class Builder {
       connect(returns_, end);
     }
     frames_.pop_back();
+    addUpStatements();
   }
 
  private:
@@ -192,8 +211,17 @@ class Builder {
   }
   void closeRegion(size_t saved) { region_ = saved; }
 
-  void countStatement() {
-    for (std::optional<size_t> r = region_; r; r = graph().regions[*r].parent) ++graph().regions[*r].statements;
+  // Counted in the innermost region; the regions round it add it up once
+  // the graph is built (addUpStatements), so that a statement nested n
+  // regions deep costs no walk of n.
+  void countStatement() { ++graph().regions[region_].statements; }
+
+  // Each region's statements with those of the regions inside it.  A
+  // region opens inside one opened before it: its parent comes first.
+  void addUpStatements() {
+    std::vector<Region>& regions = graph().regions;
+    for (size_t r = regions.size(); r-- > 0;)
+      if (regions[r].parent) regions[*regions[r].parent].statements += regions[r].statements;
   }
 
   // ---------------------------------------------------------------- routing
@@ -201,23 +229,23 @@ class Builder {
   // Sends an abrupt completion on its way: through the finally clause of
   // every try statement it leaves, to the catch clauses that may take an
   // exception, and on to the frame it stops at.
-  void route(Exits from, const Destination& d) { routeFrom(frames_.size(), std::move(from), d); }
+  FlatCall<> route(Exits from, const Destination& d) { co_await routeFrom(frames_.size(), std::move(from), d); }
 
-  void routeFrom(size_t top, Exits from, const Destination& d) {
+  FlatCall<> routeFrom(size_t top, Exits from, const Destination& d) {
     using K = Destination::Kind;
     for (size_t i = top; i-- > 0 && !from.empty();) {
       Frame& f = frames_[i];
       if (i == d.frame && (d.kind == K::Break || d.kind == K::Continue || d.kind == K::Yield)) {
         Exits& target = d.kind == K::Break ? f.breaks : d.kind == K::Continue ? f.continues : f.yields;
         target.insert(target.end(), from.begin(), from.end());
-        return;
+        co_return;
       }
       if (f.kind == Frame::Kind::Body) {
         if (d.kind == K::Throw)
           connect(from, exitNode());
         else if (d.kind == K::Return)
           returns_.insert(returns_.end(), from.begin(), from.end());
-        return;
+        co_return;
       }
       if (f.kind != Frame::Kind::Try) continue;
       if (d.kind == K::Throw && f.catchesApply) {
@@ -231,13 +259,13 @@ class Builder {
             break;
           }
         }
-        if (taken) return;
+        if (taken) co_return;
       }
       if (frames_[i].finallyBlock) {
-        from = throughFinally(i, std::move(from), d);
+        from = co_await throughFinally(i, std::move(from), d);
         if (d.kind == K::Throw && !from.empty()) from = rethrown(std::move(from));
       } else if (!frames_[i].closing.empty()) {
-        from = throughClosing(i, std::move(from), d);
+        from = co_await throughClosing(i, std::move(from), d);
         if (d.kind == K::Throw && !from.empty()) from = rethrown(std::move(from));
       }
     }
@@ -248,12 +276,12 @@ class Builder {
   // way out that is no exception its exception takes the place of that
   // way (the try's own catches and finally apply); on the way of an
   // exception it is suppressed, and the first exception goes on.
-  Exits throughClosing(size_t i, Exits from, const Destination& d) {
+  FlatCall<Exits> throughClosing(size_t i, Exits from, const Destination& d) {
     const std::string key = d.key();
     const auto found = frames_[i].copies.find(key);
     if (found != frames_[i].copies.end()) {
       connect(from, found->second);
-      return {};
+      co_return Exits{};
     }
     const std::string then = d.afterFinally();
     const size_t savedRegion = region_;
@@ -266,9 +294,9 @@ class Builder {
     if (d.kind != Destination::Kind::Throw) {
       Destination thrown;
       thrown.kind = Destination::Kind::Throw;
-      routeFrom(i, {{node, EdgeKind::Exception, ""}}, thrown);
+      co_await routeFrom(i, exitFrom(node, EdgeKind::Exception), thrown);
     }
-    return {{node, EdgeKind::Flow, ""}};
+    co_return exitFrom(node);
   }
 
   // The exception goes on after a finally clause: from its one way out,
@@ -279,26 +307,26 @@ class Builder {
   // after it.
   Exits rethrown(Exits from) {
     if (from.size() == 1 && from[0].kind == EdgeKind::Flow && !isJump(graph().nodes[from[0].from].kind))
-      return {{from[0].from, EdgeKind::Exception, ""}};
+      return exitFrom(from[0].from, EdgeKind::Exception);
     const size_t join = addNode(NodeKind::Join, "rethrow", 0, 0, {});
     connect(from, join);
-    return {{join, EdgeKind::Exception, ""}};
+    return exitFrom(join, EdgeKind::Exception);
   }
 
   // Connects the exits to the copy of frame i's finally clause that goes
   // on to d, building the copy the first time.  Returns the copy's normal
   // exits still to be routed (none when the copy existed already).
-  Exits throughFinally(size_t i, Exits from, const Destination& d) {
+  FlatCall<Exits> throughFinally(size_t i, Exits from, const Destination& d) {
     const std::string key = d.key();
     const auto found = frames_[i].copies.find(key);
     if (found != frames_[i].copies.end()) {
       connect(from, found->second);
-      return {};
+      co_return Exits{};
     }
-    return buildFinallyCopy(i, std::move(from), d.afterFinally(), key);
+    co_return co_await buildFinallyCopy(i, std::move(from), d.afterFinally(), key);
   }
 
-  Exits buildFinallyCopy(size_t i, Exits from, const std::string& then, const std::string& key) {
+  FlatCall<Exits> buildFinallyCopy(size_t i, Exits from, const std::string& then, const std::string& key) {
     const Element block = frames_[i].finallyBlock;
     const std::string title = then.empty() ? "finally" : "finally (" + then + ")";
     const size_t savedRegion = region_;
@@ -312,11 +340,11 @@ class Builder {
     std::vector<Frame> inner(std::make_move_iterator(frames_.begin() + static_cast<std::ptrdiff_t>(i)),
                              std::make_move_iterator(frames_.end()));
     frames_.resize(i);
-    Exits exits = buildBlock(block, {{node, EdgeKind::Flow, ""}});
+    Exits exits = co_await buildBlock(block, exitFrom(node));
     frames_.insert(frames_.end(), std::make_move_iterator(inner.begin()), std::make_move_iterator(inner.end()));
     closeRegion(outer);
     region_ = savedRegion;
-    return exits;
+    co_return exits;
   }
 
   // The frame a break or continue stops at; frames_.size() when none.
@@ -405,9 +433,38 @@ class Builder {
 
   // The last line of a branch or body, with the statements that complete
   // a label dangling in it.
-  int32_t extentLastLine(Element statement) const {
-    const size_t span = danglingSpan(statement, continuation_, 0);
+  int32_t extentLastLine(Element statement) {
+    if (continuation_.empty()) return lastLine(statement);  // nothing to complete a label
+    const size_t span = continuationSpan(statement);
     return span ? lastLine(continuation_[span - 1]) : lastLine(statement);
+  }
+
+  // danglingSpan(statement, continuation_, 0), remembered for each
+  // statement on the way down to the dangling label: every level of an
+  // else-if chain asks it of the rest of the chain, which would make the
+  // chain quadratic.
+  size_t continuationSpan(Element statement) {
+    std::vector<uint32_t> passed;
+    size_t span = 0;
+    for (Element e = statement; e; e = lastSubstatement(e)) {
+      if (const auto known = continuationSpans_.find(e.key()); known != continuationSpans_.end()) {
+        span = known->second;
+        break;
+      }
+      passed.push_back(e.key());
+      if (statementLabel(e)) {
+        span = danglingSpan(e, continuation_, 0);
+        break;
+      }
+    }
+    for (const uint32_t key : passed) continuationSpans_[key] = span;
+    return span;
+  }
+
+  // continuation_ changes: what was remembered of it goes.
+  void setContinuation(std::vector<Element> siblings) {
+    continuation_ = std::move(siblings);
+    continuationSpans_.clear();
   }
 
   static Element caseLabel(Element item) {
@@ -416,6 +473,22 @@ class Builder {
     if (!label) return Element();
     const Element first = firstToken(label);
     return named(first, Kind::CASE) || named(first, Kind::DEFAULT) ? label : Element();
+  }
+
+  // The text of the elements from..to as their box shows it: the bodies of
+  // the switch expressions drawn ahead of it (`abridged`), those of the
+  // lambdas drawn as graphs of their own and the members of anonymous
+  // classes (methods of their own) as "{...}".  So no box holds the text
+  // of a lambda's or an anonymous class's statements, which lambdas or
+  // classes nested a thousand deep would repeat at every level.
+  static std::string shownText(Element from, Element to, std::vector<Element> abridged = {}) {
+    for (Element e = from; e; e = e.nextSibling()) {
+      for (const Element& lambda : findOutermost(e, Kind::LambdaExpr))
+        if (childNamed(lambda, Kind::Blk)) abridged.push_back(lambda);
+      for (const Element& anonymous : findOutermost(e, Kind::AnonyClass)) abridged.push_back(anonymous);
+      if (e == to) break;
+    }
+    return textWithAbridged(from, to, abridged);
   }
 
   // The text of a simple statement as its box shows it.
@@ -428,7 +501,7 @@ class Builder {
         if (named(header, Kind::ClsHeader) || named(header, Kind::RecHeader) || named(header, Kind::EnumHeader))
           return elementText(header) + " {...}";
     }
-    return elementText(item);
+    return shownText(item, item);
   }
 
   static constexpr size_t kMaxStatementsInABox = 10;
@@ -436,10 +509,11 @@ class Builder {
   // The statements of a block, or of a case group, in a row.  Case labels
   // (in a switch block) are handed to onCase, which adds the case edge.
   template <typename OnCase>
-  Exits buildSequence(const std::vector<Element>& items, Exits in, OnCase&& onCase) {
+  FlatCall<Exits> buildSequence(const std::vector<Element>& items, Exits in, OnCase&& onCase) {
     // A sequence's labels complete none of an enclosing statement's.
     std::vector<Element> enclosing = std::move(continuation_);
-    continuation_.clear();
+    std::unordered_map<uint32_t, size_t> enclosingSpans = std::move(continuationSpans_);
+    setContinuation({});
     std::vector<std::string> labels;
     for (size_t k = 0; k < items.size(); ++k) {
       const Element item = items[k];
@@ -456,15 +530,15 @@ class Builder {
       if (const size_t span = danglingSpan(item, items, k + 1)) {
         // The statements that complete a label standing as the item's
         // last branch or body are built there, not again after the item.
-        continuation_.assign(items.begin() + static_cast<std::ptrdiff_t>(k + 1),
-                             items.begin() + static_cast<std::ptrdiff_t>(k + 1 + span));
-        in = buildStatement(item, std::move(in), std::move(labels));
+        setContinuation(std::vector<Element>(items.begin() + static_cast<std::ptrdiff_t>(k + 1),
+                                             items.begin() + static_cast<std::ptrdiff_t>(k + 1 + span)));
+        in = co_await buildStatement(item, std::move(in), std::move(labels));
         labels.clear();
         k += span;
         // What was not taken (none, as the parser shapes the tree) follows.
         std::vector<Element> rest = std::move(continuation_);
-        continuation_.clear();
-        in = buildSequence(rest, std::move(in), onCase);
+        setContinuation({});
+        in = co_await buildSequence(rest, std::move(in), onCase);
         continue;
       }
       if (isSimple(item) && labels.empty()) {
@@ -472,21 +546,22 @@ class Builder {
         while (k + 1 < items.size() && run.size() < kMaxStatementsInABox && isSimple(items[k + 1]) &&
                !caseLabel(items[k + 1]))
           run.push_back(items[++k]);
-        in = buildSimpleRun(run, std::move(in));
+        in = co_await buildSimpleRun(run, std::move(in));
         continue;
       }
-      in = buildStatement(item, std::move(in), std::move(labels));
+      in = co_await buildStatement(item, std::move(in), std::move(labels));
       labels.clear();
     }
     continuation_ = std::move(enclosing);
-    return in;
+    continuationSpans_ = std::move(enclosingSpans);
+    co_return in;
   }
 
-  Exits buildBlock(Element block, Exits in) {
-    return buildSequence(children(block), std::move(in), [](Element, Exits exits) { return exits; });
+  FlatCall<Exits> buildBlock(Element block, Exits in) {
+    co_return co_await buildSequence(children(block), std::move(in), [](Element, Exits exits) { return exits; });
   }
 
-  Exits buildSimpleRun(const std::vector<Element>& run, Exits in) {
+  FlatCall<Exits> buildSimpleRun(const std::vector<Element>& run, Exits in) {
     std::string text;
     std::vector<int32_t> lines;
     for (const Element& item : run) {
@@ -497,9 +572,9 @@ class Builder {
     }
     const size_t node = addNode(NodeKind::Statement, std::move(text), firstLine(run.front()),
                                 lastLine(run.back()), std::move(lines));
-    for (const Element& item : run) addLambdas(node, item);
+    for (const Element& item : run) co_await addLambdas(node, item);
     connect(in, node);
-    return {{node, EdgeKind::Flow, ""}};
+    co_return exitFrom(node);
   }
 
   // Gives every lambda with a block body inside the element a graph of its
@@ -507,7 +582,7 @@ class Builder {
   // A lambda inside a switch expression drawn ahead of the node (listed in
   // `expanded`) belongs to the node of the case that holds it, not again
   // to the statement that uses the switch's value.
-  void addLambdas(size_t node, Element e, const std::vector<Element>& expanded = {}) {
+  FlatCall<> addLambdas(size_t node, Element e, const std::vector<Element>& expanded = {}) {
     for (const Element& lambda : findOutermost(e, Kind::LambdaExpr)) {
       const Element body = childNamed(lambda, Kind::Blk);
       if (!body) continue;
@@ -525,72 +600,75 @@ class Builder {
       const std::vector<Element> parts = children(lambda);  // parameters, ARROW, Blk
       const std::string header = parts.size() >= 2 ? rangeText(parts.front(), parts[parts.size() - 2]) : "->";
       Builder inner(flow_, index, program_);
-      inner.buildBody(body, header, firstLine(lambda), lastLine(lambda));
+      co_await inner.buildBody(body, header, firstLine(lambda), lastLine(lambda));
     }
   }
 
   // Builds the switch expressions inside [from, to] ahead of the node that
   // uses their values, and lists them so that its text abridges them.
-  Exits expandSwitchExpressions(Element from, Element to, Exits in, std::vector<Element>& expanded) {
+  FlatCall<Exits> expandSwitchExpressions(Element from, Element to, Exits in, std::vector<Element>& expanded) {
     for (Element e = from; e; e = e.nextSibling()) {
       if (named(e, Kind::SwExpr)) {
         expanded.push_back(e);
-        in = buildSwitch(e, std::move(in), /*isExpression=*/true, {});
+        in = co_await buildSwitch(e, std::move(in), /*isExpression=*/true, {});
       } else {
         for (const Element& sw : findOutermost(e, Kind::SwExpr)) {
           expanded.push_back(sw);
-          in = buildSwitch(sw, std::move(in), true, {});
+          in = co_await buildSwitch(sw, std::move(in), true, {});
         }
       }
       if (e == to) break;
     }
-    return in;
+    co_return in;
   }
 
   // A node for the code between from and to (siblings), after the switch
   // expressions inside it.
-  size_t codeNode(NodeKind kind, Element from, Element to, Exits& in, const std::string& prefix = "",
-                  const std::string& suffix = "") {
+  FlatCall<size_t> codeNode(NodeKind kind, Element from, Element to, Exits& in, const std::string& prefix = "",
+                            const std::string& suffix = "") {
     std::vector<Element> expanded;
-    in = expandSwitchExpressions(from, to, std::move(in), expanded);
-    const size_t node = addNode(kind, prefix + textWithAbridged(from, to, expanded) + suffix, firstLine(from),
+    in = co_await expandSwitchExpressions(from, to, std::move(in), expanded);
+    const size_t node = addNode(kind, prefix + shownText(from, to, expanded) + suffix, firstLine(from),
                                 lastLine(to), {firstLine(from)});
     for (Element e = from; e; e = e.nextSibling()) {
-      addLambdas(node, e, expanded);
+      co_await addLambdas(node, e, expanded);
       if (e == to) break;
     }
     connect(in, node);
     in.clear();
-    return node;
+    co_return node;
   }
 
-  Exits buildExpressionStatement(Element item, Exits in) {
+  FlatCall<Exits> buildExpressionStatement(Element item, Exits in) {
     countStatement();
-    const size_t node = codeNode(NodeKind::Statement, item, item, in);
-    return {{node, EdgeKind::Flow, ""}};
+    const size_t node = co_await codeNode(NodeKind::Statement, item, item, in);
+    co_return exitFrom(node);
   }
 
-  Exits buildStatement(Element item, Exits in, std::vector<std::string> labels) {
-    if (named(item, Kind::LocVarDecln)) return buildExpressionStatement(item, std::move(in));
+  FlatCall<Exits> buildStatement(Element item, Exits in, std::vector<std::string> labels) {
+    if (named(item, Kind::LocVarDecln)) co_return co_await buildExpressionStatement(item, std::move(in));
     const std::vector<Element> parts = children(item);
-    if (parts.empty()) return in;
+    if (parts.empty()) co_return in;
     const Element s = parts[0];
     const Kind kind = s.kind();
-    if (kind == Kind::Blk) return labelled(std::move(labels), item, [&](Exits e) { return buildBlock(s, std::move(e)); },
-                                       std::move(in));
-    if (kind == Kind::IterStmt) return buildLoop(s, std::move(in), std::move(labels));
+    if (kind == Kind::Blk)
+      co_return co_await labelled(std::move(labels), item, [&](Exits e) { return buildBlock(s, std::move(e)); },
+                                  std::move(in));
+    if (kind == Kind::IterStmt) co_return co_await buildLoop(s, std::move(in), std::move(labels));
     if (kind == Kind::SelStmt) {
       if (named(firstToken(s), Kind::IF))
-        return labelled(std::move(labels), item, [&](Exits e) { return buildIf(s, std::move(e)); }, std::move(in));
-      return buildSwitch(s, std::move(in), false, std::move(labels));
+        co_return co_await labelled(std::move(labels), item, [&](Exits e) { return buildIf(s, std::move(e)); },
+                                    std::move(in));
+      co_return co_await buildSwitch(s, std::move(in), false, std::move(labels));
     }
-    if (kind == Kind::JumpStmt) return buildJump(s, std::move(in));
-    if (kind == Kind::YieldStmt) return buildYield(s, std::move(in));
+    if (kind == Kind::JumpStmt) co_return co_await buildJump(s, std::move(in));
+    if (kind == Kind::YieldStmt) co_return co_await buildYield(s, std::move(in));
     if (kind == Kind::GrdingStmt) {
       if (named(firstToken(s), Kind::SYNCHRONIZED))
-        return labelled(std::move(labels), item, [&](Exits e) { return buildSynchronized(s, std::move(e)); },
-                        std::move(in));
-      return labelled(std::move(labels), item, [&](Exits e) { return buildTry(s, std::move(e)); }, std::move(in));
+        co_return co_await labelled(std::move(labels), item,
+                                    [&](Exits e) { return buildSynchronized(s, std::move(e)); }, std::move(in));
+      co_return co_await labelled(std::move(labels), item, [&](Exits e) { return buildTry(s, std::move(e)); },
+                                  std::move(in));
     }
     if (const Element name = statementLabel(item); name && !continuation_.empty()) {
       // A label as a branch or body: the statement it labels comes next.
@@ -598,65 +676,87 @@ class Builder {
       size_t k = 0;
       for (; k < continuation_.size() && statementLabel(continuation_[k]); ++k)
         labels.push_back(tokenText(statementLabel(continuation_[k])));
-      if (k >= continuation_.size()) return in;
+      if (k >= continuation_.size()) co_return in;
       const Element labelled = continuation_[k];
-      continuation_.erase(continuation_.begin(), continuation_.begin() + static_cast<std::ptrdiff_t>(k + 1));
-      return buildStatement(labelled, std::move(in), std::move(labels));
+      setContinuation(std::vector<Element>(continuation_.begin() + static_cast<std::ptrdiff_t>(k + 1),
+                                           continuation_.end()));
+      co_return co_await buildStatement(labelled, std::move(in), std::move(labels));
     }
-    if (kind == Kind::LblStmt || kind == Kind::EmptyStmt) return in;
+    if (kind == Kind::LblStmt || kind == Kind::EmptyStmt) co_return in;
     // An expression statement, assert or local class holding a switch
     // expression, or anything else: one box.
-    return buildExpressionStatement(item, std::move(in));
+    co_return co_await buildExpressionStatement(item, std::move(in));
   }
 
   // A labelled statement that is not a loop: `break label` inside it goes
   // to what follows it.
+  // build: the statement's own step, a function of its entries giving a
+  // FlatCall of its exits.
   template <typename Build>
-  Exits labelled(std::vector<std::string> labels, Element item, Build&& build, Exits in) {
-    if (labels.empty()) return build(std::move(in));
+  FlatCall<Exits> labelled(std::vector<std::string> labels, Element item, Build build, Exits in) {
+    if (labels.empty()) co_return co_await build(std::move(in));
     Frame frame;
     frame.kind = Frame::Kind::Labelled;
     frame.labels = std::move(labels);
     frames_.push_back(std::move(frame));
     const size_t saved = openRegion(RegionKind::Labelled, frames_.back().labels.front() + ":", firstLine(item),
                                     lastLine(item), std::nullopt);
-    Exits exits = build(std::move(in));
+    Exits exits = co_await build(std::move(in));
     closeRegion(saved);
     Exits breaks = std::move(frames_.back().breaks);
     frames_.pop_back();
     exits.insert(exits.end(), breaks.begin(), breaks.end());
-    return exits;
+    co_return exits;
   }
 
-  Exits buildIf(Element s, Exits in) {
-    countStatement();
-    const std::vector<Element> parts = children(s);  // IF OPR Expr CPR Stmt [ELSE Stmt]
-    const Element cond = childNamed(s, Kind::Expr);
-    std::vector<Element> expanded;
-    in = expandSwitchExpressions(cond, cond, std::move(in), expanded);
-    const std::string header = "if (" + textWithAbridged(cond, cond, expanded) + ")";
-    const size_t decision =
-        addNode(NodeKind::Decision, header, firstLine(s), lastLine(parts[3]), {firstLine(cond)});
-    addLambdas(decision, cond, expanded);
-    connect(in, decision);
+  // The if of an `else if`, or an empty element.
+  static Element elseIf(Element branch) {
+    if (!named(branch, Kind::Stmt)) return Element();
+    const Element s = branch.firstChild();
+    return named(s, Kind::SelStmt) && named(firstToken(s), Kind::IF) ? s : Element();
+  }
+
+  // An if, and the ifs of its else-if chain in turn: a chain of thousands
+  // is one loop here, its exits gathered in order, each branch's once.
+  FlatCall<Exits> buildIf(Element s, Exits in) {
     Exits exits;
-    const size_t saved = openRegion(RegionKind::Then, header, firstLine(parts[4]), extentLastLine(parts[4]), decision);
-    Exits thenExits = buildStatement(parts[4], {{decision, EdgeKind::True, "yes"}}, {});
-    closeRegion(saved);
-    exits.insert(exits.end(), thenExits.begin(), thenExits.end());
-    if (parts.size() >= 7) {
+    std::optional<size_t> outsideElses;  // the region round the chain's first else
+    for (;;) {
+      countStatement();
+      const std::vector<Element> parts = children(s);  // IF OPR Expr CPR Stmt [ELSE Stmt]
+      const Element cond = childNamed(s, Kind::Expr);
+      std::vector<Element> expanded;
+      in = co_await expandSwitchExpressions(cond, cond, std::move(in), expanded);
+      const std::string header = "if (" + shownText(cond, cond, expanded) + ")";
+      const size_t decision =
+          addNode(NodeKind::Decision, header, firstLine(s), lastLine(parts[3]), {firstLine(cond)});
+      co_await addLambdas(decision, cond, expanded);
+      connect(in, decision);
+      const size_t saved = openRegion(RegionKind::Then, header, firstLine(parts[4]), extentLastLine(parts[4]), decision);
+      append(exits, co_await buildStatement(parts[4], exitFrom(decision, EdgeKind::True, "yes"), {}));
+      closeRegion(saved);
+      if (parts.size() < 7) {
+        exits.push_back(Exit{decision, EdgeKind::False, "no"});
+        break;
+      }
+      // Each else holds the rest of the chain: the regions nest as the
+      // statements do.
       const size_t savedElse =
           openRegion(RegionKind::Else, "else", firstLine(parts[5]), extentLastLine(parts[6]), decision);
-      Exits elseExits = buildStatement(parts[6], {{decision, EdgeKind::False, "no"}}, {});
-      closeRegion(savedElse);
-      exits.insert(exits.end(), elseExits.begin(), elseExits.end());
-    } else {
-      exits.push_back({decision, EdgeKind::False, "no"});
+      if (!outsideElses) outsideElses = savedElse;
+      if (const Element next = elseIf(parts[6])) {
+        s = next;
+        in = exitFrom(decision, EdgeKind::False, "no");
+        continue;
+      }
+      append(exits, co_await buildStatement(parts[6], exitFrom(decision, EdgeKind::False, "no"), {}));
+      break;
     }
-    return exits;
+    if (outsideElses) closeRegion(*outsideElses);
+    co_return exits;
   }
 
-  Exits buildLoop(Element s, Exits in, std::vector<std::string> labels) {
+  FlatCall<Exits> buildLoop(Element s, Exits in, std::vector<std::string> labels) {
     countStatement();
     const std::string first = tokenText(firstToken(s));
     Frame frame;
@@ -668,61 +768,61 @@ class Builder {
     for (const std::string& label : labels) labelPrefix += label + ": ";
     Exits out;
     if (first == "do")
-      out = buildDo(s, std::move(in), labelPrefix, frameIndex);
+      out = co_await buildDo(s, std::move(in), labelPrefix, frameIndex);
     else if (first == "while")
-      out = buildWhile(s, std::move(in), labelPrefix, frameIndex);
+      out = co_await buildWhile(s, std::move(in), labelPrefix, frameIndex);
     else
-      out = buildFor(s, std::move(in), labelPrefix, frameIndex);
+      out = co_await buildFor(s, std::move(in), labelPrefix, frameIndex);
     Exits breaks = std::move(frames_[frameIndex].breaks);
     frames_.pop_back();
     out.insert(out.end(), breaks.begin(), breaks.end());
-    return out;
+    co_return out;
   }
 
   // The loop's body in its own region; its exits, with the continues.
-  Exits loopBody(Element body, const std::string& header, size_t head, Exits in, size_t frameIndex,
-                 size_t* bodyRegion = nullptr) {
+  FlatCall<Exits> loopBody(Element body, const std::string& header, size_t head, Exits in, size_t frameIndex,
+                           size_t* bodyRegion = nullptr) {
     const size_t saved = openRegion(RegionKind::LoopBody, header, firstLine(body), extentLastLine(body), head);
     if (bodyRegion) *bodyRegion = region_;
-    Exits exits = buildStatement(body, std::move(in), {});
+    Exits exits = co_await buildStatement(body, std::move(in), {});
     closeRegion(saved);
     Exits continues = std::move(frames_[frameIndex].continues);
     exits.insert(exits.end(), continues.begin(), continues.end());
-    return exits;
+    co_return exits;
   }
 
-  Exits buildWhile(Element s, Exits in, const std::string& labelPrefix, size_t frameIndex) {
+  FlatCall<Exits> buildWhile(Element s, Exits in, const std::string& labelPrefix, size_t frameIndex) {
     const std::vector<Element> parts = children(s);  // WHILE OPR Expr CPR Stmt
     const Element cond = parts[2];
-    const std::string header = labelPrefix + "while (" + elementText(cond) + ")";
+    const std::string header = labelPrefix + "while (" + shownText(cond, cond) + ")";
     const size_t mark = graph().nodes.size();
     std::vector<Element> expanded;
-    in = expandSwitchExpressions(cond, cond, std::move(in), expanded);
+    in = co_await expandSwitchExpressions(cond, cond, std::move(in), expanded);
     const bool forever = isConstantTrue(cond);
-    const std::string shown = labelPrefix + "while (" + textWithAbridged(cond, cond, expanded) + ")";
+    const std::string shown = labelPrefix + "while (" + shownText(cond, cond, expanded) + ")";
     const size_t head = addNode(forever ? NodeKind::Join : NodeKind::Decision, shown, firstLine(s), lastLine(parts[3]),
                                 forever ? std::vector<int32_t>{} : std::vector<int32_t>{firstLine(cond)});
-    addLambdas(head, cond, expanded);
+    co_await addLambdas(head, cond, expanded);
     connect(in, head);
     const size_t loopEntry = mark < graph().nodes.size() ? mark : head;
-    Exits body = loopBody(parts[4], header, head,
-                          {{head, forever ? EdgeKind::Flow : EdgeKind::True, forever ? "" : "yes"}}, frameIndex);
+    Exits round = forever ? exitFrom(head) : exitFrom(head, EdgeKind::True, "yes");
+    Exits body = co_await loopBody(parts[4], header, head, std::move(round), frameIndex);
     connect(body, loopEntry, /*back=*/true);
-    if (forever) return {};
-    return {{head, EdgeKind::False, "no"}};
+    if (forever) co_return Exits{};
+    co_return exitFrom(head, EdgeKind::False, "no");
   }
 
-  Exits buildDo(Element s, Exits in, const std::string& labelPrefix, size_t frameIndex) {
+  FlatCall<Exits> buildDo(Element s, Exits in, const std::string& labelPrefix, size_t frameIndex) {
     const std::vector<Element> parts = children(s);  // DO Stmt WHILE OPR Expr CPR SEMI
     const Element cond = parts[4];
-    const std::string header = labelPrefix + "do ... while (" + elementText(cond) + ")";
+    const std::string header = labelPrefix + "do ... while (" + shownText(cond, cond) + ")";
     const bool forever = isConstantTrue(cond);
     const size_t mark = graph().nodes.size();
     // The body's first node is where each round starts; a body without one
     // starts at the condition.
     const size_t saved = openRegion(RegionKind::LoopBody, header, firstLine(parts[1]), lastLine(parts[1]), std::nullopt);
     const size_t bodyRegion = region_;
-    Exits exits = buildStatement(parts[1], std::move(in), {});
+    Exits exits = co_await buildStatement(parts[1], std::move(in), {});
     closeRegion(saved);
     Exits continues = std::move(frames_[frameIndex].continues);
     exits.insert(exits.end(), continues.begin(), continues.end());
@@ -730,41 +830,41 @@ class Builder {
         mark < graph().nodes.size() ? std::optional<size_t>(mark) : std::nullopt;
     // A condition that no round reaches is never evaluated: only a break
     // leaves the loop.
-    if (exits.empty()) return {};
+    if (exits.empty()) co_return Exits{};
     std::vector<Element> expanded;
     const size_t condMark = graph().nodes.size();
-    exits = expandSwitchExpressions(cond, cond, std::move(exits), expanded);
-    const std::string shown = labelPrefix + "while (" + textWithAbridged(cond, cond, expanded) + ")";
+    exits = co_await expandSwitchExpressions(cond, cond, std::move(exits), expanded);
+    const std::string shown = labelPrefix + "while (" + shownText(cond, cond, expanded) + ")";
     const size_t tail = addNode(forever ? NodeKind::Join : NodeKind::Decision, shown, firstLine(parts[2]),
                                 lastLine(parts[5]), forever ? std::vector<int32_t>{} : std::vector<int32_t>{firstLine(cond)});
-    addLambdas(tail, cond, expanded);
+    co_await addLambdas(tail, cond, expanded);
     connect(exits, tail);
     graph().regions[bodyRegion].head = tail;
     const size_t target = bodyEntry ? *bodyEntry : (condMark < tail ? condMark : tail);
     addEdge(tail, target, forever ? EdgeKind::Flow : EdgeKind::True, forever ? "" : "yes", true);
-    if (forever) return {};
-    return {{tail, EdgeKind::False, "no"}};
+    if (forever) co_return Exits{};
+    co_return exitFrom(tail, EdgeKind::False, "no");
   }
 
-  Exits buildFor(Element s, Exits in, const std::string& labelPrefix, size_t frameIndex) {
+  FlatCall<Exits> buildFor(Element s, Exits in, const std::string& labelPrefix, size_t frameIndex) {
     const std::vector<Element> parts = children(s);
     const Element body = parts.back();
     const Element eachVar = childNamed(s, Kind::for_each_var);
     const Element close = parts[parts.size() - 2];
-    const std::string header = labelPrefix + rangeText(parts[0], close);
+    const std::string header = labelPrefix + shownText(parts[0], close);
     if (eachVar) {
       // for (T x : values): one decision per element, taken while there
       // is a next one.
       const Element values = childNamed(eachVar, Kind::Expr);
       std::vector<Element> expanded;
-      in = expandSwitchExpressions(values, values, std::move(in), expanded);
-      const size_t head = addNode(NodeKind::Decision, labelPrefix + textWithAbridged(parts[0], close, expanded),
+      in = co_await expandSwitchExpressions(values, values, std::move(in), expanded);
+      const size_t head = addNode(NodeKind::Decision, labelPrefix + shownText(parts[0], close, expanded),
                                   firstLine(s), lastLine(close), {firstLine(eachVar)});
-      addLambdas(head, eachVar, expanded);
+      co_await addLambdas(head, eachVar, expanded);
       connect(in, head);
-      Exits exits = loopBody(body, header, head, {{head, EdgeKind::True, "next"}}, frameIndex);
+      Exits exits = co_await loopBody(body, header, head, exitFrom(head, EdgeKind::True, "next"), frameIndex);
       connect(exits, head, true);
-      return {{head, EdgeKind::False, "done"}};
+      co_return exitFrom(head, EdgeKind::False, "done");
     }
     const Element init = childNamed(s, Kind::ForInit);
     const Element condition = childNamed(s, Kind::ForExpr);
@@ -775,39 +875,38 @@ class Builder {
       const std::vector<Element> initParts = children(named(children(init)[0], Kind::LocVarDecln) ? children(init)[0] : init);
       Element last = initParts.back();
       if (named(last, Kind::SEMI) && initParts.size() > 1) last = initParts[initParts.size() - 2];
-      const size_t node = codeNode(NodeKind::Statement, initParts.front(), last, in);
-      in = {{node, EdgeKind::Flow, ""}};
+      const size_t node = co_await codeNode(NodeKind::Statement, initParts.front(), last, in);
+      in = exitFrom(node);
     }
     const Element condExpr = condition ? childNamed(condition, Kind::Expr) : Element();
     const bool forever = !condExpr || isConstantTrue(condExpr);
     const size_t mark = graph().nodes.size();
     std::vector<Element> expanded;
-    if (condExpr) in = expandSwitchExpressions(condExpr, condExpr, std::move(in), expanded);
-    const std::string shown = condExpr ? labelPrefix + textWithAbridged(parts[0], close, expanded) : header;
+    if (condExpr) in = co_await expandSwitchExpressions(condExpr, condExpr, std::move(in), expanded);
+    const std::string shown = condExpr ? labelPrefix + shownText(parts[0], close, expanded) : header;
     const size_t head = addNode(forever ? NodeKind::Join : NodeKind::Decision, shown, firstLine(s), lastLine(close),
                                 forever ? std::vector<int32_t>{} : std::vector<int32_t>{firstLine(condExpr)});
-    if (condExpr) addLambdas(head, condExpr, expanded);
+    if (condExpr) co_await addLambdas(head, condExpr, expanded);
     connect(in, head);
     const size_t loopEntry = mark < graph().nodes.size() ? mark : head;
     size_t bodyRegion = region_;
-    Exits exits = loopBody(body, header, head,
-                           {{head, forever ? EdgeKind::Flow : EdgeKind::True, forever ? "" : "yes"}}, frameIndex,
-                           &bodyRegion);
+    Exits round = forever ? exitFrom(head) : exitFrom(head, EdgeKind::True, "yes");
+    Exits exits = co_await loopBody(body, header, head, std::move(round), frameIndex, &bodyRegion);
     if (update && !tokensBetween(update, update).empty() && !exits.empty()) {
       // The update runs after each round, as the last step of the body.
       const size_t saved = region_;
       region_ = bodyRegion;
       const std::vector<Element> updateParts = children(update);
-      const size_t node = codeNode(NodeKind::Statement, updateParts.front(), updateParts.back(), exits);
+      const size_t node = co_await codeNode(NodeKind::Statement, updateParts.front(), updateParts.back(), exits);
       region_ = saved;
-      exits = {{node, EdgeKind::Flow, ""}};
+      exits = exitFrom(node);
     }
     connect(exits, loopEntry, true);
-    if (forever) return {};
-    return {{head, EdgeKind::False, "no"}};
+    if (forever) co_return Exits{};
+    co_return exitFrom(head, EdgeKind::False, "no");
   }
 
-  Exits buildJump(Element s, Exits in) {
+  FlatCall<Exits> buildJump(Element s, Exits in) {
     countStatement();
     const std::vector<Element> parts = children(s);
     const std::string word = tokenText(parts[0]);
@@ -818,7 +917,7 @@ class Builder {
       const NodeKind kind = word == "return" ? NodeKind::Return : NodeKind::Throw;
       size_t node;
       if (value) {
-        node = codeNode(kind, parts[0], parts[parts.size() - 2], in);
+        node = co_await codeNode(kind, parts[0], parts[parts.size() - 2], in);
       } else {
         node = addNode(kind, "return", firstLine(s), lastLine(s), {firstLine(s)});
         connect(in, node);
@@ -827,8 +926,8 @@ class Builder {
       d.kind = word == "return" ? K::Return : K::Throw;
       if (kind == NodeKind::Throw) d.types = thrownTypes(value);
       const std::string edgeLabel = d.types.size() == 1 ? d.types.front() : "";
-      route({{node, kind == NodeKind::Throw ? EdgeKind::Exception : EdgeKind::Flow, edgeLabel}}, d);
-      return {};
+      co_await route(exitFrom(node, kind == NodeKind::Throw ? EdgeKind::Exception : EdgeKind::Flow, edgeLabel), d);
+      co_return Exits{};
     }
     const bool isContinue = word == "continue";
     const size_t node = addNode(isContinue ? NodeKind::Continue : NodeKind::Break, elementText(parts[0]) +
@@ -838,19 +937,19 @@ class Builder {
     d.kind = isContinue ? K::Continue : K::Break;
     d.frame = jumpTarget(isContinue, label);
     d.name = label;
-    if (d.frame < frames_.size()) route({{node, EdgeKind::Flow, ""}}, d);
-    return {};
+    if (d.frame < frames_.size()) co_await route(exitFrom(node), d);
+    co_return Exits{};
   }
 
-  Exits buildYield(Element s, Exits in) {
+  FlatCall<Exits> buildYield(Element s, Exits in) {
     countStatement();
     const std::vector<Element> parts = children(s);  // YIELD Expr SEMI
-    const size_t node = codeNode(NodeKind::Yield, parts[0], parts[1], in);
+    const size_t node = co_await codeNode(NodeKind::Yield, parts[0], parts[1], in);
     Destination d;
     d.kind = Destination::Kind::Yield;
     d.frame = yieldTarget();
-    if (d.frame < frames_.size()) route({{node, EdgeKind::Flow, ""}}, d);
-    return {};
+    if (d.frame < frames_.size()) co_await route(exitFrom(node), d);
+    co_return Exits{};
   }
 
   // The types a throw statement's exception may have: a new object's
@@ -870,18 +969,18 @@ class Builder {
     return {};
   }
 
-  Exits buildSynchronized(Element s, Exits in) {
+  FlatCall<Exits> buildSynchronized(Element s, Exits in) {
     countStatement();
     const std::vector<Element> parts = children(s);  // SYNCHRONIZED OPR Expr CPR Stmt
-    const size_t node = codeNode(NodeKind::Synchronized, parts[0], parts[3], in);
+    const size_t node = co_await codeNode(NodeKind::Synchronized, parts[0], parts[3], in);
     const size_t saved =
         openRegion(RegionKind::Synchronized, graph().nodes[node].text, firstLine(s), lastLine(s), node);
-    Exits exits = buildStatement(parts[4], {{node, EdgeKind::Flow, ""}}, {});
+    Exits exits = co_await buildStatement(parts[4], exitFrom(node), {});
     closeRegion(saved);
-    return exits;
+    co_return exits;
   }
 
-  Exits buildTry(Element s, Exits in) {
+  FlatCall<Exits> buildTry(Element s, Exits in) {
     countStatement();
     const std::vector<Element> parts = children(s);
     const Element resources = childNamed(s, Kind::RsrcSpec);
@@ -915,7 +1014,7 @@ class Builder {
     }
     frames_.push_back(std::move(frame));
     const size_t frameIndex = frames_.size() - 1;
-    Exits bodyIn{{tryNode, EdgeKind::Flow, ""}};
+    Exits bodyIn = exitFrom(tryNode);
     if (resources) {
       std::vector<int32_t> lines;
       std::vector<std::string> names;
@@ -925,9 +1024,9 @@ class Builder {
         names.push_back(resourceName(r));
       }
       const std::vector<Element> rs = children(resources);
-      const size_t node = codeNode(NodeKind::Resources, rs[1], rs[rs.size() - 2], bodyIn);
+      const size_t node = co_await codeNode(NodeKind::Resources, rs[1], rs[rs.size() - 2], bodyIn);
       graph().nodes[node].lines = std::move(lines);
-      bodyIn = {{node, EdgeKind::Flow, ""}};
+      bodyIn = exitFrom(node);
       // The resources are closed like a finally clause of their own,
       // inside the try's catches and finally.
       Frame closing;
@@ -940,11 +1039,11 @@ class Builder {
       closing.closingLastLine = lastLine(resources);
       frames_.push_back(std::move(closing));
     }
-    Exits normal = buildBlock(block, std::move(bodyIn));
+    Exits normal = co_await buildBlock(block, std::move(bodyIn));
     if (resources && !normal.empty()) {
       Destination d;
       d.kind = Destination::Kind::Normal;
-      normal = throughClosing(frames_.size() - 1, std::move(normal), d);
+      normal = co_await throughClosing(frames_.size() - 1, std::move(normal), d);
     }
     // An exception the catches do not take leaves through the closing of
     // the resources and through finally.
@@ -952,22 +1051,25 @@ class Builder {
     if ((frames_[frameIndex].finallyBlock || resources) && !catchesAll) {
       Destination d;
       d.kind = Destination::Kind::Throw;
-      routeFrom(frames_.size(), {{tryNode, EdgeKind::Exception, frames_[frameIndex].catches.empty() ? "any exception" : "other exceptions"}},
-                d);
+      co_await routeFrom(frames_.size(),
+                         exitFrom(tryNode, EdgeKind::Exception,
+                                  frames_[frameIndex].catches.empty() ? "any exception" : "other exceptions"),
+                         d);
     }
     if (resources) frames_.pop_back();
     for (size_t c = 0; c < catchElements.size(); ++c) {
-      const CatchClause& clause = frames_[frameIndex].catches[c];
+      // Copied: the frames grow (and move) while the block is built.
+      const size_t clauseNode = frames_[frameIndex].catches[c].node;
       const Element header = childNamed(catchElements[c], Kind::CatchHeader);
       const size_t savedCatch =
-          openRegion(RegionKind::CatchBlock, graph().nodes[clause.node].text, firstLine(catchElements[c]),
-                     lastLine(catchElements[c]), clause.node);
-      graph().nodes[clause.node].region = region_;
+          openRegion(RegionKind::CatchBlock, graph().nodes[clauseNode].text, firstLine(catchElements[c]),
+                     lastLine(catchElements[c]), clauseNode);
+      graph().nodes[clauseNode].region = region_;
       const Element parameter = lastParameterName(header);
-      catchParameters_.emplace_back(parameter ? tokenText(parameter) : "", clause.types);
+      catchParameters_.emplace_back(parameter ? tokenText(parameter) : "", frames_[frameIndex].catches[c].types);
       const size_t catchRegion = region_;
       const size_t mark = graph().nodes.size();
-      Exits exits = buildBlock(childNamed(catchElements[c], Kind::Blk), {{clause.node, EdgeKind::Flow, ""}});
+      Exits exits = co_await buildBlock(childNamed(catchElements[c], Kind::Blk), exitFrom(clauseNode));
       catchParameters_.pop_back();
       closeRegion(savedCatch);
       normal.insert(normal.end(), exits.begin(), exits.end());
@@ -976,17 +1078,17 @@ class Builder {
       if (frames_[frameIndex].finallyBlock && runsCode(catchRegion, mark)) {
         Destination d;
         d.kind = Destination::Kind::Throw;
-        routeFrom(frames_.size(), {{clause.node, EdgeKind::Exception, "any exception"}}, d);
+        co_await routeFrom(frames_.size(), exitFrom(clauseNode, EdgeKind::Exception, "any exception"), d);
       }
     }
     if (frames_[frameIndex].finallyBlock && !normal.empty()) {
       Destination d;
       d.kind = Destination::Kind::Normal;
-      normal = throughFinally(frameIndex, std::move(normal), d);
+      normal = co_await throughFinally(frameIndex, std::move(normal), d);
     }
     frames_.pop_back();
     closeRegion(saved);
-    return normal;
+    co_return normal;
   }
 
   // Whether a node built since `mark` inside the region (or one nested in
@@ -1043,11 +1145,11 @@ class Builder {
     return rangeText(parts[1], parts[parts.size() - 2]);
   }
 
-  Exits buildSwitch(Element s, Exits in, bool isExpression, std::vector<std::string> labels) {
+  FlatCall<Exits> buildSwitch(Element s, Exits in, bool isExpression, std::vector<std::string> labels) {
     if (!isExpression) countStatement();
     const std::vector<Element> parts = children(s);  // SWITCH OPR Expr CPR (Blk | SwBlk)
     const Element body = parts[4];
-    const size_t node = codeNode(NodeKind::Switch, parts[0], parts[3], in);
+    const size_t node = co_await codeNode(NodeKind::Switch, parts[0], parts[3], in);
     Frame frame;
     frame.kind = isExpression ? Frame::Kind::SwitchExpression : Frame::Kind::Switch;
     frame.labels = std::move(labels);
@@ -1068,15 +1170,15 @@ class Builder {
         const std::string values = caseText(label);
         const size_t savedGroup = openRegion(RegionKind::CaseGroup, "case " + values, firstLine(rule),
                                              lastLine(rule), node);
-        Exits caseIn{{node, EdgeKind::Case, values}};
+        Exits caseIn = exitFrom(node, EdgeKind::Case, values);
         const Element exprStmt = childNamed(statement, Kind::ExprStmt);
         if (isExpression && exprStmt) {
           // `case 1 -> value;` yields the value.
           countStatement();
-          const size_t value = codeNode(NodeKind::Yield, exprStmt, exprStmt, caseIn);
+          const size_t value = co_await codeNode(NodeKind::Yield, exprStmt, exprStmt, caseIn);
           frames_[frameIndex].yields.push_back({value, EdgeKind::Flow, ""});
         } else {
-          Exits exits = buildStatement(statement, std::move(caseIn), {});
+          Exits exits = co_await buildStatement(statement, std::move(caseIn), {});
           out.insert(out.end(), exits.begin(), exits.end());
         }
         closeRegion(savedGroup);
@@ -1115,13 +1217,13 @@ class Builder {
         std::vector<Element> run;
         while (k < items.size() && !caseLabel(items[k]) && !named(items[k], Kind::CBR)) run.push_back(items[k++]);
         --k;
-        current = buildSequence(run, std::move(current), [](Element, Exits e) { return e; });
+        current = co_await buildSequence(run, std::move(current), [](Element, Exits e) { return e; });
         // A group ends where the next label begins.
         if (groupRegion && !run.empty()) graph().regions[*groupRegion].lastLine = lastLine(run.back());
       }
       if (!pending.empty()) flushLabels(current);
       if (groupRegion) closeRegion(*groupRegion);
-      out.insert(out.end(), current.begin(), current.end());
+      append(out, std::move(current));
     }
     closeRegion(saved);
     if (!isExpression && !sawDefault && !sawPattern) out.push_back({node, EdgeKind::Case, "no case matches"});
@@ -1130,7 +1232,7 @@ class Builder {
     frames_.pop_back();
     out.insert(out.end(), breaks.begin(), breaks.end());
     out.insert(out.end(), yields.begin(), yields.end());
-    return out;
+    co_return out;
   }
 
   MethodFlow& flow_;
@@ -1141,6 +1243,7 @@ class Builder {
   // The siblings that complete a label standing as a branch or loop body
   // of the statement being built (see danglingSpan), taken in order.
   std::vector<Element> continuation_;
+  std::unordered_map<uint32_t, size_t> continuationSpans_;  // see continuationSpan
   Exits returns_;
   // The edges made so far, so that a second way along one edge adds nothing.
   std::set<std::tuple<size_t, size_t, EdgeKind, std::string>> edgeKeys_;
@@ -1190,7 +1293,9 @@ errors::Result<MethodFlow> buildMethodFlow(const syntax::Node& declaration, cons
   flow.endLine = lastLine(declaration);
   flow.graphs.emplace_back();
   Builder builder(flow, 0, program);
-  builder.buildBody(body, headerOf(declaration), flow.line, flow.endLine, runModifiers(declaration));
+  // The steps nest as deep as the method's statements: they run on the
+  // heap, not the machine stack.
+  builder.buildBody(body, headerOf(declaration), flow.line, flow.endLine, runModifiers(declaration)).run();
   return flow;
 }
 

@@ -1,6 +1,7 @@
 #include "cfg/java_tree.h"
 
 #include <algorithm>
+#include <functional>
 
 namespace cfg {
 namespace {
@@ -99,23 +100,36 @@ std::string rangeText(const Element& from, const Element& to) { return joinedTex
 
 std::string textWithAbridged(const Element& from, const Element& to, const std::vector<Element>& abridged) {
   if (abridged.empty()) return rangeText(from, to);
-  // The body of each abridged switch: its SwBlk or Blk child.
+  // The body of each abridged switch or lambda: its SwBlk or Blk child;
+  // an abridged anonymous class keeps its allocation, new T(...), and
+  // loses its members.
   std::vector<Element> bodies;
+  std::vector<Element> anonymous;
   for (const Element& sw : abridged) {
+    if (sw.kind() == Kind::AnonyClass) {
+      anonymous.push_back(sw);
+      continue;
+    }
     Element body = sw.child(Kind::SwBlk);
     if (!body) body = sw.child(Kind::Blk);
     if (body) bodies.push_back(body);
   }
   std::vector<Element> tokens;
+  std::function<syntax::Step(const Element&)> visit = [&](const Element& current) {
+    if (std::find(bodies.begin(), bodies.end(), current) != bodies.end()) {
+      tokens.push_back(Element());  // stands for "{...}"
+      return syntax::Step::Over;
+    }
+    if (std::find(anonymous.begin(), anonymous.end(), current) != anonymous.end()) {
+      if (const Element allocation = current.child(Kind::ClsAllocExpr)) allocation.walk(visit);
+      tokens.push_back(Element());
+      return syntax::Step::Over;
+    }
+    if (current.isToken()) tokens.push_back(current);
+    return syntax::Step::Into;
+  };
   for (Element e = from; e; e = e.nextSibling()) {
-    e.walk([&](const Element& current) {
-      if (std::find(bodies.begin(), bodies.end(), current) != bodies.end()) {
-        tokens.push_back(Element());  // stands for "{...}"
-        return syntax::Step::Over;
-      }
-      if (current.isToken()) tokens.push_back(current);
-      return syntax::Step::Into;
-    });
+    e.walk(visit);
     if (e == to) break;
   }
   // Join the runs of real tokens, with the abridged bodies between them.

@@ -18,6 +18,7 @@
 #include "cli/method_choice.h"
 #include "cli/method_measures.h"
 #include "cli/method_signature.h"
+#include "site/output_links.h"
 #include "site/output_names.h"
 #include "cli/progress_line.h"
 #include "site/site_layout.h"
@@ -183,14 +184,24 @@ bool drawingsThere(const SourceFile& file, const FileRecord& record) {
   return true;
 }
 
-// Whether a method's record has every form --format asks for.
+// Whether a method's record has every form --format asks for, made or
+// recorded as one that cannot be (a PNG too tall), and no other.
 bool hasFormats(const MethodRecord& method, const BatchRequest& request) {
   if (method.drawing.empty()) return true;
   const std::string stem = method.drawing.substr(0, method.drawing.size() - 5);
+  const auto recorded = [](const std::vector<std::string>& names, const std::string& name) {
+    return std::find(names.begin(), names.end(), name) != names.end();
+  };
   for (const std::string& format : request.formats)
-    if (std::find(method.exports.begin(), method.exports.end(), stem + "." + format) == method.exports.end())
+    if (!recorded(method.exports, stem + "." + format) && !recorded(method.failedExports, stem + "." + format))
       return false;
-  return method.exports.size() == request.formats.size();
+  return method.exports.size() + method.failedExports.size() == request.formats.size();
+}
+
+// A method fails when its drawing, its sequence diagram (when asked for)
+// or one of its other forms could not be made.
+bool methodFailed(const MethodRecord& method) {
+  return (method.drawing.empty() && method.problem != kNoBody) || !method.failedExports.empty();
 }
 
 // A record made from the source as it is now (its size and modification
@@ -265,8 +276,9 @@ void leaveForNextRun(const SourceFile& file, const pipeline::Problem& problem,
 }
 
 // A method's other forms beside its page, as --format asks: Markdown and
-// Mermaid, PlantUML, PNG and PDF.  The names written go into the record;
-// the first problem is returned.
+// Mermaid, PlantUML, PNG and PDF.  The names written go into the record,
+// as do those that could not be made, with the first one's problem (said
+// with its name); the first problem is returned.
 pipeline::Problem writeExports(pipeline::ParsedSource& parsed, const pipeline::MethodSummary& method,
                                const pipeline::MethodFlowchart& chart, const std::string& stem,
                                const SourceFile& file, const BatchRequest& request, MethodRecord& entry) {
@@ -300,9 +312,13 @@ pipeline::Problem writeExports(pipeline::ParsedSource& parsed, const pipeline::M
                                       : errors::Status(text.problem());
     if (saved) {
       entry.exports.push_back(name);
-    } else if (!first) {
-      first = text ? saveFailure((file.outputFolder / name).string(), saved.problem()) : saved.problem();
+      continue;
     }
+    pipeline::Problem failed = text ? saveFailure((file.outputFolder / name).string(), saved.problem()) : saved.problem();
+    if (!text) failed.message = name + ": " + failed.message;
+    entry.failedExports.push_back(name);
+    if (entry.exportProblem.empty()) entry.exportProblem = failed.message;
+    if (!first) first = failed;
   }
   return first;
 }
@@ -398,6 +414,13 @@ void drawFile(const SourceFile& file, const BatchRequest& request, const Changed
           entry.problem = same->problem;
           entry.sequence = same->sequence;
           entry.exports = same->exports;
+          entry.failedExports = same->failedExports;
+          entry.exportProblem = same->exportProblem;
+          // Kept as it was, failures and all, and said again.
+          if (methodFailed(entry)) {
+            reportProblem(report, located(file.source.string(), method.line, entry.exportProblem));
+            reportMethod(report, false);
+          }
           record.methods.push_back(std::move(entry));
           continue;
         }
@@ -471,7 +494,7 @@ void drawFile(const SourceFile& file, const BatchRequest& request, const Changed
           reportProblem(report, located(file.source.string(), method.line, "sequence diagram: " + methodProblem.message));
         }
       }
-      reportMethod(report, (!entry.drawing.empty() || entry.problem == kNoBody) && sequenceDrawn);
+      reportMethod(report, !methodFailed(entry) && sequenceDrawn);
       record.methods.push_back(std::move(entry));
     }
     if (!files::writeFileAtomically((file.outputFolder / kFilePageName).string(),
@@ -496,9 +519,11 @@ void reportKept(const SourceFile& file, ProgressLine& progress) {
     progress.message(located(file.source.string(), record.problemLine, record.problem));
   }
   for (const MethodRecord& method : record.methods) {
-    const bool failed = method.drawing.empty() && method.problem != kNoBody;
-    progress.methodDone(failed);
-    if (failed) progress.message(located(file.source.string(), method.line, method.problem));
+    progress.methodDone(methodFailed(method));
+    if (method.drawing.empty() && method.problem != kNoBody)
+      progress.message(located(file.source.string(), method.line, method.problem));
+    else if (!method.failedExports.empty())
+      progress.message(located(file.source.string(), method.line, method.exportProblem));
   }
 }
 
@@ -522,6 +547,17 @@ CommandResult runBatch(const BatchRequest& request) {
   // A folder we cannot write in is found out before any work is done.
   if (::access(outputDir.c_str(), W_OK | X_OK) != 0) {
     std::fprintf(stderr, "%s: the output folder cannot be written\n", request.outputDir.c_str());
+    return reported(errors::Problem::Kind::Usage);
+  }
+  // Nothing is written through a symbolic link where the site goes (a
+  // site restored from a cache holding `files/A.java -> elsewhere`).
+  if (const std::vector<fs::path> links = site::linksWhereTheSiteIsWritten(site::realSiteFiles(), outputDir);
+      !links.empty()) {
+    for (const fs::path& link : links)
+      std::fprintf(stderr, "%s\n",
+                   located(link.string(), 0,
+                           "is a symbolic link, which batch would write through; remove it or give another output folder")
+                       .c_str());
     return reported(errors::Problem::Kind::Usage);
   }
 

@@ -25,16 +25,22 @@ MeasuredSource measureSource(pipeline::ParsedSource& parsed) {
   // The summary and the tree are joined by the place of each declaration,
   // its first and last lines.  Methods sharing a place (several on one
   // line) are told apart by name, then taken in the order they are
-  // declared.
+  // declared, which is the tree's and not the summary's: the summary
+  // lists a class's methods before those of an anonymous class written
+  // ahead of them.
   std::map<std::pair<int32_t, int32_t>, std::vector<const metrics::MethodMeasures*>> byPlace;
   for (const metrics::MethodMeasures& method : measured.file.methods)
     byPlace[{method.line, method.endLine}].push_back(&method);
-  for (const pipeline::MethodSummary& method : parsed.summary().methods) {
+  const std::vector<pipeline::MethodSummary>& methods = parsed.summary().methods;
+  std::vector<size_t> declared(methods.size());
+  for (size_t m = 0; m < methods.size(); ++m) declared[m] = m;
+  std::sort(declared.begin(), declared.end(),
+            [&](size_t a, size_t b) { return methods[a].documentOrder < methods[b].documentOrder; });
+  measured.byMethod.assign(methods.size(), nullptr);
+  for (const size_t m : declared) {
+    const pipeline::MethodSummary& method = methods[m];
     auto found = byPlace.find({method.line, method.endLine});
-    if (found == byPlace.end() || found->second.empty()) {
-      measured.byMethod.push_back(nullptr);
-      continue;
-    }
+    if (found == byPlace.end() || found->second.empty()) continue;
     std::vector<const metrics::MethodMeasures*>& here = found->second;
     auto chosen = here.begin();
     if (here.size() > 1) {
@@ -42,7 +48,7 @@ MeasuredSource measureSource(pipeline::ParsedSource& parsed) {
                                          [&](const metrics::MethodMeasures* each) { return each->name == method.name; });
       if (sameName != here.end()) chosen = sameName;
     }
-    measured.byMethod.push_back(*chosen);
+    measured.byMethod[m] = *chosen;
     here.erase(chosen);
   }
   return measured;

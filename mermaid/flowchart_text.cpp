@@ -157,7 +157,9 @@ void addMember(std::vector<std::pair<std::string, std::string>>& members, const 
 }  // namespace
 
 std::string labelText(std::string_view utf8) {
-  return text::entityText(utf8, {"#", "<br>", "\"#<>&|`"});
+  // '%' too: Mermaid finds a directive ("%%{init: ...}%%") anywhere in a
+  // diagram's text, and a line's "%%" starts a comment.
+  return text::entityText(utf8, {"#", "<br>", "\"#<>&|`%"});
 }
 
 std::string flowchartText(const cfg::MethodFlow& flow, const FlowMarks* marks, bool latin1) {
@@ -199,54 +201,108 @@ std::string flowchartText(const cfg::MethodFlow& flow, const FlowMarks* marks, b
   return out + linkStyles;
 }
 
-std::string flowchartPageText(const cfg::MethodFlow& flow, const flowdraw::PagePlan& plan, size_t p,
-                              const PageNames& names, bool latin1) {
+namespace {
+
+// One item of a page as a Mermaid node, its id `id`; its class goes into
+// members.
+std::string itemNode(const cfg::MethodFlow& flow, const flowdraw::PagePlan& plan, size_t p, size_t i,
+                     const PageNames& names, bool latin1, const std::string& id,
+                     std::vector<std::pair<std::string, std::string>>& members) {
   const flowdraw::Page& page = plan.pages[p];
   const cfg::Graph& graph = flow.graphs[page.graph];
+  const flowdraw::PageItem& item = page.items[i];
   auto pageName = [&](std::optional<size_t> target) -> std::string {
     if (!target || *target >= names.titles.size()) return "";
     return names.titles[*target];
   };
-  std::string out = "flowchart TD\n";
-  std::vector<std::pair<std::string, std::string>> members;
-  for (size_t i = 0; i < page.items.size(); ++i) {
-    const flowdraw::PageItem& item = page.items[i];
-    const std::string id = "i" + std::to_string(i);
-    switch (item.kind) {
-      case flowdraw::ItemKind::Node: {
-        const cfg::Node& node = graph.nodes[item.node];
-        out += "  " + id + shaped(node.kind, labelText(boxText(node, latin1))) + "\n";
-        addMember(members, kindClass(node.kind), id);
-        break;
-      }
-      case flowdraw::ItemKind::Folded: {
-        const cfg::Region& region = graph.regions[item.region];
-        const std::string title = flowdraw::shortenedInMiddle(utf8Of(region.title, latin1), 60, true);
-        const std::optional<size_t> target = plan.regionPage[page.graph][item.region];
-        out += "  " + id + "[\"" + labelText("\xE2\x96\xB8 " + title + "\n(see " + pageName(target) + ")") + "\"]\n";
-        addMember(members, "k_folded", id);
-        break;
-      }
-      case flowdraw::ItemKind::Entry:
-      case flowdraw::ItemKind::Exit: {
-        const cfg::Node& node = graph.nodes[item.node];
-        const size_t there = plan.nodePage[page.graph][item.node];
-        std::string text = node.kind == NodeKind::End    ? "end"
-                           : node.kind == NodeKind::Exit ? "throws"
-                                                         : flowdraw::shortenedInMiddle(
-                                                               utf8Of(node.text.substr(0, node.text.find('\n')), latin1),
-                                                               36, true);
-        if (node.firstLine > 0) text = "L" + std::to_string(node.firstLine) + ": " + text;
-        const std::string where = item.kind == flowdraw::ItemKind::Entry ? "from " : "to ";
-        out += "  " + id + "([\"" + labelText(where + pageName(there) + "\n" + text) + "\"])\n";
-        addMember(members, "k_offpage", id);
-        break;
-      }
+  switch (item.kind) {
+    case flowdraw::ItemKind::Node: {
+      const cfg::Node& node = graph.nodes[item.node];
+      addMember(members, kindClass(node.kind), id);
+      return "  " + id + shaped(node.kind, labelText(boxText(node, latin1))) + "\n";
+    }
+    case flowdraw::ItemKind::Folded: {
+      const cfg::Region& region = graph.regions[item.region];
+      const std::string title = flowdraw::shortenedInMiddle(utf8Of(region.title, latin1), 60, true);
+      const std::optional<size_t> target = plan.regionPage[page.graph][item.region];
+      addMember(members, "k_folded", id);
+      return "  " + id + "[\"" + labelText("\xE2\x96\xB8 " + title + "\n(see " + pageName(target) + ")") + "\"]\n";
+    }
+    case flowdraw::ItemKind::Entry:
+    case flowdraw::ItemKind::Exit: {
+      const cfg::Node& node = graph.nodes[item.node];
+      const size_t there = plan.nodePage[page.graph][item.node];
+      const std::string where = item.kind == flowdraw::ItemKind::Entry ? "from " : "to ";
+      addMember(members, "k_offpage", id);
+      return "  " + id + "([\"" + labelText(where + pageName(there) + "\n" + placeText(node, latin1)) + "\"])\n";
     }
   }
+  return "";
+}
+
+}  // namespace
+
+std::string placeText(const cfg::Node& node, bool latin1) {
+  std::string text = node.kind == NodeKind::End    ? "end"
+                     : node.kind == NodeKind::Exit ? "throws"
+                                                   : flowdraw::shortenedInMiddle(
+                                                         utf8Of(node.text.substr(0, node.text.find('\n')), latin1), 36, true);
+  if (node.firstLine > 0) text = "L" + std::to_string(node.firstLine) + ": " + text;
+  return text;
+}
+
+std::string flowchartPageText(const cfg::MethodFlow& flow, const flowdraw::PagePlan& plan, size_t p,
+                              const PageNames& names, bool latin1) {
+  const flowdraw::Page& page = plan.pages[p];
+  std::string out = "flowchart TD\n";
+  std::vector<std::pair<std::string, std::string>> members;
+  for (size_t i = 0; i < page.items.size(); ++i)
+    out += itemNode(flow, plan, p, i, names, latin1, "i" + std::to_string(i), members);
   for (const flowdraw::PageEdge& edge : page.edges)
     out += edgeLine("i" + std::to_string(edge.from), "i" + std::to_string(edge.to), edge.kind,
                     utf8Of(edge.label, latin1), Mark::None);
+  out += kClassDefs;
+  appendClasses(out, members);
+  return out;
+}
+
+std::string flowchartPartText(const cfg::MethodFlow& flow, const flowdraw::PagePlan& plan, size_t p,
+                              const PageNames& names, const PageParts& parts, size_t part, bool latin1) {
+  const flowdraw::Page& page = plan.pages[p];
+  const cfg::Graph& graph = flow.graphs[page.graph];
+  std::string out = "flowchart TD\n";
+  std::vector<std::pair<std::string, std::string>> members;
+  for (size_t i = 0; i < page.items.size(); ++i)
+    if (parts.partOf[i] == part) out += itemNode(flow, plan, p, i, names, latin1, "i" + std::to_string(i), members);
+  // An item of another part an edge crosses to stands here as a connector
+  // naming that part; the page's own connectors are drawn again as they are.
+  std::vector<std::string> connectors(page.items.size());
+  const auto connector = [&](size_t i, bool entry) -> const std::string& {
+    if (!connectors[i].empty()) return connectors[i];
+    connectors[i] = "c" + std::to_string(i);
+    const flowdraw::PageItem& item = page.items[i];
+    if (item.kind == flowdraw::ItemKind::Entry || item.kind == flowdraw::ItemKind::Exit) {
+      out += itemNode(flow, plan, p, i, names, latin1, connectors[i], members);
+      return connectors[i];
+    }
+    const std::string where = (entry ? "from " : "to ") + parts.titles[parts.partOf[i]];
+    const std::string what = item.kind == flowdraw::ItemKind::Node
+                                 ? placeText(graph.nodes[item.node], latin1)
+                                 : "\xE2\x96\xB8 " + flowdraw::shortenedInMiddle(
+                                                          utf8Of(graph.regions[item.region].title, latin1), 36, true);
+    out += "  " + connectors[i] + "([\"" + labelText(where + "\n" + what) + "\"])\n";
+    addMember(members, "k_offpage", connectors[i]);
+    return connectors[i];
+  };
+  std::string edges;
+  for (const flowdraw::PageEdge& edge : page.edges) {
+    const bool from = parts.partOf[edge.from] == part, to = parts.partOf[edge.to] == part;
+    if (!from && !to) continue;
+    const std::string a = from ? "i" + std::to_string(edge.from) : connector(edge.from, true);
+    const std::string b = to ? "i" + std::to_string(edge.to) : connector(edge.to, false);
+    edges += edgeLine(a, b, edge.kind, utf8Of(edge.label, latin1), Mark::None);
+  }
+  out += edges;
   out += kClassDefs;
   appendClasses(out, members);
   return out;

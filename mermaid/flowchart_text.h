@@ -41,9 +41,26 @@ struct PageNames {
 std::string flowchartPageText(const cfg::MethodFlow& flow, const flowdraw::PagePlan& plan, size_t page,
                               const PageNames& names, bool latin1 = false);
 
+// A page too large for one diagram with nothing left to fold, cut into
+// parts of its items in their order: partOf[item] is the item's part, and
+// titles[part] names each as the document's headings do.
+struct PageParts {
+  std::vector<size_t> partOf;       // [item of the page]
+  std::vector<std::string> titles;  // [part], plain UTF-8
+};
+// One part of such a page: its items, the edges among them, and for each
+// edge from or to another part a connector naming that part and the box
+// there ("to run() (part 2 of 3)", "L14: total += 9;").
+std::string flowchartPartText(const cfg::MethodFlow& flow, const flowdraw::PagePlan& plan, size_t page,
+                              const PageNames& names, const PageParts& parts, size_t part, bool latin1 = false);
+
+// Where a connector leads, as it says it: the node's line and the start of
+// its first line ("L14: total += 9;"), or "end", "throws".
+std::string placeText(const cfg::Node& node, bool latin1 = false);
+
 // A text as a Mermaid quoted label: '"', '#', '<', '>', '&', '|', '`',
-// and every non-ASCII character as entity codes ("#35;"); UTF-8
-// in.  Newlines become line breaks.
+// '%' (a directive or comment), and every non-ASCII character as entity
+// codes ("#35;"); UTF-8 in.  Newlines become line breaks.
 std::string labelText(std::string_view utf8);
 
 // The size of one Mermaid diagram, against the limits of the places that

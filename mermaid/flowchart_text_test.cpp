@@ -98,6 +98,9 @@ TEST(MermaidFlowchart, LambdasAreSubgraphsAndMarksShowInTextClassAndDash) {
 TEST(MermaidFlowchart, LabelsEscapeWhatMermaidReadsAndEveryNonAsciiCharacter) {
   EXPECT_EQ(labelText("a|b `c` #d <e> & \"f\"\nnext"), "a#124;b #96;c#96; #35;d #60;e#62; #38; #34;f#34;<br>next");
   EXPECT_EQ(labelText("gr\xC3\xBC\xC3\x9F \xE2\x88\x92 \xF0\x9F\x98\x80"), "gr#252;#223; #8722; #128512;");
+  // A directive or comment of Mermaid's, written in the code, is text.
+  EXPECT_EQ(labelText("s = \"%%{init: {'theme':'dark'}}%%\"; // %% x"),
+            "s = #34;#37;#37;{init: {'theme':'dark'}}#37;#37;#34;; // #37;#37; x");
   // A byte that starts no UTF-8 character stands for itself.
   EXPECT_EQ(labelText("\xFC"), "#252;");
 }

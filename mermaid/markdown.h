@@ -35,12 +35,17 @@ std::string fileMarkdown(const std::string& title, const std::vector<MarkdownMet
 // A sequence diagram under a heading.
 std::string sequenceMarkdown(const std::string& title, const sequence::Diagram& diagram, bool latin1 = false);
 
-// The diagrams of a flowchart, each under the limits when the folding
-// allows: the whole graph when it fits, else one per page of the folding.
+// The diagrams of a flowchart, each under the limits: the whole graph when
+// it fits, else one per page of the folding, and a page still over them
+// with nothing left to fold (a long run of statements) cut into parts of
+// its boxes in order, each part's connectors naming the part they lead
+// to.  Only a single box over the limits can leave a block over them.
 struct FlowBlock {
   std::string title;  // UTF-8
   std::string text;   // a `flowchart TD`
-  std::vector<size_t> links;  // the blocks its folded boxes stand for
+  std::vector<size_t> links;  // the blocks its folded boxes stand for, and the parts it goes on to
+  size_t page = 0;    // of the folding
+  bool part = false;  // one of the parts of its page
 };
 std::vector<FlowBlock> flowBlocks(const cfg::MethodFlow& flow, bool latin1, const DiagramSize& limits = kGitHubLimits);
 

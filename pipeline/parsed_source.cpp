@@ -204,13 +204,19 @@ syntax::Node ParsedSource::declarationOf(const MethodSummary& method) {
     return m.isInitializer() ? std::make_pair(m.line, std::string()) : std::make_pair(nameLine(m), m.name);
   };
   // The summary lists an outer class's methods before those of the
-  // classes inside them, as the tree does: each method's place among the
-  // summary's methods of its key, counted once for them all.
+  // classes inside them, and the tree holds a key's declarations in the
+  // order they begin (an anonymous class's method written before its
+  // neighbour of one name comes first): each method's place in that order
+  // among the methods of its key, counted once for them all.
   if (!ordinals_) {
-    ordinals_.emplace();
-    ordinals_->reserve(summary_.methods.size());
+    const std::vector<MethodSummary>& methods = summary_.methods;
+    std::vector<size_t> begun(methods.size());
+    for (size_t m = 0; m < methods.size(); ++m) begun[m] = m;
+    std::sort(begun.begin(), begun.end(),
+              [&](size_t a, size_t b) { return methods[a].documentOrder < methods[b].documentOrder; });
+    ordinals_.emplace(methods.size());
     std::map<std::pair<int32_t, std::string>, size_t> seen;
-    for (const MethodSummary& other : summary_.methods) ordinals_->push_back(seen[keyOf(other)]++);
+    for (const size_t m : begun) (*ordinals_)[m] = seen[keyOf(methods[m])]++;
   }
   const auto key = keyOf(method);
   const auto found = declarations_->find(key);

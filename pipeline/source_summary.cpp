@@ -102,6 +102,7 @@ class SummaryReader {
       method.signature = recordedText(func.signature);
       method.line = func.startLine;
       method.endLine = func.closed ? func.endLine : 0;
+      method.documentOrder = function;  // the parser records functions as it opens them
       if (func.closed) {
         method.nloc = func.lines.nloc;
         method.commentLines = func.lines.commentLines;

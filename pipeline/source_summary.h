@@ -35,6 +35,11 @@ struct MethodSummary {
   std::string signature;
   int32_t line = 0;
   int32_t endLine = 0;
+  // Where its declaration stands among the file's methods in the order
+  // they begin: the summary lists a class's methods before those of the
+  // classes inside them, so that an anonymous class's method written
+  // before its neighbour on one line comes after it here.
+  size_t documentOrder = 0;
   std::optional<int64_t> nloc;        // NLOC_MTD
   std::optional<int64_t> commentLines;  // CL_MTD
   std::optional<int64_t> halsteadVolume;  // HV_MTD, of the method's body

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <optional>
+#include <set>
 #include <vector>
 
+#include "cfg/flat_call.h"
 #include "files/latin1.h"
 #include "flowdraw/label_text.h"
 #include "plantuml/sequence_text.h"
@@ -21,15 +23,35 @@ class Lowering {
   Lowering(const cfg::Graph& graph, bool latin1) : graph_(graph), latin1_(latin1), emitted_(graph.nodes.size()) {
     successors();
     postDominators();
-    loopHead_.assign(graph.nodes.size(), false);
-    for (const cfg::Edge& edge : graph.edges)
-      if (edge.back) loopHead_[edge.to] = true;
+    const size_t n = graph.nodes.size();
+    loopHead_.assign(n, false);
+    backInto_.resize(n);
+    exceptionTo_.assign(n, kNoNode);
+    std::vector<bool> headsBody(n);
+    for (const cfg::Region& region : graph.regions)
+      if (region.kind == cfg::RegionKind::LoopBody && region.head) headsBody[*region.head] = true;
+    doWhileTest_.assign(n, false);
+    for (const cfg::Edge& edge : graph.edges) {
+      if (edge.back) {
+        loopHead_[edge.to] = true;
+        backInto_[edge.to].push_back(edge.from);
+      }
+      // A do's condition leads back to the start of its body by its true
+      // way; a while's condition heads its body too, but leads back (to
+      // an outer loop) only by its false way.
+      if (edge.back && edge.kind == EdgeKind::True && headsBody[edge.from] &&
+          graph.nodes[edge.from].kind == NodeKind::Decision)
+        doWhileTest_[edge.from] = true;
+      if (edge.kind == EdgeKind::Exception && exceptionTo_[edge.from] == kNoNode) exceptionTo_[edge.from] = edge.to;
+    }
   }
 
   std::string text() {
     const cfg::Node& start = graph_.nodes[graph_.start];
     out_ += "title " + textOf(firstLine(start.text)) + "\n";
-    emit(graph_.start, {});
+    // The lowering nests as deep as the method's statements: its steps
+    // run on the heap (see cfg/flat_call.h).
+    emit(graph_.start).run();
     return out_;
   }
 
@@ -59,7 +81,8 @@ class Lowering {
     const cfg::Node& node = graph_.nodes[n];
     std::string text = flowdraw::shortenedInMiddle(utf8(firstLine(node.text)), 40, true);
     if (node.kind == NodeKind::Join && text.empty()) text = "the join";
-    return lineText((node.firstLine > 0 ? "L" + std::to_string(node.firstLine) + ": " : std::string()) + text);
+    const std::string where = node.firstLine > 0 ? std::string(1, 'L').append(std::to_string(node.firstLine)) + ": " : "";
+    return lineText(where + text);
   }
 
   bool inside(size_t region, size_t outer) const {
@@ -68,39 +91,72 @@ class Lowering {
     return false;
   }
 
-  // Normal edges; a try statement also leads to the catch clauses and
-  // finally copies its block's exceptions reach.
+  // The try statement (its region) a catch clause or a copy of a finally
+  // clause belongs to.
+  std::optional<size_t> tryRegionOf(size_t node) const {
+    const cfg::Node& n = graph_.nodes[node];
+    std::optional<size_t> r;
+    if (n.kind == NodeKind::Catch) r = graph_.regions[n.region].parent;
+    if (n.kind == NodeKind::Finally) r = n.region;
+    if (!r || graph_.regions[*r].kind != cfg::RegionKind::TryBlock || !graph_.regions[*r].head) return std::nullopt;
+    return r;
+  }
+
+  // Normal edges; a try statement also leads to its own catch clauses and
+  // finally copies, as its block's exceptions reach them (those of a try
+  // inside it are that one's ways).
   void successors() {
     const size_t n = graph_.nodes.size();
     out_edges_.resize(n);
     for (const cfg::Edge& edge : graph_.edges)
       if (edge.kind != EdgeKind::Exception) out_edges_[edge.from].push_back({edge.to, edge.label});
-    for (size_t t = 0; t < n; ++t) {
-      if (graph_.nodes[t].kind != NodeKind::Try) continue;
-      for (size_t r = 0; r < graph_.regions.size(); ++r) {
-        const cfg::Region& region = graph_.regions[r];
-        if (region.kind != cfg::RegionKind::TryBlock || region.head != t) continue;
-        for (const cfg::Edge& edge : graph_.edges) {
-          const NodeKind to = graph_.nodes[edge.to].kind;
-          if (edge.kind != EdgeKind::Exception || (to != NodeKind::Catch && to != NodeKind::Finally)) continue;
-          if (edge.from != t && !inside(graph_.nodes[edge.from].region, r)) continue;
-          const bool seen = std::any_of(out_edges_[t].begin(), out_edges_[t].end(),
-                                        [&](const Out& o) { return o.to == edge.to; });
-          if (!seen) out_edges_[t].push_back({edge.to, edge.label.empty() ? "exception" : edge.label});
-        }
-      }
+    for (const cfg::Edge& edge : graph_.edges) {
+      if (edge.kind != EdgeKind::Exception) continue;
+      const std::optional<size_t> r = tryRegionOf(edge.to);
+      if (!r) continue;
+      const size_t t = *graph_.regions[*r].head;
+      if (edge.from != t && !inside(graph_.nodes[edge.from].region, *r)) continue;
+      const bool seen =
+          std::any_of(out_edges_[t].begin(), out_edges_[t].end(), [&](const Out& o) { return o.to == edge.to; });
+      if (!seen) out_edges_[t].push_back({edge.to, edge.label.empty() ? "exception" : edge.label});
     }
   }
 
   // Immediate post-dominators (Cooper, Harvey and Kennedy) on the reversed
   // graph, from the end node.  Ways that only throw never meet the others,
   // so they do not pull a branch's join down to the method's end.
+  // Where a branch's ways meet is found with each way back to a loop's
+  // head ending there (a round of the loop ends: that way is done), so
+  // that a way which comes back round the loop meets no one: `for (e : a)
+  // { if (e == x) return x; }` has its return in the branch, not after it.
+  // Where a loop without a condition goes on is found on the whole graph.
   void postDominators() {
+    const size_t n = graph_.nodes.size();
+    std::set<std::pair<size_t, size_t>> back;
+    for (const cfg::Edge& edge : graph_.edges)
+      if (edge.back && edge.kind != EdgeKind::Exception) back.emplace(edge.from, edge.to);
+    std::vector<std::vector<Out>> inRound(n);
+    std::vector<bool> endsRound(n);
+    for (size_t u = 0; u < n; ++u)
+      for (const Out& o : out_edges_[u]) {
+        if (back.count({u, o.to}))
+          endsRound[u] = true;
+        else
+          inRound[u].push_back(o);
+      }
+    loopExit_ = postDominatorsOf(out_edges_, std::vector<bool>(n));
+    ipdom_ = postDominatorsOf(inRound, endsRound);
+  }
+
+  // Over the edges `outs`, each node of `ends` (besides the end node)
+  // leading to where the graph ends too.
+  std::vector<size_t> postDominatorsOf(const std::vector<std::vector<Out>>& outs, const std::vector<bool>& ends) const {
     const size_t n = graph_.nodes.size(), sink = n;
+    const auto endsThere = [&](size_t u) { return graph_.nodes[u].kind == NodeKind::End || ends[u]; };
     std::vector<std::vector<size_t>> reversed(n + 1);  // reversed[v]: nodes u with u -> v
     for (size_t u = 0; u < n; ++u) {
-      if (graph_.nodes[u].kind == NodeKind::End) reversed[sink].push_back(u);
-      for (const Out& o : out_edges_[u]) reversed[o.to].push_back(u);
+      if (endsThere(u)) reversed[sink].push_back(u);
+      for (const Out& o : outs[u]) reversed[o.to].push_back(u);
     }
     // Reverse postorder of the reversed graph from the sink.
     std::vector<size_t> order, number(n + 1, kNoNode);
@@ -122,12 +178,12 @@ class Lowering {
     }
     std::reverse(order.begin(), order.end());
     for (size_t i = 0; i < order.size(); ++i) number[order[i]] = i;
-    ipdom_.assign(n + 1, kNoNode);
-    ipdom_[sink] = sink;
+    std::vector<size_t> ipdom(n + 1, kNoNode);
+    ipdom[sink] = sink;
     auto intersect = [&](size_t a, size_t b) {
       while (a != b) {
-        while (number[a] > number[b]) a = ipdom_[a];
-        while (number[b] > number[a]) b = ipdom_[b];
+        while (number[a] > number[b]) a = ipdom[a];
+        while (number[b] > number[a]) b = ipdom[b];
       }
       return a;
     };
@@ -138,36 +194,43 @@ class Lowering {
         size_t found = kNoNode;
         // In the reversed graph v's predecessors are its successors.
         auto consider = [&](size_t w) {
-          if (ipdom_[w] == kNoNode) return;
+          if (ipdom[w] == kNoNode) return;
           found = found == kNoNode ? w : intersect(w, found);
         };
-        if (graph_.nodes[v].kind == NodeKind::End) consider(sink);
-        for (const Out& o : out_edges_[v]) consider(o.to);
-        if (found != ipdom_[v]) {
-          ipdom_[v] = found;
+        if (endsThere(v)) consider(sink);
+        for (const Out& o : outs[v]) consider(o.to);
+        if (found != ipdom[v]) {
+          ipdom[v] = found;
           changed = true;
         }
       }
     }
     for (size_t v = 0; v < n; ++v)
-      if (ipdom_[v] == sink) ipdom_[v] = kNoNode;
+      if (ipdom[v] == sink) ipdom[v] = kNoNode;
+    return ipdom;
   }
 
-  void line(const std::string& text) { out_ += std::string(2 * depth_, ' ') + text + "\n"; }
+  // Indented as the constructs nest, up to a depth no method reads past:
+  // deeper, the text would grow as the square of its statements.
+  void line(const std::string& text) {
+    static constexpr int kDeepestIndent = 40;
+    out_.append(2 * static_cast<size_t>(std::min(depth_, kDeepestIndent)), ' ').append(text).append(1, '\n');
+  }
 
-  void action(size_t n) { line(":" + wrapped(graph_.nodes[n]) + ";"); }
+  void action(size_t n) { line(std::string(1, ':').append(wrapped(graph_.nodes[n])).append(1, ';')); }
 
   // Reaching a place the enclosing construct continues at ends the branch;
   // the innermost loop's exit is a break; any other is a jump the syntax
   // cannot draw.
-  bool stopped(size_t n, const std::vector<Frame>& frames) {
+  bool stopped(size_t n) {
+    const std::vector<Frame>& frames = frames_;
     for (size_t k = frames.size(); k-- > 0;) {
       if (frames[k].node != n) continue;
-      const bool innermostLoop = [&] {
-        for (size_t j = frames.size(); j-- > k + 1;)
-          if (frames[j].kind != Frame::Join) return false;
-        return true;
-      }();
+      // Only branches lie between here and the frame: a loop's exit has
+      // its own head pushed just after it.
+      const size_t above = k + (frames[k].kind == Frame::Exit && k + 1 < frames.size() ? 2 : 1);
+      const bool innermostLoop = std::all_of(frames.begin() + static_cast<std::ptrdiff_t>(std::min(above, frames.size())),
+                                             frames.end(), [](const Frame& f) { return f.kind == Frame::Join; });
       if (k + 1 == frames.size() || (frames[k].kind == Frame::Head && innermostLoop)) return true;
       if (frames[k].kind == Frame::Exit && innermostLoop) {
         line("break");
@@ -182,39 +245,42 @@ class Lowering {
   // An action saying where control goes, since a branch may not begin
   // with detach.
   void jump(size_t n) {
-    line(":" + lineText("\xE2\x86\xB7 goes on at ") + describe(n) + ";");
+    line(std::string(1, ':').append(lineText("\xE2\x86\xB7 goes on at ")).append(describe(n)).append(1, ';'));
     line("detach");
   }
 
-  std::vector<Frame> with(std::vector<Frame> frames, size_t node, Frame::Kind kind) {
-    if (node != kNoNode) frames.push_back({node, kind});
-    return frames;
+  // Frames pushed for the steps inside a construct; how many were.
+  size_t push(size_t node, Frame::Kind kind) {
+    if (node == kNoNode) return 0;
+    frames_.push_back({node, kind});
+    return 1;
+  }
+  void pop(size_t count) { frames_.resize(frames_.size() - count); }
+
+  bool inFrames(size_t n) const {
+    return std::any_of(frames_.begin(), frames_.end(), [&](const Frame& f) { return f.node == n; });
   }
 
-  bool inFrames(size_t n, const std::vector<Frame>& frames) const {
-    return std::any_of(frames.begin(), frames.end(), [&](const Frame& f) { return f.node == n; });
-  }
-
-  void emit(size_t n, const std::vector<Frame>& frames) {
+  cfg::FlatCall<> emit(size_t n) {
     while (n != kNoNode) {
-      if (stopped(n, frames)) return;
+      if (stopped(n)) co_return;
       const cfg::Node& node = graph_.nodes[n];
       if (node.kind == NodeKind::End) {
         line("stop");
-        return;
+        co_return;
       }
       if (node.kind == NodeKind::Exit) {
         line("end");
-        return;
+        co_return;
       }
       if (emitted_[n]) {
         jump(n);
-        return;
+        co_return;
       }
       emitted_[n] = true;
       const std::vector<Out>& outs = out_edges_[n];
       if (loopHead_[n]) {
-        n = loop(n, frames);
+        n = co_await loop(n);
         continue;
       }
       switch (node.kind) {
@@ -226,7 +292,7 @@ class Lowering {
         case NodeKind::Switch:
         case NodeKind::Try:
           if (outs.size() > 1) {
-            n = branches(n, frames);
+            n = co_await branches(n);
             continue;
           }
           action(n);
@@ -239,10 +305,10 @@ class Lowering {
       }
       if (outs.empty()) {
         exceptional(n);
-        return;
+        co_return;
       }
       if (outs.size() > 1) {
-        n = branches(n, frames, false);
+        n = co_await branches(n, false);
         continue;
       }
       n = outs.front().to;
@@ -252,21 +318,17 @@ class Lowering {
   // Where a node that cannot go on ends: an exception that leaves the
   // method, or one a catch clause drawn with its try statement takes.
   void exceptional(size_t n) {
-    for (const cfg::Edge& edge : graph_.edges) {
-      if (edge.from != n || edge.kind != EdgeKind::Exception) continue;
-      if (graph_.nodes[edge.to].kind == NodeKind::Exit) {
-        line("end");
-        return;
-      }
-      line("note right: caught at " + describe(edge.to));
-      line("detach");
+    const size_t to = exceptionTo_[n];
+    if (to != kNoNode && graph_.nodes[to].kind == NodeKind::Exit) {
+      line("end");
       return;
     }
+    if (to != kNoNode) line("note right: caught at " + describe(to));
     line("detach");
   }
 
   // A node of several ways out; returns where they meet (or none).
-  size_t branches(size_t n, const std::vector<Frame>& frames, bool drawHead = true) {
+  cfg::FlatCall<size_t> branches(size_t n, bool drawHead = true) {
     const cfg::Node& node = graph_.nodes[n];
     const std::vector<Out>& outs = out_edges_[n];
     size_t join = ipdom_[n];
@@ -278,92 +340,95 @@ class Lowering {
     if (node.kind == NodeKind::Try &&
         std::any_of(outs.begin(), outs.end(), [&](const Out& o) { return o.to == join; }))
       join = kNoNode;
-    const bool joinOutside = join == kNoNode || inFrames(join, frames);
-    const std::vector<Frame> inner = joinOutside ? frames : with(frames, join, Frame::Join);
+    const bool joinOutside = join == kNoNode || inFrames(join);
+    const size_t pushed = joinOutside ? 0 : push(join, Frame::Join);
     // Several ways out as if/elseif/else: PlantUML's switch cannot end a
     // case with end or detach.
+    const std::string head = drawHead ? wrapped(node) : "ways on";
     for (size_t k = 0; k < outs.size(); ++k) {
       std::string label = utf8(outs[k].label);
       if (label.empty()) label = node.kind == NodeKind::Try ? "normally" : "next";
       if (k == 0)
-        line("if (" + (drawHead ? wrapped(node) : std::string("ways on")) + ") then (" + lineText(label) + ")");
+        line("if (" + head + ") then (" + lineText(label) + ")");
       else if (k + 1 == outs.size())
         line("else (" + lineText(label) + ")");
       else
         line("elseif () then (" + lineText(label) + ")");
       ++depth_;
-      emit(outs[k].to, inner);
+      co_await emit(outs[k].to);
       --depth_;
     }
     line("endif");
+    pop(pushed);
     if (joinOutside) {
-      if (join != kNoNode) stopped(join, frames);
-      return kNoNode;
+      if (join != kNoNode) stopped(join);
+      co_return kNoNode;
     }
-    return join;
-  }
-
-  bool doWhileTest(size_t n) const {
-    if (graph_.nodes[n].kind != NodeKind::Decision) return false;
-    return std::any_of(graph_.regions.begin(), graph_.regions.end(), [&](const cfg::Region& region) {
-      return region.kind == cfg::RegionKind::LoopBody && region.head == n;
-    });
+    co_return join;
   }
 
   // A loop whose head is n; returns where it goes on after the loop.
-  size_t loop(size_t head, const std::vector<Frame>& frames) {
+  cfg::FlatCall<size_t> loop(size_t head) {
     const cfg::Node& node = graph_.nodes[head];
     const std::vector<Out>& outs = out_edges_[head];
-    bool tested = false;
-    for (const cfg::Edge& edge : graph_.edges)
-      if (edge.back && edge.to == head && doWhileTest(edge.from)) tested = true;
-    if (node.kind == NodeKind::Decision && outs.size() == 2 && !tested) {
-      const size_t exit = outs[1].to;
-      line("while (" + wrapped(node) + ") is (" + lineText(utf8(outs[0].label)) + ")");
-      ++depth_;
-      emit(outs[0].to, with(with(frames, exit, Frame::Exit), head, Frame::Head));
-      --depth_;
-      line("endwhile (" + lineText(utf8(outs[1].label)) + ")");
-      return exit;
-    }
     // Tested at the end (do-while): the back edge leaves the decision that
     // heads the loop's body.
     size_t test = kNoNode;
-    for (const cfg::Edge& edge : graph_.edges)
-      if (edge.back && edge.to == head && doWhileTest(edge.from)) test = edge.from;
+    for (const size_t from : backInto_[head])
+      if (doWhileTest_[from]) test = from;
+    if (node.kind == NodeKind::Decision && outs.size() == 2 && test == kNoNode) {
+      const size_t exit = outs[1].to;
+      line("while (" + wrapped(node) + ") is (" + lineText(utf8(outs[0].label)) + ")");
+      ++depth_;
+      const size_t pushed = push(exit, Frame::Exit) + push(head, Frame::Head);
+      co_await emit(outs[0].to);
+      pop(pushed);
+      --depth_;
+      line("endwhile (" + lineText(utf8(outs[1].label)) + ")");
+      co_return exit;
+    }
     line("repeat");
     ++depth_;
     if (test != kNoNode && out_edges_[test].size() == 2) {
       const size_t exit = out_edges_[test][1].to;
-      const std::vector<Frame> inner = with(with(frames, exit, Frame::Exit), test, Frame::Head);
+      const size_t pushed = push(exit, Frame::Exit) + push(test, Frame::Head);
       // The body starts at the head itself, which may be a branch.
       emitted_[head] = false;
       loopHead_[head] = false;
-      emit(head, inner);
+      co_await emit(head);
+      pop(pushed);
       --depth_;
       emitted_[test] = true;
       line("repeat while (" + wrapped(graph_.nodes[test]) + ") is (" + lineText(utf8(out_edges_[test][0].label)) +
            ") not (" + lineText(utf8(out_edges_[test][1].label)) + ")");
-      return exit;
+      co_return exit;
     }
     if (node.kind != NodeKind::Join || !node.text.empty()) action(head);
     // Without a condition it ends only by a jump: where the jumps meet.
-    const size_t exit = ipdom_[head];
-    const std::vector<Frame> inner = with(with(frames, exit, Frame::Exit), head, Frame::Head);
-    if (outs.size() == 1) emit(outs.front().to, inner);
-    else if (!outs.empty()) branches(head, inner, false);
+    const size_t exit = loopExit_[head];
+    const size_t pushed = push(exit, Frame::Exit) + push(head, Frame::Head);
+    if (outs.size() == 1)
+      co_await emit(outs.front().to);
+    else if (!outs.empty())
+      (void)co_await branches(head, false);
+    pop(pushed);
     --depth_;
     line("repeat while (forever)");
     if (exit == kNoNode) line("detach");
-    return exit;
+    co_return exit;
   }
 
   const cfg::Graph& graph_;
   bool latin1_;
   std::vector<std::vector<Out>> out_edges_;
-  std::vector<size_t> ipdom_;
+  std::vector<size_t> ipdom_;     // where a branch's ways meet within a round of its loops
+  std::vector<size_t> loopExit_;  // post-dominators of the whole graph
   std::vector<bool> loopHead_;
+  std::vector<std::vector<size_t>> backInto_;  // by loop head: where its back edges come from
+  std::vector<bool> doWhileTest_;
+  std::vector<size_t> exceptionTo_;  // by node: where its first exception edge goes
   std::vector<bool> emitted_;
+  std::vector<Frame> frames_;  // the constructs being drawn, innermost last
   std::string out_;
   int depth_ = 0;
 };

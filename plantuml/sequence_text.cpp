@@ -9,7 +9,7 @@
 namespace plantuml {
 namespace {
 
-std::string id(size_t lifeline) { return "p" + std::to_string(lifeline); }
+std::string id(size_t lifeline) { return std::string(1, 'p').append(std::to_string(lifeline)); }
 
 std::string textOf(const std::string& text, bool latin1) {
   return lineText(latin1 ? files::latin1ToUtf8(text) : text);
@@ -18,7 +18,15 @@ std::string textOf(const std::string& text, bool latin1) {
 }  // namespace
 
 std::string lineText(std::string_view utf8) {
-  return text::entityText(utf8, {"&#", "\\n", "\"\\<>&~*_/-=#|[](){}'^`:;"});
+  // A backslash as PlantUML's own code for it: PlantUML 1.2020 fails on
+  // its entity ("character to be escaped is missing"), as on the entity
+  // of '$', which is written as itself.
+  static constexpr text::EntityStyle kStyle{"&#", "\\n", "\"<>&~*_/-=#|[](){}'^`:;"};
+  std::string out;
+  size_t at = 0;
+  for (size_t slash; (slash = utf8.find('\\', at)) != std::string_view::npos; at = slash + 1)
+    out += text::entityText(utf8.substr(at, slash - at), kStyle) + "<U+005C>";
+  return out + text::entityText(utf8.substr(at), kStyle);
 }
 
 std::string sequenceText(const sequence::Diagram& diagram, bool latin1) {

@@ -14,8 +14,9 @@ namespace plantuml {
 std::string sequenceText(const sequence::Diagram& diagram, bool latin1 = false);
 
 // A text on one line of PlantUML: every character PlantUML or its Creole
-// markup reads ('"', '\\', '<', '>', '&', '~', '*', '_', '/', '-', '=',
-// '#', '|', '[', ']' and non-ASCII) as an HTML entity; newlines as "\n".
+// markup reads ('"', '<', '>', '&', '~', '*', '_', '/', '-', '=', '#',
+// '|', '[', ']' and non-ASCII) as an HTML entity, '\\' as "<U+005C>";
+// newlines as "\n".
 std::string lineText(std::string_view utf8);
 
 }  // namespace plantuml

@@ -4,7 +4,9 @@
 #include <cairo.h>
 #include <librsvg/rsvg.h>
 
+#include <charconv>
 #include <cmath>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -50,6 +52,37 @@ bool svgSize(RsvgHandle* handle, double& width, double& height) {
 
 std::string cairoProblem(cairo_status_t status) { return cairo_status_to_string(status); }
 
+// The extent of each page, by number: the viewBox of the view our SVG
+// writes before it (<view id="view-page-2" viewBox="0 1045.3 1068 784"/>),
+// its title and its picture.  librsvg's ink rectangle of a page's group
+// reaches up to the picture's top, so that page k would be as tall as
+// pages 1 to k.
+std::map<int, RsvgRectangle> pageViews(std::string_view svg) {
+  static constexpr std::string_view kView = "<view id=\"view-page-";
+  std::map<int, RsvgRectangle> views;
+  for (size_t at = svg.find(kView); at != std::string_view::npos; at = svg.find(kView, at + 1)) {
+    const char* p = svg.data() + at + kView.size();
+    const char* const end = svg.data() + svg.size();
+    int page = 0;
+    const std::from_chars_result number = std::from_chars(p, end, page);
+    static constexpr std::string_view kBox = "\" viewBox=\"";
+    if (number.ec != std::errc() ||
+        std::string_view(number.ptr, static_cast<size_t>(end - number.ptr)).substr(0, kBox.size()) != kBox)
+      continue;
+    p = number.ptr + kBox.size();
+    double numbers[4] = {};
+    bool read = true;
+    for (double& each : numbers) {
+      while (p < end && *p == ' ') ++p;
+      const std::from_chars_result got = std::from_chars(p, end, each);
+      read = read && got.ec == std::errc();
+      p = got.ptr;
+    }
+    if (read && numbers[2] > 0 && numbers[3] > 0) views[page] = RsvgRectangle{numbers[0], numbers[1], numbers[2], numbers[3]};
+  }
+  return views;
+}
+
 }  // namespace
 
 errors::Result<std::string> pngFromSvg(std::string_view svg, double scale) {
@@ -92,13 +125,18 @@ errors::Result<std::string> pdfFromSvg(std::string_view svg, std::string_view ti
   if (!svgSize(handle->get(), width, height))
     return Problem(Problem::Kind::Failed, "the picture cannot be drawn: it has no size");
   const RsvgRectangle whole{0, 0, width, height};
-  // Each page's extent inside the whole picture.
+  // Each page's extent inside the whole picture: its view, else (an SVG
+  // not of ours) what its group draws.
+  const std::map<int, RsvgRectangle> views = pageViews(svg);
   std::vector<std::pair<std::string, RsvgRectangle>> pages;
   for (int n = 1;; ++n) {
     const std::string id = "#page-" + std::to_string(n);
     if (!rsvg_handle_has_sub(handle->get(), id.c_str())) break;
     RsvgRectangle ink{}, logical{};
-    if (!rsvg_handle_get_geometry_for_layer(handle->get(), id.c_str(), &whole, &ink, &logical, nullptr)) break;
+    if (const auto view = views.find(n); view != views.end())
+      ink = view->second;
+    else if (!rsvg_handle_get_geometry_for_layer(handle->get(), id.c_str(), &whole, &ink, &logical, nullptr))
+      break;
     pages.emplace_back(id, ink);
   }
   if (pages.empty()) pages.emplace_back("", whole);

@@ -14,9 +14,10 @@ namespace raster {
 errors::Result<std::string> pngFromSvg(std::string_view svg, double scale = 2.0);
 
 // One PDF page for each group the SVG marks as a page (id "page-1",
-// "page-2", ...), each page the size of what it shows; the whole picture
-// on one page when it marks none.  Texts stay text: they can be selected
-// and searched.
+// "page-2", ...), each page the size of what it shows: the extent of its
+// view ("view-page-1", ...), else of what its group draws; the whole
+// picture on one page when it marks none.  Texts stay text: they can be
+// selected and searched.
 errors::Result<std::string> pdfFromSvg(std::string_view svg, std::string_view title = {});
 
 }  // namespace raster

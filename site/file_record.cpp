@@ -232,6 +232,10 @@ std::string recordText(const FileRecord& record) {
                        {"sequence", text::jsonText(method.sequence)}});
     // Only a run with --format has other forms: records without stay as they were.
     if (!method.exports.empty()) methods.back()["exports"] = exportsJson(method.exports);
+    if (!method.failedExports.empty()) {
+      methods.back()["failedExports"] = exportsJson(method.failedExports);
+      methods.back()["exportProblem"] = text::jsonText(method.exportProblem);
+    }
   }
   return sealed(std::move(body));
 }
@@ -290,6 +294,13 @@ errors::Result<FileRecord> parseRecord(std::string_view text) {
         if (!name.is_string() || !isExportName(name.get<std::string>())) return refused(damaged);
         method.exports.push_back(name.get<std::string>());
       }
+    if (entry.is_object() && entry.contains("failedExports")) {
+      for (const Json& name : fields.array("failedExports")) {
+        if (!name.is_string() || !isExportName(name.get<std::string>())) return refused(damaged);
+        method.failedExports.push_back(name.get<std::string>());
+      }
+      fields.string("exportProblem", method.exportProblem);
+    }
     // Drawings are pages beside the file's own page, never paths nor
     // that page itself.
     if (!fields.ok() || method.classIndex >= record.classes.size() || !isDrawingOrNone(method.drawing) ||

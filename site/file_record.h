@@ -36,6 +36,11 @@ struct MethodRecord {
   std::string sequence;  // its sequence diagram beside the record; empty for none
   // Its other forms beside the record (batch --format): "<stem>.md", ".png", ...
   std::vector<std::string> exports;
+  // The forms asked for that could not be made (a PNG too tall), and why:
+  // a failure of the method's output, reported again by each run that
+  // keeps the record rather than made again for nothing.
+  std::vector<std::string> failedExports;
+  std::string exportProblem;
 };
 
 // A name batch gives one of a method's other forms: a plain file name

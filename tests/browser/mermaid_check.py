@@ -11,6 +11,13 @@ block: no error, as many drawn nodes and edges as the JSON graph has (as
 many messages as the command reported for a sequence), and the large
 method's blocks each under GitHub's limits (50,000 characters, 500 edges:
 Mermaid's own defaults, so that they render as GitHub renders them).
+A method of 6,000 plain statements, which has nothing to fold, as .md
+from draw and from batch --format md: its blocks, parts of its one page,
+each under GitHub's limits, its last statement shown.
+A method whose strings hold Mermaid's own syntax (a directive that would
+set the dark theme, a comment) is drawn as .mmd, .md, a sequence diagram
+and a diff's review comment: Mermaid shows the strings as text and does
+not take the dark theme.
 """
 import glob
 import json
@@ -68,6 +75,69 @@ def _large_method():
     branches = "".join(f"        if (x == {i}) {{ y += {i}; }} else if (x > {i}) {{ y -= k; }}\n" for i in range(8))
     body = "".join(f"    for (int k = 0; k < x; k++) {{\n{branches}    }}\n" for _ in range(40))
     return "class Large {\n  int many(int x) {\n    int y = 0;\n" + body + "    return y;\n  }\n}\n"
+
+
+# A directive Mermaid would obey wherever it stands, and a comment's mark.
+HOSTILE = "%%{init: {'theme':'dark'}}%%"
+
+
+def _hostile_method(extra=""):
+    return ("class Hostile {\n  String run(String s) {\n"
+            f"    String theme = \"{HOSTILE}\";\n"
+            f"    log(\"{HOSTILE}\");\n"
+            "    if (s.equals(\"%% not a comment\")) {\n      return theme;\n    }\n"
+            f"{extra}    return s;\n  }}\n  void log(String s) {{ }}\n}}\n")
+
+
+def _plain(flowchart, folder, src, entries):
+    """A run of 6,000 statements as Markdown, from draw and from batch."""
+    tree = os.path.join(folder, "plain")
+    os.makedirs(tree, exist_ok=True)
+    with open(os.path.join(tree, "Plain.java"), "w", encoding="utf-8") as f:
+        f.write("class Plain {\n  int run() {\n    int total = 0;\n" +
+                "".join(f"    total += {i};\n" for i in range(6000)) + "    return total;\n  }\n}\n")
+    drawn = os.path.join(folder, "Plain.md")
+    made = _run([flowchart, "draw", os.path.join(tree, "Plain.java"), "run", "-o", drawn], src)
+    site = os.path.join(folder, "plain-site")
+    batch = _run([flowchart, "batch", tree, "-o", site, "--format", "md", "--quiet"], src)
+    for name, path, run in (("Plain.md", drawn, made),
+                            ("batch Plain.run.md", os.path.join(site, "files/Plain.java/Plain.run-L2.md"), batch)):
+        blocks = _markdown_blocks(path) if run.returncode == 0 and os.path.exists(path) else []
+        entries += [{"name": f"{name} block {k + 1}", "text": block, "plain": name} for k, block in enumerate(blocks)] \
+            if blocks else [{"name": name, "failed": run.stderr.strip() or "no Mermaid block", "plain": name}]
+
+
+def _hostile(flowchart, folder, src, entries):
+    """The hostile method's .mmd, .md, sequence .mmd and a diff's comment."""
+    java = os.path.join(folder, "Hostile.java")
+    with open(java, "w", encoding="utf-8") as f:
+        f.write(_hostile_method())
+    _draw_method(flowchart, java, "run", folder, "Hostile.run", src, entries)
+    made = _run([flowchart, "draw", java, "run", "-o", os.path.join(folder, "Hostile.md")], src)
+    entries += [{"name": f"Hostile.md block {k + 1}", "text": block}
+                for k, block in enumerate(_markdown_blocks(os.path.join(folder, "Hostile.md")))] if made.returncode == 0 \
+        else [{"name": "Hostile.md", "failed": made.stderr.strip()}]
+    mmd = os.path.join(folder, "Hostile.run-sequence.mmd")
+    made = _run([flowchart, "sequence", java, "run", "-o", mmd], src)
+    counted = re.search(r"(\d+) messages?", made.stdout)
+    if made.returncode == 0 and counted:
+        with open(mmd, encoding="utf-8") as f:
+            entries.append({"name": "Hostile.run-sequence", "text": f.read(), "messages": int(counted.group(1))})
+    else:
+        entries.append({"name": "Hostile.run-sequence", "failed": made.stderr.strip()})
+    for side, extra in (("old", ""), ("new", f"    log(\"{HOSTILE} again\");\n")):
+        os.makedirs(os.path.join(folder, "hostile-" + side), exist_ok=True)
+        with open(os.path.join(folder, "hostile-" + side, "Hostile.java"), "w", encoding="utf-8") as f:
+            f.write(_hostile_method(extra))
+    review = os.path.join(folder, "hostile-review.md")
+    made = _run([flowchart, "diff", os.path.join(folder, "hostile-old"), os.path.join(folder, "hostile-new"),
+                 "-o", review], src)
+    blocks = _markdown_blocks(review) if made.returncode == 0 else []
+    entries += [{"name": f"hostile-review.md block {k + 1}", "text": block} for k, block in enumerate(blocks)] \
+        if blocks else [{"name": "hostile-review.md", "failed": made.stderr.strip() or "no Mermaid block"}]
+    for entry in entries:
+        if entry["name"].startswith(("Hostile", "hostile")):
+            entry["hostile"] = HOSTILE
 
 
 def _referring_method():
@@ -140,6 +210,9 @@ def draw(args, out):
         with open(mmd, encoding="utf-8") as f:
             entries.append({"name": stem, "text": f.read(), "messages": int(counted.group(1))})
 
+    _plain(flowchart, folder, src, entries)
+    _hostile(flowchart, folder, src, entries)
+
     modules = os.path.join(args.node_modules, "mermaid/dist/mermaid.min.js") if args.node_modules else ""
     with open(os.path.join(folder, "render.html"), "w", encoding="utf-8") as f:
         f.write(_render_page(modules, entries))
@@ -193,6 +266,11 @@ window.addEventListener('load', () => setTimeout(async () => {
                     nodes: s.querySelectorAll('g.node').length, wantNodes: e.nodes,
                     edges: edgeCount(s), wantEdges: e.edges,
                     messages: s.querySelectorAll('text.messageText').length, wantMessages: e.messages,
+                    // The dark theme's colours in the diagram's own style;
+                    // the code's text among what it shows.
+                    hostile: e.hostile ? {dark: /#1f2020/i.test(svg), light: /#ececff/i.test(svg),
+                                          shows: s.textContent.includes(e.hostile)} : null,
+                    plain: e.plain, last: s.textContent.includes('total += 5999;'),
                     error: s.querySelector('.error-icon') ? 'drawn as an error' : ''});
       holder.innerHTML = '';
     } catch (error) {
@@ -264,6 +342,18 @@ def check(page, check):
     check(expected["large_edges"] > LIMIT_EDGES and len(limited) == expected["large_blocks"] > 1 and not over,
           f"a method of {expected['large_edges']} edges gives {len(limited)} blocks, each under GitHub's limits"
           + (f": {over}" if over else ""))
+    for source in ("Plain.md", "batch Plain.run.md"):
+        parts = [r for r in results if r.get("plain") == source]
+        over = [r for r in parts if r.get("error") or r["characters"] > LIMIT_CHARACTERS or r["edges"] > LIMIT_EDGES]
+        check(len(parts) > 1 and not over and sum(1 for r in parts if r["last"]) == 1,
+              f"{source}: 6,000 plain statements give {len(parts)} blocks, each under GitHub's limits, the last "
+              f"statement in one" + (f": {over}" if over else ""))
+    hostile = [r for r in results if r.get("hostile")]
+    obeyed = [(r["name"], r["hostile"]) for r in hostile
+              if r["hostile"]["dark"] or not r["hostile"]["light"] or not r["hostile"]["shows"]]
+    check(len(hostile) >= 4 and not obeyed,
+          f"each of {len(hostile)} diagrams of code holding {HOSTILE!r} shows it as text, in the default theme"
+          + (f": not in {obeyed}" if obeyed else ""))
     for name in expected["pairs"]:
         page.open(f"mermaid/side-by-side-{name}.html")
         end = time.monotonic() + 60

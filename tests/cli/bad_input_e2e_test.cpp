@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 
 #include "tests/cli/cli_run.h"
 
@@ -167,4 +168,83 @@ TEST(BadInput, DoubleDashBeforeANameThatStartsWithADash) {
   EXPECT_EQ(runFlowchart({"check", "--", "-Dash.java"}, dir.path()).exitCode, 0);
 }
 
+// Lambdas nested 2,000 deep: each a graph of its own, and each statement
+// holding one shows its body as "{...}" rather than the text of every
+// lambda inside it, so that the graph grows as the source does (its JSON
+// was 80 MB).
+TEST(BadInput, NestedLambdasKeepTheirTextsToThemselves) {
+  TempDir dir;
+  std::string body;
+  for (int i = 0; i < 2000; ++i) body += "    Runnable r" + std::to_string(i) + " = () -> { box[0]++;\n";
+  for (int i = 0; i < 2000; ++i) body += "    };\n";
+  writeFile(dir.file("Lambdas.java"),
+            "class Lambdas {\n  int run() {\n    int[] box = {0};\n" + body + "    return box[0];\n  }\n}\n");
+  const auto draw = runFlowchart({"draw", "Lambdas.java", "run", "-o", "lambdas.json"}, dir.path());
+  EXPECT_EQ(draw.exitCode, 0) << draw.err;
+  EXPECT_EQ(draw.out, "lambdas.json: Lambdas.run, 6004 nodes\n");
+  const std::string json = testing_support::readFile(dir.file("lambdas.json"));
+  EXPECT_NE(json.find("\"text\": \"int[] box = {0};\\nRunnable r0 = () -> {...};\""), std::string::npos);
+  EXPECT_NE(json.find("\"text\": \"box[0]++;\\nRunnable r1999 = () -> {...};\""), std::string::npos);
+  EXPECT_LT(json.size(), 2000000u);
+}
+
+// The same of anonymous classes, whose methods are methods of their own:
+// a statement creating one shows its members as "{...}", so that each of
+// the nested classes' methods does not hold the text of all inside it.
+TEST(BadInput, NestedAnonymousClassesKeepTheirTextsToThemselves) {
+  TempDir dir;
+  std::string body;
+  for (int i = 0; i < 300; ++i) body += "    Runnable r = new Runnable() { public void run() { step();\n";
+  for (int i = 0; i < 300; ++i) body += "    } };\n";
+  writeFile(dir.file("Anonymous.java"),
+            "class Anonymous {\n  static void step() {}\n  void run() {\n" + body + "  }\n}\n");
+  const auto draw = runFlowchart({"draw", "Anonymous.java", "run:4", "-o", "second.json"}, dir.path());
+  EXPECT_EQ(draw.exitCode, 0) << draw.err;
+  const std::string json = testing_support::readFile(dir.file("second.json"));
+  EXPECT_NE(json.find("\"text\": \"step();\\nRunnable r = new Runnable() {...};\""), std::string::npos) << json;
+  EXPECT_LT(json.size(), 3000u);
+}
+
 }  // namespace
+
+// Constructs nested thousands deep (an else-if chain, ifs, trys, labelled
+// loops) are drawn and compared, not a stack overflow: `draw` writes each
+// whole graph and `diff` its report.
+TEST(BadInput, DeepConstructsAreDrawnAndCompared) {
+  TempDir dir;
+  const auto method = [](const std::string& name, const std::string& body) {
+    return "class " + name + " {\n  int run(int x) {\n    int total = 0;\n" + body + "    return total;\n  }\n}\n";
+  };
+  const auto lines = [](int count, const std::function<std::string(int)>& line) {
+    std::string text;
+    for (int i = 0; i < count; ++i) text += "    " + line(i) + "\n";
+    return text;
+  };
+  const auto n = [](int i) { return std::to_string(i); };
+  const std::string chain = "    if (x == 0) total = 0;\n" +
+                            lines(7999, [&](int i) { return "else if (x == " + n(i + 1) + ") total = " + n(i + 1) + ";"; });
+  writeFile(dir.file("Chain.java"), method("Chain", chain + "    else total = -1;\n"));
+  writeFile(dir.file("Ifs.java"), method("Ifs", lines(4000, [&](int i) { return "if (x > " + n(i) + ") {"; }) +
+                                                    "    total++;\n" + lines(4000, [](int) { return "}"; })));
+  writeFile(dir.file("Trys.java"),
+            method("Trys", lines(8000, [](int) { return "try {"; }) + "    total++;\n" +
+                               lines(8000, [&](int i) { return "} catch (RuntimeException e" + n(i) + ") { total--; }"; })));
+  writeFile(dir.file("Loops.java"),
+            method("Loops", lines(8000, [&](int i) { return "l" + n(i) + ": while (x > " + n(i) + ") {"; }) +
+                                "    total++; break l0;\n" + lines(8000, [](int) { return "}"; })));
+  const std::vector<std::pair<std::string, std::string>> drawn = {
+      {"Chain", "16005 nodes"}, {"Ifs", "4005 nodes"}, {"Trys", "24005 nodes"}, {"Loops", "8006 nodes"}};
+  for (const auto& [name, nodes] : drawn) {
+    const auto draw = runFlowchart({"draw", name + ".java", "run", "-o", name + ".json"}, dir.path());
+    EXPECT_EQ(draw.exitCode, 0) << name << ": " << draw.err;
+    EXPECT_EQ(draw.out, name + ".json: " + name + ".run, " + nodes + "\n");
+  }
+  fs::create_directories(dir.path() / "old");
+  fs::create_directories(dir.path() / "new");
+  writeFile(dir.file("old/Chain.java"), method("Chain", chain + "    else total = -1;\n"));
+  writeFile(dir.file("new/Chain.java"), method("Chain", chain + "    else total = -2;\n"));
+  const auto diff = runFlowchart({"diff", "old", "new", "-o", "review.json"}, dir.path());
+  EXPECT_EQ(diff.exitCode, 0) << diff.err;
+  EXPECT_EQ(diff.err, "review.json: 1 method listed, 0 unchanged\n");
+  EXPECT_NE(testing_support::readFile(dir.file("review.json")).find("\"baseText\":\"total = -1;\""), std::string::npos);
+}

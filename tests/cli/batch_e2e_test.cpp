@@ -335,6 +335,64 @@ TEST(BatchCommand, OtherFormsBesideEachPage) {
                                                          "Good.twice-L2.md", "index.html"}));
 }
 
+// A form that cannot be made (a PNG taller than 32,767 pixels) fails its
+// method: said, counted and exit 1; recorded, so that the next run keeps
+// the file and says it again rather than drawing it again.
+TEST(BatchCommand, AFormThatCannotBeMadeFailsItsMethod) {
+  TempDir dir;
+  std::string loops;
+  for (int k = 0; k < 80; ++k) {
+    const std::string i = "i" + std::to_string(k);
+    loops += "    for (int " + i + " = 0; " + i + " < a.length; " + i + "++) { a[" + i + "] += " + std::to_string(k) +
+             "; a[0]--; }\n";
+  }
+  fs::create_directories(dir.path() / "src");
+  writeFile(dir.file("src/Loops.java"), "class Loops {\n  void run(int[] a) {\n" + loops + "  }\n  void small() { }\n}\n");
+  const std::string refused =
+      "src/Loops.java:2: Loops.run-L2.png: the picture is too large for a PNG (24836 x 92176 pixels; a side holds at "
+      "most 32767): write a PDF or SVG\n";
+  const auto first = runFlowchart({"batch", "src", "-o", "out", "--format", "png", "--fold", "all"}, dir.path());
+  EXPECT_EQ(first.exitCode, 1);
+  EXPECT_EQ(first.err.substr(0, first.err.find(" in ")), refused + "drew 2 methods of 1 file");
+  EXPECT_NE(first.err.find("; 1 failed; index: out/index.html\n"), std::string::npos) << first.err;
+  const fs::path page = dir.path() / "out/files/Loops.java/Loops.run-L2.html";
+  EXPECT_TRUE(fs::exists(page));
+  EXPECT_FALSE(fs::exists(dir.path() / "out/files/Loops.java/Loops.run-L2.png"));
+  EXPECT_TRUE(fs::exists(dir.path() / "out/files/Loops.java/Loops.small-L84.png"));
+  const auto drawn = fs::last_write_time(page);
+  const auto again = runFlowchart({"batch", "src", "-o", "out", "--format", "png", "--fold", "all"}, dir.path());
+  EXPECT_EQ(again.exitCode, 1);
+  EXPECT_EQ(again.err.substr(0, again.err.find(" in ")), refused + "drew 2 methods of 1 file");
+  EXPECT_NE(again.err.find(" (1 file up to date, kept); 1 failed; index: out/index.html\n"), std::string::npos)
+      << again.err;
+  EXPECT_EQ(fs::last_write_time(page), drawn);
+}
+
+// A symbolic link where the site is written (a site restored from a
+// cache) is refused before anything is written, as index refuses what it
+// would replace: nothing is written through it.
+TEST(BatchCommand, WritesThroughNoLinkBelowTheOutputFolder) {
+  TempDir dir;
+  makeTree(dir.path() / "src");
+  ASSERT_EQ(runFlowchart({"batch", "src", "-o", "out", "--quiet"}, dir.path()).exitCode, 1);
+  fs::create_directories(dir.path() / "elsewhere");
+  writeFile(dir.file("elsewhere/index.html"), "kept");
+  fs::create_directories(dir.path() / "other");
+  fs::remove_all(dir.path() / "out/files/a/Good.java");
+  fs::create_symlink(dir.path() / "elsewhere", dir.path() / "out/files/a/Good.java");
+  fs::rename(dir.path() / "out/site", dir.path() / "site-aside");
+  fs::create_symlink("../other", dir.path() / "out/site");
+  const auto run = runFlowchart({"batch", "src", "-o", "out", "--force"}, dir.path());
+  EXPECT_EQ(run.exitCode, 2);
+  EXPECT_EQ(run.err,
+            "out/files/a/Good.java: is a symbolic link, which batch would write through; remove it or give another "
+            "output folder\n"
+            "out/site: is a symbolic link, which batch would write through; remove it or give another output folder\n");
+  EXPECT_EQ(readFile(dir.path() / "elsewhere/index.html"), "kept");
+  EXPECT_EQ(filesBelow(dir.path() / "elsewhere"), std::vector<std::string>{"index.html"});
+  EXPECT_TRUE(fs::is_empty(dir.path() / "other"));
+}
+
 TEST(BatchCommand, ReportsWhatTheTreeHoldsBesidesSources) {
   TempDir dir;
   makeTree(dir.path() / "src");

@@ -241,6 +241,47 @@ TEST(DrawCommand, ARunOfLoopsStaysWithinThePageWidth) {
   EXPECT_EQ(pages.front().selectNodes("shape[@master='Comment']").size(), 14u);
 }
 
+// 6,000 statements in a row have nothing to fold: their Markdown cuts the
+// one page into parts in order, each block under GitHub's limits, each
+// statement's box in one, each part's connectors naming the next and the
+// one before.
+TEST(DrawCommand, MarkdownCutsARunTooLongForOneDiagramIntoParts) {
+  TempDir dir;
+  std::string body;
+  for (int i = 0; i < 6000; ++i) body += "    total += " + std::to_string(i) + ";\n";
+  testing_support::writeFile(dir.file("Plain.java"),
+                             "class Plain {\n  int run() {\n    int total = 0;\n" + body + "    return total;\n  }\n}\n");
+  const auto draw = runFlowchart({"draw", "Plain.java", "run", "-o", "plain.md"}, dir.path());
+  ASSERT_EQ(draw.exitCode, 0) << draw.err;
+  EXPECT_EQ(draw.out, "plain.md: Plain.run, 3 diagrams\n");
+  const std::string md = readFile(dir.path() / "plain.md");
+  EXPECT_NE(md.find("Too large for one diagram: 3 diagrams, a run too long for one cut into parts.\n\n```mermaid\n"),
+            std::string::npos);
+  std::vector<std::string> blocks;
+  for (size_t at = md.find("```mermaid\n"); at != std::string::npos; at = md.find("```mermaid\n", at + 1))
+    blocks.push_back(md.substr(at, md.find("```\n", at + 11) - at));
+  ASSERT_EQ(blocks.size(), 3u);
+  for (size_t b = 0; b < blocks.size(); ++b) {
+    size_t edges = 0;
+    for (size_t at = blocks[b].find(" --> "); at != std::string::npos; at = blocks[b].find(" --> ", at + 1)) ++edges;
+    EXPECT_LT(blocks[b].size(), 50000u) << b;
+    EXPECT_LT(edges, 500u) << b;
+    const std::string next = "([\"to run (part " + std::to_string(b + 2) + " of 3)<br>L";
+    EXPECT_EQ(blocks[b].find(next) != std::string::npos, b < 2) << b;
+    const std::string previous = "([\"from run (part " + std::to_string(b) + " of 3)<br>L";
+    EXPECT_EQ(blocks[b].find(previous) != std::string::npos, b > 0) << b;
+  }
+  EXPECT_NE(md.find("### run (part 3 of 3)\n"), std::string::npos);
+  EXPECT_NE(md.find("Opens: [run (part 2 of 3)](#m1-2)\n"), std::string::npos);
+  for (int i = 0; i < 6000; ++i) {
+    const std::string statement = "total += " + std::to_string(i) + ";";
+    const size_t in = static_cast<size_t>(std::count_if(blocks.begin(), blocks.end(), [&](const std::string& block) {
+      return block.find(statement + "<br>") != std::string::npos || block.find(statement + "\"]\n") != std::string::npos;
+    }));
+    EXPECT_EQ(in, 1u) << statement;
+  }
+}
+
 // Whole drawings of the shipped examples, as SVG.  FLOWCHART_UPDATE_DRAWINGS=1
 // writes them anew from what the command draws now.
 TEST(DrawCommand, WholeDrawingsOfTheShippedExamples) {

@@ -176,4 +176,56 @@ TEST(MeasuresAgree, DrawListCheckAndTheSiteShowTheSameComplexities) {
   EXPECT_EQ(filePages, listed);
 }
 
+// A method beside an anonymous class's method of the same name on one
+// line (the anonymous one written first, in a field or an enum constant's
+// body) keeps its own measures and its own graph in list, check (its
+// text, SARIF and Code Climate), draw and diff, though the parser lists a
+// class's methods before its inner ones.
+TEST(MeasuresAgree, SameNamedMethodsOnOneLineKeepTheirOwn) {
+  TempDir dir;
+  const std::string a =
+      "class A { Object o = new Object() { int v(int a) { if (a > 0) { return 1; } if (a < 0) { return 2; } return 3; } }; "
+      "int v(int a) { return a; } }\n";
+  testing_support::writeFile(dir.file("A.java"), a);
+  testing_support::writeFile(
+      dir.file("E.java"), "enum E { X { int v(int a) { if (a > 0 && a < 9) { return 1; } return 2; } }; int v(int a) { return a; } }\n");
+  const auto list = runFlowchart({"list", "A.java"}, dir.path());
+  EXPECT_EQ(list.out,
+            "A.java: 2 classes, 2 methods; NLOC 1, Halstead volume 203\n"
+            "LINES         NLOC   CC  COG     HV  NAME\n"
+            "1-1              1                   class A\n"
+            "1-1              1    1    0     25    A.v(int)\n"
+            "1-1              1                   anonymous class A.new Object\n"
+            "1-1              1    3    2    103    A.new Object.v(int)\n");
+  const auto check = runFlowchart({"check", "A.java", "E.java", "--max-cc", "2"}, dir.path());
+  EXPECT_EQ(check.exitCode, 3);
+  EXPECT_EQ(check.out,
+            "A.java:1: A.new Object.v: cyclomatic complexity 3 > 2\n"
+            "E.java:1: E.new X.v: cyclomatic complexity 3 > 2\n");
+  // The reports CI reads name the same methods, with both measures.
+  const auto report = [&](const std::string& format) {
+    const auto checked = runFlowchart({"check", "A.java", "E.java", "--max-cc", "2", "--format", format}, dir.path());
+    return text::Json::parse(checked.out);
+  };
+  std::vector<std::string> sarif;
+  const text::Json sarifLog = report("sarif");
+  for (const text::Json& result : sarifLog["runs"][0]["results"])
+    sarif.push_back(result["locations"][0]["logicalLocations"][0]["fullyQualifiedName"].get<std::string>() + " " +
+                    result["properties"]["cyclomaticComplexity"].dump() + "/" +
+                    result["properties"]["cognitiveComplexity"].dump());
+  EXPECT_EQ(sarif, (std::vector<std::string>{"A.new Object.v 3/2", "E.new X.v 3/2"}));
+  std::vector<std::string> codeClimate;
+  for (const text::Json& issue : report("codeclimate")) codeClimate.push_back(issue["description"].get<std::string>());
+  EXPECT_EQ(codeClimate, (std::vector<std::string>{"A.new Object.v: cyclomatic complexity 3 > 2",
+                                                   "E.new X.v: cyclomatic complexity 3 > 2"}));
+  const auto draw = runFlowchart({"draw", "A.java", "A.v", "-o", "v.json"}, dir.path());
+  EXPECT_EQ(draw.out, "v.json: A.v, 3 nodes\n");
+  fs::create_directories(dir.path() / "old");
+  fs::create_directories(dir.path() / "new");
+  testing_support::writeFile(dir.file("old/A.java"), a);
+  testing_support::writeFile(dir.file("new/A.java"), std::regex_replace(a, std::regex("return a;"), "return a + 1;"));
+  const auto diff = runFlowchart({"diff", "old", "new"}, dir.path());
+  EXPECT_EQ(diff.out, "A.java:1 A.v changed: ~1; CC 1 \u2192 1\n1 method listed, 1 unchanged\n");
+}
+
 }  // namespace
