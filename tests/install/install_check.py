@@ -32,7 +32,8 @@ def check_install(cmake, build, source):
         done = run([cmake, "--install", build, "--prefix", prefix])
         assert done.returncode == 0, done.stdout + done.stderr
         files = installed_files(prefix)
-        expected = ["bin/flowchart", "share/bash-completion/completions/flowchart", "share/doc/flowchart/copyright",
+        expected = ["bin/flowchart", "share/bash-completion/completions/flowchart", "share/doc/flowchart/changelog",
+                    "share/doc/flowchart/copyright",
                     "share/fish/vendor_completions.d/flowchart.fish", "share/man/man1/flowchart.1",
                     "share/zsh/vendor-completions/_flowchart"]
         if os.path.exists(os.path.join(build, "cli", "flowchart-raster.so")):
