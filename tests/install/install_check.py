@@ -1,5 +1,6 @@
 #!/usr/bin/python3
-"""The installed command, as its users meet it.
+"""The installed command and what puts it where people work, checked by
+their consumers.
 
     install_check.py install CMAKE BUILD_DIR SOURCE_DIR
 
@@ -8,6 +9,17 @@ from another folder: P/bin/flowchart draws an example as .svg and .json,
 `man -l` shows its man page with the sections the help gives (when man is
 there), and bash, with the installed completion sourced, proposes
 commands, a format and the methods of a Java file on the line.
+
+    install_check.py action FLOWCHART SOURCE_DIR
+
+runs the GitHub Action's script (scripts/action) as GitHub runs it, on a
+git repository of two commits with a pull-request event file: diff's
+report, summary and outputs, then check's.
+
+    install_check.py validate NODE_MODULES SOURCE_DIR
+
+validates action.yml and the example workflows of docs/ci with
+action-validator (skipped without it).
 """
 import json
 import os
@@ -103,9 +115,92 @@ def check_bash(prefix, example, elsewhere):
     assert proposed == [expected for _, expected in BASH_CASES], proposed
 
 
+def git(repository, *arguments):
+    done = run(["git", "-c", "user.name=Test", "-c", "user.email=test@example.com", *arguments], cwd=repository)
+    assert done.returncode == 0, done.stderr
+    return done.stdout.strip()
+
+
+def read(path):
+    with open(path) as file:
+        return file.read()
+
+
+def check_action(flowchart, source):
+    example = os.path.join(source, "tests", "fixtures", "examples", "java", "Inventory.java")
+    with tempfile.TemporaryDirectory() as work:
+        repository = os.path.join(work, "shop")
+        os.mkdir(repository)
+        git(repository, "init", "-q")
+        text = read(example)
+        with open(os.path.join(repository, "Inventory.java"), "w") as java:
+            java.write(text)
+        git(repository, "add", ".")
+        git(repository, "commit", "-qm", "base")
+        base = git(repository, "rev-parse", "HEAD")
+        with open(os.path.join(repository, "Inventory.java"), "w") as java:
+            java.write(text.replace("if (current == null) {", "if (current == null || amount > 1000 && item.isEmpty() || amount < 0) {"))
+        git(repository, "commit", "-qam", "head")
+        head = git(repository, "rev-parse", "HEAD")
+        event = os.path.join(work, "event.json")
+        with open(event, "w") as file:
+            json.dump({"action": "synchronize", "number": 7,
+                       "pull_request": {"number": 7, "base": {"sha": base, "ref": "main"},
+                                        "head": {"sha": head, "ref": "topic"}}}, file)
+
+        def action(name, **settings):
+            summary, outputs = os.path.join(work, name + ".summary"), os.path.join(work, name + ".outputs")
+            environment = {**os.environ, "GITHUB_STEP_SUMMARY": summary, "GITHUB_OUTPUT": outputs,
+                           "GITHUB_EVENT_PATH": event, "GITHUB_SERVER_URL": "https://github.com",
+                           "GITHUB_REPOSITORY": "octo/shop", "FLOWCHART_PROGRAM": flowchart,
+                           **{"FLOWCHART_" + key: value for key, value in settings.items()}}
+            ran = run([os.path.join(source, "scripts", "action")], cwd=repository, env=environment)
+            return ran, read(summary), read(outputs)
+
+        # diff: the pull request's revisions from the event, the comment's
+        # links to the head's files, the gate passed but not failing.
+        ran, summary, outputs = action("diff", COMMAND="diff", MAX_CC="4", FAIL="false")
+        assert ran.returncode == 0, ran.stderr
+        assert outputs == "exit-code=3\nreport=flowchart-diff.md\nmethods-over=1\n", outputs
+        direct = run([flowchart, "diff", base, head, "--max-cc", "4", "--link",
+                      f"https://github.com/octo/shop/blob/{head}/", "-o", os.path.join(work, "direct.md")],
+                     cwd=repository)
+        assert direct.returncode == 3, direct.stderr
+        assert summary == read(os.path.join(repository, "flowchart-diff.md")) == read(os.path.join(work, "direct.md"))
+        assert f"https://github.com/octo/shop/blob/{head}/Inventory.java#L24" in summary
+
+        # check: the step fails with the command, its summary the findings.
+        ran, summary, outputs = action("check", COMMAND="check", MAX_CC="4", PATHS="Inventory.java")
+        assert ran.returncode == 3, ran.stderr
+        assert outputs == "exit-code=3\nreport=flowchart.sarif\nmethods-over=1\n", outputs
+        closing = [line for line in ran.stderr.splitlines() if line.startswith("checked ")]
+        assert summary == ("### flowchart check\n\n" + closing[0] + "\n\n| where | over a threshold |\n|---|---|\n"
+                           "| `Inventory.java:24` | Inventory.add: cyclomatic complexity 5 > 4 |\n\n"
+                           "Report: `flowchart.sarif`\n"), summary
+        sarif = json.loads(read(os.path.join(repository, "flowchart.sarif")))
+        assert [result["message"]["text"] for result in sarif["runs"][0]["results"]] == [
+            "Inventory.add: cyclomatic complexity 5 > 4"]
+
+
+def check_validate(node_modules, source):
+    validator = os.path.join(node_modules, ".bin", "action-validator")
+    if not os.path.exists(validator):
+        print("action-validator is not installed (scripts/setup installs it with npm)")
+        sys.exit(SKIPPED)
+    files = [os.path.join(source, "action.yml")] + [
+        os.path.join(source, "docs", "ci", name) for name in ("pull-request.yml", "sharded-site.yml")]
+    for file in files:
+        checked = run([validator, file])
+        assert checked.returncode == 0, file + ":\n" + checked.stdout + checked.stderr
+
+
 def main():
     if sys.argv[1] == "install":
         check_install(*sys.argv[2:5])
+    elif sys.argv[1] == "action":
+        check_action(*sys.argv[2:4])
+    elif sys.argv[1] == "validate":
+        check_validate(*sys.argv[2:4])
     else:
         sys.exit("install_check.py: no check " + sys.argv[1])
 
