@@ -16,6 +16,13 @@ runs the GitHub Action's script (scripts/action) as GitHub runs it, on a
 git repository of two commits with a pull-request event file: diff's
 report, summary and outputs, then check's.
 
+    install_check.py precommit FLOWCHART SOURCE_DIR
+
+runs pre-commit with a repository of ours holding .pre-commit-hooks.yaml
+on five staged Java files (and one over every threshold, not staged):
+under the threshold it passes, over it it fails with check's message;
+prints the time of each run (skipped without pre-commit).
+
     install_check.py validate NODE_MODULES SOURCE_DIR
 
 validates action.yml and the example workflows of docs/ci with
@@ -23,9 +30,11 @@ action-validator (skipped without it).
 """
 import json
 import os
+import re
 import subprocess
 import sys
 import tempfile
+import time
 
 SKIPPED = 77
 
@@ -182,6 +191,57 @@ def check_action(flowchart, source):
             "Inventory.add: cyclomatic complexity 5 > 4"]
 
 
+def java_with_ifs(name, count):
+    """A class whose one method has `count` ifs: cyclomatic complexity count + 1."""
+    ifs = "".join(f"        if (x == {i}) x++;\n" for i in range(count))
+    return f"class {name} {{\n    int step(int x) {{\n{ifs}        return x;\n    }}\n}}\n"
+
+
+def check_precommit(flowchart, source):
+    if run(["which", "pre-commit"]).returncode != 0:
+        print("pre-commit is not installed")
+        sys.exit(SKIPPED)
+    with tempfile.TemporaryDirectory() as work:
+        hooks, project = os.path.join(work, "hooks"), os.path.join(work, "project")
+        os.mkdir(hooks)
+        os.mkdir(project)
+        # The hook as this tree has it, committed in a repository of its own.
+        git(hooks, "init", "-q")
+        with open(os.path.join(hooks, ".pre-commit-hooks.yaml"), "w") as file:
+            file.write(read(os.path.join(source, ".pre-commit-hooks.yaml")))
+        git(hooks, "add", ".")
+        git(hooks, "commit", "-qm", "hooks")
+        rev = git(hooks, "rev-parse", "HEAD")
+        git(project, "init", "-q")
+        for count in range(1, 6):
+            with open(os.path.join(project, f"Step{count}.java"), "w") as java:
+                java.write(java_with_ifs(f"Step{count}", count))
+        with open(os.path.join(project, "Unstaged.java"), "w") as java:
+            java.write(java_with_ifs("Unstaged", 30))
+        git(project, "add", *(f"Step{count}.java" for count in range(1, 6)))
+        environment = {**os.environ, "PRE_COMMIT_HOME": os.path.join(work, "cache"),
+                       "PATH": os.path.dirname(flowchart) + os.pathsep + os.environ["PATH"]}
+
+        def pre_commit(maximum):
+            with open(os.path.join(project, ".pre-commit-config.yaml"), "w") as config:
+                config.write(f"repos:\n  - repo: {hooks}\n    rev: {rev}\n    hooks:\n"
+                             f"      - id: flowchart-check\n        args: [--max-cc, '{maximum}']\n")
+            started = time.monotonic()
+            ran = run(["pre-commit", "run"], cwd=project, env=environment)
+            print(f"pre-commit run, --max-cc {maximum}, five staged files: {time.monotonic() - started:.2f} s")
+            return ran
+
+        pre_commit(6)  # pre-commit's first run clones the hook's repository
+        under = pre_commit(6)
+        assert under.returncode == 0, under.stdout + under.stderr
+        assert re.search(r"^flowchart check\.+Passed$", under.stdout, re.M), under.stdout
+        over = pre_commit(5)
+        assert over.returncode == 1, over.stdout + over.stderr
+        assert re.search(r"^flowchart check\.+Failed$", over.stdout, re.M), over.stdout
+        assert "Step5.java:2: Step5.step: cyclomatic complexity 6 > 5\n" in over.stdout, over.stdout
+        assert "Unstaged" not in over.stdout and "Step4.java" not in over.stdout, over.stdout
+
+
 def check_validate(node_modules, source):
     validator = os.path.join(node_modules, ".bin", "action-validator")
     if not os.path.exists(validator):
@@ -199,6 +259,8 @@ def main():
         check_install(*sys.argv[2:5])
     elif sys.argv[1] == "action":
         check_action(*sys.argv[2:4])
+    elif sys.argv[1] == "precommit":
+        check_precommit(*sys.argv[2:4])
     elif sys.argv[1] == "validate":
         check_validate(*sys.argv[2:4])
     else:
