@@ -220,7 +220,7 @@ _flowchart_method_or_file() {{
   local file=${{words[(r)*.java]}}
   if [[ -n $file && -f $file ]]; then
     local -a names
-    names=(${{(f)"$($words[1] list $file 2>/dev/null | awk '
+    names=(${{(f)"$($program list $file 2>/dev/null | awk '
       NR == 2 {{ column = index($0, "NAME") }}
       NR > 2 && column {{
         name = substr($0, column)
@@ -241,7 +241,8 @@ _flowchart() {{
     compadd -- {names} help --help --version
     return
   fi
-  local command=$words[2]
+  # The program as typed, for list; the command's words then start at it.
+  local program=$words[1] command=$words[2]
   (( CURRENT-- )); shift words
   case $command in
     help) (( CURRENT == 2 )) && compadd -- {names} ;;

@@ -71,11 +71,23 @@ def check_install(cmake, build, source):
             assert json.load(graph)["method"] == "total"
         check_man(os.path.join(prefix, "share", "man", "man1", "flowchart.1"), flowchart)
         check_bash(prefix, example, elsewhere)
-        for shell, completion in (("zsh", "share/zsh/vendor-completions/_flowchart"),
-                                  ("fish", "share/fish/vendor_completions.d/flowchart.fish")):
-            if run(["which", shell]).returncode == 0:
-                read = run([shell, "-n", os.path.join(prefix, completion)])
-                assert read.returncode == 0, read.stderr
+        zsh_completion = os.path.join(prefix, "share/zsh/vendor-completions/_flowchart")
+        if run(["which", "zsh"]).returncode == 0:
+            read = run(["zsh", "-n", zsh_completion])
+            assert read.returncode == 0, read.stderr
+        if run(["which", "fish"]).returncode == 0:
+            check_fish(prefix, example)
+
+
+def check_fish(prefix, example):
+    """fish, the installed completion sourced, completes as bash does."""
+    script = "source " + os.path.join(prefix, "share/fish/vendor_completions.d/flowchart.fish") + "\n" + "\n".join(
+        f"complete -C '{line}'; echo ---" for line in ("flowchart draw Checkout.java to", "flowchart check --format "))
+    ran = run(["fish", "--no-config", "-c", script], cwd=os.path.dirname(example),
+              env={**os.environ, "PATH": os.path.join(prefix, "bin") + os.pathsep + os.environ["PATH"]})
+    assert ran.returncode == 0, ran.stderr
+    assert ran.stdout == ("total\ntotal(String[], int[], int[], String)\n---\n"
+                          "codeclimate\njson\nsarif\ntext\n---\n"), ran.stdout
 
 
 def check_man(page, flowchart):
