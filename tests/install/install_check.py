@@ -5,7 +5,8 @@ their consumers.
     install_check.py install CMAKE BUILD_DIR SOURCE_DIR
 
 installs the build into a temporary prefix with `cmake --install`, then
-from another folder: P/bin/flowchart draws an example as .svg and .json,
+from another folder: P/bin/flowchart draws an example as .svg, .json and
+.png,
 `man -l` shows its man page with the sections the help gives (when man is
 there), and bash, with the installed completion sourced, proposes
 commands, a format and the methods of a Java file on the line.
@@ -62,11 +63,13 @@ def check_install(cmake, build, source):
         assert files == sorted(expected), files
         flowchart = os.path.join(prefix, "bin", "flowchart")
         example = os.path.join(source, "tests", "fixtures", "examples", "java", "Checkout.java")
-        for out in ("total.svg", "total.json"):
+        for out in ("total.svg", "total.json", "total.png"):
             drawn = run([flowchart, "draw", example, "total", "-o", out], cwd=elsewhere)
             assert drawn.returncode == 0, drawn.stderr
         with open(os.path.join(elsewhere, "total.svg")) as svg:
             assert "<svg" in svg.read(4096)
+        with open(os.path.join(elsewhere, "total.png"), "rb") as png:
+            assert png.read(8) == b"\x89PNG\r\n\x1a\n"
         with open(os.path.join(elsewhere, "total.json")) as graph:
             assert json.load(graph)["method"] == "total"
         check_man(os.path.join(prefix, "share", "man", "man1", "flowchart.1"), flowchart)
