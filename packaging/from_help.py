@@ -108,6 +108,15 @@ def man_page(version, intro, commands, closing):
     return "\n".join(out) + "\n"
 
 
+# The methods of a Java file as `flowchart list` prints them (its NAME
+# column, classes left out), each by its name and by its name and parameter
+# types: one awk program, quoted alike for the three shells.
+METHODS_AWK = ("awk 'NR == 2 { column = index($0, \"NAME\") } NR > 2 && column { name = substr($0, column); "
+               "if (name ~ /^class /) next; open = index(name, \"(\"); "
+               "head = open ? substr(name, 1, open - 1) : name; count = split(head, parts, \".\"); "
+               "print parts[count]; if (open) print parts[count] substr(name, open) }'")
+
+
 def shell_words(words):
     return " ".join(words)
 
@@ -127,17 +136,7 @@ def bash_completion(commands):
 _flowchart_methods() {{
   # The methods of a Java file as `flowchart list` prints them, each by its
   # name and by its name and parameter types.
-  "$1" list "$2" 2>/dev/null | awk '
-    NR == 2 {{ column = index($0, "NAME") }}
-    NR > 2 && column {{
-      name = substr($0, column)
-      if (name ~ /^class /) next
-      open = index(name, "(")
-      head = open ? substr(name, 1, open - 1) : name
-      count = split(head, parts, ".")
-      print parts[count]
-      if (open) print parts[count] substr(name, open)
-    }}' | sort -u
+  "$1" list "$2" 2>/dev/null | {METHODS_AWK} | sort -u
 }}
 
 # Whether "COMMAND OPTION" is followed by a value.
@@ -220,17 +219,7 @@ _flowchart_method_or_file() {{
   local file=${{words[(r)*.java]}}
   if [[ -n $file && -f $file ]]; then
     local -a names
-    names=(${{(f)"$($program list $file 2>/dev/null | awk '
-      NR == 2 {{ column = index($0, "NAME") }}
-      NR > 2 && column {{
-        name = substr($0, column)
-        if (name ~ /^class /) next
-        open = index(name, "(")
-        head = open ? substr(name, 1, open - 1) : name
-        count = split(head, parts, ".")
-        print parts[count]
-        if (open) print parts[count] substr(name, open)
-      }}')"}})
+    names=(${{(f)"$($program list $file 2>/dev/null | {METHODS_AWK})"}})
     compadd -a names
   fi
   _files
@@ -261,17 +250,7 @@ def fish_completion(commands):
            "    set -l words (commandline -opc)",
            "    for word in $words[3..-1]",
            "        if string match -q -- '*.java' $word; and test -f $word",
-           "            $words[1] list $word 2>/dev/null | awk '",
-           '                NR == 2 { column = index($0, "NAME") }',
-           "                NR > 2 && column {",
-           "                    name = substr($0, column)",
-           "                    if (name ~ /^class /) next",
-           '                    open = index(name, "(")',
-           "                    head = open ? substr(name, 1, open - 1) : name",
-           '                    count = split(head, parts, ".")',
-           "                    print parts[count]",
-           "                    if (open) print parts[count] substr(name, open)",
-           "                }'",
+           "            $words[1] list $word 2>/dev/null | " + METHODS_AWK,
            "            return",
            "        end",
            "    end",
