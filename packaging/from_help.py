@@ -91,7 +91,7 @@ def man_page(version, intro, commands, closing):
     out += [".SH DESCRIPTION", roff(" ".join(intro.split()))]
     out += [".SH COMMANDS"]
     for command in commands:
-        out += [".TP", f".B {roff(command.name)}", roff(" ".join(command.usage)), ".br",
+        out += [".TP", f".B {roff(command.name)}"] + [f"\\fB{roff(usage)}\\fR\n.br" for usage in command.usage] + [
                 roff(" ".join(command.description))]
     out += [".SH OPTIONS", "Each command's own options are under COMMANDS above; these are common to all."]
     for paragraph in common:
