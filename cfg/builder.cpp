@@ -1030,29 +1030,8 @@ class Builder {
                          d);
     }
     if (resources) frames_.pop_back();
-    for (size_t c = 0; c < catchElements.size(); ++c) {
-      // Copied: the frames grow (and move) while the block is built.
-      const size_t clauseNode = frames_[frameIndex].catches[c].node;
-      const syntax::CatchClause& element = catchElements[c];
-      const size_t savedCatch = openRegion(RegionKind::CatchBlock, graph().nodes[clauseNode].text,
-                                           firstLine(element.node()), lastLine(element.node()), clauseNode);
-      graph().nodes[clauseNode].region = region_;
-      const Element parameter = element.parameterName();
-      catchParameters_.emplace_back(parameter ? tokenText(parameter) : "", frames_[frameIndex].catches[c].types);
-      const size_t catchRegion = region_;
-      const size_t mark = graph().nodes.size();
-      Exits exits = co_await buildBlock(element.block(), exitFrom(clauseNode));
-      catchParameters_.pop_back();
-      closeRegion(savedCatch);
-      normal.insert(normal.end(), exits.begin(), exits.end());
-      // What the catch block throws runs finally and goes on: the catch
-      // stands for its block as the try stands for the try block.
-      if (frames_[frameIndex].finallyBlock && runsCode(catchRegion, mark)) {
-        Destination d;
-        d.kind = Destination::Kind::Throw;
-        co_await routeFrom(frames_.size(), exitFrom(clauseNode, EdgeKind::Exception, "any exception"), d);
-      }
-    }
+    for (size_t c = 0; c < catchElements.size(); ++c)
+      append(normal, co_await buildCatch(catchElements[c], frameIndex, c));
     if (frames_[frameIndex].finallyBlock && !normal.empty()) {
       Destination d;
       d.kind = Destination::Kind::Normal;
@@ -1061,6 +1040,31 @@ class Builder {
     frames_.pop_back();
     closeRegion(saved);
     co_return normal;
+  }
+
+  // The try's catch clause c: its block, entered from its clause's node;
+  // its exits.
+  FlatCall<Exits> buildCatch(syntax::CatchClause element, size_t frameIndex, size_t c) {
+    // Copied: the frames grow (and move) while the block is built.
+    const size_t clauseNode = frames_[frameIndex].catches[c].node;
+    const size_t savedCatch = openRegion(RegionKind::CatchBlock, graph().nodes[clauseNode].text,
+                                         firstLine(element.node()), lastLine(element.node()), clauseNode);
+    graph().nodes[clauseNode].region = region_;
+    const Element parameter = element.parameterName();
+    catchParameters_.emplace_back(parameter ? tokenText(parameter) : "", frames_[frameIndex].catches[c].types);
+    const size_t catchRegion = region_;
+    const size_t mark = graph().nodes.size();
+    Exits exits = co_await buildBlock(element.block(), exitFrom(clauseNode));
+    catchParameters_.pop_back();
+    closeRegion(savedCatch);
+    // What the catch block throws runs finally and goes on: the catch
+    // stands for its block as the try stands for the try block.
+    if (frames_[frameIndex].finallyBlock && runsCode(catchRegion, mark)) {
+      Destination d;
+      d.kind = Destination::Kind::Throw;
+      co_await routeFrom(frames_.size(), exitFrom(clauseNode, EdgeKind::Exception, "any exception"), d);
+    }
+    co_return exits;
   }
 
   // Whether a node built since `mark` inside the region (or one nested in
