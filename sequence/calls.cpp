@@ -5,6 +5,7 @@
 #include <optional>
 #include <unordered_map>
 
+#include "frontends/java/syntax/constructs.h"
 #include "sequence/java_tree.h"
 
 namespace sequence {
@@ -507,8 +508,6 @@ class DiagramBuilder {
     return std::string();
   }
 
-  static bool isIf(const syntax::Node& node) { return node.is(Kind::SelStmt) && node.child(Kind::IF); }
-
   // The statement a Stmt holds, looking through a block of one statement.
   static bool endsWithJump(const syntax::Node& stmt) {
     syntax::Node last = stmt;
@@ -547,11 +546,9 @@ class DiagramBuilder {
 
   // The statement after "else" of an if, when it is itself an if: its
   // branches are further operands of the same fragment.
-  static bool isElseIf(const syntax::Node& parent, const std::vector<syntax::Node>& siblings, size_t at) {
-    if (!isIf(parent) || at == 0 || !siblings[at].is(Kind::Stmt)) return false;
-    if (!siblings[at - 1].is(Kind::ELSE)) return false;
-    const syntax::Node inner = siblings[at].firstChild();
-    return inner && !inner.nextSibling() && isIf(inner);
+  static bool isElseIf(const syntax::Node& parent, const syntax::Node& child) {
+    const syntax::IfStatement statement = syntax::IfStatement::of(parent);
+    return statement && child == statement.otherwise() && syntax::IfStatement::of(syntax::soleChild(child));
   }
 
   // The guard of the operand that a child of a fragment's statement
@@ -559,22 +556,22 @@ class DiagramBuilder {
   std::optional<std::string> operandGuard(const syntax::Node& parent, const std::vector<syntax::Node>& siblings,
                                           size_t at, const MethodRun& a) const {
     const syntax::Node& child = siblings[at];
-    if (parent.is(Kind::SelStmt) && parent.child(Kind::IF)) {
+    if (const syntax::IfStatement statement = syntax::IfStatement::of(parent)) {
       if (!child.is(Kind::Stmt)) return std::nullopt;
-      if (at > 0 && siblings[at - 1].is(Kind::ELSE)) return std::string("else");
-      return text(parent.child(Kind::Expr), a);
+      if (child == statement.otherwise()) return std::string("else");
+      return text(statement.condition(), a);
     }
-    if (parent.is(Kind::IterStmt)) {
-      const Kind keyword = siblings.empty() ? Kind::Other : siblings[0].kind();
-      if (keyword == Kind::WHILE)
-        return child.is(Kind::Expr) ? std::optional<std::string>(text(child, a)) : std::nullopt;
-      if (keyword == Kind::DO) {
-        if (!child.is(Kind::Stmt)) return std::nullopt;
-        return text(parent.child(Kind::Expr), a);
-      }
-      if (const syntax::Node each = parent.child(Kind::for_each_var)) {
-        if (!child.is(Kind::Stmt)) return std::nullopt;
-        return "for each " + token(each.child(Kind::IDEN), a) + " in " + text(each.child(Kind::Expr), a);
+    if (const syntax::LoopStatement loop = syntax::LoopStatement::of(parent)) {
+      switch (loop.form()) {
+        case syntax::LoopStatement::Form::While:
+          return child.is(Kind::Expr) ? std::optional<std::string>(text(child, a)) : std::nullopt;
+        case syntax::LoopStatement::Form::Do:
+          if (!child.is(Kind::Stmt)) return std::nullopt;
+          return text(loop.condition(), a);
+        case syntax::LoopStatement::Form::ForEach:
+          if (!child.is(Kind::Stmt)) return std::nullopt;
+          return "for each " + token(loop.eachVariable().child(Kind::IDEN), a) + " in " + text(loop.eachValues(), a);
+        case syntax::LoopStatement::Form::For: break;
       }
       if (!child.is(Kind::ForExpr)) return std::nullopt;
       const syntax::Node condition = child.child(Kind::Expr);
@@ -703,7 +700,7 @@ class DiagramBuilder {
             // Its operand starts at its condition, asked only once the ones
             // before it failed, not at its branch.
             if (child.is(Kind::Expr)) addOperand(top.feeds, text(child, a), false);
-          } else if (isElseIf(top.node, top.children, at)) {
+          } else if (isElseIf(top.node, top.children[at])) {
             frame.feeds = top.feeds;
             frame.elseIf = true;
           } else if (std::optional<std::string> guard = operandGuard(top.node, top.children, at, a)) {
@@ -726,9 +723,9 @@ class DiagramBuilder {
             open.order = nextFragment_++;
             open.isTry = child.is(Kind::GrdingStmt) && !child.child(Kind::SYNCHRONIZED);
             if (op == "opt") {
-              open.condition = text(child.child(Kind::Expr), a);
-              const std::vector<syntax::Node>& parts = frame.children;
-              open.leaves = parts.size() == 5 && endsWithJump(parts[4]);
+              const syntax::IfStatement statement = syntax::IfStatement::of(child);
+              open.condition = text(statement.condition(), a);
+              open.leaves = !statement.otherwise() && endsWithJump(statement.then());
             }
             open_.push_back(std::move(open));
             frame.feeds = open_.size() - 1;
