@@ -60,9 +60,21 @@ Painted renderProblem(GError* error) {
   return problem("the picture cannot be drawn: " + why);
 }
 
-// The SVG's own size in pixels.
-bool svgSize(RsvgHandle* handle, double& width, double& height) {
-  return rsvg_handle_get_intrinsic_size_in_pixels(handle, &width, &height) && width > 0 && height > 0;
+// An SVG read, with its own size in pixels; or why it cannot be drawn.
+struct Picture {
+  Handle handle;
+  double width = 0, height = 0;
+  std::string why;
+};
+
+Picture readPicture(std::string_view svg) {
+  Picture picture;
+  picture.handle = readSvg(svg, picture.why);
+  if (picture.handle &&
+      !(rsvg_handle_get_intrinsic_size_in_pixels(picture.handle.get(), &picture.width, &picture.height) &&
+        picture.width > 0 && picture.height > 0))
+    picture.why = "the picture cannot be drawn: it has no size";
+  return picture;
 }
 
 std::string cairoProblem(cairo_status_t status) { return cairo_status_to_string(status); }
@@ -99,12 +111,10 @@ std::map<int, RsvgRectangle> pageViews(std::string_view svg) {
 }
 
 Painted pngFromSvg(std::string_view svg, double scale) {
-  std::string unread;
-  const Handle handle = readSvg(svg, unread);
-  if (!handle) return problem(unread);
-  double width = 0, height = 0;
-  if (!svgSize(handle.get(), width, height))
-    return problem("the picture cannot be drawn: it has no size");
+  const Picture picture = readPicture(svg);
+  if (!picture.why.empty()) return problem(picture.why);
+  const Handle& handle = picture.handle;
+  const double width = picture.width, height = picture.height;
   // cairo's image surfaces stop at 32767 pixels a side.
   constexpr double kLargest = 32767;
   if (width * scale > kLargest || height * scale > kLargest)
@@ -128,12 +138,10 @@ Painted pngFromSvg(std::string_view svg, double scale) {
 }
 
 Painted pdfFromSvg(std::string_view svg, std::string_view title) {
-  std::string unread;
-  const Handle handle = readSvg(svg, unread);
-  if (!handle) return problem(unread);
-  double width = 0, height = 0;
-  if (!svgSize(handle.get(), width, height))
-    return problem("the picture cannot be drawn: it has no size");
+  const Picture picture = readPicture(svg);
+  if (!picture.why.empty()) return problem(picture.why);
+  const Handle& handle = picture.handle;
+  const double width = picture.width, height = picture.height;
   const RsvgRectangle whole{0, 0, width, height};
   // Each page's extent inside the whole picture: its view, else (an SVG
   // not of ours) what its group draws.

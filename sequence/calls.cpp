@@ -922,12 +922,17 @@ class DiagramBuilder {
     return result;
   }
 
-  void onCall(const syntax::Node& call, MethodRun& a) {
+  // Counts a call the method makes itself; whether the diagram is full,
+  // so that the call is left out (and counted so).
+  bool leftOutWhenFull(const MethodRun& a) {
     if (a.depth == 1) ++ownCallsMade_;
-    if (full()) {
-      ++leftOut_;
-      return;
-    }
+    if (!full()) return false;
+    ++leftOut_;
+    return true;
+  }
+
+  void onCall(const syntax::Node& call, MethodRun& a) {
+    if (leftOutWhenFull(a)) return;
     const syntax::Node access = call.firstChild();
     // <T>this(t): what is called after its type arguments.
     const syntax::Node head = access.firstChild().is(Kind::LT) ? access.lastChild() : access.firstChild();
@@ -1050,11 +1055,7 @@ class DiagramBuilder {
   }
 
   void onCreation(const syntax::Node& allocation, MethodRun& a) {
-    if (a.depth == 1) ++ownCallsMade_;
-    if (full()) {
-      ++leftOut_;
-      return;
-    }
+    if (leftOutWhenFull(a)) return;
     // "new Type<Args>(...)": the type is what stands between "new" and "(".
     const std::string written = text(allocation, a);
     const size_t open = written.find('(');

@@ -13,6 +13,15 @@ Node childAfter(const Node& node, Kind after, Kind kind) {
   return Node();
 }
 
+// The children of the kind, each as a View.
+template <class View>
+std::vector<View> childrenOfKind(const Node& node, Kind kind) {
+  std::vector<View> found;
+  for (Node child : node.children())
+    if (child.is(kind)) found.emplace_back(child);
+  return found;
+}
+
 }  // namespace
 
 Node soleChild(const Node& node) {
@@ -72,12 +81,7 @@ Span LoopStatement::update() const {
   return Span{update.firstChild(), update.lastChild()};
 }
 
-std::vector<Node> CatchClause::types() const {
-  std::vector<Node> types;
-  for (Node part : header().children())
-    if (part.is(Kind::TypeSpec)) types.push_back(part);
-  return types;
-}
+std::vector<Node> CatchClause::types() const { return childrenOfKind<Node>(header(), Kind::TypeSpec); }
 
 Node CatchClause::parameterName() const {
   Node name;
@@ -96,10 +100,7 @@ Node Resource::variable() const {
 }
 
 std::vector<Resource> TryStatement::resources() const {
-  std::vector<Resource> resources;
-  for (Node part : resourceSpecification().children())
-    if (part.is(Kind::Rsrc)) resources.emplace_back(part);
-  return resources;
+  return childrenOfKind<Resource>(resourceSpecification(), Kind::Rsrc);
 }
 
 Span TryStatement::resourcesInside() const {
@@ -109,12 +110,7 @@ Span TryStatement::resourcesInside() const {
   return Span{open.nextSibling(), close.previousSibling()};
 }
 
-std::vector<CatchClause> TryStatement::catches() const {
-  std::vector<CatchClause> catches;
-  for (Node part : node_.children())
-    if (part.is(Kind::Catch)) catches.emplace_back(part);
-  return catches;
-}
+std::vector<CatchClause> TryStatement::catches() const { return childrenOfKind<CatchClause>(node_, Kind::Catch); }
 
 Node SwitchConstruct::body() const {
   const Node rules = node_.child(Kind::SwBlk);

@@ -25,10 +25,21 @@ Node soleChild(const Node& node);
 // The expression inside `( e )`, when the node is just that.
 Node parenthesized(const Node& expression);
 
-// A statement (Stmt): what it holds.
-class Statement {
+// What every view holds: the node it views, empty for no such construct.
+class View {
  public:
-  explicit Statement(Node stmt) : node_(stmt) {}
+  explicit View(Node node) : node_(node) {}
+  Node node() const { return node_; }
+  explicit operator bool() const { return static_cast<bool>(node_); }
+
+ protected:
+  Node node_;
+};
+
+// A statement (Stmt): what it holds.
+class Statement : public View {
+ public:
+  using View::View;
   // The construct the statement is (a block, an if, a loop...); the first
   // annotation for a local class declared with some.
   Node construct() const { return node_.firstChild(); }
@@ -38,18 +49,13 @@ class Statement {
   Node labelName() const;
   // `case ...:` or `default:` in a switch block, or an empty node.
   Node caseLabel() const;
-
- private:
-  Node node_;
 };
 
 // if (condition) then [else otherwise]
-class IfStatement {
+class IfStatement : public View {
  public:
   // The if a node is (a SelStmt beginning with `if`), or an empty view.
   static IfStatement of(const Node& node);
-  explicit operator bool() const { return static_cast<bool>(node_); }
-  Node node() const { return node_; }
   Node condition() const { return node_.child(Kind::Expr); }
   Node closeParen() const { return node_.child(Kind::CPR); }
   Node then() const;
@@ -57,18 +63,15 @@ class IfStatement {
   Node otherwise() const;  // the statement after else
 
  private:
-  explicit IfStatement(Node node) : node_(node) {}
-  Node node_;
+  explicit IfStatement(Node node) : View(node) {}
 };
 
 // while (condition) body; do body while (condition); for (...) body
-class LoopStatement {
+class LoopStatement : public View {
  public:
   enum class Form { While, Do, For, ForEach };
   // The loop a node is (an IterStmt), or an empty view.
   static LoopStatement of(const Node& node);
-  explicit operator bool() const { return static_cast<bool>(node_); }
-  Node node() const { return node_; }
   Form form() const;
   Node keyword() const { return node_.firstChild(); }
   Node body() const { return node_.child(Kind::Stmt); }
@@ -88,65 +91,50 @@ class LoopStatement {
   Node eachValues() const { return eachVariable().child(Kind::Expr); }
 
  private:
-  explicit LoopStatement(Node node) : node_(node) {}
-  Node node_;
+  explicit LoopStatement(Node node) : View(node) {}
 };
 
 // break [label]; continue [label]; return [value]; throw value;
-class JumpStatement {
+class JumpStatement : public View {
  public:
-  explicit JumpStatement(Node jump) : node_(jump) {}
+  using View::View;
   Node keyword() const { return node_.firstChild(); }
   Node label() const { return node_.child(Kind::IDEN); }
   Node value() const { return node_.child(Kind::Expr); }
-
- private:
-  Node node_;
 };
 
 // synchronized (lock) body
-class SynchronizedStatement {
+class SynchronizedStatement : public View {
  public:
-  explicit SynchronizedStatement(Node guarding) : node_(guarding) {}
+  using View::View;
   Node keyword() const { return node_.firstChild(); }
   Node closeParen() const { return node_.child(Kind::CPR); }
   Node body() const { return node_.child(Kind::Stmt); }
-
- private:
-  Node node_;
 };
 
 // catch (Types name) block
-class CatchClause {
+class CatchClause : public View {
  public:
-  explicit CatchClause(Node clause) : node_(clause) {}
-  Node node() const { return node_; }
+  using View::View;
   Node header() const { return node_.child(Kind::CatchHeader); }
   Node block() const { return node_.child(Kind::Blk); }
   // The types it catches (several for a multi-catch).
   std::vector<Node> types() const;
   Node parameterName() const;
-
- private:
-  Node node_;
 };
 
 // One resource of a try-with-resources.
-class Resource {
+class Resource : public View {
  public:
-  explicit Resource(Node resource) : node_(resource) {}
-  Node node() const { return node_; }
+  using View::View;
   // The variable it declares, or an empty node for an expression.
   Node variable() const;
-
- private:
-  Node node_;
 };
 
 // try [(resources)] block catch... [finally block]
-class TryStatement {
+class TryStatement : public View {
  public:
-  explicit TryStatement(Node guarding) : node_(guarding) {}
+  using View::View;
   Node resourceSpecification() const { return node_.child(Kind::RsrcSpec); }
   std::vector<Resource> resources() const;
   // What the resources' parentheses hold.
@@ -154,47 +142,35 @@ class TryStatement {
   Node block() const { return node_.child(Kind::Blk); }
   std::vector<CatchClause> catches() const;
   Node finallyBlock() const { return node_.child(Kind::Finally).child(Kind::Blk); }
-
- private:
-  Node node_;
 };
 
 // switch (selector) body, a statement or an expression.
-class SwitchConstruct {
+class SwitchConstruct : public View {
  public:
-  explicit SwitchConstruct(Node node) : node_(node) {}
+  using View::View;
   Node keyword() const { return node_.firstChild(); }
   Node closeParen() const { return node_.child(Kind::CPR); }
   // A block of labels and statements, or (SwBlk) of rules `case ... ->`.
   Node body() const;
-
- private:
-  Node node_;
 };
 
 // case values [when guard]: or ->; default: or ->
-class CaseLabel {
+class CaseLabel : public View {
  public:
-  explicit CaseLabel(Node label) : node_(label) {}
+  using View::View;
   bool isDefault() const;
   // What it matches: after `case`, to before its colon or arrow.
   Span values() const;
-
- private:
-  Node node_;
 };
 
 // parameters -> body
-class LambdaExpression {
+class LambdaExpression : public View {
  public:
-  explicit LambdaExpression(Node lambda) : node_(lambda) {}
+  using View::View;
   // The parameters with the arrow.
   Span head() const { return Span{node_.firstChild(), node_.child(Kind::ARROW)}; }
   // The body when it is a block, else an empty node.
   Node blockBody() const { return node_.child(Kind::Blk); }
-
- private:
-  Node node_;
 };
 
 }  // namespace syntax
