@@ -962,7 +962,7 @@ class Builder {
   FlatCall<Exits> buildTry(Element s, Exits in) {
     countStatement();
     const TryStatement statement(s);
-    const Element resources = statement.resourceSpecification();
+    const Element resources = statement.resourceList();
     const size_t tryNode = addNode(NodeKind::Try, "try", firstLine(s), firstLine(s), {});
     connect(in, tryNode);
     const size_t saved = openRegion(RegionKind::TryBlock, "try", firstLine(s), lastLine(s), tryNode);

@@ -100,12 +100,12 @@ Node Resource::variable() const {
 }
 
 std::vector<Resource> TryStatement::resources() const {
-  return childrenOfKind<Resource>(resourceSpecification(), Kind::Rsrc);
+  return childrenOfKind<Resource>(resourceList(), Kind::Rsrc);
 }
 
 Span TryStatement::resourcesInside() const {
-  const Node open = resourceSpecification().firstChild();
-  const Node close = resourceSpecification().lastChild();
+  const Node open = resourceList().firstChild();
+  const Node close = resourceList().lastChild();
   if (!open || open == close) return Span{};
   return Span{open.nextSibling(), close.previousSibling()};
 }

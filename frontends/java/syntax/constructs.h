@@ -135,7 +135,7 @@ class Resource : public View {
 class TryStatement : public View {
  public:
   using View::View;
-  Node resourceSpecification() const { return node_.child(Kind::RsrcSpec); }
+  Node resourceList() const { return node_.child(Kind::RsrcSpec); }
   std::vector<Resource> resources() const;
   // What the resources' parentheses hold.
   Span resourcesInside() const;
