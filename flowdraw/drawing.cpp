@@ -8,7 +8,7 @@
 #include "flowdraw/label_text.h"
 #include "flowdraw/reader_text.h"
 #include "graphviz/graph_layout.h"
-#include "render/host/text_layout.h"
+#include "drawing/text_layout.h"
 
 namespace flowdraw {
 namespace {
@@ -314,7 +314,7 @@ class FlowDrawer {
     for (size_t e = 0; e < graph.edges.size() && e < layout.edges.size(); ++e) {
       const std::optional<graphviz::LayoutPoint>& centre = layout.edges[e].labelCentre;
       if (!centre || graph.edges[e].label.empty()) continue;
-      const double half = host::textWidth(graph.edges[e].label, graphviz::kEdgeLabelPoints, encoding) * 0.5;
+      const double half = drawing::textWidth(graph.edges[e].label, graphviz::kEdgeLabelPoints, encoding) * 0.5;
       left = std::min(left, centre->x - half);
       right = std::max(right, centre->x + half);
     }
@@ -404,18 +404,18 @@ class FlowDrawer {
   }
 
   FlowDrawing draw(const Masters& masters) {
-    std::map<std::string, std::shared_ptr<const host::MasterDef>> byName;
+    std::map<std::string, std::shared_ptr<const drawing::Master>> byName;
     for (const auto& master : masters) byName[master->name] = master;
     FlowDrawing result;
-    result.drawing = std::make_unique<host::DocumentModel>();
-    host::DocumentModel& drawing = *result.drawing;
+    result.drawing = std::make_unique<drawing::Document>();
+    drawing::Document& drawing = *result.drawing;
     drawing.masters = masters;
     drawing.encoding = options_.utf8 ? text::Charset::Utf8 : text::Charset::Latin1;
     drawing.templateName = "flowdraw";
     drawing.compactPictures = true;
-    drawing.fileName = flow_.method;
+    drawing.language = "en-US";  // its words: yes, no, what each page and box is
     for (size_t p = 0; p < pages_.size(); ++p) {
-      auto page = std::make_unique<host::PageModel>();
+      auto page = std::make_unique<drawing::Page>();
       page->name = pages_[p].title;
       drawing.pages.push_back(std::move(page));
     }
@@ -427,7 +427,7 @@ class FlowDrawer {
       for (size_t i = 0; i < plan_.pages[p].items.size(); ++i)
         if (plan_.pages[p].items[i].kind == ItemKind::Node)
           boxes[{plan_.pages[p].graph, plan_.pages[p].items[i].node}] = {p + 1, "b" + std::to_string(i + 1)};
-    host::ReaderAids aids;
+    drawing::ReaderAids aids;
     aids.outlineHtml = outlineHtml(flow_, options_.utf8, [&](size_t g, size_t n) {
       const auto found = boxes.find({g, n});
       return found == boxes.end() ? std::nullopt : std::optional(found->second);
@@ -453,15 +453,6 @@ class FlowDrawer {
  private:
   std::vector<std::string> lines(std::string_view text) const { return boxLines(text, options_.utf8); }
 
-  static bool struck(const std::vector<std::vector<bool>>& marks, size_t graph, size_t index) {
-    return graph < marks.size() && index < marks[graph].size() && marks[graph][index];
-  }
-
-  static const std::string& marked(const std::vector<std::vector<std::string>>& marks, size_t graph, size_t index) {
-    static const std::string kNone;
-    return graph < marks.size() && index < marks[graph].size() ? marks[graph][index] : kNone;
-  }
-
   // The first edge of the page's graph that a page's arrow stands for (one
   // joining the nodes its ends stand for, of its kind and label) and that
   // passes the test; none for an arrow to or from a folded box.
@@ -480,21 +471,16 @@ class FlowDrawer {
     return std::nullopt;
   }
 
-  // The classes of the first edge of the graph that a page's arrow stands
-  // for (as struckEdge matches them).
-  const std::string& edgeClasses(const Page& page, const PageEdge& edge) const {
-    static const std::string kNone;
-    if (page.graph >= options_.edgeClasses.size()) return kNone;
-    const std::optional<size_t> e = graphEdgeWhere(page, edge, [](size_t) { return true; });
-    return e ? marked(options_.edgeClasses, page.graph, *e) : kNone;
-  }
-
-  // A page's arrow is struck when a struck edge of the graph joins the
-  // nodes its ends stand for, of its kind and label.
-  bool struckEdge(const Page& page, const PageEdge& edge) const {
-    if (page.graph >= options_.struckEdges.size()) return false;
-    return graphEdgeWhere(page, edge, [&](size_t e) { return struck(options_.struckEdges, page.graph, e); })
-        .has_value();
+  // The ids of the graph's edges a page's arrow stands for: those joining
+  // the nodes its ends stand for, of its kind and label; none for an arrow
+  // to or from a folded box.
+  std::vector<std::string> graphEdges(const Page& page, const PageEdge& edge) const {
+    std::vector<std::string> ids;
+    graphEdgeWhere(page, edge, [&](size_t e) {
+      ids.push_back(edgeId(page.graph, e));
+      return false;
+    });
+    return ids;
   }
 
   // Each comment belongs to the statement whose line it ends, else to the
@@ -775,7 +761,7 @@ class FlowDrawer {
   void size(Box& box) const {
     const text::Charset encoding = options_.utf8 ? text::Charset::Utf8 : text::Charset::Latin1;
     double textWidth = 0.0;
-    for (const std::string& line : box.lines) textWidth = std::max(textWidth, host::textWidth(line, kFontSize, encoding));
+    for (const std::string& line : box.lines) textWidth = std::max(textWidth, drawing::textWidth(line, kFontSize, encoding));
     const double textHeight = kLineHeight * static_cast<double>(box.lines.size());
     const std::string_view master = box.master;
     double widthShare = 0.88, heightShare = 0.88, minWidth = 0.9, minHeight = 0.4;
@@ -805,11 +791,11 @@ class FlowDrawer {
 
   // What a reader is told of a page's box, and where the keyboard goes
   // from it: the page's edges in order, the main way first.
-  host::ShapeAccess boxAccess(size_t p, size_t i) const {
+  drawing::ShapeAccess boxAccess(size_t p, size_t i) const {
     const Page& page = plan_.pages[p];
     const cfg::Graph& graph = flow_.graphs[page.graph];
     const PageItem& item = page.items[i];
-    host::ShapeAccess access;
+    drawing::ShapeAccess access;
     switch (item.kind) {
       case ItemKind::Node: {
         const cfg::Node& node = graph.nodes[item.node];
@@ -848,22 +834,21 @@ class FlowDrawer {
     return access;
   }
 
-  // The page told in words: as the whole drawing shows it, or as a view
-  // of it does.
-  std::string pageDescription(size_t p, const DrawOptions::View* view = nullptr) const {
+  // What a page shows of its graph.
+  PageShows pageShows(size_t p) const {
     const Page& page = plan_.pages[p];
-    const cfg::Graph& graph = (view ? *view->flow : flow_).graphs[page.graph];
-    std::vector<size_t> nodes;
-    size_t folded = 0, boxes = 0;
+    PageShows shows;
+    shows.title = pages_[p].title;
+    shows.graph = page.graph;
     for (const PageItem& item : page.items) {
-      if (item.kind == ItemKind::Node && view && view->leftOut(page.graph, item.node)) continue;
-      ++boxes;
-      if (item.kind == ItemKind::Node) nodes.push_back(item.node);
-      if (item.kind == ItemKind::Folded) ++folded;
+      if (item.kind == ItemKind::Node)
+        shows.nodes.push_back(item.node);
+      else if (item.kind == ItemKind::Folded)
+        ++shows.folded;
+      else
+        ++shows.others;
     }
-    std::string out = pages_[p].title + ": " + constructSummary(graph, nodes);
-    if (folded) out += "; " + plural(folded, "construct", "constructs") + " on pages of their own";
-    return out + "; " + plural(boxes, "box", "boxes") + ".";
+    return shows;
   }
 
   errors::Result<graphviz::Layout> layOutPage(const graphviz::Graph& graph) const {
@@ -879,15 +864,15 @@ class FlowDrawer {
     return unframedLayout;
   }
 
-  static std::vector<host::Point> shifted(const std::vector<graphviz::LayoutPoint>& curve, double margin) {
-    std::vector<host::Point> points;
+  static std::vector<drawing::Point> shifted(const std::vector<graphviz::LayoutPoint>& curve, double margin) {
+    std::vector<drawing::Point> points;
     points.reserve(curve.size());
     for (const graphviz::LayoutPoint& p : curve) points.push_back({p.x + margin, p.y + margin});
     return points;
   }
 
-  void drawPage(size_t p, host::PageModel& page,
-                const std::map<std::string, std::shared_ptr<const host::MasterDef>>& masters,
+  void drawPage(size_t p, drawing::Page& page,
+                const std::map<std::string, std::shared_ptr<const drawing::Master>>& masters,
                 FlowDrawing& result) const {
     const DrawnPage& drawn = pages_[p];
     const graphviz::Layout& layout = layouts_[p];
@@ -897,21 +882,21 @@ class FlowDrawer {
       const auto found = masters.find(name);
       return found != masters.end() ? found->second : masters.begin()->second;
     };
-    auto add = [&](const std::string& masterName) -> host::ShapeModel& {
-      auto shape = std::make_unique<host::ShapeModel>();
+    auto add = [&](const std::string& masterName) -> drawing::Shape& {
+      auto shape = std::make_unique<drawing::Shape>();
       shape->id = page.nextId++;
       shape->master = masterFor(masterName);
       page.shapes.push_back(std::move(shape));
       return *page.shapes.back();
     };
-    auto linkTo = [&](host::ShapeModel& shape, size_t target, const std::string& description) {
-      shape.hyperlinks.push_back(host::HyperlinkModel{description, "", pages_[target].title});
+    auto linkTo = [&](drawing::Shape& shape, size_t target, const std::string& description) {
+      shape.hyperlinks.push_back(drawing::Hyperlink{description, "", pages_[target].title});
     };
     // Frames behind everything, outermost first.
     for (size_t c = 0; c < drawn.graph.clusters.size() && c < layout.clusters.size(); ++c) {
       const graphviz::LayoutBox& b = layout.clusters[c];
       if (b.right - b.left <= 0.0) continue;
-      host::ShapeModel& frame = add("Frame");
+      drawing::Shape& frame = add("Frame");
       frame.name = "frame" + std::to_string(c + 1);
       frame.pinX = (b.left + b.right) * 0.5 + kMargin;
       frame.pinY = (b.bottom + b.top) * 0.5 + kMargin;
@@ -923,7 +908,7 @@ class FlowDrawer {
     for (size_t i = 0; i < drawn.boxes.size(); ++i) {
       const Box& box = drawn.boxes[i];
       const graphviz::LayoutBox& b = layout.nodes[i];
-      host::ShapeModel& shape = add(box.master);
+      drawing::Shape& shape = add(box.master);
       shape.name = "b" + std::to_string(i + 1);
       shape.pinX = (b.left + b.right) * 0.5 + kMargin;
       shape.pinY = (b.bottom + b.top) * 0.5 + kMargin;
@@ -936,28 +921,18 @@ class FlowDrawer {
       if (std::string_view(box.master) != "Comment") ++result.boxes;
       if (i < plan_.pages[p].items.size()) {
         shape.access = boxAccess(p, i);
-        const PageItem& item = plan_.pages[p].items[i];
-        shape.struck = item.kind == ItemKind::Node && struck(options_.struckNodes, plan_.pages[p].graph, item.node);
-        if (item.kind == ItemKind::Node) {
-          shape.viewClasses = marked(options_.nodeClasses, plan_.pages[p].graph, item.node);
-          if (const std::string& other = marked(options_.otherNodeTexts, plan_.pages[p].graph, item.node); !other.empty())
-            shape.otherText = hostText(lines(other));
-        }
       }
     }
-    page.description = pageDescription(p);
-    for (const DrawOptions::View& view : options_.views)
-      if (std::string told = pageDescription(p, &view); told != page.description)
-        page.descriptionsTold.emplace_back(view.name, std::move(told));
+    result.pages.push_back(pageShows(p));
+    page.description = pageDescription(flow_, result.pages.back());
     for (size_t e = 0; e < drawn.graph.edges.size(); ++e) {
       const graphviz::GraphEdge& edge = drawn.graph.edges[e];
       const graphviz::PlacedEdge& placed = layout.edges[e];
       const bool commentLink = e >= plan_.pages[p].edges.size();
-      host::ShapeModel& connector =
+      drawing::Shape& connector =
           add(commentLink ? "Comment Link" : connectorName(plan_.pages[p].edges[e].kind));
       connector.name = "e" + std::to_string(e + 1);
-      connector.struck = !commentLink && struckEdge(plan_.pages[p], plan_.pages[p].edges[e]);
-      if (!commentLink) connector.viewClasses = edgeClasses(plan_.pages[p], plan_.pages[p].edges[e]);
+      if (!commentLink) connector.edges = graphEdges(plan_.pages[p], plan_.pages[p].edges[e]);
       connector.path = shifted(placed.curve, kMargin);
       connector.curve = connector.path.size() >= 4 && (connector.path.size() - 1) % 3 == 0;
       if (connector.path.size() < 2) {
@@ -967,8 +942,8 @@ class FlowDrawer {
         connector.path = {{(from.left + from.right) * 0.5 + kMargin, from.bottom + kMargin},
                           {(to.left + to.right) * 0.5 + kMargin, to.top + kMargin}};
       }
-      connector.begin = connector.path.front();
-      connector.end = connector.path.back();
+      connector.begin.at = connector.path.front();
+      connector.end.at = connector.path.back();
       if (!edge.label.empty()) {
         connector.text = hostText({edge.label});
         connector.textSet = true;
@@ -1002,6 +977,25 @@ class FlowDrawer {
 };
 
 }  // namespace
+
+std::string edgeId(size_t graph, size_t edge) {
+  if (graph == 0) return "e" + std::to_string(edge);
+  return "l" + std::to_string(graph) + ".e" + std::to_string(edge);
+}
+
+std::string pageDescription(const cfg::MethodFlow& flow, const PageShows& page,
+                            const std::function<bool(size_t graph, size_t node)>& leftOut) {
+  const cfg::Graph& graph = flow.graphs[page.graph];
+  std::vector<size_t> nodes;
+  for (size_t node : page.nodes)
+    if (!leftOut || !leftOut(page.graph, node)) nodes.push_back(node);
+  const size_t boxes = nodes.size() + page.folded + page.others;
+  std::string out = page.title + ": " + constructSummary(graph, nodes);
+  if (page.folded) out += "; " + plural(page.folded, "construct", "constructs") + " on pages of their own";
+  return out + "; " + plural(boxes, "box", "boxes") + ".";
+}
+
+std::string boxText(std::string_view text, bool utf8) { return hostText(boxLines(text, utf8)); }
 
 errors::Result<FlowDrawing> drawMethodFlow(const cfg::MethodFlow& flow, const Masters& masters,
                                            const DrawOptions& options) {

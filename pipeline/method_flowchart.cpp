@@ -6,7 +6,7 @@
 #include "flowdraw/legend.h"
 #include "pipeline/drawing_templates.h"
 #include "pipeline/method_flow.h"
-#include "render/host/template_file.h"
+#include "drawing/template_file.h"
 
 namespace pipeline {
 namespace {
@@ -46,9 +46,9 @@ const std::string& legend() {
 const flowdraw::Masters& flowchartMasters() {
   static const flowdraw::Masters masters = [] {
     flowdraw::Masters result;
-    std::optional<host::TemplateContent> content = host::parseTemplateText(kFlowdrawTemplate);
+    std::optional<drawing::TemplateContent> content = drawing::parseTemplateText(kFlowdrawTemplate);
     if (!content) return result;
-    for (auto& master : content->masters) result.push_back(std::shared_ptr<const host::MasterDef>(std::move(master)));
+    for (auto& master : content->masters) result.push_back(std::shared_ptr<const drawing::Master>(std::move(master)));
     return result;
   }();
   return masters;
@@ -63,7 +63,7 @@ Result<MethodFlowchart> drawMethodFlowchart(ParsedSource& source, const MethodSu
   drawn->drawing->legendHtml = legend();
   // The method's lines, shown beside the drawing when a box is opened.
   if (drawn->drawing->readerAids) {
-    host::ReaderAids& aids = *drawn->drawing->readerAids;
+    drawing::ReaderAids& aids = *drawn->drawing->readerAids;
     aids.firstLine = method.line;
     for (int32_t line = method.line; line > 0 && line <= method.endLine; ++line)
       aids.sourceLines.emplace_back(source.lines().line(line));

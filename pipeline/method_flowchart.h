@@ -12,12 +12,12 @@
 #include "pipeline/method_sequence.h"
 #include "pipeline/parsed_source.h"
 #include "pipeline/problem.h"
-#include "render/host/model.h"
+#include "drawing/model.h"
 
 namespace pipeline {
 
 struct MethodFlowchart {
-  std::unique_ptr<host::DocumentModel> drawing;
+  std::unique_ptr<drawing::Document> drawing;
   size_t boxes = 0;
   size_t arrows = 0;
 };

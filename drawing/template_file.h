@@ -28,13 +28,13 @@
 #include <string_view>
 #include <vector>
 
-#include "render/host/master.h"
+#include "drawing/master.h"
 
-namespace host {
+namespace drawing {
 
 struct TemplateContent {
   bool isStencil = false;
-  std::vector<std::unique_ptr<MasterDef>> masters;
+  std::vector<std::unique_ptr<Master>> masters;
   std::vector<std::string> stencils;  // file names, relative to the template's folder
 };
 
@@ -44,4 +44,4 @@ struct TemplateContent {
 std::optional<TemplateContent> loadTemplateFile(const std::string& path);
 std::optional<TemplateContent> parseTemplateText(std::string_view text);
 
-}  // namespace host
+}  // namespace drawing

@@ -1,11 +1,11 @@
-#include "render/host/template_file.h"
+#include "drawing/template_file.h"
 
 #include <cstdlib>
 #include <stdexcept>
 
 #include "xml/document.h"
 
-namespace host {
+namespace drawing {
 namespace {
 
 // Raised for a malformed template; caught at the top of the loader.
@@ -123,8 +123,8 @@ void readStyle(const xml::Node& node, StyleDef& style) {
   style.lineWidth = number(node, "line-width", style.lineWidth);
 }
 
-std::unique_ptr<MasterDef> master(const xml::Node& node) {
-  auto def = std::make_unique<MasterDef>();
+std::unique_ptr<Master> master(const xml::Node& node) {
+  auto def = std::make_unique<Master>();
   def->name = text(node, "name");
   if (def->name.empty()) throw TemplateError("master without a name");
   def->width = number(node, "width", def->width);
@@ -163,8 +163,8 @@ std::unique_ptr<MasterDef> master(const xml::Node& node) {
   return def;
 }
 
-std::unique_ptr<MasterDef> connector(const xml::Node& node) {
-  auto def = std::make_unique<MasterDef>();
+std::unique_ptr<Master> connector(const xml::Node& node) {
+  auto def = std::make_unique<Master>();
   def->connector = true;
   def->name = text(node, "name");
   if (def->name.empty()) throw TemplateError("connector without a name");
@@ -172,15 +172,15 @@ std::unique_ptr<MasterDef> connector(const xml::Node& node) {
   readStyle(node, def->style);
   def->style.textColor = text(node, "text-color", def->style.stroke);
   def->textBox.fontSize = number(node, "size", 9.0);
-  def->route = text(node, "route") == "straight" ? MasterDef::Route::Straight
-                                                  : MasterDef::Route::Orthogonal;
+  def->route = text(node, "route") == "straight" ? Master::Route::Straight
+                                                  : Master::Route::Orthogonal;
   const std::string arrow = text(node, "arrow", "filled");
   if (arrow == "open")
-    def->arrow = MasterDef::Arrow::Open;
+    def->arrow = Master::Arrow::Open;
   else if (arrow == "none")
-    def->arrow = MasterDef::Arrow::None;
+    def->arrow = Master::Arrow::None;
   else if (arrow == "filled")
-    def->arrow = MasterDef::Arrow::Filled;
+    def->arrow = Master::Arrow::Filled;
   else
     throw TemplateError("unknown arrow: " + arrow);
   def->dashed = flag(node, "dash");
@@ -228,4 +228,4 @@ std::optional<TemplateContent> parseTemplateText(std::string_view text) {
   return fromDocument(xml::Document::loadText(text));
 }
 
-}  // namespace host
+}  // namespace drawing
