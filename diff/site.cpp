@@ -289,8 +289,12 @@ std::string viewUrl(const std::string& name, const View& view) {
 // way back; why, when it cannot be drawn.
 errors::Status writeDrawing(const MethodDiff& method, const MergedFlow& merged, const std::string& folder,
                             const std::string& name, const std::string& title, std::string& why) {
+  if (!pipeline::flowchartTemplate()) {
+    why = pipeline::flowchartTemplate().problem().message;
+    return errors::Status();
+  }
   errors::Result<flowdraw::FlowDrawing> drawn =
-      flowdraw::drawMethodFlow(merged.flow, pipeline::flowchartMasters(), flowdraw::DrawOptions{});
+      flowdraw::drawMethodFlow(merged.flow, *pipeline::flowchartTemplate(), flowdraw::DrawOptions{});
   if (!drawn) {
     why = drawn.problem().message;
     return errors::Status();

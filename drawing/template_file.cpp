@@ -188,12 +188,17 @@ std::unique_ptr<Master> connector(const xml::Node& node) {
   return def;
 }
 
-std::optional<TemplateContent> fromDocument(std::unique_ptr<xml::Document> document) {
-  if (!document) return std::nullopt;
+errors::Problem malformed(std::string why) {
+  return errors::Problem(errors::Problem::Kind::Failed, std::move(why));
+}
+
+errors::Result<TemplateContent> fromDocument(std::unique_ptr<xml::Document> document) {
+  if (!document) return malformed("not well-formed XML");
   try {
     xml::Node root = document->documentElement();
     const std::string rootName = root.name();
-    if (rootName != "template" && rootName != "stencil") return std::nullopt;
+    if (rootName != "template" && rootName != "stencil")
+      return malformed("its root is <" + rootName + ">, not <template> or <stencil>");
     TemplateContent content;
     content.isStencil = rootName == "stencil";
     for (const xml::Node& child : root.selectNodes("*")) {
@@ -204,27 +209,27 @@ std::optional<TemplateContent> fromDocument(std::unique_ptr<xml::Document> docum
         content.masters.push_back(connector(child));
       } else if (name == "stencil") {
         const std::string file = text(child, "file");
-        if (file.empty()) return std::nullopt;
+        if (file.empty()) return malformed("a stencil without a file");
         content.stencils.push_back(file);
       } else {
-        return std::nullopt;
+        return malformed("unknown element <" + name + ">");
       }
     }
     return content;
-  } catch (const TemplateError&) {
-    return std::nullopt;
-  } catch (const xml::Error&) {
-    return std::nullopt;
+  } catch (const TemplateError& error) {
+    return malformed(error.what());
+  } catch (const xml::Error& error) {
+    return malformed(error.what());
   }
 }
 
 }  // namespace
 
-std::optional<TemplateContent> loadTemplateFile(const std::string& path) {
+errors::Result<TemplateContent> loadTemplateFile(const std::string& path) {
   return fromDocument(xml::Document::loadFile(path));
 }
 
-std::optional<TemplateContent> parseTemplateText(std::string_view text) {
+errors::Result<TemplateContent> parseTemplateText(std::string_view text) {
   return fromDocument(xml::Document::loadText(text));
 }
 

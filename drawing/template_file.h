@@ -23,12 +23,12 @@
 #pragma once
 
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "drawing/master.h"
+#include "errors/problem.h"
 
 namespace drawing {
 
@@ -38,10 +38,10 @@ struct TemplateContent {
   std::vector<std::string> stencils;  // file names, relative to the template's folder
 };
 
-// Reads a template or stencil file; nullopt when it cannot be read or is
-// not a well-formed template (unknown root, a master without a name, a
-// number that does not parse).
-std::optional<TemplateContent> loadTemplateFile(const std::string& path);
-std::optional<TemplateContent> parseTemplateText(std::string_view text);
+// Reads a template or stencil file; a problem saying why when it cannot
+// be read or is not a well-formed template (unknown root, a master
+// without a name, a number that does not parse).
+errors::Result<TemplateContent> loadTemplateFile(const std::string& path);
+errors::Result<TemplateContent> parseTemplateText(std::string_view text);
 
 }  // namespace drawing

@@ -52,15 +52,25 @@ TEST(TemplateFile, ReadsMastersWithOutlineTextAndConnectionPoints) {
   EXPECT_EQ(line->arrow, Master::Arrow::Open);
 }
 
+// Each refused with what is wrong with it.
 TEST(TemplateFile, MalformedTemplatesAreRefused) {
-  for (const char* text : {"", "<template>", "<drawing/>", "<template><master/></template>",
-                           "<template><master name=\"A\" width=\"wide\"/></template>",
-                           "<template><master name=\"A\"><path d=\"L Z\"/></master></template>",
-                           "<template><master name=\"A\"><blob/></master></template>",
-                           "<template><master name=\"A\"><connection x=\"0\"/></master></template>",
-                           "<template><connector name=\"C\" arrow=\"star\"/></template>",
-                           "<template><stencil/></template>"})
-    EXPECT_FALSE(parseTemplateText(text)) << text;
+  const std::pair<const char*, const char*> cases[] = {
+      {"", "not well-formed XML"},
+      {"<template>", "not well-formed XML"},
+      {"<drawing/>", "its root is <drawing>, not <template> or <stencil>"},
+      {"<template><master/></template>", "master without a name"},
+      {"<template><master name=\"A\" width=\"wide\"/></template>", "not a number: wide"},
+      {"<template><master name=\"A\"><path d=\"L Z\"/></master></template>", "Z without a run"},
+      {"<template><master name=\"A\"><blob/></master></template>", "unknown master part: blob"},
+      {"<template><master name=\"A\"><connection x=\"0\"/></master></template>", "connection point without a name"},
+      {"<template><connector name=\"C\" arrow=\"star\"/></template>", "unknown arrow: star"},
+      {"<template><stencil/></template>", "a stencil without a file"},
+      {"<template><page/></template>", "unknown element <page>"}};
+  for (const auto& [text, why] : cases) {
+    const errors::Result<TemplateContent> content = parseTemplateText(text);
+    ASSERT_FALSE(content) << text;
+    EXPECT_EQ(content.problem().message, why) << text;
+  }
 }
 
 TEST(TemplateFile, ShippedTemplatesHoldEveryMasterTheDrawingsUse) {

@@ -12,7 +12,7 @@ namespace {
 std::vector<std::shared_ptr<const Master>> shippedMasters() {
   std::vector<std::shared_ptr<const Master>> masters;
   for (const char* name : {"flowdraw", "sequence", "UML Sequence.vss"}) {
-    std::optional<TemplateContent> content =
+    errors::Result<TemplateContent> content =
         loadTemplateFile((testing_support::sourceDir() / "templates" / name).string());
     EXPECT_TRUE(content) << name;
     if (!content) continue;

@@ -43,21 +43,29 @@ const std::string& legend() {
 
 }  // namespace
 
-const flowdraw::Masters& flowchartMasters() {
-  static const flowdraw::Masters masters = [] {
+const Result<flowdraw::Masters>& flowchartTemplate() {
+  static const Result<flowdraw::Masters> masters = []() -> Result<flowdraw::Masters> {
+    Result<drawing::TemplateContent> content = drawing::parseTemplateText(kFlowdrawTemplate);
+    if (!content)
+      return Problem(Problem::Kind::Failed,
+                     "the flowchart template built into the program is broken: " + content.problem().message);
     flowdraw::Masters result;
-    std::optional<drawing::TemplateContent> content = drawing::parseTemplateText(kFlowdrawTemplate);
-    if (!content) return result;
     for (auto& master : content->masters) result.push_back(std::shared_ptr<const drawing::Master>(std::move(master)));
     return result;
   }();
   return masters;
 }
 
+const flowdraw::Masters& flowchartMasters() {
+  static const flowdraw::Masters none;
+  return flowchartTemplate() ? *flowchartTemplate() : none;
+}
+
 Result<MethodFlowchart> drawMethodFlowchart(ParsedSource& source, const MethodSummary& method, flowdraw::Fold fold,
                                             SequenceSources* classes) {
   Result<cfg::MethodFlow> flow = methodFlow(source, method, classes);
   if (!flow) return std::move(flow).problem();
+  if (!flowchartTemplate()) return Problem(flowchartTemplate().problem().kind, flowchartTemplate().problem().message, method.line);
   Result<flowdraw::FlowDrawing> drawn = flowdraw::drawMethodFlow(*flow, flowchartMasters(), optionsFor(source, method, fold));
   if (!drawn) return Problem(Problem::Kind::Failed, drawn.problem().message, method.line);
   drawn->drawing->legendHtml = legend();

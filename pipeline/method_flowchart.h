@@ -22,7 +22,10 @@ struct MethodFlowchart {
   size_t arrows = 0;
 };
 
-// The masters of the flowchart template built into the program.
+// The masters of the flowchart template built into the program, or why
+// it cannot be read.
+const errors::Result<flowdraw::Masters>& flowchartTemplate();
+// Its masters; none when it cannot be read.
 const flowdraw::Masters& flowchartMasters();
 
 // A problem when the method has no body (kind NoBody), its graph cannot

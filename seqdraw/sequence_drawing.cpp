@@ -346,9 +346,12 @@ class SequenceDrawer {
 errors::Result<SequenceMasters> sequenceMasters(std::string_view templateName, std::string_view templateText,
                                                 std::string_view stencilText) {
   const errors::Problem broken(errors::Problem::Kind::Failed, "the sequence template built into the program is broken");
-  std::optional<drawing::TemplateContent> drawing = drawing::parseTemplateText(templateText);
-  std::optional<drawing::TemplateContent> stencil = drawing::parseTemplateText(stencilText);
-  if (!drawing || !stencil) return broken;
+  errors::Result<drawing::TemplateContent> drawing = drawing::parseTemplateText(templateText);
+  if (!drawing) return errors::Problem(errors::Problem::Kind::Failed, broken.message + ": " + drawing.problem().message);
+  errors::Result<drawing::TemplateContent> stencil = drawing::parseTemplateText(stencilText);
+  if (!stencil)
+    return errors::Problem(errors::Problem::Kind::Failed, "the sequence stencil built into the program is broken: " +
+                                                              stencil.problem().message);
   SequenceMasters masters;
   masters.templateName = std::string(templateName);
   for (auto& master : drawing->masters) masters.templateMasters.push_back(std::move(master));

@@ -90,10 +90,14 @@ int32_t Application::setLanguage(uint16_t languageId) {
 
 Document Documents::add(const std::string& templatePath) {
   if (!app_) return record(kNotObtained), Document();
-  auto content = drawing::loadTemplateFile(templatePath);
+  errors::Result<TemplateContent> content = drawing::loadTemplateFile(templatePath);
   if (!content) return record(kFileFailed), Document();
-  return open(fileNameOf(templatePath), std::move(*content), folderOf(templatePath),
-              [](const std::string& path) { return drawing::loadTemplateFile(path); });
+  return open(fileNameOf(templatePath), std::move(content).value(), folderOf(templatePath),
+              [](const std::string& path) -> std::optional<TemplateContent> {
+                errors::Result<TemplateContent> stencil = drawing::loadTemplateFile(path);
+                if (!stencil) return std::nullopt;
+                return std::move(stencil).value();
+              });
 }
 
 Document Documents::open(std::string templateName, TemplateContent content, const std::string& folder,
