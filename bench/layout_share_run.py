@@ -97,8 +97,14 @@ def main():
     parser.add_argument("--rounds", type=int, default=2)
     parser.add_argument("--trees", default="regex,concurrent,derby")
     args = parser.parse_args()
-    builds = [("this build", args.program)] + ([("baseline", args.baseline)] if args.baseline else [])
     with tempfile.TemporaryDirectory() as work:
+        # Copies of the programs, so that a build meanwhile leaves the run alone.
+        builds = []
+        for name, program in [("this build", args.program)] + ([("baseline", args.baseline)] if args.baseline else []):
+            copy = os.path.join(work, name.replace(" ", "-") + "-flowchart")
+            shutil.copy2(program, copy)
+            builds.append((name, copy))
+        args.program = builds[0][1]
         trees = {"regex": os.path.join(args.jdk, "java.base", "java", "util", "regex"),
                  "concurrent": os.path.join(args.jdk, "java.base", "java", "util", "concurrent")}
         if "derby" in args.trees:

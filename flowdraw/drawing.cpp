@@ -393,9 +393,7 @@ class FlowDrawer {
 
   // A page drawn again as it was in an earlier round is not laid out again.
   errors::Result<graphviz::Layout> cachedLayout(const DrawnPage& page) {
-    std::vector<std::string> labels;
-    for (const Box& box : page.boxes) labels.push_back(hostText(box.lines));
-    std::string key = graphviz::graphDot(page.graph, labels);
+    std::string key = graphviz::layoutKey(page.graph);
     const auto found = layoutCache_.find(key);
     if (found != layoutCache_.end()) return found->second;
     errors::Result<graphviz::Layout> layout = layOutPage(page.graph);
@@ -971,7 +969,7 @@ class FlowDrawer {
   PagePlan plan_;
   std::vector<DrawnPage> pages_;
   std::vector<graphviz::Layout> layouts_;
-  std::map<std::string, graphviz::Layout> layoutCache_;  // by the page's graph in DOT
+  std::map<std::string, graphviz::Layout> layoutCache_;  // by graphviz::layoutKey of the page's graph
   std::vector<std::vector<std::string>> commentOf_;  // by graph and node
   std::vector<std::vector<std::optional<size_t>>> firstStatement_;  // its node, by graph and region
 };

@@ -246,6 +246,67 @@ errors::Result<Layout> layOutGraph(const Graph& graph) {
   return layout;
 }
 
+namespace {
+
+// Appends a value's bytes, a text with its length first.
+template <typename T>
+void appendRaw(std::string& out, const T& value) {
+  out.append(reinterpret_cast<const char*>(&value), sizeof value);
+}
+void appendText(std::string& out, const std::string& text) {
+  appendRaw(out, text.size());
+  out += text;
+}
+
+}  // namespace
+
+std::string layoutKey(const Graph& graph) {
+  std::string key;
+  key.reserve(32 + graph.nodes.size() * 40 + graph.edges.size() * 40);
+  appendRaw(key, graph.kind);
+  appendRaw(key, graph.rankSeparation);
+  appendRaw(key, graph.nodeSeparation);
+  appendRaw(key, graph.nodeFontPoints);
+  appendRaw(key, graph.latin1);
+  appendRaw(key, graph.nodes.size());
+  for (const GraphNode& node : graph.nodes) {
+    appendRaw(key, node.width);
+    appendRaw(key, node.height);
+    appendRaw(key, node.shape);
+    appendRaw(key, node.cluster ? *node.cluster + 1 : size_t{0});
+    appendRaw(key, node.orderedOut);
+    appendRaw(key, node.heightOf ? *node.heightOf + 1 : size_t{0});
+    if (graph.kind == GraphKind::Rows) {
+      appendText(key, node.name);
+      appendText(key, node.label);
+    }
+  }
+  appendRaw(key, graph.edges.size());
+  for (const GraphEdge& edge : graph.edges) {
+    appendRaw(key, edge.tail);
+    appendRaw(key, edge.head);
+    appendText(key, edge.label);
+    appendRaw(key, edge.back);
+    appendRaw(key, edge.sideBySide);
+    appendRaw(key, edge.minLength);
+    appendRaw(key, edge.weight);
+    appendRaw(key, edge.invisible);
+    appendText(key, edge.tailLabel);
+    appendText(key, edge.headLabel);
+  }
+  appendRaw(key, graph.clusters.size());
+  for (const GraphCluster& cluster : graph.clusters) {
+    appendRaw(key, cluster.parent ? *cluster.parent + 1 : size_t{0});
+    appendText(key, cluster.label);
+  }
+  appendRaw(key, graph.sameRank.size());
+  for (const std::vector<size_t>& rank : graph.sameRank) {
+    appendRaw(key, rank.size());
+    for (size_t n : rank) appendRaw(key, n);
+  }
+  return key;
+}
+
 std::string graphDot(const Graph& graph, const std::vector<std::string>& nodeLabels) {
   const auto quoted = [](std::string_view text) { return text::dotQuoted(text); };
   std::string out = "digraph \"flow\" {\n  graph [";

@@ -134,6 +134,11 @@ struct Layout {
 // the graph was refused) when it cannot be laid out.
 errors::Result<Layout> layOutGraph(const Graph& graph);
 
+// What layOutGraph reads of a graph, as a compact key: two graphs with
+// the same key are laid out alike (node labels of flowcharts, which their
+// layout does not read, left out).
+std::string layoutKey(const Graph& graph);
+
 // A flowchart graph in the DOT language, as layOutGraph hands it to
 // Graphviz: for people who want to lay it out with their own tools.
 std::string graphDot(const Graph& graph, const std::vector<std::string>& nodeLabels);
