@@ -142,160 +142,118 @@ class FlowDrawer {
     }
   }
 
-  errors::Status prepareWithRuns(bool layOut) {
-    wideRun_ = false;
-    endPerReturn_ = false;
-    staggerEntries_ = false;
-    tightened_.clear();
-    folding_ = chooseFolding(flow_, options_.fold, options_.limits);
-    Folding keptInline;  // constructs that folded for width in vain
-    for (const std::vector<bool>& graph : folding_) keptInline.emplace_back(graph.size(), false);
-    std::vector<WidthFold> widthFolds;  // those of the last round
-    bool endsTried = false;
-    double endsBefore = 0.0;  // excessWidth() before ends were drawn below returns, that round; else 0
-    bool entriesTried = false;
-    double entriesBefore = 0.0;  // as endsBefore, for entries staggered
-    std::set<PageKey> tightenTried;
-    std::map<PageKey, double> tightenedBefore;  // pages drawn tighter that round, their widths before
-    int tallFolds = 0;
-    for (int round = 0;; ++round) {
-      plan_ = planPages(flow_, folding_, options_.limits, endPerReturn_);
-      for (size_t p = 0; p < plan_.pages.size(); ++p)
-        if (tightened_.count(keyOf(p))) {
-          entryPerException(plan_.pages[p]);
-          catchesByConnector(flow_, plan_.pages[p]);
-        }
-      if (plan_.oversizedPage) {
-        return errors::Problem(errors::Problem::Kind::Failed,
-                               "too large to draw: " + std::to_string(plan_.oversizedItems) +
-                                   " boxes on one page with nothing left to fold (the limit is " +
-                                   std::to_string(options_.limits.layoutItems) + "); -o FILE.json writes its graph");
+  // One run of case groups folded until the pages fit or nothing helps.
+  errors::Status prepareWithRuns(bool layOut);
+
+  // The pages of a round planned and told, from the folding and the
+  // remedies' choices; a problem when a page is too large to draw.
+  errors::Status planRound() {
+    plan_ = planPages(flow_, folding_, options_.limits, endPerReturn_);
+    for (size_t p = 0; p < plan_.pages.size(); ++p)
+      if (tightened_.count(keyOf(p))) {
+        entryPerException(plan_.pages[p]);
+        catchesByConnector(flow_, plan_.pages[p]);
       }
-      pages_.clear();
-      for (size_t p = 0; p < plan_.pages.size(); ++p) pages_.push_back(describePage(p));
-      uniqueTitles();
-      if (!layOut) return {};
-      layouts_.clear();
-      std::optional<size_t> tooTall;
-      std::vector<size_t> tooWide;
-      for (size_t p = 0; p < pages_.size(); ++p) {
-        errors::Result<graphviz::Layout> layout = cachedLayout(pages_[p]);
-        if (!layout)
-          return errors::Problem(errors::Problem::Kind::Failed, "Graphviz refused the layout of page \"" +
-                                                                    pages_[p].title + "\": " + layout.problem().message);
-        const graphviz::LayoutBox& b = layout->bounds;
-        if (!tooTall && b.top - b.bottom > options_.pageHeight) tooTall = p;
-        layouts_.push_back(std::move(*layout));
-        if (!withinWidth(p)) tooWide.push_back(p);
-      }
-      // Too wide with a switch's case edges, or the exception edges into
-      // a try's catch clauses, side by side on it: shorter runs may fit
-      // where these do not.
-      wideRun_ = std::any_of(tooWide.begin(), tooWide.end(), [&](size_t p) {
-        const Page& page = plan_.pages[p];
-        const cfg::Graph& graph = flow_.graphs[page.graph];
-        auto isCatch = [&](const PageItem& item) {
-          return item.kind == ItemKind::Folded ? graph.regions[item.region].kind == RegionKind::CatchBlock
-                                               : graph.nodes[item.node].kind == NodeKind::Catch;
-        };
-        std::map<size_t, size_t> casesFrom;
-        for (const PageEdge& edge : page.edges)
-          if ((edge.kind == cfg::EdgeKind::Case || (edge.kind == cfg::EdgeKind::Exception && isCatch(page.items[edge.to]))) &&
-              ++casesFrom[edge.from] > 2)
-            return true;
-        return false;
-      });
-      if ((!tooTall && tooWide.empty()) || options_.fold != Fold::Auto) return {};
-      // A construct folded for width whose page, or the page showing its
-      // box, is still as wide as the page it left (its exits side by side
-      // where it was one box) goes back inline, and stays there.
-      bool reverted = false;
-      // So does an end box below each return that left the pages about
-      // as much too wide.
-      if (endsBefore > 0.0 && excessWidth() > 0.0 && excessWidth() + kNarrower > endsBefore) {
-        endPerReturn_ = false;
-        reverted = true;
-      }
-      endsBefore = 0.0;
-      // And entries staggered over rows.
-      if (entriesBefore > 0.0 && excessWidth() > 0.0 && excessWidth() + kNarrower > entriesBefore) {
-        staggerEntries_ = false;
-        reverted = true;
-      }
-      entriesBefore = 0.0;
-      // And a page drawn tighter in vain.
-      for (const auto& [key, before] : tightenedBefore) {
-        const std::optional<size_t> p = pageWithKey(key);
-        if (!p || withinWidth(*p) || pageWidth(*p) + kNarrower <= before) continue;
-        tightened_.erase(key);
-        reverted = true;
-      }
-      tightenedBefore.clear();
-      for (const WidthFold& tried : widthFolds) {
-        const double after = widthAfterFold(tried);
-        if (after + kNarrower <= tried.before || after + 2 * kMargin <= options_.pageWidth) continue;
-        folding_[tried.graph][tried.region] = false;
-        keptInline[tried.graph][tried.region] = true;
-        reverted = true;
-      }
-      widthFolds.clear();
-      if (reverted) continue;
-      if (round + 1 >= kMaxWidthRefolds) return {};
-      // Pages too wide for their switches' case groups side by side fold
-      // them by runs; else pages too wide with many returns into one end
-      // draw an end below each; else each too wide page folds what makes it wide;
-      // else one more construct, the largest that fits a page, folds from
-      // a page too tall, a few times at most.
-      bool foldedRuns = false;
-      for (size_t p : tooWide) foldedRuns = foldCaseRuns(flow_, plan_, p, runs_.isRun, folding_) || foldedRuns;
-      if (foldedRuns) continue;
-      // Many returns into one end box: one end box below each of them.
-      if (!endPerReturn_ && !endsTried && std::any_of(tooWide.begin(), tooWide.end(), [&](size_t p) {
-            return hasSharedEnd(flow_, plan_.pages[p], options_.limits);
-          })) {
-        endPerReturn_ = true;
-        endsTried = true;
-        endsBefore = excessWidth();
-        continue;
-      }
-      // A box entered from many places on other pages: their connectors
-      // staggered over rows above it rather than in one.
-      if (!staggerEntries_ && !entriesTried && std::any_of(tooWide.begin(), tooWide.end(), [&](size_t p) {
-            return !entriesInto(plan_.pages[p]).empty();
-          })) {
-        staggerEntries_ = true;
-        entriesTried = true;
-        entriesBefore = excessWidth();
-        continue;
-      }
-      // A page too wide drawn tighter (before anything on it folds away):
-      // its loops' exits held in line with their conditions, so that the
-      // main line does not step aside at each loop; its exception arrows
-      // from where it is entered, and those to the catch clauses at its
-      // foot, ending at connectors of their own rather than running round
-      // the page; its comments and connectors wrapped narrower.
-      for (size_t p : tooWide) {
-        const PageKey key = keyOf(p);
-        if (!canTighten(p) || !tightenTried.insert(key).second) continue;
-        tightened_.insert(key);
-        tightenedBefore[key] = pageWidth(p);
-      }
-      if (!tightenedBefore.empty()) continue;
-      for (size_t p : tooWide) {
-        const std::optional<size_t> folded =
-            foldWidest(flow_, plan_, p, itemSpans(p), options_.pageWidth, kFoldedWidth, keptInline, folding_);
-        if (folded) widthFolds.push_back(WidthFold{plan_.pages[p].graph, *folded, pageWidth(p)});
-      }
-      if (!widthFolds.empty()) continue;
-      if (!tooTall || ++tallFolds >= kMaxRefolds || !foldMore(flow_, plan_, *tooTall, folding_, options_.limits))
-        return {};
+    if (plan_.oversizedPage) {
+      return errors::Problem(errors::Problem::Kind::Failed,
+                             "too large to draw: " + std::to_string(plan_.oversizedItems) +
+                                 " boxes on one page with nothing left to fold (the limit is " +
+                                 std::to_string(options_.limits.layoutItems) + "); -o FILE.json writes its graph");
+    }
+    pages_.clear();
+    for (size_t p = 0; p < plan_.pages.size(); ++p) pages_.push_back(describePage(p));
+    uniqueTitles();
+    return {};
+  }
+
+  // The pages of a round as laid out: those too tall or too wide.
+  struct Round {
+    std::optional<size_t> tooTall;  // the first
+    std::vector<size_t> tooWide;
+  };
+
+  errors::Status layOutRound(Round& round) {
+    layouts_.clear();
+    for (size_t p = 0; p < pages_.size(); ++p) {
+      errors::Result<graphviz::Layout> layout = cachedLayout(pages_[p]);
+      if (!layout)
+        return errors::Problem(errors::Problem::Kind::Failed, "Graphviz refused the layout of page \"" +
+                                                                  pages_[p].title + "\": " + layout.problem().message);
+      const graphviz::LayoutBox& b = layout->bounds;
+      if (!round.tooTall && b.top - b.bottom > options_.pageHeight) round.tooTall = p;
+      layouts_.push_back(std::move(*layout));
+      if (!withinWidth(p)) round.tooWide.push_back(p);
+    }
+    wideRun_ = std::any_of(round.tooWide.begin(), round.tooWide.end(), [&](size_t p) { return wideCases(p); });
+    return {};
+  }
+
+  // Too wide with a switch's case edges, or the exception edges into a
+  // try's catch clauses, side by side on it: shorter runs may fit where
+  // these do not.
+  bool wideCases(size_t p) const {
+    const Page& page = plan_.pages[p];
+    const cfg::Graph& graph = flow_.graphs[page.graph];
+    auto isCatch = [&](const PageItem& item) {
+      return item.kind == ItemKind::Folded ? graph.regions[item.region].kind == RegionKind::CatchBlock
+                                           : graph.nodes[item.node].kind == NodeKind::Catch;
+    };
+    std::map<size_t, size_t> casesFrom;
+    for (const PageEdge& edge : page.edges)
+      if ((edge.kind == cfg::EdgeKind::Case || (edge.kind == cfg::EdgeKind::Exception && isCatch(page.items[edge.to]))) &&
+          ++casesFrom[edge.from] > 2)
+        return true;
+    return false;
+  }
+
+  // A change a remedy made for the next round, kept or undone once that
+  // round is laid out.
+  class Remedy;
+  struct Trial {
+    const Remedy* by = nullptr;
+    enum class Change { EndPerReturn, StaggeredEntries, TighterPage, Folded } change = Change::Folded;
+    std::pair<size_t, size_t> page{};  // TighterPage: the page, as keyOf() names it
+    size_t graph = 0, region = 0;      // Folded: the construct
+    double before = 0.0;  // the width it set out to narrow: all pages' excess, or the page's own
+  };
+
+  // A way to make pages too wide or too tall fit, tried when it applies to
+  // a round's pages; what it changes is kept when the next round shows it
+  // helped.
+  class Remedy {
+   public:
+    virtual ~Remedy() = default;
+    virtual bool applies(const FlowDrawer& drawer, const Round& round) const = 0;
+    // False when it found nothing to change after all.
+    virtual bool apply(FlowDrawer& drawer, const Round& round, std::vector<Trial>& trials) = 0;
+    virtual bool keep(const FlowDrawer&, const Trial&) const { return true; }
+  };
+  class FoldCaseRuns;
+  class EndPerReturn;
+  class StaggeredEntries;
+  class Tighter;
+  class FoldWidest;
+  class FoldForHeight;
+
+  // Puts back what a trial changed; a construct folded in vain stays inline.
+  void revert(const Trial& trial) {
+    switch (trial.change) {
+      case Trial::Change::EndPerReturn: endPerReturn_ = false; break;
+      case Trial::Change::StaggeredEntries: staggerEntries_ = false; break;
+      case Trial::Change::TighterPage: tightened_.erase(trial.page); break;
+      case Trial::Change::Folded:
+        folding_[trial.graph][trial.region] = false;
+        keptInline_[trial.graph][trial.region] = true;
+        break;
     }
   }
 
-  struct WidthFold {
-    size_t graph = 0, region = 0;
-    double before = 0.0;  // the width of the page it was folded from
-  };
+  // Whether all pages together, after a change meant to narrow them by
+  // `before`, are still about as much too wide.
+  bool stillAsWide(double before) const {
+    const double excess = excessWidth();
+    return before > 0.0 && excess > 0.0 && excess + kNarrower > before;
+  }
 
   // As wide as the page is drawn: its boxes as laid out, its arrows with
   // every control point of their curves, and their labels as the page
@@ -365,14 +323,14 @@ class FlowDrawer {
   }
 
   // The wider of a folded construct's own page and the page its box is on.
-  double widthAfterFold(const WidthFold& fold) const {
+  double widthAfterFold(size_t graph, size_t region) const {
     double widest = 0.0;
     for (size_t p = 0; p < plan_.pages.size(); ++p) {
       const Page& page = plan_.pages[p];
-      if (page.graph != fold.graph) continue;
-      bool shows = page.region == fold.region;
+      if (page.graph != graph) continue;
+      bool shows = page.region == region;
       for (const PageItem& item : page.items)
-        shows = shows || (item.kind == ItemKind::Folded && item.region == fold.region);
+        shows = shows || (item.kind == ItemKind::Folded && item.region == region);
       if (shows) widest = std::max(widest, pageWidth(p));
     }
     return widest;
@@ -961,6 +919,7 @@ class FlowDrawer {
   const cfg::MethodFlow& flow_;  // as drawn, with its runs of case groups
   const DrawOptions& options_;
   Folding folding_;
+  Folding keptInline_;  // constructs that folded for width in vain
   bool wideRun_ = false;  // case groups side by side on a page too wide
   bool endPerReturn_ = false;  // an end box below each return
   bool staggerEntries_ = false;  // many entries into one box over several rows
@@ -973,6 +932,178 @@ class FlowDrawer {
   std::vector<std::vector<std::string>> commentOf_;  // by graph and node
   std::vector<std::vector<std::optional<size_t>>> firstStatement_;  // its node, by graph and region
 };
+
+// Pages too wide for their switches' case groups side by side fold them
+// by runs.
+class FlowDrawer::FoldCaseRuns : public FlowDrawer::Remedy {
+ public:
+  bool applies(const FlowDrawer&, const Round& round) const override { return !round.tooWide.empty(); }
+  bool apply(FlowDrawer& d, const Round& round, std::vector<Trial>&) override {
+    bool folded = false;
+    for (size_t p : round.tooWide) folded = foldCaseRuns(d.flow_, d.plan_, p, d.runs_.isRun, d.folding_) || folded;
+    return folded;
+  }
+};
+
+// Many returns into one end box on a page too wide: one end box below each
+// of them, once.
+class FlowDrawer::EndPerReturn : public FlowDrawer::Remedy {
+ public:
+  bool applies(const FlowDrawer& d, const Round& round) const override {
+    return !d.endPerReturn_ && !tried_ && std::any_of(round.tooWide.begin(), round.tooWide.end(), [&](size_t p) {
+      return hasSharedEnd(d.flow_, d.plan_.pages[p], d.options_.limits);
+    });
+  }
+  bool apply(FlowDrawer& d, const Round&, std::vector<Trial>& trials) override {
+    d.endPerReturn_ = true;
+    tried_ = true;
+    trials.push_back(Trial{this, Trial::Change::EndPerReturn, {}, 0, 0, d.excessWidth()});
+    return true;
+  }
+  bool keep(const FlowDrawer& d, const Trial& trial) const override { return !d.stillAsWide(trial.before); }
+
+ private:
+  bool tried_ = false;
+};
+
+// A box entered from many places on other pages: their connectors
+// staggered over rows above it rather than in one, once.
+class FlowDrawer::StaggeredEntries : public FlowDrawer::Remedy {
+ public:
+  bool applies(const FlowDrawer& d, const Round& round) const override {
+    return !d.staggerEntries_ && !tried_ && std::any_of(round.tooWide.begin(), round.tooWide.end(), [&](size_t p) {
+      return !entriesInto(d.plan_.pages[p]).empty();
+    });
+  }
+  bool apply(FlowDrawer& d, const Round&, std::vector<Trial>& trials) override {
+    d.staggerEntries_ = true;
+    tried_ = true;
+    trials.push_back(Trial{this, Trial::Change::StaggeredEntries, {}, 0, 0, d.excessWidth()});
+    return true;
+  }
+  bool keep(const FlowDrawer& d, const Trial& trial) const override { return !d.stillAsWide(trial.before); }
+
+ private:
+  bool tried_ = false;
+};
+
+// A page too wide drawn tighter (before anything on it folds away), once:
+// its loops' exits held in line with their conditions, so that the main
+// line does not step aside at each loop; its exception arrows from where
+// it is entered, and those to the catch clauses at its foot, ending at
+// connectors of their own rather than running round the page; its
+// comments and connectors wrapped narrower.  Kept when the page then fits
+// or is narrower.
+class FlowDrawer::Tighter : public FlowDrawer::Remedy {
+ public:
+  bool applies(const FlowDrawer& d, const Round& round) const override {
+    return std::any_of(round.tooWide.begin(), round.tooWide.end(),
+                       [&](size_t p) { return d.canTighten(p) && !tried_.count(d.keyOf(p)); });
+  }
+  bool apply(FlowDrawer& d, const Round& round, std::vector<Trial>& trials) override {
+    std::map<PageKey, double> tightened;  // in the pages' order of keys, as they are judged
+    for (size_t p : round.tooWide) {
+      const PageKey key = d.keyOf(p);
+      if (!d.canTighten(p) || !tried_.insert(key).second) continue;
+      d.tightened_.insert(key);
+      tightened[key] = d.pageWidth(p);
+    }
+    for (const auto& [key, before] : tightened) trials.push_back(Trial{this, Trial::Change::TighterPage, key, 0, 0, before});
+    return !tightened.empty();
+  }
+  bool keep(const FlowDrawer& d, const Trial& trial) const override {
+    const std::optional<size_t> p = d.pageWithKey(trial.page);
+    return !p || d.withinWidth(*p) || d.pageWidth(*p) + kNarrower <= trial.before;
+  }
+
+ private:
+  std::set<PageKey> tried_;
+};
+
+// Each page too wide folds what makes it wide; the construct goes back
+// inline, and stays there, when its page or the page showing its box is
+// still about as wide as the page it left (its exits side by side where
+// it was one box).
+class FlowDrawer::FoldWidest : public FlowDrawer::Remedy {
+ public:
+  bool applies(const FlowDrawer&, const Round& round) const override { return !round.tooWide.empty(); }
+  bool apply(FlowDrawer& d, const Round& round, std::vector<Trial>& trials) override {
+    bool folded = false;
+    for (size_t p : round.tooWide) {
+      const std::optional<size_t> region = foldWidest(d.flow_, d.plan_, p, d.itemSpans(p), d.options_.pageWidth,
+                                                      kFoldedWidth, d.keptInline_, d.folding_);
+      if (!region) continue;
+      trials.push_back(Trial{this, Trial::Change::Folded, {}, d.plan_.pages[p].graph, *region, d.pageWidth(p)});
+      folded = true;
+    }
+    return folded;
+  }
+  bool keep(const FlowDrawer& d, const Trial& trial) const override {
+    const double after = d.widthAfterFold(trial.graph, trial.region);
+    return after + kNarrower <= trial.before || after + 2 * kMargin <= d.options_.pageWidth;
+  }
+};
+
+// One more construct, the largest that fits a page, folds from a page too
+// tall, a few times at most.
+class FlowDrawer::FoldForHeight : public FlowDrawer::Remedy {
+ public:
+  bool applies(const FlowDrawer&, const Round& round) const override {
+    return round.tooTall && folds_ + 1 < kMaxRefolds;
+  }
+  bool apply(FlowDrawer& d, const Round& round, std::vector<Trial>&) override {
+    ++folds_;
+    return foldMore(d.flow_, d.plan_, *round.tooTall, d.folding_, d.options_.limits);
+  }
+
+ private:
+  int folds_ = 0;
+};
+
+errors::Status FlowDrawer::prepareWithRuns(bool layOut) {
+  wideRun_ = false;
+  endPerReturn_ = false;
+  staggerEntries_ = false;
+  tightened_.clear();
+  folding_ = chooseFolding(flow_, options_.fold, options_.limits);
+  keptInline_.clear();
+  for (const std::vector<bool>& graph : folding_) keptInline_.emplace_back(graph.size(), false);
+  // What a page too wide or too tall may be given, in this order, one a
+  // round: its switches' case groups folded by runs; an end box below
+  // each return; entries staggered over rows; the page drawn tighter;
+  // the construct that makes it wide folded; a construct of a page too
+  // tall folded, a few times at most.
+  FoldCaseRuns caseRuns;
+  EndPerReturn endPerReturn;
+  StaggeredEntries staggered;
+  Tighter tighter;
+  FoldWidest foldWidest;
+  FoldForHeight foldForHeight;
+  Remedy* const remedies[] = {&caseRuns, &endPerReturn, &staggered, &tighter, &foldWidest, &foldForHeight};
+  std::vector<Trial> trials;  // what the last round's remedy changed
+  for (int round = 0;; ++round) {
+    if (errors::Status planned = planRound(); !planned) return planned;
+    if (!layOut) return {};
+    Round laidOut;
+    if (errors::Status done = layOutRound(laidOut); !done) return done;
+    if ((!laidOut.tooTall && laidOut.tooWide.empty()) || options_.fold != Fold::Auto) return {};
+    // A change that left the pages about as wide as before is undone,
+    // and the round is drawn again without it.
+    bool reverted = false;
+    for (const Trial& trial : trials)
+      if (!trial.by->keep(*this, trial)) {
+        revert(trial);
+        reverted = true;
+      }
+    trials.clear();
+    if (reverted) continue;
+    if (round + 1 >= kMaxWidthRefolds) return {};
+    const bool changed = std::any_of(std::begin(remedies), std::end(remedies), [&](Remedy* remedy) {
+      return remedy->applies(*this, laidOut) && remedy->apply(*this, laidOut, trials);
+    });
+    if (!changed) return {};
+  }
+}
 
 }  // namespace
 
