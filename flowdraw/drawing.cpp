@@ -588,6 +588,43 @@ class FlowDrawer {
     return box;
   }
 
+  // The box of a page's item: a node's, a folded construct's, or where the
+  // page is entered from or goes on to.
+  Box itemBox(const Page& page, const PageItem& item, bool tight) const {
+    const cfg::Graph& graph = flow_.graphs[page.graph];
+    Box box;
+    switch (item.kind) {
+      case ItemKind::Node: return nodeBox(graph, page.graph, item.node);
+      case ItemKind::Folded: {
+        const cfg::Region& region = graph.regions[item.region];
+        box.master = "Folded";
+        std::string head = constructName(region) + middleDot(options_.utf8) +
+                           plural(region.statements, "statement", "statements") + middleDot(options_.utf8) +
+                           lineSpan(region.firstLine, region.lastLine, options_.utf8);
+        box.lines = lines(head);
+        const std::string first = firstStatement(page.graph, item.region);
+        if (!first.empty()) box.lines.push_back(shortenedInMiddle(first, 44, options_.utf8));
+        box.link = plan_.regionPage[page.graph][item.region];
+        box.tooltip = region.title + "\n" + lineSpan(region.firstLine, region.lastLine, options_.utf8) +
+                      "\nopens its page";
+        return box;
+      }
+      case ItemKind::Entry:
+      case ItemKind::Exit: {
+        // Where the page is entered from, or goes on to: the node on its own page.
+        const bool entry = item.kind == ItemKind::Entry;
+        const std::string where = item.into ? constructAt(graph.regions[*item.into]) : describe(graph, item.node);
+        box.master = "Off Page";
+        box.lines = tight ? boxLines((entry ? "from " : "to ") + where, options_.utf8, TextLimits{24, 180, 12})
+                          : lines((entry ? "from " : "to ") + where);
+        box.link = item.into ? plan_.regionPage[page.graph][*item.into] : plan_.nodePage[page.graph][item.node];
+        box.tooltip = (entry ? "entered from " : "goes on to ") + where;
+        return box;
+      }
+    }
+    return box;
+  }
+
   DrawnPage describePage(size_t p) {
     const Page& page = plan_.pages[p];
     const cfg::Graph& graph = flow_.graphs[page.graph];
@@ -595,36 +632,7 @@ class FlowDrawer {
     drawn.title = pageTitle(p);
     const bool tight = tightened_.count(keyOf(p)) > 0;
     for (const PageItem& item : page.items) {
-      Box box;
-      switch (item.kind) {
-        case ItemKind::Node: box = nodeBox(graph, page.graph, item.node); break;
-        case ItemKind::Folded: {
-          const cfg::Region& region = graph.regions[item.region];
-          box.master = "Folded";
-          std::string head = constructName(region) + middleDot(options_.utf8) +
-                             plural(region.statements, "statement", "statements") + middleDot(options_.utf8) +
-                             lineSpan(region.firstLine, region.lastLine, options_.utf8);
-          box.lines = lines(head);
-          const std::string first = firstStatement(page.graph, item.region);
-          if (!first.empty()) box.lines.push_back(shortenedInMiddle(first, 44, options_.utf8));
-          box.link = plan_.regionPage[page.graph][item.region];
-          box.tooltip = region.title + "\n" + lineSpan(region.firstLine, region.lastLine, options_.utf8) +
-                        "\nopens its page";
-          break;
-        }
-        case ItemKind::Entry:
-        case ItemKind::Exit: {
-          // Where the page is entered from, or goes on to: the node on its own page.
-          const bool entry = item.kind == ItemKind::Entry;
-          const std::string where = item.into ? constructAt(graph.regions[*item.into]) : describe(graph, item.node);
-          box.master = "Off Page";
-          box.lines = tight ? boxLines((entry ? "from " : "to ") + where, options_.utf8, TextLimits{24, 180, 12})
-                            : lines((entry ? "from " : "to ") + where);
-          box.link = item.into ? plan_.regionPage[page.graph][*item.into] : plan_.nodePage[page.graph][item.node];
-          box.tooltip = (entry ? "entered from " : "goes on to ") + where;
-          break;
-        }
-      }
+      Box box = itemBox(page, item, tight);
       size(box);
       graphviz::GraphNode node;
       node.width = box.width;
