@@ -214,15 +214,19 @@ errors::Result<Layout> layOutGraph(const Graph& graph) {
   const boxf bounds = GD_bb(root);
   const pointf origin = bounds.LL;
   layout.bounds = inchBox(bounds, origin);
-  layout.written.right = asWritten(bounds.UR.x);
-  layout.written.top = asWritten(bounds.UR.y);
+  // Only a diagram of rows is drawn as the engine draws its layout file.
+  const bool asFile = graph.kind == GraphKind::Rows;
+  if (asFile) {
+    layout.written.right = asWritten(bounds.UR.x);
+    layout.written.top = asWritten(bounds.UR.y);
+  }
   for (Agnode_t* node : nodes) {
     const pointf centre = ND_coord(node);
     const double halfWidth = ND_width(node) * 36.0, halfHeight = ND_height(node) * 36.0;
     layout.nodes.push_back(inchBox({{centre.x - halfWidth, centre.y - halfHeight},
                                     {centre.x + halfWidth, centre.y + halfHeight}},
                                    origin));
-    layout.written.centres.push_back({asWritten(centre.x), asWritten(centre.y)});
+    if (asFile) layout.written.centres.push_back({asWritten(centre.x), asWritten(centre.y)});
   }
   for (size_t e = 0; e < edges.size(); ++e) {
     PlacedEdge placed;
@@ -239,7 +243,7 @@ errors::Result<Layout> layOutGraph(const Graph& graph) {
     if (const textlabel_t* label = ED_label(edges[e]); label != nullptr && label->set)
       placed.labelCentre = inchPoint(label->pos, origin);
     layout.edges.push_back(std::move(placed));
-    layout.written.edgeStartY.push_back(writtenStartY(edges[e]));
+    if (asFile) layout.written.edgeStartY.push_back(writtenStartY(edges[e]));
   }
   for (Agraph_t* cluster : clusters) layout.clusters.push_back(inchBox(GD_bb(cluster), origin));
   gvFreeLayout(gvc, root);

@@ -113,7 +113,8 @@ struct PlacedEdge {
 // graph's nodes and the first point of its edges: in points, to the five
 // significant digits such a file gives, y up.  The sequence drawing reads
 // these, so that a diagram drawn from memory is the same, byte for byte,
-// as the one the engine draws from the layout file of the same graph.
+// as the one the engine draws from the layout file of the same graph;
+// only diagrams of rows carry them.
 struct WrittenPositions {
   double right = 0.0, top = 0.0;  // the bounding box's upper right corner
   std::vector<LayoutPoint> centres;  // by node index
