@@ -301,12 +301,15 @@ pipeline::Problem writeExports(pipeline::ParsedSource& parsed, const pipeline::M
         }
         flow = std::move(*made);
       }
-      if (format == "md")
-        text = mermaid::methodMarkdown(mermaid::MarkdownMethod{entry.name, "", &*flow, latin1}, "m1");
-      else if (format == "mmd")
+      if (format == "md") {
+        const mermaid::MarkdownMethod section{entry.name, "", &*flow, latin1,
+                                              pipeline::hiddenCodeNote(parsed.hiddenCodeOf(method))};
+        text = mermaid::methodMarkdown(section, "m1");
+      } else if (format == "mmd") {
         text = mermaid::flowchartText(*flow, nullptr, latin1);
-      else
+      } else {
         text = plantuml::activityText(*flow, latin1);
+      }
     }
     const errors::Status saved = text ? files::writeAtomically((file.outputFolder / name).string(), *text)
                                       : errors::Status(text.problem());

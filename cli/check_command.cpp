@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <span>
 
 #include "cli/changed_lines.h"
 #include "cli/commands.h"
@@ -55,6 +56,19 @@ const char* ruleId(Measure measure) { return ruleOf(measure).id; }
 const char* measureText(Measure measure) { return ruleOf(measure).text; }
 const char* ruleDescription(Measure measure) { return ruleOf(measure).description; }
 
+// Code hidden behind Unicode escapes: a finding whatever the thresholds.
+constexpr const char* kEscapeRule = "unicode-escape";
+constexpr int kEscapeRuleIndex = 3;  // after the measures' rules
+constexpr const char* kEscapeRuleText = "Unicode escape that hides code";
+constexpr const char* kEscapeRuleDescription =
+    "javac translates Unicode escapes (\\uXXXX) before anything else, in comments and literals too, so an escape "
+    "can end a comment or a string literal, break a line or spell a keyword where the file as written shows none: "
+    "code a reader takes for a comment or a string is compiled, or the other way round.";
+constexpr const char* kEscapeRuleHelp =
+    "Write the characters the escapes stand for as themselves, or keep escapes inside string and character "
+    "literals, where they stay part of the literal. The finding says what javac reads at the escape and what "
+    "it does there; the flowchart shows the code javac compiles.";
+
 std::optional<int64_t> maximumOf(const CheckRequest& request, Measure measure) {
   switch (measure) {
     case Measure::Cyclomatic: return request.maxCyclomatic;
@@ -87,11 +101,40 @@ struct CheckedMethod {
   }
 };
 
+// Code hidden outside every method (a field's initialiser, say), with
+// what holds it: its class, else the file.
+struct LooseHiddenCode {
+  std::string holder;  // UTF-8
+  java::HiddenCode code;
+};
+
+// Code hidden in one of a file's methods (an index into its methods).
+struct MethodHiddenCode {
+  size_t method = 0;
+  java::HiddenCode code;
+};
+
 struct CheckedFile {
   std::string path;  // as given or found, for messages
   MeasuredSource measured;
   std::vector<CheckedMethod> methods;
+  // Kept here rather than with each method: nearly every method has none.
+  std::vector<MethodHiddenCode> hiddenCode;  // in the order of the methods
+  std::vector<LooseHiddenCode> looseHiddenCode;
+
+  std::span<const MethodHiddenCode> hiddenCodeOf(size_t method) const {
+    const auto [first, end] = std::equal_range(hiddenCode.begin(), hiddenCode.end(), MethodHiddenCode{method, {}},
+                                               [](const MethodHiddenCode& a, const MethodHiddenCode& b) {
+                                                 return a.method < b.method;
+                                               });
+    return {first, end};
+  }
 };
+
+// "Hidden.java:4:14: Hidden.tidy: Unicode escape \u000a is ...".
+std::string hiddenCodeLine(const std::string& path, const std::string& holder, const java::HiddenCode& code) {
+  return located(path, code.line, code.column, holder + ": " + code.message()) + "\n";
+}
 
 struct Failure {
   std::string path;
@@ -171,20 +214,29 @@ std::string violationText(const CheckedMethod& method, const Violation& violatio
 
 std::string textReport(const std::vector<CheckedFile>& files, bool anyThreshold) {
   std::string out;
-  for (const CheckedFile& file : files)
-    for (const CheckedMethod& method : file.methods) {
-      if (!anyThreshold) {
-        if (!method.measures) continue;
+  for (const CheckedFile& file : files) {
+    // Code hidden outside the methods, in line order among them.
+    auto loose = file.looseHiddenCode.begin();
+    const auto looseBefore = [&](int32_t line) {
+      for (; loose != file.looseHiddenCode.end() && loose->code.line < line; ++loose)
+        out += hiddenCodeLine(file.path, loose->holder, loose->code);
+    };
+    for (size_t m = 0; m < file.methods.size(); ++m) {
+      const CheckedMethod& method = file.methods[m];
+      looseBefore(method.line);
+      if (!anyThreshold && method.measures)
         out += located(file.path, method.line,
                        method.name + ": cyclomatic complexity " + std::to_string(method.measures->cyclomatic) +
                            ", cognitive complexity " + std::to_string(method.measures->cognitive) + ", NLOC " +
                            optionalText(method.nloc)) +
                "\n";
-        continue;
-      }
       for (const Violation& violation : method.violations)
         out += located(file.path, method.line, violationText(method, violation)) + "\n";
+      for (const MethodHiddenCode& hidden : file.hiddenCodeOf(m))
+        out += hiddenCodeLine(file.path, method.name, hidden.code);
     }
+    looseBefore(INT32_MAX);
+  }
   return out;
 }
 
@@ -196,7 +248,8 @@ std::string jsonReport(const CheckRequest& request, const std::vector<CheckedFil
   Json& checked = out["files"] = Json::array();
   for (const CheckedFile& file : files) {
     Json methods = Json::array();
-    for (const CheckedMethod& method : file.methods) {
+    for (size_t m = 0; m < file.methods.size(); ++m) {
+      const CheckedMethod& method = file.methods[m];
       Json entry = {{"name", jsonText(method.name)},
                     {"line", method.line},
                     {"endLine", method.endLine},
@@ -204,9 +257,23 @@ std::string jsonReport(const CheckRequest& request, const std::vector<CheckedFil
       addMeasures(entry, method.measures);
       Json& over = entry["over"] = Json::array();
       for (const Violation& violation : method.violations) over.push_back(ruleId(violation.measure));
+      if (const std::span<const MethodHiddenCode> hiddenCode = file.hiddenCodeOf(m); !hiddenCode.empty()) {
+        over.push_back(kEscapeRule);
+        Json& hidden = entry["unicodeEscapes"] = Json::array();
+        for (const MethodHiddenCode& each : hiddenCode) hidden.push_back(pipeline::hiddenCodeJson(each.code));
+      }
       methods.push_back(std::move(entry));
     }
-    checked.push_back({{"file", jsonText(file.path)}, {"methods", std::move(methods)}});
+    Json entry = {{"file", jsonText(file.path)}, {"methods", std::move(methods)}};
+    if (!file.looseHiddenCode.empty()) {
+      Json& hidden = entry["unicodeEscapes"] = Json::array();
+      for (const LooseHiddenCode& loose : file.looseHiddenCode) {
+        Json code = pipeline::hiddenCodeJson(loose.code);
+        code["name"] = jsonText(loose.holder);
+        hidden.push_back(std::move(code));
+      }
+    }
+    checked.push_back(std::move(entry));
   }
   Json& failed = out["failures"] = Json::array();
   for (const Failure& failure : failures)
@@ -233,6 +300,11 @@ std::string sarifReport(const std::vector<CheckedFile>& files, const std::vector
                      {"shortDescription", {{"text", std::string(measureText(measure)) + " over its maximum"}}},
                      {"fullDescription", {{"text", ruleDescription(measure)}}},
                      {"defaultConfiguration", {{"level", "warning"}}}});
+  rules.push_back({{"id", kEscapeRule},
+                   {"shortDescription", {{"text", kEscapeRuleText}}},
+                   {"fullDescription", {{"text", kEscapeRuleDescription}}},
+                   {"help", {{"text", kEscapeRuleHelp}}},
+                   {"defaultConfiguration", {{"level", "error"}}}});
   Json notifications = Json::array();
   for (const Failure& failure : failures)
     notifications.push_back(
@@ -259,6 +331,26 @@ std::string sarifReport(const std::vector<CheckedFile>& files, const std::vector
                              {"cognitiveComplexity", jsonNumber(method.value(Measure::Cognitive))},
                              {"nloc", jsonNumber(method.nloc)}}}});
       }
+  const auto hiddenResult = [&](const std::string& path, const std::string& holder, const char* kind,
+                                const java::HiddenCode& code) {
+    Json region = {{"startLine", code.line},
+                   {"startColumn", code.column},
+                   {"endLine", code.line},
+                   {"endColumn", code.endColumn}};
+    Json location = sarifLocation(path, std::move(region));
+    location["logicalLocations"] = Json::array({{{"fullyQualifiedName", jsonText(holder)}, {"kind", kind}}});
+    results.push_back({{"ruleId", kEscapeRule},
+                       {"ruleIndex", kEscapeRuleIndex},
+                       {"level", "error"},
+                       {"message", {{"text", jsonText(holder + ": " + code.message())}}},
+                       {"locations", Json::array({std::move(location)})},
+                       {"properties", {{"escape", code.written}}}});
+  };
+  for (const CheckedFile& file : files) {
+    for (const MethodHiddenCode& hidden : file.hiddenCode)
+      hiddenResult(file.path, file.methods[hidden.method].name, "function", hidden.code);
+    for (const LooseHiddenCode& loose : file.looseHiddenCode) hiddenResult(file.path, loose.holder, "type", loose.code);
+  }
   const Json run = {{"tool", {{"driver", {{"name", "flowchart"}, {"rules", std::move(rules)}}}}},
                     {"invocations", Json::array({{{"executionSuccessful", failures.empty()},
                                                   {"toolExecutionNotifications", std::move(notifications)}}})},
@@ -271,9 +363,10 @@ std::string sarifReport(const std::vector<CheckedFile>& files, const std::vector
 
 // A fingerprint that stays while the method keeps its file, name and
 // parameter types (so that overloads differ), and its rule.
-std::string fingerprint(const std::string& path, const std::string& method, Measure measure,
-                        std::optional<int32_t> line = std::nullopt) {
-  std::vector<std::string> parts = {path, method, ruleId(measure)};
+std::string fingerprint(const std::string& path, const std::string& method, std::string_view rule,
+                        std::optional<int32_t> line = std::nullopt, std::string_view detail = {}) {
+  std::vector<std::string> parts = {path, method, std::string(rule)};
+  if (!detail.empty()) parts.emplace_back(detail);
   if (line) parts.push_back(std::to_string(*line));
   uint64_t hash = 14695981039346656037ull;  // FNV-1a
   for (const std::string& part : parts) {
@@ -287,37 +380,59 @@ std::string fingerprint(const std::string& path, const std::string& method, Meas
 
 // Code Climate's issue format, as GitLab's code quality report reads it.
 // GitLab shows one issue per fingerprint: methods that share a name and
-// parameter types (initialisers of one class) are told apart by line.
+// parameter types (initialisers of one class) are told apart by line, as
+// are escapes written alike in one method.
 std::string codeClimateReport(const std::vector<CheckedFile>& files) {
   struct Issue {
     const CheckedFile* file;
-    const CheckedMethod* method;
-    const Violation* violation;
+    std::string label;  // what the fingerprint names
+    const char* rule;
+    std::string detail;  // of the fingerprint, besides the rule
+    std::string place;   // of the fingerprint that tells apart issues alike, besides the line
+    std::string description;
+    const char* category;
+    const char* severity;
+    int32_t begin, end;
     std::string fingerprint;
   };
   std::vector<Issue> issues;
   std::map<std::string, size_t> uses;
-  for (const CheckedFile& file : files)
-    for (const CheckedMethod& method : file.methods)
-      for (const Violation& violation : method.violations) {
-        issues.push_back({&file, &method, &violation, fingerprint(file.path, method.label, violation.measure)});
-        ++uses[issues.back().fingerprint];
+  const auto add = [&](Issue issue) {
+    issue.fingerprint = fingerprint(issue.file->path, issue.label, issue.rule, std::nullopt, issue.detail);
+    ++uses[issue.fingerprint];
+    issues.push_back(std::move(issue));
+  };
+  for (const CheckedFile& file : files) {
+    for (size_t m = 0; m < file.methods.size(); ++m) {
+      const CheckedMethod& method = file.methods[m];
+      for (const Violation& violation : method.violations)
+        add({&file, method.label, ruleId(violation.measure), "", "", violationText(method, violation), "Complexity",
+             "minor", method.line, std::max(method.line, method.endLine), ""});
+      for (const MethodHiddenCode& hidden : file.hiddenCodeOf(m)) {
+        const java::HiddenCode& code = hidden.code;
+        add({&file, method.label, kEscapeRule, code.written, code.written + "@" + std::to_string(code.column),
+             method.name + ": " + code.message(), "Security", "critical", code.line, code.line, ""});
       }
+    }
+    for (const LooseHiddenCode& loose : file.looseHiddenCode)
+      add({&file, loose.holder, kEscapeRule, loose.code.written,
+           loose.code.written + "@" + std::to_string(loose.code.column), loose.holder + ": " + loose.code.message(),
+           "Security", "critical", loose.code.line, loose.code.line, ""});
+  }
   Json out = Json::array();
   for (const Issue& issue : issues) {
-    const CheckedMethod& method = *issue.method;
     const std::string print = uses[issue.fingerprint] > 1
-                                  ? fingerprint(issue.file->path, method.label, issue.violation->measure, method.line)
+                                  ? fingerprint(issue.file->path, issue.label, issue.rule, issue.begin, issue.place)
                                   : issue.fingerprint;
     out.push_back({{"type", "issue"},
-                   {"check_name", ruleId(issue.violation->measure)},
-                   {"description", jsonText(violationText(method, *issue.violation))},
-                   {"categories", Json::array({"Complexity"})},
-                   {"severity", "minor"},
+                   {"check_name", issue.rule},
+                   {"description", jsonText(issue.description)},
+                   {"categories", Json::array({issue.category})},
+                   {"severity", issue.severity},
                    {"fingerprint", print},
                    {"location",
                     {{"path", jsonText(fs::path(issue.file->path).generic_string())},
-                     {"lines", {{"begin", method.line}, {"end", std::max(method.line, method.endLine)}}}}}});
+                     {"lines", {{"begin", issue.begin}, {"end", issue.end}}}}}});
   }
   return text::jsonLine(out) + "\n";
 }
@@ -332,17 +447,21 @@ std::string grouped(size_t count) {
 // The closing line: what was checked and what was found, said whether or
 // not anything is over a threshold, whatever the report's format.
 std::string summaryLine(const std::vector<CheckedFile>& files, size_t failed) {
-  size_t methods = 0, withoutBody = 0, over = 0;
-  for (const CheckedFile& file : files)
+  size_t methods = 0, withoutBody = 0, over = 0, hidden = 0;
+  for (const CheckedFile& file : files) {
     for (const CheckedMethod& method : file.methods) {
       ++methods;
       if (!method.measures) ++withoutBody;
       if (!method.violations.empty()) ++over;
     }
+    hidden += file.hiddenCode.size() + file.looseHiddenCode.size();
+  }
   std::string line = "checked " + grouped(methods) + (methods == 1 ? " method" : " methods") + " in " +
                      grouped(files.size()) + (files.size() == 1 ? " file" : " files");
   if (withoutBody > 0) line += " (" + grouped(withoutBody) + " without a body)";
   line += "; " + grouped(over) + " over a threshold";
+  if (hidden > 0)
+    line += "; " + grouped(hidden) + (hidden == 1 ? " place" : " places") + " where Unicode escapes hide code";
   if (failed > 0) line += "; " + grouped(failed) + (failed == 1 ? " source" : " sources") + " could not be checked";
   return line + "\n";
 }
@@ -408,9 +527,19 @@ CommandResult runCheck(const CheckRequest& request) {
           const std::optional<int64_t> value = method.value(measure);
           if (maximum && value && *value > *maximum) method.violations.push_back({measure, *value, *maximum});
         }
+      for (java::HiddenCode& code : parsed->hiddenCodeOf(summaryMethod))
+        file.hiddenCode.push_back({file.methods.size(), std::move(code)});
       violations += method.violations.size();
       file.methods.push_back(std::move(method));
     }
+    for (const pipeline::ParsedSource::LooseHiddenCode& loose : parsed->hiddenCodeOutsideMethods()) {
+      if (changed && !changed->touches(path, loose.code->line, loose.code->line)) continue;
+      const std::string holder = loose.classIndex ? summary.classes[*loose.classIndex].qualifiedName
+                                                  : fs::path(path).filename().string();
+      file.looseHiddenCode.push_back({utf8Text(holder, parsed->charset()), *loose.code});
+      ++violations;
+    }
+    violations += file.hiddenCode.size();
     files.push_back(std::move(file));
   }
 

@@ -44,8 +44,16 @@ Form formOf(const std::string& output) {
 bool gateHolds(const DiffRequest& request, const diff::Diff& result) {
   bool held = false;
   for (const diff::MethodDiff& method : result.methods) {
-    if (!method.head || !method.head->measures) continue;
+    if (!method.head) continue;
     const diff::MethodVersion& head = *method.head;
+    // Code hidden behind Unicode escapes fails the gate whatever the thresholds.
+    for (const java::HiddenCode& code : head.hiddenCode) {
+      const std::string name = head.className + "." + head.method;
+      const std::string said = text::located(head.file, code.line, code.column, name + ": " + code.message());
+      std::fprintf(stderr, "%s\n", said.c_str());
+      held = true;
+    }
+    if (!head.measures) continue;
     const diff::Measures& now = *head.measures;
     const std::string where = text::located(head.file, head.line, head.className + "." + head.method);
     const auto over = [&](const char* what, int64_t value, const std::optional<int64_t>& maximum) {

@@ -144,8 +144,13 @@ errors::Result<ReadSide> readSide(const std::string& path, std::string source, c
         version.parameterTypes.push_back(utf8Text(type, source_.charset()));
     version.signature = method.isInitializer() ? version.method : withParameterTypes(version.method, version.parameterTypes);
     version.line = method.line;
-    if (const syntax::Node declaration = source_.declarationOf(method))
+    version.hiddenCode = source_.hiddenCodeOf(method);
+    if (const syntax::Node declaration = source_.declarationOf(method)) {
       version.fingerprint = utf8Text(tokenText(declaration), source_.charset());
+      // An edit that only hides code (a statement that now seems commented
+      // out) leaves the tokens as they were, but no twin.
+      for (const java::HiddenCode& code : version.hiddenCode) version.fingerprint += '\x1e' + code.message();
+    }
     side.methods.push_back(std::move(version));
   }
   side.classHeaders = classHeaders(source_.syntax());

@@ -133,6 +133,7 @@ mermaid::MarkdownMethod markdownMethod(pipeline::ParsedSource& parsed, const pip
   if (measures)
     section.measures += " \xC2\xB7 CC " + std::to_string(measures->cyclomatic) + " \xC2\xB7 cognitive " +
                         std::to_string(measures->cognitive);
+  section.note = pipeline::hiddenCodeNote(parsed.hiddenCodeOf(method));
   section.flow = flow;
   section.latin1 = parsed.charset() == text::Charset::Latin1;
   return section;

@@ -31,13 +31,12 @@ std::string_view trimmed(std::string_view line) {
 }
 
 // Token lines are counted by line feeds alone only when the text has no
-// carriage return standing alone and no escaped line break (\u000a,
-// \u000d), which Java also ends lines at.
+// carriage return standing alone.  (Line breaks that Unicode escapes
+// stand for are no lines of the file: tokens keep the lines of the file
+// as written, and blanking whole lines keeps every escape whole.)
 bool linesAreLineFeeds(std::string_view text) {
   for (size_t at = text.find('\r'); at != std::string_view::npos; at = text.find('\r', at + 1))
     if (at + 1 == text.size() || text[at + 1] != '\n') return false;
-  for (size_t at = text.find("u000"); at != std::string_view::npos; at = text.find("u000", at + 1))
-    if (at + 4 < text.size() && std::string_view("aAdD").find(text[at + 4]) != std::string_view::npos) return false;
   return true;
 }
 

@@ -369,8 +369,21 @@ MethodDiff compareMethods(const MethodVersion* base, const MethodVersion* head, 
   return out;
 }
 
+// Whether head hides code behind Unicode escapes that base did not: a
+// change though the flow is the same (what seemed commented out runs).
+bool hidesMoreCode(const MethodVersion& base, const MethodVersion& head) {
+  std::multiset<std::string> before;
+  for (const java::HiddenCode& code : base.hiddenCode) before.insert(code.message());
+  for (const java::HiddenCode& code : head.hiddenCode) {
+    const auto found = before.find(code.message());
+    if (found == before.end()) return true;
+    before.erase(found);
+  }
+  return false;
+}
+
 bool unchanged(const MethodDiff& method) {
-  if (method.base->signature != method.head->signature) return false;
+  if (method.base->signature != method.head->signature || hidesMoreCode(*method.base, *method.head)) return false;
   for (const NodeDiff& node : method.nodes)
     if (node.change != Change::Same) return false;
   for (const EdgeDiff& edge : method.edges)

@@ -206,6 +206,26 @@ std::string diffMarkdown(const Diff& diff, const std::string& linkPrefix, const 
     head += "- \u2026 and " + std::to_string(diff.failures.size() - failuresShown) +
             " more files not compared: `-o OUT.json` lists them all.\n";
   if (!diff.failures.empty()) head += "\n";
+  // Code hidden behind Unicode escapes, before anything else is read; the
+  // first places only, within the comment's limit.
+  constexpr size_t kHiddenShown = 20;
+  std::string hidden;
+  size_t hiddenPlaces = 0;
+  for (const MethodDiff& method : diff.methods)
+    if (method.head)
+      for (const java::HiddenCode& code : method.head->hiddenCode) {
+        if (++hiddenPlaces > kHiddenShown) continue;
+        const std::string place = text::quotedName(method.head->file) + ":" + std::to_string(code.line) + ":" +
+                                  std::to_string(code.column);
+        hidden += "- " + codeSpan(place) + " " + codeSpan(method.head->className + "." + method.head->signature) +
+                  ": " + codeSpan(code.message()) + "\n";
+      }
+  if (hiddenPlaces > kHiddenShown)
+    hidden += "- \u2026 and " + std::to_string(hiddenPlaces - kHiddenShown) +
+              " more places: `-o OUT.json` lists them all.\n";
+  if (!hidden.empty())
+    head += "**Unicode escapes hide code.** javac reads them before anything else, so what it compiles is not what "
+            "the source seems to say; the flowcharts show what it compiles.\n\n" + hidden + "\n";
   std::string table = "| file | method | change | CC | COG | nodes +/\u2212/~ |\n|---|---|---|---|---|---|\n";
   // The flowcharts, the largest change first.
   std::vector<size_t> order;
@@ -228,6 +248,7 @@ std::string diffMarkdown(const Diff& diff, const std::string& linkPrefix, const 
     if (charted.count(k)) name += " ([chart](#" + anchorOf(k) + "))";
     std::string change(changeName(method.change));
     if (method.change == Change::Renamed) change += " from " + codeSpan(method.base->signature);
+    if (method.head && !method.head->hiddenCode.empty()) change += ", hidden code at " + hiddenLines(*method.head);
     rows.push_back("| " + file + " | " + name + " | " + change + " | " +
                    valueText(method.base, &Measures::complexity) + " \u2192 " +
                    valueText(method.head, &Measures::complexity) + " | " +

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "cfg/graph.h"
+#include "frontends/java/hidden_code.h"
 
 namespace diff {
 
@@ -59,14 +60,17 @@ struct MethodVersion {
   std::string signature;  // "name(int, String)"
   int32_t line = 0;       // the line of its name
   std::optional<Measures> measures;  // none without a body
-  // Its declaration's tokens, apart from layout and comments: a method with the same name,
-  // parameters and tokens on the other side is unchanged, and needs no graph.
+  // Its declaration's tokens, apart from layout and comments, and what
+  // Unicode escapes hide in it: a method with the same name, parameters,
+  // tokens and hidden code on the other side is unchanged, and needs no graph.
   std::string fingerprint;
   std::optional<cfg::MethodFlow> flow;  // none without a body, or for an unchanged twin
   std::vector<Call> calls;              // its sequence diagram's calls, in order
   // Its source lines from sourceLine on, when asked for (the site shows them).
   int32_t sourceLine = 0;
   std::vector<std::string> source;
+  // Where Unicode escapes hide code in it: a finding of head's methods.
+  std::vector<java::HiddenCode> hiddenCode;
 };
 
 // A file one side could not be compared in, and why.

@@ -1,5 +1,6 @@
 #include "diff/reports.h"
 
+#include "pipeline/parsed_source.h"
 #include "text/json_text.h"
 #include "text/text_output.h"
 
@@ -32,6 +33,13 @@ std::string measureText(const MethodDiff& method, bool cognitive) {
 
 }  // namespace
 
+std::string hiddenLines(const MethodVersion& method) {
+  std::string out = method.hiddenCode.size() == 1 ? "line " : "lines ";
+  for (size_t k = 0; k < method.hiddenCode.size(); ++k)
+    out += (k ? ", " : "") + std::to_string(method.hiddenCode[k].line);
+  return out;
+}
+
 std::string diffJson(const Diff& diff) {
   Json methods = Json::array();
   for (const MethodDiff& method : diff.methods) {
@@ -55,18 +63,23 @@ std::string diffJson(const Diff& diff) {
       if (edge.back) entry["back"] = true;
       edges.push_back(std::move(entry));
     }
-    methods.push_back({{"change", changeName(method.change)},
-                       {"file", jsonText(shown.file)},
-                       {"baseFile", method.base ? jsonText(method.base->file) : Json(nullptr)},
-                       {"class", jsonText(shown.className)},
-                       {"method", jsonText(shown.method)},
-                       {"signature", jsonText(shown.signature)},
-                       {"baseMethod", method.base ? jsonText(method.base->signature) : Json(nullptr)},
-                       {"baseLine", method.base ? Json(method.base->line) : Json(nullptr)},
-                       {"headLine", method.head ? Json(method.head->line) : Json(nullptr)},
-                       {"measures", {{"base", measuresJson(method.base)}, {"head", measuresJson(method.head)}}},
-                       {"nodes", std::move(nodes)},
-                       {"edges", std::move(edges)}});
+    Json entry = {{"change", changeName(method.change)},
+                  {"file", jsonText(shown.file)},
+                  {"baseFile", method.base ? jsonText(method.base->file) : Json(nullptr)},
+                  {"class", jsonText(shown.className)},
+                  {"method", jsonText(shown.method)},
+                  {"signature", jsonText(shown.signature)},
+                  {"baseMethod", method.base ? jsonText(method.base->signature) : Json(nullptr)},
+                  {"baseLine", method.base ? Json(method.base->line) : Json(nullptr)},
+                  {"headLine", method.head ? Json(method.head->line) : Json(nullptr)},
+                  {"measures", {{"base", measuresJson(method.base)}, {"head", measuresJson(method.head)}}},
+                  {"nodes", std::move(nodes)},
+                  {"edges", std::move(edges)}};
+    if (method.head && !method.head->hiddenCode.empty()) {
+      Json& hidden = entry["unicodeEscapes"] = Json::array();
+      for (const java::HiddenCode& code : method.head->hiddenCode) hidden.push_back(pipeline::hiddenCodeJson(code));
+    }
+    methods.push_back(std::move(entry));
   }
   Json failures = Json::array();
   for (const FileFailure& failure : diff.failures)
@@ -103,10 +116,14 @@ std::string diffSummary(const Diff& diff) {
       part("\u2212", removed, removed == 1 ? " node" : " nodes");
       part("~", changed, "");
       if (counts.empty() && method.edgesChanged()) counts = std::to_string(method.edgesChanged()) + " edges";
+      if (counts.empty()) counts = "the same flow";
     } else {
       counts = std::to_string(method.nodes.size()) + " nodes";
     }
-    out += ": " + counts + "; CC " + measureText(method, false) + "\n";
+    out += ": " + counts + "; CC " + measureText(method, false);
+    if (method.head && !method.head->hiddenCode.empty())
+      out += "; Unicode escapes hide code at " + hiddenLines(*method.head);
+    out += "\n";
   }
   for (const FileFailure& failure : diff.failures)
     out += text::quotedName(failure.file) + (failure.line > 0 ? ":" + std::to_string(failure.line) : std::string()) +

@@ -11,6 +11,9 @@ namespace diff {
 
 std::string diffJson(const Diff& diff);
 
+// "line 4" or "lines 4, 9": where Unicode escapes hide code in a method.
+std::string hiddenLines(const MethodVersion& method);
+
 // "src/Shop.java:42 Shop.checkout changed: +2 nodes, ~1; CC 5 → 6", one a
 // listed method, then how many were unchanged.
 std::string diffSummary(const Diff& diff);

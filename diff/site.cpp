@@ -304,6 +304,9 @@ errors::Status writeDrawing(const MethodDiff& method, const MergedFlow& merged, 
   markChanges(merged, *drawn);
   tellPages(merged, baseSide, headSide, *drawn);
   tellSides(merged, baseSide, headSide, *drawn->drawing);
+  if (method.head && drawn->drawing->readerAids)
+    if (const std::string note = pipeline::hiddenCodeNote(method.head->hiddenCode); !note.empty())
+      drawn->drawing->readerAids->notes.push_back(note);
   drawing::HtmlFrame frame;
   frame.titleHtml = asciiHtml(title);
   std::string shown;

@@ -194,6 +194,10 @@ std::string framedHtml(std::string titleHtml, std::string_view indexHtml, const 
     out += "<link rel=\"stylesheet\" href=\"" + escaped(frame.assetsUrl) + "theme.css\">\n";
   out += frame.styleHtml;
   out += "</head>\n<body>\n<nav>\n" + frame.headerHtml + "<h1>" + titleHtml + "</h1>\n";
+  for (const NamedDrawing& named : drawings)
+    if (named.drawing && named.drawing->readerAids)
+      for (const std::string& note : named.drawing->readerAids->notes)
+        out += "<p class=\"note\" role=\"note\">" + escaped(note) + "</p>\n";
   if (!indexHtml.empty()) out += "<a class=\"contents\" href=\"#index\">Index</a>\n";
   for (size_t d = 0; d < drawings.size(); ++d) {
     const NamedDrawing& named = drawings[d];

@@ -155,6 +155,9 @@ struct ReaderAids {
   // in, and the source file's path for it; empty for none.
   std::string editorUrl;
   std::string sourcePath;
+  // Warnings about what the drawing stands for (code hidden behind
+  // Unicode escapes), shown above it in plain text; empty for none.
+  std::vector<std::string> notes;
 };
 
 struct Document {

@@ -149,6 +149,7 @@ std::vector<FlowBlock> flowBlocks(const cfg::MethodFlow& flow, bool latin1, cons
 std::string methodMarkdown(const MarkdownMethod& method, const std::string& anchor, const DiagramSize& limits) {
   std::string out = "<a id=\"" + anchor + "\"></a>\n\n## " + markdownText(method.title) + "\n\n";
   if (!method.measures.empty()) out += markdownText(method.measures) + "\n\n";
+  if (!method.note.empty()) out += "> " + markdownText(method.note) + "\n\n";
   if (!method.flow) return out + "No body (abstract, interface or native): nothing to draw.\n\n";
   const std::vector<FlowBlock> blocks = flowBlocks(*method.flow, method.latin1, limits);
   if (blocks.size() == 1) return out + block(blocks.front().text) + "\n";

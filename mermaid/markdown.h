@@ -20,6 +20,7 @@ struct MarkdownMethod {
   std::string measures;  // a line of its measures, UTF-8; may be empty
   const cfg::MethodFlow* flow = nullptr;  // none: listed with nothing to draw
   bool latin1 = false;   // the flow's texts are ISO-8859-1
+  std::string note;      // a warning set above its diagram, UTF-8; may be empty
 };
 
 // One method's section.  anchor: letters, digits and '-', unique in the

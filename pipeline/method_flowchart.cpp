@@ -61,6 +61,16 @@ const flowdraw::Masters& flowchartMasters() {
   return flowchartTemplate() ? *flowchartTemplate() : none;
 }
 
+std::string hiddenCodeNote(const std::vector<java::HiddenCode>& hidden) {
+  if (hidden.empty()) return {};
+  std::string note =
+      "Warning: Unicode escapes hide code here. javac reads them first, and this chart shows the code it compiles, "
+      "not what the source seems to say.";
+  for (const java::HiddenCode& code : hidden)
+    note += " Line " + std::to_string(code.line) + ": " + code.message() + ".";
+  return note;
+}
+
 Result<MethodFlowchart> drawMethodFlowchart(ParsedSource& source, const MethodSummary& method, flowdraw::Fold fold,
                                             SequenceSources* classes) {
   Result<cfg::MethodFlow> flow = methodFlow(source, method, classes);
@@ -75,6 +85,12 @@ Result<MethodFlowchart> drawMethodFlowchart(ParsedSource& source, const MethodSu
     aids.firstLine = method.line;
     for (int32_t line = method.line; line > 0 && line <= method.endLine; ++line)
       aids.sourceLines.emplace_back(source.lines().line(line));
+    // Hidden code is said above the drawing and first in each page's description.
+    if (const std::string note = hiddenCodeNote(source.hiddenCodeOf(method)); !note.empty()) {
+      aids.notes.push_back(note);
+      for (const std::unique_ptr<drawing::Page>& page : drawn->drawing->pages)
+        if (!page->description.empty()) page->description = note + " " + page->description;
+    }
   }
   return MethodFlowchart{std::move(drawn->drawing), drawn->boxes, drawn->arrows};
 }

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "flowdraw/drawing.h"
 #include "pipeline/method_sequence.h"
@@ -21,6 +22,10 @@ struct MethodFlowchart {
   size_t boxes = 0;
   size_t arrows = 0;
 };
+
+// The warning a method's drawing shows above it and first in its pages'
+// descriptions when Unicode escapes hide code in it; empty for none.
+std::string hiddenCodeNote(const std::vector<java::HiddenCode>& hidden);
 
 // The masters of the flowchart template built into the program, or why
 // it cannot be read.

@@ -15,6 +15,7 @@
 #include "frontends/java/parse_java.h"
 #include "frontends/java/source_parse.h"
 #include "frontends/java/syntax/refused_constructs.h"
+#include "frontends/java/unicode_escapes.h"
 
 namespace pipeline {
 namespace {
@@ -66,6 +67,14 @@ std::vector<ParsedSource::LineComment> lineCommentsOf(const java::CommentRecorde
 
 }  // namespace
 
+text::Json hiddenCodeJson(const java::HiddenCode& code) {
+  return {{"line", code.line},
+          {"column", code.column},
+          {"endColumn", code.endColumn},
+          {"escape", code.written},
+          {"message", code.message()}};
+}
+
 std::string missingPathText(const std::error_code& error) {
   if (error == std::errc::filename_too_long)
     return "the path is longer than this system allows (" + error.message() + "); shorten it";
@@ -100,14 +109,38 @@ errors::Result<ParsedSource> ParsedSource::parseText(const std::string& sourcePa
                                                      int languageLevel) {
   ParsedSource parsed(sourcePath);
   parsed.languageLevel_ = languageLevel;
+  parsed.charset_ = text::charsetOf(sourceText);
+  // Unicode escapes are read first, as javac reads them; a file without
+  // "\u" is parsed as it is.
+  std::optional<java::TranslatedSource> translated;
+  if (java::mayHoldUnicodeEscapes(sourceText)) {
+    // The Java 5 grammar reads names and characters of one byte.
+    const java::EscapeEncoding encoding = parsed.charset_ == text::Charset::Latin1 ? java::EscapeEncoding::Latin1
+                                          : languageLevel < java::kFirstModernLevel ? java::EscapeEncoding::Ascii
+                                                                                    : java::EscapeEncoding::Utf8;
+    translated = java::translateUnicodeEscapes(sourceText, encoding);
+    if (translated->malformedLine > 0)
+      return Problem(Problem::Kind::Syntax, "does not parse as Java: " + std::string(java::kIllegalEscape),
+                     translated->malformedLine);
+    if (translated->escapes.empty()) {
+      translated.reset();
+    } else {
+      // Found before the parse, so that the escapes' list is let go before the parser's memory is taken.
+      parsed.hiddenCode_ = java::findHiddenCode(sourceText, *translated);
+      std::vector<java::UnicodeEscape>().swap(translated->escapes);
+    }
+  }
+  const std::string& javaText = translated ? translated->text : sourceText;
   java::ParseOptions options;
+  // Only line breaks escapes stand for need the scanner's care.
+  if (translated && !translated->escapedLineBreaks.empty()) options.escapedLineBreaks = &translated->escapedLineBreaks;
   options.enumKeyword = true;
   options.methodVolumes = true;
   options.implicitClass = java::implicitClassName(sourcePath);
   options.modificationTime = java::sourceModificationTime(sourcePath);
   const auto parseAt = [&](int level) {
     options.languageLevel = level;
-    return java::SourceParse::ofText(sourceText, options);
+    return java::SourceParse::ofText(javaText, options);
   };
   java::SourceParse result = parseAt(languageLevel);
   const java::ParseStatus& outcome = result.status();
@@ -157,7 +190,6 @@ errors::Result<ParsedSource> ParsedSource::parseText(const std::string& sourcePa
   markStaticInitializers(parsed.syntax_, parsed.summary_);
   parsed.lineComments_ = lineCommentsOf(result.comments());
   parsed.declaratorLines_ = declaratorLines(parsed.syntax_);
-  parsed.charset_ = text::charsetOf(sourceText);
   parsed.lines_ = files::SourceLines::fromText(std::move(sourceText), INT32_MAX);
   return parsed;
 }
@@ -210,6 +242,40 @@ syntax::Node ParsedSource::declarationOf(const MethodSummary& method) {
   else
     for (const MethodSummary& other : summary_.methods) ordinal += keyOf(other) == key;
   return found->second[std::min(ordinal, found->second.size() - 1)];
+}
+
+namespace {
+
+// The innermost of the spans holding a line: the shortest, the last of those.
+template <class Span>
+const Span* innermost(const std::vector<Span>& spans, int32_t line) {
+  const Span* found = nullptr;
+  for (const Span& span : spans)
+    if (span.line <= line && line <= span.endLine &&
+        (!found || span.endLine - span.line <= found->endLine - found->line))
+      found = &span;
+  return found;
+}
+
+}  // namespace
+
+std::vector<java::HiddenCode> ParsedSource::hiddenCodeOf(const MethodSummary& method) const {
+  std::vector<java::HiddenCode> found;
+  for (const java::HiddenCode& code : hiddenCode_)
+    if (innermost(summary_.methods, code.line) == &method) found.push_back(code);
+  return found;
+}
+
+std::vector<ParsedSource::LooseHiddenCode> ParsedSource::hiddenCodeOutsideMethods() const {
+  std::vector<LooseHiddenCode> found;
+  for (const java::HiddenCode& code : hiddenCode_) {
+    if (innermost(summary_.methods, code.line)) continue;
+    LooseHiddenCode loose{&code, std::nullopt};
+    if (const ClassSummary* holder = innermost(summary_.classes, code.line))
+      loose.classIndex = static_cast<size_t>(holder - summary_.classes.data());
+    found.push_back(loose);
+  }
+  return found;
 }
 
 int32_t ParsedSource::nameLine(const MethodSummary& method) const {

@@ -13,8 +13,10 @@
 #include <vector>
 
 #include "files/source_lines.h"
+#include "frontends/java/hidden_code.h"
 #include "frontends/java/syntax/syntax_tree.h"
 #include "text/box_text.h"
+#include "text/json_text.h"
 #include "pipeline/problem.h"
 #include "pipeline/source_summary.h"
 
@@ -58,6 +60,22 @@ class ParsedSource {
   };
   const std::vector<LineComment>& lineComments() const { return lineComments_; }
 
+  // The places where Unicode escapes hide code (hidden_code.h), in order;
+  // lines and columns are those of the file as written, as are every
+  // line of the summary and the tree, while the tree's texts are those
+  // javac compiles.
+  const std::vector<java::HiddenCode>& hiddenCode() const { return hiddenCode_; }
+  // Those inside a method or constructor, and not inside one declared
+  // within it: in the innermost summary method holding their line.
+  std::vector<java::HiddenCode> hiddenCodeOf(const MethodSummary& method) const;
+  // Those outside every method, each with the innermost class holding its
+  // line (an index into the summary's classes; none outside every class).
+  struct LooseHiddenCode {
+    const java::HiddenCode* code = nullptr;
+    std::optional<size_t> classIndex;
+  };
+  std::vector<LooseHiddenCode> hiddenCodeOutsideMethods() const;
+
  private:
   explicit ParsedSource(std::string sourcePath) : sourcePath_(std::move(sourcePath)) {}
 
@@ -75,7 +93,12 @@ class ParsedSource {
   // Each summary method's place among the methods of its line and name.
   std::optional<std::vector<size_t>> ordinals_;
   std::vector<LineComment> lineComments_;
+  std::vector<java::HiddenCode> hiddenCode_;
 };
+
+// Hidden code as the JSON reports write it:
+// {"line":4,"column":16,"endColumn":22,"escape":"\\u000a","message":"Unicode escape ..."}.
+text::Json hiddenCodeJson(const java::HiddenCode& code);
 
 // Why a path could not be looked at, from the error of the look: "no such
 // file", a path longer than the system allows, or the system's reason.

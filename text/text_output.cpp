@@ -144,4 +144,8 @@ std::string located(std::string_view file, int32_t line, std::string_view messag
   return out;
 }
 
+std::string located(std::string_view file, int32_t line, int32_t column, std::string_view message) {
+  return quotedName(file) + ":" + std::to_string(line) + ":" + std::to_string(column) + ": " + std::string(message);
+}
+
 }  // namespace text

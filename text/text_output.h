@@ -47,5 +47,7 @@ std::string quotedName(std::string_view bytes);
 
 // "FILE:LINE: message" or "FILE: message", the file quoted as quotedName does.
 std::string located(std::string_view file, int32_t line, std::string_view message);
+// "FILE:LINE:COLUMN: message", as compilers point at a place, the file quoted alike.
+std::string located(std::string_view file, int32_t line, int32_t column, std::string_view message);
 
 }  // namespace text

@@ -3,9 +3,11 @@
 // operands and decision points to the metrics collector.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <stdexcept>
 #include <string_view>
+#include <vector>
 
 #include "frontends/java/language_level.h"
 
@@ -23,6 +25,12 @@ struct LexerState {
   int previousToken = 0;          // kind of the token the grammar received last
   CommentRecorder* comments = nullptr;
   Metrics* metrics = nullptr;
+  // Scanning text whose Unicode escapes were translated: the offsets of
+  // the line feeds escapes stand for (unicode_escapes.h).  They end line
+  // comments, but not lines: the line stays that of the file as written,
+  // and the column runs on.  Null for text as it was written.
+  const std::vector<uint32_t>* escapedLineBreaks = nullptr;
+  bool matchedEscapedLineBreak = false;  // the last match held one
 };
 
 // A fatal scanner error (the generator's own messages, such as a failed

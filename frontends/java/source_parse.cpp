@@ -58,7 +58,10 @@ SourceParse SourceParse::ofText(std::string_view source, const ParseOptions& opt
     parse.status_ = ParseStatus{ParseStatus::Kind::Failed, 1, {}, ParseFailure::TooLarge};
     return parse;
   }
-  parse.run(options, [&](LexerState& lexer) { return std::make_unique<Scanner>(source, lexer); });
+  parse.run(options, [&](LexerState& lexer) {
+    lexer.escapedLineBreaks = options.escapedLineBreaks;
+    return std::make_unique<Scanner>(source, lexer);
+  });
   return parse;
 }
 

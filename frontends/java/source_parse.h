@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "frontends/java/comments.h"
 #include "frontends/java/metrics.h"
@@ -33,6 +34,10 @@ struct ParseOptions {
   std::string implicitClass;
   // The LAST_MOD_TIME hint of the results, in seconds since the epoch.
   int64_t modificationTime = 0;
+  // Text whose Unicode escapes were translated (unicode_escapes.h): where
+  // the line feeds escapes stand for are, so that lines stay those of the
+  // file as written.  Read by ofText only; the caller keeps it alive.
+  const std::vector<uint32_t>* escapedLineBreaks = nullptr;
 };
 
 // Why a parse gave no tree, for callers that tell the user more than

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <nlohmann/json.hpp>
 #include <set>
 
 #include "tests/cli/cli_run.h"
@@ -91,6 +92,159 @@ TEST(CheckCommand, ThresholdsReportsAndExitCodes) {
   EXPECT_EQ(runFlowchart({"check", "nowhere"}, dir.path()).exitCode, 2);
   EXPECT_EQ(runFlowchart({"check", "src", "--max-cc", "x"}, dir.path()).exitCode, 2);
   EXPECT_EQ(runFlowchart({"check", "src", "--format", "xml"}, dir.path()).exitCode, 2);
+}
+
+// Unicode escapes read as javac reads them (a method's lines those of the
+// file as written), and the ones that hide code as findings of their own,
+// whatever the thresholds; a malformed one refused as javac refuses it.
+TEST(CheckCommand, UnicodeEscapesThatHideCode) {
+  TempDir dir;
+  writeFile(dir.path() / "Hidden.java",
+            "class Hidden {\n"
+            "  int seen = 1; // \\u000a int unseen = 2;\n"
+            "  int tidy(int x) {\n"
+            "    // tidy up \\u000a if (x > 1) x = g();\n"
+            "    return x;\n"
+            "  }\n"
+            "  int close(int x) {\n"
+            "    /* \\u002a\\u002f if (x > 2) x = g(); /* */\n"
+            "    return x;\n"
+            "  }\n"
+            "  String quote(int x) {\n"
+            "    return \"\\u0022 + (x > 1 ? g() : 0) + \\u0022\";\n"
+            "  }\n"
+            "  int \\u0061bc() { return \"\\\\u0041\".length() + '\\uuuu0041' + '\\u00e9'; }\n"
+            "  int g() { return 2; }\n"
+            "}\n");
+  const std::string seen =
+      "Hidden.java:2:20: Hidden: Unicode escape \\u000a is a line break that ends a // comment: the rest of the line is "
+      "code\n";
+  const std::string tidy =
+      "Hidden.java:4:16: Hidden.tidy: Unicode escape \\u000a is a line break that ends a // comment: the rest of the "
+      "line is code\n";
+  const std::string close =
+      "Hidden.java:8:8: Hidden.close: Unicode escapes \\u002a\\u002f are '*/', which ends a comment: what follows is "
+      "code\n";
+  const std::string quote =
+      "Hidden.java:12:13: Hidden.quote: Unicode escape \\u0022 is '\"', which ends a string literal: what follows is "
+      "code\n"
+      "Hidden.java:12:42: Hidden.quote: Unicode escape \\u0022 is '\"', which begins a string literal: what follows is "
+      "not code\n";
+  // Every report of the file fails the gate, whatever the thresholds.
+  const auto checked = [&](std::vector<std::string> options) {
+    options.insert(options.begin(), {"check", "Hidden.java"});
+    const auto report = runFlowchart(options, dir.path());
+    EXPECT_EQ(report.exitCode, 3);
+    return report;
+  };
+  const auto measured = checked({});
+  EXPECT_EQ(measured.out, seen +
+                              "Hidden.java:3: Hidden.tidy: cyclomatic complexity 2, cognitive complexity 1, NLOC 4\n" +
+                              tidy +
+                              "Hidden.java:7: Hidden.close: cyclomatic complexity 2, cognitive complexity 1, NLOC 4\n" +
+                              close +
+                              "Hidden.java:11: Hidden.quote: cyclomatic complexity 2, cognitive complexity 1, NLOC 3\n" +
+                              quote +
+                              "Hidden.java:14: Hidden.abc: cyclomatic complexity 1, cognitive complexity 0, NLOC 1\n"
+                              "Hidden.java:15: Hidden.g: cyclomatic complexity 1, cognitive complexity 0, NLOC 1\n");
+  EXPECT_EQ(measured.err, "checked 5 methods in 1 file; 0 over a threshold; 5 places where Unicode escapes hide code\n");
+  EXPECT_EQ(checked({"--max-cc", "1"}).out, seen + "Hidden.java:3: Hidden.tidy: cyclomatic complexity 2 > 1\n" + tidy +
+                          "Hidden.java:7: Hidden.close: cyclomatic complexity 2 > 1\n" + close +
+                          "Hidden.java:11: Hidden.quote: cyclomatic complexity 2 > 1\n" + quote);
+
+  EXPECT_EQ(checked({"--max-cc", "9", "-f", "json"}).out,
+            "{\"thresholds\":{\"cyclomatic-complexity\":9,\"cognitive-complexity\":null,\"nloc\":null},\"violations\":5,"
+            "\"files\":[{\"file\":\"Hidden.java\",\"methods\":["
+            "{\"name\":\"Hidden.tidy\",\"line\":3,\"endLine\":6,\"nloc\":4,\"body\":true,\"complexity\":2,\"cognitive\":1,"
+            "\"halsteadVolume\":68.11,\"halstead\":{\"length\":19,\"vocabulary\":12,\"volume\":68.11,\"difficulty\":7.0,"
+            "\"effort\":476.8},\"over\":[\"unicode-escape\"],\"unicodeEscapes\":[{\"line\":4,\"column\":16,"
+            "\"endColumn\":22,\"escape\":\"\\\\u000a\",\"message\":\"Unicode escape \\\\u000a is a line break that ends "
+            "a // comment: the rest of the line is code\"}]},"
+            "{\"name\":\"Hidden.close\",\"line\":7,\"endLine\":10,\"nloc\":4,\"body\":true,\"complexity\":2,"
+            "\"cognitive\":1,\"halsteadVolume\":68.11,\"halstead\":{\"length\":19,\"vocabulary\":12,\"volume\":68.11,"
+            "\"difficulty\":7.0,\"effort\":476.8},\"over\":[\"unicode-escape\"],\"unicodeEscapes\":[{\"line\":8,"
+            "\"column\":8,\"endColumn\":20,\"escape\":\"\\\\u002a\\\\u002f\",\"message\":\"Unicode escapes "
+            "\\\\u002a\\\\u002f are '*/', which ends a comment: what follows is code\"}]},"
+            "{\"name\":\"Hidden.quote\",\"line\":11,\"endLine\":13,\"nloc\":3,\"body\":true,\"complexity\":2,"
+            "\"cognitive\":1,\"halsteadVolume\":84.0,\"halstead\":{\"length\":21,\"vocabulary\":16,\"volume\":84.0,"
+            "\"difficulty\":5.79,\"effort\":486.0},\"over\":[\"unicode-escape\"],\"unicodeEscapes\":[{\"line\":12,"
+            "\"column\":13,\"endColumn\":19,\"escape\":\"\\\\u0022\",\"message\":\"Unicode escape \\\\u0022 is "
+            "'\\\"', which ends a string literal: what follows is code\"},{\"line\":12,\"column\":42,\"endColumn\":48,"
+            "\"escape\":\"\\\\u0022\",\"message\":\"Unicode escape \\\\u0022 is '\\\"', which begins a string literal: "
+            "what follows is not code\"}]},"
+            "{\"name\":\"Hidden.abc\",\"line\":14,\"endLine\":14,\"nloc\":1,\"body\":true,\"complexity\":1,"
+            "\"cognitive\":0,\"halsteadVolume\":50.19,\"halstead\":{\"length\":14,\"vocabulary\":12,\"volume\":50.19,"
+            "\"difficulty\":3.5,\"effort\":175.66},\"over\":[]},"
+            "{\"name\":\"Hidden.g\",\"line\":15,\"endLine\":15,\"nloc\":1,\"body\":true,\"complexity\":1,\"cognitive\":0,"
+            "\"halsteadVolume\":19.65,\"halstead\":{\"length\":7,\"vocabulary\":7,\"volume\":19.65,\"difficulty\":2.5,"
+            "\"effort\":49.13},\"over\":[]}],"
+            "\"unicodeEscapes\":[{\"line\":2,\"column\":20,\"endColumn\":26,\"escape\":\"\\\\u000a\",\"message\":"
+            "\"Unicode escape \\\\u000a is a line break that ends a // comment: the rest of the line is code\","
+            "\"name\":\"Hidden\"}]}],\"failures\":[]}\n");
+
+  const nlohmann::ordered_json run = nlohmann::ordered_json::parse(checked({"-f", "sarif"}).out)["runs"][0];
+  EXPECT_EQ(run["tool"]["driver"]["rules"][3]["id"], "unicode-escape");
+  EXPECT_EQ(run["tool"]["driver"]["rules"][3]["defaultConfiguration"]["level"], "error");
+  EXPECT_TRUE(run["tool"]["driver"]["rules"][3]["help"]["text"].is_string());
+  ASSERT_EQ(run["results"].size(), 5u);
+  EXPECT_EQ(run["results"][1].dump(),
+            "{\"ruleId\":\"unicode-escape\",\"ruleIndex\":3,\"level\":\"error\",\"message\":{\"text\":\"Hidden.close: "
+            "Unicode escapes \\\\u002a\\\\u002f are '*/', which ends a comment: what follows is code\"},\"locations\":["
+            "{\"physicalLocation\":{\"artifactLocation\":{\"uri\":\"Hidden.java\"},\"region\":{\"startLine\":8,"
+            "\"startColumn\":8,\"endLine\":8,\"endColumn\":20}},\"logicalLocations\":[{\"fullyQualifiedName\":"
+            "\"Hidden.close\",\"kind\":\"function\"}]}],\"properties\":{\"escape\":\"\\\\u002a\\\\u002f\"}}");
+  const nlohmann::ordered_json issues = nlohmann::ordered_json::parse(checked({"-f", "codeclimate"}).out);
+  ASSERT_EQ(issues.size(), 5u);
+  EXPECT_EQ(issues[4]["check_name"], "unicode-escape");
+  EXPECT_EQ(issues[4]["categories"].dump(), "[\"Security\"]");
+  EXPECT_EQ(issues[4]["location"].dump(), "{\"path\":\"Hidden.java\",\"lines\":{\"begin\":2,\"end\":2}}");
+  // The two escapes of quote, written alike, are told apart.
+  EXPECT_NE(issues[2]["fingerprint"], issues[3]["fingerprint"]);
+
+  // The flowchart shows the if javac compiles, and says the code is hidden.
+  ASSERT_EQ(runFlowchart({"draw", "Hidden.java", "tidy", "-o", "tidy.json"}, dir.path()).exitCode, 0);
+  EXPECT_EQ(readFile(dir.path() / "tidy.json"),
+            "{\"file\": \"Hidden.java\", \"class\": \"Hidden\", \"method\": \"tidy\", \"line\": 3, \"endLine\": 6,\n"
+            " \"pages\": [\n  {\"id\": 0, \"title\": \"tidy(int x)\", \"parent\": null}],\n"
+            " \"nodes\": [\n"
+            "  {\"id\": \"n0\", \"kind\": \"start\", \"text\": \"tidy(int x)\", \"firstLine\": 3, \"lastLine\": 3, "
+            "\"page\": 0, \"lines\": [], \"region\": 0},\n"
+            "  {\"id\": \"n1\", \"kind\": \"decision\", \"text\": \"if (x > 1)\", \"firstLine\": 4, \"lastLine\": 4, "
+            "\"page\": 0, \"lines\": [4], \"region\": 0},\n"
+            "  {\"id\": \"n2\", \"kind\": \"statement\", \"text\": \"x = g();\", \"firstLine\": 4, \"lastLine\": 4, "
+            "\"page\": 0, \"lines\": [4], \"region\": 1},\n"
+            "  {\"id\": \"n3\", \"kind\": \"return\", \"text\": \"return x\", \"firstLine\": 5, \"lastLine\": 5, "
+            "\"page\": 0, \"lines\": [5], \"region\": 0},\n"
+            "  {\"id\": \"n4\", \"kind\": \"end\", \"text\": \"end\", \"firstLine\": 6, \"lastLine\": 6, \"page\": 0, "
+            "\"lines\": [], \"region\": 0}],\n"
+            " \"edges\": [\n"
+            "  {\"from\": \"n0\", \"to\": \"n1\", \"kind\": \"flow\", \"label\": \"\"},\n"
+            "  {\"from\": \"n1\", \"to\": \"n2\", \"kind\": \"true\", \"label\": \"yes\"},\n"
+            "  {\"from\": \"n2\", \"to\": \"n3\", \"kind\": \"flow\", \"label\": \"\"},\n"
+            "  {\"from\": \"n1\", \"to\": \"n3\", \"kind\": \"false\", \"label\": \"no\"},\n"
+            "  {\"from\": \"n3\", \"to\": \"n4\", \"kind\": \"flow\", \"label\": \"\"}]}\n");
+  ASSERT_EQ(runFlowchart({"draw", "Hidden.java", "tidy", "-o", "tidy.html"}, dir.path()).exitCode, 0);
+  const std::string page = readFile(dir.path() / "tidy.html");
+  const std::string note =
+      "Warning: Unicode escapes hide code here. javac reads them first, and this chart shows the code it compiles, "
+      "not what the source seems to say. Line 4: Unicode escape \\u000a is a line break that ends a // comment: the "
+      "rest of the line is code.";
+  EXPECT_NE(page.find("<p class=\"note\" role=\"note\">" + note + "</p>"), std::string::npos);
+  EXPECT_NE(page.find("<desc>" + note + " tidy: 1 decision; 2 ways out; 5 boxes.</desc>"), std::string::npos);
+  ASSERT_EQ(runFlowchart({"draw", "Hidden.java", "tidy", "-o", "tidy.md"}, dir.path()).exitCode, 0);
+  std::string quoted = "> " + note + "\n\n```mermaid\n";
+  quoted.replace(quoted.find("\\u000a"), 1, "\\\\");  // Markdown's escaped backslash
+  EXPECT_NE(readFile(dir.path() / "tidy.md").find(quoted), std::string::npos);
+  ASSERT_EQ(runFlowchart({"draw", "Hidden.java", "abc", "-o", "abc.json"}, dir.path()).exitCode, 0);
+  EXPECT_NE(readFile(dir.path() / "abc.json").find("\"text\": \"return \\\"\\\\\\\\u0041\\\".length() + 'A' + '\xC3\xA9'\""),
+            std::string::npos);
+
+  writeFile(dir.path() / "Bad.java", "class Bad {\n  // see c:\\users\n}\n");
+  const auto bad = runFlowchart({"check", "Bad.java"}, dir.path());
+  EXPECT_EQ(bad.exitCode, 1);
+  EXPECT_EQ(bad.err,
+            "Bad.java:2: does not parse as Java: illegal unicode escape\n"
+            "checked 0 methods in 0 files; 0 over a threshold; 1 source could not be checked\n");
 }
 
 TEST(CheckCommand, ChangedSinceTakesOnlyTheMethodsTouched) {

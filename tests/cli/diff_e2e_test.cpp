@@ -80,6 +80,60 @@ void writeGuardAndChangedCondition(const TempDir& dir) {
             "    return n;\n  }\n  int g(int x) {\n    if (x >= 0) {\n      x--;\n    }\n    return x;\n  }\n}\n");
 }
 
+// An edit that looks like a comment's but adds an escaped line break: the
+// method's tokens changed, so it is listed as changed, with its hidden
+// code, and the gate fails whatever the thresholds.  One that seems to
+// comment a statement out but hides it keeps the flow, and is listed too;
+// hidden code head only moves is no change.
+TEST(DiffCommand, AnEscapeThatHidesCodeIsNoCommentChange) {
+  const std::string before = "class K {\n  int tidy(int x) {\n    // tidy up\n    return x;\n  }\n}\n";
+  const std::string after =
+      "class K {\n  int tidy(int x) {\n    // tidy up \\u000a if (x > 1) x = g();\n    return x;\n  }\n}\n";
+  const json report = diffOf(before, after, 3);
+  ASSERT_EQ(report["methods"].size(), 1u);
+  const json& tidy = report["methods"][0];
+  EXPECT_EQ(tidy["change"], "changed");
+  EXPECT_EQ(nodeChanges(tidy), (std::vector<std::string>{"added decision if (x > 1)", "added statement x = g();"}));
+  EXPECT_EQ(tidy["unicodeEscapes"].dump(),
+            "[{\"column\":16,\"endColumn\":22,\"escape\":\"\\\\u000a\",\"line\":3,\"message\":\"Unicode escape \\\\u000a "
+            "is a line break that ends a // comment: the rest of the line is code\"}]");
+  TempDir dir;
+  writeFile(dir.path() / "Old.java", before);
+  writeFile(dir.path() / "New.java", after);
+  const auto summary = runFlowchart({"diff", "Old.java", "New.java", "--max-cc", "5"}, dir.path());
+  EXPECT_EQ(summary.exitCode, 3);
+  EXPECT_EQ(summary.out,
+            "New.java:2 K.tidy changed: +2 nodes; CC 1 \u2192 2; Unicode escapes hide code at line 3\n"
+            "1 method listed, 0 unchanged\n");
+  EXPECT_EQ(summary.err,
+            "New.java:3:16: K.tidy: Unicode escape \\u000a is a line break that ends a // comment: the rest of the line "
+            "is code\n");
+  ASSERT_EQ(runFlowchart({"diff", "Old.java", "New.java", "-o", "out.md"}, dir.path()).exitCode, 3);
+  EXPECT_NE(readFile(dir.path() / "out.md")
+                .find("**Unicode escapes hide code.** javac reads them before anything else, so what it compiles is not "
+                      "what the source seems to say; the flowcharts show what it compiles.\n\n"
+                      "- `New.java:3:16` `K.tidy(int)`: `Unicode escape \\u000a is a line break that ends a // comment: "
+                      "the rest of the line is code`\n\n"
+                      "| file | method | change | CC | COG | nodes +/\u2212/~ |\n|---|---|---|---|---|---|\n"
+                      "| `New.java` | `K.tidy(int)` ([chart](#m1)) | changed, hidden code at line 3 | 1 \u2192 2 |"),
+            std::string::npos);
+
+  const std::string disabled =
+      "class K {\n  int tidy(int x) {\n    /* off \\u002a\\u002f x = g(); /* */\n    return x;\n  }\n}\n";
+  writeFile(dir.path() / "Old.java", "class K {\n  int tidy(int x) {\n    x = g();\n    return x;\n  }\n}\n");
+  writeFile(dir.path() / "New.java", disabled);
+  const auto seemsOff = runFlowchart({"diff", "Old.java", "New.java"}, dir.path());
+  EXPECT_EQ(seemsOff.exitCode, 3);
+  EXPECT_EQ(seemsOff.out,
+            "New.java:2 K.tidy changed: the same flow; CC 1 \u2192 1; Unicode escapes hide code at line 3\n"
+            "1 method listed, 0 unchanged\n");
+  writeFile(dir.path() / "Old.java", disabled);
+  writeFile(dir.path() / "New.java", "// moved\n" + disabled);
+  const auto moved = runFlowchart({"diff", "Old.java", "New.java"}, dir.path());
+  EXPECT_EQ(moved.exitCode, 0);
+  EXPECT_EQ(moved.out, "0 methods listed, 1 unchanged\n");
+}
+
 // A new guard clause is its decision and its statement added; a changed
 // condition is one changed decision.  The whole report is compared.
 TEST(DiffCommand, GuardClauseAndChangedConditionWholeReport) {

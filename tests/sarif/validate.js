@@ -1,5 +1,6 @@
 // Runs `flowchart check --format sarif` on a file with methods over its
-// thresholds and on one that does not parse, and on files with hostile
+// thresholds and on one that does not parse, on one hiding code behind a
+// Unicode escape, and on files with hostile
 // names, and validates the reports against the SARIF 2.1.0 schema (from
 // npm) with ajv.  Exits 77 (skipped)
 // when the npm packages are not installed.
@@ -59,6 +60,24 @@ try {
   const notes = report.runs[0].invocations[0].toolExecutionNotifications;
   check('the file that does not parse is a notification', notes.length === 1 &&
         notes[0].locations[0].physicalLocation.region.startLine === 2);
+
+  // Code hidden behind a Unicode escape: a result of its own rule, with
+  // the escape's columns.
+  fs.writeFileSync(path.join(dir, 'Hidden.java'),
+      'class Hidden {\n  int f(int x) {\n    // tidy \\u000a x = 2;\n    return x;\n  }\n}\n');
+  const hiddenRun = childProcess.spawnSync(flowchart, ['check', 'Hidden.java', '--format', 'sarif', '-o', 'hidden.sarif'],
+      {cwd: dir, encoding: 'utf8'});
+  check('exit code 3 for hidden code, was ' + hiddenRun.status, hiddenRun.status === 3);
+  const hiddenReport = JSON.parse(fs.readFileSync(path.join(dir, 'hidden.sarif'), 'utf8'));
+  check('valid SARIF 2.1.0 with hidden code: ' + JSON.stringify(validate.errors, null, 1), validate(hiddenReport));
+  const hiddenRules = hiddenReport.runs[0].tool.driver.rules;
+  const hidden = hiddenReport.runs[0].results;
+  check('one result, was ' + hidden.length, hidden.length === 1);
+  check('its rule, with help', hidden.length === 1 && hiddenRules[hidden[0].ruleIndex].id === 'unicode-escape' &&
+        hidden[0].ruleId === 'unicode-escape' && hiddenRules[hidden[0].ruleIndex].help.text.length > 0);
+  const region = hidden.length === 1 ? hidden[0].locations[0].physicalLocation.region : {};
+  check('the escape\'s place ' + JSON.stringify(region),
+      region.startLine === 3 && region.startColumn === 13 && region.endColumn === 19);
 
   // File names that break naive writers: an ISO-8859-1 byte, spaces,
   // quotes, a colon, a backslash.  The log must be strict UTF-8 and valid.
