@@ -5,6 +5,7 @@
 #include <cmath>
 #include <optional>
 
+#include "drawing/drawing_xml.h"
 #include "drawing/geometry.h"
 #include "drawing/text_layout.h"
 
@@ -35,13 +36,8 @@ struct Canvas {
 
 std::string strokeWidth(double points, int decimals = 4) { return formatNumber(points * kUnits / 72.0, decimals); }
 
-void attr(std::string& out, std::string_view name, std::string_view value) {
-  out += ' ';
-  out += name;
-  out += "=\"";
-  appendEscaped(out, value);
-  out += '"';
-}
+// An attribute as XML writes it, escaped.
+void attr(std::string& out, std::string_view name, std::string_view value) { xmlAttribute(out, name, value); }
 
 void strokeAttributes(std::string& out, const StyleDef& style, bool filled, bool dashed, int decimals) {
   attr(out, "fill", filled ? style.fill : "none");
