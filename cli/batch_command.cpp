@@ -36,9 +36,9 @@
 #include "mermaid/markdown.h"
 #include "plantuml/activity_text.h"
 #include "raster/raster.h"
-#include "render/host/drawing_svg.h"
+#include "drawing/drawing_svg.h"
 #include "pipeline/parsed_source.h"
-#include "render/host/save.h"
+#include "drawing/save.h"
 
 namespace cli {
 
@@ -290,7 +290,7 @@ pipeline::Problem writeExports(pipeline::ParsedSource& parsed, const pipeline::M
     const std::string name = stem + "." + format;
     errors::Result<std::string> text = std::string();
     if (format == "png" || format == "pdf") {
-      if (svg.empty()) svg = host::drawingSvg(*chart.drawing);
+      if (svg.empty()) svg = drawing::drawingSvg(*chart.drawing);
       text = format == "png" ? raster::pngFromSvg(svg) : raster::pdfFromSvg(svg);
     } else {
       if (!flow) {
@@ -437,7 +437,7 @@ void drawFile(const SourceFile& file, const BatchRequest& request, const Changed
       // A box opens the file's page at its lines rather than a panel of
       // its own.
       if (chart && chart->drawing->readerAids) {
-        host::ReaderAids& aids = *chart->drawing->readerAids;
+        drawing::ReaderAids& aids = *chart->drawing->readerAids;
         aids.sourceLines.clear();
         aids.sourcePageUrl = kFilePageName;
         if (!request.editor.empty()) {
@@ -456,7 +456,7 @@ void drawFile(const SourceFile& file, const BatchRequest& request, const Changed
       }
       const errors::Status saved =
           chart ? files::writeAtomically((file.outputFolder / name).string(),
-                                         host::drawingHtml(*chart->drawing, kUsEnglish,
+                                         drawing::drawingHtml(*chart->drawing,
                                                            methodFrame(file.relative, record, entry, "")))
                 : errors::Status(methodProblem);
       if (saved) {
@@ -482,7 +482,7 @@ void drawFile(const SourceFile& file, const BatchRequest& request, const Changed
         const errors::Status saved =
             sequence ? files::writeAtomically(
                            (file.outputFolder / sequenceName).string(),
-                           host::drawingHtml(*sequence->drawing, kUsEnglish,
+                           drawing::drawingHtml(*sequence->drawing,
                                              methodFrame(file.relative, record, entry, "sequence diagram")))
                      : errors::Status(sequence.problem());
         if (saved) {

@@ -9,15 +9,15 @@
 #include "cli/command_line.h"
 #include "cli/command_result.h"
 #include "flowdraw/pages.h"
-#include "render/host/drawing_svg.h"
-#include "render/host/model.h"
+#include "drawing/drawing_svg.h"
+#include "drawing/model.h"
 #include "pipeline/parsed_source.h"
 #include "pipeline/problem.h"
 
 namespace cli {
 
-// The language the drawings' texts are in, as the drawing host takes it.
-inline constexpr uint16_t kUsEnglish = 1033;
+// The language the drawings' texts are in, as HTML names it.
+inline constexpr std::string_view kDrawingLanguage = "en-US";
 
 CommandResult runList(const ListRequest& request);
 CommandResult runDraw(const DrawRequest& request);
@@ -40,10 +40,10 @@ inline flowdraw::Fold foldFor(FoldMode mode) {
 errors::Result<pipeline::ParsedSource> parseSource(const std::string& path, int languageLevel);
 
 // Writes the drawing in the format the path's extension asks for
-// (host::formatForPath), through a temporary file; an HTML page framed as
+// (drawing::formatForPath), through a temporary file; an HTML page framed as
 // the frame says, when one is given.
-errors::Status saveDrawing(const host::DocumentModel& drawing, const std::string& path,
-                           const host::HtmlFrame* frame = nullptr);
+errors::Status saveDrawing(const drawing::Document& drawing, const std::string& path,
+                           const drawing::HtmlFrame* frame = nullptr);
 
 // A --src DIR that is no folder is reported as wrong usage; fine when it
 // is a folder or not given.
