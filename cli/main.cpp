@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr const char* kVersion = "flowchart 1.0";
+constexpr const char* kVersion = "flowchart " FLOWCHART_VERSION;
 
 template <class... Handlers>
 struct Overloaded : Handlers... {
