@@ -11,13 +11,13 @@
 #include <thread>
 
 #include "flowdraw/legend.h"
-#include "cli/changed_lines.h"
+#include "git/changed_lines.h"
 #include "cli/commands.h"
 #include "site/file_record.h"
 #include "site/index_page.h"
 #include "cli/method_choice.h"
-#include "cli/method_measures.h"
-#include "cli/method_signature.h"
+#include "pipeline/method_measures.h"
+#include "pipeline/method_signature.h"
 #include "site/output_links.h"
 #include "site/output_names.h"
 #include "cli/progress_line.h"
@@ -119,7 +119,7 @@ struct TreeProblems {
 // Every .java file below the folder, by path; the output folder is left
 // out when it lies inside.
 std::vector<SourceFile> findSources(const fs::path& root, const fs::path& output, TreeProblems& problems) {
-  const site::JavaFiles found = site::javaFilesBelow(site::realSiteFiles(), root, output);
+  const site::JavaFiles found = site::javaFilesBelow(files::realFileSystem(), root, output);
   for (const site::UnreadableFolder& folder : found.unreadable)
     problems.unreadable.push_back(located(folder.folder.string(), 0,
                                           (folder.partly ? "cannot be read completely: " : "cannot be read: ") +
@@ -327,7 +327,7 @@ pipeline::Problem writeExports(pipeline::ParsedSource& parsed, const pipeline::M
 }
 
 // The work of one file, in a worker process.
-void drawFile(const SourceFile& file, const BatchRequest& request, const ChangedLines* changed,
+void drawFile(const SourceFile& file, const BatchRequest& request, const git::ChangedLines* changed,
               const std::function<void(std::string_view)>& report) {
   FileRecord record;
   std::error_code ec;
@@ -371,7 +371,7 @@ void drawFile(const SourceFile& file, const BatchRequest& request, const Changed
   } else {
     const pipeline::FileSummary& summary = parsed->summary();
     const text::Charset charset = parsed->charset();
-    const MeasuredSource measured = measureSource(*parsed);
+    const pipeline::MeasuredSource measured = pipeline::measureSource(*parsed);
     record.nloc = summary.nloc;
     record.halsteadVolume = std::llround(measured.file.halstead.volume());
     for (const pipeline::ClassSummary& cls : summary.classes)
@@ -554,7 +554,7 @@ CommandResult runBatch(const BatchRequest& request) {
   }
   // Nothing is written through a symbolic link where the site goes (a
   // site restored from a cache holding `files/A.java -> elsewhere`).
-  if (const std::vector<fs::path> links = site::linksWhereTheSiteIsWritten(site::realSiteFiles(), outputDir);
+  if (const std::vector<fs::path> links = site::linksWhereTheSiteIsWritten(files::realFileSystem(), outputDir);
       !links.empty()) {
     for (const fs::path& link : links)
       std::fprintf(stderr, "%s\n",
@@ -573,9 +573,9 @@ CommandResult runBatch(const BatchRequest& request) {
                                  return !inShard(file.relative, request.shard, request.shards);
                                }),
                 files.end());
-  std::optional<ChangedLines> changed;
+  std::optional<git::ChangedLines> changed;
   if (!request.changedSince.empty()) {
-    errors::Result<ChangedLines> since = ChangedLines::since(request.changedSince, {request.sourceDir});
+    errors::Result<git::ChangedLines> since = git::ChangedLines::since(request.changedSince, {request.sourceDir});
     if (!since) {
       std::fprintf(stderr, "flowchart: %s\n", since.problem().message.c_str());
       return std::move(since).problem();

@@ -6,12 +6,12 @@
 #include <map>
 #include <span>
 
-#include "cli/changed_lines.h"
+#include "git/changed_lines.h"
 #include "cli/commands.h"
 #include "site/write_failure.h"
 #include "site/index_page.h"
 #include "cli/method_choice.h"
-#include "cli/method_measures.h"
+#include "pipeline/method_measures.h"
 #include "text/json_text.h"
 #include "text/text_output.h"
 #include "files/atomic_file.h"
@@ -116,7 +116,7 @@ struct MethodHiddenCode {
 
 struct CheckedFile {
   std::string path;  // as given or found, for messages
-  MeasuredSource measured;
+  pipeline::MeasuredSource measured;
   std::vector<CheckedMethod> methods;
   // Kept here rather than with each method: nearly every method has none.
   std::vector<MethodHiddenCode> hiddenCode;  // in the order of the methods
@@ -147,7 +147,7 @@ struct Failure {
 // (its sources would otherwise pass the gate unchecked); links to folders
 // are not followed.
 void javaFilesBelow(const fs::path& root, std::vector<std::string>& files, std::vector<Failure>& unreadable) {
-  const site::JavaFiles found = site::javaFilesBelow(site::realSiteFiles(), root);
+  const site::JavaFiles found = site::javaFilesBelow(files::realFileSystem(), root);
   for (const site::UnreadableFolder& folder : found.unreadable) {
     const std::string why = std::generic_category().message(folder.systemError);
     unreadable.push_back({folder.folder.generic_string(), 0,
@@ -254,7 +254,7 @@ std::string jsonReport(const CheckRequest& request, const std::vector<CheckedFil
                     {"line", method.line},
                     {"endLine", method.endLine},
                     {"nloc", jsonNumber(method.nloc)}};
-      addMeasures(entry, method.measures);
+      pipeline::addMeasures(entry, method.measures);
       Json& over = entry["over"] = Json::array();
       for (const Violation& violation : method.violations) over.push_back(ruleId(violation.measure));
       if (const std::span<const MethodHiddenCode> hiddenCode = file.hiddenCodeOf(m); !hiddenCode.empty()) {
@@ -481,9 +481,9 @@ CommandResult runCheck(const CheckRequest& request) {
                  request.output.c_str());
     return reported(errors::Problem::Kind::Usage);
   }
-  std::optional<ChangedLines> changed;
+  std::optional<git::ChangedLines> changed;
   if (!request.changedSince.empty()) {
-    errors::Result<ChangedLines> since = ChangedLines::since(request.changedSince, request.sources);
+    errors::Result<git::ChangedLines> since = git::ChangedLines::since(request.changedSince, request.sources);
     if (!since) {
       std::fprintf(stderr, "flowchart: %s\n", since.problem().message.c_str());
       return std::move(since).problem();
@@ -508,7 +508,7 @@ CommandResult runCheck(const CheckRequest& request) {
       failures.push_back({path, problem.line, problem.message});
       continue;
     }
-    file.measured = measureSource(*parsed);
+    file.measured = pipeline::measureSource(*parsed);
     const pipeline::FileSummary& summary = parsed->summary();
     for (size_t m = 0; m < summary.methods.size(); ++m) {
       const pipeline::MethodSummary& summaryMethod = summary.methods[m];

@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "cli/commands.h"
-#include "cli/diff_sources.h"
+#include "diff/diff_sources.h"
 #include "cli/worker_pool.h"
 #include "diff/reports.h"
 #include "files/atomic_file.h"
@@ -145,13 +145,13 @@ CommandResult runDiff(const DiffRequest& request) {
     std::fprintf(stderr, "flowchart: diff: --link is for the Markdown report (-o OUT.md)\n");
     return reported(errors::Problem::Kind::Usage);
   }
-  DiffReading reading;
+  diff::DiffReading reading;
   reading.languageLevel = request.languageLevel;
   reading.messages = form == Form::Site;
   // Two files or two folders are compared as they are; else the names
   // are revisions, and a second name that is no revision is a path.
-  errors::Result<DiffSides>& sides =
-      keptToTheEnd<errors::Result<DiffSides>>(errors::Problem(errors::Problem::Kind::Usage, ""));
+  errors::Result<diff::DiffSides>& sides =
+      keptToTheEnd<errors::Result<diff::DiffSides>>(errors::Problem(errors::Problem::Kind::Usage, ""));
   const std::vector<std::string>& names = request.names;
   std::error_code ec;
   const auto bothAre = [&](auto test) { return names.size() == 2 && test(names[0]) && test(names[1]); };
@@ -159,24 +159,24 @@ CommandResult runDiff(const DiffRequest& request) {
       !request.pathsMarked && (bothAre([&](const std::string& name) { return fs::is_directory(name, ec); }) ||
                                bothAre([&](const std::string& name) { return fs::is_regular_file(name, ec); }));
   if (pathsCompared) {
-    sides = readPaths(names[0], names[1], reading);
+    sides = diff::readPaths(names[0], names[1], reading);
   } else {
     std::optional<std::string> head;
     if (names.size() >= 2) head = names[1];
     std::vector<std::string> paths(names.begin() + std::min<size_t>(names.size(), 2), names.end());
     paths.insert(paths.end(), request.paths.begin(), request.paths.end());
-    sides = readRevisions(names[0], head, paths, reading, !request.pathsMarked);
+    sides = diff::readRevisions(names[0], head, paths, reading, !request.pathsMarked);
   }
   if (!sides) {
     std::fprintf(stderr, "flowchart: %s\n", sides.problem().message.c_str());
     return std::move(sides).problem();
   }
-  for (const DiffFailure& failure : sides->failures)
+  for (const diff::DiffFailure& failure : sides->failures)
     std::fprintf(stderr, "%s\n",
                  text::located(failure.path, failure.line, failure.message + " (in " + text::quotedName(failure.side) + ")")
                      .c_str());
   diff::Diff& result = keptToTheEnd(diff::compare(sides->base, sides->head, sides->renamedFiles));
-  for (const DiffFailure& failure : sides->failures)
+  for (const diff::DiffFailure& failure : sides->failures)
     result.failures.push_back({failure.side, text::validUtf8(failure.path), failure.line, failure.message});
 
   CommandResult outcome = Finished{};

@@ -5,7 +5,7 @@
 
 #include "cli/commands.h"
 #include "cli/method_choice.h"
-#include "cli/method_measures.h"
+#include "pipeline/method_measures.h"
 #include "site/output_names.h"
 #include "text/text_output.h"
 #include "cfg/json.h"
@@ -57,7 +57,7 @@ CommandResult cannotWrite(const std::string& output, const char* what, const err
 std::string methodIndex(pipeline::ParsedSource& parsed, const std::vector<size_t>& methods,
                         const std::vector<std::string>& anchors) {
   const pipeline::FileSummary& summary = parsed.summary();
-  const MeasuredSource measured = measureSource(parsed);
+  const pipeline::MeasuredSource measured = pipeline::measureSource(parsed);
   std::string out =
       "<table class=\"methods\">\n<thead><tr><th>Method</th><th>Lines</th><th>NLOC</th>"
       "<th title=\"cyclomatic complexity, as checkstyle counts it\">CC</th>"
@@ -147,7 +147,7 @@ CommandResult writeMermaid(pipeline::ParsedSource& parsed, const std::vector<con
   const pipeline::FileSummary& summary = parsed.summary();
   const bool latin1 = parsed.charset() == text::Charset::Latin1;
   const bool markdown = hasExtension(output, ".md");
-  const MeasuredSource measured = measureSource(parsed);
+  const pipeline::MeasuredSource measured = pipeline::measureSource(parsed);
   std::vector<std::unique_ptr<cfg::MethodFlow>> flows;
   std::vector<mermaid::MarkdownMethod> sections;
   CommandResult ending = Finished{};

@@ -87,7 +87,7 @@ uint64_t nameHash(std::string_view text) {
 
 // Folders beside the site that merges which were killed outright left:
 // named after the site, with the number of a process no longer running.
-void removeAbandonedFolders(SiteFiles& disk, const fs::path& parent, const std::string& prefix) {
+void removeAbandonedFolders(files::FileSystem& disk, const fs::path& parent, const std::string& prefix) {
   std::error_code ec;
   for (fs::directory_iterator it(parent, ec), end; !ec && it != end; it.increment(ec)) {
     const std::string name = it->path().filename().string();
@@ -103,7 +103,7 @@ void removeAbandonedFolders(SiteFiles& disk, const fs::path& parent, const std::
 
 }  // namespace
 
-MergeResult mergeSites(const std::vector<std::string>& outputDirs, const std::string& siteDir, SiteFiles& disk,
+MergeResult mergeSites(const std::vector<std::string>& outputDirs, const std::string& siteDir, files::FileSystem& disk,
                        const std::atomic<bool>& stop) {
   MergeResult result;
   const auto refuse = [&](std::string message) {

@@ -1,11 +1,11 @@
-#include "cli/method_signature.h"
+#include "pipeline/method_signature.h"
 
 #include <algorithm>
 #include <cctype>
 
 #include "text/text_output.h"
 
-namespace cli {
+namespace pipeline {
 
 using text::splitText;
 
@@ -171,4 +171,4 @@ std::vector<std::string> closestNames(std::string_view typed, const std::vector<
   return out;
 }
 
-}  // namespace cli
+}  // namespace pipeline
