@@ -90,12 +90,6 @@ std::string candidateList(const pipeline::FileSummary& summary, const std::vecto
 
 }  // namespace
 
-std::string methodLabel(const pipeline::FileSummary& summary, const pipeline::MethodSummary& method) {
-  const std::string name = summary.displayName(method);
-  if (method.isInitializer()) return name;
-  return pipeline::withParameterTypes(name, typesOf(method));
-}
-
 std::string defaultOutputStem(const pipeline::ParsedSource& parsed, size_t method) {
   const pipeline::FileSummary& summary = parsed.summary();
   const text::Charset charset = parsed.charset();

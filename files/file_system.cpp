@@ -162,9 +162,9 @@ class RealFileSystem final : public FileSystem {
     return {};
   }
 
-  void remove(const fs::path& path) override {
+  bool remove(const fs::path& path) override {
     std::error_code ec;
-    fs::remove(path, ec);
+    return fs::remove(path, ec);
   }
 
   void removeAll(const fs::path& path) override {

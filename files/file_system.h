@@ -71,7 +71,8 @@ class FileSystem {
   // target, if there was one, is then at old (for the caller to remove).
   virtual errors::Status switchFolders(const std::filesystem::path& fresh, const std::filesystem::path& target,
                                        std::filesystem::path& old) = 0;
-  virtual void remove(const std::filesystem::path& path) = 0;
+  // Whether a file was there to remove.
+  virtual bool remove(const std::filesystem::path& path) = 0;
   virtual void removeAll(const std::filesystem::path& path) = 0;
 };
 

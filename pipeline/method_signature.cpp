@@ -171,4 +171,10 @@ std::vector<std::string> closestNames(std::string_view typed, const std::vector<
   return out;
 }
 
+std::string methodLabel(const FileSummary& summary, const MethodSummary& method) {
+  const std::string name = summary.displayName(method);
+  if (method.isInitializer()) return name;
+  return withParameterTypes(name, parameterTypes(method.signature, method.name));
+}
+
 }  // namespace pipeline

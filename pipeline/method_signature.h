@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "pipeline/source_summary.h"
+
 namespace pipeline {
 
 // The types of the parameters, each without spaces except one after a
@@ -27,5 +29,8 @@ size_t nameDistance(std::string_view a, std::string_view b);
 // Of the names given, those close enough to the name typed to be what was
 // meant, closest first (ties in the order given); none when nothing is close.
 std::vector<std::string> closestNames(std::string_view typed, const std::vector<std::string>& names);
+
+// "Class.method(int, String)": the display name with the parameter types.
+std::string methodLabel(const FileSummary& summary, const MethodSummary& method);
 
 }  // namespace pipeline

@@ -38,7 +38,7 @@ class MadeUpFiles final : public files::FileSystem {
   errors::Status replaceFile(const fs::path&, std::string_view) override { return {}; }
   errors::Status copyFile(const fs::path&, const fs::path&) override { return {}; }
   errors::Status switchFolders(const fs::path&, const fs::path&, fs::path&) override { return {}; }
-  void remove(const fs::path&) override {}
+  bool remove(const fs::path&) override { return false; }
   void removeAll(const fs::path&) override {}
 };
 

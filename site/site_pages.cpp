@@ -256,12 +256,11 @@ std::vector<std::pair<std::string, std::string>> siteAssets() {
           {kLegendName, flowdraw::legendSvg(pipeline::flowchartMasters(), true)}};
 }
 
-errors::Status writeSiteAssets(const std::filesystem::path& root) {
+errors::Status writeSiteAssets(files::FileSystem& disk, const std::filesystem::path& root) {
   const std::filesystem::path site = root / kSiteFolder;
-  std::error_code ec;
-  std::filesystem::create_directories(site, ec);
+  if (errors::Status made = disk.makeFolders(site); !made) return made;
   for (const auto& [name, text] : siteAssets())
-    if (errors::Status written = files::writeAtomically((site / name).string(), text); !written) return written;
+    if (errors::Status written = disk.replaceFile(site / name, text); !written) return written;
   return {};
 }
 

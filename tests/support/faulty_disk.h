@@ -57,7 +57,7 @@ class FaultyDisk final : public files::FileSystem {
     if (!next()) return full(target);
     return real().switchFolders(fresh, target, old);
   }
-  void remove(const std::filesystem::path& path) override { real().remove(path); }
+  bool remove(const std::filesystem::path& path) override { return real().remove(path); }
   void removeAll(const std::filesystem::path& path) override { real().removeAll(path); }
 
  private:
