@@ -11,6 +11,7 @@
 #include "cli/commands.h"
 #include "diff/diff_sources.h"
 #include "cli/worker_pool.h"
+#include "diff/gate.h"
 #include "diff/reports.h"
 #include "files/atomic_file.h"
 #include "site/write_failure.h"
@@ -38,39 +39,18 @@ Form formOf(const std::string& output) {
   return Form::Site;
 }
 
-// The gate: the thresholds on the methods of HEAD that changed or are new,
-// and on how much a measure rose.  Each one passed is said on standard
-// error; true when any was.
+// The gate: each finding on the methods of HEAD that changed or are new
+// said on standard error; true when there was any.
 bool gateHolds(const DiffRequest& request, const diff::Diff& result) {
-  bool held = false;
-  for (const diff::MethodDiff& method : result.methods) {
-    if (!method.head) continue;
-    const diff::MethodVersion& head = *method.head;
-    // Code hidden behind Unicode escapes fails the gate whatever the thresholds.
-    for (const java::HiddenCode& code : head.hiddenCode) {
-      const std::string name = head.className + "." + head.method;
-      const std::string said = text::located(head.file, code.line, code.column, name + ": " + code.message());
-      std::fprintf(stderr, "%s\n", said.c_str());
-      held = true;
-    }
-    if (!head.measures) continue;
-    const diff::Measures& now = *head.measures;
-    const std::string where = text::located(head.file, head.line, head.className + "." + head.method);
-    const auto over = [&](const char* what, int64_t value, const std::optional<int64_t>& maximum) {
-      if (!maximum || value <= *maximum) return;
-      std::fprintf(stderr, "%s: %s %lld > %lld\n", where.c_str(), what, static_cast<long long>(value),
-                   static_cast<long long>(*maximum));
-      held = true;
-    };
-    over("cyclomatic complexity", now.complexity, request.maxCyclomatic);
-    over("cognitive complexity", now.cognitive, request.maxCognitive);
-    over("NLOC", now.nloc, request.maxNloc);
-    const diff::Measures before = method.base && method.base->measures ? *method.base->measures : diff::Measures{};
-    if (!method.base || !method.base->measures) continue;  // a new method rose from nothing: the --max options gate it
-    over("cyclomatic complexity rose by", now.complexity - before.complexity, request.maxIncreaseCyclomatic);
-    over("cognitive complexity rose by", now.cognitive - before.cognitive, request.maxIncreaseCognitive);
-  }
-  return held;
+  findings::Thresholds thresholds;
+  thresholds.cyclomatic = request.maxCyclomatic;
+  thresholds.cognitive = request.maxCognitive;
+  thresholds.nloc = request.maxNloc;
+  thresholds.cyclomaticRise = request.maxIncreaseCyclomatic;
+  thresholds.cognitiveRise = request.maxIncreaseCognitive;
+  const std::vector<findings::Finding> found = diff::gateFindings(result, thresholds);
+  for (const findings::Finding& finding : found) std::fprintf(stderr, "%s\n", finding.reportLine().c_str());
+  return !found.empty();
 }
 
 CommandResult written(const std::string& output, errors::Status saved) {
