@@ -48,7 +48,11 @@ reduced); the metrics in the results file; the parse with the enum switch
 off.  The reference scanner is written from the same lexical rules as the
 engine's, so a rule both read the same wrong way goes unnoticed except where
 the raw-byte line and column check reaches.  A zero byte ends a character or
-string literal attempt (the opening quote is then skipped), as in the engine.
+string literal attempt (the opening quote is then skipped), as in the engine;
+at a modern level a literal holds it (javac reads it as U+0000), and the tree
+writes it and the other bytes XML cannot hold (control characters but tab,
+line feed and carriage return) as octal escapes, \\000.  A comment's zero
+bytes are left out of the comments file.
 """
 
 import re
@@ -237,7 +241,7 @@ _TName_type_safety_list: (empty) | _TName_type_safety | _TName_type_safety CMA _
 # as a name first, is given as the tree shows it).
 MODERN_GRAMMAR = """
 _ProgramFile: (empty) | _ImportStatements | _AnnotTypeList PkgStmt | _AnnotTypeList PkgStmt _ImportStatements | _AnnotTypeList PkgStmt _TypeDeclarations | _AnnotTypeList PkgStmt _ImportStatements _TypeDeclarations | _AnnotTypeList ModDecln | _ImportStatements _AnnotTypeList ModDecln
-_ProgramFile: _CompactMembers | _ImportStatements _CompactMembers
+_ProgramFile: _CompactMembers | _ImportStatements _CompactMembers | _SemiColons _TypeDeclarations
 _CompactMembers: FldDecln | _CompactMembers FldDecln
 _TypeDeclarationOptSemi: _AnnotTypeList TypeDecln | _AnnotTypeList TypeDecln _SemiColons
 ImpStmt: IMPORT MODULE Qlid _SemiColons
@@ -316,6 +320,35 @@ _AssignmentExpression: LambdaExpr | _UnaryExpression AsstOp VarInit | _UnaryExpr
 LambdaExpr: IDEN ARROW _LambdaBody | OPR CPR ARROW _LambdaBody | OPR _LambdaNames CPR ARROW _LambdaBody | OPR _ParameterList CPR ARROW _LambdaBody
 _LambdaNames: IDEN | _LambdaNames CMA IDEN
 _LambdaBody: Expr | Blk
+TName: _ModAnnots PrimType | _ModAnnots PrimType Dims | _ModAnnots Qlid
+Qlid: IDEN DOT _ModAnnots Qlid | THIS DOT _CallTypeArgs IDEN | SUPER DOT _CallTypeArgs IDEN
+Dims: _ModAnnots DIM | Dims _ModAnnots DIM
+_DeclaratorName: _DeclaratorName _ModAnnots DIM
+DimExpr: _ModAnnots OSQ Expr CSQ
+_opt_3dots: _ModAnnots ELL
+Param: FINAL TypeSpec _ModAnnots ELL _DeclaratorName | _VarMods TypeSpec THIS | _VarMods TypeSpec _opt_3dots _DeclaratorName DOT THIS
+_ClassNameList: _ModAnnots Qlid _opt_type_safety | _ClassNameList CMA _ModAnnots Qlid _opt_type_safety
+_RelationalExpression: _RelationalExpression INSTANCEOF _ModAnnots TypeSpec
+_CastExpression: OPR _CastTypes CPR _CastExpression | OPR _CastTypes CPR LambdaExpr
+_CastTypes: TypeSpec | _CastTypes AMP TypeSpec
+_CallTypeArgs: LT _TArgsToShrr
+_TArgToShrr2: IDEN EXTENDS TName _opt_type_safety AMP TName LT _TArgsToShrr1 | IDEN EXTENDS TName _opt_type_safety _Bounds AMP TName LT _TArgsToShrr1
+_TArgToShrr1: IDEN EXTENDS TName _opt_type_safety AMP TName LT _TName_type_safety_list SHRR | IDEN EXTENDS TName _opt_type_safety _Bounds AMP TName LT _TName_type_safety_list SHRR
+MtdAcc: _CallTypeArgs SplName
+MtdDeclr: MtdDeclr _ModAnnots DIM
+MtdRef: PrimType Dims COLCOL IDEN | TypeSpec COLCOL _CallTypeArgs IDEN
+VarInit: OBR CMA CBR
+_PlainAlloc: AryAllocExpr OBR CMA CBR
+_TName_type_safety: _MemberType | IDEN EXTENDS _MemberType | IDEN EXTENDS _MemberType _Bounds | IDEN EXTENDS TName _Bounds | QUEST EXTENDS _MemberType | QUEST SUPER _MemberType
+_MemberType: TName _opt_type_safety DOT TName _opt_type_safety | _MemberType DOT TName _opt_type_safety
+_Bounds: AMP _MemberType | _Bounds AMP _MemberType
+_ClassNameList: _MemberClassName | _ClassNameList CMA _MemberClassName
+_MemberClassName: Qlid _opt_type_safety DOT Qlid _opt_type_safety | Qlid _opt_type_safety DOT _ModAnnots Qlid _opt_type_safety | _ModAnnots Qlid _opt_type_safety DOT Qlid _opt_type_safety | _ModAnnots Qlid _opt_type_safety DOT _ModAnnots Qlid _opt_type_safety | _MemberClassName DOT Qlid _opt_type_safety | _MemberClassName DOT _ModAnnots Qlid _opt_type_safety
+MtdRef: Qlid COLCOL _CallTypeArgs NEW | TypeSpec COLCOL _CallTypeArgs NEW
+_CastExpression: OPR Expr CPR OPR Expr CPR LambdaExpr | OPR Expr CPR CASTEXPR LambdaExpr | OPR Expr CPR OPR _CastTypes CPR LambdaExpr
+_CastExpression: OPR Expr CPR OPR _CastTypes CPR _CastExpression | OPR Expr CPR OPR Expr CPR OPR Expr CPR _LogicalUnaryExpression | OPR Expr CPR OPR Expr CPR OPR _PrimitiveTypeExpression CPR _CastExpression | OPR Expr CPR OPR Expr CPR CASTEXPR _CastExpression
+AryAcc: NewAllocExpr OSQ Expr CSQ
+TypePat: _VarMods TypeSpec IDEN
 """
 
 
@@ -448,7 +481,7 @@ MODERN_NUMBER_RES = NUMBER_RES + [re.compile(p) for p in (
     r"%s[fFdD]" % DU,
     r"0[xX](?:%s\.?|(?:%s)?\.%s)[pP][+-]?%s[fFdD]?" % (HU, HU, HU, DU),
 )]
-TEXT_BLOCK_RE = re.compile(r'"""[ \t\f]*(?:\r\n|\r|\n)(?:"?"?(?:[^"\\\x00]|\\[^\x00]))*"""')
+TEXT_BLOCK_RE = re.compile(r'"""[ \t\f]*(?:\r\n|\r|\n)(?:"?"?(?:[^"\\]|\\[^\x00]))*"""')
 CB = r"[ \t\r\n]*"
 CNAME = r"(?:%s(?:%s\.%s%s)*)" % (CAST_ID, CB, CB, CAST_ID)
 CDIMS = r"(?:%s\[%s\])*" % (CB, CB)
@@ -507,12 +540,14 @@ class Token:
 
 
 MODERN_ESCAPE = r"(?:%s|\\s)" % ESCAPE
-MODERN_CHAR_RE = re.compile(r"'(?:[^\\'\x00]|%s)'" % MODERN_ESCAPE)
+MODERN_CHAR_RE = re.compile(r"'(?:[^\\']|%s)'" % MODERN_ESCAPE)
 MODERN_ESCAPE_RE = re.compile(MODERN_ESCAPE)
+OUTSIDE_XML_RE = re.compile("[\x00-\x08\x0b\x0c\x0e-\x1f]")
 
 
-def match_string(src, i, escape_re=ESCAPE_RE):
-    """Length of the string literal at i, or 0 when there is none."""
+def match_string(src, i, escape_re=ESCAPE_RE, zero_byte=False):
+    """Length of the string literal at i, or 0 when there is none; with
+    zero_byte (the modern levels) it may hold zero bytes."""
     j = i + 1
     n = len(src)
     while True:
@@ -527,7 +562,9 @@ def match_string(src, i, escape_re=ESCAPE_RE):
             if not m:
                 return 0
             j = m.end()
-        else:  # zero byte
+        elif zero_byte:
+            j += 1
+        else:
             return 0
 
 
@@ -569,7 +606,7 @@ def scan(src, enum_keyword=True, modern=False):
             if end >= 0:
                 parts[-1] += "*/"
             for k, part in enumerate(parts):
-                comments.append((line + k, part))
+                comments.append((line + k, part.replace("\x00", "")))
             stop = n if end < 0 else end + 2
             line += len(parts) - 1
             marks.append((i, stop, "block comment"))
@@ -578,7 +615,7 @@ def scan(src, enum_keyword=True, modern=False):
             end = src.find("\n", i)
             if end < 0:
                 end = n
-            comments.append((line, src[i:end]))
+            comments.append((line, src[i:end].replace("\x00", "")))
             marks.append((i, end, "line comment"))
             i = end
         elif ch in OPERATORS:
@@ -640,7 +677,7 @@ def scan(src, enum_keyword=True, modern=False):
         elif ch == '"' and modern and TEXT_BLOCK_RE.match(src, i):
             emit("TXTBLK", TEXT_BLOCK_RE.match(src, i).end() - i)
         elif ch == '"':
-            length = match_string(src, i, MODERN_ESCAPE_RE if modern else ESCAPE_RE)
+            length = match_string(src, i, MODERN_ESCAPE_RE if modern else ESCAPE_RE, modern)
             if length:
                 emit("STRLIT", length)
             else:
@@ -794,12 +831,16 @@ def check(src_bytes, tree_bytes, comments_bytes=None, results_bytes=None, enum_k
         for k in range(max(len(ref), len(tree_tokens))):
             got = tree_tokens[k] if k < len(tree_tokens) else None
             want = ref[k] if k < len(ref) else None
-            if got and want and got == (want.kind, want.line, want.col,
-                                         escape(want.text).encode("latin-1")):
+            shown = None
+            if want:
+                shown = escape(want.text)
+                if modern and want.kind in ("STRLIT", "CHRLIT", "TXTBLK"):
+                    shown = OUTSIDE_XML_RE.sub(lambda m: "\\%03o" % ord(m.group()), shown)
+            if got and want and got == (want.kind, want.line, want.col, shown.encode("latin-1")):
                 continue
             got_text = ("%s l=%d c=%d t=%r" % (got[0], got[1], got[2], got[3].decode("latin-1"))
                         if got else "end of tokens")
-            want_text = ("%s l=%d c=%d t=%r" % (want.kind, want.line, want.col, escape(want.text))
+            want_text = ("%s l=%d c=%d t=%r" % (want.kind, want.line, want.col, shown)
                          if want else "end of tokens")
             result["tokens"] = "token %d: tree has %s, source has %s" % (k + 1, got_text, want_text)
             break

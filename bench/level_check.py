@@ -13,10 +13,16 @@ and at a modern level, and reports:
               statement put at the start of its first method's body, then
               the trees and models of its other methods (up to four) must
               be the same as from the file without it.
+  builds      with --baseline ENGINE instead, both engines at --level (0,
+              the Java 5 grammar, for instance): of the files the baseline
+              accepts, how many give byte-identical tree, comments and
+              results files with --engine (each differing or now refused
+              file is listed).
 Two engine processes run at a time.
 
 Usage: bench/level_check.py [--engine PATH] [--level N] [--limit N]
                             [--models] [--insert] [--log FILE] NAME=FOLDER ...
+       bench/level_check.py --baseline ENGINE [--engine PATH] [--level N] NAME=FOLDER ...
 """
 
 import argparse
@@ -124,16 +130,59 @@ def check_file(args):
                 else:
                     outcome["crashes"].append("%s %s: %s" % (func[2].decode("latin-1"), func[3].decode(), rc))
             extra["models"] = outcome
-    old_ok = old[0] == 0 and old[1] == b"<ParseSuccess/>"
-    new_ok = new[0] == 0 and new[1] == b"<ParseSuccess/>"
-    same = None
-    if old_ok:
-        same = [name for name, a, b in (("tree", old[2], new[2]), ("comments", old[3], new[3]),
-                                        ("results", old[4], new[4])) if a != b]
+    old_ok = accepted(old)
+    new_ok = accepted(new)
+    same = differing_outputs(old, new) if old_ok else None
     error_line = None
     if not new_ok and new[1] and new[1].startswith(b'<ParseError line="'):
         error_line = int(new[1].split(b'"')[1])
     return source, old_ok, new_ok, same, new[0], error_line, extra
+
+
+def differing_outputs(old, new):
+    """The names of the outputs (tree, comments, results) two parses differ in."""
+    return [name for name, a, b in (("tree", old[2], new[2]), ("comments", old[3], new[3]),
+                                    ("results", old[4], new[4])) if a != b]
+
+
+def accepted(run):
+    return run[0] == 0 and run[1] == b"<ParseSuccess/>"
+
+
+def check_builds(args):
+    baseline, engine, source, level = args
+    with tempfile.TemporaryDirectory(prefix="builds-") as work:
+        old = parse(baseline, source, work, level)
+        new = parse(engine, source, work, level)
+    return source, accepted(old), accepted(new), differing_outputs(old, new) if accepted(old) else None
+
+
+def compare_builds(args):
+    """The builds check: True when every file the baseline accepts gives the
+    same three files with the engine."""
+    same_everywhere = True
+    for corpus in args.corpora:
+        name, _, folder = corpus.partition("=")
+        files = java_files(folder, args.limit)
+        counts = dict(old=0, new=0, identical=0)
+        with concurrent.futures.ThreadPoolExecutor(max_workers=2) as pool:
+            for source, old_ok, new_ok, differ in pool.map(
+                    check_builds, ((args.baseline, args.engine, f, args.level) for f in files)):
+                counts["old"] += old_ok
+                counts["new"] += new_ok
+                if not old_ok:
+                    continue
+                if not new_ok:
+                    differ = ["now refused"]
+                elif not differ:
+                    counts["identical"] += 1
+                    continue
+                same_everywhere = False
+                print("  differs (%s): %s" % (",".join(differ), os.path.relpath(source, folder)), flush=True)
+        print("%s: %d files at level %d; the baseline accepts %d, the engine %d; of the %d, %d identical"
+              % (name, len(files), args.level, counts["old"], counts["new"], counts["old"], counts["identical"]),
+              flush=True)
+    return same_everywhere
 
 
 def insertion(engine, source, work, level, old):
@@ -183,8 +232,11 @@ def main():
     parser.add_argument("--log", default=None)
     parser.add_argument("--models", action="store_true")
     parser.add_argument("--insert", action="store_true")
+    parser.add_argument("--baseline", default=None)
     parser.add_argument("corpora", nargs="+", metavar="NAME=FOLDER")
     args = parser.parse_args()
+    if args.baseline:
+        sys.exit(0 if compare_builds(args) else 1)
     log = open(args.log, "w") if args.log else None
     failed = False
     for corpus in args.corpora:

@@ -1266,7 +1266,7 @@ std::string headerOf(Element declaration) {
   if (named(declaration, Kind::NonStaticInit)) return "{}";
   const Element declarator =
       childNamed(declaration, named(declaration, Kind::MtdDecln) ? Kind::MtdDeclr : Kind::CtorDeclr);
-  return declarator ? elementText(declarator) : std::string();
+  return declarator ? textWithoutAnnotations(declarator) : std::string();
 }
 
 // The modifiers that change how a method runs (without an instance, on a

@@ -41,19 +41,27 @@ std::vector<Element> tokensBetween(const Element& from, const Element& to) {
   return tokens;
 }
 
-std::string joinedText(const std::vector<Element>& tokens) {
+namespace {
+
+// The tokens' text; after a gap (left out tokens) they are spaced as
+// after a line break, "( Object" read as "(Object" and "String []" as
+// "String[]".
+std::string joinedText(const std::vector<Element>& tokens, const std::vector<bool>& gapBefore) {
   std::string out;
   std::string previous;
   int32_t previousLine = 0;
   int32_t previousEnd = 0;  // the column just after the previous token
-  for (const Element& token : tokens) {
+  for (size_t i = 0; i < tokens.size(); ++i) {
+    const Element& token = tokens[i];
     // Line breaks inside a token (a text block) read as blanks, so a
     // token's text is on its line.
     std::string text = tokenText(token);
     const int32_t line = tokenLine(token);
     const int32_t column = token.column();
     if (!out.empty()) {
-      const bool blank = line == previousLine ? column > previousEnd : !opensTight(previous) && !closesTight(text);
+      const bool gap = !gapBefore.empty() && gapBefore[i];
+      const bool tight = opensTight(previous) || closesTight(text) || (gap && (text[0] == '[' || text == "..."));
+      const bool blank = line == previousLine && !gap ? column > previousEnd : !tight;
       if (blank) out += ' ';
     }
     out += text;
@@ -64,7 +72,30 @@ std::string joinedText(const std::vector<Element>& tokens) {
   return out;
 }
 
+}  // namespace
+
+std::string joinedText(const std::vector<Element>& tokens) { return joinedText(tokens, {}); }
+
 std::string elementText(const Element& e) { return joinedText(tokensBetween(e, e)); }
+
+std::string textWithoutAnnotations(const Element& e) {
+  std::vector<Element> tokens;
+  std::vector<bool> gapBefore;
+  bool gap = false;
+  e.walk([&](const Element& current) {
+    if (current.is(Kind::AnnotType)) {
+      gap = true;
+      return syntax::Step::Over;
+    }
+    if (current.isToken()) {
+      tokens.push_back(current);
+      gapBefore.push_back(gap);
+      gap = false;
+    }
+    return syntax::Step::Into;
+  });
+  return joinedText(tokens, gapBefore);
+}
 std::string rangeText(const Element& from, const Element& to) { return joinedText(tokensBetween(from, to)); }
 
 std::string textWithAbridged(const Element& from, const Element& to, const std::vector<Element>& abridged) {

@@ -37,6 +37,9 @@ std::vector<Element> tokensBetween(const Element& from, const Element& to);
 // a line break becomes one blank).
 std::string joinedText(const std::vector<Element>& tokens);
 std::string elementText(const Element& e);
+// The text without the annotations in it: a method's header as its
+// graph names it, "convert(Object value, Class<T> type)".
+std::string textWithoutAnnotations(const Element& e);
 std::string rangeText(const Element& from, const Element& to);
 // The text with the bodies of the given switch expressions shown as "{...}".
 std::string textWithAbridged(const Element& from, const Element& to, const std::vector<Element>& abridged);

@@ -124,10 +124,10 @@ void markHeaderDependents(const ReadSide& other, ReadSide& side) {
 }
 
 errors::Result<ReadSide> readSide(const std::string& path, std::string source, const DiffReading& reading) {
-  if (source.find('\0') != std::string::npos)
-    return errors::Problem(errors::Problem::Kind::Unreadable, "a binary file, not compared");
   errors::Result<pipeline::ParsedSource> parsed =
       pipeline::ParsedSource::parseText(path, std::move(source), reading.languageLevel);
+  if (!parsed && pipeline::isBinaryFile(parsed.problem()))
+    return errors::Problem(errors::Problem::Kind::Unreadable, "a binary file, not compared");
   if (!parsed) return std::move(parsed).problem();
   ReadSide side;
   side.parsed.emplace(std::move(*parsed));

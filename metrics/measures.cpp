@@ -70,17 +70,30 @@ class HalsteadCounter {
  public:
   void operatorNamed(std::string_view name) {
     ++counts_.operators;
-    if (operators_.insert(std::string(name)).second) ++counts_.distinctOperators;
+    if (met(operators_, name)) ++counts_.distinctOperators;
   }
   void operandNamed(std::string_view name) {
     ++counts_.operands;
-    if (operands_.insert(std::string(name)).second) ++counts_.distinctOperands;
+    if (met(operands_, name)) ++counts_.distinctOperands;
   }
   const Halstead& counts() const { return counts_; }
 
  private:
+  // Names are looked up as they are and kept only when new.
+  struct NameHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view name) const { return std::hash<std::string_view>{}(name); }
+  };
+  using Names = std::unordered_set<std::string, NameHash, std::equal_to<>>;
+  // Whether the name is new to the set (it is then added).
+  static bool met(Names& names, std::string_view name) {
+    if (names.find(name) != names.end()) return false;
+    names.emplace(name);
+    return true;
+  }
+
   Halstead counts_;
-  std::unordered_set<std::string> operators_, operands_;
+  Names operators_, operands_;
 };
 
 // The operator and operand names of one token, by the rules of the header.
@@ -218,9 +231,17 @@ class TreeMeasurer {
   // many arguments (a varargs method: at least all but the last).
   static bool isSelfCall(const Node& call, const OpenMethod& method) {
     if (method.measures.kind != MethodMeasures::Kind::Method) return false;
-    const syntax::TokenRange callee = call.child(Kind::MtdAcc).tokens();
+    // Its tokens without explicit type arguments: this.<T>f(x) is f(x).
+    std::vector<Node> callee;
+    int typeArguments = 0;
+    for (Node token : call.child(Kind::MtdAcc).tokens()) {
+      if (token.is(Kind::LT)) ++typeArguments;
+      else if (token.is(Kind::GT)) --typeArguments;
+      else if (token.is(Kind::SHRR)) typeArguments -= 3;
+      else if (typeArguments <= 0) callee.push_back(token);
+    }
     const bool plain = callee.size() == 1;
-    const bool onThis = callee.size() == 3 && callee.front().is(Kind::THIS) && (*++callee.begin()).is(Kind::DOT);
+    const bool onThis = callee.size() == 3 && callee[0].is(Kind::THIS) && callee[1].is(Kind::DOT);
     if (!(plain || onThis) || !callee.back().is(Kind::IDEN) || method.measures.name != syntax::blankedText(callee.back()))
       return false;
     size_t arguments = 0;

@@ -74,6 +74,7 @@ TEST(Measures, ConstructsWhereConventionsDiffer) {
       {"for each and labelled continue",
        "void m(int[] xs) { outer: for (int x : xs) { for (int y : xs) { if (x == y) continue outer; } } }", 4, 7},
       {"recursion", "int m(int n) { return n <= 1 ? 1 : n * m(n - 1); }", 2, 2},
+      {"recursion with type arguments", "<T> int m(int n) { return n <= 1 ? 1 : n * this.<T>m(n - 1); }", 2, 2},
       {"guard of a case pattern",
        "int m(Object o) { return switch (o) { case Integer i when i > 0 -> 1; default -> 0; }; }", 3, 1},
       {"a field initialiser belongs to no method", "int f = g() ? 1 : 2; void m() { }", 1, 0},

@@ -83,6 +83,11 @@ std::vector<std::string> parameterTypes(std::string_view signature, std::string_
   if (open == parts.size()) return {};
   std::vector<std::string> types;
   std::vector<std::string_view> current;
+  // A receiver parameter, "Foo this" or "Outer Outer.this", is no parameter.
+  const auto take = [&] {
+    if (!current.empty() && current.back() != "this") types.push_back(parameterType(current));
+    current.clear();
+  };
   int round = 0, angle = 0;
   for (size_t i = open + 1; i < parts.size(); ++i) {
     const std::string_view part = parts[i];
@@ -93,13 +98,12 @@ std::vector<std::string> parameterTypes(std::string_view signature, std::string_
     if (part == ">>") angle -= 2;
     if (part == ">>>") angle -= 3;
     if (part == "," && round == 0 && angle <= 0) {
-      types.push_back(parameterType(current));
-      current.clear();
+      take();
       continue;
     }
     current.push_back(part);
   }
-  if (!current.empty()) types.push_back(parameterType(current));
+  take();
   return types;
 }
 

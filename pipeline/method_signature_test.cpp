@@ -15,6 +15,10 @@ TEST(MethodSignature, ParameterTypesAsWritten) {
             (Types{"Map<K, ? extends List<T>>", "String..."}));
   EXPECT_EQ(parameterTypes("int f ( int a [ ] [ ] , @ Ann ( x = 1 ) long b )", "f"), (Types{"int[][]", "long"}));
   EXPECT_EQ(parameterTypes("void run ( )", "run"), Types{});
+  // Annotations of types, and a receiver parameter, are no part of them.
+  EXPECT_EQ(parameterTypes("void f ( @ A Outer Outer . this , String @ A [ ] a , Object @ B ... b )", "f"),
+            (Types{"String[]", "Object..."}));
+  EXPECT_EQ(parameterTypes("void f ( F this )", "f"), Types{});
   EXPECT_EQ(withParameterTypes("List.add", {"E", "Object[]", "int"}), "List.add(E, Object[], int)");
   EXPECT_EQ(typedParameterTypes(" E,Object[] , Map<K,V>"), (Types{"E", "Object[]", "Map<K, V>"}));
 }

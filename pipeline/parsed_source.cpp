@@ -65,6 +65,20 @@ std::vector<ParsedSource::LineComment> lineCommentsOf(const java::CommentRecorde
   return lines;
 }
 
+// A zero byte stands in Java only inside a literal or a comment (the test
+// data of some projects holds them there, and javac reads them); one
+// between tokens javac refuses, and a file holding one is most likely not
+// text at all (UTF-16, a class file).  A file is taken for binary when the
+// scanner met such a byte by the line its parse stopped at.
+bool isBinary(const java::SourceParse& parse, int stopLine) {
+  const int zeroByteLine = parse.strayZeroByteLine();
+  return zeroByteLine > 0 && zeroByteLine <= stopLine;
+}
+
+constexpr const char* kBinaryFile = "is a binary file, not Java source";
+
+errors::Problem binaryFile() { return errors::Problem(errors::Problem::Kind::Unreadable, kBinaryFile); }
+
 }  // namespace
 
 text::Json hiddenCodeJson(const java::HiddenCode& code) {
@@ -73,6 +87,10 @@ text::Json hiddenCodeJson(const java::HiddenCode& code) {
           {"endColumn", code.endColumn},
           {"escape", code.written},
           {"message", code.message()}};
+}
+
+bool isBinaryFile(const errors::Problem& problem) {
+  return problem.kind == errors::Problem::Kind::Unreadable && problem.message == kBinaryFile;
 }
 
 std::string missingPathText(const std::error_code& error) {
@@ -95,7 +113,6 @@ errors::Result<std::string> readSourceFile(const std::string& path) {
   if (!text) return unreadable("cannot be read");
   // Positions in the parser and the drawings are 32-bit.
   if (text->size() > static_cast<size_t>(INT_MAX)) return unreadable("is too large to read (over 2 GiB)");
-  if (text->find('\0') != std::string::npos) return unreadable("is a binary file, not Java source");
   return std::move(*text);
 }
 
@@ -161,6 +178,7 @@ errors::Result<ParsedSource> ParsedSource::parseText(const std::string& sourcePa
       return Problem(Problem::Kind::Unreadable, "cannot be parsed");
     case java::ParseFailure::Syntax: {
       if (outcome.line <= 0) return Problem(Problem::Kind::Unreadable, "cannot be parsed");
+      if (isBinary(result, outcome.line)) return binaryFile();
       // Older code may use words that later releases reserved (an unqualified
       // yield(), a class named var or record, _ as a name); say so when the
       // file reads as Java 8, rather than only that it does not parse.
@@ -172,6 +190,7 @@ errors::Result<ParsedSource> ParsedSource::parseText(const std::string& sourcePa
       return Problem(Problem::Kind::Syntax, "does not parse as Java", outcome.line);
     }
   }
+  if (isBinary(result, INT_MAX)) return binaryFile();
   try {
     parsed.syntax_ = syntax::Tree::fromParse(result);
     result.releaseTree();

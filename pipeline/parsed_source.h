@@ -104,8 +104,12 @@ text::Json hiddenCodeJson(const java::HiddenCode& code);
 // file", a path longer than the system allows, or the system's reason.
 std::string missingPathText(const std::error_code& error);
 
+// Whether parse or parseText refused the file as binary: a zero byte
+// outside its literals and comments.
+bool isBinaryFile(const errors::Problem& problem);
+
 // Reads a whole file; an Unreadable problem when it is missing, a folder,
-// not a regular file, binary (it holds a NUL byte) or unreadable.
+// not a regular file or unreadable.  (A binary file is told by its parse.)
 errors::Result<std::string> readSourceFile(const std::string& path);
 
 }  // namespace pipeline

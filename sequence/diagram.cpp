@@ -66,12 +66,22 @@ std::vector<syntax::Node> expressionChildren(const syntax::Node& node) {
   return found;
 }
 
-// The names of a qualified name, without its dots: "this.a.b" gives
-// "this", "a", "b".
+// The names of a qualified name, without its dots, and without the type
+// arguments and annotations a name may hold: "this.a.b" and
+// "this.a.<T>b" give "this", "a", "b".
 std::vector<std::string> qualifiedParts(const syntax::Node& qlid) {
   std::vector<std::string> parts;
-  for (const syntax::Node token : qlid.tokens())
-    if (!token.is(Kind::DOT)) parts.push_back(tokenText(token));
+  int open = 0;  // type argument lists open among the name's own tokens
+  qlid.walk([&](const syntax::Node& node) {
+    if (node.is(Kind::AnnotType)) return syntax::Step::Over;
+    if (!node.isToken()) return open > 0 ? syntax::Step::Over : syntax::Step::Into;
+    const bool own = node.parent().is(Kind::Qlid);
+    if (own && node.is(Kind::LT)) ++open;
+    else if (own && node.is(Kind::GT)) --open;
+    else if (own && node.is(Kind::SHRR)) open -= 3;
+    else if (open <= 0 && !node.is(Kind::DOT)) parts.push_back(tokenText(node));
+    return syntax::Step::Into;
+  });
   return parts;
 }
 
@@ -166,6 +176,7 @@ class DiagramBuilder {
     return convert(expressionText(node), a);
   }
   std::string token(const syntax::Node& node, const MethodRun& a) const { return convert(tokenText(node), a); }
+  std::string typeName(const syntax::Node& node, const MethodRun& a) const { return convert(typeText(node), a); }
   std::vector<std::string> nameParts(const syntax::Node& qlid, const MethodRun& a) const {
     std::vector<std::string> parts = qualifiedParts(qlid);
     for (std::string& part : parts) part = convert(std::move(part), a);
@@ -322,7 +333,7 @@ class DiagramBuilder {
       next = typeEnd + 1;
     }
     for (size_t i = next; i < parts.size(); ++i) {
-      if (parts[i] == "this") {  // Outer.this
+      if (parts[i] == "this" || parts[i] == "super") {  // Outer.this, Interface.super
         current = selfRef(a);
         path.clear();
         continue;
@@ -368,11 +379,12 @@ class DiagramBuilder {
         return ref;
       }
       // "((Type) value)": the value as that type.  (The grammar reads the
-      // type in parentheses as an expression.)
+      // type in parentheses as an expression, or as a type where it holds
+      // what no expression does: annotations, type arguments.)
       if (inner.size() == 4 && inner[0].is(Kind::OPR) && inner[2].is(Kind::CPR) &&
-          (inner[1].is(Kind::ClsTypeExpr) || inner[1].is(Kind::Expr))) {
+          (inner[1].is(Kind::ClsTypeExpr) || inner[1].is(Kind::Expr) || inner[1].is(Kind::TypeSpec))) {
         ObjectRef ref;
-        ref.type = text(inner[1], a);
+        ref.type = inner[1].is(Kind::TypeSpec) ? typeName(inner[1], a) : text(inner[1], a);
         ref.context = a.cls;
         ref.label = withoutThis(text(inner[3], a)) + ":" + ref.type;
         return ref;
@@ -421,7 +433,7 @@ class DiagramBuilder {
 
   void declareFrom(MethodRun& a, const syntax::Node& node) {
     if (node.is(Kind::LocVarDecln)) {
-      const std::string type = text(node.child(Kind::TypeSpec), a);
+      const std::string type = typeName(node.child(Kind::TypeSpec), a);
       for (const syntax::Node declarator : node.children())
         if (declarator.is(Kind::VarDeclr)) {
           std::string declared = type;
@@ -430,7 +442,7 @@ class DiagramBuilder {
           declare(a, token(declarator.child(Kind::IDEN), a), declared);
         }
     } else if (node.is(Kind::for_each_var) || node.is(Kind::CatchHeader) || node.is(Kind::Param)) {
-      declare(a, token(node.child(Kind::IDEN), a), text(node.child(Kind::TypeSpec), a));
+      declare(a, token(node.child(Kind::IDEN), a), typeName(node.child(Kind::TypeSpec), a));
     }
   }
 
@@ -577,7 +589,7 @@ class DiagramBuilder {
       if (child.is(Kind::Catch)) {
         std::string types;
         for (const syntax::Node part : child.child(Kind::CatchHeader).children()) {
-          if (part.is(Kind::TypeSpec)) types += (types.empty() ? "" : " | ") + text(part, a);
+          if (part.is(Kind::TypeSpec)) types += (types.empty() ? "" : " | ") + typeName(part, a);
         }
         return "catch " + types;
       }
@@ -851,7 +863,9 @@ class DiagramBuilder {
       ++leftOut_;
       return;
     }
-    const syntax::Node head = call.firstChild().firstChild();
+    const syntax::Node access = call.firstChild();
+    // <T>this(t): what is called after its type arguments.
+    const syntax::Node head = access.firstChild().is(Kind::LT) ? access.lastChild() : access.firstChild();
     if (!head) return;
     const Kind headKind = head.kind();
     const size_t arguments = expressionChildren(call).size();
@@ -860,7 +874,13 @@ class DiagramBuilder {
     std::string name, prefix;
     ObjectRef receiver = selfRef(a);
     bool constructorCall = false;
-    if (headKind == Kind::SplName) {
+    const std::vector<syntax::Node> accessParts = childList(access);
+    if (accessParts.size() > 2 && accessParts[1].is(Kind::DOT) && accessParts.back().is(Kind::IDEN)) {
+      // receiver.<T>name(...): a method of what is before the dot.
+      name = token(accessParts.back(), a);
+      if (headKind == Kind::SUPER) prefix = "super.";
+      if (headKind != Kind::THIS && headKind != Kind::SUPER) receiver = resolveExpression({head}, a);
+    } else if (headKind == Kind::SplName) {
       // super(...) or this(...): a constructor of this object.
       name = text(head, a);
       constructorCall = true;
@@ -872,7 +892,7 @@ class DiagramBuilder {
         std::string receiverText;
         for (size_t i = 0; i < names.size(); ++i) receiverText += (i ? "." : "") + names[i];
         receiver = resolveName(names, a, receiverText);
-        if (names.size() == 1 && names[0] == "super") prefix = "super.";
+        if (names.back() == "super") prefix = "super.";
       }
     } else if (headKind == Kind::FldAcc) {
       const std::vector<syntax::Node> chain = childList(head);

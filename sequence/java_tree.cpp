@@ -39,7 +39,9 @@ std::vector<syntax::Node> childList(const syntax::Node& node) {
 
 std::string tokenText(const syntax::Node& node) { return node.isToken() ? syntax::blankedText(node) : std::string(); }
 
-std::string expressionText(const syntax::Node& node) {
+namespace {
+
+std::string joinedText(const syntax::Node& node, bool withAnnotations) {
   std::string out;
   Kind previousKind = Kind::Other, previousParent = Kind::Other;
   std::string previousText;
@@ -72,10 +74,16 @@ std::string expressionText(const syntax::Node& node) {
       if (previousText != "...") append(Kind::ELL, Kind::FldDecln, "...");
       return syntax::Step::Over;
     }
+    if (!withAnnotations && current.is(Kind::AnnotType)) return syntax::Step::Over;
     return syntax::Step::Into;
   });
   return out;
 }
+
+}  // namespace
+
+std::string expressionText(const syntax::Node& node) { return joinedText(node, true); }
+std::string typeText(const syntax::Node& node) { return joinedText(node, false); }
 
 std::string convertText(std::string text, text::Charset from, text::Charset to) {
   if (from == to || files::isAscii(text)) return text;

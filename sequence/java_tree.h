@@ -28,6 +28,9 @@ std::string tokenText(const syntax::Node& node);
 // none inside names, calls, generics and around dots.  The bodies of
 // anonymous classes and lambdas inside it show as "..." and "{...}".
 std::string expressionText(const syntax::Node& node);
+// The same for a type, without the annotations in it: "List<String>" for
+// "java.util.@Nullable List<@NonNull String>" is "java.util.List<String>".
+std::string typeText(const syntax::Node& node);
 
 // A text of a file in one encoding, in another: the syntax tree keeps a
 // file's bytes, and a diagram's texts from several files share one.

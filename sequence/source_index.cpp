@@ -56,6 +56,34 @@ std::string erasure(std::string_view type) {
   return out;
 }
 
+// The types an extends or implements clause names, as written without type
+// arguments: those at the clause's own level (not its type arguments:
+// "extends Base<Helper>" names Base alone), the parts of a member type of
+// a parameterized type joined at their dots ("Outer<T>.Inner" names
+// Outer.Inner).
+std::vector<std::string> typesNamedBy(const syntax::Node& clause) {
+  std::vector<std::string> named;
+  int depth = 0;
+  bool joins = false;
+  for (const syntax::Node part : clause.children()) {
+    if (part.is(Kind::LT)) ++depth;
+    else if (part.is(Kind::GT)) --depth;
+    else if (part.is(Kind::SHRR)) depth -= 3;
+    if (depth != 0) continue;
+    if (part.is(Kind::DOT)) {
+      joins = !named.empty();
+    } else if (part.is(Kind::CMA)) {
+      joins = false;
+    } else if (part.is(Kind::TName) || part.is(Kind::Qlid)) {
+      const std::string type = erasure(typeText(part));
+      if (joins) named.back() += "." + type;
+      else named.push_back(type);
+      joins = false;
+    }
+  }
+  return named;
+}
+
 std::string lastSegment(const std::string& name) {
   const size_t dot = name.rfind('.');
   return dot == std::string::npos ? name : name.substr(dot + 1);
@@ -134,17 +162,15 @@ void SourceIndex::indexClass(const syntax::Node& element, const JavaSource& sour
   if (element.is(Kind::AnonyClass)) {
     cls.anonymous = true;
     const syntax::Node type = element.child(Kind::ClsAllocExpr).child(Kind::TName);
-    cls.name = inCharset(simpleTypeName(expressionText(type)));
-    cls.supertypes.push_back(inCharset(erasure(expressionText(type))));
+    cls.name = inCharset(simpleTypeName(typeText(type)));
+    cls.supertypes.push_back(inCharset(erasure(typeText(type))));
   } else if (const syntax::Node header = element.child(Kind::ClsHeader)) {
     cls.name = inCharset(declaredName(header));
     cls.isInterface = static_cast<bool>(header.child(Kind::INTERFACE));
     for (const syntax::Node part : header.children()) {
       if (part.is(Kind::Modifier) && part.child(Kind::ABSTRACT)) cls.isAbstract = true;
       if (!part.is(Kind::Extends) && !part.is(Kind::Infaces)) continue;
-      for (const syntax::Node type : part.children())
-        if (type.is(Kind::TName) || type.is(Kind::Qlid))
-          cls.supertypes.push_back(inCharset(erasure(expressionText(type))));
+      for (std::string& type : typesNamedBy(part)) cls.supertypes.push_back(inCharset(std::move(type)));
     }
   } else if (const syntax::Node enumeration = element.child(Kind::EnumDecln)) {
     cls.name = inCharset(declaredName(enumeration.child(Kind::EnumHeader)));
@@ -162,7 +188,7 @@ void SourceIndex::indexClass(const syntax::Node& element, const JavaSource& sour
     const syntax::Node declaration = member.firstChild();
     if (!declaration) continue;
     if (declaration.is(Kind::FldVarDecln)) {
-      const std::string type = inCharset(expressionText(declaration.child(Kind::TypeSpec)));
+      const std::string type = inCharset(typeText(declaration.child(Kind::TypeSpec)));
       for (const syntax::Node declarator : declaration.children())
         if (declarator.is(Kind::VarDeclr))
           cls.fields.emplace(inCharset(declaredName(declarator)), withDims(type, declarator));
@@ -178,7 +204,7 @@ void SourceIndex::indexClass(const syntax::Node& element, const JavaSource& sour
       const syntax::Node name = declarator.child(Kind::IDEN);
       method.name = inCharset(tokenText(name));
       method.line = name.firstLine();
-      method.returnType = inCharset(expressionText(declaration.child(Kind::TypeSpec))) + dims;
+      method.returnType = inCharset(typeText(declaration.child(Kind::TypeSpec))) + dims;
       const Parameters parameters = parametersOf(declarator);
       method.parameterCount = parameters.count;
       method.varargs = parameters.varargs;

@@ -23,6 +23,8 @@ std::string htmlEscaped(std::string_view text) {
       case '>': out += "&gt;"; break;
       case '"': out += "&quot;"; break;
       case '\'': out += "&#39;"; break;
+      // HTML holds no zero byte: the character a browser shows for one.
+      case '\0': out += "\xEF\xBF\xBD"; break;
       default: out += c;
     }
   }

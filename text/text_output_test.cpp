@@ -19,4 +19,9 @@ TEST(QuotedName, QuotesNamesHoldingControlCharacters) {
   EXPECT_EQ(text::located("a\rb.java", 3, "does not parse"), "\"a\\rb.java\":3: does not parse");
 }
 
+TEST(HtmlEscaped, EscapesMarkupAndZeroBytes) {
+  EXPECT_EQ(text::htmlEscaped(std::string_view("<a & \"b\" 'c'>\0d\x01", 16)),
+            "&lt;a &amp; &quot;b&quot; &#39;c&#39;&gt;\xEF\xBF\xBD" "d\x01");
+}
+
 }  // namespace

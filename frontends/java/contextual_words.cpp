@@ -57,6 +57,36 @@ bool beginsYieldValue(int kind) {
   }
 }
 
+// The bytes of a literal that XML text cannot hold (a zero byte, other
+// control characters but tab, line feed and carriage return) are written
+// in the tree as octal escapes, \000 or \001, which mean the same
+// character (three digits, so that no digit after one joins it).
+bool outsideXml(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return byte < 0x20 && c != '\t' && c != '\n' && c != '\r';
+}
+
+bool holdsBytesOutsideXml(int kind, std::string_view text) {
+  return (kind == STRLIT || kind == CHRLIT || kind == TXTBLK) && std::any_of(text.begin(), text.end(), outsideXml);
+}
+
+std::string withOctalEscapes(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() + 8);
+  for (char c : text) {
+    if (!outsideXml(c)) {
+      out += c;
+      continue;
+    }
+    const auto byte = static_cast<unsigned char>(c);
+    out += '\\';
+    out += static_cast<char>('0' + (byte >> 6));
+    out += static_cast<char>('0' + ((byte >> 3) & 7));
+    out += static_cast<char>('0' + (byte & 7));
+  }
+  return out;
+}
+
 }  // namespace
 
 bool isContextualWord(std::string_view word) {
@@ -72,6 +102,7 @@ const ParseContext::Scanned& ParseContext::peek(size_t n) {
       next.text = std::string(scanner_.text());
       next.column = lexer_.column - static_cast<int>(next.text.size());
       lexer_.previousToken = next.kind;
+      if (holdsBytesOutsideXml(next.kind, next.text)) next.text = withOctalEscapes(next.text);
     }
     next.line = lexer_.line;
     ahead_.push_back(std::move(next));
@@ -143,11 +174,20 @@ int ParseContext::classifyWord(const Scanned& word) {
 // never passes the end of the expression it is in.
 bool ParseContext::opensTypedLambdaParameters() {
   if (peek(0).kind != IDEN || (peek(1).kind != DOT && peek(1).kind != LT)) return false;
+  // In a case label the arrow after the parentheses ends the label:
+  // case (Color.RED) -> ...
+  if (inCaseLabel_ && caseParens_ <= 0) return false;
   constexpr size_t kLongestLook = 64;
   for (size_t n = 2; n < kLongestLook; ++n) {
     switch (peek(n).kind) {
       case CPR:
         return peek(n + 1).kind == ARROW;
+      case AT_SYM:
+        // An annotation among the types, List<@A T>: on after it.
+        n = afterAnnotation(n + 1);
+        if (n == static_cast<size_t>(-1)) return false;
+        --n;
+        break;
       case IDEN: case DOT: case LT: case GT: case SHRR: case CMA: case QUEST: case EXTENDS: case SUPER:
       case AMP: case DIM: case ELL: case FINAL: case BOOLEAN: case CHAR: case BYTE: case SHORT: case INT:
       case LONG: case FLOAT: case DOUBLE:
@@ -160,32 +200,32 @@ bool ParseContext::opensTypedLambdaParameters() {
 }
 
 // Whether the "<" just read, after a name, opens type arguments that a
-// method reference (List<T>::size, Class<?>[]::new) or a cast to a generic
-// type ("(" before the name, ")" after the arguments and brackets) follows:
-// up to its closing ">" there are only tokens type arguments hold.
+// method reference (List<T>::size, Class<?>[]::new, Outer<T>.Inner::new), a
+// cast to a generic type ("(" before the name, ")" after the arguments and
+// brackets) or, in a case label, a pattern (case List<T> l, case Box<T>(var
+// v)) follows: up to its closing ">" there are only tokens type arguments
+// hold.  In a case label "<" is otherwise a comparison: case a < b ? 1 : 2.
 bool ParseContext::opensMarkedTypeArguments() {
   if (lastKind_ != IDEN) return false;
-  constexpr size_t kLongestLook = 96;
-  int depth = 1;
-  for (size_t n = 0; n < kLongestLook; ++n) {
-    switch (peek(n).kind) {
-      case LT: ++depth; break;
-      case GT: --depth; break;
-      case SHRR: depth -= 3; break;
-      case IDEN: case DOT: case CMA: case QUEST: case EXTENDS: case SUPER: case AMP: case DIM:
-      case BOOLEAN: case CHAR: case BYTE: case SHORT: case INT: case LONG: case FLOAT: case DOUBLE:
-        break;
-      default:
-        return false;
-    }
-    if (depth < 0) return false;
-    if (depth > 0) continue;
-    size_t after = n + 1;
-    while (peek(after).kind == DIM) ++after;
-    if (peek(after).kind == COLCOL) return true;
-    return peek(after).kind == CPR && beforeName_ == OPR;
+  constexpr size_t kNotFound = static_cast<size_t>(-1);
+  constexpr size_t kLongestLook = 256;
+  bool annotated = false;
+  const size_t closed = afterTypeArguments(0, 1, annotated);
+  if (closed == kNotFound) return false;
+  size_t after = closed;
+  // The names of member types, each with its own type arguments.
+  while (after < kLongestLook && peek(after).kind == DOT && peek(after + 1).kind == IDEN) {
+    after += 2;
+    if (peek(after).kind != LT) continue;
+    after = afterTypeArguments(after + 1, 1, annotated);
+    if (after == kNotFound) return false;
   }
-  return false;
+  const bool member = after != closed;
+  while (peek(after).kind == DIM) ++after;
+  const int next = peek(after).kind;
+  if (next == COLCOL) return true;
+  if (inCaseLabel_ && caseParens_ <= 0 && since(16)) return next == IDEN || next == OPR;
+  return !member && next == CPR && beforeName_ == OPR;
 }
 
 // Follows what the contextual words depend on: braces, case labels and
@@ -205,6 +245,7 @@ void ParseContext::followStructure(int kind) {
       break;
     case OPR:
     case LPARAMS:
+    case LCAST:
       ++caseParens_;
       break;
     case CPR:
@@ -239,18 +280,31 @@ int ParseContext::nextModernToken(Symbol& value) {
     current.column = lexer_.column - static_cast<int>(text.size());
     current.line = lexer_.line;
     lexer_.previousToken = current.kind;
+    if (holdsBytesOutsideXml(current.kind, text)) {
+      current.text = withOctalEscapes(text);
+      text = current.text;
+    }
   }
   if (current.kind == 0) return 0;
 
   int kind = current.kind;
-  if (kind == OPR && since(8)) {
+  if (kind == OPR) {
     if (current.text.empty()) current.text = std::string(text);  // peeking moves the scanner on
     text = current.text;
-    if (opensTypedLambdaParameters()) kind = LPARAMS;
+    if (since(8) && opensTypedLambdaParameters()) kind = LPARAMS;
+    else if (opensMarkedCast()) kind = LCAST;
   } else if (kind == LT && since(8) && lastKind_ == IDEN) {
     if (current.text.empty()) current.text = std::string(text);
     text = current.text;
     if (opensMarkedTypeArguments()) kind = LTYPEARGS;
+  } else if (kind == LT && lastKind_ != IDEN) {
+    if (current.text.empty()) current.text = std::string(text);
+    text = current.text;
+    if (opensConstructorTypeArguments()) kind = LTYPEARGS;
+  } else if (kind == AT_SYM && since(8)) {
+    if (current.text.empty()) current.text = std::string(text);
+    text = current.text;
+    kind = classifyAnnotation();
   } else if (kind == IDEN && isContextualWord(text)) {
     if (current.text.empty()) current.text = std::string(text);  // peeking moves the scanner on
     kind = classifyWord(current);
@@ -269,6 +323,7 @@ int ParseContext::nextModernToken(Symbol& value) {
     }
   }
   followStructure(kind);
+  followTypeLists(kind);
   if (kind == IDEN && lastKind_ != DOT) beforeName_ = lastKind_;
   value.list = tree_.token(tokenName(kind), current.line, current.column, text);
   value.first = value.last = value.list.head;

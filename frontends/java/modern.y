@@ -38,7 +38,12 @@
  * Modifier elements, before a Param, a local declaration, a local or
  * top-level type; a multi-catch CatchHeader holds TypeSpec PIPE TypeSpec;
  * a case label LblStmt may hold several items, patterns and a Guard;
- * Modifier may be DEFAULT, SEALED or NONSEALED; ImpStmt may hold MODULE.
+ * Modifier may be DEFAULT, SEALED or NONSEALED; ImpStmt may hold MODULE;
+ * an annotation of a type is an AnnotType where it is written (in TName,
+ * Qlid, Dims, DimExpr, Param, Throws, Infaces, Extends); a cast to a type
+ * the expression grammar cannot read is OPR TypeSpec [AMP TypeSpec ...] CPR
+ * and the operand; explicit type arguments stand in the Qlid or MtdAcc of
+ * the call, before the method's IDEN (or this, super).
  *
  * SINCE(n) refuses a construct below the Java release n that brought it.
  * A type pattern of a primitive type outside a record pattern is preview
@@ -61,6 +66,23 @@
  * (List<Map<K, ? super V>>) o.  The token filter tells it from a less-than;
  * it is written as LT. */
 %token LTYPEARGS
+/* An opening parenthesis of a cast whose type the expression grammar cannot
+ * read: one with annotations, (@NonNull String) o, or a member type of a
+ * parameterized type, (Graph<?>.Edge) o.  The token filter tells it from
+ * the other parentheses by reading the type up to its ")"; it is written
+ * as OPR. */
+%token LCAST
+/* The "@" of an annotation of a type (Java 8), told apart by the token
+ * filter from one of a declaration by what comes before and after the
+ * annotation, as the Java compiler's parser looks ahead: before a type in
+ * a place only a type can stand (after extends, implements, throws, new,
+ * a "." or the type parameters of a method), before the "[]" of an array
+ * type, before the "[n]" of an array creation and before the "..." of
+ * varargs.  One token for each, because the grammar must know which of
+ * these it reads before it reads the annotation: after String in
+ * "String @A []" and "String @A ..." it either goes on with the type or
+ * ends it.  All are written as AT_SYM. */
+%token AT_TYPE AT_DIMS AT_SIZE AT_ELL
 
 %%
 
@@ -304,14 +326,51 @@ _TName_type_safety_list
  * List<String>[] as a type). */
 _TName_type_safety
   : _opt_type_safety TName _opt_type_safety            { $$ = P.join({$1, $2, $3}); }
-  | TName _opt_type_safety DOT TName _opt_type_safety  { $$ = P.join({$1, $2, $3, $4, $5}); }
-  | IDEN EXTENDS TName _opt_type_safety DOT TName _opt_type_safety  { $$ = P.join({$1, $2, $3, $4, $5, $6, $7}); }
+  | _MemberType                                        { $$ = P.join({$1}); }
+  | IDEN EXTENDS _MemberType                           { $$ = P.join({$1, $2, $3}); }
   | TName LT _TName_type_safety_list GT Dims           { $$ = P.join({$1, $2, $3, $4, $5}); P.op("TEMPLATE"); }
+  ;
+
+/* A member type of a parameterized type, Outer<T>.Inner, A<K>.B<V>.C: each
+ * part a TName with its type arguments, the parts joined by DOT.  It
+ * stands wherever a class type does, as a bound too (of a type parameter,
+ * with more after "&", or of a wildcard). */
+_MemberType
+  : TName _opt_type_safety DOT TName _opt_type_safety  { $$ = P.join({$1, $2, $3, $4, $5}); }
+  | _MemberType DOT TName _opt_type_safety             { $$ = P.join({$1, $2, $3, $4}); }
+  ;
+
+_TName_type_safety
+  : IDEN EXTENDS _MemberType _Bounds  { $$ = P.join({$1, $2, $3, $4}); }
+  /* After an annotation, <@A T extends B & C>, the parser has read B as a
+   * whole bound before it sees the "&" (a state it shares with places where
+   * "&" ends a type): this rule takes the "&" there.  Its pieces are those
+   * of the rule with the empty type arguments. */
+  | IDEN EXTENDS TName _Bounds        { $$ = P.join({$1, $2, $3, $4}); }
+  | QUEST EXTENDS _MemberType         { $$ = P.join({$1, $2, $3}); }
+  | QUEST SUPER _MemberType           { $$ = P.join({$1, $2, $3}); }
   ;
 
 _Bounds
   : AMP TName _opt_type_safety          { $$ = P.join({$1, $2, $3}); }
   | _Bounds AMP TName _opt_type_safety  { $$ = P.join({$1, $2, $3, $4}); }
+  | AMP _MemberType                     { $$ = P.join({$1, $2}); }
+  | _Bounds AMP _MemberType             { $$ = P.join({$1, $2, $3}); }
+  ;
+
+/* In the list of implements each type is a Qlid, as java.y writes it. */
+_ClassNameList
+  : _MemberClassName                     { $$ = P.join({$1}); }
+  | _ClassNameList CMA _MemberClassName  { $$ = P.join({$1, $2, $3}); }
+  ;
+
+_MemberClassName
+  : Qlid _opt_type_safety DOT Qlid _opt_type_safety                          { $$ = P.join({$1, $2, $3, $4, $5}); }
+  | Qlid _opt_type_safety DOT _TypeAnnots Qlid _opt_type_safety              { $$ = P.join({$1, $2, $3, $4, $5, $6}); }
+  | _TypeAnnots Qlid _opt_type_safety DOT Qlid _opt_type_safety              { $$ = P.join({$1, $2, $3, $4, $5, $6}); }
+  | _TypeAnnots Qlid _opt_type_safety DOT _TypeAnnots Qlid _opt_type_safety  { $$ = P.join({$1, $2, $3, $4, $5, $6, $7}); }
+  | _MemberClassName DOT Qlid _opt_type_safety                               { $$ = P.join({$1, $2, $3, $4}); }
+  | _MemberClassName DOT _TypeAnnots Qlid _opt_type_safety                   { $$ = P.join({$1, $2, $3, $4, $5}); }
   ;
 
 _opt_type_safety
@@ -332,6 +391,13 @@ _TArgToShrr2
   | IDEN EXTENDS TName LT _TArgsToShrr1        { $$ = P.join({$1, $2, $3, $4, $5}); P.op("TEMPLATE"); }
   ;
 
+/* The same where the last of several bounds has the arguments:
+ * <T extends B<T> & I<J<T>>> */
+_TArgToShrr2
+  : IDEN EXTENDS TName _opt_type_safety AMP TName LT _TArgsToShrr1          { $$ = P.join({$1, $2, $3, $4, $5, $6, $7, $8}); P.op("TEMPLATE"); }
+  | IDEN EXTENDS TName _opt_type_safety _Bounds AMP TName LT _TArgsToShrr1  { $$ = P.join({$1, $2, $3, $4, $5, $6, $7, $8, $9}); P.op("TEMPLATE"); }
+  ;
+
 _TArgsToShrr1
   : _TArgToShrr1                           { $$ = P.join({$1}); }
   | _TName_type_safety CMA _TArgsToShrr1   { $$ = P.join({$1, $2, $3}); }
@@ -344,9 +410,16 @@ _TArgToShrr1
   | IDEN EXTENDS TName LT _TName_type_safety_list SHRR  { $$ = P.join({$1, $2, $3, $4, $5, $6}); P.op("TEMPLATE"); }
   ;
 
-/* Explicit type arguments of a method call. */
+_TArgToShrr1
+  : IDEN EXTENDS TName _opt_type_safety AMP TName LT _TName_type_safety_list SHRR          { $$ = P.join({$1, $2, $3, $4, $5, $6, $7, $8}); P.op("TEMPLATE"); }
+  | IDEN EXTENDS TName _opt_type_safety _Bounds AMP TName LT _TName_type_safety_list SHRR  { $$ = P.join({$1, $2, $3, $4, $5, $6, $7, $8, $9}); P.op("TEMPLATE"); }
+  ;
+
+/* Explicit type arguments of a method call; B.<C<D<E>>>m() closes three
+ * lists with one ">>>". */
 _CallTypeArgs
   : LT _TName_type_safety_list GT  { $$ = P.join({$1, $2, $3}); P.op("TEMPLATE"); }
+  | LT _TArgsToShrr                { $$ = P.join({$1, $2}); P.op("TEMPLATE"); }
   ;
 
 /* ------------------------------------------------------------ members */
@@ -476,11 +549,26 @@ _CaseItem
   | Qlid IDEN                            { SINCE(16); $$ = P.element("TypePat", {P.typeOfName($1, {}), $2}); }
   | Qlid OPR _PatList CPR                { SINCE(21); $$ = P.element("RecPat", {P.typeOfName($1, {}), $2, $3, $4}); }
   | Qlid OPR CPR                         { SINCE(21); $$ = P.element("RecPat", {P.typeOfName($1, {}), $2, $3}); }
-  | Qlid _CallTypeArgs IDEN              { SINCE(16); $$ = P.element("TypePat", {P.typeOfName($1, $2), $3}); }
-  | Qlid _CallTypeArgs OPR _PatList CPR  { SINCE(21); $$ = P.element("RecPat", {P.typeOfName($1, $2), $3, $4, $5}); }
-  | Qlid _CallTypeArgs OPR CPR           { SINCE(21); $$ = P.element("RecPat", {P.typeOfName($1, $2), $3, $4}); }
+  | Qlid _MarkedTypeArgs IDEN              { SINCE(16); $$ = P.element("TypePat", {P.typeOfName($1, $2), $3}); }
+  | Qlid _MarkedTypeArgs OPR _PatList CPR  { SINCE(21); $$ = P.element("RecPat", {P.typeOfName($1, $2), $3, $4, $5}); }
+  | Qlid _MarkedTypeArgs OPR CPR           { SINCE(21); $$ = P.element("RecPat", {P.typeOfName($1, $2), $3, $4}); }
   | PrimType Dims IDEN                   { SINCE(16); $$ = P.element("TypePat", {P.element("TypeSpec", {P.element("TName", {$1, $2})}), $3}); }
   | FINAL TypeSpec IDEN                  { SINCE(16); if (P.isPrimitive($2)) YYERROR; $$ = P.element("TypePat", {$1, $2, $3}); }
+  | _VarMods TypeSpec IDEN               { SINCE(21); if (P.isPrimitive($2)) YYERROR; $$ = P.element("TypePat", {$1, $2, $3}); }
+  | Qlid _MarkedTypeArgs Dims IDEN         { SINCE(16); $$ = P.element("TypePat", {P.element("TypeSpec", {P.element("TName", {$1}), $2, $3}), $4}); }
+  | _CaseMemberType IDEN                 { SINCE(16); $$ = P.element("TypePat", {P.element("TypeSpec", {$1}), $2}); }
+  | _CaseMemberType Dims IDEN            { SINCE(16); $$ = P.element("TypePat", {P.element("TypeSpec", {$1, $2}), $3}); }
+  | _CaseMemberType OPR _PatList CPR     { SINCE(21); $$ = P.element("RecPat", {P.element("TypeSpec", {$1}), $2, $3, $4}); }
+  | _CaseMemberType OPR CPR              { SINCE(21); $$ = P.element("RecPat", {P.element("TypeSpec", {$1}), $2, $3}); }
+  ;
+
+/* A member type of a parameterized type in a pattern, case Outer<?>.Inner i:
+ * its parts as in a declaration's type. */
+_CaseMemberType
+  : Qlid _MarkedTypeArgs DOT Qlid                  { $$ = P.join({P.element("TName", {$1}), $2, $3, P.element("TName", {$4})}); }
+  | Qlid _MarkedTypeArgs DOT Qlid _MarkedTypeArgs  { $$ = P.join({P.element("TName", {$1}), $2, $3, P.element("TName", {$4}), $5}); }
+  | _CaseMemberType DOT Qlid                      { $$ = P.join({$1, $2, P.element("TName", {$3})}); }
+  | _CaseMemberType DOT Qlid _MarkedTypeArgs      { $$ = P.join({$1, $2, P.element("TName", {$3}), $4}); }
   ;
 
 _PatList
@@ -491,6 +579,7 @@ _PatList
 _Pat
   : TypeSpec IDEN               { $$ = P.element("TypePat", {$1, $2}); }
   | FINAL TypeSpec IDEN         { $$ = P.element("TypePat", {$1, $2, $3}); }
+  | _VarMods TypeSpec IDEN      { $$ = P.element("TypePat", {$1, $2, $3}); }
   | TypeSpec OPR _PatList CPR   { $$ = P.element("RecPat", {$1, $2, $3, $4}); }
   | TypeSpec OPR CPR            { $$ = P.element("RecPat", {$1, $2, $3}); }
   | IDEN                        { SINCE(22); if (!P.isUnderscore($1)) YYERROR; $$ = P.join({$1}); }
@@ -518,6 +607,31 @@ MtdRef
   | PrimType Dims COLCOL NEW                 { $$ = P.element("MtdRef", {$1, $2, $3, $4}); }
   ;
 
+/* Type arguments of the method or constructor after the "::", ArrayList::<T>new,
+ * M<T>::<U>m; the brackets of an array of a generic type before a method,
+ * M<T>[]::clone; member types of parameterized types, Outer<T>.Inner::new. */
+MtdRef
+  : Qlid COLCOL _CallTypeArgs NEW                        { $$ = P.element("MtdRef", {$1, $2, $3, $4}); }
+  | Qlid _MarkedTypeArgs COLCOL _CallTypeArgs IDEN       { $$ = P.element("MtdRef", {P.typeOfName($1, $2), $3, $4, $5}); }
+  | Qlid _MarkedTypeArgs COLCOL _CallTypeArgs NEW        { $$ = P.element("MtdRef", {P.typeOfName($1, $2), $3, $4, $5}); }
+  | Qlid _MarkedTypeArgs Dims COLCOL IDEN                { $$ = P.element("MtdRef", {P.element("TypeSpec", {P.element("TName", {$1}), $2, $3}), $4, $5}); }
+  | _MemberRefType COLCOL IDEN                           { $$ = P.element("MtdRef", {P.element("TypeSpec", {$1}), $2, $3}); }
+  | _MemberRefType COLCOL NEW                            { $$ = P.element("MtdRef", {P.element("TypeSpec", {$1}), $2, $3}); }
+  | _MemberRefType COLCOL _CallTypeArgs IDEN             { $$ = P.element("MtdRef", {P.element("TypeSpec", {$1}), $2, $3, $4}); }
+  | _MemberRefType COLCOL _CallTypeArgs NEW              { $$ = P.element("MtdRef", {P.element("TypeSpec", {$1}), $2, $3, $4}); }
+  | _MemberRefType Dims COLCOL IDEN                      { $$ = P.element("MtdRef", {P.element("TypeSpec", {$1, $2}), $3, $4}); }
+  | _MemberRefType Dims COLCOL NEW                       { $$ = P.element("MtdRef", {P.element("TypeSpec", {$1, $2}), $3, $4}); }
+  ;
+
+/* The parts of a member type of a parameterized type before "::", each a
+ * TName with its type arguments, as in a declaration's type. */
+_MemberRefType
+  : Qlid _MarkedTypeArgs DOT Qlid                  { $$ = P.join({P.element("TName", {$1}), $2, $3, P.element("TName", {$4})}); }
+  | Qlid _MarkedTypeArgs DOT Qlid _MarkedTypeArgs  { $$ = P.join({P.element("TName", {$1}), $2, $3, P.element("TName", {$4}), $5}); }
+  | _MemberRefType DOT Qlid                        { $$ = P.join({$1, $2, P.element("TName", {$3})}); }
+  | _MemberRefType DOT Qlid _MarkedTypeArgs        { $$ = P.join({$1, $2, P.element("TName", {$3}), $4}); }
+  ;
+
 /* A name with explicit type arguments before its last part, as in
  * Collections.<String>emptyList (the call is MtdCall as usual). */
 Qlid
@@ -529,6 +643,36 @@ MtdAcc
   | THIS DOT _CallTypeArgs IDEN          { $$ = P.element("MtdAcc", {$1, $2, $3, $4}); P.op("DOT"); }
   | SUPER DOT _CallTypeArgs IDEN         { $$ = P.element("MtdAcc", {$1, $2, $3, $4}); P.op("DOT"); }
   | _NotJustName DOT _CallTypeArgs IDEN  { $$ = P.element("MtdAcc", {$1, $2, $3, $4}); P.op("DOT"); }
+  ;
+
+/* The same after this and super inside a qualified name,
+ * Outer.this.<V>lookup(key), Outer.super.<T>m() (after the rules above, so
+ * that this.<T>m() stays the MtdAcc it is). */
+Qlid
+  : THIS DOT _CallTypeArgs IDEN   { $$ = P.element("Qlid", {$1, $2, $3, $4}); P.op("DOT"); }
+  | SUPER DOT _CallTypeArgs IDEN  { $$ = P.element("Qlid", {$1, $2, $3, $4}); P.op("DOT"); }
+  ;
+
+/* A cast of a cast before a lambda, (Object) (Runnable) () -> { }: after
+ * the parentheses of a type read as an expression, where a cast's operand
+ * stands, a cast of a lambda in each form of one. */
+_CastExpression
+  : OPR Expr CPR OPR Expr CPR LambdaExpr                  { $$ = P.join({$1, $2, $3, $4, $5, $6, $7}); P.op("CAST"); P.op("CAST"); }
+  | OPR Expr CPR CASTEXPR LambdaExpr                      { $$ = P.join({$1, $2, $3, $4, $5}); P.op("CAST"); P.op("CAST"); }
+  | OPR Expr CPR LCAST _CastTypes CPR LambdaExpr          { $$ = P.join({$1, $2, $3, $4, $5, $6, $7}); P.op("CAST"); P.op("CAST"); }
+  | OPR Expr CPR OPR Qlid _MarkedTypeArgs CPR LambdaExpr  { $$ = P.join({$1, $2, $3, $4, P.typeOfName($5, $6), $7, $8}); P.op("CAST"); P.op("CAST"); }
+  ;
+
+/* A cast of a cast only the modern rules read, (Object) (@A String) x,
+ * (Object) (List<Map<K, V>>) x, and a cast of a cast of a cast,
+ * (Integer) (Object) (Number) 1. */
+_CastExpression
+  : OPR Expr CPR LCAST _CastTypes CPR _CastExpression                          { if (P.castsToReference($5) && P.startsWithSign($7)) YYERROR; $$ = P.join({$1, $2, $3, $4, $5, $6, $7}); P.op("CAST"); P.op("CAST"); }
+  | OPR Expr CPR OPR Qlid _MarkedTypeArgs CPR _CastExpression                  { $$ = P.join({$1, $2, $3, $4, P.typeOfName($5, $6), $7, $8}); P.op("CAST"); P.op("CAST"); }
+  | OPR Expr CPR OPR Qlid _MarkedTypeArgs Dims CPR _CastExpression             { $$ = P.join({$1, $2, $3, $4, P.element("TypeSpec", {P.element("TName", {$5}), $6, $7}), $8, $9}); P.op("CAST"); P.op("CAST"); }
+  | OPR Expr CPR OPR Expr CPR OPR Expr CPR _LogicalUnaryExpression              { $$ = P.join({$1, $2, $3, $4, $5, $6, $7, $8, $9, $10}); P.op("CAST"); P.op("CAST"); P.op("CAST"); }
+  | OPR Expr CPR OPR Expr CPR OPR _PrimitiveTypeExpression CPR _CastExpression  { $$ = P.join({$1, $2, $3, $4, $5, $6, $7, $8, $9, $10}); P.op("CAST"); P.op("CAST"); P.op("CAST"); }
+  | OPR Expr CPR OPR Expr CPR CASTEXPR _CastExpression                          { $$ = P.join({$1, $2, $3, $4, $5, $6, $7, $8}); P.op("CAST"); P.op("CAST"); P.op("CAST"); }
   ;
 
 /* A cast of a cast: (Byte) (byte) 0, (A) (B) o. */
@@ -562,6 +706,13 @@ _MarkedTypeArgs
   | LTYPEARGS _TArgsToShrr                { $$ = P.join({$1, $2}); P.op("TEMPLATE"); }
   ;
 
+/* A constructor's call of another with explicit type arguments, <T>this(t),
+ * <T>super(t): the token filter marks the "<" at the statement's start. */
+MtdAcc
+  : _MarkedTypeArgs THIS   { $$ = P.element("MtdAcc", {$1, P.element("SplName", {$2})}); }
+  | _MarkedTypeArgs SUPER  { $$ = P.element("MtdAcc", {$1, P.element("SplName", {$2})}); }
+  ;
+
 _CastExpression
   : OPR Qlid _MarkedTypeArgs CPR _CastExpression       { $$ = P.join({$1, P.typeOfName($2, $3), $4, $5}); P.op("CAST"); }
   | OPR Qlid _MarkedTypeArgs Dims CPR _CastExpression  { $$ = P.join({$1, P.element("TypeSpec", {P.element("TName", {$2}), $3, $4}), $5, $6}); P.op("CAST"); }
@@ -587,6 +738,10 @@ _RelationalExpression
   : _RelationalExpression INSTANCEOF TypeSpec IDEN              { SINCE(16); if (P.isPrimitive($3)) YYERROR; $$ = P.join({$1, $2, P.element("TypePat", {$3, $4})}); }
   | _RelationalExpression INSTANCEOF _ModAnnots TypeSpec IDEN   { SINCE(16); $$ = P.join({$1, $2, P.element("TypePat", {$3, $4, $5})}); }
   | _RelationalExpression INSTANCEOF FINAL TypeSpec IDEN        { SINCE(16); if (P.isPrimitive($4)) YYERROR; $$ = P.join({$1, $2, P.element("TypePat", {$3, $4, $5})}); }
+  /* final and annotations in either order: o instanceof final @A String s */
+  | _RelationalExpression INSTANCEOF FINAL _ModAnnots TypeSpec IDEN             { SINCE(16); if (P.isPrimitive($5)) YYERROR; $$ = P.join({$1, $2, P.element("TypePat", {$3, $4, $5, $6})}); }
+  | _RelationalExpression INSTANCEOF _ModAnnots FINAL TypeSpec IDEN             { SINCE(16); if (P.isPrimitive($5)) YYERROR; $$ = P.join({$1, $2, P.element("TypePat", {$3, $4, $5, $6})}); }
+  | _RelationalExpression INSTANCEOF _ModAnnots FINAL _ModAnnots TypeSpec IDEN  { SINCE(16); if (P.isPrimitive($6)) YYERROR; $$ = P.join({$1, $2, P.element("TypePat", {$3, $4, $5, $6, $7})}); }
   | _RelationalExpression INSTANCEOF TypeSpec OPR _PatList CPR  { SINCE(21); $$ = P.join({$1, $2, P.element("RecPat", {$3, $4, $5, $6})}); }
   | _RelationalExpression INSTANCEOF TypeSpec OPR CPR           { SINCE(21); $$ = P.join({$1, $2, P.element("RecPat", {$3, $4, $5})}); }
   ;
@@ -642,4 +797,144 @@ _LambdaParam1
 _LambdaBody
   : Expr  { $$ = P.join({$1}); }
   | Blk   { $$ = P.join({$1}); }
+  ;
+
+/* ------------------------------------------------------------ type annotations */
+
+/* Each annotation of a type is an AnnotType element where it is written:
+ * in TName before the type's name, in Qlid after a dot, in Dims before its
+ * "[]", in DimExpr, before the ELL of varargs, before a name of a throws or
+ * implements list.  What reads types for names and measures leaves them
+ * out, as it leaves out a declaration's annotations. */
+_TypeAnnot
+  : AT_TYPE _AnnotBody  { $$ = P.element("AnnotType", {$1, $2}); }
+  ;
+_TypeAnnots
+  : _TypeAnnot              { $$ = P.join({$1}); }
+  | _TypeAnnots _TypeAnnot  { $$ = P.join({$1, $2}); }
+  ;
+_DimsAnnots
+  : AT_DIMS _AnnotBody              { $$ = P.element("AnnotType", {$1, $2}); }
+  | _DimsAnnots AT_DIMS _AnnotBody  { $$ = P.join({$1, P.element("AnnotType", {$2, $3})}); }
+  ;
+_SizeAnnots
+  : AT_SIZE _AnnotBody              { $$ = P.element("AnnotType", {$1, $2}); }
+  | _SizeAnnots AT_SIZE _AnnotBody  { $$ = P.join({$1, P.element("AnnotType", {$2, $3})}); }
+  ;
+_EllAnnots
+  : AT_ELL _AnnotBody             { $$ = P.element("AnnotType", {$1, $2}); }
+  | _EllAnnots AT_ELL _AnnotBody  { $$ = P.join({$1, P.element("AnnotType", {$2, $3})}); }
+  ;
+
+/* What follows the "@" of an annotation. */
+_AnnotBody
+  : IDEN                                   { $$ = P.join({$1}); }
+  | _DottedName                            { $$ = P.join({$1}); }
+  | IDEN OPR CPR                           { $$ = P.join({$1, $2, $3}); }
+  | _DottedName OPR CPR                    { $$ = P.join({$1, $2, $3}); }
+  | IDEN OPR _ExprStmt_list CPR            { $$ = P.join({$1, $2, $3, $4}); }
+  | _DottedName OPR _ExprStmt_list CPR     { $$ = P.join({$1, $2, $3, $4}); }
+  ;
+
+TName
+  : _TypeAnnots PrimType       { $$ = P.element("TName", {$1, $2}); }
+  | _TypeAnnots PrimType Dims  { $$ = P.element("TName", {$1, $2, $3}); }
+  | _TypeAnnots Qlid           { $$ = P.element("TName", {$1, $2}); }
+  ;
+
+/* java.lang.@NonNull String, Outer.@A Inner */
+Qlid
+  : IDEN DOT _TypeAnnots Qlid  { $$ = P.element("Qlid", {$1, $2, $3, $4}); P.op("DOT"); }
+  ;
+
+/* String @A [] @B [] */
+Dims
+  : _DimsAnnots DIM       { $$ = P.element("Dims", {$1, $2}); }
+  | Dims _DimsAnnots DIM  { $$ = P.element("Dims", {$1, $2, $3}); }
+  ;
+
+/* int f() @A [] */
+MtdDeclr
+  : MtdDeclr _DimsAnnots DIM  { $$ = P.element("MtdDeclr", {$1, $2, $3}); }
+  ;
+
+/* String name @A [] */
+_DeclaratorName
+  : _DeclaratorName _DimsAnnots DIM  { $$ = P.join({$1, $2, $3}); }
+  ;
+
+/* new int @A [2] */
+DimExpr
+  : _SizeAnnots OSQ Expr CSQ  { $$ = P.element("DimExpr", {$1, $2, $3, $4}); P.op("SQ"); }
+  ;
+
+/* Object @A ... args */
+_opt_3dots
+  : _EllAnnots ELL  { $$ = P.join({$1, $2}); }
+  ;
+
+Param
+  : FINAL TypeSpec _EllAnnots ELL _DeclaratorName  { $$ = P.element("Param", {$1, $2, $3, $4, $5}); }
+  /* A receiver parameter with annotations: m(@A Foo this), Inner(@A Outer Outer.this). */
+  | _VarMods TypeSpec THIS                         { SINCE(8); $$ = P.element("Param", {$1, $2, $3}); }
+  | _VarMods TypeSpec _opt_3dots _DeclaratorName DOT THIS  { SINCE(8); $$ = P.element("Param", {$1, $2, $3, $4, $5, $6}); }
+  ;
+
+_LambdaParam1
+  : Qlid _EllAnnots ELL _DeclaratorName  { $$ = P.element("Param", {P.typeOfName($1, {}), $2, $3, $4}); }
+  ;
+
+/* throws @A E, implements @A I */
+_ClassNameList
+  : _TypeAnnots Qlid _opt_type_safety                     { $$ = P.join({$1, $2, $3}); }
+  | _ClassNameList CMA _TypeAnnots Qlid _opt_type_safety  { $$ = P.join({$1, $2, $3, $4, $5}); }
+  ;
+
+/* o instanceof @A String */
+_RelationalExpression
+  : _RelationalExpression INSTANCEOF _ModAnnots TypeSpec  { SINCE(8); $$ = P.join({$1, $2, $3, $4}); }
+  ;
+
+/* (@A String) o, (Graph<?>.Edge) o, (@A Runnable & Serializable) () -> { } */
+_CastExpression
+  /* A cast to a reference type takes no operand with a sign: (T) -x is a
+   * subtraction, (@A T) -x no Java. */
+  : LCAST _CastTypes CPR _CastExpression  { if (P.castsToReference($2) && P.startsWithSign($4)) YYERROR; $$ = P.join({$1, $2, $3, $4}); P.op("CAST"); }
+  | LCAST _CastTypes CPR LambdaExpr       { $$ = P.join({$1, $2, $3, $4}); P.op("CAST"); }
+  /* A cast to a generic type the token filter marks, before a lambda. */
+  | OPR Qlid _MarkedTypeArgs CPR LambdaExpr  { $$ = P.join({$1, P.typeOfName($2, $3), $4, $5}); P.op("CAST"); }
+  ;
+
+_CastTypes
+  : TypeSpec                 { $$ = P.join({$1}); }
+  | _CastTypes AMP TypeSpec  { $$ = P.join({$1, $2, $3}); }
+  ;
+
+/* @A String::length */
+MtdRef
+  : _TypeAnnots Qlid COLCOL IDEN                  { $$ = P.element("MtdRef", {P.element("TypeSpec", {P.element("TName", {$1, $2})}), $3, $4}); }
+  | _TypeAnnots Qlid COLCOL NEW                   { $$ = P.element("MtdRef", {P.element("TypeSpec", {P.element("TName", {$1, $2})}), $3, $4}); }
+  | _TypeAnnots Qlid _MarkedTypeArgs COLCOL IDEN  { $$ = P.element("MtdRef", {P.element("TypeSpec", {P.element("TName", {$1, $2}), $3}), $4, $5}); }
+  | _TypeAnnots Qlid COLCOL _CallTypeArgs IDEN    { $$ = P.element("MtdRef", {P.element("TypeSpec", {P.element("TName", {$1, $2})}), $3, $4, $5}); }
+  ;
+
+/* ------------------------------------------------------------ more forms */
+
+/* int[]::clone */
+MtdRef
+  : PrimType Dims COLCOL IDEN  { $$ = P.element("MtdRef", {$1, $2, $3, $4}); }
+  ;
+
+/* An element of an array made with its initialiser, new int[] {1, 2}[i]
+ * (javac reads it, though the language's grammar has no such primary). */
+AryAcc
+  : NewAllocExpr OSQ Expr CSQ  { $$ = P.element("AryAcc", {$1, $2, $3, $4}); P.op("SQ"); }
+  ;
+
+/* An array initialiser of a comma alone: int[] a = {,}; */
+VarInit
+  : OBR CMA CBR  { $$ = P.element("VarInit", {$1, $2, $3}); }
+  ;
+_PlainAlloc
+  : AryAllocExpr OBR CMA CBR  { $$ = P.join({$1, $2, $3, $4}); }
   ;

@@ -103,6 +103,23 @@ bool ParseContext::isPrimitive(const Symbol& typeSpec) const {
   return true;
 }
 
+bool ParseContext::castsToReference(const Symbol& types) const {
+  // TypeSpec > TName holding PrimType (after any AnnotType, before any Dims).
+  const tree::PieceId typeSpec = types.list.head;
+  if (typeSpec == tree::kNoPiece || typeSpec != types.list.tail || tree_.isToken(typeSpec)) return true;
+  const tree::PieceId name = tree_.firstChild(typeSpec);
+  if (name == tree::kNoPiece || tree_.isToken(name) || tree_.name(name) != "TName") return true;
+  for (tree::PieceId part = tree_.firstChild(name); part != tree::kNoPiece; part = tree_.next(part))
+    if (!tree_.isToken(part) && tree_.name(part) == "PrimType") return false;
+  return true;
+}
+
+bool ParseContext::startsWithSign(const Symbol& symbol) const {
+  if (symbol.first == tree::kNoPiece) return false;
+  const std::string_view name = tree_.name(symbol.first);
+  return name == "ADD" || name == "SUB" || name == "INC" || name == "DEC";
+}
+
 bool ParseContext::isUnderscore(const Symbol& symbol) const {
   return symbol.first != tree::kNoPiece && symbol.first == symbol.last && tree_.isToken(symbol.first) &&
          tree_.rawText(symbol.first) == "_";

@@ -91,6 +91,12 @@ class ParseContext {
   Symbol wrapEach(std::string_view name, const Symbol& pieces);
   // Whether a TypeSpec is a primitive type without brackets.
   bool isPrimitive(const Symbol& typeSpec) const;
+  // Whether a cast to these types (a TypeSpec, or several joined by AMP)
+  // may not take an operand that starts with a sign, (T) -x: any but a
+  // primitive type (int, int[]), whatever its annotations.
+  bool castsToReference(const Symbol& types) const;
+  // Whether the symbol's first token is + - ++ or --.
+  bool startsWithSign(const Symbol& symbol) const;
   // Whether the symbol is the single token "_".
   bool isUnderscore(const Symbol& symbol) const;
   // The class body of an enum constant opens (constant: its Expr).
@@ -121,6 +127,16 @@ class ParseContext {
   bool opensTypedLambdaParameters();
   bool opensMarkedTypeArguments();
   void followStructure(int kind);
+  // type_marks.cpp
+  size_t afterAnnotation(size_t n);
+  size_t afterAnnotations(size_t n, bool& found);
+  size_t afterTypeArguments(size_t n, int depth, bool& annotated);
+  bool opensMarkedCast();
+  bool opensConstructorTypeArguments();
+  int classifyAnnotation();
+  bool startsTypeAnnotation() const;
+  bool referencesMethodOfType(size_t n);
+  void followTypeLists(int kind);
 
   Scanner& scanner_;
   LexerState& lexer_;
@@ -139,6 +155,10 @@ class ParseContext {
   int caseParens_ = 0;
   int moduleDepth_ = -1;  // brace depth of a module declaration's body, -1 outside
   int directive_ = 0;     // the directive word of the module directive being read
+  bool headerOpen_ = false;  // between class (interface, enum, record) and its body
+  int headerDepth_ = 0;      // type argument lists open since then
+  bool typeList_ = false;    // in the types of extends, implements or throws
+  int typeListDepth_ = 0;    // type argument lists open since the list began
 };
 
 // Runs the grammar on the scanner's tokens: 0 accepted, 1 syntax error,

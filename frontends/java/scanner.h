@@ -23,6 +23,7 @@ struct LexerState {
   bool enumKeyword = false;       // enum is a keyword (Java 5 source) or an identifier
   int level = 0;                  // 0: the Java 5 grammar; else a modern level (language_level.h)
   int previousToken = 0;          // kind of the token the grammar received last
+  int strayZeroByteLine = 0;      // line of the first zero byte outside a literal or comment
   CommentRecorder* comments = nullptr;
   Metrics* metrics = nullptr;
   // Scanning text whose Unicode escapes were translated: the offsets of

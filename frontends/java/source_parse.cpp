@@ -118,6 +118,7 @@ void SourceParse::run(const ParseOptions& options,
 }
 
 int SourceParse::endLine() const { return state_->lexer.line; }
+int SourceParse::strayZeroByteLine() const { return state_->lexer.strayZeroByteLine; }
 
 bool SourceParse::writeTree(tree::TextSink& sink) const {
   const ParseContext& context = *state_->context;

@@ -89,6 +89,9 @@ class SourceParse {
   // The scanner's line when the parse ended: where a failure to write the
   // outputs of an accepted parse is reported.
   int endLine() const;
+  // The line of the first zero byte the scanner met outside a literal or
+  // a comment (it skips it as a stray byte); 0 when there was none.
+  int strayZeroByteLine() const;
 
   // After an accepted parse, until releaseTree().
   // Writes the tree text (without the declaration line) to sink; false

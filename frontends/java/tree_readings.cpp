@@ -90,20 +90,28 @@ std::string signature(const PieceTree& tree, PieceList list) {
 }
 
 std::string allocatedType(const PieceTree& tree, PieceList list) {
+  // The annotations of the type (new @A T() { }, modern levels) are no
+  // part of its name.
   struct Collector : Visit {
     bool inside = false;
+    int annotations = 0;
     std::string text;
     bool open(PieceId id) {
       if (elementNamed(tree, id, "TName")) inside = true;
+      if (elementNamed(tree, id, "AnnotType")) ++annotations;
+      return true;
+    }
+    bool close(PieceId id) {
+      if (elementNamed(tree, id, "AnnotType")) --annotations;
       return true;
     }
     bool token(PieceId id) {
-      if (!inside) return true;
+      if (!inside || annotations > 0) return true;
       if (tokenNamed(tree, id, "OPR") || tokenNamed(tree, id, "LT")) return false;
       tree::appendEscaped(tree.rawText(id), text);
       return true;
     }
-  } collector{{tree}, {}, {}};
+  } collector{{tree}, {}, 0, {}};
   tree.walk(list, collector);
   return std::string(trimBlanks(collector.text));
 }

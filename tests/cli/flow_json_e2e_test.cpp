@@ -54,6 +54,26 @@ TEST(FlowJson, LabelledBranches) {
     expectGraph("cfg", "Labels.java", method);
 }
 
+// Annotations of types in every place Java allows them, explicit type
+// arguments after any primary, member types of parameterized types, casts
+// to generic types before a lambda, casts of casts, method references with
+// type arguments, parenthesised and comparing case constants, patterns of
+// member types and annotated patterns: the graphs, and each file's names
+// and measures (`list --json`), checked by hand.  Titles and names leave
+// the annotations out, and parameter types the receiver parameter.
+TEST(FlowJson, AnnotatedAndParameterizedTypes) {
+  for (const char* method : {"convert", "count"}) expectGraph("java/modern", "TypeAnnotations.java", method);
+  expectGraph("java/modern", "TypeArguments.java", "chain");
+  for (const char* method : {"same", "casts"}) expectGraph("java/modern", "MemberTypes.java", method);
+  for (const char* method : {"casts", "labels"}) expectGraph("java/modern", "References.java", method);
+  expectGraph("cfg", "PatternTypes.java", "kind");
+  for (const std::string stem : {"TypeAnnotations", "TypeArguments", "MemberTypes", "References"}) {
+    const auto run = runFlowchart({"list", stem + ".java", "--json"}, testing_support::fixture("java/modern"));
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, testing_support::readFile(testing_support::fixture("cfg/" + stem + ".list.json"))) << stem;
+  }
+}
+
 TEST(FlowJson, MethodWithoutBody) {
   testing_support::TempDir dir;
   const std::string source = dir.file("A.java");

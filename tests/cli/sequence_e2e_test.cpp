@@ -278,6 +278,62 @@ TEST(SequenceCommand, FollowedCallsAndChains) {
             "bar :String: trim() .. trim()\n");
 }
 
+// Calls with explicit type arguments go to the method after them, on what
+// stands before the dot; this and super (Outer.super too) are the object
+// itself.
+TEST(SequenceCommand, CallsWithTypeArguments) {
+  EXPECT_EQ(drawn({fixture("java/modern/TypeArguments.java").string(), "chain"}),
+            "page: TypeArguments.chain: sequence diagram\n"
+            "lifelines: :TypeArguments :B a() attributes:|Attributes attributes|.getAnnotation(\"anno\") :Collections\n"
+            "call :TypeArguments > :B [bar-bar]: m()\n"
+            "return :B > :TypeArguments [bar-bar]: nested\n"
+            "self :TypeArguments > :TypeArguments [bar-bar]: a()\n"
+            "call :TypeArguments > a() [bar-bar]: c(key)\n"
+            "return a() > :TypeArguments [bar-bar]: onResult\n"
+            "call :TypeArguments > attributes:|Attributes [bar-bar]: getAnnotation(\"anno\")\n"
+            "return attributes:|Attributes > :TypeArguments [bar-bar]: getAnnotation(\"anno\")\n"
+            "call :TypeArguments > attributes|.getAnnotation(\"anno\") [bar-bar]: getNumber(\"value\")\n"
+            "return attributes|.getAnnotation(\"anno\") > :TypeArguments [bar-bar]: number\n"
+            "self :TypeArguments > :TypeArguments [bar-bar]: super.find(key)\n"
+            "self :TypeArguments > :TypeArguments [bar-bar]: find(key)\n"
+            "call :TypeArguments > :Collections [bar-bar]: emptyList()\n"
+            "return :Collections > :TypeArguments [bar-bar]: none\n"
+            "self :TypeArguments > :TypeArguments [bar-bar]: super.find(mine)\n"
+            "bar :TypeArguments: m() .. super.find(mine)\n"
+            "bar :B: m() .. nested\n"
+            "bar :TypeArguments: a() .. a()\n"
+            "bar a(): c(key) .. onResult\n"
+            "bar attributes:|Attributes: getAnnotation(\"anno\") .. getAnnotation(\"anno\")\n"
+            "bar attributes|.getAnnotation(\"anno\"): getNumber(\"value\") .. number\n"
+            "bar :TypeArguments: super.find(key) .. super.find(key)\n"
+            "bar :TypeArguments: find(key) .. find(key)\n"
+            "bar :Collections: emptyList() .. none\n"
+            "bar :TypeArguments: super.find(mine) .. super.find(mine)\n"
+            "fragment break [number == null]: super.find(key)\n");
+}
+
+// A class's supertypes are the types its extends clause names, a member
+// type of a parameterized type as one (Outer<Helper>.Inner), not the type
+// arguments: a call of the method it inherits is followed, one of the type
+// argument's is not.
+TEST(SequenceCommand, InheritedFromMemberTypeOfParameterizedType) {
+  TempDir dir;
+  testing_support::writeFile(dir.file("Child.java"),
+                             "class Helper {\n  void help() { other(); }\n  void other() { }\n}\n"
+                             "class Outer<T> {\n  class Inner {\n    void lift() { up(); }\n    void up() { }\n  }\n}\n"
+                             "class Child extends Outer<Helper>.Inner {\n  void run() {\n    lift();\n    help();\n  }\n}\n");
+  EXPECT_EQ(drawn({dir.file("Child.java"), "run", "--depth", "2"}),
+            "page: Child.run: sequence diagram\n"
+            "lifelines: :Child\n"
+            "self :Child > :Child [bar-bar]: lift()\n"
+            "self :Child > :Child [bar-bar]: up()\n"
+            "self :Child > :Child [bar-bar]: help()\n"
+            "bar :Child: lift() .. help()\n"
+            "bar :Child: lift() .. up()\n"
+            "bar :Child: up() .. up()\n"
+            "bar :Child: help() .. help()\n");
+}
+
 // Recursion shown once, calls in anonymous classes, a method without
 // calls and a capped diagram: each with its note.
 TEST(SequenceCommand, NotesBelowTheDiagram) {

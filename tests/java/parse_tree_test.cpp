@@ -428,6 +428,43 @@ TEST(ModernParseTree, TypesTheFilterTellsFromExpressions) {
   EXPECT_EQ(tree.count("//LPARAMS|//LTYPEARGS"), 0u);
 }
 
+// An annotation of a type is an AnnotType where it is written, and its
+// "@" an AT_SYM; a cast the filter marks reads its type as a TypeSpec;
+// explicit type arguments stand before the name they are given to.
+TEST(ModernParseTree, AnnotationsOfTypesAndTypeArguments) {
+  Tree tree = modernTree(
+      "class A {\n"
+      "  <T> @N T f(@N Object @N ... xs, String @N [] a) throws @N E, java.io.@N IOException {\n"
+      "    Object o = (@N Runnable & Serializable) () -> { };\n"
+      "    int[][] g = new int @N [2] @M [];\n"
+      "    return B.<C<D<E>>>m(a().<T>c(e), Outer.this.<V>lookup(k), (Graph<?>.Edge) o);\n"
+      "  }\n"
+      "  A(@N A this) { <T>this(1); }\n"
+      "}\n");
+  EXPECT_EQ(tree.children("//MtdDecln/TypeSpec"), "LT TName GT TName");
+  EXPECT_EQ(tree.children("//MtdDecln/TypeSpec/TName[2]"), "AnnotType Qlid");
+  EXPECT_EQ(tree.children("//MtdDecln/TypeSpec/TName[2]/AnnotType"), "AT_SYM IDEN");
+  EXPECT_EQ(tree.children("//MtdDeclr/Param[1]"), "AnnotType TypeSpec AnnotType ELL IDEN");
+  EXPECT_EQ(tree.children("//MtdDeclr/Param[2]/TypeSpec/TName/Qlid/Dims"), "AnnotType DIM");
+  EXPECT_EQ(tree.children("//Throws"), "THROWS AnnotType Qlid CMA Qlid");
+  EXPECT_EQ(tree.children("//Throws/Qlid/Qlid"), "IDEN DOT AnnotType Qlid");
+  EXPECT_EQ(tree.children("//LocVarDecln[1]//VarInit/Expr"), "OPR TypeSpec AMP TypeSpec CPR LambdaExpr");
+  EXPECT_EQ(tree.children("//AryAllocExpr"), "NEW TName DimExpr Dims");
+  EXPECT_EQ(tree.children("//AryAllocExpr/DimExpr"), "AnnotType OSQ Expr CSQ");
+  EXPECT_EQ(tree.children("//JumpStmt/Expr/MtdCall/MtdAcc/Qlid"), "IDEN DOT LT TName LT TName LT TName SHRR IDEN");
+  EXPECT_EQ(tree.children("//JumpStmt/Expr/MtdCall/Expr[1]/MtdCall/MtdAcc"), "MtdCall DOT LT TName GT IDEN");
+  EXPECT_EQ(tree.children("//JumpStmt/Expr/MtdCall/Expr[2]/MtdCall/MtdAcc/Qlid/Qlid"), "THIS DOT LT TName GT IDEN");
+  EXPECT_EQ(tree.children("//JumpStmt/Expr/MtdCall/Expr[3]"), "OPR TypeSpec CPR Qlid");
+  EXPECT_EQ(tree.children("//JumpStmt/Expr/MtdCall/Expr[3]/TypeSpec"), "TName LT QUEST GT DOT TName");
+  EXPECT_EQ(tree.children("//CtorDeclr/Param"), "AnnotType TypeSpec THIS");
+  EXPECT_EQ(tree.children("//CtorDecln//MtdAcc"), "LT TName GT SplName");
+  // Java 7 has neither; the Java 5 grammar neither.
+  for (int level : {0, 7}) {
+    TempDir dir;
+    EXPECT_EQ(parseSource(dir, "class A { String @N [] a; }\n", 1, level).status, "<ParseError line=\"1\"/>") << level;
+  }
+}
+
 // Bad input at the newest level: the error line is that of the token the
 // parse stopped at, even where the token filter had read further.
 TEST(ModernParseTree, ErrorsAreReportedOnTheirLine) {
@@ -446,6 +483,21 @@ TEST(ModernParseTree, ErrorsAreReportedOnTheirLine) {
 }
 
 // Names may hold letters written in UTF-8 at modern levels.
+// javac reads a zero byte in a literal as the character U+0000, and one
+// in a comment as part of it: the tree writes it, and the other bytes XML
+// cannot hold, as an octal escape; the comments file leaves it out.
+TEST(ModernParseTree, ZeroBytesInLiteralsAndComments) {
+  TempDir dir;
+  static const char kSource[] =
+      "class A {\n  String s = \"a\0b\x01\"; char c = '\0'; /* x\0y */\n  String t = \"\"\"\n    \0\n    \"\"\";\n}\n";
+  ParseRun run = parseSource(dir, std::string(kSource, sizeof kSource - 1), 1, 25);
+  ASSERT_EQ(run.status, "<ParseSuccess/>");
+  EXPECT_NE(run.tree->find("<STRLIT l=\"2\" c=\"14\" t=\"&quot;a\\000b\\001&quot;\"/>"), std::string::npos) << *run.tree;
+  EXPECT_NE(run.tree->find("<CHRLIT l=\"2\" c=\"31\" t=\"&apos;\\000&apos;\"/>"), std::string::npos) << *run.tree;
+  EXPECT_NE(run.tree->find("t=\"&quot;&quot;&quot;\n    \\000\n    &quot;&quot;&quot;\"/>"), std::string::npos) << *run.tree;
+  EXPECT_NE(run.comments->find("/* xy */"), std::string::npos) << *run.comments;
+}
+
 TEST(ModernParseTree, Utf8Names) {
   Tree tree = modernTree("class A { int gr\xC3\xBC\xC3\x9F = 1; }\n");
   EXPECT_NE(tree.text.find("<IDEN l=\"1\" c=\"15\" t=\"gr\xC3\xBC\xC3\x9F\"/>"), std::string::npos);

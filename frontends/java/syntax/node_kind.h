@@ -10,7 +10,7 @@
 namespace syntax {
 
 #define SYNTAX_NODE_KINDS(X)                                                                          \
-  X(ABSTRACT) X(ADD) X(AIC) X(AMP) X(ASSADD) X(ASSAND) X(ASSDIV) X(ASSMOD) X(ASSMUL) X(ASSOR)         \
+  X(ABSTRACT) X(ADD) X(AIC) X(AMP) X(ARROW) X(ASSADD) X(ASSAND) X(ASSDIV) X(ASSMOD) X(ASSMUL) X(ASSOR)         \
   X(ASSSHL) X(ASSSHR) X(ASSSHRR) X(ASSSUB) X(ASSXOR) X(AnnotType) X(AnonyClass) X(AryAcc)             \
   X(AryAllocExpr) X(AsstOp) X(BOOLLIT) X(BREAK) X(Blk) X(CARET) X(CASE) X(CASTEXPR) X(CATCH) X(CBR)   \
   X(CHRLIT) X(CLASS) X(CMA) X(COL) X(CONTINUE) X(CPR) X(CSQ) X(Catch) X(CatchHeader) X(ClsAllocExpr) \

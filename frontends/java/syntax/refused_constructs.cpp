@@ -38,7 +38,8 @@ bool startsOperand(const Node& node) {
   static const std::unordered_set<Kind> kOperators = {
       Kind::ADD,   Kind::SUB, Kind::MUL,  Kind::DIV,   Kind::PC,  Kind::LT,  Kind::GT,   Kind::LE,
       Kind::GE,    Kind::EQEQ, Kind::NE,  Kind::AMP,   Kind::PIPE, Kind::CARET, Kind::LAND, Kind::LOR,
-      Kind::QUEST, Kind::COL, Kind::SHL,  Kind::SHR,   Kind::SHRR, Kind::CMA, Kind::INSTANCEOF, Kind::CPR};
+      Kind::QUEST, Kind::COL, Kind::SHL,  Kind::SHR,   Kind::SHRR, Kind::CMA, Kind::INSTANCEOF, Kind::CPR,
+      Kind::ARROW};
   if (!node) return false;
   if (node.isToken()) return kOperators.count(node.kind()) == 0;
   return !node.is(Kind::AsstOp) && !node.is(Kind::TypePat) && !node.is(Kind::RecPat);
@@ -84,9 +85,10 @@ std::optional<RefusedConstruct> checkElement(const Node& node) {
   if (node.is(Kind::CatchHeader) && !node.child(Kind::IDEN)) return refused(node, "a catch clause needs a parameter name");
   if (node.is(Kind::AryAllocExpr) && !node.child(Kind::DimExpr) && !node.nextSibling().is(Kind::OBR))
     return refused(node, "an array creation needs a size or an initialiser");
-  if (node.is(Kind::MtdAcc)) {
-    const std::vector<Node> children = elements(node);
-    const Node head = children.empty() ? Node() : children[0];
+  // What is called is the whole access: foo(a)(), "s"(), null(), A.class().
+  // A call through one, foo(a).<T>bar(), names its method after a dot.
+  if (node.is(Kind::MtdAcc) && node.firstChild() && !node.firstChild().nextSibling()) {
+    const Node head = node.firstChild();
     static const std::unordered_set<Kind> kNoMethod = {Kind::MtdCall, Kind::AryAcc,  Kind::NUMLIT, Kind::STRLIT,
                                                        Kind::CHRLIT,  Kind::BOOLLIT, Kind::TXTBLK};
     const bool nullCall = head.is(Kind::SplName) && head.child(Kind::JNULL);
@@ -94,6 +96,11 @@ std::optional<RefusedConstruct> checkElement(const Node& node) {
     if ((head && kNoMethod.count(head.kind())) || nullCall || classCall)
       return refused(node, "what is called is not a method");
   }
+  // a.@A b as a value: an annotation stands only in a type's name (and
+  // before the name of a method called on one, java.lang.@A String.valueOf(1)).
+  if (node.is(Kind::Qlid) && node.parent().is(Kind::Expr))
+    for (Node name = node; name.is(Kind::Qlid); name = name.child(Kind::Qlid))
+      if (name.child(Kind::AnnotType)) return refused(name, "an annotation in a name that is no type");
   const std::vector<Node> children = elements(node);
   for (size_t i = 0; i < children.size(); ++i) {
     const Node& child = children[i];

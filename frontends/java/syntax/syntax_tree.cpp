@@ -124,11 +124,7 @@ Tree Tree::fromPieces(const tree::PieceTree& pieces, tree::PieceList list) {
 
 Tree Tree::fromParse(const java::SourceParse& parse) { return fromPieces(parse.pieces(), parse.program()); }
 
-Kind Node::kind() const { return tree_ ? tree_->kinds[nameOf(tree_->nodes[index_])] : Kind::Other; }
-
 std::string_view Node::name() const { return tree_ ? std::string_view(tree_->names[nameOf(tree_->nodes[index_])]) : ""; }
-
-bool Node::isToken() const { return tree_ && (tree_->nodes[index_].name & detail::kTokenBit) != 0; }
 
 Node Node::parent() const {
   if (!tree_) return Node();

@@ -177,6 +177,12 @@ class ChildRange {
   Node first_;
 };
 
+// Asked of every node by every walk: inline.
+inline Kind Node::kind() const {
+  return tree_ ? tree_->kinds[tree_->nodes[index_].name & static_cast<uint16_t>(~detail::kTokenBit)] : Kind::Other;
+}
+inline bool Node::isToken() const { return tree_ && (tree_->nodes[index_].name & detail::kTokenBit) != 0; }
+
 // A run of tokens in source order.
 class TokenRange {
  public:
