@@ -5,6 +5,7 @@
 
 #include "cli/commands.h"
 #include "cli/method_choice.h"
+#include "pipeline/method_markdown.h"
 #include "pipeline/method_measures.h"
 #include "site/output_names.h"
 #include "text/text_output.h"
@@ -123,22 +124,6 @@ void linkEditor(host::DocumentModel& drawing, const std::string& editor, const s
   drawing.readerAids->sourcePath = ec ? sourcePath : absolute.lexically_normal().string();
 }
 
-// One method's sections of a Markdown document.
-mermaid::MarkdownMethod markdownMethod(pipeline::ParsedSource& parsed, const pipeline::MethodSummary& method,
-                                       const metrics::MethodMeasures* measures, const cfg::MethodFlow* flow) {
-  mermaid::MarkdownMethod section;
-  section.title = utf8Text(methodLabel(parsed.summary(), method), parsed.charset());
-  section.measures = "Lines " + std::to_string(method.line) + "-" + std::to_string(method.endLine) +
-                     " \xC2\xB7 NLOC " + numberText(method.nloc);
-  if (measures)
-    section.measures += " \xC2\xB7 CC " + std::to_string(measures->cyclomatic) + " \xC2\xB7 cognitive " +
-                        std::to_string(measures->cognitive);
-  section.note = pipeline::hiddenCodeNote(parsed.hiddenCodeOf(method));
-  section.flow = flow;
-  section.latin1 = parsed.charset() == text::Charset::Latin1;
-  return section;
-}
-
 // Text for the places people write: one method's flowchart as Mermaid
 // (.mmd) or a PlantUML activity diagram (.puml), or a Markdown document of
 // the given methods (.md).
@@ -157,7 +142,7 @@ CommandResult writeMermaid(pipeline::ParsedSource& parsed, const std::vector<con
       const pipeline::Problem& problem = flow.problem();
       const bool noBody = problem.kind == pipeline::Problem::Kind::NoBody;
       if (noBody && methods.size() > 1) {
-        sections.push_back(markdownMethod(parsed, *method, nullptr, nullptr));
+        sections.push_back(pipeline::markdownSection(parsed, *method, nullptr, nullptr));
         continue;
       }
       const std::string message = noBody ? utf8Text(summary.displayName(*method), parsed.charset()) +
@@ -170,7 +155,7 @@ CommandResult writeMermaid(pipeline::ParsedSource& parsed, const std::vector<con
     }
     flows.push_back(std::make_unique<cfg::MethodFlow>(std::move(*flow)));
     const size_t index = static_cast<size_t>(method - summary.methods.data());
-    sections.push_back(markdownMethod(parsed, *method, measured.withBody(index), flows.back().get()));
+    sections.push_back(pipeline::markdownSection(parsed, *method, measured.withBody(index), flows.back().get()));
   }
   std::string text;
   if (hasExtension(output, ".puml")) text = plantuml::activityText(*flows.front(), latin1);

@@ -6,9 +6,9 @@
 
 #include "flowdraw/legend.h"
 #include "mermaid/flowchart_text.h"
-#include "mermaid/markdown.h"
 #include "pipeline/method_flow.h"
 #include "pipeline/method_flowchart.h"
+#include "pipeline/method_markdown.h"
 #include "pipeline/method_measures.h"
 #include "pipeline/method_sequence.h"
 #include "pipeline/method_signature.h"
@@ -86,8 +86,8 @@ FileRecord::Status statusFor(Problem::Kind kind) {
 class OtherForms {
  public:
   OtherForms(pipeline::ParsedSource& parsed, const pipeline::MethodSummary& method,
-             const pipeline::MethodFlowchart& chart, const std::string& title)
-      : parsed_(parsed), method_(method), chart_(chart), title_(title) {}
+             const pipeline::MethodFlowchart& chart, const metrics::MethodMeasures* measures)
+      : parsed_(parsed), method_(method), chart_(chart), measures_(measures) {}
 
   static bool isPicture(const std::string& format) { return format == "png" || format == "pdf"; }
 
@@ -108,11 +108,8 @@ class OtherForms {
   // After makeFlow succeeded.
   std::string fromFlow(const std::string& format) const {
     const bool latin1 = parsed_.charset() == text::Charset::Latin1;
-    if (format == "md") {
-      const mermaid::MarkdownMethod section{title_, "", &*flow_, latin1,
-                                            pipeline::hiddenCodeNote(parsed_.hiddenCodeOf(method_))};
-      return mermaid::methodMarkdown(section, "m1");
-    }
+    // The same section as draw -o OUT.md writes.
+    if (format == "md") return mermaid::methodMarkdown(pipeline::markdownSection(parsed_, method_, measures_, &*flow_), "m1");
     if (format == "mmd") return mermaid::flowchartText(*flow_, nullptr, latin1);
     return plantuml::activityText(*flow_, latin1);
   }
@@ -121,7 +118,7 @@ class OtherForms {
   pipeline::ParsedSource& parsed_;
   const pipeline::MethodSummary& method_;
   const pipeline::MethodFlowchart& chart_;
-  const std::string& title_;
+  const metrics::MethodMeasures* measures_;
   std::optional<cfg::MethodFlow> flow_;
   std::string svg_;
 };
@@ -152,12 +149,13 @@ class FileDrawing {
   Stop drawMethods(pipeline::ParsedSource& parsed);
   Stop drawMethod(pipeline::ParsedSource& parsed, size_t m, const std::string& stem);
   bool keepUnchanged(MethodRecord& entry, const std::string& stem);
-  Stop writeFlowchart(pipeline::ParsedSource& parsed, const pipeline::MethodSummary& method, const std::string& stem,
-                      MethodRecord& entry);
+  Stop writeFlowchart(pipeline::ParsedSource& parsed, const pipeline::MethodSummary& method,
+                      const metrics::MethodMeasures* measures, const std::string& stem, MethodRecord& entry);
   Stop writeSequence(const pipeline::MethodSummary& method, const std::string& stem, MethodRecord& entry,
                      bool& drawn);
   Problem writeOtherForms(pipeline::ParsedSource& parsed, const pipeline::MethodSummary& method,
-                          const pipeline::MethodFlowchart& chart, const std::string& stem, MethodRecord& entry);
+                          const metrics::MethodMeasures* measures, const pipeline::MethodFlowchart& chart,
+                          const std::string& stem, MethodRecord& entry);
   void removeStaleDrawings();
   void writeRecord();
 
@@ -258,7 +256,7 @@ FileDrawing::Stop FileDrawing::drawMethods(pipeline::ParsedSource& parsed) {
       record_.methods.push_back(std::move(entry));
       continue;
     }
-    if (Stop stopped = writeFlowchart(parsed, method, stems[m], entry)) return stopped;
+    if (Stop stopped = writeFlowchart(parsed, method, measured.withBody(m), stems[m], entry)) return stopped;
     bool sequenceDrawn = true;
     if (sequenceSources_)
       if (Stop stopped = writeSequence(method, stems[m], entry, sequenceDrawn)) return stopped;
@@ -296,7 +294,8 @@ bool FileDrawing::keepUnchanged(MethodRecord& entry, const std::string& stem) {
 }
 
 FileDrawing::Stop FileDrawing::writeFlowchart(pipeline::ParsedSource& parsed, const pipeline::MethodSummary& method,
-                                              const std::string& stem, MethodRecord& entry) {
+                                              const metrics::MethodMeasures* measures, const std::string& stem,
+                                              MethodRecord& entry) {
   errors::Result<pipeline::MethodFlowchart> chart = pipeline::drawMethodFlowchart(parsed, method, request_.fold);
   Problem methodProblem = chart ? Problem() : chart.problem();
   if (chart)
@@ -318,7 +317,7 @@ FileDrawing::Stop FileDrawing::writeFlowchart(pipeline::ParsedSource& parsed, co
   const std::string name = stem + ".html";
   // The other forms first, so that the page links the ones written.
   if (chart && !request_.formats.empty()) {
-    const Problem failed = writeOtherForms(parsed, method, *chart, stem, entry);
+    const Problem failed = writeOtherForms(parsed, method, measures, *chart, stem, entry);
     if (failed.kind == Problem::Kind::Resource) return failed;
     if (failed) say(method.line, failed.message);
   }
@@ -373,10 +372,10 @@ FileDrawing::Stop FileDrawing::writeSequence(const pipeline::MethodSummary& meth
 // made, with the first one's problem (said with its name); the first
 // problem is returned.
 Problem FileDrawing::writeOtherForms(pipeline::ParsedSource& parsed, const pipeline::MethodSummary& method,
-                                     const pipeline::MethodFlowchart& chart, const std::string& stem,
-                                     MethodRecord& entry) {
+                                     const metrics::MethodMeasures* measures, const pipeline::MethodFlowchart& chart,
+                                     const std::string& stem, MethodRecord& entry) {
   Problem first;
-  OtherForms forms(parsed, method, chart, entry.name);
+  OtherForms forms(parsed, method, chart, measures);
   for (const std::string& format : request_.formats) {
     const std::string name = stem + "." + format;
     errors::Result<std::string> text = std::string();
