@@ -9,6 +9,7 @@
 #include "cli/command_line.h"
 #include "cli/command_result.h"
 #include "flowdraw/pages.h"
+#include "formats/output_formats.h"
 #include "render/host/drawing_svg.h"
 #include "render/host/model.h"
 #include "pipeline/parsed_source.h"
@@ -39,8 +40,12 @@ inline flowdraw::Fold foldFor(FoldMode mode) {
 // reported as FILE:LINE: message.
 errors::Result<pipeline::ParsedSource> parseSource(const std::string& path, int languageLevel);
 
-// Writes the drawing in the format the path's extension asks for
-// (host::formatForPath), through a temporary file; an HTML page framed as
+// The writer of the path's form among those serving (a set of
+// formats::Serves); the drawing's XML for an extension none has.
+formats::Writer writerOf(const std::string& path, unsigned serving);
+
+// Writes the drawing in the form the path's extension asks for, through
+// a temporary file; an HTML page framed as
 // the frame says, when one is given.
 errors::Status saveDrawing(const host::DocumentModel& drawing, const std::string& path,
                            const host::HtmlFrame* frame = nullptr);

@@ -14,6 +14,7 @@
 #include "diff/gate.h"
 #include "diff/reports.h"
 #include "files/atomic_file.h"
+#include "formats/output_formats.h"
 #include "site/write_failure.h"
 #include "text/json_text.h"
 #include "text/text_output.h"
@@ -25,17 +26,11 @@ namespace fs = std::filesystem;
 
 enum class Form { Summary, Json, Markdown, Site };
 
-std::string lowerExtension(const std::string& path) {
-  std::string extension = fs::path(path).extension().string();
-  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return extension;
-}
-
 Form formOf(const std::string& output) {
   if (output.empty()) return Form::Summary;
-  const std::string extension = lowerExtension(output);
-  if (extension == ".json") return Form::Json;
-  if (extension == ".md") return Form::Markdown;
+  const formats::Format* form = formats::formatOf(output, formats::kDiffReport);
+  if (form && form->writer == formats::Writer::DiffJson) return Form::Json;
+  if (form && form->writer == formats::Writer::DiffMarkdown) return Form::Markdown;
   return Form::Site;
 }
 

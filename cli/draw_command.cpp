@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "formats/output_formats.h"
 #include "cli/method_choice.h"
 #include "pipeline/method_markdown.h"
 #include "pipeline/method_measures.h"
@@ -131,7 +132,8 @@ CommandResult writeMermaid(pipeline::ParsedSource& parsed, const std::vector<con
                            const std::string& output, pipeline::SequenceSources& classes) {
   const pipeline::FileSummary& summary = parsed.summary();
   const bool latin1 = parsed.charset() == text::Charset::Latin1;
-  const bool markdown = hasExtension(output, ".md");
+  const formats::Writer writer = writerOf(output, formats::kFlowchart);
+  const bool markdown = writer == formats::Writer::Markdown;
   const pipeline::MeasuredSource measured = pipeline::measureSource(parsed);
   std::vector<std::unique_ptr<cfg::MethodFlow>> flows;
   std::vector<mermaid::MarkdownMethod> sections;
@@ -158,7 +160,7 @@ CommandResult writeMermaid(pipeline::ParsedSource& parsed, const std::vector<con
     sections.push_back(pipeline::markdownSection(parsed, *method, measured.withBody(index), flows.back().get()));
   }
   std::string text;
-  if (hasExtension(output, ".puml")) text = plantuml::activityText(*flows.front(), latin1);
+  if (writer == formats::Writer::PlantUml) text = plantuml::activityText(*flows.front(), latin1);
   else if (!markdown) text = mermaid::flowchartText(*flows.front(), nullptr, latin1);
   else if (methods.size() == 1) text = mermaid::methodMarkdown(sections.front(), "m1");
   else text = mermaid::fileMarkdown(fileStem(parsed.sourcePath()) + ".java", sections);
@@ -182,10 +184,14 @@ CommandResult drawOne(pipeline::ParsedSource& parsed, size_t index, std::string 
   // long for a file name is cut and given a hash.
   const bool named = output.empty();
   if (named) output = defaultOutputStem(parsed, index) + ".html";
-  if (hasExtension(output, ".dot")) return writeGraphs(parsed, method, output, fold, classes);
-  if (hasExtension(output, ".json")) return writeFlowJson(parsed, method, output, classes);
-  if (hasExtension(output, ".mmd") || hasExtension(output, ".md") || hasExtension(output, ".puml"))
-    return writeMermaid(parsed, {&method}, output, classes);
+  switch (writerOf(output, formats::kFlowchart)) {
+    case formats::Writer::Dot: return writeGraphs(parsed, method, output, fold, classes);
+    case formats::Writer::FlowJson: return writeFlowJson(parsed, method, output, classes);
+    case formats::Writer::Mermaid:
+    case formats::Writer::Markdown:
+    case formats::Writer::PlantUml: return writeMermaid(parsed, {&method}, output, classes);
+    default: break;
+  }
   errors::Result<pipeline::MethodFlowchart> chart =
       pipeline::drawMethodFlowchart(parsed, method, foldFor(fold), &classes);
   if (!chart) {
@@ -214,12 +220,13 @@ CommandResult drawAll(pipeline::ParsedSource& parsed, std::string output, FoldMo
             pipeline::SequenceSources& classes, const std::string& editor) {
   const pipeline::FileSummary& summary = parsed.summary();
   if (output.empty()) output = fileSafeName(fileStem(parsed.sourcePath())) + ".html";
-  if (hasExtension(output, ".md")) {
+  const formats::Writer writer = writerOf(output, formats::kFlowchart);
+  if (writer == formats::Writer::Markdown) {
     std::vector<const pipeline::MethodSummary*> all;
     for (const pipeline::MethodSummary& method : summary.methods) all.push_back(&method);
     return writeMermaid(parsed, all, output, classes);
   }
-  if (host::formatForPath(output) != host::DrawingFormat::Html) {
+  if (writer != formats::Writer::Html) {
     std::fprintf(stderr, "draw: every method of a file goes into one HTML page or Markdown document; name a .html "
                          "or .md output\n");
     return reported(errors::Problem::Kind::Usage);
@@ -264,21 +271,27 @@ CommandResult drawAll(pipeline::ParsedSource& parsed, std::string output, FoldMo
 }  // namespace
 
 errors::Status saveDrawing(const host::DocumentModel& drawing, const std::string& path, const host::HtmlFrame* frame) {
-  if (hasExtension(path, ".png") || hasExtension(path, ".pdf")) {
-    const errors::Result<std::string> picture =
-        hasExtension(path, ".png") ? raster::pngFromSvg(host::drawingSvg(drawing))
-                                   : raster::pdfFromSvg(host::drawingSvg(drawing));
-    if (!picture) return picture.problem();
-    return files::writeAtomically(path, *picture);
-  }
-  switch (host::formatForPath(path)) {
-    case host::DrawingFormat::Svg: return files::writeAtomically(path, host::drawingSvg(drawing));
-    case host::DrawingFormat::Html:
+  const formats::Writer writer = writerOf(path, formats::kFlowchart | formats::kSequence);
+  switch (writer) {
+    case formats::Writer::Png:
+    case formats::Writer::Pdf: {
+      const std::string svg = host::drawingSvg(drawing);
+      const errors::Result<std::string> picture =
+          writer == formats::Writer::Png ? raster::pngFromSvg(svg) : raster::pdfFromSvg(svg);
+      if (!picture) return picture.problem();
+      return files::writeAtomically(path, *picture);
+    }
+    case formats::Writer::Svg: return files::writeAtomically(path, host::drawingSvg(drawing));
+    case formats::Writer::Html:
       return files::writeAtomically(path, frame ? host::drawingHtml(drawing, kUsEnglish, *frame)
                                                 : host::drawingHtml(drawing, kUsEnglish));
-    case host::DrawingFormat::Xml: return files::writeAtomically(path, host::drawingXml(drawing, kUsEnglish));
+    default: return files::writeAtomically(path, host::drawingXml(drawing, kUsEnglish));
   }
-  return files::writeAtomically(path, host::drawingXml(drawing, kUsEnglish));
+}
+
+formats::Writer writerOf(const std::string& path, unsigned serving) {
+  const formats::Format* form = formats::formatOf(path, static_cast<formats::Serves>(serving));
+  return form ? form->writer : formats::Writer::DrawingXml;
 }
 
 CommandResult runDraw(const DrawRequest& request) {

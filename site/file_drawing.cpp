@@ -5,6 +5,7 @@
 #include <set>
 
 #include "flowdraw/legend.h"
+#include "formats/output_formats.h"
 #include "mermaid/flowchart_text.h"
 #include "pipeline/method_flow.h"
 #include "pipeline/method_flowchart.h"
@@ -89,11 +90,11 @@ class OtherForms {
              const pipeline::MethodFlowchart& chart, const metrics::MethodMeasures* measures)
       : parsed_(parsed), method_(method), chart_(chart), measures_(measures) {}
 
-  static bool isPicture(const std::string& format) { return format == "png" || format == "pdf"; }
+  static bool isPicture(formats::Writer writer) { return writer == formats::Writer::Png || writer == formats::Writer::Pdf; }
 
-  errors::Result<std::string> picture(const std::string& format) {
+  errors::Result<std::string> picture(formats::Writer writer) {
     if (svg_.empty()) svg_ = host::drawingSvg(*chart_.drawing);
-    return format == "png" ? raster::pngFromSvg(svg_) : raster::pdfFromSvg(svg_);
+    return writer == formats::Writer::Png ? raster::pngFromSvg(svg_) : raster::pdfFromSvg(svg_);
   }
 
   // The graph's problem when it cannot be made.
@@ -106,12 +107,15 @@ class OtherForms {
   }
 
   // After makeFlow succeeded.
-  std::string fromFlow(const std::string& format) const {
+  std::string fromFlow(formats::Writer writer) const {
     const bool latin1 = parsed_.charset() == text::Charset::Latin1;
-    // The same section as draw -o OUT.md writes.
-    if (format == "md") return mermaid::methodMarkdown(pipeline::markdownSection(parsed_, method_, measures_, &*flow_), "m1");
-    if (format == "mmd") return mermaid::flowchartText(*flow_, nullptr, latin1);
-    return plantuml::activityText(*flow_, latin1);
+    switch (writer) {
+      // The same section as draw -o OUT.md writes.
+      case formats::Writer::Markdown:
+        return mermaid::methodMarkdown(pipeline::markdownSection(parsed_, method_, measures_, &*flow_), "m1");
+      case formats::Writer::Mermaid: return mermaid::flowchartText(*flow_, nullptr, latin1);
+      default: return plantuml::activityText(*flow_, latin1);
+    }
   }
 
  private:
@@ -379,14 +383,17 @@ Problem FileDrawing::writeOtherForms(pipeline::ParsedSource& parsed, const pipel
   for (const std::string& format : request_.formats) {
     const std::string name = stem + "." + format;
     errors::Result<std::string> text = std::string();
-    if (OtherForms::isPicture(format)) {
-      text = forms.picture(format);
+    const formats::Format* form = formats::siteForm(format);
+    if (!form) continue;  // the command line takes only the site's forms
+    const formats::Writer writer = form->writer;
+    if (OtherForms::isPicture(writer)) {
+      text = forms.picture(writer);
     } else if (errors::Status flow = forms.makeFlow(); !flow) {
       // No graph: the form is neither made nor recorded as failed.
       if (!first) first = flow.problem();
       continue;
     } else {
-      text = forms.fromFlow(format);
+      text = forms.fromFlow(writer);
     }
     const fs::path path = file_.outputFolder / name;
     const errors::Status saved = text ? disk_.replaceFile(path, *text) : errors::Status(text.problem());
