@@ -55,7 +55,7 @@ void settleFile(files::FileSystem& disk, SourceFile& file, const DrawingRequest&
     file.record = failed;
     // Kept where the other records are, for the index and for merging;
     // a disk too full for it leaves the file to the next run all the same.
-    if (disk.makeFolders(file.recordFile.parent_path())) (void)disk.replaceFile(file.recordFile, recordText(failed));
+    if (disk.makeFolders(file.recordFile.parent_path())) disk.replaceFile(file.recordFile, recordText(failed)).ignore();
   } else if (cutShort) {
     // Listed as not drawn in this run's index, with the reason; nothing
     // on disk says so, and the next run draws the file again.
