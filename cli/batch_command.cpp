@@ -74,26 +74,26 @@ void reportKept(const SourceFile& file, ProgressLine& progress) {
 
 }  // namespace
 
-CommandResult runBatch(const BatchRequest& request) {
-  files::FileSystem& disk = files::realFileSystem();
-  const fs::path sourceDir = fs::path(request.sourceDir);
+// Whether the source folder is one and the output folder can be made and
+// written, through no symbolic link; each reason it cannot is said.
+bool foldersUsable(files::FileSystem& disk, const BatchRequest& request, const fs::path& sourceDir,
+                   const fs::path& outputDir) {
   if (!disk.isFolder(sourceDir)) {
     std::fprintf(stderr, "%s: %s\n", request.sourceDir.c_str(),
                  disk.exists(sourceDir) ? "is not a folder" : "no such folder");
-    return reported(errors::Problem::Kind::Usage);
+    return false;
   }
-  const fs::path outputDir = fs::path(request.outputDir);
   const errors::Status made = disk.makeFolders(outputDir);
   if (!disk.isFolder(outputDir)) {
     const int error = made ? 0 : made.problem().systemError;
     std::fprintf(stderr, "%s: cannot make the output folder%s\n", request.outputDir.c_str(),
                  error ? (": " + std::generic_category().message(error)).c_str() : "");
-    return reported(errors::Problem::Kind::Usage);
+    return false;
   }
   // A folder we cannot write in is found out before any work is done.
   if (!disk.canWriteIn(outputDir)) {
     std::fprintf(stderr, "%s: the output folder cannot be written\n", request.outputDir.c_str());
-    return reported(errors::Problem::Kind::Usage);
+    return false;
   }
   // Nothing is written through a symbolic link where the site goes (a
   // site restored from a cache holding `files/A.java -> elsewhere`).
@@ -104,49 +104,25 @@ CommandResult runBatch(const BatchRequest& request) {
                    located(link.string(), 0,
                            "is a symbolic link, which batch would write through; remove it or give another output folder")
                        .c_str());
-    return reported(errors::Problem::Kind::Usage);
+    return false;
   }
+  return true;
+}
 
-  const auto started = std::chrono::steady_clock::now();
-  std::optional<git::ChangedLines> changed;
-  if (!request.changedSince.empty()) {
-    errors::Result<git::ChangedLines> since = git::ChangedLines::since(request.changedSince, {request.sourceDir});
-    if (!since) {
-      std::fprintf(stderr, "flowchart: %s\n", since.problem().message.c_str());
-      return std::move(since).problem();
-    }
-    changed = std::move(*since);
-  }
-  const site::DrawingRequest drawing = drawingRequest(request);
-  site::RunPlan plan = site::planRun(disk, sourceDir, outputDir, drawing, changed ? &*changed : nullptr);
+// Draws the files the plan leaves to draw in worker processes, each
+// file's events told across its worker's pipe; a file's record read back
+// (or made) once its work ends.
+errors::Result<PoolEnd> drawInWorkers(files::FileSystem& disk, const site::DrawingRequest& drawing,
+                                      const git::ChangedLines* changed, site::RunPlan& plan, unsigned workers,
+                                      ProgressLine& progress) {
   std::vector<SourceFile>& files = plan.files;
   const std::vector<size_t>& toDraw = plan.toDraw;
-
-  const bool showProgress = !request.quiet && ::isatty(STDERR_FILENO);
-  ProgressLine progress(showProgress, toDraw.size(), plan.bytesToDraw);
-  for (const std::string& unreadable : plan.treeProblems.unreadable) {
-    progress.fileFailed();
-    progress.message(unreadable);
-  }
-  for (const std::string& skipped : plan.treeProblems.skipped) progress.message(skipped);
-  for (const std::string& damaged : plan.damagedRecords) progress.message(damaged);
-  for (const SourceFile& file : files)
-    if (file.record) reportKept(file, progress);
-  progress.draw(true);
-
-  // Ctrl-C and SIGTERM (kill, timeout) stop the run within seconds.
-  struct sigaction onStop {}, previousInt{}, previousTerm{};
-  onStop.sa_handler = onInterrupt;
-  ::sigaction(SIGINT, &onStop, &previousInt);
-  ::sigaction(SIGTERM, &onStop, &previousTerm);
-  const unsigned workers = request.jobs > 0 ? request.jobs : std::max(1u, std::thread::hardware_concurrency());
-
   WorkerPoolCallbacks callbacks;
   callbacks.work = [&](size_t job, const std::function<void(std::string_view)>& report) {
     const SourceFile& file = files[toDraw[job]];
     // Told across the worker's pipe a line each.
     const site::FileEvents events = [&](const site::FileEvent& event) { report(site::eventLine(event)); };
-    site::drawFile(disk, file, drawing, changed && !file.drawWhole ? &*changed : nullptr, events,
+    site::drawFile(disk, file, drawing, changed && !file.drawWhole ? changed : nullptr, events,
                    workerStopRequested);
   };
   // Files the machine cut short, by job: why (they get no record).
@@ -184,7 +160,51 @@ CommandResult runBatch(const BatchRequest& request) {
   WorkerLimits limits;
   limits.jobsPerWorker = 200;
   limits.peakResidentBytes = size_t{128} << 20;
-  const errors::Result<PoolEnd> result = runWorkerPool(toDraw.size(), workers, callbacks, interrupted, limits);
+  return runWorkerPool(toDraw.size(), workers, callbacks, interrupted, limits);
+}
+
+CommandResult runBatch(const BatchRequest& request) {
+  files::FileSystem& disk = files::realFileSystem();
+  const fs::path sourceDir = fs::path(request.sourceDir);
+  const fs::path outputDir = fs::path(request.outputDir);
+  if (!foldersUsable(disk, request, sourceDir, outputDir)) return reported(errors::Problem::Kind::Usage);
+
+  const auto started = std::chrono::steady_clock::now();
+  std::optional<git::ChangedLines> changed;
+  if (!request.changedSince.empty()) {
+    errors::Result<git::ChangedLines> since = git::ChangedLines::since(request.changedSince, {request.sourceDir});
+    if (!since) {
+      std::fprintf(stderr, "flowchart: %s\n", since.problem().message.c_str());
+      return std::move(since).problem();
+    }
+    changed = std::move(*since);
+  }
+  const site::DrawingRequest drawing = drawingRequest(request);
+  site::RunPlan plan = site::planRun(disk, sourceDir, outputDir, drawing, changed ? &*changed : nullptr);
+  std::vector<SourceFile>& files = plan.files;
+  const std::vector<size_t>& toDraw = plan.toDraw;
+
+  const bool showProgress = !request.quiet && ::isatty(STDERR_FILENO);
+  ProgressLine progress(showProgress, toDraw.size(), plan.bytesToDraw);
+  for (const std::string& unreadable : plan.treeProblems.unreadable) {
+    progress.fileFailed();
+    progress.message(unreadable);
+  }
+  for (const std::string& skipped : plan.treeProblems.skipped) progress.message(skipped);
+  for (const std::string& damaged : plan.damagedRecords) progress.message(damaged);
+  for (const SourceFile& file : files)
+    if (file.record) reportKept(file, progress);
+  progress.draw(true);
+
+  // Ctrl-C and SIGTERM (kill, timeout) stop the run within seconds.
+  struct sigaction onStop {}, previousInt{}, previousTerm{};
+  onStop.sa_handler = onInterrupt;
+  ::sigaction(SIGINT, &onStop, &previousInt);
+  ::sigaction(SIGTERM, &onStop, &previousTerm);
+  const unsigned workers = request.jobs > 0 ? request.jobs : std::max(1u, std::thread::hardware_concurrency());
+
+  const errors::Result<PoolEnd> result =
+      drawInWorkers(disk, drawing, changed ? &*changed : nullptr, plan, workers, progress);
   ::sigaction(SIGINT, &previousInt, nullptr);
   ::sigaction(SIGTERM, &previousTerm, nullptr);
   progress.finish();
