@@ -13,7 +13,7 @@
 #include "render/host/drawing_svg.h"
 #include "render/host/model.h"
 #include "pipeline/parsed_source.h"
-#include "pipeline/problem.h"
+#include "errors/problem.h"
 
 namespace cli {
 

@@ -83,7 +83,7 @@ CommandResult writeGraphs(pipeline::ParsedSource& parsed, const pipeline::Method
                 FoldMode fold, pipeline::SequenceSources& classes) {
   errors::Result<std::string> text = pipeline::methodFlowchartDot(parsed, method, foldFor(fold), &classes);
   if (!text) {
-    const pipeline::Problem& problem = text.problem();
+    const errors::Problem& problem = text.problem();
     std::fprintf(stderr, "%s\n", located(parsed.sourcePath(), problem.line, problem.message).c_str());
     return reported(errors::Problem::Kind::Failed);
   }
@@ -102,7 +102,7 @@ CommandResult writeFlowJson(pipeline::ParsedSource& parsed, const pipeline::Meth
                   pipeline::SequenceSources& classes) {
   const errors::Result<cfg::MethodFlow> flow = pipeline::methodFlow(parsed, method, &classes);
   if (!flow) {
-    const pipeline::Problem& problem = flow.problem();
+    const errors::Problem& problem = flow.problem();
     std::fprintf(stderr, "%s\n", located(parsed.sourcePath(), problem.line, problem.message).c_str());
     return reported(errors::Problem::Kind::Failed);
   }
@@ -141,8 +141,8 @@ CommandResult writeMermaid(pipeline::ParsedSource& parsed, const std::vector<con
   for (const pipeline::MethodSummary* method : methods) {
     errors::Result<cfg::MethodFlow> flow = pipeline::methodFlow(parsed, *method, &classes);
     if (!flow) {
-      const pipeline::Problem& problem = flow.problem();
-      const bool noBody = problem.kind == pipeline::Problem::Kind::NoBody;
+      const errors::Problem& problem = flow.problem();
+      const bool noBody = problem.kind == errors::Problem::Kind::NoBody;
       if (noBody && methods.size() > 1) {
         sections.push_back(pipeline::markdownSection(parsed, *method, nullptr, nullptr));
         continue;
@@ -195,8 +195,8 @@ CommandResult drawOne(pipeline::ParsedSource& parsed, size_t index, std::string 
   errors::Result<pipeline::MethodFlowchart> chart =
       pipeline::drawMethodFlowchart(parsed, method, foldFor(fold), &classes);
   if (!chart) {
-    const pipeline::Problem& problem = chart.problem();
-    const std::string message = problem.kind == pipeline::Problem::Kind::NoBody
+    const errors::Problem& problem = chart.problem();
+    const std::string message = problem.kind == errors::Problem::Kind::NoBody
                                     ? utf8Text(summary.displayName(method), parsed.charset()) +
                                           " has no body (abstract, interface or native): nothing to draw"
                                     : problem.message;
@@ -242,10 +242,10 @@ CommandResult drawAll(pipeline::ParsedSource& parsed, std::string output, FoldMo
     errors::Result<pipeline::MethodFlowchart> chart =
         pipeline::drawMethodFlowchart(parsed, method, foldFor(fold), &classes);
     if (!chart) {
-      const pipeline::Problem& problem = chart.problem();
+      const errors::Problem& problem = chart.problem();
       anchors.emplace_back();
       // A method without a body is listed, with nothing to draw.
-      if (problem.kind == pipeline::Problem::Kind::NoBody) continue;
+      if (problem.kind == errors::Problem::Kind::NoBody) continue;
       std::fprintf(stderr, "%s\n", located(parsed.sourcePath(), problem.line, problem.message).c_str());
       ending = reported(errors::Problem::Kind::Failed);
       continue;

@@ -97,7 +97,7 @@ void printJson(const std::string& file, const FileSummary& summary, const pipeli
 errors::Result<pipeline::ParsedSource> parseSource(const std::string& path, int languageLevel) {
   errors::Result<pipeline::ParsedSource> parsed = pipeline::ParsedSource::parse(path, languageLevel);
   if (!parsed) {
-    const pipeline::Problem& problem = parsed.problem();
+    const errors::Problem& problem = parsed.problem();
     std::fprintf(stderr, "%s\n", located(path, problem.line, problem.message).c_str());
     return problem;
   }

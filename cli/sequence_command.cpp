@@ -63,7 +63,7 @@ CommandResult runSequence(const SequenceRequest& request) {
                                                          ? pipeline::planMethodSequence(sources, method, options)
                                                          : pipeline::drawMethodSequence(sources, method, options);
   if (!sequence) {
-    const pipeline::Problem& problem = sequence.problem();
+    const errors::Problem& problem = sequence.problem();
     std::fprintf(stderr, "%s\n", located(parsed->sourcePath(), problem.line, problem.message).c_str());
     return reported(errors::Problem::Kind::Failed);
   }

@@ -64,12 +64,12 @@ std::string hiddenCodeNote(const std::vector<java::HiddenCode>& hidden) {
   return note;
 }
 
-Result<MethodFlowchart> drawMethodFlowchart(ParsedSource& source, const MethodSummary& method, flowdraw::Fold fold,
+errors::Result<MethodFlowchart> drawMethodFlowchart(ParsedSource& source, const MethodSummary& method, flowdraw::Fold fold,
                                             SequenceSources* classes) {
-  Result<cfg::MethodFlow> flow = methodFlow(source, method, classes);
+  errors::Result<cfg::MethodFlow> flow = methodFlow(source, method, classes);
   if (!flow) return std::move(flow).problem();
-  Result<flowdraw::FlowDrawing> drawn = flowdraw::drawMethodFlow(*flow, flowchartMasters(), optionsFor(source, method, fold));
-  if (!drawn) return Problem(Problem::Kind::Failed, drawn.problem().message, method.line);
+  errors::Result<flowdraw::FlowDrawing> drawn = flowdraw::drawMethodFlow(*flow, flowchartMasters(), optionsFor(source, method, fold));
+  if (!drawn) return errors::Problem(errors::Problem::Kind::Failed, drawn.problem().message, method.line);
   drawn->drawing->legendHtml = legend();
   // The method's lines, shown beside the drawing when a box is opened.
   if (drawn->drawing->readerAids) {
@@ -87,12 +87,12 @@ Result<MethodFlowchart> drawMethodFlowchart(ParsedSource& source, const MethodSu
   return MethodFlowchart{std::move(drawn->drawing), drawn->boxes, drawn->arrows};
 }
 
-Result<std::string> methodFlowchartDot(ParsedSource& source, const MethodSummary& method, flowdraw::Fold fold,
+errors::Result<std::string> methodFlowchartDot(ParsedSource& source, const MethodSummary& method, flowdraw::Fold fold,
                                        SequenceSources* classes) {
-  Result<cfg::MethodFlow> flow = methodFlow(source, method, classes);
+  errors::Result<cfg::MethodFlow> flow = methodFlow(source, method, classes);
   if (!flow) return std::move(flow).problem();
-  Result<std::string> dot = flowdraw::methodFlowDot(*flow, optionsFor(source, method, fold));
-  if (!dot) return Problem(Problem::Kind::Failed, dot.problem().message, method.line);
+  errors::Result<std::string> dot = flowdraw::methodFlowDot(*flow, optionsFor(source, method, fold));
+  if (!dot) return errors::Problem(errors::Problem::Kind::Failed, dot.problem().message, method.line);
   return dot;
 }
 
