@@ -20,7 +20,7 @@
 namespace pipeline {
 namespace {
 
-// The results file names every initialiser "#Block#"; the tree tells a
+// The parser names every initialiser "#Block#"; the tree tells a
 // static one by its keyword.
 void markStaticInitializers(const syntax::Tree& tree, FileSummary& summary) {
   for (MethodSummary& method : summary.methods) {
@@ -54,8 +54,8 @@ std::unordered_map<std::string, std::vector<int32_t>> declaratorLines(const synt
   return lines;
 }
 
-// The comment lines in the order of their lines, as the comments file
-// reads.
+// The comment lines in the order of their lines, as the parser recorded
+// them.
 std::vector<ParsedSource::LineComment> lineCommentsOf(const java::CommentRecorder& comments) {
   std::vector<ParsedSource::LineComment> lines;
   lines.reserve(comments.lines().size());
@@ -154,7 +154,8 @@ errors::Result<ParsedSource> ParsedSource::parseText(const std::string& sourcePa
   options.enumKeyword = true;
   options.methodVolumes = true;
   options.implicitClass = java::implicitClassName(sourcePath);
-  options.modificationTime = java::sourceModificationTime(sourcePath);
+  // No modification time: nothing the command shows reads it, and the
+  // text may be a git blob with no file behind its name.
   const auto parseAt = [&](int level) {
     options.languageLevel = level;
     return java::SourceParse::ofText(javaText, options);

@@ -302,7 +302,7 @@ TEST(BatchCommand, SequenceDiagramsBesideTheFlowcharts) {
 
 // A tree's folders that cannot be read are failures of the run, each
 // reported; FIFOs, devices and dangling symbolic links are skipped with a word,
-// and do not fail it.  Work folders that killed runs left are removed.
+// and do not fail it.
 // --format writes each method's other forms beside its page, each the same
 // text `draw -o` writes, records them and links them from the page; a run
 // asking for fewer forms redraws and removes the ones no longer asked for.
