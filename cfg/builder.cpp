@@ -9,9 +9,20 @@
 #include "cfg/exception_types.h"
 #include "cfg/flat_call.h"
 #include "cfg/java_tree.h"
+#include "frontends/java/syntax/constructs.h"
 
 namespace cfg {
 namespace {
+
+using syntax::CaseLabel;
+using syntax::IfStatement;
+using syntax::JumpStatement;
+using syntax::LambdaExpression;
+using syntax::LoopStatement;
+using syntax::Statement;
+using syntax::SwitchConstruct;
+using syntax::SynchronizedStatement;
+using syntax::TryStatement;
 
 // An edge waiting for its target: control leaves `from` this way and goes
 // wherever the next node built turns out to be.
@@ -101,16 +112,9 @@ struct Frame {
 bool isConstantTrue(Element expr) {
   // An Expr that is the literal true, perhaps in parentheses.
   Element e = expr;
-  while (e) {
-    const std::vector<Element> parts = children(e);
-    if (parts.size() == 1 && named(parts[0], Kind::BOOLLIT)) return tokenText(parts[0]) == "true";
-    if (parts.size() == 3 && named(parts[0], Kind::OPR) && named(parts[1], Kind::Expr) && named(parts[2], Kind::CPR)) {
-      e = parts[1];
-      continue;
-    }
-    return false;
-  }
-  return false;
+  while (const Element inner = syntax::parenthesized(e)) e = inner;
+  const Element literal = syntax::soleChild(e);
+  return named(literal, Kind::BOOLLIT) && tokenText(literal) == "true";
 }
 
 // The simple name of a type: the last identifier before any type arguments.
@@ -376,26 +380,17 @@ class Builder {
   static bool isSimple(Element item) {
     if (named(item, Kind::LocVarDecln)) return findOutermost(item, Kind::SwExpr).empty();
     if (!named(item, Kind::Stmt)) return false;
-    const std::vector<Element> parts = children(item);
-    if (parts.empty()) return false;
-    const Kind kind = parts[0].kind();
+    const Element construct = Statement(item).construct();
+    if (!construct) return false;
+    const Kind kind = construct.kind();
     if (kind == Kind::ExprStmt || kind == Kind::assertStmt) return findOutermost(item, Kind::SwExpr).empty();
     return kind == Kind::TypeDecln || kind == Kind::AnnotType;
   }
 
-  static bool isEmptyStatement(Element item) {
-    const std::vector<Element> parts = children(item);
-    return named(item, Kind::Stmt) && parts.size() == 1 && named(parts[0], Kind::EmptyStmt);
-  }
+  static bool isEmptyStatement(Element item) { return named(item, Kind::Stmt) && Statement(item).isEmpty(); }
 
   // A statement label (`name:`), or an empty element.
-  static Element statementLabel(Element item) {
-    if (!named(item, Kind::Stmt)) return Element();
-    const Element label = childNamed(item, Kind::LblStmt);
-    const Element name = label ? childNamed(label, Kind::IDEN) : Element();
-    const std::vector<Element> parts = label ? children(label) : std::vector<Element>{};
-    return parts.size() == 2 && named(parts[0], Kind::IDEN) ? name : Element();
-  }
+  static Element statementLabel(Element item) { return Statement(item).labelName(); }
 
   // The parser makes only the label of a labelled statement that stands
   // as a branch or loop body (`if (c) found: { ... }`) the branch: the
@@ -404,13 +399,11 @@ class Builder {
   // while's or for's body), or a label in its place, or an empty element.
   static Element lastSubstatement(Element item) {
     if (!named(item, Kind::Stmt)) return Element();
-    const std::vector<Element> parts = children(item);
-    if (parts.empty()) return Element();
-    const Element s = parts[0];
-    const std::vector<Element> inner = children(s);
-    if (inner.empty() || !named(inner.back(), Kind::Stmt)) return Element();
-    if (named(s, Kind::SelStmt) && named(firstToken(s), Kind::IF)) return inner.back();
-    if (named(s, Kind::IterStmt) && !named(firstToken(s), Kind::DO)) return inner.back();
+    const Element s = Statement(item).construct();
+    if (const IfStatement branch = IfStatement::of(s))
+      return branch.otherwise() ? branch.otherwise() : branch.then();
+    if (const LoopStatement loop = LoopStatement::of(s); loop && loop.form() != LoopStatement::Form::Do)
+      return loop.body();
     return Element();
   }
 
@@ -467,13 +460,7 @@ class Builder {
     continuationSpans_.clear();
   }
 
-  static Element caseLabel(Element item) {
-    if (!named(item, Kind::Stmt)) return Element();
-    const Element label = childNamed(item, Kind::LblStmt);
-    if (!label) return Element();
-    const Element first = firstToken(label);
-    return named(first, Kind::CASE) || named(first, Kind::DEFAULT) ? label : Element();
-  }
+  static Element caseLabel(Element item) { return Statement(item).caseLabel(); }
 
   // The text of the elements from..to as their box shows it: the bodies of
   // the switch expressions drawn ahead of it (`abridged`), those of the
@@ -484,7 +471,7 @@ class Builder {
   static std::string shownText(Element from, Element to, std::vector<Element> abridged = {}) {
     for (Element e = from; e; e = e.nextSibling()) {
       for (const Element& lambda : findOutermost(e, Kind::LambdaExpr))
-        if (childNamed(lambda, Kind::Blk)) abridged.push_back(lambda);
+        if (LambdaExpression(lambda).blockBody()) abridged.push_back(lambda);
       for (const Element& anonymous : findOutermost(e, Kind::AnonyClass)) abridged.push_back(anonymous);
       if (e == to) break;
     }
@@ -584,7 +571,7 @@ class Builder {
   // to the statement that uses the switch's value.
   FlatCall<> addLambdas(size_t node, Element e, const std::vector<Element>& expanded = {}) {
     for (const Element& lambda : findOutermost(e, Kind::LambdaExpr)) {
-      const Element body = childNamed(lambda, Kind::Blk);
+      const Element body = LambdaExpression(lambda).blockBody();
       if (!body) continue;
       bool insideExpanded = false;
       for (Element up = lambda.parent(); up && !insideExpanded; up = up.parent()) {
@@ -597,8 +584,8 @@ class Builder {
       flow_.graphs[index].parentGraph = graphIndex_;
       flow_.graphs[index].parentNode = node;
       graph().nodes[node].lambdas.push_back(index);
-      const std::vector<Element> parts = children(lambda);  // parameters, ARROW, Blk
-      const std::string header = parts.size() >= 2 ? rangeText(parts.front(), parts[parts.size() - 2]) : "->";
+      const syntax::Span head = LambdaExpression(lambda).head();
+      const std::string header = head.last ? rangeText(head.first, head.last) : "->";
       Builder inner(flow_, index, program_);
       co_await inner.buildBody(body, header, firstLine(lambda), lastLine(lambda));
     }
@@ -647,16 +634,15 @@ class Builder {
 
   FlatCall<Exits> buildStatement(Element item, Exits in, std::vector<std::string> labels) {
     if (named(item, Kind::LocVarDecln)) co_return co_await buildExpressionStatement(item, std::move(in));
-    const std::vector<Element> parts = children(item);
-    if (parts.empty()) co_return in;
-    const Element s = parts[0];
+    const Element s = Statement(item).construct();
+    if (!s) co_return in;
     const Kind kind = s.kind();
     if (kind == Kind::Blk)
       co_return co_await labelled(std::move(labels), item, [&](Exits e) { return buildBlock(s, std::move(e)); },
                                   std::move(in));
     if (kind == Kind::IterStmt) co_return co_await buildLoop(s, std::move(in), std::move(labels));
     if (kind == Kind::SelStmt) {
-      if (named(firstToken(s), Kind::IF))
+      if (IfStatement::of(s))
         co_return co_await labelled(std::move(labels), item, [&](Exits e) { return buildIf(s, std::move(e)); },
                                     std::move(in));
       co_return co_await buildSwitch(s, std::move(in), false, std::move(labels));
@@ -712,8 +698,7 @@ class Builder {
   // The if of an `else if`, or an empty element.
   static Element elseIf(Element branch) {
     if (!named(branch, Kind::Stmt)) return Element();
-    const Element s = branch.firstChild();
-    return named(s, Kind::SelStmt) && named(firstToken(s), Kind::IF) ? s : Element();
+    return IfStatement::of(Statement(branch).construct()).node();
   }
 
   // An if, and the ifs of its else-if chain in turn: a chain of thousands
@@ -723,33 +708,35 @@ class Builder {
     std::optional<size_t> outsideElses;  // the region round the chain's first else
     for (;;) {
       countStatement();
-      const std::vector<Element> parts = children(s);  // IF OPR Expr CPR Stmt [ELSE Stmt]
-      const Element cond = childNamed(s, Kind::Expr);
+      const IfStatement statement = IfStatement::of(s);
+      const Element cond = statement.condition();
+      const Element then = statement.then();
+      const Element otherwise = statement.otherwise();
       std::vector<Element> expanded;
       in = co_await expandSwitchExpressions(cond, cond, std::move(in), expanded);
       const std::string header = "if (" + shownText(cond, cond, expanded) + ")";
       const size_t decision =
-          addNode(NodeKind::Decision, header, firstLine(s), lastLine(parts[3]), {firstLine(cond)});
+          addNode(NodeKind::Decision, header, firstLine(s), lastLine(statement.closeParen()), {firstLine(cond)});
       co_await addLambdas(decision, cond, expanded);
       connect(in, decision);
-      const size_t saved = openRegion(RegionKind::Then, header, firstLine(parts[4]), extentLastLine(parts[4]), decision);
-      append(exits, co_await buildStatement(parts[4], exitFrom(decision, EdgeKind::True, "yes"), {}));
+      const size_t saved = openRegion(RegionKind::Then, header, firstLine(then), extentLastLine(then), decision);
+      append(exits, co_await buildStatement(then, exitFrom(decision, EdgeKind::True, "yes"), {}));
       closeRegion(saved);
-      if (parts.size() < 7) {
+      if (!otherwise) {
         exits.push_back(Exit{decision, EdgeKind::False, "no"});
         break;
       }
       // Each else holds the rest of the chain: the regions nest as the
       // statements do.
       const size_t savedElse =
-          openRegion(RegionKind::Else, "else", firstLine(parts[5]), extentLastLine(parts[6]), decision);
+          openRegion(RegionKind::Else, "else", firstLine(statement.elseWord()), extentLastLine(otherwise), decision);
       if (!outsideElses) outsideElses = savedElse;
-      if (const Element next = elseIf(parts[6])) {
+      if (const Element next = elseIf(otherwise)) {
         s = next;
         in = exitFrom(decision, EdgeKind::False, "no");
         continue;
       }
-      append(exits, co_await buildStatement(parts[6], exitFrom(decision, EdgeKind::False, "no"), {}));
+      append(exits, co_await buildStatement(otherwise, exitFrom(decision, EdgeKind::False, "no"), {}));
       break;
     }
     if (outsideElses) closeRegion(*outsideElses);
@@ -758,7 +745,7 @@ class Builder {
 
   FlatCall<Exits> buildLoop(Element s, Exits in, std::vector<std::string> labels) {
     countStatement();
-    const std::string first = tokenText(firstToken(s));
+    const LoopStatement::Form form = LoopStatement::of(s).form();
     Frame frame;
     frame.kind = Frame::Kind::Loop;
     frame.labels = labels;
@@ -767,9 +754,9 @@ class Builder {
     std::string labelPrefix;
     for (const std::string& label : labels) labelPrefix += label + ": ";
     Exits out;
-    if (first == "do")
+    if (form == LoopStatement::Form::Do)
       out = co_await buildDo(s, std::move(in), labelPrefix, frameIndex);
-    else if (first == "while")
+    else if (form == LoopStatement::Form::While)
       out = co_await buildWhile(s, std::move(in), labelPrefix, frameIndex);
     else
       out = co_await buildFor(s, std::move(in), labelPrefix, frameIndex);
@@ -792,37 +779,38 @@ class Builder {
   }
 
   FlatCall<Exits> buildWhile(Element s, Exits in, const std::string& labelPrefix, size_t frameIndex) {
-    const std::vector<Element> parts = children(s);  // WHILE OPR Expr CPR Stmt
-    const Element cond = parts[2];
+    const LoopStatement loop = LoopStatement::of(s);
+    const Element cond = loop.condition();
     const std::string header = labelPrefix + "while (" + shownText(cond, cond) + ")";
     const size_t mark = graph().nodes.size();
     std::vector<Element> expanded;
     in = co_await expandSwitchExpressions(cond, cond, std::move(in), expanded);
     const bool forever = isConstantTrue(cond);
     const std::string shown = labelPrefix + "while (" + shownText(cond, cond, expanded) + ")";
-    const size_t head = addNode(forever ? NodeKind::Join : NodeKind::Decision, shown, firstLine(s), lastLine(parts[3]),
+    const size_t head = addNode(forever ? NodeKind::Join : NodeKind::Decision, shown, firstLine(s), lastLine(loop.closeParen()),
                                 forever ? std::vector<int32_t>{} : std::vector<int32_t>{firstLine(cond)});
     co_await addLambdas(head, cond, expanded);
     connect(in, head);
     const size_t loopEntry = mark < graph().nodes.size() ? mark : head;
     Exits round = forever ? exitFrom(head) : exitFrom(head, EdgeKind::True, "yes");
-    Exits body = co_await loopBody(parts[4], header, head, std::move(round), frameIndex);
+    Exits body = co_await loopBody(loop.body(), header, head, std::move(round), frameIndex);
     connect(body, loopEntry, /*back=*/true);
     if (forever) co_return Exits{};
     co_return exitFrom(head, EdgeKind::False, "no");
   }
 
   FlatCall<Exits> buildDo(Element s, Exits in, const std::string& labelPrefix, size_t frameIndex) {
-    const std::vector<Element> parts = children(s);  // DO Stmt WHILE OPR Expr CPR SEMI
-    const Element cond = parts[4];
+    const LoopStatement loop = LoopStatement::of(s);
+    const Element body = loop.body();
+    const Element cond = loop.condition();
     const std::string header = labelPrefix + "do ... while (" + shownText(cond, cond) + ")";
     const bool forever = isConstantTrue(cond);
     const size_t mark = graph().nodes.size();
     // The body's first node is where each round starts; a body without one
     // starts at the condition.
-    const size_t saved = openRegion(RegionKind::LoopBody, header, firstLine(parts[1]), lastLine(parts[1]), std::nullopt);
+    const size_t saved = openRegion(RegionKind::LoopBody, header, firstLine(body), lastLine(body), std::nullopt);
     const size_t bodyRegion = region_;
-    Exits exits = co_await buildStatement(parts[1], std::move(in), {});
+    Exits exits = co_await buildStatement(body, std::move(in), {});
     closeRegion(saved);
     Exits continues = std::move(frames_[frameIndex].continues);
     exits.insert(exits.end(), continues.begin(), continues.end());
@@ -835,8 +823,8 @@ class Builder {
     const size_t condMark = graph().nodes.size();
     exits = co_await expandSwitchExpressions(cond, cond, std::move(exits), expanded);
     const std::string shown = labelPrefix + "while (" + shownText(cond, cond, expanded) + ")";
-    const size_t tail = addNode(forever ? NodeKind::Join : NodeKind::Decision, shown, firstLine(parts[2]),
-                                lastLine(parts[5]), forever ? std::vector<int32_t>{} : std::vector<int32_t>{firstLine(cond)});
+    const size_t tail = addNode(forever ? NodeKind::Join : NodeKind::Decision, shown, firstLine(loop.whileWord()),
+                                lastLine(loop.closeParen()), forever ? std::vector<int32_t>{} : std::vector<int32_t>{firstLine(cond)});
     co_await addLambdas(tail, cond, expanded);
     connect(exits, tail);
     graph().regions[bodyRegion].head = tail;
@@ -847,18 +835,18 @@ class Builder {
   }
 
   FlatCall<Exits> buildFor(Element s, Exits in, const std::string& labelPrefix, size_t frameIndex) {
-    const std::vector<Element> parts = children(s);
-    const Element body = parts.back();
-    const Element eachVar = childNamed(s, Kind::for_each_var);
-    const Element close = parts[parts.size() - 2];
-    const std::string header = labelPrefix + shownText(parts[0], close);
+    const LoopStatement loop = LoopStatement::of(s);
+    const Element body = loop.body();
+    const Element eachVar = loop.eachVariable();
+    const Element close = loop.closeParen();
+    const std::string header = labelPrefix + shownText(loop.keyword(), close);
     if (eachVar) {
       // for (T x : values): one decision per element, taken while there
       // is a next one.
-      const Element values = childNamed(eachVar, Kind::Expr);
+      const Element values = loop.eachValues();
       std::vector<Element> expanded;
       in = co_await expandSwitchExpressions(values, values, std::move(in), expanded);
-      const size_t head = addNode(NodeKind::Decision, labelPrefix + shownText(parts[0], close, expanded),
+      const size_t head = addNode(NodeKind::Decision, labelPrefix + shownText(loop.keyword(), close, expanded),
                                   firstLine(s), lastLine(close), {firstLine(eachVar)});
       co_await addLambdas(head, eachVar, expanded);
       connect(in, head);
@@ -866,24 +854,18 @@ class Builder {
       connect(exits, head, true);
       co_return exitFrom(head, EdgeKind::False, "done");
     }
-    const Element init = childNamed(s, Kind::ForInit);
-    const Element condition = childNamed(s, Kind::ForExpr);
-    const Element update = childNamed(s, Kind::ForIncr);
-    if (init && !(children(init).size() == 1 && named(children(init)[0], Kind::SEMI))) {
+    if (const syntax::Span init = loop.initialisation()) {
       countStatement();
-      // The initialisation without its ";".
-      const std::vector<Element> initParts = children(named(children(init)[0], Kind::LocVarDecln) ? children(init)[0] : init);
-      Element last = initParts.back();
-      if (named(last, Kind::SEMI) && initParts.size() > 1) last = initParts[initParts.size() - 2];
-      const size_t node = co_await codeNode(NodeKind::Statement, initParts.front(), last, in);
+      const size_t node = co_await codeNode(NodeKind::Statement, init.first, init.last, in);
       in = exitFrom(node);
     }
-    const Element condExpr = condition ? childNamed(condition, Kind::Expr) : Element();
+    const syntax::Span update = loop.update();
+    const Element condExpr = loop.forCondition();
     const bool forever = !condExpr || isConstantTrue(condExpr);
     const size_t mark = graph().nodes.size();
     std::vector<Element> expanded;
     if (condExpr) in = co_await expandSwitchExpressions(condExpr, condExpr, std::move(in), expanded);
-    const std::string shown = condExpr ? labelPrefix + shownText(parts[0], close, expanded) : header;
+    const std::string shown = condExpr ? labelPrefix + shownText(loop.keyword(), close, expanded) : header;
     const size_t head = addNode(forever ? NodeKind::Join : NodeKind::Decision, shown, firstLine(s), lastLine(close),
                                 forever ? std::vector<int32_t>{} : std::vector<int32_t>{firstLine(condExpr)});
     if (condExpr) co_await addLambdas(head, condExpr, expanded);
@@ -892,12 +874,11 @@ class Builder {
     size_t bodyRegion = region_;
     Exits round = forever ? exitFrom(head) : exitFrom(head, EdgeKind::True, "yes");
     Exits exits = co_await loopBody(body, header, head, std::move(round), frameIndex, &bodyRegion);
-    if (update && !tokensBetween(update, update).empty() && !exits.empty()) {
+    if (update && !tokensBetween(update.first, update.last).empty() && !exits.empty()) {
       // The update runs after each round, as the last step of the body.
       const size_t saved = region_;
       region_ = bodyRegion;
-      const std::vector<Element> updateParts = children(update);
-      const size_t node = co_await codeNode(NodeKind::Statement, updateParts.front(), updateParts.back(), exits);
+      const size_t node = co_await codeNode(NodeKind::Statement, update.first, update.last, exits);
       region_ = saved;
       exits = exitFrom(node);
     }
@@ -908,16 +889,16 @@ class Builder {
 
   FlatCall<Exits> buildJump(Element s, Exits in) {
     countStatement();
-    const std::vector<Element> parts = children(s);
-    const std::string word = tokenText(parts[0]);
-    const Element value = childNamed(s, Kind::Expr);
-    const std::string label = named(parts[1], Kind::IDEN) ? tokenText(parts[1]) : "";
+    const JumpStatement jump(s);
+    const std::string word = tokenText(jump.keyword());
+    const Element value = jump.value();
+    const std::string label = jump.label() ? tokenText(jump.label()) : "";
     using K = Destination::Kind;
     if (word == "return" || word == "throw") {
       const NodeKind kind = word == "return" ? NodeKind::Return : NodeKind::Throw;
       size_t node;
       if (value) {
-        node = co_await codeNode(kind, parts[0], parts[parts.size() - 2], in);
+        node = co_await codeNode(kind, jump.keyword(), value, in);
       } else {
         node = addNode(kind, "return", firstLine(s), lastLine(s), {firstLine(s)});
         connect(in, node);
@@ -930,7 +911,7 @@ class Builder {
       co_return Exits{};
     }
     const bool isContinue = word == "continue";
-    const size_t node = addNode(isContinue ? NodeKind::Continue : NodeKind::Break, elementText(parts[0]) +
+    const size_t node = addNode(isContinue ? NodeKind::Continue : NodeKind::Break, elementText(jump.keyword()) +
                                 (label.empty() ? "" : " " + label), firstLine(s), lastLine(s), {});
     connect(in, node);
     Destination d;
@@ -943,8 +924,8 @@ class Builder {
 
   FlatCall<Exits> buildYield(Element s, Exits in) {
     countStatement();
-    const std::vector<Element> parts = children(s);  // YIELD Expr SEMI
-    const size_t node = co_await codeNode(NodeKind::Yield, parts[0], parts[1], in);
+    const JumpStatement yield(s);
+    const size_t node = co_await codeNode(NodeKind::Yield, yield.keyword(), yield.value(), in);
     Destination d;
     d.kind = Destination::Kind::Yield;
     d.frame = yieldTarget();
@@ -955,55 +936,48 @@ class Builder {
   // The types a throw statement's exception may have: a new object's
   // class, or a catch parameter's types.
   std::vector<std::string> thrownTypes(Element value) const {
-    const std::vector<Element> parts = children(value);
-    if (parts.size() == 1 && named(parts[0], Kind::NewAllocExpr)) {
-      const Element alloc = childNamed(parts[0], Kind::ClsAllocExpr);
-      const Element type = alloc ? childNamed(alloc, Kind::TName) : Element();
-      if (type) return {simpleTypeName(type)};
+    const Element only = syntax::soleChild(value);
+    if (named(only, Kind::NewAllocExpr)) {
+      if (const Element type = only.child(Kind::ClsAllocExpr).child(Kind::TName)) return {simpleTypeName(type)};
     }
-    if (parts.size() == 1 && named(parts[0], Kind::Qlid) && children(parts[0]).size() == 1) {
-      const std::string name = tokenText(children(parts[0])[0]);
+    if (const Element name = named(only, Kind::Qlid) ? syntax::soleChild(only) : Element()) {
+      const std::string text = tokenText(name);
       for (auto it = catchParameters_.rbegin(); it != catchParameters_.rend(); ++it)
-        if (it->first == name) return it->second;
+        if (it->first == text) return it->second;
     }
     return {};
   }
 
   FlatCall<Exits> buildSynchronized(Element s, Exits in) {
     countStatement();
-    const std::vector<Element> parts = children(s);  // SYNCHRONIZED OPR Expr CPR Stmt
-    const size_t node = co_await codeNode(NodeKind::Synchronized, parts[0], parts[3], in);
+    const SynchronizedStatement statement(s);
+    const size_t node = co_await codeNode(NodeKind::Synchronized, statement.keyword(), statement.closeParen(), in);
     const size_t saved =
         openRegion(RegionKind::Synchronized, graph().nodes[node].text, firstLine(s), lastLine(s), node);
-    Exits exits = co_await buildStatement(parts[4], exitFrom(node), {});
+    Exits exits = co_await buildStatement(statement.body(), exitFrom(node), {});
     closeRegion(saved);
     co_return exits;
   }
 
   FlatCall<Exits> buildTry(Element s, Exits in) {
     countStatement();
-    const std::vector<Element> parts = children(s);
-    const Element resources = childNamed(s, Kind::RsrcSpec);
-    const Element block = childNamed(s, Kind::Blk);
-    const Element finallyClause = childNamed(s, Kind::Finally);
+    const TryStatement statement(s);
+    const Element resources = statement.resourceList();
     const size_t tryNode = addNode(NodeKind::Try, "try", firstLine(s), firstLine(s), {});
     connect(in, tryNode);
     const size_t saved = openRegion(RegionKind::TryBlock, "try", firstLine(s), lastLine(s), tryNode);
     Frame frame;
     frame.kind = Frame::Kind::Try;
     frame.region = region_;
-    frame.finallyBlock = finallyClause ? childNamed(finallyClause, Kind::Blk) : Element();
+    frame.finallyBlock = statement.finallyBlock();
     // Every catch clause is entered from the try when the block throws an
     // exception of its types.
     bool catchesAll = false;
-    std::vector<Element> catchElements;
-    for (const Element& part : parts) {
-      if (!named(part, Kind::Catch)) continue;
-      catchElements.push_back(part);
-      const Element header = childNamed(part, Kind::CatchHeader);
+    const std::vector<syntax::CatchClause> catchElements = statement.catches();
+    for (const syntax::CatchClause& element : catchElements) {
+      const Element header = element.header();
       CatchClause clause;
-      for (const Element& piece : children(header))
-        if (named(piece, Kind::TypeSpec)) clause.types.push_back(simpleTypeName(piece));
+      for (const Element& type : element.types()) clause.types.push_back(simpleTypeName(type));
       std::string typeText;
       for (const std::string& type : clause.types) typeText += (typeText.empty() ? "" : " | ") + type;
       clause.node = addNode(NodeKind::Catch, elementText(header), firstLine(header), lastLine(header), {});
@@ -1018,13 +992,12 @@ class Builder {
     if (resources) {
       std::vector<int32_t> lines;
       std::vector<std::string> names;
-      for (const Element& r : children(resources)) {
-        if (!named(r, Kind::Rsrc)) continue;
-        lines.push_back(firstLine(r));
-        names.push_back(resourceName(r));
+      for (const syntax::Resource& r : statement.resources()) {
+        lines.push_back(firstLine(r.node()));
+        names.push_back(elementText(r.variable() ? r.variable() : r.node()));
       }
-      const std::vector<Element> rs = children(resources);
-      const size_t node = co_await codeNode(NodeKind::Resources, rs[1], rs[rs.size() - 2], bodyIn);
+      const syntax::Span inside = statement.resourcesInside();
+      const size_t node = co_await codeNode(NodeKind::Resources, inside.first, inside.last, bodyIn);
       graph().nodes[node].lines = std::move(lines);
       bodyIn = exitFrom(node);
       // The resources are closed like a finally clause of their own,
@@ -1039,7 +1012,7 @@ class Builder {
       closing.closingLastLine = lastLine(resources);
       frames_.push_back(std::move(closing));
     }
-    Exits normal = co_await buildBlock(block, std::move(bodyIn));
+    Exits normal = co_await buildBlock(statement.block(), std::move(bodyIn));
     if (resources && !normal.empty()) {
       Destination d;
       d.kind = Destination::Kind::Normal;
@@ -1057,30 +1030,8 @@ class Builder {
                          d);
     }
     if (resources) frames_.pop_back();
-    for (size_t c = 0; c < catchElements.size(); ++c) {
-      // Copied: the frames grow (and move) while the block is built.
-      const size_t clauseNode = frames_[frameIndex].catches[c].node;
-      const Element header = childNamed(catchElements[c], Kind::CatchHeader);
-      const size_t savedCatch =
-          openRegion(RegionKind::CatchBlock, graph().nodes[clauseNode].text, firstLine(catchElements[c]),
-                     lastLine(catchElements[c]), clauseNode);
-      graph().nodes[clauseNode].region = region_;
-      const Element parameter = lastParameterName(header);
-      catchParameters_.emplace_back(parameter ? tokenText(parameter) : "", frames_[frameIndex].catches[c].types);
-      const size_t catchRegion = region_;
-      const size_t mark = graph().nodes.size();
-      Exits exits = co_await buildBlock(childNamed(catchElements[c], Kind::Blk), exitFrom(clauseNode));
-      catchParameters_.pop_back();
-      closeRegion(savedCatch);
-      normal.insert(normal.end(), exits.begin(), exits.end());
-      // What the catch block throws runs finally and goes on: the catch
-      // stands for its block as the try stands for the try block.
-      if (frames_[frameIndex].finallyBlock && runsCode(catchRegion, mark)) {
-        Destination d;
-        d.kind = Destination::Kind::Throw;
-        co_await routeFrom(frames_.size(), exitFrom(clauseNode, EdgeKind::Exception, "any exception"), d);
-      }
-    }
+    for (size_t c = 0; c < catchElements.size(); ++c)
+      append(normal, co_await buildCatch(catchElements[c], frameIndex, c));
     if (frames_[frameIndex].finallyBlock && !normal.empty()) {
       Destination d;
       d.kind = Destination::Kind::Normal;
@@ -1089,6 +1040,31 @@ class Builder {
     frames_.pop_back();
     closeRegion(saved);
     co_return normal;
+  }
+
+  // The try's catch clause c: its block, entered from its clause's node;
+  // its exits.
+  FlatCall<Exits> buildCatch(syntax::CatchClause element, size_t frameIndex, size_t c) {
+    // Copied: the frames grow (and move) while the block is built.
+    const size_t clauseNode = frames_[frameIndex].catches[c].node;
+    const size_t savedCatch = openRegion(RegionKind::CatchBlock, graph().nodes[clauseNode].text,
+                                         firstLine(element.node()), lastLine(element.node()), clauseNode);
+    graph().nodes[clauseNode].region = region_;
+    const Element parameter = element.parameterName();
+    catchParameters_.emplace_back(parameter ? tokenText(parameter) : "", frames_[frameIndex].catches[c].types);
+    const size_t catchRegion = region_;
+    const size_t mark = graph().nodes.size();
+    Exits exits = co_await buildBlock(element.block(), exitFrom(clauseNode));
+    catchParameters_.pop_back();
+    closeRegion(savedCatch);
+    // What the catch block throws runs finally and goes on: the catch
+    // stands for its block as the try stands for the try block.
+    if (frames_[frameIndex].finallyBlock && runsCode(catchRegion, mark)) {
+      Destination d;
+      d.kind = Destination::Kind::Throw;
+      co_await routeFrom(frames_.size(), exitFrom(clauseNode, EdgeKind::Exception, "any exception"), d);
+    }
+    co_return exits;
   }
 
   // Whether a node built since `mark` inside the region (or one nested in
@@ -1102,23 +1078,6 @@ class Builder {
         if (*r == region) return true;
     }
     return false;
-  }
-
-  // The variable a resource declares, or the resource as written.
-  static std::string resourceName(Element resource) {
-    Element before;
-    for (const Element& part : children(resource)) {
-      if (named(part, Kind::EQ)) return before ? elementText(before) : elementText(resource);
-      before = part;
-    }
-    return elementText(resource);
-  }
-
-  static Element lastParameterName(Element header) {
-    Element name;
-    for (const Element& part : children(header))
-      if (named(part, Kind::IDEN)) name = part;
-    return name;
   }
 
   // ------------------------------------------------------------- switches
@@ -1139,17 +1098,15 @@ class Builder {
   // "1, 2", "default", "Circle c when c.r() > 0": what a case label
   // matches, without its case and its colon or arrow.
   static std::string caseText(Element label) {
-    const std::vector<Element> parts = children(label);
-    if (parts.size() < 2) return "default";
-    if (named(parts[0], Kind::DEFAULT)) return "default";
-    return rangeText(parts[1], parts[parts.size() - 2]);
+    const syntax::Span values = CaseLabel(label).values();
+    return values ? rangeText(values.first, values.last) : "default";
   }
 
   FlatCall<Exits> buildSwitch(Element s, Exits in, bool isExpression, std::vector<std::string> labels) {
     if (!isExpression) countStatement();
-    const std::vector<Element> parts = children(s);  // SWITCH OPR Expr CPR (Blk | SwBlk)
-    const Element body = parts[4];
-    const size_t node = co_await codeNode(NodeKind::Switch, parts[0], parts[3], in);
+    const SwitchConstruct construct(s);
+    const Element body = construct.body();
+    const size_t node = co_await codeNode(NodeKind::Switch, construct.keyword(), construct.closeParen(), in);
     Frame frame;
     frame.kind = isExpression ? Frame::Kind::SwitchExpression : Frame::Kind::Switch;
     frame.labels = std::move(labels);

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <unordered_set>
 
+#include "frontends/java/syntax/constructs.h"
+
 namespace metrics {
 
 double Halstead::volume() const {
@@ -252,10 +254,8 @@ class TreeMeasurer {
   // An if that is the else branch of another if.
   static bool isElseIf(const Node& ifStatement) {
     const Node stmt = ifStatement.parent();
-    return stmt.is(Kind::Stmt) && stmt.parent().is(Kind::SelStmt) && stmt.previousSibling().is(Kind::ELSE);
+    return stmt.is(Kind::Stmt) && syntax::IfStatement::of(stmt.parent()).otherwise() == stmt;
   }
-
-  static bool isIf(const Node& node) { return node.is(Kind::SelStmt) && node.firstChild().is(Kind::IF); }
 
   void visitElement(const Frame& frame, std::vector<Frame>& pending) {
     const Node& node = frame.node;
@@ -281,14 +281,15 @@ class TreeMeasurer {
     };
 
     countOperatorRuns(node, cognitive);
-    if (isIf(node)) {
+    if (const syntax::IfStatement statement = syntax::IfStatement::of(node)) {
       cognitive += isElseIf(node) ? 1 : 1 + n;
+      const Node otherwise = statement.otherwise();
       pushChildren(node, frame.method,
                    [&](const Node& child, int) {
                      if (!child.is(Kind::Stmt)) return n;
-                     if (!child.previousSibling().is(Kind::ELSE)) return n + 1;
+                     if (child != otherwise) return n + 1;
                      // An else if stays on the level of its chain; an else goes in.
-                     if (isIf(child.firstChild())) return n;
+                     if (syntax::IfStatement::of(syntax::Statement(child).construct())) return n;
                      ++cognitive;
                      return n + 1;
                    },
@@ -311,7 +312,7 @@ class TreeMeasurer {
       return;
     }
     if (node.is(Kind::JumpStmt) && (head.is(Kind::BREAK) || head.is(Kind::CONTINUE)) &&
-        head.nextSibling().is(Kind::IDEN))
+        syntax::JumpStatement(node).label())
       ++cognitive;
     if (node.is(Kind::MtdCall) && isSelfCall(node, method)) ++cognitive;
     if (isExpressionParent(node)) {

@@ -9,6 +9,7 @@
 #include "pipeline/drawing_templates.h"
 #include "render/host/text_layout.h"
 #include "seqdraw/sequence_drawing.h"
+#include "sequence/pages.h"
 
 namespace pipeline {
 namespace {

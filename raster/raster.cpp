@@ -1,180 +1,93 @@
 #include "raster/raster.h"
 
-#include <cairo-pdf.h>
-#include <cairo.h>
-#include <librsvg/rsvg.h>
+#include <dlfcn.h>
 
-#include <charconv>
-#include <cmath>
-#include <map>
-#include <memory>
+#include <system_error>
 #include <vector>
+
+#include "raster/plugin_api.h"
 
 namespace raster {
 namespace {
 
 using errors::Problem;
 
-struct HandleFree {
-  void operator()(RsvgHandle* handle) const { g_object_unref(handle); }
-};
-struct SurfaceFree {
-  void operator()(cairo_surface_t* surface) const { cairo_surface_destroy(surface); }
-};
-struct ContextFree {
-  void operator()(cairo_t* cr) const { cairo_destroy(cr); }
-};
-using Handle = std::unique_ptr<RsvgHandle, HandleFree>;
-using Surface = std::unique_ptr<cairo_surface_t, SurfaceFree>;
-using Context = std::unique_ptr<cairo_t, ContextFree>;
+void appendTo(void* closure, const char* data, size_t length) { static_cast<std::string*>(closure)->append(data, length); }
 
-cairo_status_t appendBytes(void* closure, const unsigned char* data, unsigned int length) {
-  static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
-  return CAIRO_STATUS_SUCCESS;
+// The folders the plug-in is looked for in: the command's own, then
+// ../lib/flowchart/ from it (an installed command in bin/).
+std::vector<std::filesystem::path> pluginPlaces() {
+  std::error_code error;
+  const std::filesystem::path command = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (error || command.empty()) return {};
+  const std::filesystem::path folder = command.parent_path();
+  return {folder / kPluginName, (folder / ".." / "lib" / "flowchart" / kPluginName).lexically_normal()};
 }
 
-errors::Result<Handle> readSvg(std::string_view svg) {
-  GError* error = nullptr;
-  // Nothing the picture names outside itself is loaded.
-  RsvgHandle* handle = rsvg_handle_new_from_data(reinterpret_cast<const guint8*>(svg.data()), svg.size(), &error);
-  if (!handle) {
-    std::string why = error ? error->message : "unreadable SVG";
-    if (error) g_error_free(error);
-    return Problem(Problem::Kind::Failed, "the picture cannot be drawn: " + why);
-  }
-  return Handle(handle);
-}
-
-// The SVG's own size in pixels.
-bool svgSize(RsvgHandle* handle, double& width, double& height) {
-  return rsvg_handle_get_intrinsic_size_in_pixels(handle, &width, &height) && width > 0 && height > 0;
-}
-
-std::string cairoProblem(cairo_status_t status) { return cairo_status_to_string(status); }
-
-// The extent of each page, by number: the viewBox of the view our SVG
-// writes before it (<view id="view-page-2" viewBox="0 1045.3 1068 784"/>),
-// its title and its picture.  librsvg's ink rectangle of a page's group
-// reaches up to the picture's top, so that page k would be as tall as
-// pages 1 to k.
-std::map<int, RsvgRectangle> pageViews(std::string_view svg) {
-  static constexpr std::string_view kView = "<view id=\"view-page-";
-  std::map<int, RsvgRectangle> views;
-  for (size_t at = svg.find(kView); at != std::string_view::npos; at = svg.find(kView, at + 1)) {
-    const char* p = svg.data() + at + kView.size();
-    const char* const end = svg.data() + svg.size();
-    int page = 0;
-    const std::from_chars_result number = std::from_chars(p, end, page);
-    static constexpr std::string_view kBox = "\" viewBox=\"";
-    if (number.ec != std::errc() ||
-        std::string_view(number.ptr, static_cast<size_t>(end - number.ptr)).substr(0, kBox.size()) != kBox)
-      continue;
-    p = number.ptr + kBox.size();
-    double numbers[4] = {};
-    bool read = true;
-    for (double& each : numbers) {
-      while (p < end && *p == ' ') ++p;
-      const std::from_chars_result got = std::from_chars(p, end, each);
-      read = read && got.ec == std::errc();
-      p = got.ptr;
-    }
-    if (read && numbers[2] > 0 && numbers[3] > 0) views[page] = RsvgRectangle{numbers[0], numbers[1], numbers[2], numbers[3]};
-  }
-  return views;
+errors::Result<std::string> painted(int made, std::string&& bytes, std::string&& why) {
+  if (made) return std::move(bytes);
+  return Problem(Problem::Kind::Failed, std::move(why));
 }
 
 }  // namespace
 
-errors::Result<std::string> pngFromSvg(std::string_view svg, double scale) {
-  errors::Result<Handle> handle = readSvg(svg);
-  if (!handle) return handle.problem();
-  double width = 0, height = 0;
-  if (!svgSize(handle->get(), width, height))
-    return Problem(Problem::Kind::Failed, "the picture cannot be drawn: it has no size");
-  // cairo's image surfaces stop at 32767 pixels a side.
-  constexpr double kLargest = 32767;
-  if (width * scale > kLargest || height * scale > kLargest)
-    return Problem(Problem::Kind::Failed, "the picture is too large for a PNG (" + std::to_string(int(width * scale)) +
-                                              " x " + std::to_string(int(height * scale)) +
-                                              " pixels; a side holds at most 32767): write a PDF or SVG");
-  Surface surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, static_cast<int>(std::ceil(width * scale)),
-                                             static_cast<int>(std::ceil(height * scale))));
-  if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS)
-    return Problem(Problem::Kind::Failed, "the picture cannot be drawn: " + cairoProblem(cairo_surface_status(surface.get())));
-  Context cr(cairo_create(surface.get()));
-  cairo_set_source_rgb(cr.get(), 1, 1, 1);
-  cairo_paint(cr.get());
-  const RsvgRectangle viewport{0, 0, width * scale, height * scale};
-  GError* error = nullptr;
-  if (!rsvg_handle_render_document(handle->get(), cr.get(), &viewport, &error)) {
-    std::string why = error ? error->message : "librsvg refused it";
-    if (error) g_error_free(error);
-    return Problem(Problem::Kind::Failed, "the picture cannot be drawn: " + why);
+errors::Result<Painter> Painter::open(const std::filesystem::path& file) {
+  // RTLD_NODELETE: the plug-in's libraries stay when the handle goes.
+  void* library = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+  if (!library) {
+    const char* why = dlerror();
+    return Problem(Problem::Kind::Resource,
+                   "the raster plug-in " + file.string() + " cannot be opened: " + (why ? why : "unknown reason"));
   }
-  std::string png;
-  if (cairo_status_t status = cairo_surface_write_to_png_stream(surface.get(), appendBytes, &png);
-      status != CAIRO_STATUS_SUCCESS)
-    return Problem(Problem::Kind::Failed, "the PNG cannot be made: " + cairoProblem(status));
-  return png;
+  using Entry = const flowchart_raster_table* (*)();
+  const auto entry = reinterpret_cast<Entry>(dlsym(library, FLOWCHART_RASTER_ENTRY));
+  const flowchart_raster_table* entries = entry ? entry() : nullptr;
+  if (!entries || entries->version != FLOWCHART_RASTER_VERSION) {
+    dlclose(library);
+    return Problem(Problem::Kind::Resource,
+                   file.string() + " is not a raster plug-in of this build (reinstall the command)");
+  }
+  return Painter(entries);
+}
+
+errors::Result<std::string> Painter::png(std::string_view svg, double scale) const {
+  std::string bytes, why;
+  const int made = entries_->png(svg.data(), svg.size(), scale, appendTo, &bytes, appendTo, &why);
+  return painted(made, std::move(bytes), std::move(why));
+}
+
+errors::Result<std::string> Painter::pdf(std::string_view svg, std::string_view title) const {
+  std::string bytes, why;
+  const int made = entries_->pdf(svg.data(), svg.size(), title.data(), title.size(), appendTo, &bytes, appendTo, &why);
+  return painted(made, std::move(bytes), std::move(why));
+}
+
+errors::Result<Painter> installedPainter() {
+  static const errors::Result<Painter> installed = []() -> errors::Result<Painter> {
+    const std::vector<std::filesystem::path> places = pluginPlaces();
+    for (const std::filesystem::path& place : places) {
+      std::error_code error;
+      if (std::filesystem::exists(place, error)) return Painter::open(place);
+    }
+    std::string looked;
+    for (const std::filesystem::path& place : places) looked += (looked.empty() ? "" : " and ") + place.string();
+    return Problem(Problem::Kind::Resource, "PNG and PDF need the raster plug-in " + std::string(kPluginName) +
+                                                ", which is not installed (looked for " +
+                                                (looked.empty() ? "the command's own folder" : looked) + ")");
+  }();
+  return installed;
+}
+
+errors::Result<std::string> pngFromSvg(std::string_view svg, double scale) {
+  const errors::Result<Painter> painter = installedPainter();
+  if (!painter) return painter.problem();
+  return painter->png(svg, scale);
 }
 
 errors::Result<std::string> pdfFromSvg(std::string_view svg, std::string_view title) {
-  errors::Result<Handle> handle = readSvg(svg);
-  if (!handle) return handle.problem();
-  double width = 0, height = 0;
-  if (!svgSize(handle->get(), width, height))
-    return Problem(Problem::Kind::Failed, "the picture cannot be drawn: it has no size");
-  const RsvgRectangle whole{0, 0, width, height};
-  // Each page's extent inside the whole picture: its view, else (an SVG
-  // not of ours) what its group draws.
-  const std::map<int, RsvgRectangle> views = pageViews(svg);
-  std::vector<std::pair<std::string, RsvgRectangle>> pages;
-  for (int n = 1;; ++n) {
-    const std::string id = "#page-" + std::to_string(n);
-    if (!rsvg_handle_has_sub(handle->get(), id.c_str())) break;
-    RsvgRectangle ink{}, logical{};
-    if (const auto view = views.find(n); view != views.end())
-      ink = view->second;
-    else if (!rsvg_handle_get_geometry_for_layer(handle->get(), id.c_str(), &whole, &ink, &logical, nullptr))
-      break;
-    pages.emplace_back(id, ink);
-  }
-  if (pages.empty()) pages.emplace_back("", whole);
-
-  std::string pdf;
-  // PDF points are 1/72 inch; the SVG's pixels 1/96.
-  constexpr double kPoints = 72.0 / 96.0;
-  Surface surface(cairo_pdf_surface_create_for_stream(appendBytes, &pdf, pages.front().second.width * kPoints,
-                                                      pages.front().second.height * kPoints));
-  cairo_pdf_surface_set_metadata(surface.get(), CAIRO_PDF_METADATA_CREATE_DATE, "2000-01-01T00:00:00Z");
-  cairo_pdf_surface_set_metadata(surface.get(), CAIRO_PDF_METADATA_MOD_DATE, "2000-01-01T00:00:00Z");
-  cairo_pdf_surface_set_metadata(surface.get(), CAIRO_PDF_METADATA_CREATOR, "flowchart");
-  if (!title.empty())
-    cairo_pdf_surface_set_metadata(surface.get(), CAIRO_PDF_METADATA_TITLE, std::string(title).c_str());
-  Context cr(cairo_create(surface.get()));
-  for (size_t p = 0; p < pages.size(); ++p) {
-    const RsvgRectangle& area = pages[p].second;
-    cairo_pdf_surface_set_size(surface.get(), area.width * kPoints, area.height * kPoints);
-    cairo_save(cr.get());
-    cairo_scale(cr.get(), kPoints, kPoints);
-    cairo_translate(cr.get(), -area.x, -area.y);
-    GError* error = nullptr;
-    const bool drawn = pages[p].first.empty()
-                           ? rsvg_handle_render_document(handle->get(), cr.get(), &whole, &error)
-                           : rsvg_handle_render_layer(handle->get(), cr.get(), pages[p].first.c_str(), &whole, &error);
-    cairo_restore(cr.get());
-    if (!drawn) {
-      std::string why = error ? error->message : "librsvg refused it";
-      if (error) g_error_free(error);
-      return Problem(Problem::Kind::Failed, "the picture cannot be drawn: " + why);
-    }
-    cairo_show_page(cr.get());
-  }
-  cr.reset();
-  cairo_surface_finish(surface.get());
-  if (cairo_status_t status = cairo_surface_status(surface.get()); status != CAIRO_STATUS_SUCCESS)
-    return Problem(Problem::Kind::Failed, "the PDF cannot be made: " + cairoProblem(status));
-  return pdf;
+  const errors::Result<Painter> painter = installedPainter();
+  if (!painter) return painter.problem();
+  return painter->pdf(svg, title);
 }
 
 }  // namespace raster

@@ -1,11 +1,11 @@
-// A UML sequence diagram of one method's calls, read from its parse tree:
-// the objects it talks to as lifelines in order of first appearance, and
-// its calls, creations and returns as messages in the order they run.
+// A UML sequence diagram of one method's calls: the objects it talks to as
+// lifelines in order of first appearance, its calls, creations and
+// returns as messages in the order they run, and the fragments round
+// them.  Read from the syntax tree by calls.h, cut onto pages by pages.h.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <limits>
 #include <string>
 #include <vector>
@@ -86,58 +86,12 @@ struct Diagram {
   std::vector<std::string> notes;       // what the reader should know about what is left out
 };
 
-struct DiagramOptions {
-  // Levels of calls shown: 1 the method's own calls; each further level
-  // follows calls into the methods the index has the source of.
-  int depth = 1;
-  size_t maxMessages = 200;
-  // A call through an interface or abstract class with exactly one
-  // implementation among the sources is followed into that one.
-  bool followImplementations = false;
-  // The messages a diagram holds to stay readable on a few screens: below
-  // the method's own calls, a call is followed only while what its method
-  // calls fits; else it is drawn as an interaction use ("ref") of the
-  // callee.  0: no such bound.
-  size_t pageMessages = 60;
-};
-
-// The diagram of a method, constructor or initialiser of the index, its
-// texts in the index's charset.
-Diagram buildDiagram(SourceIndex& index, const MethodInfo& method, const DiagramOptions& options);
-
-// What one page of a drawing may hold and stay within about three
-// screens at a readable size; 0: no bound.
-struct PageBudget {
-  size_t messages = 45;
-  size_t lifelines = 9;
-  // Whether a page fits, when its drawing is known better than by
-  // counts; the counts still bound a run of statements folded away (at
-  // most half the messages).
-  std::function<bool(const Diagram&)> fits;
-};
-
 // One page of a method's diagram: the method's own (its title empty), a
 // part of it folded away, or a callee a "ref" frame opens.
 struct DiagramPage {
   std::string title;  // "try · L1011", "Class.method"; unique within the pages
   Diagram diagram;
 };
-
-// Folds a diagram over its budget: its largest combined fragments, one
-// after another, each give their messages and the lifelines only they
-// use to a page of their own (folded the same way), and leave a "ref"
-// frame in their place naming the page (`page` relative to the first
-// page returned, which is the diagram itself).  A diagram within its
-// budget comes back alone and unchanged.
-std::vector<DiagramPage> foldDiagram(Diagram diagram, const PageBudget& budget, text::Charset charset);
-
-// The method's diagram folded to its budget, then one page for each
-// method a "ref" frame calls, its own diagram at the depth left there,
-// each method once, folded the same way; each ref frame knows its page.
-// At most `maxPages` pages: refs beyond them open nothing.
-std::vector<DiagramPage> buildDiagramPages(SourceIndex& index, const MethodInfo& method,
-                                           const DiagramOptions& options, const PageBudget& budget,
-                                           size_t maxPages = 40);
 
 // "Class.method" for notes, as the other commands name the method: outer
 // classes first, a class declared in a method after that method, "static

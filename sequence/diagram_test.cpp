@@ -1,7 +1,8 @@
 // Sequence diagrams of the shipped Java files with known call structures,
 // each checked whole: its lifelines in order, every message with its
 // kind, ends and text, and its notes.
-#include "sequence/diagram.h"
+#include "sequence/calls.h"
+#include "sequence/pages.h"
 
 #include <gtest/gtest.h>
 

@@ -15,7 +15,9 @@ pictures: PNG and PDF of flowcharts and sequence diagrams: the PNG is twice
 the SVG's size; `pdftotext` finds a statement's text, `pdfinfo` as many
 pages as the drawing has, each the size of its page in the SVG (of a
 method folded onto 81 pages, none over PDF's 14,400 points); both are
-byte-identical on a second run.
+byte-identical on a second run.  The command starts without librsvg and
+cairo (ldd lists neither); a copy of it without its plug-in still writes
+SVG, and refuses PNG with exit code 1 and a message naming the plug-in.
 
 Exits 77 (skipped) when the program it needs is missing.
 """
@@ -284,7 +286,25 @@ def check_pictures(flowchart, source_dir, work):
               f"{name}: each of the PDF's {len(sizes)} pages the size of its page in the SVG ({wrong[:2]})")
         check(all(max(size) <= 14400 for size in sizes),
               f"{name}: no page over 14,400 points (largest {max((max(size) for size in sizes), default=0):.0f})")
+    check_without_plugin(flowchart, work, checkout, check)
     return 1 if failures else 0
+
+
+def check_without_plugin(flowchart, work, java, check):
+    if shutil.which("ldd"):
+        linked = run(["ldd", flowchart]).stdout
+        check("librsvg" not in linked and "libcairo" not in linked,
+              f"the command starts without librsvg and cairo ({len(linked.splitlines())} libraries)")
+    bare = os.path.join(work, "bare")
+    os.mkdir(bare)
+    shutil.copy(flowchart, bare)
+    command = os.path.join(bare, os.path.basename(flowchart))
+    svg = run([command, "draw", java, "total", "-o", os.path.join(bare, "total.svg")])
+    check(svg.returncode == 0, f"without its plug-in the command writes SVG {svg.stderr.strip()}")
+    png = run([command, "draw", java, "total", "-o", os.path.join(bare, "total.png")])
+    check(png.returncode == 1 and "need the raster plug-in flowchart-raster.so" in png.stderr and
+          not os.path.exists(os.path.join(bare, "total.png")),
+          f"without its plug-in -o .png fails with exit 1 and says why ({png.returncode}: {png.stderr.strip()})")
 
 
 def main():
