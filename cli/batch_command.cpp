@@ -84,8 +84,8 @@ bool foldersUsable(files::FileSystem& disk, const BatchRequest& request, const f
     return false;
   }
   const errors::Status made = disk.makeFolders(outputDir);
+  const int error = made ? 0 : made.problem().systemError;
   if (!disk.isFolder(outputDir)) {
-    const int error = made ? 0 : made.problem().systemError;
     std::fprintf(stderr, "%s: cannot make the output folder%s\n", request.outputDir.c_str(),
                  error ? (": " + std::generic_category().message(error)).c_str() : "");
     return false;

@@ -127,6 +127,7 @@ CommandResult runDiff(const DiffRequest& request) {
   // are revisions, and a second name that is no revision is a path.
   errors::Result<diff::DiffSides>& sides =
       keptToTheEnd<errors::Result<diff::DiffSides>>(errors::Problem(errors::Problem::Kind::Usage, ""));
+  sides.ignore();  // a place for the sides read below
   const std::vector<std::string>& names = request.names;
   std::error_code ec;
   const auto bothAre = [&](auto test) { return names.size() == 2 && test(names[0]) && test(names[1]); };
