@@ -79,14 +79,6 @@ bool isOneOf(const std::string& output, const std::vector<std::string>& sources,
   return false;
 }
 
-findings::Thresholds thresholdsOf(const CheckRequest& request) {
-  findings::Thresholds thresholds;
-  thresholds.cyclomatic = request.maxCyclomatic;
-  thresholds.cognitive = request.maxCognitive;
-  thresholds.nloc = request.maxNloc;
-  return thresholds;
-}
-
 // The file's methods (those the change touches, when one is given) with
 // their measures over the thresholds and the code hidden in them, and
 // the code hidden outside them.
@@ -158,7 +150,7 @@ CommandResult runCheck(const CheckRequest& request) {
   }
   for (const Failure& failure : failures)
     std::fprintf(stderr, "%s\n", located(failure.path, failure.line, failure.message).c_str());
-  const findings::Thresholds thresholds = thresholdsOf(request);
+  const findings::Thresholds& thresholds = request.thresholds;
   std::vector<CheckedFile> files;
   size_t findingCount = 0;
   for (const std::string& path : paths) {

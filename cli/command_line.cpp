@@ -436,7 +436,9 @@ ParseResult parseIndex(const std::vector<std::string>& args) {
 ParseResult parseCheck(const std::vector<std::string>& args) {
   CheckRequest request;
   const std::pair<const char*, std::optional<int64_t>*> thresholds[] = {
-      {"--max-cc", &request.maxCyclomatic}, {"--max-cognitive", &request.maxCognitive}, {"--max-nloc", &request.maxNloc}};
+      {"--max-cc", &request.thresholds.cyclomatic},
+      {"--max-cognitive", &request.thresholds.cognitive},
+      {"--max-nloc", &request.thresholds.nloc}};
   for (size_t i = 1; i < args.size(); ++i) {
     if (restAreNames(args, i, request.sources)) break;
     std::string error, value;
@@ -479,11 +481,11 @@ ParseResult parseCheck(const std::vector<std::string>& args) {
 ParseResult parseDiff(const std::vector<std::string>& args) {
   DiffRequest request;
   const std::pair<const char*, std::optional<int64_t>*> thresholds[] = {
-      {"--max-cc", &request.maxCyclomatic},
-      {"--max-cognitive", &request.maxCognitive},
-      {"--max-nloc", &request.maxNloc},
-      {"--max-increase-cc", &request.maxIncreaseCyclomatic},
-      {"--max-increase-cognitive", &request.maxIncreaseCognitive}};
+      {"--max-cc", &request.thresholds.cyclomatic},
+      {"--max-cognitive", &request.thresholds.cognitive},
+      {"--max-nloc", &request.thresholds.nloc},
+      {"--max-increase-cc", &request.thresholds.cyclomaticRise},
+      {"--max-increase-cognitive", &request.thresholds.cognitiveRise}};
   for (size_t i = 1; i < args.size(); ++i) {
     if (args[i] == "--") {
       request.pathsMarked = true;

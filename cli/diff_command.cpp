@@ -37,13 +37,7 @@ Form formOf(const std::string& output) {
 // The gate: each finding on the methods of HEAD that changed or are new
 // said on standard error; true when there was any.
 bool gateHolds(const DiffRequest& request, const diff::Diff& result) {
-  findings::Thresholds thresholds;
-  thresholds.cyclomatic = request.maxCyclomatic;
-  thresholds.cognitive = request.maxCognitive;
-  thresholds.nloc = request.maxNloc;
-  thresholds.cyclomaticRise = request.maxIncreaseCyclomatic;
-  thresholds.cognitiveRise = request.maxIncreaseCognitive;
-  const std::vector<findings::Finding> found = diff::gateFindings(result, thresholds);
+  const std::vector<findings::Finding> found = diff::gateFindings(result, request.thresholds);
   for (const findings::Finding& finding : found) std::fprintf(stderr, "%s\n", finding.reportLine().c_str());
   return !found.empty();
 }

@@ -20,15 +20,14 @@ using testing_support::FaultyDisk;
 using testing_support::readFile;
 using testing_support::TempDir;
 
-const char* kGood =
-    "class Good {\n"
-    "  int twice(int x) {\n"
-    "    if (x > 0) {\n"
-    "      return 2 * x;\n"
-    "    }\n"
-    "    return 0;\n"
+const char* kTill =
+    "class Till {\n"
+    "  int change(int paid, int price) {\n"
+    "    if (paid < price) return -1;\n"
+    "    return paid - price;\n"
     "  }\n"
-    "  void loop(int n) { for (int i = 0; i < n; i++) { n--; } }\n"
+    "  void count(int[] coins) { for (int c : coins) { total += c; } }\n"
+    "  int total;\n"
     "}\n";
 
 // Every file below the folder with its bytes.
@@ -51,7 +50,7 @@ std::string drawAll(files::FileSystem& disk, RunPlan& plan, const DrawingRequest
 TEST(FileDrawing, AFullDiskAtAnyWriteLeavesTheFileForTheNextRun) {
   TempDir dir;
   fs::create_directories(dir.path() / "src");
-  testing_support::writeFile(dir.path() / "src/Good.java", kGood);
+  testing_support::writeFile(dir.path() / "src/Till.java", kTill);
   const fs::path out = dir.path() / "out";
   DrawingRequest request;
   request.languageLevel = 17;
@@ -63,7 +62,7 @@ TEST(FileDrawing, AFullDiskAtAnyWriteLeavesTheFileForTheNextRun) {
   std::map<std::string, std::string> drawn = filesBelow(out);
   ASSERT_EQ(drawn.size(), 10u);  // two pages, sequences, Markdown and PlantUML each, the file's page, the record
   // Without its record, which a file cut short must not get.
-  const std::string recordName = "site/records/Good.java/record.json";
+  const std::string recordName = "site/records/Till.java/record.json";
   const std::string record = drawn.at(recordName);
   drawn.erase(recordName);
   fs::remove(out / recordName);
