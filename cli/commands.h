@@ -9,16 +9,16 @@
 #include "cli/command_line.h"
 #include "cli/command_result.h"
 #include "flowdraw/pages.h"
+#include "drawing/drawing_svg.h"
+#include "drawing/model.h"
 #include "formats/output_formats.h"
-#include "render/host/drawing_svg.h"
-#include "render/host/model.h"
 #include "pipeline/parsed_source.h"
 #include "errors/problem.h"
 
 namespace cli {
 
-// The language the drawings' texts are in, as the drawing host takes it.
-inline constexpr uint16_t kUsEnglish = 1033;
+// The language the drawings' texts are in, as HTML names it.
+inline constexpr std::string_view kDrawingLanguage = "en-US";
 
 CommandResult runList(const ListRequest& request);
 CommandResult runDraw(const DrawRequest& request);
@@ -47,8 +47,8 @@ formats::Writer writerOf(const std::string& path, unsigned serving);
 // Writes the drawing in the form the path's extension asks for, through
 // a temporary file; an HTML page framed as
 // the frame says, when one is given.
-errors::Status saveDrawing(const host::DocumentModel& drawing, const std::string& path,
-                           const host::HtmlFrame* frame = nullptr);
+errors::Status saveDrawing(const drawing::Document& drawing, const std::string& path,
+                           const drawing::HtmlFrame* frame = nullptr);
 
 // A --src DIR that is no folder is reported as wrong usage; fine when it
 // is a folder or not given.

@@ -14,9 +14,9 @@
 #include "pipeline/method_flow.h"
 #include "pipeline/method_flowchart.h"
 #include "pipeline/parsed_source.h"
-#include "render/host/drawing_svg.h"
-#include "render/host/drawing_xml.h"
-#include "render/host/save.h"
+#include "drawing/drawing_svg.h"
+#include "drawing/drawing_xml.h"
+#include "drawing/save.h"
 #include "site/site_pages.h"
 #include "site/write_failure.h"
 #include "files/atomic_file.h"
@@ -117,7 +117,7 @@ CommandResult writeFlowJson(pipeline::ParsedSource& parsed, const pipeline::Meth
 }
 
 // Boxes open the reader's editor at their lines, given its URL.
-void linkEditor(host::DocumentModel& drawing, const std::string& editor, const std::string& sourcePath) {
+void linkEditor(drawing::Document& drawing, const std::string& editor, const std::string& sourcePath) {
   if (editor.empty() || !drawing.readerAids) return;
   std::error_code ec;
   const std::filesystem::path absolute = std::filesystem::absolute(sourcePath, ec);
@@ -206,7 +206,7 @@ CommandResult drawOne(pipeline::ParsedSource& parsed, size_t index, std::string 
   const bool replacing = named && std::filesystem::exists(output);
   linkEditor(*chart->drawing, editor, parsed.sourcePath());
   // The page says which method of which class and file it shows.
-  host::HtmlFrame frame;
+  drawing::HtmlFrame frame;
   frame.titleHtml = site::asciiHtml(methodPlace(parsed, index));
   if (errors::Status saved = saveDrawing(*chart->drawing, output, &frame); !saved)
     return cannotWrite(output, "the drawing", saved.problem());
@@ -233,8 +233,8 @@ CommandResult drawAll(pipeline::ParsedSource& parsed, std::string output, FoldMo
   }
   std::vector<size_t> methods;
   for (size_t i = 0; i < summary.methods.size(); ++i) methods.push_back(i);
-  std::vector<std::unique_ptr<host::DocumentModel>> drawings;
-  std::vector<host::NamedDrawing> sections;
+  std::vector<std::unique_ptr<drawing::Document>> drawings;
+  std::vector<drawing::NamedDrawing> sections;
   std::vector<std::string> anchors;
   CommandResult ending = Finished{};
   for (size_t i : methods) {
@@ -255,13 +255,13 @@ CommandResult drawAll(pipeline::ParsedSource& parsed, std::string output, FoldMo
     linkEditor(*chart->drawing, editor, parsed.sourcePath());
     drawings.push_back(std::move(chart->drawing));
     // The page is written in the source's encoding, like the drawings' texts.
-    sections.push_back(host::NamedDrawing{prefix, summary.displayName(method),
+    sections.push_back(drawing::NamedDrawing{prefix, summary.displayName(method),
                                           drawings.back().get()});
   }
   const std::string title = fileStem(parsed.sourcePath()) + ".java";
   const text::Charset encoding = parsed.charset();
   const std::string page =
-      host::drawingsHtml(title, methodIndex(parsed, methods, anchors), sections, encoding, kUsEnglish);
+      drawing::drawingsHtml(title, methodIndex(parsed, methods, anchors), sections, encoding, kDrawingLanguage);
   if (errors::Status saved = files::writeAtomically(output, page); !saved)
     return cannotWrite(output, "the drawing", saved.problem());
   std::printf("%s: %zu of %zu methods drawn\n", output.c_str(), drawings.size(), methods.size());
@@ -270,22 +270,21 @@ CommandResult drawAll(pipeline::ParsedSource& parsed, std::string output, FoldMo
 
 }  // namespace
 
-errors::Status saveDrawing(const host::DocumentModel& drawing, const std::string& path, const host::HtmlFrame* frame) {
+errors::Status saveDrawing(const drawing::Document& drawing, const std::string& path, const drawing::HtmlFrame* frame) {
   const formats::Writer writer = writerOf(path, formats::kFlowchart | formats::kSequence);
   switch (writer) {
     case formats::Writer::Png:
     case formats::Writer::Pdf: {
-      const std::string svg = host::drawingSvg(drawing);
+      const std::string svg = drawing::drawingSvg(drawing);
       const errors::Result<std::string> picture =
           writer == formats::Writer::Png ? raster::pngFromSvg(svg) : raster::pdfFromSvg(svg);
       if (!picture) return picture.problem();
       return files::writeAtomically(path, *picture);
     }
-    case formats::Writer::Svg: return files::writeAtomically(path, host::drawingSvg(drawing));
+    case formats::Writer::Svg: return files::writeAtomically(path, drawing::drawingSvg(drawing));
     case formats::Writer::Html:
-      return files::writeAtomically(path, frame ? host::drawingHtml(drawing, kUsEnglish, *frame)
-                                                : host::drawingHtml(drawing, kUsEnglish));
-    default: return files::writeAtomically(path, host::drawingXml(drawing, kUsEnglish));
+      return files::writeAtomically(path, frame ? drawing::drawingHtml(drawing, *frame) : drawing::drawingHtml(drawing));
+    default: return files::writeAtomically(path, drawing::drawingXml(drawing));
   }
 }
 

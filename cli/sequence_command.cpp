@@ -57,7 +57,7 @@ CommandResult runSequence(const SequenceRequest& request) {
   const bool graphOnly = writer == formats::Writer::Dot || mermaidText;
   const pipeline::SequenceOptions options{request.depth, request.maxMessages, request.sourceTree,
                                           request.followImplementations, graphOnly ? 0.0 : 3.0};
-  host::HtmlFrame frame;
+  drawing::HtmlFrame frame;
   frame.titleHtml = site::asciiHtml(methodPlace(*parsed, *chosen) + " \xC2\xB7 sequence diagram");
   errors::Result<pipeline::MethodSequence> sequence = graphOnly
                                                          ? pipeline::planMethodSequence(sources, method, options)

@@ -13,7 +13,7 @@
 #include "flowdraw/label_text.h"
 #include "flowdraw/reader_text.h"
 #include "pipeline/method_flowchart.h"
-#include "render/host/drawing_svg.h"
+#include "drawing/drawing_svg.h"
 #include "site/site_assets.h"
 #include "site/site_pages.h"
 #include "text/text_output.h"
@@ -146,12 +146,12 @@ std::string spanned(const cfg::Node& node) {
 // What a screen reader is told of each box in a side's view: its own side
 // only, its text, lines and ways on, none to a box the view hides.
 void tellSides(const MergedFlow& merged, const cfg::MethodFlow& baseSide, const cfg::MethodFlow& headSide,
-               host::DocumentModel& drawing) {
+               drawing::Document& drawing) {
   std::map<std::string, std::pair<size_t, size_t>> nodes;
   for (size_t g = 0; g < merged.flow.graphs.size(); ++g)
     for (size_t n = 0; n < merged.flow.graphs[g].nodes.size(); ++n) nodes[cfg::nodeId(g, n)] = {g, n};
-  const auto hides = [](const host::ShapeModel& shape, std::string_view hidden) {
-    for (std::string_view each : text::splitText(shape.viewClasses, ' '))
+  const auto hides = [](const drawing::Shape& shape, std::string_view hidden) {
+    for (std::string_view each : text::splitText(shape.classes, ' '))
       if (each == hidden) return true;
     return false;
   };
@@ -183,7 +183,7 @@ void tellSides(const MergedFlow& merged, const cfg::MethodFlow& baseSide, const 
         if (found == nodes.end()) continue;
         const auto [g, n] = found->second;
         const cfg::Graph& graph = side.graphs[g];
-        host::ShapeAccess told = *shape->access;
+        drawing::ShapeAccess told = *shape->access;
         // The label is the node's words, perhaps after the box's text
         // (a link) and before a note on its lambda.
         const std::string both = flowdraw::nodeLabel(merged.flow.graphs[g], n, true);
@@ -203,7 +203,7 @@ void tellSides(const MergedFlow& merged, const cfg::MethodFlow& baseSide, const 
         for (const std::string& name : shape->access->next) {
           const auto target = page->byName.find(name);
           if (target == page->byName.end() || target->second.empty() || hides(*target->second.front(), hidden)) continue;
-          const host::ShapeModel& to = *target->second.front();
+          const drawing::Shape& to = *target->second.front();
           const auto toNode = to.access ? nodes.find(to.access->node) : nodes.end();
           if (toNode != nodes.end() && std::none_of(graph.edges.begin(), graph.edges.end(), [&](const cfg::Edge& edge) {
                 return edge.from == n && toNode->second.first == g && edge.to == toNode->second.second;
@@ -224,6 +224,61 @@ void tellSides(const MergedFlow& merged, const cfg::MethodFlow& baseSide, const 
   if (drawing.readerAids) drawing.readerAids->outlineHtml = outlines;
 }
 
+// The ids of the merged graphs' nodes and edges, and where each is.
+struct GraphIds {
+  std::map<std::string, std::pair<size_t, size_t>> nodes, edges;
+  explicit GraphIds(const cfg::MethodFlow& flow) {
+    for (size_t g = 0; g < flow.graphs.size(); ++g) {
+      for (size_t n = 0; n < flow.graphs[g].nodes.size(); ++n) nodes[cfg::nodeId(g, n)] = {g, n};
+      for (size_t e = 0; e < flow.graphs[g].edges.size(); ++e) edges[flowdraw::edgeId(g, e)] = {g, e};
+    }
+  }
+};
+
+// What was taken away is dashed; what one side has alone is classed so
+// that the other side's view can hide it, and a changed node shows the
+// base's text where the base's view hides the head's.
+void markChanges(const MergedFlow& merged, flowdraw::FlowDrawing& drawn) {
+  const GraphIds ids(merged.flow);
+  const auto classOf = [](Change change) {
+    return change == Change::Added ? "head-only" : change == Change::Removed ? "base-only" : "";
+  };
+  for (const auto& page : drawn.drawing->pages)
+    for (const auto& shape : page->shapes) {
+      if (shape->access) {
+        const auto found = ids.nodes.find(shape->access->node);
+        if (found == ids.nodes.end()) continue;
+        const auto [g, n] = found->second;
+        const Change change = merged.nodeChanges[g][n];
+        shape->dashed = change == Change::Removed;
+        shape->classes = classOf(change);
+        if (!merged.baseTexts[g][n].empty()) shape->otherText = flowdraw::boxText(merged.baseTexts[g][n], true);
+        continue;
+      }
+      for (size_t k = 0; k < shape->edges.size(); ++k) {
+        const auto found = ids.edges.find(shape->edges[k]);
+        if (found == ids.edges.end()) continue;
+        const Change change = merged.edgeChanges[found->second.first][found->second.second];
+        if (k == 0) shape->classes = classOf(change);
+        shape->dashed = shape->dashed || change == Change::Removed;
+      }
+    }
+}
+
+// Each page told as each side's view shows it, where that differs.
+void tellPages(const MergedFlow& merged, const cfg::MethodFlow& baseSide, const cfg::MethodFlow& headSide,
+               flowdraw::FlowDrawing& drawn) {
+  for (size_t p = 0; p < drawn.pages.size() && p < drawn.drawing->pages.size(); ++p) {
+    drawing::Page& page = *drawn.drawing->pages[p];
+    for (const bool base : {true, false}) {
+      const Change alone = base ? Change::Added : Change::Removed;
+      std::string told = flowdraw::pageDescription(base ? baseSide : headSide, drawn.pages[p],
+                                                   [&](size_t g, size_t n) { return merged.nodeChanges[g][n] == alone; });
+      if (told != page.description) page.descriptionsTold.emplace_back(base ? "base" : "head", std::move(told));
+    }
+  }
+}
+
 std::string drawingFile(const std::string& name) { return name + "-drawing.html"; }
 
 std::string viewUrl(const std::string& name, const View& view) {
@@ -234,46 +289,25 @@ std::string viewUrl(const std::string& name, const View& view) {
 // way back; why, when it cannot be drawn.
 errors::Status writeDrawing(const MethodDiff& method, const MergedFlow& merged, const std::string& folder,
                             const std::string& name, const std::string& title, std::string& why) {
-  flowdraw::DrawOptions options;
-  // What was taken away is dashed, beside its sign; what one side has
-  // alone is classed so that the other side's view can hide it.
-  const auto classOf = [](Change change) {
-    return change == Change::Added ? "head-only" : change == Change::Removed ? "base-only" : "";
-  };
-  for (size_t g = 0; g < merged.nodeChanges.size(); ++g) {
-    options.struckNodes.emplace_back();
-    options.nodeClasses.emplace_back();
-    for (Change change : merged.nodeChanges[g]) {
-      options.struckNodes.back().push_back(change == Change::Removed);
-      options.nodeClasses.back().push_back(classOf(change));
-    }
-    options.otherNodeTexts.push_back(merged.baseTexts[g]);
+  if (!pipeline::flowchartTemplate()) {
+    why = pipeline::flowchartTemplate().problem().message;
+    return errors::Status();
   }
-  for (const auto& graph : merged.edgeChanges) {
-    options.struckEdges.emplace_back();
-    options.edgeClasses.emplace_back();
-    for (Change change : graph) {
-      options.struckEdges.back().push_back(change == Change::Removed);
-      options.edgeClasses.back().push_back(classOf(change));
-    }
-  }
-  // Each side's view tells its pages from that side's graph.
-  const cfg::MethodFlow baseSide = sideFlow(method, merged, true), headSide = sideFlow(method, merged, false);
-  const auto leftOut = [&](Change alone) {
-    return [&merged, alone](size_t g, size_t n) { return merged.nodeChanges[g][n] == alone; };
-  };
-  options.views = {{"base", &baseSide, leftOut(Change::Added)}, {"head", &headSide, leftOut(Change::Removed)}};
   errors::Result<flowdraw::FlowDrawing> drawn =
-      flowdraw::drawMethodFlow(merged.flow, pipeline::flowchartMasters(), options);
+      flowdraw::drawMethodFlow(merged.flow, *pipeline::flowchartTemplate(), flowdraw::DrawOptions{});
   if (!drawn) {
     why = drawn.problem().message;
     return errors::Status();
   }
+  // Each side's view tells its pages from that side's graph.
+  const cfg::MethodFlow baseSide = sideFlow(method, merged, true), headSide = sideFlow(method, merged, false);
+  markChanges(merged, *drawn);
+  tellPages(merged, baseSide, headSide, *drawn);
   tellSides(merged, baseSide, headSide, *drawn->drawing);
   if (method.head && drawn->drawing->readerAids)
     if (const std::string note = pipeline::hiddenCodeNote(method.head->hiddenCode); !note.empty())
       drawn->drawing->readerAids->notes.push_back(note);
-  host::HtmlFrame frame;
+  drawing::HtmlFrame frame;
   frame.titleHtml = asciiHtml(title);
   std::string shown;
   for (const View& view : kViews)
@@ -284,7 +318,7 @@ errors::Status writeDrawing(const MethodDiff& method, const MergedFlow& merged, 
   frame.assetsUrl = "../site/";
   frame.styleHtml = kViewStyle;
   return files::writeAtomically((fs::path(folder) / drawingFile(name)).string(),
-                                host::drawingHtml(*drawn->drawing, 1033, frame));
+                                drawing::drawingHtml(*drawn->drawing, frame));
 }
 
 std::string sourceTable(const MethodVersion& side, const char* prefix, const std::set<int32_t>& marked) {

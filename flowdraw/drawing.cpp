@@ -8,7 +8,7 @@
 #include "flowdraw/label_text.h"
 #include "flowdraw/reader_text.h"
 #include "graphviz/graph_layout.h"
-#include "render/host/text_layout.h"
+#include "drawing/text_layout.h"
 
 namespace flowdraw {
 namespace {
@@ -142,160 +142,118 @@ class FlowDrawer {
     }
   }
 
-  errors::Status prepareWithRuns(bool layOut) {
-    wideRun_ = false;
-    endPerReturn_ = false;
-    staggerEntries_ = false;
-    tightened_.clear();
-    folding_ = chooseFolding(flow_, options_.fold, options_.limits);
-    Folding keptInline;  // constructs that folded for width in vain
-    for (const std::vector<bool>& graph : folding_) keptInline.emplace_back(graph.size(), false);
-    std::vector<WidthFold> widthFolds;  // those of the last round
-    bool endsTried = false;
-    double endsBefore = 0.0;  // excessWidth() before ends were drawn below returns, that round; else 0
-    bool entriesTried = false;
-    double entriesBefore = 0.0;  // as endsBefore, for entries staggered
-    std::set<PageKey> tightenTried;
-    std::map<PageKey, double> tightenedBefore;  // pages drawn tighter that round, their widths before
-    int tallFolds = 0;
-    for (int round = 0;; ++round) {
-      plan_ = planPages(flow_, folding_, options_.limits, endPerReturn_);
-      for (size_t p = 0; p < plan_.pages.size(); ++p)
-        if (tightened_.count(keyOf(p))) {
-          entryPerException(plan_.pages[p]);
-          catchesByConnector(flow_, plan_.pages[p]);
-        }
-      if (plan_.oversizedPage) {
-        return errors::Problem(errors::Problem::Kind::Failed,
-                               "too large to draw: " + std::to_string(plan_.oversizedItems) +
-                                   " boxes on one page with nothing left to fold (the limit is " +
-                                   std::to_string(options_.limits.layoutItems) + "); -o FILE.json writes its graph");
+  // One run of case groups folded until the pages fit or nothing helps.
+  errors::Status prepareWithRuns(bool layOut);
+
+  // The pages of a round planned and told, from the folding and the
+  // remedies' choices; a problem when a page is too large to draw.
+  errors::Status planRound() {
+    plan_ = planPages(flow_, folding_, options_.limits, endPerReturn_);
+    for (size_t p = 0; p < plan_.pages.size(); ++p)
+      if (tightened_.count(keyOf(p))) {
+        entryPerException(plan_.pages[p]);
+        catchesByConnector(flow_, plan_.pages[p]);
       }
-      pages_.clear();
-      for (size_t p = 0; p < plan_.pages.size(); ++p) pages_.push_back(describePage(p));
-      uniqueTitles();
-      if (!layOut) return {};
-      layouts_.clear();
-      std::optional<size_t> tooTall;
-      std::vector<size_t> tooWide;
-      for (size_t p = 0; p < pages_.size(); ++p) {
-        errors::Result<graphviz::Layout> layout = cachedLayout(pages_[p]);
-        if (!layout)
-          return errors::Problem(errors::Problem::Kind::Failed, "Graphviz refused the layout of page \"" +
-                                                                    pages_[p].title + "\": " + layout.problem().message);
-        const graphviz::LayoutBox& b = layout->bounds;
-        if (!tooTall && b.top - b.bottom > options_.pageHeight) tooTall = p;
-        layouts_.push_back(std::move(*layout));
-        if (!withinWidth(p)) tooWide.push_back(p);
-      }
-      // Too wide with a switch's case edges, or the exception edges into
-      // a try's catch clauses, side by side on it: shorter runs may fit
-      // where these do not.
-      wideRun_ = std::any_of(tooWide.begin(), tooWide.end(), [&](size_t p) {
-        const Page& page = plan_.pages[p];
-        const cfg::Graph& graph = flow_.graphs[page.graph];
-        auto isCatch = [&](const PageItem& item) {
-          return item.kind == ItemKind::Folded ? graph.regions[item.region].kind == RegionKind::CatchBlock
-                                               : graph.nodes[item.node].kind == NodeKind::Catch;
-        };
-        std::map<size_t, size_t> casesFrom;
-        for (const PageEdge& edge : page.edges)
-          if ((edge.kind == cfg::EdgeKind::Case || (edge.kind == cfg::EdgeKind::Exception && isCatch(page.items[edge.to]))) &&
-              ++casesFrom[edge.from] > 2)
-            return true;
-        return false;
-      });
-      if ((!tooTall && tooWide.empty()) || options_.fold != Fold::Auto) return {};
-      // A construct folded for width whose page, or the page showing its
-      // box, is still as wide as the page it left (its exits side by side
-      // where it was one box) goes back inline, and stays there.
-      bool reverted = false;
-      // So does an end box below each return that left the pages about
-      // as much too wide.
-      if (endsBefore > 0.0 && excessWidth() > 0.0 && excessWidth() + kNarrower > endsBefore) {
-        endPerReturn_ = false;
-        reverted = true;
-      }
-      endsBefore = 0.0;
-      // And entries staggered over rows.
-      if (entriesBefore > 0.0 && excessWidth() > 0.0 && excessWidth() + kNarrower > entriesBefore) {
-        staggerEntries_ = false;
-        reverted = true;
-      }
-      entriesBefore = 0.0;
-      // And a page drawn tighter in vain.
-      for (const auto& [key, before] : tightenedBefore) {
-        const std::optional<size_t> p = pageWithKey(key);
-        if (!p || withinWidth(*p) || pageWidth(*p) + kNarrower <= before) continue;
-        tightened_.erase(key);
-        reverted = true;
-      }
-      tightenedBefore.clear();
-      for (const WidthFold& tried : widthFolds) {
-        const double after = widthAfterFold(tried);
-        if (after + kNarrower <= tried.before || after + 2 * kMargin <= options_.pageWidth) continue;
-        folding_[tried.graph][tried.region] = false;
-        keptInline[tried.graph][tried.region] = true;
-        reverted = true;
-      }
-      widthFolds.clear();
-      if (reverted) continue;
-      if (round + 1 >= kMaxWidthRefolds) return {};
-      // Pages too wide for their switches' case groups side by side fold
-      // them by runs; else pages too wide with many returns into one end
-      // draw an end below each; else each too wide page folds what makes it wide;
-      // else one more construct, the largest that fits a page, folds from
-      // a page too tall, a few times at most.
-      bool foldedRuns = false;
-      for (size_t p : tooWide) foldedRuns = foldCaseRuns(flow_, plan_, p, runs_.isRun, folding_) || foldedRuns;
-      if (foldedRuns) continue;
-      // Many returns into one end box: one end box below each of them.
-      if (!endPerReturn_ && !endsTried && std::any_of(tooWide.begin(), tooWide.end(), [&](size_t p) {
-            return hasSharedEnd(flow_, plan_.pages[p], options_.limits);
-          })) {
-        endPerReturn_ = true;
-        endsTried = true;
-        endsBefore = excessWidth();
-        continue;
-      }
-      // A box entered from many places on other pages: their connectors
-      // staggered over rows above it rather than in one.
-      if (!staggerEntries_ && !entriesTried && std::any_of(tooWide.begin(), tooWide.end(), [&](size_t p) {
-            return !entriesInto(plan_.pages[p]).empty();
-          })) {
-        staggerEntries_ = true;
-        entriesTried = true;
-        entriesBefore = excessWidth();
-        continue;
-      }
-      // A page too wide drawn tighter (before anything on it folds away):
-      // its loops' exits held in line with their conditions, so that the
-      // main line does not step aside at each loop; its exception arrows
-      // from where it is entered, and those to the catch clauses at its
-      // foot, ending at connectors of their own rather than running round
-      // the page; its comments and connectors wrapped narrower.
-      for (size_t p : tooWide) {
-        const PageKey key = keyOf(p);
-        if (!canTighten(p) || !tightenTried.insert(key).second) continue;
-        tightened_.insert(key);
-        tightenedBefore[key] = pageWidth(p);
-      }
-      if (!tightenedBefore.empty()) continue;
-      for (size_t p : tooWide) {
-        const std::optional<size_t> folded =
-            foldWidest(flow_, plan_, p, itemSpans(p), options_.pageWidth, kFoldedWidth, keptInline, folding_);
-        if (folded) widthFolds.push_back(WidthFold{plan_.pages[p].graph, *folded, pageWidth(p)});
-      }
-      if (!widthFolds.empty()) continue;
-      if (!tooTall || ++tallFolds >= kMaxRefolds || !foldMore(flow_, plan_, *tooTall, folding_, options_.limits))
-        return {};
+    if (plan_.oversizedPage) {
+      return errors::Problem(errors::Problem::Kind::Failed,
+                             "too large to draw: " + std::to_string(plan_.oversizedItems) +
+                                 " boxes on one page with nothing left to fold (the limit is " +
+                                 std::to_string(options_.limits.layoutItems) + "); -o FILE.json writes its graph");
+    }
+    pages_.clear();
+    for (size_t p = 0; p < plan_.pages.size(); ++p) pages_.push_back(describePage(p));
+    uniqueTitles();
+    return {};
+  }
+
+  // The pages of a round as laid out: those too tall or too wide.
+  struct Round {
+    std::optional<size_t> tooTall;  // the first
+    std::vector<size_t> tooWide;
+  };
+
+  errors::Status layOutRound(Round& round) {
+    layouts_.clear();
+    for (size_t p = 0; p < pages_.size(); ++p) {
+      errors::Result<graphviz::Layout> layout = cachedLayout(pages_[p]);
+      if (!layout)
+        return errors::Problem(errors::Problem::Kind::Failed, "Graphviz refused the layout of page \"" +
+                                                                  pages_[p].title + "\": " + layout.problem().message);
+      const graphviz::LayoutBox& b = layout->bounds;
+      if (!round.tooTall && b.top - b.bottom > options_.pageHeight) round.tooTall = p;
+      layouts_.push_back(std::move(*layout));
+      if (!withinWidth(p)) round.tooWide.push_back(p);
+    }
+    wideRun_ = std::any_of(round.tooWide.begin(), round.tooWide.end(), [&](size_t p) { return wideCases(p); });
+    return {};
+  }
+
+  // Too wide with a switch's case edges, or the exception edges into a
+  // try's catch clauses, side by side on it: shorter runs may fit where
+  // these do not.
+  bool wideCases(size_t p) const {
+    const Page& page = plan_.pages[p];
+    const cfg::Graph& graph = flow_.graphs[page.graph];
+    auto isCatch = [&](const PageItem& item) {
+      return item.kind == ItemKind::Folded ? graph.regions[item.region].kind == RegionKind::CatchBlock
+                                           : graph.nodes[item.node].kind == NodeKind::Catch;
+    };
+    std::map<size_t, size_t> casesFrom;
+    for (const PageEdge& edge : page.edges)
+      if ((edge.kind == cfg::EdgeKind::Case || (edge.kind == cfg::EdgeKind::Exception && isCatch(page.items[edge.to]))) &&
+          ++casesFrom[edge.from] > 2)
+        return true;
+    return false;
+  }
+
+  // A change a remedy made for the next round, kept or undone once that
+  // round is laid out.
+  class Remedy;
+  struct Trial {
+    const Remedy* by = nullptr;
+    enum class Change { EndPerReturn, StaggeredEntries, TighterPage, Folded } change = Change::Folded;
+    std::pair<size_t, size_t> page{};  // TighterPage: the page, as keyOf() names it
+    size_t graph = 0, region = 0;      // Folded: the construct
+    double before = 0.0;  // the width it set out to narrow: all pages' excess, or the page's own
+  };
+
+  // A way to make pages too wide or too tall fit, tried when it applies to
+  // a round's pages; what it changes is kept when the next round shows it
+  // helped.
+  class Remedy {
+   public:
+    virtual ~Remedy() = default;
+    virtual bool applies(const FlowDrawer& drawer, const Round& round) const = 0;
+    // False when it found nothing to change after all.
+    virtual bool apply(FlowDrawer& drawer, const Round& round, std::vector<Trial>& trials) = 0;
+    virtual bool keep(const FlowDrawer&, const Trial&) const { return true; }
+  };
+  class FoldCaseRuns;
+  class EndPerReturn;
+  class StaggeredEntries;
+  class Tighter;
+  class FoldWidest;
+  class FoldForHeight;
+
+  // Puts back what a trial changed; a construct folded in vain stays inline.
+  void revert(const Trial& trial) {
+    switch (trial.change) {
+      case Trial::Change::EndPerReturn: endPerReturn_ = false; break;
+      case Trial::Change::StaggeredEntries: staggerEntries_ = false; break;
+      case Trial::Change::TighterPage: tightened_.erase(trial.page); break;
+      case Trial::Change::Folded:
+        folding_[trial.graph][trial.region] = false;
+        keptInline_[trial.graph][trial.region] = true;
+        break;
     }
   }
 
-  struct WidthFold {
-    size_t graph = 0, region = 0;
-    double before = 0.0;  // the width of the page it was folded from
-  };
+  // Whether all pages together, after a change meant to narrow them by
+  // `before`, are still about as much too wide.
+  bool stillAsWide(double before) const {
+    const double excess = excessWidth();
+    return before > 0.0 && excess > 0.0 && excess + kNarrower > before;
+  }
 
   // As wide as the page is drawn: its boxes as laid out, its arrows with
   // every control point of their curves, and their labels as the page
@@ -314,7 +272,7 @@ class FlowDrawer {
     for (size_t e = 0; e < graph.edges.size() && e < layout.edges.size(); ++e) {
       const std::optional<graphviz::LayoutPoint>& centre = layout.edges[e].labelCentre;
       if (!centre || graph.edges[e].label.empty()) continue;
-      const double half = host::textWidth(graph.edges[e].label, graphviz::kEdgeLabelPoints, encoding) * 0.5;
+      const double half = drawing::textWidth(graph.edges[e].label, graphviz::kEdgeLabelPoints, encoding) * 0.5;
       left = std::min(left, centre->x - half);
       right = std::max(right, centre->x + half);
     }
@@ -365,14 +323,14 @@ class FlowDrawer {
   }
 
   // The wider of a folded construct's own page and the page its box is on.
-  double widthAfterFold(const WidthFold& fold) const {
+  double widthAfterFold(size_t graph, size_t region) const {
     double widest = 0.0;
     for (size_t p = 0; p < plan_.pages.size(); ++p) {
       const Page& page = plan_.pages[p];
-      if (page.graph != fold.graph) continue;
-      bool shows = page.region == fold.region;
+      if (page.graph != graph) continue;
+      bool shows = page.region == region;
       for (const PageItem& item : page.items)
-        shows = shows || (item.kind == ItemKind::Folded && item.region == fold.region);
+        shows = shows || (item.kind == ItemKind::Folded && item.region == region);
       if (shows) widest = std::max(widest, pageWidth(p));
     }
     return widest;
@@ -393,9 +351,7 @@ class FlowDrawer {
 
   // A page drawn again as it was in an earlier round is not laid out again.
   errors::Result<graphviz::Layout> cachedLayout(const DrawnPage& page) {
-    std::vector<std::string> labels;
-    for (const Box& box : page.boxes) labels.push_back(hostText(box.lines));
-    std::string key = graphviz::graphDot(page.graph, labels);
+    std::string key = graphviz::layoutKey(page.graph);
     const auto found = layoutCache_.find(key);
     if (found != layoutCache_.end()) return found->second;
     errors::Result<graphviz::Layout> layout = layOutPage(page.graph);
@@ -404,18 +360,18 @@ class FlowDrawer {
   }
 
   FlowDrawing draw(const Masters& masters) {
-    std::map<std::string, std::shared_ptr<const host::MasterDef>> byName;
+    std::map<std::string, std::shared_ptr<const drawing::Master>> byName;
     for (const auto& master : masters) byName[master->name] = master;
     FlowDrawing result;
-    result.drawing = std::make_unique<host::DocumentModel>();
-    host::DocumentModel& drawing = *result.drawing;
+    result.drawing = std::make_unique<drawing::Document>();
+    drawing::Document& drawing = *result.drawing;
     drawing.masters = masters;
     drawing.encoding = options_.utf8 ? text::Charset::Utf8 : text::Charset::Latin1;
     drawing.templateName = "flowdraw";
     drawing.compactPictures = true;
-    drawing.fileName = flow_.method;
+    drawing.language = "en-US";  // its words: yes, no, what each page and box is
     for (size_t p = 0; p < pages_.size(); ++p) {
-      auto page = std::make_unique<host::PageModel>();
+      auto page = std::make_unique<drawing::Page>();
       page->name = pages_[p].title;
       drawing.pages.push_back(std::move(page));
     }
@@ -427,7 +383,7 @@ class FlowDrawer {
       for (size_t i = 0; i < plan_.pages[p].items.size(); ++i)
         if (plan_.pages[p].items[i].kind == ItemKind::Node)
           boxes[{plan_.pages[p].graph, plan_.pages[p].items[i].node}] = {p + 1, "b" + std::to_string(i + 1)};
-    host::ReaderAids aids;
+    drawing::ReaderAids aids;
     aids.outlineHtml = outlineHtml(flow_, options_.utf8, [&](size_t g, size_t n) {
       const auto found = boxes.find({g, n});
       return found == boxes.end() ? std::nullopt : std::optional(found->second);
@@ -453,15 +409,6 @@ class FlowDrawer {
  private:
   std::vector<std::string> lines(std::string_view text) const { return boxLines(text, options_.utf8); }
 
-  static bool struck(const std::vector<std::vector<bool>>& marks, size_t graph, size_t index) {
-    return graph < marks.size() && index < marks[graph].size() && marks[graph][index];
-  }
-
-  static const std::string& marked(const std::vector<std::vector<std::string>>& marks, size_t graph, size_t index) {
-    static const std::string kNone;
-    return graph < marks.size() && index < marks[graph].size() ? marks[graph][index] : kNone;
-  }
-
   // The first edge of the page's graph that a page's arrow stands for (one
   // joining the nodes its ends stand for, of its kind and label) and that
   // passes the test; none for an arrow to or from a folded box.
@@ -480,21 +427,16 @@ class FlowDrawer {
     return std::nullopt;
   }
 
-  // The classes of the first edge of the graph that a page's arrow stands
-  // for (as struckEdge matches them).
-  const std::string& edgeClasses(const Page& page, const PageEdge& edge) const {
-    static const std::string kNone;
-    if (page.graph >= options_.edgeClasses.size()) return kNone;
-    const std::optional<size_t> e = graphEdgeWhere(page, edge, [](size_t) { return true; });
-    return e ? marked(options_.edgeClasses, page.graph, *e) : kNone;
-  }
-
-  // A page's arrow is struck when a struck edge of the graph joins the
-  // nodes its ends stand for, of its kind and label.
-  bool struckEdge(const Page& page, const PageEdge& edge) const {
-    if (page.graph >= options_.struckEdges.size()) return false;
-    return graphEdgeWhere(page, edge, [&](size_t e) { return struck(options_.struckEdges, page.graph, e); })
-        .has_value();
+  // The ids of the graph's edges a page's arrow stands for: those joining
+  // the nodes its ends stand for, of its kind and label; none for an arrow
+  // to or from a folded box.
+  std::vector<std::string> graphEdges(const Page& page, const PageEdge& edge) const {
+    std::vector<std::string> ids;
+    graphEdgeWhere(page, edge, [&](size_t e) {
+      ids.push_back(edgeId(page.graph, e));
+      return false;
+    });
+    return ids;
   }
 
   // Each comment belongs to the statement whose line it ends, else to the
@@ -646,6 +588,43 @@ class FlowDrawer {
     return box;
   }
 
+  // The box of a page's item: a node's, a folded construct's, or where the
+  // page is entered from or goes on to.
+  Box itemBox(const Page& page, const PageItem& item, bool tight) const {
+    const cfg::Graph& graph = flow_.graphs[page.graph];
+    Box box;
+    switch (item.kind) {
+      case ItemKind::Node: return nodeBox(graph, page.graph, item.node);
+      case ItemKind::Folded: {
+        const cfg::Region& region = graph.regions[item.region];
+        box.master = "Folded";
+        std::string head = constructName(region) + middleDot(options_.utf8) +
+                           plural(region.statements, "statement", "statements") + middleDot(options_.utf8) +
+                           lineSpan(region.firstLine, region.lastLine, options_.utf8);
+        box.lines = lines(head);
+        const std::string first = firstStatement(page.graph, item.region);
+        if (!first.empty()) box.lines.push_back(shortenedInMiddle(first, 44, options_.utf8));
+        box.link = plan_.regionPage[page.graph][item.region];
+        box.tooltip = region.title + "\n" + lineSpan(region.firstLine, region.lastLine, options_.utf8) +
+                      "\nopens its page";
+        return box;
+      }
+      case ItemKind::Entry:
+      case ItemKind::Exit: {
+        // Where the page is entered from, or goes on to: the node on its own page.
+        const bool entry = item.kind == ItemKind::Entry;
+        const std::string where = item.into ? constructAt(graph.regions[*item.into]) : describe(graph, item.node);
+        box.master = "Off Page";
+        box.lines = tight ? boxLines((entry ? "from " : "to ") + where, options_.utf8, TextLimits{24, 180, 12})
+                          : lines((entry ? "from " : "to ") + where);
+        box.link = item.into ? plan_.regionPage[page.graph][*item.into] : plan_.nodePage[page.graph][item.node];
+        box.tooltip = (entry ? "entered from " : "goes on to ") + where;
+        return box;
+      }
+    }
+    return box;
+  }
+
   DrawnPage describePage(size_t p) {
     const Page& page = plan_.pages[p];
     const cfg::Graph& graph = flow_.graphs[page.graph];
@@ -653,36 +632,7 @@ class FlowDrawer {
     drawn.title = pageTitle(p);
     const bool tight = tightened_.count(keyOf(p)) > 0;
     for (const PageItem& item : page.items) {
-      Box box;
-      switch (item.kind) {
-        case ItemKind::Node: box = nodeBox(graph, page.graph, item.node); break;
-        case ItemKind::Folded: {
-          const cfg::Region& region = graph.regions[item.region];
-          box.master = "Folded";
-          std::string head = constructName(region) + middleDot(options_.utf8) +
-                             plural(region.statements, "statement", "statements") + middleDot(options_.utf8) +
-                             lineSpan(region.firstLine, region.lastLine, options_.utf8);
-          box.lines = lines(head);
-          const std::string first = firstStatement(page.graph, item.region);
-          if (!first.empty()) box.lines.push_back(shortenedInMiddle(first, 44, options_.utf8));
-          box.link = plan_.regionPage[page.graph][item.region];
-          box.tooltip = region.title + "\n" + lineSpan(region.firstLine, region.lastLine, options_.utf8) +
-                        "\nopens its page";
-          break;
-        }
-        case ItemKind::Entry:
-        case ItemKind::Exit: {
-          // Where the page is entered from, or goes on to: the node on its own page.
-          const bool entry = item.kind == ItemKind::Entry;
-          const std::string where = item.into ? constructAt(graph.regions[*item.into]) : describe(graph, item.node);
-          box.master = "Off Page";
-          box.lines = tight ? boxLines((entry ? "from " : "to ") + where, options_.utf8, TextLimits{24, 180, 12})
-                            : lines((entry ? "from " : "to ") + where);
-          box.link = item.into ? plan_.regionPage[page.graph][*item.into] : plan_.nodePage[page.graph][item.node];
-          box.tooltip = (entry ? "entered from " : "goes on to ") + where;
-          break;
-        }
-      }
+      Box box = itemBox(page, item, tight);
       size(box);
       graphviz::GraphNode node;
       node.width = box.width;
@@ -775,7 +725,7 @@ class FlowDrawer {
   void size(Box& box) const {
     const text::Charset encoding = options_.utf8 ? text::Charset::Utf8 : text::Charset::Latin1;
     double textWidth = 0.0;
-    for (const std::string& line : box.lines) textWidth = std::max(textWidth, host::textWidth(line, kFontSize, encoding));
+    for (const std::string& line : box.lines) textWidth = std::max(textWidth, drawing::textWidth(line, kFontSize, encoding));
     const double textHeight = kLineHeight * static_cast<double>(box.lines.size());
     const std::string_view master = box.master;
     double widthShare = 0.88, heightShare = 0.88, minWidth = 0.9, minHeight = 0.4;
@@ -805,11 +755,11 @@ class FlowDrawer {
 
   // What a reader is told of a page's box, and where the keyboard goes
   // from it: the page's edges in order, the main way first.
-  host::ShapeAccess boxAccess(size_t p, size_t i) const {
+  drawing::ShapeAccess boxAccess(size_t p, size_t i) const {
     const Page& page = plan_.pages[p];
     const cfg::Graph& graph = flow_.graphs[page.graph];
     const PageItem& item = page.items[i];
-    host::ShapeAccess access;
+    drawing::ShapeAccess access;
     switch (item.kind) {
       case ItemKind::Node: {
         const cfg::Node& node = graph.nodes[item.node];
@@ -848,22 +798,21 @@ class FlowDrawer {
     return access;
   }
 
-  // The page told in words: as the whole drawing shows it, or as a view
-  // of it does.
-  std::string pageDescription(size_t p, const DrawOptions::View* view = nullptr) const {
+  // What a page shows of its graph.
+  PageShows pageShows(size_t p) const {
     const Page& page = plan_.pages[p];
-    const cfg::Graph& graph = (view ? *view->flow : flow_).graphs[page.graph];
-    std::vector<size_t> nodes;
-    size_t folded = 0, boxes = 0;
+    PageShows shows;
+    shows.title = pages_[p].title;
+    shows.graph = page.graph;
     for (const PageItem& item : page.items) {
-      if (item.kind == ItemKind::Node && view && view->leftOut(page.graph, item.node)) continue;
-      ++boxes;
-      if (item.kind == ItemKind::Node) nodes.push_back(item.node);
-      if (item.kind == ItemKind::Folded) ++folded;
+      if (item.kind == ItemKind::Node)
+        shows.nodes.push_back(item.node);
+      else if (item.kind == ItemKind::Folded)
+        ++shows.folded;
+      else
+        ++shows.others;
     }
-    std::string out = pages_[p].title + ": " + constructSummary(graph, nodes);
-    if (folded) out += "; " + plural(folded, "construct", "constructs") + " on pages of their own";
-    return out + "; " + plural(boxes, "box", "boxes") + ".";
+    return shows;
   }
 
   errors::Result<graphviz::Layout> layOutPage(const graphviz::Graph& graph) const {
@@ -879,15 +828,15 @@ class FlowDrawer {
     return unframedLayout;
   }
 
-  static std::vector<host::Point> shifted(const std::vector<graphviz::LayoutPoint>& curve, double margin) {
-    std::vector<host::Point> points;
+  static std::vector<drawing::Point> shifted(const std::vector<graphviz::LayoutPoint>& curve, double margin) {
+    std::vector<drawing::Point> points;
     points.reserve(curve.size());
     for (const graphviz::LayoutPoint& p : curve) points.push_back({p.x + margin, p.y + margin});
     return points;
   }
 
-  void drawPage(size_t p, host::PageModel& page,
-                const std::map<std::string, std::shared_ptr<const host::MasterDef>>& masters,
+  void drawPage(size_t p, drawing::Page& page,
+                const std::map<std::string, std::shared_ptr<const drawing::Master>>& masters,
                 FlowDrawing& result) const {
     const DrawnPage& drawn = pages_[p];
     const graphviz::Layout& layout = layouts_[p];
@@ -897,21 +846,21 @@ class FlowDrawer {
       const auto found = masters.find(name);
       return found != masters.end() ? found->second : masters.begin()->second;
     };
-    auto add = [&](const std::string& masterName) -> host::ShapeModel& {
-      auto shape = std::make_unique<host::ShapeModel>();
+    auto add = [&](const std::string& masterName) -> drawing::Shape& {
+      auto shape = std::make_unique<drawing::Shape>();
       shape->id = page.nextId++;
       shape->master = masterFor(masterName);
       page.shapes.push_back(std::move(shape));
       return *page.shapes.back();
     };
-    auto linkTo = [&](host::ShapeModel& shape, size_t target, const std::string& description) {
-      shape.hyperlinks.push_back(host::HyperlinkModel{description, "", pages_[target].title});
+    auto linkTo = [&](drawing::Shape& shape, size_t target, const std::string& description) {
+      shape.hyperlinks.push_back(drawing::Hyperlink{description, "", pages_[target].title});
     };
     // Frames behind everything, outermost first.
     for (size_t c = 0; c < drawn.graph.clusters.size() && c < layout.clusters.size(); ++c) {
       const graphviz::LayoutBox& b = layout.clusters[c];
       if (b.right - b.left <= 0.0) continue;
-      host::ShapeModel& frame = add("Frame");
+      drawing::Shape& frame = add("Frame");
       frame.name = "frame" + std::to_string(c + 1);
       frame.pinX = (b.left + b.right) * 0.5 + kMargin;
       frame.pinY = (b.bottom + b.top) * 0.5 + kMargin;
@@ -923,7 +872,7 @@ class FlowDrawer {
     for (size_t i = 0; i < drawn.boxes.size(); ++i) {
       const Box& box = drawn.boxes[i];
       const graphviz::LayoutBox& b = layout.nodes[i];
-      host::ShapeModel& shape = add(box.master);
+      drawing::Shape& shape = add(box.master);
       shape.name = "b" + std::to_string(i + 1);
       shape.pinX = (b.left + b.right) * 0.5 + kMargin;
       shape.pinY = (b.bottom + b.top) * 0.5 + kMargin;
@@ -936,28 +885,18 @@ class FlowDrawer {
       if (std::string_view(box.master) != "Comment") ++result.boxes;
       if (i < plan_.pages[p].items.size()) {
         shape.access = boxAccess(p, i);
-        const PageItem& item = plan_.pages[p].items[i];
-        shape.struck = item.kind == ItemKind::Node && struck(options_.struckNodes, plan_.pages[p].graph, item.node);
-        if (item.kind == ItemKind::Node) {
-          shape.viewClasses = marked(options_.nodeClasses, plan_.pages[p].graph, item.node);
-          if (const std::string& other = marked(options_.otherNodeTexts, plan_.pages[p].graph, item.node); !other.empty())
-            shape.otherText = hostText(lines(other));
-        }
       }
     }
-    page.description = pageDescription(p);
-    for (const DrawOptions::View& view : options_.views)
-      if (std::string told = pageDescription(p, &view); told != page.description)
-        page.descriptionsTold.emplace_back(view.name, std::move(told));
+    result.pages.push_back(pageShows(p));
+    page.description = pageDescription(flow_, result.pages.back());
     for (size_t e = 0; e < drawn.graph.edges.size(); ++e) {
       const graphviz::GraphEdge& edge = drawn.graph.edges[e];
       const graphviz::PlacedEdge& placed = layout.edges[e];
       const bool commentLink = e >= plan_.pages[p].edges.size();
-      host::ShapeModel& connector =
+      drawing::Shape& connector =
           add(commentLink ? "Comment Link" : connectorName(plan_.pages[p].edges[e].kind));
       connector.name = "e" + std::to_string(e + 1);
-      connector.struck = !commentLink && struckEdge(plan_.pages[p], plan_.pages[p].edges[e]);
-      if (!commentLink) connector.viewClasses = edgeClasses(plan_.pages[p], plan_.pages[p].edges[e]);
+      if (!commentLink) connector.edges = graphEdges(plan_.pages[p], plan_.pages[p].edges[e]);
       connector.path = shifted(placed.curve, kMargin);
       connector.curve = connector.path.size() >= 4 && (connector.path.size() - 1) % 3 == 0;
       if (connector.path.size() < 2) {
@@ -967,8 +906,8 @@ class FlowDrawer {
         connector.path = {{(from.left + from.right) * 0.5 + kMargin, from.bottom + kMargin},
                           {(to.left + to.right) * 0.5 + kMargin, to.top + kMargin}};
       }
-      connector.begin = connector.path.front();
-      connector.end = connector.path.back();
+      connector.begin.at = connector.path.front();
+      connector.end.at = connector.path.back();
       if (!edge.label.empty()) {
         connector.text = hostText({edge.label});
         connector.textSet = true;
@@ -988,6 +927,7 @@ class FlowDrawer {
   const cfg::MethodFlow& flow_;  // as drawn, with its runs of case groups
   const DrawOptions& options_;
   Folding folding_;
+  Folding keptInline_;  // constructs that folded for width in vain
   bool wideRun_ = false;  // case groups side by side on a page too wide
   bool endPerReturn_ = false;  // an end box below each return
   bool staggerEntries_ = false;  // many entries into one box over several rows
@@ -996,12 +936,203 @@ class FlowDrawer {
   PagePlan plan_;
   std::vector<DrawnPage> pages_;
   std::vector<graphviz::Layout> layouts_;
-  std::map<std::string, graphviz::Layout> layoutCache_;  // by the page's graph in DOT
+  std::map<std::string, graphviz::Layout> layoutCache_;  // by graphviz::layoutKey of the page's graph
   std::vector<std::vector<std::string>> commentOf_;  // by graph and node
   std::vector<std::vector<std::optional<size_t>>> firstStatement_;  // its node, by graph and region
 };
 
+// Pages too wide for their switches' case groups side by side fold them
+// by runs.
+class FlowDrawer::FoldCaseRuns : public FlowDrawer::Remedy {
+ public:
+  bool applies(const FlowDrawer&, const Round& round) const override { return !round.tooWide.empty(); }
+  bool apply(FlowDrawer& d, const Round& round, std::vector<Trial>&) override {
+    bool folded = false;
+    for (size_t p : round.tooWide) folded = foldCaseRuns(d.flow_, d.plan_, p, d.runs_.isRun, d.folding_) || folded;
+    return folded;
+  }
+};
+
+// Many returns into one end box on a page too wide: one end box below each
+// of them, once.
+class FlowDrawer::EndPerReturn : public FlowDrawer::Remedy {
+ public:
+  bool applies(const FlowDrawer& d, const Round& round) const override {
+    return !d.endPerReturn_ && !tried_ && std::any_of(round.tooWide.begin(), round.tooWide.end(), [&](size_t p) {
+      return hasSharedEnd(d.flow_, d.plan_.pages[p], d.options_.limits);
+    });
+  }
+  bool apply(FlowDrawer& d, const Round&, std::vector<Trial>& trials) override {
+    d.endPerReturn_ = true;
+    tried_ = true;
+    trials.push_back(Trial{this, Trial::Change::EndPerReturn, {}, 0, 0, d.excessWidth()});
+    return true;
+  }
+  bool keep(const FlowDrawer& d, const Trial& trial) const override { return !d.stillAsWide(trial.before); }
+
+ private:
+  bool tried_ = false;
+};
+
+// A box entered from many places on other pages: their connectors
+// staggered over rows above it rather than in one, once.
+class FlowDrawer::StaggeredEntries : public FlowDrawer::Remedy {
+ public:
+  bool applies(const FlowDrawer& d, const Round& round) const override {
+    return !d.staggerEntries_ && !tried_ && std::any_of(round.tooWide.begin(), round.tooWide.end(), [&](size_t p) {
+      return !entriesInto(d.plan_.pages[p]).empty();
+    });
+  }
+  bool apply(FlowDrawer& d, const Round&, std::vector<Trial>& trials) override {
+    d.staggerEntries_ = true;
+    tried_ = true;
+    trials.push_back(Trial{this, Trial::Change::StaggeredEntries, {}, 0, 0, d.excessWidth()});
+    return true;
+  }
+  bool keep(const FlowDrawer& d, const Trial& trial) const override { return !d.stillAsWide(trial.before); }
+
+ private:
+  bool tried_ = false;
+};
+
+// A page too wide drawn tighter (before anything on it folds away), once:
+// its loops' exits held in line with their conditions, so that the main
+// line does not step aside at each loop; its exception arrows from where
+// it is entered, and those to the catch clauses at its foot, ending at
+// connectors of their own rather than running round the page; its
+// comments and connectors wrapped narrower.  Kept when the page then fits
+// or is narrower.
+class FlowDrawer::Tighter : public FlowDrawer::Remedy {
+ public:
+  bool applies(const FlowDrawer& d, const Round& round) const override {
+    return std::any_of(round.tooWide.begin(), round.tooWide.end(),
+                       [&](size_t p) { return d.canTighten(p) && !tried_.count(d.keyOf(p)); });
+  }
+  bool apply(FlowDrawer& d, const Round& round, std::vector<Trial>& trials) override {
+    std::map<PageKey, double> tightened;  // in the pages' order of keys, as they are judged
+    for (size_t p : round.tooWide) {
+      const PageKey key = d.keyOf(p);
+      if (!d.canTighten(p) || !tried_.insert(key).second) continue;
+      d.tightened_.insert(key);
+      tightened[key] = d.pageWidth(p);
+    }
+    for (const auto& [key, before] : tightened) trials.push_back(Trial{this, Trial::Change::TighterPage, key, 0, 0, before});
+    return !tightened.empty();
+  }
+  bool keep(const FlowDrawer& d, const Trial& trial) const override {
+    const std::optional<size_t> p = d.pageWithKey(trial.page);
+    return !p || d.withinWidth(*p) || d.pageWidth(*p) + kNarrower <= trial.before;
+  }
+
+ private:
+  std::set<PageKey> tried_;
+};
+
+// Each page too wide folds what makes it wide; the construct goes back
+// inline, and stays there, when its page or the page showing its box is
+// still about as wide as the page it left (its exits side by side where
+// it was one box).
+class FlowDrawer::FoldWidest : public FlowDrawer::Remedy {
+ public:
+  bool applies(const FlowDrawer&, const Round& round) const override { return !round.tooWide.empty(); }
+  bool apply(FlowDrawer& d, const Round& round, std::vector<Trial>& trials) override {
+    bool folded = false;
+    for (size_t p : round.tooWide) {
+      const std::optional<size_t> region = foldWidest(d.flow_, d.plan_, p, d.itemSpans(p), d.options_.pageWidth,
+                                                      kFoldedWidth, d.keptInline_, d.folding_);
+      if (!region) continue;
+      trials.push_back(Trial{this, Trial::Change::Folded, {}, d.plan_.pages[p].graph, *region, d.pageWidth(p)});
+      folded = true;
+    }
+    return folded;
+  }
+  bool keep(const FlowDrawer& d, const Trial& trial) const override {
+    const double after = d.widthAfterFold(trial.graph, trial.region);
+    return after + kNarrower <= trial.before || after + 2 * kMargin <= d.options_.pageWidth;
+  }
+};
+
+// One more construct, the largest that fits a page, folds from a page too
+// tall, a few times at most.
+class FlowDrawer::FoldForHeight : public FlowDrawer::Remedy {
+ public:
+  bool applies(const FlowDrawer&, const Round& round) const override {
+    return round.tooTall && folds_ + 1 < kMaxRefolds;
+  }
+  bool apply(FlowDrawer& d, const Round& round, std::vector<Trial>&) override {
+    ++folds_;
+    return foldMore(d.flow_, d.plan_, *round.tooTall, d.folding_, d.options_.limits);
+  }
+
+ private:
+  int folds_ = 0;
+};
+
+errors::Status FlowDrawer::prepareWithRuns(bool layOut) {
+  wideRun_ = false;
+  endPerReturn_ = false;
+  staggerEntries_ = false;
+  tightened_.clear();
+  folding_ = chooseFolding(flow_, options_.fold, options_.limits);
+  keptInline_.clear();
+  for (const std::vector<bool>& graph : folding_) keptInline_.emplace_back(graph.size(), false);
+  // What a page too wide or too tall may be given, in this order, one a
+  // round: its switches' case groups folded by runs; an end box below
+  // each return; entries staggered over rows; the page drawn tighter;
+  // the construct that makes it wide folded; a construct of a page too
+  // tall folded, a few times at most.
+  FoldCaseRuns caseRuns;
+  EndPerReturn endPerReturn;
+  StaggeredEntries staggered;
+  Tighter tighter;
+  FoldWidest foldWidest;
+  FoldForHeight foldForHeight;
+  Remedy* const remedies[] = {&caseRuns, &endPerReturn, &staggered, &tighter, &foldWidest, &foldForHeight};
+  std::vector<Trial> trials;  // what the last round's remedy changed
+  for (int round = 0;; ++round) {
+    if (errors::Status planned = planRound(); !planned) return planned;
+    if (!layOut) return {};
+    Round laidOut;
+    if (errors::Status done = layOutRound(laidOut); !done) return done;
+    if ((!laidOut.tooTall && laidOut.tooWide.empty()) || options_.fold != Fold::Auto) return {};
+    // A change that left the pages about as wide as before is undone,
+    // and the round is drawn again without it.
+    bool reverted = false;
+    for (const Trial& trial : trials)
+      if (!trial.by->keep(*this, trial)) {
+        revert(trial);
+        reverted = true;
+      }
+    trials.clear();
+    if (reverted) continue;
+    if (round + 1 >= kMaxWidthRefolds) return {};
+    const bool changed = std::any_of(std::begin(remedies), std::end(remedies), [&](Remedy* remedy) {
+      return remedy->applies(*this, laidOut) && remedy->apply(*this, laidOut, trials);
+    });
+    if (!changed) return {};
+  }
+}
+
 }  // namespace
+
+std::string edgeId(size_t graph, size_t edge) {
+  if (graph == 0) return "e" + std::to_string(edge);
+  return "l" + std::to_string(graph) + ".e" + std::to_string(edge);
+}
+
+std::string pageDescription(const cfg::MethodFlow& flow, const PageShows& page,
+                            const std::function<bool(size_t graph, size_t node)>& leftOut) {
+  const cfg::Graph& graph = flow.graphs[page.graph];
+  std::vector<size_t> nodes;
+  for (size_t node : page.nodes)
+    if (!leftOut || !leftOut(page.graph, node)) nodes.push_back(node);
+  const size_t boxes = nodes.size() + page.folded + page.others;
+  std::string out = page.title + ": " + constructSummary(graph, nodes);
+  if (page.folded) out += "; " + plural(page.folded, "construct", "constructs") + " on pages of their own";
+  return out + "; " + plural(boxes, "box", "boxes") + ".";
+}
+
+std::string boxText(std::string_view text, bool utf8) { return hostText(boxLines(text, utf8)); }
 
 errors::Result<FlowDrawing> drawMethodFlow(const cfg::MethodFlow& flow, const Masters& masters,
                                            const DrawOptions& options) {

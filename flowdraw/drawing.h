@@ -6,13 +6,14 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string_view>
 #include <string>
 #include <vector>
 
 #include "cfg/graph.h"
 #include "errors/problem.h"
 #include "flowdraw/pages.h"
-#include "render/host/model.h"
+#include "drawing/model.h"
 
 namespace flowdraw {
 
@@ -32,37 +33,39 @@ struct DrawOptions {
   double pageHeight = 32.0;
   bool utf8 = true;  // the graph's texts are UTF-8, else ISO-8859-1
   std::vector<SourceComment> comments;  // the method's, in line order
-  // By graph, then node or edge: drawn dashed, as a comparison shows what
-  // was taken away; empty for none.
-  std::vector<std::vector<bool>> struckNodes;
-  std::vector<std::vector<bool>> struckEdges;
-  // By graph, then node or edge: classes the page's style may hide the
-  // shape by, so that one layout shows either side of a comparison; and
-  // for a node, the text shown where the page hides its own (the other
-  // side's text of a changed node).  Empty for none.
-  std::vector<std::vector<std::string>> nodeClasses;
-  std::vector<std::vector<std::string>> edgeClasses;
-  std::vector<std::vector<std::string>> otherNodeTexts;
-  // Views of the same layout that show a part of it (a comparison's
-  // sides): each page's description is also told as the view shows it,
-  // from the view's own graph (the same nodes), without the nodes it
-  // leaves out.
-  struct View {
-    std::string name;
-    const cfg::MethodFlow* flow = nullptr;
-    std::function<bool(size_t graph, size_t node)> leftOut;
-  };
-  std::vector<View> views;
 };
 
 // The masters the drawing uses, from the flowchart template.
-using Masters = std::vector<std::shared_ptr<const host::MasterDef>>;
+using Masters = std::vector<std::shared_ptr<const drawing::Master>>;
+
+// What a page of a drawing shows of its graph, to tell it again as a view
+// of the drawing does (a comparison's side).
+struct PageShows {
+  std::string title;
+  size_t graph = 0;
+  std::vector<size_t> nodes;  // the graph's nodes drawn on it, in the page's order
+  size_t folded = 0;          // constructs on pages of their own
+  size_t others = 0;          // boxes that are neither: entries and exits
+};
 
 struct FlowDrawing {
-  std::unique_ptr<host::DocumentModel> drawing;
+  std::unique_ptr<drawing::Document> drawing;
   size_t boxes = 0;   // shapes other than frames, on all pages
   size_t arrows = 0;  // connectors
+  std::vector<PageShows> pages;  // by the drawing's page
 };
+
+// An edge's id, as a connector's `edges` name them: "e3", "l1.e3" in a lambda's graph.
+std::string edgeId(size_t graph, size_t edge);
+
+// A page told in words, as its description (for a screen reader) says
+// it: from the flow given (the drawing's, or a view's with the same
+// nodes), leaving out the nodes the view does not show.
+std::string pageDescription(const cfg::MethodFlow& flow, const PageShows& page,
+                            const std::function<bool(size_t graph, size_t node)>& leftOut = {});
+
+// A text as a box shows it: wrapped into lines, in the drawing's words.
+std::string boxText(std::string_view text, bool utf8);
 
 // A problem when a page is too large to lay out or Graphviz refuses it.
 errors::Result<FlowDrawing> drawMethodFlow(const cfg::MethodFlow& flow, const Masters& masters,

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <map>
 
-#include "render/host/text_layout.h"
-#include "render/host/theme.h"
+#include "drawing/text_layout.h"
+#include "drawing/theme.h"
 #include "text/text_output.h"
 
 namespace flowdraw {
@@ -44,34 +44,34 @@ constexpr Entry kArrows[] = {
     {"Exception Flow", "an exception is thrown: to the catch, finally or exit"},
 };
 
-std::string number(double value) { return host::formatNumber(value, 1); }
+std::string number(double value) { return drawing::formatNumber(value, 1); }
 
 constexpr double kRow = 24, kColumn = 450, kPictureWidth = 44, kPictureHeight = 20;
 constexpr int kRows = 12;
 
 // A master's outline in a kPictureWidth by kPictureHeight box at (x, y).
-std::string shapePicture(const host::MasterDef& master, double x, double y) {
+std::string shapePicture(const drawing::Master& master, double x, double y) {
   constexpr double w = kPictureWidth, h = kPictureHeight;
   std::string out;
-  for (const host::OutlinePart& part : master.outline) {
+  for (const drawing::OutlinePart& part : master.outline) {
     const std::string fill = part.filled ? master.style.fill : "none";
     const std::string paint = " fill=\"" + text::htmlEscaped(fill) + "\" stroke=\"" +
                               text::htmlEscaped(master.style.stroke) + "\" stroke-width=\"1.2\"" +
                               (part.dashed ? " stroke-dasharray=\"4 2\"" : "");
     switch (part.kind) {
-      case host::OutlinePart::Kind::Rect:
+      case drawing::OutlinePart::Kind::Rect:
         out += "<rect x=\"" + number(x) + "\" y=\"" + number(y) + "\" width=\"" + number(w) + "\" height=\"" +
                number(h) + "\" rx=\"" + number(part.rounding * h) + "\"" + paint + "/>";
         break;
-      case host::OutlinePart::Kind::Ellipse:
+      case drawing::OutlinePart::Kind::Ellipse:
         out += "<ellipse cx=\"" + number(x + w / 2) + "\" cy=\"" + number(y + h / 2) + "\" rx=\"" + number(h / 2) +
                "\" ry=\"" + number(h / 2) + "\"" + paint + "/>";
         break;
-      case host::OutlinePart::Kind::Path: {
+      case drawing::OutlinePart::Kind::Path: {
         std::string d;
         for (size_t r = 0; r < part.runs.size(); ++r) {
           for (size_t i = 0; i < part.runs[r].size(); ++i) {
-            const host::Point& p = part.runs[r][i];
+            const drawing::Point& p = part.runs[r][i];
             d += (i == 0 ? "M" : " L") + number(x + p.x * w) + " " + number(y + (1 - p.y) * h);
           }
           if (part.closed[r]) d += " Z";
@@ -80,13 +80,13 @@ std::string shapePicture(const host::MasterDef& master, double x, double y) {
         out += "<path d=\"" + d + "\"" + paint + "/>";
         break;
       }
-      case host::OutlinePart::Kind::Lifeline: break;
+      case drawing::OutlinePart::Kind::Lifeline: break;
     }
   }
   return out;
 }
 
-std::string arrowPicture(const host::MasterDef& master, double x, double y) {
+std::string arrowPicture(const drawing::Master& master, double x, double y) {
   const std::string color = text::htmlEscaped(master.style.stroke);
   const double mid = y + kPictureHeight / 2;
   return "<path d=\"M" + number(x + 2) + " " + number(mid) + " L" + number(x + 34) + " " + number(mid) +
@@ -99,7 +99,7 @@ std::string arrowPicture(const host::MasterDef& master, double x, double y) {
 }  // namespace
 
 std::string legendSvg(const Masters& masters, bool ownStyle) {
-  std::map<std::string, const host::MasterDef*> byName;
+  std::map<std::string, const drawing::Master*> byName;
   for (const auto& master : masters) byName[master->name] = master.get();
   std::string body;
   int entry = 0;
@@ -126,7 +126,7 @@ std::string legendSvg(const Masters& masters, bool ownStyle) {
          "\" viewBox=\"0 0 " + width + " " + height +
          "\" font-family=\"DejaVu Sans, Arial, Helvetica, sans-serif\" font-size=\"12\" fill=\"#222222\">\n"
          "<title>The shapes and arrows of a flowchart</title>\n" +
-         (ownStyle ? "<style>\n" + host::darkDrawingCss(masters) + "</style>\n" : std::string()) + body + "</svg>\n";
+         (ownStyle ? "<style>\n" + drawing::darkDrawingCss(masters) + "</style>\n" : std::string()) + body + "</svg>\n";
 }
 
 std::string legendHtml(const Masters& masters) {

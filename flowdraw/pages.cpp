@@ -140,6 +140,27 @@ class PageBuilder {
   // edge visited once: a node shows on its own page and, as the folded box
   // holding it, on each page its page is opened from; an edge shows on the
   // pages of its ends up to the first page showing both.
+  // Frames: the framed constructs drawn inline on their owner's page,
+  // parents before children.  A region's frame is the innermost frame
+  // holding its content on the page it is drawn on; by region.
+  std::vector<std::optional<size_t>> placeFrames(size_t g, const std::vector<size_t>& owner) {
+    const cfg::Graph& graph = flow_.graphs[g];
+    std::vector<std::optional<size_t>> frameOf(graph.regions.size());
+    for (size_t r = 0; r < graph.regions.size(); ++r) {
+      const size_t target = owner[r];
+      if (r == target) continue;
+      const std::optional<size_t> inherited = frameOf[*graph.regions[r].parent];
+      if (isFramed(graph.regions[r].kind)) {
+        Page& page = plan_.pages[*plan_.regionPage[g][target]];
+        page.frames.push_back(PageFrame{r, inherited});
+        frameOf[r] = page.frames.size() - 1;
+      } else {
+        frameOf[r] = inherited;
+      }
+    }
+    return frameOf;
+  }
+
   void fillGraph(size_t g, const std::vector<size_t>& owner) {
     const cfg::Graph& graph = flow_.graphs[g];
     const std::vector<bool>& folded = folding_[g];
@@ -147,22 +168,7 @@ class PageBuilder {
     auto pageOf = [&](size_t ownerRegion) { return *plan_.regionPage[g][ownerRegion]; };
     auto holder = [&](size_t q) { return owner[*graph.regions[q].parent]; };
 
-    // Frames: the framed constructs drawn inline on their owner's page,
-    // parents before children.  A region's frame is the innermost frame
-    // holding its content on the page it is drawn on.
-    std::vector<std::optional<size_t>> frameOf(regions);
-    for (size_t r = 0; r < regions; ++r) {
-      const size_t target = owner[r];
-      if (r == target) continue;
-      const std::optional<size_t> inherited = frameOf[*graph.regions[r].parent];
-      if (isFramed(graph.regions[r].kind)) {
-        Page& page = plan_.pages[pageOf(target)];
-        page.frames.push_back(PageFrame{r, inherited});
-        frameOf[r] = page.frames.size() - 1;
-      } else {
-        frameOf[r] = inherited;
-      }
-    }
+    const std::vector<std::optional<size_t>> frameOf = placeFrames(g, owner);
 
     // How deep each page's construct is among the folded ones, and the
     // first node inside each region.

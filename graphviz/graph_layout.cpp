@@ -214,15 +214,19 @@ errors::Result<Layout> layOutGraph(const Graph& graph) {
   const boxf bounds = GD_bb(root);
   const pointf origin = bounds.LL;
   layout.bounds = inchBox(bounds, origin);
-  layout.written.right = asWritten(bounds.UR.x);
-  layout.written.top = asWritten(bounds.UR.y);
+  // Only a diagram of rows is drawn as the engine draws its layout file.
+  const bool asFile = graph.kind == GraphKind::Rows;
+  if (asFile) {
+    layout.written.right = asWritten(bounds.UR.x);
+    layout.written.top = asWritten(bounds.UR.y);
+  }
   for (Agnode_t* node : nodes) {
     const pointf centre = ND_coord(node);
     const double halfWidth = ND_width(node) * 36.0, halfHeight = ND_height(node) * 36.0;
     layout.nodes.push_back(inchBox({{centre.x - halfWidth, centre.y - halfHeight},
                                     {centre.x + halfWidth, centre.y + halfHeight}},
                                    origin));
-    layout.written.centres.push_back({asWritten(centre.x), asWritten(centre.y)});
+    if (asFile) layout.written.centres.push_back({asWritten(centre.x), asWritten(centre.y)});
   }
   for (size_t e = 0; e < edges.size(); ++e) {
     PlacedEdge placed;
@@ -239,11 +243,72 @@ errors::Result<Layout> layOutGraph(const Graph& graph) {
     if (const textlabel_t* label = ED_label(edges[e]); label != nullptr && label->set)
       placed.labelCentre = inchPoint(label->pos, origin);
     layout.edges.push_back(std::move(placed));
-    layout.written.edgeStartY.push_back(writtenStartY(edges[e]));
+    if (asFile) layout.written.edgeStartY.push_back(writtenStartY(edges[e]));
   }
   for (Agraph_t* cluster : clusters) layout.clusters.push_back(inchBox(GD_bb(cluster), origin));
   gvFreeLayout(gvc, root);
   return layout;
+}
+
+namespace {
+
+// Appends a value's bytes, a text with its length first.
+template <typename T>
+void appendRaw(std::string& out, const T& value) {
+  out.append(reinterpret_cast<const char*>(&value), sizeof value);
+}
+void appendText(std::string& out, const std::string& text) {
+  appendRaw(out, text.size());
+  out += text;
+}
+
+}  // namespace
+
+std::string layoutKey(const Graph& graph) {
+  std::string key;
+  key.reserve(32 + graph.nodes.size() * 40 + graph.edges.size() * 40);
+  appendRaw(key, graph.kind);
+  appendRaw(key, graph.rankSeparation);
+  appendRaw(key, graph.nodeSeparation);
+  appendRaw(key, graph.nodeFontPoints);
+  appendRaw(key, graph.latin1);
+  appendRaw(key, graph.nodes.size());
+  for (const GraphNode& node : graph.nodes) {
+    appendRaw(key, node.width);
+    appendRaw(key, node.height);
+    appendRaw(key, node.shape);
+    appendRaw(key, node.cluster ? *node.cluster + 1 : size_t{0});
+    appendRaw(key, node.orderedOut);
+    appendRaw(key, node.heightOf ? *node.heightOf + 1 : size_t{0});
+    if (graph.kind == GraphKind::Rows) {
+      appendText(key, node.name);
+      appendText(key, node.label);
+    }
+  }
+  appendRaw(key, graph.edges.size());
+  for (const GraphEdge& edge : graph.edges) {
+    appendRaw(key, edge.tail);
+    appendRaw(key, edge.head);
+    appendText(key, edge.label);
+    appendRaw(key, edge.back);
+    appendRaw(key, edge.sideBySide);
+    appendRaw(key, edge.minLength);
+    appendRaw(key, edge.weight);
+    appendRaw(key, edge.invisible);
+    appendText(key, edge.tailLabel);
+    appendText(key, edge.headLabel);
+  }
+  appendRaw(key, graph.clusters.size());
+  for (const GraphCluster& cluster : graph.clusters) {
+    appendRaw(key, cluster.parent ? *cluster.parent + 1 : size_t{0});
+    appendText(key, cluster.label);
+  }
+  appendRaw(key, graph.sameRank.size());
+  for (const std::vector<size_t>& rank : graph.sameRank) {
+    appendRaw(key, rank.size());
+    for (size_t n : rank) appendRaw(key, n);
+  }
+  return key;
 }
 
 std::string graphDot(const Graph& graph, const std::vector<std::string>& nodeLabels) {

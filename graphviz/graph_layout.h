@@ -113,7 +113,8 @@ struct PlacedEdge {
 // graph's nodes and the first point of its edges: in points, to the five
 // significant digits such a file gives, y up.  The sequence drawing reads
 // these, so that a diagram drawn from memory is the same, byte for byte,
-// as the one the engine draws from the layout file of the same graph.
+// as the one the engine draws from the layout file of the same graph;
+// only diagrams of rows carry them.
 struct WrittenPositions {
   double right = 0.0, top = 0.0;  // the bounding box's upper right corner
   std::vector<LayoutPoint> centres;  // by node index
@@ -133,6 +134,11 @@ struct Layout {
 // A Problem of kind Failed with Graphviz's message on one line (or why
 // the graph was refused) when it cannot be laid out.
 errors::Result<Layout> layOutGraph(const Graph& graph);
+
+// What layOutGraph reads of a graph, as a compact key: two graphs with
+// the same key are laid out alike (node labels of flowcharts, which their
+// layout does not read, left out).
+std::string layoutKey(const Graph& graph);
 
 // A flowchart graph in the DOT language, as layOutGraph hands it to
 // Graphviz: for people who want to lay it out with their own tools.

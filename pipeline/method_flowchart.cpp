@@ -6,7 +6,7 @@
 #include "flowdraw/legend.h"
 #include "pipeline/drawing_templates.h"
 #include "pipeline/method_flow.h"
-#include "render/host/template_file.h"
+#include "drawing/template_file.h"
 
 namespace pipeline {
 namespace {
@@ -43,15 +43,22 @@ const std::string& legend() {
 
 }  // namespace
 
-const flowdraw::Masters& flowchartMasters() {
-  static const flowdraw::Masters masters = [] {
+const errors::Result<flowdraw::Masters>& flowchartTemplate() {
+  static const errors::Result<flowdraw::Masters> masters = []() -> errors::Result<flowdraw::Masters> {
+    errors::Result<drawing::TemplateContent> content = drawing::parseTemplateText(kFlowdrawTemplate);
+    if (!content)
+      return errors::Problem(errors::Problem::Kind::Failed,
+                     "the flowchart template built into the program is broken: " + content.problem().message);
     flowdraw::Masters result;
-    std::optional<host::TemplateContent> content = host::parseTemplateText(kFlowdrawTemplate);
-    if (!content) return result;
-    for (auto& master : content->masters) result.push_back(std::shared_ptr<const host::MasterDef>(std::move(master)));
+    for (auto& master : content->masters) result.push_back(std::shared_ptr<const drawing::Master>(std::move(master)));
     return result;
   }();
   return masters;
+}
+
+const flowdraw::Masters& flowchartMasters() {
+  static const flowdraw::Masters none;
+  return flowchartTemplate() ? *flowchartTemplate() : none;
 }
 
 std::string hiddenCodeNote(const std::vector<java::HiddenCode>& hidden) {
@@ -68,19 +75,20 @@ errors::Result<MethodFlowchart> drawMethodFlowchart(ParsedSource& source, const 
                                             SequenceSources* classes) {
   errors::Result<cfg::MethodFlow> flow = methodFlow(source, method, classes);
   if (!flow) return std::move(flow).problem();
+  if (!flowchartTemplate()) return errors::Problem(flowchartTemplate().problem().kind, flowchartTemplate().problem().message, method.line);
   errors::Result<flowdraw::FlowDrawing> drawn = flowdraw::drawMethodFlow(*flow, flowchartMasters(), optionsFor(source, method, fold));
   if (!drawn) return errors::Problem(errors::Problem::Kind::Failed, drawn.problem().message, method.line);
   drawn->drawing->legendHtml = legend();
   // The method's lines, shown beside the drawing when a box is opened.
   if (drawn->drawing->readerAids) {
-    host::ReaderAids& aids = *drawn->drawing->readerAids;
+    drawing::ReaderAids& aids = *drawn->drawing->readerAids;
     aids.firstLine = method.line;
     for (int32_t line = method.line; line > 0 && line <= method.endLine; ++line)
       aids.sourceLines.emplace_back(source.lines().line(line));
     // Hidden code is said above the drawing and first in each page's description.
     if (const std::string note = hiddenCodeNote(source.hiddenCodeOf(method)); !note.empty()) {
       aids.notes.push_back(note);
-      for (const std::unique_ptr<host::PageModel>& page : drawn->drawing->pages)
+      for (const std::unique_ptr<drawing::Page>& page : drawn->drawing->pages)
         if (!page->description.empty()) page->description = note + " " + page->description;
     }
   }

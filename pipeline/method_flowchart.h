@@ -12,13 +12,13 @@
 #include "flowdraw/drawing.h"
 #include "pipeline/method_sequence.h"
 #include "pipeline/parsed_source.h"
+#include "drawing/model.h"
 #include "errors/problem.h"
-#include "render/host/model.h"
 
 namespace pipeline {
 
 struct MethodFlowchart {
-  std::unique_ptr<host::DocumentModel> drawing;
+  std::unique_ptr<drawing::Document> drawing;
   size_t boxes = 0;
   size_t arrows = 0;
 };
@@ -27,7 +27,10 @@ struct MethodFlowchart {
 // descriptions when Unicode escapes hide code in it; empty for none.
 std::string hiddenCodeNote(const std::vector<java::HiddenCode>& hidden);
 
-// The masters of the flowchart template built into the program.
+// The masters of the flowchart template built into the program, or why
+// it cannot be read.
+const errors::Result<flowdraw::Masters>& flowchartTemplate();
+// Its masters; none when it cannot be read.
 const flowdraw::Masters& flowchartMasters();
 
 // A problem when the method has no body (kind NoBody), its graph cannot

@@ -7,7 +7,7 @@
 #include "files/file_text.h"
 #include "graphviz/graph_layout.h"
 #include "pipeline/drawing_templates.h"
-#include "render/host/text_layout.h"
+#include "drawing/text_layout.h"
 #include "seqdraw/sequence_drawing.h"
 #include "sequence/pages.h"
 
@@ -34,8 +34,8 @@ std::vector<size_t> drawnMessages(const sequence::Diagram& diagram) {
   return drawn;
 }
 
-void setComments(host::PageModel& page, const sequence::Diagram& diagram) {
-  std::vector<host::ShapeModel*> connectors;
+void setComments(drawing::Page& page, const sequence::Diagram& diagram) {
+  std::vector<drawing::Shape*> connectors;
   for (const auto& shape : page.shapes) {
     if (shape->isConnector()) {
       connectors.push_back(shape.get());
@@ -55,10 +55,10 @@ void setComments(host::PageModel& page, const sequence::Diagram& diagram) {
 // What a screen reader says of each lifeline, message and fragment, and
 // the keyboard's way through them: lifelines left to right, messages top
 // to bottom.
-void describeForReaders(host::PageModel& page, const sequence::Diagram& diagram, const std::string& title,
+void describeForReaders(drawing::Page& page, const sequence::Diagram& diagram, const std::string& title,
                         const std::vector<bool>& calleePages) {
-  std::vector<host::ShapeModel*> lifelines(diagram.lifelines.size(), nullptr), connectors;
-  std::vector<host::ShapeModel*> fragments;
+  std::vector<drawing::Shape*> lifelines(diagram.lifelines.size(), nullptr), connectors;
+  std::vector<drawing::Shape*> fragments;
   for (const auto& shape : page.shapes) {
     if (shape->isConnector()) connectors.push_back(shape.get());
     else if (shape->name.ends_with("/fragment")) fragments.push_back(shape.get());
@@ -67,13 +67,13 @@ void describeForReaders(host::PageModel& page, const sequence::Diagram& diagram,
   }
   // The connector of each message; none for the parts' places.
   const std::vector<size_t> drawn = drawnMessages(diagram);
-  std::vector<host::ShapeModel*> messages(diagram.messages.size(), nullptr);
+  std::vector<drawing::Shape*> messages(diagram.messages.size(), nullptr);
   if (connectors.size() == drawn.size())
     for (size_t i = 0; i < drawn.size(); ++i) messages[drawn[i]] = connectors[i];
   auto lifelineName = [&](size_t i) { return i < diagram.lifelines.size() ? diagram.lifelines[i].label : std::string("?"); };
   for (size_t i = 0; i < lifelines.size(); ++i) {
     if (!lifelines[i]) continue;
-    host::ShapeAccess access;
+    drawing::ShapeAccess access;
     size_t sent = 0, received = 0;
     for (const sequence::Message& message : diagram.messages) {
       sent += message.from == i;
@@ -97,7 +97,7 @@ void describeForReaders(host::PageModel& page, const sequence::Diagram& diagram,
                        : message.kind == Kind::Create ? "creation"
                        : message.kind == Kind::SelfCall ? "call to itself"
                                                         : "call";
-    host::ShapeAccess access;
+    drawing::ShapeAccess access;
     access.label = std::string(kind) + " from " + lifelineName(message.from) +
                    (message.kind == Kind::SelfCall ? "" : " to " + lifelineName(message.to)) + ": " + message.text;
     if (message.line > 0) access.label += ", line " + std::to_string(message.line);
@@ -109,8 +109,8 @@ void describeForReaders(host::PageModel& page, const sequence::Diagram& diagram,
       }
     messages[k]->access = std::move(access);
   }
-  for (host::ShapeModel* fragment : fragments) {
-    host::ShapeAccess access;
+  for (drawing::Shape* fragment : fragments) {
+    drawing::ShapeAccess access;
     access.label = "fragment " + fragment->text;
     // A ref frame's link says where it goes.
     for (const sequence::Fragment& ref : diagram.fragments)
@@ -220,7 +220,7 @@ namespace {
 
 seqdraw::SequencePlan planPage(const sequence::Diagram& diagram, text::Charset encoding) {
   return seqdraw::planSequence(diagram, encoding, [encoding](std::string_view text, double fontSize) {
-    return host::textWidth(text, fontSize, encoding);
+    return drawing::textWidth(text, fontSize, encoding);
   });
 }
 
@@ -293,10 +293,10 @@ errors::Result<MethodSequence> drawMethodSequence(SequenceSources& sources, cons
     const errors::Result<graphviz::Layout> layout = graphviz::layOutGraph(seqdraw::sequenceLayoutGraph(plan));
     if (!layout)
       return errors::Problem(errors::Problem::Kind::Failed, "Graphviz refused the layout: " + layout.problem().message, method.line);
-    std::unique_ptr<host::DocumentModel> drawn = seqdraw::drawSequence(plan, *layout, *masters);
+    std::unique_ptr<drawing::Document> drawn = seqdraw::drawSequence(plan, *layout, *masters);
     if (p == 0) result->drawing = std::move(drawn);
     else result->drawing->pages.push_back(std::move(drawn->pages.front()));
-    host::PageModel& page = *result->drawing->pages.back();
+    drawing::Page& page = *result->drawing->pages.back();
     const sequence::Diagram& diagram = pages[p].diagram;
     setComments(page, diagram);
     // The page says whose diagram it is, for the pictures' headings.
@@ -308,7 +308,7 @@ errors::Result<MethodSequence> drawMethodSequence(SequenceSources& sources, cons
       seqdraw::addNote(page, *masters, text);
     }
   }
-  host::ReaderAids& aids = result->drawing->readerAids.emplace();
+  drawing::ReaderAids& aids = result->drawing->readerAids.emplace();
   aids.firstLine = method.line;
   for (int32_t line = method.line; line > 0 && line <= method.endLine; ++line)
     aids.sourceLines.emplace_back(sources.source().lines().line(line));
@@ -316,10 +316,10 @@ errors::Result<MethodSequence> drawMethodSequence(SequenceSources& sources, cons
   return result;
 }
 
-std::vector<std::shared_ptr<const host::MasterDef>> sequenceDrawingMasters() {
+std::vector<std::shared_ptr<const drawing::Master>> sequenceDrawingMasters() {
   const errors::Result<seqdraw::SequenceMasters>& masters = sequenceMasters();
   if (!masters) return {};
-  std::vector<std::shared_ptr<const host::MasterDef>> all = masters->templateMasters;
+  std::vector<std::shared_ptr<const drawing::Master>> all = masters->templateMasters;
   for (const auto& master : {masters->lifeline, masters->call, masters->selfCall, masters->reply, masters->activation,
                              masters->fragment, masters->operand, masters->note})
     if (master) all.push_back(master);

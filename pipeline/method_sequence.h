@@ -14,8 +14,7 @@
 
 #include "errors/problem.h"
 #include "pipeline/parsed_source.h"
-#include "errors/problem.h"
-#include "render/host/model.h"
+#include "drawing/model.h"
 #include "seqdraw/sequence_graph.h"
 #include "sequence/diagram.h"
 #include "sequence/source_index.h"
@@ -75,7 +74,7 @@ struct MethodSequence {
   // Every page: the method's own first, then its folded parts and the
   // methods its ref frames open; the drawing has a page for each.
   std::vector<sequence::DiagramPage> pages;
-  std::unique_ptr<host::DocumentModel> drawing;
+  std::unique_ptr<drawing::Document> drawing;
 };
 
 // The diagram and its plan; a problem (kind Failed) when the method is not
@@ -90,7 +89,7 @@ errors::Result<MethodSequence> drawMethodSequence(SequenceSources& sources, cons
 
 // The masters sequence diagrams are drawn with (for the site's shared
 // dark palette); empty when the built-in template does not read.
-std::vector<std::shared_ptr<const host::MasterDef>> sequenceDrawingMasters();
+std::vector<std::shared_ptr<const drawing::Master>> sequenceDrawingMasters();
 
 // The plan's graph in the DOT language, for people who lay it out with
 // their own tools.

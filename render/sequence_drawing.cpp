@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "render/host/host.h"
-#include "render/host/sequence_stencil.h"
-#include "render/host/text_layout.h"
+#include "drawing/sequence_stencil.h"
+#include "drawing/text_layout.h"
 #include "render/dot_file_layout.h"
 #include "render/layout_queries.h"
 #include "render/letter_page.h"
@@ -20,7 +20,7 @@
 namespace render {
 namespace {
 
-using namespace host::sequence_stencil;
+using namespace drawing::sequence_stencil;
 
 // A position in whole points, cut toward zero; one past what an int holds
 // (a hostile layout) is held at the nearest end, and one that is no number
@@ -182,7 +182,7 @@ class SequenceDrawing {
     const double level = layoutNumber(graph.nodeAttribute(row, "zarnlevel"));
     const double margin = std::max(kFrameInset, kFrameMargin - kFrameInset * level);
     const double x = *left - margin;
-    const double width = std::max(*right + margin - x, host::textWidth(text, kFrameFontSize) + 0.2);
+    const double width = std::max(*right + margin - x, drawing::textWidth(text, kFrameFontSize) + 0.2);
     const double height = std::max(kGuardHeight, top - (*end + kFrameBelow));
     host::Shape frame = page_.drop(fragment_, x, top);
     const std::string rowName = graph.nodeName(row);

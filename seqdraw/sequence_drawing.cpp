@@ -7,17 +7,17 @@
 #include <optional>
 #include <vector>
 
-#include "render/host/geometry.h"
-#include "render/host/sequence_stencil.h"
-#include "render/host/template_file.h"
-#include "render/host/text_layout.h"
+#include "drawing/geometry.h"
+#include "drawing/sequence_stencil.h"
+#include "drawing/template_file.h"
+#include "drawing/text_layout.h"
 
 namespace seqdraw {
 namespace {
 
-using namespace host::sequence_stencil;
+using namespace drawing::sequence_stencil;
 
-using host::ShapeModel;
+using drawing::Shape;
 using Kind = sequence::Message::Kind;
 
 constexpr double kPointsPerInch = 96.0;   // layout points per drawn inch
@@ -37,96 +37,77 @@ int wholePoints(double points) {
 }
 
 // A shape of a master with its pin at (x, y), named after its id until
-// named otherwise, as the drawing host drops one.
-ShapeModel& drop(host::PageModel& page, const std::shared_ptr<const host::MasterDef>& master, double x, double y) {
-  const host::MasterDef& def = *master;
-  auto shape = std::make_unique<ShapeModel>();
+// named otherwise, as the engine's drawing host drops one.
+Shape& drop(drawing::Page& page, const std::shared_ptr<const drawing::Master>& master, double x, double y) {
+  const drawing::Master& def = *master;
+  auto shape = std::make_unique<Shape>();
   shape->id = page.nextId++;
   shape->master = master;
   shape->width = def.width;
   shape->height = def.height;
   shape->pinX = x;
   shape->pinY = y;
-  shape->begin = {x - def.width * 0.5, y};
-  shape->end = {x + def.width * 0.5, y};
-  for (const host::ConnectionPointDef& point : def.connections) {
-    host::ConnectionRow row;
-    row.name = point.name;
-    row.cells[0] = {point.at.x * def.width, host::CellValue::Formula::WidthTimes, point.at.x};
-    row.cells[1] = {point.at.y * def.height, host::CellValue::Formula::HeightTimes, point.at.y};
-    row.cells[2].value = point.direction.x;
-    row.cells[3].value = point.direction.y;
-    row.snapToSide = point.snapToSide;
-    shape->rows.push_back(row);
-  }
-  for (const host::ControlDef& control : def.controls) {
-    shape->namedCells.emplace_back("Controls." + control.name + ".X", control.x * def.width);
-    shape->namedCells.emplace_back("Controls." + control.name + ".Y", control.y);
-  }
-  ShapeModel& added = *shape;
+  shape->begin.at = {x - def.width * 0.5, y};
+  shape->end.at = {x + def.width * 0.5, y};
+  for (const drawing::ControlDef& control : def.controls)
+    for (const drawing::OutlinePart& part : def.outline)
+      if (part.kind == drawing::OutlinePart::Kind::Lifeline && part.control == control.name && !shape->lifelineBottom)
+        shape->lifelineBottom = control.y;
+  Shape& added = *shape;
   page.shapes.push_back(std::move(shape));
   page.changed();
   page.rename(added, "Sheet." + std::to_string(added.id));
   return added;
 }
 
-void setCell(ShapeModel& shape, const std::string& name, double value) {
-  if (double* cell = shape.namedCell(name))
-    *cell = value;
-  else
-    shape.namedCells.emplace_back(name, value);
-}
-
-// A message's text, set as the stencil's messages take it: unlocked for
-// the moment of setting.
-void setMessageText(ShapeModel& message, const std::string& text) {
-  setCell(message, "LockTextEdit", 0);
-  message.text = text;
-  message.textSet = true;
-  setCell(message, "LockTextEdit", 1);
-}
-
-// A new connection row at the end of a shape's section: x a share of its
-// width, y in inches from its bottom edge.
-size_t addConnection(ShapeModel& shape, double widthShare, double y) {
-  host::ConnectionRow row;
-  row.added = true;
-  row.cells[0] = {0.0, host::CellValue::Formula::WidthTimes, widthShare};
-  row.cells[1] = {y, host::CellValue::Formula::None, 0.0};
-  shape.rows.push_back(row);
-  return shape.rows.size() - 1;
-}
-
+// A point on a shape a message starts or ends at: x a share of its width,
+// y in inches from its bottom edge, or one of the master's own connection
+// points (whose end moves to the side facing the message's other end).
 struct End {
-  ShapeModel* shape = nullptr;
-  size_t row = 0;
+  const Shape* shape = nullptr;
+  double widthShare = 0.0;
+  double y = 0.0;
+  const drawing::ConnectionPointDef* point = nullptr;
+
+  drawing::Point at() const {
+    const drawing::Point base = shape->origin();
+    if (point) return {base.x + shape->width * point->at.x, base.y + shape->height * point->at.y};
+    return {base.x + shape->width * widthShare, base.y + y};
+  }
 };
 
-void glue(ShapeModel& connector, bool begin, const End& to) {
+void attach(Shape& connector, bool begin, const End& to) {
   if (!to.shape) return;
-  const host::Glue glued{to.shape, to.row};
-  const host::Point at = to.shape->rowPosition(to.row);
-  if (begin) {
-    connector.beginGlue = glued;
-    connector.begin = at;
-  } else {
-    connector.endGlue = glued;
-    connector.end = at;
+  drawing::ConnectorEnd& end = begin ? connector.begin : connector.end;
+  end.at = to.at();
+  end.shape = to.shape;
+  if (to.point) {
+    end.direction = to.point->direction;
+    end.point = to.point->name;
   }
 }
 
-void fitPageToContents(host::PageModel& page) {
-  if (const std::optional<host::Box> extent = host::drawingExtent(page, host::pageRoutes(page))) {
+// An end at a master's connection point that moves to the side of its
+// shape facing the connector's other end (where it was put), as the
+// host puts it.
+void snapToSide(Shape& connector, bool begin, const End& to, drawing::Point other) {
+  if (!to.shape || !to.point || !to.point->snapToSide) return;
+  const drawing::Box box = drawing::shapeBox(*to.shape);
+  (begin ? connector.begin : connector.end).at.x = other.x < box.centre().x ? box.left : box.right;
+}
+
+void fitPageToContents(drawing::Page& page) {
+  if (const std::optional<drawing::Box> extent = drawing::drawingExtent(page, drawing::pageRoutes(page))) {
     page.width = extent->width() + 2 * kFitMargin;
     page.height = extent->height() + 2 * kFitMargin;
-    host::moveDrawing(page, kFitMargin - extent->left, kFitMargin - extent->bottom);
+    drawing::moveDrawing(page, kFitMargin - extent->left, kFitMargin - extent->bottom);
   }
 }
 
 class SequenceDrawer {
  public:
   SequenceDrawer(const SequencePlan& plan, const graphviz::WrittenPositions& at, const SequenceMasters& masters,
-                 host::PageModel& page)
+                 drawing::Page& page)
       : plan_(plan), at_(at), masters_(masters), page_(page), lifelines_(plan.lifelines.size()),
         bars_(plan.lifelines.size()) {}
 
@@ -155,7 +136,7 @@ class SequenceDrawer {
 
  private:
   struct Bar {
-    ShapeModel* shape = nullptr;
+    Shape* shape = nullptr;
     double top = 0.0, bottom = 0.0;
     int level = 0;
     std::optional<size_t> startedBy;  // the message, or none for the method's own
@@ -177,7 +158,7 @@ class SequenceDrawer {
     const PlannedLifeline& planned = plan_.lifelines[i];
     const double x = centre(lifelineNode(i)).x / kPointsPerInch;
     const double y = centre(lifelineNode(i)).y / kPointsPerInch;
-    ShapeModel& lifeline = drop(page_, masters_.lifeline, x - kDropOffset, y - kDropOffset);
+    Shape& lifeline = drop(page_, masters_.lifeline, x - kDropOffset, y - kDropOffset);
     page_.rename(lifeline, lifelineNodeName(i));
     lifeline.text = planned.label;
     lifeline.textSet = true;
@@ -190,7 +171,7 @@ class SequenceDrawer {
     }
     if (planned.boxHeight > kBoxHeight) lifeline.height = writtenInches(planned.boxHeight);
     // The dashed line ends at the height of the last row.
-    setCell(lifeline, "Controls.Row_1.Y", rowY(plan_.lastRow) - (y - kDropOffset));
+    lifeline.lifelineBottom = rowY(plan_.lastRow) - (y - kDropOffset);
     lifelines_[i] = &lifeline;
   }
 
@@ -211,7 +192,7 @@ class SequenceDrawer {
     top += kBarAbove;
     const double bottom = std::min(end, top - kBarAbove) - kBarBelow;
     std::vector<Bar>& bars = bars_[lifeline];
-    ShapeModel& shape = drop(page_, masters_.activation, x + level * kBarWidth * 0.5, top);
+    Shape& shape = drop(page_, masters_.activation, x + level * kBarWidth * 0.5, top);
     page_.rename(shape, lifelineNodeName(lifeline) + "/bar." + std::to_string(bars.size() + 1));
     shape.height = top - bottom;
     bars.push_back(Bar{&shape, top, bottom, level, message});
@@ -223,8 +204,9 @@ class SequenceDrawer {
     if (planned.kind == Kind::Ref) return;  // its ref frame stands for it
     const bool self = planned.kind == Kind::SelfCall;
     const auto& master = self ? masters_.selfCall : planned.kind == Kind::Return ? masters_.reply : masters_.call;
-    ShapeModel& message = drop(page_, master, 1.0, 1.0);
+    Shape& message = drop(page_, master, 1.0, 1.0);
     const double height = messagePoint(k) / kPointsPerInch;
+    ends_[0] = ends_[1] = End{};
     if (!anyBar_ || !glueToBars(message, k, height)) {
       glue(message, true, lifelinePointAt(planned.from, height));
       if (planned.kind == Kind::Create)
@@ -234,7 +216,13 @@ class SequenceDrawer {
       else
         glue(message, false, lifelinePointAt(planned.to, height));
     }
-    setMessageText(message, planned.label);
+    // An end at a connection point that snaps to a side snaps once both
+    // ends are known, to the side facing the other.
+    const drawing::Point begin = message.begin.at, end = message.end.at;
+    snapToSide(message, true, ends_[0], end);
+    snapToSide(message, false, ends_[1], begin);
+    message.text = planned.label;
+    message.textSet = true;
   }
 
   // A frame from the row above its first message down to its closing row,
@@ -248,15 +236,15 @@ class SequenceDrawer {
     const double right = lifelineX(fragment.right);
     const double margin = std::max(kFrameInset, kFrameMargin - kFrameInset * static_cast<double>(fragment.level));
     const double x = left - margin;
-    const double width = std::max(right + margin - x, host::textWidth(fragment.text, kFrameFontSize) + 0.2);
+    const double width = std::max(right + margin - x, drawing::textWidth(fragment.text, kFrameFontSize) + 0.2);
     const double height = std::max(kGuardHeight, top - (end + kFrameBelow));
-    ShapeModel& frame = drop(page_, masters_.fragment, x, top);
+    Shape& frame = drop(page_, masters_.fragment, x, top);
     page_.rename(frame, "t." + std::to_string(fragment.row) + "/fragment");
     frame.width = width;
     frame.height = height;
     frame.text = fragment.text;
     frame.textSet = true;
-    if (!fragment.link.empty()) frame.hyperlinks.push_back(host::HyperlinkModel{"Open " + fragment.link, "", fragment.link});
+    if (!fragment.link.empty()) frame.hyperlinks.push_back(drawing::Hyperlink{"Open " + fragment.link, "", fragment.link});
     frames_[f] = std::make_pair(x, width);
   }
 
@@ -264,7 +252,7 @@ class SequenceDrawer {
   void drawOperand(const PlannedOperand& operand) {
     if (operand.fragment >= frames_.size() || !frames_[operand.fragment]) return;
     const auto [x, width] = *frames_[operand.fragment];
-    ShapeModel& line = drop(page_, masters_.operand, x, rowY(operand.row) + kFrameAbove);
+    Shape& line = drop(page_, masters_.operand, x, rowY(operand.row) + kFrameAbove);
     page_.rename(line, "t." + std::to_string(operand.row) + "/operand");
     line.width = width;
     line.height = kGuardHeight;
@@ -294,12 +282,18 @@ class SequenceDrawer {
   // A new connection point on a bar, on the side given as a share of its
   // width (0 left, 1 right, 1.5 the right side of a bar one level deeper)
   // at height v.
-  End barPointAt(Bar& bar, double side, double v) { return {bar.shape, addConnection(*bar.shape, side, v - bar.bottom)}; }
+  End barPointAt(Bar& bar, double side, double v) { return {bar.shape, side, v - bar.bottom}; }
+
+  // Puts a message's end at a point, kept for snapping once both are known.
+  void glue(Shape& message, bool begin, const End& to) {
+    ends_[begin ? 0 : 1] = to;
+    attach(message, begin, to);
+  }
 
   // Glues a message to the bars at its ends, on the sides that face each
   // other; false when the sender has no bar there, and the message is
   // glued to the lifelines as without bars.
-  bool glueToBars(ShapeModel& message, size_t k, double height) {
+  bool glueToBars(Shape& message, size_t k, double height) {
     const PlannedMessage& planned = plan_.messages[k];
     Bar* sender = barAt(planned.from, height, k);
     if (!sender || !known(planned.to)) return false;
@@ -328,20 +322,22 @@ class SequenceDrawer {
   // creation point when v is 0.
   End lifelinePointAt(size_t lifeline, double v) {
     if (!known(lifeline)) return {};
-    ShapeModel* shape = lifelines_[lifeline];
-    if (v == 0.0) return {shape, 0};  // CreationPt, the master's one connection
+    const Shape* shape = lifelines_[lifeline];
+    // CreationPt, the master's one connection point.
+    if (v == 0.0) return {shape, 0.0, 0.0, shape->master->connections.empty() ? nullptr : &shape->master->connections.front()};
     // In whole points, as messages are placed.
     const double nodeY = wholePoints(centre(lifelineNode(lifeline)).y) / kPointsPerInch;
-    return {shape, addConnection(*shape, 0.5, v - (nodeY - kDropOffset))};
+    return {shape, 0.5, v - (nodeY - kDropOffset)};
   }
 
   const SequencePlan& plan_;
   const graphviz::WrittenPositions& at_;
   const SequenceMasters& masters_;
-  host::PageModel& page_;
-  std::vector<ShapeModel*> lifelines_;
+  drawing::Page& page_;
+  std::vector<Shape*> lifelines_;
   std::vector<std::vector<Bar>> bars_;  // by lifeline
   bool anyBar_ = false;
+  End ends_[2];  // the message being drawn: where it begins and ends
   std::vector<std::optional<std::pair<double, double>>> frames_;  // by fragment: left, width
 };
 
@@ -350,18 +346,21 @@ class SequenceDrawer {
 errors::Result<SequenceMasters> sequenceMasters(std::string_view templateName, std::string_view templateText,
                                                 std::string_view stencilText) {
   const errors::Problem broken(errors::Problem::Kind::Failed, "the sequence template built into the program is broken");
-  std::optional<host::TemplateContent> drawing = host::parseTemplateText(templateText);
-  std::optional<host::TemplateContent> stencil = host::parseTemplateText(stencilText);
-  if (!drawing || !stencil) return broken;
+  errors::Result<drawing::TemplateContent> drawing = drawing::parseTemplateText(templateText);
+  if (!drawing) return errors::Problem(errors::Problem::Kind::Failed, broken.message + ": " + drawing.problem().message);
+  errors::Result<drawing::TemplateContent> stencil = drawing::parseTemplateText(stencilText);
+  if (!stencil)
+    return errors::Problem(errors::Problem::Kind::Failed, "the sequence stencil built into the program is broken: " +
+                                                              stencil.problem().message);
   SequenceMasters masters;
   masters.templateName = std::string(templateName);
   for (auto& master : drawing->masters) masters.templateMasters.push_back(std::move(master));
-  std::vector<std::shared_ptr<const host::MasterDef>> stencilMasters;
+  std::vector<std::shared_ptr<const drawing::Master>> stencilMasters;
   for (auto& master : stencil->masters) stencilMasters.push_back(std::move(master));
-  auto find = [](const std::vector<std::shared_ptr<const host::MasterDef>>& in, std::string_view name) {
+  auto find = [](const std::vector<std::shared_ptr<const drawing::Master>>& in, std::string_view name) {
     for (const auto& master : in)
       if (master->name == name) return master;
-    return std::shared_ptr<const host::MasterDef>();
+    return std::shared_ptr<const drawing::Master>();
   };
   masters.lifeline = find(stencilMasters, "Object Lifeline");
   masters.call = find(stencilMasters, "Message (call)");
@@ -377,25 +376,25 @@ errors::Result<SequenceMasters> sequenceMasters(std::string_view templateName, s
   return masters;
 }
 
-std::unique_ptr<host::DocumentModel> drawSequence(const SequencePlan& plan, const graphviz::Layout& layout,
+std::unique_ptr<drawing::Document> drawSequence(const SequencePlan& plan, const graphviz::Layout& layout,
                                                   const SequenceMasters& masters) {
-  auto drawing = std::make_unique<host::DocumentModel>();
+  auto drawing = std::make_unique<drawing::Document>();
   drawing->templateName = masters.templateName;
-  drawing->fileName = "Drawing1";
+  drawing->language = "en-US";  // its own words: the page's name, a note
   drawing->masters = masters.templateMasters;
-  drawing->pages.push_back(std::make_unique<host::PageModel>());
+  drawing->pages.push_back(std::make_unique<drawing::Page>());
   SequenceDrawer(plan, layout.written, masters, *drawing->pages.front()).draw();
   return drawing;
 }
 
-void addNote(host::PageModel& page, const SequenceMasters& masters, const std::string& text) {
-  const std::optional<host::Box> extent = host::drawingExtent(page, host::pageRoutes(page));
+void addNote(drawing::Page& page, const SequenceMasters& masters, const std::string& text) {
+  const std::optional<drawing::Box> extent = drawing::drawingExtent(page, drawing::pageRoutes(page));
   const double left = extent ? extent->left : 0.5;
   const double top = (extent ? extent->bottom : 10.5) - kNoteGap;
-  const host::FittedText fitted = host::fitText(text, kNoteWidth * 0.92, 1e6, kNoteFontSize);
+  const drawing::FittedText fitted = drawing::fitText(text, kNoteWidth * 0.92, 1e6, kNoteFontSize);
   const double height = static_cast<double>(fitted.lines.size()) * fitted.lineHeight() + 0.16;
   // The Note master's pin is its top left corner.
-  ShapeModel& note = drop(page, masters.note, left, top);
+  Shape& note = drop(page, masters.note, left, top);
   note.width = kNoteWidth;
   note.height = height;
   note.text = text;

@@ -10,7 +10,7 @@
 
 #include "errors/problem.h"
 #include "graphviz/graph_layout.h"
-#include "render/host/model.h"
+#include "drawing/model.h"
 #include "seqdraw/sequence_graph.h"
 
 namespace seqdraw {
@@ -19,8 +19,8 @@ namespace seqdraw {
 // (its Note) and of the stencil it opens.
 struct SequenceMasters {
   std::string templateName;
-  std::vector<std::shared_ptr<const host::MasterDef>> templateMasters;
-  std::shared_ptr<const host::MasterDef> lifeline, call, selfCall, reply, activation, fragment, operand, note;
+  std::vector<std::shared_ptr<const drawing::Master>> templateMasters;
+  std::shared_ptr<const drawing::Master> lifeline, call, selfCall, reply, activation, fragment, operand, note;
 };
 
 // A Problem when the template or the stencil does not parse or lacks a
@@ -30,11 +30,11 @@ errors::Result<SequenceMasters> sequenceMasters(std::string_view templateName, s
 
 // The drawing of a plan laid out from sequenceLayoutGraph(plan); the page
 // is named "Sequence diagram".
-std::unique_ptr<host::DocumentModel> drawSequence(const SequencePlan& plan, const graphviz::Layout& layout,
+std::unique_ptr<drawing::Document> drawSequence(const SequencePlan& plan, const graphviz::Layout& layout,
                                                   const SequenceMasters& masters);
 
 // Puts a note in one box below the drawing's lower left corner, where the
 // drawing host would let a person add one.
-void addNote(host::PageModel& page, const SequenceMasters& masters, const std::string& text);
+void addNote(drawing::Page& page, const SequenceMasters& masters, const std::string& text);
 
 }  // namespace seqdraw

@@ -196,6 +196,39 @@ std::vector<std::string> lifelineLines(std::string_view label, double width, con
   return lines;
 }
 
+namespace {
+
+// The fragments on their rows: the objects they span, from the method
+// whose statement they stand for to every object their messages reach.
+// Kept in row order, which is the order of their first messages; and
+// their further operands on theirs.
+void planFragments(const Diagram& diagram, const std::vector<size_t>& headerRow, const std::vector<size_t>& closingRow,
+                   const std::vector<std::pair<size_t, size_t>>& dividers, const std::vector<size_t>& dividerRows,
+                   SequencePlan& plan) {
+  const size_t messages = diagram.messages.size();
+  const size_t fragments = diagram.fragments.size();
+  std::vector<size_t> planned(fragments, kNone);
+  for (size_t f = 0; f < fragments; ++f) {
+    const Fragment& fragment = diagram.fragments[f];
+    if (fragment.lastMessage >= messages) continue;
+    size_t left = fragment.owner, right = fragment.owner;
+    for (size_t k = fragment.firstMessage(); k <= fragment.lastMessage; ++k) {
+      left = std::min({left, diagram.messages[k].from, diagram.messages[k].to});
+      right = std::max({right, diagram.messages[k].from, diagram.messages[k].to});
+    }
+    planned[f] = plan.fragments.size();
+    plan.fragments.push_back({headerRow[f], closingRow[f], left, right, fragment.depth,
+                              text::shownValue(fragment.text()), fragment.page, std::string()});
+  }
+  for (size_t d = 0; d < dividers.size(); ++d) {
+    const auto [f, o] = dividers[d];
+    plan.operands.push_back(
+        {dividerRows[d], planned[f], text::shownValue("[" + diagram.fragments[f].operands[o].guard + "]")});
+  }
+}
+
+}  // namespace
+
 SequencePlan planSequence(const Diagram& diagram, text::Charset charset, const TextMeasure& measure) {
   const TextMeasure measured = measure ? measure : TextMeasure(estimatedWidth);
   const size_t messages = diagram.messages.size();
@@ -260,27 +293,7 @@ SequencePlan planSequence(const Diagram& diagram, text::Charset charset, const T
   if (own && own->lifeline < diagram.lifelines.size() && messages > 0 && own->lastMessage < messages)
     plan.ownBar = PlannedBar{own->lifeline, rowOf[0], rowOf[own->lastMessage]};
 
-  // The fragments on their rows: the objects they span, from the method
-  // whose statement they stand for to every object their messages reach.
-  // Kept in row order, which is the order of their first messages.
-  std::vector<size_t> planned(fragments, kNone);
-  for (size_t f = 0; f < fragments; ++f) {
-    const Fragment& fragment = diagram.fragments[f];
-    if (fragment.lastMessage >= messages) continue;
-    size_t left = fragment.owner, right = fragment.owner;
-    for (size_t k = fragment.firstMessage(); k <= fragment.lastMessage; ++k) {
-      left = std::min({left, diagram.messages[k].from, diagram.messages[k].to});
-      right = std::max({right, diagram.messages[k].from, diagram.messages[k].to});
-    }
-    planned[f] = plan.fragments.size();
-    plan.fragments.push_back({headerRow[f], closingRow[f], left, right, fragment.depth,
-                              text::shownValue(fragment.text()), fragment.page, std::string()});
-  }
-  for (size_t d = 0; d < dividers.size(); ++d) {
-    const auto [f, o] = dividers[d];
-    plan.operands.push_back(
-        {dividerRows[d], planned[f], text::shownValue("[" + diagram.fragments[f].operands[o].guard + "]")});
-  }
+  planFragments(diagram, headerRow, closingRow, dividers, dividerRows, plan);
 
   // The activation each message starts.
   std::vector<const Activation*> startedBy(messages, nullptr);

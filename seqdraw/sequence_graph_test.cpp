@@ -1,8 +1,8 @@
 // The sequence graph: its text for a small diagram; laid out by Graphviz,
 // the same positions as its text read by Graphviz's reader, lifelines
 // left to right in order, messages top to bottom in order, and created
-// objects at their creation's height; and its drawing, shape for shape
-// the one the engine draws from the layout file of its text (mode 18).
+// objects at their creation's height; and its drawing, the picture the
+// engine draws from the layout file of its text (mode 18).
 #include "seqdraw/sequence_graph.h"
 
 #include <gtest/gtest.h>
@@ -10,7 +10,8 @@
 #include <map>
 #include <optional>
 
-#include "render/host/drawing_xml.h"
+#include "drawing/drawing_svg.h"
+#include "drawing/drawing_xml.h"
 #include "render/sequence_drawing.h"
 #include "seqdraw/sequence_drawing.h"
 #include "tests/support/dot_text/dot_text_layout.h"
@@ -154,7 +155,7 @@ TEST(SequenceDot, LaidOutLifelinesAndMessagesKeepTheirOrder) {
 
 // A diagram with every kind of message, activations (one inside another
 // on the same object) and an alt fragment of two operands, drawn in
-// memory, is the drawing the engine makes from the layout file the dot
+// memory, draws the picture the engine draws from the layout file the dot
 // program writes for its DOT text.  The dot program does not move an
 // object to its creation's row (ypinto is the command's own step), so the
 // created object is given here as there from the start.
@@ -177,18 +178,18 @@ TEST(SequenceDrawing, DrawsAsTheEngineDrawsTheLayoutFile) {
   ASSERT_TRUE(masters) << masters.problem().message;
   const errors::Result<graphviz::Layout> layout = graphviz::layOutGraph(sequenceLayoutGraph(plan));
   ASSERT_TRUE(layout) << layout.problem().message;
-  const std::unique_ptr<host::DocumentModel> drawn = drawSequence(plan, *layout, *masters);
+  const std::unique_ptr<drawing::Document> drawn = drawSequence(plan, *layout, *masters);
 
   testing_support::TempDir dir;
   testing_support::writeFile(dir.file("graph.dot"), sequenceDotText(plan));
   ASSERT_EQ(testing_support::runShell("dot -Tdot " + testing_support::shellQuote(dir.file("graph.dot")) + " > " +
                                       testing_support::shellQuote(dir.file("layout.dot"))),
             0);
-  ASSERT_EQ(render::drawSequenceDiagram(dir.file("layout.dot"), dir.path().string(), dir.file("engine.xml"),
+  ASSERT_EQ(render::drawSequenceDiagram(dir.file("layout.dot"), dir.path().string(), dir.file("engine.svg"),
                                         (testing_support::sourceDir() / "templates/sequence").string()),
             0);
-  const std::string xml = host::drawingXml(*drawn, 0);
-  EXPECT_EQ(xml, testing_support::readFile(dir.file("engine.xml")));
+  EXPECT_EQ(drawing::drawingSvg(*drawn), testing_support::readFile(dir.file("engine.svg")));
+  const std::string xml = drawing::drawingXml(*drawn);
   // What the drawing holds: three lifelines, six messages, five bars, a
   // frame and its second operand.
   for (const char* shape : {"name=\"o.3\"", "name=\"o.3/bar.2\"", "/fragment\"", "/operand\"", "check()"})

@@ -16,7 +16,7 @@
 #include "pipeline/parsed_source.h"
 #include "plantuml/activity_text.h"
 #include "raster/raster.h"
-#include "render/host/drawing_svg.h"
+#include "drawing/drawing_svg.h"
 #include "site/index_page.h"
 #include "site/java_files.h"
 #include "site/output_names.h"
@@ -32,9 +32,6 @@ namespace fs = std::filesystem;
 
 using errors::Problem;
 using text::located;
-
-// The language the pages are written in (US English).
-constexpr uint16_t kPageLanguage = 1033;
 
 // What the record says of a method without a body.
 constexpr const char* kNoBody = kWithoutBody;
@@ -93,7 +90,7 @@ class OtherForms {
   static bool isPicture(formats::Writer writer) { return writer == formats::Writer::Png || writer == formats::Writer::Pdf; }
 
   errors::Result<std::string> picture(formats::Writer writer) {
-    if (svg_.empty()) svg_ = host::drawingSvg(*chart_.drawing);
+    if (svg_.empty()) svg_ = drawing::drawingSvg(*chart_.drawing);
     return writer == formats::Writer::Png ? raster::pngFromSvg(svg_) : raster::pdfFromSvg(svg_);
   }
 
@@ -308,7 +305,7 @@ FileDrawing::Stop FileDrawing::writeFlowchart(pipeline::ParsedSource& parsed, co
   // A box opens the file's page at its lines rather than a panel of its
   // own.
   if (chart && chart->drawing->readerAids) {
-    host::ReaderAids& aids = *chart->drawing->readerAids;
+    drawing::ReaderAids& aids = *chart->drawing->readerAids;
     aids.sourceLines.clear();
     aids.sourcePageUrl = kFilePageName;
     if (!request_.editor.empty()) {
@@ -327,7 +324,7 @@ FileDrawing::Stop FileDrawing::writeFlowchart(pipeline::ParsedSource& parsed, co
   }
   const fs::path path = file_.outputFolder / name;
   const errors::Status saved =
-      chart ? disk_.replaceFile(path, host::drawingHtml(*chart->drawing, kPageLanguage,
+      chart ? disk_.replaceFile(path, drawing::drawingHtml(*chart->drawing,
                                                         methodFrame(file_.relative, record_, entry, "")))
             : errors::Status(methodProblem);
   if (saved) {
@@ -356,7 +353,7 @@ FileDrawing::Stop FileDrawing::writeSequence(const pipeline::MethodSummary& meth
   const std::string name = stem + "-sequence.html";
   const fs::path path = file_.outputFolder / name;
   const errors::Status saved =
-      sequence ? disk_.replaceFile(path, host::drawingHtml(*sequence->drawing, kPageLanguage,
+      sequence ? disk_.replaceFile(path, drawing::drawingHtml(*sequence->drawing,
                                                            methodFrame(file_.relative, record_, entry,
                                                                        "sequence diagram")))
                : errors::Status(sequence.problem());

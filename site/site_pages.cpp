@@ -1,7 +1,7 @@
 #include "flowdraw/legend.h"
 #include "pipeline/method_flowchart.h"
 #include "pipeline/method_sequence.h"
-#include "render/host/theme.h"
+#include "drawing/theme.h"
 #include "site/site_pages.h"
 
 #include <map>
@@ -97,7 +97,7 @@ std::vector<Crumb> fileCrumbs(std::string_view relative, bool linkFile) {
   return crumbs;
 }
 
-host::HtmlFrame methodFrame(std::string_view relative, const FileRecord& record, const MethodRecord& method,
+drawing::HtmlFrame methodFrame(std::string_view relative, const FileRecord& record, const MethodRecord& method,
                             std::string_view kind) {
   std::vector<Crumb> crumbs = fileCrumbs(relative, true);
   const std::string owner = record.classes.size() > method.classIndex ? record.classes[method.classIndex].name : "";
@@ -105,7 +105,7 @@ host::HtmlFrame methodFrame(std::string_view relative, const FileRecord& record,
     crumbs.push_back({owner, std::string(kFilePageName) + "#class-" + std::to_string(method.classIndex + 1)});
   const std::string own = ownName(record, method);
   crumbs.push_back({own + (kind.empty() ? "" : " (" + std::string(kind) + ")"), ""});
-  host::HtmlFrame frame;
+  drawing::HtmlFrame frame;
   frame.headerHtml = crumbsHtml(crumbs);
   // The method's other forms, for people who put them in documents.
   if (kind.empty() && !method.exports.empty()) {
@@ -237,9 +237,9 @@ namespace {
 // The pages' colours, with the dark palette of every master a site's
 // drawings use.
 std::string siteThemeStyleSheet() {
-  std::vector<std::shared_ptr<const host::MasterDef>> masters = pipeline::flowchartMasters();
+  std::vector<std::shared_ptr<const drawing::Master>> masters = pipeline::flowchartMasters();
   for (auto& master : pipeline::sequenceDrawingMasters()) masters.push_back(std::move(master));
-  return std::string(host::themeStyleSheet()) + host::darkDrawingCss(masters);
+  return std::string(drawing::themeStyleSheet()) + drawing::darkDrawingCss(masters);
 }
 
 }  // namespace
@@ -247,10 +247,10 @@ std::string siteThemeStyleSheet() {
 std::vector<std::pair<std::string, std::string>> siteAssets() {
   return {{"site.css", std::string(kSiteStyle)},
           {"site.js", std::string(kSiteScript)},
-          {"drawing.css", host::drawingStyleSheet()},
-          {"drawing.js", std::string(host::drawingScript())},
+          {"drawing.css", drawing::drawingStyleSheet()},
+          {"drawing.js", std::string(drawing::drawingScript())},
           {"theme.css", siteThemeStyleSheet()},
-          {"access.js", std::string(host::accessScript())},
+          {"access.js", std::string(drawing::accessScript())},
           {kLegendName, flowdraw::legendSvg(pipeline::flowchartMasters(), true)}};
 }
 

@@ -12,7 +12,7 @@
 #include "errors/problem.h"
 #include "files/file_system.h"
 #include "site/file_record.h"
-#include "render/host/drawing_svg.h"
+#include "drawing/drawing_svg.h"
 
 namespace site {
 
@@ -36,7 +36,7 @@ std::vector<Crumb> fileCrumbs(std::string_view relative, bool linkFile);
 
 // The frame of a method's drawing: the breadcrumb down to the method and
 // the title "method(types) · Class · path/File.java".
-host::HtmlFrame methodFrame(std::string_view relative, const FileRecord& record, const MethodRecord& method,
+drawing::HtmlFrame methodFrame(std::string_view relative, const FileRecord& record, const MethodRecord& method,
                             std::string_view kind);
 
 // A source file's page: its classes, methods with their measures and

@@ -4,9 +4,9 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "render/host/geometry.h"
-#include "render/host/save.h"
-#include "render/host/template_file.h"
+#include "drawing/geometry.h"
+#include "drawing/save.h"
+#include "drawing/template_file.h"
 
 namespace host {
 namespace {
@@ -32,8 +32,8 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
   return true;
 }
 
-std::unique_ptr<PageModel> newPage(int number) {
-  auto page = std::make_unique<PageModel>();
+std::unique_ptr<drawing::Page> newPage(int number) {
+  auto page = std::make_unique<drawing::Page>();
   page->name = "Page-" + std::to_string(number);
   return page;
 }
@@ -90,22 +90,27 @@ int32_t Application::setLanguage(uint16_t languageId) {
 
 Document Documents::add(const std::string& templatePath) {
   if (!app_) return record(kNotObtained), Document();
-  auto content = loadTemplateFile(templatePath);
+  errors::Result<TemplateContent> content = drawing::loadTemplateFile(templatePath);
   if (!content) return record(kFileFailed), Document();
-  return open(fileNameOf(templatePath), std::move(*content), folderOf(templatePath),
-              [](const std::string& path) { return loadTemplateFile(path); });
+  return open(fileNameOf(templatePath), std::move(content).value(), folderOf(templatePath),
+              [](const std::string& path) -> std::optional<TemplateContent> {
+                errors::Result<TemplateContent> stencil = drawing::loadTemplateFile(path);
+                if (!stencil) return std::nullopt;
+                return std::move(stencil).value();
+              });
 }
 
 Document Documents::open(std::string templateName, TemplateContent content, const std::string& folder,
                          const std::function<std::optional<TemplateContent>(const std::string&)>& loadStencil) {
-  auto drawing = std::make_unique<DocumentModel>();
-  drawing->path.clear();
-  drawing->templateName = std::move(templateName);
+  auto opened = std::make_unique<OpenDocument>();
+  opened->drawing = std::make_unique<drawing::Document>();
+  drawing::Document& drawing = *opened->drawing;
+  drawing.templateName = std::move(templateName);
   int drawings = 1;
   for (const auto& doc : app_->documents) drawings += doc->isStencil ? 0 : 1;
-  drawing->fileName = "Drawing" + std::to_string(drawings);
-  for (auto& master : content.masters) drawing->masters.push_back(std::move(master));
-  drawing->pages.push_back(newPage(1));
+  opened->fileName = "Drawing" + std::to_string(drawings);
+  for (auto& master : content.masters) drawing.masters.push_back(std::move(master));
+  opened->addPage(newPage(1));
 
   // Stencils open beside the drawing, once each; one that cannot be read
   // stays closed and the drawing opens without it.
@@ -117,15 +122,16 @@ Document Documents::open(std::string templateName, TemplateContent content, cons
     const std::string path = folder.empty() ? stencil : folder + "/" + stencil;
     auto stencilContent = loadStencil(path);
     if (!stencilContent) continue;
-    auto doc = std::make_unique<DocumentModel>();
+    auto doc = std::make_unique<OpenDocument>();
+    doc->drawing = std::make_unique<drawing::Document>();
     doc->path = path;
     doc->fileName = name;
     doc->isStencil = true;
-    for (auto& master : stencilContent->masters) doc->masters.push_back(std::move(master));
+    for (auto& master : stencilContent->masters) doc->drawing->masters.push_back(std::move(master));
     app_->documents.push_back(std::move(doc));
   }
 
-  app_->documents.push_back(std::move(drawing));
+  app_->documents.push_back(std::move(opened));
   record(kOk);
   return Document(app_, app_->documents.back().get());
 }
@@ -143,7 +149,7 @@ Document Documents::item(std::string_view fileName) {
 Masters Document::masters() {
   if (!doc_) return record(kNotObtained), Masters();
   record(kOk);
-  return Masters(doc_);
+  return Masters(doc_->drawing.get());
 }
 
 Pages Document::pages() {
@@ -154,14 +160,17 @@ Pages Document::pages() {
 
 int32_t Document::saveAs(const std::string& path) {
   if (!doc_) return record(kNotObtained);
-  if (!saveDrawing(*doc_, app_->language, path)) return record(kFileFailed);
+  for (const auto& page : doc_->pages) page->settle();
+  doc_->drawing->language = languageTag(app_->language);
+  const CellsInXml cells(*doc_);
+  if (!drawing::saveDrawing(*doc_->drawing, path, &cells)) return record(kFileFailed);
   doc_->path = path;
   return record(kOk);
 }
 
 int32_t Document::setTextEncoding(text::Charset encoding) {
   if (!doc_) return record(kNotObtained);
-  doc_->encoding = encoding;
+  doc_->drawing->encoding = encoding;
   return record(kOk);
 }
 
@@ -190,9 +199,9 @@ Page Pages::item(int index) {
 Page Pages::add() {
   if (!doc_) return record(kNotObtained), Page();
   if (doc_->isStencil) return record(kInvalidArgument), Page();
-  doc_->pages.push_back(newPage(static_cast<int>(doc_->pages.size()) + 1));
+  HostPage& page = doc_->addPage(newPage(static_cast<int>(doc_->pages.size()) + 1));
   record(kOk);
-  return Page(doc_->pages.back().get());
+  return Page(&page);
 }
 
 // ---- Page -----------------------------------------------------------------
@@ -200,7 +209,7 @@ Page Pages::add() {
 int32_t Page::setName(std::string_view name) {
   if (!page_) return record(kNotObtained);
   if (name.empty()) return record(kInvalidArgument);
-  page_->name = std::string(name);
+  page_->page->name = std::string(name);
   return record(kOk);
 }
 
@@ -219,17 +228,19 @@ Shapes Page::shapes() {
 Shape Page::drop(const Master& master, double x, double y) {
   if (!page_ || !master.master_) return record(kNotObtained), Shape();
   if (!std::isfinite(x) || !std::isfinite(y)) return record(kInvalidArgument), Shape();
-  const MasterDef& def = *master.master_;
-  auto shape = std::make_unique<ShapeModel>();
-  shape->id = page_->nextId++;
+  const drawing::Master& def = *master.master_;
+  auto shape = std::make_unique<drawing::Shape>();
+  drawing::Page& page = *page_->page;
+  shape->id = page.nextId++;
   shape->master = master.master_;
   shape->width = def.width;
   shape->height = def.height;
   shape->pinX = x;
   shape->pinY = y;
-  shape->begin = {x - def.width * 0.5, y};
-  shape->end = {x + def.width * 0.5, y};
-  for (const ConnectionPointDef& point : def.connections) {
+  shape->begin.at = {x - def.width * 0.5, y};
+  shape->end.at = {x + def.width * 0.5, y};
+  ShapeCells& cells = page_->of(*shape);
+  for (const drawing::ConnectionPointDef& point : def.connections) {
     ConnectionRow row;
     row.name = point.name;
     row.cells[0] = {point.at.x * def.width, CellValue::Formula::WidthTimes, point.at.x};
@@ -237,35 +248,47 @@ Shape Page::drop(const Master& master, double x, double y) {
     row.cells[2].value = point.direction.x;
     row.cells[3].value = point.direction.y;
     row.snapToSide = point.snapToSide;
-    shape->rows.push_back(row);
+    cells.rows.push_back(row);
   }
-  for (const ControlDef& control : def.controls) {
-    shape->namedCells.emplace_back("Controls." + control.name + ".X", control.x * def.width);
-    shape->namedCells.emplace_back("Controls." + control.name + ".Y", control.y);
+  for (const drawing::ControlDef& control : def.controls) {
+    cells.named.emplace_back("Controls." + control.name + ".X", control.x * def.width);
+    cells.named.emplace_back("Controls." + control.name + ".Y", control.y);
   }
-  ShapeModel& added = *shape;
-  page_->shapes.push_back(std::move(shape));
-  page_->changed();
-  page_->rename(added, "Sheet." + std::to_string(added.id));
+  drawing::Shape& added = *shape;
+  page.shapes.push_back(std::move(shape));
+  page.changed();
+  page.rename(added, "Sheet." + std::to_string(added.id));
   record(kOk);
   return Shape(page_, &added);
 }
 
+// The drawing's extent as its cells now place it; none for an empty page.
+std::optional<drawing::Box> settledExtent(HostPage& page) {
+  page.settle();
+  return drawing::drawingExtent(*page.page, drawing::pageRoutes(*page.page));
+}
+
+// Moves the drawing, its glued ends following their shapes.
+void moveSettled(HostPage& page, double dx, double dy) {
+  drawing::moveDrawing(*page.page, dx, dy);
+  page.settle();
+}
+
 int32_t Page::centerDrawing() {
   if (!page_) return record(kNotObtained);
-  if (auto extent = drawingExtent(*page_, pageRoutes(*page_))) {
-    const Point centre = extent->centre();
-    moveDrawing(*page_, page_->width * 0.5 - centre.x, page_->height * 0.5 - centre.y);
+  if (auto extent = settledExtent(*page_)) {
+    const drawing::Point centre = extent->centre();
+    moveSettled(*page_, page_->page->width * 0.5 - centre.x, page_->page->height * 0.5 - centre.y);
   }
   return record(kOk);
 }
 
 int32_t Page::resizeToFitContents() {
   if (!page_) return record(kNotObtained);
-  if (auto extent = drawingExtent(*page_, pageRoutes(*page_))) {
-    page_->width = extent->width() + 2 * kFitMargin;
-    page_->height = extent->height() + 2 * kFitMargin;
-    moveDrawing(*page_, kFitMargin - extent->left, kFitMargin - extent->bottom);
+  if (auto extent = settledExtent(*page_)) {
+    page_->page->width = extent->width() + 2 * kFitMargin;
+    page_->page->height = extent->height() + 2 * kFitMargin;
+    moveSettled(*page_, kFitMargin - extent->left, kFitMargin - extent->bottom);
   }
   return record(kOk);
 }
@@ -286,7 +309,7 @@ Cell PageSheet::cells(std::string_view name) {
 
 Shape Shapes::item(std::string_view name) {
   if (!page_) return record(kNotObtained), Shape();
-  ShapeModel* shape = page_->find(std::string(name));
+  drawing::Shape* shape = page_->page->find(std::string(name));
   if (!shape) return record(kNotFound), Shape();
   record(kOk);
   return Shape(page_, shape);
@@ -297,7 +320,7 @@ Shape Shapes::item(std::string_view name) {
 int32_t Shape::setName(std::string_view name) {
   if (!shape_) return record(kNotObtained);
   if (name.empty()) return record(kInvalidArgument);
-  page_->rename(*shape_, std::string(name));
+  page_->page->rename(*shape_, std::string(name));
   return record(kOk);
 }
 
@@ -345,22 +368,23 @@ Cell Shape::cells(std::string_view name) {
   if (name.substr(0, 9) == "Controls.") {
     auto [control, column] = splitColumn(name.substr(9));
     std::string canonical = "Controls." + std::string(control) + (column == 0 ? ".X" : ".Y");
-    if (!shape_->namedCell(canonical)) return record(kNotFound), Cell();
+    if (!page_->of(*shape_).namedCell(canonical)) return record(kNotFound), Cell();
     cell.kind_ = K::Named;
     cell.name_ = canonical;
     return record(kOk), cell;
   }
   if (name.substr(0, 12) == "Connections.") {
     auto [rowName, column] = splitColumn(name.substr(12));
-    for (size_t i = 0; i < shape_->rows.size(); ++i) {
-      if (shape_->rows[i].name != rowName) continue;
+    const std::vector<ConnectionRow>& rows = page_->of(*shape_).rows;
+    for (size_t i = 0; i < rows.size(); ++i) {
+      if (rows[i].name != rowName) continue;
       cell.kind_ = K::RowCell;
       cell.row_ = i;
       cell.column_ = column;
       return record(kOk), cell;
     }
     const size_t n = rowNumber(rowName);
-    if (n >= 1 && n <= shape_->rows.size()) {
+    if (n >= 1 && n <= rows.size()) {
       cell.kind_ = K::RowCell;
       cell.row_ = n - 1;
       cell.column_ = column;
@@ -389,7 +413,7 @@ int Shape::rowCount(int section) {
   if (!shape_) return record(kNotObtained), 0;
   if (section != kConnectionSection) return record(kInvalidArgument), 0;
   record(kOk);
-  return static_cast<int>(shape_->rows.size());
+  return static_cast<int>(page_->of(*shape_).rows.size());
 }
 
 int Shape::addRow(int section, int /*position*/, int /*tag*/) {
@@ -397,14 +421,15 @@ int Shape::addRow(int section, int /*position*/, int /*tag*/) {
   if (section != kConnectionSection || shape_->isConnector()) return record(kInvalidArgument), -1;
   ConnectionRow row;
   row.added = true;
-  shape_->rows.push_back(row);
+  std::vector<ConnectionRow>& rows = page_->of(*shape_).rows;
+  rows.push_back(row);
   record(kOk);
-  return static_cast<int>(shape_->rows.size()) - 1;
+  return static_cast<int>(rows.size()) - 1;
 }
 
 Row Section::row(int index) {
   if (!shape_) return record(kNotObtained), Row();
-  if (index < 0 || static_cast<size_t>(index) >= shape_->rows.size())
+  if (index < 0 || static_cast<size_t>(index) >= page_->of(*shape_).rows.size())
     return record(kInvalidArgument), Row();
   record(kOk);
   return Row(page_, shape_, static_cast<size_t>(index));
@@ -428,12 +453,13 @@ Cell Row::cell(int index) {
 int32_t Cell::setResult(double value) {
   if (kind_ == Kind::None) return record(kNotObtained);
   if (!std::isfinite(value)) return record(kInvalidArgument);
-  page_->changed();
+  page_->page->changed();
+  ShapeCells* cells = shape_ ? &page_->of(*shape_) : nullptr;
   switch (kind_) {
     case Kind::PageWidth:
     case Kind::PageHeight:
       if (value <= 0.0) return record(kInvalidArgument);
-      (kind_ == Kind::PageWidth ? page_->width : page_->height) = value;
+      (kind_ == Kind::PageWidth ? page_->page->width : page_->page->height) = value;
       break;
     case Kind::PinX: shape_->pinX = value; break;
     case Kind::PinY: shape_->pinY = value; break;
@@ -443,18 +469,18 @@ int32_t Cell::setResult(double value) {
       (kind_ == Kind::Width ? shape_->width : shape_->height) = value;
       break;
     // Setting an end by value frees it from its glue.
-    case Kind::BeginX: shape_->begin.x = value; shape_->beginGlue = {}; break;
-    case Kind::BeginY: shape_->begin.y = value; shape_->beginGlue = {}; break;
-    case Kind::EndX: shape_->end.x = value; shape_->endGlue = {}; break;
-    case Kind::EndY: shape_->end.y = value; shape_->endGlue = {}; break;
+    case Kind::BeginX: shape_->begin.at.x = value; cells->beginGlue = {}; break;
+    case Kind::BeginY: shape_->begin.at.y = value; cells->beginGlue = {}; break;
+    case Kind::EndX: shape_->end.at.x = value; cells->endGlue = {}; break;
+    case Kind::EndY: shape_->end.at.y = value; cells->endGlue = {}; break;
     case Kind::Named:
-      if (double* cell = shape_->namedCell(name_))
+      if (double* cell = cells->namedCell(name_))
         *cell = value;
       else
-        shape_->namedCells.emplace_back(name_, value);
+        cells->named.emplace_back(name_, value);
       break;
     case Kind::RowCell:
-      shape_->rows[row_].cells[column_] = {value, CellValue::Formula::None, 0.0};
+      cells->rows[row_].cells[column_] = {value, CellValue::Formula::None, 0.0};
       break;
     case Kind::None: break;
   }
@@ -465,14 +491,14 @@ int32_t Cell::setFormula(std::string_view formula) {
   if (kind_ == Kind::None) return record(kNotObtained);
   if (formula == "No Formula") {
     if (kind_ == Kind::RowCell) {
-      page_->changed();
-      CellValue& cell = shape_->rows[row_].cells[column_];
-      cell = {shape_->evaluate(cell), CellValue::Formula::None, 0.0};
+      page_->page->changed();
+      CellValue& cell = page_->of(*shape_).rows[row_].cells[column_];
+      cell = {page_->evaluate(*shape_, cell), CellValue::Formula::None, 0.0};
     }
     return record(kOk);
   }
   if (kind_ != Kind::RowCell) return record(kInvalidArgument);
-  page_->changed();
+  page_->page->changed();
   CellValue::Formula kind;
   std::string_view rest;
   if (formula.substr(0, 6) == "Width*") {
@@ -489,7 +515,7 @@ int32_t Cell::setFormula(std::string_view formula) {
   const double factor = std::strtod(factorText.c_str(), &end);
   if (factorText.empty() || *end != '\0' || !std::isfinite(factor))
     return record(kInvalidArgument);
-  shape_->rows[row_].cells[column_] = {0.0, kind, factor};
+  page_->of(*shape_).rows[row_].cells[column_] = {0.0, kind, factor};
   return record(kOk);
 }
 
@@ -500,22 +526,23 @@ int32_t Cell::glueTo(const Cell& target) {
   if (!begin && !end) return record(kInvalidArgument);
   if (target.kind_ != Kind::RowCell || target.shape_ == shape_ || target.page_ != page_)
     return record(kInvalidArgument);
-  page_->changed();
+  page_->page->changed();
   const Glue glue{target.shape_, target.row_};
-  const Point at = target.shape_->rowPosition(target.row_);
+  const drawing::Point at = page_->rowPosition(*target.shape_, target.row_);
+  ShapeCells& cells = page_->of(*shape_);
   if (begin) {
-    shape_->beginGlue = glue;
-    shape_->begin = at;
+    cells.beginGlue = glue;
+    shape_->begin.at = at;
   } else {
-    shape_->endGlue = glue;
-    shape_->end = at;
+    cells.endGlue = glue;
+    shape_->end.at = at;
   }
   return record(kOk);
 }
 
 // ---- Hyperlink ------------------------------------------------------------
 
-HyperlinkModel* Hyperlink::link() {
+drawing::Hyperlink* Hyperlink::link() {
   return shape_ ? &shape_->hyperlinks[index_] : nullptr;
 }
 

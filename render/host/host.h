@@ -1,5 +1,6 @@
 // The drawing host: an in-process object model of application, documents,
-// masters, pages, shapes, cells, connection points and hyperlinks.
+// masters, pages, shapes, cells, connection points and hyperlinks, over
+// the drawing model (its cells, rows and glue in cells.h).
 //
 // Objects are reached through handles.  A handle that a failed call gave
 // back is empty; a call through an empty handle is not carried out and
@@ -15,11 +16,14 @@
 #include <string>
 #include <string_view>
 
-#include "render/host/model.h"
+#include "drawing/model.h"
+#include "drawing/template_file.h"
+#include "render/host/cells.h"
 #include "render/host/result.h"
-#include "render/host/template_file.h"
 
 namespace host {
+
+using drawing::TemplateContent;
 
 class Documents;
 class Document;
@@ -89,14 +93,14 @@ class Document {
   int32_t setTextEncoding(text::Charset encoding);
   // What the drawing holds, for writers that put several drawings in one
   // file; null for an empty handle.
-  const DocumentModel* model() const { return doc_; }
+  const drawing::Document* model() const { return doc_ ? doc_->drawing.get() : nullptr; }
 
  private:
   friend class Application;
   friend class Documents;
-  Document(ApplicationModel* app, DocumentModel* doc) : app_(app), doc_(doc) {}
+  Document(ApplicationModel* app, OpenDocument* doc) : app_(app), doc_(doc) {}
   ApplicationModel* app_ = nullptr;
-  DocumentModel* doc_ = nullptr;
+  OpenDocument* doc_ = nullptr;
 };
 
 class Masters {
@@ -106,8 +110,8 @@ class Masters {
 
  private:
   friend class Document;
-  explicit Masters(DocumentModel* doc) : doc_(doc) {}
-  DocumentModel* doc_ = nullptr;
+  explicit Masters(drawing::Document* doc) : doc_(doc) {}
+  drawing::Document* doc_ = nullptr;
 };
 
 class Master {
@@ -120,8 +124,8 @@ class Master {
   friend class Masters;
   friend class Shape;
   friend class Page;
-  explicit Master(std::shared_ptr<const MasterDef> master) : master_(std::move(master)) {}
-  std::shared_ptr<const MasterDef> master_;
+  explicit Master(std::shared_ptr<const drawing::Master> master) : master_(std::move(master)) {}
+  std::shared_ptr<const drawing::Master> master_;
 };
 
 class Pages {
@@ -134,8 +138,8 @@ class Pages {
 
  private:
   friend class Document;
-  explicit Pages(DocumentModel* doc) : doc_(doc) {}
-  DocumentModel* doc_ = nullptr;
+  explicit Pages(OpenDocument* doc) : doc_(doc) {}
+  OpenDocument* doc_ = nullptr;
 };
 
 class Page {
@@ -154,8 +158,8 @@ class Page {
 
  private:
   friend class Pages;
-  explicit Page(PageModel* page) : page_(page) {}
-  PageModel* page_ = nullptr;
+  explicit Page(HostPage* page) : page_(page) {}
+  HostPage* page_ = nullptr;
 };
 
 class PageSheet {
@@ -166,8 +170,8 @@ class PageSheet {
 
  private:
   friend class Page;
-  explicit PageSheet(PageModel* page) : page_(page) {}
-  PageModel* page_ = nullptr;
+  explicit PageSheet(HostPage* page) : page_(page) {}
+  HostPage* page_ = nullptr;
 };
 
 class Shapes {
@@ -178,8 +182,8 @@ class Shapes {
 
  private:
   friend class Page;
-  explicit Shapes(PageModel* page) : page_(page) {}
-  PageModel* page_ = nullptr;
+  explicit Shapes(HostPage* page) : page_(page) {}
+  HostPage* page_ = nullptr;
 };
 
 class Shape {
@@ -208,9 +212,9 @@ class Shape {
  private:
   friend class Page;
   friend class Shapes;
-  Shape(PageModel* page, ShapeModel* shape) : page_(page), shape_(shape) {}
-  PageModel* page_ = nullptr;
-  ShapeModel* shape_ = nullptr;
+  Shape(HostPage* page, drawing::Shape* shape) : page_(page), shape_(shape) {}
+  HostPage* page_ = nullptr;
+  drawing::Shape* shape_ = nullptr;
 };
 
 class Section {
@@ -220,9 +224,9 @@ class Section {
 
  private:
   friend class Shape;
-  Section(PageModel* page, ShapeModel* shape) : page_(page), shape_(shape) {}
-  PageModel* page_ = nullptr;
-  ShapeModel* shape_ = nullptr;
+  Section(HostPage* page, drawing::Shape* shape) : page_(page), shape_(shape) {}
+  HostPage* page_ = nullptr;
+  drawing::Shape* shape_ = nullptr;
 };
 
 class Row {
@@ -233,9 +237,9 @@ class Row {
 
  private:
   friend class Section;
-  Row(PageModel* page, ShapeModel* shape, size_t row) : page_(page), shape_(shape), row_(row) {}
-  PageModel* page_ = nullptr;
-  ShapeModel* shape_ = nullptr;
+  Row(HostPage* page, drawing::Shape* shape, size_t row) : page_(page), shape_(shape), row_(row) {}
+  HostPage* page_ = nullptr;
+  drawing::Shape* shape_ = nullptr;
   size_t row_ = 0;
 };
 
@@ -259,8 +263,8 @@ class Cell {
   enum class Kind { None, PageWidth, PageHeight, PinX, PinY, Width, Height,
                     BeginX, BeginY, EndX, EndY, Named, RowCell };
   Kind kind_ = Kind::None;
-  PageModel* page_ = nullptr;
-  ShapeModel* shape_ = nullptr;
+  HostPage* page_ = nullptr;
+  drawing::Shape* shape_ = nullptr;
   std::string name_;  // Kind::Named
   size_t row_ = 0;    // Kind::RowCell
   int column_ = 0;
@@ -275,9 +279,9 @@ class Hyperlink {
 
  private:
   friend class Shape;
-  Hyperlink(ShapeModel* shape, size_t index) : shape_(shape), index_(index) {}
-  HyperlinkModel* link();
-  ShapeModel* shape_ = nullptr;
+  Hyperlink(drawing::Shape* shape, size_t index) : shape_(shape), index_(index) {}
+  drawing::Hyperlink* link();
+  drawing::Shape* shape_ = nullptr;
   size_t index_ = 0;
 };
 

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "render/host/drawing_svg.h"
-#include "render/host/save.h"
+#include "drawing/drawing_svg.h"
+#include "drawing/save.h"
 #include "tests/support/test_support.h"
 
 namespace host {
@@ -281,8 +281,8 @@ TEST(HostSave, DrawingXmlListsPagesShapesConnectorsAndLinks) {
   EXPECT_NE(html.find("<section class=\"page\" id=\"page-2\" data-name=\"block-0\" data-drawing=\"0\">"),
             std::string::npos);
   EXPECT_NE(html.find("<a href=\"#page-1\" class=\"hyperlink\">"), std::string::npos);
-  EXPECT_EQ(formatForPath("a.b\\c.Svg"), DrawingFormat::Svg);
-  EXPECT_EQ(formatForPath("x.svg/drawing"), DrawingFormat::Xml);
+  EXPECT_EQ(drawing::formatForPath("a.b\\c.Svg"), drawing::DrawingFormat::Svg);
+  EXPECT_EQ(drawing::formatForPath("x.svg/drawing"), drawing::DrawingFormat::Xml);
 }
 
 TEST(HostSave, UnwritablePathsFailAndLeaveNothing) {
@@ -407,7 +407,7 @@ TEST(HostPictures, SeveralDrawingsInOnePageKeepTheirLinksApart) {
     back.setDescription("Back");
     back.setSubAddress("main");
   }
-  const std::string html = drawingsHtml(
+  const std::string html = drawing::drawingsHtml(
       "Calc.java", "<table><tr><td><a href=\"#b-page-1\">run</a></td></tr></table>",
       {{"a-", "Calc.add", drawings[0].doc.model()}, {"b-", "Calc.run", drawings[1].doc.model()}},
       text::Charset::Utf8);

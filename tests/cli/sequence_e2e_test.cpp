@@ -35,7 +35,8 @@ std::string gluePoint(const xml::Node& end) {
   const std::string cell = attr(end, "cell");
   if (cell == "Connections.CreationPt") return "box";
   if (attr(end, "shape").find("/bar.") != std::string::npos) return "bar";
-  return cell.rfind("Connections.Row_", 0) == 0 ? "row" : "<" + cell + ">";
+  // A point of its own on a lifeline.
+  return cell.empty() && !attr(end, "shape").empty() ? "row" : "<" + cell + ">";
 }
 
 struct Message {

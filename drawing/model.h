@@ -1,5 +1,9 @@
-// What the drawing host holds: documents, pages, shapes and their cells.
-// The handles of host.h point into these; the writers read them.
+// The drawing model: documents of pages holding shapes (boxes, frames,
+// lifelines) and the connectors between them, each of a kind (its
+// master), with its text, classes and what a screen reader is told of it.
+// The writers (SVG, HTML, the drawing XML) read it; flowcharts and
+// sequence diagrams are drawn into it, and the engine's drawing host
+// builds on it.
 #pragma once
 
 #include <cstdint>
@@ -9,45 +13,34 @@
 #include <unordered_map>
 #include <vector>
 
-#include "render/host/master.h"
+#include "drawing/master.h"
 #include "text/box_text.h"
 
-namespace host {
+namespace drawing {
 
 // A drawing's texts are kept and written byte for byte in their charset;
 // the writers only declare it.
 // The encoding's name as XML and HTML declare it: "ISO-8859-1", "UTF-8".
 const char* encodingName(text::Charset encoding);
 
-// A cell value in inches (or a plain number), optionally driven by a
-// formula of the form Width*k or Height*k of its own shape.
-struct CellValue {
-  double value = 0.0;
-  enum class Formula { None, WidthTimes, HeightTimes };
-  Formula formula = Formula::None;
-  double factor = 0.0;
-};
-
-// A row of the connection-point section: X, Y, DirX, DirY, Type.
-struct ConnectionRow {
-  std::string name;  // empty for added rows, which are known as Row_<n>
-  CellValue cells[5];
-  bool added = false;
-  bool snapToSide = false;
-};
-
-struct HyperlinkModel {
+struct Hyperlink {
   std::string description;
   std::string address;
   std::string subAddress;
 };
 
-struct ShapeModel;
+struct Shape;
 
-// A connector end glued to a connection row of a shape.
-struct Glue {
-  ShapeModel* target = nullptr;
-  size_t row = 0;
+// A connector's end: where it is, and the shape it touches there, if any,
+// with the way it leaves that shape.  The router starts a route off that
+// shape's box in that direction; both ends on one shape make a loop.
+struct ConnectorEnd {
+  Point at;
+  const Shape* shape = nullptr;
+  Point direction;
+  // The master's connection point it is at ("CreationPt"); empty for a
+  // point of its own.
+  std::string point;
 };
 
 // What a reader who does not see the picture is told of a shape, and
@@ -66,9 +59,10 @@ struct ShapeAccess {
   int32_t lastLine = 0;
 };
 
-struct ShapeModel {
+struct Shape {
   int id = 0;
-  std::shared_ptr<const MasterDef> master;
+  // Its kind: the master it was made from (outline, text box, style).
+  std::shared_ptr<const Master> master;
   std::string name;
   std::string text;
   bool textSet = false;
@@ -76,11 +70,13 @@ struct ShapeModel {
   std::string comment;
   // 2-D shapes: pin and size.
   double pinX = 0.0, pinY = 0.0, width = 0.0, height = 0.0;
-  // 1-D shapes: the two ends, and what they are glued to.
-  Point begin, end;
-  Glue beginGlue, endGlue;
+  // A lifeline's dashed line ends this far above the shape's bottom edge
+  // (below it when negative); none for a shape without one.
+  std::optional<double> lifelineBottom;
+  // 1-D shapes: the two ends.
+  ConnectorEnd begin, end;
   // A connector whose route its drawing fixed (a laid-out curve, as a
-  // polyline from begin to end); empty for routes the host works out.
+  // polyline from begin to end); empty for routes the router works out.
   std::vector<Point> path;
   // The path holds cubic Bezier control points (3k + 1 of them) rather
   // than a polyline's corners.
@@ -88,25 +84,25 @@ struct ShapeModel {
   // Where the centre of a connector's text goes, when its drawing placed it.
   bool textPlaced = false;
   Point textCentre;
-  // Other cells set by name, in the order first set (LockTextEdit, Controls.*).
-  std::vector<std::pair<std::string, double>> namedCells;
-  std::vector<ConnectionRow> rows;
-  std::vector<HyperlinkModel> hyperlinks;
+  std::vector<Hyperlink> hyperlinks;
   std::optional<ShapeAccess> access;
-  // Drawn dashed whatever its master says: what a comparison shows as
-  // taken away.
-  bool struck = false;
-  // Classes a page's own style may hide the shape by, to show one side of
-  // a comparison from the same layout; empty for none.
-  std::string viewClasses;
+  // A connector: the ids of the graph's edges it stands for, for tools
+  // and for marks put on a finished drawing; may be empty.
+  std::vector<std::string> edges;
+
+  // Marks a finished drawing may be given, such as a comparison's.
+  // Drawn dashed whatever its master says: what was taken away.
+  bool dashed = false;
+  // Classes a page's own style may hide the shape by, to show one view of
+  // a drawing; empty for none.
+  std::string classes;
   // The text shown instead of the shape's own where a page's style hides
-  // that (class "own-text", this one "other-text"): the other side's text
-  // of a node a comparison changed.  Empty for none.
+  // that (class "own-text", this one "other-text"): another view's text of
+  // the shape.  Empty for none.
   std::string otherText;
-  // The shape as other views of its page tell it (the sides of a
-  // comparison drawn from one layout): drawn again for each view, classed
-  // "in-<view>", and itself classed "not-in-<view>", so that the page's
-  // style shows one of them in each view.  Empty for none.
+  // The shape as other views of its page tell it: drawn again for each
+  // view, classed "in-<view>", and itself classed "not-in-<view>", so that
+  // the page's style shows one of them in each view.  Empty for none.
   struct ViewTold {
     std::string view;
     ShapeAccess access;
@@ -115,19 +111,11 @@ struct ShapeModel {
   std::vector<ViewTold> viewsTold;
 
   bool isConnector() const { return master->connector; }
-  const double* namedCell(const std::string& cellName) const;
-  double* namedCell(const std::string& cellName);
   // The bottom-left corner of the shape's box.
   Point origin() const { return {pinX - master->pin.x * width, pinY - master->pin.y * height}; }
-  double evaluate(const CellValue& cell) const;
-  // Where a connection row lies on the page.
-  Point rowPosition(size_t row) const;
-  Point rowDirection(size_t row) const;
-  // A row's cell name: Connections.<name>, or Connections.Row_<n> (1-based).
-  std::string rowCellName(size_t row) const;
 };
 
-struct PageModel {
+struct Page {
   std::string name;
   // What the page shows, told in words to a screen reader; empty for
   // pages written as they always were.
@@ -137,8 +125,8 @@ struct PageModel {
   std::vector<std::pair<std::string, std::string>> descriptionsTold;
   double width = 8.5;  // page sheet PageWidth, inches
   double height = 11.0;
-  std::vector<std::unique_ptr<ShapeModel>> shapes;  // in drop order, back to front
-  std::unordered_map<std::string, std::vector<ShapeModel*>> byName;
+  std::vector<std::unique_ptr<Shape>> shapes;  // in drop order, back to front
+  std::unordered_map<std::string, std::vector<Shape*>> byName;
   int nextId = 1;
   // Connector routes, worked out when first needed and kept until the
   // page changes; moving the whole drawing moves them along.
@@ -146,8 +134,8 @@ struct PageModel {
   mutable bool routesValid = false;
   void changed() { routesValid = false; }
 
-  ShapeModel* find(const std::string& shapeName) const;
-  void rename(ShapeModel& shape, const std::string& newName);
+  Shape* find(const std::string& shapeName) const;
+  void rename(Shape& shape, const std::string& newName);
 };
 
 // What makes a drawing's HTML page readable without the picture and in
@@ -172,12 +160,9 @@ struct ReaderAids {
   std::vector<std::string> notes;
 };
 
-struct DocumentModel {
-  std::string path;
-  std::string fileName;  // the last part of the path, how Documents.Item knows it
-  bool isStencil = false;
-  std::vector<std::shared_ptr<const MasterDef>> masters;
-  std::vector<std::unique_ptr<PageModel>> pages;
+struct Document {
+  std::vector<std::shared_ptr<const Master>> masters;
+  std::vector<std::unique_ptr<Page>> pages;
   std::string templateName;  // the template a drawing was made from
   // HTML explaining the drawing's shapes, shown (hideable) beside it in
   // the HTML page; empty for none.
@@ -186,12 +171,10 @@ struct DocumentModel {
   // once for the whole picture, black text without a fill of its own.
   bool compactPictures = false;
   text::Charset encoding = text::Charset::Latin1;
+  // The language its texts are in, as HTML names it ("en-US"); empty
+  // when never said.
+  std::string language;
   std::optional<ReaderAids> readerAids;
 };
 
-struct ApplicationModel {
-  std::vector<std::unique_ptr<DocumentModel>> documents;
-  uint16_t language = 0;  // a Windows language id such as 1033; 0 when never set
-};
-
-}  // namespace host
+}  // namespace drawing

@@ -1,4 +1,4 @@
-#include "render/host/template_file.h"
+#include "drawing/template_file.h"
 
 #include <gtest/gtest.h>
 
@@ -6,10 +6,10 @@
 
 #include "tests/support/test_support.h"
 
-namespace host {
+namespace drawing {
 namespace {
 
-const MasterDef* find(const TemplateContent& content, const std::string& name) {
+const Master* find(const TemplateContent& content, const std::string& name) {
   for (const auto& master : content.masters)
     if (master->name == name) return master.get();
   return nullptr;
@@ -31,7 +31,7 @@ TEST(TemplateFile, ReadsMastersWithOutlineTextAndConnectionPoints) {
     </template>)");
   ASSERT_TRUE(content);
   EXPECT_EQ(content->stencils, std::vector<std::string>{"Extra.vss"});
-  const MasterDef* box = find(*content, "Box");
+  const Master* box = find(*content, "Box");
   ASSERT_TRUE(box);
   EXPECT_EQ(box->defaultText, "hi");
   EXPECT_DOUBLE_EQ(box->pin.y, 0.0);
@@ -45,22 +45,32 @@ TEST(TemplateFile, ReadsMastersWithOutlineTextAndConnectionPoints) {
   EXPECT_DOUBLE_EQ(box->connections[0].direction.y, -1);
   EXPECT_TRUE(box->connections[1].snapToSide);
   EXPECT_DOUBLE_EQ(box->controls.at(0).y, -2);
-  const MasterDef* line = find(*content, "Line");
+  const Master* line = find(*content, "Line");
   ASSERT_TRUE(line);
   EXPECT_TRUE(line->connector);
-  EXPECT_EQ(line->route, MasterDef::Route::Straight);
-  EXPECT_EQ(line->arrow, MasterDef::Arrow::Open);
+  EXPECT_EQ(line->route, Master::Route::Straight);
+  EXPECT_EQ(line->arrow, Master::Arrow::Open);
 }
 
+// Each refused with what is wrong with it.
 TEST(TemplateFile, MalformedTemplatesAreRefused) {
-  for (const char* text : {"", "<template>", "<drawing/>", "<template><master/></template>",
-                           "<template><master name=\"A\" width=\"wide\"/></template>",
-                           "<template><master name=\"A\"><path d=\"L Z\"/></master></template>",
-                           "<template><master name=\"A\"><blob/></master></template>",
-                           "<template><master name=\"A\"><connection x=\"0\"/></master></template>",
-                           "<template><connector name=\"C\" arrow=\"star\"/></template>",
-                           "<template><stencil/></template>"})
-    EXPECT_FALSE(parseTemplateText(text)) << text;
+  const std::pair<const char*, const char*> cases[] = {
+      {"", "not well-formed XML"},
+      {"<template>", "not well-formed XML"},
+      {"<drawing/>", "its root is <drawing>, not <template> or <stencil>"},
+      {"<template><master/></template>", "master without a name"},
+      {"<template><master name=\"A\" width=\"wide\"/></template>", "not a number: wide"},
+      {"<template><master name=\"A\"><path d=\"L Z\"/></master></template>", "Z without a run"},
+      {"<template><master name=\"A\"><blob/></master></template>", "unknown master part: blob"},
+      {"<template><master name=\"A\"><connection x=\"0\"/></master></template>", "connection point without a name"},
+      {"<template><connector name=\"C\" arrow=\"star\"/></template>", "unknown arrow: star"},
+      {"<template><stencil/></template>", "a stencil without a file"},
+      {"<template><page/></template>", "unknown element <page>"}};
+  for (const auto& [text, why] : cases) {
+    const errors::Result<TemplateContent> content = parseTemplateText(text);
+    ASSERT_FALSE(content) << text;
+    EXPECT_EQ(content.problem().message, why) << text;
+  }
 }
 
 TEST(TemplateFile, ShippedTemplatesHoldEveryMasterTheDrawingsUse) {
@@ -71,7 +81,7 @@ TEST(TemplateFile, ShippedTemplatesHoldEveryMasterTheDrawingsUse) {
        {"If", "For", "While", "End For", "End While", "Switch", "Do", "Do While", "Process",
         "End", "Start", "Try", "Catch", "Finally", "Return", "Complex If", "Complex While",
         "Complex Dowhile", "Folded Block", "Try Block", "Comments", "Back"}) {
-    const MasterDef* master = find(*flowchart, name);
+    const Master* master = find(*flowchart, name);
     ASSERT_TRUE(master) << name;
     std::set<std::string> points;
     for (const auto& point : master->connections) points.insert(point.name);
@@ -88,7 +98,7 @@ TEST(TemplateFile, ShippedTemplatesHoldEveryMasterTheDrawingsUse) {
   auto stencil = loadTemplateFile((dir / "UML Sequence.vss").string());
   ASSERT_TRUE(stencil);
   EXPECT_TRUE(stencil->isStencil);
-  const MasterDef* lifeline = find(*stencil, "Object Lifeline");
+  const Master* lifeline = find(*stencil, "Object Lifeline");
   ASSERT_TRUE(lifeline);
   ASSERT_EQ(lifeline->connections.size(), 1u);
   EXPECT_EQ(lifeline->connections[0].name, "CreationPt");
@@ -98,4 +108,4 @@ TEST(TemplateFile, ShippedTemplatesHoldEveryMasterTheDrawingsUse) {
 }
 
 }  // namespace
-}  // namespace host
+}  // namespace drawing

@@ -14,7 +14,7 @@
 
 #include <string_view>
 
-namespace host {
+namespace drawing {
 
 extern const std::string_view kDrawingStyle;
 extern const std::string_view kDrawingScript;
@@ -26,4 +26,4 @@ extern const std::string_view kDrawingScript;
 extern const std::string_view kThemeStyle;
 extern const std::string_view kAccessScript;
 
-}  // namespace host
+}  // namespace drawing

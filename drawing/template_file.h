@@ -23,25 +23,25 @@
 #pragma once
 
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "render/host/master.h"
+#include "drawing/master.h"
+#include "errors/problem.h"
 
-namespace host {
+namespace drawing {
 
 struct TemplateContent {
   bool isStencil = false;
-  std::vector<std::unique_ptr<MasterDef>> masters;
+  std::vector<std::unique_ptr<Master>> masters;
   std::vector<std::string> stencils;  // file names, relative to the template's folder
 };
 
-// Reads a template or stencil file; nullopt when it cannot be read or is
-// not a well-formed template (unknown root, a master without a name, a
-// number that does not parse).
-std::optional<TemplateContent> loadTemplateFile(const std::string& path);
-std::optional<TemplateContent> parseTemplateText(std::string_view text);
+// Reads a template or stencil file; a problem saying why when it cannot
+// be read or is not a well-formed template (unknown root, a master
+// without a name, a number that does not parse).
+errors::Result<TemplateContent> loadTemplateFile(const std::string& path);
+errors::Result<TemplateContent> parseTemplateText(std::string_view text);
 
-}  // namespace host
+}  // namespace drawing

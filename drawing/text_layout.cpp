@@ -1,11 +1,11 @@
-#include "render/host/text_layout.h"
+#include "drawing/text_layout.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <optional>
 
-namespace host {
+namespace drawing {
 
 std::string formatNumber(double value, int decimals) {
   if (!std::isfinite(value)) return "0";
@@ -191,4 +191,4 @@ FittedText fitText(std::string_view text, double boxWidth, double boxHeight, dou
   }
 }
 
-}  // namespace host
+}  // namespace drawing

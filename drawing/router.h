@@ -7,9 +7,9 @@
 #include <utility>
 #include <vector>
 
-#include "render/host/master.h"
+#include "drawing/master.h"
 
-namespace host {
+namespace drawing {
 
 struct Box {
   double left = 0.0, bottom = 0.0, right = 0.0, top = 0.0;
@@ -72,4 +72,4 @@ struct RouteEnd {
 // where it can.
 std::vector<Point> routeOrthogonal(RouteEnd from, RouteEnd to, const Obstacles* obstacles);
 
-}  // namespace host
+}  // namespace drawing

@@ -1,11 +1,11 @@
-#include "render/host/router.h"
+#include "drawing/router.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
 
-namespace host {
+namespace drawing {
 namespace {
 
 void expectRightAngles(const std::vector<Point>& path) {
@@ -92,4 +92,4 @@ TEST(Router, HugeAndFarAwayBoxesKeepTheGridsSmall) {
 }
 
 }  // namespace
-}  // namespace host
+}  // namespace drawing

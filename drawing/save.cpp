@@ -1,12 +1,12 @@
-#include "render/host/save.h"
+#include "drawing/save.h"
 
 #include <cctype>
 
 #include "files/atomic_file.h"
-#include "render/host/drawing_svg.h"
-#include "render/host/drawing_xml.h"
+#include "drawing/drawing_svg.h"
+#include "drawing/drawing_xml.h"
 
-namespace host {
+namespace drawing {
 
 DrawingFormat formatForPath(const std::string& path) {
   const size_t slash = path.find_last_of("/\\");
@@ -19,14 +19,14 @@ DrawingFormat formatForPath(const std::string& path) {
   return DrawingFormat::Xml;
 }
 
-bool saveDrawing(const DocumentModel& drawing, uint16_t language, const std::string& path) {
+bool saveDrawing(const Document& drawing, const std::string& path, const XmlExtras* extras) {
   if (path.empty()) return false;
   switch (formatForPath(path)) {
     case DrawingFormat::Svg: return files::writeFileAtomically(path, drawingSvg(drawing));
-    case DrawingFormat::Html: return files::writeFileAtomically(path, drawingHtml(drawing, language));
-    case DrawingFormat::Xml: return files::writeFileAtomically(path, drawingXml(drawing, language));
+    case DrawingFormat::Html: return files::writeFileAtomically(path, drawingHtml(drawing));
+    case DrawingFormat::Xml: return files::writeFileAtomically(path, drawingXml(drawing, extras));
   }
   return false;
 }
 
-}  // namespace host
+}  // namespace drawing

@@ -1,21 +1,21 @@
-#include "render/host/drawing_svg.h"
+#include "drawing/drawing_svg.h"
 
 #include <algorithm>
 
-#include "render/host/drawing_assets.h"
-#include "render/host/page_svg.h"
-#include "render/host/text_layout.h"
-#include "render/host/theme.h"
+#include "drawing/drawing_assets.h"
+#include "drawing/page_svg.h"
+#include "drawing/text_layout.h"
+#include "drawing/theme.h"
 
-namespace host {
+namespace drawing {
 namespace {
 
 constexpr double kTitleBand = 36.0;  // SVG units above each page for its name
 constexpr double kTitleSize = 18.0;  // SVG units
 constexpr double kPageGap = 24.0;
 
-LinkResolver resolverFor(const DocumentModel& drawing, std::string_view pagePrefix) {
-  return [&drawing, prefix = std::string(pagePrefix)](const HyperlinkModel& link) -> std::string {
+LinkResolver resolverFor(const Document& drawing, std::string_view pagePrefix) {
+  return [&drawing, prefix = std::string(pagePrefix)](const Hyperlink& link) -> std::string {
     if (!link.address.empty()) {
       if (!safeAddress(link.address)) return {};
       return link.subAddress.empty() ? link.address : link.address + "#" + link.subAddress;
@@ -26,25 +26,12 @@ LinkResolver resolverFor(const DocumentModel& drawing, std::string_view pagePref
   };
 }
 
-const char* languageTag(uint16_t id) {
-  switch (id) {
-    case 1031: return "de-DE";
-    case 1033: return "en-US";
-    case 1036: return "fr-FR";
-    case 1040: return "it-IT";
-    case 1043: return "nl-NL";
-    case 2057: return "en-GB";
-    case 3082: return "es-ES";
-    default: return nullptr;
-  }
-}
-
 std::string escaped(std::string_view text) { return escapeXml(text); }
 
 // The masters a drawing's shapes are drawn with: its own and those of the
 // stencils it opened.
-std::vector<std::shared_ptr<const MasterDef>> usedMasters(const DocumentModel& drawing) {
-  std::vector<std::shared_ptr<const MasterDef>> masters = drawing.masters;
+std::vector<std::shared_ptr<const Master>> usedMasters(const Document& drawing) {
+  std::vector<std::shared_ptr<const Master>> masters = drawing.masters;
   for (const auto& page : drawing.pages)
     for (const auto& shape : page->shapes)
       if (std::none_of(masters.begin(), masters.end(), [&](const auto& m) { return m->name == shape->master->name; }))
@@ -52,7 +39,7 @@ std::vector<std::shared_ptr<const MasterDef>> usedMasters(const DocumentModel& d
   return masters;
 }
 
-std::string drawingTitle(const DocumentModel& drawing) {
+std::string drawingTitle(const Document& drawing) {
   return drawing.pages.empty() ? drawing.templateName : drawing.pages.front()->name;
 }
 
@@ -72,7 +59,7 @@ constexpr const char* kTools =
     "Drag to move, wheel to zoom, arrow keys to scroll.</div>\n";
 
 void appendHtmlPage(std::string& out, const NamedDrawing& named, size_t drawingIndex, size_t pageIndex) {
-  const PageModel& page = *named.drawing->pages[pageIndex];
+  const Page& page = *named.drawing->pages[pageIndex];
   const PagePicture picture = pagePicture(page, named.drawing->encoding, named.drawing->compactPictures);
   const std::string width = formatNumber(picture.widthUnits());
   const std::string height = formatNumber(picture.heightUnits());
@@ -112,7 +99,7 @@ void appendHtmlPage(std::string& out, const NamedDrawing& named, size_t drawingI
 
 }  // namespace
 
-std::string drawingSvg(const DocumentModel& drawing) {
+std::string drawingSvg(const Document& drawing) {
   // Pages are stacked top to bottom, each under a band with its name.
   std::vector<PagePicture> pictures;
   double width = 1.0, height = 0.0;
@@ -187,9 +174,9 @@ void appendSourcePanel(std::string& out, const ReaderAids& aids, size_t drawingI
 }
 
 std::string framedHtml(std::string titleHtml, std::string_view indexHtml, const std::vector<NamedDrawing>& drawings,
-                       text::Charset encoding, uint16_t language, const HtmlFrame& frame) {
+                       text::Charset encoding, std::string_view language, const HtmlFrame& frame) {
   std::string out = "<!DOCTYPE html>\n<html";
-  if (const char* tag = languageTag(language)) out += std::string(" lang=\"") + tag + "\"";
+  if (!language.empty()) out += " lang=\"" + escaped(language) + "\"";
   out += ">\n<head>\n<meta charset=\"";
   out += encodingName(encoding);
   out += "\">\n<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>" +
@@ -261,19 +248,15 @@ std::string_view drawingScript() { return kDrawingScript; }
 std::string_view themeStyleSheet() { return kThemeStyle; }
 std::string_view accessScript() { return kAccessScript; }
 
-std::string drawingHtml(const DocumentModel& drawing, uint16_t language) {
-  return drawingHtml(drawing, language, HtmlFrame{});
-}
-
-std::string drawingHtml(const DocumentModel& drawing, uint16_t language, const HtmlFrame& frame) {
+std::string drawingHtml(const Document& drawing, const HtmlFrame& frame) {
   return framedHtml(frame.titleHtml.empty() ? escaped(drawingTitle(drawing)) : frame.titleHtml, {},
-                    {NamedDrawing{"", "", &drawing}}, drawing.encoding, language, frame);
+                    {NamedDrawing{"", "", &drawing}}, drawing.encoding, drawing.language, frame);
 }
 
 std::string drawingsHtml(std::string_view title, std::string_view indexHtml,
                          const std::vector<NamedDrawing>& drawings, text::Charset encoding,
-                         uint16_t language) {
+                         std::string_view language) {
   return framedHtml(escaped(title), indexHtml, drawings, encoding, language, HtmlFrame{});
 }
 
-}  // namespace host
+}  // namespace drawing

@@ -4,7 +4,7 @@
 // the same picture from them.
 #pragma once
 
-namespace host::sequence_stencil {
+namespace drawing::sequence_stencil {
 
 inline constexpr double kDropOffset = 0.1875;    // a lifeline is dropped this far left of and below its node
 inline constexpr double kSelfMessageDrop = 0.1;
@@ -20,4 +20,4 @@ inline constexpr double kFrameInset = 0.08;
 inline constexpr double kFrameFontSize = 8.0;    // the Fragment master's text size
 inline constexpr double kGuardHeight = 0.16;     // an operand's dashed line with its guard below it
 
-}  // namespace host::sequence_stencil
+}  // namespace drawing::sequence_stencil

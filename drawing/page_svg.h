@@ -8,22 +8,22 @@
 #include <string_view>
 #include <vector>
 
-#include "render/host/model.h"
-#include "render/host/router.h"
-#include "render/host/text_layout.h"
+#include "drawing/model.h"
+#include "drawing/router.h"
+#include "drawing/text_layout.h"
 
-namespace host {
+namespace drawing {
 
 // SVG user units per inch.
 constexpr double kSvgUnits = 96.0;
 
 // Gives the href a hyperlink points to, or the empty text when it leads
 // nowhere that can be shown.
-using LinkResolver = std::function<std::string(const HyperlinkModel&)>;
+using LinkResolver = std::function<std::string(const Hyperlink&)>;
 
 // The index (from 0) of the page a sub-address names: a page name, or
 // "page/shape"; -1 when no page has that name.
-int targetPage(const DocumentModel& drawing, const std::string& subAddress);
+int targetPage(const Document& drawing, const std::string& subAddress);
 
 // An address that is safe to put into an href (no script or data URLs).
 bool safeAddress(std::string_view address);
@@ -43,8 +43,8 @@ struct PlacedText {
 // A page made ready to draw: the routes and placed texts of its shapes,
 // and the area the picture shows.
 struct PagePicture {
-  const PageModel* page = nullptr;
-  bool compact = false;  // see DocumentModel::compactPictures
+  const Page* page = nullptr;
+  bool compact = false;  // see Document::compactPictures
   const std::vector<std::vector<Point>>* routes = nullptr;  // per shape
   std::vector<std::vector<PlacedText>> texts;                // per shape
   // In inches on the page: the extent of every shape, route and text plus
@@ -56,7 +56,7 @@ struct PagePicture {
 };
 
 // Texts are measured and wrapped as the drawing's encoding has them.
-PagePicture pagePicture(const PageModel& page, text::Charset encoding, bool compact = false);
+PagePicture pagePicture(const Page& page, text::Charset encoding, bool compact = false);
 
 // The font of every text, as an SVG attribute value.
 inline constexpr const char* kSvgFont = "DejaVu Sans, Arial, Helvetica, sans-serif";
@@ -66,4 +66,4 @@ inline constexpr const char* kSvgFont = "DejaVu Sans, Arial, Helvetica, sans-ser
 void appendPageSvg(std::string& out, const PagePicture& picture, double top,
                    const LinkResolver& resolve);
 
-}  // namespace host
+}  // namespace drawing

@@ -11,9 +11,9 @@
 #include <string_view>
 #include <vector>
 
-#include "render/host/master.h"
+#include "drawing/master.h"
 
-namespace host {
+namespace drawing {
 
 struct Palette {
   std::string fill;    // "none" for an outline without a fill
@@ -30,7 +30,7 @@ extern const Sheet kLightSheet;
 extern const Sheet kDarkSheet;
 
 // A master's colours as the light scheme draws them.
-Palette lightPalette(const MasterDef& master);
+Palette lightPalette(const Master& master);
 // The dark palette of a master, by its name; nullptr for a master the
 // table does not know (it keeps its light colours).
 const Palette* darkPalette(std::string_view masterName);
@@ -42,6 +42,6 @@ double contrastRatio(std::string_view first, std::string_view second);
 // The style rules that give the masters' shapes their dark palette when
 // the reader's scheme is dark (and no light one was chosen on the page)
 // or the page's root says data-theme="dark"; never in print.
-std::string darkDrawingCss(const std::vector<std::shared_ptr<const MasterDef>>& masters);
+std::string darkDrawingCss(const std::vector<std::shared_ptr<const Master>>& masters);
 
-}  // namespace host
+}  // namespace drawing

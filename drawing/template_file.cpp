@@ -1,11 +1,11 @@
-#include "render/host/template_file.h"
+#include "drawing/template_file.h"
 
 #include <cstdlib>
 #include <stdexcept>
 
 #include "xml/document.h"
 
-namespace host {
+namespace drawing {
 namespace {
 
 // Raised for a malformed template; caught at the top of the loader.
@@ -123,8 +123,8 @@ void readStyle(const xml::Node& node, StyleDef& style) {
   style.lineWidth = number(node, "line-width", style.lineWidth);
 }
 
-std::unique_ptr<MasterDef> master(const xml::Node& node) {
-  auto def = std::make_unique<MasterDef>();
+std::unique_ptr<Master> master(const xml::Node& node) {
+  auto def = std::make_unique<Master>();
   def->name = text(node, "name");
   if (def->name.empty()) throw TemplateError("master without a name");
   def->width = number(node, "width", def->width);
@@ -163,8 +163,8 @@ std::unique_ptr<MasterDef> master(const xml::Node& node) {
   return def;
 }
 
-std::unique_ptr<MasterDef> connector(const xml::Node& node) {
-  auto def = std::make_unique<MasterDef>();
+std::unique_ptr<Master> connector(const xml::Node& node) {
+  auto def = std::make_unique<Master>();
   def->connector = true;
   def->name = text(node, "name");
   if (def->name.empty()) throw TemplateError("connector without a name");
@@ -172,15 +172,15 @@ std::unique_ptr<MasterDef> connector(const xml::Node& node) {
   readStyle(node, def->style);
   def->style.textColor = text(node, "text-color", def->style.stroke);
   def->textBox.fontSize = number(node, "size", 9.0);
-  def->route = text(node, "route") == "straight" ? MasterDef::Route::Straight
-                                                  : MasterDef::Route::Orthogonal;
+  def->route = text(node, "route") == "straight" ? Master::Route::Straight
+                                                  : Master::Route::Orthogonal;
   const std::string arrow = text(node, "arrow", "filled");
   if (arrow == "open")
-    def->arrow = MasterDef::Arrow::Open;
+    def->arrow = Master::Arrow::Open;
   else if (arrow == "none")
-    def->arrow = MasterDef::Arrow::None;
+    def->arrow = Master::Arrow::None;
   else if (arrow == "filled")
-    def->arrow = MasterDef::Arrow::Filled;
+    def->arrow = Master::Arrow::Filled;
   else
     throw TemplateError("unknown arrow: " + arrow);
   def->dashed = flag(node, "dash");
@@ -188,12 +188,17 @@ std::unique_ptr<MasterDef> connector(const xml::Node& node) {
   return def;
 }
 
-std::optional<TemplateContent> fromDocument(std::unique_ptr<xml::Document> document) {
-  if (!document) return std::nullopt;
+errors::Problem malformed(std::string why) {
+  return errors::Problem(errors::Problem::Kind::Failed, std::move(why));
+}
+
+errors::Result<TemplateContent> fromDocument(std::unique_ptr<xml::Document> document) {
+  if (!document) return malformed("not well-formed XML");
   try {
     xml::Node root = document->documentElement();
     const std::string rootName = root.name();
-    if (rootName != "template" && rootName != "stencil") return std::nullopt;
+    if (rootName != "template" && rootName != "stencil")
+      return malformed("its root is <" + rootName + ">, not <template> or <stencil>");
     TemplateContent content;
     content.isStencil = rootName == "stencil";
     for (const xml::Node& child : root.selectNodes("*")) {
@@ -204,28 +209,28 @@ std::optional<TemplateContent> fromDocument(std::unique_ptr<xml::Document> docum
         content.masters.push_back(connector(child));
       } else if (name == "stencil") {
         const std::string file = text(child, "file");
-        if (file.empty()) return std::nullopt;
+        if (file.empty()) return malformed("a stencil without a file");
         content.stencils.push_back(file);
       } else {
-        return std::nullopt;
+        return malformed("unknown element <" + name + ">");
       }
     }
     return content;
-  } catch (const TemplateError&) {
-    return std::nullopt;
-  } catch (const xml::Error&) {
-    return std::nullopt;
+  } catch (const TemplateError& error) {
+    return malformed(error.what());
+  } catch (const xml::Error& error) {
+    return malformed(error.what());
   }
 }
 
 }  // namespace
 
-std::optional<TemplateContent> loadTemplateFile(const std::string& path) {
+errors::Result<TemplateContent> loadTemplateFile(const std::string& path) {
   return fromDocument(xml::Document::loadFile(path));
 }
 
-std::optional<TemplateContent> parseTemplateText(std::string_view text) {
+errors::Result<TemplateContent> parseTemplateText(std::string_view text) {
   return fromDocument(xml::Document::loadText(text));
 }
 
-}  // namespace host
+}  // namespace drawing

@@ -13,17 +13,15 @@
 // page still shows, scaled to the window's width.
 #pragma once
 
-#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "render/host/model.h"
+#include "drawing/model.h"
 
-namespace host {
+namespace drawing {
 
-std::string drawingSvg(const DocumentModel& drawing);
-std::string drawingHtml(const DocumentModel& drawing, uint16_t language);
+std::string drawingSvg(const Document& drawing);
 
 // What a page of a site puts round a drawing.
 struct HtmlFrame {
@@ -41,7 +39,8 @@ struct HtmlFrame {
   // (e.g. a style and a script that show one side of a comparison); may be empty.
   std::string styleHtml;
 };
-std::string drawingHtml(const DocumentModel& drawing, uint16_t language, const HtmlFrame& frame);
+// The page's language is the drawing's.
+std::string drawingHtml(const Document& drawing, const HtmlFrame& frame = {});
 
 // The style sheet and script the HTML pages hold, for a site to share.
 std::string drawingStyleSheet();
@@ -61,7 +60,7 @@ struct NamedDrawing {
   std::string idPrefix;
   // Shown in its pages' headings; may be empty.
   std::string title;
-  const DocumentModel* drawing = nullptr;
+  const Document* drawing = nullptr;
 };
 
 // Several drawings in one HTML page, as drawingHtml does for one.  A
@@ -70,6 +69,6 @@ struct NamedDrawing {
 // in the given encoding.
 std::string drawingsHtml(std::string_view title, std::string_view indexHtml,
                          const std::vector<NamedDrawing>& drawings, text::Charset encoding,
-                         uint16_t language = 0);
+                         std::string_view language = {});
 
-}  // namespace host
+}  // namespace drawing

@@ -1,12 +1,12 @@
 // Writes a drawing to a file in the format its extension asks for.
 #pragma once
 
-#include <cstdint>
 #include <string>
 
-#include "render/host/model.h"
+#include "drawing/drawing_xml.h"
+#include "drawing/model.h"
 
-namespace host {
+namespace drawing {
 
 enum class DrawingFormat { Svg, Html, Xml };
 
@@ -16,6 +16,6 @@ DrawingFormat formatForPath(const std::string& path);
 
 // Writes through a temporary file renamed over the target, so a failed
 // save leaves nothing half-written.  False when it cannot be written.
-bool saveDrawing(const DocumentModel& drawing, uint16_t language, const std::string& path);
+bool saveDrawing(const Document& drawing, const std::string& path, const XmlExtras* extras = nullptr);
 
-}  // namespace host
+}  // namespace drawing

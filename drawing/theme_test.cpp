@@ -1,18 +1,18 @@
-#include "render/host/theme.h"
+#include "drawing/theme.h"
 
 #include <gtest/gtest.h>
 
-#include "render/host/template_file.h"
+#include "drawing/template_file.h"
 #include "tests/support/test_support.h"
 
-namespace host {
+namespace drawing {
 namespace {
 
 // Every master the command draws with, from the templates it ships.
-std::vector<std::shared_ptr<const MasterDef>> shippedMasters() {
-  std::vector<std::shared_ptr<const MasterDef>> masters;
+std::vector<std::shared_ptr<const Master>> shippedMasters() {
+  std::vector<std::shared_ptr<const Master>> masters;
   for (const char* name : {"flowdraw", "sequence", "UML Sequence.vss"}) {
-    std::optional<TemplateContent> content =
+    errors::Result<TemplateContent> content =
         loadTemplateFile((testing_support::sourceDir() / "templates" / name).string());
     EXPECT_TRUE(content) << name;
     if (!content) continue;
@@ -21,7 +21,7 @@ std::vector<std::shared_ptr<const MasterDef>> shippedMasters() {
   return masters;
 }
 
-bool filled(const MasterDef& master) {
+bool filled(const Master& master) {
   for (const OutlinePart& part : master.outline)
     if (part.filled && part.kind != OutlinePart::Kind::Lifeline) return true;
   return false;
@@ -62,4 +62,4 @@ TEST(Theme, EveryMasterReadsInBothSchemes) {
 }
 
 }  // namespace
-}  // namespace host
+}  // namespace drawing

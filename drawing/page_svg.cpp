@@ -1,14 +1,15 @@
-#include "render/host/page_svg.h"
+#include "drawing/page_svg.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <optional>
 
-#include "render/host/geometry.h"
-#include "render/host/text_layout.h"
+#include "drawing/drawing_xml.h"
+#include "drawing/geometry.h"
+#include "drawing/text_layout.h"
 
-namespace host {
+namespace drawing {
 namespace {
 
 constexpr double kUnits = kSvgUnits;
@@ -35,13 +36,8 @@ struct Canvas {
 
 std::string strokeWidth(double points, int decimals = 4) { return formatNumber(points * kUnits / 72.0, decimals); }
 
-void attr(std::string& out, std::string_view name, std::string_view value) {
-  out += ' ';
-  out += name;
-  out += "=\"";
-  appendEscaped(out, value);
-  out += '"';
-}
+// An attribute as XML writes it, escaped.
+void attr(std::string& out, std::string_view name, std::string_view value) { xmlAttribute(out, name, value); }
 
 void strokeAttributes(std::string& out, const StyleDef& style, bool filled, bool dashed, int decimals) {
   attr(out, "fill", filled ? style.fill : "none");
@@ -97,9 +93,9 @@ PlacedText placed(FittedText text, double x, double centreY, std::string_view an
 }
 
 // A 2-D shape's captions and its own text.
-std::vector<PlacedText> shapeTexts(const ShapeModel& shape, text::Charset encoding) {
+std::vector<PlacedText> shapeTexts(const Shape& shape, text::Charset encoding) {
   std::vector<PlacedText> texts;
-  const MasterDef& master = *shape.master;
+  const Master& master = *shape.master;
   const Box box = shapeBox(shape);
   for (const CaptionDef& caption : master.captions) {
     FittedText text;
@@ -139,9 +135,9 @@ std::vector<PlacedText> shapeTexts(const ShapeModel& shape, text::Charset encodi
 
 // Where a connector's text goes: beside its first run for a flowchart
 // connector, above the middle for a straight message.
-std::vector<PlacedText> connectorTexts(const ShapeModel& connector, const std::vector<Point>& route,
+std::vector<PlacedText> connectorTexts(const Shape& connector, const std::vector<Point>& route,
                                        text::Charset encoding) {
-  const MasterDef& master = *connector.master;
+  const Master& master = *connector.master;
   const std::string& shown = connector.textSet ? connector.text : master.defaultText;
   if (shown.empty() || route.size() < 2) return {};
   FittedText text = fitText(shown, 2.5, 1.0, master.textBox.fontSize, encoding);
@@ -153,7 +149,7 @@ std::vector<PlacedText> connectorTexts(const ShapeModel& connector, const std::v
     texts.push_back(placed(std::move(text), connector.textCentre.x, connector.textCentre.y, "middle", color, true));
     return texts;
   }
-  if (master.route == MasterDef::Route::Straight) {
+  if (master.route == Master::Route::Straight) {
     if (route.size() == 4) {  // a message to its own lifeline
       const double x = route[1].x + 0.06;
       texts.push_back(placed(std::move(text), x, (route[1].y + route[2].y) * 0.5, "start", color, true));
@@ -179,7 +175,7 @@ std::vector<PlacedText> connectorTexts(const ShapeModel& connector, const std::v
   return texts;
 }
 
-void appendOutline(const Canvas& c, const ShapeModel& shape, const OutlinePart& part) {
+void appendOutline(const Canvas& c, const Shape& shape, const OutlinePart& part) {
   const Box box = shapeBox(shape);
   const StyleDef& style = shape.master->style;
   std::string& out = c.out;
@@ -233,31 +229,31 @@ void appendOutline(const Canvas& c, const ShapeModel& shape, const OutlinePart& 
       break;
     }
   }
-  strokeAttributes(out, style, part.filled, part.dashed || shape.struck, c.decimals());
+  strokeAttributes(out, style, part.filled, part.dashed || shape.dashed, c.decimals());
   out += "/>\n";
 }
 
-void appendConnector(const Canvas& c, const ShapeModel& connector, std::vector<Point> route) {
-  const MasterDef& master = *connector.master;
+void appendConnector(const Canvas& c, const Shape& connector, std::vector<Point> route) {
+  const Master& master = *connector.master;
   std::string& out = c.out;
   if (route.size() < 2) return;
   const Point tip = route.back();
   Point from = route[route.size() - 2];
   double dx = tip.x - from.x, dy = tip.y - from.y;
   const double run = std::hypot(dx, dy);
-  const bool arrow = master.arrow != MasterDef::Arrow::None && run > 1e-9;
+  const bool arrow = master.arrow != Master::Arrow::None && run > 1e-9;
   if (arrow) {
     dx /= run;
     dy /= run;
     // A filled head covers the line's end; the line stops at its base.
-    if (master.arrow == MasterDef::Arrow::Filled) {
+    if (master.arrow == Master::Arrow::Filled) {
       const double cut = std::min(kArrowLength, run);
       route.back() = {tip.x - dx * cut, tip.y - dy * cut};
     }
   }
   std::string d;
   const bool curve = connector.curve && route.size() >= 4 && (route.size() - 1) % 3 == 0;
-  if (curve && arrow && master.arrow == MasterDef::Arrow::Filled) {
+  if (curve && arrow && master.arrow == Master::Arrow::Filled) {
     // The last control point moves back with the end, so that the curve
     // still meets the arrow's base head on.
     Point& control = route[route.size() - 2];
@@ -273,7 +269,7 @@ void appendConnector(const Canvas& c, const ShapeModel& connector, std::vector<P
   attr(out, "fill", "none");
   attr(out, "stroke", master.style.stroke);
   attr(out, "stroke-width", strokeWidth(master.style.lineWidth, c.decimals()));
-  if (master.dashed || connector.struck) attr(out, "stroke-dasharray", "6 4");
+  if (master.dashed || connector.dashed) attr(out, "stroke-dasharray", "6 4");
   out += "/>\n";
   if (arrow) {
     const Point base{tip.x - dx * kArrowLength, tip.y - dy * kArrowLength};
@@ -281,7 +277,7 @@ void appendConnector(const Canvas& c, const ShapeModel& connector, std::vector<P
     const Point right{base.x + dy * kArrowHalfWidth, base.y - dx * kArrowHalfWidth};
     const std::string points = c.x(left.x) + "," + c.y(left.y) + " " + c.x(tip.x) + "," +
                                c.y(tip.y) + " " + c.x(right.x) + "," + c.y(right.y);
-    const bool filled = master.arrow == MasterDef::Arrow::Filled;
+    const bool filled = master.arrow == Master::Arrow::Filled;
     out += filled ? "<polygon" : "<polyline";
     attr(out, "points", points);
     attr(out, "fill", filled ? master.style.stroke : "none");
@@ -293,9 +289,9 @@ void appendConnector(const Canvas& c, const ShapeModel& connector, std::vector<P
 
 // The hover text: the shape's comment followed by its links'
 // descriptions; without a comment, each description in a title of its own.
-void appendTitles(std::string& out, const ShapeModel& shape, const std::string& comment) {
+void appendTitles(std::string& out, const Shape& shape, const std::string& comment) {
   if (comment.empty()) {
-    for (const HyperlinkModel& each : shape.hyperlinks) {
+    for (const Hyperlink& each : shape.hyperlinks) {
       if (each.description.empty()) continue;
       out += "<title>";
       appendEscaped(out, each.description);
@@ -305,7 +301,7 @@ void appendTitles(std::string& out, const ShapeModel& shape, const std::string& 
   }
   out += "<title>";
   appendEscaped(out, comment);
-  for (const HyperlinkModel& each : shape.hyperlinks) {
+  for (const Hyperlink& each : shape.hyperlinks) {
     if (each.description.empty()) continue;
     out += "&#10;";
     appendEscaped(out, each.description);
@@ -315,7 +311,7 @@ void appendTitles(std::string& out, const ShapeModel& shape, const std::string& 
 
 }  // namespace
 
-int targetPage(const DocumentModel& drawing, const std::string& subAddress) {
+int targetPage(const Document& drawing, const std::string& subAddress) {
   for (size_t i = 0; i < drawing.pages.size(); ++i)
     if (drawing.pages[i]->name == subAddress) return static_cast<int>(i);
   const size_t slash = subAddress.find('/');
@@ -347,7 +343,7 @@ Box PlacedText::box() const {
   return {left, centreY - half, left + width, centreY + half};
 }
 
-PagePicture pagePicture(const PageModel& page, text::Charset encoding, bool compact) {
+PagePicture pagePicture(const Page& page, text::Charset encoding, bool compact) {
   PagePicture picture;
   picture.page = &page;
   picture.compact = compact;
@@ -355,7 +351,7 @@ PagePicture pagePicture(const PageModel& page, text::Charset encoding, bool comp
   std::optional<Box> extent = drawingExtent(page, *picture.routes);
   picture.texts.reserve(page.shapes.size());
   for (size_t i = 0; i < page.shapes.size(); ++i) {
-    const ShapeModel& shape = *page.shapes[i];
+    const Shape& shape = *page.shapes[i];
     picture.texts.push_back(shape.isConnector() ? connectorTexts(shape, (*picture.routes)[i], encoding)
                                                 : shapeTexts(shape, encoding));
     for (const PlacedText& text : picture.texts.back()) {
@@ -377,7 +373,7 @@ PagePicture pagePicture(const PageModel& page, text::Charset encoding, bool comp
 
 void appendPageSvg(std::string& out, const PagePicture& picture, double top,
                    const LinkResolver& resolve) {
-  const PageModel& page = *picture.page;
+  const Page& page = *picture.page;
   const Canvas canvas{out, picture.view.left, picture.view.top, top, picture.compact};
   if (picture.empty) {
     out += "<text";
@@ -391,10 +387,10 @@ void appendPageSvg(std::string& out, const PagePicture& picture, double top,
     out += ">empty page</text>\n";
   }
   for (size_t i = 0; i < page.shapes.size(); ++i) {
-    const ShapeModel& shape = *page.shapes[i];
+    const Shape& shape = *page.shapes[i];
     std::string href;
-    const HyperlinkModel* link = nullptr;
-    for (const HyperlinkModel& candidate : shape.hyperlinks) {
+    const Hyperlink* link = nullptr;
+    for (const Hyperlink& candidate : shape.hyperlinks) {
       href = resolve(candidate);
       if (!href.empty()) {
         link = &candidate;
@@ -419,13 +415,13 @@ void appendPageSvg(std::string& out, const PagePicture& picture, double top,
       if (link) {
         out += "<a";
         attr(out, "href", href);
-        attr(out, "class", "hyperlink" + (shape.viewClasses.empty() ? "" : " " + shape.viewClasses) + classes);
+        attr(out, "class", "hyperlink" + (shape.classes.empty() ? "" : " " + shape.classes) + classes);
         if (access) accessAttributes();
         out += ">";
       }
       out += "<g";
       attr(out, "class", std::string(shape.isConnector() ? "connector" : "shape") +
-                             (shape.viewClasses.empty() ? "" : " " + shape.viewClasses) + classes);
+                             (shape.classes.empty() ? "" : " " + shape.classes) + classes);
       attr(out, "data-name", shape.name);
       attr(out, "data-master", shape.master->name);
       if (access && !access->node.empty()) attr(out, "data-node", access->node);
@@ -464,10 +460,10 @@ void appendPageSvg(std::string& out, const PagePicture& picture, double top,
       out += '\n';
     };
     std::string others;
-    for (const ShapeModel::ViewTold& told : shape.viewsTold) others += " not-in-" + told.view;
+    for (const Shape::ViewTold& told : shape.viewsTold) others += " not-in-" + told.view;
     appendShape(shape.access ? &*shape.access : nullptr, shape.comment, others);
-    for (const ShapeModel::ViewTold& told : shape.viewsTold) appendShape(&told.access, told.comment, " in-" + told.view);
+    for (const Shape::ViewTold& told : shape.viewsTold) appendShape(&told.access, told.comment, " in-" + told.view);
   }
 }
 
-}  // namespace host
+}  // namespace drawing

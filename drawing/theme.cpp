@@ -1,11 +1,11 @@
-#include "render/host/theme.h"
+#include "drawing/theme.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <map>
 
-namespace host {
+namespace drawing {
 
 const Sheet kLightSheet{"#ffffff", "#222222"};
 const Sheet kDarkSheet{"#1b1f24", "#e6e9ee"};
@@ -85,7 +85,7 @@ std::string quoted(std::string_view name) {
 
 }  // namespace
 
-Palette lightPalette(const MasterDef& master) {
+Palette lightPalette(const Master& master) {
   return {master.connector ? master.style.stroke : master.style.fill, master.style.stroke, master.style.textColor};
 }
 
@@ -100,7 +100,7 @@ double contrastRatio(std::string_view first, std::string_view second) {
   return (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05);
 }
 
-std::string darkDrawingCss(const std::vector<std::shared_ptr<const MasterDef>>& masters) {
+std::string darkDrawingCss(const std::vector<std::shared_ptr<const Master>>& masters) {
   // Each master's colours as custom properties, set whatever the scheme;
   // the rules below use them only in the dark one.
   std::string out;
@@ -130,4 +130,4 @@ std::string darkDrawingCss(const std::vector<std::shared_ptr<const MasterDef>>& 
   return out;
 }
 
-}  // namespace host
+}  // namespace drawing

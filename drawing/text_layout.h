@@ -6,9 +6,9 @@
 #include <string_view>
 #include <vector>
 
-#include "render/host/model.h"
+#include "drawing/model.h"
 
-namespace host {
+namespace drawing {
 
 // Up to four decimals (or as many as asked), trailing zeros dropped:
 // 1.5, 0.0833, -2, 0.
@@ -42,4 +42,4 @@ struct FittedText {
 FittedText fitText(std::string_view text, double boxWidth, double boxHeight, double fontSize,
                    text::Charset encoding = text::Charset::Latin1);
 
-}  // namespace host
+}  // namespace drawing

@@ -1,4 +1,4 @@
-#include "render/host/text_layout.h"
+#include "drawing/text_layout.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <limits>
 #include <random>
 
-namespace host {
+namespace drawing {
 namespace {
 
 TEST(TextLayout, NumbersAndEscaping) {
@@ -121,7 +121,7 @@ TEST(TextLayout, OneLongWordIsBrokenIntoPiecesThatFit) {
 }
 
 }  // namespace
-}  // namespace host
+}  // namespace drawing
 
 namespace {
 
@@ -131,17 +131,17 @@ TEST(TextLayoutUtf8, MeasuresCharactersAndBreaksBetweenThem) {
   const std::string e = "\xC3\xA9";  // é
   std::string word;
   for (int i = 0; i < 40; ++i) word += e;
-  EXPECT_DOUBLE_EQ(host::textWidth(word, 10.0, text::Charset::Utf8), 40 * 0.6 * 10.0 / 72.0);
-  EXPECT_DOUBLE_EQ(host::textWidth("\xE4\xB8\xAD", 10.0, text::Charset::Utf8), 10.0 / 72.0);
-  EXPECT_GT(host::textWidth(word, 10.0), host::textWidth(word, 10.0, text::Charset::Utf8));
+  EXPECT_DOUBLE_EQ(drawing::textWidth(word, 10.0, text::Charset::Utf8), 40 * 0.6 * 10.0 / 72.0);
+  EXPECT_DOUBLE_EQ(drawing::textWidth("\xE4\xB8\xAD", 10.0, text::Charset::Utf8), 10.0 / 72.0);
+  EXPECT_GT(drawing::textWidth(word, 10.0), drawing::textWidth(word, 10.0, text::Charset::Utf8));
 
-  const host::FittedText fitted = host::fitText(word, 1.0, 10.0, 10.0, text::Charset::Utf8);
+  const drawing::FittedText fitted = drawing::fitText(word, 1.0, 10.0, 10.0, text::Charset::Utf8);
   ASSERT_GT(fitted.lines.size(), 1u);
   std::string joined;
   for (const std::string& line : fitted.lines) {
     EXPECT_EQ(line.size() % 2, 0u) << "a character was cut: " << line;
     EXPECT_EQ(static_cast<unsigned char>(line[0]), 0xC3);
-    EXPECT_LE(host::textWidth(line, fitted.fontSize, text::Charset::Utf8), 1.0);
+    EXPECT_LE(drawing::textWidth(line, fitted.fontSize, text::Charset::Utf8), 1.0);
     joined += line;
   }
   EXPECT_EQ(joined, word);

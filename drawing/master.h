@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace host {
+namespace drawing {
 
 struct Point {
   double x = 0.0;
@@ -65,7 +65,7 @@ struct StyleDef {
   double lineWidth = 1.0;  // points
 };
 
-struct MasterDef {
+struct Master {
   std::string name;
   bool connector = false;  // a 1-D shape with a begin and an end
   double width = 1.0;      // inches
@@ -86,4 +86,4 @@ struct MasterDef {
   bool dashed = false;
 };
 
-}  // namespace host
+}  // namespace drawing

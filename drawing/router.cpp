@@ -1,11 +1,11 @@
-#include "render/host/router.h"
+#include "drawing/router.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
 
-namespace host {
+namespace drawing {
 namespace {
 
 constexpr double kStub = 0.125;     // straight run out of and into a shape
@@ -272,4 +272,4 @@ std::vector<Point> routeOrthogonal(RouteEnd from, RouteEnd to, const Obstacles* 
   return best;
 }
 
-}  // namespace host
+}  // namespace drawing
