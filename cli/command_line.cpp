@@ -4,6 +4,8 @@
 #include <cctype>
 #include <charconv>
 
+#include "formats/output_formats.h"
+
 namespace cli {
 namespace {
 
@@ -144,31 +146,6 @@ const CommandHelp* commandHelp(std::string_view name) {
   for (const CommandHelp& command : kCommands)
     if (name == command.name) return &command;
   return nullptr;
-}
-
-// The file name's extension, lowercase, with its dot; empty for none.
-std::string extensionOf(std::string_view path) {
-  const size_t slash = path.find_last_of("/\\");
-  const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
-  const size_t dot = name.rfind('.');
-  if (dot == std::string_view::npos || dot == 0) return {};
-  std::string extension(name.substr(dot));
-  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return extension;
-}
-
-// Why an output name is refused: its extension is none of the formats.
-std::string formatError(std::string_view command, const std::string& output,
-                        const std::vector<std::string_view>& formats) {
-  const std::string extension = extensionOf(output);
-  for (std::string_view format : formats)
-    if (extension == format) return {};
-  std::string list;
-  for (size_t i = 0; i < formats.size(); ++i)
-    list += std::string(i == 0 ? "" : i + 1 == formats.size() ? " or " : ", ") + std::string(formats[i]);
-  return std::string(command) + ": cannot write '" + output + "': " +
-         (extension.empty() ? std::string("the name has no extension") : "no format has the extension " + extension) +
-         "; name the output " + list;
 }
 
 // The most shards --shard splits a tree into, and the largest threshold
@@ -314,8 +291,8 @@ ParseResult parseDraw(const std::vector<std::string>& args) {
   }
   if (positional.empty() || positional.size() > 2) return refuse("draw: give FILE.java and at most one METHOD");
   if (!request.output.empty()) {
-    const std::string error = formatError("draw", request.output, {".html", ".htm", ".svg", ".xml", ".dot", ".json", ".mmd", ".md", ".puml", ".png", ".pdf"});
-    if (!error.empty()) return refuse(error);
+    if (const std::optional<std::string> error = formats::refusal("draw", request.output, formats::kFlowchart))
+      return refuse(*error);
   }
   request.source = positional[0];
   if (positional.size() == 2) request.method = positional[1];
@@ -365,8 +342,8 @@ ParseResult parseSequence(const std::vector<std::string>& args) {
   }
   if (positional.size() != 2) return refuse("sequence: give FILE.java and one METHOD");
   if (!request.output.empty()) {
-    const std::string error = formatError("sequence", request.output, {".html", ".htm", ".svg", ".xml", ".dot", ".mmd", ".md", ".puml", ".png", ".pdf"});
-    if (!error.empty()) return refuse(error);
+    if (const std::optional<std::string> error = formats::refusal("sequence", request.output, formats::kSequence))
+      return refuse(*error);
   }
   request.source = positional[0];
   request.method = positional[1];
@@ -420,8 +397,8 @@ ParseResult parseBatch(const std::vector<std::string>& args) {
         const std::string format = formats.substr(at, comma - at);
         at = comma + 1;
         if (format == "html") continue;
-        if (format != "md" && format != "mmd" && format != "puml" && format != "png" && format != "pdf")
-          return refuse("batch: --format takes a list of html, md, mmd, puml, png and pdf, not '" + format + "'");
+        if (!formats::siteForm(format))
+          return refuse("batch: --format takes a list of " + formats::siteFormNames() + ", not '" + format + "'");
         if (std::find(request.formats.begin(), request.formats.end(), format) == request.formats.end())
           request.formats.push_back(format);
       }
@@ -459,7 +436,9 @@ ParseResult parseIndex(const std::vector<std::string>& args) {
 ParseResult parseCheck(const std::vector<std::string>& args) {
   CheckRequest request;
   const std::pair<const char*, std::optional<int64_t>*> thresholds[] = {
-      {"--max-cc", &request.maxCyclomatic}, {"--max-cognitive", &request.maxCognitive}, {"--max-nloc", &request.maxNloc}};
+      {"--max-cc", &request.thresholds.cyclomatic},
+      {"--max-cognitive", &request.thresholds.cognitive},
+      {"--max-nloc", &request.thresholds.nloc}};
   for (size_t i = 1; i < args.size(); ++i) {
     if (restAreNames(args, i, request.sources)) break;
     std::string error, value;
@@ -502,11 +481,11 @@ ParseResult parseCheck(const std::vector<std::string>& args) {
 ParseResult parseDiff(const std::vector<std::string>& args) {
   DiffRequest request;
   const std::pair<const char*, std::optional<int64_t>*> thresholds[] = {
-      {"--max-cc", &request.maxCyclomatic},
-      {"--max-cognitive", &request.maxCognitive},
-      {"--max-nloc", &request.maxNloc},
-      {"--max-increase-cc", &request.maxIncreaseCyclomatic},
-      {"--max-increase-cognitive", &request.maxIncreaseCognitive}};
+      {"--max-cc", &request.thresholds.cyclomatic},
+      {"--max-cognitive", &request.thresholds.cognitive},
+      {"--max-nloc", &request.thresholds.nloc},
+      {"--max-increase-cc", &request.thresholds.cyclomaticRise},
+      {"--max-increase-cognitive", &request.thresholds.cognitiveRise}};
   for (size_t i = 1; i < args.size(); ++i) {
     if (args[i] == "--") {
       request.pathsMarked = true;
@@ -540,9 +519,9 @@ ParseResult parseDiff(const std::vector<std::string>& args) {
     return refuse("diff: give at most two revisions before --, the paths after it");
   if (request.output.empty() && !request.link.empty()) return refuse("diff: --link is for the Markdown report (-o OUT.md)");
   // A folder for the site is a name without an extension, or one ending in '/'.
-  const std::string extension = extensionOf(request.output);
+  const std::string extension = formats::extensionOf(request.output);
   const bool folder = !request.output.empty() && request.output.back() == '/';
-  if (!request.output.empty() && !folder && !extension.empty() && extension != ".json" && extension != ".md")
+  if (!request.output.empty() && !folder && !extension.empty() && !formats::formatOf(request.output, formats::kDiffReport))
     return refuse("diff: cannot write '" + request.output + "': no report has the extension " + extension +
                   "; name the output .json (for tools), .md (a pull-request comment), or a folder for the HTML "
                   "site: a name without an extension, or ending in /");

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "errors/problem.h"
+#include "findings/finding.h"
 #include "frontends/java/language_level.h"
 
 namespace cli {
@@ -77,7 +78,7 @@ struct IndexRequest {
 struct CheckRequest {
   enum class Format { Text, Json, Sarif, CodeClimate };
   std::vector<std::string> sources;  // files and folders
-  std::optional<int64_t> maxCyclomatic, maxCognitive, maxNloc;  // thresholds; none when not given
+  findings::Thresholds thresholds;  // --max-cc, --max-cognitive, --max-nloc; none when not given
   Format format = Format::Text;
   std::string output;        // empty: standard output
   std::string changedSince;  // a git revision: only the methods changed since; empty for all
@@ -92,8 +93,8 @@ struct DiffRequest {
   bool pathsMarked = false;        // "--" was given
   std::string output;              // .json, .md, a folder; empty: a summary on standard output
   std::string link;                // --link: the prefix of the Markdown report's links to the sources
-  std::optional<int64_t> maxCyclomatic, maxCognitive, maxNloc;  // on changed and added methods
-  std::optional<int64_t> maxIncreaseCyclomatic, maxIncreaseCognitive;
+  // On changed and added methods, as check's; and --max-increase-*.
+  findings::Thresholds thresholds;
   int languageLevel = java::kNewestLanguageLevel;
 };
 

@@ -11,8 +11,9 @@
 #include "flowdraw/pages.h"
 #include "drawing/drawing_svg.h"
 #include "drawing/model.h"
+#include "formats/output_formats.h"
 #include "pipeline/parsed_source.h"
-#include "pipeline/problem.h"
+#include "errors/problem.h"
 
 namespace cli {
 
@@ -39,8 +40,12 @@ inline flowdraw::Fold foldFor(FoldMode mode) {
 // reported as FILE:LINE: message.
 errors::Result<pipeline::ParsedSource> parseSource(const std::string& path, int languageLevel);
 
-// Writes the drawing in the format the path's extension asks for
-// (drawing::formatForPath), through a temporary file; an HTML page framed as
+// The writer of the path's form among those serving (a set of
+// formats::Serves); the drawing's XML for an extension none has.
+formats::Writer writerOf(const std::string& path, unsigned serving);
+
+// Writes the drawing in the form the path's extension asks for, through
+// a temporary file; an HTML page framed as
 // the frame says, when one is given.
 errors::Status saveDrawing(const drawing::Document& drawing, const std::string& path,
                            const drawing::HtmlFrame* frame = nullptr);

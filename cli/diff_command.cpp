@@ -9,10 +9,12 @@
 #include <thread>
 
 #include "cli/commands.h"
-#include "cli/diff_sources.h"
+#include "diff/diff_sources.h"
 #include "cli/worker_pool.h"
+#include "diff/gate.h"
 #include "diff/reports.h"
 #include "files/atomic_file.h"
+#include "formats/output_formats.h"
 #include "site/write_failure.h"
 #include "text/json_text.h"
 #include "text/text_output.h"
@@ -24,53 +26,20 @@ namespace fs = std::filesystem;
 
 enum class Form { Summary, Json, Markdown, Site };
 
-std::string lowerExtension(const std::string& path) {
-  std::string extension = fs::path(path).extension().string();
-  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return extension;
-}
-
 Form formOf(const std::string& output) {
   if (output.empty()) return Form::Summary;
-  const std::string extension = lowerExtension(output);
-  if (extension == ".json") return Form::Json;
-  if (extension == ".md") return Form::Markdown;
+  const formats::Format* form = formats::formatOf(output, formats::kDiffReport);
+  if (form && form->writer == formats::Writer::DiffJson) return Form::Json;
+  if (form && form->writer == formats::Writer::DiffMarkdown) return Form::Markdown;
   return Form::Site;
 }
 
-// The gate: the thresholds on the methods of HEAD that changed or are new,
-// and on how much a measure rose.  Each one passed is said on standard
-// error; true when any was.
+// The gate: each finding on the methods of HEAD that changed or are new
+// said on standard error; true when there was any.
 bool gateHolds(const DiffRequest& request, const diff::Diff& result) {
-  bool held = false;
-  for (const diff::MethodDiff& method : result.methods) {
-    if (!method.head) continue;
-    const diff::MethodVersion& head = *method.head;
-    // Code hidden behind Unicode escapes fails the gate whatever the thresholds.
-    for (const java::HiddenCode& code : head.hiddenCode) {
-      const std::string name = head.className + "." + head.method;
-      const std::string said = text::located(head.file, code.line, code.column, name + ": " + code.message());
-      std::fprintf(stderr, "%s\n", said.c_str());
-      held = true;
-    }
-    if (!head.measures) continue;
-    const diff::Measures& now = *head.measures;
-    const std::string where = text::located(head.file, head.line, head.className + "." + head.method);
-    const auto over = [&](const char* what, int64_t value, const std::optional<int64_t>& maximum) {
-      if (!maximum || value <= *maximum) return;
-      std::fprintf(stderr, "%s: %s %lld > %lld\n", where.c_str(), what, static_cast<long long>(value),
-                   static_cast<long long>(*maximum));
-      held = true;
-    };
-    over("cyclomatic complexity", now.complexity, request.maxCyclomatic);
-    over("cognitive complexity", now.cognitive, request.maxCognitive);
-    over("NLOC", now.nloc, request.maxNloc);
-    const diff::Measures before = method.base && method.base->measures ? *method.base->measures : diff::Measures{};
-    if (!method.base || !method.base->measures) continue;  // a new method rose from nothing: the --max options gate it
-    over("cyclomatic complexity rose by", now.complexity - before.complexity, request.maxIncreaseCyclomatic);
-    over("cognitive complexity rose by", now.cognitive - before.cognitive, request.maxIncreaseCognitive);
-  }
-  return held;
+  const std::vector<findings::Finding> found = diff::gateFindings(result, request.thresholds);
+  for (const findings::Finding& finding : found) std::fprintf(stderr, "%s\n", finding.reportLine().c_str());
+  return !found.empty();
 }
 
 CommandResult written(const std::string& output, errors::Status saved) {
@@ -145,13 +114,14 @@ CommandResult runDiff(const DiffRequest& request) {
     std::fprintf(stderr, "flowchart: diff: --link is for the Markdown report (-o OUT.md)\n");
     return reported(errors::Problem::Kind::Usage);
   }
-  DiffReading reading;
+  diff::DiffReading reading;
   reading.languageLevel = request.languageLevel;
   reading.messages = form == Form::Site;
   // Two files or two folders are compared as they are; else the names
   // are revisions, and a second name that is no revision is a path.
-  errors::Result<DiffSides>& sides =
-      keptToTheEnd<errors::Result<DiffSides>>(errors::Problem(errors::Problem::Kind::Usage, ""));
+  errors::Result<diff::DiffSides>& sides =
+      keptToTheEnd<errors::Result<diff::DiffSides>>(errors::Problem(errors::Problem::Kind::Usage, ""));
+  sides.ignore();  // a place for the sides read below
   const std::vector<std::string>& names = request.names;
   std::error_code ec;
   const auto bothAre = [&](auto test) { return names.size() == 2 && test(names[0]) && test(names[1]); };
@@ -159,24 +129,24 @@ CommandResult runDiff(const DiffRequest& request) {
       !request.pathsMarked && (bothAre([&](const std::string& name) { return fs::is_directory(name, ec); }) ||
                                bothAre([&](const std::string& name) { return fs::is_regular_file(name, ec); }));
   if (pathsCompared) {
-    sides = readPaths(names[0], names[1], reading);
+    sides = diff::readPaths(names[0], names[1], reading);
   } else {
     std::optional<std::string> head;
     if (names.size() >= 2) head = names[1];
     std::vector<std::string> paths(names.begin() + std::min<size_t>(names.size(), 2), names.end());
     paths.insert(paths.end(), request.paths.begin(), request.paths.end());
-    sides = readRevisions(names[0], head, paths, reading, !request.pathsMarked);
+    sides = diff::readRevisions(names[0], head, paths, reading, !request.pathsMarked);
   }
   if (!sides) {
     std::fprintf(stderr, "flowchart: %s\n", sides.problem().message.c_str());
     return std::move(sides).problem();
   }
-  for (const DiffFailure& failure : sides->failures)
+  for (const diff::DiffFailure& failure : sides->failures)
     std::fprintf(stderr, "%s\n",
                  text::located(failure.path, failure.line, failure.message + " (in " + text::quotedName(failure.side) + ")")
                      .c_str());
   diff::Diff& result = keptToTheEnd(diff::compare(sides->base, sides->head, sides->renamedFiles));
-  for (const DiffFailure& failure : sides->failures)
+  for (const diff::DiffFailure& failure : sides->failures)
     result.failures.push_back({failure.side, text::validUtf8(failure.path), failure.line, failure.message});
 
   CommandResult outcome = Finished{};

@@ -4,8 +4,10 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "formats/output_formats.h"
 #include "cli/method_choice.h"
-#include "cli/method_measures.h"
+#include "pipeline/method_markdown.h"
+#include "pipeline/method_measures.h"
 #include "site/output_names.h"
 #include "text/text_output.h"
 #include "cfg/json.h"
@@ -57,7 +59,7 @@ CommandResult cannotWrite(const std::string& output, const char* what, const err
 std::string methodIndex(pipeline::ParsedSource& parsed, const std::vector<size_t>& methods,
                         const std::vector<std::string>& anchors) {
   const pipeline::FileSummary& summary = parsed.summary();
-  const MeasuredSource measured = measureSource(parsed);
+  const pipeline::MeasuredSource measured = pipeline::measureSource(parsed);
   std::string out =
       "<table class=\"methods\">\n<thead><tr><th>Method</th><th>Lines</th><th>NLOC</th>"
       "<th title=\"cyclomatic complexity, as checkstyle counts it\">CC</th>"
@@ -81,7 +83,7 @@ CommandResult writeGraphs(pipeline::ParsedSource& parsed, const pipeline::Method
                 FoldMode fold, pipeline::SequenceSources& classes) {
   errors::Result<std::string> text = pipeline::methodFlowchartDot(parsed, method, foldFor(fold), &classes);
   if (!text) {
-    const pipeline::Problem& problem = text.problem();
+    const errors::Problem& problem = text.problem();
     std::fprintf(stderr, "%s\n", located(parsed.sourcePath(), problem.line, problem.message).c_str());
     return reported(errors::Problem::Kind::Failed);
   }
@@ -100,7 +102,7 @@ CommandResult writeFlowJson(pipeline::ParsedSource& parsed, const pipeline::Meth
                   pipeline::SequenceSources& classes) {
   const errors::Result<cfg::MethodFlow> flow = pipeline::methodFlow(parsed, method, &classes);
   if (!flow) {
-    const pipeline::Problem& problem = flow.problem();
+    const errors::Problem& problem = flow.problem();
     std::fprintf(stderr, "%s\n", located(parsed.sourcePath(), problem.line, problem.message).c_str());
     return reported(errors::Problem::Kind::Failed);
   }
@@ -123,22 +125,6 @@ void linkEditor(drawing::Document& drawing, const std::string& editor, const std
   drawing.readerAids->sourcePath = ec ? sourcePath : absolute.lexically_normal().string();
 }
 
-// One method's sections of a Markdown document.
-mermaid::MarkdownMethod markdownMethod(pipeline::ParsedSource& parsed, const pipeline::MethodSummary& method,
-                                       const metrics::MethodMeasures* measures, const cfg::MethodFlow* flow) {
-  mermaid::MarkdownMethod section;
-  section.title = utf8Text(methodLabel(parsed.summary(), method), parsed.charset());
-  section.measures = "Lines " + std::to_string(method.line) + "-" + std::to_string(method.endLine) +
-                     " \xC2\xB7 NLOC " + numberText(method.nloc);
-  if (measures)
-    section.measures += " \xC2\xB7 CC " + std::to_string(measures->cyclomatic) + " \xC2\xB7 cognitive " +
-                        std::to_string(measures->cognitive);
-  section.note = pipeline::hiddenCodeNote(parsed.hiddenCodeOf(method));
-  section.flow = flow;
-  section.latin1 = parsed.charset() == text::Charset::Latin1;
-  return section;
-}
-
 // Text for the places people write: one method's flowchart as Mermaid
 // (.mmd) or a PlantUML activity diagram (.puml), or a Markdown document of
 // the given methods (.md).
@@ -146,18 +132,19 @@ CommandResult writeMermaid(pipeline::ParsedSource& parsed, const std::vector<con
                            const std::string& output, pipeline::SequenceSources& classes) {
   const pipeline::FileSummary& summary = parsed.summary();
   const bool latin1 = parsed.charset() == text::Charset::Latin1;
-  const bool markdown = hasExtension(output, ".md");
-  const MeasuredSource measured = measureSource(parsed);
+  const formats::Writer writer = writerOf(output, formats::kFlowchart);
+  const bool markdown = writer == formats::Writer::Markdown;
+  const pipeline::MeasuredSource measured = pipeline::measureSource(parsed);
   std::vector<std::unique_ptr<cfg::MethodFlow>> flows;
   std::vector<mermaid::MarkdownMethod> sections;
   CommandResult ending = Finished{};
   for (const pipeline::MethodSummary* method : methods) {
     errors::Result<cfg::MethodFlow> flow = pipeline::methodFlow(parsed, *method, &classes);
     if (!flow) {
-      const pipeline::Problem& problem = flow.problem();
-      const bool noBody = problem.kind == pipeline::Problem::Kind::NoBody;
+      const errors::Problem& problem = flow.problem();
+      const bool noBody = problem.kind == errors::Problem::Kind::NoBody;
       if (noBody && methods.size() > 1) {
-        sections.push_back(markdownMethod(parsed, *method, nullptr, nullptr));
+        sections.push_back(pipeline::markdownSection(parsed, *method, nullptr, nullptr));
         continue;
       }
       const std::string message = noBody ? utf8Text(summary.displayName(*method), parsed.charset()) +
@@ -170,10 +157,10 @@ CommandResult writeMermaid(pipeline::ParsedSource& parsed, const std::vector<con
     }
     flows.push_back(std::make_unique<cfg::MethodFlow>(std::move(*flow)));
     const size_t index = static_cast<size_t>(method - summary.methods.data());
-    sections.push_back(markdownMethod(parsed, *method, measured.withBody(index), flows.back().get()));
+    sections.push_back(pipeline::markdownSection(parsed, *method, measured.withBody(index), flows.back().get()));
   }
   std::string text;
-  if (hasExtension(output, ".puml")) text = plantuml::activityText(*flows.front(), latin1);
+  if (writer == formats::Writer::PlantUml) text = plantuml::activityText(*flows.front(), latin1);
   else if (!markdown) text = mermaid::flowchartText(*flows.front(), nullptr, latin1);
   else if (methods.size() == 1) text = mermaid::methodMarkdown(sections.front(), "m1");
   else text = mermaid::fileMarkdown(fileStem(parsed.sourcePath()) + ".java", sections);
@@ -197,15 +184,19 @@ CommandResult drawOne(pipeline::ParsedSource& parsed, size_t index, std::string 
   // long for a file name is cut and given a hash.
   const bool named = output.empty();
   if (named) output = defaultOutputStem(parsed, index) + ".html";
-  if (hasExtension(output, ".dot")) return writeGraphs(parsed, method, output, fold, classes);
-  if (hasExtension(output, ".json")) return writeFlowJson(parsed, method, output, classes);
-  if (hasExtension(output, ".mmd") || hasExtension(output, ".md") || hasExtension(output, ".puml"))
-    return writeMermaid(parsed, {&method}, output, classes);
+  switch (writerOf(output, formats::kFlowchart)) {
+    case formats::Writer::Dot: return writeGraphs(parsed, method, output, fold, classes);
+    case formats::Writer::FlowJson: return writeFlowJson(parsed, method, output, classes);
+    case formats::Writer::Mermaid:
+    case formats::Writer::Markdown:
+    case formats::Writer::PlantUml: return writeMermaid(parsed, {&method}, output, classes);
+    default: break;
+  }
   errors::Result<pipeline::MethodFlowchart> chart =
       pipeline::drawMethodFlowchart(parsed, method, foldFor(fold), &classes);
   if (!chart) {
-    const pipeline::Problem& problem = chart.problem();
-    const std::string message = problem.kind == pipeline::Problem::Kind::NoBody
+    const errors::Problem& problem = chart.problem();
+    const std::string message = problem.kind == errors::Problem::Kind::NoBody
                                     ? utf8Text(summary.displayName(method), parsed.charset()) +
                                           " has no body (abstract, interface or native): nothing to draw"
                                     : problem.message;
@@ -229,12 +220,13 @@ CommandResult drawAll(pipeline::ParsedSource& parsed, std::string output, FoldMo
             pipeline::SequenceSources& classes, const std::string& editor) {
   const pipeline::FileSummary& summary = parsed.summary();
   if (output.empty()) output = fileSafeName(fileStem(parsed.sourcePath())) + ".html";
-  if (hasExtension(output, ".md")) {
+  const formats::Writer writer = writerOf(output, formats::kFlowchart);
+  if (writer == formats::Writer::Markdown) {
     std::vector<const pipeline::MethodSummary*> all;
     for (const pipeline::MethodSummary& method : summary.methods) all.push_back(&method);
     return writeMermaid(parsed, all, output, classes);
   }
-  if (drawing::formatForPath(output) != drawing::DrawingFormat::Html) {
+  if (writer != formats::Writer::Html) {
     std::fprintf(stderr, "draw: every method of a file goes into one HTML page or Markdown document; name a .html "
                          "or .md output\n");
     return reported(errors::Problem::Kind::Usage);
@@ -250,10 +242,10 @@ CommandResult drawAll(pipeline::ParsedSource& parsed, std::string output, FoldMo
     errors::Result<pipeline::MethodFlowchart> chart =
         pipeline::drawMethodFlowchart(parsed, method, foldFor(fold), &classes);
     if (!chart) {
-      const pipeline::Problem& problem = chart.problem();
+      const errors::Problem& problem = chart.problem();
       anchors.emplace_back();
       // A method without a body is listed, with nothing to draw.
-      if (problem.kind == pipeline::Problem::Kind::NoBody) continue;
+      if (problem.kind == errors::Problem::Kind::NoBody) continue;
       std::fprintf(stderr, "%s\n", located(parsed.sourcePath(), problem.line, problem.message).c_str());
       ending = reported(errors::Problem::Kind::Failed);
       continue;
@@ -279,21 +271,26 @@ CommandResult drawAll(pipeline::ParsedSource& parsed, std::string output, FoldMo
 }  // namespace
 
 errors::Status saveDrawing(const drawing::Document& drawing, const std::string& path, const drawing::HtmlFrame* frame) {
-  if (hasExtension(path, ".png") || hasExtension(path, ".pdf")) {
-    const errors::Result<std::string> picture =
-        hasExtension(path, ".png") ? raster::pngFromSvg(drawing::drawingSvg(drawing))
-                                   : raster::pdfFromSvg(drawing::drawingSvg(drawing));
-    if (!picture) return picture.problem();
-    return files::writeAtomically(path, *picture);
+  const formats::Writer writer = writerOf(path, formats::kFlowchart | formats::kSequence);
+  switch (writer) {
+    case formats::Writer::Png:
+    case formats::Writer::Pdf: {
+      const std::string svg = drawing::drawingSvg(drawing);
+      const errors::Result<std::string> picture =
+          writer == formats::Writer::Png ? raster::pngFromSvg(svg) : raster::pdfFromSvg(svg);
+      if (!picture) return picture.problem();
+      return files::writeAtomically(path, *picture);
+    }
+    case formats::Writer::Svg: return files::writeAtomically(path, drawing::drawingSvg(drawing));
+    case formats::Writer::Html:
+      return files::writeAtomically(path, frame ? drawing::drawingHtml(drawing, *frame) : drawing::drawingHtml(drawing));
+    default: return files::writeAtomically(path, drawing::drawingXml(drawing));
   }
-  switch (drawing::formatForPath(path)) {
-    case drawing::DrawingFormat::Svg: return files::writeAtomically(path, drawing::drawingSvg(drawing));
-    case drawing::DrawingFormat::Html:
-      return files::writeAtomically(path, frame ? drawing::drawingHtml(drawing, *frame)
-                                                : drawing::drawingHtml(drawing));
-    case drawing::DrawingFormat::Xml: return files::writeAtomically(path, drawing::drawingXml(drawing));
-  }
-  return files::writeAtomically(path, drawing::drawingXml(drawing));
+}
+
+formats::Writer writerOf(const std::string& path, unsigned serving) {
+  const formats::Format* form = formats::formatOf(path, static_cast<formats::Serves>(serving));
+  return form ? form->writer : formats::Writer::DrawingXml;
 }
 
 CommandResult runDraw(const DrawRequest& request) {

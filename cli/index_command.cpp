@@ -28,7 +28,7 @@ CommandResult runIndex(const IndexRequest& request) {
   ::sigaction(SIGINT, &handler, &previousInt);
   ::sigaction(SIGTERM, &handler, &previousTerm);
   const site::MergeResult result =
-      site::mergeSites(request.outputDirs, request.site, site::realSiteFiles(), stopRequested);
+      site::mergeSites(request.outputDirs, request.site, files::realFileSystem(), stopRequested);
   ::sigaction(SIGINT, &previousInt, nullptr);
   ::sigaction(SIGTERM, &previousTerm, nullptr);
   for (const std::string& message : result.messages) std::fprintf(stderr, "%s\n", message.c_str());

@@ -3,7 +3,7 @@
 
 #include "cli/commands.h"
 #include "cli/method_choice.h"
-#include "cli/method_measures.h"
+#include "pipeline/method_measures.h"
 #include "text/json_text.h"
 #include "text/text_output.h"
 #include "pipeline/parsed_source.h"
@@ -28,7 +28,7 @@ std::string wholeText(double value) {
   return text;
 }
 
-void printTable(const std::string& file, const FileSummary& summary, const MeasuredSource& measured,
+void printTable(const std::string& file, const FileSummary& summary, const pipeline::MeasuredSource& measured,
                 text::Charset charset) {
   std::printf("%s: %s, %s; NLOC %s, Halstead volume %s\n", file.c_str(),
               counted(summary.classes.size(), "class").c_str(), counted(summary.methods.size(), "method").c_str(),
@@ -51,7 +51,7 @@ void printTable(const std::string& file, const FileSummary& summary, const Measu
   }
 }
 
-void printJson(const std::string& file, const FileSummary& summary, const MeasuredSource& measured,
+void printJson(const std::string& file, const FileSummary& summary, const pipeline::MeasuredSource& measured,
                text::Charset charset) {
   using text::Json;
   using text::jsonNumber;
@@ -61,7 +61,7 @@ void printJson(const std::string& file, const FileSummary& summary, const Measur
               {"nloc", jsonNumber(summary.nloc)},
               {"halsteadVolume", text::jsonDecimal(halstead.volume())},
               {"halsteadEffort", text::jsonDecimal(halstead.effort())},
-              {"halstead", halsteadJson(halstead)},
+              {"halstead", pipeline::halsteadJson(halstead)},
               {"commentLines", jsonNumber(summary.commentLines)}};
   Json& classes = out["classes"] = Json::array();
   for (size_t c = 0; c < summary.classes.size(); ++c) {
@@ -85,7 +85,7 @@ void printJson(const std::string& file, const FileSummary& summary, const Measur
                   {"line", method.line},
                   {"endLine", method.endLine},
                   {"nloc", jsonNumber(method.nloc)}};
-    addMeasures(entry, measured.withBody(m));
+    pipeline::addMeasures(entry, measured.withBody(m));
     entry["commentLines"] = jsonNumber(method.commentLines);
     methods.push_back(std::move(entry));
   }
@@ -97,7 +97,7 @@ void printJson(const std::string& file, const FileSummary& summary, const Measur
 errors::Result<pipeline::ParsedSource> parseSource(const std::string& path, int languageLevel) {
   errors::Result<pipeline::ParsedSource> parsed = pipeline::ParsedSource::parse(path, languageLevel);
   if (!parsed) {
-    const pipeline::Problem& problem = parsed.problem();
+    const errors::Problem& problem = parsed.problem();
     std::fprintf(stderr, "%s\n", located(path, problem.line, problem.message).c_str());
     return problem;
   }
@@ -107,7 +107,7 @@ errors::Result<pipeline::ParsedSource> parseSource(const std::string& path, int 
 CommandResult runList(const ListRequest& request) {
   errors::Result<pipeline::ParsedSource> parsed = parseSource(request.source, request.languageLevel);
   if (!parsed) return parsed.problem();
-  const MeasuredSource measured = measureSource(*parsed);
+  const pipeline::MeasuredSource measured = pipeline::measureSource(*parsed);
   if (request.json) printJson(request.source, parsed->summary(), measured, parsed->charset());
   else printTable(request.source, parsed->summary(), measured, parsed->charset());
   return Finished{};

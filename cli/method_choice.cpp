@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "cli/command_result.h"
-#include "cli/method_signature.h"
+#include "pipeline/method_signature.h"
 #include "text/text_output.h"
 #include "files/latin1.h"
 #include "site/output_names.h"
@@ -52,7 +52,7 @@ bool nameFits(const std::string& typed, const pipeline::MethodSummary& method) {
 }
 
 std::vector<std::string> typesOf(const pipeline::MethodSummary& method) {
-  return parameterTypes(method.signature, method.name);
+  return pipeline::parameterTypes(method.signature, method.name);
 }
 
 // A type as compared with one typed: no spaces, no type arguments, no
@@ -89,12 +89,6 @@ std::string candidateList(const pipeline::FileSummary& summary, const std::vecto
 }
 
 }  // namespace
-
-std::string methodLabel(const pipeline::FileSummary& summary, const pipeline::MethodSummary& method) {
-  const std::string name = summary.displayName(method);
-  if (method.isInitializer()) return name;
-  return withParameterTypes(name, typesOf(method));
-}
 
 std::string defaultOutputStem(const pipeline::ParsedSource& parsed, size_t method) {
   const pipeline::FileSummary& summary = parsed.summary();
@@ -141,7 +135,7 @@ std::optional<MethodChoice> parseMethodChoice(const std::string& text) {
   if (!path.empty() && path.back() == ')') {
     const size_t open = path.find('(');
     if (open == std::string::npos || open == 0 || path.find(')') != path.size() - 1) return std::nullopt;
-    choice.parameterTypes = typedParameterTypes(std::string_view(path).substr(open + 1, path.size() - open - 2));
+    choice.parameterTypes = pipeline::typedParameterTypes(std::string_view(path).substr(open + 1, path.size() - open - 2));
     for (const std::string& type : *choice.parameterTypes)
       if (type.empty()) return std::nullopt;
     path.erase(open);
@@ -222,7 +216,7 @@ errors::Result<size_t> pickMethod(const pipeline::ParsedSource& parsed, const st
   const std::vector<size_t> named = choice->name.empty() ? std::vector<size_t>{} : matchingMethods(summary, nameOnly);
   if (!named.empty()) {
     std::string what;
-    if (choice->parameterTypes) what += " with parameters " + withParameterTypes("", *choice->parameterTypes);
+    if (choice->parameterTypes) what += " with parameters " + pipeline::withParameterTypes("", *choice->parameterTypes);
     if (choice->line) what += " at line " + std::to_string(*choice->line);
     const std::string name = utf8Text(choice->name, charset);
     std::fprintf(stderr, "%s: no method '%s'%s; the methods named %s are:%s\n", source.c_str(), name.c_str(),
@@ -236,7 +230,7 @@ errors::Result<size_t> pickMethod(const pipeline::ParsedSource& parsed, const st
     if (!summary.methods[i].isInitializer()) names.push_back(summary.methods[i].name);
   }
   const std::vector<std::string> close =
-      choice->name.empty() ? std::vector<std::string>{} : closestNames(choice->name, names);
+      choice->name.empty() ? std::vector<std::string>{} : pipeline::closestNames(choice->name, names);
   if (close.empty()) {
     std::fprintf(stderr, "%s: no method '%s'; the methods are:%s\n", source.c_str(), text.c_str(),
                  candidateList(summary, all, charset).c_str());

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "errors/problem.h"
+#include "pipeline/method_signature.h"
 #include "pipeline/parsed_source.h"
 #include "pipeline/source_summary.h"
 
@@ -21,8 +22,7 @@ struct MethodChoice {
   std::optional<std::vector<std::string>> parameterTypes;  // "(TYPES)" as typed
 };
 
-// "Class.method(int, String)": the display name with the parameter types.
-std::string methodLabel(const pipeline::FileSummary& summary, const pipeline::MethodSummary& method);
+using pipeline::methodLabel;
 
 // The stem of the file a drawing of the method is written to without -o:
 // "Class.method", or, when another method of the file has the same name

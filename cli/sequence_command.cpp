@@ -51,8 +51,10 @@ CommandResult runSequence(const SequenceRequest& request) {
   pipeline::SequenceSources sources(*parsed, request.sourceTree);
   // The text forms need the diagram only, not its layout, and have no
   // pages to fold it onto.
-  const bool mermaidText = hasExtension(output, ".mmd") || hasExtension(output, ".md") || hasExtension(output, ".puml");
-  const bool graphOnly = hasExtension(output, ".dot") || mermaidText;
+  const formats::Writer writer = writerOf(output, formats::kSequence);
+  const bool mermaidText = writer == formats::Writer::Mermaid || writer == formats::Writer::Markdown ||
+                           writer == formats::Writer::PlantUml;
+  const bool graphOnly = writer == formats::Writer::Dot || mermaidText;
   const pipeline::SequenceOptions options{request.depth, request.maxMessages, request.sourceTree,
                                           request.followImplementations, graphOnly ? 0.0 : 3.0};
   drawing::HtmlFrame frame;
@@ -61,17 +63,17 @@ CommandResult runSequence(const SequenceRequest& request) {
                                                          ? pipeline::planMethodSequence(sources, method, options)
                                                          : pipeline::drawMethodSequence(sources, method, options);
   if (!sequence) {
-    const pipeline::Problem& problem = sequence.problem();
+    const errors::Problem& problem = sequence.problem();
     std::fprintf(stderr, "%s\n", located(parsed->sourcePath(), problem.line, problem.message).c_str());
     return reported(errors::Problem::Kind::Failed);
   }
   const bool latin1 = parsed->charset() == text::Charset::Latin1;
   const errors::Status saved =
-      hasExtension(output, ".puml")
+      writer == formats::Writer::PlantUml
           ? files::writeAtomically(output, plantuml::sequenceText(sequence->diagram, latin1))
-      : hasExtension(output, ".mmd")
+      : writer == formats::Writer::Mermaid
           ? files::writeAtomically(output, mermaid::sequenceText(sequence->diagram, latin1))
-      : hasExtension(output, ".md")
+      : writer == formats::Writer::Markdown
           ? files::writeAtomically(output, mermaid::sequenceMarkdown(name, sequence->diagram, latin1))
       : graphOnly ? files::writeAtomically(output, pipeline::methodSequenceDot(*sequence))
                   : saveDrawing(*sequence->drawing, output, &frame);

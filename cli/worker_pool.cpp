@@ -162,6 +162,49 @@ std::string exitDescription(int status) {
   return "the worker stopped";
 }
 
+// Asks the busy workers to end their jobs, and kills those that have
+// not once the grace period since the stop is over.
+void stopBusyWorkers(std::vector<Worker>& workers, std::optional<std::chrono::steady_clock::time_point>& stoppedAt) {
+  const auto now = std::chrono::steady_clock::now();
+  if (!stoppedAt) stoppedAt = now;
+  const bool graceOver = now - *stoppedAt > std::chrono::milliseconds(kStopGraceMilliseconds);
+  for (Worker& worker : workers) {
+    if (!worker.job || worker.pid < 0) continue;
+    if (!worker.askedToStop) {
+      ::kill(worker.pid, SIGTERM);
+      worker.askedToStop = true;
+    } else if (graceOver && !worker.killed) {
+      ::kill(worker.pid, SIGKILL);
+      worker.killed = true;
+    }
+  }
+}
+
+// The whole lines a worker has written: its job's reports, and the end of
+// its job (the next one handed out, or none to a worker retiring).
+template <class HandOut>
+void takeLines(Worker& worker, const WorkerPoolCallbacks& callbacks, HandOut& handOut) {
+  size_t end;
+  while ((end = worker.pending.find('\n')) != std::string::npos) {
+    const std::string line = worker.pending.substr(0, end);
+    worker.pending.erase(0, end + 1);
+    if (!worker.job) continue;
+    if (line != kJobDone && line != kJobDoneRetiring) {
+      callbacks.onLine(*worker.job, line);
+      continue;
+    }
+    const size_t job = *worker.job;
+    worker.job.reset();
+    callbacks.onDone(job, {});
+    if (line == kJobDone) {
+      handOut(worker);
+    } else {
+      worker.retiring = true;
+      closeFd(worker.jobs);
+    }
+  }
+}
+
 }  // namespace
 
 bool workerStopRequested() { return stopRequested != 0; }
@@ -205,21 +248,7 @@ errors::Result<PoolEnd> runWorkerPool(size_t jobCount, unsigned workerCount, con
   while (!workers.empty()) {
     // Once stopped, busy workers are asked to end their jobs, and killed
     // when they have not after the grace period.
-    if (stop.load()) {
-      const auto now = std::chrono::steady_clock::now();
-      if (!stoppedAt) stoppedAt = now;
-      const bool graceOver = now - *stoppedAt > std::chrono::milliseconds(kStopGraceMilliseconds);
-      for (Worker& worker : workers) {
-        if (!worker.job || worker.pid < 0) continue;
-        if (!worker.askedToStop) {
-          ::kill(worker.pid, SIGTERM);
-          worker.askedToStop = true;
-        } else if (graceOver && !worker.killed) {
-          ::kill(worker.pid, SIGKILL);
-          worker.killed = true;
-        }
-      }
-    }
+    if (stop.load()) stopBusyWorkers(workers, stoppedAt);
     std::vector<pollfd> fds;
     for (const Worker& worker : workers) fds.push_back(pollfd{worker.results, POLLIN, 0});
     if (::poll(fds.data(), fds.size(), 100) < 0 && errno != EINTR) break;
@@ -235,25 +264,7 @@ errors::Result<PoolEnd> runWorkerPool(size_t jobCount, unsigned workerCount, con
       if (got < 0 && errno == EINTR) continue;
       if (got > 0) {
         worker.pending.append(buffer, static_cast<size_t>(got));
-        size_t end;
-        while ((end = worker.pending.find('\n')) != std::string::npos) {
-          const std::string line = worker.pending.substr(0, end);
-          worker.pending.erase(0, end + 1);
-          if (!worker.job) continue;
-          if (line == kJobDone || line == kJobDoneRetiring) {
-            const size_t job = *worker.job;
-            worker.job.reset();
-            callbacks.onDone(job, {});
-            if (line == kJobDone) {
-              handOut(worker);
-            } else {
-              worker.retiring = true;
-              closeFd(worker.jobs);
-            }
-          } else {
-            callbacks.onLine(*worker.job, line);
-          }
-        }
+        takeLines(worker, callbacks, handOut);
         continue;
       }
       // End of its output: the worker has ended, by our closing its job

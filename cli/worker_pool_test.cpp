@@ -12,6 +12,12 @@
 
 namespace {
 
+// How the pool ended; a problem fails the test.
+cli::PoolEnd ending(const errors::Result<cli::PoolEnd>& end) {
+  EXPECT_TRUE(end) << (end ? "" : end.problem().message);
+  return end ? *end : cli::PoolEnd::Interrupted;
+}
+
 // Every job is done once, in worker processes; a worker that dies loses
 // only its job, which is reported, and another worker finishes the rest.
 TEST(WorkerPool, FinishesEveryJobAndReportsALostOne) {
@@ -25,7 +31,7 @@ TEST(WorkerPool, FinishesEveryJobAndReportsALostOne) {
   callbacks.onLine = [&](size_t job, std::string_view line) { lines[job] += std::string(line); };
   callbacks.onDone = [&](size_t job, const std::string& lost) { done[job] = lost; };
   const std::atomic<bool> stop{false};
-  EXPECT_EQ(*cli::runWorkerPool(20, 3, callbacks, stop), cli::PoolEnd::Finished);
+  EXPECT_EQ(ending(cli::runWorkerPool(20, 3, callbacks, stop)), cli::PoolEnd::Finished);
   ASSERT_EQ(done.size(), 20u);
   for (size_t job = 0; job < 20; ++job) {
     if (job == 3) {
@@ -48,9 +54,9 @@ TEST(WorkerPool, StopsHandingOutJobsWhenAsked) {
   callbacks.onDone = [&](size_t, const std::string&) {
     if (++finished == 2) stop.store(true);
   };
-  EXPECT_EQ(*cli::runWorkerPool(1000, 1, callbacks, stop), cli::PoolEnd::Interrupted);
+  EXPECT_EQ(ending(cli::runWorkerPool(1000, 1, callbacks, stop)), cli::PoolEnd::Interrupted);
   EXPECT_EQ(finished, 2u);
-  EXPECT_EQ(*cli::runWorkerPool(0, 4, callbacks, stop), cli::PoolEnd::Finished);
+  EXPECT_EQ(ending(cli::runWorkerPool(0, 4, callbacks, stop)), cli::PoolEnd::Finished);
 }
 
 // A worker retires after its share of jobs; a fresh one takes the rest
@@ -70,7 +76,7 @@ TEST(WorkerPool, RetiredWorkersAreReplaced) {
   const std::atomic<bool> stop{false};
   cli::WorkerLimits limits;
   limits.jobsPerWorker = 3;
-  EXPECT_EQ(*cli::runWorkerPool(10, 2, callbacks, stop, limits), cli::PoolEnd::Finished);
+  EXPECT_EQ(ending(cli::runWorkerPool(10, 2, callbacks, stop, limits)), cli::PoolEnd::Finished);
   EXPECT_EQ(finished, 10u);
   ASSERT_EQ(worker.size(), 10u);
   std::map<std::string, size_t> jobsOf;
@@ -83,7 +89,7 @@ TEST(WorkerPool, RetiredWorkersAreReplaced) {
   finished = 0;
   limits = {};
   limits.peakResidentBytes = 1;
-  EXPECT_EQ(*cli::runWorkerPool(4, 1, callbacks, stop, limits), cli::PoolEnd::Finished);
+  EXPECT_EQ(ending(cli::runWorkerPool(4, 1, callbacks, stop, limits)), cli::PoolEnd::Finished);
   EXPECT_EQ(finished, 4u);
   EXPECT_EQ(std::set<std::string>({worker[0], worker[1], worker[2], worker[3]}).size(), 4u);
 }
@@ -108,7 +114,7 @@ TEST(WorkerPool, StopEndsBusyWorkersWithinTheGracePeriod) {
   };
   callbacks.onDone = [&](size_t job, const std::string& lost) { done[job] = lost; };
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(*cli::runWorkerPool(5, 2, callbacks, stop), cli::PoolEnd::Interrupted);
+  EXPECT_EQ(ending(cli::runWorkerPool(5, 2, callbacks, stop)), cli::PoolEnd::Interrupted);
   EXPECT_LT(std::chrono::steady_clock::now() - start,
             std::chrono::milliseconds(cli::kStopGraceMilliseconds + 1500));
   EXPECT_EQ(lines[0], "stopped");

@@ -1,6 +1,8 @@
 #include "errors/problem.h"
 
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace errors {
@@ -28,6 +30,12 @@ Problem Problem::fromSystem(std::string what, int error, Kind otherwise) {
   }
   problem.systemError = error;
   return problem;
+}
+
+void uncheckedResult(const Problem* problem) {
+  std::fprintf(stderr, "flowchart: internal error: a result was never checked (%s)\n",
+               problem ? ("problem: " + problem->message).c_str() : "it held a value");
+  std::abort();
 }
 
 }  // namespace errors

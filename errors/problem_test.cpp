@@ -33,5 +33,27 @@ TEST(Result, HoldsTheValueOrTheProblemAndTheSystemsReason) {
   EXPECT_FALSE(Status(full));
 }
 
+#ifdef FLOWCHART_CHECK_RESULTS
+// A result nobody asked about stops the program, naming its problem; one
+// asked about, by whichever copy it was handed to, does not.
+TEST(ResultDeathTest, AResultNeverCheckedStopsTheProgram) {
+  EXPECT_DEATH({ Result<std::string> lost = named(false); }, "a result was never checked \\(problem: no such file\\)");
+  EXPECT_DEATH({ Status lost = Problem(Problem::Kind::Failed, "disk full"); }, "problem: disk full");
+  EXPECT_DEATH({ Result<std::string> lost = named(true); }, "it held a value");
+  EXPECT_DEATH(
+      {
+        Status kept = Problem(Problem::Kind::Failed, "first");
+        kept = Status();
+      },
+      "problem: first");
+  Result<std::string> handed = named(false);
+  const Result<std::string> copy = handed;
+  Result<std::string> moved = std::move(handed);
+  EXPECT_FALSE(copy);
+  EXPECT_FALSE(moved);
+  named(false).ignore();
+}
+#endif
+
 }  // namespace
 }  // namespace errors

@@ -39,7 +39,7 @@ errors::Result<cfg::MethodFlow> methodFlow(ParsedSource& source, const MethodSum
                                            SequenceSources* classes) {
   const syntax::Node declaration = source.declarationOf(method);
   if (!declaration)
-    return Problem(Problem::Kind::Failed, "cannot find " + shownName(method) + " in the parse tree", method.line);
+    return errors::Problem(errors::Problem::Kind::Failed, "cannot find " + shownName(method) + " in the parse tree", method.line);
   // The file's classes are indexed only when a thrown type is no class of
   // the platform's that the graph knows.
   std::optional<SequenceSources> fileAlone;
@@ -49,7 +49,7 @@ errors::Result<cfg::MethodFlow> methodFlow(ParsedSource& source, const MethodSum
   };
   errors::Result<cfg::MethodFlow> flow = cfg::buildMethodFlow(declaration, program);
   if (!flow) {
-    Problem problem = std::move(flow).problem();
+    errors::Problem problem = std::move(flow).problem();
     problem.line = method.line;
     return problem;
   }

@@ -7,7 +7,7 @@
 #include "xml/document.h"
 #include "pipeline/method_sequence.h"
 #include "pipeline/parsed_source.h"
-#include "pipeline/problem.h"
+#include "errors/problem.h"
 
 namespace pipeline {
 

@@ -43,11 +43,11 @@ const std::string& legend() {
 
 }  // namespace
 
-const Result<flowdraw::Masters>& flowchartTemplate() {
-  static const Result<flowdraw::Masters> masters = []() -> Result<flowdraw::Masters> {
-    Result<drawing::TemplateContent> content = drawing::parseTemplateText(kFlowdrawTemplate);
+const errors::Result<flowdraw::Masters>& flowchartTemplate() {
+  static const errors::Result<flowdraw::Masters> masters = []() -> errors::Result<flowdraw::Masters> {
+    errors::Result<drawing::TemplateContent> content = drawing::parseTemplateText(kFlowdrawTemplate);
     if (!content)
-      return Problem(Problem::Kind::Failed,
+      return errors::Problem(errors::Problem::Kind::Failed,
                      "the flowchart template built into the program is broken: " + content.problem().message);
     flowdraw::Masters result;
     for (auto& master : content->masters) result.push_back(std::shared_ptr<const drawing::Master>(std::move(master)));
@@ -71,13 +71,13 @@ std::string hiddenCodeNote(const std::vector<java::HiddenCode>& hidden) {
   return note;
 }
 
-Result<MethodFlowchart> drawMethodFlowchart(ParsedSource& source, const MethodSummary& method, flowdraw::Fold fold,
+errors::Result<MethodFlowchart> drawMethodFlowchart(ParsedSource& source, const MethodSummary& method, flowdraw::Fold fold,
                                             SequenceSources* classes) {
-  Result<cfg::MethodFlow> flow = methodFlow(source, method, classes);
+  errors::Result<cfg::MethodFlow> flow = methodFlow(source, method, classes);
   if (!flow) return std::move(flow).problem();
-  if (!flowchartTemplate()) return Problem(flowchartTemplate().problem().kind, flowchartTemplate().problem().message, method.line);
-  Result<flowdraw::FlowDrawing> drawn = flowdraw::drawMethodFlow(*flow, flowchartMasters(), optionsFor(source, method, fold));
-  if (!drawn) return Problem(Problem::Kind::Failed, drawn.problem().message, method.line);
+  if (!flowchartTemplate()) return errors::Problem(flowchartTemplate().problem().kind, flowchartTemplate().problem().message, method.line);
+  errors::Result<flowdraw::FlowDrawing> drawn = flowdraw::drawMethodFlow(*flow, flowchartMasters(), optionsFor(source, method, fold));
+  if (!drawn) return errors::Problem(errors::Problem::Kind::Failed, drawn.problem().message, method.line);
   drawn->drawing->legendHtml = legend();
   // The method's lines, shown beside the drawing when a box is opened.
   if (drawn->drawing->readerAids) {
@@ -95,12 +95,12 @@ Result<MethodFlowchart> drawMethodFlowchart(ParsedSource& source, const MethodSu
   return MethodFlowchart{std::move(drawn->drawing), drawn->boxes, drawn->arrows};
 }
 
-Result<std::string> methodFlowchartDot(ParsedSource& source, const MethodSummary& method, flowdraw::Fold fold,
+errors::Result<std::string> methodFlowchartDot(ParsedSource& source, const MethodSummary& method, flowdraw::Fold fold,
                                        SequenceSources* classes) {
-  Result<cfg::MethodFlow> flow = methodFlow(source, method, classes);
+  errors::Result<cfg::MethodFlow> flow = methodFlow(source, method, classes);
   if (!flow) return std::move(flow).problem();
-  Result<std::string> dot = flowdraw::methodFlowDot(*flow, optionsFor(source, method, fold));
-  if (!dot) return Problem(Problem::Kind::Failed, dot.problem().message, method.line);
+  errors::Result<std::string> dot = flowdraw::methodFlowDot(*flow, optionsFor(source, method, fold));
+  if (!dot) return errors::Problem(errors::Problem::Kind::Failed, dot.problem().message, method.line);
   return dot;
 }
 

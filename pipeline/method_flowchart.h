@@ -12,8 +12,8 @@
 #include "flowdraw/drawing.h"
 #include "pipeline/method_sequence.h"
 #include "pipeline/parsed_source.h"
-#include "pipeline/problem.h"
 #include "drawing/model.h"
+#include "errors/problem.h"
 
 namespace pipeline {
 
@@ -36,12 +36,12 @@ const flowdraw::Masters& flowchartMasters();
 // A problem when the method has no body (kind NoBody), its graph cannot
 // be built, a page is too large or cannot be laid out.  classes: where
 // the program's exception classes are found (methodFlow).
-Result<MethodFlowchart> drawMethodFlowchart(ParsedSource& source, const MethodSummary& method,
+errors::Result<MethodFlowchart> drawMethodFlowchart(ParsedSource& source, const MethodSummary& method,
                                             flowdraw::Fold fold = flowdraw::Fold::Auto,
                                             SequenceSources* classes = nullptr);
 
 // The pages' graphs in the DOT language, before layout.
-Result<std::string> methodFlowchartDot(ParsedSource& source, const MethodSummary& method,
+errors::Result<std::string> methodFlowchartDot(ParsedSource& source, const MethodSummary& method,
                                        flowdraw::Fold fold = flowdraw::Fold::Auto,
                                        SequenceSources* classes = nullptr);
 

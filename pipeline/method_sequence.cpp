@@ -159,7 +159,7 @@ const sequence::JavaSource* SequenceSources::parseFile(const std::string& path) 
   parsed_[path] = nullptr;
   errors::Result<ParsedSource> parsed = ParsedSource::parse(path, source_.languageLevel());
   if (!parsed) {
-    const Problem& problem = parsed.problem();
+    const errors::Problem& problem = parsed.problem();
     problems_.push_back(path + (problem.line > 0 ? ":" + std::to_string(problem.line) : "") + ": " +
                         problem.message + "; calls into it are not followed.");
     return nullptr;
@@ -251,7 +251,7 @@ errors::Result<MethodSequence> planMethodSequence(SequenceSources& sources, cons
   const syntax::Node declaration = sources.source().declarationOf(method);
   const sequence::MethodInfo* info = declaration ? sources.index().methodDeclaredBy(declaration) : nullptr;
   if (!info) info = sources.index().methodAt(sources.javaSource(), method.name, method.line);
-  if (!info) return Problem(Problem::Kind::Failed, "the parse tree has no method " + shownName(method) + " here", method.line);
+  if (!info) return errors::Problem(errors::Problem::Kind::Failed, "the parse tree has no method " + shownName(method) + " here", method.line);
   MethodSequence result;
   sequence::PageBudget budget{0, 0, nullptr};
   if (options.screens > 0) {
@@ -275,7 +275,7 @@ errors::Result<MethodSequence> drawMethodSequence(SequenceSources& sources, cons
   errors::Result<MethodSequence> result = planMethodSequence(sources, method, options);
   if (!result) return result;
   const errors::Result<seqdraw::SequenceMasters>& masters = sequenceMasters();
-  if (!masters) return Problem(Problem::Kind::Failed, masters.problem().message, method.line);
+  if (!masters) return errors::Problem(errors::Problem::Kind::Failed, masters.problem().message, method.line);
   // Each page named so that ref frames can link to it: the method's own
   // by the method, the others by their titles.
   std::vector<sequence::DiagramPage>& pages = result->pages;
@@ -292,7 +292,7 @@ errors::Result<MethodSequence> drawMethodSequence(SequenceSources& sources, cons
       if (fragment.page < names.size()) fragment.link = names[fragment.page];
     const errors::Result<graphviz::Layout> layout = graphviz::layOutGraph(seqdraw::sequenceLayoutGraph(plan));
     if (!layout)
-      return Problem(Problem::Kind::Failed, "Graphviz refused the layout: " + layout.problem().message, method.line);
+      return errors::Problem(errors::Problem::Kind::Failed, "Graphviz refused the layout: " + layout.problem().message, method.line);
     std::unique_ptr<drawing::Document> drawn = seqdraw::drawSequence(plan, *layout, *masters);
     if (p == 0) result->drawing = std::move(drawn);
     else result->drawing->pages.push_back(std::move(drawn->pages.front()));

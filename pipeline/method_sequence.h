@@ -14,7 +14,6 @@
 
 #include "errors/problem.h"
 #include "pipeline/parsed_source.h"
-#include "pipeline/problem.h"
 #include "drawing/model.h"
 #include "seqdraw/sequence_graph.h"
 #include "sequence/diagram.h"
@@ -78,12 +77,12 @@ struct MethodSequence {
   std::unique_ptr<drawing::Document> drawing;
 };
 
-// The diagram and its plan; a Problem (kind Failed) when the method is not
+// The diagram and its plan; a problem (kind Failed) when the method is not
 // in the parse tree or its calls cannot be read.
 errors::Result<MethodSequence> planMethodSequence(SequenceSources& sources, const MethodSummary& method,
                                                   const SequenceOptions& options);
 
-// The same, laid out and drawn; a Problem (kind Failed) also when Graphviz
+// The same, laid out and drawn; a problem (kind Failed) also when Graphviz
 // refuses the graph.
 errors::Result<MethodSequence> drawMethodSequence(SequenceSources& sources, const MethodSummary& method,
                                                   const SequenceOptions& options);

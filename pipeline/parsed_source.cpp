@@ -20,7 +20,7 @@
 namespace pipeline {
 namespace {
 
-// The results file names every initialiser "#Block#"; the tree tells a
+// The parser names every initialiser "#Block#"; the tree tells a
 // static one by its keyword.
 void markStaticInitializers(const syntax::Tree& tree, FileSummary& summary) {
   for (MethodSummary& method : summary.methods) {
@@ -54,8 +54,8 @@ std::unordered_map<std::string, std::vector<int32_t>> declaratorLines(const synt
   return lines;
 }
 
-// The comment lines in the order of their lines, as the comments file
-// reads.
+// The comment lines in the order of their lines, as the parser recorded
+// them.
 std::vector<ParsedSource::LineComment> lineCommentsOf(const java::CommentRecorder& comments) {
   std::vector<ParsedSource::LineComment> lines;
   lines.reserve(comments.lines().size());
@@ -102,7 +102,7 @@ std::string missingPathText(const std::error_code& error) {
 }
 
 errors::Result<std::string> readSourceFile(const std::string& path) {
-  const auto unreadable = [](std::string why) { return Problem(Problem::Kind::Unreadable, std::move(why)); };
+  const auto unreadable = [](std::string why) { return errors::Problem(errors::Problem::Kind::Unreadable, std::move(why)); };
   std::error_code ec;
   const fs::file_status status = fs::status(path, ec);
   if (ec || !fs::exists(status)) return unreadable(missingPathText(ec));
@@ -137,7 +137,7 @@ errors::Result<ParsedSource> ParsedSource::parseText(const std::string& sourcePa
                                                                                     : java::EscapeEncoding::Utf8;
     translated = java::translateUnicodeEscapes(sourceText, encoding);
     if (translated->malformedLine > 0)
-      return Problem(Problem::Kind::Syntax, "does not parse as Java: " + std::string(java::kIllegalEscape),
+      return errors::Problem(errors::Problem::Kind::Syntax, "does not parse as Java: " + std::string(java::kIllegalEscape),
                      translated->malformedLine);
     if (translated->escapes.empty()) {
       translated.reset();
@@ -154,7 +154,8 @@ errors::Result<ParsedSource> ParsedSource::parseText(const std::string& sourcePa
   options.enumKeyword = true;
   options.methodVolumes = true;
   options.implicitClass = java::implicitClassName(sourcePath);
-  options.modificationTime = java::sourceModificationTime(sourcePath);
+  // No modification time: nothing the command shows reads it, and the
+  // text may be a git blob with no file behind its name.
   const auto parseAt = [&](int level) {
     options.languageLevel = level;
     return java::SourceParse::ofText(javaText, options);
@@ -164,30 +165,30 @@ errors::Result<ParsedSource> ParsedSource::parseText(const std::string& sourcePa
   switch (outcome.failure) {
     case java::ParseFailure::None: break;
     case java::ParseFailure::OutOfMemory:
-      return Problem(Problem::Kind::Resource, "ran out of memory while parsing", outcome.line);
+      return errors::Problem(errors::Problem::Kind::Resource, "ran out of memory while parsing", outcome.line);
     case java::ParseFailure::StackLimit:
-      return Problem(Problem::Kind::Failed,
+      return errors::Problem(errors::Problem::Kind::Failed,
                      "reaches the parser's stack limit (" + std::to_string(java::parserStackLimit()) +
                          " entries): nesting too deep, or a list too long, to parse",
                      outcome.line);
     case java::ParseFailure::TooLarge:
-      return Problem(Problem::Kind::Failed, "is larger than the parser's limit of 2 GB");
+      return errors::Problem(errors::Problem::Kind::Failed, "is larger than the parser's limit of 2 GB");
     case java::ParseFailure::NotReadable:
     case java::ParseFailure::CannotWrite:
     case java::ParseFailure::ScannerFatal:
-      return Problem(Problem::Kind::Unreadable, "cannot be parsed");
+      return errors::Problem(errors::Problem::Kind::Unreadable, "cannot be parsed");
     case java::ParseFailure::Syntax: {
-      if (outcome.line <= 0) return Problem(Problem::Kind::Unreadable, "cannot be parsed");
+      if (outcome.line <= 0) return errors::Problem(errors::Problem::Kind::Unreadable, "cannot be parsed");
       if (isBinary(result, outcome.line)) return binaryFile();
       // Older code may use words that later releases reserved (an unqualified
       // yield(), a class named var or record, _ as a name); say so when the
       // file reads as Java 8, rather than only that it does not parse.
       constexpr int kOlderLevel = 8;
       if (languageLevel > kOlderLevel && parseAt(kOlderLevel).status().parsed())
-        return Problem(Problem::Kind::Syntax,
+        return errors::Problem(errors::Problem::Kind::Syntax,
                        "does not parse as Java " + std::to_string(languageLevel) + " but does as Java 8 (try --java 8)",
                        outcome.line);
-      return Problem(Problem::Kind::Syntax, "does not parse as Java", outcome.line);
+      return errors::Problem(errors::Problem::Kind::Syntax, "does not parse as Java", outcome.line);
     }
   }
   if (isBinary(result, INT_MAX)) return binaryFile();
@@ -195,15 +196,15 @@ errors::Result<ParsedSource> ParsedSource::parseText(const std::string& sourcePa
     parsed.syntax_ = syntax::Tree::fromParse(result);
     result.releaseTree();
   } catch (const std::bad_alloc&) {
-    return Problem(Problem::Kind::Resource, "ran out of memory while parsing", result.endLine());
+    return errors::Problem(errors::Problem::Kind::Resource, "ran out of memory while parsing", result.endLine());
   } catch (const std::length_error&) {
-    return Problem(Problem::Kind::Resource, "ran out of memory while parsing", result.endLine());
+    return errors::Problem(errors::Problem::Kind::Resource, "ran out of memory while parsing", result.endLine());
   }
   // The grammar keeps to the Java 5 grammar's trees and so accepts a few
   // constructs javac refuses; the modern levels refuse them here.
   if (languageLevel >= java::kFirstModernLevel) {
     if (const std::optional<java::RefusedConstruct> refused = java::findRefusedConstruct(parsed.syntax_))
-      return Problem(Problem::Kind::Syntax, "does not parse as Java: " + refused->message, refused->line);
+      return errors::Problem(errors::Problem::Kind::Syntax, "does not parse as Java: " + refused->message, refused->line);
   }
   parsed.summary_ = summaryOf(result.metrics());
   markStaticInitializers(parsed.syntax_, parsed.summary_);

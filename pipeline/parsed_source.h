@@ -17,7 +17,7 @@
 #include "frontends/java/syntax/syntax_tree.h"
 #include "text/box_text.h"
 #include "text/json_text.h"
-#include "pipeline/problem.h"
+#include "errors/problem.h"
 #include "pipeline/source_summary.h"
 
 namespace pipeline {

@@ -75,7 +75,7 @@ TEST(Pipeline, AJavaFileInMemoryGivesItsSummaryGraphFlowchartAndSequence) {
             "return return sum\n"
             "end end\n");
 
-  Result<MethodFlowchart> chart = drawMethodFlowchart(*parsed, total);
+  errors::Result<MethodFlowchart> chart = drawMethodFlowchart(*parsed, total);
   ASSERT_TRUE(chart) << chart.problem().message;
   EXPECT_EQ(chart->drawing->pages.size(), 1u);
   EXPECT_GE(chart->boxes, 9u);
@@ -95,12 +95,12 @@ TEST(Pipeline, MethodsWithoutBodiesAndSourcesThatDoNotParseAreProblemsWithTheirL
   ASSERT_TRUE(parsed);
   errors::Result<cfg::MethodFlow> none = methodFlow(*parsed, methodNamed(*parsed, "size"));
   ASSERT_FALSE(none);
-  EXPECT_EQ(none.problem().kind, Problem::Kind::NoBody);
+  EXPECT_EQ(none.problem().kind, errors::Problem::Kind::NoBody);
   EXPECT_EQ(none.problem().line, 4);
 
   errors::Result<ParsedSource> broken = ParsedSource::parseText("A.java", "class A {\n  void f() { int x = ; }\n}\n", 17);
   ASSERT_FALSE(broken);
-  EXPECT_EQ(broken.problem().kind, Problem::Kind::Syntax);
+  EXPECT_EQ(broken.problem().kind, errors::Problem::Kind::Syntax);
   EXPECT_EQ(broken.problem().line, 2);
 }
 

@@ -87,10 +87,7 @@ class SummaryReader {
     cls.qualifiedName = prefix + (cls.type == "AIC" ? "new " + cls.name : cls.name);
     cls.line = record.startLine;
     cls.endLine = record.closed ? record.endLine : 0;
-    if (record.closed) {
-      cls.nloc = record.lines.nloc;
-      if (record.type != "IFC") cls.wmc = record.wmc2;
-    }
+    if (record.closed) cls.nloc = record.lines.nloc;
     const size_t classIndex = summary_.classes.size();
     const std::string qualified = cls.qualifiedName;
     summary_.classes.push_back(std::move(cls));

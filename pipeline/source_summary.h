@@ -1,5 +1,5 @@
 // The classes and methods of a parsed Java file with their measures, as
-// the parser recorded them while it parsed (what its results file holds).
+// the parser recorded them while it parsed.
 #pragma once
 
 #include <cstdint>
@@ -13,19 +13,18 @@
 namespace pipeline {
 
 struct ClassSummary {
-  std::string name;           // as the results file has it (an anonymous class: its type)
+  std::string name;           // as the parser records it (an anonymous class: its type)
   std::string qualifiedName;  // with the classes and methods that enclose it
   std::string type;           // "CLS", "IFC", "ENM", "AIC"
   int32_t line = 0;
   int32_t endLine = 0;
   std::optional<int64_t> nloc;  // NLOC_CLS
-  std::optional<int64_t> wmc;   // WMC2_CLS: the sum of its methods' complexities
 
   // "class", "interface", "enum" or "anonymous class".
   const char* kind() const;
 };
 
-// The results file's name for every initialiser, static or not; the
+// The parser's name for every initialiser, static or not; the
 // commands show neither it nor "{init}" (see shownName).
 inline constexpr std::string_view kInitializerName = "#Block#";
 
@@ -55,7 +54,7 @@ std::string initializerName(const MethodSummary& method);
 std::string shownName(const MethodSummary& method);
 
 struct FileSummary {
-  std::vector<ClassSummary> classes;  // in the order of the results file
+  std::vector<ClassSummary> classes;  // in the order the parser recorded them
   std::vector<MethodSummary> methods;
   std::optional<int64_t> nloc;            // NLOC_FIL
   std::optional<int64_t> halsteadVolume;  // HV_FIL

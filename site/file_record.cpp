@@ -6,6 +6,7 @@
 #include "site/output_names.h"
 #include "site/site_layout.h"
 #include "errors/problem.h"
+#include "formats/output_formats.h"
 #include "text/json_text.h"
 #include "text/text_output.h"
 
@@ -175,9 +176,8 @@ std::optional<FileRecord::Status> statusNamed(std::string_view name) {
 
 bool isExportName(std::string_view name) {
   if (!isPlainFileName(name)) return false;
-  for (std::string_view ending : {".md", ".mmd", ".puml", ".png", ".pdf"})
-    if (name.size() > ending.size() && name.ends_with(ending)) return true;
-  return false;
+  const formats::Format* form = formats::formatOf(name, formats::kSiteForm);
+  return form && name.size() > form->extension.size() && name.ends_with(form->extension);
 }
 
 bool isDrawingName(std::string_view name) {

@@ -210,22 +210,22 @@ std::vector<std::string> methodData(const std::vector<IndexedFile>& files, size_
   return texts;
 }
 
-errors::Status writeSite(const std::filesystem::path& root, SiteInfo info, const std::vector<IndexedFile>& files) {
+errors::Status writeSite(files::FileSystem& disk, const std::filesystem::path& root, SiteInfo info,
+                         const std::vector<IndexedFile>& files) {
   const std::filesystem::path indexPath = root / "index.html";
   info.files.clear();
   for (const IndexedFile& file : files) info.files.push_back(file.path);
-  std::error_code ec;
   // Present though no file was drawn: an empty shard is an output too.
-  std::filesystem::create_directories(root / kSiteFolder / "records", ec);
-  errors::Status written = writeSiteAssets(root);
-  if (written) written = files::writeAtomically(siteInfoPath(root).string(), siteInfoText(info));
+  errors::Status written = disk.makeFolders(root / kSiteFolder / "records");
+  if (written) written = writeSiteAssets(disk, root);
+  if (written) written = disk.replaceFile(siteInfoPath(root), siteInfoText(info));
   const std::vector<std::string> parts = methodData(files);
   for (size_t p = 0; written && p < parts.size(); ++p)
-    written = files::writeAtomically((root / kSiteFolder / methodDataName(p)).string(), parts[p]);
+    written = disk.replaceFile(root / kSiteFolder / methodDataName(p), parts[p]);
   // Parts of an earlier, larger run of the site are no longer read.
-  for (size_t p = parts.size(); written && std::filesystem::remove(root / kSiteFolder / methodDataName(p), ec); ++p) {
+  for (size_t p = parts.size(); written && disk.remove(root / kSiteFolder / methodDataName(p)); ++p) {
   }
-  if (written) written = files::writeAtomically(indexPath.string(), indexPage(info.title, files));
+  if (written) written = disk.replaceFile(indexPath, indexPage(info.title, files));
   if (written) return {};
   // Said of the output folder, the one the user named.
   const std::string why = whyNotWritten(indexPath.string(), written.problem().systemError);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "errors/problem.h"
+#include "files/file_system.h"
 #include "site/file_record.h"
 
 namespace site {
@@ -57,7 +58,8 @@ std::vector<std::string> methodData(const std::vector<IndexedFile>& files, size_
 // Writes the index, what the site holds (info, with the files' list made
 // from files) and its shared files under root (site_layout.h); when they
 // cannot be, the problem "ROOT: the site cannot be written: why".
-errors::Status writeSite(const std::filesystem::path& root, SiteInfo info, const std::vector<IndexedFile>& files);
+errors::Status writeSite(files::FileSystem& disk, const std::filesystem::path& root, SiteInfo info,
+                         const std::vector<IndexedFile>& files);
 
 // A relative URL path: each byte outside the unreserved set and '/' as %XX.
 std::string urlPath(std::string_view path);

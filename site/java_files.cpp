@@ -20,18 +20,18 @@ std::string notASource(fs::file_type target) {
 
 }  // namespace
 
-JavaFiles javaFilesBelow(SiteFiles& files, const fs::path& root, const fs::path& leaveOut) {
+JavaFiles javaFilesBelow(files::FileSystem& files, const fs::path& root, const fs::path& leaveOut) {
   JavaFiles found;
   std::vector<fs::path> folders{root};
   while (!folders.empty()) {
     const fs::path folder = std::move(folders.back());
     folders.pop_back();
-    errors::Result<FolderListing> listing = files.listFolder(folder);
+    errors::Result<files::FolderListing> listing = files.listFolder(folder);
     if (!listing) {
       found.unreadable.push_back({folder, listing.problem().systemError, false});
       continue;
     }
-    for (const FolderEntry& entry : listing->entries) {
+    for (const files::FolderEntry& entry : listing->entries) {
       if (entry.type == fs::file_type::directory) {
         if (leaveOut.empty() || !files.sameFile(entry.path, leaveOut)) folders.push_back(entry.path);
         continue;

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "site/site_files.h"
+#include "files/file_system.h"
 
 namespace site {
 
@@ -39,7 +39,7 @@ struct JavaFiles {
 // walked one by one, so that each one that cannot be read is told rather
 // than skipped in silence; links to folders are not followed, and the
 // folder leaveOut (an output folder inside the tree) is not entered.
-JavaFiles javaFilesBelow(SiteFiles& files, const std::filesystem::path& root,
+JavaFiles javaFilesBelow(files::FileSystem& files, const std::filesystem::path& root,
                          const std::filesystem::path& leaveOut = {});
 
 }  // namespace site

@@ -15,30 +15,45 @@ namespace {
 namespace fs = std::filesystem;
 using Type = fs::file_type;
 
-class MadeUpFiles final : public SiteFiles {
+class MadeUpFiles final : public files::FileSystem {
  public:
-  std::map<fs::path, errors::Result<FolderListing>> folders;
+  std::map<fs::path, errors::Result<files::FolderListing>> folders;
 
-  errors::Result<FolderListing> listFolder(const fs::path& folder) override {
+  // Answers the walk never asked for are no results lost.
+  ~MadeUpFiles() override {
+    for (const auto& [folder, listing] : folders) listing.ignore();
+  }
+
+  errors::Result<files::FolderListing> listFolder(const fs::path& folder) override {
     const auto found = folders.find(folder);
     if (found == folders.end()) return errors::Problem::fromSystem(folder.string(), ENOENT);
     return found->second;
   }
   bool sameFile(const fs::path& a, const fs::path& b) override { return a == b; }
+  // The walk only lists folders.
+  bool exists(const fs::path&) override { return false; }
+  bool isFolder(const fs::path&) override { return false; }
+  bool canWriteIn(const fs::path&) override { return false; }
+  std::optional<files::FileStamp> stamp(const fs::path&) override { return std::nullopt; }
+  errors::Result<std::string> readFile(const fs::path& path) override {
+    return errors::Problem::fromSystem(path.string(), ENOENT);
+  }
   errors::Status makeFolders(const fs::path&) override { return {}; }
   errors::Status writeFile(const fs::path&, std::string_view) override { return {}; }
+  errors::Status replaceFile(const fs::path&, std::string_view) override { return {}; }
   errors::Status copyFile(const fs::path&, const fs::path&) override { return {}; }
   errors::Status switchFolders(const fs::path&, const fs::path&, fs::path&) override { return {}; }
+  bool remove(const fs::path&) override { return false; }
   void removeAll(const fs::path&) override {}
 };
 
-FolderEntry entry(const std::string& path, Type type, Type target, uintmax_t size = 0) {
-  return FolderEntry{path, type, target, size};
+files::FolderEntry entry(const std::string& path, Type type, Type target, uintmax_t size = 0) {
+  return files::FolderEntry{path, type, target, size};
 }
 
 TEST(JavaFiles, FindsEverySourceAndTellsWhatItCouldNotRead) {
   MadeUpFiles files;
-  files.folders.emplace("src", FolderListing{{
+  files.folders.emplace("src", files::FolderListing{{
       entry("src/b", Type::directory, Type::directory),
       entry("src/A.java", Type::regular, Type::regular, 10),
       entry("src/notes.txt", Type::regular, Type::regular),
@@ -49,9 +64,9 @@ TEST(JavaFiles, FindsEverySourceAndTellsWhatItCouldNotRead) {
       entry("src/out", Type::directory, Type::directory),
       entry("src/locked", Type::directory, Type::directory),
   }, 0});
-  files.folders.emplace("src/b", FolderListing{{entry("src/b/C.java", Type::regular, Type::regular, 3)}, EIO});
+  files.folders.emplace("src/b", files::FolderListing{{entry("src/b/C.java", Type::regular, Type::regular, 3)}, EIO});
   files.folders.emplace("src/locked", errors::Problem::fromSystem("src/locked", EACCES));
-  files.folders.emplace("src/out", FolderListing{{entry("src/out/Drawn.java", Type::regular, Type::regular)}, 0});
+  files.folders.emplace("src/out", files::FolderListing{{entry("src/out/Drawn.java", Type::regular, Type::regular)}, 0});
 
   const JavaFiles found = javaFilesBelow(files, "src", "src/out");
   std::vector<std::pair<std::string, uintmax_t>> sources;

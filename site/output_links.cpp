@@ -8,11 +8,11 @@ namespace site {
 
 namespace fs = std::filesystem;
 
-std::vector<fs::path> linksWhereTheSiteIsWritten(SiteFiles& files, const fs::path& output) {
+std::vector<fs::path> linksWhereTheSiteIsWritten(files::FileSystem& files, const fs::path& output) {
   std::vector<fs::path> links;
   std::vector<fs::path> folders;
-  if (errors::Result<FolderListing> top = files.listFolder(output))
-    for (const FolderEntry& entry : top->entries) {
+  if (errors::Result<files::FolderListing> top = files.listFolder(output))
+    for (const files::FolderEntry& entry : top->entries) {
       const fs::path name = entry.path.filename();
       if (name != kFilesFolder && name != kSiteFolder && name != kFilePageName) continue;
       if (entry.type == fs::file_type::symlink) links.push_back(entry.path);
@@ -21,9 +21,9 @@ std::vector<fs::path> linksWhereTheSiteIsWritten(SiteFiles& files, const fs::pat
   while (!folders.empty()) {
     const fs::path folder = std::move(folders.back());
     folders.pop_back();
-    errors::Result<FolderListing> listing = files.listFolder(folder);
+    errors::Result<files::FolderListing> listing = files.listFolder(folder);
     if (!listing) continue;
-    for (const FolderEntry& entry : listing->entries) {
+    for (const files::FolderEntry& entry : listing->entries) {
       if (entry.type == fs::file_type::symlink) links.push_back(entry.path);
       else if (entry.type == fs::file_type::directory) folders.push_back(entry.path);
     }

@@ -7,12 +7,12 @@
 #include <filesystem>
 #include <vector>
 
-#include "site/site_files.h"
+#include "files/file_system.h"
 
 namespace site {
 
 // In path order.  A folder that cannot be listed is passed over: writing
 // into it fails later, and says so.
-std::vector<std::filesystem::path> linksWhereTheSiteIsWritten(SiteFiles& files, const std::filesystem::path& output);
+std::vector<std::filesystem::path> linksWhereTheSiteIsWritten(files::FileSystem& files, const std::filesystem::path& output);
 
 }  // namespace site

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "errors/problem.h"
-#include "site/site_files.h"
+#include "files/file_system.h"
 
 namespace site {
 
@@ -31,7 +31,7 @@ struct MergeResult {
 
 // Merges the outputs into the site folder through disk; stops (and leaves
 // the previous site as it was) when stop turns true before the switch.
-MergeResult mergeSites(const std::vector<std::string>& outputDirs, const std::string& siteDir, SiteFiles& disk,
+MergeResult mergeSites(const std::vector<std::string>& outputDirs, const std::string& siteDir, files::FileSystem& disk,
                        const std::atomic<bool>& stop);
 
 }  // namespace site

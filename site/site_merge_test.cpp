@@ -10,6 +10,7 @@
 
 #include "site/file_record.h"
 #include "site/site_layout.h"
+#include "tests/support/faulty_disk.h"
 #include "tests/support/test_support.h"
 
 namespace site {
@@ -19,50 +20,7 @@ namespace fs = std::filesystem;
 using testing_support::readFile;
 using testing_support::TempDir;
 
-// The real disk, whose write number failAt fails as a full disk does, or
-// at whose write number stopAt a stop is asked for.
-class FaultyDisk final : public SiteFiles {
- public:
-  size_t writes = 0;
-  size_t failAt = 0;
-  size_t stopAt = 0;
-  std::atomic<bool> stop{false};
-
-  errors::Result<FolderListing> listFolder(const fs::path& folder) override {
-    return realSiteFiles().listFolder(folder);
-  }
-  bool sameFile(const fs::path& a, const fs::path& b) override { return realSiteFiles().sameFile(a, b); }
-  errors::Status makeFolders(const fs::path& folder) override {
-    if (!next(folder)) return full(folder);
-    return realSiteFiles().makeFolders(folder);
-  }
-  errors::Status writeFile(const fs::path& path, std::string_view bytes) override {
-    if (!next(path)) {
-      // As a full disk does: part of the file is written.
-      testing_support::writeFile(path, bytes.substr(0, bytes.size() / 2));
-      return full(path);
-    }
-    return realSiteFiles().writeFile(path, bytes);
-  }
-  errors::Status copyFile(const fs::path& from, const fs::path& to) override {
-    if (!next(to)) return full(to);
-    return realSiteFiles().copyFile(from, to);
-  }
-  errors::Status switchFolders(const fs::path& fresh, const fs::path& target, fs::path& old) override {
-    if (!next(target)) return full(target);
-    return realSiteFiles().switchFolders(fresh, target, old);
-  }
-  void removeAll(const fs::path& path) override { realSiteFiles().removeAll(path); }
-
- private:
-  // Whether this write may go on.
-  bool next(const fs::path&) {
-    ++writes;
-    if (writes == stopAt) stop = true;
-    return writes != failAt;
-  }
-  static errors::Problem full(const fs::path& path) { return errors::Problem::fromSystem(path.string(), ENOSPC); }
-};
+using testing_support::FaultyDisk;
 
 // Writes a file, making its folders first.
 void writeFile(const fs::path& path, std::string_view text) {
@@ -119,7 +77,7 @@ TEST(SiteMerge, AFullDiskOrAStopAnywhereLeavesThePreviousSiteWhole) {
   const std::vector<std::string> outputs = {(work / "one").string(), (work / "two").string()};
   const std::string siteDir = (work / "site").string();
   std::atomic<bool> never{false};
-  const MergeResult first = mergeSites(outputs, siteDir, realSiteFiles(), never);
+  const MergeResult first = mergeSites(outputs, siteDir, files::realFileSystem(), never);
   ASSERT_EQ(first.failure, errors::Problem::Kind::None);
   EXPECT_EQ(first.summary, siteDir + "/index.html: 3 files, 3 methods from 2 output folders");
   const std::map<std::string, std::string> previous = contentOf(work / "site");

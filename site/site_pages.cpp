@@ -6,6 +6,7 @@
 
 #include <map>
 
+#include "formats/output_formats.h"
 #include "site/index_page.h"
 #include "site/site_assets.h"
 #include "site/site_layout.h"
@@ -111,11 +112,8 @@ drawing::HtmlFrame methodFrame(std::string_view relative, const FileRecord& reco
     frame.headerHtml += "<p class=\"exports\">Also as:";
     for (size_t i = 0; i < method.exports.size(); ++i) {
       const std::string& name = method.exports[i];
-      const std::string label = name.ends_with(".md")     ? "Markdown (Mermaid)"
-                                : name.ends_with(".mmd")  ? "Mermaid"
-                                : name.ends_with(".puml") ? "PlantUML"
-                                : name.ends_with(".png")  ? "PNG"
-                                                          : "PDF";
+      const formats::Format* form = formats::formatOf(name, formats::kSiteForm);
+      const std::string label = form ? std::string(form->label) : name;
       frame.headerHtml += std::string(i ? " &#183;" : "") + " <a href=\"" + htmlEscaped(urlPath(name)) + "\">" +
                           label + "</a>";
     }
@@ -256,12 +254,11 @@ std::vector<std::pair<std::string, std::string>> siteAssets() {
           {kLegendName, flowdraw::legendSvg(pipeline::flowchartMasters(), true)}};
 }
 
-errors::Status writeSiteAssets(const std::filesystem::path& root) {
+errors::Status writeSiteAssets(files::FileSystem& disk, const std::filesystem::path& root) {
   const std::filesystem::path site = root / kSiteFolder;
-  std::error_code ec;
-  std::filesystem::create_directories(site, ec);
+  if (errors::Status made = disk.makeFolders(site); !made) return made;
   for (const auto& [name, text] : siteAssets())
-    if (errors::Status written = files::writeAtomically((site / name).string(), text); !written) return written;
+    if (errors::Status written = disk.replaceFile(site / name, text); !written) return written;
   return {};
 }
 

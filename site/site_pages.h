@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "errors/problem.h"
+#include "files/file_system.h"
 #include "site/file_record.h"
 #include "drawing/drawing_svg.h"
 
@@ -56,6 +57,6 @@ std::vector<std::pair<std::string, std::string>> siteAssets();
 
 // Writes the shared style sheets and scripts under root/site/; the
 // problem when one cannot be written.
-errors::Status writeSiteAssets(const std::filesystem::path& root);
+errors::Status writeSiteAssets(files::FileSystem& disk, const std::filesystem::path& root);
 
 }  // namespace site

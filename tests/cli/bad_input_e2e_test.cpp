@@ -55,10 +55,10 @@ TEST(BadInput, ClearMessagesAndExitCodes) {
        "Good.java: no method 'f' with parameters (long); the methods named f are:\n  Good.f():2\n  Good.f(int):3\n"},
       {{"draw", "Good.java", "g", "-o", "g.gif"}, 2,
        "flowchart: draw: cannot write 'g.gif': no format has the extension .gif; name the output .html, .htm, "
-       ".svg, .xml, .dot, .json, .mmd, .md, .puml, .png or .pdf\nRun 'flowchart help draw' for usage.\n"},
+       ".svg, .xml, .dot, .json, .md, .mmd, .puml, .png or .pdf\nRun 'flowchart help draw' for usage.\n"},
       {{"sequence", "Good.java", "g", "-o", "g"}, 2,
        "flowchart: sequence: cannot write 'g': the name has no extension; name the output .html, .htm, .svg, "
-       ".xml, .dot, .mmd, .md, .puml, .png or .pdf\nRun 'flowchart help sequence' for usage.\n"},
+       ".xml, .dot, .md, .mmd, .puml, .png or .pdf\nRun 'flowchart help sequence' for usage.\n"},
       {{"batch", "src", "-o", "out", "--format", "html,svg"}, 2,
        "flowchart: batch: --format takes a list of html, md, mmd, puml, png and pdf, not 'svg'\n"
        "Run 'flowchart help batch' for usage.\n"},

@@ -302,7 +302,7 @@ TEST(BatchCommand, SequenceDiagramsBesideTheFlowcharts) {
 
 // A tree's folders that cannot be read are failures of the run, each
 // reported; FIFOs, devices and dangling symbolic links are skipped with a word,
-// and do not fail it.  Work folders that killed runs left are removed.
+// and do not fail it.
 // --format writes each method's other forms beside its page, each the same
 // text `draw -o` writes, records them and links them from the page; a run
 // asking for fewer forms redraws and removes the ones no longer asked for.
@@ -318,9 +318,12 @@ TEST(BatchCommand, OtherFormsBesideEachPage) {
                                       "Good.twice-L2.puml", "index.html"}));
   ASSERT_EQ(runFlowchart({"draw", "src/a/Good.java", "twice", "-o", "twice.puml"}, dir.path()).exitCode, 0);
   ASSERT_EQ(runFlowchart({"draw", "src/a/Good.java", "twice", "-o", "twice.png"}, dir.path()).exitCode, 0);
+  ASSERT_EQ(runFlowchart({"draw", "src/a/Good.java", "twice", "-o", "twice.md"}, dir.path()).exitCode, 0);
   EXPECT_EQ(readFile(files / "Good.twice-L2.puml"), readFile(dir.path() / "twice.puml"));
   EXPECT_EQ(readFile(files / "Good.twice-L2.png"), readFile(dir.path() / "twice.png"));
-  EXPECT_NE(readFile(files / "Good.twice-L2.md").find("## Good.twice(int)\n\n```mermaid\nflowchart TD\n"),
+  // With its line of measures, as draw writes it.
+  EXPECT_EQ(readFile(files / "Good.twice-L2.md"), readFile(dir.path() / "twice.md"));
+  EXPECT_NE(readFile(files / "Good.twice-L2.md").find("## Good.twice(int)\n\nLines 2-7 \xC2\xB7 NLOC 6 \xC2\xB7 CC 2"),
             std::string::npos);
   EXPECT_NE(readFile(files / "Good.twice-L2.html")
                 .find("<p class=\"exports\">Also as: <a href=\"Good.twice-L2.md\">Markdown (Mermaid)</a> &#183; "

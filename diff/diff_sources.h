@@ -11,7 +11,7 @@
 #include "diff/model.h"
 #include "errors/problem.h"
 
-namespace cli {
+namespace diff {
 
 struct DiffFailure {
   std::string side;  // the side's name
@@ -48,4 +48,4 @@ errors::Result<DiffSides> readRevisions(const std::string& base, const std::opti
 errors::Result<DiffSides> readPaths(const std::string& oldPath, const std::string& newPath,
                                     const DiffReading& reading);
 
-}  // namespace cli
+}  // namespace diff

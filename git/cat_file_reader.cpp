@@ -1,9 +1,9 @@
-#include "cli/cat_file_reader.h"
+#include "git/cat_file_reader.h"
 
 #include <algorithm>
 #include <charconv>
 
-namespace cli {
+namespace git {
 
 void CatFileReader::feed(std::string_view piece) {
   while (!piece.empty()) {
@@ -58,4 +58,4 @@ void CatFileReader::finishObject() {
   keep_ = false;
 }
 
-}  // namespace cli
+}  // namespace git

@@ -1,11 +1,11 @@
-#include "cli/unchanged_bodies.h"
+#include "diff/unchanged_bodies.h"
 
 #include <gtest/gtest.h>
 
-#include "cli/diff_sources.h"
+#include "diff/diff_sources.h"
 #include "tests/support/test_support.h"
 
-namespace cli {
+namespace diff {
 namespace {
 
 pipeline::ParsedSource parsed(const std::string& text) {
@@ -79,4 +79,4 @@ TEST(UnchangedBodies, AMethodOfARenamedClassIsReadWhole) {
 }
 
 }  // namespace
-}  // namespace cli
+}  // namespace diff

@@ -1,4 +1,4 @@
-#include "cli/changed_lines.h"
+#include "git/changed_lines.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@ namespace {
 // name that holds a space, or quoted with C escapes; an added line that
 // starts with "++ " is no name.
 TEST(ChangedLines, ReadsEveryNameGitWritesInAPatch) {
-  cli::ChangedLines changed;
+  git::ChangedLines changed;
   changed.addPatch("/repo",
                    "diff --git a/sp ace/A B.java b/sp ace/A B.java\n"
                    "--- a/sp ace/A B.java\t\n"

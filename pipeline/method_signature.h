@@ -7,7 +7,9 @@
 #include <string_view>
 #include <vector>
 
-namespace cli {
+#include "pipeline/source_summary.h"
+
+namespace pipeline {
 
 // The types of the parameters, each without spaces except one after a
 // comma ("Map<K, V>", "Object[]", "int..."); annotations, "final" and
@@ -28,4 +30,7 @@ size_t nameDistance(std::string_view a, std::string_view b);
 // meant, closest first (ties in the order given); none when nothing is close.
 std::vector<std::string> closestNames(std::string_view typed, const std::vector<std::string>& names);
 
-}  // namespace cli
+// "Class.method(int, String)": the display name with the parameter types.
+std::string methodLabel(const FileSummary& summary, const MethodSummary& method);
+
+}  // namespace pipeline

@@ -10,7 +10,7 @@
 #include "pipeline/parsed_source.h"
 #include "text/json_text.h"
 
-namespace cli {
+namespace pipeline {
 
 struct MeasuredSource {
   metrics::FileMeasures file;
@@ -36,4 +36,4 @@ void addMeasures(text::Json& method, const metrics::MethodMeasures* measures);
 // {"length":..,"vocabulary":..,"volume":..,"difficulty":..,"effort":..}
 text::Json halsteadJson(const metrics::Halstead& halstead);
 
-}  // namespace cli
+}  // namespace pipeline

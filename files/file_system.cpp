@@ -1,4 +1,4 @@
-#include "site/site_files.h"
+#include "files/file_system.h"
 
 #include <fcntl.h>
 #include <stdio.h>
@@ -7,7 +7,10 @@
 #include <cerrno>
 #include <system_error>
 
-namespace site {
+#include "files/atomic_file.h"
+#include "files/file_text.h"
+
+namespace files {
 namespace {
 
 namespace fs = std::filesystem;
@@ -37,7 +40,7 @@ int closed(int file, int error) {
   return error;
 }
 
-class RealSiteFiles final : public SiteFiles {
+class RealFileSystem final : public FileSystem {
  public:
   errors::Result<FolderListing> listFolder(const fs::path& folder) override {
     std::error_code ec;
@@ -62,6 +65,33 @@ class RealSiteFiles final : public SiteFiles {
     return fs::equivalent(a, b, ec);
   }
 
+  bool exists(const fs::path& path) override {
+    std::error_code ec;
+    return fs::exists(fs::symlink_status(path, ec));
+  }
+
+  bool isFolder(const fs::path& path) override {
+    std::error_code ec;
+    return fs::is_directory(path, ec);
+  }
+
+  bool canWriteIn(const fs::path& folder) override { return ::access(folder.c_str(), W_OK | X_OK) == 0; }
+
+  std::optional<FileStamp> stamp(const fs::path& path) override {
+    std::error_code ec;
+    const uintmax_t size = fs::file_size(path, ec);
+    if (ec) return std::nullopt;
+    const fs::file_time_type time = fs::last_write_time(path, ec);
+    if (ec) return std::nullopt;
+    return FileStamp{size, static_cast<int64_t>(time.time_since_epoch().count())};
+  }
+
+  errors::Result<std::string> readFile(const fs::path& path) override {
+    errno = 0;
+    if (std::optional<std::string> text = readFileText(path.string())) return std::move(*text);
+    return refused(path, errno != 0 ? errno : EIO);
+  }
+
   Status makeFolders(const fs::path& folder) override {
     std::error_code ec;
     fs::create_directories(folder, ec);
@@ -75,6 +105,8 @@ class RealSiteFiles final : public SiteFiles {
     if (const int error = closed(out, writeAll(out, bytes.data(), bytes.size()))) return refused(path, error);
     return {};
   }
+
+  Status replaceFile(const fs::path& path, std::string_view bytes) override { return writeAtomically(path.string(), bytes); }
 
   // Read and written here, so that a link is never followed and a full
   // disk is reported as such.
@@ -130,6 +162,11 @@ class RealSiteFiles final : public SiteFiles {
     return {};
   }
 
+  bool remove(const fs::path& path) override {
+    std::error_code ec;
+    return fs::remove(path, ec);
+  }
+
   void removeAll(const fs::path& path) override {
     std::error_code ec;
     fs::remove_all(path, ec);
@@ -138,9 +175,9 @@ class RealSiteFiles final : public SiteFiles {
 
 }  // namespace
 
-SiteFiles& realSiteFiles() {
-  static RealSiteFiles files;
+FileSystem& realFileSystem() {
+  static RealFileSystem files;
   return files;
 }
 
-}  // namespace site
+}  // namespace files

@@ -17,7 +17,7 @@
 
 #include "pipeline/parsed_source.h"
 
-namespace cli {
+namespace diff {
 
 struct BlankedBody {
   int32_t openLine = 0;   // base's line of the body's "{"
@@ -42,4 +42,4 @@ std::optional<Skeleton> skeletonOf(std::string_view baseText, pipeline::ParsedSo
 std::optional<std::map<size_t, size_t>> blankedMethods(const Skeleton& skeleton, pipeline::ParsedSource& base,
                                                        pipeline::ParsedSource& head);
 
-}  // namespace cli
+}  // namespace diff

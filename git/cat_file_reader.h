@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-namespace cli {
+namespace git {
 
 class CatFileReader {
  public:
@@ -40,4 +40,4 @@ class CatFileReader {
   std::string why_;
 };
 
-}  // namespace cli
+}  // namespace git

@@ -1,10 +1,10 @@
-#include "cli/cat_file_reader.h"
+#include "git/cat_file_reader.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
-namespace cli {
+namespace git {
 namespace {
 
 std::vector<std::string> answersOf(const std::vector<std::string_view>& pieces) {
@@ -38,4 +38,4 @@ TEST(CatFileReader, ReadsEachObjectWhereverTheAnswerIsCut) {
 }
 
 }  // namespace
-}  // namespace cli
+}  // namespace git

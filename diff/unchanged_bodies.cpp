@@ -1,4 +1,4 @@
-#include "cli/unchanged_bodies.h"
+#include "diff/unchanged_bodies.h"
 
 #include <algorithm>
 #include <functional>
@@ -7,7 +7,7 @@
 #include "files/source_lines.h"
 #include "frontends/java/syntax/syntax_tree.h"
 
-namespace cli {
+namespace diff {
 namespace {
 
 using syntax::Kind;
@@ -143,4 +143,4 @@ std::optional<std::map<size_t, size_t>> blankedMethods(const Skeleton& skeleton,
   return blanked;
 }
 
-}  // namespace cli
+}  // namespace diff

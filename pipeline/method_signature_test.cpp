@@ -1,8 +1,8 @@
-#include "cli/method_signature.h"
+#include "pipeline/method_signature.h"
 
 #include <gtest/gtest.h>
 
-namespace cli {
+namespace pipeline {
 namespace {
 
 using Types = std::vector<std::string>;
@@ -31,4 +31,4 @@ TEST(MethodSignature, ClosestNamesFirst) {
 }
 
 }  // namespace
-}  // namespace cli
+}  // namespace pipeline

@@ -1,13 +1,13 @@
-#include "cli/changed_lines.h"
+#include "git/changed_lines.h"
 
 #include <cerrno>
 #include <filesystem>
 #include <map>
 
-#include "cli/git_run.h"
+#include "git/git_run.h"
 #include "text/text_output.h"
 
-namespace cli {
+namespace git {
 
 using text::splitText;
 
@@ -192,4 +192,4 @@ errors::Result<ChangedLines> ChangedLines::since(const std::string& revision,
   return changed;
 }
 
-}  // namespace cli
+}  // namespace git

@@ -1,4 +1,4 @@
-#include "cli/git_run.h"
+#include "git/git_run.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -9,7 +9,7 @@
 
 #include "tests/support/test_support.h"
 
-namespace cli {
+namespace git {
 namespace {
 
 // A request larger than a pipe holds, whose answers are larger still:
@@ -49,4 +49,4 @@ TEST(GitRun, LongInputWithLongAnswersFinishes) {
 }
 
 }  // namespace
-}  // namespace cli
+}  // namespace git

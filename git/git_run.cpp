@@ -1,4 +1,4 @@
-#include "cli/git_run.h"
+#include "git/git_run.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -11,7 +11,7 @@
 
 extern char** environ;
 
-namespace cli {
+namespace git {
 
 namespace {
 
@@ -130,4 +130,4 @@ std::string gitSays(const GitRun& run) {
   return said.empty() ? std::string() : " (git: " + std::string(said) + ")";
 }
 
-}  // namespace cli
+}  // namespace git

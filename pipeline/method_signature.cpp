@@ -1,11 +1,11 @@
-#include "cli/method_signature.h"
+#include "pipeline/method_signature.h"
 
 #include <algorithm>
 #include <cctype>
 
 #include "text/text_output.h"
 
-namespace cli {
+namespace pipeline {
 
 using text::splitText;
 
@@ -175,4 +175,10 @@ std::vector<std::string> closestNames(std::string_view typed, const std::vector<
   return out;
 }
 
-}  // namespace cli
+std::string methodLabel(const FileSummary& summary, const MethodSummary& method) {
+  const std::string name = summary.displayName(method);
+  if (method.isInitializer()) return name;
+  return withParameterTypes(name, parameterTypes(method.signature, method.name));
+}
+
+}  // namespace pipeline

@@ -1,4 +1,4 @@
-#include "cli/diff_sources.h"
+#include "diff/diff_sources.h"
 
 #include <algorithm>
 #include <condition_variable>
@@ -10,12 +10,12 @@
 #include <thread>
 
 #include "frontends/java/syntax/syntax_tree.h"
-#include "cli/cat_file_reader.h"
-#include "cli/git_run.h"
-#include "cli/method_measures.h"
+#include "git/cat_file_reader.h"
+#include "git/git_run.h"
+#include "pipeline/method_measures.h"
 #include "metrics/measures.h"
-#include "cli/method_signature.h"
-#include "cli/unchanged_bodies.h"
+#include "pipeline/method_signature.h"
+#include "diff/unchanged_bodies.h"
 #include "files/latin1.h"
 #include "pipeline/method_flow.h"
 #include "pipeline/method_sequence.h"
@@ -24,7 +24,7 @@
 #include "text/json_text.h"
 #include "text/text_output.h"
 
-namespace cli {
+namespace diff {
 namespace {
 
 namespace fs = std::filesystem;
@@ -140,9 +140,9 @@ errors::Result<ReadSide> readSide(const std::string& path, std::string source, c
     version.className = utf8Text(summary.classes[method.classIndex].qualifiedName, source_.charset());
     version.method = utf8Text(pipeline::shownName(method), source_.charset());
     if (!method.isInitializer())
-      for (const std::string& type : parameterTypes(method.signature, method.name))
+      for (const std::string& type : pipeline::parameterTypes(method.signature, method.name))
         version.parameterTypes.push_back(utf8Text(type, source_.charset()));
-    version.signature = method.isInitializer() ? version.method : withParameterTypes(version.method, version.parameterTypes);
+    version.signature = method.isInitializer() ? version.method : pipeline::withParameterTypes(version.method, version.parameterTypes);
     version.line = method.line;
     version.hiddenCode = source_.hiddenCodeOf(method);
     if (const syntax::Node declaration = source_.declarationOf(method)) {
@@ -166,7 +166,7 @@ errors::Status completeSide(ReadSide& side, const std::set<std::string>& twins, 
   const pipeline::FileSummary& summary = parsed.summary();
   const bool latin1 = parsed.charset() == text::Charset::Latin1;
   std::optional<pipeline::SequenceSources> classes;
-  std::optional<MeasuredSource> whole;
+  std::optional<pipeline::MeasuredSource> whole;
   for (size_t m = 0; m < summary.methods.size(); ++m) {
     diff::MethodVersion& version = side.methods[m];
     if (!version.fingerprint.empty() && twins.count(twinKey(version))) continue;
@@ -177,7 +177,7 @@ errors::Status completeSide(ReadSide& side, const std::set<std::string>& twins, 
     // with the whole file, as check joins them.
     std::optional<metrics::MethodMeasures> alone = metrics::measureDeclaration(parsed.declarationOf(method));
     if (alone && (alone->line != method.line || alone->endLine != method.endLine)) alone.reset();
-    if (!alone && !whole) whole.emplace(measureSource(parsed));
+    if (!alone && !whole) whole.emplace(pipeline::measureSource(parsed));
     const metrics::MethodMeasures* measures = alone ? &*alone : whole->byMethod[m];
     if (measures) version.line = measures->nameLine;
     if (measures && measures->hasBody)
@@ -534,7 +534,7 @@ void readBlobs(const std::string& root, std::vector<FilePair>& pairs, bool headB
   const auto arrived = [&](size_t k) {
     if (--awaited[wanted[k].pair] == 0) onRead(wanted[k].pair);
   };
-  CatFileReader reader([&](CatFileReader::Object object) {
+  git::CatFileReader reader([&](git::CatFileReader::Object object) {
     if (object.index >= wanted.size()) return;
     const Wanted& asked = wanted[object.index];
     if (object.bytes) *asked.text = std::move(*object.bytes);
@@ -544,10 +544,10 @@ void readBlobs(const std::string& root, std::vector<FilePair>& pairs, bool headB
   std::string batch;
   batch.reserve(wanted.size() * 65);
   for (const Wanted& object : wanted) batch.append(*object.id).append(1, '\n');
-  const GitRun run = streamGit({"-C", root, "cat-file", "--batch"}, batch,
+  const git::GitRun run = git::streamGit({"-C", root, "cat-file", "--batch"}, batch,
                                [&](std::string_view piece) { reader.feed(piece); });
   for (size_t k = reader.answered(); k < wanted.size(); ++k) {
-    *wanted[k].why = "cannot be read from the revision" + gitSays(run);
+    *wanted[k].why = "cannot be read from the revision" + git::gitSays(run);
     arrived(k);
   }
 }
@@ -581,7 +581,7 @@ struct Commit {
 Commit resolveCommit(const std::string& name) {
   Commit commit;
   if (name.empty() || name[0] == '-') return commit;  // no ref starts so, whatever git's version reads as an option
-  const GitRun run = runGit({"rev-parse", "--verify", "--quiet", "--end-of-options", name + "^{commit}"});
+  const git::GitRun run = git::runGit({"rev-parse", "--verify", "--quiet", "--end-of-options", name + "^{commit}"});
   std::string_view said = run.out;
   if (!said.empty() && said.back() == '\n') said.remove_suffix(1);
   if (run.succeeded() && isObjectId(said)) {
@@ -641,8 +641,8 @@ errors::Result<DiffSides> readCommits(const std::string& root, const std::string
   std::vector<std::string> changes = {"diff", "--raw", "-z", "-M", "--no-abbrev", "--no-relative", "--no-color",
                                       "--no-ext-diff", baseId};
   if (headName) changes.push_back(headId);
-  const GitRun listed = runGit(withPaths(changes));
-  if (!listed.succeeded()) return usage("git could not list the changes since " + named(baseName) + gitSays(listed));
+  const git::GitRun listed = git::runGit(withPaths(changes));
+  if (!listed.succeeded()) return usage("git could not list the changes since " + named(baseName) + git::gitSays(listed));
   DiffSides sides;
   sides.base.name = baseName;
   sides.head.name = headName ? *headName : "working tree";
@@ -654,8 +654,8 @@ errors::Result<DiffSides> readCommits(const std::string& root, const std::string
     joinPairs(pairs, readers.finish(), sides);
     return sides;
   }
-  const GitRun untracked = runGit(withPaths({"ls-files", "-z", "--others", "--exclude-standard", "--full-name"}));
-  if (!untracked.succeeded()) return usage("git could not list the new files" + gitSays(untracked));
+  const git::GitRun untracked = git::runGit(withPaths({"ls-files", "-z", "--others", "--exclude-standard", "--full-name"}));
+  if (!untracked.succeeded()) return usage("git could not list the new files" + git::gitSays(untracked));
   for (std::string_view name : text::splitText(untracked.out, '\0'))
     if (!name.empty() && isJava(std::string(name))) {
       FilePair pair;
@@ -691,7 +691,7 @@ errors::Result<DiffSides> readRevisions(const std::string& base, const std::opti
   std::thread baseAsked([&] { baseCommit = resolveCommit(base); });
   std::optional<std::thread> headAsked;
   if (head) headAsked.emplace([&] { headCommit = resolveCommit(*head); });
-  const GitRun top = runGit({"rev-parse", "--show-toplevel"});
+  const git::GitRun top = git::runGit({"rev-parse", "--show-toplevel"});
   baseAsked.join();
   if (headAsked) headAsked->join();
   if (!top.status) return usage(kNoGit);
@@ -699,7 +699,7 @@ errors::Result<DiffSides> readRevisions(const std::string& base, const std::opti
   if (!top.succeeded()) {
     if (pathsPossible)
       if (std::optional<errors::Problem> problem = pathsProblem(base, *head)) return *problem;
-    return usage("the current folder is not in a git repository" + gitSays(top) +
+    return usage("the current folder is not in a git repository" + git::gitSays(top) +
                  "; diff compares revisions of it, or two files or folders");
   }
   // The top folder exactly as git wrote it, but for the line break after it.
@@ -743,7 +743,7 @@ errors::Result<DiffSides> readPaths(const std::string& oldPath, const std::strin
     // Files by their path below each folder.
     std::map<std::string, std::pair<bool, bool>> below;
     for (const auto& [folder, isBase] : {std::pair(oldPath, true), std::pair(newPath, false)}) {
-      const site::JavaFiles found = site::javaFilesBelow(site::realSiteFiles(), folder);
+      const site::JavaFiles found = site::javaFilesBelow(files::realFileSystem(), folder);
       for (const site::UnreadableFolder& unreadable : found.unreadable)
         sides.failures.push_back({folder, unreadable.folder.generic_string(), 0,
                                   "cannot be read: " + std::generic_category().message(unreadable.systemError)});
@@ -780,4 +780,4 @@ errors::Result<DiffSides> readPaths(const std::string& oldPath, const std::strin
   return sides;
 }
 
-}  // namespace cli
+}  // namespace diff

@@ -1,4 +1,4 @@
-#include "cli/method_measures.h"
+#include "pipeline/method_measures.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,7 +7,7 @@
 #include <utility>
 
 
-namespace cli {
+namespace pipeline {
 
 std::optional<int64_t> MeasuredSource::classComplexity(const pipeline::FileSummary& summary,
                                                        size_t classIndex) const {
@@ -71,4 +71,4 @@ void addMeasures(text::Json& method, const metrics::MethodMeasures* measures) {
   method["halstead"] = body ? halsteadJson(measures->halstead) : text::Json(nullptr);
 }
 
-}  // namespace cli
+}  // namespace pipeline

@@ -11,7 +11,7 @@
 
 #include "errors/problem.h"
 
-namespace cli {
+namespace git {
 
 class ChangedLines {
  public:
@@ -40,4 +40,4 @@ class ChangedLines {
   std::map<std::string, FileChanges> files_;  // by canonical path
 };
 
-}  // namespace cli
+}  // namespace git

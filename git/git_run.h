@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-namespace cli {
+namespace git {
 
 // What a run of git gave: its exit status (nullopt when git could not be
 // started at all) and its outputs.
@@ -33,4 +33,4 @@ GitRun streamGit(const std::vector<std::string>& arguments, std::string_view inp
 // message; empty when it wrote nothing.
 std::string gitSays(const GitRun& run);
 
-}  // namespace cli
+}  // namespace git
