@@ -19,14 +19,13 @@ DrawingFormat formatForPath(const std::string& path) {
   return DrawingFormat::Xml;
 }
 
-bool saveDrawing(const Document& drawing, const std::string& path, const XmlExtras* extras) {
-  if (path.empty()) return false;
+errors::Status saveDrawing(const Document& drawing, const std::string& path, const XmlExtras* extras) {
   switch (formatForPath(path)) {
-    case DrawingFormat::Svg: return files::writeFileAtomically(path, drawingSvg(drawing));
-    case DrawingFormat::Html: return files::writeFileAtomically(path, drawingHtml(drawing));
-    case DrawingFormat::Xml: return files::writeFileAtomically(path, drawingXml(drawing, extras));
+    case DrawingFormat::Svg: return files::writeAtomically(path, drawingSvg(drawing));
+    case DrawingFormat::Html: return files::writeAtomically(path, drawingHtml(drawing));
+    case DrawingFormat::Xml: break;
   }
-  return false;
+  return files::writeAtomically(path, drawingXml(drawing, extras));
 }
 
 }  // namespace drawing

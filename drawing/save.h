@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "errors/problem.h"
 #include "drawing/drawing_xml.h"
 #include "drawing/model.h"
 
@@ -15,7 +16,8 @@ enum class DrawingFormat { Svg, Html, Xml };
 DrawingFormat formatForPath(const std::string& path);
 
 // Writes through a temporary file renamed over the target, so a failed
-// save leaves nothing half-written.  False when it cannot be written.
-bool saveDrawing(const Document& drawing, const std::string& path, const XmlExtras* extras = nullptr);
+// save leaves nothing half-written; the system's reason when it cannot
+// be written.
+errors::Status saveDrawing(const Document& drawing, const std::string& path, const XmlExtras* extras = nullptr);
 
 }  // namespace drawing

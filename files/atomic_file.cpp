@@ -161,10 +161,6 @@ std::string reserveTemporaryFile(const std::string& target) {
   return name;
 }
 
-bool writeFileAtomically(const std::string& path, std::string_view bytes) {
-  return writeAtomically(path, bytes).ok();
-}
-
 errors::Status writeAtomically(const std::string& path, std::string_view bytes) {
   AtomicFile file(path);
   if (file.open() && file.write(bytes) && file.commit()) return {};

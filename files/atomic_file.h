@@ -78,10 +78,9 @@ class StagedFiles {
 // file system allows can still be written.
 std::string reserveTemporaryFile(const std::string& target);
 
-// Writes the whole text to path atomically.
-bool writeFileAtomically(const std::string& path, std::string_view bytes);
-// The same, saying why when it fails: a problem "PATH: the system's
-// reason" with the system's error number (errors::Problem::fromSystem).
+// Writes the whole text to path atomically; when it fails, a problem
+// "PATH: the system's reason" with the system's error number
+// (errors::Problem::fromSystem).
 errors::Status writeAtomically(const std::string& path, std::string_view bytes);
 
 }  // namespace files

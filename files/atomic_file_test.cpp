@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
+#include <system_error>
 
 #include "tests/support/test_support.h"
 
@@ -22,8 +24,8 @@ TEST(AtomicFile, TargetsWithTheLongestNamesCanBeWritten) {
   TempDir dir;
   for (const size_t length : {200u, 240u, 255u}) {
     const std::string target = dir.file(std::string(length, 'n'));
-    ASSERT_TRUE(files::writeFileAtomically(target, "first")) << length;
-    ASSERT_TRUE(files::writeFileAtomically(target, "second")) << length;
+    ASSERT_TRUE(files::writeAtomically(target, "first").ok()) << length;
+    ASSERT_TRUE(files::writeAtomically(target, "second").ok()) << length;
     EXPECT_EQ(readFile(target), "second");
     const std::string reserved = files::reserveTemporaryFile(target);
     ASSERT_FALSE(reserved.empty()) << length;
@@ -32,6 +34,16 @@ TEST(AtomicFile, TargetsWithTheLongestNamesCanBeWritten) {
     fs::remove(target);
   }
   EXPECT_EQ(entriesIn(dir.path()), 0u);
+}
+
+TEST(AtomicFile, AFailedWriteSaysTheSystemsReason) {
+  TempDir dir;
+  fs::create_directory(dir.path() / "folder");
+  const errors::Status written = files::writeAtomically(dir.file("folder"), "text");
+  ASSERT_FALSE(written.ok());
+  EXPECT_EQ(written.problem().systemError, EISDIR);
+  EXPECT_EQ(written.problem().message, dir.file("folder") + ": " + std::generic_category().message(EISDIR));
+  EXPECT_EQ(entriesIn(dir.path()), 1u);
 }
 
 TEST(AtomicFile, ClosedFilesReplaceTheirTargetsOnlyOnCommit) {
@@ -72,8 +84,8 @@ TEST(StagedFiles, TargetsAreReplacedTogetherOrNotAtAll) {
     ASSERT_FALSE(stagedB.empty());
     EXPECT_TRUE(files.stage(dir.file("folder")).empty());
     EXPECT_TRUE(files.stage(dir.file("missing/c")).empty());
-    ASSERT_TRUE(files::writeFileAtomically(stagedA, "new a"));
-    ASSERT_TRUE(files::writeFileAtomically(stagedB, "new b"));
+    ASSERT_TRUE(files::writeAtomically(stagedA, "new a").ok());
+    ASSERT_TRUE(files::writeAtomically(stagedB, "new b").ok());
     EXPECT_EQ(readFile(a), "old a");
     // Given up: the staging files go, the targets stay.
   }
@@ -82,8 +94,8 @@ TEST(StagedFiles, TargetsAreReplacedTogetherOrNotAtAll) {
   EXPECT_EQ(entriesIn(dir.path()), 3u);
   {
     files::StagedFiles files;
-    ASSERT_TRUE(files::writeFileAtomically(files.stage(a), "new a"));
-    ASSERT_TRUE(files::writeFileAtomically(files.stage(b), "new b"));
+    ASSERT_TRUE(files::writeAtomically(files.stage(a), "new a").ok());
+    ASSERT_TRUE(files::writeAtomically(files.stage(b), "new b").ok());
     ASSERT_TRUE(files.commit());
   }
   EXPECT_EQ(readFile(a), "new a");

@@ -42,7 +42,7 @@ bool finishStatus(files::AtomicFile& status, std::string_view text) {
 // succeeded.
 int failWith(files::AtomicFile& status, const std::string& statusPath, int line) {
   const std::string text = "<ParseError line=\"" + std::to_string(line) + "\"/>";
-  if (finishStatus(status, text) || files::writeFileAtomically(statusPath, text)) return 1;
+  if (finishStatus(status, text) || files::writeAtomically(statusPath, text).ok()) return 1;
   std::error_code ec;
   if (!fs::is_directory(statusPath, ec)) fs::remove(statusPath, ec);
   return 1;

@@ -163,7 +163,7 @@ int32_t Document::saveAs(const std::string& path) {
   for (const auto& page : doc_->pages) page->settle();
   doc_->drawing->language = languageTag(app_->language);
   const CellsInXml cells(*doc_);
-  if (!drawing::saveDrawing(*doc_->drawing, path, &cells)) return record(kFileFailed);
+  if (!drawing::saveDrawing(*doc_->drawing, path, &cells).ok()) return record(kFileFailed);
   doc_->path = path;
   return record(kOk);
 }
