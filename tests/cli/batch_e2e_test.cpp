@@ -338,6 +338,33 @@ TEST(BatchCommand, OtherFormsBesideEachPage) {
                                                          "Good.twice-L2.md", "index.html"}));
 }
 
+// An exception of a class the file declares goes to the catch of its
+// superclass in the site's flowchart as in draw's.
+TEST(BatchCommand, ExceptionsOfTheFilesClassesCaughtAsDrawCatchesThem) {
+  TempDir dir;
+  fs::create_directory(dir.path() / "src");
+  writeFile(dir.path() / "src/Shop.java",
+            "class Shop {\n"
+            "  static class OutOfStock extends StockError {}\n"
+            "  static class StockError extends Exception {}\n"
+            "  int take(int n) {\n"
+            "    try {\n"
+            "      if (n > 3) throw new OutOfStock();\n"
+            "      return n;\n"
+            "    } catch (StockError e) {\n"
+            "      return -1;\n"
+            "    } catch (Exception e) {\n"
+            "      return -2;\n"
+            "    }\n"
+            "  }\n"
+            "}\n");
+  ASSERT_EQ(runFlowchart({"batch", "src", "-o", "out", "--format", "mmd", "--quiet"}, dir.path()).exitCode, 0);
+  ASSERT_EQ(runFlowchart({"draw", "src/Shop.java", "take", "-o", "take.mmd"}, dir.path()).exitCode, 0);
+  const std::string drawn = readFile(dir.path() / "take.mmd");
+  EXPECT_NE(drawn.find("n5 -.->|\"OutOfStock\"| n2\n"), std::string::npos) << drawn;
+  EXPECT_EQ(readFile(dir.path() / "out/files/Shop.java/Shop.take-L4.mmd"), drawn);
+}
+
 // A form that cannot be made (a PNG taller than 32,767 pixels) fails its
 // method: said, counted and exit 1; recorded, so that the next run keeps
 // the file and says it again rather than drawing it again.
