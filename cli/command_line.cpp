@@ -165,22 +165,25 @@ bool restAreNames(const std::vector<std::string>& args, size_t i, std::vector<st
 
 ParseResult refuse(std::string message) { return errors::Problem(errors::Problem::Kind::Usage, std::move(message)); }
 
+// What an option's reader made of args[i]: nothing when it is another
+// argument; else done (its value stored), or why its value is refused.
+using Taken = std::optional<errors::Status>;
+
+errors::Status refusedValue(std::string message) { return errors::Problem(errors::Problem::Kind::Usage, std::move(message)); }
+
 // Takes the value of an option given as "-o VALUE", "--output VALUE" or
 // "--output=VALUE".
-bool optionValue(const std::vector<std::string>& args, size_t& i, std::string_view shortName,
-                 std::string_view longName, std::string& value, std::string& error) {
+Taken optionValue(const std::vector<std::string>& args, size_t& i, std::string_view shortName,
+                  std::string_view longName, std::string& value) {
   const std::string& arg = args[i];
   if (!longName.empty() && arg.rfind(std::string(longName) + "=", 0) == 0) {
     value = arg.substr(longName.size() + 1);
-    return true;
+    return errors::Status();
   }
-  if (arg != shortName && arg != longName) return false;
-  if (i + 1 >= args.size()) {
-    error = "option " + arg + " needs a value";
-    return true;
-  }
+  if (arg != shortName && arg != longName) return std::nullopt;
+  if (i + 1 >= args.size()) return refusedValue("option " + arg + " needs a value");
   value = args[++i];
-  return true;
+  return errors::Status();
 }
 
 // A whole number from low to high.
@@ -192,50 +195,47 @@ std::optional<unsigned> countIn(std::string_view text, unsigned low, unsigned hi
   return value;
 }
 
-// "--changed-since REV": true when args[i] is the option.  An empty
-// revision (a CI variable left unset) is refused rather than read as no
-// option, which would check everything, or nothing the gate meant.
-bool changedSinceOption(const std::vector<std::string>& args, size_t& i, std::string& revision, std::string& error) {
-  if (!optionValue(args, i, "", "--changed-since", revision, error)) return false;
-  if (error.empty() && revision.empty())
-    error = "--changed-since needs a git revision, and it was given an empty one (is a variable unset?)";
-  return true;
+// "--changed-since REV".  An empty revision (a CI variable left unset) is
+// refused rather than read as no option, which would check everything, or
+// nothing the gate meant.
+Taken changedSinceOption(const std::vector<std::string>& args, size_t& i, std::string& revision) {
+  Taken taken = optionValue(args, i, "", "--changed-since", revision);
+  if (!taken || !taken->ok() || !revision.empty()) return taken;
+  return refusedValue("--changed-since needs a git revision, and it was given an empty one (is a variable unset?)");
 }
 
-// "--fold auto|none|all": true when args[i] is the option, with error
-// saying why a value is refused.
-bool foldOption(const std::vector<std::string>& args, size_t& i, FoldMode& fold, std::string& error) {
+// "--fold auto|none|all".
+Taken foldOption(const std::vector<std::string>& args, size_t& i, FoldMode& fold) {
   std::string value;
-  if (!optionValue(args, i, "", "--fold", value, error)) return false;
-  if (!error.empty()) return true;
+  Taken taken = optionValue(args, i, "", "--fold", value);
+  if (!taken || !taken->ok()) return taken;
   if (value == "auto") fold = FoldMode::Auto;
   else if (value == "none") fold = FoldMode::None;
   else if (value == "all") fold = FoldMode::All;
-  else error = "--fold takes auto, none or all, not '" + value + "'";
-  return true;
+  else return refusedValue("--fold takes auto, none or all, not '" + value + "'");
+  return taken;
 }
 
-// "--java LEVEL": true when args[i] is the option, with error saying why
-// a value is refused.  "1.8" is read as 8, as Java's own tools write it.
-bool languageLevelOption(const std::vector<std::string>& args, size_t& i, int& level, std::string& error) {
+// "--java LEVEL".  "1.8" is read as 8, as Java's own tools write it.
+Taken languageLevelOption(const std::vector<std::string>& args, size_t& i, int& level) {
   std::string value;
-  if (!optionValue(args, i, "", "--java", value, error)) return false;
-  if (!error.empty()) return true;
+  Taken taken = optionValue(args, i, "", "--java", value);
+  if (!taken || !taken->ok()) return taken;
   std::string_view release = value;
   if (release.rfind("1.", 0) == 0) release.remove_prefix(2);
   const std::optional<unsigned> number = countIn(release, 1, java::kNewestLanguageLevel);
-  if (number) level = static_cast<int>(*number);
-  else error = "--java takes a Java release from 1 to " + std::to_string(java::kNewestLanguageLevel) +
-               ", not '" + value + "'";
-  return true;
+  if (!number)
+    return refusedValue("--java takes a Java release from 1 to " + std::to_string(java::kNewestLanguageLevel) +
+                        ", not '" + value + "'");
+  level = static_cast<int>(*number);
+  return taken;
 }
 
-// "--editor URL": true when args[i] is the option.  The URL is put into
-// pages as a link, so it must name its scheme and the line, and may not
-// run script.
-bool editorOption(const std::vector<std::string>& args, size_t& i, std::string& url, std::string& error) {
-  if (!optionValue(args, i, "", "--editor", url, error)) return false;
-  if (!error.empty()) return true;
+// "--editor URL".  The URL is put into pages as a link, so it must name
+// its scheme and the line, and may not run script.
+Taken editorOption(const std::vector<std::string>& args, size_t& i, std::string& url) {
+  Taken taken = optionValue(args, i, "", "--editor", url);
+  if (!taken || !taken->ok()) return taken;
   const size_t colon = url.find(':');
   std::string scheme = url.substr(0, colon == std::string::npos ? 0 : colon);
   for (char& c : scheme) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -248,9 +248,14 @@ bool editorOption(const std::vector<std::string>& args, size_t& i, std::string& 
   });
   if (!named || !plain || url.find("{line}") == std::string::npos || scheme == "javascript" || scheme == "data" ||
       scheme == "vbscript")
-    error = "--editor takes a URL with its scheme and {line} (and usually {path}), such as "
-            "vscode://file/{path}:{line}, not '" + url + "'";
-  return true;
+    return refusedValue("--editor takes a URL with its scheme and {line} (and usually {path}), such as "
+                        "vscode://file/{path}:{line}, not '" + url + "'");
+  return taken;
+}
+
+// The command's refusal of an option's value.
+ParseResult refuse(std::string_view command, const errors::Status& taken) {
+  return refuse(std::string(command) + ": " + taken.problem().message);
 }
 
 ParseResult parseList(const std::vector<std::string>& args) {
@@ -258,9 +263,8 @@ ParseResult parseList(const std::vector<std::string>& args) {
   std::vector<std::string> positional;
   for (size_t i = 1; i < args.size(); ++i) {
     if (restAreNames(args, i, positional)) break;
-    std::string error;
-    if (languageLevelOption(args, i, request.languageLevel, error)) {
-      if (!error.empty()) return refuse("list: " + error);
+    if (const Taken taken = languageLevelOption(args, i, request.languageLevel)) {
+      if (!taken->ok()) return refuse("list", *taken);
       continue;
     }
     if (args[i] == "--json") request.json = true;
@@ -277,13 +281,13 @@ ParseResult parseDraw(const std::vector<std::string>& args) {
   std::vector<std::string> positional;
   for (size_t i = 1; i < args.size(); ++i) {
     if (restAreNames(args, i, positional)) break;
-    std::string error;
-    if (optionValue(args, i, "-o", "--output", request.output, error) ||
-        optionValue(args, i, "", "--src", request.sourceTree, error) ||
-        foldOption(args, i, request.fold, error) ||
-        editorOption(args, i, request.editor, error) ||
-        languageLevelOption(args, i, request.languageLevel, error)) {
-      if (!error.empty()) return refuse("draw: " + error);
+    Taken taken;
+    if ((taken = optionValue(args, i, "-o", "--output", request.output)) ||
+        (taken = optionValue(args, i, "", "--src", request.sourceTree)) ||
+        (taken = foldOption(args, i, request.fold)) ||
+        (taken = editorOption(args, i, request.editor)) ||
+        (taken = languageLevelOption(args, i, request.languageLevel))) {
+      if (!taken->ok()) return refuse("draw", *taken);
       continue;
     }
     if (isOption(args[i])) return refuse("draw: unknown option " + args[i]);
@@ -307,22 +311,23 @@ ParseResult parseSequence(const std::vector<std::string>& args) {
   std::vector<std::string> positional;
   for (size_t i = 1; i < args.size(); ++i) {
     if (restAreNames(args, i, positional)) break;
-    std::string error, number;
-    if (optionValue(args, i, "-o", "--output", request.output, error) ||
-        optionValue(args, i, "", "--src", request.sourceTree, error) ||
-        languageLevelOption(args, i, request.languageLevel, error)) {
-      if (!error.empty()) return refuse("sequence: " + error);
+    std::string number;
+    Taken taken;
+    if ((taken = optionValue(args, i, "-o", "--output", request.output)) ||
+        (taken = optionValue(args, i, "", "--src", request.sourceTree)) ||
+        (taken = languageLevelOption(args, i, request.languageLevel))) {
+      if (!taken->ok()) return refuse("sequence", *taken);
       continue;
     }
-    if (optionValue(args, i, "", "--depth", number, error)) {
-      if (!error.empty()) return refuse("sequence: " + error);
+    if (const Taken depthTaken = optionValue(args, i, "", "--depth", number)) {
+      if (!depthTaken->ok()) return refuse("sequence", *depthTaken);
       const std::optional<unsigned> depth = countIn(number, 1, 50);
       if (!depth) return refuse("sequence: --depth takes a number of levels from 1 to 50, not '" + number + "'");
       request.depth = static_cast<int>(*depth);
       continue;
     }
-    if (optionValue(args, i, "", "--max-messages", number, error)) {
-      if (!error.empty()) return refuse("sequence: " + error);
+    if (const Taken mostTaken = optionValue(args, i, "", "--max-messages", number)) {
+      if (!mostTaken->ok()) return refuse("sequence", *mostTaken);
       // Above this the layout takes over a minute and gigabytes, and past
       // about 45000 messages Graphviz runs out of memory.
       constexpr unsigned kMostMessages = 20000;
@@ -355,9 +360,9 @@ ParseResult parseBatch(const std::vector<std::string>& args) {
   std::vector<std::string> positional;
   for (size_t i = 1; i < args.size(); ++i) {
     if (restAreNames(args, i, positional)) break;
-    std::string error, jobs, shard;
-    if (optionValue(args, i, "", "--shard", shard, error)) {
-      if (!error.empty()) return refuse("batch: " + error);
+    std::string jobs, shard;
+    if (const Taken shardTaken = optionValue(args, i, "", "--shard", shard)) {
+      if (!shardTaken->ok()) return refuse("batch", *shardTaken);
       const size_t slash = shard.find('/');
       const std::optional<unsigned> count =
           slash == std::string::npos ? std::nullopt
@@ -371,26 +376,27 @@ ParseResult parseBatch(const std::vector<std::string>& args) {
       request.shards = *count;
       continue;
     }
-    if (optionValue(args, i, "-o", "--output", request.outputDir, error) ||
-        changedSinceOption(args, i, request.changedSince, error) ||
-        foldOption(args, i, request.fold, error) ||
-        editorOption(args, i, request.editor, error) ||
-        languageLevelOption(args, i, request.languageLevel, error)) {
-      if (!error.empty()) return refuse("batch: " + error);
+    Taken taken;
+    if ((taken = optionValue(args, i, "-o", "--output", request.outputDir)) ||
+        (taken = changedSinceOption(args, i, request.changedSince)) ||
+        (taken = foldOption(args, i, request.fold)) ||
+        (taken = editorOption(args, i, request.editor)) ||
+        (taken = languageLevelOption(args, i, request.languageLevel))) {
+      if (!taken->ok()) return refuse("batch", *taken);
       continue;
     }
     const bool joined = args[i].size() > 2 && args[i].rfind("-j", 0) == 0 && args[i][2] != '-';
     if (joined) jobs = args[i].substr(2);
-    if (joined || optionValue(args, i, "-j", "--jobs", jobs, error)) {
-      if (!error.empty()) return refuse("batch: " + error);
+    if (const Taken jobsTaken = joined ? Taken(errors::Status()) : optionValue(args, i, "-j", "--jobs", jobs)) {
+      if (!jobsTaken->ok()) return refuse("batch", *jobsTaken);
       const std::optional<unsigned> count = jobCount(jobs);
       if (!count) return refuse("batch: -j takes a number of workers from 1 to 256, not '" + jobs + "'");
       request.jobs = *count;
       continue;
     }
     std::string formats;
-    if (optionValue(args, i, "", "--format", formats, error)) {
-      if (!error.empty()) return refuse("batch: " + error);
+    if (const Taken formatsTaken = optionValue(args, i, "", "--format", formats)) {
+      if (!formatsTaken->ok()) return refuse("batch", *formatsTaken);
       request.formats.clear();
       for (size_t at = 0; at <= formats.size();) {
         const size_t comma = std::min(formats.find(',', at), formats.size());
@@ -419,9 +425,8 @@ ParseResult parseBatch(const std::vector<std::string>& args) {
 ParseResult parseIndex(const std::vector<std::string>& args) {
   IndexRequest request;
   for (size_t i = 1; i < args.size(); ++i) {
-    std::string error;
-    if (optionValue(args, i, "-o", "--output", request.site, error)) {
-      if (!error.empty()) return refuse("index: " + error);
+    if (const Taken taken = optionValue(args, i, "-o", "--output", request.site)) {
+      if (!taken->ok()) return refuse("index", *taken);
       continue;
     }
     if (isOption(args[i])) return refuse("index: unknown option " + args[i]);
@@ -441,27 +446,29 @@ ParseResult parseCheck(const std::vector<std::string>& args) {
       {"--max-nloc", &request.thresholds.nloc}};
   for (size_t i = 1; i < args.size(); ++i) {
     if (restAreNames(args, i, request.sources)) break;
-    std::string error, value;
-    if (optionValue(args, i, "-o", "--output", request.output, error) ||
-        changedSinceOption(args, i, request.changedSince, error) ||
-        languageLevelOption(args, i, request.languageLevel, error)) {
-      if (!error.empty()) return refuse("check: " + error);
+    std::string value;
+    Taken taken;
+    if ((taken = optionValue(args, i, "-o", "--output", request.output)) ||
+        (taken = changedSinceOption(args, i, request.changedSince)) ||
+        (taken = languageLevelOption(args, i, request.languageLevel))) {
+      if (!taken->ok()) return refuse("check", *taken);
       continue;
     }
-    bool taken = false;
+    bool threshold = false;
     for (const auto& [name, maximum] : thresholds) {
-      if (!optionValue(args, i, "", name, value, error)) continue;
-      if (!error.empty()) return refuse("check: " + error);
+      const Taken thresholdTaken = optionValue(args, i, "", name, value);
+      if (!thresholdTaken) continue;
+      if (!thresholdTaken->ok()) return refuse("check", *thresholdTaken);
       const std::optional<unsigned> number = countIn(value, 0, kLargestThreshold);
       if (!number)
         return refuse(std::string("check: ") + name + " takes a whole number from 0 to " +
                       std::to_string(kLargestThreshold) + ", not '" + value + "'");
       *maximum = *number;
-      taken = true;
+      threshold = true;
     }
-    if (taken) continue;
-    if (optionValue(args, i, "-f", "--format", value, error)) {
-      if (!error.empty()) return refuse("check: " + error);
+    if (threshold) continue;
+    if (const Taken formatTaken = optionValue(args, i, "-f", "--format", value)) {
+      if (!formatTaken->ok()) return refuse("check", *formatTaken);
       if (value == "text") request.format = CheckRequest::Format::Text;
       else if (value == "json") request.format = CheckRequest::Format::Json;
       else if (value == "sarif") request.format = CheckRequest::Format::Sarif;
@@ -492,25 +499,27 @@ ParseResult parseDiff(const std::vector<std::string>& args) {
       restAreNames(args, i, request.paths);
       break;
     }
-    std::string error, value;
-    if (optionValue(args, i, "-o", "--output", request.output, error) ||
-        optionValue(args, i, "", "--link", request.link, error) ||
-        languageLevelOption(args, i, request.languageLevel, error)) {
-      if (!error.empty()) return refuse("diff: " + error);
+    std::string value;
+    Taken taken;
+    if ((taken = optionValue(args, i, "-o", "--output", request.output)) ||
+        (taken = optionValue(args, i, "", "--link", request.link)) ||
+        (taken = languageLevelOption(args, i, request.languageLevel))) {
+      if (!taken->ok()) return refuse("diff", *taken);
       continue;
     }
-    bool taken = false;
+    bool threshold = false;
     for (const auto& [name, maximum] : thresholds) {
-      if (!optionValue(args, i, "", name, value, error)) continue;
-      if (!error.empty()) return refuse("diff: " + error);
+      const Taken thresholdTaken = optionValue(args, i, "", name, value);
+      if (!thresholdTaken) continue;
+      if (!thresholdTaken->ok()) return refuse("diff", *thresholdTaken);
       const std::optional<unsigned> number = countIn(value, 0, kLargestThreshold);
       if (!number)
         return refuse(std::string("diff: ") + name + " takes a whole number from 0 to " +
                       std::to_string(kLargestThreshold) + ", not '" + value + "'");
       *maximum = *number;
-      taken = true;
+      threshold = true;
     }
-    if (taken) continue;
+    if (threshold) continue;
     if (isOption(args[i])) return refuse("diff: unknown option " + args[i]);
     request.names.push_back(args[i]);
   }
