@@ -135,13 +135,13 @@ errors::Result<ChangedLines> ChangedLines::since(const std::string& revision,
   for (const std::string& path : paths) {
     std::error_code ec;
     const fs::path folder = fs::is_directory(path, ec) ? fs::path(path) : fs::absolute(path, ec).parent_path();
-    const GitRun top = runGit({"-C", folder.string(), "rev-parse", "--show-toplevel"});
-    if (!top.status) return refused(kNoGit);
-    if (!top.succeeded())
+    const GitOutcome top = runGit({"-C", folder.string(), "rev-parse", "--show-toplevel"});
+    if (!top) return refused(kNoGit);
+    if (!top->succeeded())
       return refused(path + ": not in a git repository" + gitSays(top) + "; --changed-since needs the sources' repository");
     // The top folder exactly as git wrote it, but for the line break after
     // it: a folder's name may end in a line break of its own.
-    std::string root = top.out;
+    std::string root = top->out;
     if (!root.empty() && root.back() == '\n') root.pop_back();
     byRepository[root].push_back(fs::absolute(path, ec).string());
   }
@@ -158,25 +158,25 @@ errors::Result<ChangedLines> ChangedLines::since(const std::string& revision,
     };
     std::vector<std::string> verify = git;
     verify.insert(verify.end(), {"rev-parse", "--verify", "--quiet", revision + "^{commit}"});
-    if (!runGit(verify).succeeded()) {
+    if (!succeeded(runGit(verify))) {
       return refused("unknown git revision '" + revision + "'" + where);
     }
     // The patch, with the options that make it plain whatever the user's
     // configuration: no colours, external or text-converting diff tools,
     // renames or other prefixes, and every file as text.
-    const GitRun patch = runGit(withPaths({"diff", "--no-color", "--no-ext-diff", "--no-textconv", "--no-renames",
+    const GitOutcome patch = runGit(withPaths({"diff", "--no-color", "--no-ext-diff", "--no-textconv", "--no-renames",
                                             "--text", "--src-prefix=a/", "--dst-prefix=b/", "-U0", revision}));
     // The files changed with their exact names, NUL-separated: a file with
     // added or deleted lines whose patch was not read counts as changed
     // throughout, so that nothing changed is ever passed over.
-    const GitRun counts = runGit(withPaths({"diff", "--numstat", "-z", "--no-renames", "--text", revision}));
-    const GitRun untracked = runGit(withPaths({"ls-files", "-z", "--others", "--exclude-standard", "--full-name"}));
-    for (const GitRun* run : {&patch, &counts, &untracked})
-      if (!run->succeeded()) {
+    const GitOutcome counts = runGit(withPaths({"diff", "--numstat", "-z", "--no-renames", "--text", revision}));
+    const GitOutcome untracked = runGit(withPaths({"ls-files", "-z", "--others", "--exclude-standard", "--full-name"}));
+    for (const GitOutcome* run : {&patch, &counts, &untracked})
+      if (!succeeded(*run)) {
         return refused("git failed to list the changes since '" + revision + "'" + where + gitSays(*run));
       }
-    changed.addPatch(top, patch.out);
-    for (std::string_view entry : splitText(counts.out, '\0')) {
+    changed.addPatch(top, patch->out);
+    for (std::string_view entry : splitText(counts->out, '\0')) {
       // "ADDED<tab>DELETED<tab>PATH"; "-" for the counts of a binary file.
       const size_t first = entry.find('\t');
       const size_t second = first == std::string_view::npos ? first : entry.find('\t', first + 1);
@@ -186,7 +186,7 @@ errors::Result<ChangedLines> ChangedLines::since(const std::string& revision,
       FileChanges& file = changed.files_[canonicalText(fs::path(top) / std::string(entry.substr(second + 1)))];
       if (file.lines.empty() && file.deletedAfter.empty()) file.whole = true;
     }
-    for (std::string_view name : splitText(untracked.out, '\0'))
+    for (std::string_view name : splitText(untracked->out, '\0'))
       if (!name.empty()) changed.files_[canonicalText(fs::path(top) / std::string(name))].whole = true;
   }
   return changed;

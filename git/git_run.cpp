@@ -15,9 +15,11 @@ namespace git {
 
 namespace {
 
+errors::Problem cannotStart(int error) { return errors::Problem::fromSystem("cannot run git", error); }
+
 // Standard output goes to onOutput when there is one, else into run.out.
-GitRun runGitWith(const std::vector<std::string>& arguments, std::string_view input,
-                  const std::function<void(std::string_view)>* onOutput) {
+GitOutcome runGitWith(const std::vector<std::string>& arguments, std::string_view input,
+                      const std::function<void(std::string_view)>* onOutput) {
   GitRun run;
   std::vector<char*> argv;
   std::string program = "git";
@@ -29,11 +31,12 @@ GitRun runGitWith(const std::vector<std::string>& arguments, std::string_view in
   // by another thread does not hold this one's ends open (only the ends
   // dup'd onto a child's 0, 1 and 2 stay open in it).
   int outPipe[2], errPipe[2] = {-1, -1}, inPipe[2] = {-1, -1};
-  if (::pipe2(outPipe, O_CLOEXEC) != 0) return run;
+  if (::pipe2(outPipe, O_CLOEXEC) != 0) return cannotStart(errno);
   if (::pipe2(errPipe, O_CLOEXEC) != 0 || (!input.empty() && ::pipe2(inPipe, O_CLOEXEC) != 0)) {
+    const int error = errno;
     for (int fd : {outPipe[0], outPipe[1], errPipe[0], errPipe[1]})
       if (fd >= 0) ::close(fd);
-    return run;
+    return cannotStart(error);
   }
   // The input is written only as far as the pipe takes it at once: a
   // write that waited for the rest would wait for git, which may itself
@@ -100,30 +103,31 @@ GitRun runGitWith(const std::vector<std::string>& arguments, std::string_view in
   ::close(errPipe[0]);
   if (readers[2].fd >= 0) ::close(readers[2].fd);
   if (!input.empty()) ::sigaction(SIGPIPE, &previous, nullptr);
-  if (spawned != 0) return run;
+  if (spawned != 0) return cannotStart(spawned);
   int status = 0;
   while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
   }
   // posix_spawnp reports a git it cannot find either as its own failure
   // or as the child's exit status 127.
-  if (WIFEXITED(status) && WEXITSTATUS(status) == 127 && !gaveOutput) return run;
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 127 && !gaveOutput) return cannotStart(ENOENT);
   run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   return run;
 }
 
 }  // namespace
 
-GitRun runGit(const std::vector<std::string>& arguments, std::string_view input) {
+GitOutcome runGit(const std::vector<std::string>& arguments, std::string_view input) {
   return runGitWith(arguments, input, nullptr);
 }
 
-GitRun streamGit(const std::vector<std::string>& arguments, std::string_view input,
-                 const std::function<void(std::string_view piece)>& onOutput) {
+GitOutcome streamGit(const std::vector<std::string>& arguments, std::string_view input,
+                     const std::function<void(std::string_view piece)>& onOutput) {
   return runGitWith(arguments, input, &onOutput);
 }
 
-std::string gitSays(const GitRun& run) {
-  std::string_view said = run.err;
+std::string gitSays(const GitOutcome& run) {
+  if (!run) return {};
+  std::string_view said = run->err;
   const size_t end = said.find('\n');
   if (end != std::string_view::npos) said = said.substr(0, end);
   if (said.rfind("fatal: ", 0) == 0) said.remove_prefix(7);

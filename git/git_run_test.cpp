@@ -20,21 +20,21 @@ TEST(GitRun, LongInputWithLongAnswersFinishes) {
   if (testing_support::runShell("git --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "git is not installed";
   testing_support::TempDir dir;
   const std::string repo = dir.path().string();
-  ASSERT_TRUE(runGit({"init", "-q", repo}).succeeded());
+  ASSERT_TRUE(succeeded(runGit({"init", "-q", repo})));
   const std::string blob(2000, 'x');
-  const GitRun stored = runGit({"-C", repo, "hash-object", "-w", "--stdin"}, blob);
-  ASSERT_TRUE(stored.succeeded()) << stored.err;
-  const std::string id = stored.out.substr(0, stored.out.find('\n'));
+  const GitOutcome stored = runGit({"-C", repo, "hash-object", "-w", "--stdin"}, blob);
+  ASSERT_TRUE(succeeded(stored)) << gitSays(stored);
+  const std::string id = stored->out.substr(0, stored->out.find('\n'));
   std::string requests;
   for (int k = 0; k < 4000; ++k) requests += id + "\n";  // 164 kB asked, 8 MB answered
   const pid_t child = ::fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
     size_t answered = 0;
-    const GitRun run = streamGit({"-C", repo, "cat-file", "--batch"}, requests,
+    const GitOutcome run = streamGit({"-C", repo, "cat-file", "--batch"}, requests,
                                  [&](std::string_view piece) { answered += piece.size(); });
     const size_t expected = 4000 * (id.size() + std::string(" blob 2000\n").size() + blob.size() + 1);
-    ::_exit(run.succeeded() && answered == expected ? 0 : 1);
+    ::_exit(succeeded(run) && answered == expected ? 0 : 1);
   }
   int status = 0;
   pid_t ended = 0;
