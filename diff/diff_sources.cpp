@@ -544,8 +544,11 @@ void readBlobs(const std::string& root, std::vector<FilePair>& pairs, bool headB
   std::string batch;
   batch.reserve(wanted.size() * 65);
   for (const Wanted& object : wanted) batch.append(*object.id).append(1, '\n');
-  const git::GitRun run = git::streamGit({"-C", root, "cat-file", "--batch"}, batch,
+  const git::GitOutcome run = git::streamGit({"-C", root, "cat-file", "--batch"}, batch,
                                [&](std::string_view piece) { reader.feed(piece); });
+  // Whether git ran is told by the answers read: an object not answered
+  // says why with what git said.
+  run.ignore();
   for (size_t k = reader.answered(); k < wanted.size(); ++k) {
     *wanted[k].why = "cannot be read from the revision" + git::gitSays(run);
     arrived(k);
@@ -581,10 +584,10 @@ struct Commit {
 Commit resolveCommit(const std::string& name) {
   Commit commit;
   if (name.empty() || name[0] == '-') return commit;  // no ref starts so, whatever git's version reads as an option
-  const git::GitRun run = git::runGit({"rev-parse", "--verify", "--quiet", "--end-of-options", name + "^{commit}"});
-  std::string_view said = run.out;
+  const git::GitOutcome run = git::runGit({"rev-parse", "--verify", "--quiet", "--end-of-options", name + "^{commit}"});
+  std::string_view said = run ? std::string_view(run->out) : std::string_view();
   if (!said.empty() && said.back() == '\n') said.remove_suffix(1);
-  if (run.succeeded() && isObjectId(said)) {
+  if (git::succeeded(run) && isObjectId(said)) {
     commit.id = std::string(said);
     return commit;
   }
@@ -641,12 +644,12 @@ errors::Result<DiffSides> readCommits(const std::string& root, const std::string
   std::vector<std::string> changes = {"diff", "--raw", "-z", "-M", "--no-abbrev", "--no-relative", "--no-color",
                                       "--no-ext-diff", baseId};
   if (headName) changes.push_back(headId);
-  const git::GitRun listed = git::runGit(withPaths(changes));
-  if (!listed.succeeded()) return usage("git could not list the changes since " + named(baseName) + git::gitSays(listed));
+  const git::GitOutcome listed = git::runGit(withPaths(changes));
+  if (!git::succeeded(listed)) return usage("git could not list the changes since " + named(baseName) + git::gitSays(listed));
   DiffSides sides;
   sides.base.name = baseName;
   sides.head.name = headName ? *headName : "working tree";
-  std::vector<FilePair> pairs = listedPairs(listed.out);
+  std::vector<FilePair> pairs = listedPairs(listed->out);
   if (headName) {
     // Each file is parsed as soon as git has given both its blobs.
     PairReaders readers(pairs, reading);
@@ -654,9 +657,9 @@ errors::Result<DiffSides> readCommits(const std::string& root, const std::string
     joinPairs(pairs, readers.finish(), sides);
     return sides;
   }
-  const git::GitRun untracked = git::runGit(withPaths({"ls-files", "-z", "--others", "--exclude-standard", "--full-name"}));
-  if (!untracked.succeeded()) return usage("git could not list the new files" + git::gitSays(untracked));
-  for (std::string_view name : text::splitText(untracked.out, '\0'))
+  const git::GitOutcome untracked = git::runGit(withPaths({"ls-files", "-z", "--others", "--exclude-standard", "--full-name"}));
+  if (!git::succeeded(untracked)) return usage("git could not list the new files" + git::gitSays(untracked));
+  for (std::string_view name : text::splitText(untracked->out, '\0'))
     if (!name.empty() && isJava(std::string(name))) {
       FilePair pair;
       pair.headPath = std::string(name);
@@ -691,19 +694,19 @@ errors::Result<DiffSides> readRevisions(const std::string& base, const std::opti
   std::thread baseAsked([&] { baseCommit = resolveCommit(base); });
   std::optional<std::thread> headAsked;
   if (head) headAsked.emplace([&] { headCommit = resolveCommit(*head); });
-  const git::GitRun top = git::runGit({"rev-parse", "--show-toplevel"});
+  const git::GitOutcome top = git::runGit({"rev-parse", "--show-toplevel"});
   baseAsked.join();
   if (headAsked) headAsked->join();
-  if (!top.status) return usage(kNoGit);
+  if (!top) return usage(kNoGit);
   const bool pathsPossible = namesBeforeSeparator && head;
-  if (!top.succeeded()) {
+  if (!top->succeeded()) {
     if (pathsPossible)
       if (std::optional<errors::Problem> problem = pathsProblem(base, *head)) return *problem;
     return usage("the current folder is not in a git repository" + git::gitSays(top) +
                  "; diff compares revisions of it, or two files or folders");
   }
   // The top folder exactly as git wrote it, but for the line break after it.
-  std::string root = top.out;
+  std::string root = top->out;
   if (!root.empty() && root.back() == '\n') root.pop_back();
   if (baseCommit.id.empty()) {
     if (pathsPossible)
