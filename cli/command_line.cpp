@@ -15,122 +15,133 @@ constexpr const char* kIntro =
     "\n";
 
 struct CommandHelp {
-  const char* name;
-  const char* text;
+  std::string name;
+  std::string text;
 };
+
+// A paragraph of a command's description, filled to 76 columns under its
+// indent.  Two spaces after a sentence stay two within a line.
+std::string described(std::string_view words) {
+  constexpr size_t kWidth = 76;
+  const std::string indent = "      ";
+  std::string out, line = indent;
+  size_t at = 0;
+  size_t gap = 0;
+  while (at < words.size()) {
+    const size_t end = std::min(words.find(' ', at), words.size());
+    const std::string_view word = words.substr(at, end - at);
+    if (line.size() > indent.size() && line.size() + gap + word.size() > kWidth) {
+      out += line + "\n";
+      line = indent;
+    } else if (line.size() > indent.size()) {
+      line.append(gap, ' ');
+    }
+    line += word;
+    at = std::min(words.find_first_not_of(' ', end), words.size());
+    gap = at - end;
+  }
+  return out + line + "\n";
+}
 
 // Each command's part of the help, as "flowchart help COMMAND" and
-// "flowchart COMMAND --help" print it.
-constexpr CommandHelp kCommands[] = {
-    {"list",
-     "  flowchart list FILE.java [--json]\n"
-     "      Lists the classes and methods of a file with their parameter types,\n"
-     "      lines and measures: NLOC (lines of code), CC (cyclomatic complexity\n"
-     "      as checkstyle counts it), COG (cognitive complexity as SonarSource\n"
-     "      defines it) and HV (Halstead volume: length times log2 of the\n"
-     "      vocabulary).\n"
-     "      Example: flowchart list tests/fixtures/examples/java/Inventory.java\n"},
-    {"draw",
-     "  flowchart draw FILE.java [METHOD[(TYPES)][:LINE]] [-o OUT] [--fold auto|none|all]\n"
-     "                [--src DIR] [--editor URL]\n"
-     "      Draws one method's flowchart as Java runs it; with no METHOD, every\n"
-     "      method of the file in one HTML page with an index.  METHOD may be\n"
-     "      qualified by its class (Outer.Inner.method); its parameter types\n"
-     "      (add(String, int)) or a line (add:24) pick one of several overloads.\n"
-     "      OUT ends in .html (the default), .svg, .png, .pdf, .xml (the drawing\n"
-     "      format), .dot (the pages' graphs before layout), .json (the\n"
-     "      control-flow graph, unfolded, for tools), .mmd (the graph as a\n"
-     "      Mermaid flowchart), .puml (a PlantUML activity diagram) or .md\n"
-     "      (Markdown with Mermaid blocks; with no METHOD, every method of the\n"
-     "      file).  A method is one page: --fold auto (the\n"
-     "      default) moves its largest constructs onto pages of their own only\n"
-     "      when a page is too large to read, none never, all every loop body,\n"
-     "      branch and block of two boxes or more.  Which catch clause takes an\n"
-     "      exception of a class the program declares is decided through the\n"
-     "      classes of the file and, with --src DIR, of the classes there.\n"
-     "      Enter on a box, or a click, shows its source lines; --editor URL\n"
-     "      (such as vscode://file/{path}:{line}) also opens the editor there.\n"
-     "      Example: flowchart draw tests/fixtures/examples/java/Checkout.java total\n"},
-    {"sequence",
-     "  flowchart sequence FILE.java METHOD[(TYPES)][:LINE] [-o OUT] [--depth N]\n"
-     "                    [--src DIR] [--max-messages N] [--follow-implementations]\n"
-     "      Draws a UML sequence diagram of the calls METHOD makes, in the order\n"
-     "      they run: the objects it calls as lifelines (this object, name:Type\n"
-     "      for parameters, variables and fields, :Type for static calls and\n"
-     "      new objects, else the receiver as written), calls, creations and the\n"
-     "      returns of values that are used, with activation bars, and alt, opt,\n"
-     "      loop, break and critical frames round the calls of ifs, switches,\n"
-     "      loops, synchronized blocks and try/catch.  --depth N shows N levels\n"
-     "      of calls (default 1: the method's own), following calls into methods\n"
-     "      of the file and, with --src DIR, of the classes there, found through\n"
-     "      packages and imports as Java finds them.  --follow-implementations\n"
-     "      follows a call on an interface or abstract class with exactly one\n"
-     "      implementation in DIR into it.  A recursive call is shown once and\n"
-     "      not followed.  The diagram stops at --max-messages messages (default\n"
-     "      200) and a note says what is left out.  OUT ends in .html (the\n"
-     "      default), .svg, .png, .pdf, .xml, .dot, .mmd (a Mermaid\n"
-     "      sequenceDiagram), .md (Markdown holding it) or .puml (PlantUML).\n"
-     "      Example: flowchart sequence tests/fixtures/examples/java/Checkout.java total\n"},
-    {"batch",
-     "  flowchart batch SRC_DIR -o OUT_DIR [-j N] [--force] [--quiet] [--sequence]\n"
-     "                 [--changed-since REV] [--shard K/N] [--fold auto|none|all]\n"
-     "                 [--editor URL] [--format html,md,mmd,puml,png,pdf]\n"
-     "      Draws every method of every .java file below SRC_DIR into a site in\n"
-     "      OUT_DIR: OUT_DIR/index.html lists the methods with their measures\n"
-     "      (sortable, with a filter) and the files, each file has a page with\n"
-     "      its classes, methods and source, each method a page with its\n"
-     "      flowchart.  Outputs newer than their source are kept unless --force;\n"
-     "      -j sets the worker processes (default: one per core); --quiet hides\n"
-     "      the progress line and the closing summary; --sequence adds each\n"
-     "      method's sequence diagram (depth 1) beside its flowchart;\n"
-     "      --changed-since REV draws only the methods changed since the git\n"
-     "      revision; --shard K/N draws only the K-th of N shares of the files\n"
-     "      (by a hash of their path), for 'flowchart index' to merge; --fold and\n"
-     "      --editor as for draw; --format adds each method's flowchart in other\n"
-     "      forms beside its page, linked from it (md: Markdown with Mermaid, mmd:\n"
-     "      Mermaid, puml: PlantUML, png, pdf; default html alone).\n"
-     "      Example: flowchart batch tests/fixtures/examples/java -o flowcharts\n"},
-    {"index",
-     "  flowchart index OUT_DIR... -o SITE\n"
-     "      Merges the outputs of several batch runs (such as the shards of\n"
-     "      'batch --shard K/N') into one site in SITE with one index; SITE may\n"
-     "      be one of the OUT_DIRs.  Takes the files each output's index shows;\n"
-     "      a file drawn by several runs is taken from the newest.  Shards of\n"
-     "      different splits, or a set missing a share, are refused.  The site\n"
-     "      is built beside SITE and put in its place in one step.\n"
-     "      Example: flowchart index shard-1 shard-2 shard-3 -o site\n"},
-    {"check",
-     "  flowchart check SRC... [--max-cc N] [--max-cognitive N] [--max-nloc N]\n"
-     "                 [--format text|json|sarif|codeclimate] [-o FILE]\n"
-     "                 [--changed-since REV]\n"
-     "      Measures every method of the files and folders given and reports\n"
-     "      each one over a threshold as FILE:LINE: METHOD: measure N > MAX (no\n"
-     "      threshold: every method's measures); json has every method, sarif is\n"
-     "      SARIF 2.1.0, codeclimate GitLab's code quality report.  Exits 3 when\n"
-     "      a method is over a threshold.  --changed-since REV takes only the\n"
-     "      methods whose lines changed since the git revision.\n"
-     "      Example: flowchart check tests/fixtures/examples/java --max-cc 3\n"},
-
-    {"diff",
-     "  flowchart diff BASE [HEAD] [--] [PATH...] [-o OUT] [--link URL_PREFIX]\n"
-     "                [--max-cc N] [--max-cognitive N] [--max-nloc N]\n"
-     "                [--max-increase-cc N] [--max-increase-cognitive N]\n"
-     "  flowchart diff OLD NEW [-o OUT] ...\n"
-     "      Shows how a change alters each method's control flow: the methods\n"
-     "      added, removed, renamed or changed between the git revisions BASE\n"
-     "      and HEAD (left out: the working tree, new files included), below\n"
-     "      the PATHs given, or between two .java files or two folders.  A\n"
-     "      method only reformatted, commented or moved is not listed.  OUT\n"
-     "      ending in .json is the changes node by node for tools, in .md a\n"
-     "      Markdown report with Mermaid flowcharts for a pull-request comment\n"
-     "      (its links below --link URL_PREFIX), without an extension or\n"
-     "      ending in / a folder for an HTML site; without -o, one line per\n"
-     "      method.  The --max options gate the changed and added methods as\n"
-     "      check does, --max-increase-* how much a method's measure rose:\n"
-     "      exit 3 when one is passed.\n"
-     "      Options go before --: every name after it is a path.\n"
-     "      Example: flowchart diff main HEAD -o review.md -- src\n"},
-};
+// "flowchart COMMAND --help" print it.  The lists of output forms are the
+// format table's.
+const std::vector<CommandHelp>& commands() {
+  static const std::vector<CommandHelp> kCommands = {
+      {"list",
+       "  flowchart list FILE.java [--json]\n"
+       "      Lists the classes and methods of a file with their parameter types,\n"
+       "      lines and measures: NLOC (lines of code), CC (cyclomatic complexity\n"
+       "      as checkstyle counts it), COG (cognitive complexity as SonarSource\n"
+       "      defines it) and HV (Halstead volume: length times log2 of the\n"
+       "      vocabulary).\n"
+       "      Example: flowchart list tests/fixtures/examples/java/Inventory.java\n"},
+      {"draw",
+       "  flowchart draw FILE.java [METHOD[(TYPES)][:LINE]] [-o OUT] [--fold auto|none|all]\n"
+       "                [--src DIR] [--editor URL]\n" +
+           described("Draws one method's flowchart as Java runs it; with no METHOD, every method of the file in one "
+                     "HTML page with an index.  METHOD may be qualified by its class (Outer.Inner.method); its "
+                     "parameter types (add(String, int)) or a line (add:24) pick one of several overloads.  OUT ends "
+                     "in " + formats::helpList(formats::kFlowchart) +
+                     ".  A method is one page: --fold auto (the default) moves its largest constructs onto pages of "
+                     "their own only when a page is too large to read, none never, all every loop body, branch and "
+                     "block of two boxes or more.  Which catch clause takes an exception of a class the program "
+                     "declares is decided through the classes of the file and, with --src DIR, of the classes "
+                     "there.  Enter on a box, or a click, shows its source lines; --editor URL (such as "
+                     "vscode://file/{path}:{line}) also opens the editor there.") +
+           "      Example: flowchart draw tests/fixtures/examples/java/Checkout.java total\n"},
+      {"sequence",
+       "  flowchart sequence FILE.java METHOD[(TYPES)][:LINE] [-o OUT] [--depth N]\n"
+       "                    [--src DIR] [--max-messages N] [--follow-implementations]\n" +
+           described("Draws a UML sequence diagram of the calls METHOD makes, in the order they run: the objects it "
+                     "calls as lifelines (this object, name:Type for parameters, variables and fields, :Type for "
+                     "static calls and new objects, else the receiver as written), calls, creations and the returns "
+                     "of values that are used, with activation bars, and alt, opt, loop, break and critical frames "
+                     "round the calls of ifs, switches, loops, synchronized blocks and try/catch.  --depth N shows "
+                     "N levels of calls (default 1: the method's own), following calls into methods of the file "
+                     "and, with --src DIR, of the classes there, found through packages and imports as Java finds "
+                     "them.  --follow-implementations follows a call on an interface or abstract class with exactly "
+                     "one implementation in DIR into it.  A recursive call is shown once and not followed.  The "
+                     "diagram stops at --max-messages messages (default 200) and a note says what is left out.  "
+                     "OUT ends in " + formats::helpList(formats::kSequence) + ".") +
+           "      Example: flowchart sequence tests/fixtures/examples/java/Checkout.java total\n"},
+      {"batch",
+       "  flowchart batch SRC_DIR -o OUT_DIR [-j N] [--force] [--quiet] [--sequence]\n"
+       "                 [--changed-since REV] [--shard K/N] [--fold auto|none|all]\n"
+       "                 [--editor URL] [--format " + formats::siteFormList(",") + "]\n" +
+           described("Draws every method of every .java file below SRC_DIR into a site in OUT_DIR: "
+                     "OUT_DIR/index.html lists the methods with their measures (sortable, with a filter) and the "
+                     "files, each file has a page with its classes, methods and source, each method a page with its "
+                     "flowchart.  Outputs newer than their source are kept unless --force; -j sets the worker "
+                     "processes (default: one per core); --quiet hides the progress line and the closing summary; "
+                     "--sequence adds each method's sequence diagram (depth 1) beside its flowchart; "
+                     "--changed-since REV draws only the methods changed since the git revision; --shard K/N draws "
+                     "only the K-th of N shares of the files (by a hash of their path), for 'flowchart index' to "
+                     "merge; --fold and --editor as for draw; --format adds each method's flowchart in other forms "
+                     "beside its page, linked from it (" + formats::siteFormHelp() + "; default html alone).") +
+           "      Example: flowchart batch tests/fixtures/examples/java -o flowcharts\n"},
+      {"index",
+       "  flowchart index OUT_DIR... -o SITE\n"
+       "      Merges the outputs of several batch runs (such as the shards of\n"
+       "      'batch --shard K/N') into one site in SITE with one index; SITE may\n"
+       "      be one of the OUT_DIRs.  Takes the files each output's index shows;\n"
+       "      a file drawn by several runs is taken from the newest.  Shards of\n"
+       "      different splits, or a set missing a share, are refused.  The site\n"
+       "      is built beside SITE and put in its place in one step.\n"
+       "      Example: flowchart index shard-1 shard-2 shard-3 -o site\n"},
+      {"check",
+       "  flowchart check SRC... [--max-cc N] [--max-cognitive N] [--max-nloc N]\n"
+       "                 [--format text|json|sarif|codeclimate] [-o FILE]\n"
+       "                 [--changed-since REV]\n"
+       "      Measures every method of the files and folders given and reports\n"
+       "      each one over a threshold as FILE:LINE: METHOD: measure N > MAX (no\n"
+       "      threshold: every method's measures); json has every method, sarif is\n"
+       "      SARIF 2.1.0, codeclimate GitLab's code quality report.  Exits 3 when\n"
+       "      a method is over a threshold.  --changed-since REV takes only the\n"
+       "      methods whose lines changed since the git revision.\n"
+       "      Example: flowchart check tests/fixtures/examples/java --max-cc 3\n"},
+      {"diff",
+       "  flowchart diff BASE [HEAD] [--] [PATH...] [-o OUT] [--link URL_PREFIX]\n"
+       "                [--max-cc N] [--max-cognitive N] [--max-nloc N]\n"
+       "                [--max-increase-cc N] [--max-increase-cognitive N]\n"
+       "  flowchart diff OLD NEW [-o OUT] ...\n"
+       "      Shows how a change alters each method's control flow: the methods\n"
+       "      added, removed, renamed or changed between the git revisions BASE\n"
+       "      and HEAD (left out: the working tree, new files included), below\n"
+       "      the PATHs given, or between two .java files or two folders.  A\n"
+       "      method only reformatted, commented or moved is not listed.  OUT\n"
+       "      ending in .json is the changes node by node for tools, in .md a\n"
+       "      Markdown report with Mermaid flowcharts for a pull-request comment\n"
+       "      (its links below --link URL_PREFIX), without an extension or\n"
+       "      ending in / a folder for an HTML site; without -o, one line per\n"
+       "      method.  The --max options gate the changed and added methods as\n"
+       "      check does, --max-increase-* how much a method's measure rose:\n"
+       "      exit 3 when one is passed.\n"
+       "      Options go before --: every name after it is a path.\n"
+       "      Example: flowchart diff main HEAD -o review.md -- src\n"},
+  };
+  return kCommands;
+}
 
 constexpr const char* kTrailer =
     "\n"
@@ -143,7 +154,7 @@ constexpr const char* kTrailer =
     "3 (check, diff) a method is over a threshold.\n";
 
 const CommandHelp* commandHelp(std::string_view name) {
-  for (const CommandHelp& command : kCommands)
+  for (const CommandHelp& command : commands())
     if (name == command.name) return &command;
   return nullptr;
 }
@@ -568,7 +579,7 @@ std::string helpText(const std::string& topic) {
   if (const CommandHelp* command = commandHelp(topic))
     return std::string("Usage:\n") + command->text + kTrailer;
   std::string out = std::string(kIntro) + "Usage:\n";
-  for (const CommandHelp& command : kCommands) out += command.text;
+  for (const CommandHelp& command : commands()) out += command.text;
   out += "  flowchart help [COMMAND] | COMMAND --help | --help | --version\n";
   return out + kTrailer;
 }

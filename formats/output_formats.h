@@ -41,6 +41,12 @@ struct Format {
   unsigned serves = 0;         // of Serves
   Writer writer = Writer::Html;
   std::string_view label;      // how a page links the form ("Markdown (Mermaid)"); empty if none
+  // What the help says of the form after its extension, as draw -o,
+  // sequence -o and batch --format use it ("the drawing format"); empty
+  // for nothing.
+  std::string_view flowchartHelp;
+  std::string_view sequenceHelp;
+  std::string_view siteHelp;
 };
 
 // Every form, in the order the messages list them.
@@ -59,6 +65,16 @@ const Format* siteForm(std::string_view name);
 
 // "html, md, mmd, puml, png and pdf": the names batch --format takes.
 std::string siteFormNames();
+
+// The help's list of the extensions that serve draw -o or sequence -o,
+// each with its words: ".html (the default), .htm, ... or .pdf".
+std::string helpList(Serves serving);
+
+// The help's list of batch's forms: "html,md,...,pdf" with
+// separator ",", and "md: Markdown with Mermaid, ..., pdf" with the words
+// of each.
+std::string siteFormList(std::string_view separator);
+std::string siteFormHelp();
 
 // Why an output name is refused by command: "cannot write 'g.gif': no
 // format has the extension .gif; name the output .html, .htm, ... or
