@@ -54,60 +54,70 @@ std::string urlPath(std::string_view path) {
 
 bool withoutBody(const MethodRecord& method) { return method.drawing.empty() && method.problem == kWithoutBody; }
 
-std::string indexPage(const std::string& title, const std::vector<IndexedFile>& files) {
+namespace {
+
+// What the site holds, as its index counts it.
+struct SiteCounts {
   size_t classes = 0, methods = 0, drawn = 0, bodiless = 0, sequences = 0, brokenFiles = 0;
+  size_t failed() const { return methods - drawn - bodiless; }
+};
+
+SiteCounts countsOf(const std::vector<IndexedFile>& files) {
+  SiteCounts counts;
   for (const IndexedFile& file : files) {
-    classes += file.record->classes.size();
-    methods += file.record->methods.size();
+    counts.classes += file.record->classes.size();
+    counts.methods += file.record->methods.size();
     for (const MethodRecord& method : file.record->methods) {
-      drawn += method.drawing.empty() ? 0 : 1;
-      bodiless += withoutBody(method) ? 1 : 0;
-      sequences += method.sequence.empty() ? 0 : 1;
+      counts.drawn += method.drawing.empty() ? 0 : 1;
+      counts.bodiless += withoutBody(method) ? 1 : 0;
+      counts.sequences += method.sequence.empty() ? 0 : 1;
     }
-    if (file.record->status != FileRecord::Status::Parsed) ++brokenFiles;
+    if (file.record->status != FileRecord::Status::Parsed) ++counts.brokenFiles;
   }
-  const size_t failed = methods - drawn - bodiless;
-  std::string out = siteHead(title, "");
-  out += "<header><ol class=\"crumbs\"><li aria-current=\"page\">index</li></ol><h1>" + htmlEscaped(title) +
-         "</h1><p>" + counted(files.size(), "file") + ", " + counted(classes, "class") + ", " +
-         counted(methods, "method") + ", " + counted(drawn, "flowchart");
-  if (sequences > 0) out += ", " + counted(sequences, "sequence diagram");
-  if (bodiless > 0) out += ", " + std::to_string(bodiless) + " without a body";
-  if (brokenFiles > 0) out += "; " + counted(brokenFiles, "file") + " did not parse";
-  if (failed > 0) out += "; " + counted(failed, "method") + " could not be drawn";
+  return counts;
+}
+
+// The title, what the site holds and the links to the index's parts.
+std::string indexHeader(const std::string& title, size_t fileCount, const SiteCounts& counts) {
+  std::string out = "<header><ol class=\"crumbs\"><li aria-current=\"page\">index</li></ol><h1>" +
+                    htmlEscaped(title) + "</h1><p>" + counted(fileCount, "file") + ", " +
+                    counted(counts.classes, "class") + ", " + counted(counts.methods, "method") + ", " +
+                    counted(counts.drawn, "flowchart");
+  if (counts.sequences > 0) out += ", " + counted(counts.sequences, "sequence diagram");
+  if (counts.bodiless > 0) out += ", " + std::to_string(counts.bodiless) + " without a body";
+  if (counts.brokenFiles > 0) out += "; " + counted(counts.brokenFiles, "file") + " did not parse";
+  if (counts.failed() > 0) out += "; " + counted(counts.failed(), "method") + " could not be drawn";
   out += " &#8226; <a href=\"#method-list\">methods</a> &#8226; <a href=\"#folders\">folders</a> &#8226; "
          "<a href=\"#files\">files</a>";
-  if (brokenFiles > 0) out += " &#8226; <a href=\"#problems\">problems</a>";
-  out += "</p></header>\n<main>\n";
+  if (counts.brokenFiles > 0) out += " &#8226; <a href=\"#problems\">problems</a>";
+  return out + "</p></header>\n";
+}
 
-  const auto pageLink = [](const IndexedFile& file, const std::string& anchor, const std::string& text) {
-    if (!file.hasPage) return htmlEscaped(text);
-    return "<a href=\"" + htmlEscaped(urlPath(file.folder + kFilePageName) + anchor) + "\">" + htmlEscaped(text) +
-           "</a>";
-  };
-
-  // The methods' rows are made by the script from the site's method data:
-  // a page of thousands of rows in HTML takes seconds to open, and the
-  // filter and the sorting work over every method all the same.
-  out += "<h2 id=\"method-list\">Methods</h2>\n"
+// The methods' table, its rows made by the script from the site's method
+// data: a page of thousands of rows in HTML takes seconds to open, and the
+// filter and the sorting work over every method all the same.
+std::string methodTable(const SiteCounts& counts) {
+  return "<h2 id=\"method-list\">Methods</h2>\n"
          "<div class=\"filter\"><input type=\"search\" id=\"filter\" "
          "placeholder=\"put  class:HashMap  file:java/util/  method:get  cc&gt;10\" "
          "title=\"Words match where a name or a word of it starts; class:, method: and file: look in one column; "
          "cc, cog, nloc, hv and line compare with &gt;, &gt;=, &lt;, &lt;= or =\" aria-label=\"filter the methods\">"
-         "<small id=\"filter-count\">" + counted(methods, "method") + "</small></div>\n"
+         "<small id=\"filter-count\">" + counted(counts.methods, "method") + "</small></div>\n"
          "<table class=\"sortable\" id=\"methods\">\n<thead><tr><th data-key=\"file\">File</th>"
          "<th data-key=\"class\">Class</th><th data-key=\"method\">Method</th>"
          "<th class=\"n\" data-key=\"line\">Line</th><th class=\"n\" data-key=\"nloc\">NLOC</th>"
          "<th class=\"n\" data-key=\"cc\" title=\"cyclomatic complexity, as checkstyle counts it\">CC</th>"
          "<th class=\"n\" data-key=\"cog\" title=\"cognitive complexity, as SonarSource defines it\">Cognitive</th>"
          "<th class=\"n\" data-key=\"hv\" title=\"Halstead volume: length times log2 of the vocabulary\">HV</th>" +
-         std::string(sequences > 0 ? "<th data-key=\"sequence\">Sequence</th>" : "") +
+         std::string(counts.sequences > 0 ? "<th data-key=\"sequence\">Sequence</th>" : "") +
          "</tr></thead>\n<tbody>\n</tbody>\n</table>\n"
          "<p id=\"more-methods\" hidden><button type=\"button\" id=\"show-more\">show more</button> "
          "<button type=\"button\" id=\"show-all\">show all</button></p>\n"
          "<noscript><p>The tables of methods and files are made by the page's script.</p></noscript>\n";
+}
 
-  // Each folder with how much it holds, leading to its methods.
+// Each folder with how much it holds, leading to its methods.
+std::string folderTable(const std::vector<IndexedFile>& files) {
   std::map<std::string, std::array<size_t, 3>> folders;  // files, methods, without a body
   for (const IndexedFile& file : files) {
     const size_t slash = file.path.rfind('/');
@@ -116,11 +126,9 @@ std::string indexPage(const std::string& title, const std::vector<IndexedFile>& 
     counts[1] += file.record->methods.size();
     for (const MethodRecord& method : file.record->methods) counts[2] += withoutBody(method) ? 1 : 0;
   }
-  // What lies below the methods is laid out only once scrolled to.
-  out += "<div class=\"later\">\n";
-  out += "<h2 id=\"folders\">Folders</h2>\n<table class=\"sortable\" id=\"folder-table\">\n<thead><tr>"
-         "<th>Folder</th><th class=\"n\">Files</th><th class=\"n\">Methods</th>"
-         "<th class=\"n\">Without a body</th></tr></thead>\n<tbody>\n";
+  std::string out = "<h2 id=\"folders\">Folders</h2>\n<table class=\"sortable\" id=\"folder-table\">\n<thead><tr>"
+                    "<th>Folder</th><th class=\"n\">Files</th><th class=\"n\">Methods</th>"
+                    "<th class=\"n\">Without a body</th></tr></thead>\n<tbody>\n";
   for (const auto& [folder, counts] : folders) {
     const std::string shown = folder.empty() ? "(top)" : folder;
     const std::string link = folder.empty() ? htmlEscaped(shown)
@@ -129,31 +137,50 @@ std::string indexPage(const std::string& title, const std::vector<IndexedFile>& 
     out += "<tr>" + cell(link, "name") + cell(std::to_string(counts[0]), "n") + cell(std::to_string(counts[1]), "n") +
            cell(std::to_string(counts[2]), "n") + "</tr>\n";
   }
-  out += "</tbody>\n</table>\n";
+  return out + "</tbody>\n</table>\n";
+}
 
-  // Made by the script from the method data as well, a page of rows at a
-  // time: a big tree's files in HTML were most of what the index opened on.
-  out += "<h2 id=\"files\">Files</h2>\n<p class=\"filter\"><small id=\"file-count\">" + counted(files.size(), "file") +
+// The files' table, made by the script from the method data as well, a
+// page of rows at a time: a big tree's files in HTML were most of what the
+// index opened on.
+std::string fileTable(size_t fileCount) {
+  return "<h2 id=\"files\">Files</h2>\n<p class=\"filter\"><small id=\"file-count\">" + counted(fileCount, "file") +
          "</small></p>\n<table class=\"sortable\" id=\"file-table\">\n<thead><tr><th data-key=\"path\">File</th>"
          "<th class=\"n\" data-key=\"classes\">Classes</th><th class=\"n\" data-key=\"methods\">Methods</th>"
          "<th class=\"n\" data-key=\"nloc\">NLOC</th><th class=\"n\" data-key=\"hv\">Halstead volume</th>"
          "<th class=\"n\" data-key=\"notDrawn\">Not drawn</th></tr></thead>\n<tbody>\n</tbody>\n</table>\n"
          "<p id=\"more-files\" hidden><button type=\"button\" id=\"show-more-files\">show more</button> "
          "<button type=\"button\" id=\"show-all-files\">show all</button></p>\n";
+}
 
-  if (brokenFiles > 0) {
-    out += "<h2 id=\"problems\">Files that did not parse</h2>\n<table class=\"sortable\" id=\"broken\">\n"
-           "<thead><tr><th>File</th><th class=\"n\">Line</th><th>Problem</th></tr></thead>\n<tbody>\n";
-    for (const IndexedFile& file : files) {
-      const FileRecord& record = *file.record;
-      if (record.status == FileRecord::Status::Parsed) continue;
-      const std::string line = record.problemLine > 0 ? std::to_string(record.problemLine) : "";
-      out += "<tr>" + cell(pageLink(file, "", file.path), "name") +
-             cell(line.empty() ? line : pageLink(file, "#L" + line, line), "n") +
-             cell(htmlEscaped(record.problem.empty() ? statusText(record) : record.problem), "problem") + "</tr>\n";
-    }
-    out += "</tbody>\n</table>\n";
+// The files that did not parse, each with its line and problem.
+std::string problemTable(const std::vector<IndexedFile>& files) {
+  const auto pageLink = [](const IndexedFile& file, const std::string& anchor, const std::string& text) {
+    if (!file.hasPage) return htmlEscaped(text);
+    return "<a href=\"" + htmlEscaped(urlPath(file.folder + kFilePageName) + anchor) + "\">" + htmlEscaped(text) +
+           "</a>";
+  };
+  std::string out = "<h2 id=\"problems\">Files that did not parse</h2>\n<table class=\"sortable\" id=\"broken\">\n"
+                    "<thead><tr><th>File</th><th class=\"n\">Line</th><th>Problem</th></tr></thead>\n<tbody>\n";
+  for (const IndexedFile& file : files) {
+    const FileRecord& record = *file.record;
+    if (record.status == FileRecord::Status::Parsed) continue;
+    const std::string line = record.problemLine > 0 ? std::to_string(record.problemLine) : "";
+    out += "<tr>" + cell(pageLink(file, "", file.path), "name") +
+           cell(line.empty() ? line : pageLink(file, "#L" + line, line), "n") +
+           cell(htmlEscaped(record.problem.empty() ? statusText(record) : record.problem), "problem") + "</tr>\n";
   }
+  return out + "</tbody>\n</table>\n";
+}
+
+}  // namespace
+
+std::string indexPage(const std::string& title, const std::vector<IndexedFile>& files) {
+  const SiteCounts counts = countsOf(files);
+  std::string out = siteHead(title, "") + indexHeader(title, files.size(), counts) + "<main>\n" + methodTable(counts);
+  // What lies below the methods is laid out only once scrolled to.
+  out += "<div class=\"later\">\n" + folderTable(files) + fileTable(files.size());
+  if (counts.brokenFiles > 0) out += problemTable(files);
   out += "</div>\n</main>\n<script src=\"" + std::string(kSiteFolder) + "/" + kMethodDataName + "\"></script>\n" +
          siteScriptTag("") + "</body>\n</html>\n";
   return out;
