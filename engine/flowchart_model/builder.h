@@ -76,6 +76,7 @@ class FlowchartBuilder {
   std::string sourceText(const xml::Node& node);
 
   // sequencing.cpp
+  class Sequencer;  // one statement list's walk
   std::vector<int32_t> sequenceStatements(const xml::NodeList& statements, ModelNode entry, ModelNode exit);
   void dispatchCompound(const Pending& compound, ModelNode next, bool nextIsLoopHead);
   std::string statementKind(const xml::Node& statement);
