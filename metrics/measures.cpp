@@ -234,9 +234,10 @@ class TreeMeasurer {
   static bool isSelfCall(const Node& call, const OpenMethod& method) {
     if (method.measures.kind != MethodMeasures::Kind::Method) return false;
     // Its tokens without explicit type arguments: this.<T>f(x) is f(x).
+    const syntax::MethodCall called(call);
     std::vector<Node> callee;
     int typeArguments = 0;
-    for (Node token : call.child(Kind::MtdAcc).tokens()) {
+    for (Node token : called.callee().tokens()) {
       if (token.is(Kind::LT)) ++typeArguments;
       else if (token.is(Kind::GT)) --typeArguments;
       else if (token.is(Kind::SHRR)) typeArguments -= 3;
@@ -246,8 +247,7 @@ class TreeMeasurer {
     const bool onThis = callee.size() == 3 && callee[0].is(Kind::THIS) && callee[1].is(Kind::DOT);
     if (!(plain || onThis) || !callee.back().is(Kind::IDEN) || method.measures.name != syntax::blankedText(callee.back()))
       return false;
-    size_t arguments = 0;
-    for (Node arg : call.children()) arguments += arg.is(Kind::Expr) ? 1 : 0;
+    const size_t arguments = called.arguments().size();
     return method.varargs ? arguments + 1 >= method.parameters : arguments == method.parameters;
   }
 

@@ -91,7 +91,7 @@ bool isThrown(const syntax::Node& expression) {
   const syntax::Node parent = expression.parent();
   if (!parent.is(Kind::Expr) || childList(parent).size() != 1) return false;
   const syntax::Node statement = parent.parent();
-  return statement.is(Kind::JumpStmt) && tokenText(statement.firstChild()) == "throw";
+  return statement.is(Kind::JumpStmt) && tokenText(syntax::JumpStatement(statement).keyword()) == "throw";
 }
 
 // An exception's constructor only keeps what it is told: following into
@@ -356,6 +356,20 @@ class DiagramBuilder {
     return current;
   }
 
+  // The type a cast names, as written.
+  std::string castType(const syntax::CastExpression& cast, const MethodRun& a) {
+    if (const syntax::Node written = cast.typeToken()) {
+      // The scanner's one token "(Type)", perhaps with blanks inside.
+      std::string type = token(written, a);
+      if (type.size() >= 2 && type.front() == '(' && type.back() == ')') type = type.substr(1, type.size() - 2);
+      while (!type.empty() && type.front() == ' ') type.erase(0, 1);
+      while (!type.empty() && type.back() == ' ') type.pop_back();
+      return type;
+    }
+    const syntax::Node type = cast.type();
+    return type.is(Kind::TypeSpec) ? typeName(type, a) : text(type, a);
+  }
+
   // The object an expression before ".method(...)" stands for.
   ObjectRef resolveExpression(const std::vector<syntax::Node>& receiver, const MethodRun& a) {
     std::vector<syntax::Node> elements;
@@ -365,29 +379,13 @@ class DiagramBuilder {
     for (const syntax::Node& node : receiver) whole += text(node, a);
     // "(expression)": what the expression inside stands for.
     if (elements.size() == 1 && receiver.size() == 3 && elements[0].is(Kind::Expr)) {
-      const std::vector<syntax::Node> inner = childList(elements[0]);
-      if (inner.size() == 1) return resolveExpression({inner[0]}, a);
-      // "((Type) value)" as the scanner reads a cast: the value as that type.
-      if (inner.size() == 2 && inner[0].is(Kind::CASTEXPR)) {
-        std::string type = token(inner[0], a);
-        if (type.size() >= 2 && type.front() == '(' && type.back() == ')') type = type.substr(1, type.size() - 2);
-        while (!type.empty() && type.front() == ' ') type.erase(0, 1);
-        while (!type.empty() && type.back() == ' ') type.pop_back();
+      if (const syntax::Node inside = syntax::soleChild(elements[0])) return resolveExpression({inside}, a);
+      // "((Type) value)": the value as that type.
+      if (const syntax::CastExpression cast = syntax::CastExpression::of(elements[0])) {
         ObjectRef ref;
-        ref.type = type;
+        ref.type = castType(cast, a);
         ref.context = a.cls;
-        ref.label = withoutThis(text(inner[1], a)) + ":" + type;
-        return ref;
-      }
-      // "((Type) value)": the value as that type.  (The grammar reads the
-      // type in parentheses as an expression, or as a type where it holds
-      // what no expression does: annotations, type arguments.)
-      if (inner.size() == 4 && inner[0].is(Kind::OPR) && inner[2].is(Kind::CPR) &&
-          (inner[1].is(Kind::ClsTypeExpr) || inner[1].is(Kind::Expr) || inner[1].is(Kind::TypeSpec))) {
-        ObjectRef ref;
-        ref.type = inner[1].is(Kind::TypeSpec) ? typeName(inner[1], a) : text(inner[1], a);
-        ref.context = a.cls;
-        ref.label = withoutThis(text(inner[3], a)) + ":" + ref.type;
+        ref.label = withoutThis(text(cast.value(), a)) + ":" + ref.type;
         return ref;
       }
       return textRef(whole);
@@ -933,12 +931,13 @@ class DiagramBuilder {
 
   void onCall(const syntax::Node& call, MethodRun& a) {
     if (leftOutWhenFull(a)) return;
-    const syntax::Node access = call.firstChild();
+    const syntax::MethodCall called(call);
+    const syntax::Node access = called.callee();
     // <T>this(t): what is called after its type arguments.
     const syntax::Node head = access.firstChild().is(Kind::LT) ? access.lastChild() : access.firstChild();
     if (!head) return;
     const Kind headKind = head.kind();
-    const size_t arguments = expressionChildren(call).size();
+    const size_t arguments = called.arguments().size();
     const int32_t line = call.firstLine();
 
     std::string name, prefix;

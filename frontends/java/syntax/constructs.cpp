@@ -90,6 +90,30 @@ Node CatchClause::parameterName() const {
   return name;
 }
 
+std::vector<Node> MethodCall::arguments() const { return childrenOfKind<Node>(node_, Kind::Expr); }
+
+CastExpression CastExpression::of(const Node& expression) {
+  if (!expression.is(Kind::Expr)) return CastExpression(Node());
+  const Node first = expression.firstChild();
+  const Node second = first.nextSibling();
+  if (first.is(Kind::CASTEXPR) && second && !second.nextSibling()) return CastExpression(expression);
+  const Node close = second.nextSibling();
+  const Node value = close.nextSibling();
+  const bool written = first.is(Kind::OPR) && close.is(Kind::CPR) && value && !value.nextSibling() &&
+                       (second.is(Kind::ClsTypeExpr) || second.is(Kind::Expr) || second.is(Kind::TypeSpec));
+  return CastExpression(written ? expression : Node());
+}
+
+Node CastExpression::typeToken() const {
+  const Node first = node_.firstChild();
+  return first.is(Kind::CASTEXPR) ? first : Node();
+}
+
+Node CastExpression::type() const {
+  const Node first = node_.firstChild();
+  return first.is(Kind::OPR) ? first.nextSibling() : Node();
+}
+
 Node Resource::variable() const {
   Node before;
   for (Node part : node_.children()) {

@@ -163,6 +163,34 @@ class CaseLabel : public View {
   Span values() const;
 };
 
+// callee(arguments)
+class MethodCall : public View {
+ public:
+  using View::View;
+  // What is called: the name, with its receiver and type arguments.
+  Node callee() const { return node_.child(Kind::MtdAcc); }
+  // The arguments, first to last.
+  std::vector<Node> arguments() const;
+};
+
+// (Type) value, read one of two ways: the scanner's one token `(Type)`
+// before the value, or `(` a type or expression `)` and then the value
+// (a type holding what no expression holds, annotations or type
+// arguments, is read as a type).
+class CastExpression : public View {
+ public:
+  // The cast an expression (Expr) is, or an empty view.
+  static CastExpression of(const Node& expression);
+  // The scanner's `(Type)` token, or an empty node.
+  Node typeToken() const;
+  // The type or expression between `(` and `)`, or an empty node.
+  Node type() const;
+  Node value() const { return node_.lastChild(); }
+
+ private:
+  explicit CastExpression(Node node) : View(node) {}
+};
+
 // parameters -> body
 class LambdaExpression : public View {
  public:

@@ -73,6 +73,14 @@ std::string told(const Node& node) {
   if (node.is(Kind::LambdaExpr))
     return "lambda head=" + text(LambdaExpression(node).head()) + " block=" + text(LambdaExpression(node).blockBody());
   if (node.is(Kind::Expr) && parenthesized(node)) return "parenthesized " + text(parenthesized(node));
+  if (const CastExpression cast = CastExpression::of(node))
+    return "cast token=" + text(cast.typeToken()) + " type=" + text(cast.type()) + " value=" + text(cast.value());
+  if (node.is(Kind::MtdCall)) {
+    const MethodCall call(node);
+    std::string out = "call " + text(call.callee().firstChild(), call.callee().lastChild()) + " with";
+    for (const Node& argument : call.arguments()) out += " [" + text(argument.firstChild(), argument.lastChild()) + "]";
+    return out;
+  }
   return "";
 }
 
@@ -94,6 +102,7 @@ TEST(Constructs, NameEachPartByItsRole) {
     switch (x) { case 1, 2: x = 3; default: x = 4; }
     int y = switch (o) { case String s when s.isEmpty() -> 1; default -> { yield 2; } };
     Runnable r = (a, b) -> { run(); };
+    f(((String) o).trim(), (java.util.List<@A String>) o, 2);
     return y;
   }
 })",
@@ -122,6 +131,7 @@ TEST(Constructs, NameEachPartByItsRole) {
             "jump continue label=outer value=-\n"
             "synchronized head=synchronized ( this ) body={ x = 1 ; }\n"
             "try resources=var in = open ( ) ; out [in] [-] catch IOException RuntimeException as e finally={ x = 0 ; }\n"
+            "call open with\n"
             "jump return label=- value=x\n"
             "jump throw label=- value=e\n"
             "switch head=switch ( x ) body=Blk\n"
@@ -129,10 +139,27 @@ TEST(Constructs, NameEachPartByItsRole) {
             "label default=1 values=-\n"
             "switch head=switch ( o ) body=SwBlk\n"
             "label default=0 values=String s when s . isEmpty ( )\n"
+            "call s . isEmpty with\n"
             "label default=1 values=-\n"
             "jump yield label=- value=2\n"
             "lambda head=( a , b ) -> block={ run ( ) ; }\n"
+            "call run with\n"
+            "call f with [( ( String ) o ) . trim ( )] [( java . util . List < @ A String > ) o] [2]\n"
+            "call ( ( String ) o ) . trim with\n"
+            "cast token=- type=String value=o\n"
+            "cast token=- type=java . util . List < @ A String > value=o\n"
             "jump return label=- value=y\n");
+  // Java 5's scanner reads a cast to a generic type as one token.
+  java::ParseOptions java5 = options;
+  java5.languageLevel = 5;
+  const java::SourceParse old = java::SourceParse::ofText("class B { void g(Object o) { f((List<String>) o); } }", java5);
+  ASSERT_TRUE(old.status().parsed());
+  std::string oldOut;
+  Tree::fromParse(old).root().walk([&](Node node) {
+    if (const std::string line = told(node); !line.empty()) oldOut += line + "\n";
+    return Step::Into;
+  });
+  EXPECT_EQ(oldOut, "call f with [(List<String>) o]\ncast token=(List<String>) type=- value=o\n");
 }
 
 }  // namespace
