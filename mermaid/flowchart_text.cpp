@@ -130,6 +130,19 @@ const char* markPrefix(Mark mark) {
   }
 }
 
+size_t numberOf(const FlowMarks* marks, size_t g, size_t n) {
+  if (!marks || g >= marks->numbers.size() || n >= marks->numbers[g].size()) return 0;
+  return marks->numbers[g][n];
+}
+
+// The mark before a node's text, its number in it when it has one ("~1 ").
+std::string markText(Mark mark, size_t number) {
+  const std::string prefix = markPrefix(mark);
+  if (number == 0 || prefix.empty()) return prefix;
+  const size_t sign = prefix.find_first_of(" \xC2");
+  return prefix.substr(0, sign) + std::to_string(number) + " ";
+}
+
 const char* markClass(Mark mark) {
   switch (mark) {
     case Mark::Added: return "m_added";
@@ -185,7 +198,8 @@ std::string flowchartText(const cfg::MethodFlow& flow, const FlowMarks* marks, b
       const cfg::Node& node = graph.nodes[n];
       const Mark mark = markOf(marks ? &marks->nodes : nullptr, g, n);
       const std::string id = idOf(g, n);
-      out += indent + "  " + id + shaped(node.kind, labelText(markPrefix(mark) + boxText(node, latin1))) + "\n";
+      const std::string label = markText(mark, numberOf(marks, g, n)) + boxText(node, latin1);
+      out += indent + "  " + id + shaped(node.kind, labelText(label)) + "\n";
       addMember(members, kindClass(node.kind), id);
       if (mark != Mark::None) addMember(members, markClass(mark), id);
     }
