@@ -914,8 +914,8 @@ MergedFlow mergedFlow(const MethodDiff& method, bool markTexts) {
     made.kind = edge.kind;
     made.back = edge.back;
     const char* mark = edge.change == Change::Added ? "+" : edge.change == Change::Removed ? "\u2212" : "";
-    made.label = markTexts && *mark ? (edge.label.empty() ? std::string(mark) : std::string(mark) + " " + edge.label)
-                                    : edge.label;
+    // An edge without a label of its own gets none: its stroke tells its change.
+    made.label = markTexts && *mark && !edge.label.empty() ? std::string(mark) + " " + edge.label : edge.label;
     out.flow.graphs[g].edges.push_back(std::move(made));
     out.edgeChanges[g].push_back(edge.change);
   }
