@@ -350,48 +350,52 @@ std::string textKey(const std::vector<std::string>& parts) {
   return key;
 }
 
-// Compares two matched methods node by node.
-MethodDiff compareMethods(const MethodVersion* base, const MethodVersion* head, Change change) {
-  MethodDiff out;
-  out.change = change;
-  out.base = base;
-  out.head = head;
-  static const cfg::MethodFlow kNoFlow;
-  const cfg::MethodFlow& bFlow = base && base->flow ? *base->flow : kNoFlow;
-  const cfg::MethodFlow& hFlow = head && head->flow ? *head->flow : kNoFlow;
-  // The base's graph each head graph stands for: the method's for the
-  // method's; a lambda's by its place among the lambdas of the node that
-  // holds it, once that node is matched.
-  std::vector<std::optional<size_t>> graphOfHead(hFlow.graphs.size());
-  std::vector<std::optional<size_t>> graphOfBase(bFlow.graphs.size());
-  std::vector<std::vector<size_t>> bToH(bFlow.graphs.size());
-  std::vector<size_t> merged(hFlow.graphs.size());
-  for (size_t g = 0; g < hFlow.graphs.size(); ++g) merged[g] = g;
+// Which graph of one side is which of the other's, and within each pair
+// which base node is which head node.
+struct GraphPairs {
+  std::vector<std::optional<size_t>> graphOfHead, graphOfBase;
+  std::vector<std::vector<size_t>> bToH;  // [base graph][base node]: the head node, or none
+};
+
+// The method's graph for the method's; a lambda's by its place among the
+// lambdas of the node that holds it, once that node is matched.
+GraphPairs matchGraphs(const cfg::MethodFlow& bFlow, const cfg::MethodFlow& hFlow) {
+  GraphPairs out;
+  out.graphOfHead.resize(hFlow.graphs.size());
+  out.graphOfBase.resize(bFlow.graphs.size());
+  out.bToH.resize(bFlow.graphs.size());
   for (size_t g = 0; g < hFlow.graphs.size(); ++g) {
     std::optional<size_t> baseGraph;
     if (g == 0) {
       if (!bFlow.graphs.empty()) baseGraph = 0;
     } else if (const Graph& graph = hFlow.graphs[g]; graph.parentGraph && graph.parentNode) {
-      const std::optional<size_t> parentBase = graphOfHead[*graph.parentGraph];
+      const std::optional<size_t> parentBase = out.graphOfHead[*graph.parentGraph];
       if (parentBase) {
-        const std::vector<size_t>& back = bToH[*parentBase];
+        const std::vector<size_t>& back = out.bToH[*parentBase];
         for (size_t bn = 0; bn < back.size(); ++bn) {
           if (back[bn] != *graph.parentNode) continue;
           const auto& hLambdas = hFlow.graphs[*graph.parentGraph].nodes[*graph.parentNode].lambdas;
           const auto& bLambdas = bFlow.graphs[*parentBase].nodes[bn].lambdas;
           const size_t at = static_cast<size_t>(std::find(hLambdas.begin(), hLambdas.end(), g) - hLambdas.begin());
-          if (at < bLambdas.size() && !graphOfBase[bLambdas[at]]) baseGraph = bLambdas[at];
+          if (at < bLambdas.size() && !out.graphOfBase[bLambdas[at]]) baseGraph = bLambdas[at];
         }
       }
     }
     if (baseGraph) {
-      graphOfHead[g] = baseGraph;
-      graphOfBase[*baseGraph] = g;
-      bToH[*baseGraph] = NodeMatcher(bFlow.graphs[*baseGraph], hFlow.graphs[g]).run();
+      out.graphOfHead[g] = baseGraph;
+      out.graphOfBase[*baseGraph] = g;
+      out.bToH[*baseGraph] = NodeMatcher(bFlow.graphs[*baseGraph], hFlow.graphs[g]).run();
     }
   }
-  // Nodes: the head's in order, then the base's removed ones.
-  std::vector<std::vector<size_t>> hIndex(hFlow.graphs.size()), bIndex(bFlow.graphs.size());
+  return out;
+}
+
+// The merged nodes: the head's in order, then the base's removed ones;
+// hIndex and bIndex say where each side's node went.
+void mergeNodes(const cfg::MethodFlow& bFlow, const cfg::MethodFlow& hFlow, const GraphPairs& pairs, MethodDiff& out,
+                std::vector<std::vector<size_t>>& hIndex, std::vector<std::vector<size_t>>& bIndex) {
+  hIndex.assign(hFlow.graphs.size(), {});
+  bIndex.assign(bFlow.graphs.size(), {});
   for (size_t g = 0; g < hFlow.graphs.size(); ++g) {
     const Graph& graph = hFlow.graphs[g];
     out.graphs.push_back({graph.title, graph.parentGraph, std::nullopt});
@@ -410,22 +414,18 @@ MethodDiff compareMethods(const MethodVersion* base, const MethodVersion* head, 
   }
   for (size_t g = 0; g < bFlow.graphs.size(); ++g) {
     const Graph& graph = bFlow.graphs[g];
-    size_t mergedGraph = 0;
-    if (graphOfBase[g]) {
-      mergedGraph = *graphOfBase[g];
-    } else {
-      mergedGraph = out.graphs.size();
-      out.graphs.push_back({graph.title, std::nullopt, std::nullopt});
-    }
+    const std::optional<size_t> headGraph = pairs.graphOfBase[g];
+    const size_t mergedGraph = headGraph ? *headGraph : out.graphs.size();
+    if (!headGraph) out.graphs.push_back({graph.title, std::nullopt, std::nullopt});
     for (size_t n = 0; n < graph.nodes.size(); ++n) {
       const cfg::Node& node = graph.nodes[n];
-      const size_t h = graphOfBase[g] ? bToH[g][n] : static_cast<size_t>(-1);
+      const size_t h = headGraph ? pairs.bToH[g][n] : static_cast<size_t>(-1);
       if (h != static_cast<size_t>(-1)) {
-        NodeDiff& entry = out.nodes[hIndex[*graphOfBase[g]][h]];
+        NodeDiff& entry = out.nodes[hIndex[*headGraph][h]];
         entry.baseText = node.text;
         entry.baseLines = node.lines;
         entry.change = normalText(node.text) == normalText(entry.text) ? Change::Same : Change::Changed;
-        bIndex[g].push_back(hIndex[*graphOfBase[g]][h]);
+        bIndex[g].push_back(hIndex[*headGraph][h]);
         continue;
       }
       NodeDiff entry;
@@ -443,13 +443,17 @@ MethodDiff compareMethods(const MethodVersion* base, const MethodVersion* head, 
   for (size_t g = 0; g < hFlow.graphs.size(); ++g)
     if (hFlow.graphs[g].parentNode) out.graphs[g].parentNode = hIndex[*hFlow.graphs[g].parentGraph][*hFlow.graphs[g].parentNode];
   for (size_t g = 0; g < bFlow.graphs.size(); ++g) {
-    if (graphOfBase[g] || !bFlow.graphs[g].parentNode) continue;
+    if (pairs.graphOfBase[g] || !bFlow.graphs[g].parentNode) continue;
     const size_t node = bIndex[*bFlow.graphs[g].parentGraph][*bFlow.graphs[g].parentNode];
     const size_t mergedGraph = out.nodes[bIndex[g][0]].graph;
     out.graphs[mergedGraph].parentNode = node;
     out.graphs[mergedGraph].parentGraph = out.nodes[node].graph;
   }
-  // Edges: the same where both ends and the kind and label agree.
+}
+
+// Edges: the same where both ends and the kind and label agree.
+void mergeEdges(const cfg::MethodFlow& bFlow, const cfg::MethodFlow& hFlow, const std::vector<std::vector<size_t>>& hIndex,
+                const std::vector<std::vector<size_t>>& bIndex, MethodDiff& out) {
   std::map<std::string, std::vector<size_t>> headEdges;
   const auto edgeKey = [](size_t from, size_t to, const cfg::Edge& edge) {
     return std::to_string(from) + ' ' + std::to_string(to) + ' ' + std::string(cfg::kindName(edge.kind)) + ' ' +
@@ -471,6 +475,20 @@ MethodDiff compareMethods(const MethodVersion* base, const MethodVersion* head, 
       }
       out.edges.push_back({from, to, edge.kind, edge.label, edge.back, Change::Removed});
     }
+}
+
+// Compares two matched methods node by node.
+MethodDiff compareMethods(const MethodVersion* base, const MethodVersion* head, Change change) {
+  MethodDiff out;
+  out.change = change;
+  out.base = base;
+  out.head = head;
+  static const cfg::MethodFlow kNoFlow;
+  const cfg::MethodFlow& bFlow = base && base->flow ? *base->flow : kNoFlow;
+  const cfg::MethodFlow& hFlow = head && head->flow ? *head->flow : kNoFlow;
+  std::vector<std::vector<size_t>> hIndex, bIndex;
+  mergeNodes(bFlow, hFlow, matchGraphs(bFlow, hFlow), out, hIndex, bIndex);
+  mergeEdges(bFlow, hFlow, hIndex, bIndex, out);
   return out;
 }
 

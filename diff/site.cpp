@@ -129,8 +129,12 @@ constexpr const char* kViewStyle =
     // (or on the box the address's ?node= names), n and p or the buttons
     // go to the next and the previous, each taking the focus.
     "<script>window.addEventListener('load', () => {\n"
+    // Drawn: neither it nor a group round it is display:none (Chromium's
+    // checkVisibility does not look at an SVG group's own display).
+    "  const drawn = e => { for (; e; e = e.parentElement) if (getComputedStyle(e).display === 'none') return false; "
+    "return true; };\n"
     "  const marks = () => [...document.querySelectorAll('g.mark-added[data-node], g.mark-removed[data-node], "
-    "g.mark-changed[data-node]')].filter(g => g.checkVisibility ? g.checkVisibility() : true);\n"
+    "g.mark-changed[data-node]')].filter(drawn);\n"
     "  let at = -1;\n"
     "  const go = (target, focus) => {\n"
     "    if (!target) return;\n"
@@ -157,7 +161,7 @@ constexpr const char* kViewStyle =
     "  };\n"
     "  const named = new URLSearchParams(location.search).get('node');\n"
     "  const wanted = named && marks().concat([...document.querySelectorAll('g[data-node]')])\n"
-    "      .find(g => g.dataset.node === named && (!g.checkVisibility || g.checkVisibility()));\n"
+    "      .find(g => g.dataset.node === named && drawn(g));\n"
     "  if (wanted) go(wanted, true);\n"
     "  else go(marks()[0], false);\n"
     "  document.addEventListener('keydown', e => {\n"

@@ -190,6 +190,14 @@ TEST(DiffCommand, SiteViewsTellTheirOwnSide) {
   EXPECT_EQ(gBase.find("x &gt;= 0"), std::string::npos) << gBase;
   EXPECT_NE(gHead.find("decision: ~ if (x &gt;= 0), line 10"), std::string::npos) << gHead;
   EXPECT_EQ(gHead.find("x &gt; 0"), std::string::npos) << gHead;
+  // What changed is classed for its paint, and the table of changed boxes leads to each box.
+  const std::string f = readFile(dir.path() / "site" / "methods" / "m1-drawing.html");
+  EXPECT_NE(f.find("<g class=\"shape head-only mark-added\" data-name=\"b2\" data-master=\"Decision\" data-node=\"n1\""),
+            std::string::npos);
+  const std::string g = readFile(dir.path() / "site" / "methods" / "m2.html");
+  EXPECT_NE(g.find("<tr id=\"node-n1\" class=\"changed\"><td><a href=\"m2-drawing.html?node=n1\" target=\"merged\""),
+            std::string::npos);
+  EXPECT_NE(g.find("<iframe src=\"m2-drawing.html\" title=\"both versions merged\" name=\"merged\">"), std::string::npos);
   // A page is described as each view shows it: base's f has no decision yet.
   EXPECT_NE(readFile(dir.path() / "site" / "methods" / "m1-drawing.html")
                 .find("<desc data-told-base=\"f: no decisions; 2 ways out; 4 boxes.\">f: 1 decision; 3 ways out; 6 boxes."),
