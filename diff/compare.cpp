@@ -279,27 +279,26 @@ class NodeMatcher {
   // share most of their tokens or write the same variable ("end--;" and
   // "end -= n;"), the most alike first.
   void byContent() {
-    struct Candidate {
-      double score;
-      size_t b, h;
-    };
-    std::vector<Candidate> candidates;
-    for (size_t b = 0; b < b_.nodes.size(); ++b) {
-      if (toHead_[b] != kNone) continue;
-      for (size_t h = 0; h < h_.nodes.size(); ++h) {
-        if (toBase_[h] != kNone || b_.nodes[b].kind != h_.nodes[h].kind) continue;
-        const double score = contentSimilarity(bText_[b], hText_[h]);
-        if (score >= 0.5 && placeAgrees(b, h)) candidates.push_back({score, b, h});
-      }
-    }
-    std::stable_sort(candidates.begin(), candidates.end(),
-                     [](const Candidate& x, const Candidate& y) { return x.score > y.score; });
-    for (const Candidate& candidate : candidates) pair(candidate.b, candidate.h);
+    pairBest([&](size_t b, size_t h) {
+      const double score = contentSimilarity(bText_[b], hText_[h]);
+      return score >= 0.5 && placeAgrees(b, h) ? score : -1.0;
+    });
   }
 
   // What is left: nodes of the same kind with similar texts, the closest
   // pairs first.
   void bySimilarity() {
+    pairBest([&](size_t b, size_t h) {
+      const double text = textSimilarity(bText_[b], hText_[h]);
+      const double score = text + (placeAgrees(b, h) ? 0.25 : 0.0);
+      return text >= 0.6 || score >= 0.75 ? score : -1.0;
+    });
+  }
+
+  // Pairs the unmatched nodes of a kind, the best scored first; a
+  // negative score is no candidate.
+  template <typename Score>
+  void pairBest(Score score) {
     struct Candidate {
       double score;
       size_t b, h;
@@ -309,9 +308,7 @@ class NodeMatcher {
       if (toHead_[b] != kNone) continue;
       for (size_t h = 0; h < h_.nodes.size(); ++h) {
         if (toBase_[h] != kNone || b_.nodes[b].kind != h_.nodes[h].kind) continue;
-        const double text = textSimilarity(bText_[b], hText_[h]);
-        const double score = text + (placeAgrees(b, h) ? 0.25 : 0.0);
-        if (text >= 0.6 || score >= 0.75) candidates.push_back({score, b, h});
+        if (const double value = score(b, h); value >= 0) candidates.push_back({value, b, h});
       }
     }
     std::stable_sort(candidates.begin(), candidates.end(),

@@ -275,7 +275,9 @@ _SHOWN_TEXTS = """(() => {
   return {
     texts: [...document.querySelectorAll('main svg text')].filter(drawn).map(t => t.textContent),
     hidden: [...document.querySelectorAll('main svg g.shape, main svg g.connector')].filter(g => !drawn(g)).length,
-    box: [...document.querySelectorAll('main svg')].map(s => s.getAttribute('viewBox')).join(' ')};
+    // The layout's size (the view's own box pans to each view's first change).
+    box: [...document.querySelectorAll('main svg')].map(s => s.getAttribute('width') + 'x' + s.getAttribute('height'))
+      .join(' ')};
 })()"""
 
 
