@@ -77,22 +77,29 @@ std::string_view writtenVariable(const std::vector<std::string_view>& tokens) {
   return {};
 }
 
+// What a statement says, for comparing: its tokens in order of their
+// text, and the variable it writes.  Views into the text it was made of.
+struct Content {
+  std::vector<std::string_view> tokens;
+  std::string_view written;
+  explicit Content(std::string_view text) : tokens(tokensOf(text)) {
+    written = writtenVariable(tokens);
+    std::sort(tokens.begin(), tokens.end());
+  }
+};
+
 // How alike two statements are in what they say: Dice's coefficient of
 // their tokens, and more when they write the same variable.
-double contentSimilarity(const std::string& a, const std::string& b) {
-  if (a == b) return 1.0;
-  const std::vector<std::string_view> ta = tokensOf(a), tb = tokensOf(b);
-  if (ta.empty() || tb.empty()) return 0.0;
-  std::multiset<std::string_view> left(ta.begin(), ta.end());
+double contentSimilarity(const Content& a, const Content& b) {
+  if (a.tokens.empty() || b.tokens.empty()) return 0.0;
   size_t shared = 0;
-  for (std::string_view token : tb)
-    if (const auto found = left.find(token); found != left.end()) {
-      left.erase(found);
-      ++shared;
-    }
-  const double dice = 2.0 * double(shared) / double(ta.size() + tb.size());
-  const std::string_view written = writtenVariable(ta);
-  return dice + (!written.empty() && written == writtenVariable(tb) ? 0.4 : 0.0);
+  for (size_t i = 0, j = 0; i < a.tokens.size() && j < b.tokens.size();) {
+    if (a.tokens[i] < b.tokens[j]) ++i;
+    else if (b.tokens[j] < a.tokens[i]) ++j;
+    else ++shared, ++i, ++j;
+  }
+  const double dice = 2.0 * double(shared) / double(a.tokens.size() + b.tokens.size());
+  return dice + (!a.written.empty() && a.written == b.written ? 0.4 : 0.0);
 }
 
 // Matches the nodes of two graphs: base node -> head node.
@@ -103,6 +110,8 @@ class NodeMatcher {
     toBase_.assign(h_.nodes.size(), kNone);
     for (const cfg::Node& node : b_.nodes) bText_.push_back(normalText(node.text));
     for (const cfg::Node& node : h_.nodes) hText_.push_back(normalText(node.text));
+    for (const std::string& text : bText_) bContent_.emplace_back(text);
+    for (const std::string& text : hText_) hContent_.emplace_back(text);
   }
 
   std::vector<size_t> run() {
@@ -244,16 +253,16 @@ class NodeMatcher {
   // Whether b or h has an unmatched partner of its kind more alike in
   // content than they are to each other, whose place agrees.
   bool likelierPartner(size_t b, size_t h) const {
-    const double score = contentSimilarity(bText_[b], hText_[h]);
+    const double score = alike(b, h);
     for (size_t other = 0; other < h_.nodes.size(); ++other)
       if (other != h && toBase_[other] == kNone && h_.nodes[other].kind == b_.nodes[b].kind) {
-        const double alike = contentSimilarity(bText_[b], hText_[other]);
-        if (alike >= 0.5 && alike > score && placeAgrees(b, other)) return true;
+        const double closer = alike(b, other);
+        if (closer >= 0.5 && closer > score && placeAgrees(b, other)) return true;
       }
     for (size_t other = 0; other < b_.nodes.size(); ++other)
       if (other != b && toHead_[other] == kNone && b_.nodes[other].kind == h_.nodes[h].kind) {
-        const double alike = contentSimilarity(bText_[other], hText_[h]);
-        if (alike >= 0.5 && alike > score && placeAgrees(other, h)) return true;
+        const double closer = alike(other, h);
+        if (closer >= 0.5 && closer > score && placeAgrees(other, h)) return true;
       }
     return false;
   }
@@ -280,7 +289,7 @@ class NodeMatcher {
   // "end -= n;"), the most alike first.
   void byContent() {
     pairBest([&](size_t b, size_t h) {
-      const double score = contentSimilarity(bText_[b], hText_[h]);
+      const double score = alike(b, h);
       return score >= 0.5 && placeAgrees(b, h) ? score : -1.0;
     });
   }
@@ -316,9 +325,14 @@ class NodeMatcher {
     for (const Candidate& candidate : candidates) pair(candidate.b, candidate.h);
   }
 
+  double alike(size_t b, size_t h) const {
+    return bText_[b] == hText_[h] ? 1.0 : contentSimilarity(bContent_[b], hContent_[h]);
+  }
+
   const Graph& b_;
   const Graph& h_;
-  std::vector<std::string> bText_, hText_;
+  std::vector<std::string> bText_, hText_;  // before the contents that view them
+  std::vector<Content> bContent_, hContent_;
   std::vector<size_t> toHead_, toBase_;
 };
 
