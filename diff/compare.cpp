@@ -39,6 +39,69 @@ double textSimilarity(const std::string& a, const std::string& b) {
   return 2.0 * double(shared) / double(a.size() - 1 + b.size() - 1);
 }
 
+// A text's tokens: words, literals, and runs of operator characters.
+std::vector<std::string_view> tokensOf(std::string_view text) {
+  std::vector<std::string_view> out;
+  for (size_t i = 0; i < text.size();) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    size_t end = i + 1;
+    if (c == ' ') {
+      ++i;
+      continue;
+    }
+    if (isWordChar(c)) {
+      while (end < text.size() && isWordChar(static_cast<unsigned char>(text[end]))) ++end;
+    } else if (c == '"' || c == '\'') {
+      while (end < text.size() && text[end] != text[i]) end += text[end] == '\\' ? 2 : 1;
+      end = std::min(end + 1, text.size());
+    } else if (std::string_view("=<>!&|+-*/%^~").find(char(c)) != std::string_view::npos) {
+      while (end < text.size() && std::string_view("=<>!&|+-*/%^").find(text[end]) != std::string_view::npos) ++end;
+    }
+    out.push_back(text.substr(i, end - i));
+    i = end;
+  }
+  return out;
+}
+
+// The variable a statement writes: the word before its assignment, or the
+// one its "++" or "--" steps; empty when it writes none.
+std::string_view writtenVariable(const std::vector<std::string_view>& tokens) {
+  static const std::set<std::string_view> kAssignments = {"=", "+=", "-=", "*=", "/=", "%=", "&=",
+                                                          "|=", "^=", "<<=", ">>=", ">>>="};
+  for (size_t k = 0; k < tokens.size(); ++k) {
+    if (kAssignments.count(tokens[k])) return k > 0 ? tokens[k - 1] : std::string_view();
+    if (tokens[k] == "(" || tokens[k] == ";") break;
+  }
+  if (tokens.size() >= 2 && (tokens[1] == "++" || tokens[1] == "--")) return tokens[0];
+  if (tokens.size() >= 2 && (tokens[0] == "++" || tokens[0] == "--")) return tokens[1];
+  return {};
+}
+
+// What a statement says, for comparing: its tokens in order of their
+// text, and the variable it writes.  Views into the text it was made of.
+struct Content {
+  std::vector<std::string_view> tokens;
+  std::string_view written;
+  explicit Content(std::string_view text) : tokens(tokensOf(text)) {
+    written = writtenVariable(tokens);
+    std::sort(tokens.begin(), tokens.end());
+  }
+};
+
+// How alike two statements are in what they say: Dice's coefficient of
+// their tokens, and more when they write the same variable.
+double contentSimilarity(const Content& a, const Content& b) {
+  if (a.tokens.empty() || b.tokens.empty()) return 0.0;
+  size_t shared = 0;
+  for (size_t i = 0, j = 0; i < a.tokens.size() && j < b.tokens.size();) {
+    if (a.tokens[i] < b.tokens[j]) ++i;
+    else if (b.tokens[j] < a.tokens[i]) ++j;
+    else ++shared, ++i, ++j;
+  }
+  const double dice = 2.0 * double(shared) / double(a.tokens.size() + b.tokens.size());
+  return dice + (!a.written.empty() && a.written == b.written ? 0.4 : 0.0);
+}
+
 // Matches the nodes of two graphs: base node -> head node.
 class NodeMatcher {
  public:
@@ -47,6 +110,8 @@ class NodeMatcher {
     toBase_.assign(h_.nodes.size(), kNone);
     for (const cfg::Node& node : b_.nodes) bText_.push_back(normalText(node.text));
     for (const cfg::Node& node : h_.nodes) hText_.push_back(normalText(node.text));
+    for (const std::string& text : bText_) bContent_.emplace_back(text);
+    for (const std::string& text : hText_) hContent_.emplace_back(text);
   }
 
   std::vector<size_t> run() {
@@ -58,7 +123,14 @@ class NodeMatcher {
     identicalNeighbourhoods();
     // Neighbours of the same text first: otherwise the first matched
     // neighbour reached could take, as changed, a node whose unchanged
-    // twin another matched neighbour leads to.
+    // twin another matched neighbour leads to.  Then nodes alike in what
+    // they say and where they stand, before a node is taken for another
+    // only because it is the one left along the same way.
+    propagate(true);
+    byContent();
+    propagate(true);
+    propagate(false, true);
+    byContent();
     propagate(true);
     propagate(false);
     bySimilarity();
@@ -121,7 +193,9 @@ class NodeMatcher {
   // Where a matched node has one unmatched neighbour of a kind along an
   // edge of a kind and label on each side, those are the same node, its
   // text changed or not (with sameText, only when it is the same).
-  void propagate(bool sameText) {
+  // With deferring, a pair of changed text is left while either node has
+  // a likelier partner (byContent's) elsewhere in the same place.
+  void propagate(bool sameText, bool deferring = false) {
     std::vector<std::vector<const cfg::Edge*>> bOut(b_.nodes.size()), bIn(b_.nodes.size()),
         hOut(h_.nodes.size()), hIn(h_.nodes.size());
     for (const cfg::Edge& edge : b_.edges) {
@@ -167,12 +241,30 @@ class NodeMatcher {
               const size_t bn = sides.first[0], hn = sides.second[0];
               if (sameText && bText_[bn] != hText_[hn]) continue;
               if (textSimilarity(bText_[bn], hText_[hn]) < 0.3 && !placeAgrees(bn, hn)) continue;
+              if (deferring && bText_[bn] != hText_[hn] && likelierPartner(bn, hn)) continue;
               pair(bn, hn);
               more = true;
             }
           }
       }
     }
+  }
+
+  // Whether b or h has an unmatched partner of its kind more alike in
+  // content than they are to each other, whose place agrees.
+  bool likelierPartner(size_t b, size_t h) const {
+    const double score = alike(b, h);
+    for (size_t other = 0; other < h_.nodes.size(); ++other)
+      if (other != h && toBase_[other] == kNone && h_.nodes[other].kind == b_.nodes[b].kind) {
+        const double closer = alike(b, other);
+        if (closer >= 0.5 && closer > score && placeAgrees(b, other)) return true;
+      }
+    for (size_t other = 0; other < b_.nodes.size(); ++other)
+      if (other != b && toHead_[other] == kNone && b_.nodes[other].kind == h_.nodes[h].kind) {
+        const double closer = alike(other, h);
+        if (closer >= 0.5 && closer > score && placeAgrees(other, h)) return true;
+      }
+    return false;
   }
 
   // Whether the matched neighbours of two nodes agree on both sides: every
@@ -192,9 +284,30 @@ class NodeMatcher {
     return total > 0 && agree * 2 >= total + 1;
   }
 
+  // Nodes of the same kind whose matched neighbours agree and whose texts
+  // share most of their tokens or write the same variable ("end--;" and
+  // "end -= n;"), the most alike first.
+  void byContent() {
+    pairBest([&](size_t b, size_t h) {
+      const double score = alike(b, h);
+      return score >= 0.5 && placeAgrees(b, h) ? score : -1.0;
+    });
+  }
+
   // What is left: nodes of the same kind with similar texts, the closest
   // pairs first.
   void bySimilarity() {
+    pairBest([&](size_t b, size_t h) {
+      const double text = textSimilarity(bText_[b], hText_[h]);
+      const double score = text + (placeAgrees(b, h) ? 0.25 : 0.0);
+      return text >= 0.6 || score >= 0.75 ? score : -1.0;
+    });
+  }
+
+  // Pairs the unmatched nodes of a kind, the best scored first; a
+  // negative score is no candidate.
+  template <typename Score>
+  void pairBest(Score score) {
     struct Candidate {
       double score;
       size_t b, h;
@@ -204,9 +317,7 @@ class NodeMatcher {
       if (toHead_[b] != kNone) continue;
       for (size_t h = 0; h < h_.nodes.size(); ++h) {
         if (toBase_[h] != kNone || b_.nodes[b].kind != h_.nodes[h].kind) continue;
-        const double text = textSimilarity(bText_[b], hText_[h]);
-        const double score = text + (placeAgrees(b, h) ? 0.25 : 0.0);
-        if (text >= 0.6 || score >= 0.75) candidates.push_back({score, b, h});
+        if (const double value = score(b, h); value >= 0) candidates.push_back({value, b, h});
       }
     }
     std::stable_sort(candidates.begin(), candidates.end(),
@@ -214,9 +325,14 @@ class NodeMatcher {
     for (const Candidate& candidate : candidates) pair(candidate.b, candidate.h);
   }
 
+  double alike(size_t b, size_t h) const {
+    return bText_[b] == hText_[h] ? 1.0 : contentSimilarity(bContent_[b], hContent_[h]);
+  }
+
   const Graph& b_;
   const Graph& h_;
-  std::vector<std::string> bText_, hText_;
+  std::vector<std::string> bText_, hText_;  // before the contents that view them
+  std::vector<Content> bContent_, hContent_;
   std::vector<size_t> toHead_, toBase_;
 };
 
@@ -245,48 +361,52 @@ std::string textKey(const std::vector<std::string>& parts) {
   return key;
 }
 
-// Compares two matched methods node by node.
-MethodDiff compareMethods(const MethodVersion* base, const MethodVersion* head, Change change) {
-  MethodDiff out;
-  out.change = change;
-  out.base = base;
-  out.head = head;
-  static const cfg::MethodFlow kNoFlow;
-  const cfg::MethodFlow& bFlow = base && base->flow ? *base->flow : kNoFlow;
-  const cfg::MethodFlow& hFlow = head && head->flow ? *head->flow : kNoFlow;
-  // The base's graph each head graph stands for: the method's for the
-  // method's; a lambda's by its place among the lambdas of the node that
-  // holds it, once that node is matched.
-  std::vector<std::optional<size_t>> graphOfHead(hFlow.graphs.size());
-  std::vector<std::optional<size_t>> graphOfBase(bFlow.graphs.size());
-  std::vector<std::vector<size_t>> bToH(bFlow.graphs.size());
-  std::vector<size_t> merged(hFlow.graphs.size());
-  for (size_t g = 0; g < hFlow.graphs.size(); ++g) merged[g] = g;
+// Which graph of one side is which of the other's, and within each pair
+// which base node is which head node.
+struct GraphPairs {
+  std::vector<std::optional<size_t>> graphOfHead, graphOfBase;
+  std::vector<std::vector<size_t>> bToH;  // [base graph][base node]: the head node, or none
+};
+
+// The method's graph for the method's; a lambda's by its place among the
+// lambdas of the node that holds it, once that node is matched.
+GraphPairs matchGraphs(const cfg::MethodFlow& bFlow, const cfg::MethodFlow& hFlow) {
+  GraphPairs out;
+  out.graphOfHead.resize(hFlow.graphs.size());
+  out.graphOfBase.resize(bFlow.graphs.size());
+  out.bToH.resize(bFlow.graphs.size());
   for (size_t g = 0; g < hFlow.graphs.size(); ++g) {
     std::optional<size_t> baseGraph;
     if (g == 0) {
       if (!bFlow.graphs.empty()) baseGraph = 0;
     } else if (const Graph& graph = hFlow.graphs[g]; graph.parentGraph && graph.parentNode) {
-      const std::optional<size_t> parentBase = graphOfHead[*graph.parentGraph];
+      const std::optional<size_t> parentBase = out.graphOfHead[*graph.parentGraph];
       if (parentBase) {
-        const std::vector<size_t>& back = bToH[*parentBase];
+        const std::vector<size_t>& back = out.bToH[*parentBase];
         for (size_t bn = 0; bn < back.size(); ++bn) {
           if (back[bn] != *graph.parentNode) continue;
           const auto& hLambdas = hFlow.graphs[*graph.parentGraph].nodes[*graph.parentNode].lambdas;
           const auto& bLambdas = bFlow.graphs[*parentBase].nodes[bn].lambdas;
           const size_t at = static_cast<size_t>(std::find(hLambdas.begin(), hLambdas.end(), g) - hLambdas.begin());
-          if (at < bLambdas.size() && !graphOfBase[bLambdas[at]]) baseGraph = bLambdas[at];
+          if (at < bLambdas.size() && !out.graphOfBase[bLambdas[at]]) baseGraph = bLambdas[at];
         }
       }
     }
     if (baseGraph) {
-      graphOfHead[g] = baseGraph;
-      graphOfBase[*baseGraph] = g;
-      bToH[*baseGraph] = NodeMatcher(bFlow.graphs[*baseGraph], hFlow.graphs[g]).run();
+      out.graphOfHead[g] = baseGraph;
+      out.graphOfBase[*baseGraph] = g;
+      out.bToH[*baseGraph] = NodeMatcher(bFlow.graphs[*baseGraph], hFlow.graphs[g]).run();
     }
   }
-  // Nodes: the head's in order, then the base's removed ones.
-  std::vector<std::vector<size_t>> hIndex(hFlow.graphs.size()), bIndex(bFlow.graphs.size());
+  return out;
+}
+
+// The merged nodes: the head's in order, then the base's removed ones;
+// hIndex and bIndex say where each side's node went.
+void mergeNodes(const cfg::MethodFlow& bFlow, const cfg::MethodFlow& hFlow, const GraphPairs& pairs, MethodDiff& out,
+                std::vector<std::vector<size_t>>& hIndex, std::vector<std::vector<size_t>>& bIndex) {
+  hIndex.assign(hFlow.graphs.size(), {});
+  bIndex.assign(bFlow.graphs.size(), {});
   for (size_t g = 0; g < hFlow.graphs.size(); ++g) {
     const Graph& graph = hFlow.graphs[g];
     out.graphs.push_back({graph.title, graph.parentGraph, std::nullopt});
@@ -305,22 +425,18 @@ MethodDiff compareMethods(const MethodVersion* base, const MethodVersion* head, 
   }
   for (size_t g = 0; g < bFlow.graphs.size(); ++g) {
     const Graph& graph = bFlow.graphs[g];
-    size_t mergedGraph = 0;
-    if (graphOfBase[g]) {
-      mergedGraph = *graphOfBase[g];
-    } else {
-      mergedGraph = out.graphs.size();
-      out.graphs.push_back({graph.title, std::nullopt, std::nullopt});
-    }
+    const std::optional<size_t> headGraph = pairs.graphOfBase[g];
+    const size_t mergedGraph = headGraph ? *headGraph : out.graphs.size();
+    if (!headGraph) out.graphs.push_back({graph.title, std::nullopt, std::nullopt});
     for (size_t n = 0; n < graph.nodes.size(); ++n) {
       const cfg::Node& node = graph.nodes[n];
-      const size_t h = graphOfBase[g] ? bToH[g][n] : static_cast<size_t>(-1);
+      const size_t h = headGraph ? pairs.bToH[g][n] : static_cast<size_t>(-1);
       if (h != static_cast<size_t>(-1)) {
-        NodeDiff& entry = out.nodes[hIndex[*graphOfBase[g]][h]];
+        NodeDiff& entry = out.nodes[hIndex[*headGraph][h]];
         entry.baseText = node.text;
         entry.baseLines = node.lines;
         entry.change = normalText(node.text) == normalText(entry.text) ? Change::Same : Change::Changed;
-        bIndex[g].push_back(hIndex[*graphOfBase[g]][h]);
+        bIndex[g].push_back(hIndex[*headGraph][h]);
         continue;
       }
       NodeDiff entry;
@@ -338,13 +454,17 @@ MethodDiff compareMethods(const MethodVersion* base, const MethodVersion* head, 
   for (size_t g = 0; g < hFlow.graphs.size(); ++g)
     if (hFlow.graphs[g].parentNode) out.graphs[g].parentNode = hIndex[*hFlow.graphs[g].parentGraph][*hFlow.graphs[g].parentNode];
   for (size_t g = 0; g < bFlow.graphs.size(); ++g) {
-    if (graphOfBase[g] || !bFlow.graphs[g].parentNode) continue;
+    if (pairs.graphOfBase[g] || !bFlow.graphs[g].parentNode) continue;
     const size_t node = bIndex[*bFlow.graphs[g].parentGraph][*bFlow.graphs[g].parentNode];
     const size_t mergedGraph = out.nodes[bIndex[g][0]].graph;
     out.graphs[mergedGraph].parentNode = node;
     out.graphs[mergedGraph].parentGraph = out.nodes[node].graph;
   }
-  // Edges: the same where both ends and the kind and label agree.
+}
+
+// Edges: the same where both ends and the kind and label agree.
+void mergeEdges(const cfg::MethodFlow& bFlow, const cfg::MethodFlow& hFlow, const std::vector<std::vector<size_t>>& hIndex,
+                const std::vector<std::vector<size_t>>& bIndex, MethodDiff& out) {
   std::map<std::string, std::vector<size_t>> headEdges;
   const auto edgeKey = [](size_t from, size_t to, const cfg::Edge& edge) {
     return std::to_string(from) + ' ' + std::to_string(to) + ' ' + std::string(cfg::kindName(edge.kind)) + ' ' +
@@ -366,6 +486,20 @@ MethodDiff compareMethods(const MethodVersion* base, const MethodVersion* head, 
       }
       out.edges.push_back({from, to, edge.kind, edge.label, edge.back, Change::Removed});
     }
+}
+
+// Compares two matched methods node by node.
+MethodDiff compareMethods(const MethodVersion* base, const MethodVersion* head, Change change) {
+  MethodDiff out;
+  out.change = change;
+  out.base = base;
+  out.head = head;
+  static const cfg::MethodFlow kNoFlow;
+  const cfg::MethodFlow& bFlow = base && base->flow ? *base->flow : kNoFlow;
+  const cfg::MethodFlow& hFlow = head && head->flow ? *head->flow : kNoFlow;
+  std::vector<std::vector<size_t>> hIndex, bIndex;
+  mergeNodes(bFlow, hFlow, matchGraphs(bFlow, hFlow), out, hIndex, bIndex);
+  mergeEdges(bFlow, hFlow, hIndex, bIndex, out);
   return out;
 }
 
@@ -495,6 +629,11 @@ size_t MethodDiff::count(Change nodeChange) const {
       std::count_if(nodes.begin(), nodes.end(), [&](const NodeDiff& node) { return node.change == nodeChange; }));
 }
 
+std::string MethodDiff::name() const {
+  const MethodVersion& side = shown();
+  return side.className + "." + (overloaded ? side.signature : side.method);
+}
+
 size_t MethodDiff::edgesChanged() const {
   return static_cast<size_t>(
       std::count_if(edges.begin(), edges.end(), [](const EdgeDiff& edge) { return edge.change != Change::Same; }));
@@ -504,45 +643,124 @@ size_t MethodDiff::size() const {
   return count(Change::Added) + count(Change::Removed) + count(Change::Changed) + edgesChanged();
 }
 
-Diff compare(const Side& base, const Side& head, const std::map<std::string, std::string>& renamedFiles) {
-  Diff out;
-  out.base = base.name;
-  out.head = head.name;
-  const size_t none = static_cast<size_t>(-1);
-  std::vector<size_t> toHead(base.methods.size(), none), toBase(head.methods.size(), none);
-  std::vector<Change> how(base.methods.size(), Change::Changed);
+namespace {
+
+constexpr size_t kUnmatched = static_cast<size_t>(-1);
+
+// Which method of one side is which of the other's, and how each pair
+// is named: Changed, Renamed, or renamed with its class (classOf names the
+// head class a base class became).
+struct MethodPairs {
+  std::vector<size_t> toHead, toBase;
+  std::vector<Change> how;
+  std::map<std::string, std::string> classOf;
+
+  MethodPairs(size_t baseCount, size_t headCount)
+      : toHead(baseCount, kUnmatched), toBase(headCount, kUnmatched), how(baseCount, Change::Changed) {}
+  void pair(size_t b, size_t h, Change change) {
+    toHead[b] = h;
+    toBase[h] = b;
+    how[b] = change;
+  }
+};
+
+std::string methodKey(const std::string& file, const std::string& className, const MethodVersion& method) {
+  return textKey({file, className, method.method, textKey(method.parameterTypes)});
+}
+
+// The same class, name and parameter types (a class as classOf renamed
+// it, when given); in the file the base's became first, then in any.
+void matchBySignature(const Side& base, const Side& head, const std::map<std::string, std::string>& renamedFiles,
+                      const std::map<std::string, std::string>& classOf, MethodPairs& pairs) {
   const auto headFileOf = [&](const MethodVersion& method) {
     const auto found = renamedFiles.find(method.file);
     return found == renamedFiles.end() ? method.file : found->second;
   };
-  // 1. The same class, name and parameter types; in the same file first.
   for (bool sameFile : {true, false}) {
     std::map<std::string, std::vector<size_t>> byKey;
-    for (size_t h = 0; h < head.methods.size(); ++h) {
-      const MethodVersion& method = head.methods[h];
-      byKey[textKey({sameFile ? method.file : "", method.className, method.method, textKey(method.parameterTypes)})]
-          .push_back(h);
-    }
+    for (size_t h = 0; h < head.methods.size(); ++h)
+      if (pairs.toBase[h] == kUnmatched) {
+        const MethodVersion& method = head.methods[h];
+        byKey[methodKey(sameFile ? method.file : "", method.className, method)].push_back(h);
+      }
     for (size_t b = 0; b < base.methods.size(); ++b) {
       const MethodVersion& method = base.methods[b];
-      auto found = byKey.find(
-          textKey({sameFile ? headFileOf(method) : "", method.className, method.method, textKey(method.parameterTypes)}));
+      if (pairs.toHead[b] != kUnmatched) continue;
+      const auto renamed = classOf.find(method.className);
+      if (!classOf.empty() && renamed == classOf.end()) continue;
+      const std::string& className = renamed == classOf.end() ? method.className : renamed->second;
+      auto found = byKey.find(methodKey(sameFile ? headFileOf(method) : "", className, method));
       if (found == byKey.end()) continue;
       for (size_t h : found->second)
-        if (toBase[h] == none) {
-          toHead[b] = h;
-          toBase[h] = b;
+        if (pairs.toBase[h] == kUnmatched) {
+          pairs.pair(b, h, classOf.empty() ? Change::Changed : Change::Renamed);
           break;
         }
     }
   }
-  // 2. and 3. Of what is left in a class, an overload whose parameters
-  // changed by its name and body, then a renamed method by its body.
+}
+
+// The classes one side has and the other has not, each with its unmatched
+// methods' names and parameter types.
+std::map<std::string, std::multiset<std::string>> classesOnlyOn(const Side& side, const Side& other,
+                                                                const std::vector<size_t>& matched) {
+  std::set<std::string> otherClasses;
+  for (const MethodVersion& method : other.methods) otherClasses.insert(method.className);
+  std::map<std::string, std::multiset<std::string>> out;
+  for (size_t k = 0; k < side.methods.size(); ++k) {
+    const MethodVersion& method = side.methods[k];
+    if (matched[k] == kUnmatched && !otherClasses.count(method.className))
+      out[method.className].insert(methodKey("", "", method));
+  }
+  return out;
+}
+
+// A class base has and head has not, renamed or moved to one head has and
+// base has not: the pair whose methods share most names and parameter
+// types, at least half of the smaller class's, the best pairs first.
+std::map<std::string, std::string> renamedClasses(const Side& base, const Side& head, const MethodPairs& pairs) {
+  const auto gone = classesOnlyOn(base, head, pairs.toHead), come = classesOnlyOn(head, base, pairs.toBase);
+  struct Candidate {
+    double score;
+    std::string from, to;
+  };
+  std::vector<Candidate> candidates;
+  for (const auto& [from, fromMethods] : gone)
+    for (const auto& [to, toMethods] : come) {
+      std::vector<std::string> shared;
+      std::set_intersection(fromMethods.begin(), fromMethods.end(), toMethods.begin(), toMethods.end(),
+                            std::back_inserter(shared));
+      const size_t smaller = std::min(fromMethods.size(), toMethods.size());
+      if (!shared.empty() && shared.size() * 2 >= smaller)
+        candidates.push_back({2.0 * double(shared.size()) / double(fromMethods.size() + toMethods.size()), from, to});
+    }
+  std::stable_sort(candidates.begin(), candidates.end(),
+                   [](const Candidate& x, const Candidate& y) { return x.score > y.score; });
+  std::map<std::string, std::string> out;
+  std::set<std::string> taken;
+  for (const Candidate& candidate : candidates)
+    if (!out.count(candidate.from) && !taken.count(candidate.to)) {
+      out[candidate.from] = candidate.to;
+      taken.insert(candidate.to);
+    }
+  return out;
+}
+
+// Of what is left in a class, an overload whose parameters changed by its
+// name and body, then a renamed method by its body.
+void matchByBody(const Side& base, const Side& head, MethodPairs& pairs) {
   std::vector<std::multiset<std::string>> bKeys(base.methods.size()), hKeys(head.methods.size());
   for (size_t b = 0; b < base.methods.size(); ++b)
-    if (toHead[b] == none) bKeys[b] = bodyKeys(base.methods[b]);
+    if (pairs.toHead[b] == kUnmatched) bKeys[b] = bodyKeys(base.methods[b]);
   for (size_t h = 0; h < head.methods.size(); ++h)
-    if (toBase[h] == none) hKeys[h] = bodyKeys(head.methods[h]);
+    if (pairs.toBase[h] == kUnmatched) hKeys[h] = bodyKeys(head.methods[h]);
+  const auto left = [](const Side& side, const std::vector<size_t>& matched, const MethodVersion& like) {
+    size_t count = 0;
+    for (size_t k = 0; k < side.methods.size(); ++k)
+      count += matched[k] == kUnmatched && side.methods[k].className == like.className &&
+               side.methods[k].method == like.method;
+    return count;
+  };
   for (bool sameName : {true, false}) {
     struct Candidate {
       double score;
@@ -550,59 +768,37 @@ Diff compare(const Side& base, const Side& head, const std::map<std::string, std
     };
     std::vector<Candidate> candidates;
     for (size_t b = 0; b < base.methods.size(); ++b) {
-      if (toHead[b] != none) continue;
+      if (pairs.toHead[b] != kUnmatched) continue;
       for (size_t h = 0; h < head.methods.size(); ++h) {
-        if (toBase[h] != none) continue;
+        if (pairs.toBase[h] != kUnmatched) continue;
         const MethodVersion &bm = base.methods[b], &hm = head.methods[h];
-        if (bm.className != hm.className || (bm.method == hm.method) != sameName) continue;
+        const auto renamed = pairs.classOf.find(bm.className);
+        const std::string& bClass = renamed == pairs.classOf.end() ? bm.className : renamed->second;
+        if (bClass != hm.className || (bm.method == hm.method) != sameName) continue;
         if (!bm.flow || !hm.flow) continue;
         const double score = bodySimilarity(bKeys[b], hKeys[h]);
         // An overload set of one on each side is the same method whatever
         // its body became; a new name needs a body most of which stayed.
-        bool alone = false;
-        if (sameName) {
-          size_t bLeft = 0, hLeft = 0;
-          for (size_t k = 0; k < base.methods.size(); ++k)
-            bLeft += toHead[k] == none && base.methods[k].className == bm.className && base.methods[k].method == bm.method;
-          for (size_t k = 0; k < head.methods.size(); ++k)
-            hLeft += toBase[k] == none && head.methods[k].className == hm.className && head.methods[k].method == hm.method;
-          alone = bLeft == 1 && hLeft == 1;
-        }
+        const bool alone = sameName && left(base, pairs.toHead, bm) == 1 && left(head, pairs.toBase, hm) == 1;
         if (alone || score >= (sameName ? 0.3 : 0.6)) candidates.push_back({alone ? 2.0 : score, b, h});
       }
     }
     std::stable_sort(candidates.begin(), candidates.end(),
                      [](const Candidate& x, const Candidate& y) { return x.score > y.score; });
-    for (const Candidate& candidate : candidates) {
-      if (toHead[candidate.b] != none || toBase[candidate.h] != none) continue;
-      toHead[candidate.b] = candidate.h;
-      toBase[candidate.h] = candidate.b;
-      how[candidate.b] = sameName ? Change::Changed : Change::Renamed;
-    }
+    for (const Candidate& candidate : candidates)
+      if (pairs.toHead[candidate.b] == kUnmatched && pairs.toBase[candidate.h] == kUnmatched)
+        pairs.pair(candidate.b, candidate.h, sameName ? Change::Changed : Change::Renamed);
   }
-  // 4. Each pair compared node by node, on several threads: the pairs
-  // share nothing but the sides they read.
-  struct Pair {
-    const MethodVersion *base, *head;
-    Change change;
-  };
-  std::vector<Pair> pairs;
-  for (size_t b = 0; b < base.methods.size(); ++b) {
-    if (toHead[b] == none) {
-      pairs.push_back({&base.methods[b], nullptr, Change::Removed});
-      continue;
-    }
-    const MethodVersion& bm = base.methods[b];
-    const MethodVersion& hm = head.methods[toHead[b]];
-    if (how[b] == Change::Changed && !bm.fingerprint.empty() && bm.fingerprint == hm.fingerprint &&
-        bm.signature == hm.signature) {
-      ++out.unchanged;
-      continue;
-    }
-    pairs.push_back({&bm, &hm, how[b]});
-  }
-  for (size_t h = 0; h < head.methods.size(); ++h)
-    if (toBase[h] == none) pairs.push_back({nullptr, &head.methods[h], Change::Added});
+}
+
+struct Pair {
+  const MethodVersion *base, *head;
+  Change change;
+};
+
+// Each pair compared node by node, on several threads: the pairs share
+// nothing but the sides they read.
+std::vector<MethodDiff> comparePairs(const std::vector<Pair>& pairs) {
   std::vector<MethodDiff> compared(pairs.size());
   std::atomic<size_t> next{0};
   const auto work = [&] {
@@ -614,11 +810,58 @@ Diff compare(const Side& base, const Side& head, const std::map<std::string, std
   for (size_t t = 1; t < threads; ++t) helpers.emplace_back(work);
   work();
   for (std::thread& helper : helpers) helper.join();
-  for (MethodDiff& method : compared) {
+  return compared;
+}
+
+// Whether a side has another method of the same class and name.
+std::set<std::string> overloadedNames(const Side& side) {
+  std::map<std::string, size_t> count;
+  for (const MethodVersion& method : side.methods) ++count[textKey({method.className, method.method})];
+  std::set<std::string> out;
+  for (const auto& [key, n] : count)
+    if (n > 1) out.insert(key);
+  return out;
+}
+
+}  // namespace
+
+Diff compare(const Side& base, const Side& head, const std::map<std::string, std::string>& renamedFiles) {
+  Diff out;
+  out.base = base.name;
+  out.head = head.name;
+  MethodPairs pairs(base.methods.size(), head.methods.size());
+  matchBySignature(base, head, renamedFiles, {}, pairs);
+  pairs.classOf = renamedClasses(base, head, pairs);
+  if (!pairs.classOf.empty()) matchBySignature(base, head, renamedFiles, pairs.classOf, pairs);
+  matchByBody(base, head, pairs);
+  std::vector<Pair> compared;
+  for (size_t b = 0; b < base.methods.size(); ++b) {
+    if (pairs.toHead[b] == kUnmatched) {
+      compared.push_back({&base.methods[b], nullptr, Change::Removed});
+      continue;
+    }
+    const MethodVersion& bm = base.methods[b];
+    const MethodVersion& hm = head.methods[pairs.toHead[b]];
+    if (pairs.how[b] == Change::Changed && !bm.fingerprint.empty() && bm.fingerprint == hm.fingerprint &&
+        bm.signature == hm.signature) {
+      ++out.unchanged;
+      continue;
+    }
+    compared.push_back({&bm, &hm, pairs.how[b]});
+  }
+  for (size_t h = 0; h < head.methods.size(); ++h)
+    if (pairs.toBase[h] == kUnmatched) compared.push_back({nullptr, &head.methods[h], Change::Added});
+  const std::set<std::string> overloaded = overloadedNames(base), headOverloaded = overloadedNames(head);
+  for (MethodDiff& method : comparePairs(compared)) {
     if (method.change == Change::Changed && unchanged(method)) {
       ++out.unchanged;
       continue;
     }
+    method.withClass = method.base && method.head && method.base->className != method.head->className;
+    const auto isOverloaded = [&](const MethodVersion* side, const std::set<std::string>& names) {
+      return side && names.count(textKey({side->className, side->method}));
+    };
+    method.overloaded = isOverloaded(method.base, overloaded) || isOverloaded(method.head, headOverloaded);
     out.methods.push_back(std::move(method));
   }
   std::stable_sort(out.methods.begin(), out.methods.end(), [](const MethodDiff& x, const MethodDiff& y) {
@@ -700,8 +943,8 @@ MergedFlow mergedFlow(const MethodDiff& method, bool markTexts) {
     made.kind = edge.kind;
     made.back = edge.back;
     const char* mark = edge.change == Change::Added ? "+" : edge.change == Change::Removed ? "\u2212" : "";
-    made.label = markTexts && *mark ? (edge.label.empty() ? std::string(mark) : std::string(mark) + " " + edge.label)
-                                    : edge.label;
+    // An edge without a label of its own gets none: its stroke tells its change.
+    made.label = markTexts && *mark && !edge.label.empty() ? std::string(mark) + " " + edge.label : edge.label;
     out.flow.graphs[g].edges.push_back(std::move(made));
     out.edgeChanges[g].push_back(edge.change);
   }

@@ -2,9 +2,11 @@
 // case with its whole outcome; and calls compared by what they call.
 #include <gtest/gtest.h>
 
+#include "diff/diff_sources.h"
 #include "diff/model.h"
 #include "pipeline/method_flow.h"
 #include "pipeline/parsed_source.h"
+#include "tests/support/test_support.h"
 
 namespace diff {
 namespace {
@@ -91,6 +93,49 @@ TEST(CompareNodes, AlikeNodesKeepTheirPlace) {
   EXPECT_EQ(outcome("void run() {\n  open();\n  if (ok()) {\n    count = 1;\n  }\n  close();\n}",
                     "void run() {\n  open();\n  if (ok()) {\n    register(listener, queue);\n  }\n  close();\n}"),
             "changed\nchanged statement register(listener, queue); (was count = 1;)\n");
+}
+
+TEST(CompareNodes, AReshapedLoopBodyPairsByContent) {
+  // "end--;" became a guard and "end -= ...;" on the same lines: the step
+  // is the statement that still steps end, not the new first one.
+  EXPECT_EQ(outcome("int strip(String s, String cs) {\n  int end = s.length();\n"
+                    "  while (end != 0 && cs.indexOf(s.charAt(end - 1)) != -1) {\n    end--;\n  }\n  return end;\n}",
+                    "int strip(String s, String cs) {\n  int end = s.length();\n  while (end != 0) {\n"
+                    "    final int cp = s.codePointBefore(end);\n    if (cs.indexOf(cp) == -1) {\n      break;\n    }\n"
+                    "    end -= Character.charCount(cp);\n  }\n  return end;\n}"),
+            "changed\n"
+            "changed decision while (end != 0) (was while (end != 0 && cs.indexOf(s.charAt(end - 1)) != -1))\n"
+            "added statement final int cp = s.codePointBefore(end);\n"
+            "added decision if (cs.indexOf(cp) == -1)\n"
+            "added break break\n"
+            "changed statement end -= Character.charCount(cp); (was end--;)\n"
+            "added edge while (end != 0) -> final int cp = s.codePointBefore(end); [yes]\n"
+            "added edge final int cp = s.codePointBefore(end); -> if (cs.indexOf(cp) == -1)\n"
+            "added edge if (cs.indexOf(cp) == -1) -> break [yes]\n"
+            "added edge if (cs.indexOf(cp) == -1) -> end -= Character.charCount(cp); [no]\n"
+            "added edge break -> return end\n"
+            "removed edge while (end != 0) -> end -= Character.charCount(cp); [yes]\n");
+}
+
+TEST(CompareMethods, AnInnerClassRenamedTakesItsMethods) {
+  const std::string body = " {\n    abstract int check(int x);\n    int twice(int x) { return check(x) * 2; }\n"
+                           "    int twice(long x) { return (int) x; }\n  }\n";
+  testing_support::TempDir dir;
+  testing_support::writeFile(dir.path() / "Old.java", "class T {\n  abstract static class Strategy" + body + "}\n");
+  testing_support::writeFile(dir.path() / "New.java", "class T {\n  abstract static class AbstractStrategy" + body + "}\n");
+  const errors::Result<DiffSides> sides =
+      readPaths((dir.path() / "Old.java").string(), (dir.path() / "New.java").string(), {});
+  ASSERT_TRUE(sides) << sides.problem().message;
+  const Diff diff = compare(sides->base, sides->head, sides->renamedFiles);
+  std::string out;
+  for (const MethodDiff& method : diff.methods)
+    out += method.name() + " " + std::string(changeName(method.change)) +
+           (method.withClass ? " with its class from " + method.base->className : "") + "\n";
+  // Abstract ones too; overloads named with their parameter types.
+  EXPECT_EQ(out,
+            "T.AbstractStrategy.check renamed with its class from T.Strategy\n"
+            "T.AbstractStrategy.twice(int) renamed with its class from T.Strategy\n"
+            "T.AbstractStrategy.twice(long) renamed with its class from T.Strategy\n");
 }
 
 TEST(CompareCalls, ByReceiverCalleeAndArgumentCountInOrder) {

@@ -16,7 +16,7 @@ std::vector<findings::Finding> gateFindings(const Diff& diff, const findings::Th
     const MethodVersion& head = *method.head;
     findings::Place place;
     place.path = head.file;
-    place.method = head.className + "." + head.method;
+    place.method = method.name();  // an overloaded method with its parameter types
     place.signature = head.className + "." + head.signature;
     place.line = head.line;
     for (const java::HiddenCode& code : head.hiddenCode) found.push_back(findings::hiddenCode(place, code));

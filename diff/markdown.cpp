@@ -1,6 +1,9 @@
 #include <algorithm>
 #include <cctype>
+#include <functional>
+#include <map>
 #include <set>
+#include <tuple>
 
 #include "diff/reports.h"
 #include "mermaid/flowchart_text.h"
@@ -18,11 +21,17 @@ mermaid::Mark markOf(Change change) {
   }
 }
 
-std::string mermaidOf(const MergedFlow& merged) {
+// The merged flow as Mermaid; each changed node numbered, in the order
+// of MethodDiff::nodes, as the table under the chart names it.
+std::string mermaidOf(const MergedFlow& merged, const std::vector<size_t>& numbers) {
   mermaid::FlowMarks marks;
-  for (const auto& graph : merged.nodeChanges) {
+  for (size_t g = 0; g < merged.nodeChanges.size(); ++g) {
     marks.nodes.emplace_back();
-    for (Change change : graph) marks.nodes.back().push_back(markOf(change));
+    marks.numbers.emplace_back();
+    for (size_t n = 0; n < merged.nodeChanges[g].size(); ++n) {
+      marks.nodes.back().push_back(markOf(merged.nodeChanges[g][n]));
+      marks.numbers.back().push_back(numbers.empty() ? 0 : numbers[merged.nodeDiffs[g][n]]);
+    }
   }
   for (const auto& graph : merged.edgeChanges) {
     marks.edges.emplace_back();
@@ -31,50 +40,80 @@ std::string mermaidOf(const MergedFlow& merged) {
   return mermaid::flowchartText(merged.flow, &marks);
 }
 
-// Only the nodes kept and the edges between them; the rest said in one node.
-MethodDiff region(const MethodDiff& method, const std::vector<bool>& keep) {
+// The nodes kept, and each run of the others (those joined by edges
+// among them, in one graph) folded into one box saying how many it holds;
+// the edges between kept nodes and runs, once each.
+MethodDiff folded(const MethodDiff& method, std::vector<bool> keep) {
   MethodDiff out;
   out.change = method.change;
   out.base = method.base;
   out.head = method.head;
   out.graphs = method.graphs;
-  std::vector<size_t> at(method.nodes.size(), static_cast<size_t>(-1));
-  size_t left = 0;
+  // The runs: the left-out nodes joined through the edges between them.
+  std::vector<size_t> run(method.nodes.size());
+  for (size_t k = 0; k < run.size(); ++k) run[k] = k;
+  const std::function<size_t(size_t)> root = [&](size_t k) { return run[k] == k ? k : run[k] = root(run[k]); };
+  for (const EdgeDiff& edge : method.edges)
+    if (!keep[edge.from] && !keep[edge.to]) run[root(edge.from)] = root(edge.to);
+  std::vector<size_t> at(method.nodes.size()), held(method.nodes.size(), 0);
+  for (size_t k = 0; k < method.nodes.size(); ++k)
+    if (!keep[k]) ++held[root(k)];
+  // A box folded alone takes as much room as itself.
+  for (size_t k = 0; k < method.nodes.size(); ++k)
+    if (!keep[k] && held[root(k)] == 1) keep[k] = true;
+  std::map<size_t, size_t> foldOf;
   for (size_t k = 0; k < method.nodes.size(); ++k) {
-    if (!keep[k]) {
-      ++left;
+    if (keep[k]) {
+      at[k] = out.nodes.size();
+      out.nodes.push_back(method.nodes[k]);
       continue;
     }
-    at[k] = out.nodes.size();
-    out.nodes.push_back(method.nodes[k]);
+    const size_t r = root(k);
+    if (!foldOf.count(r)) {
+      foldOf[r] = out.nodes.size();
+      NodeDiff fold;
+      fold.id = "fold" + std::to_string(foldOf.size());
+      fold.kind = cfg::NodeKind::Statement;
+      fold.text = "\u22EE " + std::to_string(held[r]) + (held[r] == 1 ? " unchanged box" : " unchanged boxes");
+      fold.graph = method.nodes[k].graph;
+      out.nodes.push_back(fold);
+    }
+    at[k] = foldOf[r];
   }
   for (MethodDiff::GraphInfo& graph : out.graphs)
-    if (graph.parentNode) graph.parentNode = at[*graph.parentNode] == static_cast<size_t>(-1) ? std::nullopt
-                                                                                             : std::optional(at[*graph.parentNode]);
-  for (const EdgeDiff& edge : method.edges)
-    if (keep[edge.from] && keep[edge.to]) {
-      EdgeDiff kept = edge;
-      kept.from = at[edge.from];
-      kept.to = at[edge.to];
-      out.edges.push_back(kept);
-    }
-  // Every graph keeps a first node, as a graph starts with one.
-  std::vector<bool> hasNode(out.graphs.size(), false);
-  for (const NodeDiff& node : out.nodes) hasNode[node.graph] = true;
-  NodeDiff note;
-  note.id = "left-out";
-  note.kind = cfg::NodeKind::Join;
-  note.text = "\u2026 " + std::to_string(left) + " unchanged nodes not shown";
-  note.graph = 0;
-  if (left) out.nodes.push_back(note);
-  for (size_t g = 0; g < out.graphs.size(); ++g)
-    if (!hasNode[g] && !(g == 0 && left)) {
-      NodeDiff empty = note;
-      empty.text = "\u2026";
-      empty.graph = g;
-      out.nodes.push_back(empty);
-    }
+    if (graph.parentNode) graph.parentNode = at[*graph.parentNode];
+  std::set<std::tuple<size_t, size_t, cfg::EdgeKind, std::string, Change>> seen;
+  for (const EdgeDiff& edge : method.edges) {
+    if (!keep[edge.from] && !keep[edge.to]) continue;
+    EdgeDiff kept = edge;
+    kept.from = at[edge.from];
+    kept.to = at[edge.to];
+    if (seen.insert({kept.from, kept.to, kept.kind, kept.label, kept.change}).second) out.edges.push_back(kept);
+  }
   return out;
+}
+
+// The changed nodes, their neighbours up to `reach` edges away, and each
+// graph's start and end.
+std::vector<bool> changedRegion(const MethodDiff& method, size_t reach) {
+  std::vector<bool> keep(method.nodes.size(), false);
+  for (size_t k = 0; k < method.nodes.size(); ++k) keep[k] = method.nodes[k].change != Change::Same;
+  for (const EdgeDiff& edge : method.edges)
+    if (edge.change != Change::Same) keep[edge.from] = keep[edge.to] = true;
+  // Not through the ways out, which every return and throw leads to.
+  const auto hub = [&](size_t k) {
+    return method.nodes[k].kind == cfg::NodeKind::End || method.nodes[k].kind == cfg::NodeKind::Exit;
+  };
+  for (size_t step = 0; step < reach; ++step) {
+    std::vector<bool> wider = keep;
+    for (const EdgeDiff& edge : method.edges)
+      if ((keep[edge.from] && !hub(edge.from)) || (keep[edge.to] && !hub(edge.to)))
+        wider[edge.from] = wider[edge.to] = true;
+    keep = std::move(wider);
+  }
+  for (size_t k = 0; k < method.nodes.size(); ++k)
+    if (method.nodes[k].kind == cfg::NodeKind::Start || method.nodes[k].kind == cfg::NodeKind::End) keep[k] = true;
+  return keep;
 }
 
 std::string fenced(const std::string& text) { return "```mermaid\n" + text + "```\n"; }
@@ -161,39 +200,130 @@ std::string anchorOf(size_t index) { return "m" + std::to_string(index + 1); }
 
 }  // namespace
 
+std::vector<size_t> changedNumbers(const MethodDiff& method) {
+  std::vector<size_t> numbers(method.nodes.size(), 0);
+  size_t next = 0;
+  for (size_t k = 0; k < method.nodes.size(); ++k)
+    if (method.nodes[k].change == Change::Changed) numbers[k] = ++next;
+  return numbers;
+}
+
 std::string mergedMermaid(const MethodDiff& method, const MarkdownLimits& limits) {
-  {
-    const MergedFlow whole = mergedFlow(method, false);
-    std::string text = mermaidOf(whole);
+  const std::vector<size_t> numbers = changedNumbers(method);
+  if (method.nodes.size() <= limits.readableBoxes) {
+    std::string text = mermaidOf(mergedFlow(method, false), numbers);
     if (fits(text, limits)) return text;
   }
-  // Too large: the changed nodes with their neighbours, then the changed
-  // nodes alone.
-  for (bool neighbours : {true, false}) {
-    std::vector<bool> keep(method.nodes.size(), false);
-    for (size_t k = 0; k < method.nodes.size(); ++k) keep[k] = method.nodes[k].change != Change::Same;
-    if (neighbours) {
-      std::vector<bool> changed = keep;
-      for (const EdgeDiff& edge : method.edges)
-        if (changed[edge.from] || changed[edge.to] || edge.change != Change::Same) keep[edge.from] = keep[edge.to] = true;
+  // Too large to read or to render whole: the changed region with its
+  // neighbours, as near as fits, the rest folded.
+  for (size_t reach : {2, 1, 0}) {
+    const MethodDiff part = folded(method, changedRegion(method, reach));
+    std::vector<size_t> partNumbers;
+    for (const NodeDiff& node : part.nodes) {
+      const auto found = std::find_if(method.nodes.begin(), method.nodes.end(),
+                                      [&](const NodeDiff& whole) { return whole.id == node.id; });
+      partNumbers.push_back(found == method.nodes.end() ? 0 : numbers[size_t(found - method.nodes.begin())]);
     }
-    const MethodDiff part = region(method, keep);
-    const MergedFlow merged = mergedFlow(part, false);
-    std::string text = mermaidOf(merged);
-    if (fits(text, limits)) return text;
+    std::string text = mermaidOf(mergedFlow(part, false), partNumbers);
+    if (fits(text, limits) && (reach == 0 || part.nodes.size() <= limits.readableBoxes)) return text;
   }
   return {};
 }
 
-std::string diffMarkdown(const Diff& diff, const std::string& linkPrefix, const MarkdownLimits& limits) {
-  const auto sideName = [](const std::string& side) {
-    return plainText(text::shortened(text::quotedName(side), 200, text::Charset::Utf8));
+namespace {
+
+// Where a node stands: "L12", "L12–14", or nothing.
+std::string linesText(const std::vector<int32_t>& lines) {
+  if (lines.empty()) return "";
+  const int32_t first = *std::min_element(lines.begin(), lines.end());
+  const int32_t last = *std::max_element(lines.begin(), lines.end());
+  return "L" + std::to_string(first) + (last > first ? "\u2013" + std::to_string(last) : std::string()) + " ";
+}
+
+// The changed boxes of a chart, each with its text before and after and
+// their lines: a reviewer sees what a "~" box was without the JSON.
+std::string changedBoxes(const MethodDiff& method) {
+  const std::vector<size_t> numbers = changedNumbers(method);
+  std::string out;
+  for (size_t k = 0; k < method.nodes.size(); ++k) {
+    const NodeDiff& node = method.nodes[k];
+    if (!numbers[k] || !node.baseText) continue;
+    const auto shown = [](const std::string& text) {
+      return codeSpan(text::shortened(text, 300, text::Charset::Utf8));
+    };
+    out += "| ~" + std::to_string(numbers[k]) + " | " + linesText(node.baseLines) + shown(*node.baseText) + " | " +
+           linesText(node.headLines) + shown(node.text) + " |\n";
+  }
+  return out.empty() ? out : "\n| box | before | after |\n|---|---|---|\n" + out;
+}
+
+}  // namespace
+
+bool isTestSource(std::string_view path) {
+  const std::string file(path.substr(path.rfind('/') == std::string_view::npos ? 0 : path.rfind('/') + 1));
+  const auto endsWith = [&](std::string_view tail) {
+    return file.size() >= tail.size() && file.compare(file.size() - tail.size(), tail.size(), tail) == 0;
   };
+  if (endsWith("Test.java") || endsWith("Tests.java") || endsWith("IT.java")) return true;
+  // Maven's and Gradle's test source sets: src/test/, src/integrationTest/, src/jmhTest/...
+  const std::string whole = "/" + std::string(path);
+  for (size_t at = whole.find("/src/"); at != std::string::npos; at = whole.find("/src/", at + 1)) {
+    const size_t start = at + 5, end = whole.find('/', start);
+    if (end == std::string::npos) break;
+    const std::string_view set = std::string_view(whole).substr(start, end - start);
+    if (set == "test" || set.find("Test") != std::string_view::npos) return true;
+  }
+  return false;
+}
+
+namespace {
+
+// Why a listed method has no chart in the comment, if it has none.
+enum class Chart : uint8_t { Drawn, None, NoFlowChange, TooLarge, OverLimit };
+
+std::string chartNote(Chart chart, size_t index) {
+  switch (chart) {
+    case Chart::Drawn: return " ([chart](#" + anchorOf(index) + "))";
+    case Chart::NoFlowChange: return " (no chart: the same flow)";
+    case Chart::TooLarge: return " (not drawn: too large for a Mermaid block)";
+    case Chart::OverLimit: return " (not drawn: the comment's limit)";
+    case Chart::None: return "";
+  }
+  return "";
+}
+
+std::string tableRow(const MethodDiff& method, const std::string& linkPrefix, Chart chart, size_t index) {
+  const MethodVersion& shown = method.shown();
+  std::string file = fileSpan(shown.file);
+  std::string name = codeSpan(shown.className + "." + shown.signature);
+  if (!linkPrefix.empty()) {
+    const std::string target = linkTo(linkPrefix, shown.file);
+    file = "[" + file + "](" + target + ")";
+    name = "[" + name + "](" + target + "#L" + std::to_string(shown.line) + ")";
+  }
+  name += chartNote(chart, index);
+  std::string change(changeName(method.change));
+  if (method.withClass) change += " with its class from " + codeSpan(method.base->className);
+  else if (method.change == Change::Renamed) change += " from " + codeSpan(method.base->signature);
+  if (method.head && !method.head->hiddenCode.empty()) change += ", hidden code at " + hiddenLines(*method.head);
+  return "| " + file + " | " + name + " | " + change + " | " + valueText(method.base, &Measures::complexity) +
+         " \u2192 " + valueText(method.head, &Measures::complexity) + " | " +
+         valueText(method.base, &Measures::cognitive) + " \u2192 " + valueText(method.head, &Measures::cognitive) +
+         " | " + std::to_string(method.count(Change::Added)) + "/" + std::to_string(method.count(Change::Removed)) +
+         "/" + std::to_string(method.count(Change::Changed)) + " |\n";
+}
+
+std::string sideName(const std::string& side) {
+  return plainText(text::shortened(text::quotedName(side), 200, text::Charset::Utf8));
+}
+
+// The title, the counts, the files not compared (at most half the
+// comment; the rest counted) and the code Unicode escapes hide.
+std::string headText(const Diff& diff, const MarkdownLimits& limits) {
   std::string head = "## Control-flow changes: " + sideName(diff.base) + " \u2192 " + sideName(diff.head) + "\n\n";
   head += std::to_string(diff.methods.size()) + (diff.methods.size() == 1 ? " method" : " methods") +
           " listed, " + std::to_string(diff.unchanged) + " unchanged.  Marks: `+` added, `\u2212` removed (dashed), "
-          "`~` changed.\n\n";
-  // The files not compared take at most half the comment; the rest are counted.
+          "`~` changed (numbered as in the table under its chart).\n\n";
   size_t failuresShown = 0;
   for (const FileFailure& failure : diff.failures) {
     const std::string line = "- " + fileSpan(failure.file) + " (" + sideName(failure.side) +
@@ -226,105 +356,80 @@ std::string diffMarkdown(const Diff& diff, const std::string& linkPrefix, const 
   if (!hidden.empty())
     head += "**Unicode escapes hide code.** javac reads them before anything else, so what it compiles is not what "
             "the source seems to say; the flowcharts show what it compiles.\n\n" + hidden + "\n";
-  std::string table = "| file | method | change | CC | COG | nodes +/\u2212/~ |\n|---|---|---|---|---|---|\n";
-  // The flowcharts, the largest change first.
+  return head;
+}
+
+// The methods to chart in the order they earn the comment's room:
+// production code before tests, then the larger change first.
+std::vector<size_t> chartOrder(const Diff& diff) {
   std::vector<size_t> order;
   for (size_t k = 0; k < diff.methods.size(); ++k)
-    if (diff.methods[k].head) order.push_back(k);
-  std::stable_sort(order.begin(), order.end(),
-                   [&](size_t a, size_t b) { return diff.methods[a].size() > diff.methods[b].size(); });
-  const std::set<size_t> charted(order.begin(), order.end());
-  std::vector<std::string> rows;
-  for (size_t k = 0; k < diff.methods.size(); ++k) {
-    const MethodDiff& method = diff.methods[k];
-    const MethodVersion& shown = method.shown();
-    std::string file = fileSpan(shown.file);
-    std::string name = codeSpan(shown.className + "." + shown.signature);
-    if (!linkPrefix.empty()) {
-      const std::string target = linkTo(linkPrefix, shown.file);
-      file = "[" + file + "](" + target + ")";
-      name = "[" + name + "](" + target + "#L" + std::to_string(shown.line) + ")";
+    if (diff.methods[k].head && diff.methods[k].size() > 0) order.push_back(k);
+  std::vector<bool> test(diff.methods.size());
+  for (size_t k : order) test[k] = isTestSource(diff.methods[k].shown().file);
+  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+    if (test[a] != test[b]) return !test[a];
+    return diff.methods[a].size() > diff.methods[b].size();
+  });
+  return order;
+}
+
+std::string chartSection(const Diff& diff, size_t k, const std::string& chart) {
+  const MethodDiff& method = diff.methods[k];
+  return "\n<a id=\"" + anchorOf(k) + "\"></a>\n### " + codeSpan(method.shown().className + "." + method.shown().signature) +
+         " (" + std::string(changeName(method.change)) + ")\n\n" + fenced(chart) + changedBoxes(method);
+}
+
+}  // namespace
+
+std::string diffMarkdown(const Diff& diff, const std::string& linkPrefix, const MarkdownLimits& limits) {
+  const std::string head = headText(diff, limits);
+  const std::string table = "| file | method | change | CC | COG | nodes +/\u2212/~ |\n|---|---|---|---|---|---|\n";
+  // Each method's chart, or why it has none; the charts first all counted
+  // as left out, then taken in order as long as the comment holds them.
+  std::vector<Chart> charts(diff.methods.size(), Chart::None);
+  for (size_t k = 0; k < diff.methods.size(); ++k)
+    if (diff.methods[k].head) charts[k] = diff.methods[k].size() > 0 ? Chart::OverLimit : Chart::NoFlowChange;
+  const std::vector<size_t> order = chartOrder(diff);
+  const auto closing = [&] {
+    size_t overLimit = 0, tooLarge = 0;
+    for (Chart chart : charts) overLimit += chart == Chart::OverLimit, tooLarge += chart == Chart::TooLarge;
+    if (!overLimit && !tooLarge) return std::string();
+    return "\n" + std::to_string(overLimit + tooLarge) +
+           " flowcharts not drawn (the table says why): `-o DIR` writes the site, which draws them all.\n";
+  };
+  size_t size = head.size() + table.size() + closing().size() + 200;
+  for (size_t k = 0; k < diff.methods.size(); ++k) size += tableRow(diff.methods[k], linkPrefix, charts[k], k).size();
+  std::vector<std::string> sections(diff.methods.size());
+  for (size_t k : order) {
+    const std::string chart = mergedMermaid(diff.methods[k], limits);
+    if (chart.empty()) {
+      charts[k] = Chart::TooLarge;
+      continue;
     }
-    if (charted.count(k)) name += " ([chart](#" + anchorOf(k) + "))";
-    std::string change(changeName(method.change));
-    if (method.change == Change::Renamed) change += " from " + codeSpan(method.base->signature);
-    if (method.head && !method.head->hiddenCode.empty()) change += ", hidden code at " + hiddenLines(*method.head);
-    rows.push_back("| " + file + " | " + name + " | " + change + " | " +
-                   valueText(method.base, &Measures::complexity) + " \u2192 " +
-                   valueText(method.head, &Measures::complexity) + " | " +
-                   valueText(method.base, &Measures::cognitive) + " \u2192 " +
-                   valueText(method.head, &Measures::cognitive) + " | " +
-                   std::to_string(method.count(Change::Added)) + "/" + std::to_string(method.count(Change::Removed)) +
-                   "/" + std::to_string(method.count(Change::Changed)) + " |\n");
+    std::string section = chartSection(diff, k, chart);
+    const size_t grows = section.size() + tableRow(diff.methods[k], linkPrefix, Chart::Drawn, k).size() -
+                         tableRow(diff.methods[k], linkPrefix, Chart::OverLimit, k).size();
+    if (size + grows > limits.comment) continue;
+    size += grows;
+    charts[k] = Chart::Drawn;
+    sections[k] = std::move(section);
   }
-  // Room kept for the closing note of what was left out.
-  const size_t reserve = 600;
   std::string out = head + table;
+  const size_t reserve = 600;  // for the closing note of what was left out
   size_t rowsShown = 0;
-  for (const std::string& row : rows) {
+  for (size_t k = 0; k < diff.methods.size(); ++k) {
+    const std::string row = tableRow(diff.methods[k], linkPrefix, charts[k], k);
     if (out.size() + row.size() + reserve > limits.comment) break;
     out += row;
     ++rowsShown;
   }
-  if (rowsShown < rows.size()) {
-    out += "\n" + std::to_string(rows.size() - rowsShown) +
+  if (rowsShown < diff.methods.size())
+    return out + "\n" + std::to_string(diff.methods.size() - rowsShown) +
            " more methods are left out of the table: the comment would pass GitHub's size limit.  "
            "Run `flowchart diff` with `-o OUT.json` or `-o DIR` for all.\n";
-    return out;
-  }
-  const auto titleOf = [&](size_t k) {
-    const MethodVersion& shown = diff.methods[k].shown();
-    return shown.className + "." + shown.signature;
-  };
-  // By their place in order: the charts too large for a block, those left
-  // out for the comment's size, and those written, where each begins.
-  std::vector<size_t> tooLarge, leftOut;
-  std::vector<std::pair<size_t, size_t>> written;
-  for (size_t at = 0; at < order.size(); ++at) {
-    const size_t k = order[at];
-    const MethodDiff& method = diff.methods[k];
-    const std::string chart = mergedMermaid(method, limits);
-    if (chart.empty()) {
-      tooLarge.push_back(at);
-      continue;
-    }
-    std::string section = "\n<a id=\"" + anchorOf(k) + "\"></a>\n### " + codeSpan(titleOf(k)) + " (" +
-                          std::string(changeName(method.change)) + ")\n\n" + fenced(chart);
-    if (out.size() + section.size() + reserve > limits.comment) {
-      leftOut.push_back(at);
-      continue;
-    }
-    written.emplace_back(at, out.size());
-    out += section;
-  }
-  // The closing notes, naming up to five charts each (or only counting
-  // them, where even that would pass the limit).
-  const auto notes = [&](bool named) {
-    const auto listed = [&](const std::vector<size_t>& places) {
-      std::string text;
-      for (size_t n = 0; n < places.size() && n < 5; ++n)
-        text += (n ? ", " : "") + codeSpan(text::shortened(titleOf(order[places[n]]), 200, text::Charset::Utf8));
-      if (places.size() > 5) text += " and " + std::to_string(places.size() - 5) + " more";
-      return text;
-    };
-    std::string text;
-    if (!tooLarge.empty())
-      text += named ? "\nToo large for a Mermaid block even as its changed region: " + listed(tooLarge) + ".\n"
-                    : "\n" + std::to_string(tooLarge.size()) + " flowcharts too large for a Mermaid block.\n";
-    if (!leftOut.empty())
-      text += "\n" + std::to_string(leftOut.size()) + " flowcharts left out to stay within GitHub's comment size" +
-              (named ? ": " + listed(leftOut) : std::string()) + ".\n";
-    return text;
-  };
-  std::string closing = notes(true);
-  while (out.size() + closing.size() > limits.comment && !written.empty()) {
-    out.resize(written.back().second);
-    leftOut.insert(std::lower_bound(leftOut.begin(), leftOut.end(), written.back().first), written.back().first);
-    written.pop_back();
-    closing = notes(true);
-  }
-  if (out.size() + closing.size() > limits.comment) closing = notes(false);
-  return out + closing;
+  for (size_t k : order) out += sections[k];
+  return out + closing();
 }
 
 }  // namespace diff

@@ -57,7 +57,8 @@ TEST(DiffMarkdown, NamesStayText) {
   const std::string markdown = diffMarkdown(diff, "https://example.com/o/r/blob/abc/");
   EXPECT_EQ(markdown,
             "## Control-flow changes: main \u2192 HEAD\\~1\n\n"
-            "1 method listed, 0 unchanged.  Marks: `+` added, `\u2212` removed (dashed), `~` changed.\n\n"
+            "1 method listed, 0 unchanged.  Marks: `+` added, `\u2212` removed (dashed), `~` changed (numbered as in the "
+            "table under its chart).\n\n"
             "- ```\"a\\nb ``c``.java\"``` (HEAD\\~1) was not compared: does not parse as Java: '\\> \\>' is not an "
             "operator\n\n"
             "| file | method | change | CC | COG | nodes +/\u2212/~ |\n|---|---|---|---|---|---|\n"
@@ -133,9 +134,89 @@ TEST(DiffMarkdown, EveryPartCountsAgainstTheLimit) {
   const std::string cut = diffMarkdown(charts, "", small);
   EXPECT_LE(cut.size(), 20000u);
   EXPECT_NE(cut.find("```mermaid\n"), std::string::npos);
-  const size_t note = cut.find("flowcharts left out to stay within GitHub's comment size: `L.");
-  ASSERT_NE(note, std::string::npos) << cut.substr(cut.size() - 600);
-  EXPECT_TRUE(cut.size() > 7 && cut.compare(cut.size() - 7, 7, " more.\n") == 0) << cut.substr(cut.size() - 300);
+  // The rows of the charts left out say why, and none links to a chart the comment does not hold.
+  std::smatch closing;
+  ASSERT_TRUE(std::regex_search(cut, closing, std::regex("\n([0-9]+) flowcharts not drawn \\(the table says why\\): "
+                                                         "`-o DIR` writes the site, which draws them all.\n$")))
+      << cut.substr(cut.size() - 600);
+  size_t notDrawn = 0;
+  for (size_t at = cut.find("(not drawn: the comment's limit)"); at != std::string::npos;
+       at = cut.find("(not drawn: the comment's limit)", at + 1))
+    ++notDrawn;
+  EXPECT_EQ(notDrawn, std::stoul(closing[1].str()));
+  const std::regex link("\\(\\[chart\\]\\(#(m[0-9]+)\\)\\)");
+  size_t links = 0;
+  for (auto it = std::sregex_iterator(cut.begin(), cut.end(), link); it != std::sregex_iterator(); ++it, ++links)
+    EXPECT_NE(cut.find("<a id=\"" + (*it)[1].str() + "\"></a>"), std::string::npos) << (*it)[1].str();
+  EXPECT_EQ(links + notDrawn, 40u);
+}
+
+// A change of production code and of its tests, in a comment with room for
+// a few charts: production's go first, the largest change first.
+TEST(DiffMarkdown, ProductionCodeIsDrawnBeforeTests) {
+  std::vector<MethodVersion> sides;
+  sides.reserve(8);
+  for (const char* file : {"src/test/java/p/ShopTest.java", "src/main/java/p/Shop.java", "src/it/java/p/ShopIT.java",
+                           "src/main/java/p/Cart.java"})
+    for (int side = 0; side < 2; ++side) sides.push_back(version(file, file[4] == 'm' ? "Shop" : "ShopTest", "run"));
+  Diff diff;
+  for (size_t k = 0; k < sides.size(); k += 2) diff.methods.push_back(changedMethod(sides[k], sides[k + 1]));
+  // The test's change is the largest.
+  diff.methods[0].nodes[2].change = Change::Added;
+  MarkdownLimits room;
+  room.comment = 2800;
+  const std::string report = diffMarkdown(diff, "", room);
+  EXPECT_LE(report.size(), room.comment);
+  EXPECT_NE(report.find("| `src/main/java/p/Shop.java` | `Shop.run()` ([chart](#m2)) |"), std::string::npos) << report;
+  EXPECT_NE(report.find("| `src/main/java/p/Cart.java` | `Shop.run()` ([chart](#m4)) |"), std::string::npos) << report;
+  EXPECT_NE(report.find("| `src/test/java/p/ShopTest.java` | `ShopTest.run()` ([chart](#m1)) |"), std::string::npos)
+      << report;
+  EXPECT_NE(report.find("| `src/it/java/p/ShopIT.java` | `ShopTest.run()` (not drawn: the comment's limit) |"),
+            std::string::npos)
+      << report;
+  EXPECT_LT(report.find("<a id=\"m4\">"), report.find("<a id=\"m1\">"));
+  EXPECT_TRUE(isTestSource("src/it/java/p/ShopIT.java") && isTestSource("m/src/integrationTest/java/A.java") &&
+              isTestSource("ShopTests.java") && !isTestSource("src/main/java/p/Testing.java"));
+}
+
+// A method of 90 boxes with one changed: the changed box with two boxes
+// either side, the runs of the others each folded into one box.
+TEST(DiffMarkdown, ALargeMethodShowsItsChangedRegion) {
+  const MethodVersion base = version("src/Big.java", "Big", "large"), head = base;
+  MethodDiff method;
+  method.base = &base;
+  method.head = &head;
+  method.graphs.push_back({"large", std::nullopt, std::nullopt});
+  method.nodes.push_back({"n0", Change::Same, cfg::NodeKind::Start, "large()", {}, {}, {}, 0});
+  for (int k = 1; k <= 88; ++k)
+    method.nodes.push_back({"n" + std::to_string(k), k == 40 ? Change::Changed : Change::Same,
+                            cfg::NodeKind::Statement, "s" + std::to_string(k) + "();",
+                            k == 40 ? "t40();" : "s" + std::to_string(k) + "();", {k + 1}, {k + 1}, 0});
+  method.nodes.push_back({"n89", Change::Same, cfg::NodeKind::End, "end", {}, {}, {}, 0});
+  for (size_t k = 0; k + 1 < method.nodes.size(); ++k)
+    method.edges.push_back({k, k + 1, cfg::EdgeKind::Flow, "", false, Change::Same});
+  EXPECT_EQ(mergedMermaid(method, {}),
+            "flowchart TD\n"
+            "  n0([\"large()\"])\n"
+            "  n1[\"#8942; 37 unchanged boxes\"]\n"
+            "  n2[\"s38();\"]\n"
+            "  n3[\"s39();\"]\n"
+            "  n4[\"~1 s40();\"]\n"
+            "  n5[\"s41();\"]\n"
+            "  n6[\"s42();\"]\n"
+            "  n7[\"#8942; 46 unchanged boxes\"]\n"
+            "  n8([\"end\"])\n"
+            "  n0 --> n1\n  n1 --> n2\n  n2 --> n3\n  n3 --> n4\n  n4 --> n5\n  n5 --> n6\n  n6 --> n7\n  n7 --> n8\n"
+            "  classDef k_start fill:#d5e8d4,stroke:#4f7f45,color:#222222\n"
+            "  classDef k_stmt fill:#dae8fc,stroke:#4a6fa5,color:#222222\n"
+            "  classDef m_changed stroke:#9a6700,stroke-width:3px\n"
+            "  class n0,n8 k_start\n"
+            "  class n1,n2,n3,n4,n5,n6,n7 k_stmt\n"
+            "  class n4 m_changed\n");
+  Diff diff;
+  diff.methods.push_back(method);
+  EXPECT_NE(diffMarkdown(diff, "").find("| box | before | after |\n|---|---|---|\n| ~1 | L41 `t40();` | L41 `s40();` |\n"),
+            std::string::npos);
 }
 
 }  // namespace

@@ -119,6 +119,11 @@ struct MethodDiff {
     std::optional<size_t> parentGraph, parentNode;
   };
   std::vector<GraphInfo> graphs;
+  bool withClass = false;   // renamed or moved with its class: base's className is what it was
+  bool overloaded = false;  // its class has another method of its name, on either side
+
+  // "Shop.checkout", or with its parameter types where it is overloaded.
+  std::string name() const;
 
   size_t count(Change nodeChange) const;
   size_t edgesChanged() const;

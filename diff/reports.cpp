@@ -67,6 +67,7 @@ std::string diffJson(const Diff& diff) {
                   {"file", jsonText(shown.file)},
                   {"baseFile", method.base ? jsonText(method.base->file) : Json(nullptr)},
                   {"class", jsonText(shown.className)},
+                  {"baseClass", method.base ? jsonText(method.base->className) : Json(nullptr)},
                   {"method", jsonText(shown.method)},
                   {"signature", jsonText(shown.signature)},
                   {"baseMethod", method.base ? jsonText(method.base->signature) : Json(nullptr)},
@@ -99,9 +100,10 @@ std::string diffSummary(const Diff& diff) {
   std::string out;
   for (const MethodDiff& method : diff.methods) {
     const MethodVersion& shown = method.shown();
-    out += text::quotedName(shown.file) + ":" + std::to_string(shown.line) + " " + shown.className + "." + shown.method + " " +
+    out += text::quotedName(shown.file) + ":" + std::to_string(shown.line) + " " + method.name() + " " +
            std::string(changeName(method.change));
-    if (method.change == Change::Renamed) out += " from " + method.base->signature;
+    if (method.withClass) out += " with its class from " + method.base->className;
+    else if (method.change == Change::Renamed) out += " from " + method.base->signature;
     else if (method.base && method.head && method.base->signature != method.head->signature)
       out += " (was " + method.base->signature + ")";
     std::string counts;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "diff/model.h"
 #include "errors/problem.h"
@@ -23,16 +24,26 @@ struct MarkdownLimits {
   size_t comment = 65536;
   size_t block = 50000;
   size_t blockEdges = 500;
+  // A method of more boxes is shown as its changed region, the rest folded.
+  size_t readableBoxes = 40;
 };
 
+// Whether a file holds tests, by the folders and names Maven and Gradle
+// give them (src/test/, src/integrationTest/, *Test.java, *Tests.java,
+// *IT.java): the comment draws production code first.
+bool isTestSource(std::string_view path);
+
 // The table of the listed methods (with links below linkPrefix when it is
-// given), then each changed or added method's merged flowchart, the largest
-// change first; within the limits.
+// given), then each changed or added method's merged flowchart with the
+// changed boxes' texts before and after, production code first and the
+// largest change first; within the limits, and a method without a chart
+// says why in its row.
 std::string diffMarkdown(const Diff& diff, const std::string& linkPrefix, const MarkdownLimits& limits = {});
 
 // The Mermaid text of one method's merged flowchart within the limits: the
-// whole union, or, when that is too large, the changed nodes with their
-// neighbours and a note of what is left out; empty when even that is.
+// whole union, or, when that is too large to read or to render, the
+// changed nodes with their neighbours, each run of the other nodes folded
+// into one box that counts them; empty when even that is too large.
 std::string mergedMermaid(const MethodDiff& method, const MarkdownLimits& limits);
 
 // The site below folder, in three steps so that the pages of the methods

@@ -96,7 +96,20 @@ constexpr const char* kViewStyle =
     ":is(:root[data-view=head],:root:has(#head:target)) :is(.base-only,.other-text,.in-merged,.in-base,.not-in-head)"
     // Chromium keeps an SVG group that is display:none in its accessibility
     // tree, told as it is; a hidden one it leaves out.
-    "{display:none;visibility:hidden}\n</style>\n"
+    "{display:none;visibility:hidden}\n"
+    // What changed stands out by its stroke's colour and weight (a removed
+    // one is dashed besides), and by the mark its text starts with.
+    "g.mark-added{--mark:#1a7f37}g.mark-removed{--mark:#cf222e}g.mark-changed{--mark:#9a6700}\n"
+    "@media screen and (prefers-color-scheme:dark){:root:not([data-theme=light]) g.mark-added{--mark:#3fb950}"
+    ":root:not([data-theme=light]) g.mark-removed{--mark:#ff7b72}:root:not([data-theme=light]) "
+    "g.mark-changed{--mark:#d29922}}\n"
+    "@media screen{:root[data-theme=dark] g.mark-added{--mark:#3fb950}:root[data-theme=dark] "
+    "g.mark-removed{--mark:#ff7b72}:root[data-theme=dark] g.mark-changed{--mark:#d29922}}\n"
+    // Over the dark palette's strokes, under the focus ring's.
+    ":root :is(g.mark-added,g.mark-removed,g.mark-changed)[data-master] [stroke]:not(text)"
+    "{stroke:var(--mark);stroke-width:3.5px}\n"
+    "nav .changes button{font:inherit;font-size:12px;margin-right:6px}\n"
+    "</style>\n"
     // A box told otherwise in a view is drawn once for each; the keyboard
     // finds a box by its name, which only the copy shown keeps.
     "<script>(() => {\n"
@@ -111,7 +124,53 @@ constexpr const char* kViewStyle =
     "    if (v) for (const d of document.querySelectorAll('desc[data-told-' + v + ']'))\n"
     "      d.textContent = d.getAttribute('data-told-' + v);\n"
     "  });\n"
-    "})();</script>\n";
+    "})();</script>\n"
+    // The changes in the order they are drawn: the view opens on the first
+    // (or on the box the address's ?node= names), n and p or the buttons
+    // go to the next and the previous, each taking the focus.
+    "<script>window.addEventListener('load', () => {\n"
+    // Drawn: neither it nor a group round it is display:none (Chromium's
+    // checkVisibility does not look at an SVG group's own display).
+    "  const drawn = e => { for (; e; e = e.parentElement) if (getComputedStyle(e).display === 'none') return false; "
+    "return true; };\n"
+    "  const marks = () => [...document.querySelectorAll('g.mark-added[data-node], g.mark-removed[data-node], "
+    "g.mark-changed[data-node]')].filter(drawn);\n"
+    "  let at = -1;\n"
+    "  const go = (target, focus) => {\n"
+    "    if (!target) return;\n"
+    "    const page = target.closest('.page');\n"
+    "    if (page && !page.classList.contains('shown')) location.hash = page.id;\n"
+    "    requestAnimationFrame(() => {\n"
+    "      if (focus) return target.focus();\n"
+    "      const view = window.flowchartViews && window.flowchartViews.current();\n"
+    "      const box = target.getBBox();\n"
+    "      if (!view || !view.reveal) return;\n"
+    "      const [w, h] = view.size ? view.size() : [0, 0];\n"
+    "      if (!w || !h || !view.scale) return view.reveal(box.x, box.y, box.width, box.height);\n"
+    "      view.x = box.x + box.width / 2 - w / view.scale / 2;\n"
+    "      view.y = box.y + box.height / 2 - h / view.scale / 2;\n"
+    "      view.apply();\n"
+    "    });\n"
+    "  };\n"
+    "  const step = by => {\n"
+    "    const all = marks();\n"
+    "    if (!all.length) return;\n"
+    "    const held = all.indexOf(document.activeElement);\n"
+    "    at = ((held >= 0 ? held : at) + by + all.length) % all.length;\n"
+    "    go(all[at], true);\n"
+    "  };\n"
+    "  const named = new URLSearchParams(location.search).get('node');\n"
+    "  const wanted = named && marks().concat([...document.querySelectorAll('g[data-node]')])\n"
+    "      .find(g => g.dataset.node === named && drawn(g));\n"
+    "  if (wanted) go(wanted, true);\n"
+    "  else go(marks()[0], false);\n"
+    "  document.addEventListener('keydown', e => {\n"
+    "    if (e.ctrlKey || e.metaKey || e.altKey || /^(INPUT|TEXTAREA|SELECT)$/.test(e.target.tagName)) return;\n"
+    "    if (e.key === 'n' || e.key === 'p') { e.preventDefault(); step(e.key === 'n' ? 1 : -1); }\n"
+    "  });\n"
+    "  for (const b of document.querySelectorAll('nav .changes button'))\n"
+    "    b.addEventListener('click', () => step(b.dataset.step === 'next' ? 1 : -1));\n"
+    "});</script>\n";
 
 // One side of the merged graphs as its view shows them: the same nodes
 // (those of the other side alone unreached), with this side's texts and
@@ -235,6 +294,10 @@ struct GraphIds {
   }
 };
 
+const char* markClass(Change change) {
+  return change == Change::Added ? "mark-added" : change == Change::Removed ? "mark-removed" : "mark-changed";
+}
+
 // What was taken away is dashed; what one side has alone is classed so
 // that the other side's view can hide it, and a changed node shows the
 // base's text where the base's view hides the head's.
@@ -252,6 +315,7 @@ void markChanges(const MergedFlow& merged, flowdraw::FlowDrawing& drawn) {
         const Change change = merged.nodeChanges[g][n];
         shape->dashed = change == Change::Removed;
         shape->classes = classOf(change);
+        if (change != Change::Same) shape->classes += std::string(shape->classes.empty() ? "" : " ") + markClass(change);
         if (!merged.baseTexts[g][n].empty()) shape->otherText = flowdraw::boxText(merged.baseTexts[g][n], true);
         continue;
       }
@@ -260,6 +324,8 @@ void markChanges(const MergedFlow& merged, flowdraw::FlowDrawing& drawn) {
         if (found == ids.edges.end()) continue;
         const Change change = merged.edgeChanges[found->second.first][found->second.second];
         if (k == 0) shape->classes = classOf(change);
+        if (k == 0 && change != Change::Same)
+          shape->classes += std::string(shape->classes.empty() ? "" : " ") + markClass(change);
         shape->dashed = shape->dashed || change == Change::Removed;
       }
     }
@@ -313,7 +379,10 @@ errors::Status writeDrawing(const MethodDiff& method, const MergedFlow& merged, 
   for (const View& view : kViews)
     shown += std::string("<span class=\"in-") + (*view.id ? view.id : "merged") + "\">" + view.caption + "</span>";
   frame.headerHtml = "<span id=\"base\" hidden></span><span id=\"head\" hidden></span><ol class=\"crumbs\"><li><a href=\"" +
-                     name + ".html\">" + asciiHtml("\u2190 the method's changes") + "</a></li><li>" + shown + "</li></ol>";
+                     name + ".html\">" + asciiHtml("\u2190 the method's changes") + "</a></li><li>" + shown + "</li></ol>" +
+                     "<p class=\"changes\"><button type=\"button\" data-step=\"previous\">" +
+                     asciiHtml("\u2190 previous change (p)") + "</button><button type=\"button\" data-step=\"next\">" +
+                     asciiHtml("next change (n) \u2192") + "</button></p>";
   // The drawing script and style come once, from the site's folder, not in every page.
   frame.assetsUrl = "../site/";
   frame.styleHtml = kViewStyle;
@@ -357,8 +426,10 @@ std::string methodPage(const MethodDiff& method, size_t index, const std::string
             measure(method.head, member) + "</td><td>" + delta(method, member) + "</td></tr>";
   body += "</table>\n";
   body += "<p class=\"legend\">Marks: <span class=\"added\">+ added</span> <span class=\"removed\">\u2212 removed</span> "
-          "<span class=\"changed\">~ changed</span>; a node's mark leads its text, an arrow's its label; what was "
-          "removed is dashed. Base and head are the merged drawing's layout, each showing only its own side.</p>\n";
+          "<span class=\"changed\">~ changed</span>; a box's mark leads its text and an arrow's its label, when it has "
+          "one; what changed is drawn thick in its colour, what was removed dashed. Base and head are the merged "
+          "drawing's layout, each showing only its own side. In a drawing, n and p go to the next and the previous "
+          "change.</p>\n";
   // The flowcharts: merged, then base and head side by side, each a view of the one layout.
   std::string why;
   const MergedFlow merged = mergedFlow(method, true);
@@ -371,21 +442,30 @@ std::string methodPage(const MethodDiff& method, size_t index, const std::string
       return "<figure><figcaption>" + caption + "</figcaption><p>not drawn: " + htmlEscaped(why) + "</p></figure>";
     const std::string file = viewUrl(name, view);
     return "<figure><figcaption><a href=\"" + file + "\">" + caption + "</a></figcaption><iframe src=\"" + file +
-           "\" title=\"" + caption + "\"></iframe></figure>";
+           "\" title=\"" + caption + "\"" + (*view.id ? "" : " name=\"merged\"") + "></iframe></figure>";
   };
   body += "<section class=\"merged\">" + figure(kViews[0], true) + "</section>\n<section class=\"sides\">" +
           figure(kViews[1], method.base && method.base->flow) + figure(kViews[2], method.head && method.head->flow) +
           "</section>\n";
   // What changed, node by node, linked to the lines of both sides.
   std::set<int32_t> baseMarked, headMarked;
-  body += "<h2>Changed nodes</h2>\n<table class=\"nodes\"><tr><th>mark</th><th>kind</th><th>text</th><th>base lines</th>"
+  body += "<h2>Changed nodes</h2>\n<table class=\"nodes\"><tr><th>box</th><th>kind</th><th>text</th><th>base lines</th>"
           "<th>head lines</th></tr>";
-  for (const NodeDiff& node : method.nodes) {
+  // Each row leads to its box in the merged drawing, by the box's node id there.
+  std::vector<std::string> drawnId(method.nodes.size());
+  for (size_t g = 0; g < merged.nodeDiffs.size(); ++g)
+    for (size_t n = 0; n < merged.nodeDiffs[g].size(); ++n) drawnId[merged.nodeDiffs[g][n]] = cfg::nodeId(g, n);
+  for (size_t k = 0; k < method.nodes.size(); ++k) {
+    const NodeDiff& node = method.nodes[k];
     if (node.change == Change::Same) continue;
     baseMarked.insert(node.baseLines.begin(), node.baseLines.end());
     headMarked.insert(node.headLines.begin(), node.headLines.end());
-    body += std::string("<tr class=\"") + std::string(changeName(node.change)) + "\"><td>" + markOf(node.change) +
-            "</td><td>" + std::string(cfg::kindName(node.kind)) + "</td><td><code>" + htmlEscaped(node.text) + "</code>" +
+    const std::string mark = why.empty() ? "<a href=\"" + drawingFile(name) + "?node=" + drawnId[k] +
+                                               "\" target=\"merged\" title=\"show the box\">" + markOf(node.change) + " " +
+                                               drawnId[k] + "</a>"
+                                         : std::string(markOf(node.change));
+    body += std::string("<tr id=\"node-") + drawnId[k] + "\" class=\"" + std::string(changeName(node.change)) + "\"><td>" +
+            mark + "</td><td>" + std::string(cfg::kindName(node.kind)) + "</td><td><code>" + htmlEscaped(node.text) + "</code>" +
             (node.change == Change::Changed && node.baseText ? "<br>was <code>" + htmlEscaped(*node.baseText) + "</code>"
                                                              : std::string()) +
             "</td><td>" + lineLinks(node.baseLines, "b") + "</td><td>" + lineLinks(node.headLines, "h") + "</td></tr>";

@@ -32,24 +32,40 @@ bool isPause(std::string_view text, size_t i) {
   return text[i] == ' ' || before == ' ' || before == ',' || before == ';' || before == '(';
 }
 
-// A break at a joint of a name or an expression: before a dot, after an
-// underscore, at a camel-case hump, or around a run of operator signs.
-bool isJoint(std::string_view text, size_t i) {
+// A break between the parts of an expression: before a dot, after an
+// underscore, or around a run of operator signs.
+bool isSeam(std::string_view text, size_t i) {
   const char before = text[i - 1], at = text[i];
-  if (at == '.' || (before == '_' && at != '_') || (isLower(before) && isUpper(at))) return true;
+  if (at == '.' || (before == '_' && at != '_')) return true;
   return isOperator(before) != isOperator(at);
 }
 
+// A camel-case hump inside a name ("format|Duration"): a break only where
+// nothing better is near, as it splits a word a reader takes whole.
+bool isHump(std::string_view text, size_t i) { return isLower(text[i - 1]) && isUpper(text[i]); }
+
+bool isJoint(std::string_view text, size_t i) { return isSeam(text, i) || isHump(text, i); }
+
+bool isPauseOrSeam(std::string_view text, size_t i) { return isPause(text, i) || isSeam(text, i); }
+
 // Where to end a line of `text` at most `limit` bytes long (a character
-// boundary): the last pause past a third of it, else the last joint, else
-// the first pause or joint after it (a long word overflows rather than
-// being cut); npos when nothing of the text may be cut.
+// boundary): the last pause past a third of it, else the last seam of an
+// expression there, else a pause or seam a little past the limit, else
+// the last hump of a name, else any joint before it, else the first pause
+// or joint after it (a long word overflows rather than being cut); npos
+// when nothing of the text may be cut.
 size_t breakAt(std::string_view text, size_t limit, bool utf8) {
   auto allowed = [&](size_t i, bool (*rule)(std::string_view, size_t)) {
     return !isContinuation(text[i], utf8) && rule(text, i);
   };
   for (size_t i = limit; i > limit / 3; --i)
     if (allowed(i, isPause)) return i;
+  for (size_t i = limit; i > limit / 3; --i)
+    if (allowed(i, isSeam)) return i;
+  for (size_t i = limit + 1; i < text.size() && i <= limit + limit / 8; ++i)
+    if (allowed(i, isPauseOrSeam)) return i;
+  for (size_t i = limit; i > limit / 3; --i)
+    if (allowed(i, isHump)) return i;
   for (size_t i = limit; i > 0; --i)
     if (allowed(i, isJoint)) return i;
   for (size_t i = limit + 1; i < text.size(); ++i)

@@ -43,6 +43,10 @@ TEST(LabelText, BreaksNamesOnlyAtTheirJoints) {
   EXPECT_EQ(boxLines("int valueOfTheFirstColumnBeforeTheLogRecordIsWritten=readIt();", false,
                      TextLimits{30, 180, 12}),
             (std::vector<std::string>{"int valueOfTheFirstColumn", "  BeforeTheLogRecordIsWritten=", "  readIt();"}));
+  // A dot before a hump: a name is split inside only where nothing else is near.
+  EXPECT_EQ(boxLines("return DurationFormatUtils.formatDurationHMS(DurationUtils.toMillisLong(getSplitDuration()))", false),
+            (std::vector<std::string>{"return DurationFormatUtils", "  .formatDurationHMS(", "  DurationUtils.toMillisLong(",
+                                      "  getSplitDuration()))"}));
   EXPECT_EQ(boxLines("x = abcdefghijklmnopqrstuvwxyzabcdefghijklmnopqrstuvwxyz;", false, TextLimits{20, 180, 12}),
             (std::vector<std::string>{"x =", "  abcdefghijklmnopqrstuvwxyzabcdefghijklmnopqrstuvwxyz;"}));
 }

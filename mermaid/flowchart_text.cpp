@@ -14,25 +14,28 @@ using cfg::NodeKind;
 
 // The legend's colours.  Every class sets its text colour too: the fills
 // are light, and GitHub's dark theme would otherwise write light text on them.
-constexpr const char* kClassDefs =
-    "  classDef k_start fill:#d5e8d4,stroke:#4f7f45,color:#222222\n"
-    "  classDef k_exit fill:#f8cecc,stroke:#a94442,stroke-width:3px,color:#222222\n"
-    "  classDef k_stmt fill:#dae8fc,stroke:#4a6fa5,color:#222222\n"
-    "  classDef k_return fill:#ffe6cc,stroke:#b8691e,color:#222222\n"
-    "  classDef k_throw fill:#f8cecc,stroke:#a94442,color:#222222\n"
-    "  classDef k_jump fill:#e8dcf0,stroke:#7d5a94,color:#222222\n"
-    "  classDef k_decision fill:#fff2cc,stroke:#a88418,color:#222222\n"
-    "  classDef k_switch fill:#ffe6cc,stroke:#b8691e,color:#222222\n"
-    "  classDef k_try fill:#f8cecc,stroke:#a94442,color:#222222\n"
-    "  classDef k_sync fill:#d4ecec,stroke:#3f7f7f,color:#222222\n"
-    "  classDef k_join fill:#ffffff,stroke:#555555,color:#222222\n"
-    "  classDef k_folded fill:#dae8fc,stroke:#4a6fa5,stroke-width:2px,color:#222222\n"
-    "  classDef k_offpage fill:#eeeeee,stroke:#555555,color:#222222\n";
-
-constexpr const char* kMarkDefs =
-    "  classDef m_added stroke:#1a7f37,stroke-width:3px\n"
-    "  classDef m_removed stroke:#cf222e,stroke-width:3px,stroke-dasharray:6 4\n"
-    "  classDef m_changed stroke:#9a6700,stroke-width:3px\n";
+struct ClassDef {
+  const char* name;
+  const char* style;
+};
+constexpr ClassDef kClassDefs[] = {
+    {"k_start", "fill:#d5e8d4,stroke:#4f7f45,color:#222222"},
+    {"k_exit", "fill:#f8cecc,stroke:#a94442,stroke-width:3px,color:#222222"},
+    {"k_stmt", "fill:#dae8fc,stroke:#4a6fa5,color:#222222"},
+    {"k_return", "fill:#ffe6cc,stroke:#b8691e,color:#222222"},
+    {"k_throw", "fill:#f8cecc,stroke:#a94442,color:#222222"},
+    {"k_jump", "fill:#e8dcf0,stroke:#7d5a94,color:#222222"},
+    {"k_decision", "fill:#fff2cc,stroke:#a88418,color:#222222"},
+    {"k_switch", "fill:#ffe6cc,stroke:#b8691e,color:#222222"},
+    {"k_try", "fill:#f8cecc,stroke:#a94442,color:#222222"},
+    {"k_sync", "fill:#d4ecec,stroke:#3f7f7f,color:#222222"},
+    {"k_join", "fill:#ffffff,stroke:#555555,color:#222222"},
+    {"k_folded", "fill:#dae8fc,stroke:#4a6fa5,stroke-width:2px,color:#222222"},
+    {"k_offpage", "fill:#eeeeee,stroke:#555555,color:#222222"},
+    {"m_added", "stroke:#1a7f37,stroke-width:3px"},
+    {"m_removed", "stroke:#cf222e,stroke-width:3px,stroke-dasharray:6 4"},
+    {"m_changed", "stroke:#9a6700,stroke-width:3px"},
+};
 
 const char* kindClass(NodeKind kind) {
   switch (kind) {
@@ -106,7 +109,9 @@ std::string edgeLine(const std::string& from, const std::string& to, EdgeKind ki
                            : mark == Mark::Removed ? "\xE2\x88\x92"
                            : mark == Mark::Changed ? "~"
                                                    : "";
-  const std::string text = sign.empty() ? label : label.empty() && sign != "+" ? sign : sign + "\xC2\xA0" + label;
+  // An edge without a label of its own gets none: the arrow's weight or
+  // dash and colour tell its change.
+  const std::string text = sign.empty() || label.empty() ? label : sign + "\xC2\xA0" + label;
   if (text.empty()) return "  " + from + " " + arrow + " " + to + "\n";
   return "  " + from + " " + arrow + "|\"" + labelText(text) + "\"| " + to + "\n";
 }
@@ -125,6 +130,19 @@ const char* markPrefix(Mark mark) {
   }
 }
 
+size_t numberOf(const FlowMarks* marks, size_t g, size_t n) {
+  if (!marks || g >= marks->numbers.size() || n >= marks->numbers[g].size()) return 0;
+  return marks->numbers[g][n];
+}
+
+// The mark before a node's text, its number in it when it has one ("~1 ").
+std::string markText(Mark mark, size_t number) {
+  const std::string prefix = markPrefix(mark);
+  if (number == 0 || prefix.empty()) return prefix;
+  const size_t sign = prefix.find_first_of(" \xC2");
+  return prefix.substr(0, sign) + std::to_string(number) + " ";
+}
+
 const char* markClass(Mark mark) {
   switch (mark) {
     case Mark::Added: return "m_added";
@@ -138,8 +156,12 @@ std::string idOf(size_t graph, size_t node) {
   return graph == 0 ? "n" + std::to_string(node) : "l" + std::to_string(graph) + "_n" + std::to_string(node);
 }
 
-// "class a,b,c name" lines, a few ids a line so no line grows long.
+// The definitions of the classes the diagram uses, in the legend's order,
+// then a "class a,b,c name" line for each.
 void appendClasses(std::string& out, const std::vector<std::pair<std::string, std::string>>& members) {
+  for (const ClassDef& def : kClassDefs)
+    for (const auto& [name, ids] : members)
+      if (name == def.name && !ids.empty()) out += std::string("  classDef ") + def.name + " " + def.style + "\n";
   for (const auto& [name, ids] : members)
     if (!ids.empty()) out += "  class " + ids + " " + name + "\n";
 }
@@ -176,7 +198,8 @@ std::string flowchartText(const cfg::MethodFlow& flow, const FlowMarks* marks, b
       const cfg::Node& node = graph.nodes[n];
       const Mark mark = markOf(marks ? &marks->nodes : nullptr, g, n);
       const std::string id = idOf(g, n);
-      out += indent + "  " + id + shaped(node.kind, labelText(markPrefix(mark) + boxText(node, latin1))) + "\n";
+      const std::string label = markText(mark, numberOf(marks, g, n)) + boxText(node, latin1);
+      out += indent + "  " + id + shaped(node.kind, labelText(label)) + "\n";
       addMember(members, kindClass(node.kind), id);
       if (mark != Mark::None) addMember(members, markClass(mark), id);
     }
@@ -195,8 +218,6 @@ std::string flowchartText(const cfg::MethodFlow& flow, const FlowMarks* marks, b
       ++edgeIndex;
     }
   }
-  out += kClassDefs;
-  if (marks) out += kMarkDefs;
   appendClasses(out, members);
   return out + linkStyles;
 }
@@ -261,7 +282,6 @@ std::string flowchartPageText(const cfg::MethodFlow& flow, const flowdraw::PageP
   for (const flowdraw::PageEdge& edge : page.edges)
     out += edgeLine("i" + std::to_string(edge.from), "i" + std::to_string(edge.to), edge.kind,
                     utf8Of(edge.label, latin1), Mark::None);
-  out += kClassDefs;
   appendClasses(out, members);
   return out;
 }
@@ -303,7 +323,6 @@ std::string flowchartPartText(const cfg::MethodFlow& flow, const flowdraw::PageP
     edges += edgeLine(a, b, edge.kind, utf8Of(edge.label, latin1), Mark::None);
   }
   out += edges;
-  out += kClassDefs;
   appendClasses(out, members);
   return out;
 }

@@ -23,11 +23,14 @@ enum class Mark : uint8_t { None, Added, Removed, Changed };
 struct FlowMarks {
   std::vector<std::vector<Mark>> nodes;  // [graph][node]
   std::vector<std::vector<Mark>> edges;  // [graph][edge]
+  // [graph][node]: the number a marked node goes by in a table beside the
+  // diagram ("~1"); 0 or missing for none.
+  std::vector<std::vector<size_t>> numbers;
 };
 
 // One `flowchart TD` of a method's whole graph.  latin1: the graph's texts
 // are ISO-8859-1, else UTF-8.  With marks, a marked node says so in its
-// text ("+ ", "\u2212 ", "~ ") and in its class, and removed nodes and edges
+// text ("+ ", "\u2212 ", "~ ", or "~1 " with its number) and in its class, and removed nodes and edges
 // are dashed: the mark never rests on colour alone.
 std::string flowchartText(const cfg::MethodFlow& flow, const FlowMarks* marks = nullptr, bool latin1 = false);
 

@@ -27,7 +27,8 @@ AXE_PAGES = (
 
 BOX = "g[tabindex], a[aria-label]"
 
-KEYS = {"Tab": 9, "Enter": 13, "Escape": 27, "ArrowLeft": 37, "ArrowUp": 38, "ArrowRight": 39, "ArrowDown": 40}
+KEYS = {"Tab": 9, "Enter": 13, "Escape": 27, "ArrowLeft": 37, "ArrowUp": 38, "ArrowRight": 39, "ArrowDown": 40,
+        "n": 78, "p": 80}
 
 
 def press(page, key):

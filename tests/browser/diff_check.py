@@ -185,14 +185,14 @@ def check(page, check):
     wrong = [(r["name"], r["nodes"], r["wantNodes"]) for r in results if not r.get("error") and r["nodes"] != r["wantNodes"]]
     check(not wrong, "each block draws every node it declares" + (f": {wrong}" if wrong else ""))
     unmarked = [r["name"] for r in results
-                if not r.get("error") and not re.search("[+~\u2212][ \u00a0]", r["text"])]
+                if not r.get("error") and not re.search("[+~\u2212][0-9]*[ \u00a0]", r["text"])]
     check(not unmarked, "every block's changed nodes say so in their text (+, ~, \u2212)"
                         + (f": {unmarked}" if unmarked else ""))
     # Mermaid reads a label as Markdown: a mark must not turn into a list.
     misread = [r["name"] for r in results if "Unsupported markdown" in r.get("text", "")]
     check(not misread, "no label is misread as Markdown" + (f": {misread}" if misread else ""))
     large = [r for r in results if r.get("large") and not r.get("error")]
-    check(len(large) == 1 and "unchanged nodes not shown" in large[0]["text"] and "9150" in large[0]["text"],
+    check(len(large) == 1 and "unchanged boxes" in large[0]["text"] and "9150" in large[0]["text"],
           "a method too large for a block shows its changed region")
     page.screenshot("diff-mermaid.png")
 
@@ -229,8 +229,42 @@ def check(page, check):
             page.open(f"diff/{site}/methods/{merged[0]}")
             text = page.evaluate("document.body.textContent")
             check(("+ " in text or "~ " in text), f"{site}: the merged drawing marks what changed in its texts")
+            _check_changes_shown(page, check, site)
             page.screenshot(f"diff-{site}-merged.png")
         page.set_window(1280, 1000)
+
+
+# The marked boxes in order, whether each lies in the view, its stroke, and the box holding the focus.
+_CHANGES_SHOWN = """(() => {
+  const svg = document.querySelector('main .page.shown svg');
+  const [x, y, w, h] = svg.getAttribute('viewBox').split(' ').map(Number);
+  const drawn = e => { for (; e; e = e.parentElement) if (getComputedStyle(e).display === 'none') return false; return true; };
+  const marks = [...document.querySelectorAll('g.mark-added[data-node], g.mark-removed[data-node], g.mark-changed[data-node]')]
+    .filter(drawn);
+  const inView = g => { const b = g.getBBox(); return b.x + b.width > x && b.x < x + w && b.y + b.height > y && b.y < y + h; };
+  const stroke = g => getComputedStyle(g.querySelector('[stroke]:not(text)')).stroke;
+  const plain = document.querySelector('g.shape[data-node]:not([class*=mark-])');
+  return {count: marks.length, firstInView: marks.length ? inView(marks[0]) : false,
+          focused: marks.indexOf(document.activeElement), markStroke: marks.length ? stroke(marks[0]) : '',
+          plainStroke: plain ? stroke(plain) : ''};
+})()"""
+
+
+def _check_changes_shown(page, check, site):
+    """The merged drawing opens on its first change, painted otherwise than
+    an unchanged box; n and p take the focus to the next and previous."""
+    import access_check
+    shown = page.evaluate(_CHANGES_SHOWN)
+    check(shown["count"] > 0 and shown["firstInView"] and shown["markStroke"] != shown["plainStroke"],
+          f"{site}: the merged drawing opens on its first change, painted apart from the others ({shown})")
+    access_check.press(page, "n")
+    first = page.evaluate(_CHANGES_SHOWN)["focused"]
+    access_check.press(page, "n")
+    second = page.evaluate(_CHANGES_SHOWN)["focused"]
+    access_check.press(page, "p")
+    back = page.evaluate(_CHANGES_SHOWN)["focused"]
+    want = (0, 1 % shown["count"], 0)
+    check((first, second, back) == want, f"{site}: n and p step through the changes ({first}, {second}, {back}; {want})")
 
 
 # What a drawing page shows: the texts a reader sees, and the picture's size.
@@ -241,7 +275,9 @@ _SHOWN_TEXTS = """(() => {
   return {
     texts: [...document.querySelectorAll('main svg text')].filter(drawn).map(t => t.textContent),
     hidden: [...document.querySelectorAll('main svg g.shape, main svg g.connector')].filter(g => !drawn(g)).length,
-    box: [...document.querySelectorAll('main svg')].map(s => s.getAttribute('viewBox')).join(' ')};
+    // The layout's size (the view's own box pans to each view's first change).
+    box: [...document.querySelectorAll('main svg')].map(s => s.getAttribute('width') + 'x' + s.getAttribute('height'))
+      .join(' ')};
 })()"""
 
 
