@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <span>
 
 #include "formats/output_formats.h"
 
@@ -101,13 +102,14 @@ constexpr CommandHelp kCommands[] = {
      "      Example: flowchart index shard-1 shard-2 shard-3 -o site\n"},
     {"check",
      "  flowchart check SRC... [--max-cc N] [--max-cognitive N] [--max-nloc N]\n"
-     "                 [--format text|json|sarif|codeclimate] [-o FILE]\n"
+     "                 [--format text|json|sarif|codeclimate|markdown] [-o FILE]\n"
      "                 [--changed-since REV]\n"
      "      Measures every method of the files and folders given and reports\n"
-     "      each one over a threshold as FILE:LINE: METHOD: measure N > MAX (no\n"
-     "      threshold: every method's measures); json has every method, sarif is\n"
-     "      SARIF 2.1.0, codeclimate GitLab's code quality report.  Exits 3 when\n"
-     "      a method is over a threshold.  --changed-since REV takes only the\n"
+     "      each one over a threshold as FILE:LINE: METHOD(TYPES): measure N > MAX\n"
+     "      (no threshold: every method's measures); json has every method, sarif\n"
+     "      is SARIF 2.1.0 for code scanning, codeclimate GitLab's code quality\n"
+     "      report, markdown a table for a CI job's summary.  Exits 3 when a\n"
+     "      method is over a threshold.  --changed-since REV takes only the\n"
      "      methods whose lines changed since the git revision.\n"
      "      Example: flowchart check tests/fixtures/examples/java --max-cc 3\n"},
 
@@ -130,6 +132,20 @@ constexpr CommandHelp kCommands[] = {
      "      exit 3 when one is passed.\n"
      "      Options go before --: every name after it is a path.\n"
      "      Example: flowchart diff main HEAD -o review.md -- src\n"},
+    {"config",
+     "  flowchart config [--max-cc N] [--max-cognitive N] [--max-nloc N]\n"
+     "                  [--max-increase-cc N] [--max-increase-cognitive N]\n"
+     "                  [--java LEVEL] [--editor URL]\n"
+     "      Prints the settings in force in the current folder and where each\n"
+     "      one comes from: the nearest .flowchart.toml in the folder or one\n"
+     "      above it (FILE:LINE), a flag given here, or the default.  The file\n"
+     "      holds java, exclude (globs of paths check, batch and diff leave\n"
+     "      out, relative to its folder), [thresholds] max-cc, max-cognitive,\n"
+     "      max-nloc, max-increase-cc and max-increase-cognitive, [site] title\n"
+     "      and [editor] url; a flag goes over the file's value.  An unknown\n"
+     "      key or a file that is not TOML is wrong usage (exit 2) for every\n"
+     "      command run below it.\n"
+     "      Example: flowchart config --max-cc 12\n"},
 };
 
 constexpr const char* kTrailer =
@@ -151,7 +167,7 @@ const CommandHelp* commandHelp(std::string_view name) {
 // The most shards --shard splits a tree into, and the largest threshold
 // check takes (past any real method's measures).
 constexpr unsigned kMostShards = 10000;
-constexpr unsigned kLargestThreshold = 1000000;
+constexpr unsigned kLargestThreshold = config::kLargestThreshold;
 
 bool isOption(const std::string& argument) { return argument.size() > 1 && argument[0] == '-'; }
 
@@ -217,14 +233,14 @@ bool foldOption(const std::vector<std::string>& args, size_t& i, FoldMode& fold,
 
 // "--java LEVEL": true when args[i] is the option, with error saying why
 // a value is refused.  "1.8" is read as 8, as Java's own tools write it.
-bool languageLevelOption(const std::vector<std::string>& args, size_t& i, int& level, std::string& error) {
+bool languageLevelOption(const std::vector<std::string>& args, size_t& i, LanguageLevel& level, std::string& error) {
   std::string value;
   if (!optionValue(args, i, "", "--java", value, error)) return false;
   if (!error.empty()) return true;
   std::string_view release = value;
   if (release.rfind("1.", 0) == 0) release.remove_prefix(2);
   const std::optional<unsigned> number = countIn(release, 1, java::kNewestLanguageLevel);
-  if (number) level = static_cast<int>(*number);
+  if (number) level = {static_cast<int>(*number), true};
   else error = "--java takes a Java release from 1 to " + std::to_string(java::kNewestLanguageLevel) +
                ", not '" + value + "'";
   return true;
@@ -236,21 +252,32 @@ bool languageLevelOption(const std::vector<std::string>& args, size_t& i, int& l
 bool editorOption(const std::vector<std::string>& args, size_t& i, std::string& url, std::string& error) {
   if (!optionValue(args, i, "", "--editor", url, error)) return false;
   if (!error.empty()) return true;
-  const size_t colon = url.find(':');
-  std::string scheme = url.substr(0, colon == std::string::npos ? 0 : colon);
-  for (char& c : scheme) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  const bool named = !scheme.empty() && std::isalpha(static_cast<unsigned char>(scheme[0])) &&
-                     std::all_of(scheme.begin(), scheme.end(), [](char c) {
-                       return std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '.';
-                     });
-  const bool plain = std::none_of(url.begin(), url.end(), [](char c) {
-    return static_cast<unsigned char>(c) <= ' ' || c == '"' || c == '<' || c == '>' || c == '\\';
-  });
-  if (!named || !plain || url.find("{line}") == std::string::npos || scheme == "javascript" || scheme == "data" ||
-      scheme == "vbscript")
-    error = "--editor takes a URL with its scheme and {line} (and usually {path}), such as "
-            "vscode://file/{path}:{line}, not '" + url + "'";
+  if (const std::optional<std::string> refusal = config::editorUrlRefusal(url)) error = "--editor " + *refusal;
   return true;
+}
+
+// A threshold option of check, diff or config ("--max-cc N"), among those
+// given: true when args[i] is one, with error saying why a value is refused.
+bool thresholdOption(const std::vector<std::string>& args, size_t& i, findings::Thresholds& thresholds, bool rises,
+                     std::string& error) {
+  const std::pair<const char*, std::optional<int64_t>*> options[] = {
+      {"--max-cc", &thresholds.cyclomatic},
+      {"--max-cognitive", &thresholds.cognitive},
+      {"--max-nloc", &thresholds.nloc},
+      {"--max-increase-cc", &thresholds.cyclomaticRise},
+      {"--max-increase-cognitive", &thresholds.cognitiveRise}};
+  std::string value;
+  for (const auto& [name, maximum] : std::span(options, rises ? 5 : 3)) {
+    if (!optionValue(args, i, "", name, value, error)) continue;
+    if (!error.empty()) return true;
+    const std::optional<unsigned> number = countIn(value, 0, kLargestThreshold);
+    if (!number)
+      error = std::string(name) + " takes a whole number from 0 to " + std::to_string(kLargestThreshold) + ", not '" +
+              value + "'";
+    else *maximum = *number;
+    return true;
+  }
+  return false;
 }
 
 ParseResult parseList(const std::vector<std::string>& args) {
@@ -435,38 +462,24 @@ ParseResult parseIndex(const std::vector<std::string>& args) {
 // flowchart check: thresholds, a report format and its file, and sources.
 ParseResult parseCheck(const std::vector<std::string>& args) {
   CheckRequest request;
-  const std::pair<const char*, std::optional<int64_t>*> thresholds[] = {
-      {"--max-cc", &request.thresholds.cyclomatic},
-      {"--max-cognitive", &request.thresholds.cognitive},
-      {"--max-nloc", &request.thresholds.nloc}};
   for (size_t i = 1; i < args.size(); ++i) {
     if (restAreNames(args, i, request.sources)) break;
     std::string error, value;
     if (optionValue(args, i, "-o", "--output", request.output, error) ||
         changedSinceOption(args, i, request.changedSince, error) ||
-        languageLevelOption(args, i, request.languageLevel, error)) {
+        languageLevelOption(args, i, request.languageLevel, error) ||
+        thresholdOption(args, i, request.thresholds, false, error)) {
       if (!error.empty()) return refuse("check: " + error);
       continue;
     }
-    bool taken = false;
-    for (const auto& [name, maximum] : thresholds) {
-      if (!optionValue(args, i, "", name, value, error)) continue;
-      if (!error.empty()) return refuse("check: " + error);
-      const std::optional<unsigned> number = countIn(value, 0, kLargestThreshold);
-      if (!number)
-        return refuse(std::string("check: ") + name + " takes a whole number from 0 to " +
-                      std::to_string(kLargestThreshold) + ", not '" + value + "'");
-      *maximum = *number;
-      taken = true;
-    }
-    if (taken) continue;
     if (optionValue(args, i, "-f", "--format", value, error)) {
       if (!error.empty()) return refuse("check: " + error);
       if (value == "text") request.format = CheckRequest::Format::Text;
       else if (value == "json") request.format = CheckRequest::Format::Json;
       else if (value == "sarif") request.format = CheckRequest::Format::Sarif;
       else if (value == "codeclimate") request.format = CheckRequest::Format::CodeClimate;
-      else return refuse("check: --format is text, json, sarif or codeclimate, not '" + value + "'");
+      else if (value == "markdown") request.format = CheckRequest::Format::Markdown;
+      else return refuse("check: --format is text, json, sarif, codeclimate or markdown, not '" + value + "'");
       continue;
     }
     if (isOption(args[i])) return refuse("check: unknown option " + args[i]);
@@ -480,37 +493,20 @@ ParseResult parseCheck(const std::vector<std::string>& args) {
 // and the gate's thresholds.
 ParseResult parseDiff(const std::vector<std::string>& args) {
   DiffRequest request;
-  const std::pair<const char*, std::optional<int64_t>*> thresholds[] = {
-      {"--max-cc", &request.thresholds.cyclomatic},
-      {"--max-cognitive", &request.thresholds.cognitive},
-      {"--max-nloc", &request.thresholds.nloc},
-      {"--max-increase-cc", &request.thresholds.cyclomaticRise},
-      {"--max-increase-cognitive", &request.thresholds.cognitiveRise}};
   for (size_t i = 1; i < args.size(); ++i) {
     if (args[i] == "--") {
       request.pathsMarked = true;
       restAreNames(args, i, request.paths);
       break;
     }
-    std::string error, value;
+    std::string error;
     if (optionValue(args, i, "-o", "--output", request.output, error) ||
         optionValue(args, i, "", "--link", request.link, error) ||
-        languageLevelOption(args, i, request.languageLevel, error)) {
+        languageLevelOption(args, i, request.languageLevel, error) ||
+        thresholdOption(args, i, request.thresholds, true, error)) {
       if (!error.empty()) return refuse("diff: " + error);
       continue;
     }
-    bool taken = false;
-    for (const auto& [name, maximum] : thresholds) {
-      if (!optionValue(args, i, "", name, value, error)) continue;
-      if (!error.empty()) return refuse("diff: " + error);
-      const std::optional<unsigned> number = countIn(value, 0, kLargestThreshold);
-      if (!number)
-        return refuse(std::string("diff: ") + name + " takes a whole number from 0 to " +
-                      std::to_string(kLargestThreshold) + ", not '" + value + "'");
-      *maximum = *number;
-      taken = true;
-    }
-    if (taken) continue;
     if (isOption(args[i])) return refuse("diff: unknown option " + args[i]);
     request.names.push_back(args[i]);
   }
@@ -525,6 +521,23 @@ ParseResult parseDiff(const std::vector<std::string>& args) {
     return refuse("diff: cannot write '" + request.output + "': no report has the extension " + extension +
                   "; name the output .json (for tools), .md (a pull-request comment), or a folder for the HTML "
                   "site: a name without an extension, or ending in /");
+  return ParseResult(Request(request));
+}
+
+// flowchart config: the flags shown over the settings file's values.
+ParseResult parseConfig(const std::vector<std::string>& args) {
+  ConfigRequest request;
+  for (size_t i = 1; i < args.size(); ++i) {
+    std::string error;
+    if (languageLevelOption(args, i, request.languageLevel, error) ||
+        editorOption(args, i, request.editor, error) ||
+        thresholdOption(args, i, request.thresholds, true, error)) {
+      if (!error.empty()) return refuse("config: " + error);
+      continue;
+    }
+    if (isOption(args[i])) return refuse("config: unknown option " + args[i]);
+    return refuse("config: takes no names, only options (it shows the settings in force in the current folder)");
+  }
   return ParseResult(Request(request));
 }
 
@@ -550,6 +563,7 @@ ParseResult parseCommandLine(const std::vector<std::string>& args) {
   if (command == "check") return parseCheck(args);
   if (command == "diff") return parseDiff(args);
   if (command == "index") return parseIndex(args);
+  if (command == "config") return parseConfig(args);
   return refuse("unknown command '" + command + "'");
 }
 

@@ -29,6 +29,10 @@ GitRun runGit(const std::vector<std::string>& arguments, std::string_view input 
 GitRun streamGit(const std::vector<std::string>& arguments, std::string_view input,
                  const std::function<void(std::string_view piece)>& onOutput);
 
+// The top folder of the repository holding the folder, as git names it;
+// nullopt outside a repository or when git cannot be run.
+std::optional<std::string> topFolder(const std::string& folder);
+
 // The first line git wrote on standard error, as " (git: ...)" for a
 // message; empty when it wrote nothing.
 std::string gitSays(const GitRun& run);
