@@ -78,4 +78,22 @@ TEST(ConfigFile, FoundAboveAndOverriddenByFlags) {
   EXPECT_EQ(broken.err.rfind("flowchart: ../.flowchart.toml:2: not TOML: ", 0), 0u) << broken.err;
 }
 
+// diff leaves the excluded paths out of both sides, run from anywhere in
+// the repository; its thresholds come from the file too.
+TEST(ConfigFile, DiffLeavesOutExcludedPaths) {
+  TempDir dir;
+  const fs::path top = fs::canonical(dir.path());
+  fs::create_directories(top / "src/gen");
+  const std::string git = "git -C '" + top.string() + "' -c user.email=t@t -c user.name=t ";
+  writeFile(top / "src/A.java", "class A { int f(int a) { return a; } }\n");
+  writeFile(top / "src/gen/G.java", "class G { int g(int a) { return a; } }\n");
+  ASSERT_EQ(testing_support::runShell(git + "init -q && " + git + "add . && " + git + "commit -qm one"), 0);
+  writeFile(top / "src/A.java", "class A { int f(int a) { return a > 0 ? 1 : a; } }\n");
+  writeFile(top / "src/gen/G.java", "class G { int g(int a) { return a > 0 ? 1 : a; } }\n");
+  writeFile(top / ".flowchart.toml", "exclude = [\"gen\"]\n[thresholds]\nmax-cc = 1\n");
+  const auto changed = runFlowchart({"diff", "HEAD"}, top / "src");
+  EXPECT_EQ(changed.exitCode, 3) << changed.err;
+  EXPECT_EQ(changed.out, "src/A.java:1 A.f changed: ~1; CC 1 \u2192 2\n1 method listed, 0 unchanged\n");
+}
+
 }  // namespace
