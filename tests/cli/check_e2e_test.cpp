@@ -313,7 +313,7 @@ TEST(ChangedSince, ReadsEveryPathExactly) {
   std::string expected;
   for (const std::string& name : {"repo/Lat\xE9n.java", "repo/[glob]/G.java", "repo/back\\slash.java", "repo/co:lon.java",
                                   "repo/new dir/N N.java", "repo/q\"uote.java", "repo/sp ace/A B.java", "\"repo/t\\tab.java\""})
-    expected += name + ":2: X.f: cyclomatic complexity 2 > 1\n";
+    expected += name + ":2: X.f(int): cyclomatic complexity 2 > 1\n";
   const auto check = runFlowchart({"check", "repo", "--changed-since", "HEAD", "--max-cc", "1"}, dir.path());
   EXPECT_EQ(check.exitCode, 3) << check.err;
   EXPECT_EQ(check.out, expected);
@@ -332,7 +332,7 @@ TEST(ChangedSince, ReadsEveryPathExactly) {
                                  dir.path());
   EXPECT_EQ(both.exitCode, 3) << both.err;
   EXPECT_EQ(both.out,
-            "repo/sp ace/A B.java:2: X.f: cyclomatic complexity 2 > 1\nother/O.java:2: X.f: cyclomatic complexity 2 > 1\n");
+            "repo/sp ace/A B.java:2: X.f(int): cyclomatic complexity 2 > 1\nother/O.java:2: X.f(int): cyclomatic complexity 2 > 1\n");
 
   // A repository whose folder's name ends in a line break is read there,
   // not in the sibling folder of the name without it.
@@ -344,7 +344,7 @@ TEST(ChangedSince, ReadsEveryPathExactly) {
   writeFile(dir.path() / "nl\n" / "X.java", after);
   const auto broken = runFlowchart({"check", "nl\n", "--changed-since", "HEAD", "--max-cc", "1"}, dir.path());
   EXPECT_EQ(broken.exitCode, 3) << broken.err;
-  EXPECT_EQ(broken.out, "\"nl\\n/X.java\":2: X.f: cyclomatic complexity 2 > 1\n");
+  EXPECT_EQ(broken.out, "\"nl\\n/X.java\":2: X.f(int): cyclomatic complexity 2 > 1\n");
 
   // An unset CI variable is no revision; without git nothing can be said.
   for (const std::vector<std::string>& args : {std::vector<std::string>{"check", "repo", "--changed-since", ""},
