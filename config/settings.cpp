@@ -204,7 +204,8 @@ bool globMatches(std::string_view glob, std::string_view path) {
 
 bool Settings::excludes(const fs::path& path) const {
   if (exclude.value.empty()) return false;
-  const fs::path relative = fs::absolute(path).lexically_normal().lexically_relative(base);
+  std::error_code ec;
+  const fs::path relative = fs::absolute(path, ec).lexically_normal().lexically_relative(base);
   const std::string generic = relative.generic_string();
   if (generic.empty() || generic == "." || generic.rfind("..", 0) == 0) return false;
   // The path itself or one of the folders it lies in; a glob without a
@@ -235,7 +236,8 @@ errors::Result<Settings> parseSettings(std::string_view text, const std::string&
 }
 
 std::optional<fs::path> findFile(files::FileSystem& disk, const fs::path& folder) {
-  for (fs::path at = fs::absolute(folder).lexically_normal();; at = at.parent_path()) {
+  std::error_code ec;
+  for (fs::path at = fs::absolute(folder, ec).lexically_normal();; at = at.parent_path()) {
     const fs::path candidate = at / kFileName;
     if (disk.exists(candidate) && !disk.isFolder(candidate)) return candidate;
     if (at == at.root_path() || at.parent_path() == at) return std::nullopt;
@@ -243,7 +245,8 @@ std::optional<fs::path> findFile(files::FileSystem& disk, const fs::path& folder
 }
 
 errors::Result<Settings> loadSettings(files::FileSystem& disk, const fs::path& folder) {
-  const fs::path start = fs::absolute(folder).lexically_normal();
+  std::error_code ec;
+  const fs::path start = fs::absolute(folder, ec).lexically_normal();
   const std::optional<fs::path> file = findFile(disk, start);
   if (!file) {
     Settings settings;

@@ -56,7 +56,8 @@ Json sarifRegion(int32_t line, int32_t endLine) {
 // The path relative to the top folder of the sources, '/'-separated;
 // nullopt for a path outside it.
 std::optional<std::string> belowRoot(const std::string& path, const fs::path& root) {
-  const std::string relative = fs::absolute(path).lexically_normal().lexically_relative(root).generic_string();
+  std::error_code ec;
+  const std::string relative = fs::absolute(path, ec).lexically_normal().lexically_relative(root).generic_string();
   if (relative.empty() || relative == "." || relative.rfind("..", 0) == 0) return std::nullopt;
   return relative;
 }
