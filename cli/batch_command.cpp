@@ -54,6 +54,11 @@ site::DrawingRequest drawingRequest(const BatchRequest& request) {
   drawing.formats = request.formats;
   drawing.fold = foldFor(request.fold);
   drawing.editor = request.editor;
+  drawing.title = request.settings.siteTitle.value;
+  if (!request.settings.exclude.value.empty())
+    drawing.leavesOut = [settings = request.settings](const std::filesystem::path& source) {
+      return settings.excludes(source);
+    };
   return drawing;
 }
 

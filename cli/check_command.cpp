@@ -1,5 +1,6 @@
 // flowchart check: measures every method of the sources given and reports
-// those over a threshold, as text, JSON, SARIF 2.1.0 or Code Climate JSON.
+// those over a threshold, as text, JSON, SARIF 2.1.0, Code Climate JSON or
+// a Markdown summary.
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -8,6 +9,7 @@
 
 #include "findings/reports.h"
 #include "git/changed_lines.h"
+#include "git/git_run.h"
 #include "cli/commands.h"
 #include "site/write_failure.h"
 #include "site/index_page.h"
@@ -124,6 +126,16 @@ CheckedFile checkedFile(const std::string& path, pipeline::ParsedSource& parsed,
   return file;
 }
 
+// The top folder the uploaded reports' paths are relative to: the git
+// repository's top when the current folder is in one, else the current
+// folder.
+fs::path sourceRoot() {
+  std::error_code ec;
+  const fs::path here = fs::current_path(ec);
+  if (const std::optional<std::string> top = git::topFolder(here.string())) return fs::path(*top).lexically_normal();
+  return here;
+}
+
 }  // namespace
 
 CommandResult runCheck(const CheckRequest& request) {
@@ -133,8 +145,12 @@ CommandResult runCheck(const CheckRequest& request) {
     std::fprintf(stderr, "%s\n", found.problem().message.c_str());
     return found.problem();
   }
-  const std::vector<std::string>& paths = *found;
-  if (!request.output.empty() && isOneOf(request.output, request.sources, paths)) {
+  // The settings' excluded paths are left out, named or found alike (the
+  // pre-commit hook names the staged files).
+  std::vector<std::string> paths;
+  for (const std::string& path : *found)
+    if (!request.settings.excludes(path)) paths.push_back(path);
+  if (!request.output.empty() && isOneOf(request.output, request.sources, *found)) {
     std::fprintf(stderr, "%s: is one of the sources checked; the report would replace it (name another file with -o)\n",
                  request.output.c_str());
     return reported(errors::Problem::Kind::Usage);
@@ -170,8 +186,9 @@ CommandResult runCheck(const CheckRequest& request) {
   switch (request.format) {
     case CheckRequest::Format::Text: report = findings::textReport(files, thresholds.any()); break;
     case CheckRequest::Format::Json: report = findings::jsonReport(thresholds, files, failures); break;
-    case CheckRequest::Format::Sarif: report = findings::sarifReport(files, failures); break;
-    case CheckRequest::Format::CodeClimate: report = findings::codeClimateReport(files); break;
+    case CheckRequest::Format::Sarif: report = findings::sarifReport(files, failures, sourceRoot()); break;
+    case CheckRequest::Format::CodeClimate: report = findings::codeClimateReport(files, sourceRoot()); break;
+    case CheckRequest::Format::Markdown: report = findings::markdownReport(thresholds, files, failures); break;
   }
   if (request.output.empty()) {
     std::fputs(report.c_str(), stdout);

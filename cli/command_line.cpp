@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <span>
 
 #include "formats/output_formats.h"
 
@@ -111,13 +112,14 @@ const std::vector<CommandHelp>& commands() {
        "      Example: flowchart index shard-1 shard-2 shard-3 -o site\n"},
       {"check",
        "  flowchart check SRC... [--max-cc N] [--max-cognitive N] [--max-nloc N]\n"
-       "                 [--format text|json|sarif|codeclimate] [-o FILE]\n"
+       "                 [--format text|json|sarif|codeclimate|markdown] [-o FILE]\n"
        "                 [--changed-since REV]\n"
        "      Measures every method of the files and folders given and reports\n"
-       "      each one over a threshold as FILE:LINE: METHOD: measure N > MAX (no\n"
-       "      threshold: every method's measures); json has every method, sarif is\n"
-       "      SARIF 2.1.0, codeclimate GitLab's code quality report.  Exits 3 when\n"
-       "      a method is over a threshold.  --changed-since REV takes only the\n"
+       "      each one over a threshold as FILE:LINE: METHOD(TYPES): measure N > MAX\n"
+       "      (no threshold: every method's measures); json has every method, sarif\n"
+       "      is SARIF 2.1.0 for code scanning, codeclimate GitLab's code quality\n"
+       "      report, markdown a table for a CI job's summary.  Exits 3 when a\n"
+       "      method is over a threshold.  --changed-since REV takes only the\n"
        "      methods whose lines changed since the git revision.\n"
        "      Example: flowchart check tests/fixtures/examples/java --max-cc 3\n"},
       {"diff",
@@ -139,6 +141,20 @@ const std::vector<CommandHelp>& commands() {
        "      exit 3 when one is passed.\n"
        "      Options go before --: every name after it is a path.\n"
        "      Example: flowchart diff main HEAD -o review.md -- src\n"},
+      {"config",
+       "  flowchart config [--max-cc N] [--max-cognitive N] [--max-nloc N]\n"
+       "                  [--max-increase-cc N] [--max-increase-cognitive N]\n"
+       "                  [--java LEVEL] [--editor URL]\n"
+       "      Prints the settings in force in the current folder and where each\n"
+       "      one comes from: the nearest .flowchart.toml in the folder or one\n"
+       "      above it (FILE:LINE), a flag given here, or the default.  The file\n"
+       "      holds java, exclude (globs of paths check, batch and diff leave\n"
+       "      out, relative to its folder), [thresholds] max-cc, max-cognitive,\n"
+       "      max-nloc, max-increase-cc and max-increase-cognitive, [site] title\n"
+       "      and [editor] url; a flag goes over the file's value.  An unknown\n"
+       "      key or a file that is not TOML is wrong usage (exit 2) for every\n"
+       "      command run below it.\n"
+       "      Example: flowchart config --max-cc 12\n"},
   };
   return kCommands;
 }
@@ -162,7 +178,7 @@ const CommandHelp* commandHelp(std::string_view name) {
 // The most shards --shard splits a tree into, and the largest threshold
 // check takes (past any real method's measures).
 constexpr unsigned kMostShards = 10000;
-constexpr unsigned kLargestThreshold = 1000000;
+constexpr unsigned kLargestThreshold = config::kLargestThreshold;
 
 bool isOption(const std::string& argument) { return argument.size() > 1 && argument[0] == '-'; }
 
@@ -228,7 +244,7 @@ Taken foldOption(const std::vector<std::string>& args, size_t& i, FoldMode& fold
 }
 
 // "--java LEVEL".  "1.8" is read as 8, as Java's own tools write it.
-Taken languageLevelOption(const std::vector<std::string>& args, size_t& i, int& level) {
+Taken languageLevelOption(const std::vector<std::string>& args, size_t& i, LanguageLevel& level) {
   std::string value;
   Taken taken = optionValue(args, i, "", "--java", value);
   if (!taken || !taken->ok()) return taken;
@@ -238,7 +254,7 @@ Taken languageLevelOption(const std::vector<std::string>& args, size_t& i, int& 
   if (!number)
     return refusedValue("--java takes a Java release from 1 to " + std::to_string(java::kNewestLanguageLevel) +
                         ", not '" + value + "'");
-  level = static_cast<int>(*number);
+  level = {static_cast<int>(*number), true};
   return taken;
 }
 
@@ -247,26 +263,38 @@ Taken languageLevelOption(const std::vector<std::string>& args, size_t& i, int& 
 Taken editorOption(const std::vector<std::string>& args, size_t& i, std::string& url) {
   Taken taken = optionValue(args, i, "", "--editor", url);
   if (!taken || !taken->ok()) return taken;
-  const size_t colon = url.find(':');
-  std::string scheme = url.substr(0, colon == std::string::npos ? 0 : colon);
-  for (char& c : scheme) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  const bool named = !scheme.empty() && std::isalpha(static_cast<unsigned char>(scheme[0])) &&
-                     std::all_of(scheme.begin(), scheme.end(), [](char c) {
-                       return std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '.';
-                     });
-  const bool plain = std::none_of(url.begin(), url.end(), [](char c) {
-    return static_cast<unsigned char>(c) <= ' ' || c == '"' || c == '<' || c == '>' || c == '\\';
-  });
-  if (!named || !plain || url.find("{line}") == std::string::npos || scheme == "javascript" || scheme == "data" ||
-      scheme == "vbscript")
-    return refusedValue("--editor takes a URL with its scheme and {line} (and usually {path}), such as "
-                        "vscode://file/{path}:{line}, not '" + url + "'");
+  if (const std::optional<std::string> refusal = config::editorUrlRefusal(url))
+    return refusedValue("--editor " + *refusal);
   return taken;
 }
 
 // The command's refusal of an option's value.
 ParseResult refuse(std::string_view command, const errors::Status& taken) {
   return refuse(std::string(command) + ": " + taken.problem().message);
+}
+
+// A threshold option of check, diff or config ("--max-cc N"), among those
+// given; rises takes the --max-increase-* options too.
+Taken thresholdOption(const std::vector<std::string>& args, size_t& i, findings::Thresholds& thresholds, bool rises) {
+  const std::pair<const char*, std::optional<int64_t>*> options[] = {
+      {"--max-cc", &thresholds.cyclomatic},
+      {"--max-cognitive", &thresholds.cognitive},
+      {"--max-nloc", &thresholds.nloc},
+      {"--max-increase-cc", &thresholds.cyclomaticRise},
+      {"--max-increase-cognitive", &thresholds.cognitiveRise}};
+  std::string value;
+  for (const auto& [name, maximum] : std::span(options, rises ? 5 : 3)) {
+    Taken taken = optionValue(args, i, "", name, value);
+    if (!taken) continue;
+    if (!taken->ok()) return taken;
+    const std::optional<unsigned> number = countIn(value, 0, kLargestThreshold);
+    if (!number)
+      return refusedValue(std::string(name) + " takes a whole number from 0 to " + std::to_string(kLargestThreshold) +
+                          ", not '" + value + "'");
+    *maximum = *number;
+    return taken;
+  }
+  return std::nullopt;
 }
 
 ParseResult parseList(const std::vector<std::string>& args) {
@@ -451,40 +479,25 @@ ParseResult parseIndex(const std::vector<std::string>& args) {
 // flowchart check: thresholds, a report format and its file, and sources.
 ParseResult parseCheck(const std::vector<std::string>& args) {
   CheckRequest request;
-  const std::pair<const char*, std::optional<int64_t>*> thresholds[] = {
-      {"--max-cc", &request.thresholds.cyclomatic},
-      {"--max-cognitive", &request.thresholds.cognitive},
-      {"--max-nloc", &request.thresholds.nloc}};
   for (size_t i = 1; i < args.size(); ++i) {
     if (restAreNames(args, i, request.sources)) break;
     std::string value;
     Taken taken;
     if ((taken = optionValue(args, i, "-o", "--output", request.output)) ||
         (taken = changedSinceOption(args, i, request.changedSince)) ||
-        (taken = languageLevelOption(args, i, request.languageLevel))) {
+        (taken = languageLevelOption(args, i, request.languageLevel)) ||
+        (taken = thresholdOption(args, i, request.thresholds, false))) {
       if (!taken->ok()) return refuse("check", *taken);
       continue;
     }
-    bool threshold = false;
-    for (const auto& [name, maximum] : thresholds) {
-      const Taken thresholdTaken = optionValue(args, i, "", name, value);
-      if (!thresholdTaken) continue;
-      if (!thresholdTaken->ok()) return refuse("check", *thresholdTaken);
-      const std::optional<unsigned> number = countIn(value, 0, kLargestThreshold);
-      if (!number)
-        return refuse(std::string("check: ") + name + " takes a whole number from 0 to " +
-                      std::to_string(kLargestThreshold) + ", not '" + value + "'");
-      *maximum = *number;
-      threshold = true;
-    }
-    if (threshold) continue;
     if (const Taken formatTaken = optionValue(args, i, "-f", "--format", value)) {
       if (!formatTaken->ok()) return refuse("check", *formatTaken);
       if (value == "text") request.format = CheckRequest::Format::Text;
       else if (value == "json") request.format = CheckRequest::Format::Json;
       else if (value == "sarif") request.format = CheckRequest::Format::Sarif;
       else if (value == "codeclimate") request.format = CheckRequest::Format::CodeClimate;
-      else return refuse("check: --format is text, json, sarif or codeclimate, not '" + value + "'");
+      else if (value == "markdown") request.format = CheckRequest::Format::Markdown;
+      else return refuse("check: --format is text, json, sarif, codeclimate or markdown, not '" + value + "'");
       continue;
     }
     if (isOption(args[i])) return refuse("check: unknown option " + args[i]);
@@ -498,39 +511,20 @@ ParseResult parseCheck(const std::vector<std::string>& args) {
 // and the gate's thresholds.
 ParseResult parseDiff(const std::vector<std::string>& args) {
   DiffRequest request;
-  const std::pair<const char*, std::optional<int64_t>*> thresholds[] = {
-      {"--max-cc", &request.thresholds.cyclomatic},
-      {"--max-cognitive", &request.thresholds.cognitive},
-      {"--max-nloc", &request.thresholds.nloc},
-      {"--max-increase-cc", &request.thresholds.cyclomaticRise},
-      {"--max-increase-cognitive", &request.thresholds.cognitiveRise}};
   for (size_t i = 1; i < args.size(); ++i) {
     if (args[i] == "--") {
       request.pathsMarked = true;
       restAreNames(args, i, request.paths);
       break;
     }
-    std::string value;
     Taken taken;
     if ((taken = optionValue(args, i, "-o", "--output", request.output)) ||
         (taken = optionValue(args, i, "", "--link", request.link)) ||
-        (taken = languageLevelOption(args, i, request.languageLevel))) {
+        (taken = languageLevelOption(args, i, request.languageLevel)) ||
+        (taken = thresholdOption(args, i, request.thresholds, true))) {
       if (!taken->ok()) return refuse("diff", *taken);
       continue;
     }
-    bool threshold = false;
-    for (const auto& [name, maximum] : thresholds) {
-      const Taken thresholdTaken = optionValue(args, i, "", name, value);
-      if (!thresholdTaken) continue;
-      if (!thresholdTaken->ok()) return refuse("diff", *thresholdTaken);
-      const std::optional<unsigned> number = countIn(value, 0, kLargestThreshold);
-      if (!number)
-        return refuse(std::string("diff: ") + name + " takes a whole number from 0 to " +
-                      std::to_string(kLargestThreshold) + ", not '" + value + "'");
-      *maximum = *number;
-      threshold = true;
-    }
-    if (threshold) continue;
     if (isOption(args[i])) return refuse("diff: unknown option " + args[i]);
     request.names.push_back(args[i]);
   }
@@ -545,6 +539,23 @@ ParseResult parseDiff(const std::vector<std::string>& args) {
     return refuse("diff: cannot write '" + request.output + "': no report has the extension " + extension +
                   "; name the output .json (for tools), .md (a pull-request comment), or a folder for the HTML "
                   "site: a name without an extension, or ending in /");
+  return ParseResult(Request(request));
+}
+
+// flowchart config: the flags shown over the settings file's values.
+ParseResult parseConfig(const std::vector<std::string>& args) {
+  ConfigRequest request;
+  for (size_t i = 1; i < args.size(); ++i) {
+    Taken taken;
+    if ((taken = languageLevelOption(args, i, request.languageLevel)) ||
+        (taken = editorOption(args, i, request.editor)) ||
+        (taken = thresholdOption(args, i, request.thresholds, true))) {
+      if (!taken->ok()) return refuse("config", *taken);
+      continue;
+    }
+    if (isOption(args[i])) return refuse("config: unknown option " + args[i]);
+    return refuse("config: takes no names, only options (it shows the settings in force in the current folder)");
+  }
   return ParseResult(Request(request));
 }
 
@@ -570,6 +581,7 @@ ParseResult parseCommandLine(const std::vector<std::string>& args) {
   if (command == "check") return parseCheck(args);
   if (command == "diff") return parseDiff(args);
   if (command == "index") return parseIndex(args);
+  if (command == "config") return parseConfig(args);
   return refuse("unknown command '" + command + "'");
 }
 

@@ -7,6 +7,7 @@
 #include <variant>
 #include <vector>
 
+#include "config/settings.h"
 #include "errors/problem.h"
 #include "findings/finding.h"
 #include "frontends/java/language_level.h"
@@ -23,19 +24,25 @@ struct VersionRequest {};
 enum class FoldMode { Auto, None, All };
 
 // Every command reads sources at a Java language level: the release
-// they are written for (below 6, the Java 5 grammar).
+// they are written for (below 6, the Java 5 grammar); given tells whether
+// --java gave it, so that the settings file's level is taken otherwise.
+struct LanguageLevel {
+  int value = java::kNewestLanguageLevel;
+  bool given = false;
+  operator int() const { return value; }
+};
 
 struct ListRequest {
   std::string source;
   bool json = false;
-  int languageLevel = java::kNewestLanguageLevel;
+  LanguageLevel languageLevel;
 };
 
 struct DrawRequest {
   std::string source;
   std::string method;  // METHOD or Class.METHOD, possibly with :LINE; empty for all
   std::string output;  // empty: the default name in the current folder
-  int languageLevel = java::kNewestLanguageLevel;
+  LanguageLevel languageLevel;
   FoldMode fold = FoldMode::Auto;
   std::string sourceTree;  // --src: where the program's further classes are found; empty for none
   std::string editor;      // --editor: a URL opening the reader's editor at {path} and {line}; empty for none
@@ -48,7 +55,7 @@ struct SequenceRequest {
   int depth = 1;           // levels of calls shown
   std::string sourceTree;  // --src: where further classes are found; empty for none
   size_t maxMessages = 200;
-  int languageLevel = java::kNewestLanguageLevel;
+  LanguageLevel languageLevel;
   bool followImplementations = false;  // --follow-implementations
 };
 
@@ -64,9 +71,10 @@ struct BatchRequest {
   std::vector<std::string> formats;
   FoldMode fold = FoldMode::Auto;
   std::string changedSince;  // a git revision: only the methods changed since; empty for all
-  int languageLevel = java::kNewestLanguageLevel;
+  LanguageLevel languageLevel;
   unsigned shard = 1, shards = 1;  // --shard K/N: the K-th of N shares of the files
   std::string editor;  // --editor, as for draw
+  config::Settings settings;  // in force: the settings file's under the flags
 };
 
 // Merges batch outputs into one site.
@@ -76,13 +84,23 @@ struct IndexRequest {
 };
 
 struct CheckRequest {
-  enum class Format { Text, Json, Sarif, CodeClimate };
+  enum class Format { Text, Json, Sarif, CodeClimate, Markdown };
   std::vector<std::string> sources;  // files and folders
   findings::Thresholds thresholds;  // --max-cc, --max-cognitive, --max-nloc; none when not given
   Format format = Format::Text;
   std::string output;        // empty: standard output
   std::string changedSince;  // a git revision: only the methods changed since; empty for all
-  int languageLevel = java::kNewestLanguageLevel;
+  LanguageLevel languageLevel;
+  config::Settings settings;  // in force: the settings file's under the flags
+};
+
+// flowchart config: the settings in force in the current folder, the
+// flags given over them.
+struct ConfigRequest {
+  findings::Thresholds thresholds;  // as diff's flags; none when not given
+  LanguageLevel languageLevel;
+  std::string editor;
+  config::Settings settings;  // in force
 };
 
 // flowchart diff: the control-flow changes between two git revisions (or a
@@ -95,22 +113,31 @@ struct DiffRequest {
   std::string link;                // --link: the prefix of the Markdown report's links to the sources
   // On changed and added methods, as check's; and --max-increase-*.
   findings::Thresholds thresholds;
-  int languageLevel = java::kNewestLanguageLevel;
+  LanguageLevel languageLevel;
+  config::Settings settings;  // in force: the settings file's under the flags
 };
 
 using Request = std::variant<HelpRequest, VersionRequest, ListRequest, DrawRequest, SequenceRequest, BatchRequest,
-                             IndexRequest, CheckRequest, DiffRequest>;
+                             IndexRequest, CheckRequest, DiffRequest, ConfigRequest>;
 
 // The request, or a usage problem saying why the arguments were refused.
 using ParseResult = errors::Result<Request>;
 
 ParseResult parseCommandLine(const std::vector<std::string>& arguments);
 
+// The request with the settings in force: those of the settings file
+// found from the folder upwards, where the command line gave none (a
+// threshold, --java, --editor), and the rest of them (excluded paths,
+// the site's title) for the commands that use them.  A usage problem
+// naming the file and line when the file is refused.  Help, --version
+// and index read no settings.
+errors::Status applySettings(Request& request, files::FileSystem& disk, const std::filesystem::path& folder);
+
 // The help text of a command, or the overview for an empty or unknown one.
 std::string helpText(const std::string& topic);
 
 // Whether the name is one of the commands (list, draw, sequence, batch,
-// index, check, diff).
+// index, check, diff, config).
 bool isCommand(std::string_view name);
 
 // Exit codes.

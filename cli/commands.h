@@ -27,6 +27,7 @@ CommandResult runBatch(const BatchRequest& request);
 CommandResult runCheck(const CheckRequest& request);
 CommandResult runIndex(const IndexRequest& request);
 CommandResult runDiff(const DiffRequest& request);
+CommandResult runConfig(const ConfigRequest& request);
 
 inline flowdraw::Fold foldFor(FoldMode mode) {
   switch (mode) {

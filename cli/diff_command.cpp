@@ -15,6 +15,7 @@
 #include "diff/reports.h"
 #include "files/atomic_file.h"
 #include "formats/output_formats.h"
+#include "git/git_run.h"
 #include "site/write_failure.h"
 #include "text/json_text.h"
 #include "text/text_output.h"
@@ -106,6 +107,18 @@ T& keptToTheEnd(T value) {
   return kept->emplace_back(std::move(value));
 }
 
+// The settings' excluded paths left out of both sides of a change between
+// revisions: a repository's file is where the working tree has it.
+void leaveOutExcluded(diff::DiffSides& sides, const config::Settings& settings) {
+  if (settings.exclude.value.empty()) return;
+  const std::optional<std::string> top = git::topFolder(".");
+  if (!top) return;
+  const auto excluded = [&](const std::string& file) { return settings.excludes(fs::path(*top) / file); };
+  for (diff::Side* side : {&sides.base, &sides.head})
+    std::erase_if(side->methods, [&](const diff::MethodVersion& method) { return excluded(method.file); });
+  std::erase_if(sides.failures, [&](const diff::DiffFailure& failure) { return excluded(failure.path); });
+}
+
 }  // namespace
 
 CommandResult runDiff(const DiffRequest& request) {
@@ -136,6 +149,7 @@ CommandResult runDiff(const DiffRequest& request) {
     std::vector<std::string> paths(names.begin() + std::min<size_t>(names.size(), 2), names.end());
     paths.insert(paths.end(), request.paths.begin(), request.paths.end());
     sides = diff::readRevisions(names[0], head, paths, reading, !request.pathsMarked);
+    if (sides) leaveOutExcluded(*sides, request.settings);
   }
   if (!sides) {
     std::fprintf(stderr, "flowchart: %s\n", sides.problem().message.c_str());

@@ -1,10 +1,12 @@
 // flowchart: from Java source to flowchart pictures in one step.
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "cli/command_line.h"
 #include "cli/commands.h"
+#include "files/file_system.h"
 
 namespace {
 
@@ -29,6 +31,15 @@ int main(int argc, char** argv) {
                  known ? ("help " + arguments[0]).c_str() : "--help");
     return cli::exitCodeFor(parsed.problem().kind);
   }
+  cli::Request request = *parsed;
+  std::error_code ec;
+  const std::filesystem::path here = std::filesystem::current_path(ec);
+  if (!ec) {
+    if (errors::Status settled = cli::applySettings(request, files::realFileSystem(), here); !settled) {
+      std::fprintf(stderr, "flowchart: %s\n", settled.problem().message.c_str());
+      return cli::exitCodeFor(settled.problem().kind);
+    }
+  }
   return std::visit(
       Overloaded{
           [](const cli::HelpRequest& help) {
@@ -46,6 +57,7 @@ int main(int argc, char** argv) {
           [](const cli::CheckRequest& request) { return cli::exitCode(cli::runCheck(request)); },
           [](const cli::DiffRequest& request) { return cli::exitCode(cli::runDiff(request)); },
           [](const cli::IndexRequest& request) { return cli::exitCode(cli::runIndex(request)); },
+          [](const cli::ConfigRequest& request) { return cli::exitCode(cli::runConfig(request)); },
       },
-      *parsed);
+      request);
 }

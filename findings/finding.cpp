@@ -54,9 +54,10 @@ std::string Finding::what() const {
   return std::string(ruleText(rule).text) + " " + std::to_string(value) + " > " + std::to_string(threshold);
 }
 
-std::string Finding::reportLine() const {
-  if (hidden) return text::located(place.path, hidden->line, hidden->column, message());
-  return text::located(place.path, place.line, message());
+std::string Finding::reportLine(bool signedName) const {
+  const std::string said = signedName ? signedMessage() : message();
+  if (hidden) return text::located(place.path, hidden->line, hidden->column, said);
+  return text::located(place.path, place.line, said);
 }
 
 namespace {

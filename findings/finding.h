@@ -65,9 +65,12 @@ struct Finding {
   std::string what() const;
   // "Class.method: cyclomatic complexity 6 > 5".
   std::string message() const { return place.method + ": " + what(); }
+  // "Class.method(int, String): cyclomatic complexity 6 > 5": the method
+  // by its parameter types too, as check's reports name it.
+  std::string signedMessage() const { return place.signature + ": " + what(); }
   // "Shop.java:4: Class.method: ..." (with the column for an escape), as
-  // check's text report and diff's gate say it.
-  std::string reportLine() const;
+  // diff's gate says it; check's text report says the signed message.
+  std::string reportLine(bool signedName = false) const;
 };
 
 // The method's measures over the thresholds, in the order of the rules.

@@ -53,19 +53,52 @@ Json sarifRegion(int32_t line, int32_t endLine) {
   return region;
 }
 
-Json sarifLocation(const std::string& path, Json region) {
-  Json physical = {{"artifactLocation", {{"uri", jsonText(artifactUri(path))}}}};
+// The path relative to the top folder of the sources, '/'-separated;
+// nullopt for a path outside it.
+std::optional<std::string> belowRoot(const std::string& path, const fs::path& root) {
+  std::error_code ec;
+  const std::string relative = fs::absolute(path, ec).lexically_normal().lexically_relative(root).generic_string();
+  if (relative.empty() || relative == "." || relative.rfind("..", 0) == 0) return std::nullopt;
+  return relative;
+}
+
+// The name the uploaded reports give a path: below the root, else as given.
+std::string uploadedPath(const std::string& path, const fs::path& root) {
+  return belowRoot(path, root).value_or(fs::path(path).generic_string());
+}
+
+constexpr const char* kSourceRootId = "%SRCROOT%";
+
+Json sarifLocation(const std::string& path, Json region, const fs::path& root) {
+  Json artifact;
+  if (const std::optional<std::string> relative = belowRoot(path, root))
+    artifact = {{"uri", jsonText(urlPath(*relative))}, {"uriBaseId", kSourceRootId}};
+  else
+    artifact = {{"uri", jsonText(artifactUri(path))}};
+  Json physical = {{"artifactLocation", std::move(artifact)}};
   if (!region.is_null()) physical["region"] = std::move(region);
   return {{"physicalLocation", std::move(physical)}};
 }
 
-Json sarifRules() {
+// The SARIF report's runs: one per category of findings, as code scanning
+// keeps one analysis per tool and category (a later upload of a category
+// replaces its alerts) and refuses two runs of one category in an upload.
+struct SarifCategory {
+  const char* id;  // the run's automationDetails.id: "category/" and no run id
+  bool escapes;    // the hidden code; else the measures over their maxima
+};
+constexpr SarifCategory kSarifCategories[] = {{"flowchart/measures/", false}, {"flowchart/unicode-escapes/", true}};
+
+Json sarifRules(bool escapes) {
   Json rules = Json::array();
-  for (Rule rule : kMeasureRules)
-    rules.push_back({{"id", ruleId(rule)},
-                     {"shortDescription", {{"text", std::string(ruleText(rule).text) + " over its maximum"}}},
-                     {"fullDescription", {{"text", ruleText(rule).description}}},
-                     {"defaultConfiguration", {{"level", "warning"}}}});
+  if (!escapes) {
+    for (Rule rule : kMeasureRules)
+      rules.push_back({{"id", ruleId(rule)},
+                       {"shortDescription", {{"text", std::string(ruleText(rule).text) + " over its maximum"}}},
+                       {"fullDescription", {{"text", ruleText(rule).description}}},
+                       {"defaultConfiguration", {{"level", "warning"}}}});
+    return rules;
+  }
   const RuleText& escape = ruleText(Rule::UnicodeEscape);
   rules.push_back({{"id", escape.id},
                    {"shortDescription", {{"text", escape.text}}},
@@ -75,16 +108,22 @@ Json sarifRules() {
   return rules;
 }
 
-Json sarifResult(const Finding& finding) {
+// A result; its fingerprint under the key code scanning matches alerts by
+// (given, the uploader computes no line-based one of its own).
+Json sarifResult(const Finding& finding, const std::string& print, const fs::path& root) {
   const Place& place = finding.place;
+  const Json logical = Json::array(
+      {{{"fullyQualifiedName", jsonText(place.signature)}, {"kind", place.inMethod ? "function" : "type"}}});
+  const Json fingerprints = {{"primaryLocationLineHash", print}};
   if (!finding.hidden) {
-    Json location = sarifLocation(place.path, sarifRegion(place.line, place.endLine));
-    location["logicalLocations"] = Json::array({{{"fullyQualifiedName", jsonText(place.method)}, {"kind", "function"}}});
+    Json location = sarifLocation(place.path, sarifRegion(place.line, place.endLine), root);
+    location["logicalLocations"] = logical;
     return {{"ruleId", ruleId(finding.rule)},
             {"ruleIndex", static_cast<int>(finding.rule)},
             {"level", "warning"},
-            {"message", {{"text", jsonText(finding.message())}}},
+            {"message", {{"text", jsonText(finding.signedMessage())}}},
             {"locations", Json::array({std::move(location)})},
+            {"partialFingerprints", fingerprints},
             {"properties",
              {{"value", finding.value},
               {"maximum", finding.threshold},
@@ -95,24 +134,23 @@ Json sarifResult(const Finding& finding) {
   const java::HiddenCode& code = *finding.hidden;
   Json region = {
       {"startLine", code.line}, {"startColumn", code.column}, {"endLine", code.line}, {"endColumn", code.endColumn}};
-  Json location = sarifLocation(place.path, std::move(region));
-  location["logicalLocations"] = Json::array(
-      {{{"fullyQualifiedName", jsonText(place.method)}, {"kind", place.inMethod ? "function" : "type"}}});
+  Json location = sarifLocation(place.path, std::move(region), root);
+  location["logicalLocations"] = logical;
   return {{"ruleId", ruleId(finding.rule)},
-          {"ruleIndex", static_cast<int>(finding.rule)},
+          {"ruleIndex", 0},  // the one rule of its run
           {"level", "error"},
-          {"message", {{"text", jsonText(finding.message())}}},
+          {"message", {{"text", jsonText(finding.signedMessage())}}},
           {"locations", Json::array({std::move(location)})},
+          {"partialFingerprints", fingerprints},
           {"properties", {{"escape", code.written}}}};
 }
 
 // A fingerprint that stays while the method keeps its file, name and
 // parameter types (so that overloads differ), and its rule.
 std::string fingerprint(const std::string& path, const std::string& method, std::string_view rule,
-                        std::optional<int32_t> line = std::nullopt, std::string_view detail = {}) {
+                        std::string_view detail) {
   std::vector<std::string> parts = {path, method, std::string(rule)};
   if (!detail.empty()) parts.emplace_back(detail);
-  if (line) parts.push_back(std::to_string(*line));
   uint64_t hash = 14695981039346656037ull;  // FNV-1a
   for (const std::string& part : parts) {
     for (unsigned char c : part) hash = (hash ^ c) * 1099511628211ull;
@@ -141,6 +179,23 @@ void eachFinding(const std::vector<CheckedFile>& files, Visit visit) {
   }
 }
 
+// Each finding's fingerprint.  Findings alike in all that a fingerprint is
+// made of (initialisers of one class, escapes written alike in one
+// method) are told apart by their order among themselves, not by line.
+std::map<const Finding*, std::string> fingerprints(const std::vector<CheckedFile>& files, const fs::path& root) {
+  std::map<const Finding*, std::string> prints;
+  std::map<std::string, int> seen;
+  eachFinding(files, [&](const Finding& finding) {
+    const std::string path = uploadedPath(finding.place.path, root);
+    const std::string detail = finding.hidden ? finding.hidden->written : "";
+    std::string print = fingerprint(path, finding.place.signature, ruleId(finding.rule), detail);
+    if (const int earlier = seen[print]++; earlier > 0)
+      print = fingerprint(path, finding.place.signature, ruleId(finding.rule), detail + "#" + std::to_string(earlier));
+    prints[&finding] = print;
+  });
+  return prints;
+}
+
 }  // namespace
 
 size_t CheckedFile::findings() const {
@@ -155,18 +210,19 @@ std::string textReport(const std::vector<CheckedFile>& files, bool anyThreshold)
     // Code hidden outside the methods, in line order among them.
     auto outside = file.outside.begin();
     const auto outsideBefore = [&](int32_t line) {
-      for (; outside != file.outside.end() && outside->line() < line; ++outside) out += outside->reportLine() + "\n";
+      for (; outside != file.outside.end() && outside->line() < line; ++outside)
+        out += outside->reportLine(true) + "\n";
     };
     for (const CheckedMethod& method : file.methods) {
       const Place& place = method.place;
       outsideBefore(place.line);
       if (!anyThreshold && method.measures)
         out += text::located(file.path, place.line,
-                             place.method + ": cyclomatic complexity " + std::to_string(method.measures->cyclomatic) +
+                             place.signature + ": cyclomatic complexity " + std::to_string(method.measures->cyclomatic) +
                                  ", cognitive complexity " + std::to_string(method.measures->cognitive) + ", NLOC " +
                                  optionalText(place.measures.nloc)) +
                "\n";
-      for (const Finding& finding : method.found) out += finding.reportLine() + "\n";
+      for (const Finding& finding : method.found) out += finding.reportLine(true) + "\n";
     }
     outsideBefore(INT32_MAX);
   }
@@ -186,6 +242,7 @@ std::string jsonReport(const Thresholds& thresholds, const std::vector<CheckedFi
     for (const CheckedMethod& method : file.methods) {
       const Place& place = method.place;
       Json entry = {{"name", jsonText(place.method)},
+                    {"signature", jsonText(place.signature)},
                     {"line", place.line},
                     {"endLine", place.endLine},
                     {"nloc", jsonNumber(place.measures.nloc)}};
@@ -219,70 +276,58 @@ std::string jsonReport(const Thresholds& thresholds, const std::vector<CheckedFi
   return text::jsonLine(out) + "\n";
 }
 
-std::string sarifReport(const std::vector<CheckedFile>& files, const std::vector<Failure>& failures) {
+std::string sarifReport(const std::vector<CheckedFile>& files, const std::vector<Failure>& failures,
+                        const fs::path& sourceRoot) {
+  const std::map<const Finding*, std::string> prints = fingerprints(files, sourceRoot);
   Json notifications = Json::array();
   for (const Failure& failure : failures)
     notifications.push_back(
         {{"level", "error"},
          {"message", {{"text", jsonText(failure.message)}}},
-         {"locations", Json::array({sarifLocation(failure.path, failure.line > 0 ? sarifRegion(failure.line, 0)
-                                                                                 : Json(nullptr))})}});
-  // The measures over their maxima first, then the hidden code file by file.
-  Json results = Json::array();
-  eachFinding(files, [&](const Finding& finding) {
-    if (!finding.isEscape()) results.push_back(sarifResult(finding));
-  });
-  eachFinding(files, [&](const Finding& finding) {
-    if (finding.isEscape()) results.push_back(sarifResult(finding));
-  });
-  const Json run = {{"tool", {{"driver", {{"name", "flowchart"}, {"rules", sarifRules()}}}}},
+         {"locations",
+          Json::array({sarifLocation(failure.path, failure.line > 0 ? sarifRegion(failure.line, 0) : Json(nullptr),
+                                     sourceRoot)})}});
+  // The top folder as a file URI ending in '/', as a base URI must.
+  std::string rootUri = artifactUri(sourceRoot.generic_string());
+  if (rootUri.back() != '/') rootUri += '/';
+  Json runs = Json::array();
+  for (const SarifCategory& category : kSarifCategories) {
+    Json results = Json::array();
+    eachFinding(files, [&](const Finding& finding) {
+      if (finding.isEscape() == category.escapes) results.push_back(sarifResult(finding, prints.at(&finding), sourceRoot));
+    });
+    // A source not checked leaves every category's results incomplete.
+    runs.push_back({{"tool", {{"driver", {{"name", "flowchart"}, {"rules", sarifRules(category.escapes)}}}}},
+                    {"automationDetails", {{"id", category.id}}},
+                    {"originalUriBaseIds", {{kSourceRootId, {{"uri", jsonText(rootUri)}}}}},
                     {"invocations", Json::array({{{"executionSuccessful", failures.empty()},
-                                                  {"toolExecutionNotifications", std::move(notifications)}}})},
-                    {"results", std::move(results)}};
+                                                  {"toolExecutionNotifications", notifications}}})},
+                    {"results", std::move(results)}});
+  }
   const Json out = {{"$schema", "https://json.schemastore.org/sarif-2.1.0.json"},
                     {"version", "2.1.0"},
-                    {"runs", Json::array({run})}};
+                    {"runs", std::move(runs)}};
   return text::jsonLine(out) + "\n";
 }
 
-// Code Climate's issue format, as GitLab's code quality report reads it.
-// GitLab shows one issue per fingerprint: methods that share a name and
-// parameter types (initialisers of one class) are told apart by line, as
-// are escapes written alike in one method.
-std::string codeClimateReport(const std::vector<CheckedFile>& files) {
-  struct Issue {
-    const Finding* finding;
-    std::string fingerprint;
-  };
-  std::vector<Issue> issues;
-  std::map<std::string, size_t> uses;
-  eachFinding(files, [&](const Finding& finding) {
-    const std::string detail = finding.hidden ? finding.hidden->written : "";
-    issues.push_back({&finding, fingerprint(finding.place.path, finding.place.signature, ruleId(finding.rule),
-                                            std::nullopt, detail)});
-    ++uses[issues.back().fingerprint];
-  });
+// Code Climate's issue format, as GitLab's code quality report reads it:
+// paths relative to the repository's top, one issue per fingerprint.
+std::string codeClimateReport(const std::vector<CheckedFile>& files, const fs::path& sourceRoot) {
+  const std::map<const Finding*, std::string> prints = fingerprints(files, sourceRoot);
   Json out = Json::array();
-  for (const Issue& issue : issues) {
-    const Finding& finding = *issue.finding;
+  eachFinding(files, [&](const Finding& finding) {
     const int32_t begin = finding.line();
     const int32_t end = finding.hidden ? begin : std::max(begin, finding.place.endLine);
-    const std::string place =
-        finding.hidden ? finding.hidden->written + "@" + std::to_string(finding.hidden->column) : "";
-    const std::string print =
-        uses[issue.fingerprint] > 1
-            ? fingerprint(finding.place.path, finding.place.signature, ruleId(finding.rule), begin, place)
-            : issue.fingerprint;
     out.push_back({{"type", "issue"},
                    {"check_name", ruleId(finding.rule)},
-                   {"description", jsonText(finding.message())},
+                   {"description", jsonText(finding.signedMessage())},
                    {"categories", Json::array({finding.hidden ? "Security" : "Complexity"})},
                    {"severity", finding.hidden ? "critical" : "minor"},
-                   {"fingerprint", print},
+                   {"fingerprint", prints.at(&finding)},
                    {"location",
-                    {{"path", jsonText(fs::path(finding.place.path).generic_string())},
+                    {{"path", jsonText(uploadedPath(finding.place.path, sourceRoot))},
                      {"lines", {{"begin", begin}, {"end", end}}}}}});
-  }
+  });
   return text::jsonLine(out) + "\n";
 }
 

@@ -37,6 +37,10 @@ GitOutcome streamGit(const std::vector<std::string>& arguments, std::string_view
 // Whether git started and exited 0.
 inline bool succeeded(const GitOutcome& run) { return run.ok() && run->succeeded(); }
 
+// The top folder of the repository holding the folder, as git names it;
+// nullopt outside a repository or when git cannot be run.
+std::optional<std::string> topFolder(const std::string& folder);
+
 // The first line git wrote on standard error, as " (git: ...)" for a
 // message; empty when it wrote nothing or did not start.
 std::string gitSays(const GitOutcome& run);

@@ -30,6 +30,9 @@ struct DrawingRequest {
   std::vector<std::string> formats;     // the forms beside each page: "md", "mmd", "puml", "png", "pdf"
   flowdraw::Fold fold = flowdraw::Fold::Auto;
   std::string editor;                   // the URL a box opens the source in; empty for none
+  std::string title;                    // the site's; empty: "Flowcharts of" the source folder's name
+  // The sources the run leaves out (the settings' excluded paths); none when empty.
+  std::function<bool(const std::filesystem::path& source)> leavesOut;
 };
 
 // One source file of the tree and where its drawings go.

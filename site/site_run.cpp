@@ -16,6 +16,7 @@ RunPlan planRun(files::FileSystem& disk, const fs::path& sourceDir, const fs::pa
   std::vector<SourceFile> found = findSources(disk, sourceDir, outputDir, plan.treeProblems);
   for (SourceFile& file : found) {
     if (request.shards > 1 && !inShard(file.relative, request.shard, request.shards)) continue;
+    if (request.leavesOut && request.leavesOut(file.source)) continue;
     std::string damaged;
     bool leftOut = false;
     if (changed) {
@@ -83,7 +84,7 @@ errors::Result<RunIndex> writeRunIndex(files::FileSystem& disk, const fs::path& 
   std::string folderName = folder.filename().string();
   if (folderName.empty()) folderName = folder.parent_path().filename().string();
   SiteInfo info;
-  info.title = "Flowcharts of " + folderName;
+  info.title = request.title.empty() ? "Flowcharts of " + folderName : request.title;
   info.shards = request.shards;
   info.covered = {request.shard};
   if (errors::Status written = writeSite(disk, outputDir, info, indexed); !written) return std::move(written).problem();

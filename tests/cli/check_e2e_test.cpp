@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <nlohmann/json.hpp>
+#include <map>
 #include <set>
 
 #include "tests/cli/cli_run.h"
@@ -38,16 +40,16 @@ TEST(CheckCommand, ThresholdsReportsAndExitCodes) {
   // The closing line on standard error, whether or not anything is over.
   EXPECT_EQ(all.err, "checked 3 methods in 1 file (1 without a body); 0 over a threshold\n");
   EXPECT_EQ(all.out,
-            "src/Busy.java:2: Busy.m: cyclomatic complexity 6, cognitive complexity 8, NLOC 4\n"
-            "src/Busy.java:8: Busy.Shape.big: cyclomatic complexity 2, cognitive complexity 1, NLOC 1\n");
+            "src/Busy.java:2: Busy.m(int, boolean): cyclomatic complexity 6, cognitive complexity 8, NLOC 4\n"
+            "src/Busy.java:8: Busy.Shape.big(): cyclomatic complexity 2, cognitive complexity 1, NLOC 1\n");
 
   const auto over = runFlowchart({"check", "src", "--max-cc", "5", "--max-cognitive", "8", "--max-nloc", "3"},
                                  dir.path());
   EXPECT_EQ(over.exitCode, 3);
   EXPECT_EQ(over.err, "checked 3 methods in 1 file (1 without a body); 1 over a threshold\n");
   EXPECT_EQ(over.out,
-            "src/Busy.java:2: Busy.m: cyclomatic complexity 6 > 5\n"
-            "src/Busy.java:2: Busy.m: NLOC 4 > 3\n");
+            "src/Busy.java:2: Busy.m(int, boolean): cyclomatic complexity 6 > 5\n"
+            "src/Busy.java:2: Busy.m(int, boolean): NLOC 4 > 3\n");
   EXPECT_EQ(runFlowchart({"check", "src", "--max-cc", "6"}, dir.path()).exitCode, 0);
 
   const auto json = runFlowchart({"check", "src/Busy.java", "--max-cognitive", "7", "-f", "json"}, dir.path());
@@ -55,12 +57,12 @@ TEST(CheckCommand, ThresholdsReportsAndExitCodes) {
   EXPECT_EQ(json.out,
             "{\"thresholds\":{\"cyclomatic-complexity\":null,\"cognitive-complexity\":7,\"nloc\":null},"
             "\"violations\":1,\"files\":[{\"file\":\"src/Busy.java\",\"methods\":["
-            "{\"name\":\"Busy.m\",\"line\":2,\"endLine\":5,\"nloc\":4,\"body\":true,\"complexity\":6,\"cognitive\":8,"
+            "{\"name\":\"Busy.m\",\"signature\":\"Busy.m(int, boolean)\",\"line\":2,\"endLine\":5,\"nloc\":4,\"body\":true,\"complexity\":6,\"cognitive\":8,"
             "\"halsteadVolume\":159.91,\"halstead\":{\"length\":37,\"vocabulary\":20,\"volume\":159.91,"
             "\"difficulty\":11.14,\"effort\":1781.87},\"over\":[\"cognitive-complexity\"]},"
-            "{\"name\":\"Busy.Shape.area\",\"line\":7,\"endLine\":7,\"nloc\":1,\"body\":false,\"complexity\":null,"
+            "{\"name\":\"Busy.Shape.area\",\"signature\":\"Busy.Shape.area()\",\"line\":7,\"endLine\":7,\"nloc\":1,\"body\":false,\"complexity\":null,"
             "\"cognitive\":null,\"halsteadVolume\":null,\"halstead\":null,\"over\":[]},"
-            "{\"name\":\"Busy.Shape.big\",\"line\":8,\"endLine\":8,\"nloc\":1,\"body\":true,\"complexity\":2,"
+            "{\"name\":\"Busy.Shape.big\",\"signature\":\"Busy.Shape.big()\",\"line\":8,\"endLine\":8,\"nloc\":1,\"body\":true,\"complexity\":2,"
             "\"cognitive\":1,\"halsteadVolume\":62.91,\"halstead\":{\"length\":17,\"vocabulary\":13,"
             "\"volume\":62.91,\"difficulty\":8.33,\"effort\":524.23},\"over\":[]}]}],\"failures\":[]}\n");
 
@@ -70,7 +72,7 @@ TEST(CheckCommand, ThresholdsReportsAndExitCodes) {
   EXPECT_EQ(report.out, "");
   const std::string quality = readFile(dir.path() / "cq.json");
   EXPECT_EQ(quality.rfind("[{\"type\":\"issue\",\"check_name\":\"cyclomatic-complexity\",\"description\":"
-                          "\"Busy.m: cyclomatic complexity 6 > 1\",\"categories\":[\"Complexity\"],"
+                          "\"Busy.m(int, boolean): cyclomatic complexity 6 > 1\",\"categories\":[\"Complexity\"],"
                           "\"severity\":\"minor\",\"fingerprint\":\"",
                           0),
             0u)
@@ -120,15 +122,15 @@ TEST(CheckCommand, UnicodeEscapesThatHideCode) {
       "Hidden.java:2:20: Hidden: Unicode escape \\u000a is a line break that ends a // comment: the rest of the line is "
       "code\n";
   const std::string tidy =
-      "Hidden.java:4:16: Hidden.tidy: Unicode escape \\u000a is a line break that ends a // comment: the rest of the "
+      "Hidden.java:4:16: Hidden.tidy(int): Unicode escape \\u000a is a line break that ends a // comment: the rest of the "
       "line is code\n";
   const std::string close =
-      "Hidden.java:8:8: Hidden.close: Unicode escapes \\u002a\\u002f are '*/', which ends a comment: what follows is "
+      "Hidden.java:8:8: Hidden.close(int): Unicode escapes \\u002a\\u002f are '*/', which ends a comment: what follows is "
       "code\n";
   const std::string quote =
-      "Hidden.java:12:13: Hidden.quote: Unicode escape \\u0022 is '\"', which ends a string literal: what follows is "
+      "Hidden.java:12:13: Hidden.quote(int): Unicode escape \\u0022 is '\"', which ends a string literal: what follows is "
       "code\n"
-      "Hidden.java:12:42: Hidden.quote: Unicode escape \\u0022 is '\"', which begins a string literal: what follows is "
+      "Hidden.java:12:42: Hidden.quote(int): Unicode escape \\u0022 is '\"', which begins a string literal: what follows is "
       "not code\n";
   // Every report of the file fails the gate, whatever the thresholds.
   const auto checked = [&](std::vector<std::string> options) {
@@ -139,60 +141,69 @@ TEST(CheckCommand, UnicodeEscapesThatHideCode) {
   };
   const auto measured = checked({});
   EXPECT_EQ(measured.out, seen +
-                              "Hidden.java:3: Hidden.tidy: cyclomatic complexity 2, cognitive complexity 1, NLOC 4\n" +
+                              "Hidden.java:3: Hidden.tidy(int): cyclomatic complexity 2, cognitive complexity 1, NLOC 4\n" +
                               tidy +
-                              "Hidden.java:7: Hidden.close: cyclomatic complexity 2, cognitive complexity 1, NLOC 4\n" +
+                              "Hidden.java:7: Hidden.close(int): cyclomatic complexity 2, cognitive complexity 1, NLOC 4\n" +
                               close +
-                              "Hidden.java:11: Hidden.quote: cyclomatic complexity 2, cognitive complexity 1, NLOC 3\n" +
+                              "Hidden.java:11: Hidden.quote(int): cyclomatic complexity 2, cognitive complexity 1, NLOC 3\n" +
                               quote +
-                              "Hidden.java:14: Hidden.abc: cyclomatic complexity 1, cognitive complexity 0, NLOC 1\n"
-                              "Hidden.java:15: Hidden.g: cyclomatic complexity 1, cognitive complexity 0, NLOC 1\n");
+                              "Hidden.java:14: Hidden.abc(): cyclomatic complexity 1, cognitive complexity 0, NLOC 1\n"
+                              "Hidden.java:15: Hidden.g(): cyclomatic complexity 1, cognitive complexity 0, NLOC 1\n");
   EXPECT_EQ(measured.err, "checked 5 methods in 1 file; 0 over a threshold; 5 places where Unicode escapes hide code\n");
-  EXPECT_EQ(checked({"--max-cc", "1"}).out, seen + "Hidden.java:3: Hidden.tidy: cyclomatic complexity 2 > 1\n" + tidy +
-                          "Hidden.java:7: Hidden.close: cyclomatic complexity 2 > 1\n" + close +
-                          "Hidden.java:11: Hidden.quote: cyclomatic complexity 2 > 1\n" + quote);
+  EXPECT_EQ(checked({"--max-cc", "1"}).out, seen + "Hidden.java:3: Hidden.tidy(int): cyclomatic complexity 2 > 1\n" + tidy +
+                          "Hidden.java:7: Hidden.close(int): cyclomatic complexity 2 > 1\n" + close +
+                          "Hidden.java:11: Hidden.quote(int): cyclomatic complexity 2 > 1\n" + quote);
 
   EXPECT_EQ(checked({"--max-cc", "9", "-f", "json"}).out,
             "{\"thresholds\":{\"cyclomatic-complexity\":9,\"cognitive-complexity\":null,\"nloc\":null},\"violations\":5,"
             "\"files\":[{\"file\":\"Hidden.java\",\"methods\":["
-            "{\"name\":\"Hidden.tidy\",\"line\":3,\"endLine\":6,\"nloc\":4,\"body\":true,\"complexity\":2,\"cognitive\":1,"
+            "{\"name\":\"Hidden.tidy\",\"signature\":\"Hidden.tidy(int)\",\"line\":3,\"endLine\":6,\"nloc\":4,\"body\":true,\"complexity\":2,\"cognitive\":1,"
             "\"halsteadVolume\":68.11,\"halstead\":{\"length\":19,\"vocabulary\":12,\"volume\":68.11,\"difficulty\":7.0,"
             "\"effort\":476.8},\"over\":[\"unicode-escape\"],\"unicodeEscapes\":[{\"line\":4,\"column\":16,"
             "\"endColumn\":22,\"escape\":\"\\\\u000a\",\"message\":\"Unicode escape \\\\u000a is a line break that ends "
             "a // comment: the rest of the line is code\"}]},"
-            "{\"name\":\"Hidden.close\",\"line\":7,\"endLine\":10,\"nloc\":4,\"body\":true,\"complexity\":2,"
+            "{\"name\":\"Hidden.close\",\"signature\":\"Hidden.close(int)\",\"line\":7,\"endLine\":10,\"nloc\":4,\"body\":true,\"complexity\":2,"
             "\"cognitive\":1,\"halsteadVolume\":68.11,\"halstead\":{\"length\":19,\"vocabulary\":12,\"volume\":68.11,"
             "\"difficulty\":7.0,\"effort\":476.8},\"over\":[\"unicode-escape\"],\"unicodeEscapes\":[{\"line\":8,"
             "\"column\":8,\"endColumn\":20,\"escape\":\"\\\\u002a\\\\u002f\",\"message\":\"Unicode escapes "
             "\\\\u002a\\\\u002f are '*/', which ends a comment: what follows is code\"}]},"
-            "{\"name\":\"Hidden.quote\",\"line\":11,\"endLine\":13,\"nloc\":3,\"body\":true,\"complexity\":2,"
+            "{\"name\":\"Hidden.quote\",\"signature\":\"Hidden.quote(int)\",\"line\":11,\"endLine\":13,\"nloc\":3,\"body\":true,\"complexity\":2,"
             "\"cognitive\":1,\"halsteadVolume\":84.0,\"halstead\":{\"length\":21,\"vocabulary\":16,\"volume\":84.0,"
             "\"difficulty\":5.79,\"effort\":486.0},\"over\":[\"unicode-escape\"],\"unicodeEscapes\":[{\"line\":12,"
             "\"column\":13,\"endColumn\":19,\"escape\":\"\\\\u0022\",\"message\":\"Unicode escape \\\\u0022 is "
             "'\\\"', which ends a string literal: what follows is code\"},{\"line\":12,\"column\":42,\"endColumn\":48,"
             "\"escape\":\"\\\\u0022\",\"message\":\"Unicode escape \\\\u0022 is '\\\"', which begins a string literal: "
             "what follows is not code\"}]},"
-            "{\"name\":\"Hidden.abc\",\"line\":14,\"endLine\":14,\"nloc\":1,\"body\":true,\"complexity\":1,"
+            "{\"name\":\"Hidden.abc\",\"signature\":\"Hidden.abc()\",\"line\":14,\"endLine\":14,\"nloc\":1,\"body\":true,\"complexity\":1,"
             "\"cognitive\":0,\"halsteadVolume\":50.19,\"halstead\":{\"length\":14,\"vocabulary\":12,\"volume\":50.19,"
             "\"difficulty\":3.5,\"effort\":175.66},\"over\":[]},"
-            "{\"name\":\"Hidden.g\",\"line\":15,\"endLine\":15,\"nloc\":1,\"body\":true,\"complexity\":1,\"cognitive\":0,"
+            "{\"name\":\"Hidden.g\",\"signature\":\"Hidden.g()\",\"line\":15,\"endLine\":15,\"nloc\":1,\"body\":true,\"complexity\":1,\"cognitive\":0,"
             "\"halsteadVolume\":19.65,\"halstead\":{\"length\":7,\"vocabulary\":7,\"volume\":19.65,\"difficulty\":2.5,"
             "\"effort\":49.13},\"over\":[]}],"
             "\"unicodeEscapes\":[{\"line\":2,\"column\":20,\"endColumn\":26,\"escape\":\"\\\\u000a\",\"message\":"
             "\"Unicode escape \\\\u000a is a line break that ends a // comment: the rest of the line is code\","
             "\"name\":\"Hidden\"}]}],\"failures\":[]}\n");
 
-  const nlohmann::ordered_json run = nlohmann::ordered_json::parse(checked({"-f", "sarif"}).out)["runs"][0];
-  EXPECT_EQ(run["tool"]["driver"]["rules"][3]["id"], "unicode-escape");
-  EXPECT_EQ(run["tool"]["driver"]["rules"][3]["defaultConfiguration"]["level"], "error");
-  EXPECT_TRUE(run["tool"]["driver"]["rules"][3]["help"]["text"].is_string());
+  // The hidden code is a category of its own: the SARIF report's second run.
+  const nlohmann::ordered_json sarif = nlohmann::ordered_json::parse(checked({"-f", "sarif"}).out);
+  ASSERT_EQ(sarif["runs"].size(), 2u);
+  EXPECT_EQ(sarif["runs"][0]["results"].size(), 0u);
+  nlohmann::ordered_json run = sarif["runs"][1];
+  EXPECT_EQ(run["automationDetails"].dump(), "{\"id\":\"flowchart/unicode-escapes/\"}");
+  EXPECT_EQ(run["tool"]["driver"]["rules"].size(), 1u);
+  EXPECT_EQ(run["tool"]["driver"]["rules"][0]["id"], "unicode-escape");
+  EXPECT_EQ(run["tool"]["driver"]["rules"][0]["defaultConfiguration"]["level"], "error");
+  EXPECT_TRUE(run["tool"]["driver"]["rules"][0]["help"]["text"].is_string());
   ASSERT_EQ(run["results"].size(), 5u);
+  EXPECT_EQ(run["results"][1]["partialFingerprints"]["primaryLocationLineHash"].get<std::string>().size(), 16u);
+  run["results"][1].erase("partialFingerprints");
   EXPECT_EQ(run["results"][1].dump(),
-            "{\"ruleId\":\"unicode-escape\",\"ruleIndex\":3,\"level\":\"error\",\"message\":{\"text\":\"Hidden.close: "
+            "{\"ruleId\":\"unicode-escape\",\"ruleIndex\":0,\"level\":\"error\",\"message\":{\"text\":\"Hidden.close(int): "
             "Unicode escapes \\\\u002a\\\\u002f are '*/', which ends a comment: what follows is code\"},\"locations\":["
-            "{\"physicalLocation\":{\"artifactLocation\":{\"uri\":\"Hidden.java\"},\"region\":{\"startLine\":8,"
-            "\"startColumn\":8,\"endLine\":8,\"endColumn\":20}},\"logicalLocations\":[{\"fullyQualifiedName\":"
-            "\"Hidden.close\",\"kind\":\"function\"}]}],\"properties\":{\"escape\":\"\\\\u002a\\\\u002f\"}}");
+            "{\"physicalLocation\":{\"artifactLocation\":{\"uri\":\"Hidden.java\",\"uriBaseId\":\"%SRCROOT%\"},"
+            "\"region\":{\"startLine\":8,\"startColumn\":8,\"endLine\":8,\"endColumn\":20}},\"logicalLocations\":["
+            "{\"fullyQualifiedName\":\"Hidden.close(int)\",\"kind\":\"function\"}]}],"
+            "\"properties\":{\"escape\":\"\\\\u002a\\\\u002f\"}}");
   const nlohmann::ordered_json issues = nlohmann::ordered_json::parse(checked({"-f", "codeclimate"}).out);
   ASSERT_EQ(issues.size(), 5u);
   EXPECT_EQ(issues[4]["check_name"], "unicode-escape");
@@ -264,9 +275,9 @@ TEST(CheckCommand, ChangedSinceTakesOnlyTheMethodsTouched) {
   const auto changed = runFlowchart({"check", ".", "--changed-since", "HEAD"}, dir.path());
   EXPECT_EQ(changed.exitCode, 0) << changed.err;
   EXPECT_EQ(changed.out,
-            "./A.java:6: A.two: cyclomatic complexity 2, cognitive complexity 1, NLOC 4\n"
-            "./A.java:10: A.three: cyclomatic complexity 1, cognitive complexity 0, NLOC 3\n"
-            "./B.java:1: B.b: cyclomatic complexity 1, cognitive complexity 0, NLOC 1\n");
+            "./A.java:6: A.two(): cyclomatic complexity 2, cognitive complexity 1, NLOC 4\n"
+            "./A.java:10: A.three(): cyclomatic complexity 1, cognitive complexity 0, NLOC 3\n"
+            "./B.java:1: B.b(): cyclomatic complexity 1, cognitive complexity 0, NLOC 1\n");
   const auto unknown = runFlowchart({"check", ".", "--changed-since", "no-such-rev"}, dir.path());
   EXPECT_EQ(unknown.exitCode, 2);
   EXPECT_EQ(unknown.err, "flowchart: unknown git revision 'no-such-rev'\n");
@@ -302,7 +313,7 @@ TEST(ChangedSince, ReadsEveryPathExactly) {
   std::string expected;
   for (const std::string& name : {"repo/Lat\xE9n.java", "repo/[glob]/G.java", "repo/back\\slash.java", "repo/co:lon.java",
                                   "repo/new dir/N N.java", "repo/q\"uote.java", "repo/sp ace/A B.java", "\"repo/t\\tab.java\""})
-    expected += name + ":2: X.f: cyclomatic complexity 2 > 1\n";
+    expected += name + ":2: X.f(int): cyclomatic complexity 2 > 1\n";
   const auto check = runFlowchart({"check", "repo", "--changed-since", "HEAD", "--max-cc", "1"}, dir.path());
   EXPECT_EQ(check.exitCode, 3) << check.err;
   EXPECT_EQ(check.out, expected);
@@ -321,7 +332,7 @@ TEST(ChangedSince, ReadsEveryPathExactly) {
                                  dir.path());
   EXPECT_EQ(both.exitCode, 3) << both.err;
   EXPECT_EQ(both.out,
-            "repo/sp ace/A B.java:2: X.f: cyclomatic complexity 2 > 1\nother/O.java:2: X.f: cyclomatic complexity 2 > 1\n");
+            "repo/sp ace/A B.java:2: X.f(int): cyclomatic complexity 2 > 1\nother/O.java:2: X.f(int): cyclomatic complexity 2 > 1\n");
 
   // A repository whose folder's name ends in a line break is read there,
   // not in the sibling folder of the name without it.
@@ -333,7 +344,7 @@ TEST(ChangedSince, ReadsEveryPathExactly) {
   writeFile(dir.path() / "nl\n" / "X.java", after);
   const auto broken = runFlowchart({"check", "nl\n", "--changed-since", "HEAD", "--max-cc", "1"}, dir.path());
   EXPECT_EQ(broken.exitCode, 3) << broken.err;
-  EXPECT_EQ(broken.out, "\"nl\\n/X.java\":2: X.f: cyclomatic complexity 2 > 1\n");
+  EXPECT_EQ(broken.out, "\"nl\\n/X.java\":2: X.f(int): cyclomatic complexity 2 > 1\n");
 
   // An unset CI variable is no revision; without git nothing can be said.
   for (const std::vector<std::string>& args : {std::vector<std::string>{"check", "repo", "--changed-since", ""},
@@ -374,9 +385,9 @@ TEST(CheckCommand, NamesOutsideAsciiAreMeasured) {
   EXPECT_EQ(check.exitCode, 3) << check.err;
   std::string expected;
   for (const char* file : {"U.java", "L.java"})
-    expected += std::string(file) + ":2: \xC3\x9C" "ber.\xC3\x9C" "ber: cyclomatic complexity 2 > 1\n" + file +
-                ":5: \xC3\x9C" "ber.gr\xC3\xB6\xC3\x9F" "e: cyclomatic complexity 2 > 1\n" + file +
-                ":8: \xC3\x9C" "ber.caf\xC3\xA9: cyclomatic complexity 2 > 1\n";
+    expected += std::string(file) + ":2: \xC3\x9C" "ber.\xC3\x9C" "ber(int): cyclomatic complexity 2 > 1\n" + file +
+                ":5: \xC3\x9C" "ber.gr\xC3\xB6\xC3\x9F" "e(int): cyclomatic complexity 2 > 1\n" + file +
+                ":8: \xC3\x9C" "ber.caf\xC3\xA9(): cyclomatic complexity 2 > 1\n";
   EXPECT_EQ(check.out, expected);
   for (const char* file : {"U.java", "L.java"}) {
     const auto list = runFlowchart({"list", file}, dir.path());
@@ -434,7 +445,7 @@ TEST(CheckCommand, ReportsForTools) {
 
   const auto sarif = runFlowchart({"check", "x:y/K.java", "--max-cc", "1", "-f", "sarif"}, dir.path());
   EXPECT_EQ(sarif.exitCode, 3);
-  EXPECT_NE(sarif.out.find("\"artifactLocation\":{\"uri\":\"x%3Ay/K.java\"}"), std::string::npos) << sarif.out;
+  EXPECT_NE(sarif.out.find("\"artifactLocation\":{\"uri\":\"x%3Ay/K.java\",\"uriBaseId\":\"%SRCROOT%\"}"), std::string::npos) << sarif.out;
 
   const std::string source = readFile(dir.path() / "x:y/K.java");
   for (const std::vector<std::string>& args : {std::vector<std::string>{"check", "x:y", "-o", "x:y/K.java"},
@@ -500,3 +511,90 @@ TEST(ParsingGaps, RefusedConstructsEmptyMembersAndCompactFiles) {
 }
 
 }  // namespace
+
+namespace {
+
+// Each finding's SARIF and Code Climate fingerprints, by message.
+std::map<std::string, std::pair<std::string, std::string>> fingerprintsOf(const fs::path& folder) {
+  std::map<std::string, std::pair<std::string, std::string>> prints;
+  const auto sarif = runFlowchart({"check", ".", "--max-cc", "1", "-f", "sarif"}, folder);
+  const nlohmann::json report = nlohmann::json::parse(sarif.out);
+  for (const auto& run : report["runs"])
+    for (const auto& result : run["results"])
+      prints[result["message"]["text"].get<std::string>()].first =
+          result["partialFingerprints"]["primaryLocationLineHash"].get<std::string>();
+  const auto quality = runFlowchart({"check", ".", "--max-cc", "1", "-f", "codeclimate"}, folder);
+  for (const auto& issue : nlohmann::json::parse(quality.out))
+    prints[issue["description"].get<std::string>()].second = issue["fingerprint"].get<std::string>();
+  return prints;
+}
+
+}  // namespace
+
+// Code scanning and GitLab follow a finding by its fingerprint: lines added
+// above it leave it as it was, a new parameter type makes it another one.
+// Paths are relative to the repository's top, from wherever check runs.
+TEST(CheckCommand, FingerprintsFollowTheMethodNotTheLine) {
+  TempDir dir;
+  fs::create_directories(dir.path() / "src/shop");
+  ASSERT_EQ(testing_support::runShell("git init -q " + dir.path().string()), 0);
+  const std::string method = "  int total(int a, String s) { return a > 0 ? 1 : 2; }\n";
+  const std::string escape = "  int hidden() { /* \\u002a\\u002f return 1; /* */ return 2; }\n";
+  writeFile(dir.path() / "src/shop/Shop.java", "class Shop {\n" + method + escape + "}\n");
+  const auto before = fingerprintsOf(dir.path() / "src");
+  ASSERT_EQ(before.size(), 2u);  // total over, and the escape
+  for (const auto& [message, prints] : before) {
+    EXPECT_EQ(prints.first.size(), 16u) << message;
+    EXPECT_EQ(prints.second.size(), 16u) << message;
+  }
+
+  writeFile(dir.path() / "src/shop/Shop.java",
+            "// ten lines\n\n\n\n\n\n\n\n\n\nclass Shop {\n" + method + escape + "}\n");
+  EXPECT_EQ(fingerprintsOf(dir.path() / "src"), before);
+  // The same from the repository's top: its paths are the same.
+  EXPECT_EQ(fingerprintsOf(dir.path()), before);
+
+  const auto sarif = runFlowchart({"check", "shop", "--max-cc", "1", "-f", "sarif"}, dir.path() / "src");
+  const auto report = nlohmann::json::parse(sarif.out);
+  EXPECT_EQ(report["runs"][0]["originalUriBaseIds"]["%SRCROOT%"]["uri"],
+            "file://" + fs::canonical(dir.path()).generic_string() + "/");
+  EXPECT_EQ(report["runs"][0]["results"][0]["locations"][0]["physicalLocation"]["artifactLocation"].dump(),
+            "{\"uri\":\"src/shop/Shop.java\",\"uriBaseId\":\"%SRCROOT%\"}");
+  EXPECT_EQ(report["runs"][0]["results"][0]["locations"][0]["physicalLocation"]["region"]["startLine"], 12);
+
+  writeFile(dir.path() / "src/shop/Shop.java",
+            "class Shop {\n" + std::string("  int total(long a, String s) { return a > 0 ? 1 : 2; }\n") + escape + "}\n");
+  const auto changed = fingerprintsOf(dir.path() / "src");
+  const std::string signedName = "Shop.total(long, String): cyclomatic complexity 2 > 1";
+  ASSERT_EQ(changed.count(signedName), 1u);
+  const auto& old = before.at("Shop.total(int, String): cyclomatic complexity 2 > 1");
+  EXPECT_NE(changed.at(signedName).first, old.first);
+  EXPECT_NE(changed.at(signedName).second, old.second);
+}
+
+// The Markdown summary a CI job shows: the methods over a threshold with
+// their measures, the hidden code, and what could not be checked.
+TEST(CheckCommand, MarkdownSummary) {
+  TempDir dir;
+  writeFile(dir.path() / "Busy.java", std::string(kBusy, std::strlen(kBusy) - 2) +
+                                          "  int pipe(String a) { /* \\u002a\\u002f return 1; /* */ return 0; }\n}\n");
+  writeFile(dir.path() / "Broken.java", "class Broken {\n  void m( {\n}\n");
+  const auto summary = runFlowchart({"check", "Busy.java", "Broken.java", "--max-cc", "5", "--max-nloc", "3",
+                                     "--format", "markdown"},
+                                    dir.path());
+  EXPECT_EQ(summary.exitCode, 1) << summary.err;
+  EXPECT_EQ(summary.out,
+            "### flowchart check\n\n"
+            "Checked 4 methods in 1 file (1 without a body); 1 over a threshold; 1 place where Unicode escapes hide "
+            "code; 1 source could not be checked.\n\n"
+            "| method | file | CC (max 5) | cognitive | NLOC (max 3) |\n"
+            "|---|---|--:|--:|--:|\n"
+            "| `Busy.m(int, boolean)` | `Busy.java:2` | **6** | 8 | **4** |\n\n"
+            "A measure over its maximum is in bold.\n\n"
+            "#### Unicode escapes that hide code\n\n"
+            "| where | in | what javac reads |\n|---|---|---|\n"
+            "| `Busy.java:10:27` | `Busy.pipe(String)` | `Unicode escapes \\u002a\\u002f are '*/', which ends a comment: "
+            "what follows is code` |\n\n"
+            "#### Not checked\n\n"
+            "- `Broken.java:2`: `does not parse as Java`\n");
+}

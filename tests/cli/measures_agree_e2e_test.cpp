@@ -200,8 +200,8 @@ TEST(MeasuresAgree, SameNamedMethodsOnOneLineKeepTheirOwn) {
   const auto check = runFlowchart({"check", "A.java", "E.java", "--max-cc", "2"}, dir.path());
   EXPECT_EQ(check.exitCode, 3);
   EXPECT_EQ(check.out,
-            "A.java:1: A.new Object.v: cyclomatic complexity 3 > 2\n"
-            "E.java:1: E.new X.v: cyclomatic complexity 3 > 2\n");
+            "A.java:1: A.new Object.v(int): cyclomatic complexity 3 > 2\n"
+            "E.java:1: E.new X.v(int): cyclomatic complexity 3 > 2\n");
   // The reports CI reads name the same methods, with both measures.
   const auto report = [&](const std::string& format) {
     const auto checked = runFlowchart({"check", "A.java", "E.java", "--max-cc", "2", "--format", format}, dir.path());
@@ -213,11 +213,11 @@ TEST(MeasuresAgree, SameNamedMethodsOnOneLineKeepTheirOwn) {
     sarif.push_back(result["locations"][0]["logicalLocations"][0]["fullyQualifiedName"].get<std::string>() + " " +
                     result["properties"]["cyclomaticComplexity"].dump() + "/" +
                     result["properties"]["cognitiveComplexity"].dump());
-  EXPECT_EQ(sarif, (std::vector<std::string>{"A.new Object.v 3/2", "E.new X.v 3/2"}));
+  EXPECT_EQ(sarif, (std::vector<std::string>{"A.new Object.v(int) 3/2", "E.new X.v(int) 3/2"}));
   std::vector<std::string> codeClimate;
   for (const text::Json& issue : report("codeclimate")) codeClimate.push_back(issue["description"].get<std::string>());
-  EXPECT_EQ(codeClimate, (std::vector<std::string>{"A.new Object.v: cyclomatic complexity 3 > 2",
-                                                   "E.new X.v: cyclomatic complexity 3 > 2"}));
+  EXPECT_EQ(codeClimate, (std::vector<std::string>{"A.new Object.v(int): cyclomatic complexity 3 > 2",
+                                                   "E.new X.v(int): cyclomatic complexity 3 > 2"}));
   const auto draw = runFlowchart({"draw", "A.java", "A.v", "-o", "v.json"}, dir.path());
   EXPECT_EQ(draw.out, "v.json: A.v, 3 nodes\n");
   fs::create_directories(dir.path() / "old");

@@ -90,7 +90,7 @@ def check_fish(prefix, example):
               env={**os.environ, "PATH": os.path.join(prefix, "bin") + os.pathsep + os.environ["PATH"]})
     assert ran.returncode == 0, ran.stderr
     assert ran.stdout == ("total\ntotal(String[], int[], int[], String)\n---\n"
-                          "codeclimate\njson\nsarif\ntext\n---\n"), ran.stdout
+                          "codeclimate\njson\nmarkdown\nsarif\ntext\n---\n"), ran.stdout
 
 
 def check_man(page, flowchart):
@@ -115,7 +115,7 @@ def check_man(page, flowchart):
 # completion must propose, exactly.
 BASH_CASES = [
     (["flowchart", "d"], ["draw", "diff"]),
-    (["flowchart", "check", "--format", ""], ["text", "json", "sarif", "codeclimate"]),
+    (["flowchart", "check", "--format", ""], ["text", "json", "sarif", "codeclimate", "markdown"]),
     (["flowchart", "batch", "src", "--format", "html,p"], ["html,puml", "html,png", "html,pdf"]),
     (["flowchart", "draw", "--fo"], ["--fold"]),
     (["flowchart", "draw", "Checkout.java", "to"], ["total", "total\\(String\\[\\]\\,\\ int\\[\\]\\,\\ int\\[\\]\\,\\ String\\)"]),
@@ -197,13 +197,21 @@ def check_action(flowchart, source):
         ran, summary, outputs = action("check", COMMAND="check", MAX_CC="4", PATHS="Inventory.java")
         assert ran.returncode == 3, ran.stderr
         assert outputs == "exit-code=3\nreport=flowchart.sarif\nmethods-over=1\n", outputs
-        closing = [line for line in ran.stderr.splitlines() if line.startswith("checked ")]
-        assert summary == ("### flowchart check\n\n" + closing[0] + "\n\n| where | over a threshold |\n|---|---|\n"
-                           "| `Inventory.java:24` | Inventory.add: cyclomatic complexity 5 > 4 |\n\n"
-                           "Report: `flowchart.sarif`\n"), summary
+        # The summary is check's own Markdown summary of the same findings.
+        direct = run([flowchart, "check", "--max-cc", "4", "--format", "markdown", "Inventory.java"], cwd=repository)
+        assert "| `Inventory.add(String, int)` | `Inventory.java:24` | **5** |" in direct.stdout, direct.stdout
+        assert summary == direct.stdout + "\nReport: `flowchart.sarif`\n", summary
         sarif = json.loads(read(os.path.join(repository, "flowchart.sarif")))
         assert [result["message"]["text"] for result in sarif["runs"][0]["results"]] == [
-            "Inventory.add: cyclomatic complexity 5 > 4"]
+            "Inventory.add(String, int): cyclomatic complexity 5 > 4"]
+
+        # The repository's settings file gives the thresholds the inputs leave out.
+        with open(os.path.join(repository, ".flowchart.toml"), "w") as settings:
+            settings.write("[thresholds]\nmax-cc = 4\n")
+        ran, summary, outputs = action("settings", COMMAND="check", PATHS="Inventory.java")
+        assert ran.returncode == 3, ran.stderr
+        assert outputs == "exit-code=3\nreport=flowchart.sarif\nmethods-over=1\n", outputs
+        os.remove(os.path.join(repository, ".flowchart.toml"))
 
 
 def java_with_ifs(name, count):
@@ -238,9 +246,11 @@ def check_precommit(flowchart, source):
                        "PATH": os.path.dirname(flowchart) + os.pathsep + os.environ["PATH"]}
 
         def pre_commit(maximum):
+            # No maximum: the thresholds of the project's settings file.
+            arguments = f"\n        args: [--max-cc, '{maximum}']" if maximum else ""
             with open(os.path.join(project, ".pre-commit-config.yaml"), "w") as config:
                 config.write(f"repos:\n  - repo: {hooks}\n    rev: {rev}\n    hooks:\n"
-                             f"      - id: flowchart-check\n        args: [--max-cc, '{maximum}']\n")
+                             f"      - id: flowchart-check{arguments}\n")
             started = time.monotonic()
             ran = run(["pre-commit", "run"], cwd=project, env=environment)
             print(f"pre-commit run, --max-cc {maximum}, five staged files: {time.monotonic() - started:.2f} s")
@@ -253,8 +263,13 @@ def check_precommit(flowchart, source):
         over = pre_commit(5)
         assert over.returncode == 1, over.stdout + over.stderr
         assert re.search(r"^flowchart check\.+Failed$", over.stdout, re.M), over.stdout
-        assert "Step5.java:2: Step5.step: cyclomatic complexity 6 > 5\n" in over.stdout, over.stdout
+        assert "Step5.java:2: Step5.step(int): cyclomatic complexity 6 > 5\n" in over.stdout, over.stdout
         assert "Unstaged" not in over.stdout and "Step4.java" not in over.stdout, over.stdout
+        with open(os.path.join(project, ".flowchart.toml"), "w") as settings:
+            settings.write("[thresholds]\nmax-cc = 5\n")
+        configured = pre_commit(None)
+        assert configured.returncode == 1, configured.stdout + configured.stderr
+        assert "Step5.java:2: Step5.step(int): cyclomatic complexity 6 > 5\n" in configured.stdout, configured.stdout
 
 
 def check_validate(node_modules, source):

@@ -50,13 +50,19 @@ try {
   for (const result of results) {
     check('rule index matches ' + result.ruleId, rules[result.ruleIndex] === result.ruleId);
     const location = result.locations[0];
-    check('uri ' + location.physicalLocation.artifactLocation.uri,
-        location.physicalLocation.artifactLocation.uri === 'src%20dir/Busy.java');
+    const artifact = location.physicalLocation.artifactLocation;
+    check('uri ' + artifact.uri + ' below ' + artifact.uriBaseId,
+        artifact.uri === 'src%20dir/Busy.java' && artifact.uriBaseId === '%SRCROOT%');
+    check('a fingerprint', /^[0-9a-f]{16}$/.test(result.partialFingerprints.primaryLocationLineHash));
     check('start line', location.physicalLocation.region.startLine === 2);
-    check('method name', location.logicalLocations[0].fullyQualifiedName === 'Busy.m');
+    check('method name', location.logicalLocations[0].fullyQualifiedName === 'Busy.m(int, boolean)');
   }
   check('cyclomatic 6 > 2', results[0].properties.value === 6 && results[0].properties.maximum === 2);
   check('cognitive 8 > 3', results[1].properties.value === 8 && results[1].properties.maximum === 3);
+  const base = report.runs[0].originalUriBaseIds['%SRCROOT%'].uri;
+  check('the source root is the folder checked in: ' + base, base === 'file://' + fs.realpathSync(dir) + '/');
+  check('one run per category', report.runs.map((run) => run.automationDetails.id).join() ===
+        'flowchart/measures/,flowchart/unicode-escapes/');
   const notes = report.runs[0].invocations[0].toolExecutionNotifications;
   check('the file that does not parse is a notification', notes.length === 1 &&
         notes[0].locations[0].physicalLocation.region.startLine === 2);
@@ -70,8 +76,8 @@ try {
   check('exit code 3 for hidden code, was ' + hiddenRun.status, hiddenRun.status === 3);
   const hiddenReport = JSON.parse(fs.readFileSync(path.join(dir, 'hidden.sarif'), 'utf8'));
   check('valid SARIF 2.1.0 with hidden code: ' + JSON.stringify(validate.errors, null, 1), validate(hiddenReport));
-  const hiddenRules = hiddenReport.runs[0].tool.driver.rules;
-  const hidden = hiddenReport.runs[0].results;
+  const hiddenRules = hiddenReport.runs[1].tool.driver.rules;
+  const hidden = hiddenReport.runs[1].results;
   check('one result, was ' + hidden.length, hidden.length === 1);
   check('its rule, with help', hidden.length === 1 && hiddenRules[hidden[0].ruleIndex].id === 'unicode-escape' &&
         hidden[0].ruleId === 'unicode-escape' && hiddenRules[hidden[0].ruleIndex].help.text.length > 0);
@@ -109,7 +115,7 @@ try {
     check('uris ' + JSON.stringify(uris), JSON.stringify(uris) === JSON.stringify(expected));
     const names = hostileReport.runs[0].results.map(
         (result) => result.locations[0].logicalLocations[0].fullyQualifiedName).sort();
-    check('the Latin-1 class name read once: ' + names[0], names[0] === 'Lat\u00e9n.f');
+    check('the Latin-1 class name read once: ' + names[0], names[0] === 'Lat\u00e9n.f(int)');
   }
 } finally {
   fs.rmSync(dir, {recursive: true, force: true});
