@@ -98,8 +98,12 @@ struct DiffRequest {
   int languageLevel = java::kNewestLanguageLevel;
 };
 
+// flowchart lsp: the language server on standard input and output; the
+// client's initializationOptions give the thresholds and Java release.
+struct LspRequest {};
+
 using Request = std::variant<HelpRequest, VersionRequest, ListRequest, DrawRequest, SequenceRequest, BatchRequest,
-                             IndexRequest, CheckRequest, DiffRequest>;
+                             IndexRequest, CheckRequest, DiffRequest, LspRequest>;
 
 // The request, or a usage problem saying why the arguments were refused.
 using ParseResult = errors::Result<Request>;
@@ -110,7 +114,7 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments);
 std::string helpText(const std::string& topic);
 
 // Whether the name is one of the commands (list, draw, sequence, batch,
-// index, check, diff).
+// index, check, diff, lsp).
 bool isCommand(std::string_view name);
 
 // Exit codes.

@@ -27,6 +27,8 @@ CommandResult runBatch(const BatchRequest& request);
 CommandResult runCheck(const CheckRequest& request);
 CommandResult runIndex(const IndexRequest& request);
 CommandResult runDiff(const DiffRequest& request);
+// Serves the language server on standard input and output; its exit status.
+int runLsp(const char* version);
 
 inline flowdraw::Fold foldFor(FoldMode mode) {
   switch (mode) {

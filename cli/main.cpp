@@ -46,6 +46,7 @@ int main(int argc, char** argv) {
           [](const cli::CheckRequest& request) { return cli::exitCode(cli::runCheck(request)); },
           [](const cli::DiffRequest& request) { return cli::exitCode(cli::runDiff(request)); },
           [](const cli::IndexRequest& request) { return cli::exitCode(cli::runIndex(request)); },
+          [](const cli::LspRequest&) { return cli::runLsp(FLOWCHART_VERSION); },
       },
       *parsed);
 }
