@@ -28,6 +28,7 @@ constexpr int kParseError = -32700;
 constexpr int kInvalidRequest = -32600;
 constexpr int kMethodNotFound = -32601;
 constexpr int kInvalidParams = -32602;
+constexpr int kInternalError = -32603;
 constexpr int kServerNotInitialized = -32002;
 constexpr int kRequestFailed = -32803;
 constexpr int kRequestCancelled = -32800;
@@ -107,6 +108,13 @@ size_t wordIn(std::string_view line, std::string_view word, size_t from = 0) {
   return std::string_view::npos;
 }
 
+// A member's text, or "" when the value is no object or the member no string.
+std::string textOf(const Json& value, const char* member) {
+  if (!value.is_object()) return {};
+  const auto found = value.find(member);
+  return found != value.end() && found->is_string() ? found->get<std::string>() : std::string();
+}
+
 }  // namespace
 
 Settings settingsFromOptions(const Json& options, Settings settings, std::vector<std::string>& problems) {
@@ -152,7 +160,7 @@ void Server::readInput() {
     // A cancellation is noted as it arrives, before the request it
     // cancels is taken.
     const Json message = Json::parse(frame->content, nullptr, false);
-    if (message.is_object() && message.value("method", "") == "$/cancelRequest" && message.contains("params") &&
+    if (textOf(message, "method") == "$/cancelRequest" && message.contains("params") &&
         message["params"].is_object() && message["params"].contains("id"))
       cancelled_.insert(message["params"]["id"].dump());
     queue_.push_back(std::move(*frame));
@@ -187,7 +195,7 @@ int Server::run() {
       sendError(nullptr, kParseError, "the message is not JSON");
       continue;
     }
-    if (message.is_object() && message.value("method", "") == "exit") return shutDown_ ? 0 : 1;
+    if (textOf(message, "method") == "exit") return shutDown_ ? 0 : 1;
     handle(frame);
   }
 }
@@ -231,6 +239,8 @@ void Server::request(const Json& id, const std::string& method, const Json& para
     sendError(id, refusal.code, refusal.message);
   } catch (const Json::exception& error) {
     sendError(id, kInvalidParams, std::string("the parameters are not as ") + method + " takes them: " + error.what());
+  } catch (const std::exception& error) {
+    sendError(id, kInternalError, method + " failed: " + error.what());
   }
 }
 
@@ -260,6 +270,8 @@ void Server::notification(const std::string& method, const Json& params) {
     log("flowchart lsp: " + method + ": " + refusal.message);
   } catch (const Json::exception& error) {
     log("flowchart lsp: " + method + ": the parameters are not as it takes them: " + error.what());
+  } catch (const std::exception& error) {
+    log("flowchart lsp: " + method + " failed: " + error.what());
   }
 }
 
@@ -342,9 +354,9 @@ bool Server::changeQueued(const std::string& uri) {
     // A cheap look first: most frames are of other documents.
     if (frame.content.find("didChange") == std::string::npos || frame.content.find(uri) == std::string::npos) continue;
     const Json message = Json::parse(frame.content, nullptr, false);
-    if (message.is_object() && message.value("method", "") == "textDocument/didChange" &&
-        message.contains("params") && message["params"].is_object() &&
-        message["params"].value("textDocument", Json::object()).value("uri", "") == uri)
+    if (textOf(message, "method") == "textDocument/didChange" && message.contains("params") &&
+        message["params"].is_object() && message["params"].contains("textDocument") &&
+        textOf(message["params"]["textDocument"], "uri") == uri)
       return true;
   }
   return false;
