@@ -158,11 +158,13 @@ void Server::readInput() {
       return;
     }
     // A cancellation is noted as it arrives, before the request it
-    // cancels is taken.
-    const Json message = Json::parse(frame->content, nullptr, false);
-    if (textOf(message, "method") == "$/cancelRequest" && message.contains("params") &&
-        message["params"].is_object() && message["params"].contains("id"))
-      cancelled_.insert(message["params"]["id"].dump());
+    // cancels is taken (the cheap look first: documents are large).
+    if (frame->content.find("$/cancelRequest") != std::string::npos) {
+      const Json message = Json::parse(frame->content, nullptr, false);
+      if (textOf(message, "method") == "$/cancelRequest" && message.contains("params") &&
+          message["params"].is_object() && message["params"].contains("id"))
+        cancelled_.insert(message["params"]["id"].dump());
+    }
     queue_.push_back(std::move(*frame));
     queued_.notify_one();
   }
@@ -196,12 +198,11 @@ int Server::run() {
       continue;
     }
     if (textOf(message, "method") == "exit") return shutDown_ ? 0 : 1;
-    handle(frame);
+    handle(message);
   }
 }
 
-void Server::handle(const Frame& frame) {
-  const Json message = Json::parse(frame.content, nullptr, false);
+void Server::handle(const Json& message) {
   const bool object = message.is_object();
   const Json id = object && message.contains("id") ? message["id"] : Json();
   const bool goodId = id.is_null() || id.is_string() || id.is_number_integer();

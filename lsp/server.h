@@ -45,15 +45,11 @@ class Server {
   using Json = text::Json;
 
   void readInput();
-  void handle(const Frame& frame);
+  void handle(const Json& message);
   void request(const Json& id, const std::string& method, const Json& params);
   void notification(const std::string& method, const Json& params);
-  // The answer to a request, null for "no result"; a problem is answered
-  // as a JSON-RPC error.
-  struct Failure {
-    int code;
-    std::string message;
-  };
+  // The answer to a request, null for "no result"; a refused request
+  // throws what its JSON-RPC error says.
   Json answer(const std::string& method, const Json& params);
 
   Json initialize(const Json& params);
