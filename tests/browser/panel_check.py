@@ -20,12 +20,9 @@ import os
 import shutil
 import subprocess
 import sys
-import tempfile
 import time
-import urllib.request
 
-from browser_check import SKIPPED, SESSION_SECONDS, STEP_SECONDS, BrowserError, Checks, DevTools, Page
-from browser_check import start_chromium, stop_chromium, websocket
+from browser_check import SKIPPED, Checks, checked_session, websocket
 from access_check import axe_violations
 
 EXAMPLE = "tests/fixtures/examples/java/Checkout.java"
@@ -196,30 +193,8 @@ def main():
         axe_source = f.read()
     text, light, dark = server_answers(args.flowchart, os.path.join(args.source_dir, EXAMPLE))
     write_pages(args.source_dir, out, text)
-    session_end = time.monotonic() + SESSION_SECONDS
-    profile = tempfile.mkdtemp(prefix="flowchart-chromium-")
-    browser = tools = None
-    try:
-        browser, port = start_chromium(profile, session_end)
-        with urllib.request.urlopen(f"http://127.0.0.1:{port}/json/list", timeout=STEP_SECONDS) as answer:
-            target = next(t for t in json.load(answer) if t.get("type") == "page")
-        tools = DevTools(target["webSocketDebuggerUrl"], session_end)
-        tools.call("Page.enable")
-        page = Page(tools, out, check)
-        page.set_window(1400, 900)
-        check_panel(page, check, out, light, dark, axe_source)
-    except (BrowserError, OSError) as error:
-        print(f"panel_check: {error}")
-        check(False, "the browser did what it was asked")
-    finally:
-        if tools:
-            tools.close()
-        if browser:
-            stop_chromium(browser)
-        shutil.rmtree(profile, ignore_errors=True)
-    print(f"screenshots in {out}")
-    print(f"{check.passed} passed, {check.failed} failed")
-    return 1 if check.failed else 0
+    return checked_session("panel_check", out, check,
+                           lambda page: check_panel(page, check, out, light, dark, axe_source), 1400, 900)
 
 
 if __name__ == "__main__":
