@@ -155,6 +155,15 @@ const std::vector<CommandHelp>& commands() {
        "      key or a file that is not TOML is wrong usage (exit 2) for every\n"
        "      command run below it.\n"
        "      Example: flowchart config --max-cc 12\n"},
+      {"lsp",
+       "  flowchart lsp\n"
+       "      A language server for editors (LSP 3.17 on standard input and\n"
+       "      output): each open Java file's classes and methods, a lens with each\n"
+       "      method's measures, warnings for methods over the thresholds the\n"
+       "      client gives (initializationOptions maxCc, maxCognitive, maxNloc,\n"
+       "      java), and a method's flowchart or sequence diagram as SVG, its graph\n"
+       "      and its Mermaid text on request.  Writes no file.\n"
+       "      Example: in Neovim, require('flowchart').setup()\n"},
   };
   return kCommands;
 }
@@ -582,6 +591,10 @@ ParseResult parseCommandLine(const std::vector<std::string>& args) {
   if (command == "diff") return parseDiff(args);
   if (command == "index") return parseIndex(args);
   if (command == "config") return parseConfig(args);
+  if (command == "lsp") {
+    if (args.size() > 1) return refuse("lsp: takes no arguments (the client's initializationOptions give its settings)");
+    return ParseResult(Request(LspRequest{}));
+  }
   return refuse("unknown command '" + command + "'");
 }
 

@@ -117,8 +117,12 @@ struct DiffRequest {
   config::Settings settings;  // in force: the settings file's under the flags
 };
 
+// flowchart lsp: the language server on standard input and output; the
+// client's initializationOptions give the thresholds and Java release.
+struct LspRequest {};
+
 using Request = std::variant<HelpRequest, VersionRequest, ListRequest, DrawRequest, SequenceRequest, BatchRequest,
-                             IndexRequest, CheckRequest, DiffRequest, ConfigRequest>;
+                             IndexRequest, CheckRequest, DiffRequest, ConfigRequest, LspRequest>;
 
 // The request, or a usage problem saying why the arguments were refused.
 using ParseResult = errors::Result<Request>;
@@ -137,7 +141,7 @@ errors::Status applySettings(Request& request, files::FileSystem& disk, const st
 std::string helpText(const std::string& topic);
 
 // Whether the name is one of the commands (list, draw, sequence, batch,
-// index, check, diff, config).
+// index, check, diff, config, lsp).
 bool isCommand(std::string_view name);
 
 // Exit codes.

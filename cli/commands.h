@@ -29,6 +29,9 @@ CommandResult runIndex(const IndexRequest& request);
 CommandResult runDiff(const DiffRequest& request);
 CommandResult runConfig(const ConfigRequest& request);
 
+// Serves the language server on standard input and output; its exit status.
+int runLsp(const char* version);
+
 inline flowdraw::Fold foldFor(FoldMode mode) {
   switch (mode) {
     case FoldMode::None: return flowdraw::Fold::None;

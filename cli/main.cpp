@@ -58,6 +58,7 @@ int main(int argc, char** argv) {
           [](const cli::DiffRequest& request) { return cli::exitCode(cli::runDiff(request)); },
           [](const cli::IndexRequest& request) { return cli::exitCode(cli::runIndex(request)); },
           [](const cli::ConfigRequest& request) { return cli::exitCode(cli::runConfig(request)); },
+          [](const cli::LspRequest&) { return cli::runLsp(FLOWCHART_VERSION); },
       },
       request);
 }

@@ -99,7 +99,7 @@ void appendHtmlPage(std::string& out, const NamedDrawing& named, size_t drawingI
 
 }  // namespace
 
-std::string drawingSvg(const Document& drawing) {
+std::string drawingSvg(const Document& drawing, std::string_view theme) {
   // Pages are stacked top to bottom, each under a band with its name.
   std::vector<PagePicture> pictures;
   double width = 1.0, height = 0.0;
@@ -117,6 +117,7 @@ std::string drawingSvg(const Document& drawing) {
   out += "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"" +
          formatNumber(width) + "\" height=\"" + formatNumber(height) + "\" viewBox=\"0 0 " +
          formatNumber(width) + " " + formatNumber(height) + "\"" +
+         (theme.empty() ? std::string() : " data-theme=\"" + std::string(theme) + "\"") +
          (drawing.compactPictures ? std::string(" font-family=\"") + kSvgFont + "\" text-anchor=\"middle\"" : std::string()) + ">\n";
   out += "<title>" + escaped(drawingTitle(drawing)) + "</title>\n";
   // A drawing told to readers carries its dark palette, for a viewer

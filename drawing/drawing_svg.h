@@ -21,7 +21,9 @@
 
 namespace drawing {
 
-std::string drawingSvg(const Document& drawing);
+// theme "light" or "dark" fixes the picture's colours (its root's
+// data-theme); empty: the viewer's scheme chooses.
+std::string drawingSvg(const Document& drawing, std::string_view theme = {});
 
 // What a page of a site puts round a drawing.
 struct HtmlFrame {

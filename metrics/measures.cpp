@@ -10,6 +10,11 @@
 
 namespace metrics {
 
+std::string CognitiveIncrement::text() const {
+  const std::string added = "+" + std::to_string(value);
+  return nesting == 0 ? added : added + " (incl " + std::to_string(nesting) + " for nesting)";
+}
+
 double Halstead::volume() const {
   const int64_t words = vocabulary();
   return words > 0 ? static_cast<double>(length()) * std::log2(static_cast<double>(words)) : 0.0;
@@ -186,7 +191,10 @@ class TreeMeasurer {
         const auto last = std::upper_bound(tokenLines.begin(), tokenLines.end(), method.endLine);
         method.nloc = std::max<int64_t>(1, last - first);
       }
-      if (!method.hasBody) method.cyclomatic = method.cognitive = 0;
+      if (!method.hasBody) {
+        method.cyclomatic = method.cognitive = 0;
+        method.cognitiveIncrements.clear();
+      }
       result.methods.push_back(std::move(method));
     }
     return result;
@@ -270,7 +278,6 @@ class TreeMeasurer {
       return;
     }
     OpenMethod& method = methods_[frame.method];
-    int64_t& cognitive = method.measures.cognitive;
     const int n = frame.nesting;
     const Node head = node.firstChild();
     const auto same = [n](const Node&, int) { return n; };
@@ -280,9 +287,10 @@ class TreeMeasurer {
       return child.is(Kind::Stmt) || child.is(Kind::Blk) || child.is(Kind::SwBlk) ? n + 1 : n;
     };
 
-    countOperatorRuns(node, cognitive);
+    MethodMeasures& measures = method.measures;
+    countOperatorRuns(node, measures);
     if (const syntax::IfStatement statement = syntax::IfStatement::of(node)) {
-      cognitive += isElseIf(node) ? 1 : 1 + n;
+      add(measures, head, isElseIf(node) ? 0 : n);
       const Node otherwise = statement.otherwise();
       pushChildren(node, frame.method,
                    [&](const Node& child, int) {
@@ -290,19 +298,14 @@ class TreeMeasurer {
                      if (child != otherwise) return n + 1;
                      // An else if stays on the level of its chain; an else goes in.
                      if (syntax::IfStatement::of(syntax::Statement(child).construct())) return n;
-                     ++cognitive;
+                     add(measures, child.previousSibling(), 0);
                      return n + 1;
                    },
                    pending);
       return;
     }
-    if (node.is(Kind::SelStmt) || node.is(Kind::SwExpr) || node.is(Kind::IterStmt)) {
-      cognitive += 1 + n;
-      pushChildren(node, frame.method, bodiesDeeper, pending);
-      return;
-    }
-    if (node.is(Kind::Catch)) {
-      cognitive += 1 + n;
+    if (node.is(Kind::SelStmt) || node.is(Kind::SwExpr) || node.is(Kind::IterStmt) || node.is(Kind::Catch)) {
+      add(measures, head, n);
       pushChildren(node, frame.method, bodiesDeeper, pending);
       return;
     }
@@ -313,15 +316,15 @@ class TreeMeasurer {
     }
     if (node.is(Kind::JumpStmt) && (head.is(Kind::BREAK) || head.is(Kind::CONTINUE)) &&
         syntax::JumpStatement(node).label())
-      ++cognitive;
-    if (node.is(Kind::MtdCall) && isSelfCall(node, method)) ++cognitive;
+      add(measures, head, 0);
+    if (node.is(Kind::MtdCall) && isSelfCall(node, method)) add(measures, node.child(Kind::MtdAcc).lastToken(), 0);
     if (isExpressionParent(node)) {
       // The operands of a conditional operator are nested in it.
       bool afterQuestion = false;
       pushChildren(node, frame.method,
                    [&](const Node& child, int) {
                      if (isConditional(child)) {
-                       cognitive += 1 + n;
+                       add(measures, child, n);
                        afterQuestion = true;
                      }
                      return afterQuestion ? n + 1 : n;
@@ -334,15 +337,24 @@ class TreeMeasurer {
 
   // One increment for each run of like operators among && and || that
   // stand directly in the node.
-  static void countOperatorRuns(const Node& node, int64_t& cognitive) {
+  static void countOperatorRuns(const Node& node, MethodMeasures& measures) {
     if (!isExpressionParent(node)) return;
     Kind previous = Kind::Other;
     for (Node child : node.children()) {
       const Kind kind = child.kind();
       if (kind != Kind::LAND && kind != Kind::LOR) continue;
-      if (kind != previous) ++cognitive;
+      if (kind != previous) add(measures, child, 0);
       previous = kind;
     }
+  }
+
+  // Cognitive complexity grows by 1 plus the nesting at the token (or an
+  // element's first token).
+  static void add(MethodMeasures& measures, const Node& at, int nesting) {
+    const Node token = at.isToken() ? at : at.firstToken();
+    measures.cognitive += 1 + nesting;
+    measures.cognitiveIncrements.push_back(
+        {token.line(), token.column(), std::string(syntax::blankedText(token)), 1 + nesting, nesting});
   }
 
   // Pushes the element children so that they are taken in document order,

@@ -64,6 +64,19 @@ struct Halstead {
   double effort() const { return difficulty() * volume(); }
 };
 
+// A place where cognitive complexity grows, as SonarSource's tools show
+// them: the token that adds, and how much of it is for nesting.
+struct CognitiveIncrement {
+  int32_t line = 0;
+  int32_t column = 0;  // the token's, as the tree gives it (-1 when none)
+  std::string token;   // "if", "else", "&&", "?", "break", the method's name
+  int64_t value = 0;   // 1 plus the nesting
+  int nesting = 0;
+
+  // "+2 (incl 1 for nesting)", or "+1".
+  std::string text() const;
+};
+
 struct MethodMeasures {
   enum class Kind { Method, Constructor, Initializer };
   Kind kind = Kind::Method;
@@ -75,6 +88,8 @@ struct MethodMeasures {
   int64_t nloc = 0;       // lines holding a token, from line to endLine
   int64_t cyclomatic = 0;
   int64_t cognitive = 0;
+  // What makes up cognitive, in the order of the source.
+  std::vector<CognitiveIncrement> cognitiveIncrements;
   Halstead halstead;
 };
 

@@ -208,6 +208,16 @@ TEST(Measures, CognitiveComplexityPaperExamples) {
   EXPECT_EQ(methodNamed(measures, "getWords")->cognitive, 1);
   EXPECT_EQ(methodNamed(measures, "getWords")->cyclomatic, 4);
   EXPECT_EQ(methodNamed(measures, "myMethod")->cognitive, 9);
+  // Each increment where the paper prints it, with its nesting.
+  for (const auto& [name, expected] : std::vector<std::pair<std::string, std::string>>{
+           {"sumOfPrimes", "4:for +1 5:for +2 (incl 1 for nesting) 6:if +3 (incl 2 for nesting) 7:continue +1 "},
+           {"myMethod", "28:if +1 29:for +2 (incl 1 for nesting) 30:while +3 (incl 2 for nesting) 33:catch +1 "
+                        "34:if +2 (incl 1 for nesting) "}}) {
+    std::string shown;
+    for (const CognitiveIncrement& step : methodNamed(measures, name)->cognitiveIncrements)
+      shown += std::to_string(step.line) + ":" + step.token + " " + step.text() + " ";
+    EXPECT_EQ(shown, expected) << name;
+  }
 }
 
 TEST(Measures, HalsteadCountsTokensByTheWrittenRules) {

@@ -896,7 +896,8 @@ def run_checks(page, check, source_dir):
     diff_check.check(page, check)
 
 
-def browse(out, check, source_dir):
+def in_chromium(out, check, run, width=1280, height=1000):
+    """Runs run(page) on the one tab of a fresh headless Chromium."""
     session_end = time.monotonic() + SESSION_SECONDS
     profile = tempfile.mkdtemp(prefix="flowchart-chromium-")
     browser = None
@@ -911,8 +912,8 @@ def browse(out, check, source_dir):
         tools = DevTools(target["webSocketDebuggerUrl"], session_end)
         tools.call("Page.enable")
         page = Page(tools, out, check)
-        page.set_window(1280, 1000)
-        run_checks(page, check, source_dir)
+        page.set_window(width, height)
+        run(page)
     finally:
         if tools:
             tools.close()
@@ -947,10 +948,16 @@ def main():
 
     draw_all(args, out)
     check = Checks()
+    return checked_session("browser_check", out, check, lambda page: run_checks(page, check, args.source_dir))
+
+
+def checked_session(name, out, check, run, width=1280, height=1000):
+    """Runs run(page) in Chromium (in_chromium), a browser that fails
+    counted as a failed check; the exit status, after the tally."""
     try:
-        browse(out, check, args.source_dir)
+        in_chromium(out, check, run, width, height)
     except (BrowserError, OSError) as error:
-        print(f"browser_check: {error}")
+        print(f"{name}: {error}")
         check(False, "the browser did what it was asked")
     print(f"screenshots in {out}")
     print(f"{check.passed} passed, {check.failed} failed")
