@@ -135,11 +135,11 @@ std::string gitSays(const GitOutcome& run) {
 }
 
 std::optional<std::string> topFolder(const std::string& folder) {
-  const GitRun top = runGit({"-C", folder, "rev-parse", "--show-toplevel"});
-  if (!top.succeeded()) return std::nullopt;
+  const GitOutcome top = runGit({"-C", folder, "rev-parse", "--show-toplevel"});
+  if (!succeeded(top)) return std::nullopt;
   // The folder exactly as git wrote it, but for the line break after it:
   // a folder's name may end in a line break of its own.
-  std::string root = top.out;
+  std::string root = top->out;
   if (!root.empty() && root.back() == '\n') root.pop_back();
   return root;
 }
