@@ -89,7 +89,7 @@ const std::vector<CommandHelp>& commands() {
       {"batch",
        "  flowchart batch SRC_DIR -o OUT_DIR [-j N] [--force] [--quiet] [--sequence]\n"
        "                 [--changed-since REV] [--shard K/N] [--fold auto|none|all]\n"
-       "                 [--editor URL] [--format " + formats::siteFormList(",") + "]\n" +
+       "                 [--editor URL] [--exclude GLOB] [--format " + formats::siteFormList(",") + "]\n" +
            described("Draws every method of every .java file below SRC_DIR into a site in OUT_DIR: "
                      "OUT_DIR/index.html lists the methods with their measures (sortable, with a filter) and the "
                      "files, each file has a page with its classes, methods and source, each method a page with its "
@@ -99,7 +99,8 @@ const std::vector<CommandHelp>& commands() {
                      "--changed-since REV draws only the methods changed since the git revision; --shard K/N draws "
                      "only the K-th of N shares of the files (by a hash of their path), for 'flowchart index' to "
                      "merge; --fold and --editor as for draw; --format adds each method's flowchart in other forms "
-                     "beside its page, linked from it (" + formats::siteFormHelp() + "; default html alone).") +
+                     "beside its page, linked from it (" + formats::siteFormHelp() + "; default html alone); --exclude as for "
+                     "check.") +
            "      Example: flowchart batch tests/fixtures/examples/java -o flowcharts\n"},
       {"index",
        "  flowchart index OUT_DIR... -o SITE\n"
@@ -113,19 +114,21 @@ const std::vector<CommandHelp>& commands() {
       {"check",
        "  flowchart check SRC... [--max-cc N] [--max-cognitive N] [--max-nloc N]\n"
        "                 [--format text|json|sarif|codeclimate|markdown] [-o FILE]\n"
-       "                 [--changed-since REV]\n"
+       "                 [--changed-since REV] [--exclude GLOB]\n"
        "      Measures every method of the files and folders given and reports\n"
        "      each one over a threshold as FILE:LINE: METHOD(TYPES): measure N > MAX\n"
        "      (no threshold: every method's measures); json has every method, sarif\n"
        "      is SARIF 2.1.0 for code scanning, codeclimate GitLab's code quality\n"
        "      report, markdown a table for a CI job's summary.  Exits 3 when a\n"
        "      method is over a threshold.  --changed-since REV takes only the\n"
-       "      methods whose lines changed since the git revision.\n"
+       "      methods whose lines changed since the git revision.  --exclude GLOB\n"
+       "      (once for each glob, relative to the current folder) leaves out the\n"
+       "      paths it names, in place of the settings file's exclude.\n"
        "      Example: flowchart check tests/fixtures/examples/java --max-cc 3\n"},
       {"diff",
        "  flowchart diff BASE [HEAD] [--] [PATH...] [-o OUT] [--link URL_PREFIX]\n"
        "                [--max-cc N] [--max-cognitive N] [--max-nloc N]\n"
-       "                [--max-increase-cc N] [--max-increase-cognitive N]\n"
+       "                [--max-increase-cc N] [--max-increase-cognitive N] [--exclude GLOB]\n"
        "  flowchart diff OLD NEW [-o OUT] ...\n"
        "      Shows how a change alters each method's control flow: the methods\n"
        "      added, removed, renamed or changed between the git revisions BASE\n"
@@ -139,12 +142,13 @@ const std::vector<CommandHelp>& commands() {
        "      method.  The --max options gate the changed and added methods as\n"
        "      check does, --max-increase-* how much a method's measure rose:\n"
        "      exit 3 when one is passed.\n"
-       "      Options go before --: every name after it is a path.\n"
+       "      --exclude as for check.  Options go before --: every name after it\n"
+       "      is a path.\n"
        "      Example: flowchart diff main HEAD -o review.md -- src\n"},
       {"config",
        "  flowchart config [--max-cc N] [--max-cognitive N] [--max-nloc N]\n"
        "                  [--max-increase-cc N] [--max-increase-cognitive N]\n"
-       "                  [--java LEVEL] [--editor URL]\n"
+       "                  [--java LEVEL] [--editor URL] [--exclude GLOB]\n"
        "      Prints the settings in force in the current folder and where each\n"
        "      one comes from: the nearest .flowchart.toml in the folder or one\n"
        "      above it (FILE:LINE), a flag given here, or the default.  The file\n"
@@ -274,6 +278,17 @@ Taken editorOption(const std::vector<std::string>& args, size_t& i, std::string&
   if (!taken || !taken->ok()) return taken;
   if (const std::optional<std::string> refusal = config::editorUrlRefusal(url))
     return refusedValue("--editor " + *refusal);
+  return taken;
+}
+
+// "--exclude GLOB", given once for each glob: the paths left out, relative
+// to the current folder, in place of the settings file's.
+Taken excludeOption(const std::vector<std::string>& args, size_t& i, std::vector<std::string>& globs) {
+  std::string glob;
+  Taken taken = optionValue(args, i, "", "--exclude", glob);
+  if (!taken || !taken->ok()) return taken;
+  if (glob.empty()) return refusedValue("--exclude needs a glob of paths, and it was given an empty one");
+  globs.push_back(glob);
   return taken;
 }
 
@@ -429,6 +444,7 @@ ParseResult parseBatch(const std::vector<std::string>& args) {
         (taken = changedSinceOption(args, i, request.changedSince)) ||
         (taken = foldOption(args, i, request.fold)) ||
         (taken = editorOption(args, i, request.editor)) ||
+        (taken = excludeOption(args, i, request.exclude)) ||
         (taken = languageLevelOption(args, i, request.languageLevel))) {
       if (!taken->ok()) return refuse("batch", *taken);
       continue;
@@ -495,7 +511,8 @@ ParseResult parseCheck(const std::vector<std::string>& args) {
     if ((taken = optionValue(args, i, "-o", "--output", request.output)) ||
         (taken = changedSinceOption(args, i, request.changedSince)) ||
         (taken = languageLevelOption(args, i, request.languageLevel)) ||
-        (taken = thresholdOption(args, i, request.thresholds, false))) {
+        (taken = thresholdOption(args, i, request.thresholds, false)) ||
+        (taken = excludeOption(args, i, request.exclude))) {
       if (!taken->ok()) return refuse("check", *taken);
       continue;
     }
@@ -530,7 +547,8 @@ ParseResult parseDiff(const std::vector<std::string>& args) {
     if ((taken = optionValue(args, i, "-o", "--output", request.output)) ||
         (taken = optionValue(args, i, "", "--link", request.link)) ||
         (taken = languageLevelOption(args, i, request.languageLevel)) ||
-        (taken = thresholdOption(args, i, request.thresholds, true))) {
+        (taken = thresholdOption(args, i, request.thresholds, true)) ||
+        (taken = excludeOption(args, i, request.exclude))) {
       if (!taken->ok()) return refuse("diff", *taken);
       continue;
     }
@@ -558,7 +576,8 @@ ParseResult parseConfig(const std::vector<std::string>& args) {
     Taken taken;
     if ((taken = languageLevelOption(args, i, request.languageLevel)) ||
         (taken = editorOption(args, i, request.editor)) ||
-        (taken = thresholdOption(args, i, request.thresholds, true))) {
+        (taken = thresholdOption(args, i, request.thresholds, true)) ||
+        (taken = excludeOption(args, i, request.exclude))) {
       if (!taken->ok()) return refuse("config", *taken);
       continue;
     }

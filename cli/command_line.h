@@ -74,6 +74,7 @@ struct BatchRequest {
   LanguageLevel languageLevel;
   unsigned shard = 1, shards = 1;  // --shard K/N: the K-th of N shares of the files
   std::string editor;  // --editor, as for draw
+  std::vector<std::string> exclude;  // --exclude GLOB: over the settings file's globs
   config::Settings settings;  // in force: the settings file's under the flags
 };
 
@@ -91,6 +92,7 @@ struct CheckRequest {
   std::string output;        // empty: standard output
   std::string changedSince;  // a git revision: only the methods changed since; empty for all
   LanguageLevel languageLevel;
+  std::vector<std::string> exclude;  // --exclude GLOB: over the settings file's globs
   config::Settings settings;  // in force: the settings file's under the flags
 };
 
@@ -100,6 +102,7 @@ struct ConfigRequest {
   findings::Thresholds thresholds;  // as diff's flags; none when not given
   LanguageLevel languageLevel;
   std::string editor;
+  std::vector<std::string> exclude;  // --exclude GLOB
   config::Settings settings;  // in force
 };
 
@@ -114,6 +117,7 @@ struct DiffRequest {
   // On changed and added methods, as check's; and --max-increase-*.
   findings::Thresholds thresholds;
   LanguageLevel languageLevel;
+  std::vector<std::string> exclude;  // --exclude GLOB: over the settings file's globs
   config::Settings settings;  // in force: the settings file's under the flags
 };
 

@@ -32,6 +32,15 @@ void takeThresholds(findings::Thresholds& given, Settings& settings) {
   given = settings.thresholds();
 }
 
+// --exclude's globs in place of the file's; they are relative to the
+// folder the command runs in.
+void takeExclude(const std::vector<std::string>& globs, Settings& settings, const std::filesystem::path& folder) {
+  if (globs.empty()) return;
+  settings.exclude.overrideBy(globs, "--exclude");
+  std::error_code ec;
+  settings.base = std::filesystem::absolute(folder, ec).lexically_normal();
+}
+
 }  // namespace
 
 errors::Status applySettings(Request& request, files::FileSystem& disk, const std::filesystem::path& folder) {
@@ -51,19 +60,23 @@ errors::Status applySettings(Request& request, files::FileSystem& disk, const st
   } else if (auto* batch = std::get_if<BatchRequest>(&request)) {
     takeLevel(batch->languageLevel, settings);
     takeEditor(batch->editor, settings);
+    takeExclude(batch->exclude, settings, folder);
     batch->settings = std::move(settings);
   } else if (auto* check = std::get_if<CheckRequest>(&request)) {
     takeLevel(check->languageLevel, settings);
     takeThresholds(check->thresholds, settings);
+    takeExclude(check->exclude, settings, folder);
     check->settings = std::move(settings);
   } else if (auto* diff = std::get_if<DiffRequest>(&request)) {
     takeLevel(diff->languageLevel, settings);
     takeThresholds(diff->thresholds, settings);
+    takeExclude(diff->exclude, settings, folder);
     diff->settings = std::move(settings);
   } else if (auto* shown = std::get_if<ConfigRequest>(&request)) {
     takeLevel(shown->languageLevel, settings);
     takeEditor(shown->editor, settings);
     takeThresholds(shown->thresholds, settings);
+    takeExclude(shown->exclude, settings, folder);
     shown->settings = std::move(settings);
   }
   return {};

@@ -56,6 +56,9 @@ TEST(ConfigFile, FoundAboveAndOverriddenByFlags) {
   EXPECT_EQ(gated.err, "checked 1 method in 1 file; 1 over a threshold\n");
   const auto flagged = runFlowchart({"check", ".", "--max-cc", "9"}, top / "src");
   EXPECT_EQ(flagged.out, "./Shop.java:2: Shop.total(int[], boolean): cognitive complexity 4 > 3\n");
+  // --exclude's globs, relative to the folder check runs in, replace the file's.
+  const auto excluded = runFlowchart({"check", ".", "--exclude", "Shop.java"}, top / "src");
+  EXPECT_EQ(excluded.out, "./gen/Gen.java:1: Gen.g(int): cyclomatic complexity 3 > 2\n") << excluded.err;
 
   ASSERT_EQ(runFlowchart({"batch", "src", "-o", "site", "-j", "1", "--quiet"}, top).exitCode, 0);
   const std::string index = readFile(top / "site/index.html");
