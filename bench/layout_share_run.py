@@ -6,7 +6,14 @@ pages hold counted (each a `<section class="page"`), and its CPU seconds
 (the best of --rounds runs without the counter).  Graphviz alone is
 `dot -Tdot` over the DOT text of the same pages, `flowchart draw -o
 M.dot` of every method, in one process: the layouts a batch cannot do
-without.  Prints a row per tree and build."""
+without.  Each round runs Graphviz and every build one after another, so
+that a machine whose speed drifts over minutes slows them alike.  Prints
+a row per tree and build.
+
+The batch's CPU includes the system time of creating its site's files,
+which Graphviz writing to /dev/null has not; the sites are written under
+TMPDIR (on a slow disk, set TMPDIR to a memory file system to compare the
+work alone)."""
 
 import argparse
 import json
@@ -73,7 +80,7 @@ def pages_dot(program, tree, out):
     return out
 
 
-def batch_row(program, counter, tree, work, rounds):
+def counted_layouts(program, counter, tree, work):
     count = os.path.join(work, "layouts")
     site = os.path.join(work, "site-counted")
     env = dict(os.environ, LD_PRELOAD=counter, FLOWCHART_LAYOUT_COUNT=count)
@@ -81,11 +88,15 @@ def batch_row(program, counter, tree, work, rounds):
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     layouts = os.path.getsize(count) if os.path.exists(count) else 0
     pages = pages_written(site)
-    best = None
-    for r in range(rounds):
-        seconds, _ = cpu_of([program, "batch", tree, "-o", os.path.join(work, "site-%d" % r), "-j", "1", "--quiet"])
-        best = seconds if best is None else min(best, seconds)
-    return layouts, pages, best
+    shutil.rmtree(site, ignore_errors=True)
+    return layouts, pages
+
+
+def batch_seconds(program, tree, work, round_number):
+    site = os.path.join(work, "site-%d" % round_number)
+    seconds, _ = cpu_of([program, "batch", tree, "-o", site, "-j", "1", "--quiet"])
+    shutil.rmtree(site, ignore_errors=True)
+    return seconds
 
 
 def main():
@@ -114,18 +125,27 @@ def main():
         for tree_name in args.trees.split(","):
             tree = trees[tree_name]
             graphs = pages_dot(args.program, tree, os.path.join(work, tree_name + ".dot"))
+            folders = {}
+            counts = {}
+            for build_name, program in builds:
+                folders[build_name] = os.path.join(work, tree_name + "-" + build_name.replace(" ", "-"))
+                os.makedirs(folders[build_name])
+                counts[build_name] = counted_layouts(program, args.counter, tree, folders[build_name])
             dot_best = None
-            for _ in range(args.rounds):
+            batch_best = {}
+            for r in range(args.rounds):
                 seconds, _ = cpu_of(["dot", "-Tdot", "-o", "/dev/null", graphs])
                 dot_best = seconds if dot_best is None else min(dot_best, seconds)
-            for build_name, program in builds:
-                folder = os.path.join(work, tree_name + "-" + build_name.replace(" ", "-"))
-                os.makedirs(folder)
-                layouts, pages, batch = batch_row(program, args.counter, tree, folder, args.rounds)
+                for build_name, program in builds:
+                    seconds = batch_seconds(program, tree, folders[build_name], r)
+                    batch_best[build_name] = min(batch_best.get(build_name, seconds), seconds)
+            for build_name, _ in builds:
+                layouts, pages = counts[build_name]
+                batch = batch_best[build_name]
                 print("%-11s %-11s %8d %7d %9.3f %10.2f %10.2f %9.2f" % (
                     tree_name, build_name, layouts, pages, layouts / max(pages, 1), batch, dot_best,
                     batch / dot_best), flush=True)
-                shutil.rmtree(folder, ignore_errors=True)
+                shutil.rmtree(folders[build_name], ignore_errors=True)
     return 0
 
 

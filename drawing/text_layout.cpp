@@ -3,26 +3,89 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <iterator>
 #include <optional>
 
 namespace drawing {
 
+namespace {
+
+// The digits of a value rounded to whole units of its last decimal, with
+// trailing zeros after the point dropped.
+std::string unitsText(long long units, int decimals) {
+  if (units == 0) return "0";
+  char buffer[32];
+  char* end = buffer + sizeof buffer;
+  char* at = end;
+  const bool negative = units < 0;
+  unsigned long long left = negative ? 0ULL - static_cast<unsigned long long>(units) : units;
+  bool significant = false;  // a digit after the point that stays
+  for (int place = 0; place < decimals; ++place) {
+    const char digit = static_cast<char>('0' + left % 10);
+    left /= 10;
+    if (digit != '0') significant = true;
+    if (significant) *--at = digit;
+  }
+  if (significant) *--at = '.';
+  do {
+    *--at = static_cast<char>('0' + left % 10);
+    left /= 10;
+  } while (left > 0);
+  if (negative) *--at = '-';
+  return std::string(at, end);
+}
+
+// Whole units of the last decimal, when rounding the scaled value in
+// floating point surely rounds the exact value the same way: small enough
+// that the scaling's error is far below a unit's millionth, and not near
+// a half, where the exact value's side could differ.
+std::optional<long long> roundedUnits(double value, int decimals) {
+  static constexpr double kScales[] = {1.0, 10.0, 100.0, 1e3, 1e4, 1e5, 1e6};
+  if (decimals < 0 || decimals >= static_cast<int>(std::size(kScales))) return std::nullopt;
+  const double scaled = value * kScales[decimals];
+  if (!(std::fabs(scaled) < 2147483648.0)) return std::nullopt;
+  const double whole = std::floor(scaled);
+  const double fraction = scaled - whole;
+  if (std::fabs(fraction - 0.5) < 1e-6) return std::nullopt;
+  return static_cast<long long>(whole) + (fraction > 0.5 ? 1 : 0);
+}
+
+}  // namespace
+
 std::string formatNumber(double value, int decimals) {
   if (!std::isfinite(value)) return "0";
+  if (const std::optional<long long> units = roundedUnits(value, decimals)) return unitsText(*units, decimals);
   char buffer[400];  // room for the largest double in fixed notation
   const auto result =
       std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
   size_t size = static_cast<size_t>(result.ptr - buffer);
-  while (size > 0 && buffer[size - 1] == '0') --size;
-  if (size > 0 && buffer[size - 1] == '.') --size;
+  if (decimals > 0) {  // only zeros after the point go
+    while (size > 0 && buffer[size - 1] == '0') --size;
+    if (size > 0 && buffer[size - 1] == '.') --size;
+  }
   std::string text(buffer, size);
   if (text == "-0") return "0";
   return text;
 }
 
+namespace {
+
+bool needsEscape(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return byte < 0x20 || byte == 0x7F || c == '"' || c == '&' || c == '\'' || c == '<' || c == '>';
+}
+
+}  // namespace
+
 void appendEscaped(std::string& out, std::string_view text) {
-  for (char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
+  while (!text.empty()) {
+    // Plain text is copied a run at a time.
+    const size_t plain = static_cast<size_t>(std::find_if(text.begin(), text.end(), needsEscape) - text.begin());
+    out.append(text.data(), plain);
+    text.remove_prefix(plain);
+    if (text.empty()) return;
+    const char c = text.front();
+    text.remove_prefix(1);
     switch (c) {
       case '"': out += "&quot;"; break;
       case '&': out += "&amp;"; break;
@@ -32,7 +95,7 @@ void appendEscaped(std::string& out, std::string_view text) {
       case '\t': out += "&#9;"; break;
       case '\n': out += "&#10;"; break;
       case '\r': out += "&#13;"; break;
-      default: out += (byte < 0x20 || byte == 0x7F) ? '?' : c; break;
+      default: out += '?'; break;  // another control character
     }
   }
 }

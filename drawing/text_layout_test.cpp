@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cmath>
 #include <limits>
 #include <random>
@@ -14,6 +15,26 @@ TEST(TextLayout, NumbersAndEscaping) {
   EXPECT_EQ(formatNumber(2.0), "2");
   EXPECT_EQ(formatNumber(-0.00001), "0");
   EXPECT_EQ(formatNumber(1.0 / 12.0), "0.0833");
+  EXPECT_EQ(formatNumber(0.125, 2), "0.12");  // a tie: the exact value's rounding, to even
+  EXPECT_EQ(formatNumber(-1234.56789), "-1234.5679");
+  EXPECT_EQ(formatNumber(3e12, 1), "3000000000000");
+  EXPECT_EQ(formatNumber(3e12, 0), "3000000000000");
+  // The quick integer path gives what exact decimal rounding gives.
+  std::mt19937_64 random(7);
+  for (int i = 0; i < 200000; ++i) {
+    const double magnitude = std::pow(10.0, static_cast<double>(random() % 12) - 4.0);
+    const double value = (static_cast<double>(random() % 2000001) - 1000000.0) / 1000000.0 * magnitude;
+    const int decimals = static_cast<int>(random() % 5);
+    char exact[400];
+    const auto printed = std::to_chars(exact, exact + sizeof exact, value, std::chars_format::fixed, decimals);
+    std::string expected(exact, printed.ptr);
+    if (expected.find('.') != std::string::npos) {
+      while (expected.back() == '0') expected.pop_back();
+      if (expected.back() == '.') expected.pop_back();
+    }
+    if (expected == "-0") expected = "0";
+    ASSERT_EQ(formatNumber(value, decimals), expected) << value << " to " << decimals;
+  }
   EXPECT_EQ(escapeXml("a\"b&c'd<e>f"), "a&quot;b&amp;c&apos;d&lt;e&gt;f");
   // Latin-1 bytes pass; line breaks survive in attributes; other controls
   // cannot be carried by XML.

@@ -7,10 +7,11 @@
 #include "text/dot_text.h"
 #include <graphviz/types.h>
 
+#include "graphviz/graph_heap.h"
 #include "graphviz/ordered_ids.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <charconv>
 #include <cstdlib>
 #include <iterator>
 #include <memory>
@@ -46,14 +47,16 @@ std::string labelText(std::string_view text) {
   return out;
 }
 
+// A size as "%.3f" prints it.
 std::string inches(double value) {
   char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "%.3f", value);
-  return buffer;
+  const auto printed = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 3);
+  if (printed.ec != std::errc()) return "0.000";
+  return std::string(buffer, printed.ptr);
 }
 
 struct GraphCloser {
-  void operator()(Agraph_t* graph) const { agclose(graph); }
+  void operator()(Agraph_t* graph) const { closeGraph(graph); }
 };
 
 // The attributes every graph gets: top to bottom, room for labels.
@@ -65,6 +68,29 @@ void set(void* object, const char* name, const std::string& value) {
   agsafeset(object, const_cast<char*>(name), const_cast<char*>(value.c_str()), const_cast<char*>(""));
 }
 
+// A node or edge attribute of one graph, declared with an empty default
+// when it is first set, as agsafeset declares it, but looked up once
+// rather than for every object.
+class ObjectAttribute {
+ public:
+  ObjectAttribute(Agraph_t* root, int kind, const char* name) : root_(root), kind_(kind), name_(name) {}
+
+  void set(void* object, const char* value) {
+    if (symbol_ == nullptr) {
+      symbol_ = agattr(root_, kind_, const_cast<char*>(name_), nullptr);
+      if (symbol_ == nullptr) symbol_ = agattr(root_, kind_, const_cast<char*>(name_), const_cast<char*>(""));
+    }
+    agxset(object, symbol_, const_cast<char*>(value));
+  }
+  void set(void* object, const std::string& value) { set(object, value.c_str()); }
+
+ private:
+  Agraph_t* root_;
+  int kind_;
+  const char* name_;
+  Agsym_t* symbol_ = nullptr;
+};
+
 LayoutBox inchBox(const boxf& box, const pointf& origin) {
   return {(box.LL.x - origin.x) / 72.0, (box.LL.y - origin.y) / 72.0, (box.UR.x - origin.x) / 72.0,
           (box.UR.y - origin.y) / 72.0};
@@ -75,7 +101,7 @@ LayoutPoint inchPoint(const pointf& point, const pointf& origin) {
 }
 
 // Object IDs in the order they are made: clusters keep their order.
-Agdisc_t discipline = {&AgMemDisc, &orderedIdDiscipline, &AgIoDisc};
+Agdisc_t discipline = {&graphHeapDiscipline, &orderedIdDiscipline, &AgIoDisc};
 
 
 // The flowchart's graph: top to bottom, frames as clusters, every object
@@ -101,29 +127,31 @@ Agraph_t* buildFlowchart(const Graph& graph, std::vector<Agnode_t*>& nodes, std:
     set(sub, "fontsize", inches(kClusterLabelPoints));
     clusters.push_back(sub);
   }
+  ObjectAttribute shape(root, AGNODE, "shape"), width(root, AGNODE, "width"), height(root, AGNODE, "height"),
+      ordering(root, AGNODE, "ordering");
   for (size_t n = 0; n < graph.nodes.size(); ++n) {
     const GraphNode& node = graph.nodes[n];
     const std::string name = "n" + std::to_string(n);
     Agnode_t* made = agnode(root, const_cast<char*>(name.c_str()), 1);
-    set(made, "shape", shapeName(node.shape));
-    set(made, "width", inches(node.width));
-    set(made, "height", inches(node.height));
-    if (node.orderedOut) set(made, "ordering", "out");
+    shape.set(made, shapeName(node.shape));
+    width.set(made, inches(node.width));
+    height.set(made, inches(node.height));
+    if (node.orderedOut) ordering.set(made, "out");
     if (node.cluster && *node.cluster < clusters.size()) agsubnode(clusters[*node.cluster], made, 1);
     nodes.push_back(made);
   }
+  ObjectAttribute label(root, AGEDGE, "label"), minlen(root, AGEDGE, "minlen"), weight(root, AGEDGE, "weight"),
+      constraint(root, AGEDGE, "constraint");
   for (size_t e = 0; e < graph.edges.size(); ++e) {
     const GraphEdge& edge = graph.edges[e];
     const std::string name = "e" + std::to_string(e);
     Agnode_t* tail = nodes[edge.back ? edge.head : edge.tail];
     Agnode_t* head = nodes[edge.back ? edge.tail : edge.head];
     Agedge_t* made = agedge(root, tail, head, const_cast<char*>(name.c_str()), 1);
-    if (!edge.label.empty()) set(made, "label", labelText(edge.label));
-    if (edge.minLength > 1) set(made, "minlen", std::to_string(edge.minLength));
-    if (edge.weight != 1) set(made, "weight", std::to_string(edge.weight));
-    if (edge.sideBySide) {
-      set(made, "constraint", "false");
-    }
+    if (!edge.label.empty()) label.set(made, labelText(edge.label));
+    if (edge.minLength > 1) minlen.set(made, std::to_string(edge.minLength));
+    if (edge.weight != 1) weight.set(made, std::to_string(edge.weight));
+    if (edge.sideBySide) constraint.set(made, "false");
     edges.push_back(made);
   }
   for (size_t r = 0; r < graph.sameRank.size(); ++r) {
@@ -149,14 +177,17 @@ Agraph_t* buildRows(const Graph& graph, std::vector<Agnode_t*>& nodes, std::vect
   declare("ranksep", inches(graph.rankSeparation));
   declare("nodesep", inches(graph.nodeSeparation));
   if (graph.latin1) declare("charset", "latin1");
+  ObjectAttribute shape(root, AGNODE, "shape"), fixedsize(root, AGNODE, "fixedsize"), width(root, AGNODE, "width"),
+      height(root, AGNODE, "height"), fontsize(root, AGNODE, "fontsize"), label(root, AGNODE, "label");
+  const std::string fontPoints = inches(graph.nodeFontPoints);
   for (const GraphNode& node : graph.nodes) {
     Agnode_t* made = agnode(root, const_cast<char*>(node.name.c_str()), 1);
-    set(made, "shape", shapeName(node.shape));
-    set(made, "fixedsize", "true");
-    set(made, "width", inches(node.width));
-    set(made, "height", inches(node.height));
-    set(made, "fontsize", inches(graph.nodeFontPoints));
-    set(made, "label", node.label);
+    shape.set(made, shapeName(node.shape));
+    fixedsize.set(made, "true");
+    width.set(made, inches(node.width));
+    height.set(made, inches(node.height));
+    fontsize.set(made, fontPoints);
+    label.set(made, node.label);
     nodes.push_back(made);
   }
   for (const std::vector<size_t>& same : graph.sameRank) {
@@ -164,12 +195,14 @@ Agraph_t* buildRows(const Graph& graph, std::vector<Agnode_t*>& nodes, std::vect
     set(rank, "rank", "same");
     for (size_t n : same) agsubnode(rank, nodes[n], 1);
   }
+  ObjectAttribute style(root, AGEDGE, "style"), weight(root, AGEDGE, "weight"), tailLabel(root, AGEDGE, "taillabel"),
+      headLabel(root, AGEDGE, "headlabel");
   for (const GraphEdge& edge : graph.edges) {
     Agedge_t* made = agedge(root, nodes[edge.tail], nodes[edge.head], nullptr, 1);
-    if (edge.invisible) set(made, "style", "invis");
-    if (edge.weight != 1) set(made, "weight", std::to_string(edge.weight));
-    if (!edge.tailLabel.empty()) set(made, "taillabel", edge.tailLabel);
-    if (!edge.headLabel.empty()) set(made, "headlabel", edge.headLabel);
+    if (edge.invisible) style.set(made, "invis");
+    if (edge.weight != 1) weight.set(made, std::to_string(edge.weight));
+    if (!edge.tailLabel.empty()) tailLabel.set(made, edge.tailLabel);
+    if (!edge.headLabel.empty()) headLabel.set(made, edge.headLabel);
     edges.push_back(made);
   }
   return root;

@@ -1,7 +1,13 @@
 #include "graphviz/graph_layout.h"
 
+#include <graphviz/cgraph.h>
+#include <graphviz/gvc.h>
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <string>
+#include <tuple>
+#include <vector>
 
 #include "tests/support/dot_text/dot_text_layout.h"
 #include "tests/support/test_support.h"
@@ -54,6 +60,48 @@ TEST(DotLayout, RefusedGraphsGiveGraphvizMessage) {
   ASSERT_TRUE(result) << error;
   EXPECT_EQ(result->nodeCount(), 2u);
   EXPECT_GT(result->nodeY(0), result->nodeY(1));
+}
+
+// Labels are sized as Pango sizes them, whether measured anew or answered
+// from memory: a graph of labelled edges and a captioned cluster lays out,
+// time after time, as a Graphviz of its own lays out its DOT text.
+TEST(DotLayout, RememberedLabelSizesAreThoseGraphvizMeasures) {
+  graphviz::Graph graph;
+  graph.nodes.resize(5);
+  for (graphviz::GraphNode& node : graph.nodes) node.width = 1.4, node.height = 0.4;
+  for (const auto& [tail, head, label] : std::vector<std::tuple<size_t, size_t, std::string>>{
+           {0, 1, "yes"}, {0, 3, "no"}, {1, 2, "catch (IOException e)"}, {2, 4, "yes"}, {3, 4, "no"}}) {
+    graphviz::GraphEdge edge;
+    edge.tail = tail, edge.head = head, edge.label = label;
+    graph.edges.push_back(edge);
+  }
+
+  GVC_t* plain = gvContext();
+  Agraph_t* read = agmemread(graphviz::graphDot(graph, {}).c_str());
+  ASSERT_NE(read, nullptr);
+  ASSERT_EQ(gvLayout(plain, read, "dot"), 0);
+  const pointf origin = GD_bb(read).LL;
+  for (int round = 0; round < 3; ++round) {
+    const errors::Result<graphviz::Layout> layout = graphviz::layOutGraph(graph);
+    ASSERT_TRUE(layout.ok());
+    for (size_t n = 0; n < graph.nodes.size(); ++n) {
+      Agnode_t* node = agnode(read, const_cast<char*>(("n" + std::to_string(n)).c_str()), 0);
+      const graphviz::LayoutBox& box = layout->nodes[n];
+      EXPECT_NEAR((box.left + box.right) / 2, (ND_coord(node).x - origin.x) / 72.0, 1e-9) << "node " << n;
+      EXPECT_NEAR((box.bottom + box.top) / 2, (ND_coord(node).y - origin.y) / 72.0, 1e-9) << "node " << n;
+    }
+    for (size_t e = 0; e < graph.edges.size(); ++e) {
+      Agnode_t* tail = agnode(read, const_cast<char*>(("n" + std::to_string(graph.edges[e].tail)).c_str()), 0);
+      Agnode_t* head = agnode(read, const_cast<char*>(("n" + std::to_string(graph.edges[e].head)).c_str()), 0);
+      const textlabel_t* label = ED_label(agedge(read, tail, head, nullptr, 0));
+      ASSERT_TRUE(label != nullptr && layout->edges[e].labelCentre);
+      EXPECT_NEAR(layout->edges[e].labelCentre->x, (label->pos.x - origin.x) / 72.0, 1e-9) << "edge " << e;
+      EXPECT_NEAR(layout->edges[e].labelCentre->y, (label->pos.y - origin.y) / 72.0, 1e-9) << "edge " << e;
+    }
+  }
+  gvFreeLayout(plain, read);
+  agclose(read);
+  gvFreeContext(plain);
 }
 
 }  // namespace

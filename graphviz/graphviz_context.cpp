@@ -1,5 +1,7 @@
 #include "graphviz/graphviz_context.h"
 
+#include "graphviz/remembered_text_sizes.h"
+
 #include <graphviz/cgraph.h>
 #include <graphviz/types.h>
 
@@ -26,6 +28,7 @@ GVC_t* context() {
   static GVC_t* gvc = [] {
     agseterrf(collectMessage);
     agseterr(AGERR);
+    if (const lt_symlist_t* plugins = rememberedTextSizePlugins()) return gvContextPlugins(plugins, 1);
     return gvContext();
   }();
   return gvc;
