@@ -123,10 +123,14 @@ errors::Result<PoolEnd> drawInWorkers(files::FileSystem& disk, const site::Drawi
   std::vector<SourceFile>& files = plan.files;
   const std::vector<size_t>& toDraw = plan.toDraw;
   WorkerPoolCallbacks callbacks;
-  callbacks.work = [&](size_t job, const std::function<void(std::string_view)>& report) {
+  callbacks.work = [&](size_t job, const JobReport& report) {
     const SourceFile& file = files[toDraw[job]];
-    // Told across the worker's pipe a line each.
-    const site::FileEvents events = [&](const site::FileEvent& event) { report(site::eventLine(event)); };
+    // Told across the worker's pipe a line each; a method's end is only
+    // progress, and may wait a moment for others.
+    const site::FileEvents events = [&](const site::FileEvent& event) {
+      if (std::holds_alternative<site::MethodDone>(event)) return report.soon(site::eventLine(event));
+      report.now(site::eventLine(event));
+    };
     site::drawFile(disk, file, drawing, changed && !file.drawWhole ? changed : nullptr, events,
                    workerStopRequested);
   };

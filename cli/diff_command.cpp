@@ -69,10 +69,10 @@ errors::Status writeSite(const diff::Diff& result, const std::string& folder) {
   const auto size = [&](size_t k) { return result.methods[k].nodes.size() + result.methods[k].edges.size(); };
   std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return size(a) > size(b); });
   WorkerPoolCallbacks callbacks;
-  callbacks.work = [&](size_t job, const std::function<void(std::string_view)>& report) {
+  callbacks.work = [&](size_t job, const JobReport& report) {
     const errors::Status saved = diff::writeMethodPage(result, order[job], folder);
     if (!saved)
-      report(std::to_string(static_cast<int>(saved.problem().kind)) + "\t" +
+      report.now(std::to_string(static_cast<int>(saved.problem().kind)) + "\t" +
              std::to_string(saved.problem().systemError) + "\t" + saved.problem().message);
   };
   callbacks.onLine = [&](size_t, std::string_view line) {

@@ -28,6 +28,10 @@ extern "C" void onStopRequest(int) { stopRequested = 1; }
 constexpr std::string_view kJobDone = "\x01";
 constexpr std::string_view kJobDoneRetiring = "\x02";
 
+// How long progress may wait in a worker: the caller's progress line
+// still moves several times a second.
+constexpr int kProgressMilliseconds = 50;
+
 bool writeAll(int fd, const void* data, size_t size) {
   const char* bytes = static_cast<const char*>(data);
   while (size > 0) {
@@ -73,19 +77,37 @@ bool shouldRetire(size_t jobsDone, const WorkerLimits& limits) {
   ::sigaction(SIGINT, &onStop, nullptr);
   ::sigaction(SIGTERM, &onStop, nullptr);
   uint64_t job = 0;
-  const auto report = [results](std::string_view line) {
-    std::string text(line);
-    for (char& c : text)
-      if (c == '\n' || c == '\x01' || c == '\x02') c = ' ';
-    text += '\n';
-    writeAll(results, text.data(), text.size());
+  std::string waiting;  // lines not yet sent
+  auto sentAt = std::chrono::steady_clock::now();
+  const auto send = [&] {
+    const bool sent = writeAll(results, waiting.data(), waiting.size());
+    waiting.clear();
+    sentAt = std::chrono::steady_clock::now();
+    return sent;
+  };
+  const auto hold = [&waiting](std::string_view line) {
+    const size_t start = waiting.size();
+    waiting += line;
+    for (size_t i = start; i < waiting.size(); ++i)
+      if (waiting[i] == '\n' || waiting[i] == '\x01' || waiting[i] == '\x02') waiting[i] = ' ';
+    waiting += '\n';
+  };
+  JobReport report;
+  report.now = [&](std::string_view line) {
+    hold(line);
+    send();
+  };
+  report.soon = [&](std::string_view line) {
+    hold(line);
+    if (std::chrono::steady_clock::now() - sentAt >= std::chrono::milliseconds(kProgressMilliseconds)) send();
   };
   size_t jobsDone = 0;
   while (readAll(jobs, &job, sizeof job)) {
     callbacks.work(static_cast<size_t>(job), report);
     const bool retiring = shouldRetire(++jobsDone, limits);
-    const std::string done = std::string(retiring ? kJobDoneRetiring : kJobDone) + "\n";
-    if (!writeAll(results, done.data(), done.size()) || retiring) break;
+    waiting += retiring ? kJobDoneRetiring : kJobDone;
+    waiting += '\n';
+    if (!send() || retiring) break;
   }
   ::close(jobs);
   ::close(results);

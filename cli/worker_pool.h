@@ -17,9 +17,19 @@
 
 namespace cli {
 
+// How a job tells the calling process what it does, a line at a time.
+// `now` sends the line, and any waiting before it, at once.  `soon` lets
+// it wait in the worker for a moment with the lines after it, so that a
+// job of many small steps does not wake the caller at each: for progress
+// only, which a worker dying loses with no harm.  Lines keep their order.
+struct JobReport {
+  std::function<void(std::string_view line)> now;
+  std::function<void(std::string_view line)> soon;
+};
+
 struct WorkerPoolCallbacks {
-  // Runs in a worker: does the job and reports lines with report().
-  std::function<void(size_t job, const std::function<void(std::string_view line)>& report)> work;
+  // Runs in a worker: does the job and reports lines through report.
+  std::function<void(size_t job, const JobReport& report)> work;
   // Runs in the calling process for each line a worker reported.
   std::function<void(size_t job, std::string_view line)> onLine;
   // Runs in the calling process when a job is finished, or lost with its

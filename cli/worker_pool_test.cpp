@@ -24,9 +24,9 @@ TEST(WorkerPool, FinishesEveryJobAndReportsALostOne) {
   std::map<size_t, std::string> lines;
   std::map<size_t, std::string> done;
   cli::WorkerPoolCallbacks callbacks;
-  callbacks.work = [](size_t job, const std::function<void(std::string_view)>& report) {
+  callbacks.work = [](size_t job, const cli::JobReport& report) {
     if (job == 3) std::abort();
-    report("job " + std::to_string(job) + "\nsquared " + std::to_string(job * job));
+    report.now("job " + std::to_string(job) + "\nsquared " + std::to_string(job * job));
   };
   callbacks.onLine = [&](size_t job, std::string_view line) { lines[job] += std::string(line); };
   callbacks.onDone = [&](size_t job, const std::string& lost) { done[job] = lost; };
@@ -49,7 +49,7 @@ TEST(WorkerPool, StopsHandingOutJobsWhenAsked) {
   std::atomic<bool> stop{false};
   size_t finished = 0;
   cli::WorkerPoolCallbacks callbacks;
-  callbacks.work = [](size_t, const std::function<void(std::string_view)>&) {};
+  callbacks.work = [](size_t, const cli::JobReport&) {};
   callbacks.onLine = [](size_t, std::string_view) {};
   callbacks.onDone = [&](size_t, const std::string&) {
     if (++finished == 2) stop.store(true);
@@ -65,8 +65,8 @@ TEST(WorkerPool, RetiredWorkersAreReplaced) {
   std::map<size_t, std::string> worker;
   size_t finished = 0;
   cli::WorkerPoolCallbacks callbacks;
-  callbacks.work = [](size_t, const std::function<void(std::string_view)>& report) {
-    report(std::to_string(::getpid()));
+  callbacks.work = [](size_t, const cli::JobReport& report) {
+    report.soon(std::to_string(::getpid()));
   };
   callbacks.onLine = [&](size_t job, std::string_view line) { worker[job] = std::string(line); };
   callbacks.onDone = [&](size_t, const std::string& lost) {
@@ -101,10 +101,10 @@ TEST(WorkerPool, StopEndsBusyWorkersWithinTheGracePeriod) {
   std::atomic<bool> stop{false};
   std::map<size_t, std::string> lines, done;
   cli::WorkerPoolCallbacks callbacks;
-  callbacks.work = [](size_t job, const std::function<void(std::string_view)>& report) {
-    report("started");
+  callbacks.work = [](size_t job, const cli::JobReport& report) {
+    report.now("started");
     for (int step = 0; step < 6000; ++step) {
-      if (job == 0 && cli::workerStopRequested()) return report("stopped");
+      if (job == 0 && cli::workerStopRequested()) return report.now("stopped");
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
   };
