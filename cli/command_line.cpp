@@ -46,9 +46,9 @@ std::string described(std::string_view words) {
 
 // Each command's part of the help, as "flowchart help COMMAND" and
 // "flowchart COMMAND --help" print it.  The lists of output forms are the
-// format table's.
-const std::vector<CommandHelp>& commands() {
-  static const std::vector<CommandHelp> kCommands = {
+// format table's.  First the commands that draw.
+std::vector<CommandHelp> drawingCommands() {
+  return {
       {"list",
        "  flowchart list FILE.java [--json]\n"
        "      Lists the classes and methods of a file with their parameter types,\n"
@@ -111,6 +111,12 @@ const std::vector<CommandHelp>& commands() {
        "      different splits, or a set missing a share, are refused.  The site\n"
        "      is built beside SITE and put in its place in one step.\n"
        "      Example: flowchart index shard-1 shard-2 shard-3 -o site\n"},
+  };
+}
+
+// The commands that measure, gate and review, and the editor's server.
+std::vector<CommandHelp> gateCommands() {
+  return {
       {"check",
        "  flowchart check SRC... [--max-cc N] [--max-cognitive N] [--max-nloc N]\n"
        "                 [--format text|json|sarif|codeclimate|markdown] [-o FILE]\n"
@@ -169,6 +175,14 @@ const std::vector<CommandHelp>& commands() {
        "      and its Mermaid text on request.  Writes no file.\n"
        "      Example: in Neovim, require('flowchart').setup()\n"},
   };
+}
+
+const std::vector<CommandHelp>& commands() {
+  static const std::vector<CommandHelp> kCommands = [] {
+    std::vector<CommandHelp> all = drawingCommands();
+    for (CommandHelp& command : gateCommands()) all.push_back(std::move(command));
+    return all;
+  }();
   return kCommands;
 }
 

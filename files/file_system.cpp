@@ -86,11 +86,7 @@ class RealFileSystem final : public FileSystem {
     return FileStamp{size, static_cast<int64_t>(time.time_since_epoch().count())};
   }
 
-  errors::Result<std::string> readFile(const fs::path& path) override {
-    errno = 0;
-    if (std::optional<std::string> text = readFileText(path.string())) return std::move(*text);
-    return refused(path, errno != 0 ? errno : EIO);
-  }
+  errors::Result<std::string> readFile(const fs::path& path) override { return readFileBytes(path.string()); }
 
   Status makeFolders(const fs::path& folder) override {
     std::error_code ec;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -109,8 +110,11 @@ errors::Result<std::string> readSourceFile(const std::string& path) {
   if (fs::is_directory(status)) return unreadable("is a folder, not a Java source file");
   // A FIFO or a device would block or never end.
   if (!fs::is_regular_file(status)) return unreadable("is not a regular file");
-  std::optional<std::string> text = files::readFileText(path);
-  if (!text) return unreadable("cannot be read");
+  errors::Result<std::string> text = files::readFileBytes(path);
+  if (!text) {
+    const int error = text.problem().systemError;
+    return unreadable(error != 0 ? std::string("cannot be read: ") + std::strerror(error) : "cannot be read");
+  }
   // Positions in the parser and the drawings are 32-bit.
   if (text->size() > static_cast<size_t>(INT_MAX)) return unreadable("is too large to read (over 2 GiB)");
   return std::move(*text);
