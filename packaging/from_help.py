@@ -199,18 +199,18 @@ complete -o default -F _flowchart flowchart
 def zsh_completion(commands):
     lines = []
     for command in commands:
-        specs = []
+        argument_forms = []
         for name, (value, choices) in options_of(command).items():
             if choices:
-                specs.append(f"'{name}[{name}]:value:({' '.join(choices)})'")
+                argument_forms.append(f"'{name}[{name}]:value:({' '.join(choices)})'")
             elif value:
-                specs.append(f"'{name}[{name}]:value:_files'")
+                argument_forms.append(f"'{name}[{name}]:value:_files'")
             else:
-                specs.append(f"'{name}[{name}]'")
-        specs += ["'--java[Java release]:level:({})'".format(" ".join(str(n) for n in range(1, 26))),
+                argument_forms.append(f"'{name}[{name}]'")
+        argument_forms += ["'--java[Java release]:level:({})'".format(" ".join(str(n) for n in range(1, 26))),
                   "'--help[help]'"]
         methods = " '*:method or file:_flowchart_method_or_file'" if command.name in ("draw", "sequence") else " '*:file:_files'"
-        lines.append(f"    {command.name}) _arguments {' '.join(specs)}{methods} ;;")
+        lines.append(f"    {command.name}) _arguments {' '.join(argument_forms)}{methods} ;;")
     names = " ".join(c.name for c in commands)
     return f"""#compdef flowchart
 # zsh completion of flowchart: written from its help when it is built.
