@@ -351,33 +351,40 @@ std::string graphDot(const Graph& graph, const std::vector<std::string>& nodeLab
     out += std::string(i == 0 ? "" : ", ") + kGraphAttributes[i].first + "=" + quoted(kGraphAttributes[i].second);
   out += "];\n  node [fixedsize=true, fontname=\"Helvetica\", fontsize=10];\n";
   out += "  edge [fontname=\"Helvetica\", fontsize=" + inches(kEdgeLabelPoints) + "];\n";
-  // Clusters nest, so each is written inside its parent.
+  // Made in the order layOutGraph makes them, which the layout follows:
+  // the clusters, then the nodes (each put in its cluster), the edges and
+  // the sets of nodes on one rank.
   std::vector<std::vector<size_t>> childClusters(graph.clusters.size() + 1), clusterNodes(graph.clusters.size() + 1);
   for (size_t c = 0; c < graph.clusters.size(); ++c)
     childClusters[graph.clusters[c].parent ? *graph.clusters[c].parent + 1 : 0].push_back(c);
   for (size_t n = 0; n < graph.nodes.size(); ++n)
-    clusterNodes[graph.nodes[n].cluster ? *graph.nodes[n].cluster + 1 : 0].push_back(n);
-  auto writeNode = [&](size_t n, const std::string& indent) {
-    const GraphNode& node = graph.nodes[n];
-    out += indent + "n" + std::to_string(n) + " [shape=" + shapeName(node.shape) + ", width=" + inches(node.width) +
-           ", height=" + inches(node.height) + (node.orderedOut ? ", ordering=out" : "") + ", label=" +
-           quoted(labelText(n < nodeLabels.size() ? nodeLabels[n] : std::string())) + "];\n";
-  };
-  auto writeCluster = [&](auto& self, size_t slot, const std::string& indent) -> void {
-    for (size_t n : clusterNodes[slot]) writeNode(n, indent);
+    if (graph.nodes[n].cluster) clusterNodes[*graph.nodes[n].cluster + 1].push_back(n);
+  // Each cluster with its caption (at the size the layout gives it) and,
+  // once the nodes are made, its own nodes: clusters nest, so each is
+  // written inside its parent.
+  auto writeClusters = [&](auto& self, size_t slot, const std::string& indent, bool members) -> void {
     for (size_t c : childClusters[slot]) {
-      out += indent + "subgraph cluster_" + std::to_string(c) + " {\n" + indent + "  label=" +
-             quoted(labelText(graph.clusters[c].label)) + ";\n";
-      self(self, c + 1, indent + "  ");
+      out += indent + "subgraph cluster_" + std::to_string(c) + " {";
+      if (!members)
+        out += " label=" + quoted(labelText(graph.clusters[c].label)) + "; fontsize=" + inches(kClusterLabelPoints) + ";";
+      for (size_t n : members ? clusterNodes[c + 1] : std::vector<size_t>{}) out += " n" + std::to_string(n) + ";";
+      if (childClusters[c + 1].empty()) {
+        out += " }\n";
+        continue;
+      }
+      out += "\n";
+      self(self, c + 1, indent + "  ", members);
       out += indent + "}\n";
     }
   };
-  writeCluster(writeCluster, 0, "  ");
-  for (const std::vector<size_t>& rank : graph.sameRank) {
-    out += "  { rank=same;";
-    for (size_t n : rank) out += " n" + std::to_string(n) + ";";
-    out += " }\n";
+  writeClusters(writeClusters, 0, "  ", false);
+  for (size_t n = 0; n < graph.nodes.size(); ++n) {
+    const GraphNode& node = graph.nodes[n];
+    out += "  n" + std::to_string(n) + " [shape=" + shapeName(node.shape) + ", width=" + inches(node.width) +
+           ", height=" + inches(node.height) + (node.orderedOut ? ", ordering=out" : "") + ", label=" +
+           quoted(labelText(n < nodeLabels.size() ? nodeLabels[n] : std::string())) + "];\n";
   }
+  writeClusters(writeClusters, 0, "  ", true);
   for (const GraphEdge& edge : graph.edges) {
     out += "  n" + std::to_string(edge.back ? edge.head : edge.tail) + " -> n" +
            std::to_string(edge.back ? edge.tail : edge.head);
@@ -388,6 +395,11 @@ std::string graphDot(const Graph& graph, const std::vector<std::string>& nodeLab
     if (edge.weight != 1) attributes += std::string(attributes.empty() ? "" : ", ") + "weight=" + std::to_string(edge.weight);
     if (edge.sideBySide) attributes += std::string(attributes.empty() ? "" : ", ") + "constraint=false, style=dashed";
     out += attributes.empty() ? ";\n" : " [" + attributes + "];\n";
+  }
+  for (size_t r = 0; r < graph.sameRank.size(); ++r) {
+    out += "  subgraph rank_" + std::to_string(r) + " { rank=same;";
+    for (size_t n : graph.sameRank[r]) out += " n" + std::to_string(n) + ";";
+    out += " }\n";
   }
   return out + "}\n";
 }

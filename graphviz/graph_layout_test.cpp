@@ -63,12 +63,15 @@ TEST(DotLayout, RefusedGraphsGiveGraphvizMessage) {
 }
 
 // Labels are sized as Pango sizes them, whether measured anew or answered
-// from memory: a graph of labelled edges and a captioned cluster lays out,
-// time after time, as a Graphviz of its own lays out its DOT text.
+// from memory, and the DOT text is the graph laid out: a graph of labelled
+// edges and a captioned cluster lays out, time after time, as a Graphviz
+// of its own lays out its DOT text.
 TEST(DotLayout, RememberedLabelSizesAreThoseGraphvizMeasures) {
   graphviz::Graph graph;
   graph.nodes.resize(5);
   for (graphviz::GraphNode& node : graph.nodes) node.width = 1.4, node.height = 0.4;
+  graph.clusters.push_back({std::nullopt, "while (queue.isEmpty() && !stopped)"});
+  graph.nodes[1].cluster = graph.nodes[2].cluster = 0;
   for (const auto& [tail, head, label] : std::vector<std::tuple<size_t, size_t, std::string>>{
            {0, 1, "yes"}, {0, 3, "no"}, {1, 2, "catch (IOException e)"}, {2, 4, "yes"}, {3, 4, "no"}}) {
     graphviz::GraphEdge edge;
