@@ -1,10 +1,12 @@
 #include "drawing/text_layout.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <iterator>
 #include <optional>
+#include <string_view>
 
 namespace drawing {
 
@@ -139,16 +141,25 @@ std::vector<std::string> displayLines(std::string_view text) {
 
 namespace {
 
-// The advance width of a character in ems: averages of a sans-serif face.
-double emsOf(char c) {
-  if (c == ' ' || c == 'i' || c == 'l' || c == 'j' || c == '.' || c == ',' || c == ':' || c == ';' ||
-      c == '\'' || c == '|' || c == '!' || c == 'I' || c == 'f' || c == 't' || c == '(' || c == ')' ||
-      c == '[' || c == ']')
-    return 0.34;
-  if (c == 'm' || c == 'w' || c == 'M' || c == 'W' || c == '@') return 0.9;
-  if (c >= 'A' && c <= 'Z') return 0.68;
-  return 0.58;
-}
+// The advance width of a character in ems: averages of a sans-serif face,
+// looked up by byte, since every box's text is measured many times over.
+constexpr std::array<double, 256> kEms = [] {
+  std::array<double, 256> ems{};
+  for (int byte = 0; byte < 256; ++byte) {
+    const char c = static_cast<char>(byte);
+    if (std::string_view(" iljI.,:;'|!ft()[]").find(c) != std::string_view::npos && c != '\0')
+      ems[byte] = 0.34;
+    else if (std::string_view("mwMW@").find(c) != std::string_view::npos && c != '\0')
+      ems[byte] = 0.9;
+    else if (c >= 'A' && c <= 'Z')
+      ems[byte] = 0.68;
+    else
+      ems[byte] = 0.58;
+  }
+  return ems;
+}();
+
+double emsOf(char c) { return kEms[static_cast<unsigned char>(c)]; }
 
 bool isContinuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
 

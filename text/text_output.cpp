@@ -16,7 +16,13 @@ std::string utf8Text(std::string_view text, text::Charset charset) {
 std::string htmlEscaped(std::string_view text) {
   std::string out;
   out.reserve(text.size());
-  for (char c : text) {
+  while (!text.empty()) {
+    // Plain text is copied a run at a time.
+    const size_t plain = text.find_first_of(std::string_view("&<>\"'\0", 6));
+    out.append(text.substr(0, plain));
+    if (plain == std::string_view::npos) break;
+    const char c = text[plain];
+    text.remove_prefix(plain + 1);
     switch (c) {
       case '&': out += "&amp;"; break;
       case '<': out += "&lt;"; break;
@@ -25,7 +31,6 @@ std::string htmlEscaped(std::string_view text) {
       case '\'': out += "&#39;"; break;
       // HTML holds no zero byte: the character a browser shows for one.
       case '\0': out += "\xEF\xBF\xBD"; break;
-      default: out += c;
     }
   }
   return out;
