@@ -7,7 +7,6 @@
 #include "text/dot_text.h"
 #include <graphviz/types.h>
 
-#include "graphviz/graph_heap.h"
 #include "graphviz/ordered_ids.h"
 
 #include <algorithm>
@@ -56,7 +55,7 @@ std::string inches(double value) {
 }
 
 struct GraphCloser {
-  void operator()(Agraph_t* graph) const { closeGraph(graph); }
+  void operator()(Agraph_t* graph) const { agclose(graph); }
 };
 
 // The attributes every graph gets: top to bottom, room for labels.
@@ -101,7 +100,7 @@ LayoutPoint inchPoint(const pointf& point, const pointf& origin) {
 }
 
 // Object IDs in the order they are made: clusters keep their order.
-Agdisc_t discipline = {&graphHeapDiscipline, &orderedIdDiscipline, &AgIoDisc};
+Agdisc_t discipline = {&AgMemDisc, &orderedIdDiscipline, &AgIoDisc};
 
 
 // The flowchart's graph: top to bottom, frames as clusters, every object
