@@ -1,8 +1,9 @@
 /* Counts the layouts a process asks Graphviz for: preloaded (LD_PRELOAD)
  * into `flowchart batch` by bench/layout_share, it appends one byte to the
  * file FLOWCHART_LAYOUT_COUNT names for each gvLayout call, then calls
- * Graphviz's own.  One byte a call, appended, so that every worker
- * process counts into the same file however it ends. */
+ * Graphviz's own: "l" for a layout, "r" for a call that only ranks the
+ * graph (its "phase" attribute set to 1).  One byte a call, appended, so
+ * that every worker process counts into the same file however it ends. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -10,6 +11,7 @@
 #include <unistd.h>
 
 typedef int (*layout_function)(void*, void*, const char*);
+extern char* agget(void* object, char* name); /* the process's own cgraph */
 
 int gvLayout(void* context, void* graph, const char* engine) {
   static layout_function real = NULL;
@@ -18,7 +20,9 @@ int gvLayout(void* context, void* graph, const char* engine) {
   if (path != NULL) {
     int fd = open(path, O_WRONLY | O_APPEND | O_CREAT, 0644);
     if (fd >= 0) {
-      if (write(fd, "l", 1) != 1) { /* a count short by one; the layout still runs */ }
+      const char* phase = agget(graph, "phase");
+      const char* mark = phase != NULL && phase[0] == '1' && phase[1] == '\0' ? "r" : "l";
+      if (write(fd, mark, 1) != 1) { /* a count short by one; the layout still runs */ }
       close(fd);
     }
   }

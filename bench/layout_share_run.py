@@ -1,8 +1,9 @@
 """Layouts per written page and batch -j 1 beside Graphviz alone.
 
 For each tree and each build: `flowchart batch -j 1` run with a preloaded
-counter of Graphviz's layouts (bench/layout_count.c), the pages its method
-pages hold counted (each a `<section class="page"`), and its CPU seconds
+counter of Graphviz's layouts (bench/layout_count.c; rankings alone, which
+decide that a wide switch is folded without laying it out, counted apart),
+the pages its method pages hold counted (each a `<section class="page"`), and its CPU seconds
 (the best of --rounds runs without the counter).  Graphviz alone is
 `dot -Tdot` over the DOT text of the same pages, `flowchart draw -o
 M.dot` of every method, in one process: the layouts a batch cannot do
@@ -86,10 +87,13 @@ def counted_layouts(program, counter, tree, work):
     env = dict(os.environ, LD_PRELOAD=counter, FLOWCHART_LAYOUT_COUNT=count)
     subprocess.run([program, "batch", tree, "-o", site, "-j", "1", "--quiet"], env=env,
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    layouts = os.path.getsize(count) if os.path.exists(count) else 0
+    marks = b""
+    if os.path.exists(count):
+        with open(count, "rb") as counted:
+            marks = counted.read()
     pages = pages_written(site)
     shutil.rmtree(site, ignore_errors=True)
-    return layouts, pages
+    return marks.count(b"l"), marks.count(b"r"), pages
 
 
 def batch_seconds(program, tree, work, round_number):
@@ -120,8 +124,8 @@ def main():
                  "concurrent": os.path.join(args.jdk, "java.base", "java", "util", "concurrent")}
         if "derby" in args.trees:
             trees["derby"] = derby_sample(os.path.join(work, "derby"))
-        print("%-11s %-11s %8s %7s %9s %10s %10s %9s" % ("tree", "build", "layouts", "pages", "per page",
-                                                         "batch cpu", "dot cpu", "ratio"), flush=True)
+        print("%-11s %-11s %8s %8s %7s %9s %10s %10s %9s" % ("tree", "build", "layouts", "rankings", "pages",
+                                                              "per page", "batch cpu", "dot cpu", "ratio"), flush=True)
         for tree_name in args.trees.split(","):
             tree = trees[tree_name]
             graphs = pages_dot(args.program, tree, os.path.join(work, tree_name + ".dot"))
@@ -140,10 +144,10 @@ def main():
                     seconds = batch_seconds(program, tree, folders[build_name], r)
                     batch_best[build_name] = min(batch_best.get(build_name, seconds), seconds)
             for build_name, _ in builds:
-                layouts, pages = counts[build_name]
+                layouts, rankings, pages = counts[build_name]
                 batch = batch_best[build_name]
-                print("%-11s %-11s %8d %7d %9.3f %10.2f %10.2f %9.2f" % (
-                    tree_name, build_name, layouts, pages, layouts / max(pages, 1), batch, dot_best,
+                print("%-11s %-11s %8d %8d %7d %9.3f %10.2f %10.2f %9.2f" % (
+                    tree_name, build_name, layouts, rankings, pages, layouts / max(pages, 1), batch, dot_best,
                     batch / dot_best), flush=True)
                 shutil.rmtree(folders[build_name], ignore_errors=True)
     return 0

@@ -175,10 +175,8 @@ class FlowDrawer {
   errors::Status layOutRound(Round& round) {
     layouts_.clear();
     for (size_t p = 0; p < pages_.size(); ++p) {
-      errors::Result<graphviz::Layout> layout = cachedLayout(pages_[p]);
-      if (!layout)
-        return errors::Problem(errors::Problem::Kind::Failed, "Graphviz refused the layout of page \"" +
-                                                                  pages_[p].title + "\": " + layout.problem().message);
+      errors::Result<graphviz::Layout> layout = pageLayout(p);
+      if (!layout) return std::move(layout).problem();
       const graphviz::LayoutBox& b = layout->bounds;
       if (!round.tooTall && b.top - b.bottom > options_.pageHeight) round.tooTall = p;
       layouts_.push_back(std::move(*layout));
@@ -186,6 +184,61 @@ class FlowDrawer {
     }
     wideRun_ = std::any_of(round.tooWide.begin(), round.tooWide.end(), [&](size_t p) { return wideCases(p); });
     return {};
+  }
+
+  errors::Result<graphviz::Layout> pageLayout(size_t p) {
+    errors::Result<graphviz::Layout> layout = cachedLayout(pages_[p]);
+    if (!layout)
+      return errors::Problem(errors::Problem::Kind::Failed, "Graphviz refused the layout of page \"" + pages_[p].title +
+                                                                "\": " + layout.problem().message);
+    return layout;
+  }
+
+  // The pages too wide among those with a switch's case groups still to
+  // fold by runs, when their ranks alone show one of them is: the first
+  // remedy, folding those runs, is then all a round can lead to, and it
+  // reads no more of the round than these pages.  Laying out a wide
+  // switch whole costs many times its ranking, and that layout would only
+  // be thrown away.  Nothing when no page is shown too wide that way.
+  errors::Result<std::optional<Round>> tooWideByRanks() {
+    std::vector<size_t> foldable;
+    for (size_t p = 0; p < pages_.size(); ++p) {
+      Folding folding = folding_;
+      if (foldCaseRuns(flow_, plan_, p, runs_.isRun, folding)) foldable.push_back(p);
+    }
+    Round round;
+    std::vector<size_t> unknown;
+    for (size_t p : foldable) {
+      if (!layoutCache_.count(graphviz::layoutKey(pages_[p].graph))) {
+        const errors::Result<std::vector<int>> ranks = graphviz::rankGraph(pages_[p].graph);
+        if (ranks && widestRank(pages_[p].graph, *ranks) + 2 * kMargin > options_.pageWidth) {
+          round.tooWide.push_back(p);
+          continue;
+        }
+      }
+      unknown.push_back(p);
+    }
+    if (round.tooWide.empty()) return std::optional<Round>();
+    for (size_t p : unknown) {
+      errors::Result<graphviz::Layout> layout = pageLayout(p);
+      if (!layout) return std::move(layout).problem();
+      if (pageWidth(p, *layout) + 2 * kMargin > options_.pageWidth) round.tooWide.push_back(p);
+    }
+    std::sort(round.tooWide.begin(), round.tooWide.end());
+    return std::optional<Round>(std::move(round));
+  }
+
+  // How wide the boxes of a rank are together, the widest rank: no layout
+  // is narrower, as a rank's boxes stand side by side.  Graphviz rounds
+  // the space between two boxes to a whole point, hence a point less for
+  // each box.
+  static double widestRank(const graphviz::Graph& graph, const std::vector<int>& ranks) {
+    std::map<int, double> width;
+    for (size_t n = 0; n < graph.nodes.size() && n < ranks.size(); ++n)
+      width[ranks[n]] += graph.nodes[n].width - 1.0 / 72.0;
+    double widest = 0.0;
+    for (const auto& [rank, total] : width) widest = std::max(widest, total);
+    return widest;
   }
 
   // Too wide with a switch's case edges, or the exception edges into a
@@ -259,8 +312,8 @@ class FlowDrawer {
   // every control point of their curves, and their labels as the page
   // measures their text; curves and labels may reach a little past the
   // bounds Graphviz gives.
-  double pageWidth(size_t p) const {
-    const graphviz::Layout& layout = layouts_[p];
+  double pageWidth(size_t p) const { return pageWidth(p, layouts_[p]); }
+  double pageWidth(size_t p, const graphviz::Layout& layout) const {
     const graphviz::Graph& graph = pages_[p].graph;
     double left = layout.bounds.left, right = layout.bounds.right;
     const text::Charset encoding = options_.utf8 ? text::Charset::Utf8 : text::Charset::Latin1;
@@ -1093,6 +1146,13 @@ errors::Status FlowDrawer::prepareWithRuns(bool layOut) {
     if (errors::Status planned = planRound(); !planned) return planned;
     if (!layOut) return {};
     Round laidOut;
+    // With no change to judge and rounds to spare, a switch too wide
+    // shown by its ranks has its case groups folded without a layout.
+    if (trials.empty() && round + 1 < kMaxWidthRefolds && options_.fold == Fold::Auto) {
+      errors::Result<std::optional<Round>> ranked = tooWideByRanks();
+      if (!ranked) return std::move(ranked).problem();
+      if (*ranked && caseRuns.apply(*this, **ranked, trials)) continue;
+    }
     if (errors::Status done = layOutRound(laidOut); !done) return done;
     if ((!laidOut.tooTall && laidOut.tooWide.empty()) || options_.fold != Fold::Auto) return {};
     // A change that left the pages about as wide as before is undone,

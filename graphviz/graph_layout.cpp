@@ -222,23 +222,52 @@ bool namesItsNodes(const Graph& graph) {
 
 errors::Problem refused(std::string message) { return errors::Problem(errors::Problem::Kind::Failed, std::move(message)); }
 
-}  // namespace
-
-errors::Result<Layout> layOutGraph(const Graph& graph) {
-  GVC_t* gvc = context();
-  if (gvc == nullptr) return refused("Graphviz could not be started");
-  if (!namesItsNodes(graph)) return refused("an edge names a node the graph does not have");
-  pendingMessages().clear();
-  agreseterrors();
+// A graph built in Graphviz, with its nodes, edges and clusters by index.
+struct BuiltGraph {
+  std::unique_ptr<Agraph_t, GraphCloser> owner;
   std::vector<Agnode_t*> nodes;
   std::vector<Agedge_t*> edges;
   std::vector<Agraph_t*> clusters;
-  std::unique_ptr<Agraph_t, GraphCloser> owner(graph.kind == GraphKind::Rows
-                                                   ? buildRows(graph, nodes, edges)
-                                                   : buildFlowchart(graph, nodes, edges, clusters));
-  Agraph_t* root = owner.get();
-  if (root == nullptr || agerrors() > 0 || gvLayout(gvc, root, "dot") != 0)
-    return refused(oneLine(pendingMessages()));
+};
+
+errors::Result<BuiltGraph> built(const Graph& graph) {
+  if (context() == nullptr) return refused("Graphviz could not be started");
+  if (!namesItsNodes(graph)) return refused("an edge names a node the graph does not have");
+  pendingMessages().clear();
+  agreseterrors();
+  BuiltGraph result;
+  result.owner.reset(graph.kind == GraphKind::Rows ? buildRows(graph, result.nodes, result.edges)
+                                                    : buildFlowchart(graph, result.nodes, result.edges, result.clusters));
+  if (result.owner == nullptr || agerrors() > 0) return refused(oneLine(pendingMessages()));
+  return result;
+}
+
+}  // namespace
+
+errors::Result<std::vector<int>> rankGraph(const Graph& graph) {
+  errors::Result<BuiltGraph> made = built(graph);
+  if (!made) return std::move(made).problem();
+  Agraph_t* root = made->owner.get();
+  // The dot engine stops after its first phase, ranking, when asked to;
+  // the ranks are those a whole layout of the same graph gives.
+  agsafeset(root, const_cast<char*>("phase"), const_cast<char*>("1"), const_cast<char*>(""));
+  if (gvLayout(context(), root, "dot") != 0) return refused(oneLine(pendingMessages()));
+  std::vector<int> ranks;
+  ranks.reserve(made->nodes.size());
+  for (Agnode_t* node : made->nodes) ranks.push_back(ND_rank(node));
+  gvFreeLayout(context(), root);
+  return ranks;
+}
+
+errors::Result<Layout> layOutGraph(const Graph& graph) {
+  errors::Result<BuiltGraph> made = built(graph);
+  if (!made) return std::move(made).problem();
+  Agraph_t* root = made->owner.get();
+  GVC_t* gvc = context();
+  if (gvLayout(gvc, root, "dot") != 0) return refused(oneLine(pendingMessages()));
+  const std::vector<Agnode_t*>& nodes = made->nodes;
+  const std::vector<Agedge_t*>& edges = made->edges;
+  const std::vector<Agraph_t*>& clusters = made->clusters;
   for (size_t n = 0; n < nodes.size(); ++n)
     if (const std::optional<size_t> other = graph.nodes[n].heightOf) ND_coord(nodes[n]).y = ND_coord(nodes[*other]).y;
 

@@ -135,6 +135,12 @@ struct Layout {
 // the graph was refused) when it cannot be laid out.
 errors::Result<Layout> layOutGraph(const Graph& graph);
 
+// The rank the dot engine gives each node of a graph (by node index), the
+// first of its phases and much the cheapest on a wide graph: nodes of one
+// rank stand side by side in the layout, so their widths bound its width
+// from below.  A Problem of kind Failed as layOutGraph gives.
+errors::Result<std::vector<int>> rankGraph(const Graph& graph);
+
 // What layOutGraph reads of a graph, as a compact key: two graphs with
 // the same key are laid out alike (node labels of flowcharts, which their
 // layout does not read, left out).

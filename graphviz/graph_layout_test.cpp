@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <map>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -105,6 +106,46 @@ TEST(DotLayout, RememberedLabelSizesAreThoseGraphvizMeasures) {
   gvFreeLayout(plain, read);
   agclose(read);
   gvFreeContext(plain);
+}
+
+// Ranking alone gives the rows of the whole layout, clusters, labelled
+// edges and side-by-side comments included; no rank is wider than the
+// layout.
+TEST(DotLayout, RanksAreTheRowsOfTheLayout) {
+  graphviz::Graph graph;
+  graph.nodes.resize(10);
+  for (size_t n = 0; n < graph.nodes.size(); ++n) graph.nodes[n].width = 0.9 + 0.25 * static_cast<double>(n % 4);
+  graph.clusters.push_back({std::nullopt, "switch (kind)"});
+  auto edge = [&](size_t tail, size_t head, std::string label) {
+    graphviz::GraphEdge made;
+    made.tail = tail, made.head = head, made.label = std::move(label);
+    graph.edges.push_back(made);
+    return graph.edges.size() - 1;
+  };
+  for (size_t arm = 1; arm <= 6; ++arm) {
+    graph.nodes[arm].cluster = 0;
+    edge(0, arm, "case " + std::to_string(arm));
+    edge(arm, arm == 6 ? 8 : 7, "");
+  }
+  edge(7, 8, "");
+  graph.edges[edge(9, 3, "")].sideBySide = true;  // a comment beside an arm
+  graph.sameRank.push_back({9, 3});
+  graph.edges[edge(8, 0, "")].back = true;
+
+  const errors::Result<std::vector<int>> ranks = graphviz::rankGraph(graph);
+  const errors::Result<graphviz::Layout> layout = graphviz::layOutGraph(graph);
+  ASSERT_TRUE(ranks.ok() && layout.ok());
+  ASSERT_EQ(ranks->size(), graph.nodes.size());
+  std::map<int, double> rankWidth;
+  for (size_t a = 0; a < graph.nodes.size(); ++a) {
+    rankWidth[(*ranks)[a]] += graph.nodes[a].width;
+    for (size_t b = 0; b < graph.nodes.size(); ++b) {
+      const double ya = layout->nodes[a].top + layout->nodes[a].bottom, yb = layout->nodes[b].top + layout->nodes[b].bottom;
+      EXPECT_EQ((*ranks)[a] == (*ranks)[b], std::abs(ya - yb) < 1e-9) << "nodes " << a << " and " << b;
+    }
+  }
+  for (const auto& [rank, width] : rankWidth) EXPECT_LE(width, layout->bounds.right - layout->bounds.left) << rank;
+  EXPECT_GT(rankWidth[(*ranks)[1]], 6.0);  // the arms side by side
 }
 
 }  // namespace
