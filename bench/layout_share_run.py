@@ -2,14 +2,16 @@
 
 For each tree and each build: `flowchart batch -j 1` run with a preloaded
 counter of Graphviz's layouts (bench/layout_count.c; rankings alone, which
-decide that a wide switch is folded without laying it out, counted apart),
-the pages its method pages hold counted (each a `<section class="page"`), and its CPU seconds
-(the best of --rounds runs without the counter).  Graphviz alone is
-`dot -Tdot` over the DOT text of the same pages, `flowchart draw -o
-M.dot` of every method, in one process: the layouts a batch cannot do
-without.  Each round runs Graphviz and every build one after another, so
-that a machine whose speed drifts over minutes slows them alike.  Prints
-a row per tree and build.
+decide that a wide switch is folded without laying it out, counted
+apart), the pages its method pages hold counted (each a `<section
+class="page"`), and its CPU seconds (the best of --rounds runs without the
+counter).  Graphviz alone is `dot -Tdot` over the DOT text of the same
+pages, `flowchart draw -o M.dot` of every method, in one process: the
+layouts a batch cannot do without.  When this build links jemalloc,
+Graphviz alone runs with it preloaded too, and the last column is the
+batch beside that.  Each round runs Graphviz and every build one after
+another, so that a machine whose speed drifts over minutes slows them
+alike.  Prints a row per tree and build.
 
 The batch's CPU includes the system time of creating its site's files,
 which Graphviz writing to /dev/null has not; the sites are written under
@@ -44,6 +46,15 @@ def cpu_of(command, env=None):
     code = subprocess.run(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=env).returncode
     after = resource.getrusage(resource.RUSAGE_CHILDREN)
     return after.ru_utime - before.ru_utime + after.ru_stime - before.ru_stime, code
+
+
+def allocator_of(program):
+    """The malloc library the program links other than glibc's, or None."""
+    linked = subprocess.run(["ldd", program], capture_output=True, text=True).stdout
+    for line in linked.splitlines():
+        if "jemalloc" in line and "=>" in line:
+            return line.split("=>")[1].split()[0]
+    return None
 
 
 def pages_written(site):
@@ -120,12 +131,16 @@ def main():
             shutil.copy2(program, copy)
             builds.append((name, copy))
         args.program = builds[0][1]
+        # Graphviz alone also with the allocator this build links, for the
+        # share of the ratio that is not the allocator's.
+        allocator = allocator_of(args.program)
         trees = {"regex": os.path.join(args.jdk, "java.base", "java", "util", "regex"),
                  "concurrent": os.path.join(args.jdk, "java.base", "java", "util", "concurrent")}
         if "derby" in args.trees:
             trees["derby"] = derby_sample(os.path.join(work, "derby"))
-        print("%-11s %-11s %8s %8s %7s %9s %10s %10s %9s" % ("tree", "build", "layouts", "rankings", "pages",
-                                                              "per page", "batch cpu", "dot cpu", "ratio"), flush=True)
+        print("%-11s %-11s %8s %8s %7s %9s %10s %10s %9s %12s" % (
+            "tree", "build", "layouts", "rankings", "pages", "per page", "batch cpu", "dot cpu", "ratio",
+            "ratio, alloc" if allocator else ""), flush=True)
         for tree_name in args.trees.split(","):
             tree = trees[tree_name]
             graphs = pages_dot(args.program, tree, os.path.join(work, tree_name + ".dot"))
@@ -136,19 +151,24 @@ def main():
                 os.makedirs(folders[build_name])
                 counts[build_name] = counted_layouts(program, args.counter, tree, folders[build_name])
             dot_best = None
+            same_best = None
             batch_best = {}
             for r in range(args.rounds):
                 seconds, _ = cpu_of(["dot", "-Tdot", "-o", "/dev/null", graphs])
                 dot_best = seconds if dot_best is None else min(dot_best, seconds)
+                if allocator:
+                    seconds, _ = cpu_of(["dot", "-Tdot", "-o", "/dev/null", graphs],
+                                        env=dict(os.environ, LD_PRELOAD=allocator))
+                    same_best = seconds if same_best is None else min(same_best, seconds)
                 for build_name, program in builds:
                     seconds = batch_seconds(program, tree, folders[build_name], r)
                     batch_best[build_name] = min(batch_best.get(build_name, seconds), seconds)
             for build_name, _ in builds:
                 layouts, rankings, pages = counts[build_name]
                 batch = batch_best[build_name]
-                print("%-11s %-11s %8d %8d %7d %9.3f %10.2f %10.2f %9.2f" % (
+                print("%-11s %-11s %8d %8d %7d %9.3f %10.2f %10.2f %9.2f %12s" % (
                     tree_name, build_name, layouts, rankings, pages, layouts / max(pages, 1), batch, dot_best,
-                    batch / dot_best), flush=True)
+                    batch / dot_best, "%.2f" % (batch / same_best) if same_best else ""), flush=True)
                 shutil.rmtree(folders[build_name], ignore_errors=True)
     return 0
 
