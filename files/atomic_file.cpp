@@ -69,8 +69,14 @@ bool AtomicFile::open() {
     return false;
   }
   file_ = createTemporary(target_, temp_);
-  if (!file_) error_ = errno;
-  return file_ != nullptr;
+  if (!file_) {
+    error_ = errno;
+    return false;
+  }
+  constexpr size_t kBufferBytes = 64 * 1024;
+  if (!buffer_) buffer_ = std::make_unique<char[]>(kBufferBytes);
+  std::setvbuf(file_, buffer_.get(), _IOFBF, kBufferBytes);
+  return true;
 }
 
 bool AtomicFile::write(std::string_view bytes) {

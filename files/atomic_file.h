@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -41,6 +42,9 @@ class AtomicFile {
 
   std::string target_;
   std::string temp_;
+  // The stream's buffer, larger than stdio's page: most files (a method's
+  // page, a record) then go to the file system in one write.
+  std::unique_ptr<char[]> buffer_;
   std::FILE* file_ = nullptr;
   bool failed_ = false;
   bool closed_ = false;
